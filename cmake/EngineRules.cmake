@@ -1,0 +1,33 @@
+# The engine (everything but src/*/ui and src/platform/qt) is plain C++: batch mode and the
+# engine tests must run without a display, so no engine file may include Qt.
+
+set(LW_ENGINE_TARGETS "")
+
+function(lw_engine_library name dir)
+  file(GLOB_RECURSE sources CONFIGURE_DEPENDS
+       ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.h)
+  list(FILTER sources EXCLUDE REGEX "/ui/|/platform/qt/")
+  # A folder without code yet still gives a library, so the others can link it.
+  set(placeholder ${PROJECT_BINARY_DIR}/generated/${name}_placeholder.cpp)
+  file(WRITE ${placeholder} "// ${name}\n")
+  add_library(${name} STATIC ${sources} ${placeholder})
+  target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
+  set(LW_ENGINE_TARGETS ${LW_ENGINE_TARGETS} ${name} PARENT_SCOPE)
+  set_property(GLOBAL APPEND PROPERTY LW_ENGINE_SOURCES ${sources})
+endfunction()
+
+function(lw_check_engine_has_no_qt)
+  get_property(sources GLOBAL PROPERTY LW_ENGINE_SOURCES)
+  foreach(f IN LISTS sources)
+    file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]Q[A-Za-z]*[>\"/]")
+    if(hits)
+      message(FATAL_ERROR "${f} includes Qt, but only src/*/ui and src/platform/qt may: ${hits}")
+    endif()
+  endforeach()
+  foreach(t IN LISTS LW_ENGINE_TARGETS)
+    get_target_property(libs ${t} LINK_LIBRARIES)
+    if(libs AND "${libs}" MATCHES "Qt")
+      message(FATAL_ERROR "engine target ${t} links Qt")
+    endif()
+  endforeach()
+endfunction()

@@ -1,0 +1,32 @@
+#!/usr/bin/env bash
+# Installs, only when missing, every Debian package that building, running and testing
+# Loopwright needs. Safe to run again and again.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build pkg-config ccache
+  qt6-base-dev libgl-dev
+  zlib1g-dev libpng-dev libjpeg62-turbo-dev
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-14-dev
+  libgif-dev
+  xvfb xauth
+)
+
+missing=()
+for p in "${packages[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then sudo="sudo"; fi
+echo "Installation des paquets manquants : ${missing[*]}" >&2
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get update -qq
+$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >&2

@@ -1,0 +1,65 @@
+// What the engine asks of the desktop: message boxes, questions and, as later flows need them,
+// the few dialogs that an engine operation opens in the middle of its work. The engine never
+// talks to a toolkit directly; it calls the one services object installed at start-up.
+#pragma once
+
+#include <string>
+
+namespace lw {
+
+// Owner of a box or dialog, opaque to the engine (a QWidget* in the Qt implementation).
+using WindowHandle = void*;
+
+// Message-box styles and answers keep their Windows values: stored answers and callers compare them.
+namespace mb {
+constexpr int Ok = 0x0;
+constexpr int OkCancel = 0x1;
+constexpr int AbortRetryIgnore = 0x2;
+constexpr int YesNoCancel = 0x3;
+constexpr int YesNo = 0x4;
+constexpr int RetryCancel = 0x5;
+constexpr int IconHand = 0x10;
+constexpr int IconQuestion = 0x20;
+constexpr int IconExclamation = 0x30;
+constexpr int IconAsterisk = 0x40;
+constexpr int TaskModal = 0x2000;
+constexpr int ButtonMask = 0xF;
+constexpr int IconMask = 0xF0;
+}  // namespace mb
+
+namespace answer {
+constexpr int Ok = 1;
+constexpr int Cancel = 2;
+constexpr int Abort = 3;
+constexpr int Retry = 4;
+constexpr int Ignore = 5;
+constexpr int Yes = 6;
+constexpr int No = 7;
+}  // namespace answer
+
+class PlatformServices {
+ public:
+  virtual ~PlatformServices() = default;
+
+  // Shows a message box with the given caption and text (UTF-8) and style; returns the answer.
+  virtual int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                         int style) = 0;
+
+  // True when the program runs with a user in front of it (a window toolkit is up).
+  virtual bool Interactive() const = 0;
+
+  // Lets pending window events run (progress pumping). The headless services do nothing.
+  virtual void PumpEvents() {}
+
+  // Hourglass on and off for long work on the interface thread.
+  virtual void SetBusyCursor(bool /*busy*/) {}
+};
+
+// The installed services. Until something else is installed, a headless implementation
+// (messages on standard error, questions answered with their default button) serves.
+PlatformServices& Services();
+
+// Installs services; the caller keeps ownership. nullptr puts the headless default back.
+void SetServices(PlatformServices* services);
+
+}  // namespace lw
