@@ -3,6 +3,7 @@
 // talks to a toolkit directly; it calls the one services object installed at start-up.
 #pragma once
 
+#include <cstdint>
 #include <string>
 
 namespace lw {
@@ -53,6 +54,14 @@ class PlatformServices {
 
   // Hourglass on and off for long work on the interface thread.
   virtual void SetBusyCursor(bool /*busy*/) {}
+
+  // The palette-merge question asked before frames join a document: given the stored word, the
+  // word to use (0 when the user cancels). Without a user the stored word serves.
+  virtual uint32_t AskPaletteMerge(WindowHandle /*owner*/, uint32_t stored) { return stored; }
+
+  // The question asked when an inserted frame is larger than the animation: given the stored
+  // word, the word to use (0 when the user cancels). Without a user the stored word serves.
+  virtual uint32_t AskOversizeInsert(WindowHandle /*owner*/, uint32_t stored) { return stored; }
 };
 
 // The installed services. Until something else is installed, a headless implementation
