@@ -228,12 +228,11 @@ TEST_F(ProgressTest, NoPumpFlagStillSeesStopRequests) {
 }
 
 TEST_F(ProgressTest, StoppingAnIdleTaskReturnsAtOnceWithoutARequest) {
+  // Another task runs and never ends: waiting on it by mistake would hang here.
   SetTaskRunning(task::ColourCount, true);
-  auto start = std::chrono::steady_clock::now();
   StopTasks(task::SizeEstimate);
   WaitTasks(task::SizeEstimate, true);
   StopTasksPumping(task::SizeEstimate, nullptr);
-  EXPECT_LT(std::chrono::steady_clock::now() - start, 5ms);
   EXPECT_EQ(TaskStopRequested(task::All), 0u);
   EXPECT_EQ(services.busy, 0);
   EXPECT_EQ(services.pumps, 0);
