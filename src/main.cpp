@@ -2,12 +2,26 @@
 // with "-".
 #include <QApplication>
 
+#include "platform/qt/qt_services.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
 #include "shell/ui/main_window.h"
 
 int main(int argc, char** argv) {
-  QApplication app(argc, argv);
-  QApplication::setApplicationName("Loopwright");
-  lw::MainWindow window;
-  window.show();
-  return app.exec();
+  lw::LoadPreferences();
+
+  int status;
+  {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Loopwright");
+    lw::InstallQtServices();
+    {
+      lw::MainWindow window;
+      window.show();
+      status = app.exec();
+    }
+    lw::ShutdownBackgroundTasks();
+    lw::UninstallQtServices();
+  }
+  return status;
 }
