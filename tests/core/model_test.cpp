@@ -69,7 +69,8 @@ TEST_F(Model, HugeImagesFailCleanly) {
   frame->width = 0x80000000u;  // does not fit biWidth
   frame->height = 1;
   EXPECT_FALSE(NewFrameDib(frame.get()));
-  EXPECT_TRUE(BuildDib(1u << 21, 1u << 20, nullptr).empty());  // 2^41 bytes: refused
+  EXPECT_TRUE(BuildDib(1u << 17, 1u << 16, nullptr).empty());  // 2^33 bytes: refused
+  EXPECT_EQ(NewBlock(BlockKind::Comment, SIZE_MAX), nullptr);
 }
 
 TEST_F(Model, ConstructorsFillTheirDefaults) {
@@ -319,6 +320,8 @@ TEST_F(Model, PaletteSettersKeepThePackedBytes) {
   old = SetGlobalPalette(*a, nullptr);
   EXPECT_EQ(a->screenFlags, 0);
   EXPECT_EQ(f->palette, nullptr);
+  old = SetGlobalPalette(*a, RampPalette(4));
+  EXPECT_EQ(f->palette, a->globalPalette.get());
 
   f->descriptorFlags = 0x58;  // interlaced and bits 3-4 as read
   old = SetLocalPalette(f, RampPalette(5));
