@@ -1,6 +1,5 @@
 #include "platform/settings_store.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,11 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <map>
 #include <new>
-#include <optional>
 
 #include "platform/files.h"
 
