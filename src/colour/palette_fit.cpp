@@ -8,6 +8,7 @@
 #include "colour/colour_internal.h"
 #include "shell/messages.h"
 #include "shell/preferences.h"
+#include "shell/settings.h"
 #include "shell/progress.h"
 
 namespace lw {
@@ -16,8 +17,6 @@ namespace {
 
 constexpr const char* NoMemoryForPalettes = "Mémoire insuffisante pour construire de nouvelles palettes.";
 constexpr const char* RemappingColours = "Remise en correspondance des couleurs de cadre...";
-
-std::atomic<FixedPaletteLoader> fixedPaletteLoader{nullptr};
 
 int ColoursOfExponent(uint32_t e) { return e < 3 || e > 8 ? 256 : 1 << e; }
 
@@ -418,7 +417,21 @@ uint32_t PaletteMergeMethod(uint32_t word) {
 int PaletteMergeColours(uint32_t word) { return ColoursOfExponent((word >> 16) & 0xF); }
 int PaletteMergeTrueColours(uint32_t word) { return ColoursOfExponent((word >> 20) & 0xF); }
 
-void SetFixedPaletteLoader(FixedPaletteLoader loader) { fixedPaletteLoader = loader; }
+PalettePtr StoredFixedPalette() {
+  FixedPalette stored;
+  if (!LoadFixedPalette(&stored) || stored.count == 0 || stored.count > 256) return nullptr;
+  try {
+    auto palette = std::make_unique<Palette>();
+    palette->entries.reserve(stored.count);
+    for (int i = 0; i < stored.count; ++i) {
+      const auto& e = stored.entries[i];
+      palette->entries.push_back({e[0], e[1], e[2], e[3]});
+    }
+    return palette;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
 
 int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, WindowHandle owner,
                 ProgressMeter* progress) {
@@ -485,8 +498,7 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
       return FitMap(fit);
     case merge::Web:
     case merge::Fixed: {
-      FixedPaletteLoader loader = fixedPaletteLoader;
-      PalettePtr palette = method == merge::Web ? WebPalette() : (loader ? loader() : nullptr);
+      PalettePtr palette = method == merge::Web ? WebPalette() : StoredFixedPalette();
       if (palette && palette->Count() > 0) return FitFixed(fit, std::move(palette));
       if (method == merge::Web) {
         ShowError("%s", NoMemoryForPalettes);

@@ -55,9 +55,8 @@ bool MergeIntoPalette(const Palette& target, const uint32_t* targetUsage, const 
 bool RemoveLocalPalette(WindowHandle owner, Animation& animation, Frame* frame,
                         uint32_t methodWord = 0);
 
-// Where the fixed palette (method 0x400) comes from: the settings store installs its loader.
-// Without a loader, or without a stored palette, the fixed method falls back to the optimal one.
-using FixedPaletteLoader = PalettePtr (*)();
-void SetFixedPaletteLoader(FixedPaletteLoader loader);
+// The fixed palette (method 0x400) as stored in the settings, none when there is none; the fixed
+// method then falls back to the optimal one.
+PalettePtr StoredFixedPalette();
 
 }  // namespace lw

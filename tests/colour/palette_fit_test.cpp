@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "platform/settings_store.h"
+#include "shell/settings.h"
+
 #include <set>
 
 #include "colour/palette_fit.h"
@@ -203,14 +206,19 @@ TEST(FitPalettesTest, WebAndFixedPalettesReplaceEveryPalette) {
   EXPECT_EQ(f->palette, t->globalPalette.get());
   EXPECT_TRUE(SameRgb(PixelColour(f, 0, 1), {0, 0, 255, 0}));
 
-  SetFixedPaletteLoader([] { return MakePalette({{0, 0, 0, 0}, {255, 0, 0, 0}}); });
+  FixedPalette stored;
+  stored.count = 2;
+  stored.entries[1] = {255, 0, 0, 0};
+  ASSERT_TRUE(SaveFixedPalette(stored));
   AnimationPtr t2 = GreyTarget(4);
   AnimationPtr s2 = ColourSource(false);
   ASSERT_EQ(FitPalettes(t2.get(), s2.get(), merge::Fixed, nullptr, nullptr), 1);
   EXPECT_EQ(t2->globalPalette->Count(), 2);
   EXPECT_EQ(Pixel(FirstFrame(*s2), 0, 0), 1);
 
-  SetFixedPaletteLoader(nullptr);  // none stored: the optimal palette serves
+  SettingsKey key;  // none stored: the optimal palette serves
+  ASSERT_EQ(OpenSettingsKey(ProgramKeyPath, &key), SettingsStatus::Ok);
+  DeleteSettingsValue(key, "FixedPal");
   AnimationPtr t3 = GreyTarget(4);
   AnimationPtr s3 = ColourSource(false);
   ASSERT_EQ(FitPalettes(t3.get(), s3.get(), merge::Fixed | Colours256, nullptr, nullptr), 1);
