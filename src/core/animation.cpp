@@ -306,6 +306,7 @@ bool AppendPingPong(Animation& animation) {
   int count = 0;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) ++count;
   if (count < 3) return true;  // nothing to add
+  if (2 * count - 2 > INT16_MAX) return false;  // the frame count would not fit
   // Copies go into a chain of their own first, so that a failure leaves the document untouched.
   ListHead copies;
   Block* last = &copies;
@@ -346,7 +347,8 @@ void MergeChain(Animation& animation) {
       chain->blocks->next = nullptr;
       LinkBlocks(LastBlock(animation), first);
     }
-    animation.frameCount = static_cast<int16_t>(animation.frameCount + chain->frameCount);
+    int total = animation.frameCount + std::max<int>(chain->frameCount, 0);
+    animation.frameCount = static_cast<int16_t>(std::min(total, int{INT16_MAX}));
     chain = std::move(chain->nextInChain);
   }
 }
@@ -363,10 +365,8 @@ PalettePtr SetGlobalPalette(Animation& animation, PalettePtr palette) {
     animation.screenFlags = 0;
   }
   animation.globalPalette = std::move(palette);
-  if (old) {
-    for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-      if (!f->localPalette && f->palette == old.get()) f->palette = animation.globalPalette.get();
-    }
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    if (!f->localPalette && f->palette == old.get()) f->palette = animation.globalPalette.get();
   }
   return old;
 }

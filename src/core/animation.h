@@ -123,8 +123,9 @@ inline uint64_t IndexStride(uint64_t width) { return (width + 3) & ~uint64_t{3};
 inline uint64_t RgbStride(uint64_t width) { return (3 * width + 3) & ~uint64_t{3}; }
 inline uint64_t MaskStride(uint64_t width) { return ((width + 31) / 32) * 4; }
 
-// Largest byte count the model allocates for one DIB or plane; larger images are refused.
-constexpr uint64_t MaxImageBytes = uint64_t{1} << 40;
+// Largest byte count of one DIB's pixel rows or one plane: DIB sizes are 32-bit fields, and it
+// still holds the largest GIF frame (65535 x 65535). Larger images are refused.
+constexpr uint64_t MaxImageBytes = uint64_t{1} << 32;
 
 struct Frame : Block {
   uint32_t selected = 0;

@@ -101,7 +101,7 @@ void SetDibSize(Frame* frame, uint32_t width, int32_t height) {
   if (!frame || frame->dib.size() < DibHeaderSize) return;
   int64_t h = height < 0 ? -static_cast<int64_t>(height) : height;
   h = std::min<int64_t>(h, INT32_MAX);
-  WriteLe32(frame->dib.data() + 4, width);
+  WriteLe32(frame->dib.data() + 4, std::min<uint32_t>(width, INT32_MAX));
   WriteLe32(frame->dib.data() + 8, static_cast<uint32_t>(-static_cast<int32_t>(h)));
 }
 
