@@ -55,8 +55,12 @@ int BitsForColours(int n);
 
 using NameAtom = uint16_t;
 
-// Takes one reference to the name of text (adding it when new); 0 for an empty text or when the
-// table is full.
+constexpr NameAtom FirstNameAtom = 0xC000;  // names are atoms 0xC000..0xFFFF
+constexpr size_t MaxNameLength = 259;       // names are read into 260-byte buffers
+
+// Takes one reference to the name of text (adding it when new); 0 for an empty text, when the
+// table is full or memory is short. Names compare without regard to case (ASCII and Latin-1
+// letters); the text kept is the spelling first added, cut to MaxNameLength bytes.
 NameAtom AddNameAtom(const std::string& text);
 // One more reference to an existing name.
 void AddNameReference(NameAtom atom);
@@ -114,10 +118,14 @@ constexpr size_t DibHeaderSize = 40;
 constexpr size_t DibColourTableSize = 256 * 4;
 constexpr size_t DibBitsOffset = DibHeaderSize + DibColourTableSize;  // 1064
 
-// Row strides.
-inline uint32_t IndexStride(uint32_t width) { return (width + 3) & ~3u; }
-inline uint32_t RgbStride(uint32_t width) { return (3 * width + 3) & ~3u; }
-inline uint32_t MaskStride(uint32_t width) { return ((width + 31) / 32) * 4; }
+// Row strides, in 64 bits so that no width can wrap them.
+inline uint64_t IndexStride(uint64_t width) { return (width + 3) & ~uint64_t{3}; }
+inline uint64_t RgbStride(uint64_t width) { return (3 * width + 3) & ~uint64_t{3}; }
+inline uint64_t MaskStride(uint64_t width) { return ((width + 31) / 32) * 4; }
+
+// Largest byte count of one DIB's pixel rows or one plane: DIB sizes are 32-bit fields, and it
+// still holds the largest GIF frame (65535 x 65535). Larger images are refused.
+constexpr uint64_t MaxImageBytes = uint64_t{1} << 32;
 
 struct Frame : Block {
   uint32_t selected = 0;
@@ -135,8 +143,9 @@ struct Frame : Block {
   uint8_t controlFlags = 0;     // bits 2-4 disposal, bit 1 user input, bit 0 transparency
   uint8_t transparentIndex = 0;
   uint8_t descriptorFlags = 0;  // bit 7 local table, bit 6 interlaced, bit 5 sort, bits 0-2 size
-  // 1-bit top-down mask, rows of MaskStride(width) bytes, most significant bit first; a set bit
-  // (white) where the pixel is transparent. Empty when none.
+  // 1-bit top-down mask of the DIB's size (DibWidth x DibHeight), rows of MaskStride bytes, most
+  // significant bit first; a set bit (white) where the pixel is transparent. Empty when none;
+  // present exactly while the transparency flag is set and the frame has a DIB.
   std::vector<uint8_t> transparencyMask;
   // 8-bit DIB: 40-byte header, 256 RGBQUADs, rows of IndexStride(width). Empty when none.
   std::vector<uint8_t> dib;
@@ -150,10 +159,12 @@ struct Frame : Block {
   Frame() : Block(BlockKind::Frame) {}
   ~Frame() override;
 
-  // The pixel rows inside dib (none without a DIB).
-  uint8_t* bits() { return dib.empty() ? nullptr : dib.data() + DibBitsOffset; }
-  const uint8_t* bits() const { return dib.empty() ? nullptr : dib.data() + DibBitsOffset; }
-  // Width and height of the DIB as its header says (at least 1 each).
+  // The pixel rows inside dib (none without a DIB, or when dib is too short to hold the header).
+  uint8_t* bits() { return dib.size() < DibBitsOffset ? nullptr : dib.data() + DibBitsOffset; }
+  const uint8_t* bits() const {
+    return dib.size() < DibBitsOffset ? nullptr : dib.data() + DibBitsOffset;
+  }
+  // Width and height of the DIB as its header says (at least 1 each; 0 without a DIB).
   uint32_t DibWidth() const;
   uint32_t DibHeight() const;
 
@@ -201,14 +212,25 @@ Frame* FrameFromControlExtension(const uint8_t* gce);
 Block* FreeBlock(Block* block);
 void FreeAnimation(Animation* animation);
 Block* DuplicateBlock(const Block* block, Palette* paletteForGlobalFrames);
+// The record with an empty list (frameCount 0), no global palette, screenFlags 0, no chain.
 AnimationPtr CloneAnimationHeader(const Animation& animation);
+// A deep copy (palettes, pixels and planes copied, names shared by reference, screenFlags kept).
+// When the progress reports cancellation the copy made so far is returned.
 AnimationPtr DuplicateAnimation(const Animation& animation, ProgressMeter* progress);
 void SwapAnimations(Animation& a, Animation& b);
-// Builds (or rebuilds) the frame's 8-bit DIB for its size from the palette in effect; pixels 0.
+// Builds (or rebuilds) the frame's 8-bit DIB for its size from the palette in effect; pixels 0;
+// the mask follows (all transparent pixels when the index is 0). False (frame unchanged) when
+// memory is short or the image is too large.
 bool NewFrameDib(Frame* frame);
-// Copies the palette in effect into the DIB's colour table.
+// A DIB of width x height (0 built as 1) with its colour table from palette (none: all black),
+// pixels 0; empty when memory is short or the image is too large.
+std::vector<uint8_t> BuildDib(uint32_t width, uint32_t height, const Palette* palette);
+// Copies the palette in effect into the DIB's colour table (the transparency display colour is
+// put back at the transparent index).
 void UpdateDibColourTable(Frame* frame);
 void CopyFrameAttributes(Frame* to, const Frame* from);
+// The masks go with the pixels; when palettes are exchanged the local-table bits of
+// descriptorFlags go with them.
 void SwapFrameImages(Frame* a, Frame* b);
 void SwapFrameImagesAndGeometry(Frame* a, Frame* b);
 
@@ -225,29 +247,41 @@ int FrameIndex(const Animation& animation, const Frame* frame);  // -1 when not 
 Frame* FirstSelectedFrame(const Animation& animation);
 Frame* NextSelectedFrame(const Frame* frame);
 bool ReverseBlocks(Animation& animation);   // false when nothing changed
-bool AppendPingPong(Animation& animation);  // false when memory ran short
+// False when memory ran short; the document is then as it was.
+bool AppendPingPong(Animation& animation);
+// Frames that borrowed a chained animation's global palette borrow the first one's afterwards.
 void MergeChain(Animation& animation);
 
 // Setters with side effects.
 // Stores the palette and sets screenFlags from its size (0 for none); returns the previous one,
-// which the caller deletes or keeps.
+// which the caller deletes or keeps. Frames that borrowed the previous palette borrow the new one.
 PalettePtr SetGlobalPalette(Animation& animation, PalettePtr palette);
-// Returns the previous local palette (the caller drops it). With none, palette is left for the
-// caller to point at the global one.
+// Returns the previous local palette (the caller drops it). With none, palette becomes none for
+// the caller to point at the global one (never left pointing at the palette returned).
 PalettePtr SetLocalPalette(Frame* frame, PalettePtr palette);
+// Setting the count to 0 also drops the anchor.
+void SetSelectedCount(Animation& animation, uint32_t count);
 void SetTransparency(Frame* frame, bool on);
 void SetTransparentIndex(Frame* frame, uint8_t index);
 void SetFrameDib(Frame* frame, std::vector<uint8_t> dib);
 void SetDisposal(Frame* frame, int disposal);
 void SetInterlaced(Frame* frame, bool on);
-bool SetFrameName(Frame* frame, const std::string& text);  // true when the name changed
+// True when the name changed. When a non-empty text cannot be stored (table full, memory short)
+// the frame keeps its name and false is returned.
+bool SetFrameName(Frame* frame, const std::string& text);
 std::string FrameName(const Frame* frame);
+// Comments only: the text as one length byte, the text and a zero (texts over 255 bytes are
+// split into several sub-blocks). Shows string 40195 and returns false when memory is short.
 bool SetCommentText(Block* block, const std::string& text);
-// The comment's text (the bytes after its first length byte); false for other kinds.
+// The comment's text: its sub-blocks' bytes up to the terminator (for a comment set through the
+// model, the bytes after its first length byte); false for other kinds.
 bool CommentText(const Block* block, std::string* text);
 void SetDibSize(Frame* frame, uint32_t width, int32_t height);
+// Setting rgbPlane drops blendedPlane; an empty plane frees all three.
 void SetRgbPlane(Frame* frame, std::vector<uint8_t> plane);
+// Drops blendedPlane; the alpha plane is only kept beside an rgbPlane.
 void SetAlphaPlane(Frame* frame, std::vector<uint8_t> plane);
+void FreeAlphaPlane(Frame* frame);
 void FreeRgbPlane(Frame* frame);
 
 // Transparency mask and display colour.
@@ -282,10 +316,13 @@ void RescaleDelays(Animation& animation, uint32_t oldUnit);
 void RefreshLogicalScreenFlags(Animation& animation);
 void ApplyAutoTransparency(Animation& animation);
 void SingleFrameRestoresBackground(Animation& animation);
-// Returns false when the colour-count stop request cut the count short.
-bool CountColourUsage(Animation& animation, uint32_t* counts, bool clear);
+// counts: 256 counters. Returns false when the colour-count stop request cut the count short.
+bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear);
 void CountOpaqueColourUsage(const Animation& animation, uint32_t* counts, bool clear);
 void CountFrameColours(const Frame* frame, uint32_t* counts, bool clear);
+// CountFrameColours without the transparent index of a transparent frame.
+void CountOpaqueFrameColours(const Frame* frame, uint32_t* counts, bool clear);
+// The area is first cut to the frame's pixels; an empty area gives the 1 x 1 frame at (0, 0).
 void CropFrame(Frame* frame, int32_t x0, int32_t y0, int32_t w, int32_t h);
 void ClipFrameToScreen(Frame* frame, uint32_t screenWidth, uint32_t screenHeight);
 

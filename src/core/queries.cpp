@@ -1,0 +1,130 @@
+// Questions asked of a whole animation, and the operations that walk all its frames.
+#include <algorithm>
+#include <cstring>
+
+#include "core/animation.h"
+#include "core/model_internal.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
+
+namespace lw {
+
+Extent FramesExtent(const Animation& animation) {
+  Extent extent;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    extent.right = std::max<int64_t>(extent.right, int64_t{f->left} + f->width);
+    extent.bottom = std::max<int64_t>(extent.bottom, int64_t{f->top} + f->height);
+  }
+  return extent;
+}
+
+Bounds FramesBounds(const Animation& animation) {
+  Bounds bounds;
+  bool first = true;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    int64_t right = int64_t{f->left} + f->width, bottom = int64_t{f->top} + f->height;
+    if (first) {
+      bounds = {f->left, f->top, right, bottom};
+      first = false;
+      continue;
+    }
+    bounds.left = std::min<int64_t>(bounds.left, f->left);
+    bounds.top = std::min<int64_t>(bounds.top, f->top);
+    bounds.right = std::max(bounds.right, right);
+    bounds.bottom = std::max(bounds.bottom, bottom);
+  }
+  return bounds;
+}
+
+uint64_t TotalDuration(const Animation& animation) {
+  uint64_t total = 0;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) total += f->delay;
+  return total;
+}
+
+void RescaleDelays(Animation& animation, uint32_t oldUnit) {
+  uint32_t units = GetPref(PrefDelayUnits);
+  if (units < 1 || units > 100) units = 100;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    uint64_t delay = uint64_t{f->delay} * oldUnit / units;
+    f->delay = static_cast<uint32_t>(std::min<uint64_t>(delay, UINT32_MAX));
+  }
+}
+
+void RefreshLogicalScreenFlags(Animation& animation) {
+  int resolution = std::max((animation.screenFlags >> 4) & 7, animation.screenFlags & 7);
+  for (Frame* f = FirstFrame(animation); f && resolution < 7; f = NextFrame(f)) {
+    if (f->localPalette) {
+      resolution = std::max(resolution, BitsForColours(f->localPalette->Count()) - 1);
+    }
+  }
+  animation.screenFlags = static_cast<uint8_t>((animation.screenFlags & 0x8F) | (resolution << 4));
+}
+
+void ApplyAutoTransparency(Animation& animation) {
+  if (!(GetPref(PrefFlags2) & 0x20)) return;
+  uint32_t colour = GetPref(PrefLoadTransparentColor);
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    if (f->Transparent() || !f->rgbPlane.empty()) continue;
+    int index = ExactPaletteIndex(f->palette, colour);
+    if (index < 0) continue;
+    SetTransparentIndex(f, static_cast<uint8_t>(index));
+    SetTransparency(f, true);
+  }
+}
+
+void SingleFrameRestoresBackground(Animation& animation) {
+  Frame* frame = FirstFrame(animation);
+  if (!frame || NextFrame(frame) || !frame->Transparent()) return;
+  SetDisposal(frame, DisposalBackground);
+}
+
+static void CountPixels(const Frame* frame, uint32_t* counts, bool clear, bool opaqueOnly) {
+  if (!counts) return;
+  if (clear) std::memset(counts, 0, 256 * sizeof *counts);
+  model::PixelLayout layout;
+  if (!model::DibLayout(frame, &layout)) return;
+  // The frame's own size, inside what the DIB holds; padding is never counted.
+  uint64_t width = std::min<uint64_t>(frame->width, layout.width);
+  uint64_t height = std::min<uint64_t>(frame->height, layout.height);
+  bool skip = opaqueOnly && frame->Transparent();
+  uint8_t transparent = frame->transparentIndex;
+  const uint8_t* bits = frame->bits();
+  for (uint64_t y = 0; y < height; ++y) {
+    const uint8_t* row = bits + y * layout.stride;
+    for (uint64_t x = 0; x < width; ++x) {
+      if (skip && row[x] == transparent) continue;
+      ++counts[row[x]];
+    }
+  }
+}
+
+void CountFrameColours(const Frame* frame, uint32_t* counts, bool clear) {
+  CountPixels(frame, counts, clear, false);
+}
+
+void CountOpaqueFrameColours(const Frame* frame, uint32_t* counts, bool clear) {
+  CountPixels(frame, counts, clear, true);
+}
+
+bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear) {
+  if (!counts) return true;
+  if (clear) std::memset(counts, 0, 256 * sizeof *counts);
+  if (!animation.globalPalette) return true;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    if (f->localPalette) continue;
+    if (TaskStopRequested(task::ColourCount)) return false;
+    CountFrameColours(f, counts, false);
+  }
+  return true;
+}
+
+void CountOpaqueColourUsage(const Animation& animation, uint32_t* counts, bool clear) {
+  if (!counts) return;
+  if (clear) std::memset(counts, 0, 256 * sizeof *counts);
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    if (!f->localPalette) CountOpaqueFrameColours(f, counts, false);
+  }
+}
+
+}  // namespace lw

@@ -1,0 +1,134 @@
+// The transparency mask and the colour that shows transparent pixels, kept in step with the
+// frame's pixels, transparent index and flag.
+#include <atomic>
+#include <new>
+
+#include "core/animation.h"
+#include "core/model_internal.h"
+#include "shell/preferences.h"
+
+namespace lw {
+namespace {
+
+std::atomic<uint32_t> buttonFace{0x00F0F0F0};
+
+constexpr uint32_t DisplayWindowBackground = 0;
+constexpr uint32_t DisplayFrameColour = 1;
+constexpr uint32_t DisplayCustom = 2;
+
+uint32_t OwnColour(const Frame* frame) {
+  const Palette* palette = frame->palette;
+  if (!palette || frame->transparentIndex >= palette->Count()) return 0;
+  const PaletteEntry& e = palette->entries[frame->transparentIndex];
+  return e.red | (e.green << 8) | (static_cast<uint32_t>(e.blue) << 16);
+}
+
+}  // namespace
+
+void SetButtonFaceColour(uint32_t colour) { buttonFace = colour & 0xFFFFFF; }
+uint32_t ButtonFaceColour() { return buttonFace; }
+
+uint32_t TransparencyDisplayColour(const Frame* frame) {
+  uint32_t choice = GetPref(PrefTransparencyDisplay);
+  switch (choice >> 24) {
+    case DisplayFrameColour:
+      return frame ? OwnColour(frame) : 0;
+    case DisplayCustom:
+      return choice & 0xFFFFFF;
+    case DisplayWindowBackground:
+    default:
+      return ButtonFaceColour();
+  }
+}
+
+void SetTransparentDisplayColour(Frame* frame, bool forDisplay) {
+  if (!frame || !frame->Transparent() || !frame->palette) return;
+  if (frame->dib.size() < DibBitsOffset) return;
+  bool ownChoice = (GetPref(PrefTransparencyDisplay) >> 24) == DisplayFrameColour;
+  uint32_t colour = forDisplay && !ownChoice ? TransparencyDisplayColour(frame) : OwnColour(frame);
+  uint8_t* quad = frame->dib.data() + DibHeaderSize + 4 * frame->transparentIndex;
+  quad[0] = (colour >> 16) & 0xFF;
+  quad[1] = (colour >> 8) & 0xFF;
+  quad[2] = colour & 0xFF;
+  quad[3] = 0;
+}
+
+bool BuildTransparencyMask(const Frame* frame, std::vector<uint8_t>* mask) {
+  model::PixelLayout layout;
+  if (!mask || !model::DibLayout(frame, &layout)) return false;
+  uint64_t maskStride = MaskStride(layout.width);
+  try {
+    mask->assign(maskStride * layout.height, 0);
+  } catch (const std::bad_alloc&) {
+    mask->clear();
+    return false;
+  }
+  const uint8_t* bits = frame->bits();
+  uint8_t index = frame->transparentIndex;
+  for (uint64_t y = 0; y < layout.height; ++y) {
+    const uint8_t* row = bits + y * layout.stride;
+    uint8_t* out = mask->data() + y * maskStride;
+    for (uint64_t x = 0; x < layout.width; ++x) {
+      if (row[x] == index) out[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));
+    }
+  }
+  return true;
+}
+
+void RebuildTransparencyMask(Frame* frame) {
+  if (!frame) return;
+  if (!frame->Transparent()) {
+    frame->transparencyMask = {};
+    return;
+  }
+  SetTransparentDisplayColour(frame, true);
+  model::PixelLayout layout;
+  bool hasPixels = model::DibLayout(frame, &layout);
+  if (hasPixels && !frame->rgbPlane.empty() && frame->alphaPlane.empty()) {
+    // Without alpha the colour plane shows transparent pixels as black.
+    uint64_t rgbStride = RgbStride(layout.width);
+    if (rgbStride * layout.height <= frame->rgbPlane.size()) {
+      const uint8_t* bits = frame->bits();
+      for (uint64_t y = 0; y < layout.height; ++y) {
+        uint8_t* rgb = frame->rgbPlane.data() + y * rgbStride;
+        const uint8_t* row = bits + y * layout.stride;
+        for (uint64_t x = 0; x < layout.width; ++x) {
+          if (row[x] == frame->transparentIndex) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = 0;
+        }
+      }
+      frame->blendedPlane = {};
+    }
+  }
+  std::vector<uint8_t> mask;
+  if (hasPixels && BuildTransparencyMask(frame, &mask)) {
+    frame->transparencyMask = std::move(mask);
+  } else {
+    frame->transparencyMask = {};
+  }
+}
+
+void RemoveTransparencyMask(Frame* frame) {
+  if (!frame) return;
+  SetTransparentDisplayColour(frame, false);
+  frame->transparencyMask = {};
+}
+
+void SetTransparency(Frame* frame, bool on) {
+  if (!frame) return;
+  if (!on) {
+    RemoveTransparencyMask(frame);
+    frame->controlFlags &= ~1;
+    return;
+  }
+  frame->controlFlags |= 1;
+  RebuildTransparencyMask(frame);
+}
+
+void SetTransparentIndex(Frame* frame, uint8_t index) {
+  if (!frame) return;
+  RemoveTransparencyMask(frame);
+  frame->transparentIndex = index;
+  RebuildTransparencyMask(frame);
+}
+
+}  // namespace lw
