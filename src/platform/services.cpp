@@ -1,28 +1,51 @@
 #include "platform/services.h"
 
-#include <cstdio>
+#include <atomic>
+
+#include "platform/headless_services.h"
 
 namespace lw {
 namespace {
 
-class StderrServices : public PlatformServices {
- public:
-  int MessageBox(WindowHandle, const std::string& text, const std::string&, int style) override {
-    std::fprintf(stderr, "%s\n", text.c_str());
-    switch (style & mb::ButtonMask) {
-      case mb::YesNo: case mb::YesNoCancel: return answer::Yes;
-      default: return answer::Ok;
-    }
-  }
-  bool Interactive() const override { return false; }
-};
-
-StderrServices fallback;
-PlatformServices* current = &fallback;
+std::atomic<PlatformServices*> current{nullptr};
 
 }  // namespace
 
-PlatformServices& Services() { return *current; }
-void SetServices(PlatformServices* services) { current = services ? services : &fallback; }
+int BoxButtons(int style, int out[3]) {
+  switch (style & mb::ButtonMask) {
+    case mb::OkCancel:
+      out[0] = answer::Ok, out[1] = answer::Cancel;
+      return 2;
+    case mb::AbortRetryIgnore:
+      out[0] = answer::Abort, out[1] = answer::Retry, out[2] = answer::Ignore;
+      return 3;
+    case mb::YesNoCancel:
+      out[0] = answer::Yes, out[1] = answer::No, out[2] = answer::Cancel;
+      return 3;
+    case mb::YesNo:
+      out[0] = answer::Yes, out[1] = answer::No;
+      return 2;
+    case mb::RetryCancel:
+      out[0] = answer::Retry, out[1] = answer::Cancel;
+      return 2;
+    default:
+      out[0] = answer::Ok;
+      return 1;
+  }
+}
+
+int DefaultAnswer(int style) {
+  int buttons[3];
+  int count = BoxButtons(style, buttons);
+  int index = (style & mb::DefButtonMask) >> 8;
+  return buttons[index < count ? index : 0];
+}
+
+PlatformServices& Services() {
+  PlatformServices* installed = current.load(std::memory_order_acquire);
+  return installed ? *installed : DefaultHeadlessServices();
+}
+
+void SetServices(PlatformServices* services) { current.store(services, std::memory_order_release); }
 
 }  // namespace lw

@@ -23,9 +23,12 @@ constexpr int IconHand = 0x10;
 constexpr int IconQuestion = 0x20;
 constexpr int IconExclamation = 0x30;
 constexpr int IconAsterisk = 0x40;
+constexpr int DefButton2 = 0x100;
+constexpr int DefButton3 = 0x200;
 constexpr int TaskModal = 0x2000;
 constexpr int ButtonMask = 0xF;
 constexpr int IconMask = 0xF0;
+constexpr int DefButtonMask = 0xF00;
 }  // namespace mb
 
 namespace answer {
@@ -64,8 +67,16 @@ class PlatformServices {
   virtual uint32_t AskOversizeInsert(WindowHandle /*owner*/, uint32_t stored) { return stored; }
 };
 
-// The installed services. Until something else is installed, a headless implementation
-// (messages on standard error, questions answered with their default button) serves.
+// The answers a box of the given style offers, in the order its buttons show them (1 to 3).
+// Unknown button codes give an OK box, as the system does.
+int BoxButtons(int style, int out[3]);
+
+// The answer of the box's default button (the first one unless DefButton2/3 say otherwise).
+int DefaultAnswer(int style);
+
+// The installed services. Until something else is installed, the program-wide HeadlessServices
+// (platform/headless_services.h) serve: messages on standard error, questions answered with
+// their default button.
 PlatformServices& Services();
 
 // Installs services; the caller keeps ownership. nullptr puts the headless default back.

@@ -1,0 +1,92 @@
+#include "platform/headless_services.h"
+
+#include <cstdio>
+#include <new>
+
+namespace lw {
+
+int HeadlessServices::MessageBox(WindowHandle, const std::string& text, const std::string& caption,
+                                 int style) {
+  int buttons[3];
+  int count = BoxButtons(style, buttons);
+  std::lock_guard<std::mutex> lock(mutex_);
+  int result = DefaultAnswer(style);
+  if (count > 1 && !answers_.empty()) {
+    result = answers_.front();
+    answers_.pop_front();
+  }
+  if (echo_) {
+    if (caption.empty())
+      std::fprintf(stderr, "%s\n", text.c_str());
+    else
+      std::fprintf(stderr, "%s : %s\n", caption.c_str(), text.c_str());
+    std::fflush(stderr);
+  }
+  try {
+    shown_.push_back({caption, text, style, result});
+  } catch (const std::bad_alloc&) {
+    // The record is for the tests; the answer matters more.
+  }
+  return result;
+}
+
+uint32_t HeadlessServices::AskPaletteMerge(WindowHandle, uint32_t stored) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (paletteMergeAnswers_.empty()) return stored;
+  uint32_t word = paletteMergeAnswers_.front();
+  paletteMergeAnswers_.pop_front();
+  return word;
+}
+
+uint32_t HeadlessServices::AskOversizeInsert(WindowHandle, uint32_t stored) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (oversizeAnswers_.empty()) return stored;
+  uint32_t word = oversizeAnswers_.front();
+  oversizeAnswers_.pop_front();
+  return word;
+}
+
+void HeadlessServices::QueueAnswer(int answer) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_.push_back(answer);
+}
+
+void HeadlessServices::QueuePaletteMergeAnswer(uint32_t word) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  paletteMergeAnswers_.push_back(word);
+}
+
+void HeadlessServices::QueueOversizeInsertAnswer(uint32_t word) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  oversizeAnswers_.push_back(word);
+}
+
+size_t HeadlessServices::PendingAnswers() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return answers_.size() + paletteMergeAnswers_.size() + oversizeAnswers_.size();
+}
+
+std::vector<ShownMessage> HeadlessServices::Messages() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return shown_;
+}
+
+void HeadlessServices::Reset() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  answers_.clear();
+  paletteMergeAnswers_.clear();
+  oversizeAnswers_.clear();
+  shown_.clear();
+}
+
+void HeadlessServices::SetEcho(bool on) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  echo_ = on;
+}
+
+HeadlessServices& DefaultHeadlessServices() {
+  static HeadlessServices services;
+  return services;
+}
+
+}  // namespace lw

@@ -1,0 +1,127 @@
+#include "platform/qt/qt_services.h"
+
+#include <QApplication>
+#include <QCursor>
+#include <QMessageBox>
+#include <QMetaObject>
+#include <QPushButton>
+#include <QThread>
+#include <map>
+
+#include "platform/headless_services.h"
+#include "platform/qt/progress_popup.h"
+#include "shell/progress.h"
+
+namespace lw {
+namespace {
+
+bool OnInterfaceThread() { return qApp && QThread::currentThread() == qApp->thread(); }
+
+QString ButtonText(int answer) {
+  switch (answer) {
+    case answer::Cancel: return QStringLiteral("Annuler");
+    case answer::Abort: return QStringLiteral("Abandonner");
+    case answer::Retry: return QStringLiteral("Réessayer");
+    case answer::Ignore: return QStringLiteral("Ignorer");
+    case answer::Yes: return QStringLiteral("Oui");
+    case answer::No: return QStringLiteral("Non");
+    default: return QStringLiteral("OK");
+  }
+}
+
+QMessageBox::ButtonRole ButtonRole(int answer) {
+  switch (answer) {
+    case answer::Cancel:
+    case answer::Abort: return QMessageBox::RejectRole;
+    case answer::Yes: return QMessageBox::YesRole;
+    case answer::No: return QMessageBox::NoRole;
+    default: return QMessageBox::AcceptRole;
+  }
+}
+
+QMessageBox::Icon BoxIcon(int style) {
+  switch (style & mb::IconMask) {
+    case mb::IconHand: return QMessageBox::Critical;
+    case mb::IconQuestion: return QMessageBox::Question;
+    case mb::IconExclamation: return QMessageBox::Warning;
+    case mb::IconAsterisk: return QMessageBox::Information;
+    default: return QMessageBox::NoIcon;
+  }
+}
+
+}  // namespace
+
+int QtServices::ShowBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                        int style) {
+  QMessageBox box(static_cast<QWidget*>(owner));
+  box.setWindowModality(Qt::ApplicationModal);
+  box.setIcon(BoxIcon(style));
+  box.setWindowTitle(QString::fromStdString(caption));
+  box.setTextFormat(Qt::PlainText);
+  box.setText(QString::fromStdString(text));
+
+  int answers[3];
+  int count = BoxButtons(style, answers);
+  int preferred = DefaultAnswer(style);
+  std::map<QAbstractButton*, int> answerOf;
+  QPushButton* escape = nullptr;
+  for (int i = 0; i < count; ++i) {
+    QPushButton* button = box.addButton(ButtonText(answers[i]), ButtonRole(answers[i]));
+    answerOf[button] = answers[i];
+    if (answers[i] == preferred) box.setDefaultButton(button);
+    // As on the system the program comes from: Esc means Cancel, or OK in a box with only OK;
+    // a box with neither cannot be dismissed without a choice.
+    if (answers[i] == answer::Cancel || (count == 1 && answers[i] == answer::Ok)) escape = button;
+  }
+  box.setEscapeButton(escape);
+
+  // The box is not part of the busy work: show it with the normal cursor.
+  if (busyDepth_ > 0) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
+  box.exec();
+  if (busyDepth_ > 0) QGuiApplication::restoreOverrideCursor();
+
+  auto it = answerOf.find(box.clickedButton());
+  return it != answerOf.end() ? it->second : (escape ? answerOf[escape] : preferred);
+}
+
+int QtServices::MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                           int style) {
+  if (!qApp) return DefaultHeadlessServices().MessageBox(owner, text, caption, style);
+  if (OnInterfaceThread()) return ShowBox(owner, text, caption, style);
+  int result = 0;
+  QMetaObject::invokeMethod(
+      qApp, [&] { result = ShowBox(owner, text, caption, style); }, Qt::BlockingQueuedConnection);
+  return result;
+}
+
+void QtServices::PumpEvents() {
+  if (OnInterfaceThread()) QCoreApplication::processEvents(QEventLoop::AllEvents);
+}
+
+void QtServices::SetBusyCursor(bool busy) {
+  if (!OnInterfaceThread()) return;
+  if (busy) {
+    if (busyDepth_++ == 0) QGuiApplication::setOverrideCursor(Qt::WaitCursor);
+  } else if (busyDepth_ > 0) {
+    if (--busyDepth_ == 0) QGuiApplication::restoreOverrideCursor();
+  }
+}
+
+namespace {
+QtServices& Instance() {
+  static QtServices services;
+  return services;
+}
+}  // namespace
+
+void InstallQtServices() {
+  SetServices(&Instance());
+  SetProgressPopupFactory(MakeProgressPopup);
+}
+
+void UninstallQtServices() {
+  SetProgressPopupFactory(nullptr);
+  SetServices(nullptr);
+}
+
+}  // namespace lw

@@ -1,0 +1,31 @@
+// The services of the windowed program: real message boxes, event pumping, the wait cursor and
+// the progress popup.
+#pragma once
+
+#include "platform/services.h"
+
+namespace lw {
+
+class QtServices : public PlatformServices {
+ public:
+  // A QMessageBox with the style's icon and buttons (French texts), application modal; returns
+  // the answer:: value. From another thread the box is shown on the interface thread.
+  int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
+                 int style) override;
+  bool Interactive() const override { return true; }
+  // Interface thread only; elsewhere nothing happens.
+  void PumpEvents() override;
+  // Counted: the wait cursor stays until every user has taken it back.
+  void SetBusyCursor(bool busy) override;
+
+ private:
+  int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);
+  int busyDepth_ = 0;
+};
+
+// Installs the Qt services and the progress popup; the QApplication must exist. Uninstall puts
+// the headless services back (before the QApplication goes).
+void InstallQtServices();
+void UninstallQtServices();
+
+}  // namespace lw

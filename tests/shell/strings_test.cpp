@@ -1,0 +1,143 @@
+#include "shell/strings.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <iterator>
+#include <set>
+#include <string>
+#include <thread>
+#include <utility>
+#include <vector>
+
+#include "shell/accelerators.h"
+#include "shell/command_ids.h"
+
+namespace lw {
+namespace {
+
+struct Entry {
+  int id;
+  const char* text;
+};
+const Entry kTable[] = {
+#include "shell/string_table.inc"
+};
+
+bool IsValidUtf8(const std::string& s) {
+  for (std::size_t i = 0; i < s.size();) {
+    unsigned char c = s[i];
+    std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    if (n == 0 || i + n > s.size()) return false;
+    for (std::size_t k = 1; k < n; ++k) {
+      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
+    }
+    i += n;
+  }
+  return true;
+}
+
+TEST(StringTable, TrickyTextsAreExact) {
+  EXPECT_STREQ(LoadResText(40325), "Erreur");
+  // Two blanks before the parenthesis.
+  EXPECT_EQ(ResText(40187), "Lecture de fichier GIF...  (Appuyez sur Esc pour annuler)");
+  // Typographic apostrophe, U+2019.
+  EXPECT_EQ(ResText(40333),
+            "Le format de cette image couleur de 16 bits n\xE2\x80\x99"
+            "est actuellement pas pris en charge.");
+  // Trailing and leading blanks belong to the texts.
+  EXPECT_EQ(ResText(40348), "Retrait des données de couleur de 24 bits ");
+  EXPECT_EQ(ResText(40351), " Changement global des propriétés de cadre ");
+  EXPECT_EQ(ResText(40262), "Désoptimisation de l'animation");
+  // Placeholders, line breaks, tabs and quotes stay as they are.
+  EXPECT_STREQ(LoadResText(40248), "Echec d'ouverture de fichier avec erreur %lX.");
+  EXPECT_EQ(ResText(40337), "\"%s existe déjà.\nVoulez-vous le remplacer?\"");
+  EXPECT_EQ(ResText(40254), "&Annuler %s\tCtrl-Z");
+  // Same text under two ids; the AVI message shares its id with a menu command.
+  EXPECT_EQ(ResText(40152), ResText(40208));
+  EXPECT_EQ(ResText(40082), "Impossible de trouver le train de données vidéo dans %s.");
+}
+
+TEST(StringTable, UnknownIdsHaveNoText) {
+  for (int id : {0, -1, 40011, 40326, 99999}) {
+    EXPECT_EQ(LoadResText(id), nullptr) << id;
+    EXPECT_EQ(ResText(id), "") << id;
+  }
+}
+
+TEST(StringTable, EveryEntryIsSortedUniqueValidAndLoadsWhole) {
+  ASSERT_GT(std::size(kTable), 150u);
+  for (std::size_t i = 0; i < std::size(kTable); ++i) {
+    const Entry& e = kTable[i];
+    if (i > 0) {
+      EXPECT_LT(kTable[i - 1].id, e.id) << "out of order or repeated at " << e.id;
+    }
+    std::string text = e.text;
+    EXPECT_FALSE(text.empty()) << e.id;
+    EXPECT_TRUE(IsValidUtf8(text)) << e.id;
+    // No text reaches the buffer limit, so every one must come back whole.
+    ASSERT_LT(text.size(), 512u) << e.id;
+    EXPECT_STREQ(LoadResText(e.id), e.text) << e.id;
+    EXPECT_EQ(ResText(e.id), text) << e.id;
+  }
+}
+
+TEST(StringTable, BufferBelongsToTheCallingThread) {
+  const char* mine = LoadResText(40325);
+  std::thread([] { LoadResText(40183); }).join();
+  EXPECT_STREQ(mine, "Erreur");
+  // The same thread's next call reuses the buffer.
+  EXPECT_EQ(LoadResText(40185), mine);
+  EXPECT_STREQ(mine, "Impossible de lire le fichier.");
+}
+
+TEST(CommandIds, AreDistinctAndRangesDoNotOverlap) {
+  const int singles[] = {
+      cmd::FileOpen, cmd::ImportAvi, cmd::ImportBmp, cmd::ImportJpeg, cmd::ImportStrip,
+      cmd::ImportPsd, cmd::ImportPng, cmd::ImportIcon, cmd::ImportCursor, cmd::ImportAnimatedCursor,
+      cmd::InsertFrames, cmd::MergeWith, cmd::FileSave, cmd::FileSaveAs, cmd::SaveGifAs,
+      cmd::RevertToSaved, cmd::NewAnimation, cmd::HtmlCode, cmd::Exit, cmd::Undo, cmd::Redo,
+      cmd::Copy, cmd::Cut, cmd::Paste, cmd::Delete, cmd::SelectAll, cmd::InvertSelection,
+      cmd::Preferences, cmd::FrameProperties, cmd::GlobalFrameProperties, cmd::EditLocalPalette,
+      cmd::MoveCrop, cmd::ResizeFrames, cmd::FrameRotate90Cw, cmd::FrameRotate180,
+      cmd::FrameRotate90Ccw, cmd::FrameFlipHorizontal, cmd::FrameFlipVertical, cmd::EditPixels,
+      cmd::LiveEditFrame, cmd::LiveEditAnimation, cmd::EndLiveEdit, cmd::AnimationProperties,
+      cmd::EditGlobalPalette, cmd::ResizeAnimation, cmd::AnimationRotate90Cw,
+      cmd::AnimationRotate180, cmd::AnimationRotate90Ccw, cmd::AnimationFlipHorizontal,
+      cmd::AnimationFlipVertical, cmd::Duration, cmd::ReduceColours, cmd::Optimize,
+      cmd::Unoptimize, cmd::ReduceFrameCount, cmd::ReverseOrder, cmd::PingPong,
+      cmd::CropAnimation, cmd::GifComments, cmd::Preview, cmd::StopPreview, cmd::PreviewSelected,
+      cmd::ShowPropertiesBar, cmd::FrameTips, cmd::ZoomIn, cmd::ZoomOut, cmd::ActualSize,
+      cmd::OrientationAuto, cmd::OrientationHorizontal, cmd::OrientationVertical,
+      cmd::TransparencyAsWindow, cmd::TransparencyAsFrameColour, cmd::TransparencyAsCustom,
+      cmd::HelpContents, cmd::Tutorial, cmd::About, cmd::ToggleTransparency,
+      cmd::ChooseTransparentColour, cmd::LocalPalettePresent, cmd::FrameList, cmd::DelayEdit,
+      cmd::DisposalLeave, cmd::DisposalRestoreBackground, cmd::LoopCountEdit,
+      cmd::DisposalRestorePrevious, cmd::Has24BitData, cmd::PreviewPlay, cmd::PreviewStop,
+      cmd::PreviewFirstFrame, cmd::PreviewPreviousFrame, cmd::PreviewNextFrame,
+      cmd::PreviewLastFrame, cmd::PreviewBackground};
+  std::set<int> seen;
+  for (int id : singles) EXPECT_TRUE(seen.insert(id).second) << "id used twice: " << id;
+  const std::pair<int, int> ranges[] = {{cmd::RecentFileFirst, cmd::RecentFileLast},
+                                        {cmd::ZoomLevelFirst, cmd::ZoomLevelLast},
+                                        {cmd::DownloadTimeFirst, cmd::DownloadTimeLast}};
+  for (auto [first, last] : ranges) {
+    for (int id = first; id <= last; ++id) EXPECT_TRUE(seen.insert(id).second) << "range clash: " << id;
+  }
+  EXPECT_EQ(cmd::RecentFileCount, 7);
+  EXPECT_EQ(cmd::AnimationFlipVertical - cmd::AnimationRotateOffset, cmd::FrameFlipVertical);
+}
+
+TEST(Accelerators, EachKeyBindsOneCommand) {
+  std::set<std::pair<std::string, unsigned>> keys;
+  int undo = 0, redo = 0;
+  for (const Accelerator& a : kAccelerators) {
+    EXPECT_TRUE(keys.insert({a.key, a.modifiers}).second) << a.key << " " << a.modifiers;
+    if (std::strcmp(a.key, "Z") == 0) (a.modifiers & keymod::Shift ? redo : undo) = a.command;
+  }
+  EXPECT_EQ(undo, cmd::Undo);
+  EXPECT_EQ(redo, cmd::Redo);
+}
+
+}  // namespace
+}  // namespace lw

@@ -1,0 +1,104 @@
+#include <QApplication>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMessageBox>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTimer>
+#include <QtTest>
+
+#include "platform/qt/progress_popup.h"
+#include "platform/qt/qt_services.h"
+#include "shell/messages.h"
+#include "shell/progress.h"
+
+namespace lw {
+
+class ProgressPopupTest : public QObject {
+  Q_OBJECT
+
+ private:
+  static ProgressPopup* FindPopup() {
+    for (QWidget* w : QApplication::topLevelWidgets())
+      if (auto* popup = qobject_cast<ProgressPopup*>(w)) return popup;
+    return nullptr;
+  }
+
+ private slots:
+  void initTestCase() { InstallQtServices(); }
+  void cleanupTestCase() { UninstallQtServices(); }
+
+  void popupShowsRangeTextAndPosition() {
+    QWidget owner;
+    owner.setGeometry(100, 100, 800, 600);
+    owner.show();
+    ProgressMeterPtr meter(CreateProgressMeter(&owner, progress::OwnPopup, 0));
+    QVERIFY(!FindPopup());
+    ProgressSetRange(meter.get(), 20000);
+    ProgressPopup* popup = FindPopup();
+    QVERIFY(popup);
+    QVERIFY(popup->isVisible());
+    QCOMPARE(popup->size(), QSize(321, 88));
+    QCOMPARE(popup->Text()->text(), QStringLiteral("Texte..."));
+    QCOMPARE(popup->Bar()->maximum(), 200);
+    QVERIFY((popup->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <= 2);
+    QVERIFY(QGuiApplication::overrideCursor());
+    QCOMPARE(ProgressSetPosition(meter.get(), 5000), 1);
+    QCOMPARE(popup->Bar()->value(), 50);
+    ProgressSetText(meter.get(), "Écriture GIF animation... (Appuyez sur Esc pour annuler)");
+    QCOMPARE(popup->Text()->text(),
+             QStringLiteral("Écriture GIF animation... (Appuyez sur Esc pour annuler)"));
+    ProgressClose(meter.get());
+    QVERIFY(!FindPopup());
+    QVERIFY(!QGuiApplication::overrideCursor());
+  }
+
+  void escCancelsUntilResetOrClose() {
+    ProgressMeterPtr meter(CreateProgressMeter(nullptr, progress::OwnPopup, 0));
+    ProgressSetRange(meter.get(), 10);
+    QCOMPARE(ProgressStep(meter.get()), 1);
+    ProgressPopup* popup = FindPopup();
+    QVERIFY(popup);
+    // The key waits in the queue like a real one; the next report's pumping delivers it.
+    QCoreApplication::postEvent(popup,
+                                new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    QCOMPARE(ProgressStep(meter.get()), 0);
+    QCOMPARE(ProgressStep(meter.get()), 0);
+    QCOMPARE(popup->Bar()->value(), 1);
+    QVERIFY(popup->isVisible());  // Esc does not close it; the work does
+    ProgressResetCancel(meter.get());
+    QCOMPARE(ProgressStep(meter.get()), 1);
+
+    QTest::keyClick(popup, Qt::Key_Escape);
+    QCOMPARE(ProgressSetPosition(meter.get(), 5), 0);
+    ProgressClose(meter.get());
+    QVERIFY(!FindPopup());
+    meter.reset();
+    ProgressMeterPtr next(CreateProgressMeter(nullptr, progress::OwnPopup, 0));
+    QCOMPARE(ProgressStep(next.get()), 1);
+  }
+
+  void questionsHaveFrenchButtonsAndWindowsAnswers() {
+    QStringList seen;
+    auto press = [&seen](const QString& label) {
+      QTimer::singleShot(0, [&seen, label] {
+        auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+        if (!box) return;
+        for (QAbstractButton* b : box->buttons()) seen << b->text();
+        for (QAbstractButton* b : box->buttons())
+          if (b->text() == label) b->click();
+      });
+    };
+    press(QStringLiteral("Non"));
+    QCOMPARE(AskUser(nullptr, 40325, 40325, 52), 7);
+    press(QStringLiteral("Réessayer"));
+    QCOMPARE(Services().MessageBox(nullptr, "t", "c", mb::AbortRetryIgnore), 4);
+    seen.sort();
+    QCOMPARE(seen, (QStringList{"Abandonner", "Ignorer", "Non", "Oui", "Réessayer"}));
+  }
+};
+
+}  // namespace lw
+
+QTEST_MAIN(lw::ProgressPopupTest)
+#include "progress_popup_test.moc"
