@@ -1,6 +1,5 @@
 #include "platform/settings_store.h"
 
-#include <fcntl.h>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -8,11 +7,9 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <map>
 #include <new>
-#include <optional>
 
 #include "platform/files.h"
 
@@ -36,6 +33,30 @@ struct Key {
 
 using KeyMap = std::map<std::string, Key>;  // by folded path: parents sort before children
 
+// What the file looked like when last read or written, to notice another instance's writes.
+struct FileStamp {
+  bool present = false;
+  dev_t device = 0;
+  ino_t inode = 0;
+  off_t size = 0;
+  int64_t seconds = 0;
+  int64_t nanoseconds = 0;
+  bool operator==(const FileStamp&) const = default;
+};
+
+FileStamp StampOf(const std::string& file) {
+  FileStamp stamp;
+  struct stat st {};
+  if (file.empty() || ::stat(file.c_str(), &st) != 0) return stamp;
+  stamp.present = true;
+  stamp.device = st.st_dev;
+  stamp.inode = st.st_ino;
+  stamp.size = st.st_size;
+  stamp.seconds = st.st_mtim.tv_sec;
+  stamp.nanoseconds = st.st_mtim.tv_nsec;
+  return stamp;
+}
+
 struct Store {
   std::recursive_mutex mutex;
   bool loaded = false;
@@ -47,6 +68,8 @@ struct Store {
   bool damaged = false;
   std::string damagedFile;
   std::string asideFile;
+  bool unsaved = false;  // memory holds changes the file lacks
+  FileStamp seen;
   bool crashBeforeRename = false;
 };
 
@@ -416,6 +439,7 @@ void Load(Store& s) {
     s.writable = false;
     return;
   }
+  s.seen = StampOf(s.file);
   struct stat st {};
   if (::stat(s.file.c_str(), &st) != 0) {
     if (errno != ENOENT) s.writable = false;  // cannot tell: never write over it
@@ -438,20 +462,36 @@ void Load(Store& s) {
   if (s.asideFile.empty()) s.writable = false;
 }
 
+// Another instance of the program may have written the file since: take its values, as the
+// registry would show them. Changes of ours not yet on disk win.
+void Refresh(Store& s) {
+  if (!s.writable || s.unsaved || s.batchDepth > 0) return;
+  FileStamp now = StampOf(s.file);
+  if (now == s.seen) return;
+  s.seen = now;
+  std::string text;
+  KeyMap keys;
+  if (now.present && ReadWholeFile(s.file, MaxFileSize, &text) && Parser(text).Run(&keys))
+    s.keys = std::move(keys);
+}
+
 Store& Loaded() {
   Store& s = TheStore();
-  if (!s.loaded) {
-    try {
+  bool loading = !s.loaded;
+  try {
+    if (loading)
       Load(s);
-    } catch (const std::bad_alloc&) {
-      s.keys.clear();
-      s.writable = false;
-    }
+    else
+      Refresh(s);
+  } catch (const std::bad_alloc&) {
+    // Half a file read must never be written back over the whole one.
+    if (loading) s.writable = false;
   }
   return s;
 }
 
 SettingsStatus Persist(Store& s) {
+  s.unsaved = true;
   if (!s.writable) return SettingsStatus::WriteFailed;
   std::string text = Serialize(s.keys);
   if (!CreateFolders(DirectoryPart(s.file))) return SettingsStatus::WriteFailed;
@@ -463,9 +503,16 @@ SettingsStatus Persist(Store& s) {
       (void)ignored;
       ::close(fd);
     }
+    s.unsaved = true;
     return SettingsStatus::WriteFailed;
   }
-  return ReplaceFileContents(s.file, text) ? SettingsStatus::Ok : SettingsStatus::WriteFailed;
+  if (!ReplaceFileContents(s.file, text)) {
+    s.unsaved = true;
+    return SettingsStatus::WriteFailed;
+  }
+  s.unsaved = false;
+  s.seen = StampOf(s.file);
+  return SettingsStatus::Ok;
 }
 
 // After a change in memory: write now, or at the end of the batch.
@@ -660,6 +707,8 @@ void ResetSettingsStore() {
   s.file.clear();
   s.keys.clear();
   s.dirty = false;
+  s.unsaved = false;
+  s.seen = FileStamp{};
   s.damaged = false;
   s.damagedFile.clear();
   s.asideFile.clear();

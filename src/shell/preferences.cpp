@@ -85,9 +85,7 @@ uint32_t MappedWord(int index) {
   return v;
 }
 
-}  // namespace
-
-void LoadPreferences() {
+void LoadWords() {
   std::lock_guard<std::mutex> lock(writeMutex);
   SetDefaults();
   SettingsKey key;
@@ -99,7 +97,13 @@ void LoadPreferences() {
   // Delays are converted with 100 / units, so only 1..100 work.
   if (words[PrefDelayUnits] == 0 || words[PrefDelayUnits] > 100) words[PrefDelayUnits] = 100;
   if (words[PrefSaveOptions] == 0) words[PrefSaveOptions] = 1;
-  ReportSettingsDamage();
+}
+
+}  // namespace
+
+void LoadPreferences() {
+  LoadWords();
+  ReportSettingsDamage();  // outside the lock: the box runs an event loop
 }
 
 uint32_t GetPref(int index) {

@@ -194,6 +194,19 @@ TEST_F(SettingsStoreTest, CrashDuringWriteKeepsTheOldFile) {
   EXPECT_EQ(Query(key, "NPref")[0], 3);
 }
 
+TEST_F(SettingsStoreTest, WritesOfAnotherInstanceAreKept) {
+  SettingsKey key = MakeKey();
+  ASSERT_EQ(SetSettingsDword(key, "mine", 1), SettingsStatus::Ok);
+  // Another instance of the program adds a value of its own.
+  std::string text = ReadFileText();
+  WriteFileText(text + "\"theirs\"=dword:00000002\n");
+  EXPECT_EQ(Query(key, "theirs")[0], 2);
+  ASSERT_EQ(SetSettingsDword(key, "mine", 3), SettingsStatus::Ok);
+  text = ReadFileText();
+  EXPECT_NE(text.find("\"theirs\"=dword:00000002"), std::string::npos);
+  EXPECT_NE(text.find("\"mine\"=dword:00000003"), std::string::npos);
+}
+
 TEST_F(SettingsStoreTest, BatchWritesOnceAtTheEnd) {
   SettingsKey key = MakeKey();
   {
