@@ -5,6 +5,7 @@
 #include <new>
 
 #include "core/compose.h"
+#include "core/gif_writer.h"
 #include "shell/progress.h"
 
 namespace lw {
@@ -53,9 +54,7 @@ bool CompactPalette(const Palette& palette, uint32_t* usage, PalettePtr* compact
 }
 
 void OptimizeAnimation(Animation& animation, OptimizeOptions options, ProgressMeter* progress) {
-  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    ClipFrameToScreen(f, animation.screenWidth, animation.screenHeight);
-  }
+  ClipAllFramesToScreen(animation);
   if (Cancelled(progress)) return;
 
   // Plain text and application extensions go; comments stay.

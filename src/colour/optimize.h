@@ -52,7 +52,4 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
 // variant that encodes smallest. True when the frame changed.
 bool TryDuplicatesTransparency(Frame* frame, const uint8_t* changed);
 
-// Byte count of one frame record as the GIF writer would write it; 0 when it cannot be encoded.
-uint64_t FrameRecordSize(const Frame* frame);
-
 }  // namespace lw

@@ -5,31 +5,16 @@
 #include <new>
 
 #include "colour/optimize.h"
-#include "core/byte_sink.h"
-#include "core/lzw.h"
+#include "core/gif_writer.h"
 
 namespace lw {
-
-uint64_t FrameRecordSize(const Frame* f) {
-  if (!f || !f->bits() || f->width == 0 || f->height == 0) return 0;
-  if (f->DibWidth() != f->width || f->DibHeight() != f->height) return 0;
-  uint64_t stride = IndexStride(f->width);
-  if (f->dib.size() - DibBitsOffset < stride * f->height) return 0;
-  int entries = f->palette ? f->palette->Count() : 256;
-  int codeSize = std::max(2, BitsForColours(entries));
-  if (!PixelsFitCodeSize(f->bits(), stride, f->width, f->height, codeSize)) return 0;
-  ByteSink sink;
-  if (!LzwEncode(sink, codeSize, f->bits(), stride, f->width, f->height, f->Interlaced())) return 0;
-  uint64_t table = f->localPalette ? 3u << BitsForColours(f->localPalette->Count()) : 0;
-  return 8 + 10 + table + sink.Count();
-}
 
 namespace {
 
 // The record size of the frame with other pixel rows in place of its own.
 uint64_t SizeWith(Frame* f, std::vector<uint8_t>& dib) {
   f->dib.swap(dib);
-  uint64_t size = FrameRecordSize(f);
+  uint64_t size = EncodedFrameSize(f);
   f->dib.swap(dib);
   return size;
 }
@@ -122,7 +107,7 @@ bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
   }
   const uint8_t T = static_cast<uint8_t>(t);
 
-  uint64_t best = FrameRecordSize(f);
+  uint64_t best = EncodedFrameSize(f);
   if (best == 0) return false;
   bool taken = false;
   try {

@@ -10,6 +10,7 @@
 #include "colour/optimize.h"
 #include "core/compose.h"
 #include "shell/messages.h"
+#include "shell/preferences.h"
 #include "shell/progress.h"
 
 namespace lw {
@@ -25,6 +26,12 @@ bool UsableImage(const Frame* f) {
   if (!f->bits() || f->width == 0 || f->height == 0) return false;
   if (f->DibWidth() != f->width || f->DibHeight() != f->height) return false;
   return f->dib.size() - DibBitsOffset >= IndexStride(f->width) * f->height;
+}
+
+// A delay as the file's 16-bit field takes it, in hundredths.
+uint64_t FileDelay(uint64_t delay) {
+  uint32_t units = GetPref(PrefDelayUnits);
+  return delay * (units >= 1 && units <= 100 ? 100 / units : 1);
 }
 
 struct Box {
@@ -194,7 +201,7 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
       // taken away after its delay (restore to background or to the previous picture), and only
       // when the summed delay still fits the file's 16-bit field.
       if ((options & optimize::RemoveUselessFrames) && previous && previous->Disposal() != 2 &&
-          previous->Disposal() != 3 && uint64_t{previous->delay} + f->delay <= 0xFFFF) {
+          previous->Disposal() != 3 && FileDelay(uint64_t{previous->delay} + f->delay) <= 0xFFFF) {
         previous->delay += f->delay;
         if (f->selected && animation.selectedCount) SetSelectedCount(animation, animation.selectedCount - 1);
         UnlinkAndFreeBlock(f);

@@ -2,6 +2,7 @@
 
 #include "colour/optimize.h"
 #include "colour/optimize_support.h"
+#include "core/gif_writer.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
 #include "shell/progress.h"
@@ -16,7 +17,7 @@ constexpr OptimizeOptions kFrameOptions =
 
 uint64_t TotalRecordSize(const Animation& a) {
   uint64_t total = 0;
-  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) total += FrameRecordSize(f);
+  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) total += EncodedFrameSize(f);
   return total;
 }
 
@@ -187,12 +188,12 @@ TEST(OptimizeFrames, DuplicatesBecomeTransparentOnlyWhenSmaller) {
   {
     AnimationPtr b = DuplicateAnimation(*a, nullptr);
     OptimizeAnimation(*b, optimize::CropFrames, nullptr);
-    plain = FrameRecordSize(FrameAt(*b, 1));
+    plain = EncodedFrameSize(FrameAt(*b, 1));
   }
   OptimizeAnimation(*a, optimize::CropFrames | optimize::DuplicatesToTransparency, nullptr);
   const Frame* f = FrameAt(*a, 1);
   EXPECT_TRUE(f->Transparent());
-  EXPECT_LT(FrameRecordSize(f), plain);
+  EXPECT_LT(EncodedFrameSize(f), plain);
   EXPECT_TRUE(SameTimeline(before, Timeline(*a)));
 }
 
@@ -201,10 +202,10 @@ TEST(OptimizeFrames, RecordSizeMatchesTheLayoutOfAFrameRecord) {
   Frame* f = AddSolidFrame(*a, 0, 0, 1, 1, 3);
   // 8 control + 10 descriptor + code size 4 (16 colours) + one 3-byte sub-block + terminator:
   // clear (5 bits), pixel, end = 15 bits in 2 bytes.
-  EXPECT_EQ(FrameRecordSize(f), 8u + 10 + 1 + 1 + 2 + 1);
+  EXPECT_EQ(EncodedFrameSize(f), 8u + 10 + 1 + 1 + 2 + 1);
   SetLocalPalette(f, RampPalette(5));
   f->palette = f->localPalette.get();
-  EXPECT_EQ(FrameRecordSize(f), 8u + 10 + 24 + 1 + 1 + 2 + 1);
+  EXPECT_EQ(EncodedFrameSize(f), 8u + 10 + 24 + 1 + 1 + 2 + 1);
 }
 
 TEST(OptimizeAnimation, DropsPlainTextAndApplicationBlocksKeepsComments) {
