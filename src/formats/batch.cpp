@@ -2,6 +2,7 @@
 
 #include <new>
 
+#include "colour/optimize.h"
 #include "core/undo.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
@@ -11,10 +12,6 @@
 #include "shell/preferences.h"
 #include "shell/progress.h"
 
-#if __has_include("colour/optimize.h")
-#include "colour/optimize.h"
-#define LW_HAVE_OPTIMIZER 1
-#endif
 
 namespace lw {
 namespace {
@@ -93,16 +90,9 @@ int ReadList(const std::string& listPath, AnimationPtr* chain) {
 }
 
 // -z: the optimizer with the stored settings, without a dialog.
-bool OptimizeDocument(Animation& document) {
-#ifdef LW_HAVE_OPTIMIZER
+void OptimizeDocument(Animation& document) {
   OptimizeAnimation(document, GetPref(PrefOptimize), nullptr);
   document.encodedSizeCache = -1;
-  return true;
-#else
-  (void)document;
-  ShowError("Optimizer not available.");
-  return false;
-#endif
 }
 
 void RunFlags(ShellState& state, const std::vector<std::string>& args) {
