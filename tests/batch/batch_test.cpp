@@ -10,11 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "core/gif_reader.h"
-#include "core/gif_source.h"
-#include "core/gif_writer.h"
-#include "core/support_animation.h"
-#include "shell/preferences.h"
+#include "formats/flow_fixture.h"
 
 namespace lw {
 namespace {
@@ -30,20 +26,10 @@ struct RunResult {
   std::string errors;
 };
 
-class BatchTest : public ::testing::Test {
+// Settings written here (the fixture stores its preference words) are the program's too: both
+// use the same settings folder.
+class BatchTest : public test::FlowTest {
  protected:
-  void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lw-batch-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-  }
-  void TearDown() override {
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-
   // Runs the program with these arguments, without a display, in the test folder.
   RunResult Run(const std::vector<std::string>& args) {
     std::string errorsPath = Path("stderr.txt");
@@ -84,17 +70,6 @@ class BatchTest : public ::testing::Test {
     EXPECT_TRUE(SaveGifToFile(path, a, nullptr));
     return path;
   }
-  void Put(const std::string& name, const std::string& data) {
-    std::ofstream(Path(name), std::ios::binary) << data;
-  }
-
-  static AnimationPtr ReadBack(const std::string& path) {
-    GifSource source;
-    AnimationPtr out;
-    if (!source.Open(path) || !IsGifFile(source)) return nullptr;
-    if (ReadGif(source, nullptr, &out) != GifReadComplete) return nullptr;
-    return out;
-  }
   // The red of every frame's first pixel: which input each frame came from (the inputs' index i
   // is red i; palettes are merged, so the indexes themselves change).
   static std::vector<int> FirstPixels(const std::string& path) {
@@ -106,15 +81,13 @@ class BatchTest : public ::testing::Test {
     }
     return out;
   }
-
-  std::filesystem::path dir_;
 };
 
 TEST_F(BatchTest, PatternReadsMatchesInNameOrderAndWritesOneAnimation) {
   Gif("in/c.gif", 3);
   Gif("in/A.gif", 1);
   Gif("in/b.GIF", 2);
-  Put("in/notes.txt", "not an image");
+  Put(Path("in/notes.txt"), "not an image");
   RunResult r = Run({"-i", Path("in/*.gif"), "-o", Path("all.gif")});
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_THAT(r.errors, IsEmpty());
@@ -126,7 +99,7 @@ TEST_F(BatchTest, PatternReadsMatchesInNameOrderAndWritesOneAnimation) {
 TEST_F(BatchTest, PatternStopsAtTheFirstFileThatCannotBeRead) {
   Gif("in/a1.gif", 1);
   Gif("in/a2.gif", 2);
-  Put("in/a3.gif", "GIF89a but nothing after");
+  Put(Path("in/a3.gif"), "GIF89a but nothing after");
   Gif("in/a4.gif", 4);
   // Relative to the folder the program runs in, with ? matching one character.
   RunResult r = Run({"-i", "in/a?.gif", "-o", "out.gif"});
@@ -136,15 +109,15 @@ TEST_F(BatchTest, PatternStopsAtTheFirstFileThatCannotBeRead) {
 
 TEST_F(BatchTest, ListFilesWithEitherLineBreakGiveTheSameAnimation) {
   std::string a = Gif("a.gif", 1), b = Gif("b.gif", 2);
-  Put("lf.txt", a + "\n" + b + "\n");
-  Put("crlf.txt", b + "\r\n" + a);
+  Put(Path("lf.txt"), a + "\n" + b + "\n");
+  Put(Path("crlf.txt"), b + "\r\n" + a);
   EXPECT_EQ(Run({"-l", Path("lf.txt"), "-o", Path("lf.gif")}).exitCode, 0);
   EXPECT_EQ(Run({"-L", Path("crlf.txt"), "-O", Path("crlf.gif")}).exitCode, 0);
   EXPECT_THAT(FirstPixels(Path("lf.gif")), ElementsAre(1, 2));
   EXPECT_THAT(FirstPixels(Path("crlf.gif")), ElementsAre(2, 1));
 
   // A blank line is an empty name: its read fails and ends the list.
-  Put("blank.txt", a + "\n\n" + b + "\n");
+  Put(Path("blank.txt"), a + "\n\n" + b + "\n");
   RunResult r = Run({"-l", Path("blank.txt"), "-o", Path("blank.gif")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_THAT(FirstPixels(Path("blank.gif")), ElementsAre(1));
@@ -181,12 +154,10 @@ TEST_F(BatchTest, InputsAddUpAndEveryOutputTakesTheDocumentAsItIsThen) {
 
 TEST_F(BatchTest, FramesBeyondTheScreenAreCroppedWithoutAQuestion) {
   // Larger inserts keep the screen (stored setting, which the program reads at start).
-  LoadPreferences();
   SetPref(PrefOversizeInsert, 16);
   std::string small = Gif("small.gif", 1, 4, 4);
   std::string large = Gif("large.gif", 2, 6, 5);
   RunResult r = Run({"-i", small, "-i", large, "-o", Path("cropped.gif")});
-  SetPref(PrefOversizeInsert, 32);
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   AnimationPtr out = ReadBack(Path("cropped.gif"));
   ASSERT_TRUE(out);

@@ -196,14 +196,6 @@ TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
   EXPECT_EQ(state.document->frameCount, 2);
 }
 
-TEST_F(FlowTest, OneFileDroppedWithoutDocumentOpensIt) {
-  std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
-  ShellState state;
-  EXPECT_EQ(DropFiles(state, {clip}, -1), 1);
-  EXPECT_EQ(state.documentPath, clip);
-  EXPECT_FALSE(state.modified);
-}
-
 TEST_F(FlowTest, CloseAsksForAModifiedDocument) {
   std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
   ShellState state;
@@ -249,16 +241,6 @@ TEST_F(FlowTest, RevertReadsTheSavedFileAgain) {
   EXPECT_EQ(state.document->frameCount, 2);
   EXPECT_FALSE(state.modified);
   EXPECT_EQ(state.documentPath, clip);
-}
-
-TEST_F(FlowTest, AFailingRecentFileLeavesTheList) {
-  std::string clip = WriteSolidGif("clip.gif", 4, 4, {1});
-  ShellState state;
-  ASSERT_TRUE(OpenRecentFile(state, clip));
-  std::filesystem::remove(clip);
-  EXPECT_FALSE(OpenRecentFile(state, clip));
-  std::string first;
-  EXPECT_TRUE(!RecentFileGet(1, &first) || first != clip);
 }
 
 }  // namespace

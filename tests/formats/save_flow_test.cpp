@@ -38,27 +38,10 @@ TEST(SaveTypes, ChoiceBoxEntriesFollowTypeAndDocument) {
   EXPECT_THAT(ids(savetype::Bmp, 0), ElementsAre(40018));
   EXPECT_THAT(ids(savetype::Bmp, doctrait::SeveralFrames), ElementsAre(40018, 317));
   EXPECT_THAT(ids(savetype::Gif, doctrait::SeveralFrames), ElementsAre(40017, 40018, 317));
-  EXPECT_TRUE(ids(savetype::Avi, doctrait::SeveralFrames).empty());
   auto gif = SaveChoiceEntries(savetype::Gif, doctrait::SeveralFrames);
   EXPECT_EQ(PreselectedChoice(gif, saveopt::Individual), 1);
   EXPECT_EQ(PreselectedChoice(gif, saveopt::Strip), 2);
   EXPECT_EQ(PreselectedChoice(gif, saveopt::AnimationChosen), 0);
-  EXPECT_FALSE(AviPanelAllowed(doctrait::Transparency));
-  EXPECT_TRUE(AviPanelAllowed(doctrait::SeveralFrames | doctrait::TrueColour));
-}
-
-TEST_F(FlowTest, DocumentTraitsAndCoverage) {
-  AnimationPtr a = MakeDocument(4, 4);
-  AddSolidFrame(*a, 0, 0, 4, 4, 1);
-  EXPECT_EQ(DocumentTraits(*a), 0u);
-  EXPECT_TRUE(SaveCoversDocument(*a, savetype::Bmp, saveopt::Plain));
-  AddSolidFrame(*a, 1, 0, 3, 4, 2, 0, 2);
-  EXPECT_EQ(DocumentTraits(*a),
-            doctrait::SeveralFrames | doctrait::Transparency | doctrait::OffScreen);
-  EXPECT_FALSE(SaveCoversDocument(*a, savetype::Bmp, saveopt::Plain));
-  EXPECT_FALSE(SaveCoversDocument(*a, savetype::Gif, saveopt::Plain));
-  EXPECT_TRUE(SaveCoversDocument(*a, savetype::Gif, saveopt::AnimationChosen));
-  EXPECT_TRUE(SaveCoversDocument(*a, savetype::Avi, saveopt::Plain));
 }
 
 TEST_F(FlowTest, SaveAsProposesANameForTheType) {
@@ -247,15 +230,6 @@ TEST_F(ReplaceTest, StubbornCopyIsRetriedFiveTimesThenReported) {
   EXPECT_THAT(Injected::sleeps, ElementsAre(300, 300, 300, 300, 300));
   EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + Injected::aside +
                                         ". Please delete it manually."));
-}
-
-TEST_F(ReplaceTest, CopyDeletedOnARetryNeedsNoMessage) {
-  Injected::failRemoves = 2;
-  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
-  EXPECT_EQ(Injected::removeCalls, 3);
-  EXPECT_EQ(Injected::sleeps.size(), 2u);
-  EXPECT_TRUE(Headless().Messages().empty());
-  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
 }
 
 TEST_F(ReplaceTest, NoTargetYetNeedsNoCopy) {
