@@ -177,13 +177,9 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
     return false;
   }
   const int oldCount = document.frameCount;
-  Block* after = nullptr;
-  if (position < 0 || position >= oldCount) {
-    after = LastFrame(document);
-    if (!after) after = document.blocks;
-  } else {
-    after = FrameAt(document, position)->prev;
-  }
+  Frame* before = position >= 0 && position < oldCount ? FrameAt(document, position) : nullptr;
+  Block* after = before ? before->prev : LastFrame(document);
+  if (!after) after = document.blocks;
   int added = 0;
   for (Animation* a = chain.get(); a; a = a->nextInChain.get()) {
     Block* first = a->blocks ? a->blocks->next : nullptr;
