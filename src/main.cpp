@@ -2,6 +2,10 @@
 // with "-".
 #include <QApplication>
 
+#include <string>
+#include <vector>
+
+#include "formats/batch.h"
 #include "platform/qt/qt_services.h"
 #include "shell/preferences.h"
 #include "shell/progress.h"
@@ -9,6 +13,9 @@
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();
+  if (argc > 1 && argv[1][0] == '-') {
+    return lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
+  }
 
   int status;
   {

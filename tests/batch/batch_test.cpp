@@ -1,0 +1,211 @@
+// The batch mode end to end: the real executable run on GIF files written here, its outputs read
+// back.
+#include <fcntl.h>
+#include <gmock/gmock.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "formats/flow_fixture.h"
+
+namespace lw {
+namespace {
+
+using namespace lw::testing_support;
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+using ::testing::IsEmpty;
+using ::testing::Not;
+
+struct RunResult {
+  int exitCode = -1;
+  std::string errors;
+};
+
+// Settings written here (the fixture stores its preference words) are the program's too: both
+// use the same settings folder.
+class BatchTest : public test::FlowTest {
+ protected:
+  // Runs the program with these arguments, without a display, in the test folder.
+  RunResult Run(const std::vector<std::string>& args) {
+    std::string errorsPath = Path("stderr.txt");
+    pid_t pid = fork();
+    if (pid == 0) {
+      int fd = ::open(errorsPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+      if (fd < 0 || ::dup2(fd, 2) < 0 || ::chdir(dir_.c_str()) != 0) _exit(125);
+      ::unsetenv("DISPLAY");
+      ::unsetenv("WAYLAND_DISPLAY");
+      std::vector<char*> argv;
+      std::string program = LW_LOOPWRIGHT_PATH;
+      argv.push_back(program.data());
+      std::vector<std::string> copies = args;
+      for (std::string& a : copies) argv.push_back(a.data());
+      argv.push_back(nullptr);
+      ::execv(program.c_str(), argv.data());
+      _exit(126);
+    }
+    RunResult result;
+    int status = 0;
+    if (pid < 0 || ::waitpid(pid, &status, 0) != pid) return result;
+    result.exitCode = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    std::ifstream in(errorsPath);
+    result.errors.assign(std::istreambuf_iterator<char>(in), {});
+    std::filesystem::remove(errorsPath);
+    return result;
+  }
+
+  // A one-frame w x h GIF filled with index.
+  std::string Gif(const std::string& name, uint8_t index, uint32_t w = 4, uint32_t h = 4) {
+    AnimationPtr a = MakeDocument(w, h);
+    AddSolidFrame(*a, 0, 0, w, h, index);
+    return Save(name, *a);
+  }
+  std::string Save(const std::string& name, Animation& a) {
+    std::filesystem::create_directories((dir_ / name).parent_path());
+    std::string path = Path(name);
+    EXPECT_TRUE(SaveGifToFile(path, a, nullptr));
+    return path;
+  }
+  // The red of every frame's first pixel: which input each frame came from (the inputs' index i
+  // is red i; palettes are merged, so the indexes themselves change).
+  static std::vector<int> FirstPixels(const std::string& path) {
+    std::vector<int> out;
+    AnimationPtr a = ReadBack(path);
+    if (!a) return out;
+    for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+      out.push_back(f->palette ? f->palette->entries.at(Pixels(*f)[0]).red : -1);
+    }
+    return out;
+  }
+};
+
+TEST_F(BatchTest, PatternReadsMatchesInNameOrderAndWritesOneAnimation) {
+  Gif("in/c.gif", 3);
+  Gif("in/A.gif", 1);
+  Gif("in/b.GIF", 2);
+  Put(Path("in/notes.txt"), "not an image");
+  RunResult r = Run({"-i", Path("in/*.gif"), "-o", Path("all.gif")});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_THAT(r.errors, IsEmpty());
+  EXPECT_THAT(FirstPixels(Path("all.gif")), ElementsAre(1, 2, 3));
+  AnimationPtr all = ReadBack(Path("all.gif"));
+  EXPECT_EQ(all->playCount, GetPref(PrefDefaultLoopCount));
+}
+
+TEST_F(BatchTest, PatternStopsAtTheFirstFileThatCannotBeRead) {
+  Gif("in/a1.gif", 1);
+  Gif("in/a2.gif", 2);
+  Put(Path("in/a3.gif"), "GIF89a but nothing after");
+  Gif("in/a4.gif", 4);
+  // Relative to the folder the program runs in, with ? matching one character.
+  RunResult r = Run({"-i", "in/a?.gif", "-o", "out.gif"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(FirstPixels(Path("out.gif")), ElementsAre(1, 2));
+}
+
+TEST_F(BatchTest, ListFilesWithEitherLineBreakGiveTheSameAnimation) {
+  std::string a = Gif("a.gif", 1), b = Gif("b.gif", 2);
+  Put(Path("lf.txt"), a + "\n" + b + "\n");
+  Put(Path("crlf.txt"), b + "\r\n" + a);
+  EXPECT_EQ(Run({"-l", Path("lf.txt"), "-o", Path("lf.gif")}).exitCode, 0);
+  EXPECT_EQ(Run({"-L", Path("crlf.txt"), "-O", Path("crlf.gif")}).exitCode, 0);
+  EXPECT_THAT(FirstPixels(Path("lf.gif")), ElementsAre(1, 2));
+  EXPECT_THAT(FirstPixels(Path("crlf.gif")), ElementsAre(2, 1));
+
+  // A blank line is an empty name: its read fails and ends the list.
+  Put(Path("blank.txt"), a + "\n\n" + b + "\n");
+  RunResult r = Run({"-l", Path("blank.txt"), "-o", Path("blank.gif")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(FirstPixels(Path("blank.gif")), ElementsAre(1));
+}
+
+TEST_F(BatchTest, InputsAddUpAndEveryOutputTakesTheDocumentAsItIsThen) {
+  // Two frames that differ in one pixel: optimizing leaves the second as that pixel alone.
+  AnimationPtr a = MakeDocument(8, 8);
+  AddSolidFrame(*a, 0, 0, 8, 8, 1);
+  std::vector<uint8_t> pixels(64, 1);
+  pixels[3 * 8 + 3] = 2;
+  AddFrame(*a, 0, 0, 8, 8, pixels);
+  std::string in = Save("two.gif", *a);
+  std::string more = Gif("more.gif", 5, 12, 10);  // larger: the screen grows
+
+  RunResult r = Run({"-I", in, "-o", Path("plain.gif"), "-i", more, "-o", Path("three.gif"), "-Z",
+                     "-o", Path("optimized.gif")});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr plain = ReadBack(Path("plain.gif"));
+  ASSERT_TRUE(plain);
+  EXPECT_EQ(plain->frameCount, 2);
+  EXPECT_EQ(FrameAt(*plain, 1)->width, 8u);
+  AnimationPtr three = ReadBack(Path("three.gif"));
+  ASSERT_TRUE(three);
+  EXPECT_EQ(three->frameCount, 3);
+  EXPECT_EQ(three->screenWidth, 12u);
+  EXPECT_EQ(three->screenHeight, 10u);
+  AnimationPtr optimized = ReadBack(Path("optimized.gif"));
+  ASSERT_TRUE(optimized);
+  Frame* second = FrameAt(*optimized, 1);
+  ASSERT_TRUE(second);
+  EXPECT_LT(uint64_t{second->width} * second->height, 64u);
+}
+
+TEST_F(BatchTest, FramesBeyondTheScreenAreCroppedWithoutAQuestion) {
+  // Larger inserts keep the screen (stored setting, which the program reads at start).
+  SetPref(PrefOversizeInsert, 16);
+  std::string small = Gif("small.gif", 1, 4, 4);
+  std::string large = Gif("large.gif", 2, 6, 5);
+  RunResult r = Run({"-i", small, "-i", large, "-o", Path("cropped.gif")});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr out = ReadBack(Path("cropped.gif"));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(out->screenWidth, 4u);
+  EXPECT_EQ(FrameAt(*out, 1)->width, 4u);
+  EXPECT_EQ(FrameAt(*out, 1)->height, 4u);
+}
+
+TEST_F(BatchTest, HyphensInPathsAreJustNames) {
+  Gif("my-files/a-1.gif", 6);
+  std::filesystem::create_directories(dir_ / "out-dir");
+  RunResult r = Run({"-i", Path("my-files/a-*.gif"), "-o", Path("out-dir/-b-2.gif")});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_THAT(FirstPixels(Path("out-dir/-b-2.gif")), ElementsAre(6));
+}
+
+TEST_F(BatchTest, FailuresAreReportedAndSetTheExitCode) {
+  RunResult r = Run({"-o", Path("x.gif")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr("Nothing to output."));
+  EXPECT_FALSE(std::filesystem::exists(Path("x.gif")));
+
+  r = Run({"-z"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr("Nothing to optimize."));
+
+  // An unknown flag stops everything after it.
+  r = Run({"-q", "-o", Path("x.gif")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr("Unrecognized flag: -q"));
+  EXPECT_THAT(r.errors, Not(HasSubstr("Nothing to output.")));
+
+  // A missing input stops the batch too.
+  r = Run({"-i", Path("none*.gif"), "-o", Path("x.gif")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr("Input file " + Path("none*.gif") + " not found"));
+  EXPECT_THAT(r.errors, HasSubstr("Input operation unsuccessful."));
+  EXPECT_THAT(r.errors, Not(HasSubstr("Nothing to output.")));
+
+  r = Run({"-l", Path("missing.txt")});
+  EXPECT_THAT(r.errors, HasSubstr("Input file " + Path("missing.txt") + " not found"));
+
+  // A word that is no flag, such as a second file after -i, is refused rather than ignored.
+  std::string a = Gif("a.gif", 1);
+  r = Run({"-i", a, a, "-o", Path("x.gif")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr("Unrecognized flag: " + a));
+}
+
+}  // namespace
+}  // namespace lw
