@@ -11,20 +11,6 @@
 
 namespace lw {
 
-std::string FileFromCommandLine(const std::string& line) {
-  size_t start = !line.empty() && line[0] == '"' ? 1 : 0;
-  for (size_t i = start; i < line.size(); ++i) {
-    if (line[i] == '"') return line.substr(start, i - start);
-    if (line[i] == ' ') {
-      if (i + 2 < line.size() && line[i + 2] == ':') return line.substr(start, i - start);
-      std::string rest = line.substr(start);
-      if (!rest.empty() && rest.back() == '"') rest.pop_back();
-      return rest;
-    }
-  }
-  return line.substr(start);
-}
-
 int RunWindow(int argc, char** argv) {
   int status = 0;
   {

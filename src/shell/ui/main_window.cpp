@@ -242,6 +242,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   SetDocumentTitle("");
   SetModified(false);
   RefreshStatus();
+  statusBar()->showMessage(QString::fromUtf8(StatusReady));
   UpdateCommandStates();
   RestorePlacement();
   RecentFilesPrune();
