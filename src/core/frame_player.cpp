@@ -1,0 +1,112 @@
+// Composes full-screen pictures frame by frame, applying each frame's disposal before the next.
+#include "core/frame_player.h"
+
+#include <new>
+
+#include "core/compose.h"
+
+namespace lw {
+namespace {
+
+void FreePictures(FramePlayer* player) {
+  player->canvas.reset();
+  player->saved.reset();
+}
+
+Frame* Fail(FramePlayer* player) {
+  FreePictures(player);
+  player->failed = true;
+  return nullptr;
+}
+
+// Draws frame over the canvas and gives the canvas the frame's colours and timing.
+bool Compose(FramePlayer* player, const Frame* frame, int index) {
+  Frame* canvas = player->canvas.get();
+  if (frame->Disposal() == DisposalPrevious) {
+    player->saved.reset(static_cast<Frame*>(DuplicateBlock(canvas, canvas->palette)));
+    if (!player->saved) return false;
+  }
+  BlitIndexed(canvas->dib, frame->left, frame->top, frame->width, frame->height, frame->dib, 0, 0,
+              frame->transparentIndex, frame->Transparent());
+  canvas->palette = frame->palette;
+  canvas->transparentIndex = frame->transparentIndex;
+  canvas->controlFlags = static_cast<uint8_t>((canvas->controlFlags & ~1) | (frame->controlFlags & 1));
+  canvas->delay = frame->delay;
+  SetDisposal(canvas, frame->Disposal());
+  if (canvas->palette) {
+    UpdateDibColourTable(canvas);
+  } else {
+    SetDibColourTable(canvas->dib, &DefaultPalette());
+  }
+  RebuildTransparencyMask(canvas);
+  if (canvas->Transparent() && canvas->transparencyMask.empty()) return false;
+  player->current = frame;
+  player->index = index;
+  return true;
+}
+
+}  // namespace
+
+FramePlayerPtr NewFramePlayer(const Animation& animation) {
+  try {
+    auto player = std::make_unique<FramePlayer>();
+    player->animation = &animation;
+    return player;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+void FreeFramePlayer(FramePlayerPtr player) { player.reset(); }
+
+Frame* FirstPicture(FramePlayer* player) {
+  if (!player || !player->animation) return nullptr;
+  FreePictures(player);
+  player->current = nullptr;
+  player->index = -1;
+  player->failed = false;
+  const Animation& animation = *player->animation;
+  const Frame* first = FirstFrame(animation);
+  if (!first) return nullptr;
+  player->canvas.reset(NewFrame(animation.screenWidth, animation.screenHeight));
+  if (!player->canvas) return Fail(player);
+  const Palette* palette = animation.globalPalette ? animation.globalPalette.get() : &DefaultPalette();
+  player->canvas->dib = BuildDib(animation.screenWidth, animation.screenHeight, palette);
+  if (player->canvas->dib.empty()) return Fail(player);
+  FillDibPixels(player->canvas->dib, first->Transparent() ? first->transparentIndex
+                                                          : animation.backgroundIndex);
+  if (!Compose(player, first, 0)) return Fail(player);
+  return player->canvas.get();
+}
+
+Frame* NextPicture(FramePlayer* player) {
+  if (!player || !player->canvas || !player->current) return nullptr;
+  const Frame* current = player->current;
+  const Frame* next = NextFrame(current);
+  if (!next) {
+    FreePictures(player);
+    return nullptr;
+  }
+  switch (current->Disposal()) {
+    case DisposalPrevious: {
+      if (!player->saved) return Fail(player);
+      std::unique_ptr<Frame> restored(
+          static_cast<Frame*>(DuplicateBlock(player->saved.get(), player->saved->palette)));
+      if (!restored) return Fail(player);
+      player->canvas = std::move(restored);
+      break;
+    }
+    case DisposalBackground:
+      FillIndexRect(player->canvas->dib, current->left, current->top, current->width,
+                    current->height,
+                    next->Transparent() ? next->transparentIndex
+                                        : player->animation->backgroundIndex);
+      break;
+    default:
+      break;
+  }
+  if (!Compose(player, next, player->index + 1)) return Fail(player);
+  return player->canvas.get();
+}
+
+}  // namespace lw

@@ -1,0 +1,34 @@
+// Full-screen pictures of an animation, one frame after the other, with the GIF disposal rules
+// applied (used when animations are merged).
+#pragma once
+
+#include <memory>
+
+#include "core/animation.h"
+
+namespace lw {
+
+struct FramePlayer {
+  const Animation* animation = nullptr;  // not owned; must outlive the pictures
+  std::unique_ptr<Frame> canvas;         // the composed picture, logical screen size
+  std::unique_ptr<Frame> saved;          // the picture to restore for disposal 3
+  const Frame* current = nullptr;        // the source frame last composed
+  int index = -1;                        // its 0-based index, -1 before the first
+  bool failed = false;                   // memory ran short: the pictures stopped early
+};
+
+using FramePlayerPtr = std::unique_ptr<FramePlayer>;
+
+// None when memory is short. The player frees its canvas and saved picture with itself.
+FramePlayerPtr NewFramePlayer(const Animation& animation);
+void FreeFramePlayer(FramePlayerPtr player);
+
+// The canvas holding frame 0, or none (no frame, or memory short: then failed is set). May be
+// called again to restart.
+Frame* FirstPicture(FramePlayer* player);
+// The canvas holding the next frame, or none at the end (canvas and saved freed) or when memory
+// ran short (failed set). The canvas belongs to the player and the next call overwrites it; its
+// palette is the source frame's, so the animation must stay alive while it is used.
+Frame* NextPicture(FramePlayer* player);
+
+}  // namespace lw

@@ -1,0 +1,549 @@
+#include "core/lzw.h"
+
+#include <bit>
+#include <cstring>
+#include <memory>
+#include <new>
+
+namespace lw {
+
+static_assert(std::endian::native == std::endian::little, "the bit readers load little-endian words");
+
+namespace {
+
+constexpr int kNone = -100;
+
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+}
+
+// Copies n bytes from an earlier place of the same buffer (src + n <= dst), eight at a time;
+// may write up to 7 bytes past dst + n.
+inline void CopyBackReference(uint8_t* dst, const uint8_t* src, size_t n) {
+  for (size_t k = 0; k < n; k += 8) {
+    uint64_t v = Load64(src + k);
+    std::memcpy(dst + k, &v, 8);
+  }
+}
+
+}  // namespace
+
+// ---------------------------------------------------------------------------------------------
+// Decoder
+
+void LzwDecoder::Reset(GifSource* source, int minCodeSize) {
+  source_ = source;
+  minCodeSize_ = minCodeSize;
+  clear_ = 1 << minCodeSize;
+  end_ = clear_ + 1;
+  ResetTables();
+  fresh_ = true;
+  dataEnded_ = false;
+  prev_ = first_ = 0;
+  sp_ = 0;
+  restart_ = false;
+  modelValid_ = false;
+  posPrev_ = 0;
+  lenPrev_ = 0;
+  bitPos_ = 0;
+  bitsInWindow_ = 0;
+  noMoreData_ = false;
+  std::memset(window_, 0, sizeof window_);
+}
+
+void LzwDecoder::ResetTables() {
+  width_ = minCodeSize_ + 1;
+  limit_ = 1 << (minCodeSize_ + 1);
+  nextFree_ = clear_ + 2;
+  sp_ = 0;
+}
+
+// Entries from the clear code up to the next free one hold prefix 0 and suffix 0 until they are
+// filled; entries below the clear code stand for themselves.
+uint8_t LzwDecoder::SuffixOf(int code) const {
+  if (code < clear_) return static_cast<uint8_t>(code);
+  if (code >= nextFree_ || code <= end_) return 0;
+  return suffix_[code];
+}
+
+int LzwDecoder::PrefixOf(int code) const {
+  if (code < clear_ || code >= nextFree_ || code <= end_) return 0;
+  return prefix_[code];
+}
+
+int LzwDecoder::ReadSubBlock(uint8_t* out) {
+  int len = source_->ReadByte();
+  if (len < 0) return -1;
+  if (len == 0) {
+    dataEnded_ = true;
+    return 0;
+  }
+  const uint8_t* p = source_->Take(static_cast<size_t>(len));
+  if (!p) return -1;
+  std::memcpy(out, p, static_cast<size_t>(len));
+  return len;
+}
+
+// Brings the next sub-blocks behind the unread bits until the next code fits. Sub-blocks are
+// read only when a code needs them, so the file position stays where the image data was
+// consumed up to.
+void LzwDecoder::Gather() {
+  uint32_t keep = bitPos_ >> 3;
+  uint32_t used = bitsInWindow_ >> 3;
+  if (keep) {
+    std::memmove(window_, window_ + keep, used - keep);
+    bitPos_ -= keep * 8;
+    bitsInWindow_ -= keep * 8;
+  }
+  while (bitPos_ + static_cast<uint32_t>(width_) >= bitsInWindow_) {
+    int got = ReadSubBlock(window_ + (bitsInWindow_ >> 3));
+    if (got <= 0) {
+      noMoreData_ = true;
+      break;
+    }
+    bitsInWindow_ += static_cast<uint32_t>(got) * 8;
+  }
+  // Bits past the data read as zero.
+  std::memset(window_ + (bitsInWindow_ >> 3), 0, 8);
+}
+
+int LzwDecoder::ReadCode() {
+  if (bitPos_ + static_cast<uint32_t>(width_) >= bitsInWindow_) {
+    if (noMoreData_) return LzwCorrupt;
+    Gather();
+  }
+  uint64_t v = Load64(window_ + (bitPos_ >> 3));
+  int code = static_cast<int>((v >> (bitPos_ & 7)) & ((1u << width_) - 1));
+  bitPos_ += static_cast<uint32_t>(width_);
+  return code;
+}
+
+int LzwDecoder::SkipRest() {
+  for (;;) {
+    int len = source_->ReadByte();
+    if (len < 0) return LzwSkipFailed;
+    if (len == 0) {
+      dataEnded_ = true;
+      return LzwEndOfData;
+    }
+    if (!source_->Take(static_cast<size_t>(len))) return LzwSkipFailed;
+  }
+}
+
+int LzwDecoder::HandleCode(int c) {
+  if (c == clear_) {
+    ResetTables();
+    int c2 = ReadCode();
+    if (c2 < 0) return LzwCorrupt;
+    prev_ = first_ = c2;
+    restart_ = c2 < clear_;
+    if (!restart_) modelValid_ = false;
+    return c2;
+  }
+  if (c == end_) {
+    if (dataEnded_) return LzwEndOfData;
+    return SkipRest();
+  }
+  int code = c;
+  if (c >= nextFree_) {
+    stack_[sp_++] = static_cast<uint8_t>(first_);
+    code = prev_;
+  }
+  while (code >= clear_) {
+    if (sp_ >= kStackSize) return LzwCorrupt;
+    stack_[sp_++] = SuffixOf(code);
+    code = PrefixOf(code);
+  }
+  first_ = code;
+  if (sp_ >= kStackSize) return LzwCorrupt;
+  stack_[sp_++] = static_cast<uint8_t>(code);
+  if (nextFree_ < kTableSize) {
+    prefix_[nextFree_] = static_cast<uint16_t>(prev_);
+    suffix_[nextFree_] = static_cast<uint8_t>(first_);
+    ++nextFree_;
+    if (nextFree_ >= limit_ && limit_ < kTableSize) {
+      limit_ <<= 1;
+      ++width_;
+    }
+  }
+  prev_ = c;
+  return stack_[--sp_];
+}
+
+int LzwDecoder::Next() {
+  if (sp_ > 0) return stack_[--sp_];
+  if (fresh_) {
+    fresh_ = false;
+    int c;
+    do {
+      c = ReadCode();
+      if (c < 0) return LzwCorrupt;
+    } while (c == clear_);
+    prev_ = first_ = c;
+    restart_ = c < clear_;
+    if (!restart_) modelValid_ = false;
+    return c;
+  }
+  int c = ReadCode();
+  if (c < 0) return LzwCorrupt;
+  return HandleCode(c);
+}
+
+// Decodes whole strings straight into the output while the stream behaves: every table entry's
+// string is a copy of an earlier stretch of the output. Stops at the first code it does not
+// handle (*pending), a read failure, or when the output is full.
+size_t LzwDecoder::FastRun(uint8_t* out, size_t i, size_t count, int* pending) {
+  *pending = kNone;
+  const int clear = clear_;
+  const int end = end_;
+  uint32_t pos = bitPos_;
+  uint32_t bits = bitsInWindow_;
+  int w = width_;
+  int nextFree = nextFree_;
+  int limit = limit_;
+  int prev = prev_;
+  int first = first_;
+  size_t posPrev = posPrev_;
+  uint32_t lenPrev = lenPrev_;
+
+  auto addEntry = [&](int suffix) {
+    if (nextFree < kTableSize) {
+      prefix_[nextFree] = static_cast<uint16_t>(prev);
+      suffix_[nextFree] = static_cast<uint8_t>(suffix);
+      offset_[nextFree] = static_cast<uint32_t>(posPrev);
+      length_[nextFree] = static_cast<uint16_t>(lenPrev + 1);
+      ++nextFree;
+      if (nextFree >= limit && limit < kTableSize) {
+        limit <<= 1;
+        ++w;
+      }
+    }
+  };
+  auto readSlow = [&]() {
+    bitPos_ = pos;
+    width_ = w;
+    int c = ReadCode();
+    pos = bitPos_;
+    bits = bitsInWindow_;
+    return c;
+  };
+
+  while (i < count) {
+    int c;
+    if (pos + static_cast<uint32_t>(w) < bits) [[likely]] {
+      c = static_cast<int>((Load64(window_ + (pos >> 3)) >> (pos & 7)) & ((1u << w) - 1));
+      pos += static_cast<uint32_t>(w);
+    } else {
+      c = readSlow();
+      if (c < 0) {
+        *pending = LzwCorrupt;
+        break;
+      }
+    }
+
+    if (c < clear) {
+      addEntry(c);
+      out[i] = static_cast<uint8_t>(c);
+      posPrev = i;
+      lenPrev = 1;
+      prev = first = c;
+      ++i;
+    } else if (c > end && c < nextFree) {
+      uint32_t len = length_[c];
+      if (len > count - i) {
+        *pending = c;
+        break;
+      }
+      const uint8_t* src = out + offset_[c];
+      uint8_t* dst = out + i;
+      if (((len + 7) & ~7u) <= count - i) {
+        CopyBackReference(dst, src, len);
+      } else {
+        for (uint32_t k = 0; k < len; ++k) dst[k] = src[k];
+      }
+      first = dst[0];
+      addEntry(first);
+      posPrev = i;
+      lenPrev = len;
+      prev = c;
+      i += len;
+    } else if (c == nextFree) {
+      uint32_t len = lenPrev + 1;
+      if (len > count - i) {
+        *pending = c;
+        break;
+      }
+      const uint8_t* src = out + posPrev;
+      uint8_t* dst = out + i;
+      if (((lenPrev + 7) & ~7u) <= count - i) {
+        CopyBackReference(dst, src, lenPrev);
+      } else {
+        for (uint32_t k = 0; k < lenPrev; ++k) dst[k] = src[k];
+      }
+      dst[lenPrev] = static_cast<uint8_t>(first);
+      addEntry(first);
+      posPrev = i;
+      lenPrev = len;
+      prev = c;
+      i += len;
+    } else if (c == clear) {
+      w = minCodeSize_ + 1;
+      limit = 1 << w;
+      nextFree = clear + 2;
+      int c2 = readSlow();
+      if (c2 < 0) {
+        *pending = LzwCorrupt;
+        break;
+      }
+      out[i] = static_cast<uint8_t>(c2);
+      prev = first = c2;
+      posPrev = i;
+      lenPrev = 1;
+      ++i;
+      if (c2 >= clear) {
+        modelValid_ = false;
+        break;
+      }
+    } else {
+      // The end code, or a code past the table: the exact path decides.
+      *pending = c;
+      break;
+    }
+  }
+
+  bitPos_ = pos;
+  width_ = w;
+  nextFree_ = nextFree;
+  limit_ = limit;
+  prev_ = prev;
+  first_ = first;
+  posPrev_ = posPrev;
+  lenPrev_ = lenPrev;
+  return i;
+}
+
+size_t LzwDecoder::Fill(uint8_t* out, size_t count, int* status) {
+  *status = 0;
+  size_t i = 0;
+  while (i < count) {
+    int v;
+    if (modelValid_ && sp_ == 0 && !fresh_) {
+      int pending;
+      i = FastRun(out, i, count, &pending);
+      if (pending == kNone) continue;
+      if (pending == LzwCorrupt) {
+        *status = LzwCorrupt;
+        return i;
+      }
+      modelValid_ = false;
+      v = HandleCode(pending);
+    } else {
+      v = Next();
+    }
+    if (v < 0) {
+      *status = v;
+      return i;
+    }
+    out[i] = static_cast<uint8_t>(v);
+    if (restart_) {
+      restart_ = false;
+      modelValid_ = true;
+      posPrev_ = i;
+      lenPrev_ = 1;
+    }
+    ++i;
+  }
+  return count;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Encoder
+
+bool PixelsFitCodeSize(const uint8_t* bits, size_t stride, uint32_t width, uint32_t height,
+                       int codeSize) {
+  if (codeSize >= 8) return true;
+  const uint8_t limit = static_cast<uint8_t>(1u << codeSize);
+  for (uint32_t r = 0; r < height; ++r) {
+    const uint8_t* row = bits + r * stride;
+    uint8_t any = 0;
+    for (uint32_t x = 0; x < width; ++x) any |= row[x];
+    if (any >= limit) {
+      // Or-ing is only a quick filter; check the row exactly.
+      for (uint32_t x = 0; x < width; ++x)
+        if (row[x] >= limit) return false;
+    }
+  }
+  return true;
+}
+
+namespace {
+
+constexpr int kHashSize = 5003;
+constexpr int kMaxCode = 4096;
+
+struct HashSlot {
+  int32_t key;
+  int32_t code;
+};
+
+// The encoder's tables, one set per call so that encodings may run side by side.
+struct EncoderState {
+  HashSlot slots[kHashSize];
+  // Bytes of the code stream before they are cut into sub-blocks.
+  static constexpr size_t kStreamSize = 254 * 64;
+  uint8_t stream[kStreamSize + 16];
+};
+
+class CodeWriter {
+ public:
+  CodeWriter(ByteSink& sink, uint8_t* stream) : sink_(sink), stream_(stream) {}
+
+  void Put(uint32_t code, int n) {
+    acc_ |= static_cast<uint64_t>(code) << nbits_;
+    nbits_ += n;
+    if (nbits_ >= 32) {
+      uint32_t word = static_cast<uint32_t>(acc_);
+      std::memcpy(stream_ + len_, &word, 4);
+      len_ += 4;
+      acc_ >>= 32;
+      nbits_ -= 32;
+      if (len_ >= EncoderState::kStreamSize) WritePackets(false);
+    }
+  }
+
+  // The last partial byte, the remaining sub-blocks and the terminator.
+  bool Finish() {
+    while (nbits_ > 0) {
+      stream_[len_++] = static_cast<uint8_t>(acc_);
+      acc_ >>= 8;
+      nbits_ -= 8;
+    }
+    WritePackets(true);
+    if (ok_) ok_ = sink_.WriteByte(0);
+    return ok_;
+  }
+
+ private:
+  // Whole 254-byte sub-blocks; with last, also the shorter final one.
+  void WritePackets(bool last) {
+    size_t at = 0;
+    uint8_t packet[255];
+    while (len_ - at >= 254 || (last && len_ > at)) {
+      size_t n = len_ - at < 254 ? len_ - at : 254;
+      packet[0] = static_cast<uint8_t>(n);
+      std::memcpy(packet + 1, stream_ + at, n);
+      if (ok_) ok_ = sink_.Write(packet, n + 1);
+      at += n;
+    }
+    std::memmove(stream_, stream_ + at, len_ - at);
+    len_ -= at;
+  }
+
+  ByteSink& sink_;
+  uint8_t* stream_;
+  size_t len_ = 0;
+  uint64_t acc_ = 0;
+  int nbits_ = 0;
+  bool ok_ = true;
+};
+
+}  // namespace
+
+bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride, uint32_t width,
+               uint32_t height, bool interlaced) {
+  if (codeSize < 2 || codeSize > 8) return false;
+  if (!sink.WriteByte(static_cast<uint8_t>(codeSize))) return false;
+
+  thread_local std::unique_ptr<EncoderState> cached;
+  if (!cached) {
+    try {
+      cached.reset(new EncoderState);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+  EncoderState& st = *cached;
+  std::memset(st.slots, 0xFF, sizeof st.slots);
+
+  const int initBits = codeSize + 1;
+  const int clearCode = 1 << codeSize;
+  const int endCode = clearCode + 1;
+  int n = initBits;
+  int maxCode = (1 << n) - 1;
+  int nextFree = clearCode + 2;
+  bool clearFlag = false;
+  CodeWriter out(sink, st.stream);
+  HashSlot* const slots = st.slots;
+
+  auto emit = [&](int code) {
+    out.Put(static_cast<uint32_t>(code), n);
+    if (clearFlag) {
+      n = initBits;
+      maxCode = (1 << n) - 1;
+      clearFlag = false;
+    } else if (nextFree > maxCode) {
+      ++n;
+      maxCode = n == 12 ? kMaxCode : (1 << n) - 1;
+    }
+  };
+
+  if (uint64_t{width} * height == 0) {
+    // Nothing to encode: a clear code and the end code still make valid data.
+    emit(clearCode);
+    emit(endCode);
+    return out.Finish();
+  }
+
+  bool started = false;
+  int ent = 0;
+  ForEachRowInOrder(height, interlaced, [&](uint32_t r) {
+    const uint8_t* px = bits + r * stride;
+    const uint8_t* const rowEnd = px + width;
+    if (!started) {
+      ent = *px++;
+      emit(clearCode);
+      started = true;
+    }
+    while (px < rowEnd) {
+      const int p = *px++;
+      const int32_t key = (p << 12) + ent;
+      int h = (p << 4) ^ ent;
+      if (slots[h].key == key) {
+        ent = slots[h].code;
+        continue;
+      }
+      if (slots[h].key >= 0) {
+        const int d = h == 0 ? 1 : kHashSize - h;
+        bool found = false;
+        do {
+          h -= d;
+          if (h < 0) h += kHashSize;
+          if (slots[h].key == key) {
+            ent = slots[h].code;
+            found = true;
+            break;
+          }
+        } while (slots[h].key > 0);
+        if (found) continue;
+      }
+      emit(ent);
+      ent = p;
+      if (nextFree < kMaxCode) {
+        slots[h].code = nextFree++;
+        slots[h].key = key;
+      } else {
+        std::memset(slots, 0xFF, sizeof st.slots);
+        nextFree = clearCode + 2;
+        clearFlag = true;
+        emit(clearCode);
+      }
+    }
+  });
+  emit(ent);
+  emit(endCode);
+  return out.Finish();
+}
+
+}  // namespace lw

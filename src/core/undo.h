@@ -1,0 +1,174 @@
+// The undo and redo history of the open document. Each record keeps the cheapest state that can
+// restore what a command changed; applying a record exchanges that state with the document's, so
+// the same record serves to undo and, applied again, to redo.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "core/animation.h"
+
+namespace lw {
+
+// Record kinds; the names are the menu's (string ids in UndoKindName).
+namespace undo {
+constexpr uint32_t MoveFrame = 1;
+constexpr uint32_t DeleteFrame = 2;
+constexpr uint32_t InsertFrames = 3;
+constexpr uint32_t Optimize = 4;
+constexpr uint32_t Unoptimize = 5;
+constexpr uint32_t ReducePalette = 6;
+constexpr uint32_t MoveCropFrames = 9;
+constexpr uint32_t CropAnimation = 10;
+constexpr uint32_t RotateFrame = 11;
+constexpr uint32_t RotateAllFrames = 12;
+constexpr uint32_t EditTransparency = 13;
+constexpr uint32_t EditPalette = 15;
+constexpr uint32_t RemoveLocalPalette = 16;
+constexpr uint32_t ReverseAnimation = 17;
+constexpr uint32_t ReduceFrameCount = 19;
+constexpr uint32_t ResizeAnimation = 20;
+constexpr uint32_t Paste = 21;
+constexpr uint32_t Nop = 22;
+constexpr uint32_t DeleteFrames = 23;
+constexpr uint32_t EditDurations = 24;
+constexpr uint32_t MoveFrames = 25;
+constexpr uint32_t MergeAnimations = 26;
+constexpr uint32_t PingPong = 27;
+constexpr uint32_t EditPixels = 28;
+constexpr uint32_t CoEditFrame = 29;
+constexpr uint32_t DropTrueColour = 30;
+constexpr uint32_t FrameProperties = 31;
+constexpr uint32_t GlobalFrameProperties = 33;
+constexpr uint32_t FixForAvi = 34;
+constexpr uint32_t AddTrueColour = 35;
+constexpr uint32_t MaxKind = 35;
+}  // namespace undo
+
+// Refresh hints returned by Undo and Redo: what the main window redraws.
+namespace refresh {
+constexpr uint32_t Document = 0x01;
+constexpr uint32_t FrameCount = 0x02;  // count or order changed: the selection is recounted
+constexpr uint32_t ScreenSize = 0x04;
+constexpr uint32_t Encoding = 0x08;    // encoded size and colour count recomputed
+constexpr uint32_t Names = 0x10;
+constexpr uint32_t OneFrame = 0x20;    // the frame's index in bits 16-31
+constexpr uint32_t PropertiesFrame = 0x40;
+constexpr uint32_t StripOnly = 0x80;
+constexpr uint32_t Preview = 0x200;
+inline uint32_t FrameIndexOf(uint32_t hints) { return hints >> 16; }
+}  // namespace refresh
+
+struct UndoRecord {
+  uint32_t kind = 0;
+  AnimationPtr documentCopy;     // whole copy, or header and frame attributes (kind 33)
+  Frame* frames = nullptr;       // owned frame, or chain of frames linked by next (kinds 3, 21)
+  uint32_t param = 0;
+  uint32_t screenSize = 0;       // width low 16 bits, height high 16 bits (kind 11)
+  std::vector<uint32_t> extra;   // frame indexes, palette entries or delays
+  UndoRecord* sameKindNext = nullptr;  // owned: the further frames of a multi-frame deletion
+  UndoRecord* newer = nullptr;
+  UndoRecord* older = nullptr;
+
+  UndoRecord() = default;
+  ~UndoRecord();
+  UndoRecord(const UndoRecord&) = delete;
+  UndoRecord& operator=(const UndoRecord&) = delete;
+  // Frees the contents (not the links).
+  void FreeContents();
+};
+
+struct UndoHistory {
+  UndoRecord* oldest = nullptr;
+  UndoRecord* cursor = nullptr;  // newest applied record; none when everything is undone
+  uint32_t count = 0;
+  bool warned = false;
+};
+
+// The one history of the program.
+const UndoHistory& History();
+
+// Records the state the command is about to change and returns the record, or none (undo
+// disabled, or memory short even after dropping every older record). The record takes ownership
+// of documentCopy (kinds that are handed the old document: 4, 6 and any copying kind) and of
+// frame (kind 2: the removed frame; kind 23: the chain of removed frames, linked by next, each
+// with its savedIndex, ascending) whether it succeeds or not. extra is the table of kind 25 (the
+// former indexes, ascending).
+UndoRecord* RecordUndo(uint32_t kind, Animation& document, AnimationPtr documentCopy, Frame* frame,
+                       uint32_t param, std::vector<uint32_t> extra = {});
+
+// A detached record holding a whole copy of the document, for commands whose extent is known only
+// afterwards (kinds 3, 16, 21); none when undo is disabled or memory is short.
+UndoRecord* PrepareUndo(uint32_t kind, Animation& document, uint32_t param);
+// Shrinks the prepared record of an insertion or paste (index and count instead of a copy when
+// the palette and screen size did not change), records it and frees the prepared one.
+UndoRecord* CommitInsertUndo(UndoRecord* record, Animation& document);
+// Shrinks the prepared record of a local palette removal (the old frame instead of a copy when
+// the global palette did not change), records it and frees the prepared one.
+UndoRecord* CommitPaletteUndo(UndoRecord* record, Animation& document);
+
+// Apply the record at the cursor backwards / the next one forwards; return the refresh hints
+// (0 when there is nothing to apply).
+uint32_t Undo(Animation& document);
+uint32_t Redo(Animation& document);
+// Undoes the cursor record and drops it (a cancelled command rolls back).
+uint32_t UndoAndForget(Animation& document);
+
+// Frees a record: one of the history is unlinked first (the cursor moves to the older one when it
+// was the cursor); a detached one is just freed.
+void DiscardRecord(UndoRecord* record);
+// The cursor record keeps its place but does nothing (a command that turned out to change
+// nothing).
+void NeutralizeRecord(UndoRecord* record);
+// Empties the history (document closed or saved).
+void ClearHistory();
+
+// Kinds of the record that Undo and Redo would apply; 0 when none.
+uint32_t CanUndoKind();
+uint32_t CanRedoKind();
+
+// The name of a kind as the menu shows it (empty for kinds never recorded), and its string id.
+int UndoKindNameId(uint32_t kind);
+std::string UndoKindName(uint32_t kind);
+
+// Texts and states of the Edit menu's undo (40001) and redo (40120) entries and of the buttons.
+struct UndoMenuState {
+  std::string undoText;
+  bool undoEnabled = false;
+  std::string redoText;
+  bool redoEnabled = false;
+};
+UndoMenuState UpdateUndoMenu();
+
+// Called whenever the history changes, so that the window can refresh its menu and buttons.
+void SetUndoListener(std::function<void()> listener);
+
+// How a record kind is applied: returns the refresh hints. Every kind has one; a later module may
+// replace one (nullptr puts the built-in one back).
+using UndoApplyFunction = uint32_t (*)(UndoRecord& record, Animation& document, bool redo);
+void SetUndoApplier(uint32_t kind, UndoApplyFunction apply);
+
+// The rotations and flips live above the document core; they register here at start-up so that
+// kinds 11 and 12 can replay them (command: a frame or animation rotation command id). Until then
+// those records change nothing.
+using RotateFrameFunction = bool (*)(Animation& document, int frameIndex, int command);
+using RotateAnimationFunction = bool (*)(Animation& document, int command);
+void SetUndoRotation(RotateFrameFunction rotateFrame, RotateAnimationFunction rotateAnimation);
+// The command that undoes a rotation command: the quarter turns swap, the others undo themselves.
+int InverseRotation(int command);
+
+// Frame-list helpers the records use, for the commands that do the same moves.
+// Links frame so that it becomes frame index (0: before the first frame, after any leading
+// extension blocks; past the end: after the last block). Does not touch frameCount.
+void LinkFrameAt(Animation& animation, Frame* frame, int index);
+// Unlinks frame index from the list and returns it (links cleared); none when there is none.
+Frame* UnlinkFrameAt(Animation& animation, int index);
+// Every frame without a local palette borrows the global one, and its DIB colour table follows.
+void LendGlobalPalette(Animation& animation);
+
+// For tests: the next count copies a record makes fail as if memory ran short.
+void FailNextUndoCopies(int count);
+
+}  // namespace lw

@@ -1,0 +1,65 @@
+// Files and folders as the program needs them: temporary files created exclusively, safe
+// renaming, names split at '/', and the wildcard search of the batch mode's input pattern.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace lw {
+
+// Creates a new empty file "<prefix>XXXXXX" in folder, exclusively and readable by the user
+// only; returns its path, empty on failure.
+std::string CreateTempFile(const std::string& folder, const std::string& prefix);
+// The same, keeping the file open: returns the descriptor (-1 on failure), the path in *path.
+int OpenTempFile(const std::string& folder, const std::string& prefix, std::string* path);
+// A new folder only the user may enter, under $TMPDIR (else /tmp); empty on failure.
+std::string CreatePrivateTempFolder(const std::string& prefix);
+
+// Moves from over to (replacing it). Across file systems the data is copied to a temporary
+// file beside the target, which then replaces it, and the source is deleted.
+bool RenameFile(const std::string& from, const std::string& to);
+// Moves from to a name that must not exist yet; never replaces anything.
+bool RenameFileNoReplace(const std::string& from, const std::string& to);
+// Writes data to a temporary file beside path, flushes it to disk and renames it over path, so
+// that path holds either its old or its new content whatever happens.
+bool ReplaceFileContents(const std::string& path, std::string_view data);
+// Reads a whole regular file of at most maxSize bytes.
+bool ReadWholeFile(const std::string& path, size_t maxSize, std::string* data);
+
+bool DeleteFile(const std::string& path);
+// Deletes a folder and everything in it.
+bool DeleteFolderTree(const std::string& path);
+// Creates the folder and its missing parents (mode 0700 for the new ones).
+bool CreateFolders(const std::string& path);
+
+bool FileExists(const std::string& path);
+bool IsFolder(const std::string& path);
+// A regular file that can be opened for reading.
+bool FileReadable(const std::string& path);
+
+// The name after the last '/' (the whole path when it has none).
+std::string BaseName(std::string_view path);
+// The path up to and with its last '/' (empty when it has none).
+std::string DirectoryPart(std::string_view path);
+// The path followed by '/' unless it already ends with one or is empty.
+std::string WithTrailingSlash(std::string_view path);
+
+// Matches a file name against a pattern with * (any run) and ? (one character), without regard
+// to the case of ASCII and Latin letters. UTF-8 sequences count as one character.
+bool WildcardMatch(std::string_view pattern, std::string_view name);
+// Compares names without regard to case as WildcardMatch does: <0, 0, >0.
+int CompareNamesNoCase(std::string_view a, std::string_view b);
+// Lowercase of a UTF-8 text for ASCII and Latin letters; other bytes unchanged.
+std::string FoldCase(std::string_view text);
+
+struct FolderEntry {
+  std::string name;
+  bool isFolder = false;
+};
+// The entries of folder whose names match pattern (not "." or ".."), sorted by name without
+// regard to case. False when the folder cannot be read.
+bool ListFolder(const std::string& folder, std::string_view pattern,
+                std::vector<FolderEntry>* entries);
+
+}  // namespace lw
