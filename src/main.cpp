@@ -1,9 +1,16 @@
 // Loopwright: the window when started normally, the batch mode when the first argument starts
 // with "-".
+#include <string>
+#include <vector>
+
+#include "formats/batch.h"
 #include "shell/preferences.h"
 #include "shell/ui/application.h"
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();
+  if (argc > 1 && argv[1][0] == '-') {
+    return lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
+  }
   return lw::RunWindow(argc, argv);
 }

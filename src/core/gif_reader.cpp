@@ -32,6 +32,9 @@ constexpr int kMsgReading = 40187;
 constexpr int kMaxMinCodeSize = 11;
 
 std::atomic<uint64_t> frameByteLimit{0};
+// Pixel bytes taken by the frames of the read under way: a small file can describe a great many
+// large frames, and they all have to fit in memory together.
+thread_local uint64_t bytesRead = 0;
 
 uint64_t DefaultFrameByteLimit() {
   long pages = sysconf(_SC_PHYS_PAGES);
@@ -185,8 +188,9 @@ bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& 
 
   const uint64_t width = frame->width, height = frame->height;
   const uint64_t stride = IndexStride(std::max<uint64_t>(width, 1));
+  const uint64_t bytes = stride * std::max<uint64_t>(height, 1);
   std::vector<uint8_t> dib;
-  if (stride * std::max<uint64_t>(height, 1) <= GifFrameByteLimit())
+  if (bytes <= GifFrameByteLimit() && bytesRead <= GifFrameByteLimit() - bytes)
     dib = BuildDib(frame->width, frame->height, frame->palette);
   if (dib.empty()) {
     ShowErrorId(kMsgNoFrameMemory);
@@ -218,6 +222,7 @@ bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& 
     return false;
   }
   SetFrameDib(frame, std::move(dib));
+  bytesRead += bytes;
   return true;
 }
 
@@ -326,6 +331,7 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
     ~RestoreFlags() { ProgressSetFlags(meter, flags); }
   } restore{progress, oldFlags};
 
+  bytesRead = 0;
   AnimationPtr animation = NewAnimation();
   if (!animation) return GifReadFailed;
   uint8_t screen[7];

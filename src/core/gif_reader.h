@@ -44,8 +44,8 @@ int ReadGifMemory(const uint8_t* data, size_t size, ProgressMeter* progress, Ani
 // "<base name> - cadre <n>".
 void NameFramesFromFile(Animation& animation, const std::string& path);
 
-// Frames whose pixel rows would take more bytes than this are refused as too large for memory
-// (string 40182). The default is half of the physical memory, at most 4 GiB.
+// A frame whose pixel rows would take the frames read so far past this many bytes is refused as
+// too large for memory (string 40182). The default is half of the physical memory, at most 4 GiB.
 void SetGifFrameByteLimit(uint64_t bytes);
 uint64_t GifFrameByteLimit();
 
