@@ -431,9 +431,7 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
     }
     if (!ProgressStep(meter.get())) break;
   }
-  if (chain && !FinishLoad(state, std::move(chain), lastPath, count, meter.get(), Owner(state))) {
-    count = 0;
-  } else if (!chain) {
+  if (!chain || !FinishLoad(state, std::move(chain), lastPath, count, meter.get(), Owner(state))) {
     count = 0;
   }
   meter.reset();
