@@ -132,8 +132,8 @@ class MainWindowTest : public QObject {
     for (int c : {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
       QVERIFY2(!Enabled(c), qPrintable(QString::number(c)));
     // A command waiting for later work is greyed and says why.
-    QVERIFY(!Enabled(cmd::Optimize));
-    QVERIFY(!window_->PendingHint(cmd::Optimize).isEmpty());
+    QVERIFY(!Enabled(cmd::Unoptimize));
+    QVERIFY(!window_->PendingHint(cmd::Unoptimize).isEmpty());
     QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(), QStringLiteral("Ouvrir fichier d'animation"));
     QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
   }
@@ -383,6 +383,26 @@ class MainWindowTest : public QObject {
     QCOMPARE(strip->HitTest(At(3) + QPoint(strip->CellLength(), 0)), -1);
     window_->Command(cmd::OrientationAuto);
     QCOMPARE(strip->Direction(), 1);
+  }
+
+  void opensThePreviewAndOptimizes() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    window_->Command(cmd::Preview);
+    QVERIFY(window_->Preview());
+    QVERIFY(window_->Action(cmd::Preview)->isChecked());
+    QVERIFY(Enabled(cmd::StopPreview));
+    // A command that changes frames closes it first.
+    Click(View(), At(0));
+    window_->Command(cmd::Delete);
+    QVERIFY(!window_->Preview());
+    QVERIFY(!window_->Action(cmd::Preview)->isChecked());
+
+    window_->Command(cmd::Optimize);
+    QCOMPARE(CanUndoKind(), undo::Optimize);
+    QVERIFY(window_->Modified());
+    QCOMPARE(int(window_->Document()->frameCount), 3);
+    window_->Command(cmd::Undo);
+    QCOMPARE(Order(*window_->Document()), (std::vector<int>{2, 3, 4}));
   }
 
   void reportsAMissingFile() {

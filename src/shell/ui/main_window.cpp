@@ -24,6 +24,7 @@
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "colour/optimize.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "shell/accelerators.h"
@@ -37,6 +38,7 @@
 #include "shell/ui/frame_edit.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/icons.h"
+#include "shell/ui/preview_window.h"
 #include "shell/ui/properties_bar.h"
 
 namespace lw {
@@ -163,7 +165,6 @@ struct PendingCommand {
 constexpr const char kFormats[] = "Les autres formats de fichier arrivent dans une prochaine version.";
 constexpr const char kClipboard[] = "Le presse-papiers arrive dans une prochaine version.";
 constexpr const char kDialogs[] = "Cette boîte de dialogue arrive dans une prochaine version.";
-constexpr const char kPreview[] = "L’aperçu d’animation arrive dans une prochaine version.";
 constexpr const char kColour[] = "Les outils de couleur arrivent dans une prochaine version.";
 constexpr const char kGeometry[] = "Les transformations arrivent dans une prochaine version.";
 constexpr const char kLiveEdit[] = "LiveEdit arrive dans une prochaine version.";
@@ -182,7 +183,7 @@ constexpr PendingCommand kPending[] = {
     {cmd::EditLocalPalette, kColour}, {cmd::EditGlobalPalette, kColour},
     {cmd::ReduceColours, kColour}, {cmd::EditPixels, kColour},
     {cmd::ChooseTransparentColour, kColour}, {cmd::LocalPalettePresent, kColour},
-    {cmd::Unoptimize, kOptimizer}, {cmd::Optimize, kOptimizer},
+    {cmd::Unoptimize, kOptimizer},
     {cmd::MoveCrop, kGeometry}, {cmd::ResizeFrames, kGeometry}, {cmd::ResizeAnimation, kGeometry},
     {cmd::CropAnimation, kGeometry},
     {cmd::FrameRotate90Cw, kGeometry}, {cmd::FrameRotate180, kGeometry},
@@ -191,8 +192,6 @@ constexpr PendingCommand kPending[] = {
     {cmd::AnimationRotate180, kGeometry}, {cmd::AnimationRotate90Ccw, kGeometry},
     {cmd::AnimationFlipHorizontal, kGeometry}, {cmd::AnimationFlipVertical, kGeometry},
     {cmd::LiveEditFrame, kLiveEdit}, {cmd::LiveEditAnimation, kLiveEdit},
-    {cmd::Preview, kPreview}, {cmd::StopPreview, kPreview}, {cmd::PreviewSelected, kPreview},
-    {cmd::Duration, kPreview},
 };
 
 }  // namespace
@@ -251,6 +250,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
 MainWindow::~MainWindow() {
   StopTasks(task::SizeEstimate | task::ColourCount);
+  delete preview_.data();
   SetUndoListener({});
   SetRecentFilesListener({});
   strip_->SetAnimation(nullptr);
@@ -494,7 +494,8 @@ void MainWindow::UpdateCommandStates() {
                 cmd::FrameFlipHorizontal, cmd::FrameFlipVertical, cmd::LiveEditFrame, cmd::PreviewSelected})
     set(c, current);
   for (int c : {cmd::ReverseOrder, cmd::ReduceFrameCount, cmd::PingPong}) set(c, two);
-  set(cmd::StopPreview, false);
+  set(cmd::StopPreview, preview_ != nullptr);
+  Action(cmd::Preview)->setChecked(preview_ != nullptr);
   Frame* frame = doc ? FrameAt(*document_, currentFrame_) : nullptr;
   set(cmd::EditLocalPalette, frame && frame->localPalette);
   set(cmd::EditGlobalPalette, doc && document_->globalPalette);
@@ -559,7 +560,7 @@ void MainWindow::SetDocumentTitle(const std::string& path) {
 }
 
 void MainWindow::SetDocument(AnimationPtr animation) {
-  StopTasks(task::SizeEstimate | task::ColourCount);
+  StopBackgroundWork();
   strip_->SetAnimation(nullptr);
   document_ = std::move(animation);
   if (document_) {
@@ -623,7 +624,76 @@ void MainWindow::ShowFileSize(int64_t size) {
                                                            static_cast<int>(GetPref(PrefModemSpeed)))));
 }
 
-void MainWindow::StopBackgroundWork() { StopTasks(task::SizeEstimate | task::ColourCount); }
+void MainWindow::StopBackgroundWork() {
+  StopTasks(task::SizeEstimate | task::ColourCount);
+  ClosePreview();
+}
+
+void MainWindow::ClosePreview() {
+  if (!preview_) return;
+  PreviewWindow* preview = preview_;
+  preview_ = nullptr;
+  preview->hide();
+  preview->deleteLater();
+  if (durationsEdited_) {
+    durationsEdited_ = false;
+    properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+  }
+  Action(cmd::Preview)->setChecked(false);
+  UpdateCommandStates();
+}
+
+void MainWindow::TogglePreview(int mode) {
+  PreviewMode previewMode = static_cast<PreviewMode>(mode);
+  if (preview_ && previewMode != PreviewMode::Durations) {
+    ClosePreview();
+    return;
+  }
+  ClosePreview();
+  if (!document_ || document_->frameCount == 0) return;
+  auto* preview = new PreviewWindow(document_.get(), previewMode, currentFrame_, this);
+  preview_ = preview;
+  connect(preview, &PreviewWindow::closeRequested, this, &MainWindow::ClosePreview);
+  connect(preview, &PreviewWindow::durationModeChanged, this, [this](bool on) {
+    durationsEdited_ = on;
+    properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+  });
+  connect(preview, &PreviewWindow::delaysChanged, this, [this] {
+    RefreshDuration();
+    SetModified(true);
+    properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+  });
+  Action(cmd::Preview)->setChecked(true);
+  UpdateCommandStates();
+  if (!preview->Open()) ClosePreview();
+}
+
+void MainWindow::RunOptimizer() {
+  if (!document_) return;
+  StopBackgroundWork();
+  if (!ConfirmDrop24BitData(this, *document_)) return;
+  // The optimizer dialog is not there yet: the stored options serve.
+  ProgressMeterPtr meter(CreateProgressMeter(this, progress::OwnPopup, 0));
+  AnimationPtr copy = DuplicateAnimation(*document_, nullptr);
+  if (!copy) {
+    ShowErrorId(40096);
+    return;
+  }
+  ProgressSetText(meter.get(), "Optimisation de l'animation... (Esc, pour abandonner)");
+  OptimizeAnimation(*copy, GetPref(PrefOptimize), meter.get());
+  bool cancelled = ProgressStep(meter.get()) == 0;
+  meter.reset();
+  if (cancelled) return;
+  // The optimized copy becomes the document; the old content is the undo step.
+  SwapAnimations(*document_, *copy);
+  RecordUndo(undo::Optimize, *document_, std::move(copy), nullptr, 0);
+  document_->encodedSizeCache = -1;
+  RecountSelection(*document_);
+  int current = currentFrame_ < document_->frameCount ? currentFrame_ : -1;
+  strip_->SetAnimation(document_.get());
+  properties_->RefreshAnimationControls(document_.get());
+  AfterFramesChanged(current);
+}
 
 void MainWindow::StartSizeEstimate(bool invalidate) {
   if (!document_) return;
@@ -820,6 +890,11 @@ void MainWindow::Command(int command) {
       }
       break;
     case cmd::ReverseOrder: ReverseOrder(); break;
+    case cmd::Preview:
+    case cmd::StopPreview: TogglePreview(static_cast<int>(PreviewMode::AllFrames)); break;
+    case cmd::PreviewSelected: TogglePreview(static_cast<int>(PreviewMode::SelectedFrames)); break;
+    case cmd::Duration: TogglePreview(static_cast<int>(PreviewMode::Durations)); break;
+    case cmd::Optimize: RunOptimizer(); break;
     case cmd::PingPong: PingPong(); break;
     case cmd::ShowPropertiesBar: {
       bool hide = !(GetPref(PrefFlags) & HidePropertiesBar);
@@ -897,7 +972,12 @@ void MainWindow::MoveFrames(int position) {
 
 void MainWindow::UndoOrRedo(bool redo) {
   if (!document_) return;
-  StopBackgroundWork();
+  // Retimed delays keep the preview open; anything else may take its frames away.
+  if ((redo ? CanRedoKind() : CanUndoKind()) == undo::EditDurations) {
+    StopTasks(task::SizeEstimate | task::ColourCount);
+  } else {
+    StopBackgroundWork();
+  }
   uint32_t hints = redo ? Redo(*document_) : Undo(*document_);
   if (hints == 0) return;
   SetModified(true);
@@ -945,6 +1025,7 @@ void MainWindow::ApplyRefreshHints(uint32_t hints) {
     RefreshDuration();
   }
   if (hints & refresh::Encoding) StartColourUsage();
+  if ((hints & refresh::Preview) && preview_) preview_->ReloadDelays();
 }
 
 void MainWindow::ApplyDelayText(const QString& text) {
@@ -960,6 +1041,7 @@ void MainWindow::ApplyDelayText(const QString& text) {
   for (Frame* f = FirstSelectedFrame(*document_); f; f = NextSelectedFrame(f)) {
     changed = changed || f->delay != value.value;
     f->delay = value.value;
+    if (preview_) preview_->SetFrameDelay(FrameIndex(*document_, f), value.value);
   }
   RefreshDuration();
   if (changed) SetModified(true);

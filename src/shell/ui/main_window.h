@@ -8,6 +8,7 @@
 #include <string>
 
 #include "core/animation.h"
+#include "shell/ui/preview_window.h"
 
 class QAction;
 class QLabel;
@@ -17,6 +18,7 @@ class QToolBar;
 namespace lw {
 
 class FrameStrip;
+class PreviewWindow;
 class PropertiesBar;
 
 class MainWindow : public QMainWindow {
@@ -64,6 +66,7 @@ class MainWindow : public QMainWindow {
   QString StatusMessage() const;
   // The hint shown for a command whose operation the program does not have yet (empty if none).
   QString PendingHint(int command) const;
+  PreviewWindow* Preview() const { return preview_.data(); }
   // Recomputes every enabled and checked state (also run as each menu opens).
   void UpdateCommandStates();
 
@@ -109,6 +112,9 @@ class MainWindow : public QMainWindow {
   void SetModemSpeed(int index);
   void ShowFrameMenu(QPoint globalPosition, bool anySelected);
   void About();
+  void TogglePreview(int mode);
+  void ClosePreview();
+  void RunOptimizer();
 
   AnimationPtr document_;
   int currentFrame_ = -1;
@@ -129,6 +135,7 @@ class MainWindow : public QMainWindow {
   QList<QAction*> recentActions_;
   QAction* recentSeparator_ = nullptr;
   QAction* quitAction_ = nullptr;
+  QPointer<PreviewWindow> preview_;
 };
 
 }  // namespace lw
