@@ -29,7 +29,8 @@ struct FrameViewer {
 bool NeedsRestoreHalf(const Animation& animation);
 
 // Makes the off-screen bitmap (again when the size, or whether it is doubled, changed) and
-// clears it; the viewer then shows nothing. On failure shows "Ressources système insuffisantes
+// clears it; the viewer then shows nothing. The viewer keeps pointers to the document's frames:
+// call this again whenever the document changed. On failure shows "Ressources système insuffisantes
 // pour afficher un aperçu." and returns false: there is no preview.
 bool PrepareViewer(FrameViewer* viewer, const Animation* animation, uint32_t screenWidth,
                    uint32_t screenHeight);

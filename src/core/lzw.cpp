@@ -383,12 +383,12 @@ namespace {
 constexpr int kHashSize = 5003;
 constexpr int kMaxCode = 4096;
 
-struct HashSlot {
-  int32_t key;
-  int32_t code;
-};
+// A slot packs the key (20 bits: pixel << 12 | prefix code) above the code (12 bits). Stored
+// codes are never below 6, so 0 marks an empty slot, and a slot below 4096 holds key 0: that is
+// what the probe treats as "not positive". 20 KB: the table stays in the first-level cache.
+using HashSlot = uint32_t;
 
-// The encoder's tables, one set per call so that encodings may run side by side.
+// The encoder's tables, one set per thread so that encodings may run side by side.
 struct EncoderState {
   HashSlot slots[kHashSize];
   // Bytes of the code stream before they are cut into sub-blocks.
@@ -400,7 +400,7 @@ class CodeWriter {
  public:
   CodeWriter(ByteSink& sink, uint8_t* stream) : sink_(sink), stream_(stream) {}
 
-  void Put(uint32_t code, int n) {
+  __attribute__((always_inline)) void Put(uint32_t code, int n) {
     acc_ |= static_cast<uint64_t>(code) << nbits_;
     nbits_ += n;
     if (nbits_ >= 32) {
@@ -465,7 +465,8 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
     }
   }
   EncoderState& st = *cached;
-  std::memset(st.slots, 0xFF, sizeof st.slots);
+  HashSlot* const slots = st.slots;
+  std::memset(slots, 0, sizeof st.slots);
 
   const int initBits = codeSize + 1;
   const int clearCode = 1 << codeSize;
@@ -475,9 +476,8 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
   int nextFree = clearCode + 2;
   bool clearFlag = false;
   CodeWriter out(sink, st.stream);
-  HashSlot* const slots = st.slots;
 
-  auto emit = [&](int code) {
+  auto emit = [&](int code) __attribute__((always_inline)) {
     out.Put(static_cast<uint32_t>(code), n);
     if (clearFlag) {
       n = initBits;
@@ -496,52 +496,62 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
     return out.Finish();
   }
 
-  bool started = false;
-  int ent = 0;
-  ForEachRowInOrder(height, interlaced, [&](uint32_t r) {
-    const uint8_t* px = bits + r * stride;
-    const uint8_t* const rowEnd = px + width;
-    if (!started) {
-      ent = *px++;
-      emit(clearCode);
-      started = true;
-    }
-    while (px < rowEnd) {
-      const int p = *px++;
-      const int32_t key = (p << 12) + ent;
-      int h = (p << 4) ^ ent;
-      if (slots[h].key == key) {
-        ent = slots[h].code;
-        continue;
+  static constexpr uint32_t kStart[4] = {0, 4, 2, 1};
+  static constexpr uint32_t kStep[4] = {8, 8, 4, 2};
+  const int passes = interlaced ? 4 : 1;
+  uint32_t ent = bits[0];  // row 0 comes first in both orders
+  emit(clearCode);
+  bool first = true;
+  for (int pass = 0; pass < passes; ++pass) {
+    const uint32_t step = interlaced ? kStep[pass] : 1;
+    for (uint64_t r = interlaced ? kStart[pass] : 0; r < height; r += step) {
+      const uint8_t* px = bits + r * stride;
+      const uint8_t* const rowEnd = px + width;
+      if (first) {
+        ++px;  // the first pixel is the first string
+        first = false;
       }
-      if (slots[h].key >= 0) {
-        const int d = h == 0 ? 1 : kHashSize - h;
-        bool found = false;
-        do {
-          h -= d;
-          if (h < 0) h += kHashSize;
-          if (slots[h].key == key) {
-            ent = slots[h].code;
-            found = true;
-            break;
+      while (px < rowEnd) {
+        const uint32_t p = *px++;
+        const uint32_t keyBits = ((p << 12) + ent) << 12;
+        int h = static_cast<int>((p << 4) ^ ent);
+        HashSlot slot = slots[h];
+        // Holds the key: the slot minus the key bits is a code 1..4095.
+        if (slot - keyBits - 1 < 4095u) {
+          ent = slot & 0xFFF;
+          continue;
+        }
+        if (slot != 0) {
+          const int d = h == 0 ? 1 : kHashSize - h;
+          bool found = false;
+          do {
+            h -= d;
+            h += (h >> 31) & kHashSize;  // wraps without a branch
+            slot = slots[h];
+            if (slot - keyBits - 1 < 4095u) {
+              found = true;
+              break;
+            }
+          } while (slot >= 4096);
+          if (found) {
+            ent = slot & 0xFFF;
+            continue;
           }
-        } while (slots[h].key > 0);
-        if (found) continue;
-      }
-      emit(ent);
-      ent = p;
-      if (nextFree < kMaxCode) {
-        slots[h].code = nextFree++;
-        slots[h].key = key;
-      } else {
-        std::memset(slots, 0xFF, sizeof st.slots);
-        nextFree = clearCode + 2;
-        clearFlag = true;
-        emit(clearCode);
+        }
+        emit(static_cast<int>(ent));
+        ent = p;
+        if (nextFree < kMaxCode) {
+          slots[h] = keyBits | static_cast<uint32_t>(nextFree++);
+        } else {
+          std::memset(slots, 0, sizeof st.slots);
+          nextFree = clearCode + 2;
+          clearFlag = true;
+          emit(clearCode);
+        }
       }
     }
-  });
-  emit(ent);
+  }
+  emit(static_cast<int>(ent));
   emit(endCode);
   return out.Finish();
 }

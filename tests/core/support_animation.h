@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <sstream>
 #include <string>
@@ -126,10 +128,27 @@ inline void CompareFrames(const Frame& a, const Frame& b, const Animation& da,
   if (a.localPalette && a.palette != a.localPalette.get()) {
     out << "frame " << index << " palette is not its local one\n";
   }
-  if (a.dib != b.dib) out << "frame " << index << " DIBs differ\n";
-  if (a.transparencyMask != b.transparencyMask) out << "frame " << index << " masks differ\n";
-  if (a.rgbPlane != b.rgbPlane) out << "frame " << index << " rgb planes differ\n";
-  if (a.alphaPlane != b.alphaPlane) out << "frame " << index << " alpha planes differ\n";
+  // Buffers are compared over the size the DIB header gives: cropping leaves them longer.
+  uint64_t wa = a.DibWidth(), ha = a.DibHeight();
+  if (wa != b.DibWidth() || ha != b.DibHeight()) out << "frame " << index << " DIB sizes differ\n";
+  auto used = [](const std::vector<uint8_t>& v, uint64_t n) {
+    return std::vector<uint8_t>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(n, v.size())));
+  };
+  auto differ = [&](const std::vector<uint8_t>& x, const std::vector<uint8_t>& y, uint64_t n) {
+    return x.empty() != y.empty() || used(x, n) != used(y, n);
+  };
+  if (differ(a.dib, b.dib, DibBitsOffset + IndexStride(wa) * ha)) {
+    out << "frame " << index << " DIBs differ\n";
+  }
+  if (differ(a.transparencyMask, b.transparencyMask, MaskStride(wa) * ha)) {
+    out << "frame " << index << " masks differ\n";
+  }
+  if (differ(a.rgbPlane, b.rgbPlane, RgbStride(wa) * ha)) {
+    out << "frame " << index << " rgb planes differ\n";
+  }
+  if (differ(a.alphaPlane, b.alphaPlane, IndexStride(wa) * ha)) {
+    out << "frame " << index << " alpha planes differ\n";
+  }
 }
 
 }  // namespace detail

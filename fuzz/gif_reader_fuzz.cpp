@@ -1,0 +1,56 @@
+// Feeds arbitrary bytes to the GIF reader. Whatever it keeps must write back out, and what is
+// written must read back as the same frames.
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "core/byte_sink.h"
+#include "core/gif_reader.h"
+#include "core/gif_writer.h"
+#include "platform/services.h"
+
+namespace {
+
+class QuietServices : public lw::PlatformServices {
+ public:
+  int MessageBox(lw::WindowHandle, const std::string&, const std::string&, int) override {
+    return lw::answer::Ok;
+  }
+  bool Interactive() const override { return false; }
+};
+
+bool SamePixels(const lw::Frame& a, const lw::Frame& b) {
+  if (a.width != b.width || a.height != b.height) return false;
+  uint64_t stride = lw::IndexStride(a.width);
+  for (uint32_t y = 0; y < a.height; ++y)
+    if (std::memcmp(a.bits() + y * stride, b.bits() + y * stride, a.width) != 0) return false;
+  return true;
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static QuietServices quiet;
+  static const bool ready = [] {
+    lw::SetServices(&quiet);
+    lw::SetGifFrameByteLimit(uint64_t{4} << 20);  // keeps each run short
+    return true;
+  }();
+  (void)ready;
+
+  lw::AnimationPtr doc;
+  int status = lw::ReadGifMemory(data, size, nullptr, &doc);
+  if ((status == lw::GifReadFailed) != (doc == nullptr)) std::abort();
+  if (!doc) return 0;
+
+  std::vector<uint8_t> out;
+  lw::ByteSink sink(&out);
+  if (lw::WriteGif(sink, *doc, nullptr) != lw::GifWriteDone) return 0;  // refused pixels
+  lw::AnimationPtr again;
+  if (lw::ReadGifMemory(out.data(), out.size(), nullptr, &again) != lw::GifReadComplete) std::abort();
+  if (again->frameCount != doc->frameCount) std::abort();
+  for (lw::Frame *f = lw::FirstFrame(*doc), *g = lw::FirstFrame(*again); f; f = lw::NextFrame(f), g = lw::NextFrame(g))
+    if (!g || !SamePixels(*f, *g)) std::abort();
+  return 0;
+}

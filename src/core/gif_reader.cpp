@@ -1,0 +1,417 @@
+#include "core/gif_reader.h"
+
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "core/lzw.h"
+#include "shell/messages.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
+#include "shell/strings.h"
+
+namespace lw {
+
+namespace {
+
+constexpr int kMsgNoLocalPalette = 40181;
+constexpr int kMsgNoFrameMemory = 40182;
+constexpr int kMsgDamaged = 40183;
+constexpr int kMsgPartial = 40184;
+constexpr int kMsgUnreadable = 40185;
+constexpr int kMsgFrameName = 40186;
+constexpr int kMsgReading = 40187;
+
+// Largest code size whose clear and end codes still fit the 4096-entry tables with room to spare.
+constexpr int kMaxMinCodeSize = 11;
+
+std::atomic<uint64_t> frameByteLimit{0};
+// Pixel bytes taken by the frames of the read under way: a small file can describe a great many
+// large frames, and they all have to fit in memory together.
+thread_local uint64_t bytesRead = 0;
+
+uint64_t DefaultFrameByteLimit() {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  uint64_t half = pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) / 2 : MaxImageBytes;
+  return std::min<uint64_t>(half, MaxImageBytes);
+}
+
+inline uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
+
+// Puts the rows decoded one after the other (width bytes each, in the order they were stored)
+// at their places in the DIB (stride bytes each), in place.
+bool PlaceRows(uint8_t* bits, uint64_t width, uint32_t height, uint64_t stride, bool interlaced) {
+  if (width == 0 || height == 0) return true;
+  if (stride != width) {
+    for (uint32_t j = height; j-- > 0;) {
+      std::memmove(bits + j * stride, bits + j * width, width);
+      std::memset(bits + j * stride + width, 0, stride - width);
+    }
+  }
+  if (!interlaced || height < 2) return true;
+  // Row j of the stream belongs at row target[j]; follow the permutation's cycles.
+  std::vector<uint32_t> source;
+  std::vector<uint8_t> tmp;
+  try {
+    source.resize(height);
+    tmp.resize(stride);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  uint32_t j = 0;
+  ForEachRowInOrder(height, true, [&](uint32_t r) { source[r] = j++; });
+  for (uint32_t start = 0; start < height; ++start) {
+    if (source[start] == start || source[start] == UINT32_MAX) continue;
+    std::memcpy(tmp.data(), bits + start * stride, stride);
+    uint32_t at = start;
+    for (;;) {
+      uint32_t from = source[at];
+      source[at] = UINT32_MAX;
+      if (from == start) {
+        std::memcpy(bits + at * stride, tmp.data(), stride);
+        break;
+      }
+      std::memcpy(bits + at * stride, bits + uint64_t{from} * stride, stride);
+      at = from;
+    }
+  }
+  return true;
+}
+
+}  // namespace
+
+void SetGifFrameByteLimit(uint64_t bytes) { frameByteLimit = bytes; }
+
+uint64_t GifFrameByteLimit() {
+  uint64_t limit = frameByteLimit;
+  if (!limit) {
+    limit = DefaultFrameByteLimit();
+    frameByteLimit = limit;
+  }
+  return limit;
+}
+
+bool IsGifFile(GifSource& file) {
+  uint8_t sig[6];
+  if (!file.Read(sig, 6)) return false;
+  return std::memcmp(sig, "GIF8", 4) == 0 && (sig[4] == '9' || sig[4] == '7') && sig[5] == 'a';
+}
+
+bool ReadExtension(Animation& animation, GifSource& file, int label, Block** block) {
+  *block = nullptr;
+  int len = file.ReadByte();
+  if (len < 0) return false;
+  if (len == 0) return true;
+  const uint8_t* first = file.Take(static_cast<size_t>(len));
+  if (!first) return false;
+
+  std::unique_ptr<Block> made(NewBlock(static_cast<BlockKind>(label), 0));
+  if (!made) return false;
+  auto* ext = static_cast<ExtensionBlock*>(made.get());
+  try {
+    ext->data.reserve(static_cast<size_t>(len) + 2);
+    ext->data.push_back(static_cast<uint8_t>(len));
+    ext->data.insert(ext->data.end(), first, first + len);
+
+    if (label == 0xFF && len == 11 && std::memcmp(first, "NETSCAPE2.0", 11) == 0) {
+      int len2 = file.ReadByte();
+      if (len2 < 0) return false;
+      const uint8_t* second = file.Take(static_cast<size_t>(len2));
+      if (!second) return false;
+      if (len2 == 3) {
+        if (file.ReadByte() != 0) return false;
+        uint32_t count = Le16(second + 1);
+        animation.playCount = count == 0 ? 0 : count + 1;
+        return true;
+      }
+      ext->data.push_back(static_cast<uint8_t>(len2));
+      if (len2 == 0) {
+        // The terminator came already; reading on would swallow the next blocks.
+        *block = made.release();
+        return true;
+      }
+      ext->data.insert(ext->data.end(), second, second + len2);
+    }
+
+    for (;;) {
+      int n = file.ReadByte();
+      if (n < 0) return false;
+      ext->data.push_back(static_cast<uint8_t>(n));
+      if (n == 0) break;
+      const uint8_t* p = file.Take(static_cast<size_t>(n));
+      if (!p) return false;
+      ext->data.insert(ext->data.end(), p, p + n);
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  *block = made.release();
+  return true;
+}
+
+bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& decoder) {
+  uint8_t d[9];
+  if (!file.Read(d, sizeof d)) {
+    ShowErrorId(kMsgDamaged);
+    return false;
+  }
+  frame->left = static_cast<int32_t>(Le16(d));
+  frame->top = static_cast<int32_t>(Le16(d + 2));
+  frame->width = Le16(d + 4);
+  frame->height = Le16(d + 6);
+  frame->descriptorFlags = d[8];
+
+  if (d[8] & 0x80) {
+    int n = 2 << (d[8] & 7);
+    const uint8_t* triples = file.Take(static_cast<size_t>(3 * n));
+    if (!triples) {
+      ShowErrorId(kMsgDamaged);
+      return false;
+    }
+    PalettePtr local = PaletteFromTriples(n, triples);
+    if (!local) {
+      ShowErrorId(kMsgNoLocalPalette);
+      return false;
+    }
+    frame->localPalette = std::move(local);
+    frame->palette = frame->localPalette.get();
+  } else {
+    frame->palette = animation.globalPalette.get();
+  }
+
+  const uint64_t width = frame->width, height = frame->height;
+  const uint64_t stride = IndexStride(std::max<uint64_t>(width, 1));
+  const uint64_t bytes = stride * std::max<uint64_t>(height, 1);
+  std::vector<uint8_t> dib;
+  if (bytes <= GifFrameByteLimit() && bytesRead <= GifFrameByteLimit() - bytes)
+    dib = BuildDib(frame->width, frame->height, frame->palette);
+  if (dib.empty()) {
+    ShowErrorId(kMsgNoFrameMemory);
+    return false;
+  }
+
+  int codeSize = file.ReadByte();
+  if (codeSize < 0 || codeSize > kMaxMinCodeSize) {
+    ShowErrorId(kMsgDamaged);
+    return false;
+  }
+  decoder.Reset(&file, codeSize);
+
+  uint8_t* bits = dib.data() + DibBitsOffset;
+  const size_t count = static_cast<size_t>(width * height);
+  int status = 0;
+  size_t filled = decoder.Fill(bits, count, &status);
+  if (filled == count) {
+    // Normally the end code: this skips what is left up to the terminator.
+    decoder.Next();
+  } else if (status == LzwEndOfData) {
+    std::memset(bits + filled, 0, count - filled);
+  } else {
+    ShowErrorId(kMsgDamaged);
+    return false;
+  }
+  if (!PlaceRows(bits, width, frame->height, stride, frame->Interlaced())) {
+    ShowErrorId(kMsgNoFrameMemory);
+    return false;
+  }
+  SetFrameDib(frame, std::move(dib));
+  bytesRead += bytes;
+  return true;
+}
+
+int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress) {
+  enum class End { Running, Complete, Error, Failed };
+  ProgressSetRange(progress, static_cast<uint32_t>(std::min<size_t>(file.Size(), UINT32_MAX)));
+  Block* last = animation.blocks;
+  std::unique_ptr<Frame> pending;
+  std::unique_ptr<LzwDecoder> decoder;
+  try {
+    decoder = std::make_unique<LzwDecoder>();
+  } catch (const std::bad_alloc&) {
+    return GifReadFailed;
+  }
+  auto link = [&](Block* block) {
+    InsertBlockAfter(last, block);
+    last = block;
+  };
+
+  End end = End::Running;
+  bool cancelled = false;
+  while (end == End::Running) {
+    int b = file.ReadByte();
+    bool linked = false;
+    switch (b) {
+      case 0x00:
+        continue;
+      case 0x21: {
+        int label = file.ReadByte();
+        if (label == 0x01 || label == 0xFE || label == 0xFF) {
+          Block* block = nullptr;
+          if (!ReadExtension(animation, file, label, &block)) {
+            end = End::Error;
+          } else if (block) {
+            link(block);
+            linked = true;
+          }
+        } else if (label == 0xF9) {
+          uint8_t gce[6];
+          if (!file.Read(gce, sizeof gce)) {
+            end = End::Error;
+            break;
+          }
+          pending.reset(FrameFromControlExtension(gce));
+          if (!pending) end = End::Failed;
+        } else {
+          end = End::Error;
+        }
+        break;
+      }
+      case 0x2C: {
+        if (animation.frameCount == INT16_MAX) {
+          // The frame count is a 16-bit number; keep what fits.
+          end = End::Failed;
+          break;
+        }
+        std::unique_ptr<Frame> frame(pending ? pending.release() : FrameFromControlExtension(nullptr));
+        if (!frame) {
+          end = End::Failed;
+          break;
+        }
+        if (!ReadImage(animation, frame.get(), file, *decoder)) {
+          frame.reset();
+          ShowErrorId(animation.frameCount == 0 ? kMsgUnreadable : kMsgPartial);
+          return animation.frameCount == 0 ? GifReadFailed : GifReadPartial;
+        }
+        ++animation.frameCount;
+        link(frame.release());
+        linked = true;
+        break;
+      }
+      case 0x3B:
+        end = End::Complete;
+        break;
+      default:  // end of file or a byte that starts no block
+        end = End::Error;
+        break;
+    }
+    if (linked && end == End::Running &&
+        !ProgressSetPosition(progress, static_cast<uint32_t>(std::min<size_t>(file.Offset(), UINT32_MAX)))) {
+      cancelled = true;
+      break;
+    }
+  }
+
+  if (end == End::Error) {
+    ShowErrorId(kMsgDamaged);
+    end = End::Failed;
+  }
+  pending.reset();
+  if (end == End::Failed) {
+    ShowErrorId(animation.frameCount == 0 ? kMsgUnreadable : kMsgPartial);
+    return animation.frameCount == 0 ? GifReadFailed : GifReadPartial;
+  }
+  return cancelled ? GifReadPartial : GifReadComplete;
+}
+
+int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
+  out->reset();
+  uint32_t oldFlags = ProgressFlags(progress);
+  ProgressSetFlags(progress, oldFlags & ~progress::NoPump);
+  if (const char* text = LoadResText(kMsgReading)) ProgressSetText(progress, text);
+  struct RestoreFlags {
+    ProgressMeter* meter;
+    uint32_t flags;
+    ~RestoreFlags() { ProgressSetFlags(meter, flags); }
+  } restore{progress, oldFlags};
+
+  bytesRead = 0;
+  AnimationPtr animation = NewAnimation();
+  if (!animation) return GifReadFailed;
+  uint8_t screen[7];
+  if (!file.Read(screen, sizeof screen)) {
+    ShowErrorId(kMsgDamaged);
+    ShowErrorId(kMsgUnreadable);
+    return GifReadFailed;
+  }
+  animation->screenWidth = Le16(screen);
+  animation->screenHeight = Le16(screen + 2);
+  animation->playCount = 1;
+  animation->frameCount = 0;
+  animation->screenFlags = screen[4];
+  animation->aspectByte = screen[6];
+  animation->colourUsage.fill(0);
+  if (screen[4] & 0x80) {
+    int code = screen[4] & 7;
+    int n = 2 << code;
+    if (((screen[4] >> 4) & 7) < code)
+      animation->screenFlags = static_cast<uint8_t>((screen[4] & 0x8F) | (code << 4));
+    animation->backgroundIndex = screen[5] < n ? screen[5] : 0;
+    const uint8_t* triples = file.Take(static_cast<size_t>(3 * n));
+    if (!triples) {
+      ShowErrorId(kMsgDamaged);
+      ShowErrorId(kMsgUnreadable);
+      return GifReadFailed;
+    }
+    animation->globalPalette = PaletteFromTriples(n, triples);
+    if (!animation->globalPalette) return GifReadFailed;
+  } else {
+    animation->backgroundIndex = 0;
+  }
+
+  int status = ReadGifBlocks(*animation, file, progress);
+  if (status == GifReadFailed) return GifReadFailed;
+
+  bool clearedInterlace = false;
+  if (!(GetPref(PrefFlags) & AllowInterlace)) {
+    for (Frame* f = FirstFrame(*animation); f; f = NextFrame(f)) {
+      if (f->Interlaced()) {
+        f->descriptorFlags &= static_cast<uint8_t>(~0x40);
+        clearedInterlace = true;
+      }
+    }
+  }
+  if (status == GifReadComplete) {
+    if (!clearedInterlace && file.Size() <= INT32_MAX)
+      animation->encodedSizeCache = static_cast<int32_t>(file.Size());
+    Extent extent = FramesExtent(*animation);
+    animation->screenWidth = static_cast<uint32_t>(std::max<int64_t>(animation->screenWidth, extent.right));
+    animation->screenHeight = static_cast<uint32_t>(std::max<int64_t>(animation->screenHeight, extent.bottom));
+  }
+  *out = std::move(animation);
+  return status;
+}
+
+int ReadGifMemory(const uint8_t* data, size_t size, ProgressMeter* progress, AnimationPtr* out) {
+  out->reset();
+  GifSource file(data, size);
+  if (!IsGifFile(file)) return GifReadFailed;
+  return ReadGif(file, progress, out);
+}
+
+void NameFramesFromFile(Animation& animation, const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+  const char* format = LoadResText(kMsgFrameName);
+  std::string pattern = format ? format : "%s - cadre %d";
+  int index = 0;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    ++index;
+    if (f->nameAtom) continue;
+    if (animation.frameCount == 1) {
+      SetFrameName(f, base);
+    } else {
+      char name[MaxNameLength + 1];
+      std::snprintf(name, sizeof name, pattern.c_str(), base.c_str(), index);
+      SetFrameName(f, name);
+    }
+  }
+}
+
+}  // namespace lw

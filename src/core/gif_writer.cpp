@@ -1,0 +1,260 @@
+#include "core/gif_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstring>
+#include <string>
+
+#include "core/lzw.h"
+#include "shell/messages.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
+#include "shell/settings.h"
+#include "shell/strings.h"
+
+namespace lw {
+
+namespace {
+
+constexpr int kMsgCannotSave = 40239;
+constexpr int kMsgWriting = 40240;
+constexpr int kMsgCropQuestion = 40188;
+constexpr int kMsgCropTitle = 40189;
+constexpr uint32_t kCropSilently = 0x00000004;  // PrefFlags
+
+bool WriteColourTable(ByteSink& sink, const Palette& palette) {
+  int count = std::min(palette.Count(), 256);
+  int padded = 1 << BitsForColours(count);
+  uint8_t table[256 * 3] = {};
+  for (int i = 0; i < count; ++i) {
+    table[3 * i] = palette.entries[i].red;
+    table[3 * i + 1] = palette.entries[i].green;
+    table[3 * i + 2] = palette.entries[i].blue;
+  }
+  return sink.Write(table, static_cast<size_t>(3 * padded));
+}
+
+// The packed byte as the table written makes it: a flag that promised a table that is not
+// there (or the wrong size) would break the file.
+uint8_t TableFlags(uint8_t flags, const Palette* table) {
+  if (!table) return flags & 0x80 ? static_cast<uint8_t>(flags & 0x78) : flags;
+  uint8_t code = static_cast<uint8_t>(BitsForColours(std::min(table->Count(), 256)) - 1);
+  return static_cast<uint8_t>((flags & 0x78) | 0x80 | code);
+}
+
+bool WriteExtensionBlock(ByteSink& sink, const ExtensionBlock& block) {
+  uint8_t head[2] = {0x21, static_cast<uint8_t>(block.kind)};
+  if (!sink.Write(head, 2)) return false;
+  const auto& data = block.data;
+  size_t at = 0;
+  while (at < data.size() && data[at] != 0 && at + 1 + data[at] <= data.size()) {
+    if (!sink.Write(data.data() + at, 1 + data[at])) return false;
+    at += 1 + data[at];
+  }
+  return sink.WriteByte(0);
+}
+
+// Bytes that a stored extension block takes in the file.
+uint64_t ExtensionBlockSize(const ExtensionBlock& block) {
+  ByteSink counter;
+  WriteExtensionBlock(counter, block);
+  return counter.Count();
+}
+
+// Bytes of a comment block holding text, cut into sub-blocks as the model stores it.
+uint64_t CommentBlockSize(const std::string& text) {
+  uint64_t n = text.size();
+  if (n == 0) return 4;
+  return 3 + n + (n + 254) / 255;
+}
+
+}  // namespace
+
+bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
+  if (frame.width > 0xFFFF || frame.height > 0xFFFF) return false;
+  const int entries = frame.palette ? std::min(frame.palette->Count(), 256) : 256;
+  const int codeSize = std::max(2, BitsForColours(entries));
+  const uint64_t stride = IndexStride(frame.width);
+  const uint8_t* bits = frame.bits();
+  if (frame.width && frame.height) {
+    if (!bits || frame.DibWidth() < frame.width || frame.DibHeight() < frame.height ||
+        frame.dib.size() - DibBitsOffset < stride * frame.height)
+      return false;
+    if (!PixelsFitCodeSize(bits, stride, frame.width, frame.height, codeSize)) return false;
+  }
+
+  uint32_t units = GetPref(PrefDelayUnits);
+  uint32_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
+  uint32_t delay = frame.delay * factor;
+  uint8_t gce[8] = {0x21, 0xF9, 0x04, frame.controlFlags, static_cast<uint8_t>(delay),
+                    static_cast<uint8_t>(delay >> 8), frame.transparentIndex, 0x00};
+  const Palette* local = frame.localPalette.get();
+  uint8_t flags = TableFlags(frame.descriptorFlags, local);
+  uint8_t desc[10] = {0x2C,
+                      static_cast<uint8_t>(frame.left), static_cast<uint8_t>(frame.left >> 8),
+                      static_cast<uint8_t>(frame.top), static_cast<uint8_t>(frame.top >> 8),
+                      static_cast<uint8_t>(frame.width), static_cast<uint8_t>(frame.width >> 8),
+                      static_cast<uint8_t>(frame.height), static_cast<uint8_t>(frame.height >> 8),
+                      flags};
+  if (!sink.Write(gce, sizeof gce) || !sink.Write(desc, sizeof desc)) return false;
+  if (local && !WriteColourTable(sink, *local)) return false;
+  return LzwEncode(sink, codeSize, bits, static_cast<size_t>(stride), frame.width, frame.height,
+                   frame.Interlaced());
+}
+
+int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
+  ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
+  if (!sink.Write("GIF89a", 6)) return GifWriteFailed;
+  RefreshLogicalScreenFlags(animation);
+  const Palette* global = animation.globalPalette.get();
+  uint8_t screen[7] = {static_cast<uint8_t>(animation.screenWidth),
+                       static_cast<uint8_t>(animation.screenWidth >> 8),
+                       static_cast<uint8_t>(animation.screenHeight),
+                       static_cast<uint8_t>(animation.screenHeight >> 8),
+                       TableFlags(animation.screenFlags, global),
+                       animation.backgroundIndex,
+                       animation.aspectByte};
+  if (!sink.Write(screen, sizeof screen)) return GifWriteFailed;
+  if (global && !WriteColourTable(sink, *global)) return GifWriteFailed;
+
+  if (animation.playCount != 1 && animation.frameCount > 1) {
+    uint32_t count = animation.playCount == 0 ? 0 : animation.playCount - 1;
+    uint8_t loop[19] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
+                        0x03, 0x01, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
+                        0x00};
+    if (!sink.Write(loop, sizeof loop)) return GifWriteFailed;
+  }
+
+  for (Block* b = animation.blocks ? animation.blocks->next : nullptr; b; b = b->next) {
+    switch (b->kind) {
+      case BlockKind::PlainText:
+      case BlockKind::Comment:
+      case BlockKind::Application:
+        if (!WriteExtensionBlock(sink, static_cast<const ExtensionBlock&>(*b))) return GifWriteFailed;
+        break;
+      case BlockKind::Frame:
+        if (!WriteFrameRecord(sink, static_cast<const Frame&>(*b))) return GifWriteFailed;
+        if (!ProgressStep(progress)) return GifWriteCancelled;
+        break;
+      default:
+        break;
+    }
+  }
+  if (!sink.WriteByte(0x3B) || !sink.Flush()) return GifWriteFailed;
+  return GifWriteDone;
+}
+
+namespace {
+
+int CreateForWriting(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) ShowErrorId(kMsgCannotSave, path.c_str());
+  return fd;
+}
+
+}  // namespace
+
+bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner) {
+  int fd = CreateForWriting(path);
+  if (fd < 0) return false;
+  ProgressMeter* progress = CreateProgressMeter(owner, progress::OwnPopup, 0);
+  if (const char* text = LoadResText(kMsgWriting)) ProgressSetText(progress, text);
+  int result;
+  {
+    ByteSink sink(fd);
+    result = WriteGif(sink, animation, progress);
+  }
+  DestroyProgressMeter(progress);
+  if (::close(fd) != 0) result = GifWriteFailed;
+  return result == GifWriteDone;
+}
+
+bool SaveFrameAsGif(const std::string& path, Frame* frame) {
+  if (!frame) return false;
+  int fd = CreateForWriting(path);
+  if (fd < 0) return false;
+  AnimationPtr temp = NewAnimation();
+  int result = GifWriteFailed;
+  if (temp) {
+    temp->screenWidth = frame->width;
+    temp->screenHeight = frame->height;
+    temp->playCount = 1;
+    temp->frameCount = 1;
+    if (frame->palette) {
+      uint8_t code = static_cast<uint8_t>(BitsForColours(std::min(frame->palette->Count(), 256)) - 1);
+      temp->screenFlags = static_cast<uint8_t>(0x80 | (code << 4) | code);
+    }
+    // Borrow the palette and the frame for the write; both go back untouched.
+    temp->globalPalette.reset(frame->palette);
+    Block* prev = frame->prev;
+    Block* next = frame->next;
+    temp->blocks->next = frame;
+    frame->next = nullptr;
+    {
+      ByteSink sink(fd);
+      result = WriteGif(sink, *temp, nullptr);
+    }
+    temp->blocks->next = nullptr;
+    frame->prev = prev;
+    frame->next = next;
+    (void)temp->globalPalette.release();
+  }
+  if (::close(fd) != 0) result = GifWriteFailed;
+  return result == GifWriteDone;
+}
+
+int32_t EstimateEncodedSize(Animation& animation, bool force, ProgressMeter* progress) {
+  if (animation.encodedSizeCache != -1 && !force) return animation.encodedSizeCache;
+  animation.encodedSizeCache = -1;
+  ByteSink counter;
+  if (WriteGif(counter, animation, progress) != GifWriteDone) return animation.encodedSizeCache;
+  int64_t size = static_cast<int64_t>(counter.Count());
+  // The save replaces every signature comment with the current signature.
+  for (Block* b = animation.blocks ? animation.blocks->next : nullptr; b; b = b->next) {
+    std::string text;
+    if (b->kind == BlockKind::Comment && CommentText(b, &text) && IsSignatureComment(text))
+      size -= static_cast<int64_t>(ExtensionBlockSize(static_cast<const ExtensionBlock&>(*b)));
+  }
+  std::string signature = GetSignature(false);
+  if (!signature.empty()) size += static_cast<int64_t>(CommentBlockSize(signature));
+  animation.encodedSizeCache = static_cast<int32_t>(std::clamp<int64_t>(size, 0, INT32_MAX));
+  return animation.encodedSizeCache;
+}
+
+uint64_t EncodedFrameSize(const Frame* frame) {
+  if (!frame) return 0;
+  ByteSink counter;
+  return WriteFrameRecord(counter, *frame) ? counter.Count() : 0;
+}
+
+bool ConfirmCropToScreen(WindowHandle owner, Animation& animation) {
+  if (!(GetPref(PrefFlags) & kCropSilently)) {
+    bool inside = true;
+    for (Frame* f = FirstFrame(animation); f && inside; f = NextFrame(f)) {
+      inside = f->left >= 0 && f->top >= 0 &&
+               int64_t{f->left} + f->width <= int64_t{animation.screenWidth} &&
+               int64_t{f->top} + f->height <= int64_t{animation.screenHeight};
+    }
+    if (inside) return true;
+    // Cropping cannot be undone: anything but a clear yes keeps the document as it is.
+    if (owner && AskUser(owner, kMsgCropQuestion, kMsgCropTitle, mb::YesNo | mb::IconExclamation) !=
+                     answer::Yes)
+      return false;
+  }
+  return ClipAllFramesToScreen(animation);
+}
+
+bool ClipAllFramesToScreen(Animation& animation) {
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    int32_t left = f->left, top = f->top;
+    uint32_t width = f->width, height = f->height;
+    ClipFrameToScreen(f, animation.screenWidth, animation.screenHeight);
+    if (f->left != left || f->top != top || f->width != width || f->height != height)
+      animation.encodedSizeCache = -1;
+  }
+  return true;
+}
+
+}  // namespace lw

@@ -1,0 +1,48 @@
+// Writing an Animation as GIF89a, sizing it without writing, and fitting frames to the screen.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "core/animation.h"
+#include "core/byte_sink.h"
+#include "platform/services.h"
+
+namespace lw {
+
+struct ProgressMeter;
+
+// Write results.
+constexpr int GifWriteFailed = 0;
+constexpr int GifWriteDone = 1;
+constexpr int GifWriteCancelled = 2;
+
+// Writes the whole stream; the progress (may be none) steps once per frame. Frames whose pixels
+// do not fit their code size, or whose size does not fit the 16-bit fields, are refused with
+// GifWriteFailed before any of their bytes are written.
+int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress);
+
+// One frame record: control extension, descriptor, local table, LZW data.
+bool WriteFrameRecord(ByteSink& sink, const Frame& frame);
+
+// Creates (or truncates) the file and writes with a progress meter; shows 40239 when the file
+// cannot be created. True only for a complete write.
+bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner);
+
+// The frame alone as a one-frame GIF on a screen of its size, its palette in effect as global
+// table.
+bool SaveFrameAsGif(const std::string& path, Frame* frame);
+
+// The encoded size with the signature comment the save puts in; the cache unless forced.
+// -1 when cancelled.
+int32_t EstimateEncodedSize(Animation& animation, bool force, ProgressMeter* progress);
+
+// Bytes of one frame record; 0 when it cannot be encoded.
+uint64_t EncodedFrameSize(const Frame* frame);
+
+// False when frames reach past the logical screen and the user declines the crop; otherwise the
+// frames are clipped to the screen.
+bool ConfirmCropToScreen(WindowHandle owner, Animation& animation);
+bool ClipAllFramesToScreen(Animation& animation);
+
+}  // namespace lw

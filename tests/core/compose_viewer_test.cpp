@@ -1,0 +1,167 @@
+// The preview's off-screen picture: incremental moves, restarts, loops and the disposal rules.
+#include <gtest/gtest.h>
+
+#include "core/compose.h"
+#include "core/frame_viewer.h"
+#include "platform/services.h"
+#include "support_animation.h"
+
+namespace lw {
+namespace {
+
+using testing_support::AddFrame;
+using testing_support::AddSolidFrame;
+using testing_support::MakeDocument;
+
+constexpr uint32_t Back = 0x00102030;
+
+uint32_t C(int i) {
+  if (i < 0) return PixelFromColour(Back);
+  return PixelFromColour(static_cast<uint32_t>(i) | (static_cast<uint32_t>(255 - i) << 8) |
+                         (static_cast<uint32_t>(3 * i) << 16));
+}
+
+std::vector<uint32_t> Picture(FrameViewer& viewer) {
+  PixelView view = ViewerPicture(&viewer);
+  std::vector<uint32_t> out;
+  for (int y = 0; y < view.height; ++y)
+    for (int x = 0; x < view.width; ++x) out.push_back(view.pixels[y * view.stride + x]);
+  return out;
+}
+
+std::vector<uint32_t> Cs(std::initializer_list<int> indexes) {
+  std::vector<uint32_t> out;
+  for (int i : indexes) out.push_back(C(i));
+  return out;
+}
+
+struct Fixture {
+  AnimationPtr doc;
+  FrameViewer viewer;
+  explicit Fixture(AnimationPtr d) : doc(std::move(d)) {
+    viewer.background = Back;
+    EXPECT_TRUE(PrepareViewer(&viewer, doc.get(), doc->screenWidth, doc->screenHeight));
+  }
+};
+
+// Five frames, each adding one pixel: picture n shows pixels 0..n-1.
+AnimationPtr Counting() {
+  AnimationPtr doc = MakeDocument(5, 1);
+  for (int i = 0; i < 5; ++i) AddSolidFrame(*doc, i, 0, 1, 1, static_cast<uint8_t>(i + 1), DisposalLeave);
+  return doc;
+}
+
+TEST(FrameViewer, DrawsForwardIncrementallyAndReplaysBackwardFromAClearedPicture) {
+  Fixture f(Counting());
+  EXPECT_EQ(Picture(f.viewer), Cs({-1, -1, -1, -1, -1}));
+  EXPECT_EQ(ShowPictureUpTo(&f.viewer, 5, true), ViewerUpdate::Changed);
+  EXPECT_EQ(f.viewer.framesDrawn, 5u);
+  EXPECT_EQ(Picture(f.viewer), Cs({1, 2, 3, 4, 5}));
+
+  ShowPictureUpTo(&f.viewer, 2, true);
+  EXPECT_EQ(f.viewer.framesDrawn, 7u);  // frames 1 and 2 again
+  EXPECT_EQ(Picture(f.viewer), Cs({1, 2, -1, -1, -1}));
+  ShowPictureUpTo(&f.viewer, 5, true);
+  EXPECT_EQ(f.viewer.framesDrawn, 10u);  // 3, 4 and 5 only
+  EXPECT_EQ(ShowPictureUpTo(&f.viewer, 5, true), ViewerUpdate::Nothing);
+  EXPECT_EQ(ShowPictureUpTo(&f.viewer, 6, true), ViewerUpdate::Nothing);
+  EXPECT_EQ(ShowPictureUpTo(&f.viewer, -1, true), ViewerUpdate::Nothing);
+  EXPECT_EQ(ShowPictureUpTo(&f.viewer, 0, true), ViewerUpdate::Repaint);
+  EXPECT_EQ(Picture(f.viewer), Cs({-1, -1, -1, -1, -1}));
+}
+
+TEST(FrameViewer, PlayingOnLoopsFromTheLastPicture) {
+  AnimationPtr doc = MakeDocument(2, 1);
+  AddSolidFrame(*doc, 0, 0, 1, 1, 1, DisposalLeave);
+  AddSolidFrame(*doc, 1, 0, 1, 1, 2, DisposalBackground);
+  Fixture f(std::move(doc));
+  ShowPictureUpTo(&f.viewer, 2, false);
+  EXPECT_EQ(Picture(f.viewer), Cs({1, 2}));
+  // Without a restart the last frame's disposal runs before the first is drawn again.
+  ShowPictureUpTo(&f.viewer, 1, false);
+  EXPECT_EQ(f.viewer.shown, 1);
+  EXPECT_EQ(f.viewer.framesDrawn, 3u);
+  EXPECT_EQ(Picture(f.viewer), Cs({1, -1}));
+}
+
+TEST(FrameViewer, RestoreToPreviousUsesTheLowerHalf) {
+  AnimationPtr doc = MakeDocument(3, 1);
+  AddSolidFrame(*doc, 0, 0, 3, 1, 1, DisposalPrevious);  // back to the cleared picture
+  AddSolidFrame(*doc, 1, 0, 1, 1, 2, DisposalLeave);
+  AddSolidFrame(*doc, 2, 0, 1, 1, 3, DisposalPrevious);
+  AddSolidFrame(*doc, 0, 0, 1, 1, 4, DisposalLeave);
+  Fixture f(std::move(doc));
+  EXPECT_TRUE(f.viewer.doubled);
+  EXPECT_EQ(f.viewer.bitmap.height, 2);
+  std::vector<std::vector<uint32_t>> want = {
+      Cs({1, 1, 1}), Cs({-1, 2, -1}), Cs({-1, 2, 3}), Cs({4, 2, -1})};
+  for (int n = 1; n <= 4; ++n) {
+    ShowPictureUpTo(&f.viewer, n, true);
+    EXPECT_EQ(Picture(f.viewer), want[n - 1]) << n;
+  }
+}
+
+TEST(FrameViewer, TransparentPixelsShowThePictureBeneath) {
+  AnimationPtr doc = MakeDocument(3, 1);
+  AddSolidFrame(*doc, 0, 0, 3, 1, 1, DisposalLeave);
+  AddFrame(*doc, 0, 0, 3, 1, {7, 2, 7}, DisposalBackground, 7);
+  AddFrame(*doc, -2, 0, 3, 1, {3, 7, 4}, DisposalNone, 7);  // partly off the screen
+  Fixture f(std::move(doc));
+  ShowPictureUpTo(&f.viewer, 2, true);
+  EXPECT_EQ(Picture(f.viewer), Cs({1, 2, 1}));
+  ShowPictureUpTo(&f.viewer, 3, true);
+  EXPECT_EQ(Picture(f.viewer), Cs({4, -1, -1}));
+}
+
+TEST(FrameViewer, BlendsTrueColourFrames) {
+  AnimationPtr doc = MakeDocument(2, 1);
+  AddSolidFrame(*doc, 0, 0, 2, 1, 1, DisposalLeave);
+  Frame* t = AddSolidFrame(*doc, 1, 0, 1, 1, 0);
+  SetRgbPlane(t, {255, 255, 255, 0});
+  SetAlphaPlane(t, {0, 0, 0, 0});
+  Fixture f(std::move(doc));
+  ShowPictureUpTo(&f.viewer, 2, true);
+  EXPECT_EQ(Picture(f.viewer), Cs({1, 1}));  // alpha 0: the first frame stays
+  t->alphaPlane[0] = 255;
+  ShowPictureUpTo(&f.viewer, 1, true);
+  ShowPictureUpTo(&f.viewer, 2, true);
+  EXPECT_EQ(Picture(f.viewer)[1], 0xFFFFFFFFu);
+}
+
+class CountingServices : public PlatformServices {
+ public:
+  int boxes = 0;
+  std::string lastText;
+  int MessageBox(WindowHandle, const std::string& text, const std::string&, int) override {
+    ++boxes;
+    lastText = text;
+    return answer::Ok;
+  }
+  bool Interactive() const override { return false; }
+};
+
+TEST(FrameViewer, RemakesTheBitmapOnlyWhenNeededAndReportsFailure) {
+  Fixture f(Counting());
+  ShowPictureUpTo(&f.viewer, 3, true);
+  const uint32_t* pixels = f.viewer.bitmap.pixels.data();
+  ASSERT_TRUE(PrepareViewer(&f.viewer, f.doc.get(), 5, 1));
+  EXPECT_EQ(f.viewer.bitmap.pixels.data(), pixels);
+  EXPECT_EQ(f.viewer.shown, 0);
+  EXPECT_EQ(Picture(f.viewer), Cs({-1, -1, -1, -1, -1}));
+  ASSERT_TRUE(PrepareViewer(&f.viewer, f.doc.get(), 2, 3));
+  EXPECT_EQ(f.viewer.bitmap.width, 2);
+  EXPECT_EQ(f.viewer.bitmap.height, 3);
+  ShowPictureUpTo(&f.viewer, 5, true);
+  EXPECT_EQ(Picture(f.viewer), Cs({1, 2, -1, -1, -1, -1}));
+
+  CountingServices services;
+  SetServices(&services);
+  EXPECT_FALSE(PrepareViewer(&f.viewer, f.doc.get(), 0x7FFFFFFF, 0x7FFFFFFF));
+  SetServices(nullptr);
+  EXPECT_EQ(services.boxes, 1);
+  EXPECT_EQ(services.lastText, "Ressources système insuffisantes pour afficher un aperçu.");
+  EXPECT_EQ(ShowPictureUpTo(&f.viewer, 1, true), ViewerUpdate::Nothing);
+}
+
+}  // namespace
+}  // namespace lw

@@ -1,0 +1,224 @@
+#include <cstring>
+
+#include "core/gif_source.h"
+#include "gif_test_helpers.h"
+
+namespace lw::test {
+namespace {
+
+class GifReader : public GifTest {};
+
+// Hand-written files: header, a 4 x 2 screen with a two-colour table, then the given blocks.
+std::vector<uint8_t> File(std::initializer_list<std::vector<uint8_t>> blocks, bool trailer = true) {
+  std::vector<uint8_t> f = {'G', 'I', 'F', '8', '9', 'a', 4, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  for (const auto& b : blocks) f.insert(f.end(), b.begin(), b.end());
+  if (trailer) f.push_back(0x3B);
+  return f;
+}
+// A 1 x 1 image of pixel 1 at the given position.
+std::vector<uint8_t> Dot(uint8_t left = 0) {
+  return {0x2C, left, 0, 0, 0, 1, 0, 1, 0, 0x00, 0x02, 0x02, 0x4C, 0x01, 0x00};
+}
+std::vector<uint8_t> Control(uint8_t flags, uint16_t delay, uint8_t index) {
+  return {0x21, 0xF9, 0x04, flags, static_cast<uint8_t>(delay), static_cast<uint8_t>(delay >> 8), index, 0};
+}
+
+TEST_F(GifReader, SignatureAndEmptyDocuments) {
+  for (const char* sig : {"GIF89a", "GIF87a"}) {
+    GifSource ok(reinterpret_cast<const uint8_t*>(sig), 6);
+    EXPECT_TRUE(IsGifFile(ok));
+  }
+  for (const char* sig : {"GIF88a", "GIF89b", "GIF8", "PNG\x89\r\n"}) {
+    GifSource bad(reinterpret_cast<const uint8_t*>(sig), std::strlen(sig));
+    EXPECT_FALSE(IsGifFile(bad)) << sig;
+  }
+  AnimationPtr a;
+  EXPECT_EQ(Read(File({}), &a), GifReadComplete);
+  EXPECT_EQ(a->frameCount, 0);
+  EXPECT_EQ(a->playCount, 1u);
+  auto old = File({Dot()});
+  old[4] = '7';
+  EXPECT_EQ(Read(old, &a), GifReadComplete);
+  EXPECT_EQ(a->frameCount, 1);
+  EXPECT_EQ(Pixels(*FirstFrame(*a)), std::vector<uint8_t>{1});
+  EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(GifReader, ScreenDescriptorFields) {
+  auto f = File({Dot(), Dot(7)});
+  f[10] = 0x80;  // colour resolution 0 is raised to the table's size code (0 already)
+  f[11] = 2;     // background index equal to the table size
+  f[12] = 17;
+  AnimationPtr a;
+  ASSERT_EQ(Read(f, &a), GifReadComplete);
+  EXPECT_EQ(a->backgroundIndex, 0);
+  EXPECT_EQ(a->aspectByte, 17);
+  EXPECT_EQ(a->screenWidth, 8u) << "grown to the frame at 7";
+  EXPECT_EQ(a->encodedSizeCache, static_cast<int32_t>(f.size()));
+
+  std::vector<uint8_t> big = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x82, 5, 0};
+  big.resize(big.size() + 24, 9);
+  big.push_back(0x3B);
+  ASSERT_EQ(Read(big, &a), GifReadComplete);
+  EXPECT_EQ(a->screenFlags, 0xA2) << "resolution raised to the size code";
+  EXPECT_EQ(a->backgroundIndex, 5);
+  EXPECT_EQ(a->globalPalette->Count(), 8);
+}
+
+TEST_F(GifReader, ControlExtensionsAndComments) {
+  AnimationPtr a;
+  auto f = File({Control(0x04, 5, 0), Control(0x09, 42, 1), Dot(), {0x21, 0xFE, 0x00},
+                 {0x21, 0xFE, 3, 'a', 'b', 'c', 0}, Dot()});
+  ASSERT_EQ(Read(f, &a), GifReadComplete);
+  Frame* first = FirstFrame(*a);
+  EXPECT_EQ(first->delay, 42u) << "the second control extension wins";
+  EXPECT_EQ(first->controlFlags, 0x09);
+  EXPECT_EQ(first->transparentIndex, 1);
+  EXPECT_FALSE(first->transparencyMask.empty());
+  ASSERT_EQ(first->next->kind, BlockKind::Comment) << "the empty comment is dropped";
+  std::string text;
+  EXPECT_TRUE(CommentText(first->next, &text));
+  EXPECT_EQ(text, "abc");
+  EXPECT_TRUE(first->next->next->IsFrame());
+  EXPECT_EQ(static_cast<Frame*>(first->next->next)->delay, GetPref(PrefDefaultDelay));
+}
+
+TEST_F(GifReader, LoopBlockVariants) {
+  auto loop = [](std::vector<uint8_t> tail) {
+    std::vector<uint8_t> b = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    b.insert(b.end(), tail.begin(), tail.end());
+    return b;
+  };
+  AnimationPtr a;
+  ASSERT_EQ(Read(File({loop({3, 1, 5, 0, 0}), Dot()}), &a), GifReadComplete);
+  EXPECT_EQ(a->playCount, 6u);
+  EXPECT_EQ(a->blocks->next->kind, BlockKind::Frame) << "no block kept for the loop count";
+  // A second sub-block of another length is kept as an application block.
+  ASSERT_EQ(Read(File({loop({2, 7, 7, 1, 9, 0}), Dot()}), &a), GifReadComplete);
+  EXPECT_EQ(a->playCount, 1u);
+  ASSERT_EQ(a->blocks->next->kind, BlockKind::Application);
+  EXPECT_EQ(static_cast<ExtensionBlock*>(a->blocks->next)->data.size(), 12u + 3 + 2 + 1);
+  // An empty second sub-block ends the block; the next blocks are read as blocks.
+  ASSERT_EQ(Read(File({loop({0}), Dot()}), &a), GifReadComplete);
+  EXPECT_EQ(a->frameCount, 1);
+  EXPECT_TRUE(Texts().empty());
+  // No terminator after the count: a damaged file.
+  ASSERT_EQ(Read(File({Dot(), loop({3, 1, 5, 0, 7}), Dot()}), &a), GifReadPartial);
+  EXPECT_EQ(Texts(), Ids({40183, 40184}));
+}
+
+TEST_F(GifReader, CutInTheThirdFrameKeepsTwo) {
+  AnimationPtr doc = Screen(40, 30, 16, 0);
+  for (int i = 0; i < 3; ++i)
+    Append(*doc, DrawnFrame(*doc, 40, 30, nullptr, [i](uint32_t x, uint32_t y) { return x * y + i; }));
+  auto bytes = Write(*doc);
+  size_t thirdStart = bytes.size() - 1 - EncodedFrameSize(FrameAt(*doc, 2));
+  for (size_t cut : {thirdStart + 4, thirdStart + 12, thirdStart + 30, bytes.size() - 3}) {
+    services_.Reset();
+    std::vector<uint8_t> part(bytes.begin(), bytes.begin() + cut);
+    AnimationPtr a;
+    EXPECT_EQ(Read(part, &a), GifReadPartial) << cut;
+    EXPECT_EQ(a->frameCount, 2);
+    EXPECT_EQ(Pixels(*FrameAt(*a, 1)), Pixels(*FrameAt(*doc, 1)));
+    EXPECT_EQ(Texts(), Ids({40183, 40184})) << cut;
+    EXPECT_EQ(a->screenWidth, 40u);
+    EXPECT_EQ(a->encodedSizeCache, -1);
+  }
+}
+
+TEST_F(GifReader, FailureTable) {
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    int status;
+    std::vector<int> messages;
+  };
+  auto cutHeader = File({});
+  cutHeader.resize(9);
+  auto cutTable = File({});
+  cutTable.resize(16);
+  auto bigCode = Dot();
+  bigCode[10] = 12;
+  auto badCodes = Dot();
+  badCodes[12] = 0xFF;  // 7 after the clear code is past the table: repeat of the first pixel
+  std::vector<uint8_t> cutLocal = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x81, 1, 2, 3};
+  std::vector<Case> cases = {
+      {"cut in the screen descriptor", cutHeader, GifReadFailed, {40183, 40185}},
+      {"cut in the global table", cutTable, GifReadFailed, {40183, 40185}},
+      {"no trailer", File({Dot()}, false), GifReadPartial, {40183, 40184}},
+      {"bad block byte first", File({{0x40}}), GifReadFailed, {40183, 40185}},
+      {"bad block byte", File({Dot(), {0x07}}), GifReadPartial, {40183, 40184}},
+      {"unknown label", File({Dot(), {0x21, 0x02, 0}}), GifReadPartial, {40183, 40184}},
+      {"label 0", File({{0x21, 0x00, 0}}), GifReadFailed, {40183, 40185}},
+      {"cut extension", File({Dot(), {0x21, 0xFE, 9, 'a'}}, false), GifReadPartial, {40183, 40184}},
+      {"cut control extension", File({Dot(), {0x21, 0xF9, 4, 0}}, false), GifReadPartial, {40183, 40184}},
+      {"code size 12", File({Dot(), bigCode}), GifReadPartial, {40183, 40184}},
+      {"cut descriptor", File({Dot(), {0x2C, 0, 0}}, false), GifReadPartial, {40183, 40184}},
+      {"cut local table", File({cutLocal}, false), GifReadFailed, {40183, 40185}},
+      {"data without end", File({Dot(), {0x2C, 0, 0, 0, 0, 9, 0, 9, 0, 0, 2, 1, 0x44, 0}}), GifReadPartial,
+       {40183, 40184}},
+      {"garbage after the trailer", [] { auto f = File({Dot()}); f.insert(f.end(), {1, 2, 3}); return f; }(),
+       GifReadComplete, {}},
+      {"odd codes decode", File({badCodes}), GifReadComplete, {}},
+  };
+  for (const auto& c : cases) {
+    services_.Reset();
+    AnimationPtr a;
+    EXPECT_EQ(Read(c.bytes, &a), c.status) << c.what;
+    EXPECT_EQ(a == nullptr, c.status == GifReadFailed) << c.what;
+    std::vector<std::string> expected;
+    for (int id : c.messages) expected.push_back(ResText(id));
+    EXPECT_EQ(Texts(), expected) << c.what;
+  }
+}
+
+TEST_F(GifReader, EndCodeHalfwayLeavesZeros) {
+  // The data of a 4 x 1 image, claimed for a 4 x 2 one: the end code comes halfway.
+  AnimationPtr doc = Screen(4, 1, 2, 1);
+  Append(*doc, DrawnFrame(*doc, 4, 1, nullptr, [](uint32_t, uint32_t) { return 1; }));
+  auto bytes = Write(*doc);
+  bytes[8] = 2;                         // screen height
+  bytes[19 + 8 + 7] = 2;                // image height
+  AnimationPtr a;
+  ASSERT_EQ(Read(bytes, &a), GifReadComplete);
+  EXPECT_EQ(Pixels(*FirstFrame(*a)), (std::vector<uint8_t>{1, 1, 1, 1, 0, 0, 0, 0}));
+  EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(GifReader, HugeFrameFailsCleanly) {
+  auto huge = Dot();
+  huge[5] = huge[6] = huge[7] = huge[8] = 0xFF;
+  uint64_t old = GifFrameByteLimit();
+  SetGifFrameByteLimit(uint64_t{1} << 20);
+  AnimationPtr a;
+  EXPECT_EQ(Read(File({Dot(), huge}), &a), GifReadPartial);
+  EXPECT_EQ(Texts(), Ids({40182, 40184}));
+  SetGifFrameByteLimit(old);
+}
+
+TEST_F(GifReader, EscKeepsTheFramesRead) {
+  auto f = File({Dot(), Dot(), Dot(), Dot()});
+  services_.cancelAtPump = 2;
+  ProgressMeter* meter = CreateProgressMeter(nullptr, progress::NoPump, 0);
+  AnimationPtr a;
+  EXPECT_EQ(Read(f, &a, meter), GifReadPartial);
+  EXPECT_EQ(a->frameCount, 2);
+  EXPECT_EQ(ProgressFlags(meter), progress::NoPump) << "flags restored";
+  EXPECT_TRUE(Texts().empty());
+  DestroyProgressMeter(meter);
+}
+
+TEST_F(GifReader, FrameNames) {
+  AnimationPtr a;
+  ASSERT_EQ(Read(File({Dot(), Dot()}), &a), GifReadComplete);
+  SetFrameName(FrameAt(*a, 1), "gardé");
+  NameFramesFromFile(*a, "/tmp/dossier/chat.gif");
+  EXPECT_EQ(FrameName(FrameAt(*a, 0)), "chat.gif - cadre 1");
+  EXPECT_EQ(FrameName(FrameAt(*a, 1)), "gardé");
+  ASSERT_EQ(Read(File({Dot()}), &a), GifReadComplete);
+  NameFramesFromFile(*a, "chien.gif");
+  EXPECT_EQ(FrameName(FirstFrame(*a)), "chien.gif");
+}
+
+}  // namespace
+}  // namespace lw::test

@@ -1,0 +1,127 @@
+// Documents drawn in code for the GIF reader and writer tests, and services that record what the
+// engine shows.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "core/animation.h"
+#include "core/byte_sink.h"
+#include "core/gif_reader.h"
+#include "core/gif_writer.h"
+#include "platform/headless_services.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
+#include "shell/strings.h"
+
+namespace lw::test {
+
+// Records messages; cancels the foreground progress at the given pump.
+class GifTestServices : public HeadlessServices {
+ public:
+  int cancelAtPump = 0;
+  int pumps = 0;
+  void PumpEvents() override {
+    if (++pumps == cancelAtPump) ProgressCancel();
+  }
+  std::vector<std::string> Texts() const {
+    std::vector<std::string> texts;
+    for (const auto& m : Messages()) texts.push_back(m.text);
+    return texts;
+  }
+};
+
+class GifTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    services_.SetEcho(false);
+    SetServices(&services_);
+    SetPref(PrefFlags, 0);
+    SetPref(PrefDelayUnits, 100);
+  }
+  void TearDown() override {
+    SetServices(nullptr);
+    SetPref(PrefFlags, 0);
+  }
+  std::vector<std::string> Texts() const { return services_.Texts(); }
+  static std::vector<std::string> Ids(std::initializer_list<int> ids) {
+    std::vector<std::string> texts;
+    for (int id : ids) texts.push_back(ResText(id));
+    return texts;
+  }
+  GifTestServices services_;
+};
+
+inline PalettePtr Ramp(int count, int seed = 0) {
+  std::vector<uint8_t> rgb(3 * count);
+  for (int i = 0; i < 3 * count; ++i) rgb[i] = static_cast<uint8_t>(i * 37 + seed);
+  return PaletteFromTriples(count, rgb.data());
+}
+
+// A frame with pixels f(x, y) (kept below the palette size) against the given palette.
+template <typename F>
+Frame* DrawnFrame(Animation& a, uint32_t w, uint32_t h, PalettePtr local, F f) {
+  Frame* frame = NewFrame(w, h);
+  if (local) SetLocalPalette(frame, std::move(local));
+  if (!frame->localPalette) frame->palette = a.globalPalette.get();
+  EXPECT_TRUE(NewFrameDib(frame));
+  int n = frame->palette ? frame->palette->Count() : 256;
+  uint64_t stride = IndexStride(w);
+  for (uint32_t y = 0; y < h; ++y)
+    for (uint32_t x = 0; x < w; ++x) frame->bits()[y * stride + x] = static_cast<uint8_t>(f(x, y) % n);
+  return frame;
+}
+
+inline void Append(Animation& a, Block* block) {
+  InsertBlockAfter(LastBlock(a), block);
+  if (block->IsFrame()) ++a.frameCount;
+}
+
+inline Block* Comment(const std::string& text) {
+  Block* b = NewBlock(BlockKind::Comment, 0);
+  SetCommentText(b, text);
+  return b;
+}
+
+inline Block* Extension(BlockKind kind, std::vector<uint8_t> data) {
+  auto* b = static_cast<ExtensionBlock*>(NewBlock(kind, 0));
+  b->data = std::move(data);
+  return b;
+}
+
+inline AnimationPtr Screen(uint32_t w, uint32_t h, int colours, uint32_t playCount = 0) {
+  AnimationPtr a = NewAnimation();
+  a->screenWidth = w;
+  a->screenHeight = h;
+  a->playCount = playCount;
+  if (colours) SetGlobalPalette(*a, Ramp(colours));
+  return a;
+}
+
+inline std::vector<uint8_t> Write(Animation& a) {
+  std::vector<uint8_t> out;
+  ByteSink sink(&out);
+  EXPECT_EQ(WriteGif(sink, a, nullptr), GifWriteDone);
+  return out;
+}
+
+inline int Read(const std::vector<uint8_t>& bytes, AnimationPtr* out, ProgressMeter* progress = nullptr) {
+  return ReadGifMemory(bytes.data(), bytes.size(), progress, out);
+}
+
+inline std::vector<uint8_t> Pixels(const Frame& f) {
+  std::vector<uint8_t> px;
+  uint64_t stride = IndexStride(f.width);
+  for (uint32_t y = 0; y < f.height; ++y)
+    px.insert(px.end(), f.bits() + y * stride, f.bits() + y * stride + f.width);
+  return px;
+}
+
+inline std::vector<PaletteEntry> Entries(const Palette* p) {
+  return p ? p->entries : std::vector<PaletteEntry>{};
+}
+
+}  // namespace lw::test

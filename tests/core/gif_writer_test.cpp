@@ -1,0 +1,192 @@
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "gif_test_helpers.h"
+#include "shell/settings.h"
+
+namespace lw::test {
+namespace {
+
+class GifWriter : public GifTest {};
+
+TEST_F(GifWriter, KnownBytesOfAOnePixelDocument) {
+  AnimationPtr a = Screen(1, 1, 2, 1);
+  Frame* f = DrawnFrame(*a, 1, 1, nullptr, [](uint32_t, uint32_t) { return 0; });
+  f->delay = 10;
+  Append(*a, f);
+  std::vector<uint8_t> expected = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
+                                   0, 37, 74, 111, 148, 185,                           // table
+                                   0x21, 0xF9, 0x04, 0x00, 10, 0, 0, 0,                 // control
+                                   0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x00,                  // descriptor
+                                   0x02, 0x02, 0x44, 0x01, 0x00,                        // data
+                                   0x3B};
+  EXPECT_EQ(Write(*a), expected);
+}
+
+TEST_F(GifWriter, TablesArePaddedAndLoopBlocksFollowTheRules) {
+  AnimationPtr a = Screen(2, 2, 5, 0);
+  Append(*a, DrawnFrame(*a, 2, 2, Ramp(3), [](uint32_t x, uint32_t) { return x; }));
+  Append(*a, DrawnFrame(*a, 2, 2, nullptr, [](uint32_t x, uint32_t) { return x; }));
+  auto bytes = Write(*a);
+  EXPECT_EQ(bytes[10], 0x80 | (2 << 4) | 2);
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 13 + 15, bytes.begin() + 13 + 24), std::vector<uint8_t>(9, 0));
+  const uint8_t loop[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1};
+  EXPECT_TRUE(std::equal(loop, loop + 16, bytes.begin() + 37));
+  EXPECT_EQ(bytes[37 + 16], 0);
+  size_t frame1 = 37 + 19;
+  EXPECT_EQ(bytes[frame1 + 8 + 9], 0x81) << "local table flag and size code";
+  EXPECT_EQ(bytes[frame1 + 8 + 10 + 12], 2) << "code size never below 2";
+
+  a->playCount = 3;
+  EXPECT_EQ(Write(*a)[37 + 16], 2);
+  a->playCount = 1;
+  EXPECT_EQ(Write(*a)[37], 0x21) << "next comes the first frame's control extension";
+  EXPECT_EQ(Write(*a)[38], 0xF9);
+  a->playCount = 0;
+  UnlinkAndFreeBlock(FirstFrame(*a));
+  a->frameCount = 1;
+  EXPECT_EQ(Write(*a)[38], 0xF9) << "one frame never loops";
+}
+
+TEST_F(GifWriter, PixelsTheCodeSizeCannotHoldAreRefused) {
+  AnimationPtr a = Screen(3, 1, 2, 1);
+  Frame* f = DrawnFrame(*a, 3, 1, nullptr, [](uint32_t, uint32_t) { return 0; });
+  Append(*a, f);
+  f->bits()[2] = 4;
+  std::vector<uint8_t> out;
+  ByteSink sink(&out);
+  EXPECT_EQ(WriteGif(sink, *a, nullptr), GifWriteFailed);
+  EXPECT_EQ(out.size(), 13u + 6) << "nothing of the frame was written";
+  EXPECT_EQ(EncodedFrameSize(f), 0u);
+  f->bits()[2] = 3;  // a two-colour palette still codes four values
+  EXPECT_GT(EncodedFrameSize(f), 0u);
+}
+
+TEST_F(GifWriter, DelaysFollowTheDelayUnit) {
+  AnimationPtr a = Screen(1, 1, 2, 1);
+  Frame* f = DrawnFrame(*a, 1, 1, nullptr, [](uint32_t, uint32_t) { return 0; });
+  f->delay = 10;
+  Append(*a, f);
+  EXPECT_EQ(Write(*a)[23], 10);
+  SetPref(PrefDelayUnits, 10);
+  EXPECT_EQ(Write(*a)[23], 100);
+  SetPref(PrefDelayUnits, 100);
+}
+
+TEST_F(GifWriter, CountingMatchesTheFileAndFramesAddUp) {
+  AnimationPtr a = Screen(50, 40, 16, 0);
+  Append(*a, Comment("bonjour"));
+  for (int i = 0; i < 3; ++i)
+    Append(*a, DrawnFrame(*a, 50 - i, 40, nullptr, [i](uint32_t x, uint32_t y) { return (x ^ y) + i; }));
+  ByteSink counter;
+  ASSERT_EQ(WriteGif(counter, *a, nullptr), GifWriteDone);
+  std::string path = ::testing::TempDir() + "/lw-gif-count.gif";
+  ASSERT_TRUE(SaveGifToFile(path, *a, nullptr));
+  GifSource file;
+  ASSERT_TRUE(file.Open(path));
+  EXPECT_EQ(file.Size(), counter.Count());
+  uint64_t frames = 0;
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) frames += EncodedFrameSize(f);
+  EXPECT_EQ(counter.Count(), 6 + 7 + 48 + 19 + 11 + frames + 1);
+  std::remove(path.c_str());
+
+  EXPECT_FALSE(SaveGifToFile("/nonexistent/dossier/x.gif", *a, nullptr));
+  EXPECT_EQ(Texts(), std::vector<std::string>{"Impossible de sauvegarder '/nonexistent/dossier/x.gif' (fichier temporaire)."});
+
+  int full = ::open("/dev/full", O_WRONLY);
+  if (full >= 0) {
+    ByteSink sink(full);
+    EXPECT_EQ(WriteGif(sink, *a, nullptr), GifWriteFailed);
+    ::close(full);
+  }
+}
+
+TEST_F(GifWriter, EstimateCountsTheSignatureTheSaveWillPutIn) {
+  AnimationPtr a = Screen(8, 8, 4, 1);
+  Append(*a, Comment("Réalisé avec Loopwright 3.1"));
+  Append(*a, DrawnFrame(*a, 8, 8, nullptr, [](uint32_t x, uint32_t) { return x; }));
+  ByteSink counter;
+  WriteGif(counter, *a, nullptr);
+  int64_t plain = static_cast<int64_t>(counter.Count()) - (4 + 29);  // 29 UTF-8 bytes
+  SetSignature("Fait ici");
+  EXPECT_EQ(EstimateEncodedSize(*a, true, nullptr), plain + 4 + 8);
+  SetPref(PrefFlags, NoSignatureComment);
+  EXPECT_EQ(EstimateEncodedSize(*a, false, nullptr), plain + 4 + 8) << "cached";
+  EXPECT_EQ(EstimateEncodedSize(*a, true, nullptr), plain);
+
+  services_.cancelAtPump = 1;
+  ProgressMeter* meter = CreateProgressMeter(nullptr, 0, 0);
+  EXPECT_EQ(EstimateEncodedSize(*a, true, meter), -1);
+  DestroyProgressMeter(meter);
+}
+
+TEST_F(GifWriter, CropQuestion) {
+  auto doc = [] {
+    AnimationPtr a = Screen(10, 10, 2, 1);
+    Frame* f = DrawnFrame(*a, 10, 10, nullptr, [](uint32_t x, uint32_t) { return x; });
+    f->left = 1;  // one column past the screen
+    Append(*a, f);
+    return a;
+  };
+  int owner = 0;
+  AnimationPtr a = doc();
+  services_.QueueAnswer(answer::No);
+  EXPECT_FALSE(ConfirmCropToScreen(&owner, *a));
+  EXPECT_EQ(FirstFrame(*a)->width, 10u);
+  EXPECT_EQ(Texts(), Ids({40188}));
+
+  services_.QueueAnswer(answer::Yes);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a));
+  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+
+  services_.Reset();
+  a = doc();
+  EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a)) << "no window: cropped without a question";
+  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  a = doc();
+  SetPref(PrefFlags, 0x4);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a));
+  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  EXPECT_TRUE(Texts().empty());
+  SetPref(PrefFlags, 0);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a)) << "inside now: nothing asked";
+  EXPECT_TRUE(Texts().empty());
+}
+
+TEST_F(GifWriter, OneFrameAsAFile) {
+  AnimationPtr a = Screen(30, 30, 4, 0);
+  Append(*a, DrawnFrame(*a, 5, 5, nullptr, [](uint32_t x, uint32_t) { return x; }));
+  Frame* f = DrawnFrame(*a, 6, 4, Ramp(16), [](uint32_t x, uint32_t y) { return x + y; });
+  f->left = 3;
+  Append(*a, f);
+  std::string path = ::testing::TempDir() + "/lw-gif-frame.gif";
+  ASSERT_TRUE(SaveFrameAsGif(path, f));
+  EXPECT_EQ(f->prev, FirstFrame(*a));
+  EXPECT_EQ(f->next, nullptr);
+  EXPECT_EQ(a->globalPalette->Count(), 4) << "palettes untouched";
+  GifSource file;
+  ASSERT_TRUE(file.Open(path));
+  ASSERT_TRUE(IsGifFile(file));
+  AnimationPtr b;
+  ASSERT_EQ(ReadGif(file, nullptr, &b), GifReadComplete);
+  EXPECT_EQ(b->frameCount, 1);
+  EXPECT_EQ(b->globalPalette->Count(), 16);
+  EXPECT_EQ(FirstFrame(*b)->left, 3);
+  EXPECT_EQ(Pixels(*FirstFrame(*b)), Pixels(*f));
+  std::remove(path.c_str());
+}
+
+TEST_F(GifWriter, CancelStopsAfterAFrame) {
+  AnimationPtr a = Screen(4, 4, 2, 0);
+  for (int i = 0; i < 3; ++i) Append(*a, DrawnFrame(*a, 4, 4, nullptr, [](uint32_t x, uint32_t) { return x; }));
+  services_.cancelAtPump = 2;
+  ProgressMeter* meter = CreateProgressMeter(nullptr, 0, 0);
+  std::vector<uint8_t> out;
+  ByteSink sink(&out);
+  EXPECT_EQ(WriteGif(sink, *a, meter), GifWriteCancelled);
+  DestroyProgressMeter(meter);
+  EXPECT_EQ(out.size(), 6 + 7 + 6 + 19 + 2 * EncodedFrameSize(FirstFrame(*a)));
+}
+
+}  // namespace
+}  // namespace lw::test

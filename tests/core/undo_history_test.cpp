@@ -1,0 +1,214 @@
+// The history itself: depth, redo tail, memory pressure, menu texts, discarding and neutralizing.
+#include <gtest/gtest.h>
+
+#include "core/undo.h"
+#include "platform/services.h"
+#include "shell/preferences.h"
+#include "support_animation.h"
+
+namespace lw {
+namespace {
+
+using testing_support::AddSolidFrame;
+using testing_support::MakeDocument;
+using testing_support::SameAnimation;
+
+class RecordingServices : public PlatformServices {
+ public:
+  std::vector<std::string> texts, captions;
+  std::vector<int> styles;
+  int MessageBox(WindowHandle, const std::string& text, const std::string& caption,
+                 int style) override {
+    texts.push_back(text);
+    captions.push_back(caption);
+    styles.push_back(style);
+    return answer::Ok;
+  }
+  bool Interactive() const override { return false; }
+};
+
+class UndoHistoryTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    levels_ = GetPref(PrefUndoLevels);
+    SetPref(PrefUndoLevels, 20);
+    SetServices(&services_);
+    ClearHistory();
+    doc_ = MakeDocument(4, 4);
+    for (int i = 0; i < 3; ++i) AddSolidFrame(*doc_, 0, 0, 2, 2, static_cast<uint8_t>(i));
+  }
+  void TearDown() override {
+    ClearHistory();
+    FailNextUndoCopies(0);
+    SetUndoListener(nullptr);
+    SetServices(nullptr);
+    SetPref(PrefUndoLevels, levels_);
+  }
+  // A record of kind 24 whose first delay is the marker.
+  UndoRecord* Mark(uint32_t marker) {
+    FirstFrame(*doc_)->delay = marker;
+    return RecordUndo(undo::EditDurations, *doc_, nullptr, nullptr, 0);
+  }
+  std::vector<uint32_t> Markers() {
+    std::vector<uint32_t> out;
+    for (UndoRecord* r = History().oldest; r; r = r->newer) out.push_back(r->extra[0]);
+    return out;
+  }
+
+  uint32_t levels_ = 0;
+  RecordingServices services_;
+  AnimationPtr doc_;
+};
+
+TEST_F(UndoHistoryTest, DepthLimitDropsTheOldest) {
+  SetPref(PrefUndoLevels, 3);
+  for (uint32_t i = 1; i <= 4; ++i) ASSERT_TRUE(Mark(i));
+  EXPECT_EQ(History().count, 3u);
+  EXPECT_EQ(Markers(), (std::vector<uint32_t>{2, 3, 4}));
+  EXPECT_EQ(History().oldest->older, nullptr);
+
+  // Undoing everything then redoing walks the same three.
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Undo(*doc_), 0x240u);
+  EXPECT_EQ(Undo(*doc_), 0u);
+  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_EQ(CanRedoKind(), undo::EditDurations);
+  EXPECT_EQ(FirstFrame(*doc_)->delay, 2u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Redo(*doc_), 0x240u);
+  EXPECT_EQ(Redo(*doc_), 0u);
+  EXPECT_EQ(FirstFrame(*doc_)->delay, 4u);
+}
+
+TEST_F(UndoHistoryTest, ANewRecordDropsTheRedoTail) {
+  Mark(1);
+  Mark(2);
+  Mark(3);
+  Undo(*doc_);
+  Undo(*doc_);
+  EXPECT_EQ(CanRedoKind(), undo::EditDurations);
+  Mark(7);
+  EXPECT_EQ(CanRedoKind(), 0u);
+  EXPECT_EQ(History().count, 2u);
+  EXPECT_EQ(Markers(), (std::vector<uint32_t>{1, 7}));
+
+  // With everything undone, a new record replaces the whole list.
+  Undo(*doc_);
+  Undo(*doc_);
+  EXPECT_EQ(History().cursor, nullptr);
+  Mark(8);
+  EXPECT_EQ(Markers(), (std::vector<uint32_t>{8}));
+}
+
+TEST_F(UndoHistoryTest, DisabledUndoRecordsNothingAndFreesWhatItWasHanded) {
+  SetPref(PrefUndoLevels, 0);
+  AnimationPtr copy = DuplicateAnimation(*doc_, nullptr);
+  EXPECT_EQ(RecordUndo(undo::Optimize, *doc_, std::move(copy), nullptr, 0), nullptr);
+  Frame* removed = UnlinkFrameAt(*doc_, 0);
+  --doc_->frameCount;
+  EXPECT_EQ(RecordUndo(undo::DeleteFrame, *doc_, nullptr, removed, 0), nullptr);
+  EXPECT_EQ(PrepareUndo(undo::InsertFrames, *doc_, 0), nullptr);
+  EXPECT_EQ(History().count, 0u);
+  EXPECT_EQ(UpdateUndoMenu().undoEnabled, false);
+}
+
+TEST_F(UndoHistoryTest, ShortMemoryDropsOldRecordsWarningOnce) {
+  SetPref(PrefUndoLevels, 10);
+  Mark(1);
+  ASSERT_TRUE(RecordUndo(undo::PingPong, *doc_, nullptr, nullptr, 0));
+  Mark(3);
+  // One failed copy: the oldest record goes and the copy is retried.
+  FailNextUndoCopies(1);
+  ASSERT_TRUE(RecordUndo(undo::Unoptimize, *doc_, nullptr, nullptr, 0));
+  EXPECT_EQ(History().count, 3u);
+  EXPECT_EQ(History().oldest->kind, undo::PingPong);
+  ASSERT_EQ(services_.texts.size(), 1u);
+  EXPECT_EQ(services_.texts[0],
+            "Mémoire insuffisante pour l'annulation complète des dernières actions. Seulement les "
+            "dernières actions les plus récentes seront annulable.");
+  EXPECT_EQ(services_.captions[0], "Avertissemment sur l'annulation");
+  EXPECT_EQ(services_.styles[0] & mb::IconMask, mb::IconExclamation);
+
+  // No copy to be had at all: every record goes, none is made, and no second warning.
+  FailNextUndoCopies(100);
+  EXPECT_EQ(RecordUndo(undo::CropAnimation, *doc_, nullptr, nullptr, 0), nullptr);
+  FailNextUndoCopies(0);
+  EXPECT_EQ(History().count, 0u);
+  EXPECT_EQ(History().cursor, nullptr);
+  EXPECT_EQ(services_.texts.size(), 1u);
+  EXPECT_TRUE(History().warned);
+
+  // Clearing the history lets the warning come once more.
+  ClearHistory();
+  EXPECT_FALSE(History().warned);
+  FailNextUndoCopies(1);
+  EXPECT_EQ(RecordUndo(undo::CropAnimation, *doc_, nullptr, nullptr, 0), nullptr);
+  EXPECT_EQ(services_.texts.size(), 2u);
+}
+
+TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
+  int changes = 0;
+  SetUndoListener([&] { ++changes; });
+  UndoMenuState empty = UpdateUndoMenu();
+  EXPECT_EQ(empty.undoText, "Impossible d'annuler\tCtrl-Z");
+  EXPECT_FALSE(empty.undoEnabled);
+  EXPECT_EQ(empty.redoText, "Impossible de refaire\tCtrl-Y");
+  EXPECT_FALSE(empty.redoEnabled);
+
+  RecordUndo(undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+  RecordUndo(undo::PingPong, *doc_, nullptr, nullptr, 0);
+  Undo(*doc_);
+  UndoMenuState both = UpdateUndoMenu();
+  EXPECT_EQ(both.undoText, "&Annuler Inverser l'animation\tCtrl-Z");
+  EXPECT_TRUE(both.undoEnabled);
+  EXPECT_EQ(both.redoText, "&Refaire Animation Ping Pong \tCtrl-Y");
+  EXPECT_TRUE(both.redoEnabled);
+  EXPECT_EQ(changes, 3);
+
+  EXPECT_EQ(UndoKindName(undo::GlobalFrameProperties), " Changement global des propriétés de cadre ");
+  EXPECT_EQ(UndoKindName(undo::DeleteFrames), "Suppression du cadre");
+  EXPECT_EQ(UndoKindName(7), "");
+  EXPECT_EQ(UndoKindName(99), "");
+  EXPECT_EQ(RecordUndo(7, *doc_, nullptr, nullptr, 0), nullptr);
+}
+
+TEST_F(UndoHistoryTest, DiscardNeutralizeAndForget) {
+  UndoRecord* first = Mark(1);
+  UndoRecord* second = Mark(2);
+  UndoRecord* third = Mark(3);
+  // The cursor record: the cursor moves to the older one.
+  DiscardRecord(third);
+  EXPECT_EQ(History().cursor, second);
+  EXPECT_EQ(History().count, 2u);
+  // A record inside the list is unlinked, not left dangling.
+  DiscardRecord(first);
+  EXPECT_EQ(History().oldest, second);
+  EXPECT_EQ(second->older, nullptr);
+  EXPECT_EQ(History().count, 1u);
+
+  // A neutralized record stays but changes nothing.
+  AnimationPtr before = DuplicateAnimation(*doc_, nullptr);
+  NeutralizeRecord(second);
+  EXPECT_EQ(CanUndoKind(), undo::Nop);
+  EXPECT_EQ(UpdateUndoMenu().undoText, "&Annuler NOP\tCtrl-Z");
+  EXPECT_EQ(Undo(*doc_), 0x80u);
+  EXPECT_EQ(Redo(*doc_), 0x80u);
+  EXPECT_TRUE(SameAnimation(*doc_, *before));
+  DiscardRecord(second);
+  EXPECT_EQ(History().count, 0u);
+  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_EQ(CanRedoKind(), 0u);
+
+  // A detached record is just freed.
+  DiscardRecord(PrepareUndo(undo::InsertFrames, *doc_, 0));
+
+  // Undo and forget: rolls back and leaves no redo.
+  AnimationPtr original = DuplicateAnimation(*doc_, nullptr);
+  RecordUndo(undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+  ReverseBlocks(*doc_);
+  EXPECT_EQ(UndoAndForget(*doc_), 0x11u);
+  EXPECT_TRUE(SameAnimation(*doc_, *original));
+  EXPECT_EQ(History().count, 0u);
+  EXPECT_EQ(CanRedoKind(), 0u);
+}
+
+}  // namespace
+}  // namespace lw
