@@ -1,27 +1,16 @@
 // Loopwright: the window when started normally, the batch mode when the first argument starts
 // with "-".
-#include <QApplication>
+#include <string>
+#include <vector>
 
-#include "platform/qt/qt_services.h"
+#include "formats/batch.h"
 #include "shell/preferences.h"
-#include "shell/progress.h"
-#include "shell/ui/main_window.h"
+#include "shell/ui/application.h"
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();
-
-  int status;
-  {
-    QApplication app(argc, argv);
-    QApplication::setApplicationName("Loopwright");
-    lw::InstallQtServices();
-    {
-      lw::MainWindow window;
-      window.show();
-      status = app.exec();
-    }
-    lw::ShutdownBackgroundTasks();
-    lw::UninstallQtServices();
+  if (argc > 1 && argv[1][0] == '-') {
+    return lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
   }
-  return status;
+  return lw::RunWindow(argc, argv);
 }

@@ -1,0 +1,96 @@
+// The optimizer's run: screen clipping, extension clean-up, the palette step and the frame step,
+// with a cancel checked between them; and the question asked before 24-bit data is dropped.
+#include "colour/optimize.h"
+
+#include <new>
+
+#include "core/compose.h"
+#include "core/gif_writer.h"
+#include "shell/progress.h"
+
+namespace lw {
+
+// The palette step lives beside the colour engine it drives.
+int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMeter* progress);
+
+namespace {
+
+constexpr char kDropTitle[] = "Aucune prise en charge des couleurs de 24 bits";
+constexpr char kDropText[] =
+    "Cette opération est ciblée pour le format GIF et ne s’applique pas aux données de couleur "
+    "de 24 bits maintenues pour les cadres actuels.\n\n"
+    "Le fait de choisir Continuer supprimera les données de 24 bits.";
+
+bool Cancelled(ProgressMeter* progress) { return ProgressSetPosition(progress, 0) == 0; }
+
+}  // namespace
+
+bool CompactPalette(const Palette& palette, uint32_t* usage, PalettePtr* compacted,
+                    std::array<uint16_t, 256>* map) {
+  if (!usage || !compacted || !map) return false;
+  int count = std::min(palette.Count(), 256);
+  int used = 0;
+  for (int i = 0; i < count; ++i) used += usage[i] != 0;
+  if (used == count) return false;
+  PalettePtr out;
+  try {
+    out = std::make_unique<Palette>();
+    out->entries.resize(size_t{1} << BitsForColours(std::max(used, 1)));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  map->fill(65535);
+  uint32_t moved[256] = {};
+  int n = 0;
+  for (int i = 0; i < count; ++i) {
+    if (!usage[i]) continue;
+    out->entries[n] = palette.entries[i];
+    moved[n] = usage[i];
+    (*map)[i] = static_cast<uint16_t>(n++);
+  }
+  for (int i = 0; i < 256; ++i) usage[i] = moved[i];
+  *compacted = std::move(out);
+  return true;
+}
+
+void OptimizeAnimation(Animation& animation, OptimizeOptions options, ProgressMeter* progress) {
+  ClipAllFramesToScreen(animation);
+  if (Cancelled(progress)) return;
+
+  // Plain text and application extensions go; comments stay.
+  if (animation.blocks) {
+    Block* b = animation.blocks->next;
+    while (b) {
+      Block* next = b->next;
+      if (b->kind == BlockKind::PlainText || b->kind == BlockKind::Application) {
+        UnlinkAndFreeBlock(b);
+      }
+      b = next;
+    }
+  }
+  if (Cancelled(progress)) return;
+
+  if (options & (optimize::RemoveLocalPalettes | optimize::ReducePalettes)) {
+    if (!OptimizePalettes(animation, options, progress)) return;
+    if (Cancelled(progress)) return;
+  }
+  if (options & optimize::CropFrames) OptimizeFrames(animation, options, progress);
+}
+
+bool ConfirmDrop24BitData(WindowHandle window, Animation& animation) {
+  bool any = false;
+  for (const Frame* f = FirstFrame(animation); f && !any; f = NextFrame(f)) {
+    any = !f->rgbPlane.empty();
+  }
+  if (!any) return true;
+  int answer = Services().MessageBox(window, kDropText, kDropTitle,
+                                     mb::OkCancel | mb::IconExclamation | mb::TaskModal);
+  if (answer != answer::Ok) return false;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    // A frame that has only 24-bit data keeps it: dropping it would leave no picture.
+    if (f->bits()) FreeRgbPlane(f);
+  }
+  return true;
+}
+
+}  // namespace lw

@@ -1,0 +1,63 @@
+// Bringing frames that join an animation onto a common palette, and removing a local palette.
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <vector>
+
+#include "colour/colour_engine.h"
+#include "platform/services.h"
+
+namespace lw {
+
+// Bits of the palette-merge word (PrefPaletteMerge).
+namespace merge {
+constexpr uint32_t Adaptive = 0x001;     // optimal common palette for all frames
+constexpr uint32_t MergeGlobal = 0x002;  // merge new colours into the global palette
+constexpr uint32_t MapGlobal = 0x004;    // map onto the global palette, unchanged
+constexpr uint32_t Web = 0x008;          // map every frame onto the web palette
+constexpr uint32_t LocalEach = 0x010;    // a local palette for each new frame
+constexpr uint32_t Fixed = 0x400;        // map every frame onto the fixed palette
+constexpr uint32_t MethodMask = 0x41F;
+constexpr uint32_t Dither = 0x100;
+constexpr uint32_t Ask = 0x200;
+constexpr uint32_t TakeLocals = 0x1000;  // also take in frames with local palettes
+}  // namespace merge
+
+// The method of a word: the first of 1, 2, 4, 8, 16, 0x400 that is set; 1 when none is.
+uint32_t PaletteMergeMethod(uint32_t word);
+// Colours for the optimal palette (bits 16-19) and for 24-bit frames (bits 20-23): 2^e, with an
+// exponent below 3 or above 8 read as 256, as the dialogs show it.
+int PaletteMergeColours(uint32_t word);
+int PaletteMergeTrueColours(uint32_t word);
+
+// Brings the frames of sources (a chain on nextInChain) onto a palette shared with target (or
+// with one another without a target). methodWord 0 takes the stored word and asks first when its
+// ask bit is set. Returns 1 done, 2 cancelled by the user, 0 failure (message shown). After 1 the
+// chain has been joined into the first source, whose frames reference the final palette.
+int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, WindowHandle owner,
+                ProgressMeter* progress);
+
+struct PaletteMerge {
+  PaletteMapping mapping{};              // source index -> merged index, NoIndex when unused
+  std::vector<PaletteEntry> entries;      // the merged palette (the target's, possibly grown)
+  std::array<uint32_t, 256> usage{};      // the merged usage counters
+  bool exact = true;                      // every colour found an exact place
+  bool changed = false;                   // the palette differs from the target's
+};
+// Puts every used source colour into a copy of the target: an exact entry, else an unused one,
+// else a new one while there is room, else the nearest. False when memory is short.
+bool MergeIntoPalette(const Palette& target, const uint32_t* targetUsage, const Palette& source,
+                      const uint32_t* sourceUsage, PaletteMerge* out);
+
+// Moves one frame onto the animation's global palette. methodWord 0 takes the stored word, with
+// the local-palette method read as the optimal palette. The frame stays in place on failure.
+bool RemoveLocalPalette(WindowHandle owner, Animation& animation, Frame* frame,
+                        uint32_t methodWord = 0);
+
+// Where the fixed palette (method 0x400) comes from: the settings store installs its loader.
+// Without a loader, or without a stored palette, the fixed method falls back to the optimal one.
+using FixedPaletteLoader = PalettePtr (*)();
+void SetFixedPaletteLoader(FixedPaletteLoader loader);
+
+}  // namespace lw

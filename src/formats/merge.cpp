@@ -1,0 +1,285 @@
+#include "formats/merge.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "colour/palette_fit.h"
+#include "core/compose.h"
+#include "core/frame_player.h"
+#include "core/undo.h"
+#include "formats/flow_text.h"
+#include "formats/open_flow.h"
+#include "shell/messages.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
+
+namespace lw {
+namespace {
+
+constexpr int MaxOffset = 32000;
+constexpr int64_t MaxScreenSide = 65535;  // the GIF screen fields are 16-bit
+
+enum BuildResult { BuildFailed = 0, BuildDone = 1, BuildCancelled = 2 };
+
+// One animation playing: its current picture (none once it ran out without looping).
+struct Side {
+  FramePlayerPtr player;
+  Frame* picture = nullptr;
+  bool loop = false;
+  uint64_t start = 0;
+
+  bool Advance() {
+    picture = NextPicture(player.get());
+    if (!picture && player->failed) return false;
+    if (!picture && loop) {
+      picture = FirstPicture(player.get());
+      if (!picture && player->failed) return false;
+    }
+    return true;
+  }
+  const Frame* Source() const { return picture ? player->current : nullptr; }
+};
+
+void Draw(std::vector<uint8_t>& dib, const Side& side, int64_t x, int64_t y) {
+  const Frame* picture = side.picture;
+  if (!picture) return;
+  BlitIndexed(dib, x, y, picture->width, picture->height, picture->dib, 0, 0,
+              picture->transparentIndex, picture->Transparent());
+}
+
+int Build(Animation& a, const Animation& b, const MergeOptions& options, ProgressMeter* meter) {
+  MergeLayout layout = ComputeMergeLayout(a, b, options.offsetX, options.offsetY);
+  if (layout.width > MaxScreenSide || layout.height > MaxScreenSide) return BuildFailed;
+  const uint32_t width = static_cast<uint32_t>(layout.width);
+  const uint32_t height = static_cast<uint32_t>(layout.height);
+
+  bool byDuration = options.byDuration;
+  const uint64_t durationA = TotalDuration(a), durationB = TotalDuration(b);
+  uint64_t steps = 0;
+  if (byDuration) {
+    steps = std::max(durationA, durationB);
+    // Without any delay there is no time to follow: the frames are taken one by one.
+    if (steps == 0) byDuration = false;
+  }
+  if (!byDuration) {
+    steps = static_cast<uint64_t>(std::max<int>(std::max<int>(a.frameCount, b.frameCount), 0));
+  }
+  if (steps == 0) return BuildFailed;
+
+  Side sideA, sideB;
+  sideA.player = NewFramePlayer(a);
+  sideB.player = NewFramePlayer(b);
+  if (!sideA.player || !sideB.player) return BuildFailed;
+  // A side whose frames take no time would loop forever without the clock moving.
+  sideA.loop = options.loopShorter && (!byDuration || durationA > 0);
+  sideB.loop = options.loopShorter && (!byDuration || durationB > 0);
+  sideA.picture = FirstPicture(sideA.player.get());
+  sideB.picture = FirstPicture(sideB.player.get());
+  if (sideA.player->failed || sideB.player->failed) return BuildFailed;
+
+  AnimationPtr merged = NewAnimation();
+  if (!merged) return BuildFailed;
+  Block* tail = merged->blocks;
+  Palette* palette = a.globalPalette.get();
+
+  ProgressSetText(meter, "Blending...");
+  ProgressSetRange(meter, static_cast<uint32_t>(std::min<uint64_t>(steps, UINT32_MAX)));
+  uint64_t elapsed = 0;
+  int count = 0;
+  for (;;) {
+    if (count == INT16_MAX) return BuildFailed;
+    ++count;
+    const Frame* pictureA = sideA.picture;
+    uint8_t fill = pictureA && pictureA->Transparent() ? pictureA->transparentIndex
+                                                       : a.backgroundIndex;
+    std::vector<uint8_t> dib = BuildDib(width, height, palette);
+    if (dib.empty()) return BuildFailed;
+    FillDibPixels(dib, fill);
+    Draw(dib, sideA, layout.ax, layout.ay);
+    Draw(dib, sideB, layout.bx, layout.by);
+
+    Frame* frame = NewFrame(width, height);
+    if (!frame) return BuildFailed;
+    InsertBlockAfter(tail, frame);
+    tail = frame;
+    frame->palette = palette;
+    SetFrameDib(frame, std::move(dib));
+    const Frame* look = pictureA ? pictureA : sideB.picture;
+    const Frame* source = pictureA ? sideA.Source() : sideB.Source();
+    if (look) {
+      SetInterlaced(frame, source && source->Interlaced());
+      SetDisposal(frame, look->Disposal());
+      SetTransparentIndex(frame, look->transparentIndex);
+      SetTransparency(frame, look->Transparent());
+    }
+    SetFrameName(frame, FormatResNumber(40300, count));
+
+    uint64_t position = 0;
+    if (byDuration) {
+      uint64_t endA = sideA.start + (sideA.picture ? sideA.picture->delay : steps);
+      uint64_t endB = sideB.start + (sideB.picture ? sideB.picture->delay : steps);
+      uint64_t end = std::min({endA, endB, steps});
+      frame->delay = static_cast<uint32_t>(end - elapsed);
+      elapsed = end;
+      if (endA == elapsed) {
+        if (!sideA.Advance()) return BuildFailed;
+        sideA.start = endA;
+      }
+      if (endB == elapsed) {
+        if (!sideB.Advance()) return BuildFailed;
+        sideB.start = endB;
+      }
+      position = elapsed;
+    } else {
+      frame->delay = look ? look->delay : 0;
+      if (!sideA.Advance() || !sideB.Advance()) return BuildFailed;
+      position = static_cast<uint64_t>(count);
+    }
+    if (!ProgressSetPosition(meter, static_cast<uint32_t>(std::min<uint64_t>(position, UINT32_MAX)))) {
+      return BuildCancelled;
+    }
+    if (position >= steps) break;
+  }
+
+  // Replace a's frames; its extension blocks from the first frame on follow the merged frames,
+  // those before its first frame stay where they are.
+  Frame* firstFrame = FirstFrame(a);
+  Block* anchor = firstFrame ? firstFrame->prev : LastBlock(a);
+  Block* keptFirst = nullptr;
+  Block* keptLast = nullptr;
+  if (firstFrame) {
+    anchor->next = nullptr;
+    Block* block = firstFrame;
+    while (block) {
+      Block* next = block->next;
+      block->next = block->prev = nullptr;
+      if (block->IsFrame()) {
+        FreeBlock(block);
+        --a.frameCount;
+      } else {
+        if (keptLast) {
+          LinkBlocks(keptLast, block);
+        } else {
+          keptFirst = block;
+        }
+        keptLast = block;
+      }
+      block = next;
+    }
+  }
+  Block* mergedFirst = merged->blocks->next;
+  merged->blocks->next = nullptr;
+  LinkBlocks(anchor, mergedFirst);
+  LinkBlocks(tail, keptFirst);
+  a.frameCount = static_cast<int16_t>(count);
+  a.screenWidth = width;
+  a.screenHeight = height;
+  SetSelectedCount(a, 0);
+  a.encodedSizeCache = -1;
+  CountColourUsage(a, a.colourUsage.data(), true);
+  return BuildDone;
+}
+
+int BuildCatching(Animation& a, const Animation& b, const MergeOptions& options,
+                  ProgressMeter* meter) {
+  try {
+    return Build(a, b, options, meter);
+  } catch (const std::bad_alloc&) {
+    return BuildFailed;
+  }
+}
+
+}  // namespace
+
+MergeOptions StoredMergeOptions() {
+  MergeOptions options;
+  uint32_t flags = GetPref(PrefFlags);
+  options.byDuration = (flags & MergeByDurationFlag) != 0;
+  options.loopShorter = (flags & MergeLoopShorterFlag) != 0;
+  return options;
+}
+
+MergeLayout ComputeMergeLayout(const Animation& a, const Animation& b, int offsetX, int offsetY) {
+  MergeLayout layout;
+  const int64_t x = offsetX, y = offsetY;
+  const int64_t aw = a.screenWidth, ah = a.screenHeight, bw = b.screenWidth, bh = b.screenHeight;
+  layout.width = std::max(aw, x + bw) + std::max<int64_t>(-x, 0);
+  layout.height = std::max(ah, y + bh) + std::max<int64_t>(-y, 0);
+  layout.ax = std::max<int64_t>(-x, 0);
+  layout.ay = std::max<int64_t>(-y, 0);
+  layout.bx = layout.ax + x;
+  layout.by = layout.ay + y;
+  return layout;
+}
+
+bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& options,
+                          ProgressMeter* meter) {
+  return BuildCatching(a, b, options, meter) == BuildDone;
+}
+
+int MergeAnimations(ShellState& state, const std::string& path, const MergeDialogFunction& dialog) {
+  if (!state.document || path.empty()) return 0;
+  Animation& a = *state.document;
+  WindowHandle owner = state.owner;
+  state.StopPreview();
+  ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
+  AnimationPtr b;
+  if (ReadAnyFile(path, owner, &b, meter.get()) == ReadFailed || !b) return 0;
+
+  // The document as it was: the undo entry, and what a cancel puts back (fitting may already
+  // have changed its palette).
+  AnimationPtr before = DuplicateAnimation(a, nullptr);
+  if (!before) {
+    ShowErrorId(40096);
+    return 0;
+  }
+  auto restore = [&] {
+    b.reset();
+    SwapAnimations(a, *before);
+  };
+  uint32_t word = GetPref(PrefPaletteMerge);
+  if (PaletteMergeMethod(word) == merge::LocalEach) {
+    word = (word & ~merge::MethodMask) | merge::Adaptive;
+  }
+  word = (word & ~merge::Ask) | merge::TakeLocals;
+  if (FitPalettes(&a, b.get(), word, owner, meter.get()) != 1) {
+    restore();
+    return 0;
+  }
+
+  MergeOptions options = StoredMergeOptions();
+  if (dialog) {
+    bool accepted = false;
+    try {
+      accepted = dialog(a, *b, &options);
+    } catch (const std::bad_alloc&) {
+      accepted = false;
+    }
+    if (!accepted) {
+      restore();
+      return 0;
+    }
+    SetPrefBits(PrefFlags, MergeByDurationFlag, options.byDuration);
+    SetPrefBits(PrefFlags, MergeLoopShorterFlag, options.loopShorter);
+  }
+  options.offsetX = std::clamp(options.offsetX, -MaxOffset, MaxOffset);
+  options.offsetY = std::clamp(options.offsetY, -MaxOffset, MaxOffset);
+
+  ProgressResetCancel(meter.get());
+  int result = BuildCatching(a, *b, options, meter.get());
+  if (result != BuildDone) {
+    restore();
+    if (result == BuildFailed) ShowErrorId(40096);
+    return 0;
+  }
+  b.reset();
+  RecordUndo(undo::MergeAnimations, a, std::move(before), nullptr, 0);
+  state.modified = true;
+  state.NotifyTitle();
+  state.NotifyDocument(refresh::Document | refresh::FrameCount | refresh::ScreenSize |
+                       refresh::Encoding | refresh::Names);
+  return 2;
+}
+
+}  // namespace lw

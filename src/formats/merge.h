@@ -1,0 +1,56 @@
+// Merging a second animation into the open one: both are played side by side, frame by frame or
+// by time, and every moment becomes one full-screen frame of the result.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "core/animation.h"
+#include "formats/shell_state.h"
+
+namespace lw {
+
+struct ProgressMeter;
+
+// PrefFlags bits that remember the merge dialog's choices.
+constexpr uint32_t MergeByDurationFlag = 0x00400000;
+constexpr uint32_t MergeLoopShorterFlag = 0x00800000;
+
+struct MergeOptions {
+  int offsetX = 0;  // of the second animation relative to the first, -32000..32000
+  int offsetY = 0;
+  bool byDuration = false;   // "Synchroniser selon la durée", else "Assembler les cadres un à un"
+  bool loopShorter = false;  // "Boucle plus courte avec l'animation"
+};
+
+// The choices preselected from the preferences (offsets 0).
+MergeOptions StoredMergeOptions();
+
+// The merge dialog: shows both animations (b already on a's palette) and fills the options;
+// false on cancel.
+using MergeDialogFunction =
+    std::function<bool(const Animation& a, const Animation& b, MergeOptions* options)>;
+
+// Where the two screens land on the merged one.
+struct MergeLayout {
+  int64_t width = 0;
+  int64_t height = 0;
+  int64_t ax = 0, ay = 0;  // where a is drawn
+  int64_t bx = 0, by = 0;  // where b is drawn
+};
+MergeLayout ComputeMergeLayout(const Animation& a, const Animation& b, int offsetX, int offsetY);
+
+// Replaces a's frames by the merged frames of a and b (b on a's palette already). False when
+// memory ran short, the result would be too large, or the meter was cancelled: a is then as it
+// was.
+bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& options,
+                          ProgressMeter* meter);
+
+// The merge command on the open document with the file at path: reads it, fits its palette to
+// the document's, asks the dialog (none: the stored choices with offsets 0), merges and records
+// the undo entry. Returns 0 when nothing changed, 2 when the document was rebuilt (it is then
+// marked modified).
+int MergeAnimations(ShellState& state, const std::string& path, const MergeDialogFunction& dialog);
+
+}  // namespace lw

@@ -1,0 +1,540 @@
+#include "formats/open_flow.h"
+
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "colour/palette_fit.h"
+#include "core/gif_reader.h"
+#include "core/gif_source.h"
+#include "core/undo.h"
+#include "formats/flow_text.h"
+#include "formats/save_flow.h"
+#include "platform/files.h"
+#include "shell/messages.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
+#include "shell/settings.h"
+#include "shell/strings.h"
+
+namespace lw {
+namespace {
+
+constexpr uint32_t OversizeGrow = 32;
+constexpr uint32_t AllRefresh =
+    refresh::Document | refresh::FrameCount | refresh::ScreenSize | refresh::Encoding |
+    refresh::Names;
+
+struct ExtensionReader {
+  const char* extension;
+  ReaderKind kind;
+};
+
+// In the order they are tried.
+constexpr ExtensionReader kReaders[] = {
+    {"gif", ReaderKind::Gif},  {"avi", ReaderKind::Avi},  {"bmp", ReaderKind::Bmp},
+    {"dib", ReaderKind::Bmp},  {"jpg", ReaderKind::Jpeg}, {"jpe", ReaderKind::Jpeg},
+    {"jpeg", ReaderKind::Jpeg}, {"psd", ReaderKind::Psd}, {"ani", ReaderKind::Ani},
+    {"ico", ReaderKind::IconCursor}, {"cur", ReaderKind::IconCursor}, {"png", ReaderKind::Png},
+};
+
+int ReadGifFile(const std::string& path, ProgressMeter* meter, AnimationPtr* out) {
+  GifSource source;
+  if (!source.Open(path)) {
+    ShowErrorId(40236, path.c_str());
+    return ReadFailed;
+  }
+  if (!IsGifFile(source)) {
+    ShowErrorId(40237, path.c_str());
+    return ReadFailed;
+  }
+  return ReadGif(source, meter, out);
+}
+
+// A format whose reader is not part of this build: refused like an unknown type.
+int NoReader() {
+  ShowErrorId(40238);
+  return ReadFailed;
+}
+
+void FreeChain(AnimationPtr chain) {
+  // Unlinked one by one so that a long chain does not free itself recursively.
+  while (chain) chain = std::move(chain->nextInChain);
+}
+
+WindowHandle Owner(const ShellState& state) { return state.owner; }
+
+ProgressMeterPtr ForegroundMeter(WindowHandle owner) {
+  return ProgressMeterPtr(CreateProgressMeter(owner, progress::OwnPopup, 0));
+}
+
+Frame* LastFrame(const Animation& animation) {
+  Frame* last = nullptr;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) last = f;
+  return last;
+}
+
+void MakeUntitled(ShellState& state) {
+  state.documentPath.clear();
+  state.NotifyTitle();
+}
+
+}  // namespace
+
+ReaderKind ReaderForPath(std::string_view path) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos) return ReaderKind::None;
+  std::string_view extension = path.substr(dot + 1);
+  for (const ExtensionReader& r : kReaders) {
+    if (EqualsNoCase(extension, r.extension)) return r.kind;
+  }
+  return ReaderKind::None;
+}
+
+int ReadAnyFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+                ProgressMeter* meter) {
+  out->reset();
+  if (!FileReadable(path)) {
+    ShowErrorId(40236, path.c_str());
+    return ReadFailed;
+  }
+  AnimationPtr animation;
+  int status = ReadFailed;
+  switch (ReaderForPath(path)) {
+    case ReaderKind::None:
+      ShowErrorId(40238);
+      return ReadFailed;
+    case ReaderKind::Gif:
+      status = ReadGifFile(path, meter, &animation);
+      break;
+    case ReaderKind::Avi:
+    case ReaderKind::Bmp:
+    case ReaderKind::Jpeg:
+    case ReaderKind::Psd:
+    case ReaderKind::Ani:
+    case ReaderKind::IconCursor:
+    case ReaderKind::Png:
+      status = NoReader();
+      break;
+  }
+  // A reader that claims success without an animation has read nothing.
+  if (status == ReadFailed || !animation) return ReadFailed;
+  NameFramesFromFile(*animation, path);
+  ApplyAutoTransparency(*animation);
+  CountColourUsage(*animation, animation->colourUsage.data(), true);
+  SingleFrameRestoresBackground(*animation);
+  *out = std::move(animation);
+  return status;
+}
+
+void AppendToChain(AnimationPtr* chain, AnimationPtr animation) {
+  if (!animation) return;
+  AnimationPtr* tail = chain;
+  while (*tail) tail = &(*tail)->nextInChain;
+  *tail = std::move(animation);
+}
+
+bool NameSurvivesInsert(std::string_view path) {
+  std::string_view last = LastChars(path, 3);
+  for (const char* keep : {"gif", "avi", "ani", "ico", "psd"}) {
+    if (EqualsNoCase(last, keep)) return true;
+  }
+  return false;
+}
+
+bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chain, int position,
+                      ProgressMeter* meter) {
+  if (!chain || !document.blocks) return false;
+  uint32_t widest = 0, tallest = 0;
+  int64_t total = 0;
+  for (const Animation* a = chain.get(); a; a = a->nextInChain.get()) {
+    widest = std::max(widest, a->screenWidth);
+    tallest = std::max(tallest, a->screenHeight);
+    total += std::max<int>(a->frameCount, 0);
+  }
+  // The frame count is a 16-bit field; a document never grows past it.
+  if (document.frameCount + total > INT16_MAX) {
+    ShowErrorId(40096);
+    FreeChain(std::move(chain));
+    return false;
+  }
+  const uint32_t oldWidth = document.screenWidth, oldHeight = document.screenHeight;
+  if (widest > oldWidth || tallest > oldHeight) {
+    uint32_t word = AskPref(PrefOversizeInsert, owner);
+    if (word == 0) {
+      FreeChain(std::move(chain));
+      return false;
+    }
+    if (word & OversizeGrow) {
+      document.screenWidth = std::max(oldWidth, widest);
+      document.screenHeight = std::max(oldHeight, tallest);
+    }
+  }
+  if (FitPalettes(&document, chain.get(), 0, owner, meter) != 1) {
+    document.screenWidth = oldWidth;
+    document.screenHeight = oldHeight;
+    FreeChain(std::move(chain));
+    return false;
+  }
+  const int oldCount = document.frameCount;
+  Block* after = nullptr;
+  if (position < 0 || position >= oldCount) {
+    after = LastFrame(document);
+    if (!after) after = document.blocks;
+  } else {
+    after = FrameAt(document, position)->prev;
+  }
+  int added = 0;
+  for (Animation* a = chain.get(); a; a = a->nextInChain.get()) {
+    Block* first = a->blocks ? a->blocks->next : nullptr;
+    if (!first) continue;
+    a->blocks->next = nullptr;
+    Block* last = first;
+    for (Block* b = first;; b = b->next) {
+      if (b->IsFrame()) ++added;
+      if (!b->next) {
+        last = b;
+        break;
+      }
+    }
+    Block* rest = after->next;
+    LinkBlocks(after, first);
+    LinkBlocks(last, rest);
+    after = last;
+    a->frameCount = 0;
+  }
+  FreeChain(std::move(chain));
+  document.frameCount = static_cast<int16_t>(std::min(oldCount + added, int{INT16_MAX}));
+  CountColourUsage(document, document.colourUsage.data(), true);
+  document.encodedSizeCache = -1;
+  if (oldCount == 1 && document.frameCount >= 2) {
+    document.playCount = GetPref(PrefDefaultLoopCount);
+  }
+  return true;
+}
+
+bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, int filesRead,
+                ProgressMeter* meter, WindowHandle owner) {
+  if (!chain) return false;
+  if (state.document) {
+    if (!InsertAnimations(owner, *state.document, std::move(chain), state.currentFrame, meter)) {
+      return false;
+    }
+    if (state.document->frameCount >= 2 && !NameSurvivesInsert(state.documentPath) &&
+        !state.documentPath.empty()) {
+      MakeUntitled(state);
+    }
+    return true;
+  }
+
+  Animation& first = *chain;
+  uint32_t widest = first.screenWidth, tallest = first.screenHeight;
+  for (const Animation* a = first.nextInChain.get(); a; a = a->nextInChain.get()) {
+    widest = std::max(widest, a->screenWidth);
+    tallest = std::max(tallest, a->screenHeight);
+  }
+  if (widest > first.screenWidth || tallest > first.screenHeight) {
+    uint32_t word = AskPref(PrefOversizeInsert, owner);
+    if (word == 0) {
+      FreeChain(std::move(chain));
+      return false;
+    }
+    if (word & OversizeGrow) {
+      first.screenWidth = widest;
+      first.screenHeight = tallest;
+    }
+  }
+  int64_t total = 0;
+  for (const Animation* a = chain.get(); a; a = a->nextInChain.get()) {
+    total += std::max<int>(a->frameCount, 0);
+  }
+  if (total > INT16_MAX) {
+    ShowErrorId(40096);
+    FreeChain(std::move(chain));
+    return false;
+  }
+  if (FitPalettes(nullptr, chain.get(), 0, owner, meter) != 1) {
+    FreeChain(std::move(chain));
+    return false;
+  }
+  if (first.nextInChain) MergeChain(first);
+  first.encodedSizeCache = -1;
+  state.document = std::move(chain);
+  state.currentFrame = -1;
+  if (filesRead == 1 && !path.empty()) {
+    state.documentPath = path;
+    state.modified = false;
+    RecentFileAdd(path);
+  } else {
+    state.document->playCount = GetPref(PrefDefaultLoopCount);
+    state.documentPath.clear();
+    state.modified = true;
+  }
+  state.NotifyTitle();
+  return true;
+}
+
+int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert) {
+  if (paths.empty()) return 0;
+  std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
+    return CompareNamesNoCase(a, b) < 0;
+  });
+  ProgressMeterPtr meter = ForegroundMeter(Owner(state));
+  ProgressSetRange(meter.get(), static_cast<uint32_t>(paths.size()));
+  AnimationPtr chain;
+  int count = 0;
+  std::string lastPath;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    lastPath = path;
+    std::string text = FormatResText(40359, BaseName(path));
+    ProgressSetText(meter.get(), text.c_str());
+    AnimationPtr animation;
+    int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+    if (status == ReadComplete) {
+      AppendToChain(&chain, std::move(animation));
+      ++count;
+    } else if (i + 1 < paths.size()) {
+      animation.reset();
+      int answer = AskUser(Owner(state), 40331, 40332, mb::YesNo | mb::IconExclamation);
+      ProgressRefocus(meter.get());
+      if (answer == answer::No) break;
+    }
+    if (!ProgressStep(meter.get())) break;
+  }
+  if (chain) {
+    if (!FinishLoad(state, std::move(chain), lastPath, forInsert ? 0 : count, meter.get(),
+                    Owner(state))) {
+      count = 0;
+    }
+  } else {
+    count = 0;
+  }
+  return count;
+}
+
+int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
+                       bool forInsert) {
+  std::vector<std::string> paths;
+  if (!state.chooseFiles) return 0;
+  try {
+    if (!state.chooseFiles(Owner(state), titleId, filter.empty() ? AllFormatsFilter() : filter,
+                           true, &paths)) {
+      return 0;
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  return ReadFiles(state, std::move(paths), forInsert);
+}
+
+bool OpenOneFile(ShellState& state, const std::string& path) {
+  ProgressMeterPtr meter = ForegroundMeter(Owner(state));
+  AnimationPtr animation;
+  int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+  if (status == ReadFailed) return false;
+  return FinishLoad(state, std::move(animation), status == ReadComplete ? path : std::string(), 1,
+                    meter.get(), Owner(state));
+}
+
+bool OpenCommand(ShellState& state, const std::string& path, const std::vector<FileFilter>& filter) {
+  if (!CloseDocument(state)) return false;
+  int filesRead = 0;
+  if (path.empty()) {
+    filesRead = ChooseAndReadFiles(state, 40230, filter, false);
+  } else {
+    filesRead = OpenOneFile(state, path) ? 1 : 0;
+  }
+  if (filesRead == 0 || !state.document) {
+    MakeUntitled(state);
+    state.NotifyDocument(refresh::StripOnly);
+    return false;
+  }
+  if (state.listener) state.listener->ScrollStripToStart();
+  if (filesRead >= 2) {
+    state.documentPath.clear();
+    state.modified = true;
+    state.NotifyTitle();
+  }
+  state.NotifyDocument(AllRefresh);
+  if (!(GetPref(PrefFlags) & NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
+    state.listener->RequestAutoPreview();
+  }
+  return true;
+}
+
+bool OpenRecentFile(ShellState& state, const std::string& path) {
+  bool opened = OpenCommand(state, path);
+  // Only a failed read takes the name off the list, not the user cancelling the save question.
+  if (!opened && !state.document) RecentFileRemove(path);
+  return opened;
+}
+
+int InsertCommand(ShellState& state, bool alternateTitle) {
+  int position = -1;
+  if (state.document) {
+    position = state.currentFrame >= 0 ? state.currentFrame : state.document->frameCount;
+  }
+  state.StopPreview();
+  bool hadDocument = state.document != nullptr;
+  UndoRecord* record = hadDocument
+                           ? PrepareUndo(undo::InsertFrames, *state.document,
+                                         static_cast<uint32_t>(std::max(position, 0)) & 0xFFFF)
+                           : nullptr;
+  int saved = state.currentFrame;
+  if (hadDocument) state.currentFrame = position;
+  int count = ChooseAndReadFiles(state, alternateTitle ? 40354 : 40229, {}, true);
+  state.currentFrame = saved;
+  if (count == 0 || !hadDocument || !state.document) {
+    if (record) DiscardRecord(record);
+    if (count > 0) state.NotifyDocument(AllRefresh);
+    return count;
+  }
+  state.modified = true;
+  state.NotifyTitle();
+  CommitInsertUndo(record, *state.document);
+  state.NotifyDocument(AllRefresh);
+  return count;
+}
+
+int DropFiles(ShellState& state, const std::vector<std::string>& paths, int frameUnderDrop) {
+  if (paths.empty()) return 0;
+  state.currentFrame = frameUnderDrop;
+  bool hadDocument = state.document != nullptr;
+  UndoRecord* record = nullptr;
+  if (hadDocument) {
+    int position = frameUnderDrop >= 0 && frameUnderDrop < state.document->frameCount
+                       ? frameUnderDrop
+                       : state.document->frameCount;
+    record = PrepareUndo(undo::InsertFrames, *state.document, static_cast<uint32_t>(position));
+  }
+  ProgressMeterPtr meter = ForegroundMeter(Owner(state));
+  ProgressSetRange(meter.get(), static_cast<uint32_t>(paths.size()));
+  AnimationPtr chain;
+  int count = 0;
+  std::string lastPath;
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    lastPath = path;
+    std::string text = FormatResText(40359, BaseName(path));
+    ProgressSetText(meter.get(), text.c_str());
+    AnimationPtr animation;
+    int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+    if (status == ReadComplete) {
+      AppendToChain(&chain, std::move(animation));
+      ++count;
+    } else {
+      if (i + 1 == paths.size()) break;
+      int answer = AskUser(Owner(state), 40245, 40246, mb::YesNo | mb::IconExclamation);
+      ProgressRefocus(meter.get());
+      if (answer == answer::No) break;
+    }
+    if (!ProgressStep(meter.get())) break;
+  }
+  if (!chain || !FinishLoad(state, std::move(chain), lastPath, count, meter.get(), Owner(state))) {
+    count = 0;
+  }
+  meter.reset();
+  if (count > 0 && hadDocument) {
+    state.modified = true;
+    state.NotifyTitle();
+    CommitInsertUndo(record, *state.document);
+    record = nullptr;
+  } else if (count > 0) {
+    if (state.listener) state.listener->ScrollStripToStart();
+  }
+  if (record) DiscardRecord(record);
+  state.NotifyDocument(count > 0 ? AllRefresh : refresh::StripOnly);
+  return count;
+}
+
+int CloseDocument(ShellState& state) {
+  if (state.document && state.modified) {
+    std::string text = state.documentPath.empty()
+                           ? ResText(40249)
+                           : FormatResText(40250, state.documentPath);
+    int answer = Services().MessageBox(state.owner, text, "Loopwright",
+                                       mb::YesNoCancel | mb::IconExclamation | mb::TaskModal);
+    if (answer == answer::Yes && !SaveCommand(state)) answer = answer::Cancel;
+    if (answer == answer::Cancel || answer == 0) return 0;
+  }
+  StopTasks(task::SizeEstimate | task::ColourCount);
+  state.StopPreview();
+  if (state.document && state.listener) state.listener->DocumentClosing();
+  state.document.reset();
+  state.currentFrame = -1;
+  ClearHistory();
+  state.modified = false;
+  state.documentPath.clear();
+  state.NotifyTitle();
+  if (state.listener) state.listener->ScrollStripToStart();
+  state.NotifyDocument(AllRefresh);
+  return 1;
+}
+
+bool RevertToSaved(ShellState& state) {
+  if (!state.document || !state.modified || state.documentPath.empty()) return false;
+  if (AskUser(state.owner, 40232, 40233, mb::OkCancel | mb::IconExclamation) != answer::Ok) {
+    return false;
+  }
+  std::string path = state.documentPath;
+  state.modified = false;
+  return OpenCommand(state, path);
+}
+
+std::vector<FileFilter> AllFormatsFilter() {
+  return {
+      {"Tous formats supportés", "*.gif;*.avi;*.bmp;*.dib;*.jpg;*.jpe;*.jpeg;*.psd;*.ani;*.ico;*.cur;*.png"},
+      {"Fichiers GIF (*.gif)", "*.gif"},
+      {"Fichiers AVI (*.avi)", "*.avi"},
+      {"Fichiers BMP (*.bmp,*.dib)", "*.bmp;*.dib"},
+      {"Fichiers JPEG (*.jpg,*.jpe,*.jpeg)", "*.jpg;*.jpe;*.jpeg"},
+      {"Fichiers Photoshop PSD (*.psd)", "*.psd"},
+      {"Fichiers PNG (*.png)", "*.png"},
+      {"Curseurs animés (*.ani)", "*.ani"},
+      {"Icônes (*.ico)", "*.ico"},
+      {"Tous les fichiers (*.*)", "*.*"},
+  };
+}
+
+std::vector<FileFilter> ImportFilter(ImportKind kind) {
+  const FileFilter all{"Tous les fichiers (*.*)", "*.*"};
+  const FileFilter allFiles{"All Files (*.*)", "*.*"};
+  switch (kind) {
+    case ImportKind::Avi:
+      return {{"Fichiers AVI (*.avi)", "*.avi"}, all};
+    case ImportKind::Bmp:
+      return {{"Fichiers BMP (*.bmp,*.dib)", "*.bmp;*.dib"}, all};
+    case ImportKind::Jpeg:
+      return {{"Fichiers JPEG (*.jpg,*.jpe,*.jpeg)", "*.jpg;*.jpe;*.jpeg"}, all};
+    case ImportKind::Psd:
+      return {{"Fichiers Photoshop PSD (*.psd)", "*.psd"}, all};
+    case ImportKind::Png:
+      return {{"Fichiers PNG (*.png)", "*.png"}, all};
+    case ImportKind::Icon:
+      return {{"Icônes (*.ico)", "*.ico"}, all};
+    case ImportKind::AnimatedCursor:
+      return {{"Curseurs animés (*.ani)", "*.ani"}, all};
+    case ImportKind::Cursor:
+      return {{"Curseurs (*.cur)", "*.cur"}, allFiles};
+    case ImportKind::Strip:
+      return {{"Bandes (*.gif, *.bmp)", "*.gif;*.bmp"},
+              {"Bandes GIF (*.gif)", "*.gif"},
+              {"Bandes BMP (*.bmp)", "*.bmp"},
+              allFiles};
+  }
+  return AllFormatsFilter();
+}
+
+std::string InitialOpenFolder() {
+  std::string dir;
+  if (GetInitDir(&dir) && !dir.empty()) return dir;
+  std::string program;
+  if (GetProgramDir(&program)) {
+    std::string samples = WithTrailingSlash(program) + "exemples";
+    if (IsFolder(samples)) return WithTrailingSlash(samples);
+  }
+  return {};
+}
+
+}  // namespace lw

@@ -1,0 +1,99 @@
+// The road from files to the open document: choosing the reader from a file name, reading one or
+// many files into a chain of animations, handing the chain to the document (as a new document or
+// inserted at the insertion point), dropped files, closing and reverting.
+#pragma once
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/animation.h"
+#include "formats/shell_state.h"
+
+namespace lw {
+
+struct ProgressMeter;
+
+// Read statuses: 0 failure (message shown, no animation), 1 complete, anything else partial.
+constexpr int ReadFailed = 0;
+constexpr int ReadComplete = 1;
+constexpr int ReadPartial = 2;
+
+// The readers, in the order their extensions are tried.
+enum class ReaderKind { None, Gif, Avi, Bmp, Jpeg, Psd, Ani, IconCursor, Png };
+
+// The reader for a path: its extension (after the last '.', whatever stands before it) without
+// regard to case. None for any other extension.
+ReaderKind ReaderForPath(std::string_view path);
+
+// Reads one file into *out and finishes it (frame names, automatic transparency, colour usage,
+// the single transparent frame's disposal). Returns the reader's status; on 0 *out is none.
+int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
+                ProgressMeter* meter);
+
+// Appends an animation at the end of a chain (nextInChain).
+void AppendToChain(AnimationPtr* chain, AnimationPtr animation);
+
+// Hands a chain to the document: inserted at the current frame when a document is open, else it
+// becomes the document (named after path only when exactly one file was read and a path is
+// given). False when it could not: the chain is freed and the document is as it was.
+bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, int filesRead,
+                ProgressMeter* meter, WindowHandle owner);
+
+// Splices the chain into the document before frame position (-1 or past the end: after the last
+// frame), with the screen-size rule and palette fitting. False (the document as it was, the
+// chain freed) when the user cancelled a question or a step failed.
+bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chain, int position,
+                      ProgressMeter* meter);
+
+// True when a document with this name keeps it once it holds several frames: names ending in
+// gif, avi, ani, ico or psd (a still image's name is never kept for an animation).
+bool NameSurvivesInsert(std::string_view path);
+
+// Reads the files (sorted by name without regard to case), asking after each failure but the
+// last whether to go on, and hands what was read to FinishLoad. forInsert keeps the name off
+// the document. Returns the number of files handed on (0 when nothing was).
+int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert);
+
+// The multiple-selection open dialog (state.chooseFiles) and ReadFiles.
+int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
+                       bool forInsert);
+
+// Reads one named file and hands it on; a partial read leaves the document untitled.
+bool OpenOneFile(ShellState& state, const std::string& path);
+
+// The Open command and the import commands: closes the document (false when the user cancelled
+// the save question), then opens path, or the files chosen in the open dialog when path is
+// empty. True when a document was opened.
+bool OpenCommand(ShellState& state, const std::string& path,
+                 const std::vector<FileFilter>& filter = {});
+
+// A recent-file entry: the Open command on path; a name that fails is taken off the list.
+bool OpenRecentFile(ShellState& state, const std::string& path);
+
+// The insert command: the chosen files go in before the current frame (at the end when none),
+// with one undo record. alternateTitle: the title "Insérer le(s) cadre(s) ou ouvrir
+// l'animation". Returns the number of files inserted.
+int InsertCommand(ShellState& state, bool alternateTitle);
+
+// Files dropped on the frame strip over frame frameUnderDrop (-1: none). One file dropped with no
+// document open counts as an open. Returns the number of files handed on.
+int DropFiles(ShellState& state, const std::vector<std::string>& paths, int frameUnderDrop);
+
+// Asks to save a modified document (Yes runs SaveCommand; its failure counts as Cancel), then
+// frees it. 0 when the user cancelled, 1 when no document is open any more.
+int CloseDocument(ShellState& state);
+
+// When the document is modified and named: asks, then reopens it from its file. True when it
+// was reopened.
+bool RevertToSaved(ShellState& state);
+
+// The open dialogs' filter lists.
+std::vector<FileFilter> AllFormatsFilter();
+enum class ImportKind { Avi, Bmp, Jpeg, Psd, Png, Icon, Cursor, AnimatedCursor, Strip };
+std::vector<FileFilter> ImportFilter(ImportKind kind);
+// The folder an open dialog starts in: the remembered one, else the samples folder when it
+// exists, else empty.
+std::string InitialOpenFolder();
+
+}  // namespace lw

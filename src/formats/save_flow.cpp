@@ -1,0 +1,419 @@
+#include "formats/save_flow.h"
+
+#include <sys/stat.h>
+
+#include <chrono>
+#include <new>
+#include <thread>
+
+#include "core/compose.h"
+#include "core/gif_writer.h"
+#include "core/undo.h"
+#include "formats/flow_text.h"
+#include "platform/files.h"
+#include "shell/messages.h"
+#include "shell/preferences.h"
+#include "shell/settings.h"
+#include "shell/strings.h"
+
+namespace lw {
+namespace {
+
+constexpr SaveTypeInfo kSaveTypes[] = {
+    {"dummy", "", "", 0},
+    {"gif", "Animation/image GIF (.gif)", "*.gif", 1 | 2 | 4 | 16},
+    {"avi", "Fichiers AVI (.avi)", "*.avi", 32},
+    {"swf", "Animation Macromedia Flash (SWF) (.swf)", "*.swf", 0},
+    {"bmp", "Fichiers BMP (.bmp)", "*.bmp", 2 | 4 | 16},
+    {"jpg", "Fichiers JPEG (.jpg)", "*.jpg;*.jpe,*.jpeg", 2 | 4 | 16},
+    {"psd", "Fichiers Photoshop PSD (.psd)", "*.psd", 0},
+    {"png", "Fichiers PNG (.png)", "*.png", 2 | 4 | 16},
+    {"cur", "Curseurs (.cur)", "*.cur", 32},
+    {"ico", "Icônes (.ico)", "*.ico", 0},
+    {"ani", "Curseurs animés (.ani)", "*.ani", 32},
+};
+
+constexpr int DeleteRetries = 5;
+constexpr int DeleteRetryDelayMs = 300;
+
+ReplaceHooks gHooks;
+
+bool DoRename(const std::string& from, const std::string& to) {
+  return gHooks.rename ? gHooks.rename(from, to) : RenameFile(from, to);
+}
+bool DoRemove(const std::string& path) {
+  return gHooks.remove ? gHooks.remove(path) : DeleteFile(path);
+}
+void DoSleep(int ms) {
+  if (gHooks.sleepMs) {
+    gHooks.sleepMs(ms);
+  } else {
+    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+  }
+}
+
+// A writer this build does not have: the save fails with the program's write message.
+bool NoWriter(const std::string& target) {
+  ShowErrorId(40241, target.c_str());
+  return false;
+}
+
+// The saved file gets the permissions of the file it replaces, or the usual ones for a new
+// file (temporary files are created private).
+void MatchPermissions(const std::string& temp, const std::string& target) {
+  struct stat st {};
+  mode_t mode;
+  if (::stat(target.c_str(), &st) == 0) {
+    mode = st.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+  ::chmod(temp.c_str(), mode);
+}
+
+// A 24-bit plane (and an alpha plane for a transparent frame) for a writer that takes 24-bit
+// data; false when memory is short.
+bool AddTemporaryTrueColour(Frame* frame) {
+  if (!AddRgbPlane(frame)) return false;
+  if (!frame->Transparent()) return true;
+  try {
+    uint32_t width = frame->DibWidth(), height = frame->DibHeight();
+    uint64_t stride = IndexStride(width);
+    std::vector<uint8_t> alpha(static_cast<size_t>(stride * height), 0);
+    const uint8_t* bits = frame->bits();
+    if (!bits) return false;
+    for (size_t i = 0; i < alpha.size(); ++i) {
+      alpha[i] = bits[i] == frame->transparentIndex ? 0 : 255;
+    }
+    SetAlphaPlane(frame, std::move(alpha));
+    return true;
+  } catch (const std::bad_alloc&) {
+    FreeRgbPlane(frame);
+    return false;
+  }
+}
+
+bool WriteStillImage(const std::string& target, const std::string& temp, Animation& document,
+                     SaveOptions& options, int type) {
+  if (options.optionBits & (saveopt::Strip | saveopt::Individual)) return NoWriter(target);
+  Frame* first = FirstFrame(document);
+  if (!first) return NoWriter(target);
+  if (!WriteSingleImage(temp, first, options.optionBits, type)) {
+    if (type != savetype::Gif) return NoWriter(target);
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const SaveTypeInfo& SaveTypeEntry(int type) {
+  if (type < 1 || type > savetype::Count) return kSaveTypes[0];
+  return kSaveTypes[type];
+}
+
+uint32_t SaveTypeTraits(int type) { return SaveTypeEntry(type).traits; }
+
+uint32_t DocumentTraits(const Animation& animation) {
+  uint32_t traits = 0;
+  int frames = 0;
+  for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    ++frames;
+    if (f->selected) traits |= doctrait::Selection;
+    if (!f->rgbPlane.empty()) traits |= doctrait::TrueColour;
+    if (f->localPalette) traits |= doctrait::LocalPalette;
+    if (f->Transparent()) traits |= doctrait::Transparency;
+    if (f->left != 0 || f->top != 0 || f->width != animation.screenWidth ||
+        f->height != animation.screenHeight) {
+      traits |= doctrait::OffScreen;
+    }
+  }
+  if (frames > 1) traits |= doctrait::SeveralFrames;
+  return traits;
+}
+
+int SaveTypeFromName(std::string_view path) {
+  std::string_view last = LastChars(path, 3);
+  for (int type = 1; type <= savetype::Count; ++type) {
+    if (EqualsNoCase(last, kSaveTypes[type].extension)) return type;
+  }
+  return savetype::Gif;
+}
+
+std::string ReplaceExtension(std::string_view name, std::string_view extension) {
+  size_t dot = name.rfind('.');
+  size_t slash = name.rfind('/');
+  std::string out;
+  if (dot == std::string_view::npos || (slash != std::string_view::npos && slash > dot)) {
+    out = std::string(name);
+  } else {
+    out = std::string(name.substr(0, dot));
+  }
+  out += '.';
+  out += extension;
+  return out;
+}
+
+bool ReplaceSignatureComment(Animation& document) {
+  if (!document.blocks) return false;
+  for (Block* b = document.blocks->next; b;) {
+    Block* next = b->next;
+    std::string text;
+    if (b->kind == BlockKind::Comment && CommentText(b, &text) && IsSignatureComment(text)) {
+      UnlinkAndFreeBlock(b);
+    }
+    b = next;
+  }
+  std::string signature = GetSignature();
+  if (signature.empty()) return true;
+  Block* comment = NewBlock(BlockKind::Comment, 0);
+  if (!comment) return false;
+  if (!SetCommentText(comment, signature)) {
+    FreeBlock(comment);
+    return false;
+  }
+  InsertBlockAfter(document.blocks, comment);
+  document.encodedSizeCache = -1;
+  return true;
+}
+
+bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type) {
+  if (!frame) return false;
+  bool temporaryPlanes = false;
+  if ((optionBits & saveopt::FromTrueColour) && frame->rgbPlane.empty()) {
+    if (!AddTemporaryTrueColour(frame)) return false;
+    temporaryPlanes = true;
+  }
+  bool ok = false;
+  switch (type) {
+    case savetype::Gif:
+      ok = SaveFrameAsGif(path, frame);
+      break;
+    default:
+      // BMP, JPEG and PNG come with their writers; other types have no single-image form.
+      ok = false;
+      break;
+  }
+  if (temporaryPlanes) FreeRgbPlane(frame);
+  return ok;
+}
+
+bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
+  std::string aside;
+  if (FileReadable(target)) {
+    aside = CreateTempFile(DirectoryPart(target), "lwt");
+    if (aside.empty()) return false;
+    DoRemove(aside);
+    if (!DoRename(target, aside)) return false;
+  }
+  if (!DoRename(temp, target)) {
+    ShowErrorId(40241, target.c_str());
+    DoRemove(temp);
+    if (!aside.empty() && !DoRename(aside, target)) {
+      // The old content stays in the set-aside file; it is never deleted.
+      ShowError("Can't overwrite %s and unable to recover that file after failure.",
+                target.c_str());
+    }
+    return false;
+  }
+  if (!aside.empty() && !DoRemove(aside)) {
+    bool removed = false;
+    for (int i = 0; i < DeleteRetries && !removed; ++i) {
+      DoSleep(DeleteRetryDelayMs);
+      removed = DoRemove(aside);
+    }
+    if (!removed) {
+      ShowError("Unable to delete temporary file %s. Please delete it manually.", aside.c_str());
+    }
+  }
+  return true;
+}
+
+void SetReplaceHooks(const ReplaceHooks& hooks) { gHooks = hooks; }
+
+bool WriteAsType(const std::string& target, Animation& document, SaveOptions& options, int type,
+                 WindowHandle owner) {
+  if (type < 1 || type > savetype::Count) return false;
+  const std::string extension = kSaveTypes[type].extension;
+  options.document = &document;
+  if (type == savetype::Jpeg) options.optionBits |= saveopt::FromTrueColour;
+  // The temporary file lives beside the target, so that the final rename never crosses file
+  // systems; a reserved name keeps it unique while it is written.
+  std::string reserved = CreateTempFile(DirectoryPart(target), "." + extension);
+  if (reserved.empty()) {
+    ShowErrorId(40239, target.c_str());
+    return false;
+  }
+  const std::string temp = reserved + ".tmp." + extension;
+  bool written = false;
+  switch (type) {
+    case savetype::Gif:
+      if (options.optionBits & (saveopt::Plain | saveopt::AnimationChosen)) {
+        ReplaceSignatureComment(document);
+        written = SaveGifToFile(temp, document, owner);
+      } else {
+        options.optionBits |= saveopt::StillImage;
+        written = WriteStillImage(target, temp, document, options, type);
+      }
+      break;
+    case savetype::Bmp:
+    case savetype::Jpeg:
+    case savetype::Png:
+      written = WriteStillImage(target, temp, document, options, type);
+      break;
+    default:
+      // AVI, SWF, PSD, icons and cursors come with their writers.
+      written = NoWriter(target);
+      break;
+  }
+  if (!written) {
+    DeleteFile(temp);
+    DeleteFile(reserved);
+    return false;
+  }
+  MatchPermissions(temp, target);
+  bool replaced = ReplaceWithTemp(target, temp);
+  if (!replaced && FileExists(temp)) DeleteFile(temp);
+  DeleteFile(reserved);
+  return replaced;
+}
+
+// ---- The Save As dialog ----
+
+SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentName,
+                                 const Animation& document, int type) {
+  SaveAsRequest request;
+  request.owner = owner;
+  request.document = &document;
+  uint32_t stored = GetPref(PrefSaveOptions);
+  request.previousBits = stored >> 16;
+  request.documentTraits = DocumentTraits(document);
+  bool lastUsed = type < 1 || type > savetype::Count;
+  if (lastUsed) {
+    type = static_cast<int>(stored & 0xFF);
+    if (type < 1 || type > savetype::Count) type = savetype::Gif;
+  }
+  request.type = type;
+  const std::string extension = kSaveTypes[type].extension;
+  if (!currentName.empty()) {
+    request.folder = DirectoryPart(currentName);
+    std::string name = BaseName(currentName);
+    size_t dot = name.rfind('.');
+    std::string_view current =
+        dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
+    if (lastUsed || !EqualsNoCase(current, extension)) name = ReplaceExtension(name, extension);
+    request.proposedName = name;
+  } else {
+    std::string dir;
+    if (GetInitDir(&dir)) request.folder = dir;
+    request.proposedName = FormatResText(40292, extension);
+  }
+  return request;
+}
+
+std::vector<SaveChoiceEntry> SaveChoiceEntries(int type, uint32_t documentTraits) {
+  std::vector<SaveChoiceEntry> entries;
+  uint32_t traits = SaveTypeTraits(type);
+  if (!(traits & savetrait::ChoiceBox)) return entries;
+  bool several = documentTraits & doctrait::SeveralFrames;
+  if ((traits & savetrait::Animation) && several) entries.push_back({40017, saveopt::AnimationChosen});
+  if (traits & savetrait::Individual) entries.push_back({40018, saveopt::Individual});
+  if ((traits & savetrait::Strip) && several) entries.push_back({317, saveopt::Strip});
+  return entries;
+}
+
+int PreselectedChoice(const std::vector<SaveChoiceEntry>& entries, uint32_t previousBits) {
+  int n = static_cast<int>(entries.size());
+  if (n == 0) return -1;
+  if ((previousBits & saveopt::Individual) && n >= 2) return n - 2;
+  if (previousBits & saveopt::Strip) return n - 1;
+  return 0;
+}
+
+bool AviPanelAllowed(uint32_t documentTraits) {
+  return !(documentTraits & (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen));
+}
+
+bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits) {
+  if (document.frameCount <= 1) return true;
+  if (type == savetype::Gif) return (optionBits & saveopt::AnimationChosen) != 0;
+  return type != savetype::Bmp && type != savetype::Jpeg && type != savetype::Png;
+}
+
+bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document,
+                  int type, std::string* chosen) {
+  chosen->clear();
+  if (!state.saveAsDialog) return false;
+  SaveAsChoice choice;
+  try {
+    SaveAsRequest request = BuildSaveAsRequest(state.owner, currentName, document, type);
+    choice.type = request.type;
+    choice.options.previousBits = request.previousBits;
+    choice.options.document = &document;
+    if (!state.saveAsDialog(request, &choice)) return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (choice.path.empty() || choice.type < 1 || choice.type > savetype::Count) return false;
+  if (type < 1 || type > savetype::Count) {
+    uint32_t stored = GetPref(PrefSaveOptions);
+    SetPref(PrefSaveOptions, (stored & 0xFF00) | static_cast<uint32_t>(choice.type) |
+                                 (choice.options.optionBits << 16));
+  }
+  bool written = WriteAsType(choice.path, document, choice.options, choice.type, state.owner);
+  if (written && SaveCoversDocument(document, choice.type, choice.options.optionBits)) {
+    *chosen = choice.path;
+  }
+  SetInitDirFromFile(choice.path);
+  return written;
+}
+
+// ---- Commands ----
+
+bool SaveCommand(ShellState& state) {
+  if (!state.document) return true;
+  Animation& document = *state.document;
+  if (!ConfirmCropToScreen(state.owner, document)) return false;
+  bool untitled = state.documentPath.empty();
+  std::string chosen;
+  bool saved = false;
+  if (!untitled) {
+    SaveOptions options;
+    options.optionBits = saveopt::Plain;
+    saved = WriteAsType(state.documentPath, document, options, SaveTypeFromName(state.documentPath),
+                        state.owner);
+  } else {
+    saved = SaveAsDialog(state, std::string(), document, savetype::Gif, &chosen);
+  }
+  if (!saved) return false;
+  // A file that holds only part of an untitled document does not save the document: it stays
+  // modified so that closing still asks.
+  if (untitled && chosen.empty()) return true;
+  state.modified = false;
+  if (untitled) {
+    state.documentPath = chosen;
+    RecentFileAdd(chosen);
+  }
+  ClearHistory();
+  state.NotifyTitle();
+  return true;
+}
+
+bool SaveAsCommand(ShellState& state, int type) {
+  if (!state.document) return false;
+  Animation& document = *state.document;
+  if (!ConfirmCropToScreen(state.owner, document)) return false;
+  std::string chosen;
+  if (!SaveAsDialog(state, state.documentPath, document, type, &chosen)) return false;
+  if (chosen.empty()) return true;
+  state.modified = false;
+  state.documentPath = chosen;
+  RecentFileAdd(chosen);
+  ClearHistory();
+  state.NotifyTitle();
+  return true;
+}
+
+}  // namespace lw

@@ -1,0 +1,164 @@
+// Saving the document: the Save and Save As commands, the save types and their writers, and the
+// safe replacement of the target by a file written beside it.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "core/animation.h"
+#include "formats/shell_state.h"
+
+namespace lw {
+
+// Save types 1..10; 0 is never offered.
+namespace savetype {
+constexpr int Gif = 1;
+constexpr int Avi = 2;
+constexpr int Swf = 3;
+constexpr int Bmp = 4;
+constexpr int Jpeg = 5;
+constexpr int Psd = 6;
+constexpr int Png = 7;
+constexpr int Cur = 8;
+constexpr int Ico = 9;
+constexpr int Ani = 10;
+constexpr int Count = 10;
+}  // namespace savetype
+
+// Which choices the Save As dialog offers for a type.
+namespace savetrait {
+constexpr uint32_t Animation = 1;    // only with more than one frame
+constexpr uint32_t Individual = 2;
+constexpr uint32_t Strip = 4;        // only with more than one frame
+constexpr uint32_t ChoiceBox = 16;
+constexpr uint32_t ExtraPanel = 32;
+}  // namespace savetrait
+
+// Bits computed from the document when the Save As dialog opens.
+namespace doctrait {
+constexpr uint32_t SeveralFrames = 1;
+constexpr uint32_t Selection = 2;
+constexpr uint32_t TrueColour = 4;
+constexpr uint32_t LocalPalette = 8;
+constexpr uint32_t Transparency = 16;
+constexpr uint32_t OffScreen = 32;  // some frame does not cover the screen exactly
+}  // namespace doctrait
+
+// SaveOptions::optionBits.
+namespace saveopt {
+constexpr uint32_t Plain = 1;
+constexpr uint32_t AnimationChosen = 2;
+constexpr uint32_t StillImage = 4;
+constexpr uint32_t FromTrueColour = 8;
+constexpr uint32_t Strip = 16;
+constexpr uint32_t Individual = 32;
+}  // namespace saveopt
+
+struct SaveTypeInfo {
+  const char* extension;
+  const char* label;    // the save dialog's filter label
+  const char* pattern;  // its pattern
+  uint32_t traits;      // savetrait bits (SaveTypeTraits)
+};
+
+// Entry 0..10 (entry 0 "dummy" for anything out of range).
+const SaveTypeInfo& SaveTypeEntry(int type);
+uint32_t SaveTypeTraits(int type);
+uint32_t DocumentTraits(const Animation& animation);
+
+// The save type of a name: its last three characters against the types' extensions without
+// regard to case, in type order; GIF when none matches.
+int SaveTypeFromName(std::string_view path);
+// The text after the last '.' replaced by extension; when a '/' comes first or there is no '.',
+// "." and the extension are appended.
+std::string ReplaceExtension(std::string_view name, std::string_view extension);
+
+// What travels from the save dialogs to the writers. The AVI, strip and individual-file settings
+// join it with their writers.
+struct SaveOptions {
+  uint32_t optionBits = saveopt::Plain;
+  uint32_t previousBits = 0;  // bits of the last Save As, to preselect the choice box
+  Animation* document = nullptr;
+};
+
+// Writes the document as type over target through a file written beside it. False on failure
+// or cancel; the target is then untouched. A GIF animation save puts the signature comment in
+// first (the document keeps it).
+bool WriteAsType(const std::string& target, Animation& document, SaveOptions& options, int type,
+                 WindowHandle owner);
+
+// One frame as GIF, BMP, JPEG or PNG, straight to path.
+bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type);
+
+// Takes out every comment the program wrote as its signature and puts the current signature (if
+// any) in as the first block. False when memory ran short for it (the save goes on without).
+bool ReplaceSignatureComment(Animation& document);
+
+// Replaces target by temp, keeping the old target aside until the new one is in place and
+// putting it back when that fails. True when target now holds temp's content.
+bool ReplaceWithTemp(const std::string& target, const std::string& temp);
+
+// Test hooks for the file operations of ReplaceWithTemp (none = the real ones).
+struct ReplaceHooks {
+  bool (*rename)(const std::string& from, const std::string& to) = nullptr;
+  bool (*remove)(const std::string& path) = nullptr;
+  void (*sleepMs)(int ms) = nullptr;
+};
+void SetReplaceHooks(const ReplaceHooks& hooks);
+
+// ---- The Save As dialog's decisions ----
+
+// What the dialog is asked to show.
+struct SaveAsRequest {
+  WindowHandle owner = nullptr;
+  const Animation* document = nullptr;
+  std::string folder;        // initial folder, with its trailing '/' (may be empty)
+  std::string proposedName;  // file name without folder
+  int type = savetype::Gif;  // preselected filter
+  uint32_t previousBits = 0;
+  uint32_t documentTraits = 0;
+};
+
+// What the dialog returns: the chosen path and type, and the options its panels set.
+struct SaveAsChoice {
+  std::string path;
+  int type = savetype::Gif;
+  SaveOptions options;
+};
+
+// The request for a current name (empty: untitled) and a type (-1: the last one used).
+SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentName,
+                                 const Animation& document, int type);
+
+// An entry of the choice box: its string id and the option bit choosing it sets.
+struct SaveChoiceEntry {
+  int textId;
+  uint32_t optionBit;
+};
+// The entries for a type and the document traits (the box is shown only with two or more).
+std::vector<SaveChoiceEntry> SaveChoiceEntries(int type, uint32_t documentTraits);
+// The entry preselected from the last option bits.
+int PreselectedChoice(const std::vector<SaveChoiceEntry>& entries, uint32_t previousBits);
+// For AVI: the options panel can be shown (no local palette, transparency or off-screen frame);
+// otherwise the "Fix for AVI" panel.
+bool AviPanelAllowed(uint32_t documentTraits);
+
+// Whether a saved file stands for the whole document, so that the document may take its name.
+bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits);
+
+// The Save As dialog (state.saveAsDialog) and the write. True when a file was written; *chosen
+// gets its path, or empty when the save wrote only part of the document.
+bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document,
+                  int type, std::string* chosen);
+
+// ---- Commands ----
+
+// Saves under the document's name, or through Save As (GIF) when untitled. On success the
+// modified flag is cleared and the undo history emptied. No document: success.
+bool SaveCommand(ShellState& state);
+// " Sauvegarder &sous..." (-1: the last type used) and " Sauvegarder l’animation &GIF sous..." (1).
+bool SaveAsCommand(ShellState& state, int type);
+
+}  // namespace lw

@@ -1,0 +1,161 @@
+#include "shell/status_text.h"
+
+#include <cctype>
+#include <cstdio>
+#include <cstdlib>
+
+namespace lw {
+
+namespace {
+
+struct ModemSpeed {
+  uint32_t bitsPerSecond;
+  const char* label;
+};
+constexpr ModemSpeed kModemSpeeds[ModemSpeedCount] = {
+    {14400, "14.4K"}, {28800, "28.8K"}, {33600, "33.6K"},
+    {56000, "56K"},   {64000, "64K"},   {128000, "128K"},
+};
+
+std::string Printf(const char* format, auto... args) {
+  char buffer[512];
+  int n = std::snprintf(buffer, sizeof buffer, format, args...);
+  if (n < 0) return {};
+  return std::string(buffer, static_cast<size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);
+}
+
+std::string Tenths(float seconds, bool lessOrEqual) {
+  bool small = lessOrEqual ? seconds <= 0.1f : seconds < 0.1f;
+  if (small) return "< 0.1sec";
+  return Printf("%.1fsecs", static_cast<double>(seconds));
+}
+
+EditValue CheckNumber(const std::string& text, uint32_t maximum, uint32_t replacement) {
+  std::string digits = text.substr(0, 9);
+  EditValue result;
+  size_t start = 0;
+  while (start < digits.size() && std::isspace(static_cast<unsigned char>(digits[start]))) ++start;
+  if (start == digits.size()) return result;
+  char* end = nullptr;
+  long long value = std::strtoll(digits.c_str() + start, &end, 10);
+  if (end == digits.c_str() + start) {  // no digits at all: nothing to apply
+    return result;
+  }
+  if (value < 0 || value > static_cast<long long>(maximum)) {
+    result.check = EditCheck::OutOfRange;
+    result.value = replacement;
+  } else {
+    result.check = EditCheck::Valid;
+    result.value = static_cast<uint32_t>(value);
+  }
+  return result;
+}
+
+}  // namespace
+
+std::string FormatThousands(int64_t number, char separator) {
+  std::string digits = std::to_string(number);
+  std::string sign;
+  if (!digits.empty() && digits[0] == '-') {
+    sign = "-";
+    digits.erase(0, 1);
+  }
+  size_t first = digits.size() % 3;
+  if (first == 0) first = 3;
+  std::string out = sign + digits.substr(0, first);
+  for (size_t i = first; i < digits.size(); i += 3) {
+    out += separator;
+    out += digits.substr(i, 3);
+  }
+  return out;
+}
+
+uint32_t ModemBitsPerSecond(int index) {
+  return index >= 0 && index < ModemSpeedCount ? kModemSpeeds[index].bitsPerSecond : 0;
+}
+
+const char* ModemLabel(int index) {
+  return index >= 0 && index < ModemSpeedCount ? kModemSpeeds[index].label : nullptr;
+}
+
+float DownloadSeconds(uint64_t size, int speedIndex) {
+  uint32_t bps = ModemBitsPerSecond(speedIndex);
+  if (bps == 0) return -1.0f;
+  float bits = static_cast<float>(size * 8);
+  return bits / static_cast<float>(bps);
+}
+
+std::string StatusDownloadTime(float seconds) { return Tenths(seconds, false); }
+std::string MenuDownloadTime(float seconds) { return Tenths(seconds, true); }
+
+std::string StatusFileSizeText(uint64_t size, int speedIndex) {
+  std::string grouped = FormatThousands(static_cast<int64_t>(size));
+  const char* label = ModemLabel(speedIndex);
+  if (!label) return "Fichier de : " + grouped + " octets";
+  return "Fichier de : " + grouped + " octets  (" +
+         StatusDownloadTime(DownloadSeconds(size, speedIndex)) + " à " + label + ")";
+}
+
+std::string DownloadMenuText(int speedIndex, int64_t size) {
+  const char* label = ModemLabel(speedIndex);
+  if (!label) return {};
+  if (size < 0) return label;
+  return std::string(label) + " :\t " +
+         MenuDownloadTime(DownloadSeconds(static_cast<uint64_t>(size), speedIndex));
+}
+
+std::string StatusFrameText(int current, int frameCount) {
+  if (current == -2) return Printf("  Multiple de %d", frameCount);
+  if (current < 0) return Printf("  Aucun des %d cadres", frameCount);
+  return Printf("  Cadre #%d sur %d", current + 1, frameCount);
+}
+
+std::string StatusScreenSizeText(uint32_t width, uint32_t height) {
+  return Printf("  %u × %u", width, height);
+}
+
+std::string StatusDurationText(uint64_t totalDelay, uint32_t delayUnits) {
+  if (delayUnits == 0) delayUnits = 100;
+  return Printf("  %.2f secs", static_cast<double>(totalDelay) / delayUnits);
+}
+
+std::string StatusZoomText(int percent) { return Printf("  %d%%", percent); }
+
+std::string DocumentTitle(const std::string& path) {
+  if (path.empty()) return "Sans nom - Loopwright";
+  size_t slash = path.find_last_of('/');
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  return name + " - Loopwright";
+}
+
+std::string FrameListEntry(int index, const std::string& name) {
+  return "#" + std::to_string(index + 1) + ": " + name;
+}
+
+EditValue CheckDelayText(const std::string& text) { return CheckNumber(text, 65535, 65535); }
+EditValue CheckLoopText(const std::string& text) { return CheckNumber(text, 65536, 0); }
+
+std::string FrameTipText(const FrameTipFacts& f, uint32_t bits) {
+  std::string out;
+  auto line = [&](const std::string& text) {
+    if (!out.empty()) out += '\n';
+    out += text;
+  };
+  if (bits & tipbits::Number) line(Printf("#%d: ", f.index + 1));
+  if (bits & tipbits::Size) line(Printf("Taille : %u x %u", f.width, f.height));
+  if (bits & tipbits::Offset) line(Printf("Décalage : (%d , %d)", f.left, f.top));
+  if (bits & tipbits::Delay) line(Printf("Délai : %u/100 s", f.delay));
+  if (bits & tipbits::Disposal) {
+    const char* how = f.disposal == 2   ? "Couleur d'arrière-plan"
+                      : f.disposal == 3 ? "Retour cadre précédent"
+                                        : "Laissez tel quel";
+    line(std::string("Enlèvement : ") + how);
+  }
+  if (bits & tipbits::Transparency)
+    line(f.trueColour ? "Canal alpha" : f.transparent ? "Transparent" : "Aucune transparence ");
+  if (bits & tipbits::Palette) line(f.localPalette ? "Palette locale" : "Palette globale");
+  if (bits & tipbits::BitCount) line(Printf("Décompte de bits : %d", f.bitCount));
+  return out;
+}
+
+}  // namespace lw

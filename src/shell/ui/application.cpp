@@ -1,0 +1,45 @@
+#include "shell/ui/application.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdlib>
+
+#include "platform/qt/qt_services.h"
+#include "shell/progress.h"
+#include "shell/ui/icons.h"
+#include "shell/ui/main_window.h"
+
+namespace lw {
+
+int RunWindow(int argc, char** argv) {
+  int status = 0;
+  {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName("Loopwright");
+    QApplication::setWindowIcon(ProgramIcon());
+    InstallQtServices();
+    {
+      MainWindow window;
+      window.show();
+      // The shell hands each argument over as its own word: the first one is the file.
+      if (argc > 1 && argv[1][0] != '\0') {
+        std::string path = argv[1];
+        QTimer::singleShot(0, &window, [&window, path] { window.OpenDocument(path); });
+      }
+      // For the documentation's picture: the window grabs itself once it has settled.
+      if (const char* shot = std::getenv("LOOPWRIGHT_SCREENSHOT")) {
+        QString target = QString::fromLocal8Bit(shot);
+        QTimer::singleShot(1500, &window, [&window, target] {
+          window.grab().save(target);
+          window.close();
+        });
+      }
+      status = app.exec();
+    }
+    ShutdownBackgroundTasks();
+    UninstallQtServices();
+  }
+  return status;
+}
+
+}  // namespace lw

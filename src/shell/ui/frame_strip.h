@@ -1,0 +1,183 @@
+// The frame strip: every frame of the document on a drawn film strip, in rows or columns, with
+// zoom, scrolling, selection, dragging to reorder, dropping files and the frame tips. It only
+// shows and reports; the main window changes the document.
+#pragma once
+
+#include <QAbstractScrollArea>
+#include <QPointer>
+#include <QStringList>
+#include <QTimer>
+#include <cstdint>
+
+namespace lw {
+
+struct Animation;
+class FrameTip;
+class IntroPanel;
+
+// Orientation values of the commands and of the shell state.
+namespace orient {
+constexpr int Automatic = 0;
+constexpr int Vertical = 0x1001;    // frames in columns, scrolling sideways
+constexpr int Horizontal = 0x1002;  // frames in rows, scrolling up and down
+}  // namespace orient
+
+class FrameStrip : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  explicit FrameStrip(QWidget* parent = nullptr);
+  ~FrameStrip() override;
+
+  // The document shown (not owned), or none for the intro panel.
+  void SetAnimation(Animation* animation);
+  Animation* Document() const { return animation_; }
+  void RelayoutIfResized();
+  void SetOrientation(int value);
+  int Orientation() const;       // the value in use (Automatic when the shape chooses)
+  int Direction() const { return direction_; }  // 1 columns, 2 rows
+  // Level -4..3, clamped; 0 is actual size.
+  void SetZoom(int level);
+  int ZoomLevel() const { return zoomLevel_; }
+  int ZoomPercent() const { return zoomNum_ * 100 / zoomDen_; }
+  void SetTransparencyDisplay(uint32_t value);
+  void SetCurrentFrame(int index) { current_ = index; }
+  void SetTipsEnabled(bool on);
+  bool TipsEnabled() const { return tipsOn_; }
+  void SetTipBits(uint32_t bits) { tipBits_ = bits; }
+
+  // The frame under a point of the viewport, -1 for none.
+  int HitTest(QPoint point) const;
+  // The rectangle of the frame's image in viewport coordinates (empty for no frame).
+  QRect FrameImageRect(int index) const;
+  // The drop slot for a viewport point during a drag, -1 for none.
+  int InsertionPosition(QPoint point) const;
+
+  void RedrawFrame(int index);
+  void RedrawAll();
+  // Scrolls so that the line of the frame starts the view.
+  void EnsureVisible(int index);
+  // Relayout keeping the scroll positions in range; to the start when asked.
+  void ResetScroll(bool toStart = true);
+  void Relayout(bool erase = false);
+
+  int FramesPerLine() const { return framesPerLine_; }
+  int LineCount() const { return lines_; }
+  int LinePitch() const { return linePitch_; }
+  int CellLength() const { return cellLength_; }
+  bool Dragging() const { return dragging_; }
+  int DropPosition() const { return dropPosition_; }
+  QWidget* IntroWidget() const;
+  FrameTip* Tip() const { return tip_; }
+
+ signals:
+  void selectRequested(int index, int mode);
+  void commandRequested(int command);
+  void moveRequested(int position);
+  void contextMenuRequested(QPoint globalPosition, bool anySelected);
+  void filesDropped(const QStringList& paths, int index);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void ComputeGeometry();
+  void ChooseDirectionFromShape();
+  void UpdateDropMarker(QPoint point);
+  void EndDrag(bool apply, QPoint point);
+  void AutoScrollTick();
+  void ShowTipFor(int index, QPoint globalPosition);
+  void HideTip();
+  void UpdateIntro();
+  int ModeFromModifiers(Qt::KeyboardModifiers modifiers) const;
+  int AlongScroll() const;
+  int AcrossScroll() const;
+  QScrollBar* AcrossBar() const;
+  QScrollBar* AlongBar() const;
+  bool AnySelected() const;
+  void PaintLine(QPainter& p, int line, int scrollX, int scrollY);
+  void PaintFrame(QPainter& p, int index, QPoint origin);
+  void PaintDropMarker(QPainter& p);
+
+  Animation* animation_ = nullptr;
+  uint32_t screenWidth_ = 0, screenHeight_ = 0;
+  int direction_ = 2;
+  bool explicitDirection_ = false;
+  int zoomLevel_ = 0, zoomNum_ = 1, zoomDen_ = 1;
+  int linePitch_ = 0, cellLength_ = 0, edgeBand_ = 0;
+  static constexpr int kMargin = 5;
+  int framesPerLine_ = 1, lines_ = 0;
+  int current_ = -1;
+  uint32_t transparencyDisplay_ = 0;
+
+  // Mouse state: idle, armed (press with a current frame), dragging.
+  QPoint pressPoint_;
+  int pressIndex_ = -1;
+  bool selectionMade_ = false;
+  bool armed_ = false;
+  bool dragging_ = false;
+  int dropPosition_ = -1;
+  QPoint lastDragPoint_;
+  QTimer autoScroll_;
+
+  bool tipsOn_ = false;
+  uint32_t tipBits_ = 0;
+  FrameTip* tip_ = nullptr;
+  QPointer<IntroPanel> intro_;
+};
+
+// The floating frame information tip: text lines beside the frame's image.
+class FrameTip : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit FrameTip(QWidget* owner);
+  void ShowFrame(const Animation& animation, int index, uint32_t bits, QPoint globalPosition);
+  QString Text() const { return text_; }
+  int FrameShown() const { return index_; }
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QString text_;
+  QImage image_;
+  int index_ = -1;
+};
+
+// The panel shown while no document is open: three large buttons.
+class IntroPanel : public QWidget {
+  Q_OBJECT
+
+ public:
+  explicit IntroPanel(QWidget* parent);
+  // The hot area of button 0 (open), 1 (insert frames) or 2 (tutorial), in panel coordinates.
+  QRect ButtonRect(int button) const;
+
+ signals:
+  void commandRequested(int command);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void leaveEvent(QEvent* event) override;
+
+ private:
+  int ButtonAt(QPoint point) const;
+  int hot_ = -1;
+};
+
+}  // namespace lw

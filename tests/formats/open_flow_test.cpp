@@ -1,0 +1,265 @@
+#include <gmock/gmock.h>
+
+#include "formats/open_flow.h"
+#include "formats/save_flow.h"
+#include "flow_fixture.h"
+#include "shell/settings.h"
+
+namespace lw::test {
+namespace {
+
+using ::testing::ElementsAre;
+
+TEST(ReaderTable, ExtensionDecidesWithoutRegardToCase) {
+  EXPECT_EQ(ReaderForPath("/x/photo.JPEG"), ReaderKind::Jpeg);
+  EXPECT_EQ(ReaderForPath("/x/a.Gif"), ReaderKind::Gif);
+  EXPECT_EQ(ReaderForPath("/x/a.dib"), ReaderKind::Bmp);
+  EXPECT_EQ(ReaderForPath("/x/c.cur"), ReaderKind::IconCursor);
+  EXPECT_EQ(ReaderForPath("/x/archive.gif.bak"), ReaderKind::None);
+  EXPECT_EQ(ReaderForPath("/x.gif/noextension"), ReaderKind::None);
+  EXPECT_EQ(ReaderForPath("plain"), ReaderKind::None);
+}
+
+TEST_F(FlowTest, ReadAnyFileReportsEachRefusal) {
+  AnimationPtr out;
+  EXPECT_EQ(ReadAnyFile(Path("missing.gif"), nullptr, &out, nullptr), ReadFailed);
+  Put(Path("fake.gif"), "GIF80a not really");
+  EXPECT_EQ(ReadAnyFile(Path("fake.gif"), nullptr, &out, nullptr), ReadFailed);
+  Put(Path("archive.gif.bak"), "x");
+  EXPECT_EQ(ReadAnyFile(Path("archive.gif.bak"), nullptr, &out, nullptr), ReadFailed);
+  // A format without its reader in this build fails like an unknown one, with no document.
+  Put(Path("still.png"), "x");
+  EXPECT_EQ(ReadAnyFile(Path("still.png"), nullptr, &out, nullptr), ReadFailed);
+  EXPECT_EQ(out, nullptr);
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre("Impossible d'ouvrir le fichier '" + Path("missing.gif") + "'.",
+                          Path("fake.gif") + " n'est pas un fichier GIF valide.",
+                          "Impossible de lire ce type de fichier.",
+                          "Impossible de lire ce type de fichier."));
+}
+
+TEST_F(FlowTest, ReadAnyFileNamesFramesAndFinishesTheAnimation) {
+  std::string three = WriteSolidGif("three.gif", 4, 4, {1, 2, 3});
+  AnimationPtr a;
+  ASSERT_EQ(ReadAnyFile(three, nullptr, &a, nullptr), ReadComplete);
+  EXPECT_THAT(FrameNames(*a), ElementsAre("three.gif - cadre 1", "three.gif - cadre 2",
+                                          "three.gif - cadre 3"));
+  EXPECT_EQ(a->colourUsage[2], 16u);
+
+  // One transparent frame: named after the file, and it restores the background.
+  AnimationPtr one = MakeDocument(4, 4);
+  AddSolidFrame(*one, 0, 0, 4, 4, 5, DisposalLeave, 5);
+  ASSERT_TRUE(SaveGifToFile(Path("one.gif"), *one, nullptr));
+  ASSERT_EQ(ReadAnyFile(Path("one.gif"), nullptr, &a, nullptr), ReadComplete);
+  EXPECT_THAT(FrameNames(*a), ElementsAre("one.gif"));
+  EXPECT_EQ(FirstFrame(*a)->Disposal(), DisposalBackground);
+}
+
+TEST_F(FlowTest, SeveralFilesAreReadInNameOrderIntoAnUntitledModifiedDocument) {
+  std::string c = WriteSolidGif("c.gif", 4, 4, {3});
+  std::string upperA = WriteSolidGif("A.gif", 4, 4, {1});
+  std::string b = WriteSolidGif("b.gif", 4, 4, {2});
+  ShellState state;
+  EXPECT_EQ(ReadFiles(state, {c, upperA, b}, false), 3);
+  ASSERT_TRUE(state.document);
+  EXPECT_THAT(FrameNames(*state.document), ElementsAre("A.gif", "b.gif", "c.gif"));
+  EXPECT_EQ(state.document->frameCount, 3);
+  EXPECT_TRUE(state.documentPath.empty());
+  EXPECT_TRUE(state.modified);
+  EXPECT_EQ(state.document->playCount, 7u);
+}
+
+TEST_F(FlowTest, AFailedFileAsksWhetherToGoOnExceptAfterTheLast) {
+  std::string a = WriteSolidGif("a.gif", 4, 4, {1});
+  Put(Path("b.gif"), "broken");
+  std::string c = WriteSolidGif("c.gif", 4, 4, {3});
+  {
+    ShellState state;
+    Headless().QueueAnswer(answer::No);
+    EXPECT_EQ(ReadFiles(state, {a, Path("b.gif"), c}, false), 1);
+    EXPECT_EQ(state.document->frameCount, 1);
+    // Only one file was handed on, but it did not name the document: a file failed.
+    EXPECT_EQ(Headless().PendingAnswers(), 0u);
+  }
+  Headless().Reset();
+  {
+    ShellState state;
+    Headless().QueueAnswer(answer::Yes);
+    EXPECT_EQ(ReadFiles(state, {a, Path("b.gif"), c}, false), 2);
+    EXPECT_EQ(state.document->frameCount, 2);
+  }
+  Headless().Reset();
+  {
+    // The last file failing asks nothing.
+    ShellState state;
+    EXPECT_EQ(ReadFiles(state, {a, Path("b.gif")}, false), 1);
+    for (const ShownMessage& m : Headless().Messages()) EXPECT_EQ(m.style & mb::ButtonMask, mb::Ok);
+  }
+}
+
+TEST_F(FlowTest, OpeningOneFileNamesTheDocumentOnlyForACompleteRead) {
+  std::string clip = WriteSolidGif("clip.gif", 8, 8, {1, 2});
+  ShellState state;
+  ASSERT_TRUE(OpenCommand(state, clip));
+  EXPECT_EQ(state.documentPath, clip);
+  EXPECT_FALSE(state.modified);
+  std::string recent;
+  ASSERT_TRUE(RecentFileGet(1, &recent));
+  EXPECT_EQ(recent, clip);
+
+  // Cut inside the second frame: a partial read opens untitled.
+  std::string bytes = Contents(clip);
+  Put(Path("cut.gif"), bytes.substr(0, bytes.size() - 6));
+  ASSERT_TRUE(OpenCommand(state, Path("cut.gif")));
+  EXPECT_TRUE(state.documentPath.empty());
+  EXPECT_TRUE(state.modified);
+}
+
+TEST_F(FlowTest, InsertingKeepsOnlyAnimationNames) {
+  std::string extra = WriteSolidGif("extra.gif", 4, 4, {9});
+  for (const char* name : {"/x/logo.bmp", "/x/clip.gif"}) {
+    ShellState state;
+    state.document = MakeDocument(4, 4);
+    AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+    state.documentPath = name;
+    AnimationPtr chain;
+    ASSERT_EQ(ReadAnyFile(extra, nullptr, &chain, nullptr), ReadComplete);
+    ASSERT_TRUE(FinishLoad(state, std::move(chain), extra, 0, nullptr, nullptr));
+    EXPECT_EQ(state.document->frameCount, 2);
+    // Growing from one frame to two takes the default play count.
+    EXPECT_EQ(state.document->playCount, 7u);
+    EXPECT_EQ(state.documentPath, std::string(name) == "/x/clip.gif" ? name : "");
+  }
+}
+
+TEST_F(FlowTest, InsertGoesBeforeTheGivenFrameOrAfterTheLastFrame) {
+  AnimationPtr doc = MakeDocument(4, 4);
+  AddSolidFrame(*doc, 0, 0, 4, 4, 1);
+  AddSolidFrame(*doc, 0, 0, 4, 4, 2);
+  AddComment(*doc, "trailing");
+  AnimationPtr in = MakeDocument(4, 4);
+  AddSolidFrame(*in, 0, 0, 4, 4, 5);
+  ASSERT_TRUE(InsertAnimations(nullptr, *doc, std::move(in), 1, nullptr));
+  AnimationPtr end = MakeDocument(4, 4);
+  AddSolidFrame(*end, 0, 0, 4, 4, 6);
+  ASSERT_TRUE(InsertAnimations(nullptr, *doc, std::move(end), -1, nullptr));
+  std::vector<int> order;
+  for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) order.push_back(Pixels(*f)[0]);
+  EXPECT_THAT(order, ElementsAre(1, 5, 2, 6));
+  EXPECT_EQ(doc->frameCount, 4);
+  // The comment that closed the document still closes it.
+  EXPECT_EQ(LastBlock(*doc)->kind, BlockKind::Comment);
+}
+
+TEST_F(FlowTest, LargerInsertFollowsTheScreenSizeSetting) {
+  auto insert = [](uint32_t word, int scripted) {
+    SetPref(PrefOversizeInsert, word);
+    if (scripted >= 0) DefaultHeadlessServices().QueueOversizeInsertAnswer(scripted);
+    AnimationPtr doc = MakeDocument(4, 4);
+    AddSolidFrame(*doc, 0, 0, 4, 4, 1);
+    AnimationPtr big = MakeDocument(10, 6);
+    AddSolidFrame(*big, 0, 0, 10, 6, 2);
+    bool ok = InsertAnimations(nullptr, *doc, std::move(big), -1, nullptr);
+    return std::make_tuple(ok, doc->screenWidth, doc->screenHeight, int{doc->frameCount});
+  };
+  EXPECT_EQ(insert(32, -1), std::make_tuple(true, 10u, 6u, 2));
+  EXPECT_EQ(insert(16, -1), std::make_tuple(true, 4u, 4u, 2));
+  EXPECT_EQ(insert(4 | 16, 32), std::make_tuple(true, 10u, 6u, 2));
+  // Cancelling the question leaves the document as it was.
+  EXPECT_EQ(insert(4 | 32, 0), std::make_tuple(false, 4u, 4u, 1));
+}
+
+TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
+  std::string doc = WriteSolidGif("doc.gif", 4, 4, {1, 2});
+  std::string add = WriteSolidGif("add.gif", 4, 4, {7});
+  ShellState state;
+  ASSERT_TRUE(OpenCommand(state, doc));
+  state.currentFrame = 1;
+  state.chooseFiles = [&](WindowHandle, int titleId, const std::vector<FileFilter>& filter, bool,
+                          std::vector<std::string>* paths) {
+    EXPECT_EQ(titleId, 40229);
+    EXPECT_EQ(filter.front().label, "Tous formats supportés");
+    *paths = {add};
+    return true;
+  };
+  EXPECT_EQ(InsertCommand(state, false), 1);
+  EXPECT_TRUE(state.modified);
+  EXPECT_EQ(state.documentPath, doc);
+  EXPECT_EQ(Pixels(*FrameAt(*state.document, 1))[0], 7);
+  Undo(*state.document);
+  EXPECT_EQ(state.document->frameCount, 2);
+
+  EXPECT_EQ(DropFiles(state, {add, add}, 0), 2);
+  EXPECT_EQ(state.document->frameCount, 4);
+  EXPECT_EQ(Pixels(*FrameAt(*state.document, 0))[0], 7);
+  Undo(*state.document);
+  EXPECT_EQ(state.document->frameCount, 2);
+}
+
+TEST_F(FlowTest, OneFileDroppedWithoutDocumentOpensIt) {
+  std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
+  ShellState state;
+  EXPECT_EQ(DropFiles(state, {clip}, -1), 1);
+  EXPECT_EQ(state.documentPath, clip);
+  EXPECT_FALSE(state.modified);
+}
+
+TEST_F(FlowTest, CloseAsksForAModifiedDocument) {
+  std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
+  ShellState state;
+  ASSERT_TRUE(OpenCommand(state, clip));
+  state.modified = true;
+  Headless().QueueAnswer(answer::Cancel);
+  EXPECT_EQ(CloseDocument(state), 0);
+  EXPECT_TRUE(state.document);
+  ASSERT_EQ(Headless().Messages().size(), 1u);
+  EXPECT_EQ(Headless().Messages()[0].text, "Sauvegarder les changements de " + clip + "?");
+  EXPECT_EQ(Headless().Messages()[0].caption, "Loopwright");
+
+  // Yes saves over the file first.
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 3);
+  Headless().QueueAnswer(answer::Yes);
+  EXPECT_EQ(CloseDocument(state), 1);
+  EXPECT_FALSE(state.document);
+  EXPECT_TRUE(state.documentPath.empty());
+  ASSERT_TRUE(ReadBack(clip));
+  EXPECT_EQ(ReadBack(clip)->frameCount, 3);
+
+  // An untitled document with no Save As dialog: Yes fails the save, which counts as Cancel.
+  state.document = MakeDocument(4, 4);
+  state.modified = true;
+  Headless().Reset();
+  Headless().QueueAnswer(answer::Yes);
+  EXPECT_EQ(CloseDocument(state), 0);
+  EXPECT_EQ(Headless().Messages()[0].text, "Sauvegarder les modifications à l'animation sans nom?");
+}
+
+TEST_F(FlowTest, RevertReadsTheSavedFileAgain) {
+  std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
+  ShellState state;
+  ASSERT_TRUE(OpenCommand(state, clip));
+  EXPECT_FALSE(RevertToSaved(state));  // not modified: nothing to do
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 3);
+  state.modified = true;
+  Headless().QueueAnswer(answer::Cancel);
+  EXPECT_FALSE(RevertToSaved(state));
+  EXPECT_EQ(state.document->frameCount, 3);
+  Headless().QueueAnswer(answer::Ok);
+  EXPECT_TRUE(RevertToSaved(state));
+  EXPECT_EQ(state.document->frameCount, 2);
+  EXPECT_FALSE(state.modified);
+  EXPECT_EQ(state.documentPath, clip);
+}
+
+TEST_F(FlowTest, AFailingRecentFileLeavesTheList) {
+  std::string clip = WriteSolidGif("clip.gif", 4, 4, {1});
+  ShellState state;
+  ASSERT_TRUE(OpenRecentFile(state, clip));
+  std::filesystem::remove(clip);
+  EXPECT_FALSE(OpenRecentFile(state, clip));
+  std::string first;
+  EXPECT_TRUE(!RecentFileGet(1, &first) || first != clip);
+}
+
+}  // namespace
+}  // namespace lw::test

@@ -1,0 +1,339 @@
+#include <gmock/gmock.h>
+#include <sys/stat.h>
+
+#include "formats/open_flow.h"
+#include "formats/save_flow.h"
+#include "flow_fixture.h"
+#include "platform/files.h"
+#include "shell/settings.h"
+
+namespace lw::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::HasSubstr;
+
+TEST(SaveTypes, NameAndExtensionRules) {
+  EXPECT_EQ(SaveTypeFromName("/x/a.GIF"), savetype::Gif);
+  EXPECT_EQ(SaveTypeFromName("/x/a.jpg"), savetype::Jpeg);
+  EXPECT_EQ(SaveTypeFromName("/x/a.Ani"), savetype::Ani);
+  // Only the last three characters count: .jpeg is not one of the save types' extensions.
+  EXPECT_EQ(SaveTypeFromName("/x/a.jpeg"), savetype::Gif);
+  EXPECT_EQ(SaveTypeFromName("ab"), savetype::Gif);
+  EXPECT_EQ(ReplaceExtension("clip.bmp", "gif"), "clip.gif");
+  EXPECT_EQ(ReplaceExtension("clip", "gif"), "clip.gif");
+  EXPECT_EQ(ReplaceExtension("/a.b/clip", "png"), "/a.b/clip.png");
+  EXPECT_STREQ(SaveTypeEntry(5).pattern, "*.jpg;*.jpe,*.jpeg");
+  EXPECT_STREQ(SaveTypeEntry(0).extension, "dummy");
+  EXPECT_STREQ(SaveTypeEntry(11).extension, "dummy");
+}
+
+TEST(SaveTypes, ChoiceBoxEntriesFollowTypeAndDocument) {
+  auto ids = [](int type, uint32_t traits) {
+    std::vector<int> out;
+    for (const SaveChoiceEntry& e : SaveChoiceEntries(type, traits)) out.push_back(e.textId);
+    return out;
+  };
+  // One frame as BMP: a single entry, so no box is shown.
+  EXPECT_THAT(ids(savetype::Bmp, 0), ElementsAre(40018));
+  EXPECT_THAT(ids(savetype::Bmp, doctrait::SeveralFrames), ElementsAre(40018, 317));
+  EXPECT_THAT(ids(savetype::Gif, doctrait::SeveralFrames), ElementsAre(40017, 40018, 317));
+  EXPECT_TRUE(ids(savetype::Avi, doctrait::SeveralFrames).empty());
+  auto gif = SaveChoiceEntries(savetype::Gif, doctrait::SeveralFrames);
+  EXPECT_EQ(PreselectedChoice(gif, saveopt::Individual), 1);
+  EXPECT_EQ(PreselectedChoice(gif, saveopt::Strip), 2);
+  EXPECT_EQ(PreselectedChoice(gif, saveopt::AnimationChosen), 0);
+  EXPECT_FALSE(AviPanelAllowed(doctrait::Transparency));
+  EXPECT_TRUE(AviPanelAllowed(doctrait::SeveralFrames | doctrait::TrueColour));
+}
+
+TEST_F(FlowTest, DocumentTraitsAndCoverage) {
+  AnimationPtr a = MakeDocument(4, 4);
+  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  EXPECT_EQ(DocumentTraits(*a), 0u);
+  EXPECT_TRUE(SaveCoversDocument(*a, savetype::Bmp, saveopt::Plain));
+  AddSolidFrame(*a, 1, 0, 3, 4, 2, 0, 2);
+  EXPECT_EQ(DocumentTraits(*a),
+            doctrait::SeveralFrames | doctrait::Transparency | doctrait::OffScreen);
+  EXPECT_FALSE(SaveCoversDocument(*a, savetype::Bmp, saveopt::Plain));
+  EXPECT_FALSE(SaveCoversDocument(*a, savetype::Gif, saveopt::Plain));
+  EXPECT_TRUE(SaveCoversDocument(*a, savetype::Gif, saveopt::AnimationChosen));
+  EXPECT_TRUE(SaveCoversDocument(*a, savetype::Avi, saveopt::Plain));
+}
+
+TEST_F(FlowTest, SaveAsProposesANameForTheType) {
+  AnimationPtr a = MakeDocument(4, 4);
+  SetInitDir(dir_.string());
+  SaveAsRequest r = BuildSaveAsRequest(nullptr, "", *a, savetype::Gif);
+  EXPECT_EQ(r.proposedName, "Sans titre.gif");
+  EXPECT_EQ(r.folder, dir_.string() + "/");
+  SetPref(PrefSaveOptions, (32u << 16) | 0x0500 | savetype::Bmp);
+  r = BuildSaveAsRequest(nullptr, "", *a, -1);
+  EXPECT_EQ(r.proposedName, "Sans titre.bmp");
+  EXPECT_EQ(r.previousBits, 32u);
+  r = BuildSaveAsRequest(nullptr, "/f/clip.gif", *a, -1);
+  EXPECT_EQ(r.folder, "/f/");
+  EXPECT_EQ(r.proposedName, "clip.bmp");
+  r = BuildSaveAsRequest(nullptr, "/f/clip.GIF", *a, savetype::Gif);
+  EXPECT_EQ(r.proposedName, "clip.GIF");
+  SetPref(PrefSaveOptions, 0x0F);
+  EXPECT_EQ(BuildSaveAsRequest(nullptr, "", *a, -1).type, savetype::Gif);
+}
+
+TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
+  AnimationPtr a = MakeDocument(4, 4);
+  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  AddComment(*a, DefaultSignature);
+  AddComment(*a, "keep me");
+  SetSignature("Mon atelier");
+  ASSERT_TRUE(ReplaceSignatureComment(*a));
+  std::vector<std::string> comments;
+  for (Block* b = a->blocks->next; b; b = b->next) {
+    std::string text;
+    comments.push_back(CommentText(b, &text) ? text : "frame");
+  }
+  EXPECT_THAT(comments, ElementsAre("Mon atelier", "frame", "keep me"));
+  // Saving again does not pile signatures up; with none wanted, none is left.
+  SetPrefBits(PrefFlags, NoSignatureComment, true);
+  ASSERT_TRUE(ReplaceSignatureComment(*a));
+  comments.clear();
+  for (Block* b = a->blocks->next; b; b = b->next) {
+    std::string text;
+    comments.push_back(CommentText(b, &text) ? text : "frame");
+  }
+  EXPECT_THAT(comments, ElementsAre("frame", "keep me"));
+  SetSignature(DefaultSignature);
+}
+
+TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
+  std::string target = WriteSolidGif("clip.gif", 4, 4, {1});
+  ::chmod(target.c_str(), 0640);
+  AnimationPtr a = MakeDocument(6, 6);
+  AddSolidFrame(*a, 0, 0, 6, 6, 2);
+  AddSolidFrame(*a, 0, 0, 6, 6, 3);
+  SaveOptions options;
+  ASSERT_TRUE(WriteAsType(target, *a, options, savetype::Gif, nullptr));
+  AnimationPtr back = ReadBack(target);
+  ASSERT_TRUE(back);
+  EXPECT_EQ(back->frameCount, 2);
+  EXPECT_EQ(back->screenWidth, 6u);
+  struct stat st {};
+  ASSERT_EQ(::stat(target.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u);
+  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
+}
+
+TEST_F(FlowTest, AFailedWriteNeverTouchesTheTarget) {
+  std::string target = Path("clip.png");
+  Put(target, "old picture");
+  AnimationPtr a = MakeDocument(4, 4);
+  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  for (int type : {savetype::Png, savetype::Avi, 0, 11}) {
+    SaveOptions options;
+    EXPECT_FALSE(WriteAsType(target, *a, options, type, nullptr)) << type;
+  }
+  EXPECT_EQ(Contents(target), "old picture");
+  EXPECT_THAT(FolderNames(), ElementsAre("clip.png"));
+  // A frame too wide for GIF fails in the writer, before the target is touched.
+  AnimationPtr wide = MakeDocument(70000, 1);
+  AddSolidFrame(*wide, 0, 0, 70000, 1, 1);
+  std::string gif = Path("clip.gif");
+  Put(gif, "old animation");
+  SaveOptions options;
+  EXPECT_FALSE(WriteAsType(gif, *wide, options, savetype::Gif, nullptr));
+  EXPECT_EQ(Contents(gif), "old animation");
+  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif", "clip.png"));
+}
+
+// Renames and deletions that fail on demand.
+struct Injected {
+  static inline int failRenameCall = -1;  // the n-th rename (0-based) fails; -1 none
+  static inline bool failAllRenamesFrom = false;
+  static inline int renames = 0;
+  static inline int failRemoves = 0;  // removals of the set-aside copy that fail
+  static inline int removeCalls = 0;
+  static inline std::vector<int> sleeps;
+  static inline std::string aside;
+
+  static void Reset() {
+    failRenameCall = -1;
+    failAllRenamesFrom = false;
+    renames = 0;
+    failRemoves = 0;
+    removeCalls = 0;
+    sleeps.clear();
+    aside.clear();
+  }
+  static bool Rename(const std::string& from, const std::string& to) {
+    int call = renames++;
+    if (call == 0) aside = to;
+    if (failRenameCall >= 0 && (call == failRenameCall || (failAllRenamesFrom && call > failRenameCall))) {
+      return false;
+    }
+    return RenameFile(from, to);
+  }
+  static bool Remove(const std::string& path) {
+    if (path == aside) {
+      ++removeCalls;
+      if (failRemoves > 0) {
+        --failRemoves;
+        return false;
+      }
+    }
+    return DeleteFile(path);
+  }
+  static void Sleep(int ms) { sleeps.push_back(ms); }
+};
+
+class ReplaceTest : public FlowTest {
+ protected:
+  void SetUp() override {
+    FlowTest::SetUp();
+    Injected::Reset();
+    SetReplaceHooks({Injected::Rename, Injected::Remove, Injected::Sleep});
+    target_ = Path("clip.gif");
+    temp_ = Path("new.tmp.gif");
+    Put(target_, "old");
+    Put(temp_, "new");
+  }
+  void TearDown() override {
+    SetReplaceHooks({});
+    FlowTest::TearDown();
+  }
+  std::string target_, temp_;
+};
+
+TEST_F(ReplaceTest, SuccessRemovesTheSetAsideCopy) {
+  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
+  EXPECT_EQ(Contents(target_), "new");
+  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
+  EXPECT_TRUE(Headless().Messages().empty());
+}
+
+TEST_F(ReplaceTest, FailingFinalRenameBringsTheOldFileBack) {
+  Injected::failRenameCall = 1;
+  EXPECT_FALSE(ReplaceWithTemp(target_, temp_));
+  EXPECT_EQ(Contents(target_), "old");
+  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));  // temp deleted, copy renamed back
+  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + "."));
+}
+
+TEST_F(ReplaceTest, UnrecoverableTargetKeepsTheCopy) {
+  Injected::failRenameCall = 1;
+  Injected::failAllRenamesFrom = true;
+  EXPECT_FALSE(ReplaceWithTemp(target_, temp_));
+  EXPECT_FALSE(FileExists(target_));
+  // The old content is never lost: it stays in the set-aside copy.
+  EXPECT_EQ(Contents(Injected::aside), "old");
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre("Impossible d'écrire " + target_ + ".",
+                          "Can't overwrite " + target_ +
+                              " and unable to recover that file after failure."));
+}
+
+TEST_F(ReplaceTest, FailingSetAsideStopsQuietly) {
+  Injected::failRenameCall = 0;
+  EXPECT_FALSE(ReplaceWithTemp(target_, temp_));
+  EXPECT_EQ(Contents(target_), "old");
+  EXPECT_EQ(Contents(temp_), "new");
+  EXPECT_TRUE(Headless().Messages().empty());
+}
+
+TEST_F(ReplaceTest, StubbornCopyIsRetriedFiveTimesThenReported) {
+  Injected::failRemoves = 100;
+  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
+  EXPECT_EQ(Contents(target_), "new");
+  EXPECT_EQ(Injected::removeCalls, 6);
+  EXPECT_THAT(Injected::sleeps, ElementsAre(300, 300, 300, 300, 300));
+  EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + Injected::aside +
+                                        ". Please delete it manually."));
+}
+
+TEST_F(ReplaceTest, CopyDeletedOnARetryNeedsNoMessage) {
+  Injected::failRemoves = 2;
+  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
+  EXPECT_EQ(Injected::removeCalls, 3);
+  EXPECT_EQ(Injected::sleeps.size(), 2u);
+  EXPECT_TRUE(Headless().Messages().empty());
+  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
+}
+
+TEST_F(ReplaceTest, NoTargetYetNeedsNoCopy) {
+  std::filesystem::remove(target_);
+  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
+  EXPECT_EQ(Injected::renames, 1);
+  EXPECT_EQ(Contents(target_), "new");
+}
+
+TEST_F(FlowTest, SaveCommandCropsClearsHistoryAndNamesAnUntitledDocument) {
+  ShellState state;
+  state.document = MakeDocument(4, 4);
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+  AddSolidFrame(*state.document, 2, 2, 4, 4, 2);  // reaches past the screen
+  state.modified = true;
+  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+  ASSERT_NE(CanUndoKind(), 0u);
+
+  // Untitled without a Save As dialog: nothing is written.
+  EXPECT_FALSE(SaveCommand(state));
+  EXPECT_TRUE(state.modified);
+
+  std::string target = Path("saved.gif");
+  state.saveAsDialog = [&](const SaveAsRequest& request, SaveAsChoice* choice) {
+    EXPECT_EQ(request.type, savetype::Gif);
+    EXPECT_EQ(request.proposedName, "Sans titre.gif");
+    choice->path = target;
+    choice->type = request.type;
+    choice->options.optionBits = saveopt::AnimationChosen;
+    return true;
+  };
+  EXPECT_TRUE(SaveCommand(state));
+  EXPECT_FALSE(state.modified);
+  EXPECT_EQ(state.documentPath, target);
+  EXPECT_EQ(CanUndoKind(), 0u);
+  AnimationPtr back = ReadBack(target);
+  ASSERT_TRUE(back);
+  Frame* second = FrameAt(*back, 1);
+  EXPECT_EQ(second->width, 2u);
+  EXPECT_EQ(second->height, 2u);
+  // The signature went in first.
+  std::string text;
+  ASSERT_TRUE(CommentText(back->blocks->next, &text));
+  EXPECT_EQ(text, GetSignature());
+}
+
+TEST_F(FlowTest, PartialSaveOfAnUntitledAnimationKeepsItModified) {
+  ShellState state;
+  state.document = MakeDocument(4, 4);
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 2);
+  state.modified = true;
+  std::string target = Path("first.gif");
+  state.saveAsDialog = [&](const SaveAsRequest&, SaveAsChoice* choice) {
+    choice->path = target;
+    choice->type = savetype::Gif;
+    choice->options.optionBits = saveopt::Plain;  // no choice made: one image
+    return true;
+  };
+  EXPECT_TRUE(SaveCommand(state));
+  EXPECT_TRUE(state.modified);
+  EXPECT_TRUE(state.documentPath.empty());
+  EXPECT_EQ(ReadBack(target)->frameCount, 2);
+  // Save As with a name that covers the document remembers the choice when asked for -1.
+  state.saveAsDialog = [&](const SaveAsRequest&, SaveAsChoice* choice) {
+    choice->path = target;
+    choice->type = savetype::Gif;
+    choice->options.optionBits = saveopt::AnimationChosen;
+    return true;
+  };
+  EXPECT_TRUE(SaveAsCommand(state, -1));
+  EXPECT_EQ(state.documentPath, target);
+  EXPECT_FALSE(state.modified);
+  EXPECT_EQ(GetPref(PrefSaveOptions) & 0xFFFF00FFu, (2u << 16) | savetype::Gif);
+  std::string dir;
+  ASSERT_TRUE(GetInitDir(&dir));
+  EXPECT_EQ(dir, dir_.string() + "/");
+}
+
+}  // namespace
+}  // namespace lw::test

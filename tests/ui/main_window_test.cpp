@@ -1,0 +1,399 @@
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QStatusBar>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+#include "core/animation.h"
+#include "core/gif_reader.h"
+#include "core/gif_source.h"
+#include "core/gif_writer.h"
+#include "core/undo.h"
+#include "platform/headless_services.h"
+#include "platform/qt/qt_services.h"
+#include "shell/command_ids.h"
+#include "shell/preferences.h"
+#include "shell/ui/frame_strip.h"
+#include "shell/ui/main_window.h"
+#include "shell/ui/properties_bar.h"
+
+namespace lw {
+
+namespace {
+
+// Four 20 x 10 frames; frame n is filled with colour n and has delay 10 n.
+AnimationPtr FourFrames() {
+  AnimationPtr a = NewAnimation();
+  a->screenWidth = 20;
+  a->screenHeight = 10;
+  const uint8_t rgb[] = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0, 255, 255, 255, 9, 9, 9, 7, 7, 7};
+  SetGlobalPalette(*a, PaletteFromTriples(8, rgb));
+  Block* last = a->blocks;
+  for (int i = 1; i <= 4; ++i) {
+    Frame* f = NewFrame(20, 10);
+    f->palette = a->globalPalette.get();
+    NewFrameDib(f);
+    for (uint32_t y = 0; y < 10; ++y)
+      for (uint32_t x = 0; x < 20; ++x) f->bits()[y * IndexStride(20) + x] = static_cast<uint8_t>(i);
+    f->delay = 10 * i;
+    SetTransparentIndex(f, 5);
+    InsertBlockAfter(last, f);
+    last = f;
+    ++a->frameCount;
+  }
+  return a;
+}
+
+// The fill colour of every frame, in order: which frame went where.
+std::vector<int> Order(const Animation& a) {
+  std::vector<int> order;
+  for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) order.push_back(f->bits()[0]);
+  return order;
+}
+
+void Press(QWidget* w, QPoint p, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+  QMouseEvent e(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, keys);
+  QApplication::sendEvent(w, &e);
+}
+void Move(QWidget* w, QPoint p, Qt::MouseButtons buttons = Qt::LeftButton) {
+  QMouseEvent e(QEvent::MouseMove, p, w->mapToGlobal(p), Qt::NoButton, buttons, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+void Release(QWidget* w, QPoint p, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+  QMouseEvent e(QEvent::MouseButtonRelease, p, w->mapToGlobal(p), Qt::LeftButton, Qt::NoButton, keys);
+  QApplication::sendEvent(w, &e);
+}
+void Click(QWidget* w, QPoint p, Qt::KeyboardModifiers keys = Qt::NoModifier) {
+  Press(w, p, keys);
+  Release(w, p, keys);
+}
+
+}  // namespace
+
+class MainWindowTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  HeadlessServices services_;
+  std::unique_ptr<MainWindow> window_;
+  QString gif_;
+
+  QWidget* View() const { return window_->Strip()->viewport(); }
+  QPoint At(int index) const { return window_->Strip()->FrameImageRect(index).center(); }
+  bool Enabled(int command) const { return window_->Action(command)->isEnabled(); }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toUtf8());
+    qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toUtf8());
+    LoadPreferences();
+    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+    InstallQtServices();
+    services_.SetEcho(false);
+    SetServices(&services_);
+    AnimationPtr a = FourFrames();
+    gif_ = dir_.path() + "/quatre.gif";
+    QVERIFY(SaveGifToFile(gif_.toStdString(), *a, nullptr));
+  }
+
+  void cleanupTestCase() {
+    window_.reset();
+    SetServices(nullptr);
+    UninstallQtServices();
+  }
+
+  void init() {
+    services_.Reset();
+    window_ = std::make_unique<MainWindow>();
+    window_->resize(900, 600);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  }
+
+  void cleanup() {
+    if (window_ && window_->Modified()) services_.QueueAnswer(answer::No);
+    window_.reset();
+  }
+
+  void startsEmptyWithTheIntroPanel() {
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Sans nom - Loopwright"));
+    QVERIFY(!window_->Document());
+    QCOMPARE(window_->StatusMessage(), QStringLiteral("Prêt à animer"));
+    QVERIFY(window_->Strip()->IntroWidget() && window_->Strip()->IntroWidget()->isVisible());
+    QVERIFY(Enabled(cmd::FileOpen));
+    for (int c : {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
+      QVERIFY2(!Enabled(c), qPrintable(QString::number(c)));
+    // A command waiting for later work is greyed and says why.
+    QVERIFY(!Enabled(cmd::Optimize));
+    QVERIFY(!window_->PendingHint(cmd::Optimize).isEmpty());
+    QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(), QStringLiteral("Ouvrir fichier d'animation"));
+    QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
+  }
+
+  void opensSelectsDragsAndUndoes() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Animation* doc = window_->Document();
+    QVERIFY(doc);
+    QCOMPARE(int(doc->frameCount), 4);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("quatre.gif - Loopwright"));
+    QVERIFY(!window_->Modified());
+    QVERIFY(!Enabled(cmd::FileSave));
+    QVERIFY(Enabled(cmd::FileSaveAs));
+    QVERIFY(!Enabled(cmd::Delete));
+    QVERIFY(!window_->Strip()->IntroWidget()->isVisible());
+    QCOMPARE(window_->StatusPart(0), QStringLiteral("  Aucun des 4 cadres"));
+    QCOMPARE(window_->StatusPart(1), QStringLiteral("  20 × 10"));
+    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1.00 secs"));
+    QCOMPARE(window_->StatusPart(4), QStringLiteral("  100%"));
+
+    // Click, Ctrl+click, Shift+click.
+    Click(View(), At(1));
+    QCOMPARE(window_->CurrentFrame(), 1);
+    QCOMPARE(doc->selectedCount, 1u);
+    QVERIFY(Enabled(cmd::Delete));
+    QCOMPARE(window_->StatusPart(0), QStringLiteral("  Cadre #2 sur 4"));
+    QCOMPARE(window_->Properties()->DelayEdit()->text(), QStringLiteral("20"));
+    Click(View(), At(3), Qt::ControlModifier);
+    QCOMPARE(doc->selectedCount, 2u);
+    QCOMPARE(window_->CurrentFrame(), 3);
+    QCOMPARE(window_->StatusPart(0), QStringLiteral("  Multiple de 4"));
+    QCOMPARE(window_->Properties()->FrameList()->currentText(), QStringLiteral("Cadres Multiples"));
+    QCOMPARE(window_->Properties()->DelayEdit()->text(), QString());  // 20 and 40 differ
+    Click(View(), At(0), Qt::ShiftModifier);
+    QCOMPARE(doc->selectedCount, 4u);
+    // A plain click inside the selection keeps it until the release, then selects one frame.
+    Press(View(), At(2));
+    QCOMPARE(doc->selectedCount, 4u);
+    Release(View(), At(2));
+    QCOMPARE(doc->selectedCount, 1u);
+    QCOMPARE(window_->CurrentFrame(), 2);
+    // Ctrl toggles on release, not on press.
+    Press(View(), At(0), Qt::ControlModifier);
+    QVERIFY(!FrameAt(*doc, 0)->selected);
+    Release(View(), At(0), Qt::ControlModifier);
+    QVERIFY(FrameAt(*doc, 0)->selected);
+    Click(View(), At(0), Qt::ControlModifier);
+    QVERIFY(!FrameAt(*doc, 0)->selected);
+
+    // Drag frame 3 (colour 3, at index 2) in front of the first frame.
+    QPoint from = At(2);
+    QPoint to = window_->Strip()->FrameImageRect(0).topLeft() - QPoint(2, 2);
+    Press(View(), from);
+    Move(View(), from + QPoint(1, 1));  // under the threshold: still a click
+    QVERIFY(!window_->Strip()->Dragging());
+    Move(View(), (from + to) / 2);
+    QVERIFY(window_->Strip()->Dragging());
+    Move(View(), to);
+    QCOMPARE(window_->Strip()->DropPosition(), 0);
+    Release(View(), to);
+    QVERIFY(!window_->Strip()->Dragging());
+    QCOMPARE(Order(*doc), (std::vector<int>{3, 1, 2, 4}));
+    QCOMPARE(window_->CurrentFrame(), 0);
+    QVERIFY(window_->Modified());
+    QVERIFY(Enabled(cmd::FileSave));
+    QCOMPARE(CanUndoKind(), undo::MoveFrame);
+    QVERIFY(window_->Action(cmd::Undo)->text().contains(QStringLiteral("Déplacement du cadre")));
+    window_->Command(cmd::Undo);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 2, 3, 4}));
+    QVERIFY(Enabled(cmd::Redo));
+    window_->Command(cmd::Redo);
+    QCOMPARE(Order(*doc), (std::vector<int>{3, 1, 2, 4}));
+
+    // Dropping a frame on its own slot, or Esc during a drag, changes nothing.
+    uint32_t undoCount = History().count;
+    Press(View(), At(1));
+    Release(View(), At(1));
+    Press(View(), At(1));
+    Move(View(), At(1) + QPoint(6, 0));
+    Release(View(), At(1) + QPoint(6, 0));
+    QCOMPARE(History().count, undoCount);
+    Press(View(), At(1));
+    Move(View(), At(3));
+    QTest::keyClick(window_->Strip(), Qt::Key_Escape);
+    QVERIFY(!window_->Strip()->Dragging());
+    Release(View(), At(3));
+    QCOMPARE(Order(*doc), (std::vector<int>{3, 1, 2, 4}));
+  }
+
+  void movesSeveralFramesAsOneStep() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Animation* doc = window_->Document();
+    Click(View(), At(0));
+    Click(View(), At(2), Qt::ControlModifier);
+    Press(View(), At(2));
+    QPoint end = window_->Strip()->FrameImageRect(3).center() + QPoint(0, 8);
+    if (window_->Strip()->Direction() == 2) end = window_->Strip()->FrameImageRect(3).topRight() + QPoint(8, 5);
+    Move(View(), (At(2) + end) / 2);
+    Move(View(), end);
+    Release(View(), end);
+    QCOMPARE(Order(*doc), (std::vector<int>{2, 4, 1, 3}));
+    QCOMPARE(CanUndoKind(), undo::MoveFrames);
+    QCOMPARE(window_->CurrentFrame(), 2);
+    window_->Command(cmd::Undo);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 2, 3, 4}));
+  }
+
+  void editsDelaysLoopsAndTransparency() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Animation* doc = window_->Document();
+    QLineEdit* delay = window_->Properties()->DelayEdit();
+    Click(View(), At(1));
+    delay->setText("25");
+    QCOMPARE(FrameAt(*doc, 1)->delay, 25u);
+    QVERIFY(window_->Modified());
+    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1.05 secs"));
+
+    // Out of range: the message, then 65535 takes effect.
+    delay->setText("70000");
+    QCOMPARE(services_.Messages().size(), size_t{1});
+    QCOMPARE(QString::fromStdString(services_.Messages()[0].caption), QStringLiteral("Valeur d'intervalle invalide"));
+    QCOMPARE(delay->text(), QStringLiteral("65535"));
+    QCOMPARE(FrameAt(*doc, 1)->delay, 65535u);
+
+    // Several frames with one delay show it; typing sets it on all of them.
+    Click(View(), At(2));
+    Click(View(), At(3), Qt::ControlModifier);
+    QCOMPARE(delay->text(), QString());
+    delay->setText("5");
+    QCOMPARE(FrameAt(*doc, 2)->delay, 5u);
+    QCOMPARE(FrameAt(*doc, 3)->delay, 5u);
+    Click(View(), At(3));
+    Click(View(), At(2), Qt::ControlModifier);
+    QCOMPARE(delay->text(), QStringLiteral("5"));
+
+    QLineEdit* loops = window_->Properties()->LoopEdit();
+    loops->setText("3");
+    QCOMPARE(doc->playCount, 3u);
+    loops->setText("70000");
+    QCOMPARE(doc->playCount, 0u);
+    QCOMPARE(loops->text(), QStringLiteral("0"));
+
+    // Transparency of one frame, undone and redone.
+    Click(View(), At(0));
+    QAction* transparency = window_->Properties()->Action(cmd::ToggleTransparency);
+    QVERIFY(transparency->isEnabled());
+    QVERIFY(!transparency->isChecked());
+    transparency->trigger();
+    QVERIFY(FrameAt(*doc, 0)->Transparent());
+    QVERIFY(transparency->isChecked());
+    QCOMPARE(CanUndoKind(), undo::EditTransparency);
+    window_->Command(cmd::Undo);
+    QVERIFY(!FrameAt(*doc, 0)->Transparent());
+    QVERIFY(!transparency->isChecked());
+    window_->Command(cmd::Redo);
+    QVERIFY(FrameAt(*doc, 0)->Transparent());
+
+    // Disposal buttons.
+    window_->Properties()->Action(cmd::DisposalRestorePrevious)->trigger();
+    QCOMPARE(FrameAt(*doc, 0)->Disposal(), 3);
+    QVERIFY(window_->Properties()->Action(cmd::DisposalRestorePrevious)->isChecked());
+    QVERIFY(!window_->Properties()->Action(cmd::DisposalLeave)->isChecked());
+  }
+
+  void deletesUndoesAndSaves() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Animation* doc = window_->Document();
+    window_->Command(cmd::Delete);  // no current frame: nothing
+    QCOMPARE(int(doc->frameCount), 4);
+    Click(View(), At(3));
+    window_->Command(cmd::Delete);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 2, 3}));
+    QCOMPARE(window_->CurrentFrame(), 2);  // the last frame when the index fell off the end
+    QCOMPARE(window_->StatusPart(0), QStringLiteral("  Cadre #3 sur 3"));
+    QCOMPARE(window_->Properties()->FrameList()->count(), 4);
+    window_->Command(cmd::Undo);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 2, 3, 4}));
+    QVERIFY(window_->Properties()->FrameList()->itemText(4).startsWith("#4: "));
+
+    Click(View(), At(0));
+    Click(View(), At(2), Qt::ControlModifier);
+    QTest::keyClick(window_.get(), Qt::Key_Delete);
+    QCOMPARE(Order(*doc), (std::vector<int>{2, 4}));
+    QCOMPARE(window_->CurrentFrame(), -1);
+    QVERIFY(!Enabled(cmd::Delete));
+    QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 2, 3, 4}));
+    QTest::keyClick(window_.get(), Qt::Key_Z, Qt::ControlModifier | Qt::ShiftModifier);
+    QCOMPARE(Order(*doc), (std::vector<int>{2, 4}));
+    QVERIFY(window_->Modified());
+
+    QString copy = dir_.path() + "/deux.gif";
+    QVERIFY(window_->SaveDocumentAs(copy.toStdString()));
+    QVERIFY(!window_->Modified());
+    QVERIFY(!Enabled(cmd::FileSave));
+    QVERIFY(!Enabled(cmd::Undo));  // saving clears the history
+    QCOMPARE(window_->windowTitle(), QStringLiteral("deux.gif - Loopwright"));
+    GifSource source;
+    QVERIFY(source.Open(copy.toStdString()));
+    QVERIFY(IsGifFile(source));
+    AnimationPtr back;
+    QCOMPARE(ReadGif(source, nullptr, &back), GifReadComplete);
+    QCOMPARE(Order(*back), (std::vector<int>{2, 4}));
+    QCOMPARE(FrameAt(*back, 1)->delay, 40u);
+  }
+
+  void promptsBeforeClosingChanges() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Click(View(), At(0));
+    window_->Command(cmd::Delete);
+    services_.QueueAnswer(answer::Cancel);
+    QVERIFY(!window_->CloseDocument());
+    QVERIFY(window_->Document());
+    QCOMPARE(QString::fromStdString(services_.Messages().back().text),
+             QStringLiteral("Sauvegarder les changements de %1?").arg(gif_));
+    services_.QueueAnswer(answer::No);
+    QVERIFY(window_->CloseDocument());
+    QVERIFY(!window_->Document());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Sans nom - Loopwright"));
+    QVERIFY(!window_->Modified());
+    // The file was kept: the recent-file entry reopens it.
+    QVERIFY(window_->Action(cmd::RecentFileFirst));
+    window_->Command(cmd::RecentFileFirst);
+    QCOMPARE(int(window_->Document()->frameCount), 4);
+  }
+
+  void zoomsOrientsAndFindsFrames() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    FrameStrip* strip = window_->Strip();
+    QCOMPARE(strip->Direction(), 1);  // wider than high: columns
+    QCOMPARE(strip->CellLength(), 10 + 8);
+    window_->Command(cmd::ZoomIn);
+    QCOMPARE(strip->ZoomLevel(), 1);
+    QCOMPARE(window_->StatusPart(4), QStringLiteral("  200%"));
+    QVERIFY(Enabled(cmd::ActualSize));
+    window_->Command(cmd::ZoomLevelFirst);
+    QCOMPARE(strip->ZoomLevel(), -4);
+    QVERIFY(!Enabled(cmd::ZoomOut));
+    QCOMPARE(strip->CellLength(), 2 + 8);
+    window_->Command(cmd::OrientationHorizontal);
+    QCOMPARE(strip->Direction(), 2);
+    QCOMPARE(GetPref(PrefFlags) & StripOrientation, 0x20u);
+    window_->Command(cmd::ActualSize);
+    // The film edge and the space past the last frame hit nothing.
+    QCOMPARE(strip->HitTest(QPoint(2, 2)), -1);
+    QCOMPARE(strip->HitTest(At(3)), 3);
+    QCOMPARE(strip->HitTest(At(3) + QPoint(strip->CellLength(), 0)), -1);
+    window_->Command(cmd::OrientationAuto);
+    QCOMPARE(strip->Direction(), 1);
+  }
+
+  void reportsAMissingFile() {
+    QCOMPARE(window_->OpenDocument((dir_.path() + "/absent.gif").toStdString()), 0);
+    QVERIFY(!window_->Document());
+    QCOMPARE(services_.Messages().size(), size_t{1});
+    QVERIFY(QString::fromStdString(services_.Messages()[0].text).contains("absent.gif"));
+  }
+};
+
+}  // namespace lw
+
+QTEST_MAIN(lw::MainWindowTest)
+#include "main_window_test.moc"
