@@ -11,6 +11,7 @@
 #include "platform/headless_services.h"
 #include "platform/qt/progress_popup.h"
 #include "shell/progress.h"
+#include "shell/ui/preference_questions.h"
 
 namespace lw {
 namespace {
@@ -105,6 +106,14 @@ void QtServices::SetBusyCursor(bool busy) {
   } else if (busyDepth_ > 0) {
     if (--busyDepth_ == 0) QGuiApplication::restoreOverrideCursor();
   }
+}
+
+uint32_t QtServices::AskPaletteMerge(WindowHandle owner, uint32_t stored) {
+  return AskPaletteMergeDialog(static_cast<QWidget*>(owner), stored);
+}
+
+uint32_t QtServices::AskOversizeInsert(WindowHandle owner, uint32_t stored) {
+  return AskOversizeInsertDialog(static_cast<QWidget*>(owner), stored);
 }
 
 namespace {

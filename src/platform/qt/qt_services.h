@@ -17,6 +17,9 @@ class QtServices : public PlatformServices {
   void PumpEvents() override;
   // Counted: the wait cursor stays until every user has taken it back.
   void SetBusyCursor(bool busy) override;
+  // The frame-size and palette-merge questions as dialogs; OK stores the word.
+  uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override;
+  uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);

@@ -1,0 +1,555 @@
+#include "shell/ui/preferences_sheet.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSlider>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QVBoxLayout>
+#include <cmath>
+
+#include "shell/messages.h"
+#include "shell/preferences.h"
+#include "shell/settings.h"
+#include "shell/ui/colour_button.h"
+
+namespace lw {
+namespace {
+
+ProgramChooser coEditorChooser = nullptr;
+
+QString Id(int id) { return QStringLiteral("c%1").arg(id); }
+
+QCheckBox* Box(QWidget* parent, int id, const char* text) {
+  auto* b = new QCheckBox(QString::fromUtf8(text), parent);
+  b->setObjectName(Id(id));
+  return b;
+}
+
+QRadioButton* Radio(QWidget* parent, int id, const char* text) {
+  auto* r = new QRadioButton(QString::fromUtf8(text), parent);
+  r->setObjectName(Id(id));
+  return r;
+}
+
+QLabel* Note(QWidget* parent, const char* text) {
+  auto* l = new QLabel(QString::fromUtf8(text), parent);
+  l->setWordWrap(true);
+  return l;
+}
+
+template <typename T>
+T* Find(const QWidget* page, int id) {
+  return page->findChild<T*>(Id(id));
+}
+
+// A page's box that stops the sheet: the text and caption, the focus on the field.
+void RefuseField(QWidget* field, const char* text, const char* caption) {
+  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(caption), QString::fromUtf8(text),
+                  QMessageBox::NoButton, field->window());
+  box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.exec();
+  field->setFocus();
+  if (auto* spin = qobject_cast<QSpinBox*>(field)) spin->selectAll();
+}
+
+// The arrows stay within 0..32767, as on the system's up-down controls; typing may go beyond,
+// and the page's check says what is allowed.
+class NumberSpin : public QSpinBox {
+ public:
+  explicit NumberSpin(QWidget* parent) : QSpinBox(parent) {
+    setRange(0, 9999999);
+    setButtonSymbols(QAbstractSpinBox::UpDownArrows);
+  }
+  void stepBy(int steps) override {
+    setValue(std::clamp(value() + steps, 0, 32767));
+  }
+};
+
+QComboBox* ColourCountList(QWidget* parent, int id) {
+  auto* c = new QComboBox(parent);
+  c->setObjectName(Id(id));
+  for (const char* t : {"256", "128", "64", "32", "16", "8"}) c->addItem(QString::fromLatin1(t));
+  return c;
+}
+
+}  // namespace
+
+void SetCoEditorChooser(ProgramChooser chooser) { coEditorChooser = chooser; }
+
+// ---------------------------------------------------------------------------------------------
+
+PaletteMergeControls::PaletteMergeControls(bool asking, QWidget* parent)
+    : QWidget(parent), asking_(asking) {
+  auto* layout = new QVBoxLayout(this);
+  layout->setContentsMargins(0, 0, 0, 0);
+  auto* group = new QGroupBox(QStringLiteral("Lorsque de nouveaux cadres sont ajoutés à l'animation"), this);
+  auto* radios = new QVBoxLayout(group);
+  methods_ = new QButtonGroup(this);
+  const struct {
+    int id;
+    uint32_t bit;
+    const char* text;
+  } methods[] = {
+      {1197, 0x001, "Utiliser la palette globale auto-adaptative (recommandé)"},
+      {1198, 0x002, "Fusionner le nouveau cadre avec la palette globale actuelle"},
+      {1199, 0x004, "Mettre en correspondance le nouveau cadre avec la palette globale actuelle (sans changement)"},
+      {1200, 0x008, "Mettre en correspondance tous les cadres avec la palette \"cube de couleurs\" du Web"},
+      {1202, 0x010, "Utiliser la palette locale pour chaque nouveau cadre"},
+  };
+  for (const auto& m : methods) {
+    QRadioButton* r = Radio(group, m.id, m.text);
+    methods_->addButton(r, static_cast<int>(m.bit));
+    radios->addWidget(r);
+  }
+  layout->addWidget(group);
+  dither_ = Box(this, 1204, "Juxtaposer les couleurs durant la mise en correspondance");
+  layout->addWidget(dither_);
+  auto* lists = new QFormLayout;
+  maxColours_ = ColourCountList(this, 1289);
+  trueColours_ = ColourCountList(this, 1203);
+  auto* maxLabel = new QLabel(QStringLiteral("Nombre maximum de couleurs :"), this);
+  lists->addRow(maxLabel, maxColours_);
+  auto* trueLabel = Note(this,
+      "Nombre maximal de couleurs à utiliser en mettant en correspondance les cadres à couleurs "
+      "rehaussées (24 bits).");
+  lists->addRow(trueLabel, trueColours_);
+  layout->addLayout(lists);
+  ask_ = asking ? Box(this, 1205, "Considérez que cette valeur est implicite et n'affichez plus cette fenêtre")
+                : Box(this, 1206, "Toujours demander les préférences");
+  layout->addWidget(ask_);
+}
+
+void PaletteMergeControls::Load(uint32_t word) {
+  PaletteMergeChoice c = DecodePaletteMerge(word);
+  storedMethod_ = c.method;
+  if (QAbstractButton* b = methods_->button(static_cast<int>(c.method))) {
+    b->setChecked(true);
+  } else {
+    // The fixed palette has no choice here: nothing shows selected and the word keeps it.
+    methods_->setExclusive(false);
+    for (QAbstractButton* r : methods_->buttons()) r->setChecked(false);
+    methods_->setExclusive(true);
+  }
+  dither_->setChecked(c.dither);
+  ask_->setChecked(asking_ ? false : c.ask);
+  maxColours_->setCurrentIndex(c.maxColoursSelection);
+  trueColours_->setCurrentIndex(c.trueColourSelection);
+}
+
+uint32_t PaletteMergeControls::Word() const {
+  PaletteMergeChoice c;
+  int checked = methods_->checkedId();
+  c.method = checked > 0 ? static_cast<uint32_t>(checked) : storedMethod_;
+  c.dither = dither_->isChecked();
+  c.ask = asking_ ? !ask_->isChecked() : ask_->isChecked();
+  c.maxColoursSelection = maxColours_->currentIndex();
+  c.trueColourSelection = trueColours_->currentIndex();
+  return EncodePaletteMerge(c);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+UsagePage::UsagePage(QWidget* parent) : PreferencePage(parent) {
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(Note(this, "Vous utiliserez principalement ce logiciel pour la :"));
+  choices_ = new QButtonGroup(this);
+  const struct {
+    UsagePreset preset;
+    const char* text;
+  } choices[] = {
+      {UsagePreset::Gif, "Création, édition ou affichage de fichiers GIF ou d'animations AVI de 256 couleurs."},
+      {UsagePreset::Icons, "Création d'icônes Windows XP."},
+      {UsagePreset::Other, "Autre. Paramètres de palette et couleur personnalisés."},
+  };
+  initial_ = CurrentUsagePreset();
+  for (const auto& c : choices) {
+    QRadioButton* r = Radio(this, static_cast<int>(c.preset), c.text);
+    choices_->addButton(r, static_cast<int>(c.preset));
+    r->setChecked(c.preset == initial_);
+    layout->addWidget(r);
+  }
+  layout->addStretch(1);
+}
+
+void UsagePage::Apply(PreferencesOutcome*) {
+  ApplyUsagePreset(static_cast<UsagePreset>(choices_->checkedId()), initial_);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ProgramPage::ProgramPage(QWidget* parent) : PreferencePage(parent) {
+  uint32_t flags = GetPref(PrefFlags);
+  auto* layout = new QVBoxLayout(this);
+  auto* preview = new QGroupBox(QStringLiteral("Aperçu"), this);
+  auto* pv = new QVBoxLayout(preview);
+  QCheckBox* ignore = Box(preview, 1204, "Ignorer le nombre d'itérations dans l'aperçu (boucle continue)");
+  ignore->setChecked(flags & PreviewIgnoresLoopCount);
+  QCheckBox* full = Box(preview, 1205, "Aperçu en plein écran (Échap pour en sortir)");
+  full->setChecked(flags & FullScreenPreview);
+  QCheckBox* automatic = Box(preview, 1236, "Montrer automatiquement un aperçu après ouverture de l'animation");
+  automatic->setChecked(!(flags & NoAutoPreview));
+  for (QWidget* w : {ignore, full, automatic}) pv->addWidget(w);
+  layout->addWidget(preview);
+
+  QCheckBox* interlace = Box(this, 1084, "Permettre l'entrelacement à l'intérieur de l'animation.");
+  interlace->setChecked(flags & AllowInterlace);
+  QCheckBox* insert = Box(this, 1296, "Afficher la boîte « Insérer cadre » au démarrage");
+  insert->setChecked(GetPref(PrefFlags2) & 0x10);
+  wasAssociated_ = IsGifAssociated();
+  QCheckBox* associate = Box(this, 1092, "Ajouter « Editer avec Loopwright » aux actions des fichiers GIF");
+  associate->setChecked(wasAssociated_);
+  for (QWidget* w : {interlace, insert, associate}) layout->addWidget(w);
+
+  auto* form = new QFormLayout;
+  auto* undoLevels = new QLineEdit(QString::number(GetPref(PrefUndoLevels)), this);
+  undoLevels->setObjectName(Id(1069));
+  undoLevels->setMaxLength(10);
+  undoLevels->setFixedWidth(70);
+  form->addRow(QStringLiteral("Niveaux d'annulation :"), undoLevels);
+  auto* editorRow = new QHBoxLayout;
+  GetCoEditor(&editor_);
+  auto* editorName = new QLineEdit(QString::fromStdString(CoEditorDisplayName(editor_)), this);
+  editorName->setObjectName(Id(1071));
+  editorName->setReadOnly(true);
+  auto* choose = new QPushButton(QStringLiteral("Sélectionner..."), this);
+  choose->setObjectName(Id(1292));
+  editorRow->addWidget(editorName, 1);
+  editorRow->addWidget(choose);
+  form->addRow(QStringLiteral("Éditeur d'images (coédition) :"), editorRow);
+  layout->addLayout(form);
+  layout->addStretch(1);
+  connect(choose, &QPushButton::clicked, this, &ProgramPage::ChooseEditor);
+}
+
+void ProgramPage::ChooseEditor() {
+  QString start;
+  if (!editor_.empty()) start = QFileInfo(QString::fromStdString(editor_)).absolutePath();
+  std::string initDir;
+  if (start.isEmpty() && GetInitDir(&initDir)) start = QString::fromStdString(initDir);
+  QString chosen;
+  if (coEditorChooser) {
+    chosen = coEditorChooser(this, start);
+  } else {
+    QFileDialog dialog(this, QStringLiteral("Browse for CoEdit Image Editor"), start);
+    dialog.setFileMode(QFileDialog::ExistingFile);
+    dialog.setNameFilter(QStringLiteral("Applications (*)"));
+    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
+      chosen = dialog.selectedFiles().first();
+  }
+  if (chosen.isEmpty() || !QFileInfo(chosen).isFile()) return;
+  editor_ = chosen.toStdString();
+  editorChosen_ = true;
+  Find<QLineEdit>(this, 1071)->setText(QString::fromStdString(CoEditorDisplayName(editor_)));
+}
+
+void ProgramPage::Apply(PreferencesOutcome* outcome) {
+  uint32_t flags = GetPref(PrefFlags) & ~0x00301000u;
+  if (Find<QCheckBox>(this, 1204)->isChecked()) flags |= PreviewIgnoresLoopCount;
+  if (Find<QCheckBox>(this, 1205)->isChecked()) flags |= FullScreenPreview;
+  if (!Find<QCheckBox>(this, 1236)->isChecked()) flags |= NoAutoPreview;
+  SetPref(PrefFlags, flags);
+  SetPrefBits(PrefFlags2, 0x10, Find<QCheckBox>(this, 1296)->isChecked());
+  bool interlace = Find<QCheckBox>(this, 1084)->isChecked();
+  if (interlace != static_cast<bool>(GetPref(PrefFlags) & AllowInterlace))
+    outcome->interlaceChanged = true;
+  SetPrefBits(PrefFlags, AllowInterlace, interlace);
+  bool associate = Find<QCheckBox>(this, 1092)->isChecked();
+  if (!associate && wasAssociated_) {
+    UnassociateGif();
+  } else if (associate && !wasAssociated_ && !AssociateGif()) {
+    ShowError("Erreur de réglage d'association de fichier GIF. Association non définie.");
+  }
+  bool ok = false;
+  uint32_t levels = Find<QLineEdit>(this, 1069)->text().trimmed().toUInt(&ok);
+  SetPref(PrefUndoLevels, ok ? levels : 0);
+  if (editorChosen_) SetCoEditor(editor_);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+PalettesPage::PalettesPage(QWidget* parent) : PreferencePage(parent) {
+  auto* layout = new QVBoxLayout(this);
+  controls_ = new PaletteMergeControls(false, this);
+  controls_->Load(GetPref(PrefPaletteMerge));
+  layout->addWidget(controls_);
+  layout->addStretch(1);
+}
+
+void PalettesPage::Apply(PreferencesOutcome*) { SetPref(PrefPaletteMerge, controls_->Word()); }
+
+// ---------------------------------------------------------------------------------------------
+
+AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
+  auto* layout = new QVBoxLayout(this);
+  auto* defaults = new QGroupBox(QStringLiteral("Valeurs des nouveaux cadres et animations"), this);
+  auto* form = new QFormLayout(defaults);
+  auto* delay = new NumberSpin(defaults);
+  delay->setObjectName(Id(1101));
+  delay->setValue(static_cast<int>(std::min<uint32_t>(GetPref(PrefDefaultDelay), 9999999)));
+  delay->setSuffix(QString());
+  auto* delayRow = new QHBoxLayout;
+  delayRow->addWidget(delay);
+  delayRow->addWidget(new QLabel(QStringLiteral("1/100e seconde"), defaults));
+  delayRow->addStretch(1);
+  form->addRow(QStringLiteral("Intervalle :"), delayRow);
+  auto* loops = new NumberSpin(defaults);
+  loops->setObjectName(Id(1102));
+  loops->setValue(static_cast<int>(std::min<uint32_t>(GetPref(PrefDefaultLoopCount), 9999999)));
+  auto* loopRow = new QHBoxLayout;
+  loopRow->addWidget(loops);
+  loopRow->addWidget(new QLabel(QStringLiteral("(0 = continue)"), defaults));
+  loopRow->addStretch(1);
+  form->addRow(QStringLiteral("Nombre d'itérations :"), loopRow);
+  layout->addWidget(defaults);
+
+  auto* oversize = new QGroupBox(QStringLiteral("Cadre inséré plus grand que l'animation"), this);
+  auto* ov = new QVBoxLayout(oversize);
+  uint32_t word = GetPref(PrefOversizeInsert);
+  QRadioButton* crop = Radio(oversize, 1111, "Rogner le cadre inséré aux dimensions actuelles");
+  QRadioButton* enlarge = Radio(oversize, 1112, "Changer les dimensions actuelles pour convenir au cadre inséré");
+  (word & OversizeCrop ? crop : enlarge)->setChecked(true);
+  QCheckBox* ask = Box(oversize, 1121, "Toujours demander");
+  ask->setChecked(word & OversizeInsertAsk);
+  for (QWidget* w : {static_cast<QWidget*>(crop), static_cast<QWidget*>(enlarge),
+                     static_cast<QWidget*>(ask)})
+    ov->addWidget(w);
+  layout->addWidget(oversize);
+  layout->addStretch(1);
+}
+
+bool AnimationPage::Validate() {
+  auto* delay = Find<QSpinBox>(this, 1101);
+  if (delay->value() > 65535) {
+    RefuseField(delay, "L'intervalle doit être compris entre 0 et 65 535.",
+                "Valeur d'intervalle invalide");
+    return false;
+  }
+  auto* loops = Find<QSpinBox>(this, 1102);
+  if (loops->value() > 65536) {
+    RefuseField(loops, "Le nombre d'itérations doit être compris entre 0 et 65 536.",
+                "Valeur d'itération erronée");
+    return false;
+  }
+  return true;
+}
+
+void AnimationPage::Apply(PreferencesOutcome*) {
+  SetPref(PrefDefaultDelay, static_cast<uint32_t>(Find<QSpinBox>(this, 1101)->value()));
+  SetPref(PrefDefaultLoopCount, static_cast<uint32_t>(Find<QSpinBox>(this, 1102)->value()));
+  SetPref(PrefOversizeInsert, EncodeOversizeInsert(Find<QRadioButton>(this, 1111)->isChecked(),
+                                                   Find<QCheckBox>(this, 1121)->isChecked()));
+}
+
+// ---------------------------------------------------------------------------------------------
+
+ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
+  uint32_t flags = GetPref(PrefFlags), flags2 = GetPref(PrefFlags2);
+  auto* layout = new QVBoxLayout(this);
+  QCheckBox* trueColour = Box(this, 1257, "Conserver les couleurs 24 bits et la transparence alpha pour l'exportation");
+  trueColour->setChecked(flags & KeepTrueColor);
+  QCheckBox* masks = Box(this, 1083, "Exporter la transparence dans les fichiers PSD avec des masques de calque");
+  masks->setChecked(flags2 & 0x01);
+  layout->addWidget(trueColour);
+  layout->addWidget(masks);
+
+  auto* rateRow = new QHBoxLayout;
+  QCheckBox* fixedRate = Box(this, 1288, "Fréquence fixe des images AVI :");
+  fixedRate->setChecked(flags2 & 0x04);
+  auto* rate = new QLineEdit(QString::asprintf("%.2f", GetPref(PrefAviFrameRate) * 0.0001), this);
+  rate->setObjectName(Id(1069));
+  rate->setFixedWidth(70);
+  rateRow->addWidget(fixedRate);
+  rateRow->addWidget(rate);
+  rateRow->addWidget(new QLabel(QStringLiteral("images/seconde"), this));
+  rateRow->addStretch(1);
+  layout->addLayout(rateRow);
+
+  auto* colourRow = new QHBoxLayout;
+  QCheckBox* loadTransparent = Box(this, 1092, "Rendre transparente cette couleur au chargement des images 8 bits :");
+  loadTransparent->setChecked(flags2 & 0x20);
+  swatch_ = new ColourButton(this);
+  swatch_->setObjectName(Id(1298));
+  swatch_->setToolTip(QString());
+  swatch_->SetColour(GetPref(PrefLoadTransparentColor));
+  colourRow->addWidget(loadTransparent);
+  colourRow->addWidget(swatch_);
+  colourRow->addStretch(1);
+  layout->addLayout(colourRow);
+
+  auto* quality = new QGroupBox(QStringLiteral("Qualité JPEG"), this);
+  auto* qv = new QHBoxLayout(quality);
+  auto* slider = new QSlider(Qt::Horizontal, quality);
+  slider->setObjectName(Id(1271));
+  slider->setRange(1, 10);
+  slider->setTickPosition(QSlider::TicksBelow);
+  slider->setTickInterval(1);
+  slider->setPageStep(1);
+  uint32_t step = (GetPref(PrefSaveOptions) >> 8) & 0xFF;
+  slider->setValue(step == 0 ? 6 : static_cast<int>(std::min<uint32_t>(step, 10)));
+  qv->addWidget(new QLabel(QStringLiteral("Qualité"), quality));
+  qv->addWidget(slider, 1);
+  layout->addWidget(quality);
+
+  QCheckBox* signature = Box(this, 1084, "Toujours ajouter ce commentaire (max. de 255 caractères) :");
+  signature->setChecked(!(flags & NoSignatureComment));
+  auto* text = new QLineEdit(QString::fromStdString(GetSignature(true)), this);
+  text->setObjectName(Id(1070));
+  text->setEnabled(signature->isChecked());
+  hadSignature_ = signature->isChecked();
+  layout->addWidget(signature);
+  layout->addWidget(text);
+  layout->addStretch(1);
+  connect(signature, &QCheckBox::toggled, text, &QWidget::setEnabled);
+  connect(text, &QLineEdit::textEdited, this, [this] { textEdited_ = true; });
+}
+
+bool ExportPage::Validate() {
+  auto* text = Find<QLineEdit>(this, 1070);
+  if (Find<QCheckBox>(this, 1084)->isChecked() && text->text().toUcs4().size() >= 256) {
+    QMessageBox box(QMessageBox::Warning, QStringLiteral("Commentaire trop long"),
+                    QStringLiteral("La chaîne de commentaires doit contenir moins de 255 caractères. "
+                                   "Au besoin, inscrivez les commentaires dans plusieurs blocs."),
+                    QMessageBox::NoButton, window());
+    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.exec();
+    text->setFocus();
+    return false;
+  }
+  return true;
+}
+
+void ExportPage::Apply(PreferencesOutcome* outcome) {
+  SetPrefBits(PrefFlags, KeepTrueColor, Find<QCheckBox>(this, 1257)->isChecked());
+  SetPrefBits(PrefFlags2, 0x01, Find<QCheckBox>(this, 1083)->isChecked());
+  bool fixedRate = Find<QCheckBox>(this, 1288)->isChecked();
+  SetPrefBits(PrefFlags2, 0x04, fixedRate);
+  if (fixedRate) {
+    QString t = Find<QLineEdit>(this, 1069)->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
+    double rate = t.toDouble() * 10000;
+    if (!(rate > 0)) rate = 0;  // also a text that is no number
+    SetPref(PrefAviFrameRate, rate >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(rate));
+  }
+  SetPrefBits(PrefFlags2, 0x20, Find<QCheckBox>(this, 1092)->isChecked());
+  SetPref(PrefLoadTransparentColor, swatch_->Colour());
+  uint32_t options = GetPref(PrefSaveOptions);
+  uint32_t step = static_cast<uint32_t>(Find<QSlider>(this, 1271)->value());
+  // A stored 0 already means 6: an untouched slider leaves the word as it was.
+  if (!(step == 6 && ((options >> 8) & 0xFF) == 0))
+    SetPref(PrefSaveOptions, (options & ~0xFF00u) | step << 8);
+  bool signature = Find<QCheckBox>(this, 1084)->isChecked();
+  if (textEdited_) SetSignature(Find<QLineEdit>(this, 1070)->text().toStdString());
+  SetPrefBits(PrefFlags, NoSignatureComment, !signature);
+  if (textEdited_ || signature != hadSignature_) outcome->signatureChanged = true;
+}
+
+// ---------------------------------------------------------------------------------------------
+
+FrameTipsPage::FrameTipsPage(QWidget* parent) : PreferencePage(parent) {
+  uint32_t tips = GetPref(PrefFrameTips);
+  auto* layout = new QVBoxLayout(this);
+  QCheckBox* on = Box(this, 1083, "Afficher l'information sur les cadres dans la bande");
+  on->setChecked(tips & 0x001);
+  layout->addWidget(on);
+  auto* group = new QGroupBox(QStringLiteral("Information affichée"), this);
+  auto* gl = new QVBoxLayout(group);
+  const struct {
+    int id;
+    uint32_t bit;
+    const char* text;
+  } boxes[] = {
+      {1265, 0x004, "Cadre numéro"},       {1267, 0x008, "Grandeur/Dimensions"},
+      {1268, 0x010, "Décalage"},           {1269, 0x020, "Intervale"},
+      {1270, 0x040, "Disposition"},        {1271, 0x080, "Transparence"},
+      {1272, 0x100, "Type de palette"},    {1274, 0x400, "Nombre de bit"},
+  };
+  for (const auto& b : boxes) {
+    QCheckBox* box = Box(group, b.id, b.text);
+    box->setProperty("bit", b.bit);
+    box->setChecked(tips & b.bit);
+    gl->addWidget(box);
+  }
+  Find<QCheckBox>(this, 1274)->setVisible(GetPref(PrefFlags) & KeepTrueColor);
+  group->setEnabled(on->isChecked());
+  layout->addWidget(group);
+  layout->addStretch(1);
+  connect(on, &QCheckBox::toggled, group, &QWidget::setEnabled);
+}
+
+void FrameTipsPage::Apply(PreferencesOutcome*) {
+  uint32_t word = Find<QCheckBox>(this, 1083)->isChecked() ? 0x001 : 0;
+  for (QCheckBox* box : findChildren<QCheckBox*>()) {
+    QVariant bit = box->property("bit");
+    if (bit.isValid() && box->isChecked()) word |= bit.toUInt();
+  }
+  SetPref(PrefFrameTips, word);
+}
+
+// ---------------------------------------------------------------------------------------------
+
+PreferencesSheet::PreferencesSheet(QWidget* owner) : QDialog(owner) {
+  setWindowTitle(QStringLiteral("Préférences générales"));
+  setWindowFlag(Qt::WindowContextHelpButtonHint, false);
+  tabs_ = new QTabWidget(this);
+  tabs_->addTab(new UsagePage(tabs_), QStringLiteral("Utilisation"));
+  tabs_->addTab(new ProgramPage(tabs_), QStringLiteral("Programme"));
+  tabs_->addTab(new PalettesPage(tabs_), QStringLiteral("Palettes"));
+  tabs_->addTab(new AnimationPage(tabs_), QStringLiteral("Animation"));
+  tabs_->addTab(new ExportPage(tabs_), QStringLiteral("Export"));
+  tabs_->addTab(new FrameTipsPage(tabs_), QStringLiteral("Information sur les cadres"));
+  visited_[0] = true;
+  connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
+    if (index == shown_) return;
+    int left = shown_;
+    if (!Page(left)->Validate()) {
+      QSignalBlocker block(tabs_);
+      tabs_->setCurrentIndex(left);
+      return;
+    }
+    shown_ = index;
+    visited_[index] = true;
+  });
+  auto* buttons = new QDialogButtonBox(this);
+  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole);
+  connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesSheet::accept);
+  connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesSheet::reject);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(tabs_);
+  layout->addWidget(buttons);
+}
+
+PreferencePage* PreferencesSheet::Page(int index) const {
+  return static_cast<PreferencePage*>(tabs_->widget(index));
+}
+
+void PreferencesSheet::accept() {
+  if (!Page(shown_)->Validate()) return;
+  // Like the system's sheets: only the pages that were opened write, in order.
+  outcome_ = {};
+  outcome_.accepted = true;
+  for (int i = 0; i < tabs_->count(); ++i) {
+    if (visited_[i]) Page(i)->Apply(&outcome_);
+  }
+  QDialog::accept();
+}
+
+PreferencesOutcome ShowPreferences(QWidget* owner) {
+  PreferencesSheet sheet(owner);
+  if (sheet.exec() != QDialog::Accepted) return {};
+  return sheet.Outcome();
+}
+
+}  // namespace lw
