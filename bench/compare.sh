@@ -74,15 +74,15 @@ convert -size 120x120 xc:none -fill '#c04040' -draw 'circle 60,60 60,10' \
 convert "$corpus/sprite.gif" -layers OptimizeFrame "$corpus/sprite-preoptimized.gif"
 
 ff() {  # name source filter
-  ffmpeg -v error -y -f lavfi -i "$2" -t 3 -vf "$3" "$corpus/$1.gif"
+  ffmpeg -v error -y -t 4 -f lavfi -i "$2" -vf "$3" "$corpus/$1.gif"
 }
-ff life-global 'life=s=160x120:mold=10:r=12:ratio=0.1:death_color=#C83232:life_color=#00ff00' \
+ff life 'life=s=240x180:mold=10:r=12:ratio=0.1:death_color=#C83232:life_color=#00ff00' \
   'split[a][b];[a]palettegen=max_colors=32[p];[b][p]paletteuse=dither=none'
-ff testsrc-global 'testsrc=s=192x144:r=10' \
+ff testsrc 'testsrc=s=240x180:r=10' \
   'split[a][b];[a]palettegen[p];[b][p]paletteuse=dither=none'
-ff mandelbrot-dither 'mandelbrot=s=160x120:r=10' \
+ff mandelbrot-dither 'mandelbrot=s=240x180:r=10' \
   'split[a][b];[a]palettegen[p];[b][p]paletteuse=dither=bayer'
-ff cellauto-global 'cellauto=s=160x120:rule=110:r=15' \
+ff cellauto 'cellauto=s=240x180:rule=110:r=15' \
   'split[a][b];[a]palettegen=max_colors=4[p];[b][p]paletteuse'
 # One palette per frame: the meta-palette case.
 ff testsrc-local 'testsrc=s=160x120:r=8' \
@@ -118,7 +118,7 @@ def run(cmd):
 def shown(path):
     """What a viewer shows, decoded by ImageMagick: consecutive equal pictures folded, their
     delays summed; transparent pixels compared as transparent whatever their colour."""
-    info = subprocess.run(["identify", "-coalesce", "-format", "%T %W %H\n", path],
+    info = subprocess.run(["convert", path, "-coalesce", "-format", "%T %W %H\n", "info:"],
                           check=True, capture_output=True, text=True).stdout.split("\n")
     raw = subprocess.run(["convert", path, "-coalesce", "-depth", "8", "rgba:-"],
                          check=True, capture_output=True).stdout
