@@ -9,7 +9,7 @@ packages=(
   zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
-  libgif-dev imagemagick
+  libgif-dev imagemagick gifsicle ffmpeg
   xvfb xauth
 )
 

@@ -1,0 +1,14 @@
+// The program's batch mode alone: the same flags as "loopwright -i ... -z -o ...", no window.
+#include <string>
+#include <vector>
+
+#include "formats/batch.h"
+#include "shell/preferences.h"
+#include "shell/progress.h"
+
+int main(int argc, char** argv) {
+  lw::LoadPreferences();
+  int status = lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
+  lw::ShutdownBackgroundTasks();
+  return status;
+}
