@@ -3,7 +3,7 @@
 
 #include "core/compose.h"
 #include "core/frame_viewer.h"
-#include "platform/services.h"
+#include "platform/headless_services.h"
 #include "support_animation.h"
 
 namespace lw {
@@ -128,18 +128,6 @@ TEST(FrameViewer, BlendsTrueColourFrames) {
   EXPECT_EQ(Picture(f.viewer)[1], 0xFFFFFFFFu);
 }
 
-class CountingServices : public PlatformServices {
- public:
-  int boxes = 0;
-  std::string lastText;
-  int MessageBox(WindowHandle, const std::string& text, const std::string&, int) override {
-    ++boxes;
-    lastText = text;
-    return answer::Ok;
-  }
-  bool Interactive() const override { return false; }
-};
-
 TEST(FrameViewer, RemakesTheBitmapOnlyWhenNeededAndReportsFailure) {
   Fixture f(Counting());
   ShowPictureUpTo(&f.viewer, 3, true);
@@ -154,12 +142,13 @@ TEST(FrameViewer, RemakesTheBitmapOnlyWhenNeededAndReportsFailure) {
   ShowPictureUpTo(&f.viewer, 5, true);
   EXPECT_EQ(Picture(f.viewer), Cs({1, 2, -1, -1, -1, -1}));
 
-  CountingServices services;
+  HeadlessServices services;
+  services.SetEcho(false);
   SetServices(&services);
   EXPECT_FALSE(PrepareViewer(&f.viewer, f.doc.get(), 0x7FFFFFFF, 0x7FFFFFFF));
   SetServices(nullptr);
-  EXPECT_EQ(services.boxes, 1);
-  EXPECT_EQ(services.lastText, "Ressources système insuffisantes pour afficher un aperçu.");
+  ASSERT_EQ(services.Messages().size(), 1u);
+  EXPECT_EQ(services.Messages()[0].text, "Ressources système insuffisantes pour afficher un aperçu.");
   EXPECT_EQ(ShowPictureUpTo(&f.viewer, 1, true), ViewerUpdate::Nothing);
 }
 

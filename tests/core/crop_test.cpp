@@ -1,22 +1,22 @@
 #include <gtest/gtest.h>
 
 #include "core/animation.h"
-#include "core/model_fixtures.h"
+#include "support_animation.h"
 
 namespace lw {
 namespace {
 
-using test::MakeFrame;
-using test::Pixel;
-using test::RampPalette;
+using testing_support::PaintedFrame;
+using testing_support::Pixel;
+using testing_support::RampPalette;
 
-class Crop : public test::ModelTest {
+class Crop : public testing_support::ModelTest {
  protected:
   // A w x h frame whose pixel (x, y) is (x + 16 y) & 0xFF, with matching planes: blue = x,
   // green = y, red = 7; alpha = x + y.
   std::unique_ptr<Frame> Pattern(uint32_t w, uint32_t h, bool planes = false) {
     std::unique_ptr<Frame> f(
-        MakeFrame(w, h, palette.get(), [](uint32_t x, uint32_t y) { return (x + 16 * y) & 0xFF; }));
+        PaintedFrame(w, h, palette.get(), [](uint32_t x, uint32_t y) { return (x + 16 * y) & 0xFF; }));
     if (planes) {
       std::vector<uint8_t> rgb(RgbStride(w) * h), alpha(IndexStride(w) * h);
       for (uint32_t y = 0; y < h; ++y) {

@@ -16,8 +16,13 @@
 #include "shell/preferences.h"
 #include "shell/progress.h"
 #include "shell/strings.h"
+#include "support_animation.h"
 
 namespace lw::test {
+
+using testing_support::AddComment;
+using testing_support::Pixels;
+using testing_support::SameAnimation;
 
 // Records messages; cancels the foreground progress at the given pump.
 class GifTestServices : public HeadlessServices {
@@ -80,12 +85,6 @@ inline void Append(Animation& a, Block* block) {
   if (block->IsFrame()) ++a.frameCount;
 }
 
-inline Block* Comment(const std::string& text) {
-  Block* b = NewBlock(BlockKind::Comment, 0);
-  SetCommentText(b, text);
-  return b;
-}
-
 inline Block* Extension(BlockKind kind, std::vector<uint8_t> data) {
   auto* b = static_cast<ExtensionBlock*>(NewBlock(kind, 0));
   b->data = std::move(data);
@@ -110,18 +109,6 @@ inline std::vector<uint8_t> Write(Animation& a) {
 
 inline int Read(const std::vector<uint8_t>& bytes, AnimationPtr* out, ProgressMeter* progress = nullptr) {
   return ReadGifMemory(bytes.data(), bytes.size(), progress, out);
-}
-
-inline std::vector<uint8_t> Pixels(const Frame& f) {
-  std::vector<uint8_t> px;
-  uint64_t stride = IndexStride(f.width);
-  for (uint32_t y = 0; y < f.height; ++y)
-    px.insert(px.end(), f.bits() + y * stride, f.bits() + y * stride + f.width);
-  return px;
-}
-
-inline std::vector<PaletteEntry> Entries(const Palette* p) {
-  return p ? p->entries : std::vector<PaletteEntry>{};
 }
 
 }  // namespace lw::test

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "shell/preferences.h"
 
 namespace lw::testing_support {
 
@@ -35,21 +36,32 @@ inline AnimationPtr MakeDocument(uint32_t width, uint32_t height) {
   return a;
 }
 
+// A w x h frame against palette whose pixel (x, y) is pixel(x, y); linked nowhere.
+template <typename F>
+Frame* PaintedFrame(uint32_t width, uint32_t height, Palette* palette, F pixel) {
+  Frame* f = NewFrame(width, height);
+  f->palette = palette;
+  EXPECT_TRUE(NewFrameDib(f));
+  uint64_t stride = IndexStride(f->DibWidth());
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x) f->bits()[y * stride + x] = static_cast<uint8_t>(pixel(x, y));
+  return f;
+}
+
+inline uint8_t Pixel(const Frame* f, uint32_t x, uint32_t y) {
+  return f->bits()[y * IndexStride(f->DibWidth()) + x];
+}
+
 // Appends a frame at (left, top) whose pixels are given row by row (width x height values);
 // returns it.
 inline Frame* AddFrame(Animation& a, int32_t left, int32_t top, uint32_t width, uint32_t height,
                        const std::vector<uint8_t>& pixels, int disposal = 0, int transparent = -1,
                        uint32_t delay = 10) {
-  Frame* f = NewFrame(width, height);
+  Frame* f = PaintedFrame(width, height, a.globalPalette.get(),
+                          [&](uint32_t x, uint32_t y) { return pixels[y * width + x]; });
   f->left = left;
   f->top = top;
   f->delay = delay;
-  f->palette = a.globalPalette.get();
-  NewFrameDib(f);
-  uint64_t stride = IndexStride(f->DibWidth());
-  for (uint32_t y = 0; y < height; ++y) {
-    for (uint32_t x = 0; x < width; ++x) f->bits()[y * stride + x] = pixels[y * width + x];
-  }
   SetDisposal(f, disposal);
   if (transparent >= 0) {
     SetTransparentIndex(f, static_cast<uint8_t>(transparent));
@@ -57,8 +69,7 @@ inline Frame* AddFrame(Animation& a, int32_t left, int32_t top, uint32_t width, 
   } else {
     RebuildTransparencyMask(f);
   }
-  Block* last = LastBlock(a);
-  InsertBlockAfter(last, f);
+  InsertBlockAfter(LastBlock(a), f);
   ++a.frameCount;
   return f;
 }
@@ -76,6 +87,28 @@ inline ExtensionBlock* AddComment(Animation& a, const std::string& text) {
   InsertBlockAfter(LastBlock(a), block);
   return block;
 }
+
+// frames w x h, every pixel of frame n being n (1, 2, ...), named "frame n".
+inline AnimationPtr NumberedAnimation(int frames, uint32_t w = 4, uint32_t h = 3) {
+  AnimationPtr a = MakeDocument(w, h);
+  for (int i = 1; i <= frames; ++i)
+    SetFrameName(AddSolidFrame(*a, 0, 0, w, h, static_cast<uint8_t>(i)), "frame " + std::to_string(i));
+  return a;
+}
+
+// The first pixel of every frame, in list order.
+inline std::vector<int> FrameNumbers(const Animation& a) {
+  std::vector<int> numbers;
+  for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) numbers.push_back(f->bits()[0]);
+  return numbers;
+}
+
+// Every model test starts and ends on the default preference words.
+class ModelTest : public ::testing::Test {
+ protected:
+  void SetUp() override { LoadPreferences(); }
+  void TearDown() override { LoadPreferences(); }
+};
 
 // The frame pixels (width x height of the DIB, padding left out).
 inline std::vector<uint8_t> Pixels(const Frame& f) {

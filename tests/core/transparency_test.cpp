@@ -1,22 +1,22 @@
 #include <gtest/gtest.h>
 
 #include "core/animation.h"
-#include "core/model_fixtures.h"
+#include "support_animation.h"
 #include "shell/preferences.h"
 
 namespace lw {
 namespace {
 
-using test::MakeFrame;
-using test::RampPalette;
+using testing_support::PaintedFrame;
+using testing_support::RampPalette;
 
-class Transparency : public test::ModelTest {
+class Transparency : public testing_support::ModelTest {
  protected:
   void SetUp() override {
-    test::ModelTest::SetUp();
+    testing_support::ModelTest::SetUp();
     palette = RampPalette(16);
     // 10 x 2: pixel = x % 4, so index 3 sits at columns 3 and 7 of both rows.
-    frame.reset(MakeFrame(10, 2, palette.get(), [](uint32_t x, uint32_t) { return x % 4; }));
+    frame.reset(PaintedFrame(10, 2, palette.get(), [](uint32_t x, uint32_t) { return x % 4; }));
   }
 
   // The mask bit of pixel (x, y).
@@ -38,7 +38,7 @@ class Transparency : public test::ModelTest {
     ASSERT_EQ(frame->transparencyMask.size(), MaskStride(10) * 2);
     for (uint32_t y = 0; y < 2; ++y)
       for (uint32_t x = 0; x < 10; ++x)
-        ASSERT_EQ(MaskBit(x, y), test::Pixel(frame.get(), x, y) == frame->transparentIndex)
+        ASSERT_EQ(MaskBit(x, y), testing_support::Pixel(frame.get(), x, y) == frame->transparentIndex)
             << x << "," << y;
   }
 
@@ -125,7 +125,7 @@ TEST_F(Transparency, ColourPlaneWithoutAlphaTurnsBlackUnderTransparentPixels) {
 }
 
 TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
-  AnimationPtr a = test::NumberedAnimation(3);
+  AnimationPtr a = testing_support::NumberedAnimation(3);
   Frame* f0 = FrameAt(*a, 0);
   Frame* f1 = FrameAt(*a, 1);
   Frame* f2 = FrameAt(*a, 2);
@@ -148,7 +148,7 @@ TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
 
   SingleFrameRestoresBackground(*a);
   EXPECT_EQ(f0->Disposal(), DisposalNone);
-  AnimationPtr one = test::NumberedAnimation(1);
+  AnimationPtr one = testing_support::NumberedAnimation(1);
   SingleFrameRestoresBackground(*one);
   EXPECT_EQ(FirstFrame(*one)->Disposal(), DisposalNone);
   FirstFrame(*one)->controlFlags = 0xE1;  // kept bits stay

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/undo.h"
-#include "platform/services.h"
+#include "platform/headless_services.h"
 #include "shell/preferences.h"
 #include "support_animation.h"
 
@@ -13,25 +13,12 @@ using testing_support::AddSolidFrame;
 using testing_support::MakeDocument;
 using testing_support::SameAnimation;
 
-class RecordingServices : public PlatformServices {
- public:
-  std::vector<std::string> texts, captions;
-  std::vector<int> styles;
-  int MessageBox(WindowHandle, const std::string& text, const std::string& caption,
-                 int style) override {
-    texts.push_back(text);
-    captions.push_back(caption);
-    styles.push_back(style);
-    return answer::Ok;
-  }
-  bool Interactive() const override { return false; }
-};
-
 class UndoHistoryTest : public ::testing::Test {
  protected:
   void SetUp() override {
     levels_ = GetPref(PrefUndoLevels);
     SetPref(PrefUndoLevels, 20);
+    services_.SetEcho(false);
     SetServices(&services_);
     ClearHistory();
     doc_ = MakeDocument(4, 4);
@@ -56,7 +43,7 @@ class UndoHistoryTest : public ::testing::Test {
   }
 
   uint32_t levels_ = 0;
-  RecordingServices services_;
+  HeadlessServices services_;
   AnimationPtr doc_;
 };
 
@@ -120,12 +107,12 @@ TEST_F(UndoHistoryTest, ShortMemoryDropsOldRecordsWarningOnce) {
   ASSERT_TRUE(RecordUndo(undo::Unoptimize, *doc_, nullptr, nullptr, 0));
   EXPECT_EQ(History().count, 3u);
   EXPECT_EQ(History().oldest->kind, undo::PingPong);
-  ASSERT_EQ(services_.texts.size(), 1u);
-  EXPECT_EQ(services_.texts[0],
+  ASSERT_EQ(services_.Messages().size(), 1u);
+  EXPECT_EQ(services_.Messages()[0].text,
             "Mémoire insuffisante pour l'annulation complète des dernières actions. Seulement les "
             "dernières actions les plus récentes seront annulable.");
-  EXPECT_EQ(services_.captions[0], "Avertissemment sur l'annulation");
-  EXPECT_EQ(services_.styles[0] & mb::IconMask, mb::IconExclamation);
+  EXPECT_EQ(services_.Messages()[0].caption, "Avertissemment sur l'annulation");
+  EXPECT_EQ(services_.Messages()[0].style & mb::IconMask, mb::IconExclamation);
 
   // No copy to be had at all: every record goes, none is made, and no second warning.
   FailNextUndoCopies(100);
@@ -133,7 +120,7 @@ TEST_F(UndoHistoryTest, ShortMemoryDropsOldRecordsWarningOnce) {
   FailNextUndoCopies(0);
   EXPECT_EQ(History().count, 0u);
   EXPECT_EQ(History().cursor, nullptr);
-  EXPECT_EQ(services_.texts.size(), 1u);
+  EXPECT_EQ(services_.Messages().size(), 1u);
   EXPECT_TRUE(History().warned);
 
   // Clearing the history lets the warning come once more.
@@ -141,7 +128,7 @@ TEST_F(UndoHistoryTest, ShortMemoryDropsOldRecordsWarningOnce) {
   EXPECT_FALSE(History().warned);
   FailNextUndoCopies(1);
   EXPECT_EQ(RecordUndo(undo::CropAnimation, *doc_, nullptr, nullptr, 0), nullptr);
-  EXPECT_EQ(services_.texts.size(), 2u);
+  EXPECT_EQ(services_.Messages().size(), 2u);
 }
 
 TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {

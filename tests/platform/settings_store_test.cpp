@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/files.h"
 
@@ -28,10 +27,9 @@ class SettingsStoreTest : public ::testing::Test {
 
   std::string File() const { return folder_ + "/settings.reg"; }
   std::string ReadFileText() const {
-    std::ifstream in(File(), std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
+    std::string text;
+    EXPECT_TRUE(ReadWholeFile(File(), 1 << 20, &text));
+    return text;
   }
   void WriteFileText(const std::string& text) const {
     fs::create_directories(folder_);
@@ -232,10 +230,9 @@ TEST_F(SettingsStoreTest, DamagedFileIsSetAsideOnceAndNeverOverwritten) {
     EXPECT_FALSE(TakeSettingsDamage(nullptr, nullptr)) << "told once";
     EXPECT_EQ(file, File());
     EXPECT_EQ(aside.rfind(File() + ".damaged-", 0), 0u) << aside;
-    std::ifstream in(aside, std::ios::binary);
-    std::stringstream kept;
-    kept << in.rdbuf();
-    EXPECT_EQ(kept.str(), garbage + std::to_string(round));
+    std::string kept;
+    EXPECT_TRUE(ReadWholeFile(aside, 1 << 20, &kept));
+    EXPECT_EQ(kept, garbage + std::to_string(round));
     asides.push_back(aside);
   }
   EXPECT_NE(asides[0], asides[1]);

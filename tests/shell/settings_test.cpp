@@ -5,7 +5,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 
 #include "platform/files.h"
 #include "platform/settings_store.h"
@@ -45,12 +44,6 @@ class SettingsTest : public ::testing::Test {
     std::vector<std::string> list;
     for (auto& e : RecentFilesMenuEntries()) list.push_back(e.path);
     return list;
-  }
-  static std::string Slurp(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
   }
   static SettingsKey Key() {
     SettingsKey key;
@@ -253,7 +246,8 @@ TEST_F(SettingsTest, GifEntryAddsAVerbOnly) {
   ASSERT_TRUE(AssociateGif());
   std::string entry = GifEntryPath();
   EXPECT_EQ(entry, data_ + "/applications/loopwright-editer.desktop");
-  std::string text = Slurp(entry);
+  std::string text;
+  ASSERT_TRUE(ReadWholeFile(entry, 1 << 16, &text));
   EXPECT_NE(text.find("Name=Editer avec Loopwright\n"), std::string::npos);
   EXPECT_NE(text.find("MimeType=image/gif;\n"), std::string::npos);
   EXPECT_NE(text.find("NoDisplay=true\n"), std::string::npos);

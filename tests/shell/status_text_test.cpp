@@ -61,27 +61,23 @@ TEST(StatusTextTest, TitleAndFrameList) {
   EXPECT_EQ(FrameListEntry(9, ""), "#10: ");
 }
 
-TEST(StatusTextTest, DelayEditAcceptsZeroTo65535) {
+TEST(StatusTextTest, DelayAndLoopEditsCheckTheirRanges) {
+  struct Case { EditValue (*check)(const std::string&); const char* text; EditCheck want; uint32_t value; };
+  const Case cases[] = {
+      {CheckDelayText, "0", EditCheck::Valid, 0},
+      {CheckDelayText, "65535", EditCheck::Valid, 65535},
+      {CheckDelayText, "70000", EditCheck::OutOfRange, 65535},
+      // Only nine characters are read: a huge number is still out of range, never wrapped.
+      {CheckDelayText, "99999999999999999999", EditCheck::OutOfRange, 65535},
+      {CheckLoopText, "65536", EditCheck::Valid, 65536},
+      {CheckLoopText, "70000", EditCheck::OutOfRange, 0},
+  };
+  for (const Case& c : cases) {
+    EditValue v = c.check(c.text);
+    EXPECT_EQ(v.check, c.want) << c.text;
+    EXPECT_EQ(v.value, c.value) << c.text;
+  }
   EXPECT_EQ(CheckDelayText("").check, EditCheck::Empty);
-  EditValue v = CheckDelayText("65535");
-  EXPECT_EQ(v.check, EditCheck::Valid);
-  EXPECT_EQ(v.value, 65535u);
-  v = CheckDelayText("70000");
-  EXPECT_EQ(v.check, EditCheck::OutOfRange);
-  EXPECT_EQ(v.value, 65535u);
-  // Only nine characters are read: a huge number is still out of range, never wrapped.
-  v = CheckDelayText("99999999999999999999");
-  EXPECT_EQ(v.check, EditCheck::OutOfRange);
-  EXPECT_EQ(CheckDelayText("0").value, 0u);
-}
-
-TEST(StatusTextTest, LoopEditAcceptsZeroTo65536) {
-  EditValue v = CheckLoopText("65536");
-  EXPECT_EQ(v.check, EditCheck::Valid);
-  EXPECT_EQ(v.value, 65536u);
-  v = CheckLoopText("70000");
-  EXPECT_EQ(v.check, EditCheck::OutOfRange);
-  EXPECT_EQ(v.value, 0u);
 }
 
 TEST(StatusTextTest, FrameTipLinesFollowTheBits) {

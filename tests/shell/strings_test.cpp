@@ -91,43 +91,6 @@ TEST(StringTable, BufferBelongsToTheCallingThread) {
   EXPECT_STREQ(mine, "Impossible de lire le fichier.");
 }
 
-TEST(CommandIds, AreDistinctAndRangesDoNotOverlap) {
-  const int singles[] = {
-      cmd::FileOpen, cmd::ImportAvi, cmd::ImportBmp, cmd::ImportJpeg, cmd::ImportStrip,
-      cmd::ImportPsd, cmd::ImportPng, cmd::ImportIcon, cmd::ImportCursor, cmd::ImportAnimatedCursor,
-      cmd::InsertFrames, cmd::MergeWith, cmd::FileSave, cmd::FileSaveAs, cmd::SaveGifAs,
-      cmd::RevertToSaved, cmd::NewAnimation, cmd::HtmlCode, cmd::Exit, cmd::Undo, cmd::Redo,
-      cmd::Copy, cmd::Cut, cmd::Paste, cmd::Delete, cmd::SelectAll, cmd::InvertSelection,
-      cmd::Preferences, cmd::FrameProperties, cmd::GlobalFrameProperties, cmd::EditLocalPalette,
-      cmd::MoveCrop, cmd::ResizeFrames, cmd::FrameRotate90Cw, cmd::FrameRotate180,
-      cmd::FrameRotate90Ccw, cmd::FrameFlipHorizontal, cmd::FrameFlipVertical, cmd::EditPixels,
-      cmd::LiveEditFrame, cmd::LiveEditAnimation, cmd::EndLiveEdit, cmd::AnimationProperties,
-      cmd::EditGlobalPalette, cmd::ResizeAnimation, cmd::AnimationRotate90Cw,
-      cmd::AnimationRotate180, cmd::AnimationRotate90Ccw, cmd::AnimationFlipHorizontal,
-      cmd::AnimationFlipVertical, cmd::Duration, cmd::ReduceColours, cmd::Optimize,
-      cmd::Unoptimize, cmd::ReduceFrameCount, cmd::ReverseOrder, cmd::PingPong,
-      cmd::CropAnimation, cmd::GifComments, cmd::Preview, cmd::StopPreview, cmd::PreviewSelected,
-      cmd::ShowPropertiesBar, cmd::FrameTips, cmd::ZoomIn, cmd::ZoomOut, cmd::ActualSize,
-      cmd::OrientationAuto, cmd::OrientationHorizontal, cmd::OrientationVertical,
-      cmd::TransparencyAsWindow, cmd::TransparencyAsFrameColour, cmd::TransparencyAsCustom,
-      cmd::HelpContents, cmd::Tutorial, cmd::About, cmd::ToggleTransparency,
-      cmd::ChooseTransparentColour, cmd::LocalPalettePresent, cmd::FrameList, cmd::DelayEdit,
-      cmd::DisposalLeave, cmd::DisposalRestoreBackground, cmd::LoopCountEdit,
-      cmd::DisposalRestorePrevious, cmd::Has24BitData, cmd::PreviewPlay, cmd::PreviewStop,
-      cmd::PreviewFirstFrame, cmd::PreviewPreviousFrame, cmd::PreviewNextFrame,
-      cmd::PreviewLastFrame, cmd::PreviewBackground};
-  std::set<int> seen;
-  for (int id : singles) EXPECT_TRUE(seen.insert(id).second) << "id used twice: " << id;
-  const std::pair<int, int> ranges[] = {{cmd::RecentFileFirst, cmd::RecentFileLast},
-                                        {cmd::ZoomLevelFirst, cmd::ZoomLevelLast},
-                                        {cmd::DownloadTimeFirst, cmd::DownloadTimeLast}};
-  for (auto [first, last] : ranges) {
-    for (int id = first; id <= last; ++id) EXPECT_TRUE(seen.insert(id).second) << "range clash: " << id;
-  }
-  EXPECT_EQ(cmd::RecentFileCount, 7);
-  EXPECT_EQ(cmd::AnimationFlipVertical - cmd::AnimationRotateOffset, cmd::FrameFlipVertical);
-}
-
 TEST(Accelerators, EachKeyBindsOneCommand) {
   std::set<std::pair<std::string, unsigned>> keys;
   int undo = 0, redo = 0;

@@ -18,13 +18,11 @@ class UsagePresets : public ::testing::Test {
   }
 };
 
-TEST_F(UsagePresets, DefaultsShowTheGifChoiceAndOkWithoutChangeWritesNothing) {
+TEST_F(UsagePresets, IconsPresetAndBackToGif) {
+  // The defaults show the GIF choice; OK without a change writes nothing.
   EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Gif);
   EXPECT_FALSE(ApplyUsagePreset(UsagePreset::Gif, CurrentUsagePreset()));
   EXPECT_EQ(GetPref(PrefFrameTips), 0u);
-}
-
-TEST_F(UsagePresets, IconsPresetAndBackToGif) {
   ASSERT_TRUE(ApplyUsagePreset(UsagePreset::Icons, UsagePreset::Gif));
   EXPECT_TRUE(GetPref(PrefFlags) & KeepTrueColor);
   EXPECT_TRUE(GetPref(PrefFlags) & NoAutoPreview);
