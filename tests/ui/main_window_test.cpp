@@ -13,6 +13,7 @@
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
@@ -82,6 +83,9 @@ class MainWindowTest : public QObject {
   HeadlessServices services_;
   std::unique_ptr<MainWindow> window_;
   QString gif_;
+  std::vector<std::string> chosen_;
+  std::string saveAs_;
+  int lastTitle_ = 0;
 
   QWidget* View() const { return window_->Strip()->viewport(); }
   QPoint At(int index) const { return window_->Strip()->FrameImageRect(index).center(); }
@@ -94,6 +98,7 @@ class MainWindowTest : public QObject {
     qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toUtf8());
     LoadPreferences();
     SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+    SetPrefBits(PrefFlags2, 0x40, true);  // the first-start question is not for tests
     InstallQtServices();
     services_.SetEcho(false);
     SetServices(&services_);
@@ -116,6 +121,24 @@ class MainWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    // Scripted dialogs: the next files to open, the next name to save under.
+    chosen_.clear();
+    saveAs_.clear();
+    window_->SetChooseFiles([this](WindowHandle, int titleId, const std::vector<FileFilter>&, bool,
+                                   std::vector<std::string>* paths) {
+      lastTitle_ = titleId;
+      if (chosen_.empty()) return false;
+      *paths = chosen_;
+      return true;
+    });
+    window_->SetSaveAsDialog([this](const SaveAsRequest& request, SaveAsChoice* choice) {
+      if (saveAs_.empty()) return false;
+      choice->path = saveAs_;
+      choice->type = savetype::Gif;
+      choice->options.optionBits =
+          request.document->frameCount > 1 ? saveopt::AnimationChosen : saveopt::Plain;
+      return true;
+    });
   }
 
   void cleanup() {
@@ -326,7 +349,8 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->Modified());
 
     QString copy = dir_.path() + "/deux.gif";
-    QVERIFY(window_->SaveDocumentAs(copy.toStdString()));
+    saveAs_ = copy.toStdString();
+    QVERIFY(window_->SaveDocumentAs(-1));
     QVERIFY(!window_->Modified());
     QVERIFY(!Enabled(cmd::FileSave));
     QVERIFY(!Enabled(cmd::Undo));  // saving clears the history
