@@ -473,6 +473,16 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->Properties()->FrameList()->count(), 5);
   }
 
+  void insertWithNothingOpenOpens() {
+    chosen_ = {gif_.toStdString()};
+    window_->Command(cmd::InsertFrames);
+    QCOMPARE(lastTitle_, 40354);
+    QVERIFY(window_->Document());
+    QCOMPARE(int(window_->Document()->frameCount), 4);
+    QVERIFY(!window_->Strip()->IntroWidget()->isVisible());
+    QVERIFY(Enabled(cmd::FileSaveAs));
+  }
+
   void dropsOnTheWindowOpenOrAssemble() {
     // One file on an empty window: the document, named and unmodified.
     window_->DropFiles({gif_}, -1, false);

@@ -365,7 +365,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   SetUndoListener([this] { UpdateCommandStates(); });
   SetRecentFilesListener([this] { RebuildRecentFiles(); });
   ClearHistory();
-  state_.owner = this;
+  state_.owner = static_cast<QWidget*>(this);
   state_.listener = this;
   state_.chooseFiles = ChooseFilesWithDialog;
   state_.saveAsDialog = SaveAsWithDialog;
@@ -964,7 +964,8 @@ void MainWindow::Command(int command) {
     case cmd::FileSaveAs: SaveDocumentAs(-1); break;
     case cmd::SaveGifAs: SaveDocumentAs(savetype::Gif); break;
     case cmd::RevertToSaved: RevertToSaved(state_); break;
-    case cmd::InsertFrames: InsertCommand(state_, false); break;
+    // With nothing open (the intro panel's button), inserting opens: the title says so.
+    case cmd::InsertFrames: InsertCommand(state_, !state_.document); break;
     case cmd::MergeWith: MergeWith(); break;
     case cmd::Preferences: Preferences(); break;
     case cmd::NewAnimation: CloseDocument(); break;
