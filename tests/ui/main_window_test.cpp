@@ -1,6 +1,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDir>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -13,10 +14,12 @@
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
 #include "shell/preferences.h"
+#include "shell/settings.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/properties_bar.h"
@@ -82,6 +85,9 @@ class MainWindowTest : public QObject {
   HeadlessServices services_;
   std::unique_ptr<MainWindow> window_;
   QString gif_;
+  std::vector<std::string> chosen_;
+  std::string saveAs_;
+  int lastTitle_ = 0;
 
   QWidget* View() const { return window_->Strip()->viewport(); }
   QPoint At(int index) const { return window_->Strip()->FrameImageRect(index).center(); }
@@ -94,6 +100,7 @@ class MainWindowTest : public QObject {
     qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toUtf8());
     LoadPreferences();
     SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+    SetPrefBits(PrefFlags2, 0x40, true);  // the first-start question is not for tests
     InstallQtServices();
     services_.SetEcho(false);
     SetServices(&services_);
@@ -116,6 +123,24 @@ class MainWindowTest : public QObject {
     QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
     window_->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+    // Scripted dialogs: the next files to open, the next name to save under.
+    chosen_.clear();
+    saveAs_.clear();
+    window_->SetChooseFiles([this](WindowHandle, int titleId, const std::vector<FileFilter>&, bool,
+                                   std::vector<std::string>* paths) {
+      lastTitle_ = titleId;
+      if (chosen_.empty()) return false;
+      *paths = chosen_;
+      return true;
+    });
+    window_->SetSaveAsDialog([this](const SaveAsRequest& request, SaveAsChoice* choice) {
+      if (saveAs_.empty()) return false;
+      choice->path = saveAs_;
+      choice->type = savetype::Gif;
+      choice->options.optionBits =
+          request.document->frameCount > 1 ? saveopt::AnimationChosen : saveopt::Plain;
+      return true;
+    });
   }
 
   void cleanup() {
@@ -326,7 +351,8 @@ class MainWindowTest : public QObject {
     QVERIFY(window_->Modified());
 
     QString copy = dir_.path() + "/deux.gif";
-    QVERIFY(window_->SaveDocumentAs(copy.toStdString()));
+    saveAs_ = copy.toStdString();
+    QVERIFY(window_->SaveDocumentAs(-1));
     QVERIFY(!window_->Modified());
     QVERIFY(!Enabled(cmd::FileSave));
     QVERIFY(!Enabled(cmd::Undo));  // saving clears the history
@@ -403,6 +429,138 @@ class MainWindowTest : public QObject {
     QCOMPARE(int(window_->Document()->frameCount), 3);
     window_->Command(cmd::Undo);
     QCOMPARE(Order(*window_->Document()), (std::vector<int>{2, 3, 4}));
+  }
+
+  void insertsDropsAndMergesThroughTheFlows() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Animation* doc = window_->Document();
+    QVERIFY(Enabled(cmd::InsertFrames));
+    QVERIFY(Enabled(cmd::MergeWith));
+    // Insert before the current frame, one undo step; a GIF keeps its name.
+    Click(View(), At(1));
+    chosen_ = {gif_.toStdString()};
+    window_->Command(cmd::InsertFrames);
+    QCOMPARE(lastTitle_, 40229);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 1, 2, 3, 4, 2, 3, 4}));
+    QVERIFY(window_->Modified());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("quatre.gif - Loopwright"));
+    QCOMPARE(window_->Properties()->FrameList()->count(), 9);
+    QCOMPARE(CanUndoKind(), undo::InsertFrames);
+    window_->Command(cmd::Undo);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 2, 3, 4}));
+    // Cancelling the dialog changes nothing.
+    chosen_.clear();
+    window_->Command(cmd::InsertFrames);
+    QCOMPARE(int(doc->frameCount), 4);
+
+    // Files dropped on the strip go in at the frame under the drop.
+    window_->DropFiles({gif_}, 0, true);
+    QCOMPARE(Order(*doc), (std::vector<int>{1, 2, 3, 4, 1, 2, 3, 4}));
+    QCOMPARE(window_->Strip()->HitTest(At(7)), 7);
+    window_->Command(cmd::Undo);
+
+    // Merge with the stored choices: frame by frame, same size, so four frames again.
+    window_->SetMergeDialog(nullptr);
+    chosen_ = {gif_.toStdString()};
+    Click(View(), At(2));
+    window_->Command(cmd::MergeWith);
+    QCOMPARE(lastTitle_, 40358);
+    QCOMPARE(window_->Document(), doc);
+    QCOMPARE(int(doc->frameCount), 4);
+    QCOMPARE(CanUndoKind(), undo::MergeAnimations);
+    QCOMPARE(window_->CurrentFrame(), -1);
+    QCOMPARE(doc->selectedCount, 0u);
+    QCOMPARE(window_->Properties()->FrameList()->count(), 5);
+  }
+
+  void insertWithNothingOpenOpens() {
+    chosen_ = {gif_.toStdString()};
+    window_->Command(cmd::InsertFrames);
+    QCOMPARE(lastTitle_, 40354);
+    QVERIFY(window_->Document());
+    QCOMPARE(int(window_->Document()->frameCount), 4);
+    QVERIFY(!window_->Strip()->IntroWidget()->isVisible());
+    QVERIFY(Enabled(cmd::FileSaveAs));
+  }
+
+  void dropsOnTheWindowOpenOrAssemble() {
+    // One file on an empty window: the document, named and unmodified.
+    window_->DropFiles({gif_}, -1, false);
+    QVERIFY(window_->Document());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("quatre.gif - Loopwright"));
+    QVERIFY(!window_->Modified());
+    // Two files replace it by an untitled, modified animation.
+    window_->DropFiles({gif_, gif_}, -1, false);
+    QCOMPARE(int(window_->Document()->frameCount), 8);
+    QCOMPARE(window_->windowTitle(), QStringLiteral("Sans nom - Loopwright"));
+    QVERIFY(window_->Modified());
+    QCOMPARE(window_->Document()->playCount, GetPref(PrefDefaultLoopCount));
+    // Cancelling the save question keeps everything.
+    services_.QueueAnswer(answer::Cancel);
+    window_->DropFiles({gif_}, -1, false);
+    QCOMPARE(int(window_->Document()->frameCount), 8);
+    QVERIFY(window_->Modified());
+  }
+
+  void savesUntitledWithTheSignatureAndNoTemporaryLeft() {
+    window_->DropFiles({gif_, gif_}, -1, false);
+    QVERIFY(Enabled(cmd::FileSave));
+    QDir folder(dir_.path() + "/sauve");
+    QVERIFY(folder.mkpath("."));
+    saveAs_ = (folder.path() + "/huit.gif").toStdString();
+    window_->Command(cmd::FileSave);  // untitled: through Save As
+    QVERIFY(!window_->Modified());
+    QCOMPARE(window_->windowTitle(), QStringLiteral("huit.gif - Loopwright"));
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{"huit.gif"});
+    if (!GetSignature().empty()) {
+      Block* first = window_->Document()->blocks->next;
+      QVERIFY(first && first->kind == BlockKind::Comment);
+    }
+    // Saved again over itself, through a file written beside it.
+    Click(View(), At(0));
+    window_->Command(cmd::Delete);
+    window_->Command(cmd::FileSave);
+    QVERIFY(!window_->Modified());
+    QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{"huit.gif"});
+    GifSource source;
+    QVERIFY(source.Open(saveAs_));
+    QVERIFY(IsGifFile(source));
+    AnimationPtr back;
+    QCOMPARE(ReadGif(source, nullptr, &back), GifReadComplete);
+    QCOMPARE(int(back->frameCount), 7);
+    // Revert has nothing to do on a saved document; after a change it reopens the file.
+    QVERIFY(!Enabled(cmd::RevertToSaved));
+    Click(View(), At(0));
+    window_->Command(cmd::Delete);
+    services_.QueueAnswer(answer::Ok);
+    window_->Command(cmd::RevertToSaved);
+    QCOMPARE(int(window_->Document()->frameCount), 7);
+    QVERIFY(!window_->Modified());
+  }
+
+  void previewFollowsTheDocument() {
+    SetPrefBits(PrefFlags, NoAutoPreview, false);
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    SetPrefBits(PrefFlags, NoAutoPreview, true);
+    QTRY_VERIFY(window_->Preview());
+    QCOMPARE(window_->Preview()->FrameCount(), 4);
+    // A change that keeps the preview open reaches it.
+    Click(View(), At(1));
+    window_->Properties()->Action(cmd::DisposalRestoreBackground)->trigger();
+    QVERIFY(window_->Preview());
+    // The duration panel turns the properties bar's frame controls off while it is shown.
+    window_->Command(cmd::Duration);
+    QVERIFY(window_->Preview() && window_->Preview()->DurationMode());
+    QVERIFY(!window_->Properties()->DelayEdit()->isEnabled());
+    QTest::keyClick(window_->Preview(), Qt::Key_Escape);
+    QTRY_VERIFY(!window_->Preview());
+    QVERIFY(window_->Properties()->DelayEdit()->isEnabled());
+    // Opening another document closes the preview before the frames go.
+    window_->Command(cmd::Preview);
+    QVERIFY(window_->Preview());
+    services_.QueueAnswer(answer::No);
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    QTRY_VERIFY(!window_->Preview());
   }
 
   void reportsAMissingFile() {

@@ -2,6 +2,15 @@
 
 #include <QActionGroup>
 #include <QApplication>
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QDialog>
+#include <QDialogButtonBox>
+#include <QFormLayout>
+#include <QGroupBox>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QVBoxLayout>
 #include <QClipboard>
 #include <QCloseEvent>
 #include <QColorDialog>
@@ -14,6 +23,7 @@
 #include <QMessageBox>
 #include <QMetaObject>
 #include <QMimeData>
+#include <QPushButton>
 #include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
@@ -25,6 +35,9 @@
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "colour/optimize.h"
+#include "formats/flow_text.h"
+#include "formats/open_flow.h"
+#include "formats/save_flow.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "shell/accelerators.h"
@@ -38,6 +51,8 @@
 #include "shell/ui/frame_edit.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/icons.h"
+#include "shell/ui/preferences_sheet.h"
+#include "shell/ui/preference_questions.h"
 #include "shell/ui/preview_window.h"
 #include "shell/ui/properties_bar.h"
 
@@ -168,16 +183,14 @@ constexpr const char kDialogs[] = "Cette boîte de dialogue arrive dans une proc
 constexpr const char kColour[] = "Les outils de couleur arrivent dans une prochaine version.";
 constexpr const char kGeometry[] = "Les transformations arrivent dans une prochaine version.";
 constexpr const char kLiveEdit[] = "LiveEdit arrive dans une prochaine version.";
-constexpr const char kFlows[] = "L’insertion et la fusion arrivent dans une prochaine version.";
 constexpr const char kOptimizer[] = "L’optimiseur arrive dans une prochaine version.";
 constexpr PendingCommand kPending[] = {
     {cmd::ImportAvi, kFormats}, {cmd::ImportBmp, kFormats}, {cmd::ImportJpeg, kFormats},
     {cmd::ImportStrip, kFormats}, {cmd::ImportPsd, kFormats}, {cmd::ImportPng, kFormats},
     {cmd::ImportIcon, kFormats}, {cmd::ImportCursor, kFormats},
     {cmd::ImportAnimatedCursor, kFormats}, {cmd::HtmlCode, kFormats},
-    {cmd::InsertFrames, kFlows}, {cmd::MergeWith, kFlows},
     {cmd::Cut, kClipboard}, {cmd::Copy, kClipboard}, {cmd::Paste, kClipboard},
-    {cmd::Preferences, kDialogs}, {cmd::FrameProperties, kDialogs},
+    {cmd::FrameProperties, kDialogs},
     {cmd::GlobalFrameProperties, kDialogs}, {cmd::AnimationProperties, kDialogs},
     {cmd::GifComments, kDialogs}, {cmd::ReduceFrameCount, kDialogs},
     {cmd::EditLocalPalette, kColour}, {cmd::EditGlobalPalette, kColour},
@@ -193,6 +206,120 @@ constexpr PendingCommand kPending[] = {
     {cmd::AnimationFlipHorizontal, kGeometry}, {cmd::AnimationFlipVertical, kGeometry},
     {cmd::LiveEditFrame, kLiveEdit}, {cmd::LiveEditAnimation, kLiveEdit},
 };
+
+// PrefFlags2: the usage question was answered once.
+constexpr uint32_t FirstStartDone = 0x40;
+
+// The open dialogs of the flows.
+QString QtFilter(const std::vector<FileFilter>& filter) {
+  QStringList parts;
+  for (const FileFilter& f : filter) {
+    QString patterns = Q(f.pattern);
+    patterns.replace(';', ' ');
+    parts << Q(f.label) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+  }
+  return parts.join(QStringLiteral(";;"));
+}
+
+bool ChooseFilesWithDialog(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
+                           bool multiple, std::vector<std::string>* paths) {
+  auto* parent = static_cast<QWidget*>(owner);
+  QString title = Q(ResText(titleId));
+  QString folder = Q(InitialOpenFolder());
+  QStringList chosen;
+  if (multiple) {
+    chosen = QFileDialog::getOpenFileNames(parent, title, folder, QtFilter(filter));
+  } else {
+    QString one = QFileDialog::getOpenFileName(parent, title, folder, QtFilter(filter));
+    if (!one.isEmpty()) chosen << one;
+  }
+  if (chosen.isEmpty()) return false;
+  for (const QString& c : chosen) paths->push_back(S(c));
+  SetInitDirFromFile(paths->front());
+  return true;
+}
+
+// The Save As dialog: the save types as filters; the choice box and the type panels are not
+// offered yet, so a GIF of several frames is saved as the animation.
+bool SaveAsWithDialog(const SaveAsRequest& request, SaveAsChoice* choice) {
+  auto* parent = static_cast<QWidget*>(request.owner);
+  QStringList filters;
+  for (int type = 1; type <= savetype::Count; ++type) {
+    const SaveTypeInfo& info = SaveTypeEntry(type);
+    QString patterns = QString::fromUtf8(info.pattern);
+    patterns.replace(';', ' ');
+    filters << QString::fromUtf8(info.label) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+  }
+  int type = std::clamp(request.type, 1, savetype::Count);
+  QString start = Q(request.folder + request.proposedName);
+  for (;;) {
+    QString selected = filters[type - 1];
+    QString path = QFileDialog::getSaveFileName(parent, Q(ResText(40334)), start,
+                                                filters.join(QStringLiteral(";;")), &selected,
+                                                QFileDialog::DontConfirmOverwrite);
+    if (path.isEmpty()) return false;
+    int index = static_cast<int>(filters.indexOf(selected));
+    if (index >= 0) type = index + 1;
+    std::string name = S(path);
+    std::string extension = SaveTypeEntry(type).extension;
+    size_t slash = name.rfind('/');
+    size_t dot = name.rfind('.');
+    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+      name += "." + extension;
+    std::vector<SaveChoiceEntry> entries = SaveChoiceEntries(type, request.documentTraits);
+    uint32_t bits = saveopt::Plain;
+    if (entries.size() >= 2 && entries.front().optionBit == saveopt::AnimationChosen)
+      bits = saveopt::AnimationChosen;
+    if (FileExists(name) &&
+        Services().MessageBox(request.owner, FormatResText(40337, name), ResText(40334),
+                              mb::YesNo | mb::DefButton2 | mb::IconExclamation) != answer::Yes) {
+      start = Q(name);
+      continue;
+    }
+    choice->path = name;
+    choice->type = type;
+    choice->options.optionBits = bits;
+    return true;
+  }
+}
+
+// "Fusionner les animations": the offset of the second animation and the synchronisation.
+bool AskMergeOptions(QWidget* owner, const Animation&, const Animation&, MergeOptions* options) {
+  QDialog dialog(owner);
+  dialog.setWindowTitle(QStringLiteral("Fusionner les animations"));
+  auto* layout = new QVBoxLayout(&dialog);
+  auto* offsets = new QFormLayout;
+  auto* x = new QSpinBox(&dialog);
+  auto* y = new QSpinBox(&dialog);
+  for (QSpinBox* box : {x, y}) box->setRange(-32000, 32000);
+  x->setValue(options->offsetX);
+  y->setValue(options->offsetY);
+  offsets->addRow(QStringLiteral("X:"), x);
+  offsets->addRow(QStringLiteral("Y:"), y);
+  layout->addLayout(offsets);
+  auto* sync = new QGroupBox(QStringLiteral("Synchronisation"), &dialog);
+  auto* syncLayout = new QVBoxLayout(sync);
+  auto* byDuration = new QRadioButton(QStringLiteral("Synchroniser selon la durée"), sync);
+  auto* oneByOne = new QRadioButton(QStringLiteral("Assembler les cadres un à un"), sync);
+  syncLayout->addWidget(byDuration);
+  syncLayout->addWidget(oneByOne);
+  (options->byDuration ? byDuration : oneByOne)->setChecked(true);
+  layout->addWidget(sync);
+  auto* loop = new QCheckBox(QStringLiteral("Boucle plus courte avec l'animation"), &dialog);
+  loop->setChecked(options->loopShorter);
+  layout->addWidget(loop);
+  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
+  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
+  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
+  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
+  layout->addWidget(buttons);
+  if (dialog.exec() != QDialog::Accepted) return false;
+  options->offsetX = x->value();
+  options->offsetY = y->value();
+  options->byDuration = byDuration->isChecked();
+  options->loopShorter = loop->isChecked();
+  return true;
+}
 
 }  // namespace
 
@@ -218,9 +345,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   connect(properties_, &PropertiesBar::delayEdited, this, &MainWindow::ApplyDelayText);
   connect(properties_, &PropertiesBar::loopEdited, this, &MainWindow::ApplyLoopText);
   connect(properties_, &PropertiesBar::frameChosen, this, [this](int entry) {
-    if (!document_ || entry < 1 || entry > document_->frameCount) return;
+    if (!state_.document || entry < 1 || entry > state_.document->frameCount) return;
     SelectFrame(entry - 1, selmode::Only);
-    strip_->EnsureVisible(currentFrame_);
+    strip_->EnsureVisible(state_.currentFrame);
   });
   connect(strip_, &FrameStrip::selectRequested, this, &MainWindow::SelectFrame);
   connect(strip_, &FrameStrip::commandRequested, this, &MainWindow::Command);
@@ -238,7 +365,14 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   SetUndoListener([this] { UpdateCommandStates(); });
   SetRecentFilesListener([this] { RebuildRecentFiles(); });
   ClearHistory();
-  SetDocumentTitle("");
+  state_.owner = static_cast<QWidget*>(this);
+  state_.listener = this;
+  state_.chooseFiles = ChooseFilesWithDialog;
+  state_.saveAsDialog = SaveAsWithDialog;
+  mergeDialog_ = [this](const Animation& a, const Animation& b, MergeOptions* options) {
+    return AskMergeOptions(this, a, b, options);
+  };
+  setWindowTitle(Q(DocumentTitle("")));
   SetModified(false);
   RefreshStatus();
   statusBar()->showMessage(QString::fromUtf8(StatusReady));
@@ -250,6 +384,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
 
 MainWindow::~MainWindow() {
   StopTasks(task::SizeEstimate | task::ColourCount);
+  state_.listener = nullptr;
+  // The window goes: nothing is left to run a deferred deletion before the document is freed.
   delete preview_.data();
   SetUndoListener({});
   SetRecentFilesListener({});
@@ -434,7 +570,7 @@ void MainWindow::BuildStatusBar() {
   }
   // Without a document the bar shows one text; tips shown over it give it back when done.
   connect(bar, &QStatusBar::messageChanged, this, [this](const QString& text) {
-    if (text.isEmpty() && !document_) statusBar()->showMessage(QString::fromUtf8(StatusReady));
+    if (text.isEmpty() && !state_.document) statusBar()->showMessage(QString::fromUtf8(StatusReady));
   });
 }
 
@@ -459,10 +595,10 @@ QString MainWindow::StatusMessage() const { return statusBar()->currentMessage()
 // Enabling rules
 
 void MainWindow::UpdateCommandStates() {
-  bool doc = document_ != nullptr;
-  int count = doc ? document_->frameCount : 0;
+  bool doc = state_.document != nullptr;
+  int count = doc ? state_.document->frameCount : 0;
   bool frames = count > 0;
-  bool current = currentFrame_ >= 0;
+  bool current = state_.currentFrame >= 0;
   bool two = count >= 2;
   int zoom = strip_->ZoomLevel();
   auto set = [this](int command, bool on) {
@@ -478,8 +614,8 @@ void MainWindow::UpdateCommandStates() {
     set(c, true);
   for (int i = 0; i < 8; ++i) set(cmd::ZoomLevelFirst + i, true);
   for (int i = 0; i < ModemSpeedCount; ++i) set(cmd::DownloadTimeFirst + i, true);
-  set(cmd::FileSave, modified_ && doc);
-  set(cmd::RevertToSaved, modified_ && doc && !documentPath_.empty());
+  set(cmd::FileSave, state_.modified && doc);
+  set(cmd::RevertToSaved, state_.modified && doc && !state_.documentPath.empty());
   for (int c : {cmd::FileSaveAs, cmd::NewAnimation, cmd::Optimize, cmd::Unoptimize, cmd::HtmlCode,
                 cmd::SelectAll, cmd::InvertSelection, cmd::AnimationProperties, cmd::GifComments,
                 cmd::ResizeAnimation, cmd::CropAnimation, cmd::AnimationRotate90Cw, cmd::AnimationRotate180,
@@ -496,9 +632,9 @@ void MainWindow::UpdateCommandStates() {
   for (int c : {cmd::ReverseOrder, cmd::ReduceFrameCount, cmd::PingPong}) set(c, two);
   set(cmd::StopPreview, preview_ != nullptr);
   Action(cmd::Preview)->setChecked(preview_ != nullptr);
-  Frame* frame = doc ? FrameAt(*document_, currentFrame_) : nullptr;
+  Frame* frame = doc ? FrameAt(*state_.document, state_.currentFrame) : nullptr;
   set(cmd::EditLocalPalette, frame && frame->localPalette);
-  set(cmd::EditGlobalPalette, doc && document_->globalPalette);
+  set(cmd::EditGlobalPalette, doc && state_.document->globalPalette);
   const QMimeData* clip = QApplication::clipboard()->mimeData();
   set(cmd::Paste, clip && (clip->hasImage() || clip->hasFormat("application/x-loopwright-frame-v2")));
   set(cmd::ZoomIn, doc && zoom != 3);
@@ -533,11 +669,11 @@ void MainWindow::UpdateCommandStates() {
 
 void MainWindow::RefreshDownloadMenu() {
   int64_t size = -1;
-  if (document_) {
+  if (state_.document) {
     if (TaskRunning(task::SizeEstimate)) {
       size = lastSize_;
     } else {
-      size = EstimateEncodedSize(*document_, false, nullptr);
+      size = EstimateEncodedSize(*state_.document, false, nullptr);
       lastSize_ = size;
     }
   }
@@ -549,72 +685,42 @@ void MainWindow::RefreshDownloadMenu() {
 // Shell operations
 
 void MainWindow::SetModified(bool modified) {
-  modified_ = modified;
+  state_.modified = modified;
   UpdateCommandStates();
 }
 
-void MainWindow::SetDocumentTitle(const std::string& path) {
-  documentPath_ = path;
-  setWindowTitle(Q(DocumentTitle(path)));
-  if (!path.empty()) RecentFileAdd(path);
-}
-
-void MainWindow::SetDocument(AnimationPtr animation) {
-  StopBackgroundWork();
-  strip_->SetAnimation(nullptr);
-  document_ = std::move(animation);
-  if (document_) {
-    RecountSelection(*document_);
-    for (Frame* f = FirstFrame(*document_); f; f = NextFrame(f)) SetTransparentDisplayColour(f, true);
-  }
-  uint32_t stored = GetPref(PrefFlags) & StripOrientation;
-  strip_->SetOrientation(stored == 0x20 ? orient::Horizontal : stored == 0x10 ? orient::Vertical : orient::Automatic);
-  strip_->SetZoom(0);
-  strip_->SetAnimation(document_.get());
-  statusBar()->clearMessage();
-  properties_->RefreshAnimationControls(document_.get());
-  RefreshStatus();
-  if (document_) {
-    StartSizeEstimate(false);
-    StartColourUsage();
-  } else {
-    statusBar()->showMessage(QString::fromUtf8(StatusReady));
-  }
-  SetCurrentFrame(document_ ? document_->anchorIndex : -1);
-}
-
 void MainWindow::SetCurrentFrame(int index) {
-  if (!document_ || !FrameAt(*document_, index)) index = -1;
-  currentFrame_ = index;
+  if (!state_.document || !FrameAt(*state_.document, index)) index = -1;
+  state_.currentFrame = index;
   strip_->SetCurrentFrame(index);
-  properties_->RefreshFrameControls(document_.get(), index, durationsEdited_);
+  properties_->RefreshFrameControls(state_.document.get(), index, durationsEdited_);
   RefreshStatus();
   UpdateCommandStates();
 }
 
 void MainWindow::SelectFrame(int index, int mode) {
-  if (!document_) return;
-  int current = lw::SelectFrame(*document_, index, mode);
+  if (!state_.document) return;
+  int current = lw::SelectFrame(*state_.document, index, mode);
   strip_->RedrawAll();
   SetCurrentFrame(current);
 }
 
 void MainWindow::RefreshStatus() {
-  if (!document_) {
+  if (!state_.document) {
     for (QLabel* part : statusParts_) part->clear();
     return;
   }
-  int count = document_->frameCount;
-  int current = document_->selectedCount > 1 ? -2 : currentFrame_;
+  int count = state_.document->frameCount;
+  int current = state_.document->selectedCount > 1 ? -2 : state_.currentFrame;
   statusParts_[0]->setText(Q(StatusFrameText(current, count)));
-  statusParts_[1]->setText(Q(StatusScreenSizeText(document_->screenWidth, document_->screenHeight)));
+  statusParts_[1]->setText(Q(StatusScreenSizeText(state_.document->screenWidth, state_.document->screenHeight)));
   RefreshDuration();
   statusParts_[4]->setText(Q(StatusZoomText(strip_->ZoomPercent())));
 }
 
 void MainWindow::RefreshDuration() {
-  if (!document_) return;
-  statusParts_[2]->setText(Q(StatusDurationText(TotalDuration(*document_), GetPref(PrefDelayUnits))));
+  if (!state_.document) return;
+  statusParts_[2]->setText(Q(StatusDurationText(TotalDuration(*state_.document), GetPref(PrefDelayUnits))));
 }
 
 void MainWindow::ShowFileSize(int64_t size) {
@@ -637,7 +743,7 @@ void MainWindow::ClosePreview() {
   preview->deleteLater();
   if (durationsEdited_) {
     durationsEdited_ = false;
-    properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+    properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
   }
   Action(cmd::Preview)->setChecked(false);
   UpdateCommandStates();
@@ -650,18 +756,18 @@ void MainWindow::TogglePreview(int mode) {
     return;
   }
   ClosePreview();
-  if (!document_ || document_->frameCount == 0) return;
-  auto* preview = new PreviewWindow(document_.get(), previewMode, currentFrame_, this);
+  if (!state_.document || state_.document->frameCount == 0) return;
+  auto* preview = new PreviewWindow(state_.document.get(), previewMode, state_.currentFrame, this);
   preview_ = preview;
   connect(preview, &PreviewWindow::closeRequested, this, &MainWindow::ClosePreview);
   connect(preview, &PreviewWindow::durationModeChanged, this, [this](bool on) {
     durationsEdited_ = on;
-    properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+    properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
   });
   connect(preview, &PreviewWindow::delaysChanged, this, [this] {
     RefreshDuration();
     SetModified(true);
-    properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+    properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
   });
   Action(cmd::Preview)->setChecked(true);
   UpdateCommandStates();
@@ -669,12 +775,12 @@ void MainWindow::TogglePreview(int mode) {
 }
 
 void MainWindow::RunOptimizer() {
-  if (!document_) return;
+  if (!state_.document) return;
   StopBackgroundWork();
-  if (!ConfirmDrop24BitData(this, *document_)) return;
+  if (!ConfirmDrop24BitData(this, *state_.document)) return;
   // The optimizer dialog is not there yet: the stored options serve.
   ProgressMeterPtr meter(CreateProgressMeter(this, progress::OwnPopup, 0));
-  AnimationPtr copy = DuplicateAnimation(*document_, nullptr);
+  AnimationPtr copy = DuplicateAnimation(*state_.document, nullptr);
   if (!copy) {
     ShowErrorId(40096);
     return;
@@ -685,22 +791,22 @@ void MainWindow::RunOptimizer() {
   meter.reset();
   if (cancelled) return;
   // The optimized copy becomes the document; the old content is the undo step.
-  SwapAnimations(*document_, *copy);
-  RecordUndo(undo::Optimize, *document_, std::move(copy), nullptr, 0);
-  document_->encodedSizeCache = -1;
-  RecountSelection(*document_);
-  int current = currentFrame_ < document_->frameCount ? currentFrame_ : -1;
-  strip_->SetAnimation(document_.get());
-  properties_->RefreshAnimationControls(document_.get());
+  SwapAnimations(*state_.document, *copy);
+  RecordUndo(undo::Optimize, *state_.document, std::move(copy), nullptr, 0);
+  state_.document->encodedSizeCache = -1;
+  RecountSelection(*state_.document);
+  int current = state_.currentFrame < state_.document->frameCount ? state_.currentFrame : -1;
+  strip_->SetAnimation(state_.document.get());
+  properties_->RefreshAnimationControls(state_.document.get());
   AfterFramesChanged(current);
 }
 
 void MainWindow::StartSizeEstimate(bool invalidate) {
-  if (!document_) return;
+  if (!state_.document) return;
   StopTasks(task::SizeEstimate);
   ShowFileSize(-1);
-  if (invalidate) document_->encodedSizeCache = -1;
-  Animation* animation = document_.get();
+  if (invalidate) state_.document->encodedSizeCache = -1;
+  Animation* animation = state_.document.get();
   uint64_t generation = ++estimateGeneration_;
   auto result = std::make_shared<int64_t>(-1);
   QPointer<MainWindow> self(this);
@@ -713,133 +819,122 @@ void MainWindow::StartSizeEstimate(bool invalidate) {
         QMetaObject::invokeMethod(
             qApp,
             [self, generation, size] {
-              if (self && self->estimateGeneration_ == generation && self->document_) self->ShowFileSize(size);
+              if (self && self->estimateGeneration_ == generation && self->state_.document) self->ShowFileSize(size);
             },
             Qt::QueuedConnection);
       });
 }
 
 void MainWindow::StartColourUsage() {
-  if (!document_) return;
-  Animation* animation = document_.get();
+  if (!state_.document) return;
+  Animation* animation = state_.document.get();
   StartBackgroundTask(task::ColourCount, [animation](ProgressMeter*) {
     CountColourUsage(*animation, animation->colourUsage.data(), true);
   });
 }
 
-int MainWindow::PromptSave() {
-  std::string text = documentPath_.empty()
-                         ? ResText(40249)
-                         : [&] {
-                             std::string format = ResText(40250);
-                             size_t at = format.find("%s");
-                             if (at != std::string::npos) format.replace(at, 2, documentPath_);
-                             return format;
-                           }();
-  int answer = Services().MessageBox(this, text, "Loopwright", mb::YesNoCancel | mb::IconExclamation);
-  if (answer == answer::Yes && !SaveDocument()) answer = answer::Cancel;
-  return answer;
-}
+bool MainWindow::CloseDocument() { return lw::CloseDocument(state_) != 0; }
 
-bool MainWindow::CloseDocument() {
-  if (document_ && modified_ && PromptSave() == answer::Cancel) return false;
-  StopTasks(task::SizeEstimate | task::ColourCount);
-  ClearHistory();
-  SetDocument(nullptr);
-  SetCurrentFrame(-1);
-  SetModified(false);
-  SetDocumentTitle("");
-  strip_->ResetScroll(true);
-  return true;
-}
-
-int MainWindow::OpenDocument(const std::string& given) {
-  if (!CloseDocument()) return 0;
-  std::string path = given;
-  if (path.empty()) {
-    std::string folder;
-    GetInitDir(&folder);
-    QString chosen = QFileDialog::getOpenFileName(
-        this, Q(ResText(40230)), Q(folder),
-        QStringLiteral("Fichiers GIF (*.gif);;Tous les fichiers (*.*)"));
-    if (chosen.isEmpty()) return 0;
-    path = S(chosen);
-    SetInitDirFromFile(path);
-  }
-  GifSource source;
-  if (!source.Open(path)) {
-    ShowErrorId(40236, path.c_str());
-    SetDocumentTitle("");
-    return 0;
-  }
-  if (!IsGifFile(source)) {
-    ShowErrorId(40237, BaseName(path).c_str());
-    SetDocumentTitle("");
-    return 0;
-  }
-  ProgressMeterPtr meter(CreateProgressMeter(this, progress::OwnPopup, 0));
-  ProgressSetText(meter.get(), LoadResText(40187));
-  AnimationPtr animation;
-  int result = ReadGif(source, meter.get(), &animation);
-  meter.reset();
-  if (result == GifReadFailed || !animation) {
-    SetDocumentTitle("");
-    strip_->RedrawAll();
-    return 0;
-  }
-  NameFramesFromFile(*animation, path);
-  ApplyAutoTransparency(*animation);
-  SingleFrameRestoresBackground(*animation);
-  SetDocument(std::move(animation));
-  SetDocumentTitle(path);
-  SetModified(false);
-  strip_->ResetScroll(true);
-  if (!(GetPref(PrefFlags) & NoAutoPreview) && document_->frameCount >= 2 && !pending_.count(cmd::Preview))
-    QMetaObject::invokeMethod(this, [this] { Command(cmd::Preview); }, Qt::QueuedConnection);
-  return 1;
-}
+int MainWindow::OpenDocument(const std::string& path) { return OpenCommand(state_, path) ? 1 : 0; }
 
 bool MainWindow::SaveDocument() {
-  if (!document_) return false;
-  if (documentPath_.empty()) return SaveDocumentAs("");
-  return SaveDocumentAs(documentPath_);
-}
-
-bool MainWindow::SaveDocumentAs(const std::string& given) {
-  if (!document_) return false;
-  std::string path = given;
-  if (path.empty()) {
-    std::string folder;
-    GetInitDir(&folder);
-    QString start = Q(documentPath_.empty() ? folder : documentPath_);
-    QString chosen = QFileDialog::getSaveFileName(this, Q(ResText(40334)), start,
-                                                  QStringLiteral("Animation/image GIF (.gif) (*.gif)"));
-    if (chosen.isEmpty()) return false;
-    if (!chosen.endsWith(".gif", Qt::CaseInsensitive)) chosen += ".gif";
-    path = S(chosen);
-    SetInitDirFromFile(path);
-  }
-  StopBackgroundWork();
-  if (!ConfirmCropToScreen(this, *document_)) return false;
-  // Written beside the target first, so a failed write never damages the old file.
-  std::string folder = DirectoryPart(path);
-  std::string temp = CreateTempFile(folder.empty() ? "." : folder, ".loopwright-");
-  if (temp.empty()) {
-    ShowErrorId(40239, path.c_str());
-    return false;
-  }
-  bool written = SaveGifToFile(temp, *document_, this);
-  if (!written || !RenameFile(temp, path)) {
-    DeleteFile(temp);
-    if (written) ShowErrorId(40241, path.c_str());
-    return false;
-  }
-  ClearHistory();
-  SetDocumentTitle(path);
-  SetModified(false);
+  if (!state_.document) return false;
+  StopTasks(task::SizeEstimate | task::ColourCount);
+  bool saved = SaveCommand(state_);
+  // Cropping to the screen may have changed the frames.
   strip_->RedrawAll();
   StartSizeEstimate(false);
-  return true;
+  UpdateCommandStates();
+  return saved;
+}
+
+bool MainWindow::SaveDocumentAs(int type) {
+  if (!state_.document) return false;
+  StopTasks(task::SizeEstimate | task::ColourCount);
+  bool saved = SaveAsCommand(state_, type);
+  strip_->RedrawAll();
+  StartSizeEstimate(false);
+  UpdateCommandStates();
+  return saved;
+}
+
+void MainWindow::AskUsageOnFirstStart() {
+  if (GetPref(PrefFlags2) & FirstStartDone) return;
+  ShowUsageQuestion(this);
+  SetPrefBits(PrefFlags2, FirstStartDone, true);
+}
+
+// ---------------------------------------------------------------------------------------------
+// What the flows tell the window
+
+void MainWindow::TitleChanged() {
+  setWindowTitle(Q(DocumentTitle(state_.documentPath)));
+  UpdateCommandStates();
+}
+
+void MainWindow::DocumentChanged(uint32_t hints) {
+  if (state_.document.get() != shown_) {
+    AttachDocument();
+    return;
+  }
+  if (!state_.document) {
+    strip_->RedrawAll();
+    return;
+  }
+  ApplyRefreshHints(hints);
+  UpdateCommandStates();
+}
+
+void MainWindow::StopPreview() { StopBackgroundWork(); }
+
+void MainWindow::DocumentClosing() {
+  StopBackgroundWork();
+  strip_->SetAnimation(nullptr);
+  shown_ = nullptr;
+}
+
+void MainWindow::ScrollStripToStart() { strip_->ResetScroll(true); }
+
+void MainWindow::RequestAutoPreview() {
+  // Posted, so that the preview opens once the open has finished.
+  QMetaObject::invokeMethod(
+      this,
+      [this] {
+        if (!preview_ && state_.document && state_.document->frameCount >= 2) Command(cmd::Preview);
+      },
+      Qt::QueuedConnection);
+}
+
+void MainWindow::AttachDocument() {
+  StopBackgroundWork();
+  strip_->SetAnimation(nullptr);
+  shown_ = state_.document.get();
+  Animation* doc = shown_;
+  if (doc) {
+    RecountSelection(*doc);
+    for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) SetTransparentDisplayColour(f, true);
+  }
+  uint32_t stored = GetPref(PrefFlags) & StripOrientation;
+  strip_->SetOrientation(stored == 0x20 ? orient::Horizontal : stored == 0x10 ? orient::Vertical : orient::Automatic);
+  strip_->SetZoom(0);
+  strip_->SetAnimation(doc);
+  statusBar()->clearMessage();
+  properties_->RefreshAnimationControls(doc);
+  properties_->RebuildFrameList(doc);
+  properties_->RefreshPaletteButtons(doc);
+  RefreshStatus();
+  if (doc) {
+    StartSizeEstimate(false);
+    StartColourUsage();
+  } else {
+    statusBar()->showMessage(QString::fromUtf8(StatusReady));
+  }
+  SetCurrentFrame(doc ? state_.currentFrame : -1);
+  setWindowTitle(Q(DocumentTitle(state_.documentPath)));
+}
+
+void MainWindow::TellPreview(int change) {
+  if (preview_ && change) preview_->FramesChanged(change);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -852,8 +947,7 @@ void MainWindow::Command(int command) {
   }
   if (command >= cmd::RecentFileFirst && command <= cmd::RecentFileLast) {
     std::string path;
-    if (RecentFileGet(command - cmd::RecentFileFirst + 1, &path) && OpenDocument(path) == 0)
-      RecentFileRemove(path);
+    if (RecentFileGet(command - cmd::RecentFileFirst + 1, &path)) OpenRecentFile(state_, path);
     return;
   }
   if (command >= cmd::ZoomLevelFirst && command <= cmd::ZoomLevelLast) {
@@ -867,26 +961,30 @@ void MainWindow::Command(int command) {
   switch (command) {
     case cmd::FileOpen: OpenDocument(""); break;
     case cmd::FileSave: SaveDocument(); break;
-    case cmd::FileSaveAs:
-    case cmd::SaveGifAs: SaveDocumentAs(""); break;
-    case cmd::RevertToSaved: Revert(); break;
+    case cmd::FileSaveAs: SaveDocumentAs(-1); break;
+    case cmd::SaveGifAs: SaveDocumentAs(savetype::Gif); break;
+    case cmd::RevertToSaved: RevertToSaved(state_); break;
+    // With nothing open (the intro panel's button), inserting opens: the title says so.
+    case cmd::InsertFrames: InsertCommand(state_, !state_.document); break;
+    case cmd::MergeWith: MergeWith(); break;
+    case cmd::Preferences: Preferences(); break;
     case cmd::NewAnimation: CloseDocument(); break;
     case cmd::Exit: close(); break;
     case cmd::Undo: UndoOrRedo(false); break;
     case cmd::Redo: UndoOrRedo(true); break;
     case cmd::Delete: DeleteFrames(); break;
     case cmd::SelectAll:
-      if (document_ && document_->frameCount > 0) {
+      if (state_.document && state_.document->frameCount > 0) {
         SelectFrame(0, selmode::Only);
-        SelectFrame(document_->frameCount - 1, selmode::Extend);
+        SelectFrame(state_.document->frameCount - 1, selmode::Extend);
       }
       break;
     case cmd::InvertSelection:
-      if (document_) {
-        for (int i = 0; i < document_->frameCount; ++i) lw::SelectFrame(*document_, i, selmode::Toggle);
-        Frame* first = FirstSelectedFrame(*document_);
+      if (state_.document) {
+        for (int i = 0; i < state_.document->frameCount; ++i) lw::SelectFrame(*state_.document, i, selmode::Toggle);
+        Frame* first = FirstSelectedFrame(*state_.document);
         strip_->RedrawAll();
-        SetCurrentFrame(first ? FrameIndex(*document_, first) : -1);
+        SetCurrentFrame(first ? FrameIndex(*state_.document, first) : -1);
       }
       break;
     case cmd::ReverseOrder: ReverseOrder(); break;
@@ -939,46 +1037,46 @@ void MainWindow::Command(int command) {
 void MainWindow::AfterFramesChanged(int current) {
   SetModified(true);
   strip_->Relayout(true);
-  properties_->RebuildFrameList(document_.get());
-  properties_->RefreshPaletteButtons(document_.get());
+  properties_->RebuildFrameList(state_.document.get());
+  properties_->RefreshPaletteButtons(state_.document.get());
   SetCurrentFrame(current);
   StartSizeEstimate(true);
   StartColourUsage();
 }
 
 void MainWindow::DeleteFrames() {
-  if (!document_ || currentFrame_ < 0) {
+  if (!state_.document || state_.currentFrame < 0) {
     QApplication::beep();
     return;
   }
   StopBackgroundWork();
-  int current = DeleteSelectedFrames(*document_);
+  int current = DeleteSelectedFrames(*state_.document);
   if (current == -2) return;
   AfterFramesChanged(current);
 }
 
 void MainWindow::MoveFrames(int position) {
-  if (!document_ || currentFrame_ < 0) return;
+  if (!state_.document || state_.currentFrame < 0) return;
   StopBackgroundWork();
-  int moved = document_->selectedCount > 1 ? MoveSelectedFramesTo(*document_, position)
-                                           : MoveFrameTo(*document_, currentFrame_, position);
+  int moved = state_.document->selectedCount > 1 ? MoveSelectedFramesTo(*state_.document, position)
+                                           : MoveFrameTo(*state_.document, state_.currentFrame, position);
   if (moved < 0) return;
   SetCurrentFrame(moved);
   SetModified(true);
   strip_->RedrawAll();
-  properties_->RebuildFrameList(document_.get());
-  properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+  properties_->RebuildFrameList(state_.document.get());
+  properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
 }
 
 void MainWindow::UndoOrRedo(bool redo) {
-  if (!document_) return;
+  if (!state_.document) return;
   // Retimed delays keep the preview open; anything else may take its frames away.
   if ((redo ? CanRedoKind() : CanUndoKind()) == undo::EditDurations) {
     StopTasks(task::SizeEstimate | task::ColourCount);
   } else {
     StopBackgroundWork();
   }
-  uint32_t hints = redo ? Redo(*document_) : Undo(*document_);
+  uint32_t hints = redo ? Redo(*state_.document) : Undo(*state_.document);
   if (hints == 0) return;
   SetModified(true);
   ApplyRefreshHints(hints);
@@ -991,45 +1089,51 @@ void MainWindow::ApplyRefreshHints(uint32_t hints) {
   }
   if (hints & refresh::Document) {
     if (hints & refresh::ScreenSize) strip_->RelayoutIfResized();
-    int current = currentFrame_;
+    int current = state_.currentFrame;
     if (hints & refresh::FrameCount) {
-      RecountSelection(*document_);
-      if (!FirstSelectedFrame(*document_) || current >= document_->frameCount) current = -1;
+      RecountSelection(*state_.document);
+      if (!FirstSelectedFrame(*state_.document) || current >= state_.document->frameCount) current = -1;
       strip_->Relayout(true);
     } else {
-      RecountSelection(*document_);
+      RecountSelection(*state_.document);
       strip_->RedrawAll();
     }
-    if (hints & refresh::Names) properties_->RebuildFrameList(document_.get());
-    else properties_->RebuildFrameList(document_.get());
+    if (hints & refresh::Names) properties_->RebuildFrameList(state_.document.get());
+    else properties_->RebuildFrameList(state_.document.get());
     if (current >= 0) {
-      Frame* f = FrameAt(*document_, current);
+      Frame* f = FrameAt(*state_.document, current);
       if (!f || !f->selected) {
-        Frame* first = FirstSelectedFrame(*document_);
-        current = first ? FrameIndex(*document_, first) : -1;
+        Frame* first = FirstSelectedFrame(*state_.document);
+        current = first ? FrameIndex(*state_.document, first) : -1;
       }
     }
-    properties_->RefreshAnimationControls(document_.get());
+    properties_->RefreshAnimationControls(state_.document.get());
     SetCurrentFrame(current);
-    properties_->RefreshPaletteButtons(document_.get());
+    properties_->RefreshPaletteButtons(state_.document.get());
     StartSizeEstimate(hints & refresh::Encoding);
   } else {
     if (hints & refresh::OneFrame) {
       int index = static_cast<int>(refresh::FrameIndexOf(hints));
       strip_->RedrawFrame(index);
       if (hints & refresh::Encoding) StartSizeEstimate(true);
-      if ((hints & refresh::PropertiesFrame) && index == currentFrame_) SetCurrentFrame(currentFrame_);
+      if ((hints & refresh::PropertiesFrame) && index == state_.currentFrame) SetCurrentFrame(state_.currentFrame);
     } else if (hints & refresh::PropertiesFrame) {
-      SetCurrentFrame(currentFrame_);
+      SetCurrentFrame(state_.currentFrame);
     }
     RefreshDuration();
   }
   if (hints & refresh::Encoding) StartColourUsage();
   if ((hints & refresh::Preview) && preview_) preview_->ReloadDelays();
+  // The preview holds frame pointers: it follows every change it stayed open for.
+  if (hints & refresh::Document) {
+    TellPreview(PreviewWindow::Pictures | ((hints & refresh::FrameCount) ? PreviewWindow::Count : 0));
+  } else if (hints & (refresh::OneFrame | refresh::StripOnly)) {
+    TellPreview(PreviewWindow::Pictures);
+  }
 }
 
 void MainWindow::ApplyDelayText(const QString& text) {
-  if (properties_->Updating() || !document_ || currentFrame_ < 0) return;
+  if (properties_->Updating() || !state_.document || state_.currentFrame < 0) return;
   EditValue value = CheckDelayText(S(text));
   if (value.check == EditCheck::Empty) return;
   if (value.check == EditCheck::OutOfRange) {
@@ -1038,17 +1142,17 @@ void MainWindow::ApplyDelayText(const QString& text) {
     return;
   }
   bool changed = false;
-  for (Frame* f = FirstSelectedFrame(*document_); f; f = NextSelectedFrame(f)) {
+  for (Frame* f = FirstSelectedFrame(*state_.document); f; f = NextSelectedFrame(f)) {
     changed = changed || f->delay != value.value;
     f->delay = value.value;
-    if (preview_) preview_->SetFrameDelay(FrameIndex(*document_, f), value.value);
+    if (preview_) preview_->SetFrameDelay(FrameIndex(*state_.document, f), value.value);
   }
   RefreshDuration();
   if (changed) SetModified(true);
 }
 
 void MainWindow::ApplyLoopText(const QString& text) {
-  if (properties_->Updating() || !document_) return;
+  if (properties_->Updating() || !state_.document) return;
   EditValue value = CheckLoopText(S(text));
   if (value.check == EditCheck::Empty) return;
   if (value.check == EditCheck::OutOfRange) {
@@ -1056,84 +1160,111 @@ void MainWindow::ApplyLoopText(const QString& text) {
     properties_->LoopEdit()->setText(QString::number(value.value));
     return;
   }
-  if (document_->playCount != value.value) {
-    document_->playCount = value.value;
+  if (state_.document->playCount != value.value) {
+    state_.document->playCount = value.value;
     SetModified(true);
   }
 }
 
 void MainWindow::SetDisposal(int disposal) {
-  Frame* frame = document_ ? FrameAt(*document_, currentFrame_) : nullptr;
+  Frame* frame = state_.document ? FrameAt(*state_.document, state_.currentFrame) : nullptr;
   if (!frame) return;
   lw::SetDisposal(frame, disposal);
   SetModified(true);
-  properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+  properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
+  TellPreview(PreviewWindow::Pictures);
 }
 
 void MainWindow::ToggleTransparency() {
-  Frame* frame = document_ ? FrameAt(*document_, currentFrame_) : nullptr;
+  Frame* frame = state_.document ? FrameAt(*state_.document, state_.currentFrame) : nullptr;
   if (!frame) return;
   StopBackgroundWork();
   // Until the colour chooser comes, switching on takes the frame's stored transparent index.
   bool on = !frame->Transparent();
-  uint32_t index = static_cast<uint32_t>(currentFrame_);
-  RecordUndo(undo::EditTransparency, *document_, nullptr, nullptr, (index << 16) | (on ? 1u : 0u));
+  uint32_t index = static_cast<uint32_t>(state_.currentFrame);
+  RecordUndo(undo::EditTransparency, *state_.document, nullptr, nullptr, (index << 16) | (on ? 1u : 0u));
   SetTransparency(frame, on);
   SetModified(true);
-  strip_->RedrawFrame(currentFrame_);
-  properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+  strip_->RedrawFrame(state_.currentFrame);
+  properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
   StartSizeEstimate(true);
 }
 
 void MainWindow::ToggleTrueColour() {
-  Frame* frame = document_ ? FrameAt(*document_, currentFrame_) : nullptr;
+  Frame* frame = state_.document ? FrameAt(*state_.document, state_.currentFrame) : nullptr;
   if (!frame) return;
   StopBackgroundWork();
-  uint32_t index = static_cast<uint32_t>(currentFrame_);
+  uint32_t index = static_cast<uint32_t>(state_.currentFrame);
   if (!frame->rgbPlane.empty()) {
-    RecordUndo(undo::DropTrueColour, *document_, nullptr, nullptr, index);
+    RecordUndo(undo::DropTrueColour, *state_.document, nullptr, nullptr, index);
     FreeRgbPlane(frame);
   } else {
-    UndoRecord* record = RecordUndo(undo::AddTrueColour, *document_, nullptr, nullptr, index);
+    UndoRecord* record = RecordUndo(undo::AddTrueColour, *state_.document, nullptr, nullptr, index);
     if (!AddRgbPlane(frame)) {
       if (record) DiscardRecord(record);
-      properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+      properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
       return;
     }
   }
-  strip_->RedrawFrame(currentFrame_);
+  strip_->RedrawFrame(state_.currentFrame);
   SetModified(true);
-  properties_->RefreshFrameControls(document_.get(), currentFrame_, durationsEdited_);
+  properties_->RefreshFrameControls(state_.document.get(), state_.currentFrame, durationsEdited_);
 }
 
 void MainWindow::ReverseOrder() {
-  if (!document_ || document_->frameCount < 2) return;
+  if (!state_.document || state_.document->frameCount < 2) return;
   StopBackgroundWork();
-  RecordUndo(undo::ReverseAnimation, *document_, nullptr, nullptr, 0);
-  ReverseBlocks(*document_);
-  RecountSelection(*document_);
-  Frame* first = FirstSelectedFrame(*document_);
-  AfterFramesChanged(first ? FrameIndex(*document_, first) : -1);
+  RecordUndo(undo::ReverseAnimation, *state_.document, nullptr, nullptr, 0);
+  ReverseBlocks(*state_.document);
+  RecountSelection(*state_.document);
+  Frame* first = FirstSelectedFrame(*state_.document);
+  AfterFramesChanged(first ? FrameIndex(*state_.document, first) : -1);
 }
 
 void MainWindow::PingPong() {
-  if (!document_ || document_->frameCount < 2) return;
+  if (!state_.document || state_.document->frameCount < 2) return;
   StopBackgroundWork();
-  UndoRecord* record = RecordUndo(undo::PingPong, *document_, nullptr, nullptr, 0);
-  if (!AppendPingPong(*document_)) {
+  UndoRecord* record = RecordUndo(undo::PingPong, *state_.document, nullptr, nullptr, 0);
+  if (!AppendPingPong(*state_.document)) {
     if (record) DiscardRecord(record);
     return;
   }
-  AfterFramesChanged(currentFrame_);
+  AfterFramesChanged(state_.currentFrame);
 }
 
-void MainWindow::Revert() {
-  if (!modified_ || documentPath_.empty()) return;
-  int answer = Services().MessageBox(this, ResText(40232), ResText(40233), mb::OkCancel | mb::IconExclamation);
-  if (answer != answer::Ok) return;
-  std::string path = documentPath_;
-  SetModified(false);
-  OpenDocument(path);
+void MainWindow::MergeWith() {
+  if (!state_.document || state_.document->frameCount == 0) return;
+  StopBackgroundWork();
+  std::vector<std::string> paths;
+  if (!state_.chooseFiles ||
+      !state_.chooseFiles(this, 40358, AllFormatsFilter(), false, &paths) || paths.empty())
+    return;
+  if (MergeAnimations(state_, paths.front(), mergeDialog_) == 0) return;
+  // The merged frames replace every frame: nothing stays selected.
+  for (Frame* f = FirstFrame(*state_.document); f; f = NextFrame(f)) f->selected = false;
+  RecountSelection(*state_.document);
+  strip_->RedrawAll();
+  SetCurrentFrame(-1);
+}
+
+void MainWindow::Preferences() {
+  PreferencesOutcome outcome = ShowPreferences(this);
+  uint32_t tips = GetPref(PrefFrameTips);
+  strip_->SetTipsEnabled(tips & tipbits::On);
+  strip_->SetTipBits(tips);
+  if (!outcome.accepted) return;
+  strip_->SetTransparencyDisplay(GetPref(PrefTransparencyDisplay));
+  Animation* doc = state_.document.get();
+  if (outcome.interlaceChanged && doc) {
+    if (!(GetPref(PrefFlags) & AllowInterlace)) {
+      StopTasks(task::SizeEstimate);
+      for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) SetInterlaced(f, false);
+    }
+    StartSizeEstimate(true);
+  }
+  // The next save must carry the new signature.
+  if (outcome.signatureChanged && doc) SetModified(true);
+  UpdateCommandStates();
 }
 
 void MainWindow::SetZoom(int level) {
@@ -1166,7 +1297,7 @@ void MainWindow::SetTransparencyMode(int command) {
 
 void MainWindow::SetModemSpeed(int index) {
   SetPref(PrefModemSpeed, static_cast<uint32_t>(index));
-  if (document_) StartSizeEstimate(false);
+  if (state_.document) StartSizeEstimate(false);
   UpdateCommandStates();
 }
 
@@ -1271,7 +1402,7 @@ void MainWindow::SavePlacement() {
 }
 
 void MainWindow::closeEvent(QCloseEvent* event) {
-  if (document_ && modified_ && PromptSave() == answer::Cancel) {
+  if (state_.document && state_.modified && !CloseDocument()) {
     event->ignore();
     return;
   }
@@ -1295,20 +1426,17 @@ void MainWindow::dropEvent(QDropEvent* event) {
 
 void MainWindow::DropFiles(const QStringList& paths, int index, bool onStrip) {
   if (paths.isEmpty()) return;
+  // Dropped on the window, the files replace the document; on the strip they go in at the drop.
   if (!onStrip && !CloseDocument()) return;
-  // One file on an empty window becomes the document. Inserting into a document needs the
-  // insert flow, which the program does not have yet.
-  if (!document_ && paths.size() == 1) {
-    OpenDocument(S(paths.first()));
-    return;
-  }
-  if (!document_) {
-    OpenDocument(S(paths.first()));
-    statusBar()->showMessage(QString::fromUtf8(kFlows), 4000);
-    return;
-  }
-  (void)index;
-  statusBar()->showMessage(QString::fromUtf8(kFlows), 4000);
+  InsertFiles(paths, onStrip ? index : -1);
+}
+
+void MainWindow::InsertFiles(const QStringList& paths, int index) {
+  if (state_.document) StopBackgroundWork();
+  std::vector<std::string> files;
+  for (const QString& p : paths) files.push_back(S(p));
+  lw::DropFiles(state_, files, index);
+  UpdateCommandStates();
 }
 
 }  // namespace lw

@@ -1,5 +1,6 @@
-// The main window: menus, toolbars, the frame strip and the status bar, the one open document
-// and the dispatch of every command id.
+// The main window: menus, toolbars, the frame strip and the status bar, and the dispatch of every
+// command id. The open document lives in its ShellState; the open, insert, merge and save flows
+// change it and call the window back through the ShellListener hooks.
 #pragma once
 
 #include <QMainWindow>
@@ -8,6 +9,8 @@
 #include <string>
 
 #include "core/animation.h"
+#include "formats/merge.h"
+#include "formats/shell_state.h"
 #include "shell/ui/preview_window.h"
 
 class QAction;
@@ -21,7 +24,7 @@ class FrameStrip;
 class PreviewWindow;
 class PropertiesBar;
 
-class MainWindow : public QMainWindow {
+class MainWindow : public QMainWindow, private ShellListener {
   Q_OBJECT
 
  public:
@@ -29,21 +32,25 @@ class MainWindow : public QMainWindow {
   ~MainWindow() override;
 
   // ---- Shell state
-  Animation* Document() const { return document_.get(); }
-  int CurrentFrame() const { return currentFrame_; }
-  bool Modified() const { return modified_; }
-  const std::string& DocumentPath() const { return documentPath_; }
+  Animation* Document() const { return state_.document.get(); }
+  int CurrentFrame() const { return state_.currentFrame; }
+  bool Modified() const { return state_.modified; }
+  const std::string& DocumentPath() const { return state_.documentPath; }
+  ShellState& State() { return state_; }
+
+  // The dialogs the flows open, replaceable so that tests need no modal dialog.
+  void SetChooseFiles(ChooseFilesFunction choose) { state_.chooseFiles = std::move(choose); }
+  void SetSaveAsDialog(SaveAsDialogFunction dialog) { state_.saveAsDialog = std::move(dialog); }
+  void SetMergeDialog(MergeDialogFunction dialog) { mergeDialog_ = std::move(dialog); }
 
   // ---- Shell operations
   void SetModified(bool modified);
-  void SetDocumentTitle(const std::string& path);
-  void SetDocument(AnimationPtr animation);
-  // Returns answer::Yes, No or Cancel.
-  int PromptSave();
   // False when the user cancelled.
   bool CloseDocument();
-  // 0 failure or cancel, 1 the file became the document. Without a path the open dialog asks.
+  // 0 failure or cancel, 1 a document was opened. Without a path the open dialog asks.
   int OpenDocument(const std::string& path);
+  // The first start without a file: the usage question, asked once.
+  void AskUsageOnFirstStart();
   void SelectFrame(int index, int mode);
   void SetCurrentFrame(int index);
   void StopBackgroundWork();
@@ -51,7 +58,8 @@ class MainWindow : public QMainWindow {
   void StartColourUsage();
   // Saves to the document's path (Save As when untitled); true when written.
   bool SaveDocument();
-  bool SaveDocumentAs(const std::string& path);
+  // The Save As dialog for a type (-1: the last one used); true when written.
+  bool SaveDocumentAs(int type);
   // Every command arrives here, from menus, toolbars, keys and context menus.
   void Command(int command);
   // Files dropped: on the strip at a frame (-1 none), or on the window (onStrip false).
@@ -89,6 +97,9 @@ class MainWindow : public QMainWindow {
   void ShowFileSize(int64_t size);
   void RefreshDownloadMenu();
   void ApplyRefreshHints(uint32_t hints);
+  // The document changed hands (opened, closed): the views take the new one.
+  void AttachDocument();
+  void TellPreview(int change);
   void AfterFramesChanged(int current);
   void RestorePlacement();
   void SavePlacement();
@@ -105,7 +116,9 @@ class MainWindow : public QMainWindow {
   void ToggleTrueColour();
   void ReverseOrder();
   void PingPong();
-  void Revert();
+  void MergeWith();
+  void InsertFiles(const QStringList& paths, int index);
+  void Preferences();
   void SetZoom(int level);
   void SetOrientation(int value);
   void SetTransparencyMode(int command);
@@ -116,10 +129,17 @@ class MainWindow : public QMainWindow {
   void ClosePreview();
   void RunOptimizer();
 
-  AnimationPtr document_;
-  int currentFrame_ = -1;
-  bool modified_ = false;
-  std::string documentPath_;
+  // ShellListener
+  void TitleChanged() override;
+  void DocumentChanged(uint32_t hints) override;
+  void StopPreview() override;
+  void DocumentClosing() override;
+  void ScrollStripToStart() override;
+  void RequestAutoPreview() override;
+
+  ShellState state_;
+  Animation* shown_ = nullptr;  // the document the strip and bars were given
+  MergeDialogFunction mergeDialog_;
   bool durationsEdited_ = false;
   uint64_t estimateGeneration_ = 0;
   int64_t lastSize_ = -1;
