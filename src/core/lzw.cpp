@@ -1,5 +1,6 @@
 #include "core/lzw.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -388,9 +389,17 @@ constexpr int kMaxCode = 4096;
 // what the probe treats as "not positive". 20 KB: the table stays in the first-level cache.
 using HashSlot = uint32_t;
 
+// For every code, the child (pixel << 16 | code) it was last extended by, so that most pixels
+// take one load instead of a hash probe. The hash table stays the authority: it alone says where
+// an entry lands, and the entry for key 0 can be overwritten by a later one, which the cache
+// must then forget. Codes whose pixel field can match no pixel:
+constexpr uint32_t kNoChildren = 0xFFFF0000;  // nothing was added with this prefix yet
+constexpr uint32_t kAskTable = 0xFFFE0000;    // children may exist: probe the table
+
 // The encoder's tables, one set per thread so that encodings may run side by side.
 struct EncoderState {
   HashSlot slots[kHashSize];
+  uint32_t lastChild[kMaxCode];
   // Bytes of the code stream before they are cut into sub-blocks.
   static constexpr size_t kStreamSize = 254 * 64;
   uint8_t stream[kStreamSize + 16];
@@ -459,7 +468,7 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
   thread_local std::unique_ptr<EncoderState> cached;
   if (!cached) {
     try {
-      cached.reset(new EncoderState);
+      cached.reset(new EncoderState());
     } catch (const std::bad_alloc&) {
       return false;
     }
@@ -496,6 +505,10 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
     return out.Finish();
   }
 
+  uint32_t* const lastChild = st.lastChild;
+  // Codes above the pixels get their entry when they are made.
+  std::fill_n(lastChild, clearCode, kNoChildren);
+
   static constexpr uint32_t kStart[4] = {0, 4, 2, 1};
   static constexpr uint32_t kStep[4] = {8, 8, 4, 2};
   const int passes = interlaced ? 4 : 1;
@@ -513,41 +526,58 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
       }
       while (px < rowEnd) {
         const uint32_t p = *px++;
+        const uint32_t known = lastChild[ent];
+        if (known >> 16 == p) {
+          ent = known & 0xFFF;
+          continue;
+        }
         const uint32_t keyBits = ((p << 12) + ent) << 12;
         int h = static_cast<int>((p << 4) ^ ent);
         HashSlot slot = slots[h];
-        // Holds the key: the slot minus the key bits is a code 1..4095.
-        if (slot - keyBits - 1 < 4095u) {
-          ent = slot & 0xFFF;
-          continue;
-        }
-        if (slot != 0) {
-          const int d = h == 0 ? 1 : kHashSize - h;
-          bool found = false;
-          do {
-            h -= d;
-            h += (h >> 31) & kHashSize;  // wraps without a branch
-            slot = slots[h];
-            if (slot - keyBits - 1 < 4095u) {
-              found = true;
-              break;
-            }
-          } while (slot >= 4096);
+        if (known != kNoChildren) {
+          // Holds the key: the slot minus the key bits is a code 1..4095.
+          bool found = slot - keyBits - 1 < 4095u;
+          if (!found && slot != 0) {
+            const int d = h == 0 ? 1 : kHashSize - h;
+            do {
+              h -= d;
+              h += (h >> 31) & kHashSize;  // wraps without a branch
+              slot = slots[h];
+              if (slot - keyBits - 1 < 4095u) {
+                found = true;
+                break;
+              }
+            } while (slot >= 4096);
+          }
           if (found) {
+            lastChild[ent] = p << 16 | (slot & 0xFFF);
             ent = slot & 0xFFF;
             continue;
           }
+        } else if (slot != 0) {
+          // The key is surely absent: only where it would land matters.
+          const int d = h == 0 ? 1 : kHashSize - h;
+          do {
+            h -= d;
+            h += (h >> 31) & kHashSize;
+          } while (slots[h] >= 4096);
         }
         emit(static_cast<int>(ent));
-        ent = p;
         if (nextFree < kMaxCode) {
-          slots[h] = keyBits | static_cast<uint32_t>(nextFree++);
+          // A used slot here holds key 0 (prefix 0, pixel 0), which is now lost.
+          if (slots[h] != 0) lastChild[0] = kAskTable;
+          slots[h] = keyBits | static_cast<uint32_t>(nextFree);
+          lastChild[ent] = p << 16 | static_cast<uint32_t>(nextFree);
+          lastChild[nextFree] = kNoChildren;
+          ++nextFree;
         } else {
           std::memset(slots, 0, sizeof st.slots);
+          std::fill_n(lastChild, clearCode, kNoChildren);
           nextFree = clearCode + 2;
           clearFlag = true;
           emit(clearCode);
         }
+        ent = p;
       }
     }
   }
