@@ -405,9 +405,40 @@ struct EncoderState {
   uint8_t stream[kStreamSize + 16];
 };
 
+// Cuts the code stream into sub-blocks.
+class PacketWriter {
+ public:
+  PacketWriter(ByteSink& sink, uint8_t* stream) : sink_(sink), stream_(stream) {}
+
+  // Writes the whole 254-byte sub-blocks of stream[0..len) (with last, also the shorter final
+  // one), moves the rest to the front and returns its length.
+  size_t Write(size_t len, bool last) {
+    size_t at = 0;
+    uint8_t packet[255];
+    while (len - at >= 254 || (last && len > at)) {
+      size_t n = len - at < 254 ? len - at : 254;
+      packet[0] = static_cast<uint8_t>(n);
+      std::memcpy(packet + 1, stream_ + at, n);
+      if (ok_) ok_ = sink_.Write(packet, n + 1);
+      at += n;
+    }
+    std::memmove(stream_, stream_ + at, len - at);
+    return len - at;
+  }
+
+  bool ok() const { return ok_; }
+
+ private:
+  ByteSink& sink_;
+  uint8_t* stream_;
+  bool ok_ = true;
+};
+
+// Packs codes into the stream. Its address is never taken, so that its fields stay in
+// registers in the pixel loop.
 class CodeWriter {
  public:
-  CodeWriter(ByteSink& sink, uint8_t* stream) : sink_(sink), stream_(stream) {}
+  CodeWriter(PacketWriter& packets, uint8_t* stream) : packets_(packets), stream_(stream) {}
 
   __attribute__((always_inline)) void Put(uint32_t code, int n) {
     acc_ |= static_cast<uint64_t>(code) << nbits_;
@@ -418,44 +449,27 @@ class CodeWriter {
       len_ += 4;
       acc_ >>= 32;
       nbits_ -= 32;
-      if (len_ >= EncoderState::kStreamSize) WritePackets(false);
+      if (len_ >= EncoderState::kStreamSize) len_ = packets_.Write(len_, false);
     }
   }
 
   // The last partial byte, the remaining sub-blocks and the terminator.
-  bool Finish() {
+  bool Finish(ByteSink& sink) {
     while (nbits_ > 0) {
       stream_[len_++] = static_cast<uint8_t>(acc_);
       acc_ >>= 8;
       nbits_ -= 8;
     }
-    WritePackets(true);
-    if (ok_) ok_ = sink_.WriteByte(0);
-    return ok_;
+    packets_.Write(len_, true);
+    return packets_.ok() && sink.WriteByte(0);
   }
 
  private:
-  // Whole 254-byte sub-blocks; with last, also the shorter final one.
-  void WritePackets(bool last) {
-    size_t at = 0;
-    uint8_t packet[255];
-    while (len_ - at >= 254 || (last && len_ > at)) {
-      size_t n = len_ - at < 254 ? len_ - at : 254;
-      packet[0] = static_cast<uint8_t>(n);
-      std::memcpy(packet + 1, stream_ + at, n);
-      if (ok_) ok_ = sink_.Write(packet, n + 1);
-      at += n;
-    }
-    std::memmove(stream_, stream_ + at, len_ - at);
-    len_ -= at;
-  }
-
-  ByteSink& sink_;
+  PacketWriter& packets_;
   uint8_t* stream_;
   size_t len_ = 0;
   uint64_t acc_ = 0;
   int nbits_ = 0;
-  bool ok_ = true;
 };
 
 }  // namespace
@@ -484,7 +498,8 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
   int maxCode = (1 << n) - 1;
   int nextFree = clearCode + 2;
   bool clearFlag = false;
-  CodeWriter out(sink, st.stream);
+  PacketWriter packets(sink, st.stream);
+  CodeWriter out(packets, st.stream);
 
   auto emit = [&](int code) __attribute__((always_inline)) {
     out.Put(static_cast<uint32_t>(code), n);
@@ -502,7 +517,7 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
     // Nothing to encode: a clear code and the end code still make valid data.
     emit(clearCode);
     emit(endCode);
-    return out.Finish();
+    return out.Finish(sink);
   }
 
   uint32_t* const lastChild = st.lastChild;
@@ -583,7 +598,7 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
   }
   emit(static_cast<int>(ent));
   emit(endCode);
-  return out.Finish();
+  return out.Finish(sink);
 }
 
 }  // namespace lw
