@@ -1,5 +1,6 @@
 #include "core/lzw.h"
 
+#include <algorithm>
 #include <bit>
 #include <cstring>
 #include <memory>
@@ -388,17 +389,56 @@ constexpr int kMaxCode = 4096;
 // what the probe treats as "not positive". 20 KB: the table stays in the first-level cache.
 using HashSlot = uint32_t;
 
+// For every code, the child (pixel << 16 | code) it was last extended by, so that most pixels
+// take one load instead of a hash probe. The hash table stays the authority: it alone says where
+// an entry lands, and the entry for key 0 can be overwritten by a later one, which the cache
+// must then forget. Codes whose pixel field can match no pixel:
+constexpr uint32_t kNoChildren = 0xFFFF0000;  // nothing was added with this prefix yet
+constexpr uint32_t kAskTable = 0xFFFE0000;    // children may exist: probe the table
+
 // The encoder's tables, one set per thread so that encodings may run side by side.
 struct EncoderState {
   HashSlot slots[kHashSize];
+  uint32_t lastChild[kMaxCode];
   // Bytes of the code stream before they are cut into sub-blocks.
   static constexpr size_t kStreamSize = 254 * 64;
   uint8_t stream[kStreamSize + 16];
 };
 
+// Cuts the code stream into sub-blocks.
+class PacketWriter {
+ public:
+  PacketWriter(ByteSink& sink, uint8_t* stream) : sink_(sink), stream_(stream) {}
+
+  // Writes the whole 254-byte sub-blocks of stream[0..len) (with last, also the shorter final
+  // one), moves the rest to the front and returns its length.
+  size_t Write(size_t len, bool last) {
+    size_t at = 0;
+    uint8_t packet[255];
+    while (len - at >= 254 || (last && len > at)) {
+      size_t n = len - at < 254 ? len - at : 254;
+      packet[0] = static_cast<uint8_t>(n);
+      std::memcpy(packet + 1, stream_ + at, n);
+      if (ok_) ok_ = sink_.Write(packet, n + 1);
+      at += n;
+    }
+    std::memmove(stream_, stream_ + at, len - at);
+    return len - at;
+  }
+
+  bool ok() const { return ok_; }
+
+ private:
+  ByteSink& sink_;
+  uint8_t* stream_;
+  bool ok_ = true;
+};
+
+// Packs codes into the stream. Its address is never taken, so that its fields stay in
+// registers in the pixel loop.
 class CodeWriter {
  public:
-  CodeWriter(ByteSink& sink, uint8_t* stream) : sink_(sink), stream_(stream) {}
+  CodeWriter(PacketWriter& packets, uint8_t* stream) : packets_(packets), stream_(stream) {}
 
   __attribute__((always_inline)) void Put(uint32_t code, int n) {
     acc_ |= static_cast<uint64_t>(code) << nbits_;
@@ -409,44 +449,27 @@ class CodeWriter {
       len_ += 4;
       acc_ >>= 32;
       nbits_ -= 32;
-      if (len_ >= EncoderState::kStreamSize) WritePackets(false);
+      if (len_ >= EncoderState::kStreamSize) len_ = packets_.Write(len_, false);
     }
   }
 
   // The last partial byte, the remaining sub-blocks and the terminator.
-  bool Finish() {
+  bool Finish(ByteSink& sink) {
     while (nbits_ > 0) {
       stream_[len_++] = static_cast<uint8_t>(acc_);
       acc_ >>= 8;
       nbits_ -= 8;
     }
-    WritePackets(true);
-    if (ok_) ok_ = sink_.WriteByte(0);
-    return ok_;
+    packets_.Write(len_, true);
+    return packets_.ok() && sink.WriteByte(0);
   }
 
  private:
-  // Whole 254-byte sub-blocks; with last, also the shorter final one.
-  void WritePackets(bool last) {
-    size_t at = 0;
-    uint8_t packet[255];
-    while (len_ - at >= 254 || (last && len_ > at)) {
-      size_t n = len_ - at < 254 ? len_ - at : 254;
-      packet[0] = static_cast<uint8_t>(n);
-      std::memcpy(packet + 1, stream_ + at, n);
-      if (ok_) ok_ = sink_.Write(packet, n + 1);
-      at += n;
-    }
-    std::memmove(stream_, stream_ + at, len_ - at);
-    len_ -= at;
-  }
-
-  ByteSink& sink_;
+  PacketWriter& packets_;
   uint8_t* stream_;
   size_t len_ = 0;
   uint64_t acc_ = 0;
   int nbits_ = 0;
-  bool ok_ = true;
 };
 
 }  // namespace
@@ -459,7 +482,7 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
   thread_local std::unique_ptr<EncoderState> cached;
   if (!cached) {
     try {
-      cached.reset(new EncoderState);
+      cached.reset(new EncoderState());
     } catch (const std::bad_alloc&) {
       return false;
     }
@@ -475,7 +498,8 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
   int maxCode = (1 << n) - 1;
   int nextFree = clearCode + 2;
   bool clearFlag = false;
-  CodeWriter out(sink, st.stream);
+  PacketWriter packets(sink, st.stream);
+  CodeWriter out(packets, st.stream);
 
   auto emit = [&](int code) __attribute__((always_inline)) {
     out.Put(static_cast<uint32_t>(code), n);
@@ -493,8 +517,12 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
     // Nothing to encode: a clear code and the end code still make valid data.
     emit(clearCode);
     emit(endCode);
-    return out.Finish();
+    return out.Finish(sink);
   }
+
+  uint32_t* const lastChild = st.lastChild;
+  // Codes above the pixels get their entry when they are made.
+  std::fill_n(lastChild, clearCode, kNoChildren);
 
   static constexpr uint32_t kStart[4] = {0, 4, 2, 1};
   static constexpr uint32_t kStep[4] = {8, 8, 4, 2};
@@ -513,47 +541,64 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
       }
       while (px < rowEnd) {
         const uint32_t p = *px++;
+        const uint32_t known = lastChild[ent];
+        if (known >> 16 == p) {
+          ent = known & 0xFFF;
+          continue;
+        }
         const uint32_t keyBits = ((p << 12) + ent) << 12;
         int h = static_cast<int>((p << 4) ^ ent);
         HashSlot slot = slots[h];
-        // Holds the key: the slot minus the key bits is a code 1..4095.
-        if (slot - keyBits - 1 < 4095u) {
-          ent = slot & 0xFFF;
-          continue;
-        }
-        if (slot != 0) {
-          const int d = h == 0 ? 1 : kHashSize - h;
-          bool found = false;
-          do {
-            h -= d;
-            h += (h >> 31) & kHashSize;  // wraps without a branch
-            slot = slots[h];
-            if (slot - keyBits - 1 < 4095u) {
-              found = true;
-              break;
-            }
-          } while (slot >= 4096);
+        if (known != kNoChildren) {
+          // Holds the key: the slot minus the key bits is a code 1..4095.
+          bool found = slot - keyBits - 1 < 4095u;
+          if (!found && slot != 0) {
+            const int d = h == 0 ? 1 : kHashSize - h;
+            do {
+              h -= d;
+              h += (h >> 31) & kHashSize;  // wraps without a branch
+              slot = slots[h];
+              if (slot - keyBits - 1 < 4095u) {
+                found = true;
+                break;
+              }
+            } while (slot >= 4096);
+          }
           if (found) {
+            lastChild[ent] = p << 16 | (slot & 0xFFF);
             ent = slot & 0xFFF;
             continue;
           }
+        } else if (slot != 0) {
+          // The key is surely absent: only where it would land matters.
+          const int d = h == 0 ? 1 : kHashSize - h;
+          do {
+            h -= d;
+            h += (h >> 31) & kHashSize;
+          } while (slots[h] >= 4096);
         }
         emit(static_cast<int>(ent));
-        ent = p;
         if (nextFree < kMaxCode) {
-          slots[h] = keyBits | static_cast<uint32_t>(nextFree++);
+          // A used slot here holds key 0 (prefix 0, pixel 0), which is now lost.
+          if (slots[h] != 0) lastChild[0] = kAskTable;
+          slots[h] = keyBits | static_cast<uint32_t>(nextFree);
+          lastChild[ent] = p << 16 | static_cast<uint32_t>(nextFree);
+          lastChild[nextFree] = kNoChildren;
+          ++nextFree;
         } else {
           std::memset(slots, 0, sizeof st.slots);
+          std::fill_n(lastChild, clearCode, kNoChildren);
           nextFree = clearCode + 2;
           clearFlag = true;
           emit(clearCode);
         }
+        ent = p;
       }
     }
   }
   emit(static_cast<int>(ent));
   emit(endCode);
-  return out.Finish();
+  return out.Finish(sink);
 }
 
 }  // namespace lw
