@@ -440,7 +440,11 @@ std::vector<RecentFileMenuEntry> RecentFilesMenuEntries() {
     for (size_t i = 0; i < files.size(); ++i) {
       int n = static_cast<int>(i + 1);
       RecentFileMenuEntry entry;
-      entry.label = "&" + std::to_string(n) + ": " + BaseName(files[i]);
+      // Appended piece by piece: g++ 12 warns falsely on "literal" + std::string at -O2.
+      entry.label = "&";
+      entry.label += std::to_string(n);
+      entry.label += ": ";
+      entry.label += BaseName(files[i]);
       entry.command = RecentFileCommandBase + n;
       entry.path = std::move(files[i]);
       entries.push_back(std::move(entry));

@@ -129,7 +129,11 @@ std::string DocumentTitle(const std::string& path) {
 }
 
 std::string FrameListEntry(int index, const std::string& name) {
-  return "#" + std::to_string(index + 1) + ": " + name;
+  std::string entry = "#";  // appended: g++ 12 warns falsely on "literal" + std::string at -O2
+  entry += std::to_string(index + 1);
+  entry += ": ";
+  entry += name;
+  return entry;
 }
 
 EditValue CheckDelayText(const std::string& text) { return CheckNumber(text, 65535, 65535); }
