@@ -270,43 +270,55 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
   return true;
 }
 
+namespace {
+
+// Files read one after the other into a chain, for opening, inserting or dropping.
+struct ReadRun {
+  AnimationPtr chain;
+  int count = 0;
+  std::string lastPath;
+};
+
+// Reads the paths in order; after a file that fails, and before the last one, asks (askText,
+// askTitle) whether to go on with the others.
+ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, ProgressMeter* meter,
+                  int askText, int askTitle) {
+  ReadRun run;
+  ProgressSetRange(meter, static_cast<uint32_t>(paths.size()));
+  for (size_t i = 0; i < paths.size(); ++i) {
+    const std::string& path = paths[i];
+    run.lastPath = path;
+    std::string text = FormatResText(40359, BaseName(path));
+    ProgressSetText(meter, text.c_str());
+    AnimationPtr animation;
+    if (ReadAnyFile(path, Owner(state), &animation, meter) == ReadComplete) {
+      AppendToChain(&run.chain, std::move(animation));
+      ++run.count;
+    } else if (i + 1 < paths.size()) {
+      animation.reset();
+      int answer = AskUser(Owner(state), askText, askTitle, mb::YesNo | mb::IconExclamation);
+      ProgressRefocus(meter);
+      if (answer == answer::No) break;
+    }
+    if (!ProgressStep(meter)) break;
+  }
+  return run;
+}
+
+}  // namespace
+
 int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert) {
   if (paths.empty()) return 0;
   std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
     return CompareNamesNoCase(a, b) < 0;
   });
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
-  ProgressSetRange(meter.get(), static_cast<uint32_t>(paths.size()));
-  AnimationPtr chain;
-  int count = 0;
-  std::string lastPath;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    const std::string& path = paths[i];
-    lastPath = path;
-    std::string text = FormatResText(40359, BaseName(path));
-    ProgressSetText(meter.get(), text.c_str());
-    AnimationPtr animation;
-    int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
-    if (status == ReadComplete) {
-      AppendToChain(&chain, std::move(animation));
-      ++count;
-    } else if (i + 1 < paths.size()) {
-      animation.reset();
-      int answer = AskUser(Owner(state), 40331, 40332, mb::YesNo | mb::IconExclamation);
-      ProgressRefocus(meter.get());
-      if (answer == answer::No) break;
-    }
-    if (!ProgressStep(meter.get())) break;
+  ReadRun run = ReadChain(state, paths, meter.get(), 40331, 40332);
+  if (!run.chain || !FinishLoad(state, std::move(run.chain), run.lastPath,
+                                forInsert ? 0 : run.count, meter.get(), Owner(state))) {
+    return 0;
   }
-  if (chain) {
-    if (!FinishLoad(state, std::move(chain), lastPath, forInsert ? 0 : count, meter.get(),
-                    Owner(state))) {
-      count = 0;
-    }
-  } else {
-    count = 0;
-  }
-  return count;
+  return run.count;
 }
 
 int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
@@ -405,29 +417,10 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
     record = PrepareUndo(undo::InsertFrames, *state.document, static_cast<uint32_t>(position));
   }
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
-  ProgressSetRange(meter.get(), static_cast<uint32_t>(paths.size()));
-  AnimationPtr chain;
-  int count = 0;
-  std::string lastPath;
-  for (size_t i = 0; i < paths.size(); ++i) {
-    const std::string& path = paths[i];
-    lastPath = path;
-    std::string text = FormatResText(40359, BaseName(path));
-    ProgressSetText(meter.get(), text.c_str());
-    AnimationPtr animation;
-    int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
-    if (status == ReadComplete) {
-      AppendToChain(&chain, std::move(animation));
-      ++count;
-    } else {
-      if (i + 1 == paths.size()) break;
-      int answer = AskUser(Owner(state), 40245, 40246, mb::YesNo | mb::IconExclamation);
-      ProgressRefocus(meter.get());
-      if (answer == answer::No) break;
-    }
-    if (!ProgressStep(meter.get())) break;
-  }
-  if (!chain || !FinishLoad(state, std::move(chain), lastPath, count, meter.get(), Owner(state))) {
+  ReadRun run = ReadChain(state, paths, meter.get(), 40245, 40246);
+  int count = run.count;
+  if (!run.chain ||
+      !FinishLoad(state, std::move(run.chain), run.lastPath, count, meter.get(), Owner(state))) {
     count = 0;
   }
   meter.reset();
