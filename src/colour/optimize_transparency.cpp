@@ -9,12 +9,16 @@
 
 namespace lw {
 
+// The writer encodes for us and keeps the winner's data for the save that follows.
+uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw);
+void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw);
+
 namespace {
 
-// The record size of the frame with other pixel rows in place of its own.
-uint64_t SizeWith(Frame* f, std::vector<uint8_t>& dib) {
+// The record size of the frame with other pixel rows in place of its own; their LZW data in *lzw.
+uint64_t SizeWith(Frame* f, std::vector<uint8_t>& dib, std::vector<uint8_t>* lzw) {
   f->dib.swap(dib);
-  uint64_t size = EncodedFrameSize(f);
+  uint64_t size = EncodeFrameRecord(f, lzw);
   f->dib.swap(dib);
   return size;
 }
@@ -91,11 +95,15 @@ bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
   } else {
     bool used[256] = {};
     const uint8_t* bits = f->bits();
+    // Unconditional stores (unchanged pixels go to a spare slot) keep the loop free of
+    // read-modify-write chains.
+    bool marks[257] = {};
     for (uint32_t y = 0; y < h; ++y) {
       const uint8_t* p = bits + y * stride;
       const uint8_t* m = changed + uint64_t{y} * w;
-      for (uint32_t x = 0; x < w; ++x) used[p[x]] |= m[x] != 0;
+      for (uint32_t x = 0; x < w; ++x) marks[m[x] ? p[x] : 256] = true;
     }
+    std::memcpy(used, marks, sizeof used);
     int entries = f->palette ? std::min(f->palette->Count(), 256) : 256;
     for (int i = entries - 1; i >= 0; --i) {
       if (!used[i]) {
@@ -107,31 +115,35 @@ bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
   }
   const uint8_t T = static_cast<uint8_t>(t);
 
-  uint64_t best = EncodedFrameSize(f);
+  std::vector<uint8_t> bestData, data;
+  uint64_t best = EncodeFrameRecord(f, &bestData);
   if (best == 0) return false;
   bool taken = false;
   try {
     std::vector<uint8_t> original = f->dib;
     std::vector<uint8_t> variant = original;
     if (AllDuplicates(variant.data() + DibBitsOffset, stride, w, h, changed, T) > 0) {
-      uint64_t size = SizeWith(f, variant);
+      uint64_t size = SizeWith(f, variant, &data);
       if (size != 0 && size < best) {
         f->dib.swap(variant);
+        bestData.swap(data);
         best = size;
         taken = true;
       }
     }
     variant = std::move(original);
     if (DuplicateRuns(variant.data() + DibBitsOffset, stride, w, h, changed, T) > 0) {
-      uint64_t size = SizeWith(f, variant);
+      uint64_t size = SizeWith(f, variant, &data);
       if (size != 0 && size < best) {
         f->dib.swap(variant);
+        bestData.swap(data);
         taken = true;
       }
     }
   } catch (const std::bad_alloc&) {
     // No room for a trial copy: the frame keeps what it has.
   }
+  KeepFrameData(f, std::move(bestData));
   if (!taken) return false;
   FreeRgbPlane(f);
   SetTransparency(f, false);

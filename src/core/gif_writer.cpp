@@ -5,7 +5,11 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
+#include <new>
 #include <string>
+#include <unordered_map>
+#include <vector>
 
 #include "core/lzw.h"
 #include "shell/messages.h"
@@ -72,7 +76,34 @@ uint64_t CommentBlockSize(const std::string& text) {
 
 }  // namespace
 
-bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
+namespace {
+
+// LZW data the optimizer already made for a frame, kept for the next save so that it is not
+// encoded twice. The bytes depend only on the pixels, their size, the code size and the row
+// order; all are checked before the kept bytes stand in for an encoding.
+struct KeptData {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  int codeSize = 0;
+  bool interlaced = false;
+  std::vector<uint8_t> pixels;  // the image rows as they were encoded
+  std::vector<uint8_t> lzw;
+};
+
+constexpr uint64_t kKeptLimit = uint64_t{64} << 20;
+
+std::mutex gKeptLock;
+std::unordered_map<const Frame*, KeptData> gKept;
+uint64_t gKeptBytes = 0;
+
+void ForgetKeptLocked() {
+  gKept.clear();
+  gKeptBytes = 0;
+}
+
+// The checks and header of a frame record (control extension, descriptor, local table); the
+// code size and the bytes of the image rows come back for the LZW data.
+bool WriteFrameHead(ByteSink& sink, const Frame& frame, int* codeSizeOut, uint64_t* rowBytes) {
   if (frame.width > 0xFFFF || frame.height > 0xFFFF) return false;
   const int entries = frame.palette ? std::min(frame.palette->Count(), 256) : 256;
   const int codeSize = std::max(2, BitsForColours(entries));
@@ -100,8 +131,89 @@ bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
                       flags};
   if (!sink.Write(gce, sizeof gce) || !sink.Write(desc, sizeof desc)) return false;
   if (local && !WriteColourTable(sink, *local)) return false;
-  return LzwEncode(sink, codeSize, bits, static_cast<size_t>(stride), frame.width, frame.height,
-                   frame.Interlaced());
+  *codeSizeOut = codeSize;
+  *rowBytes = frame.width && frame.height ? stride * frame.height : 0;
+  return true;
+}
+
+bool EncodeFrameData(ByteSink& sink, const Frame& frame, int codeSize) {
+  return LzwEncode(sink, codeSize, frame.bits(), static_cast<size_t>(IndexStride(frame.width)),
+                   frame.width, frame.height, frame.Interlaced());
+}
+
+// Writes the kept LZW data of the frame when it still matches; false when it must be encoded.
+bool WriteKeptData(ByteSink& sink, const Frame& frame, int codeSize, uint64_t rowBytes, bool* ok) {
+  std::lock_guard<std::mutex> lock(gKeptLock);
+  auto it = gKept.find(&frame);
+  if (it == gKept.end()) return false;
+  const KeptData& k = it->second;
+  bool same = k.width == frame.width && k.height == frame.height && k.codeSize == codeSize &&
+              k.interlaced == frame.Interlaced() && k.pixels.size() == rowBytes &&
+              (rowBytes == 0 || std::memcmp(k.pixels.data(), frame.bits(), rowBytes) == 0);
+  if (!same) return false;
+  *ok = sink.Write(k.lzw.data(), k.lzw.size());
+  return true;
+}
+
+bool WriteFrameRecordImpl(ByteSink& sink, const Frame& frame, bool useKept) {
+  int codeSize = 0;
+  uint64_t rowBytes = 0;
+  if (!WriteFrameHead(sink, frame, &codeSize, &rowBytes)) return false;
+  bool ok = false;
+  if (useKept && WriteKeptData(sink, frame, codeSize, rowBytes, &ok)) return ok;
+  return EncodeFrameData(sink, frame, codeSize);
+}
+
+}  // namespace
+
+bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
+  return WriteFrameRecordImpl(sink, frame, false);
+}
+
+// For the optimizer (declared where it is used): the record size as EncodedFrameSize gives it,
+// with the LZW data itself in *lzw (left empty when memory is short).
+uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
+  if (!frame || !lzw) return 0;
+  lzw->clear();
+  ByteSink head;
+  int codeSize = 0;
+  uint64_t rowBytes = 0;
+  if (!WriteFrameHead(head, *frame, &codeSize, &rowBytes)) return 0;
+  {
+    ByteSink data(lzw);
+    if (EncodeFrameData(data, *frame, codeSize)) return head.Count() + lzw->size();
+  }
+  lzw->clear();
+  ByteSink counter;
+  return EncodeFrameData(counter, *frame, codeSize) ? head.Count() + counter.Count() : 0;
+}
+
+// Keeps lzw, made by EncodeFrameRecord from the frame's present pixels, for the next save.
+void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
+  if (!frame || lzw.empty()) return;
+  std::lock_guard<std::mutex> lock(gKeptLock);
+  auto old = gKept.find(frame);
+  if (old != gKept.end()) {
+    gKeptBytes -= old->second.pixels.size() + old->second.lzw.size();
+    gKept.erase(old);
+  }
+  const uint64_t rowBytes =
+      frame->bits() && frame->width && frame->height ? IndexStride(frame->width) * frame->height : 0;
+  if (gKeptBytes + rowBytes + lzw.size() > kKeptLimit) return;
+  try {
+    KeptData k;
+    k.width = frame->width;
+    k.height = frame->height;
+    const int entries = frame->palette ? std::min(frame->palette->Count(), 256) : 256;
+    k.codeSize = std::max(2, BitsForColours(entries));
+    k.interlaced = frame->Interlaced();
+    k.pixels.assign(frame->bits(), frame->bits() + rowBytes);
+    k.lzw = std::move(lzw);
+    gKeptBytes += k.pixels.size() + k.lzw.size();
+    gKept[frame] = std::move(k);
+  } catch (const std::bad_alloc&) {
+    ForgetKeptLocked();
+  }
 }
 
 int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
@@ -135,12 +247,17 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
         if (!WriteExtensionBlock(sink, static_cast<const ExtensionBlock&>(*b))) return GifWriteFailed;
         break;
       case BlockKind::Frame:
-        if (!WriteFrameRecord(sink, static_cast<const Frame&>(*b))) return GifWriteFailed;
+        if (!WriteFrameRecordImpl(sink, static_cast<const Frame&>(*b), true)) return GifWriteFailed;
         if (!ProgressStep(progress)) return GifWriteCancelled;
         break;
       default:
         break;
     }
+  }
+  {
+    // What was kept is written now; later edits would only make it stale.
+    std::lock_guard<std::mutex> lock(gKeptLock);
+    ForgetKeptLocked();
   }
   if (!sink.WriteByte(0x3B) || !sink.Flush()) return GifWriteFailed;
   return GifWriteDone;
