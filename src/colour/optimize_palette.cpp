@@ -76,7 +76,10 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
   CountColourUsage(animation, animation.colourUsage.data(), true);
   // Without local palettes there is nothing to fold; building a meta-palette anyway would only
   // requantize the global colours.
+  // Whether the counts above may have gone stale.
+  bool folded = false;
   if ((options & optimize::RemoveLocalPalettes) && AnyLocalPalette(animation)) {
+    folded = true;
     if (options & optimize::BuildMetaPalette) {
       uint32_t word = (GetPref(PrefPaletteMerge) & ~uint32_t{0xEEFE}) | 0x1001;
       if (FitPalettes(nullptr, &animation, word, nullptr, progress) != 1) return 0;
@@ -100,7 +103,7 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
   if (!(options & optimize::ReducePalettes)) return 1;
 
   if (animation.globalPalette) {
-    CountColourUsage(animation, animation.colourUsage.data(), true);
+    if (folded) CountColourUsage(animation, animation.colourUsage.data(), true);
     PalettePtr compacted;
     PaletteMapping map;
     if (CompactPalette(*animation.globalPalette, animation.colourUsage.data(), &compacted, &map)) {

@@ -60,6 +60,68 @@ bool CutFrame(Frame* f, const Box& box) {
   return true;
 }
 
+
+// One row of the comparison with the screen, made for each combination of the frame's traits so
+// that the pixel loop carries no tests that are the same for the whole frame.
+using RowScan = void (*)(const uint8_t* p, uint8_t* s, uint8_t* v, uint8_t* m, uint32_t w,
+                         uint8_t t, uint8_t after, uint32_t* firstOut, uint32_t* lastOut,
+                         int64_t* shownOut, bool* anyUnchangedOut);
+
+template <bool transparent, bool comparable, bool leaves, bool clears>
+void ScanRow(const uint8_t* p, uint8_t* s, uint8_t* v, uint8_t* m, uint32_t w, uint8_t t,
+             uint8_t after, uint32_t* firstOut, uint32_t* lastOut, int64_t* shownOut,
+             bool* anyUnchangedOut) {
+  uint32_t first = UINT32_MAX, last = 0;
+  int64_t shown = 0;
+  bool anyUnchanged = false;
+  for (uint32_t x = 0; x < w; ++x) {
+    const uint8_t before = v[x];
+    // Over anything shown, a frame whose area is cleared afterwards must keep its pixels,
+    // or the clear would leave them behind.
+    uint8_t c = clears && before != ScreenModel::Cleared;
+    uint8_t now = before;
+    if (!transparent || p[x] != t) {
+      if (!comparable || before != ScreenModel::Known || s[x] != p[x]) c = 1;
+      if (leaves) {
+        if (comparable) {
+          s[x] = p[x];
+          now = ScreenModel::Known;
+        } else {
+          now = ScreenModel::Unknown;
+        }
+      }
+    }
+    if (clears) now = after;
+    shown += (now != ScreenModel::Cleared) - (before != ScreenModel::Cleared);
+    v[x] = now;
+    m[x] = c;
+    if (c) {
+      if (first == UINT32_MAX) first = x;
+      last = x;
+    } else {
+      anyUnchanged = true;
+    }
+  }
+  *firstOut = first;
+  *lastOut = last;
+  *shownOut += shown;
+  *anyUnchangedOut |= anyUnchanged;
+}
+
+template <bool transparent, bool comparable>
+RowScan PickRowScan2(bool leaves, bool clears) {
+  if (leaves) return clears ? ScanRow<transparent, comparable, true, true>
+                            : ScanRow<transparent, comparable, true, false>;
+  return clears ? ScanRow<transparent, comparable, false, true>
+                : ScanRow<transparent, comparable, false, false>;
+}
+
+RowScan PickRowScan(bool transparent, bool comparable, bool leaves, bool clears) {
+  if (transparent) return comparable ? PickRowScan2<true, true>(leaves, clears)
+                                     : PickRowScan2<true, false>(leaves, clears);
+  return comparable ? PickRowScan2<false, true>(leaves, clears)
+                    : PickRowScan2<false, false>(leaves, clears);
+}
 }  // namespace
 
 bool ScreenModel::Allocate(uint32_t screenWidth, uint32_t screenHeight) {
@@ -152,40 +214,11 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
     Box box;
     bool anyUnchanged = false;
     int64_t shown = static_cast<int64_t>(model.shownCount);
+    const RowScan scan = PickRowScan(transparent, comparable, leaves, clears);
     for (uint32_t y = 0; y < h; ++y) {
-      const uint8_t* p = bits + y * fs;
-      uint8_t* s = screen + (y0 + y) * ss + x0;
-      uint8_t* v = valid + (y0 + y) * ss + x0;
-      uint8_t* m = mask + uint64_t{y} * w;
       uint32_t first = UINT32_MAX, last = 0;
-      for (uint32_t x = 0; x < w; ++x) {
-        const uint8_t before = v[x];
-        // Over anything shown, a frame whose area is cleared afterwards must keep its pixels,
-        // or the clear would leave them behind.
-        uint8_t c = clears && before != ScreenModel::Cleared;
-        uint8_t now = before;
-        if (!transparent || p[x] != t) {
-          if (!comparable || before != ScreenModel::Known || s[x] != p[x]) c = 1;
-          if (leaves) {
-            if (comparable) {
-              s[x] = p[x];
-              now = ScreenModel::Known;
-            } else {
-              now = ScreenModel::Unknown;
-            }
-          }
-        }
-        if (clears) now = after;
-        shown += (now != ScreenModel::Cleared) - (before != ScreenModel::Cleared);
-        v[x] = now;
-        m[x] = c;
-        if (c) {
-          if (first == UINT32_MAX) first = x;
-          last = x;
-        } else {
-          anyUnchanged = true;
-        }
-      }
+      scan(bits + y * fs, screen + (y0 + y) * ss + x0, valid + (y0 + y) * ss + x0,
+           mask + uint64_t{y} * w, w, t, after, &first, &last, &shown, &anyUnchanged);
       if (first != UINT32_MAX) {
         box.left = std::min(box.left, first);
         box.right = std::max(box.right, last + 1);
