@@ -9,10 +9,6 @@
 
 namespace lw {
 
-// The writer encodes for us and keeps the winner's data for the save that follows.
-uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw);
-void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw);
-
 namespace {
 
 // The record size of the frame with other pixel rows in place of its own; their LZW data in *lzw.

@@ -170,8 +170,6 @@ bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
   return WriteFrameRecordImpl(sink, frame, false);
 }
 
-// For the optimizer (declared where it is used): the record size as EncodedFrameSize gives it,
-// with the LZW data itself in *lzw (left empty when memory is short).
 uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
   if (!frame || !lzw) return 0;
   lzw->clear();
@@ -188,7 +186,6 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
   return EncodeFrameData(counter, *frame, codeSize) ? head.Count() + counter.Count() : 0;
 }
 
-// Keeps lzw, made by EncodeFrameRecord from the frame's present pixels, for the next save.
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
   if (!frame || lzw.empty()) return;
   std::lock_guard<std::mutex> lock(gKeptLock);

@@ -3,6 +3,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/animation.h"
 #include "core/byte_sink.h"
@@ -39,6 +40,15 @@ int32_t EstimateEncodedSize(Animation& animation, bool force, ProgressMeter* pro
 
 // Bytes of one frame record; 0 when it cannot be encoded.
 uint64_t EncodedFrameSize(const Frame* frame);
+
+// The record size as EncodedFrameSize gives it, with the frame's LZW data itself in *lzw (left
+// empty when memory is short). The optimizer measures its variants with it.
+uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw);
+
+// Keeps lzw, made by EncodeFrameRecord from the frame's present pixels, so that the next write
+// does not encode the frame again. The kept bytes serve only while the frame's pixels, size,
+// code size and row order are what they were; any write of a whole document forgets them.
+void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw);
 
 // False when frames reach past the logical screen and the user declines the crop; otherwise the
 // frames are clipped to the screen.

@@ -180,5 +180,44 @@ TEST_F(GifWriter, CancelStopsAfterAFrame) {
   EXPECT_EQ(out.size(), 6 + 7 + 6 + 19 + 2 * EncodedFrameSize(FirstFrame(*a)));
 }
 
+TEST_F(GifWriter, KeptFrameDataServesOnlyWhileThePixelsMatch) {
+  AnimationPtr a = Screen(40, 30, 16, 0);
+  for (int i = 0; i < 2; ++i)
+    Append(*a, DrawnFrame(*a, 40, 30, nullptr, [i](uint32_t x, uint32_t y) { return (x * y + i) & 15; }));
+  std::vector<uint8_t> plain, kept, changed, changedPlain;
+  {
+    ByteSink sink(&plain);
+    ASSERT_EQ(WriteGif(sink, *a, nullptr), GifWriteDone);
+  }
+  // Kept data made from the present pixels writes the same bytes as encoding them.
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+    std::vector<uint8_t> lzw;
+    EXPECT_EQ(EncodeFrameRecord(f, &lzw), EncodedFrameSize(f));
+    KeepFrameData(f, std::move(lzw));
+  }
+  {
+    ByteSink sink(&kept);
+    ASSERT_EQ(WriteGif(sink, *a, nullptr), GifWriteDone);
+  }
+  EXPECT_EQ(kept, plain);
+
+  // A pixel changed after the data was kept: the frame is encoded again, never the stale bytes.
+  Frame* first = FirstFrame(*a);
+  std::vector<uint8_t> lzw;
+  EncodeFrameRecord(first, &lzw);
+  KeepFrameData(first, std::move(lzw));
+  first->bits()[5] ^= 1;
+  {
+    ByteSink sink(&changed);
+    ASSERT_EQ(WriteGif(sink, *a, nullptr), GifWriteDone);
+  }
+  {
+    ByteSink sink(&changedPlain);
+    ASSERT_EQ(WriteGif(sink, *a, nullptr), GifWriteDone);
+  }
+  EXPECT_EQ(changed, changedPlain);
+  EXPECT_NE(changed, plain);
+}
+
 }  // namespace
 }  // namespace lw::test
