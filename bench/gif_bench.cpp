@@ -16,6 +16,7 @@
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
 #include "core/lzw.h"
+#include "support/reference_lzw.h"
 #include "platform/services.h"
 
 namespace {
@@ -152,88 +153,6 @@ std::vector<uint8_t> GiflibEncode(const lw::Animation& a) {
   return out;
 }
 
-// ---- a plain encoder from the same rules, to check our bytes ----
-
-std::vector<uint8_t> PlainLzw(const std::vector<uint8_t>& px, int c) {
-  std::vector<uint8_t> out = {static_cast<uint8_t>(c)}, packet;
-  std::vector<int32_t> keys(5003, -1);
-  std::vector<int> codes(5003);
-  int init = c + 1, n = init, maxCode = (1 << n) - 1, clear = 1 << c, next = clear + 2;
-  bool clearFlag = false;
-  uint32_t acc = 0;
-  int bits = 0;
-  auto byte = [&](uint8_t b) {
-    packet.push_back(b);
-    if (packet.size() == 254) {
-      out.push_back(254);
-      out.insert(out.end(), packet.begin(), packet.end());
-      packet.clear();
-    }
-  };
-  auto emit = [&](int code) {
-    acc |= static_cast<uint32_t>(code) << bits;
-    bits += n;
-    while (bits >= 8) {
-      byte(static_cast<uint8_t>(acc));
-      acc >>= 8;
-      bits -= 8;
-    }
-    if (clearFlag) {
-      n = init;
-      maxCode = (1 << n) - 1;
-      clearFlag = false;
-    } else if (next > maxCode) {
-      ++n;
-      maxCode = n == 12 ? 4096 : (1 << n) - 1;
-    }
-  };
-  int e = px[0];
-  emit(clear);
-  for (size_t i = 1; i < px.size(); ++i) {
-    int p = px[i];
-    int32_t k = (p << 12) + e;
-    int h = (p << 4) ^ e;
-    bool found = false;
-    if (keys[h] == k) {
-      e = codes[h];
-      continue;
-    }
-    if (keys[h] >= 0) {
-      int d = h == 0 ? 1 : 5003 - h;
-      do {
-        h -= d;
-        if (h < 0) h += 5003;
-        if (keys[h] == k) {
-          e = codes[h];
-          found = true;
-          break;
-        }
-      } while (keys[h] > 0);
-    }
-    if (found) continue;
-    emit(e);
-    e = p;
-    if (next < 4096) {
-      codes[h] = next++;
-      keys[h] = k;
-    } else {
-      std::fill(keys.begin(), keys.end(), -1);
-      next = clear + 2;
-      clearFlag = true;
-      emit(clear);
-    }
-  }
-  emit(e);
-  emit(clear + 1);
-  if (bits > 0) byte(static_cast<uint8_t>(acc));
-  if (!packet.empty()) {
-    out.push_back(static_cast<uint8_t>(packet.size()));
-    out.insert(out.end(), packet.begin(), packet.end());
-  }
-  out.push_back(0);
-  return out;
-}
-
 bool Verify(lw::Animation& a, const std::vector<uint8_t>& ours, const char* what) {
   bool ok = true;
   auto theirs = GiflibDecode(ours);
@@ -259,7 +178,7 @@ bool Verify(lw::Animation& a, const std::vector<uint8_t>& ours, const char* what
       ok = false;
     }
     // Our bytes against the plain encoder: find this frame's data after its descriptor.
-    std::vector<uint8_t> expected = PlainLzw(px, 8);
+    std::vector<uint8_t> expected = lw::test::ReferenceLzw(px, 8);
     auto pos = std::search(ours.begin() + at, ours.end(), expected.begin(), expected.end());
     if (pos == ours.end()) {
       std::fprintf(stderr, "%s: frame %d bytes differ from the plain encoder\n", what, i);
