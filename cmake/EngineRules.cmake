@@ -1,5 +1,6 @@
 # The engine (everything but src/*/ui and src/platform/qt) is plain C++: batch mode and the
-# engine tests must run without a display, so no engine file may include Qt.
+# engine tests must run without a display, so no engine file may include Qt or link it, and no
+# file may include a header of a layer above its own (Layers.cmake).
 
 set(LW_ENGINE_TARGETS "")
 
@@ -13,17 +14,12 @@ function(lw_engine_library name dir)
   add_library(${name} STATIC ${sources} ${placeholder})
   target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR}/src)
   set(LW_ENGINE_TARGETS ${LW_ENGINE_TARGETS} ${name} PARENT_SCOPE)
-  set_property(GLOBAL APPEND PROPERTY LW_ENGINE_SOURCES ${sources})
 endfunction()
 
+include(${CMAKE_CURRENT_LIST_DIR}/Layers.cmake)
+
 function(lw_check_engine_has_no_qt)
-  get_property(sources GLOBAL PROPERTY LW_ENGINE_SOURCES)
-  foreach(f IN LISTS sources)
-    file(STRINGS ${f} hits REGEX "^[ \t]*#[ \t]*include[ \t]*[<\"]Q[A-Za-z]*[>\"/]")
-    if(hits)
-      message(FATAL_ERROR "${f} includes Qt, but only src/*/ui and src/platform/qt may: ${hits}")
-    endif()
-  endforeach()
+  lw_check_layers(${PROJECT_SOURCE_DIR})
   foreach(t IN LISTS LW_ENGINE_TARGETS)
     get_target_property(libs ${t} LINK_LIBRARIES)
     if(libs AND "${libs}" MATCHES "Qt")

@@ -3,8 +3,8 @@
 #include <string>
 #include <vector>
 
-#include "formats/batch.h"
-#include "shell/preferences.h"
+#include "shell/batch.h"
+#include "base/preferences.h"
 #include "shell/ui/application.h"
 
 int main(int argc, char** argv) {

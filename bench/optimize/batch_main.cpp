@@ -2,9 +2,9 @@
 #include <string>
 #include <vector>
 
-#include "formats/batch.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
+#include "shell/batch.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();

@@ -4,7 +4,7 @@
 
 #include "colour/colour_engine.h"
 #include "colour/colour_internal.h"
-#include "shell/messages.h"
+#include "base/messages.h"
 
 namespace lw {
 

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "colour/colour_engine.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 
 namespace lw {
 

@@ -4,7 +4,7 @@
 #include <new>
 
 #include "colour/colour_engine.h"
-#include "shell/messages.h"
+#include "base/messages.h"
 
 namespace lw {
 

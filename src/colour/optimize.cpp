@@ -6,7 +6,7 @@
 
 #include "core/compose.h"
 #include "core/gif_writer.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 
 namespace lw {
 

@@ -6,8 +6,8 @@
 
 #include "colour/optimize.h"
 #include "core/compose.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 
 #if __has_include("colour/palette_fit.h")
 #include "colour/colour_engine.h"

@@ -6,10 +6,10 @@
 #include <new>
 
 #include "colour/colour_internal.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/settings.h"
-#include "shell/progress.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/settings.h"
+#include "base/progress.h"
 
 namespace lw {
 

@@ -4,8 +4,8 @@
 
 #include "colour/colour_engine.h"
 #include "colour/colour_internal.h"
-#include "shell/messages.h"
-#include "shell/progress.h"
+#include "base/messages.h"
+#include "base/progress.h"
 
 namespace lw {
 

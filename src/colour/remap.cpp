@@ -4,8 +4,8 @@
 
 #include "colour/colour_engine.h"
 #include "colour/colour_internal.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 
 namespace lw {
 

@@ -9,9 +9,9 @@
 
 #include "colour/optimize.h"
 #include "core/compose.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 
 namespace lw {
 

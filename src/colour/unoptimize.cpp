@@ -5,8 +5,8 @@
 
 #include "core/compose.h"
 #include "core/undo.h"
-#include "shell/messages.h"
-#include "shell/progress.h"
+#include "base/messages.h"
+#include "base/progress.h"
 
 namespace lw {
 

@@ -6,8 +6,8 @@
 
 #include "core/animation.h"
 #include "core/model_internal.h"
-#include "shell/messages.h"
-#include "shell/strings.h"
+#include "base/messages.h"
+#include "base/strings.h"
 
 namespace lw {
 

@@ -6,8 +6,8 @@
 #include <cstring>
 #include <limits>
 
-#include "shell/messages.h"
-#include "shell/strings.h"
+#include "base/messages.h"
+#include "base/strings.h"
 
 namespace lw {
 namespace {

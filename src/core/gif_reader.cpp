@@ -11,10 +11,10 @@
 #include <vector>
 
 #include "core/lzw.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
-#include "shell/strings.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/strings.h"
 
 namespace lw {
 

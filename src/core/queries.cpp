@@ -4,8 +4,8 @@
 
 #include "core/animation.h"
 #include "core/model_internal.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 
 namespace lw {
 

@@ -5,7 +5,7 @@
 
 #include "core/animation.h"
 #include "core/model_internal.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

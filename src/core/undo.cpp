@@ -6,10 +6,9 @@
 #include <utility>
 
 #include "core/compose.h"
-#include "shell/command_ids.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/strings.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/strings.h"
 
 namespace lw {
 namespace {
@@ -350,7 +349,7 @@ uint32_t ApplyMoveCrop(UndoRecord& record, Animation& document, bool) {
 uint32_t ApplyRotateFrame(UndoRecord& record, Animation& document, bool redo) {
   int index = static_cast<int>(High(record.param));
   int command = static_cast<int>(Low(record.param));
-  if (rotateFrameHook) rotateFrameHook(document, index, redo ? command : InverseRotation(command));
+  if (rotateFrameHook) rotateFrameHook(document, index, command, !redo);
   uint32_t w = Low(record.screenSize), h = High(record.screenSize);
   if (w != document.screenWidth || h != document.screenHeight) {
     record.screenSize = (document.screenWidth & 0xFFFF) | (document.screenHeight << 16);
@@ -363,7 +362,7 @@ uint32_t ApplyRotateFrame(UndoRecord& record, Animation& document, bool redo) {
 
 uint32_t ApplyRotateAll(UndoRecord& record, Animation& document, bool redo) {
   int command = static_cast<int>(record.param);
-  if (rotateAnimationHook) rotateAnimationHook(document, redo ? command : InverseRotation(command));
+  if (rotateAnimationHook) rotateAnimationHook(document, command, !redo);
   return 0x0D;
 }
 
@@ -902,16 +901,6 @@ void SetUndoApplier(uint32_t kind, UndoApplyFunction apply) {
 void SetUndoRotation(RotateFrameFunction rotateFrame, RotateAnimationFunction rotateAnimation) {
   rotateFrameHook = rotateFrame;
   rotateAnimationHook = rotateAnimation;
-}
-
-int InverseRotation(int command) {
-  switch (command) {
-    case cmd::FrameRotate90Cw: return cmd::FrameRotate90Ccw;
-    case cmd::FrameRotate90Ccw: return cmd::FrameRotate90Cw;
-    case cmd::AnimationRotate90Cw: return cmd::AnimationRotate90Ccw;
-    case cmd::AnimationRotate90Ccw: return cmd::AnimationRotate90Cw;
-    default: return command;
-  }
 }
 
 void FailNextUndoCopies(int count) { failCopies = std::max(count, 0); }

@@ -151,13 +151,11 @@ using UndoApplyFunction = uint32_t (*)(UndoRecord& record, Animation& document, 
 void SetUndoApplier(uint32_t kind, UndoApplyFunction apply);
 
 // The rotations and flips live above the document core; they register here at start-up so that
-// kinds 11 and 12 can replay them (command: a frame or animation rotation command id). Until then
-// those records change nothing.
-using RotateFrameFunction = bool (*)(Animation& document, int frameIndex, int command);
-using RotateAnimationFunction = bool (*)(Animation& document, int command);
+// kinds 11 and 12 can replay them (command: the rotation command id the record holds; undo: apply
+// its inverse). Until then those records change nothing.
+using RotateFrameFunction = bool (*)(Animation& document, int frameIndex, int command, bool undo);
+using RotateAnimationFunction = bool (*)(Animation& document, int command, bool undo);
 void SetUndoRotation(RotateFrameFunction rotateFrame, RotateAnimationFunction rotateAnimation);
-// The command that undoes a rotation command: the quarter turns swap, the others undo themselves.
-int InverseRotation(int command);
 
 // Frame-list helpers the records use, for the commands that do the same moves.
 // Links frame so that it becomes frame index (0: before the first frame, after any leading

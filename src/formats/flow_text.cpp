@@ -4,7 +4,7 @@
 #include <cstdio>
 #include <new>
 
-#include "shell/strings.h"
+#include "base/strings.h"
 
 namespace lw {
 namespace {

@@ -10,9 +10,9 @@
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 
 namespace lw {
 namespace {

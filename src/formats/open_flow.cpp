@@ -11,11 +11,11 @@
 #include "formats/flow_text.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
-#include "shell/settings.h"
-#include "shell/strings.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/settings.h"
+#include "base/strings.h"
 
 namespace lw {
 namespace {

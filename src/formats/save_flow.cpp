@@ -11,10 +11,10 @@
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "platform/files.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/settings.h"
-#include "shell/strings.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/settings.h"
+#include "base/strings.h"
 
 namespace lw {
 namespace {

@@ -127,4 +127,16 @@ constexpr int PreviewNextFrame = 1064;         // cadre suivant
 constexpr int PreviewLastFrame = 1065;         // dernier cadre
 constexpr int PreviewBackground = 1066;        // voir l'arrière-plan comme
 
+
+// The command that undoes a rotation command: the quarter turns swap, the others undo themselves.
+constexpr int InverseRotation(int command) {
+  switch (command) {
+    case FrameRotate90Cw: return FrameRotate90Ccw;
+    case FrameRotate90Ccw: return FrameRotate90Cw;
+    case AnimationRotate90Cw: return AnimationRotate90Ccw;
+    case AnimationRotate90Ccw: return AnimationRotate90Cw;
+    default: return command;
+  }
+}
+
 }  // namespace lw::cmd

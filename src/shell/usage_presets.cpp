@@ -1,6 +1,6 @@
 #include "shell/usage_presets.h"
 
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 

@@ -6,7 +6,7 @@
 
 #include "colour/colour_engine.h"
 #include "colour_fixtures.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

@@ -5,7 +5,7 @@
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 
 namespace lw {
 namespace {

@@ -1,13 +1,13 @@
 #include <gtest/gtest.h>
 
 #include "platform/settings_store.h"
-#include "shell/settings.h"
+#include "base/settings.h"
 
 #include <set>
 
 #include "colour/palette_fit.h"
 #include "colour_fixtures.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

@@ -5,7 +5,7 @@
 #include "colour/unoptimize.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

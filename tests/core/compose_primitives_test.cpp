@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "core/compose.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 #include "support_animation.h"
 
 namespace lw {

@@ -13,9 +13,9 @@
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
-#include "shell/strings.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/strings.h"
 #include "support_animation.h"
 
 namespace lw::test {

@@ -2,7 +2,7 @@
 #include <unistd.h>
 
 #include "gif_test_helpers.h"
-#include "shell/settings.h"
+#include "base/settings.h"
 
 namespace lw::test {
 namespace {

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "core/animation.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw::testing_support {
 

@@ -2,7 +2,7 @@
 
 #include "core/animation.h"
 #include "support_animation.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

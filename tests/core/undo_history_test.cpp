@@ -3,7 +3,7 @@
 
 #include "core/undo.h"
 #include "platform/headless_services.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 #include "support_animation.h"
 
 namespace lw {

@@ -7,7 +7,7 @@
 #include "core/compose.h"
 #include "core/undo.h"
 #include "shell/command_ids.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 #include "support_animation.h"
 
 namespace lw {
@@ -362,7 +362,8 @@ TEST_F(UndoKindsTest, MovingAndCroppingSelectedFrames) {
 
 // A quarter turn of one frame, enough to replay the records.
 std::vector<int> rotations;
-bool TurnFrame(Animation& doc, int index, int command) {
+bool TurnFrame(Animation& doc, int index, int command, bool undo) {
+  if (undo) command = cmd::InverseRotation(command);
   rotations.push_back(command);
   Frame* f = FrameAt(doc, index);
   if (!f) return false;
@@ -381,7 +382,8 @@ bool TurnFrame(Animation& doc, int index, int command) {
   SetFrameDib(f, std::move(dib));
   return true;
 }
-bool TurnAll(Animation&, int command) {
+bool TurnAll(Animation&, int command, bool undo) {
+  if (undo) command = cmd::InverseRotation(command);
   rotations.push_back(command);
   return true;
 }
@@ -395,7 +397,7 @@ TEST_F(UndoKindsTest, RotationsReplayThroughTheRegisteredOperations) {
                 [&] {
                   RecordUndo(undo::RotateFrame, *doc_, nullptr, nullptr,
                              cmd::FrameRotate90Cw | 1 << 16);
-                  TurnFrame(*doc_, 1, cmd::FrameRotate90Cw);
+                  TurnFrame(*doc_, 1, cmd::FrameRotate90Cw, false);
                   doc_->screenHeight = 7;
                 },
                 &redoHints),
@@ -409,7 +411,7 @@ TEST_F(UndoKindsTest, RotationsReplayThroughTheRegisteredOperations) {
   EXPECT_EQ(Undo(*doc_), 0x0Du);
   EXPECT_EQ(Redo(*doc_), 0x0Du);
   EXPECT_EQ(rotations, (std::vector<int>{cmd::AnimationRotate90Cw, cmd::AnimationRotate90Ccw}));
-  EXPECT_EQ(InverseRotation(cmd::FrameFlipHorizontal), cmd::FrameFlipHorizontal);
+  EXPECT_EQ(cmd::InverseRotation(cmd::FrameFlipHorizontal), cmd::FrameFlipHorizontal);
 }
 
 }  // namespace

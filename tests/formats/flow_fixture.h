@@ -15,7 +15,7 @@
 #include "core/support_animation.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw::test {
 

@@ -3,7 +3,7 @@
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "flow_fixture.h"
-#include "shell/settings.h"
+#include "base/settings.h"
 
 namespace lw::test {
 namespace {

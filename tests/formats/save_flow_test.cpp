@@ -5,7 +5,7 @@
 #include "formats/save_flow.h"
 #include "flow_fixture.h"
 #include "platform/files.h"
-#include "shell/settings.h"
+#include "base/settings.h"
 
 namespace lw::test {
 namespace {

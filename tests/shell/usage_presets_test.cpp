@@ -2,7 +2,7 @@
 
 #include <gtest/gtest.h>
 
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

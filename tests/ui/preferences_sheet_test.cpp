@@ -12,8 +12,8 @@
 #include <QtTest>
 #include <array>
 
-#include "shell/preferences.h"
-#include "shell/settings.h"
+#include "base/preferences.h"
+#include "base/settings.h"
 #include "shell/ui/colour_button.h"
 #include "shell/ui/preference_questions.h"
 #include "shell/ui/preferences_sheet.h"

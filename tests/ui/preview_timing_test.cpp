@@ -11,8 +11,8 @@
 
 #include "colour/ui/duration_panel.h"
 #include "core/gif_reader.h"
-#include "shell/preferences.h"
-#include "shell/settings.h"
+#include "base/preferences.h"
+#include "base/settings.h"
 #include "shell/ui/animation_view.h"
 #include "shell/ui/preferences_sheet.h"
 #include "shell/ui/preview_window.h"

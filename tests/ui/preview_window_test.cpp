@@ -9,7 +9,7 @@
 #include "core/frame_viewer.h"
 #include "core/undo.h"
 #include "shell/command_ids.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 #include "shell/ui/animation_view.h"
 #include "shell/ui/preview_window.h"
 #include "ui_fixtures.h"

@@ -9,8 +9,8 @@
 
 #include "platform/qt/progress_popup.h"
 #include "platform/qt/qt_services.h"
-#include "shell/messages.h"
-#include "shell/progress.h"
+#include "base/messages.h"
+#include "base/progress.h"
 
 namespace lw {
 

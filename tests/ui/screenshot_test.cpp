@@ -5,7 +5,7 @@
 
 #include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
 

@@ -7,7 +7,7 @@
 #include <QPointer>
 #include <memory>
 
-#include "shell/progress.h"
+#include "base/progress.h"
 
 class QLabel;
 class QProgressBar;

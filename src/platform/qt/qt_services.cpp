@@ -10,7 +10,7 @@
 
 #include "platform/headless_services.h"
 #include "platform/qt/progress_popup.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 #include "shell/ui/preference_questions.h"
 
 namespace lw {

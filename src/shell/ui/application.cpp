@@ -5,7 +5,7 @@
 #include <cstdlib>
 
 #include "platform/qt/qt_services.h"
-#include "shell/progress.h"
+#include "base/progress.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/main_window.h"
 

@@ -5,8 +5,8 @@
 #include <QStyleOptionToolButton>
 #include <QStylePainter>
 
-#include "shell/preferences.h"
-#include "shell/strings.h"
+#include "base/preferences.h"
+#include "base/strings.h"
 
 namespace lw {
 namespace {

@@ -17,7 +17,7 @@
 #include "core/animation.h"
 #include "core/compose.h"
 #include "shell/command_ids.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 #include "shell/status_text.h"
 #include "shell/ui/frame_edit.h"
 #include "shell/ui/icons.h"

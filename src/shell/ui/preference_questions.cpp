@@ -13,8 +13,8 @@
 #include <QStyle>
 #include <QVBoxLayout>
 
-#include "shell/preferences.h"
-#include "shell/settings.h"
+#include "base/preferences.h"
+#include "base/settings.h"
 #include "shell/ui/preferences_sheet.h"
 
 namespace lw {

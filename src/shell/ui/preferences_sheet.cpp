@@ -20,9 +20,9 @@
 #include <QVBoxLayout>
 #include <cmath>
 
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/settings.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/settings.h"
 #include "shell/ui/colour_button.h"
 
 namespace lw {

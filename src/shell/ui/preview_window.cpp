@@ -13,9 +13,9 @@
 
 #include "colour/ui/duration_panel.h"
 #include "shell/command_ids.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/strings.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/strings.h"
 #include "shell/ui/animation_view.h"
 #include "shell/ui/colour_button.h"
 #include "shell/ui/glyph_icons.h"

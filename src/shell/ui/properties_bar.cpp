@@ -11,9 +11,9 @@
 
 #include "core/animation.h"
 #include "shell/command_ids.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 #include "shell/status_text.h"
-#include "shell/strings.h"
+#include "base/strings.h"
 #include "shell/ui/icons.h"
 
 namespace lw {

@@ -1,4 +1,4 @@
-#include "shell/strings.h"
+#include "base/strings.h"
 
 #include <gtest/gtest.h>
 
@@ -21,7 +21,7 @@ struct Entry {
   const char* text;
 };
 const Entry kTable[] = {
-#include "shell/string_table.inc"
+#include "base/string_table.inc"
 };
 
 bool IsValidUtf8(const std::string& s) {

@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "base/settings.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 
 #include "platform/files.h"
 #include "platform/settings_store.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

@@ -1,4 +1,4 @@
-#include "formats/batch.h"
+#include "shell/batch.h"
 
 #include <new>
 
@@ -8,9 +8,9 @@
 #include "formats/save_flow.h"
 #include "formats/shell_state.h"
 #include "platform/files.h"
-#include "shell/messages.h"
-#include "shell/preferences.h"
-#include "shell/progress.h"
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 
 
 namespace lw {

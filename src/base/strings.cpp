@@ -1,4 +1,4 @@
-#include "shell/strings.h"
+#include "base/strings.h"
 
 #include <algorithm>
 #include <cstddef>
@@ -15,7 +15,7 @@ struct StringEntry {
 
 // Kept sorted by id so that a lookup is a binary search over constant data.
 constexpr StringEntry kStrings[] = {
-#include "shell/string_table.inc"
+#include "base/string_table.inc"
 };
 
 constexpr bool SortedAndUnique() {

@@ -1,4 +1,4 @@
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 #include <array>
 #include <atomic>
@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "platform/settings_store.h"
-#include "shell/messages.h"
+#include "base/messages.h"
 
 namespace lw {
 namespace {

@@ -1,6 +1,6 @@
 #include <gmock/gmock.h>
 
-#include "formats/batch.h"
+#include "shell/batch.h"
 
 namespace lw {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/progress.h"
+#include "base/progress.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "platform/headless_services.h"
-#include "shell/messages.h"
+#include "base/messages.h"
 
 namespace lw {
 namespace {

@@ -1,4 +1,4 @@
-#include "shell/settings.h"
+#include "base/settings.h"
 
 #include <limits.h>
 #include <stdlib.h>
@@ -10,7 +10,7 @@
 
 #include "platform/files.h"
 #include "platform/settings_store.h"
-#include "shell/preferences.h"
+#include "base/preferences.h"
 
 namespace lw {
 namespace {

@@ -1,11 +1,11 @@
-#include "shell/messages.h"
+#include "base/messages.h"
 
 #include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <new>
 
-#include "shell/strings.h"
+#include "base/strings.h"
 
 namespace lw {
 namespace {

@@ -1,0 +1,64 @@
+# The layers of the sources, bottom to top. A file may include headers of its own layer and of
+# the layers below it, never above; only the ui/ folders and platform/qt may include Qt, and they
+# sit above every engine layer. Used when CMake configures and, in script mode, by a test:
+#   cmake -DLW_CHECK_ROOT=<folder holding src/> -P cmake/Layers.cmake
+
+set(LW_LAYERS platform base core colour formats shell)
+
+# Rank of a path relative to src/: the engine layers count from 0, the user interface (any ui/
+# folder, platform/qt, main.cpp) is above them all; -1 for a folder that is no layer.
+function(lw_layer_rank path out)
+  list(LENGTH LW_LAYERS ui_rank)
+  if(path MATCHES "(^|/)ui/" OR path MATCHES "^platform/qt/" OR path STREQUAL "main.cpp")
+    set(${out} ${ui_rank} PARENT_SCOPE)
+    return()
+  endif()
+  string(REGEX MATCH "^[^/]+" top "${path}")
+  list(FIND LW_LAYERS "${top}" rank)
+  set(${out} ${rank} PARENT_SCOPE)
+endfunction()
+
+# Returns in `out` one line per broken rule found under root/src (empty when all hold).
+function(lw_find_layer_faults root out)
+  set(faults "")
+  file(GLOB_RECURSE files RELATIVE ${root}/src
+       ${root}/src/*.cpp ${root}/src/*.h ${root}/src/*.inc)
+  list(LENGTH LW_LAYERS ui_rank)
+  foreach(rel IN LISTS files)
+    lw_layer_rank("${rel}" rank)
+    if(rank LESS 0)
+      list(APPEND faults "${rel}: the folder is not one of the layers (${LW_LAYERS})")
+      continue()
+    endif()
+    file(STRINGS ${root}/src/${rel} lines REGEX "^[ \t]*#[ \t]*include")
+    foreach(line IN LISTS lines)
+      if(NOT line MATCHES "include[ \t]*[<\"]([^>\"]+)[>\"]")
+        continue()
+      endif()
+      set(target "${CMAKE_MATCH_1}")
+      if(target MATCHES "(^|/)\\.\\./")
+        list(APPEND faults "${rel}: includes ${target}; name headers from src/, not relative to the file")
+      elseif(rank LESS ui_rank AND target MATCHES "^Q[A-Za-z]*($|/)")
+        list(APPEND faults "${rel}: includes Qt (${target}), but only ui/ folders and platform/qt may")
+      elseif(target MATCHES "/")
+        lw_layer_rank("${target}" target_rank)
+        if(target_rank GREATER rank)
+          list(APPEND faults "${rel}: includes ${target}, a header of a higher layer")
+        endif()
+      endif()
+    endforeach()
+  endforeach()
+  set(${out} "${faults}" PARENT_SCOPE)
+endfunction()
+
+function(lw_check_layers root)
+  lw_find_layer_faults(${root} faults)
+  if(faults)
+    list(JOIN faults "\n  " text)
+    message(FATAL_ERROR "layering broken (layers, bottom to top: ${LW_LAYERS}, then ui):\n  ${text}")
+  endif()
+endfunction()
+
+if(CMAKE_SCRIPT_MODE_FILE AND DEFINED LW_CHECK_ROOT)
+  lw_check_layers(${LW_CHECK_ROOT})
+endif()

@@ -1,0 +1,42 @@
+# Writes small source trees, each breaking one layering rule (or none), and checks that the
+# configure-time check finds exactly the faulty ones; then checks the real sources.
+include(${LW_SOURCE_ROOT}/cmake/Layers.cmake)
+
+set(failures "")
+function(expect name should_fail)  # ARGN: path=text pairs
+  set(root ${LW_SCRATCH}/${name})
+  file(REMOVE_RECURSE ${root})
+  foreach(pair IN LISTS ARGN)
+    string(REGEX MATCH "^[^=]+" path "${pair}")
+    string(REGEX REPLACE "^[^=]+=" "" text "${pair}")
+    file(WRITE ${root}/src/${path} "${text}\n")
+  endforeach()
+  lw_find_layer_faults(${root} faults)
+  if(should_fail AND NOT faults)
+    set(failures "${failures}\n${name}: not caught" PARENT_SCOPE)
+  elseif(NOT should_fail AND faults)
+    set(failures "${failures}\n${name}: wrongly refused: ${faults}" PARENT_SCOPE)
+  endif()
+endfunction()
+
+expect(downward OFF "shell/a.cpp=#include \"core/animation.h\"" "core/b.h=#include \"base/strings.h\"")
+expect(ui_uses_all OFF "colour/ui/d.cpp=#include <QDialog>\n#include \"shell/batch.h\"")
+expect(same_layer OFF "formats/x.cpp=#include \"formats/y.h\"")
+expect(upward TRUE "core/a.cpp=#include \"shell/batch.h\"")
+expect(upward_spaced TRUE "base/a.h=  #  include   \"formats/gif/gif_format.h\"")
+expect(upward_angled TRUE "platform/a.cpp=#include <colour/palette_fit.h>")
+expect(engine_uses_ui TRUE "shell/a.cpp=#include \"shell/ui/main_window.h\"")
+expect(engine_uses_qt_ui TRUE "formats/a.cpp=#include \"platform/qt/qt_services.h\"")
+expect(engine_uses_qt TRUE "core/a.cpp=#include <QImage>")
+expect(relative TRUE "core/a.cpp=#include \"../shell/batch.h\"")
+expect(unknown_folder TRUE "widgets/a.cpp=// nothing")
+
+lw_find_layer_faults(${LW_SOURCE_ROOT} faults)
+if(faults)
+  set(failures "${failures}\nthe sources: ${faults}")
+endif()
+
+if(failures)
+  message(FATAL_ERROR "layering check:${failures}")
+endif()
+message(STATUS "layering check: every case as expected")
