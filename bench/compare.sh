@@ -27,7 +27,12 @@ for tool in convert identify gifsicle ffmpeg python3; do
 done
 
 work="$(mktemp -d "${TMPDIR:-/tmp}/lw-compare-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
+# LW_COMPARE_KEEP=1 keeps the corpus and every output (to compare two builds' bytes).
+if [ -n "${LW_COMPARE_KEEP:-}" ]; then
+  echo "Keeping $work" >&2
+else
+  trap 'rm -rf "$work"' EXIT
+fi
 corpus="$work/corpus"
 mkdir -p "$corpus"
 # The program's settings stay out of the user's.
