@@ -8,6 +8,7 @@
 #include "core/compose.h"
 #include "base/messages.h"
 #include "base/preferences.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
 
 namespace lw {
@@ -99,7 +100,7 @@ void Unlink(UndoRecord* record) {
 void WarnOnce() {
   if (history.warned) return;
   history.warned = true;
-  Services().MessageBox(nullptr, ResText(40281), ResText(40282),
+  Services().MessageBox(nullptr, ResText(str::UndoMemoryWarning), ResText(str::UndoMemoryWarningTitle),
                         mb::Ok | mb::IconExclamation | mb::TaskModal);
 }
 
@@ -504,41 +505,41 @@ struct KindInfo {
 // Kinds 7, 8, 14, 18 and 32 are never recorded.
 const KindInfo kinds[undo::MaxKind + 1] = {
     /* 0 */ {0, nullptr},
-    /* 1 */ {40258, ApplyMoveFrame},
-    /* 2 */ {40259, ApplyDeleteFrame},
-    /* 3 */ {40260, ApplyInsertFrames},
-    /* 4 */ {40261, ApplyDocumentCopy},
-    /* 5 */ {40262, ApplyDocumentCopy},
-    /* 6 */ {40263, ApplyDocumentCopy},
+    /* 1 */ {str::UndoMoveFrame, ApplyMoveFrame},
+    /* 2 */ {str::UndoDeleteFrame, ApplyDeleteFrame},
+    /* 3 */ {str::UndoInsertFrames, ApplyInsertFrames},
+    /* 4 */ {str::UndoOptimize, ApplyDocumentCopy},
+    /* 5 */ {str::UndoUnoptimize, ApplyDocumentCopy},
+    /* 6 */ {str::UndoReducePalette, ApplyDocumentCopy},
     /* 7 */ {0, nullptr},
     /* 8 */ {0, nullptr},
-    /* 9 */ {40266, ApplyMoveCrop},
-    /* 10 */ {40267, ApplyDocumentCopy},
-    /* 11 */ {40268, ApplyRotateFrame},
-    /* 12 */ {40269, ApplyRotateAll},
-    /* 13 */ {40270, ApplyTransparency},
+    /* 9 */ {str::UndoMoveCrop, ApplyMoveCrop},
+    /* 10 */ {str::UndoCropAnimation, ApplyDocumentCopy},
+    /* 11 */ {str::UndoRotateFrame, ApplyRotateFrame},
+    /* 12 */ {str::UndoRotateAllFrames, ApplyRotateAll},
+    /* 13 */ {str::UndoEditTransparency, ApplyTransparency},
     /* 14 */ {0, nullptr},
-    /* 15 */ {40272, ApplyPalette},
-    /* 16 */ {40273, ApplyRemoveLocalPalette},
-    /* 17 */ {40274, ApplyReverse},
+    /* 15 */ {str::UndoEditPalette, ApplyPalette},
+    /* 16 */ {str::UndoRemoveLocalPalette, ApplyRemoveLocalPalette},
+    /* 17 */ {str::UndoReverseAnimation, ApplyReverse},
     /* 18 */ {0, nullptr},
-    /* 19 */ {40276, ApplyDocumentCopy},
-    /* 20 */ {40277, ApplyDocumentCopy},
-    /* 21 */ {40278, ApplyInsertFrames},
-    /* 22 */ {40279, ApplyNothing},
-    /* 23 */ {40259, ApplyDeleteFrames},
-    /* 24 */ {40296, ApplyDurations},
-    /* 25 */ {40258, ApplyMoveFrames},
-    /* 26 */ {40299, ApplyDocumentCopy},
-    /* 27 */ {40336, ApplyDocumentCopy},
-    /* 28 */ {40352, ApplyFrameImage},
-    /* 29 */ {40346, ApplyFrameImage},
-    /* 30 */ {40348, ApplyFrameImage},
-    /* 31 */ {40349, ApplyFrameProperties},
+    /* 19 */ {str::UndoReduceFrameCount, ApplyDocumentCopy},
+    /* 20 */ {str::UndoResizeAnimation, ApplyDocumentCopy},
+    /* 21 */ {str::UndoPaste, ApplyInsertFrames},
+    /* 22 */ {str::UndoNop, ApplyNothing},
+    /* 23 */ {str::UndoDeleteFrame, ApplyDeleteFrames},
+    /* 24 */ {str::UndoReeditDurations, ApplyDurations},
+    /* 25 */ {str::UndoMoveFrame, ApplyMoveFrames},
+    /* 26 */ {str::UndoMergeAnimations, ApplyDocumentCopy},
+    /* 27 */ {str::UndoPingPong, ApplyDocumentCopy},
+    /* 28 */ {str::UndoEditPixels, ApplyFrameImage},
+    /* 29 */ {str::UndoCoEditFrame, ApplyFrameImage},
+    /* 30 */ {str::UndoDropTrueColour, ApplyFrameImage},
+    /* 31 */ {str::UndoFrameProperties, ApplyFrameProperties},
     /* 32 */ {0, nullptr},
-    /* 33 */ {40351, ApplyGlobalProperties},
-    /* 34 */ {40364, ApplyDocumentCopy},
-    /* 35 */ {40365, ApplyTrueColour},
+    /* 33 */ {str::UndoGlobalFrameProperties, ApplyGlobalProperties},
+    /* 34 */ {str::UndoFixForAvi, ApplyDocumentCopy},
+    /* 35 */ {str::UndoAddTrueColour, ApplyTrueColour},
 };
 
 UndoApplyFunction overrides[undo::MaxKind + 1] = {};
@@ -886,9 +887,9 @@ UndoMenuState UpdateUndoMenu() {
   UndoMenuState state;
   uint32_t undoKind = CanUndoKind(), redoKind = CanRedoKind();
   state.undoEnabled = undoKind != 0;
-  state.undoText = undoKind ? WithName(40254, UndoKindName(undoKind)) : ResText(40255);
+  state.undoText = undoKind ? WithName(str::UndoMenuFormat, UndoKindName(undoKind)) : ResText(str::UndoMenuDisabled);
   state.redoEnabled = redoKind != 0;
-  state.redoText = redoKind ? WithName(40256, UndoKindName(redoKind)) : ResText(40257);
+  state.redoText = redoKind ? WithName(str::RedoMenuFormat, UndoKindName(redoKind)) : ResText(str::RedoMenuDisabled);
   return state;
 }
 
