@@ -172,6 +172,8 @@ constexpr int UndoAddTrueColour = 40365;  // "Ajouter des données de couleur de
 // The program's own texts.
 constexpr int SettingsDamaged = 50000;  // "Le fichier des réglages « %s » est endommagé ; les ré..."
 constexpr int SettingsDamagedMovedAside = 50001;  // "Le fichier des réglages « %s » était endomm..."
+constexpr int DefaultSignature = 50002;  // "Réalisé avec Loopwright 4.0"
+constexpr int EditWithVerb = 50003;  // "Editer avec Loopwright"
 constexpr int StatusFileSize = 50020;  // "Fichier de : %s octets"
 constexpr int StatusFileSizeWithTime = 50021;  // "Fichier de : %s octets  (%s à %s)"
 constexpr int StatusSizeComputing = 50022;  // "Volume du fichier : calcul..."
