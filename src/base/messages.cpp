@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/string_ids.h"
 #include "base/strings.h"
 
 namespace lw {
@@ -13,7 +14,7 @@ namespace {
 constexpr size_t MaxMessageChars = 1024;
 constexpr size_t MaxErrorCaptionChars = 20;
 constexpr size_t MaxTitleChars = 255;
-constexpr int ErrorCaptionId = 40325;
+constexpr int ErrorCaptionId = str::ErrorCaption;
 
 std::string Format(const char* format, va_list args) {
   if (!format) return {};

@@ -7,6 +7,7 @@
 
 #include "platform/settings_store.h"
 #include "base/messages.h"
+#include "base/string_ids.h"
 
 namespace lw {
 namespace {
@@ -146,13 +147,9 @@ void ReportSettingsDamage() {
   std::string file, aside;
   if (!TakeSettingsDamage(&file, &aside)) return;
   if (aside.empty())
-    ShowError("Le fichier des réglages « %s » est endommagé ; les réglages par défaut sont "
-              "utilisés et ne seront pas enregistrés.",
-              file.c_str());
+    ShowErrorId(str::SettingsDamaged, file.c_str());
   else
-    ShowError("Le fichier des réglages « %s » était endommagé ; il a été mis de côté sous « %s » "
-              "et les réglages par défaut sont utilisés.",
-              file.c_str(), aside.c_str());
+    ShowErrorId(str::SettingsDamagedMovedAside, file.c_str(), aside.c_str());
 }
 
 }  // namespace lw

@@ -570,7 +570,7 @@ bool AssociateGif() {
     std::string text =
         "[Desktop Entry]\n"
         "Type=Application\n"
-        "Name=Editer avec Loopwright\n"
+        "Name=" + std::string(TableText(str::EditWithVerb)) + "\n"
         "Exec=" + EscapeDesktopValue(command) + "\n"
         "MimeType=image/gif;\n"
         "NoDisplay=true\n"

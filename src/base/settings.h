@@ -11,12 +11,15 @@
 #include <string_view>
 #include <vector>
 
+#include "base/string_ids.h"
+#include "base/strings.h"
+
 namespace lw {
 
 // ---- Signature comment ----
 
 constexpr size_t MaxSignatureLength = 255;  // characters
-inline constexpr char DefaultSignature[] = "Réalisé avec Loopwright 4.0";
+inline constexpr const char* DefaultSignature = TableText(str::DefaultSignature);
 
 // The signature text, empty when there is none. Without force, empty when NoSignatureComment
 // is set.

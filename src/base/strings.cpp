@@ -8,15 +8,8 @@
 namespace lw {
 namespace {
 
-struct StringEntry {
-  int id;
-  const char* text;
-};
-
-// Kept sorted by id so that a lookup is a binary search over constant data.
-constexpr StringEntry kStrings[] = {
-#include "base/string_table.inc"
-};
+using detail::StringEntry;
+constexpr const auto& kStrings = detail::kStringTable;
 
 constexpr bool SortedAndUnique() {
   for (std::size_t i = 1; i < std::size(kStrings); ++i) {

@@ -5,6 +5,7 @@
 #include "colour/colour_engine.h"
 #include "colour/colour_internal.h"
 #include "base/messages.h"
+#include "base/string_ids.h"
 
 namespace lw {
 
@@ -72,7 +73,7 @@ bool DitherToPalette(const PixelSource& source, const Palette& target, uint8_t t
   try {
     if (errorRows.size() < 2 * rowLength) errorRows.assign(2 * rowLength, 0);
   } catch (const std::bad_alloc&) {
-    ShowError("%s", "Pénurie de ressources pour indiquer l'erreur des opérations de juxtaposition.");
+    ShowErrorId(str::NoResourcesForDitherError);
     return false;
   }
   std::fill(errorRows.begin(), errorRows.begin() + 2 * rowLength, 0);

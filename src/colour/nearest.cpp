@@ -5,6 +5,7 @@
 
 #include "colour/colour_engine.h"
 #include "base/messages.h"
+#include "base/string_ids.h"
 
 namespace lw {
 
@@ -98,7 +99,7 @@ std::shared_ptr<const InverseColourMap> BuildInverseColourMap(const Palette& pal
     map = std::make_shared<InverseColourMap>();
     map->palette = palette.entries;
   } catch (const std::bad_alloc&) {
-    ShowError("%s", "Mémoire insuffisante pour la juxtaposition.");
+    ShowErrorId(str::NoMemoryForDithering);
     return nullptr;
   }
   map->excludedIndex = excludedIndex;

@@ -7,6 +7,8 @@
 #include "core/compose.h"
 #include "core/gif_writer.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 
 namespace lw {
 
@@ -15,11 +17,8 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
 
 namespace {
 
-constexpr char kDropTitle[] = "Aucune prise en charge des couleurs de 24 bits";
-constexpr char kDropText[] =
-    "Cette opération est ciblée pour le format GIF et ne s’applique pas aux données de couleur "
-    "de 24 bits maintenues pour les cadres actuels.\n\n"
-    "Le fait de choisir Continuer supprimera les données de 24 bits.";
+constexpr const char* kDropTitle = TableText(str::DropTrueColourTitle);
+constexpr const char* kDropText = TableText(str::DropTrueColourText);
 
 bool Cancelled(ProgressMeter* progress) { return ProgressSetPosition(progress, 0) == 0; }
 

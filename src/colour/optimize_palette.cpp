@@ -12,6 +12,8 @@
 #if __has_include("colour/palette_fit.h")
 #include "colour/colour_engine.h"
 #include "colour/palette_fit.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #define LW_HAVE_PALETTE_FIT 1
 #endif
 
@@ -19,9 +21,9 @@ namespace lw {
 
 namespace {
 
-constexpr char kRemoveLocalStatus[] = "Suppression de palettes locales...";
-constexpr char kReduceGlobalStatus[] = "Réduction de la palette globale...";
-constexpr char kReduceLocalStatus[] = "Réduction des palettes locales...";
+constexpr const char* kRemoveLocalStatus = TableText(str::RemovingLocalPalettes);
+constexpr const char* kReduceGlobalStatus = TableText(str::ReducingGlobalPalette);
+constexpr const char* kReduceLocalStatus = TableText(str::ReducingLocalPalettes);
 
 bool AnyLocalPalette(const Animation& animation) {
   for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {

@@ -10,13 +10,15 @@
 #include "base/preferences.h"
 #include "base/settings.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 
 namespace lw {
 
 namespace {
 
-constexpr const char* NoMemoryForPalettes = "Mémoire insuffisante pour construire de nouvelles palettes.";
-constexpr const char* RemappingColours = "Remise en correspondance des couleurs de cadre...";
+constexpr const char* NoMemoryForPalettes = TableText(str::NoMemoryForPalettes);
+constexpr const char* RemappingColours = TableText(str::RemappingFrameColours);
 
 int ColoursOfExponent(uint32_t e) { return e < 3 || e > 8 ? 256 : 1 << e; }
 
@@ -200,7 +202,7 @@ int FitAdaptive(Fit& fit, int colours) {
   bool reserve = AnyTransparency(fit);
   bool takeLocals = fit.word & merge::TakeLocals;
   OctreeQuantizer q(colours);
-  ProgressSetText(fit.progress, "Analyse de couleurs...");
+  ProgressSetText(fit.progress, TableText(str::AnalysingColours));
   if (fit.target) AddAnimationColours(q, *fit.target, takeLocals);
   for (Animation* a : fit.sources) AddAnimationColours(q, *a, takeLocals);
   PalettePtr palette = q.MakePalette(colours, reserve);
@@ -377,7 +379,7 @@ bool LocalPaletteFromTrueColour(Frame* f, PixelSource source, int colours, bool 
 }
 
 int FitLocal(Fit& fit) {
-  ProgressSetText(fit.progress, "Création de palettes locales...");
+  ProgressSetText(fit.progress, TableText(str::CreatingLocalPalettes));
   ProgressSetRange(fit.progress, CountFrames(fit.sources));
   int colours = PaletteMergeTrueColours(fit.word);
   for (Animation* a : fit.sources) {
@@ -561,7 +563,7 @@ bool MergeIntoPalette(const Palette& target, const uint32_t* targetUsage, const 
 
 bool RemoveLocalPalette(WindowHandle owner, Animation& animation, Frame* frame,
                         uint32_t methodWord) {
-  constexpr const char* NoResources = "Pénurie de ressources pour Supprimer la palette locale.";
+  constexpr const char* NoResources = TableText(str::NoResourcesToRemoveLocalPalette);
   if (!frame || !frame->localPalette) return false;
   if (!animation.globalPalette) {
     PalettePtr local = SetLocalPalette(frame, nullptr);

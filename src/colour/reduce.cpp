@@ -6,12 +6,14 @@
 #include "colour/colour_internal.h"
 #include "base/messages.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 
 namespace lw {
 
 namespace {
 
-constexpr const char* NoMemoryForPalettes = "Mémoire insuffisante pour construire de nouvelles palettes.";
+constexpr const char* NoMemoryForPalettes = TableText(str::NoMemoryForPalettes);
 
 bool PowerOfTwoCount(int n) {
   return n == 8 || n == 16 || n == 32 || n == 64 || n == 128 || n == 256;
@@ -38,7 +40,7 @@ int CountFrames(const Animation& animation) {
 bool ReduceGlobalPalette(Animation& animation, int n, bool dither, const LockedColours* locked,
                          ProgressMeter* progress) {
   Palette* old = animation.globalPalette.get();
-  ProgressSetText(progress, "Réduire les palettes...");
+  ProgressSetText(progress, TableText(str::ReducingPalettes));
   uint32_t counts[256];
   int target;
   if (colour::SomeGlobalFrameTransparent(animation)) {
@@ -63,7 +65,7 @@ bool ReduceGlobalPalette(Animation& animation, int n, bool dither, const LockedC
   }
   uint8_t slot = static_cast<uint8_t>(k);
   PaletteMapping plain = MapPaletteToPalette(*old, *reduced);
-  if (dither) ProgressSetText(progress, "Juxtaposition de cadres...");
+  if (dither) ProgressSetText(progress, TableText(str::DitheringFrames));
   ProgressSetRange(progress, CountFrames(animation));
   bool ditherWorks = dither;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
@@ -80,7 +82,7 @@ bool ReduceGlobalPalette(Animation& animation, int n, bool dither, const LockedC
     }
     ProgressStep(progress);
   }
-  ProgressSetText(progress, "Remise en correspondance des cadres...");
+  ProgressSetText(progress, TableText(str::RemappingFrames));
   PaletteEntry background{};
   if (animation.backgroundIndex < old->Count()) background = old->entries[animation.backgroundIndex];
   animation.backgroundIndex =
@@ -132,7 +134,7 @@ bool ReduceColours(Animation& animation, int n, bool dither, const LockedColours
   if (animation.globalPalette && animation.globalPalette->Count() > n) {
     ok = ReduceGlobalPalette(animation, n, dither, locked, progress);
   }
-  ProgressSetText(progress, "Remise en correspondance des palettes locales...");
+  ProgressSetText(progress, TableText(str::RemappingLocalPalettes));
   ProgressSetRange(progress, CountFrames(animation));
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     // Locked colours belong to the global palette only.

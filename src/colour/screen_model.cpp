@@ -12,14 +12,16 @@
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 
 namespace lw {
 
 namespace {
 
-constexpr char kNoModelText[] = "Ressources insuffisantes pour optimiser complètement l'animation.";
-constexpr char kNoCutText[] = "Pénurie de ressources pendant l'optimisation.";
-constexpr char kFrameStepStatus[] = "Optimisation des images de cadre...";
+constexpr const char* kNoModelText = TableText(str::OptimizeNoModel);
+constexpr const char* kNoCutText = TableText(str::OptimizeShortOfResources);
+constexpr const char* kFrameStepStatus = TableText(str::OptimizingFrameImages);
 
 // A frame whose pixel rows can be read as width x height.
 bool UsableImage(const Frame* f) {

@@ -7,18 +7,18 @@
 #include "core/undo.h"
 #include "base/messages.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 
 namespace lw {
 
 namespace {
 
-constexpr char kLocalPalettesText[] =
-    "En raison de l'existence de palettes locales dans cette animation, il est impossible "
-    "d'annuler l'optimisation de cette dernière.";
-constexpr char kLocalPalettesTitle[] = "Impossible d'annuler l'optimisation";
-constexpr char kNoCanvasText[] = "Mémoire insuffisante pour la l'annulation d'optimisation.";
-constexpr char kNoFrameText[] = "Mémoire insuffisante pour terminer l'annulation d'optimisation.";
-constexpr char kStatus[] = "Annulation de l'optimisation de l'animation...";
+constexpr const char* kLocalPalettesText = TableText(str::UnoptimizeLocalPalettesText);
+constexpr const char* kLocalPalettesTitle = TableText(str::UnoptimizeLocalPalettesTitle);
+constexpr const char* kNoCanvasText = TableText(str::UnoptimizeNoCanvasMemory);
+constexpr const char* kNoFrameText = TableText(str::UnoptimizeNoFrameMemory);
+constexpr const char* kStatus = TableText(str::Unoptimizing);
 
 // The frame's opaque pixels over the picture, clipped to it.
 void DrawOnto(std::vector<uint8_t>& picture, const Frame* f) {

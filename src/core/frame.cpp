@@ -5,6 +5,7 @@
 #include <stdexcept>
 
 #include "core/animation.h"
+#include "base/string_ids.h"
 #include "core/model_internal.h"
 #include "base/messages.h"
 #include "base/strings.h"
@@ -236,7 +237,7 @@ bool SetCommentText(Block* block, const std::string& text) {
     comment->data = std::move(data);
     return true;
   } catch (const std::bad_alloc&) {
-    ShowError("%s", ResText(40195).c_str());
+    ShowError("%s", ResText(str::NoMemoryForComment).c_str());
     return false;
   }
 }

@@ -7,6 +7,7 @@
 #include <limits>
 
 #include "base/messages.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
 
 namespace lw {
@@ -76,7 +77,7 @@ bool PrepareViewer(FrameViewer* viewer, const Animation* animation, uint32_t scr
       viewer->width = viewer->height = 0;
       viewer->doubled = false;
       viewer->animation = nullptr;
-      ShowError("%s", ResText(40353).c_str());
+      ShowError("%s", ResText(str::NoResourcesForPreview).c_str());
       return false;
     }
     viewer->width = screenWidth;

@@ -10,6 +10,7 @@
 #include <new>
 #include <vector>
 
+#include "base/string_ids.h"
 #include "core/lzw.h"
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -20,13 +21,13 @@ namespace lw {
 
 namespace {
 
-constexpr int kMsgNoLocalPalette = 40181;
-constexpr int kMsgNoFrameMemory = 40182;
-constexpr int kMsgDamaged = 40183;
-constexpr int kMsgPartial = 40184;
-constexpr int kMsgUnreadable = 40185;
-constexpr int kMsgFrameName = 40186;
-constexpr int kMsgReading = 40187;
+constexpr int kMsgNoLocalPalette = str::NoLocalPalette;
+constexpr int kMsgNoFrameMemory = str::NoFrameMemory;
+constexpr int kMsgDamaged = str::GifDamaged;
+constexpr int kMsgPartial = str::PartialRead;
+constexpr int kMsgUnreadable = str::CannotReadFile;
+constexpr int kMsgFrameName = str::FrameNameFormat;
+constexpr int kMsgReading = str::ReadingGif;
 
 // Largest code size whose clear and end codes still fit the 4096-entry tables with room to spare.
 constexpr int kMaxMinCodeSize = 11;

@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "base/string_ids.h"
 #include "core/lzw.h"
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -22,10 +23,10 @@ namespace lw {
 
 namespace {
 
-constexpr int kMsgCannotSave = 40239;
-constexpr int kMsgWriting = 40240;
-constexpr int kMsgCropQuestion = 40188;
-constexpr int kMsgCropTitle = 40189;
+constexpr int kMsgCannotSave = str::CannotSaveTemporary;
+constexpr int kMsgWriting = str::WritingGif;
+constexpr int kMsgCropQuestion = str::CropBeforeSaveQuestion;
+constexpr int kMsgCropTitle = str::CropBeforeSaveTitle;
 constexpr uint32_t kCropSilently = 0x00000004;  // PrefFlags
 
 bool WriteColourTable(ByteSink& sink, const Palette& palette) {

@@ -1,8 +1,10 @@
 // The undo and redo history of the open document. Each record keeps the cheapest state that can
 // restore what a command changed; applying a record exchanges that state with the document's, so
-// the same record serves to undo and, applied again, to redo.
+// the same record serves to undo and, applied again, to redo. The history is undo.cpp; what each
+// kind keeps and how it is applied is one row of its family's file (undo_kinds_*.cpp).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -58,6 +60,7 @@ constexpr uint32_t OneFrame = 0x20;    // the frame's index in bits 16-31
 constexpr uint32_t PropertiesFrame = 0x40;
 constexpr uint32_t StripOnly = 0x80;
 constexpr uint32_t Preview = 0x200;
+constexpr uint32_t ForFrame(uint32_t hints, uint32_t index) { return hints | (index << 16); }
 inline uint32_t FrameIndexOf(uint32_t hints) { return hints >> 16; }
 }  // namespace refresh
 
@@ -89,6 +92,13 @@ struct UndoHistory {
 
 // The one history of the program.
 const UndoHistory& History();
+
+// The bytes a record holds: itself, its copies of documents and frames (pixels, planes, palettes)
+// and its tables, with the further records of a multi-frame deletion. Whole-document copies make
+// the large ones.
+size_t UndoRecordBytes(const UndoRecord& record);
+// The bytes of every record of the history.
+size_t HistoryBytes();
 
 // Records the state the command is about to change and returns the record, or none (undo
 // disabled, or memory short even after dropping every older record). The record takes ownership
@@ -129,7 +139,8 @@ void ClearHistory();
 uint32_t CanUndoKind();
 uint32_t CanRedoKind();
 
-// The name of a kind as the menu shows it (empty for kinds never recorded), and its string id.
+// The name of a kind as the menu shows it (empty for kinds never recorded), and its string id
+// (0 for those).
 int UndoKindNameId(uint32_t kind);
 std::string UndoKindName(uint32_t kind);
 

@@ -4,6 +4,8 @@
 #include <climits>
 #include <new>
 
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "colour/palette_fit.h"
 #include "core/compose.h"
 #include "core/frame_player.h"
@@ -83,7 +85,7 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
   Block* tail = merged->blocks;
   Palette* palette = a.globalPalette.get();
 
-  ProgressSetText(meter, "Blending...");
+  ProgressSetText(meter, TableText(str::Blending));
   ProgressSetRange(meter, static_cast<uint32_t>(std::min<uint64_t>(steps, UINT32_MAX)));
   uint64_t elapsed = 0;
   int count = 0;
@@ -113,7 +115,7 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
       SetTransparentIndex(frame, look->transparentIndex);
       SetTransparency(frame, look->Transparent());
     }
-    SetFrameName(frame, FormatResNumber(40300, count));
+    SetFrameName(frame, FormatResNumber(str::MergedFrameName, count));
 
     uint64_t position = 0;
     if (byDuration) {
@@ -231,7 +233,7 @@ int MergeAnimations(ShellState& state, const std::string& path, const MergeDialo
   // have changed its palette).
   AnimationPtr before = DuplicateAnimation(a, nullptr);
   if (!before) {
-    ShowErrorId(40096);
+    ShowErrorId(str::OutOfMemory);
     return 0;
   }
   auto restore = [&] {
@@ -270,7 +272,7 @@ int MergeAnimations(ShellState& state, const std::string& path, const MergeDialo
   int result = BuildCatching(a, *b, options, meter.get());
   if (result != BuildDone) {
     restore();
-    if (result == BuildFailed) ShowErrorId(40096);
+    if (result == BuildFailed) ShowErrorId(str::OutOfMemory);
     return 0;
   }
   b.reset();

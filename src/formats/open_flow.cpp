@@ -4,6 +4,7 @@
 #include <climits>
 #include <new>
 
+#include "base/string_ids.h"
 #include "colour/palette_fit.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
@@ -41,11 +42,11 @@ constexpr ExtensionReader kReaders[] = {
 int ReadGifFile(const std::string& path, ProgressMeter* meter, AnimationPtr* out) {
   GifSource source;
   if (!source.Open(path)) {
-    ShowErrorId(40236, path.c_str());
+    ShowErrorId(str::CannotOpenFile, path.c_str());
     return ReadFailed;
   }
   if (!IsGifFile(source)) {
-    ShowErrorId(40237, path.c_str());
+    ShowErrorId(str::NotAGifFile, path.c_str());
     return ReadFailed;
   }
   return ReadGif(source, meter, out);
@@ -53,7 +54,7 @@ int ReadGifFile(const std::string& path, ProgressMeter* meter, AnimationPtr* out
 
 // A format whose reader is not part of this build: refused like an unknown type.
 int NoReader() {
-  ShowErrorId(40238);
+  ShowErrorId(str::CannotReadFileType);
   return ReadFailed;
 }
 
@@ -95,14 +96,14 @@ int ReadAnyFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
                 ProgressMeter* meter) {
   out->reset();
   if (!FileReadable(path)) {
-    ShowErrorId(40236, path.c_str());
+    ShowErrorId(str::CannotOpenFile, path.c_str());
     return ReadFailed;
   }
   AnimationPtr animation;
   int status = ReadFailed;
   switch (ReaderForPath(path)) {
     case ReaderKind::None:
-      ShowErrorId(40238);
+      ShowErrorId(str::CannotReadFileType);
       return ReadFailed;
     case ReaderKind::Gif:
       status = ReadGifFile(path, meter, &animation);
@@ -154,7 +155,7 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
   }
   // The frame count is a 16-bit field; a document never grows past it.
   if (document.frameCount + total > INT16_MAX) {
-    ShowErrorId(40096);
+    ShowErrorId(str::OutOfMemory);
     FreeChain(std::move(chain));
     return false;
   }
@@ -245,7 +246,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
     total += std::max<int>(a->frameCount, 0);
   }
   if (total > INT16_MAX) {
-    ShowErrorId(40096);
+    ShowErrorId(str::OutOfMemory);
     FreeChain(std::move(chain));
     return false;
   }
@@ -288,7 +289,7 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
   for (size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
     run.lastPath = path;
-    std::string text = FormatResText(40359, BaseName(path));
+    std::string text = FormatResText(str::ReadingFile, BaseName(path));
     ProgressSetText(meter, text.c_str());
     AnimationPtr animation;
     if (ReadAnyFile(path, Owner(state), &animation, meter) == ReadComplete) {
@@ -313,7 +314,7 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
     return CompareNamesNoCase(a, b) < 0;
   });
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
-  ReadRun run = ReadChain(state, paths, meter.get(), 40331, 40332);
+  ReadRun run = ReadChain(state, paths, meter.get(), str::SkipUnreadableFileQuestion, str::CannotReadFilePrefix);
   if (!run.chain || !FinishLoad(state, std::move(run.chain), run.lastPath,
                                 forInsert ? 0 : run.count, meter.get(), Owner(state))) {
     return 0;
@@ -349,7 +350,7 @@ bool OpenCommand(ShellState& state, const std::string& path, const std::vector<F
   if (!CloseDocument(state)) return false;
   int filesRead = 0;
   if (path.empty()) {
-    filesRead = ChooseAndReadFiles(state, 40230, filter, false);
+    filesRead = ChooseAndReadFiles(state, str::OpenFilesTitle, filter, false);
   } else {
     filesRead = OpenOneFile(state, path) ? 1 : 0;
   }
@@ -391,7 +392,7 @@ int InsertCommand(ShellState& state, bool alternateTitle) {
                            : nullptr;
   int saved = state.currentFrame;
   if (hadDocument) state.currentFrame = position;
-  int count = ChooseAndReadFiles(state, alternateTitle ? 40354 : 40229, {}, true);
+  int count = ChooseAndReadFiles(state, alternateTitle ? str::InsertOrOpenTitle : str::InsertFramesTitle, {}, true);
   state.currentFrame = saved;
   if (count == 0 || !hadDocument || !state.document) {
     if (record) DiscardRecord(record);
@@ -417,7 +418,7 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
     record = PrepareUndo(undo::InsertFrames, *state.document, static_cast<uint32_t>(position));
   }
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
-  ReadRun run = ReadChain(state, paths, meter.get(), 40245, 40246);
+  ReadRun run = ReadChain(state, paths, meter.get(), str::ContinueReadingQuestion, str::OpenErrorTitle);
   int count = run.count;
   if (!run.chain ||
       !FinishLoad(state, std::move(run.chain), run.lastPath, count, meter.get(), Owner(state))) {
@@ -440,8 +441,8 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
 int CloseDocument(ShellState& state) {
   if (state.document && state.modified) {
     std::string text = state.documentPath.empty()
-                           ? ResText(40249)
-                           : FormatResText(40250, state.documentPath);
+                           ? ResText(str::SaveUntitledQuestion)
+                           : FormatResText(str::SaveChangesQuestion, state.documentPath);
     int answer = Services().MessageBox(state.owner, text, "Loopwright",
                                        mb::YesNoCancel | mb::IconExclamation | mb::TaskModal);
     if (answer == answer::Yes && !SaveCommand(state)) answer = answer::Cancel;
@@ -463,7 +464,7 @@ int CloseDocument(ShellState& state) {
 
 bool RevertToSaved(ShellState& state) {
   if (!state.document || !state.modified || state.documentPath.empty()) return false;
-  if (AskUser(state.owner, 40232, 40233, mb::OkCancel | mb::IconExclamation) != answer::Ok) {
+  if (AskUser(state.owner, str::RevertQuestion, str::RevertTitle, mb::OkCancel | mb::IconExclamation) != answer::Ok) {
     return false;
   }
   std::string path = state.documentPath;

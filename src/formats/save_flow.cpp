@@ -6,6 +6,7 @@
 #include <new>
 #include <thread>
 
+#include "base/string_ids.h"
 #include "core/compose.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
@@ -54,7 +55,7 @@ void DoSleep(int ms) {
 
 // A writer this build does not have: the save fails with the program's write message.
 bool NoWriter(const std::string& target) {
-  ShowErrorId(40241, target.c_str());
+  ShowErrorId(str::CannotWriteFile, target.c_str());
   return false;
 }
 
@@ -209,7 +210,7 @@ bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
     if (!DoRename(target, aside)) return false;
   }
   if (!DoRename(temp, target)) {
-    ShowErrorId(40241, target.c_str());
+    ShowErrorId(str::CannotWriteFile, target.c_str());
     DoRemove(temp);
     if (!aside.empty() && !DoRename(aside, target)) {
       // The old content stays in the set-aside file; it is never deleted.
@@ -243,7 +244,7 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
   // systems; a reserved name keeps it unique while it is written.
   std::string reserved = CreateTempFile(DirectoryPart(target), "." + extension);
   if (reserved.empty()) {
-    ShowErrorId(40239, target.c_str());
+    ShowErrorId(str::CannotSaveTemporary, target.c_str());
     return false;
   }
   const std::string temp = reserved + ".tmp." + extension;
@@ -308,7 +309,7 @@ SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentN
   } else {
     std::string dir;
     if (GetInitDir(&dir)) request.folder = dir;
-    request.proposedName = FormatResText(40292, extension);
+    request.proposedName = FormatResText(str::UntitledWithExtension, extension);
   }
   return request;
 }
@@ -318,9 +319,9 @@ std::vector<SaveChoiceEntry> SaveChoiceEntries(int type, uint32_t documentTraits
   uint32_t traits = SaveTypeTraits(type);
   if (!(traits & savetrait::ChoiceBox)) return entries;
   bool several = documentTraits & doctrait::SeveralFrames;
-  if ((traits & savetrait::Animation) && several) entries.push_back({40017, saveopt::AnimationChosen});
-  if (traits & savetrait::Individual) entries.push_back({40018, saveopt::Individual});
-  if ((traits & savetrait::Strip) && several) entries.push_back({317, saveopt::Strip});
+  if ((traits & savetrait::Animation) && several) entries.push_back({str::AnimationOption, saveopt::AnimationChosen});
+  if (traits & savetrait::Individual) entries.push_back({str::IndividualImagesOption, saveopt::Individual});
+  if ((traits & savetrait::Strip) && several) entries.push_back({str::StripOption, saveopt::Strip});
   return entries;
 }
 

@@ -11,6 +11,7 @@
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
 
 
 namespace lw {
@@ -60,7 +61,7 @@ int ReadPattern(const std::string& argument, AnimationPtr* chain) {
     for (const FolderEntry& e : entries) any = any || !e.isFolder;
   }
   if (!any) {
-    ShowError("Input file %s not found", argument.c_str());
+    ShowErrorId(str::BatchInputNotFound, argument.c_str());
     return 0;
   }
   int count = 0;
@@ -74,12 +75,12 @@ int ReadPattern(const std::string& argument, AnimationPtr* chain) {
 // -l: every file named in the list, in its order, until one fails.
 int ReadList(const std::string& listPath, AnimationPtr* chain) {
   if (!FileReadable(listPath)) {
-    ShowError("Input file %s not found", listPath.c_str());
+    ShowErrorId(str::BatchInputNotFound, listPath.c_str());
     return 0;
   }
   std::string text;
   if (!ReadWholeFile(listPath, MaxListFileBytes, &text)) {
-    ShowError("Error reading file list.");
+    ShowErrorId(str::BatchListReadError);
     return 0;
   }
   int count = 0;
@@ -109,20 +110,20 @@ void RunFlags(ShellState& state, const std::vector<std::string>& args) {
         AnimationPtr chain;
         int count = letter == 'i' ? ReadPattern(input, &chain) : ReadList(input, &chain);
         if (!chain) {
-          ShowError("Input operation unsuccessful.");
+          ShowErrorId(str::BatchInputFailed);
           return;
         }
         if (!FinishLoad(state, std::move(chain), std::string(), count, nullptr, nullptr)) {
-          ShowError("Input merge unsuccessful.");
+          ShowErrorId(str::BatchMergeFailed);
         }
         break;
       }
       case 'o': {
         std::string output = argument();
         if (!state.document) {
-          ShowError("Nothing to output.");
+          ShowErrorId(str::BatchNothingToOutput);
         } else if (output.empty()) {
-          ShowErrorId(40241, "");
+          ShowErrorId(str::CannotWriteFile, "");
         } else {
           state.documentPath = output;
           SaveCommand(state);
@@ -131,13 +132,13 @@ void RunFlags(ShellState& state, const std::vector<std::string>& args) {
       }
       case 'z':
         if (!state.document) {
-          ShowError("Nothing to optimize.");
+          ShowErrorId(str::BatchNothingToOptimize);
         } else {
           OptimizeDocument(*state.document);
         }
         break;
       default:
-        ShowError("Unrecognized flag: %s", word.c_str());
+        ShowErrorId(str::BatchUnknownFlag, word.c_str());
         return;
     }
   }
@@ -171,7 +172,7 @@ int RunBatch(const std::vector<std::string>& args) {
     try {
       RunFlags(state, args);
     } catch (const std::bad_alloc&) {
-      ShowErrorId(40096);
+      ShowErrorId(str::OutOfMemory);
     }
     StopTasks(task::SizeEstimate | task::ColourCount);
     state.document.reset();

@@ -26,8 +26,8 @@ std::string Printf(const char* format, auto... args) {
 
 std::string Tenths(float seconds, bool lessOrEqual) {
   bool small = lessOrEqual ? seconds <= 0.1f : seconds < 0.1f;
-  if (small) return "< 0.1sec";
-  return Printf("%.1fsecs", static_cast<double>(seconds));
+  if (small) return TableText(str::DownloadUnderTenth);
+  return Printf(TableText(str::DownloadSeconds), static_cast<double>(seconds));
 }
 
 EditValue CheckNumber(const std::string& text, uint32_t maximum, uint32_t replacement) {
@@ -91,9 +91,9 @@ std::string MenuDownloadTime(float seconds) { return Tenths(seconds, true); }
 std::string StatusFileSizeText(uint64_t size, int speedIndex) {
   std::string grouped = FormatThousands(static_cast<int64_t>(size));
   const char* label = ModemLabel(speedIndex);
-  if (!label) return "Fichier de : " + grouped + " octets";
-  return "Fichier de : " + grouped + " octets  (" +
-         StatusDownloadTime(DownloadSeconds(size, speedIndex)) + " à " + label + ")";
+  if (!label) return Printf(TableText(str::StatusFileSize), grouped.c_str());
+  return Printf(TableText(str::StatusFileSizeWithTime), grouped.c_str(),
+                StatusDownloadTime(DownloadSeconds(size, speedIndex)).c_str(), label);
 }
 
 std::string DownloadMenuText(int speedIndex, int64_t size) {
@@ -105,9 +105,9 @@ std::string DownloadMenuText(int speedIndex, int64_t size) {
 }
 
 std::string StatusFrameText(int current, int frameCount) {
-  if (current == -2) return Printf("  Multiple de %d", frameCount);
-  if (current < 0) return Printf("  Aucun des %d cadres", frameCount);
-  return Printf("  Cadre #%d sur %d", current + 1, frameCount);
+  if (current == -2) return Printf(TableText(str::StatusSeveralFrames), frameCount);
+  if (current < 0) return Printf(TableText(str::StatusNoFrame), frameCount);
+  return Printf(TableText(str::StatusFrameOf), current + 1, frameCount);
 }
 
 std::string StatusScreenSizeText(uint32_t width, uint32_t height) {
@@ -116,16 +116,16 @@ std::string StatusScreenSizeText(uint32_t width, uint32_t height) {
 
 std::string StatusDurationText(uint64_t totalDelay, uint32_t delayUnits) {
   if (delayUnits == 0) delayUnits = 100;
-  return Printf("  %.2f secs", static_cast<double>(totalDelay) / delayUnits);
+  return Printf(TableText(str::StatusDuration), static_cast<double>(totalDelay) / delayUnits);
 }
 
 std::string StatusZoomText(int percent) { return Printf("  %d%%", percent); }
 
 std::string DocumentTitle(const std::string& path) {
-  if (path.empty()) return "Sans nom - Loopwright";
+  if (path.empty()) return TableText(str::TitleUntitled);
   size_t slash = path.find_last_of('/');
   std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  return name + " - Loopwright";
+  return Printf(TableText(str::TitleWithName), name.c_str());
 }
 
 std::string FrameListEntry(int index, const std::string& name) {
@@ -146,19 +146,22 @@ std::string FrameTipText(const FrameTipFacts& f, uint32_t bits) {
     out += text;
   };
   if (bits & tipbits::Number) line(Printf("#%d: ", f.index + 1));
-  if (bits & tipbits::Size) line(Printf("Taille : %u x %u", f.width, f.height));
-  if (bits & tipbits::Offset) line(Printf("Décalage : (%d , %d)", f.left, f.top));
-  if (bits & tipbits::Delay) line(Printf("Délai : %u/100 s", f.delay));
+  if (bits & tipbits::Size) line(Printf(TableText(str::TipSize), f.width, f.height));
+  if (bits & tipbits::Offset) line(Printf(TableText(str::TipOffset), f.left, f.top));
+  if (bits & tipbits::Delay) line(Printf(TableText(str::TipDelay), f.delay));
   if (bits & tipbits::Disposal) {
-    const char* how = f.disposal == 2   ? "Couleur d'arrière-plan"
-                      : f.disposal == 3 ? "Retour cadre précédent"
-                                        : "Laissez tel quel";
-    line(std::string("Enlèvement : ") + how);
+    int how = f.disposal == 2   ? str::TipDisposalBackground
+              : f.disposal == 3 ? str::TipDisposalPrevious
+                                : str::TipDisposalLeave;
+    line(std::string(TableText(str::TipDisposal)) + TableText(how));
   }
-  if (bits & tipbits::Transparency)
-    line(f.trueColour ? "Canal alpha" : f.transparent ? "Transparent" : "Aucune transparence ");
-  if (bits & tipbits::Palette) line(f.localPalette ? "Palette locale" : "Palette globale");
-  if (bits & tipbits::BitCount) line(Printf("Décompte de bits : %d", f.bitCount));
+  if (bits & tipbits::Transparency) {
+    line(TableText(f.trueColour    ? str::TipAlphaChannel
+                   : f.transparent ? str::TipTransparent
+                                   : str::TipNoTransparency));
+  }
+  if (bits & tipbits::Palette) line(TableText(f.localPalette ? str::TipLocalPalette : str::TipGlobalPalette));
+  if (bits & tipbits::BitCount) line(Printf(TableText(str::TipBitCount), f.bitCount));
   return out;
 }
 

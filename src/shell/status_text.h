@@ -5,6 +5,9 @@
 #include <cstdint>
 #include <string>
 
+#include "base/string_ids.h"
+#include "base/strings.h"
+
 namespace lw {
 
 // ---- Numbers and download times ----
@@ -28,8 +31,8 @@ std::string MenuDownloadTime(float seconds);
 
 // Status part 3: "Fichier de : %s octets  (%s à %s)"; an index without speed shows the size alone.
 std::string StatusFileSizeText(uint64_t size, int speedIndex);
-inline constexpr char StatusSizeComputing[] = "Volume du fichier : calcul...";
-inline constexpr char StatusReady[] = "Prêt à animer";
+inline constexpr const char* StatusSizeComputing = TableText(str::StatusSizeComputing);
+inline constexpr const char* StatusReady = TableText(str::StatusReady);
 // A download-time menu entry: "%s :\t %s", or the label alone when no size is known (size < 0).
 // Empty for an index without label (the entry is removed).
 std::string DownloadMenuText(int speedIndex, int64_t size);
@@ -49,8 +52,8 @@ std::string StatusZoomText(int percent);
 std::string DocumentTitle(const std::string& path);
 // "#%d: %s" with the number counted from 1.
 std::string FrameListEntry(int index, const std::string& name);
-inline constexpr char FrameListNone[] = "[Aucune]";
-inline constexpr char FrameListMultiple[] = "Cadres Multiples";
+inline constexpr const char* FrameListNone = TableText(str::FrameListNone);
+inline constexpr const char* FrameListMultiple = TableText(str::FrameListMultiple);
 
 // ---- The two number edits ----
 
@@ -65,12 +68,10 @@ EditValue CheckDelayText(const std::string& text);
 // The loop-count edit: 0..65536; out of range gives the replacement 0 (loop for ever).
 EditValue CheckLoopText(const std::string& text);
 
-inline constexpr char DelayRangeText[] = "L'intervalle doit être compris entre 0 et 65 535.";
-inline constexpr char DelayRangeTitle[] = "Valeur d'intervalle invalide";
-inline constexpr char LoopRangeText[] =
-    "Le nombre d'itérations doit être compris entre 0 et 65 536. Rappelez-vous que la valeur 0 "
-    "signifie une boucle continue.";
-inline constexpr char LoopRangeTitle[] = "Valeur d'itération erronée";
+inline constexpr const char* DelayRangeText = TableText(str::DelayRangeText);
+inline constexpr const char* DelayRangeTitle = TableText(str::DelayRangeTitle);
+inline constexpr const char* LoopRangeText = TableText(str::LoopRangeText);
+inline constexpr const char* LoopRangeTitle = TableText(str::LoopRangeTitle);
 
 // ---- Frame information tip ----
 

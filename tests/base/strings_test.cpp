@@ -10,6 +10,7 @@
 #include <utility>
 #include <vector>
 
+#include "base/string_ids.h"
 #include "shell/accelerators.h"
 #include "shell/command_ids.h"
 
@@ -79,7 +80,41 @@ TEST(StringTable, EveryEntryIsSortedUniqueValidAndLoadsWhole) {
     ASSERT_LT(text.size(), 512u) << e.id;
     EXPECT_STREQ(LoadResText(e.id), e.text) << e.id;
     EXPECT_EQ(ResText(e.id), text) << e.id;
+    EXPECT_STREQ(TableText(e.id), e.text) << e.id;
   }
+}
+
+// The named ids land on the right rows, and the program's own texts kept their exact spelling
+// when they moved into the table (blanks at the ends, typographic apostrophes, line breaks).
+TEST(StringTable, NamedIdsGiveTheirTexts) {
+  static_assert(TableText(str::ErrorCaption)[0] == 'E', "usable in constant expressions");
+  const struct {
+    int id;
+    const char* text;
+  } cases[] = {
+      {str::ErrorCaption, "Erreur"},
+      {str::UndoMemoryWarningTitle, "Avertissemment sur l'annulation"},
+      {str::PartialRead, "Seule la partie d'animation a été lue."},
+      {str::UndoAddTrueColour, "Ajouter des données de couleur de 24 bits"},
+      {str::StripOption, "Bande"},
+      {str::TipDisposal, "Enlèvement : "},
+      {str::TipNoTransparency, "Aucune transparence "},
+      {str::StatusFileSizeWithTime, "Fichier de : %s octets  (%s à %s)"},
+      {str::DropTrueColourText,
+       "Cette opération est ciblée pour le format GIF et ne s\xE2\x80\x99"
+       "applique pas aux données de couleur de 24 bits maintenues pour les cadres actuels.\n\n"
+       "Le fait de choisir Continuer supprimera les données de 24 bits."},
+      {str::SettingsDamagedMovedAside,
+       "Le fichier des réglages « %s » était endommagé ; il a été mis de côté sous « %s » et les "
+       "réglages par défaut sont utilisés."},
+      {str::BatchUnknownFlag, "Unrecognized flag: %s"},
+      {str::Blending, "Blending..."},
+  };
+  for (const auto& c : cases) {
+    EXPECT_STREQ(TableText(c.id), c.text) << c.id;
+    EXPECT_EQ(ResText(c.id), c.text) << c.id;
+  }
+  EXPECT_STREQ(TableText(50299), "");  // room left above the program's own texts
 }
 
 TEST(StringTable, BufferBelongsToTheCallingThread) {

@@ -1,7 +1,11 @@
 // The history itself: depth, redo tail, memory pressure, menu texts, discarding and neutralizing.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
 #include "core/undo.h"
+#include "core/undo_kinds.h"
 #include "platform/headless_services.h"
 #include "base/preferences.h"
 #include "support_animation.h"
@@ -55,12 +59,12 @@ TEST_F(UndoHistoryTest, DepthLimitDropsTheOldest) {
   EXPECT_EQ(History().oldest->older, nullptr);
 
   // Undoing everything then redoing walks the same three.
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Undo(*doc_), 0x240u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Undo(*doc_), refresh::PropertiesFrame | refresh::Preview);
   EXPECT_EQ(Undo(*doc_), 0u);
   EXPECT_EQ(CanUndoKind(), 0u);
   EXPECT_EQ(CanRedoKind(), undo::EditDurations);
   EXPECT_EQ(FirstFrame(*doc_)->delay, 2u);
-  for (int i = 0; i < 3; ++i) EXPECT_EQ(Redo(*doc_), 0x240u);
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(Redo(*doc_), refresh::PropertiesFrame | refresh::Preview);
   EXPECT_EQ(Redo(*doc_), 0u);
   EXPECT_EQ(FirstFrame(*doc_)->delay, 4u);
 }
@@ -176,8 +180,8 @@ TEST_F(UndoHistoryTest, DiscardNeutralizeAndForget) {
   NeutralizeRecord(second);
   EXPECT_EQ(CanUndoKind(), undo::Nop);
   EXPECT_EQ(UpdateUndoMenu().undoText, "&Annuler NOP\tCtrl-Z");
-  EXPECT_EQ(Undo(*doc_), 0x80u);
-  EXPECT_EQ(Redo(*doc_), 0x80u);
+  EXPECT_EQ(Undo(*doc_), refresh::StripOnly);
+  EXPECT_EQ(Redo(*doc_), refresh::StripOnly);
   EXPECT_TRUE(SameAnimation(*doc_, *before));
   DiscardRecord(second);
   EXPECT_EQ(History().count, 0u);
@@ -191,10 +195,77 @@ TEST_F(UndoHistoryTest, DiscardNeutralizeAndForget) {
   AnimationPtr original = DuplicateAnimation(*doc_, nullptr);
   RecordUndo(undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
   ReverseBlocks(*doc_);
-  EXPECT_EQ(UndoAndForget(*doc_), 0x11u);
+  EXPECT_EQ(UndoAndForget(*doc_), refresh::Document | refresh::Names);
   EXPECT_TRUE(SameAnimation(*doc_, *original));
   EXPECT_EQ(History().count, 0u);
   EXPECT_EQ(CanRedoKind(), 0u);
+}
+
+// Each kind is registered by exactly one family, with a name, a fill and an apply; the kinds the
+// program never records have none, so a family left out of the table shows here.
+TEST(UndoKindTable, EveryRecordedKindHasOneCompleteRow) {
+  std::vector<int> rows(undo::MaxKind + 1, 0);
+  for (auto family : {FrameOrderUndoKinds, FrameImageUndoKinds, PaletteUndoKinds,
+                      PropertyUndoKinds, DocumentUndoKinds}) {
+    for (const UndoKindRow& row : family()) {
+      ASSERT_LE(row.kind, undo::MaxKind);
+      ++rows[row.kind];
+      EXPECT_TRUE(row.fill && row.apply) << row.kind;
+      EXPECT_EQ(UndoKindNameId(row.kind), row.nameId) << row.kind;
+    }
+  }
+  ++rows[undo::Nop];  // the history's own
+  const std::vector<uint32_t> neverRecorded = {0, 7, 8, 14, 18, 32};
+  for (uint32_t kind = 0; kind <= undo::MaxKind; ++kind) {
+    bool recorded = std::find(neverRecorded.begin(), neverRecorded.end(), kind) == neverRecorded.end();
+    EXPECT_EQ(rows[kind], recorded ? 1 : 0) << kind;
+    EXPECT_EQ(UndoKindNameId(kind) != 0, recorded) << kind;
+    EXPECT_EQ(!UndoKindName(kind).empty(), recorded) << kind;
+  }
+}
+
+size_t PixelBytes(const Animation& a) {
+  size_t bytes = 0;
+  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) bytes += f->dib.size();
+  return bytes;
+}
+
+TEST_F(UndoHistoryTest, RecordsCountTheBytesTheyHold) {
+  ASSERT_EQ(HistoryBytes(), 0u);
+  // Indexes only: the record itself and its small table.
+  UndoRecord* delays = Mark(1);
+  size_t small = UndoRecordBytes(*delays);
+  EXPECT_GE(small, sizeof(UndoRecord) + 3 * sizeof(uint32_t));
+  EXPECT_LT(small, 1024u);
+
+  // A whole copy holds at least every frame's pixels and palette.
+  UndoRecord* whole = RecordUndo(undo::Optimize, *doc_, nullptr, nullptr, 0);
+  ASSERT_TRUE(whole);
+  size_t wholeBytes = UndoRecordBytes(*whole);
+  EXPECT_GE(wholeBytes, PixelBytes(*doc_) + doc_->globalPalette->entries.size() * sizeof(PaletteEntry));
+  EXPECT_EQ(HistoryBytes(), small + wholeBytes);
+
+  // A multi-frame deletion counts every removed frame, not the first only; undoing it gives the
+  // frames back to the document, and the record shrinks.
+  Frame* chain = UnlinkFrameAt(*doc_, 0);
+  Frame* second = UnlinkFrameAt(*doc_, 0);
+  chain->savedIndex = 0;
+  second->savedIndex = 1;
+  LinkBlocks(chain, second);
+  doc_->frameCount = static_cast<int16_t>(doc_->frameCount - 2);
+  size_t removedPixels = chain->dib.size() + second->dib.size();
+  UndoRecord* deletion = RecordUndo(undo::DeleteFrames, *doc_, nullptr, chain, 0);
+  ASSERT_TRUE(deletion && deletion->sameKindNext);
+  size_t held = UndoRecordBytes(*deletion);
+  EXPECT_GE(held, 2 * sizeof(UndoRecord) + removedPixels);
+  Undo(*doc_);
+  EXPECT_EQ(doc_->frameCount, 3);
+  EXPECT_LE(UndoRecordBytes(*deletion) + removedPixels, held);
+  Redo(*doc_);
+  EXPECT_EQ(UndoRecordBytes(*deletion), held);
+
+  ClearHistory();
+  EXPECT_EQ(HistoryBytes(), 0u);
 }
 
 }  // namespace

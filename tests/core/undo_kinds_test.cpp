@@ -84,12 +84,12 @@ TEST_F(UndoKindsTest, ReversePingPongAndWholeCopies) {
               RecordUndo(undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
               ReverseBlocks(*doc_);
             }),
-            0x11u);
+            refresh::Document | refresh::Names);
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::PingPong, *doc_, nullptr, nullptr, 0);
               AppendPingPong(*doc_);
             }),
-            0x0Bu);
+            refresh::Document | refresh::FrameCount | refresh::Encoding);
   // The optimizer hands in the old document after the exchange.
   EXPECT_EQ(RoundTrip([&] {
               AnimationPtr work = Dup(*doc_);
@@ -98,22 +98,25 @@ TEST_F(UndoKindsTest, ReversePingPongAndWholeCopies) {
               SwapAnimations(*doc_, *work);
               RecordUndo(undo::Optimize, *doc_, std::move(work), nullptr, 0);
             }),
-            0x03u);
+            refresh::Document | refresh::FrameCount);
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::CropAnimation, *doc_, nullptr, nullptr, 0);
               doc_->screenWidth = doc_->screenHeight = 3;
               for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f)) ClipFrameToScreen(f, 3, 3);
             }),
-            0x05u);
+            refresh::Document | refresh::ScreenSize);
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::MergeAnimations, *doc_, nullptr, nullptr, 0);
               doc_->screenWidth = 9;
               AddSolidFrame(*doc_, 0, 0, 9, 1, 3);
             }),
-            0x07u);
-  struct { uint32_t kind, hints; } copies[] = {{undo::Unoptimize, 0x01}, {undo::ReducePalette, 0x01},
-                                              {undo::ReduceFrameCount, 0x0B}, {undo::ResizeAnimation, 0x05},
-                                              {undo::FixForAvi, 0x01}};
+            refresh::Document | refresh::FrameCount | refresh::ScreenSize);
+  struct { uint32_t kind, hints; } copies[] = {
+      {undo::Unoptimize, refresh::Document},
+      {undo::ReducePalette, refresh::Document},
+      {undo::ReduceFrameCount, refresh::Document | refresh::FrameCount | refresh::Encoding},
+      {undo::ResizeAnimation, refresh::Document | refresh::ScreenSize},
+      {undo::FixForAvi, refresh::Document}};
   for (auto c : copies) {
     EXPECT_EQ(RoundTrip([&] {
                 RecordUndo(c.kind, *doc_, nullptr, nullptr, 0);
@@ -131,7 +134,7 @@ TEST_F(UndoKindsTest, MovingFrames) {
               RecordUndo(undo::MoveFrame, *doc_, nullptr, nullptr, 0 | 3 << 16);
               LinkFrameAt(*doc_, UnlinkFrameAt(*doc_, 0), 2);
             }),
-            0x11u);
+            refresh::Document | refresh::Names);
   // Frame 4 dragged before frame 0.
   RoundTrip([&] {
     RecordUndo(undo::MoveFrame, *doc_, nullptr, nullptr, 4 | 0 << 16);
@@ -147,7 +150,7 @@ TEST_F(UndoKindsTest, MovingFrames) {
               LinkFrameAt(*doc_, a, 2);
               LinkFrameAt(*doc_, b, 3);
             }),
-            0x11u);
+            refresh::Document | refresh::Names);
   EXPECT_EQ(FrameName(At(2)), "cadre 5");
   EXPECT_EQ(FrameName(At(3)), "cadre 1");
 }
@@ -159,7 +162,7 @@ TEST_F(UndoKindsTest, DeletingAndInsertingFrames) {
               --doc_->frameCount;
               RecordUndo(undo::DeleteFrame, *doc_, nullptr, removed, 0);
             }),
-            0x0Bu);
+            refresh::Document | refresh::FrameCount | refresh::Encoding);
   EXPECT_EQ(doc_->blocks->next->kind, BlockKind::Comment);
 
   // Frames 2 and 4 of the four left in one step come back at 2 and 4.
@@ -174,7 +177,7 @@ TEST_F(UndoKindsTest, DeletingAndInsertingFrames) {
               doc_->frameCount -= 2;
               RecordUndo(undo::DeleteFrames, *doc_, nullptr, a, 0);
             }),
-            0x0Bu);
+            refresh::Document | refresh::FrameCount | refresh::Encoding);
 
   // An insertion that keeps the palette and size stores the index and count only.
   UndoRecord* committed = nullptr;
@@ -192,7 +195,7 @@ TEST_F(UndoKindsTest, DeletingAndInsertingFrames) {
               }
               committed = CommitInsertUndo(prepared, *doc_);
             }),
-            0x0Bu);
+            refresh::Document | refresh::FrameCount | refresh::Encoding);
   ASSERT_TRUE(committed);
   EXPECT_FALSE(committed->documentCopy);
   EXPECT_EQ(committed->param, 2u | 2u << 16);
@@ -206,7 +209,7 @@ TEST_F(UndoKindsTest, DeletingAndInsertingFrames) {
               AddSolidFrame(*doc_, 0, 0, 1, 1, 31);
               committed = CommitInsertUndo(prepared, *doc_);
             }),
-            0x07u);
+            refresh::Document | refresh::FrameCount | refresh::ScreenSize);
   ASSERT_TRUE(committed);
   EXPECT_TRUE(committed->documentCopy);
 }
@@ -216,25 +219,25 @@ TEST_F(UndoKindsTest, DelaysTransparencyAndPalettes) {
               RecordUndo(undo::EditDurations, *doc_, nullptr, nullptr, 0);
               for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f)) f->delay = 7;
             }),
-            0x240u);
+            refresh::PropertiesFrame | refresh::Preview);
 
   // The flag alone: undoing and redoing the toggle returns to the same state.
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::EditTransparency, *doc_, nullptr, nullptr, 0 << 16 | 1);
               SetTransparency(At(0), true);
             }),
-            0x60u);
+            refresh::OneFrame | refresh::PropertiesFrame);
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::EditTransparency, *doc_, nullptr, nullptr, 1 << 16 | 0);
               SetTransparency(At(1), false);
             }),
-            0x60u | 1 << 16);
+            refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame, 1));
   // With a copy of the frame.
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::EditTransparency, *doc_, nullptr, nullptr, 1 << 16 | 2);
               SetTransparentIndex(At(1), 4);
             }),
-            0x68u | 1 << 16);
+            refresh::ForFrame(refresh::Encoding | refresh::OneFrame | refresh::PropertiesFrame, 1));
 
   // The global palette, growing from 16 to 32 entries.
   EXPECT_EQ(RoundTrip([&] {
@@ -247,14 +250,14 @@ TEST_F(UndoKindsTest, DelaysTransparencyAndPalettes) {
                 if (!f->localPalette) UpdateDibColourTable(f);
               }
             }),
-            0x01u);
+            refresh::Document);
   // A local palette.
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::EditPalette, *doc_, nullptr, nullptr, 2);
               At(2)->localPalette->entries[5] = {9, 9, 9, 0};
               UpdateDibColourTable(At(2));
             }),
-            0x20u | 2 << 16);
+            refresh::ForFrame(refresh::OneFrame, 2));
 
   // Removing the local palette keeps the old frame only, the global palette being the same.
   UndoRecord* committed = nullptr;
@@ -265,7 +268,7 @@ TEST_F(UndoKindsTest, DelaysTransparencyAndPalettes) {
               UpdateDibColourTable(At(2));
               committed = CommitPaletteUndo(prepared, *doc_);
             }),
-            0x68u | 2 << 16);
+            refresh::ForFrame(refresh::Encoding | refresh::OneFrame | refresh::PropertiesFrame, 2));
   ASSERT_TRUE(committed);
   EXPECT_FALSE(committed->documentCopy);
   EXPECT_TRUE(committed->frames);
@@ -276,22 +279,22 @@ TEST_F(UndoKindsTest, FrameImagesAndProperties) {
               RecordUndo(undo::EditPixels, *doc_, nullptr, nullptr, 2);
               At(2)->bits()[1] ^= 8;
             }),
-            0x28u | 2 << 16);
+            refresh::ForFrame(refresh::Encoding | refresh::OneFrame, 2));
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::CoEditFrame, *doc_, nullptr, nullptr, 4);
               SetFrameDib(At(4), BuildDib(3, 2, doc_->globalPalette.get()));
             }),
-            0x28u | 4 << 16);
+            refresh::ForFrame(refresh::Encoding | refresh::OneFrame, 4));
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::DropTrueColour, *doc_, nullptr, nullptr, 3);
               FreeRgbPlane(At(3));
             }),
-            0x60u | 3 << 16);
+            refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame, 3));
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::AddTrueColour, *doc_, nullptr, nullptr, 1);
               AddRgbPlane(At(1));
             }),
-            0x60u | 1 << 16);
+            refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame, 1));
 
   // Attributes only: delay, interlace, disposal, name, position and the transparency flag.
   EXPECT_EQ(RoundTrip([&] {
@@ -305,7 +308,7 @@ TEST_F(UndoKindsTest, FrameImagesAndProperties) {
               f->top = -2;
               SetTransparency(f, false);
             }),
-            0x68u | 1 << 16);
+            refresh::ForFrame(refresh::Encoding | refresh::OneFrame | refresh::PropertiesFrame, 1));
   // The image too, here with its size.
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::FrameProperties, *doc_, nullptr, nullptr, 2 << 16 | 1);
@@ -316,7 +319,7 @@ TEST_F(UndoKindsTest, FrameImagesAndProperties) {
               SetTransparentIndex(f, 3);
               SetTransparency(f, true);
             }),
-            0x68u | 2 << 16);
+            refresh::ForFrame(refresh::Encoding | refresh::OneFrame | refresh::PropertiesFrame, 2));
 
   // Every frame's attributes, then every frame's image.
   EXPECT_EQ(RoundTrip([&] {
@@ -327,7 +330,7 @@ TEST_F(UndoKindsTest, FrameImagesAndProperties) {
                 SetTransparency(f, true);
               }
             }),
-            0x01u);
+            refresh::Document);
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::GlobalFrameProperties, *doc_, nullptr, nullptr, 1);
               for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f)) {
@@ -335,7 +338,7 @@ TEST_F(UndoKindsTest, FrameImagesAndProperties) {
                 RebuildTransparencyMask(f);
               }
             }),
-            0x09u);
+            refresh::Document | refresh::Encoding);
 }
 
 TEST_F(UndoKindsTest, MovingAndCroppingSelectedFrames) {
@@ -349,7 +352,7 @@ TEST_F(UndoKindsTest, MovingAndCroppingSelectedFrames) {
               CropFrame(At(2), 0, 1, 3, 1);
               At(2)->left += 2;
             }),
-            0x09u);
+            refresh::Document | refresh::Encoding);
   At(0)->selected = 0;
   doc_->selectedCount = 1;
   doc_->anchorIndex = 2;
@@ -357,7 +360,7 @@ TEST_F(UndoKindsTest, MovingAndCroppingSelectedFrames) {
               RecordUndo(undo::MoveCropFrames, *doc_, nullptr, nullptr, 0);
               At(2)->top += 1;
             }),
-            0x20u | 2 << 16);
+            refresh::ForFrame(refresh::OneFrame, 2));
 }
 
 // A quarter turn of one frame, enough to replay the records.
@@ -401,15 +404,16 @@ TEST_F(UndoKindsTest, RotationsReplayThroughTheRegisteredOperations) {
                   doc_->screenHeight = 7;
                 },
                 &redoHints),
-            0x0Du | 1 << 16);
-  EXPECT_EQ(redoHints, 0x0Du | 1 << 16);
+            refresh::ForFrame(refresh::Document | refresh::ScreenSize | refresh::Encoding, 1));
+  EXPECT_EQ(redoHints,
+            refresh::ForFrame(refresh::Document | refresh::ScreenSize | refresh::Encoding, 1));
   EXPECT_EQ(rotations, (std::vector<int>{cmd::FrameRotate90Cw, cmd::FrameRotate90Ccw,
                                          cmd::FrameRotate90Cw, cmd::FrameRotate90Ccw,
                                          cmd::FrameRotate90Cw}));
   rotations.clear();
   RecordUndo(undo::RotateAllFrames, *doc_, nullptr, nullptr, cmd::AnimationRotate90Ccw);
-  EXPECT_EQ(Undo(*doc_), 0x0Du);
-  EXPECT_EQ(Redo(*doc_), 0x0Du);
+  EXPECT_EQ(Undo(*doc_), refresh::Document | refresh::ScreenSize | refresh::Encoding);
+  EXPECT_EQ(Redo(*doc_), refresh::Document | refresh::ScreenSize | refresh::Encoding);
   EXPECT_EQ(rotations, (std::vector<int>{cmd::AnimationRotate90Cw, cmd::AnimationRotate90Ccw}));
   EXPECT_EQ(cmd::InverseRotation(cmd::FrameFlipHorizontal), cmd::FrameFlipHorizontal);
 }
