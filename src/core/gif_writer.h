@@ -18,9 +18,10 @@ constexpr int GifWriteFailed = 0;
 constexpr int GifWriteDone = 1;
 constexpr int GifWriteCancelled = 2;
 
-// Writes the whole stream; the progress (may be none) steps once per frame. Frames whose pixels
-// do not fit their code size, or whose size does not fit the 16-bit fields, are refused with
-// GifWriteFailed before any of their bytes are written.
+// Writes the whole stream; the progress (may be none) steps once per frame. A screen or frame
+// whose size does not fit the 16-bit fields, or a frame without the pixels its size needs, is
+// refused with GifWriteFailed before any of its bytes are written. Pixel values past the
+// palette's code size are written with a code size that holds them.
 int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress);
 
 // One frame record: control extension, descriptor, local table, LZW data.
