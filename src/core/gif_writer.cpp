@@ -26,6 +26,7 @@ namespace {
 
 constexpr int kMsgCannotSave = 40239;
 constexpr int kMsgWriting = 40240;
+constexpr int kMsgCannotWrite = 40241;
 constexpr int kMsgCropQuestion = 40188;
 constexpr int kMsgCropTitle = 40189;
 constexpr uint32_t kCropSilently = 0x00000004;  // PrefFlags
@@ -295,7 +296,8 @@ int CreateForWriting(const std::string& path) {
 
 }  // namespace
 
-bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner) {
+bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner,
+                   const std::string& shownName) {
   int fd = CreateForWriting(path);
   if (fd < 0) return false;
   ProgressMeter* progress = CreateProgressMeter(owner, progress::OwnPopup, 0);
@@ -307,6 +309,8 @@ bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle o
   }
   DestroyProgressMeter(progress);
   if (::close(fd) != 0) result = GifWriteFailed;
+  // A cancel is the user's choice; anything else that stops the write is said.
+  if (result == GifWriteFailed) ShowErrorId(kMsgCannotWrite, (shownName.empty() ? path : shownName).c_str());
   return result == GifWriteDone;
 }
 
@@ -368,15 +372,18 @@ uint64_t EncodedFrameSize(const Frame* frame) {
   return WriteFrameRecord(counter, *frame) ? counter.Count() : 0;
 }
 
+bool FramesOutsideScreen(const Animation& animation) {
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    if (f->left < 0 || f->top < 0 || int64_t{f->left} + f->width > int64_t{animation.screenWidth} ||
+        int64_t{f->top} + f->height > int64_t{animation.screenHeight})
+      return true;
+  }
+  return false;
+}
+
 bool ConfirmCropToScreen(WindowHandle owner, Animation& animation) {
   if (!(GetPref(PrefFlags) & kCropSilently)) {
-    bool inside = true;
-    for (Frame* f = FirstFrame(animation); f && inside; f = NextFrame(f)) {
-      inside = f->left >= 0 && f->top >= 0 &&
-               int64_t{f->left} + f->width <= int64_t{animation.screenWidth} &&
-               int64_t{f->top} + f->height <= int64_t{animation.screenHeight};
-    }
-    if (inside) return true;
+    if (!FramesOutsideScreen(animation)) return true;
     // Cropping cannot be undone: anything but a clear yes keeps the document as it is.
     if (owner && AskUser(owner, kMsgCropQuestion, kMsgCropTitle, mb::YesNo | mb::IconExclamation) !=
                      answer::Yes)

@@ -28,8 +28,10 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress);
 bool WriteFrameRecord(ByteSink& sink, const Frame& frame);
 
 // Creates (or truncates) the file and writes with a progress meter; shows 40239 when the file
-// cannot be created. True only for a complete write.
-bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner);
+// cannot be created, and 40241 with shownName (the path when empty) when the write fails. True
+// only for a complete write; a cancel shows nothing.
+bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner,
+                   const std::string& shownName = {});
 
 // The frame alone as a one-frame GIF on a screen of its size, its palette in effect as global
 // table.
@@ -50,6 +52,9 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw);
 // does not encode the frame again. The kept bytes serve only while the frame's pixels, size,
 // code size and row order are what they were; any write of a whole document forgets them.
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw);
+
+// True when some frame reaches past the logical screen (or starts left of or above it).
+bool FramesOutsideScreen(const Animation& animation);
 
 // False when frames reach past the logical screen and the user declines the crop; otherwise the
 // frames are clipped to the screen.
