@@ -95,7 +95,8 @@ void OptimizeDocument(Animation& document) {
   document.encodedSizeCache = -1;
 }
 
-void RunFlags(ShellState& state, const std::vector<std::string>& args) {
+// *failed is set for a failure that showed no message (a save that did not happen).
+void RunFlags(ShellState& state, const std::vector<std::string>& args, bool* failed) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
     char letter = 0;
@@ -125,7 +126,7 @@ void RunFlags(ShellState& state, const std::vector<std::string>& args) {
           ShowErrorId(40241, "");
         } else {
           state.documentPath = output;
-          SaveCommand(state);
+          if (!SaveCommand(state)) *failed = true;
         }
         break;
       }
@@ -166,10 +167,11 @@ int RunBatch(const std::vector<std::string>& args) {
   CountingServices services(previous);
   SetServices(&services);
   int shown = 0;
+  bool failed = false;
   {
     ShellState state;
     try {
-      RunFlags(state, args);
+      RunFlags(state, args, &failed);
     } catch (const std::bad_alloc&) {
       ShowErrorId(40096);
     }
@@ -179,7 +181,7 @@ int RunBatch(const std::vector<std::string>& args) {
     shown = services.Shown();
   }
   SetServices(&previous);
-  return shown > 0 ? 1 : 0;
+  return shown > 0 || failed ? 1 : 0;
 }
 
 }  // namespace lw
