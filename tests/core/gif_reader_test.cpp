@@ -182,6 +182,14 @@ TEST_F(GifReader, ScreenGrowsOnlyAsFarAsAGifAndMemoryHold) {
     EXPECT_EQ(a->screenHeight, c.height) << c.left << "," << c.top;
     EXPECT_TRUE(PictureFitsBudget(a->screenWidth, a->screenHeight, 4));
   }
+  // The budget the views share: rows padded to 4 bytes, an empty picture always fits.
+  EXPECT_TRUE(PictureFitsBudget(512, 512, 4));
+  EXPECT_FALSE(PictureFitsBudget(513, 512, 4));
+  EXPECT_TRUE(PictureFitsBudget(1023, 1024, 1)) << "1024 bytes a row";
+  EXPECT_FALSE(PictureFitsBudget(1025, 1024, 1)) << "1028 bytes a row";
+  EXPECT_TRUE(PictureFitsBudget(0, uint64_t{1} << 60, 4));
+  EXPECT_FALSE(PictureFitsBudget(uint64_t{1} << 62, uint64_t{1} << 62, 4));
+  EXPECT_FALSE(PictureFitsBudget(1, 1, 0));
   SetGifFrameByteLimit(uint64_t{1} << 40);
   AnimationPtr a;
   ASSERT_EQ(Read(File({at(65535, 65535)}), &a), GifReadComplete);
