@@ -56,12 +56,13 @@ void OptimizeAnimation(Animation& animation, OptimizeOptions options, ProgressMe
   ClipAllFramesToScreen(animation);
   if (Cancelled(progress)) return;
 
-  // Plain text and application extensions go; comments stay.
+  // Plain text, application and unknown extensions go; comments stay.
   if (animation.blocks) {
     Block* b = animation.blocks->next;
     while (b) {
       Block* next = b->next;
-      if (b->kind == BlockKind::PlainText || b->kind == BlockKind::Application) {
+      if (b->kind == BlockKind::PlainText || b->kind == BlockKind::Application ||
+          b->kind == BlockKind::OtherExtension) {
         UnlinkAndFreeBlock(b);
       }
       b = next;

@@ -30,7 +30,8 @@ Block* NewBlock(BlockKind kind, size_t dataSize) {
         return new ListHead;
       case BlockKind::PlainText:
       case BlockKind::Comment:
-      case BlockKind::Application: {
+      case BlockKind::Application:
+      case BlockKind::OtherExtension: {
         auto block = std::make_unique<ExtensionBlock>(kind);
         block->data.resize(dataSize);
         return block.release();
@@ -141,6 +142,7 @@ Block* DuplicateBlock(const Block* block, Palette* paletteForGlobalFrames) {
     if (auto* from = dynamic_cast<const ExtensionBlock*>(block)) {
       auto copy = std::make_unique<ExtensionBlock>(from->kind);
       copy->data = from->data;
+      copy->label = from->label;
       return copy.release();
     }
     if (block->kind == BlockKind::ListHead) return new ListHead;

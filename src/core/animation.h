@@ -80,6 +80,7 @@ enum class BlockKind : uint8_t {
   PlainText = 0x01,
   Comment = 0xFE,
   Application = 0xFF,
+  OtherExtension = 0x21,  // any other label, kept as read: decoders skip what they do not know
 };
 
 enum DisposalMethod : uint8_t {
@@ -106,11 +107,12 @@ struct ListHead : Block {
   ListHead() : Block(BlockKind::ListHead) {}
 };
 
-// A comment, application or plain-text extension: its data exactly as GIF data sub-blocks
-// (length byte 1..255 and that many bytes, repeated, closed by a 0 length byte).
+// A comment, application, plain-text or other extension: its data exactly as GIF data
+// sub-blocks (length byte 1..255 and that many bytes, repeated, closed by a 0 length byte).
 struct ExtensionBlock : Block {
   std::vector<uint8_t> data;
-  explicit ExtensionBlock(BlockKind k) : Block(k) {}
+  uint8_t label;  // the byte written after 0x21; the kind's own except for OtherExtension
+  explicit ExtensionBlock(BlockKind k) : Block(k), label(static_cast<uint8_t>(k)) {}
 };
 
 // Size of the DIB header and colour table in front of the pixel rows.

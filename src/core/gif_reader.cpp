@@ -12,6 +12,7 @@
 
 #include "base/string_ids.h"
 #include "core/lzw.h"
+#include "core/picture_budget.h"
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
@@ -31,6 +32,9 @@ constexpr int kMsgReading = str::ReadingGif;
 
 // Largest code size whose clear and end codes still fit the 4096-entry tables with room to spare.
 constexpr int kMaxMinCodeSize = 11;
+
+// The composited screen is drawn in 32-bit pixels.
+constexpr int kScreenBytesPerPixel = 4;
 
 std::atomic<uint64_t> frameByteLimit{0};
 // Pixel bytes taken by the frames of the read under way: a small file can describe a great many
@@ -113,9 +117,11 @@ bool ReadExtension(Animation& animation, GifSource& file, int label, Block** blo
   const uint8_t* first = file.Take(static_cast<size_t>(len));
   if (!first) return false;
 
-  std::unique_ptr<Block> made(NewBlock(static_cast<BlockKind>(label), 0));
+  const bool known = label == 0x01 || label == 0xFE || label == 0xFF;
+  std::unique_ptr<Block> made(NewBlock(known ? static_cast<BlockKind>(label) : BlockKind::OtherExtension, 0));
   if (!made) return false;
   auto* ext = static_cast<ExtensionBlock*>(made.get());
+  ext->label = static_cast<uint8_t>(label);
   try {
     ext->data.reserve(static_cast<size_t>(len) + 2);
     ext->data.push_back(static_cast<uint8_t>(len));
@@ -127,8 +133,15 @@ bool ReadExtension(Animation& animation, GifSource& file, int label, Block** blo
       const uint8_t* second = file.Take(static_cast<size_t>(len2));
       if (!second) return false;
       if (len2 == 3) {
-        if (file.ReadByte() != 0) return false;
         uint32_t count = Le16(second + 1);
+        // Encoders may add sub-blocks behind the loop count (a buffering hint): they are read
+        // up to the terminator and not kept, since the writer makes its own loop block.
+        for (;;) {
+          int n = file.ReadByte();
+          if (n < 0) return false;
+          if (n == 0) break;
+          if (!file.Take(static_cast<size_t>(n))) return false;
+        }
         animation.playCount = count == 0 ? 0 : count + 1;
         return true;
       }
@@ -253,7 +266,8 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
         continue;
       case 0x21: {
         int label = file.ReadByte();
-        if (label == 0x01 || label == 0xFE || label == 0xFF) {
+        if (label >= 0 && label != 0xF9) {
+          // Labels other than the four known ones are kept as read: decoders skip them.
           Block* block = nullptr;
           if (!ReadExtension(animation, file, label, &block)) {
             end = End::Error;
@@ -270,7 +284,7 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
           pending.reset(FrameFromControlExtension(gce));
           if (!pending) end = End::Failed;
         } else {
-          end = End::Error;
+          end = End::Error;  // end of file
         }
         break;
       }
@@ -381,9 +395,16 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
   if (status == GifReadComplete) {
     if (!clearedInterlace && file.Size() <= INT32_MAX)
       animation->encodedSizeCache = static_cast<int32_t>(file.Size());
+    // The screen grows to hold every frame, but never past what its 16-bit fields store nor
+    // past a picture that memory can hold: a tiny frame far out would otherwise make every
+    // view of the screen huge. Frames it cannot hold stay where they are, as those left of it.
     Extent extent = FramesExtent(*animation);
-    animation->screenWidth = static_cast<uint32_t>(std::max<int64_t>(animation->screenWidth, extent.right));
-    animation->screenHeight = static_cast<uint32_t>(std::max<int64_t>(animation->screenHeight, extent.bottom));
+    int64_t width = std::min<int64_t>(std::max<int64_t>(animation->screenWidth, extent.right), 0xFFFF);
+    int64_t height = std::min<int64_t>(std::max<int64_t>(animation->screenHeight, extent.bottom), 0xFFFF);
+    if (PictureFitsBudget(static_cast<uint64_t>(width), static_cast<uint64_t>(height), kScreenBytesPerPixel)) {
+      animation->screenWidth = static_cast<uint32_t>(std::max<int64_t>(width, animation->screenWidth));
+      animation->screenHeight = static_cast<uint32_t>(std::max<int64_t>(height, animation->screenHeight));
+    }
   }
   *out = std::move(animation);
   return status;

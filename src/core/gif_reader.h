@@ -29,8 +29,9 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out);
 // The block loop behind the screen descriptor and global table.
 int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress);
 
-// One comment, application or plain-text extension after its label. *block gets the kept block
-// (none for an empty extension or the loop block, whose count goes to playCount).
+// One extension other than a control extension, after its label: comment, application, plain
+// text or an unknown label (kept as OtherExtension). *block gets the kept block (none for an
+// empty extension or the loop block, whose count goes to playCount).
 bool ReadExtension(Animation& animation, GifSource& file, int label, Block** block);
 
 // The image descriptor, local table and pixels of one frame. Shows 40181, 40182 or 40183 on the

@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <mutex>
 #include <new>
@@ -13,6 +14,7 @@
 
 #include "base/string_ids.h"
 #include "core/lzw.h"
+#include "core/model_internal.h"
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
@@ -25,6 +27,7 @@ namespace {
 
 constexpr int kMsgCannotSave = str::CannotSaveTemporary;
 constexpr int kMsgWriting = str::WritingGif;
+constexpr int kMsgCannotWrite = str::CannotWriteFile;
 constexpr int kMsgCropQuestion = str::CropBeforeSaveQuestion;
 constexpr int kMsgCropTitle = str::CropBeforeSaveTitle;
 constexpr uint32_t kCropSilently = 0x00000004;  // PrefFlags
@@ -50,7 +53,7 @@ uint8_t TableFlags(uint8_t flags, const Palette* table) {
 }
 
 bool WriteExtensionBlock(ByteSink& sink, const ExtensionBlock& block) {
-  uint8_t head[2] = {0x21, static_cast<uint8_t>(block.kind)};
+  uint8_t head[2] = {0x21, block.label};
   if (!sink.Write(head, 2)) return false;
   const auto& data = block.data;
   size_t at = 0;
@@ -102,20 +105,41 @@ void ForgetKeptLocked() {
   gKeptBytes = 0;
 }
 
-// The checks and header of a frame record (control extension, descriptor, local table); the
-// code size and the bytes of the image rows come back for the LZW data.
-bool WriteFrameHead(ByteSink& sink, const Frame& frame, int* codeSizeOut, uint64_t* rowBytes) {
+// How a frame's pixels are encoded: rows of the DIB's own stride (a DIB may be wider than the
+// frame), and the code size of its palette, or a larger one when pixel values lie beyond what
+// that size holds: such files exist, decoders show those pixels, and they must survive a save.
+struct FrameRows {
+  const uint8_t* bits = nullptr;
+  uint64_t stride = 0;
+  int codeSize = 2;
+};
+
+bool GetFrameRows(const Frame& frame, FrameRows* rows) {
   if (frame.width > 0xFFFF || frame.height > 0xFFFF) return false;
   const int entries = frame.palette ? std::min(frame.palette->Count(), 256) : 256;
-  const int codeSize = std::max(2, BitsForColours(entries));
-  const uint64_t stride = IndexStride(frame.width);
-  const uint8_t* bits = frame.bits();
-  if (frame.width && frame.height) {
-    if (!bits || frame.DibWidth() < frame.width || frame.DibHeight() < frame.height ||
-        frame.dib.size() - DibBitsOffset < stride * frame.height)
-      return false;
-    if (!PixelsFitCodeSize(bits, stride, frame.width, frame.height, codeSize)) return false;
+  rows->codeSize = std::max(2, BitsForColours(entries));
+  rows->bits = frame.bits();
+  rows->stride = IndexStride(frame.width);
+  if (!frame.width || !frame.height) return true;
+  model::PixelLayout layout;
+  if (!model::DibLayout(&frame, &layout) || layout.width < frame.width || layout.height < frame.height)
+    return false;
+  rows->stride = layout.stride;
+  if (!PixelsFitCodeSize(rows->bits, rows->stride, frame.width, frame.height, rows->codeSize)) {
+    uint8_t top = 0;
+    for (uint32_t y = 0; y < frame.height; ++y) {
+      const uint8_t* row = rows->bits + y * rows->stride;
+      top = std::max(top, *std::max_element(row, row + frame.width));
+    }
+    rows->codeSize = std::max(rows->codeSize, static_cast<int>(std::bit_width(unsigned{top})));
   }
+  return true;
+}
+
+// The checks and header of a frame record (control extension, descriptor, local table); how the
+// rows are encoded and their byte count come back for the LZW data.
+bool WriteFrameHead(ByteSink& sink, const Frame& frame, FrameRows* rows, uint64_t* rowBytes) {
+  if (!GetFrameRows(frame, rows)) return false;
 
   uint32_t units = GetPref(PrefDelayUnits);
   uint32_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
@@ -132,14 +156,13 @@ bool WriteFrameHead(ByteSink& sink, const Frame& frame, int* codeSizeOut, uint64
                       flags};
   if (!sink.Write(gce, sizeof gce) || !sink.Write(desc, sizeof desc)) return false;
   if (local && !WriteColourTable(sink, *local)) return false;
-  *codeSizeOut = codeSize;
-  *rowBytes = frame.width && frame.height ? stride * frame.height : 0;
+  *rowBytes = frame.width && frame.height ? rows->stride * frame.height : 0;
   return true;
 }
 
-bool EncodeFrameData(ByteSink& sink, const Frame& frame, int codeSize) {
-  return LzwEncode(sink, codeSize, frame.bits(), static_cast<size_t>(IndexStride(frame.width)),
-                   frame.width, frame.height, frame.Interlaced());
+bool EncodeFrameData(ByteSink& sink, const Frame& frame, const FrameRows& rows) {
+  return LzwEncode(sink, rows.codeSize, rows.bits, static_cast<size_t>(rows.stride), frame.width,
+                   frame.height, frame.Interlaced());
 }
 
 // Writes the kept LZW data of the frame when it still matches; false when it must be encoded.
@@ -157,12 +180,12 @@ bool WriteKeptData(ByteSink& sink, const Frame& frame, int codeSize, uint64_t ro
 }
 
 bool WriteFrameRecordImpl(ByteSink& sink, const Frame& frame, bool useKept) {
-  int codeSize = 0;
+  FrameRows rows;
   uint64_t rowBytes = 0;
-  if (!WriteFrameHead(sink, frame, &codeSize, &rowBytes)) return false;
+  if (!WriteFrameHead(sink, frame, &rows, &rowBytes)) return false;
   bool ok = false;
-  if (useKept && WriteKeptData(sink, frame, codeSize, rowBytes, &ok)) return ok;
-  return EncodeFrameData(sink, frame, codeSize);
+  if (useKept && WriteKeptData(sink, frame, rows.codeSize, rowBytes, &ok)) return ok;
+  return EncodeFrameData(sink, frame, rows);
 }
 
 }  // namespace
@@ -175,16 +198,16 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
   if (!frame || !lzw) return 0;
   lzw->clear();
   ByteSink head;
-  int codeSize = 0;
+  FrameRows rows;
   uint64_t rowBytes = 0;
-  if (!WriteFrameHead(head, *frame, &codeSize, &rowBytes)) return 0;
+  if (!WriteFrameHead(head, *frame, &rows, &rowBytes)) return 0;
   {
     ByteSink data(lzw);
-    if (EncodeFrameData(data, *frame, codeSize)) return head.Count() + lzw->size();
+    if (EncodeFrameData(data, *frame, rows)) return head.Count() + lzw->size();
   }
   lzw->clear();
   ByteSink counter;
-  return EncodeFrameData(counter, *frame, codeSize) ? head.Count() + counter.Count() : 0;
+  return EncodeFrameData(counter, *frame, rows) ? head.Count() + counter.Count() : 0;
 }
 
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
@@ -195,15 +218,15 @@ void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
     gKeptBytes -= old->second.pixels.size() + old->second.lzw.size();
     gKept.erase(old);
   }
-  const uint64_t rowBytes =
-      frame->bits() && frame->width && frame->height ? IndexStride(frame->width) * frame->height : 0;
+  FrameRows rows;
+  if (!GetFrameRows(*frame, &rows)) return;
+  const uint64_t rowBytes = rows.bits && frame->width && frame->height ? rows.stride * frame->height : 0;
   if (gKeptBytes + rowBytes + lzw.size() > kKeptLimit) return;
   try {
     KeptData k;
     k.width = frame->width;
     k.height = frame->height;
-    const int entries = frame->palette ? std::min(frame->palette->Count(), 256) : 256;
-    k.codeSize = std::max(2, BitsForColours(entries));
+    k.codeSize = rows.codeSize;
     k.interlaced = frame->Interlaced();
     k.pixels.assign(frame->bits(), frame->bits() + rowBytes);
     k.lzw = std::move(lzw);
@@ -216,6 +239,8 @@ void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
 
 int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
   ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
+  // A wrapped 16-bit size would describe another picture.
+  if (animation.screenWidth > 0xFFFF || animation.screenHeight > 0xFFFF) return GifWriteFailed;
   if (!sink.Write("GIF89a", 6)) return GifWriteFailed;
   RefreshLogicalScreenFlags(animation);
   const Palette* global = animation.globalPalette.get();
@@ -242,6 +267,7 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
       case BlockKind::PlainText:
       case BlockKind::Comment:
       case BlockKind::Application:
+      case BlockKind::OtherExtension:
         if (!WriteExtensionBlock(sink, static_cast<const ExtensionBlock&>(*b))) return GifWriteFailed;
         break;
       case BlockKind::Frame:
@@ -271,7 +297,8 @@ int CreateForWriting(const std::string& path) {
 
 }  // namespace
 
-bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner) {
+bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner,
+                   const std::string& shownName) {
   int fd = CreateForWriting(path);
   if (fd < 0) return false;
   ProgressMeter* progress = CreateProgressMeter(owner, progress::OwnPopup, 0);
@@ -283,6 +310,8 @@ bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle o
   }
   DestroyProgressMeter(progress);
   if (::close(fd) != 0) result = GifWriteFailed;
+  // A cancel is the user's choice; anything else that stops the write is said.
+  if (result == GifWriteFailed) ShowErrorId(kMsgCannotWrite, (shownName.empty() ? path : shownName).c_str());
   return result == GifWriteDone;
 }
 
@@ -344,15 +373,18 @@ uint64_t EncodedFrameSize(const Frame* frame) {
   return WriteFrameRecord(counter, *frame) ? counter.Count() : 0;
 }
 
+bool FramesOutsideScreen(const Animation& animation) {
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    if (f->left < 0 || f->top < 0 || int64_t{f->left} + f->width > int64_t{animation.screenWidth} ||
+        int64_t{f->top} + f->height > int64_t{animation.screenHeight})
+      return true;
+  }
+  return false;
+}
+
 bool ConfirmCropToScreen(WindowHandle owner, Animation& animation) {
   if (!(GetPref(PrefFlags) & kCropSilently)) {
-    bool inside = true;
-    for (Frame* f = FirstFrame(animation); f && inside; f = NextFrame(f)) {
-      inside = f->left >= 0 && f->top >= 0 &&
-               int64_t{f->left} + f->width <= int64_t{animation.screenWidth} &&
-               int64_t{f->top} + f->height <= int64_t{animation.screenHeight};
-    }
-    if (inside) return true;
+    if (!FramesOutsideScreen(animation)) return true;
     // Cropping cannot be undone: anything but a clear yes keeps the document as it is.
     if (owner && AskUser(owner, kMsgCropQuestion, kMsgCropTitle, mb::YesNo | mb::IconExclamation) !=
                      answer::Yes)

@@ -18,17 +18,20 @@ constexpr int GifWriteFailed = 0;
 constexpr int GifWriteDone = 1;
 constexpr int GifWriteCancelled = 2;
 
-// Writes the whole stream; the progress (may be none) steps once per frame. Frames whose pixels
-// do not fit their code size, or whose size does not fit the 16-bit fields, are refused with
-// GifWriteFailed before any of their bytes are written.
+// Writes the whole stream; the progress (may be none) steps once per frame. A screen or frame
+// whose size does not fit the 16-bit fields, or a frame without the pixels its size needs, is
+// refused with GifWriteFailed before any of its bytes are written. Pixel values past the
+// palette's code size are written with a code size that holds them.
 int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress);
 
 // One frame record: control extension, descriptor, local table, LZW data.
 bool WriteFrameRecord(ByteSink& sink, const Frame& frame);
 
 // Creates (or truncates) the file and writes with a progress meter; shows 40239 when the file
-// cannot be created. True only for a complete write.
-bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner);
+// cannot be created, and 40241 with shownName (the path when empty) when the write fails. True
+// only for a complete write; a cancel shows nothing.
+bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner,
+                   const std::string& shownName = {});
 
 // The frame alone as a one-frame GIF on a screen of its size, its palette in effect as global
 // table.
@@ -49,6 +52,9 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw);
 // does not encode the frame again. The kept bytes serve only while the frame's pixels, size,
 // code size and row order are what they were; any write of a whole document forgets them.
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw);
+
+// True when some frame reaches past the logical screen (or starts left of or above it).
+bool FramesOutsideScreen(const Animation& animation);
 
 // False when frames reach past the logical screen and the user declines the crop; otherwise the
 // frames are clipped to the screen.

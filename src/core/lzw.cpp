@@ -133,22 +133,36 @@ int LzwDecoder::SkipRest() {
   }
 }
 
+// The code that starts the data or follows a clear code: further clear codes are skipped, and
+// it must stand for a pixel (or end the data), as no table entry exists yet.
+int LzwDecoder::FirstCode() {
+  int c;
+  do {
+    c = ReadCode();
+    if (c < 0) return LzwCorrupt;
+  } while (c == clear_);
+  if (c == end_) return EndCode();
+  if (c > end_) return LzwCorrupt;
+  prev_ = first_ = c;
+  restart_ = true;
+  return c;
+}
+
+int LzwDecoder::EndCode() {
+  if (dataEnded_) return LzwEndOfData;
+  return SkipRest();
+}
+
 int LzwDecoder::HandleCode(int c) {
   if (c == clear_) {
     ResetTables();
-    int c2 = ReadCode();
-    if (c2 < 0) return LzwCorrupt;
-    prev_ = first_ = c2;
-    restart_ = c2 < clear_;
-    if (!restart_) modelValid_ = false;
-    return c2;
+    return FirstCode();
   }
-  if (c == end_) {
-    if (dataEnded_) return LzwEndOfData;
-    return SkipRest();
-  }
+  if (c == end_) return EndCode();
+  // Only the entry being made may be used before it exists.
+  if (c > nextFree_) return LzwCorrupt;
   int code = c;
-  if (c >= nextFree_) {
+  if (c == nextFree_) {
     stack_[sp_++] = static_cast<uint8_t>(first_);
     code = prev_;
   }
@@ -177,15 +191,7 @@ int LzwDecoder::Next() {
   if (sp_ > 0) return stack_[--sp_];
   if (fresh_) {
     fresh_ = false;
-    int c;
-    do {
-      c = ReadCode();
-      if (c < 0) return LzwCorrupt;
-    } while (c == clear_);
-    prev_ = first_ = c;
-    restart_ = c < clear_;
-    if (!restart_) modelValid_ = false;
-    return c;
+    return FirstCode();
   }
   int c = ReadCode();
   if (c < 0) return LzwCorrupt;
@@ -293,9 +299,16 @@ size_t LzwDecoder::FastRun(uint8_t* out, size_t i, size_t count, int* pending) {
       w = minCodeSize_ + 1;
       limit = 1 << w;
       nextFree = clear + 2;
-      int c2 = readSlow();
-      if (c2 < 0) {
+      int c2;
+      do {
+        c2 = readSlow();
+      } while (c2 == clear);
+      if (c2 < 0 || c2 > end) {
         *pending = LzwCorrupt;
+        break;
+      }
+      if (c2 == end) {
+        *pending = c2;
         break;
       }
       out[i] = static_cast<uint8_t>(c2);
@@ -303,10 +316,6 @@ size_t LzwDecoder::FastRun(uint8_t* out, size_t i, size_t count, int* pending) {
       posPrev = i;
       lenPrev = 1;
       ++i;
-      if (c2 >= clear) {
-        modelValid_ = false;
-        break;
-      }
     } else {
       // The end code, or a code past the table: the exact path decides.
       *pending = c;

@@ -39,6 +39,8 @@ class LzwDecoder {
   int SkipRest();
   void ResetTables();
   int HandleCode(int code);
+  int FirstCode();
+  int EndCode();
   size_t FastRun(uint8_t* out, size_t i, size_t count, int* pending);
   uint8_t SuffixOf(int code) const;
   int PrefixOf(int code) const;

@@ -43,10 +43,12 @@ uint64_t TotalDuration(const Animation& animation) {
 }
 
 void RescaleDelays(Animation& animation, uint32_t oldUnit) {
+  // Units are ticks per second: a delay keeps its length in seconds, to the nearest new tick.
   uint32_t units = GetPref(PrefDelayUnits);
   if (units < 1 || units > 100) units = 100;
+  if (oldUnit < 1 || oldUnit > 100) oldUnit = 100;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    uint64_t delay = uint64_t{f->delay} * oldUnit / units;
+    uint64_t delay = (uint64_t{f->delay} * units + oldUnit / 2) / oldUnit;
     f->delay = static_cast<uint32_t>(std::min<uint64_t>(delay, UINT32_MAX));
   }
 }

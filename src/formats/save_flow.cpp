@@ -101,10 +101,7 @@ bool WriteStillImage(const std::string& target, const std::string& temp, Animati
   if (options.optionBits & (saveopt::Strip | saveopt::Individual)) return NoWriter(target);
   Frame* first = FirstFrame(document);
   if (!first) return NoWriter(target);
-  if (!WriteSingleImage(temp, first, options.optionBits, type)) {
-    if (type != savetype::Gif) return NoWriter(target);
-    return false;
-  }
+  if (!WriteSingleImage(temp, first, options.optionBits, type)) return NoWriter(target);
   return true;
 }
 
@@ -202,17 +199,29 @@ bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits
 }
 
 bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
-  std::string aside;
-  if (FileReadable(target)) {
-    aside = CreateTempFile(DirectoryPart(target), "lwt");
-    if (aside.empty()) return false;
-    DoRemove(aside);
-    if (!DoRename(target, aside)) return false;
-  }
-  if (!DoRename(temp, target)) {
+  // Saving to a symbolic link replaces the file it points to; the link stays a link.
+  const std::string file = FollowLinks(target);
+  // The new content is on the disk before any name changes: whatever happens next, the old or
+  // the new file is there. (Renames flush their folder.)
+  if (!FlushFileToDisk(temp)) {
     ShowErrorId(str::CannotWriteFile, target.c_str());
     DoRemove(temp);
-    if (!aside.empty() && !DoRename(aside, target)) {
+    return false;
+  }
+  std::string aside;
+  if (FileReadable(file)) {
+    aside = CreateTempFile(DirectoryPart(file), "lwt");
+    if (!aside.empty()) DoRemove(aside);
+    if (aside.empty() || !DoRename(file, aside)) {
+      // The target is as it was; the caller deletes the temporary file.
+      ShowErrorId(str::CannotWriteFile, target.c_str());
+      return false;
+    }
+  }
+  if (!DoRename(temp, file)) {
+    ShowErrorId(str::CannotWriteFile, target.c_str());
+    DoRemove(temp);
+    if (!aside.empty() && !DoRename(aside, file)) {
       // The old content stays in the set-aside file; it is never deleted.
       ShowError("Can't overwrite %s and unable to recover that file after failure.",
                 target.c_str());
@@ -253,7 +262,7 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
     case savetype::Gif:
       if (options.optionBits & (saveopt::Plain | saveopt::AnimationChosen)) {
         ReplaceSignatureComment(document);
-        written = SaveGifToFile(temp, document, owner);
+        written = SaveGifToFile(temp, document, owner, target);
       } else {
         options.optionBits |= saveopt::StillImage;
         written = WriteStillImage(target, temp, document, options, type);
@@ -373,10 +382,44 @@ bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& 
 
 // ---- Commands ----
 
+namespace {
+
+// Frames past the screen are cropped before a save as an edit of its own, with its undo entry:
+// a save that then fails or is cancelled leaves a document whose history still matches it.
+// The window hears of the change once the save is over (see CropNotice).
+bool CropBeforeSave(ShellState& state, bool* cropped) {
+  *cropped = false;
+  Animation& document = *state.document;
+  if (!FramesOutsideScreen(document)) return true;
+  UndoRecord* record = RecordUndo(undo::CropAnimation, document, nullptr, nullptr, 0);
+  if (!ConfirmCropToScreen(state.owner, document)) {
+    if (record) DiscardRecord(record);
+    return false;
+  }
+  *cropped = true;
+  state.modified = true;
+  return true;
+}
+
+// Tells the window about a crop when the save command ends, whatever its result: during the
+// save, a refresh would start background work on the document being written.
+struct CropNotice {
+  ShellState& state;
+  bool cropped = false;
+  ~CropNotice() {
+    if (!cropped) return;
+    state.NotifyDocument(refresh::Document | refresh::ScreenSize | refresh::Encoding);
+    state.NotifyTitle();
+  }
+};
+
+}  // namespace
+
 bool SaveCommand(ShellState& state) {
   if (!state.document) return true;
   Animation& document = *state.document;
-  if (!ConfirmCropToScreen(state.owner, document)) return false;
+  CropNotice notice{state};
+  if (!CropBeforeSave(state, &notice.cropped)) return false;
   bool untitled = state.documentPath.empty();
   std::string chosen;
   bool saved = false;
@@ -405,7 +448,8 @@ bool SaveCommand(ShellState& state) {
 bool SaveAsCommand(ShellState& state, int type) {
   if (!state.document) return false;
   Animation& document = *state.document;
-  if (!ConfirmCropToScreen(state.owner, document)) return false;
+  CropNotice notice{state};
+  if (!CropBeforeSave(state, &notice.cropped)) return false;
   std::string chosen;
   if (!SaveAsDialog(state, state.documentPath, document, type, &chosen)) return false;
   if (chosen.empty()) return true;

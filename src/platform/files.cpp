@@ -272,6 +272,31 @@ bool ReadWholeFile(const std::string& path, size_t maxSize, std::string* data) {
   return ok;
 }
 
+bool FlushFileToDisk(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  bool ok = ::fsync(fd) == 0;
+  return (::close(fd) == 0) && ok;
+}
+
+std::string FollowLinks(const std::string& path) {
+  try {
+    std::string current = path;
+    for (int step = 0; step < 40; ++step) {
+      struct stat st {};
+      if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return current;
+      std::string target(4096, '\0');
+      ssize_t n = ::readlink(current.c_str(), target.data(), target.size());
+      if (n <= 0 || static_cast<size_t>(n) >= target.size()) return path;
+      target.resize(static_cast<size_t>(n));
+      current = target[0] == '/' ? target : DirectoryPart(current) + target;
+    }
+    return path;
+  } catch (const std::bad_alloc&) {
+    return path;
+  }
+}
+
 bool DeleteFile(const std::string& path) { return ::unlink(path.c_str()) == 0; }
 
 bool DeleteFolderTree(const std::string& path) {

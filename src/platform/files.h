@@ -27,6 +27,13 @@ bool ReplaceFileContents(const std::string& path, std::string_view data);
 // Reads a whole regular file of at most maxSize bytes.
 bool ReadWholeFile(const std::string& path, size_t maxSize, std::string* data);
 
+// Flushes the file's data to the disk; false when it cannot be opened or flushed.
+bool FlushFileToDisk(const std::string& path);
+// The file a path finally names: symbolic links in its last component are followed (relative
+// ones from the link's folder), also to a file that does not exist yet. Other paths come back
+// as they are, as does a loop of links after 40 steps.
+std::string FollowLinks(const std::string& path);
+
 bool DeleteFile(const std::string& path);
 // Deletes a folder and everything in it.
 bool DeleteFolderTree(const std::string& path);

@@ -96,7 +96,8 @@ void OptimizeDocument(Animation& document) {
   document.encodedSizeCache = -1;
 }
 
-void RunFlags(ShellState& state, const std::vector<std::string>& args) {
+// *failed is set for a failure that showed no message (a save that did not happen).
+void RunFlags(ShellState& state, const std::vector<std::string>& args, bool* failed) {
   for (size_t i = 0; i < args.size(); ++i) {
     const std::string& word = args[i];
     char letter = 0;
@@ -126,7 +127,7 @@ void RunFlags(ShellState& state, const std::vector<std::string>& args) {
           ShowErrorId(str::CannotWriteFile, "");
         } else {
           state.documentPath = output;
-          SaveCommand(state);
+          if (!SaveCommand(state)) *failed = true;
         }
         break;
       }
@@ -167,10 +168,11 @@ int RunBatch(const std::vector<std::string>& args) {
   CountingServices services(previous);
   SetServices(&services);
   int shown = 0;
+  bool failed = false;
   {
     ShellState state;
     try {
-      RunFlags(state, args);
+      RunFlags(state, args, &failed);
     } catch (const std::bad_alloc&) {
       ShowErrorId(str::OutOfMemory);
     }
@@ -180,7 +182,7 @@ int RunBatch(const std::vector<std::string>& args) {
     shown = services.Shown();
   }
   SetServices(&previous);
-  return shown > 0 ? 1 : 0;
+  return shown > 0 || failed ? 1 : 0;
 }
 
 }  // namespace lw

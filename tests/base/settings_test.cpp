@@ -74,6 +74,14 @@ TEST_F(SettingsTest, SignatureDefaultsSwitchAndLimit) {
   EXPECT_TRUE(IsSignatureComment("Réalisé avec Loopwright 3.1"));
   EXPECT_FALSE(IsSignatureComment("réalisé avec Loopwright"));
   EXPECT_FALSE(IsSignatureComment("Réalisé avec"));
+  // Older versions wrote their comments in Latin-1.
+  EXPECT_TRUE(IsSignatureComment("R\xE9" "alis\xE9 avec Loopwright 2.0"));
+  ASSERT_TRUE(SetSignature("Créé à Nîmes"));
+  EXPECT_TRUE(IsSignatureComment("Cr\xE9\xE9 \xE0 N\xEEmes"));
+  EXPECT_FALSE(IsSignatureComment("Cr\xE9\xE9 \xE0 N\xEEmes!"));
+  ASSERT_TRUE(SetSignature("Fait à Łódź"));  // no Latin-1 form
+  EXPECT_TRUE(IsSignatureComment("Fait à Łódź"));
+  EXPECT_FALSE(IsSignatureComment("Fait \xE0 "));
 }
 
 TEST_F(SettingsTest, FixedPaletteLayout) {

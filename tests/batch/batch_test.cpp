@@ -174,6 +174,33 @@ TEST_F(BatchTest, HyphensInPathsAreJustNames) {
   EXPECT_THAT(FirstPixels(Path("out-dir/-b-2.gif")), ElementsAre(6));
 }
 
+// Files other programs show: they are saved again and show the same.
+TEST_F(BatchTest, OddFilesAreSavedAsTheyShow) {
+  // A 2 x 1 image on a two-colour table with code size 3: pixel 5 lies past the palette, and a
+  // clear code follows a clear code. Codes (4 bits): clear, clear, 5, 1, end.
+  std::vector<uint8_t> file = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
+                               0x21, 0x03, 1, 'x', 0,  // an extension with an unknown label
+                               0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 3, 3, 0x88, 0x15, 0x09, 0, 0x3B};
+  Put(Path("odd.gif"), std::string(file.begin(), file.end()));
+  RunResult r = Run({"-i", Path("odd.gif"), "-o", Path("again.gif")});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr out = ReadBack(Path("again.gif"));
+  ASSERT_TRUE(out);
+  EXPECT_EQ(Pixels(*FirstFrame(*out)), (std::vector<uint8_t>{5, 1}));
+}
+
+TEST_F(BatchTest, AFailedSaveSetsTheExitCodeAndKeepsTheTarget) {
+  std::string in = Gif("in.gif", 1);
+  std::filesystem::create_directories(dir_ / "folder.gif");
+  RunResult r = Run({"-i", in, "-o", Path("folder.gif")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr(Path("folder.gif")));
+  EXPECT_TRUE(std::filesystem::is_directory(dir_ / "folder.gif"));
+  r = Run({"-i", in, "-o", Path("no-folder/out.gif")});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr(Path("no-folder/out.gif")));
+}
+
 TEST_F(BatchTest, FailuresAreReportedAndSetTheExitCode) {
   RunResult r = Run({"-o", Path("x.gif")});
   EXPECT_EQ(r.exitCode, 1);

@@ -252,14 +252,39 @@ TEST(GifLzw, BrokenStreamsFailWithoutOverrun) {
   }
 }
 
-TEST(GifLzw, SelfReferencingTableFailsOnTheStackLimit) {
-  // Code size 2 (clear 4, end 5). The code after the clear code is 7, taken as it is; then 6 and
-  // 7 come as repeat codes, making entry 6 point at 7 and entry 7 at 6. Decoding 6 then circles
-  // until the 8192-entry stack is full.
-  std::vector<uint8_t> data = {0x02, 0x02, 0xBC, 0x6F, 0x00};
-  auto d = Decode(data, 100);
-  EXPECT_EQ(d.status, LzwCorrupt);
-  EXPECT_EQ(d.pixels.size(), 8u);  // 7; 7 0 0; 0 0 0 0
+// Streams other encoders make, and broken ones, decoded by the whole-image path and one value at
+// a time: both must agree. Code size 2: clear 4, end 5, first free code 6.
+TEST(GifLzw, OddAndCorruptCodeStreams) {
+  struct Case {
+    const char* what;
+    std::vector<int> codes;
+    std::vector<uint8_t> pixels;
+    int status;
+  };
+  const std::vector<Case> cases = {
+      {"clear codes before the first pixel", {4, 4, 4, 1, 2, 5}, {1, 2}, LzwEndOfData},
+      {"two clear codes in a row", {4, 1, 6, 4, 4, 2, 3, 5}, {1, 1, 1, 2, 3}, LzwEndOfData},
+      {"clear then end", {4, 3, 3, 4, 5}, {3, 3}, LzwEndOfData},
+      {"the next free code", {4, 2, 6, 5}, {2, 2, 2}, LzwEndOfData},
+      {"a code past the next free one", {4, 1, 7, 5}, {1}, LzwCorrupt},
+      {"a table code first", {4, 6, 5}, {}, LzwCorrupt},
+      {"a table code after a clear code", {4, 1, 4, 7, 5}, {1}, LzwCorrupt},
+  };
+  for (const auto& c : cases) {
+    auto data = test::PackLzwCodes(2, c.codes);
+    auto whole = Decode(data, 100);
+    EXPECT_EQ(whole.pixels, c.pixels) << c.what;
+    EXPECT_EQ(whole.status, c.status) << c.what;
+
+    GifSource src(data.data(), data.size());
+    auto dec = std::make_unique<LzwDecoder>();
+    dec->Reset(&src, src.ReadByte());
+    std::vector<uint8_t> single;
+    int v;
+    while ((v = dec->Next()) >= 0 && single.size() < 100) single.push_back(static_cast<uint8_t>(v));
+    EXPECT_EQ(single, c.pixels) << c.what;
+    EXPECT_EQ(v, c.status) << c.what;
+  }
 }
 
 }  // namespace

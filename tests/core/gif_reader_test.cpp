@@ -1,7 +1,9 @@
 #include <cstring>
 
 #include "core/gif_source.h"
+#include "core/picture_budget.h"
 #include "gif_test_helpers.h"
+#include "support/reference_lzw.h"
 
 namespace lw::test {
 namespace {
@@ -98,6 +100,11 @@ TEST_F(GifReader, LoopBlockVariants) {
   EXPECT_EQ(a->playCount, 1u);
   ASSERT_EQ(a->blocks->next->kind, BlockKind::Application);
   EXPECT_EQ(static_cast<ExtensionBlock*>(a->blocks->next)->data.size(), 12u + 3 + 2 + 1);
+  // Sub-blocks behind the loop count are read to the terminator and not kept.
+  ASSERT_EQ(Read(File({loop({3, 1, 4, 0, 5, 2, 0, 16, 0, 0, 1, 9, 0}), Dot()}), &a), GifReadComplete);
+  EXPECT_EQ(a->playCount, 5u);
+  EXPECT_EQ(a->frameCount, 1);
+  EXPECT_EQ(a->blocks->next->kind, BlockKind::Frame);
   // An empty second sub-block ends the block; the next blocks are read as blocks.
   ASSERT_EQ(Read(File({loop({0}), Dot()}), &a), GifReadComplete);
   EXPECT_EQ(a->frameCount, 1);
@@ -105,6 +112,91 @@ TEST_F(GifReader, LoopBlockVariants) {
   // No terminator after the count: a damaged file.
   ASSERT_EQ(Read(File({Dot(), loop({3, 1, 5, 0, 7}), Dot()}), &a), GifReadPartial);
   EXPECT_EQ(Texts(), Ids({40183, 40184}));
+}
+
+// Files that browsers show, read and written back: the frames and blocks come through as read.
+TEST_F(GifReader, OddButValidFilesReadAndWriteBack) {
+  auto image = [](std::vector<int> codes) {
+    std::vector<uint8_t> b = {0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0x00};
+    auto data = PackLzwCodes(2, codes);
+    b.insert(b.end(), data.begin(), data.end());
+    return b;
+  };
+  // A two-colour table with minimum code size 3, so that pixel 5 lies past the palette.
+  std::vector<uint8_t> pastPalette = {0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0x00};
+  {
+    auto data = PackLzwCodes(3, {8, 5, 1, 9});
+    pastPalette.insert(pastPalette.end(), data.begin(), data.end());
+  }
+  struct Case {
+    const char* what;
+    std::vector<uint8_t> bytes;
+    std::vector<uint8_t> pixels;  // of the first frame
+    std::vector<int> labels;      // kinds of the blocks other than frames, in order
+  };
+  const std::vector<Case> cases = {
+      {"two clear codes in a row", File({image({4, 1, 4, 4, 0, 5})}), {1, 0}, {}},
+      {"unknown extension label", File({image({4, 0, 1, 5}), {0x21, 0x02, 2, 'h', 'i', 1, '!', 0}, Dot()}),
+       {0, 1}, {0x02}},
+      {"label 0 and an empty unknown extension", File({{0x21, 0x00, 1, 7, 0}, {0x21, 0x7F, 0}, Dot()}),
+       {1}, {0x00}},
+      {"pixels past the palette", File({pastPalette}), {5, 1}, {}},
+  };
+  for (const auto& c : cases) {
+    services_.Reset();
+    AnimationPtr a;
+    ASSERT_EQ(Read(c.bytes, &a), GifReadComplete) << c.what;
+    EXPECT_TRUE(Texts().empty()) << c.what;
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(Pixels(*FirstFrame(*a)), c.pixels) << c.what << " pass " << pass;
+      std::vector<int> labels;
+      for (Block* b = a->blocks->next; b; b = b->next)
+        if (!b->IsFrame()) labels.push_back(static_cast<ExtensionBlock*>(b)->label);
+      EXPECT_EQ(labels, c.labels) << c.what << " pass " << pass;
+      auto written = Write(*a);
+      AnimationPtr again;
+      ASSERT_EQ(Read(written, &again), GifReadComplete) << c.what;
+      EXPECT_TRUE(SameAnimation(*a, *again)) << c.what;
+      a = std::move(again);
+    }
+  }
+}
+
+TEST_F(GifReader, ScreenGrowsOnlyAsFarAsAGifAndMemoryHold) {
+  auto at = [](uint16_t left, uint16_t top) {
+    auto dot = Dot();
+    dot[1] = static_cast<uint8_t>(left), dot[2] = static_cast<uint8_t>(left >> 8);
+    dot[3] = static_cast<uint8_t>(top), dot[4] = static_cast<uint8_t>(top >> 8);
+    return dot;
+  };
+  uint64_t old = GifFrameByteLimit();
+  SetGifFrameByteLimit(uint64_t{1} << 20);
+  struct Case {
+    uint16_t left, top;
+    uint32_t width, height;
+  } cases[] = {{600, 1, 601, 2}, {100, 500, 101, 501}, {1000, 1000, 4, 2}, {65535, 65535, 4, 2}, {65535, 0, 65535, 2}};
+  for (const auto& c : cases) {
+    AnimationPtr a;
+    ASSERT_EQ(Read(File({Dot(), at(c.left, c.top)}), &a), GifReadComplete);
+    EXPECT_EQ(a->screenWidth, c.width) << c.left << "," << c.top;
+    EXPECT_EQ(a->screenHeight, c.height) << c.left << "," << c.top;
+    EXPECT_TRUE(PictureFitsBudget(a->screenWidth, a->screenHeight, 4));
+  }
+  // The budget the views share: rows padded to 4 bytes, an empty picture always fits.
+  EXPECT_TRUE(PictureFitsBudget(512, 512, 4));
+  EXPECT_FALSE(PictureFitsBudget(513, 512, 4));
+  EXPECT_TRUE(PictureFitsBudget(1023, 1024, 1)) << "1024 bytes a row";
+  EXPECT_FALSE(PictureFitsBudget(1025, 1024, 1)) << "1028 bytes a row";
+  EXPECT_TRUE(PictureFitsBudget(0, uint64_t{1} << 60, 4));
+  EXPECT_FALSE(PictureFitsBudget(uint64_t{1} << 62, uint64_t{1} << 62, 4));
+  EXPECT_FALSE(PictureFitsBudget(1, 1, 0));
+  SetGifFrameByteLimit(uint64_t{1} << 40);
+  AnimationPtr a;
+  ASSERT_EQ(Read(File({at(65535, 65535)}), &a), GifReadComplete);
+  EXPECT_EQ(a->screenWidth, 65535u) << "what the 16-bit fields hold";
+  EXPECT_EQ(a->screenHeight, 65535u);
+  SetGifFrameByteLimit(old);
+  EXPECT_TRUE(Texts().empty());
 }
 
 TEST_F(GifReader, CutInTheThirdFrameKeepsTwo) {
@@ -140,7 +232,7 @@ TEST_F(GifReader, FailureTable) {
   auto bigCode = Dot();
   bigCode[10] = 12;
   auto badCodes = Dot();
-  badCodes[12] = 0xFF;  // 7 after the clear code is past the table: repeat of the first pixel
+  badCodes[12] = 0xFF;  // 7 as the first code: past the empty table
   std::vector<uint8_t> cutLocal = {0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x81, 1, 2, 3};
   std::vector<Case> cases = {
       {"cut in the screen descriptor", cutHeader, GifReadFailed, {40183, 40185}},
@@ -148,8 +240,8 @@ TEST_F(GifReader, FailureTable) {
       {"no trailer", File({Dot()}, false), GifReadPartial, {40183, 40184}},
       {"bad block byte first", File({{0x40}}), GifReadFailed, {40183, 40185}},
       {"bad block byte", File({Dot(), {0x07}}), GifReadPartial, {40183, 40184}},
-      {"unknown label", File({Dot(), {0x21, 0x02, 0}}), GifReadPartial, {40183, 40184}},
-      {"label 0", File({{0x21, 0x00, 0}}), GifReadFailed, {40183, 40185}},
+      {"no label", File({Dot(), {0x21}}, false), GifReadPartial, {40183, 40184}},
+      {"cut unknown extension", File({Dot(), {0x21, 0x02, 3, 1}}, false), GifReadPartial, {40183, 40184}},
       {"cut extension", File({Dot(), {0x21, 0xFE, 9, 'a'}}, false), GifReadPartial, {40183, 40184}},
       {"cut control extension", File({Dot(), {0x21, 0xF9, 4, 0}}, false), GifReadPartial, {40183, 40184}},
       {"code size 12", File({Dot(), bigCode}), GifReadPartial, {40183, 40184}},
@@ -159,7 +251,8 @@ TEST_F(GifReader, FailureTable) {
        {40183, 40184}},
       {"garbage after the trailer", [] { auto f = File({Dot()}); f.insert(f.end(), {1, 2, 3}); return f; }(),
        GifReadComplete, {}},
-      {"odd codes decode", File({badCodes}), GifReadComplete, {}},
+      {"code past the table", File({badCodes}), GifReadFailed, {40183, 40185}},
+      {"code past the table later", File({Dot(), badCodes}), GifReadPartial, {40183, 40184}},
   };
   for (const auto& c : cases) {
     services_.Reset();

@@ -51,18 +51,41 @@ TEST_F(GifWriter, TablesArePaddedAndLoopBlocksFollowTheRules) {
   EXPECT_EQ(Write(*a)[38], 0xF9) << "one frame never loops";
 }
 
-TEST_F(GifWriter, PixelsTheCodeSizeCannotHoldAreRefused) {
-  AnimationPtr a = Screen(3, 1, 2, 1);
-  Frame* f = DrawnFrame(*a, 3, 1, nullptr, [](uint32_t, uint32_t) { return 0; });
+TEST_F(GifWriter, PixelsPastThePaletteGetACodeSizeThatHoldsThem) {
+  const size_t codeSizeAt = 13 + 6 + 8 + 10;  // header, screen, two-colour table, control, descriptor
+  for (auto [value, codeSize] : std::vector<std::pair<uint8_t, int>>{{3, 2}, {4, 3}, {7, 3}, {8, 4}, {255, 8}}) {
+    AnimationPtr a = Screen(3, 1, 2, 1);
+    Frame* f = DrawnFrame(*a, 3, 1, nullptr, [](uint32_t x, uint32_t) { return x & 1; });
+    Append(*a, f);
+    f->bits()[2] = value;
+    auto bytes = Write(*a);
+    ASSERT_GT(bytes.size(), codeSizeAt);
+    EXPECT_EQ(bytes[codeSizeAt], codeSize) << int{value};
+    EXPECT_EQ(EncodedFrameSize(f) + 13 + 6 + 1, bytes.size());
+    AnimationPtr b;
+    ASSERT_EQ(Read(bytes, &b), GifReadComplete);
+    EXPECT_EQ(Pixels(*FirstFrame(*b)), (std::vector<uint8_t>{0, 1, value}));
+  }
+}
+
+TEST_F(GifWriter, RowsFollowTheDibAndSizesMustFitTheFields) {
+  // A DIB wider and taller than the frame says (an image put back into a cropped frame).
+  AnimationPtr a = Screen(9, 3, 16, 1);
+  Frame* f = DrawnFrame(*a, 9, 3, nullptr, [](uint32_t x, uint32_t y) { return x + 3 * y; });
   Append(*a, f);
-  f->bits()[2] = 4;
+  f->width = 3;
+  f->height = 2;
+  AnimationPtr b;
+  ASSERT_EQ(Read(Write(*a), &b), GifReadComplete);
+  EXPECT_EQ(Pixels(*FirstFrame(*b)), (std::vector<uint8_t>{0, 1, 2, 3, 4, 5}));
+  f->width = 10;  // past the DIB
   std::vector<uint8_t> out;
   ByteSink sink(&out);
   EXPECT_EQ(WriteGif(sink, *a, nullptr), GifWriteFailed);
-  EXPECT_EQ(out.size(), 13u + 6) << "nothing of the frame was written";
   EXPECT_EQ(EncodedFrameSize(f), 0u);
-  f->bits()[2] = 3;  // a two-colour palette still codes four values
-  EXPECT_GT(EncodedFrameSize(f), 0u);
+  f->width = 3;
+  a->screenWidth = 65536;  // would wrap to 0
+  EXPECT_EQ(WriteGif(sink, *a, nullptr), GifWriteFailed);
 }
 
 TEST_F(GifWriter, CountingMatchesTheFileAndFramesAddUp) {

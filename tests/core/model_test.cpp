@@ -373,13 +373,19 @@ TEST_F(Model, WholeDocumentQueries) {
   EXPECT_EQ(b.bottom, 5);
   EXPECT_EQ(TotalDuration(*a), 5 + 0xFFFFFFFFull);
 
-  SetPref(PrefDelayUnits, 10);
-  RescaleDelays(*a, 100);
-  EXPECT_EQ(f0->delay, 50u);
+  // Hundredths to tenths and back: the length in seconds stays, to the nearest tick.
+  for (auto [delay, from, to, expected] : std::vector<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>>{
+           {5, 100, 10, 1}, {4, 100, 10, 0}, {25, 100, 10, 3}, {3, 10, 100, 30}, {7, 100, 100, 7},
+           {7, 0, 100, 7} /* a broken unit counts as 100 */, {7, 100, 0, 7}, {9, 25, 50, 18}}) {
+    f0->delay = delay;
+    SetPref(PrefDelayUnits, to);
+    RescaleDelays(*a, from);
+    EXPECT_EQ(f0->delay, expected) << delay << " from " << from << " to " << to;
+  }
+  f1->delay = 0xFFFFFFFF;
+  SetPref(PrefDelayUnits, 100);
+  RescaleDelays(*a, 10);
   EXPECT_EQ(f1->delay, 0xFFFFFFFFu);  // held at the largest delay
-  SetPref(PrefDelayUnits, 0);
-  RescaleDelays(*a, 100);  // a broken unit counts as 100
-  EXPECT_EQ(f0->delay, 50u);
 
   a->screenFlags = 0x80 | 0x10 | 3;
   SetLocalPalette(f1, RampPalette(64));

@@ -219,8 +219,9 @@ inline ::testing::AssertionResult SameAnimation(const Animation& a, const Animat
       detail::CompareFrames(static_cast<const Frame&>(*x), static_cast<const Frame&>(*y), a, b,
                             frameIndex++, out);
     } else if (static_cast<const ExtensionBlock*>(x)->data !=
-               static_cast<const ExtensionBlock*>(y)->data) {
-      out << "block " << position << " extension data differ\n";
+                   static_cast<const ExtensionBlock*>(y)->data ||
+               static_cast<const ExtensionBlock*>(x)->label != static_cast<const ExtensionBlock*>(y)->label) {
+      out << "block " << position << " extension label or data differ\n";
     }
   }
   if (x || y) out << "block lists differ in length\n";

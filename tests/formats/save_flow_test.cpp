@@ -106,7 +106,7 @@ TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
   EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
 }
 
-TEST_F(FlowTest, AFailedWriteNeverTouchesTheTarget) {
+TEST_F(FlowTest, AFailedWriteNeverTouchesTheTargetAndSaysSo) {
   std::string target = Path("clip.png");
   Put(target, "old picture");
   AnimationPtr a = MakeDocument(4, 4);
@@ -117,15 +117,47 @@ TEST_F(FlowTest, AFailedWriteNeverTouchesTheTarget) {
   }
   EXPECT_EQ(Contents(target), "old picture");
   EXPECT_THAT(FolderNames(), ElementsAre("clip.png"));
-  // A frame too wide for GIF fails in the writer, before the target is touched.
+
+  // Documents the GIF writer refuses, whole or as one image: the message names the target.
   AnimationPtr wide = MakeDocument(70000, 1);
   AddSolidFrame(*wide, 0, 0, 70000, 1, 1);
+  AnimationPtr noPixels = MakeDocument(4, 4);
+  AddSolidFrame(*noPixels, 0, 0, 4, 4, 1)->dib.clear();
   std::string gif = Path("clip.gif");
   Put(gif, "old animation");
-  SaveOptions options;
-  EXPECT_FALSE(WriteAsType(gif, *wide, options, savetype::Gif, nullptr));
+  for (Animation* doc : {wide.get(), noPixels.get()}) {
+    for (uint32_t bits : {saveopt::Plain, saveopt::StillImage}) {
+      Headless().Reset();
+      SaveOptions options;
+      options.optionBits = bits;
+      EXPECT_FALSE(WriteAsType(gif, *doc, options, savetype::Gif, nullptr)) << bits;
+      EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + gif + ".")) << bits;
+    }
+  }
   EXPECT_EQ(Contents(gif), "old animation");
   EXPECT_THAT(FolderNames(), ElementsAre("clip.gif", "clip.png"));
+}
+
+TEST_F(FlowTest, SavingToASymbolicLinkWritesTheFileItNames) {
+  std::filesystem::create_directories(dir_ / "real");
+  std::string file = Path("real/clip.gif");
+  Put(file, "old");
+  std::filesystem::create_symlink("real/clip.gif", dir_ / "relative.gif");
+  std::filesystem::create_symlink(dir_ / "relative.gif", dir_ / "chained.gif");
+  std::filesystem::create_symlink("real/new.gif", dir_ / "dangling.gif");
+  AnimationPtr a = MakeDocument(4, 4);
+  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  for (const char* link : {"relative.gif", "chained.gif", "dangling.gif"}) {
+    SaveOptions options;
+    ASSERT_TRUE(WriteAsType(Path(link), *a, options, savetype::Gif, nullptr)) << link;
+    EXPECT_TRUE(std::filesystem::is_symlink(dir_ / link)) << link;
+    AnimationPtr back = ReadBack(Path(link));
+    ASSERT_TRUE(back) << link;
+    EXPECT_EQ(back->frameCount, 1) << link;
+  }
+  EXPECT_TRUE(ReadBack(file));
+  EXPECT_TRUE(ReadBack(Path("real/new.gif")));
+  EXPECT_THAT(FolderNames(), ElementsAre("chained.gif", "dangling.gif", "real", "relative.gif"));
 }
 
 // Renames and deletions that fail on demand.
@@ -214,12 +246,19 @@ TEST_F(ReplaceTest, UnrecoverableTargetKeepsTheCopy) {
                               " and unable to recover that file after failure."));
 }
 
-TEST_F(ReplaceTest, FailingSetAsideStopsQuietly) {
+TEST_F(ReplaceTest, FailingSetAsideLeavesTheTargetAndSaysSo) {
   Injected::failRenameCall = 0;
   EXPECT_FALSE(ReplaceWithTemp(target_, temp_));
   EXPECT_EQ(Contents(target_), "old");
   EXPECT_EQ(Contents(temp_), "new");
-  EXPECT_TRUE(Headless().Messages().empty());
+  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + "."));
+  // A temporary file that is not there cannot be flushed: nothing is renamed.
+  Headless().Reset();
+  Injected::Reset();
+  EXPECT_FALSE(ReplaceWithTemp(target_, Path("gone.tmp.gif")));
+  EXPECT_EQ(Injected::renames, 0);
+  EXPECT_EQ(Contents(target_), "old");
+  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + "."));
 }
 
 TEST_F(ReplaceTest, StubbornCopyIsRetriedFiveTimesThenReported) {
@@ -274,6 +313,44 @@ TEST_F(FlowTest, SaveCommandCropsClearsHistoryAndNamesAnUntitledDocument) {
   std::string text;
   ASSERT_TRUE(CommentText(back->blocks->next, &text));
   EXPECT_EQ(text, GetSignature());
+}
+
+// The crop to the screen is an edit of its own: when the save then fails, the document, its
+// history and the window agree, and an undo brings the frames back whole.
+TEST_F(FlowTest, CropBeforeAFailedSaveCanBeUndone) {
+  struct Listener : ShellListener {
+    std::vector<uint32_t> hints;
+    void DocumentChanged(uint32_t h) override { hints.push_back(h); }
+  } listener;
+  ShellState state;
+  state.listener = &listener;
+  state.document = MakeDocument(4, 4);
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+  AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
+  state.documentPath = Path("missing-folder/saved.gif");
+  EXPECT_FALSE(SaveCommand(state));
+  EXPECT_EQ(ShownTexts().size(), 1u);
+  EXPECT_THAT(ShownTexts()[0], HasSubstr("missing-folder/saved.gif"));
+  EXPECT_TRUE(state.modified);
+  EXPECT_EQ(FrameAt(*state.document, 1)->width, 2u);
+  EXPECT_EQ(CanUndoKind(), undo::CropAnimation);
+  EXPECT_EQ(listener.hints.size(), 1u);
+  Undo(*state.document);
+  Frame* second = FrameAt(*state.document, 1);
+  EXPECT_EQ(second->width, 4u);
+  EXPECT_EQ(second->DibWidth(), 4u);
+  EXPECT_EQ(Pixels(*second), std::vector<uint8_t>(16, 2));
+
+  // A document inside its screen is saved as it is: no crop, no record, no refresh.
+  ClearHistory();
+  listener.hints.clear();
+  AnimationPtr inside = MakeDocument(4, 4);
+  AddSolidFrame(*inside, 0, 0, 4, 4, 1);
+  state.document = std::move(inside);
+  state.documentPath = Path("inside.gif");
+  EXPECT_TRUE(SaveCommand(state));
+  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_TRUE(listener.hints.empty());
 }
 
 TEST_F(FlowTest, PartialSaveOfAnUntitledAnimationKeepsItModified) {
