@@ -461,7 +461,9 @@ void FrameStrip::mouseMoveEvent(QMouseEvent* event) {
     }
     dragging_ = true;
     armed_ = false;
-    grabMouse(Qt::SizeAllCursor);
+    // The grab goes on the viewport: the scroll area itself drops mouse events, so a grab
+    // there would swallow the release.
+    viewport()->grabMouse(Qt::SizeAllCursor);
     dropPosition_ = -1;
     lastDragPoint_ = point;
     UpdateDropMarker(point);
@@ -530,7 +532,7 @@ void FrameStrip::AutoScrollTick() {
 }
 
 void FrameStrip::EndDrag(bool apply, QPoint point) {
-  releaseMouse();
+  viewport()->releaseMouse();
   autoScroll_.stop();
   dragging_ = false;
   int position = apply ? InsertionPosition(point) : -1;
@@ -576,10 +578,19 @@ void FrameStrip::wheelEvent(QWheelEvent* event) {
     event->ignore();
     return;
   }
-  int notches = event->angleDelta().y() / 120;
+  // Touchpads and fine wheels send fractions of a notch: keep the remainder until a whole
+  // notch has gathered. The bar that scrolls depends on the layout.
+  QPoint delta = event->angleDelta();
+  int amount = delta.y() != 0 ? delta.y() : delta.x();
+  bool turned = (amount < 0 && wheelRemainder_ > 0) || (amount > 0 && wheelRemainder_ < 0);
+  if (turned) wheelRemainder_ = 0;
+  wheelRemainder_ += amount;
+  int notches = wheelRemainder_ / 120;
+  wheelRemainder_ -= notches * 120;
+  QScrollBar* bar = AcrossBar();
   for (int i = 0; i < std::abs(notches); ++i) {
-    verticalScrollBar()->triggerAction(notches < 0 ? QAbstractSlider::SliderSingleStepAdd
-                                                   : QAbstractSlider::SliderSingleStepSub);
+    bar->triggerAction(notches < 0 ? QAbstractSlider::SliderSingleStepAdd
+                                   : QAbstractSlider::SliderSingleStepSub);
   }
   event->accept();
 }

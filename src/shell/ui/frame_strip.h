@@ -131,6 +131,7 @@ class FrameStrip : public QAbstractScrollArea {
   int dropPosition_ = -1;
   QPoint lastDragPoint_;
   QTimer autoScroll_;
+  int wheelRemainder_ = 0;  // wheel delta short of a whole notch
 
   bool tipsOn_ = false;
   uint32_t tipBits_ = 0;

@@ -1,0 +1,145 @@
+// The window used as a user uses it: mouse events go through the top-level window, so mouse
+// grabs and the routing between the strip and its viewport take part, as under a desktop.
+#define QTEST_QPA_MOUSE_HANDLING
+#include <QApplication>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QWheelEvent>
+#include <QtTest>
+#include <memory>
+
+#include "base/preferences.h"
+#include "core/animation.h"
+#include "core/gif_writer.h"
+#include "platform/headless_services.h"
+#include "platform/qt/qt_services.h"
+#include "shell/command_ids.h"
+#include "shell/ui/frame_strip.h"
+#include "shell/ui/main_window.h"
+#include "ui_fixtures.h"
+
+namespace lw {
+
+namespace {
+
+std::vector<int> Order(const Animation& a) {
+  std::vector<int> order;
+  for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) order.push_back(f->bits()[0]);
+  return order;
+}
+
+void Wheel(QWidget* w, int delta) {
+  QPoint centre = w->rect().center();
+  QWheelEvent e(centre, w->mapToGlobal(centre), QPoint(), QPoint(0, delta), Qt::NoButton,
+                Qt::NoModifier, Qt::NoScrollPhase, false);
+  QApplication::sendEvent(w, &e);
+}
+
+}  // namespace
+
+class WindowUseTest : public QObject {
+  Q_OBJECT
+
+ private:
+  QTemporaryDir dir_;
+  HeadlessServices services_;
+  std::unique_ptr<MainWindow> window_;
+
+  QWidget* View() const { return window_->Strip()->viewport(); }
+  QPoint At(int index) const { return window_->Strip()->FrameImageRect(index).center(); }
+
+  // Frames of one colour each (the index + 1, modulo the palette), written and opened.
+  void OpenFrames(uint32_t width, uint32_t height, int count, const char* name) {
+    AnimationPtr a = uitest::MakeDocument(width, height, 0);
+    for (int i = 0; i < count; ++i)
+      uitest::AddFrame(*a, 0, 0, width, height, static_cast<uint8_t>(1 + i % 15), -1, 1, 10);
+    QString path = dir_.path() + "/" + name;
+    QVERIFY(SaveGifToFile(path.toStdString(), *a, nullptr));
+    QCOMPARE(window_->OpenDocument(path.toStdString()), 1);
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    uitest::UsePrivateSettings(dir_);
+    LoadPreferences();
+    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+    SetPrefBits(PrefFlags2, 0x40, true);
+    InstallQtServices();
+    services_.SetEcho(false);
+    SetServices(&services_);
+  }
+
+  void cleanupTestCase() {
+    window_.reset();
+    SetServices(nullptr);
+    UninstallQtServices();
+  }
+
+  void init() {
+    services_.Reset();
+    window_ = std::make_unique<MainWindow>();
+    window_->resize(420, 320);
+    window_->show();
+    QVERIFY(QTest::qWaitForWindowExposed(window_.get()));
+    window_->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(window_.get()));
+  }
+
+  void cleanup() {
+    if (window_ && window_->Modified()) services_.QueueAnswer(answer::No);
+    window_.reset();
+  }
+
+  // A drag ends on release and moves the frame; the strip answers clicks afterwards.
+  void dragsAFrameThroughTheWindow() {
+    OpenFrames(20, 10, 4, "quatre.gif");
+    Animation* doc = window_->Document();
+    window_->Command(cmd::OrientationHorizontal);
+    QPoint from = At(2);
+    QPoint to = window_->Strip()->FrameImageRect(0).topLeft() - QPoint(2, 0);
+    QTest::mousePress(View(), Qt::LeftButton, Qt::NoModifier, from);
+    QTest::mouseMove(View(), from + QPoint(6, 0));
+    QVERIFY(window_->Strip()->Dragging());
+    QTest::mouseMove(View(), to);
+    QCOMPARE(window_->Strip()->DropPosition(), 0);
+    QTest::mouseRelease(View(), Qt::LeftButton, Qt::NoModifier, to);
+    QVERIFY(!window_->Strip()->Dragging());
+    QCOMPARE(Order(*doc), (std::vector<int>{3, 1, 2, 4}));
+    QCOMPARE(window_->CurrentFrame(), 0);
+    QVERIFY(!QWidget::mouseGrabber());
+    QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, At(3));
+    QCOMPARE(window_->CurrentFrame(), 3);
+    QCOMPARE(doc->selectedCount, 1u);
+  }
+
+  // Fractions of a notch add up; the bar that scrolls follows the layout.
+  void wheelScrollsTheBarOfTheLayout() {
+    OpenFrames(40, 20, 80, "quatre-vingts.gif");
+    FrameStrip* strip = window_->Strip();
+    struct Case {
+      int orientation;
+      QScrollBar* bar;
+    } cases[] = {{cmd::OrientationHorizontal, strip->verticalScrollBar()},
+                 {cmd::OrientationVertical, strip->horizontalScrollBar()}};
+    for (const Case& c : cases) {
+      window_->Command(c.orientation);
+      QVERIFY(c.bar->maximum() > 4 * c.bar->singleStep());
+      c.bar->setValue(0);
+      for (int i = 0; i < 3; ++i) Wheel(View(), -30);
+      QCOMPARE(c.bar->value(), 0);
+      Wheel(View(), -30);  // the fourth quarter makes a notch: one line down
+      QCOMPARE(c.bar->value(), c.bar->singleStep());
+      Wheel(View(), -240);
+      QCOMPARE(c.bar->value(), 3 * c.bar->singleStep());
+      Wheel(View(), -60);  // half a notch down, then a notch up: the half is dropped
+      Wheel(View(), 120);
+      QCOMPARE(c.bar->value(), 2 * c.bar->singleStep());
+    }
+  }
+};
+
+}  // namespace lw
+
+QTEST_MAIN(lw::WindowUseTest)
+#include "window_use_test.moc"
