@@ -1,7 +1,9 @@
 // The window used as a user uses it: mouse events go through the top-level window, so mouse
 // grabs and the routing between the strip and its viewport take part, as under a desktop.
 #define QTEST_QPA_MOUSE_HANDLING
+#include <QAction>
 #include <QApplication>
+#include <QComboBox>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -16,6 +18,7 @@
 #include "shell/command_ids.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
+#include "shell/ui/properties_bar.h"
 #include "ui_fixtures.h"
 
 namespace lw {
@@ -111,6 +114,36 @@ class WindowUseTest : public QObject {
     QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, At(3));
     QCOMPARE(window_->CurrentFrame(), 3);
     QCOMPARE(doc->selectedCount, 1u);
+  }
+
+  // "[Aucune]" in the properties bar's list clears the selection; the display modes keep the
+  // custom colour for the next time it is chosen.
+  void propertiesBarChoicesAndDisplayModes() {
+    OpenFrames(20, 10, 4, "quatre.gif");
+    Animation* doc = window_->Document();
+    QComboBox* list = window_->Properties()->FrameList();
+    list->setCurrentIndex(3);
+    QCOMPARE(window_->CurrentFrame(), 2);
+    QCOMPARE(doc->selectedCount, 1u);
+    list->setCurrentIndex(0);
+    QCOMPARE(doc->selectedCount, 0u);
+    QCOMPARE(window_->CurrentFrame(), -1);
+    QCOMPARE(window_->StatusPart(0), QStringLiteral("  Aucun des 4 cadres"));
+
+    const uint32_t custom = 0x123456;
+    SetPref(PrefTransparencyDisplay, (2u << 24) | custom);
+    struct Case {
+      int command;
+      uint32_t mode;
+    } cases[] = {{cmd::TransparencyAsWindow, 0},
+                 {cmd::TransparencyAsFrameColour, 1},
+                 {cmd::TransparencyAsWindow, 0}};
+    for (const Case& c : cases) {
+      window_->Command(c.command);
+      QCOMPARE(GetPref(PrefTransparencyDisplay), (c.mode << 24) | custom);
+      QVERIFY(window_->Action(c.command)->isChecked());
+      QVERIFY(!window_->Action(cmd::TransparencyAsCustom)->isChecked());
+    }
   }
 
   // Fractions of a notch add up; the bar that scrolls follows the layout.
