@@ -18,6 +18,7 @@
 #include "shell/command_ids.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
+#include "shell/ui/preview_window.h"
 #include "shell/ui/properties_bar.h"
 #include "ui_fixtures.h"
 
@@ -144,6 +145,32 @@ class WindowUseTest : public QObject {
       QVERIFY(window_->Action(c.command)->isChecked());
       QVERIFY(!window_->Action(cmd::TransparencyAsCustom)->isChecked());
     }
+  }
+
+  // The preview goes beside the main window, else where it hides the least, always on screen.
+  void previewPlacement() {
+    const QRect area(0, 0, 1400, 900);
+    struct Case {
+      QRect owner;
+      QSize size;
+      QPoint expected;
+    } cases[] = {
+        {{100, 100, 600, 400}, {300, 200}, {704, 100}},   // room on the right
+        {{700, 100, 650, 400}, {300, 200}, {396, 100}},   // only on the left
+        {{0, 0, 1400, 900}, {300, 200}, {1100, 700}},     // maximized: lower right corner
+        {{100, 800, 500, 300}, {300, 200}, {604, 700}},   // owner hanging below the screen
+        {{100, 100, 600, 400}, {300, 1000}, {704, 0}},    // taller than the screen
+        {{-500, 50, 600, 400}, {300, 200}, {104, 50}},    // owner partly off to the left
+    };
+    for (const Case& c : cases) QCOMPARE(PreviewPosition(c.owner, c.size, area), c.expected);
+
+    // Opened from the window, it does not cover the main window.
+    OpenFrames(20, 10, 4, "quatre.gif");
+    window_->move(20, 20);
+    window_->Command(cmd::Preview);
+    QVERIFY(window_->Preview());
+    QVERIFY(!window_->Preview()->frameGeometry().intersects(window_->frameGeometry()));
+    window_->Command(cmd::Preview);
   }
 
   // Fractions of a notch add up; the bar that scrolls follows the layout.

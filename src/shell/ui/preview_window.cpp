@@ -31,6 +31,23 @@ QString CommandName(int command) { return QStringLiteral("cmd%1").arg(command); 
 
 }  // namespace
 
+QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area) {
+  constexpr int gap = 4;
+  int x;
+  if (owner.right() + gap + size.width() <= area.right() + 1) {
+    x = owner.right() + 1 + gap;
+  } else if (owner.left() - gap - size.width() >= area.left()) {
+    x = owner.left() - gap - size.width();
+  } else {
+    x = area.right() + 1 - size.width();
+  }
+  bool beside = x > owner.right() || x + size.width() <= owner.left();
+  int y = beside ? owner.top() : area.bottom() + 1 - size.height();
+  x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
+  y = std::max(area.top(), std::min(y, area.bottom() + 1 - size.height()));
+  return {x, y};
+}
+
 PreviewWindow::PreviewWindow(Animation* document, PreviewMode mode, int currentFrame,
                              QWidget* parent)
     : QDialog(parent), document_(document), mode_(mode), startFrame_(currentFrame) {
@@ -218,6 +235,17 @@ bool PreviewWindow::Open() {
     showFullScreen();
   } else {
     adjustSize();
+    if (QWidget* owner = parentWidget()) {
+      QWidget* top = owner->window();
+      QScreen* on = top->screen();
+      // The frame the window manager adds is not known before showing: take the owner's.
+      QMargins frame(top->geometry().left() - top->frameGeometry().left(),
+                     top->geometry().top() - top->frameGeometry().top(),
+                     top->frameGeometry().right() - top->geometry().right(),
+                     top->frameGeometry().bottom() - top->geometry().bottom());
+      QSize outer = size().grownBy(frame);
+      if (on) move(PreviewPosition(top->frameGeometry(), outer, on->availableGeometry()));
+    }
     show();
     slider_->setFocus();
   }

@@ -36,6 +36,11 @@ enum class PreviewMode {
   Durations,       // command 40289: the duration panel on the current frame, stopped
 };
 
+// Where the preview's frame goes: beside the main window's frame (right, else left), else, with
+// no room on either side, in the lower right corner of the work area, away from the strip's
+// first frames. Always inside the work area as far as the size allows.
+QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area);
+
 class PreviewWindow : public QDialog {
   Q_OBJECT
 
