@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QDialogButtonBox>
+#include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QWheelEvent>
@@ -16,6 +18,7 @@
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
+#include "shell/ui/application.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/preview_window.h"
@@ -196,6 +199,23 @@ class WindowUseTest : public QObject {
       Wheel(View(), 120);
       QCOMPARE(c.bar->value(), 2 * c.bar->singleStep());
     }
+  }
+
+  // Qt's own dialogs and buttons speak the program's language.
+  void qtDialogsSpeakFrench() {
+    QVERIFY(LoadQtFrenchTexts());
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                             QDialogButtonBox::Open);
+    struct Case {
+      QString shown, french;
+    } cases[] = {
+        {buttons.button(QDialogButtonBox::Cancel)->text(), QStringLiteral("Annuler")},
+        {buttons.button(QDialogButtonBox::Open)->text(), QStringLiteral("Ouvrir")},
+        {QCoreApplication::translate("QFileDialog", "Look in:"), QStringLiteral("Voir dans :")},
+        {QCoreApplication::translate("QColorDialog", "Select Color"),
+         QStringLiteral("Sélectionner une couleur")},
+    };
+    for (const Case& c : cases) QCOMPARE(QString(c.shown).remove(QLatin1Char('&')), c.french);
   }
 };
 
