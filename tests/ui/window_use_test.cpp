@@ -4,6 +4,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QEventLoop>
+#include <QTimer>
 #include <QDialogButtonBox>
 #include <QPushButton>
 #include <QScrollBar>
@@ -174,6 +176,36 @@ class WindowUseTest : public QObject {
     QVERIFY(window_->Preview());
     QVERIFY(!window_->Preview()->frameGeometry().intersects(window_->frameGeometry()));
     window_->Command(cmd::Preview);
+  }
+
+  // Open with the preview playing: the document goes before the file chooser shows, and the
+  // preview goes with it, while the chooser's event loop runs.
+  void openingAnotherFileClosesThePreview() {
+    OpenFrames(20, 10, 4, "quatre.gif");
+    window_->Command(cmd::Preview);
+    QVERIFY(window_->Preview());
+    QTest::qWait(50);
+    QVERIFY(window_->Preview()->Playing());
+    bool asked = false;
+    window_->SetChooseFiles([&](WindowHandle, int, const std::vector<FileFilter>&, bool,
+                                std::vector<std::string>*) {
+      asked = true;
+      // A dialog's own loop: timers fire, deferred deletions wait.
+      QEventLoop loop;
+      QTimer::singleShot(300, &loop, &QEventLoop::quit);
+      loop.exec();
+      return false;
+    });
+    // From the program's own loop, as a menu command runs.
+    QEventLoop program;
+    QTimer::singleShot(0, &program, [&] {
+      window_->Command(cmd::FileOpen);
+      program.quit();
+    });
+    program.exec();
+    QVERIFY(asked);
+    QVERIFY(!window_->Preview());
+    QVERIFY(!window_->Document());
   }
 
   // Fractions of a notch add up; the bar that scrolls follows the layout.

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMetaMethod>
@@ -224,6 +225,36 @@ void PreviewWindow::Layout() {
   layout->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
+void PreviewWindow::PlaceBesideOwner() {
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  QScreen* on = owner ? owner->screen() : nullptr;
+  if (!on) return;
+  // The frame the window manager adds is not known before showing: take the owner's.
+  QRect inner = owner->geometry(), outer = owner->frameGeometry();
+  QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                 outer.right() - inner.right(), outer.bottom() - inner.bottom());
+  move(PreviewPosition(outer, size().grownBy(frame), on->availableGeometry()));
+}
+
+void PreviewWindow::hideEvent(QHideEvent* event) {
+  // Hidden by the program on its way out (not by minimizing): no frame may be drawn from a
+  // document that is going.
+  if (!event->spontaneous()) Stop();
+  QDialog::hideEvent(event);
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Move && placed_.isValid()) {
+    if (placed_.elapsed() < 1500) {
+      PlaceBesideOwner();
+    } else {
+      watched->removeEventFilter(this);
+      placed_.invalidate();
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
 bool PreviewWindow::Open() {
   if (!ready_ || !view_->SetAnimation(played_) || count_ == 0) {
     if (!ready_) ShowError("%s", ResText(40353).c_str());
@@ -235,16 +266,10 @@ bool PreviewWindow::Open() {
     showFullScreen();
   } else {
     adjustSize();
+    PlaceBesideOwner();
     if (QWidget* owner = parentWidget()) {
-      QWidget* top = owner->window();
-      QScreen* on = top->screen();
-      // The frame the window manager adds is not known before showing: take the owner's.
-      QMargins frame(top->geometry().left() - top->frameGeometry().left(),
-                     top->geometry().top() - top->frameGeometry().top(),
-                     top->frameGeometry().right() - top->geometry().right(),
-                     top->frameGeometry().bottom() - top->geometry().bottom());
-      QSize outer = size().grownBy(frame);
-      if (on) move(PreviewPosition(top->frameGeometry(), outer, on->availableGeometry()));
+      owner->window()->installEventFilter(this);
+      placed_.start();
     }
     show();
     slider_->setFocus();

@@ -96,8 +96,11 @@ class PreviewWindow : public QDialog {
  protected:
   void reject() override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
+  void PlaceBesideOwner();
   void BuildControls();
   void Layout();
   bool PreparePlayed();
@@ -119,6 +122,9 @@ class PreviewWindow : public QDialog {
   bool durationMode_ = false;
   bool ready_ = false;
 
+  // Opened with its window, the owner is placed by the window manager just after: the preview
+  // follows it for a moment.
+  QElapsedTimer placed_;
   QTimer timer_;
   // Deadlines run from the start of playback, so that timer lateness does not add up.
   QElapsedTimer clock_;
