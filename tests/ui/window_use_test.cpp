@@ -12,6 +12,8 @@
 #include <QTemporaryDir>
 #include <QWheelEvent>
 #include <QtTest>
+#include <sys/resource.h>
+
 #include <memory>
 
 #include "base/preferences.h"
@@ -35,6 +37,12 @@ std::vector<int> Order(const Animation& a) {
   std::vector<int> order;
   for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) order.push_back(f->bits()[0]);
   return order;
+}
+
+long PeakMegabytes() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss / 1024;
 }
 
 void Wheel(QWidget* w, int delta) {
@@ -231,6 +239,29 @@ class WindowUseTest : public QObject {
       Wheel(View(), 120);
       QCOMPARE(c.bar->value(), 2 * c.bar->singleStep());
     }
+  }
+
+  // A screen too large for memory: the window shows the memory message instead of taking
+  // gigabytes for the strip's pictures or the preview's.
+  void aHugeScreenShowsTheMemoryMessage() {
+    long before = PeakMegabytes();
+    AnimationPtr a = uitest::MakeDocument(65535, 65535, 0);
+    uitest::AddFrame(*a, 0, 0, 2, 2, 1, -1, 1, 10);
+    uitest::AddFrame(*a, 3, 3, 2, 2, 2, -1, 1, 10);
+    QString path = dir_.path() + "/immense.gif";
+    QVERIFY(SaveGifToFile(path.toStdString(), *a, nullptr));
+    QCOMPARE(window_->OpenDocument(path.toStdString()), 1);
+    window_->Strip()->viewport()->repaint();
+    QTest::qWait(50);
+    window_->Command(cmd::Preview);
+    QTest::qWait(50);
+    window_->Strip()->viewport()->repaint();
+    const std::string memory = "Ressources système insuffisantes pour afficher un aperçu.";
+    int shown = 0;
+    for (const ShownMessage& m : services_.Messages()) shown += m.text == memory;
+    QCOMPARE(shown, 2);  // once for the strip, once for the preview
+    QVERIFY(!window_->Preview());
+    QVERIFY2(PeakMegabytes() - before < 512, qPrintable(QString::number(PeakMegabytes() - before)));
   }
 
   // Qt's own dialogs and buttons speak the program's language.

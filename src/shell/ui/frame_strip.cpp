@@ -16,6 +16,9 @@
 
 #include "core/animation.h"
 #include "core/compose.h"
+#include "core/surface_budget.h"
+#include "base/messages.h"
+#include "base/strings.h"
 #include "shell/command_ids.h"
 #include "base/preferences.h"
 #include "shell/status_text.h"
@@ -77,6 +80,7 @@ void FrameStrip::ChooseDirectionFromShape() {
 
 void FrameStrip::SetAnimation(Animation* animation) {
   HideTip();
+  if (animation != animation_) budgetWarned_ = false;
   animation_ = animation;
   if (animation_) {
     screenWidth_ = animation_->screenWidth;
@@ -341,6 +345,15 @@ void FrameStrip::PaintFrame(QPainter& p, int index, QPoint origin) {
   if (!frame->rgbPlane.empty() && !frame->alphaPlane.empty() && frame->blendedPlane.empty()) {
     uint32_t under = mode == 2 ? (transparencyDisplay_ & 0xFFFFFF) : 0xC0C0C0;
     BuildBlendedPlane(frame, under, 0);
+  }
+  // The picture and its copy for drawing must fit the picture budget; otherwise the cell stays
+  // empty and the memory message comes once for the document.
+  if (!PictureFitsBudget(static_cast<uint64_t>(w), 2ull * static_cast<uint64_t>(h), 4)) {
+    if (!budgetWarned_) {
+      budgetWarned_ = true;
+      QTimer::singleShot(0, this, [] { ShowError("%s", ResText(40353).c_str()); });
+    }
+    return;
   }
   QImage image = FrameImage(*frame, zoomNum_, zoomDen_, screenWidth_, screenHeight_, background);
   if (!image.isNull()) p.drawImage(origin + QPoint(4, 4), image);
