@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config ccache
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev

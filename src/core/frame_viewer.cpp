@@ -9,6 +9,7 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/surface_budget.h"
 
 namespace lw {
 namespace {
@@ -68,7 +69,10 @@ bool PrepareViewer(FrameViewer* viewer, const Animation* animation, uint32_t scr
   bool sameBitmap = !viewer->bitmap.pixels.empty() && viewer->width == screenWidth &&
                     viewer->height == screenHeight && viewer->doubled == doubled;
   if (!sameBitmap) {
+    // A screen beyond the picture budget gets the message, not an allocation that could take
+    // every bit of memory before failing.
     bool made = screenWidth <= limit && screenHeight <= limit &&
+                PictureFitsBudget(screenWidth, doubled ? 2ull * screenHeight : screenHeight, 4) &&
                 ResizeSurface(&viewer->bitmap, static_cast<int>(screenWidth),
                               static_cast<int>(doubled ? 2 * screenHeight : screenHeight),
                               PixelFromColour(viewer->background));

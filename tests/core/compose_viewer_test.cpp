@@ -3,6 +3,7 @@
 
 #include "core/compose.h"
 #include "core/frame_viewer.h"
+#include "core/gif_reader.h"
 #include "platform/headless_services.h"
 #include "support_animation.h"
 
@@ -145,9 +146,21 @@ TEST(FrameViewer, RemakesTheBitmapOnlyWhenNeededAndReportsFailure) {
   HeadlessServices services;
   services.SetEcho(false);
   SetServices(&services);
-  EXPECT_FALSE(PrepareViewer(&f.viewer, f.doc.get(), 0x7FFFFFFF, 0x7FFFFFFF));
+  // Beyond what can be addressed, beyond the 4 GiB cap of the picture budget, beyond a budget
+  // made small: the message, and nothing allocated.
+  const uint64_t budget = GifFrameByteLimit();
+  struct {
+    uint32_t width, height;
+    uint64_t limit;
+  } tooLarge[] = {{0x7FFFFFFF, 0x7FFFFFFF, budget}, {65535, 65535, budget}, {100, 100, 39999}};
+  for (const auto& c : tooLarge) {
+    SetGifFrameByteLimit(c.limit);
+    EXPECT_FALSE(PrepareViewer(&f.viewer, f.doc.get(), c.width, c.height)) << c.width;
+    EXPECT_TRUE(f.viewer.bitmap.pixels.empty());
+  }
+  SetGifFrameByteLimit(budget);
   SetServices(nullptr);
-  ASSERT_EQ(services.Messages().size(), 1u);
+  ASSERT_EQ(services.Messages().size(), 3u);
   EXPECT_EQ(services.Messages()[0].text, "Ressources système insuffisantes pour afficher un aperçu.");
   EXPECT_EQ(ShowPictureUpTo(&f.viewer, 1, true), ViewerUpdate::Nothing);
 }

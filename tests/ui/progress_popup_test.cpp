@@ -2,7 +2,9 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
+#include <QLayout>
 #include <QProgressBar>
+#include <QScreen>
 #include <QPushButton>
 #include <QTimer>
 #include <QtTest>
@@ -51,6 +53,48 @@ class ProgressPopupTest : public QObject {
     ProgressClose(meter.get());
     QVERIFY(!FindPopup());
     QVERIFY(!QGuiApplication::overrideCursor());
+  }
+
+  // The whole text shows, however long, and a message box never has the popup beside it.
+  void popupFitsItsTextAndStepsAsideForBoxes() {
+    QWidget owner;
+    owner.setGeometry(100, 100, 700, 500);
+    owner.show();
+    ProgressMeterPtr meter(CreateProgressMeter(&owner, progress::OwnPopup, 0));
+    ProgressSetRange(meter.get(), 10);
+    ProgressPopup* popup = FindPopup();
+    QVERIFY(popup);
+    const QRect screen = popup->screen()->availableGeometry();
+    const std::string name(40, 'n'), huge(400, 'x');
+    for (const std::string& text : {"Lecture de " + name + ".gif... (Appuyez sur Esc pour annuler)",
+                                    "Lecture de " + huge + ".gif"}) {
+      ProgressSetText(meter.get(), text.c_str());
+      popup->layout()->activate();
+      QLabel* label = popup->Text();
+      int needed = label->wordWrap() ? label->heightForWidth(label->contentsRect().width())
+                                     : label->fontMetrics().horizontalAdvance(label->text());
+      int room = label->wordWrap() ? label->contentsRect().height() : label->contentsRect().width();
+      QVERIFY2(needed <= room, text.c_str());
+      QVERIFY(screen.contains(popup->frameGeometry()));
+    }
+    QVERIFY(std::abs(popup->frameGeometry().center().y() - owner.frameGeometry().center().y()) <= 4);
+    // The second text is wider than the screen: wrapped, its overlong word shortened.
+    QVERIFY(popup->Text()->wordWrap());
+    QVERIFY(popup->Text()->text().startsWith(QStringLiteral("Lecture de xxx")));
+    QVERIFY(popup->Text()->text().contains(QChar(0x2026)));
+
+    bool shownWithBox = true;
+    QTimer::singleShot(0, [&] {
+      shownWithBox = popup->isVisible();
+      if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget()))
+        box->buttons().first()->click();
+    });
+    Services().MessageBox(&owner, "Impossible de lire le fichier.", "Loopwright", 0);
+    QVERIFY(!shownWithBox);
+    QVERIFY(!popup->isVisible());  // the work has not reported since
+    QCOMPARE(ProgressStep(meter.get()), 1);
+    QVERIFY(popup->isVisible());
+    ProgressClose(meter.get());
   }
 
   void escCancelsUntilResetOrClose() {

@@ -9,6 +9,7 @@
 
 #include "base/progress.h"
 
+class QFrame;
 class QLabel;
 class QProgressBar;
 
@@ -26,6 +27,14 @@ class ProgressPopup : public QDialog {
   // Esc lands here: the work stops at its next report, the popup stays until it is closed.
   void reject() override;
 
+  // Grows to show its whole text (at most nine tenths of the screen's width, wrapping beyond),
+  // keeping its centre.
+  void FitText();
+  // A message box is about to show: the popup gets out of its way. The next report of the work
+  // brings it back; a popup whose work ended stays hidden until the meter removes it.
+  void HideForBox();
+  void ComeBack();
+
  protected:
   void closeEvent(QCloseEvent* event) override;
 
@@ -33,7 +42,12 @@ class ProgressPopup : public QDialog {
   void CentreOver(QWidget* owner);
   QProgressBar* bar_;
   QLabel* text_;
+  QFrame* frame_ = nullptr;
+  bool hiddenForBox_ = false;
 };
+
+// Hides every progress popup on screen; called before any message box or question.
+void HideProgressPopups();
 
 // The meter's side of the popup; deleting it deletes the popup (unless its owner took it along).
 class ProgressPopupView : public ProgressView {

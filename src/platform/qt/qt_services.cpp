@@ -76,6 +76,8 @@ int QtServices::ShowBox(WindowHandle owner, const std::string& text, const std::
   }
   box.setEscapeButton(escape);
 
+  // A progress popup left on screen would sit over or under the box, cut off.
+  HideProgressPopups();
   // The box is not part of the busy work: show it with the normal cursor.
   if (busyDepth_ > 0) QGuiApplication::setOverrideCursor(Qt::ArrowCursor);
   box.exec();
@@ -109,10 +111,12 @@ void QtServices::SetBusyCursor(bool busy) {
 }
 
 uint32_t QtServices::AskPaletteMerge(WindowHandle owner, uint32_t stored) {
+  HideProgressPopups();
   return AskPaletteMergeDialog(static_cast<QWidget*>(owner), stored);
 }
 
 uint32_t QtServices::AskOversizeInsert(WindowHandle owner, uint32_t stored) {
+  HideProgressPopups();
   return AskOversizeInsertDialog(static_cast<QWidget*>(owner), stored);
 }
 

@@ -1,6 +1,8 @@
 #include "shell/ui/application.h"
 
 #include <QApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 #include <QTimer>
 #include <cstdlib>
 
@@ -11,12 +13,24 @@
 
 namespace lw {
 
+bool LoadQtFrenchTexts() {
+  if (!qApp) return false;
+  auto* translator = new QTranslator(qApp);
+  if (!translator->load(QStringLiteral("qtbase_fr"),
+                        QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+    delete translator;
+    return false;
+  }
+  return QCoreApplication::installTranslator(translator);
+}
+
 int RunWindow(int argc, char** argv) {
   int status = 0;
   {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Loopwright");
     QApplication::setWindowIcon(ProgramIcon());
+    LoadQtFrenchTexts();
     InstallQtServices();
     {
       MainWindow window;

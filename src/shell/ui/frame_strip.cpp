@@ -16,6 +16,9 @@
 
 #include "core/animation.h"
 #include "core/compose.h"
+#include "core/surface_budget.h"
+#include "base/messages.h"
+#include "base/strings.h"
 #include "shell/command_ids.h"
 #include "base/preferences.h"
 #include "shell/status_text.h"
@@ -77,6 +80,7 @@ void FrameStrip::ChooseDirectionFromShape() {
 
 void FrameStrip::SetAnimation(Animation* animation) {
   HideTip();
+  if (animation != animation_) budgetWarned_ = false;
   animation_ = animation;
   if (animation_) {
     screenWidth_ = animation_->screenWidth;
@@ -342,6 +346,15 @@ void FrameStrip::PaintFrame(QPainter& p, int index, QPoint origin) {
     uint32_t under = mode == 2 ? (transparencyDisplay_ & 0xFFFFFF) : 0xC0C0C0;
     BuildBlendedPlane(frame, under, 0);
   }
+  // The picture and its copy for drawing must fit the picture budget; otherwise the cell stays
+  // empty and the memory message comes once for the document.
+  if (!PictureFitsBudget(static_cast<uint64_t>(w), 2ull * static_cast<uint64_t>(h), 4)) {
+    if (!budgetWarned_) {
+      budgetWarned_ = true;
+      QTimer::singleShot(0, this, [] { ShowError("%s", ResText(40353).c_str()); });
+    }
+    return;
+  }
   QImage image = FrameImage(*frame, zoomNum_, zoomDen_, screenWidth_, screenHeight_, background);
   if (!image.isNull()) p.drawImage(origin + QPoint(4, 4), image);
 }
@@ -461,7 +474,9 @@ void FrameStrip::mouseMoveEvent(QMouseEvent* event) {
     }
     dragging_ = true;
     armed_ = false;
-    grabMouse(Qt::SizeAllCursor);
+    // The grab goes on the viewport: the scroll area itself drops mouse events, so a grab
+    // there would swallow the release.
+    viewport()->grabMouse(Qt::SizeAllCursor);
     dropPosition_ = -1;
     lastDragPoint_ = point;
     UpdateDropMarker(point);
@@ -530,7 +545,7 @@ void FrameStrip::AutoScrollTick() {
 }
 
 void FrameStrip::EndDrag(bool apply, QPoint point) {
-  releaseMouse();
+  viewport()->releaseMouse();
   autoScroll_.stop();
   dragging_ = false;
   int position = apply ? InsertionPosition(point) : -1;
@@ -576,10 +591,19 @@ void FrameStrip::wheelEvent(QWheelEvent* event) {
     event->ignore();
     return;
   }
-  int notches = event->angleDelta().y() / 120;
+  // Touchpads and fine wheels send fractions of a notch: keep the remainder until a whole
+  // notch has gathered. The bar that scrolls depends on the layout.
+  QPoint delta = event->angleDelta();
+  int amount = delta.y() != 0 ? delta.y() : delta.x();
+  bool turned = (amount < 0 && wheelRemainder_ > 0) || (amount > 0 && wheelRemainder_ < 0);
+  if (turned) wheelRemainder_ = 0;
+  wheelRemainder_ += amount;
+  int notches = wheelRemainder_ / 120;
+  wheelRemainder_ -= notches * 120;
+  QScrollBar* bar = AcrossBar();
   for (int i = 0; i < std::abs(notches); ++i) {
-    verticalScrollBar()->triggerAction(notches < 0 ? QAbstractSlider::SliderSingleStepAdd
-                                                   : QAbstractSlider::SliderSingleStepSub);
+    bar->triggerAction(notches < 0 ? QAbstractSlider::SliderSingleStepAdd
+                                   : QAbstractSlider::SliderSingleStepSub);
   }
   event->accept();
 }

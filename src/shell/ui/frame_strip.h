@@ -121,6 +121,7 @@ class FrameStrip : public QAbstractScrollArea {
   int framesPerLine_ = 1, lines_ = 0;
   int current_ = -1;
   uint32_t transparencyDisplay_ = 0;
+  bool budgetWarned_ = false;  // the memory message was shown for this document
 
   // Mouse state: idle, armed (press with a current frame), dragging.
   QPoint pressPoint_;
@@ -131,6 +132,7 @@ class FrameStrip : public QAbstractScrollArea {
   int dropPosition_ = -1;
   QPoint lastDragPoint_;
   QTimer autoScroll_;
+  int wheelRemainder_ = 0;  // wheel delta short of a whole notch
 
   bool tipsOn_ = false;
   uint32_t tipBits_ = 0;

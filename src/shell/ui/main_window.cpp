@@ -345,7 +345,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   connect(properties_, &PropertiesBar::delayEdited, this, &MainWindow::ApplyDelayText);
   connect(properties_, &PropertiesBar::loopEdited, this, &MainWindow::ApplyLoopText);
   connect(properties_, &PropertiesBar::frameChosen, this, [this](int entry) {
-    if (!state_.document || entry < 1 || entry > state_.document->frameCount) return;
+    if (!state_.document || entry < 0 || entry > state_.document->frameCount) return;
     SelectFrame(entry - 1, selmode::Only);
     strip_->EnsureVisible(state_.currentFrame);
   });
@@ -1282,8 +1282,8 @@ void MainWindow::SetOrientation(int value) {
 
 void MainWindow::SetTransparencyMode(int command) {
   uint32_t old = GetPref(PrefTransparencyDisplay);
-  uint32_t value = 0;
-  if (command == cmd::TransparencyAsFrameColour) value = 1u << 24;
+  uint32_t value = old & 0xFFFFFF;  // the custom colour stays for a later choice
+  if (command == cmd::TransparencyAsFrameColour) value |= 1u << 24;
   if (command == cmd::TransparencyAsCustom) {
     QColor start = QColor::fromRgb(PixelFromColour(old & 0xFFFFFF));
     QColor colour = QColorDialog::getColor(start, this);

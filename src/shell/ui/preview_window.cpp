@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QHBoxLayout>
+#include <QHideEvent>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMetaMethod>
@@ -30,6 +31,23 @@ constexpr qint64 MaxLateness = 250;
 QString CommandName(int command) { return QStringLiteral("cmd%1").arg(command); }
 
 }  // namespace
+
+QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area) {
+  constexpr int gap = 4;
+  int x;
+  if (owner.right() + gap + size.width() <= area.right() + 1) {
+    x = owner.right() + 1 + gap;
+  } else if (owner.left() - gap - size.width() >= area.left()) {
+    x = owner.left() - gap - size.width();
+  } else {
+    x = area.right() + 1 - size.width();
+  }
+  bool beside = x > owner.right() || x + size.width() <= owner.left();
+  int y = beside ? owner.top() : area.bottom() + 1 - size.height();
+  x = std::max(area.left(), std::min(x, area.right() + 1 - size.width()));
+  y = std::max(area.top(), std::min(y, area.bottom() + 1 - size.height()));
+  return {x, y};
+}
 
 PreviewWindow::PreviewWindow(Animation* document, PreviewMode mode, int currentFrame,
                              QWidget* parent)
@@ -207,6 +225,36 @@ void PreviewWindow::Layout() {
   layout->setSizeConstraint(QLayout::SetMinimumSize);
 }
 
+void PreviewWindow::PlaceBesideOwner() {
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  QScreen* on = owner ? owner->screen() : nullptr;
+  if (!on) return;
+  // The frame the window manager adds is not known before showing: take the owner's.
+  QRect inner = owner->geometry(), outer = owner->frameGeometry();
+  QMargins frame(inner.left() - outer.left(), inner.top() - outer.top(),
+                 outer.right() - inner.right(), outer.bottom() - inner.bottom());
+  move(PreviewPosition(outer, size().grownBy(frame), on->availableGeometry()));
+}
+
+void PreviewWindow::hideEvent(QHideEvent* event) {
+  // Hidden by the program on its way out (not by minimizing): no frame may be drawn from a
+  // document that is going.
+  if (!event->spontaneous()) Stop();
+  QDialog::hideEvent(event);
+}
+
+bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::Move && placed_.isValid()) {
+    if (placed_.elapsed() < 1500) {
+      PlaceBesideOwner();
+    } else {
+      watched->removeEventFilter(this);
+      placed_.invalidate();
+    }
+  }
+  return QDialog::eventFilter(watched, event);
+}
+
 bool PreviewWindow::Open() {
   if (!ready_ || !view_->SetAnimation(played_) || count_ == 0) {
     if (!ready_) ShowError("%s", ResText(40353).c_str());
@@ -218,6 +266,11 @@ bool PreviewWindow::Open() {
     showFullScreen();
   } else {
     adjustSize();
+    PlaceBesideOwner();
+    if (QWidget* owner = parentWidget()) {
+      owner->window()->installEventFilter(this);
+      placed_.start();
+    }
     show();
     slider_->setFocus();
   }

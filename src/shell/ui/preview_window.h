@@ -36,6 +36,11 @@ enum class PreviewMode {
   Durations,       // command 40289: the duration panel on the current frame, stopped
 };
 
+// Where the preview's frame goes: beside the main window's frame (right, else left), else, with
+// no room on either side, in the lower right corner of the work area, away from the strip's
+// first frames. Always inside the work area as far as the size allows.
+QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area);
+
 class PreviewWindow : public QDialog {
   Q_OBJECT
 
@@ -91,8 +96,11 @@ class PreviewWindow : public QDialog {
  protected:
   void reject() override;
   void keyPressEvent(QKeyEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
+  void hideEvent(QHideEvent* event) override;
 
  private:
+  void PlaceBesideOwner();
   void BuildControls();
   void Layout();
   bool PreparePlayed();
@@ -114,6 +122,9 @@ class PreviewWindow : public QDialog {
   bool durationMode_ = false;
   bool ready_ = false;
 
+  // Opened with its window, the owner is placed by the window manager just after: the preview
+  // follows it for a moment.
+  QElapsedTimer placed_;
   QTimer timer_;
   // Deadlines run from the start of playback, so that timer lateness does not add up.
   QElapsedTimer clock_;
