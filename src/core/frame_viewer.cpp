@@ -9,7 +9,7 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/surface_budget.h"
+#include "core/picture_budget.h"
 
 namespace lw {
 namespace {

@@ -16,7 +16,7 @@
 
 #include "core/animation.h"
 #include "core/compose.h"
-#include "core/surface_budget.h"
+#include "core/picture_budget.h"
 #include "base/messages.h"
 #include "base/strings.h"
 #include "shell/command_ids.h"
