@@ -573,6 +573,65 @@ class MainWindowTest : public QObject {
     QCOMPARE(services_.Messages().size(), size_t{1});
     QVERIFY(QString::fromStdString(services_.Messages()[0].text).contains("absent.gif"));
   }
+
+  void clearsEveryViewWhenTheDocumentGoes() {
+    struct Case {
+      const char* name;
+      void (*close)(MainWindowTest& t);
+    };
+    const Case cases[] = {
+        {"New", [](MainWindowTest& t) { t.window_->Command(cmd::NewAnimation); }},
+        {"failed open",
+         [](MainWindowTest& t) { t.window_->OpenDocument((t.dir_.path() + "/absent.gif").toStdString()); }},
+        {"No, then Open cancelled",
+         [](MainWindowTest& t) {
+           t.window_->Command(cmd::Delete);
+           t.services_.QueueAnswer(answer::No);
+           t.window_->Command(cmd::FileOpen);
+         }},
+    };
+    for (const Case& c : cases) {
+      QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+      window_->SelectFrame(2, 0);
+      QCOMPARE(window_->Properties()->DelayEdit()->text(), QStringLiteral("30"));
+      c.close(*this);
+      QVERIFY2(!window_->Document(), c.name);
+      QCOMPARE(window_->Properties()->FrameList()->count(), 1);
+      QCOMPARE(window_->Properties()->FrameList()->currentIndex(), 0);
+      QVERIFY(window_->Properties()->DelayEdit()->text().isEmpty());
+      QVERIFY(window_->Properties()->LoopEdit()->text().isEmpty());
+      for (int part = 0; part < 5; ++part) QVERIFY2(window_->StatusPart(part).isEmpty(), c.name);
+      QCOMPARE(window_->StatusMessage(), QStringLiteral("Prêt à animer"));
+      QCOMPARE(Title(), QStringLiteral("Sans nom - Loopwright"));
+      for (int command : {cmd::Delete, cmd::DisposalLeave, cmd::ToggleTransparency, cmd::Unoptimize})
+        QVERIFY2(!Enabled(command), c.name);
+    }
+  }
+
+  void helpSaysWhereThePageIsWithoutABrowser() {
+    window_->SetPageOpener([](const std::string&) { return false; });
+    window_->Command(cmd::HelpContents);
+    QCOMPARE(services_.Messages().size(), size_t{1});
+    QString text = QString::fromStdString(services_.Messages()[0].text);
+    QVERIFY2(text.startsWith(QStringLiteral("Aucun navigateur")) && text.endsWith("/aide/loopwright.html"),
+             qPrintable(text));
+    window_->SetPageOpener([](const std::string&) { return true; });
+    window_->Command(cmd::Tutorial);
+    QCOMPARE(services_.Messages().size(), size_t{1});
+  }
+
+  void quitsWithCtrlQAndUnoptimizes() {
+    QVERIFY(window_->Action(cmd::Exit)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Q"))));
+    QVERIFY(window_->Action(cmd::Redo)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Y"))));
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    QVERIFY(Enabled(cmd::Unoptimize));
+    window_->Command(cmd::Unoptimize);
+    QVERIFY(window_->Modified());
+    QCOMPARE(Title(), QStringLiteral("*quatre.gif - Loopwright"));
+    QCOMPARE(CanUndoKind(), undo::Unoptimize);
+    window_->Command(cmd::Undo);
+    QCOMPARE(CanUndoKind(), 0u);
+  }
 };
 
 }  // namespace lw
