@@ -15,15 +15,19 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
+#include "base/string_ids_ui.h"
+#include "base/strings.h"
 #include "shell/ui/preferences_sheet.h"
 
 namespace lw {
 namespace {
 
+QString T(int textId) { return QString::fromStdString(ResText(textId)); }
+
 QDialogButtonBox* OkCancel(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(dialog);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole);
+  buttons->addButton(T(sid::ButtonOk), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(T(sid::ButtonCancel), QDialogButtonBox::RejectRole);
   QObject::connect(buttons, &QDialogButtonBox::accepted, dialog, &QDialog::accept);
   QObject::connect(buttons, &QDialogButtonBox::rejected, dialog, &QDialog::reject);
   return buttons;
@@ -32,7 +36,7 @@ QDialogButtonBox* OkCancel(QDialog* dialog) {
 }  // namespace
 
 OversizeInsertDialog::OversizeInsertDialog(uint32_t stored, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Conflit de dimensions de cadre"));
+  setWindowTitle(T(sid::AskConflitDimensionsCadre));
   auto* layout = new QVBoxLayout(this);
   auto* top = new QHBoxLayout;
   auto* icon = new QLabel(this);
@@ -40,19 +44,19 @@ OversizeInsertDialog::OversizeInsertDialog(uint32_t stored, QWidget* parent) : Q
   icon->setAlignment(Qt::AlignTop);
   top->addWidget(icon);
   auto* choices = new QVBoxLayout;
-  auto* text = new QLabel(QStringLiteral("Le cadre inséré est plus grand que l'animation."), this);
+  auto* text = new QLabel(T(sid::AskCadreInsereEstPlus), this);
   choices->addWidget(text);
-  crop_ = new QRadioButton(QStringLiteral("Rogner le cadre inséré aux dimensions actuelles"), this);
+  crop_ = new QRadioButton(T(sid::PrefRognerCadreInsereAux), this);
   crop_->setObjectName(QStringLiteral("c1111"));
   auto* enlarge = new QRadioButton(
-      QStringLiteral("Changer les dimensions actuelles pour convenir au cadre inséré"), this);
+      T(sid::PrefChangerLesDimensionsActuelles), this);
   enlarge->setObjectName(QStringLiteral("c1112"));
   (stored & OversizeCrop ? crop_ : enlarge)->setChecked(true);
   choices->addWidget(crop_);
   choices->addWidget(enlarge);
   top->addLayout(choices, 1);
   layout->addLayout(top);
-  dontAsk_ = new QCheckBox(QStringLiteral("Considérez que cette valeur est implicite... C'est tout!"), this);
+  dontAsk_ = new QCheckBox(T(sid::AskConsiderezQueCetteValeur), this);
   dontAsk_->setObjectName(QStringLiteral("c1083"));
   layout->addWidget(dontAsk_);
   layout->addWidget(OkCancel(this));
@@ -63,7 +67,7 @@ uint32_t OversizeInsertDialog::Word() const {
 }
 
 PaletteMergeDialog::PaletteMergeDialog(uint32_t stored, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Fusion de palettes de couleurs de la palette de fusion"));
+  setWindowTitle(T(sid::AskFusionPalettesCouleursPalette));
   auto* layout = new QVBoxLayout(this);
   controls_ = new PaletteMergeControls(true, this);
   controls_->Load(stored);
@@ -90,7 +94,7 @@ uint32_t AskPaletteMergeDialog(QWidget* owner, uint32_t stored) {
 // ---------------------------------------------------------------------------------------------
 
 UsageQuestionDialog::UsageQuestionDialog(QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("Loopwright"));
+  setWindowTitle(T(sid::AskLoopwright));
   setWindowFlag(Qt::WindowCloseButtonHint, false);
   // White page, black text, as a welcome screen.
   QPalette white = palette();
@@ -104,7 +108,7 @@ UsageQuestionDialog::UsageQuestionDialog(QWidget* parent) : QDialog(parent) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(18, 14, 18, 12);
   auto* top = new QHBoxLayout;
-  auto* title = new QLabel(QStringLiteral("Bienvenue dans le logiciel Loopwright"), this);
+  auto* title = new QLabel(T(sid::AskBienvenueDansLogicielLoopwright), this);
   title->setObjectName(QStringLiteral("c1237"));
   QFont bold(QStringLiteral("Arial"));
   bold.setBold(true);
@@ -125,32 +129,31 @@ UsageQuestionDialog::UsageQuestionDialog(QWidget* parent) : QDialog(parent) {
   top->addWidget(animation);
   layout->addLayout(top);
   layout->addSpacing(6);
-  layout->addWidget(new QLabel(QStringLiteral("Vous utiliserez principalement ce logiciel pour la :"), this));
+  layout->addWidget(new QLabel(T(sid::PrefVousUtiliserezPrincipalementLogiciel), this));
   choices_ = new QButtonGroup(this);
   initial_ = CurrentUsagePreset();
   const struct {
     UsagePreset preset;
-    const char* text;
+    int text;
   } choices[] = {
-      {UsagePreset::Gif, "Création de fichiers GIF et/ou d'animations AVI de 256 couleurs."},
-      {UsagePreset::Icons, "Création d'icônes Windows XP."},
-      {UsagePreset::Other, "Autre. Je gérerai personnellement les paramètres de palette et couleur."},
+      {UsagePreset::Gif, sid::AskCreationFichiersGifAnimations},
+      {UsagePreset::Icons, sid::PrefCreationIconesWindows},
+      {UsagePreset::Other, sid::AskAutreGereraiPersonnellementLes},
   };
   for (const auto& c : choices) {
-    auto* r = new QRadioButton(QString::fromUtf8(c.text), this);
+    auto* r = new QRadioButton(T(c.text), this);
     r->setObjectName(QStringLiteral("c%1").arg(static_cast<int>(c.preset)));
     choices_->addButton(r, static_cast<int>(c.preset));
     r->setChecked(c.preset == initial_);
     layout->addWidget(r);
   }
   layout->addSpacing(6);
-  auto* note = new QLabel(QStringLiteral("(Ce paramètre peut être modifié en tout temps en utilisant "
-                                         "l'élément de menu Éditer > Préférences.)"),
+  auto* note = new QLabel(T(sid::AskParametrePeutEtreModifie),
                           this);
   note->setWordWrap(true);
   layout->addWidget(note);
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(T(sid::ButtonOk), QDialogButtonBox::AcceptRole)->setDefault(true);
   connect(buttons, &QDialogButtonBox::accepted, this, &UsageQuestionDialog::accept);
   layout->addWidget(buttons);
 }
