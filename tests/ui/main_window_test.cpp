@@ -608,6 +608,19 @@ class MainWindowTest : public QObject {
     }
   }
 
+  void laterFeaturesStayGreyedWhateverRefreshes() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    window_->SelectFrame(1, 0);
+    // Each path refreshes the frame's controls in its own way; none may wake a waiting button.
+    for (int command : {cmd::DisposalRestoreBackground, cmd::ToggleTransparency, cmd::DisposalLeave, cmd::Undo}) {
+      window_->Command(command);
+      QVERIFY2(Enabled(cmd::DisposalLeave), qPrintable(QString::number(command)));
+      for (int waiting : {cmd::ChooseTransparentColour, cmd::FrameProperties, cmd::LocalPalettePresent,
+                          cmd::EditLocalPalette, cmd::EditGlobalPalette, cmd::AnimationProperties})
+        QVERIFY2(!window_->Properties()->Action(waiting)->isEnabled(), qPrintable(QString::number(waiting)));
+    }
+  }
+
   void helpSaysWhereThePageIsWithoutABrowser() {
     window_->SetPageOpener([](const std::string&) { return false; });
     window_->Command(cmd::HelpContents);
