@@ -61,7 +61,7 @@ class MainWindow : public QMainWindow, private ShellListener {
   void StartColourUsage();
   // Saves to the document's path (Save As when untitled); true when written.
   bool SaveDocument();
-  // The Save As dialog for a type (-1: the last one used); true when written.
+  // The Save As dialog for a type (-1: the last one used; 0: a plain save); true when written.
   bool SaveDocumentAs(int type);
   // Every command arrives here, from menus, toolbars, keys and context menus.
   void Command(int command);
