@@ -184,4 +184,20 @@ constexpr int AskCreationFichiersGifAnimations = 50506;
 constexpr int AskAutreGereraiPersonnellementLes = 50507;
 constexpr int AskParametrePeutEtreModifie = 50508;
 
+constexpr int DurIntervallesDesCadres = 50520;
+constexpr int DurNumeroCadre = 50521;
+constexpr int DurSecondeDintervalleAvantLimage = 50522;
+constexpr int DurSecondeDintervalleApresLimage = 50523;
+constexpr int DurValeurImpliciteDesIntervalles = 50524;
+constexpr int DurRemettreDureeValeurOriginale = 50527;
+constexpr int DurModifierDureeToutesLes = 50528;
+constexpr int DurReglerToutesLesIntervalles = 50529;
+constexpr int DurAjouterValeurToutesLes = 50530;
+constexpr int DurSoustraireValeurToutesLes = 50531;
+constexpr int DurMultiplierToutesLesIntervalles = 50532;
+constexpr int DurDiviserToutesLesIntervalles = 50533;
+constexpr int DurAvant = 50534;
+constexpr int DurApres = 50535;
+constexpr int DurToutesLesIntervalles = 50536;
+
 }  // namespace lw::sid
