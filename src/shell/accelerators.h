@@ -52,6 +52,9 @@ inline constexpr Accelerator kAccelerators[] = {
     {"2", keymod::Ctrl, cmd::ZoomOut},
     {"Z", keymod::Ctrl, cmd::Undo},
     {"Z", keymod::Ctrl | keymod::Shift, cmd::Redo},
+    // As on every Linux desktop: Ctrl+Y redoes, as the menu text says, and Ctrl+Q quits.
+    {"Y", keymod::Ctrl, cmd::Redo},
+    {"Q", keymod::Ctrl, cmd::Exit},
 };
 
 }  // namespace lw

@@ -92,6 +92,10 @@ class MainWindowTest : public QObject {
   QWidget* View() const { return window_->Strip()->viewport(); }
   QPoint At(int index) const { return window_->Strip()->FrameImageRect(index).center(); }
   bool Enabled(int command) const { return window_->Action(command)->isEnabled(); }
+  // The title as shown: the modified marker becomes an asterisk.
+  QString Title() const {
+    return window_->windowTitle().replace(QStringLiteral("[*]"), window_->isWindowModified() ? "*" : "");
+  }
 
  private slots:
   void initTestCase() {
@@ -149,7 +153,7 @@ class MainWindowTest : public QObject {
   }
 
   void startsEmptyWithTheIntroPanel() {
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Sans nom - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("Sans nom - Loopwright"));
     QVERIFY(!window_->Document());
     QCOMPARE(window_->StatusMessage(), QStringLiteral("Prêt à animer"));
     QVERIFY(window_->Strip()->IntroWidget() && window_->Strip()->IntroWidget()->isVisible());
@@ -157,8 +161,8 @@ class MainWindowTest : public QObject {
     for (int c : {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
       QVERIFY2(!Enabled(c), qPrintable(QString::number(c)));
     // A command waiting for later work is greyed and says why.
-    QVERIFY(!Enabled(cmd::Unoptimize));
-    QVERIFY(!window_->PendingHint(cmd::Unoptimize).isEmpty());
+    QVERIFY(!Enabled(cmd::ReduceColours));
+    QVERIFY(!window_->PendingHint(cmd::ReduceColours).isEmpty());
     QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(), QStringLiteral("Ouvrir fichier d'animation"));
     QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
   }
@@ -168,7 +172,7 @@ class MainWindowTest : public QObject {
     Animation* doc = window_->Document();
     QVERIFY(doc);
     QCOMPARE(int(doc->frameCount), 4);
-    QCOMPARE(window_->windowTitle(), QStringLiteral("quatre.gif - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("quatre.gif - Loopwright"));
     QVERIFY(!window_->Modified());
     QVERIFY(!Enabled(cmd::FileSave));
     QVERIFY(Enabled(cmd::FileSaveAs));
@@ -356,7 +360,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!window_->Modified());
     QVERIFY(!Enabled(cmd::FileSave));
     QVERIFY(!Enabled(cmd::Undo));  // saving clears the history
-    QCOMPARE(window_->windowTitle(), QStringLiteral("deux.gif - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("deux.gif - Loopwright"));
     GifSource source;
     QVERIFY(source.Open(copy.toStdString()));
     QVERIFY(IsGifFile(source));
@@ -378,7 +382,7 @@ class MainWindowTest : public QObject {
     services_.QueueAnswer(answer::No);
     QVERIFY(window_->CloseDocument());
     QVERIFY(!window_->Document());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Sans nom - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("Sans nom - Loopwright"));
     QVERIFY(!window_->Modified());
     // The file was kept: the recent-file entry reopens it.
     QVERIFY(window_->Action(cmd::RecentFileFirst));
@@ -443,7 +447,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(lastTitle_, 40229);
     QCOMPARE(Order(*doc), (std::vector<int>{1, 1, 2, 3, 4, 2, 3, 4}));
     QVERIFY(window_->Modified());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("quatre.gif - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("*quatre.gif - Loopwright"));
     QCOMPARE(window_->Properties()->FrameList()->count(), 9);
     QCOMPARE(CanUndoKind(), undo::InsertFrames);
     window_->Command(cmd::Undo);
@@ -487,12 +491,12 @@ class MainWindowTest : public QObject {
     // One file on an empty window: the document, named and unmodified.
     window_->DropFiles({gif_}, -1, false);
     QVERIFY(window_->Document());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("quatre.gif - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("quatre.gif - Loopwright"));
     QVERIFY(!window_->Modified());
     // Two files replace it by an untitled, modified animation.
     window_->DropFiles({gif_, gif_}, -1, false);
     QCOMPARE(int(window_->Document()->frameCount), 8);
-    QCOMPARE(window_->windowTitle(), QStringLiteral("Sans nom - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("*Sans nom - Loopwright"));
     QVERIFY(window_->Modified());
     QCOMPARE(window_->Document()->playCount, GetPref(PrefDefaultLoopCount));
     // Cancelling the save question keeps everything.
@@ -510,7 +514,7 @@ class MainWindowTest : public QObject {
     saveAs_ = (folder.path() + "/huit.gif").toStdString();
     window_->Command(cmd::FileSave);  // untitled: through Save As
     QVERIFY(!window_->Modified());
-    QCOMPARE(window_->windowTitle(), QStringLiteral("huit.gif - Loopwright"));
+    QCOMPARE(Title(), QStringLiteral("huit.gif - Loopwright"));
     QCOMPARE(folder.entryList(QDir::Files | QDir::Hidden), QStringList{"huit.gif"});
     if (!GetSignature().empty()) {
       Block* first = window_->Document()->blocks->next;
@@ -568,6 +572,78 @@ class MainWindowTest : public QObject {
     QVERIFY(!window_->Document());
     QCOMPARE(services_.Messages().size(), size_t{1});
     QVERIFY(QString::fromStdString(services_.Messages()[0].text).contains("absent.gif"));
+  }
+
+  void clearsEveryViewWhenTheDocumentGoes() {
+    struct Case {
+      const char* name;
+      void (*close)(MainWindowTest& t);
+    };
+    const Case cases[] = {
+        {"New", [](MainWindowTest& t) { t.window_->Command(cmd::NewAnimation); }},
+        {"failed open",
+         [](MainWindowTest& t) { t.window_->OpenDocument((t.dir_.path() + "/absent.gif").toStdString()); }},
+        {"No, then Open cancelled",
+         [](MainWindowTest& t) {
+           t.window_->Command(cmd::Delete);
+           t.services_.QueueAnswer(answer::No);
+           t.window_->Command(cmd::FileOpen);
+         }},
+    };
+    for (const Case& c : cases) {
+      QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+      window_->SelectFrame(2, 0);
+      QCOMPARE(window_->Properties()->DelayEdit()->text(), QStringLiteral("30"));
+      c.close(*this);
+      QVERIFY2(!window_->Document(), c.name);
+      QCOMPARE(window_->Properties()->FrameList()->count(), 1);
+      QCOMPARE(window_->Properties()->FrameList()->currentIndex(), 0);
+      QVERIFY(window_->Properties()->DelayEdit()->text().isEmpty());
+      QVERIFY(window_->Properties()->LoopEdit()->text().isEmpty());
+      for (int part = 0; part < 5; ++part) QVERIFY2(window_->StatusPart(part).isEmpty(), c.name);
+      QCOMPARE(window_->StatusMessage(), QStringLiteral("Prêt à animer"));
+      QCOMPARE(Title(), QStringLiteral("Sans nom - Loopwright"));
+      for (int command : {cmd::Delete, cmd::DisposalLeave, cmd::ToggleTransparency, cmd::Unoptimize})
+        QVERIFY2(!Enabled(command), c.name);
+    }
+  }
+
+  void laterFeaturesStayGreyedWhateverRefreshes() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    window_->SelectFrame(1, 0);
+    // Each path refreshes the frame's controls in its own way; none may wake a waiting button.
+    for (int command : {cmd::DisposalRestoreBackground, cmd::ToggleTransparency, cmd::DisposalLeave, cmd::Undo}) {
+      window_->Command(command);
+      QVERIFY2(Enabled(cmd::DisposalLeave), qPrintable(QString::number(command)));
+      for (int waiting : {cmd::ChooseTransparentColour, cmd::FrameProperties, cmd::LocalPalettePresent,
+                          cmd::EditLocalPalette, cmd::EditGlobalPalette, cmd::AnimationProperties})
+        QVERIFY2(!window_->Properties()->Action(waiting)->isEnabled(), qPrintable(QString::number(waiting)));
+    }
+  }
+
+  void helpSaysWhereThePageIsWithoutABrowser() {
+    window_->SetPageOpener([](const std::string&) { return false; });
+    window_->Command(cmd::HelpContents);
+    QCOMPARE(services_.Messages().size(), size_t{1});
+    QString text = QString::fromStdString(services_.Messages()[0].text);
+    QVERIFY2(text.startsWith(QStringLiteral("Aucun navigateur")) && text.endsWith("/aide/loopwright.html"),
+             qPrintable(text));
+    window_->SetPageOpener([](const std::string&) { return true; });
+    window_->Command(cmd::Tutorial);
+    QCOMPARE(services_.Messages().size(), size_t{1});
+  }
+
+  void quitsWithCtrlQAndUnoptimizes() {
+    QVERIFY(window_->Action(cmd::Exit)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Q"))));
+    QVERIFY(window_->Action(cmd::Redo)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Y"))));
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    QVERIFY(Enabled(cmd::Unoptimize));
+    window_->Command(cmd::Unoptimize);
+    QVERIFY(window_->Modified());
+    QCOMPARE(Title(), QStringLiteral("*quatre.gif - Loopwright"));
+    QCOMPARE(CanUndoKind(), undo::Unoptimize);
+    window_->Command(cmd::Undo);
+    QCOMPARE(CanUndoKind(), 0u);
   }
 };
 

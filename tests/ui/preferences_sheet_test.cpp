@@ -15,7 +15,9 @@
 #include "base/preferences.h"
 #include "base/settings.h"
 #include "shell/ui/colour_button.h"
-#include "shell/ui/preference_questions.h"
+#include "shell/ui/oversize_insert_dialog.h"
+#include "shell/ui/palette_merge_dialog.h"
+#include "shell/ui/usage_question_dialog.h"
 #include "shell/ui/preferences_sheet.h"
 #include "ui_fixtures.h"
 

@@ -10,6 +10,8 @@
 #include <QToolButton>
 #include <cmath>
 
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "core/undo.h"
 #include "shell/ui/glyph_icons.h"
 
@@ -36,9 +38,11 @@ QToolButton* PanelButton(QWidget* parent, Glyph glyph, const char* name) {
   return b;
 }
 
-QLineEdit* NumberField(QWidget* parent, const char* tip, const char* name, int width) {
+QString T(int textId) { return QString::fromStdString(ResText(textId)); }
+
+QLineEdit* NumberField(QWidget* parent, int tipId, const char* name, int width) {
   auto* e = new QLineEdit(parent);
-  e->setToolTip(QString::fromUtf8(tip));
+  e->setToolTip(T(tipId));
   e->setObjectName(QString::fromLatin1(name));
   e->setFixedWidth(width);
   e->setAlignment(Qt::AlignRight);
@@ -48,42 +52,42 @@ QLineEdit* NumberField(QWidget* parent, const char* tip, const char* name, int w
 }  // namespace
 
 DurationPanel::DurationPanel(Animation* document, QWidget* parent)
-    : QGroupBox(QStringLiteral("Intervalles des cadres"), parent), document_(document) {
-  frameField_ = NumberField(this, "Numéro du cadre", "frameNumber", 52);
+    : QGroupBox(T(str::DurIntervallesDesCadres), parent), document_(document) {
+  frameField_ = NumberField(this, str::DurNumeroCadre, "frameNumber", 52);
   frameField_->setReadOnly(true);
   frameField_->setFocusPolicy(Qt::NoFocus);
-  before_ = NumberField(this, "1/100e seconde d’intervalle avant l’image", "delayBefore", 64);
-  after_ = NumberField(this, "1/100e seconde d’intervalle après l’image", "delayAfter", 64);
+  before_ = NumberField(this, str::DurSecondeDintervalleAvantLimage, "delayBefore", 64);
+  after_ = NumberField(this, str::DurSecondeDintervalleApresLimage, "delayAfter", 64);
   for (QLineEdit* e : {before_, after_}) e->setValidator(new QIntValidator(0, int(MaxDelay), e));
-  value_ = NumberField(this, "Valeur implicite des intervalles", "operand", 64);
+  value_ = NumberField(this, str::DurValeurImpliciteDesIntervalles, "operand", 64);
   value_->setValidator(new QRegularExpressionValidator(
       QRegularExpression(QStringLiteral("[-+]?[0-9]{0,7}([.,][0-9]{0,6})?")), value_));
 
   previous_ = PanelButton(this, Glyph::Previous, "previousFrame");
-  previous_->setToolTip(QStringLiteral("Cadre précédent"));
+  previous_->setToolTip(T(1063));  // the texts of the preview's own frame buttons
   next_ = PanelButton(this, Glyph::Next, "nextFrame");
-  next_->setToolTip(QStringLiteral("Cadre suivant"));
+  next_->setToolTip(T(1064));
   reset_ = PanelButton(this, Glyph::Reset, "reset");
-  reset_->setToolTip(QStringLiteral("Remettre la durée à la valeur originale"));
+  reset_->setToolTip(T(str::DurRemettreDureeValeurOriginale));
   apply_ = PanelButton(this, Glyph::Apply, "apply");
-  apply_->setToolTip(QStringLiteral("Modifier la durée de toutes les intervalles"));
+  apply_->setToolTip(T(str::DurModifierDureeToutesLes));
   operationButton_ = PanelButton(this, Glyph::Set, "operation");
   operationButton_->setPopupMode(QToolButton::InstantPopup);
 
   operationMenu_ = new QMenu(this);
   const struct {
     DurationOperation op;
-    const char* text;
+    int text;
   } operations[] = {
-      {DurationOperation::Set, "Régler toutes les intervalles à la valeur"},
-      {DurationOperation::Add, "Ajouter la valeur à toutes les intervalles"},
-      {DurationOperation::Subtract, "Soustraire la valeur de toutes les intervalles"},
-      {DurationOperation::Multiply, "Multiplier toutes les intervalles par la valeur"},
-      {DurationOperation::Divide, "Diviser toutes les intervalles par la valeur"},
+      {DurationOperation::Set, str::DurReglerToutesLesIntervalles},
+      {DurationOperation::Add, str::DurAjouterValeurToutesLes},
+      {DurationOperation::Subtract, str::DurSoustraireValeurToutesLes},
+      {DurationOperation::Multiply, str::DurMultiplierToutesLesIntervalles},
+      {DurationOperation::Divide, str::DurDiviserToutesLesIntervalles},
   };
   for (const auto& o : operations) {
     QAction* a = operationMenu_->addAction(GlyphIcon(OperationGlyph(o.op), 18),
-                                           QString::fromUtf8(o.text));
+                                           T(o.text));
     DurationOperation op = o.op;
     connect(a, &QAction::triggered, this, [this, op] { SetOperation(op); });
   }
@@ -97,15 +101,15 @@ DurationPanel::DurationPanel(Animation* document, QWidget* parent)
   frameRow->addWidget(frameField_);
   frameRow->addWidget(next_);
   frameRow->addSpacing(14);
-  frameRow->addWidget(new QLabel(QStringLiteral("Avant :"), this));
+  frameRow->addWidget(new QLabel(T(str::DurAvant), this));
   frameRow->addWidget(before_);
   frameRow->addSpacing(8);
-  frameRow->addWidget(new QLabel(QStringLiteral("Après :"), this));
+  frameRow->addWidget(new QLabel(T(str::DurApres), this));
   frameRow->addWidget(after_);
   frameRow->addStretch(1);
   grid->addLayout(frameRow, 0, 0);
   auto* allRow = new QHBoxLayout;
-  auto* label = new QLabel(QStringLiteral("Toutes les intervalles :"), this);
+  auto* label = new QLabel(T(str::DurToutesLesIntervalles), this);
   label->setObjectName(QStringLiteral("allLabel"));
   allRow->addWidget(label);
   allRow->addWidget(operationButton_);

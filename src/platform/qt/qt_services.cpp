@@ -11,7 +11,8 @@
 #include "platform/headless_services.h"
 #include "platform/qt/progress_popup.h"
 #include "base/progress.h"
-#include "shell/ui/preference_questions.h"
+#include "shell/ui/oversize_insert_dialog.h"
+#include "shell/ui/palette_merge_dialog.h"
 
 namespace lw {
 namespace {

@@ -22,7 +22,7 @@
 #include "shell/command_ids.h"
 #include "base/preferences.h"
 #include "shell/status_text.h"
-#include "shell/ui/frame_edit.h"
+#include "shell/frame_edit.h"
 #include "shell/ui/icons.h"
 
 namespace lw {

@@ -1,6 +1,8 @@
 // The main window: menus, toolbars, the frame strip and the status bar, and the dispatch of every
 // command id. The open document lives in its ShellState; the open, insert, merge and save flows
-// change it and call the window back through the ShellListener hooks.
+// and the document commands change it, and the window applies the refresh hints they return.
+// Menus, toolbars and enabled states come from the command table (main_window_menus.cpp);
+// the commands run from main_window_commands.cpp.
 #pragma once
 
 #include <QMainWindow>
@@ -11,6 +13,7 @@
 #include "core/animation.h"
 #include "formats/merge.h"
 #include "formats/shell_state.h"
+#include "shell/command_table.h"
 #include "shell/ui/preview_window.h"
 
 class QAction;
@@ -58,7 +61,7 @@ class MainWindow : public QMainWindow, private ShellListener {
   void StartColourUsage();
   // Saves to the document's path (Save As when untitled); true when written.
   bool SaveDocument();
-  // The Save As dialog for a type (-1: the last one used); true when written.
+  // The Save As dialog for a type (-1: the last one used; 0: a plain save); true when written.
   bool SaveDocumentAs(int type);
   // Every command arrives here, from menus, toolbars, keys and context menus.
   void Command(int command);
@@ -74,8 +77,13 @@ class MainWindow : public QMainWindow, private ShellListener {
   QString StatusMessage() const;
   // The hint shown for a command whose operation the program does not have yet (empty if none).
   QString PendingHint(int command) const;
+  // Help and tutorial pages: opens them, or says where they are when no browser can; replaceable
+  // so that tests need no browser.
+  using PageOpener = bool (*)(const std::string& path);
+  void SetPageOpener(PageOpener opener) { openPage_ = opener; }
   PreviewWindow* Preview() const { return preview_.data(); }
-  // Recomputes every enabled and checked state (also run as each menu opens).
+  // Recomputes every enabled and checked state (also run as each menu opens): the one place
+  // where commands are enabled.
   void UpdateCommandStates();
 
  protected:
@@ -84,38 +92,42 @@ class MainWindow : public QMainWindow, private ShellListener {
   void dropEvent(QDropEvent* event) override;
 
  private:
+  struct Handler;
+  static const Handler* FindHandler(int command);
+
+  // main_window_menus.cpp
   void BuildActions();
   void BuildMenus();
   void BuildToolBar();
   void BuildStatusBar();
-  QAction* MakeAction(int command, const QString& label);
-  QMenu* AddMenu(QMenu* parent, const QString& title, std::initializer_list<int> commands);
-  void MarkPending(int command, const QString& hint);
+  QAction* MakeAction(int command);
+  void AddItems(QWidget* target, const MenuItem*& item, const MenuItem* end);
   void RebuildRecentFiles();
+  void RefreshDownloadMenu();
+  void ShowFrameMenu(QPoint globalPosition, bool anySelected);
+  DocumentFacts Facts() const;
+
+  // main_window.cpp
   void RefreshStatus();
   void RefreshDuration();
   void ShowFileSize(int64_t size);
-  void RefreshDownloadMenu();
+  // Runs after a document command: the modified flag and title, then the views its hints name.
+  void AfterCommand(uint32_t hints);
   void ApplyRefreshHints(uint32_t hints);
-  // The document changed hands (opened, closed): the views take the new one.
+  void RefreshFrameControls();
+  // The document changed hands (opened, closed): the views take the new one, or are cleared.
   void AttachDocument();
   void TellPreview(int change);
-  void AfterFramesChanged(int current);
   void RestorePlacement();
   void SavePlacement();
-  void ShowInShare(const char* relative, int missingTextId);
 
-  // Commands
-  void DeleteFrames();
+  // main_window_commands.cpp
   void UndoOrRedo(bool redo);
   void MoveFrames(int position);
   void ApplyDelayText(const QString& text);
   void ApplyLoopText(const QString& text);
-  void SetDisposal(int disposal);
-  void ToggleTransparency();
-  void ToggleTrueColour();
-  void ReverseOrder();
-  void PingPong();
+  void SelectAll();
+  void InvertSelection();
   void MergeWith();
   void InsertFiles(const QStringList& paths, int index);
   void Preferences();
@@ -123,11 +135,10 @@ class MainWindow : public QMainWindow, private ShellListener {
   void SetOrientation(int value);
   void SetTransparencyMode(int command);
   void SetModemSpeed(int index);
-  void ShowFrameMenu(QPoint globalPosition, bool anySelected);
-  void About();
+  void ToggleViewSetting(int command);
+  void ShowInShare(const char* relative, int missingTextId);
   void TogglePreview(int mode);
   void ClosePreview();
-  void RunOptimizer();
 
   // ShellListener
   void TitleChanged() override;
@@ -145,7 +156,7 @@ class MainWindow : public QMainWindow, private ShellListener {
   int64_t lastSize_ = -1;
 
   std::map<int, QAction*> actions_;
-  std::map<int, QString> pending_;
+  std::map<QMenu*, Enable> submenuRules_;  // submenus greyed by a rule of their own
   QToolBar* toolbar_ = nullptr;
   PropertiesBar* properties_ = nullptr;
   FrameStrip* strip_ = nullptr;
@@ -156,6 +167,7 @@ class MainWindow : public QMainWindow, private ShellListener {
   QAction* recentSeparator_ = nullptr;
   QAction* quitAction_ = nullptr;
   QPointer<PreviewWindow> preview_;
+  PageOpener openPage_ = nullptr;
 };
 
 }  // namespace lw

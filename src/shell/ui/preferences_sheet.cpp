@@ -23,6 +23,8 @@
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/settings.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "shell/ui/colour_button.h"
 
 namespace lw {
@@ -32,20 +34,22 @@ ProgramChooser coEditorChooser = nullptr;
 
 QString Id(int id) { return QStringLiteral("c%1").arg(id); }
 
-QCheckBox* Box(QWidget* parent, int id, const char* text) {
-  auto* b = new QCheckBox(QString::fromUtf8(text), parent);
+QString T(int textId) { return QString::fromStdString(ResText(textId)); }
+
+QCheckBox* Box(QWidget* parent, int id, int textId) {
+  auto* b = new QCheckBox(T(textId), parent);
   b->setObjectName(Id(id));
   return b;
 }
 
-QRadioButton* Radio(QWidget* parent, int id, const char* text) {
-  auto* r = new QRadioButton(QString::fromUtf8(text), parent);
+QRadioButton* Radio(QWidget* parent, int id, int textId) {
+  auto* r = new QRadioButton(T(textId), parent);
   r->setObjectName(Id(id));
   return r;
 }
 
-QLabel* Note(QWidget* parent, const char* text) {
-  auto* l = new QLabel(QString::fromUtf8(text), parent);
+QLabel* Note(QWidget* parent, int textId) {
+  auto* l = new QLabel(T(textId), parent);
   l->setWordWrap(true);
   return l;
 }
@@ -56,10 +60,10 @@ T* Find(const QWidget* page, int id) {
 }
 
 // A page's box that stops the sheet: the text and caption, the focus on the field.
-void RefuseField(QWidget* field, const char* text, const char* caption) {
-  QMessageBox box(QMessageBox::Warning, QString::fromUtf8(caption), QString::fromUtf8(text),
+void RefuseField(QWidget* field, int textId, int captionId) {
+  QMessageBox box(QMessageBox::Warning, T(captionId), T(textId),
                   QMessageBox::NoButton, field->window());
-  box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+  box.addButton(T(str::ButtonOk), QMessageBox::AcceptRole);
   box.exec();
   field->setFocus();
   if (auto* spin = qobject_cast<QSpinBox*>(field)) spin->selectAll();
@@ -95,19 +99,19 @@ PaletteMergeControls::PaletteMergeControls(bool asking, QWidget* parent)
     : QWidget(parent), asking_(asking) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  auto* group = new QGroupBox(QStringLiteral("Lorsque de nouveaux cadres sont ajoutés à l'animation"), this);
+  auto* group = new QGroupBox(T(str::PrefLorsqueNouveauxCadresSont), this);
   auto* radios = new QVBoxLayout(group);
   methods_ = new QButtonGroup(this);
   const struct {
     int id;
     uint32_t bit;
-    const char* text;
+    int text;
   } methods[] = {
-      {1197, 0x001, "Utiliser la palette globale auto-adaptative (recommandé)"},
-      {1198, 0x002, "Fusionner le nouveau cadre avec la palette globale actuelle"},
-      {1199, 0x004, "Mettre en correspondance le nouveau cadre avec la palette globale actuelle (sans changement)"},
-      {1200, 0x008, "Mettre en correspondance tous les cadres avec la palette \"cube de couleurs\" du Web"},
-      {1202, 0x010, "Utiliser la palette locale pour chaque nouveau cadre"},
+      {1197, 0x001, str::PrefUtiliserPaletteGlobaleAuto},
+      {1198, 0x002, str::PrefFusionnerNouveauCadreAvec},
+      {1199, 0x004, str::PrefMettreCorrespondanceNouveauCadre},
+      {1200, 0x008, str::PrefMettreCorrespondanceTousLes},
+      {1202, 0x010, str::PrefUtiliserPaletteLocalePour},
   };
   for (const auto& m : methods) {
     QRadioButton* r = Radio(group, m.id, m.text);
@@ -115,20 +119,19 @@ PaletteMergeControls::PaletteMergeControls(bool asking, QWidget* parent)
     radios->addWidget(r);
   }
   layout->addWidget(group);
-  dither_ = Box(this, 1204, "Juxtaposer les couleurs durant la mise en correspondance");
+  dither_ = Box(this, 1204, str::PrefJuxtaposerLesCouleursDurant);
   layout->addWidget(dither_);
   auto* lists = new QFormLayout;
   maxColours_ = ColourCountList(this, 1289);
   trueColours_ = ColourCountList(this, 1203);
-  auto* maxLabel = new QLabel(QStringLiteral("Nombre maximum de couleurs :"), this);
+  auto* maxLabel = new QLabel(T(str::PrefNombreMaximumCouleurs), this);
   lists->addRow(maxLabel, maxColours_);
   auto* trueLabel = Note(this,
-      "Nombre maximal de couleurs à utiliser en mettant en correspondance les cadres à couleurs "
-      "rehaussées (24 bits).");
+      str::PrefNombreMaximalCouleursUtiliser);
   lists->addRow(trueLabel, trueColours_);
   layout->addLayout(lists);
-  ask_ = asking ? Box(this, 1205, "Considérez que cette valeur est implicite et n'affichez plus cette fenêtre")
-                : Box(this, 1206, "Toujours demander les préférences");
+  ask_ = asking ? Box(this, 1205, str::PrefConsiderezQueCetteValeur)
+                : Box(this, 1206, str::PrefToujoursDemanderLesPreferences);
   layout->addWidget(ask_);
 }
 
@@ -164,15 +167,15 @@ uint32_t PaletteMergeControls::Word() const {
 
 UsagePage::UsagePage(QWidget* parent) : PreferencePage(parent) {
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(Note(this, "Vous utiliserez principalement ce logiciel pour la :"));
+  layout->addWidget(Note(this, str::PrefVousUtiliserezPrincipalementLogiciel));
   choices_ = new QButtonGroup(this);
   const struct {
     UsagePreset preset;
-    const char* text;
+    int text;
   } choices[] = {
-      {UsagePreset::Gif, "Création, édition ou affichage de fichiers GIF ou d'animations AVI de 256 couleurs."},
-      {UsagePreset::Icons, "Création d'icônes Windows XP."},
-      {UsagePreset::Other, "Autre. Paramètres de palette et couleur personnalisés."},
+      {UsagePreset::Gif, str::PrefCreationEditionAffichageFichiers},
+      {UsagePreset::Icons, str::PrefCreationIconesWindows},
+      {UsagePreset::Other, str::PrefAutreParametresPaletteCouleur},
   };
   initial_ = CurrentUsagePreset();
   for (const auto& c : choices) {
@@ -193,23 +196,23 @@ void UsagePage::Apply(PreferencesOutcome*) {
 ProgramPage::ProgramPage(QWidget* parent) : PreferencePage(parent) {
   uint32_t flags = GetPref(PrefFlags);
   auto* layout = new QVBoxLayout(this);
-  auto* preview = new QGroupBox(QStringLiteral("Aperçu"), this);
+  auto* preview = new QGroupBox(T(str::PrefApercu), this);
   auto* pv = new QVBoxLayout(preview);
-  QCheckBox* ignore = Box(preview, 1204, "Ignorer le nombre d'itérations dans l'aperçu (boucle continue)");
+  QCheckBox* ignore = Box(preview, 1204, str::PrefIgnorerNombreIterationsDans);
   ignore->setChecked(flags & PreviewIgnoresLoopCount);
-  QCheckBox* full = Box(preview, 1205, "Aperçu en plein écran (Échap pour en sortir)");
+  QCheckBox* full = Box(preview, 1205, str::PrefApercuPleinEcranEchap);
   full->setChecked(flags & FullScreenPreview);
-  QCheckBox* automatic = Box(preview, 1236, "Montrer automatiquement un aperçu après ouverture de l'animation");
+  QCheckBox* automatic = Box(preview, 1236, str::PrefMontrerAutomatiquementApercuApres);
   automatic->setChecked(!(flags & NoAutoPreview));
   for (QWidget* w : {ignore, full, automatic}) pv->addWidget(w);
   layout->addWidget(preview);
 
-  QCheckBox* interlace = Box(this, 1084, "Permettre l'entrelacement à l'intérieur de l'animation.");
+  QCheckBox* interlace = Box(this, 1084, str::PrefPermettreEntrelacementInterieurAnimation);
   interlace->setChecked(flags & AllowInterlace);
-  QCheckBox* insert = Box(this, 1296, "Afficher la boîte « Insérer cadre » au démarrage");
+  QCheckBox* insert = Box(this, 1296, str::PrefAfficherBoiteInsererCadre);
   insert->setChecked(GetPref(PrefFlags2) & 0x10);
   wasAssociated_ = IsGifAssociated();
-  QCheckBox* associate = Box(this, 1092, "Ajouter « Editer avec Loopwright » aux actions des fichiers GIF");
+  QCheckBox* associate = Box(this, 1092, str::PrefAjouterEditerAvecLoopwright);
   associate->setChecked(wasAssociated_);
   for (QWidget* w : {interlace, insert, associate}) layout->addWidget(w);
 
@@ -218,17 +221,17 @@ ProgramPage::ProgramPage(QWidget* parent) : PreferencePage(parent) {
   undoLevels->setObjectName(Id(1069));
   undoLevels->setMaxLength(10);
   undoLevels->setFixedWidth(70);
-  form->addRow(QStringLiteral("Niveaux d'annulation :"), undoLevels);
+  form->addRow(T(str::PrefNiveauxAnnulation), undoLevels);
   auto* editorRow = new QHBoxLayout;
   GetCoEditor(&editor_);
   auto* editorName = new QLineEdit(QString::fromStdString(CoEditorDisplayName(editor_)), this);
   editorName->setObjectName(Id(1071));
   editorName->setReadOnly(true);
-  auto* choose = new QPushButton(QStringLiteral("Sélectionner..."), this);
+  auto* choose = new QPushButton(T(str::PrefSelectionner), this);
   choose->setObjectName(Id(1292));
   editorRow->addWidget(editorName, 1);
   editorRow->addWidget(choose);
-  form->addRow(QStringLiteral("Éditeur d'images (coédition) :"), editorRow);
+  form->addRow(T(str::PrefEditeurImagesCoedition), editorRow);
   layout->addLayout(form);
   layout->addStretch(1);
   connect(choose, &QPushButton::clicked, this, &ProgramPage::ChooseEditor);
@@ -243,9 +246,9 @@ void ProgramPage::ChooseEditor() {
   if (coEditorChooser) {
     chosen = coEditorChooser(this, start);
   } else {
-    QFileDialog dialog(this, QStringLiteral("Browse for CoEdit Image Editor"), start);
+    QFileDialog dialog(this, T(str::PrefBrowseForCoeditImage), start);
     dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(QStringLiteral("Applications (*)"));
+    dialog.setNameFilter(T(str::PrefApplications));
     if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
       chosen = dialog.selectedFiles().first();
   }
@@ -270,7 +273,7 @@ void ProgramPage::Apply(PreferencesOutcome* outcome) {
   if (!associate && wasAssociated_) {
     UnassociateGif();
   } else if (associate && !wasAssociated_ && !AssociateGif()) {
-    ShowError("Erreur de réglage d'association de fichier GIF. Association non définie.");
+    ShowErrorId(str::PrefErreurReglageAssociationFichier);
   }
   bool ok = false;
   uint32_t levels = Find<QLineEdit>(this, 1069)->text().trimmed().toUInt(&ok);
@@ -294,7 +297,7 @@ void PalettesPage::Apply(PreferencesOutcome*) { SetPref(PrefPaletteMerge, contro
 
 AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
   auto* layout = new QVBoxLayout(this);
-  auto* defaults = new QGroupBox(QStringLiteral("Valeurs des nouveaux cadres et animations"), this);
+  auto* defaults = new QGroupBox(T(str::PrefValeursDesNouveauxCadres), this);
   auto* form = new QFormLayout(defaults);
   auto* delay = new NumberSpin(defaults);
   delay->setObjectName(Id(1101));
@@ -302,26 +305,26 @@ AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
   delay->setSuffix(QString());
   auto* delayRow = new QHBoxLayout;
   delayRow->addWidget(delay);
-  delayRow->addWidget(new QLabel(QStringLiteral("1/100e seconde"), defaults));
+  delayRow->addWidget(new QLabel(T(str::PrefSeconde), defaults));
   delayRow->addStretch(1);
-  form->addRow(QStringLiteral("Intervalle :"), delayRow);
+  form->addRow(T(str::PrefIntervalle), delayRow);
   auto* loops = new NumberSpin(defaults);
   loops->setObjectName(Id(1102));
   loops->setValue(static_cast<int>(std::min<uint32_t>(GetPref(PrefDefaultLoopCount), 9999999)));
   auto* loopRow = new QHBoxLayout;
   loopRow->addWidget(loops);
-  loopRow->addWidget(new QLabel(QStringLiteral("(0 = continue)"), defaults));
+  loopRow->addWidget(new QLabel(T(str::PrefContinue), defaults));
   loopRow->addStretch(1);
-  form->addRow(QStringLiteral("Nombre d'itérations :"), loopRow);
+  form->addRow(T(str::PrefNombreIterations), loopRow);
   layout->addWidget(defaults);
 
-  auto* oversize = new QGroupBox(QStringLiteral("Cadre inséré plus grand que l'animation"), this);
+  auto* oversize = new QGroupBox(T(str::PrefCadreInserePlusGrand), this);
   auto* ov = new QVBoxLayout(oversize);
   uint32_t word = GetPref(PrefOversizeInsert);
-  QRadioButton* crop = Radio(oversize, 1111, "Rogner le cadre inséré aux dimensions actuelles");
-  QRadioButton* enlarge = Radio(oversize, 1112, "Changer les dimensions actuelles pour convenir au cadre inséré");
+  QRadioButton* crop = Radio(oversize, 1111, str::PrefRognerCadreInsereAux);
+  QRadioButton* enlarge = Radio(oversize, 1112, str::PrefChangerLesDimensionsActuelles);
   (word & OversizeCrop ? crop : enlarge)->setChecked(true);
-  QCheckBox* ask = Box(oversize, 1121, "Toujours demander");
+  QCheckBox* ask = Box(oversize, 1121, str::PrefToujoursDemander);
   ask->setChecked(word & OversizeInsertAsk);
   for (QWidget* w : {static_cast<QWidget*>(crop), static_cast<QWidget*>(enlarge),
                      static_cast<QWidget*>(ask)})
@@ -333,14 +336,14 @@ AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
 bool AnimationPage::Validate() {
   auto* delay = Find<QSpinBox>(this, 1101);
   if (delay->value() > 65535) {
-    RefuseField(delay, "L'intervalle doit être compris entre 0 et 65 535.",
-                "Valeur d'intervalle invalide");
+    RefuseField(delay, str::PrefIntervalleDoitEtreCompris,
+                str::PrefValeurIntervalleInvalide);
     return false;
   }
   auto* loops = Find<QSpinBox>(this, 1102);
   if (loops->value() > 65536) {
-    RefuseField(loops, "Le nombre d'itérations doit être compris entre 0 et 65 536.",
-                "Valeur d'itération erronée");
+    RefuseField(loops, str::PrefNombreIterationsDoitEtre,
+                str::PrefValeurIterationErronee);
     return false;
   }
   return true;
@@ -358,27 +361,27 @@ void AnimationPage::Apply(PreferencesOutcome*) {
 ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
   uint32_t flags = GetPref(PrefFlags), flags2 = GetPref(PrefFlags2);
   auto* layout = new QVBoxLayout(this);
-  QCheckBox* trueColour = Box(this, 1257, "Conserver les couleurs 24 bits et la transparence alpha pour l'exportation");
+  QCheckBox* trueColour = Box(this, 1257, str::PrefConserverLesCouleursBits);
   trueColour->setChecked(flags & KeepTrueColor);
-  QCheckBox* masks = Box(this, 1083, "Exporter la transparence dans les fichiers PSD avec des masques de calque");
+  QCheckBox* masks = Box(this, 1083, str::PrefExporterTransparenceDansLes);
   masks->setChecked(flags2 & 0x01);
   layout->addWidget(trueColour);
   layout->addWidget(masks);
 
   auto* rateRow = new QHBoxLayout;
-  QCheckBox* fixedRate = Box(this, 1288, "Fréquence fixe des images AVI :");
+  QCheckBox* fixedRate = Box(this, 1288, str::PrefFrequenceFixeDesImages);
   fixedRate->setChecked(flags2 & 0x04);
   auto* rate = new QLineEdit(QString::asprintf("%.2f", GetPref(PrefAviFrameRate) * 0.0001), this);
   rate->setObjectName(Id(1069));
   rate->setFixedWidth(70);
   rateRow->addWidget(fixedRate);
   rateRow->addWidget(rate);
-  rateRow->addWidget(new QLabel(QStringLiteral("images/seconde"), this));
+  rateRow->addWidget(new QLabel(T(str::PrefImagesSeconde), this));
   rateRow->addStretch(1);
   layout->addLayout(rateRow);
 
   auto* colourRow = new QHBoxLayout;
-  QCheckBox* loadTransparent = Box(this, 1092, "Rendre transparente cette couleur au chargement des images 8 bits :");
+  QCheckBox* loadTransparent = Box(this, 1092, str::PrefRendreTransparenteCetteCouleur);
   loadTransparent->setChecked(flags2 & 0x20);
   swatch_ = new ColourButton(this);
   swatch_->setObjectName(Id(1298));
@@ -389,7 +392,7 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
   colourRow->addStretch(1);
   layout->addLayout(colourRow);
 
-  auto* quality = new QGroupBox(QStringLiteral("Qualité JPEG"), this);
+  auto* quality = new QGroupBox(T(str::PrefQualiteJpeg), this);
   auto* qv = new QHBoxLayout(quality);
   auto* slider = new QSlider(Qt::Horizontal, quality);
   slider->setObjectName(Id(1271));
@@ -399,11 +402,11 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
   slider->setPageStep(1);
   uint32_t step = (GetPref(PrefSaveOptions) >> 8) & 0xFF;
   slider->setValue(step == 0 ? 6 : static_cast<int>(std::min<uint32_t>(step, 10)));
-  qv->addWidget(new QLabel(QStringLiteral("Qualité"), quality));
+  qv->addWidget(new QLabel(T(str::PrefQualite), quality));
   qv->addWidget(slider, 1);
   layout->addWidget(quality);
 
-  QCheckBox* signature = Box(this, 1084, "Toujours ajouter ce commentaire (max. de 255 caractères) :");
+  QCheckBox* signature = Box(this, 1084, str::PrefToujoursAjouterCommentaireMax);
   signature->setChecked(!(flags & NoSignatureComment));
   auto* text = new QLineEdit(QString::fromStdString(GetSignature(true)), this);
   text->setObjectName(Id(1070));
@@ -419,11 +422,10 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
 bool ExportPage::Validate() {
   auto* text = Find<QLineEdit>(this, 1070);
   if (Find<QCheckBox>(this, 1084)->isChecked() && text->text().toUcs4().size() >= 256) {
-    QMessageBox box(QMessageBox::Warning, QStringLiteral("Commentaire trop long"),
-                    QStringLiteral("La chaîne de commentaires doit contenir moins de 255 caractères. "
-                                   "Au besoin, inscrivez les commentaires dans plusieurs blocs."),
+    QMessageBox box(QMessageBox::Warning, T(str::PrefCommentaireTropLong),
+                    T(str::PrefChaineCommentairesDoitContenir),
                     QMessageBox::NoButton, window());
-    box.addButton(QStringLiteral("OK"), QMessageBox::AcceptRole);
+    box.addButton(T(str::ButtonOk), QMessageBox::AcceptRole);
     box.exec();
     text->setFocus();
     return false;
@@ -460,20 +462,20 @@ void ExportPage::Apply(PreferencesOutcome* outcome) {
 FrameTipsPage::FrameTipsPage(QWidget* parent) : PreferencePage(parent) {
   uint32_t tips = GetPref(PrefFrameTips);
   auto* layout = new QVBoxLayout(this);
-  QCheckBox* on = Box(this, 1083, "Afficher l'information sur les cadres dans la bande");
+  QCheckBox* on = Box(this, 1083, str::PrefAfficherInformationSurLes);
   on->setChecked(tips & 0x001);
   layout->addWidget(on);
-  auto* group = new QGroupBox(QStringLiteral("Information affichée"), this);
+  auto* group = new QGroupBox(T(str::PrefInformationAffichee), this);
   auto* gl = new QVBoxLayout(group);
   const struct {
     int id;
     uint32_t bit;
-    const char* text;
+    int text;
   } boxes[] = {
-      {1265, 0x004, "Cadre numéro"},       {1267, 0x008, "Grandeur/Dimensions"},
-      {1268, 0x010, "Décalage"},           {1269, 0x020, "Intervale"},
-      {1270, 0x040, "Disposition"},        {1271, 0x080, "Transparence"},
-      {1272, 0x100, "Type de palette"},    {1274, 0x400, "Nombre de bit"},
+      {1265, 0x004, str::PrefCadreNumero},       {1267, 0x008, str::PrefGrandeurDimensions},
+      {1268, 0x010, str::PrefDecalage},           {1269, 0x020, str::PrefIntervale},
+      {1270, 0x040, str::PrefDisposition},        {1271, 0x080, str::PrefTransparence},
+      {1272, 0x100, str::PrefTypePalette},    {1274, 0x400, str::PrefNombreBit},
   };
   for (const auto& b : boxes) {
     QCheckBox* box = Box(group, b.id, b.text);
@@ -500,15 +502,15 @@ void FrameTipsPage::Apply(PreferencesOutcome*) {
 // ---------------------------------------------------------------------------------------------
 
 PreferencesSheet::PreferencesSheet(QWidget* owner) : QDialog(owner) {
-  setWindowTitle(QStringLiteral("Préférences générales"));
+  setWindowTitle(T(str::PrefPreferencesGenerales));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   tabs_ = new QTabWidget(this);
-  tabs_->addTab(new UsagePage(tabs_), QStringLiteral("Utilisation"));
-  tabs_->addTab(new ProgramPage(tabs_), QStringLiteral("Programme"));
-  tabs_->addTab(new PalettesPage(tabs_), QStringLiteral("Palettes"));
-  tabs_->addTab(new AnimationPage(tabs_), QStringLiteral("Animation"));
-  tabs_->addTab(new ExportPage(tabs_), QStringLiteral("Export"));
-  tabs_->addTab(new FrameTipsPage(tabs_), QStringLiteral("Information sur les cadres"));
+  tabs_->addTab(new UsagePage(tabs_), T(str::PrefUtilisation));
+  tabs_->addTab(new ProgramPage(tabs_), T(str::PrefProgramme));
+  tabs_->addTab(new PalettesPage(tabs_), T(str::PrefPalettes));
+  tabs_->addTab(new AnimationPage(tabs_), T(str::PrefAnimation));
+  tabs_->addTab(new ExportPage(tabs_), T(str::PrefExport));
+  tabs_->addTab(new FrameTipsPage(tabs_), T(str::PrefInformationSurLesCadres));
   visited_[0] = true;
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == shown_) return;
@@ -522,8 +524,8 @@ PreferencesSheet::PreferencesSheet(QWidget* owner) : QDialog(owner) {
     visited_[index] = true;
   });
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(QStringLiteral("OK"), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(QStringLiteral("Annuler"), QDialogButtonBox::RejectRole);
+  buttons->addButton(T(str::ButtonOk), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(T(str::ButtonCancel), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesSheet::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesSheet::reject);
   auto* layout = new QVBoxLayout(this);

@@ -13,6 +13,7 @@
 #include "shell/command_ids.h"
 #include "base/preferences.h"
 #include "shell/status_text.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
 #include "shell/ui/icons.h"
 
@@ -53,7 +54,7 @@ QLineEdit* DigitsEdit(QWidget* parent, int width, int command) {
 
 PropertiesBar::PropertiesBar(QWidget* parent) : QToolBar(parent) {
   setObjectName("properties");
-  setWindowTitle(QStringLiteral("Propriétés"));
+  setWindowTitle(QString::fromStdString(ResText(str::ToolbarProperties)));
   setMovable(false);
   setFloatable(false);
   setIconSize(QSize(16, 16));
@@ -158,11 +159,7 @@ void PropertiesBar::RefreshFrameControls(const Animation* animation, int index, 
   const Frame* frame = animation ? FrameAt(*animation, index) : nullptr;
   uint32_t selected = animation ? animation->selectedCount : 0;
   bool one = frame && selected < 2;
-  for (int command : {cmd::DisposalLeave, cmd::DisposalRestoreBackground, cmd::DisposalRestorePrevious,
-                      cmd::ToggleTransparency, cmd::ChooseTransparentColour})
-    Action(command)->setEnabled(one);
-  Action(cmd::Has24BitData)->setEnabled(one && (GetPref(PrefFlags) & KeepTrueColor));
-  Action(cmd::FrameProperties)->setEnabled(frame != nullptr);
+  // The buttons' enabled states are the window's (UpdateCommandStates); only the edits are here.
   EnableFrameEditing(frame && !durationsEdited);
 
   bool multiple = animation && selected > 1;
@@ -174,8 +171,6 @@ void PropertiesBar::RefreshFrameControls(const Animation* animation, int index, 
   }
 
   bool hasLocal = one && frame->localPalette != nullptr;
-  Action(cmd::LocalPalettePresent)->setEnabled(hasLocal);
-  Action(cmd::EditLocalPalette)->setEnabled(hasLocal);
   if (one) {
     int disposal = frame->Disposal();
     Action(cmd::DisposalLeave)->setChecked(disposal != 2 && disposal != 3);
@@ -205,12 +200,10 @@ void PropertiesBar::RefreshFrameControls(const Animation* animation, int index, 
 void PropertiesBar::RefreshAnimationControls(const Animation* animation) {
   Guard guard(updating_);
   bool present = animation != nullptr;
-  Action(cmd::AnimationProperties)->setEnabled(present);
   frameList_->setEnabled(present);
   loopEdit_->setEnabled(present);
   loopLabel_->setEnabled(present);
   loopEdit_->setText(present ? QString::number(animation->playCount) : QString());
-  RefreshPaletteButtons(animation);
   RebuildFrameList(animation);
 }
 
@@ -239,10 +232,6 @@ void PropertiesBar::RenameFrameEntry(const Animation* animation, int index) {
   if (!frame || index + 1 >= frameList_->count()) return;
   Guard guard(updating_);
   frameList_->setItemText(index + 1, QString::fromStdString(FrameListEntry(index, FrameName(frame))));
-}
-
-void PropertiesBar::RefreshPaletteButtons(const Animation* animation) {
-  Action(cmd::EditGlobalPalette)->setEnabled(animation && animation->globalPalette);
 }
 
 }  // namespace lw

@@ -29,11 +29,11 @@ class PropertiesBar : public QToolBar {
 
   // Fills the frame controls for the frame (index or -1) of the animation (or none).
   void RefreshFrameControls(const Animation* animation, int index, bool durationsEdited);
-  // The animation's button, list and loop edit; rebuilds the list.
+  // The animation's list and loop edit; rebuilds the list. The buttons' enabled states are set
+  // by the window, from the command table.
   void RefreshAnimationControls(const Animation* animation);
   void RebuildFrameList(const Animation* animation);
   void RenameFrameEntry(const Animation* animation, int index);
-  void RefreshPaletteButtons(const Animation* animation);
   void EnableFrameEditing(bool on);
   // True while the controls are being filled: their change notifications are not the user's.
   bool Updating() const { return updating_ > 0; }

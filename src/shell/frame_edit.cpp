@@ -1,4 +1,4 @@
-#include "shell/ui/frame_edit.h"
+#include "shell/frame_edit.h"
 
 #include <new>
 #include <vector>

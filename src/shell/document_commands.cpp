@@ -1,0 +1,215 @@
+#include "shell/document_commands.h"
+
+#if defined(__GLIBC__)
+#include <malloc.h>
+#endif
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "colour/optimize.h"
+#include "colour/unoptimize.h"
+#include "core/byte_sink.h"
+#include "core/compose.h"
+#include "core/gif_writer.h"
+#include "core/undo.h"
+#include "shell/frame_edit.h"
+
+namespace lw {
+
+namespace {
+
+// What a change of the frame list asks for: relayout, frame list, controls, a new estimate.
+constexpr uint32_t kFramesChanged =
+    refresh::Document | refresh::FrameCount | refresh::Encoding | refresh::Names;
+
+uint32_t OneFrameHints(int index, uint32_t more) {
+  return refresh::OneFrame | more | (static_cast<uint32_t>(index) << 16);
+}
+
+// The document is about to change: nothing may read it meanwhile.
+void StopReaders(ShellState& state) {
+  StopTasks(task::SizeEstimate | task::ColourCount);
+  state.StopPreview();
+}
+
+Frame* CurrentFrame(ShellState& state) {
+  return state.document ? FrameAt(*state.document, state.currentFrame) : nullptr;
+}
+
+int FirstSelectedIndex(const Animation& animation) {
+  Frame* first = FirstSelectedFrame(animation);
+  return first ? FrameIndex(animation, first) : -1;
+}
+
+}  // namespace
+
+uint32_t ReverseOrderCommand(ShellState& state) {
+  if (!state.document || state.document->frameCount < 2) return 0;
+  StopReaders(state);
+  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+  ReverseBlocks(*state.document);
+  RecountSelection(*state.document);
+  state.currentFrame = FirstSelectedIndex(*state.document);
+  state.modified = true;
+  return kFramesChanged;
+}
+
+uint32_t PingPongCommand(ShellState& state) {
+  if (!state.document || state.document->frameCount < 2) return 0;
+  StopReaders(state);
+  UndoRecord* record = RecordUndo(undo::PingPong, *state.document, nullptr, nullptr, 0);
+  if (!AppendPingPong(*state.document)) {
+    if (record) DiscardRecord(record);
+    return 0;
+  }
+  state.modified = true;
+  return kFramesChanged;
+}
+
+uint32_t DeleteFramesCommand(ShellState& state) {
+  if (!state.document || state.currentFrame < 0) return 0;
+  StopReaders(state);
+  int current = DeleteSelectedFrames(*state.document);
+  if (current == -2) return 0;
+  state.currentFrame = current;
+  state.modified = true;
+  return kFramesChanged;
+}
+
+uint32_t MoveFramesCommand(ShellState& state, int position) {
+  if (!state.document || state.currentFrame < 0) return 0;
+  StopReaders(state);
+  Animation& doc = *state.document;
+  int moved = doc.selectedCount > 1 ? MoveSelectedFramesTo(doc, position)
+                                    : MoveFrameTo(doc, state.currentFrame, position);
+  if (moved < 0) return 0;
+  state.currentFrame = moved;
+  state.modified = true;
+  return refresh::Document | refresh::Names;
+}
+
+uint32_t ToggleTransparencyCommand(ShellState& state) {
+  Frame* frame = CurrentFrame(state);
+  if (!frame) return 0;
+  StopReaders(state);
+  // Until the colour chooser comes, switching on takes the frame's stored transparent index.
+  bool on = !frame->Transparent();
+  uint32_t index = static_cast<uint32_t>(state.currentFrame);
+  RecordUndo(undo::EditTransparency, *state.document, nullptr, nullptr, (index << 16) | (on ? 1u : 0u));
+  SetTransparency(frame, on);
+  state.modified = true;
+  return OneFrameHints(state.currentFrame, refresh::PropertiesFrame | refresh::Encoding);
+}
+
+uint32_t ToggleTrueColourCommand(ShellState& state) {
+  Frame* frame = CurrentFrame(state);
+  if (!frame) return 0;
+  StopReaders(state);
+  uint32_t index = static_cast<uint32_t>(state.currentFrame);
+  if (!frame->rgbPlane.empty()) {
+    RecordUndo(undo::DropTrueColour, *state.document, nullptr, nullptr, index);
+    FreeRgbPlane(frame);
+  } else {
+    UndoRecord* record = RecordUndo(undo::AddTrueColour, *state.document, nullptr, nullptr, index);
+    if (!AddRgbPlane(frame)) {
+      if (record) DiscardRecord(record);
+      return refresh::PropertiesFrame;
+    }
+  }
+  state.modified = true;
+  return OneFrameHints(state.currentFrame, refresh::PropertiesFrame);
+}
+
+uint32_t SetDisposalCommand(ShellState& state, int disposal) {
+  Frame* frame = CurrentFrame(state);
+  if (!frame) return 0;
+  SetDisposal(frame, disposal);
+  state.modified = true;
+  return OneFrameHints(state.currentFrame, refresh::PropertiesFrame);
+}
+
+uint32_t SetDelayCommand(ShellState& state, uint32_t delay) {
+  if (!state.document || state.currentFrame < 0) return 0;
+  bool changed = false;
+  for (Frame* f = FirstSelectedFrame(*state.document); f; f = NextSelectedFrame(f)) {
+    changed = changed || f->delay != delay;
+    f->delay = delay;
+  }
+  if (!changed) return 0;
+  state.modified = true;
+  return refresh::Preview;
+}
+
+bool SetLoopCountCommand(ShellState& state, uint32_t count) {
+  if (!state.document || state.document->playCount == count) return false;
+  state.document->playCount = count;
+  state.modified = true;
+  return true;
+}
+
+uint32_t OptimizeCommand(ShellState& state) {
+  if (!state.document) return 0;
+  StopReaders(state);
+  if (!ConfirmDrop24BitData(state.owner, *state.document)) return 0;
+  // The optimizer dialog is not there yet: the stored options serve.
+  ProgressMeterPtr meter(CreateProgressMeter(state.owner, progress::OwnPopup, 0));
+  AnimationPtr copy = DuplicateAnimation(*state.document, nullptr);
+  if (!copy) {
+    ShowErrorId(40096);
+    return 0;
+  }
+  ProgressSetText(meter.get(), ResText(str::OptimizeProgress).c_str());
+  OptimizeAnimation(*copy, GetPref(PrefOptimize), meter.get());
+  bool cancelled = ProgressStep(meter.get()) == 0;
+  meter.reset();
+  if (cancelled) return 0;
+  // The optimized copy becomes the document; the old content is the undo step.
+  SwapAnimations(*state.document, *copy);
+  RecordUndo(undo::Optimize, *state.document, std::move(copy), nullptr, 0);
+  state.document->encodedSizeCache = -1;
+  RecountSelection(*state.document);
+  if (state.currentFrame >= state.document->frameCount) state.currentFrame = -1;
+  state.modified = true;
+  return kFramesChanged;
+}
+
+uint32_t UnoptimizeCommand(ShellState& state) {
+  if (!state.document) return 0;
+  StopReaders(state);
+  if (!ConfirmDrop24BitData(state.owner, *state.document)) return 0;
+  if (!UnoptimizeAnimation(state.owner, *state.document)) return 0;
+  state.document->encodedSizeCache = -1;
+  state.modified = true;
+  return refresh::Document | refresh::Encoding;
+}
+
+bool ClearInterlacingCommand(ShellState& state) {
+  if (!state.document) return false;
+  bool changed = false;
+  for (Frame* f = FirstFrame(*state.document); f; f = NextFrame(f)) {
+    if (!f->Interlaced()) continue;
+    if (!changed) StopTasks(task::SizeEstimate);
+    SetInterlaced(f, false);
+    changed = true;
+  }
+  if (changed) {
+    state.document->encodedSizeCache = -1;
+    state.modified = true;
+  }
+  return changed;
+}
+
+void ReleaseClosedDocumentMemory() {
+  // A write forgets what the optimizer kept for the next save; an empty one writes nothing.
+  Animation empty;
+  ByteSink counter;
+  WriteGif(counter, empty, nullptr);
+#if defined(__GLIBC__)
+  malloc_trim(0);
+#endif
+}
+
+}  // namespace lw
