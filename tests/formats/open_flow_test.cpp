@@ -10,16 +10,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(ReaderTable, ExtensionDecidesWithoutRegardToCase) {
-  EXPECT_EQ(ReaderForPath("/x/photo.JPEG"), ReaderKind::Jpeg);
-  EXPECT_EQ(ReaderForPath("/x/a.Gif"), ReaderKind::Gif);
-  EXPECT_EQ(ReaderForPath("/x/a.dib"), ReaderKind::Bmp);
-  EXPECT_EQ(ReaderForPath("/x/c.cur"), ReaderKind::IconCursor);
-  EXPECT_EQ(ReaderForPath("/x/archive.gif.bak"), ReaderKind::None);
-  EXPECT_EQ(ReaderForPath("/x.gif/noextension"), ReaderKind::None);
-  EXPECT_EQ(ReaderForPath("plain"), ReaderKind::None);
-}
-
 TEST_F(FlowTest, ReadAnyFileReportsEachRefusal) {
   AnimationPtr out;
   EXPECT_EQ(ReadAnyFile(Path("missing.gif"), nullptr, &out, nullptr), ReadFailed);
@@ -154,7 +144,7 @@ TEST_F(FlowTest, InsertGoesBeforeTheGivenFrameOrAfterTheLastFrame) {
 TEST_F(FlowTest, LargerInsertFollowsTheScreenSizeSetting) {
   auto insert = [](uint32_t word, int scripted) {
     SetPref(PrefOversizeInsert, word);
-    if (scripted >= 0) DefaultHeadlessServices().QueueOversizeInsertAnswer(scripted);
+    if (scripted >= 0) Headless().QueueOversizeInsertAnswer(scripted);
     AnimationPtr doc = MakeDocument(4, 4);
     AddSolidFrame(*doc, 0, 0, 4, 4, 1);
     AnimationPtr big = MakeDocument(10, 6);
@@ -175,14 +165,12 @@ TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
   ShellState state;
   ASSERT_TRUE(OpenCommand(state, doc));
   state.currentFrame = 1;
-  state.chooseFiles = [&](WindowHandle, int titleId, const std::vector<FileFilter>& filter, bool,
-                          std::vector<std::string>* paths) {
-    EXPECT_EQ(titleId, 40229);
-    EXPECT_EQ(filter.front().label, "Tous formats supportés");
-    *paths = {add};
-    return true;
-  };
+  Headless().QueueChosenFiles({add});
   EXPECT_EQ(InsertCommand(state, false), 1);
+  ASSERT_EQ(Headless().FileQuestions().size(), 1u);
+  EXPECT_EQ(Headless().FileQuestions()[0].titleId, 40229);
+  EXPECT_EQ(Headless().FileQuestions()[0].filter, AllFormatsFilter());
+  EXPECT_TRUE(Headless().FileQuestions()[0].multiple);
   EXPECT_TRUE(state.modified);
   EXPECT_EQ(state.documentPath, doc);
   EXPECT_EQ(Pixels(*FrameAt(*state.document, 1))[0], 7);
