@@ -224,10 +224,14 @@ struct ReadRun {
   AnimationPtr chain;
   int count = 0;
   std::string lastPath;
+  bool partial = false;  // some file was read only in part
+
+  // The path that may name the document: none after a partial read.
+  std::string NamingPath() const { return partial ? std::string() : lastPath; }
 };
 
-// Reads the paths in order; after a file that fails, and before the last one, asks (askText,
-// askTitle) whether to go on with the others.
+// Reads the paths in order, keeping complete and partial reads; after a file that fails, and
+// before the last one, asks (askText, askTitle) whether to go on with the others.
 ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, ProgressMeter* meter,
                   int askText, int askTitle) {
   ReadRun run;
@@ -238,7 +242,11 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
     std::string text = FormatResText(40359, BaseName(path));
     ProgressSetText(meter, text.c_str());
     AnimationPtr animation;
-    if (ReadAnyFile(path, Owner(state), &animation, meter) == ReadComplete) {
+    int status = ReadAnyFile(path, Owner(state), &animation, meter);
+    if (status != ReadFailed && animation) {
+      // The reader has said that only part was read; the frames it read are kept, as when
+      // one file is opened by name.
+      if (status != ReadComplete) run.partial = true;
       AppendToChain(&run.chain, std::move(animation));
       ++run.count;
     } else if (i + 1 < paths.size()) {
@@ -261,7 +269,7 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
   });
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   ReadRun run = ReadChain(state, paths, meter.get(), 40331, 40332);
-  if (!run.chain || !FinishLoad(state, std::move(run.chain), run.lastPath,
+  if (!run.chain || !FinishLoad(state, std::move(run.chain), run.NamingPath(),
                                 forInsert ? 0 : run.count, meter.get(), Owner(state))) {
     return 0;
   }
@@ -366,7 +374,7 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
   ReadRun run = ReadChain(state, paths, meter.get(), 40245, 40246);
   int count = run.count;
   if (!run.chain ||
-      !FinishLoad(state, std::move(run.chain), run.lastPath, count, meter.get(),
+      !FinishLoad(state, std::move(run.chain), run.NamingPath(), count, meter.get(),
                   Owner(state))) {
     count = 0;
   }

@@ -44,7 +44,8 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
 bool NameSurvivesInsert(std::string_view path);
 
 // Reads the files (sorted by name without regard to case), asking after each failure but the
-// last whether to go on, and hands what was read to FinishLoad. forInsert keeps the name off
+// last whether to go on, and hands what was read to FinishLoad; the frames of a partial read
+// are kept and leave the document untitled. forInsert keeps the name off
 // the document. Returns the number of files handed on (0 when nothing was).
 int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert);
 

@@ -105,6 +105,54 @@ TEST_F(FlowTest, OpeningOneFileNamesTheDocumentOnlyForACompleteRead) {
   EXPECT_TRUE(state.modified);
 }
 
+TEST_F(FlowTest, APartialReadKeepsItsFramesOnEveryRoadIn) {
+  std::string clip = WriteSolidGif("clip.gif", 8, 8, {1, 2, 3});
+  std::string bytes = Contents(clip);
+  std::string cut = Path("cut.gif");
+  Put(cut, bytes.substr(0, bytes.size() - 6));  // inside the third frame
+  std::string whole = WriteSolidGif("whole.gif", 8, 8, {4});
+
+  struct Road {
+    const char* name;
+    std::vector<std::string> chosen;  // through the open dialog; empty: by name
+    int frames;
+  };
+  const Road roads[] = {
+      {"by name", {}, 2},
+      {"open dialog", {cut}, 2},
+      {"open dialog, with a whole file", {cut, whole}, 3},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    Headless().Reset();
+    ShellState state;
+    if (road.chosen.empty()) {
+      ASSERT_TRUE(OpenCommand(state, cut));
+    } else {
+      Headless().QueueChosenFiles(road.chosen);
+      ASSERT_TRUE(OpenCommand(state, ""));
+    }
+    ASSERT_TRUE(state.document);
+    EXPECT_EQ(state.document->frameCount, road.frames);
+    // The second frame of the cut file, whatever index palette fitting gave its colour.
+    const Frame* second = FrameAt(*state.document, 1);
+    EXPECT_EQ(second->palette->entries[Pixels(*second)[0]].red, 2);
+    // What was read is not the file: the document is untitled and asks to be saved.
+    EXPECT_TRUE(state.documentPath.empty());
+    EXPECT_TRUE(state.modified);
+    // The reader's message is the only one; nobody asks whether to go on.
+    for (const ShownMessage& m : Headless().Messages()) EXPECT_EQ(m.style & mb::ButtonMask, mb::Ok);
+  }
+
+  // A dropped partial file goes in, and the recent list never takes its name.
+  ShellState state;
+  EXPECT_EQ(DropFiles(state, {cut}, -1), 1);
+  EXPECT_EQ(state.document->frameCount, 2);
+  EXPECT_TRUE(state.documentPath.empty());
+  std::string recent;
+  EXPECT_FALSE(RecentFileGet(1, &recent) && recent == cut);
+}
+
 TEST_F(FlowTest, InsertingKeepsOnlyAnimationNames) {
   std::string extra = WriteSolidGif("extra.gif", 4, 4, {9});
   for (const char* name : {"/x/logo.bmp", "/x/clip.gif"}) {
