@@ -1,7 +1,11 @@
 // Every file format the program knows, one FormatSpec each: what the open dialogs list, which
-// reader an extension picks, the save types and their writers, and the import commands. A format
-// lives in its own folder (formats/gif/, ...) and joins with one line in format_registry.cpp;
-// the flows only ever ask the registry.
+// reader an extension picks, the save types and their writers, and the import commands. The
+// flows only ever ask the registry.
+//
+// A new format: a folder formats/<id>/ whose <id>_format.h declares `FormatSpec <Id>Format()`
+// (reader, writers, and the texts and places of its Pending row), and one line in Formats()
+// replacing that row. The round trip of tests/formats picks it up; its own edge cases go in
+// tests/formats/<id>_test.cpp and its reader's fuzz target in fuzz/<id>_reader_fuzz.cpp.
 #pragma once
 
 #include <cstdint>
