@@ -220,7 +220,7 @@ bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& 
   return BuildCatching(a, b, options, meter) == BuildDone;
 }
 
-int MergeAnimations(ShellState& state, const std::string& path, const MergeDialogFunction& dialog) {
+int MergeAnimations(ShellState& state, const std::string& path) {
   if (!state.document || path.empty()) return 0;
   Animation& a = *state.document;
   WindowHandle owner = state.owner;
@@ -251,20 +251,18 @@ int MergeAnimations(ShellState& state, const std::string& path, const MergeDialo
   }
 
   MergeOptions options = StoredMergeOptions();
-  if (dialog) {
-    bool accepted = false;
-    try {
-      accepted = dialog(a, *b, &options);
-    } catch (const std::bad_alloc&) {
-      accepted = false;
-    }
-    if (!accepted) {
-      restore();
-      return 0;
-    }
-    SetPrefBits(PrefFlags, MergeByDurationFlag, options.byDuration);
-    SetPrefBits(PrefFlags, MergeLoopShorterFlag, options.loopShorter);
+  bool accepted = false;
+  try {
+    accepted = Services().AskMergeOptions(owner, a, *b, &options);
+  } catch (const std::bad_alloc&) {
+    accepted = false;
   }
+  if (!accepted) {
+    restore();
+    return 0;
+  }
+  SetPrefBits(PrefFlags, MergeByDurationFlag, options.byDuration);
+  SetPrefBits(PrefFlags, MergeLoopShorterFlag, options.loopShorter);
   options.offsetX = std::clamp(options.offsetX, -MaxOffset, MaxOffset);
   options.offsetY = std::clamp(options.offsetY, -MaxOffset, MaxOffset);
 

@@ -3,7 +3,6 @@
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 
 #include "core/animation.h"
@@ -27,11 +26,6 @@ struct MergeOptions {
 // The choices preselected from the preferences (offsets 0).
 MergeOptions StoredMergeOptions();
 
-// The merge dialog: shows both animations (b already on a's palette) and fills the options;
-// false on cancel.
-using MergeDialogFunction =
-    std::function<bool(const Animation& a, const Animation& b, MergeOptions* options)>;
-
 // Where the two screens land on the merged one.
 struct MergeLayout {
   int64_t width = 0;
@@ -48,9 +42,9 @@ bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& 
                           ProgressMeter* meter);
 
 // The merge command on the open document with the file at path: reads it, fits its palette to
-// the document's, asks the dialog (none: the stored choices with offsets 0), merges and records
-// the undo entry. Returns 0 when nothing changed, 2 when the document was rebuilt (it is then
+// the document's, asks the merge options (the services' AskMergeOptions, preset with the stored
+// choices and offsets 0), merges and records the undo entry. Returns 0 when nothing changed, 2 when the document was rebuilt (it is then
 // marked modified).
-int MergeAnimations(ShellState& state, const std::string& path, const MergeDialogFunction& dialog);
+int MergeAnimations(ShellState& state, const std::string& path);
 
 }  // namespace lw

@@ -7,9 +7,9 @@
 #include "base/string_ids.h"
 #include "colour/palette_fit.h"
 #include "core/gif_reader.h"
-#include "core/gif_source.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"
+#include "formats/format_registry.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "base/messages.h"
@@ -25,38 +25,6 @@ constexpr uint32_t OversizeGrow = 32;
 constexpr uint32_t AllRefresh =
     refresh::Document | refresh::FrameCount | refresh::ScreenSize | refresh::Encoding |
     refresh::Names;
-
-struct ExtensionReader {
-  const char* extension;
-  ReaderKind kind;
-};
-
-// In the order they are tried.
-constexpr ExtensionReader kReaders[] = {
-    {"gif", ReaderKind::Gif},  {"avi", ReaderKind::Avi},  {"bmp", ReaderKind::Bmp},
-    {"dib", ReaderKind::Bmp},  {"jpg", ReaderKind::Jpeg}, {"jpe", ReaderKind::Jpeg},
-    {"jpeg", ReaderKind::Jpeg}, {"psd", ReaderKind::Psd}, {"ani", ReaderKind::Ani},
-    {"ico", ReaderKind::IconCursor}, {"cur", ReaderKind::IconCursor}, {"png", ReaderKind::Png},
-};
-
-int ReadGifFile(const std::string& path, ProgressMeter* meter, AnimationPtr* out) {
-  GifSource source;
-  if (!source.Open(path)) {
-    ShowErrorId(str::CannotOpenFile, path.c_str());
-    return ReadFailed;
-  }
-  if (!IsGifFile(source)) {
-    ShowErrorId(str::NotAGifFile, path.c_str());
-    return ReadFailed;
-  }
-  return ReadGif(source, meter, out);
-}
-
-// A format whose reader is not part of this build: refused like an unknown type.
-int NoReader() {
-  ShowErrorId(str::CannotReadFileType);
-  return ReadFailed;
-}
 
 void FreeChain(AnimationPtr chain) {
   // Unlinked one by one so that a long chain does not free itself recursively.
@@ -82,42 +50,21 @@ void MakeUntitled(ShellState& state) {
 
 }  // namespace
 
-ReaderKind ReaderForPath(std::string_view path) {
-  size_t dot = path.rfind('.');
-  if (dot == std::string_view::npos) return ReaderKind::None;
-  std::string_view extension = path.substr(dot + 1);
-  for (const ExtensionReader& r : kReaders) {
-    if (EqualsNoCase(extension, r.extension)) return r.kind;
-  }
-  return ReaderKind::None;
-}
-
-int ReadAnyFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
                 ProgressMeter* meter) {
   out->reset();
   if (!FileReadable(path)) {
     ShowErrorId(str::CannotOpenFile, path.c_str());
     return ReadFailed;
   }
-  AnimationPtr animation;
-  int status = ReadFailed;
-  switch (ReaderForPath(path)) {
-    case ReaderKind::None:
-      ShowErrorId(str::CannotReadFileType);
-      return ReadFailed;
-    case ReaderKind::Gif:
-      status = ReadGifFile(path, meter, &animation);
-      break;
-    case ReaderKind::Avi:
-    case ReaderKind::Bmp:
-    case ReaderKind::Jpeg:
-    case ReaderKind::Psd:
-    case ReaderKind::Ani:
-    case ReaderKind::IconCursor:
-    case ReaderKind::Png:
-      status = NoReader();
-      break;
+  // A format whose reader is not part of this build is refused like an unknown one.
+  const FormatSpec* format = FormatForPath(path);
+  if (!format || !format->reader) {
+    ShowErrorId(str::CannotReadFileType);
+    return ReadFailed;
   }
+  AnimationPtr animation;
+  int status = format->reader(path, owner, &animation, meter);
   // A reader that claims success without an animation has read nothing.
   if (status == ReadFailed || !animation) return ReadFailed;
   NameFramesFromFile(*animation, path);
@@ -137,8 +84,8 @@ void AppendToChain(AnimationPtr* chain, AnimationPtr animation) {
 
 bool NameSurvivesInsert(std::string_view path) {
   std::string_view last = LastChars(path, 3);
-  for (const char* keep : {"gif", "avi", "ani", "ico", "psd"}) {
-    if (EqualsNoCase(last, keep)) return true;
+  for (const FormatSpec& f : Formats()) {
+    if (f.keepsNameWhenAnimated && EqualsNoCase(last, f.save.extension)) return true;
   }
   return false;
 }
@@ -278,10 +225,14 @@ struct ReadRun {
   AnimationPtr chain;
   int count = 0;
   std::string lastPath;
+  bool partial = false;  // some file was read only in part
+
+  // The path that may name the document: none after a partial read.
+  std::string NamingPath() const { return partial ? std::string() : lastPath; }
 };
 
-// Reads the paths in order; after a file that fails, and before the last one, asks (askText,
-// askTitle) whether to go on with the others.
+// Reads the paths in order, keeping complete and partial reads; after a file that fails, and
+// before the last one, asks (askText, askTitle) whether to go on with the others.
 ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, ProgressMeter* meter,
                   int askText, int askTitle) {
   ReadRun run;
@@ -292,7 +243,11 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
     std::string text = FormatResText(str::ReadingFile, BaseName(path));
     ProgressSetText(meter, text.c_str());
     AnimationPtr animation;
-    if (ReadAnyFile(path, Owner(state), &animation, meter) == ReadComplete) {
+    int status = ReadAnyFile(path, Owner(state), &animation, meter);
+    if (status != ReadFailed && animation) {
+      // The reader has said that only part was read; the frames it read are kept, as when
+      // one file is opened by name.
+      if (status != ReadComplete) run.partial = true;
       AppendToChain(&run.chain, std::move(animation));
       ++run.count;
     } else if (i + 1 < paths.size()) {
@@ -315,7 +270,7 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
   });
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   ReadRun run = ReadChain(state, paths, meter.get(), str::SkipUnreadableFileQuestion, str::CannotReadFilePrefix);
-  if (!run.chain || !FinishLoad(state, std::move(run.chain), run.lastPath,
+  if (!run.chain || !FinishLoad(state, std::move(run.chain), run.NamingPath(),
                                 forInsert ? 0 : run.count, meter.get(), Owner(state))) {
     return 0;
   }
@@ -325,10 +280,9 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
 int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
                        bool forInsert) {
   std::vector<std::string> paths;
-  if (!state.chooseFiles) return 0;
   try {
-    if (!state.chooseFiles(Owner(state), titleId, filter.empty() ? AllFormatsFilter() : filter,
-                           true, &paths)) {
+    if (!Services().ChooseFiles(Owner(state), titleId,
+                                filter.empty() ? AllFormatsFilter() : filter, true, &paths)) {
       return 0;
     }
   } catch (const std::bad_alloc&) {
@@ -421,7 +375,8 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
   ReadRun run = ReadChain(state, paths, meter.get(), str::ContinueReadingQuestion, str::OpenErrorTitle);
   int count = run.count;
   if (!run.chain ||
-      !FinishLoad(state, std::move(run.chain), run.lastPath, count, meter.get(), Owner(state))) {
+      !FinishLoad(state, std::move(run.chain), run.NamingPath(), count, meter.get(),
+                  Owner(state))) {
     count = 0;
   }
   meter.reset();
@@ -472,49 +427,7 @@ bool RevertToSaved(ShellState& state) {
   return OpenCommand(state, path);
 }
 
-std::vector<FileFilter> AllFormatsFilter() {
-  return {
-      {"Tous formats supportés", "*.gif;*.avi;*.bmp;*.dib;*.jpg;*.jpe;*.jpeg;*.psd;*.ani;*.ico;*.cur;*.png"},
-      {"Fichiers GIF (*.gif)", "*.gif"},
-      {"Fichiers AVI (*.avi)", "*.avi"},
-      {"Fichiers BMP (*.bmp,*.dib)", "*.bmp;*.dib"},
-      {"Fichiers JPEG (*.jpg,*.jpe,*.jpeg)", "*.jpg;*.jpe;*.jpeg"},
-      {"Fichiers Photoshop PSD (*.psd)", "*.psd"},
-      {"Fichiers PNG (*.png)", "*.png"},
-      {"Curseurs animés (*.ani)", "*.ani"},
-      {"Icônes (*.ico)", "*.ico"},
-      {"Tous les fichiers (*.*)", "*.*"},
-  };
-}
-
-std::vector<FileFilter> ImportFilter(ImportKind kind) {
-  const FileFilter all{"Tous les fichiers (*.*)", "*.*"};
-  const FileFilter allFiles{"All Files (*.*)", "*.*"};
-  switch (kind) {
-    case ImportKind::Avi:
-      return {{"Fichiers AVI (*.avi)", "*.avi"}, all};
-    case ImportKind::Bmp:
-      return {{"Fichiers BMP (*.bmp,*.dib)", "*.bmp;*.dib"}, all};
-    case ImportKind::Jpeg:
-      return {{"Fichiers JPEG (*.jpg,*.jpe,*.jpeg)", "*.jpg;*.jpe;*.jpeg"}, all};
-    case ImportKind::Psd:
-      return {{"Fichiers Photoshop PSD (*.psd)", "*.psd"}, all};
-    case ImportKind::Png:
-      return {{"Fichiers PNG (*.png)", "*.png"}, all};
-    case ImportKind::Icon:
-      return {{"Icônes (*.ico)", "*.ico"}, all};
-    case ImportKind::AnimatedCursor:
-      return {{"Curseurs animés (*.ani)", "*.ani"}, all};
-    case ImportKind::Cursor:
-      return {{"Curseurs (*.cur)", "*.cur"}, allFiles};
-    case ImportKind::Strip:
-      return {{"Bandes (*.gif, *.bmp)", "*.gif;*.bmp"},
-              {"Bandes GIF (*.gif)", "*.gif"},
-              {"Bandes BMP (*.bmp)", "*.bmp"},
-              allFiles};
-  }
-  return AllFormatsFilter();
-}
+std::vector<FileFilter> AllFormatsFilter() { return OpenFilters(); }
 
 std::string InitialOpenFolder() {
   std::string dir;

@@ -19,14 +19,7 @@ constexpr int ReadFailed = 0;
 constexpr int ReadComplete = 1;
 constexpr int ReadPartial = 2;
 
-// The readers, in the order their extensions are tried.
-enum class ReaderKind { None, Gif, Avi, Bmp, Jpeg, Psd, Ani, IconCursor, Png };
-
-// The reader for a path: its extension (after the last '.', whatever stands before it) without
-// regard to case. None for any other extension.
-ReaderKind ReaderForPath(std::string_view path);
-
-// Reads one file into *out and finishes it (frame names, automatic transparency, colour usage,
+// Reads one file with the reader its extension picks (FormatForPath) into *out and finishes it (frame names, automatic transparency, colour usage,
 // the single transparent frame's disposal). Returns the reader's status; on 0 *out is none.
 int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
                 ProgressMeter* meter);
@@ -51,11 +44,12 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
 bool NameSurvivesInsert(std::string_view path);
 
 // Reads the files (sorted by name without regard to case), asking after each failure but the
-// last whether to go on, and hands what was read to FinishLoad. forInsert keeps the name off
+// last whether to go on, and hands what was read to FinishLoad; the frames of a partial read
+// are kept and leave the document untitled. forInsert keeps the name off
 // the document. Returns the number of files handed on (0 when nothing was).
 int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert);
 
-// The multiple-selection open dialog (state.chooseFiles) and ReadFiles.
+// The multiple-selection open dialog (the services' ChooseFiles) and ReadFiles.
 int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
                        bool forInsert);
 
@@ -88,10 +82,9 @@ int CloseDocument(ShellState& state);
 // was reopened.
 bool RevertToSaved(ShellState& state);
 
-// The open dialogs' filter lists.
+// The open dialogs' filter list of every format (the import commands' lists: ImportFilter of
+// formats/format_registry.h).
 std::vector<FileFilter> AllFormatsFilter();
-enum class ImportKind { Avi, Bmp, Jpeg, Psd, Png, Icon, Cursor, AnimatedCursor, Strip };
-std::vector<FileFilter> ImportFilter(ImportKind kind);
 // The folder an open dialog starts in: the remembered one, else the samples folder when it
 // exists, else empty.
 std::string InitialOpenFolder();

@@ -11,6 +11,7 @@
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"
+#include "formats/format_registry.h"
 #include "platform/files.h"
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -20,19 +21,8 @@
 namespace lw {
 namespace {
 
-constexpr SaveTypeInfo kSaveTypes[] = {
-    {"dummy", "", "", 0},
-    {"gif", "Animation/image GIF (.gif)", "*.gif", 1 | 2 | 4 | 16},
-    {"avi", "Fichiers AVI (.avi)", "*.avi", 32},
-    {"swf", "Animation Macromedia Flash (SWF) (.swf)", "*.swf", 0},
-    {"bmp", "Fichiers BMP (.bmp)", "*.bmp", 2 | 4 | 16},
-    {"jpg", "Fichiers JPEG (.jpg)", "*.jpg;*.jpe,*.jpeg", 2 | 4 | 16},
-    {"psd", "Fichiers Photoshop PSD (.psd)", "*.psd", 0},
-    {"png", "Fichiers PNG (.png)", "*.png", 2 | 4 | 16},
-    {"cur", "Curseurs (.cur)", "*.cur", 32},
-    {"ico", "Icônes (.ico)", "*.ico", 0},
-    {"ani", "Curseurs animés (.ani)", "*.ani", 32},
-};
+// Entry 0: the type of no format.
+constexpr SaveTypeInfo kNoSaveType{"dummy", "", "", 0};
 
 constexpr int DeleteRetries = 5;
 constexpr int DeleteRetryDelayMs = 300;
@@ -108,8 +98,8 @@ bool WriteStillImage(const std::string& target, const std::string& temp, Animati
 }  // namespace
 
 const SaveTypeInfo& SaveTypeEntry(int type) {
-  if (type < 1 || type > savetype::Count) return kSaveTypes[0];
-  return kSaveTypes[type];
+  const FormatSpec* format = FormatForSaveType(type);
+  return format ? format->save : kNoSaveType;
 }
 
 uint32_t SaveTypeTraits(int type) { return SaveTypeEntry(type).traits; }
@@ -135,7 +125,7 @@ uint32_t DocumentTraits(const Animation& animation) {
 int SaveTypeFromName(std::string_view path) {
   std::string_view last = LastChars(path, 3);
   for (int type = 1; type <= savetype::Count; ++type) {
-    if (EqualsNoCase(last, kSaveTypes[type].extension)) return type;
+    if (EqualsNoCase(last, SaveTypeEntry(type).extension)) return type;
   }
   return savetype::Gif;
 }
@@ -184,16 +174,8 @@ bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits
     if (!AddTemporaryTrueColour(frame)) return false;
     temporaryPlanes = true;
   }
-  bool ok = false;
-  switch (type) {
-    case savetype::Gif:
-      ok = SaveFrameAsGif(path, frame);
-      break;
-    default:
-      // BMP, JPEG and PNG come with their writers; other types have no single-image form.
-      ok = false;
-      break;
-  }
+  const FormatSpec* format = FormatForSaveType(type);
+  bool ok = format && format->writeFrame && format->writeFrame(path, frame, optionBits);
   if (temporaryPlanes) FreeRgbPlane(frame);
   return ok;
 }
@@ -245,10 +227,11 @@ void SetReplaceHooks(const ReplaceHooks& hooks) { gHooks = hooks; }
 
 bool WriteAsType(const std::string& target, Animation& document, SaveOptions& options, int type,
                  WindowHandle owner) {
-  if (type < 1 || type > savetype::Count) return false;
-  const std::string extension = kSaveTypes[type].extension;
+  const FormatSpec* format = FormatForSaveType(type);
+  if (!format) return false;
+  const std::string extension = format->save.extension;
   options.document = &document;
-  if (type == savetype::Jpeg) options.optionBits |= saveopt::FromTrueColour;
+  if (format->writesTrueColour) options.optionBits |= saveopt::FromTrueColour;
   // The temporary file lives beside the target, so that the final rename never crosses file
   // systems; a reserved name keeps it unique while it is written.
   std::string reserved = CreateTempFile(DirectoryPart(target), "." + extension);
@@ -257,26 +240,17 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
     return false;
   }
   const std::string temp = reserved + ".tmp." + extension;
+  // A format with both writers writes the document unless a still-image choice was made; one
+  // with only a frame writer always writes still images.
   bool written = false;
-  switch (type) {
-    case savetype::Gif:
-      if (options.optionBits & (saveopt::Plain | saveopt::AnimationChosen)) {
-        ReplaceSignatureComment(document);
-        written = SaveGifToFile(temp, document, owner, target);
-      } else {
-        options.optionBits |= saveopt::StillImage;
-        written = WriteStillImage(target, temp, document, options, type);
-      }
-      break;
-    case savetype::Bmp:
-    case savetype::Jpeg:
-    case savetype::Png:
-      written = WriteStillImage(target, temp, document, options, type);
-      break;
-    default:
-      // AVI, SWF, PSD, icons and cursors come with their writers.
-      written = NoWriter(target);
-      break;
+  bool wholeDocument = options.optionBits & (saveopt::Plain | saveopt::AnimationChosen);
+  if (format->writeDocument && (wholeDocument || !format->writeFrame)) {
+    written = format->writeDocument(temp, target, document, options, owner);
+  } else if (format->writeFrame) {
+    if (format->writeDocument) options.optionBits |= saveopt::StillImage;
+    written = WriteStillImage(target, temp, document, options, type);
+  } else {
+    written = NoWriter(target);
   }
   if (!written) {
     DeleteFile(temp);
@@ -306,7 +280,7 @@ SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentN
     if (type < 1 || type > savetype::Count) type = savetype::Gif;
   }
   request.type = type;
-  const std::string extension = kSaveTypes[type].extension;
+  const std::string extension = SaveTypeEntry(type).extension;
   if (!currentName.empty()) {
     request.folder = DirectoryPart(currentName);
     std::string name = BaseName(currentName);
@@ -348,21 +322,23 @@ bool AviPanelAllowed(uint32_t documentTraits) {
 
 bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits) {
   if (document.frameCount <= 1) return true;
-  if (type == savetype::Gif) return (optionBits & saveopt::AnimationChosen) != 0;
-  return type != savetype::Bmp && type != savetype::Jpeg && type != savetype::Png;
+  // A type that offers the animation covers the document only when it was chosen; one that
+  // offers only still images never does.
+  uint32_t traits = SaveTypeTraits(type);
+  if (traits & savetrait::Animation) return (optionBits & saveopt::AnimationChosen) != 0;
+  return !(traits & savetrait::Individual);
 }
 
 bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document,
                   int type, std::string* chosen) {
   chosen->clear();
-  if (!state.saveAsDialog) return false;
   SaveAsChoice choice;
   try {
     SaveAsRequest request = BuildSaveAsRequest(state.owner, currentName, document, type);
     choice.type = request.type;
     choice.options.previousBits = request.previousBits;
     choice.options.document = &document;
-    if (!state.saveAsDialog(request, &choice)) return false;
+    if (!Services().AskSaveAs(request, &choice)) return false;
   } catch (const std::bad_alloc&) {
     return false;
   }

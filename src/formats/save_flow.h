@@ -63,7 +63,7 @@ struct SaveTypeInfo {
   uint32_t traits;      // savetrait bits (SaveTypeTraits)
 };
 
-// Entry 0..10 (entry 0 "dummy" for anything out of range).
+// The entry of a save type, from the format registry ("dummy" for anything out of range).
 const SaveTypeInfo& SaveTypeEntry(int type);
 uint32_t SaveTypeTraits(int type);
 uint32_t DocumentTraits(const Animation& animation);
@@ -148,7 +148,7 @@ bool AviPanelAllowed(uint32_t documentTraits);
 // Whether a saved file stands for the whole document, so that the document may take its name.
 bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits);
 
-// The Save As dialog (state.saveAsDialog) and the write. True when a file was written; *chosen
+// The Save As dialog (the services' AskSaveAs) and the write. True when a file was written; *chosen
 // gets its path, or empty when the save wrote only part of the document.
 bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document,
                   int type, std::string* chosen);

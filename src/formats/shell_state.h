@@ -1,11 +1,11 @@
 // The one open document and what the flows read and set around it: the current frame, the
 // modified flag, the document's file name, and the window's hooks. The window keeps one
 // ShellState; the batch mode and the tests keep their own without a window. The undo history
-// is the program-wide one of core/undo.h.
+// is the program-wide one of core/undo.h; questions asked along the way go through the
+// platform services.
 #pragma once
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -13,9 +13,6 @@
 #include "platform/services.h"
 
 namespace lw {
-
-struct SaveAsRequest;
-struct SaveAsChoice;
 
 // What the window does when a flow has changed the document. Every hook may be left alone:
 // the defaults do nothing, as in the batch mode.
@@ -38,19 +35,6 @@ class ShellListener {
   virtual void RequestAutoPreview() {}
 };
 
-// The open dialogs. paths gets full paths; false when the user cancelled (or a failure was
-// already reported). filter is a list of label and pattern pairs; empty = every format.
-struct FileFilter {
-  std::string label;
-  std::string pattern;  // "*.gif;*.bmp"
-};
-using ChooseFilesFunction = std::function<bool(WindowHandle owner, int titleId,
-                                               const std::vector<FileFilter>& filter,
-                                               bool multiple, std::vector<std::string>* paths)>;
-// The Save As dialog: shows the request, asks the overwrite question itself, and fills the
-// choice; false on cancel.
-using SaveAsDialogFunction = std::function<bool(const SaveAsRequest& request, SaveAsChoice* choice)>;
-
 struct ShellState {
   AnimationPtr document;     // none when no document is open
   int currentFrame = -1;     // the insertion point; -1 = none
@@ -58,8 +42,6 @@ struct ShellState {
   std::string documentPath;  // empty when untitled
   WindowHandle owner = nullptr;
   ShellListener* listener = nullptr;  // not owned
-  ChooseFilesFunction chooseFiles;    // none: every dialog counts as cancelled
-  SaveAsDialogFunction saveAsDialog;
 
   bool HasDocument() const { return document != nullptr; }
 

@@ -46,6 +46,23 @@ uint32_t HeadlessServices::AskOversizeInsert(WindowHandle, uint32_t stored) {
   return word;
 }
 
+bool HeadlessServices::ChooseFiles(WindowHandle, int titleId, const std::vector<FileFilter>& filter,
+                                   bool multiple, std::vector<std::string>* paths) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  try {
+    fileQuestions_.push_back({titleId, filter, multiple});
+  } catch (const std::bad_alloc&) {
+    // The record is for the tests.
+  }
+  if (chosenFiles_.empty()) return false;
+  std::vector<std::string> chosen = std::move(chosenFiles_.front());
+  chosenFiles_.pop_front();
+  if (chosen.empty()) return false;
+  if (!multiple) chosen.resize(1);
+  *paths = std::move(chosen);
+  return true;
+}
+
 void HeadlessServices::QueueAnswer(int answer) {
   std::lock_guard<std::mutex> lock(mutex_);
   answers_.push_back(answer);
@@ -61,9 +78,15 @@ void HeadlessServices::QueueOversizeInsertAnswer(uint32_t word) {
   oversizeAnswers_.push_back(word);
 }
 
+void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  chosenFiles_.push_back(std::move(paths));
+}
+
 size_t HeadlessServices::PendingAnswers() const {
   std::lock_guard<std::mutex> lock(mutex_);
-  return answers_.size() + paletteMergeAnswers_.size() + oversizeAnswers_.size();
+  return answers_.size() + paletteMergeAnswers_.size() + oversizeAnswers_.size() +
+         chosenFiles_.size();
 }
 
 std::vector<ShownMessage> HeadlessServices::Messages() const {
@@ -71,12 +94,19 @@ std::vector<ShownMessage> HeadlessServices::Messages() const {
   return shown_;
 }
 
+std::vector<FileQuestion> HeadlessServices::FileQuestions() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return fileQuestions_;
+}
+
 void HeadlessServices::Reset() {
   std::lock_guard<std::mutex> lock(mutex_);
   answers_.clear();
   paletteMergeAnswers_.clear();
   oversizeAnswers_.clear();
+  chosenFiles_.clear();
   shown_.clear();
+  fileQuestions_.clear();
 }
 
 void HeadlessServices::SetEcho(bool on) {

@@ -2,7 +2,9 @@
 // standard error as "Caption : text"; questions take the next scripted answer, or else the
 // box's default button (the first one: OK or Yes, unless the style names another). Boxes with
 // only an OK button never consume a scripted answer, so an error shown along the way does not
-// shift the script. Everything shown is recorded for the tests.
+// shift the script. The open dialog takes the next scripted list of files, or counts as
+// cancelled; the Save As and merge dialogs keep the defaults of PlatformServices. Everything
+// shown or asked is recorded for the tests.
 #pragma once
 
 #include <cstdint>
@@ -22,6 +24,12 @@ struct ShownMessage {
   int answer = 0;
 };
 
+struct FileQuestion {
+  int titleId = 0;
+  std::vector<FileFilter> filter;
+  bool multiple = false;
+};
+
 class HeadlessServices : public PlatformServices {
  public:
   int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
@@ -29,6 +37,8 @@ class HeadlessServices : public PlatformServices {
   bool Interactive() const override { return false; }
   uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override;
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
+  bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
+                   bool multiple, std::vector<std::string>* paths) override;
 
   // Script: answers taken in order by the next questions (answer:: values).
   void QueueAnswer(int answer);
@@ -36,9 +46,13 @@ class HeadlessServices : public PlatformServices {
   // (0 stands for the user cancelling).
   void QueuePaletteMergeAnswer(uint32_t word);
   void QueueOversizeInsertAnswer(uint32_t word);
+  // Script for the open dialog: the files the next one returns (an empty list cancels it).
+  void QueueChosenFiles(std::vector<std::string> paths);
   size_t PendingAnswers() const;
 
   std::vector<ShownMessage> Messages() const;
+  // The open dialogs asked for, in order.
+  std::vector<FileQuestion> FileQuestions() const;
   // Empties the record and every script.
   void Reset();
 
@@ -50,7 +64,9 @@ class HeadlessServices : public PlatformServices {
   std::deque<int> answers_;
   std::deque<uint32_t> paletteMergeAnswers_;
   std::deque<uint32_t> oversizeAnswers_;
+  std::deque<std::vector<std::string>> chosenFiles_;
   std::vector<ShownMessage> shown_;
+  std::vector<FileQuestion> fileQuestions_;
   bool echo_ = true;
 };
 

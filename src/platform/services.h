@@ -5,11 +5,26 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace lw {
 
 // Owner of a box or dialog, opaque to the engine (a QWidget* in the Qt implementation).
 using WindowHandle = void*;
+
+// One entry of a file chooser's type list.
+struct FileFilter {
+  std::string label;
+  std::string pattern;  // "*.gif;*.bmp"
+  bool operator==(const FileFilter&) const = default;
+};
+
+// What the flows' own dialogs show and fill, defined beside the flows that ask (formats/). The
+// services only pass them on to the toolkit's dialogs.
+struct Animation;
+struct SaveAsRequest;
+struct SaveAsChoice;
+struct MergeOptions;
 
 // Message-box styles and answers keep their Windows values: stored answers and callers compare them.
 namespace mb {
@@ -65,6 +80,29 @@ class PlatformServices {
   // The question asked when an inserted frame is larger than the animation: given the stored
   // word, the word to use (0 when the user cancels). Without a user the stored word serves.
   virtual uint32_t AskOversizeInsert(WindowHandle /*owner*/, uint32_t stored) { return stored; }
+
+  // The open dialog: *paths gets the full paths of the chosen files (one unless multiple); false
+  // when the user cancelled. titleId is the dialog's title in the string table; an empty filter
+  // list means every file. Without a user nothing is chosen.
+  virtual bool ChooseFiles(WindowHandle /*owner*/, int /*titleId*/,
+                           const std::vector<FileFilter>& /*filter*/, bool /*multiple*/,
+                           std::vector<std::string>* /*paths*/) {
+    return false;
+  }
+
+  // The Save As dialog: shows the request, asks the overwrite question itself and fills the
+  // choice; false on cancel. Without a user there is no name to save under: cancelled.
+  virtual bool AskSaveAs(const SaveAsRequest& /*request*/, SaveAsChoice* /*choice*/) {
+    return false;
+  }
+
+  // The merge dialog: shows both animations (b already on a's palette) and sets the options,
+  // which come preset with the stored choices; false on cancel. Without a user the stored
+  // choices serve.
+  virtual bool AskMergeOptions(WindowHandle /*owner*/, const Animation& /*a*/,
+                               const Animation& /*b*/, MergeOptions* /*options*/) {
+    return true;
+  }
 };
 
 // The answers a box of the given style offers, in the order its buttons show them (1 to 3).

@@ -1,11 +1,12 @@
-// A temporary folder, GIF files written into it by the program's writer, and the headless
-// services' record of what was shown.
+// A temporary folder, GIF files written into it by the program's writer, and headless services
+// that record what was shown and let a test answer the Save As and merge dialogs.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,8 @@
 #include "core/gif_writer.h"
 #include "core/support_animation.h"
 #include "core/undo.h"
+#include "formats/merge.h"
+#include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "base/preferences.h"
 
@@ -21,12 +24,28 @@ namespace lw::test {
 
 using namespace lw::testing_support;
 
+class ScriptedServices : public HeadlessServices {
+ public:
+  std::function<bool(const SaveAsRequest&, SaveAsChoice*)> saveAs;
+  std::function<bool(const Animation&, const Animation&, MergeOptions*)> mergeOptions;
+
+  bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override {
+    return saveAs ? saveAs(request, choice) : HeadlessServices::AskSaveAs(request, choice);
+  }
+  bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
+                       MergeOptions* options) override {
+    return mergeOptions ? mergeOptions(a, b, options)
+                        : HeadlessServices::AskMergeOptions(owner, a, b, options);
+  }
+};
+
 class FlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::string pattern = (std::filesystem::temp_directory_path() / "lw-flows-XXXXXX").string();
     ASSERT_NE(mkdtemp(pattern.data()), nullptr);
     dir_ = pattern;
+    SetServices(&Headless());
     Headless().Reset();
     Headless().SetEcho(false);
     LoadPreferences();
@@ -39,12 +58,17 @@ class FlowTest : public ::testing::Test {
   void TearDown() override {
     ClearHistory();
     Headless().Reset();
-    Headless().SetEcho(true);
+    Headless().saveAs = nullptr;
+    Headless().mergeOptions = nullptr;
+    SetServices(nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);
   }
 
-  static HeadlessServices& Headless() { return DefaultHeadlessServices(); }
+  static ScriptedServices& Headless() {
+    static ScriptedServices services;
+    return services;
+  }
 
   std::string Path(const std::string& name) const { return (dir_ / name).string(); }
 

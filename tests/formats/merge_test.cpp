@@ -116,12 +116,14 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
   ASSERT_TRUE(OpenCommand(state, first));
   AnimationPtr before = DuplicateAnimation(*state.document, nullptr);
 
-  auto cancel = [](const Animation&, const Animation&, MergeOptions*) { return false; };
-  EXPECT_EQ(MergeAnimations(state, second, cancel), 0);
+  Headless().mergeOptions = [](const Animation&, const Animation&, MergeOptions*) {
+    return false;
+  };
+  EXPECT_EQ(MergeAnimations(state, second), 0);
   EXPECT_TRUE(SameAnimation(*before, *state.document));
   EXPECT_FALSE(state.modified);
 
-  auto accept = [](const Animation& a, const Animation& b, MergeOptions* options) {
+  Headless().mergeOptions = [](const Animation& a, const Animation& b, MergeOptions* options) {
     EXPECT_EQ(a.frameCount, 2);
     EXPECT_EQ(b.frameCount, 3);
     options->offsetX = 3;
@@ -129,7 +131,7 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
     options->loopShorter = false;
     return true;
   };
-  EXPECT_EQ(MergeAnimations(state, second, accept), 2);
+  EXPECT_EQ(MergeAnimations(state, second), 2);
   EXPECT_TRUE(state.modified);
   EXPECT_EQ(state.document->screenWidth, 5u);
   EXPECT_EQ(state.document->frameCount, 3);

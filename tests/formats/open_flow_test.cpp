@@ -10,16 +10,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(ReaderTable, ExtensionDecidesWithoutRegardToCase) {
-  EXPECT_EQ(ReaderForPath("/x/photo.JPEG"), ReaderKind::Jpeg);
-  EXPECT_EQ(ReaderForPath("/x/a.Gif"), ReaderKind::Gif);
-  EXPECT_EQ(ReaderForPath("/x/a.dib"), ReaderKind::Bmp);
-  EXPECT_EQ(ReaderForPath("/x/c.cur"), ReaderKind::IconCursor);
-  EXPECT_EQ(ReaderForPath("/x/archive.gif.bak"), ReaderKind::None);
-  EXPECT_EQ(ReaderForPath("/x.gif/noextension"), ReaderKind::None);
-  EXPECT_EQ(ReaderForPath("plain"), ReaderKind::None);
-}
-
 TEST_F(FlowTest, ReadAnyFileReportsEachRefusal) {
   AnimationPtr out;
   EXPECT_EQ(ReadAnyFile(Path("missing.gif"), nullptr, &out, nullptr), ReadFailed);
@@ -115,6 +105,54 @@ TEST_F(FlowTest, OpeningOneFileNamesTheDocumentOnlyForACompleteRead) {
   EXPECT_TRUE(state.modified);
 }
 
+TEST_F(FlowTest, APartialReadKeepsItsFramesOnEveryRoadIn) {
+  std::string clip = WriteSolidGif("clip.gif", 8, 8, {1, 2, 3});
+  std::string bytes = Contents(clip);
+  std::string cut = Path("cut.gif");
+  Put(cut, bytes.substr(0, bytes.size() - 6));  // inside the third frame
+  std::string whole = WriteSolidGif("whole.gif", 8, 8, {4});
+
+  struct Road {
+    const char* name;
+    std::vector<std::string> chosen;  // through the open dialog; empty: by name
+    int frames;
+  };
+  const Road roads[] = {
+      {"by name", {}, 2},
+      {"open dialog", {cut}, 2},
+      {"open dialog, with a whole file", {cut, whole}, 3},
+  };
+  for (const Road& road : roads) {
+    SCOPED_TRACE(road.name);
+    Headless().Reset();
+    ShellState state;
+    if (road.chosen.empty()) {
+      ASSERT_TRUE(OpenCommand(state, cut));
+    } else {
+      Headless().QueueChosenFiles(road.chosen);
+      ASSERT_TRUE(OpenCommand(state, ""));
+    }
+    ASSERT_TRUE(state.document);
+    EXPECT_EQ(state.document->frameCount, road.frames);
+    // The second frame of the cut file, whatever index palette fitting gave its colour.
+    const Frame* second = FrameAt(*state.document, 1);
+    EXPECT_EQ(second->palette->entries[Pixels(*second)[0]].red, 2);
+    // What was read is not the file: the document is untitled and asks to be saved.
+    EXPECT_TRUE(state.documentPath.empty());
+    EXPECT_TRUE(state.modified);
+    // The reader's message is the only one; nobody asks whether to go on.
+    for (const ShownMessage& m : Headless().Messages()) EXPECT_EQ(m.style & mb::ButtonMask, mb::Ok);
+  }
+
+  // A dropped partial file goes in, and the recent list never takes its name.
+  ShellState state;
+  EXPECT_EQ(DropFiles(state, {cut}, -1), 1);
+  EXPECT_EQ(state.document->frameCount, 2);
+  EXPECT_TRUE(state.documentPath.empty());
+  std::string recent;
+  EXPECT_FALSE(RecentFileGet(1, &recent) && recent == cut);
+}
+
 TEST_F(FlowTest, InsertingKeepsOnlyAnimationNames) {
   std::string extra = WriteSolidGif("extra.gif", 4, 4, {9});
   for (const char* name : {"/x/logo.bmp", "/x/clip.gif"}) {
@@ -154,7 +192,7 @@ TEST_F(FlowTest, InsertGoesBeforeTheGivenFrameOrAfterTheLastFrame) {
 TEST_F(FlowTest, LargerInsertFollowsTheScreenSizeSetting) {
   auto insert = [](uint32_t word, int scripted) {
     SetPref(PrefOversizeInsert, word);
-    if (scripted >= 0) DefaultHeadlessServices().QueueOversizeInsertAnswer(scripted);
+    if (scripted >= 0) Headless().QueueOversizeInsertAnswer(scripted);
     AnimationPtr doc = MakeDocument(4, 4);
     AddSolidFrame(*doc, 0, 0, 4, 4, 1);
     AnimationPtr big = MakeDocument(10, 6);
@@ -175,14 +213,12 @@ TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
   ShellState state;
   ASSERT_TRUE(OpenCommand(state, doc));
   state.currentFrame = 1;
-  state.chooseFiles = [&](WindowHandle, int titleId, const std::vector<FileFilter>& filter, bool,
-                          std::vector<std::string>* paths) {
-    EXPECT_EQ(titleId, 40229);
-    EXPECT_EQ(filter.front().label, "Tous formats supportés");
-    *paths = {add};
-    return true;
-  };
+  Headless().QueueChosenFiles({add});
   EXPECT_EQ(InsertCommand(state, false), 1);
+  ASSERT_EQ(Headless().FileQuestions().size(), 1u);
+  EXPECT_EQ(Headless().FileQuestions()[0].titleId, 40229);
+  EXPECT_EQ(Headless().FileQuestions()[0].filter, AllFormatsFilter());
+  EXPECT_TRUE(Headless().FileQuestions()[0].multiple);
   EXPECT_TRUE(state.modified);
   EXPECT_EQ(state.documentPath, doc);
   EXPECT_EQ(Pixels(*FrameAt(*state.document, 1))[0], 7);

@@ -292,7 +292,7 @@ TEST_F(FlowTest, SaveCommandCropsClearsHistoryAndNamesAnUntitledDocument) {
   EXPECT_TRUE(state.modified);
 
   std::string target = Path("saved.gif");
-  state.saveAsDialog = [&](const SaveAsRequest& request, SaveAsChoice* choice) {
+  Headless().saveAs = [&](const SaveAsRequest& request, SaveAsChoice* choice) {
     EXPECT_EQ(request.type, savetype::Gif);
     EXPECT_EQ(request.proposedName, "Sans titre.gif");
     choice->path = target;
@@ -360,7 +360,7 @@ TEST_F(FlowTest, PartialSaveOfAnUntitledAnimationKeepsItModified) {
   AddSolidFrame(*state.document, 0, 0, 4, 4, 2);
   state.modified = true;
   std::string target = Path("first.gif");
-  state.saveAsDialog = [&](const SaveAsRequest&, SaveAsChoice* choice) {
+  Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
     choice->path = target;
     choice->type = savetype::Gif;
     choice->options.optionBits = saveopt::Plain;  // no choice made: one image
@@ -371,7 +371,7 @@ TEST_F(FlowTest, PartialSaveOfAnUntitledAnimationKeepsItModified) {
   EXPECT_TRUE(state.documentPath.empty());
   EXPECT_EQ(ReadBack(target)->frameCount, 2);
   // Save As with a name that covers the document remembers the choice when asked for -1.
-  state.saveAsDialog = [&](const SaveAsRequest&, SaveAsChoice* choice) {
+  Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
     choice->path = target;
     choice->type = savetype::Gif;
     choice->options.optionBits = saveopt::AnimationChosen;

@@ -56,5 +56,30 @@ TEST(HeadlessServices, EngineQuestionsTakeTheScriptThenTheStoredWord) {
   EXPECT_EQ(services.PendingAnswers(), 0u);
 }
 
+// Without a script nobody chooses a file, so a flow that opens the dialog ends as if cancelled.
+TEST(HeadlessServices, OpenDialogTakesTheScriptedFilesThenCancels) {
+  HeadlessServices services;
+  const std::vector<FileFilter> gif{{"Fichiers GIF (*.gif)", "*.gif"}};
+  services.QueueChosenFiles({"/a.gif", "/b.gif"});
+  services.QueueChosenFiles({"/c.gif", "/d.gif"});
+  services.QueueChosenFiles({});
+  EXPECT_EQ(services.PendingAnswers(), 3u);
+  std::vector<std::string> paths;
+  ASSERT_TRUE(services.ChooseFiles(nullptr, 40230, gif, true, &paths));
+  EXPECT_EQ(paths, (std::vector<std::string>{"/a.gif", "/b.gif"}));
+  // A single-selection dialog gives one file at most.
+  ASSERT_TRUE(services.ChooseFiles(nullptr, 40358, {}, false, &paths));
+  EXPECT_EQ(paths, (std::vector<std::string>{"/c.gif"}));
+  EXPECT_FALSE(services.ChooseFiles(nullptr, 40229, {}, true, &paths));
+  EXPECT_FALSE(services.ChooseFiles(nullptr, 40229, {}, true, &paths));
+  std::vector<int> titles;
+  for (const FileQuestion& q : services.FileQuestions()) titles.push_back(q.titleId);
+  EXPECT_EQ(titles, (std::vector<int>{40230, 40358, 40229, 40229}));
+  EXPECT_EQ(services.FileQuestions()[0].filter, gif);
+  services.Reset();
+  EXPECT_TRUE(services.FileQuestions().empty());
+  EXPECT_EQ(services.PendingAnswers(), 0u);
+}
+
 }  // namespace
 }  // namespace lw

@@ -7,6 +7,7 @@
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 #include "core/animation.h"
@@ -75,6 +76,21 @@ void Click(QWidget* w, QPoint p, Qt::KeyboardModifiers keys = Qt::NoModifier) {
   Release(w, p, keys);
 }
 
+// Headless services whose open and Save As dialogs the test answers.
+class ScriptedServices : public HeadlessServices {
+ public:
+  std::function<bool(int titleId, std::vector<std::string>* paths)> chooseFiles;
+  std::function<bool(const SaveAsRequest& request, SaveAsChoice* choice)> saveAs;
+
+  bool ChooseFiles(WindowHandle, int titleId, const std::vector<FileFilter>&, bool,
+                   std::vector<std::string>* paths) override {
+    return chooseFiles && chooseFiles(titleId, paths);
+  }
+  bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override {
+    return saveAs && saveAs(request, choice);
+  }
+};
+
 }  // namespace
 
 class MainWindowTest : public QObject {
@@ -82,7 +98,7 @@ class MainWindowTest : public QObject {
 
  private:
   QTemporaryDir dir_;
-  HeadlessServices services_;
+  ScriptedServices services_;
   std::unique_ptr<MainWindow> window_;
   QString gif_;
   std::vector<std::string> chosen_;
@@ -130,21 +146,20 @@ class MainWindowTest : public QObject {
     // Scripted dialogs: the next files to open, the next name to save under.
     chosen_.clear();
     saveAs_.clear();
-    window_->SetChooseFiles([this](WindowHandle, int titleId, const std::vector<FileFilter>&, bool,
-                                   std::vector<std::string>* paths) {
+    services_.chooseFiles = [this](int titleId, std::vector<std::string>* paths) {
       lastTitle_ = titleId;
       if (chosen_.empty()) return false;
       *paths = chosen_;
       return true;
-    });
-    window_->SetSaveAsDialog([this](const SaveAsRequest& request, SaveAsChoice* choice) {
+    };
+    services_.saveAs = [this](const SaveAsRequest& request, SaveAsChoice* choice) {
       if (saveAs_.empty()) return false;
       choice->path = saveAs_;
       choice->type = savetype::Gif;
       choice->options.optionBits =
           request.document->frameCount > 1 ? saveopt::AnimationChosen : saveopt::Plain;
       return true;
-    });
+    };
   }
 
   void cleanup() {
@@ -464,7 +479,6 @@ class MainWindowTest : public QObject {
     window_->Command(cmd::Undo);
 
     // Merge with the stored choices: frame by frame, same size, so four frames again.
-    window_->SetMergeDialog(nullptr);
     chosen_ = {gif_.toStdString()};
     Click(View(), At(2));
     window_->Command(cmd::MergeWith);

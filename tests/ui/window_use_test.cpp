@@ -1,6 +1,8 @@
 // The window used as a user uses it: mouse events go through the top-level window, so mouse
 // grabs and the routing between the strip and its viewport take part, as under a desktop.
 #define QTEST_QPA_MOUSE_HANDLING
+#include <functional>
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -52,6 +54,16 @@ void Wheel(QWidget* w, int delta) {
   QApplication::sendEvent(w, &e);
 }
 
+// Headless services whose open dialog the test answers.
+class ChooserServices : public HeadlessServices {
+ public:
+  std::function<bool()> chooseFiles;
+  bool ChooseFiles(WindowHandle, int, const std::vector<FileFilter>&, bool,
+                   std::vector<std::string>*) override {
+    return chooseFiles && chooseFiles();
+  }
+};
+
 }  // namespace
 
 class WindowUseTest : public QObject {
@@ -59,7 +71,7 @@ class WindowUseTest : public QObject {
 
  private:
   QTemporaryDir dir_;
-  HeadlessServices services_;
+  ChooserServices services_;
   std::unique_ptr<MainWindow> window_;
 
   QWidget* View() const { return window_->Strip()->viewport(); }
@@ -95,6 +107,7 @@ class WindowUseTest : public QObject {
 
   void init() {
     services_.Reset();
+    services_.chooseFiles = nullptr;
     window_ = std::make_unique<MainWindow>();
     window_->resize(420, 320);
     window_->show();
@@ -195,15 +208,14 @@ class WindowUseTest : public QObject {
     QTest::qWait(50);
     QVERIFY(window_->Preview()->Playing());
     bool asked = false;
-    window_->SetChooseFiles([&](WindowHandle, int, const std::vector<FileFilter>&, bool,
-                                std::vector<std::string>*) {
+    services_.chooseFiles = [&] {
       asked = true;
       // A dialog's own loop: timers fire, deferred deletions wait.
       QEventLoop loop;
       QTimer::singleShot(300, &loop, &QEventLoop::quit);
       loop.exec();
       return false;
-    });
+    };
     // From the program's own loop, as a menu command runs.
     QEventLoop program;
     QTimer::singleShot(0, &program, [&] {

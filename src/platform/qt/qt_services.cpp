@@ -11,6 +11,10 @@
 #include "platform/headless_services.h"
 #include "platform/qt/progress_popup.h"
 #include "base/progress.h"
+#include "formats/save_flow.h"
+#include "formats/ui/merge_dialog.h"
+#include "formats/ui/open_dialog.h"
+#include "formats/ui/save_as_dialog.h"
 #include "shell/ui/oversize_insert_dialog.h"
 #include "shell/ui/palette_merge_dialog.h"
 
@@ -119,6 +123,23 @@ uint32_t QtServices::AskPaletteMerge(WindowHandle owner, uint32_t stored) {
 uint32_t QtServices::AskOversizeInsert(WindowHandle owner, uint32_t stored) {
   HideProgressPopups();
   return AskOversizeInsertDialog(static_cast<QWidget*>(owner), stored);
+}
+
+bool QtServices::ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
+                             bool multiple, std::vector<std::string>* paths) {
+  if (!OnInterfaceThread()) return false;
+  return ChooseFilesToOpen(static_cast<QWidget*>(owner), titleId, filter, multiple, paths);
+}
+
+bool QtServices::AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) {
+  if (!OnInterfaceThread()) return false;
+  return ::lw::AskSaveAs(static_cast<QWidget*>(request.owner), request, choice);
+}
+
+bool QtServices::AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
+                                 MergeOptions* options) {
+  if (!OnInterfaceThread()) return false;
+  return ::lw::AskMergeOptions(static_cast<QWidget*>(owner), a, b, options);
 }
 
 namespace {

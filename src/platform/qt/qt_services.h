@@ -1,5 +1,5 @@
-// The services of the windowed program: real message boxes, event pumping, the wait cursor and
-// the progress popup.
+// The services of the windowed program: real message boxes and dialogs, event pumping, the wait
+// cursor and the progress popup.
 #pragma once
 
 #include "platform/services.h"
@@ -20,6 +20,12 @@ class QtServices : public PlatformServices {
   // The frame-size and palette-merge questions as dialogs; OK stores the word.
   uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override;
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
+  // The flows' file and merge dialogs (formats/ui); from another thread they count as cancelled.
+  bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
+                   bool multiple, std::vector<std::string>* paths) override;
+  bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override;
+  bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
+                       MergeOptions* options) override;
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);

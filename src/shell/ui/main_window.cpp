@@ -67,117 +67,6 @@ std::string S(const QString& s) { return s.toStdString(); }
 // PrefFlags2: the usage question was answered once.
 constexpr uint32_t FirstStartDone = 0x40;
 
-// The open dialogs of the flows.
-QString QtFilter(const std::vector<FileFilter>& filter) {
-  QStringList parts;
-  for (const FileFilter& f : filter) {
-    QString patterns = Q(f.pattern);
-    patterns.replace(';', ' ');
-    parts << Q(f.label) + QStringLiteral(" (") + patterns + QStringLiteral(")");
-  }
-  return parts.join(QStringLiteral(";;"));
-}
-
-bool ChooseFilesWithDialog(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
-                           bool multiple, std::vector<std::string>* paths) {
-  auto* parent = static_cast<QWidget*>(owner);
-  QString title = Q(ResText(titleId));
-  QString folder = Q(InitialOpenFolder());
-  QStringList chosen;
-  if (multiple) {
-    chosen = QFileDialog::getOpenFileNames(parent, title, folder, QtFilter(filter));
-  } else {
-    QString one = QFileDialog::getOpenFileName(parent, title, folder, QtFilter(filter));
-    if (!one.isEmpty()) chosen << one;
-  }
-  if (chosen.isEmpty()) return false;
-  for (const QString& c : chosen) paths->push_back(S(c));
-  SetInitDirFromFile(paths->front());
-  return true;
-}
-
-// The Save As dialog: the save types as filters; the choice box and the type panels are not
-// offered yet, so a GIF of several frames is saved as the animation.
-bool SaveAsWithDialog(const SaveAsRequest& request, SaveAsChoice* choice) {
-  auto* parent = static_cast<QWidget*>(request.owner);
-  QStringList filters;
-  for (int type = 1; type <= savetype::Count; ++type) {
-    const SaveTypeInfo& info = SaveTypeEntry(type);
-    QString patterns = QString::fromUtf8(info.pattern);
-    patterns.replace(';', ' ');
-    filters << QString::fromUtf8(info.label) + QStringLiteral(" (") + patterns + QStringLiteral(")");
-  }
-  int type = std::clamp(request.type, 1, savetype::Count);
-  QString start = Q(request.folder + request.proposedName);
-  for (;;) {
-    QString selected = filters[type - 1];
-    QString path = QFileDialog::getSaveFileName(parent, Q(ResText(40334)), start,
-                                                filters.join(QStringLiteral(";;")), &selected,
-                                                QFileDialog::DontConfirmOverwrite);
-    if (path.isEmpty()) return false;
-    int index = static_cast<int>(filters.indexOf(selected));
-    if (index >= 0) type = index + 1;
-    std::string name = S(path);
-    std::string extension = SaveTypeEntry(type).extension;
-    size_t slash = name.rfind('/');
-    size_t dot = name.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-      name += "." + extension;
-    std::vector<SaveChoiceEntry> entries = SaveChoiceEntries(type, request.documentTraits);
-    uint32_t bits = saveopt::Plain;
-    if (entries.size() >= 2 && entries.front().optionBit == saveopt::AnimationChosen)
-      bits = saveopt::AnimationChosen;
-    if (FileExists(name) &&
-        Services().MessageBox(request.owner, FormatResText(40337, name), ResText(40334),
-                              mb::YesNo | mb::DefButton2 | mb::IconExclamation) != answer::Yes) {
-      start = Q(name);
-      continue;
-    }
-    choice->path = name;
-    choice->type = type;
-    choice->options.optionBits = bits;
-    return true;
-  }
-}
-
-// "Fusionner les animations": the offset of the second animation and the synchronisation.
-bool AskMergeOptions(QWidget* owner, const Animation&, const Animation&, MergeOptions* options) {
-  QDialog dialog(owner);
-  dialog.setWindowTitle(QStringLiteral("Fusionner les animations"));
-  auto* layout = new QVBoxLayout(&dialog);
-  auto* offsets = new QFormLayout;
-  auto* x = new QSpinBox(&dialog);
-  auto* y = new QSpinBox(&dialog);
-  for (QSpinBox* box : {x, y}) box->setRange(-32000, 32000);
-  x->setValue(options->offsetX);
-  y->setValue(options->offsetY);
-  offsets->addRow(QStringLiteral("X:"), x);
-  offsets->addRow(QStringLiteral("Y:"), y);
-  layout->addLayout(offsets);
-  auto* sync = new QGroupBox(QStringLiteral("Synchronisation"), &dialog);
-  auto* syncLayout = new QVBoxLayout(sync);
-  auto* byDuration = new QRadioButton(QStringLiteral("Synchroniser selon la durée"), sync);
-  auto* oneByOne = new QRadioButton(QStringLiteral("Assembler les cadres un à un"), sync);
-  syncLayout->addWidget(byDuration);
-  syncLayout->addWidget(oneByOne);
-  (options->byDuration ? byDuration : oneByOne)->setChecked(true);
-  layout->addWidget(sync);
-  auto* loop = new QCheckBox(QStringLiteral("Boucle plus courte avec l'animation"), &dialog);
-  loop->setChecked(options->loopShorter);
-  layout->addWidget(loop);
-  auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  buttons->button(QDialogButtonBox::Cancel)->setText(QStringLiteral("Annuler"));
-  QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, &QDialog::accept);
-  QObject::connect(buttons, &QDialogButtonBox::rejected, &dialog, &QDialog::reject);
-  layout->addWidget(buttons);
-  if (dialog.exec() != QDialog::Accepted) return false;
-  options->offsetX = x->value();
-  options->offsetY = y->value();
-  options->byDuration = byDuration->isChecked();
-  options->loopShorter = loop->isChecked();
-  return true;
-}
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -224,11 +113,6 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   ClearHistory();
   state_.owner = static_cast<QWidget*>(this);
   state_.listener = this;
-  state_.chooseFiles = ChooseFilesWithDialog;
-  state_.saveAsDialog = SaveAsWithDialog;
-  mergeDialog_ = [this](const Animation& a, const Animation& b, MergeOptions* options) {
-    return AskMergeOptions(this, a, b, options);
-  };
   openPage_ = [](const std::string& path) {
     return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
   };

@@ -41,11 +41,6 @@ class MainWindow : public QMainWindow, private ShellListener {
   const std::string& DocumentPath() const { return state_.documentPath; }
   ShellState& State() { return state_; }
 
-  // The dialogs the flows open, replaceable so that tests need no modal dialog.
-  void SetChooseFiles(ChooseFilesFunction choose) { state_.chooseFiles = std::move(choose); }
-  void SetSaveAsDialog(SaveAsDialogFunction dialog) { state_.saveAsDialog = std::move(dialog); }
-  void SetMergeDialog(MergeDialogFunction dialog) { mergeDialog_ = std::move(dialog); }
-
   // ---- Shell operations
   void SetModified(bool modified);
   // False when the user cancelled.
@@ -150,7 +145,6 @@ class MainWindow : public QMainWindow, private ShellListener {
 
   ShellState state_;
   Animation* shown_ = nullptr;  // the document the strip and bars were given
-  MergeDialogFunction mergeDialog_;
   bool durationsEdited_ = false;
   uint64_t estimateGeneration_ = 0;
   int64_t lastSize_ = -1;

@@ -181,10 +181,10 @@ void MainWindow::MergeWith() {
   if (!state_.document || state_.document->frameCount == 0) return;
   StopBackgroundWork();
   std::vector<std::string> paths;
-  if (!state_.chooseFiles ||
-      !state_.chooseFiles(this, 40358, AllFormatsFilter(), false, &paths) || paths.empty())
+  if (!Services().ChooseFiles(this, str::MergeWithTitle, AllFormatsFilter(), false, &paths) ||
+      paths.empty())
     return;
-  if (MergeAnimations(state_, paths.front(), mergeDialog_) == 0) return;
+  if (MergeAnimations(state_, paths.front()) == 0) return;
   // The merged frames replace every frame: nothing stays selected.
   for (Frame* f = FirstFrame(*state_.document); f; f = NextFrame(f)) f->selected = false;
   RecountSelection(*state_.document);

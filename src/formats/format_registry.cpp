@@ -1,0 +1,194 @@
+#include "formats/format_registry.h"
+
+#include <algorithm>
+
+#include "formats/flow_text.h"
+#include "formats/gif/gif_format.h"
+
+namespace lw {
+namespace {
+
+const FileFilter kAllFiles{"Tous les fichiers (*.*)", "*.*"};
+const FileFilter kAllFilesEnglish{"All Files (*.*)", "*.*"};
+
+std::vector<FileFilter> WithAllFiles(const FileFilter& filter) { return {filter, kAllFiles}; }
+
+// Formats whose readers and writers are not built yet. They keep their places in the dialogs'
+// lists and their save types, but their files are refused like unknown ones and their saves
+// fail with the write message. Each goes once its folder brings the real FormatSpec.
+FormatSpec PendingAvi() {
+  FileFilter filter{"Fichiers AVI (*.avi)", "*.avi"};
+  return {.id = "avi", .extensions = {"avi"}, .openFilter = filter, .openFilterOrder = 2,
+          .saveType = savetype::Avi, .save = {"avi", "Fichiers AVI (.avi)", "*.avi", savetrait::ExtraPanel},
+          .keepsNameWhenAnimated = true,
+          .importCommand = 40109, .importFilter = WithAllFiles(filter), .importOrder = 1};
+}
+
+FormatSpec PendingBmp() {
+  FileFilter filter{"Fichiers BMP (*.bmp,*.dib)", "*.bmp;*.dib"};
+  return {.id = "bmp", .extensions = {"bmp", "dib"}, .openFilter = filter, .openFilterOrder = 3,
+          .saveType = savetype::Bmp,
+          .save = {"bmp", "Fichiers BMP (.bmp)", "*.bmp",
+                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
+          .importCommand = 40110, .importFilter = WithAllFiles(filter), .importOrder = 2};
+}
+
+FormatSpec PendingJpeg() {
+  FileFilter filter{"Fichiers JPEG (*.jpg,*.jpe,*.jpeg)", "*.jpg;*.jpe;*.jpeg"};
+  return {.id = "jpeg", .extensions = {"jpg", "jpe", "jpeg"}, .openFilter = filter,
+          .openFilterOrder = 4, .saveType = savetype::Jpeg,
+          .save = {"jpg", "Fichiers JPEG (.jpg)", "*.jpg;*.jpe,*.jpeg",
+                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
+          .writesTrueColour = true,
+          .importCommand = 40113, .importFilter = WithAllFiles(filter), .importOrder = 3};
+}
+
+FormatSpec PendingPsd() {
+  FileFilter filter{"Fichiers Photoshop PSD (*.psd)", "*.psd"};
+  return {.id = "psd", .extensions = {"psd"}, .openFilter = filter, .openFilterOrder = 5,
+          .saveType = savetype::Psd, .save = {"psd", "Fichiers Photoshop PSD (.psd)", "*.psd", 0},
+          .keepsNameWhenAnimated = true,
+          .importCommand = 40112, .importFilter = WithAllFiles(filter), .importOrder = 5};
+}
+
+// Animated cursors, icons and cursors: one folder (icon/), three formats.
+FormatSpec PendingAni() {
+  FileFilter filter{"Curseurs animés (*.ani)", "*.ani"};
+  return {.id = "ani", .extensions = {"ani"}, .openFilter = filter, .openFilterOrder = 7,
+          .saveType = savetype::Ani, .save = {"ani", "Curseurs animés (.ani)", "*.ani", savetrait::ExtraPanel},
+          .keepsNameWhenAnimated = true,
+          .importCommand = 40118, .importFilter = WithAllFiles(filter), .importOrder = 9};
+}
+
+FormatSpec PendingIco() {
+  FileFilter filter{"Icônes (*.ico)", "*.ico"};
+  return {.id = "ico", .extensions = {"ico"}, .openFilter = filter, .openFilterOrder = 8,
+          .saveType = savetype::Ico, .save = {"ico", "Icônes (.ico)", "*.ico", 0},
+          .keepsNameWhenAnimated = true,
+          .importCommand = 40133, .importFilter = WithAllFiles(filter), .importOrder = 7};
+}
+
+FormatSpec PendingCur() {
+  // Read by the icon reader; the open dialogs list no entry of their own for cursors.
+  return {.id = "cur", .extensions = {"cur"},
+          .saveType = savetype::Cur, .save = {"cur", "Curseurs (.cur)", "*.cur", savetrait::ExtraPanel},
+          .importCommand = 40142,
+          .importFilter = {{"Curseurs (*.cur)", "*.cur"}, kAllFilesEnglish}, .importOrder = 8};
+}
+
+FormatSpec PendingPng() {
+  FileFilter filter{"Fichiers PNG (*.png)", "*.png"};
+  return {.id = "png", .extensions = {"png"}, .openFilter = filter, .openFilterOrder = 6,
+          .saveType = savetype::Png,
+          .save = {"png", "Fichiers PNG (.png)", "*.png",
+                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
+          .importCommand = 40342, .importFilter = WithAllFiles(filter), .importOrder = 6};
+}
+
+FormatSpec PendingSwf() {
+  return {.id = "swf", .saveType = savetype::Swf,
+          .save = {"swf", "Animation Macromedia Flash (SWF) (.swf)", "*.swf", 0}};
+}
+
+// A strip is a GIF or BMP image cut into frames after it is read.
+FormatSpec PendingStrip() {
+  return {.id = "strip", .importCommand = 40111,
+          .importFilter = {{"Bandes (*.gif, *.bmp)", "*.gif;*.bmp"},
+                           {"Bandes GIF (*.gif)", "*.gif"},
+                           {"Bandes BMP (*.bmp)", "*.bmp"},
+                           kAllFilesEnglish},
+          .importOrder = 4};
+}
+
+template <typename Key>
+std::vector<const FormatSpec*> SortedBy(Key key) {
+  std::vector<const FormatSpec*> list;
+  for (const FormatSpec& f : Formats()) {
+    if (key(f) > 0) list.push_back(&f);
+  }
+  std::stable_sort(list.begin(), list.end(),
+                   [&](const FormatSpec* a, const FormatSpec* b) { return key(*a) < key(*b); });
+  return list;
+}
+
+}  // namespace
+
+// The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
+const std::vector<FormatSpec>& Formats() {
+  static const std::vector<FormatSpec> formats = {
+      GifFormat(),
+      PendingAvi(),
+      PendingBmp(),
+      PendingJpeg(),
+      PendingPsd(),
+      PendingAni(),
+      PendingIco(),
+      PendingCur(),
+      PendingPng(),
+      PendingSwf(),
+      PendingStrip(),
+  };
+  return formats;
+}
+
+const FormatSpec* FormatForPath(std::string_view path) {
+  size_t dot = path.rfind('.');
+  if (dot == std::string_view::npos) return nullptr;
+  std::string_view extension = path.substr(dot + 1);
+  for (const FormatSpec& f : Formats()) {
+    for (const std::string& e : f.extensions) {
+      if (EqualsNoCase(extension, e)) return &f;
+    }
+  }
+  return nullptr;
+}
+
+const FormatSpec* FormatForSaveType(int type) {
+  if (type < 1 || type > savetype::Count) return nullptr;
+  for (const FormatSpec& f : Formats()) {
+    if (f.saveType == type) return &f;
+  }
+  return nullptr;
+}
+
+std::vector<FileFilter> OpenFilters() {
+  FileFilter every{"Tous formats supportés", ""};
+  for (const FormatSpec& f : Formats()) {
+    for (const std::string& e : f.extensions) {
+      if (!every.pattern.empty()) every.pattern += ';';
+      every.pattern += "*." + e;
+    }
+  }
+  std::vector<FileFilter> list{every};
+  for (const FormatSpec* f : SortedBy([](const FormatSpec& f) { return f.openFilterOrder; })) {
+    list.push_back(f->openFilter);
+  }
+  list.push_back(kAllFiles);
+  return list;
+}
+
+std::vector<FileFilter> SaveFilters() {
+  std::vector<FileFilter> list;
+  for (int type = 1; type <= savetype::Count; ++type) {
+    const SaveTypeInfo& info = SaveTypeEntry(type);
+    list.push_back({info.label, info.pattern});
+  }
+  return list;
+}
+
+std::vector<ImportCommand> ImportCommands() {
+  std::vector<ImportCommand> list;
+  for (const FormatSpec* f : SortedBy([](const FormatSpec& f) { return f.importOrder; })) {
+    if (f->importCommand != 0) list.push_back({f->importCommand, f->importFilter, f->CanRead()});
+  }
+  return list;
+}
+
+std::vector<FileFilter> ImportFilter(int command) {
+  for (const FormatSpec& f : Formats()) {
+    if (command != 0 && f.importCommand == command) return f.importFilter;
+  }
+  return {};
+}
+
+}  // namespace lw

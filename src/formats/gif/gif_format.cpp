@@ -1,0 +1,57 @@
+#include "formats/gif/gif_format.h"
+
+#include "base/messages.h"
+#include "core/gif_reader.h"
+#include "core/gif_source.h"
+#include "core/gif_writer.h"
+
+namespace lw {
+namespace {
+
+// The only reader that checks a signature: a GIF is recognised by its first bytes as well as
+// by its name.
+int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+                ProgressMeter* meter) {
+  GifSource source;
+  if (!source.Open(path)) {
+    ShowErrorId(40236, path.c_str());
+    return GifReadFailed;
+  }
+  if (!IsGifFile(source)) {
+    ShowErrorId(40237, path.c_str());
+    return GifReadFailed;
+  }
+  return ReadGif(source, meter, out);
+}
+
+// The animation, with the program's signature comment put in first (the document keeps it).
+bool WriteGifDocument(const std::string& path, const std::string& target, Animation& document,
+                      SaveOptions& /*options*/, WindowHandle owner) {
+  ReplaceSignatureComment(document);
+  return SaveGifToFile(path, document, owner, target);
+}
+
+bool WriteGifFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
+  return SaveFrameAsGif(path, frame);
+}
+
+}  // namespace
+
+FormatSpec GifFormat() {
+  FormatSpec gif;
+  gif.id = "gif";
+  gif.extensions = {"gif"};
+  gif.reader = ReadGifFile;
+  gif.openFilter = {"Fichiers GIF (*.gif)", "*.gif"};
+  gif.openFilterOrder = 1;
+  gif.saveType = savetype::Gif;
+  gif.save = {"gif", "Animation/image GIF (.gif)", "*.gif",
+              savetrait::Animation | savetrait::Individual | savetrait::Strip |
+                  savetrait::ChoiceBox};
+  gif.writeDocument = WriteGifDocument;
+  gif.writeFrame = WriteGifFrame;
+  gif.keepsNameWhenAnimated = true;
+  return gif;
+}
+
+}  // namespace lw

@@ -1,0 +1,95 @@
+// Every registered format that can both write and read gets the same document back: written
+// through WriteAsType, read through ReadAnyFile, compared frame by frame and pixel by pixel.
+#include <gmock/gmock.h>
+
+#include "flow_fixture.h"
+#include "formats/format_registry.h"
+#include "formats/open_flow.h"
+#include "formats/save_flow.h"
+
+namespace lw::test {
+namespace {
+
+std::vector<const FormatSpec*> RoundTripFormats() {
+  std::vector<const FormatSpec*> list;
+  for (const FormatSpec& f : Formats()) {
+    if (f.CanRead() && f.CanWrite() && f.saveType != 0) list.push_back(&f);
+  }
+  return list;
+}
+
+// Colour of a pixel as shown: 0x00BBGGRR, or -1 where it is transparent.
+int64_t ShownColour(const Frame& f, uint32_t x, uint32_t y) {
+  if (!f.rgbPlane.empty()) {
+    if (!f.alphaPlane.empty() && f.alphaPlane[y * IndexStride(f.DibWidth()) + x] == 0) return -1;
+    const uint8_t* bgr = &f.rgbPlane[y * RgbStride(f.DibWidth()) + 3 * x];
+    return bgr[0] << 16 | bgr[1] << 8 | bgr[2];
+  }
+  uint8_t index = Pixel(&f, x, y);
+  if (f.Transparent() && index == f.transparentIndex) return -1;
+  if (!f.palette || index >= f.palette->Count()) return 0;
+  const PaletteEntry& e = f.palette->entries[index];
+  return e.blue << 16 | e.green << 8 | e.red;
+}
+
+// Three frames that use what a frame can hold: the global palette over the whole screen, a
+// transparent offset frame with a local palette, an odd size and another disposal; the delays
+// differ. A format that writes still images only gets the first frame alone.
+AnimationPtr DrawnDocument(bool wholeDocument) {
+  AnimationPtr a = MakeDocument(7, 5);
+  std::vector<uint8_t> ramp;
+  for (int y = 0; y < 5; ++y)
+    for (int x = 0; x < 7; ++x) ramp.push_back(static_cast<uint8_t>((x + 2 * y) % 16));
+  AddFrame(*a, 0, 0, 7, 5, ramp, DisposalLeave, -1, 10);
+  if (!wholeDocument) return a;
+
+  std::vector<uint8_t> pixels = {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 3, 3};
+  Frame* second = AddFrame(*a, 2, 1, 4, 3, pixels, DisposalBackground, 3, 25);
+  std::vector<uint8_t> rgb = {200, 10, 10, 10, 200, 10, 10, 10, 200, 0, 0, 0};
+  SetLocalPalette(second, PaletteFromTriples(4, rgb.data()));
+  UpdateDibColourTable(second);
+  AddSolidFrame(*a, 0, 0, 7, 5, 9)->delay = 0;
+  return a;
+}
+
+class FormatRoundTrip : public FlowTest, public ::testing::WithParamInterface<const FormatSpec*> {};
+
+TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
+  const FormatSpec& format = *GetParam();
+  const bool wholeDocument = format.writeDocument != nullptr;
+  AnimationPtr written = DrawnDocument(wholeDocument);
+  std::string path = Path(std::string("drawn.") + format.save.extension);
+  SaveOptions options;
+  options.optionBits = saveopt::Plain;
+  ASSERT_TRUE(WriteAsType(path, *written, options, format.saveType, nullptr));
+  EXPECT_EQ(SaveTypeFromName(path), format.saveType);
+
+  AnimationPtr read;
+  ASSERT_EQ(ReadAnyFile(path, nullptr, &read, nullptr), ReadComplete);
+  EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+  EXPECT_EQ(read->screenWidth, written->screenWidth);
+  EXPECT_EQ(read->screenHeight, written->screenHeight);
+  ASSERT_EQ(read->frameCount, written->frameCount);
+  for (int i = 0; i < written->frameCount; ++i) {
+    SCOPED_TRACE("frame " + std::to_string(i));
+    const Frame& w = *FrameAt(*written, i);
+    const Frame& r = *FrameAt(*read, i);
+    EXPECT_EQ(std::tie(r.left, r.top, r.width, r.height), std::tie(w.left, w.top, w.width, w.height));
+    if (wholeDocument) {
+      EXPECT_EQ(r.delay, w.delay);
+      EXPECT_EQ(r.Disposal(), w.Disposal());
+      EXPECT_EQ(r.localPalette != nullptr, w.localPalette != nullptr);
+    }
+    for (uint32_t y = 0; y < w.height; ++y)
+      for (uint32_t x = 0; x < w.width; ++x)
+        ASSERT_EQ(ShownColour(r, x, y), ShownColour(w, x, y)) << x << "," << y;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Registered, FormatRoundTrip, ::testing::ValuesIn(RoundTripFormats()),
+                         [](const ::testing::TestParamInfo<const FormatSpec*>& info) {
+                           return std::string(info.param->id);
+                         });
+
+}  // namespace
+}  // namespace lw::test
