@@ -1,32 +1,13 @@
 #include "shell/ui/main_window.h"
 
-#include <QActionGroup>
 #include <QApplication>
-#include <QButtonGroup>
-#include <QCheckBox>
-#include <QDialog>
-#include <QDialogButtonBox>
-#include <QFormLayout>
-#include <QGroupBox>
-#include <QRadioButton>
-#include <QSpinBox>
-#include <QVBoxLayout>
-#include <QClipboard>
 #include <QCloseEvent>
-#include <QColorDialog>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
-#include <QFileDialog>
 #include <QLabel>
-#include <QLineEdit>
-#include <QMenuBar>
-#include <QMessageBox>
 #include <QMetaObject>
 #include <QMimeData>
-#include <QPushButton>
-#include <QScreen>
 #include <QStatusBar>
-#include <QToolBar>
 #include <QUrl>
 
 #include "core/compose.h"
@@ -62,7 +43,6 @@ namespace lw {
 namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
-std::string S(const QString& s) { return s.toStdString(); }
 
 // PrefFlags2: the usage question was answered once.
 constexpr uint32_t FirstStartDone = 0x40;
