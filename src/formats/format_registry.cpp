@@ -1,3 +1,5 @@
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "formats/format_registry.h"
 
 #include <algorithm>
@@ -8,8 +10,8 @@
 namespace lw {
 namespace {
 
-const FileFilter kAllFiles{"Tous les fichiers (*.*)", "*.*"};
-const FileFilter kAllFilesEnglish{"All Files (*.*)", "*.*"};
+const FileFilter kAllFiles{TableText(str::FilterAllFiles), "*.*"};
+const FileFilter kAllFilesEnglish{TableText(str::FilterAllFilesEnglish), "*.*"};
 
 std::vector<FileFilter> WithAllFiles(const FileFilter& filter) { return {filter, kAllFiles}; }
 
@@ -17,53 +19,53 @@ std::vector<FileFilter> WithAllFiles(const FileFilter& filter) { return {filter,
 // lists and their save types, but their files are refused like unknown ones and their saves
 // fail with the write message. Each goes once its folder brings the real FormatSpec.
 FormatSpec PendingAvi() {
-  FileFilter filter{"Fichiers AVI (*.avi)", "*.avi"};
+  FileFilter filter{TableText(str::FilterAvi), "*.avi"};
   return {.id = "avi", .extensions = {"avi"}, .openFilter = filter, .openFilterOrder = 2,
-          .saveType = savetype::Avi, .save = {"avi", "Fichiers AVI (.avi)", "*.avi", savetrait::ExtraPanel},
+          .saveType = savetype::Avi, .save = {"avi", TableText(str::SaveFilterAvi), "*.avi", savetrait::ExtraPanel},
           .keepsNameWhenAnimated = true,
           .importCommand = 40109, .importFilter = WithAllFiles(filter), .importOrder = 1};
 }
 
 FormatSpec PendingBmp() {
-  FileFilter filter{"Fichiers BMP (*.bmp,*.dib)", "*.bmp;*.dib"};
+  FileFilter filter{TableText(str::FilterBmp), "*.bmp;*.dib"};
   return {.id = "bmp", .extensions = {"bmp", "dib"}, .openFilter = filter, .openFilterOrder = 3,
           .saveType = savetype::Bmp,
-          .save = {"bmp", "Fichiers BMP (.bmp)", "*.bmp",
+          .save = {"bmp", TableText(str::SaveFilterBmp), "*.bmp",
                    savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
           .importCommand = 40110, .importFilter = WithAllFiles(filter), .importOrder = 2};
 }
 
 FormatSpec PendingJpeg() {
-  FileFilter filter{"Fichiers JPEG (*.jpg,*.jpe,*.jpeg)", "*.jpg;*.jpe;*.jpeg"};
+  FileFilter filter{TableText(str::FilterJpeg), "*.jpg;*.jpe;*.jpeg"};
   return {.id = "jpeg", .extensions = {"jpg", "jpe", "jpeg"}, .openFilter = filter,
           .openFilterOrder = 4, .saveType = savetype::Jpeg,
-          .save = {"jpg", "Fichiers JPEG (.jpg)", "*.jpg;*.jpe,*.jpeg",
+          .save = {"jpg", TableText(str::SaveFilterJpeg), "*.jpg;*.jpe,*.jpeg",
                    savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
           .writesTrueColour = true,
           .importCommand = 40113, .importFilter = WithAllFiles(filter), .importOrder = 3};
 }
 
 FormatSpec PendingPsd() {
-  FileFilter filter{"Fichiers Photoshop PSD (*.psd)", "*.psd"};
+  FileFilter filter{TableText(str::FilterPsd), "*.psd"};
   return {.id = "psd", .extensions = {"psd"}, .openFilter = filter, .openFilterOrder = 5,
-          .saveType = savetype::Psd, .save = {"psd", "Fichiers Photoshop PSD (.psd)", "*.psd", 0},
+          .saveType = savetype::Psd, .save = {"psd", TableText(str::SaveFilterPsd), "*.psd", 0},
           .keepsNameWhenAnimated = true,
           .importCommand = 40112, .importFilter = WithAllFiles(filter), .importOrder = 5};
 }
 
 // Animated cursors, icons and cursors: one folder (icon/), three formats.
 FormatSpec PendingAni() {
-  FileFilter filter{"Curseurs animés (*.ani)", "*.ani"};
+  FileFilter filter{TableText(str::FilterAni), "*.ani"};
   return {.id = "ani", .extensions = {"ani"}, .openFilter = filter, .openFilterOrder = 7,
-          .saveType = savetype::Ani, .save = {"ani", "Curseurs animés (.ani)", "*.ani", savetrait::ExtraPanel},
+          .saveType = savetype::Ani, .save = {"ani", TableText(str::SaveFilterAni), "*.ani", savetrait::ExtraPanel},
           .keepsNameWhenAnimated = true,
           .importCommand = 40118, .importFilter = WithAllFiles(filter), .importOrder = 9};
 }
 
 FormatSpec PendingIco() {
-  FileFilter filter{"Icônes (*.ico)", "*.ico"};
+  FileFilter filter{TableText(str::FilterIco), "*.ico"};
   return {.id = "ico", .extensions = {"ico"}, .openFilter = filter, .openFilterOrder = 8,
-          .saveType = savetype::Ico, .save = {"ico", "Icônes (.ico)", "*.ico", 0},
+          .saveType = savetype::Ico, .save = {"ico", TableText(str::SaveFilterIco), "*.ico", 0},
           .keepsNameWhenAnimated = true,
           .importCommand = 40133, .importFilter = WithAllFiles(filter), .importOrder = 7};
 }
@@ -71,31 +73,31 @@ FormatSpec PendingIco() {
 FormatSpec PendingCur() {
   // Read by the icon reader; the open dialogs list no entry of their own for cursors.
   return {.id = "cur", .extensions = {"cur"},
-          .saveType = savetype::Cur, .save = {"cur", "Curseurs (.cur)", "*.cur", savetrait::ExtraPanel},
+          .saveType = savetype::Cur, .save = {"cur", TableText(str::SaveFilterCur), "*.cur", savetrait::ExtraPanel},
           .importCommand = 40142,
-          .importFilter = {{"Curseurs (*.cur)", "*.cur"}, kAllFilesEnglish}, .importOrder = 8};
+          .importFilter = {{TableText(str::FilterCur), "*.cur"}, kAllFilesEnglish}, .importOrder = 8};
 }
 
 FormatSpec PendingPng() {
-  FileFilter filter{"Fichiers PNG (*.png)", "*.png"};
+  FileFilter filter{TableText(str::FilterPng), "*.png"};
   return {.id = "png", .extensions = {"png"}, .openFilter = filter, .openFilterOrder = 6,
           .saveType = savetype::Png,
-          .save = {"png", "Fichiers PNG (.png)", "*.png",
+          .save = {"png", TableText(str::SaveFilterPng), "*.png",
                    savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
           .importCommand = 40342, .importFilter = WithAllFiles(filter), .importOrder = 6};
 }
 
 FormatSpec PendingSwf() {
   return {.id = "swf", .saveType = savetype::Swf,
-          .save = {"swf", "Animation Macromedia Flash (SWF) (.swf)", "*.swf", 0}};
+          .save = {"swf", TableText(str::SaveFilterSwf), "*.swf", 0}};
 }
 
 // A strip is a GIF or BMP image cut into frames after it is read.
 FormatSpec PendingStrip() {
   return {.id = "strip", .importCommand = 40111,
-          .importFilter = {{"Bandes (*.gif, *.bmp)", "*.gif;*.bmp"},
-                           {"Bandes GIF (*.gif)", "*.gif"},
-                           {"Bandes BMP (*.bmp)", "*.bmp"},
+          .importFilter = {{TableText(str::FilterStrips), "*.gif;*.bmp"},
+                           {TableText(str::FilterGifStrips), "*.gif"},
+                           {TableText(str::FilterBmpStrips), "*.bmp"},
                            kAllFilesEnglish},
           .importOrder = 4};
 }
@@ -113,7 +115,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 
 }  // namespace
 
-// The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
+// The registry. Extensions are tried, and listed under TableText(str::FilterAllFormats), in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
       GifFormat(),
@@ -152,7 +154,7 @@ const FormatSpec* FormatForSaveType(int type) {
 }
 
 std::vector<FileFilter> OpenFilters() {
-  FileFilter every{"Tous formats supportés", ""};
+  FileFilter every{TableText(str::FilterAllFormats), ""};
   for (const FormatSpec& f : Formats()) {
     for (const std::string& e : f.extensions) {
       if (!every.pattern.empty()) every.pattern += ';';

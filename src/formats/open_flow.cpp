@@ -398,7 +398,7 @@ int CloseDocument(ShellState& state) {
     std::string text = state.documentPath.empty()
                            ? ResText(str::SaveUntitledQuestion)
                            : FormatResText(str::SaveChangesQuestion, state.documentPath);
-    int answer = Services().MessageBox(state.owner, text, "Loopwright",
+    int answer = Services().MessageBox(state.owner, text, TableText(str::AskLoopwright),
                                        mb::YesNoCancel | mb::IconExclamation | mb::TaskModal);
     if (answer == answer::Yes && !SaveCommand(state)) answer = answer::Cancel;
     if (answer == answer::Cancel || answer == 0) return 0;

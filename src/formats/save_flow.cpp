@@ -205,7 +205,7 @@ bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
     DoRemove(temp);
     if (!aside.empty() && !DoRename(aside, file)) {
       // The old content stays in the set-aside file; it is never deleted.
-      ShowError("Can't overwrite %s and unable to recover that file after failure.",
+      ShowError(TableText(str::CannotOverwriteOrRecover),
                 target.c_str());
     }
     return false;
@@ -217,7 +217,7 @@ bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
       removed = DoRemove(aside);
     }
     if (!removed) {
-      ShowError("Unable to delete temporary file %s. Please delete it manually.", aside.c_str());
+      ShowError(TableText(str::CannotDeleteTemporary), aside.c_str());
     }
   }
   return true;

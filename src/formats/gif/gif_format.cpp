@@ -1,3 +1,5 @@
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "formats/gif/gif_format.h"
 
 #include "base/messages.h"
@@ -42,10 +44,10 @@ FormatSpec GifFormat() {
   gif.id = "gif";
   gif.extensions = {"gif"};
   gif.reader = ReadGifFile;
-  gif.openFilter = {"Fichiers GIF (*.gif)", "*.gif"};
+  gif.openFilter = {TableText(str::FilterGif), "*.gif"};
   gif.openFilterOrder = 1;
   gif.saveType = savetype::Gif;
-  gif.save = {"gif", "Animation/image GIF (.gif)", "*.gif",
+  gif.save = {"gif", TableText(str::SaveFilterGif), "*.gif",
               savetrait::Animation | savetrait::Individual | savetrait::Strip |
                   savetrait::ChoiceBox};
   gif.writeDocument = WriteGifDocument;

@@ -1,3 +1,5 @@
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "platform/qt/qt_services.h"
 
 #include <QApplication>
@@ -26,11 +28,11 @@ bool OnInterfaceThread() { return qApp && QThread::currentThread() == qApp->thre
 QString ButtonText(int answer) {
   switch (answer) {
     case answer::Cancel: return QStringLiteral("Annuler");
-    case answer::Abort: return QStringLiteral("Abandonner");
-    case answer::Retry: return QStringLiteral("Réessayer");
-    case answer::Ignore: return QStringLiteral("Ignorer");
-    case answer::Yes: return QStringLiteral("Oui");
-    case answer::No: return QStringLiteral("Non");
+    case answer::Abort: return QString::fromUtf8(TableText(str::ButtonAbort));
+    case answer::Retry: return QString::fromUtf8(TableText(str::ButtonRetry));
+    case answer::Ignore: return QString::fromUtf8(TableText(str::ButtonIgnore));
+    case answer::Yes: return QString::fromUtf8(TableText(str::ButtonYes));
+    case answer::No: return QString::fromUtf8(TableText(str::ButtonNo));
     default: return QStringLiteral("OK");
   }
 }

@@ -18,11 +18,13 @@
 #include "core/compose.h"
 #include "core/picture_budget.h"
 #include "base/messages.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
 #include "shell/command_ids.h"
 #include "base/preferences.h"
 #include "shell/status_text.h"
 #include "shell/frame_edit.h"
+#include "shell/ui/frame_tip.h"
 #include "shell/ui/icons.h"
 
 namespace lw {
@@ -643,80 +645,6 @@ void FrameStrip::HideTip() {
   if (tip_) tip_->hide();
 }
 
-FrameTip::FrameTip(QWidget* owner)
-    : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint) {
-  setAttribute(Qt::WA_ShowWithoutActivating);
-  setAttribute(Qt::WA_TransparentForMouseEvents);
-}
-
-void FrameTip::ShowFrame(const Animation& animation, int index, uint32_t bits,
-                         QPoint globalPosition) {
-  Frame* frame = FrameAt(animation, index);
-  if (!frame) {
-    hide();
-    return;
-  }
-  index_ = index;
-  FrameTipFacts facts;
-  facts.index = index;
-  facts.width = frame->width;
-  facts.height = frame->height;
-  facts.left = frame->left;
-  facts.top = frame->top;
-  facts.delay = frame->delay;
-  facts.disposal = frame->Disposal();
-  facts.trueColour = !frame->rgbPlane.empty();
-  facts.transparent = frame->Transparent();
-  facts.localPalette = frame->localPalette != nullptr;
-  facts.bitCount = frame->palette ? BitsForColours(frame->palette->Count()) : 8;
-  text_ = QString::fromStdString(FrameTipText(facts, bits));
-
-  // The image, its longer side at most 400 pixels.
-  int w = static_cast<int>(frame->width), h = static_cast<int>(frame->height);
-  int num = 1, den = 1;
-  if (std::max(w, h) > 400) {
-    num = 400;
-    den = std::max(w, h);
-  }
-  PixelSurface surface;
-  int sw = std::max(1, static_cast<int>(ZoomLength(w, num, den)));
-  int sh = std::max(1, static_cast<int>(ZoomLength(h, num, den)));
-  image_ = QImage();
-  if (ResizeSurface(&surface, sw, sh, ButtonFace().rgb())) {
-    DrawFrame(*frame, surface.View(), -ZoomLength(frame->left, num, den),
-              -ZoomLength(frame->top, num, den), num, den, false);
-    image_ = QImage(reinterpret_cast<const uchar*>(surface.pixels.data()), sw, sh, sw * 4,
-                    QImage::Format_RGB32)
-                 .copy();
-  }
-  QFontMetrics metrics(font());
-  QSize textSize = text_.isEmpty() ? QSize(0, 0)
-                                   : metrics.size(0, text_) + QSize(text_.isEmpty() ? 0 : 8, 0);
-  int margin = 4;
-  resize(textSize.width() + image_.width() + 2 * margin + 2,
-         std::max(textSize.height(), image_.height()) + 2 * margin + 2);
-  move(globalPosition);
-  show();
-  update();
-}
-
-void FrameTip::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  QPalette pal = QApplication::palette();
-  QColor back = pal.color(QPalette::ToolTipBase), ink = pal.color(QPalette::ToolTipText);
-  if (back == ink) {
-    back = Qt::white;
-    ink = Qt::black;
-  }
-  p.fillRect(rect(), back);
-  p.setPen(ink.darker(150));
-  p.drawRect(rect().adjusted(0, 0, -1, -1));
-  p.setPen(ink);
-  QRect textRect(5, 5, width() - image_.width() - 10, height() - 10);
-  p.drawText(textRect, Qt::AlignLeft | Qt::AlignTop, text_);
-  if (!image_.isNull()) p.drawImage(width() - image_.width() - 5, 5, image_);
-}
-
 // ---------------------------------------------------------------------------------------------
 // Intro panel
 
@@ -729,9 +657,12 @@ struct IntroButton {
   const char* detail;
 };
 constexpr IntroButton kIntroButtons[3] = {
-    {cmd::FileOpen, "Ouvrir une animation", "Un fichier GIF à modifier"},
-    {cmd::InsertFrames, "Assembler des images", "Des cadres venus de vos fichiers"},
-    {cmd::Tutorial, "Suivre le tutoriel", "Les bases en dix minutes"},
+    {cmd::FileOpen, TableText(str::IntroOpenTitle),
+     TableText(str::IntroOpenDetail)},
+    {cmd::InsertFrames, TableText(str::IntroAssembleTitle),
+     TableText(str::IntroAssembleDetail)},
+    {cmd::Tutorial, TableText(str::IntroTutorialTitle),
+     TableText(str::IntroTutorialDetail)},
 };
 }  // namespace
 
@@ -793,7 +724,7 @@ void IntroPanel::paintEvent(QPaintEvent*) {
   p.setFont(sub);
   p.setPen(QColor(0x5b, 0x61, 0x6b));
   p.drawText(QRect(124, 52, kIntroWidth - 140, 22), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("Éditeur d’animations GIF"));
+             TableText(str::IntroTagline));
 
   for (int i = 0; i < 3; ++i) {
     QRectF r = QRectF(ButtonRect(i)).adjusted(0.5, 0.5, -0.5, -0.5);

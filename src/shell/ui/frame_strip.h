@@ -141,23 +141,6 @@ class FrameStrip : public QAbstractScrollArea {
 };
 
 // The floating frame information tip: text lines beside the frame's image.
-class FrameTip : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit FrameTip(QWidget* owner);
-  void ShowFrame(const Animation& animation, int index, uint32_t bits, QPoint globalPosition);
-  QString Text() const { return text_; }
-  int FrameShown() const { return index_; }
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-
- private:
-  QString text_;
-  QImage image_;
-  int index_ = -1;
-};
 
 // The panel shown while no document is open: three large buttons.
 class IntroPanel : public QWidget {

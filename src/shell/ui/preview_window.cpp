@@ -16,6 +16,7 @@
 #include "shell/command_ids.h"
 #include "base/messages.h"
 #include "base/preferences.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
 #include "shell/ui/animation_view.h"
 #include "shell/ui/colour_button.h"
@@ -52,7 +53,7 @@ QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area)
 PreviewWindow::PreviewWindow(Animation* document, PreviewMode mode, int currentFrame,
                              QWidget* parent)
     : QDialog(parent), document_(document), mode_(mode), startFrame_(currentFrame) {
-  setWindowTitle(QStringLiteral("Aperçu d'animation"));
+  setWindowTitle(QString::fromUtf8(TableText(str::PreviewTitle)));
   setModal(false);
   if (parent) setWindowIcon(parent->windowIcon());
   fullScreen_ = (GetPref(PrefFlags) & FullScreenPreview) && mode != PreviewMode::Durations;
