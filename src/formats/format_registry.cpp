@@ -115,7 +115,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 
 }  // namespace
 
-// The registry. Extensions are tried, and listed under TableText(str::FilterAllFormats), in this order.
+// The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
       GifFormat(),
