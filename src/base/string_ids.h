@@ -279,6 +279,7 @@ constexpr int ButtonRetry = 50246;  // "Réessayer"
 constexpr int ButtonIgnore = 50247;  // "Ignorer"
 constexpr int ButtonYes = 50248;  // "Oui"
 constexpr int ButtonNo = 50249;  // "Non"
+constexpr int ProgressPlaceholder = 50250;  // "Texte..."
 
 
 // The window's own texts: menu labels and titles, hints, messages.

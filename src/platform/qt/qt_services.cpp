@@ -27,7 +27,7 @@ bool OnInterfaceThread() { return qApp && QThread::currentThread() == qApp->thre
 
 QString ButtonText(int answer) {
   switch (answer) {
-    case answer::Cancel: return QStringLiteral("Annuler");
+    case answer::Cancel: return QString::fromUtf8(TableText(str::ButtonCancel));
     case answer::Abort: return QString::fromUtf8(TableText(str::ButtonAbort));
     case answer::Retry: return QString::fromUtf8(TableText(str::ButtonRetry));
     case answer::Ignore: return QString::fromUtf8(TableText(str::ButtonIgnore));
