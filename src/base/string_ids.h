@@ -238,4 +238,8 @@ constexpr int RemappingFrames = 50129;  // "Remise en correspondance des cadres.
 constexpr int RemappingLocalPalettes = 50130;  // "Remise en correspondance des palettes locales..."
 constexpr int Blending = 50200;  // "Blending..."
 
+// Geometry: resizing, rotating and cropping.
+constexpr int Resizing = 50700;  // "Redimensioner l'animation..."
+constexpr int NoBicubicMemory = 50701;  // "Mémoire insuffisante pour l'échelle bicubique. Opérati..."
+
 }  // namespace lw::str

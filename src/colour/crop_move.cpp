@@ -1,0 +1,137 @@
+// Moving and cropping frames, and cropping the animation.
+#include "colour/crop_move.h"
+
+#include <algorithm>
+
+#include "core/undo.h"
+
+namespace lw {
+
+namespace {
+
+int32_t ToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+
+}  // namespace
+
+void ConstrainMoveCrop(MoveCropState* s) {
+  // 64-bit arithmetic: positions and sizes come from spin fields and drags.
+  int64_t x = s->x, y = s->y;
+  if (x > s->screenWidth) x = s->screenWidth - 1;
+  if (x < -int64_t{s->w}) x = 1 - int64_t{s->w};
+  if (y > s->screenHeight) y = s->screenHeight - 1;
+  if (y < -int64_t{s->h}) y = 1 - int64_t{s->h};
+  s->x = ToInt32(x);
+  s->y = ToInt32(y);
+
+  int64_t l = s->left, t = s->top, r = s->right, b = s->bottom;
+  if (l < 0) {
+    l = 0;
+  } else if (l >= r) {
+    l = r - 1;
+  } else {
+    l = std::max(l, -x);
+  }
+  if (t < 0) {
+    t = 0;
+  } else if (t >= b) {
+    t = b - 1;
+  } else {
+    t = std::max(t, -y);
+  }
+  if (r > s->w) {
+    r = s->w;
+  } else if (r <= l) {
+    r = l + 1;
+  } else {
+    r = std::min<int64_t>(r, s->screenWidth - x);
+  }
+  if (b > s->h) {
+    b = s->h;
+  } else if (b <= t) {
+    b = t + 1;
+  } else {
+    b = std::min<int64_t>(b, s->screenHeight - y);
+  }
+  s->left = ToInt32(l);
+  s->top = ToInt32(t);
+  s->right = ToInt32(r);
+  s->bottom = ToInt32(b);
+}
+
+void AlignMoveCrop(MoveCropState* s, MoveCropAlign align) {
+  const int64_t l = s->left, t = s->top, r = s->right, b = s->bottom;
+  const int64_t W = s->screenWidth, H = s->screenHeight;
+  const bool horizontal = align == MoveCropAlign::CentreHorizontally || align == MoveCropAlign::Centre;
+  const bool vertical = align == MoveCropAlign::CentreVertically || align == MoveCropAlign::Centre;
+  if (align == MoveCropAlign::Left) s->x = ToInt32(-l);
+  if (align == MoveCropAlign::Right) s->x = ToInt32(W - r);
+  if (align == MoveCropAlign::Top) s->y = ToInt32(-t);
+  if (align == MoveCropAlign::Bottom) s->y = ToInt32(H - b);
+  if (horizontal) s->x = ToInt32((W - r + l) / 2 - l);
+  if (vertical) s->y = ToInt32((H - b + t) / 2 - t);
+}
+
+uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropState& s) {
+  Frame* current = FrameAt(animation, currentIndex);
+  if (!current) return 0;
+  const int64_t dx = int64_t{s.x} - current->left, dy = int64_t{s.y} - current->top;
+  const int64_t W = animation.screenWidth, H = animation.screenHeight;
+  // The kept rectangle on the screen.
+  const int64_t left = std::max<int64_t>(int64_t{s.x} + s.left, 0);
+  const int64_t top = std::max<int64_t>(int64_t{s.y} + s.top, 0);
+  const int64_t right = std::min<int64_t>(W, int64_t{s.x} + s.right);
+  const int64_t bottom = std::min<int64_t>(H, int64_t{s.y} + s.bottom);
+
+  UndoRecord* record = RecordUndo(undo::MoveCropFrames, animation, nullptr, nullptr, 0);
+  int moved = 0, lastIndex = 0, index = 0;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f), ++index) {
+    if (!f->selected) continue;
+    f->left = ToInt32(f->left + dx);
+    f->top = ToInt32(f->top + dy);
+    CropFrame(f, ToInt32(left - f->left), ToInt32(top - f->top), ToInt32(right - left),
+              ToInt32(bottom - top));
+    ++moved;
+    lastIndex = index;
+  }
+  if (moved == 0) {
+    if (record) DiscardRecord(record);
+    return 0;
+  }
+  animation.encodedSizeCache = -1;
+  if (moved > 1) return refresh::Document | refresh::Encoding;
+  return refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame | refresh::Encoding,
+                           static_cast<uint32_t>(lastIndex));
+}
+
+ScreenRect AutoCropRect(const Animation& animation) {
+  Bounds b = FramesBounds(animation);
+  const int64_t W = animation.screenWidth, H = animation.screenHeight;
+  ScreenRect r{std::clamp<int64_t>(b.left, 0, W), std::clamp<int64_t>(b.top, 0, H),
+               std::clamp<int64_t>(b.right, 0, W), std::clamp<int64_t>(b.bottom, 0, H)};
+  // No frame on the screen: nothing to cut away.
+  if (r.right <= r.left || r.bottom <= r.top) r = {0, 0, W, H};
+  return r;
+}
+
+uint32_t CropAnimation(Animation& animation, const ScreenRect& rect) {
+  const int64_t W = animation.screenWidth, H = animation.screenHeight;
+  const int64_t l = std::max<int64_t>(rect.left, 0), t = std::max<int64_t>(rect.top, 0);
+  const int64_t r = std::min(rect.right, W), b = std::min(rect.bottom, H);
+  if (r <= l || b <= t) return 0;
+  if (l == 0 && t == 0 && r == W && b == H) {
+    RecordUndo(undo::Nop, animation, nullptr, nullptr, 0);
+    return refresh::StripOnly;
+  }
+  RecordUndo(undo::CropAnimation, animation, nullptr, nullptr, 0);
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    CropFrame(f, ToInt32(l - f->left), ToInt32(t - f->top), ToInt32(r - l), ToInt32(b - t));
+    f->left = ToInt32(std::max<int64_t>(f->left - l, 0));
+    f->top = ToInt32(std::max<int64_t>(f->top - t, 0));
+  }
+  animation.screenWidth = static_cast<uint32_t>(r - l);
+  animation.screenHeight = static_cast<uint32_t>(b - t);
+  animation.encodedSizeCache = -1;
+  return refresh::Document | refresh::ScreenSize | refresh::Encoding;
+}
+
+}  // namespace lw
