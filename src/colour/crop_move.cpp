@@ -11,6 +11,16 @@ namespace {
 
 int32_t ToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
 
+// Cuts the frame to the screen area (x, y, w, h). A frame with nothing inside becomes one
+// transparent pixel at the corner, which must not clear the corner when it restores the
+// background.
+void CutFrame(Frame* f, int64_t x, int64_t y, int64_t w, int64_t h) {
+  const bool outside = x >= int64_t{f->left} + f->width || y >= int64_t{f->top} + f->height ||
+                       x + w <= f->left || y + h <= f->top || w <= 0 || h <= 0;
+  CropFrame(f, ToInt32(x - f->left), ToInt32(y - f->top), ToInt32(w), ToInt32(h));
+  if (outside && f->Disposal() == DisposalBackground) SetDisposal(f, DisposalLeave);
+}
+
 }  // namespace
 
 void ConstrainMoveCrop(MoveCropState* s) {
@@ -88,8 +98,7 @@ uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropSt
     if (!f->selected) continue;
     f->left = ToInt32(f->left + dx);
     f->top = ToInt32(f->top + dy);
-    CropFrame(f, ToInt32(left - f->left), ToInt32(top - f->top), ToInt32(right - left),
-              ToInt32(bottom - top));
+    CutFrame(f, left, top, right - left, bottom - top);
     ++moved;
     lastIndex = index;
   }
@@ -124,7 +133,7 @@ uint32_t CropAnimation(Animation& animation, const ScreenRect& rect) {
   }
   RecordUndo(undo::CropAnimation, animation, nullptr, nullptr, 0);
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    CropFrame(f, ToInt32(l - f->left), ToInt32(t - f->top), ToInt32(r - l), ToInt32(b - t));
+    CutFrame(f, l, t, r - l, b - t);
     f->left = ToInt32(std::max<int64_t>(f->left - l, 0));
     f->top = ToInt32(std::max<int64_t>(f->top - t, 0));
   }

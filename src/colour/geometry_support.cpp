@@ -10,16 +10,24 @@ namespace lw {
 
 namespace {
 int failingAllocations = 0;
+int passingAllocations = 0;
 }  // namespace
 
-void FailNextGeometryAllocations(int count) { failingAllocations = std::max(count, 0); }
+void FailNextGeometryAllocations(int count, int after) {
+  failingAllocations = std::max(count, 0);
+  passingAllocations = std::max(after, 0);
+}
 
 namespace geometry {
 
 bool Allocate(std::vector<uint8_t>* buffer, uint64_t size) {
   if (failingAllocations > 0) {
-    --failingAllocations;
-    return false;
+    if (passingAllocations > 0) {
+      --passingAllocations;
+    } else {
+      --failingAllocations;
+      return false;
+    }
   }
   if (size > MaxImageBytes) return false;
   try {
