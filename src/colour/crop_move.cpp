@@ -9,7 +9,9 @@ namespace lw {
 
 namespace {
 
-int32_t ToInt32(int64_t v) { return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX)); }
+int32_t ToInt32(int64_t v) {
+  return static_cast<int32_t>(std::clamp<int64_t>(v, INT32_MIN, INT32_MAX));
+}
 
 // Cuts the frame to the screen area (x, y, w, h). A frame with nothing inside becomes one
 // transparent pixel at the corner, which must not clear the corner when it restores the
@@ -71,7 +73,8 @@ void ConstrainMoveCrop(MoveCropState* s) {
 void AlignMoveCrop(MoveCropState* s, MoveCropAlign align) {
   const int64_t l = s->left, t = s->top, r = s->right, b = s->bottom;
   const int64_t W = s->screenWidth, H = s->screenHeight;
-  const bool horizontal = align == MoveCropAlign::CentreHorizontally || align == MoveCropAlign::Centre;
+  const bool horizontal =
+      align == MoveCropAlign::CentreHorizontally || align == MoveCropAlign::Centre;
   const bool vertical = align == MoveCropAlign::CentreVertically || align == MoveCropAlign::Centre;
   if (align == MoveCropAlign::Left) s->x = ToInt32(-l);
   if (align == MoveCropAlign::Right) s->x = ToInt32(W - r);

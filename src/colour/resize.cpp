@@ -104,7 +104,8 @@ void Stretch(const Plane& from, int size, uint8_t* out, uint64_t outStride, uint
   for (uint32_t y = 0; y < h; ++y) {
     const uint8_t* row = from.rows + ys[y] * from.stride;
     uint8_t* to = out + y * outStride;
-    for (uint32_t x = 0; x < w; ++x) std::memcpy(to + uint64_t{x} * size, row + uint64_t{xs[x]} * size, size);
+    for (uint32_t x = 0; x < w; ++x)
+      std::memcpy(to + uint64_t{x} * size, row + uint64_t{xs[x]} * size, size);
   }
 }
 
@@ -474,8 +475,8 @@ uint32_t ApplyResize(const ResizeRequest& r, bool bicubic, WindowHandle owner) {
   ProgressSetText(progress.get(), LoadResText(str::Resizing));
   ProgressSetRange(progress.get(), static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
   UndoRecord* record = RecordUndo(undo::ResizeAnimation, animation, nullptr, nullptr, 0);
-  const bool done = bicubic ? ResizeBicubic(r, owner, progress.get()) == 1
-                            : ResizeNearest(r, progress.get());
+  const bool done =
+      bicubic ? ResizeBicubic(r, owner, progress.get()) == 1 : ResizeNearest(r, progress.get());
   progress.reset();
   if (!done) {
     if (record) DiscardRecord(record);

@@ -116,10 +116,10 @@ bool TurnOneFrame(Animation& animation, int index, FrameTurn turn, bool growScre
     int64_t right = int64_t{frame->left} + frame->width;
     int64_t bottom = int64_t{frame->top} + frame->height;
     if (right > animation.screenWidth || bottom > animation.screenHeight) {
-      animation.screenWidth = static_cast<uint32_t>(
-          std::clamp<int64_t>(right, animation.screenWidth, 65535));
-      animation.screenHeight = static_cast<uint32_t>(
-          std::clamp<int64_t>(bottom, animation.screenHeight, 65535));
+      animation.screenWidth =
+          static_cast<uint32_t>(std::clamp<int64_t>(right, animation.screenWidth, 65535));
+      animation.screenHeight =
+          static_cast<uint32_t>(std::clamp<int64_t>(bottom, animation.screenHeight, 65535));
       if (screenGrown) *screenGrown = true;
     }
   }

@@ -44,8 +44,7 @@ bool TurnsWholeAnimation(int command) {
 
 void RegisterGeometryUndo() { SetUndoRotation(ReplayFrameTurn, ReplayAnimationTurn); }
 
-uint32_t RunRotationCommand(Animation& animation, int command, int frameIndex,
-                            WindowHandle owner) {
+uint32_t RunRotationCommand(Animation& animation, int command, int frameIndex, WindowHandle owner) {
   std::optional<FrameTurn> turn = TurnOfCommand(command);
   if (!turn) return 0;
   if (TurnsWholeAnimation(command)) {

@@ -22,7 +22,6 @@ void RegisterGeometryUndo();
 
 // Runs one of the ten rotation commands: the current frame (frameIndex) or the whole animation,
 // with its undo entry. Returns the refresh hints, 0 when nothing changed.
-uint32_t RunRotationCommand(Animation& animation, int command, int frameIndex,
-                            WindowHandle owner);
+uint32_t RunRotationCommand(Animation& animation, int command, int frameIndex, WindowHandle owner);
 
 }  // namespace lw

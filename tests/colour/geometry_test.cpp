@@ -34,7 +34,8 @@ std::vector<uint32_t> Picture(const Animation& a, int n) {
   PixelView view = ViewerPicture(&viewer);
   std::vector<uint32_t> out;
   for (int y = 0; y < view.height; ++y)
-    out.insert(out.end(), view.pixels + y * view.stride, view.pixels + y * view.stride + view.width);
+    out.insert(out.end(), view.pixels + y * view.stride,
+               view.pixels + y * view.stride + view.width);
   return out;
 }
 
@@ -133,7 +134,7 @@ TEST(TurnOneFrame, QuarterTurnsGrowTheScreenOnlyWhenTheFrameReachesBeyondIt) {
       {8, 1, 2, 6, FrameTurn::CounterClockwise, 10, 8, 14, 8},  // 6 x 2 at (8, 1) reaches column 14
       {1, 1, 2, 6, FrameTurn::Clockwise, 10, 8, 10, 8},         // still fits
       {8, 6, 3, 3, FrameTurn::Clockwise, 10, 8, 10, 8},         // square: the screen stays
-      {5, 6, 6, 2, FrameTurn::HalfTurn, 10, 8, 10, 8},          // beyond already, not a quarter turn
+      {5, 6, 6, 2, FrameTurn::HalfTurn, 10, 8, 10, 8},  // beyond already, not a quarter turn
   };
   for (const Case& c : cases) {
     AnimationPtr a = MakeDocument(c.screenW, c.screenH);
@@ -233,7 +234,7 @@ TEST(BicubicTapTable, FifthsOfAPixelAndFoldedEdges) {
     std::array<int32_t, 5> weight;
     uint8_t mask;
   } expected[] = {
-      {0, {0, 0, 4096, 0, 0}, 0x1C},          // left edge: -2 and -1 folded onto the centre
+      {0, {0, 0, 4096, 0, 0}, 0x1C},           // left edge: -2 and -1 folded onto the centre
       {1, {0, -393, 2031, 3047, -589}, 0x1E},  // f = 0.6; tap -2 (weight 0) folded, not read
       {3, {0, -524, 3801, 950, -131}, 0x1F},   // f = 0.2
       {4, {0, -131, 950, 3801, -524}, 0x1F},   // f = 0.8
@@ -420,7 +421,8 @@ TEST_F(RecordingTest, CropAnimationKeepsWhatIsShownInsideTheRectangle) {
       }
     }
     for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
-      EXPECT_TRUE(f->left >= 0 && f->top >= 0 && f->left + f->width <= w && f->top + f->height <= h);
+      EXPECT_TRUE(f->left >= 0 && f->top >= 0 && f->left + f->width <= w &&
+                  f->top + f->height <= h);
     }
   }
   // The whole screen changes nothing and records only "NOP".
@@ -457,7 +459,8 @@ TEST(MoveCrop, ConstraintsAndAlignment) {
   AlignMoveCrop(&s, MoveCropAlign::Right);
   EXPECT_EQ(s.x, 28);  // the kept part ends at the screen's right edge
   AlignMoveCrop(&s, MoveCropAlign::Centre);
-  EXPECT_EQ(std::tie(s.x, s.y), std::make_tuple(13, 9));  // (40 - 12 + 2) / 2 - 2, (30 - 8 + 3) / 2 - 3
+  EXPECT_EQ(std::tie(s.x, s.y),
+            std::make_tuple(13, 9));  // (40 - 12 + 2) / 2 - 2, (30 - 8 + 3) / 2 - 3
 }
 
 TEST_F(RecordingTest, MoveCropMovesSelectedFramesTogetherAndCutsThem) {

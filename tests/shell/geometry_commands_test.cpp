@@ -36,7 +36,8 @@ class GeometryUndo : public ::testing::Test {
     std::vector<uint8_t> p(54);
     for (int i = 0; i < 54; ++i) p[i] = static_cast<uint8_t>(i % 16);
     AddFrame(*doc_, 0, 0, 9, 6, p, DisposalLeave);
-    Frame* wide = AddFrame(*doc_, 4, 3, 5, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, DisposalBackground, 3);
+    Frame* wide =
+        AddFrame(*doc_, 4, 3, 5, 2, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10}, DisposalBackground, 3);
     wide->selected = 1;
     Frame* deep = AddFrame(*doc_, -1, 1, 2, 4, {9, 8, 7, 6, 5, 4, 3, 2}, DisposalPrevious);
     AddRgbPlane(deep);
@@ -96,14 +97,26 @@ TEST_F(GeometryUndo, EveryRotationOfTheFrameAndOfTheAnimation) {
 }
 
 TEST_F(GeometryUndo, ResizeMoveCropAndCrop) {
-  RoundTrip([&] { return ApplyResize({doc_.get(), 0, true, 9, 6, 5, 4, false}, false, nullptr); },
-            undo::ResizeAnimation, "nearest");
-  RoundTrip([&] { return ApplyResize({doc_.get(), 0, true, 9, 6, 13, 7, false}, true, nullptr); },
-            undo::ResizeAnimation, "bicubic");
-  RoundTrip([&] { return ApplyResize({doc_.get(), 1, false, 5, 2, 3, 1, true}, true, nullptr); },
-            undo::ResizeAnimation, "bicubic, selected frames");
-  RoundTrip([&] { return MoveCropFrames(*doc_, 1, {3, 2, 5, 2, 9, 6, 1, 0, 4, 2}); },
-            undo::MoveCropFrames, "move and crop");
+  RoundTrip(
+      [&] {
+        return ApplyResize({doc_.get(), 0, true, 9, 6, 5, 4, false}, false, nullptr);
+      },
+      undo::ResizeAnimation, "nearest");
+  RoundTrip(
+      [&] {
+        return ApplyResize({doc_.get(), 0, true, 9, 6, 13, 7, false}, true, nullptr);
+      },
+      undo::ResizeAnimation, "bicubic");
+  RoundTrip(
+      [&] {
+        return ApplyResize({doc_.get(), 1, false, 5, 2, 3, 1, true}, true, nullptr);
+      },
+      undo::ResizeAnimation, "bicubic, selected frames");
+  RoundTrip(
+      [&] {
+        return MoveCropFrames(*doc_, 1, {3, 2, 5, 2, 9, 6, 1, 0, 4, 2});
+      },
+      undo::MoveCropFrames, "move and crop");
   RoundTrip([&] { return CropAnimation(*doc_, {1, 1, 7, 5}); }, undo::CropAnimation, "crop");
 }
 
