@@ -403,6 +403,9 @@ bool ResizeNearest(const ResizeRequest& r, ProgressMeter* progress) {
     if (s.hasDib) f->dib = std::move(s.dib);
     if (s.hasRgb) f->rgbPlane = std::move(s.rgb);
     if (s.hasAlpha) f->alphaPlane = std::move(s.alpha);
+    // Planes too short for the image were useless before and would be wrong now.
+    if (!s.hasRgb) FreeRgbPlane(f);
+    if (!s.hasAlpha) FreeAlphaPlane(f);
     f->blendedPlane = {};
     f->width = s.width;
     f->height = s.height;

@@ -98,6 +98,9 @@ bool TurnFrame(Frame* frame, FrameTurn turn) {
     if (hasAlpha) frame->alphaPlane = std::move(newAlpha);
     if (swap) std::swap(frame->width, frame->height);
   }
+  // Planes too short for the image were useless before and would be wrong now.
+  if (!hasRgb) FreeRgbPlane(frame);
+  if (!hasAlpha) FreeAlphaPlane(frame);
   frame->blendedPlane = {};
   RebuildTransparencyMask(frame);
   return true;
