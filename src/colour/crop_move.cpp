@@ -2,6 +2,7 @@
 #include "colour/crop_move.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "core/undo.h"
 
@@ -36,33 +37,37 @@ void ConstrainMoveCrop(MoveCropState* s) {
   s->y = ToInt32(y);
 
   int64_t l = s->left, t = s->top, r = s->right, b = s->bottom;
-  if (l < 0) {
-    l = 0;
-  } else if (l >= r) {
-    l = r - 1;
-  } else {
-    l = std::max(l, -x);
-  }
-  if (t < 0) {
-    t = 0;
-  } else if (t >= b) {
-    t = b - 1;
-  } else {
-    t = std::max(t, -y);
-  }
-  if (r > s->w) {
-    r = s->w;
-  } else if (r <= l) {
-    r = l + 1;
-  } else {
-    r = std::min<int64_t>(r, s->screenWidth - x);
-  }
-  if (b > s->h) {
-    b = s->h;
-  } else if (b <= t) {
-    b = t + 1;
-  } else {
-    b = std::min<int64_t>(b, s->screenHeight - y);
+  // A second round settles what the first changed: a right side pulled in by the screen's edge
+  // brings the left side with it.
+  for (int round = 0; round < 2; ++round) {
+    if (l < 0) {
+      l = 0;
+    } else if (l >= r) {
+      l = r - 1;
+    } else {
+      l = std::max(l, -x);
+    }
+    if (t < 0) {
+      t = 0;
+    } else if (t >= b) {
+      t = b - 1;
+    } else {
+      t = std::max(t, -y);
+    }
+    if (r > s->w) {
+      r = s->w;
+    } else if (r <= l) {
+      r = l + 1;
+    } else {
+      r = std::min<int64_t>(r, s->screenWidth - x);
+    }
+    if (b > s->h) {
+      b = s->h;
+    } else if (b <= t) {
+      b = t + 1;
+    } else {
+      b = std::min<int64_t>(b, s->screenHeight - y);
+    }
   }
   s->left = ToInt32(l);
   s->top = ToInt32(t);
@@ -82,6 +87,58 @@ void AlignMoveCrop(MoveCropState* s, MoveCropAlign align) {
   if (align == MoveCropAlign::Bottom) s->y = ToInt32(H - b);
   if (horizontal) s->x = ToInt32((W - r + l) / 2 - l);
   if (vertical) s->y = ToInt32((H - b + t) / 2 - t);
+}
+
+CropHit HitTestCrop(const ViewRect& r, int64_t x, int64_t y, bool canMove,
+                    const ViewRect* wholeFrame) {
+  const CropHit move = canMove ? CropHit::Move : CropHit::None;
+  if (x < r.left - 3 || x >= r.right + 3 || y < r.top - 3 || y >= r.bottom + 3) {
+    const ViewRect* f = canMove ? wholeFrame : nullptr;
+    return f && x >= f->left && x < f->right && y >= f->top && y < f->bottom ? move : CropHit::None;
+  }
+  const int64_t midX = r.left + (r.right - r.left) / 2, midY = r.top + (r.bottom - r.top) / 2;
+  const bool nearMidY = std::abs(y - midY) < 3;
+  if (x < r.left + 6) {
+    if (y < r.top + 6) return CropHit::TopLeft;
+    if (y > r.bottom - 6) return CropHit::BottomLeft;
+    if (nearMidY) return CropHit::Left;
+    return x > r.left + 3 ? move : CropHit::None;
+  }
+  if (x > r.right - 6) {
+    if (y < r.top + 6) return CropHit::TopRight;
+    if (y > r.bottom - 6) return CropHit::BottomRight;
+    if (nearMidY) return CropHit::Right;
+    return x < r.right - 3 ? move : CropHit::None;
+  }
+  if (std::abs(x - midX) < 3) {
+    if (y < r.top + 6) return CropHit::Top;
+    if (y > r.bottom - 6) return CropHit::Bottom;
+    return move;
+  }
+  return y > r.top + 3 && y < r.bottom - 3 ? move : CropHit::None;
+}
+
+void DragMoveCrop(MoveCropState* s, CropHit hit, int64_t dx, int64_t dy) {
+  const bool left = hit == CropHit::Left || hit == CropHit::TopLeft || hit == CropHit::BottomLeft;
+  const bool right =
+      hit == CropHit::Right || hit == CropHit::TopRight || hit == CropHit::BottomRight;
+  const bool top = hit == CropHit::Top || hit == CropHit::TopLeft || hit == CropHit::TopRight;
+  const bool bottom =
+      hit == CropHit::Bottom || hit == CropHit::BottomLeft || hit == CropHit::BottomRight;
+  if (hit == CropHit::Move) {
+    s->x = ToInt32(s->x + dx);
+    s->y = ToInt32(s->y + dy);
+  }
+  if (left) s->left = ToInt32(s->left + dx);
+  if (right) s->right = ToInt32(s->right + dx);
+  if (top) s->top = ToInt32(s->top + dy);
+  if (bottom) s->bottom = ToInt32(s->bottom + dy);
+  ConstrainMoveCrop(s);
+}
+
+int64_t ViewToScreen(int64_t delta, int numerator, int denominator) {
+  if (numerator <= 0 || denominator <= 0) return delta;
+  return delta * denominator / numerator;
 }
 
 uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropState& s) {

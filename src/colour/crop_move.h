@@ -33,6 +33,40 @@ void ConstrainMoveCrop(MoveCropState* state);
 enum class MoveCropAlign { Left, Right, Top, Bottom, CentreHorizontally, CentreVertically, Centre };
 void AlignMoveCrop(MoveCropState* state, MoveCropAlign align);
 
+// What a point of the view grabs: the position, a side or a corner of the kept rectangle.
+enum class CropHit {
+  None,
+  Move,
+  Left,
+  Right,
+  Top,
+  Bottom,
+  TopLeft,
+  TopRight,
+  BottomLeft,
+  BottomRight,
+};
+
+// A rectangle in view pixels.
+struct ViewRect {
+  int64_t left = 0;
+  int64_t top = 0;
+  int64_t right = 0;
+  int64_t bottom = 0;
+};
+
+// The hit at (x, y) for the kept rectangle as drawn. canMove: the view moves the frame (the
+// animation crop has no position). wholeFrame: the frame as drawn when it is shown whole, where
+// any point grabs it; none otherwise.
+CropHit HitTestCrop(const ViewRect& rect, int64_t x, int64_t y, bool canMove,
+                    const ViewRect* wholeFrame);
+
+// A drag of (dx, dy) screen pixels applied to what the hit grabbed, then the limits.
+void DragMoveCrop(MoveCropState* state, CropHit hit, int64_t dx, int64_t dy);
+
+// View pixels to screen pixels at a zoom of numerator / denominator (integer, towards zero).
+int64_t ViewToScreen(int64_t delta, int numerator, int denominator);
+
 // Moves every selected frame by the change of the current frame's position to (x, y) and cuts it
 // to the kept rectangle (left, top, right, bottom of the current frame) as it lands on the
 // screen, recording "Déplacer/Rogner cadre". Returns the refresh hints; 0 when no frame is

@@ -491,5 +491,37 @@ TEST_F(RecordingTest, MoveCropMovesSelectedFramesTogetherAndCutsThem) {
   EXPECT_EQ(CanUndoKind(), 0u);
 }
 
+TEST(MoveCrop, HitTestAndDrag) {
+  // The kept part drawn from (10, 20) to (50, 60): mid-x 30, mid-y 40.
+  const ViewRect r{10, 20, 50, 60};
+  const ViewRect frame{0, 0, 80, 90};
+  struct Case {
+    int64_t x, y;
+    CropHit hit;
+  } cases[] = {
+      {8, 18, CropHit::TopLeft},      {12, 58, CropHit::BottomLeft}, {48, 21, CropHit::TopRight},
+      {52, 62, CropHit::BottomRight}, {11, 41, CropHit::Left},       {49, 38, CropHit::Right},
+      {31, 22, CropHit::Top},         {29, 57, CropHit::Bottom},     {14, 30, CropHit::Move},
+      {12, 30, CropHit::None},        {20, 22, CropHit::None},       {30, 40, CropHit::Move},
+      {46, 30, CropHit::Move},        {48, 30, CropHit::None},       {70, 70, CropHit::Move},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(HitTestCrop(r, c.x, c.y, true, &frame), c.hit) << c.x << "," << c.y;
+  }
+  // Without a position to move, or with only the kept part shown, outside grabs nothing.
+  EXPECT_EQ(HitTestCrop(r, 30, 40, false, nullptr), CropHit::None);
+  EXPECT_EQ(HitTestCrop(r, 70, 70, true, nullptr), CropHit::None);
+  EXPECT_EQ(HitTestCrop(r, 11, 41, false, nullptr), CropHit::Left);
+
+  // At 200 % three view pixels make one screen pixel (towards zero); at 50 % each makes two.
+  EXPECT_EQ(ViewToScreen(3, 2, 1), 1);
+  EXPECT_EQ(ViewToScreen(-3, 1, 2), -6);
+  MoveCropState s{0, 0, 20, 10, 40, 30, 0, 0, 20, 10};
+  DragMoveCrop(&s, CropHit::TopLeft, 5, 50);  // the top cannot pass the bottom
+  EXPECT_EQ(std::tie(s.left, s.top), std::make_tuple(5, 9));
+  DragMoveCrop(&s, CropHit::Move, 100, 0);  // nor the frame leave the screen: one column stays
+  EXPECT_EQ(std::tie(s.x, s.left, s.right), std::make_tuple(39, 0, 1));
+}
+
 }  // namespace
 }  // namespace lw
