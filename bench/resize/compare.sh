@@ -24,9 +24,9 @@ export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
 
 echo "Drawing 600 frames of 640x480 ..." >&2
 # The palette from the first two seconds, so that the frames stream through paletteuse.
-ffmpeg -v error -y -f lavfi -i 'testsrc2=s=640x480:r=25' -frames:v 50 -vf palettegen \
+ffmpeg -v error -y -f lavfi -i 'testsrc2=s=640x480:r=25:d=2' -vf palettegen \
   "$work/palette.png"
-ffmpeg -v error -y -f lavfi -i 'testsrc2=s=640x480:r=25' -i "$work/palette.png" -frames:v 600 \
+ffmpeg -v error -y -f lavfi -i 'testsrc2=s=640x480:r=25:d=24' -i "$work/palette.png" \
   -lavfi 'paletteuse=dither=none' "$work/in.gif"
 
 now_ms() { date +%s%N | awk '{ printf "%.0f", $1 / 1000000 }'; }
