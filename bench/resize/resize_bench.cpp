@@ -38,7 +38,8 @@ int main(int argc, char** argv) {
   auto start = std::chrono::steady_clock::now();
   lw::GifSource source;
   lw::AnimationPtr animation;
-  if (!source.Open(argv[1]) || lw::ReadGif(source, nullptr, &animation) != 1 || !animation) {
+  if (!source.Open(argv[1]) || !lw::IsGifFile(source) ||
+      lw::ReadGif(source, nullptr, &animation) != lw::GifReadComplete || !animation) {
     std::fprintf(stderr, "cannot read %s\n", argv[1]);
     return 1;
   }
