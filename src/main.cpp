@@ -4,11 +4,13 @@
 #include <vector>
 
 #include "shell/batch.h"
+#include "shell/geometry_commands.h"
 #include "base/preferences.h"
 #include "shell/ui/application.h"
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();
+  lw::RegisterGeometryUndo();
   if (argc > 1 && argv[1][0] == '-') {
     return lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
   }

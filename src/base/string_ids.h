@@ -479,5 +479,8 @@ constexpr int DurDiviserToutesLesIntervalles = 50533;
 constexpr int DurAvant = 50534;
 constexpr int DurApres = 50535;
 constexpr int DurToutesLesIntervalles = 50536;
+// Geometry: resizing, rotating and cropping.
+constexpr int Resizing = 50700;  // "Redimensioner l'animation..."
+constexpr int NoBicubicMemory = 50701;  // "Mémoire insuffisante pour l'échelle bicubique. Opérati..."
 
 }  // namespace lw::str

@@ -1,0 +1,77 @@
+// The rotate and mirror commands and the replay of their undo entries.
+#include "shell/geometry_commands.h"
+
+#include <algorithm>
+
+#include "base/progress.h"
+#include "core/undo.h"
+#include "shell/command_ids.h"
+
+namespace lw {
+
+namespace {
+
+bool ReplayFrameTurn(Animation& animation, int frameIndex, int command, bool undo) {
+  std::optional<FrameTurn> turn = TurnOfCommand(command);
+  if (!turn) return false;
+  // The screen size is restored by the record itself.
+  return TurnFrame(FrameAt(animation, frameIndex), undo ? InverseTurn(*turn) : *turn);
+}
+
+bool ReplayAnimationTurn(Animation& animation, int command, bool undo) {
+  std::optional<FrameTurn> turn = TurnOfCommand(command);
+  if (!turn) return false;
+  return TurnAnimation(animation, undo ? InverseTurn(*turn) : *turn, nullptr);
+}
+
+}  // namespace
+
+std::optional<FrameTurn> TurnOfCommand(int command) {
+  if (TurnsWholeAnimation(command)) command -= cmd::AnimationRotateOffset;
+  switch (command) {
+    case cmd::FrameRotate90Cw: return FrameTurn::Clockwise;
+    case cmd::FrameRotate180: return FrameTurn::HalfTurn;
+    case cmd::FrameRotate90Ccw: return FrameTurn::CounterClockwise;
+    case cmd::FrameFlipHorizontal: return FrameTurn::MirrorLeftRight;
+    case cmd::FrameFlipVertical: return FrameTurn::MirrorTopBottom;
+    default: return std::nullopt;
+  }
+}
+
+bool TurnsWholeAnimation(int command) {
+  return command >= cmd::AnimationRotate90Cw && command <= cmd::AnimationFlipVertical;
+}
+
+void RegisterGeometryUndo() { SetUndoRotation(ReplayFrameTurn, ReplayAnimationTurn); }
+
+uint32_t RunRotationCommand(Animation& animation, int command, int frameIndex, WindowHandle owner) {
+  std::optional<FrameTurn> turn = TurnOfCommand(command);
+  if (!turn) return 0;
+  if (TurnsWholeAnimation(command)) {
+    if (!FirstFrame(animation)) return 0;
+    UndoRecord* record = RecordUndo(undo::RotateAllFrames, animation, nullptr, nullptr,
+                                    static_cast<uint32_t>(command));
+    ProgressMeterPtr progress(CreateProgressMeter(owner, 0, 0));
+    if (!TurnAnimation(animation, *turn, progress.get())) {
+      if (record) DiscardRecord(record);
+      return 0;
+    }
+    return refresh::Document | refresh::ScreenSize | refresh::Encoding;
+  }
+  if (frameIndex < 0 || frameIndex > 0xFFFF || !FrameAt(animation, frameIndex)) return 0;
+  const uint32_t param = static_cast<uint32_t>(command) | (static_cast<uint32_t>(frameIndex) << 16);
+  UndoRecord* record = RecordUndo(undo::RotateFrame, animation, nullptr, nullptr, param);
+  bool screenGrown = false;
+  if (!TurnOneFrame(animation, frameIndex, *turn, true, &screenGrown)) {
+    if (record) DiscardRecord(record);
+    return 0;
+  }
+  const uint32_t index = static_cast<uint32_t>(frameIndex);
+  // A grown screen lays the whole strip out again.
+  if (screenGrown) {
+    return refresh::ForFrame(refresh::Document | refresh::ScreenSize | refresh::Encoding, index);
+  }
+  return refresh::ForFrame(refresh::OneFrame | refresh::Encoding, index);
+}
+
+}  // namespace lw
