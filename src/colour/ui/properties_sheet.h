@@ -1,0 +1,54 @@
+// The "Propriétés" sheet: the current frame's page (or the selected frames'), the page of every
+// frame and the animation's page. Each page checks its fields when the user leaves it or presses
+// OK, and applies its own changes on OK.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <set>
+#include <string>
+
+#include "core/animation.h"
+
+class QTabWidget;
+
+namespace lw {
+
+class FramePropertiesPage;
+class AnimationPropertiesPage;
+
+struct PropertiesRequest {
+  enum class Opener { Frame, GlobalFrame, Animation };  // which command opened the sheet
+  Opener opener = Opener::Frame;
+  Animation* animation = nullptr;  // not owned
+  int currentFrame = -1;
+  bool severalSelected = false;
+  std::string fileName;
+  uint32_t changes = 0;  // propchange:: bits, read after the sheet closes
+  uint32_t hints = 0;    // refresh:: bits gathered from the pages
+};
+
+// True when the user pressed OK (the request's bits tell what changed).
+bool AskProperties(QWidget* owner, PropertiesRequest* request);
+
+class PropertiesSheet : public QDialog {
+  Q_OBJECT
+
+ public:
+  PropertiesSheet(QWidget* owner, PropertiesRequest* request);
+  QTabWidget* Tabs() const { return tabs_; }
+
+  void accept() override;
+
+ private:
+  bool ValidatePage(int index);
+  void PageChanging(int index);
+
+  PropertiesRequest* request_;
+  QTabWidget* tabs_;
+  int shownPage_ = 0;
+  std::set<int> visited_;
+  bool switching_ = false;
+};
+
+}  // namespace lw
