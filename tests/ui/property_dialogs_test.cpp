@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
+#include <QPainter>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -234,6 +235,45 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(CanUndoKind(), undo::ReduceFrameCount);
     window_->Command(cmd::Undo);
     QCOMPARE(window_->Document()->frameCount, int16_t{6});
+  }
+
+  // The picture for the documentation, when LOOPWRIGHT_PROPERTIES_SHOT names the file: the
+  // animation page beside the comment list holding one comment.
+  void picture() {
+    QByteArray target = qgetenv("LOOPWRIGHT_PROPERTIES_SHOT");
+    if (target.isEmpty()) QSKIP("LOOPWRIGHT_PROPERTIES_SHOT not set");
+    OpenFrames(4);
+    Animation* doc = window_->Document();
+    QVERIFY(InsertComment(*doc, 0, "Créé avec Loopwright"));
+    PropertiesRequest request;
+    request.opener = PropertiesRequest::Opener::Animation;
+    request.animation = doc;
+    request.fileName = "cadres.gif";
+    PropertiesSheet sheet(window_.get(), &request);
+    CommentListDialog comments(window_.get(), doc);
+    sheet.show();
+    comments.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&sheet));
+    QVERIFY(QTest::qWaitForWindowExposed(&comments));
+    QTest::qWait(300);
+    // Each dialog under a bar with its title, as the window manager would show it.
+    QPixmap left = sheet.grab(), right = comments.grab();
+    constexpr int kBar = 24;
+    QPixmap both(left.width() + right.width() + 24, std::max(left.height(), right.height()) + kBar + 16);
+    both.fill(QColor(0x60, 0x70, 0x80));
+    QPainter painter(&both);
+    int x = 8;
+    for (auto [dialog, picture] : {std::pair<QDialog*, QPixmap>{&sheet, left}, {&comments, right}}) {
+      QRect bar(x, 8, picture.width(), kBar);
+      painter.fillRect(bar, QColor(0x30, 0x40, 0x58));
+      painter.setPen(Qt::white);
+      painter.drawText(bar.adjusted(8, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
+      painter.drawPixmap(x, 8 + kBar, picture);
+      x += picture.width() + 8;
+    }
+    painter.end();
+    QVERIFY(both.save(QString::fromLocal8Bit(target)));
+    window_->SetModified(false);
   }
 };
 

@@ -270,7 +270,9 @@ class AnimationPropertiesPage : public QWidget {
     bool global = animation.globalPalette != nullptr;
     auto* palette = new QCheckBox(Text(str::PropGlobalPalette), this);
     palette->setChecked(global);
-    palette->setEnabled(false);  // shown only: a global palette is not removed here
+    // Shown only: a global palette is not removed here.
+    palette->setAttribute(Qt::WA_TransparentForMouseEvents);
+    palette->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(palette, row, 0);
     grid->addWidget(PendingEditButton(this), row++, 1);
     grid->addWidget(new QLabel(Text(str::PropBackground), this), row, 0);
