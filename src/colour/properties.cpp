@@ -63,6 +63,11 @@ void ApplyChosenTransparency(Frame* frame, const std::vector<uint8_t>& indexes) 
   SetTransparency(frame, true);
 }
 
+bool SamePalette(const Palette* a, const Palette* b) {
+  if (!a || !b) return a == b;
+  return a->entries == b->entries;
+}
+
 struct FrameChange {
   bool any = false;
   bool image = false;
@@ -120,10 +125,17 @@ PropertiesResult ApplyToCurrentFrame(WindowHandle owner, Animation& animation,
                                   (index << 16) | (change.image ? 1u : 0u));
   bool paletteRemoved = false;
   if (r.removeLocalPalette && f->localPalette) {
+    // Fitting the frame may change the global palette, which a frame's entry cannot restore:
+    // then the entry becomes a copy of the whole document as it was.
+    AnimationPtr before = record ? DuplicateAnimation(animation, nullptr) : nullptr;
     if (!RemovePalette(owner, animation, f)) {
       if (record) DiscardRecord(record);
       result.ok = false;
       return result;
+    }
+    if (before && !SamePalette(before->globalPalette.get(), animation.globalPalette.get())) {
+      DiscardRecord(record);
+      RecordUndo(undo::GlobalFrameProperties, animation, std::move(before), nullptr, 1);
     }
     paletteRemoved = true;
   }

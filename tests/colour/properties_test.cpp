@@ -160,8 +160,32 @@ TEST_F(PropertiesTest, FramePageImageChangesComeBackOnUndo) {
   PropertiesResult result = ApplyFrameProperties(nullptr, *doc_, r);
   EXPECT_TRUE(result.ok);
   EXPECT_EQ(At(0)->localPalette, nullptr);
+  EXPECT_EQ(CanUndoKind(), undo::FrameProperties);
   Undo(*doc_);
   EXPECT_NE(At(0)->localPalette, nullptr);
+
+  // Colours the global palette lacks make it change: the undo entry must bring it back too.
+  PalettePtr reds = std::make_unique<Palette>();
+  for (int i = 0; i < 16; ++i) reds->entries.push_back({static_cast<uint8_t>(100 + 9 * i), 0, 0, 0});
+  f = At(0);
+  SetLocalPalette(f, std::move(reds));
+  f->palette = f->localPalette.get();
+  UpdateDibColourTable(f);
+  std::vector<PaletteEntry> global = doc_->globalPalette->entries;
+  r = FillFrameRequest(*doc_, FrameScope::Current, 0);
+  r.removeLocalPalette = true;
+  r.delay = 99;
+  ASSERT_TRUE(ApplyFrameProperties(nullptr, *doc_, r).ok);
+  ASSERT_NE(doc_->globalPalette->entries, global);
+  EXPECT_EQ(At(0)->delay, 99u);
+  Undo(*doc_);
+  EXPECT_EQ(doc_->globalPalette->entries, global);
+  ASSERT_NE(At(0)->localPalette, nullptr);
+  EXPECT_EQ(At(0)->localPalette->entries[15].red, 235);
+  EXPECT_EQ(At(0)->delay, 10u);
+  Redo(*doc_);
+  EXPECT_EQ(At(0)->localPalette, nullptr);
+  EXPECT_EQ(At(0)->delay, 99u);
 }
 
 TEST_F(PropertiesTest, SharedPagesLeaveEmptyFieldsAndIndeterminateBoxesAlone) {
