@@ -7,6 +7,7 @@
 #include <QDialogButtonBox>
 #include <QLabel>
 #include <QPainter>
+#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>
@@ -88,6 +89,7 @@ class PropertyDialogsTest : public QObject {
       page->findChild<QComboBox*>("disposal")->setCurrentIndex(DisposalBackground);
       Type(page->findChild<QLineEdit*>("left"), QStringLiteral("5"));
       Type(page->findChild<QLineEdit*>("top"), QStringLiteral("6"));
+      Type(page->findChild<QLineEdit*>("name"), QStringLiteral("nuage"));
       QTest::mouseClick(Button(sheet, button), Qt::LeftButton);
     });
     window_->Command(cmd::FrameProperties);
@@ -137,6 +139,7 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(At(0)->delay, 10u);
     QVERIFY(window_->Modified());
     QCOMPARE(window_->Properties()->DelayEdit()->text(), QStringLiteral("55"));
+    QCOMPARE(window_->Properties()->FrameList()->currentText(), QStringLiteral("#2: nuage"));
     QCOMPARE(CanUndoKind(), undo::FrameProperties);
 
     window_->Command(cmd::Undo);
@@ -217,6 +220,33 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(QString::fromStdString(CommentAt(*window_->Document(), 0)),
              QStringLiteral("Fait à la main"));
     QVERIFY(window_->Modified());
+  }
+
+  // Over 254 characters the editor says so and stays; Annuler stores nothing.
+  void longCommentsAreRefused() {
+    QString text = QStringLiteral("avant");
+    bool stayed = false;
+    WhenModal([&stayed](QDialog* dialog) {
+      auto* edit = dialog->findChild<QPlainTextEdit*>("comment");
+      edit->selectAll();
+      edit->insertPlainText(QString(255, QLatin1Char('x')));
+      QTest::mouseClick(Button(dialog, QStringLiteral("OK")), Qt::LeftButton);
+      stayed = dialog->isVisible();
+      edit->selectAll();
+      edit->insertPlainText(QString(254, QLatin1Char('y')));
+      QTest::mouseClick(Button(dialog, QStringLiteral("OK")), Qt::LeftButton);
+    });
+    QVERIFY(EditCommentText(nullptr, &text));
+    QVERIFY(stayed);
+    QCOMPARE(services_.Messages().size(), size_t{1});
+    QCOMPARE(QString::fromStdString(services_.Messages()[0].caption), QStringLiteral("Commentaire trop long"));
+    QCOMPARE(text, QString(254, QLatin1Char('y')));
+    WhenModal([](QDialog* dialog) {
+      dialog->findChild<QPlainTextEdit*>("comment")->insertPlainText(QStringLiteral("z"));
+      QTest::mouseClick(Button(dialog, QStringLiteral("Annuler")), Qt::LeftButton);
+    });
+    QVERIFY(!EditCommentText(nullptr, &text));
+    QCOMPARE(text.size(), 254);
   }
 
   void reducesTheFrameCount() {
