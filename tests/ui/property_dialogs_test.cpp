@@ -149,6 +149,44 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(window_->Properties()->DelayEdit()->text(), QStringLiteral("20"));
   }
 
+  // With the transparency dialog installed, the click that checks the box opens it: cancelled,
+  // the box goes back; accepted, its indexes go to the frame on OK.
+  void checkingTransparentOpensTheChooser() {
+    OpenFrames(2);
+    window_->SelectFrame(0, 0);
+    static int asked = 0;
+    static bool agree = false;
+    asked = 0;
+    PropertiesSheetHooks hooks;
+    hooks.chooseTransparency = [](QWidget*, Animation&, Frame*, std::vector<uint8_t>* indexes) {
+      ++asked;
+      *indexes = {3, 1};
+      return agree;
+    };
+    SetPropertiesSheetHooks(hooks);
+    bool uncheckedAgain = false;
+    WhenModal([&uncheckedAgain](QDialog* sheet) {
+      auto* box = sheet->findChild<QTabWidget*>()->currentWidget()->findChild<QCheckBox*>("transparent");
+      agree = false;
+      QTest::mouseClick(box, Qt::LeftButton);
+      uncheckedAgain = !box->isChecked();
+      agree = true;
+      QTest::mouseClick(box, Qt::LeftButton);
+      QVERIFY(box->isChecked());
+      QTest::mouseClick(Button(sheet, QStringLiteral("OK")), Qt::LeftButton);
+    });
+    window_->Command(cmd::FrameProperties);
+    SetPropertiesSheetHooks({});
+    QCOMPARE(asked, 2);
+    QVERIFY(uncheckedAgain);
+    QVERIFY(At(0)->Transparent());
+    QCOMPARE(int{At(0)->transparentIndex}, 3);
+    QCOMPARE(int{At(0)->bits()[0]}, 3);  // the frame's colour 1 merged into 3
+    window_->Command(cmd::Undo);
+    QVERIFY(!At(0)->Transparent());
+    QCOMPARE(int{At(0)->bits()[0]}, 1);
+  }
+
   // A refused field keeps the sheet up with its message; leaving the page is refused too.
   void refusedFieldsKeepTheSheet() {
     OpenFrames(2);

@@ -12,6 +12,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QVBoxLayout>
 
 #include "base/preferences.h"
@@ -64,11 +65,14 @@ std::optional<bool> BoxValue(const QCheckBox* box) {
   return box->isChecked();
 }
 
-QPushButton* PendingEditButton(QWidget* parent) {
-  // The palette and transparency editors come with the palette dialogs.
+PropertiesSheetHooks hooks;
+
+// An "Editer..." button, greyed with the waiting hint while its dialog is not installed.
+QPushButton* EditButton(QWidget* parent, const char* name, bool installed) {
   auto* button = new QPushButton(Text(str::PropEdit), parent);
-  button->setEnabled(false);
-  button->setToolTip(Text(str::PendingColour));
+  button->setObjectName(QString::fromLatin1(name));
+  button->setEnabled(installed);
+  if (!installed) button->setToolTip(Text(str::PendingColour));
   return button;
 }
 
@@ -114,23 +118,38 @@ class FramePropertiesPage : public QWidget {
                               : std::nullopt);
     localPalette_->setEnabled(withPalette > 0);
     grid->addWidget(localPalette_, row, 0, 1, 2);
-    if (one) grid->addWidget(PendingEditButton(this), row, 2);
+    if (one) {
+      auto* edit = EditButton(this, "editLocalPalette", hooks.editPalette != nullptr);
+      edit->setEnabled(edit->isEnabled() && withPalette > 0);
+      Frame* frame = frames.empty() ? nullptr : frames[0];
+      connect(edit, &QPushButton::clicked, this, [this, frame] {
+        if (hooks.editPalette && hooks.editPalette(window(), animation_, frame)) paletteEdited_ = true;
+      });
+      grid->addWidget(edit, row, 2);
+    }
     ++row;
     transparent_ = new QCheckBox(Text(str::PropTransparent), this);
     transparent_->setObjectName(QStringLiteral("transparent"));
     SetBox(transparent_, initial_.transparent);
     startIndex_ = frames.empty() ? 0 : frames[0]->transparentIndex;
-    // Checking the box is choosing the frame's own transparent index.
+    startFrame_ = frames.empty() ? nullptr : frames[0];
+    startTransparent_ = startFrame_ && startFrame_->Transparent();
+    // The click that checks the box chooses the transparent index; cancelling unchecks it.
     connect(transparent_, &QCheckBox::clicked, this, [this](bool checked) {
-      if (checked) {
+      if (!checked) {
+        accepted_ = false;
+      } else if (!hooks.chooseTransparency) {
         accepted_ = true;
         indexes_ = {startIndex_};
-      } else {
-        accepted_ = false;
+      } else if (!ChooseTransparency()) {
+        transparent_->setChecked(false);
       }
     });
+    auto* editTransparency = EditButton(this, "editTransparency", hooks.chooseTransparency != nullptr);
+    editTransparency->setEnabled(editTransparency->isEnabled() && startFrame_);
+    connect(editTransparency, &QPushButton::clicked, this, [this] { ChooseTransparency(); });
     grid->addWidget(transparent_, row, 0, 1, 2);
-    grid->addWidget(PendingEditButton(this), row++, 2);
+    grid->addWidget(editTransparency, row++, 2);
 
     auto size = [&](auto get) -> QString {
       if (frames.empty()) return {};
@@ -206,11 +225,36 @@ class FramePropertiesPage : public QWidget {
     return failed == PropertyField::None;
   }
 
-  PropertiesResult Apply() { return ApplyFrameProperties(window(), animation_, Request()); }
+  PropertiesResult Apply() {
+    PropertiesResult result = ApplyFrameProperties(window(), animation_, Request());
+    if (paletteEdited_) {
+      result.changes |= propchange::CurrentFrame;
+      result.hints |= refresh::Document | refresh::Encoding;
+    }
+    return result;
+  }
 
  private:
+  // The transparency dialog from what the page holds; the box shows whether an index was chosen.
+  bool ChooseTransparency() {
+    std::vector<uint8_t> indexes = accepted_ ? indexes_ : std::vector<uint8_t>{};
+    if (!accepted_ && startTransparent_) indexes = {startIndex_};
+    if (!hooks.chooseTransparency || !startFrame_ ||
+        !hooks.chooseTransparency(window(), animation_, startFrame_, &indexes)) {
+      return false;
+    }
+    accepted_ = true;
+    indexes_ = std::move(indexes);
+    transparent_->setTristate(false);
+    transparent_->setChecked(!indexes_.empty());
+    return true;
+  }
+
   Animation& animation_;
   FrameScope scope_;
+  Frame* startFrame_ = nullptr;
+  bool startTransparent_ = false;
+  bool paletteEdited_ = false;
   FramePropertiesRequest initial_;
   QLineEdit* name_ = nullptr;
   QCheckBox* interlaced_ = nullptr;
@@ -274,13 +318,30 @@ class AnimationPropertiesPage : public QWidget {
     palette->setAttribute(Qt::WA_TransparentForMouseEvents);
     palette->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(palette, row, 0);
-    grid->addWidget(PendingEditButton(this), row++, 1);
+    auto* edit = EditButton(this, "editGlobalPalette", hooks.editPalette != nullptr);
+    edit->setEnabled(edit->isEnabled() && global);
+    connect(edit, &QPushButton::clicked, this, [this] {
+      if (hooks.editPalette && hooks.editPalette(window(), animation_, nullptr)) {
+        paletteEdited_ = true;
+        DrawSwatch();
+      }
+    });
+    grid->addWidget(edit, row++, 1);
     grid->addWidget(new QLabel(Text(str::PropBackground), this), row, 0);
-    swatch_ = new QLabel(this);
+    swatch_ = new QToolButton(this);
     swatch_->setObjectName(QStringLiteral("background"));
-    swatch_->setFixedSize(40, 20);
-    swatch_->setEnabled(global);
-    swatch_->setToolTip(Text(str::PendingColour));
+    swatch_->setFixedSize(40, 22);
+    swatch_->setIconSize(QSize(32, 14));
+    swatch_->setEnabled(global && hooks.chooseBackground);
+    if (!hooks.chooseBackground) swatch_->setToolTip(Text(str::PendingColour));
+    connect(swatch_, &QToolButton::clicked, this, [this] {
+      int index = hooks.chooseBackground
+                      ? hooks.chooseBackground(window(), animation_, request_.backgroundIndex)
+                      : -1;
+      if (index < 0) return;
+      request_.backgroundIndex = index;
+      DrawSwatch();
+    });
     DrawSwatch();
     grid->addWidget(swatch_, row, 1);
     grid->addWidget(new QLabel(Text(str::PropBackgroundNote), this), row++, 2, 1, 2);
@@ -306,13 +367,20 @@ class AnimationPropertiesPage : public QWidget {
     return failed == PropertyField::None;
   }
 
-  PropertiesResult Apply() { return ApplyAnimationProperties(animation_, Request()); }
+  PropertiesResult Apply() {
+    PropertiesResult result = ApplyAnimationProperties(animation_, Request());
+    if (paletteEdited_) {
+      result.changes |= propchange::GlobalPalette;
+      result.hints |= refresh::Document | refresh::Encoding;
+    }
+    return result;
+  }
 
  private:
   // The global palette's colour at the pending background index.
   void DrawSwatch() {
-    QPixmap pixmap(swatch_->size());
-    pixmap.fill(palette().color(QPalette::Window));
+    QPixmap pixmap(swatch_->iconSize());
+    pixmap.fill(Qt::transparent);
     const Palette* p = animation_.globalPalette.get();
     if (p && request_.backgroundIndex < p->Count()) {
       const PaletteEntry& e = p->entries[request_.backgroundIndex];
@@ -321,7 +389,11 @@ class AnimationPropertiesPage : public QWidget {
       painter.setPen(Qt::black);
       painter.drawRect(pixmap.rect().adjusted(0, 0, -1, -1));
     }
-    swatch_->setPixmap(pixmap);
+    // The colour stays readable while the button waits for its dialog.
+    QIcon icon;
+    icon.addPixmap(pixmap, QIcon::Normal);
+    icon.addPixmap(pixmap, QIcon::Disabled);
+    swatch_->setIcon(icon);
   }
 
   Animation& animation_;
@@ -329,7 +401,8 @@ class AnimationPropertiesPage : public QWidget {
   QLineEdit* width_ = nullptr;
   QLineEdit* height_ = nullptr;
   QLineEdit* loops_ = nullptr;
-  QLabel* swatch_ = nullptr;
+  QToolButton* swatch_ = nullptr;
+  bool paletteEdited_ = false;
 };
 
 PropertiesSheet::PropertiesSheet(QWidget* owner, PropertiesRequest* request)
@@ -399,6 +472,8 @@ void PropertiesSheet::accept() {
   }
   QDialog::accept();
 }
+
+void SetPropertiesSheetHooks(const PropertiesSheetHooks& installed) { hooks = installed; }
 
 bool AskProperties(QWidget* owner, PropertiesRequest* request) {
   if (!request || !request->animation) return false;

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "core/animation.h"
 
@@ -30,6 +31,21 @@ struct PropertiesRequest {
 
 // True when the user pressed OK (the request's bits tell what changed).
 bool AskProperties(QWidget* owner, PropertiesRequest* request);
+
+// The palette dialogs the pages open. Until one is installed its button stays greyed and checking
+// "Transparent" chooses the frame's own transparent index.
+struct PropertiesSheetHooks {
+  // The transparent indexes for frame, starting from indexes (the first one becomes the
+  // transparent index, the others merge into it; none: not transparent). False on cancel.
+  bool (*chooseTransparency)(QWidget* parent, Animation& animation, Frame* frame,
+                             std::vector<uint8_t>* indexes) = nullptr;
+  // Edits frame's local palette, or the global one for none; true when it changed (the editor
+  // records its own undo entry).
+  bool (*editPalette)(QWidget* parent, Animation& animation, Frame* frame) = nullptr;
+  // A background index from the global palette, starting from current; -1 on cancel.
+  int (*chooseBackground)(QWidget* parent, Animation& animation, int current) = nullptr;
+};
+void SetPropertiesSheetHooks(const PropertiesSheetHooks& hooks);
 
 class PropertiesSheet : public QDialog {
   Q_OBJECT
