@@ -62,8 +62,8 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::InvertSelection, str::LabelInvertSelection, E::Document),
     Row(cmd::Preferences, str::LabelPreferences, E::Always),
     // Cadre
-    Row(cmd::FrameProperties, str::LabelProperties, E::Current, kDialogs),
-    Row(cmd::GlobalFrameProperties, str::LabelGlobalFrameProperties, E::Frames, kDialogs),
+    Row(cmd::FrameProperties, str::LabelProperties, E::Current),
+    Row(cmd::GlobalFrameProperties, str::LabelGlobalFrameProperties, E::Frames),
     Row(cmd::EditLocalPalette, str::LabelLocalPalette, E::LocalPalette, kColour),
     Row(cmd::MoveCrop, str::LabelMoveCrop, E::Current, kGeometry),
     Row(cmd::ResizeFrames, str::LabelResizeFrames, E::Current, kGeometry),
@@ -75,7 +75,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::EditPixels, str::LabelEditPixels, E::Current, kColour),
     Row(cmd::LiveEditFrame, 40363, E::Current, kLiveEdit),
     // Animation
-    Row(cmd::AnimationProperties, str::LabelProperties, E::Document, kDialogs),
+    Row(cmd::AnimationProperties, str::LabelProperties, E::Document),
     Row(cmd::EditGlobalPalette, str::LabelGlobalPalette, E::GlobalPalette, kColour),
     Row(cmd::ResizeAnimation, str::LabelResizeAnimation, E::Document, kGeometry),
     Row(cmd::AnimationRotate90Cw, str::LabelRotate90Cw, E::Document, kGeometry),
@@ -88,11 +88,11 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::ReduceColours, str::LabelReduceColours, E::Frames, kColour),
     Row(cmd::Optimize, str::LabelOptimize, E::Document),
     Row(cmd::Unoptimize, str::LabelUnoptimize, E::Document),
-    Row(cmd::ReduceFrameCount, str::LabelReduceFrameCount, E::TwoFrames, kDialogs),
+    Row(cmd::ReduceFrameCount, str::LabelReduceFrameCount, E::TwoFrames),
     Row(cmd::ReverseOrder, str::LabelReverseOrder, E::TwoFrames),
     Row(cmd::PingPong, str::LabelPingPong, E::TwoFrames),
     Row(cmd::CropAnimation, str::LabelCropAnimation, E::Document, kGeometry),
-    Row(cmd::GifComments, str::LabelGifComments, E::Document, kDialogs),
+    Row(cmd::GifComments, str::LabelGifComments, E::Document),
     // Affichage
     Checked(cmd::Preview, str::LabelPreview, E::Frames, C::PreviewOpen),
     Row(cmd::StopPreview, str::LabelStopPreview, E::PreviewOpen),

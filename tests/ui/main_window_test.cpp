@@ -629,8 +629,8 @@ class MainWindowTest : public QObject {
     for (int command : {cmd::DisposalRestoreBackground, cmd::ToggleTransparency, cmd::DisposalLeave, cmd::Undo}) {
       window_->Command(command);
       QVERIFY2(Enabled(cmd::DisposalLeave), qPrintable(QString::number(command)));
-      for (int waiting : {cmd::ChooseTransparentColour, cmd::FrameProperties, cmd::LocalPalettePresent,
-                          cmd::EditLocalPalette, cmd::EditGlobalPalette, cmd::AnimationProperties})
+      for (int waiting : {cmd::ChooseTransparentColour, cmd::LocalPalettePresent,
+                          cmd::EditLocalPalette, cmd::EditGlobalPalette})
         QVERIFY2(!window_->Properties()->Action(waiting)->isEnabled(), qPrintable(QString::number(waiting)));
     }
   }

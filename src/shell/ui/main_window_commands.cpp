@@ -13,6 +13,10 @@
 #include "core/compose.h"
 #include "core/undo.h"
 #include "colour/optimize.h"
+#include "colour/properties.h"
+#include "colour/ui/comment_list_dialog.h"
+#include "colour/ui/properties_sheet.h"
+#include "colour/ui/reduce_frame_count_dialog.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -29,6 +33,47 @@
 #include "shell/ui/properties_bar.h"
 
 namespace lw {
+
+namespace {
+
+// The properties sheet, the comments and the frame-count reduction: the document changes in the
+// dialog; the window marks it modified and returns what to redraw.
+uint32_t PropertyDialog(MainWindow& w, int command) {
+  ShellState& state = w.State();
+  Animation* doc = state.document.get();
+  if (!doc) return 0;
+  w.StopBackgroundWork();
+  uint32_t hints = 0;
+  bool changed = false;
+  if (command == cmd::GifComments) {
+    changed = AskGifComments(&w, doc);
+    hints = changed ? refresh::Encoding | refresh::PropertiesFrame : 0;
+  } else if (command == cmd::ReduceFrameCount) {
+    changed = AskReduceFrameCount(&w, doc, &hints);
+  } else {
+    PropertiesRequest request;
+    request.opener = command == cmd::FrameProperties         ? PropertiesRequest::Opener::Frame
+                     : command == cmd::GlobalFrameProperties ? PropertiesRequest::Opener::GlobalFrame
+                                                             : PropertiesRequest::Opener::Animation;
+    request.animation = doc;
+    request.currentFrame = state.currentFrame;
+    request.severalSelected = doc->selectedCount > 1;
+    request.fileName = state.documentPath.substr(state.documentPath.rfind('/') + 1);
+    AskProperties(&w, &request);
+    // A page may have changed the document before a later one kept the sheet open.
+    changed = request.changes != 0 || request.hints != 0;
+    hints = request.hints;
+    if (request.changes & propchange::LoopOrBackground) w.Properties()->RefreshAnimationControls(doc);
+  }
+  if (!changed) return 0;
+  w.SetModified(true);
+  state.NotifyTitle();
+  // Loop count, background and comments change the file but no frame.
+  if (!(hints & (refresh::Document | refresh::OneFrame))) w.StartSizeEstimate(true);
+  return hints;
+}
+
+}  // namespace
 
 struct MainWindow::Handler {
   int first;  // the ids first..last run it
@@ -107,6 +152,13 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 3)); }},
       {cmd::ToggleTransparency, cmd::ToggleTransparency,
        [](W& w, int) { w.AfterCommand(ToggleTransparencyCommand(w.state_)); }},
+      {cmd::FrameProperties, cmd::FrameProperties, [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::GlobalFrameProperties, cmd::GlobalFrameProperties,
+       [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::AnimationProperties, cmd::AnimationProperties,
+       [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::GifComments, cmd::GifComments, [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::ReduceFrameCount, cmd::ReduceFrameCount, [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
       {cmd::Has24BitData, cmd::Has24BitData, [](W& w, int) { w.AfterCommand(ToggleTrueColourCommand(w.state_)); }},
   };
   for (const Handler& h : kHandlers)

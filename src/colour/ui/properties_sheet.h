@@ -1,0 +1,70 @@
+// The "Propriétés" sheet: the current frame's page (or the selected frames'), the page of every
+// frame and the animation's page. Each page checks its fields when the user leaves it or presses
+// OK, and applies its own changes on OK.
+#pragma once
+
+#include <QDialog>
+#include <cstdint>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "core/animation.h"
+
+class QTabWidget;
+
+namespace lw {
+
+class FramePropertiesPage;
+class AnimationPropertiesPage;
+
+struct PropertiesRequest {
+  enum class Opener { Frame, GlobalFrame, Animation };  // which command opened the sheet
+  Opener opener = Opener::Frame;
+  Animation* animation = nullptr;  // not owned
+  int currentFrame = -1;
+  bool severalSelected = false;
+  std::string fileName;
+  uint32_t changes = 0;  // propchange:: bits, read after the sheet closes
+  uint32_t hints = 0;    // refresh:: bits gathered from the pages
+};
+
+// True when the user pressed OK (the request's bits tell what changed).
+bool AskProperties(QWidget* owner, PropertiesRequest* request);
+
+// The palette dialogs the pages open. Until one is installed its button stays greyed and checking
+// "Transparent" chooses the frame's own transparent index.
+struct PropertiesSheetHooks {
+  // The transparent indexes for frame, starting from indexes (the first one becomes the
+  // transparent index, the others merge into it; none: not transparent). False on cancel.
+  bool (*chooseTransparency)(QWidget* parent, Animation& animation, Frame* frame,
+                             std::vector<uint8_t>* indexes) = nullptr;
+  // Edits frame's local palette, or the global one for none; true when it changed (the editor
+  // records its own undo entry).
+  bool (*editPalette)(QWidget* parent, Animation& animation, Frame* frame) = nullptr;
+  // A background index from the global palette, starting from current; -1 on cancel.
+  int (*chooseBackground)(QWidget* parent, Animation& animation, int current) = nullptr;
+};
+void SetPropertiesSheetHooks(const PropertiesSheetHooks& hooks);
+
+class PropertiesSheet : public QDialog {
+  Q_OBJECT
+
+ public:
+  PropertiesSheet(QWidget* owner, PropertiesRequest* request);
+  QTabWidget* Tabs() const { return tabs_; }
+
+  void accept() override;
+
+ private:
+  bool ValidatePage(int index);
+  void PageChanging(int index);
+
+  PropertiesRequest* request_;
+  QTabWidget* tabs_;
+  int shownPage_ = 0;
+  std::set<int> visited_;
+  bool switching_ = false;
+};
+
+}  // namespace lw
