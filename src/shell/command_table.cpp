@@ -288,20 +288,20 @@ bool CommandEnabled(Enable rule, const DocumentFacts& f) {
   return false;
 }
 
-bool CommandAvailable(const CommandSpec& spec, const DocumentFacts& facts) {
-  return spec.pendingHintId == 0 && CommandEnabled(spec.rule, facts);
+bool CommandAvailable(const CommandSpec& row, const DocumentFacts& facts) {
+  return row.pendingHintId == 0 && CommandEnabled(row.rule, facts);
 }
 
-bool CommandChecked(const CommandSpec& spec, const DocumentFacts& f) {
-  switch (spec.check) {
+bool CommandChecked(const CommandSpec& row, const DocumentFacts& f) {
+  switch (row.check) {
     case C::None: return false;
     case C::PreviewOpen: return f.previewOpen;
     case C::PropertiesBarShown: return f.propertiesBarShown;
     case C::FrameTips: return f.frameTips;
-    case C::ZoomLevel: return f.zoomLevel == spec.param;
-    case C::Orientation: return f.orientation == spec.param;
-    case C::TransparencyMode: return f.transparencyMode == spec.param;
-    case C::ModemSpeed: return f.modemSpeed == spec.param;
+    case C::ZoomLevel: return f.zoomLevel == row.param;
+    case C::Orientation: return f.orientation == row.param;
+    case C::TransparencyMode: return f.transparencyMode == row.param;
+    case C::ModemSpeed: return f.modemSpeed == row.param;
   }
   return false;
 }
@@ -315,8 +315,8 @@ const CommandSpec* FindCommand(int id) {
 }
 
 std::string CommandLabel(int id) {
-  const CommandSpec* spec = FindCommand(id);
-  return spec && spec->labelId ? ResText(spec->labelId) : std::string();
+  const CommandSpec* row = FindCommand(id);
+  return row && row->labelId ? ResText(row->labelId) : std::string();
 }
 
 std::string CommandTooltip(int id) {
@@ -329,10 +329,10 @@ std::string CommandTooltip(int id) {
     text = begin == std::string::npos ? std::string() : text.substr(begin, end - begin + 1);
     if (text.size() >= 3 && text.compare(text.size() - 3, 3, "...") == 0) text.resize(text.size() - 3);
   }
-  const CommandSpec* spec = FindCommand(id);
-  if (spec && spec->pendingHintId) {
+  const CommandSpec* row = FindCommand(id);
+  if (row && row->pendingHintId) {
     std::string format = ResText(str::TooltipWithHint);
-    std::string hint = ResText(spec->pendingHintId);
+    std::string hint = ResText(row->pendingHintId);
     size_t first = format.find("%s");
     size_t second = first == std::string::npos ? first : format.find("%s", first + 2);
     if (second != std::string::npos)

@@ -82,8 +82,8 @@ struct CommandSpec {
 
 bool CommandEnabled(Enable rule, const DocumentFacts& facts);
 // Enabled and not waiting for a later version.
-bool CommandAvailable(const CommandSpec& spec, const DocumentFacts& facts);
-bool CommandChecked(const CommandSpec& spec, const DocumentFacts& facts);
+bool CommandAvailable(const CommandSpec& row, const DocumentFacts& facts);
+bool CommandChecked(const CommandSpec& row, const DocumentFacts& facts);
 
 std::span<const CommandSpec> CommandTable();
 // The row of a command id; none for ids outside the table (recent files, ...).

@@ -108,19 +108,19 @@ TEST(CommandTable, CheckedStatesFollowTheirSetting) {
   f.previewOpen = true;
   f.frameTips = false;
   std::set<int> checked;
-  for (const CommandSpec& spec : CommandTable())
-    if (CommandChecked(spec, f)) checked.insert(spec.id);
+  for (const CommandSpec& row : CommandTable())
+    if (CommandChecked(row, f)) checked.insert(row.id);
   EXPECT_EQ(checked, (std::set<int>{cmd::ZoomLevelFirst + 2, cmd::OrientationVertical,
                                     cmd::TransparencyAsCustom, cmd::DownloadTimeFirst + 3, cmd::Preview,
                                     cmd::ShowPropertiesBar}));
 }
 
 TEST(CommandTable, EveryRowHasItsTextsAndEveryLayoutItsRows) {
-  for (const CommandSpec& spec : CommandTable()) {
-    SCOPED_TRACE(spec.id);
-    EXPECT_TRUE(spec.labelId == 0 || !ResText(spec.labelId).empty());
-    EXPECT_TRUE(spec.pendingHintId == 0 || !ResText(spec.pendingHintId).empty());
-    EXPECT_TRUE(spec.check == Check::None || spec.checkable);
+  for (const CommandSpec& row : CommandTable()) {
+    SCOPED_TRACE(row.id);
+    EXPECT_TRUE(row.labelId == 0 || !ResText(row.labelId).empty());
+    EXPECT_TRUE(row.pendingHintId == 0 || !ResText(row.pendingHintId).empty());
+    EXPECT_TRUE(row.check == Check::None || row.checkable);
   }
   int menus = 0;
   for (auto layout : {MainMenuLayout(), MainToolbarLayout(), FrameMenuLayout(true), FrameMenuLayout(false)}) {

@@ -44,19 +44,19 @@ bool OnPropertiesBarOnly(int command) {
 
 void DescribeAction(QAction* action, int command) {
   action->setToolTip(Q(CommandTooltip(command)));
-  const CommandSpec* spec = FindCommand(command);
-  if (spec && spec->pendingHintId) action->setStatusTip(Q(ResText(spec->pendingHintId)));
+  const CommandSpec* row = FindCommand(command);
+  if (row && row->pendingHintId) action->setStatusTip(Q(ResText(row->pendingHintId)));
 }
 
 }  // namespace
 
 QAction* MainWindow::MakeAction(int command) {
-  const CommandSpec* spec = FindCommand(command);
+  const CommandSpec* row = FindCommand(command);
   auto* action = new QAction(Q(CommandLabel(command)), this);
   action->setData(command);
   action->setObjectName(QString::number(command));
   action->setIcon(CommandIcon(command));
-  action->setCheckable(spec && spec->checkable);
+  action->setCheckable(row && row->checkable);
   DescribeAction(action, command);
   connect(action, &QAction::triggered, this, [this, command] { Command(command); });
   actions_[command] = action;
@@ -64,8 +64,8 @@ QAction* MainWindow::MakeAction(int command) {
 }
 
 void MainWindow::BuildActions() {
-  for (const CommandSpec& spec : CommandTable())
-    if (!OnPropertiesBarOnly(spec.id)) MakeAction(spec.id);
+  for (const CommandSpec& row : CommandTable())
+    if (!OnPropertiesBarOnly(row.id)) MakeAction(row.id);
 
   // Keys: every binding of the table.
   std::map<int, QList<QKeySequence>> keys;
@@ -132,8 +132,8 @@ void MainWindow::BuildMenus() {
   AddItems(nullptr, item, item + layout.size());
   quitAction_ = Action(cmd::Exit);
   // The properties toolbar's buttons say the same as the menus.
-  for (const CommandSpec& spec : CommandTable())
-    if (QAction* a = properties_->Action(spec.id)) DescribeAction(a, spec.id);
+  for (const CommandSpec& row : CommandTable())
+    if (QAction* a = properties_->Action(row.id)) DescribeAction(a, row.id);
 }
 
 void MainWindow::BuildToolBar() {
@@ -181,8 +181,8 @@ QAction* MainWindow::Action(int command) const {
 }
 
 QString MainWindow::PendingHint(int command) const {
-  const CommandSpec* spec = FindCommand(command);
-  return spec && spec->pendingHintId ? Q(ResText(spec->pendingHintId)) : QString();
+  const CommandSpec* row = FindCommand(command);
+  return row && row->pendingHintId ? Q(ResText(row->pendingHintId)) : QString();
 }
 
 QString MainWindow::StatusPart(int part) const {
@@ -223,13 +223,13 @@ void MainWindow::UpdateCommandStates() {
   DocumentFacts facts = Facts();
   facts.canUndo = undo.undoEnabled;
   facts.canRedo = undo.redoEnabled;
-  for (const CommandSpec& spec : CommandTable()) {
-    bool on = CommandAvailable(spec, facts);
-    auto it = actions_.find(spec.id);
-    for (QAction* a : {it == actions_.end() ? nullptr : it->second, properties_->Action(spec.id)}) {
+  for (const CommandSpec& row : CommandTable()) {
+    bool on = CommandAvailable(row, facts);
+    auto it = actions_.find(row.id);
+    for (QAction* a : {it == actions_.end() ? nullptr : it->second, properties_->Action(row.id)}) {
       if (!a) continue;
       a->setEnabled(on);
-      if (spec.check != Check::None) a->setChecked(CommandChecked(spec, facts));
+      if (row.check != Check::None) a->setChecked(CommandChecked(row, facts));
     }
   }
   for (const auto& [menu, rule] : submenuRules_) menu->menuAction()->setEnabled(CommandEnabled(rule, facts));
