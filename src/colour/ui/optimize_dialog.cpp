@@ -354,13 +354,12 @@ void OptimizeDialog::accept() {
   StartTrial();
   closing_ = true;
   SetPref(PrefOptimize, StoredOptions(ControlOptions()));
+  // Only the trial's own reports get through meanwhile: no click reaches the window.
   QApplication::setOverrideCursor(Qt::WaitCursor);
-  grabMouse();
   while (TaskRunning(task::OptimizeTrial)) {
     Sleep(10);
     QCoreApplication::processEvents(QEventLoop::ExcludeUserInputEvents);
   }
-  releaseMouse();
   ++generation_;
   if (!trialsOff_ && trial_ && trial_->status == TrialStatus::Done) {
     changed_ = KeepOptimizeTrial(*document_, std::move(copy_), trial_->size);
