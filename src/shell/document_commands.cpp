@@ -153,8 +153,9 @@ bool SetLoopCountCommand(ShellState& state, uint32_t count) {
 bool PrepareOptimize(ShellState& state) {
   if (!state.document) return false;
   state.StopPreview();
-  // The palette step reads the colour counters: let their recount finish.
-  WaitTasks(task::ColourCount, true);
+  // The palette step reads the colour counters and the dialog shows the estimated size: let
+  // both finish rather than throw their work away.
+  WaitTasks(task::ColourCount | task::SizeEstimate, true);
   return ConfirmDrop24BitData(state.owner, *state.document);
 }
 
