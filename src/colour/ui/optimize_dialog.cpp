@@ -365,7 +365,8 @@ void OptimizeDialog::accept() {
     changed_ = KeepOptimizeTrial(*document_, std::move(copy_), trial_->size);
   } else {
     copy_.reset();
-    OptimizeInPlace(*document_, StoredOptions(ControlOptions()), nullptr);
+    OptimizeInPlace(*document_, TrialOptions(ControlOptions(), removeLocal_->isEnabled()),
+                    nullptr);
     changed_ = true;
   }
   QApplication::restoreOverrideCursor();

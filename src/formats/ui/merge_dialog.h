@@ -48,7 +48,6 @@ class MergePlacementView : public QWidget {
 
  private:
   void Recentre();
-  QPointF FirstOrigin() const { return anchor_; }
 
   const Animation& a_;
   const Animation& b_;
