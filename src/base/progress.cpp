@@ -39,6 +39,8 @@ struct ProgressMeter {
   bool stopped = false;  // silent meters only: their task was asked to stop
 
   bool Silent() const { return flags & progress::Silent; }
+  // Answers from its own task bits and leaves the shared continue flag alone.
+  bool Detached() const { return flags & (progress::Silent | progress::Background); }
   ProgressView* View() const { return popup ? popup.get() : controls; }
 };
 
@@ -52,7 +54,7 @@ ProgressMeter* NewMeter(WindowHandle owner, uint32_t flags, uint32_t taskMask,
   meter->flags = flags;
   meter->taskMask = taskMask;
   meter->controls = controls;
-  if (!meter->Silent()) continueFlag = 1;
+  if (!meter->Detached()) continueFlag = 1;
   return meter;
 }
 
@@ -75,18 +77,18 @@ void EnsurePopup(ProgressMeter* meter) {
 
 void Pump(ProgressMeter* meter) {
   if (TaskStopRequested(meter->taskMask)) {
-    if (meter->Silent())
+    if (meter->Detached())
       meter->stopped = true;
     else
       continueFlag = 0;
     return;
   }
-  if (meter->flags & (progress::Silent | progress::NoPump)) return;
+  if (meter->flags & (progress::Silent | progress::NoPump | progress::Background)) return;
   Services().PumpEvents();
 }
 
 int Answer(const ProgressMeter* meter) {
-  if (meter->Silent()) return meter->stopped ? 0 : 1;
+  if (meter->Detached()) return meter->stopped ? 0 : 1;
   return continueFlag.load();
 }
 
@@ -164,7 +166,7 @@ uint32_t ProgressScaleDivisor(const ProgressMeter* meter) { return meter ? meter
 void ProgressResetCancel(ProgressMeter* meter) {
   if (!meter) return;
   meter->stopped = false;
-  if (!meter->Silent()) continueFlag = 1;
+  if (!meter->Detached()) continueFlag = 1;
 }
 
 void ProgressRefocus(ProgressMeter* meter) {
@@ -185,7 +187,7 @@ void ProgressClose(ProgressMeter* meter) {
   meter->popup.reset();
   meter->stopped = false;
   meter->closed = true;
-  if (!meter->Silent()) continueFlag = 1;
+  if (!meter->Detached()) continueFlag = 1;
 }
 
 void DestroyProgressMeter(ProgressMeter* meter) {

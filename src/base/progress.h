@@ -16,6 +16,9 @@ constexpr uint32_t Silent = 0x1;     // nothing shown
 constexpr uint32_t OwnPopup = 0x2;   // its own popup, created at the first range or text call
 constexpr uint32_t InDialog = 0x4;   // bar and text belong to the owner dialog
 constexpr uint32_t NoPump = 0x8;     // do not pump events
+// Reports from a background task shown on screen: answers from its task bits alone, as a silent
+// meter does, never pumps, and its controls take calls from any thread.
+constexpr uint32_t Background = 0x10;
 constexpr uint32_t MaxRange = 1000;  // bars never get a larger range; the divisor scales down
 }  // namespace progress
 

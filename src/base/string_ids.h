@@ -546,4 +546,31 @@ constexpr int ReduceCountRangeTitle = 50857;
 constexpr int PropCancel = 50858;
 constexpr int PropOk = 50859;
 
+// The optimize and merge dialogs.
+constexpr int OptimizeTitle = 50900;
+constexpr int OptimizeCropFrames = 50901;
+constexpr int OptimizeDuplicates = 50902;
+constexpr int OptimizeRemoveLocal = 50903;
+constexpr int OptimizeMapToGlobal = 50904;
+constexpr int OptimizeMetaPalette = 50905;
+constexpr int OptimizeOnlyWhenMerging = 50906;
+constexpr int OptimizeReducePalettes = 50907;
+constexpr int OptimizeUselessFrames = 50908;
+constexpr int OptimizeCurrentSize = 50909;
+constexpr int OptimizeOptimizedSize = 50910;
+constexpr int OptimizeSaving = 50911;
+constexpr int OptimizeSizeBytes = 50912;
+constexpr int OptimizeSizeNone = 50913;
+constexpr int OptimizeCopying = 50914;
+constexpr int OptimizeMeasuring = 50915;
+constexpr int OptimizeSeekingRemovable = 50916;
+constexpr int OptimizeSeekingRemoved = 50917;
+constexpr int OptimizeNoTrialMemory = 50918;
+constexpr int MergeOffsetX = 50930;
+constexpr int MergeOffsetY = 50931;
+constexpr int MergeSynchronisation = 50932;
+constexpr int MergeByDuration = 50933;
+constexpr int MergeOneByOne = 50934;
+constexpr int MergeLoopShorter = 50935;
+
 }  // namespace lw::str

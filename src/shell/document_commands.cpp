@@ -150,26 +150,17 @@ bool SetLoopCountCommand(ShellState& state, uint32_t count) {
   return true;
 }
 
-uint32_t OptimizeCommand(ShellState& state) {
+bool PrepareOptimize(ShellState& state) {
+  if (!state.document) return false;
+  state.StopPreview();
+  // The palette step reads the colour counters and the dialog shows the estimated size: let
+  // both finish rather than throw their work away.
+  WaitTasks(task::ColourCount | task::SizeEstimate, true);
+  return ConfirmDrop24BitData(state.owner, *state.document);
+}
+
+uint32_t AfterOptimize(ShellState& state) {
   if (!state.document) return 0;
-  StopReaders(state);
-  if (!ConfirmDrop24BitData(state.owner, *state.document)) return 0;
-  // The optimizer dialog is not there yet: the stored options serve.
-  ProgressMeterPtr meter(CreateProgressMeter(state.owner, progress::OwnPopup, 0));
-  AnimationPtr copy = DuplicateAnimation(*state.document, nullptr);
-  if (!copy) {
-    ShowErrorId(40096);
-    return 0;
-  }
-  ProgressSetText(meter.get(), ResText(str::OptimizeProgress).c_str());
-  OptimizeAnimation(*copy, GetPref(PrefOptimize), meter.get());
-  bool cancelled = ProgressStep(meter.get()) == 0;
-  meter.reset();
-  if (cancelled) return 0;
-  // The optimized copy becomes the document; the old content is the undo step.
-  SwapAnimations(*state.document, *copy);
-  RecordUndo(undo::Optimize, *state.document, std::move(copy), nullptr, 0);
-  state.document->encodedSizeCache = -1;
   RecountSelection(*state.document);
   if (state.currentFrame >= state.document->frameCount) state.currentFrame = -1;
   state.modified = true;

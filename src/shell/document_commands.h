@@ -31,9 +31,13 @@ uint32_t SetDisposalCommand(ShellState& state, int disposal);
 uint32_t SetDelayCommand(ShellState& state, uint32_t delay);
 // The loop count; true when it changed.
 bool SetLoopCountCommand(ShellState& state, uint32_t count);
-// The optimizer with the stored options on a copy, with its own progress popup; the copy
-// becomes the document and the old content the undo entry. 0 when declined or cancelled.
-uint32_t OptimizeCommand(ShellState& state);
+// Before the optimize dialog opens: the preview stops, the colour recount the optimizer reads
+// and the size estimate are awaited, and 24-bit data may go. False when there is nothing to optimize or the user
+// declined.
+bool PrepareOptimize(ShellState& state);
+// After the dialog changed the document: the selection and current frame follow the frames
+// that remain.
+uint32_t AfterOptimize(ShellState& state);
 // Every frame rebuilt as the full picture the viewer sees (after the 24-bit question).
 uint32_t UnoptimizeCommand(ShellState& state);
 // Interlacing no longer allowed: every frame's flag cleared; true when some frame had it.

@@ -253,6 +253,33 @@ TEST_F(ProgressTest, MasksChangeBitByBitAcrossThreads) {
   EXPECT_EQ(TaskRunning(task::All), 0xFFu);
 }
 
+// A background meter that shows its progress: it draws like a dialog's meter but answers from
+// its task bits alone, never pumps, and neither takes nor gives the foreground's cancel.
+TEST_F(ProgressTest, BackgroundMeterShowsButAnswersFromItsTask) {
+  int dialog = 0;
+  FakeView view(&log);
+  ProgressMeterPtr foreground(CreateProgressMeter(nullptr, 0, 0));
+  ProgressMeterPtr meter(CreateProgressMeterIn(
+      &dialog, progress::Background | progress::InDialog, task::OptimizeTrial, &view));
+  ProgressSetRange(meter.get(), 5000);
+  ProgressSetText(meter.get(), "Copie");
+  EXPECT_EQ(ProgressStep(meter.get()), 1);
+  EXPECT_EQ(ProgressSetPosition(meter.get(), 3000), 1);
+  EXPECT_EQ(log, (std::vector<std::string>{"range 500", "text Copie", "step", "pos 300"}));
+  EXPECT_EQ(services.pumps, 0);
+
+  ProgressCancel();  // Esc elsewhere
+  EXPECT_EQ(ProgressStep(meter.get()), 1);
+  ProgressResetCancel(foreground.get());
+
+  SetTaskStopRequest(task::OptimizeTrial, true);
+  EXPECT_EQ(ProgressStep(meter.get()), 0);
+  EXPECT_EQ(ProgressStep(foreground.get()), 1);  // the stop is not the foreground's
+  EXPECT_EQ(log.size(), 5u);                     // nothing drawn once stopped
+  meter.reset();
+  EXPECT_EQ(ProgressStep(foreground.get()), 1);
+}
+
 // A task that clears its stop request a moment before a late request lands must not leave
 // that request behind for its next run.
 TEST_F(ProgressTest, StopTasksLeavesNoStopRequestBehind) {

@@ -87,7 +87,8 @@ TEST_F(DocumentCommands, NothingToDoChangesNothing) {
   EXPECT_FALSE(state_.modified);
   EXPECT_EQ(CanUndoKind(), 0u);
   state_.document.reset();
-  EXPECT_EQ(OptimizeCommand(state_), 0u);
+  EXPECT_FALSE(PrepareOptimize(state_));
+  EXPECT_EQ(AfterOptimize(state_), 0u);
   EXPECT_EQ(UnoptimizeCommand(state_), 0u);
   EXPECT_FALSE(SetLoopCountCommand(state_, 3));
   EXPECT_FALSE(ClearInterlacingCommand(state_));

@@ -10,6 +10,7 @@
 #include <functional>
 #include <memory>
 
+#include "colour/ui/optimize_dialog.h"
 #include "core/animation.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
@@ -442,7 +443,16 @@ class MainWindowTest : public QObject {
     QVERIFY(!window_->Preview());
     QVERIFY(!window_->Action(cmd::Preview)->isChecked());
 
+    // The dialog's OK keeps the trial's result.
+    bool sawDialog = false;
+    QTimer::singleShot(0, [&sawDialog] {
+      if (auto* d = qobject_cast<OptimizeDialog*>(QApplication::activeModalWidget())) {
+        sawDialog = true;
+        d->accept();
+      }
+    });
     window_->Command(cmd::Optimize);
+    QVERIFY(sawDialog);
     QCOMPARE(CanUndoKind(), undo::Optimize);
     QVERIFY(window_->Modified());
     QCOMPARE(int(window_->Document()->frameCount), 3);

@@ -17,6 +17,7 @@
 #include "colour/ui/comment_list_dialog.h"
 #include "colour/ui/properties_sheet.h"
 #include "colour/ui/reduce_frame_count_dialog.h"
+#include "colour/ui/optimize_dialog.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -111,7 +112,12 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::Preferences, cmd::Preferences, [](W& w, int) { w.Preferences(); }},
       {cmd::ReverseOrder, cmd::ReverseOrder, [](W& w, int) { w.AfterCommand(ReverseOrderCommand(w.state_)); }},
       {cmd::PingPong, cmd::PingPong, [](W& w, int) { w.AfterCommand(PingPongCommand(w.state_)); }},
-      {cmd::Optimize, cmd::Optimize, [](W& w, int) { w.AfterCommand(OptimizeCommand(w.state_)); }},
+      {cmd::Optimize, cmd::Optimize,
+       [](W& w, int) {
+         if (!PrepareOptimize(w.state_)) return;
+         OptimizeRequest request{w.state_.document.get()};
+         if (AskOptimize(&w, &request)) w.AfterCommand(AfterOptimize(w.state_));
+       }},
       {cmd::Unoptimize, cmd::Unoptimize,
        [](W& w, int) {
          if (!w.state_.document) return;
