@@ -20,6 +20,7 @@
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
+#include "shell/geometry_commands.h"
 #include "shell/status_text.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/frame_strip.h"
@@ -100,6 +101,8 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::HelpContents, cmd::HelpContents, [](W& w, int) { w.ShowInShare("/aide/loopwright.html", str::HelpMissing); }},
       {cmd::Tutorial, cmd::Tutorial, [](W& w, int) { w.ShowInShare("/tutoriel/tutoriel.html", str::TutorialMissing); }},
       {cmd::About, cmd::About, [](W& w, int) { ShowAboutBox(&w); }},
+      {cmd::FrameRotate90Cw, cmd::FrameFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::AnimationRotate90Cw, cmd::AnimationFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::DisposalLeave, cmd::DisposalLeave, [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 1)); }},
       {cmd::DisposalRestoreBackground, cmd::DisposalRestoreBackground,
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 2)); }},
@@ -121,6 +124,16 @@ void MainWindow::Command(int command) {
     return;
   }
   if (const Handler* handler = FindHandler(command)) handler->run(*this, command);
+}
+
+void MainWindow::RunGeometryCommand(int command) {
+  if (!state_.document) return;
+  if (!TurnsWholeAnimation(command) && state_.currentFrame < 0) return QApplication::beep();
+  StopBackgroundWork();
+  uint32_t hints = RunRotationCommand(*state_.document, command, state_.currentFrame, state_.owner);
+  if (hints == 0) return;
+  state_.modified = true;
+  AfterCommand(hints);
 }
 
 void MainWindow::MoveFrames(int position) { AfterCommand(MoveFramesCommand(state_, position)); }
