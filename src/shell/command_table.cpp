@@ -66,7 +66,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::GlobalFrameProperties, str::LabelGlobalFrameProperties, E::Frames, kDialogs),
     Row(cmd::EditLocalPalette, str::LabelLocalPalette, E::LocalPalette, kColour),
     Row(cmd::MoveCrop, str::LabelMoveCrop, E::Current, kGeometry),
-    Row(cmd::ResizeFrames, str::LabelResizeFrames, E::Current, kGeometry),
+    Row(cmd::ResizeFrames, str::LabelResizeFrames, E::Current),
     Row(cmd::FrameRotate90Cw, str::LabelRotate90Cw, E::Current),
     Row(cmd::FrameRotate180, str::LabelRotate180, E::Current),
     Row(cmd::FrameRotate90Ccw, str::LabelRotate90Ccw, E::Current),
@@ -77,7 +77,7 @@ constexpr CommandSpec kCommands[] = {
     // Animation
     Row(cmd::AnimationProperties, str::LabelProperties, E::Document, kDialogs),
     Row(cmd::EditGlobalPalette, str::LabelGlobalPalette, E::GlobalPalette, kColour),
-    Row(cmd::ResizeAnimation, str::LabelResizeAnimation, E::Document, kGeometry),
+    Row(cmd::ResizeAnimation, str::LabelResizeAnimation, E::Document),
     Row(cmd::AnimationRotate90Cw, str::LabelRotate90Cw, E::Document),
     Row(cmd::AnimationRotate180, str::LabelRotate180, E::Document),
     Row(cmd::AnimationRotate90Ccw, str::LabelRotate90Ccw, E::Document),

@@ -2,10 +2,15 @@
 // the move/crop views, each followed by undo and redo.
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
 #include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <functional>
 #include <memory>
 
 #include "base/preferences.h"
@@ -13,6 +18,7 @@
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
+#include "colour/ui/resize_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/geometry_commands.h"
 #include "shell/ui/main_window.h"
@@ -46,6 +52,22 @@ class GeometryDialogsTest : public QObject {
     QString path = dir_.path() + "/geo.gif";
     QVERIFY(SaveGifToFile(path.toStdString(), *a, nullptr));
     QCOMPARE(window_->OpenDocument(path.toStdString()), 1);
+  }
+
+  // Runs command; its modal dialog of type D gets act, then OK.
+  template <typename D>
+  void WithDialog(int command, std::function<void(D*)> act) {
+    bool seen = false;
+    QTimer::singleShot(0, [&] {
+      auto* d = qobject_cast<D*>(QApplication::activeModalWidget());
+      if (!d) return;
+      seen = true;
+      act(d);
+      d->accept();
+      if (d->isVisible()) d->reject();  // refused: leave the loop all the same
+    });
+    window_->Command(command);
+    QVERIFY(seen);
   }
 
   QString ScreenText() const { return window_->StatusPart(1); }
@@ -147,6 +169,114 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(window_->Document()->screenHeight, 20u);
     window_->Command(cmd::Undo);
     QCOMPARE(window_->Document()->screenHeight, 10u);
+  }
+
+  // The linked fields: pixels and percent follow each other, the other side only while the
+  // aspect is kept; checking the box re-applies the width.
+  void resizeFieldsFollowEachOther() {
+    AnimationPtr a = uitest::MakeDocument(100, 50, 0);
+    uitest::AddFrame(*a, 0, 0, 100, 50, 1, -1, 1, 10);
+    struct Case {
+      bool keep;
+      const char* field;
+      int value;
+      int width, widthPercent, height, heightPercent;
+    } cases[] = {
+        {true, "width", 33, 33, 33, 17, 33},
+        {true, "widthPercent", 50, 50, 50, 25, 50},
+        {true, "height", 5, 10, 10, 5, 10},
+        {true, "heightPercent", 200, 200, 200, 100, 200},
+        {false, "width", 33, 33, 33, 50, 100},
+        {false, "heightPercent", 3, 100, 100, 2, 3},
+    };
+    for (const Case& c : cases) {
+      ResizeRequest request;
+      request.animation = a.get();
+      ResizeDialog dialog(&request);
+      dialog.KeepAspectBox()->setChecked(c.keep);
+      dialog.findChild<QSpinBox*>(c.field)->setValue(c.value);
+      QCOMPARE(dialog.WidthField()->value(), c.width);
+      QCOMPARE(dialog.WidthPercentField()->value(), c.widthPercent);
+      QCOMPARE(dialog.HeightField()->value(), c.height);
+      QCOMPARE(dialog.HeightPercentField()->value(), c.heightPercent);
+    }
+    ResizeRequest request;
+    request.animation = a.get();
+    ResizeDialog dialog(&request);
+    dialog.KeepAspectBox()->setChecked(false);
+    dialog.WidthField()->setValue(20);
+    dialog.KeepAspectBox()->setChecked(true);
+    QCOMPARE(dialog.HeightField()->value(), 10);
+    QCOMPARE(dialog.HeightPercentField()->value(), 20);
+  }
+
+  // The whole animation to half its size, nearest value: the screen, sizes and offsets follow
+  // the scaling rule; undo and redo; the choices are remembered.
+  void resizeAnimationOkUndoRedo() {
+    OpenDocument();
+    SetPrefBits(PrefFlags, 0x80 | 0x100, false);
+    WithDialog<ResizeDialog>(cmd::ResizeAnimation, [](ResizeDialog* d) {
+      QVERIFY(d->NearestChoice()->isChecked());
+      d->KeepAspectBox()->setChecked(true);
+      d->WidthPercentField()->setValue(50);
+    });
+    Animation* doc = window_->Document();
+    QCOMPARE(doc->screenWidth, 10u);
+    QCOMPARE(doc->screenHeight, 5u);
+    Frame* f = FirstFrame(*doc);
+    QCOMPARE(f->width, 3u);
+    QCOMPARE(f->height, 2u);
+    QCOMPARE(f->left, 1);
+    QCOMPARE(f->top, 1);  // (5 x 1 + 5) / 10
+    QVERIFY(window_->Modified());
+    QCOMPARE(GetPref(PrefFlags) & 0x180, 0x80u);
+    window_->Command(cmd::Undo);
+    QCOMPARE(doc->screenWidth, 20u);
+    QCOMPARE(FirstFrame(*doc)->width, 6u);
+    window_->Command(cmd::Redo);
+    QCOMPARE(doc->screenWidth, 10u);
+    QCOMPARE(FirstFrame(*doc)->width, 3u);
+  }
+
+  // Bicubic with an offset frame asks first: "Non" keeps the dialog open and changes nothing,
+  // "Oui" resizes. The selected frames' mode sizes the screen to the frames' extent.
+  void bicubicWarningAndFrameMode() {
+    OpenDocument();
+    window_->SelectFrame(0, 0);
+    Animation* doc = window_->Document();
+    services_.QueueAnswer(answer::No);
+    bool stayed = false;
+    QTimer::singleShot(0, [&] {
+      auto* d = qobject_cast<ResizeDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      QCOMPARE(d->windowTitle(), QString::fromUtf8("Redimensionner le cadre"));
+      d->BicubicChoice()->setChecked(true);
+      d->KeepAspectBox()->setChecked(false);
+      d->WidthField()->setValue(12);
+      d->accept();
+      stayed = d->isVisible();
+      d->reject();
+    });
+    window_->Command(cmd::ResizeFrames);
+    QVERIFY(stayed);
+    QCOMPARE(FirstFrame(*doc)->width, 6u);
+    QVERIFY(!window_->Modified());
+
+    services_.QueueAnswer(answer::Yes);
+    WithDialog<ResizeDialog>(cmd::ResizeFrames, [](ResizeDialog* d) {
+      QVERIFY(d->NearestChoice()->isChecked());  // a refused choice is not remembered
+      d->BicubicChoice()->setChecked(true);
+      d->KeepAspectBox()->setChecked(false);
+      d->WidthField()->setValue(12);
+    });
+    Frame* f = FirstFrame(*doc);
+    QCOMPARE(f->width, 12u);
+    QCOMPARE(f->height, 4u);
+    QCOMPARE(f->left, 4);  // (12 x 2 + 3) / 6
+    QCOMPARE(doc->screenWidth, 20u);  // the full frame still reaches furthest
+    QCOMPARE(GetPref(PrefFlags) & 0x100, 0x100u);
+    window_->Command(cmd::Undo);
+    QCOMPARE(FirstFrame(*doc)->width, 6u);
   }
 };
 

@@ -13,6 +13,7 @@
 #include "core/compose.h"
 #include "core/undo.h"
 #include "colour/optimize.h"
+#include "colour/ui/resize_dialog.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -101,6 +102,8 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::HelpContents, cmd::HelpContents, [](W& w, int) { w.ShowInShare("/aide/loopwright.html", str::HelpMissing); }},
       {cmd::Tutorial, cmd::Tutorial, [](W& w, int) { w.ShowInShare("/tutoriel/tutoriel.html", str::TutorialMissing); }},
       {cmd::About, cmd::About, [](W& w, int) { ShowAboutBox(&w); }},
+      {cmd::ResizeFrames, cmd::ResizeFrames, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::ResizeAnimation, cmd::ResizeAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::FrameRotate90Cw, cmd::FrameFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::AnimationRotate90Cw, cmd::AnimationFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::DisposalLeave, cmd::DisposalLeave, [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 1)); }},
@@ -128,10 +131,21 @@ void MainWindow::Command(int command) {
 
 void MainWindow::RunGeometryCommand(int command) {
   if (!state_.document) return;
-  if (!TurnsWholeAnimation(command) && state_.currentFrame < 0) return QApplication::beep();
+  const bool whole = command == cmd::ResizeAnimation || TurnsWholeAnimation(command);
+  if (!whole && state_.currentFrame < 0) return QApplication::beep();
   StopBackgroundWork();
-  uint32_t hints = RunRotationCommand(*state_.document, command, state_.currentFrame, state_.owner);
-  if (hints == 0) return;
+  uint32_t hints = 0;
+  if (command == cmd::ResizeAnimation || command == cmd::ResizeFrames) {
+    ResizeRequest request;
+    request.animation = state_.document.get();
+    request.currentIndex = state_.currentFrame;
+    request.wholeAnimation = whole;
+    AskResize(this, &request, &hints);
+  } else {
+    hints = RunRotationCommand(*state_.document, command, state_.currentFrame, state_.owner);
+  }
+  // The background work stopped above starts again even when nothing changed.
+  if (hints == 0) return StartSizeEstimate(false);
   state_.modified = true;
   AfterCommand(hints);
 }
