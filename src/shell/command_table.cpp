@@ -27,7 +27,6 @@ constexpr int kFormats = str::PendingFormats;
 constexpr int kClipboard = str::PendingClipboard;
 constexpr int kDialogs = str::PendingDialogs;
 constexpr int kColour = str::PendingColour;
-constexpr int kGeometry = str::PendingGeometry;
 constexpr int kLiveEdit = str::PendingLiveEdit;
 
 constexpr CommandSpec kCommands[] = {
@@ -65,7 +64,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::FrameProperties, str::LabelProperties, E::Current, kDialogs),
     Row(cmd::GlobalFrameProperties, str::LabelGlobalFrameProperties, E::Frames, kDialogs),
     Row(cmd::EditLocalPalette, str::LabelLocalPalette, E::LocalPalette, kColour),
-    Row(cmd::MoveCrop, str::LabelMoveCrop, E::Current, kGeometry),
+    Row(cmd::MoveCrop, str::LabelMoveCrop, E::Current),
     Row(cmd::ResizeFrames, str::LabelResizeFrames, E::Current),
     Row(cmd::FrameRotate90Cw, str::LabelRotate90Cw, E::Current),
     Row(cmd::FrameRotate180, str::LabelRotate180, E::Current),
@@ -91,7 +90,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::ReduceFrameCount, str::LabelReduceFrameCount, E::TwoFrames, kDialogs),
     Row(cmd::ReverseOrder, str::LabelReverseOrder, E::TwoFrames),
     Row(cmd::PingPong, str::LabelPingPong, E::TwoFrames),
-    Row(cmd::CropAnimation, str::LabelCropAnimation, E::Document, kGeometry),
+    Row(cmd::CropAnimation, str::LabelCropAnimation, E::Document),
     Row(cmd::GifComments, str::LabelGifComments, E::Document, kDialogs),
     // Affichage
     Checked(cmd::Preview, str::LabelPreview, E::Frames, C::PreviewOpen),

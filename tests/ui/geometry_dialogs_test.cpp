@@ -3,6 +3,9 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
 #include <QTimer>
@@ -18,6 +21,7 @@
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
+#include "colour/ui/move_crop_dialog.h"
 #include "colour/ui/resize_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/geometry_commands.h"
@@ -30,6 +34,21 @@ namespace {
 
 uint8_t Pixel(const Frame* f, uint32_t x, uint32_t y) {
   return f->bits()[y * IndexStride(f->DibWidth()) + x];
+}
+
+void Send(QWidget* w, QEvent::Type type, QPoint p, Qt::MouseButtons buttons) {
+  const Qt::MouseButton button = type == QEvent::MouseMove ? Qt::NoButton : Qt::LeftButton;
+  QMouseEvent e(type, p, w->mapToGlobal(p), button, buttons, Qt::NoModifier);
+  QApplication::sendEvent(w, &e);
+}
+
+// A drag in the view from one point to another, in steps of whole screen pixels (a step
+// smaller than one is lost, as the view only follows whole pixels).
+void Drag(QWidget* view, QPoint from, QPoint to, int steps) {
+  Send(view, QEvent::MouseButtonPress, from, Qt::LeftButton);
+  for (int step = 1; step <= steps; ++step)
+    Send(view, QEvent::MouseMove, from + (to - from) * step / steps, Qt::LeftButton);
+  Send(view, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
 }  // namespace
@@ -276,6 +295,117 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(doc->screenWidth, 20u);  // the full frame still reaches furthest
     QCOMPARE(GetPref(PrefFlags) & 0x100, 0x100u);
     window_->Command(cmd::Undo);
+    QCOMPARE(FirstFrame(*doc)->width, 6u);
+  }
+
+  // The frame dragged by its middle and its kept rectangle by the right side, in the view;
+  // OK moves and cuts it as one step to undo.
+  void moveCropByDraggingInTheView() {
+    OpenDocument();
+    window_->SelectFrame(0, 0);
+    SetPrefBits(PrefFlags, 0x4000, false);
+    WithDialog<MoveCropDialog>(cmd::MoveCrop, [](MoveCropDialog* d) {
+      MoveCropView* view = d->View();
+      QCOMPARE(d->KeptSizeLabel()->text(), QString::fromUtf8("6×4"));
+      QVERIFY(!d->ResetButton()->isEnabled());
+      const int num = view->ZoomNumerator(), den = view->ZoomDenominator();
+      QVERIFY(num >= 1 && den == 1);
+      QPoint middle = view->ScreenToView(5, 3);
+      Drag(view, middle, middle + QPoint(3 * num, 1 * num), 1);
+      QCOMPARE(d->State().x, 5);
+      QCOMPARE(d->State().y, 2);
+      ViewRect crop = view->CropRect();
+      QPoint side(static_cast<int>(crop.right) - 2, static_cast<int>(crop.top + (crop.bottom - crop.top) / 2));
+      Drag(view, side, side - QPoint(2 * num, 0), 2);
+      QCOMPARE(d->State().right, 4);
+      QCOMPARE(d->KeptSizeLabel()->text(), QString::fromUtf8("4×4"));
+      QVERIFY(d->ResetButton()->isEnabled());
+      QCOMPARE(d->Field(4)->value(), 5);
+    });
+    Animation* doc = window_->Document();
+    Frame* f = FirstFrame(*doc);
+    QCOMPARE(f->left, 5);
+    QCOMPARE(f->top, 2);
+    QCOMPARE(f->width, 4u);
+    QCOMPARE(f->height, 4u);
+    QCOMPARE(Pixel(f, 0, 0), 3);
+    QVERIFY(window_->Modified());
+    window_->Command(cmd::Undo);
+    f = FirstFrame(*doc);
+    QCOMPARE(f->left, 2);
+    QCOMPARE(f->width, 6u);
+    window_->Command(cmd::Redo);
+    QCOMPARE(FirstFrame(*doc)->width, 4u);
+  }
+
+  // Fields: typed values wait and are brought back within the frame; the toolbar aligns the kept
+  // part; "Réinitialiser" restores the start.
+  void moveCropFieldsAndToolbar() {
+    OpenDocument();
+    window_->SelectFrame(0, 0);
+    WithDialog<MoveCropDialog>(cmd::MoveCrop, [](MoveCropDialog* d) {
+      QTest::keyClick(d->Field(2), Qt::Key_A, Qt::ControlModifier);
+      QTest::keyClicks(d->Field(2), "99");
+      QCOMPARE(d->State().right, 6);  // not yet
+      QTRY_COMPARE(d->Field(2)->value(), 6);
+      d->Field(0)->setValue(1);
+      QCOMPARE(d->State().left, 1);
+      struct Case {
+        MoveCropAlign align;
+        int x, y;
+      } cases[] = {
+          {MoveCropAlign::Left, -1, 1},    // x = -l
+          {MoveCropAlign::Right, 14, 1},   // x = W - r
+          {MoveCropAlign::Bottom, 14, 6},  // y = H - b
+          {MoveCropAlign::Centre, 6, 3},   // ((W - r + l) / 2 - l, (H - b + t) / 2 - t)
+      };
+      for (const Case& c : cases) {
+        d->Align(c.align);
+        QCOMPARE(d->State().x, c.x);
+        QCOMPARE(d->State().y, c.y);
+      }
+      d->ResetButton()->click();
+      QCOMPARE(d->State().x, 2);
+      QCOMPARE(d->State().left, 0);
+      QVERIFY(!d->ResetButton()->isEnabled());
+      d->Field(5)->setValue(0);
+    });
+    QCOMPARE(FirstFrame(*window_->Document())->top, 0);
+    QCOMPARE(FirstFrame(*window_->Document())->width, 6u);
+  }
+
+  // The animation crop: no position to drag, "Auto" takes the frames' union, the bottom edge
+  // dragged in the view; the screen becomes the rectangle. The whole screen changes nothing.
+  void cropAnimationInTheView() {
+    OpenDocument();
+    WithDialog<MoveCropDialog>(cmd::CropAnimation, [](MoveCropDialog* d) {
+      QVERIFY(!d->Field(4));
+      QCOMPARE(d->windowTitle(), QString::fromUtf8("Rogner l'animation"));
+    });
+    QVERIFY(!window_->Modified());
+    QCOMPARE(window_->Document()->screenWidth, 20u);
+
+    WithDialog<MoveCropDialog>(cmd::CropAnimation, [](MoveCropDialog* d) {
+      MoveCropView* view = d->View();
+      const int num = view->ZoomNumerator();
+      QPoint middle = view->ScreenToView(10, 5);
+      Drag(view, middle, middle + QPoint(3 * num, 0), 3);  // a move: nothing
+      QCOMPARE(d->State().x, 0);
+      QCOMPARE(d->State().right, 20);
+      d->Field(0)->setValue(4);
+      ViewRect crop = view->CropRect();
+      QPoint bottom(static_cast<int>(crop.left + (crop.right - crop.left) / 2), static_cast<int>(crop.bottom) - 2);
+      Drag(view, bottom, bottom - QPoint(0, 3 * num), 3);
+      QCOMPARE(d->State().bottom, 7);
+    });
+    Animation* doc = window_->Document();
+    QCOMPARE(doc->screenWidth, 16u);
+    QCOMPARE(doc->screenHeight, 7u);
+    QCOMPARE(FirstFrame(*doc)->left, 0);
+    QCOMPARE(FirstFrame(*doc)->width, 4u);
+    window_->Command(cmd::Undo);
+    QCOMPARE(doc->screenWidth, 20u);
+    QCOMPARE(doc->screenHeight, 10u);
     QCOMPARE(FirstFrame(*doc)->width, 6u);
   }
 };

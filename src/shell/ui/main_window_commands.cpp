@@ -13,6 +13,7 @@
 #include "core/compose.h"
 #include "core/undo.h"
 #include "colour/optimize.h"
+#include "colour/ui/move_crop_dialog.h"
 #include "colour/ui/resize_dialog.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
@@ -102,6 +103,8 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::HelpContents, cmd::HelpContents, [](W& w, int) { w.ShowInShare("/aide/loopwright.html", str::HelpMissing); }},
       {cmd::Tutorial, cmd::Tutorial, [](W& w, int) { w.ShowInShare("/tutoriel/tutoriel.html", str::TutorialMissing); }},
       {cmd::About, cmd::About, [](W& w, int) { ShowAboutBox(&w); }},
+      {cmd::MoveCrop, cmd::MoveCrop, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::CropAnimation, cmd::CropAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::ResizeFrames, cmd::ResizeFrames, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::ResizeAnimation, cmd::ResizeAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::FrameRotate90Cw, cmd::FrameFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
@@ -131,7 +134,8 @@ void MainWindow::Command(int command) {
 
 void MainWindow::RunGeometryCommand(int command) {
   if (!state_.document) return;
-  const bool whole = command == cmd::ResizeAnimation || TurnsWholeAnimation(command);
+  const bool whole = command == cmd::ResizeAnimation || command == cmd::CropAnimation ||
+                     TurnsWholeAnimation(command);
   if (!whole && state_.currentFrame < 0) return QApplication::beep();
   StopBackgroundWork();
   uint32_t hints = 0;
@@ -141,12 +145,19 @@ void MainWindow::RunGeometryCommand(int command) {
     request.currentIndex = state_.currentFrame;
     request.wholeAnimation = whole;
     AskResize(this, &request, &hints);
+  } else if (command == cmd::MoveCrop || command == cmd::CropAnimation) {
+    MoveCropRequest request;
+    request.animation = state_.document.get();
+    request.currentIndex = state_.currentFrame;
+    request.wholeAnimation = whole;
+    AskMoveCrop(this, &request, &hints);
   } else {
     hints = RunRotationCommand(*state_.document, command, state_.currentFrame, state_.owner);
   }
   // The background work stopped above starts again even when nothing changed.
   if (hints == 0) return StartSizeEstimate(false);
-  state_.modified = true;
+  // Cropping to the whole screen changes nothing, though it leaves a step to undo.
+  if (hints != refresh::StripOnly) state_.modified = true;
   AfterCommand(hints);
 }
 
