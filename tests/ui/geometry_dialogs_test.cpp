@@ -298,6 +298,28 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(FirstFrame(*doc)->width, 6u);
   }
 
+  // Bicubic resizing without memory says so and leaves the animation, the history and the
+  // modified flag as they were.
+  void bicubicWithoutMemoryChangesNothing() {
+    OpenDocument();
+    Animation* doc = window_->Document();
+    FailNextGeometryAllocations(1, 3);
+    services_.QueueAnswer(answer::Yes);  // the warning about the offset frame
+    WithDialog<ResizeDialog>(cmd::ResizeAnimation, [](ResizeDialog* d) {
+      d->BicubicChoice()->setChecked(true);
+      d->WidthPercentField()->setValue(50);
+    });
+    FailNextGeometryAllocations(0);
+    std::vector<ShownMessage> shown = services_.Messages();
+    QVERIFY(!shown.empty());
+    QCOMPARE(QString::fromStdString(shown.back().text),
+             QString::fromUtf8("Mémoire insuffisante pour l'échelle bicubique. Opération annulée."));
+    QCOMPARE(doc->screenWidth, 20u);
+    QCOMPARE(FirstFrame(*doc)->width, 6u);
+    QVERIFY(!window_->Modified());
+    QVERIFY(!window_->Action(cmd::Undo)->isEnabled());
+  }
+
   // The frame dragged by its middle and its kept rectangle by the right side, in the view;
   // OK moves and cuts it as one step to undo.
   void moveCropByDraggingInTheView() {
@@ -407,6 +429,42 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(doc->screenWidth, 20u);
     QCOMPARE(doc->screenHeight, 10u);
     QCOMPARE(FirstFrame(*doc)->width, 6u);
+  }
+
+  // The pictures of the two dialogs for the documentation, when LOOPWRIGHT_GEOMETRY_SHOTS names
+  // the folder to write them to and LOOPWRIGHT_SAMPLE the animation to show.
+  void pictures() {
+    QByteArray folder = qgetenv("LOOPWRIGHT_GEOMETRY_SHOTS");
+    QByteArray sample = qgetenv("LOOPWRIGHT_SAMPLE");
+    if (folder.isEmpty() || sample.isEmpty()) QSKIP("LOOPWRIGHT_GEOMETRY_SHOTS and LOOPWRIGHT_SAMPLE not set");
+    QCOMPARE(window_->OpenDocument(sample.toStdString()), 1);
+    window_->SelectFrame(2, 0);
+    auto shoot = [&](int command, const char* name, std::function<void(QDialog*)> prepare) {
+      bool saved = false;
+      QTimer::singleShot(0, [&] {
+        auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        if (!d) return;
+        prepare(d);
+        QTest::qWait(400);
+        saved = d->grab().save(QString::fromLocal8Bit(folder) + "/" + name);
+        d->reject();
+      });
+      window_->Command(command);
+      QVERIFY(saved);
+    };
+    shoot(cmd::ResizeAnimation, "redimensionner.png", [](QDialog* d) {
+      auto* dialog = static_cast<ResizeDialog*>(d);
+      dialog->KeepAspectBox()->setChecked(true);
+      dialog->WidthPercentField()->setValue(50);
+    });
+    shoot(cmd::MoveCrop, "deplacer-rogner.png", [](QDialog* d) {
+      auto* dialog = static_cast<MoveCropDialog*>(d);
+      dialog->resize(720, 420);
+      dialog->Field(0)->setValue(dialog->State().w / 6);
+      dialog->Field(3)->setValue(dialog->State().h * 4 / 5);
+      dialog->Field(4)->setValue(dialog->State().x + dialog->State().w / 8);
+      dialog->findChild<QCheckBox*>()->setChecked(true);
+    });
   }
 };
 
