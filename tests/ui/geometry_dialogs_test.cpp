@@ -5,24 +5,24 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QMouseEvent>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSpinBox>
-#include <QTimer>
-#include <QProgressBar>
 #include <QStatusBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <functional>
 #include <memory>
 
 #include "base/preferences.h"
+#include "colour/ui/move_crop_dialog.h"
+#include "colour/ui/resize_dialog.h"
 #include "core/animation.h"
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
-#include "colour/ui/move_crop_dialog.h"
-#include "colour/ui/resize_dialog.h"
 #include "shell/command_ids.h"
 #include "shell/geometry_commands.h"
 #include "shell/ui/main_window.h"
@@ -132,7 +132,8 @@ class GeometryDialogsTest : public QObject {
       int command;
       uint32_t width, height;
       int32_t left, top;
-      int corner;  // where the marked pixel lands: 0 top-left, 1 top-right, 2 bottom-left, 3 bottom-right
+      int corner;  // where the marked pixel lands: 0 top-left, 1 top-right, 2 bottom-left, 3
+                   // bottom-right
       uint32_t screenWidth, screenHeight;
     } cases[] = {
         {cmd::FrameRotate90Cw, 4, 6, 2, 1, 1, 20, 10},
@@ -201,12 +202,9 @@ class GeometryDialogsTest : public QObject {
       int value;
       int width, widthPercent, height, heightPercent;
     } cases[] = {
-        {true, "width", 33, 33, 33, 17, 33},
-        {true, "widthPercent", 50, 50, 50, 25, 50},
-        {true, "height", 5, 10, 10, 5, 10},
-        {true, "heightPercent", 200, 200, 200, 100, 200},
-        {false, "width", 33, 33, 33, 50, 100},
-        {false, "heightPercent", 3, 100, 100, 2, 3},
+        {true, "width", 33, 33, 33, 17, 33},   {true, "widthPercent", 50, 50, 50, 25, 50},
+        {true, "height", 5, 10, 10, 5, 10},    {true, "heightPercent", 200, 200, 200, 100, 200},
+        {false, "width", 33, 33, 33, 50, 100}, {false, "heightPercent", 3, 100, 100, 2, 3},
     };
     for (const Case& c : cases) {
       ResizeRequest request;
@@ -291,7 +289,7 @@ class GeometryDialogsTest : public QObject {
     Frame* f = FirstFrame(*doc);
     QCOMPARE(f->width, 12u);
     QCOMPARE(f->height, 4u);
-    QCOMPARE(f->left, 4);  // (12 x 2 + 3) / 6
+    QCOMPARE(f->left, 4);             // (12 x 2 + 3) / 6
     QCOMPARE(doc->screenWidth, 20u);  // the full frame still reaches furthest
     QCOMPARE(GetPref(PrefFlags) & 0x100, 0x100u);
     window_->Command(cmd::Undo);
@@ -312,8 +310,9 @@ class GeometryDialogsTest : public QObject {
     FailNextGeometryAllocations(0);
     std::vector<ShownMessage> shown = services_.Messages();
     QVERIFY(!shown.empty());
-    QCOMPARE(QString::fromStdString(shown.back().text),
-             QString::fromUtf8("Mémoire insuffisante pour l'échelle bicubique. Opération annulée."));
+    QCOMPARE(
+        QString::fromStdString(shown.back().text),
+        QString::fromUtf8("Mémoire insuffisante pour l'échelle bicubique. Opération annulée."));
     QCOMPARE(doc->screenWidth, 20u);
     QCOMPARE(FirstFrame(*doc)->width, 6u);
     QVERIFY(!window_->Modified());
@@ -337,7 +336,8 @@ class GeometryDialogsTest : public QObject {
       QCOMPARE(d->State().x, 5);
       QCOMPARE(d->State().y, 2);
       ViewRect crop = view->CropRect();
-      QPoint side(static_cast<int>(crop.right) - 2, static_cast<int>(crop.top + (crop.bottom - crop.top) / 2));
+      QPoint side(static_cast<int>(crop.right) - 2,
+                  static_cast<int>(crop.top + (crop.bottom - crop.top) / 2));
       Drag(view, side, side - QPoint(2 * num, 0), 2);
       QCOMPARE(d->State().right, 4);
       QCOMPARE(d->KeptSizeLabel()->text(), QString::fromUtf8("4×4"));
@@ -416,7 +416,8 @@ class GeometryDialogsTest : public QObject {
       QCOMPARE(d->State().right, 20);
       d->Field(0)->setValue(4);
       ViewRect crop = view->CropRect();
-      QPoint bottom(static_cast<int>(crop.left + (crop.right - crop.left) / 2), static_cast<int>(crop.bottom) - 2);
+      QPoint bottom(static_cast<int>(crop.left + (crop.right - crop.left) / 2),
+                    static_cast<int>(crop.bottom) - 2);
       Drag(view, bottom, bottom - QPoint(0, 3 * num), 3);
       QCOMPARE(d->State().bottom, 7);
     });
@@ -436,7 +437,8 @@ class GeometryDialogsTest : public QObject {
   void pictures() {
     QByteArray folder = qgetenv("LOOPWRIGHT_GEOMETRY_SHOTS");
     QByteArray sample = qgetenv("LOOPWRIGHT_SAMPLE");
-    if (folder.isEmpty() || sample.isEmpty()) QSKIP("LOOPWRIGHT_GEOMETRY_SHOTS and LOOPWRIGHT_SAMPLE not set");
+    if (folder.isEmpty() || sample.isEmpty())
+      QSKIP("LOOPWRIGHT_GEOMETRY_SHOTS and LOOPWRIGHT_SAMPLE not set");
     QCOMPARE(window_->OpenDocument(sample.toStdString()), 1);
     window_->SelectFrame(2, 0);
     auto shoot = [&](int command, const char* name, std::function<void(QDialog*)> prepare) {

@@ -46,13 +46,28 @@ QIcon AlignIcon(MoveCropAlign align) {
   auto vertical = [&](int x) { p.drawLine(x, 1, x, 14); };
   auto horizontal = [&](int y) { p.drawLine(1, y, 14, y); };
   switch (align) {
-    case MoveCropAlign::Left: vertical(2); box.moveLeft(4); break;
-    case MoveCropAlign::Right: vertical(13); box.moveRight(11); break;
-    case MoveCropAlign::Top: horizontal(2); box.moveTop(4); break;
-    case MoveCropAlign::Bottom: horizontal(13); box.moveBottom(11); break;
+    case MoveCropAlign::Left:
+      vertical(2);
+      box.moveLeft(4);
+      break;
+    case MoveCropAlign::Right:
+      vertical(13);
+      box.moveRight(11);
+      break;
+    case MoveCropAlign::Top:
+      horizontal(2);
+      box.moveTop(4);
+      break;
+    case MoveCropAlign::Bottom:
+      horizontal(13);
+      box.moveBottom(11);
+      break;
     case MoveCropAlign::CentreHorizontally: vertical(7); break;
     case MoveCropAlign::CentreVertically: horizontal(7); break;
-    case MoveCropAlign::Centre: vertical(7); horizontal(7); break;
+    case MoveCropAlign::Centre:
+      vertical(7);
+      horizontal(7);
+      break;
   }
   p.fillRect(box, QColor(60, 110, 200, 200));
   return QIcon(pixmap);
@@ -70,7 +85,11 @@ QRect ToQRect(const ViewRect& r) {
 
 MoveCropView::MoveCropView(const Animation* animation, int frameIndex, MoveCropState* state,
                            bool canMove, QWidget* parent)
-    : QWidget(parent), animation_(animation), frameIndex_(frameIndex), state_(state), canMove_(canMove) {
+    : QWidget(parent),
+      animation_(animation),
+      frameIndex_(frameIndex),
+      state_(state),
+      canMove_(canMove) {
   setObjectName(QStringLiteral("MyMoveCrop"));
   setMouseTracking(true);
   setMinimumSize(240, 180);
@@ -95,14 +114,16 @@ void MoveCropView::SetShowCropped(bool on) {
 
 void MoveCropView::ChooseZoom() {
   const int64_t W = std::max(state_->screenWidth, 1), H = std::max(state_->screenHeight, 1);
-  const int64_t availW = std::max(width() - 2 * kMargin, 1), availH = std::max(height() - 2 * kMargin, 1);
+  const int64_t availW = std::max(width() - 2 * kMargin, 1),
+                availH = std::max(height() - 2 * kMargin, 1);
   if (W <= availW && H <= availH) {
-    numerator_ = static_cast<int>(std::clamp<int64_t>(std::min(availW / W, availH / H), 1, kMaxZoom));
+    numerator_ =
+        static_cast<int>(std::clamp<int64_t>(std::min(availW / W, availH / H), 1, kMaxZoom));
     denominator_ = 1;
   } else {
     numerator_ = 1;
-    denominator_ = static_cast<int>(
-        std::clamp<int64_t>(std::max((W + availW - 1) / availW, (H + availH - 1) / availH), 1, 65535));
+    denominator_ = static_cast<int>(std::clamp<int64_t>(
+        std::max((W + availW - 1) / availW, (H + availH - 1) / availH), 1, 65535));
   }
 }
 
@@ -150,7 +171,8 @@ const QImage& MoveCropView::ImageOf(int index) {
 void MoveCropView::paintEvent(QPaintEvent*) {
   QPainter p(this);
   const MoveCropState& s = *state_;
-  const QRect screen(ScreenToView(0, 0), ScreenToView(s.screenWidth, s.screenHeight) - QPoint(1, 1));
+  const QRect screen(ScreenToView(0, 0),
+                     ScreenToView(s.screenWidth, s.screenHeight) - QPoint(1, 1));
   p.fillRect(screen, Qt::white);
   const QRect crop = ToQRect(CropRect());
   auto place = [&](int64_t x, int64_t y, const QImage& image) {
@@ -194,11 +216,12 @@ void MoveCropView::paintEvent(QPaintEvent*) {
   p.drawRect(crop.adjusted(0, 0, -1, -1));
   // Handles on the corners and the middles of the sides.
   const int midX = crop.left() + crop.width() / 2, midY = crop.top() + crop.height() / 2;
-  const QPoint handles[] = {crop.topLeft(),      {midX, crop.top()},    crop.topRight(),
-                            {crop.left(), midY}, {crop.right(), midY},  crop.bottomLeft(),
+  const QPoint handles[] = {crop.topLeft(),        {midX, crop.top()},   crop.topRight(),
+                            {crop.left(), midY},   {crop.right(), midY}, crop.bottomLeft(),
                             {midX, crop.bottom()}, crop.bottomRight()};
   p.setPen(QPen(QColor(200, 0, 0), 1));
-  for (const QPoint& h : handles) p.fillRect(QRect(h - QPoint(2, 2), QSize(5, 5)), QColor(200, 0, 0));
+  for (const QPoint& h : handles)
+    p.fillRect(QRect(h - QPoint(2, 2), QSize(5, 5)), QColor(200, 0, 0));
 }
 
 void MoveCropView::resizeEvent(QResizeEvent*) { ChooseZoom(); }
@@ -306,14 +329,17 @@ MoveCropDialog::MoveCropDialog(Animation* animation, int frameIndex, bool wholeA
   const struct {
     int text;
     int which;
-  } references[] = {{str::MoveCropShowPrevious, -1}, {str::MoveCropShowNext, 1}, {str::MoveCropShowFirst, 0}};
+  } references[] = {
+      {str::MoveCropShowPrevious, -1}, {str::MoveCropShowNext, 1}, {str::MoveCropShowFirst, 0}};
   for (const auto& r : references) {
     auto* box = new QCheckBox(UiText(r.text), this);
     const int which = r.which;
-    connect(box, &QCheckBox::toggled, this, [this, which](bool on) { view_->SetReference(which, on); });
+    connect(box, &QCheckBox::toggled, this,
+            [this, which](bool on) { view_->SetReference(which, on); });
     shows->addWidget(box);
   }
-  showCropped_ = new QCheckBox(UiText(whole_ ? str::MoveCropShowCroppedAnimation : str::MoveCropShowCroppedFrame), this);
+  showCropped_ = new QCheckBox(
+      UiText(whole_ ? str::MoveCropShowCroppedAnimation : str::MoveCropShowCroppedFrame), this);
   showCropped_->setObjectName(QStringLiteral("showCropped"));
   showCropped_->setChecked(GetPref(PrefFlags) & croppedBit);
   view_->SetShowCropped(showCropped_->isChecked());

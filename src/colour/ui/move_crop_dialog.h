@@ -75,7 +75,8 @@ class MoveCropDialog : public QDialog {
   Q_OBJECT
  public:
   // wholeAnimation: the animation crop; else the frame at frameIndex moves and is cut.
-  MoveCropDialog(Animation* animation, int frameIndex, bool wholeAnimation, QWidget* parent = nullptr);
+  MoveCropDialog(Animation* animation, int frameIndex, bool wholeAnimation,
+                 QWidget* parent = nullptr);
 
   const MoveCropState& State() const { return state_; }
   MoveCropView* View() const { return view_; }

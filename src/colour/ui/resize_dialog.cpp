@@ -40,7 +40,8 @@ int Clamped(uint32_t v) { return static_cast<int>(std::clamp<uint32_t>(v, 1, kMa
 ResizeDialog::ResizeDialog(ResizeRequest* request, QWidget* parent)
     : QDialog(parent), request_(request) {
   setObjectName(QStringLiteral("ResizeDialog"));
-  setWindowTitle(UiText(request->wholeAnimation ? str::ResizeAnimationTitle : str::ResizeFrameTitle));
+  setWindowTitle(
+      UiText(request->wholeAnimation ? str::ResizeAnimationTitle : str::ResizeFrameTitle));
   const Animation& a = *request->animation;
   if (request->wholeAnimation) {
     request->oldWidth = std::max<uint32_t>(a.screenWidth, 1);
@@ -52,10 +53,10 @@ ResizeDialog::ResizeDialog(ResizeRequest* request, QWidget* parent)
   const uint32_t flags = GetPref(PrefFlags);
 
   auto* layout = new QVBoxLayout(this);
-  auto* current = new QLabel(UiText(str::ResizeCurrentSize) + QStringLiteral("  %1 × %2")
-                                                                  .arg(request->oldWidth)
-                                                                  .arg(request->oldHeight),
-                             this);
+  auto* current =
+      new QLabel(UiText(str::ResizeCurrentSize) +
+                     QStringLiteral("  %1 × %2").arg(request->oldWidth).arg(request->oldHeight),
+                 this);
   current->setObjectName(QStringLiteral("currentSize"));
   layout->addWidget(current);
 
@@ -182,11 +183,13 @@ void ResizeDialog::accept() {
 bool AskResize(QWidget* owner, ResizeRequest* request, uint32_t* hints) {
   if (hints) *hints = 0;
   if (!request || !request->animation) return false;
-  if (!request->wholeAnimation && !FrameAt(*request->animation, request->currentIndex)) return false;
+  if (!request->wholeAnimation && !FrameAt(*request->animation, request->currentIndex))
+    return false;
   ResizeDialog dialog(request, owner);
   if (dialog.exec() != QDialog::Accepted) return false;
   const bool bicubic = dialog.Bicubic();
-  if (request->newWidth == request->oldWidth && request->newHeight == request->oldHeight) return false;
+  if (request->newWidth == request->oldWidth && request->newHeight == request->oldHeight)
+    return false;
   uint32_t result = ApplyResize(*request, bicubic, owner);
   if (hints) *hints = result;
   return result != 0;

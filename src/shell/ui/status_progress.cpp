@@ -99,10 +99,8 @@ bool StatusProgress::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::MouseButtonDblClick:
     case QEvent::Wheel:
     case QEvent::ContextMenu:
-    case QEvent::Drop:
-      return true;
-    default:
-      return false;
+    case QEvent::Drop: return true;
+    default: return false;
   }
 }
 
