@@ -81,6 +81,11 @@ ResizeDialog::ResizeDialog(ResizeRequest* request, QWidget* parent)
   keepAspect_->setChecked(flags & ResizeKeepsAspect);
   grid->addWidget(keepAspect_, 3, 0, 1, 3);
   layout->addWidget(sizeBox);
+  // Row by row: the pixels, then the percent of the same side.
+  setTabOrder(width_, widthPercent_);
+  setTabOrder(widthPercent_, height_);
+  setTabOrder(height_, heightPercent_);
+  setTabOrder(heightPercent_, keepAspect_);
 
   auto* methodBox = new QGroupBox(UiText(str::ResizeMethod), this);
   auto* methods = new QVBoxLayout(methodBox);
