@@ -209,7 +209,8 @@ void MoveCropView::paintEvent(QPaintEvent*) {
     p.fillPath(cut.subtracted(kept), QColor(0, 0, 0, 90));
   }
 
-  p.setPen(QPen(palette().color(QPalette::Dark), 1));
+  // The screen's edge stays visible over a frame that reaches beyond it.
+  p.setPen(QPen(Qt::black, 1));
   p.drawRect(screen.adjusted(-1, -1, 0, 0));
   QPen dashed(QColor(200, 0, 0), 1, Qt::DashLine);
   p.setPen(dashed);
