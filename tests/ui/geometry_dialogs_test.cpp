@@ -25,6 +25,7 @@
 #include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
 #include "shell/geometry_commands.h"
+#include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
 #include "ui_fixtures.h"
 
@@ -51,6 +52,15 @@ void Drag(QWidget* view, QPoint from, QPoint to, int steps) {
   Send(view, QEvent::MouseButtonRelease, to, Qt::NoButton);
 }
 
+// Headless services that let the test look at the window while work pumps events.
+class PumpingServices : public HeadlessServices {
+ public:
+  std::function<void()> onPump;
+  void PumpEvents() override {
+    if (onPump) onPump();
+  }
+};
+
 }  // namespace
 
 class GeometryDialogsTest : public QObject {
@@ -58,7 +68,7 @@ class GeometryDialogsTest : public QObject {
 
  private:
   QTemporaryDir dir_;
-  HeadlessServices services_;
+  PumpingServices services_;
   std::unique_ptr<MainWindow> window_;
 
   // A 20 x 10 screen with two frames: a 6 x 4 one at (2, 1) whose top-left pixel differs, and a
@@ -294,6 +304,33 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(GetPref(PrefFlags) & 0x100, 0x100u);
     window_->Command(cmd::Undo);
     QCOMPARE(FirstFrame(*doc)->width, 6u);
+  }
+
+  // While the frames are resized the status bar shows the work, and clicks on the window do
+  // not reach it; afterwards both are back to normal.
+  void progressInTheStatusBarHoldsTheWindow() {
+    OpenDocument();
+    window_->SelectFrame(0, 0);
+    auto* text = window_->statusBar()->findChild<QLabel*>("statusProgressText");
+    QVERIFY(text && text->isHidden());
+    QWidget* strip = window_->Strip()->viewport();
+    const QPoint second = window_->Strip()->FrameImageRect(1).center();
+    QString seen;
+    services_.onPump = [&] {
+      if (!text->isHidden()) seen = text->text();
+      QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier, second);
+    };
+    WithDialog<ResizeDialog>(cmd::ResizeAnimation, [](ResizeDialog* d) {
+      d->NearestChoice()->setChecked(true);
+      d->WidthPercentField()->setValue(50);
+    });
+    services_.onPump = nullptr;
+    QCOMPARE(seen, QString::fromUtf8("Redimensioner l'animation..."));
+    QVERIFY(text->isHidden());
+    QCOMPARE(window_->CurrentFrame(), 0);
+    QTest::mouseClick(strip, Qt::LeftButton, Qt::NoModifier,
+                      window_->Strip()->FrameImageRect(1).center());
+    QCOMPARE(window_->CurrentFrame(), 1);
   }
 
   // Bicubic resizing without memory says so and leaves the animation, the history and the
