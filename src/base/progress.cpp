@@ -22,6 +22,8 @@ ProgressPopupFactory& PopupFactory() {
   return factory;
 }
 
+ProgressView* statusView = nullptr;
+
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace
@@ -33,6 +35,7 @@ struct ProgressMeter {
   uint32_t divisor = 1;
   int range = 100;  // what a bar starts with before any range call
   ProgressView* controls = nullptr;  // the dialog's, borrowed
+  ProgressView* status = nullptr;    // the status bar's, borrowed
   std::unique_ptr<ProgressView> popup;
   bool busyCursor = false;
   bool closed = false;
@@ -41,7 +44,7 @@ struct ProgressMeter {
   bool Silent() const { return flags & progress::Silent; }
   // Answers from its own task bits and leaves the shared continue flag alone.
   bool Detached() const { return flags & (progress::Silent | progress::Background); }
-  ProgressView* View() const { return popup ? popup.get() : controls; }
+  ProgressView* View() const { return popup ? popup.get() : controls ? controls : status; }
 };
 
 namespace {
@@ -54,6 +57,8 @@ ProgressMeter* NewMeter(WindowHandle owner, uint32_t flags, uint32_t taskMask,
   meter->flags = flags;
   meter->taskMask = taskMask;
   meter->controls = controls;
+  if (owner && !controls && !(flags & (progress::Silent | progress::OwnPopup)))
+    meter->status = statusView;
   if (!meter->Detached()) continueFlag = 1;
   return meter;
 }
@@ -95,6 +100,8 @@ int Answer(const ProgressMeter* meter) {
 }  // namespace
 
 void SetProgressPopupFactory(ProgressPopupFactory factory) { PopupFactory() = std::move(factory); }
+
+void SetStatusProgressView(ProgressView* view) { statusView = view; }
 
 ProgressMeter* CreateProgressMeter(WindowHandle owner, uint32_t flags, uint32_t taskMask) {
   return NewMeter(owner, flags, taskMask, nullptr);
@@ -185,6 +192,7 @@ void ProgressClose(ProgressMeter* meter) {
     meter->busyCursor = false;
   }
   meter->popup.reset();
+  if (meter->status && !meter->closed) meter->status->Finished();
   meter->stopped = false;
   meter->closed = true;
   if (!meter->Detached()) continueFlag = 1;

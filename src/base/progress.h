@@ -41,6 +41,7 @@ class ProgressView {
   virtual void Step() = 0;                     // one further, stopping at the end
   virtual void SetText(const std::string& text) = 0;  // empty clears
   virtual void Refocus() {}                    // back to the front with the keyboard focus
+  virtual void Finished() {}                   // its meter closed (a shared view hides)
 };
 
 // Makes the popup of a meter with its own popup, shown and centred over owner (which may be
@@ -48,6 +49,10 @@ class ProgressView {
 // it (batch mode, tests) no popup is made and such meters only answer.
 using ProgressPopupFactory = std::function<std::unique_ptr<ProgressView>(WindowHandle owner)>;
 void SetProgressPopupFactory(ProgressPopupFactory factory);
+
+// Meters with an owner but neither their own popup nor a dialog's controls report in the status
+// bar: the window installs its bar here (none, the default, shows nothing). Interface thread only.
+void SetStatusProgressView(ProgressView* view);
 
 struct ProgressMeter;
 

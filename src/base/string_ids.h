@@ -482,6 +482,45 @@ constexpr int DurToutesLesIntervalles = 50536;
 // Geometry: resizing, rotating and cropping.
 constexpr int Resizing = 50700;  // "Redimensioner l'animation..."
 constexpr int NoBicubicMemory = 50701;  // "Mémoire insuffisante pour l'échelle bicubique. Opérati..."
+constexpr int ResizeAnimationTitle = 50720;
+constexpr int ResizeFrameTitle = 50721;
+constexpr int ResizeCurrentSize = 50722;
+constexpr int ResizeNewSize = 50723;
+constexpr int ResizeWidth = 50724;
+constexpr int ResizeHeight = 50725;
+constexpr int ResizePixels = 50726;
+constexpr int ResizePercentColumn = 50727;
+constexpr int ResizeKeepAspect = 50728;
+constexpr int ResizeMethod = 50729;
+constexpr int ResizeNearestMethod = 50730;
+constexpr int ResizeBicubicMethod = 50731;
+constexpr int BicubicWarningTitle = 50732;
+constexpr int BicubicWarningText = 50733;
+constexpr int MoveCropTitle = 50740;
+constexpr int CropAnimationTitle = 50741;
+constexpr int MoveCropShowPrevious = 50742;
+constexpr int MoveCropShowNext = 50743;
+constexpr int MoveCropShowFirst = 50744;
+constexpr int MoveCropShowCroppedFrame = 50745;
+constexpr int MoveCropShowCroppedAnimation = 50746;
+constexpr int MoveCropKeptSize = 50747;
+constexpr int MoveCropLeft = 50748;
+constexpr int MoveCropTop = 50749;
+constexpr int MoveCropRight = 50750;
+constexpr int MoveCropBottom = 50751;
+constexpr int MoveCropX = 50752;
+constexpr int MoveCropY = 50753;
+constexpr int MoveCropReset = 50754;
+constexpr int MoveCropAuto = 50755;
+constexpr int MoveCropAlignLeft = 50756;
+constexpr int MoveCropAlignRight = 50757;
+constexpr int MoveCropAlignTop = 50758;
+constexpr int MoveCropAlignBottom = 50759;
+constexpr int MoveCropCentreHorizontally = 50760;
+constexpr int MoveCropCentreVertically = 50761;
+constexpr int MoveCropCentre = 50762;
+constexpr int MoveCropCropGroup = 50763;
+constexpr int MoveCropPositionGroup = 50764;
 
 
 // Property dialogs

@@ -27,7 +27,6 @@ constexpr int kFormats = str::PendingFormats;
 constexpr int kClipboard = str::PendingClipboard;
 constexpr int kDialogs = str::PendingDialogs;
 constexpr int kColour = str::PendingColour;
-constexpr int kGeometry = str::PendingGeometry;
 constexpr int kLiveEdit = str::PendingLiveEdit;
 
 constexpr CommandSpec kCommands[] = {
@@ -65,24 +64,24 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::FrameProperties, str::LabelProperties, E::Current),
     Row(cmd::GlobalFrameProperties, str::LabelGlobalFrameProperties, E::Frames),
     Row(cmd::EditLocalPalette, str::LabelLocalPalette, E::LocalPalette, kColour),
-    Row(cmd::MoveCrop, str::LabelMoveCrop, E::Current, kGeometry),
-    Row(cmd::ResizeFrames, str::LabelResizeFrames, E::Current, kGeometry),
-    Row(cmd::FrameRotate90Cw, str::LabelRotate90Cw, E::Current, kGeometry),
-    Row(cmd::FrameRotate180, str::LabelRotate180, E::Current, kGeometry),
-    Row(cmd::FrameRotate90Ccw, str::LabelRotate90Ccw, E::Current, kGeometry),
-    Row(cmd::FrameFlipHorizontal, str::LabelFlipHorizontal, E::Current, kGeometry),
-    Row(cmd::FrameFlipVertical, str::LabelFlipVertical, E::Current, kGeometry),
+    Row(cmd::MoveCrop, str::LabelMoveCrop, E::Current),
+    Row(cmd::ResizeFrames, str::LabelResizeFrames, E::Current),
+    Row(cmd::FrameRotate90Cw, str::LabelRotate90Cw, E::Current),
+    Row(cmd::FrameRotate180, str::LabelRotate180, E::Current),
+    Row(cmd::FrameRotate90Ccw, str::LabelRotate90Ccw, E::Current),
+    Row(cmd::FrameFlipHorizontal, str::LabelFlipHorizontal, E::Current),
+    Row(cmd::FrameFlipVertical, str::LabelFlipVertical, E::Current),
     Row(cmd::EditPixels, str::LabelEditPixels, E::Current, kColour),
     Row(cmd::LiveEditFrame, 40363, E::Current, kLiveEdit),
     // Animation
     Row(cmd::AnimationProperties, str::LabelProperties, E::Document),
     Row(cmd::EditGlobalPalette, str::LabelGlobalPalette, E::GlobalPalette, kColour),
-    Row(cmd::ResizeAnimation, str::LabelResizeAnimation, E::Document, kGeometry),
-    Row(cmd::AnimationRotate90Cw, str::LabelRotate90Cw, E::Document, kGeometry),
-    Row(cmd::AnimationRotate180, str::LabelRotate180, E::Document, kGeometry),
-    Row(cmd::AnimationRotate90Ccw, str::LabelRotate90Ccw, E::Document, kGeometry),
-    Row(cmd::AnimationFlipHorizontal, str::LabelFlipHorizontal, E::Document, kGeometry),
-    Row(cmd::AnimationFlipVertical, str::LabelFlipVertical, E::Document, kGeometry),
+    Row(cmd::ResizeAnimation, str::LabelResizeAnimation, E::Document),
+    Row(cmd::AnimationRotate90Cw, str::LabelRotate90Cw, E::Document),
+    Row(cmd::AnimationRotate180, str::LabelRotate180, E::Document),
+    Row(cmd::AnimationRotate90Ccw, str::LabelRotate90Ccw, E::Document),
+    Row(cmd::AnimationFlipHorizontal, str::LabelFlipHorizontal, E::Document),
+    Row(cmd::AnimationFlipVertical, str::LabelFlipVertical, E::Document),
     Row(cmd::LiveEditAnimation, str::LabelLiveEditAnimation, E::CoEditAnimation, kLiveEdit),
     Row(cmd::Duration, str::LabelDuration, E::Frames),
     Row(cmd::ReduceColours, str::LabelReduceColours, E::Frames, kColour),
@@ -91,7 +90,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::ReduceFrameCount, str::LabelReduceFrameCount, E::TwoFrames),
     Row(cmd::ReverseOrder, str::LabelReverseOrder, E::TwoFrames),
     Row(cmd::PingPong, str::LabelPingPong, E::TwoFrames),
-    Row(cmd::CropAnimation, str::LabelCropAnimation, E::Document, kGeometry),
+    Row(cmd::CropAnimation, str::LabelCropAnimation, E::Document),
     Row(cmd::GifComments, str::LabelGifComments, E::Document),
     // Affichage
     Checked(cmd::Preview, str::LabelPreview, E::Frames, C::PreviewOpen),

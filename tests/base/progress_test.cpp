@@ -45,6 +45,7 @@ struct FakeView : ProgressView {
     log->push_back("text " + t);
   }
   void Refocus() override { log->push_back("refocus"); }
+  void Finished() override { log->push_back("finished"); }
 };
 
 struct TestServices : HeadlessServices {
@@ -165,6 +166,45 @@ TEST_F(ProgressTest, WithoutFactoryOrWhenSilentNoPopupIsMade) {
   EXPECT_EQ(popupsMade, 0);
   EXPECT_TRUE(log.empty());
   EXPECT_EQ(services.pumps, 1);  // only the plain meter pumped
+}
+
+// Only plain meters of a window report in the status bar; a popup, a dialog's controls, a
+// silent meter or a meter without owner leave it alone.
+TEST_F(ProgressTest, PlainMetersOfAWindowReportInTheStatusBar) {
+  std::vector<std::string> statusLog;
+  FakeView status(&statusLog);
+  SetStatusProgressView(&status);
+  InstallFactory();
+  int owner = 0;
+  std::vector<std::string> controlsLog;
+  FakeView controls(&controlsLog);
+  struct Case {
+    const char* name;
+    std::function<ProgressMeter*()> make;
+    bool inStatus;
+  } cases[] = {
+      {"plain", [&] { return CreateProgressMeter(&owner, 0, 0); }, true},
+      {"no pump", [&] { return CreateProgressMeter(&owner, progress::NoPump, 0); }, true},
+      {"no owner", [&] { return CreateProgressMeter(nullptr, 0, 0); }, false},
+      {"popup", [&] { return CreateProgressMeter(&owner, progress::OwnPopup, 0); }, false},
+      {"silent", [&] { return CreateProgressMeter(&owner, progress::Silent, 1); }, false},
+      {"dialog", [&] { return CreateProgressMeterIn(&owner, progress::InDialog, 0, &controls); },
+       false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    statusLog.clear();
+    ProgressMeter* meter = c.make();
+    ProgressSetText(meter, "Redimensioner");
+    ProgressSetRange(meter, 2);
+    ProgressStep(meter);
+    ProgressClose(meter);
+    DestroyProgressMeter(meter);  // already closed: no second notice
+    std::vector<std::string> expected;
+    if (c.inStatus) expected = {"text Redimensioner", "range 2", "step", "finished"};
+    EXPECT_EQ(statusLog, expected);
+  }
+  SetStatusProgressView(nullptr);
 }
 
 TEST_F(ProgressTest, SilentMeterAnswersFromItsOwnTaskBitOnly) {

@@ -37,6 +37,7 @@
 #include "shell/ui/usage_question_dialog.h"
 #include "shell/ui/preview_window.h"
 #include "shell/ui/properties_bar.h"
+#include "shell/ui/status_progress.h"
 
 namespace lw {
 
@@ -65,6 +66,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
   BuildStatusBar();
+  new StatusProgress(statusBar());
   BuildMenus();
 
   connect(properties_, &PropertiesBar::commandTriggered, this, &MainWindow::Command);

@@ -119,6 +119,8 @@ class MainWindow : public QMainWindow, private ShellListener {
   // main_window_commands.cpp
   void UndoOrRedo(bool redo);
   void MoveFrames(int position);
+  // The rotations, resizes and the move/crop dialogs.
+  void RunGeometryCommand(int command);
   void ApplyDelayText(const QString& text);
   void ApplyLoopText(const QString& text);
   void SelectAll();

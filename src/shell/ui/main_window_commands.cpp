@@ -18,6 +18,8 @@
 #include "colour/ui/properties_sheet.h"
 #include "colour/ui/reduce_frame_count_dialog.h"
 #include "colour/ui/optimize_dialog.h"
+#include "colour/ui/move_crop_dialog.h"
+#include "colour/ui/resize_dialog.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -25,6 +27,7 @@
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
+#include "shell/geometry_commands.h"
 #include "shell/status_text.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/frame_strip.h"
@@ -151,6 +154,12 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::HelpContents, cmd::HelpContents, [](W& w, int) { w.ShowInShare("/aide/loopwright.html", str::HelpMissing); }},
       {cmd::Tutorial, cmd::Tutorial, [](W& w, int) { w.ShowInShare("/tutoriel/tutoriel.html", str::TutorialMissing); }},
       {cmd::About, cmd::About, [](W& w, int) { ShowAboutBox(&w); }},
+      {cmd::MoveCrop, cmd::MoveCrop, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::CropAnimation, cmd::CropAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::ResizeFrames, cmd::ResizeFrames, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::ResizeAnimation, cmd::ResizeAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::FrameRotate90Cw, cmd::FrameFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::AnimationRotate90Cw, cmd::AnimationFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::DisposalLeave, cmd::DisposalLeave, [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 1)); }},
       {cmd::DisposalRestoreBackground, cmd::DisposalRestoreBackground,
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 2)); }},
@@ -179,6 +188,35 @@ void MainWindow::Command(int command) {
     return;
   }
   if (const Handler* handler = FindHandler(command)) handler->run(*this, command);
+}
+
+void MainWindow::RunGeometryCommand(int command) {
+  if (!state_.document) return;
+  const bool whole = command == cmd::ResizeAnimation || command == cmd::CropAnimation ||
+                     TurnsWholeAnimation(command);
+  if (!whole && state_.currentFrame < 0) return QApplication::beep();
+  StopBackgroundWork();
+  uint32_t hints = 0;
+  if (command == cmd::ResizeAnimation || command == cmd::ResizeFrames) {
+    ResizeRequest request;
+    request.animation = state_.document.get();
+    request.currentIndex = state_.currentFrame;
+    request.wholeAnimation = whole;
+    AskResize(this, &request, &hints);
+  } else if (command == cmd::MoveCrop || command == cmd::CropAnimation) {
+    MoveCropRequest request;
+    request.animation = state_.document.get();
+    request.currentIndex = state_.currentFrame;
+    request.wholeAnimation = whole;
+    AskMoveCrop(this, &request, &hints);
+  } else {
+    hints = RunRotationCommand(*state_.document, command, state_.currentFrame, state_.owner);
+  }
+  // The background work stopped above starts again even when nothing changed.
+  if (hints == 0) return StartSizeEstimate(false);
+  // Cropping to the whole screen changes nothing, though it leaves a step to undo.
+  if (hints != refresh::StripOnly) state_.modified = true;
+  AfterCommand(hints);
 }
 
 void MainWindow::MoveFrames(int position) { AfterCommand(MoveFramesCommand(state_, position)); }
