@@ -406,13 +406,21 @@ void PreviewWindow::SetDurationMode(bool on) {
   if (on) panel_->ShowFrame(current_);
   emit durationModeChanged(on);
   if (!isVisible()) return;
-  // Grow downwards by the panel, staying inside the screen's work area, or shrink back.
-  int height = this->height() + (on ? grow : -grow);
+  // Grow by the panel (or shrink back) without squeezing the picture; a window that no longer
+  // fits moves up and left to stay whole on the screen's work area.
+  QSize wanted(std::max(width(), minimumSizeHint().width()),
+               std::max(height() + (on ? grow : -grow), minimumSizeHint().height()));
+  QSize decoration = frameGeometry().size() - geometry().size();
+  QPoint at = pos();
   if (QScreen* s = screen()) {
     QRect area = s->availableGeometry();
-    height = std::min(height, area.bottom() - y());
+    wanted = wanted.boundedTo(area.size() - decoration);
+    QSize outer = wanted + decoration;
+    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - outer.width())));
+    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - outer.height())));
   }
-  resize(width(), std::max(height, minimumSizeHint().height()));
+  resize(wanted);
+  move(at);
 }
 
 void PreviewWindow::FramesChanged(int change) {
