@@ -13,6 +13,7 @@
 #include "core/compose.h"
 #include "core/undo.h"
 #include "colour/optimize.h"
+#include "colour/ui/colour_commands.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -105,8 +106,13 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 2)); }},
       {cmd::DisposalRestorePrevious, cmd::DisposalRestorePrevious,
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 3)); }},
-      {cmd::ToggleTransparency, cmd::ToggleTransparency,
-       [](W& w, int) { w.AfterCommand(ToggleTransparencyCommand(w.state_)); }},
+      {cmd::ToggleTransparency, cmd::LocalPalettePresent,
+       [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
+      {cmd::EditLocalPalette, cmd::EditLocalPalette,
+       [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
+      {cmd::EditGlobalPalette, cmd::EditGlobalPalette,
+       [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
+      {cmd::EditPixels, cmd::EditPixels, [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
       {cmd::Has24BitData, cmd::Has24BitData, [](W& w, int) { w.AfterCommand(ToggleTrueColourCommand(w.state_)); }},
   };
   for (const Handler& h : kHandlers)
