@@ -76,6 +76,10 @@ void PaletteGrid::paintEvent(QPaintEvent* event) {
     if (paintTransparent_ && transparent_[i]) colour = transparentColour_;
     if (i == flash_) colour = FlashColour(e);
     p.fillRect(cell.adjusted(1, 1, -1, -1), colour);
+    if (paintTransparent_ && transparent_[i] && i != flash_) {
+      // Hatched, so that a chosen index shows even when its colour is the window's.
+      p.fillRect(cell.adjusted(1, 1, -1, -1), QBrush(QColor(90, 90, 90), Qt::BDiagPattern));
+    }
     if (showUsage_ && hasUsage_ && usage_[i] == 0) {
       // Unused: crossed out in the colour that stands out from the entry.
       p.setPen(QPen(FlashColour(e), 1));

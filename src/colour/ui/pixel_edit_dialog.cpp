@@ -89,8 +89,7 @@ PixelEditDialog::PixelEditDialog(QWidget* owner, PixelEditRequest* request)
   toolbar->addSeparator();
   swatch_ = new QLabel(this);
   swatch_->setFixedSize(40, 18);
-  swatch_->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-  swatch_->setAutoFillBackground(true);
+  swatch_->setObjectName("colour");
   toolbar->addWidget(swatch_);
   layout->addWidget(toolbar);
 
@@ -129,9 +128,8 @@ void PixelEditDialog::SetCurrentColour(int index) {
   colour_ = index;
   grid_->SetSelected(index);
   const PaletteEntry& e = entries_[index];
-  QPalette shown = swatch_->palette();
-  shown.setColor(QPalette::Window, QColor(e.red, e.green, e.blue));
-  swatch_->setPalette(shown);
+  swatch_->setStyleSheet(QStringLiteral("background: %1; border: 1px solid #404040;")
+                             .arg(QColor(e.red, e.green, e.blue).name()));
 }
 
 void PixelEditDialog::PixelClicked(int x, int y, int index, bool dragged) {
