@@ -14,6 +14,7 @@
 #include <memory>
 
 #include "base/preferences.h"
+#include "colour/ui/background_index_dialog.h"
 #include "colour/ui/image_view.h"
 #include "colour/ui/index_choice_dialog.h"
 #include "colour/ui/palette_edit_dialog.h"
@@ -212,6 +213,27 @@ class ColourDialogsTest : public QObject {
     window_->Command(cmd::Undo);
     QCOMPARE(int(Pixel(f, 2, 2)), 5);
     QCOMPARE(int(Pixel(f, 3, 3)), 5);
+  }
+
+  // The background chooser gives the clicked index, or -1 on Annuler; the fixed palette's small
+  // editor stores what it changed.
+  void choosersOfTheOtherPages() {
+    PalettePtr palette = uitest::TestPalette();
+    for (bool ok : {true, false}) {
+      WhenOpen<QDialog>([](QDialog* d) { ClickCell(d->findChild<PaletteGrid*>(), 4); }, ok);
+      QCOMPARE(AskBackgroundIndex(window_.get(), *palette, 2), ok ? 4 : -1);
+    }
+    std::vector<PaletteEntry> fixed = {{10, 20, 30, 0}, {40, 50, 60, 0}};
+    QVERIFY(StoreFixedPaletteEntries(fixed));
+    WhenOpen<PaletteEditDialog>([](PaletteEditDialog* d) {
+      QVERIFY(!d->View());
+      QVERIFY(!d->UsageBox());
+      ClickCell(d->Grid(), 1);
+      d->Field(1)->setValue(255);
+    });
+    QVERIFY(EditFixedPalette(window_.get()));
+    fixed[1].green = 255;
+    QCOMPARE(LoadFixedPaletteEntries(), fixed);
   }
 
   void removingTheLocalPaletteFromTheToolbar() {
