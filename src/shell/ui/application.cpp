@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstdlib>
 
+#include "colour/ui/properties_hooks.h"
 #include "platform/qt/qt_services.h"
 #include "base/progress.h"
 #include "shell/ui/icons.h"
@@ -32,6 +33,7 @@ int RunWindow(int argc, char** argv) {
     QApplication::setWindowIcon(ProgramIcon());
     LoadQtFrenchTexts();
     InstallQtServices();
+    InstallPropertiesSheetHooks();
     {
       MainWindow window;
       window.show();
