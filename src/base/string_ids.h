@@ -612,4 +612,29 @@ constexpr int MergeByDuration = 50933;
 constexpr int MergeOneByOne = 50934;
 constexpr int MergeLoopShorter = 50935;
 
+constexpr int PalEditTitle = 50600;
+constexpr int PalEditFixedTitle = 50601;
+constexpr int PalUsageCount = 50602;
+constexpr int PalShowUsage = 50603;
+constexpr int PalRed = 50604;
+constexpr int PalGreenV = 50605;
+constexpr int PalBlue = 50606;
+constexpr int PalGreenG = 50607;
+constexpr int PalExport = 50608;
+constexpr int PalExportPending = 50609;
+constexpr int TranspChooseTitle = 50610;
+constexpr int LockedColoursTitle = 50611;
+constexpr int ToolChooseTransparent = 50612;
+constexpr int ToolAddTransparent = 50613;
+constexpr int ToolEraseTransparent = 50614;
+constexpr int ShowColourData = 50615;
+constexpr int BackgroundIndexTitle = 50616;
+constexpr int PixelEditTitle = 50617;
+constexpr int ToolSelectColour = 50618;
+constexpr int ToolSetPixel = 50619;
+constexpr int ToolFill = 50620;
+constexpr int GridEntryTip = 50621;
+constexpr int GridTransparentTip = 50622;
+constexpr int ImagePixelTip = 50623;
+
 }  // namespace lw::str

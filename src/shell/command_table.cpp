@@ -63,7 +63,7 @@ constexpr CommandSpec kCommands[] = {
     // Cadre
     Row(cmd::FrameProperties, str::LabelProperties, E::Current),
     Row(cmd::GlobalFrameProperties, str::LabelGlobalFrameProperties, E::Frames),
-    Row(cmd::EditLocalPalette, str::LabelLocalPalette, E::LocalPalette, kColour),
+    Row(cmd::EditLocalPalette, str::LabelLocalPalette, E::LocalPalette),
     Row(cmd::MoveCrop, str::LabelMoveCrop, E::Current),
     Row(cmd::ResizeFrames, str::LabelResizeFrames, E::Current),
     Row(cmd::FrameRotate90Cw, str::LabelRotate90Cw, E::Current),
@@ -71,11 +71,11 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::FrameRotate90Ccw, str::LabelRotate90Ccw, E::Current),
     Row(cmd::FrameFlipHorizontal, str::LabelFlipHorizontal, E::Current),
     Row(cmd::FrameFlipVertical, str::LabelFlipVertical, E::Current),
-    Row(cmd::EditPixels, str::LabelEditPixels, E::Current, kColour),
+    Row(cmd::EditPixels, str::LabelEditPixels, E::Current),
     Row(cmd::LiveEditFrame, 40363, E::Current, kLiveEdit),
     // Animation
     Row(cmd::AnimationProperties, str::LabelProperties, E::Document),
-    Row(cmd::EditGlobalPalette, str::LabelGlobalPalette, E::GlobalPalette, kColour),
+    Row(cmd::EditGlobalPalette, str::LabelGlobalPalette, E::GlobalPalette),
     Row(cmd::ResizeAnimation, str::LabelResizeAnimation, E::Document),
     Row(cmd::AnimationRotate90Cw, str::LabelRotate90Cw, E::Document),
     Row(cmd::AnimationRotate180, str::LabelRotate180, E::Document),
@@ -129,8 +129,8 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::About, str::LabelAbout, E::Always),
     // The properties toolbar's own buttons; their view checks them from the frame shown.
     {cmd::ToggleTransparency, cmd::ToggleTransparency, E::OneFrame, true, C::None, 0, 0},
-    {cmd::ChooseTransparentColour, cmd::ChooseTransparentColour, E::OneFrame, false, C::None, 0, kColour},
-    {cmd::LocalPalettePresent, cmd::LocalPalettePresent, E::OneFrameLocalPalette, true, C::None, 0, kColour},
+    {cmd::ChooseTransparentColour, cmd::ChooseTransparentColour, E::OneFrame, false, C::None, 0, 0},
+    {cmd::LocalPalettePresent, cmd::LocalPalettePresent, E::OneFrameLocalPalette, true, C::None, 0, 0},
     {cmd::DisposalLeave, cmd::DisposalLeave, E::OneFrame, true, C::None, 0, 0},
     {cmd::DisposalRestoreBackground, cmd::DisposalRestoreBackground, E::OneFrame, true, C::None, 0, 0},
     {cmd::DisposalRestorePrevious, cmd::DisposalRestorePrevious, E::OneFrame, true, C::None, 0, 0},

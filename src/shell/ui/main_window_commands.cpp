@@ -20,6 +20,7 @@
 #include "colour/ui/optimize_dialog.h"
 #include "colour/ui/move_crop_dialog.h"
 #include "colour/ui/resize_dialog.h"
+#include "colour/ui/colour_commands.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -165,8 +166,13 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 2)); }},
       {cmd::DisposalRestorePrevious, cmd::DisposalRestorePrevious,
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 3)); }},
-      {cmd::ToggleTransparency, cmd::ToggleTransparency,
-       [](W& w, int) { w.AfterCommand(ToggleTransparencyCommand(w.state_)); }},
+      {cmd::ToggleTransparency, cmd::LocalPalettePresent,
+       [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
+      {cmd::EditLocalPalette, cmd::EditLocalPalette,
+       [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
+      {cmd::EditGlobalPalette, cmd::EditGlobalPalette,
+       [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
+      {cmd::EditPixels, cmd::EditPixels, [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
       {cmd::FrameProperties, cmd::FrameProperties, [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
       {cmd::GlobalFrameProperties, cmd::GlobalFrameProperties,
        [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},

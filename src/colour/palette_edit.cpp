@@ -1,0 +1,276 @@
+#include "colour/palette_edit.h"
+
+#include <algorithm>
+#include <new>
+
+#include "base/settings.h"
+#include "colour/palette_fit.h"
+#include "core/compose.h"
+#include "core/undo.h"
+
+namespace lw {
+
+namespace {
+
+constexpr uint32_t NoFrame = 0xFFFFFFFFu;
+
+uint32_t FrameHints(int index, uint32_t hints) {
+  return refresh::ForFrame(hints | refresh::OneFrame, static_cast<uint32_t>(index));
+}
+
+bool SameEntries(const std::vector<PaletteEntry>& a, const std::vector<PaletteEntry>& b) {
+  return a == b;
+}
+
+// Pixels the pixel editor changed keep their 24-bit data in step: the palette colour, opaque
+// unless the pixel took the transparent index.
+void FollowInTrueColour(Frame* frame, const std::vector<uint8_t>& oldDib) {
+  DibGeometry g, old;
+  if (frame->rgbPlane.empty() || !GetDibGeometry(frame->dib, &g) || !GetDibGeometry(oldDib, &old))
+    return;
+  if (g.width != old.width || g.height != old.height) return;
+  uint64_t rgbStride = RgbStride(g.width);
+  if (rgbStride * g.height > frame->rgbPlane.size()) return;
+  bool alpha = frame->alphaPlane.size() >= g.stride * g.height;
+  const Palette* palette = frame->palette;
+  int count = palette ? palette->Count() : 0;
+  const uint8_t* now = frame->bits();
+  const uint8_t* before = oldDib.data() + DibBitsOffset;
+  for (uint64_t y = 0; y < g.height; ++y) {
+    for (uint64_t x = 0; x < g.width; ++x) {
+      uint64_t at = y * g.stride + x;
+      if (now[at] == before[at]) continue;
+      uint8_t* rgb = frame->rgbPlane.data() + y * rgbStride + 3 * x;
+      bool clear = frame->Transparent() && now[at] == frame->transparentIndex;
+      if (now[at] < count && !clear) {
+        const PaletteEntry& e = palette->entries[now[at]];
+        rgb[0] = e.blue, rgb[1] = e.green, rgb[2] = e.red;
+      } else {
+        rgb[0] = rgb[1] = rgb[2] = 0;
+      }
+      if (alpha) frame->alphaPlane[at] = clear ? 0 : 255;
+    }
+  }
+  frame->blendedPlane = {};
+}
+
+}  // namespace
+
+TransparencyChoice TransparencyChoice::OfFrame(Frame* frame) {
+  TransparencyChoice choice;
+  choice.frame = frame;
+  choice.count = 0;
+  if (frame && frame->Transparent()) {
+    choice.count = 1;
+    choice.indexes[0] = frame->transparentIndex;
+  }
+  return choice;
+}
+
+bool ApplyTransparencyChoice(Frame* frame, const TransparencyChoice& choice) {
+  if (!frame || choice.count < 0) return false;
+  if (choice.count == 0) {
+    SetTransparency(frame, false);
+    return true;
+  }
+  int count = std::min(choice.count, 256);
+  uint8_t first = choice.indexes[0];
+  if (count == 1 && frame->Transparent() && frame->transparentIndex == first) return false;
+  if (count > 1) {
+    std::array<bool, 256> merged{};
+    for (int i = 1; i < count; ++i) merged[choice.indexes[i]] = true;
+    merged[first] = false;
+    DibGeometry g;
+    if (GetDibGeometry(frame->dib, &g)) {
+      // Row by row over the pixels only: the padding bytes stay as they are.
+      for (uint64_t y = 0; y < g.height; ++y) {
+        uint8_t* row = frame->bits() + y * g.stride;
+        for (uint32_t x = 0; x < g.width; ++x)
+          if (merged[row[x]]) row[x] = first;
+      }
+    }
+  }
+  SetTransparentIndex(frame, first);
+  SetTransparency(frame, true);
+  return true;
+}
+
+bool DibPixelIndex(const std::vector<uint8_t>& dib, uint32_t x, uint32_t y, uint8_t* index) {
+  DibGeometry g;
+  if (!GetDibGeometry(dib, &g) || x >= g.width || y >= g.height) return false;
+  *index = dib[DibBitsOffset + y * g.stride + x];
+  return true;
+}
+
+bool SetDibPixelIndex(std::vector<uint8_t>& dib, uint32_t x, uint32_t y, uint8_t index) {
+  DibGeometry g;
+  if (!GetDibGeometry(dib, &g) || x >= g.width || y >= g.height) return false;
+  uint8_t& pixel = dib[DibBitsOffset + y * g.stride + x];
+  if (pixel == index) return false;
+  pixel = index;
+  return true;
+}
+
+uint64_t FloodFillDib(std::vector<uint8_t>& dib, uint32_t x, uint32_t y, uint8_t index) {
+  DibGeometry g;
+  if (!GetDibGeometry(dib, &g) || x >= g.width || y >= g.height) return 0;
+  uint8_t* bits = dib.data() + DibBitsOffset;
+  const uint8_t target = bits[y * g.stride + x];
+  if (target == index) return 0;
+  // Scan lines with an explicit stack of seeds: each seed fills its whole run, and pushes one
+  // seed per run of the target index in the rows above and below.
+  struct Seed {
+    uint32_t x, y;
+  };
+  std::vector<Seed> stack;
+  uint64_t changed = 0;
+  try {
+    stack.push_back({x, y});
+    while (!stack.empty()) {
+      Seed s = stack.back();
+      stack.pop_back();
+      uint8_t* row = bits + s.y * g.stride;
+      if (row[s.x] != target) continue;
+      uint32_t left = s.x, right = s.x;
+      while (left > 0 && row[left - 1] == target) --left;
+      while (right + 1 < g.width && row[right + 1] == target) ++right;
+      std::fill(row + left, row + right + 1, index);
+      changed += right - left + 1;
+      for (int dy : {-1, 1}) {
+        if ((dy < 0 && s.y == 0) || (dy > 0 && s.y + 1 >= g.height)) continue;
+        uint32_t ny = s.y + dy;
+        const uint8_t* next = bits + ny * g.stride;
+        bool inRun = false;
+        for (uint32_t i = left; i <= right; ++i) {
+          bool match = next[i] == target;
+          if (match && !inRun) stack.push_back({i, ny});
+          inRun = match;
+        }
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    // What was filled stays; the caller's copy is only a working image.
+  }
+  return changed;
+}
+
+uint32_t ApplyPaletteEdit(Animation& document, int frameIndex,
+                          const std::vector<PaletteEntry>& entries) {
+  Frame* frame = frameIndex >= 0 ? FrameAt(document, frameIndex) : nullptr;
+  Palette* palette = frameIndex >= 0 ? (frame ? frame->localPalette.get() : nullptr)
+                                     : document.globalPalette.get();
+  if (!palette || entries.empty() || entries.size() > 256) return 0;
+  if (SameEntries(palette->entries, entries)) return 0;
+  uint32_t param = frameIndex >= 0 ? static_cast<uint32_t>(frameIndex) : NoFrame;
+  RecordUndo(undo::EditPalette, document, nullptr, nullptr, param);
+  try {
+    palette->entries = entries;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  if (frame) {
+    frame->descriptorFlags = static_cast<uint8_t>((frame->descriptorFlags & ~7) |
+                                                  (BitsForColours(palette->Count()) - 1));
+    UpdateDibColourTable(frame);
+    return FrameHints(frameIndex, 0);
+  }
+  RefreshLogicalScreenFlags(document);
+  for (Frame* f = FirstFrame(document); f; f = NextFrame(f))
+    if (!f->localPalette) UpdateDibColourTable(f);
+  return refresh::Document;
+}
+
+uint32_t ApplyTransparencyEdit(Animation& document, int frameIndex,
+                               const TransparencyChoice& choice) {
+  Frame* frame = FrameAt(document, frameIndex);
+  if (!frame || choice.count < 0) return 0;
+  if (choice.count == 0) return TransparencyOff(document, frameIndex);
+  if (choice.count == 1 && frame->Transparent() && frame->transparentIndex == choice.indexes[0])
+    return 0;
+  // A new index or merged pixels: the whole frame is kept.
+  uint32_t index = static_cast<uint32_t>(frameIndex);
+  RecordUndo(undo::EditTransparency, document, nullptr, nullptr, (index << 16) | 2u);
+  if (!ApplyTransparencyChoice(frame, choice)) return 0;
+  return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
+}
+
+uint32_t TransparencyOff(Animation& document, int frameIndex) {
+  Frame* frame = FrameAt(document, frameIndex);
+  if (!frame || !frame->Transparent()) return 0;
+  uint32_t index = static_cast<uint32_t>(frameIndex);
+  // Undoing switches it on again.
+  RecordUndo(undo::EditTransparency, document, nullptr, nullptr, index << 16);
+  SetTransparency(frame, false);
+  return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
+}
+
+uint32_t ApplyPixelEdit(Animation& document, int frameIndex, const std::vector<uint8_t>& dib) {
+  Frame* frame = FrameAt(document, frameIndex);
+  DibGeometry now, edited;
+  if (!frame || !GetDibGeometry(frame->dib, &now) || !GetDibGeometry(dib, &edited)) return 0;
+  if (now.width != edited.width || now.height != edited.height) return 0;
+  if (std::equal(dib.begin() + DibBitsOffset, dib.end(), frame->dib.begin() + DibBitsOffset,
+                 frame->dib.end()))
+    return 0;
+  std::vector<uint8_t> updated;
+  try {
+    updated = frame->dib;  // the frame's header and colour table, the edited pixels
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  std::copy(dib.begin() + DibBitsOffset, dib.begin() + DibBitsOffset + now.stride * now.height,
+            updated.begin() + DibBitsOffset);
+  RecordUndo(undo::EditPixels, document, nullptr, nullptr, static_cast<uint32_t>(frameIndex));
+  std::vector<uint8_t> old = std::move(frame->dib);
+  SetFrameDib(frame, std::move(updated));
+  FollowInTrueColour(frame, old);
+  RebuildTransparencyMask(frame);
+  return FrameHints(frameIndex, refresh::Encoding);
+}
+
+uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex, WindowHandle owner) {
+  Frame* frame = FrameAt(document, frameIndex);
+  if (!frame || !frame->localPalette) return 0;
+  std::vector<PaletteEntry> globalBefore;
+  bool hadGlobal = document.globalPalette != nullptr;
+  try {
+    if (hadGlobal) globalBefore = document.globalPalette->entries;
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  UndoRecord* prepared =
+      PrepareUndo(undo::RemoveLocalPalette, document, static_cast<uint32_t>(frameIndex));
+  if (!RemoveLocalPalette(owner, document, frame)) {
+    if (prepared) DiscardRecord(prepared);
+    return 0;
+  }
+  if (prepared) CommitPaletteUndo(prepared, document);
+  bool globalChanged = !hadGlobal || !document.globalPalette ||
+                       !SameEntries(globalBefore, document.globalPalette->entries);
+  if (globalChanged) return refresh::Document | refresh::Encoding;
+  return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
+}
+
+std::vector<PaletteEntry> LoadFixedPaletteEntries() {
+  FixedPalette stored;
+  std::vector<PaletteEntry> entries;
+  if (!LoadFixedPalette(&stored) || stored.count == 0 || stored.count > 256) return entries;
+  for (int i = 0; i < stored.count; ++i) {
+    const auto& e = stored.entries[i];
+    entries.push_back({e[0], e[1], e[2], e[3]});
+  }
+  return entries;
+}
+
+bool StoreFixedPaletteEntries(const std::vector<PaletteEntry>& entries) {
+  if (entries.empty() || entries.size() > 256) return false;
+  FixedPalette stored;
+  stored.count = static_cast<uint16_t>(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const PaletteEntry& e = entries[i];
+    stored.entries[i] = {e.red, e.green, e.blue, e.flags};
+  }
+  return SaveFixedPalette(stored);
+}
+
+}  // namespace lw
