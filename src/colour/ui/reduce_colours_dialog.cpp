@@ -229,6 +229,8 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
   if (!forced && n == lastCount_ && dither == lastDither_ && copy_) return;
   int generation = ++generation_;
   StopSizeThread();
+  // Closed or overtaken by a newer request while the stop was being awaited.
+  if (closing_ || generation != generation_) return;
   lastCount_ = n;
   lastDither_ = dither;
   measured_ = false;
