@@ -637,4 +637,21 @@ constexpr int GridEntryTip = 50621;
 constexpr int GridTransparentTip = 50622;
 constexpr int ImagePixelTip = 50623;
 
+
+// Reduce colours dialog.
+constexpr int ReduceTitle = 51000;           // "Réduire Couleurs"
+constexpr int ReduceFullPalette = 51001;     // "Palette entière"
+constexpr int ReduceReducedPalette = 51002;  // "Palette réduite"
+constexpr int ReduceColourCount = 51003;     // "(%d couleurs)"
+constexpr int ReduceDither = 51004;          // "Simulation de la palette"
+constexpr int ReduceVolume = 51005;          // "Volume : %s octets"
+constexpr int ReduceSavingNone = 51006;      // "Sauvegardés : Aucun"
+constexpr int ReduceSaving = 51007;          // "Sauvegardés : %s octets (%.1f%%)"
+constexpr int ReduceNothing = 51008;         // "La palette d'animation contient 8 couleurs ..."
+constexpr int ReduceNothingTitle = 51009;    // "Palette non réductible"
+constexpr int ReduceCopying = 51010;         // "Reproduction de l'animation..."
+constexpr int ReduceMeasuring = 51011;       // "Calcul du volume du fichier..."
+constexpr int ReduceNoMemory = 51012;        // "Mémoire insuffisante pour réduire les palettes."
+constexpr int ReduceStatus = 51013;          // "État..."
+constexpr int ReduceCountLabel = 51014;      // "Couleurs :"
 }  // namespace lw::str

@@ -84,7 +84,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::AnimationFlipVertical, str::LabelFlipVertical, E::Document),
     Row(cmd::LiveEditAnimation, str::LabelLiveEditAnimation, E::CoEditAnimation, kLiveEdit),
     Row(cmd::Duration, str::LabelDuration, E::Frames),
-    Row(cmd::ReduceColours, str::LabelReduceColours, E::Frames, kColour),
+    Row(cmd::ReduceColours, str::LabelReduceColours, E::Frames, 0),
     Row(cmd::Optimize, str::LabelOptimize, E::Document),
     Row(cmd::Unoptimize, str::LabelUnoptimize, E::Document),
     Row(cmd::ReduceFrameCount, str::LabelReduceFrameCount, E::TwoFrames),

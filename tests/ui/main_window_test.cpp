@@ -13,6 +13,7 @@
 #include <memory>
 
 #include "colour/ui/optimize_dialog.h"
+#include "colour/ui/reduce_colours_dialog.h"
 #include "colour/ui/index_choice_dialog.h"
 #include "core/animation.h"
 #include "core/gif_reader.h"
@@ -180,8 +181,8 @@ class MainWindowTest : public QObject {
     for (int c : {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
       QVERIFY2(!Enabled(c), qPrintable(QString::number(c)));
     // A command waiting for later work is greyed and says why.
-    QVERIFY(!Enabled(cmd::ReduceColours));
-    QVERIFY(!window_->PendingHint(cmd::ReduceColours).isEmpty());
+    QVERIFY(!Enabled(cmd::HtmlCode));
+    QVERIFY(!window_->PendingHint(cmd::HtmlCode).isEmpty());
     QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(), QStringLiteral("Ouvrir fichier d'animation"));
     QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
   }
@@ -469,6 +470,25 @@ class MainWindowTest : public QObject {
     QCOMPARE(int(window_->Document()->frameCount), 3);
     window_->Command(cmd::Undo);
     QCOMPARE(Order(*window_->Document()), (std::vector<int>{2, 3, 4}));
+  }
+
+  void reducesColoursAsOneUndoStep() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    QVERIFY(Enabled(cmd::ReduceColours));
+    bool reduced = false;
+    QTimer::singleShot(0, [&reduced] {
+      auto* d = qobject_cast<ReduceColoursDialog*>(QApplication::activeModalWidget());
+      if (!d) return;
+      QTRY_VERIFY(d->Measured());
+      reduced = true;
+      d->accept();
+    });
+    window_->Command(cmd::ReduceColours);
+    QVERIFY(reduced);
+    QVERIFY(window_->Modified());
+    QCOMPARE(CanUndoKind(), undo::ReducePalette);
+    window_->Command(cmd::Undo);
+    QCOMPARE(CanUndoKind(), 0u);
   }
 
   void insertsDropsAndMergesThroughTheFlows() {

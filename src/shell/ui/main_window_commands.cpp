@@ -18,6 +18,7 @@
 #include "colour/ui/properties_sheet.h"
 #include "colour/ui/reduce_frame_count_dialog.h"
 #include "colour/ui/optimize_dialog.h"
+#include "colour/ui/reduce_colours_dialog.h"
 #include "colour/ui/move_crop_dialog.h"
 #include "colour/ui/resize_dialog.h"
 #include "colour/ui/colour_commands.h"
@@ -121,6 +122,13 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
          if (!PrepareOptimize(w.state_)) return;
          OptimizeRequest request{w.state_.document.get()};
          if (AskOptimize(&w, &request)) w.AfterCommand(AfterOptimize(w.state_));
+       }},
+      {cmd::ReduceColours, cmd::ReduceColours,
+       [](W& w, int) {
+         // The same preparation as the optimizer: recount awaited, 24-bit data may go.
+         if (!PrepareOptimize(w.state_)) return;
+         ReduceColoursRequest request{w.state_.document.get()};
+         if (AskReduceColours(&w, &request)) w.AfterCommand(AfterOptimize(w.state_));
        }},
       {cmd::Unoptimize, cmd::Unoptimize,
        [](W& w, int) {

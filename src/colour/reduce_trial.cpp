@@ -1,0 +1,91 @@
+#include "colour/reduce_trial.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <new>
+
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/undo.h"
+
+namespace lw {
+
+namespace {
+
+std::string Grouped(int64_t number, const std::string& separator) {
+  std::string digits = std::to_string(number);
+  size_t first = digits.size() % 3;
+  if (first == 0) first = 3;
+  std::string out = digits.substr(0, first);
+  for (size_t i = first; i < digits.size(); i += 3) out += separator + digits.substr(i, 3);
+  return out;
+}
+
+std::string WithNumber(int textId, const std::string& number) {
+  std::string format = ResText(textId);
+  size_t at = format.find("%s");
+  if (at != std::string::npos) format.replace(at, 2, number);
+  return format;
+}
+
+}  // namespace
+
+int LargestPaletteSize(const Animation& animation) {
+  int m = animation.globalPalette ? animation.globalPalette->Count() : 0;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f))
+    if (f->localPalette) m = std::max(m, f->localPalette->Count());
+  return m;
+}
+
+int InitialReduceCount(int m) {
+  return ClampReduceCount(1 << (BitsForColours(std::clamp(m, 1, 256)) - 1));
+}
+
+int ClampReduceCount(int n) { return std::clamp(n, 2, 256); }
+
+uint32_t ReduceSetting(int n, bool dither) {
+  return (dither ? 1u << 16 : 0u) | static_cast<uint32_t>(ClampReduceCount(n));
+}
+
+bool MakeReducedCopy(const Animation& document, int n, bool dither, const LockedColours* locked,
+                     ProgressMeter* progress, AnimationPtr* copy) {
+  ProgressSetText(progress, LoadResText(str::ReduceCopying));
+  // Never two copies at once: the old one goes first.
+  copy->reset();
+  try {
+    *copy = DuplicateAnimation(document, progress);
+  } catch (const std::bad_alloc&) {
+    copy->reset();
+  }
+  if (!*copy) return false;
+  ReduceColours(**copy, ClampReduceCount(n), dither, locked, progress);
+  (*copy)->encodedSizeCache = -1;
+  return true;
+}
+
+std::string ReduceVolumeText(int64_t size, const std::string& separator) {
+  if (size < 0) return {};
+  return WithNumber(str::ReduceVolume, Grouped(size, separator));
+}
+
+std::string ReduceSavingText(int64_t before, int64_t after, const std::string& separator) {
+  if (before < 0 || after < 0) return {};
+  int64_t saving = before - after;
+  if (saving < 1) return ResText(str::ReduceSavingNone);
+  std::string format = WithNumber(str::ReduceSaving, Grouped(saving, separator));
+  char buffer[256];
+  std::snprintf(buffer, sizeof buffer, format.c_str(),
+                static_cast<double>(saving) * 100.0 / static_cast<double>(before));
+  return buffer;
+}
+
+bool KeepReducedCopy(Animation& document, AnimationPtr copy) {
+  if (!copy) return false;
+  SwapAnimations(document, *copy);
+  RecordUndo(undo::ReducePalette, document, std::move(copy), nullptr, 0);
+  document.encodedSizeCache = -1;
+  return true;
+}
+
+}  // namespace lw

@@ -1,0 +1,108 @@
+// "Réduire Couleurs": the animation beside a copy reduced to the chosen number of colours, both
+// playable, with the two encoded sizes measured in the background; OK keeps the copy.
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+#include <cstdint>
+#include <memory>
+
+#include "colour/colour_engine.h"
+#include "core/animation.h"
+
+class QAction;
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QProgressBar;
+class QSlider;
+
+namespace lw {
+
+class AnimationView;
+
+struct ReduceColoursRequest {
+  Animation* document = nullptr;  // changed in place on OK
+};
+
+// True when the document changed (one undo entry recorded). The caller has waited for the
+// colour recount and asked about 24-bit data.
+bool AskReduceColours(QWidget* owner, ReduceColoursRequest* request);
+
+class ReduceColoursDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  ReduceColoursDialog(QWidget* owner, Animation* document, int largestPalette);
+  ~ReduceColoursDialog() override;
+
+  bool Changed() const { return changed_; }
+  QComboBox* Count() const { return count_; }
+  QCheckBox* Dither() const { return dither_; }
+  QLabel* ReducedVolume() const { return reducedVolume_; }
+  QLabel* Saving() const { return saving_; }
+  QLabel* ReducedColours() const { return reducedColours_; }
+  AnimationView* FullView() const { return fullView_; }
+  AnimationView* ReducedView() const { return reducedView_; }
+  const Animation* Copy() const { return copy_.get(); }
+  int Reductions() const { return reductions_; }
+  // Whether the size of the last reduction is shown.
+  bool Measured() const { return measured_; }
+
+  // Starts a reduction unless n and dither are those of the last one (or forced).
+  void StartReduction(int n, bool dither, bool forced);
+  void SetLocked(const LockedColours& locked);
+  void ShowFrame(int number);
+  void Play();
+  void Stop();
+
+  void accept() override;
+  void reject() override;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  class SizeView;
+
+  void StopSizeThread();
+  void SizeMeasured(int generation, int32_t size);
+  void TypingDone();
+  void ChooseLocked();
+  void Zoom(int delta);
+  void Tick();
+
+  Animation* document_;
+  AnimationPtr copy_;  // read by the size thread alone while it runs
+  int lastCount_ = -1;
+  bool lastDither_ = false;
+  LockedColours locked_{};
+  bool anyLocked_ = false;
+  int generation_ = 0;
+  int reductions_ = 0;
+  int32_t documentSize_ = -1;
+  int current_ = 1;
+  bool shown_ = false;
+  bool closing_ = false;
+  bool changed_ = false;
+  bool measured_ = false;
+
+  AnimationView* fullView_;
+  AnimationView* reducedView_;
+  QLabel* reducedTitle_;
+  QLabel* reducedColours_;
+  QLabel* fullVolume_;
+  QLabel* reducedVolume_;
+  QLabel* saving_;
+  QComboBox* count_;
+  QCheckBox* dither_;
+  QSlider* slider_;
+  QAction* play_;
+  QAction* stop_;
+  QProgressBar* bar_;
+  QLabel* status_;
+  QTimer typing_;
+  QTimer playback_;
+};
+
+}  // namespace lw

@@ -1,0 +1,138 @@
+#include <gtest/gtest.h>
+
+#include <set>
+
+#include "base/preferences.h"
+#include "colour/reduce_trial.h"
+#include "core/gif_writer.h"
+#include "core/support_animation.h"
+#include "core/undo.h"
+
+namespace lw {
+namespace {
+
+using namespace testing_support;
+
+// A 64-colour ramp drawn as diagonal bands over two frames, plus a frame with a local palette of
+// 100 colours.
+AnimationPtr Bands() {
+  AnimationPtr a = MakeDocument(32, 16);
+  SetGlobalPalette(*a, RampPalette(64));
+  for (int shift : {0, 5}) {
+    std::vector<uint8_t> pixels;
+    for (int y = 0; y < 16; ++y)
+      for (int x = 0; x < 32; ++x) pixels.push_back(static_cast<uint8_t>((x + y + shift) % 64));
+    AddFrame(*a, 0, 0, 32, 16, pixels);
+  }
+  return a;
+}
+
+std::set<uint32_t> ColoursUsed(const Animation& a) {
+  std::set<uint32_t> colours;
+  for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
+    const Palette* p = f->localPalette ? f->localPalette.get() : a.globalPalette.get();
+    for (uint32_t y = 0; y < f->height; ++y)
+      for (uint32_t x = 0; x < f->width; ++x) {
+        const PaletteEntry& e = p->entries.at(Pixel(f, x, y));
+        colours.insert(e.red << 16 | e.green << 8 | e.blue);
+      }
+  }
+  return colours;
+}
+
+TEST(ReduceCounts, InitialCountClampAndSetting) {
+  struct {
+    int m, initial;
+  } initial[] = {{256, 128}, {100, 64}, {64, 32}, {65, 64}, {3, 2}, {2, 2}, {16, 8}};
+  for (auto c : initial) EXPECT_EQ(InitialReduceCount(c.m), c.initial) << c.m;
+
+  struct {
+    int typed, kept;
+  } typed[] = {{1, 2}, {-5, 2}, {2, 2}, {100, 100}, {256, 256}, {300, 256}};
+  for (auto c : typed) EXPECT_EQ(ClampReduceCount(c.typed), c.kept) << c.typed;
+
+  EXPECT_EQ(ReduceSetting(16, true), 0x10010u);
+  EXPECT_EQ(ReduceSetting(999, false), 256u);
+}
+
+TEST(ReduceCounts, LargestPaletteCountsLocalPalettes) {
+  AnimationPtr a = Bands();
+  EXPECT_EQ(LargestPaletteSize(*a), 64);
+  FirstFrame(*a)->localPalette = RampPalette(100);
+  EXPECT_EQ(LargestPaletteSize(*a), 100);
+}
+
+TEST(ReduceTexts, VolumeAndSaving) {
+  EXPECT_EQ(ReduceVolumeText(1234567, "."), "Volume : 1.234.567 octets");
+  EXPECT_EQ(ReduceVolumeText(12, "."), "Volume : 12 octets");
+  EXPECT_EQ(ReduceVolumeText(-1, "."), "");
+  struct {
+    int64_t before, after;
+    const char* text;
+  } savings[] = {
+      {2000, 1000, "Sauvegardés : 1,000 octets (50.0%)"},
+      {3000, 1999, "Sauvegardés : 1,001 octets (33.4%)"},
+      {1000, 1000, "Sauvegardés : Aucun"},  // nothing saved
+      {1000, 1200, "Sauvegardés : Aucun"},  // grew
+      {-1, 10, ""},
+  };
+  for (auto s : savings) EXPECT_EQ(ReduceSavingText(s.before, s.after, ","), s.text) << s.after;
+}
+
+class ReduceTrial : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadPreferences();
+    ClearHistory();
+  }
+  void TearDown() override { ClearHistory(); }
+};
+
+TEST_F(ReduceTrial, CopyIsReducedAndTheDocumentOnlyRead) {
+  AnimationPtr doc = Bands();
+  AnimationPtr original = DuplicateAnimation(*doc, nullptr);
+  AnimationPtr copy;
+  for (int n : {16, 8, 16}) {
+    for (bool dither : {false, true}) {
+      ASSERT_TRUE(MakeReducedCopy(*doc, n, dither, nullptr, nullptr, &copy));
+      EXPECT_TRUE(SameAnimation(*doc, *original));
+      EXPECT_LE(ColoursUsed(*copy).size(), static_cast<size_t>(n)) << n << dither;
+      EXPECT_LE(copy->globalPalette->Count(), n + 1);
+    }
+  }
+}
+
+TEST_F(ReduceTrial, LockedColoursStayExact) {
+  AnimationPtr doc = Bands();
+  LockedColours locked{};
+  locked[10] = locked[11] = locked[40] = true;
+  AnimationPtr copy;
+  ASSERT_TRUE(MakeReducedCopy(*doc, 8, false, &locked, nullptr, &copy));
+  std::set<uint32_t> used = ColoursUsed(*copy);
+  for (int i : {10, 11, 40}) {
+    const PaletteEntry& e = doc->globalPalette->entries[i];
+    EXPECT_TRUE(used.count(e.red << 16 | e.green << 8 | e.blue)) << i;
+  }
+}
+
+TEST_F(ReduceTrial, KeepingTheCopyIsOneUndoStep) {
+  AnimationPtr doc = Bands();
+  AnimationPtr original = DuplicateAnimation(*doc, nullptr);
+  EXPECT_FALSE(KeepReducedCopy(*doc, nullptr));
+  EXPECT_EQ(CanUndoKind(), 0u);
+
+  AnimationPtr copy;
+  ASSERT_TRUE(MakeReducedCopy(*doc, 16, false, nullptr, nullptr, &copy));
+  int32_t reducedSize = EstimateEncodedSize(*copy, true, nullptr);
+  ASSERT_TRUE(KeepReducedCopy(*doc, std::move(copy)));
+  EXPECT_LE(ColoursUsed(*doc).size(), 16u);
+  EXPECT_EQ(EstimateEncodedSize(*doc, false, nullptr), reducedSize);
+  EXPECT_EQ(CanUndoKind(), undo::ReducePalette);
+  Undo(*doc);
+  EXPECT_TRUE(SameAnimation(*doc, *original));
+  Redo(*doc);
+  EXPECT_LE(ColoursUsed(*doc).size(), 16u);
+}
+
+}  // namespace
+}  // namespace lw
