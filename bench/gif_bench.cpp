@@ -16,8 +16,8 @@
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
 #include "core/lzw.h"
-#include "support/reference_lzw.h"
 #include "platform/services.h"
+#include "support/reference_lzw.h"
 
 namespace {
 
@@ -141,7 +141,8 @@ std::vector<uint8_t> GiflibEncode(const lw::Animation& a) {
   EGifPutExtensionBlock(gif, 3, loop);
   EGifPutExtensionTrailer(gif);
   for (lw::Frame* f = lw::FirstFrame(a); f; f = lw::NextFrame(f)) {
-    GifByteType gce[4] = {f->controlFlags, static_cast<GifByteType>(f->delay), 0, f->transparentIndex};
+    GifByteType gce[4] = {f->controlFlags, static_cast<GifByteType>(f->delay), 0,
+                          f->transparentIndex};
     EGifPutExtension(gif, GRAPHICS_EXT_FUNC_CODE, 4, gce);
     EGifPutImageDesc(gif, 0, 0, kWidth, kHeight, f->Interlaced(), nullptr);
     uint64_t stride = lw::IndexStride(kWidth);
@@ -165,14 +166,17 @@ bool Verify(lw::Animation& a, const std::vector<uint8_t>& ours, const char* what
   uint64_t stride = lw::IndexStride(kWidth);
   int i = 0;
   size_t at = 0;
-  for (lw::Frame *f = lw::FirstFrame(a), *g = lw::FirstFrame(*back); f; f = lw::NextFrame(f), g = lw::NextFrame(g), ++i) {
+  for (lw::Frame *f = lw::FirstFrame(a), *g = lw::FirstFrame(*back); f;
+       f = lw::NextFrame(f), g = lw::NextFrame(g), ++i) {
     std::vector<uint8_t> px, mine;
     lw::ForEachRowInOrder(kHeight, f->Interlaced(), [&](uint32_t r) {
       px.insert(px.end(), f->bits() + r * stride, f->bits() + r * stride + kWidth);
     });
-    for (int r = 0; r < kHeight; ++r) mine.insert(mine.end(), g->bits() + r * stride, g->bits() + r * stride + kWidth);
+    for (int r = 0; r < kHeight; ++r)
+      mine.insert(mine.end(), g->bits() + r * stride, g->bits() + r * stride + kWidth);
     std::vector<uint8_t> rows;
-    for (int r = 0; r < kHeight; ++r) rows.insert(rows.end(), f->bits() + r * stride, f->bits() + r * stride + kWidth);
+    for (int r = 0; r < kHeight; ++r)
+      rows.insert(rows.end(), f->bits() + r * stride, f->bits() + r * stride + kWidth);
     if (mine != rows || theirs[i] != rows) {
       std::fprintf(stderr, "%s: frame %d pixels differ\n", what, i);
       ok = false;
@@ -208,7 +212,8 @@ Inputs& Data() {
 }
 
 void SetRate(benchmark::State& state) {
-  state.counters["MP/s"] = benchmark::Counter(kMegapixels, benchmark::Counter::kIsIterationInvariantRate);
+  state.counters["MP/s"] =
+      benchmark::Counter(kMegapixels, benchmark::Counter::kIsIterationInvariantRate);
 }
 
 void BM_DecodeOurs(benchmark::State& state) {
@@ -262,8 +267,9 @@ class RatioReporter : public benchmark::ConsoleReporter {
         auto ours = rate_.find("BM_" + std::string(op) + "Ours" + suffix);
         auto theirs = rate_.find("BM_" + std::string(op) + "Giflib" + suffix);
         if (ours == rate_.end() || theirs == rate_.end()) continue;
-        std::printf("%-22s %12.1f %12.1f %7.2fx\n", (std::string(op) + (i ? " interlaced" : " plain")).c_str(),
-                    ours->second, theirs->second, ours->second / theirs->second);
+        std::printf("%-22s %12.1f %12.1f %7.2fx\n",
+                    (std::string(op) + (i ? " interlaced" : " plain")).c_str(), ours->second,
+                    theirs->second, ours->second / theirs->second);
       }
     }
   }
@@ -280,9 +286,11 @@ int main(int argc, char** argv) {
   benchmark::Initialize(&argc, argv);
   Inputs& in = Data();
   bool ok = true;
-  for (int i = 0; i < 2; ++i) ok &= Verify(*in.animation[i], in.file[i], i ? "interlaced" : "plain");
-  std::printf("checks: %s (%d frames of %dx%d, files of %zu and %zu bytes)\n", ok ? "identical pixels, our exact bytes" : "FAILED",
-              kFrames, kWidth, kHeight, in.file[0].size(), in.file[1].size());
+  for (int i = 0; i < 2; ++i)
+    ok &= Verify(*in.animation[i], in.file[i], i ? "interlaced" : "plain");
+  std::printf("checks: %s (%d frames of %dx%d, files of %zu and %zu bytes)\n",
+              ok ? "identical pixels, our exact bytes" : "FAILED", kFrames, kWidth, kHeight,
+              in.file[0].size(), in.file[1].size());
   RatioReporter reporter;
   benchmark::RunSpecifiedBenchmarks(&reporter);
   reporter.Summary();

@@ -17,8 +17,10 @@ lw::PalettePtr Ramp(int count, int seed) {
 
 lw::Frame* Drawn(lw::Animation& a, uint32_t w, uint32_t h, int localColours, int style) {
   lw::Frame* f = lw::NewFrame(w, h);
-  if (localColours) lw::SetLocalPalette(f, Ramp(localColours, style));
-  else f->palette = a.globalPalette.get();
+  if (localColours)
+    lw::SetLocalPalette(f, Ramp(localColours, style));
+  else
+    f->palette = a.globalPalette.get();
   lw::NewFrameDib(f);
   int n = f->palette ? f->palette->Count() : 256;
   uint64_t stride = lw::IndexStride(w);
@@ -54,13 +56,14 @@ int main(int argc, char** argv) {
     a->screenWidth = 24 + variant;
     a->screenHeight = 16;
     a->playCount = variant % 3;
-    if (variant != 5) lw::SetGlobalPalette(*a, Ramp(variant == 0 ? 2 : 16 << (variant % 3), variant));
+    if (variant != 5)
+      lw::SetGlobalPalette(*a, Ramp(variant == 0 ? 2 : 16 << (variant % 3), variant));
     lw::Block* comment = lw::NewBlock(lw::BlockKind::Comment, 0);
     lw::SetCommentText(comment, "graine");
     Add(*a, comment);
     for (int i = 0; i < 3; ++i) {
-      lw::Frame* f = Drawn(*a, 8 + 7 * i, 5 + 5 * i, (variant == 5 || (i == 1 && variant > 2)) ? 4 << i : 0,
-                           variant + i);
+      lw::Frame* f = Drawn(*a, 8 + 7 * i, 5 + 5 * i,
+                           (variant == 5 || (i == 1 && variant > 2)) ? 4 << i : 0, variant + i);
       f->left = i * 3;
       f->delay = 5 * i;
       lw::SetDisposal(f, i);

@@ -49,9 +49,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // Whatever was read can be saved.
   if (lw::WriteGif(sink, *doc, nullptr) != lw::GifWriteDone) std::abort();
   lw::AnimationPtr again;
-  if (lw::ReadGifMemory(out.data(), out.size(), nullptr, &again) != lw::GifReadComplete) std::abort();
+  if (lw::ReadGifMemory(out.data(), out.size(), nullptr, &again) != lw::GifReadComplete)
+    std::abort();
   if (again->frameCount != doc->frameCount) std::abort();
-  for (lw::Frame *f = lw::FirstFrame(*doc), *g = lw::FirstFrame(*again); f; f = lw::NextFrame(f), g = lw::NextFrame(g))
+  for (lw::Frame *f = lw::FirstFrame(*doc), *g = lw::FirstFrame(*again); f;
+       f = lw::NextFrame(f), g = lw::NextFrame(g))
     if (!g || !SamePixels(*f, *g)) std::abort();
   return 0;
 }

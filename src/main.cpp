@@ -3,9 +3,9 @@
 #include <string>
 #include <vector>
 
+#include "base/preferences.h"
 #include "shell/batch.h"
 #include "shell/geometry_commands.h"
-#include "base/preferences.h"
 #include "shell/ui/application.h"
 
 int main(int argc, char** argv) {

@@ -61,7 +61,7 @@ Picture Photo() {
 Picture Flat() {
   Picture p{"flat", 640, 480, {}};
   const uint8_t colours[6][3] = {{250, 250, 245}, {220, 40, 40}, {30, 90, 200},
-                                 {250, 200, 30}, {20, 20, 20}, {60, 170, 80}};
+                                 {250, 200, 30},  {20, 20, 20},  {60, 170, 80}};
   for (uint32_t y = 0; y < p.height; ++y) {
     for (uint32_t x = 0; x < p.width; ++x) {
       double c[3];
@@ -139,8 +139,9 @@ int main(int argc, char** argv) {
                           (uint32_t(exponent) << 16) | (uint32_t(exponent) << 20);
           auto start = std::chrono::steady_clock::now();
           int result = lw::FitPalettes(nullptr, a.get(), word, nullptr, nullptr);
-          double ms = std::chrono::duration<double, std::milli>(
-                          std::chrono::steady_clock::now() - start).count();
+          double ms =
+              std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
+                  .count();
           if (result != 1) return 1;
           best = std::min(best, ms);
           psnr = Psnr(p, lw::FirstFrame(*a));

@@ -2,10 +2,10 @@
 #include <string>
 #include <vector>
 
-#include "shell/batch.h"
-#include "shell/geometry_commands.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "shell/batch.h"
+#include "shell/geometry_commands.h"
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();

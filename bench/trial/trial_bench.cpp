@@ -30,8 +30,8 @@ const Animation& Large() {
       uint64_t stride = IndexStride(f->DibWidth());
       for (uint32_t y = 0; y < kHeight; ++y)
         for (uint32_t x = 0; x < kWidth; ++x)
-          f->bits()[y * stride + x] = static_cast<uint8_t>(
-              y / 16 == i % 30 ? 15 : (x * x + y * 7 + x * y) % 13);
+          f->bits()[y * stride + x] =
+              static_cast<uint8_t>(y / 16 == i % 30 ? 15 : (x * x + y * 7 + x * y) % 13);
       RebuildTransparencyMask(f);
       InsertBlockAfter(LastBlock(*doc), f);
       ++doc->frameCount;

@@ -5,9 +5,9 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/settings_store.h"
 #include "base/messages.h"
 #include "base/string_ids.h"
+#include "platform/settings_store.h"
 
 namespace lw {
 namespace {
@@ -77,7 +77,8 @@ uint32_t MappedWord(int index) {
   if (index == PrefOversizeInsert) {
     // Older versions kept a plain choice here.
     switch (v) {
-      case 0: case 3: return 32;
+      case 0:
+      case 3: return 32;
       case 1: return 36;
       case 2: return 16;
       default: return v;

@@ -33,7 +33,7 @@ struct ProgressMeter {
   uint32_t flags = 0;
   uint32_t taskMask = 0;
   uint32_t divisor = 1;
-  int range = 100;  // what a bar starts with before any range call
+  int range = 100;                   // what a bar starts with before any range call
   ProgressView* controls = nullptr;  // the dialog's, borrowed
   ProgressView* status = nullptr;    // the status bar's, borrowed
   std::unique_ptr<ProgressView> popup;

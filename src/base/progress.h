@@ -12,10 +12,10 @@ namespace lw {
 
 // Mode flags of a meter.
 namespace progress {
-constexpr uint32_t Silent = 0x1;     // nothing shown
-constexpr uint32_t OwnPopup = 0x2;   // its own popup, created at the first range or text call
-constexpr uint32_t InDialog = 0x4;   // bar and text belong to the owner dialog
-constexpr uint32_t NoPump = 0x8;     // do not pump events
+constexpr uint32_t Silent = 0x1;    // nothing shown
+constexpr uint32_t OwnPopup = 0x2;  // its own popup, created at the first range or text call
+constexpr uint32_t InDialog = 0x4;  // bar and text belong to the owner dialog
+constexpr uint32_t NoPump = 0x8;    // do not pump events
 // Reports from a background task shown on screen: answers from its task bits alone, as a silent
 // meter does, never pumps, and its controls take calls from any thread.
 constexpr uint32_t Background = 0x10;
@@ -36,12 +36,12 @@ constexpr uint32_t All = 0xFFFFFFFFu;
 class ProgressView {
  public:
   virtual ~ProgressView() = default;
-  virtual void SetRange(int total) = 0;       // range 0..total, position 0, step 1
-  virtual void SetPosition(int position) = 0;  // within 0..total
-  virtual void Step() = 0;                     // one further, stopping at the end
+  virtual void SetRange(int total) = 0;               // range 0..total, position 0, step 1
+  virtual void SetPosition(int position) = 0;         // within 0..total
+  virtual void Step() = 0;                            // one further, stopping at the end
   virtual void SetText(const std::string& text) = 0;  // empty clears
-  virtual void Refocus() {}                    // back to the front with the keyboard focus
-  virtual void Finished() {}                   // its meter closed (a shared view hides)
+  virtual void Refocus() {}                           // back to the front with the keyboard focus
+  virtual void Finished() {}                          // its meter closed (a shared view hides)
 };
 
 // Makes the popup of a meter with its own popup, shown and centred over owner (which may be

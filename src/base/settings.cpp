@@ -8,9 +8,9 @@
 #include <mutex>
 #include <new>
 
+#include "base/preferences.h"
 #include "platform/files.h"
 #include "platform/settings_store.h"
-#include "base/preferences.h"
 
 namespace lw {
 namespace {
@@ -37,14 +37,16 @@ bool WriteString(std::string_view name, std::string_view text) {
 
 bool WriteBinary(std::string_view name, const uint8_t* data, size_t size) {
   SettingsKey key;
-  return CreateProgramKey(&key) && SetSettingsValue(key, name, RegBinary, data, size) == SettingsStatus::Ok;
+  return CreateProgramKey(&key) &&
+         SetSettingsValue(key, name, RegBinary, data, size) == SettingsStatus::Ok;
 }
 
 // The text cut after max UTF-8 characters.
 std::string_view CutCharacters(std::string_view text, size_t max) {
   size_t count = 0;
   for (size_t i = 0; i < text.size(); ++i) {
-    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++count > max) return text.substr(0, i);
+    if ((static_cast<unsigned char>(text[i]) & 0xC0) != 0x80 && ++count > max)
+      return text.substr(0, i);
   }
   return text;
 }
@@ -122,7 +124,10 @@ std::string UnescapeDesktopValue(std::string_view v) {
         case 't': out.push_back('\t'); break;
         case 'r': out.push_back('\r'); break;
         case '\\': out.push_back('\\'); break;
-        default: out.push_back('\\'); out.push_back(c); break;
+        default:
+          out.push_back('\\');
+          out.push_back(c);
+          break;
       }
     } else {
       out.push_back(v[i]);
@@ -195,10 +200,14 @@ std::string ExecQuote(std::string_view path) {
 std::string EscapeDesktopValue(std::string_view v) {
   std::string out;
   for (char c : v) {
-    if (c == '\\') out += "\\\\";
-    else if (c == '\n') out += "\\n";
-    else if (c == '\r') out += "\\r";
-    else out.push_back(c);
+    if (c == '\\')
+      out += "\\\\";
+    else if (c == '\n')
+      out += "\\n";
+    else if (c == '\r')
+      out += "\\r";
+    else
+      out.push_back(c);
   }
   return out;
 }
@@ -267,7 +276,8 @@ bool ToLatin1(std::string_view text, std::string* out) {
       out->push_back(static_cast<char>(c));
     } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() &&
                (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-      out->push_back(static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F)));
+      out->push_back(
+          static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F)));
     } else {
       return false;
     }
@@ -281,7 +291,9 @@ bool IsSignatureComment(std::string_view text) {
   // Older versions wrote the signature in Latin-1; it is recognised in both encodings, so that
   // a save replaces it rather than adding a second one.
   constexpr std::string_view mark = "Réalisé avec Loopwright";
-  constexpr std::string_view latin1Mark = "R\xE9" "alis\xE9 avec Loopwright";
+  constexpr std::string_view latin1Mark =
+      "R\xE9"
+      "alis\xE9 avec Loopwright";
   if (text.substr(0, mark.size()) == mark || text.substr(0, latin1Mark.size()) == latin1Mark)
     return true;
   try {
@@ -310,7 +322,8 @@ bool LoadFixedPalette(FixedPalette* palette) {
   try {
     SettingsKey key;
     std::vector<uint8_t> data;
-    if (!OpenProgramKey(&key) || QuerySettingsValue(key, "FixedPal", nullptr, &data) != SettingsStatus::Ok)
+    if (!OpenProgramKey(&key) ||
+        QuerySettingsValue(key, "FixedPal", nullptr, &data) != SettingsStatus::Ok)
       return false;
     if (data.size() < 4 || data.size() > FixedPaletteBytes) return false;
     size_t present = (data.size() - 4) / 4;
@@ -340,8 +353,8 @@ bool SetCoEditor(std::string_view path) {
   try {
     bool stored = WriteString("CoEdit", path);
     constexpr std::string_view photoshop = "photoshp.exe";
-    bool isPhotoshop =
-        path.size() >= photoshop.size() && FoldCase(path.substr(path.size() - photoshop.size())) == photoshop;
+    bool isPhotoshop = path.size() >= photoshop.size() &&
+                       FoldCase(path.substr(path.size() - photoshop.size())) == photoshop;
     SetPrefBits(PrefFlags2, CoEditorIsPhotoshop, isPhotoshop);
     return stored;
   } catch (const std::bad_alloc&) {
@@ -520,7 +533,8 @@ bool LoadWindowPlacement(WindowPlacement* placement) {
   try {
     SettingsKey key;
     std::vector<uint8_t> data;
-    if (!OpenProgramKey(&key) || QuerySettingsValue(key, "Placement", nullptr, &data) != SettingsStatus::Ok)
+    if (!OpenProgramKey(&key) ||
+        QuerySettingsValue(key, "Placement", nullptr, &data) != SettingsStatus::Ok)
       return false;
     if (data.size() != 44 || GetLe32(data.data()) != 44) return false;
     auto field = [&](int i) { return GetLe32(&data[4 * i]); };
@@ -603,8 +617,12 @@ bool AssociateGif() {
     std::string text =
         "[Desktop Entry]\n"
         "Type=Application\n"
-        "Name=" + std::string(TableText(str::EditWithVerb)) + "\n"
-        "Exec=" + EscapeDesktopValue(command) + "\n"
+        "Name=" +
+        std::string(TableText(str::EditWithVerb)) +
+        "\n"
+        "Exec=" +
+        EscapeDesktopValue(command) +
+        "\n"
         "MimeType=image/gif;\n"
         "NoDisplay=true\n"
         "Terminal=false\n";

@@ -32,7 +32,7 @@ bool IsSignatureComment(std::string_view text);
 // ---- Fixed palette ----
 
 struct FixedPalette {
-  uint16_t count = 0;                                   // 1..256 entries used
+  uint16_t count = 0;                                 // 1..256 entries used
   std::array<std::array<uint8_t, 4>, 256> entries{};  // red, green, blue, flags
 };
 constexpr size_t FixedPaletteBytes = 1028;

@@ -31,9 +31,9 @@ constexpr std::size_t CutAtCharBoundary(const char* text, std::size_t length, st
   return cut;
 }
 static_assert(CutAtCharBoundary("abc", 3, 2) == 2);
-static_assert(CutAtCharBoundary("ab\xC3\xA9", 4, 3) == 2);       // é split after its lead byte
-static_assert(CutAtCharBoundary("ab\xC3\xA9z", 5, 4) == 4);      // é fits whole
-static_assert(CutAtCharBoundary("a\xE2\x80\x99x", 5, 3) == 1);   // ’ split after two of three bytes
+static_assert(CutAtCharBoundary("ab\xC3\xA9", 4, 3) == 2);      // é split after its lead byte
+static_assert(CutAtCharBoundary("ab\xC3\xA9z", 5, 4) == 4);     // é fits whole
+static_assert(CutAtCharBoundary("a\xE2\x80\x99x", 5, 3) == 1);  // ’ split after two of three bytes
 static_assert(CutAtCharBoundary("ab", 2, 511) == 2);
 
 const char* Find(int id) {

@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <new>
 
-#include "colour/colour_engine.h"
-#include "colour/colour_internal.h"
 #include "base/messages.h"
 #include "base/string_ids.h"
+#include "colour/colour_engine.h"
+#include "colour/colour_internal.h"
 
 namespace lw {
 

@@ -2,8 +2,8 @@
 #include <algorithm>
 #include <new>
 
-#include "colour/colour_engine.h"
 #include "base/progress.h"
+#include "colour/colour_engine.h"
 
 namespace lw {
 

@@ -3,9 +3,9 @@
 #include <mutex>
 #include <new>
 
-#include "colour/colour_engine.h"
 #include "base/messages.h"
 #include "base/string_ids.h"
+#include "colour/colour_engine.h"
 
 namespace lw {
 

@@ -18,7 +18,8 @@ struct OctreeQuantizer::Node {
   PaletteEntry lockedColour;
 };
 
-OctreeQuantizer::OctreeQuantizer(int maxColours, int depth) : OctreeQuantizer(maxColours, depth, false) {}
+OctreeQuantizer::OctreeQuantizer(int maxColours, int depth)
+    : OctreeQuantizer(maxColours, depth, false) {}
 
 OctreeQuantizer::OctreeQuantizer(int maxColours, int depth, bool lockedVariant)
     : locked_(lockedVariant),

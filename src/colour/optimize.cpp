@@ -4,11 +4,11 @@
 
 #include <new>
 
-#include "core/compose.h"
-#include "core/gif_writer.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/compose.h"
+#include "core/gif_writer.h"
 
 namespace lw {
 

@@ -4,16 +4,16 @@
 #include <array>
 #include <cstring>
 
-#include "colour/optimize.h"
-#include "core/compose.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "colour/optimize.h"
+#include "core/compose.h"
 
 #if __has_include("colour/palette_fit.h")
-#include "colour/colour_engine.h"
-#include "colour/palette_fit.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/colour_engine.h"
+#include "colour/palette_fit.h"
 #define LW_HAVE_PALETTE_FIT 1
 #endif
 

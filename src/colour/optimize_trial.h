@@ -31,7 +31,8 @@ OptimizeOptions StoredOptions(OptimizeOptions controls);
 // Whether a click on "Supprimer les cadres inutiles " needs a new trial: checking it can only
 // remove frames the last result shrank to 1 x 1; unchecking it only matters when some were
 // removed.
-bool UselessFramesToggleNeedsTrial(bool checked, const Animation& document, const Animation& result);
+bool UselessFramesToggleNeedsTrial(bool checked, const Animation& document,
+                                   const Animation& result);
 
 // "%s octets" with the number grouped by separator, "Aucune" for 0, nothing for an unknown
 // (negative) size.

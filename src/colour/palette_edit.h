@@ -14,11 +14,11 @@ namespace lw {
 
 // What the palette editor is opened on, and what it gives back.
 struct PaletteEditRequest {
-  const Palette* palette = nullptr;   // the palette to edit
-  const uint32_t* usage = nullptr;    // 256 usage counters, or none
-  std::vector<PaletteEntry> result;   // the edited entries, filled when OK changed something
-  const Frame* image = nullptr;       // the frame shown beside the palette, or none
-  int transparentIndex = -1;          // of that frame, -1 when none
+  const Palette* palette = nullptr;  // the palette to edit
+  const uint32_t* usage = nullptr;   // 256 usage counters, or none
+  std::vector<PaletteEntry> result;  // the edited entries, filled when OK changed something
+  const Frame* image = nullptr;      // the frame shown beside the palette, or none
+  int transparentIndex = -1;         // of that frame, -1 when none
 };
 
 // The transparent indexes chosen for a frame (also the locked colours of a colour reduction).

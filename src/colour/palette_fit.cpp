@@ -5,13 +5,13 @@
 #include <atomic>
 #include <new>
 
-#include "colour/colour_internal.h"
 #include "base/messages.h"
 #include "base/preferences.h"
-#include "base/settings.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/colour_internal.h"
 
 namespace lw {
 
@@ -103,8 +103,8 @@ void MapAnimationOnto(Animation& a, Palette* palette, bool dither) {
     // Transparent pixels go to the entry nearest their old colour.
     uint16_t to = NoIndex;
     if (f->Transparent()) {
-      PaletteEntry c = f->transparentIndex < old->Count() ? old->entries[f->transparentIndex]
-                                                         : PaletteEntry{};
+      PaletteEntry c =
+          f->transparentIndex < old->Count() ? old->entries[f->transparentIndex] : PaletteEntry{};
       to = static_cast<uint16_t>(palette->NearestIndex(c.red, c.green, c.blue));
     }
     DitherGlobalFrame(f, palette, to, mapping);
@@ -184,8 +184,8 @@ void RemapAdaptive(Fit& fit, Animation& a, Palette* palette, const OctreeQuantiz
         QuantizeTrueColourFrameOctree(f, palette, q);
       }
     } else if (!local || takeLocals) {
-      bool dithered = fit.dither && !f->dib.empty() &&
-                      DitherFrameToPalette(f, *palette, last, excluded);
+      bool dithered =
+          fit.dither && !f->dib.empty() && DitherFrameToPalette(f, *palette, last, excluded);
       PaletteMapping forFrame = local ? q.MapPalette(*f->localPalette) : mapping;
       PalettePtr oldLocal = local ? SetLocalPalette(f, nullptr) : nullptr;
       if (f->Transparent()) forFrame[f->transparentIndex] = last;
@@ -211,8 +211,8 @@ int FitAdaptive(Fit& fit, int colours) {
     return 0;
   }
   ProgressSetText(fit.progress, RemappingColours);
-  ProgressSetRange(fit.progress, CountFrames(fit.sources) +
-                                     (fit.target ? CountFrames({fit.target}) : 0));
+  ProgressSetRange(fit.progress,
+                   CountFrames(fit.sources) + (fit.target ? CountFrames({fit.target}) : 0));
   if (fit.target) RemapAdaptive(fit, *fit.target, palette.get(), q, reserve);
   for (Animation* a : fit.sources) RemapAdaptive(fit, *a, palette.get(), q, reserve);
   JoinSources(fit);
@@ -269,9 +269,8 @@ int FitMerge(Fit& fit) {
     Palette* palette = target.globalPalette.get();
     if (!merged.exact && fit.dither) {
       ForEachGlobalFrame(*a, [&](Frame* f) {
-        uint16_t to = f->Transparent() ? colour::TransparentTarget(merged.mapping,
-                                                                   f->transparentIndex,
-                                                                   palette->Count())
+        uint16_t to = f->Transparent() ? colour::TransparentTarget(
+                                             merged.mapping, f->transparentIndex, palette->Count())
                                        : NoIndex;
         DitherGlobalFrame(f, palette, to, merged.mapping);
       });
@@ -290,7 +289,8 @@ int FitMerge(Fit& fit) {
 
 int FitMap(Fit& fit) {
   ProgressSetText(fit.progress, RemappingColours);
-  for (Animation* a : fit.sources) MapAnimationOnto(*a, fit.target->globalPalette.get(), fit.dither);
+  for (Animation* a : fit.sources)
+    MapAnimationOnto(*a, fit.target->globalPalette.get(), fit.dither);
   JoinSources(fit);
   return 1;
 }
@@ -494,10 +494,8 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
   }
 
   switch (method) {
-    case merge::MergeGlobal:
-      return FitMerge(fit);
-    case merge::MapGlobal:
-      return FitMap(fit);
+    case merge::MergeGlobal: return FitMerge(fit);
+    case merge::MapGlobal: return FitMap(fit);
     case merge::Web:
     case merge::Fixed: {
       PalettePtr palette = method == merge::Web ? WebPalette() : StoredFixedPalette();
@@ -508,10 +506,8 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
       }
       return FitAdaptive(fit, colours);  // no fixed palette stored
     }
-    case merge::LocalEach:
-      return FitLocal(fit);
-    default:
-      return FitAdaptive(fit, colours);
+    case merge::LocalEach: return FitLocal(fit);
+    default: return FitAdaptive(fit, colours);
   }
 }
 
@@ -601,7 +597,8 @@ bool RemoveLocalPalette(WindowHandle owner, Animation& animation, Frame* frame,
   uint32_t word = methodWord;
   if (word == 0) {
     word = GetPref(PrefPaletteMerge);
-    if (PaletteMergeMethod(word) == merge::LocalEach) word = (word & ~merge::MethodMask) | merge::Adaptive;
+    if (PaletteMergeMethod(word) == merge::LocalEach)
+      word = (word & ~merge::MethodMask) | merge::Adaptive;
     word &= ~merge::Ask;  // asked for one frame's palette, the stored choice serves
     if (word == 0) word = merge::Adaptive;
   }

@@ -39,11 +39,11 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
                 ProgressMeter* progress);
 
 struct PaletteMerge {
-  PaletteMapping mapping{};              // source index -> merged index, NoIndex when unused
-  std::vector<PaletteEntry> entries;      // the merged palette (the target's, possibly grown)
-  std::array<uint32_t, 256> usage{};      // the merged usage counters
-  bool exact = true;                      // every colour found an exact place
-  bool changed = false;                   // the palette differs from the target's
+  PaletteMapping mapping{};           // source index -> merged index, NoIndex when unused
+  std::vector<PaletteEntry> entries;  // the merged palette (the target's, possibly grown)
+  std::array<uint32_t, 256> usage{};  // the merged usage counters
+  bool exact = true;                  // every colour found an exact place
+  bool changed = false;               // the palette differs from the target's
 };
 // Puts every used source colour into a copy of the target: an exact entry, else an unused one,
 // else a new one while there is room, else the nearest. False when memory is short.

@@ -144,8 +144,8 @@ PropertiesResult ApplyToCurrentFrame(WindowHandle owner, Animation& animation,
   if (r.dropTrueColour && !f->rgbPlane.empty()) FreeRgbPlane(f);
   SetTransparencyField(f, r);
   result.changes = propchange::CurrentFrame;
-  result.hints = refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame | refresh::Preview,
-                                   index);
+  result.hints =
+      refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame | refresh::Preview, index);
   if (change.image) result.hints |= refresh::Encoding;
   if (renamed) result.hints |= refresh::Names;
   // The global palette may have grown to take the frame's colours.
@@ -164,8 +164,8 @@ PropertiesResult ApplyToFrames(WindowHandle owner, Animation& animation,
     change.image |= c.image;
   }
   if (!change.any) return result;
-  UndoRecord* record = RecordUndo(undo::GlobalFrameProperties, animation, nullptr, nullptr,
-                                  change.image ? 1u : 0u);
+  UndoRecord* record =
+      RecordUndo(undo::GlobalFrameProperties, animation, nullptr, nullptr, change.image ? 1u : 0u);
   bool busy = false;
   for (Frame* f : frames) {
     if (r.removeLocalPalette && f->localPalette) {
@@ -238,7 +238,8 @@ PropertyField ValidateFrameFields(WindowHandle owner, const Animation& animation
       Warn(owner, str::PropOffsetRange, str::PropOffsetRangeTitle);
       return o.field;
     }
-    if (std::abs(v) > o.screen && !Confirm(owner, str::PropOffsetCrops, str::PropOffsetCropsTitle)) {
+    if (std::abs(v) > o.screen &&
+        !Confirm(owner, str::PropOffsetCrops, str::PropOffsetCropsTitle)) {
       return o.field;
     }
   }
@@ -396,8 +397,8 @@ uint32_t ReduceFrameCount(Animation& animation, int step) {
     Frame* before = FrameAt(animation, i - 1);
     if (!gone || !before) break;
     // A GIF delay is 16 bits: the sum stops at the largest one rather than wrapping.
-    before->delay = static_cast<uint32_t>(
-        std::min<uint64_t>(uint64_t{before->delay} + gone->delay, static_cast<uint64_t>(kMaxDelay)));
+    before->delay = static_cast<uint32_t>(std::min<uint64_t>(uint64_t{before->delay} + gone->delay,
+                                                             static_cast<uint64_t>(kMaxDelay)));
     UnlinkAndFreeBlock(gone);
     --animation.frameCount;
   }

@@ -30,16 +30,16 @@ enum class FrameScope { Current, Selected, All };
 // field, an indeterminate box or a list without selection: the frames keep their own value.
 struct FramePropertiesRequest {
   FrameScope scope = FrameScope::Current;
-  int frameIndex = -1;                 // the current frame (Current scope)
-  std::optional<std::string> name;     // Current scope only
+  int frameIndex = -1;              // the current frame (Current scope)
+  std::optional<std::string> name;  // Current scope only
   std::optional<bool> interlaced;
   std::optional<int64_t> left;
   std::optional<int64_t> top;
   std::optional<int64_t> delay;
-  int disposal = -1;                   // 0..3, -1 none selected
-  bool dropTrueColour = false;         // the 24-bit box unchecked while the frame keeps the data
-  bool removeLocalPalette = false;     // the local palette box enabled and unchecked
-  std::optional<bool> transparent;     // the box; empty when indeterminate
+  int disposal = -1;                // 0..3, -1 none selected
+  bool dropTrueColour = false;      // the 24-bit box unchecked while the frame keeps the data
+  bool removeLocalPalette = false;  // the local palette box enabled and unchecked
+  std::optional<bool> transparent;  // the box; empty when indeterminate
   // The transparency choice, when its dialog was accepted: the chosen indexes, the first one
   // becoming the transparent index and the others merged into it; none = not transparent.
   bool transparencyAccepted = false;

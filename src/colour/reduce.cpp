@@ -2,12 +2,12 @@
 #include <algorithm>
 #include <new>
 
-#include "colour/colour_engine.h"
-#include "colour/colour_internal.h"
 #include "base/messages.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/colour_engine.h"
+#include "colour/colour_internal.h"
 
 namespace lw {
 
@@ -84,7 +84,8 @@ bool ReduceGlobalPalette(Animation& animation, int n, bool dither, const LockedC
   }
   ProgressSetText(progress, TableText(str::RemappingFrames));
   PaletteEntry background{};
-  if (animation.backgroundIndex < old->Count()) background = old->entries[animation.backgroundIndex];
+  if (animation.backgroundIndex < old->Count())
+    background = old->entries[animation.backgroundIndex];
   animation.backgroundIndex =
       static_cast<uint8_t>(final->NearestIndex(background.red, background.green, background.blue));
   SetGlobalPalette(animation, std::move(final));

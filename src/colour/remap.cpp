@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "colour/colour_engine.h"
-#include "colour/colour_internal.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "colour/colour_engine.h"
+#include "colour/colour_internal.h"
 
 namespace lw {
 

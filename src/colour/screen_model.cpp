@@ -7,13 +7,13 @@
 #include <cstring>
 #include <new>
 
-#include "colour/optimize.h"
-#include "core/compose.h"
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/optimize.h"
+#include "core/compose.h"
 
 namespace lw {
 
@@ -61,7 +61,6 @@ bool CutFrame(Frame* f, const Box& box) {
   RebuildTransparencyMask(f);
   return true;
 }
-
 
 // One row of the comparison with the screen, made for each combination of the frame's traits so
 // that the pixel loop carries no tests that are the same for the whole frame.
@@ -112,15 +111,17 @@ void ScanRow(const uint8_t* p, uint8_t* s, uint8_t* v, uint8_t* m, uint32_t w, u
 
 template <bool transparent, bool comparable>
 RowScan PickRowScan2(bool leaves, bool clears) {
-  if (leaves) return clears ? ScanRow<transparent, comparable, true, true>
-                            : ScanRow<transparent, comparable, true, false>;
+  if (leaves)
+    return clears ? ScanRow<transparent, comparable, true, true>
+                  : ScanRow<transparent, comparable, true, false>;
   return clears ? ScanRow<transparent, comparable, false, true>
                 : ScanRow<transparent, comparable, false, false>;
 }
 
 RowScan PickRowScan(bool transparent, bool comparable, bool leaves, bool clears) {
-  if (transparent) return comparable ? PickRowScan2<true, true>(leaves, clears)
-                                     : PickRowScan2<true, false>(leaves, clears);
+  if (transparent)
+    return comparable ? PickRowScan2<true, true>(leaves, clears)
+                      : PickRowScan2<true, false>(leaves, clears);
   return comparable ? PickRowScan2<false, true>(leaves, clears)
                     : PickRowScan2<false, false>(leaves, clears);
 }
@@ -153,7 +154,8 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
   ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
   ScreenModel model;
   uint64_t screenBytes = IndexStride(animation.screenWidth) * uint64_t{animation.screenHeight};
-  if (screenBytes > MaxImageBytes || !model.Allocate(animation.screenWidth, animation.screenHeight)) {
+  if (screenBytes > MaxImageBytes ||
+      !model.Allocate(animation.screenWidth, animation.screenHeight)) {
     ShowError("%s", kNoModelText);
     return 1;
   }
@@ -238,7 +240,8 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
       if ((options & optimize::RemoveUselessFrames) && previous && previous->Disposal() != 2 &&
           previous->Disposal() != 3 && FileDelay(uint64_t{previous->delay} + f->delay) <= 0xFFFF) {
         previous->delay += f->delay;
-        if (f->selected && animation.selectedCount) SetSelectedCount(animation, animation.selectedCount - 1);
+        if (f->selected && animation.selectedCount)
+          SetSelectedCount(animation, animation.selectedCount - 1);
         UnlinkAndFreeBlock(f);
         --animation.frameCount;
         if (!ProgressStep(progress)) return 0;

@@ -10,8 +10,8 @@ namespace lw {
 struct ScreenModel {
   uint32_t width = 0;
   uint32_t height = 0;
-  size_t screenStride = 0;       // screen width rounded up to 4
-  std::vector<uint8_t> screen;   // the index shown at each pixel (meaningful where valid)
+  size_t screenStride = 0;      // screen width rounded up to 4
+  std::vector<uint8_t> screen;  // the index shown at each pixel (meaningful where valid)
   // Per pixel: Cleared (never drawn, or restored to background), Known (screen holds the index)
   // or Unknown (something is shown whose index cannot be compared: a local palette's frame).
   std::vector<uint8_t> valid;

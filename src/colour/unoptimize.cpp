@@ -3,12 +3,12 @@
 
 #include <cstring>
 
-#include "core/compose.h"
-#include "core/undo.h"
 #include "base/messages.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/compose.h"
+#include "core/undo.h"
 
 namespace lw {
 

@@ -1,11 +1,12 @@
 // The animation record, its block list and the operations on whole lists.
+#include "core/animation.h"
+
 #include <algorithm>
 #include <new>
 
-#include "core/animation.h"
-#include "core/model_internal.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "core/model_internal.h"
 
 namespace lw {
 
@@ -24,10 +25,8 @@ Animation::~Animation() {
 Block* NewBlock(BlockKind kind, size_t dataSize) {
   try {
     switch (kind) {
-      case BlockKind::Frame:
-        return new Frame;
-      case BlockKind::ListHead:
-        return new ListHead;
+      case BlockKind::Frame: return new Frame;
+      case BlockKind::ListHead: return new ListHead;
       case BlockKind::PlainText:
       case BlockKind::Comment:
       case BlockKind::Application:
@@ -307,7 +306,7 @@ bool ReverseBlocks(Animation& animation) {
 bool AppendPingPong(Animation& animation) {
   int count = 0;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) ++count;
-  if (count < 3) return true;  // nothing to add
+  if (count < 3) return true;                   // nothing to add
   if (2 * count - 2 > INT16_MAX) return false;  // the frame count would not fit
   // Copies go into a chain of their own first, so that a failure leaves the document untouched.
   ListHead copies;

@@ -75,8 +75,8 @@ int NameAtomReferences(NameAtom atom);
 // Blocks
 
 enum class BlockKind : uint8_t {
-  Frame = 0x2C,        // ','
-  ListHead = 0x2A,     // '*'
+  Frame = 0x2C,     // ','
+  ListHead = 0x2A,  // '*'
   PlainText = 0x01,
   Comment = 0xFE,
   Application = 0xFF,
@@ -142,7 +142,7 @@ struct Frame : Block {
   Palette* palette = nullptr;  // in effect: localPalette when there is one, else the global one
   PalettePtr localPalette;
   uint32_t delay = 0;
-  uint8_t controlFlags = 0;     // bits 2-4 disposal, bit 1 user input, bit 0 transparency
+  uint8_t controlFlags = 0;  // bits 2-4 disposal, bit 1 user input, bit 0 transparency
   uint8_t transparentIndex = 0;
   uint8_t descriptorFlags = 0;  // bit 7 local table, bit 6 interlaced, bit 5 sort, bits 0-2 size
   // 1-bit top-down mask of the DIB's size (DibWidth x DibHeight), rows of MaskStride bytes, most
@@ -153,7 +153,8 @@ struct Frame : Block {
   std::vector<uint8_t> dib;
   // Blue, green, red rows of RgbStride(width); empty when none.
   std::vector<uint8_t> rgbPlane;
-  // One byte per pixel (0 transparent, 255 opaque), rows of IndexStride(width); only beside rgbPlane.
+  // One byte per pixel (0 transparent, 255 opaque), rows of IndexStride(width); only beside
+  // rgbPlane.
   std::vector<uint8_t> alphaPlane;
   // rgbPlane blended over a background colour with alphaPlane; a display cache.
   std::vector<uint8_t> blendedPlane;
@@ -248,7 +249,7 @@ Frame* FrameAt(const Animation& animation, int index);
 int FrameIndex(const Animation& animation, const Frame* frame);  // -1 when not in the list
 Frame* FirstSelectedFrame(const Animation& animation);
 Frame* NextSelectedFrame(const Frame* frame);
-bool ReverseBlocks(Animation& animation);   // false when nothing changed
+bool ReverseBlocks(Animation& animation);  // false when nothing changed
 // False when memory ran short; the document is then as it was.
 bool AppendPingPong(Animation& animation);
 // Frames that borrowed a chained animation's global palette borrow the first one's afterwards.

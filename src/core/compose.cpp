@@ -56,15 +56,31 @@ void FillIndexRect(std::vector<uint8_t>& dib, int64_t x, int64_t y, int64_t w, i
 }
 
 void BlitIndexed(std::vector<uint8_t>& destination, int64_t x, int64_t y, int64_t w, int64_t h,
-                 const std::vector<uint8_t>& source, int64_t sourceX, int64_t sourceY,
-                 uint8_t key, bool useKey) {
+                 const std::vector<uint8_t>& source, int64_t sourceX, int64_t sourceY, uint8_t key,
+                 bool useKey) {
   DibGeometry dg, sg;
   if (!GetDibGeometry(destination, &dg) || !GetDibGeometry(source, &sg)) return;
   // Clip to the destination, moving the source origin with it, then to the source likewise.
-  if (x < 0) { sourceX -= x; w += x; x = 0; }
-  if (y < 0) { sourceY -= y; h += y; y = 0; }
-  if (sourceX < 0) { x -= sourceX; w += sourceX; sourceX = 0; }
-  if (sourceY < 0) { y -= sourceY; h += sourceY; sourceY = 0; }
+  if (x < 0) {
+    sourceX -= x;
+    w += x;
+    x = 0;
+  }
+  if (y < 0) {
+    sourceY -= y;
+    h += y;
+    y = 0;
+  }
+  if (sourceX < 0) {
+    x -= sourceX;
+    w += sourceX;
+    sourceX = 0;
+  }
+  if (sourceY < 0) {
+    y -= sourceY;
+    h += sourceY;
+    sourceY = 0;
+  }
   w = std::min({w, static_cast<int64_t>(dg.width) - x, static_cast<int64_t>(sg.width) - sourceX});
   h = std::min({h, static_cast<int64_t>(dg.height) - y, static_cast<int64_t>(sg.height) - sourceY});
   if (w <= 0 || h <= 0) return;
@@ -277,7 +293,8 @@ bool BlendFrame(const Frame& frame, PixelView view) {
       alphaStride * g.height > frame.alphaPlane.size()) {
     return false;
   }
-  int64_t w = std::min<int64_t>(frame.width, g.width), h = std::min<int64_t>(frame.height, g.height);
+  int64_t w = std::min<int64_t>(frame.width, g.width),
+          h = std::min<int64_t>(frame.height, g.height);
   int64_t x0 = std::max<int64_t>(frame.left, 0), x1 = std::min<int64_t>(frame.left + w, view.width);
   int64_t y0 = std::max<int64_t>(frame.top, 0), y1 = std::min<int64_t>(frame.top + h, view.height);
   for (int64_t y = y0; y < y1; ++y) {

@@ -40,8 +40,8 @@ void FillIndexRect(std::vector<uint8_t>& dib, int64_t x, int64_t y, int64_t w, i
 // useKey, source pixels equal to key are skipped. source and destination may be the same DIB only
 // when the areas do not overlap.
 void BlitIndexed(std::vector<uint8_t>& destination, int64_t x, int64_t y, int64_t w, int64_t h,
-                 const std::vector<uint8_t>& source, int64_t sourceX, int64_t sourceY,
-                 uint8_t key, bool useKey);
+                 const std::vector<uint8_t>& source, int64_t sourceX, int64_t sourceY, uint8_t key,
+                 bool useKey);
 
 // Colour-table entries; both return how many entries were written or read.
 int SetDibColours(std::vector<uint8_t>& dib, int first, int count, const RgbQuad* colours);

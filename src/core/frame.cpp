@@ -4,11 +4,11 @@
 #include <new>
 #include <stdexcept>
 
-#include "core/animation.h"
-#include "base/string_ids.h"
-#include "core/model_internal.h"
 #include "base/messages.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/animation.h"
+#include "core/model_internal.h"
 
 namespace lw {
 
@@ -144,8 +144,8 @@ void SetDisposal(Frame* frame, int disposal) {
 
 void SetInterlaced(Frame* frame, bool on) {
   if (!frame) return;
-  frame->descriptorFlags = static_cast<uint8_t>(on ? frame->descriptorFlags | 0x40
-                                                   : frame->descriptorFlags & ~0x40);
+  frame->descriptorFlags =
+      static_cast<uint8_t>(on ? frame->descriptorFlags | 0x40 : frame->descriptorFlags & ~0x40);
 }
 
 PalettePtr SetLocalPalette(Frame* frame, PalettePtr palette) {

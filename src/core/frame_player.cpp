@@ -30,7 +30,8 @@ bool Compose(FramePlayer* player, const Frame* frame, int index) {
               frame->transparentIndex, frame->Transparent());
   canvas->palette = frame->palette;
   canvas->transparentIndex = frame->transparentIndex;
-  canvas->controlFlags = static_cast<uint8_t>((canvas->controlFlags & ~1) | (frame->controlFlags & 1));
+  canvas->controlFlags =
+      static_cast<uint8_t>((canvas->controlFlags & ~1) | (frame->controlFlags & 1));
   canvas->delay = frame->delay;
   SetDisposal(canvas, frame->Disposal());
   if (canvas->palette) {
@@ -70,11 +71,12 @@ Frame* FirstPicture(FramePlayer* player) {
   if (!first) return nullptr;
   player->canvas.reset(NewFrame(animation.screenWidth, animation.screenHeight));
   if (!player->canvas) return Fail(player);
-  const Palette* palette = animation.globalPalette ? animation.globalPalette.get() : &DefaultPalette();
+  const Palette* palette =
+      animation.globalPalette ? animation.globalPalette.get() : &DefaultPalette();
   player->canvas->dib = BuildDib(animation.screenWidth, animation.screenHeight, palette);
   if (player->canvas->dib.empty()) return Fail(player);
-  FillDibPixels(player->canvas->dib, first->Transparent() ? first->transparentIndex
-                                                          : animation.backgroundIndex);
+  FillDibPixels(player->canvas->dib,
+                first->Transparent() ? first->transparentIndex : animation.backgroundIndex);
   if (!Compose(player, first, 0)) return Fail(player);
   return player->canvas.get();
 }
@@ -97,13 +99,11 @@ Frame* NextPicture(FramePlayer* player) {
       break;
     }
     case DisposalBackground:
-      FillIndexRect(player->canvas->dib, current->left, current->top, current->width,
-                    current->height,
-                    next->Transparent() ? next->transparentIndex
-                                        : player->animation->backgroundIndex);
+      FillIndexRect(
+          player->canvas->dib, current->left, current->top, current->width, current->height,
+          next->Transparent() ? next->transparentIndex : player->animation->backgroundIndex);
       break;
-    default:
-      break;
+    default: break;
   }
   if (!Compose(player, next, player->index + 1)) return Fail(player);
   return player->canvas.get();

@@ -30,8 +30,8 @@ void FillRect(PixelView view, int64_t x, int64_t y, int64_t w, int64_t h, uint32
   int64_t x0 = std::max<int64_t>(x, 0), x1 = std::min<int64_t>(x + w, view.width);
   int64_t y0 = std::max<int64_t>(y, 0), y1 = std::min<int64_t>(y + h, view.height);
   if (x0 >= x1) return;
-  for (int64_t r = y0; r < y1; ++r) std::fill(view.pixels + r * view.stride + x0,
-                                              view.pixels + r * view.stride + x1, pixel);
+  for (int64_t r = y0; r < y1; ++r)
+    std::fill(view.pixels + r * view.stride + x0, view.pixels + r * view.stride + x1, pixel);
 }
 
 // Copies one half of the doubled bitmap over the other.

@@ -10,13 +10,13 @@
 #include <new>
 #include <vector>
 
-#include "base/string_ids.h"
-#include "core/lzw.h"
-#include "core/picture_budget.h"
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/lzw.h"
+#include "core/picture_budget.h"
 
 namespace lw {
 
@@ -44,7 +44,8 @@ thread_local uint64_t bytesRead = 0;
 uint64_t DefaultFrameByteLimit() {
   long pages = sysconf(_SC_PHYS_PAGES);
   long pageSize = sysconf(_SC_PAGESIZE);
-  uint64_t half = pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) / 2 : MaxImageBytes;
+  uint64_t half =
+      pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) / 2 : MaxImageBytes;
   return std::min<uint64_t>(half, MaxImageBytes);
 }
 
@@ -118,7 +119,8 @@ bool ReadExtension(Animation& animation, GifSource& file, int label, Block** blo
   if (!first) return false;
 
   const bool known = label == 0x01 || label == 0xFE || label == 0xFF;
-  std::unique_ptr<Block> made(NewBlock(known ? static_cast<BlockKind>(label) : BlockKind::OtherExtension, 0));
+  std::unique_ptr<Block> made(
+      NewBlock(known ? static_cast<BlockKind>(label) : BlockKind::OtherExtension, 0));
   if (!made) return false;
   auto* ext = static_cast<ExtensionBlock*>(made.get());
   ext->label = static_cast<uint8_t>(label);
@@ -262,8 +264,7 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
     int b = file.ReadByte();
     bool linked = false;
     switch (b) {
-      case 0x00:
-        continue;
+      case 0x00: continue;
       case 0x21: {
         int label = file.ReadByte();
         if (label >= 0 && label != 0xF9) {
@@ -294,7 +295,8 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
           end = End::Failed;
           break;
         }
-        std::unique_ptr<Frame> frame(pending ? pending.release() : FrameFromControlExtension(nullptr));
+        std::unique_ptr<Frame> frame(pending ? pending.release()
+                                             : FrameFromControlExtension(nullptr));
         if (!frame) {
           end = End::Failed;
           break;
@@ -309,15 +311,14 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
         linked = true;
         break;
       }
-      case 0x3B:
-        end = End::Complete;
-        break;
+      case 0x3B: end = End::Complete; break;
       default:  // end of file or a byte that starts no block
         end = End::Error;
         break;
     }
     if (linked && end == End::Running &&
-        !ProgressSetPosition(progress, static_cast<uint32_t>(std::min<size_t>(file.Offset(), UINT32_MAX)))) {
+        !ProgressSetPosition(progress,
+                             static_cast<uint32_t>(std::min<size_t>(file.Offset(), UINT32_MAX)))) {
       cancelled = true;
       break;
     }
@@ -399,11 +400,16 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
     // past a picture that memory can hold: a tiny frame far out would otherwise make every
     // view of the screen huge. Frames it cannot hold stay where they are, as those left of it.
     Extent extent = FramesExtent(*animation);
-    int64_t width = std::min<int64_t>(std::max<int64_t>(animation->screenWidth, extent.right), 0xFFFF);
-    int64_t height = std::min<int64_t>(std::max<int64_t>(animation->screenHeight, extent.bottom), 0xFFFF);
-    if (PictureFitsBudget(static_cast<uint64_t>(width), static_cast<uint64_t>(height), kScreenBytesPerPixel)) {
-      animation->screenWidth = static_cast<uint32_t>(std::max<int64_t>(width, animation->screenWidth));
-      animation->screenHeight = static_cast<uint32_t>(std::max<int64_t>(height, animation->screenHeight));
+    int64_t width =
+        std::min<int64_t>(std::max<int64_t>(animation->screenWidth, extent.right), 0xFFFF);
+    int64_t height =
+        std::min<int64_t>(std::max<int64_t>(animation->screenHeight, extent.bottom), 0xFFFF);
+    if (PictureFitsBudget(static_cast<uint64_t>(width), static_cast<uint64_t>(height),
+                          kScreenBytesPerPixel)) {
+      animation->screenWidth =
+          static_cast<uint32_t>(std::max<int64_t>(width, animation->screenWidth));
+      animation->screenHeight =
+          static_cast<uint32_t>(std::max<int64_t>(height, animation->screenHeight));
     }
   }
   *out = std::move(animation);

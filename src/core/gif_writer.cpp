@@ -12,14 +12,14 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/string_ids.h"
-#include "core/lzw.h"
-#include "core/model_internal.h"
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/settings.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/lzw.h"
+#include "core/model_internal.h"
 
 namespace lw {
 
@@ -122,7 +122,8 @@ bool GetFrameRows(const Frame& frame, FrameRows* rows) {
   rows->stride = IndexStride(frame.width);
   if (!frame.width || !frame.height) return true;
   model::PixelLayout layout;
-  if (!model::DibLayout(&frame, &layout) || layout.width < frame.width || layout.height < frame.height)
+  if (!model::DibLayout(&frame, &layout) || layout.width < frame.width ||
+      layout.height < frame.height)
     return false;
   rows->stride = layout.stride;
   if (!PixelsFitCodeSize(rows->bits, rows->stride, frame.width, frame.height, rows->codeSize)) {
@@ -144,15 +145,25 @@ bool WriteFrameHead(ByteSink& sink, const Frame& frame, FrameRows* rows, uint64_
   uint32_t units = GetPref(PrefDelayUnits);
   uint32_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
   uint32_t delay = frame.delay * factor;
-  uint8_t gce[8] = {0x21, 0xF9, 0x04, frame.controlFlags, static_cast<uint8_t>(delay),
-                    static_cast<uint8_t>(delay >> 8), frame.transparentIndex, 0x00};
+  uint8_t gce[8] = {0x21,
+                    0xF9,
+                    0x04,
+                    frame.controlFlags,
+                    static_cast<uint8_t>(delay),
+                    static_cast<uint8_t>(delay >> 8),
+                    frame.transparentIndex,
+                    0x00};
   const Palette* local = frame.localPalette.get();
   uint8_t flags = TableFlags(frame.descriptorFlags, local);
   uint8_t desc[10] = {0x2C,
-                      static_cast<uint8_t>(frame.left), static_cast<uint8_t>(frame.left >> 8),
-                      static_cast<uint8_t>(frame.top), static_cast<uint8_t>(frame.top >> 8),
-                      static_cast<uint8_t>(frame.width), static_cast<uint8_t>(frame.width >> 8),
-                      static_cast<uint8_t>(frame.height), static_cast<uint8_t>(frame.height >> 8),
+                      static_cast<uint8_t>(frame.left),
+                      static_cast<uint8_t>(frame.left >> 8),
+                      static_cast<uint8_t>(frame.top),
+                      static_cast<uint8_t>(frame.top >> 8),
+                      static_cast<uint8_t>(frame.width),
+                      static_cast<uint8_t>(frame.width >> 8),
+                      static_cast<uint8_t>(frame.height),
+                      static_cast<uint8_t>(frame.height >> 8),
                       flags};
   if (!sink.Write(gce, sizeof gce) || !sink.Write(desc, sizeof desc)) return false;
   if (local && !WriteColourTable(sink, *local)) return false;
@@ -220,7 +231,8 @@ void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
   }
   FrameRows rows;
   if (!GetFrameRows(*frame, &rows)) return;
-  const uint64_t rowBytes = rows.bits && frame->width && frame->height ? rows.stride * frame->height : 0;
+  const uint64_t rowBytes =
+      rows.bits && frame->width && frame->height ? rows.stride * frame->height : 0;
   if (gKeptBytes + rowBytes + lzw.size() > kKeptLimit) return;
   try {
     KeptData k;
@@ -256,8 +268,24 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
 
   if (animation.playCount != 1 && animation.frameCount > 1) {
     uint32_t count = animation.playCount == 0 ? 0 : animation.playCount - 1;
-    uint8_t loop[19] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0',
-                        0x03, 0x01, static_cast<uint8_t>(count), static_cast<uint8_t>(count >> 8),
+    uint8_t loop[19] = {0x21,
+                        0xFF,
+                        0x0B,
+                        'N',
+                        'E',
+                        'T',
+                        'S',
+                        'C',
+                        'A',
+                        'P',
+                        'E',
+                        '2',
+                        '.',
+                        '0',
+                        0x03,
+                        0x01,
+                        static_cast<uint8_t>(count),
+                        static_cast<uint8_t>(count >> 8),
                         0x00};
     if (!sink.Write(loop, sizeof loop)) return GifWriteFailed;
   }
@@ -268,14 +296,14 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
       case BlockKind::Comment:
       case BlockKind::Application:
       case BlockKind::OtherExtension:
-        if (!WriteExtensionBlock(sink, static_cast<const ExtensionBlock&>(*b))) return GifWriteFailed;
+        if (!WriteExtensionBlock(sink, static_cast<const ExtensionBlock&>(*b)))
+          return GifWriteFailed;
         break;
       case BlockKind::Frame:
         if (!WriteFrameRecordImpl(sink, static_cast<const Frame&>(*b), true)) return GifWriteFailed;
         if (!ProgressStep(progress)) return GifWriteCancelled;
         break;
-      default:
-        break;
+      default: break;
     }
   }
   {
@@ -311,7 +339,8 @@ bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle o
   DestroyProgressMeter(progress);
   if (::close(fd) != 0) result = GifWriteFailed;
   // A cancel is the user's choice; anything else that stops the write is said.
-  if (result == GifWriteFailed) ShowErrorId(kMsgCannotWrite, (shownName.empty() ? path : shownName).c_str());
+  if (result == GifWriteFailed)
+    ShowErrorId(kMsgCannotWrite, (shownName.empty() ? path : shownName).c_str());
   return result == GifWriteDone;
 }
 
@@ -327,7 +356,8 @@ bool SaveFrameAsGif(const std::string& path, Frame* frame) {
     temp->playCount = 1;
     temp->frameCount = 1;
     if (frame->palette) {
-      uint8_t code = static_cast<uint8_t>(BitsForColours(std::min(frame->palette->Count(), 256)) - 1);
+      uint8_t code =
+          static_cast<uint8_t>(BitsForColours(std::min(frame->palette->Count(), 256)) - 1);
       temp->screenFlags = static_cast<uint8_t>(0x80 | (code << 4) | code);
     }
     // Borrow the palette and the frame for the write; both go back untouched.

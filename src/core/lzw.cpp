@@ -8,7 +8,8 @@
 
 namespace lw {
 
-static_assert(std::endian::native == std::endian::little, "the bit readers load little-endian words");
+static_assert(std::endian::native == std::endian::little,
+              "the bit readers load little-endian words");
 
 namespace {
 

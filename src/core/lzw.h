@@ -12,9 +12,9 @@
 namespace lw {
 
 // Results of LzwDecoder::Next besides pixel values.
-constexpr int LzwEndOfData = -3;    // the end code, after the data's zero terminator
-constexpr int LzwSkipFailed = -2;   // the data ended while skipping to the terminator
-constexpr int LzwCorrupt = -1;      // the data ended early, or a code makes no sense
+constexpr int LzwEndOfData = -3;   // the end code, after the data's zero terminator
+constexpr int LzwSkipFailed = -2;  // the data ended while skipping to the terminator
+constexpr int LzwCorrupt = -1;     // the data ended early, or a code makes no sense
 
 class LzwDecoder {
  public:

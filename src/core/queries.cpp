@@ -2,10 +2,10 @@
 #include <algorithm>
 #include <cstring>
 
-#include "core/animation.h"
-#include "core/model_internal.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "core/animation.h"
+#include "core/model_internal.h"
 
 namespace lw {
 

@@ -3,9 +3,9 @@
 #include <atomic>
 #include <new>
 
+#include "base/preferences.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
-#include "base/preferences.h"
 
 namespace lw {
 namespace {
@@ -31,13 +31,10 @@ uint32_t ButtonFaceColour() { return buttonFace; }
 uint32_t TransparencyDisplayColour(const Frame* frame) {
   uint32_t choice = GetPref(PrefTransparencyDisplay);
   switch (choice >> 24) {
-    case DisplayFrameColour:
-      return frame ? OwnColour(frame) : 0;
-    case DisplayCustom:
-      return choice & 0xFFFFFF;
+    case DisplayFrameColour: return frame ? OwnColour(frame) : 0;
+    case DisplayCustom: return choice & 0xFFFFFF;
     case DisplayWindowBackground:
-    default:
-      return ButtonFaceColour();
+    default: return ButtonFaceColour();
   }
 }
 

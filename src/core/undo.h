@@ -54,9 +54,9 @@ namespace refresh {
 constexpr uint32_t Document = 0x01;
 constexpr uint32_t FrameCount = 0x02;  // count or order changed: the selection is recounted
 constexpr uint32_t ScreenSize = 0x04;
-constexpr uint32_t Encoding = 0x08;    // encoded size and colour count recomputed
+constexpr uint32_t Encoding = 0x08;  // encoded size and colour count recomputed
 constexpr uint32_t Names = 0x10;
-constexpr uint32_t OneFrame = 0x20;    // the frame's index in bits 16-31
+constexpr uint32_t OneFrame = 0x20;  // the frame's index in bits 16-31
 constexpr uint32_t PropertiesFrame = 0x40;
 constexpr uint32_t StripOnly = 0x80;
 constexpr uint32_t Preview = 0x200;
@@ -66,11 +66,11 @@ inline uint32_t FrameIndexOf(uint32_t hints) { return hints >> 16; }
 
 struct UndoRecord {
   uint32_t kind = 0;
-  AnimationPtr documentCopy;     // whole copy, or header and frame attributes (kind 33)
-  Frame* frames = nullptr;       // owned frame, or chain of frames linked by next (kinds 3, 21)
+  AnimationPtr documentCopy;  // whole copy, or header and frame attributes (kind 33)
+  Frame* frames = nullptr;    // owned frame, or chain of frames linked by next (kinds 3, 21)
   uint32_t param = 0;
-  uint32_t screenSize = 0;       // width low 16 bits, height high 16 bits (kind 11)
-  std::vector<uint32_t> extra;   // frame indexes, palette entries or delays
+  uint32_t screenSize = 0;             // width low 16 bits, height high 16 bits (kind 11)
+  std::vector<uint32_t> extra;         // frame indexes, palette entries or delays
   UndoRecord* sameKindNext = nullptr;  // owned: the further frames of a multi-frame deletion
   UndoRecord* newer = nullptr;
   UndoRecord* older = nullptr;

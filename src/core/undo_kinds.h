@@ -17,18 +17,18 @@ using UndoFillFunction = bool (*)(UndoRecord& record, Animation& document, Frame
 
 struct UndoKindRow {
   uint32_t kind;
-  int nameId;            // the menu's name of the kind
+  int nameId;  // the menu's name of the kind
   UndoFillFunction fill;
   UndoApplyFunction apply;
-  bool takesFrames;      // RecordUndo hands the command's frames to fill; others are freed
+  bool takesFrames;  // RecordUndo hands the command's frames to fill; others are freed
 };
 
 // The families. Each kind appears in exactly one of them.
-std::span<const UndoKindRow> FrameOrderUndoKinds();   // moves, deletions, insertions, order
-std::span<const UndoKindRow> FrameImageUndoKinds();   // pixels, transparency, crops, rotations
-std::span<const UndoKindRow> PaletteUndoKinds();      // palette entries, local palettes
-std::span<const UndoKindRow> PropertyUndoKinds();     // delays, disposal, names, positions
-std::span<const UndoKindRow> DocumentUndoKinds();     // whole-document copies
+std::span<const UndoKindRow> FrameOrderUndoKinds();  // moves, deletions, insertions, order
+std::span<const UndoKindRow> FrameImageUndoKinds();  // pixels, transparency, crops, rotations
+std::span<const UndoKindRow> PaletteUndoKinds();     // palette entries, local palettes
+std::span<const UndoKindRow> PropertyUndoKinds();    // delays, disposal, names, positions
+std::span<const UndoKindRow> DocumentUndoKinds();    // whole-document copies
 
 // ---- What the families share (undo.cpp) ----
 

@@ -44,7 +44,8 @@ uint32_t ApplyMoveFrames(UndoRecord& record, Animation& document, bool redo) {
       LinkBlocks(f->prev, f->next);
       f->next = f->prev = nullptr;
     }
-    for (size_t i = 0; i < moved.size(); ++i) LinkFrameAt(document, moved[i], low + static_cast<int>(i));
+    for (size_t i = 0; i < moved.size(); ++i)
+      LinkFrameAt(document, moved[i], low + static_cast<int>(i));
   } else {
     for (size_t i = 0; i < count; ++i) {
       Frame* f = UnlinkFrameAt(document, low);

@@ -1,9 +1,9 @@
-#include "base/string_ids.h"
-#include "base/strings.h"
 #include "formats/format_registry.h"
 
 #include <algorithm>
 
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "formats/flow_text.h"
 #include "formats/gif/gif_format.h"
 
@@ -20,81 +20,125 @@ std::vector<FileFilter> WithAllFiles(const FileFilter& filter) { return {filter,
 // fail with the write message. Each goes once its folder brings the real FormatSpec.
 FormatSpec PendingAvi() {
   FileFilter filter{TableText(str::FilterAvi), "*.avi"};
-  return {.id = "avi", .extensions = {"avi"}, .openFilter = filter, .openFilterOrder = 2,
-          .saveType = savetype::Avi, .save = {"avi", TableText(str::SaveFilterAvi), "*.avi", savetrait::ExtraPanel},
+  return {.id = "avi",
+          .extensions = {"avi"},
+          .openFilter = filter,
+          .openFilterOrder = 2,
+          .saveType = savetype::Avi,
+          .save = {"avi", TableText(str::SaveFilterAvi), "*.avi", savetrait::ExtraPanel},
           .keepsNameWhenAnimated = true,
-          .importCommand = 40109, .importFilter = WithAllFiles(filter), .importOrder = 1};
+          .importCommand = 40109,
+          .importFilter = WithAllFiles(filter),
+          .importOrder = 1};
 }
 
 FormatSpec PendingBmp() {
   FileFilter filter{TableText(str::FilterBmp), "*.bmp;*.dib"};
-  return {.id = "bmp", .extensions = {"bmp", "dib"}, .openFilter = filter, .openFilterOrder = 3,
+  return {.id = "bmp",
+          .extensions = {"bmp", "dib"},
+          .openFilter = filter,
+          .openFilterOrder = 3,
           .saveType = savetype::Bmp,
           .save = {"bmp", TableText(str::SaveFilterBmp), "*.bmp",
                    savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
-          .importCommand = 40110, .importFilter = WithAllFiles(filter), .importOrder = 2};
+          .importCommand = 40110,
+          .importFilter = WithAllFiles(filter),
+          .importOrder = 2};
 }
 
 FormatSpec PendingJpeg() {
   FileFilter filter{TableText(str::FilterJpeg), "*.jpg;*.jpe;*.jpeg"};
-  return {.id = "jpeg", .extensions = {"jpg", "jpe", "jpeg"}, .openFilter = filter,
-          .openFilterOrder = 4, .saveType = savetype::Jpeg,
+  return {.id = "jpeg",
+          .extensions = {"jpg", "jpe", "jpeg"},
+          .openFilter = filter,
+          .openFilterOrder = 4,
+          .saveType = savetype::Jpeg,
           .save = {"jpg", TableText(str::SaveFilterJpeg), "*.jpg;*.jpe,*.jpeg",
                    savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
           .writesTrueColour = true,
-          .importCommand = 40113, .importFilter = WithAllFiles(filter), .importOrder = 3};
+          .importCommand = 40113,
+          .importFilter = WithAllFiles(filter),
+          .importOrder = 3};
 }
 
 FormatSpec PendingPsd() {
   FileFilter filter{TableText(str::FilterPsd), "*.psd"};
-  return {.id = "psd", .extensions = {"psd"}, .openFilter = filter, .openFilterOrder = 5,
-          .saveType = savetype::Psd, .save = {"psd", TableText(str::SaveFilterPsd), "*.psd", 0},
+  return {.id = "psd",
+          .extensions = {"psd"},
+          .openFilter = filter,
+          .openFilterOrder = 5,
+          .saveType = savetype::Psd,
+          .save = {"psd", TableText(str::SaveFilterPsd), "*.psd", 0},
           .keepsNameWhenAnimated = true,
-          .importCommand = 40112, .importFilter = WithAllFiles(filter), .importOrder = 5};
+          .importCommand = 40112,
+          .importFilter = WithAllFiles(filter),
+          .importOrder = 5};
 }
 
 // Animated cursors, icons and cursors: one folder (icon/), three formats.
 FormatSpec PendingAni() {
   FileFilter filter{TableText(str::FilterAni), "*.ani"};
-  return {.id = "ani", .extensions = {"ani"}, .openFilter = filter, .openFilterOrder = 7,
-          .saveType = savetype::Ani, .save = {"ani", TableText(str::SaveFilterAni), "*.ani", savetrait::ExtraPanel},
+  return {.id = "ani",
+          .extensions = {"ani"},
+          .openFilter = filter,
+          .openFilterOrder = 7,
+          .saveType = savetype::Ani,
+          .save = {"ani", TableText(str::SaveFilterAni), "*.ani", savetrait::ExtraPanel},
           .keepsNameWhenAnimated = true,
-          .importCommand = 40118, .importFilter = WithAllFiles(filter), .importOrder = 9};
+          .importCommand = 40118,
+          .importFilter = WithAllFiles(filter),
+          .importOrder = 9};
 }
 
 FormatSpec PendingIco() {
   FileFilter filter{TableText(str::FilterIco), "*.ico"};
-  return {.id = "ico", .extensions = {"ico"}, .openFilter = filter, .openFilterOrder = 8,
-          .saveType = savetype::Ico, .save = {"ico", TableText(str::SaveFilterIco), "*.ico", 0},
+  return {.id = "ico",
+          .extensions = {"ico"},
+          .openFilter = filter,
+          .openFilterOrder = 8,
+          .saveType = savetype::Ico,
+          .save = {"ico", TableText(str::SaveFilterIco), "*.ico", 0},
           .keepsNameWhenAnimated = true,
-          .importCommand = 40133, .importFilter = WithAllFiles(filter), .importOrder = 7};
+          .importCommand = 40133,
+          .importFilter = WithAllFiles(filter),
+          .importOrder = 7};
 }
 
 FormatSpec PendingCur() {
   // Read by the icon reader; the open dialogs list no entry of their own for cursors.
-  return {.id = "cur", .extensions = {"cur"},
-          .saveType = savetype::Cur, .save = {"cur", TableText(str::SaveFilterCur), "*.cur", savetrait::ExtraPanel},
+  return {.id = "cur",
+          .extensions = {"cur"},
+          .saveType = savetype::Cur,
+          .save = {"cur", TableText(str::SaveFilterCur), "*.cur", savetrait::ExtraPanel},
           .importCommand = 40142,
-          .importFilter = {{TableText(str::FilterCur), "*.cur"}, kAllFilesEnglish}, .importOrder = 8};
+          .importFilter = {{TableText(str::FilterCur), "*.cur"}, kAllFilesEnglish},
+          .importOrder = 8};
 }
 
 FormatSpec PendingPng() {
   FileFilter filter{TableText(str::FilterPng), "*.png"};
-  return {.id = "png", .extensions = {"png"}, .openFilter = filter, .openFilterOrder = 6,
+  return {.id = "png",
+          .extensions = {"png"},
+          .openFilter = filter,
+          .openFilterOrder = 6,
           .saveType = savetype::Png,
           .save = {"png", TableText(str::SaveFilterPng), "*.png",
                    savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
-          .importCommand = 40342, .importFilter = WithAllFiles(filter), .importOrder = 6};
+          .importCommand = 40342,
+          .importFilter = WithAllFiles(filter),
+          .importOrder = 6};
 }
 
 FormatSpec PendingSwf() {
-  return {.id = "swf", .saveType = savetype::Swf,
+  return {.id = "swf",
+          .saveType = savetype::Swf,
           .save = {"swf", TableText(str::SaveFilterSwf), "*.swf", 0}};
 }
 
 // A strip is a GIF or BMP image cut into frames after it is read.
 FormatSpec PendingStrip() {
-  return {.id = "strip", .importCommand = 40111,
+  return {.id = "strip",
+          .importCommand = 40111,
           .importFilter = {{TableText(str::FilterStrips), "*.gif;*.bmp"},
                            {TableText(str::FilterGifStrips), "*.gif"},
                            {TableText(str::FilterBmpStrips), "*.bmp"},
@@ -118,17 +162,8 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),
-      PendingAvi(),
-      PendingBmp(),
-      PendingJpeg(),
-      PendingPsd(),
-      PendingAni(),
-      PendingIco(),
-      PendingCur(),
-      PendingPng(),
-      PendingSwf(),
-      PendingStrip(),
+      GifFormat(),  PendingAvi(), PendingBmp(), PendingJpeg(), PendingPsd(),   PendingAni(),
+      PendingIco(), PendingCur(), PendingPng(), PendingSwf(),  PendingStrip(),
   };
   return formats;
 }

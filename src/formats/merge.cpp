@@ -4,6 +4,9 @@
 #include <climits>
 #include <new>
 
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/palette_fit.h"
@@ -12,9 +15,6 @@
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
-#include "base/messages.h"
-#include "base/preferences.h"
-#include "base/progress.h"
 
 namespace lw {
 namespace {
@@ -93,8 +93,8 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
     if (count == INT16_MAX) return BuildFailed;
     ++count;
     const Frame* pictureA = sideA.picture;
-    uint8_t fill = pictureA && pictureA->Transparent() ? pictureA->transparentIndex
-                                                       : a.backgroundIndex;
+    uint8_t fill =
+        pictureA && pictureA->Transparent() ? pictureA->transparentIndex : a.backgroundIndex;
     std::vector<uint8_t> dib = BuildDib(width, height, palette);
     if (dib.empty()) return BuildFailed;
     FillDibPixels(dib, fill);
@@ -138,7 +138,8 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
       if (!sideA.Advance() || !sideB.Advance()) return BuildFailed;
       position = static_cast<uint64_t>(count);
     }
-    if (!ProgressSetPosition(meter, static_cast<uint32_t>(std::min<uint64_t>(position, UINT32_MAX)))) {
+    if (!ProgressSetPosition(meter,
+                             static_cast<uint32_t>(std::min<uint64_t>(position, UINT32_MAX)))) {
       return BuildCancelled;
     }
     if (position >= steps) break;

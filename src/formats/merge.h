@@ -43,8 +43,8 @@ bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& 
 
 // The merge command on the open document with the file at path: reads it, fits its palette to
 // the document's, asks the merge options (the services' AskMergeOptions, preset with the stored
-// choices and offsets 0), merges and records the undo entry. Returns 0 when nothing changed, 2 when the document was rebuilt (it is then
-// marked modified).
+// choices and offsets 0), merges and records the undo entry. Returns 0 when nothing changed, 2 when
+// the document was rebuilt (it is then marked modified).
 int MergeAnimations(ShellState& state, const std::string& path);
 
 }  // namespace lw

@@ -4,7 +4,12 @@
 #include <climits>
 #include <new>
 
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
+#include "base/strings.h"
 #include "colour/palette_fit.h"
 #include "core/gif_reader.h"
 #include "core/undo.h"
@@ -12,19 +17,13 @@
 #include "formats/format_registry.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
-#include "base/messages.h"
-#include "base/preferences.h"
-#include "base/progress.h"
-#include "base/settings.h"
-#include "base/strings.h"
 
 namespace lw {
 namespace {
 
 constexpr uint32_t OversizeGrow = 32;
-constexpr uint32_t AllRefresh =
-    refresh::Document | refresh::FrameCount | refresh::ScreenSize | refresh::Encoding |
-    refresh::Names;
+constexpr uint32_t AllRefresh = refresh::Document | refresh::FrameCount | refresh::ScreenSize |
+                                refresh::Encoding | refresh::Names;
 
 void FreeChain(AnimationPtr chain) {
   // Unlinked one by one so that a long chain does not free itself recursively.
@@ -269,7 +268,8 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
     return CompareNamesNoCase(a, b) < 0;
   });
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
-  ReadRun run = ReadChain(state, paths, meter.get(), str::SkipUnreadableFileQuestion, str::CannotReadFilePrefix);
+  ReadRun run = ReadChain(state, paths, meter.get(), str::SkipUnreadableFileQuestion,
+                          str::CannotReadFilePrefix);
   if (!run.chain || !FinishLoad(state, std::move(run.chain), run.NamingPath(),
                                 forInsert ? 0 : run.count, meter.get(), Owner(state))) {
     return 0;
@@ -281,8 +281,8 @@ int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFil
                        bool forInsert) {
   std::vector<std::string> paths;
   try {
-    if (!Services().ChooseFiles(Owner(state), titleId,
-                                filter.empty() ? AllFormatsFilter() : filter, true, &paths)) {
+    if (!Services().ChooseFiles(Owner(state), titleId, filter.empty() ? AllFormatsFilter() : filter,
+                                true, &paths)) {
       return 0;
     }
   } catch (const std::bad_alloc&) {
@@ -300,7 +300,8 @@ bool OpenOneFile(ShellState& state, const std::string& path) {
                     meter.get(), Owner(state));
 }
 
-bool OpenCommand(ShellState& state, const std::string& path, const std::vector<FileFilter>& filter) {
+bool OpenCommand(ShellState& state, const std::string& path,
+                 const std::vector<FileFilter>& filter) {
   if (!CloseDocument(state)) return false;
   int filesRead = 0;
   if (path.empty()) {
@@ -346,7 +347,8 @@ int InsertCommand(ShellState& state, bool alternateTitle) {
                            : nullptr;
   int saved = state.currentFrame;
   if (hadDocument) state.currentFrame = position;
-  int count = ChooseAndReadFiles(state, alternateTitle ? str::InsertOrOpenTitle : str::InsertFramesTitle, {}, true);
+  int count = ChooseAndReadFiles(
+      state, alternateTitle ? str::InsertOrOpenTitle : str::InsertFramesTitle, {}, true);
   state.currentFrame = saved;
   if (count == 0 || !hadDocument || !state.document) {
     if (record) DiscardRecord(record);
@@ -372,11 +374,11 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
     record = PrepareUndo(undo::InsertFrames, *state.document, static_cast<uint32_t>(position));
   }
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
-  ReadRun run = ReadChain(state, paths, meter.get(), str::ContinueReadingQuestion, str::OpenErrorTitle);
+  ReadRun run =
+      ReadChain(state, paths, meter.get(), str::ContinueReadingQuestion, str::OpenErrorTitle);
   int count = run.count;
-  if (!run.chain ||
-      !FinishLoad(state, std::move(run.chain), run.NamingPath(), count, meter.get(),
-                  Owner(state))) {
+  if (!run.chain || !FinishLoad(state, std::move(run.chain), run.NamingPath(), count, meter.get(),
+                                Owner(state))) {
     count = 0;
   }
   meter.reset();
@@ -419,7 +421,8 @@ int CloseDocument(ShellState& state) {
 
 bool RevertToSaved(ShellState& state) {
   if (!state.document || !state.modified || state.documentPath.empty()) return false;
-  if (AskUser(state.owner, str::RevertQuestion, str::RevertTitle, mb::OkCancel | mb::IconExclamation) != answer::Ok) {
+  if (AskUser(state.owner, str::RevertQuestion, str::RevertTitle,
+              mb::OkCancel | mb::IconExclamation) != answer::Ok) {
     return false;
   }
   std::string path = state.documentPath;

@@ -19,8 +19,9 @@ constexpr int ReadFailed = 0;
 constexpr int ReadComplete = 1;
 constexpr int ReadPartial = 2;
 
-// Reads one file with the reader its extension picks (FormatForPath) into *out and finishes it (frame names, automatic transparency, colour usage,
-// the single transparent frame's disposal). Returns the reader's status; on 0 *out is none.
+// Reads one file with the reader its extension picks (FormatForPath) into *out and finishes it
+// (frame names, automatic transparency, colour usage, the single transparent frame's disposal).
+// Returns the reader's status; on 0 *out is none.
 int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
                 ProgressMeter* meter);
 

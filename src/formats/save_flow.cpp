@@ -6,17 +6,17 @@
 #include <new>
 #include <thread>
 
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
+#include "base/strings.h"
 #include "core/compose.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
 #include "platform/files.h"
-#include "base/messages.h"
-#include "base/preferences.h"
-#include "base/settings.h"
-#include "base/strings.h"
 
 namespace lw {
 namespace {
@@ -205,8 +205,7 @@ bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
     DoRemove(temp);
     if (!aside.empty() && !DoRename(aside, file)) {
       // The old content stays in the set-aside file; it is never deleted.
-      ShowError(TableText(str::CannotOverwriteOrRecover),
-                target.c_str());
+      ShowError(TableText(str::CannotOverwriteOrRecover), target.c_str());
     }
     return false;
   }
@@ -302,8 +301,10 @@ std::vector<SaveChoiceEntry> SaveChoiceEntries(int type, uint32_t documentTraits
   uint32_t traits = SaveTypeTraits(type);
   if (!(traits & savetrait::ChoiceBox)) return entries;
   bool several = documentTraits & doctrait::SeveralFrames;
-  if ((traits & savetrait::Animation) && several) entries.push_back({str::AnimationOption, saveopt::AnimationChosen});
-  if (traits & savetrait::Individual) entries.push_back({str::IndividualImagesOption, saveopt::Individual});
+  if ((traits & savetrait::Animation) && several)
+    entries.push_back({str::AnimationOption, saveopt::AnimationChosen});
+  if (traits & savetrait::Individual)
+    entries.push_back({str::IndividualImagesOption, saveopt::Individual});
   if ((traits & savetrait::Strip) && several) entries.push_back({str::StripOption, saveopt::Strip});
   return entries;
 }
@@ -317,7 +318,8 @@ int PreselectedChoice(const std::vector<SaveChoiceEntry>& entries, uint32_t prev
 }
 
 bool AviPanelAllowed(uint32_t documentTraits) {
-  return !(documentTraits & (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen));
+  return !(documentTraits &
+           (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen));
 }
 
 bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits) {
@@ -329,8 +331,8 @@ bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits
   return !(traits & savetrait::Individual);
 }
 
-bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document,
-                  int type, std::string* chosen) {
+bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document, int type,
+                  std::string* chosen) {
   chosen->clear();
   SaveAsChoice choice;
   try {

@@ -29,9 +29,9 @@ constexpr int Count = 10;
 
 // Which choices the Save As dialog offers for a type.
 namespace savetrait {
-constexpr uint32_t Animation = 1;    // only with more than one frame
+constexpr uint32_t Animation = 1;  // only with more than one frame
 constexpr uint32_t Individual = 2;
-constexpr uint32_t Strip = 4;        // only with more than one frame
+constexpr uint32_t Strip = 4;  // only with more than one frame
 constexpr uint32_t ChoiceBox = 16;
 constexpr uint32_t ExtraPanel = 32;
 }  // namespace savetrait
@@ -150,8 +150,8 @@ bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits
 
 // The Save As dialog (the services' AskSaveAs) and the write. True when a file was written; *chosen
 // gets its path, or empty when the save wrote only part of the document.
-bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document,
-                  int type, std::string* chosen);
+bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document, int type,
+                  std::string* chosen);
 
 // ---- Commands ----
 

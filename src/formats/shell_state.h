@@ -36,8 +36,8 @@ class ShellListener {
 };
 
 struct ShellState {
-  AnimationPtr document;     // none when no document is open
-  int currentFrame = -1;     // the insertion point; -1 = none
+  AnimationPtr document;  // none when no document is open
+  int currentFrame = -1;  // the insertion point; -1 = none
   bool modified = false;
   std::string documentPath;  // empty when untitled
   WindowHandle owner = nullptr;

@@ -13,24 +13,16 @@ std::atomic<PlatformServices*> current{nullptr};
 
 int BoxButtons(int style, int out[3]) {
   switch (style & mb::ButtonMask) {
-    case mb::OkCancel:
-      out[0] = answer::Ok, out[1] = answer::Cancel;
-      return 2;
+    case mb::OkCancel: out[0] = answer::Ok, out[1] = answer::Cancel; return 2;
     case mb::AbortRetryIgnore:
       out[0] = answer::Abort, out[1] = answer::Retry, out[2] = answer::Ignore;
       return 3;
     case mb::YesNoCancel:
       out[0] = answer::Yes, out[1] = answer::No, out[2] = answer::Cancel;
       return 3;
-    case mb::YesNo:
-      out[0] = answer::Yes, out[1] = answer::No;
-      return 2;
-    case mb::RetryCancel:
-      out[0] = answer::Retry, out[1] = answer::Cancel;
-      return 2;
-    default:
-      out[0] = answer::Ok;
-      return 1;
+    case mb::YesNo: out[0] = answer::Yes, out[1] = answer::No; return 2;
+    case mb::RetryCancel: out[0] = answer::Retry, out[1] = answer::Cancel; return 2;
+    default: out[0] = answer::Ok; return 1;
   }
 }
 

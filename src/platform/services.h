@@ -26,7 +26,8 @@ struct SaveAsRequest;
 struct SaveAsChoice;
 struct MergeOptions;
 
-// Message-box styles and answers keep their Windows values: stored answers and callers compare them.
+// Message-box styles and answers keep their Windows values: stored answers and callers compare
+// them.
 namespace mb {
 constexpr int Ok = 0x0;
 constexpr int OkCancel = 0x1;

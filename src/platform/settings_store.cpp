@@ -202,7 +202,7 @@ std::string Serialize(const KeyMap& keys) {
       out.push_back('=');
       if (v.type == RegSz && QuotedFormFits(v)) {
         AppendQuoted(&out, std::string_view(reinterpret_cast<const char*>(v.data.data()),
-                                             v.data.size() - 1));
+                                            v.data.size() - 1));
       } else if (v.type == RegDword && v.data.size() == 4) {
         char text[16];
         uint32_t x = v.data[0] | (v.data[1] << 8) | (v.data[2] << 16) |
@@ -363,14 +363,15 @@ class Parser {
       uint32_t x = 0;
       if (!ParseHexNumber(rest.substr(6), 8, &x)) return false;
       v.type = RegDword;
-      v.data = {static_cast<uint8_t>(x), static_cast<uint8_t>(x >> 8), static_cast<uint8_t>(x >> 16),
-                static_cast<uint8_t>(x >> 24)};
+      v.data = {static_cast<uint8_t>(x), static_cast<uint8_t>(x >> 8),
+                static_cast<uint8_t>(x >> 16), static_cast<uint8_t>(x >> 24)};
     } else if (rest.substr(0, 3) == "hex") {
       rest.remove_prefix(3);
       v.type = RegBinary;
       if (!rest.empty() && rest[0] == '(') {
         size_t close = rest.find(')');
-        if (close == std::string_view::npos || !ParseHexNumber(rest.substr(1, close - 1), 8, &v.type))
+        if (close == std::string_view::npos ||
+            !ParseHexNumber(rest.substr(1, close - 1), 8, &v.type))
           return false;
         rest.remove_prefix(close + 1);
       }
@@ -416,7 +417,7 @@ std::string ConfigHome() {
 // Moves a damaged file out of the way under a name that exists nowhere yet.
 std::string SetAside(const std::string& file) {
   std::time_t now = std::time(nullptr);
-  std::tm local {};
+  std::tm local{};
   localtime_r(&now, &local);
   char stamp[32];
   std::strftime(stamp, sizeof stamp, "%Y%m%d-%H%M%S", &local);
@@ -627,7 +628,8 @@ SettingsStatus DeleteSettingsValue(const SettingsKey& key, std::string_view name
   });
 }
 
-SettingsStatus QuerySettingsString(const SettingsKey& key, std::string_view name, std::string* text) {
+SettingsStatus QuerySettingsString(const SettingsKey& key, std::string_view name,
+                                   std::string* text) {
   std::vector<uint8_t> data;
   SettingsStatus status = QuerySettingsValue(key, name, nullptr, &data);
   if (status != SettingsStatus::Ok) return status;
@@ -641,7 +643,8 @@ SettingsStatus QuerySettingsString(const SettingsKey& key, std::string_view name
   return SettingsStatus::Ok;
 }
 
-SettingsStatus SetSettingsString(const SettingsKey& key, std::string_view name, std::string_view text) {
+SettingsStatus SetSettingsString(const SettingsKey& key, std::string_view name,
+                                 std::string_view text) {
   try {
     std::string data(text);
     return SetSettingsValue(key, name, RegSz, data.c_str(), data.size() + 1);

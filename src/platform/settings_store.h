@@ -49,9 +49,11 @@ SettingsStatus SetSettingsValue(const SettingsKey& key, std::string_view name, u
 SettingsStatus DeleteSettingsValue(const SettingsKey& key, std::string_view name);
 
 // A value's bytes up to the first zero, whatever its type.
-SettingsStatus QuerySettingsString(const SettingsKey& key, std::string_view name, std::string* text);
+SettingsStatus QuerySettingsString(const SettingsKey& key, std::string_view name,
+                                   std::string* text);
 // Stores text as a REG_SZ value (with its terminating zero, as the registry does).
-SettingsStatus SetSettingsString(const SettingsKey& key, std::string_view name, std::string_view text);
+SettingsStatus SetSettingsString(const SettingsKey& key, std::string_view name,
+                                 std::string_view text);
 SettingsStatus SetSettingsDword(const SettingsKey& key, std::string_view name, uint32_t value);
 
 // Groups changes into one write of the file, done when the last batch ends. The store stays

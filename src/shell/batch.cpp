@@ -2,17 +2,16 @@
 
 #include <new>
 
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
 #include "colour/optimize.h"
 #include "core/undo.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "formats/shell_state.h"
 #include "platform/files.h"
-#include "base/messages.h"
-#include "base/preferences.h"
-#include "base/progress.h"
-#include "base/string_ids.h"
-
 
 namespace lw {
 namespace {
@@ -138,9 +137,7 @@ void RunFlags(ShellState& state, const std::vector<std::string>& args, bool* fai
           OptimizeDocument(*state.document);
         }
         break;
-      default:
-        ShowErrorId(str::BatchUnknownFlag, word.c_str());
-        return;
+      default: ShowErrorId(str::BatchUnknownFlag, word.c_str()); return;
     }
   }
 }

@@ -13,20 +13,20 @@ namespace lw {
 // When a command can run.
 enum class Enable : uint8_t {
   Always,
-  Document,            // an animation is open
-  Frames,              // it has at least one frame
-  Current,             // there is a current frame
-  TwoFrames,           // two frames or more
-  Modified,            // open and modified
-  Revertible,          // modified with a file to go back to
-  CoEditAnimation,     // open, and the co-editor takes layered files
-  LocalPalette,        // the current frame has a local palette
-  GlobalPalette,       // the animation has a global palette
-  Clipboard,           // the clipboard holds frames or an image
+  Document,         // an animation is open
+  Frames,           // it has at least one frame
+  Current,          // there is a current frame
+  TwoFrames,        // two frames or more
+  Modified,         // open and modified
+  Revertible,       // modified with a file to go back to
+  CoEditAnimation,  // open, and the co-editor takes layered files
+  LocalPalette,     // the current frame has a local palette
+  GlobalPalette,    // the animation has a global palette
+  Clipboard,        // the clipboard holds frames or an image
   PreviewOpen,
-  ZoomIn,              // open and not at the largest zoom
-  ZoomOut,             // open and not at the smallest zoom
-  ActualSize,          // open and zoomed
+  ZoomIn,      // open and not at the largest zoom
+  ZoomOut,     // open and not at the smallest zoom
+  ActualSize,  // open and zoomed
   Undo,
   Redo,
   OneFrame,            // a current frame and fewer than two selected
@@ -36,14 +36,14 @@ enum class Enable : uint8_t {
 
 // How a checkable command finds its checked state; param is the row's value.
 enum class Check : uint8_t {
-  None,               // not checkable, or its view sets it from the frame shown
+  None,  // not checkable, or its view sets it from the frame shown
   PreviewOpen,
   PropertiesBarShown,
   FrameTips,
-  ZoomLevel,          // checked when the zoom level is param
-  Orientation,        // checked when the strip orientation is param
-  TransparencyMode,   // checked when the transparency display mode is param
-  ModemSpeed,         // checked when the modem speed index is param
+  ZoomLevel,         // checked when the zoom level is param
+  Orientation,       // checked when the strip orientation is param
+  TransparencyMode,  // checked when the transparency display mode is param
+  ModemSpeed,        // checked when the modem speed index is param
 };
 
 // What the rules look at, gathered by the window at each refresh.
@@ -72,7 +72,7 @@ struct DocumentFacts {
 
 struct CommandSpec {
   int id;
-  int labelId;        // string id of the menu label; 0 for toolbar-only commands
+  int labelId;  // string id of the menu label; 0 for toolbar-only commands
   Enable rule;
   bool checkable;
   Check check;
@@ -98,9 +98,9 @@ std::string CommandTooltip(int id);
 // ---- Layouts
 
 enum class Item : uint8_t {
-  Command,      // id: a command id
+  Command,  // id: a command id
   Separator,
-  Submenu,      // id: string id of the title; items up to the matching End; rule greys it
+  Submenu,  // id: string id of the title; items up to the matching End; rule greys it
   End,
   RecentFiles,  // where the recent-file entries go (File menu)
 };

@@ -32,8 +32,8 @@ uint32_t SetDelayCommand(ShellState& state, uint32_t delay);
 // The loop count; true when it changed.
 bool SetLoopCountCommand(ShellState& state, uint32_t count);
 // Before the optimize dialog opens: the preview stops, the colour recount the optimizer reads
-// and the size estimate are awaited, and 24-bit data may go. False when there is nothing to optimize or the user
-// declined.
+// and the size estimate are awaited, and 24-bit data may go. False when there is nothing to
+// optimize or the user declined.
 bool PrepareOptimize(ShellState& state);
 // After the dialog changed the document: the selection and current frame follow the frames
 // that remain.

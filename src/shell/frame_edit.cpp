@@ -112,7 +112,8 @@ int MoveSelectedFramesTo(Animation& animation, int position) {
     LinkBlocks(f->prev, f->next);
     f->next = f->prev = nullptr;
   }
-  for (size_t i = 0; i < moved.size(); ++i) LinkFrameAt(animation, moved[i], first + static_cast<int>(i));
+  for (size_t i = 0; i < moved.size(); ++i)
+    LinkFrameAt(animation, moved[i], first + static_cast<int>(i));
   animation.anchorIndex = first;
   return first;
 }

@@ -160,7 +160,8 @@ std::string FrameTipText(const FrameTipFacts& f, uint32_t bits) {
                    : f.transparent ? str::TipTransparent
                                    : str::TipNoTransparency));
   }
-  if (bits & tipbits::Palette) line(TableText(f.localPalette ? str::TipLocalPalette : str::TipGlobalPalette));
+  if (bits & tipbits::Palette)
+    line(TableText(f.localPalette ? str::TipLocalPalette : str::TipGlobalPalette));
   if (bits & tipbits::BitCount) line(Printf(TableText(str::TipBitCount), f.bitCount));
   return out;
 }

@@ -25,8 +25,7 @@ bool ApplyUsagePreset(UsagePreset preset, UsagePreset initial) {
       SetPref(PrefFrameTips, 1161);  // on, size, transparency, bit depth
       SetPref(PrefOversizeInsert, OversizeEnlarge);
       return true;
-    case UsagePreset::Other:
-      return false;
+    case UsagePreset::Other: return false;
   }
   return false;
 }

@@ -25,8 +25,8 @@ struct PaletteMergeChoice {
   uint32_t method = 0x001;  // exactly one of 0x001, 0x002, 0x004, 0x008, 0x010, 0x400
   bool dither = false;
   bool ask = false;
-  int maxColoursSelection = 0;   // list position 0..5: 256 .. 8 colours
-  int trueColourSelection = 0;   // same for frames with 24-bit data
+  int maxColoursSelection = 0;  // list position 0..5: 256 .. 8 colours
+  int trueColourSelection = 0;  // same for frames with 24-bit data
 };
 
 // The method shown selected (the first set in the order 1, 2, 4, 8, 16, 0x400; none set reads

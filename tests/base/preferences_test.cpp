@@ -51,7 +51,8 @@ class PreferencesTest : public ::testing::Test {
   void StoreAndLoad(const std::vector<uint8_t>& pref, int count) {
     SettingsKey key;
     ASSERT_EQ(CreateSettingsKey(ProgramKeyPath, &key), SettingsStatus::Ok);
-    ASSERT_EQ(SetSettingsValue(key, "Pref", RegBinary, pref.data(), pref.size()), SettingsStatus::Ok);
+    ASSERT_EQ(SetSettingsValue(key, "Pref", RegBinary, pref.data(), pref.size()),
+              SettingsStatus::Ok);
     if (count >= 0) {
       ASSERT_EQ(SetSettingsDword(key, "NPref", static_cast<uint32_t>(count)), SettingsStatus::Ok);
     }
@@ -79,8 +80,8 @@ class PreferencesTest : public ::testing::Test {
 };
 
 void ExpectDefaultsFrom(int first) {
-  const uint32_t defaults[PrefWordCount] = {10, 0, 32, 0, 0, 1134, 0x00800000, 0, 7, 1,
-                                            0x00880001, 0, 20, 0, 100, 0, 1, 0, 0};
+  const uint32_t defaults[PrefWordCount] = {10,         0, 32, 0, 0,   1134, 0x00800000, 0, 7, 1,
+                                            0x00880001, 0, 20, 0, 100, 0,    1,          0, 0};
   for (int i = first; i < PrefWordCount; ++i)
     if (i != PrefUndoLevels) {
       EXPECT_EQ(GetPref(i), defaults[i]) << "word " << i;
@@ -96,7 +97,8 @@ TEST_F(PreferencesTest, NothingStoredGivesTheDefaults) {
 }
 
 TEST_F(PreferencesTest, OlderStoresGetOneHundredUndoLevels) {
-  auto pref = Words({10, 0, 32, 0, 0, 1134, 0x800000, 0, 7, 1, 0x880001, 0, 30, 0, 100, 0, 1, 0, 0}, 19);
+  auto pref =
+      Words({10, 0, 32, 0, 0, 1134, 0x800000, 0, 7, 1, 0x880001, 0, 30, 0, 100, 0, 1, 0, 0}, 19);
   StoreAndLoad(pref, -1);
   EXPECT_EQ(GetPref(PrefUndoLevels), 100u) << "no NPref";
   StoreAndLoad(pref, 12);
@@ -150,7 +152,8 @@ TEST_F(PreferencesTest, ShortLongAndOddStoredValues) {
   EXPECT_EQ(GetPref(PrefPaletteMerge), 0x00880102u);
 
   // 116 bytes are taken, 120 leave every word at its default.
-  auto full = Words({1, 2, 33, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, 29);
+  auto full =
+      Words({1, 2, 33, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, 29);
   StoreAndLoad(full, 19);
   EXPECT_EQ(GetPref(PrefLoadTransparentColor), 18u);
   EXPECT_EQ(GetPref(20), 20u);
@@ -160,15 +163,18 @@ TEST_F(PreferencesTest, ShortLongAndOddStoredValues) {
   EXPECT_EQ(GetPref(20), 0u);
 
   // Unusable delay units and save options are mended.
-  StoreAndLoad(Words({10, 0, 32, 0, 0, 1134, 0, 0, 7, 1, 0x880001, 0, 20, 0, 0, 0, 0, 0, 0}, 19), 19);
+  StoreAndLoad(Words({10, 0, 32, 0, 0, 1134, 0, 0, 7, 1, 0x880001, 0, 20, 0, 0, 0, 0, 0, 0}, 19),
+               19);
   EXPECT_EQ(GetPref(PrefDelayUnits), 100u);
   EXPECT_EQ(GetPref(PrefSaveOptions), 1u);
-  StoreAndLoad(Words({10, 0, 32, 0, 0, 1134, 0, 0, 7, 1, 0x880001, 0, 20, 0, 250, 0, 1, 0, 0}, 19), 19);
+  StoreAndLoad(Words({10, 0, 32, 0, 0, 1134, 0, 0, 7, 1, 0x880001, 0, 20, 0, 250, 0, 1, 0, 0}, 19),
+               19);
   EXPECT_EQ(GetPref(PrefDelayUnits), 100u);
 }
 
 TEST_F(PreferencesTest, OversizeInsertLegacyValues) {
-  const std::pair<uint32_t, uint32_t> cases[] = {{0, 32}, {1, 36}, {2, 16}, {3, 32}, {4, 4}, {36, 36}};
+  const std::pair<uint32_t, uint32_t> cases[] = {{0, 32}, {1, 36}, {2, 16},
+                                                 {3, 32}, {4, 4},  {36, 36}};
   for (auto [stored, read] : cases) {
     StoreAndLoad(Words({10, 0, stored}, 19), 19);
     EXPECT_EQ(GetPref(PrefOversizeInsert), read) << stored;
@@ -223,8 +229,10 @@ TEST_F(PreferencesTest, DamagedSettingsAreReportedOnce) {
   LoadPreferences();
   ExpectDefaultsFrom(0);
   ASSERT_EQ(services_.messages.size(), 1u);
-  EXPECT_NE(services_.messages[0].find("Le fichier des réglages « " + file + " » était endommagé ; il a "
-                                       "été mis de côté sous « " + file + ".damaged-"),
+  EXPECT_NE(services_.messages[0].find("Le fichier des réglages « " + file +
+                                       " » était endommagé ; il a "
+                                       "été mis de côté sous « " +
+                                       file + ".damaged-"),
             std::string::npos)
       << services_.messages[0];
   LoadPreferences();

@@ -9,8 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "platform/headless_services.h"
 #include "base/messages.h"
+#include "platform/headless_services.h"
 
 namespace lw {
 namespace {
@@ -93,9 +93,12 @@ class ProgressTest : public ::testing::Test {
 TEST_F(ProgressTest, LargeTotalsAreScaledByPowersOfTen) {
   FakeView bar(&log);
   ProgressMeterPtr meter(CreateProgressMeterIn(&dialog, progress::InDialog, 0, &bar));
-  struct Case { uint32_t total, divisor; int range; };
-  for (Case c : {Case{1000, 1, 1000}, Case{1001, 10, 100}, Case{123456, 1000, 123},
-                 Case{0, 1, 0}, Case{0xFFFFFFFFu, 10000000, 429}}) {
+  struct Case {
+    uint32_t total, divisor;
+    int range;
+  };
+  for (Case c : {Case{1000, 1, 1000}, Case{1001, 10, 100}, Case{123456, 1000, 123}, Case{0, 1, 0},
+                 Case{0xFFFFFFFFu, 10000000, 429}}) {
     ProgressSetRange(meter.get(), c.total);
     EXPECT_EQ(ProgressScaleDivisor(meter.get()), c.divisor) << c.total;
     EXPECT_EQ(bar.range, c.range) << c.total;
@@ -251,8 +254,8 @@ TEST_F(ProgressTest, CancelLastsUntilResetOrCloseAndTheNextMeterContinues) {
 }
 
 TEST_F(ProgressTest, NoPumpFlagStillSeesStopRequests) {
-  ProgressMeterPtr meter(CreateProgressMeter(&dialog, progress::InDialog | progress::NoPump,
-                                             task::ReducePreview));
+  ProgressMeterPtr meter(
+      CreateProgressMeter(&dialog, progress::InDialog | progress::NoPump, task::ReducePreview));
   EXPECT_EQ(ProgressStep(meter.get()), 1);
   EXPECT_EQ(services.pumps, 0);
   EXPECT_EQ(ProgressSetFlags(meter.get(), progress::InDialog),
@@ -299,8 +302,8 @@ TEST_F(ProgressTest, BackgroundMeterShowsButAnswersFromItsTask) {
   int dialog = 0;
   FakeView view(&log);
   ProgressMeterPtr foreground(CreateProgressMeter(nullptr, 0, 0));
-  ProgressMeterPtr meter(CreateProgressMeterIn(
-      &dialog, progress::Background | progress::InDialog, task::OptimizeTrial, &view));
+  ProgressMeterPtr meter(CreateProgressMeterIn(&dialog, progress::Background | progress::InDialog,
+                                               task::OptimizeTrial, &view));
   ProgressSetRange(meter.get(), 5000);
   ProgressSetText(meter.get(), "Copie");
   EXPECT_EQ(ProgressStep(meter.get()), 1);
@@ -383,10 +386,13 @@ TEST_F(ProgressTest, BackgroundTaskRestartStopsTheRunningOneFirst) {
 
   // A run that ends by itself, awaited with WaitTasks.
   std::atomic<bool> finished{false};
-  ASSERT_TRUE(StartBackgroundTask(task::ColourCount, [&](ProgressMeter*) {
-    std::this_thread::sleep_for(20ms);
-    finished = true;
-  }, [&](bool stopped) { stoppedRuns += stopped; }));
+  ASSERT_TRUE(StartBackgroundTask(
+      task::ColourCount,
+      [&](ProgressMeter*) {
+        std::this_thread::sleep_for(20ms);
+        finished = true;
+      },
+      [&](bool stopped) { stoppedRuns += stopped; }));
   WaitTasks(task::ColourCount, true);
   EXPECT_TRUE(finished);
   EXPECT_EQ(services.busy, 0);

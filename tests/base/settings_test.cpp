@@ -6,9 +6,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/preferences.h"
 #include "platform/files.h"
 #include "platform/settings_store.h"
-#include "base/preferences.h"
 
 namespace lw {
 namespace {
@@ -75,7 +75,9 @@ TEST_F(SettingsTest, SignatureDefaultsSwitchAndLimit) {
   EXPECT_FALSE(IsSignatureComment("réalisé avec Loopwright"));
   EXPECT_FALSE(IsSignatureComment("Réalisé avec"));
   // Older versions wrote their comments in Latin-1.
-  EXPECT_TRUE(IsSignatureComment("R\xE9" "alis\xE9 avec Loopwright 2.0"));
+  EXPECT_TRUE(
+      IsSignatureComment("R\xE9"
+                         "alis\xE9 avec Loopwright 2.0"));
   ASSERT_TRUE(SetSignature("Créé à Nîmes"));
   EXPECT_TRUE(IsSignatureComment("Cr\xE9\xE9 \xE0 N\xEEmes"));
   EXPECT_FALSE(IsSignatureComment("Cr\xE9\xE9 \xE0 N\xEEmes!"));
@@ -93,7 +95,8 @@ TEST_F(SettingsTest, FixedPaletteLayout) {
   std::vector<uint8_t> data;
   ASSERT_EQ(QuerySettingsValue(Key(), "FixedPal", nullptr, &data), SettingsStatus::Ok);
   ASSERT_EQ(data.size(), 1028u);
-  EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 8), (std::vector<uint8_t>{0, 3, 3, 0, 1, 2, 3, 0}));
+  EXPECT_EQ(std::vector<uint8_t>(data.begin(), data.begin() + 8),
+            (std::vector<uint8_t>{0, 3, 3, 0, 1, 2, 3, 0}));
   EXPECT_EQ(data[12], 250);
   EXPECT_EQ(data[15], 4);
 
@@ -137,7 +140,8 @@ TEST_F(SettingsTest, CoEditorNameFromDesktopEntries) {
   std::ofstream(data_ + "/applications/org.gimp/gimp.desktop")
       << "[Desktop Action x]\nName=Wrong\n[Desktop Entry]\nName=GNU Image Manipulation Program\n"
          "Name[fr]=Programme de manipulation d’images GNU\nExec=\"/usr/bin/gimp-2.10\" %U\n";
-  std::ofstream(system + "/applications/krita.desktop") << "[Desktop Entry]\nName=Krita\nExec=krita %F\n";
+  std::ofstream(system + "/applications/krita.desktop")
+      << "[Desktop Entry]\nName=Krita\nExec=krita %F\n";
   std::ofstream(system + "/applications/hidden.desktop")
       << "[Desktop Entry]\nName=Hidden\nHidden=true\nExec=/usr/bin/tool\n";
   EXPECT_EQ(CoEditorDisplayName("/opt/gimp-2.10"), "Programme de manipulation d’images GNU");
@@ -163,11 +167,14 @@ TEST_F(SettingsTest, RecentFilesMoveToFrontAndDropTheOldest) {
   int changes = 0;
   SetRecentFilesListener([&] { ++changes; });
   for (int i = 1; i <= 7; ++i) ASSERT_TRUE(RecentFileAdd("/f/" + std::to_string(i)));
-  EXPECT_EQ(Recent(), (std::vector<std::string>{"/f/7", "/f/6", "/f/5", "/f/4", "/f/3", "/f/2", "/f/1"}));
+  EXPECT_EQ(Recent(),
+            (std::vector<std::string>{"/f/7", "/f/6", "/f/5", "/f/4", "/f/3", "/f/2", "/f/1"}));
   ASSERT_TRUE(RecentFileAdd("/f/5"));  // File3 goes first, File4..7 stay
-  EXPECT_EQ(Recent(), (std::vector<std::string>{"/f/5", "/f/7", "/f/6", "/f/4", "/f/3", "/f/2", "/f/1"}));
+  EXPECT_EQ(Recent(),
+            (std::vector<std::string>{"/f/5", "/f/7", "/f/6", "/f/4", "/f/3", "/f/2", "/f/1"}));
   ASSERT_TRUE(RecentFileAdd("/f/8"));
-  EXPECT_EQ(Recent(), (std::vector<std::string>{"/f/8", "/f/5", "/f/7", "/f/6", "/f/4", "/f/3", "/f/2"}));
+  EXPECT_EQ(Recent(),
+            (std::vector<std::string>{"/f/8", "/f/5", "/f/7", "/f/6", "/f/4", "/f/3", "/f/2"}));
   ASSERT_TRUE(RecentFileAdd("/f/8"));
   EXPECT_EQ(Recent()[1], "/f/5");
   EXPECT_EQ(changes, 10);

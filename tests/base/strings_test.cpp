@@ -28,7 +28,11 @@ const Entry kTable[] = {
 bool IsValidUtf8(const std::string& s) {
   for (std::size_t i = 0; i < s.size();) {
     unsigned char c = s[i];
-    std::size_t n = c < 0x80 ? 1 : (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
+    std::size_t n = c < 0x80             ? 1
+                    : (c & 0xE0) == 0xC0 ? 2
+                    : (c & 0xF0) == 0xE0 ? 3
+                    : (c & 0xF8) == 0xF0 ? 4
+                                         : 0;
     if (n == 0 || i + n > s.size()) return false;
     for (std::size_t k = 1; k < n; ++k) {
       if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;

@@ -178,9 +178,10 @@ TEST_F(BatchTest, HyphensInPathsAreJustNames) {
 TEST_F(BatchTest, OddFilesAreSavedAsTheyShow) {
   // A 2 x 1 image on a two-colour table with code size 3: pixel 5 lies past the palette, and a
   // clear code follows a clear code. Codes (4 bits): clear, clear, 5, 1, end.
-  std::vector<uint8_t> file = {'G', 'I', 'F', '8', '9', 'a', 2, 0, 1, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255,
-                               0x21, 0x03, 1, 'x', 0,  // an extension with an unknown label
-                               0x2C, 0, 0, 0, 0, 2, 0, 1, 0, 0, 3, 3, 0x88, 0x15, 0x09, 0, 0x3B};
+  std::vector<uint8_t> file = {
+      'G',  'I', 'F',  '8',  '9', 'a', 2, 0, 1, 0, 0x80, 0, 0,    0,    0,    0, 255,
+      255,  255, 0x21, 0x03, 1,   'x', 0,  // an extension with an unknown label
+      0x2C, 0,   0,    0,    0,   2,   0, 1, 0, 0, 3,    3, 0x88, 0x15, 0x09, 0, 0x3B};
   Put(Path("odd.gif"), std::string(file.begin(), file.end()));
   RunResult r = Run({"-i", Path("odd.gif"), "-o", Path("again.gif")});
   EXPECT_EQ(r.exitCode, 0) << r.errors;

@@ -4,9 +4,9 @@
 #include <set>
 #include <thread>
 
+#include "base/preferences.h"
 #include "colour/colour_engine.h"
 #include "colour_fixtures.h"
-#include "base/preferences.h"
 
 namespace lw {
 namespace {
@@ -64,8 +64,8 @@ TEST(InverseColourMapTest, WorkersBuildingMapsForOtherPalettesDoNotDisturbEachOt
   auto work = [](const Palette* p, bool* ok) {
     for (int i = 0; i < 20; ++i) {
       auto map = BuildInverseColourMap(*p);
-      *ok = *ok && map && map->palette == p->entries && map->Lookup(255, 255, 255) ==
-                                                            p->NearestIndex(252, 252, 252);
+      *ok = *ok && map && map->palette == p->entries &&
+            map->Lookup(255, 255, 255) == p->NearestIndex(252, 252, 252);
     }
   };
   bool ok1 = true, ok2 = true;
@@ -82,7 +82,7 @@ TEST(DitherTest, ThresholdOffsetsAndCells) {
     for (int x = 0; x < 8; ++x) EXPECT_EQ(DitherOffset(y, x), expected[y % 4][x % 4]);
   }
   EXPECT_EQ(DitherCell(6, 0), 0);
-  EXPECT_EQ(DitherCell(7, 0), 1);   // never cell 0 once past the threshold
+  EXPECT_EQ(DitherCell(7, 0), 1);  // never cell 0 once past the threshold
   EXPECT_EQ(DitherCell(0, 6), 0);
   EXPECT_EQ(DitherCell(1, 6), 1);
   EXPECT_EQ(DitherCell(255, 6), 31);
@@ -145,7 +145,8 @@ TEST(OctreeTest, PaletteOfMeansWithReservedBlackSlotAndLookUps) {
 
 TEST(OctreeTest, NeverMoreColoursThanAskedEvenBelowEightLeaves) {
   OctreeQuantizer q(256);
-  for (int i = 0; i < 8; ++i) q.AddColour((i & 4) ? 200 : 20, (i & 2) ? 200 : 20, (i & 1) ? 200 : 20, 1 + i);
+  for (int i = 0; i < 8; ++i)
+    q.AddColour((i & 4) ? 200 : 20, (i & 2) ? 200 : 20, (i & 1) ? 200 : 20, 1 + i);
   PalettePtr p = q.MakePalette(4, true);
   ASSERT_TRUE(p);
   EXPECT_EQ(p->Count(), 4);
@@ -161,7 +162,7 @@ TEST(OctreeTest, NeverMoreColoursThanAskedEvenBelowEightLeaves) {
 TEST(OctreeTest, PlainTreeMergesTheBranchWithTheSmallestCount) {
   OctreeQuantizer q(3);
   q.AddColour(0, 0, 0, 1);
-  q.AddColour(0, 0, 4, 1);      // shares its level-5 parent with black
+  q.AddColour(0, 0, 4, 1);  // shares its level-5 parent with black
   q.AddColour(255, 255, 255, 100);
   q.AddColour(255, 255, 251, 100);
   PalettePtr p = q.MakePalette(3, false);
@@ -269,8 +270,8 @@ TEST(QuantizeTest, TrueColourFrameGetsImageAlphaOnLastEntryAndDropsItsPlane) {
   SetPref(PrefFlags, GetPref(PrefFlags) & ~KeepTrueColor);
   PalettePtr p = MakePalette({{255, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}});
   for (bool dither : {false, true}) {
-    Frame* f = test::TrueColourFrame(2, 2, {0xFF0000, 0x000000, 0x000000, 0x010101},
-                                     {255, 255, 0, 255});
+    Frame* f =
+        test::TrueColourFrame(2, 2, {0xFF0000, 0x000000, 0x000000, 0x010101}, {255, 255, 0, 255});
     ASSERT_TRUE(QuantizeTrueColourFrame(f, p.get(), dither));
     EXPECT_EQ(Pixel(f, 0, 0), 0);
     EXPECT_EQ(Pixel(f, 1, 0), 1);

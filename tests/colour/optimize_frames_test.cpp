@@ -1,11 +1,11 @@
 #include <gtest/gtest.h>
 
+#include "base/progress.h"
 #include "colour/optimize.h"
 #include "colour/optimize_support.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
-#include "base/progress.h"
 
 namespace lw {
 namespace {
@@ -25,10 +25,13 @@ uint64_t TotalRecordSize(const Animation& a) {
 AnimationPtr MovingSprite(int disposal) {
   AnimationPtr a = MakeDocument(48, 32);
   for (int i = 0; i < 6; ++i) {
-    AddDrawnFrame(*a, 0, 0, 48, 32, [&](uint32_t x, uint32_t y) -> uint8_t {
-      if (x >= 4 + 6u * i && x < 12 + 6u * i && y >= 10 && y < 18) return 9 + (x + y) % 3;
-      return (y / 4) % 2 ? 2 : 3;
-    }, disposal);
+    AddDrawnFrame(
+        *a, 0, 0, 48, 32,
+        [&](uint32_t x, uint32_t y) -> uint8_t {
+          if (x >= 4 + 6u * i && x < 12 + 6u * i && y >= 10 && y < 18) return 9 + (x + y) % 3;
+          return (y / 4) % 2 ? 2 : 3;
+        },
+        disposal);
   }
   return a;
 }
@@ -79,9 +82,10 @@ TEST(OptimizeFrames, SingleOpaqueFrameIsLeftAlone) {
 
 TEST(OptimizeFrames, TransparentFirstFrameIsCutToItsOpaquePixels) {
   AnimationPtr a = MakeDocument(20, 20);
-  AddDrawnFrame(*a, 0, 0, 20, 20, [](uint32_t x, uint32_t y) -> uint8_t {
-    return x >= 5 && x < 9 && y >= 7 && y < 15 ? 4 : 0;
-  }, 0, 0);
+  AddDrawnFrame(
+      *a, 0, 0, 20, 20,
+      [](uint32_t x, uint32_t y) -> uint8_t { return x >= 5 && x < 9 && y >= 7 && y < 15 ? 4 : 0; },
+      0, 0);
   OptimizeAnimation(*a, optimize::CropFrames, nullptr);
   const Frame* f = FirstFrame(*a);
   EXPECT_EQ(f->left, 5);
@@ -139,7 +143,8 @@ TEST(OptimizeFrames, RestoringFramesKeepTheirClearedArea) {
   // whole rectangle is cleared afterwards.
   AnimationPtr a = MakeDocument(12, 12);
   AddSolidFrame(*a, 0, 0, 12, 12, 1);
-  AddDrawnFrame(*a, 2, 2, 6, 6, [](uint32_t x, uint32_t) -> uint8_t { return x == 4 ? 7 : 1; }, 2);
+  AddDrawnFrame(
+      *a, 2, 2, 6, 6, [](uint32_t x, uint32_t) -> uint8_t { return x == 4 ? 7 : 1; }, 2);
   AddSolidFrame(*a, 0, 0, 12, 12, 1, 0, 9);  // all transparent: shows the cleared hole
   auto before = Timeline(*a);
   OptimizeAnimation(*a, kFrameOptions, nullptr);

@@ -34,8 +34,9 @@ TEST(OptimizePalettes, LocalPalettesThatFitGoWithoutChangingAPixel) {
   for (uint32_t seed = 1; seed <= 100; ++seed) {
     AnimationPtr a = RandomAnimation(seed, true);
     auto before = Timeline(*a);
-    OptimizeAnimation(*a, optimize::RemoveLocalPalettes | optimize::ReducePalettes |
-                              optimize::CropFrames | optimize::DuplicatesToTransparency,
+    OptimizeAnimation(*a,
+                      optimize::RemoveLocalPalettes | optimize::ReducePalettes |
+                          optimize::CropFrames | optimize::DuplicatesToTransparency,
                       nullptr);
     EXPECT_FALSE(AnyLocal(*a)) << "seed " << seed;
     ASSERT_TRUE(SameTimeline(before, Timeline(*a))) << "seed " << seed;
@@ -79,8 +80,8 @@ TEST(OptimizePalettes, MetaPaletteReplacesEveryLocalPalette) {
 
 TEST(OptimizePalettes, LocalPalettesShrinkToTheirColours) {
   AnimationPtr a = MakeDocument(8, 8);
-  Frame* f = AddDrawnFrame(*a, 0, 0, 8, 8, [](uint32_t x, uint32_t) { return uint8_t(x % 2 ? 12 : 3); },
-                           0, 3);
+  Frame* f = AddDrawnFrame(
+      *a, 0, 0, 8, 8, [](uint32_t x, uint32_t) { return uint8_t(x % 2 ? 12 : 3); }, 0, 3);
   SetLocalPalette(f, RampPalette(16));
   f->palette = f->localPalette.get();
   UpdateDibColourTable(f);

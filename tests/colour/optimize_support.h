@@ -53,8 +53,8 @@ inline ::testing::AssertionResult SameTimeline(const std::vector<Shown>& a,
   }
   for (size_t i = 0; i < a.size(); ++i) {
     if (a[i].delay != b[i].delay) {
-      return ::testing::AssertionFailure() << "picture " << i << " shown " << a[i].delay
-                                           << " vs " << b[i].delay;
+      return ::testing::AssertionFailure()
+             << "picture " << i << " shown " << a[i].delay << " vs " << b[i].delay;
     }
     if (a[i].pixels != b[i].pixels) {
       size_t k = 0;

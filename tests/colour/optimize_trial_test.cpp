@@ -1,9 +1,10 @@
+#include "colour/optimize_trial.h"
+
 #include <gtest/gtest.h>
 
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/optimize_support.h"
-#include "colour/optimize_trial.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 

@@ -4,9 +4,9 @@
 
 #include <chrono>
 
+#include "base/preferences.h"
 #include "colour/colour_fixtures.h"
 #include "core/compose.h"
-#include "base/preferences.h"
 #include "core/undo.h"
 
 namespace lw {
@@ -223,8 +223,8 @@ TEST(PaletteEditTest, LocalChangesOneFrameGlobalEveryFrameWithoutLocal) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
     Document d;
-    const Palette* edited = c.frameIndex >= 0 ? d.At(c.frameIndex)->localPalette.get()
-                                              : d.doc->globalPalette.get();
+    const Palette* edited =
+        c.frameIndex >= 0 ? d.At(c.frameIndex)->localPalette.get() : d.doc->globalPalette.get();
     std::vector<PaletteEntry> entries = edited->entries;
     entries[5] = {200, 10, 20, 0};
     EXPECT_EQ(ApplyPaletteEdit(*d.doc, c.frameIndex, entries), c.hints);

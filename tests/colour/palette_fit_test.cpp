@@ -1,13 +1,13 @@
-#include <gtest/gtest.h>
+#include "colour/palette_fit.h"
 
-#include "platform/settings_store.h"
-#include "base/settings.h"
+#include <gtest/gtest.h>
 
 #include <set>
 
-#include "colour/palette_fit.h"
-#include "colour_fixtures.h"
 #include "base/preferences.h"
+#include "base/settings.h"
+#include "colour_fixtures.h"
+#include "platform/settings_store.h"
 
 namespace lw {
 namespace {
@@ -34,8 +34,8 @@ AnimationPtr GreyTarget(int entries) {
 
 // A source with one 2 x 2 frame in colours red, green, blue and a transparent pixel.
 AnimationPtr ColourSource(bool transparent) {
-  AnimationPtr s = AnimationWith(
-      MakePalette({{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {1, 2, 3, 0}}));
+  AnimationPtr s =
+      AnimationWith(MakePalette({{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}, {1, 2, 3, 0}}));
   Frame* f = IndexedFrame(2, 2, s->globalPalette.get(), {0, 1, 2, 3});
   if (transparent) {
     SetTransparentIndex(f, 3);
@@ -105,7 +105,8 @@ TEST(FitPalettesTest, MergeIntoAFullPaletteApproximatesAndDithers) {
   Append(*s, f);
   PalettePtr before = CopyPalette(t->globalPalette.get());
   ASSERT_EQ(FitPalettes(t.get(), s.get(), Colours256 | merge::MergeGlobal | merge::Dither, nullptr,
-                        nullptr), 1);
+                        nullptr),
+            1);
   EXPECT_EQ(t->globalPalette->entries, before->entries) << "no room: every entry is used";
   std::set<int> used;
   for (int i = 0; i < 64; ++i) used.insert(Pixel(f, i % 8, i / 8));

@@ -74,7 +74,11 @@ TEST_F(PropertiesTest, FrameFieldChecksFollowTheirOrderAndLimits) {
     std::vector<int> captions;
   };
   const Case cases[] = {
-      {65535, -65535, 0, {answer::Yes, answer::Yes}, PropertyField::None,
+      {65535,
+       -65535,
+       0,
+       {answer::Yes, answer::Yes},
+       PropertyField::None,
        {str::PropOffsetCropsTitle, str::PropOffsetCropsTitle}},
       {65536, 0, 0, {}, PropertyField::Left, {str::PropOffsetRangeTitle}},
       {0, -65536, 0, {}, PropertyField::Top, {str::PropOffsetRangeTitle}},
@@ -166,7 +170,8 @@ TEST_F(PropertiesTest, FramePageImageChangesComeBackOnUndo) {
 
   // Colours the global palette lacks make it change: the undo entry must bring it back too.
   PalettePtr reds = std::make_unique<Palette>();
-  for (int i = 0; i < 16; ++i) reds->entries.push_back({static_cast<uint8_t>(100 + 9 * i), 0, 0, 0});
+  for (int i = 0; i < 16; ++i)
+    reds->entries.push_back({static_cast<uint8_t>(100 + 9 * i), 0, 0, 0});
   f = At(0);
   SetLocalPalette(f, std::move(reds));
   f->palette = f->localPalette.get();
@@ -250,7 +255,12 @@ TEST_F(PropertiesTest, AnimationPageChecksTheSizeOnlyWhenEdited) {
       {true, 5, 16, 0, {answer::No}, PropertyField::Width, {str::PropSizeCutsTitle}},
       {true, 6, 4, 0, {}, PropertyField::None, {}},
       {true, 6, 3, 0, {answer::No}, PropertyField::Height, {str::PropSizeCutsTitle}},
-      {true, 5, -1, 0, {answer::Yes}, PropertyField::Height,
+      {true,
+       5,
+       -1,
+       0,
+       {answer::Yes},
+       PropertyField::Height,
        {str::PropSizeCutsTitle, str::PropHeightRangeTitle}},
   };
   for (const Case& c : cases) {
@@ -285,10 +295,10 @@ TEST_F(PropertiesTest, AnimationPageChecksTheSizeOnlyWhenEdited) {
 
 TEST_F(PropertiesTest, CommentsKeepTheirPlaceInTheBlockList) {
   AddFrames(2);
-  ASSERT_TRUE(InsertComment(*doc_, 0, "b"));       // the only one: first of all blocks
-  ASSERT_TRUE(InsertComment(*doc_, 1, "d"));       // after "b"
-  ASSERT_TRUE(InsertComment(*doc_, 0, "a"));       // new first entry
-  ASSERT_TRUE(InsertComment(*doc_, 2, "c"));       // between "b" and "d"
+  ASSERT_TRUE(InsertComment(*doc_, 0, "b"));  // the only one: first of all blocks
+  ASSERT_TRUE(InsertComment(*doc_, 1, "d"));  // after "b"
+  ASSERT_TRUE(InsertComment(*doc_, 0, "a"));  // new first entry
+  ASSERT_TRUE(InsertComment(*doc_, 2, "c"));  // between "b" and "d"
   EXPECT_EQ(doc_->blocks->next->kind, BlockKind::Comment);
   std::vector<std::string> texts;
   for (int i = 0; i < 4; ++i) texts.push_back(CommentAt(*doc_, i));

@@ -1,9 +1,10 @@
+#include "colour/reduce_trial.h"
+
 #include <gtest/gtest.h>
 
 #include <set>
 
 #include "base/preferences.h"
-#include "colour/reduce_trial.h"
 #include "core/gif_writer.h"
 #include "core/support_animation.h"
 #include "core/undo.h"

@@ -1,11 +1,12 @@
+#include "colour/unoptimize.h"
+
 #include <gtest/gtest.h>
 
+#include "base/preferences.h"
 #include "colour/optimize.h"
 #include "colour/optimize_support.h"
-#include "colour/unoptimize.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
-#include "base/preferences.h"
 
 namespace lw {
 namespace {
@@ -24,7 +25,9 @@ void ExpectWholePictures(const Animation& a) {
   }
 }
 
-uint8_t At(const Frame& f, uint32_t x, uint32_t y) { return f.bits()[y * IndexStride(f.width) + x]; }
+uint8_t At(const Frame& f, uint32_t x, uint32_t y) {
+  return f.bits()[y * IndexStride(f.width) + x];
+}
 
 TEST(Unoptimize, RestoredBackgroundShowsTheBackgroundIndex) {
   AnimationPtr a = MakeDocument(10, 10);

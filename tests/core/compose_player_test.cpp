@@ -80,7 +80,8 @@ TEST(FramePlayer, FramesPartlyOffTheScreen) {
   AddFrame(*doc, -1, -1, 3, 2, {1, 2, 3, 4, 5, 6}, DisposalBackground);
   AddFrame(*doc, 2, 1, 3, 3, std::vector<uint8_t>(9, 7), DisposalBackground);
   AddFrame(*doc, 5, 5, 2, 2, {8, 8, 8, 8}, DisposalNone);  // wholly off: changes nothing
-  EXPECT_EQ(Play(*doc), (std::vector<P>{{5, 6, 9, 9, 9, 9}, {9, 9, 9, 9, 9, 7}, {9, 9, 9, 9, 9, 9}}));
+  EXPECT_EQ(Play(*doc),
+            (std::vector<P>{{5, 6, 9, 9, 9, 9}, {9, 9, 9, 9, 9, 7}, {9, 9, 9, 9, 9, 9}}));
 }
 
 TEST(FramePlayer, TheCanvasTakesTheFramesColoursAndTiming) {

@@ -1,8 +1,8 @@
 // The 8-bit primitives, the zoom arithmetic and the drawing of one frame into a 32-bit picture.
 #include <gtest/gtest.h>
 
-#include "core/compose.h"
 #include "base/preferences.h"
+#include "core/compose.h"
 #include "support_animation.h"
 
 namespace lw {
@@ -57,7 +57,8 @@ TEST(ComposePrimitives, BlitClipsBothSidesAndSkipsTheKey) {
   // A 10 x 10 source at (-5, -5) puts its lower-right quarter at (0, 0).
   std::vector<uint8_t> source = Dib(10, 10, 0);
   for (int y = 0; y < 10; ++y)
-    for (int x = 0; x < 10; ++x) source[DibBitsOffset + y * 12 + x] = static_cast<uint8_t>(10 * y + x);
+    for (int x = 0; x < 10; ++x)
+      source[DibBitsOffset + y * 12 + x] = static_cast<uint8_t>(10 * y + x);
   std::vector<uint8_t> canvas = Dib(8, 8, 255);
   BlitIndexed(canvas, -5, -5, 10, 10, source, 0, 0, 0, false);
   std::vector<uint8_t> rows = Rows(canvas);
@@ -134,9 +135,21 @@ TEST(ComposeDrawing, ScalesClipsAndHonoursTheMask) {
   DrawFrame(*f, surface.View(), -1, 0, 2, 1, true);
   // Left 1 at zoom 2 from origin -1: x 1..4, rows 0..3 clipped to 3; index 4 is transparent.
   uint32_t k = 0xFF000000u;
-  std::vector<uint32_t> want = {k, RampPixel(1), RampPixel(1), RampPixel(2), RampPixel(2),
-                                k, RampPixel(1), RampPixel(1), RampPixel(2), RampPixel(2),
-                                k, RampPixel(3), RampPixel(3), k,            k};
+  std::vector<uint32_t> want = {k,
+                                RampPixel(1),
+                                RampPixel(1),
+                                RampPixel(2),
+                                RampPixel(2),
+                                k,
+                                RampPixel(1),
+                                RampPixel(1),
+                                RampPixel(2),
+                                RampPixel(2),
+                                k,
+                                RampPixel(3),
+                                RampPixel(3),
+                                k,
+                                k};
   EXPECT_EQ(surface.pixels, want);
 
   // Drawn opaque, the transparent pixel shows the display colour kept in the DIB; with

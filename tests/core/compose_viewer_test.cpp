@@ -48,7 +48,8 @@ struct Fixture {
 // Five frames, each adding one pixel: picture n shows pixels 0..n-1.
 AnimationPtr Counting() {
   AnimationPtr doc = MakeDocument(5, 1);
-  for (int i = 0; i < 5; ++i) AddSolidFrame(*doc, i, 0, 1, 1, static_cast<uint8_t>(i + 1), DisposalLeave);
+  for (int i = 0; i < 5; ++i)
+    AddSolidFrame(*doc, i, 0, 1, 1, static_cast<uint8_t>(i + 1), DisposalLeave);
   return doc;
 }
 
@@ -94,8 +95,8 @@ TEST(FrameViewer, RestoreToPreviousUsesTheLowerHalf) {
   Fixture f(std::move(doc));
   EXPECT_TRUE(f.viewer.doubled);
   EXPECT_EQ(f.viewer.bitmap.height, 2);
-  std::vector<std::vector<uint32_t>> want = {
-      Cs({1, 1, 1}), Cs({-1, 2, -1}), Cs({-1, 2, 3}), Cs({4, 2, -1})};
+  std::vector<std::vector<uint32_t>> want = {Cs({1, 1, 1}), Cs({-1, 2, -1}), Cs({-1, 2, 3}),
+                                             Cs({4, 2, -1})};
   for (int n = 1; n <= 4; ++n) {
     ShowPictureUpTo(&f.viewer, n, true);
     EXPECT_EQ(Picture(f.viewer), want[n - 1]) << n;
@@ -161,7 +162,8 @@ TEST(FrameViewer, RemakesTheBitmapOnlyWhenNeededAndReportsFailure) {
   SetGifFrameByteLimit(budget);
   SetServices(nullptr);
   ASSERT_EQ(services.Messages().size(), 3u);
-  EXPECT_EQ(services.Messages()[0].text, "Ressources système insuffisantes pour afficher un aperçu.");
+  EXPECT_EQ(services.Messages()[0].text,
+            "Ressources système insuffisantes pour afficher un aperçu.");
   EXPECT_EQ(ShowPictureUpTo(&f.viewer, 1, true), ViewerUpdate::Nothing);
 }
 

@@ -15,8 +15,8 @@ class Crop : public testing_support::ModelTest {
   // A w x h frame whose pixel (x, y) is (x + 16 y) & 0xFF, with matching planes: blue = x,
   // green = y, red = 7; alpha = x + y.
   std::unique_ptr<Frame> Pattern(uint32_t w, uint32_t h, bool planes = false) {
-    std::unique_ptr<Frame> f(
-        PaintedFrame(w, h, palette.get(), [](uint32_t x, uint32_t y) { return (x + 16 * y) & 0xFF; }));
+    std::unique_ptr<Frame> f(PaintedFrame(
+        w, h, palette.get(), [](uint32_t x, uint32_t y) { return (x + 16 * y) & 0xFF; }));
     if (planes) {
       std::vector<uint8_t> rgb(RgbStride(w) * h), alpha(IndexStride(w) * h);
       for (uint32_t y = 0; y < h; ++y) {

@@ -129,7 +129,10 @@ TEST(GifLzw, RoundTripsEveryCodeSizeAndShape) {
       uint32_t w = 1 + rng() % 97, h = 1 + rng() % 61;
       std::vector<uint8_t> px(w * h);
       for (uint32_t i = 0; i < px.size(); ++i) {
-        uint32_t v = pattern == 0 ? rng() : pattern == 1 ? i / 7 : pattern == 2 ? 0 : (i % w) ^ (i / w);
+        uint32_t v = pattern == 0   ? rng()
+                     : pattern == 1 ? i / 7
+                     : pattern == 2 ? 0
+                                    : (i % w) ^ (i / w);
         px[i] = static_cast<uint8_t>(v & ((1u << c) - 1));
       }
       auto data = Encode(px, w, h, c);
@@ -159,15 +162,15 @@ TEST(GifLzw, SameBytesAsThePlainEncoder) {
           for (uint32_t x = 0; x < w; ++x) {
             uint32_t v;
             switch (kind) {
-              case 0: v = rng(); break;                                    // noise
-              case 1: v = rng() % 8 == 0 ? rng() : 0; break;               // zeros, a few others
-              case 2: v = rng() % 3 ? 0 : rng() % 3; break;                // three values
-              case 3:                                                      // runs
+              case 0: v = rng(); break;                       // noise
+              case 1: v = rng() % 8 == 0 ? rng() : 0; break;  // zeros, a few others
+              case 2: v = rng() % 3 ? 0 : rng() % 3; break;   // three values
+              case 3:                                         // runs
                 if (run == 0) run = 1 + rng() % 40, value = rng();
                 --run;
                 v = value;
                 break;
-              case 4: v = (x + 2 * y) / 3; break;                          // gradient
+              case 4: v = (x + 2 * y) / 3; break;                              // gradient
               default: v = rng() % 64 == 0 ? rng() : (x / 16 + y / 8); break;  // flat, specks
             }
             bits[static_cast<size_t>(y) * stride + x] = static_cast<uint8_t>(v & mask);

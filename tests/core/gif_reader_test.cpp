@@ -12,7 +12,8 @@ class GifReader : public GifTest {};
 
 // Hand-written files: header, a 4 x 2 screen with a two-colour table, then the given blocks.
 std::vector<uint8_t> File(std::initializer_list<std::vector<uint8_t>> blocks, bool trailer = true) {
-  std::vector<uint8_t> f = {'G', 'I', 'F', '8', '9', 'a', 4, 0, 2, 0, 0x80, 0, 0, 0, 0, 0, 255, 255, 255};
+  std::vector<uint8_t> f = {'G',  'I', 'F', '8', '9', 'a', 4,   0,   2,  0,
+                            0x80, 0,   0,   0,   0,   0,   255, 255, 255};
   for (const auto& b : blocks) f.insert(f.end(), b.begin(), b.end());
   if (trailer) f.push_back(0x3B);
   return f;
@@ -22,7 +23,8 @@ std::vector<uint8_t> Dot(uint8_t left = 0) {
   return {0x2C, left, 0, 0, 0, 1, 0, 1, 0, 0x00, 0x02, 0x02, 0x4C, 0x01, 0x00};
 }
 std::vector<uint8_t> Control(uint8_t flags, uint16_t delay, uint8_t index) {
-  return {0x21, 0xF9, 0x04, flags, static_cast<uint8_t>(delay), static_cast<uint8_t>(delay >> 8), index, 0};
+  return {0x21,  0xF9, 0x04, flags, static_cast<uint8_t>(delay), static_cast<uint8_t>(delay >> 8),
+          index, 0};
 }
 
 TEST_F(GifReader, SignatureAndEmptyDocuments) {
@@ -69,8 +71,12 @@ TEST_F(GifReader, ScreenDescriptorFields) {
 
 TEST_F(GifReader, ControlExtensionsAndComments) {
   AnimationPtr a;
-  auto f = File({Control(0x04, 5, 0), Control(0x09, 42, 1), Dot(), {0x21, 0xFE, 0x00},
-                 {0x21, 0xFE, 3, 'a', 'b', 'c', 0}, Dot()});
+  auto f = File({Control(0x04, 5, 0),
+                 Control(0x09, 42, 1),
+                 Dot(),
+                 {0x21, 0xFE, 0x00},
+                 {0x21, 0xFE, 3, 'a', 'b', 'c', 0},
+                 Dot()});
   ASSERT_EQ(Read(f, &a), GifReadComplete);
   Frame* first = FirstFrame(*a);
   EXPECT_EQ(first->delay, 42u) << "the second control extension wins";
@@ -87,7 +93,8 @@ TEST_F(GifReader, ControlExtensionsAndComments) {
 
 TEST_F(GifReader, LoopBlockVariants) {
   auto loop = [](std::vector<uint8_t> tail) {
-    std::vector<uint8_t> b = {0x21, 0xFF, 11, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0'};
+    std::vector<uint8_t> b = {0x21, 0xFF, 11,  'N', 'E', 'T', 'S',
+                              'C',  'A',  'P', 'E', '2', '.', '0'};
     b.insert(b.end(), tail.begin(), tail.end());
     return b;
   };
@@ -101,7 +108,8 @@ TEST_F(GifReader, LoopBlockVariants) {
   ASSERT_EQ(a->blocks->next->kind, BlockKind::Application);
   EXPECT_EQ(static_cast<ExtensionBlock*>(a->blocks->next)->data.size(), 12u + 3 + 2 + 1);
   // Sub-blocks behind the loop count are read to the terminator and not kept.
-  ASSERT_EQ(Read(File({loop({3, 1, 4, 0, 5, 2, 0, 16, 0, 0, 1, 9, 0}), Dot()}), &a), GifReadComplete);
+  ASSERT_EQ(Read(File({loop({3, 1, 4, 0, 5, 2, 0, 16, 0, 0, 1, 9, 0}), Dot()}), &a),
+            GifReadComplete);
   EXPECT_EQ(a->playCount, 5u);
   EXPECT_EQ(a->frameCount, 1);
   EXPECT_EQ(a->blocks->next->kind, BlockKind::Frame);
@@ -136,10 +144,14 @@ TEST_F(GifReader, OddButValidFilesReadAndWriteBack) {
   };
   const std::vector<Case> cases = {
       {"two clear codes in a row", File({image({4, 1, 4, 4, 0, 5})}), {1, 0}, {}},
-      {"unknown extension label", File({image({4, 0, 1, 5}), {0x21, 0x02, 2, 'h', 'i', 1, '!', 0}, Dot()}),
-       {0, 1}, {0x02}},
-      {"label 0 and an empty unknown extension", File({{0x21, 0x00, 1, 7, 0}, {0x21, 0x7F, 0}, Dot()}),
-       {1}, {0x00}},
+      {"unknown extension label",
+       File({image({4, 0, 1, 5}), {0x21, 0x02, 2, 'h', 'i', 1, '!', 0}, Dot()}),
+       {0, 1},
+       {0x02}},
+      {"label 0 and an empty unknown extension",
+       File({{0x21, 0x00, 1, 7, 0}, {0x21, 0x7F, 0}, Dot()}),
+       {1},
+       {0x00}},
       {"pixels past the palette", File({pastPalette}), {5, 1}, {}},
   };
   for (const auto& c : cases) {
@@ -174,7 +186,11 @@ TEST_F(GifReader, ScreenGrowsOnlyAsFarAsAGifAndMemoryHold) {
   struct Case {
     uint16_t left, top;
     uint32_t width, height;
-  } cases[] = {{600, 1, 601, 2}, {100, 500, 101, 501}, {1000, 1000, 4, 2}, {65535, 65535, 4, 2}, {65535, 0, 65535, 2}};
+  } cases[] = {{600, 1, 601, 2},
+               {100, 500, 101, 501},
+               {1000, 1000, 4, 2},
+               {65535, 65535, 4, 2},
+               {65535, 0, 65535, 2}};
   for (const auto& c : cases) {
     AnimationPtr a;
     ASSERT_EQ(Read(File({Dot(), at(c.left, c.top)}), &a), GifReadComplete);
@@ -202,7 +218,8 @@ TEST_F(GifReader, ScreenGrowsOnlyAsFarAsAGifAndMemoryHold) {
 TEST_F(GifReader, CutInTheThirdFrameKeepsTwo) {
   AnimationPtr doc = Screen(40, 30, 16, 0);
   for (int i = 0; i < 3; ++i)
-    Append(*doc, DrawnFrame(*doc, 40, 30, nullptr, [i](uint32_t x, uint32_t y) { return x * y + i; }));
+    Append(*doc,
+           DrawnFrame(*doc, 40, 30, nullptr, [i](uint32_t x, uint32_t y) { return x * y + i; }));
   auto bytes = Write(*doc);
   size_t thirdStart = bytes.size() - 1 - EncodedFrameSize(FrameAt(*doc, 2));
   for (size_t cut : {thirdStart + 4, thirdStart + 12, thirdStart + 30, bytes.size() - 3}) {
@@ -241,16 +258,30 @@ TEST_F(GifReader, FailureTable) {
       {"bad block byte first", File({{0x40}}), GifReadFailed, {40183, 40185}},
       {"bad block byte", File({Dot(), {0x07}}), GifReadPartial, {40183, 40184}},
       {"no label", File({Dot(), {0x21}}, false), GifReadPartial, {40183, 40184}},
-      {"cut unknown extension", File({Dot(), {0x21, 0x02, 3, 1}}, false), GifReadPartial, {40183, 40184}},
+      {"cut unknown extension",
+       File({Dot(), {0x21, 0x02, 3, 1}}, false),
+       GifReadPartial,
+       {40183, 40184}},
       {"cut extension", File({Dot(), {0x21, 0xFE, 9, 'a'}}, false), GifReadPartial, {40183, 40184}},
-      {"cut control extension", File({Dot(), {0x21, 0xF9, 4, 0}}, false), GifReadPartial, {40183, 40184}},
+      {"cut control extension",
+       File({Dot(), {0x21, 0xF9, 4, 0}}, false),
+       GifReadPartial,
+       {40183, 40184}},
       {"code size 12", File({Dot(), bigCode}), GifReadPartial, {40183, 40184}},
       {"cut descriptor", File({Dot(), {0x2C, 0, 0}}, false), GifReadPartial, {40183, 40184}},
       {"cut local table", File({cutLocal}, false), GifReadFailed, {40183, 40185}},
-      {"data without end", File({Dot(), {0x2C, 0, 0, 0, 0, 9, 0, 9, 0, 0, 2, 1, 0x44, 0}}), GifReadPartial,
+      {"data without end",
+       File({Dot(), {0x2C, 0, 0, 0, 0, 9, 0, 9, 0, 0, 2, 1, 0x44, 0}}),
+       GifReadPartial,
        {40183, 40184}},
-      {"garbage after the trailer", [] { auto f = File({Dot()}); f.insert(f.end(), {1, 2, 3}); return f; }(),
-       GifReadComplete, {}},
+      {"garbage after the trailer",
+       [] {
+         auto f = File({Dot()});
+         f.insert(f.end(), {1, 2, 3});
+         return f;
+       }(),
+       GifReadComplete,
+       {}},
       {"code past the table", File({badCodes}), GifReadFailed, {40183, 40185}},
       {"code past the table later", File({Dot(), badCodes}), GifReadPartial, {40183, 40184}},
   };
@@ -270,8 +301,8 @@ TEST_F(GifReader, EndCodeHalfwayLeavesZeros) {
   AnimationPtr doc = Screen(4, 1, 2, 1);
   Append(*doc, DrawnFrame(*doc, 4, 1, nullptr, [](uint32_t, uint32_t) { return 1; }));
   auto bytes = Write(*doc);
-  bytes[8] = 2;                         // screen height
-  bytes[19 + 8 + 7] = 2;                // image height
+  bytes[8] = 2;           // screen height
+  bytes[19 + 8 + 7] = 2;  // image height
   AnimationPtr a;
   ASSERT_EQ(Read(bytes, &a), GifReadComplete);
   EXPECT_EQ(Pixels(*FirstFrame(*a)), (std::vector<uint8_t>{1, 1, 1, 1, 0, 0, 0, 0}));

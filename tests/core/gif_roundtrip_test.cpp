@@ -17,8 +17,8 @@ AnimationPtr Showcase(uint32_t playCount) {
   Frame* f1 = DrawnFrame(*a, 64, 48, nullptr, [](uint32_t x, uint32_t y) { return x / 8 + y / 8; });
   f1->delay = 10;
   Append(*a, f1);
-  Append(*a, Extension(BlockKind::Application,
-                       {11, 'X', 'M', 'P', ' ', 'D', 'a', 't', 'a', 'X', 'M', 'P', 3, 1, 2, 3, 1, 9, 0}));
+  Append(*a, Extension(BlockKind::Application, {11, 'X', 'M', 'P', ' ', 'D', 'a', 't', 'a', 'X',
+                                                'M', 'P', 3, 1, 2, 3, 1, 9, 0}));
   AddComment(*a, "entre deux cadres");
   uint32_t seed = 1;
   Frame* f2 = DrawnFrame(*a, 37, 29, Ramp(256, 5), [&](uint32_t, uint32_t) {
@@ -41,7 +41,8 @@ AnimationPtr Showcase(uint32_t playCount) {
   SetDisposal(f3, 3);
   SetInterlaced(f3, true);
   Append(*a, f3);
-  Append(*a, Extension(BlockKind::PlainText, {12, 0, 0, 0, 0, 8, 0, 8, 0, 8, 8, 1, 0, 4, 't', 'e', 'x', 't', 0}));
+  Append(*a, Extension(BlockKind::PlainText,
+                       {12, 0, 0, 0, 0, 8, 0, 8, 0, 8, 8, 1, 0, 4, 't', 'e', 'x', 't', 0}));
   Frame* f4 = DrawnFrame(*a, 1, 1, nullptr, [](uint32_t, uint32_t) { return 6; });
   SetDisposal(f4, 1);
   Append(*a, f4);
@@ -111,7 +112,8 @@ TEST_F(GifRoundTrip, LoopCountsAsTheyReadBack) {
   for (auto [written, frames, expected] : std::vector<std::tuple<uint32_t, int, uint32_t>>{
            {0, 2, 0}, {1, 2, 1}, {3, 2, 3}, {65536, 2, 65536}, {0, 1, 1}}) {
     AnimationPtr a = Screen(4, 4, 2, written);
-    for (int i = 0; i < frames; ++i) Append(*a, DrawnFrame(*a, 4, 4, nullptr, [](uint32_t x, uint32_t) { return x; }));
+    for (int i = 0; i < frames; ++i)
+      Append(*a, DrawnFrame(*a, 4, 4, nullptr, [](uint32_t x, uint32_t) { return x; }));
     AnimationPtr b;
     ASSERT_EQ(Read(Write(*a), &b), GifReadComplete);
     EXPECT_EQ(b->playCount, expected) << written << " over " << frames;

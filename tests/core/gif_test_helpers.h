@@ -8,14 +8,14 @@
 #include <string>
 #include <vector>
 
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/strings.h"
 #include "core/animation.h"
 #include "core/byte_sink.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
-#include "base/preferences.h"
-#include "base/progress.h"
-#include "base/strings.h"
 #include "support_animation.h"
 
 namespace lw::test {
@@ -76,7 +76,8 @@ Frame* DrawnFrame(Animation& a, uint32_t w, uint32_t h, PalettePtr local, F f) {
   int n = frame->palette ? frame->palette->Count() : 256;
   uint64_t stride = IndexStride(w);
   for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; ++x) frame->bits()[y * stride + x] = static_cast<uint8_t>(f(x, y) % n);
+    for (uint32_t x = 0; x < w; ++x)
+      frame->bits()[y * stride + x] = static_cast<uint8_t>(f(x, y) % n);
   return frame;
 }
 
@@ -107,7 +108,8 @@ inline std::vector<uint8_t> Write(Animation& a) {
   return out;
 }
 
-inline int Read(const std::vector<uint8_t>& bytes, AnimationPtr* out, ProgressMeter* progress = nullptr) {
+inline int Read(const std::vector<uint8_t>& bytes, AnimationPtr* out,
+                ProgressMeter* progress = nullptr) {
   return ReadGifMemory(bytes.data(), bytes.size(), progress, out);
 }
 

@@ -1,8 +1,8 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "gif_test_helpers.h"
 #include "base/settings.h"
+#include "gif_test_helpers.h"
 
 namespace lw::test {
 namespace {
@@ -14,12 +14,13 @@ TEST_F(GifWriter, KnownBytesOfAOnePixelDocument) {
   Frame* f = DrawnFrame(*a, 1, 1, nullptr, [](uint32_t, uint32_t) { return 0; });
   f->delay = 10;
   Append(*a, f);
-  std::vector<uint8_t> expected = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x80, 0, 0,
-                                   0, 37, 74, 111, 148, 185,                           // table
-                                   0x21, 0xF9, 0x04, 0x00, 10, 0, 0, 0,                 // control
-                                   0x2C, 0, 0, 0, 0, 1, 0, 1, 0, 0x00,                  // descriptor
-                                   0x02, 0x02, 0x44, 0x01, 0x00,                        // data
-                                   0x3B};
+  std::vector<uint8_t> expected = {
+      'G',  'I',  'F',  '8',  '9',  'a', 1,   0,   1,   0,
+      0x80, 0,    0,    0,    37,   74,  111, 148, 185,        // table
+      0x21, 0xF9, 0x04, 0x00, 10,   0,   0,   0,               // control
+      0x2C, 0,    0,    0,    0,    1,   0,   1,   0,   0x00,  // descriptor
+      0x02, 0x02, 0x44, 0x01, 0x00,                            // data
+      0x3B};
   EXPECT_EQ(Write(*a), expected);
   SetPref(PrefDelayUnits, 10);  // the delay is written in hundredths whatever the unit
   EXPECT_EQ(Write(*a)[23], 100);
@@ -32,8 +33,10 @@ TEST_F(GifWriter, TablesArePaddedAndLoopBlocksFollowTheRules) {
   Append(*a, DrawnFrame(*a, 2, 2, nullptr, [](uint32_t x, uint32_t) { return x; }));
   auto bytes = Write(*a);
   EXPECT_EQ(bytes[10], 0x80 | (2 << 4) | 2);
-  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 13 + 15, bytes.begin() + 13 + 24), std::vector<uint8_t>(9, 0));
-  const uint8_t loop[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C', 'A', 'P', 'E', '2', '.', '0', 3, 1};
+  EXPECT_EQ(std::vector<uint8_t>(bytes.begin() + 13 + 15, bytes.begin() + 13 + 24),
+            std::vector<uint8_t>(9, 0));
+  const uint8_t loop[] = {0x21, 0xFF, 0x0B, 'N', 'E', 'T', 'S', 'C',
+                          'A',  'P',  'E',  '2', '.', '0', 3,   1};
   EXPECT_TRUE(std::equal(loop, loop + 16, bytes.begin() + 37));
   EXPECT_EQ(bytes[37 + 16], 0);
   size_t frame1 = 37 + 19;
@@ -52,8 +55,10 @@ TEST_F(GifWriter, TablesArePaddedAndLoopBlocksFollowTheRules) {
 }
 
 TEST_F(GifWriter, PixelsPastThePaletteGetACodeSizeThatHoldsThem) {
-  const size_t codeSizeAt = 13 + 6 + 8 + 10;  // header, screen, two-colour table, control, descriptor
-  for (auto [value, codeSize] : std::vector<std::pair<uint8_t, int>>{{3, 2}, {4, 3}, {7, 3}, {8, 4}, {255, 8}}) {
+  const size_t codeSizeAt =
+      13 + 6 + 8 + 10;  // header, screen, two-colour table, control, descriptor
+  for (auto [value, codeSize] :
+       std::vector<std::pair<uint8_t, int>>{{3, 2}, {4, 3}, {7, 3}, {8, 4}, {255, 8}}) {
     AnimationPtr a = Screen(3, 1, 2, 1);
     Frame* f = DrawnFrame(*a, 3, 1, nullptr, [](uint32_t x, uint32_t) { return x & 1; });
     Append(*a, f);
@@ -92,7 +97,8 @@ TEST_F(GifWriter, CountingMatchesTheFileAndFramesAddUp) {
   AnimationPtr a = Screen(50, 40, 16, 0);
   AddComment(*a, "bonjour");
   for (int i = 0; i < 3; ++i)
-    Append(*a, DrawnFrame(*a, 50 - i, 40, nullptr, [i](uint32_t x, uint32_t y) { return (x ^ y) + i; }));
+    Append(*a, DrawnFrame(*a, 50 - i, 40, nullptr,
+                          [i](uint32_t x, uint32_t y) { return (x ^ y) + i; }));
   ByteSink counter;
   ASSERT_EQ(WriteGif(counter, *a, nullptr), GifWriteDone);
   std::string path = ::testing::TempDir() + "/lw-gif-count.gif";
@@ -106,7 +112,9 @@ TEST_F(GifWriter, CountingMatchesTheFileAndFramesAddUp) {
   std::remove(path.c_str());
 
   EXPECT_FALSE(SaveGifToFile("/nonexistent/dossier/x.gif", *a, nullptr));
-  EXPECT_EQ(Texts(), std::vector<std::string>{"Impossible de sauvegarder '/nonexistent/dossier/x.gif' (fichier temporaire)."});
+  EXPECT_EQ(Texts(),
+            std::vector<std::string>{
+                "Impossible de sauvegarder '/nonexistent/dossier/x.gif' (fichier temporaire)."});
 
   int full = ::open("/dev/full", O_WRONLY);
   if (full >= 0) {
@@ -193,7 +201,8 @@ TEST_F(GifWriter, OneFrameAsAFile) {
 
 TEST_F(GifWriter, CancelStopsAfterAFrame) {
   AnimationPtr a = Screen(4, 4, 2, 0);
-  for (int i = 0; i < 3; ++i) Append(*a, DrawnFrame(*a, 4, 4, nullptr, [](uint32_t x, uint32_t) { return x; }));
+  for (int i = 0; i < 3; ++i)
+    Append(*a, DrawnFrame(*a, 4, 4, nullptr, [](uint32_t x, uint32_t) { return x; }));
   services_.cancelAtPump = 2;
   ProgressMeter* meter = CreateProgressMeter(nullptr, 0, 0);
   std::vector<uint8_t> out;
@@ -206,7 +215,8 @@ TEST_F(GifWriter, CancelStopsAfterAFrame) {
 TEST_F(GifWriter, KeptFrameDataServesOnlyWhileThePixelsMatch) {
   AnimationPtr a = Screen(40, 30, 16, 0);
   for (int i = 0; i < 2; ++i)
-    Append(*a, DrawnFrame(*a, 40, 30, nullptr, [i](uint32_t x, uint32_t y) { return (x * y + i) & 15; }));
+    Append(*a, DrawnFrame(*a, 40, 30, nullptr,
+                          [i](uint32_t x, uint32_t y) { return (x * y + i) & 15; }));
   std::vector<uint8_t> plain, kept, changed, changedPlain;
   {
     ByteSink sink(&plain);

@@ -2,17 +2,17 @@
 
 #include <cstring>
 
-#include "core/animation.h"
-#include "support_animation.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "core/animation.h"
+#include "support_animation.h"
 
 namespace lw {
 namespace {
 
 using testing_support::FrameNumbers;
-using testing_support::PaintedFrame;
 using testing_support::NumberedAnimation;
+using testing_support::PaintedFrame;
 using testing_support::Pixel;
 using testing_support::RampPalette;
 using testing_support::SameAnimation;
@@ -46,8 +46,8 @@ TEST_F(Model, DibHeaderAndColourTableBytes) {
   EXPECT_EQ(Le32(d), 40u);
   EXPECT_EQ(Le32(d + 4), 3u);
   EXPECT_EQ(static_cast<int32_t>(Le32(d + 8)), -2);
-  EXPECT_EQ(d[12] | d[13] << 8, 1);   // planes
-  EXPECT_EQ(d[14] | d[15] << 8, 8);   // bits per pixel
+  EXPECT_EQ(d[12] | d[13] << 8, 1);  // planes
+  EXPECT_EQ(d[14] | d[15] << 8, 8);  // bits per pixel
   for (int i = 16; i < 40; ++i) EXPECT_EQ(d[i], 0) << i;
   // RGBQUADs: blue, green, red, 0; entries past the palette are 0.
   EXPECT_EQ(d[40 + 4 * 2 + 0], 6);
@@ -254,7 +254,8 @@ TEST_F(Model, MergeChainJoinsTheLists) {
   EXPECT_EQ(a->frameCount, 5);
   EXPECT_EQ(FrameNumbers(*a), (std::vector<int>{1, 2, 1, 1, 2}));
   // The chained palettes went with their animations; the frames borrow the first one's.
-  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) EXPECT_EQ(f->palette, a->globalPalette.get());
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f))
+    EXPECT_EQ(f->palette, a->globalPalette.get());
   for (Block* x = a->blocks; x->next; x = x->next) ASSERT_EQ(x->next->prev, x);
 }
 
@@ -374,9 +375,16 @@ TEST_F(Model, WholeDocumentQueries) {
   EXPECT_EQ(TotalDuration(*a), 5 + 0xFFFFFFFFull);
 
   // Hundredths to tenths and back: the length in seconds stays, to the nearest tick.
-  for (auto [delay, from, to, expected] : std::vector<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>>{
-           {5, 100, 10, 1}, {4, 100, 10, 0}, {25, 100, 10, 3}, {3, 10, 100, 30}, {7, 100, 100, 7},
-           {7, 0, 100, 7} /* a broken unit counts as 100 */, {7, 100, 0, 7}, {9, 25, 50, 18}}) {
+  for (auto [delay, from, to, expected] :
+       std::vector<std::tuple<uint32_t, uint32_t, uint32_t, uint32_t>>{
+           {5, 100, 10, 1},
+           {4, 100, 10, 0},
+           {25, 100, 10, 3},
+           {3, 10, 100, 30},
+           {7, 100, 100, 7},
+           {7, 0, 100, 7} /* a broken unit counts as 100 */,
+           {7, 100, 0, 7},
+           {9, 25, 50, 18}}) {
     f0->delay = delay;
     SetPref(PrefDelayUnits, to);
     RescaleDelays(*a, from);

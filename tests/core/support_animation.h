@@ -11,8 +11,8 @@
 #include <string>
 #include <vector>
 
-#include "core/animation.h"
 #include "base/preferences.h"
+#include "core/animation.h"
 
 namespace lw::testing_support {
 
@@ -44,7 +44,8 @@ Frame* PaintedFrame(uint32_t width, uint32_t height, Palette* palette, F pixel) 
   EXPECT_TRUE(NewFrameDib(f));
   uint64_t stride = IndexStride(f->DibWidth());
   for (uint32_t y = 0; y < height; ++y)
-    for (uint32_t x = 0; x < width; ++x) f->bits()[y * stride + x] = static_cast<uint8_t>(pixel(x, y));
+    for (uint32_t x = 0; x < width; ++x)
+      f->bits()[y * stride + x] = static_cast<uint8_t>(pixel(x, y));
   return f;
 }
 
@@ -76,7 +77,8 @@ inline Frame* AddFrame(Animation& a, int32_t left, int32_t top, uint32_t width, 
 
 // A frame filled with one index.
 inline Frame* AddSolidFrame(Animation& a, int32_t left, int32_t top, uint32_t width,
-                            uint32_t height, uint8_t index, int disposal = 0, int transparent = -1) {
+                            uint32_t height, uint8_t index, int disposal = 0,
+                            int transparent = -1) {
   return AddFrame(a, left, top, width, height, std::vector<uint8_t>(width * height, index),
                   disposal, transparent);
 }
@@ -92,7 +94,8 @@ inline ExtensionBlock* AddComment(Animation& a, const std::string& text) {
 inline AnimationPtr NumberedAnimation(int frames, uint32_t w = 4, uint32_t h = 3) {
   AnimationPtr a = MakeDocument(w, h);
   for (int i = 1; i <= frames; ++i)
-    SetFrameName(AddSolidFrame(*a, 0, 0, w, h, static_cast<uint8_t>(i)), "frame " + std::to_string(i));
+    SetFrameName(AddSolidFrame(*a, 0, 0, w, h, static_cast<uint8_t>(i)),
+                 "frame " + std::to_string(i));
   return a;
 }
 
@@ -128,8 +131,8 @@ inline bool SamePalette(const Palette* a, const Palette* b) {
   return a->entries == b->entries;
 }
 
-inline void CompareFrames(const Frame& a, const Frame& b, const Animation& da,
-                          const Animation& db, int index, std::ostringstream& out) {
+inline void CompareFrames(const Frame& a, const Frame& b, const Animation& da, const Animation& db,
+                          int index, std::ostringstream& out) {
   auto field = [&](const char* name, auto x, auto y) {
     if (x != y) out << "frame " << index << " " << name << ": " << +x << " vs " << +y << "\n";
   };
@@ -150,7 +153,8 @@ inline void CompareFrames(const Frame& a, const Frame& b, const Animation& da,
   if (!SamePalette(a.localPalette.get(), b.localPalette.get())) {
     out << "frame " << index << " local palettes differ\n";
   }
-  if (!SamePalette(a.palette, b.palette)) out << "frame " << index << " palettes in effect differ\n";
+  if (!SamePalette(a.palette, b.palette))
+    out << "frame " << index << " palettes in effect differ\n";
   // A frame borrows its own document's palette, never another's.
   if (!a.localPalette && a.palette != da.globalPalette.get()) {
     out << "frame " << index << " of the first document borrows a foreign palette\n";
@@ -165,7 +169,8 @@ inline void CompareFrames(const Frame& a, const Frame& b, const Animation& da,
   uint64_t wa = a.DibWidth(), ha = a.DibHeight();
   if (wa != b.DibWidth() || ha != b.DibHeight()) out << "frame " << index << " DIB sizes differ\n";
   auto used = [](const std::vector<uint8_t>& v, uint64_t n) {
-    return std::vector<uint8_t>(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(n, v.size())));
+    return std::vector<uint8_t>(
+        v.begin(), v.begin() + static_cast<std::ptrdiff_t>(std::min<uint64_t>(n, v.size())));
   };
   auto differ = [&](const std::vector<uint8_t>& x, const std::vector<uint8_t>& y, uint64_t n) {
     return x.empty() != y.empty() || used(x, n) != used(y, n);
@@ -210,7 +215,8 @@ inline ::testing::AssertionResult SameAnimation(const Animation& a, const Animat
   int position = 0, frameIndex = 0;
   for (; x && y; x = x->next, y = y->next, ++position) {
     if (x->next && x->next->prev != x) out << "block " << position << " broken back link (first)\n";
-    if (y->next && y->next->prev != y) out << "block " << position << " broken back link (second)\n";
+    if (y->next && y->next->prev != y)
+      out << "block " << position << " broken back link (second)\n";
     if (x->kind != y->kind) {
       out << "block " << position << " kinds differ\n";
       continue;
@@ -220,14 +226,16 @@ inline ::testing::AssertionResult SameAnimation(const Animation& a, const Animat
                             frameIndex++, out);
     } else if (static_cast<const ExtensionBlock*>(x)->data !=
                    static_cast<const ExtensionBlock*>(y)->data ||
-               static_cast<const ExtensionBlock*>(x)->label != static_cast<const ExtensionBlock*>(y)->label) {
+               static_cast<const ExtensionBlock*>(x)->label !=
+                   static_cast<const ExtensionBlock*>(y)->label) {
       out << "block " << position << " extension label or data differ\n";
     }
   }
   if (x || y) out << "block lists differ in length\n";
   int counted = 0;
   for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) ++counted;
-  if (counted != a.frameCount) out << "frameCount " << a.frameCount << " but " << counted << " frames\n";
+  if (counted != a.frameCount)
+    out << "frameCount " << a.frameCount << " but " << counted << " frames\n";
   std::string text = out.str();
   if (text.empty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << text;

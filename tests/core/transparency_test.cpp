@@ -1,8 +1,8 @@
 #include <gtest/gtest.h>
 
+#include "base/preferences.h"
 #include "core/animation.h"
 #include "support_animation.h"
-#include "base/preferences.h"
 
 namespace lw {
 namespace {
@@ -38,7 +38,8 @@ class Transparency : public testing_support::ModelTest {
     ASSERT_EQ(frame->transparencyMask.size(), MaskStride(10) * 2);
     for (uint32_t y = 0; y < 2; ++y)
       for (uint32_t x = 0; x < 10; ++x)
-        ASSERT_EQ(MaskBit(x, y), testing_support::Pixel(frame.get(), x, y) == frame->transparentIndex)
+        ASSERT_EQ(MaskBit(x, y),
+                  testing_support::Pixel(frame.get(), x, y) == frame->transparentIndex)
             << x << "," << y;
   }
 

@@ -4,10 +4,10 @@
 #include <algorithm>
 #include <vector>
 
+#include "base/preferences.h"
 #include "core/undo.h"
 #include "core/undo_kinds.h"
 #include "platform/headless_services.h"
-#include "base/preferences.h"
 #include "support_animation.h"
 
 namespace lw {
@@ -154,7 +154,8 @@ TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
   EXPECT_TRUE(both.redoEnabled);
   EXPECT_EQ(changes, 3);
 
-  EXPECT_EQ(UndoKindName(undo::GlobalFrameProperties), " Changement global des propriétés de cadre ");
+  EXPECT_EQ(UndoKindName(undo::GlobalFrameProperties),
+            " Changement global des propriétés de cadre ");
   EXPECT_EQ(UndoKindName(undo::DeleteFrames), "Suppression du cadre");
   EXPECT_EQ(UndoKindName(7), "");
   EXPECT_EQ(UndoKindName(99), "");
@@ -205,8 +206,8 @@ TEST_F(UndoHistoryTest, DiscardNeutralizeAndForget) {
 // program never records have none, so a family left out of the table shows here.
 TEST(UndoKindTable, EveryRecordedKindHasOneCompleteRow) {
   std::vector<int> rows(undo::MaxKind + 1, 0);
-  for (auto family : {FrameOrderUndoKinds, FrameImageUndoKinds, PaletteUndoKinds,
-                      PropertyUndoKinds, DocumentUndoKinds}) {
+  for (auto family : {FrameOrderUndoKinds, FrameImageUndoKinds, PaletteUndoKinds, PropertyUndoKinds,
+                      DocumentUndoKinds}) {
     for (const UndoKindRow& row : family()) {
       ASSERT_LE(row.kind, undo::MaxKind);
       ++rows[row.kind];
@@ -217,7 +218,8 @@ TEST(UndoKindTable, EveryRecordedKindHasOneCompleteRow) {
   ++rows[undo::Nop];  // the history's own
   const std::vector<uint32_t> neverRecorded = {0, 7, 8, 14, 18, 32};
   for (uint32_t kind = 0; kind <= undo::MaxKind; ++kind) {
-    bool recorded = std::find(neverRecorded.begin(), neverRecorded.end(), kind) == neverRecorded.end();
+    bool recorded =
+        std::find(neverRecorded.begin(), neverRecorded.end(), kind) == neverRecorded.end();
     EXPECT_EQ(rows[kind], recorded ? 1 : 0) << kind;
     EXPECT_EQ(UndoKindNameId(kind) != 0, recorded) << kind;
     EXPECT_EQ(!UndoKindName(kind).empty(), recorded) << kind;
@@ -242,7 +244,8 @@ TEST_F(UndoHistoryTest, RecordsCountTheBytesTheyHold) {
   UndoRecord* whole = RecordUndo(undo::Optimize, *doc_, nullptr, nullptr, 0);
   ASSERT_TRUE(whole);
   size_t wholeBytes = UndoRecordBytes(*whole);
-  EXPECT_GE(wholeBytes, PixelBytes(*doc_) + doc_->globalPalette->entries.size() * sizeof(PaletteEntry));
+  EXPECT_GE(wholeBytes,
+            PixelBytes(*doc_) + doc_->globalPalette->entries.size() * sizeof(PaletteEntry));
   EXPECT_EQ(HistoryBytes(), small + wholeBytes);
 
   // A multi-frame deletion counts every removed frame, not the first only; undoing it gives the

@@ -4,10 +4,10 @@
 
 #include <functional>
 
+#include "base/preferences.h"
 #include "core/compose.h"
 #include "core/undo.h"
 #include "shell/command_ids.h"
-#include "base/preferences.h"
 #include "support_animation.h"
 
 namespace lw {
@@ -111,7 +111,9 @@ TEST_F(UndoKindsTest, ReversePingPongAndWholeCopies) {
               AddSolidFrame(*doc_, 0, 0, 9, 1, 3);
             }),
             refresh::Document | refresh::FrameCount | refresh::ScreenSize);
-  struct { uint32_t kind, hints; } copies[] = {
+  struct {
+    uint32_t kind, hints;
+  } copies[] = {
       {undo::Unoptimize, refresh::Document},
       {undo::ReducePalette, refresh::Document},
       {undo::ReduceFrameCount, refresh::Document | refresh::FrameCount | refresh::Encoding},
@@ -407,9 +409,9 @@ TEST_F(UndoKindsTest, RotationsReplayThroughTheRegisteredOperations) {
             refresh::ForFrame(refresh::Document | refresh::ScreenSize | refresh::Encoding, 1));
   EXPECT_EQ(redoHints,
             refresh::ForFrame(refresh::Document | refresh::ScreenSize | refresh::Encoding, 1));
-  EXPECT_EQ(rotations, (std::vector<int>{cmd::FrameRotate90Cw, cmd::FrameRotate90Ccw,
-                                         cmd::FrameRotate90Cw, cmd::FrameRotate90Ccw,
-                                         cmd::FrameRotate90Cw}));
+  EXPECT_EQ(rotations,
+            (std::vector<int>{cmd::FrameRotate90Cw, cmd::FrameRotate90Ccw, cmd::FrameRotate90Cw,
+                              cmd::FrameRotate90Ccw, cmd::FrameRotate90Cw}));
   rotations.clear();
   RecordUndo(undo::RotateAllFrames, *doc_, nullptr, nullptr, cmd::AnimationRotate90Ccw);
   EXPECT_EQ(Undo(*doc_), refresh::Document | refresh::ScreenSize | refresh::Encoding);

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "base/preferences.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
@@ -18,7 +19,6 @@
 #include "formats/merge.h"
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
-#include "base/preferences.h"
 
 namespace lw::test {
 

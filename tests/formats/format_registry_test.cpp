@@ -1,8 +1,9 @@
 // The lists the dialogs, menus and dispatchers take from the format registry: their texts and
 // order are what users and stored settings see, whatever order the formats are registered in.
+#include "formats/format_registry.h"
+
 #include <gmock/gmock.h>
 
-#include "formats/format_registry.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 
@@ -23,8 +24,8 @@ TEST(FormatRegistry, ExtensionPicksTheReaderWithoutRegardToCase) {
     const char* format;  // "" for none
   };
   const Case cases[] = {
-      {"/x/photo.JPEG", "jpeg"}, {"/x/a.Gif", "gif"},          {"/x/a.dib", "bmp"},
-      {"/x/c.cur", "cur"},       {"/x/i.ICO", "ico"},          {"/x/m.ani", "ani"},
+      {"/x/photo.JPEG", "jpeg"},  {"/x/a.Gif", "gif"},        {"/x/a.dib", "bmp"},
+      {"/x/c.cur", "cur"},        {"/x/i.ICO", "ico"},        {"/x/m.ani", "ani"},
       {"/x/archive.gif.bak", ""}, {"/x.gif/noextension", ""}, {"plain", ""},
       {"/x/movie.swf", ""},  // written, never read
   };
@@ -55,15 +56,21 @@ TEST(FormatRegistry, SaveTypesKeepTheirNumbers) {
     uint32_t traits;
     bool plainSaveCoversAnimation;  // a plain save of several frames names the document
   };
-  const Row rows[] = {{1, "gif", 1 | 2 | 4 | 16, false}, {2, "avi", 32, true},
-                      {3, "swf", 0, true},               {4, "bmp", 2 | 4 | 16, false},
-                      {5, "jpg", 2 | 4 | 16, false},     {6, "psd", 0, true},
-                      {7, "png", 2 | 4 | 16, false},     {8, "cur", 32, true},
-                      {9, "ico", 0, true},               {10, "ani", 32, true}};
+  const Row rows[] = {{1, "gif", 1 | 2 | 4 | 16, false},
+                      {2, "avi", 32, true},
+                      {3, "swf", 0, true},
+                      {4, "bmp", 2 | 4 | 16, false},
+                      {5, "jpg", 2 | 4 | 16, false},
+                      {6, "psd", 0, true},
+                      {7, "png", 2 | 4 | 16, false},
+                      {8, "cur", 32, true},
+                      {9, "ico", 0, true},
+                      {10, "ani", 32, true}};
   Animation two;
   two.frameCount = 2;
   for (const Row& r : rows) {
-    EXPECT_EQ(SaveCoversDocument(two, r.type, saveopt::Plain), r.plainSaveCoversAnimation) << r.type;
+    EXPECT_EQ(SaveCoversDocument(two, r.type, saveopt::Plain), r.plainSaveCoversAnimation)
+        << r.type;
     ASSERT_NE(FormatForSaveType(r.type), nullptr) << r.type;
     EXPECT_STREQ(SaveTypeEntry(r.type).extension, r.extension);
     EXPECT_EQ(SaveTypeTraits(r.type), r.traits) << r.type;
@@ -92,17 +99,19 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
   }
   const std::string all = " / Tous les fichiers (*.*) | *.*";
   const std::string english = " / All Files (*.*) | *.*";
-  EXPECT_THAT(menu,
-              ElementsAre("40109 (later) / Fichiers AVI (*.avi) | *.avi" + all,
-                          "40110 (later) / Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib" + all,
-                          "40113 (later) / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
-                          "40111 (later) / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
-                          "*.gif / Bandes BMP (*.bmp) | *.bmp" + english,
-                          "40112 (later) / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
-                          "40342 (later) / Fichiers PNG (*.png) | *.png" + all,
-                          "40133 (later) / Icônes (*.ico) | *.ico" + all,
-                          "40142 (later) / Curseurs (*.cur) | *.cur" + english,
-                          "40118 (later) / Curseurs animés (*.ani) | *.ani" + all));
+  EXPECT_THAT(
+      menu,
+      ElementsAre("40109 (later) / Fichiers AVI (*.avi) | *.avi" + all,
+                  "40110 (later) / Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib" + all,
+                  "40113 (later) / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
+                  "40111 (later) / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
+                  "*.gif / Bandes BMP (*.bmp) | *.bmp" +
+                      english,
+                  "40112 (later) / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
+                  "40342 (later) / Fichiers PNG (*.png) | *.png" + all,
+                  "40133 (later) / Icônes (*.ico) | *.ico" + all,
+                  "40142 (later) / Curseurs (*.cur) | *.cur" + english,
+                  "40118 (later) / Curseurs animés (*.ani) | *.ani" + all));
   EXPECT_TRUE(ImportFilter(0).empty());
   EXPECT_TRUE(ImportFilter(1002).empty());
 }

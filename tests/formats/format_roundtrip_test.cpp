@@ -74,7 +74,8 @@ TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
     SCOPED_TRACE("frame " + std::to_string(i));
     const Frame& w = *FrameAt(*written, i);
     const Frame& r = *FrameAt(*read, i);
-    EXPECT_EQ(std::tie(r.left, r.top, r.width, r.height), std::tie(w.left, w.top, w.width, w.height));
+    EXPECT_EQ(std::tie(r.left, r.top, r.width, r.height),
+              std::tie(w.left, w.top, w.width, w.height));
     if (wholeDocument) {
       EXPECT_EQ(r.delay, w.delay);
       EXPECT_EQ(r.Disposal(), w.Disposal());

@@ -1,8 +1,9 @@
+#include "formats/merge.h"
+
 #include <gmock/gmock.h>
 
-#include "formats/merge.h"
-#include "formats/open_flow.h"
 #include "flow_fixture.h"
+#include "formats/open_flow.h"
 
 namespace lw::test {
 namespace {
@@ -116,9 +117,7 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
   ASSERT_TRUE(OpenCommand(state, first));
   AnimationPtr before = DuplicateAnimation(*state.document, nullptr);
 
-  Headless().mergeOptions = [](const Animation&, const Animation&, MergeOptions*) {
-    return false;
-  };
+  Headless().mergeOptions = [](const Animation&, const Animation&, MergeOptions*) { return false; };
   EXPECT_EQ(MergeAnimations(state, second), 0);
   EXPECT_TRUE(SameAnimation(*before, *state.document));
   EXPECT_FALSE(state.modified);

@@ -1,9 +1,10 @@
+#include "formats/open_flow.h"
+
 #include <gmock/gmock.h>
 
-#include "formats/open_flow.h"
-#include "formats/save_flow.h"
-#include "flow_fixture.h"
 #include "base/settings.h"
+#include "flow_fixture.h"
+#include "formats/save_flow.h"
 
 namespace lw::test {
 namespace {
@@ -32,8 +33,8 @@ TEST_F(FlowTest, ReadAnyFileNamesFramesAndFinishesTheAnimation) {
   std::string three = WriteSolidGif("three.gif", 4, 4, {1, 2, 3});
   AnimationPtr a;
   ASSERT_EQ(ReadAnyFile(three, nullptr, &a, nullptr), ReadComplete);
-  EXPECT_THAT(FrameNames(*a), ElementsAre("three.gif - cadre 1", "three.gif - cadre 2",
-                                          "three.gif - cadre 3"));
+  EXPECT_THAT(FrameNames(*a),
+              ElementsAre("three.gif - cadre 1", "three.gif - cadre 2", "three.gif - cadre 3"));
   EXPECT_EQ(a->colourUsage[2], 16u);
 
   // One transparent frame: named after the file, and it restores the background.

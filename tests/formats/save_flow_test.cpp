@@ -1,11 +1,12 @@
+#include "formats/save_flow.h"
+
 #include <gmock/gmock.h>
 #include <sys/stat.h>
 
-#include "formats/open_flow.h"
-#include "formats/save_flow.h"
-#include "flow_fixture.h"
-#include "platform/files.h"
 #include "base/settings.h"
+#include "flow_fixture.h"
+#include "formats/open_flow.h"
+#include "platform/files.h"
 
 namespace lw::test {
 namespace {
@@ -182,7 +183,8 @@ struct Injected {
   static bool Rename(const std::string& from, const std::string& to) {
     int call = renames++;
     if (call == 0) aside = to;
-    if (failRenameCall >= 0 && (call == failRenameCall || (failAllRenamesFrom && call > failRenameCall))) {
+    if (failRenameCall >= 0 &&
+        (call == failRenameCall || (failAllRenamesFrom && call > failRenameCall))) {
       return false;
     }
     return RenameFile(from, to);
@@ -240,10 +242,9 @@ TEST_F(ReplaceTest, UnrecoverableTargetKeepsTheCopy) {
   EXPECT_FALSE(FileExists(target_));
   // The old content is never lost: it stays in the set-aside copy.
   EXPECT_EQ(Contents(Injected::aside), "old");
-  EXPECT_THAT(ShownTexts(),
-              ElementsAre("Impossible d'écrire " + target_ + ".",
-                          "Can't overwrite " + target_ +
-                              " and unable to recover that file after failure."));
+  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + ".",
+                                        "Can't overwrite " + target_ +
+                                            " and unable to recover that file after failure."));
 }
 
 TEST_F(ReplaceTest, FailingSetAsideLeavesTheTargetAndSaysSo) {

@@ -126,7 +126,8 @@ TEST_F(FilesTest, RenamingReplacesOrRefuses) {
 
 TEST_F(FilesTest, RenameAcrossFileSystemsCopies) {
   // /dev/shm is a separate tmpfs on most systems; without one there is nothing to test.
-  struct stat here {}, shm {};
+  struct stat here {
+  }, shm{};
   if (stat("/dev/shm", &shm) != 0 || stat(dir_.c_str(), &here) != 0 || here.st_dev == shm.st_dev)
     GTEST_SKIP() << "no second file system";
   std::string source = CreateTempFile("/dev/shm", "lw-rename-");

@@ -30,14 +30,16 @@ TEST(HeadlessServices, WritesCaptionAndTextToStandardError) {
 }
 
 TEST(HeadlessServices, DefaultAnswerIsTheBoxDefaultButton) {
-  struct Case { int style, expected; };
+  struct Case {
+    int style, expected;
+  };
   for (Case c : {Case{mb::Ok, answer::Ok}, Case{mb::OkCancel, answer::Ok},
                  Case{mb::YesNo | mb::IconExclamation, answer::Yes},
                  Case{mb::YesNoCancel | mb::DefButton3, answer::Cancel},
                  Case{mb::AbortRetryIgnore | mb::DefButton2, answer::Retry},
                  Case{mb::RetryCancel, answer::Retry},
                  Case{mb::Ok | mb::DefButton3, answer::Ok},  // no third button: the first
-                 Case{0xE, answer::Ok}}) {                    // unknown buttons: an OK box
+                 Case{0xE, answer::Ok}}) {                   // unknown buttons: an OK box
     HeadlessServices services;
     services.SetEcho(false);
     EXPECT_EQ(services.MessageBox(nullptr, "t", "c", c.style), c.expected) << c.style;

@@ -47,7 +47,8 @@ class SettingsStoreTest : public ::testing::Test {
     EXPECT_EQ(CreateSettingsKey(path, &key), SettingsStatus::Ok);
     return key;
   }
-  static std::vector<uint8_t> Query(const SettingsKey& key, const char* name, uint32_t* type = nullptr) {
+  static std::vector<uint8_t> Query(const SettingsKey& key, const char* name,
+                                    uint32_t* type = nullptr) {
     std::vector<uint8_t> data;
     EXPECT_EQ(QuerySettingsValue(key, name, type, &data), SettingsStatus::Ok) << name;
     return data;
@@ -64,7 +65,8 @@ TEST_F(SettingsStoreTest, ValuesSurviveTheFile) {
   const std::string tricky = "C:\\dir\\\"quoted\" Réalisé";
   ASSERT_EQ(SetSettingsString(key, "Sig", tricky), SettingsStatus::Ok);
   ASSERT_EQ(SetSettingsDword(key, "NPref", 10), SettingsStatus::Ok);
-  ASSERT_EQ(SetSettingsValue(key, "Pref", RegBinary, binary.data(), binary.size()), SettingsStatus::Ok);
+  ASSERT_EQ(SetSettingsValue(key, "Pref", RegBinary, binary.data(), binary.size()),
+            SettingsStatus::Ok);
   ASSERT_EQ(SetSettingsValue(key, "Empty", RegBinary, nullptr, 0), SettingsStatus::Ok);
   ASSERT_EQ(SetSettingsString(key, "", "default"), SettingsStatus::Ok);
   ASSERT_EQ(SetSettingsString(key, "Two lines", "a\nb"), SettingsStatus::Ok);
@@ -74,7 +76,8 @@ TEST_F(SettingsStoreTest, ValuesSurviveTheFile) {
   std::string text = ReadFileText();
   EXPECT_EQ(text.rfind("Windows Registry Editor Version 5.00\n", 0), 0u);
   EXPECT_NE(text.find("\n[HKEY_CURRENT_USER\\Software]\n"), std::string::npos);
-  EXPECT_NE(text.find("\n[HKEY_CURRENT_USER\\Software\\brumelle\\Loopwright\\2.0]\n"), std::string::npos);
+  EXPECT_NE(text.find("\n[HKEY_CURRENT_USER\\Software\\brumelle\\Loopwright\\2.0]\n"),
+            std::string::npos);
   EXPECT_NE(text.find("\"NPref\"=dword:0000000a\n"), std::string::npos);
   EXPECT_NE(text.find("\"Sig\"=\"C:\\\\dir\\\\\\\"quoted\\\" Réalisé\"\n"), std::string::npos);
   EXPECT_NE(text.find("\"Pref\"=hex:00,07,0e,15,"), std::string::npos);
@@ -219,7 +222,8 @@ TEST_F(SettingsStoreTest, BatchWritesOnceAtTheEnd) {
 }
 
 TEST_F(SettingsStoreTest, DamagedFileIsSetAsideOnceAndNeverOverwritten) {
-  const std::string garbage = "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=dword:zz\n";
+  const std::string garbage =
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=dword:zz\n";
   std::vector<std::string> asides;
   for (int round = 0; round < 2; ++round) {
     WriteFileText(garbage + std::to_string(round));
@@ -245,13 +249,15 @@ TEST_F(SettingsStoreTest, DamagedFileIsSetAsideOnceAndNeverOverwritten) {
 TEST_F(SettingsStoreTest, DamageOfEveryKind) {
   const char* bad[] = {
       "not a registry file\n",
-      "Windows Registry Editor Version 5.00\n\"a\"=dword:1\n",                        // no key yet
-      "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\X]\n",               // not ours
-      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X\n",                 // open bracket
-      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a=\"b\"\n",     // open quote
-      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=\"b\\q\"\n",  // bad escape
+      "Windows Registry Editor Version 5.00\n\"a\"=dword:1\n",                      // no key yet
+      "Windows Registry Editor Version 5.00\n[HKEY_LOCAL_MACHINE\\X]\n",            // not ours
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X\n",              // open bracket
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a=\"b\"\n",  // open quote
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=\"b\\q\"\n",  // bad
+                                                                                         // escape
       "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=hex:100\n",
-      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=hex:01,\\\n",  // cut short
+      "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=hex:01,\\\n",  // cut
+                                                                                          // short
       "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=dword:123456789\n",
       "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X]\n\"a\"=hex(zz):00\n",
       "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\X\\\\Y]\n",

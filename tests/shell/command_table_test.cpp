@@ -82,7 +82,8 @@ TEST(CommandRules, FlagsThatOnlyCountWithADocument) {
     int level;
     bool in, out, actual;
   };
-  for (Zoom z : {Zoom{-4, true, false, true}, Zoom{0, true, true, false}, Zoom{3, false, true, true}}) {
+  for (Zoom z :
+       {Zoom{-4, true, false, true}, Zoom{0, true, true, false}, Zoom{3, false, true, true}}) {
     f.zoomLevel = z.level;
     EXPECT_EQ(CommandEnabled(Enable::ZoomIn, f), z.in) << z.level;
     EXPECT_EQ(CommandEnabled(Enable::ZoomOut, f), z.out) << z.level;
@@ -111,8 +112,8 @@ TEST(CommandTable, CheckedStatesFollowTheirSetting) {
   for (const CommandSpec& row : CommandTable())
     if (CommandChecked(row, f)) checked.insert(row.id);
   EXPECT_EQ(checked, (std::set<int>{cmd::ZoomLevelFirst + 2, cmd::OrientationVertical,
-                                    cmd::TransparencyAsCustom, cmd::DownloadTimeFirst + 3, cmd::Preview,
-                                    cmd::ShowPropertiesBar}));
+                                    cmd::TransparencyAsCustom, cmd::DownloadTimeFirst + 3,
+                                    cmd::Preview, cmd::ShowPropertiesBar}));
 }
 
 TEST(CommandTable, EveryRowHasItsTextsAndEveryLayoutItsRows) {
@@ -123,7 +124,8 @@ TEST(CommandTable, EveryRowHasItsTextsAndEveryLayoutItsRows) {
     EXPECT_TRUE(row.check == Check::None || row.checkable);
   }
   int menus = 0;
-  for (auto layout : {MainMenuLayout(), MainToolbarLayout(), FrameMenuLayout(true), FrameMenuLayout(false)}) {
+  for (auto layout :
+       {MainMenuLayout(), MainToolbarLayout(), FrameMenuLayout(true), FrameMenuLayout(false)}) {
     int depth = 0;
     for (const MenuItem& item : layout) {
       if (item.kind == Item::Submenu) {
@@ -147,7 +149,8 @@ TEST(CommandTable, TooltipsComeFromTheTableOrTheLabel) {
   EXPECT_EQ(CommandTooltip(cmd::StopPreview), "Arrêter l’aperçu");
   EXPECT_EQ(CommandTooltip(cmd::FileSaveAs), "Sauvegarder sous");  // marks, blanks and dots go
   EXPECT_EQ(CommandLabel(cmd::FileSaveAs), " Sauvegarder &sous...");
-  EXPECT_EQ(CommandTooltip(cmd::ImportPng), "PNG — Les autres formats de fichier arrivent dans une prochaine version.");
+  EXPECT_EQ(CommandTooltip(cmd::ImportPng),
+            "PNG — Les autres formats de fichier arrivent dans une prochaine version.");
   EXPECT_EQ(CommandTooltip(12345), "");
   EXPECT_EQ(FindCommand(cmd::RecentFileFirst), nullptr);
 }

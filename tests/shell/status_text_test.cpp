@@ -62,7 +62,12 @@ TEST(StatusTextTest, TitleAndFrameList) {
 }
 
 TEST(StatusTextTest, DelayAndLoopEditsCheckTheirRanges) {
-  struct Case { EditValue (*check)(const std::string&); const char* text; EditCheck want; uint32_t value; };
+  struct Case {
+    EditValue (*check)(const std::string&);
+    const char* text;
+    EditCheck want;
+    uint32_t value;
+  };
   const Case cases[] = {
       {CheckDelayText, "0", EditCheck::Valid, 0},
       {CheckDelayText, "65535", EditCheck::Valid, 65535},
@@ -94,9 +99,10 @@ TEST(StatusTextTest, FrameTipLinesFollowTheBits) {
   f.bitCount = 4;
   EXPECT_EQ(FrameTipText(f, 0), "");
   EXPECT_EQ(FrameTipText(f, tipbits::Number | tipbits::Size), "#3: \nTaille : 40 x 30");
-  EXPECT_EQ(FrameTipText(f, 0x7FC),
-            "#3: \nTaille : 40 x 30\nDécalage : (-3 , 5)\nDélai : 25/100 s\n"
-            "Enlèvement : Retour cadre précédent\nTransparent\nPalette globale\nDécompte de bits : 4");
+  EXPECT_EQ(
+      FrameTipText(f, 0x7FC),
+      "#3: \nTaille : 40 x 30\nDécalage : (-3 , 5)\nDélai : 25/100 s\n"
+      "Enlèvement : Retour cadre précédent\nTransparent\nPalette globale\nDécompte de bits : 4");
   f.trueColour = true;
   f.disposal = 1;
   EXPECT_EQ(FrameTipText(f, tipbits::Disposal | tipbits::Transparency),

@@ -54,8 +54,8 @@ TEST(PaletteMergeWord, DecodesFirstMethodAndListPositionsAndRoundTrips) {
   EXPECT_EQ(c.method, 0x004u);
   EXPECT_TRUE(c.dither);
   EXPECT_TRUE(c.ask);
-  EXPECT_EQ(c.maxColoursSelection, 5);   // 2^3 = 8 colours
-  EXPECT_EQ(c.trueColourSelection, 3);   // 2^5 = 32
+  EXPECT_EQ(c.maxColoursSelection, 5);  // 2^3 = 8 colours
+  EXPECT_EQ(c.trueColourSelection, 3);  // 2^5 = 32
   EXPECT_EQ(EncodePaletteMerge(c), 0x00530304u);
   // No method reads as 1, exponents out of range show 256, the fixed palette is kept.
   c = DecodePaletteMerge(0x00F10400);

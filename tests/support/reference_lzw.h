@@ -96,7 +96,8 @@ inline std::vector<uint8_t> PackLzwCodes(int c, const std::vector<int>& codes) {
   int bits = 0;
   for (int code : codes) {
     acc |= static_cast<uint32_t>(code) << bits;
-    for (bits += width; bits >= 8; bits -= 8, acc >>= 8) stream.push_back(static_cast<uint8_t>(acc));
+    for (bits += width; bits >= 8; bits -= 8, acc >>= 8)
+      stream.push_back(static_cast<uint8_t>(acc));
     if (code == clear) {
       width = c + 1, next = clear + 2, limit = 1 << width, first = true;
     } else if (code == end) {

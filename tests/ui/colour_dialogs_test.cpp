@@ -34,7 +34,9 @@ namespace lw {
 
 namespace {
 
-uint8_t Pixel(const Frame* f, int x, int y) { return f->bits()[y * IndexStride(f->DibWidth()) + x]; }
+uint8_t Pixel(const Frame* f, int x, int y) {
+  return f->bits()[y * IndexStride(f->DibWidth()) + x];
+}
 
 RgbQuad TableColour(const Frame* f, int index) {
   RgbQuad q;
@@ -52,13 +54,16 @@ void WhenOpen(std::function<void(D*)> act, bool ok = true) {
     auto* buttons = dialog->template findChild<QDialogButtonBox*>();
     QVERIFY(buttons);
     for (QAbstractButton* b : buttons->buttons()) {
-      if (buttons->buttonRole(b) == (ok ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole))
+      if (buttons->buttonRole(b) ==
+          (ok ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole))
         QTest::mouseClick(b, Qt::LeftButton);
     }
   });
 }
 
-void ClickCell(PaletteGrid* grid, int index) { QTest::mouseClick(grid, Qt::LeftButton, {}, grid->CellCentre(index)); }
+void ClickCell(PaletteGrid* grid, int index) {
+  QTest::mouseClick(grid, Qt::LeftButton, {}, grid->CellCentre(index));
+}
 void ClickPixel(ImageView* view, int x, int y) {
   QTest::mouseClick(view->Canvas(), Qt::LeftButton, {}, view->PixelCentre(x, y));
 }
@@ -182,10 +187,12 @@ class ColourDialogsTest : public QObject {
     QCOMPARE(int(TableColour(FrameAt(*doc, 1), 3).red), 0);
 
     // Cancel changes nothing.
-    WhenOpen<PaletteEditDialog>([](PaletteEditDialog* d) {
-      ClickCell(d->Grid(), 1);
-      d->Field(1)->setValue(77);
-    }, false);
+    WhenOpen<PaletteEditDialog>(
+        [](PaletteEditDialog* d) {
+          ClickCell(d->Grid(), 1);
+          d->Field(1)->setValue(77);
+        },
+        false);
     window_->Command(cmd::EditGlobalPalette);
     QCOMPARE(int(doc->globalPalette->entries[1].green), 0);
   }

@@ -38,7 +38,8 @@ class ColourScreenshotTest : public QObject {
   void pictures() {
     QString folder = QString::fromLocal8Bit(qgetenv("LOOPWRIGHT_COLOUR_SHOTS"));
     QByteArray sample = qgetenv("LOOPWRIGHT_SAMPLE");
-    if (folder.isEmpty() || sample.isEmpty()) QSKIP("LOOPWRIGHT_COLOUR_SHOTS and LOOPWRIGHT_SAMPLE not set");
+    if (folder.isEmpty() || sample.isEmpty())
+      QSKIP("LOOPWRIGHT_COLOUR_SHOTS and LOOPWRIGHT_SAMPLE not set");
     LoadPreferences();
     SetPref(PrefFlags, (GetPref(PrefFlags) | NoAutoPreview | 0x1) & ~0x40u);
     InstallQtServices();

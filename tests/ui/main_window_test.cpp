@@ -1,3 +1,5 @@
+#include "shell/ui/main_window.h"
+
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -12,9 +14,11 @@
 #include <functional>
 #include <memory>
 
+#include "base/preferences.h"
+#include "base/settings.h"
+#include "colour/ui/index_choice_dialog.h"
 #include "colour/ui/optimize_dialog.h"
 #include "colour/ui/reduce_colours_dialog.h"
-#include "colour/ui/index_choice_dialog.h"
 #include "core/animation.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
@@ -24,10 +28,7 @@
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
-#include "base/preferences.h"
-#include "base/settings.h"
 #include "shell/ui/frame_strip.h"
-#include "shell/ui/main_window.h"
 #include "shell/ui/properties_bar.h"
 
 namespace lw {
@@ -39,7 +40,8 @@ AnimationPtr FourFrames() {
   AnimationPtr a = NewAnimation();
   a->screenWidth = 20;
   a->screenHeight = 10;
-  const uint8_t rgb[] = {0, 0, 0, 255, 0, 0, 0, 255, 0, 0, 0, 255, 255, 255, 0, 255, 255, 255, 9, 9, 9, 7, 7, 7};
+  const uint8_t rgb[] = {0,   0,   0, 255, 0,   0,   0, 255, 0, 0, 0, 255,
+                         255, 255, 0, 255, 255, 255, 9, 9,   9, 7, 7, 7};
   SetGlobalPalette(*a, PaletteFromTriples(8, rgb));
   Block* last = a->blocks;
   for (int i = 1; i <= 4; ++i) {
@@ -47,7 +49,8 @@ AnimationPtr FourFrames() {
     f->palette = a->globalPalette.get();
     NewFrameDib(f);
     for (uint32_t y = 0; y < 10; ++y)
-      for (uint32_t x = 0; x < 20; ++x) f->bits()[y * IndexStride(20) + x] = static_cast<uint8_t>(i);
+      for (uint32_t x = 0; x < 20; ++x)
+        f->bits()[y * IndexStride(20) + x] = static_cast<uint8_t>(i);
     f->delay = 10 * i;
     SetTransparentIndex(f, 5);
     InsertBlockAfter(last, f);
@@ -65,7 +68,8 @@ std::vector<int> Order(const Animation& a) {
 }
 
 void Press(QWidget* w, QPoint p, Qt::KeyboardModifiers keys = Qt::NoModifier) {
-  QMouseEvent e(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton, keys);
+  QMouseEvent e(QEvent::MouseButtonPress, p, w->mapToGlobal(p), Qt::LeftButton, Qt::LeftButton,
+                keys);
   QApplication::sendEvent(w, &e);
 }
 void Move(QWidget* w, QPoint p, Qt::MouseButtons buttons = Qt::LeftButton) {
@@ -73,7 +77,8 @@ void Move(QWidget* w, QPoint p, Qt::MouseButtons buttons = Qt::LeftButton) {
   QApplication::sendEvent(w, &e);
 }
 void Release(QWidget* w, QPoint p, Qt::KeyboardModifiers keys = Qt::NoModifier) {
-  QMouseEvent e(QEvent::MouseButtonRelease, p, w->mapToGlobal(p), Qt::LeftButton, Qt::NoButton, keys);
+  QMouseEvent e(QEvent::MouseButtonRelease, p, w->mapToGlobal(p), Qt::LeftButton, Qt::NoButton,
+                keys);
   QApplication::sendEvent(w, &e);
 }
 void Click(QWidget* w, QPoint p, Qt::KeyboardModifiers keys = Qt::NoModifier) {
@@ -115,7 +120,8 @@ class MainWindowTest : public QObject {
   bool Enabled(int command) const { return window_->Action(command)->isEnabled(); }
   // The title as shown: the modified marker becomes an asterisk.
   QString Title() const {
-    return window_->windowTitle().replace(QStringLiteral("[*]"), window_->isWindowModified() ? "*" : "");
+    return window_->windowTitle().replace(QStringLiteral("[*]"),
+                                          window_->isWindowModified() ? "*" : "");
   }
 
  private slots:
@@ -178,12 +184,14 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->StatusMessage(), QStringLiteral("Prêt à animer"));
     QVERIFY(window_->Strip()->IntroWidget() && window_->Strip()->IntroWidget()->isVisible());
     QVERIFY(Enabled(cmd::FileOpen));
-    for (int c : {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
+    for (int c :
+         {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
       QVERIFY2(!Enabled(c), qPrintable(QString::number(c)));
     // A command waiting for later work is greyed and says why.
     QVERIFY(!Enabled(cmd::HtmlCode));
     QVERIFY(!window_->PendingHint(cmd::HtmlCode).isEmpty());
-    QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(), QStringLiteral("Ouvrir fichier d'animation"));
+    QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(),
+             QStringLiteral("Ouvrir fichier d'animation"));
     QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
   }
 
@@ -279,7 +287,8 @@ class MainWindowTest : public QObject {
     Click(View(), At(2), Qt::ControlModifier);
     Press(View(), At(2));
     QPoint end = window_->Strip()->FrameImageRect(3).center() + QPoint(0, 8);
-    if (window_->Strip()->Direction() == 2) end = window_->Strip()->FrameImageRect(3).topRight() + QPoint(8, 5);
+    if (window_->Strip()->Direction() == 2)
+      end = window_->Strip()->FrameImageRect(3).topRight() + QPoint(8, 5);
     Move(View(), (At(2) + end) / 2);
     Move(View(), end);
     Release(View(), end);
@@ -303,7 +312,8 @@ class MainWindowTest : public QObject {
     // Out of range: the message, then 65535 takes effect.
     delay->setText("70000");
     QCOMPARE(services_.Messages().size(), size_t{1});
-    QCOMPARE(QString::fromStdString(services_.Messages()[0].caption), QStringLiteral("Valeur d'intervalle invalide"));
+    QCOMPARE(QString::fromStdString(services_.Messages()[0].caption),
+             QStringLiteral("Valeur d'intervalle invalide"));
     QCOMPARE(delay->text(), QStringLiteral("65535"));
     QCOMPARE(FrameAt(*doc, 1)->delay, 65535u);
 
@@ -637,7 +647,9 @@ class MainWindowTest : public QObject {
     const Case cases[] = {
         {"New", [](MainWindowTest& t) { t.window_->Command(cmd::NewAnimation); }},
         {"failed open",
-         [](MainWindowTest& t) { t.window_->OpenDocument((t.dir_.path() + "/absent.gif").toStdString()); }},
+         [](MainWindowTest& t) {
+           t.window_->OpenDocument((t.dir_.path() + "/absent.gif").toStdString());
+         }},
         {"No, then Open cancelled",
          [](MainWindowTest& t) {
            t.window_->Command(cmd::Delete);
@@ -658,7 +670,8 @@ class MainWindowTest : public QObject {
       for (int part = 0; part < 5; ++part) QVERIFY2(window_->StatusPart(part).isEmpty(), c.name);
       QCOMPARE(window_->StatusMessage(), QStringLiteral("Prêt à animer"));
       QCOMPARE(Title(), QStringLiteral("Sans nom - Loopwright"));
-      for (int command : {cmd::Delete, cmd::DisposalLeave, cmd::ToggleTransparency, cmd::Unoptimize})
+      for (int command :
+           {cmd::Delete, cmd::DisposalLeave, cmd::ToggleTransparency, cmd::Unoptimize})
         QVERIFY2(!Enabled(command), c.name);
     }
   }
@@ -667,7 +680,8 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
     window_->SelectFrame(1, 0);
     // Each path refreshes the frame's controls in its own way; none may wake a waiting button.
-    for (int command : {cmd::DisposalRestoreBackground, cmd::ToggleTransparency, cmd::DisposalLeave, cmd::Undo}) {
+    for (int command :
+         {cmd::DisposalRestoreBackground, cmd::ToggleTransparency, cmd::DisposalLeave, cmd::Undo}) {
       // Switching transparency on asks for the colour: cancelled here.
       QTimer::singleShot(0, [] {
         if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
@@ -685,7 +699,8 @@ class MainWindowTest : public QObject {
     window_->Command(cmd::HelpContents);
     QCOMPARE(services_.Messages().size(), size_t{1});
     QString text = QString::fromStdString(services_.Messages()[0].text);
-    QVERIFY2(text.startsWith(QStringLiteral("Aucun navigateur")) && text.endsWith("/aide/loopwright.html"),
+    QVERIFY2(text.startsWith(QStringLiteral("Aucun navigateur")) &&
+                 text.endsWith("/aide/loopwright.html"),
              qPrintable(text));
     window_->SetPageOpener([](const std::string&) { return true; });
     window_->Command(cmd::Tutorial);
@@ -693,8 +708,10 @@ class MainWindowTest : public QObject {
   }
 
   void quitsWithCtrlQAndUnoptimizes() {
-    QVERIFY(window_->Action(cmd::Exit)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Q"))));
-    QVERIFY(window_->Action(cmd::Redo)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Y"))));
+    QVERIFY(
+        window_->Action(cmd::Exit)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Q"))));
+    QVERIFY(
+        window_->Action(cmd::Redo)->shortcuts().contains(QKeySequence(QStringLiteral("Ctrl+Y"))));
     QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
     QVERIFY(Enabled(cmd::Unoptimize));
     window_->Command(cmd::Unoptimize);

@@ -1,4 +1,6 @@
 // The merge dialog: dragging the second animation over the first sets the offsets.
+#include "formats/ui/merge_dialog.h"
+
 #include <QCheckBox>
 #include <QMouseEvent>
 #include <QRadioButton>
@@ -7,7 +9,6 @@
 
 #include "base/preferences.h"
 #include "formats/merge.h"
-#include "formats/ui/merge_dialog.h"
 #include "ui_fixtures.h"
 
 namespace lw {

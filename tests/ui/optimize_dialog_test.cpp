@@ -1,5 +1,7 @@
 // The optimize dialog: each option change runs a trial in the background and its size follows;
 // OK keeps the trial as one undo step, Cancel leaves the document alone.
+#include "colour/ui/optimize_dialog.h"
+
 #include <QCheckBox>
 #include <QLabel>
 #include <QRadioButton>
@@ -8,7 +10,6 @@
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/optimize_trial.h"
-#include "colour/ui/optimize_dialog.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "ui_fixtures.h"

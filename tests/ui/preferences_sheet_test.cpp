@@ -1,3 +1,5 @@
+#include "shell/ui/preferences_sheet.h"
+
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,7 +20,6 @@
 #include "shell/ui/oversize_insert_dialog.h"
 #include "shell/ui/palette_merge_dialog.h"
 #include "shell/ui/usage_question_dialog.h"
-#include "shell/ui/preferences_sheet.h"
 #include "ui_fixtures.h"
 
 namespace lw {

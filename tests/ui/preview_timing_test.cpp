@@ -9,10 +9,10 @@
 #include <QtTest>
 #include <vector>
 
-#include "colour/ui/duration_panel.h"
-#include "core/gif_reader.h"
 #include "base/preferences.h"
 #include "base/settings.h"
+#include "colour/ui/duration_panel.h"
+#include "core/gif_reader.h"
 #include "shell/ui/animation_view.h"
 #include "shell/ui/preferences_sheet.h"
 #include "shell/ui/preview_window.h"

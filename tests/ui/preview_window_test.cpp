@@ -1,3 +1,5 @@
+#include "shell/ui/preview_window.h"
+
 #include <QAction>
 #include <QLineEdit>
 #include <QSlider>
@@ -5,13 +7,12 @@
 #include <QToolButton>
 #include <QtTest>
 
+#include "base/preferences.h"
 #include "colour/ui/duration_panel.h"
 #include "core/frame_viewer.h"
 #include "core/undo.h"
 #include "shell/command_ids.h"
-#include "base/preferences.h"
 #include "shell/ui/animation_view.h"
-#include "shell/ui/preview_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {
@@ -241,7 +242,7 @@ class PreviewWindowTest : public QObject {
     QCOMPARE(delays(), (std::vector<uint32_t>{15, 30, 45}));
     panel->ApplyButton()->click();
     QCOMPARE(delays(), (std::vector<uint32_t>{23, 45, 68}));  // 22.5 and 67.5 rounded up
-    QCOMPARE(History().count, 1u);  // still the one entry of this run
+    QCOMPARE(History().count, 1u);                            // still the one entry of this run
 
     // "Before" of frame 1 edits the last frame; later edits join the same entry.
     panel->BeforeField()->setText(QStringLiteral("7"));

@@ -1,18 +1,19 @@
+#include "platform/qt/progress_popup.h"
+
 #include <QApplication>
 #include <QKeyEvent>
 #include <QLabel>
-#include <QMessageBox>
 #include <QLayout>
+#include <QMessageBox>
 #include <QProgressBar>
-#include <QScreen>
 #include <QPushButton>
+#include <QScreen>
 #include <QTimer>
 #include <QtTest>
 
-#include "platform/qt/progress_popup.h"
-#include "platform/qt/qt_services.h"
 #include "base/messages.h"
 #include "base/progress.h"
+#include "platform/qt/qt_services.h"
 
 namespace lw {
 
@@ -43,7 +44,8 @@ class ProgressPopupTest : public QObject {
     QCOMPARE(popup->size(), QSize(321, 88));
     QCOMPARE(popup->Text()->text(), QStringLiteral("Texte..."));
     QCOMPARE(popup->Bar()->maximum(), 200);
-    QVERIFY((popup->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <= 2);
+    QVERIFY((popup->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <=
+            2);
     QVERIFY(QGuiApplication::overrideCursor());
     QCOMPARE(ProgressSetPosition(meter.get(), 5000), 1);
     QCOMPARE(popup->Bar()->value(), 50);
@@ -77,7 +79,8 @@ class ProgressPopupTest : public QObject {
       QVERIFY2(needed <= room, text.c_str());
       QVERIFY(screen.contains(popup->frameGeometry()));
     }
-    QVERIFY(std::abs(popup->frameGeometry().center().y() - owner.frameGeometry().center().y()) <= 4);
+    QVERIFY(std::abs(popup->frameGeometry().center().y() - owner.frameGeometry().center().y()) <=
+            4);
     // The second text is wider than the screen: wrapped, its overlong word shortened.
     QVERIFY(popup->Text()->wordWrap());
     QVERIFY(popup->Text()->text().startsWith(QStringLiteral("Lecture de xxx")));

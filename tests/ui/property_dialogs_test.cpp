@@ -1,22 +1,20 @@
 // The property dialogs driven through their widgets from the window's commands.
-#include <functional>
-
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
 #include <QLabel>
-#include <QPainter>
-#include <QPlainTextEdit>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
-
+#include <functional>
 #include <memory>
 
 #include "base/preferences.h"
@@ -166,7 +164,8 @@ class PropertyDialogsTest : public QObject {
     SetPropertiesSheetHooks(hooks);
     bool uncheckedAgain = false;
     WhenModal([&uncheckedAgain](QDialog* sheet) {
-      auto* box = sheet->findChild<QTabWidget*>()->currentWidget()->findChild<QCheckBox*>("transparent");
+      auto* box =
+          sheet->findChild<QTabWidget*>()->currentWidget()->findChild<QCheckBox*>("transparent");
       agree = false;
       QTest::mouseClick(box, Qt::LeftButton);
       uncheckedAgain = !box->isChecked();
@@ -277,7 +276,8 @@ class PropertyDialogsTest : public QObject {
     QVERIFY(EditCommentText(nullptr, &text));
     QVERIFY(stayed);
     QCOMPARE(services_.Messages().size(), size_t{1});
-    QCOMPARE(QString::fromStdString(services_.Messages()[0].caption), QStringLiteral("Commentaire trop long"));
+    QCOMPARE(QString::fromStdString(services_.Messages()[0].caption),
+             QStringLiteral("Commentaire trop long"));
     QCOMPARE(text, QString(254, QLatin1Char('y')));
     WhenModal([](QDialog* dialog) {
       dialog->findChild<QPlainTextEdit*>("comment")->insertPlainText(QStringLiteral("z"));
@@ -327,15 +327,18 @@ class PropertyDialogsTest : public QObject {
     // Each dialog under a bar with its title, as the window manager would show it.
     QPixmap left = sheet.grab(), right = comments.grab();
     constexpr int kBar = 24;
-    QPixmap both(left.width() + right.width() + 24, std::max(left.height(), right.height()) + kBar + 16);
+    QPixmap both(left.width() + right.width() + 24,
+                 std::max(left.height(), right.height()) + kBar + 16);
     both.fill(QColor(0x60, 0x70, 0x80));
     QPainter painter(&both);
     int x = 8;
-    for (auto [dialog, picture] : {std::pair<QDialog*, QPixmap>{&sheet, left}, {&comments, right}}) {
+    for (auto [dialog, picture] :
+         {std::pair<QDialog*, QPixmap>{&sheet, left}, {&comments, right}}) {
       QRect bar(x, 8, picture.width(), kBar);
       painter.fillRect(bar, QColor(0x30, 0x40, 0x58));
       painter.setPen(Qt::white);
-      painter.drawText(bar.adjusted(8, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft, dialog->windowTitle());
+      painter.drawText(bar.adjusted(8, 0, 0, 0), Qt::AlignVCenter | Qt::AlignLeft,
+                       dialog->windowTitle());
       painter.drawPixmap(x, 8 + kBar, picture);
       x += picture.width() + 8;
     }

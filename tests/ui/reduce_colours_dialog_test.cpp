@@ -1,5 +1,7 @@
 // The reduce-colours dialog: the reduced preview and the sizes follow the chosen count; OK keeps
 // the reduced copy as one undo step.
+#include "colour/ui/reduce_colours_dialog.h"
+
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -10,7 +12,6 @@
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/reduce_trial.h"
-#include "colour/ui/reduce_colours_dialog.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "shell/ui/animation_view.h"
@@ -57,8 +58,9 @@ class ReduceColoursDialogTest : public QObject {
   static QString Saving(const Animation& doc, int n) {
     AnimationPtr copy;
     MakeReducedCopy(doc, n, false, nullptr, nullptr, &copy);
-    return QString::fromStdString(ReduceSavingText(EstimateEncodedSize(const_cast<Animation&>(doc), false, nullptr),
-                                                   EstimateEncodedSize(*copy, true, nullptr), ","));
+    return QString::fromStdString(
+        ReduceSavingText(EstimateEncodedSize(const_cast<Animation&>(doc), false, nullptr),
+                         EstimateEncodedSize(*copy, true, nullptr), ","));
   }
 
  private slots:

@@ -3,9 +3,9 @@
 #include <QMouseEvent>
 #include <QtTest>
 
+#include "base/preferences.h"
 #include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
-#include "base/preferences.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
 
@@ -18,7 +18,8 @@ class ScreenshotTest : public QObject {
   void picture() {
     QByteArray target = qgetenv("LOOPWRIGHT_SCREENSHOT");
     QByteArray sample = qgetenv("LOOPWRIGHT_SAMPLE");
-    if (target.isEmpty() || sample.isEmpty()) QSKIP("LOOPWRIGHT_SCREENSHOT and LOOPWRIGHT_SAMPLE not set");
+    if (target.isEmpty() || sample.isEmpty())
+      QSKIP("LOOPWRIGHT_SCREENSHOT and LOOPWRIGHT_SAMPLE not set");
     LoadPreferences();
     SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
     InstallQtServices();

@@ -17,8 +17,8 @@ inline void UsePrivateSettings(QTemporaryDir& dir) {
 
 // Eight clearly different colours, then grey ramp.
 inline PalettePtr TestPalette() {
-  std::vector<uint8_t> rgb = {0, 0, 0,     255, 0, 0,   0, 160, 0,   0, 0, 255,
-                              255, 255, 0, 0, 255, 255, 255, 0, 255, 255, 255, 255};
+  std::vector<uint8_t> rgb = {0,   0,   0, 255, 0,   0,   0,   160, 0,   0,   0,   255,
+                              255, 255, 0, 0,   255, 255, 255, 0,   255, 255, 255, 255};
   for (int i = 8; i < 16; ++i) rgb.insert(rgb.end(), 3, static_cast<uint8_t>(i * 15));
   return PaletteFromTriples(16, rgb.data());
 }

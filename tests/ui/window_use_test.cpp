@@ -1,21 +1,20 @@
 // The window used as a user uses it: mouse events go through the top-level window, so mouse
 // grabs and the routing between the strip and its viewport take part, as under a desktop.
 #define QTEST_QPA_MOUSE_HANDLING
-#include <functional>
+#include <sys/resource.h>
 
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
-#include <QEventLoop>
-#include <QTimer>
 #include <QDialogButtonBox>
+#include <QEventLoop>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QWheelEvent>
 #include <QtTest>
-#include <sys/resource.h>
-
+#include <functional>
 #include <memory>
 
 #include "base/preferences.h"
@@ -181,12 +180,12 @@ class WindowUseTest : public QObject {
       QSize size;
       QPoint expected;
     } cases[] = {
-        {{100, 100, 600, 400}, {300, 200}, {704, 100}},   // room on the right
-        {{700, 100, 650, 400}, {300, 200}, {396, 100}},   // only on the left
-        {{0, 0, 1400, 900}, {300, 200}, {1100, 700}},     // maximized: lower right corner
-        {{100, 800, 500, 300}, {300, 200}, {604, 700}},   // owner hanging below the screen
-        {{100, 100, 600, 400}, {300, 1000}, {704, 0}},    // taller than the screen
-        {{-500, 50, 600, 400}, {300, 200}, {104, 50}},    // owner partly off to the left
+        {{100, 100, 600, 400}, {300, 200}, {704, 100}},  // room on the right
+        {{700, 100, 650, 400}, {300, 200}, {396, 100}},  // only on the left
+        {{0, 0, 1400, 900}, {300, 200}, {1100, 700}},    // maximized: lower right corner
+        {{100, 800, 500, 300}, {300, 200}, {604, 700}},  // owner hanging below the screen
+        {{100, 100, 600, 400}, {300, 1000}, {704, 0}},   // taller than the screen
+        {{-500, 50, 600, 400}, {300, 200}, {104, 50}},   // owner partly off to the left
     };
     for (const Case& c : cases) QCOMPARE(PreviewPosition(c.owner, c.size, area), c.expected);
 

@@ -19,10 +19,8 @@ bool IsColourCommand(int command) {
     case cmd::LocalPalettePresent:
     case cmd::EditLocalPalette:
     case cmd::EditGlobalPalette:
-    case cmd::EditPixels:
-      return true;
-    default:
-      return false;
+    case cmd::EditPixels: return true;
+    default: return false;
   }
 }
 
@@ -45,23 +43,15 @@ uint32_t RunColourCommand(QWidget* owner, ShellState& state, int command) {
         hints = ChooseFrameTransparency(owner, doc, index);
       }
       break;
-    case cmd::ChooseTransparentColour:
-      hints = ChooseFrameTransparency(owner, doc, index);
-      break;
+    case cmd::ChooseTransparentColour: hints = ChooseFrameTransparency(owner, doc, index); break;
     case cmd::LocalPalettePresent:
       QApplication::setOverrideCursor(Qt::WaitCursor);
       hints = RemoveLocalPaletteEdit(doc, index, owner);
       QApplication::restoreOverrideCursor();
       break;
-    case cmd::EditLocalPalette:
-      hints = EditLocalPalette(owner, doc, index);
-      break;
-    case cmd::EditGlobalPalette:
-      hints = EditGlobalPalette(owner, doc, index);
-      break;
-    case cmd::EditPixels:
-      hints = EditFramePixels(owner, doc, index);
-      break;
+    case cmd::EditLocalPalette: hints = EditLocalPalette(owner, doc, index); break;
+    case cmd::EditGlobalPalette: hints = EditGlobalPalette(owner, doc, index); break;
+    case cmd::EditPixels: hints = EditFramePixels(owner, doc, index); break;
   }
   if (hints == 0) {
     // A toolbar button the user clicked goes back to what the frame says.

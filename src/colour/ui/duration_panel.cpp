@@ -86,8 +86,7 @@ DurationPanel::DurationPanel(Animation* document, QWidget* parent)
       {DurationOperation::Divide, str::DurDiviserToutesLesIntervalles},
   };
   for (const auto& o : operations) {
-    QAction* a = operationMenu_->addAction(GlyphIcon(OperationGlyph(o.op), 18),
-                                           T(o.text));
+    QAction* a = operationMenu_->addAction(GlyphIcon(OperationGlyph(o.op), 18), T(o.text));
     DurationOperation op = o.op;
     connect(a, &QAction::triggered, this, [this, op] { SetOperation(op); });
   }
@@ -122,8 +121,10 @@ DurationPanel::DurationPanel(Animation* document, QWidget* parent)
 
   connect(previous_, &QToolButton::clicked, this, &DurationPanel::previousFrameRequested);
   connect(next_, &QToolButton::clicked, this, &DurationPanel::nextFrameRequested);
-  connect(before_, &QLineEdit::textChanged, this, [this](const QString& t) { EditedField(true, t); });
-  connect(after_, &QLineEdit::textChanged, this, [this](const QString& t) { EditedField(false, t); });
+  connect(before_, &QLineEdit::textChanged, this,
+          [this](const QString& t) { EditedField(true, t); });
+  connect(after_, &QLineEdit::textChanged, this,
+          [this](const QString& t) { EditedField(false, t); });
   connect(value_, &QLineEdit::textChanged, this, &DurationPanel::UpdateApplyButton);
   connect(value_, &QLineEdit::returnPressed, this, &DurationPanel::ApplyOperation);
   connect(apply_, &QToolButton::clicked, this, &DurationPanel::ApplyOperation);
@@ -214,8 +215,7 @@ void DurationPanel::WriteFrames(int index) {
 
 bool DurationPanel::ApplyOperation() {
   double v = 0;
-  if (table_.empty() ||
-      !ParseDurationOperand(value_->text().toStdString(), operation_, &v) ||
+  if (table_.empty() || !ParseDurationOperand(value_->text().toStdString(), operation_, &v) ||
       !ApplyDurationOperation(table_, operation_, v)) {
     return false;
   }

@@ -29,8 +29,9 @@ class ImageView::Surface : public QWidget {
   void paintEvent(QPaintEvent*) override {
     QPainter p(this);
     if (view_->image_.isNull()) return;
-    p.drawImage(QRect(0, 0, view_->image_.width() * view_->zoom_, view_->image_.height() * view_->zoom_),
-                view_->image_);
+    p.drawImage(
+        QRect(0, 0, view_->image_.width() * view_->zoom_, view_->image_.height() * view_->zoom_),
+        view_->image_);
   }
   void mousePressEvent(QMouseEvent* event) override {
     if (event->button() == Qt::LeftButton) Report(event->position().toPoint(), false);
@@ -122,7 +123,8 @@ void ImageView::SetImage(const std::vector<uint8_t>* dib) {
   if (dib_ && GetDibGeometry(*dib_, &g)) {
     int fit = 1;
     for (int z : kZooms)
-      if (static_cast<uint64_t>(z) * g.width <= 256 && static_cast<uint64_t>(z) * g.height <= 240) fit = z;
+      if (static_cast<uint64_t>(z) * g.width <= 256 && static_cast<uint64_t>(z) * g.height <= 240)
+        fit = z;
     zoom_ = fit;
   }
   Refresh();
@@ -133,7 +135,8 @@ void ImageView::SetColours(const std::array<QRgb, 256>& colours) {
   Refresh();
 }
 
-void ImageView::SetTipData(const std::vector<PaletteEntry>& entries, const std::array<bool, 256>& transparent) {
+void ImageView::SetTipData(const std::vector<PaletteEntry>& entries,
+                           const std::array<bool, 256>& transparent) {
   entries_ = entries;
   transparent_ = transparent;
 }
@@ -144,8 +147,9 @@ void ImageView::Refresh() {
     image_ = QImage();
   } else {
     // Rows are padded to 4 bytes, as QImage wants its scan lines.
-    image_ = QImage(dib_->data() + DibBitsOffset, static_cast<int>(g.width), static_cast<int>(g.height),
-                    static_cast<qsizetype>(g.stride), QImage::Format_Indexed8);
+    image_ =
+        QImage(dib_->data() + DibBitsOffset, static_cast<int>(g.width), static_cast<int>(g.height),
+               static_cast<qsizetype>(g.stride), QImage::Format_Indexed8);
     image_.setColorTable(QList<QRgb>(colours_.begin(), colours_.end()));
   }
   canvas_->setFixedSize(std::max(1, image_.width() * zoom_), std::max(1, image_.height() * zoom_));
@@ -189,7 +193,8 @@ void ImageView::Hover(QPoint position, QPoint global) {
     return;
   }
   PaletteEntry e = index < entries_.size() ? entries_[index] : PaletteEntry{};
-  ShowHoverTip(canvas_, global, ColourTipText(index, e.red, e.green, e.blue, transparent_[index], true));
+  ShowHoverTip(canvas_, global,
+               ColourTipText(index, e.red, e.green, e.blue, transparent_[index], true));
 }
 
 }  // namespace lw

@@ -24,7 +24,8 @@ class ImageView : public QWidget {
   void SetImage(const std::vector<uint8_t>* dib);
   void SetColours(const std::array<QRgb, 256>& colours);
   // What the tips tell: the real colours and the transparent indexes.
-  void SetTipData(const std::vector<PaletteEntry>& entries, const std::array<bool, 256>& transparent);
+  void SetTipData(const std::vector<PaletteEntry>& entries,
+                  const std::array<bool, 256>& transparent);
   void SetTipsEnabled(bool on) { tips_ = on; }
   // The pixels changed: draw again.
   void Refresh();

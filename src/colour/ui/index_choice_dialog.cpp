@@ -67,7 +67,8 @@ IndexChoiceDialog::IndexChoiceDialog(QWidget* owner, int titleId, const Palette&
   auto* toolbar = new QToolBar(this);
   toolbar->setIconSize(QSize(16, 16));
   auto* group = new QActionGroup(this);
-  const int names[3] = {str::ToolChooseTransparent, str::ToolAddTransparent, str::ToolEraseTransparent};
+  const int names[3] = {str::ToolChooseTransparent, str::ToolAddTransparent,
+                        str::ToolEraseTransparent};
   for (int t = 0; t < 3; ++t) {
     tools_[t] = toolbar->addAction(ToolIcon(t), UiText(names[t]));
     tools_[t]->setCheckable(true);
@@ -134,9 +135,7 @@ void IndexChoiceDialog::Click(int index) {
   uint8_t i = static_cast<uint8_t>(index);
   auto at = std::find(chosen_.begin(), chosen_.end(), i);
   switch (tool_) {
-    case Choose:
-      chosen_.assign(1, i);
-      break;
+    case Choose: chosen_.assign(1, i); break;
     case Add:
       if (at != chosen_.end()) return;
       chosen_.push_back(i);
@@ -190,7 +189,8 @@ bool RunChoice(IndexChoiceDialog& dialog, TransparencyChoice* choice) {
 
 bool AskTransparencyChoice(QWidget* owner, TransparencyChoice* choice) {
   if (!choice || !choice->frame || !choice->frame->palette) return false;
-  IndexChoiceDialog dialog(owner, str::TranspChooseTitle, *choice->frame->palette, choice->frame, *choice);
+  IndexChoiceDialog dialog(owner, str::TranspChooseTitle, *choice->frame->palette, choice->frame,
+                           *choice);
   return RunChoice(dialog, choice);
 }
 

@@ -251,7 +251,8 @@ void OptimizeDialog::MeasureDocument() {
   if (ready_) return;
   WaitTasks(task::SizeEstimate, true);
   documentSize_ = EstimateEncodedSize(*document_, false, nullptr);
-  currentSize_->setText(QString::fromStdString(SizeFieldText(documentSize_, Grouping().toStdString())));
+  currentSize_->setText(
+      QString::fromStdString(SizeFieldText(documentSize_, Grouping().toStdString())));
   ready_ = true;
 }
 
@@ -327,8 +328,7 @@ void OptimizeDialog::TrialEnded(int generation) {
       trialsOff_ = true;
       ShowErrorId(str::OptimizeNoTrialMemory);
       break;
-    case TrialStatus::Stopped:
-      break;
+    case TrialStatus::Stopped: break;
   }
   status_->clear();
 }
@@ -365,8 +365,7 @@ void OptimizeDialog::accept() {
     changed_ = KeepOptimizeTrial(*document_, std::move(copy_), trial_->size);
   } else {
     copy_.reset();
-    OptimizeInPlace(*document_, TrialOptions(ControlOptions(), removeLocal_->isEnabled()),
-                    nullptr);
+    OptimizeInPlace(*document_, TrialOptions(ControlOptions(), removeLocal_->isEnabled()), nullptr);
     changed_ = true;
   }
   QApplication::restoreOverrideCursor();

@@ -73,9 +73,9 @@ class OptimizeDialog : public QDialog {
   QString Grouping() const;
 
   Animation* document_;
-  AnimationPtr copy_;   // the trial copy: touched by the trial thread alone while it runs
+  AnimationPtr copy_;             // the trial copy: touched by the trial thread alone while it runs
   std::shared_ptr<Trial> trial_;  // the last trial started
-  int generation_ = 0;  // results of an older trial are not shown
+  int generation_ = 0;            // results of an older trial are not shown
   int trialsStarted_ = 0;
   OptimizeOptions lastOptions_ = ~0u;
   bool lastFinished_ = false;

@@ -203,7 +203,8 @@ void PaletteEditDialog::ShowColours() {
 }
 
 void PaletteEditDialog::accept() {
-  if (usageBox_ && usageBox_->isEnabled()) SetPrefBits(PrefFlags, ShowColourUsage, usageBox_->isChecked());
+  if (usageBox_ && usageBox_->isEnabled())
+    SetPrefBits(PrefFlags, ShowColourUsage, usageBox_->isChecked());
   request_->result.clear();
   if (changed_ && working_ != reference_) request_->result = working_;
   QDialog::accept();

@@ -25,7 +25,8 @@ void PaletteGrid::SetEntries(const std::vector<PaletteEntry>& entries) {
   update();
 }
 
-void PaletteGrid::SetTransparent(const std::array<bool, 256>& transparent, bool paint, QColor colour) {
+void PaletteGrid::SetTransparent(const std::array<bool, 256>& transparent, bool paint,
+                                 QColor colour) {
   transparent_ = transparent;
   paintTransparent_ = paint;
   transparentColour_ = colour;
@@ -61,7 +62,8 @@ int PaletteGrid::IndexAt(QPoint position) const {
 }
 
 QPoint PaletteGrid::CellCentre(int index) const {
-  return contentsRect().topLeft() + QPoint((index % 16) * Cell + Cell / 2, (index / 16) * Cell + Cell / 2);
+  return contentsRect().topLeft() +
+         QPoint((index % 16) * Cell + Cell / 2, (index / 16) * Cell + Cell / 2);
 }
 
 void PaletteGrid::paintEvent(QPaintEvent* event) {
@@ -88,7 +90,8 @@ void PaletteGrid::paintEvent(QPaintEvent* event) {
     }
   }
   if (selected_ >= 0 && selected_ < static_cast<int>(entries_.size())) {
-    QRect cell(origin + QPoint((selected_ % 16) * Cell, (selected_ / 16) * Cell), QSize(Cell, Cell));
+    QRect cell(origin + QPoint((selected_ % 16) * Cell, (selected_ / 16) * Cell),
+               QSize(Cell, Cell));
     p.setPen(QPen(Qt::black, 1));
     p.drawRect(cell.adjusted(0, 0, -1, -1));
     p.setPen(QPen(Qt::white, 1));

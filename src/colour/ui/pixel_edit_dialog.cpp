@@ -140,10 +140,13 @@ void PixelEditDialog::PixelClicked(int x, int y, int index, bool dragged) {
       if (!dragged) SetCurrentColour(index);
       return;
     case SetPixel:
-      changed = SetDibPixelIndex(image_, static_cast<uint32_t>(x), static_cast<uint32_t>(y), colour);
+      changed =
+          SetDibPixelIndex(image_, static_cast<uint32_t>(x), static_cast<uint32_t>(y), colour);
       break;
     case Fill:
-      if (!dragged) changed = FloodFillDib(image_, static_cast<uint32_t>(x), static_cast<uint32_t>(y), colour) > 0;
+      if (!dragged)
+        changed =
+            FloodFillDib(image_, static_cast<uint32_t>(x), static_cast<uint32_t>(y), colour) > 0;
       break;
   }
   if (!changed) return;

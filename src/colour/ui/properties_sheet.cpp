@@ -31,8 +31,8 @@ QString Text(int id) { return QString::fromUtf8(ResText(id).c_str()); }
 QLineEdit* NumberEdit(QWidget* parent, const char* name) {
   auto* edit = new QLineEdit(parent);
   edit->setObjectName(QString::fromLatin1(name));
-  edit->setValidator(new QRegularExpressionValidator(
-      QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), edit));
+  edit->setValidator(
+      new QRegularExpressionValidator(QRegularExpression(QStringLiteral("-?[0-9]{0,9}")), edit));
   edit->setMaximumWidth(80);
   return edit;
 }
@@ -123,7 +123,8 @@ class FramePropertiesPage : public QWidget {
       edit->setEnabled(edit->isEnabled() && withPalette > 0);
       Frame* frame = frames.empty() ? nullptr : frames[0];
       connect(edit, &QPushButton::clicked, this, [this, frame] {
-        if (hooks.editPalette && hooks.editPalette(window(), animation_, frame)) paletteEdited_ = true;
+        if (hooks.editPalette && hooks.editPalette(window(), animation_, frame))
+          paletteEdited_ = true;
       });
       grid->addWidget(edit, row, 2);
     }
@@ -145,7 +146,8 @@ class FramePropertiesPage : public QWidget {
         transparent_->setChecked(false);
       }
     });
-    auto* editTransparency = EditButton(this, "editTransparency", hooks.chooseTransparency != nullptr);
+    auto* editTransparency =
+        EditButton(this, "editTransparency", hooks.chooseTransparency != nullptr);
     editTransparency->setEnabled(editTransparency->isEnabled() && startFrame_);
     connect(editTransparency, &QPushButton::clicked, this, [this] { ChooseTransparency(); });
     grid->addWidget(transparent_, row, 0, 1, 2);
@@ -208,7 +210,8 @@ class FramePropertiesPage : public QWidget {
     r.delay = one ? NumberOf(delay_).value_or(0) : NumberOf(delay_);
     r.disposal = disposal_->currentIndex();
     r.dropTrueColour = trueColour_ && trueColour_->isEnabled() && !trueColour_->isChecked();
-    r.removeLocalPalette = localPalette_->isEnabled() && localPalette_->checkState() == Qt::Unchecked;
+    r.removeLocalPalette =
+        localPalette_->isEnabled() && localPalette_->checkState() == Qt::Unchecked;
     r.transparent = BoxValue(transparent_);
     r.transparencyAccepted = accepted_;
     r.transparentIndexes = indexes_;
@@ -217,8 +220,8 @@ class FramePropertiesPage : public QWidget {
 
   bool Validate() {
     PropertyField failed = ValidateFrameFields(window(), animation_, Request());
-    QLineEdit* field = failed == PropertyField::Left  ? left_
-                       : failed == PropertyField::Top ? top_
+    QLineEdit* field = failed == PropertyField::Left    ? left_
+                       : failed == PropertyField::Top   ? top_
                        : failed == PropertyField::Delay ? delay_
                                                         : nullptr;
     if (field) field->setFocus();
@@ -359,8 +362,8 @@ class AnimationPropertiesPage : public QWidget {
 
   bool Validate() {
     PropertyField failed = ValidateAnimationFields(window(), animation_, Request());
-    QLineEdit* field = failed == PropertyField::Width    ? width_
-                       : failed == PropertyField::Height ? height_
+    QLineEdit* field = failed == PropertyField::Width       ? width_
+                       : failed == PropertyField::Height    ? height_
                        : failed == PropertyField::LoopCount ? loops_
                                                             : nullptr;
     if (field) field->setFocus();
@@ -415,12 +418,13 @@ PropertiesSheet::PropertiesSheet(QWidget* owner, PropertiesRequest* request)
   using Opener = PropertiesRequest::Opener;
   if (request->opener == Opener::Frame) {
     bool several = request->severalSelected;
-    auto* page = new FramePropertiesPage(tabs_, a, several ? FrameScope::Selected : FrameScope::Current,
-                               request->currentFrame);
+    auto* page = new FramePropertiesPage(
+        tabs_, a, several ? FrameScope::Selected : FrameScope::Current, request->currentFrame);
     tabs_->addTab(page, Text(several ? str::PropPageMultiple : str::PropPageFrame));
   }
   tabs_->addTab(new FramePropertiesPage(tabs_, a, FrameScope::All, -1), Text(str::PropPageGlobal));
-  tabs_->addTab(new AnimationPropertiesPage(tabs_, a, request->fileName), Text(str::PropPageAnimation));
+  tabs_->addTab(new AnimationPropertiesPage(tabs_, a, request->fileName),
+                Text(str::PropPageAnimation));
   shownPage_ = request->opener == Opener::Animation ? tabs_->count() - 1 : 0;
   tabs_->setCurrentIndex(shownPage_);
   visited_.insert(shownPage_);

@@ -101,9 +101,9 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   fullView_ = new AnimationView(this);
   reducedView_ = new AnimationView(this);
   reducedTitle_ = new QLabel(UiText(str::ReduceReducedPalette), this);
-  auto* fullColours = new QLabel(UiText(str::ReduceColourCount).replace(
-                                     QStringLiteral("%d"), QString::number(largestPalette)),
-                                 this);
+  auto* fullColours = new QLabel(
+      UiText(str::ReduceColourCount).replace(QStringLiteral("%d"), QString::number(largestPalette)),
+      this);
   reducedColours_ = new QLabel(this);
   fullVolume_ = BoldLabel(this);
   reducedVolume_ = BoldLabel(this);
@@ -133,12 +133,10 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   bar->addSeparator();
   int frames = std::max<int>(1, document_->frameCount);
   add(cmd::PreviewFirstFrame, Glyph::First, [this] { ShowFrame(1); });
-  add(cmd::PreviewPreviousFrame, Glyph::Previous, [this, frames] {
-    ShowFrame(current_ > 1 ? current_ - 1 : frames);
-  });
-  add(cmd::PreviewNextFrame, Glyph::Next, [this, frames] {
-    ShowFrame(current_ < frames ? current_ + 1 : 1);
-  });
+  add(cmd::PreviewPreviousFrame, Glyph::Previous,
+      [this, frames] { ShowFrame(current_ > 1 ? current_ - 1 : frames); });
+  add(cmd::PreviewNextFrame, Glyph::Next,
+      [this, frames] { ShowFrame(current_ < frames ? current_ + 1 : 1); });
   add(cmd::PreviewLastFrame, Glyph::Last, [this, frames] { ShowFrame(frames); });
   bar->addSeparator();
   add(cmd::ZoomIn, Glyph::ZoomIn, [this] { Zoom(1); });
@@ -199,8 +197,8 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   lastCount_ = initial;
   WaitTasks(task::SizeEstimate, true);
   documentSize_ = EstimateEncodedSize(*document_, false, nullptr);
-  fullVolume_->setText(QString::fromStdString(
-      ReduceVolumeText(documentSize_, Separator(locale()).toStdString())));
+  fullVolume_->setText(
+      QString::fromStdString(ReduceVolumeText(documentSize_, Separator(locale()).toStdString())));
   reducedTitle_->hide();
 }
 
@@ -244,8 +242,8 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   status_->setText(UiText(str::ReduceCopying));
   reducedView_->SetAnimation(nullptr);
-  bool made = MakeReducedCopy(*document_, n, dither, anyLocked_ ? &locked_ : nullptr, nullptr,
-                              &copy_);
+  bool made =
+      MakeReducedCopy(*document_, n, dither, anyLocked_ ? &locked_ : nullptr, nullptr, &copy_);
   QApplication::restoreOverrideCursor();
   if (!made) {
     ShowErrorId(str::ReduceNoMemory);
@@ -284,8 +282,8 @@ void ReduceColoursDialog::SizeMeasured(int generation, int32_t size) {
   status_->clear();
   if (size < 0) return;
   std::string separator = Separator(locale()).toStdString();
-  reducedColours_->setText(UiText(str::ReduceColourCount)
-                               .replace(QStringLiteral("%d"), QString::number(lastCount_)));
+  reducedColours_->setText(
+      UiText(str::ReduceColourCount).replace(QStringLiteral("%d"), QString::number(lastCount_)));
   reducedTitle_->show();
   reducedVolume_->setText(QString::fromStdString(ReduceVolumeText(size, separator)));
   saving_->setText(QString::fromStdString(ReduceSavingText(documentSize_, size, separator)));

@@ -1,7 +1,5 @@
 #include "colour/ui/reduce_frame_count_dialog.h"
 
-#include <algorithm>
-
 #include <QDialogButtonBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
@@ -9,6 +7,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/string_ids.h"
 #include "base/strings.h"

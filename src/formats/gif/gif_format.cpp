@@ -1,8 +1,8 @@
-#include "base/string_ids.h"
-#include "base/strings.h"
 #include "formats/gif/gif_format.h"
 
 #include "base/messages.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
@@ -47,9 +47,9 @@ FormatSpec GifFormat() {
   gif.openFilter = {TableText(str::FilterGif), "*.gif"};
   gif.openFilterOrder = 1;
   gif.saveType = savetype::Gif;
-  gif.save = {"gif", TableText(str::SaveFilterGif), "*.gif",
-              savetrait::Animation | savetrait::Individual | savetrait::Strip |
-                  savetrait::ChoiceBox};
+  gif.save = {
+      "gif", TableText(str::SaveFilterGif), "*.gif",
+      savetrait::Animation | savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox};
   gif.writeDocument = WriteGifDocument;
   gif.writeFrame = WriteGifFrame;
   gif.keepsNameWhenAnimated = true;

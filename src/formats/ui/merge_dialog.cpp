@@ -59,7 +59,11 @@ QColor BackgroundOf(const Animation& animation) {
 }  // namespace
 
 MergePlacementView::MergePlacementView(const Animation& a, const Animation& b, QWidget* parent)
-    : QWidget(parent), a_(a), b_(b), first_(FirstPicture(a)), second_(FirstPicture(b)),
+    : QWidget(parent),
+      a_(a),
+      b_(b),
+      first_(FirstPicture(a)),
+      second_(FirstPicture(b)),
       background_(BackgroundOf(a)) {
   // Room for the second animation beside the first in any direction, at a fixed zoom so that a
   // drag moves it at the mouse's pace.

@@ -17,8 +17,7 @@ struct MergeOptions;
 
 // Shows the options as preset (offsets and the stored choices) and sets them on OK; false on
 // cancel.
-bool AskMergeOptions(QWidget* owner, const Animation& a, const Animation& b,
-                     MergeOptions* options);
+bool AskMergeOptions(QWidget* owner, const Animation& a, const Animation& b, MergeOptions* options);
 
 // The preview: both first pictures on the merged screen, the second one outlined and movable.
 class MergePlacementView : public QWidget {

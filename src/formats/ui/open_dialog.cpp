@@ -14,7 +14,8 @@ QString QtFilter(const std::vector<FileFilter>& filter) {
   for (const FileFilter& f : filter) {
     QString patterns = QString::fromStdString(f.pattern);
     patterns.replace(';', ' ');
-    parts << QString::fromStdString(f.label) + QStringLiteral(" (") + patterns + QStringLiteral(")");
+    parts << QString::fromStdString(f.label) + QStringLiteral(" (") + patterns +
+                 QStringLiteral(")");
   }
   return parts.join(QStringLiteral(";;"));
 }

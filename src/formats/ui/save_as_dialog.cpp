@@ -21,9 +21,9 @@ bool AskSaveAs(QWidget* owner, const SaveAsRequest& request, SaveAsChoice* choic
   QString start = QString::fromStdString(request.folder + request.proposedName);
   for (;;) {
     QString selected = filters[type - 1];
-    QString path = QFileDialog::getSaveFileName(
-        owner, QString::fromStdString(ResText(40334)), start, filters.join(QStringLiteral(";;")),
-        &selected, QFileDialog::DontConfirmOverwrite);
+    QString path = QFileDialog::getSaveFileName(owner, QString::fromStdString(ResText(40334)),
+                                                start, filters.join(QStringLiteral(";;")),
+                                                &selected, QFileDialog::DontConfirmOverwrite);
     if (path.isEmpty()) return false;
     int index = static_cast<int>(filters.indexOf(selected));
     if (index >= 0) type = index + 1;

@@ -48,7 +48,6 @@ ProgressPopup::ProgressPopup(QWidget* owner)
   CentreOver(owner);
 }
 
-
 void ProgressPopup::CentreOver(QWidget* owner) {
   QRect area;
   if (owner)

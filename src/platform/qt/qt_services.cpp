@@ -1,5 +1,3 @@
-#include "base/string_ids.h"
-#include "base/strings.h"
 #include "platform/qt/qt_services.h"
 
 #include <QApplication>
@@ -10,13 +8,15 @@
 #include <QThread>
 #include <map>
 
-#include "platform/headless_services.h"
-#include "platform/qt/progress_popup.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "formats/save_flow.h"
 #include "formats/ui/merge_dialog.h"
 #include "formats/ui/open_dialog.h"
 #include "formats/ui/save_as_dialog.h"
+#include "platform/headless_services.h"
+#include "platform/qt/progress_popup.h"
 #include "shell/ui/oversize_insert_dialog.h"
 #include "shell/ui/palette_merge_dialog.h"
 

@@ -22,7 +22,8 @@ void ShowAboutBox(QWidget* owner) {
   QMessageBox box(owner);
   box.setWindowTitle(QString::fromStdString(ResText(str::AboutTitle)));
   box.setIconPixmap(ProgramIcon().pixmap(64, 64));
-  box.setText(QStringLiteral("<b>%1</b>").arg(Filled(str::AboutName, QStringLiteral("4.0")).toHtmlEscaped()));
+  box.setText(QStringLiteral("<b>%1</b>")
+                  .arg(Filled(str::AboutName, QStringLiteral("4.0")).toHtmlEscaped()));
   box.setInformativeText(Filled(str::AboutText, QString::fromLatin1(qVersion())));
   box.addButton(QString::fromStdString(ResText(str::ButtonOk)), QMessageBox::AcceptRole);
   box.exec();

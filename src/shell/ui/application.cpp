@@ -2,13 +2,13 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
-#include <QTranslator>
 #include <QTimer>
+#include <QTranslator>
 #include <cstdlib>
 
+#include "base/progress.h"
 #include "colour/ui/properties_hooks.h"
 #include "platform/qt/qt_services.h"
-#include "base/progress.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/main_window.h"
 

@@ -8,22 +8,22 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
-#include <QScrollBar>
 #include <QScreen>
+#include <QScrollBar>
 #include <QUrl>
 #include <QWheelEvent>
 #include <algorithm>
 
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "core/animation.h"
 #include "core/compose.h"
 #include "core/picture_budget.h"
-#include "base/messages.h"
-#include "base/string_ids.h"
-#include "base/strings.h"
 #include "shell/command_ids.h"
-#include "base/preferences.h"
-#include "shell/status_text.h"
 #include "shell/frame_edit.h"
+#include "shell/status_text.h"
 #include "shell/ui/frame_tip.h"
 #include "shell/ui/icons.h"
 
@@ -293,8 +293,10 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
   if (!animation_ || lines_ == 0) return;
   int sx = horizontalScrollBar()->value(), sy = verticalScrollBar()->value();
   QRect update = event->rect();
-  int first = direction_ == 2 ? (update.top() + sy) / linePitch_ : (update.left() + sx) / linePitch_;
-  int last = direction_ == 2 ? (update.bottom() + sy) / linePitch_ : (update.right() + sx) / linePitch_;
+  int first =
+      direction_ == 2 ? (update.top() + sy) / linePitch_ : (update.left() + sx) / linePitch_;
+  int last =
+      direction_ == 2 ? (update.bottom() + sy) / linePitch_ : (update.right() + sx) / linePitch_;
   last = std::min(last, lines_ - 1);
   for (int line = std::max(0, first); line <= last; ++line) PaintLine(p, line, sx, sy);
   if (dragging_ && dropPosition_ >= 0) PaintDropMarker(p);
@@ -342,8 +344,8 @@ void FrameStrip::PaintFrame(QPainter& p, int index, QPoint origin) {
   p.drawRect(QRect(origin + QPoint(3, 3), QSize(w + 2, h + 2)));
 
   uint32_t mode = transparencyDisplay_ >> 24;
-  QColor background = mode == 2 ? QColor::fromRgb(PixelFromColour(transparencyDisplay_ & 0xFFFFFF))
-                                : ButtonFace();
+  QColor background =
+      mode == 2 ? QColor::fromRgb(PixelFromColour(transparencyDisplay_ & 0xFFFFFF)) : ButtonFace();
   if (!frame->rgbPlane.empty() && !frame->alphaPlane.empty() && frame->blendedPlane.empty()) {
     uint32_t under = mode == 2 ? (transparencyDisplay_ & 0xFFFFFF) : 0xC0C0C0;
     BuildBlendedPlane(frame, under, 0);
@@ -371,7 +373,9 @@ void FrameStrip::PaintDropMarker(QPainter& p) {
   }
   int along = kMargin + cellLength_ * slot - AlongScroll();
   int across = linePitch_ * line + edgeBand_ - AcrossScroll();
-  int thickness = cellLength_ == 0 ? 0 : (direction_ == 2 ? linePitch_ - edgeBand_ - 4 : linePitch_ - edgeBand_ - 4);
+  int thickness = cellLength_ == 0
+                      ? 0
+                      : (direction_ == 2 ? linePitch_ - edgeBand_ - 4 : linePitch_ - edgeBand_ - 4);
   QColor marker(0x1e, 0x88, 0xe5);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);
@@ -389,11 +393,13 @@ void FrameStrip::PaintDropMarker(QPainter& p) {
     p.drawPath(path);
   };
   if (direction_ == 2) {
-    arrow({double(along), double(across)}, {along - 4.0, across - 8.0}, {along + 4.0, across - 8.0});
+    arrow({double(along), double(across)}, {along - 4.0, across - 8.0},
+          {along + 4.0, across - 8.0});
     arrow({double(along), double(across + thickness)}, {along - 4.0, across + thickness + 8.0},
           {along + 4.0, across + thickness + 8.0});
   } else {
-    arrow({double(across), double(along)}, {across - 8.0, along - 4.0}, {across - 8.0, along + 4.0});
+    arrow({double(across), double(along)}, {across - 8.0, along - 4.0},
+          {across - 8.0, along + 4.0});
     arrow({double(across + thickness), double(along)}, {across + thickness + 8.0, along - 4.0},
           {across + thickness + 8.0, along + 4.0});
   }
@@ -657,12 +663,9 @@ struct IntroButton {
   const char* detail;
 };
 constexpr IntroButton kIntroButtons[3] = {
-    {cmd::FileOpen, TableText(str::IntroOpenTitle),
-     TableText(str::IntroOpenDetail)},
-    {cmd::InsertFrames, TableText(str::IntroAssembleTitle),
-     TableText(str::IntroAssembleDetail)},
-    {cmd::Tutorial, TableText(str::IntroTutorialTitle),
-     TableText(str::IntroTutorialDetail)},
+    {cmd::FileOpen, TableText(str::IntroOpenTitle), TableText(str::IntroOpenDetail)},
+    {cmd::InsertFrames, TableText(str::IntroAssembleTitle), TableText(str::IntroAssembleDetail)},
+    {cmd::Tutorial, TableText(str::IntroTutorialTitle), TableText(str::IntroTutorialDetail)},
 };
 }  // namespace
 
@@ -703,7 +706,8 @@ void IntroPanel::paintEvent(QPaintEvent*) {
     p.drawRoundedRect(QRectF(film.left() + 5 + i * 13.5, film.top() + 4, 7, 5), 1.2, 1.2);
     p.drawRoundedRect(QRectF(film.left() + 5 + i * 13.5, film.bottom() - 9, 7, 5), 1.2, 1.2);
   }
-  const QColor tones[3] = {QColor(0xf4, 0xc2, 0x7a), QColor(0xa7, 0xd8, 0x9d), QColor(0x8e, 0xc3, 0xea)};
+  const QColor tones[3] = {QColor(0xf4, 0xc2, 0x7a), QColor(0xa7, 0xd8, 0x9d),
+                           QColor(0x8e, 0xc3, 0xea)};
   for (int i = 0; i < 3; ++i) {
     QRectF pic(film.left() + 5 + i * 26, film.top() + 13, 22, 26);
     p.setBrush(tones[i]);
@@ -732,19 +736,20 @@ void IntroPanel::paintEvent(QPaintEvent*) {
     p.setPen(hot ? QColor(0x2f, 0x6f, 0xc0) : QColor(0xd3, 0xd7, 0xdd));
     p.setBrush(hot ? QColor(0xe6, 0xf0, 0xfb) : QColor(Qt::white));
     p.drawRoundedRect(r, 7, 7);
-    QPixmap icon = CommandIcon(i == 2 ? cmd::HelpContents : kIntroButtons[i].command).pixmap(32, 32);
+    QPixmap icon =
+        CommandIcon(i == 2 ? cmd::HelpContents : kIntroButtons[i].command).pixmap(32, 32);
     p.drawPixmap(QPointF(r.left() + 14, r.top() + (r.height() - 32) / 2), icon);
     QFont big = font();
     big.setPixelSize(15);
     big.setBold(true);
     p.setFont(big);
     p.setPen(QColor(0x22, 0x25, 0x2a));
-    p.drawText(QRectF(r.left() + 60, r.top() + 7, r.width() - 70, 22), Qt::AlignLeft | Qt::AlignVCenter,
-               QString::fromUtf8(kIntroButtons[i].title));
+    p.drawText(QRectF(r.left() + 60, r.top() + 7, r.width() - 70, 22),
+               Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(kIntroButtons[i].title));
     p.setFont(sub);
     p.setPen(QColor(0x5b, 0x61, 0x6b));
-    p.drawText(QRectF(r.left() + 60, r.top() + 28, r.width() - 70, 18), Qt::AlignLeft | Qt::AlignVCenter,
-               QString::fromUtf8(kIntroButtons[i].detail));
+    p.drawText(QRectF(r.left() + 60, r.top() + 28, r.width() - 70, 18),
+               Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(kIntroButtons[i].detail));
   }
 }
 

@@ -34,7 +34,7 @@ class FrameStrip : public QAbstractScrollArea {
   Animation* Document() const { return animation_; }
   void RelayoutIfResized();
   void SetOrientation(int value);
-  int Orientation() const;       // the value in use (Automatic when the shape chooses)
+  int Orientation() const;  // the value in use (Automatic when the shape chooses)
   int Direction() const { return direction_; }  // 1 columns, 2 rows
   // Level -4..3, clamped; 0 is actual size.
   void SetZoom(int level);

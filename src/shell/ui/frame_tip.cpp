@@ -15,8 +15,7 @@ namespace {
 QColor ButtonFace() { return QApplication::palette().color(QPalette::Button); }
 }  // namespace
 
-FrameTip::FrameTip(QWidget* owner)
-    : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint) {
+FrameTip::FrameTip(QWidget* owner) : QWidget(owner, Qt::ToolTip | Qt::FramelessWindowHint) {
   setAttribute(Qt::WA_ShowWithoutActivating);
   setAttribute(Qt::WA_TransparentForMouseEvents);
 }
@@ -62,8 +61,8 @@ void FrameTip::ShowFrame(const Animation& animation, int index, uint32_t bits,
                  .copy();
   }
   QFontMetrics metrics(font());
-  QSize textSize = text_.isEmpty() ? QSize(0, 0)
-                                   : metrics.size(0, text_) + QSize(text_.isEmpty() ? 0 : 8, 0);
+  QSize textSize =
+      text_.isEmpty() ? QSize(0, 0) : metrics.size(0, text_) + QSize(text_.isEmpty() ? 0 : 8, 0);
   int margin = 4;
   resize(textSize.width() + image_.width() + 2 * margin + 2,
          std::max(textSize.height(), image_.height()) + 2 * margin + 2);

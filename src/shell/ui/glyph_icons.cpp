@@ -75,12 +75,8 @@ QIcon GlyphIcon(Glyph glyph, int size) {
         p.drawRect(QRectF(s * 0.15, s * 0.2, s * 0.12, s * 0.6));
         Triangle(p, s * 0.3, s * 0.85, s * 0.2, s * 0.8, false);
         break;
-      case Glyph::Previous:
-        Triangle(p, s * 0.2, s * 0.75, s * 0.2, s * 0.8, false);
-        break;
-      case Glyph::Next:
-        Triangle(p, s * 0.25, s * 0.8, s * 0.2, s * 0.8, true);
-        break;
+      case Glyph::Previous: Triangle(p, s * 0.2, s * 0.75, s * 0.2, s * 0.8, false); break;
+      case Glyph::Next: Triangle(p, s * 0.25, s * 0.8, s * 0.2, s * 0.8, true); break;
       case Glyph::Last:
         Triangle(p, s * 0.15, s * 0.7, s * 0.2, s * 0.8, true);
         p.drawRect(QRectF(s * 0.73, s * 0.2, s * 0.12, s * 0.6));

@@ -7,8 +7,23 @@
 namespace lw {
 
 enum class Glyph {
-  Play, Stop, First, Previous, Next, Last, ZoomIn, ZoomOut, ActualSize, Duration,
-  Set, Add, Subtract, Multiply, Divide, Apply, Reset,
+  Play,
+  Stop,
+  First,
+  Previous,
+  Next,
+  Last,
+  ZoomIn,
+  ZoomOut,
+  ActualSize,
+  Duration,
+  Set,
+  Add,
+  Subtract,
+  Multiply,
+  Divide,
+  Apply,
+  Reset,
 };
 
 QIcon GlyphIcon(Glyph glyph, int size = 16);

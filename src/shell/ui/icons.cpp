@@ -84,8 +84,9 @@ void Palette(QPainter& p, QRectF r) {
   p.setPen(Qt::NoPen);
   for (int i = 0; i < 4; ++i) {
     p.setBrush(dots[i]);
-    p.drawEllipse(QPointF(r.left() + r.width() * places[i].x(), r.top() + r.height() * places[i].y()),
-                  r.width() * 0.09, r.width() * 0.09);
+    p.drawEllipse(
+        QPointF(r.left() + r.width() * places[i].x(), r.top() + r.height() * places[i].y()),
+        r.width() * 0.09, r.width() * 0.09);
   }
 }
 
@@ -254,10 +255,8 @@ QPixmap Picture(int command) {
         p.drawLine(QPointF(6, 6), QPointF(18, 18));
         p.drawLine(QPointF(18, 6), QPointF(6, 18));
       });
-    case cmd::Undo:
-      return Draw([](QPainter& p) { Arrow(p, false); });
-    case cmd::Redo:
-      return Draw([](QPainter& p) { Arrow(p, true); });
+    case cmd::Undo: return Draw([](QPainter& p) { Arrow(p, false); });
+    case cmd::Redo: return Draw([](QPainter& p) { Arrow(p, true); });
     case cmd::Preview:
       return Draw([](QPainter& p) {
         QPainterPath play;
@@ -298,12 +297,9 @@ QPixmap Picture(int command) {
         p.drawLine(QPointF(20.5, 9.5), QPointF(18, 12));
         p.drawLine(QPointF(20.5, 14.5), QPointF(18, 12));
       });
-    case cmd::ReduceColours:
-      return Draw([](QPainter& p) { Palette(p, QRectF(2.5, 3.5, 19, 17)); });
-    case cmd::ZoomIn:
-      return Draw([](QPainter& p) { Magnifier(p, 1); });
-    case cmd::ZoomOut:
-      return Draw([](QPainter& p) { Magnifier(p, -1); });
+    case cmd::ReduceColours: return Draw([](QPainter& p) { Palette(p, QRectF(2.5, 3.5, 19, 17)); });
+    case cmd::ZoomIn: return Draw([](QPainter& p) { Magnifier(p, 1); });
+    case cmd::ZoomOut: return Draw([](QPainter& p) { Magnifier(p, -1); });
     case cmd::ActualSize:
       return Draw([](QPainter& p) {
         p.setPen(Pen(kInk, 1.3));
@@ -343,12 +339,9 @@ QPixmap Picture(int command) {
         FilmFrame(p, QRectF(5, 6, 13, 11), QColor(0xa7, 0xd8, 0x9d));
         FilmFrame(p, QRectF(8.5, 10, 13, 11), QColor(0x8e, 0xc3, 0xea));
       });
-    case cmd::DisposalLeave:
-      return Draw([](QPainter& p) { Disposal(p, 1); });
-    case cmd::DisposalRestoreBackground:
-      return Draw([](QPainter& p) { Disposal(p, 2); });
-    case cmd::DisposalRestorePrevious:
-      return Draw([](QPainter& p) { Disposal(p, 3); });
+    case cmd::DisposalLeave: return Draw([](QPainter& p) { Disposal(p, 1); });
+    case cmd::DisposalRestoreBackground: return Draw([](QPainter& p) { Disposal(p, 2); });
+    case cmd::DisposalRestorePrevious: return Draw([](QPainter& p) { Disposal(p, 3); });
     case cmd::ToggleTransparency:
       return Draw([](QPainter& p) { Checker(p, QRectF(4, 4, 16, 16)); });
     case cmd::ChooseTransparentColour:
@@ -388,8 +381,7 @@ QPixmap Picture(int command) {
         p.drawLine(QPointF(12.5, 17.5), QPointF(22.5, 17.5));
         p.drawEllipse(QPointF(17.5, 17.5), 2, 5);
       });
-    default:
-      return {};
+    default: return {};
   }
 }
 

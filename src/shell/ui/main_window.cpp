@@ -10,12 +10,17 @@
 #include <QStatusBar>
 #include <QUrl>
 
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/settings.h"
+#include "base/strings.h"
+#include "colour/optimize.h"
 #include "core/compose.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
-#include "colour/optimize.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
@@ -23,21 +28,16 @@
 #include "platform/services.h"
 #include "shell/accelerators.h"
 #include "shell/command_ids.h"
-#include "base/messages.h"
-#include "base/preferences.h"
-#include "base/progress.h"
-#include "base/settings.h"
-#include "shell/status_text.h"
-#include "base/strings.h"
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
+#include "shell/status_text.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/preferences_sheet.h"
-#include "shell/ui/usage_question_dialog.h"
 #include "shell/ui/preview_window.h"
 #include "shell/ui/properties_bar.h"
 #include "shell/ui/status_progress.h"
+#include "shell/ui/usage_question_dialog.h"
 
 namespace lw {
 
@@ -151,21 +151,24 @@ void MainWindow::RefreshStatus() {
   int count = state_.document->frameCount;
   int current = state_.document->selectedCount > 1 ? -2 : state_.currentFrame;
   statusParts_[0]->setText(Q(StatusFrameText(current, count)));
-  statusParts_[1]->setText(Q(StatusScreenSizeText(state_.document->screenWidth, state_.document->screenHeight)));
+  statusParts_[1]->setText(
+      Q(StatusScreenSizeText(state_.document->screenWidth, state_.document->screenHeight)));
   RefreshDuration();
   statusParts_[4]->setText(Q(StatusZoomText(strip_->ZoomPercent())));
 }
 
 void MainWindow::RefreshDuration() {
   if (!state_.document) return;
-  statusParts_[2]->setText(Q(StatusDurationText(TotalDuration(*state_.document), GetPref(PrefDelayUnits))));
+  statusParts_[2]->setText(
+      Q(StatusDurationText(TotalDuration(*state_.document), GetPref(PrefDelayUnits))));
 }
 
 void MainWindow::ShowFileSize(int64_t size) {
   lastSize_ = size;
-  statusParts_[3]->setText(size < 0 ? QString::fromUtf8(StatusSizeComputing)
-                                    : Q(StatusFileSizeText(static_cast<uint64_t>(size),
-                                                           static_cast<int>(GetPref(PrefModemSpeed)))));
+  statusParts_[3]->setText(size < 0
+                               ? QString::fromUtf8(StatusSizeComputing)
+                               : Q(StatusFileSizeText(static_cast<uint64_t>(size),
+                                                      static_cast<int>(GetPref(PrefModemSpeed)))));
 }
 
 void MainWindow::StopBackgroundWork() {
@@ -184,14 +187,17 @@ void MainWindow::StartSizeEstimate(bool invalidate) {
   QPointer<MainWindow> self(this);
   StartBackgroundTask(
       task::SizeEstimate,
-      [animation, result](ProgressMeter* meter) { *result = EstimateEncodedSize(*animation, false, meter); },
+      [animation, result](ProgressMeter* meter) {
+        *result = EstimateEncodedSize(*animation, false, meter);
+      },
       [self, generation, result](bool stopped) {
         if (stopped || *result < 0) return;
         int64_t size = *result;
         QMetaObject::invokeMethod(
             qApp,
             [self, generation, size] {
-              if (self && self->estimateGeneration_ == generation && self->state_.document) self->ShowFileSize(size);
+              if (self && self->estimateGeneration_ == generation && self->state_.document)
+                self->ShowFileSize(size);
             },
             Qt::QueuedConnection);
       });
@@ -278,7 +284,9 @@ void MainWindow::AttachDocument() {
     for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) SetTransparentDisplayColour(f, true);
   }
   uint32_t stored = GetPref(PrefFlags) & StripOrientation;
-  strip_->SetOrientation(stored == 0x20 ? orient::Horizontal : stored == 0x10 ? orient::Vertical : orient::Automatic);
+  strip_->SetOrientation(stored == 0x20   ? orient::Horizontal
+                         : stored == 0x10 ? orient::Vertical
+                                          : orient::Automatic);
   strip_->SetZoom(0);
   strip_->SetAnimation(doc);
   statusBar()->clearMessage();
@@ -317,7 +325,8 @@ void MainWindow::ApplyRefreshHints(uint32_t hints) {
     int current = state_.currentFrame;
     RecountSelection(*state_.document);
     if (hints & refresh::FrameCount) {
-      if (!FirstSelectedFrame(*state_.document) || current >= state_.document->frameCount) current = -1;
+      if (!FirstSelectedFrame(*state_.document) || current >= state_.document->frameCount)
+        current = -1;
       strip_->Relayout(true);
     } else {
       strip_->RedrawAll();
@@ -338,7 +347,8 @@ void MainWindow::ApplyRefreshHints(uint32_t hints) {
       int index = static_cast<int>(refresh::FrameIndexOf(hints));
       strip_->RedrawFrame(index);
       if (hints & refresh::Encoding) StartSizeEstimate(true);
-      if ((hints & refresh::PropertiesFrame) && index == state_.currentFrame) SetCurrentFrame(state_.currentFrame);
+      if ((hints & refresh::PropertiesFrame) && index == state_.currentFrame)
+        SetCurrentFrame(state_.currentFrame);
     } else if (hints & refresh::PropertiesFrame) {
       SetCurrentFrame(state_.currentFrame);
     }
@@ -348,7 +358,8 @@ void MainWindow::ApplyRefreshHints(uint32_t hints) {
   if ((hints & refresh::Preview) && preview_) preview_->ReloadDelays();
   // The preview holds frame pointers: it follows every change it stayed open for.
   if (hints & refresh::Document) {
-    TellPreview(PreviewWindow::Pictures | ((hints & refresh::FrameCount) ? PreviewWindow::Count : 0));
+    TellPreview(PreviewWindow::Pictures |
+                ((hints & refresh::FrameCount) ? PreviewWindow::Count : 0));
   } else if (hints & (refresh::OneFrame | refresh::StripOnly)) {
     TellPreview(PreviewWindow::Pictures);
   }
@@ -359,8 +370,9 @@ void MainWindow::ApplyRefreshHints(uint32_t hints) {
 
 void MainWindow::RestorePlacement() {
   WindowPlacement placement;
-  QRect available = QApplication::primaryScreen() ? QApplication::primaryScreen()->availableGeometry()
-                                                  : QRect(0, 0, 1024, 768);
+  QRect available = QApplication::primaryScreen()
+                        ? QApplication::primaryScreen()->availableGeometry()
+                        : QRect(0, 0, 1024, 768);
   if (LoadWindowPlacement(&placement)) {
     QRect r(QPoint(placement.normalPosition.left, placement.normalPosition.top),
             QPoint(placement.normalPosition.right - 1, placement.normalPosition.bottom - 1));

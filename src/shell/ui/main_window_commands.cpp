@@ -10,18 +10,18 @@
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
-#include "core/compose.h"
-#include "core/undo.h"
 #include "colour/optimize.h"
 #include "colour/properties.h"
-#include "colour/ui/comment_list_dialog.h"
-#include "colour/ui/properties_sheet.h"
-#include "colour/ui/reduce_frame_count_dialog.h"
-#include "colour/ui/optimize_dialog.h"
-#include "colour/ui/reduce_colours_dialog.h"
-#include "colour/ui/move_crop_dialog.h"
-#include "colour/ui/resize_dialog.h"
 #include "colour/ui/colour_commands.h"
+#include "colour/ui/comment_list_dialog.h"
+#include "colour/ui/move_crop_dialog.h"
+#include "colour/ui/optimize_dialog.h"
+#include "colour/ui/properties_sheet.h"
+#include "colour/ui/reduce_colours_dialog.h"
+#include "colour/ui/reduce_frame_count_dialog.h"
+#include "colour/ui/resize_dialog.h"
+#include "core/compose.h"
+#include "core/undo.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -58,9 +58,10 @@ uint32_t PropertyDialog(MainWindow& w, int command) {
     changed = AskReduceFrameCount(&w, doc, &hints);
   } else {
     PropertiesRequest request;
-    request.opener = command == cmd::FrameProperties         ? PropertiesRequest::Opener::Frame
-                     : command == cmd::GlobalFrameProperties ? PropertiesRequest::Opener::GlobalFrame
-                                                             : PropertiesRequest::Opener::Animation;
+    request.opener = command == cmd::FrameProperties ? PropertiesRequest::Opener::Frame
+                     : command == cmd::GlobalFrameProperties
+                         ? PropertiesRequest::Opener::GlobalFrame
+                         : PropertiesRequest::Opener::Animation;
     request.animation = doc;
     request.currentFrame = state.currentFrame;
     request.severalSelected = doc->selectedCount > 1;
@@ -69,7 +70,8 @@ uint32_t PropertyDialog(MainWindow& w, int command) {
     // A page may have changed the document before a later one kept the sheet open.
     changed = request.changes != 0 || request.hints != 0;
     hints = request.hints;
-    if (request.changes & propchange::LoopOrBackground) w.Properties()->RefreshAnimationControls(doc);
+    if (request.changes & propchange::LoopOrBackground)
+      w.Properties()->RefreshAnimationControls(doc);
   }
   if (!changed) return 0;
   w.SetModified(true);
@@ -96,7 +98,8 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::SaveGifAs, cmd::SaveGifAs, [](W& w, int) { w.SaveDocumentAs(savetype::Gif); }},
       {cmd::RevertToSaved, cmd::RevertToSaved, [](W& w, int) { RevertToSaved(w.state_); }},
       // With nothing open (the intro panel's button), inserting opens: the title says so.
-      {cmd::InsertFrames, cmd::InsertFrames, [](W& w, int) { InsertCommand(w.state_, !w.state_.document); }},
+      {cmd::InsertFrames, cmd::InsertFrames,
+       [](W& w, int) { InsertCommand(w.state_, !w.state_.document); }},
       {cmd::MergeWith, cmd::MergeWith, [](W& w, int) { w.MergeWith(); }},
       {cmd::NewAnimation, cmd::NewAnimation, [](W& w, int) { w.CloseDocument(); }},
       {cmd::Exit, cmd::Exit, [](W& w, int) { w.close(); }},
@@ -115,7 +118,8 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::SelectAll, cmd::SelectAll, [](W& w, int) { w.SelectAll(); }},
       {cmd::InvertSelection, cmd::InvertSelection, [](W& w, int) { w.InvertSelection(); }},
       {cmd::Preferences, cmd::Preferences, [](W& w, int) { w.Preferences(); }},
-      {cmd::ReverseOrder, cmd::ReverseOrder, [](W& w, int) { w.AfterCommand(ReverseOrderCommand(w.state_)); }},
+      {cmd::ReverseOrder, cmd::ReverseOrder,
+       [](W& w, int) { w.AfterCommand(ReverseOrderCommand(w.state_)); }},
       {cmd::PingPong, cmd::PingPong, [](W& w, int) { w.AfterCommand(PingPongCommand(w.state_)); }},
       {cmd::Optimize, cmd::Optimize,
        [](W& w, int) {
@@ -141,12 +145,14 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
          QApplication::restoreOverrideCursor();
          w.AfterCommand(hints);
        }},
-      {cmd::Preview, cmd::Preview, [](W& w, int) { w.TogglePreview(static_cast<int>(PreviewMode::AllFrames)); }},
+      {cmd::Preview, cmd::Preview,
+       [](W& w, int) { w.TogglePreview(static_cast<int>(PreviewMode::AllFrames)); }},
       {cmd::StopPreview, cmd::StopPreview,
        [](W& w, int) { w.TogglePreview(static_cast<int>(PreviewMode::AllFrames)); }},
       {cmd::PreviewSelected, cmd::PreviewSelected,
        [](W& w, int) { w.TogglePreview(static_cast<int>(PreviewMode::SelectedFrames)); }},
-      {cmd::Duration, cmd::Duration, [](W& w, int) { w.TogglePreview(static_cast<int>(PreviewMode::Durations)); }},
+      {cmd::Duration, cmd::Duration,
+       [](W& w, int) { w.TogglePreview(static_cast<int>(PreviewMode::Durations)); }},
       {cmd::ShowPropertiesBar, cmd::ShowPropertiesBar, [](W& w, int c) { w.ToggleViewSetting(c); }},
       {cmd::FrameTips, cmd::FrameTips, [](W& w, int c) { w.ToggleViewSetting(c); }},
       {cmd::ZoomIn, cmd::ZoomIn, [](W& w, int) { w.SetZoom(w.strip_->ZoomLevel() + 1); }},
@@ -154,22 +160,30 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::ActualSize, cmd::ActualSize, [](W& w, int) { w.SetZoom(0); }},
       {cmd::ZoomLevelFirst, cmd::ZoomLevelLast,
        [](W& w, int c) { w.SetZoom(c - cmd::ZoomLevelFirst + cmd::ZoomLevelMin); }},
-      {cmd::OrientationAuto, cmd::OrientationAuto, [](W& w, int) { w.SetOrientation(orient::Automatic); }},
+      {cmd::OrientationAuto, cmd::OrientationAuto,
+       [](W& w, int) { w.SetOrientation(orient::Automatic); }},
       {cmd::OrientationHorizontal, cmd::OrientationHorizontal,
        [](W& w, int) { w.SetOrientation(orient::Horizontal); }},
-      {cmd::OrientationVertical, cmd::OrientationVertical, [](W& w, int) { w.SetOrientation(orient::Vertical); }},
-      {cmd::TransparencyAsWindow, cmd::TransparencyAsCustom, [](W& w, int c) { w.SetTransparencyMode(c); }},
-      {cmd::DownloadTimeFirst, cmd::DownloadTimeLast, [](W& w, int c) { w.SetModemSpeed(c - cmd::DownloadTimeFirst); }},
-      {cmd::HelpContents, cmd::HelpContents, [](W& w, int) { w.ShowInShare("/aide/loopwright.html", str::HelpMissing); }},
-      {cmd::Tutorial, cmd::Tutorial, [](W& w, int) { w.ShowInShare("/tutoriel/tutoriel.html", str::TutorialMissing); }},
+      {cmd::OrientationVertical, cmd::OrientationVertical,
+       [](W& w, int) { w.SetOrientation(orient::Vertical); }},
+      {cmd::TransparencyAsWindow, cmd::TransparencyAsCustom,
+       [](W& w, int c) { w.SetTransparencyMode(c); }},
+      {cmd::DownloadTimeFirst, cmd::DownloadTimeLast,
+       [](W& w, int c) { w.SetModemSpeed(c - cmd::DownloadTimeFirst); }},
+      {cmd::HelpContents, cmd::HelpContents,
+       [](W& w, int) { w.ShowInShare("/aide/loopwright.html", str::HelpMissing); }},
+      {cmd::Tutorial, cmd::Tutorial,
+       [](W& w, int) { w.ShowInShare("/tutoriel/tutoriel.html", str::TutorialMissing); }},
       {cmd::About, cmd::About, [](W& w, int) { ShowAboutBox(&w); }},
       {cmd::MoveCrop, cmd::MoveCrop, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::CropAnimation, cmd::CropAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::ResizeFrames, cmd::ResizeFrames, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::ResizeAnimation, cmd::ResizeAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::FrameRotate90Cw, cmd::FrameFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
-      {cmd::AnimationRotate90Cw, cmd::AnimationFlipVertical, [](W& w, int c) { w.RunGeometryCommand(c); }},
-      {cmd::DisposalLeave, cmd::DisposalLeave, [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 1)); }},
+      {cmd::AnimationRotate90Cw, cmd::AnimationFlipVertical,
+       [](W& w, int c) { w.RunGeometryCommand(c); }},
+      {cmd::DisposalLeave, cmd::DisposalLeave,
+       [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 1)); }},
       {cmd::DisposalRestoreBackground, cmd::DisposalRestoreBackground,
        [](W& w, int) { w.AfterCommand(SetDisposalCommand(w.state_, 2)); }},
       {cmd::DisposalRestorePrevious, cmd::DisposalRestorePrevious,
@@ -180,15 +194,20 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
        [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
       {cmd::EditGlobalPalette, cmd::EditGlobalPalette,
        [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
-      {cmd::EditPixels, cmd::EditPixels, [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
-      {cmd::FrameProperties, cmd::FrameProperties, [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::EditPixels, cmd::EditPixels,
+       [](W& w, int c) { w.AfterCommand(RunColourCommand(&w, w.state_, c)); }},
+      {cmd::FrameProperties, cmd::FrameProperties,
+       [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
       {cmd::GlobalFrameProperties, cmd::GlobalFrameProperties,
        [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
       {cmd::AnimationProperties, cmd::AnimationProperties,
        [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
-      {cmd::GifComments, cmd::GifComments, [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
-      {cmd::ReduceFrameCount, cmd::ReduceFrameCount, [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
-      {cmd::Has24BitData, cmd::Has24BitData, [](W& w, int) { w.AfterCommand(ToggleTrueColourCommand(w.state_)); }},
+      {cmd::GifComments, cmd::GifComments,
+       [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::ReduceFrameCount, cmd::ReduceFrameCount,
+       [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::Has24BitData, cmd::Has24BitData,
+       [](W& w, int) { w.AfterCommand(ToggleTrueColourCommand(w.state_)); }},
   };
   for (const Handler& h : kHandlers)
     if (command >= h.first && command <= h.last) return &h;
@@ -281,7 +300,8 @@ void MainWindow::SelectAll() {
 
 void MainWindow::InvertSelection() {
   if (!state_.document) return;
-  for (int i = 0; i < state_.document->frameCount; ++i) lw::SelectFrame(*state_.document, i, selmode::Toggle);
+  for (int i = 0; i < state_.document->frameCount; ++i)
+    lw::SelectFrame(*state_.document, i, selmode::Toggle);
   Frame* first = FirstSelectedFrame(*state_.document);
   strip_->RedrawAll();
   SetCurrentFrame(first ? FrameIndex(*state_.document, first) : -1);

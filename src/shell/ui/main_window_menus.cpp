@@ -11,8 +11,8 @@
 
 #include "base/preferences.h"
 #include "base/progress.h"
-#include "base/string_ids.h"
 #include "base/settings.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
@@ -33,12 +33,14 @@ QString Q(const std::string& s) { return QString::fromStdString(s); }
 // The properties toolbar keeps its own buttons for these.
 bool OnPropertiesBarOnly(int command) {
   switch (command) {
-    case cmd::ToggleTransparency: case cmd::ChooseTransparentColour: case cmd::LocalPalettePresent:
-    case cmd::DisposalLeave: case cmd::DisposalRestoreBackground: case cmd::DisposalRestorePrevious:
-    case cmd::Has24BitData:
-      return true;
-    default:
-      return false;
+    case cmd::ToggleTransparency:
+    case cmd::ChooseTransparentColour:
+    case cmd::LocalPalettePresent:
+    case cmd::DisposalLeave:
+    case cmd::DisposalRestoreBackground:
+    case cmd::DisposalRestorePrevious:
+    case cmd::Has24BitData: return true;
+    default: return false;
   }
 }
 
@@ -90,18 +92,17 @@ void MainWindow::AddItems(QWidget* target, const MenuItem*& item, const MenuItem
   auto* menu = qobject_cast<QMenu*>(target);
   for (; item != end && item->kind != Item::End; ++item) {
     switch (item->kind) {
-      case Item::Command:
-        target->addAction(Action(item->id));
-        break;
+      case Item::Command: target->addAction(Action(item->id)); break;
       case Item::Separator:
-        if (menu) menu->addSeparator();
-        else static_cast<QToolBar*>(target)->addSeparator();
+        if (menu)
+          menu->addSeparator();
+        else
+          static_cast<QToolBar*>(target)->addSeparator();
         break;
-      case Item::RecentFiles:
-        recentSeparator_ = menu->addSeparator();
-        break;
+      case Item::RecentFiles: recentSeparator_ = menu->addSeparator(); break;
       case Item::Submenu: {
-        QMenu* sub = menu ? menu->addMenu(Q(ResText(item->id))) : menuBar()->addMenu(Q(ResText(item->id)));
+        QMenu* sub =
+            menu ? menu->addMenu(Q(ResText(item->id))) : menuBar()->addMenu(Q(ResText(item->id)));
         sub->setObjectName(QStringLiteral("menu%1").arg(item->id));
         if (item->rule != Enable::Always) submenuRules_[sub] = item->rule;
         connect(sub, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
@@ -120,8 +121,7 @@ void MainWindow::AddItems(QWidget* target, const MenuItem*& item, const MenuItem
         if (item == end) return;
         break;
       }
-      case Item::End:
-        break;
+      case Item::End: break;
     }
   }
 }
@@ -161,7 +161,8 @@ void MainWindow::BuildStatusBar() {
   }
   // Without a document the bar shows one text; tips shown over it give it back when done.
   connect(bar, &QStatusBar::messageChanged, this, [this](const QString& text) {
-    if (text.isEmpty() && !state_.document) statusBar()->showMessage(QString::fromUtf8(StatusReady));
+    if (text.isEmpty() && !state_.document)
+      statusBar()->showMessage(QString::fromUtf8(StatusReady));
   });
 }
 
@@ -204,7 +205,8 @@ DocumentFacts MainWindow::Facts() const {
   f.currentHasLocalPalette = frame && frame->localPalette;
   f.globalPalette = doc && doc->globalPalette;
   const QMimeData* clip = QApplication::clipboard()->mimeData();
-  f.clipboardHasFrames = clip && (clip->hasImage() || clip->hasFormat("application/x-loopwright-frame-v2"));
+  f.clipboardHasFrames =
+      clip && (clip->hasImage() || clip->hasFormat("application/x-loopwright-frame-v2"));
   f.previewOpen = preview_ != nullptr;
   f.coEditorTakesLayers = GetPref(PrefFlags2) & 0x08;
   f.keepTrueColour = GetPref(PrefFlags) & KeepTrueColor;
@@ -232,7 +234,8 @@ void MainWindow::UpdateCommandStates() {
       if (row.check != Check::None) a->setChecked(CommandChecked(row, facts));
     }
   }
-  for (const auto& [menu, rule] : submenuRules_) menu->menuAction()->setEnabled(CommandEnabled(rule, facts));
+  for (const auto& [menu, rule] : submenuRules_)
+    menu->menuAction()->setEnabled(CommandEnabled(rule, facts));
   Action(cmd::Undo)->setText(Q(undo.undoText));
   Action(cmd::Redo)->setText(Q(undo.redoText));
   setWindowModified(state_.modified);

@@ -30,8 +30,7 @@ OversizeInsertDialog::OversizeInsertDialog(uint32_t stored, QWidget* parent) : Q
   choices->addWidget(text);
   crop_ = new QRadioButton(UiText(str::PrefRognerCadreInsereAux), this);
   crop_->setObjectName(QStringLiteral("c1111"));
-  auto* enlarge = new QRadioButton(
-      UiText(str::PrefChangerLesDimensionsActuelles), this);
+  auto* enlarge = new QRadioButton(UiText(str::PrefChangerLesDimensionsActuelles), this);
   enlarge->setObjectName(QStringLiteral("c1112"));
   (stored & OversizeCrop ? crop_ : enlarge)->setChecked(true);
   choices->addWidget(crop_);

@@ -17,6 +17,7 @@ class OversizeInsertDialog : public QDialog {
   OversizeInsertDialog(uint32_t stored, QWidget* parent = nullptr);
   // The word built from the choices (crop 16 or enlarge 32, plus 4 unless "do not ask").
   uint32_t Word() const;
+
  private:
   QRadioButton* crop_;
   QCheckBox* dontAsk_;

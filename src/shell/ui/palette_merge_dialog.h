@@ -15,6 +15,7 @@ class PaletteMergeDialog : public QDialog {
  public:
   PaletteMergeDialog(uint32_t stored, QWidget* parent = nullptr);
   uint32_t Word() const;
+
  private:
   PaletteMergeControls* controls_;
 };

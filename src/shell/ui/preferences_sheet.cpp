@@ -61,8 +61,8 @@ T* Find(const QWidget* page, int id) {
 
 // A page's box that stops the sheet: the text and caption, the focus on the field.
 void RefuseField(QWidget* field, int textId, int captionId) {
-  QMessageBox box(QMessageBox::Warning, T(captionId), T(textId),
-                  QMessageBox::NoButton, field->window());
+  QMessageBox box(QMessageBox::Warning, T(captionId), T(textId), QMessageBox::NoButton,
+                  field->window());
   box.addButton(T(str::ButtonOk), QMessageBox::AcceptRole);
   box.exec();
   field->setFocus();
@@ -77,9 +77,7 @@ class NumberSpin : public QSpinBox {
     setRange(0, 9999999);
     setButtonSymbols(QAbstractSpinBox::UpDownArrows);
   }
-  void stepBy(int steps) override {
-    setValue(std::clamp(value() + steps, 0, 32767));
-  }
+  void stepBy(int steps) override { setValue(std::clamp(value() + steps, 0, 32767)); }
 };
 
 QComboBox* ColourCountList(QWidget* parent, int id) {
@@ -126,8 +124,7 @@ PaletteMergeControls::PaletteMergeControls(bool asking, QWidget* parent)
   trueColours_ = ColourCountList(this, 1203);
   auto* maxLabel = new QLabel(T(str::PrefNombreMaximumCouleurs), this);
   lists->addRow(maxLabel, maxColours_);
-  auto* trueLabel = Note(this,
-      str::PrefNombreMaximalCouleursUtiliser);
+  auto* trueLabel = Note(this, str::PrefNombreMaximalCouleursUtiliser);
   lists->addRow(trueLabel, trueColours_);
   layout->addLayout(lists);
   ask_ = asking ? Box(this, 1205, str::PrefConsiderezQueCetteValeur)
@@ -326,8 +323,8 @@ AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
   (word & OversizeCrop ? crop : enlarge)->setChecked(true);
   QCheckBox* ask = Box(oversize, 1121, str::PrefToujoursDemander);
   ask->setChecked(word & OversizeInsertAsk);
-  for (QWidget* w : {static_cast<QWidget*>(crop), static_cast<QWidget*>(enlarge),
-                     static_cast<QWidget*>(ask)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(crop), static_cast<QWidget*>(enlarge), static_cast<QWidget*>(ask)})
     ov->addWidget(w);
   layout->addWidget(oversize);
   layout->addStretch(1);
@@ -336,14 +333,12 @@ AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
 bool AnimationPage::Validate() {
   auto* delay = Find<QSpinBox>(this, 1101);
   if (delay->value() > 65535) {
-    RefuseField(delay, str::PrefIntervalleDoitEtreCompris,
-                str::PrefValeurIntervalleInvalide);
+    RefuseField(delay, str::PrefIntervalleDoitEtreCompris, str::PrefValeurIntervalleInvalide);
     return false;
   }
   auto* loops = Find<QSpinBox>(this, 1102);
   if (loops->value() > 65536) {
-    RefuseField(loops, str::PrefNombreIterationsDoitEtre,
-                str::PrefValeurIterationErronee);
+    RefuseField(loops, str::PrefNombreIterationsDoitEtre, str::PrefValeurIterationErronee);
     return false;
   }
   return true;
@@ -423,8 +418,7 @@ bool ExportPage::Validate() {
   auto* text = Find<QLineEdit>(this, 1070);
   if (Find<QCheckBox>(this, 1084)->isChecked() && text->text().toUcs4().size() >= 256) {
     QMessageBox box(QMessageBox::Warning, T(str::PrefCommentaireTropLong),
-                    T(str::PrefChaineCommentairesDoitContenir),
-                    QMessageBox::NoButton, window());
+                    T(str::PrefChaineCommentairesDoitContenir), QMessageBox::NoButton, window());
     box.addButton(T(str::ButtonOk), QMessageBox::AcceptRole);
     box.exec();
     text->setFocus();
@@ -439,7 +433,8 @@ void ExportPage::Apply(PreferencesOutcome* outcome) {
   bool fixedRate = Find<QCheckBox>(this, 1288)->isChecked();
   SetPrefBits(PrefFlags2, 0x04, fixedRate);
   if (fixedRate) {
-    QString t = Find<QLineEdit>(this, 1069)->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
+    QString t =
+        Find<QLineEdit>(this, 1069)->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
     double rate = t.toDouble() * 10000;
     if (!(rate > 0)) rate = 0;  // also a text that is no number
     SetPref(PrefAviFrameRate, rate >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(rate));
@@ -472,10 +467,10 @@ FrameTipsPage::FrameTipsPage(QWidget* parent) : PreferencePage(parent) {
     uint32_t bit;
     int text;
   } boxes[] = {
-      {1265, 0x004, str::PrefCadreNumero},       {1267, 0x008, str::PrefGrandeurDimensions},
-      {1268, 0x010, str::PrefDecalage},           {1269, 0x020, str::PrefIntervale},
-      {1270, 0x040, str::PrefDisposition},        {1271, 0x080, str::PrefTransparence},
-      {1272, 0x100, str::PrefTypePalette},    {1274, 0x400, str::PrefNombreBit},
+      {1265, 0x004, str::PrefCadreNumero}, {1267, 0x008, str::PrefGrandeurDimensions},
+      {1268, 0x010, str::PrefDecalage},    {1269, 0x020, str::PrefIntervale},
+      {1270, 0x040, str::PrefDisposition}, {1271, 0x080, str::PrefTransparence},
+      {1272, 0x100, str::PrefTypePalette}, {1274, 0x400, str::PrefNombreBit},
   };
   for (const auto& b : boxes) {
     QCheckBox* box = Box(group, b.id, b.text);

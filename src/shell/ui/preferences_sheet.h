@@ -76,6 +76,7 @@ class UsagePage : public PreferencePage {
  public:
   explicit UsagePage(QWidget* parent = nullptr);
   void Apply(PreferencesOutcome* outcome) override;
+
  private:
   UsagePreset initial_;
   QButtonGroup* choices_;
@@ -86,6 +87,7 @@ class ProgramPage : public PreferencePage {
  public:
   explicit ProgramPage(QWidget* parent = nullptr);
   void Apply(PreferencesOutcome* outcome) override;
+
  private:
   void ChooseEditor();
   bool wasAssociated_ = false;
@@ -98,6 +100,7 @@ class PalettesPage : public PreferencePage {
  public:
   explicit PalettesPage(QWidget* parent = nullptr);
   void Apply(PreferencesOutcome* outcome) override;
+
  private:
   PaletteMergeControls* controls_;
 };
@@ -116,6 +119,7 @@ class ExportPage : public PreferencePage {
   explicit ExportPage(QWidget* parent = nullptr);
   bool Validate() override;
   void Apply(PreferencesOutcome* outcome) override;
+
  private:
   bool textEdited_ = false;
   bool hadSignature_ = false;

@@ -12,12 +12,12 @@
 #include <QVBoxLayout>
 #include <algorithm>
 
-#include "colour/ui/duration_panel.h"
-#include "shell/command_ids.h"
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/ui/duration_panel.h"
+#include "shell/command_ids.h"
 #include "shell/ui/animation_view.h"
 #include "shell/ui/colour_button.h"
 #include "shell/ui/glyph_icons.h"

@@ -9,12 +9,12 @@
 #include <QRegularExpressionValidator>
 #include <QScrollBar>
 
-#include "core/animation.h"
-#include "shell/command_ids.h"
 #include "base/preferences.h"
-#include "shell/status_text.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/animation.h"
+#include "shell/command_ids.h"
+#include "shell/status_text.h"
 #include "shell/ui/icons.h"
 
 namespace lw {
@@ -85,7 +85,8 @@ PropertiesBar::PropertiesBar(QWidget* parent) : QToolBar(parent) {
   addWidget(Spacer(6));
   auto* disposal = new QActionGroup(this);
   disposal->setExclusionPolicy(QActionGroup::ExclusionPolicy::ExclusiveOptional);
-  for (int command : {cmd::DisposalLeave, cmd::DisposalRestoreBackground, cmd::DisposalRestorePrevious})
+  for (int command :
+       {cmd::DisposalLeave, cmd::DisposalRestoreBackground, cmd::DisposalRestorePrevious})
     disposal->addAction(AddButton(command, true));
   addSeparator();
   AddButton(cmd::ToggleTransparency, true);
@@ -154,7 +155,8 @@ void PropertiesBar::SetMultipleEntry(bool on) {
   multipleEntry_ = on;
 }
 
-void PropertiesBar::RefreshFrameControls(const Animation* animation, int index, bool durationsEdited) {
+void PropertiesBar::RefreshFrameControls(const Animation* animation, int index,
+                                         bool durationsEdited) {
   Guard guard(updating_);
   const Frame* frame = animation ? FrameAt(*animation, index) : nullptr;
   uint32_t selected = animation ? animation->selectedCount : 0;
@@ -182,15 +184,17 @@ void PropertiesBar::RefreshFrameControls(const Animation* animation, int index, 
     delayEdit_->setText(QString::number(frame->delay));
     RenameFrameEntry(animation, index);
   } else {
-    for (int command : {cmd::DisposalLeave, cmd::DisposalRestoreBackground, cmd::DisposalRestorePrevious,
-                        cmd::ToggleTransparency, cmd::LocalPalettePresent, cmd::Has24BitData})
+    for (int command :
+         {cmd::DisposalLeave, cmd::DisposalRestoreBackground, cmd::DisposalRestorePrevious,
+          cmd::ToggleTransparency, cmd::LocalPalettePresent, cmd::Has24BitData})
       Action(command)->setChecked(false);
     // Several frames: their common delay, or nothing when they differ.
     QString common;
     if (multiple) {
       const Frame* first = FirstSelectedFrame(*animation);
       bool same = true;
-      for (const Frame* f = first; f; f = NextSelectedFrame(f)) same = same && f->delay == first->delay;
+      for (const Frame* f = first; f; f = NextSelectedFrame(f))
+        same = same && f->delay == first->delay;
       if (same && first) common = QString::number(first->delay);
     }
     delayEdit_->setText(common);
@@ -223,7 +227,8 @@ void PropertiesBar::RebuildFrameList(const Animation* animation) {
   int widest = 0;
   for (int i = 0; i < frameList_->count(); ++i)
     widest = std::max(widest, metrics.horizontalAdvance(frameList_->itemText(i)));
-  frameList_->view()->setMinimumWidth(widest + frameList_->view()->verticalScrollBar()->sizeHint().width() + 8);
+  frameList_->view()->setMinimumWidth(
+      widest + frameList_->view()->verticalScrollBar()->sizeHint().width() + 8);
   if (keep >= 0 && keep < frameList_->count()) frameList_->setCurrentIndex(keep);
 }
 
@@ -231,7 +236,8 @@ void PropertiesBar::RenameFrameEntry(const Animation* animation, int index) {
   const Frame* frame = animation ? FrameAt(*animation, index) : nullptr;
   if (!frame || index + 1 >= frameList_->count()) return;
   Guard guard(updating_);
-  frameList_->setItemText(index + 1, QString::fromStdString(FrameListEntry(index, FrameName(frame))));
+  frameList_->setItemText(index + 1,
+                          QString::fromStdString(FrameListEntry(index, FrameName(frame))));
 }
 
 }  // namespace lw

@@ -73,8 +73,7 @@ UsageQuestionDialog::UsageQuestionDialog(QWidget* parent) : QDialog(parent) {
     layout->addWidget(r);
   }
   layout->addSpacing(6);
-  auto* note = new QLabel(UiText(str::AskParametrePeutEtreModifie),
-                          this);
+  auto* note = new QLabel(UiText(str::AskParametrePeutEtreModifie), this);
   note->setWordWrap(true);
   layout->addWidget(note);
   auto* buttons = new QDialogButtonBox(this);

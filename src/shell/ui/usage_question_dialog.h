@@ -20,6 +20,7 @@ class UsageQuestionDialog : public QDialog {
   void accept() override;
   // There is no way out but OK.
   void reject() override {}
+
  private:
   UsagePreset initial_;
   QButtonGroup* choices_;
