@@ -21,6 +21,7 @@
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
+#include "colour/ui/queued_progress_view.h"
 #include "core/gif_writer.h"
 #include "shell/ui/dialog_buttons.h"
 
@@ -33,48 +34,6 @@ struct OptimizeDialog::Trial {
   OptimizeOptions options = 0;
   TrialStatus status = TrialStatus::Stopped;
   int32_t size = -1;
-};
-
-// The dialog's bar and status line seen from the trial thread: every call is handed to the
-// interface thread, where it is dropped once a newer trial has started.
-class OptimizeDialog::TrialView : public ProgressView {
- public:
-  TrialView(OptimizeDialog* dialog, int generation) : dialog_(dialog), generation_(generation) {}
-
-  void SetRange(int total) override {
-    Post([total](OptimizeDialog* d) {
-      d->bar_->setRange(0, total);
-      d->bar_->setValue(0);
-    });
-  }
-  void SetPosition(int position) override {
-    Post([position](OptimizeDialog* d) { d->bar_->setValue(position); });
-  }
-  void Step() override {
-    Post([](OptimizeDialog* d) {
-      if (d->bar_->value() < d->bar_->maximum()) d->bar_->setValue(d->bar_->value() + 1);
-    });
-  }
-  void SetText(const std::string& text) override {
-    QString shown = QString::fromStdString(text);
-    Post([shown](OptimizeDialog* d) { d->status_->setText(shown); });
-  }
-
- private:
-  template <typename F>
-  void Post(F change) {
-    OptimizeDialog* dialog = dialog_;
-    int generation = generation_;
-    QMetaObject::invokeMethod(
-        dialog,
-        [dialog, generation, change] {
-          if (dialog->generation_ == generation) change(dialog);
-        },
-        Qt::QueuedConnection);
-  }
-
-  OptimizeDialog* dialog_;
-  int generation_;
 };
 
 namespace {
@@ -289,7 +248,9 @@ void OptimizeDialog::StartTrial(int statusText) {
     trial->generation = generation;
     trial->options = options;
     trial_ = trial;
-    auto view = std::make_shared<TrialView>(this, generation);
+    auto view = std::make_shared<QueuedProgressView>(
+        this, bar_, status_,
+        [dialog = this, generation] { return dialog->generation_ == generation; });
     Animation* document = document_;
     AnimationPtr* copy = &copy_;
     WindowHandle handle = this;

@@ -61,7 +61,6 @@ class OptimizeDialog : public QDialog {
 
  private:
   struct Trial;
-  class TrialView;
 
   void FirstShown();
   void MeasureDocument();

@@ -23,6 +23,7 @@
 #include "base/strings.h"
 #include "colour/reduce_trial.h"
 #include "colour/ui/index_choice_dialog.h"
+#include "colour/ui/queued_progress_view.h"
 #include "core/gif_writer.h"
 #include "shell/command_ids.h"
 #include "shell/ui/animation_view.h"
@@ -30,49 +31,6 @@
 #include "shell/ui/glyph_icons.h"
 
 namespace lw {
-
-// The bar and status line seen from the size thread: each call is handed to the interface
-// thread and dropped there once a newer reduction has started.
-class ReduceColoursDialog::SizeView : public ProgressView {
- public:
-  SizeView(ReduceColoursDialog* dialog, int generation)
-      : dialog_(dialog), generation_(generation) {}
-
-  void SetRange(int total) override {
-    Post([total](ReduceColoursDialog* d) {
-      d->bar_->setRange(0, total);
-      d->bar_->setValue(0);
-    });
-  }
-  void SetPosition(int position) override {
-    Post([position](ReduceColoursDialog* d) { d->bar_->setValue(position); });
-  }
-  void Step() override {
-    Post([](ReduceColoursDialog* d) {
-      if (d->bar_->value() < d->bar_->maximum()) d->bar_->setValue(d->bar_->value() + 1);
-    });
-  }
-  void SetText(const std::string& text) override {
-    QString shown = QString::fromStdString(text);
-    Post([shown](ReduceColoursDialog* d) { d->status_->setText(shown); });
-  }
-
- private:
-  template <typename F>
-  void Post(F change) {
-    ReduceColoursDialog* dialog = dialog_;
-    int generation = generation_;
-    QMetaObject::invokeMethod(
-        dialog,
-        [dialog, generation, change] {
-          if (dialog->generation_ == generation) change(dialog);
-        },
-        Qt::QueuedConnection);
-  }
-
-  ReduceColoursDialog* dialog_;
-  int generation_;
-};
 
 namespace {
 
@@ -255,7 +213,9 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
   reducedView_->ShowFrame(current_, true);
 
   status_->setText(UiText(str::ReduceMeasuring));
-  auto view = std::make_shared<SizeView>(this, generation);
+  auto view = std::make_shared<QueuedProgressView>(
+      this, bar_, status_,
+      [dialog = this, generation] { return dialog->generation_ == generation; });
   auto size = std::make_shared<int32_t>(-1);
   Animation* copy = copy_.get();
   WindowHandle handle = this;

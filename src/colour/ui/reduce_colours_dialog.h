@@ -63,7 +63,6 @@ class ReduceColoursDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
-  class SizeView;
 
   void StopSizeThread();
   void SizeMeasured(int generation, int32_t size);
