@@ -91,20 +91,6 @@ uint32_t MoveFramesCommand(ShellState& state, int position) {
   return refresh::Document | refresh::Names;
 }
 
-uint32_t ToggleTransparencyCommand(ShellState& state) {
-  Frame* frame = CurrentFrame(state);
-  if (!frame) return 0;
-  StopReaders(state);
-  // Until the colour chooser comes, switching on takes the frame's stored transparent index.
-  bool on = !frame->Transparent();
-  uint32_t index = static_cast<uint32_t>(state.currentFrame);
-  RecordUndo(undo::EditTransparency, *state.document, nullptr, nullptr,
-             (index << 16) | (on ? 1u : 0u));
-  SetTransparency(frame, on);
-  state.modified = true;
-  return OneFrameHints(state.currentFrame, refresh::PropertiesFrame | refresh::Encoding);
-}
-
 uint32_t ToggleTrueColourCommand(ShellState& state) {
   Frame* frame = CurrentFrame(state);
   if (!frame) return 0;

@@ -19,8 +19,6 @@ uint32_t PingPongCommand(ShellState& state);
 uint32_t DeleteFramesCommand(ShellState& state);
 // Moves the selected frames (or the current one) to slot position (0..frameCount).
 uint32_t MoveFramesCommand(ShellState& state, int position);
-// Switches the current frame's transparency on (its stored index) or off.
-uint32_t ToggleTransparencyCommand(ShellState& state);
 // Drops the current frame's 24-bit data, or rebuilds it from the image. A failed rebuild
 // changes nothing and asks only for the frame's controls, so that its button goes back.
 uint32_t ToggleTrueColourCommand(ShellState& state);

@@ -78,7 +78,6 @@ TEST_F(DocumentCommands, NothingToDoChangesNothing) {
   EXPECT_EQ(PingPongCommand(state_), 0u);
   EXPECT_EQ(DeleteFramesCommand(state_), 0u);
   EXPECT_EQ(MoveFramesCommand(state_, 1), 0u);
-  EXPECT_EQ(ToggleTransparencyCommand(state_), 0u);
   EXPECT_EQ(SetDisposalCommand(state_, 2), 0u);
   EXPECT_EQ(SetDelayCommand(state_, 5), 0u);
   // Moving a frame onto its own slot.
@@ -97,19 +96,7 @@ TEST_F(DocumentCommands, NothingToDoChangesNothing) {
 TEST_F(DocumentCommands, FramePropertiesNameTheFrameToRedraw) {
   Select({2});
   Frame* f = FrameAt(Doc(), 2);
-  uint32_t hints = ToggleTransparencyCommand(state_);
-  EXPECT_TRUE(f->Transparent());
-  EXPECT_EQ(hints & refresh::OneFrame, refresh::OneFrame);
-  EXPECT_EQ(refresh::FrameIndexOf(hints), 2u);
-  EXPECT_TRUE(hints & refresh::Encoding);
-  EXPECT_EQ(CanUndoKind(), undo::EditTransparency);
-  Undo(Doc());
-  EXPECT_FALSE(f->Transparent());
-
-  // Disposal and delays record nothing, as the toolbar's other values.
-  ClearHistory();
-  state_.modified = false;
-  hints = SetDisposalCommand(state_, 3);
+  uint32_t hints = SetDisposalCommand(state_, 3);
   EXPECT_EQ(f->Disposal(), 3);
   EXPECT_EQ(refresh::FrameIndexOf(hints), 2u);
   EXPECT_TRUE(hints & refresh::PropertiesFrame);
