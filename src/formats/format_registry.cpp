@@ -6,6 +6,7 @@
 #include "base/strings.h"
 #include "formats/flow_text.h"
 #include "formats/gif/gif_format.h"
+#include "formats/png/png_format.h"
 
 namespace lw {
 namespace {
@@ -115,20 +116,6 @@ FormatSpec PendingCur() {
           .importOrder = 8};
 }
 
-FormatSpec PendingPng() {
-  FileFilter filter{TableText(str::FilterPng), "*.png"};
-  return {.id = "png",
-          .extensions = {"png"},
-          .openFilter = filter,
-          .openFilterOrder = 6,
-          .saveType = savetype::Png,
-          .save = {"png", TableText(str::SaveFilterPng), "*.png",
-                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
-          .importCommand = 40342,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 6};
-}
-
 FormatSpec PendingSwf() {
   return {.id = "swf",
           .saveType = savetype::Swf,
@@ -163,7 +150,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
       GifFormat(),  PendingAvi(), PendingBmp(), PendingJpeg(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PendingPng(), PendingSwf(),  PendingStrip(),
+      PendingIco(), PendingCur(), PngFormat(),  PendingSwf(),  PendingStrip(),
   };
   return formats;
 }

@@ -108,7 +108,7 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
                   "*.gif / Bandes BMP (*.bmp) | *.bmp" +
                       english,
                   "40112 (later) / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
-                  "40342 (later) / Fichiers PNG (*.png) | *.png" + all,
+                  "40342 / Fichiers PNG (*.png) | *.png" + all,
                   "40133 (later) / Icônes (*.ico) | *.ico" + all,
                   "40142 (later) / Curseurs (*.cur) | *.cur" + english,
                   "40118 (later) / Curseurs animés (*.ani) | *.ani" + all));

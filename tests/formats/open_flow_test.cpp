@@ -19,8 +19,8 @@ TEST_F(FlowTest, ReadAnyFileReportsEachRefusal) {
   Put(Path("archive.gif.bak"), "x");
   EXPECT_EQ(ReadAnyFile(Path("archive.gif.bak"), nullptr, &out, nullptr), ReadFailed);
   // A format without its reader in this build fails like an unknown one, with no document.
-  Put(Path("still.png"), "x");
-  EXPECT_EQ(ReadAnyFile(Path("still.png"), nullptr, &out, nullptr), ReadFailed);
+  Put(Path("still.psd"), "x");
+  EXPECT_EQ(ReadAnyFile(Path("still.psd"), nullptr, &out, nullptr), ReadFailed);
   EXPECT_EQ(out, nullptr);
   EXPECT_THAT(ShownTexts(),
               ElementsAre("Impossible d'ouvrir le fichier '" + Path("missing.gif") + "'.",

@@ -1,0 +1,362 @@
+#include "formats/png/png_format.h"
+
+#include <png.h>
+
+#include <algorithm>
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/messages.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/picture_budget.h"
+
+namespace lw {
+namespace {
+
+// What the decoder hands back: plain data only, so that libpng's error jump crosses no
+// destructor. pixels is malloc'd, one row of rowBytes per image row, top row first.
+struct PngRaw {
+  uint32_t width;
+  uint32_t height;
+  int colourType;
+  int bitDepth;  // as in the file, before the 16-bit samples are stripped
+  size_t rowBytes;
+  uint8_t* pixels;
+  png_bytep* rows;  // the decoder's row pointers while it reads
+  png_color palette[256];
+  int paletteCount;
+  uint8_t trnsAlpha[256];
+  int trnsCount;
+  bool tooLarge;
+};
+
+void PngError(png_structp png, png_const_charp /*message*/) { png_longjmp(png, 1); }
+void PngWarning(png_structp, png_const_charp) {}
+
+int BytesPerPixel(int colourType) {
+  switch (colourType) {
+    case PNG_COLOR_TYPE_RGB: return 3;
+    case PNG_COLOR_TYPE_RGB_ALPHA:
+    case PNG_COLOR_TYPE_GRAY_ALPHA: return 4;  // the 24-bit plane plus the alpha plane
+    default: return 1;
+  }
+}
+
+// Decodes the whole image with the strip-16, packing and BGR transforms. False on any libpng
+// error or when the image is beyond the picture budget (raw->tooLarge). No C++ object lives in
+// this function: libpng's errors jump back into it.
+bool DecodePng(FILE* file, PngRaw* raw) {
+  png_structp png = png_create_read_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_read_struct(&png, nullptr, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    std::free(raw->rows);
+    raw->rows = nullptr;
+    std::free(raw->pixels);
+    raw->pixels = nullptr;
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_sig_bytes(png, 8);
+  png_read_info(png, info);
+  raw->width = png_get_image_width(png, info);
+  raw->height = png_get_image_height(png, info);
+  raw->bitDepth = png_get_bit_depth(png, info);
+  raw->colourType = png_get_color_type(png, info);
+  if (!PictureFitsBudget(raw->width, raw->height, BytesPerPixel(raw->colourType))) {
+    raw->tooLarge = true;
+    png_destroy_read_struct(&png, &info, nullptr);
+    return false;
+  }
+  png_set_strip_16(png);
+  png_set_packing(png);
+  png_set_bgr(png);
+  png_set_interlace_handling(png);
+  png_read_update_info(png, info);
+  raw->rowBytes = png_get_rowbytes(png, info);
+  // The transforms leave one byte per sample; anything else is not an image this reader knows.
+  uint64_t samples = raw->colourType == PNG_COLOR_TYPE_RGB          ? 3
+                     : raw->colourType == PNG_COLOR_TYPE_RGB_ALPHA  ? 4
+                     : raw->colourType == PNG_COLOR_TYPE_GRAY_ALPHA ? 2
+                                                                    : 1;
+  if (raw->rowBytes != samples * raw->width) png_error(png, "row length");
+  png_colorp plte = nullptr;
+  int plteCount = 0;
+  if (png_get_PLTE(png, info, &plte, &plteCount) && plte) {
+    raw->paletteCount = std::clamp(plteCount, 0, 256);
+    std::memcpy(raw->palette, plte, sizeof(png_color) * raw->paletteCount);
+  }
+  png_bytep trans = nullptr;
+  int transCount = 0;
+  png_color_16p transColour = nullptr;
+  if (png_get_tRNS(png, info, &trans, &transCount, &transColour)) {
+    raw->trnsCount = std::clamp(transCount, 0, 256);
+    if (trans && raw->colourType == PNG_COLOR_TYPE_PALETTE)
+      std::memcpy(raw->trnsAlpha, trans, raw->trnsCount);
+  }
+  raw->pixels = static_cast<uint8_t*>(std::malloc(raw->rowBytes * raw->height));
+  raw->rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * raw->height));
+  if (!raw->pixels || !raw->rows) {
+    raw->tooLarge = true;
+    png_error(png, "memory");
+  }
+  for (uint32_t y = 0; y < raw->height; ++y) raw->rows[y] = raw->pixels + raw->rowBytes * y;
+  png_read_image(png, raw->rows);
+  png_read_end(png, nullptr);
+  std::free(raw->rows);
+  raw->rows = nullptr;
+  png_destroy_read_struct(&png, &info, nullptr);
+  return true;
+}
+
+bool FillTrueColour(const PngRaw& raw, Frame* frame) {
+  uint64_t rgbStride = RgbStride(raw.width), indexStride = IndexStride(raw.width);
+  std::vector<uint8_t> rgb, alpha;
+  try {
+    rgb.resize(rgbStride * raw.height);
+    if (raw.colourType != PNG_COLOR_TYPE_RGB) alpha.resize(indexStride * raw.height);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  for (uint32_t y = 0; y < raw.height; ++y) {
+    const uint8_t* from = raw.pixels + raw.rowBytes * y;
+    uint8_t* to = rgb.data() + rgbStride * y;
+    uint8_t* a = alpha.empty() ? nullptr : alpha.data() + indexStride * y;
+    for (uint32_t x = 0; x < raw.width; ++x) {
+      switch (raw.colourType) {
+        case PNG_COLOR_TYPE_RGB: std::memcpy(to + 3 * x, from + 3 * x, 3); break;
+        case PNG_COLOR_TYPE_RGB_ALPHA:
+          std::memcpy(to + 3 * x, from + 4 * x, 3);
+          a[x] = from[4 * x + 3];
+          break;
+        default:  // grey with alpha
+          std::memset(to + 3 * x, from[2 * x], 3);
+          a[x] = from[2 * x + 1];
+          break;
+      }
+    }
+  }
+  SetRgbPlane(frame, std::move(rgb));
+  if (!alpha.empty()) SetAlphaPlane(frame, std::move(alpha));
+  return true;
+}
+
+bool FillIndexed(const PngRaw& raw, Animation& animation, Frame* frame) {
+  PalettePtr palette = std::make_unique<Palette>();
+  if (raw.colourType == PNG_COLOR_TYPE_PALETTE) {
+    if (raw.paletteCount < 1) return false;
+    for (int i = 0; i < raw.paletteCount; ++i)
+      palette->entries.push_back(
+          {raw.palette[i].red, raw.palette[i].green, raw.palette[i].blue, 0});
+  } else {
+    // 16-bit grey has been stripped to 8 bits, so it takes the 8-bit steps.
+    int depth = std::min(raw.bitDepth, 8);
+    int count = 1 << depth, step = 255 / (count - 1);
+    for (int i = 0; i < count; ++i) {
+      auto v = static_cast<uint8_t>(i * step);
+      palette->entries.push_back({v, v, v, 0});
+    }
+  }
+  std::vector<uint8_t> dib = BuildDib(raw.width, raw.height, palette.get());
+  if (dib.empty()) return false;
+  // Indexes past the palette (a damaged file) show its first colour rather than reach past it.
+  int count = palette->Count();
+  int transparent = -1;
+  if (raw.colourType == PNG_COLOR_TYPE_PALETTE) {
+    for (int i = 0; i < std::min(raw.trnsCount, count); ++i)
+      if (raw.trnsAlpha[i] < 255) {
+        transparent = i;
+        break;
+      }
+  }
+  uint8_t remap[256];
+  for (int i = 0; i < 256; ++i) {
+    remap[i] = i < count ? static_cast<uint8_t>(i) : 0;
+    if (transparent >= 0 && i < std::min(raw.trnsCount, count) && raw.trnsAlpha[i] < 255)
+      remap[i] = static_cast<uint8_t>(transparent);
+  }
+  uint64_t stride = IndexStride(raw.width);
+  uint8_t* bits = dib.data() + DibBitsOffset;
+  for (uint32_t y = 0; y < raw.height; ++y) {
+    const uint8_t* from = raw.pixels + raw.rowBytes * y;
+    uint8_t* to = bits + stride * y;
+    for (uint32_t x = 0; x < raw.width; ++x) to[x] = remap[from[x]];
+  }
+  SetGlobalPalette(animation, std::move(palette));
+  if (!frame->localPalette) frame->palette = animation.globalPalette.get();
+  SetFrameDib(frame, std::move(dib));
+  if (transparent >= 0) {
+    SetTransparentIndex(frame, static_cast<uint8_t>(transparent));
+    SetTransparency(frame, true);
+  }
+  return true;
+}
+
+int ReadPngFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+                ProgressMeter* /*meter*/) {
+  return ReadPng(path, out);
+}
+
+// Writes the prepared rows; plain data only, as for the decoder.
+bool EncodePng(FILE* file, const PngRaw* raw, int colourType, bool transparent,
+               uint8_t transparentIndex) {
+  png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, PngError, PngWarning);
+  if (!png) return false;
+  png_infop info = png_create_info_struct(png);
+  if (!info) {
+    png_destroy_write_struct(&png, nullptr);
+    return false;
+  }
+  if (setjmp(png_jmpbuf(png))) {
+    png_destroy_write_struct(&png, &info);
+    return false;
+  }
+  png_init_io(png, file);
+  png_set_IHDR(png, info, raw->width, raw->height, 8, colourType, PNG_INTERLACE_NONE,
+               PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
+  if (colourType == PNG_COLOR_TYPE_PALETTE) {
+    png_set_PLTE(png, info, raw->palette, raw->paletteCount);
+    if (transparent) {
+      png_byte alpha[256];
+      std::memset(alpha, 255, sizeof alpha);
+      if (transparentIndex < raw->paletteCount) alpha[transparentIndex] = 0;
+      png_set_tRNS(png, info, alpha, raw->paletteCount, nullptr);
+    }
+  }
+  png_write_info(png, info);
+  if (colourType != PNG_COLOR_TYPE_PALETTE) png_set_bgr(png);
+  for (uint32_t y = 0; y < raw->height; ++y) png_write_row(png, raw->pixels + raw->rowBytes * y);
+  png_write_end(png, info);
+  png_destroy_write_struct(&png, &info);
+  return true;
+}
+
+bool WritePngFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
+  return WritePng(path, frame);
+}
+
+}  // namespace
+
+int ReadPng(const std::string& path, AnimationPtr* out) {
+  out->reset();
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return 0;
+  png_byte signature[8];
+  if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
+    std::fclose(file);
+    ShowErrorId(str::PngDamaged);
+    return 0;
+  }
+  auto* raw = static_cast<PngRaw*>(std::calloc(1, sizeof(PngRaw)));
+  if (!raw) {
+    std::fclose(file);
+    return 0;
+  }
+  bool decoded = DecodePng(file, raw);
+  std::fclose(file);
+  if (!decoded) {
+    if (!raw->tooLarge) ShowErrorId(str::PngDamaged);
+    std::free(raw);
+    return 0;
+  }
+  AnimationPtr animation = NewBlankAnimation(raw->width, raw->height);
+  Frame* frame = animation ? FirstFrame(*animation) : nullptr;
+  bool filled = false;
+  if (frame) {
+    if (raw->colourType == PNG_COLOR_TYPE_PALETTE || raw->colourType == PNG_COLOR_TYPE_GRAY) {
+      filled = FillIndexed(*raw, *animation, frame);
+    } else {
+      if (raw->colourType == PNG_COLOR_TYPE_RGB && raw->trnsCount > 0)
+        ShowError("%s",
+                  "Image has transparent colors (but not Alpha channel). No transparency is used.");
+      filled = FillTrueColour(*raw, frame);
+    }
+  }
+  std::free(raw->pixels);
+  std::free(raw);
+  if (!filled) return 0;
+  *out = std::move(animation);
+  return 1;
+}
+
+bool WritePng(const std::string& path, Frame* frame) {
+  if (!frame || frame->width == 0 || frame->height == 0) return false;
+  uint64_t width = frame->width, height = frame->height;
+  bool hasRgb = frame->rgbPlane.size() >= RgbStride(width) * height;
+  bool hasAlpha = hasRgb && frame->alphaPlane.size() >= IndexStride(width) * height;
+  if (!hasRgb &&
+      (!frame->bits() || frame->dib.size() < DibBitsOffset + IndexStride(width) * height))
+    return false;
+  int colourType = hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA
+                   : hasRgb ? PNG_COLOR_TYPE_RGB
+                            : PNG_COLOR_TYPE_PALETTE;
+  auto* raw = static_cast<PngRaw*>(std::calloc(1, sizeof(PngRaw)));
+  if (!raw) return false;
+  raw->width = frame->width;
+  raw->height = frame->height;
+  std::vector<uint8_t> rgba;
+  if (colourType == PNG_COLOR_TYPE_RGB_ALPHA) {
+    try {
+      rgba.resize(4 * width * height);
+    } catch (const std::bad_alloc&) {
+      std::free(raw);
+      return false;
+    }
+    for (uint64_t y = 0; y < height; ++y)
+      for (uint64_t x = 0; x < width; ++x) {
+        std::memcpy(&rgba[4 * (y * width + x)], &frame->rgbPlane[y * RgbStride(width) + 3 * x], 3);
+        rgba[4 * (y * width + x) + 3] = frame->alphaPlane[y * IndexStride(width) + x];
+      }
+    raw->pixels = rgba.data();
+    raw->rowBytes = 4 * width;
+  } else if (colourType == PNG_COLOR_TYPE_RGB) {
+    raw->pixels = frame->rgbPlane.data();
+    raw->rowBytes = RgbStride(width);
+  } else {
+    raw->pixels = frame->bits();
+    raw->rowBytes = IndexStride(width);
+    const Palette* palette = frame->palette;
+    raw->paletteCount = palette ? std::min(palette->Count(), 256) : 0;
+    for (int i = 0; i < raw->paletteCount; ++i)
+      raw->palette[i] = {palette->entries[i].red, palette->entries[i].green,
+                         palette->entries[i].blue};
+    if (raw->paletteCount == 0) {
+      std::free(raw);
+      return false;
+    }
+  }
+  bool written = false;
+  if (FILE* file = std::fopen(path.c_str(), "wb")) {
+    written = EncodePng(file, raw, colourType, frame->Transparent(), frame->transparentIndex);
+    written = std::fclose(file) == 0 && written;
+  }
+  std::free(raw);
+  return written;
+}
+
+FormatSpec PngFormat() {
+  FileFilter filter{TableText(str::FilterPng), "*.png"};
+  FileFilter allFiles{TableText(str::FilterAllFiles), "*.*"};
+  return {.id = "png",
+          .extensions = {"png"},
+          .reader = ReadPngFile,
+          .openFilter = filter,
+          .openFilterOrder = 6,
+          .saveType = savetype::Png,
+          .save = {"png", TableText(str::SaveFilterPng), "*.png",
+                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
+          .writeFrame = WritePngFrame,
+          .importCommand = 40342,
+          .importFilter = {filter, allFiles},
+          .importOrder = 6};
+}
+
+}  // namespace lw
