@@ -4,6 +4,7 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "formats/bmp/bmp_format.h"
 #include "formats/flow_text.h"
 #include "formats/gif/gif_format.h"
 #include "formats/png/png_format.h"
@@ -31,20 +32,6 @@ FormatSpec PendingAvi() {
           .importCommand = 40109,
           .importFilter = WithAllFiles(filter),
           .importOrder = 1};
-}
-
-FormatSpec PendingBmp() {
-  FileFilter filter{TableText(str::FilterBmp), "*.bmp;*.dib"};
-  return {.id = "bmp",
-          .extensions = {"bmp", "dib"},
-          .openFilter = filter,
-          .openFilterOrder = 3,
-          .saveType = savetype::Bmp,
-          .save = {"bmp", TableText(str::SaveFilterBmp), "*.bmp",
-                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
-          .importCommand = 40110,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 2};
 }
 
 FormatSpec PendingJpeg() {
@@ -149,8 +136,8 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),  PendingAvi(), PendingBmp(), PendingJpeg(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(),  PendingSwf(),  PendingStrip(),
+      GifFormat(),  PendingAvi(), BmpFormat(), PendingJpeg(), PendingPsd(),   PendingAni(),
+      PendingIco(), PendingCur(), PngFormat(), PendingSwf(),  PendingStrip(),
   };
   return formats;
 }
