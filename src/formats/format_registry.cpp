@@ -7,6 +7,7 @@
 #include "formats/bmp/bmp_format.h"
 #include "formats/flow_text.h"
 #include "formats/gif/gif_format.h"
+#include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
 
 namespace lw {
@@ -32,21 +33,6 @@ FormatSpec PendingAvi() {
           .importCommand = 40109,
           .importFilter = WithAllFiles(filter),
           .importOrder = 1};
-}
-
-FormatSpec PendingJpeg() {
-  FileFilter filter{TableText(str::FilterJpeg), "*.jpg;*.jpe;*.jpeg"};
-  return {.id = "jpeg",
-          .extensions = {"jpg", "jpe", "jpeg"},
-          .openFilter = filter,
-          .openFilterOrder = 4,
-          .saveType = savetype::Jpeg,
-          .save = {"jpg", TableText(str::SaveFilterJpeg), "*.jpg;*.jpe,*.jpeg",
-                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
-          .writesTrueColour = true,
-          .importCommand = 40113,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 3};
 }
 
 FormatSpec PendingPsd() {
@@ -136,8 +122,8 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),  PendingAvi(), BmpFormat(), PendingJpeg(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(), PendingSwf(),  PendingStrip(),
+      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PendingPsd(),   PendingAni(),
+      PendingIco(), PendingCur(), PngFormat(), PendingSwf(), PendingStrip(),
   };
   return formats;
 }

@@ -103,7 +103,7 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
       menu,
       ElementsAre("40109 (later) / Fichiers AVI (*.avi) | *.avi" + all,
                   "40110 / Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib" + all,
-                  "40113 (later) / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
+                  "40113 / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
                   "40111 (later) / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
                   "*.gif / Bandes BMP (*.bmp) | *.bmp" +
                       english,

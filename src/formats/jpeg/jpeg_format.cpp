@@ -1,0 +1,195 @@
+#include "formats/jpeg/jpeg_format.h"
+
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
+#include <csetjmp>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/picture_budget.h"
+
+namespace lw {
+namespace {
+
+// libjpeg's error manager with a way back to the caller instead of exit().
+struct JpegError {
+  jpeg_error_mgr manager;
+  jmp_buf back;
+};
+
+void ErrorExit(j_common_ptr cinfo) { longjmp(reinterpret_cast<JpegError*>(cinfo->err)->back, 1); }
+void Quiet(j_common_ptr) {}
+
+enum class Decoded { Done, Damaged, NotRgb, TooLarge };
+
+// The decoded picture as plain data: libjpeg's error jump crosses no destructor. pixels is
+// malloc'd, rows of stride bytes in blue, green, red order, top row first.
+struct JpegRaw {
+  uint32_t width;
+  uint32_t height;
+  size_t stride;
+  uint8_t* pixels;
+};
+
+Decoded DecodeJpeg(FILE* file, JpegRaw* raw) {
+  jpeg_decompress_struct cinfo;
+  JpegError error;
+  cinfo.err = jpeg_std_error(&error.manager);
+  error.manager.error_exit = ErrorExit;
+  error.manager.output_message = Quiet;
+  if (setjmp(error.back)) {
+    jpeg_destroy_decompress(&cinfo);
+    std::free(raw->pixels);
+    raw->pixels = nullptr;
+    return Decoded::Damaged;
+  }
+  jpeg_create_decompress(&cinfo);
+  jpeg_stdio_src(&cinfo, file);
+  jpeg_read_header(&cinfo, TRUE);
+  if (cinfo.out_color_space != JCS_RGB) {
+    jpeg_destroy_decompress(&cinfo);
+    return Decoded::NotRgb;
+  }
+  cinfo.out_color_space = JCS_EXT_BGR;
+  jpeg_calc_output_dimensions(&cinfo);
+  if (!PictureFitsBudget(cinfo.output_width, cinfo.output_height, 3)) {
+    jpeg_destroy_decompress(&cinfo);
+    return Decoded::TooLarge;
+  }
+  jpeg_start_decompress(&cinfo);
+  raw->width = cinfo.output_width;
+  raw->height = cinfo.output_height;
+  raw->stride = RgbStride(raw->width);
+  raw->pixels = static_cast<uint8_t*>(std::calloc(raw->height, raw->stride));
+  if (!raw->pixels || cinfo.output_components != 3) {
+    jpeg_destroy_decompress(&cinfo);
+    return Decoded::TooLarge;
+  }
+  JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
+                                              raw->width * 3, 1);
+  while (cinfo.output_scanline < cinfo.output_height) {
+    JDIMENSION y = cinfo.output_scanline;
+    if (jpeg_read_scanlines(&cinfo, row, 1) != 1) break;
+    std::memcpy(raw->pixels + raw->stride * y, row[0], size_t{raw->width} * 3);
+  }
+  jpeg_finish_decompress(&cinfo);
+  jpeg_destroy_decompress(&cinfo);
+  return Decoded::Done;
+}
+
+bool EncodeJpeg(FILE* file, const uint8_t* pixels, uint32_t width, uint32_t height, size_t stride,
+                int quality) {
+  jpeg_compress_struct cinfo;
+  JpegError error;
+  cinfo.err = jpeg_std_error(&error.manager);
+  error.manager.error_exit = ErrorExit;
+  error.manager.output_message = Quiet;
+  if (setjmp(error.back)) {
+    jpeg_destroy_compress(&cinfo);
+    return false;
+  }
+  jpeg_create_compress(&cinfo);
+  jpeg_stdio_dest(&cinfo, file);
+  cinfo.image_width = width;
+  cinfo.image_height = height;
+  cinfo.input_components = 3;
+  cinfo.in_color_space = JCS_EXT_BGR;
+  jpeg_set_defaults(&cinfo);
+  jpeg_set_quality(&cinfo, quality, TRUE);
+  jpeg_start_compress(&cinfo, TRUE);
+  while (cinfo.next_scanline < cinfo.image_height) {
+    JSAMPROW row = const_cast<uint8_t*>(pixels + stride * cinfo.next_scanline);
+    jpeg_write_scanlines(&cinfo, &row, 1);
+  }
+  jpeg_finish_compress(&cinfo);
+  jpeg_destroy_compress(&cinfo);
+  return true;
+}
+
+int ReadJpegFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+                 ProgressMeter* /*meter*/) {
+  return ReadJpeg(path, out);
+}
+
+bool WriteJpegFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
+  return WriteJpeg(path, frame);
+}
+
+}  // namespace
+
+int ReadJpeg(const std::string& path, AnimationPtr* out) {
+  out->reset();
+  FILE* file = std::fopen(path.c_str(), "rb");
+  if (!file) return 0;
+  auto* raw = static_cast<JpegRaw*>(std::calloc(1, sizeof(JpegRaw)));
+  if (!raw) {
+    std::fclose(file);
+    return 0;
+  }
+  Decoded decoded = DecodeJpeg(file, raw);
+  std::fclose(file);
+  AnimationPtr animation;
+  if (decoded == Decoded::Done) animation = NewBlankAnimation(raw->width, raw->height);
+  std::vector<uint8_t> plane;
+  if (animation) {
+    try {
+      plane.assign(raw->pixels, raw->pixels + raw->stride * raw->height);
+    } catch (const std::bad_alloc&) {
+      animation.reset();
+    }
+  }
+  std::free(raw->pixels);
+  std::free(raw);
+  switch (decoded) {
+    case Decoded::Damaged: ShowErrorId(str::JpegDecompressError); return 0;
+    case Decoded::NotRgb: ShowErrorId(str::JpegNotRgb); return 0;
+    case Decoded::TooLarge: ShowErrorId(str::JpegNoMemory); return 0;
+    case Decoded::Done: break;
+  }
+  if (!animation) {
+    ShowErrorId(str::JpegNoMemory);
+    return 0;
+  }
+  SetRgbPlane(FirstFrame(*animation), std::move(plane));
+  *out = std::move(animation);
+  return 1;
+}
+
+bool WriteJpeg(const std::string& path, Frame* frame) {
+  if (!frame || frame->width == 0 || frame->height == 0 ||
+      frame->rgbPlane.size() < RgbStride(frame->width) * frame->height) {
+    ShowError("%s", "no 24 bit data here");
+    return false;
+  }
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool written = EncodeJpeg(file, frame->rgbPlane.data(), frame->width, frame->height,
+                            RgbStride(frame->width), JpegQuality());
+  return std::fclose(file) == 0 && written;
+}
+
+FormatSpec JpegFormat() {
+  FileFilter filter{TableText(str::FilterJpeg), "*.jpg;*.jpe;*.jpeg"};
+  FileFilter allFiles{TableText(str::FilterAllFiles), "*.*"};
+  return {.id = "jpeg",
+          .extensions = {"jpg", "jpe", "jpeg"},
+          .reader = ReadJpegFile,
+          .openFilter = filter,
+          .openFilterOrder = 4,
+          .saveType = savetype::Jpeg,
+          .save = {"jpg", TableText(str::SaveFilterJpeg), "*.jpg;*.jpe,*.jpeg",
+                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
+          .writeFrame = WriteJpegFrame,
+          .writesTrueColour = true,
+          .importCommand = 40113,
+          .importFilter = {filter, allFiles},
+          .importOrder = 3};
+}
+
+}  // namespace lw
