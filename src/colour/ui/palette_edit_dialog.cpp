@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -11,6 +12,7 @@
 
 #include "base/preferences.h"
 #include "base/string_ids.h"
+#include "colour/pal_file.h"
 #include "colour/ui/image_view.h"
 #include "colour/ui/palette_grid.h"
 #include "shell/ui/colour_button.h"
@@ -119,10 +121,19 @@ PaletteEditDialog::PaletteEditDialog(QWidget* owner, PaletteEditRequest* request
 
   auto* bottom = new QHBoxLayout;
   if (!small) {
-    // Saving palette files comes with the PAL writer.
+    // The palette as edited so far goes to a PAL file; the dialog stays open.
     export_ = new QPushButton(UiText(str::PalExport), this);
-    export_->setEnabled(false);
-    export_->setToolTip(UiText(str::PalExportPending));
+    connect(export_, &QPushButton::clicked, this, [this] {
+      QFileDialog chooser(this, UiText(str::SavePaletteTitle), QString(),
+                          QStringLiteral("PAL Palette Files (*.pal)"));
+      chooser.setAcceptMode(QFileDialog::AcceptSave);
+      chooser.setDefaultSuffix(QStringLiteral("pal"));
+      if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return;
+      Palette palette;
+      palette.entries = working_;
+      if (!palette.entries.empty())
+        WritePalFile(chooser.selectedFiles().front().toStdString(), palette);
+    });
     bottom->addWidget(export_);
   }
   bottom->addStretch();
