@@ -11,6 +11,8 @@
 #include <vector>
 
 #include "formats/flow_fixture.h"
+#include "formats/jpeg/jpeg_format.h"
+#include "formats/png/png_format.h"
 
 namespace lw {
 namespace {
@@ -233,6 +235,44 @@ TEST_F(BatchTest, FailuresAreReportedAndSetTheExitCode) {
   r = Run({"-i", a, a, "-o", Path("x.gif")});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_THAT(r.errors, HasSubstr("Unrecognized flag: " + a));
+}
+
+TEST_F(BatchTest, StillImagesComeInAndOneFrameGoesOutAsPng) {
+  // A true-colour photo and three PNG frames, written by the program's own writers.
+  AnimationPtr doc = MakeDocument(8, 6);
+  Frame* f = AddSolidFrame(*doc, 0, 0, 8, 6, 1);
+  std::vector<uint8_t> rgb(RgbStride(8) * 6);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i % 3 == 2 ? 200 : 40);
+  SetRgbPlane(f, rgb);
+  ASSERT_TRUE(WriteJpeg(Path("photo.jpg"), f));
+  FreeRgbPlane(f);
+  std::filesystem::create_directories(dir_ / "frames");
+  for (const char* name : {"frames/1.png", "frames/2.png", "frames/3.png"})
+    ASSERT_TRUE(WritePng(Path(name), f));
+
+  RunResult r = Run({"-i", "photo.jpg", "-o", "photo.gif"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr photo = ReadBack(Path("photo.gif"));
+  ASSERT_NE(photo, nullptr);
+  EXPECT_EQ(photo->frameCount, 1);
+  EXPECT_EQ(photo->screenWidth, 8u);
+  const PaletteEntry& e = FirstFrame(*photo)->palette->entries.at(Pixels(*FirstFrame(*photo))[0]);
+  EXPECT_NEAR(e.red, 200, 8);
+  EXPECT_NEAR(e.blue, 40, 8);
+
+  r = Run({"-i", "frames/*.png", "-o", "anim.gif"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr anim = ReadBack(Path("anim.gif"));
+  ASSERT_NE(anim, nullptr);
+  EXPECT_EQ(anim->frameCount, 3);
+
+  // A still-image type gets one frame of the animation.
+  r = Run({"-i", "anim.gif", "-o", "frame.png"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr frame;
+  ASSERT_EQ(ReadPng(Path("frame.png"), &frame), 1);
+  EXPECT_EQ(frame->frameCount, 1);
+  EXPECT_EQ(FirstFrame(*frame)->width, 8u);
 }
 
 }  // namespace
