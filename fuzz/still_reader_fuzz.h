@@ -1,0 +1,64 @@
+// What every still-image reader's fuzz target does: writes the input to a file (the readers
+// read files), reads it, and requires whatever was read to write back out and read again at
+// the same size. Messages are dropped; the picture budget keeps each run short.
+#pragma once
+
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "core/animation.h"
+#include "core/gif_reader.h"
+#include "platform/services.h"
+
+namespace lw::fuzz {
+
+class QuietServices : public PlatformServices {
+ public:
+  int MessageBox(WindowHandle, const std::string&, const std::string&, int) override {
+    return answer::Ok;
+  }
+  bool Interactive() const override { return false; }
+};
+
+inline void SetUpOnce() {
+  static QuietServices quiet;
+  static const bool ready = [] {
+    SetServices(&quiet);
+    SetGifFrameByteLimit(uint64_t{4} << 20);
+    return true;
+  }();
+  (void)ready;
+}
+
+using StillReader = int (*)(const std::string& path, AnimationPtr* out);
+
+// write: writes frame to path, true on success. extension names the temporary files.
+template <typename Write>
+int RoundTrip(const uint8_t* data, size_t size, const char* extension, StillReader read,
+              Write write) {
+  SetUpOnce();
+  static const std::string base = "/tmp/lw-fuzz-" + std::to_string(::getpid()) + "-";
+  const std::string in = base + "in." + extension, out = base + "out." + extension;
+  FILE* f = std::fopen(in.c_str(), "wb");
+  if (!f) return 0;
+  std::fwrite(data, 1, size, f);
+  std::fclose(f);
+
+  AnimationPtr doc;
+  int status = read(in, &doc);
+  if ((status == 0) != (doc == nullptr)) std::abort();
+  if (!doc) return 0;
+  Frame* frame = FirstFrame(*doc);
+  if (!write(out, frame)) std::abort();
+  AnimationPtr again;
+  if (read(out, &again) != 1) std::abort();
+  Frame* back = FirstFrame(*again);
+  if (back->width != frame->width || back->height != frame->height) std::abort();
+  return 0;
+}
+
+}  // namespace lw::fuzz
