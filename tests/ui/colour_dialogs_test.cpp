@@ -97,19 +97,13 @@ class ColourDialogsTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(dir_.isValid());
-    uitest::UsePrivateSettings(dir_);
-    LoadPreferences();
-    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+    uitest::StartWindowTests(dir_, services_);
     SetPref(PrefUndoLevels, 20);
-    InstallQtServices();
-    services_.SetEcho(false);
-    SetServices(&services_);
   }
 
   void cleanupTestCase() {
     window_.reset();
-    SetServices(nullptr);
-    UninstallQtServices();
+    uitest::EndWindowTests();
   }
 
   void init() {

@@ -104,20 +104,13 @@ class GeometryDialogsTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(dir_.isValid());
-    uitest::UsePrivateSettings(dir_);
-    LoadPreferences();
-    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
-    SetPrefBits(PrefFlags2, 0x40, true);
-    InstallQtServices();
-    services_.SetEcho(false);
-    SetServices(&services_);
+    uitest::StartWindowTests(dir_, services_);
     RegisterGeometryUndo();
   }
 
   void cleanupTestCase() {
     window_.reset();
-    SetServices(nullptr);
-    UninstallQtServices();
+    uitest::EndWindowTests();
   }
 
   void init() {

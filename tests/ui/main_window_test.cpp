@@ -30,6 +30,7 @@
 #include "shell/command_ids.h"
 #include "shell/ui/frame_strip.h"
 #include "shell/ui/properties_bar.h"
+#include "ui_fixtures.h"
 
 namespace lw {
 
@@ -127,14 +128,7 @@ class MainWindowTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(dir_.isValid());
-    qputenv("XDG_CONFIG_HOME", (dir_.path() + "/config").toUtf8());
-    qputenv("XDG_DATA_HOME", (dir_.path() + "/data").toUtf8());
-    LoadPreferences();
-    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
-    SetPrefBits(PrefFlags2, 0x40, true);  // the first-start question is not for tests
-    InstallQtServices();
-    services_.SetEcho(false);
-    SetServices(&services_);
+    uitest::StartWindowTests(dir_, services_);
     AnimationPtr a = FourFrames();
     gif_ = dir_.path() + "/quatre.gif";
     QVERIFY(SaveGifToFile(gif_.toStdString(), *a, nullptr));
@@ -142,8 +136,7 @@ class MainWindowTest : public QObject {
 
   void cleanupTestCase() {
     window_.reset();
-    SetServices(nullptr);
-    UninstallQtServices();
+    uitest::EndWindowTests();
   }
 
   void init() {

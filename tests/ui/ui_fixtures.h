@@ -5,7 +5,10 @@
 #include <cstdlib>
 #include <vector>
 
+#include "base/preferences.h"
 #include "core/animation.h"
+#include "platform/headless_services.h"
+#include "platform/qt/qt_services.h"
 
 namespace lw::uitest {
 
@@ -13,6 +16,24 @@ namespace lw::uitest {
 inline void UsePrivateSettings(QTemporaryDir& dir) {
   setenv("XDG_CONFIG_HOME", (dir.path() + "/config").toLocal8Bit().constData(), 1);
   setenv("XDG_DATA_HOME", (dir.path() + "/data").toLocal8Bit().constData(), 1);
+}
+
+// What a window test starts from: private settings, no automatic preview, no first-start
+// question, the Qt services for progress and dialogs, and quiet headless services for messages
+// and questions, which the test scripts.
+inline void StartWindowTests(QTemporaryDir& dir, HeadlessServices& services) {
+  UsePrivateSettings(dir);
+  LoadPreferences();
+  SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+  SetPrefBits(PrefFlags2, 0x40, true);
+  InstallQtServices();
+  services.SetEcho(false);
+  SetServices(&services);
+}
+
+inline void EndWindowTests() {
+  SetServices(nullptr);
+  UninstallQtServices();
 }
 
 // Eight clearly different colours, then grey ramp.

@@ -89,19 +89,12 @@ class WindowUseTest : public QObject {
  private slots:
   void initTestCase() {
     QVERIFY(dir_.isValid());
-    uitest::UsePrivateSettings(dir_);
-    LoadPreferences();
-    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
-    SetPrefBits(PrefFlags2, 0x40, true);
-    InstallQtServices();
-    services_.SetEcho(false);
-    SetServices(&services_);
+    uitest::StartWindowTests(dir_, services_);
   }
 
   void cleanupTestCase() {
     window_.reset();
-    SetServices(nullptr);
-    UninstallQtServices();
+    uitest::EndWindowTests();
   }
 
   void init() {
