@@ -81,6 +81,8 @@ struct SaveOptions {
   uint32_t optionBits = saveopt::Plain;
   uint32_t previousBits = 0;  // bits of the last Save As, to preselect the choice box
   Animation* document = nullptr;
+  // The base name of an individual-files save (the dialog's file name, '#' for the number).
+  std::string baseName;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure

@@ -1,0 +1,26 @@
+// Every Save As panel, one row each: the panel id and the function that builds it.
+#include "formats/ui/save_panel.h"
+
+namespace lw {
+
+namespace {
+
+struct SavePanelRow {
+  int id;
+  SavePanelFactory make;
+};
+
+// One row per panel.
+const SavePanelRow kPanels[] = {
+    {0, nullptr},
+};
+
+}  // namespace
+
+SavePanelFactory FindSavePanel(int id) {
+  for (const SavePanelRow& row : kPanels)
+    if (row.id == id && id != 0) return row.make;
+  return nullptr;
+}
+
+}  // namespace lw
