@@ -9,6 +9,7 @@
 #include "formats/gif/gif_format.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
+#include "formats/swf/swf_format.h"
 
 namespace lw {
 namespace {
@@ -89,12 +90,6 @@ FormatSpec PendingCur() {
           .importOrder = 8};
 }
 
-FormatSpec PendingSwf() {
-  return {.id = "swf",
-          .saveType = savetype::Swf,
-          .save = {"swf", TableText(str::SaveFilterSwf), "*.swf", 0}};
-}
-
 // A strip is a GIF or BMP image cut into frames after it is read.
 FormatSpec PendingStrip() {
   return {.id = "strip",
@@ -123,7 +118,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
       GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(), PendingSwf(), PendingStrip(),
+      PendingIco(), PendingCur(), PngFormat(), SwfFormat(),  PendingStrip(),
   };
   return formats;
 }

@@ -13,6 +13,7 @@
 #include "formats/flow_fixture.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
+#include "formats/swf_walker.h"
 
 namespace lw {
 namespace {
@@ -190,6 +191,20 @@ TEST_F(BatchTest, OddFilesAreSavedAsTheyShow) {
   AnimationPtr out = ReadBack(Path("again.gif"));
   ASSERT_TRUE(out);
   EXPECT_EQ(Pixels(*FirstFrame(*out)), (std::vector<uint8_t>{5, 1}));
+}
+
+TEST_F(BatchTest, AnimationsGoOutAsSwfMovies) {
+  AnimationPtr a = MakeDocument(5, 4);
+  for (uint8_t i = 1; i <= 3; ++i) AddSolidFrame(*a, 0, 0, 5, 4, i)->delay = 20;
+  Save("anim.gif", *a);
+  RunResult r = Run({"-i", "anim.gif", "-o", "anim.swf"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  std::string bytes = Contents(Path("anim.swf"));
+  test::SwfFileRead file;
+  ASSERT_EQ(test::WalkSwf({bytes.begin(), bytes.end()}, &file), "");
+  EXPECT_EQ(file.frameCount, 3);
+  EXPECT_EQ(file.frameRate, 5 << 8);
+  EXPECT_EQ(file.xMax, 100);
 }
 
 TEST_F(BatchTest, AFailedSaveSetsTheExitCodeAndKeepsTheTarget) {
