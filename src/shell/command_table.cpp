@@ -48,7 +48,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::SaveGifAs, str::LabelSaveGifAs, E::Frames),
     Row(cmd::RevertToSaved, str::LabelRevert, E::Revertible),
     Row(cmd::NewAnimation, str::LabelNew, E::Document),
-    Row(cmd::HtmlCode, str::LabelHtmlCode, E::Document, kFormats),
+    Row(cmd::HtmlCode, str::LabelHtmlCode, E::Document),
     Row(cmd::Exit, str::LabelExit, E::Always),
     // Édition
     Row(cmd::Undo, str::LabelUndo, E::Undo),

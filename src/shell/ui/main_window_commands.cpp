@@ -24,6 +24,7 @@
 #include "core/undo.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
+#include "formats/ui/html_code_dialog.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "shell/command_ids.h"
@@ -102,6 +103,12 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
        [](W& w, int) { InsertCommand(w.state_, !w.state_.document); }},
       {cmd::MergeWith, cmd::MergeWith, [](W& w, int) { w.MergeWith(); }},
       {cmd::NewAnimation, cmd::NewAnimation, [](W& w, int) { w.CloseDocument(); }},
+      {cmd::HtmlCode, cmd::HtmlCode,
+       [](W& w, int) {
+         if (!w.state_.document) return;
+         HtmlCodeRequest request{w.state_.document.get(), w.state_.documentPath};
+         AskHtmlCode(&w, &request);
+       }},
       {cmd::Exit, cmd::Exit, [](W& w, int) { w.close(); }},
       {cmd::RecentFileFirst, cmd::RecentFileLast,
        [](W& w, int c) {
