@@ -181,8 +181,8 @@ class MainWindowTest : public QObject {
          {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
       QVERIFY2(!Enabled(c), qPrintable(QString::number(c)));
     // A command waiting for later work is greyed and says why.
-    QVERIFY(!Enabled(cmd::HtmlCode));
-    QVERIFY(!window_->PendingHint(cmd::HtmlCode).isEmpty());
+    QVERIFY(!Enabled(cmd::LiveEditFrame));
+    QVERIFY(!window_->PendingHint(cmd::LiveEditFrame).isEmpty());
     QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(),
              QStringLiteral("Ouvrir fichier d'animation"));
     QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
