@@ -692,4 +692,16 @@ constexpr int ReduceMeasuring = 51011;       // "Calcul du volume du fichier..."
 constexpr int ReduceNoMemory = 51012;        // "Mémoire insuffisante pour réduire les palettes."
 constexpr int ReduceStatus = 51013;          // "État..."
 constexpr int ReduceCountLabel = 51014;      // "Couleurs :"
+
+// Save As dialog and its strip and individual-files panels.
+constexpr int SaveChoiceLabel = 51250;           // "Sauvegarder comme :"
+constexpr int StripOrientationLabel = 51251;     // "Orientation de la bande de film :"
+constexpr int StripHorizontal = 51252;           // "Horizontal"
+constexpr int StripVertical = 51253;             // "Vertical"
+constexpr int StripCountLabel = 51254;           // "Nombre de bandes :"
+constexpr int IndividualAllFrames = 51255;       // "Tous les cadres"
+constexpr int IndividualSelectedFrames = 51256;  // "Seulement le(s) cadre(s) sélectionné(s)"
+constexpr int IndividualBaseName = 51257;        // "Nom de base :"
+constexpr int IndividualExamples = 51258;        // "Exemples :"
+constexpr int IndividualNumberHint = 51259;      // "Les caractères « # » du nom de base ..."
 }  // namespace lw::str
