@@ -704,4 +704,7 @@ constexpr int IndividualSelectedFrames = 51256;  // "Seulement le(s) cadre(s) s�
 constexpr int IndividualBaseName = 51257;        // "Nom de base :"
 constexpr int IndividualExamples = 51258;        // "Exemples :"
 constexpr int IndividualNumberHint = 51259;      // "Les caractères « # » du nom de base ..."
+constexpr int ChooserFolderType = 51260;         // "Dossier"
+constexpr int ChooserFileType = 51261;           // "Fichier"
+constexpr int ChooserFileTypeNamed = 51262;      // "Fichier %s"
 }  // namespace lw::str

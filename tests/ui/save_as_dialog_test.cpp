@@ -399,8 +399,19 @@ class SaveAsDialogTest : public QObject {
         {savetype::Png, saveopt::Strip, "sauvegarder-bande.png"},
         {savetype::Bmp, saveopt::Individual, "sauvegarder-images.png"},
     };
+    // A folder with a few files of each kind.
+    const QString shown = dir_.path() + "/Animations";
+    QVERIFY(QDir().mkpath(shown + "/Anciennes"));
+    int size = 700;
+    for (const char* name : {"chat.gif", "logo.gif", "bande.png", "fond.bmp", "photo.jpg"}) {
+      QFile f(shown + "/" + name);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray(size *= 3, '\0'));
+    }
     for (const Shot& s : shots) {
-      SaveAsWindow dialog(nullptr, Request(*doc, s.type, s.previousBits, "animation.gif"));
+      SaveAsRequest request = Request(*doc, s.type, s.previousBits, "animation.gif");
+      request.folder = shown.toStdString() + "/";
+      SaveAsWindow dialog(nullptr, request);
       dialog.ChooseType(s.type);
       dialog.show();
       QVERIFY(QTest::qWaitForWindowExposed(&dialog));
