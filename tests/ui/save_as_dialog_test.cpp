@@ -353,7 +353,12 @@ class SaveAsDialogTest : public QObject {
     std::string chosen;
     WhenShown([](SaveAsWindow* d) {
       QCOMPARE(d->Type(), savetype::Png);  // the last type used
-      d->ChooseType(savetype::Gif);
+      auto* types = d->Files()->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      QVERIFY(types);
+      QTest::keyClick(types, Qt::Key_Home);  // the first type: GIF
+      QCOMPARE(d->Type(), savetype::Gif);
+      QCOMPARE(d->NameField()->text(), QStringLiteral("Sans titre.gif"));
+      QVERIFY(!d->ChoiceBox()->isHidden());
       QLineEdit* name = d->NameField();
       QVERIFY(name->hasFocus() || QApplication::focusWidget() == nullptr);
       name->selectAll();
