@@ -187,6 +187,22 @@ class SaveAsDialogTest : public QObject {
     }
   }
 
+  void theDialogGrowsAndShrinksByTheSideColumn() {
+    AnimationPtr several = Document(3), one = Document(1);
+    SaveAsWindow wide(nullptr, Request(*several, savetype::Gif));
+    SaveAsWindow narrow(nullptr, Request(*one, savetype::Gif));
+    for (SaveAsWindow* d : {&wide, &narrow}) {
+      d->show();
+      QVERIFY(QTest::qWaitForWindowExposed(d));
+    }
+    const int width = wide.width();
+    QVERIFY(narrow.width() < width - 200);
+    wide.ChooseType(savetype::Psd);  // no choice, no panel
+    QCOMPARE(wide.width(), narrow.width());
+    wide.ChooseType(savetype::Png);
+    QCOMPARE(wide.width(), width);
+  }
+
   void panelsOfTheTypes() {
     struct Case {
       int type;

@@ -242,11 +242,14 @@ void SaveAsWindow::ShowPanel() {
 
   // The dialog grows or shrinks by the side column.
   bool side = box || panel_;
-  if (side != !side_->isHidden()) {
+  const int before = width();
+  side_->setVisible(side);
+  if (side != sideShown_ && isVisible()) {
     int change = kSideWidth + (layout() ? layout()->spacing() : 0);
-    side_->setVisible(side);
-    if (isVisible()) resize(width() + (side ? change : -change), height());
+    if (layout()) layout()->activate();
+    resize(before + (side ? change : -change), height());
   }
+  sideShown_ = side;
 }
 
 void SaveAsWindow::PanelChanged() {

@@ -54,6 +54,7 @@ class SaveAsWindow : public QDialog {
   QComboBox* choiceBox_;
   QWidget* panelArea_;
   SavePanel* panel_ = nullptr;
+  bool sideShown_ = false;
 };
 
 // Shows the request (folder, proposed name, preselected type, the document's traits) and fills
