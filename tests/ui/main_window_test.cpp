@@ -24,6 +24,7 @@
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "formats/format_registry.h"
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "platform/qt/qt_services.h"
@@ -93,8 +94,11 @@ class ScriptedServices : public HeadlessServices {
   std::function<bool(int titleId, std::vector<std::string>* paths)> chooseFiles;
   std::function<bool(const SaveAsRequest& request, SaveAsChoice* choice)> saveAs;
 
-  bool ChooseFiles(WindowHandle, int titleId, const std::vector<FileFilter>&, bool,
+  std::vector<FileFilter> lastFilter;
+
+  bool ChooseFiles(WindowHandle, int titleId, const std::vector<FileFilter>& filter, bool,
                    std::vector<std::string>* paths) override {
+    lastFilter = filter;
     return chooseFiles && chooseFiles(titleId, paths);
   }
   bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override {
@@ -186,6 +190,26 @@ class MainWindowTest : public QObject {
     QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(),
              QStringLiteral("Ouvrir fichier d'animation"));
     QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
+  }
+
+  void importCommandsOpenWithTheirOwnFilters() {
+    for (const ImportCommand& c : ImportCommands()) {
+      if (c.command == cmd::ImportStrip) continue;
+      QVERIFY2(Enabled(c.command), qPrintable(QString::number(c.command)));
+      services_.lastFilter.clear();
+      window_->Command(c.command);
+      QCOMPARE(lastTitle_, int(str::OpenFilesTitle));
+      QVERIFY2(services_.lastFilter == c.filter, qPrintable(QString::number(c.command)));
+    }
+    // A BMP chosen through its own entry becomes the document.
+    AnimationPtr a = FourFrames();
+    const std::string bmp = dir_.path().toStdString() + "/image.bmp";
+    QVERIFY(WriteSingleImage(bmp, FirstFrame(*a), saveopt::Plain, savetype::Bmp));
+    chosen_ = {bmp};
+    window_->Command(cmd::ImportBmp);
+    QVERIFY(window_->Document());
+    QCOMPARE(int(window_->Document()->frameCount), 1);
+    QCOMPARE(Title(), QStringLiteral("image.bmp - Loopwright"));
   }
 
   void opensSelectsDragsAndUndoes() {

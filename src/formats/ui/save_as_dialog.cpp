@@ -1,53 +1,318 @@
 #include "formats/ui/save_as_dialog.h"
 
+#include <QApplication>
+#include <QComboBox>
+#include <QDialogButtonBox>
 #include <QFileDialog>
-#include <QStringList>
+#include <QFileInfo>
+#include <QFileSystemModel>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QIdentityProxyModel>
+#include <QLabel>
+#include <QLineEdit>
+#include <QLocale>
+#include <QPushButton>
+#include <QSplitter>
+#include <QTreeView>
+#include <QVBoxLayout>
 #include <algorithm>
+#include <functional>
 
+#include "base/string_ids.h"
 #include "base/strings.h"
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
-#include "formats/save_flow.h"
 #include "formats/ui/open_dialog.h"
+#include "formats/ui/save_panel.h"
 #include "platform/files.h"
 
 namespace lw {
 
-bool AskSaveAs(QWidget* owner, const SaveAsRequest& request, SaveAsChoice* choice) {
-  // One filter per save type, entry i being type i + 1.
+namespace {
+
+constexpr int kSideWidth = 270;
+
+QString Text(int id) { return QString::fromStdString(ResText(id)); }
+
+// The file chooser as a widget of the dialog: its own OK and Cancel answer for the dialog
+// instead of hiding it.
+class EmbeddedFileDialog : public QFileDialog {
+ public:
+  explicit EmbeddedFileDialog(QWidget* parent) : QFileDialog(parent) {
+    // A dialog is a window of its own unless told otherwise.
+    setWindowFlags(Qt::Widget);
+  }
+
+  std::function<void()> accepted;
+  std::function<void()> rejected;
+
+  void done(int result) override {
+    if (result == Accepted) {
+      if (accepted) accepted();
+    } else if (rejected) {
+      rejected();
+    }
+  }
+};
+
+// The chooser's size, type and date columns in French whatever the system's language: Qt
+// formats them with the system's locale and the file types' own names.
+class FrenchColumns : public QIdentityProxyModel {
+ public:
+  using QIdentityProxyModel::QIdentityProxyModel;
+
+  QVariant data(const QModelIndex& index, int role) const override {
+    auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
+    if (role != Qt::DisplayRole || index.column() == 0 || index.column() > 3 || !files)
+      return QIdentityProxyModel::data(index, role);
+    static const QLocale french(QLocale::French, QLocale::France);
+    const QFileInfo info = files->fileInfo(mapToSource(index));
+    if (index.column() == 3) return french.toString(info.lastModified(), QLocale::ShortFormat);
+    if (index.column() == 1) {
+      if (info.isDir()) return QString();
+      if (info.size() < 1024)
+        return QString::fromStdString(
+            FormatResText(str::OptimizeSizeBytes, std::to_string(info.size())));
+      return french.formattedDataSize(info.size());
+    }
+    if (info.isDir()) return Text(str::ChooserFolderType);
+    if (info.suffix().isEmpty()) return Text(str::ChooserFileType);
+    return QString::fromStdString(
+        FormatResText(str::ChooserFileTypeNamed, info.suffix().toUpper().toStdString()));
+  }
+};
+
+}  // namespace
+
+int SavePanelFor(int type, uint32_t choiceBit, uint32_t documentTraits) {
+  if (choiceBit == saveopt::Strip) return savepanel::Strip;
+  if (choiceBit == saveopt::Individual) return savepanel::Individual;
+  if (!(SaveTypeTraits(type) & savetrait::ExtraPanel)) return 0;
+  const FormatSpec* format = FormatForSaveType(type);
+  int id = format ? format->optionsPanel : 0;
+  if (id == 0) {
+    if (type == savetype::Avi) id = savepanel::Avi;
+    if (type == savetype::Cur || type == savetype::Ani) id = savepanel::HotSpot;
+  }
+  // Frames the AVI writer cannot take as they are: the fix comes first.
+  if (id == savepanel::Avi && !AviPanelAllowed(documentTraits)) id = savepanel::AviFix;
+  return id;
+}
+
+SaveAsWindow::SaveAsWindow(QWidget* owner, const SaveAsRequest& request)
+    : QDialog(owner),
+      request_(request),
+      type_(std::clamp(request.type, 1, savetype::Count)),
+      traits_(request.documentTraits) {
+  setWindowTitle(Text(str::SaveAsTitle));
+  choice_.options.previousBits = request.previousBits;
+
+  auto* files = new EmbeddedFileDialog(this);
+  files_ = files;
+  files_->setOption(QFileDialog::DontUseNativeDialog);
+  files_->setProxyModel(new FrenchColumns(files_));
+  files_->setOption(QFileDialog::DontConfirmOverwrite);
+  files_->setOption(QFileDialog::HideNameFilterDetails);
+  files_->setAcceptMode(QFileDialog::AcceptSave);
+  files_->setFileMode(QFileDialog::AnyFile);
+  files_->setSizeGripEnabled(false);
+  files_->setMinimumSize(660, 400);
+  // Room for the places and for every column of the detail view.
+  if (auto* split = files_->findChild<QSplitter*>(QStringLiteral("splitter")))
+    split->setSizes({130, 530});
+  if (auto* tree = files_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
+    const int widths[] = {200, 80, 90, 140};
+    for (int i = 0; i < 4; ++i) tree->header()->resizeSection(i, widths[i]);
+  }
   QStringList filters;
   for (const FileFilter& f : SaveFilters()) filters << QtFilter({f});
-  int type = std::clamp(request.type, 1, savetype::Count);
-  QString start = QString::fromStdString(request.folder + request.proposedName);
-  for (;;) {
-    QString selected = filters[type - 1];
-    QString path = QFileDialog::getSaveFileName(owner, QString::fromStdString(ResText(40334)),
-                                                start, filters.join(QStringLiteral(";;")),
-                                                &selected, QFileDialog::DontConfirmOverwrite);
-    if (path.isEmpty()) return false;
-    int index = static_cast<int>(filters.indexOf(selected));
-    if (index >= 0) type = index + 1;
-    std::string name = path.toStdString();
-    std::string extension = SaveTypeEntry(type).extension;
-    size_t slash = name.rfind('/');
-    size_t dot = name.rfind('.');
-    if (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-      name += "." + extension;
-    std::vector<SaveChoiceEntry> entries = SaveChoiceEntries(type, request.documentTraits);
-    uint32_t bits = saveopt::Plain;
-    if (entries.size() >= 2 && entries.front().optionBit == saveopt::AnimationChosen)
-      bits = saveopt::AnimationChosen;
-    if (FileExists(name) &&
-        Services().MessageBox(request.owner, FormatResText(40337, name), ResText(40334),
-                              mb::YesNo | mb::DefButton2 | mb::IconExclamation) != answer::Yes) {
-      start = QString::fromStdString(name);
-      continue;
-    }
-    choice->path = name;
-    choice->type = type;
-    choice->options.optionBits = bits;
-    return true;
+  files_->setNameFilters(filters);
+  if (!request.folder.empty()) files_->setDirectory(QString::fromStdString(request.folder));
+  files->accepted = [this] { Confirm(); };
+  files->rejected = [this] { reject(); };
+
+  side_ = new QWidget(this);
+  side_->setFixedWidth(kSideWidth);
+  auto* sideLayout = new QVBoxLayout(side_);
+  sideLayout->setContentsMargins(0, 8, 0, 0);
+  choiceLabel_ = new QLabel(Text(str::SaveChoiceLabel), side_);
+  choiceBox_ = new QComboBox(side_);
+  choiceLabel_->setBuddy(choiceBox_);
+  panelArea_ = new QWidget(side_);
+  auto* panelLayout = new QVBoxLayout(panelArea_);
+  panelLayout->setContentsMargins(0, 8, 0, 0);
+  sideLayout->addWidget(choiceLabel_);
+  sideLayout->addWidget(choiceBox_);
+  sideLayout->addWidget(panelArea_);
+  sideLayout->addStretch();
+
+  auto* layout = new QHBoxLayout(this);
+  layout->addWidget(files_, 1);
+  files_->setVisible(true);  // a dialog starts hidden
+  layout->addWidget(side_);
+
+  if (QComboBox* types = files_->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
+    connect(types, &QComboBox::activated, this, [this](int index) { TypeChanged(index + 1); });
   }
+  connect(choiceBox_, &QComboBox::currentIndexChanged, this, [this] { ShowPanel(); });
+  connect(files_, &QFileDialog::currentChanged, this, [this](const QString& path) {
+    QFileInfo info(path);
+    if (panel_ && info.isFile()) panel_->NameChanged(info.fileName());
+  });
+  if (QLineEdit* name = NameField()) {
+    connect(name, &QLineEdit::textEdited, this, [this](const QString& text) {
+      if (panel_) panel_->NameChanged(text);
+    });
+  }
+
+  files_->selectNameFilter(filters.value(type_ - 1));
+  files_->setDefaultSuffix(QString::fromUtf8(SaveTypeEntry(type_).extension));
+  files_->selectFile(QString::fromStdString(request.proposedName));
+  LayOutChoices();
+  if (QLineEdit* name = NameField()) {
+    name->setFocus();
+    name->selectAll();
+  }
+}
+
+QLineEdit* SaveAsWindow::NameField() const {
+  return files_->findChild<QLineEdit*>(QStringLiteral("fileNameEdit"));
+}
+
+void SaveAsWindow::ChooseType(int type) {
+  type = std::clamp(type, 1, savetype::Count);
+  files_->selectNameFilter(files_->nameFilters().value(type - 1));
+  TypeChanged(type);
+}
+
+void SaveAsWindow::TypeChanged(int type) {
+  if (type < 1 || type > savetype::Count) return;
+  type_ = type;
+  const QString extension = QString::fromUtf8(SaveTypeEntry(type).extension);
+  files_->setDefaultSuffix(extension);
+  if (QLineEdit* name = NameField(); name && !name->text().isEmpty()) {
+    name->setText(QString::fromStdString(
+        ReplaceExtension(name->text().toStdString(), extension.toStdString())));
+  }
+  LayOutChoices();
+}
+
+void SaveAsWindow::LayOutChoices() {
+  entries_ = SaveChoiceEntries(type_, traits_);
+  {
+    QSignalBlocker quiet(choiceBox_);
+    choiceBox_->clear();
+    for (const SaveChoiceEntry& e : entries_) choiceBox_->addItem(Text(e.textId));
+    if (!entries_.empty())
+      choiceBox_->setCurrentIndex(PreselectedChoice(entries_, request_.previousBits));
+  }
+  // A single entry is no choice.
+  bool box = entries_.size() >= 2;
+  choiceLabel_->setVisible(box);
+  choiceBox_->setVisible(box);
+  ShowPanel();
+}
+
+void SaveAsWindow::ShowPanel() {
+  if (panel_) {
+    panel_->hide();
+    panel_->deleteLater();
+    panel_ = nullptr;
+  }
+  bool box = !choiceBox_->isHidden();
+  int index = choiceBox_->currentIndex();
+  uint32_t bit = box && index >= 0 && index < static_cast<int>(entries_.size())
+                     ? entries_[static_cast<size_t>(index)].optionBit
+                     : 0;
+  if (SavePanelFactory make = FindSavePanel(SavePanelFor(type_, bit, traits_))) {
+    panel_ = make({request_.document, traits_, type_}, panelArea_);
+  }
+  QLineEdit* name = NameField();
+  if (panel_) {
+    panelArea_->layout()->addWidget(panel_);
+    panel_->changed = [this] {
+      QMetaObject::invokeMethod(
+          this, [this] { PanelChanged(); }, Qt::QueuedConnection);
+    };
+    if (name) panel_->NameChanged(name->text());
+  }
+  if (name) name->setEnabled(!panel_ || panel_->UsesFileName());
+  SetOkEnabled(!panel_ || panel_->AllowsOk());
+
+  // The dialog grows or shrinks by the side column.
+  bool side = box || panel_;
+  const int before = width();
+  side_->setVisible(side);
+  if (side != sideShown_ && isVisible()) {
+    int change = kSideWidth + (layout() ? layout()->spacing() : 0);
+    if (layout()) layout()->activate();
+    resize(before + (side ? change : -change), height());
+  }
+  sideShown_ = side;
+}
+
+void SaveAsWindow::PanelChanged() {
+  if (!panel_) return;
+  uint32_t traits = request_.document ? DocumentTraits(*request_.document) : traits_;
+  if (traits != traits_) {
+    traits_ = traits;
+    LayOutChoices();
+    return;
+  }
+  SetOkEnabled(panel_->AllowsOk());
+}
+
+void SaveAsWindow::SetOkEnabled(bool enabled) {
+  // The chooser enables its button by the name typed; a panel may hold it back, and Confirm
+  // checks again.
+  if (auto* buttons = files_->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"))) {
+    for (QAbstractButton* b : buttons->buttons())
+      if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) b->setEnabled(enabled);
+  }
+}
+
+void SaveAsWindow::Confirm() {
+  QStringList selected = files_->selectedFiles();
+  if (selected.isEmpty() || selected.front().isEmpty()) return;
+  if (panel_ && !panel_->AllowsOk()) {
+    QApplication::beep();
+    return;
+  }
+  const std::string path = selected.front().toStdString();
+  SaveOptions options = choice_.options;
+  options.optionBits = saveopt::Plain;
+  if (panel_) {
+    if (!panel_->Apply(&options)) return;
+  } else if (!choiceBox_->isHidden()) {
+    options.optionBits = saveopt::AnimationChosen;
+  }
+  if (options.optionBits & saveopt::Individual) {
+    // The files go to the folder shown unless the base name gives its own.
+    if (!options.baseName.empty() && options.baseName.front() != '/')
+      options.baseName =
+          WithTrailingSlash(files_->directory().absolutePath().toStdString()) + options.baseName;
+  } else if (FileExists(path) &&
+             Services().MessageBox(
+                 static_cast<WindowHandle>(this), FormatResText(str::ReplaceExistingQuestion, path),
+                 ResText(str::SaveAsTitle),
+                 mb::YesNo | mb::DefButton2 | mb::IconExclamation) != answer::Yes) {
+    return;
+  }
+  choice_.path = path;
+  choice_.type = type_;
+  choice_.options = options;
+  accept();
+}
+
+bool AskSaveAs(QWidget* owner, const SaveAsRequest& request, SaveAsChoice* choice) {
+  SaveAsWindow dialog(owner, request);
+  SaveOptions preset = choice->options;
+  if (dialog.exec() != QDialog::Accepted) return false;
+  *choice = dialog.Choice();
+  choice->options.document = preset.document;
+  choice->options.previousBits = preset.previousBits;
+  return true;
 }
 
 }  // namespace lw

@@ -1,5 +1,7 @@
 // Every Save As panel, one row each: the panel id and the function that builds it.
+#include "formats/ui/individual_files_panel.h"
 #include "formats/ui/save_panel.h"
+#include "formats/ui/strip_panel.h"
 
 namespace lw {
 
@@ -12,7 +14,8 @@ struct SavePanelRow {
 
 // One row per panel.
 const SavePanelRow kPanels[] = {
-    {0, nullptr},
+    {savepanel::Strip, MakeStripPanel},
+    {savepanel::Individual, MakeIndividualFilesPanel},
 };
 
 }  // namespace

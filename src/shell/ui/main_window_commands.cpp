@@ -22,6 +22,7 @@
 #include "colour/ui/resize_dialog.h"
 #include "core/compose.h"
 #include "core/undo.h"
+#include "formats/format_registry.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "formats/ui/html_code_dialog.h"
@@ -92,12 +93,24 @@ struct MainWindow::Handler {
 
 const MainWindow::Handler* MainWindow::FindHandler(int command) {
   using W = MainWindow;
+  static constexpr auto ImportFiles = [](W& w, int c) {
+    OpenCommand(w.state_, std::string(), ImportFilter(c));
+  };
   static const Handler kHandlers[] = {
       {cmd::FileOpen, cmd::FileOpen, [](W& w, int) { w.OpenDocument(""); }},
       {cmd::FileSave, cmd::FileSave, [](W& w, int) { w.SaveDocument(); }},
       {cmd::FileSaveAs, cmd::FileSaveAs, [](W& w, int) { w.SaveDocumentAs(-1); }},
       {cmd::SaveGifAs, cmd::SaveGifAs, [](W& w, int) { w.SaveDocumentAs(savetype::Gif); }},
       {cmd::RevertToSaved, cmd::RevertToSaved, [](W& w, int) { RevertToSaved(w.state_); }},
+      // "Importer de": the Open command with the format's own filter list.
+      {cmd::ImportAvi, cmd::ImportAvi, ImportFiles},
+      {cmd::ImportBmp, cmd::ImportBmp, ImportFiles},
+      {cmd::ImportJpeg, cmd::ImportJpeg, ImportFiles},
+      {cmd::ImportPsd, cmd::ImportPsd, ImportFiles},
+      {cmd::ImportPng, cmd::ImportPng, ImportFiles},
+      {cmd::ImportIcon, cmd::ImportIcon, ImportFiles},
+      {cmd::ImportCursor, cmd::ImportCursor, ImportFiles},
+      {cmd::ImportAnimatedCursor, cmd::ImportAnimatedCursor, ImportFiles},
       // With nothing open (the intro panel's button), inserting opens: the title says so.
       {cmd::InsertFrames, cmd::InsertFrames,
        [](W& w, int) { InsertCommand(w.state_, !w.state_.document); }},

@@ -1,0 +1,448 @@
+// The Save As dialog driven through its widgets: the choice box and panels follow the type and
+// the document, OK builds the options, the overwrite question, cancel, and the keyboard.
+#include "formats/ui/save_as_dialog.h"
+
+#include <QComboBox>
+#include <QDialogButtonBox>
+#include <QFile>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QtTest>
+#include <functional>
+
+#include "base/preferences.h"
+#include "base/settings.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "formats/open_flow.h"
+#include "formats/ui/individual_files_panel.h"
+#include "formats/ui/strip_panel.h"
+#include "shell/ui/application.h"
+#include "ui_fixtures.h"
+
+namespace lw {
+
+using namespace uitest;
+
+namespace {
+
+// Headless answers for the questions; the Save As dialog is the real one.
+class DialogServices : public HeadlessServices {
+ public:
+  bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override {
+    return lw::AskSaveAs(nullptr, request, choice);
+  }
+};
+
+QString Text(int id) { return QString::fromStdString(ResText(id)); }
+
+// frames frames of width x height, the ones listed selected.
+AnimationPtr Document(int frames, uint32_t width = 20, uint32_t height = 10,
+                      std::vector<int> selected = {}) {
+  AnimationPtr a = MakeDocument(width, height, 0);
+  for (int i = 0; i < frames; ++i) AddFrame(*a, 0, 0, width, height, 1 + i % 7, -1, 1, 10);
+  int i = 0;
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f), ++i) {
+    if (std::find(selected.begin(), selected.end(), i) == selected.end()) continue;
+    f->selected = true;
+    ++a->selectedCount;
+  }
+  return a;
+}
+
+QStringList Entries(const QComboBox* box) {
+  QStringList list;
+  if (box->isHidden()) return list;
+  for (int i = 0; i < box->count(); ++i) list << box->itemText(i);
+  return list;
+}
+
+// Presses the chooser's own OK button, as the user does.
+void PressOk(SaveAsWindow& dialog) {
+  auto* buttons = dialog.Files()->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+  QVERIFY(buttons);
+  for (QAbstractButton* b : buttons->buttons())
+    if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) return b->click();
+  QFAIL("no OK button");
+}
+
+}  // namespace
+
+class SaveAsDialogTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  DialogServices services_;
+
+  SaveAsRequest Request(const Animation& document, int type, uint32_t previousBits = 0,
+                        const std::string& name = "Sans titre.gif") {
+    SaveAsRequest r;
+    r.document = &document;
+    r.folder = dir_.path().toStdString() + "/";
+    r.proposedName = name;
+    r.type = type;
+    r.previousBits = previousBits;
+    r.documentTraits = DocumentTraits(document);
+    return r;
+  }
+
+  // Runs f on the dialog once the save flow has it up.
+  static void WhenShown(std::function<void(SaveAsWindow*)> f) {
+    QTimer::singleShot(0, [f] {
+      auto* dialog = dynamic_cast<SaveAsWindow*>(QApplication::activeModalWidget());
+      QVERIFY(dialog);
+      f(dialog);
+    });
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    StartWindowTests(dir_, services_);
+  }
+  void cleanupTestCase() { EndWindowTests(); }
+  void init() { services_.Reset(); }
+
+  void choiceBoxAndPanelFollowTheTypes() {
+    const QString animation = Text(str::AnimationOption);
+    const QString individual = Text(str::IndividualImagesOption);
+    const QString strip = Text(str::StripOption);
+    struct Case {
+      int frames;
+      int type;
+      uint32_t previousBits;
+      QStringList entries;  // empty: no box
+      int chosen;           // the entry preselected
+      int panel;            // savepanel id shown, 0 none
+      const char* name;     // the file name field once the type is chosen
+    };
+    const Case cases[] = {
+        {3, savetype::Gif, 0, {animation, individual, strip}, 0, 0, "Sans titre.gif"},
+        {3,
+         savetype::Gif,
+         saveopt::Strip,
+         {animation, individual, strip},
+         2,
+         savepanel::Strip,
+         "Sans titre.gif"},
+        {3,
+         savetype::Gif,
+         saveopt::Individual,
+         {animation, individual, strip},
+         1,
+         savepanel::Individual,
+         "Sans titre.gif"},
+        {1, savetype::Gif, saveopt::Strip, {}, -1, 0, "Sans titre.gif"},
+        {3, savetype::Bmp, 0, {individual, strip}, 0, savepanel::Individual, "Sans titre.bmp"},
+        {3,
+         savetype::Png,
+         saveopt::Strip,
+         {individual, strip},
+         1,
+         savepanel::Strip,
+         "Sans titre.png"},
+        {3, savetype::Jpeg, 0, {individual, strip}, 0, savepanel::Individual, "Sans titre.jpg"},
+        {1, savetype::Bmp, 0, {}, -1, 0, "Sans titre.bmp"},
+        {3, savetype::Psd, saveopt::Strip, {}, -1, 0, "Sans titre.psd"},
+        {3, savetype::Swf, 0, {}, -1, 0, "Sans titre.swf"},
+        {3, savetype::Ico, 0, {}, -1, 0, "Sans titre.ico"},
+    };
+    for (const Case& c : cases) {
+      const QString at = QStringLiteral("%1 frames, type %2").arg(c.frames).arg(c.type);
+      AnimationPtr doc = Document(c.frames);
+      SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, c.previousBits));
+      QCOMPARE(dialog.windowTitle(), Text(str::SaveAsTitle));
+      dialog.ChooseType(c.type);
+      QCOMPARE(dialog.Type(), c.type);
+      QVERIFY2(Entries(dialog.ChoiceBox()) == c.entries, qPrintable(at));
+      if (c.chosen >= 0) QCOMPARE(dialog.ChoiceBox()->currentIndex(), c.chosen);
+      SavePanel* panel = dialog.Panel();
+      QVERIFY2(c.panel != savepanel::Strip || dynamic_cast<StripPanel*>(panel), qPrintable(at));
+      QVERIFY2(c.panel != savepanel::Individual || dynamic_cast<IndividualFilesPanel*>(panel),
+               qPrintable(at));
+      QVERIFY2(c.panel != 0 || !panel, qPrintable(at));
+      QCOMPARE(dialog.NameField()->text(), QString::fromUtf8(c.name));
+      // The individual files take their names from their panel.
+      QCOMPARE(dialog.NameField()->isEnabled(), c.panel != savepanel::Individual);
+    }
+  }
+
+  void choosingAnEntryShowsItsPanel() {
+    AnimationPtr doc = Document(4);
+    SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif));
+    const int panels[] = {0, savepanel::Individual, savepanel::Strip, 0};
+    const int entries[] = {0, 1, 2, 0};
+    for (int i = 0; i < 4; ++i) {
+      dialog.ChoiceBox()->setCurrentIndex(entries[i]);
+      int shown = dynamic_cast<StripPanel*>(dialog.Panel())             ? savepanel::Strip
+                  : dynamic_cast<IndividualFilesPanel*>(dialog.Panel()) ? savepanel::Individual
+                  : dialog.Panel()                                      ? -1
+                                                                        : 0;
+      QCOMPARE(shown, panels[i]);
+    }
+  }
+
+  void theDialogGrowsAndShrinksByTheSideColumn() {
+    AnimationPtr several = Document(3), one = Document(1);
+    SaveAsWindow wide(nullptr, Request(*several, savetype::Gif));
+    SaveAsWindow narrow(nullptr, Request(*one, savetype::Gif));
+    for (SaveAsWindow* d : {&wide, &narrow}) {
+      d->show();
+      QVERIFY(QTest::qWaitForWindowExposed(d));
+    }
+    const int width = wide.width();
+    QVERIFY(narrow.width() < width - 200);
+    wide.ChooseType(savetype::Psd);  // no choice, no panel
+    QCOMPARE(wide.width(), narrow.width());
+    wide.ChooseType(savetype::Png);
+    QCOMPARE(wide.width(), width);
+  }
+
+  void panelsOfTheTypes() {
+    struct Case {
+      int type;
+      uint32_t choiceBit;
+      uint32_t traits;
+      int panel;
+    } const cases[] = {
+        {savetype::Gif, saveopt::Strip, 0, savepanel::Strip},
+        {savetype::Png, saveopt::Individual, 0, savepanel::Individual},
+        {savetype::Gif, saveopt::AnimationChosen, 0, 0},
+        {savetype::Gif, 0, 0, 0},
+        {savetype::Avi, 0, doctrait::SeveralFrames, savepanel::Avi},
+        {savetype::Avi, 0, doctrait::Transparency, savepanel::AviFix},
+        {savetype::Avi, 0, doctrait::LocalPalette, savepanel::AviFix},
+        {savetype::Avi, 0, doctrait::OffScreen, savepanel::AviFix},
+        {savetype::Cur, 0, doctrait::Transparency, savepanel::HotSpot},
+        {savetype::Ani, 0, 0, savepanel::HotSpot},
+        {savetype::Ico, 0, 0, 0},
+        {savetype::Psd, 0, 0, 0},
+    };
+    for (const Case& c : cases) QCOMPARE(SavePanelFor(c.type, c.choiceBit, c.traits), c.panel);
+  }
+
+  void stripOptions() {
+    struct Case {
+      int typed;  // number of strips typed
+      bool vertical;
+      int shown;  // the count the box keeps
+      uint32_t bits;
+      const char* result;
+    } const cases[] = {
+        {1, false, 1, (1u << 16) | 16,
+         "pour un total de 5 cadre(s) par bande dessinée et 100x10 pixels."},
+        {2, true, 2, (2u << 16) | 16 | 0x100,
+         "pour un total de 3 cadre(s) par bande dessinée et 40x30 pixels."},
+        {9, false, 5, (5u << 16) | 16,
+         "pour un total de 1 cadre(s) par bande dessinée et 20x50 pixels."},
+    };
+    AnimationPtr doc = Document(5, 20, 10);
+    for (const Case& c : cases) {
+      SetPrefBits(PrefFlags, 0x20000000, !c.vertical);
+      SaveAsWindow dialog(nullptr, Request(*doc, savetype::Png, saveopt::Strip, "bande.png"));
+      auto* panel = dynamic_cast<StripPanel*>(dialog.Panel());
+      QVERIFY(panel);
+      QCOMPARE(panel->VerticalButton()->isChecked(), !c.vertical);  // from the last choice
+      QCOMPARE(panel->CountBox()->value(), 1);
+      (c.vertical ? panel->VerticalButton() : panel->HorizontalButton())->click();
+      panel->CountBox()->selectAll();
+      QTest::keyClicks(panel->CountBox(), QString::number(c.typed));
+      QCOMPARE(panel->CountBox()->value(), c.shown);
+      QCOMPARE(panel->ResultLine()->text(), QString::fromUtf8(c.result));
+      PressOk(dialog);
+      QCOMPARE(dialog.result(), int(QDialog::Accepted));
+      QCOMPARE(dialog.Choice().type, savetype::Png);
+      QCOMPARE(dialog.Choice().options.optionBits, c.bits);
+      QCOMPARE(dialog.Choice().path, dir_.path().toStdString() + "/bande.png");
+      QCOMPARE((GetPref(PrefFlags) & 0x20000000) != 0, c.vertical);  // remembered
+    }
+    // The arrows stop at the frame count.
+    SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, saveopt::Strip));
+    auto* panel = dynamic_cast<StripPanel*>(dialog.Panel());
+    QVERIFY(panel);
+    panel->CountBox()->stepBy(10);
+    QCOMPARE(panel->CountBox()->value(), 5);
+  }
+
+  void individualFilesOptions() {
+    struct Case {
+      int type;
+      const char* base;
+      bool onlySelected;
+      std::vector<int> selected;
+      uint32_t bits;
+      const char* first;
+      const char* second;
+    } const cases[] = {
+        {savetype::Gif, "anim###.gif", false, {}, 32, "anim001.gif", "anim002.gif"},
+        {savetype::Bmp, "anim.bmp", false, {1}, 32, "anim01.bmp", "anim02.bmp"},
+        {savetype::Jpeg, "anim", true, {1, 4}, 32 | 64, "anim01.jpg", "anim02.jpg"},
+        // One selected frame: its file gets no number.
+        {savetype::Png, "anim.png", true, {4}, 32 | 64, "anim.png", "anim.png"},
+    };
+    for (const Case& c : cases) {
+      AnimationPtr doc = Document(12, 20, 10, c.selected);
+      // An existing file of the proposed name asks nothing: the files are written one by one.
+      QFile existing(dir_.path() + "/images.gif");
+      QVERIFY(existing.open(QIODevice::WriteOnly));
+      existing.close();
+      SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, saveopt::Individual, "images.gif"));
+      dialog.ChooseType(c.type);
+      auto* panel = dynamic_cast<IndividualFilesPanel*>(dialog.Panel());
+      QVERIFY(panel);
+      QCOMPARE(panel->SelectedFramesButton()->isEnabled(), !c.selected.empty());
+      QVERIFY(panel->AllFramesButton()->isChecked());
+      QVERIFY(panel->BaseNameField()->text().startsWith("images."));  // from the name field
+      if (c.onlySelected) panel->SelectedFramesButton()->click();
+      panel->BaseNameField()->setText(QString::fromUtf8(c.base));
+      QCOMPARE(panel->FirstExample()->text(), QString::fromUtf8(c.first));
+      QCOMPARE(panel->SecondExample()->text(), QString::fromUtf8(c.second));
+      PressOk(dialog);
+      QCOMPARE(dialog.result(), int(QDialog::Accepted));
+      QCOMPARE(dialog.Choice().options.optionBits, c.bits);
+      QCOMPARE(dialog.Choice().options.baseName, dir_.path().toStdString() + "/" + c.base);
+      QVERIFY(services_.Messages().empty());
+    }
+    // No base name: the dialog stays.
+    AnimationPtr doc = Document(3);
+    SaveAsWindow dialog(nullptr, Request(*doc, savetype::Bmp, saveopt::Individual, "x.bmp"));
+    auto* panel = dynamic_cast<IndividualFilesPanel*>(dialog.Panel());
+    QVERIFY(panel);
+    panel->BaseNameField()->clear();
+    PressOk(dialog);
+    QVERIFY(dialog.result() != QDialog::Accepted);
+  }
+
+  void overwriteQuestion() {
+    AnimationPtr doc = Document(2);
+    const std::string target = dir_.path().toStdString() + "/existe.gif";
+    QFile file(QString::fromStdString(target));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    for (int answer : {answer::No, answer::Yes}) {
+      services_.Reset();
+      services_.QueueAnswer(answer);
+      SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, 0, "existe.gif"));
+      PressOk(dialog);
+      QCOMPARE(dialog.result() == QDialog::Accepted, answer == answer::Yes);
+      std::vector<ShownMessage> shown = services_.Messages();
+      QCOMPARE(shown.size(), size_t(1));
+      QCOMPARE(shown[0].caption, ResText(str::SaveAsTitle));
+      QCOMPARE(shown[0].text, "\"" + target + " existe déjà.\nVoulez-vous le remplacer?\"");
+      QCOMPARE(shown[0].style & mb::DefButton2, mb::DefButton2);
+    }
+    // A new name asks nothing; the animation was chosen.
+    services_.Reset();
+    SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, 0, "nouveau.gif"));
+    PressOk(dialog);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(dialog.Choice().options.optionBits, saveopt::AnimationChosen);
+    QVERIFY(services_.Messages().empty());
+  }
+
+  void cancelWritesNothing() {
+    QTemporaryDir folder;
+    SetInitDir(folder.path().toStdString() + "/");
+    ShellState state;
+    state.document = Document(3);
+    std::string chosen;
+    WhenShown([](SaveAsWindow* d) {
+      d->NameField()->setText("rien.gif");
+      QTest::keyClick(d->NameField(), Qt::Key_Escape);
+    });
+    QVERIFY(!SaveAsDialog(state, "", *state.document, -1, &chosen));
+    QVERIFY(chosen.empty());
+    QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
+  }
+
+  void typingANameAndEnterSavesAGif() {
+    QTemporaryDir folder;
+    SetInitDir(folder.path().toStdString() + "/");
+    SetPref(PrefSaveOptions, (GetPref(PrefSaveOptions) & 0xFF00) | savetype::Png);
+    ShellState state;
+    state.document = Document(3);
+    std::string chosen;
+    WhenShown([](SaveAsWindow* d) {
+      QCOMPARE(d->Type(), savetype::Png);  // the last type used
+      auto* types = d->Files()->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
+      QVERIFY(types);
+      QTest::keyClick(types, Qt::Key_Home);  // the first type: GIF
+      QCOMPARE(d->Type(), savetype::Gif);
+      QCOMPARE(d->NameField()->text(), QStringLiteral("Sans titre.gif"));
+      QVERIFY(!d->ChoiceBox()->isHidden());
+      QLineEdit* name = d->NameField();
+      QVERIFY(name->hasFocus() || QApplication::focusWidget() == nullptr);
+      name->selectAll();
+      QTest::keyClicks(name, "essai");
+      QTest::keyClick(name, Qt::Key_Return);
+    });
+    QVERIFY(SaveAsDialog(state, "", *state.document, -1, &chosen));
+    const std::string path = folder.path().toStdString() + "/essai.gif";
+    QCOMPARE(chosen, path);  // the whole animation: the document may take the name
+    AnimationPtr back;
+    QCOMPARE(ReadAnyFile(path, nullptr, &back, nullptr), ReadComplete);
+    QCOMPARE(back->frameCount, int16_t(3));
+    QCOMPARE(GetPref(PrefSaveOptions) & 0xFFFF00FFu, (saveopt::AnimationChosen << 16) | 1u);
+    std::string dir;
+    QVERIFY(GetInitDir(&dir));
+    QCOMPARE(dir, folder.path().toStdString() + "/");
+  }
+
+  void chooserSpeaksFrench() {
+    QVERIFY(LoadQtFrenchTexts());
+    AnimationPtr doc = Document(1);
+    SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif));
+    auto* buttons = dialog.Files()->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox"));
+    QVERIFY(buttons);
+    QStringList texts;
+    for (QAbstractButton* b : buttons->buttons()) texts << b->text().remove('&');
+    QVERIFY2(texts.contains("Enregistrer") && texts.contains("Annuler"),
+             qPrintable(texts.join(',')));
+  }
+
+  // The pictures of the documentation, when LOOPWRIGHT_SAVE_SHOTS names their folder.
+  void pictures() {
+    QString folder = QString::fromLocal8Bit(qgetenv("LOOPWRIGHT_SAVE_SHOTS"));
+    if (folder.isEmpty()) QSKIP("LOOPWRIGHT_SAVE_SHOTS not set");
+    LoadQtFrenchTexts();
+    AnimationPtr doc = Document(6, 32, 32, {1, 2});
+    struct Shot {
+      int type;
+      uint32_t previousBits;
+      const char* file;
+    } const shots[] = {
+        {savetype::Gif, 0, "sauvegarder-sous.png"},
+        {savetype::Png, saveopt::Strip, "sauvegarder-bande.png"},
+        {savetype::Bmp, saveopt::Individual, "sauvegarder-images.png"},
+    };
+    // A folder with a few files of each kind.
+    const QString shown = dir_.path() + "/Animations";
+    QVERIFY(QDir().mkpath(shown + "/Anciennes"));
+    int size = 700;
+    for (const char* name : {"chat.gif", "logo.gif", "bande.png", "fond.bmp", "photo.jpg"}) {
+      QFile f(shown + "/" + name);
+      QVERIFY(f.open(QIODevice::WriteOnly));
+      f.write(QByteArray(size *= 3, '\0'));
+    }
+    for (const Shot& s : shots) {
+      SaveAsRequest request = Request(*doc, s.type, s.previousBits, "animation.gif");
+      request.folder = shown.toStdString() + "/";
+      SaveAsWindow dialog(nullptr, request);
+      dialog.ChooseType(s.type);
+      dialog.show();
+      QVERIFY(QTest::qWaitForWindowExposed(&dialog));
+      QTest::qWait(300);
+      QVERIFY(dialog.grab().save(folder + "/" + s.file));
+    }
+  }
+};
+
+}  // namespace lw
+
+QTEST_MAIN(lw::SaveAsDialogTest)
+#include "save_as_dialog_test.moc"
