@@ -411,7 +411,6 @@ constexpr int MenuHelp = 50393;
 constexpr int ToolbarMain = 50394;
 constexpr int ToolbarProperties = 50395;
 constexpr int PendingFormats = 50400;
-constexpr int PendingClipboard = 50401;
 constexpr int PendingDialogs = 50402;
 constexpr int PendingColour = 50403;
 constexpr int PendingLiveEdit = 50405;
@@ -692,4 +691,6 @@ constexpr int ReduceMeasuring = 51011;       // "Calcul du volume du fichier..."
 constexpr int ReduceNoMemory = 51012;        // "Mémoire insuffisante pour réduire les palettes."
 constexpr int ReduceStatus = 51013;          // "État..."
 constexpr int ReduceCountLabel = 51014;      // "Couleurs :"
+constexpr int PasteBefore = 51200;           // "Coller avant" (strip menu over frames)
+constexpr int PasteFrame = 51201;            // "Coller cadre" (strip menu over empty space)
 }  // namespace lw::str

@@ -1,6 +1,7 @@
 #include "platform/services.h"
 
 #include <atomic>
+#include <new>
 
 #include "platform/headless_services.h"
 
@@ -8,6 +9,11 @@ namespace lw {
 namespace {
 
 std::atomic<PlatformServices*> current{nullptr};
+
+ClipboardContents& ProcessClipboard() {
+  static ClipboardContents contents;
+  return contents;
+}
 
 }  // namespace
 
@@ -31,6 +37,24 @@ int DefaultAnswer(int style) {
   int count = BoxButtons(style, buttons);
   int index = (style & mb::DefButtonMask) >> 8;
   return buttons[index < count ? index : 0];
+}
+
+bool PlatformServices::SetClipboard(WindowHandle, const ClipboardContents& contents) {
+  try {
+    ProcessClipboard() = contents;
+  } catch (const std::bad_alloc&) {
+    ProcessClipboard() = {};
+    return false;
+  }
+  return true;
+}
+
+ClipboardContents PlatformServices::GetClipboard(WindowHandle) {
+  try {
+    return ProcessClipboard();
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
 }
 
 PlatformServices& Services() {

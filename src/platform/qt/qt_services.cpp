@@ -1,6 +1,7 @@
 #include "platform/qt/qt_services.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCursor>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -17,6 +18,7 @@
 #include "formats/ui/save_as_dialog.h"
 #include "platform/headless_services.h"
 #include "platform/qt/progress_popup.h"
+#include "platform/qt/qt_clipboard.h"
 #include "shell/ui/oversize_insert_dialog.h"
 #include "shell/ui/palette_merge_dialog.h"
 
@@ -142,6 +144,19 @@ bool QtServices::AskMergeOptions(WindowHandle owner, const Animation& a, const A
                                  MergeOptions* options) {
   if (!OnInterfaceThread()) return false;
   return ::lw::AskMergeOptions(static_cast<QWidget*>(owner), a, b, options);
+}
+
+bool QtServices::SetClipboard(WindowHandle, const ClipboardContents& contents) {
+  if (!OnInterfaceThread()) return false;
+  QMimeData* mime = MimeDataFromContents(contents);
+  if (!mime) return false;
+  QApplication::clipboard()->setMimeData(mime);
+  return true;
+}
+
+ClipboardContents QtServices::GetClipboard(WindowHandle) {
+  if (!OnInterfaceThread()) return {};
+  return ContentsFromMimeData(QApplication::clipboard()->mimeData());
 }
 
 namespace {

@@ -26,6 +26,9 @@ class QtServices : public PlatformServices {
   bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override;
   bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
                        MergeOptions* options) override;
+  // The system clipboard (platform/qt/qt_clipboard.h says which formats).
+  bool SetClipboard(WindowHandle owner, const ClipboardContents& contents) override;
+  ClipboardContents GetClipboard(WindowHandle owner) override;
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);

@@ -1,0 +1,223 @@
+#include "shell/clipboard_commands.h"
+
+#include <gtest/gtest.h>
+
+#include "base/preferences.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/support_animation.h"
+#include "core/undo.h"
+#include "platform/headless_services.h"
+#include "shell/frame_edit.h"
+
+namespace lw {
+namespace {
+
+using namespace lw::testing_support;
+using Bytes = std::vector<uint8_t>;
+
+// A packed DIB: 40-byte header, then the given table and pixel bytes.
+Bytes Dib(int32_t width, int32_t height, int bits, uint32_t compression, const Bytes& rest) {
+  Bytes d(40, 0);
+  auto put = [&](size_t at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) d[at + i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  put(0, 40);
+  put(4, static_cast<uint32_t>(width));
+  put(8, static_cast<uint32_t>(height));
+  d[12] = 1;
+  d[14] = static_cast<uint8_t>(bits);
+  put(16, compression);
+  d.insert(d.end(), rest.begin(), rest.end());
+  return d;
+}
+
+class ClipboardCommands : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    LoadPreferences();
+    ClearHistory();
+    DefaultHeadlessServices().Reset();
+    DefaultHeadlessServices().SetEcho(false);
+    Services().SetClipboard(nullptr, {});
+    state_.document = NumberedAnimation(4);
+  }
+  void TearDown() override {
+    ClearHistory();
+    Services().SetClipboard(nullptr, {});
+    DefaultHeadlessServices().Reset();
+    DefaultHeadlessServices().SetEcho(true);
+  }
+  void Select(ShellState& s, std::initializer_list<int> indexes) {
+    for (int i : indexes) SelectFrame(*s.document, i, selmode::Toggle);
+    s.currentFrame = *indexes.begin();
+  }
+  std::vector<std::string> Texts() {
+    std::vector<std::string> out;
+    for (const ShownMessage& m : DefaultHeadlessServices().Messages()) out.push_back(m.text);
+    return out;
+  }
+
+  ShellState state_;
+};
+
+// Copy in one document, paste in another: before the current frame, or at the end without one.
+TEST_F(ClipboardCommands, CopyThenPasteIntoAnotherDocument) {
+  struct Case {
+    const char* name;
+    int current;
+    std::vector<int> order;
+    int firstPasted;
+  };
+  const Case cases[] = {
+      {"before the current frame", 1, {1, 2, 4, 2}, 1},
+      {"at the end without one", -1, {1, 2, 2, 4}, 2},
+  };
+  Select(state_, {1, 3});
+  EXPECT_EQ(CopyCommand(state_), 0u);
+  EXPECT_FALSE(state_.modified);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearHistory();
+    ShellState other;
+    other.document = NumberedAnimation(2);
+    other.currentFrame = c.current;
+    uint32_t hints = PasteCommand(other);
+    EXPECT_TRUE(hints & refresh::FrameCount);
+    EXPECT_TRUE(other.modified);
+    EXPECT_EQ(FrameNumbers(*other.document), c.order);
+    EXPECT_EQ(other.currentFrame, c.firstPasted);
+    EXPECT_EQ(other.document->selectedCount, 2u);
+    EXPECT_EQ(FrameName(FrameAt(*other.document, c.firstPasted)), "frame 2");
+    EXPECT_EQ(CanUndoKind(), undo::Paste);
+    Undo(*other.document);
+    EXPECT_EQ(FrameNumbers(*other.document), (std::vector<int>{1, 2}));
+  }
+}
+
+TEST_F(ClipboardCommands, CutLeavesOneUndoRecordOfTheDeletionKind) {
+  struct Case {
+    const char* name;
+    std::initializer_list<int> selected;
+    std::vector<int> left;
+    int current;
+  };
+  const Case cases[] = {
+      {"one frame", {3}, {1, 2, 3}, 2},
+      {"several frames", {0, 2}, {2, 4}, -1},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    Select(state_, c.selected);
+    EXPECT_NE(CutCommand(state_), 0u);
+    EXPECT_EQ(FrameNumbers(*state_.document), c.left);
+    EXPECT_EQ(state_.currentFrame, c.current);
+    EXPECT_EQ(CanUndoKind(), undo::DeleteFrames);
+    Undo(*state_.document);
+    EXPECT_EQ(FrameNumbers(*state_.document), (std::vector<int>{1, 2, 3, 4}));
+    // What was cut is on the clipboard.
+    AnimationPtr cut = PasteFrames(nullptr);
+    ASSERT_TRUE(cut);
+    EXPECT_EQ(cut->frameCount, static_cast<int>(c.selected.size()));
+  }
+}
+
+TEST_F(ClipboardCommands, PasteWithoutDocumentOpensOne) {
+  Select(state_, {0, 1, 2});
+  CopyCommand(state_);
+  ShellState empty;
+  EXPECT_NE(PasteCommand(empty), 0u);
+  ASSERT_TRUE(empty.document);
+  EXPECT_EQ(FrameNumbers(*empty.document), (std::vector<int>{1, 2, 3}));
+  EXPECT_TRUE(empty.modified);
+  EXPECT_TRUE(empty.documentPath.empty());
+  EXPECT_EQ(empty.currentFrame, 0);
+  EXPECT_EQ(empty.document->selectedCount, 3u);
+  EXPECT_TRUE(empty.document->globalPalette);
+}
+
+// Images of other programs arrive as a DIB: the converter's edge cases through paste.
+TEST_F(ClipboardCommands, ImagesOfOtherProgramsPasteAsOneFrame) {
+  Bytes masks565 = {0x00, 0xF8, 0, 0, 0xE0, 0x07, 0, 0, 0x1F, 0, 0, 0};
+  Bytes green565 = masks565;
+  green565.insert(green565.end(), {0xE0, 0x07, 0, 0});
+  Bytes oneBit = {0, 0, 0, 0, 255, 255, 255, 0, 0x40, 0, 0, 0, 0x80, 0, 0, 0};
+  struct Case {
+    const char* name;
+    Bytes dib;
+    Bytes rgb;    // the first pixel's blue, green, red; empty: no 24-bit data
+    bool alpha;   // an alpha plane is kept
+    Bytes index;  // the 8-bit pixels of the first row; empty: none yet
+    int globalColours;
+  };
+  const Case cases[] = {
+      {"5-6-5 green", Dib(1, 1, 16, 3, green565), {0, 255, 0}, false, {}, 0},
+      {"32-bit all-zero alpha", Dib(1, 1, 32, 0, {10, 20, 30, 0}), {10, 20, 30}, false, {}, 0},
+      {"32-bit with alpha", Dib(1, 1, 32, 0, {10, 20, 30, 128}), {10, 20, 30}, true, {}, 0},
+      // Bottom-up: the second stored row is the top one.
+      {"1-bit", Dib(2, 2, 1, 0, oneBit), {}, false, {1, 0}, 2},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClipboardContents clip;
+    clip.dib = c.dib;
+    Services().SetClipboard(nullptr, clip);
+    AnimationPtr a = PasteFrames(nullptr);
+    ASSERT_TRUE(a);
+    Frame* f = FirstFrame(*a);
+    EXPECT_EQ(FrameName(f), ResText(str::Untitled));
+    if (c.rgb.empty()) {
+      EXPECT_TRUE(f->rgbPlane.empty());
+    } else {
+      ASSERT_GE(f->rgbPlane.size(), 3u);
+      EXPECT_EQ(Bytes(f->rgbPlane.begin(), f->rgbPlane.begin() + 3), c.rgb);
+    }
+    EXPECT_EQ(!f->alphaPlane.empty(), c.alpha);
+    if (!c.index.empty()) {
+      EXPECT_EQ(Bytes(f->bits(), f->bits() + c.index.size()), c.index);
+      ASSERT_TRUE(a->globalPalette);
+      EXPECT_EQ(a->globalPalette->Count(), c.globalColours);
+    } else {
+      EXPECT_FALSE(a->globalPalette);
+    }
+  }
+  // Pasted into a document, the 24-bit image gets an 8-bit image on a palette.
+  ClipboardContents clip;
+  clip.dib = Dib(1, 1, 16, 3, green565);
+  Services().SetClipboard(nullptr, clip);
+  state_.currentFrame = -1;
+  ASSERT_NE(PasteCommand(state_), 0u);
+  Frame* pasted = FrameAt(*state_.document, 4);
+  ASSERT_TRUE(pasted && pasted->palette && pasted->bits());
+  const PaletteEntry& e = pasted->palette->entries[pasted->bits()[0]];
+  EXPECT_TRUE(e.red < 8 && e.green > 247 && e.blue < 8);
+}
+
+TEST_F(ClipboardCommands, NothingToPasteOrDamagedData) {
+  struct Case {
+    const char* name;
+    ClipboardContents clip;
+    int message;  // 0: none
+  };
+  const Case cases[] = {
+      {"empty clipboard", {}, str::NoPastableFormat},
+      {"damaged frames only", {Bytes(2000, 7), {}}, str::NoPastableFormat},
+      {"run-length DIB", {{}, Dib(1, 1, 8, 1, Bytes(1028, 0))}, str::BmpRleUnsupported},
+      {"16-bit zero mask", {{}, Dib(1, 1, 16, 3, Bytes(16, 0))}, str::Bmp16BitUnsupported},
+      {"other header", {{}, Bytes{12, 0, 0, 0, 1, 0, 1, 0, 1, 0, 24, 0, 0, 0, 0, 0}},
+       str::ImageDataUnsupported},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DefaultHeadlessServices().Reset();
+    Services().SetClipboard(nullptr, c.clip);
+    state_.currentFrame = 0;
+    EXPECT_EQ(PasteCommand(state_), 0u);
+    EXPECT_EQ(state_.document->frameCount, 4);
+    EXPECT_EQ(Texts(), (std::vector<std::string>{ResText(c.message)}));
+  }
+}
+
+}  // namespace
+}  // namespace lw
