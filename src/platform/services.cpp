@@ -1,7 +1,6 @@
 #include "platform/services.h"
 
 #include <atomic>
-#include <new>
 
 #include "platform/headless_services.h"
 
@@ -9,11 +8,6 @@ namespace lw {
 namespace {
 
 std::atomic<PlatformServices*> current{nullptr};
-
-ClipboardContents& ProcessClipboard() {
-  static ClipboardContents contents;
-  return contents;
-}
 
 }  // namespace
 
@@ -37,24 +31,6 @@ int DefaultAnswer(int style) {
   int count = BoxButtons(style, buttons);
   int index = (style & mb::DefButtonMask) >> 8;
   return buttons[index < count ? index : 0];
-}
-
-bool PlatformServices::SetClipboard(WindowHandle, const ClipboardContents& contents) {
-  try {
-    ProcessClipboard() = contents;
-  } catch (const std::bad_alloc&) {
-    ProcessClipboard() = {};
-    return false;
-  }
-  return true;
-}
-
-ClipboardContents PlatformServices::GetClipboard(WindowHandle) {
-  try {
-    return ProcessClipboard();
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
 }
 
 PlatformServices& Services() {

@@ -57,13 +57,6 @@ constexpr int Yes = 6;
 constexpr int No = 7;
 }  // namespace answer
 
-// What the clipboard holds for the program: its own block of frames and an image as a packed
-// DIB (40-byte header, colour table, pixels). Either may be empty.
-struct ClipboardContents {
-  std::vector<uint8_t> frames;
-  std::vector<uint8_t> dib;
-};
-
 class PlatformServices {
  public:
   virtual ~PlatformServices() = default;
@@ -111,13 +104,6 @@ class PlatformServices {
                                const Animation& /*b*/, MergeOptions* /*options*/) {
     return true;
   }
-
-  // Replaces what the clipboard holds with both formats; false when it could not. Without a
-  // desktop, one clipboard shared by the whole process stands in for the system's.
-  virtual bool SetClipboard(WindowHandle owner, const ClipboardContents& contents);
-  // What the clipboard offers that the program can take (an image of another program arrives
-  // as a DIB).
-  virtual ClipboardContents GetClipboard(WindowHandle owner);
 };
 
 // The answers a box of the given style offers, in the order its buttons show them (1 to 3).

@@ -11,6 +11,7 @@
 #include "core/undo.h"
 #include "formats/bmp/packed_dib.h"
 #include "formats/open_flow.h"
+#include "platform/clipboard.h"
 #include "platform/services.h"
 #include "shell/frame_edit.h"
 
@@ -33,7 +34,7 @@ bool HasCurrent(const ShellState& state) {
 
 // The clipboard's frames: the program's own block first; a damaged one counts as absent.
 AnimationPtr ClipboardAnimation(WindowHandle owner) {
-  ClipboardContents clip = Services().GetClipboard(owner);
+  ClipboardContents clip = SystemClipboard().Get(owner);
   if (!clip.frames.empty()) {
     AnimationPtr frames = AnimationFromPrivateData(clip.frames.data(), clip.frames.size());
     if (frames && frames->frameCount > 0) return frames;
@@ -62,7 +63,7 @@ bool CopyFrames(WindowHandle owner, const Animation& document, int currentIndex)
   contents.frames = PrivateDataFromSelection(document);
   if (!contents.frames.empty()) contents.dib = FrameToPackedDib(*current);
   if (contents.frames.empty() || contents.dib.empty() ||
-      !Services().SetClipboard(owner, contents)) {
+      !SystemClipboard().Put(owner, contents)) {
     ShowErrorId(str::NoMemoryForCopyCut);
     return false;
   }

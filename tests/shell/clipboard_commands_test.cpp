@@ -7,6 +7,7 @@
 #include "base/strings.h"
 #include "core/support_animation.h"
 #include "core/undo.h"
+#include "platform/clipboard.h"
 #include "platform/headless_services.h"
 #include "shell/frame_edit.h"
 
@@ -39,12 +40,12 @@ class ClipboardCommands : public ::testing::Test {
     ClearHistory();
     DefaultHeadlessServices().Reset();
     DefaultHeadlessServices().SetEcho(false);
-    Services().SetClipboard(nullptr, {});
+    SystemClipboard().Put(nullptr, {});
     state_.document = NumberedAnimation(4);
   }
   void TearDown() override {
     ClearHistory();
-    Services().SetClipboard(nullptr, {});
+    SystemClipboard().Put(nullptr, {});
     DefaultHeadlessServices().Reset();
     DefaultHeadlessServices().SetEcho(true);
   }
@@ -162,7 +163,7 @@ TEST_F(ClipboardCommands, ImagesOfOtherProgramsPasteAsOneFrame) {
     SCOPED_TRACE(c.name);
     ClipboardContents clip;
     clip.dib = c.dib;
-    Services().SetClipboard(nullptr, clip);
+    SystemClipboard().Put(nullptr, clip);
     AnimationPtr a = PasteFrames(nullptr);
     ASSERT_TRUE(a);
     Frame* f = FirstFrame(*a);
@@ -185,7 +186,7 @@ TEST_F(ClipboardCommands, ImagesOfOtherProgramsPasteAsOneFrame) {
   // Pasted into a document, the 24-bit image gets an 8-bit image on a palette.
   ClipboardContents clip;
   clip.dib = Dib(1, 1, 16, 3, green565);
-  Services().SetClipboard(nullptr, clip);
+  SystemClipboard().Put(nullptr, clip);
   state_.currentFrame = -1;
   ASSERT_NE(PasteCommand(state_), 0u);
   Frame* pasted = FrameAt(*state_.document, 4);
@@ -211,7 +212,7 @@ TEST_F(ClipboardCommands, NothingToPasteOrDamagedData) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     DefaultHeadlessServices().Reset();
-    Services().SetClipboard(nullptr, c.clip);
+    SystemClipboard().Put(nullptr, c.clip);
     state_.currentFrame = 0;
     EXPECT_EQ(PasteCommand(state_), 0u);
     EXPECT_EQ(state_.document->frameCount, 4);

@@ -1,8 +1,11 @@
 #include "platform/qt/qt_clipboard.h"
 
+#include <QApplication>
 #include <QBuffer>
 #include <QByteArray>
+#include <QClipboard>
 #include <QImageReader>
+#include <QThread>
 #include <QUrl>
 #include <new>
 
@@ -87,7 +90,29 @@ bool UrlLooksLikeImage(const QUrl& url) {
   return !suffix.isEmpty() && QImageReader::supportedImageFormats().contains(suffix);
 }
 
+bool OnInterfaceThread() { return qApp && QThread::currentThread() == qApp->thread(); }
+
+class QtClipboard : public Clipboard {
+ public:
+  bool Put(WindowHandle, const ClipboardContents& contents) override {
+    if (!OnInterfaceThread()) return false;
+    QMimeData* mime = MimeDataFromContents(contents);
+    if (!mime) return false;
+    QApplication::clipboard()->setMimeData(mime);
+    return true;
+  }
+  ClipboardContents Get(WindowHandle) override {
+    if (!OnInterfaceThread()) return {};
+    return ContentsFromMimeData(QApplication::clipboard()->mimeData());
+  }
+};
+
 }  // namespace
+
+Clipboard& DesktopClipboard() {
+  static QtClipboard clipboard;
+  return clipboard;
+}
 
 std::vector<uint8_t> PackedDibFromImage(const QImage& source) {
   if (source.isNull()) return {};

@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/clipboard.h"
 
 namespace lw {
 
@@ -22,6 +22,9 @@ QMimeData* MimeDataFromContents(const ClipboardContents& contents);
 ClipboardContents ContentsFromMimeData(const QMimeData* mime);
 // True when the mime data holds frames or an image the program can paste (cheap: no decoding).
 bool MimeDataOffersFrames(const QMimeData* mime);
+
+// QApplication's clipboard in these formats (interface thread only).
+Clipboard& DesktopClipboard();
 
 // An image as a 32-bit bottom-up packed DIB; the alpha bytes are 0 when the image has no alpha
 // channel, so that it pastes opaque. Empty for a null image or when memory is short.

@@ -1,7 +1,6 @@
 #include "platform/qt/qt_services.h"
 
 #include <QApplication>
-#include <QClipboard>
 #include <QCursor>
 #include <QMessageBox>
 #include <QMetaObject>
@@ -146,19 +145,6 @@ bool QtServices::AskMergeOptions(WindowHandle owner, const Animation& a, const A
   return ::lw::AskMergeOptions(static_cast<QWidget*>(owner), a, b, options);
 }
 
-bool QtServices::SetClipboard(WindowHandle, const ClipboardContents& contents) {
-  if (!OnInterfaceThread()) return false;
-  QMimeData* mime = MimeDataFromContents(contents);
-  if (!mime) return false;
-  QApplication::clipboard()->setMimeData(mime);
-  return true;
-}
-
-ClipboardContents QtServices::GetClipboard(WindowHandle) {
-  if (!OnInterfaceThread()) return {};
-  return ContentsFromMimeData(QApplication::clipboard()->mimeData());
-}
-
 namespace {
 QtServices& Instance() {
   static QtServices services;
@@ -169,9 +155,11 @@ QtServices& Instance() {
 void InstallQtServices() {
   SetServices(&Instance());
   SetProgressPopupFactory(MakeProgressPopup);
+  SetSystemClipboard(&DesktopClipboard());
 }
 
 void UninstallQtServices() {
+  SetSystemClipboard(nullptr);
   SetProgressPopupFactory(nullptr);
   SetServices(nullptr);
 }

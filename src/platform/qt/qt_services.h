@@ -26,16 +26,13 @@ class QtServices : public PlatformServices {
   bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override;
   bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
                        MergeOptions* options) override;
-  // The system clipboard (platform/qt/qt_clipboard.h says which formats).
-  bool SetClipboard(WindowHandle owner, const ClipboardContents& contents) override;
-  ClipboardContents GetClipboard(WindowHandle owner) override;
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);
   int busyDepth_ = 0;
 };
 
-// Installs the Qt services and the progress popup; the QApplication must exist. Uninstall puts
+// Installs the Qt services, the progress popup and the desktop's clipboard; the QApplication must exist. Uninstall puts
 // the headless services back (before the QApplication goes).
 void InstallQtServices();
 void UninstallQtServices();
