@@ -182,6 +182,9 @@ void MainWindow::ShowFrameMenu(QPoint globalPosition, bool anySelected) {
     own->setData(command);
     own->setObjectName(QStringLiteral("strip%1").arg(command));
     own->setIcon(shared->icon());
+    // The key is shown as on the shared entry; the window's action keeps answering it.
+    own->setShortcut(shared->shortcut());
+    own->setShortcutContext(Qt::WidgetShortcut);
     own->setEnabled(shared->isEnabled());
     connect(own, &QAction::triggered, this, [this, command] { Command(command); });
     menu.insertAction(shared, own);
