@@ -411,7 +411,6 @@ constexpr int MenuHelp = 50393;
 constexpr int ToolbarMain = 50394;
 constexpr int ToolbarProperties = 50395;
 constexpr int PendingFormats = 50400;
-constexpr int PendingClipboard = 50401;
 constexpr int PendingDialogs = 50402;
 constexpr int PendingColour = 50403;
 constexpr int PendingLiveEdit = 50405;
@@ -719,4 +718,6 @@ constexpr int IndividualNumberHint = 51259;      // "Les caractères « # » du 
 constexpr int ChooserFolderType = 51260;         // "Dossier"
 constexpr int ChooserFileType = 51261;           // "Fichier"
 constexpr int ChooserFileTypeNamed = 51262;      // "Fichier %s"
+constexpr int PasteBefore = 51200;           // "Coller avant" (strip menu over frames)
+constexpr int PasteFrame = 51201;            // "Coller cadre" (strip menu over empty space)
 }  // namespace lw::str

@@ -24,7 +24,6 @@ constexpr CommandSpec Checked(int id, int label, Enable rule, Check check, int p
 }
 
 constexpr int kFormats = str::PendingFormats;
-constexpr int kClipboard = str::PendingClipboard;
 constexpr int kDialogs = str::PendingDialogs;
 constexpr int kColour = str::PendingColour;
 constexpr int kLiveEdit = str::PendingLiveEdit;
@@ -53,9 +52,9 @@ constexpr CommandSpec kCommands[] = {
     // Édition
     Row(cmd::Undo, str::LabelUndo, E::Undo),
     Row(cmd::Redo, str::LabelRedo, E::Redo),
-    Row(cmd::Cut, str::LabelCut, E::Current, kClipboard),
-    Row(cmd::Copy, str::LabelCopy, E::Current, kClipboard),
-    Row(cmd::Paste, str::LabelPaste, E::Clipboard, kClipboard),
+    Row(cmd::Cut, str::LabelCut, E::Current),
+    Row(cmd::Copy, str::LabelCopy, E::Current),
+    Row(cmd::Paste, str::LabelPaste, E::Clipboard),
     Row(cmd::Delete, str::LabelDelete, E::Current),
     Row(cmd::SelectAll, str::LabelSelectAll, E::Document),
     Row(cmd::InvertSelection, str::LabelInvertSelection, E::Document),
@@ -455,6 +454,11 @@ std::span<const MenuItem> MainToolbarLayout() { return kMainToolbar; }
 std::span<const MenuItem> FrameMenuLayout(bool anySelected) {
   if (anySelected) return kFrameMenuSelected;
   return kFrameMenuEmpty;
+}
+
+int FrameMenuLabel(int command, bool anySelected) {
+  if (command != cmd::Paste) return 0;
+  return anySelected ? str::PasteBefore : str::PasteFrame;
 }
 
 }  // namespace lw

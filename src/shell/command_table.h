@@ -117,5 +117,7 @@ std::span<const MenuItem> MainMenuLayout();
 std::span<const MenuItem> MainToolbarLayout();
 // The strip's context menu over selected frames, and over empty space.
 std::span<const MenuItem> FrameMenuLayout(bool anySelected);
+// The text a strip menu shows for a command instead of its label (0 for the label).
+int FrameMenuLabel(int command, bool anySelected);
 
 }  // namespace lw

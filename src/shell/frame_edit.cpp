@@ -118,7 +118,7 @@ int MoveSelectedFramesTo(Animation& animation, int position) {
   return first;
 }
 
-int DeleteSelectedFrames(Animation& animation) {
+int DeleteSelectedFrames(Animation& animation, bool cut) {
   if (animation.selectedCount == 0 || !FirstSelectedFrame(animation)) return -2;
   if (animation.selectedCount == 1) {
     Frame* frame = FirstSelectedFrame(animation);
@@ -126,7 +126,8 @@ int DeleteSelectedFrames(Animation& animation) {
     UnlinkFrameAt(animation, index);
     --animation.frameCount;
     frame->savedIndex = static_cast<uint32_t>(index);
-    RecordUndo(undo::DeleteFrame, animation, nullptr, frame, static_cast<uint32_t>(index));
+    RecordUndo(cut ? undo::DeleteFrames : undo::DeleteFrame, animation, nullptr, frame,
+               static_cast<uint32_t>(index));
     ClearSelection(animation);
     if (animation.frameCount == 0) return -1;
     int current = index < animation.frameCount ? index : animation.frameCount - 1;

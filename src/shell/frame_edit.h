@@ -34,6 +34,7 @@ int MoveSelectedFramesTo(Animation& animation, int position);
 // Deletes the selected frames, recording kind 2 (one frame) or 23 (several). Returns the new
 // current frame: with one frame deleted, the same index (the last frame when it fell off the
 // end, selected alone); with several, -1 and nothing selected. -2 when nothing was selected.
-int DeleteSelectedFrames(Animation& animation);
+// A cut records kind 23 even for one frame.
+int DeleteSelectedFrames(Animation& animation, bool cut = false);
 
 }  // namespace lw

@@ -706,8 +706,7 @@ class MainWindowTest : public QObject {
       window_->Command(command);
       QVERIFY2(Enabled(cmd::DisposalLeave), qPrintable(QString::number(command)));
       // Commands of later versions stay greyed.
-      for (int waiting : {cmd::LiveEditFrame, cmd::Copy})
-        QVERIFY2(!window_->Action(waiting)->isEnabled(), qPrintable(QString::number(waiting)));
+      QVERIFY(!window_->Action(cmd::LiveEditFrame)->isEnabled());
     }
   }
 

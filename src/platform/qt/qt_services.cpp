@@ -17,6 +17,7 @@
 #include "formats/ui/save_as_dialog.h"
 #include "platform/headless_services.h"
 #include "platform/qt/progress_popup.h"
+#include "platform/qt/qt_clipboard.h"
 #include "shell/ui/oversize_insert_dialog.h"
 #include "shell/ui/palette_merge_dialog.h"
 
@@ -154,9 +155,11 @@ QtServices& Instance() {
 void InstallQtServices() {
   SetServices(&Instance());
   SetProgressPopupFactory(MakeProgressPopup);
+  SetSystemClipboard(&DesktopClipboard());
 }
 
 void UninstallQtServices() {
+  SetSystemClipboard(nullptr);
   SetProgressPopupFactory(nullptr);
   SetServices(nullptr);
 }

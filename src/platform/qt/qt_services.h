@@ -32,7 +32,7 @@ class QtServices : public PlatformServices {
   int busyDepth_ = 0;
 };
 
-// Installs the Qt services and the progress popup; the QApplication must exist. Uninstall puts
+// Installs the Qt services, the progress popup and the desktop's clipboard; the QApplication must exist. Uninstall puts
 // the headless services back (before the QApplication goes).
 void InstallQtServices();
 void UninstallQtServices();

@@ -1,6 +1,7 @@
 #include "shell/ui/main_window.h"
 
 #include <QApplication>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDragEnterEvent>
@@ -79,6 +80,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   });
   connect(strip_, &FrameStrip::selectRequested, this, &MainWindow::SelectFrame);
   connect(strip_, &FrameStrip::commandRequested, this, &MainWindow::Command);
+  // Paste follows what any program puts on the clipboard.
+  connect(QApplication::clipboard(), &QClipboard::dataChanged, this,
+          &MainWindow::UpdateCommandStates);
   connect(strip_, &FrameStrip::moveRequested, this, &MainWindow::MoveFrames);
   connect(strip_, &FrameStrip::contextMenuRequested, this, &MainWindow::ShowFrameMenu);
   connect(strip_, &FrameStrip::filesDropped, this,

@@ -119,6 +119,8 @@ class MainWindow : public QMainWindow, private ShellListener {
   // main_window_commands.cpp
   void UndoOrRedo(bool redo);
   void MoveFrames(int position);
+  // Copy, or cut (the selected frames then leave the document).
+  void CopyOrCut(int command);
   // The rotations, resizes and the move/crop dialogs.
   void RunGeometryCommand(int command);
   void ApplyDelayText(const QString& text);

@@ -28,6 +28,7 @@
 #include "formats/ui/html_code_dialog.h"
 #include "platform/files.h"
 #include "platform/services.h"
+#include "shell/clipboard_commands.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
@@ -135,6 +136,9 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
          if (!w.state_.document || w.state_.currentFrame < 0) return QApplication::beep();
          w.AfterCommand(DeleteFramesCommand(w.state_));
        }},
+      {cmd::Cut, cmd::Cut, [](W& w, int c) { w.CopyOrCut(c); }},
+      {cmd::Copy, cmd::Copy, [](W& w, int c) { w.CopyOrCut(c); }},
+      {cmd::Paste, cmd::Paste, [](W& w, int) { w.AfterCommand(PasteCommand(w.state_)); }},
       {cmd::SelectAll, cmd::SelectAll, [](W& w, int) { w.SelectAll(); }},
       {cmd::InvertSelection, cmd::InvertSelection, [](W& w, int) { w.InvertSelection(); }},
       {cmd::Preferences, cmd::Preferences, [](W& w, int) { w.Preferences(); }},
@@ -270,6 +274,13 @@ void MainWindow::RunGeometryCommand(int command) {
   // Cropping to the whole screen changes nothing, though it leaves a step to undo.
   if (hints != refresh::StripOnly) state_.modified = true;
   AfterCommand(hints);
+}
+
+void MainWindow::CopyOrCut(int command) {
+  if (!state_.document || state_.currentFrame < 0) return QApplication::beep();
+  AfterCommand(command == cmd::Cut ? CutCommand(state_) : CopyCommand(state_));
+  // Paste comes alive once something was copied.
+  UpdateCommandStates();
 }
 
 void MainWindow::MoveFrames(int position) { AfterCommand(MoveFramesCommand(state_, position)); }

@@ -16,6 +16,7 @@
 #include "base/strings.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "platform/qt/qt_clipboard.h"
 #include "shell/accelerators.h"
 #include "shell/command_ids.h"
 #include "shell/status_text.h"
@@ -172,6 +173,23 @@ void MainWindow::ShowFrameMenu(QPoint globalPosition, bool anySelected) {
   const MenuItem* item = layout.data();
   AddItems(&menu, item, item + layout.size());
   UpdateCommandStates();
+  // Entries that read differently here get their own action, in the same place and state.
+  for (QAction* shared : menu.actions()) {
+    int command = shared->data().toInt();
+    int label = FrameMenuLabel(command, anySelected);
+    if (label == 0) continue;
+    auto* own = new QAction(Q(ResText(label)), &menu);
+    own->setData(command);
+    own->setObjectName(QStringLiteral("strip%1").arg(command));
+    own->setIcon(shared->icon());
+    // The key is shown as on the shared entry; the window's action keeps answering it.
+    own->setShortcut(shared->shortcut());
+    own->setShortcutContext(Qt::WidgetShortcut);
+    own->setEnabled(shared->isEnabled());
+    connect(own, &QAction::triggered, this, [this, command] { Command(command); });
+    menu.insertAction(shared, own);
+    menu.removeAction(shared);
+  }
   menu.exec(globalPosition);
 }
 
@@ -204,9 +222,7 @@ DocumentFacts MainWindow::Facts() const {
   const Frame* frame = doc ? FrameAt(*doc, state_.currentFrame) : nullptr;
   f.currentHasLocalPalette = frame && frame->localPalette;
   f.globalPalette = doc && doc->globalPalette;
-  const QMimeData* clip = QApplication::clipboard()->mimeData();
-  f.clipboardHasFrames =
-      clip && (clip->hasImage() || clip->hasFormat("application/x-loopwright-frame-v2"));
+  f.clipboardHasFrames = MimeDataOffersFrames(QApplication::clipboard()->mimeData());
   f.previewOpen = preview_ != nullptr;
   f.coEditorTakesLayers = GetPref(PrefFlags2) & 0x08;
   f.keepTrueColour = GetPref(PrefFlags) & KeepTrueColor;
