@@ -692,4 +692,12 @@ constexpr int ReduceMeasuring = 51011;       // "Calcul du volume du fichier..."
 constexpr int ReduceNoMemory = 51012;        // "Mémoire insuffisante pour réduire les palettes."
 constexpr int ReduceStatus = 51013;          // "État..."
 constexpr int ReduceCountLabel = 51014;      // "Couleurs :"
+
+// Strip import dialog and the individual-files writer.
+constexpr int StripImportTitle = 51300;      // "Importer bande"
+constexpr int StripFramesPerRow = 51301;     // "Cadres par rangée (horizontale) :"
+constexpr int StripFramesPerColumn = 51302;  // "Cadres par colonne (verticale) :"
+constexpr int StripRowByRow = 51303;         // "Sens horizontal"
+constexpr int StripColumnByColumn = 51304;   // "Sens vertical"
+constexpr int SavingFrames = 51305;          // "Saving frames..."
 }  // namespace lw::str

@@ -9,6 +9,7 @@
 #include "formats/gif/gif_format.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
+#include "formats/strip/strip_format.h"
 
 namespace lw {
 namespace {
@@ -95,17 +96,6 @@ FormatSpec PendingSwf() {
           .save = {"swf", TableText(str::SaveFilterSwf), "*.swf", 0}};
 }
 
-// A strip is a GIF or BMP image cut into frames after it is read.
-FormatSpec PendingStrip() {
-  return {.id = "strip",
-          .importCommand = 40111,
-          .importFilter = {{TableText(str::FilterStrips), "*.gif;*.bmp"},
-                           {TableText(str::FilterGifStrips), "*.gif"},
-                           {TableText(str::FilterBmpStrips), "*.bmp"},
-                           kAllFilesEnglish},
-          .importOrder = 4};
-}
-
 template <typename Key>
 std::vector<const FormatSpec*> SortedBy(Key key) {
   std::vector<const FormatSpec*> list;
@@ -123,7 +113,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
       GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(), PendingSwf(), PendingStrip(),
+      PendingIco(), PendingCur(), PngFormat(), PendingSwf(), StripFormat(),
   };
   return formats;
 }
@@ -176,7 +166,8 @@ std::vector<FileFilter> SaveFilters() {
 std::vector<ImportCommand> ImportCommands() {
   std::vector<ImportCommand> list;
   for (const FormatSpec* f : SortedBy([](const FormatSpec& f) { return f.importOrder; })) {
-    if (f->importCommand != 0) list.push_back({f->importCommand, f->importFilter, f->CanRead()});
+    if (f->importCommand != 0)
+      list.push_back({f->importCommand, f->importFilter, f->CanRead() || f->importOpensOthers});
   }
   return list;
 }
