@@ -35,7 +35,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::ImportAvi, str::LabelImportAvi, E::Always, kFormats),
     Row(cmd::ImportBmp, str::LabelImportBmp, E::Always, kFormats),
     Row(cmd::ImportJpeg, str::LabelImportJpeg, E::Always, kFormats),
-    Row(cmd::ImportStrip, str::LabelImportStrip, E::Always, kFormats),
+    Row(cmd::ImportStrip, str::LabelImportStrip, E::Always),
     Row(cmd::ImportPsd, str::LabelImportPsd, E::Always, kFormats),
     Row(cmd::ImportPng, str::LabelImportPng, E::Always, kFormats),
     Row(cmd::ImportIcon, str::LabelImportIcon, E::Always, kFormats),

@@ -24,6 +24,7 @@
 #include "core/undo.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
+#include "formats/strip/strip.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "shell/command_ids.h"
@@ -93,6 +94,7 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
   using W = MainWindow;
   static const Handler kHandlers[] = {
       {cmd::FileOpen, cmd::FileOpen, [](W& w, int) { w.OpenDocument(""); }},
+      {cmd::ImportStrip, cmd::ImportStrip, [](W& w, int) { ImportStripCommand(w.state_); }},
       {cmd::FileSave, cmd::FileSave, [](W& w, int) { w.SaveDocument(); }},
       {cmd::FileSaveAs, cmd::FileSaveAs, [](W& w, int) { w.SaveDocumentAs(-1); }},
       {cmd::SaveGifAs, cmd::SaveGifAs, [](W& w, int) { w.SaveDocumentAs(savetype::Gif); }},
