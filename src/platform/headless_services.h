@@ -40,8 +40,7 @@ class HeadlessServices : public PlatformServices {
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
   bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
                    bool multiple, std::vector<std::string>* paths) override;
-  bool AskStripSplit(WindowHandle owner, const Animation& strip,
-                     StripSplitChoice* choice) override;
+  bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
 
   // Script: answers taken in order by the next questions (answer:: values).
   void QueueAnswer(int answer);

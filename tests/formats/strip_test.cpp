@@ -1,3 +1,5 @@
+#include "formats/strip/strip.h"
+
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -12,7 +14,6 @@
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"
-#include "formats/strip/strip.h"
 #include "platform/files.h"
 
 namespace lw::test {
@@ -80,7 +81,7 @@ TEST(StripBuild, CellsFollowTheStripsAndOrientation) {
 
 TEST(StripBuild, FramesKeepTheirOffsetsWithinTheirCells) {
   AnimationPtr doc = MakeDocument(8, 8);
-  doc->backgroundIndex = 200;  // beyond the palette: 0 fills
+  doc->backgroundIndex = 200;          // beyond the palette: 0 fills
   AddSolidFrame(*doc, 6, 6, 8, 8, 1);  // reaches past the screen
   AddSolidFrame(*doc, 1, 2, 2, 2, 2);
   AnimationPtr strip = BuildStrip(*doc, StripBits(1, false));
@@ -91,7 +92,7 @@ TEST(StripBuild, FramesKeepTheirOffsetsWithinTheirCells) {
     uint32_t x, y;
     int value;
   };
-  const Probe probes[] = {{6, 6, 1}, {7, 7, 1}, {5, 6, 0},  {0, 0, 0},
+  const Probe probes[] = {{6, 6, 1}, {7, 7, 1},  {5, 6, 0}, {0, 0, 0},
                           {9, 2, 2}, {10, 3, 2}, {8, 2, 0}, {9, 6, 0}};  // nothing spills over
   for (const Probe& p : probes) EXPECT_EQ(Pixel(f, p.x, p.y), p.value) << p.x << "," << p.y;
 }
@@ -159,8 +160,8 @@ AnimationPtr StripImage(uint32_t width, uint32_t height, uint32_t cellWidth, uin
   std::vector<uint8_t> pixels;
   for (uint32_t y = 0; y < height; ++y)
     for (uint32_t x = 0; x < width; ++x)
-      pixels.push_back(static_cast<uint8_t>(1 + (y / cellHeight) * (width / cellWidth) +
-                                            x / cellWidth));
+      pixels.push_back(
+          static_cast<uint8_t>(1 + (y / cellHeight) * (width / cellWidth) + x / cellWidth));
   AddFrame(*doc, 0, 0, width, height, pixels);
   return doc;
 }
@@ -395,10 +396,11 @@ TEST_F(IndividualFiles, NamesFollowTheBaseNameAndSelection) {
     std::vector<std::string> files;
   };
   std::vector<std::string> all;
-  for (int i = 1; i <= 12; ++i) all.push_back((i < 10 ? "anim0" : "anim") + std::to_string(i) + ".gif");
+  for (int i = 1; i <= 12; ++i)
+    all.push_back((i < 10 ? "anim0" : "anim") + std::to_string(i) + ".gif");
   const Case cases[] = {
       {"anim.gif", savetype::Gif, {}, all},
-      {"anim.bmp", savetype::Bmp, {12}, {"anim.bmp"}},  // one selected frame: no number
+      {"anim.bmp", savetype::Bmp, {12}, {"anim.bmp"}},    // one selected frame: no number
       {"anim###", savetype::Bmp, {12}, {"anim012.bmp"}},  // unless the name asks for one
       {"anim", savetype::Jpeg, {2, 5}, {"anim02.jpg", "anim05.jpg"}},
       {"anim###.png", savetype::Png, {1, 12}, {"anim001.png", "anim012.png"}},
@@ -439,10 +441,10 @@ TEST_F(IndividualFiles, AHashInAFolderNameIsNotTheNumber) {
 TEST_F(IndividualFiles, AFailureInTheMiddleNamesTheFileAndKeepsTheEarlierOnes) {
   std::filesystem::create_directory(dir_ / "anim2.gif");  // no file can take that name
   AnimationPtr doc = NumberedAnimation(3);
-  EXPECT_FALSE(WriteIndividualFiles(Path("anim.gif"), *doc, saveopt::Individual, savetype::Gif,
-                                    nullptr));
-  EXPECT_THAT(ShownTexts(), ElementsAre(FormatResText(str::CannotWriteFile,
-                                                      Path("anim2.gif").c_str())));
+  EXPECT_FALSE(
+      WriteIndividualFiles(Path("anim.gif"), *doc, saveopt::Individual, savetype::Gif, nullptr));
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre(FormatResText(str::CannotWriteFile, Path("anim2.gif").c_str())));
   EXPECT_THAT(FolderNames(), ElementsAre("anim1.gif", "anim2.gif"));
   AnimationPtr first = ReadBack(Path("anim1.gif"));
   ASSERT_TRUE(first);

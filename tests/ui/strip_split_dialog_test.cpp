@@ -65,8 +65,8 @@ class StripSplitDialogTest : public QObject {
       QVERIFY(dialog.isVisible());
       QCOMPARE(services_.Messages().size(), size_t{1});
       QCOMPARE(services_.Messages()[0].text, ResText(c.refusal));
-      QSpinBox* fault = c.refusal == str::StripCannotSplitVertically ? dialog.PerColumn()
-                                                                      : dialog.PerRow();
+      QSpinBox* fault =
+          c.refusal == str::StripCannotSplitVertically ? dialog.PerColumn() : dialog.PerRow();
       QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(fault));
     }
   }

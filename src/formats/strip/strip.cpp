@@ -81,7 +81,9 @@ StripSize StripSizeFor(const Animation& document, uint32_t optionBits) {
   size.framesPerStrip = (frames + strips - 1) / strips;
   uint64_t along = static_cast<uint64_t>(size.framesPerStrip);
   uint64_t across = static_cast<uint64_t>(strips);
-  auto clamped = [](uint64_t v) { return static_cast<uint32_t>(std::min<uint64_t>(v, UINT32_MAX)); };
+  auto clamped = [](uint64_t v) {
+    return static_cast<uint32_t>(std::min<uint64_t>(v, UINT32_MAX));
+  };
   if (optionBits & stripopt::Vertical) {
     size.width = clamped(across * document.screenWidth);
     size.height = clamped(along * document.screenHeight);
@@ -207,7 +209,7 @@ AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits) {
     AnimationPtr strip = NewAnimation();
     if (!strip) return NoStrip();
     const Frame* first = FirstFrame(document);
-    const Palette* source = document.globalPalette ? document.globalPalette.get()
+    const Palette* source = document.globalPalette    ? document.globalPalette.get()
                             : first && first->palette ? first->palette
                                                       : &DefaultPalette();
     PalettePtr palette = CopyPalette(source);
@@ -277,8 +279,7 @@ int StripSplitProblem(uint32_t width, uint32_t height, const StripSplitChoice& c
   if (choice.framesPerColumn < 1 || height % static_cast<uint32_t>(choice.framesPerColumn) != 0)
     return str::StripCannotSplitVertically;
   // The frame count is a 16-bit field.
-  if (int64_t{choice.framesPerRow} * choice.framesPerColumn > INT16_MAX)
-    return str::StripNoMemory;
+  if (int64_t{choice.framesPerRow} * choice.framesPerColumn > INT16_MAX) return str::StripNoMemory;
   return 0;
 }
 
@@ -369,9 +370,9 @@ bool CutStrip(Animation& document, const StripSplitChoice& choice) {
     for (int k = 0; k < count; ++k) {
       const int column = choice.byColumns ? k / down : k % across;
       const int row = choice.byColumns ? k % down : k / across;
-      Frame* f = CellFrame(*strip, uint64_t{cellWidth} * static_cast<uint64_t>(column),
-                           uint64_t{cellHeight} * static_cast<uint64_t>(row), cellWidth,
-                           cellHeight);
+      Frame* f =
+          CellFrame(*strip, uint64_t{cellWidth} * static_cast<uint64_t>(column),
+                    uint64_t{cellHeight} * static_cast<uint64_t>(row), cellWidth, cellHeight);
       if (!f) {
         ShowErrorId(str::StripNoMemory);
         return false;
@@ -478,8 +479,8 @@ bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint
     return false;
   }
   const std::string extension = format->save.extension;
-  const NumberedName pattern = NumberedNamePattern(fileName, extension, !selectedOnly || selected > 1,
-                                                   NumberDigits(total));
+  const NumberedName pattern =
+      NumberedNamePattern(fileName, extension, !selectedOnly || selected > 1, NumberDigits(total));
   ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
   ProgressSetText(meter.get(), TableText(str::SavingFrames));
   ProgressSetRange(meter.get(), static_cast<uint32_t>(files));
@@ -487,7 +488,8 @@ bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint
   for (Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
     ++number;
     if (selectedOnly && !f->selected) continue;
-    if (!WriteFrameFile(folder + pattern.Fill(number), f, optionBits, type, extension)) return false;
+    if (!WriteFrameFile(folder + pattern.Fill(number), f, optionBits, type, extension))
+      return false;
     // Esc stops between two files; those written stay.
     if (!ProgressStep(meter.get())) return false;
   }
