@@ -249,7 +249,7 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
   if ((options.optionBits & saveopt::Individual) && !wholeDocument && format->writeFrame) {
     if (format->writeDocument) options.optionBits |= saveopt::StillImage;
     std::string base = options.baseName.empty() ? target : options.baseName;
-    if (base.find('/') == std::string::npos) base = DirectoryPart(target) + base;
+    if (!options.baseName.empty() && base[0] != '/') base = DirectoryPart(target) + base;
     return WriteIndividualFiles(base, document, options.optionBits, type, owner);
   }
   // The temporary file lives beside the target, so that the final rename never crosses file

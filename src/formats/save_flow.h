@@ -82,7 +82,7 @@ struct SaveOptions {
   uint32_t previousBits = 0;  // bits of the last Save As, to preselect the choice box
   Animation* document = nullptr;
   // The base name of an individual-files save (the dialog's file name, '#' for the number): a
-  // name alone is taken in the target's folder; empty: the target's name.
+  // relative name is taken in the target's folder; empty: the target's name.
   std::string baseName;
 };
 
