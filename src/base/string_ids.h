@@ -720,4 +720,12 @@ constexpr int ChooserFileType = 51261;           // "Fichier"
 constexpr int ChooserFileTypeNamed = 51262;      // "Fichier %s"
 constexpr int PasteBefore = 51200;           // "Coller avant" (strip menu over frames)
 constexpr int PasteFrame = 51201;            // "Coller cadre" (strip menu over empty space)
+
+// Strip import dialog and the individual-files writer.
+constexpr int StripImportTitle = 51300;      // "Importer bande"
+constexpr int StripFramesPerRow = 51301;     // "Cadres par rangée (horizontale) :"
+constexpr int StripFramesPerColumn = 51302;  // "Cadres par colonne (verticale) :"
+constexpr int StripRowByRow = 51303;         // "Sens horizontal"
+constexpr int StripColumnByColumn = 51304;   // "Sens vertical"
+constexpr int SavingFrames = 51305;          // "Saving frames..."
 }  // namespace lw::str

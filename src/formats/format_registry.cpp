@@ -10,6 +10,7 @@
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
 #include "formats/swf/swf_format.h"
+#include "formats/strip/strip_format.h"
 
 namespace lw {
 namespace {
@@ -90,15 +91,6 @@ FormatSpec PendingCur() {
           .importOrder = 8};
 }
 
-// A strip is a GIF or BMP image cut into frames after it is read.
-FormatSpec PendingStrip() {
-  return {.id = "strip",
-          .importCommand = 40111,
-          .importFilter = {{TableText(str::FilterStrips), "*.gif;*.bmp"},
-                           {TableText(str::FilterGifStrips), "*.gif"},
-                           {TableText(str::FilterBmpStrips), "*.bmp"},
-                           kAllFilesEnglish},
-          .importOrder = 4};
 }
 
 template <typename Key>
@@ -118,7 +110,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
       GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(), SwfFormat(),  PendingStrip(),
+      PendingIco(), PendingCur(), PngFormat(), SwfFormat(),  StripFormat(),
   };
   return formats;
 }
@@ -171,7 +163,8 @@ std::vector<FileFilter> SaveFilters() {
 std::vector<ImportCommand> ImportCommands() {
   std::vector<ImportCommand> list;
   for (const FormatSpec* f : SortedBy([](const FormatSpec& f) { return f.importOrder; })) {
-    if (f->importCommand != 0) list.push_back({f->importCommand, f->importFilter, f->CanRead()});
+    if (f->importCommand != 0)
+      list.push_back({f->importCommand, f->importFilter, f->CanRead() || f->importOpensOthers});
   }
   return list;
 }

@@ -60,6 +60,8 @@ struct FormatSpec {
   int importCommand = 0;
   std::vector<FileFilter> importFilter{};
   int importOrder = 0;
+  // The import command opens files that other formats read (a strip: a GIF or BMP image).
+  bool importOpensOthers = false;
 
   // The Save As panel this type adds (0: none yet).
   int optionsPanel = 0;

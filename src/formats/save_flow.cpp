@@ -16,6 +16,7 @@
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
+#include "formats/strip/strip.h"
 #include "platform/files.h"
 
 namespace lw {
@@ -49,6 +50,8 @@ bool NoWriter(const std::string& target) {
   return false;
 }
 
+}  // namespace
+
 // The saved file gets the permissions of the file it replaces, or the usual ones for a new
 // file (temporary files are created private).
 void MatchPermissions(const std::string& temp, const std::string& target) {
@@ -63,6 +66,8 @@ void MatchPermissions(const std::string& temp, const std::string& target) {
   }
   ::chmod(temp.c_str(), mode);
 }
+
+namespace {
 
 // A 24-bit plane (and an alpha plane for a transparent frame) for a writer that takes 24-bit
 // data; false when memory is short.
@@ -88,7 +93,15 @@ bool AddTemporaryTrueColour(Frame* frame) {
 
 bool WriteStillImage(const std::string& target, const std::string& temp, Animation& document,
                      SaveOptions& options, int type) {
-  if (options.optionBits & (saveopt::Strip | saveopt::Individual)) return NoWriter(target);
+  // Individual files never come here: they are written straight to their own names.
+  if (options.optionBits & saveopt::Individual) return NoWriter(target);
+  if (options.optionBits & saveopt::Strip) {
+    AnimationPtr strip = BuildStrip(document, options.optionBits);
+    if (!strip) return false;
+    if (!WriteSingleImage(temp, FirstFrame(*strip), options.optionBits, type))
+      return NoWriter(target);
+    return true;
+  }
   Frame* first = FirstFrame(document);
   if (!first) return NoWriter(target);
   if (!WriteSingleImage(temp, first, options.optionBits, type)) return NoWriter(target);
@@ -231,6 +244,14 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
   const std::string extension = format->save.extension;
   options.document = &document;
   if (format->writesTrueColour) options.optionBits |= saveopt::FromTrueColour;
+  bool wholeDocument = options.optionBits & (saveopt::Plain | saveopt::AnimationChosen);
+  // One file per frame: each is written beside its own name and put in place there.
+  if ((options.optionBits & saveopt::Individual) && !wholeDocument && format->writeFrame) {
+    if (format->writeDocument) options.optionBits |= saveopt::StillImage;
+    std::string base = options.baseName.empty() ? target : options.baseName;
+    if (!options.baseName.empty() && base[0] != '/') base = DirectoryPart(target) + base;
+    return WriteIndividualFiles(base, document, options.optionBits, type, owner);
+  }
   // The temporary file lives beside the target, so that the final rename never crosses file
   // systems; a reserved name keeps it unique while it is written.
   std::string reserved = CreateTempFile(DirectoryPart(target), "." + extension);
@@ -242,7 +263,6 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
   // A format with both writers writes the document unless a still-image choice was made; one
   // with only a frame writer always writes still images.
   bool written = false;
-  bool wholeDocument = options.optionBits & (saveopt::Plain | saveopt::AnimationChosen);
   if (format->writeDocument && (wholeDocument || !format->writeFrame)) {
     written = format->writeDocument(temp, target, document, options, owner);
   } else if (format->writeFrame) {

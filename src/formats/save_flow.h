@@ -81,7 +81,8 @@ struct SaveOptions {
   uint32_t optionBits = saveopt::Plain;
   uint32_t previousBits = 0;  // bits of the last Save As, to preselect the choice box
   Animation* document = nullptr;
-  // The base name of an individual-files save (the dialog's file name, '#' for the number).
+  // The base name of an individual-files save (the dialog's file name, '#' for the number): a
+  // relative name is taken in the target's folder; empty: the target's name.
   std::string baseName;
 };
 
@@ -93,6 +94,10 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
 
 // One frame as GIF, BMP, JPEG or PNG, straight to path.
 bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type);
+
+// Gives a file written beside target the permissions of the file it is to replace, or the usual
+// ones for a new file.
+void MatchPermissions(const std::string& temp, const std::string& target);
 
 // Takes out every comment the program wrote as its signature and puts the current signature (if
 // any) in as the first block. False when memory ran short for it (the save goes on without).

@@ -46,6 +46,15 @@ uint32_t HeadlessServices::AskOversizeInsert(WindowHandle, uint32_t stored) {
   return word;
 }
 
+bool HeadlessServices::AskStripSplit(WindowHandle, const Animation&, StripSplitChoice* choice) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  ++stripQuestions_;
+  if (stripAnswers_.empty()) return false;
+  *choice = stripAnswers_.front();
+  stripAnswers_.pop_front();
+  return true;
+}
+
 bool HeadlessServices::ChooseFiles(WindowHandle, int titleId, const std::vector<FileFilter>& filter,
                                    bool multiple, std::vector<std::string>* paths) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -78,6 +87,16 @@ void HeadlessServices::QueueOversizeInsertAnswer(uint32_t word) {
   oversizeAnswers_.push_back(word);
 }
 
+void HeadlessServices::QueueStripSplitAnswer(const StripSplitChoice& choice) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  stripAnswers_.push_back(choice);
+}
+
+int HeadlessServices::StripQuestions() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return stripQuestions_;
+}
+
 void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
   std::lock_guard<std::mutex> lock(mutex_);
   chosenFiles_.push_back(std::move(paths));
@@ -86,7 +105,7 @@ void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
 size_t HeadlessServices::PendingAnswers() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return answers_.size() + paletteMergeAnswers_.size() + oversizeAnswers_.size() +
-         chosenFiles_.size();
+         chosenFiles_.size() + stripAnswers_.size();
 }
 
 std::vector<ShownMessage> HeadlessServices::Messages() const {
@@ -104,6 +123,8 @@ void HeadlessServices::Reset() {
   answers_.clear();
   paletteMergeAnswers_.clear();
   oversizeAnswers_.clear();
+  stripAnswers_.clear();
+  stripQuestions_ = 0;
   chosenFiles_.clear();
   shown_.clear();
   fileQuestions_.clear();

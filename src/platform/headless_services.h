@@ -3,8 +3,9 @@
 // box's default button (the first one: OK or Yes, unless the style names another). Boxes with
 // only an OK button never consume a scripted answer, so an error shown along the way does not
 // shift the script. The open dialog takes the next scripted list of files, or counts as
-// cancelled; the Save As and merge dialogs keep the defaults of PlatformServices. Everything
-// shown or asked is recorded for the tests.
+// cancelled, as does the strip import dialog without a scripted choice; the Save As and merge
+// dialogs keep the defaults of PlatformServices. Everything shown or asked is recorded for the
+// tests.
 #pragma once
 
 #include <cstdint>
@@ -39,6 +40,7 @@ class HeadlessServices : public PlatformServices {
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
   bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
                    bool multiple, std::vector<std::string>* paths) override;
+  bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
 
   // Script: answers taken in order by the next questions (answer:: values).
   void QueueAnswer(int answer);
@@ -48,6 +50,10 @@ class HeadlessServices : public PlatformServices {
   void QueueOversizeInsertAnswer(uint32_t word);
   // Script for the open dialog: the files the next one returns (an empty list cancels it).
   void QueueChosenFiles(std::vector<std::string> paths);
+  // Script for the strip import dialog: the choices its next showings return (OK each time).
+  void QueueStripSplitAnswer(const StripSplitChoice& choice);
+  // How many times the strip import dialog was shown.
+  int StripQuestions() const;
   size_t PendingAnswers() const;
 
   std::vector<ShownMessage> Messages() const;
@@ -65,6 +71,8 @@ class HeadlessServices : public PlatformServices {
   std::deque<uint32_t> paletteMergeAnswers_;
   std::deque<uint32_t> oversizeAnswers_;
   std::deque<std::vector<std::string>> chosenFiles_;
+  std::deque<StripSplitChoice> stripAnswers_;
+  int stripQuestions_ = 0;
   std::vector<ShownMessage> shown_;
   std::vector<FileQuestion> fileQuestions_;
   bool echo_ = true;

@@ -26,6 +26,14 @@ struct SaveAsRequest;
 struct SaveAsChoice;
 struct MergeOptions;
 
+// How an opened strip image is cut into frames: cells across and down, and whether frames
+// follow the rows (left to right, then down) or the columns (top to bottom, then across).
+struct StripSplitChoice {
+  int framesPerRow = 1;
+  int framesPerColumn = 1;
+  bool byColumns = false;
+};
+
 // Message-box styles and answers keep their Windows values: stored answers and callers compare
 // them.
 namespace mb {
@@ -103,6 +111,14 @@ class PlatformServices {
   virtual bool AskMergeOptions(WindowHandle /*owner*/, const Animation& /*a*/,
                                const Animation& /*b*/, MergeOptions* /*options*/) {
     return true;
+  }
+
+  // The strip import dialog: the strip's single frame and the choice, preset; true on OK with
+  // the choice set. The dialog refuses counts that do not divide the image. Without a user
+  // there is nothing to choose: cancelled.
+  virtual bool AskStripSplit(WindowHandle /*owner*/, const Animation& /*strip*/,
+                             StripSplitChoice* /*choice*/) {
+    return false;
   }
 };
 

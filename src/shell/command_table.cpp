@@ -34,7 +34,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::ImportAvi, str::LabelImportAvi, E::Always),
     Row(cmd::ImportBmp, str::LabelImportBmp, E::Always),
     Row(cmd::ImportJpeg, str::LabelImportJpeg, E::Always),
-    Row(cmd::ImportStrip, str::LabelImportStrip, E::Always, kFormats),
+    Row(cmd::ImportStrip, str::LabelImportStrip, E::Always),
     Row(cmd::ImportPsd, str::LabelImportPsd, E::Always),
     Row(cmd::ImportPng, str::LabelImportPng, E::Always),
     Row(cmd::ImportIcon, str::LabelImportIcon, E::Always),

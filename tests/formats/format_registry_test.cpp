@@ -104,7 +104,7 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
       ElementsAre("40109 (later) / Fichiers AVI (*.avi) | *.avi" + all,
                   "40110 / Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib" + all,
                   "40113 / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
-                  "40111 (later) / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
+                  "40111 / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
                   "*.gif / Bandes BMP (*.bmp) | *.bmp" +
                       english,
                   "40112 (later) / Fichiers Photoshop PSD (*.psd) | *.psd" + all,

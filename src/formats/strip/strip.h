@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "core/animation.h"
+#include "formats/shell_state.h"
 
 namespace lw {
 
@@ -32,7 +33,8 @@ NumberedName NumberedNamePattern(std::string_view baseName, std::string_view ext
                                  bool alwaysNumber, int digits);
 
 // The strip of optionBits (strips in the high 16 bits, 0x100 vertical) for a document: frames
-// per strip and the image size. Strips are clamped to 1..frame count.
+// per strip and the image size. Strips are clamped to 1..frame count; a size past 32 bits
+// comes back as UINT32_MAX (no picture that large is ever made).
 struct StripSize {
   int framesPerStrip = 0;
   uint32_t width = 0;
@@ -42,8 +44,43 @@ StripSize StripSizeFor(const Animation& document, uint32_t optionBits);
 
 // optionBits of a strip choice.
 namespace stripopt {
+constexpr uint32_t SelectedOnly = 64;  // individual files of the selected frames only
 constexpr uint32_t Vertical = 0x100;
 constexpr int CountShift = 16;
 }  // namespace stripopt
+
+// A new animation holding one frame: every frame of the document in its cell of the logical
+// screen's size, cell after cell along each strip, on the background index. With some 24-bit
+// frame (and no still-image bit 4 in optionBits) the strip also gets 24-bit and alpha planes.
+// None on failure, 40159 shown (also for a strip too large to make).
+AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits);
+
+// The refusal of a cut for a width x height image: 0 when the counts divide it, else the text
+// to show (40164 across, 40165 down; 40159 for more frames than a document holds).
+int StripSplitProblem(uint32_t width, uint32_t height, const StripSplitChoice& choice);
+
+// Replaces the document's single frame by its cells, in the chosen order; the logical screen
+// becomes the cell size. False (document unchanged, message shown) on a refused choice or
+// when memory is short.
+bool CutStrip(Animation& document, const StripSplitChoice& choice);
+
+// Asks how to cut the document's single frame (the strip import dialog, again after a refused
+// choice) and cuts it. False when the document does not hold exactly one frame (40166), on
+// cancel or on failure.
+bool SplitStrip(Animation& document, WindowHandle owner);
+
+// Writes every frame, or with 64 in optionBits only the selected ones, as files of the save
+// type named after baseName (numbers are the frames' positions in the document). Each file is
+// written beside its name and then put in place. Stops at the first failure, its message naming
+// the file; the files written before it stay. True when every file was written.
+bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
+                          int type, WindowHandle owner);
+
+// The "Bande..." import command: opens a GIF or BMP strip and cuts it into frames; when it
+// cannot be cut the document is closed. True when the document now holds the frames.
+bool ImportStripCommand(ShellState& state);
+
+// The import command's id.
+constexpr int ImportStripCommandId = 40111;
 
 }  // namespace lw

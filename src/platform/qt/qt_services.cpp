@@ -15,6 +15,7 @@
 #include "formats/ui/merge_dialog.h"
 #include "formats/ui/open_dialog.h"
 #include "formats/ui/save_as_dialog.h"
+#include "formats/ui/strip_split_dialog.h"
 #include "platform/headless_services.h"
 #include "platform/qt/progress_popup.h"
 #include "platform/qt/qt_clipboard.h"
@@ -143,6 +144,12 @@ bool QtServices::AskMergeOptions(WindowHandle owner, const Animation& a, const A
                                  MergeOptions* options) {
   if (!OnInterfaceThread()) return false;
   return ::lw::AskMergeOptions(static_cast<QWidget*>(owner), a, b, options);
+}
+
+bool QtServices::AskStripSplit(WindowHandle owner, const Animation& strip,
+                               StripSplitChoice* choice) {
+  if (!OnInterfaceThread()) return false;
+  return ::lw::AskStripSplit(static_cast<QWidget*>(owner), strip, choice);
 }
 
 namespace {

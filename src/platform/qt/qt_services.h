@@ -26,6 +26,7 @@ class QtServices : public PlatformServices {
   bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override;
   bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
                        MergeOptions* options) override;
+  bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);

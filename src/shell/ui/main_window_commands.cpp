@@ -26,6 +26,7 @@
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "formats/ui/html_code_dialog.h"
+#include "formats/strip/strip.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "shell/clipboard_commands.h"
@@ -99,6 +100,7 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
   };
   static const Handler kHandlers[] = {
       {cmd::FileOpen, cmd::FileOpen, [](W& w, int) { w.OpenDocument(""); }},
+      {cmd::ImportStrip, cmd::ImportStrip, [](W& w, int) { ImportStripCommand(w.state_); }},
       {cmd::FileSave, cmd::FileSave, [](W& w, int) { w.SaveDocument(); }},
       {cmd::FileSaveAs, cmd::FileSaveAs, [](W& w, int) { w.SaveDocumentAs(-1); }},
       {cmd::SaveGifAs, cmd::SaveGifAs, [](W& w, int) { w.SaveDocumentAs(savetype::Gif); }},

@@ -1,0 +1,11 @@
+// Strips have no reader or save type of their own: their import command opens a GIF or BMP
+// image and cuts it into frames, and the strip is a choice of the still-image saves.
+#pragma once
+
+#include "formats/format_registry.h"
+
+namespace lw {
+
+FormatSpec StripFormat();
+
+}  // namespace lw

@@ -1,0 +1,340 @@
+#include "formats/strip/strip.h"
+
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/compose.h"
+#include "core/gif_reader.h"
+#include "formats/flow_fixture.h"
+#include "formats/flow_text.h"
+#include "formats/format_registry.h"
+#include "formats/open_flow.h"
+#include "platform/files.h"
+
+namespace lw::test {
+namespace {
+
+using ::testing::ElementsAre;
+using ::testing::ElementsAreArray;
+
+constexpr int B = -1;  // a background cell
+
+uint32_t StripBits(int strips, bool vertical) {
+  return saveopt::Strip | (static_cast<uint32_t>(strips) << stripopt::CountShift) |
+         (vertical ? stripopt::Vertical : 0);
+}
+
+class Strips : public FlowTest {
+ protected:
+  std::vector<std::string> Shown(int id) { return {ResText(id)}; }
+};
+
+TEST_F(Strips, CellsFollowTheStripsAndOrientation) {
+  struct Case {
+    int frames;
+    uint32_t w, h;
+    int strips;
+    bool vertical;
+    uint32_t width, height;
+    std::vector<int> cells;  // the centre of each cell, row by row across the image
+  };
+  const Case cases[] = {
+      {10, 32, 32, 3, false, 128, 96, {1, 2, 3, 4, 5, 6, 7, 8, 9, 10, B, B}},
+      {5, 20, 10, 1, true, 20, 50, {1, 2, 3, 4, 5}},
+      {5, 6, 4, 2, true, 12, 12, {1, 4, 2, 5, 3, B}},  // down the first column, then the second
+      {3, 5, 5, 0, false, 15, 5, {1, 2, 3}},           // no count: one strip
+      {3, 5, 5, 9, false, 5, 15, {1, 2, 3}},           // at most one strip per frame
+  };
+  for (const Case& c : cases) {
+    AnimationPtr doc = NumberedAnimation(c.frames, c.w, c.h);
+    doc->backgroundIndex = 13;
+    AnimationPtr strip = BuildStrip(*doc, StripBits(c.strips, c.vertical));
+    ASSERT_TRUE(strip);
+    const Frame* f = FirstFrame(*strip);
+    EXPECT_EQ(strip->screenWidth, c.width);
+    EXPECT_EQ(f->DibHeight(), c.height);
+    std::vector<int> cells;
+    for (uint32_t y = c.h / 2; y < f->DibHeight(); y += c.h)
+      for (uint32_t x = c.w / 2; x < f->DibWidth(); x += c.w)
+        cells.push_back(Pixel(f, x, y) == 13 ? B : Pixel(f, x, y));
+    EXPECT_EQ(cells, c.cells) << c.frames << " frames in " << c.strips;
+  }
+}
+
+TEST_F(Strips, FramesKeepTheirPlaceAndColoursWithinTheirCells) {
+  AnimationPtr doc = MakeDocument(4, 4);
+  doc->backgroundIndex = 200;                       // beyond the palette: 0 fills
+  AddSolidFrame(*doc, 3, 2, 8, 8, 1);               // reaches past the screen
+  Frame* own = AddSolidFrame(*doc, 1, 1, 1, 1, 0);  // its own palette
+  const PaletteEntry nine = doc->globalPalette->entries[9];
+  const uint8_t rgb[] = {nine.red, nine.green, nine.blue};
+  SetLocalPalette(own, PaletteFromTriples(1, rgb));
+  AnimationPtr strip = BuildStrip(*doc, StripBits(1, false));
+  ASSERT_TRUE(strip);
+  EXPECT_EQ(Pixels(*FirstFrame(*strip)), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0,  //
+                                                               0, 0, 0, 0, 0, 9, 0, 0,  //
+                                                               0, 0, 0, 1, 0, 0, 0, 0,  //
+                                                               0, 0, 0, 1, 0, 0, 0, 0}));
+}
+
+TEST_F(Strips, TrueColourFramesGiveTheStripPlanes) {
+  AnimationPtr doc = MakeDocument(1, 1);
+  doc->backgroundIndex = 5;
+  SetRgbPlane(AddSolidFrame(*doc, 0, 0, 1, 1, 1), {10, 20, 30, 0});
+  SetAlphaPlane(FirstFrame(*doc), {7, 0, 0, 0});
+  AddFrame(*doc, 0, 0, 1, 1, {3}, 0, 3);  // 8-bit and transparent
+  AddSolidFrame(*doc, 0, 0, 1, 1, 4);
+  AnimationPtr strip = BuildStrip(*doc, StripBits(2, false));
+  ASSERT_TRUE(strip);
+  const Frame* f = FirstFrame(*strip);
+  const std::vector<PaletteEntry>& p = doc->globalPalette->entries;
+  auto bgr = [&](int i) { return std::vector<int>{p[i].blue, p[i].green, p[i].red}; };
+  auto at = [&](int row, int x) {
+    auto begin = f->rgbPlane.begin() + static_cast<long>(row * RgbStride(2) + 3 * x);
+    return std::vector<int>(begin, begin + 3);
+  };
+  EXPECT_EQ(at(0, 0), (std::vector<int>{10, 20, 30}));
+  EXPECT_EQ(at(0, 1), bgr(3));
+  EXPECT_EQ(at(1, 0), bgr(4));
+  EXPECT_EQ(at(1, 1), bgr(5));  // the background cell
+  const std::vector<uint8_t>& alpha = f->alphaPlane;
+  EXPECT_THAT((std::vector<int>{alpha[0], alpha[1], alpha[4], alpha[5]}),
+              ElementsAre(7, 0, 255, 255));
+  // GIF (the still-image bit) takes no 24-bit data.
+  EXPECT_TRUE(
+      FirstFrame(*BuildStrip(*doc, StripBits(2, false) | saveopt::StillImage))->rgbPlane.empty());
+}
+
+TEST_F(Strips, TooLargeToMakeIsRefusedBeforeAnyAllocation) {
+  SetGifFrameByteLimit(1 << 20);
+  struct Case {
+    uint32_t w, h;
+    int frames;
+    bool vertical, trueColour, built;
+  } const cases[] = {
+      {300, 1000, 2, false, false, true},  // 600 kB
+      {300, 1000, 2, false, true, false},  // three times that
+      {UINT32_MAX, 1, 3, false, false, false},
+      {1, UINT32_MAX / 2, 3, true, false, false},
+  };
+  for (const Case& c : cases) {
+    Headless().Reset();
+    AnimationPtr doc = MakeDocument(c.w, c.h);
+    for (int i = 0; i < c.frames; ++i) AddSolidFrame(*doc, 0, 0, 1, 1, 1);
+    if (c.trueColour) SetRgbPlane(FirstFrame(*doc), {1, 2, 3, 0});
+    EXPECT_EQ(BuildStrip(*doc, StripBits(1, c.vertical)) != nullptr, c.built) << c.w;
+    if (!c.built) {
+      EXPECT_EQ(ShownTexts(), Shown(str::StripNoMemory));
+    }
+  }
+  // Through the save: nothing is left behind.
+  SaveOptions options;
+  options.optionBits = StripBits(1, false);
+  AnimationPtr doc = MakeDocument(60000, 60000);
+  for (int i = 0; i < 4; ++i) AddSolidFrame(*doc, 0, 0, 1, 1, 1);
+  EXPECT_FALSE(WriteAsType(Path("huge.png"), *doc, options, savetype::Png, nullptr));
+  EXPECT_TRUE(FolderNames().empty());
+  SetGifFrameByteLimit(0);
+}
+
+// ---- Cutting ----
+
+// An image whose pixel is 1 + the index of its cell in row order.
+AnimationPtr StripImage(uint32_t width, uint32_t height, uint32_t cellWidth, uint32_t cellHeight) {
+  AnimationPtr doc = MakeDocument(width, height);
+  std::vector<uint8_t> pixels;
+  for (uint32_t y = 0; y < height; ++y)
+    for (uint32_t x = 0; x < width; ++x)
+      pixels.push_back(
+          static_cast<uint8_t>(1 + y / cellHeight * (width / cellWidth) + x / cellWidth));
+  AddFrame(*doc, 0, 0, width, height, pixels);
+  return doc;
+}
+
+TEST_F(Strips, CutsFollowTheCountsAndOrder) {
+  struct Case {
+    uint32_t w, h;
+    StripSplitChoice choice;
+    int refusal;
+    std::vector<int> order;  // the cells' numbers, in frame order
+  } const cases[] = {
+      {300, 100, {3, 1, false}, 0, {1, 2, 3}},
+      {300, 100, {7, 1, false}, str::StripCannotSplitHorizontally, {}},
+      {300, 100, {3, 7, false}, str::StripCannotSplitVertically, {}},
+      {300, 100, {0, 1, false}, str::StripCannotSplitHorizontally, {}},
+      {300, 100, {3, 0, false}, str::StripCannotSplitVertically, {}},
+      {300, 200, {300, 200, false}, str::StripNoMemory, {}},  // more than a document counts
+      {6, 4, {3, 2, false}, 0, {1, 2, 3, 4, 5, 6}},
+      {6, 4, {3, 2, true}, 0, {1, 4, 2, 5, 3, 6}},
+  };
+  for (const Case& c : cases) {
+    Headless().Reset();
+    const uint32_t cw = c.refusal ? c.w : c.w / c.choice.framesPerRow;
+    const uint32_t ch = c.refusal ? c.h : c.h / c.choice.framesPerColumn;
+    AnimationPtr doc = StripImage(c.w, c.h, cw, ch);
+    EXPECT_EQ(CutStrip(*doc, c.choice), c.refusal == 0) << c.choice.framesPerRow;
+    if (c.refusal) {
+      EXPECT_EQ(doc->frameCount, 1);
+      EXPECT_EQ(ShownTexts(), Shown(c.refusal));
+      continue;
+    }
+    EXPECT_EQ(doc->screenWidth, cw);
+    EXPECT_EQ(doc->screenHeight, ch);
+    std::vector<int> order;
+    for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) {
+      EXPECT_EQ(Pixels(*f), std::vector<uint8_t>(cw * ch, Pixel(f, 0, 0)));
+      order.push_back(Pixel(f, 0, 0));
+    }
+    EXPECT_EQ(order, c.order);
+  }
+  // 24-bit planes and transparency go with the cells.
+  AnimationPtr doc = StripImage(4, 1, 2, 1);
+  Frame* f = FirstFrame(*doc);
+  SetTransparentIndex(f, 1);
+  SetTransparency(f, true);
+  AddRgbPlane(f);
+  SetAlphaPlane(f, {1, 2, 3, 4});
+  ASSERT_TRUE(CutStrip(*doc, {2, 1, false}));
+  Frame* second = NextFrame(FirstFrame(*doc));
+  EXPECT_TRUE(second->Transparent() && second->transparentIndex == 1);
+  EXPECT_THAT(std::vector<int>(second->alphaPlane.begin(), second->alphaPlane.begin() + 2),
+              ElementsAre(3, 4));
+  const PaletteEntry two = doc->globalPalette->entries[2];
+  EXPECT_THAT(std::vector<int>(second->rgbPlane.begin(), second->rgbPlane.begin() + 3),
+              ElementsAre(two.blue, two.green, two.red));
+}
+
+TEST_F(Strips, AStripWrittenByTheProgramGivesBackItsFrames) {
+  struct Case {
+    const char* name;
+    int type;
+    int strips;
+    bool vertical;
+    StripSplitChoice choice;
+  } const cases[] = {
+      {"row.bmp", savetype::Bmp, 1, false, {5, 1, false}},
+      {"columns.gif", savetype::Gif, 2, true, {2, 3, true}},
+      {"rows.png", savetype::Png, 3, false, {2, 3, false}},
+  };
+  for (const Case& c : cases) {
+    AnimationPtr doc = MakeDocument(6, 4);
+    for (int i = 1; i <= 5; ++i) {
+      AddSolidFrame(*doc, 0, 0, 6, 4, static_cast<uint8_t>(i))->bits()[5] =
+          static_cast<uint8_t>(10 + i);
+    }
+    SaveOptions options;
+    options.optionBits = StripBits(c.strips, c.vertical);
+    ASSERT_TRUE(WriteAsType(Path(c.name), *doc, options, c.type, nullptr)) << c.name;
+    AnimationPtr read;
+    ASSERT_EQ(ReadAnyFile(Path(c.name), nullptr, &read, nullptr), 1) << c.name;
+    // A refused choice asks again.
+    Headless().QueueStripSplitAnswer({7, 1, false});
+    Headless().QueueStripSplitAnswer(c.choice);
+    ASSERT_TRUE(SplitStrip(*read, nullptr)) << c.name;
+    ASSERT_EQ(read->frameCount, c.choice.framesPerRow * c.choice.framesPerColumn);
+    EXPECT_EQ(read->screenWidth, 6u);
+    for (int i = 0; i < 5; ++i) {
+      const Frame* a = FrameAt(*doc, i);
+      const Frame* b = FrameAt(*read, i);
+      for (uint32_t n = 0; n < 24; ++n)
+        ASSERT_EQ(a->palette->entries[Pixel(a, n % 6, n / 6)],
+                  b->palette->entries[Pixel(b, n % 6, n / 6)])
+            << c.name << " frame " << i << " pixel " << n;
+    }
+  }
+  // Not a strip: nothing is asked.
+  Headless().Reset();
+  AnimationPtr two = NumberedAnimation(2);
+  EXPECT_FALSE(SplitStrip(*two, nullptr));
+  EXPECT_EQ(Headless().StripQuestions(), 0);
+  EXPECT_EQ(ShownTexts(), Shown(str::StripSingleImage));
+}
+
+TEST_F(Strips, ImportCommandOpensAndCutsOrCloses) {
+  std::string bmp = Path("strip.bmp");
+  SaveOptions options;
+  ASSERT_TRUE(WriteAsType(bmp, *StripImage(6, 2, 2, 2), options, savetype::Bmp, nullptr));
+  std::string gif = WriteSolidGif("strip.gif", 6, 2, {1});
+  std::string two = WriteSolidGif("two.gif", 6, 2, {1, 2});
+  struct Case {
+    std::string path;
+    bool answered, opened;
+    const char* name;  // afterwards
+  } const cases[] = {
+      {bmp, true, true, ""},  // a still image's name is not kept for an animation
+      {gif, true, true, "strip.gif"},
+      {gif, false, false, ""},  // cancelled: closed
+      {two, true, false, ""},   // not a strip: closed
+  };
+  for (const Case& c : cases) {
+    Headless().Reset();
+    ShellState state;
+    Headless().QueueChosenFiles({c.path});
+    if (c.answered) Headless().QueueStripSplitAnswer({3, 1, false});
+    EXPECT_EQ(ImportStripCommand(state), c.opened) << c.path;
+    EXPECT_EQ(Headless().FileQuestions().at(0).filter, ImportFilter(ImportStripCommandId));
+    EXPECT_EQ(state.document != nullptr, c.opened);
+    if (!c.opened) continue;
+    EXPECT_EQ(state.document->frameCount, 3);
+    EXPECT_TRUE(state.modified);
+    EXPECT_EQ(BaseName(state.documentPath), c.name);
+  }
+}
+
+// ---- One file per frame ----
+
+TEST_F(Strips, IndividualFilesFollowTheBaseNameAndSelection) {
+  std::vector<std::string> all;
+  for (int i = 1; i <= 12; ++i)
+    all.push_back((i < 10 ? "anim0" : "anim") + std::to_string(i) + ".gif");
+  struct Case {
+    const char* base;
+    int type;
+    std::vector<int> selected;  // empty: every frame
+    std::vector<std::string> files;
+  } const cases[] = {
+      {"anim.gif", savetype::Gif, {}, all},
+      {"anim.bmp", savetype::Bmp, {12}, {"anim.bmp"}},    // one selected frame: no number
+      {"anim###", savetype::Bmp, {12}, {"anim012.bmp"}},  // unless the name asks for one
+      {"anim", savetype::Jpeg, {2, 5}, {"anim02.jpg", "anim05.jpg"}},
+      {"c#/a.png", savetype::Png, {1, 12}, {"c#/a01.png", "c#/a12.png"}},  // not the folder's #
+  };
+  for (const Case& c : cases) {
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "c#");
+    AnimationPtr doc = NumberedAnimation(12);
+    for (int n : c.selected) FrameAt(*doc, n - 1)->selected = 1;
+    SetSelectedCount(*doc, static_cast<uint32_t>(c.selected.size()));
+    SaveOptions options;
+    options.optionBits = saveopt::Individual | (c.selected.empty() ? 0 : stripopt::SelectedOnly);
+    options.baseName = c.base;  // in the target's folder
+    ASSERT_TRUE(WriteAsType(Path("ignored"), *doc, options, c.type, nullptr)) << c.base;
+    std::vector<std::string> files;
+    for (const auto& e : std::filesystem::recursive_directory_iterator(dir_))
+      if (e.is_regular_file()) files.push_back(e.path().lexically_relative(dir_).string());
+    std::sort(files.begin(), files.end());
+    EXPECT_THAT(files, ElementsAreArray(c.files)) << c.base;
+  }
+  AnimationPtr png;  // the files hold their own frames
+  ASSERT_EQ(ReadAnyFile(Path("c#/a12.png"), nullptr, &png, nullptr), 1);
+  const Frame* f = FirstFrame(*png);
+  EXPECT_EQ(f->palette->entries[Pixel(f, 0, 0)], RampPalette(16)->entries[12]);
+}
+
+TEST_F(Strips, AFailureInTheMiddleNamesTheFileAndKeepsTheEarlierOnes) {
+  std::filesystem::create_directory(dir_ / "anim2.gif");  // no file can take that name
+  AnimationPtr doc = NumberedAnimation(3);
+  EXPECT_FALSE(
+      WriteIndividualFiles(Path("anim.gif"), *doc, saveopt::Individual, savetype::Gif, nullptr));
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre(FormatResText(str::CannotWriteFile, Path("anim2.gif").c_str())));
+  EXPECT_THAT(FolderNames(), ElementsAre("anim1.gif", "anim2.gif"));
+  EXPECT_EQ(FrameNumbers(*ReadBack(Path("anim1.gif"))), std::vector<int>{1});
+}
+
+}  // namespace
+}  // namespace lw::test
