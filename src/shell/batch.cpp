@@ -1,5 +1,6 @@
 #include "shell/batch.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <new>
 

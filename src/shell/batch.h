@@ -41,7 +41,7 @@ bool ParseCropRectangle(std::string_view text, int64_t rect[4]);
 
 // The optimize dialog's options by name, separated by commas: crop, transparency, useless,
 // local, global, meta, reduce. "global" and "meta" exclude each other; neither is the dialog's
-// "only when merging". An empty text is no option at all.
+// "only when merging".
 bool ParseOptimizeOptions(std::string_view text, uint32_t* options);
 
 // The save choice of --frames: "animation" (0), "individual" (saveopt::Individual), "strip" or

@@ -1,6 +1,7 @@
 // Inside the batch mode: its state while the flags run, and the long flags' table.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 

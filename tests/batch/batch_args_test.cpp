@@ -50,33 +50,6 @@ TEST(BatchArgs, FrameListsNameFramesFromEitherEnd) {
   }
 }
 
-TEST(BatchArgs, SizesAndRectanglesStayInTheirRanges) {
-  struct Size {
-    const char* text;
-    bool ok;
-    uint32_t w, h;
-  };
-  for (const Size& c : {Size{"20x10", true, 20, 10}, Size{"20X_", true, 20, 0},
-                        Size{"_x7", true, 0, 7}, Size{"65535x1", true, 65535, 1},
-                        Size{"65536x1", false, 0, 0}, Size{"0x1", false, 0, 0},
-                        Size{"_x_", false, 0, 0}, Size{"x", false, 0, 0},
-                        Size{"1x2x3", false, 0, 0}, Size{"-4x4", false, 0, 0}}) {
-    uint32_t w = 99, h = 99;
-    EXPECT_EQ(ParseResizeSize(c.text, &w, &h), c.ok) << c.text;
-    if (c.ok) {
-      EXPECT_EQ(std::make_pair(w, h), std::make_pair(c.w, c.h)) << c.text;
-    }
-  }
-  for (const char* bad : {"0,0,0,1", "0,0,1", "0,0,1,1,1", "-1,0,1,1", "0,0,1,65536", "a,0,1,1",
-                          "0,,1,1"}) {
-    int64_t rect[4];
-    EXPECT_FALSE(ParseCropRectangle(bad, rect)) << bad;
-  }
-  int64_t rect[4];
-  ASSERT_TRUE(ParseCropRectangle("3,0,5,65535", rect));
-  EXPECT_EQ(std::vector<int64_t>(rect, rect + 4), (std::vector<int64_t>{3, 0, 5, 65535}));
-}
-
 TEST(BatchArgs, OptimizeAndFramesChoicesByName) {
   struct Case {
     const char* text;
