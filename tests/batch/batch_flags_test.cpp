@@ -296,7 +296,10 @@ TEST_F(BatchFlagsTest, BadArgumentsAreRefusedWithTheirMessage) {
   EXPECT_TRUE(std::filesystem::exists(Path("after.gif")));
 }
 
-TEST_F(BatchFlagsTest, HelpAndVersionGoToStandardOutput) {
+TEST_F(BatchFlagsTest, HelpAndVersionGoToStandardOutputWithoutQt) {
+  // The program a script starts names no Qt library: the window is another program.
+  EXPECT_EQ(Contents(LW_LOOPWRIGHT_PATH).find("libQt6"), std::string::npos);
+
   RunResult r = Run({"--version"});
   EXPECT_EQ(r.exitCode, 0);
   EXPECT_EQ(r.output, "Loopwright 4.0\n");
