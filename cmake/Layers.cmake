@@ -6,10 +6,11 @@
 set(LW_LAYERS platform base core colour formats shell)
 
 # Rank of a path relative to src/: the engine layers count from 0, the user interface (any ui/
-# folder, platform/qt, main.cpp) is above them all; -1 for a folder that is no layer.
+# folder, platform/qt, the two main files) is above them all; -1 for a folder that is no layer.
 function(lw_layer_rank path out)
   list(LENGTH LW_LAYERS ui_rank)
-  if(path MATCHES "(^|/)ui/" OR path MATCHES "^platform/qt/" OR path STREQUAL "main.cpp")
+  if(path MATCHES "(^|/)ui/" OR path MATCHES "^platform/qt/" OR path STREQUAL "main.cpp" OR
+     path STREQUAL "window_main.cpp")
     set(${out} ${ui_rank} PARENT_SCOPE)
     return()
   endif()

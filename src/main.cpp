@@ -1,18 +1,32 @@
-// Loopwright: the window when started normally, the batch mode when the first argument starts
-// with "-".
+// Loopwright: the batch mode when the first argument starts with "-", else the window. The
+// window lives in loopwright-window beside this program, so that a script never loads Qt and its
+// libraries: a batch run starts on the engine alone.
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
 #include "base/preferences.h"
+#include "base/progress.h"
+#include "base/settings.h"
+#include "platform/files.h"
 #include "shell/batch.h"
 #include "shell/geometry_commands.h"
-#include "shell/ui/application.h"
 
 int main(int argc, char** argv) {
-  lw::LoadPreferences();
-  lw::RegisterGeometryUndo();
   if (argc > 1 && argv[1][0] == '-') {
-    return lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
+    lw::LoadPreferences();
+    lw::RegisterGeometryUndo();
+    int status = lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
+    lw::ShutdownBackgroundTasks();
+    return status;
   }
-  return lw::RunWindow(argc, argv);
+  // The same arguments, argv[0] included, so that the window's class name stays the program's.
+  const std::string window = lw::DirectoryPart(lw::GetProgramPath()) + "loopwright-window";
+  ::execv(window.c_str(), argv);
+  std::fprintf(stderr, "%s : %s\n", window.c_str(), std::strerror(errno));
+  return 1;
 }

@@ -459,4 +459,19 @@ bool SaveAsCommand(ShellState& state, int type) {
   return true;
 }
 
+bool SaveTypedCommand(ShellState& state, const std::string& path, int type, SaveOptions options) {
+  if (!state.document) return false;
+  CropNotice notice{state};
+  if (!CropBeforeSave(state, &notice.cropped)) return false;
+  if (options.baseName.empty()) options.baseName = path;
+  if (!WriteAsType(path, *state.document, options, type, state.owner)) return false;
+  if (SaveCoversDocument(*state.document, type, options.optionBits)) {
+    state.modified = false;
+    state.documentPath = path;
+  }
+  ClearHistory();
+  state.NotifyTitle();
+  return true;
+}
+
 }  // namespace lw

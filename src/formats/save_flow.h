@@ -167,5 +167,9 @@ bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& 
 bool SaveCommand(ShellState& state);
 // " Sauvegarder &sous..." (-1: the last type used) and " Sauvegarder l’animation &GIF sous..." (1).
 bool SaveAsCommand(ShellState& state, int type);
+// Saves under path as type with the given choices, without a dialog (the batch mode's forced
+// type and frames choice): frames beyond the screen are cropped first, as for Save. The base
+// name of an individual-files save defaults to path.
+bool SaveTypedCommand(ShellState& state, const std::string& path, int type, SaveOptions options);
 
 }  // namespace lw

@@ -1,30 +1,38 @@
 #include "shell/batch.h"
 
+#include <algorithm>
+#include <cstdio>
 #include <new>
 
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
+#include "base/strings.h"
 #include "colour/optimize.h"
+#include "colour/resize.h"
 #include "core/undo.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
-#include "formats/shell_state.h"
 #include "platform/files.h"
+#include "shell/batch_internal.h"
 
 namespace lw {
 namespace {
 
+using batch::Run;
+
 constexpr size_t MaxListFileBytes = size_t{64} << 20;
 
-// Passes everything on to the services in place and counts the boxes shown, for the exit code.
+// Passes everything on to the services and counts the messages shown, for the exit code.
+// Questions are answered as the services answer them (the stored settings) and are no failure.
 class CountingServices : public PlatformServices {
  public:
   explicit CountingServices(PlatformServices& inner) : inner_(inner) {}
   int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                  int style) override {
-    ++shown_;
+    int buttons[3];
+    if (BoxButtons(style, buttons) <= 1) ++shown_;
     return inner_.MessageBox(owner, text, caption, style);
   }
   bool Interactive() const override { return inner_.Interactive(); }
@@ -52,7 +60,7 @@ bool ReadInto(const std::string& path, AnimationPtr* chain, int* count) {
 }
 
 // -i: every file of the folder whose name matches, in name order, until one fails.
-int ReadPattern(const std::string& argument, AnimationPtr* chain) {
+int ReadPattern(const std::string& argument, AnimationPtr* chain, std::string* first) {
   std::string folder = DirectoryPart(argument);
   std::vector<FolderEntry> entries;
   bool any = false;
@@ -66,13 +74,14 @@ int ReadPattern(const std::string& argument, AnimationPtr* chain) {
   int count = 0;
   for (const FolderEntry& e : entries) {
     if (e.isFolder) continue;
+    if (count == 0) *first = folder + e.name;
     if (!ReadInto(folder + e.name, chain, &count)) break;
   }
   return count;
 }
 
 // -l: every file named in the list, in its order, until one fails.
-int ReadList(const std::string& listPath, AnimationPtr* chain) {
+int ReadList(const std::string& listPath, AnimationPtr* chain, std::string* first) {
   if (!FileReadable(listPath)) {
     ShowErrorId(str::BatchInputNotFound, listPath.c_str());
     return 0;
@@ -84,62 +93,125 @@ int ReadList(const std::string& listPath, AnimationPtr* chain) {
   }
   int count = 0;
   for (const std::string& name : SplitFileList(text)) {
+    if (count == 0) *first = name;
     if (!ReadInto(name, chain, &count)) break;
   }
   return count;
 }
 
-// -z: the optimizer with the stored settings, without a dialog.
-void OptimizeDocument(Animation& document) {
-  OptimizeAnimation(document, GetPref(PrefOptimize), nullptr);
-  document.encodedSizeCache = -1;
+void Input(Run& run, char letter, const std::string& input) {
+  AnimationPtr chain;
+  std::string first;
+  int count = letter == 'i' ? ReadPattern(input, &chain, &first) : ReadList(input, &chain, &first);
+  if (!chain) {
+    ShowErrorId(str::BatchInputFailed);
+    run.stop = true;
+    return;
+  }
+  const bool opening = !run.state.document;
+  if (!FinishLoad(run.state, std::move(chain), std::string(), count, nullptr, nullptr)) {
+    ShowErrorId(str::BatchMergeFailed);
+  } else if (opening) {
+    run.name = first;
+  }
 }
 
-// *failed is set for a failure that showed no message (a save that did not happen).
-void RunFlags(ShellState& state, const std::vector<std::string>& args, bool* failed) {
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& word = args[i];
-    char letter = 0;
-    if (word.size() == 2 && word[0] == '-') letter = static_cast<char>(word[1] | 0x20);
-    // The argument is the next word whatever it holds, so names with hyphens are fine.
-    auto argument = [&]() { return i + 1 < args.size() ? args[++i] : std::string(); };
-    switch (letter) {
-      case 'i':
-      case 'l': {
-        std::string input = argument();
-        AnimationPtr chain;
-        int count = letter == 'i' ? ReadPattern(input, &chain) : ReadList(input, &chain);
-        if (!chain) {
-          ShowErrorId(str::BatchInputFailed);
-          return;
-        }
-        if (!FinishLoad(state, std::move(chain), std::string(), count, nullptr, nullptr)) {
-          ShowErrorId(str::BatchMergeFailed);
-        }
-        break;
-      }
-      case 'o': {
-        std::string output = argument();
-        if (!state.document) {
-          ShowErrorId(str::BatchNothingToOutput);
-        } else if (output.empty()) {
-          ShowErrorId(str::CannotWriteFile, "");
-        } else {
-          state.documentPath = output;
-          if (!SaveCommand(state)) *failed = true;
-        }
-        break;
-      }
-      case 'z':
-        if (!state.document) {
-          ShowErrorId(str::BatchNothingToOptimize);
-        } else {
-          OptimizeDocument(*state.document);
-        }
-        break;
-      default: ShowErrorId(str::BatchUnknownFlag, word.c_str()); return;
-    }
+void Output(Run& run, const std::string& output) {
+  ShellState& state = run.state;
+  if (!state.document) {
+    ShowErrorId(str::BatchNothingToOutput);
+  } else if (output.empty()) {
+    ShowErrorId(str::CannotWriteFile, "");
+  } else if (run.outputType == 0 && run.frames == 0) {
+    state.documentPath = output;
+    if (!SaveCommand(state)) run.failed = true;
+  } else {
+    SaveOptions options;
+    options.optionBits = run.frames != 0 ? run.frames : saveopt::Plain;
+    int type = run.outputType != 0 ? run.outputType : SaveTypeFromName(output);
+    if (!SaveTypedCommand(state, output, type, options)) run.failed = true;
   }
+}
+
+// -z: the optimizer with the stored settings, without a dialog.
+void OptimizeStored(Run& run) {
+  if (!run.state.document) {
+    ShowErrorId(str::BatchNothingToOptimize);
+    return;
+  }
+  OptimizeAnimation(*run.state.document, GetPref(PrefOptimize), nullptr);
+  run.state.document->encodedSizeCache = -1;
+}
+
+// The Part of the flags that came first: one letter after a single dash, any case, and the
+// argument in the next word whatever it holds (so names with hyphens are fine).
+bool ShortFlag(Run& run, const std::vector<std::string>& args, size_t* i) {
+  const std::string& word = args[*i];
+  if (word.size() != 2 || word[0] != '-') return false;
+  const char letter = static_cast<char>(word[1] | 0x20);
+  if (letter != 'i' && letter != 'l' && letter != 'o' && letter != 'z') return false;
+  std::string argument;
+  if (letter != 'z' && *i + 1 < args.size()) argument = args[++*i];
+  switch (letter) {
+    case 'i':
+    case 'l': Input(run, letter, argument); break;
+    case 'o': Output(run, argument); break;
+    default: OptimizeStored(run); break;
+  }
+  return true;
+}
+
+// A long flag: "--name", "--name=value", or "--name value" when it needs a value.
+bool LongFlagWord(Run& run, const std::vector<std::string>& args, size_t* i) {
+  const std::string& word = args[*i];
+  if (word.size() < 3 || word.compare(0, 2, "--") != 0) return false;
+  const size_t equals = word.find('=');
+  const std::string name = word.substr(0, equals);
+  size_t count = 0;
+  const batch::LongFlag* flags = batch::LongFlags(&count);
+  const batch::LongFlag* flag = nullptr;
+  for (size_t k = 0; k < count; ++k)
+    if (name == flags[k].name) flag = &flags[k];
+  if (!flag) return false;
+  std::string value;
+  if (equals != std::string::npos) {
+    if (flag->argument == batch::Argument::None) {
+      ShowErrorId(str::BatchBadValue, name.c_str(), word.substr(equals + 1).c_str());
+      run.stop = true;
+      return true;
+    }
+    value = word.substr(equals + 1);
+  } else if (flag->argument == batch::Argument::Required) {
+    if (*i + 1 >= args.size()) {
+      ShowErrorId(str::BatchMissingArgument, name.c_str());
+      run.stop = true;
+      return true;
+    }
+    value = args[++*i];
+  }
+  if (flag->needsDocument && !run.state.document) {
+    ShowErrorId(str::BatchNoDocument, name.c_str());
+    return true;
+  }
+  flag->run(run, name, value);
+  // The window keeps undo steps; a script has no use for them, only for their memory.
+  ClearHistory();
+  return true;
+}
+
+void RunFlags(Run& run, const std::vector<std::string>& args) {
+  for (size_t i = 0; i < args.size() && !run.stop; ++i) {
+    if (ShortFlag(run, args, &i) || LongFlagWord(run, args, &i)) continue;
+    const std::string& word = args[i];
+    ShowErrorId(str::BatchUnknownFlag, word.c_str());
+    return;
+  }
+}
+
+void AppendHelpLine(std::string* out, const std::string& flag, int helpId) {
+  std::string line = "  " + flag;
+  line.resize(std::max<size_t>(line.size() + 2, 35), ' ');
+  *out += line + TableText(helpId) + "\n";
 }
 
 }  // namespace
@@ -160,6 +232,27 @@ std::vector<std::string> SplitFileList(std::string_view text) {
   return names;
 }
 
+std::string BatchHelpText() {
+  std::string out = std::string(TableText(str::BatchUsage)) + "\n\n";
+  AppendHelpLine(&out, "-i MOTIF", str::BatchHelpInput);
+  AppendHelpLine(&out, "-l LISTE", str::BatchHelpList);
+  AppendHelpLine(&out, "-o FICHIER", str::BatchHelpOutput);
+  AppendHelpLine(&out, "-z", str::BatchHelpOptimizeStored);
+  size_t count = 0;
+  const batch::LongFlag* flags = batch::LongFlags(&count);
+  for (size_t k = 0; k < count; ++k) {
+    const batch::LongFlag& f = flags[k];
+    std::string syntax = f.name;
+    if (f.argument == batch::Argument::Required) syntax += std::string(" ") + f.syntax;
+    if (f.argument == batch::Argument::Optional) syntax += std::string("[=") + f.syntax + "]";
+    AppendHelpLine(&out, syntax, f.helpId);
+  }
+  out += "\n";
+  out += std::string(TableText(str::BatchHelpFrameLists)) + "\n";
+  out += std::string(TableText(str::BatchHelpOptimizeNames)) + "\n";
+  return out;
+}
+
 int RunBatch(const std::vector<std::string>& args) {
   PlatformServices& previous = Services();
   CountingServices services(previous);
@@ -167,16 +260,19 @@ int RunBatch(const std::vector<std::string>& args) {
   int shown = 0;
   bool failed = false;
   {
-    ShellState state;
+    Run run;
+    run.bicubic = (GetPref(PrefFlags) & ResizeIsBicubic) != 0;
     try {
-      RunFlags(state, args, &failed);
+      RunFlags(run, args);
     } catch (const std::bad_alloc&) {
       ShowErrorId(str::OutOfMemory);
     }
+    std::fflush(stdout);
     StopTasks(task::SizeEstimate | task::ColourCount);
-    state.document.reset();
+    run.state.document.reset();
     ClearHistory();
     shown = services.Shown();
+    failed = run.failed;
   }
   SetServices(&previous);
   return shown > 0 || failed ? 1 : 0;

@@ -20,9 +20,6 @@ namespace lw {
 
 namespace {
 
-// Bits of PrefFlags kept by the dialog.
-constexpr uint32_t ResizeKeepsAspect = 0x80;
-constexpr uint32_t ResizeIsBicubic = 0x100;
 constexpr int kMaxLength = 10000;
 
 QSpinBox* Spin(QWidget* parent, const char* name) {

@@ -1,0 +1,156 @@
+// The arguments of the batch mode's long flags: every text comes from the command line, so each
+// parser checks its whole input and its ranges before a value is used.
+#include <array>
+
+#include "colour/optimize.h"
+#include "formats/save_flow.h"
+#include "formats/strip/strip.h"
+#include "shell/batch.h"
+
+namespace lw {
+namespace {
+
+// Cuts text at the first sep: *head before it, *tail after it; false when there is none.
+bool SplitAt(std::string_view text, char sep, std::string_view* head, std::string_view* tail) {
+  size_t at = text.find(sep);
+  if (at == std::string_view::npos) return false;
+  *head = text.substr(0, at);
+  *tail = text.substr(at + 1);
+  return true;
+}
+
+// One end of a frame range: a whole number, negative from the end, resolved to 0..count-1.
+bool FrameIndexOf(std::string_view text, int count, int* index) {
+  int64_t v = 0;
+  if (!ParseWholeNumber(text, -int64_t{count}, int64_t{count} - 1, &v)) return false;
+  *index = static_cast<int>(v < 0 ? v + count : v);
+  return true;
+}
+
+}  // namespace
+
+bool ParseWholeNumber(std::string_view text, int64_t min, int64_t max, int64_t* value) {
+  size_t at = 0;
+  bool negative = false;
+  if (!text.empty() && (text[0] == '-' || text[0] == '+')) {
+    negative = text[0] == '-';
+    at = 1;
+  }
+  if (at == text.size() || text.size() - at > 12) return false;  // 12 digits: no overflow
+  int64_t v = 0;
+  for (; at < text.size(); ++at) {
+    if (text[at] < '0' || text[at] > '9') return false;
+    v = v * 10 + (text[at] - '0');
+  }
+  if (negative) v = -v;
+  if (v < min || v > max) return false;
+  *value = v;
+  return true;
+}
+
+bool ParseFrameList(std::string_view text, int count, std::vector<bool>* frames) {
+  if (count <= 0 || text.empty()) return false;
+  std::vector<bool> chosen(static_cast<size_t>(count), false);
+  while (true) {
+    std::string_view item = text, rest;
+    bool more = SplitAt(text, ',', &item, &rest);
+    // A range's dash is the first one after its first character (which may be a sign).
+    size_t dash = item.size() > 1 ? item.find('-', 1) : std::string_view::npos;
+    int first = 0, last = 0;
+    if (dash == std::string_view::npos) {
+      if (!FrameIndexOf(item, count, &first)) return false;
+      last = first;
+    } else if (!FrameIndexOf(item.substr(0, dash), count, &first) ||
+               !FrameIndexOf(item.substr(dash + 1), count, &last) || first > last) {
+      return false;
+    }
+    for (int i = first; i <= last; ++i) chosen[static_cast<size_t>(i)] = true;
+    if (!more) break;
+    text = rest;
+  }
+  *frames = std::move(chosen);
+  return true;
+}
+
+bool ParseResizeSize(std::string_view text, uint32_t* width, uint32_t* height) {
+  std::string_view w, h;
+  if (!SplitAt(text, 'x', &w, &h) && !SplitAt(text, 'X', &w, &h)) return false;
+  int64_t sides[2] = {0, 0};
+  std::string_view parts[2] = {w, h};
+  for (int i = 0; i < 2; ++i) {
+    if (parts[i] == "_") continue;
+    if (!ParseWholeNumber(parts[i], 1, 65535, &sides[i])) return false;
+  }
+  if (sides[0] == 0 && sides[1] == 0) return false;
+  *width = static_cast<uint32_t>(sides[0]);
+  *height = static_cast<uint32_t>(sides[1]);
+  return true;
+}
+
+bool ParseCropRectangle(std::string_view text, int64_t rect[4]) {
+  int64_t values[4];
+  for (int i = 0; i < 4; ++i) {
+    std::string_view item = text, rest;
+    bool more = SplitAt(text, ',', &item, &rest);
+    if (more != (i < 3)) return false;
+    if (!ParseWholeNumber(item, i < 2 ? 0 : 1, 65535, &values[i])) return false;
+    text = rest;
+  }
+  for (int i = 0; i < 4; ++i) rect[i] = values[i];
+  return true;
+}
+
+bool ParseOptimizeOptions(std::string_view text, uint32_t* options) {
+  struct Name {
+    std::string_view name;
+    uint32_t bit;
+  };
+  static constexpr std::array<Name, 7> kNames = {{
+      {"crop", optimize::CropFrames},
+      {"transparency", optimize::DuplicatesToTransparency},
+      {"useless", optimize::RemoveUselessFrames},
+      {"local", optimize::RemoveLocalPalettes},
+      {"global", optimize::MapToGlobalPalette},
+      {"meta", optimize::BuildMetaPalette},
+      {"reduce", optimize::ReducePalettes},
+  }};
+  uint32_t bits = 0;
+  while (!text.empty()) {
+    std::string_view item = text, rest;
+    bool more = SplitAt(text, ',', &item, &rest);
+    uint32_t bit = 0;
+    for (const Name& n : kNames)
+      if (n.name == item) bit = n.bit;
+    if (bit == 0) return false;
+    bits |= bit;
+    if (!more) break;
+    if (rest.empty()) return false;
+    text = rest;
+  }
+  // The dialog's palette choice is one of three radio buttons.
+  const uint32_t both = optimize::MapToGlobalPalette | optimize::BuildMetaPalette;
+  if ((bits & both) == both) return false;
+  *options = bits;
+  return true;
+}
+
+bool ParseFramesChoice(std::string_view text, uint32_t* optionBits) {
+  if (text == "animation") {
+    *optionBits = 0;
+    return true;
+  }
+  if (text == "individual") {
+    *optionBits = saveopt::Individual;
+    return true;
+  }
+  std::string_view kind = text, count;
+  bool counted = SplitAt(text, ':', &kind, &count);
+  if (kind != "strip" && kind != "vstrip") return false;
+  int64_t strips = 1;
+  if (counted && !ParseWholeNumber(count, 1, 32767, &strips)) return false;
+  *optionBits = saveopt::Strip | (kind == "vstrip" ? stripopt::Vertical : 0u) |
+                (static_cast<uint32_t>(strips) << stripopt::CountShift);
+  return true;
+}
+
+}  // namespace lw

@@ -1,0 +1,38 @@
+// Inside the batch mode: its state while the flags run, and the long flags' table.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "formats/shell_state.h"
+
+namespace lw::batch {
+
+struct Run {
+  ShellState state;
+  std::string name;     // the first input's path, for --info
+  int outputType = 0;   // the -o type; 0 from the output's name
+  uint32_t frames = 0;  // --frames: 0 the whole animation, else the save option bits
+  bool bicubic = false;
+  bool dither = false;
+  bool failed = false;  // a failure that showed no message (a save that did not happen)
+  bool stop = false;    // a flag stopped the batch
+};
+
+enum class Argument { None, Required, Optional };
+
+struct LongFlag {
+  const char* name;    // with its dashes
+  const char* syntax;  // the argument in the help, "" for none
+  Argument argument;
+  int helpId;
+  bool needsDocument;  // "Aucune animation pour %s" without one
+  // value is the argument, empty for none; flag is the name as given, for messages.
+  void (*run)(Run& run, const std::string& flag, const std::string& value);
+};
+
+// The long flags, in the order of the help.
+const LongFlag* LongFlags(size_t* count);
+
+}  // namespace lw::batch
