@@ -91,8 +91,6 @@ FormatSpec PendingCur() {
           .importOrder = 8};
 }
 
-}
-
 template <typename Key>
 std::vector<const FormatSpec*> SortedBy(Key key) {
   std::vector<const FormatSpec*> list;
