@@ -692,4 +692,15 @@ constexpr int ReduceMeasuring = 51011;       // "Calcul du volume du fichier..."
 constexpr int ReduceNoMemory = 51012;        // "Mémoire insuffisante pour réduire les palettes."
 constexpr int ReduceStatus = 51013;          // "État..."
 constexpr int ReduceCountLabel = 51014;      // "Couleurs :"
+
+// PSD layer choice and the names of the layers written.
+constexpr int PsdLayersTitle = 51350;           // "Support d'étages PSD"
+constexpr int PsdLayersComposite = 51351;       // "Un cadre composite"
+constexpr int PsdLayersAsFrames = 51352;        // "Étages comme de multiples cadres d'animation"
+constexpr int PsdLayersOntoBackground = 51353;  // "Intégrer chaque étage à l'étage d'arrière-plan"
+constexpr int PsdLayersKeepBackground = 51354;  // "Garder étage d'arrière-plan sous forme de cadre"
+constexpr int PsdLayersOntoComposite = 51355;   // "Intégrer chaque étage à l'image composite"
+constexpr int PsdLayersSeparate = 51356;        // "Ne pas intégrer: chaque étage est un cadre"
+constexpr int PsdLayersKeepTransparency = 51357;  // "Garder l'arrière-plan transparent"
+constexpr int PsdLayerName = 51358;               // "Cadre %d"
 }  // namespace lw::str

@@ -9,6 +9,7 @@
 #include "formats/gif/gif_format.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
+#include "formats/psd/psd_format.h"
 
 namespace lw {
 namespace {
@@ -33,20 +34,6 @@ FormatSpec PendingAvi() {
           .importCommand = 40109,
           .importFilter = WithAllFiles(filter),
           .importOrder = 1};
-}
-
-FormatSpec PendingPsd() {
-  FileFilter filter{TableText(str::FilterPsd), "*.psd"};
-  return {.id = "psd",
-          .extensions = {"psd"},
-          .openFilter = filter,
-          .openFilterOrder = 5,
-          .saveType = savetype::Psd,
-          .save = {"psd", TableText(str::SaveFilterPsd), "*.psd", 0},
-          .keepsNameWhenAnimated = true,
-          .importCommand = 40112,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 5};
 }
 
 // Animated cursors, icons and cursors: one folder (icon/), three formats.
@@ -122,7 +109,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PendingPsd(),   PendingAni(),
+      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PsdFormat(),      PendingAni(),
       PendingIco(), PendingCur(), PngFormat(), PendingSwf(), PendingStrip(),
   };
   return formats;

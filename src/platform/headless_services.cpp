@@ -46,6 +46,14 @@ uint32_t HeadlessServices::AskOversizeInsert(WindowHandle, uint32_t stored) {
   return word;
 }
 
+uint32_t HeadlessServices::AskPsdLayers(WindowHandle, uint32_t stored) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (psdLayersAnswers_.empty()) return stored;
+  uint32_t options = psdLayersAnswers_.front();
+  psdLayersAnswers_.pop_front();
+  return options;
+}
+
 bool HeadlessServices::ChooseFiles(WindowHandle, int titleId, const std::vector<FileFilter>& filter,
                                    bool multiple, std::vector<std::string>* paths) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -78,6 +86,11 @@ void HeadlessServices::QueueOversizeInsertAnswer(uint32_t word) {
   oversizeAnswers_.push_back(word);
 }
 
+void HeadlessServices::QueuePsdLayersAnswer(uint32_t options) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  psdLayersAnswers_.push_back(options);
+}
+
 void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
   std::lock_guard<std::mutex> lock(mutex_);
   chosenFiles_.push_back(std::move(paths));
@@ -86,7 +99,7 @@ void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
 size_t HeadlessServices::PendingAnswers() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return answers_.size() + paletteMergeAnswers_.size() + oversizeAnswers_.size() +
-         chosenFiles_.size();
+         psdLayersAnswers_.size() + chosenFiles_.size();
 }
 
 std::vector<ShownMessage> HeadlessServices::Messages() const {
@@ -104,6 +117,7 @@ void HeadlessServices::Reset() {
   answers_.clear();
   paletteMergeAnswers_.clear();
   oversizeAnswers_.clear();
+  psdLayersAnswers_.clear();
   chosenFiles_.clear();
   shown_.clear();
   fileQuestions_.clear();
