@@ -241,11 +241,12 @@ bool WritePsd(const std::string& path, const Animation& document) {
       row.resize(4 * uint64_t{f.width});
       plane.resize(f.width);
       for (int channel = 0; channel < l.Channels(); ++channel) {
-        const int source = channel == 4 ? 3 : channel;  // the mask repeats the transparency
         out.U16(0);
         for (uint32_t y = 0; y < f.height; ++y) {
           FrameRow(f, y, row.data());
-          for (uint32_t x = 0; x < f.width; ++x) plane[x] = row[4 * x + source];
+          // The mask hides what is fully transparent; partial transparency stays in channel -1.
+          for (uint32_t x = 0; x < f.width; ++x)
+            plane[x] = channel < 4 ? row[4 * x + channel] : row[4 * x + 3] == 0 ? 0 : 255;
           out.Bytes(plane.data(), plane.size());
         }
       }
