@@ -346,6 +346,12 @@ HandLayer LayerC() {
   return l;
 }
 
+HandLayer OpaqueB() {
+  HandLayer l = LayerB();
+  l.channels.erase(l.channels.begin());
+  return l;
+}
+
 struct Probe {
   int frame, x, y;
   Rgba colour;
@@ -384,6 +390,10 @@ TEST_F(PsdTest, LayersBecomeFramesAsTheChoiceSays) {
       {"co-editing: full canvas, transparent around", {LayerB(), LayerC()}, 0, true,
        {{0, 0, 8, 6}, {0, 0, 8, 6}},
        {{0, 2, 1, red}, {0, 7, 5, none}, {1, 1, 5, halfBlue}, {1, 7, 0, none}}},
+      {"co-editing, a layer without transparency: opaque where the layers reach",
+       {OpaqueB(), LayerC()}, 0, true,
+       {{0, 0, 8, 6}, {0, 0, 8, 6}},
+       {{0, 3, 1, {200, 0, 0, 255}}, {0, 0, 5, {0, 0, 0, 255}}, {0, 7, 5, none}, {0, 0, 0, none}}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

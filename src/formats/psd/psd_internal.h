@@ -163,10 +163,9 @@ inline bool ReadCounts(PsdFile& in, uint64_t entries, std::vector<uint16_t>* cou
 // The fewest PackBits bytes a row of width pixels takes: two per run of 128.
 inline uint64_t MinPackedRow(uint64_t width) { return 2 * ((width + 127) / 128); }
 
-// Where the layer information starts and ends, and what the reader chose.
+// Where the layer records start, and what the reader chose.
 struct LayerRead {
   uint64_t start = 0;  // just after the layer count
-  uint64_t end = 0;    // end of the layer and mask section
   int count = 0;
   uint32_t options = 0;
   uint32_t width = 0;  // the canvas

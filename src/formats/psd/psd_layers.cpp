@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "base/messages.h"
@@ -232,7 +233,7 @@ bool Place(Picture& p, const Rect& rect, Budget& budget) {
   for (int64_t y = o.top; y < o.bottom; ++y)
     for (int64_t x = o.left; x < o.right; ++x) {
       std::memcpy(q.Rgb(x, y), p.Rgb(x, y), 3);
-      if (!q.alpha.empty()) q.Alpha(x, y) = p.Alpha(x, y);
+      if (!q.alpha.empty()) q.Alpha(x, y) = std::as_const(p).Alpha(x, y);
     }
   p = std::move(q);
   return true;

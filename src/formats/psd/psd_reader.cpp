@@ -243,7 +243,7 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
         }
       }
       if (!(options & psdopt::Composite)) {
-        psd::LayerRead read{in.Pos(), layerEnd, layerCount, options, h.width, h.height, h.mode};
+        psd::LayerRead read{in.Pos(), layerCount, options, h.width, h.height, h.mode};
         animation.reset();
         return psd::ReadLayers(in, read, meter, &animation);
       }
