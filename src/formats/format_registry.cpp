@@ -109,7 +109,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PsdFormat(),      PendingAni(),
+      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PsdFormat(),    PendingAni(),
       PendingIco(), PendingCur(), PngFormat(), PendingSwf(), PendingStrip(),
   };
   return formats;

@@ -77,9 +77,9 @@ struct HandLayer {
   std::vector<std::pair<int, Pixels>> channels;  // id and pixels of the layer's (or mask's) size
   bool rle = false;
   int opacity = 255;
-  bool mask = false;  // a user mask at maskRect, default colour 0
+  bool mask = false;               // a user mask at maskRect, default colour 0
   int maskRect[4] = {0, 0, 0, 0};  // left, top, right, bottom
-  int claimedRight = 0;  // a right edge the record claims instead of the real one
+  int claimedRight = 0;            // a right edge the record claims instead of the real one
 };
 
 struct HandPsd {
@@ -147,7 +147,10 @@ struct HandPsd {
           info.U32(0);
         }
         info.U32(0);  // blending ranges
-        info.Add(std::string("\x01" "L\0\0", 4));
+        info.Add(
+            std::string("\x01"
+                        "L\0\0",
+                        4));
       }
       info.Add(data);
     }
@@ -273,8 +276,8 @@ TEST_F(PsdTest, CompositeImagesReadIntoTrueColourOrIndexes) {
     for (int y = 0; y < 6; ++y)
       for (int x = 0; x < 8; ++x) {
         int i = y * 8 + x;
-        Rgba want = isGrey ? Rgba{r[i], r[i], r[i], 255}
-                           : Rgba{r[i], g[i], b[i], c.alpha ? a[i] : 255};
+        Rgba want =
+            isGrey ? Rgba{r[i], r[i], r[i], 255} : Rgba{r[i], g[i], b[i], c.alpha ? a[i] : 255};
         ASSERT_EQ(At(f, x, y), want) << x << "," << y;
       }
   }
@@ -330,7 +333,10 @@ HandLayer Background() {
   return {0, 0, 8, 6, {{0, Filled(8, 6, 10)}, {1, Filled(8, 6, 20)}, {2, Filled(8, 6, 30)}}};
 }
 HandLayer LayerB() {
-  HandLayer l{2, 1, 5, 3,
+  HandLayer l{2,
+              1,
+              5,
+              3,
               {{-1, Pixels{255, 0, 255, 255, 255, 0}},
                {0, Filled(3, 2, 200)},
                {1, Filled(3, 2, 0)},
@@ -339,8 +345,13 @@ HandLayer LayerB() {
   return l;
 }
 HandLayer LayerC() {
-  HandLayer l{-2, 3, 2, 6,
-              {{0, Filled(4, 3, 0)}, {1, Filled(4, 3, 0)}, {2, Filled(4, 3, 250)},
+  HandLayer l{-2,
+              3,
+              2,
+              6,
+              {{0, Filled(4, 3, 0)},
+               {1, Filled(4, 3, 0)},
+               {2, Filled(4, 3, 250)},
                {-1, Filled(4, 3, 255)}}};
   l.opacity = 128;
   return l;
@@ -371,27 +382,55 @@ TEST_F(PsdTest, LayersBecomeFramesAsTheChoiceSays) {
   };
   const Case cases[] = {
       {"separate, transparency kept: each layer where the canvas shows it",
-       {LayerB(), LayerC()}, 0x2402, false,
+       {LayerB(), LayerC()},
+       0x2402,
+       false,
        {{0, 1, 5, 5}, {0, 1, 5, 5}},
-       {{0, 2, 1, red}, {0, 3, 1, none}, {0, 0, 1, none}, {1, 0, 3, halfBlue}, {1, 1, 5, halfBlue},
+       {{0, 2, 1, red},
+        {0, 3, 1, none},
+        {0, 0, 1, none},
+        {1, 0, 3, halfBlue},
+        {1, 1, 5, halfBlue},
         {1, 2, 3, none}}},
-      {"separate without transparency: black around the layer", {LayerB(), LayerC()}, 0x402,
-       false, {{0, 1, 5, 5}, {0, 1, 5, 5}},
+      {"separate without transparency: black around the layer",
+       {LayerB(), LayerC()},
+       0x402,
+       false,
+       {{0, 1, 5, 5}, {0, 1, 5, 5}},
        {{0, 0, 1, {0, 0, 0, 255}}, {0, 3, 1, {200, 0, 0, 255}}, {1, 0, 3, {0, 0, 250, 255}}}},
-      {"onto the background, kept", {Background(), LayerB(), LayerC()}, 4354, false,
+      {"onto the background, kept",
+       {Background(), LayerB(), LayerC()},
+       4354,
+       false,
        {{0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}},
-       {{0, 3, 1, bg}, {1, 2, 1, red}, {1, 3, 1, bg}, {1, 7, 5, bg}, {2, 1, 4, blueOverBg},
+       {{0, 3, 1, bg},
+        {1, 2, 1, red},
+        {1, 3, 1, bg},
+        {1, 7, 5, bg},
+        {2, 1, 4, blueOverBg},
         {2, 2, 1, bg}}},
-      {"onto the background, dropped", {Background(), LayerB(), LayerC()}, 258, false,
-       {{0, 0, 8, 6}, {0, 0, 8, 6}}, {{0, 2, 1, red}, {1, 1, 4, blueOverBg}}},
-      {"onto the composite", {Background(), LayerB(), LayerC()}, 514, false,
+      {"onto the background, dropped",
+       {Background(), LayerB(), LayerC()},
+       258,
+       false,
+       {{0, 0, 8, 6}, {0, 0, 8, 6}},
+       {{0, 2, 1, red}, {1, 1, 4, blueOverBg}}},
+      {"onto the composite",
+       {Background(), LayerB(), LayerC()},
+       514,
+       false,
        {{0, 0, 8, 6}, {2, 1, 3, 2}, {0, 3, 2, 3}},
        {{1, 2, 1, red}, {1, 3, 1, bg}, {2, 1, 4, blueOverBg}}},
-      {"co-editing: full canvas, transparent around", {LayerB(), LayerC()}, 0, true,
+      {"co-editing: full canvas, transparent around",
+       {LayerB(), LayerC()},
+       0,
+       true,
        {{0, 0, 8, 6}, {0, 0, 8, 6}},
        {{0, 2, 1, red}, {0, 7, 5, none}, {1, 1, 5, halfBlue}, {1, 7, 0, none}}},
       {"co-editing, a layer without transparency: opaque where the layers reach",
-       {OpaqueB(), LayerC()}, 0, true,
+       {OpaqueB(), LayerC()},
+       0,
+       true,
        {{0, 0, 8, 6}, {0, 0, 8, 6}},
        {{0, 3, 1, {200, 0, 0, 255}}, {0, 0, 5, {0, 0, 0, 255}}, {0, 7, 5, none}, {0, 0, 0, none}}},
   };
@@ -508,7 +547,8 @@ TEST_F(PsdTest, DamagedFilesGiveTheirMessageAndNoDocument) {
        },
        nullptr, damaged},
       {"huge layer with little data",
-       [](HandPsd& p) { p.layers[0].claimedRight = p.layers[0].left + 2000000000; }, nullptr, damaged},
+       [](HandPsd& p) { p.layers[0].claimedRight = p.layers[0].left + 2000000000; }, nullptr,
+       damaged},
       {"layers only of empty rectangles onto the composite",
        [](HandPsd& p) {
          for (HandLayer& l : p.layers) {
@@ -608,8 +648,8 @@ TEST_F(PsdTest, ImageMagickReadsTheLayers) {
     SCOPED_TRACE("frame " + std::to_string(i));
     const Frame& w = *FrameAt(*written, i);
     std::string rgba = Path("layer.rgba");
-    std::string command = "convert '" + path + "[" + std::to_string(i + 1) +
-                          "]' -depth 8 rgba:" + rgba;
+    std::string command =
+        "convert '" + path + "[" + std::to_string(i + 1) + "]' -depth 8 rgba:" + rgba;
     ASSERT_EQ(std::system(command.c_str()), 0);
     std::string pixels = Contents(rgba);
     ASSERT_EQ(pixels.size(), 4u * w.width * w.height);

@@ -149,14 +149,15 @@ Outcome ReadChannel(PsdFile& in, const Channel& channel, const Rect& source, con
   if (!PictureFitsBudget(w, 1, 1)) return Outcome::NoMemoryForImage;
   s.row.resize(w);
   const Rect visible = Intersect(source, plane.rect);
-  bool read = ReadRows(in, packed, s.counts.data(), static_cast<uint32_t>(w),
-                       static_cast<uint32_t>(h), s.row, s.buffer, [&](uint32_t y, const uint8_t* row) {
-                         int64_t cy = source.top + y;
-                         if (visible.Empty() || cy < visible.top || cy >= visible.bottom) return;
-                         uint8_t* to = plane.data + (cy - plane.rect.top) * plane.stride;
-                         for (int64_t cx = visible.left; cx < visible.right; ++cx)
-                           to[(cx - plane.rect.left) * plane.step] = row[cx - source.left];
-                       });
+  bool read =
+      ReadRows(in, packed, s.counts.data(), static_cast<uint32_t>(w), static_cast<uint32_t>(h),
+               s.row, s.buffer, [&](uint32_t y, const uint8_t* row) {
+                 int64_t cy = source.top + y;
+                 if (visible.Empty() || cy < visible.top || cy >= visible.bottom) return;
+                 uint8_t* to = plane.data + (cy - plane.rect.top) * plane.stride;
+                 for (int64_t cx = visible.left; cx < visible.right; ++cx)
+                   to[(cx - plane.rect.left) * plane.step] = row[cx - source.left];
+               });
   return read ? Outcome::Done : Outcome::DataError;
 }
 
@@ -204,7 +205,8 @@ void Flatten(Picture& a, const Picture& b, bool keepTransparency) {
       const int alpha = a.Alpha(x, y);
       for (int c = 0; c < 3; ++c)
         pa[c] = static_cast<uint8_t>(std::min(255, (pa[c] * alpha + pb[c] * (255 - alpha)) / 255));
-      if (keepTransparency) a.Alpha(x, y) = static_cast<uint8_t>(std::min(255, alpha + b.Alpha(x, y)));
+      if (keepTransparency)
+        a.Alpha(x, y) = static_cast<uint8_t>(std::min(255, alpha + b.Alpha(x, y)));
     }
 }
 
@@ -254,8 +256,7 @@ Outcome FillPicture(PsdFile& in, const Layer& layer, int mode, Budget& budget, S
         for (uint8_t& a : p.alpha) a = static_cast<uint8_t>(a * layer.opacity / 255);
     } else if (c.id == -2 && layer.masked && p.rect.Contains(layer.mask)) {
       if (!ChannelHolds(in, c, layer.mask)) return Outcome::DataError;
-      if (!budget.Take(layer.mask.Width(), layer.mask.Height(), 1))
-        return Outcome::NoMemoryForMask;
+      if (!budget.Take(layer.mask.Width(), layer.mask.Height(), 1)) return Outcome::NoMemoryForMask;
       mask.assign(IndexStride(layer.mask.Width()) * layer.mask.Height(), 0);
       read = ReadChannel(in, c, layer.mask,
                          {mask.data(), IndexStride(layer.mask.Width()), 1, layer.mask}, s);
@@ -376,7 +377,8 @@ Outcome ReadLayers(PsdFile& in, const LayerRead& read, ProgressMeter* meter, Ani
     Rect keep = options & psdopt::FullCanvas ? canvas : Intersect(p.rect, canvas);
     if (keep.Empty()) keep = {0, 0, 1, 1};  // off the canvas: one transparent pixel
     if (keep != p.rect && !Place(p, keep, budget)) return Outcome::NoMemoryForImage;
-    Frame* frame = NewFrame(static_cast<uint32_t>(keep.Width()), static_cast<uint32_t>(keep.Height()));
+    Frame* frame =
+        NewFrame(static_cast<uint32_t>(keep.Width()), static_cast<uint32_t>(keep.Height()));
     if (!frame) return Outcome::NoMemoryForImage;
     frame->left = static_cast<int32_t>(keep.left);
     frame->top = static_cast<int32_t>(keep.top);

@@ -75,8 +75,8 @@ void FrameRow(const Frame& f, uint32_t y, uint8_t* rgba) {
   const bool hasAlpha = hasRgb && f.alphaPlane.size() >= IndexStride(w) * h;
   const uint8_t* bits = f.bits();
   const uint32_t dibWidth = f.DibWidth(), dibHeight = f.DibHeight();
-  const bool hasDib = bits && y < dibHeight &&
-                      f.dib.size() >= DibBitsOffset + IndexStride(dibWidth) * dibHeight;
+  const bool hasDib =
+      bits && y < dibHeight && f.dib.size() >= DibBitsOffset + IndexStride(dibWidth) * dibHeight;
   const uint8_t* indexes = hasDib ? bits + IndexStride(dibWidth) * y : nullptr;
   const uint32_t indexCount = hasDib ? std::min<uint32_t>(f.width, dibWidth) : 0;
   for (uint32_t x = 0; x < w; ++x) {
@@ -142,7 +142,8 @@ bool BuildComposite(const Animation& document, std::vector<uint8_t>* canvas) {
         const uint8_t* src = &row[4 * x];
         uint8_t* dst = &(*canvas)[4 * (cy * w + cx)];
         const int a = src[3], keep = 255 - a;
-        for (int c = 0; c < 3; ++c) dst[c] = static_cast<uint8_t>((src[c] * a + dst[c] * keep) / 255);
+        for (int c = 0; c < 3; ++c)
+          dst[c] = static_cast<uint8_t>((src[c] * a + dst[c] * keep) / 255);
         dst[3] = static_cast<uint8_t>(a + dst[3] * keep / 255);
       }
     }
@@ -219,7 +220,7 @@ bool WritePsd(const std::string& path, const Animation& document) {
         out.U32(channelLength);
       }
       out.Bytes("8BIMnorm", 8);
-      out.U8(255);  // opacity
+      out.U8(255);   // opacity
       out.Zeros(3);  // clipping, flags, filler
       out.U32(l.extraLength);
       if (l.mask) {
