@@ -786,4 +786,15 @@ constexpr int InfoTransparent = 51675;
 constexpr int InfoInterlaced = 51676;
 constexpr int InfoTrueColour = 51677;
 constexpr int InfoUntitled = 51678;
+
+// PSD layer choice and the names of the layers written.
+constexpr int PsdLayersTitle = 51350;           // "Support d'étages PSD"
+constexpr int PsdLayersComposite = 51351;       // "Un cadre composite"
+constexpr int PsdLayersAsFrames = 51352;        // "Étages comme de multiples cadres d'animation"
+constexpr int PsdLayersOntoBackground = 51353;  // "Intégrer chaque étage à l'étage d'arrière-plan"
+constexpr int PsdLayersKeepBackground = 51354;  // "Garder étage d'arrière-plan sous forme de cadre"
+constexpr int PsdLayersOntoComposite = 51355;     // "Intégrer chaque étage à l'image composite"
+constexpr int PsdLayersSeparate = 51356;          // "Ne pas intégrer: chaque étage est un cadre"
+constexpr int PsdLayersKeepTransparency = 51357;  // "Garder l'arrière-plan transparent"
+constexpr int PsdLayerName = 51358;               // "Cadre %d"
 }  // namespace lw::str

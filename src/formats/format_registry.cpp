@@ -11,6 +11,7 @@
 #include "formats/png/png_format.h"
 #include "formats/swf/swf_format.h"
 #include "formats/strip/strip_format.h"
+#include "formats/psd/psd_format.h"
 
 namespace lw {
 namespace {
@@ -35,20 +36,6 @@ FormatSpec PendingAvi() {
           .importCommand = 40109,
           .importFilter = WithAllFiles(filter),
           .importOrder = 1};
-}
-
-FormatSpec PendingPsd() {
-  FileFilter filter{TableText(str::FilterPsd), "*.psd"};
-  return {.id = "psd",
-          .extensions = {"psd"},
-          .openFilter = filter,
-          .openFilterOrder = 5,
-          .saveType = savetype::Psd,
-          .save = {"psd", TableText(str::SaveFilterPsd), "*.psd", 0},
-          .keepsNameWhenAnimated = true,
-          .importCommand = 40112,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 5};
 }
 
 // Animated cursors, icons and cursors: one folder (icon/), three formats.
@@ -107,8 +94,8 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(), SwfFormat(),  StripFormat(),
+      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PsdFormat(),  PendingAni(),
+      PendingIco(), PendingCur(), PngFormat(), SwfFormat(), StripFormat(),
   };
   return formats;
 }

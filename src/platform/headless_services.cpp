@@ -55,6 +55,14 @@ bool HeadlessServices::AskStripSplit(WindowHandle, const Animation&, StripSplitC
   return true;
 }
 
+uint32_t HeadlessServices::AskPsdLayers(WindowHandle, uint32_t stored) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (psdLayersAnswers_.empty()) return stored;
+  uint32_t options = psdLayersAnswers_.front();
+  psdLayersAnswers_.pop_front();
+  return options;
+}
+
 bool HeadlessServices::ChooseFiles(WindowHandle, int titleId, const std::vector<FileFilter>& filter,
                                    bool multiple, std::vector<std::string>* paths) {
   std::lock_guard<std::mutex> lock(mutex_);
@@ -97,6 +105,11 @@ int HeadlessServices::StripQuestions() const {
   return stripQuestions_;
 }
 
+void HeadlessServices::QueuePsdLayersAnswer(uint32_t options) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  psdLayersAnswers_.push_back(options);
+}
+
 void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
   std::lock_guard<std::mutex> lock(mutex_);
   chosenFiles_.push_back(std::move(paths));
@@ -105,7 +118,7 @@ void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
 size_t HeadlessServices::PendingAnswers() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return answers_.size() + paletteMergeAnswers_.size() + oversizeAnswers_.size() +
-         chosenFiles_.size() + stripAnswers_.size();
+         chosenFiles_.size() + stripAnswers_.size() + psdLayersAnswers_.size();
 }
 
 std::vector<ShownMessage> HeadlessServices::Messages() const {
@@ -125,6 +138,7 @@ void HeadlessServices::Reset() {
   oversizeAnswers_.clear();
   stripAnswers_.clear();
   stripQuestions_ = 0;
+  psdLayersAnswers_.clear();
   chosenFiles_.clear();
   shown_.clear();
   fileQuestions_.clear();

@@ -38,6 +38,7 @@ class HeadlessServices : public PlatformServices {
   bool Interactive() const override { return false; }
   uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override;
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
+  uint32_t AskPsdLayers(WindowHandle owner, uint32_t stored) override;
   bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
                    bool multiple, std::vector<std::string>* paths) override;
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
@@ -48,6 +49,8 @@ class HeadlessServices : public PlatformServices {
   // (0 stands for the user cancelling).
   void QueuePaletteMergeAnswer(uint32_t word);
   void QueueOversizeInsertAnswer(uint32_t word);
+  // Script for the PSD layer question: the options returned (0 stands for a cancel).
+  void QueuePsdLayersAnswer(uint32_t options);
   // Script for the open dialog: the files the next one returns (an empty list cancels it).
   void QueueChosenFiles(std::vector<std::string> paths);
   // Script for the strip import dialog: the choices its next showings return (OK each time).
@@ -70,6 +73,7 @@ class HeadlessServices : public PlatformServices {
   std::deque<int> answers_;
   std::deque<uint32_t> paletteMergeAnswers_;
   std::deque<uint32_t> oversizeAnswers_;
+  std::deque<uint32_t> psdLayersAnswers_;
   std::deque<std::vector<std::string>> chosenFiles_;
   std::deque<StripSplitChoice> stripAnswers_;
   int stripQuestions_ = 0;

@@ -105,6 +105,10 @@ class PlatformServices {
     return false;
   }
 
+  // The PSD layer question: given the options the stored choice stands for, the options to
+  // use (0 when the user cancels). Without a user the stored choice serves.
+  virtual uint32_t AskPsdLayers(WindowHandle /*owner*/, uint32_t stored) { return stored; }
+
   // The merge dialog: shows both animations (b already on a's palette) and sets the options,
   // which come preset with the stored choices; false on cancel. Without a user the stored
   // choices serve.

@@ -4,6 +4,7 @@
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
 #include "formats/swf_walker.h"
+#include "formats/psd/psd_format.h"
 
 namespace lw {
 namespace {
@@ -218,6 +219,21 @@ TEST_F(BatchTest, StillImagesComeInAndOneFrameGoesOutAsPng) {
   ASSERT_EQ(ReadPng(Path("frame.png"), &frame), 1);
   EXPECT_EQ(frame->frameCount, 1);
   EXPECT_EQ(FirstFrame(*frame)->width, 8u);
+}
+
+TEST_F(BatchTest, AnimationsGoOutAsPsdLayersAndComeBackAsTheSettingsSay) {
+  Gif("in/a.gif", 1);
+  Gif("in/b.gif", 2);
+  RunResult r = Run({"-i", Path("in/?.gif"), "-o", Path("anim.psd")});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(r.errors, "");
+  // The remembered choice: one composite frame, or every layer.
+  r = Run({"-i", Path("anim.psd"), "-o", Path("composite.gif")});
+  EXPECT_EQ(FirstPixels(Path("composite.gif")), std::vector<int>{2});
+  StorePsdLayerChoice(psdopt::Layers | psdopt::Separate);
+  r = Run({"-i", Path("anim.psd"), "-o", Path("layers.gif")});
+  EXPECT_EQ(r.exitCode, 0);
+  EXPECT_EQ(FirstPixels(Path("layers.gif")), (std::vector<int>{1, 2}));
 }
 
 }  // namespace

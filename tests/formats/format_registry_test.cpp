@@ -107,7 +107,7 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
                   "40111 / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
                   "*.gif / Bandes BMP (*.bmp) | *.bmp" +
                       english,
-                  "40112 (later) / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
+                  "40112 / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
                   "40342 / Fichiers PNG (*.png) | *.png" + all,
                   "40133 (later) / Icônes (*.ico) | *.ico" + all,
                   "40142 (later) / Curseurs (*.cur) | *.cur" + english,

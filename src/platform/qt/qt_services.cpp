@@ -14,6 +14,7 @@
 #include "formats/save_flow.h"
 #include "formats/ui/merge_dialog.h"
 #include "formats/ui/open_dialog.h"
+#include "formats/ui/psd_layers_dialog.h"
 #include "formats/ui/save_as_dialog.h"
 #include "formats/ui/strip_split_dialog.h"
 #include "platform/headless_services.h"
@@ -127,6 +128,13 @@ uint32_t QtServices::AskPaletteMerge(WindowHandle owner, uint32_t stored) {
 uint32_t QtServices::AskOversizeInsert(WindowHandle owner, uint32_t stored) {
   HideProgressPopups();
   return AskOversizeInsertDialog(static_cast<QWidget*>(owner), stored);
+}
+
+uint32_t QtServices::AskPsdLayers(WindowHandle owner, uint32_t stored) {
+  if (!OnInterfaceThread()) return stored;
+  HideProgressPopups();
+  uint32_t options = stored;
+  return ::lw::AskPsdLayers(static_cast<QWidget*>(owner), &options) ? options : 0;
 }
 
 bool QtServices::ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,

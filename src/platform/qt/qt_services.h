@@ -20,6 +20,8 @@ class QtServices : public PlatformServices {
   // The frame-size and palette-merge questions as dialogs; OK stores the word.
   uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override;
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
+  // The PSD layer dialog; OK remembers the choice. From another thread: the stored choice.
+  uint32_t AskPsdLayers(WindowHandle owner, uint32_t stored) override;
   // The flows' file and merge dialogs (formats/ui); from another thread they count as cancelled.
   bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
                    bool multiple, std::vector<std::string>* paths) override;
