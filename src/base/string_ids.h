@@ -692,4 +692,8 @@ constexpr int ReduceMeasuring = 51011;       // "Calcul du volume du fichier..."
 constexpr int ReduceNoMemory = 51012;        // "Mémoire insuffisante pour réduire les palettes."
 constexpr int ReduceStatus = 51013;          // "État..."
 constexpr int ReduceCountLabel = 51014;      // "Couleurs :"
+constexpr int AniDamaged = 51400;  // "Erreur de lecture du curseur animé. Le fichier semble corrompu."
+constexpr int HotSpotTitle = 51401;  // "Define Cursor HotSpot"
+constexpr int HotSpotX = 51402;      // "x:"
+constexpr int HotSpotY = 51403;      // "y:"
 }  // namespace lw::str
