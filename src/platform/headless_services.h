@@ -11,6 +11,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/services.h"
@@ -39,6 +40,7 @@ class HeadlessServices : public PlatformServices {
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
   bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
                    bool multiple, std::vector<std::string>* paths) override;
+  bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
 
   // Script: answers taken in order by the next questions (answer:: values).
   void QueueAnswer(int answer);
@@ -48,6 +50,8 @@ class HeadlessServices : public PlatformServices {
   void QueueOversizeInsertAnswer(uint32_t word);
   // Script for the open dialog: the files the next one returns (an empty list cancels it).
   void QueueChosenFiles(std::vector<std::string> paths);
+  // Script for the hot-spot dialog: the point the next one returns (x < 0 cancels it).
+  void QueueHotSpotAnswer(int x, int y);
   size_t PendingAnswers() const;
 
   std::vector<ShownMessage> Messages() const;
@@ -65,6 +69,7 @@ class HeadlessServices : public PlatformServices {
   std::deque<uint32_t> paletteMergeAnswers_;
   std::deque<uint32_t> oversizeAnswers_;
   std::deque<std::vector<std::string>> chosenFiles_;
+  std::deque<std::pair<int, int>> hotSpotAnswers_;
   std::vector<ShownMessage> shown_;
   std::vector<FileQuestion> fileQuestions_;
   bool echo_ = true;

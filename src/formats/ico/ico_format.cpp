@@ -250,6 +250,17 @@ void ApplyHotSpotChoice(Animation& document, const SaveOptions& options) {
   first->hotspotY = options.hotspotY;
 }
 
+bool DefineCursorHotSpot(WindowHandle owner, Animation& document) {
+  Frame* first = FirstFrame(document);
+  if (!first) return false;
+  int x = std::clamp(first->hotspotX, 0, MaxHotSpot);
+  int y = std::clamp(first->hotspotY, 0, MaxHotSpot);
+  if (!Services().AskCursorHotSpot(owner, document, &x, &y)) return false;
+  first->hotspotX = std::clamp(x, 0, MaxHotSpot);
+  first->hotspotY = std::clamp(y, 0, MaxHotSpot);
+  return true;
+}
+
 FormatSpec IcoFormat() {
   FileFilter filter{TableText(str::FilterIco), "*.ico"};
   return {.id = "ico",

@@ -26,6 +26,13 @@ bool WriteIconFile(const std::string& path, const Animation& document, bool icon
 // The hot spot chosen when saving a cursor becomes the first frame's (-1: left as it is).
 void ApplyHotSpotChoice(Animation& document, const SaveOptions& options);
 
+// The largest hot-spot coordinate the hot-spot fields take (three digits).
+constexpr int MaxHotSpot = 999;
+
+// Asks for the cursor's hot spot over the first frame and makes the answer the first frame's.
+// False when cancelled or there is no frame.
+bool DefineCursorHotSpot(WindowHandle owner, Animation& document);
+
 FormatSpec IcoFormat();
 FormatSpec CurFormat();
 
