@@ -26,6 +26,7 @@ class QtServices : public PlatformServices {
   bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override;
   bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
                        MergeOptions* options) override;
+  bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);
