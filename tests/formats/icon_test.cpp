@@ -52,7 +52,10 @@ Frame* AddDrawnFrame(Animation& a, const FrameSpec& s) {
   std::vector<uint8_t> rgb;
   int colours = 0;
   switch (s.kind) {
-    case Kind::BlackWhite: rgb = {255, 255, 255, 0, 0, 0, 9, 9, 9}; colours = 2; break;
+    case Kind::BlackWhite:
+      rgb = {255, 255, 255, 0, 0, 0, 9, 9, 9};
+      colours = 2;
+      break;
     case Kind::Standard:
       rgb = {0, 0, 128, 255, 255, 0, 192, 192, 192, 0, 128, 128, 200, 100, 50};
       colours = 4;
@@ -158,8 +161,8 @@ TEST_F(IconTest, SizesAndDepthsRoundTripWithTheirDirectory) {
   AnimationPtr read;
   ASSERT_EQ(ReadAnyFile(path, nullptr, &read, nullptr), ReadComplete);
   EXPECT_THAT(ShownTexts(), IsEmpty());
-  EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight), std::tie(doc->screenWidth,
-                                                                       doc->screenHeight));
+  EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight),
+            std::tie(doc->screenWidth, doc->screenHeight));
   ASSERT_EQ(read->frameCount, doc->frameCount);
   for (int i = 0; i < doc->frameCount; ++i) {
     SCOPED_TRACE(i);
@@ -251,8 +254,7 @@ TEST_F(IconTest, HotSpotDialogAnswerBecomesTheFirstFramesHotSpot) {
     FirstFrame(*doc)->hotspotX = 4;
     if (c.answerX != 0 || c.answerY != 0) Headless().QueueHotSpotAnswer(c.answerX, c.answerY);
     EXPECT_EQ(DefineCursorHotSpot(nullptr, *doc), c.result);
-    EXPECT_EQ(std::tie(FirstFrame(*doc)->hotspotX, FirstFrame(*doc)->hotspotY),
-              std::tie(c.x, c.y));
+    EXPECT_EQ(std::tie(FirstFrame(*doc)->hotspotX, FirstFrame(*doc)->hotspotY), std::tie(c.x, c.y));
   }
   AnimationPtr empty = NewAnimation();
   EXPECT_FALSE(DefineCursorHotSpot(nullptr, *empty));
@@ -357,19 +359,19 @@ TEST_F(IconTest, AnimatedCursorIsWrittenWithRatesInJiffies) {
   ASSERT_GT(file.size(), 100u);
   EXPECT_EQ(IconLe32(&file[4]), file.size() - 8);
   EXPECT_EQ(std::memcmp(&file[12], "anih", 4), 0);
-  EXPECT_THAT(std::vector<uint32_t>({IconLe32(&file[24]), IconLe32(&file[28]),
-                                     IconLe32(&file[32]), IconLe32(&file[52])}),
+  EXPECT_THAT(std::vector<uint32_t>({IconLe32(&file[24]), IconLe32(&file[28]), IconLe32(&file[32]),
+                                     IconLe32(&file[52])}),
               ElementsAre(4, 4, 32, 1));
   ASSERT_EQ(std::memcmp(&file[56], "rate", 4), 0);
-  EXPECT_THAT(std::vector<uint32_t>({IconLe32(&file[64]), IconLe32(&file[68]),
-                                     IconLe32(&file[72]), IconLe32(&file[76])}),
+  EXPECT_THAT(std::vector<uint32_t>({IconLe32(&file[64]), IconLe32(&file[68]), IconLe32(&file[72]),
+                                     IconLe32(&file[76])}),
               ElementsAre(9, 0, 60, 6));
   // The first icon chunk: a one-image cursor with the first frame's hot spot, size by formula.
   const uint8_t* icon = &file[80 + 20];
   ASSERT_EQ(std::memcmp(icon - 8, "icon", 4), 0);
   EXPECT_EQ(IconLe32(icon - 4), 62 + 4 * 1 * 32 + 1024 + 4 * 8 * 32);
-  EXPECT_THAT(std::vector<int>({icon[2], icon[6], icon[8], IconLe16(icon + 10),
-                                IconLe16(icon + 12), int(IconLe32(icon + 18))}),
+  EXPECT_THAT(std::vector<int>({icon[2], icon[6], icon[8], IconLe16(icon + 10), IconLe16(icon + 12),
+                                int(IconLe32(icon + 18))}),
               ElementsAre(2, 32, 255, 6, 0, 22));
 
   AnimationPtr read;
@@ -410,7 +412,9 @@ TEST_F(IconTest, DamagedFilesAreRefusedWithTheirMessage) {
       {"short.ico", {0, 0, 1}, 0, "error reading ICON header"},
       {"type.ico", with(2, {3}), 0, "Res type not an ICON/CURSOR"},
       {"reserved.ico", with(0, {1}), 0, "Res type not an ICON/CURSOR"},
-      {"dir.ico", {0, 0, 1, 0, 2, 0, 8, 8, 0, 0, 1, 0, 8, 0, 9, 9, 9, 9, 9, 9, 9, 9}, 0,
+      {"dir.ico",
+       {0, 0, 1, 0, 2, 0, 8, 8, 0, 0, 1, 0, 8, 0, 9, 9, 9, 9, 9, 9, 9, 9},
+       0,
        "error reading IconRes blocks"},
       {"empty.ico", {0, 0, 1, 0, 0, 0}, 0, kTrouble},
       {"offset.ico", with(18, {0xFF, 0xFF, 0xFF, 0x7F}), 0, kTrouble},

@@ -43,8 +43,8 @@ AnimationPtr IconDocument() {
     std::vector<uint8_t> pixels;
     for (uint32_t y = 0; y < s.h; ++y)
       for (uint32_t x = 0; x < s.w; ++x)
-        pixels.push_back(static_cast<uint8_t>(x + y < 4 ? s.transparent
-                                                        : (x / 3 + y) % (s.colours - 1)));
+        pixels.push_back(
+            static_cast<uint8_t>(x + y < 4 ? s.transparent : (x / 3 + y) % (s.colours - 1)));
     Frame* f = AddFrame(*doc, 0, 0, s.w, s.h, pixels, 0, s.transparent);
     if (s.rgb) {
       SetLocalPalette(f, PaletteFromTriples(s.colours, s.rgb));
@@ -128,8 +128,8 @@ TEST_P(IconToolsTest, IcotoolListsEveryEntry) {
     expected += std::string(iconMode ? "--icon" : "--cursor") +
                 " --index=" + std::to_string(i + 1) + " --width=" + std::to_string(f.width) +
                 " --height=" + std::to_string(f.height) +
-                " --bit-depth=" + std::to_string(depths[i]) + " --palette-size=" +
-                std::to_string(depths[i] <= 8 ? 1 << depths[i] : 0);
+                " --bit-depth=" + std::to_string(depths[i]) +
+                " --palette-size=" + std::to_string(depths[i] <= 8 ? 1 << depths[i] : 0);
     if (!iconMode)
       expected += " --hotspot-x=" + std::to_string(f.hotspotX < 0 ? 0 : f.hotspotX) +
                   " --hotspot-y=" + std::to_string(f.hotspotY < 0 ? 0 : f.hotspotY);

@@ -1,5 +1,7 @@
 // The cursor hot-spot panel and dialog: a click in the picture or the fields choose the point,
 // which the panel hands to the save and the dialog makes the first frame's.
+#include "formats/ui/hot_spot_panel.h"
+
 #include <QDialog>
 #include <QSpinBox>
 #include <QTimer>
@@ -8,7 +10,6 @@
 #include "base/preferences.h"
 #include "formats/ico/ico_format.h"
 #include "formats/ui/hot_spot_dialog.h"
-#include "formats/ui/hot_spot_panel.h"
 #include "platform/qt/qt_services.h"
 #include "ui_fixtures.h"
 
@@ -45,12 +46,13 @@ class HotSpotPanelTest : public QObject {
     QCOMPARE(std::make_pair(editor->X(), editor->Y()), std::make_pair(4, 0));
 
     struct Case {
-      int x, y;      // pixel clicked, or -1 to type the values in
+      int x, y;  // pixel clicked, or -1 to type the values in
       int wantX, wantY;
     } cases[] = {{31, 15, 31, 15}, {0, 7, 0, 7}, {-1, 999, 999, 999}, {12, 3, 12, 3}};
     for (const Case& c : cases) {
       if (c.x >= 0) {
-        QTest::mouseClick(editor->View(), Qt::LeftButton, {}, editor->View()->PixelCentre(c.x, c.y));
+        QTest::mouseClick(editor->View(), Qt::LeftButton, {},
+                          editor->View()->PixelCentre(c.x, c.y));
       } else {
         hot->findChild<QSpinBox*>(QStringLiteral("hotSpotX"))->setValue(5000);
         hot->findChild<QSpinBox*>(QStringLiteral("hotSpotY"))->setValue(c.y);

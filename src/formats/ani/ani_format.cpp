@@ -241,8 +241,9 @@ bool WriteAniFile(const std::string& path, const Animation& document, WindowHand
   PutId(&head, "ACON");
   PutId(&head, "anih");
   PutIconLe32(&head, kAniHeaderSize);
-  const uint32_t fields[9] = {kAniHeaderSize, count, count, document.screenWidth,
-                              document.screenHeight, 8, 1, 1, kFramesAreIcons};
+  const uint32_t fields[9] = {kAniHeaderSize,        count, count, document.screenWidth,
+                              document.screenHeight, 8,     1,     1,
+                              kFramesAreIcons};
   for (uint32_t v : fields) PutIconLe32(&head, v);
   PutId(&head, "rate");
   PutIconLe32(&head, 4 * count);

@@ -16,9 +16,9 @@ constexpr uint8_t kPngSignature[8] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n
 
 // The 16-colour table of 4-bit icons (red, green, blue).
 constexpr uint8_t kStandardColours[16][3] = {
-    {0, 0, 0},     {128, 0, 0},   {0, 128, 0},   {128, 128, 0}, {0, 0, 128},   {128, 0, 128},
-    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0}, {0, 255, 0},   {255, 255, 0},
-    {0, 0, 255},   {255, 0, 255}, {0, 255, 255}, {255, 255, 255}};
+    {0, 0, 0},     {128, 0, 0},     {0, 128, 0},     {128, 128, 0},  {0, 0, 128}, {128, 0, 128},
+    {0, 128, 128}, {192, 192, 192}, {128, 128, 128}, {255, 0, 0},    {0, 255, 0}, {255, 255, 0},
+    {0, 0, 255},   {255, 0, 255},   {0, 255, 255},   {255, 255, 255}};
 
 // A local palette for each new frame, at the default colour limits, never asked.
 constexpr uint32_t kOwnPaletteWord = 0x880010;
@@ -163,13 +163,12 @@ AnimationPtr FrameFromIconImage(const uint8_t* image, size_t size, uint32_t heig
   // Where the AND mask lies, when the image holds all of it.
   const uint64_t w = static_cast<uint32_t>(width);
   const bool bitFields = IconLe32(image + 16) == 3;  // three colour masks before the pixels
-  const uint64_t table = 4 * (depth <= 8 && colours == 0 ? uint64_t{1} << depth : colours) +
-                         (bitFields ? 12 : 0);
+  const uint64_t table =
+      4 * (depth <= 8 && colours == 0 ? uint64_t{1} << depth : colours) + (bitFields ? 12 : 0);
   const uint64_t xorBytes = ((w * depth + 31) / 32) * 4 * height;
   const uint64_t maskAt = DibHeaderSize + table + xorBytes;
   const uint8_t* mask = nullptr;
-  if (hasMask && maskAt <= size && (size - maskAt) / height >= MaskStride(w))
-    mask = image + maskAt;
+  if (hasMask && maskAt <= size && (size - maskAt) / height >= MaskStride(w)) mask = image + maskAt;
 
   if (depth <= 8) {
     MakePaletteLocal(*animation, frame);
@@ -324,8 +323,7 @@ bool AppendIconImage(const Frame& frame, int depth, std::vector<uint8_t>* out) {
       const uint8_t* rgb = depth >= 24 ? frame.rgbPlane.data() + RgbStride(w) * y : nullptr;
       const uint8_t* alpha = depth == 32 ? frame.alphaPlane.data() + IndexStride(w) * y : nullptr;
       for (uint64_t x = 0; x < w; ++x) {
-        bool transparent =
-            alpha ? alpha[x] == 0 : indexes && IsTransparentIndex(frame, indexes[x]);
+        bool transparent = alpha ? alpha[x] == 0 : indexes && IsTransparentIndex(frame, indexes[x]);
         if (transparent) maskRow[x / 8] |= static_cast<uint8_t>(0x80 >> (x % 8));
         if (depth == 32) {
           if (transparent) continue;  // four zero bytes
