@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   libgif-dev imagemagick gifsicle ffmpeg
   xvfb xauth
+  icoutils
 )
 
 missing=()

@@ -797,4 +797,8 @@ constexpr int PsdLayersOntoComposite = 51355;     // "Intégrer chaque étage à
 constexpr int PsdLayersSeparate = 51356;          // "Ne pas intégrer: chaque étage est un cadre"
 constexpr int PsdLayersKeepTransparency = 51357;  // "Garder l'arrière-plan transparent"
 constexpr int PsdLayerName = 51358;               // "Cadre %d"
+constexpr int AniDamaged = 51400;  // "Erreur de lecture du curseur animé. Le fichier semble corrompu."
+constexpr int HotSpotTitle = 51401;  // "Define Cursor HotSpot"
+constexpr int HotSpotX = 51402;      // "x:"
+constexpr int HotSpotY = 51403;      // "y:"
 }  // namespace lw::str

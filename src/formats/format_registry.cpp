@@ -4,9 +4,11 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "formats/ani/ani_format.h"
 #include "formats/bmp/bmp_format.h"
 #include "formats/flow_text.h"
 #include "formats/gif/gif_format.h"
+#include "formats/ico/ico_format.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
 #include "formats/swf/swf_format.h"
@@ -38,46 +40,6 @@ FormatSpec PendingAvi() {
           .importOrder = 1};
 }
 
-// Animated cursors, icons and cursors: one folder (icon/), three formats.
-FormatSpec PendingAni() {
-  FileFilter filter{TableText(str::FilterAni), "*.ani"};
-  return {.id = "ani",
-          .extensions = {"ani"},
-          .openFilter = filter,
-          .openFilterOrder = 7,
-          .saveType = savetype::Ani,
-          .save = {"ani", TableText(str::SaveFilterAni), "*.ani", savetrait::ExtraPanel},
-          .keepsNameWhenAnimated = true,
-          .importCommand = 40118,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 9};
-}
-
-FormatSpec PendingIco() {
-  FileFilter filter{TableText(str::FilterIco), "*.ico"};
-  return {.id = "ico",
-          .extensions = {"ico"},
-          .openFilter = filter,
-          .openFilterOrder = 8,
-          .saveType = savetype::Ico,
-          .save = {"ico", TableText(str::SaveFilterIco), "*.ico", 0},
-          .keepsNameWhenAnimated = true,
-          .importCommand = 40133,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 7};
-}
-
-FormatSpec PendingCur() {
-  // Read by the icon reader; the open dialogs list no entry of their own for cursors.
-  return {.id = "cur",
-          .extensions = {"cur"},
-          .saveType = savetype::Cur,
-          .save = {"cur", TableText(str::SaveFilterCur), "*.cur", savetrait::ExtraPanel},
-          .importCommand = 40142,
-          .importFilter = {{TableText(str::FilterCur), "*.cur"}, kAllFilesEnglish},
-          .importOrder = 8};
-}
-
 template <typename Key>
 std::vector<const FormatSpec*> SortedBy(Key key) {
   std::vector<const FormatSpec*> list;
@@ -94,8 +56,11 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PsdFormat(),  PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(), SwfFormat(), StripFormat(),
+      GifFormat(), PendingAvi(), BmpFormat(), JpegFormat(), PsdFormat(),
+      AniFormat(),  // animated cursors
+      IcoFormat(),  // icons
+      CurFormat(),  // cursors
+      PngFormat(), SwfFormat(), StripFormat(),
   };
   return formats;
 }

@@ -84,6 +84,9 @@ struct SaveOptions {
   // The base name of an individual-files save (the dialog's file name, '#' for the number): a
   // relative name is taken in the target's folder; empty: the target's name.
   std::string baseName;
+  // The hot spot chosen for a cursor; it becomes the first frame's (-1: the frame's stays).
+  int32_t hotspotX = -1;
+  int32_t hotspotY = -1;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure

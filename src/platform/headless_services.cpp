@@ -90,6 +90,22 @@ void HeadlessServices::QueuePaletteMergeAnswer(uint32_t word) {
   paletteMergeAnswers_.push_back(word);
 }
 
+bool HeadlessServices::AskCursorHotSpot(WindowHandle, const Animation&, int* x, int* y) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (hotSpotAnswers_.empty()) return true;
+  auto [answerX, answerY] = hotSpotAnswers_.front();
+  hotSpotAnswers_.pop_front();
+  if (answerX < 0) return false;
+  *x = answerX;
+  *y = answerY;
+  return true;
+}
+
+void HeadlessServices::QueueHotSpotAnswer(int x, int y) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  hotSpotAnswers_.emplace_back(x, y);
+}
+
 void HeadlessServices::QueueOversizeInsertAnswer(uint32_t word) {
   std::lock_guard<std::mutex> lock(mutex_);
   oversizeAnswers_.push_back(word);
@@ -118,7 +134,8 @@ void HeadlessServices::QueueChosenFiles(std::vector<std::string> paths) {
 size_t HeadlessServices::PendingAnswers() const {
   std::lock_guard<std::mutex> lock(mutex_);
   return answers_.size() + paletteMergeAnswers_.size() + oversizeAnswers_.size() +
-         chosenFiles_.size() + stripAnswers_.size() + psdLayersAnswers_.size();
+         chosenFiles_.size() + stripAnswers_.size() + psdLayersAnswers_.size() +
+         hotSpotAnswers_.size();
 }
 
 std::vector<ShownMessage> HeadlessServices::Messages() const {
@@ -140,6 +157,7 @@ void HeadlessServices::Reset() {
   stripQuestions_ = 0;
   psdLayersAnswers_.clear();
   chosenFiles_.clear();
+  hotSpotAnswers_.clear();
   shown_.clear();
   fileQuestions_.clear();
 }

@@ -12,6 +12,7 @@
 #include <deque>
 #include <mutex>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/services.h"
@@ -42,6 +43,7 @@ class HeadlessServices : public PlatformServices {
   bool ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,
                    bool multiple, std::vector<std::string>* paths) override;
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
+  bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
 
   // Script: answers taken in order by the next questions (answer:: values).
   void QueueAnswer(int answer);
@@ -57,6 +59,8 @@ class HeadlessServices : public PlatformServices {
   void QueueStripSplitAnswer(const StripSplitChoice& choice);
   // How many times the strip import dialog was shown.
   int StripQuestions() const;
+  // Script for the hot-spot dialog: the point the next one returns (x < 0 cancels it).
+  void QueueHotSpotAnswer(int x, int y);
   size_t PendingAnswers() const;
 
   std::vector<ShownMessage> Messages() const;
@@ -77,6 +81,7 @@ class HeadlessServices : public PlatformServices {
   std::deque<std::vector<std::string>> chosenFiles_;
   std::deque<StripSplitChoice> stripAnswers_;
   int stripQuestions_ = 0;
+  std::deque<std::pair<int, int>> hotSpotAnswers_;
   std::vector<ShownMessage> shown_;
   std::vector<FileQuestion> fileQuestions_;
   bool echo_ = true;

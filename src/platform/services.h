@@ -108,6 +108,12 @@ class PlatformServices {
   // The PSD layer question: given the options the stored choice stands for, the options to
   // use (0 when the user cancels). Without a user the stored choice serves.
   virtual uint32_t AskPsdLayers(WindowHandle /*owner*/, uint32_t stored) { return stored; }
+  // The cursor hot-spot dialog: x and y come preset with the first frame's hot spot and get the
+  // chosen one; false on cancel. Without a user the preset serves.
+  virtual bool AskCursorHotSpot(WindowHandle /*owner*/, const Animation& /*document*/, int* /*x*/,
+                                int* /*y*/) {
+    return true;
+  }
 
   // The merge dialog: shows both animations (b already on a's palette) and sets the options,
   // which come preset with the stored choices; false on cancel. Without a user the stored

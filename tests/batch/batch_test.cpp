@@ -236,5 +236,38 @@ TEST_F(BatchTest, AnimationsGoOutAsPsdLayersAndComeBackAsTheSettingsSay) {
   EXPECT_EQ(FirstPixels(Path("layers.gif")), (std::vector<int>{1, 2}));
 }
 
+TEST_F(BatchTest, AnimationsGoOutAsIconsAndAnimatedCursors) {
+  AnimationPtr doc = MakeDocument(32, 32);
+  AddSolidFrame(*doc, 0, 0, 32, 32, 1)->delay = 15;
+  AddSolidFrame(*doc, 8, 8, 16, 16, 2)->delay = 30;
+  Save("anim.gif", *doc);
+  RunResult r = Run({"-i", "anim.gif", "-o", "icon.ico", "-o", "cursor.ani"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  struct Case {
+    const char* name;
+    std::vector<uint32_t> widths, delays;
+  } cases[] = {{"icon.ico", {32, 16}, {10, 10}}, {"cursor.ani", {32, 16}, {15, 30}}};
+  for (const Case& c : cases) {
+    r = Run({"-i", c.name, "-o", std::string(c.name) + ".gif"});
+    EXPECT_EQ(r.exitCode, 0) << c.name << r.errors;
+    AnimationPtr back = ReadBack(Path(std::string(c.name) + ".gif"));
+    ASSERT_NE(back, nullptr) << c.name;
+    std::vector<uint32_t> widths, delays;
+    for (Frame* f = FirstFrame(*back); f; f = NextFrame(f)) {
+      widths.push_back(f->width);
+      delays.push_back(f->delay);
+    }
+    EXPECT_EQ(widths, c.widths) << c.name;
+    EXPECT_EQ(delays, c.delays) << c.name;
+  }
+  // An icon file cannot hold two images of one size.
+  AddSolidFrame(*doc, 0, 0, 16, 16, 3);
+  Save("twins.gif", *doc);
+  r = Run({"-i", "twins.gif", "-o", "twins.ico"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr("The following resolutions are duplicated"));
+  EXPECT_FALSE(std::filesystem::exists(Path("twins.ico")));
+}
+
 }  // namespace
 }  // namespace lw

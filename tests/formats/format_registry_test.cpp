@@ -109,9 +109,9 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
                       english,
                   "40112 / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
                   "40342 / Fichiers PNG (*.png) | *.png" + all,
-                  "40133 (later) / Icônes (*.ico) | *.ico" + all,
-                  "40142 (later) / Curseurs (*.cur) | *.cur" + english,
-                  "40118 (later) / Curseurs animés (*.ani) | *.ani" + all));
+                  "40133 / Icônes (*.ico) | *.ico" + all,
+                  "40142 / Curseurs (*.cur) | *.cur" + english,
+                  "40118 / Curseurs animés (*.ani) | *.ani" + all));
   EXPECT_TRUE(ImportFilter(0).empty());
   EXPECT_TRUE(ImportFilter(1002).empty());
 }

@@ -39,7 +39,8 @@ int64_t ShownColour(const Frame& f, uint32_t x, uint32_t y) {
 // Three frames that use what a frame can hold: the global palette over the whole screen, a
 // transparent offset frame with a local palette, an odd size and another disposal; the delays
 // differ. A format that writes still images only gets the first frame alone.
-AnimationPtr DrawnDocument(bool wholeDocument) {
+// An icon file refuses two images of one size, so there the last frame is a line shorter.
+AnimationPtr DrawnDocument(bool wholeDocument, bool distinctSizes) {
   AnimationPtr a = MakeDocument(7, 5);
   std::vector<uint8_t> ramp;
   for (int y = 0; y < 5; ++y)
@@ -52,7 +53,7 @@ AnimationPtr DrawnDocument(bool wholeDocument) {
   std::vector<uint8_t> rgb = {200, 10, 10, 10, 200, 10, 10, 10, 200, 0, 0, 0};
   SetLocalPalette(second, PaletteFromTriples(4, rgb.data()));
   UpdateDibColourTable(second);
-  AddSolidFrame(*a, 0, 0, 7, 5, 9)->delay = 0;
+  AddSolidFrame(*a, 0, 0, 7, distinctSizes ? 4 : 5, 9)->delay = 0;
   return a;
 }
 
@@ -83,6 +84,20 @@ int64_t OnScreen(const Frame& f, int64_t x, int64_t y) {
   return ShownColour(f, static_cast<uint32_t>(x), static_cast<uint32_t>(y));
 }
 
+// What a format cannot hold: icons keep no offsets, disposal or palette kind (every image has
+// its own colour table), and ICO and CUR no delays either.
+struct Losses {
+  std::string_view id;
+  bool placement, timing, sameSizes;
+};
+constexpr Losses kLosses[] = {
+    {"ico", true, true, true}, {"cur", true, true, true}, {"ani", true, false, false}};
+Losses LossesOf(const FormatSpec& format) {
+  for (const Losses& l : kLosses)
+    if (l.id == format.id) return l;
+  return {format.id, false, false, false};
+}
+
 bool Near(int64_t a, int64_t b, int tolerance) {
   if (a < 0 || b < 0 || tolerance == 0) return a == b;
   for (int shift = 0; shift < 24; shift += 8)
@@ -95,7 +110,8 @@ class FormatRoundTrip : public FlowTest, public ::testing::WithParamInterface<co
 TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
   const FormatSpec& format = *GetParam();
   const bool wholeDocument = format.writeDocument != nullptr;
-  AnimationPtr written = DrawnDocument(wholeDocument);
+  const Losses losses = LossesOf(format);
+  AnimationPtr written = DrawnDocument(wholeDocument, losses.sameSizes);
   std::string path = Path(std::string("drawn.") + format.save.extension);
   SaveOptions options;
   options.optionBits = saveopt::Plain;
@@ -120,10 +136,14 @@ TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
           ASSERT_EQ(OnScreen(r, x, y), OnScreen(w, x, y)) << x << "," << y;
       continue;
     }
-    EXPECT_EQ(std::tie(r.left, r.top, r.width, r.height),
-              std::tie(w.left, w.top, w.width, w.height));
-    if (wholeDocument) {
+    EXPECT_EQ(std::tie(r.width, r.height), std::tie(w.width, w.height));
+    if (!losses.placement) {
+      EXPECT_EQ(std::tie(r.left, r.top), std::tie(w.left, w.top));
+    }
+    if (wholeDocument && !losses.timing) {
       EXPECT_EQ(r.delay, w.delay);
+    }
+    if (wholeDocument && !losses.placement) {
       EXPECT_EQ(r.Disposal(), w.Disposal());
       EXPECT_EQ(r.localPalette != nullptr, w.localPalette != nullptr);
     }

@@ -245,9 +245,9 @@ bool WritePngFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*
 
 }  // namespace
 
-int ReadPng(const std::string& path, AnimationPtr* out) {
-  out->reset();
-  FILE* file = std::fopen(path.c_str(), "rb");
+// Takes the file and closes it.
+namespace {
+int ReadPngStream(FILE* file, AnimationPtr* out) {
   if (!file) return 0;
   png_byte signature[8];
   if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
@@ -285,6 +285,20 @@ int ReadPng(const std::string& path, AnimationPtr* out) {
   if (!filled) return 0;
   *out = std::move(animation);
   return 1;
+}
+
+}  // namespace
+
+int ReadPng(const std::string& path, AnimationPtr* out) {
+  out->reset();
+  return ReadPngStream(std::fopen(path.c_str(), "rb"), out);
+}
+
+int ReadPngBytes(const uint8_t* data, size_t size, AnimationPtr* out) {
+  out->reset();
+  if (!data || size == 0) return 0;
+  // Read-only stream over the caller's bytes: the reader never writes through it.
+  return ReadPngStream(fmemopen(const_cast<uint8_t*>(data), size, "rb"), out);
 }
 
 bool WritePng(const std::string& path, Frame* frame) {

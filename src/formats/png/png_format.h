@@ -3,6 +3,8 @@
 // written as RGBA, RGB or paletted.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "core/animation.h"
@@ -12,6 +14,8 @@ namespace lw {
 
 // 1 on success, 0 on failure (message shown, *out none).
 int ReadPng(const std::string& path, AnimationPtr* out);
+// The same from PNG bytes held in memory (an image stored inside another file).
+int ReadPngBytes(const uint8_t* data, size_t size, AnimationPtr* out);
 bool WritePng(const std::string& path, Frame* frame);
 
 FormatSpec PngFormat();

@@ -3,6 +3,8 @@
 #include "formats/ui/save_panel.h"
 #include "formats/ui/strip_panel.h"
 
+#include "formats/ui/hot_spot_panel.h"
+
 namespace lw {
 
 namespace {
@@ -16,6 +18,7 @@ struct SavePanelRow {
 const SavePanelRow kPanels[] = {
     {savepanel::Strip, MakeStripPanel},
     {savepanel::Individual, MakeIndividualFilesPanel},
+    {savepanel::HotSpot, MakeHotSpotPanel},
 };
 
 }  // namespace

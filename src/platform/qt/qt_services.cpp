@@ -12,6 +12,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "formats/save_flow.h"
+#include "formats/ui/hot_spot_dialog.h"
 #include "formats/ui/merge_dialog.h"
 #include "formats/ui/open_dialog.h"
 #include "formats/ui/psd_layers_dialog.h"
@@ -146,6 +147,11 @@ bool QtServices::ChooseFiles(WindowHandle owner, int titleId, const std::vector<
 bool QtServices::AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) {
   if (!OnInterfaceThread()) return false;
   return ::lw::AskSaveAs(static_cast<QWidget*>(request.owner), request, choice);
+}
+
+bool QtServices::AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) {
+  if (!OnInterfaceThread()) return false;
+  return ::lw::AskCursorHotSpot(static_cast<QWidget*>(owner), document, x, y);
 }
 
 bool QtServices::AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,

@@ -29,6 +29,7 @@ class QtServices : public PlatformServices {
   bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
                        MergeOptions* options) override;
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
+  bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);

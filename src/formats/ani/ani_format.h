@@ -1,0 +1,25 @@
+// ANI animated cursors: a RIFF "ACON" file whose steps (rates and sequence) each become a frame;
+// the document is written one cursor image per frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/animation.h"
+#include "formats/format_registry.h"
+
+namespace lw {
+
+// 1 on success, 0 on failure (message shown, *out none).
+int ReadAniFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
+                ProgressMeter* meter);
+// The same from the file's bytes.
+int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, AnimationPtr* out,
+                 ProgressMeter* meter = nullptr);
+
+bool WriteAniFile(const std::string& path, const Animation& document, WindowHandle owner);
+
+FormatSpec AniFormat();
+
+}  // namespace lw

@@ -1,0 +1,39 @@
+// ICO and CUR files: every image of the file becomes a frame (a cursor's hot spots with them);
+// the document is written one image per frame.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+#include "core/animation.h"
+#include "formats/format_registry.h"
+
+namespace lw {
+
+// 1 complete, 2 when some images could not be read (the others are kept), 0 failure (message
+// shown, *out none).
+int ReadIconFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
+                 ProgressMeter* meter);
+// The same from the file's bytes.
+int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, AnimationPtr* out,
+                  ProgressMeter* meter = nullptr);
+
+// iconMode true writes an ICO, false a CUR. Refuses two images of the same size and depth.
+bool WriteIconFile(const std::string& path, const Animation& document, bool iconMode,
+                   WindowHandle owner);
+
+// The hot spot chosen when saving a cursor becomes the first frame's (-1: left as it is).
+void ApplyHotSpotChoice(Animation& document, const SaveOptions& options);
+
+// The largest hot-spot coordinate the hot-spot fields take (three digits).
+constexpr int MaxHotSpot = 999;
+
+// Asks for the cursor's hot spot over the first frame and makes the answer the first frame's.
+// False when cancelled or there is no frame.
+bool DefineCursorHotSpot(WindowHandle owner, Animation& document);
+
+FormatSpec IcoFormat();
+FormatSpec CurFormat();
+
+}  // namespace lw
