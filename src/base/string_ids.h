@@ -692,4 +692,7 @@ constexpr int ReduceMeasuring = 51011;       // "Calcul du volume du fichier..."
 constexpr int ReduceNoMemory = 51012;        // "Mémoire insuffisante pour réduire les palettes."
 constexpr int ReduceStatus = 51013;          // "État..."
 constexpr int ReduceCountLabel = 51014;      // "Couleurs :"
+
+// AVI files and videos.
+constexpr int FilterVideos = 51450;  // "Vidéos (*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng)"
 }  // namespace lw::str

@@ -4,6 +4,7 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "formats/avi/avi_format.h"
 #include "formats/bmp/bmp_format.h"
 #include "formats/flow_text.h"
 #include "formats/gif/gif_format.h"
@@ -21,20 +22,6 @@ std::vector<FileFilter> WithAllFiles(const FileFilter& filter) { return {filter,
 // Formats whose readers and writers are not built yet. They keep their places in the dialogs'
 // lists and their save types, but their files are refused like unknown ones and their saves
 // fail with the write message. Each goes once its folder brings the real FormatSpec.
-FormatSpec PendingAvi() {
-  FileFilter filter{TableText(str::FilterAvi), "*.avi"};
-  return {.id = "avi",
-          .extensions = {"avi"},
-          .openFilter = filter,
-          .openFilterOrder = 2,
-          .saveType = savetype::Avi,
-          .save = {"avi", TableText(str::SaveFilterAvi), "*.avi", savetrait::ExtraPanel},
-          .keepsNameWhenAnimated = true,
-          .importCommand = 40109,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 1};
-}
-
 FormatSpec PendingPsd() {
   FileFilter filter{TableText(str::FilterPsd), "*.psd"};
   return {.id = "psd",
@@ -122,8 +109,8 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(),  PendingAvi(), BmpFormat(), JpegFormat(), PendingPsd(),   PendingAni(),
-      PendingIco(), PendingCur(), PngFormat(), PendingSwf(), PendingStrip(),
+      GifFormat(),  AviFormat(), VideoFormat(), BmpFormat(), JpegFormat(), PendingPsd(),
+      PendingAni(), PendingIco(), PendingCur(), PngFormat(), PendingSwf(), PendingStrip(),
   };
   return formats;
 }

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "formats/avi/avi_settings.h"
 #include "formats/shell_state.h"
 
 namespace lw {
@@ -83,6 +84,7 @@ struct SaveOptions {
   Animation* document = nullptr;
   // The base name of an individual-files save (the dialog's file name, '#' for the number).
   std::string baseName;
+  AviSettings avi;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure

@@ -155,7 +155,7 @@ int VideoFileReader::State::Convert(VideoPicture* picture) {
       const uint32_t copyW = std::min<uint32_t>(w, static_cast<uint32_t>(frame->width));
       const uint32_t copyH = std::min<uint32_t>(h, static_cast<uint32_t>(frame->height));
       for (uint32_t y = 0; y < copyH; ++y)
-        std::memcpy(picture->pixels.data() + stride * y, frame->data[0] + frame->linesize[0] * y,
+        std::memcpy(picture->pixels.data() + stride * y, frame->data[0] + static_cast<ptrdiff_t>(frame->linesize[0]) * y,
                     copyW);
       const uint32_t* colours = reinterpret_cast<const uint32_t*>(frame->data[1]);
       for (int i = 0; i < 256; ++i) picture->palette[i] = colours[i] & 0xFFFFFF;
@@ -313,7 +313,11 @@ struct AviFileWriter::State {
 
   int WriteHeader() {
     if (headerWritten) return 0;
-    int status = avformat_write_header(out, nullptr);
+    // Uncompressed rows go bottom row first, as in DIBs.
+    AVDictionary* options = nullptr;
+    av_dict_set(&options, "flipped_raw_rgb", "1", 0);
+    int status = avformat_write_header(out, &options);
+    av_dict_free(&options);
     if (status >= 0) headerWritten = true;
     return status < 0 ? status : 0;
   }
@@ -389,8 +393,10 @@ std::vector<AviEncoderChoice> AviVideoEncoders() {
 }
 
 std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
-                                                     const AviVideoSpec& spec, int* error) {
+                                                     const AviVideoSpec& spec, int* error,
+                                                     bool* fileFailed) {
   QuietLibraries();
+  if (fileFailed) *fileFailed = false;
   *error = AVERROR(ENOMEM);
   std::unique_ptr<State> s(new (std::nothrow) State);
   if (!s) return nullptr;
@@ -427,14 +433,6 @@ std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
     par->codec_tag = rle ? 1 : 0;  // BI_RLE8, BI_RGB
     par->bits_per_coded_sample = spec.bitCount;
     par->format = spec.bitCount == 8 ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_BGR24;
-    if (!rle) {
-      // Our rows go bottom row first, as DIBs do; this marker keeps the height positive.
-      static const char kBottomUp[] = "BottomUp";
-      par->extradata = static_cast<uint8_t*>(av_mallocz(9 + AV_INPUT_BUFFER_PADDING_SIZE));
-      if (!par->extradata) return nullptr;
-      std::memcpy(par->extradata, kBottomUp, 9);
-      par->extradata_size = 9;
-    }
   } else {
     const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
     AVCodecID id = av_codec_get_id(tags, spec.handler);
@@ -490,6 +488,7 @@ std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
   status = avio_open(&s->out->pb, url.c_str(), AVIO_FLAG_WRITE);
   if (status < 0) {
     *error = status;
+    if (fileFailed) *fileFailed = true;
     return nullptr;
   }
   *error = 0;

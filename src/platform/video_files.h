@@ -103,12 +103,13 @@ class AviFileWriter {
   AviFileWriter(const AviFileWriter&) = delete;
   AviFileWriter& operator=(const AviFileWriter&) = delete;
 
-  // Creates path with one video stream; none on failure with a negative error code in *error.
+  // Creates path with one video stream; none on failure with a negative error code in *error,
+  // and *fileFailed (when given) true when the file itself could not be created.
   static std::unique_ptr<AviFileWriter> Create(const std::string& path, const AviVideoSpec& spec,
-                                               int* error);
+                                               int* error, bool* fileFailed);
 
-  // Adds the first audio stream of a file, copied (or turned into 16-bit PCM when AVI cannot
-  // hold its codec). Before the first picture. False when the file has none.
+  // Adds the first audio stream of a file, copied as it is. Before the first picture. False when
+  // the file has none that AVI can hold.
   bool AddAudioFrom(const std::string& path);
 
   // A picture already coded for the handler (kHandlerNone or kHandlerRle8) at a sample index.
