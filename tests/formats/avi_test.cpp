@@ -11,6 +11,8 @@
 #include "base/strings.h"
 #include "core/compose.h"
 #include "flow_fixture.h"
+#include "core/undo.h"
+#include "formats/avi/avi_fix.h"
 #include "formats/avi/avi_format.h"
 #include "formats/avi/avi_timing.h"
 #include "platform/video_files.h"
@@ -391,6 +393,70 @@ TEST_F(AviFiles, DamagedFilesGiveAMessageAndNoDocument) {
     AnimationPtr fromMemory;
     if (ReadAviMemory(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &fromMemory)) {
       EXPECT_GE(fromMemory->frameCount, 1);
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
+  struct Case {
+    const char* name;
+    std::function<void(Animation&)> spoil;
+    bool fixed;
+  } cases[] = {
+      {"transparent index 3 everywhere",
+       [](Animation& a) {
+         for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
+           SetTransparentIndex(f, 3);
+           SetTransparency(f, true);
+         }
+       },
+       true},
+      {"two transparent indexes",
+       [](Animation& a) {
+         SetTransparentIndex(FirstFrame(a), 3), SetTransparency(FirstFrame(a), true);
+         Frame* last = FrameAt(a, 2);
+         SetTransparentIndex(last, 4), SetTransparency(last, true);
+       },
+       false},
+      {"local palette",
+       [](Animation& a) {
+         std::vector<uint8_t> rgb(48, 90);
+         SetLocalPalette(FrameAt(a, 1), PaletteFromTriples(16, rgb.data()));
+         UpdateDibColourTable(FrameAt(a, 1));
+       },
+       true},
+      {"frame off the screen", [](Animation& a) { AddSolidFrame(a, 2, 2, 3, 3, 5); }, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ClearHistory();
+    AnimationPtr doc = SmallDocument(false);
+    c.spoil(*doc);
+    const uint8_t before = Pixel(FirstFrame(*doc), 0, 0);  // index 0 (the first rows)
+    const std::vector<PaletteEntry> palette = doc->globalPalette->entries;
+    uint32_t traits = DocumentTraits(*doc);
+    ASSERT_FALSE(AviPanelAllowed(traits));
+    EXPECT_EQ(FixForAvi(nullptr, *doc, &traits), c.fixed);
+    if (!c.fixed) {
+      EXPECT_FALSE(AviPanelAllowed(traits));
+      EXPECT_EQ(doc->globalPalette->entries, palette);
+      EXPECT_TRUE(FirstFrame(*doc)->Transparent());
+      continue;
+    }
+    EXPECT_TRUE(AviPanelAllowed(traits));
+    EXPECT_TRUE(AviPanelAllowed(DocumentTraits(*doc)));
+    EXPECT_EQ(UndoKindNameId(CanUndoKind()) != 0, true);
+    if (std::string(c.name).starts_with("transparent")) {
+      // Index 3 and 0 traded places in the palette and in the pixels.
+      EXPECT_EQ(doc->globalPalette->entries[0], palette[3]);
+      EXPECT_EQ(doc->globalPalette->entries[3], palette[0]);
+      EXPECT_EQ(Pixel(FirstFrame(*doc), 0, 0), before == 0 ? 3 : before == 3 ? 0 : before);
     }
   }
 }
