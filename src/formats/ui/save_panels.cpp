@@ -1,6 +1,8 @@
 // Every Save As panel, one row each: the panel id and the function that builds it.
 #include "formats/ui/save_panel.h"
 
+#include "formats/ui/avi_panels.h"
+
 namespace lw {
 
 namespace {
@@ -13,6 +15,8 @@ struct SavePanelRow {
 // One row per panel.
 const SavePanelRow kPanels[] = {
     {0, nullptr},
+    {savepanel::Avi, MakeAviPanel},
+    {savepanel::AviFix, MakeAviFixPanel},
 };
 
 }  // namespace
