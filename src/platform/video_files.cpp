@@ -177,7 +177,7 @@ int VideoFileReader::State::Convert(VideoPicture* picture) {
       return -1;
     return 1;
   } catch (const std::bad_alloc&) {
-    return -1;
+    return -2;
   }
 }
 
@@ -240,10 +240,11 @@ int VideoFileReader::Next(VideoPicture* picture) {
       return converted;
     }
     if (status == AVERROR_EOF) return 0;
+    if (status == AVERROR(ENOMEM)) return -2;
     if (status != AVERROR(EAGAIN)) return -1;
     if (s.draining) return 0;
     status = av_read_frame(s.format, s.packet);
-    if (status == AVERROR(ENOMEM)) return -1;
+    if (status == AVERROR(ENOMEM)) return -2;
     if (status < 0) {
       // End of the file, or damage past which nothing can be read: what was decoded stays.
       s.draining = true;
@@ -255,7 +256,7 @@ int VideoFileReader::Next(VideoPicture* picture) {
       status = avcodec_send_packet(s.codec, s.packet);
       if (status == AVERROR(ENOMEM)) {
         av_packet_unref(s.packet);
-        return -1;
+        return -2;
       }
       // A damaged picture is skipped; its time goes to the one before.
     }

@@ -57,7 +57,7 @@ class VideoFileReader {
 
   const VideoInfo& Info() const;
   // The next picture in presentation order: 1 one read, 0 end of the stream, -1 read error (the
-  // file is damaged or memory ran short).
+  // file is damaged), -2 memory ran short.
   int Next(VideoPicture* picture);
 
   struct State;

@@ -15,6 +15,7 @@
 #include "formats/avi/avi_fix.h"
 #include "formats/avi/avi_format.h"
 #include "formats/avi/avi_timing.h"
+#include "formats/open_flow.h"
 #include "platform/video_files.h"
 
 namespace lw::test {
@@ -458,6 +459,32 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
       EXPECT_EQ(doc->globalPalette->entries[3], palette[0]);
       EXPECT_EQ(Pixel(FirstFrame(*doc), 0, 0), before == 0 ? 3 : before == 3 ? 0 : before);
     }
+  }
+}
+
+}  // namespace
+}  // namespace lw::test
+
+namespace lw::test {
+namespace {
+
+// A movie the program cannot write back opens untitled, so that Save never puts a GIF over it;
+// an AVI keeps its name.
+TEST_F(AviFiles, OnlyMoviesThatCanBeSavedNameTheDocument) {
+  struct Case {
+    const char* name;
+    bool named;
+  } cases[] = {{"clip.avi", true}, {"clip.mp4", false}, {"clip.mov", false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = Path(c.name);  // FFmpeg goes by the content, not the name
+    ASSERT_TRUE(WriteMovie(path, DrawnMovie(8, 8, false, {0, 1}, 2), kHandlerNone, 15));
+    ShellState state;
+    ASSERT_TRUE(OpenCommand(state, path));
+    ASSERT_TRUE(state.document);
+    EXPECT_EQ(state.document->frameCount, 2);
+    EXPECT_EQ(state.documentPath, c.named ? path : std::string());
+    EXPECT_EQ(state.modified, !c.named);
   }
 }
 

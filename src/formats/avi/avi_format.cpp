@@ -48,11 +48,13 @@ ReadEnd ReadFrames(VideoFileReader& reader, ProgressMeter* meter, AnimationPtr* 
 
   VideoPicture current, next;
   int got = reader.Next(&current);
+  if (got == -2) return ReadEnd::NoMemory;
   if (got <= 0) return ReadEnd::ReadError;
   int64_t lastStep = 1;
   ReadEnd end = ReadEnd::Complete;
   for (;;) {
     int more = reader.Next(&next);
+    if (more == -2) return ReadEnd::NoMemory;
     if (more < 0) return ReadEnd::ReadError;
     // A picture lasts until the next one; the last one until the stream's end.
     int64_t until = more > 0 ? next.sample
