@@ -111,8 +111,7 @@ VideoOpenError VideoFileReader::State::Open(const char* url, uint64_t maxPixels)
   const AVCodecParameters* par = st->codecpar;
   if (par->width <= 0 || par->height <= 0 || st->time_base.num <= 0 || st->time_base.den <= 0)
     return VideoOpenError::BadFormat;
-  if (uint64_t{static_cast<uint32_t>(par->width)} * static_cast<uint32_t>(par->height) >
-      maxPixels)
+  if (uint64_t{static_cast<uint32_t>(par->width)} * static_cast<uint32_t>(par->height) > maxPixels)
     return VideoOpenError::BadFormat;
   codec = avcodec_alloc_context3(decoder);
   packet = av_packet_alloc();
@@ -155,8 +154,8 @@ int VideoFileReader::State::Convert(VideoPicture* picture) {
       const uint32_t copyW = std::min<uint32_t>(w, static_cast<uint32_t>(frame->width));
       const uint32_t copyH = std::min<uint32_t>(h, static_cast<uint32_t>(frame->height));
       for (uint32_t y = 0; y < copyH; ++y)
-        std::memcpy(picture->pixels.data() + stride * y, frame->data[0] + static_cast<ptrdiff_t>(frame->linesize[0]) * y,
-                    copyW);
+        std::memcpy(picture->pixels.data() + stride * y,
+                    frame->data[0] + static_cast<ptrdiff_t>(frame->linesize[0]) * y, copyW);
       const uint32_t* colours = reinterpret_cast<const uint32_t*>(frame->data[1]);
       for (int i = 0; i < 256; ++i) picture->palette[i] = colours[i] & 0xFFFFFF;
       return 1;
@@ -212,8 +211,8 @@ std::unique_ptr<VideoFileReader> VideoFileReader::OpenMemory(const uint8_t* data
   constexpr int kBufferSize = 4096;
   auto* buffer = static_cast<uint8_t*>(av_malloc(kBufferSize));
   if (!buffer) return nullptr;
-  state->io = avio_alloc_context(buffer, kBufferSize, 0, &state->memory, ReadMemory, nullptr,
-                                 SeekMemory);
+  state->io =
+      avio_alloc_context(buffer, kBufferSize, 0, &state->memory, ReadMemory, nullptr, SeekMemory);
   if (!state->io) {
     av_free(buffer);
     return nullptr;
@@ -341,8 +340,7 @@ struct AviFileWriter::State {
       }
       const AVRational inBase = audioIn->streams[audioIndex]->time_base;
       int64_t at = audioPacket->dts != AV_NOPTS_VALUE ? audioPacket->dts : audioPacket->pts;
-      if (sample >= 0 && at != AV_NOPTS_VALUE &&
-          av_compare_ts(at, inBase, sample, sampleBase) >= 0)
+      if (sample >= 0 && at != AV_NOPTS_VALUE && av_compare_ts(at, inBase, sample, sampleBase) >= 0)
         break;
       av_packet_rescale_ts(audioPacket, inBase, audio->time_base);
       audioPacket->stream_index = audio->index;
@@ -454,7 +452,8 @@ std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
     // Quality 10000 is the best: scale 1..31 as the encoders' quantizer.
     uint32_t quality = std::min<uint32_t>(spec.quality, 10000);
     s->encoder->flags |= AV_CODEC_FLAG_QSCALE;
-    s->encoder->global_quality = FF_QP2LAMBDA * static_cast<int>(1 + (10000 - quality) * 30 / 10000);
+    s->encoder->global_quality =
+        FF_QP2LAMBDA * static_cast<int>(1 + (10000 - quality) * 30 / 10000);
     if (s->out->oformat->flags & AVFMT_GLOBALHEADER)
       s->encoder->flags |= AV_CODEC_FLAG_GLOBAL_HEADER;
     status = avcodec_open2(s->encoder, codec, nullptr);
@@ -479,9 +478,8 @@ std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
       *error = status;
       return nullptr;
     }
-    s->scaler = sws_getContext(par->width, par->height, AV_PIX_FMT_BGR24, par->width,
-                               par->height, s->encoder->pix_fmt, SWS_POINT, nullptr, nullptr,
-                               nullptr);
+    s->scaler = sws_getContext(par->width, par->height, AV_PIX_FMT_BGR24, par->width, par->height,
+                               s->encoder->pix_fmt, SWS_POINT, nullptr, nullptr, nullptr);
     if (!s->scaler) return nullptr;
   }
 
@@ -510,9 +508,9 @@ bool AviFileWriter::AddAudioFrom(const std::string& path) {
     return false;
   }
   s.audioIndex = av_find_best_stream(s.audioIn, AVMEDIA_TYPE_AUDIO, -1, -1, nullptr, 0);
-  if (s.audioIndex < 0 || avformat_query_codec(s.out->oformat,
-                                               s.audioIn->streams[s.audioIndex]->codecpar->codec_id,
-                                               FF_COMPLIANCE_NORMAL) != 1) {
+  if (s.audioIndex < 0 ||
+      avformat_query_codec(s.out->oformat, s.audioIn->streams[s.audioIndex]->codecpar->codec_id,
+                           FF_COMPLIANCE_NORMAL) != 1) {
     avformat_close_input(&s.audioIn);
     return false;
   }

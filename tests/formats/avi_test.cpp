@@ -10,8 +10,8 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
-#include "flow_fixture.h"
 #include "core/undo.h"
+#include "flow_fixture.h"
 #include "formats/avi/avi_fix.h"
 #include "formats/avi/avi_format.h"
 #include "formats/avi/avi_timing.h"
@@ -57,8 +57,13 @@ TEST(AviTiming, DelaysOfReadPictures) {
   struct Case {
     int64_t samples, scale, rate;
     uint32_t delay;
-  } cases[] = {{1, 1, 15, 6},  {2, 1, 15, 13}, {1, 1, 30000, 0}, {0, 1, 15, 0},
-               {-3, 1, 15, 0}, {1, 1, 0, 0},   {INT64_MAX, INT32_MAX, 1, 0xFFFF}};
+  } cases[] = {{1, 1, 15, 6},
+               {2, 1, 15, 13},
+               {1, 1, 30000, 0},
+               {0, 1, 15, 0},
+               {-3, 1, 15, 0},
+               {1, 1, 0, 0},
+               {INT64_MAX, INT32_MAX, 1, 0xFFFF}};
   for (const Case& c : cases)
     EXPECT_EQ(VideoDelay(100, c.samples, c.scale, c.rate), c.delay) << c.samples << "/" << c.rate;
 }
@@ -88,8 +93,7 @@ struct Movie {
 
 uint64_t Stride(const Movie& m) { return m.palettised ? IndexStride(m.width) : RgbStride(m.width); }
 
-Movie DrawnMovie(uint32_t w, uint32_t h, bool palettised, std::vector<int64_t> samples,
-                 int kind) {
+Movie DrawnMovie(uint32_t w, uint32_t h, bool palettised, std::vector<int64_t> samples, int kind) {
   Movie m{w, h, palettised, {}, samples, {}};
   for (int i = 0; i < 256; ++i) m.palette.push_back(uint32_t(i) << 16 | uint32_t(255 - i) << 8 | 7);
   uint32_t noise = 12345;
@@ -99,8 +103,8 @@ Movie DrawnMovie(uint32_t w, uint32_t h, bool palettised, std::vector<int64_t> s
       for (uint32_t x = 0; x < (palettised ? w : 3 * w); ++x) {
         noise = noise * 1103515245 + 12345;
         uint8_t v = kind == 0   ? static_cast<uint8_t>(n * 40 + (x / 7) * 3 + y)  // runs
-                    : kind == 1 ? static_cast<uint8_t>(noise >> 16)                // noise
-                                : static_cast<uint8_t>(n + 3);                     // flat
+                    : kind == 1 ? static_cast<uint8_t>(noise >> 16)               // noise
+                                : static_cast<uint8_t>(n + 3);                    // flat
         p[Stride(m) * y + x] = v;
       }
     m.pictures.push_back(std::move(p));
@@ -133,8 +137,9 @@ bool WriteMovie(const std::string& path, const Movie& m, uint32_t handler, uint3
 
 // What ffprobe says of the first video stream ("" without ffprobe).
 std::string Probe(const std::string& path, const std::string& entries) {
-  std::string command = "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=" +
-                        entries + " -of csv=p=0 '" + path + "' 2>/dev/null";
+  std::string command =
+      "ffprobe -v error -count_frames -select_streams v:0 -show_entries stream=" + entries +
+      " -of csv=p=0 '" + path + "' 2>/dev/null";
   FILE* pipe = popen(command.c_str(), "r");
   if (!pipe) return "";
   std::string out;
@@ -299,9 +304,9 @@ TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
             const PaletteEntry& g = r.palette->entries[Pixel(&r, x, y)];
             rgb[0] = g.red, rgb[1] = g.green, rgb[2] = g.blue;
           }
-          ASSERT_LE(std::abs(rgb[0] - e.red) + std::abs(rgb[1] - e.green) +
-                        std::abs(rgb[2] - e.blue),
-                    3 * c.tolerance)
+          ASSERT_LE(
+              std::abs(rgb[0] - e.red) + std::abs(rgb[1] - e.green) + std::abs(rgb[2] - e.blue),
+              3 * c.tolerance)
               << n << " at " << x << "," << y;
         }
     }
@@ -354,8 +359,8 @@ TEST_F(AviFiles, AudioIsInterleavedOrTheSaveRefused) {
       EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
     } else {
       EXPECT_EQ(Contents(path), "old");
-      EXPECT_THAT(ShownTexts(), ElementsAreArray({std::string(
-                                    TableText(str::AviNoAudioWhileInterleaving))}));
+      EXPECT_THAT(ShownTexts(),
+                  ElementsAreArray({std::string(TableText(str::AviNoAudioWhileInterleaving))}));
     }
   }
 }
@@ -372,7 +377,7 @@ TEST_F(AviFiles, DamagedFilesGiveAMessageAndNoDocument) {
   std::memcpy(&badCodec[strf + 24], "ZZZZ", 4);  // biCompression
   std::memcpy(&badCodec[badCodec.find("strh") + 12], "ZZZZ", 4);
   const std::string cases[] = {
-      "", "RIFF", bytes.substr(0, 200), bytes.substr(0, bytes.size() / 2),
+      "",       "RIFF",   bytes.substr(0, 200),    bytes.substr(0, bytes.size() / 2),
       badWidth, badCodec, std::string(5000, '\0'), "RIFF\x10\0\0\0AVI LIST\xff\xff\xff\xff",
   };
   int index = 0;

@@ -92,8 +92,7 @@ class AviPanelsTest : public QObject {
     AddFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 2);
     const uint32_t traits = DocumentTraits(*doc);
     QVERIFY(!AviPanelAllowed(traits));
-    std::unique_ptr<SavePanel> panel(
-        MakeAviFixPanel({doc.get(), traits, savetype::Avi}, nullptr));
+    std::unique_ptr<SavePanel> panel(MakeAviFixPanel({doc.get(), traits, savetype::Avi}, nullptr));
     int changes = 0;
     panel->changed = [&] { ++changes; };
     QVERIFY(!panel->AllowsOk());

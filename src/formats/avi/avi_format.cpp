@@ -57,7 +57,7 @@ ReadEnd ReadFrames(VideoFileReader& reader, ProgressMeter* meter, AnimationPtr* 
     if (more == -2) return ReadEnd::NoMemory;
     if (more < 0) return ReadEnd::ReadError;
     // A picture lasts until the next one; the last one until the stream's end.
-    int64_t until = more > 0 ? next.sample
+    int64_t until = more > 0                    ? next.sample
                     : info.end > current.sample ? info.end
                                                 : current.sample + lastStep;
     lastStep = std::max<int64_t>(until - current.sample, 1);
@@ -199,8 +199,8 @@ class PictureSource {
     }
     if (frame->Disposal() == DisposalPrevious) saved_ = canvas_;
     const uint8_t* bits = frame->bits();
-    const bool hasBits = bits && frame->dib.size() >= DibBitsOffset +
-                                                          IndexStride(frame->width) * frame->height;
+    const bool hasBits =
+        bits && frame->dib.size() >= DibBitsOffset + IndexStride(frame->width) * frame->height;
     const bool hasRgb = frame->rgbPlane.size() >= RgbStride(frame->width) * frame->height;
     for (uint32_t y = 0; y < frame->height; ++y) {
       int64_t sy = int64_t{frame->top} + y;
@@ -243,8 +243,7 @@ bool WriteStage(const std::string& stage, const std::string& target, const Anima
   std::vector<uint32_t> delays;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) delays.push_back(f->delay);
   if (delays.empty()) return false;
-  const uint32_t fixedRate =
-      GetPref(PrefFlags2) & AviFixedRate ? GetPref(PrefAviFrameRate) : 0;
+  const uint32_t fixedRate = GetPref(PrefFlags2) & AviFixedRate ? GetPref(PrefAviFrameRate) : 0;
   const AviTiming timing = ComputeAviTiming(delays, fixedRate, GetPref(PrefDelayUnits));
 
   PictureSource source(document, settings.trueColour, composite);
@@ -281,8 +280,8 @@ bool WriteStage(const std::string& stage, const std::string& target, const Anima
   }
 
   ProgressSetText(meter, TableText(str::PreparingAviExport));
-  ProgressSetRange(meter, static_cast<uint32_t>(std::min<uint64_t>(
-                              timing.length * timing.step, UINT32_MAX)));
+  ProgressSetRange(
+      meter, static_cast<uint32_t>(std::min<uint64_t>(timing.length * timing.step, UINT32_MAX)));
   std::vector<uint8_t> rows, flipped;
   size_t index = 0;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f), ++index) {
@@ -468,8 +467,7 @@ bool WriteAvi(const std::string& path, const std::string& target, const Animatio
     std::string detail = error == VideoOutOfMemoryCode()
                              ? std::string(TableText(str::OutOfMemory))
                              : Formatted(TableText(str::ErrorCode), static_cast<unsigned>(error));
-    std::string question =
-        Formatted(TableText(str::AviCompressorFailed), detail.c_str());
+    std::string question = Formatted(TableText(str::AviCompressorFailed), detail.c_str());
     int answer = Services().MessageBox(owner, question, TableText(str::CompressionError),
                                        mb::YesNo | mb::IconExclamation | mb::TaskModal);
     if (answer == answer::Yes && RenameFile(stage, path)) written = true;

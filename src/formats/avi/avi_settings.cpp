@@ -30,9 +30,9 @@ AviCompressOptions Video1Options() {
 }
 
 std::array<uint8_t, AviCompressOptionsBytes> PackCompressOptions(const AviCompressOptions& o) {
-  const uint32_t words[11] = {o.type,   o.handler,    o.keyFrameEvery, o.quality,
-                              o.bytesPerSecond, o.flags, o.format, o.formatSize,
-                              o.parameters, o.parametersSize, o.interleaveEvery};
+  const uint32_t words[11] = {o.type,           o.handler,        o.keyFrameEvery,  o.quality,
+                              o.bytesPerSecond, o.flags,          o.format,         o.formatSize,
+                              o.parameters,     o.parametersSize, o.interleaveEvery};
   std::array<uint8_t, AviCompressOptionsBytes> bytes{};
   for (size_t i = 0; i < 11; ++i)
     for (size_t b = 0; b < 4; ++b) bytes[4 * i + b] = static_cast<uint8_t>(words[i] >> (8 * b));
@@ -46,7 +46,7 @@ bool UnpackCompressOptions(const uint8_t* bytes, size_t size, AviCompressOptions
     const uint8_t* p = bytes + 4 * i;
     words[i] = p[0] | p[1] << 8 | p[2] << 16 | uint32_t{p[3]} << 24;
   }
-  *o = {words[0], words[1], words[2], words[3], words[4],  words[5],
+  *o = {words[0], words[1], words[2], words[3], words[4], words[5],
         words[6], words[7], words[8], words[9], words[10]};
   return true;
 }
