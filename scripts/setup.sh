@@ -10,6 +10,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   clang libclang-rt-14-dev
   libgif-dev imagemagick gifsicle ffmpeg
+  libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   xvfb xauth
   icoutils
 )

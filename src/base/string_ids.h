@@ -801,4 +801,23 @@ constexpr int AniDamaged = 51400;  // "Erreur de lecture du curseur animé. Le f
 constexpr int HotSpotTitle = 51401;  // "Define Cursor HotSpot"
 constexpr int HotSpotX = 51402;      // "x:"
 constexpr int HotSpotY = 51403;      // "y:"
+
+// AVI files and videos.
+constexpr int FilterVideos = 51450;  // "Vidéos (*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng)"
+constexpr int AviNoCompression = 51451;
+constexpr int AviVideo1Choice = 51452;
+constexpr int AviRle8Choice = 51453;
+constexpr int AviCustomChoice = 51454;
+constexpr int AviIncludeAudio = 51455;
+constexpr int AviBrowse = 51456;
+constexpr int AviFixText = 51457;
+constexpr int AviFixButton = 51458;
+constexpr int InsertAudioTitle = 51459;
+constexpr int FilterSupportedAudio = 51460;
+constexpr int FilterWavFiles = 51461;
+constexpr int FilterAviFilesEnglish = 51462;
+constexpr int AviCompressorTitle = 51463;
+constexpr int AviCompressorLabel = 51464;
+constexpr int AviQualityLabel = 51465;
+constexpr int AviKeyFrameLabel = 51466;
 }  // namespace lw::str

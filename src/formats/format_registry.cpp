@@ -5,15 +5,16 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "formats/ani/ani_format.h"
+#include "formats/avi/avi_format.h"
 #include "formats/bmp/bmp_format.h"
 #include "formats/flow_text.h"
 #include "formats/gif/gif_format.h"
 #include "formats/ico/ico_format.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
-#include "formats/swf/swf_format.h"
-#include "formats/strip/strip_format.h"
 #include "formats/psd/psd_format.h"
+#include "formats/strip/strip_format.h"
+#include "formats/swf/swf_format.h"
 
 namespace lw {
 namespace {
@@ -22,23 +23,6 @@ const FileFilter kAllFiles{TableText(str::FilterAllFiles), "*.*"};
 const FileFilter kAllFilesEnglish{TableText(str::FilterAllFilesEnglish), "*.*"};
 
 std::vector<FileFilter> WithAllFiles(const FileFilter& filter) { return {filter, kAllFiles}; }
-
-// Formats whose readers and writers are not built yet. They keep their places in the dialogs'
-// lists and their save types, but their files are refused like unknown ones and their saves
-// fail with the write message. Each goes once its folder brings the real FormatSpec.
-FormatSpec PendingAvi() {
-  FileFilter filter{TableText(str::FilterAvi), "*.avi"};
-  return {.id = "avi",
-          .extensions = {"avi"},
-          .openFilter = filter,
-          .openFilterOrder = 2,
-          .saveType = savetype::Avi,
-          .save = {"avi", TableText(str::SaveFilterAvi), "*.avi", savetrait::ExtraPanel},
-          .keepsNameWhenAnimated = true,
-          .importCommand = 40109,
-          .importFilter = WithAllFiles(filter),
-          .importOrder = 1};
-}
 
 template <typename Key>
 std::vector<const FormatSpec*> SortedBy(Key key) {
@@ -56,7 +40,7 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(), PendingAvi(), BmpFormat(), JpegFormat(), PsdFormat(),
+      GifFormat(), AviFormat(), VideoFormat(), BmpFormat(), JpegFormat(), PsdFormat(),
       AniFormat(),  // animated cursors
       IcoFormat(),  // icons
       CurFormat(),  // cursors

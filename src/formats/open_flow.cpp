@@ -204,7 +204,10 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
   first.encodedSizeCache = -1;
   state.document = std::move(chain);
   state.currentFrame = -1;
-  if (filesRead == 1 && !path.empty()) {
+  // A movie format the program cannot write (MP4, ...) gives an untitled document: saving must
+  // never write a GIF over the movie.
+  const FormatSpec* format = FormatForPath(path);
+  if (filesRead == 1 && !path.empty() && (!format || format->saveType != 0)) {
     state.documentPath = path;
     state.modified = false;
     RecentFileAdd(path);

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "formats/avi/avi_settings.h"
 #include "formats/shell_state.h"
 
 namespace lw {
@@ -87,6 +88,7 @@ struct SaveOptions {
   // The hot spot chosen for a cursor; it becomes the first frame's (-1: the frame's stays).
   int32_t hotspotX = -1;
   int32_t hotspotY = -1;
+  AviSettings avi;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure

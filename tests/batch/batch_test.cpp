@@ -1,10 +1,11 @@
 // The batch mode end to end: the real executable run on GIF files written here, its outputs read
 // back.
 #include "batch/batch_fixture.h"
+#include "formats/avi/avi_format.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
-#include "formats/swf_walker.h"
 #include "formats/psd/psd_format.h"
+#include "formats/swf_walker.h"
 
 namespace lw {
 namespace {
@@ -267,6 +268,39 @@ TEST_F(BatchTest, AnimationsGoOutAsIconsAndAnimatedCursors) {
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_THAT(r.errors, HasSubstr("The following resolutions are duplicated"));
   EXPECT_FALSE(std::filesystem::exists(Path("twins.ico")));
+}
+
+// An optimized GIF (a small transparent frame over the first) goes out as the pictures a viewer
+// sees, and the AVI comes back in as an animation.
+TEST_F(BatchTest, AnimationsGoOutAsAviAndComeBack) {
+  AnimationPtr a = MakeDocument(8, 8);
+  AddSolidFrame(*a, 0, 0, 8, 8, 2)->delay = 10;
+  Frame* small = AddSolidFrame(*a, 2, 2, 4, 4, 5, DisposalLeave, 3);
+  small->bits()[0] = 3;  // see-through corner
+  small->delay = 20;
+  Save("anim.gif", *a);
+  SetPrefBits(PrefFlags, NoAviCompression, true);  // exact pixels
+  RunResult r = Run({"-i", "anim.gif", "-o", "anim.avi"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr avi;
+  ASSERT_EQ(ReadAvi(Path("anim.avi"), nullptr, &avi, nullptr), 1);
+  ASSERT_GE(avi->frameCount, 2);
+  EXPECT_EQ(FirstFrame(*avi)->delay, 10u);
+  auto red = [](const Frame* f, uint32_t x, uint32_t y) {
+    return f->rgbPlane.empty() ? -1 : f->rgbPlane[RgbStride(f->width) * y + 3 * x + 2];
+  };
+  const Frame* second = FrameAt(*avi, 1);
+  const Palette& palette = *a->globalPalette;
+  EXPECT_EQ(red(second, 0, 0), palette.entries[2].red);  // the first frame left in place
+  EXPECT_EQ(red(second, 2, 2), palette.entries[2].red);  // seen through the transparent corner
+  EXPECT_EQ(red(second, 3, 3), palette.entries[5].red);
+
+  r = Run({"-i", "anim.avi", "-o", "back.gif"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr back = ReadBack(Path("back.gif"));
+  ASSERT_NE(back, nullptr);
+  EXPECT_EQ(back->frameCount, avi->frameCount);
+  EXPECT_EQ(back->screenWidth, 8u);
 }
 
 }  // namespace

@@ -37,9 +37,11 @@ TEST(FormatRegistry, ExtensionPicksTheReaderWithoutRegardToCase) {
 
 TEST(FormatRegistry, OpenDialogListsEveryFormatInItsPlace) {
   EXPECT_THAT(Labels(OpenFilters()),
-              ElementsAre("Tous formats supportés | *.gif;*.avi;*.bmp;*.dib;*.jpg;*.jpe;*.jpeg;"
-                          "*.psd;*.ani;*.ico;*.cur;*.png",
+              ElementsAre("Tous formats supportés | *.gif;*.avi;*.mp4;*.m4v;*.mov;*.mkv;*.webm;"
+                          "*.apng;*.bmp;*.dib;*.jpg;*.jpe;*.jpeg;*.psd;*.ani;*.ico;*.cur;*.png",
                           "Fichiers GIF (*.gif) | *.gif", "Fichiers AVI (*.avi) | *.avi",
+                          "Vidéos (*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng) | "
+                          "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng",
                           "Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib",
                           "Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg",
                           "Fichiers Photoshop PSD (*.psd) | *.psd", "Fichiers PNG (*.png) | *.png",
@@ -101,7 +103,7 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
   const std::string english = " / All Files (*.*) | *.*";
   EXPECT_THAT(
       menu,
-      ElementsAre("40109 (later) / Fichiers AVI (*.avi) | *.avi" + all,
+      ElementsAre("40109 / Fichiers AVI (*.avi) | *.avi" + all,
                   "40110 / Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib" + all,
                   "40113 / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
                   "40111 / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "

@@ -16,6 +16,9 @@ namespace {
 std::vector<const FormatSpec*> RoundTripFormats() {
   std::vector<const FormatSpec*> list;
   for (const FormatSpec& f : Formats()) {
+    // An AVI stream holds the pictures a viewer sees at its own time step, not the frames:
+    // avi_test.cpp checks it.
+    if (std::string_view(f.id) == "avi") continue;
     if (f.CanRead() && f.CanWrite() && f.saveType != 0) list.push_back(&f);
   }
   return list;

@@ -1,0 +1,19 @@
+// Making a document fit an AVI stream: one palette, no transparency, every frame over the whole
+// screen.
+#pragma once
+
+#include <cstdint>
+
+#include "core/animation.h"
+#include "platform/services.h"
+
+namespace lw {
+
+// Corrects what the doctrait bits in *traits name (8 local palettes, 16 transparency, 32 frames
+// off the screen) under one undo entry ("Fix for AVI"): the palettes are fitted to one optimal
+// global palette, the transparent index of every frame becomes 0 (swapped with colour 0) and the
+// frames opaque, and the animation is unoptimized. On success those bits of *traits are cleared;
+// on failure the document is as it was.
+bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits);
+
+}  // namespace lw

@@ -1,0 +1,505 @@
+#include "formats/avi/avi_format.h"
+
+#include <algorithm>
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/picture_budget.h"
+#include "formats/avi/avi_timing.h"
+#include "formats/save_flow.h"
+#include "platform/files.h"
+#include "platform/video_files.h"
+
+namespace lw {
+namespace {
+
+// Decoders may make no picture larger than the largest the budget could ever admit.
+constexpr uint64_t kMaxDecodedPixels = uint64_t{1} << 30;
+
+std::string Formatted(const char* format, ...) {
+  va_list args;
+  va_start(args, format);
+  char buffer[1024];
+  std::vsnprintf(buffer, sizeof buffer, format, args);
+  va_end(args);
+  return buffer;
+}
+
+// ---- Reading ----
+
+enum class ReadEnd { Complete, Stopped, ReadError, NoMemory };
+
+// The frames of the stream into a new animation. Messages are left to the caller.
+ReadEnd ReadFrames(VideoFileReader& reader, ProgressMeter* meter, AnimationPtr* out) {
+  const VideoInfo& info = reader.Info();
+  AnimationPtr animation = NewAnimation();
+  if (!animation) return ReadEnd::NoMemory;
+  const uint32_t units = std::max<uint32_t>(GetPref(PrefDelayUnits), 1);
+  const int64_t range = info.end > info.start ? info.end - info.start : 1;
+  ProgressSetRange(meter, static_cast<uint32_t>(std::min<int64_t>(range, UINT32_MAX)));
+
+  VideoPicture current, next;
+  int got = reader.Next(&current);
+  if (got == -2) return ReadEnd::NoMemory;
+  if (got <= 0) return ReadEnd::ReadError;
+  int64_t lastStep = 1;
+  ReadEnd end = ReadEnd::Complete;
+  for (;;) {
+    int more = reader.Next(&next);
+    if (more == -2) return ReadEnd::NoMemory;
+    if (more < 0) return ReadEnd::ReadError;
+    // A picture lasts until the next one; the last one until the stream's end.
+    int64_t until = more > 0                    ? next.sample
+                    : info.end > current.sample ? info.end
+                                                : current.sample + lastStep;
+    lastStep = std::max<int64_t>(until - current.sample, 1);
+
+    if (animation->frameCount == INT16_MAX) {  // the frame count is a 16-bit number
+      end = ReadEnd::Stopped;
+      break;
+    }
+    Frame* frame = NewFrame(info.width, info.height);
+    if (!frame) return ReadEnd::NoMemory;
+    InsertBlockAfter(LastBlock(*animation), frame);
+    ++animation->frameCount;
+    frame->delay = VideoDelay(units, lastStep, info.scale, info.rate);
+    if (info.palettised) {
+      uint8_t triples[3 * 256];
+      for (int i = 0; i < 256; ++i) {
+        triples[3 * i] = static_cast<uint8_t>(current.palette[i] >> 16);
+        triples[3 * i + 1] = static_cast<uint8_t>(current.palette[i] >> 8);
+        triples[3 * i + 2] = static_cast<uint8_t>(current.palette[i]);
+      }
+      if (!animation->globalPalette) {
+        PalettePtr global = PaletteFromTriples(256, triples);
+        if (!global) return ReadEnd::NoMemory;
+        SetGlobalPalette(*animation, std::move(global));
+      }
+      frame->palette = animation->globalPalette.get();
+      PalettePtr own = PaletteFromTriples(256, triples);
+      if (!own) return ReadEnd::NoMemory;
+      if (own->entries != animation->globalPalette->entries) {
+        SetLocalPalette(frame, std::move(own));
+        frame->descriptorFlags |= 0x80 | 7;
+      }
+      std::vector<uint8_t> dib = BuildDib(info.width, info.height, frame->palette);
+      if (dib.empty()) return ReadEnd::NoMemory;
+      std::memcpy(dib.data() + DibBitsOffset, current.pixels.data(),
+                  std::min(current.pixels.size(), dib.size() - DibBitsOffset));
+      SetFrameDib(frame, std::move(dib));
+    } else {
+      SetRgbPlane(frame, std::move(current.pixels));
+    }
+    if (!ProgressSetPosition(meter, static_cast<uint32_t>(std::clamp<int64_t>(
+                                        current.sample - info.start, 0, UINT32_MAX)))) {
+      end = ReadEnd::Stopped;
+      break;
+    }
+    if (more == 0) break;
+    std::swap(current, next);
+  }
+  animation->screenWidth = info.width;
+  animation->screenHeight = info.height;
+  animation->playCount = GetPref(PrefDefaultLoopCount);
+  *out = std::move(animation);
+  return end;
+}
+
+int ReadAviFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
+                ProgressMeter* meter) {
+  return ReadAvi(path, owner, out, meter);
+}
+
+// ---- Writing ----
+
+// The pictures of a document as the AVI stream holds them.
+class PictureSource {
+ public:
+  PictureSource(const Animation& document, bool trueColour, bool composite)
+      : document_(document),
+        w_(document.screenWidth),
+        h_(document.screenHeight),
+        trueColour_(trueColour || composite),
+        composite_(composite) {}
+
+  uint64_t Stride() const { return trueColour_ ? RgbStride(w_) : IndexStride(w_); }
+  bool TrueColour() const { return trueColour_; }
+
+  // The frame's picture, top row first. False when memory is short or the frame does not hold
+  // the screen's pixels.
+  bool Picture(const Frame* frame, std::vector<uint8_t>* rows) {
+    try {
+      if (composite_) return Composite(frame, rows);
+      if (frame->width != w_ || frame->height != h_) return false;
+      rows->assign(Stride() * h_, 0);
+      if (trueColour_ && frame->rgbPlane.size() >= RgbStride(w_) * h_) {
+        std::memcpy(rows->data(), frame->rgbPlane.data(), RgbStride(w_) * h_);
+        return true;
+      }
+      const uint8_t* bits = frame->bits();
+      if (!bits || frame->dib.size() < DibBitsOffset + IndexStride(w_) * h_) return false;
+      if (!trueColour_) {
+        std::memcpy(rows->data(), bits, IndexStride(w_) * h_);
+        return true;
+      }
+      const Palette* palette = frame->palette;
+      for (uint32_t y = 0; y < h_; ++y)
+        for (uint32_t x = 0; x < w_; ++x)
+          PutColour(palette, bits[IndexStride(w_) * y + x], rows->data() + Stride() * y + 3 * x);
+      return true;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+  }
+
+ private:
+  static void PutColour(const Palette* palette, uint8_t index, uint8_t* bgr) {
+    if (!palette || index >= palette->Count()) return;
+    const PaletteEntry& e = palette->entries[index];
+    bgr[0] = e.blue;
+    bgr[1] = e.green;
+    bgr[2] = e.red;
+  }
+
+  void FillRect(std::vector<uint8_t>& canvas, int64_t x0, int64_t y0, int64_t x1, int64_t y1) {
+    x0 = std::max<int64_t>(x0, 0), y0 = std::max<int64_t>(y0, 0);
+    x1 = std::min<int64_t>(x1, w_), y1 = std::min<int64_t>(y1, h_);
+    for (int64_t y = y0; y < y1; ++y)
+      for (int64_t x = x0; x < x1; ++x)
+        std::memcpy(canvas.data() + Stride() * y + 3 * x, background_, 3);
+  }
+
+  // What a viewer shows while the frame is up: the frames before it with their disposals, and
+  // this one over them.
+  bool Composite(const Frame* frame, std::vector<uint8_t>* rows) {
+    if (canvas_.empty()) {
+      canvas_.assign(Stride() * h_, 0);
+      const Palette* global = document_.globalPalette.get();
+      if (global && document_.backgroundIndex < global->Count()) {
+        const PaletteEntry& e = global->entries[document_.backgroundIndex];
+        background_[0] = e.blue, background_[1] = e.green, background_[2] = e.red;
+      }
+      FillRect(canvas_, 0, 0, w_, h_);
+    }
+    if (previous_) {  // the disposal of the frame before
+      const Frame* p = previous_;
+      if (p->Disposal() == DisposalBackground)
+        FillRect(canvas_, p->left, p->top, int64_t{p->left} + p->width,
+                 int64_t{p->top} + p->height);
+      else if (p->Disposal() == DisposalPrevious && !saved_.empty())
+        canvas_ = saved_;
+    }
+    if (frame->Disposal() == DisposalPrevious) saved_ = canvas_;
+    const uint8_t* bits = frame->bits();
+    const bool hasBits =
+        bits && frame->dib.size() >= DibBitsOffset + IndexStride(frame->width) * frame->height;
+    const bool hasRgb = frame->rgbPlane.size() >= RgbStride(frame->width) * frame->height;
+    for (uint32_t y = 0; y < frame->height; ++y) {
+      int64_t sy = int64_t{frame->top} + y;
+      if (sy < 0 || sy >= h_) continue;
+      for (uint32_t x = 0; x < frame->width; ++x) {
+        int64_t sx = int64_t{frame->left} + x;
+        if (sx < 0 || sx >= w_) continue;
+        uint8_t* to = canvas_.data() + Stride() * sy + 3 * sx;
+        if (hasBits) {
+          uint8_t index = bits[IndexStride(frame->width) * y + x];
+          if (frame->Transparent() && index == frame->transparentIndex) continue;
+          PutColour(frame->palette, index, to);
+        } else if (hasRgb) {
+          std::memcpy(to, frame->rgbPlane.data() + RgbStride(frame->width) * y + 3 * x, 3);
+        }
+      }
+    }
+    previous_ = frame;
+    *rows = canvas_;
+    return true;
+  }
+
+  const Animation& document_;
+  uint32_t w_, h_;
+  bool trueColour_;
+  bool composite_;
+  std::vector<uint8_t> canvas_, saved_;
+  uint8_t background_[3] = {0, 0, 0};
+  const Frame* previous_ = nullptr;
+};
+
+void FlipRows(const uint8_t* from, uint8_t* to, uint64_t stride, uint32_t height) {
+  for (uint32_t y = 0; y < height; ++y)
+    std::memcpy(to + stride * (height - 1 - y), from + stride * y, stride);
+}
+
+// The uncompressed stream into stage. False on failure (message shown) or Esc.
+bool WriteStage(const std::string& stage, const std::string& target, const Animation& document,
+                const AviSettings& settings, bool composite, ProgressMeter* meter) {
+  std::vector<uint32_t> delays;
+  for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) delays.push_back(f->delay);
+  if (delays.empty()) return false;
+  const uint32_t fixedRate = GetPref(PrefFlags2) & AviFixedRate ? GetPref(PrefAviFrameRate) : 0;
+  const AviTiming timing = ComputeAviTiming(delays, fixedRate, GetPref(PrefDelayUnits));
+
+  PictureSource source(document, settings.trueColour, composite);
+  AviVideoSpec spec;
+  spec.width = document.screenWidth;
+  spec.height = document.screenHeight;
+  spec.handler = kHandlerNone;
+  spec.bitCount = source.TrueColour() ? 24 : 8;
+  spec.scale = timing.scale;
+  spec.rate = timing.rate;
+  if (!source.TrueColour()) {
+    if (!document.globalPalette) {
+      ShowErrorId(str::AviFormatProblem);
+      return false;
+    }
+    for (const PaletteEntry& e : document.globalPalette->entries)
+      spec.palette.push_back(uint32_t{e.red} << 16 | uint32_t{e.green} << 8 | e.blue);
+  }
+  if (!PictureFitsBudget(spec.width, spec.height, 3)) {
+    ShowErrorId(str::AviFormatProblem);
+    return false;
+  }
+  int error = 0;
+  bool fileFailed = false;
+  auto writer = AviFileWriter::Create(stage, spec, &error, &fileFailed);
+  if (!writer) {
+    if (fileFailed)
+      ShowErrorId(str::AviCannotOpen, target.c_str(), static_cast<unsigned>(error));
+    else if (error == VideoOutOfMemoryCode() || error == 0)
+      ShowErrorId(str::AviCannotCreate, target.c_str());
+    else
+      ShowErrorId(str::AviFormatProblem);
+    return false;
+  }
+
+  ProgressSetText(meter, TableText(str::PreparingAviExport));
+  ProgressSetRange(
+      meter, static_cast<uint32_t>(std::min<uint64_t>(timing.length * timing.step, UINT32_MAX)));
+  std::vector<uint8_t> rows, flipped;
+  size_t index = 0;
+  for (const Frame* f = FirstFrame(document); f; f = NextFrame(f), ++index) {
+    if (!source.Picture(f, &rows)) {
+      ShowErrorId(str::AviNoMemoryForVideoData);
+      return false;
+    }
+    flipped.resize(rows.size());
+    FlipRows(rows.data(), flipped.data(), source.Stride(), spec.height);
+    int status = writer->WriteCoded(timing.samples[index], flipped.data(), flipped.size(), true);
+    if (status == 0 && !NextFrame(f) && timing.repeatSample >= 0)
+      status = writer->WriteCoded(timing.repeatSample, flipped.data(), flipped.size(), true);
+    if (status != 0) {
+      ShowErrorId(str::AviFrameSendError, static_cast<unsigned>(status));
+      return false;
+    }
+    uint64_t done = timing.elapsed[index] + std::max(f->delay, timing.step);
+    if (!ProgressSetPosition(meter, static_cast<uint32_t>(std::min<uint64_t>(done, UINT32_MAX))))
+      return false;
+  }
+  int status = writer->Finish();
+  if (status != 0) {
+    ShowErrorId(str::AviFrameSendError, static_cast<unsigned>(status));
+    return false;
+  }
+  return true;
+}
+
+enum class Compressed { Done, Failed, Aborted, NoAudio };
+
+// Codes the stage's pictures with the chosen compressor into path, with the audio track.
+Compressed CompressStage(const std::string& stage, const std::string& path,
+                         const AviSettings& settings, ProgressMeter* meter, int* error) {
+  *error = 0;
+  VideoOpenError openError;
+  auto reader = VideoFileReader::OpenFile(stage, kMaxDecodedPixels, &openError);
+  if (!reader) return Compressed::Failed;
+  const VideoInfo& info = reader->Info();
+  AviVideoSpec spec;
+  spec.width = info.width;
+  spec.height = info.height;
+  spec.bitCount = info.palettised ? 8 : 24;
+  spec.scale = static_cast<uint32_t>(info.scale);
+  spec.rate = static_cast<uint32_t>(info.rate);
+  spec.handler = settings.compress ? settings.compressOptions.handler : kHandlerNone;
+  // RLE8 codes 8-bit pictures only.
+  if (spec.handler == kHandlerRle8 && !info.palettised) spec.handler = kHandlerVideo1;
+  spec.quality = settings.compressOptions.quality;
+  spec.keyEvery = settings.compressOptions.keyFrameEvery;
+  const bool coded = spec.handler == kHandlerNone || spec.handler == kHandlerRle8;
+
+  VideoPicture picture;
+  int got = reader->Next(&picture);
+  if (got <= 0) return Compressed::Failed;
+  if (info.palettised)
+    for (uint32_t c : picture.palette) spec.palette.push_back(c);
+  auto writer = AviFileWriter::Create(path, spec, error, nullptr);
+  if (!writer) return Compressed::Failed;
+  if (settings.withAudio && !writer->AddAudioFrom(settings.audioPath)) return Compressed::NoAudio;
+
+  ProgressSetText(meter, TableText(str::ExportingAvi));
+  ProgressSetRange(meter, 100);
+  const uint64_t stride = info.palettised ? IndexStride(info.width) : RgbStride(info.width);
+  const int64_t span = std::max<int64_t>(info.end - info.start, 1);
+  std::vector<uint8_t> rows, bgr;
+  try {
+    while (got > 0) {
+      if (coded) {
+        rows.resize(picture.pixels.size());
+        FlipRows(picture.pixels.data(), rows.data(), stride, info.height);
+        if (spec.handler == kHandlerRle8) rows = EncodeRle8(rows.data(), info.width, info.height);
+        *error = writer->WriteCoded(picture.sample, rows.data(), rows.size(), true);
+      } else if (info.palettised) {
+        bgr.assign(RgbStride(info.width) * info.height, 0);
+        for (uint32_t y = 0; y < info.height; ++y)
+          for (uint32_t x = 0; x < info.width; ++x) {
+            uint32_t c = picture.palette[picture.pixels[stride * y + x]];
+            uint8_t* to = bgr.data() + RgbStride(info.width) * y + 3 * x;
+            to[0] = static_cast<uint8_t>(c), to[1] = static_cast<uint8_t>(c >> 8);
+            to[2] = static_cast<uint8_t>(c >> 16);
+          }
+        *error = writer->WriteEncoded(picture.sample, bgr.data());
+      } else {
+        *error = writer->WriteEncoded(picture.sample, picture.pixels.data());
+      }
+      if (*error != 0) return Compressed::Failed;
+      int64_t percent = (picture.sample - info.start + 1) * 100 / span;
+      if (!ProgressSetPosition(meter, static_cast<uint32_t>(std::clamp<int64_t>(percent, 0, 100))))
+        return Compressed::Aborted;
+      got = reader->Next(&picture);
+    }
+  } catch (const std::bad_alloc&) {
+    *error = VideoOutOfMemoryCode();
+    return Compressed::Failed;
+  }
+  if (got < 0) return Compressed::Failed;
+  *error = writer->Finish();
+  return *error == 0 ? Compressed::Done : Compressed::Failed;
+}
+
+bool WriteAviDocument(const std::string& path, const std::string& target, Animation& document,
+                      SaveOptions& options, WindowHandle owner) {
+  return WriteAvi(path, target, document, options.avi, owner);
+}
+
+}  // namespace
+
+int ReadAvi(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+            ProgressMeter* meter) {
+  out->reset();
+  VideoOpenError error;
+  auto reader = VideoFileReader::OpenFile(path, kMaxDecodedPixels, &error);
+  switch (error) {
+    case VideoOpenError::None: break;
+    case VideoOpenError::NoVideo: ShowErrorId(str::AviNoVideoStream, path.c_str()); return 0;
+    case VideoOpenError::BadFormat: ShowErrorId(str::AviBadStreamFormat); return 0;
+    case VideoOpenError::NoDecoder: ShowErrorId(str::AviNoDecompressor); return 0;
+  }
+  if (!reader) {
+    ShowErrorId(str::AviNoMemoryForMovie);
+    return 0;
+  }
+  const VideoInfo& info = reader->Info();
+  if (!PictureFitsBudget(info.width, info.height, 3)) {
+    ShowErrorId(str::AviNoMemoryForMovie);
+    return 0;
+  }
+  const uint32_t flags = ProgressFlags(meter);
+  ProgressSetFlags(meter, flags & ~progress::NoPump);
+  ProgressSetText(meter, TableText(str::ReadingAvi));
+  ReadEnd end = ReadFrames(*reader, meter, out);
+  ProgressSetFlags(meter, flags);
+  switch (end) {
+    case ReadEnd::Complete: return 1;
+    case ReadEnd::Stopped: return *out ? 2 : 0;
+    case ReadEnd::ReadError: ShowErrorId(str::AviVideoReadError); break;
+    case ReadEnd::NoMemory: ShowErrorId(str::AviNoMemoryForVideoData); break;
+  }
+  out->reset();
+  return 0;
+}
+
+int ReadAviMemory(const uint8_t* data, size_t size, AnimationPtr* out) {
+  out->reset();
+  VideoOpenError error;
+  auto reader = VideoFileReader::OpenMemory(data, size, kMaxDecodedPixels, &error);
+  if (!reader || !PictureFitsBudget(reader->Info().width, reader->Info().height, 3)) return 0;
+  ReadEnd end = ReadFrames(*reader, nullptr, out);
+  if (end == ReadEnd::Complete || end == ReadEnd::Stopped) return *out ? 1 : 0;
+  out->reset();
+  return 0;
+}
+
+bool WriteAvi(const std::string& path, const std::string& target, const Animation& document,
+              AviSettings settings, WindowHandle owner) {
+  if (!FirstFrame(document)) return false;
+  if (!settings.filled) LoadAviSettingsForSave(document, &settings);
+  // Frames an AVI stream cannot show as they are go as the pictures a viewer sees.
+  const bool composite = DocumentTraits(document) &
+                         (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen);
+  ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
+  const std::string stage = path + "1.avi";
+  if (!WriteStage(stage, target, document, settings, composite, meter.get())) {
+    DeleteFile(stage);
+    return false;
+  }
+  if (!settings.withAudio && !settings.compress) {
+    DeleteFile(path);
+    bool renamed = RenameFile(stage, path);
+    if (!renamed) DeleteFile(stage);
+    return renamed;
+  }
+  int error = 0;
+  Compressed result = CompressStage(stage, path, settings, meter.get(), &error);
+  bool written = result == Compressed::Done;
+  if (result == Compressed::NoAudio) {
+    DeleteFile(path);
+    ShowErrorId(str::AviNoAudioWhileInterleaving);
+  } else if (result == Compressed::Aborted) {
+    DeleteFile(path);
+  } else if (result == Compressed::Failed) {
+    DeleteFile(path);
+    std::string detail = error == VideoOutOfMemoryCode()
+                             ? std::string(TableText(str::OutOfMemory))
+                             : Formatted(TableText(str::ErrorCode), static_cast<unsigned>(error));
+    std::string question = Formatted(TableText(str::AviCompressorFailed), detail.c_str());
+    int answer = Services().MessageBox(owner, question, TableText(str::CompressionError),
+                                       mb::YesNo | mb::IconExclamation | mb::TaskModal);
+    if (answer == answer::Yes && RenameFile(stage, path)) written = true;
+  }
+  ProgressClose(meter.get());
+  DeleteFile(stage);
+  return written;
+}
+
+FormatSpec AviFormat() {
+  FileFilter filter{TableText(str::FilterAvi), "*.avi"};
+  return {.id = "avi",
+          .extensions = {"avi"},
+          .reader = ReadAviFile,
+          .openFilter = filter,
+          .openFilterOrder = 2,
+          .saveType = savetype::Avi,
+          .save = {"avi", TableText(str::SaveFilterAvi), "*.avi", savetrait::ExtraPanel},
+          .writeDocument = WriteAviDocument,
+          .keepsNameWhenAnimated = true,
+          .importCommand = 40109,
+          .importFilter = {filter, {TableText(str::FilterAllFiles), "*.*"}},
+          .importOrder = 1,
+          .optionsPanel = 283};
+}
+
+FormatSpec VideoFormat() {
+  return {.id = "video",
+          .extensions = {"mp4", "m4v", "mov", "mkv", "webm", "apng"},
+          .reader = ReadAviFile,
+          .openFilter = {TableText(str::FilterVideos), "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng"},
+          .openFilterOrder = 2};
+}
+
+}  // namespace lw

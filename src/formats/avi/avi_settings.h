@@ -1,0 +1,60 @@
+// The choices an AVI save carries: compression, audio track and colour depth, and the stored
+// compression options ("AVICompress").
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace lw {
+
+struct Animation;
+
+// Bit of PrefFlags: the user wants no compression.
+constexpr uint32_t NoAviCompression = 0x80000;
+// Bit of PrefFlags2: AVI files are written at the fixed frame rate of PrefAviFrameRate.
+constexpr uint32_t AviFixedRate = 0x04;
+
+// The compression options record, eleven 32-bit little-endian words as stored.
+struct AviCompressOptions {
+  uint32_t type = 0;  // FOURCC "vids"
+  uint32_t handler = 0;
+  uint32_t keyFrameEvery = 0;
+  uint32_t quality = 0;
+  uint32_t bytesPerSecond = 0;
+  uint32_t flags = 0;
+  uint32_t format = 0;
+  uint32_t formatSize = 0;
+  uint32_t parameters = 0;
+  uint32_t parametersSize = 0;
+  uint32_t interleaveEvery = 0;
+  bool operator==(const AviCompressOptions&) const = default;
+};
+constexpr size_t AviCompressOptionsBytes = 44;
+
+AviCompressOptions Rle8Options();
+AviCompressOptions Video1Options();
+std::array<uint8_t, AviCompressOptionsBytes> PackCompressOptions(const AviCompressOptions& options);
+// False when size is not 44.
+bool UnpackCompressOptions(const uint8_t* bytes, size_t size, AviCompressOptions* options);
+// The stored options; the RLE8 set when none (or a damaged value) is stored.
+AviCompressOptions LoadAviCompressOptions();
+bool StoreAviCompressOptions(const AviCompressOptions& options);
+
+struct AviSettings {
+  // Set by the Save As panel; a save without it takes the stored choice (LoadAviSettingsForSave).
+  bool filled = false;
+  uint32_t traits = 0;  // the document's doctrait bits when the panel opened
+  std::string audioPath;
+  bool withAudio = false;
+  bool compress = false;
+  AviCompressOptions compressOptions = Rle8Options();
+  bool trueColour = false;
+};
+
+// The stored choice, for a plain save: no audio, 24 bits when some frame has 24-bit data, and
+// Video 1 in place of RLE8 for such a document (RLE8 codes only 8-bit pictures).
+void LoadAviSettingsForSave(const Animation& document, AviSettings* settings);
+
+}  // namespace lw

@@ -1,0 +1,188 @@
+#include "formats/ui/avi_panels.h"
+
+#include <QButtonGroup>
+#include <QCheckBox>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QVBoxLayout>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/settings.h"
+#include "base/string_ids.h"
+#include "formats/avi/avi_fix.h"
+#include "formats/ui/avi_compressor_dialog.h"
+#include "platform/video_files.h"
+#include "shell/ui/dialog_buttons.h"
+
+namespace lw {
+
+namespace {
+
+enum Choice { None = 0, Video1 = 1, Rle8 = 2, Custom = 3 };
+
+class AviPanel : public SavePanel {
+ public:
+  AviPanel(const SavePanelContext& context, QWidget* parent)
+      : SavePanel(parent), traits_(context.documentTraits) {
+    setObjectName(QStringLiteral("AviPanel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    const int texts[] = {str::AviNoCompression, str::AviVideo1Choice, str::AviRle8Choice,
+                         str::AviCustomChoice};
+    const char* names[] = {"none", "video1", "rle8", "custom"};
+    for (int i = 0; i < 4; ++i) {
+      auto* button = new QRadioButton(UiText(texts[i]), this);
+      button->setObjectName(QString::fromLatin1(names[i]));
+      group_.addButton(button, i);
+      layout->addWidget(button);
+    }
+    audio_ = new QCheckBox(UiText(str::AviIncludeAudio), this);
+    audio_->setObjectName(QStringLiteral("audio"));
+    layout->addWidget(audio_);
+    auto* row = new QHBoxLayout;
+    path_ = new QLineEdit(this);
+    path_->setObjectName(QStringLiteral("audioPath"));
+    auto* browse = new QPushButton(UiText(str::AviBrowse), this);
+    browse->setObjectName(QStringLiteral("browse"));
+    row->addWidget(path_);
+    row->addWidget(browse);
+    layout->addLayout(row);
+    layout->addStretch();
+
+    // The stored choice; RLE8 codes 8-bit pictures only.
+    options_ = LoadAviCompressOptions();
+    int choice = GetPref(PrefFlags) & NoAviCompression ? None
+                 : options_ == Rle8Options()           ? Rle8
+                 : options_ == Video1Options()         ? Video1
+                                                       : Custom;
+    if (traits_ & doctrait::TrueColour) {
+      group_.button(Rle8)->setEnabled(false);
+      if (choice == Rle8) choice = Video1;
+    }
+    group_.button(choice)->setChecked(true);
+    audio_->setEnabled(false);
+
+    connect(path_, &QLineEdit::textChanged, this, [this](const QString& text) {
+      audio_->setEnabled(!text.isEmpty());
+      audio_->setChecked(!text.isEmpty());
+    });
+    connect(browse, &QPushButton::clicked, this, [this] {
+      QString chosen = ChooseAudioFile(this, path_->text());
+      if (!chosen.isEmpty()) path_->setText(chosen);
+    });
+    connect(group_.button(Custom), &QRadioButton::clicked, this, [this] {
+      if (ChooseAviCompressor(this, &options_)) return;
+      options_ = Rle8Options();
+      group_.button(traits_ & doctrait::TrueColour ? Video1 : Rle8)->setChecked(true);
+    });
+  }
+
+  bool Apply(SaveOptions* options) override {
+    AviSettings& avi = options->avi;
+    avi.filled = true;
+    avi.traits = traits_;
+    avi.withAudio = audio_->isChecked();
+    if (avi.withAudio) {
+      avi.audioPath = path_->text().toStdString();
+      if (!HasAudioStream(avi.audioPath)) {
+        ShowErrorId(str::AviNoAudioStream, avi.audioPath.c_str());
+        path_->selectAll();
+        path_->setFocus();
+        return false;
+      }
+    }
+    int choice = group_.checkedId();
+    if (choice == None) {
+      avi.compress = false;
+      SetPrefBits(PrefFlags, NoAviCompression, true);
+    } else {
+      avi.compress = true;
+      SetPrefBits(PrefFlags, NoAviCompression, false);
+      avi.compressOptions = choice == Rle8     ? Rle8Options()
+                            : choice == Video1 ? Video1Options()
+                                               : options_;
+      StoreAviCompressOptions(avi.compressOptions);
+    }
+    avi.trueColour = traits_ & doctrait::TrueColour;
+    return true;
+  }
+
+ private:
+  uint32_t traits_;
+  AviCompressOptions options_;
+  QButtonGroup group_;
+  QCheckBox* audio_ = nullptr;
+  QLineEdit* path_ = nullptr;
+};
+
+class AviFixPanel : public SavePanel {
+ public:
+  AviFixPanel(const SavePanelContext& context, QWidget* parent)
+      : SavePanel(parent), document_(context.document), traits_(context.documentTraits) {
+    setObjectName(QStringLiteral("AviFixPanel"));
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    auto* text = new QLabel(UiText(str::AviFixText), this);
+    text->setWordWrap(true);
+    layout->addWidget(text);
+    auto* fix = new QPushButton(UiText(str::AviFixButton), this);
+    fix->setObjectName(QStringLiteral("fix"));
+    layout->addWidget(fix);
+    layout->addStretch();
+    connect(fix, &QPushButton::clicked, this, [this] {
+      if (!document_) return;
+      // The document being saved is the one open in the window: the fix changes it, with its
+      // undo entry.
+      uint32_t traits = traits_;
+      if (!FixForAvi(window(), *const_cast<Animation*>(document_), &traits)) return;
+      traits_ = traits;
+      fixed_ = true;
+      if (changed) changed();
+    });
+  }
+
+  bool Apply(SaveOptions* /*options*/) override { return fixed_; }
+  bool AllowsOk() const override { return fixed_; }
+
+ private:
+  const Animation* document_;
+  uint32_t traits_;
+  bool fixed_ = false;
+};
+
+}  // namespace
+
+SavePanel* MakeAviPanel(const SavePanelContext& context, QWidget* parent) {
+  return new AviPanel(context, parent);
+}
+
+SavePanel* MakeAviFixPanel(const SavePanelContext& context, QWidget* parent) {
+  return new AviFixPanel(context, parent);
+}
+
+QString ChooseAudioFile(QWidget* owner, const QString& current) {
+  QString start = current;
+  if (start.isEmpty()) {
+    std::string dir;
+    if (GetInitDir(&dir)) start = QString::fromStdString(dir);
+  }
+  const QString filters = UiText(str::FilterSupportedAudio) + QStringLiteral(" (*.wav *.avi);;") +
+                          UiText(str::FilterWavFiles) + QStringLiteral(";;") +
+                          UiText(str::FilterAviFilesEnglish);
+  for (;;) {
+    QString chosen = QFileDialog::getOpenFileName(owner, UiText(str::InsertAudioTitle), start,
+                                                  filters, nullptr, QFileDialog::ReadOnly);
+    if (chosen.isEmpty()) return {};
+    if (HasAudioStream(chosen.toStdString())) return chosen;
+    ShowErrorId(str::AviNoAudioStream, chosen.toStdString().c_str());
+    start = chosen;
+  }
+}
+
+}  // namespace lw

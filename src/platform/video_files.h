@@ -1,0 +1,134 @@
+// The video file services: reading the video stream of a movie (any codec the installed FFmpeg
+// decodes) picture by picture with its timing, and writing AVI files (coded pictures as they
+// are, or pictures coded by one of FFmpeg's encoders) with an audio stream copied from another
+// file. Only this module sees FFmpeg.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace lw {
+
+constexpr uint32_t FourCC(char a, char b, char c, char d) {
+  return uint32_t(uint8_t(a)) | uint32_t(uint8_t(b)) << 8 | uint32_t(uint8_t(c)) << 16 |
+         uint32_t(uint8_t(d)) << 24;
+}
+
+// ---- Reading ----
+
+enum class VideoOpenError { None, NoVideo, BadFormat, NoDecoder };
+
+struct VideoInfo {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  bool palettised = false;  // 8-bit pictures on a palette; otherwise 24-bit
+  // One sample lasts scale / rate seconds; pictures are placed at sample indexes.
+  int64_t scale = 1;
+  int64_t rate = 1;
+  int64_t start = 0;
+  int64_t end = 0;  // first sample after the stream (start when unknown)
+};
+
+// A decoded picture, top row first: palettised rows of (width + 3) & ~3 index bytes, otherwise
+// rows of (3 * width + 3) & ~3 bytes in blue, green, red order.
+struct VideoPicture {
+  int64_t sample = 0;
+  std::vector<uint8_t> pixels;
+  std::array<uint32_t, 256> palette{};  // 0x00RRGGBB, palettised streams only
+};
+
+class VideoFileReader {
+ public:
+  ~VideoFileReader();
+  VideoFileReader(const VideoFileReader&) = delete;
+  VideoFileReader& operator=(const VideoFileReader&) = delete;
+
+  // Opens the first video stream of a file, or of a file held in memory (kept by the caller
+  // while the reader lives). maxPixels bounds the pictures any decoder may make. None on failure,
+  // with the reason in *error.
+  static std::unique_ptr<VideoFileReader> OpenFile(const std::string& path, uint64_t maxPixels,
+                                                   VideoOpenError* error);
+  static std::unique_ptr<VideoFileReader> OpenMemory(const uint8_t* data, size_t size,
+                                                     uint64_t maxPixels, VideoOpenError* error);
+
+  const VideoInfo& Info() const;
+  // The next picture in presentation order: 1 one read, 0 end of the stream, -1 read error (the
+  // file is damaged), -2 memory ran short.
+  int Next(VideoPicture* picture);
+
+  struct State;
+
+ private:
+  explicit VideoFileReader(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+// Whether the file has an audio stream that can be read.
+bool HasAudioStream(const std::string& path);
+
+// ---- Writing AVI ----
+
+// The AVI video handlers written without an encoder of FFmpeg's: the caller codes their pictures.
+constexpr uint32_t kHandlerNone = 0;  // uncompressed DIB rows, bottom row first
+constexpr uint32_t kHandlerRle8 = FourCC('m', 'r', 'l', 'e');
+constexpr uint32_t kHandlerVideo1 = FourCC('m', 's', 'v', 'c');
+
+struct AviVideoSpec {
+  uint32_t width = 0;
+  uint32_t height = 0;
+  uint32_t handler = kHandlerNone;  // kHandlerNone, kHandlerRle8 or an encoder's FOURCC
+  int bitCount = 8;                 // 8 (with palette) or 24: what the pictures given hold
+  std::vector<uint32_t> palette;    // 0x00RRGGBB, 8 bits only
+  uint32_t scale = 1;               // one sample lasts scale / rate seconds
+  uint32_t rate = 1;
+  uint32_t quality = 10000;  // 0..10000, for encoders
+  uint32_t keyEvery = 0;     // key frame interval for encoders (0: the encoder's own)
+};
+
+// An encoder FFmpeg offers for AVI video: its name, description and FOURCC.
+struct AviEncoderChoice {
+  std::string name;
+  std::string description;
+  uint32_t fourcc = 0;
+};
+std::vector<AviEncoderChoice> AviVideoEncoders();
+
+class AviFileWriter {
+ public:
+  ~AviFileWriter();
+  AviFileWriter(const AviFileWriter&) = delete;
+  AviFileWriter& operator=(const AviFileWriter&) = delete;
+
+  // Creates path with one video stream; none on failure with a negative error code in *error,
+  // and *fileFailed (when given) true when the file itself could not be created.
+  static std::unique_ptr<AviFileWriter> Create(const std::string& path, const AviVideoSpec& spec,
+                                               int* error, bool* fileFailed);
+
+  // Adds the first audio stream of a file, copied as it is. Before the first picture. False when
+  // the file has none that AVI can hold.
+  bool AddAudioFrom(const std::string& path);
+
+  // A picture already coded for the handler (kHandlerNone or kHandlerRle8) at a sample index.
+  // 0 or a negative error code.
+  int WriteCoded(int64_t sample, const uint8_t* data, size_t size, bool keyFrame);
+  // A picture to code with FFmpeg's encoder: rows of (3 * width + 3) & ~3 bytes, blue, green,
+  // red, top row first.
+  int WriteEncoded(int64_t sample, const uint8_t* bgr);
+  // Flushes the encoder and the audio and closes the file: 0 or a negative error code.
+  int Finish();
+
+  struct State;
+
+ private:
+  explicit AviFileWriter(std::unique_ptr<State> state);
+  std::unique_ptr<State> state_;
+};
+
+// AVERROR(ENOMEM) as the writer reports it.
+int VideoOutOfMemoryCode();
+
+}  // namespace lw

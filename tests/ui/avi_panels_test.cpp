@@ -1,0 +1,109 @@
+// The AVI panels of Save As: the stored choice preselected, RLE8 kept from 24-bit documents, the
+// sound track box following the path, what OK stores, and the fix panel holding OK back.
+#include "formats/ui/avi_panels.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <fstream>
+
+#include "base/preferences.h"
+#include "formats/avi/avi_settings.h"
+#include "formats/save_flow.h"
+#include "ui_fixtures.h"
+
+namespace lw {
+
+using namespace uitest;
+
+class AviPanelsTest : public QObject {
+  Q_OBJECT
+
+  QTemporaryDir dir_;
+  HeadlessServices services_;
+
+  static QRadioButton* Choice(SavePanel* panel, const char* name) {
+    return panel->findChild<QRadioButton*>(QString::fromLatin1(name));
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    StartWindowTests(dir_, services_);
+  }
+  void cleanupTestCase() { EndWindowTests(); }
+
+  void choicesFollowTheStoredOptionsAndTheDocument() {
+    struct Case {
+      bool noCompression;
+      AviCompressOptions stored;
+      uint32_t traits;
+      const char* checked;
+      bool rle8Enabled;
+    } cases[] = {
+        {true, Rle8Options(), 0, "none", true},
+        {false, Rle8Options(), 0, "rle8", true},
+        {false, Video1Options(), 0, "video1", true},
+        {false, Rle8Options(), doctrait::TrueColour, "video1", false},
+    };
+    for (const Case& c : cases) {
+      SetPrefBits(PrefFlags, NoAviCompression, c.noCompression);
+      QVERIFY(StoreAviCompressOptions(c.stored));
+      std::unique_ptr<SavePanel> panel(MakeAviPanel({nullptr, c.traits, savetype::Avi}, nullptr));
+      QVERIFY(Choice(panel.get(), c.checked)->isChecked());
+      QCOMPARE(Choice(panel.get(), "rle8")->isEnabled(), c.rle8Enabled);
+      auto* audio = panel->findChild<QCheckBox*>(QStringLiteral("audio"));
+      QVERIFY(!audio->isEnabled() && !audio->isChecked());
+    }
+  }
+
+  void okStoresTheChoiceAndChecksTheSoundTrack() {
+    SetPrefBits(PrefFlags, NoAviCompression, false);
+    QVERIFY(StoreAviCompressOptions(Rle8Options()));
+    std::unique_ptr<SavePanel> panel(MakeAviPanel({nullptr, 0, savetype::Avi}, nullptr));
+    Choice(panel.get(), "video1")->setChecked(true);
+    auto* path = panel->findChild<QLineEdit*>(QStringLiteral("audioPath"));
+    auto* audio = panel->findChild<QCheckBox*>(QStringLiteral("audio"));
+    const QString silent = dir_.path() + QStringLiteral("/silent.wav");
+    std::ofstream(silent.toStdString()) << "not a sound";
+    path->setText(silent);
+    QVERIFY(audio->isEnabled() && audio->isChecked());
+    services_.Reset();
+    SaveOptions options;
+    QVERIFY(!panel->Apply(&options));  // no audio stream in it
+    QCOMPARE(services_.Messages().size(), size_t{1});
+    QVERIFY(QString::fromStdString(services_.Messages()[0].text).contains(silent));
+    path->clear();
+    QVERIFY(!audio->isEnabled() && !audio->isChecked());
+    QVERIFY(panel->Apply(&options));
+    QVERIFY(options.avi.filled && options.avi.compress && !options.avi.withAudio);
+    QVERIFY(options.avi.compressOptions == Video1Options());
+    QVERIFY(LoadAviCompressOptions() == Video1Options());
+    Choice(panel.get(), "none")->setChecked(true);
+    QVERIFY(panel->Apply(&options));
+    QVERIFY(!options.avi.compress && (GetPref(PrefFlags) & NoAviCompression));
+  }
+
+  void fixPanelHoldsOkBackUntilTheFixRan() {
+    AnimationPtr doc = MakeDocument(8, 8, 0);
+    AddFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
+    AddFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 2);
+    const uint32_t traits = DocumentTraits(*doc);
+    QVERIFY(!AviPanelAllowed(traits));
+    std::unique_ptr<SavePanel> panel(MakeAviFixPanel({doc.get(), traits, savetype::Avi}, nullptr));
+    int changes = 0;
+    panel->changed = [&] { ++changes; };
+    QVERIFY(!panel->AllowsOk());
+    panel->findChild<QPushButton*>(QStringLiteral("fix"))->click();
+    QVERIFY(panel->AllowsOk());
+    QCOMPARE(changes, 1);
+    QVERIFY(AviPanelAllowed(DocumentTraits(*doc)));
+  }
+};
+
+}  // namespace lw
+
+QTEST_MAIN(lw::AviPanelsTest)
+#include "avi_panels_test.moc"
