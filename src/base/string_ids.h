@@ -704,4 +704,9 @@ constexpr int HtmlBorder = 51557;         // "Bordure :"
 constexpr int HtmlCodeLabel = 51558;      // "Code HTML :"
 constexpr int HtmlCopy = 51559;           // "Copier le code"
 constexpr int HtmlClose = 51560;          // "Fermer"
+// LiveEdit and the choice of its image editor.
+constexpr int EndLiveEditLabel = 51700;     // "Terminer la session LiveEdit"
+constexpr int UndoCoEditAnimation = 51701;  // "Coédition de l’animation"
+constexpr int CoEditorOther = 51702;        // "Autre programme..."
+constexpr int CoEditorPrompt = 51703;       // "Éditeurs d’images installés :"
 }  // namespace lw::str
