@@ -55,10 +55,10 @@ struct Session {
   std::string fileName;
   std::unique_ptr<FolderWatch> watch;
   std::thread watcher;
-  std::atomic<uint32_t> saved{0};      // complete saves seen by the watcher
-  uint32_t taken = 0;                  // saves re-imported by the interface thread
-  std::atomic<bool> writing{false};    // the editor is writing the file right now
-  std::atomic<int> failure{0};         // message id of a watcher failure
+  std::atomic<uint32_t> saved{0};    // complete saves seen by the watcher
+  uint32_t taken = 0;                // saves re-imported by the interface thread
+  std::atomic<bool> writing{false};  // the editor is writing the file right now
+  std::atomic<int> failure{0};       // message id of a watcher failure
 
   ~Session();
 };
@@ -342,8 +342,8 @@ uint32_t ReimportLiveEdit(ShellState& state) {
   // The background counts and the preview read the document: they stop before it changes.
   StopTasks(task::SizeEstimate | task::ColourCount);
   state.StopPreview();
-  uint32_t hints =
-      s.frame >= 0 ? ReimportFrame(state, *read, s.frame) : ReimportAnimation(state, std::move(read));
+  uint32_t hints = s.frame >= 0 ? ReimportFrame(state, *read, s.frame)
+                                : ReimportAnimation(state, std::move(read));
   if (hints) {
     state.modified = true;
     state.NotifyTitle();

@@ -20,8 +20,8 @@ bool FolderWatch::Open(const std::string& folder) {
   notify_ = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
   wake_ = ::eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (notify_ < 0 || wake_ < 0) return false;
-  const uint32_t mask = IN_CREATE | IN_MODIFY | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO |
-                        IN_CLOSE_WRITE | IN_ONLYDIR;
+  const uint32_t mask =
+      IN_CREATE | IN_MODIFY | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO | IN_CLOSE_WRITE | IN_ONLYDIR;
   return ::inotify_add_watch(notify_, folder.c_str(), mask) >= 0;
 }
 

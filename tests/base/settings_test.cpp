@@ -126,8 +126,11 @@ TEST_F(SettingsTest, CoEditorPhotoshopFlag) {
   EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
   EXPECT_TRUE(GetCoEditor(&path));
   EXPECT_EQ(path, "/opt/Adobe/PHOTOSHP.EXE");
-  ASSERT_TRUE(SetCoEditor("/usr/bin/gimp"));
+  ASSERT_TRUE(SetCoEditor("/usr/bin/pinta"));
   EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  // GIMP and Krita take layered files as Photoshop does.
+  ASSERT_TRUE(SetCoEditor("/usr/bin/gimp"));
+  EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
   ASSERT_TRUE(SetCoEditor("hp.exe"));
   EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
 }

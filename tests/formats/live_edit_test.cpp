@@ -139,7 +139,7 @@ TEST_F(LiveEditTest, RefusalsLeaveNothingBehind) {
   const struct {
     const char* editor;
     int frame;
-    int frames;         // frames of the document
+    int frames;  // frames of the document
     bool started;
     std::string shown;  // start of the message
   } cases[] = {
@@ -179,10 +179,14 @@ TEST_F(LiveEditTest, ExchangeFormatFollowsTheEditor) {
     int frame;
     int type;
   } cases[] = {
-      {"/usr/bin/gimp-2.10", -1, savetype::Psd},   {"/usr/bin/gimp-2.10", 0, savetype::Png},
-      {"/usr/bin/gimp-2.10", 1, savetype::Psd},    {"/usr/bin/krita", 1, savetype::Psd},
-      {entry, 1, savetype::Psd},                   {"/usr/bin/pinta", 1, savetype::Png},
-      {"C:/Adobe/FIREWORKS.EXE", 1, savetype::Gif}, {"/opt/PHOTOSHP.EXE", 1, savetype::Psd},
+      {"/usr/bin/gimp-2.10", -1, savetype::Psd},
+      {"/usr/bin/gimp-2.10", 0, savetype::Png},
+      {"/usr/bin/gimp-2.10", 1, savetype::Psd},
+      {"/usr/bin/krita", 1, savetype::Psd},
+      {entry, 1, savetype::Psd},
+      {"/usr/bin/pinta", 1, savetype::Png},
+      {"C:/Adobe/FIREWORKS.EXE", 1, savetype::Gif},
+      {"/opt/PHOTOSHP.EXE", 1, savetype::Psd},
   };
   for (const auto& c : cases)
     EXPECT_EQ(LiveEditExchangeType(*doc, c.frame, c.editor), c.type) << c.editor << c.frame;
@@ -204,8 +208,8 @@ TEST(ExecLine, FieldCodes) {
       {"flatpak run --file-forwarding org.gimp.GIMP @@u %U @@",
        {"flatpak", "run", "--file-forwarding", "org.gimp.GIMP", "@@u", "/t/a b.png", "@@"}},
       {"\"/opt/My Editor/run\" --new %F %U", {"/opt/My Editor/run", "--new", "/t/a b.png"}},
-      {"ed %i --name=%c %k 100%% %d", {"ed", "--icon", "ic", "--name=Ed", "/e.desktop", "100%",
-                                        "/t/a b.png"}},
+      {"ed %i --name=%c %k 100%% %d",
+       {"ed", "--icon", "ic", "--name=Ed", "/e.desktop", "100%", "/t/a b.png"}},
       {"sh -c \"echo \\\"\\$1\\\"\" %f", {"sh", "-c", "echo \"$1\"", "/t/a b.png"}},
       {"", {}},
   };
@@ -216,15 +220,15 @@ TEST(ExecLine, FieldCodes) {
 TEST_F(LiveEditTest, StaleFoldersOfDeadProcessesGo) {
   const std::string mine = "loopwright-liveedit-" + std::to_string(CurrentProcessId()) + "-pngA";
   for (const std::string name : {"loopwright-liveedit-99999999-pngB", mine.c_str(),
-                                  "loopwright-liveedit-x", "other-99999999"}) {
+                                 "loopwright-liveedit-x", "other-99999999"}) {
     CreateFolders(Path(name));
     Put(Path(name) + "/f.png", "x");
   }
   EXPECT_EQ(RemoveStaleLiveEditFolders(), 1);
-  EXPECT_EQ(FolderNames(), (std::vector<std::string>{"loopwright-liveedit-" +
-                                                         std::to_string(CurrentProcessId()) +
-                                                         "-pngA",
-                                                     "loopwright-liveedit-x", "other-99999999"}));
+  EXPECT_EQ(FolderNames(),
+            (std::vector<std::string>{
+                "loopwright-liveedit-" + std::to_string(CurrentProcessId()) + "-pngA",
+                "loopwright-liveedit-x", "other-99999999"}));
 }
 
 TEST_F(LiveEditTest, MenuTextNamesTheEditor) {

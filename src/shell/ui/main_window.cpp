@@ -22,6 +22,7 @@
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"
+#include "formats/live_edit.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -256,6 +257,7 @@ void MainWindow::DocumentChanged(uint32_t hints) {
 void MainWindow::StopPreview() { StopBackgroundWork(); }
 
 void MainWindow::DocumentClosing() {
+  EndLiveEdit();
   StopBackgroundWork();
   strip_->SetAnimation(nullptr);
   shown_ = nullptr;
@@ -402,6 +404,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   StopTasks(task::SizeEstimate | task::ColourCount);
+  EndLiveEdit();
   SavePlacement();
   event->accept();
 }
