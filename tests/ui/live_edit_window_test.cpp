@@ -1,10 +1,12 @@
 // LiveEdit from the window: the editor is asked for when none is set, the menu names it, each
 // save reaches the document through the interface thread, and closing ends the session.
 #include <QAction>
+#include <QDialog>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPainter>
 #include <QTemporaryDir>
+#include <QTimer>
 #include <QtTest>
 #include <cstdlib>
 
@@ -117,6 +119,24 @@ class LiveEditWindowTest : public QObject {
     QCOMPARE(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{3});
     QVERIFY(!LiveEditActive());
     QVERIFY(!FileExists(folder));
+  }
+
+  void aModalDialogHoldsTheSaveBack() {
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.OpenDocument(gif_.toStdString()), 1);
+    window.SelectFrame(1, 0);
+    window.Command(cmd::LiveEditFrame);
+    QDialog dialog(&window);
+    int during = -1;
+    QTimer::singleShot(1600, &dialog, [&] {
+      during = FrameAt(*window.Document(), 1)->bits()[0];
+      dialog.accept();
+    });
+    dialog.exec();
+    QCOMPARE(during, 3);
+    QTRY_COMPARE_WITH_TIMEOUT(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4}, 3000);
+    window.Command(cmd::EndLiveEdit);
   }
 
   void endCommandRemovesTheFiles() {
