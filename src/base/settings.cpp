@@ -4,6 +4,7 @@
 #include <stdlib.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <map>
 #include <mutex>
 #include <new>
@@ -241,6 +242,39 @@ bool FindEntryName(const std::string& folder, const std::string& program, int de
   return false;
 }
 
+bool IsDesktopEntryPath(std::string_view path) {
+  return path.size() > 8 && path.substr(path.size() - 8) == ".desktop";
+}
+
+// The application entries of a folder (and its subfolders, whose names join the id with '-')
+// that open images.
+void CollectImageEntries(const std::string& folder, const std::string& idPrefix, int depth,
+                         int* budget, std::map<std::string, bool>* seen,
+                         std::vector<ApplicationEntry>* found) {
+  std::vector<FolderEntry> entries;
+  if (depth > 3 || !ListFolder(folder, "*", &entries)) return;
+  for (const FolderEntry& e : entries) {
+    if (--*budget < 0) return;
+    std::string path = folder + "/" + e.name;
+    if (e.isFolder) {
+      CollectImageEntries(path, idPrefix + e.name + "-", depth + 1, budget, seen, found);
+      continue;
+    }
+    if (!WildcardMatch("*.desktop", e.name)) continue;
+    std::string id = idPrefix + e.name;
+    if (seen->count(id)) continue;
+    (*seen)[id] = true;  // a hidden entry hides the same id of later folders too
+    std::map<std::string, std::string> keys;
+    if (!ReadDesktopEntry(path, &keys)) continue;
+    if (keys["Hidden"] == "true" || keys["NoDisplay"] == "true") continue;
+    if (keys["Type"] != "Application" || keys["Exec"].empty()) continue;
+    if (keys["MimeType"].find("image/") == std::string::npos) continue;
+    std::string name = !keys["Name[fr]"].empty() ? keys["Name[fr]"] : keys["Name"];
+    if (name.empty()) continue;
+    found->push_back({path, name, keys["Icon"]});
+  }
+}
+
 }  // namespace
 
 // ---- Signature comment ----
@@ -352,11 +386,37 @@ bool GetCoEditor(std::string* path) {
 bool SetCoEditor(std::string_view path) {
   try {
     bool stored = WriteString("CoEdit", path);
-    constexpr std::string_view photoshop = "photoshp.exe";
-    bool isPhotoshop = path.size() >= photoshop.size() &&
-                       FoldCase(path.substr(path.size() - photoshop.size())) == photoshop;
-    SetPrefBits(PrefFlags2, CoEditorIsPhotoshop, isPhotoshop);
+    SetPrefBits(PrefFlags2, CoEditorIsPhotoshop, CoEditorTakesLayers(path));
     return stored;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+std::string CoEditorProgram(std::string_view path) {
+  try {
+    if (!IsDesktopEntryPath(path)) return std::string(path);
+    std::map<std::string, std::string> keys;
+    if (!ReadDesktopEntry(std::string(path), &keys)) return {};
+    return ExecProgram(keys["Exec"]);
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+bool CoEditorTakesLayers(std::string_view path) {
+  try {
+    std::string program = FoldCase(BaseName(CoEditorProgram(path)));
+    std::string entry = IsDesktopEntryPath(path) ? FoldCase(BaseName(path)) : std::string();
+    constexpr std::string_view photoshop = "photoshp.exe";
+    if (program.size() >= photoshop.size() &&
+        std::string_view(program).substr(program.size() - photoshop.size()) == photoshop)
+      return true;
+    // GIMP and Krita open and save layered PSD files as well.
+    for (const std::string& name : {program, entry})
+      if (name.find("gimp") != std::string::npos || name.find("krita") != std::string::npos)
+        return true;
+    return false;
   } catch (const std::bad_alloc&) {
     return false;
   }
@@ -364,6 +424,13 @@ bool SetCoEditor(std::string_view path) {
 
 std::string CoEditorDisplayName(std::string_view path) {
   try {
+    if (IsDesktopEntryPath(path)) {
+      std::map<std::string, std::string> keys;
+      if (ReadDesktopEntry(std::string(path), &keys)) {
+        std::string name = !keys["Name[fr]"].empty() ? keys["Name[fr]"] : keys["Name"];
+        if (!name.empty()) return name;
+      }
+    }
     std::string name = BaseName(path);
     if (name.empty()) return name;
     int budget = 5000;  // entries looked at, whatever the folders hold
@@ -375,6 +442,99 @@ std::string CoEditorDisplayName(std::string_view path) {
   } catch (const std::bad_alloc&) {
     return {};
   }
+}
+
+std::vector<std::string> CoEditorCommandLine(std::string_view editor, const std::string& file) {
+  try {
+    if (!IsDesktopEntryPath(editor)) return {std::string(editor), file};
+    std::map<std::string, std::string> keys;
+    if (!ReadDesktopEntry(std::string(editor), &keys)) return {};
+    return ExpandExecLine(keys["Exec"], file, keys["Icon"],
+                          !keys["Name[fr]"].empty() ? keys["Name[fr]"] : keys["Name"],
+                          std::string(editor));
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+std::vector<std::string> ExpandExecLine(std::string_view exec, const std::string& file,
+                                        const std::string& icon, const std::string& name,
+                                        const std::string& entryPath) {
+  // Arguments split at blanks outside double quotes; inside them \ escapes " ` $ and \.
+  std::vector<std::string> words;
+  std::vector<bool> quoted;
+  size_t i = 0;
+  while (i < exec.size()) {
+    while (i < exec.size() && (exec[i] == ' ' || exec[i] == '\t')) ++i;
+    if (i >= exec.size()) break;
+    std::string word;
+    bool anyQuote = false;
+    while (i < exec.size() && exec[i] != ' ' && exec[i] != '\t') {
+      if (exec[i] == '"') {
+        anyQuote = true;
+        for (++i; i < exec.size() && exec[i] != '"'; ++i) {
+          if (exec[i] == '\\' && i + 1 < exec.size()) ++i;
+          word.push_back(exec[i]);
+        }
+        if (i < exec.size()) ++i;  // the closing quote
+      } else {
+        word.push_back(exec[i++]);
+      }
+    }
+    words.push_back(std::move(word));
+    quoted.push_back(anyQuote);
+  }
+  std::vector<std::string> argv;
+  bool fileGiven = false;
+  for (size_t w = 0; w < words.size(); ++w) {
+    const std::string& word = words[w];
+    if (!quoted[w] && word == "%i") {
+      if (!icon.empty()) argv.insert(argv.end(), {"--icon", icon});
+      continue;
+    }
+    std::string out;
+    for (size_t c = 0; c < word.size(); ++c) {
+      if (word[c] != '%' || c + 1 >= word.size()) {
+        out.push_back(word[c]);
+        continue;
+      }
+      switch (char code = word[++c]) {
+        case 'f':
+        case 'F':
+        case 'u':
+        case 'U':
+          // Only the first file code gets the file; a local path serves for the URL ones.
+          if (!fileGiven) out += file;
+          fileGiven = true;
+          break;
+        case 'c': out += name; break;
+        case 'k': out += entryPath; break;
+        case '%': out.push_back('%'); break;
+        default: (void)code; break;  // deprecated or unknown codes are dropped
+      }
+    }
+    // A word that was only a list code with nothing left gives no argument.
+    if (out.empty() && !quoted[w] && word.size() == 2 && word[0] == '%') continue;
+    argv.push_back(std::move(out));
+  }
+  if (argv.empty()) return argv;
+  if (!fileGiven) argv.push_back(file);
+  return argv;
+}
+
+std::vector<ApplicationEntry> ImageEditorEntries() {
+  std::vector<ApplicationEntry> found;
+  try {
+    std::map<std::string, bool> seen;  // desktop file ids: the first folder wins
+    int budget = 5000;
+    for (const std::string& folder : ApplicationFolders())
+      CollectImageEntries(folder, "", 0, &budget, &seen, &found);
+    std::sort(found.begin(), found.end(), [](const ApplicationEntry& a, const ApplicationEntry& b) {
+      return CompareNamesNoCase(a.name, b.name) < 0;
+    });
+  } catch (const std::bad_alloc&) {
+  }
+  return found;
 }
 
 // ---- Folder of the open dialogs ----

@@ -43,11 +43,32 @@ bool LoadFixedPalette(FixedPalette* palette);
 
 // ---- External image editor ----
 
+// The editor is a program's path, or the path of the desktop entry (".desktop") that starts it.
 bool GetCoEditor(std::string* path);
-// Stores the editor and notes in PrefFlags2 whether it is Photoshop.
+// Stores the editor and notes in PrefFlags2 whether it takes layered PSD files.
 bool SetCoEditor(std::string_view path);
 // The name to show for an editor: its desktop entry's name when one starts it, else its file name.
 std::string CoEditorDisplayName(std::string_view path);
+// The program an editor runs (a desktop entry's Exec program; empty when unreadable).
+std::string CoEditorProgram(std::string_view path);
+// Photoshop, GIMP and Krita open and save layered PSD files.
+bool CoEditorTakesLayers(std::string_view path);
+// The command that opens file in the editor: the program and the file, or the desktop entry's
+// Exec line with its field codes filled in (the file appended when the line takes none).
+// Empty when the entry cannot be read.
+std::vector<std::string> CoEditorCommandLine(std::string_view editor, const std::string& file);
+// An Exec line's arguments, with %f %F %u %U (the file), %i, %c, %k and %% filled in.
+std::vector<std::string> ExpandExecLine(std::string_view exec, const std::string& file,
+                                        const std::string& icon, const std::string& name,
+                                        const std::string& entryPath);
+
+// The applications of the desktop's entries that open images, sorted by name.
+struct ApplicationEntry {
+  std::string path;  // the .desktop file
+  std::string name;
+  std::string icon;  // the entry's Icon value
+};
+std::vector<ApplicationEntry> ImageEditorEntries();
 
 // ---- Folder of the open dialogs ----
 

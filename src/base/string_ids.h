@@ -820,4 +820,9 @@ constexpr int AviCompressorTitle = 51463;
 constexpr int AviCompressorLabel = 51464;
 constexpr int AviQualityLabel = 51465;
 constexpr int AviKeyFrameLabel = 51466;
+// LiveEdit and the choice of its image editor.
+constexpr int EndLiveEditLabel = 51700;     // "Terminer la session LiveEdit"
+constexpr int UndoCoEditAnimation = 51701;  // "Coédition de l’animation"
+constexpr int CoEditorOther = 51702;        // "Autre programme..."
+constexpr int CoEditorPrompt = 51703;       // "Éditeurs d’images installés :"
 }  // namespace lw::str

@@ -46,7 +46,8 @@ constexpr uint32_t FrameProperties = 31;
 constexpr uint32_t GlobalFrameProperties = 33;
 constexpr uint32_t FixForAvi = 34;
 constexpr uint32_t AddTrueColour = 35;
-constexpr uint32_t MaxKind = 35;
+constexpr uint32_t CoEditAnimation = 36;
+constexpr uint32_t MaxKind = 36;
 }  // namespace undo
 
 // Refresh hints returned by Undo and Redo: what the main window redraws.

@@ -38,6 +38,7 @@ constexpr UndoKindRow kRows[] = {
     {undo::ResizeAnimation, str::UndoResizeAnimation, FillDocumentCopy, ApplyResizedCopy, false},
     {undo::MergeAnimations, str::UndoMergeAnimations, FillDocumentCopy, ApplyMergedCopy, false},
     {undo::FixForAvi, str::UndoFixForAvi, FillDocumentCopy, ApplyWholeCopy, false},
+    {undo::CoEditAnimation, str::UndoCoEditAnimation, FillDocumentCopy, ApplyWholeCopy, false},
 };
 
 }  // namespace

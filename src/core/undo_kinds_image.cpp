@@ -37,6 +37,16 @@ uint32_t ApplyFrameImage(UndoRecord& record, Animation& document, bool) {
                            record.param);
 }
 
+// The outside editor may have changed the frame's size: the size goes with the image.
+uint32_t ApplyCoEditedFrame(UndoRecord& record, Animation& document, bool) {
+  Frame* frame = FrameAt(document, static_cast<int>(record.param));
+  if (!frame || !record.frames) return 0;
+  bool resized = frame->width != record.frames->width || frame->height != record.frames->height;
+  SwapFrameImagesAndGeometry(frame, record.frames);
+  LendGlobalPalette(document);
+  return refresh::ForFrame(resized ? kFrameImage | refresh::Document : kFrameImage, record.param);
+}
+
 // param: the frame index in the high half; low half 0 or 1 for the flag turned on or off, 2 and
 // more for a change of transparent colour, which keeps the whole frame.
 bool FillTransparency(UndoRecord& record, Animation& document, Frame*) {
@@ -140,7 +150,7 @@ uint32_t ApplyRotateAll(UndoRecord& record, Animation& document, bool redo) {
 
 constexpr UndoKindRow kRows[] = {
     {undo::EditPixels, str::UndoEditPixels, FillFrameCopy, ApplyFrameImage, false},
-    {undo::CoEditFrame, str::UndoCoEditFrame, FillFrameCopy, ApplyFrameImage, false},
+    {undo::CoEditFrame, str::UndoCoEditFrame, FillFrameCopy, ApplyCoEditedFrame, false},
     {undo::DropTrueColour, str::UndoDropTrueColour, FillFrameCopy, ApplyFrameImage, false},
     {undo::AddTrueColour, str::UndoAddTrueColour, FillNothing, ApplyTrueColour, false},
     {undo::EditTransparency, str::UndoEditTransparency, FillTransparency, ApplyTransparency, false},

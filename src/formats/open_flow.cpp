@@ -15,6 +15,7 @@
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
+#include "formats/live_edit.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 
@@ -411,6 +412,7 @@ int CloseDocument(ShellState& state) {
   StopTasks(task::SizeEstimate | task::ColourCount);
   state.StopPreview();
   if (state.document && state.listener) state.listener->DocumentClosing();
+  EndLiveEdit();
   state.document.reset();
   state.currentFrame = -1;
   ClearHistory();

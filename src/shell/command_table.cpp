@@ -23,11 +23,6 @@ constexpr CommandSpec Checked(int id, int label, Enable rule, Check check, int p
   return {id, label, rule, true, check, param, 0};
 }
 
-constexpr int kFormats = str::PendingFormats;
-constexpr int kDialogs = str::PendingDialogs;
-constexpr int kColour = str::PendingColour;
-constexpr int kLiveEdit = str::PendingLiveEdit;
-
 constexpr CommandSpec kCommands[] = {
     // Fichier
     Row(cmd::FileOpen, str::LabelOpen, E::Always),
@@ -71,7 +66,8 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::FrameFlipHorizontal, str::LabelFlipHorizontal, E::Current),
     Row(cmd::FrameFlipVertical, str::LabelFlipVertical, E::Current),
     Row(cmd::EditPixels, str::LabelEditPixels, E::Current),
-    Row(cmd::LiveEditFrame, 40363, E::Current, kLiveEdit),
+    Row(cmd::LiveEditFrame, 40363, E::Current),
+    Row(cmd::EndLiveEdit, str::EndLiveEditLabel, E::LiveEditSession),
     // Animation
     Row(cmd::AnimationProperties, str::LabelProperties, E::Document),
     Row(cmd::EditGlobalPalette, str::LabelGlobalPalette, E::GlobalPalette),
@@ -81,7 +77,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::AnimationRotate90Ccw, str::LabelRotate90Ccw, E::Document),
     Row(cmd::AnimationFlipHorizontal, str::LabelFlipHorizontal, E::Document),
     Row(cmd::AnimationFlipVertical, str::LabelFlipVertical, E::Document),
-    Row(cmd::LiveEditAnimation, str::LabelLiveEditAnimation, E::CoEditAnimation, kLiveEdit),
+    Row(cmd::LiveEditAnimation, str::LabelLiveEditAnimation, E::CoEditAnimation),
     Row(cmd::Duration, str::LabelDuration, E::Frames),
     Row(cmd::ReduceColours, str::LabelReduceColours, E::Frames, 0),
     Row(cmd::Optimize, str::LabelOptimize, E::Document),
@@ -218,6 +214,7 @@ constexpr MenuItem kMainMenu[] = {
     Sep(),
     Cmd(cmd::EditPixels),
     Cmd(cmd::LiveEditFrame),
+    Cmd(cmd::EndLiveEdit),
     End(),
     Sub(str::MenuAnimation),
     Cmd(cmd::AnimationProperties),
@@ -342,6 +339,7 @@ constexpr MenuItem kFrameMenuSelected[] = {
     Cmd(cmd::ResizeFrames),
     Cmd(cmd::EditPixels),
     Cmd(cmd::LiveEditFrame),
+    Cmd(cmd::EndLiveEdit),
 };
 
 constexpr MenuItem kFrameMenuEmpty[] = {
@@ -378,6 +376,7 @@ bool CommandEnabled(Enable rule, const DocumentFacts& f) {
     case E::Modified: return f.document && f.modified;
     case E::Revertible: return f.document && f.modified && f.hasPath;
     case E::CoEditAnimation: return f.document && f.coEditorTakesLayers;
+    case E::LiveEditSession: return f.liveEditSession;
     case E::LocalPalette: return current && f.currentHasLocalPalette;
     case E::GlobalPalette: return f.document && f.globalPalette;
     case E::Clipboard: return f.clipboardHasFrames;
@@ -426,7 +425,9 @@ std::string CommandLabel(int id) {
 }
 
 std::string CommandTooltip(int id) {
-  std::string text = ResText(id);
+  // The LiveEdit commands' ids are also those of unrelated texts.
+  bool ownText = id != cmd::LiveEditFrame && id != cmd::LiveEditAnimation && id != cmd::EndLiveEdit;
+  std::string text = ownText ? ResText(id) : std::string();
   if (text.empty()) {
     for (char c : CommandLabel(id))
       if (c != '&') text += c;

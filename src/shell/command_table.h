@@ -20,6 +20,7 @@ enum class Enable : uint8_t {
   Modified,         // open and modified
   Revertible,       // modified with a file to go back to
   CoEditAnimation,  // open, and the co-editor takes layered files
+  LiveEditSession,  // a LiveEdit session runs
   LocalPalette,     // the current frame has a local palette
   GlobalPalette,    // the animation has a global palette
   Clipboard,        // the clipboard holds frames or an image
@@ -61,6 +62,7 @@ struct DocumentFacts {
   bool canUndo = false;
   bool canRedo = false;
   bool coEditorTakesLayers = false;
+  bool liveEditSession = false;
   bool keepTrueColour = false;
   bool propertiesBarShown = true;
   bool frameTips = false;

@@ -126,8 +126,11 @@ TEST_F(SettingsTest, CoEditorPhotoshopFlag) {
   EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
   EXPECT_TRUE(GetCoEditor(&path));
   EXPECT_EQ(path, "/opt/Adobe/PHOTOSHP.EXE");
-  ASSERT_TRUE(SetCoEditor("/usr/bin/gimp"));
+  ASSERT_TRUE(SetCoEditor("/usr/bin/pinta"));
   EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  // GIMP and Krita take layered files as Photoshop does.
+  ASSERT_TRUE(SetCoEditor("/usr/bin/gimp"));
+  EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
   ASSERT_TRUE(SetCoEditor("hp.exe"));
   EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
 }
@@ -149,6 +152,45 @@ TEST_F(SettingsTest, CoEditorNameFromDesktopEntries) {
   EXPECT_EQ(CoEditorDisplayName("/usr/bin/tool"), "tool");
   EXPECT_EQ(CoEditorDisplayName("/usr/bin/unknown"), "unknown");
   EXPECT_EQ(CoEditorDisplayName(""), "");
+  unsetenv("XDG_DATA_DIRS");
+}
+
+// The editor chooser lists the applications that open images; the user's entry of an id hides
+// the system's, hidden ones and those of other files stay out.
+TEST_F(SettingsTest, ImageEditorsFromDesktopEntries) {
+  std::string system = fs::path(data_).parent_path().string() + "/system";
+  setenv("XDG_DATA_DIRS", system.c_str(), 1);
+  fs::create_directories(data_ + "/applications/kde");
+  fs::create_directories(system + "/applications/kde");
+  const struct {
+    std::string file;
+    std::string keys;
+  } entries[] = {
+      {data_ + "/applications/kde/krita.desktop", "Name=Krita\nMimeType=image/png;\nExec=krita %F"},
+      {system + "/applications/kde/krita.desktop", "Name=Old Krita\nMimeType=image/png;\nExec=k"},
+      {system + "/applications/gimp.desktop",
+       "Name=GIMP\nName[fr]=Programme GIMP\nMimeType=image/gif;\nExec=gimp %U\nIcon=gimp"},
+      {system + "/applications/viewer.desktop",
+       "Name=Visionneuse\nNoDisplay=true\nMimeType=image/png;\nExec=v"},
+      {system + "/applications/text.desktop", "Name=Texte\nMimeType=text/plain;\nExec=t"},
+      {system + "/applications/link.desktop", "Name=Lien\nMimeType=image/png;\nType=Link"},
+  };
+  for (const auto& e : entries) {
+    bool link = e.keys.find("Type=Link") != std::string::npos;
+    std::ofstream(e.file) << "[Desktop Entry]\n" << (link ? "" : "Type=Application\n") << e.keys
+                          << "\n";
+  }
+  std::vector<ApplicationEntry> found = ImageEditorEntries();
+  ASSERT_EQ(found.size(), 2u);
+  EXPECT_EQ(found[0].name, "Krita");
+  EXPECT_EQ(found[0].path, entries[0].file);
+  EXPECT_EQ(found[1].name, "Programme GIMP");
+  EXPECT_EQ(found[1].icon, "gimp");
+  EXPECT_EQ(CoEditorDisplayName(found[1].path), "Programme GIMP");
+  EXPECT_EQ(CoEditorCommandLine(found[1].path, "/t/x.png"),
+            (std::vector<std::string>{"gimp", "/t/x.png"}));
+  EXPECT_EQ(CoEditorCommandLine("/usr/bin/pinta", "/t/x.png"),
+            (std::vector<std::string>{"/usr/bin/pinta", "/t/x.png"}));
   unsetenv("XDG_DATA_DIRS");
 }
 

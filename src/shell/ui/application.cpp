@@ -8,6 +8,7 @@
 
 #include "base/progress.h"
 #include "colour/ui/properties_hooks.h"
+#include "formats/live_edit.h"
 #include "platform/qt/qt_services.h"
 #include "shell/ui/icons.h"
 #include "shell/ui/main_window.h"
@@ -34,6 +35,8 @@ int RunWindow(int argc, char** argv) {
     LoadQtFrenchTexts();
     InstallQtServices();
     InstallPropertiesSheetHooks();
+    // Co-editing folders that a crashed run left behind.
+    RemoveStaleLiveEditFolders();
     {
       MainWindow window;
       window.show();
@@ -55,6 +58,7 @@ int RunWindow(int argc, char** argv) {
       }
       status = app.exec();
     }
+    EndLiveEdit();
     ShutdownBackgroundTasks();
     UninstallQtServices();
   }

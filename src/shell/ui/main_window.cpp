@@ -23,6 +23,7 @@
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"
+#include "formats/live_edit.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -260,6 +261,7 @@ void MainWindow::DocumentChanged(uint32_t hints) {
 void MainWindow::StopPreview() { StopBackgroundWork(); }
 
 void MainWindow::DocumentClosing() {
+  EndLiveEdit();
   StopBackgroundWork();
   strip_->SetAnimation(nullptr);
   shown_ = nullptr;
@@ -406,6 +408,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
     return;
   }
   StopTasks(task::SizeEstimate | task::ColourCount);
+  EndLiveEdit();
   SavePlacement();
   event->accept();
 }

@@ -37,6 +37,7 @@
 #include "shell/status_text.h"
 #include "shell/ui/about_dialog.h"
 #include "shell/ui/frame_strip.h"
+#include "shell/ui/live_edit_link.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/preferences_sheet.h"
 #include "shell/ui/preview_window.h"
@@ -126,6 +127,16 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
          AskHtmlCode(&w, &request);
        }},
       {cmd::Exit, cmd::Exit, [](W& w, int) { w.close(); }},
+      {cmd::LiveEditAnimation, cmd::LiveEditFrame,
+       [](W& w, int c) {
+         RunLiveEditCommand(&w, w.state_, c, [&w](uint32_t hints) {
+           hints ? w.AfterCommand(hints) : w.UpdateCommandStates();
+         });
+       }},
+      {cmd::EndLiveEdit, cmd::EndLiveEdit,
+       [](W& w, int c) {
+         RunLiveEditCommand(&w, w.state_, c, [&w](uint32_t) { w.UpdateCommandStates(); });
+       }},
       {cmd::RecentFileFirst, cmd::RecentFileLast,
        [](W& w, int c) {
          std::string path;

@@ -16,6 +16,7 @@
 #include "base/strings.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "formats/live_edit.h"
 #include "platform/qt/qt_clipboard.h"
 #include "shell/accelerators.h"
 #include "shell/command_ids.h"
@@ -225,6 +226,7 @@ DocumentFacts MainWindow::Facts() const {
   f.clipboardHasFrames = MimeDataOffersFrames(QApplication::clipboard()->mimeData());
   f.previewOpen = preview_ != nullptr;
   f.coEditorTakesLayers = GetPref(PrefFlags2) & 0x08;
+  f.liveEditSession = LiveEditActive();
   f.keepTrueColour = GetPref(PrefFlags) & KeepTrueColor;
   f.propertiesBarShown = !(GetPref(PrefFlags) & HidePropertiesBar);
   f.frameTips = GetPref(PrefFrameTips) & tipbits::On;
@@ -252,6 +254,9 @@ void MainWindow::UpdateCommandStates() {
   }
   for (const auto& [menu, rule] : submenuRules_)
     menu->menuAction()->setEnabled(CommandEnabled(rule, facts));
+  // The session's end is in the menus only while a session runs.
+  Action(cmd::EndLiveEdit)->setVisible(facts.liveEditSession);
+  Action(cmd::LiveEditFrame)->setText(Q(LiveEditMenuText()));
   Action(cmd::Undo)->setText(Q(undo.undoText));
   Action(cmd::Redo)->setText(Q(undo.redoText));
   setWindowModified(state_.modified);

@@ -4,7 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QFileDialog>
 #include <QFileInfo>
 #include <QFormLayout>
 #include <QGroupBox>
@@ -25,6 +24,7 @@
 #include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "shell/ui/co_editor_chooser.h"
 #include "shell/ui/colour_button.h"
 
 namespace lw {
@@ -239,16 +239,7 @@ void ProgramPage::ChooseEditor() {
   if (!editor_.empty()) start = QFileInfo(QString::fromStdString(editor_)).absolutePath();
   std::string initDir;
   if (start.isEmpty() && GetInitDir(&initDir)) start = QString::fromStdString(initDir);
-  QString chosen;
-  if (coEditorChooser) {
-    chosen = coEditorChooser(this, start);
-  } else {
-    QFileDialog dialog(this, T(str::PrefBrowseForCoeditImage), start);
-    dialog.setFileMode(QFileDialog::ExistingFile);
-    dialog.setNameFilter(T(str::PrefApplications));
-    if (dialog.exec() == QDialog::Accepted && !dialog.selectedFiles().isEmpty())
-      chosen = dialog.selectedFiles().first();
-  }
+  QString chosen = (coEditorChooser ? coEditorChooser : ChooseCoEditor)(this, start);
   if (chosen.isEmpty() || !QFileInfo(chosen).isFile()) return;
   editor_ = chosen.toStdString();
   editorChosen_ = true;

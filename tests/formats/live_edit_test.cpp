@@ -1,0 +1,242 @@
+// LiveEdit against a fake image editor: a shell script started as the co-editor that saves the
+// exchange file the ways real editors do.
+#include "formats/live_edit.h"
+
+#include <poll.h>
+#include <sys/stat.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "base/settings.h"
+#include "formats/flow_fixture.h"
+#include "formats/open_flow.h"
+#include "platform/files.h"
+#include "platform/process.h"
+
+namespace lw::test {
+namespace {
+
+class LiveEditTest : public FlowTest {
+ protected:
+  void SetUp() override {
+    FlowTest::SetUp();
+    const char* tmp = std::getenv("TMPDIR");
+    oldTmp_ = tmp ? tmp : "";
+    setenv("TMPDIR", dir_.c_str(), 1);
+    state_.document = MakeDocument(8, 6);
+    AddSolidFrame(*state_.document, 0, 0, 8, 6, 1)->delay = 30;
+    AddSolidFrame(*state_.document, 2, 1, 4, 3, 2)->delay = 40;
+    state_.currentFrame = 1;
+  }
+  void TearDown() override {
+    EndLiveEdit();
+    if (oldTmp_.empty())
+      unsetenv("TMPDIR");
+    else
+      setenv("TMPDIR", oldTmp_.c_str(), 1);
+    FlowTest::TearDown();
+  }
+
+  // A PNG of a w x h frame of one palette index, as an editor would save it.
+  std::string EditedImage(const std::string& name, uint8_t index, uint32_t w = 4, uint32_t h = 3) {
+    AnimationPtr a = MakeDocument(w, h);
+    Frame* f = AddSolidFrame(*a, 0, 0, w, h, index);
+    std::string path = Path(name);
+    EXPECT_TRUE(WriteSingleImage(path, f, saveopt::Plain, savetype::Png));
+    return path;
+  }
+
+  // The co-editor: a script that runs body in the background with $1 the exchange file.
+  void UseEditor(const std::string& body) {
+    std::string script = Path("editor.sh");
+    Put(script, "#!/bin/sh\nf=\"$1\"\n(\n" + body + "\n) >/dev/null 2>&1 &\n");
+    chmod(script.c_str(), 0700);
+    SetCoEditor(script);
+  }
+
+  // Waits up to ms for the watcher to wake the interface thread.
+  static bool Woken(int ms) {
+    pollfd p{LiveEditWakeFd(), POLLIN, 0};
+    return poll(&p, 1, ms) == 1;
+  }
+
+  int RedOf(int index) {
+    const Frame* f = FrameAt(*state_.document, index);
+    return f->palette->entries[f->bits()[0]].red;
+  }
+
+  ShellState state_;
+  std::string oldTmp_;
+};
+
+// Each way of saving gives exactly one re-import per save, of the complete file; undo brings
+// each earlier image back.
+TEST_F(LiveEditTest, EverySaveComesBackOnce) {
+  const std::string first = EditedImage("a.png", 5), second = EditedImage("b.png", 9, 5, 2);
+  const struct {
+    const char* name;
+    std::string save;  // shell commands saving $new over "$f"
+  } ways[] = {
+      // In place, with a pause in the middle longer than the settling time.
+      {"in place", "{ head -c 40 \"$new\"; sleep 0.8; tail -c +41 \"$new\"; } > \"$f\""},
+      {"temporary then rename", "cp \"$new\" \"$f.part\"; mv \"$f.part\" \"$f\""},
+      {"delete then create", "rm \"$f\"; sleep 0.3; cat \"$new\" > \"$f\""},
+  };
+  for (const auto& way : ways) {
+    SCOPED_TRACE(way.name);
+    ClearHistory();
+    UseEditor("sleep 0.3; new='" + first + "'; " + way.save + "; sleep 1.2; new='" + second +
+              "'; " + way.save);
+    const int before = RedOf(1);
+    ASSERT_TRUE(StartLiveEdit(state_, 1));
+    EXPECT_EQ(LiveEditFrame(), 1);
+    for (int expected : {5, 9}) {
+      ASSERT_TRUE(Woken(5000));
+      uint32_t hints = TakeLiveEditUpdate(state_);
+      ASSERT_NE(hints, 0u) << ShownTexts().size();
+      EXPECT_EQ(RedOf(1), expected);
+    }
+    EXPECT_FALSE(Woken(1200) && TakeLiveEditUpdate(state_) != 0);
+    // The frame kept its place and delay, took the new size; the other frame is untouched.
+    Frame* f = FrameAt(*state_.document, 1);
+    EXPECT_EQ(f->left, 2);
+    EXPECT_EQ(f->delay, 40u);
+    EXPECT_EQ(f->width, 5u);
+    EXPECT_EQ(f->DibWidth(), 5u);
+    EXPECT_EQ(RedOf(0), 1);
+    Undo(*state_.document);
+    EXPECT_EQ(RedOf(1), 5);
+    EXPECT_EQ(FrameAt(*state_.document, 1)->width, 4u);
+    Undo(*state_.document);
+    EXPECT_EQ(RedOf(1), before);
+    EXPECT_EQ(CanUndoKind(), 0u);
+    EndLiveEdit();
+  }
+  EXPECT_TRUE(ShownTexts().empty());
+}
+
+TEST_F(LiveEditTest, SessionFolderIsPrivateAndGoesAway) {
+  UseEditor("true");
+  ASSERT_TRUE(StartLiveEdit(state_, 0));
+  const std::string folder = LiveEditFolder(), file = LiveEditFile();
+  struct stat st {};
+  ASSERT_EQ(stat(folder.c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0700u);
+  EXPECT_EQ(folder.rfind(dir_.string(), 0), 0u);
+  EXPECT_EQ(file.substr(file.size() - 4), ".png");
+  EXPECT_TRUE(FileReadable(file));
+  AnimationPtr written;
+  ASSERT_EQ(ReadAnyFile(file, nullptr, &written, nullptr), 1);
+  EXPECT_EQ(FirstFrame(*written)->width, 8u);
+  EndLiveEdit();
+  EXPECT_FALSE(LiveEditActive());
+  EXPECT_FALSE(FileExists(folder));
+}
+
+TEST_F(LiveEditTest, RefusalsLeaveNothingBehind) {
+  const struct {
+    const char* editor;
+    int frame;
+    int frames;  // frames of the document
+    bool started;
+    std::string shown;  // start of the message
+  } cases[] = {
+      {"/nonexistent/gimp", 0, 2, false, "Une erreur est survenue lors de la tentative"},
+      {"/bin/true", -1, 2, false, "Impossible de démarrer la session LiveEdit d’une animation"},
+      {"/bin/true", -1, 1, true, ""},  // one frame: a frame session with any editor
+      {"/bin/true", 5, 2, false, ""},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.editor + std::to_string(c.frame));
+    Headless().Reset();
+    state_.document = NumberedAnimation(c.frames);
+    SetCoEditor(c.editor);
+    EXPECT_EQ(StartLiveEdit(state_, c.frame), c.started);
+    EXPECT_EQ(LiveEditActive(), c.started);
+    if (c.started) {
+      EXPECT_EQ(LiveEditFrame(), 0);
+    }
+    std::vector<std::string> shown = ShownTexts();
+    if (c.shown.empty())
+      EXPECT_TRUE(shown.empty());
+    else
+      EXPECT_TRUE(shown.size() == 1 && shown[0].rfind(c.shown, 0) == 0) << shown.size();
+    EndLiveEdit();
+    EXPECT_EQ(FolderNames(), std::vector<std::string>{}) << c.editor;
+  }
+}
+
+TEST_F(LiveEditTest, ExchangeFormatFollowsTheEditor) {
+  AnimationPtr doc = NumberedAnimation(2);
+  Frame* trueColour = FrameAt(*doc, 1);
+  trueColour->rgbPlane.assign(RgbStride(trueColour->width) * trueColour->height, 0);
+  const std::string entry = Path("org.gimp.GIMP.desktop");
+  Put(entry, "[Desktop Entry]\nType=Application\nName=GIMP\nExec=flatpak run org.gimp.GIMP %U\n");
+  const struct {
+    std::string editor;
+    int frame;
+    int type;
+  } cases[] = {
+      {"/usr/bin/gimp-2.10", -1, savetype::Psd},
+      {"/usr/bin/gimp-2.10", 0, savetype::Png},
+      {"/usr/bin/gimp-2.10", 1, savetype::Psd},
+      {"/usr/bin/krita", 1, savetype::Psd},
+      {entry, 1, savetype::Psd},
+      {"/usr/bin/pinta", 1, savetype::Png},
+      {"C:/Adobe/FIREWORKS.EXE", 1, savetype::Gif},
+      {"/opt/PHOTOSHP.EXE", 1, savetype::Psd},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(LiveEditExchangeType(*doc, c.frame, c.editor), c.type) << c.editor << c.frame;
+  SetCoEditor(entry);
+  EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  EXPECT_EQ(CoEditorDisplayName(entry), "GIMP");
+  SetCoEditor("/usr/bin/pinta");
+  EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+}
+
+TEST(ExecLine, FieldCodes) {
+  const struct {
+    const char* exec;
+    std::vector<std::string> argv;
+  } cases[] = {
+      {"gimp-2.10 %U", {"gimp-2.10", "/t/a b.png"}},
+      {"krita %f", {"krita", "/t/a b.png"}},
+      {"pinta", {"pinta", "/t/a b.png"}},  // no code: the file is appended
+      {"flatpak run --file-forwarding org.gimp.GIMP @@u %U @@",
+       {"flatpak", "run", "--file-forwarding", "org.gimp.GIMP", "@@u", "/t/a b.png", "@@"}},
+      {"\"/opt/My Editor/run\" --new %F %U", {"/opt/My Editor/run", "--new", "/t/a b.png"}},
+      {"ed %i --name=%c %k 100%% %d",
+       {"ed", "--icon", "ic", "--name=Ed", "/e.desktop", "100%", "/t/a b.png"}},
+      {"sh -c \"echo \\\"\\$1\\\"\" %f", {"sh", "-c", "echo \"$1\"", "/t/a b.png"}},
+      {"", {}},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(ExpandExecLine(c.exec, "/t/a b.png", "ic", "Ed", "/e.desktop"), c.argv) << c.exec;
+}
+
+TEST_F(LiveEditTest, StaleFoldersOfDeadProcessesGo) {
+  const std::string mine = "loopwright-liveedit-" + std::to_string(CurrentProcessId()) + "-pngA";
+  for (const std::string name : {"loopwright-liveedit-99999999-pngB", mine.c_str(),
+                                 "loopwright-liveedit-x", "other-99999999"}) {
+    CreateFolders(Path(name));
+    Put(Path(name) + "/f.png", "x");
+  }
+  EXPECT_EQ(RemoveStaleLiveEditFolders(), 1);
+  EXPECT_EQ(FolderNames(),
+            (std::vector<std::string>{
+                "loopwright-liveedit-" + std::to_string(CurrentProcessId()) + "-pngA",
+                "loopwright-liveedit-x", "other-99999999"}));
+}
+
+TEST_F(LiveEditTest, MenuTextNamesTheEditor) {
+  SetCoEditor("/usr/local/bin/mypaint");
+  EXPECT_EQ(LiveEditMenuText(), "LiveEdit avec mypaint...");
+  SetCoEditor("");
+  EXPECT_EQ(LiveEditMenuText(), "LiveEdit avec l'éditeur d'images...");
+}
+
+}  // namespace
+}  // namespace lw::test

@@ -1,0 +1,186 @@
+// LiveEdit from the window: the editor is asked for when none is set, the menu names it, each
+// save reaches the document through the interface thread, and closing ends the session.
+#include <QAction>
+#include <QDialog>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPainter>
+#include <QTemporaryDir>
+#include <QTimer>
+#include <QtTest>
+#include <cstdlib>
+
+#include "base/settings.h"
+#include "base/string_ids.h"
+#include "core/gif_writer.h"
+#include "core/undo.h"
+#include "formats/live_edit.h"
+#include "formats/save_flow.h"
+#include "platform/files.h"
+#include "shell/command_ids.h"
+#include "shell/ui/live_edit_link.h"
+#include "shell/ui/main_window.h"
+#include "ui_fixtures.h"
+
+namespace lw {
+
+class LiveEditWindowTest : public QObject {
+  Q_OBJECT
+
+  static QString editor_;
+
+  static int RedOf(const Animation& a, int index) {
+    const Frame* f = FrameAt(a, index);
+    return f->palette->entries[f->bits()[0]].red;
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(dir_.isValid());
+    uitest::StartWindowTests(dir_, services_);
+    setenv("TMPDIR", dir_.path().toLocal8Bit().constData(), 1);
+    AnimationPtr a = uitest::MakeDocument(120, 90, 0);
+    uitest::AddFrame(*a, 0, 0, 120, 90, 1, 2, 1, 20);
+    uitest::AddFrame(*a, 0, 0, 120, 90, 3, 5, 1, 20);
+    gif_ = dir_.path() + "/deux.gif";
+    QVERIFY(SaveGifToFile(gif_.toStdString(), *a, nullptr));
+    // The edited frame: yellow (entry 4) with a blue middle.
+    AnimationPtr edited = uitest::MakeDocument(120, 90, 0);
+    Frame* f = uitest::AddFrame(*edited, 0, 0, 120, 90, 4, 3, 1, 20);
+    const std::string png = (dir_.path() + "/edited.png").toStdString();
+    QVERIFY(WriteSingleImage(png, f, saveopt::Plain, savetype::Png));
+    editor_ = dir_.path() + "/retouche.sh";
+    QFile script(editor_);
+    QVERIFY(script.open(QIODevice::WriteOnly));
+    script.write(("#!/bin/sh\n(sleep 0.5; cp '" + png + "' \"$1.part\"; mv \"$1.part\" \"$1\") &\n")
+                     .c_str());
+    script.close();
+    script.setPermissions(QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    SetCoEditorAsker([](QWidget*) { return editor_; });
+  }
+
+  void cleanupTestCase() {
+    SetCoEditorAsker(nullptr);
+    uitest::EndWindowTests();
+  }
+
+  void saveComesBackAndCloseEndsTheSession() {
+    SetCoEditor("");
+    MainWindow window;
+    window.resize(900, 600);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&window));
+    QCOMPARE(window.OpenDocument(gif_.toStdString()), 1);
+    window.SelectFrame(1, 0);
+    window.UpdateCommandStates();
+    QCOMPARE(window.Action(cmd::LiveEditFrame)->text(),
+             QStringLiteral("LiveEdit avec l'éditeur d'images..."));
+    QVERIFY(!window.Action(cmd::EndLiveEdit)->isVisible());
+
+    window.Command(cmd::LiveEditFrame);
+    QVERIFY(LiveEditActive());
+    QCOMPARE(window.Action(cmd::LiveEditFrame)->text(),
+             QStringLiteral("LiveEdit avec retouche.sh..."));
+    QVERIFY(window.Action(cmd::EndLiveEdit)->isVisible() &&
+            window.Action(cmd::EndLiveEdit)->isEnabled());
+    const std::string folder = LiveEditFolder();
+    QTRY_COMPARE_WITH_TIMEOUT(RedOf(*window.Document(), 1), 255, 5000);
+    QCOMPARE(RedOf(*window.Document(), 0), 255);  // entry 1 is red too: the first frame stays
+    QCOMPARE(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4});
+    QVERIFY(window.Modified());
+    QCOMPARE(CanUndoKind(), undo::CoEditFrame);
+
+    const QByteArray shot = qgetenv("LOOPWRIGHT_LIVEEDIT_SHOT");
+    if (!shot.isEmpty()) TakePicture(window, QString::fromLocal8Bit(shot));
+
+    window.Command(cmd::Undo);
+    QCOMPARE(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{3});
+    QVERIFY(services_.Messages().empty());
+
+    services_.QueueAnswer(answer::No);  // do not save
+    window.Command(cmd::NewAnimation);
+    QVERIFY(!window.Document());
+    QVERIFY(!LiveEditActive());
+    QVERIFY(!FileExists(folder));
+    window.UpdateCommandStates();
+    QVERIFY(!window.Action(cmd::EndLiveEdit)->isVisible());
+  }
+
+  void revertEndsTheSession() {
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.OpenDocument(gif_.toStdString()), 1);
+    window.SelectFrame(1, 0);
+    window.Command(cmd::LiveEditFrame);
+    const std::string folder = LiveEditFolder();
+    QTRY_COMPARE_WITH_TIMEOUT(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4}, 5000);
+    services_.QueueAnswer(answer::Ok);
+    window.Command(cmd::RevertToSaved);
+    QCOMPARE(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{3});
+    QVERIFY(!LiveEditActive());
+    QVERIFY(!FileExists(folder));
+  }
+
+  void aModalDialogHoldsTheSaveBack() {
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.OpenDocument(gif_.toStdString()), 1);
+    window.SelectFrame(1, 0);
+    window.Command(cmd::LiveEditFrame);
+    QDialog dialog(&window);
+    int during = -1;
+    QTimer::singleShot(1600, &dialog, [&] {
+      during = FrameAt(*window.Document(), 1)->bits()[0];
+      dialog.accept();
+    });
+    dialog.exec();
+    QCOMPARE(during, 3);
+    QTRY_COMPARE_WITH_TIMEOUT(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4}, 3000);
+    window.Command(cmd::EndLiveEdit);
+  }
+
+  void endCommandRemovesTheFiles() {
+    MainWindow window;
+    window.show();
+    QCOMPARE(window.OpenDocument(gif_.toStdString()), 1);
+    window.SelectFrame(0, 0);
+    window.Command(cmd::LiveEditFrame);
+    QVERIFY(LiveEditActive());
+    const std::string folder = LiveEditFolder();
+    window.Command(cmd::EndLiveEdit);
+    QVERIFY(!LiveEditActive());
+    QVERIFY(!FileExists(folder));
+    // The editor's save after the end changes nothing.
+    QTest::qWait(900);
+    QCOMPARE(FrameAt(*window.Document(), 0)->bits()[0], uint8_t{1});
+    QVERIFY(!window.Modified());
+  }
+
+ private:
+  // The window with its Frame menu open over it, as the user sees it.
+  static void TakePicture(MainWindow& window, const QString& file) {
+    QMenu* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("menu%1").arg(str::MenuFrame));
+    QVERIFY(menu);
+    QPoint at = window.menuBar()->actionGeometry(menu->menuAction()).bottomLeft();
+    menu->popup(window.menuBar()->mapToGlobal(at));
+    QTest::qWait(300);
+    window.UpdateCommandStates();
+    QImage picture = window.grab().toImage();
+    QPainter painter(&picture);
+    painter.drawPixmap(window.mapFromGlobal(menu->mapToGlobal(QPoint(0, 0))), menu->grab());
+    painter.end();
+    menu->hide();
+    QVERIFY(picture.save(file));
+  }
+
+  QTemporaryDir dir_;
+  HeadlessServices services_;
+  QString gif_;
+};
+
+QString LiveEditWindowTest::editor_;
+
+}  // namespace lw
+
+QTEST_MAIN(lw::LiveEditWindowTest)
+#include "live_edit_window_test.moc"
