@@ -20,9 +20,6 @@ namespace lw {
 namespace {
 
 const FileFilter kAllFiles{TableText(str::FilterAllFiles), "*.*"};
-const FileFilter kAllFilesEnglish{TableText(str::FilterAllFilesEnglish), "*.*"};
-
-std::vector<FileFilter> WithAllFiles(const FileFilter& filter) { return {filter, kAllFiles}; }
 
 template <typename Key>
 std::vector<const FormatSpec*> SortedBy(Key key) {

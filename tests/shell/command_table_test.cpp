@@ -149,8 +149,6 @@ TEST(CommandTable, TooltipsComeFromTheTableOrTheLabel) {
   EXPECT_EQ(CommandTooltip(cmd::StopPreview), "Arrêter l’aperçu");
   EXPECT_EQ(CommandTooltip(cmd::FileSaveAs), "Sauvegarder sous");  // marks, blanks and dots go
   EXPECT_EQ(CommandLabel(cmd::FileSaveAs), " Sauvegarder &sous...");
-  EXPECT_TRUE(CommandTooltip(cmd::LiveEditAnimation)
-                  .ends_with(" — LiveEdit arrive dans une prochaine version."));
   EXPECT_EQ(CommandTooltip(12345), "");
   EXPECT_EQ(FindCommand(cmd::RecentFileFirst), nullptr);
 }

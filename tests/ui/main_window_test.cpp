@@ -184,9 +184,6 @@ class MainWindowTest : public QObject {
     for (int c :
          {cmd::FileSave, cmd::FileSaveAs, cmd::Delete, cmd::Undo, cmd::ZoomIn, cmd::NewAnimation})
       QVERIFY2(!Enabled(c), qPrintable(QString::number(c)));
-    // A command waiting for later work is greyed and says why.
-    QVERIFY(!Enabled(cmd::ImportAvi));
-    QVERIFY(!window_->PendingHint(cmd::ImportAvi).isEmpty());
     QCOMPARE(window_->Action(cmd::FileOpen)->toolTip(),
              QStringLiteral("Ouvrir fichier d'animation"));
     QCOMPARE(window_->Action(cmd::Undo)->text(), QStringLiteral("Impossible d'annuler\tCtrl-Z"));
