@@ -22,6 +22,7 @@
 #include "core/undo.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"
+#include "formats/psd/psd_format.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "platform/folder_watch.h"
@@ -338,7 +339,11 @@ uint32_t ReimportLiveEdit(ShellState& state) {
   Session& s = TheSession();
   if (!s.active.load() || !state.document) return 0;
   AnimationPtr read;
-  if (ReadAnyFile(s.file, state.owner, &read, nullptr) != 1 || !read) return 0;
+  // An edited PSD comes back with one frame per layer, whatever the stored layer choice.
+  int status = SaveTypeFromName(s.file) == savetype::Psd
+                   ? ReadPsd(s.file, state.owner, &read, true, nullptr)
+                   : ReadAnyFile(s.file, state.owner, &read, nullptr);
+  if (status != 1 || !read) return 0;
   // The background counts and the preview read the document: they stop before it changes.
   StopTasks(task::SizeEstimate | task::ColourCount);
   state.StopPreview();

@@ -49,8 +49,8 @@ class LiveEditTest : public FlowTest {
   }
 
   // The co-editor: a script that runs body in the background with $1 the exchange file.
-  void UseEditor(const std::string& body) {
-    std::string script = Path("editor.sh");
+  void UseEditor(const std::string& body, const std::string& name = "editor.sh") {
+    std::string script = Path(name);
     Put(script, "#!/bin/sh\nf=\"$1\"\n(\n" + body + "\n) >/dev/null 2>&1 &\n");
     chmod(script.c_str(), 0700);
     SetCoEditor(script);
@@ -114,6 +114,28 @@ TEST_F(LiveEditTest, EverySaveComesBackOnce) {
     EXPECT_EQ(CanUndoKind(), 0u);
     EndLiveEdit();
   }
+  EXPECT_TRUE(ShownTexts().empty());
+}
+
+// The whole animation travels as a layered PSD and comes back one frame per layer, under one
+// undo entry.
+TEST_F(LiveEditTest, TheWholeAnimationComesBackFromItsLayers) {
+  AnimationPtr edited = MakeDocument(8, 6);
+  for (uint8_t index : {3, 4, 6}) AddSolidFrame(*edited, 0, 0, 8, 6, index);
+  SaveOptions options;
+  options.optionBits = saveopt::Plain;
+  std::string layers = Path("edited.psd");
+  ASSERT_TRUE(WriteAsType(layers, *edited, options, savetype::Psd, nullptr));
+  // Named like GIMP, it counts as an editor of layers.
+  UseEditor("sleep 0.3; cp '" + layers + "' \"$f.part\"; mv \"$f.part\" \"$f\"", "gimp-2.10");
+  ASSERT_TRUE(StartLiveEdit(state_, -1));
+  EXPECT_EQ(LiveEditFrame(), -1);
+  ASSERT_TRUE(Woken(5000));
+  ASSERT_NE(TakeLiveEditUpdate(state_), 0u) << ShownTexts().size();
+  ASSERT_EQ(state_.document->frameCount, 3);
+  EXPECT_EQ(RedOf(2), 6);
+  Undo(*state_.document);
+  EXPECT_EQ(state_.document->frameCount, 2);
   EXPECT_TRUE(ShownTexts().empty());
 }
 
