@@ -393,6 +393,46 @@ class SaveAsDialogTest : public QObject {
     QCOMPARE(dir, folder.path().toStdString() + "/");
   }
 
+  // The whole way: the dialog's choice reaches the writers and the files land in the folder.
+  void stripAndIndividualFilesAreWritten() {
+    QTemporaryDir folder;
+    SetInitDir(folder.path().toStdString() + "/");
+    struct Case {
+      int type;
+      int choiceFromEnd;  // 1: "Bande", 2: "Image(s) individuelle(s)"
+      const char* name;
+      QStringList files;
+    } const cases[] = {
+        {savetype::Png, 1, "bande.png", {"bande.png"}},
+        {savetype::Bmp, 2, "image.bmp", {"image1.bmp", "image2.bmp", "image3.bmp"}},
+    };
+    for (const Case& c : cases) {
+      ShellState state;
+      state.document = Document(3);
+      std::string chosen;
+      WhenShown([&c](SaveAsWindow* d) {
+        d->ChooseType(c.type);
+        d->ChoiceBox()->setCurrentIndex(d->ChoiceBox()->count() - c.choiceFromEnd);
+        d->NameField()->setText(QString::fromUtf8(c.name));
+        if (auto* panel = dynamic_cast<IndividualFilesPanel*>(d->Panel()))
+          panel->BaseNameField()->setText(QString::fromUtf8(c.name));
+        PressOk(*d);
+      });
+      QVERIFY(SaveAsDialog(state, "", *state.document, -1, &chosen));
+      QVERIFY(chosen.empty());  // part of the document: it keeps no name
+      QDir dir(folder.path());
+      QCOMPARE(dir.entryList(QDir::Files, QDir::Name), c.files);
+      for (const QString& file : c.files) {
+        AnimationPtr back;
+        QCOMPARE(ReadAnyFile(dir.filePath(file).toStdString(), nullptr, &back, nullptr),
+                 ReadComplete);
+        QCOMPARE(back->screenWidth, c.files.size() == 1 ? 60u : 20u);
+        QCOMPARE(back->screenHeight, 10u);
+        dir.remove(file);
+      }
+    }
+  }
+
   void chooserSpeaksFrench() {
     QVERIFY(LoadQtFrenchTexts());
     AnimationPtr doc = Document(1);
