@@ -10,6 +10,7 @@
 #include "colour/properties.h"
 #include "colour/reduce_trial.h"
 #include "colour/resize.h"
+#include "formats/open_flow.h"
 #include "shell/batch.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
@@ -67,24 +68,31 @@ class BatchFlagsTest : public BatchTest {
     AddDrawnFrame(
         *a, 2, 1, 6, 5, [](uint32_t x, uint32_t y) { return (x + y) % 3 == 0 ? 15 : 9; }, 1, 15,
         20);
-    AddDrawnFrame(*a, 5, 3, 4, 4, [](uint32_t x, uint32_t) { return x % 2 ? 4 : 11; }, 2, -1, 30);
+    AddDrawnFrame(
+        *a, 5, 3, 4, 4, [](uint32_t x, uint32_t) { return x % 2 ? 4 : 11; }, 2, -1, 30);
     return Save("in.gif", *a);
   }
 };
 
 TEST_F(BatchFlagsTest, EveryEditShowsWhatTheSameEngineCallShows) {
   const FlagCase cases[] = {
-      {"resize keeping the aspect", {"--resize-method", "nearest", "--resize", "24x_"},
+      {"resize keeping the aspect",
+       {"--resize-method", "nearest", "--resize", "24x_"},
        [](ShellState& s) { Resized(s, 24, 16, false); },
        [](const Animation& a) { EXPECT_EQ(a.screenHeight, 16u); }},
-      {"resize by height", {"--resize=_x4"}, [](ShellState& s) { Resized(s, 6, 4, false); },
+      {"resize by height",
+       {"--resize=_x4"},
+       [](ShellState& s) { Resized(s, 6, 4, false); },
        [](const Animation& a) { EXPECT_EQ(a.screenWidth, 6u); }},
-      {"scale bicubic", {"--resize-method", "bicubic", "--scale", "150"},
+      {"scale bicubic",
+       {"--resize-method", "bicubic", "--scale", "150"},
        [](ShellState& s) { Resized(s, 18, 12, true); },
        [](const Animation& a) { EXPECT_EQ(a.screenWidth, 18u); }},
       {"rotate 90",
        {"--rotate", "90"},
-       [](ShellState& s) { RunRotationCommand(*s.document, cmd::AnimationRotate90Cw, -1, nullptr); },
+       [](ShellState& s) {
+         RunRotationCommand(*s.document, cmd::AnimationRotate90Cw, -1, nullptr);
+       },
        [](const Animation& a) { EXPECT_EQ(a.screenWidth, 8u); }},
       {"rotate 180",
        {"--rotate", "180"},
@@ -110,17 +118,23 @@ TEST_F(BatchFlagsTest, EveryEditShowsWhatTheSameEngineCallShows) {
        nullptr},
       {"crop",
        {"--crop", "2,1,8,6"},
-       [](ShellState& s) { CropAnimation(*s.document, ScreenRect{2, 1, 10, 7}); },
+       [](ShellState& s) {
+         CropAnimation(*s.document, ScreenRect{2, 1, 10, 7});
+       },
        [](const Animation& a) { EXPECT_EQ(a.screenWidth, 8u); }},
       {"colors", {"--colors", "4"}, [](ShellState& s) { Reduced(s, 4, false); }, nullptr},
-      {"colors dithered", {"--dither", "--colors", "3"}, [](ShellState& s) { Reduced(s, 3, true); },
+      {"colors dithered",
+       {"--dither", "--colors", "3"},
+       [](ShellState& s) { Reduced(s, 3, true); },
        nullptr},
-      {"delay all", {"--delay", "7"},
+      {"delay all",
+       {"--delay", "7"},
        [](ShellState& s) {
          for (Frame* f = FirstFrame(*s.document); f; f = NextFrame(f)) f->delay = 7;
        },
        [](const Animation& a) { EXPECT_EQ(FrameAt(a, 1)->delay, 7u); }},
-      {"delay listed", {"--delay", "25:0,-1"},
+      {"delay listed",
+       {"--delay", "25:0,-1"},
        [](ShellState& s) {
          Selected(s, {0, 2});
          SetDelayCommand(s, 25);
@@ -129,24 +143,31 @@ TEST_F(BatchFlagsTest, EveryEditShowsWhatTheSameEngineCallShows) {
          EXPECT_EQ(FrameAt(a, 1)->delay, 20u);
          EXPECT_EQ(FrameAt(a, 2)->delay, 25u);
        }},
-      {"delete", {"--delete", "1"},
+      {"delete",
+       {"--delete", "1"},
        [](ShellState& s) {
          Selected(s, {1});
          DeleteFramesCommand(s);
        },
        [](const Animation& a) { EXPECT_EQ(a.frameCount, 2); }},
-      {"delete a range", {"--delete", "-2--1"},
+      {"delete a range",
+       {"--delete", "-2--1"},
        [](ShellState& s) {
          Selected(s, {1, 2});
          DeleteFramesCommand(s);
        },
        [](const Animation& a) { EXPECT_EQ(a.frameCount, 1); }},
       {"reverse", {"--reverse"}, [](ShellState& s) { ReverseOrderCommand(s); }, nullptr},
-      {"ping-pong", {"--ping-pong"}, [](ShellState& s) { PingPongCommand(s); },
+      {"ping-pong",
+       {"--ping-pong"},
+       [](ShellState& s) { PingPongCommand(s); },
        [](const Animation& a) { EXPECT_GT(a.frameCount, 3); }},
-      {"unoptimize", {"--unoptimize"}, [](ShellState& s) { UnoptimizeCommand(s); },
+      {"unoptimize",
+       {"--unoptimize"},
+       [](ShellState& s) { UnoptimizeCommand(s); },
        [](const Animation& a) { EXPECT_EQ(FrameAt(a, 2)->width, 12u); }},
-      {"optimize named", {"--optimize=crop,useless,transparency"},
+      {"optimize named",
+       {"--optimize=crop,useless,transparency"},
        [](ShellState& s) {
          OptimizeInPlace(*s.document,
                          optimize::CropFrames | optimize::RemoveUselessFrames |
@@ -154,13 +175,15 @@ TEST_F(BatchFlagsTest, EveryEditShowsWhatTheSameEngineCallShows) {
                          nullptr);
        },
        nullptr},
-      {"optimize after unoptimize", {"--unoptimize", "--optimize"},
+      {"optimize after unoptimize",
+       {"--unoptimize", "--optimize"},
        [](ShellState& s) {
          UnoptimizeCommand(s);
          OptimizeInPlace(*s.document, TrialOptions(optimize::Defaults, false), nullptr);
        },
        [](const Animation& a) { EXPECT_LT(FrameAt(a, 2)->width, 12u); }},
-      {"left to right", {"--rotate", "90", "--crop", "0,0,8,6", "--delete", "0"},
+      {"left to right",
+       {"--rotate", "90", "--crop", "0,0,8,6", "--delete", "0"},
        [](ShellState& s) {
          RunRotationCommand(*s.document, cmd::AnimationRotate90Cw, -1, nullptr);
          CropAnimation(*s.document, ScreenRect{0, 0, 8, 6});
@@ -230,11 +253,22 @@ TEST_F(BatchFlagsTest, LoopCommentInfoAndTypeSetWhatTheyName) {
   EXPECT_THAT(r.output, HasSubstr("    disposition : rétablir l’arrière-plan, délai 0,30 s\n"));
 
   // A forced type writes that type whatever the name says; auto goes back to the name.
-  r = Run({"-i", in, "--type", "png", "-o", Path("frame.gif"), "--type=auto", "-o",
-           Path("anim.gif")});
+  r = Run(
+      {"-i", in, "--type", "png", "-o", Path("frame.gif"), "--type=auto", "-o", Path("anim.gif")});
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   EXPECT_EQ(Contents(Path("frame.gif")).substr(1, 3), "PNG");
   EXPECT_NE(ReadBack(Path("anim.gif")), nullptr);
+
+  // --frames: one file per frame, numbered; or the frames side by side in one strip image.
+  r = Run({"-i", in, "--frames", "individual", "-o", Path("f.png"), "--frames", "strip", "-o",
+           Path("s.bmp")});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  AnimationPtr strip;
+  for (const char* name : {"f1.png", "f2.png", "f3.png"})
+    EXPECT_EQ(ReadAnyFile(Path(name), nullptr, &strip, nullptr), ReadComplete) << name;
+  ASSERT_EQ(ReadAnyFile(Path("s.bmp"), nullptr, &strip, nullptr), ReadComplete);
+  EXPECT_EQ(std::tie(strip->frameCount, strip->screenWidth, strip->screenHeight),
+            std::make_tuple(int16_t(1), 36u, 8u));
 }
 
 TEST_F(BatchFlagsTest, BadArgumentsAreRefusedWithTheirMessage) {
