@@ -443,6 +443,9 @@ class SaveAsDialogTest : public QObject {
     for (QAbstractButton* b : buttons->buttons()) texts << b->text().remove('&');
     QVERIFY2(texts.contains("Enregistrer") && texts.contains("Annuler"),
              qPrintable(texts.join(',')));
+    // Every JPEG extension is listed, .jpeg included.
+    QString jpeg = dialog.Files()->nameFilters().filter(QStringLiteral("JPEG")).value(0);
+    QVERIFY2(jpeg.endsWith(QStringLiteral("(*.jpg *.jpe *.jpeg)")), qPrintable(jpeg));
   }
 
   // The pictures of the documentation, when LOOPWRIGHT_SAVE_SHOTS names their folder.

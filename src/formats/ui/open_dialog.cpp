@@ -13,7 +13,9 @@ QString QtFilter(const std::vector<FileFilter>& filter) {
   QStringList parts;
   for (const FileFilter& f : filter) {
     QString patterns = QString::fromStdString(f.pattern);
-    patterns.replace(';', ' ');
+    // The JPEG save pattern has a comma before its last entry: a separator like the others, or
+    // the chooser would hide every .jpeg file.
+    patterns.replace(';', ' ').replace(',', ' ');
     parts << QString::fromStdString(f.label) + QStringLiteral(" (") + patterns +
                  QStringLiteral(")");
   }
