@@ -110,12 +110,12 @@ int main(int argc, char** argv) {
   }
   for (const Sample& s : samples) {
     bool png = s.name.ends_with(".png");
-    benchmark::RegisterBenchmark(("ours/" + s.name).c_str(),
-                                 [&s, png](benchmark::State& st) { Ours(st, &s, png); })
-        ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("qt/" + s.name).c_str(),
-                                 [&s](benchmark::State& st) { QtReader(st, &s); })
-        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("ours/" + s.name).c_str(), [&s, png](benchmark::State& st) {
+      Ours(st, &s, png);
+    })->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("qt/" + s.name).c_str(), [&s](benchmark::State& st) {
+      QtReader(st, &s);
+    })->Unit(benchmark::kMillisecond);
   }
   benchmark::Initialize(&argc, argv);
   RatioReporter reporter;

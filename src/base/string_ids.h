@@ -718,8 +718,8 @@ constexpr int IndividualNumberHint = 51259;      // "Les caractères « # » du 
 constexpr int ChooserFolderType = 51260;         // "Dossier"
 constexpr int ChooserFileType = 51261;           // "Fichier"
 constexpr int ChooserFileTypeNamed = 51262;      // "Fichier %s"
-constexpr int PasteBefore = 51200;           // "Coller avant" (strip menu over frames)
-constexpr int PasteFrame = 51201;            // "Coller cadre" (strip menu over empty space)
+constexpr int PasteBefore = 51200;               // "Coller avant" (strip menu over frames)
+constexpr int PasteFrame = 51201;                // "Coller cadre" (strip menu over empty space)
 
 // Strip import dialog and the individual-files writer.
 constexpr int StripImportTitle = 51300;      // "Importer bande"
@@ -797,7 +797,8 @@ constexpr int PsdLayersOntoComposite = 51355;     // "Intégrer chaque étage à
 constexpr int PsdLayersSeparate = 51356;          // "Ne pas intégrer: chaque étage est un cadre"
 constexpr int PsdLayersKeepTransparency = 51357;  // "Garder l'arrière-plan transparent"
 constexpr int PsdLayerName = 51358;               // "Cadre %d"
-constexpr int AniDamaged = 51400;  // "Erreur de lecture du curseur animé. Le fichier semble corrompu."
+constexpr int AniDamaged =
+    51400;  // "Erreur de lecture du curseur animé. Le fichier semble corrompu."
 constexpr int HotSpotTitle = 51401;  // "Define Cursor HotSpot"
 constexpr int HotSpotX = 51402;      // "x:"
 constexpr int HotSpotY = 51403;      // "y:"

@@ -62,7 +62,8 @@ std::string DescribeAnimation(const Animation& animation, const std::string& nam
     Line(&out, str::InfoPlays, animation.playCount);
   }
   const int comments = static_cast<int>(CommentBlocks(animation).size());
-  for (int i = 0; i < comments; ++i) Line(&out, str::InfoComment, Printable(CommentAt(animation, i)).c_str());
+  for (int i = 0; i < comments; ++i)
+    Line(&out, str::InfoComment, Printable(CommentAt(animation, i)).c_str());
   int index = 0;
   for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f), ++index) {
     Line(&out, str::InfoFrame, index, f->width, f->height, static_cast<int>(f->left),

@@ -19,8 +19,8 @@ namespace lw {
 
 namespace {
 
-constexpr uint32_t kFramesChanged = refresh::Document | refresh::FrameCount |
-                                    refresh::ScreenSize | refresh::Encoding | refresh::Names;
+constexpr uint32_t kFramesChanged = refresh::Document | refresh::FrameCount | refresh::ScreenSize |
+                                    refresh::Encoding | refresh::Names;
 
 void StopReaders(ShellState& state) {
   StopTasks(task::SizeEstimate | task::ColourCount);
@@ -62,8 +62,7 @@ bool CopyFrames(WindowHandle owner, const Animation& document, int currentIndex)
   ClipboardContents contents;
   contents.frames = PrivateDataFromSelection(document);
   if (!contents.frames.empty()) contents.dib = FrameToPackedDib(*current);
-  if (contents.frames.empty() || contents.dib.empty() ||
-      !SystemClipboard().Put(owner, contents)) {
+  if (contents.frames.empty() || contents.dib.empty() || !SystemClipboard().Put(owner, contents)) {
     ShowErrorId(str::NoMemoryForCopyCut);
     return false;
   }

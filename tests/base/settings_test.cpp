@@ -177,8 +177,8 @@ TEST_F(SettingsTest, ImageEditorsFromDesktopEntries) {
   };
   for (const auto& e : entries) {
     bool link = e.keys.find("Type=Link") != std::string::npos;
-    std::ofstream(e.file) << "[Desktop Entry]\n" << (link ? "" : "Type=Application\n") << e.keys
-                          << "\n";
+    std::ofstream(e.file) << "[Desktop Entry]\n"
+                          << (link ? "" : "Type=Application\n") << e.keys << "\n";
   }
   std::vector<ApplicationEntry> found = ImageEditorEntries();
   ASSERT_EQ(found.size(), 2u);

@@ -116,7 +116,8 @@ TEST_F(ClipboardData, DamagedBlocksAreRefused) {
       {"palette of 257 entries", [](Bytes& b) { b[1070] = 1, b[1071] = 1; }},
       {"record kind", [](Bytes& b) { b[2100] = '!'; }},
       {"giant frame", [](Bytes& b) { PutLe32(b, 2100 + 28, 0x7FFFFFFF); }},
-      {"frame too large for the budget", [](Bytes& b) {
+      {"frame too large for the budget",
+       [](Bytes& b) {
          PutLe32(b, 2100 + 28, 65535);
          PutLe32(b, 2100 + 32, 65535);
        }},

@@ -101,19 +101,18 @@ TEST(FormatRegistry, ImportCommandsInMenuOrderWithTheirLists) {
   }
   const std::string all = " / Tous les fichiers (*.*) | *.*";
   const std::string english = " / All Files (*.*) | *.*";
-  EXPECT_THAT(
-      menu,
-      ElementsAre("40109 / Fichiers AVI (*.avi) | *.avi" + all,
-                  "40110 / Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib" + all,
-                  "40113 / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
-                  "40111 / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
-                  "*.gif / Bandes BMP (*.bmp) | *.bmp" +
-                      english,
-                  "40112 / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
-                  "40342 / Fichiers PNG (*.png) | *.png" + all,
-                  "40133 / Icônes (*.ico) | *.ico" + all,
-                  "40142 / Curseurs (*.cur) | *.cur" + english,
-                  "40118 / Curseurs animés (*.ani) | *.ani" + all));
+  EXPECT_THAT(menu,
+              ElementsAre("40109 / Fichiers AVI (*.avi) | *.avi" + all,
+                          "40110 / Fichiers BMP (*.bmp,*.dib) | *.bmp;*.dib" + all,
+                          "40113 / Fichiers JPEG (*.jpg,*.jpe,*.jpeg) | *.jpg;*.jpe;*.jpeg" + all,
+                          "40111 / Bandes (*.gif, *.bmp) | *.gif;*.bmp / Bandes GIF (*.gif) | "
+                          "*.gif / Bandes BMP (*.bmp) | *.bmp" +
+                              english,
+                          "40112 / Fichiers Photoshop PSD (*.psd) | *.psd" + all,
+                          "40342 / Fichiers PNG (*.png) | *.png" + all,
+                          "40133 / Icônes (*.ico) | *.ico" + all,
+                          "40142 / Curseurs (*.cur) | *.cur" + english,
+                          "40118 / Curseurs animés (*.ani) | *.ani" + all));
   EXPECT_TRUE(ImportFilter(0).empty());
   EXPECT_TRUE(ImportFilter(1002).empty());
 }

@@ -197,7 +197,8 @@ class ClipboardTest : public QObject {
       const Frame* f = FirstFrame(*w->Document());
       QCOMPARE(f->width, 3u);
       QCOMPARE(f->height, 2u);
-      QCOMPARE(QString::fromStdString(FrameName(f)), QString::fromStdString(ResText(str::Untitled)));
+      QCOMPARE(QString::fromStdString(FrameName(f)),
+               QString::fromStdString(ResText(str::Untitled)));
       if (c.exact) {
         for (int i = 0; i < 6; ++i)
           QCOMPARE(ColourAt(f, i % 3, i / 3), picture.pixel(i % 3, i / 3));

@@ -36,8 +36,8 @@ class QtServices : public PlatformServices {
   int busyDepth_ = 0;
 };
 
-// Installs the Qt services, the progress popup and the desktop's clipboard; the QApplication must exist. Uninstall puts
-// the headless services back (before the QApplication goes).
+// Installs the Qt services, the progress popup and the desktop's clipboard; the QApplication must
+// exist. Uninstall puts the headless services back (before the QApplication goes).
 void InstallQtServices();
 void UninstallQtServices();
 
