@@ -282,10 +282,10 @@ bool HasAudioStream(const std::string& path) {
 // Writing
 
 struct AviFileWriter::State {
-  AviVideoSpec spec;
+  AviVideoSpec layout;
   AVFormatContext* out = nullptr;
   AVStream* video = nullptr;
-  AVRational sampleBase{1, 1};  // the spec's scale / rate
+  AVRational sampleBase{1, 1};  // the stream's scale / rate
   AVCodecContext* encoder = nullptr;
   SwsContext* scaler = nullptr;
   AVFrame* frame = nullptr;
@@ -392,21 +392,22 @@ std::vector<AviEncoderChoice> AviVideoEncoders() {
 }
 
 std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
-                                                     const AviVideoSpec& spec, int* error,
+                                                     const AviVideoSpec& layout, int* error,
                                                      bool* fileFailed) {
   QuietLibraries();
   if (fileFailed) *fileFailed = false;
   *error = AVERROR(ENOMEM);
   std::unique_ptr<State> s(new (std::nothrow) State);
   if (!s) return nullptr;
-  s->spec = spec;
-  if (spec.width == 0 || spec.height == 0 || spec.width > INT32_MAX || spec.height > INT32_MAX ||
-      spec.scale == 0 || spec.rate == 0 || (spec.bitCount != 8 && spec.bitCount != 24)) {
+  s->layout = layout;
+  if (layout.width == 0 || layout.height == 0 || layout.width > INT32_MAX ||
+      layout.height > INT32_MAX || layout.scale == 0 || layout.rate == 0 ||
+      (layout.bitCount != 8 && layout.bitCount != 24)) {
     *error = AVERROR(EINVAL);
     return nullptr;
   }
-  s->sampleBase = {static_cast<int>(std::min<uint32_t>(spec.scale, INT32_MAX)),
-                   static_cast<int>(std::min<uint32_t>(spec.rate, INT32_MAX))};
+  s->sampleBase = {static_cast<int>(std::min<uint32_t>(layout.scale, INT32_MAX)),
+                   static_cast<int>(std::min<uint32_t>(layout.rate, INT32_MAX))};
   int status = avformat_alloc_output_context2(&s->out, nullptr, "avi", nullptr);
   if (status < 0 || !s->out) {
     *error = status < 0 ? status : AVERROR(ENOMEM);
@@ -417,24 +418,24 @@ std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
   if (!s->packet || !s->video) return nullptr;
   AVCodecParameters* par = s->video->codecpar;
   par->codec_type = AVMEDIA_TYPE_VIDEO;
-  par->width = static_cast<int>(spec.width);
-  par->height = static_cast<int>(spec.height);
+  par->width = static_cast<int>(layout.width);
+  par->height = static_cast<int>(layout.height);
   s->video->time_base = s->sampleBase;
   s->video->avg_frame_rate = {s->sampleBase.den, s->sampleBase.num};
 
-  if (spec.handler == kHandlerNone || spec.handler == kHandlerRle8) {
-    const bool rle = spec.handler == kHandlerRle8;
-    if (rle && spec.bitCount != 8) {
+  if (layout.handler == kHandlerNone || layout.handler == kHandlerRle8) {
+    const bool rle = layout.handler == kHandlerRle8;
+    if (rle && layout.bitCount != 8) {
       *error = AVERROR(EINVAL);
       return nullptr;
     }
     par->codec_id = rle ? AV_CODEC_ID_MSRLE : AV_CODEC_ID_RAWVIDEO;
     par->codec_tag = rle ? 1 : 0;  // BI_RLE8, BI_RGB
-    par->bits_per_coded_sample = spec.bitCount;
-    par->format = spec.bitCount == 8 ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_BGR24;
+    par->bits_per_coded_sample = layout.bitCount;
+    par->format = layout.bitCount == 8 ? AV_PIX_FMT_PAL8 : AV_PIX_FMT_BGR24;
   } else {
     const AVCodecTag* const tags[] = {avformat_get_riff_video_tags(), nullptr};
-    AVCodecID id = av_codec_get_id(tags, spec.handler);
+    AVCodecID id = av_codec_get_id(tags, layout.handler);
     const AVCodec* codec = id == AV_CODEC_ID_NONE ? nullptr : avcodec_find_encoder(id);
     if (!codec || !codec->pix_fmts) {
       *error = AVERROR_ENCODER_NOT_FOUND;
@@ -448,9 +449,10 @@ std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
     s->encoder->time_base = s->sampleBase;
     s->encoder->framerate = s->video->avg_frame_rate;
     s->encoder->pix_fmt = codec->pix_fmts[0];
-    if (spec.keyEvery > 0) s->encoder->gop_size = static_cast<int>(std::min(spec.keyEvery, 600u));
+    if (layout.keyEvery > 0)
+      s->encoder->gop_size = static_cast<int>(std::min(layout.keyEvery, 600u));
     // Quality 10000 is the best: scale 1..31 as the encoders' quantizer.
-    uint32_t quality = std::min<uint32_t>(spec.quality, 10000);
+    uint32_t quality = std::min<uint32_t>(layout.quality, 10000);
     s->encoder->flags |= AV_CODEC_FLAG_QSCALE;
     s->encoder->global_quality =
         FF_QP2LAMBDA * static_cast<int>(1 + (10000 - quality) * 30 / 10000);
@@ -468,8 +470,8 @@ std::unique_ptr<AviFileWriter> AviFileWriter::Create(const std::string& path,
     }
     par->codec_tag = 0;
     unsigned int tag = 0;
-    if (av_codec_get_tag2(tags, id, &tag) && av_codec_get_id(tags, spec.handler) == id)
-      par->codec_tag = spec.handler;
+    if (av_codec_get_tag2(tags, id, &tag) && av_codec_get_id(tags, layout.handler) == id)
+      par->codec_tag = layout.handler;
     s->frame->format = s->encoder->pix_fmt;
     s->frame->width = par->width;
     s->frame->height = par->height;
@@ -539,15 +541,15 @@ int AviFileWriter::WriteCoded(int64_t sample, const uint8_t* data, size_t size, 
   s.packet->pts = s.packet->dts = sample;
   s.packet->duration = 1;
   if (keyFrame) s.packet->flags |= AV_PKT_FLAG_KEY;
-  if (s.spec.bitCount == 8 && !s.paletteSent) {
+  if (s.layout.bitCount == 8 && !s.paletteSent) {
     uint8_t* side = av_packet_new_side_data(s.packet, AV_PKT_DATA_PALETTE, AVPALETTE_SIZE);
     if (!side) {
       av_packet_unref(s.packet);
       return AVERROR(ENOMEM);
     }
     uint32_t colours[256] = {};
-    for (size_t i = 0; i < std::min<size_t>(256, s.spec.palette.size()); ++i)
-      colours[i] = 0xFF000000u | (s.spec.palette[i] & 0xFFFFFF);
+    for (size_t i = 0; i < std::min<size_t>(256, s.layout.palette.size()); ++i)
+      colours[i] = 0xFF000000u | (s.layout.palette[i] & 0xFFFFFF);
     std::memcpy(side, colours, AVPALETTE_SIZE);
     s.paletteSent = true;
   }
@@ -564,8 +566,8 @@ int AviFileWriter::WriteEncoded(int64_t sample, const uint8_t* bgr) {
   if ((status = s.PumpAudio(sample)) < 0) return status;
   if ((status = av_frame_make_writable(s.frame)) < 0) return status;
   const uint8_t* planes[4] = {bgr, nullptr, nullptr, nullptr};
-  int strides[4] = {static_cast<int>(RgbRowBytes(s.spec.width)), 0, 0, 0};
-  sws_scale(s.scaler, planes, strides, 0, static_cast<int>(s.spec.height), s.frame->data,
+  int strides[4] = {static_cast<int>(RgbRowBytes(s.layout.width)), 0, 0, 0};
+  sws_scale(s.scaler, planes, strides, 0, static_cast<int>(s.layout.height), s.frame->data,
             s.frame->linesize);
   s.frame->pts = sample;
   status = avcodec_send_frame(s.encoder, s.frame);

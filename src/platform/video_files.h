@@ -105,7 +105,7 @@ class AviFileWriter {
 
   // Creates path with one video stream; none on failure with a negative error code in *error,
   // and *fileFailed (when given) true when the file itself could not be created.
-  static std::unique_ptr<AviFileWriter> Create(const std::string& path, const AviVideoSpec& spec,
+  static std::unique_ptr<AviFileWriter> Create(const std::string& path, const AviVideoSpec& layout,
                                                int* error, bool* fileFailed);
 
   // Adds the first audio stream of a file, copied as it is. Before the first picture. False when
