@@ -11,6 +11,7 @@ packages=(
   clang libclang-rt-14-dev
   libgif-dev imagemagick gifsicle ffmpeg
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
+  gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   xvfb xauth
   icoutils
 )
