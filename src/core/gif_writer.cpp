@@ -4,11 +4,15 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <bit>
+#include <condition_variable>
 #include <cstring>
+#include <memory>
 #include <mutex>
 #include <new>
 #include <string>
+#include <thread>
 #include <unordered_map>
 #include <vector>
 
@@ -199,7 +203,128 @@ bool WriteFrameRecordImpl(ByteSink& sink, const Frame& frame, bool useKept) {
   return EncodeFrameData(sink, frame, rows);
 }
 
+std::atomic<int> gEncoderThreads{0};
+
+int EncoderThreads() {
+  int wanted = gEncoderThreads.load();
+  if (wanted > 0) return wanted;
+  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+// Encodes the LZW data of frames ahead of the writer on a few threads. The writer takes them in
+// list order; workers stay at most a window ahead of it, so memory holds a few frames' data.
+class FrameEncodePool {
+ public:
+  FrameEncodePool(std::vector<const Frame*> frames, int threads)
+      : frames_(std::move(frames)), slots_(frames_.size()), window_(4 * threads) {
+    try {
+      for (int i = 0; i < threads; ++i) workers_.emplace_back([this] { Work(); });
+    } catch (const std::exception&) {  // no thread: the frames left are encoded by the writer
+      Stop();
+    }
+  }
+  ~FrameEncodePool() { Stop(); }
+
+  // The data of frame n; false when a worker could not make it (the writer encodes it then).
+  bool Take(size_t n, std::vector<uint8_t>* data) {
+    std::unique_lock<std::mutex> lock(mutex_);
+    if (n >= slots_.size()) return false;
+    taken_ = n + 1;
+    room_.notify_all();
+    ready_.wait(lock, [&] { return slots_[n].done || (stopped_ && !slots_[n].busy); });
+    if (!slots_[n].done || !slots_[n].ok) return false;
+    data->swap(slots_[n].data);
+    return true;
+  }
+
+ private:
+  struct Slot {
+    bool busy = false, done = false, ok = false;
+    std::vector<uint8_t> data;
+  };
+
+  void Work() {
+    for (;;) {
+      size_t n;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        room_.wait(lock,
+                   [&] { return stopped_ || next_ >= frames_.size() || next_ < taken_ + window_; });
+        if (stopped_ || next_ >= frames_.size()) return;
+        n = next_++;
+        slots_[n].busy = true;
+      }
+      std::vector<uint8_t> data;
+      bool ok = false;
+      try {
+        FrameRows rows;
+        if (GetFrameRows(*frames_[n], &rows)) {
+          ByteSink sink(&data);
+          ok = EncodeFrameData(sink, *frames_[n], rows) && sink.Flush();
+        }
+      } catch (const std::exception&) {
+        ok = false;
+      }
+      std::lock_guard<std::mutex> lock(mutex_);
+      slots_[n].data = std::move(data);
+      slots_[n].ok = ok;
+      slots_[n].done = true;
+      slots_[n].busy = false;
+      ready_.notify_all();
+    }
+  }
+
+  void Stop() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = true;
+    }
+    room_.notify_all();
+    ready_.notify_all();
+    for (std::thread& t : workers_) t.join();
+    workers_.clear();
+  }
+
+  std::vector<const Frame*> frames_;
+  std::vector<Slot> slots_;
+  size_t window_;
+  size_t next_ = 0, taken_ = 0;
+  bool stopped_ = false;
+  std::mutex mutex_;
+  std::condition_variable ready_, room_;
+  std::vector<std::thread> workers_;
+};
+
+// The pool for an animation's frames, or none when one thread does as well: few or small frames.
+std::unique_ptr<FrameEncodePool> PoolFor(const Animation& animation,
+                                         std::vector<const Frame*>* frames) {
+  const int threads = EncoderThreads();
+  if (threads < 2 || animation.frameCount < 2) return nullptr;
+  uint64_t pixels = 0;
+  for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    frames->push_back(f);
+    pixels += uint64_t{f->width} * f->height;
+  }
+  if (pixels < (uint64_t{1} << 16)) return nullptr;
+  return std::make_unique<FrameEncodePool>(*frames, threads);
+}
+
+// A frame record whose LZW data may come from the pool.
+bool WritePooledFrame(ByteSink& sink, const Frame& frame, FrameEncodePool* pool, size_t n) {
+  if (!pool) return WriteFrameRecordImpl(sink, frame, true);
+  FrameRows rows;
+  uint64_t rowBytes = 0;
+  if (!WriteFrameHead(sink, frame, &rows, &rowBytes)) return false;
+  bool ok = false;
+  std::vector<uint8_t> data;
+  if (pool->Take(n, &data)) return sink.Write(data.data(), data.size());
+  if (WriteKeptData(sink, frame, rows.codeSize, rowBytes, &ok)) return ok;
+  return EncodeFrameData(sink, frame, rows);
+}
+
 }  // namespace
+
+void SetGifEncoderThreads(int threads) { gEncoderThreads.store(std::max(0, threads)); }
 
 bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
   return WriteFrameRecordImpl(sink, frame, false);
@@ -290,6 +415,9 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
     if (!sink.Write(loop, sizeof loop)) return GifWriteFailed;
   }
 
+  std::vector<const Frame*> frames;
+  std::unique_ptr<FrameEncodePool> pool = PoolFor(animation, &frames);
+  size_t frameNumber = 0;
   for (Block* b = animation.blocks ? animation.blocks->next : nullptr; b; b = b->next) {
     switch (b->kind) {
       case BlockKind::PlainText:
@@ -300,7 +428,8 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
           return GifWriteFailed;
         break;
       case BlockKind::Frame:
-        if (!WriteFrameRecordImpl(sink, static_cast<const Frame&>(*b), true)) return GifWriteFailed;
+        if (!WritePooledFrame(sink, static_cast<const Frame&>(*b), pool.get(), frameNumber++))
+          return GifWriteFailed;
         if (!ProgressStep(progress)) return GifWriteCancelled;
         break;
       default: break;

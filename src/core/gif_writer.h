@@ -22,7 +22,13 @@ constexpr int GifWriteCancelled = 2;
 // whose size does not fit the 16-bit fields, or a frame without the pixels its size needs, is
 // refused with GifWriteFailed before any of its bytes are written. Pixel values past the
 // palette's code size are written with a code size that holds them.
+// Frames are encoded ahead on worker threads and written in order, so the bytes are those of one
+// thread.
 int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress);
+
+// The worker threads WriteGif encodes with: 0 (the default) as many as cores, at least 2; 1
+// encodes on the writing thread alone.
+void SetGifEncoderThreads(int threads);
 
 // One frame record: control extension, descriptor, local table, LZW data.
 bool WriteFrameRecord(ByteSink& sink, const Frame& frame);

@@ -1,6 +1,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <random>
+
 #include "base/settings.h"
 #include "gif_test_helpers.h"
 
@@ -210,6 +213,52 @@ TEST_F(GifWriter, CancelStopsAfterAFrame) {
   EXPECT_EQ(WriteGif(sink, *a, meter), GifWriteCancelled);
   DestroyProgressMeter(meter);
   EXPECT_EQ(out.size(), 6 + 7 + 6 + 19 + 2 * EncodedFrameSize(FirstFrame(*a)));
+}
+
+// Frames encoded on worker threads give the bytes of one thread, whatever the number of
+// workers; a cancel stops the workers and writes what one thread would have written.
+TEST_F(GifWriter, WorkerThreadsWriteTheBytesOfOneThread) {
+  std::mt19937 random(7);
+  for (int round = 0; round < 4; ++round) {
+    SCOPED_TRACE(round);
+    // Large enough for the workers to take part.
+    const uint32_t w = 300 + random() % 200, h = 200 + random() % 100;
+    AnimationPtr a = Screen(w, h, 2 << (random() % 8), 0);
+    const int frames = 5 + static_cast<int>(random() % 10);
+    for (int i = 0; i < frames; ++i) {
+      const uint32_t seed = random(), fw = w / 2 + random() % (w / 2),
+                     fh = h / 2 + random() % (h / 2);
+      Frame* f = DrawnFrame(*a, fw, fh, nullptr, [seed](uint32_t x, uint32_t y) {
+        return static_cast<uint8_t>(((x / (1 + seed % 5)) * 7 + y * (seed % 3) + seed) & 0xFF);
+      });
+      if (seed & 1) f->descriptorFlags |= 0x40;
+      Append(*a, f);
+      if (i % 5 == 2) AddComment(*a, "entre deux");
+    }
+    std::vector<uint8_t> bytes[3];
+    const int threads[3] = {1, 2, 5};
+    for (int t = 0; t < 3; ++t) {
+      SetGifEncoderThreads(threads[t]);
+      ByteSink sink(&bytes[t]);
+      ASSERT_EQ(WriteGif(sink, *a, nullptr), GifWriteDone);
+    }
+    EXPECT_EQ(bytes[1], bytes[0]);
+    EXPECT_EQ(bytes[2], bytes[0]);
+
+    services_.pumps = 0;
+    services_.cancelAtPump = 2;
+    ProgressMeter* meter = CreateProgressMeter(nullptr, 0, 0);
+    std::vector<uint8_t> cancelled;
+    {
+      ByteSink sink(&cancelled);
+      EXPECT_EQ(WriteGif(sink, *a, meter), GifWriteCancelled);
+    }
+    DestroyProgressMeter(meter);
+    services_.cancelAtPump = 0;
+    ASSERT_LE(cancelled.size(), bytes[0].size());
+    EXPECT_TRUE(std::equal(cancelled.begin(), cancelled.end(), bytes[0].begin()));
+  }
+  SetGifEncoderThreads(0);
 }
 
 TEST_F(GifWriter, KeptFrameDataServesOnlyWhileThePixelsMatch) {
