@@ -116,16 +116,16 @@ Movie DrawnMovie(uint32_t w, uint32_t h, bool palettised, std::vector<int64_t> s
 
 // Writes the movie at scale / rate with the FFmpeg libraries, uncompressed or as RLE8.
 bool WriteMovie(const std::string& path, const Movie& m, uint32_t handler, uint32_t rate) {
-  AviVideoSpec spec;
-  spec.width = m.width;
-  spec.height = m.height;
-  spec.bitCount = m.palettised ? 8 : 24;
-  spec.palette = m.palette;
-  spec.handler = handler;
-  spec.scale = 1;
-  spec.rate = rate;
+  AviVideoSpec layout;
+  layout.width = m.width;
+  layout.height = m.height;
+  layout.bitCount = m.palettised ? 8 : 24;
+  layout.palette = m.palette;
+  layout.handler = handler;
+  layout.scale = 1;
+  layout.rate = rate;
   int error = 0;
-  auto writer = AviFileWriter::Create(path, spec, &error, nullptr);
+  auto writer = AviFileWriter::Create(path, layout, &error, nullptr);
   if (!writer) return false;
   for (size_t n = 0; n < m.pictures.size(); ++n) {
     std::vector<uint8_t> up(m.pictures[n].size());

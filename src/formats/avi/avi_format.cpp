@@ -247,28 +247,28 @@ bool WriteStage(const std::string& stage, const std::string& target, const Anima
   const AviTiming timing = ComputeAviTiming(delays, fixedRate, GetPref(PrefDelayUnits));
 
   PictureSource source(document, settings.trueColour, composite);
-  AviVideoSpec spec;
-  spec.width = document.screenWidth;
-  spec.height = document.screenHeight;
-  spec.handler = kHandlerNone;
-  spec.bitCount = source.TrueColour() ? 24 : 8;
-  spec.scale = timing.scale;
-  spec.rate = timing.rate;
+  AviVideoSpec layout;
+  layout.width = document.screenWidth;
+  layout.height = document.screenHeight;
+  layout.handler = kHandlerNone;
+  layout.bitCount = source.TrueColour() ? 24 : 8;
+  layout.scale = timing.scale;
+  layout.rate = timing.rate;
   if (!source.TrueColour()) {
     if (!document.globalPalette) {
       ShowErrorId(str::AviFormatProblem);
       return false;
     }
     for (const PaletteEntry& e : document.globalPalette->entries)
-      spec.palette.push_back(uint32_t{e.red} << 16 | uint32_t{e.green} << 8 | e.blue);
+      layout.palette.push_back(uint32_t{e.red} << 16 | uint32_t{e.green} << 8 | e.blue);
   }
-  if (!PictureFitsBudget(spec.width, spec.height, 3)) {
+  if (!PictureFitsBudget(layout.width, layout.height, 3)) {
     ShowErrorId(str::AviFormatProblem);
     return false;
   }
   int error = 0;
   bool fileFailed = false;
-  auto writer = AviFileWriter::Create(stage, spec, &error, &fileFailed);
+  auto writer = AviFileWriter::Create(stage, layout, &error, &fileFailed);
   if (!writer) {
     if (fileFailed)
       ShowErrorId(str::AviCannotOpen, target.c_str(), static_cast<unsigned>(error));
@@ -290,7 +290,7 @@ bool WriteStage(const std::string& stage, const std::string& target, const Anima
       return false;
     }
     flipped.resize(rows.size());
-    FlipRows(rows.data(), flipped.data(), source.Stride(), spec.height);
+    FlipRows(rows.data(), flipped.data(), source.Stride(), layout.height);
     int status = writer->WriteCoded(timing.samples[index], flipped.data(), flipped.size(), true);
     if (status == 0 && !NextFrame(f) && timing.repeatSample >= 0)
       status = writer->WriteCoded(timing.repeatSample, flipped.data(), flipped.size(), true);
@@ -320,25 +320,25 @@ Compressed CompressStage(const std::string& stage, const std::string& path,
   auto reader = VideoFileReader::OpenFile(stage, kMaxDecodedPixels, &openError);
   if (!reader) return Compressed::Failed;
   const VideoInfo& info = reader->Info();
-  AviVideoSpec spec;
-  spec.width = info.width;
-  spec.height = info.height;
-  spec.bitCount = info.palettised ? 8 : 24;
-  spec.scale = static_cast<uint32_t>(info.scale);
-  spec.rate = static_cast<uint32_t>(info.rate);
-  spec.handler = settings.compress ? settings.compressOptions.handler : kHandlerNone;
+  AviVideoSpec layout;
+  layout.width = info.width;
+  layout.height = info.height;
+  layout.bitCount = info.palettised ? 8 : 24;
+  layout.scale = static_cast<uint32_t>(info.scale);
+  layout.rate = static_cast<uint32_t>(info.rate);
+  layout.handler = settings.compress ? settings.compressOptions.handler : kHandlerNone;
   // RLE8 codes 8-bit pictures only.
-  if (spec.handler == kHandlerRle8 && !info.palettised) spec.handler = kHandlerVideo1;
-  spec.quality = settings.compressOptions.quality;
-  spec.keyEvery = settings.compressOptions.keyFrameEvery;
-  const bool coded = spec.handler == kHandlerNone || spec.handler == kHandlerRle8;
+  if (layout.handler == kHandlerRle8 && !info.palettised) layout.handler = kHandlerVideo1;
+  layout.quality = settings.compressOptions.quality;
+  layout.keyEvery = settings.compressOptions.keyFrameEvery;
+  const bool coded = layout.handler == kHandlerNone || layout.handler == kHandlerRle8;
 
   VideoPicture picture;
   int got = reader->Next(&picture);
   if (got <= 0) return Compressed::Failed;
   if (info.palettised)
-    for (uint32_t c : picture.palette) spec.palette.push_back(c);
-  auto writer = AviFileWriter::Create(path, spec, error, nullptr);
+    for (uint32_t c : picture.palette) layout.palette.push_back(c);
+  auto writer = AviFileWriter::Create(path, layout, error, nullptr);
   if (!writer) return Compressed::Failed;
   if (settings.withAudio && !writer->AddAudioFrom(settings.audioPath)) return Compressed::NoAudio;
 
@@ -352,7 +352,7 @@ Compressed CompressStage(const std::string& stage, const std::string& path,
       if (coded) {
         rows.resize(picture.pixels.size());
         FlipRows(picture.pixels.data(), rows.data(), stride, info.height);
-        if (spec.handler == kHandlerRle8) rows = EncodeRle8(rows.data(), info.width, info.height);
+        if (layout.handler == kHandlerRle8) rows = EncodeRle8(rows.data(), info.width, info.height);
         *error = writer->WriteCoded(picture.sample, rows.data(), rows.size(), true);
       } else if (info.palettised) {
         bgr.assign(RgbStride(info.width) * info.height, 0);
