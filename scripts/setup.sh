@@ -13,7 +13,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   xvfb xauth
-  icoutils
+  icoutils time
 )
 
 missing=()

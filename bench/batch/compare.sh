@@ -12,25 +12,12 @@
 #   cmake -S . -B build/bench -G Ninja -DCMAKE_BUILD_TYPE=Release -DLW_BENCH=ON -DLW_TESTS=OFF \
 #     -DLW_UI=OFF && cmake --build build/bench --target loopwright_batch
 set -euo pipefail
+source "$(dirname "$0")/../lib.sh"
 
-root="$(cd "$(dirname "$0")/../.." && pwd)"
-build="${1:-$root/build/bench}"
+program="$(lw_program "${1:-$lw_root/build/bench}")"
 repeats="${2:-5}"
-if [ -x "$build/bin/loopwright" ]; then
-  program="$build/bin/loopwright"
-elif [ -x "$build/bench/loopwright_batch" ]; then
-  program="$build/bench/loopwright_batch"
-else
-  echo "No program in $build (see the head of $0)" >&2
-  exit 1
-fi
-for tool in convert gifsicle python3; do
-  command -v "$tool" >/dev/null || { echo "$tool is missing (scripts/setup.sh)" >&2; exit 1; }
-done
-
-work="$(mktemp -d "${TMPDIR:-/tmp}/lw-batch-XXXXXX")"
-trap 'rm -rf "$work"' EXIT
-export XDG_CONFIG_HOME="$work/config" XDG_DATA_HOME="$work/data"
+lw_need convert gifsicle python3 /usr/bin/time
+lw_workdir batch
 
 # 60 full frames of 320 x 240: a ball crossing a gradient, over one palette.
 echo "Drawing the animation in $work ..." >&2
@@ -44,23 +31,10 @@ done
 convert -delay 8 -loop 0 "$work"/frames/*.png +dither +remap "$work/in.gif"
 rm -rf "$work/frames"
 
-# Median processor time (user + system) of a command, in seconds: on a shared machine the wall
-# time mostly measures the other users.
+# The median processor time (user + system) of a command, in seconds: on a shared machine the
+# wall time mostly measures the other users.
 timed() {
-  python3 - "$repeats" "$@" <<'EOF'
-import resource, subprocess, sys
-repeats, cmd = int(sys.argv[1]), sys.argv[2:]
-def used():
-    r = resource.getrusage(resource.RUSAGE_CHILDREN)
-    return r.ru_utime + r.ru_stime
-times = []
-for _ in range(repeats):
-    t = used()
-    subprocess.run(cmd, check=True, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
-    times.append(used() - t)
-times.sort()
-print(f"{times[len(times) // 2]:.4f}")
-EOF
+  lw_measure "$repeats" "$@" | cut -d' ' -f2
 }
 
 in="$work/in.gif"
