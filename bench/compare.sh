@@ -45,10 +45,12 @@ im_frames() {  # out count
   for ((i = 0; i < $2; i++)); do draw_frame "$i" "$(printf '%s/%04d.png' "$frames" "$i")"; done
   convert -delay 8 -loop 0 "$frames"/*.png +dither +remap "$1"
 }
-# An FFmpeg source made into a GIF over one palette of its own (two passes: nothing is held).
-ff_gif() {  # out source palettegen-options paletteuse-options
-  ffmpeg -v error -y -f lavfi -i "$2" -vf "palettegen=$3" "$work/palette.png"
-  ffmpeg -v error -y -f lavfi -i "$2" -i "$work/palette.png" -lavfi "paletteuse=$4" -f gif "$1"
+# FFmpeg's input made into a GIF over one palette of its own (two passes: nothing is held).
+ff_gif() {  # out palettegen-options paletteuse-options input...
+  local out=$1 gen=$2 use=$3
+  shift 3
+  ffmpeg -v error -y "$@" -vf "palettegen=$gen" "$work/palette.png"
+  ffmpeg -v error -y "$@" -i "$work/palette.png" -lavfi "paletteuse=$use" -f gif "$out"
 }
 
 # ---------------------------------------------------------------------------------------------
@@ -126,11 +128,13 @@ draw_tiny() {
 # ---------------------------------------------------------------------------------------------
 # The real-size corpus.
 draw_testsrc2-600() {
-  ff_gif "$1" 'testsrc2=s=640x480:r=25:d=24' stats_mode=diff diff_mode=rectangle
+  ff_gif "$1" stats_mode=diff diff_mode=rectangle -f lavfi -i 'testsrc2=s=640x480:r=25:d=24'
 }
 draw_mandelbrot-zoom() {
-  ff_gif "$1" 'mandelbrot=s=800x600:r=25:maxiter=200:end_pts=12:end_scale=0.01,trim=end_frame=300' \
-    stats_mode=full dither=sierra2_4a
+  ffmpeg -v error -y -f lavfi -i \
+    'mandelbrot=s=800x600:r=25:maxiter=200:end_pts=12:end_scale=0.01,trim=end_frame=300' \
+    -c:v ffv1 "$work/zoom.mkv"
+  ff_gif "$1" stats_mode=full dither=none -i "$work/zoom.mkv"
 }
 # A typist in a window over a still desktop, the pointer wandering: small changes per frame.
 draw_screen-typing() {
@@ -146,19 +150,19 @@ draw_screen-typing() {
     -annotate +0+15 "$text" -annotate +0+37 "${text/rapide/lent}" "$work/text.png"
   convert -size 16x24 xc:none -fill black -stroke white \
     -draw 'polygon 1,1 1,19 5,15 9,23 12,22 8,14 14,14' "$work/pointer.png"
-  # Two characters a second per line; the cursor blinks; the pointer follows a slow curve.
+  # Five characters a second; the cursor blinks; the pointer follows a slow curve.
   local col='9*floor(mod(n,160)/2)' line='if(lt(n,160),0,22)'
-  ffmpeg -v error -y -loop 1 -framerate 10 -i "$work/desktop.png" -loop 1 -i "$work/text.png" \
-    -loop 1 -i "$work/pointer.png" -f lavfi -i 'color=c=#f8f8f8:s=700x22' \
-    -f lavfi -i 'color=c=black:s=2x18' -filter_complex "
-      [0][1]overlay=200,140[a];
+  ffmpeg -v error -y -loop 1 -framerate 10 -i "$work/desktop.png" -loop 1 -framerate 10 -i "$work/text.png" \
+    -loop 1 -framerate 10 -i "$work/pointer.png" -f lavfi -i 'color=c=#f8f8f8:s=700x22:r=10' \
+    -f lavfi -i 'color=c=black:s=2x18:r=10' -filter_complex "
       [3]split[c1][c2];
-      [a][c1]overlay=x='200+if(lt(n,160),$col,700)':y=140[b];
-      [b][c2]overlay=x='200+if(lt(n,160),700,$col)':y=162[c];
-      [c][4]overlay=x='200+$col':y='142+$line':enable='lt(mod(n,10),5)'[d];
-      [d][2]overlay=x='500+300*sin(n/40)':y='400+150*sin(n/27)',
-      split[e][f];[e]palettegen=max_colors=128[p];[f][p]paletteuse=dither=none" \
-    -frames:v 320 -f gif "$1"
+      [1][c1]overlay=x='if(lt(n,160),$col,9000)':y=0:format=rgb[t1];
+      [t1][c2]overlay=x='if(lt(n,160),0,$col)':y=22:format=rgb[t];
+      [0][t]overlay=200:140:format=rgb[a];
+      [a][4]overlay=x='200+$col':y='142+$line':enable='lt(mod(n,10),5)':format=rgb[b];
+      [b][2]overlay=x='500+300*sin(n/40)':y='400+150*sin(n/27)':format=rgb" \
+    -frames:v 320 -c:v ffv1 "$work/screen.mkv"
+  ff_gif "$1" max_colors=128 dither=none -i "$work/screen.mkv"
 }
 # Sprites over a partly transparent backdrop, by runs of 100 frames: each run starts from a full
 # backdrop; its sprites are then taken back (previous), cleared (background) or left (none).
