@@ -109,7 +109,7 @@ def check(src, dst, unoptimize, local):
         b.close()
     if bad == 0:
         return "identical"
-    if local:
+    if local and se:
         return "PSNR %.1f" % (10 * math.log10(255 * 255 * channels / se))
     return "DIFFERENT %d px" % bad
 
