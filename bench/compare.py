@@ -47,8 +47,8 @@ def decoded(path, unoptimize):
     with open(path, "rb") as f:
         head = f.read(10)
     size = int.from_bytes(head[6:8], "little") * int.from_bytes(head[8:10], "little") * 4
-    feed = (subprocess.Popen(["gifsicle", "-U", path], stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
-            if unoptimize else None)
+    feed = subprocess.Popen(["gifsicle", "-U", path], stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL) if unoptimize else None
     with tempfile.TemporaryFile() as info:
         im = subprocess.Popen(
             ["convert", "gif:-" if feed else path, "-coalesce", "-background", "none", "-alpha",
@@ -187,8 +187,8 @@ rw = [k for k in ("lw rw", "before rw") if k in commands]
 print("%s, load %.2f %.2f %.2f, %d cores; median of %d runs (small), %d (real-size)\n" % (
     started, *load, os.cpu_count(), repeats["small"], repeats["real"]))
 
-table("Optimizing (-z): sz = bytes / gifsicle -O2's, t = wall time / gifsicle -O2's; LW's pixels as "
-      "ImageMagick composes them / as gifsicle -U does",
+table("Optimizing (-z): sz = bytes / gifsicle -O2's, t = wall time / gifsicle -O2's; LW's "
+      "pixels as ImageMagick composes them / as gifsicle -U does",
       [("file", 24, "%s", lambda r: r["name"], None),
        ("frames", 6, "%d", lambda r: r["frames"], None),
        ("WxH", 9, "%s", lambda r: "%dx%d" % (r["w"], r["h"]), None),
@@ -201,9 +201,9 @@ table("Optimizing (-z): sz = bytes / gifsicle -O2's, t = wall time / gifsicle -O
            lambda rs, k=k: total_ratio(rs, k, "O2", "wall"))]]
       + [("pixels", 0, "%s", lambda r: " / ".join(r["checks"]), None)])
 
-mem = ["O2", "O3", "IM", "gs"] + [k for k in ("lw", "lw rw", "before", "before rw") if k in commands]
-table("Reading and writing (LW -i IN -o OUT, gifsicle IN -o OUT): t = wall time / plain gifsicle's; peak memory in MB; /px = LW's peak "
-      "memory / (frames x width x height) bytes",
+mem = [k for k in ("O2", "O3", "IM", "gs", "lw", "lw rw", "before", "before rw") if k in commands]
+table("Reading and writing (LW -i IN -o OUT, gifsicle IN -o OUT): t = wall time / plain "
+      "gifsicle's; peak memory in MB; /px = LW's peak memory / (frames x width x height) bytes",
       [("file", 24, "%s", lambda r: r["name"], None),
        ("gs s", 7, "%.3f", lambda r: r["res"]["gs"][1].wall, lambda rs: total(rs, "gs", "wall"))]
       + [(label[k] + " t", 5, "%.2f", lambda r, k=k: wall(r, k, "gs"),

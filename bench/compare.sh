@@ -152,8 +152,9 @@ draw_screen-typing() {
     -draw 'polygon 1,1 1,19 5,15 9,23 12,22 8,14 14,14' "$work/pointer.png"
   # Five characters a second; the cursor blinks; the pointer follows a slow curve.
   local col='9*floor(mod(n,160)/2)' line='if(lt(n,160),0,22)'
-  ffmpeg -v error -y -loop 1 -framerate 10 -i "$work/desktop.png" -loop 1 -framerate 10 -i "$work/text.png" \
-    -loop 1 -framerate 10 -i "$work/pointer.png" -f lavfi -i 'color=c=#f8f8f8:s=700x22:r=10' \
+  ffmpeg -v error -y -loop 1 -framerate 10 -i "$work/desktop.png" \
+    -loop 1 -framerate 10 -i "$work/text.png" -loop 1 -framerate 10 -i "$work/pointer.png" \
+    -f lavfi -i 'color=c=#f8f8f8:s=700x22:r=10' \
     -f lavfi -i 'color=c=black:s=2x18:r=10' -filter_complex "
       [3]split[c1][c2];
       [1][c1]overlay=x='if(lt(n,160),$col,9000)':y=0:format=rgb[t1];
@@ -164,25 +165,27 @@ draw_screen-typing() {
     -frames:v 320 -c:v ffv1 "$work/screen.mkv"
   ff_gif "$1" max_colors=128 dither=none -i "$work/screen.mkv"
 }
-# Sprites over a partly transparent backdrop, by runs of 100 frames: each run starts from a full
-# backdrop; its sprites are then taken back (previous), cleared (background) or left (none).
+# Sprites over a partly transparent backdrop, over one palette, by runs of 100 frames: each run
+# starts from a full backdrop; its sprites are then taken back (previous), cleared (background)
+# or left (none).
 draw_sprites-1000() {
   convert -size 320x240 xc:none -fill '#306030' -draw 'rectangle 0,160 319,239' \
     -fill '#a0a0a0' -draw 'rectangle 40,60 120,159' -draw 'rectangle 200,90 280,159' \
     "$work/backdrop.png"
   convert -size 20x20 xc:none -fill '#f0d020' -draw 'circle 10,10 10,1' "$work/ball.png"
   convert -size 20x20 xc:none -fill '#c03030' -draw 'polygon 10,0 20,20 0,20' "$work/spike.png"
+  convert "$work/backdrop.png" "$work/ball.png" "$work/spike.png" +remap "$work/parts.gif"
   local args=() disposes=(previous background none) i x y
   for ((i = 0; i < 1000; i++)); do
     if ((i % 100 == 0)); then
-      args+=(-dispose none -page 320x240+0+0 "$work/backdrop.png")
+      args+=(-D none -p 0,0 "$work/parts.gif" '#0')
       continue
     fi
     x=$(((i * 7) % 300)) y=$((((i * 5) % 440) < 220 ? (i * 5) % 220 : 219 - (i * 5) % 220))
-    args+=(-dispose "${disposes[$(((i / 100) % 3))]}" -page "320x240+$x+$y")
-    args+=("$work/$( ((i % 2)) && echo ball || echo spike).png")
+    args+=(-D "${disposes[$(((i / 100) % 3))]}" -p "$x,$y" "$work/parts.gif" "#$((1 + i % 2))")
   done
-  convert -delay 4 -loop 0 "${args[@]}" +remap "$1"
+  # gifsicle only assembles the frames as given: ImageMagick takes minutes to write them.
+  gifsicle --logical-screen 320x240 -d 4 -l "${args[@]}" >"$1"
 }
 
 small=(sprite sprites-gradient scroll-bricks plasma-blink spin-transparent sprite-preoptimized
