@@ -20,7 +20,7 @@ void SetDefaults() {
   for (auto& w : words) w = 0;
   words[PrefDefaultDelay] = 10;
   words[PrefOversizeInsert] = 32;
-  words[PrefOptimize] = 1134;
+  words[PrefOptimize] = 1134 | 0x3000;  // with the disposal choice and the smallest code sizes
   words[PrefFlags] = 0x00800000;
   words[PrefReduceColors] = 7;
   words[PrefModemSpeed] = 1;

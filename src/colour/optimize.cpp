@@ -74,7 +74,14 @@ void OptimizeAnimation(Animation& animation, OptimizeOptions options, ProgressMe
     if (!OptimizePalettes(animation, options, progress)) return;
     if (Cancelled(progress)) return;
   }
-  if (options & optimize::CropFrames) OptimizeFrames(animation, options, progress);
+  if (options & optimize::CropFrames) {
+    if (!OptimizeFrames(animation, options, progress)) return;
+  }
+  // Written with as few bits per code as the pixels allow, or as the palette says. Like the
+  // other frame techniques, this one acts only with the cut.
+  const bool smallest = (options & optimize::CropFrames) && (options & optimize::MinimalCodeSize);
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f))
+    f->codeSize = smallest ? SmallestCodeSize(*f) : 0;
 }
 
 bool ConfirmDrop24BitData(WindowHandle window, Animation& animation) {

@@ -22,7 +22,11 @@ constexpr uint32_t ReducePalettes = 0x20;
 constexpr uint32_t RemoveUselessFrames = 0x40;
 constexpr uint32_t BuildMetaPalette = 0x400;
 constexpr uint32_t NotADialogOption = 0x800;  // always stored cleared
-constexpr uint32_t Defaults = 1134;
+// Each frame's disposal chosen so that the next frame can be cut smaller.
+constexpr uint32_t ChooseDisposal = 0x1000;
+// Each frame's LZW code size as small as its pixels allow.
+constexpr uint32_t MinimalCodeSize = 0x2000;
+constexpr uint32_t Defaults = 1134 | ChooseDisposal | MinimalCodeSize;
 }  // namespace optimize
 
 using OptimizeOptions = uint32_t;
@@ -49,7 +53,23 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
 
 // Tries the two transparency variants on a frame already cut to its changed box; changed holds
 // one byte per pixel of the frame (rows of `width` bytes), 1 where the pixel must stay. Takes the
-// variant that encodes smallest. True when the frame changed.
-bool TryDuplicatesTransparency(Frame* frame, const uint8_t* changed);
+// variant that encodes smallest. True when the frame changed. With smallIndex, a new transparent
+// index is taken below the code size the changed pixels need when one is free there.
+bool TryDuplicatesTransparency(Frame* frame, const uint8_t* changed, bool smallIndex = false);
+
+// The frame step that also chooses each frame's disposal: frames are rewritten so that each one
+// draws only what differs from the screen the previous one leaves. Returns -1, with nothing
+// changed, when the animation is not one it handles (the plain frame step then runs); 0 when
+// cancelled; 1 when done.
+int OptimizeFramesAndDisposals(Animation& animation, OptimizeOptions options,
+                               ProgressMeter* progress);
+
+// The smallest LZW code size for the frame's pixels (2..8); 0 without an image.
+uint8_t SmallestCodeSize(const Frame& frame);
+
+// The transparent index for a frame whose kept pixels use the indexes marked in used: the
+// preferred one when free, else the highest free one below 2^smallBits (when smallBits is not 0),
+// else the highest free one below entries; -1 when none is free.
+int ChooseTransparentIndex(const bool* used, int entries, int preferred, int smallBits);
 
 }  // namespace lw

@@ -1,6 +1,7 @@
 // Pixels that repeat what is already on screen become transparent when that encodes smaller:
 // either all of them, or only the runs where a transparent span breaks fewer LZW strings.
 #include <algorithm>
+#include <bit>
 #include <cstring>
 #include <new>
 
@@ -78,7 +79,35 @@ uint64_t DuplicateRuns(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
 
 }  // namespace
 
-bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
+int ChooseTransparentIndex(const bool* used, int entries, int preferred, int smallBits) {
+  entries = std::clamp(entries, 0, 256);
+  if (preferred >= 0 && preferred < entries && !used[preferred] &&
+      (smallBits == 0 || preferred < (1 << smallBits)))
+    return preferred;
+  if (smallBits > 0) {
+    for (int i = std::min(entries, 1 << smallBits) - 1; i >= 0; --i)
+      if (!used[i]) return i;
+  }
+  for (int i = entries - 1; i >= 0; --i)
+    if (!used[i]) return i;
+  return -1;
+}
+
+uint8_t SmallestCodeSize(const Frame& f) {
+  const uint8_t* bits = f.bits();
+  if (!bits || !f.width || !f.height || f.DibWidth() < f.width || f.DibHeight() < f.height)
+    return 0;
+  const uint64_t stride = IndexStride(f.DibWidth());
+  if (f.dib.size() - DibBitsOffset < stride * f.height) return 0;
+  uint8_t top = 0;
+  for (uint32_t y = 0; y < f.height; ++y) {
+    const uint8_t* row = bits + y * stride;
+    top = std::max(top, *std::max_element(row, row + f.width));
+  }
+  return static_cast<uint8_t>(std::max(2, static_cast<int>(std::bit_width(unsigned{top}))));
+}
+
+bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed, bool smallIndex) {
   if (!f || !changed || !f->bits()) return false;
   const uint32_t w = f->width, h = f->height;
   if (f->DibWidth() != w || f->DibHeight() != h) return false;
@@ -101,12 +130,14 @@ bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
     }
     std::memcpy(used, marks, sizeof used);
     int entries = f->palette ? std::min(f->palette->Count(), 256) : 256;
-    for (int i = entries - 1; i >= 0; --i) {
-      if (!used[i]) {
-        t = i;
-        break;
-      }
+    int smallBits = 0;
+    if (smallIndex) {
+      int top = 0;
+      for (int i = 0; i < 256; ++i)
+        if (used[i]) top = i;
+      smallBits = std::max(2, static_cast<int>(std::bit_width(unsigned(top))));
     }
+    t = ChooseTransparentIndex(used, entries, -1, smallBits);
     if (t < 0) return false;
   }
   const uint8_t T = static_cast<uint8_t>(t);

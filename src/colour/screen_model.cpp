@@ -150,6 +150,10 @@ void ScreenModel::Clear() {
 }
 
 int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter* progress) {
+  if (options & optimize::ChooseDisposal) {
+    int done = OptimizeFramesAndDisposals(animation, options, progress);
+    if (done >= 0) return done;
+  }
   ProgressSetText(progress, kFrameStepStatus);
   ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
   ScreenModel model;

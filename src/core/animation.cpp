@@ -117,6 +117,7 @@ Block* DuplicateBlock(const Block* block, Palette* paletteForGlobalFrames) {
       frame->controlFlags = from->controlFlags;
       frame->transparentIndex = from->transparentIndex;
       frame->descriptorFlags = from->descriptorFlags;
+      frame->codeSize = from->codeSize;
       if (from->localPalette) {
         frame->localPalette = CopyPalette(from->localPalette.get());
         if (!frame->localPalette) return nullptr;

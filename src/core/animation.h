@@ -145,6 +145,9 @@ struct Frame : Block {
   uint8_t controlFlags = 0;  // bits 2-4 disposal, bit 1 user input, bit 0 transparency
   uint8_t transparentIndex = 0;
   uint8_t descriptorFlags = 0;  // bit 7 local table, bit 6 interlaced, bit 5 sort, bits 0-2 size
+  // The LZW minimum code size to write (2..8); 0 = from the palette. Pixels beyond it still get
+  // a larger one, so a value left from before an edit is safe.
+  uint8_t codeSize = 0;
   // 1-bit top-down mask of the DIB's size (DibWidth x DibHeight), rows of MaskStride bytes, most
   // significant bit first; a set bit (white) where the pixel is transparent. Empty when none;
   // present exactly while the transparency flag is set and the frame has a DIB.

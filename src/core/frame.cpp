@@ -194,6 +194,7 @@ void SwapFrameImages(Frame* a, Frame* b) {
   std::swap(a->transparencyMask, b->transparencyMask);
   std::swap(a->transparentIndex, b->transparentIndex);
   std::swap(a->controlFlags, b->controlFlags);
+  std::swap(a->codeSize, b->codeSize);
   std::swap(a->rgbPlane, b->rgbPlane);
   std::swap(a->alphaPlane, b->alphaPlane);
   a->blendedPlane = {};

@@ -122,6 +122,9 @@ bool GetFrameRows(const Frame& frame, FrameRows* rows) {
   if (frame.width > 0xFFFF || frame.height > 0xFFFF) return false;
   const int entries = frame.palette ? std::min(frame.palette->Count(), 256) : 256;
   rows->codeSize = std::max(2, BitsForColours(entries));
+  // The optimizer may have found that the pixels need fewer bits than the palette.
+  if (frame.codeSize >= 2 && frame.codeSize <= 8)
+    rows->codeSize = std::min<int>(rows->codeSize, frame.codeSize);
   rows->bits = frame.bits();
   rows->stride = IndexStride(frame.width);
   if (!frame.width || !frame.height) return true;

@@ -3,6 +3,8 @@
 #include "base/progress.h"
 #include "colour/optimize.h"
 #include "colour/optimize_support.h"
+#include "core/byte_sink.h"
+#include "core/gif_reader.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
@@ -36,17 +38,204 @@ AnimationPtr MovingSprite(int disposal) {
   return a;
 }
 
+// Full-screen redraws that restore to background or to the previous picture, some with holes
+// that show what is behind (or nothing), and a few patches: where disposals can be chosen.
+AnimationPtr RandomRestoringAnimation(uint32_t seed) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+  uint32_t sw = 6 + pick(30), sh = 6 + pick(20);
+  AnimationPtr a = MakeDocument(sw, sh);
+  int frames = 2 + pick(9);
+  int ground = pick(3) == 0 ? -1 : pick(6);  // -1: the sprite moves over nothing
+  for (int i = 0; i < frames; ++i) {
+    int disposal = pick(5) == 0 ? pick(2) : 2 + pick(2);
+    int transparent = ground < 0 || pick(3) == 0 ? 15 : -1;
+    int sx = pick(static_cast<int>(sw)), sy = pick(static_cast<int>(sh));
+    bool patch = pick(5) == 0;
+    uint32_t w = patch ? 1 + pick(static_cast<int>(sw)) : sw;
+    uint32_t h = patch ? 1 + pick(static_cast<int>(sh)) : sh;
+    int32_t x = pick(static_cast<int>(sw - w + 1)), y = pick(static_cast<int>(sh - h + 1));
+    AddDrawnFrame(
+        *a, x, y, w, h,
+        [&](uint32_t px, uint32_t py) -> uint8_t {
+          if (px >= uint32_t(sx) && px < uint32_t(sx) + 4 && py >= uint32_t(sy) &&
+              py < uint32_t(sy) + 3)
+            return static_cast<uint8_t>(8 + (px + py) % 3);
+          if (ground < 0 || (transparent >= 0 && (px * 7 + py * 3) % 11 == 0)) return 15;
+          return static_cast<uint8_t>(ground + (py / 5) % 2);
+        },
+        disposal, transparent, 1 + pick(9));
+  }
+  return a;
+}
+
 TEST(OptimizeFrames, EveryOptionCombinationKeepsThePicturesOfRandomAnimations) {
+  constexpr OptimizeOptions kChoose = optimize::ChooseDisposal;
+  constexpr OptimizeOptions kSmall = optimize::MinimalCodeSize;
+  const OptimizeOptions combinations[] = {
+      kFrameOptions,
+      optimize::CropFrames,
+      optimize::CropFrames | optimize::DuplicatesToTransparency,
+      optimize::CropFrames | kChoose,
+      optimize::CropFrames | optimize::DuplicatesToTransparency | kChoose | kSmall,
+      kFrameOptions | kChoose,
+      kFrameOptions | kChoose | kSmall,
+  };
   for (uint32_t seed = 1; seed <= 500; ++seed) {
-    for (OptimizeOptions options :
-         {kFrameOptions, OptimizeOptions{optimize::CropFrames},
-          OptimizeOptions{optimize::CropFrames | optimize::DuplicatesToTransparency}}) {
-      AnimationPtr a = RandomAnimation(seed, seed % 2 == 0);
-      auto before = Timeline(*a);
-      OptimizeAnimation(*a, options, nullptr);
-      ASSERT_TRUE(SameTimeline(before, Timeline(*a))) << "seed " << seed << " options " << options;
-      ASSERT_TRUE(SameAnimation(*a, *a));  // links and frame count stay consistent
+    for (int restoring = 0; restoring < 2; ++restoring) {
+      for (OptimizeOptions options : combinations) {
+        if (!restoring && (options & kChoose) == 0 && seed > 250) continue;
+        AnimationPtr a = restoring ? RandomRestoringAnimation(seed)
+                                   : RandomAnimation(seed, seed % 2 == 0);
+        auto before = Timeline(*a);
+        OptimizeAnimation(*a, options, nullptr);
+        ASSERT_TRUE(SameTimeline(before, Timeline(*a)))
+            << "seed " << seed << " restoring " << restoring << " options " << options;
+        ASSERT_TRUE(SameAnimation(*a, *a));  // links and frame count stay consistent
+        if ((options & kSmall) && seed % 10 == 0) {
+          // Small code sizes survive the file.
+          std::vector<uint8_t> bytes;
+          {
+            ByteSink sink(&bytes);
+            ASSERT_EQ(WriteGif(sink, *a, nullptr), 1);
+          }
+          AnimationPtr back;
+          ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), 1);
+          ASSERT_TRUE(SameTimeline(before, Timeline(*back))) << "seed " << seed;
+        }
+      }
     }
+  }
+}
+
+// Sprites that move over a background: each frame a full redraw that restores to background,
+// with the background drawn (ground) or nothing behind the sprite.
+AnimationPtr RestoringSprite(bool ground) {
+  AnimationPtr a = MakeDocument(48, 32);
+  for (int i = 0; i < 6; ++i) {
+    AddDrawnFrame(
+        *a, 0, 0, 48, 32,
+        [&](uint32_t x, uint32_t y) -> uint8_t {
+          if (x >= 4 + 6u * i && x < 12 + 6u * i && y >= 10 && y < 18) return 9 + (x + y) % 3;
+          return ground ? ((y / 4) % 2 ? 2 : 3) : 15;
+        },
+        2, ground ? -1 : 15);
+  }
+  return a;
+}
+
+TEST(OptimizeFrames, ChosenDisposalsLetRestoringFramesShrink) {
+  constexpr OptimizeOptions options = kFrameOptions | optimize::ChooseDisposal;
+  for (bool ground : {true, false}) {
+    AnimationPtr a = RestoringSprite(ground);
+    auto before = Timeline(*a);
+    uint64_t plain;
+    {
+      AnimationPtr b = DuplicateAnimation(*a, nullptr);
+      OptimizeAnimation(*b, kFrameOptions, nullptr);
+      plain = TotalRecordSize(*b);
+    }
+    OptimizeAnimation(*a, options, nullptr);
+    EXPECT_TRUE(SameTimeline(before, Timeline(*a))) << ground;
+    if (ground)
+      EXPECT_LT(TotalRecordSize(*a) * 3, plain * 2);
+    else
+      EXPECT_LE(TotalRecordSize(*a), plain);  // over nothing, the plain step cuts them too
+    for (const Frame* f = NextFrame(FirstFrame(*a)); f; f = NextFrame(f)) {
+      // Old and new sprite positions over the ground; over nothing, the new one only (the old
+      // one went with its frame's disposal).
+      EXPECT_EQ(f->width, ground ? 14u : 8u) << ground;
+      EXPECT_EQ(f->height, 8u) << ground;
+    }
+    // Over nothing, the old sprite must go: each frame but the last restores to background.
+    // Over the ground, the next frame paints the ground back, so each frame stays.
+    for (const Frame* f = FirstFrame(*a); NextFrame(f); f = NextFrame(f))
+      EXPECT_EQ(f->Disposal(), ground ? 1 : 2) << ground;
+    EXPECT_EQ(FrameAt(*a, a->frameCount - 1)->Disposal(), 2);
+  }
+}
+
+TEST(OptimizeFrames, RestoreToPreviousIsChosenWhenItLeavesLess) {
+  // A sprite shown once over the ground, then another elsewhere: restoring to the picture before
+  // the first sprite saves repainting its place.
+  auto sprite = [](uint32_t sx) {
+    return [sx](uint32_t x, uint32_t y) -> uint8_t {
+      if (x >= sx && x < sx + 6 && y >= 4 && y < 10) return 7;
+      return (x + y) % 2 ? 2 : 3;
+    };
+  };
+  AnimationPtr a = MakeDocument(40, 16);
+  AddDrawnFrame(*a, 0, 0, 40, 16, sprite(100));
+  AddDrawnFrame(*a, 0, 0, 40, 16, sprite(2));
+  AddDrawnFrame(*a, 0, 0, 40, 16, sprite(30));
+  auto before = Timeline(*a);
+  OptimizeAnimation(*a, kFrameOptions | optimize::ChooseDisposal, nullptr);
+  EXPECT_TRUE(SameTimeline(before, Timeline(*a)));
+  EXPECT_EQ(FrameAt(*a, 1)->Disposal(), 3);
+  const Frame* last = FrameAt(*a, 2);
+  EXPECT_EQ(last->left, 30);
+  EXPECT_EQ(last->width, 6u);
+  EXPECT_EQ(last->height, 6u);
+}
+
+TEST(OptimizeFrames, SmallestCodeSizeIsWrittenAndReadBack) {
+  AnimationPtr a = MakeDocument(24, 8);
+  SetGlobalPalette(*a, RampPalette(256));
+  AddDrawnFrame(*a, 0, 0, 24, 8, [](uint32_t x, uint32_t y) { return uint8_t((x + y) % 16); });
+  auto codeSizeWritten = [](Animation& doc, AnimationPtr* back) {
+    std::vector<uint8_t> bytes;
+    {
+      ByteSink sink(&bytes);
+      if (WriteGif(sink, doc, nullptr) != 1) return -1;
+    }
+    if (ReadGifMemory(bytes.data(), bytes.size(), nullptr, back) != 1) return -1;
+    // The code size follows the image descriptor (no local table here).
+    for (size_t i = 0; i + 10 < bytes.size(); ++i)
+      if (bytes[i] == 0x21 && bytes[i + 1] == 0xF9 && bytes[i + 2] == 4 && bytes[i + 8] == 0x2C)
+        return int{bytes[i + 18]};
+    return -1;
+  };
+  struct Case {
+    OptimizeOptions options;
+    uint8_t edit;  // a pixel value put after optimizing
+    int written;
+  } cases[] = {
+      {optimize::CropFrames | optimize::MinimalCodeSize, 3, 4},
+      {optimize::CropFrames | optimize::MinimalCodeSize, 200, 8},  // a later edit still fits
+      {optimize::CropFrames, 3, 8},
+      {optimize::MinimalCodeSize, 3, 8},  // acts only with the cut
+  };
+  for (const Case& c : cases) {
+    AnimationPtr doc = DuplicateAnimation(*a, nullptr);
+    OptimizeAnimation(*doc, c.options, nullptr);
+    Frame* f = FirstFrame(*doc);
+    f->bits()[5] = c.edit;
+    std::vector<uint8_t> pixels = Pixels(*f);
+    AnimationPtr back;
+    EXPECT_EQ(codeSizeWritten(*doc, &back), c.written) << int(c.edit);
+    ASSERT_TRUE(back);
+    EXPECT_EQ(Pixels(*FirstFrame(*back)), pixels);
+  }
+}
+
+TEST(OptimizeFrames, TransparentIndexPrefersSmallCodes) {
+  struct Case {
+    std::vector<int> used;
+    int entries, preferred, smallBits, chosen;
+  } cases[] = {
+      {{0, 1, 2}, 256, -1, 0, 255},   // the highest free one
+      {{0, 1, 2}, 256, -1, 2, 3},     // the highest free one in 2 bits
+      {{0, 1, 2, 3}, 256, -1, 2, 255},  // none free there
+      {{0, 1}, 256, 40, 2, 3},        // preferred, but beyond the small codes
+      {{0, 1}, 256, 40, 0, 40},       // preferred and free
+      {{0, 1}, 256, 1, 0, 255},       // preferred but used
+      {{0, 1, 2, 3}, 4, -1, 0, -1},   // every entry used
+  };
+  for (const Case& c : cases) {
+    bool used[256] = {};
+    for (int i : c.used) used[i] = true;
+    EXPECT_EQ(ChooseTransparentIndex(used, c.entries, c.preferred, c.smallBits), c.chosen)
+        << c.preferred << " " << c.smallBits;
   }
 }
 

@@ -75,6 +75,9 @@ class OptimizeDialogTest : public QObject {
         {dialog.CropFrames(), optimize::CropFrames},
         {dialog.CropFrames(), optimize::CropFrames},
         {dialog.Duplicates(), optimize::DuplicatesToTransparency},
+        {dialog.ChooseDisposal(), optimize::ChooseDisposal},
+        {dialog.MinimalCodeSize(), optimize::MinimalCodeSize},
+        {dialog.ChooseDisposal(), optimize::ChooseDisposal},
     };
     for (const Step& step : steps) {
       step.box->click();
@@ -83,10 +86,12 @@ class OptimizeDialogTest : public QObject {
       QTRY_COMPARE(dialog.OptimizedSize()->text(), Expected(*doc, options));
     }
     // Cropping off disables what only works within it.
+    const QCheckBox* dependants[] = {dialog.Duplicates(), dialog.UselessFrames(),
+                                     dialog.ChooseDisposal(), dialog.MinimalCodeSize()};
     dialog.CropFrames()->click();
-    QVERIFY(!dialog.Duplicates()->isEnabled() && !dialog.UselessFrames()->isEnabled());
+    for (const QCheckBox* box : dependants) QVERIFY(!box->isEnabled());
     dialog.CropFrames()->click();
-    QVERIFY(dialog.Duplicates()->isEnabled() && dialog.UselessFrames()->isEnabled());
+    for (const QCheckBox* box : dependants) QVERIFY(box->isEnabled());
 
     // Quick clicks in a row: only the last options' size ever shows.
     for (int i = 0; i < 5; ++i) {
@@ -117,7 +122,8 @@ class OptimizeDialogTest : public QObject {
     QCOMPARE(TaskRunning(task::OptimizeTrial), 0u);
     QCOMPARE(int(doc->frameCount), 3);
     QCOMPARE(QStringLiteral("%1 octets").arg(EstimateEncodedSize(*doc, true, nullptr)), shown);
-    QCOMPARE(GetPref(PrefOptimize), optimize::Defaults ^ optimize::DuplicatesToTransparency);
+    QCOMPARE(GetPref(PrefOptimize), optimize::Defaults ^ optimize::DuplicatesToTransparency ^
+                                        optimize::MinimalCodeSize);
     QCOMPARE(CanUndoKind(), undo::Optimize);
     Undo(*doc);
     QCOMPARE(int(doc->frameCount), 4);

@@ -66,6 +66,8 @@ OptimizeDialog::OptimizeDialog(QWidget* owner, Animation* document)
   crop_ = new QCheckBox(UiText(str::OptimizeCropFrames), this);
   duplicates_ = new QCheckBox(UiText(str::OptimizeDuplicates), this);
   useless_ = new QCheckBox(UiText(str::OptimizeUselessFrames), this);
+  disposal_ = new QCheckBox(UiText(str::OptimizeChooseDisposal), this);
+  codeSize_ = new QCheckBox(UiText(str::OptimizeMinimalCodeSize), this);
   removeLocal_ = new QCheckBox(UiText(str::OptimizeRemoveLocal), this);
   mapToGlobal_ = new QRadioButton(UiText(str::OptimizeMapToGlobal), this);
   metaPalette_ = new QRadioButton(UiText(str::OptimizeMetaPalette), this);
@@ -75,7 +77,7 @@ OptimizeDialog::OptimizeDialog(QWidget* owner, Animation* document)
   for (QRadioButton* r : {mapToGlobal_, metaPalette_, onlyWhenMerging_}) radios_->addButton(r);
 
   layout->addWidget(crop_);
-  for (QWidget* dependant : {static_cast<QWidget*>(duplicates_), static_cast<QWidget*>(useless_)}) {
+  for (QCheckBox* dependant : {duplicates_, useless_, disposal_, codeSize_}) {
     auto* row = new QHBoxLayout;
     row->addSpacing(20);
     row->addWidget(dependant);
@@ -124,6 +126,8 @@ OptimizeDialog::OptimizeDialog(QWidget* owner, Animation* document)
   removeLocal_->setChecked(stored & optimize::RemoveLocalPalettes);
   reducePalettes_->setChecked(stored & optimize::ReducePalettes);
   useless_->setChecked(stored & optimize::RemoveUselessFrames);
+  disposal_->setChecked(stored & optimize::ChooseDisposal);
+  codeSize_->setChecked(stored & optimize::MinimalCodeSize);
   if (stored & optimize::MapToGlobalPalette)
     mapToGlobal_->setChecked(true);
   else if (stored & optimize::BuildMetaPalette)
@@ -140,6 +144,8 @@ OptimizeDialog::OptimizeDialog(QWidget* owner, Animation* document)
   });
   connect(duplicates_, &QCheckBox::clicked, this, [this] { StartTrial(); });
   connect(reducePalettes_, &QCheckBox::clicked, this, [this] { StartTrial(); });
+  connect(disposal_, &QCheckBox::clicked, this, [this] { StartTrial(); });
+  connect(codeSize_, &QCheckBox::clicked, this, [this] { StartTrial(); });
   connect(removeLocal_, &QCheckBox::clicked, this, [this](bool checked) {
     if (checked && !document_->globalPalette) metaPalette_->setChecked(true);
     UpdateEnabling();
@@ -173,12 +179,16 @@ OptimizeOptions OptimizeDialog::ControlOptions() const {
   if (metaPalette_->isChecked()) o |= optimize::BuildMetaPalette;
   if (reducePalettes_->isChecked()) o |= optimize::ReducePalettes;
   if (useless_->isChecked()) o |= optimize::RemoveUselessFrames;
+  if (disposal_->isChecked()) o |= optimize::ChooseDisposal;
+  if (codeSize_->isChecked()) o |= optimize::MinimalCodeSize;
   return o;
 }
 
 void OptimizeDialog::UpdateEnabling() {
   duplicates_->setEnabled(crop_->isChecked());
   useless_->setEnabled(crop_->isChecked());
+  disposal_->setEnabled(crop_->isChecked());
+  codeSize_->setEnabled(crop_->isChecked());
   bool radios = removeLocal_->isEnabled() && removeLocal_->isChecked();
   bool global = document_->globalPalette != nullptr;
   mapToGlobal_->setEnabled(radios && global);

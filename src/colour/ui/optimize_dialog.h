@@ -44,6 +44,8 @@ class OptimizeDialog : public QDialog {
   QRadioButton* OnlyWhenMerging() const { return onlyWhenMerging_; }
   QCheckBox* ReducePalettes() const { return reducePalettes_; }
   QCheckBox* UselessFrames() const { return useless_; }
+  QCheckBox* ChooseDisposal() const { return disposal_; }
+  QCheckBox* MinimalCodeSize() const { return codeSize_; }
   QLabel* CurrentSize() const { return currentSize_; }
   QLabel* OptimizedSize() const { return optimizedSize_; }
   QLabel* Saving() const { return saving_; }
@@ -96,6 +98,8 @@ class OptimizeDialog : public QDialog {
   QButtonGroup* radios_;
   QCheckBox* reducePalettes_;
   QCheckBox* useless_;
+  QCheckBox* disposal_;
+  QCheckBox* codeSize_;
   QLabel* currentSize_;
   QLabel* optimizedSize_;
   QLabel* saving_;

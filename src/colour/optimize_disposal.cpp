@@ -1,0 +1,508 @@
+// The frame step that also chooses disposals. The original animation is played on a model screen
+// picture by picture; each rewritten frame starts from the screen the previous rewritten frame
+// leaves after its disposal, chosen among leave, restore to background and restore to previous
+// for the smallest next frame, and draws only what differs from the picture to show.
+//
+// A first pass decides every frame's area, disposal and time without touching the animation, so
+// a case it cannot handle exactly falls back to the plain frame step; a second pass plays the
+// original again and rewrites the frames.
+#include <algorithm>
+#include <bit>
+#include <cstring>
+#include <new>
+#include <vector>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "colour/optimize.h"
+#include "core/compose.h"
+
+namespace lw {
+
+namespace {
+
+constexpr const char* kFrameStepStatus = TableText(str::OptimizingFrameImages);
+constexpr const char* kNoCutText = TableText(str::OptimizeShortOfResources);
+
+// A screen pixel: a global palette index, or nothing drawn (never drawn, or restored to the
+// background).
+constexpr uint16_t kCleared = 256;
+
+enum Choice { kLeave = 0, kBackground = 1, kPrevious = 2 };
+
+struct Rect {
+  uint32_t left = 0, top = 0, right = 0, bottom = 0;  // right, bottom exclusive
+  bool Empty() const { return left >= right || top >= bottom; }
+  uint64_t Area() const { return Empty() ? 0 : uint64_t{right - left} * (bottom - top); }
+  uint32_t Width() const { return right - left; }
+  uint32_t Height() const { return bottom - top; }
+};
+
+Rect Union(const Rect& a, const Rect& b) {
+  if (a.Empty()) return b;
+  if (b.Empty()) return a;
+  return {std::min(a.left, b.left), std::min(a.top, b.top), std::max(a.right, b.right),
+          std::max(a.bottom, b.bottom)};
+}
+
+// Bounding box of marked pixels, gathered row by row.
+struct BoxOf {
+  uint32_t left = UINT32_MAX, top = UINT32_MAX, right = 0, bottom = 0;
+  void Row(uint32_t y, uint32_t first, uint32_t last) {  // last inclusive
+    left = std::min(left, first);
+    right = std::max(right, last + 1);
+    if (top == UINT32_MAX) top = y;
+    bottom = y + 1;
+  }
+  Rect Get() const { return top == UINT32_MAX ? Rect{} : Rect{left, top, right, bottom}; }
+};
+
+// Per row: first and last marked column.
+struct Span {
+  uint32_t first = UINT32_MAX, last = 0;
+  void Mark(uint32_t x) {
+    if (first == UINT32_MAX) first = x;
+    last = x;
+  }
+  void Flush(BoxOf* box, uint32_t y) const {
+    if (first != UINT32_MAX) box->Row(y, first, last);
+  }
+};
+
+// An original frame as the model plays it.
+struct Source {
+  Rect rect;
+  int disposal = 0;
+  bool transparent = false;
+  uint8_t t = 0;
+  uint32_t delay = 0;
+};
+
+// What becomes of a frame.
+struct Plan {
+  Rect rect;
+  int disposal = 0;
+  uint32_t delay = 0;
+  bool drop = false;
+};
+
+uint64_t FileDelay(uint64_t delay) {
+  uint32_t units = GetPref(PrefDelayUnits);
+  return delay * (units >= 1 && units <= 100 ? 100 / units : 1);
+}
+
+bool UsableImage(const Frame* f) {
+  if (!f->bits() || f->width == 0 || f->height == 0) return false;
+  if (f->DibWidth() != f->width || f->DibHeight() != f->height) return false;
+  return f->dib.size() - DibBitsOffset >= IndexStride(f->width) * f->height;
+}
+
+// The model screens, one uint16_t per pixel: the original's picture now (cur) and one frame
+// before (prev), the screen before the rewritten frame being made (shown), and what the original
+// restores after a restore-to-previous frame (saved).
+struct Screens {
+  uint32_t width = 0, height = 0;
+  std::vector<uint16_t> cur, prev, shown, saved;
+
+  bool Allocate(uint32_t w, uint32_t h) {
+    try {
+      width = w;
+      height = h;
+      size_t n = size_t{w} * h;
+      cur.assign(n, kCleared);
+      prev.assign(n, kCleared);
+      shown.assign(n, kCleared);
+      saved.assign(n, kCleared);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    return true;
+  }
+  void Reset() {
+    std::fill(cur.begin(), cur.end(), kCleared);
+    std::fill(prev.begin(), prev.end(), kCleared);
+    std::fill(shown.begin(), shown.end(), kCleared);
+  }
+  uint16_t* Row(std::vector<uint16_t>& plane, uint32_t y) { return plane.data() + size_t{y} * width; }
+
+  void Copy(std::vector<uint16_t>& to, std::vector<uint16_t>& from, const Rect& r) {
+    for (uint32_t y = r.top; y < r.bottom; ++y)
+      std::memcpy(Row(to, y) + r.left, Row(from, y) + r.left, r.Width() * sizeof(uint16_t));
+  }
+  void Fill(std::vector<uint16_t>& to, const Rect& r) {
+    for (uint32_t y = r.top; y < r.bottom; ++y)
+      std::fill_n(Row(to, y) + r.left, r.Width(), kCleared);
+  }
+
+  // Plays original frame f over cur, after the previous original frame's disposal; returns the
+  // area where cur may now differ from prev.
+  Rect Play(const Frame* f, const Source& s, const Source* before) {
+    Rect touched = s.rect;
+    if (before && before->disposal == 2) {
+      Fill(cur, before->rect);
+      touched = Union(touched, before->rect);
+    } else if (before && before->disposal == 3) {
+      Copy(cur, saved, before->rect);
+      touched = Union(touched, before->rect);
+    }
+    if (s.disposal == 3) Copy(saved, cur, s.rect);
+    const uint64_t stride = IndexStride(f->width);
+    for (uint32_t y = 0; y < f->height; ++y) {
+      const uint8_t* p = f->bits() + y * stride;
+      uint16_t* c = Row(cur, s.rect.top + y) + s.rect.left;
+      if (s.transparent) {
+        for (uint32_t x = 0; x < f->width; ++x)
+          if (p[x] != s.t) c[x] = p[x];
+      } else {
+        for (uint32_t x = 0; x < f->width; ++x) c[x] = p[x];
+      }
+    }
+    return touched;
+  }
+
+  // The screen after the rewritten frame over r is taken away as choice says.
+  void Dispose(const Rect& r, Choice choice) {
+    if (choice == kLeave) Copy(shown, prev, r);
+    if (choice == kBackground) Fill(shown, r);
+  }
+};
+
+Choice ChoiceOf(int disposal) {
+  if (disposal == 2) return kBackground;
+  if (disposal == 3) return kPrevious;
+  return kLeave;
+}
+
+int CodeOf(Choice c, int original) {
+  if (c == kBackground) return 2;
+  if (c == kPrevious) return 3;
+  return original <= 1 ? original : 1;
+}
+
+// Whether every frame is one the model can follow index by index.
+bool Handled(const Animation& a) {
+  if (!a.globalPalette || a.globalPalette->Count() < 1 || !FirstFrame(a)) return false;
+  if (a.screenWidth == 0 || a.screenHeight == 0) return false;
+  if (uint64_t{a.screenWidth} * a.screenHeight * sizeof(uint16_t) * 4 > MaxImageBytes) return false;
+  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
+    if (f->localPalette || !UsableImage(f) || f->Disposal() > 3 || !f->rgbPlane.empty() ||
+        !f->alphaPlane.empty())
+      return false;
+    if (f->left < 0 || f->top < 0 || uint64_t(f->left) + f->width > a.screenWidth ||
+        uint64_t(f->top) + f->height > a.screenHeight)
+      return false;
+  }
+  return true;
+}
+
+class Step {
+ public:
+  Step(Animation& a, OptimizeOptions options, ProgressMeter* progress)
+      : a_(a), options_(options), progress_(progress) {}
+
+  // -1: not handled (nothing changed); 0 cancelled; 1 done.
+  int Run() {
+    if (!Handled(a_)) return -1;
+    entries_ = std::min(a_.globalPalette->Count(), 256);
+    try {
+      for (const Frame* f = FirstFrame(a_); f; f = NextFrame(f)) {
+        Source s;
+        s.rect = {uint32_t(f->left), uint32_t(f->top), uint32_t(f->left) + f->width,
+                  uint32_t(f->top) + f->height};
+        s.disposal = f->Disposal();
+        s.transparent = f->Transparent();
+        s.t = f->transparentIndex;
+        s.delay = f->delay;
+        sources_.push_back(s);
+      }
+      plans_.resize(sources_.size());
+    } catch (const std::bad_alloc&) {
+      return -1;
+    }
+    if (!screens_.Allocate(a_.screenWidth, a_.screenHeight)) return -1;
+    ProgressSetText(progress_, kFrameStepStatus);
+    ProgressSetRange(progress_, static_cast<uint32_t>(2 * sources_.size()));
+    int decided = Decide();
+    if (decided <= 0) return decided;
+    return Build();
+  }
+
+ private:
+  // The kept pixels of a frame over r (those where shown and cur differ): which indexes they
+  // use, and whether r holds a pixel that must stay empty.
+  void Needs(const Rect& r, bool* used, bool* cleared) {
+    std::fill_n(used, 256, false);
+    *cleared = false;
+    for (uint32_t y = r.top; y < r.bottom; ++y) {
+      const uint16_t* c = screens_.Row(screens_.cur, y);
+      const uint16_t* s = screens_.Row(screens_.shown, y);
+      for (uint32_t x = r.left; x < r.right; ++x) {
+        if (c[x] == kCleared)
+          *cleared = true;
+        else if (s[x] != c[x])
+          used[c[x]] = true;
+      }
+    }
+  }
+
+  bool AllUsed(const bool* used) const {
+    for (int i = 0; i < entries_; ++i)
+      if (!used[i]) return false;
+    return true;
+  }
+
+  // The first rewritten frame: everything drawn is new.
+  bool DecideFrame(size_t k, const Rect& box) {
+    const Source& s = sources_[k];
+    Rect r = box.Empty() ? Rect{s.rect.left, s.rect.top, s.rect.left + 1, s.rect.top + 1} : box;
+    bool used[256], cleared;
+    Needs(r, used, &cleared);
+    noIndex_ = AllUsed(used);
+    if (noIndex_ && cleared) return false;  // an empty pixel could not be shown
+    plans_[k] = {r, s.disposal, s.delay, false};
+    return true;
+  }
+
+  int Decide() {
+    const Frame* f = FirstFrame(a_);
+    size_t kept = 0;
+    for (size_t k = 0; k < sources_.size(); ++k, f = NextFrame(f)) {
+      const Source& s = sources_[k];
+      const Source* before = k ? &sources_[k - 1] : nullptr;
+      const Rect touched = screens_.Play(f, s, before);
+      if (k == 0) {
+        BoxOf box;
+        for (uint32_t y = touched.top; y < touched.bottom; ++y) {
+          Span span;
+          const uint16_t* c = screens_.Row(screens_.cur, y);
+          for (uint32_t x = touched.left; x < touched.right; ++x)
+            if (c[x] != kCleared) span.Mark(x);
+          span.Flush(&box, y);
+        }
+        if (!DecideFrame(0, box.Get())) return -1;
+      } else if (!DecideNext(k, kept, touched)) {
+        return -1;
+      }
+      if (!plans_[k].drop) kept = k;
+      screens_.Copy(screens_.prev, screens_.cur, touched);
+      if (!ProgressStep(progress_)) return 0;
+    }
+    // The last frame leaves the screen as the original's last frame does.
+    plans_[kept].disposal = sources_.back().disposal;
+    return 1;
+  }
+
+  // Frame k against the screens the kept frame j's disposal choices would leave.
+  bool DecideNext(size_t k, size_t j, const Rect& touched) {
+    Screens& m = screens_;
+    const Source& s = sources_[k];
+    const Source& before = sources_[k - 1];
+    Plan& pj = plans_[j];
+
+    // Pixels the original empties now must lie inside frame j, for its disposal to empty them.
+    Rect e = pj.rect;
+    if (before.disposal >= 2) {
+      BoxOf emptied;
+      for (uint32_t y = before.rect.top; y < before.rect.bottom; ++y) {
+        Span span;
+        const uint16_t* p = m.Row(m.prev, y);
+        const uint16_t* c = m.Row(m.cur, y);
+        for (uint32_t x = before.rect.left; x < before.rect.right; ++x)
+          if (c[x] == kCleared && p[x] != kCleared) span.Mark(x);
+        span.Flush(&emptied, y);
+      }
+      Rect grown = Union(e, emptied.Get());
+      bool emptyInside = false;
+      if (noIndex_ && grown.Area() != e.Area()) {
+        for (uint32_t y = grown.top; y < grown.bottom && !emptyInside; ++y) {
+          const uint16_t* p = m.Row(m.prev, y);
+          for (uint32_t x = grown.left; x < grown.right; ++x)
+            if (p[x] == kCleared) emptyInside = true;
+        }
+      }
+      if (!emptyInside) e = grown;
+    }
+
+    // Needed pixels: outside e the screen is prev whatever the choice; inside, each choice.
+    const Rect w = Union(touched, e);
+    BoxOf outside, inside[3];
+    bool outsideBad = false, bad[3] = {false, false, false};
+    for (uint32_t y = w.top; y < w.bottom; ++y) {
+      const uint16_t* p = m.Row(m.prev, y);
+      const uint16_t* c = m.Row(m.cur, y);
+      const uint16_t* sh = m.Row(m.shown, y);
+      Span out;
+      auto outsideRun = [&](uint32_t from, uint32_t to) {
+        for (uint32_t x = from; x < to; ++x) {
+          if (p[x] != c[x]) {
+            out.Mark(x);
+            if (c[x] == kCleared) outsideBad = true;
+          }
+        }
+      };
+      if (y >= e.top && y < e.bottom) {
+        outsideRun(w.left, e.left);
+        outsideRun(e.right, w.right);
+        Span in[3];
+        for (uint32_t x = e.left; x < e.right; ++x) {
+          const uint16_t cx = c[x];
+          const bool empty = cx == kCleared;
+          if (p[x] != cx) {
+            in[kLeave].Mark(x);
+            if (empty) bad[kLeave] = true;
+          }
+          if (!empty) in[kBackground].Mark(x);
+          if (sh[x] != cx) {
+            in[kPrevious].Mark(x);
+            if (empty) bad[kPrevious] = true;
+          }
+        }
+        for (int i = 0; i < 3; ++i) in[i].Flush(&inside[i], y);
+      } else {
+        outsideRun(w.left, w.right);
+      }
+      out.Flush(&outside, y);
+    }
+
+    const Rect common = outside.Get();
+    Rect boxes[3];
+    for (int i = 0; i < 3; ++i) boxes[i] = Union(common, inside[i].Get());
+
+    // Nothing changes on screen: the frame goes and its time goes to the kept frame.
+    if (!outsideBad && !bad[kLeave] && boxes[kLeave].Empty() &&
+        (options_ & optimize::RemoveUselessFrames) &&
+        FileDelay(uint64_t{pj.delay} + s.delay) <= 0xFFFF) {
+      pj.delay += s.delay;
+      plans_[k].drop = true;
+      return true;
+    }
+    if (outsideBad) return false;
+
+    const Choice order[4] = {ChoiceOf(sources_[j].disposal), kLeave, kBackground, kPrevious};
+    int best = -1;
+    for (Choice c : order) {
+      if (bad[c]) continue;
+      if (best < 0 || boxes[c].Area() < boxes[best].Area()) best = c;
+    }
+    if (best < 0) return false;
+    const Choice choice = static_cast<Choice>(best);
+    pj.rect = e;
+    pj.disposal = CodeOf(choice, sources_[j].disposal);
+    m.Dispose(e, choice);
+    return DecideFrame(k, boxes[choice]);
+  }
+
+  // Plays the original again and rewrites the frames as planned.
+  int Build() {
+    screens_.Reset();
+    Frame* f = FirstFrame(a_);
+    size_t kept = SIZE_MAX;
+    std::vector<uint8_t> mask;
+    const bool smallest = options_ & optimize::MinimalCodeSize;
+    for (size_t k = 0; k < sources_.size(); ++k) {
+      Frame* next = NextFrame(f);
+      const Source& s = sources_[k];
+      const Rect touched = screens_.Play(f, s, k ? &sources_[k - 1] : nullptr);
+      const Plan& plan = plans_[k];
+      if (plan.drop) {
+        if (f->selected && a_.selectedCount) SetSelectedCount(a_, a_.selectedCount - 1);
+        UnlinkAndFreeBlock(f);
+        --a_.frameCount;
+      } else {
+        if (kept != SIZE_MAX)
+          screens_.Dispose(plans_[kept].rect, ChoiceOf(plans_[kept].disposal));
+        if (!Rewrite(f, s, plan, &mask, smallest)) {
+          ShowError("%s", kNoCutText);
+          return 1;
+        }
+        kept = k;
+      }
+      screens_.Copy(screens_.prev, screens_.cur, touched);
+      if (!ProgressStep(progress_)) return 0;
+      f = next;
+    }
+    return 1;
+  }
+
+  // Frame f becomes what the screen shows over the plan's area: pixels that differ from the
+  // screen below are kept (mask 1), others repeat it, empty ones are transparent.
+  bool Rewrite(Frame* f, const Source& s, const Plan& plan, std::vector<uint8_t>* mask,
+               bool smallest) {
+    const Rect& r = plan.rect;
+    const uint32_t w = r.Width(), h = r.Height();
+    bool used[256], cleared;
+    Needs(r, used, &cleared);
+    int top = 0;
+    for (int i = 0; i < 256; ++i)
+      if (used[i]) top = i;
+    const int smallBits = smallest ? std::max(2, static_cast<int>(std::bit_width(unsigned(top)))) : 0;
+    int t = -1;
+    if (cleared) {
+      t = ChooseTransparentIndex(used, entries_, s.transparent ? s.t : -1, smallBits);
+      if (t < 0) return true;  // ruled out while deciding
+    }
+    std::vector<uint8_t> dib = BuildDib(w, h, f->palette);
+    if (dib.empty()) return false;
+    bool anyRepeat = false;
+    try {
+      mask->assign(size_t{w} * h, 0);
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
+    const uint64_t stride = IndexStride(w);
+    for (uint32_t y = 0; y < h; ++y) {
+      const uint16_t* c = screens_.Row(screens_.cur, r.top + y) + r.left;
+      const uint16_t* sh = screens_.Row(screens_.shown, r.top + y) + r.left;
+      uint8_t* out = dib.data() + DibBitsOffset + y * stride;
+      uint8_t* m = mask->data() + size_t{y} * w;
+      for (uint32_t x = 0; x < w; ++x) {
+        out[x] = c[x] == kCleared ? static_cast<uint8_t>(t) : static_cast<uint8_t>(c[x]);
+        m[x] = sh[x] != c[x];
+        anyRepeat |= !m[x];
+      }
+    }
+    FreeRgbPlane(f);
+    RemoveTransparencyMask(f);
+    f->dib = std::move(dib);
+    f->left = static_cast<int32_t>(r.left);
+    f->top = static_cast<int32_t>(r.top);
+    f->width = w;
+    f->height = h;
+    f->delay = plan.delay;
+    SetDisposal(f, plan.disposal);
+    UpdateDibColourTable(f);
+    SetTransparency(f, false);
+    if (t >= 0) {
+      SetTransparentIndex(f, static_cast<uint8_t>(t));
+      SetTransparency(f, true);
+    }
+    if (smallest) f->codeSize = SmallestCodeSize(*f);
+    if ((options_ & optimize::DuplicatesToTransparency) && anyRepeat) {
+      TryDuplicatesTransparency(f, mask->data(), smallest);
+      if (smallest) f->codeSize = SmallestCodeSize(*f);
+    }
+    return true;
+  }
+
+  Animation& a_;
+  const OptimizeOptions options_;
+  ProgressMeter* const progress_;
+  std::vector<Source> sources_;
+  std::vector<Plan> plans_;
+  Screens screens_;
+  int entries_ = 0;
+  bool noIndex_ = false;  // the last kept frame's pixels use every index: no transparent one
+};
+
+}  // namespace
+
+int OptimizeFramesAndDisposals(Animation& animation, OptimizeOptions options,
+                               ProgressMeter* progress) {
+  Step step(animation, options, progress);
+  return step.Run();
+}
+
+}  // namespace lw
