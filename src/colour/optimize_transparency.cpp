@@ -5,6 +5,7 @@
 #include <new>
 
 #include "colour/optimize.h"
+#include "colour/optimize_queue.h"
 #include "core/gif_writer.h"
 
 namespace lw {
@@ -78,7 +79,8 @@ uint64_t DuplicateRuns(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
 
 }  // namespace
 
-bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
+// With lzw, the LZW data of the image the frame ends with goes there instead of being kept.
+static bool TryDuplicates(Frame* f, const uint8_t* changed, std::vector<uint8_t>* lzw) {
   if (!f || !changed || !f->bits()) return false;
   const uint32_t w = f->width, h = f->height;
   if (f->DibWidth() != w || f->DibHeight() != h) return false;
@@ -139,13 +141,25 @@ bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
   } catch (const std::bad_alloc&) {
     // No room for a trial copy: the frame keeps what it has.
   }
-  KeepFrameData(f, std::move(bestData));
+  if (lzw)
+    lzw->swap(bestData);
+  else
+    KeepFrameData(f, std::move(bestData));
   if (!taken) return false;
   FreeRgbPlane(f);
   SetTransparency(f, false);
   SetTransparentIndex(f, T);
   SetTransparency(f, true);
   return true;
+}
+
+bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed) {
+  return TryDuplicates(f, changed, nullptr);
+}
+
+bool TryDuplicatesTransparencyData(Frame* f, const uint8_t* changed, std::vector<uint8_t>* lzw) {
+  if (lzw) lzw->clear();
+  return TryDuplicates(f, changed, lzw);
 }
 
 }  // namespace lw
