@@ -18,6 +18,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/optimize.h"
+#include "colour/optimize_queue.h"
 #include "core/compose.h"
 
 namespace lw {
@@ -402,6 +403,7 @@ class Step {
     size_t kept = SIZE_MAX;
     std::vector<uint8_t> mask;
     const bool smallest = options_ & optimize::MinimalCodeSize;
+    DuplicatesQueue duplicates;  // a cancel drops its pending results: those frames stay as cut
     for (size_t k = 0; k < sources_.size(); ++k) {
       Frame* next = NextFrame(f);
       const Source& s = sources_[k];
@@ -414,7 +416,8 @@ class Step {
       } else {
         if (kept != SIZE_MAX)
           screens_.Dispose(plans_[kept].rect, ChoiceOf(plans_[kept].disposal));
-        if (!Rewrite(f, s, plan, &mask, smallest)) {
+        if (!Rewrite(f, s, plan, &mask, smallest, &duplicates)) {
+          duplicates.Finish();
           ShowError("%s", kNoCutText);
           return 1;
         }
@@ -424,13 +427,14 @@ class Step {
       if (!ProgressStep(progress_)) return 0;
       f = next;
     }
+    duplicates.Finish();
     return 1;
   }
 
   // Frame f becomes what the screen shows over the plan's area: pixels that differ from the
   // screen below are kept (mask 1), others repeat it, empty ones are transparent.
   bool Rewrite(Frame* f, const Source& s, const Plan& plan, std::vector<uint8_t>* mask,
-               bool smallest) {
+               bool smallest, DuplicatesQueue* duplicates) {
     const Rect& r = plan.rect;
     const uint32_t w = r.Width(), h = r.Height();
     bool used[256], cleared;
@@ -480,10 +484,9 @@ class Step {
       SetTransparency(f, true);
     }
     if (smallest) f->codeSize = SmallestCodeSize(*f);
-    if ((options_ & optimize::DuplicatesToTransparency) && anyRepeat) {
-      TryDuplicatesTransparency(f, mask->data(), smallest);
-      if (smallest) f->codeSize = SmallestCodeSize(*f);
-    }
+    // The code size the transparent index needs is set again once the results are in.
+    if ((options_ & optimize::DuplicatesToTransparency) && anyRepeat)
+      duplicates->Submit(f, mask->data(), smallest);
     return true;
   }
 

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "colour/optimize.h"
+#include "colour/optimize_queue.h"
 #include "core/gif_writer.h"
 
 namespace lw {
@@ -107,7 +108,9 @@ uint8_t SmallestCodeSize(const Frame& f) {
   return static_cast<uint8_t>(std::max(2, static_cast<int>(std::bit_width(unsigned{top}))));
 }
 
-bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed, bool smallIndex) {
+// With lzw, the LZW data of the image the frame ends with goes there instead of being kept.
+static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex,
+                          std::vector<uint8_t>* lzw) {
   if (!f || !changed || !f->bits()) return false;
   const uint32_t w = f->width, h = f->height;
   if (f->DibWidth() != w || f->DibHeight() != h) return false;
@@ -170,13 +173,26 @@ bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed, bool smallIndex
   } catch (const std::bad_alloc&) {
     // No room for a trial copy: the frame keeps what it has.
   }
-  KeepFrameData(f, std::move(bestData));
+  if (lzw)
+    lzw->swap(bestData);
+  else
+    KeepFrameData(f, std::move(bestData));
   if (!taken) return false;
   FreeRgbPlane(f);
   SetTransparency(f, false);
   SetTransparentIndex(f, T);
   SetTransparency(f, true);
   return true;
+}
+
+bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed, bool smallIndex) {
+  return TryDuplicates(f, changed, smallIndex, nullptr);
+}
+
+bool TryDuplicatesTransparencyData(Frame* f, const uint8_t* changed, bool smallIndex,
+                                   std::vector<uint8_t>* lzw) {
+  if (lzw) lzw->clear();
+  return TryDuplicates(f, changed, smallIndex, lzw);
 }
 
 }  // namespace lw

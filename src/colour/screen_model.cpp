@@ -13,6 +13,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/optimize.h"
+#include "colour/optimize_queue.h"
 #include "core/compose.h"
 
 namespace lw {
@@ -167,6 +168,7 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
   uint8_t* const screen = model.screen.data();
   uint8_t* const valid = model.valid.data();
 
+  DuplicatesQueue duplicates;
   Frame* f = FirstFrame(animation);
   while (f) {
     Frame* next = NextFrame(f);
@@ -259,6 +261,7 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
     if (!whole) {
       if (!CutFrame(f, box)) {
         ShowError("%s", kNoCutText);
+        duplicates.Finish();
         return 1;
       }
       // The mask follows the cut, packed into rows of the new width.
@@ -267,11 +270,12 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
         std::memmove(mask + uint64_t{y - box.top} * nw, mask + uint64_t{y} * w + box.left, nw);
     }
     if ((options & optimize::DuplicatesToTransparency) && anyUnchanged) {
-      TryDuplicatesTransparency(f, mask);
+      duplicates.Submit(f, mask);
     }
     if (!ProgressStep(progress)) return 0;
     f = next;
   }
+  duplicates.Finish();
   return 1;
 }
 

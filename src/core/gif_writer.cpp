@@ -4,6 +4,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <bit>
 #include <condition_variable>
@@ -88,17 +89,38 @@ namespace {
 
 // LZW data the optimizer already made for a frame, kept for the next save so that it is not
 // encoded twice. The bytes depend only on the pixels, their size, the code size and the row
-// order; all are checked before the kept bytes stand in for an encoding.
+// order; all are checked before the kept bytes stand in for an encoding, the pixels through a
+// 128-bit fingerprint rather than a second copy of every image.
 struct KeptData {
   uint32_t width = 0;
   uint32_t height = 0;
   int codeSize = 0;
   bool interlaced = false;
-  std::vector<uint8_t> pixels;  // the image rows as they were encoded
+  uint64_t rowBytes = 0;
+  std::array<uint64_t, 2> print{};  // of the image rows as they were encoded
   std::vector<uint8_t> lzw;
 };
 
-constexpr uint64_t kKeptLimit = uint64_t{64} << 20;
+constexpr uint64_t kKeptLimit = uint64_t{128} << 20;
+
+// Two independent multiply-rotate lanes over the rows, eight bytes at a time.
+std::array<uint64_t, 2> Fingerprint(const uint8_t* bytes, uint64_t size) {
+  uint64_t a = 0x9E3779B97F4A7C15ULL ^ size, b = 0xC2B2AE3D27D4EB4FULL + size;
+  uint64_t at = 0;
+  for (; at + 8 <= size; at += 8) {
+    uint64_t w;
+    std::memcpy(&w, bytes + at, 8);
+    a = std::rotl((a ^ w) * 0xFF51AFD7ED558CCDULL, 29);
+    b = std::rotl((b + w) * 0xC4CEB9FE1A85EC53ULL, 31) ^ w;
+  }
+  uint64_t tail = 0;
+  std::memcpy(&tail, bytes + at, static_cast<size_t>(size - at));
+  a = (a ^ tail) * 0xFF51AFD7ED558CCDULL;
+  b = (b + tail) * 0xC4CEB9FE1A85EC53ULL;
+  a ^= a >> 33;
+  b ^= b >> 29;
+  return {a * 0x9E3779B97F4A7C15ULL, b * 0xFF51AFD7ED558CCDULL};
+}
 
 std::mutex gKeptLock;
 std::unordered_map<const Frame*, KeptData> gKept;
@@ -183,17 +205,33 @@ bool EncodeFrameData(ByteSink& sink, const Frame& frame, const FrameRows& rows) 
                    frame.height, frame.Interlaced());
 }
 
+// The kept data of the frame when it still matches its pixels; called with gKeptLock held.
+const KeptData* MatchingKeptLocked(const Frame& frame, int codeSize, uint64_t rowBytes) {
+  auto it = gKept.find(&frame);
+  if (it == gKept.end()) return nullptr;
+  const KeptData& k = it->second;
+  bool same = k.width == frame.width && k.height == frame.height && k.codeSize == codeSize &&
+              k.interlaced == frame.Interlaced() && k.rowBytes == rowBytes &&
+              (rowBytes == 0 || k.print == Fingerprint(frame.bits(), rowBytes));
+  return same ? &k : nullptr;
+}
+
 // Writes the kept LZW data of the frame when it still matches; false when it must be encoded.
 bool WriteKeptData(ByteSink& sink, const Frame& frame, int codeSize, uint64_t rowBytes, bool* ok) {
   std::lock_guard<std::mutex> lock(gKeptLock);
-  auto it = gKept.find(&frame);
-  if (it == gKept.end()) return false;
-  const KeptData& k = it->second;
-  bool same = k.width == frame.width && k.height == frame.height && k.codeSize == codeSize &&
-              k.interlaced == frame.Interlaced() && k.pixels.size() == rowBytes &&
-              (rowBytes == 0 || std::memcmp(k.pixels.data(), frame.bits(), rowBytes) == 0);
-  if (!same) return false;
-  *ok = sink.Write(k.lzw.data(), k.lzw.size());
+  const KeptData* k = MatchingKeptLocked(frame, codeSize, rowBytes);
+  if (!k) return false;
+  *ok = sink.Write(k->lzw.data(), k->lzw.size());
+  return true;
+}
+
+// A copy of the kept LZW data of the frame when it still matches; false when it must be encoded.
+bool CopyKeptData(const Frame& frame, const FrameRows& rows, std::vector<uint8_t>* data) {
+  const uint64_t rowBytes = frame.width && frame.height ? rows.stride * frame.height : 0;
+  std::lock_guard<std::mutex> lock(gKeptLock);
+  const KeptData* k = MatchingKeptLocked(frame, rows.codeSize, rowBytes);
+  if (!k) return false;
+  data->assign(k->lzw.begin(), k->lzw.end());
   return true;
 }
 
@@ -207,12 +245,6 @@ bool WriteFrameRecordImpl(ByteSink& sink, const Frame& frame, bool useKept) {
 }
 
 std::atomic<int> gEncoderThreads{0};
-
-int EncoderThreads() {
-  int wanted = gEncoderThreads.load();
-  if (wanted > 0) return wanted;
-  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
-}
 
 // Encodes the LZW data of frames ahead of the writer on a few threads. The writer takes them in
 // list order; workers stay at most a window ahead of it, so memory holds a few frames' data.
@@ -262,8 +294,11 @@ class FrameEncodePool {
       try {
         FrameRows rows;
         if (GetFrameRows(*frames_[n], &rows)) {
-          ByteSink sink(&data);
-          ok = EncodeFrameData(sink, *frames_[n], rows) && sink.Flush();
+          ok = CopyKeptData(*frames_[n], rows, &data);
+          if (!ok) {
+            ByteSink sink(&data);
+            ok = EncodeFrameData(sink, *frames_[n], rows) && sink.Flush();
+          }
         }
       } catch (const std::exception&) {
         ok = false;
@@ -301,7 +336,7 @@ class FrameEncodePool {
 // The pool for an animation's frames, or none when one thread does as well: few or small frames.
 std::unique_ptr<FrameEncodePool> PoolFor(const Animation& animation,
                                          std::vector<const Frame*>* frames) {
-  const int threads = EncoderThreads();
+  const int threads = GifEncoderThreads();
   if (threads < 2 || animation.frameCount < 2) return nullptr;
   uint64_t pixels = 0;
   for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
@@ -329,6 +364,12 @@ bool WritePooledFrame(ByteSink& sink, const Frame& frame, FrameEncodePool* pool,
 
 void SetGifEncoderThreads(int threads) { gEncoderThreads.store(std::max(0, threads)); }
 
+int GifEncoderThreads() {
+  int wanted = gEncoderThreads.load();
+  if (wanted > 0) return wanted;
+  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
 bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
   return WriteFrameRecordImpl(sink, frame, false);
 }
@@ -351,26 +392,29 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
 
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
   if (!frame || lzw.empty()) return;
+  FrameRows rows;
+  const bool usable = GetFrameRows(*frame, &rows);
+  const uint64_t rowBytes =
+      rows.bits && frame->width && frame->height ? rows.stride * frame->height : 0;
+  const std::array<uint64_t, 2> print =
+      usable && rowBytes ? Fingerprint(frame->bits(), rowBytes) : std::array<uint64_t, 2>{};
   std::lock_guard<std::mutex> lock(gKeptLock);
   auto old = gKept.find(frame);
   if (old != gKept.end()) {
-    gKeptBytes -= old->second.pixels.size() + old->second.lzw.size();
+    gKeptBytes -= old->second.lzw.size();
     gKept.erase(old);
   }
-  FrameRows rows;
-  if (!GetFrameRows(*frame, &rows)) return;
-  const uint64_t rowBytes =
-      rows.bits && frame->width && frame->height ? rows.stride * frame->height : 0;
-  if (gKeptBytes + rowBytes + lzw.size() > kKeptLimit) return;
+  if (!usable || gKeptBytes + lzw.size() > kKeptLimit) return;
   try {
     KeptData k;
     k.width = frame->width;
     k.height = frame->height;
     k.codeSize = rows.codeSize;
     k.interlaced = frame->Interlaced();
-    k.pixels.assign(frame->bits(), frame->bits() + rowBytes);
+    k.rowBytes = rowBytes;
+    k.print = print;
     k.lzw = std::move(lzw);
-    gKeptBytes += k.pixels.size() + k.lzw.size();
+    gKeptBytes += k.lzw.size();
     gKept[frame] = std::move(k);
   } catch (const std::bad_alloc&) {
     ForgetKeptLocked();

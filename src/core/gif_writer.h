@@ -29,6 +29,8 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress);
 // The worker threads WriteGif encodes with: 0 (the default) as many as cores, at least 2; 1
 // encodes on the writing thread alone.
 void SetGifEncoderThreads(int threads);
+// The thread count that setting gives; the optimizer's encodes use it too.
+int GifEncoderThreads();
 
 // One frame record: control extension, descriptor, local table, LZW data.
 bool WriteFrameRecord(ByteSink& sink, const Frame& frame);

@@ -1,10 +1,16 @@
 // Questions asked of a whole animation, and the operations that walk all its frames.
 #include <algorithm>
+#include <array>
+#include <atomic>
 #include <cstring>
+#include <new>
+#include <thread>
+#include <vector>
 
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "core/animation.h"
+#include "core/gif_writer.h"
 #include "core/model_internal.h"
 
 namespace lw {
@@ -89,15 +95,24 @@ static void CountPixels(const Frame* frame, uint32_t* counts, bool clear, bool o
   // The frame's own size, inside what the DIB holds; padding is never counted.
   uint64_t width = std::min<uint64_t>(frame->width, layout.width);
   uint64_t height = std::min<uint64_t>(frame->height, layout.height);
-  bool skip = opaqueOnly && frame->Transparent();
-  uint8_t transparent = frame->transparentIndex;
   const uint8_t* bits = frame->bits();
+  // Four tables taken in turn: runs of one index would otherwise make every increment wait for
+  // the one before it.
+  uint32_t part[4][256] = {};
   for (uint64_t y = 0; y < height; ++y) {
     const uint8_t* row = bits + y * layout.stride;
-    for (uint64_t x = 0; x < width; ++x) {
-      if (skip && row[x] == transparent) continue;
-      ++counts[row[x]];
+    uint64_t x = 0;
+    for (; x + 4 <= width; x += 4) {
+      ++part[0][row[x]];
+      ++part[1][row[x + 1]];
+      ++part[2][row[x + 2]];
+      ++part[3][row[x + 3]];
     }
+    for (; x < width; ++x) ++part[0][row[x]];
+  }
+  const int skipped = opaqueOnly && frame->Transparent() ? frame->transparentIndex : -1;
+  for (int i = 0; i < 256; ++i) {
+    if (i != skipped) counts[i] += part[0][i] + part[1][i] + part[2][i] + part[3][i];
   }
 }
 
@@ -113,12 +128,55 @@ bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear) 
   if (!counts) return true;
   if (clear) std::memset(counts, 0, 256 * sizeof *counts);
   if (!animation.globalPalette) return true;
-  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    if (f->localPalette) continue;
-    if (TaskStopRequested(task::ColourCount)) return false;
-    CountFrameColours(f, counts, false);
+  std::vector<const Frame*> frames;
+  uint64_t pixels = 0;
+  try {
+    for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+      if (f->localPalette) continue;
+      frames.push_back(f);
+      pixels += uint64_t{f->width} * f->height;
+    }
+  } catch (const std::bad_alloc&) {
+    frames.clear();
+    pixels = 0;
+    for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+      if (f->localPalette) continue;
+      if (TaskStopRequested(task::ColourCount)) return false;
+      CountFrameColours(f, counts, false);
+    }
+    return true;
   }
-  return true;
+  // Big animations are shared out frame by frame among the encoder's threads, each with its own
+  // counters; sums do not depend on the order they are taken in.
+  const int threads = pixels >= (uint64_t{1} << 20) ? std::min<int>(GifEncoderThreads(), 16) : 1;
+  std::atomic<size_t> next{0};
+  std::atomic<bool> stopped{false};
+  auto work = [&](uint32_t* into) {
+    for (size_t i = next++; i < frames.size() && !stopped; i = next++) {
+      if (TaskStopRequested(task::ColourCount)) {
+        stopped = true;
+        break;
+      }
+      CountFrameColours(frames[i], into, false);
+    }
+  };
+  std::vector<std::array<uint32_t, 256>> parts;
+  std::vector<std::thread> helpers;
+  try {
+    parts.resize(static_cast<size_t>(std::max(threads - 1, 0)));
+    for (auto& part : parts) {
+      part.fill(0);
+      helpers.emplace_back(work, part.data());
+    }
+  } catch (const std::exception&) {
+    // Fewer helpers: the calling thread counts what they would have.
+  }
+  work(counts);
+  for (size_t i = 0; i < helpers.size(); ++i) {
+    helpers[i].join();
+    for (int c = 0; c < 256; ++c) counts[c] += parts[i][static_cast<size_t>(c)];
+  }
+  return !stopped;
 }
 
 void CountOpaqueColourUsage(const Animation& animation, uint32_t* counts, bool clear) {

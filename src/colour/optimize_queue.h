@@ -1,0 +1,66 @@
+// The transparency variants of the optimizer's frames, encoded on worker threads while the
+// frame step goes on with the next frames:
+//
+//   DuplicatesQueue q;
+//   q.Submit(frame, mask);  // for each frame, in order
+//   q.Finish();             // every result applied
+//
+// Each frame is tried on a detached copy, so the frame itself may change meanwhile (its delay,
+// its disposal); the result (image, transparency, the LZW data kept for the next write) is
+// applied on the calling thread, in submission order, by later Submits and by Finish. With one
+// encoder thread (SetGifEncoderThreads(1)) every Submit runs at once on the caller.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "core/animation.h"
+
+namespace lw {
+
+// TryDuplicatesTransparency, with the LZW data of the image the frame ends with left in *lzw
+// (empty when nothing was encoded) instead of being kept for the next write.
+bool TryDuplicatesTransparencyData(Frame* frame, const uint8_t* changed, bool smallIndex,
+                                   std::vector<uint8_t>* lzw);
+
+class DuplicatesQueue {
+ public:
+  DuplicatesQueue();
+  // Results not applied yet are dropped: their frames keep the image they had.
+  ~DuplicatesQueue();
+  DuplicatesQueue(const DuplicatesQueue&) = delete;
+  DuplicatesQueue& operator=(const DuplicatesQueue&) = delete;
+
+  // Tries transparency for the frame's unchanged pixels as TryDuplicatesTransparency does;
+  // changed (rows of the frame's width) is copied. The frame must stay alive and keep its size
+  // and pixels until its result is applied (Finish, or the queue's end for a cancel).
+  void Submit(Frame* frame, const uint8_t* changed, bool smallIndex = false);
+  // Waits for and applies every result still to come.
+  void Finish();
+  // Drops every result not applied yet; used when the run is cancelled.
+  void Discard();
+
+ private:
+  struct Job;
+  void ApplyFront(bool wait);
+  void Apply(Job& job);
+  void Work();
+  void StartWorkers();
+  void StopWorkers();
+
+  int threads_;
+  size_t window_;
+  std::deque<std::unique_ptr<Job>> pending_;  // submission order; only the caller touches it
+  std::deque<Job*> todo_;                     // not started yet; guarded by mutex_
+  bool stopped_ = false;
+  std::mutex mutex_;
+  std::condition_variable work_, done_;
+  std::vector<std::thread> workers_;
+};
+
+}  // namespace lw

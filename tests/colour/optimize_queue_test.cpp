@@ -1,0 +1,158 @@
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <string>
+
+#include "base/progress.h"
+#include "base/settings.h"
+#include "colour/optimize.h"
+#include "colour/optimize_queue.h"
+#include "colour/optimize_support.h"
+#include "core/gif_reader.h"
+#include "core/gif_writer.h"
+
+namespace lw {
+namespace {
+
+using namespace testing_support;
+
+constexpr OptimizeOptions kFrameOptions =
+    optimize::CropFrames | optimize::DuplicatesToTransparency | optimize::RemoveUselessFrames;
+
+struct EncoderThreads {
+  explicit EncoderThreads(int n) { SetGifEncoderThreads(n); }
+  ~EncoderThreads() { SetGifEncoderThreads(0); }
+};
+
+std::vector<uint8_t> Written(Animation& a) {
+  std::vector<uint8_t> bytes;
+  ByteSink sink(&bytes);
+  EXPECT_EQ(WriteGif(sink, a, nullptr), GifWriteDone);
+  return bytes;
+}
+
+// Large enough for the writer's pool: a striped screen with a sprite crossing it, some frames
+// transparent overlays.
+AnimationPtr WideSprite() {
+  AnimationPtr a = MakeDocument(320, 200);
+  for (int i = 0; i < 10; ++i) {
+    AddDrawnFrame(
+        *a, 0, 0, 320, 200,
+        [&](uint32_t x, uint32_t y) -> uint8_t {
+          if (x >= 20u + 25 * i && x < 60u + 25 * i && y >= 40 && y < 90) return 9 + (x ^ y) % 5;
+          return static_cast<uint8_t>((y / 8 + (i > 5 ? x / 50 : 0)) % 3);
+        },
+        i % 3, i % 4 == 3 ? 0 : -1);
+  }
+  return a;
+}
+
+AnimationPtr Sample(const std::string& name) {
+  std::string share;
+  if (!GetProgramDir(&share)) return nullptr;
+  std::ifstream in(share + "/exemples/" + name, std::ios::binary);
+  std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), {});
+  AnimationPtr a;
+  if (data.empty() || ReadGifMemory(data.data(), data.size(), nullptr, &a) != GifReadComplete)
+    return nullptr;
+  return a;
+}
+
+// The optimizer's result written with worker threads and on one thread: the same bytes, and the
+// same again when written a second time, with nothing kept from the optimizer's encodes.
+TEST(OptimizeQueue, WorkerThreadsWriteTheBytesOfOneThread) {
+  struct Source {
+    std::string name;
+    std::function<AnimationPtr()> make;
+  };
+  std::vector<Source> sources = {{"wide sprite", WideSprite},
+                                 {"balle.gif", [] { return Sample("balle.gif"); }},
+                                 {"roue.gif", [] { return Sample("roue.gif"); }}};
+  for (uint32_t seed = 1; seed <= 60; ++seed)
+    sources.push_back({"random " + std::to_string(seed),
+                       [seed] { return RandomAnimation(seed, seed % 3 == 0); }});
+  for (const Source& source : sources) {
+    for (OptimizeOptions options : {kFrameOptions, OptimizeOptions{optimize::Defaults}}) {
+      std::vector<uint8_t> bytes[2];
+      for (int threads : {1, 3}) {
+        EncoderThreads use(threads);
+        AnimationPtr a = source.make();
+        ASSERT_TRUE(a) << source.name;
+        auto before = Timeline(*a);
+        OptimizeAnimation(*a, options, nullptr);
+        // A meta-palette may requantize colours; the frame step alone keeps every picture.
+        if (options == kFrameOptions) {
+          ASSERT_TRUE(SameTimeline(before, Timeline(*a))) << source.name;
+        }
+        std::vector<uint8_t> first = Written(*a);
+        ASSERT_EQ(first, Written(*a)) << source.name << " threads " << threads;
+        bytes[threads > 1] = std::move(first);
+      }
+      EXPECT_EQ(bytes[0], bytes[1]) << source.name << " options " << options;
+    }
+  }
+}
+
+// Asks the trial's task to stop at a given progress step.
+struct StopAtStep : ProgressView {
+  int left;
+  explicit StopAtStep(int steps) : left(steps) {}
+  void SetRange(int) override {}
+  void SetPosition(int) override {}
+  void Step() override {
+    if (--left == 0) SetTaskStopRequest(task::OptimizeTrial, true);
+  }
+  void SetText(const std::string&) override {}
+};
+
+TEST(OptimizeQueue, CancelInTheFrameStepLeavesAWholeAnimation) {
+  EncoderThreads use(2);
+  for (int steps = 1; steps <= 12; ++steps) {
+    AnimationPtr a = WideSprite();
+    auto before = Timeline(*a);
+    StopAtStep view(steps);
+    int owner = 0;
+    ProgressMeterPtr meter(CreateProgressMeterIn(
+        &owner, progress::Background | progress::InDialog, task::OptimizeTrial, &view));
+    OptimizeFrames(*a, kFrameOptions, meter.get());
+    SetTaskStopRequest(task::OptimizeTrial, false);
+    EXPECT_TRUE(SameAnimation(*a, *a)) << steps;
+    EXPECT_TRUE(SameTimeline(before, Timeline(*a))) << "stopped at step " << steps;
+    AnimationPtr back;
+    std::vector<uint8_t> bytes = Written(*a);
+    ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), GifReadComplete) << steps;
+    EXPECT_TRUE(SameTimeline(before, Timeline(*back))) << "written after step " << steps;
+  }
+}
+
+// Frames handed to the queue may have their delay and disposal changed while they wait; the
+// result goes to the real frame and leaves those alone.
+TEST(OptimizeQueue, ResultsGoToTheRealFrameInOrder) {
+  EncoderThreads use(2);
+  AnimationPtr a = WideSprite();
+  AnimationPtr b = DuplicateAnimation(*a, nullptr);
+  std::vector<uint8_t> mask(320 * 200, 1);
+  for (size_t i = 0; i < mask.size(); ++i) mask[i] = i % 320 > 200;
+  bool anyTaken = false;
+  DuplicatesQueue q;
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+    q.Submit(f, mask.data());
+    f->delay = 77;
+  }
+  q.Finish();
+  for (Frame *f = FirstFrame(*a), *g = FirstFrame(*b); f; f = NextFrame(f), g = NextFrame(g)) {
+    TryDuplicatesTransparency(g, mask.data());
+    anyTaken |= g->Transparent();
+    EXPECT_EQ(f->delay, 77u);
+    EXPECT_EQ(Pixels(*f), Pixels(*g));
+    EXPECT_EQ(f->Transparent(), g->Transparent());
+    EXPECT_EQ(f->transparentIndex, g->transparentIndex);
+    EXPECT_EQ(f->transparencyMask, g->transparencyMask);
+  }
+  EXPECT_TRUE(anyTaken);
+}
+
+}  // namespace
+}  // namespace lw
