@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
+#include <deque>
 #include <memory>
+#include <mutex>
 #include <new>
+#include <thread>
 #include <vector>
 
 #include "base/messages.h"
@@ -172,12 +176,15 @@ bool ReadExtension(Animation& animation, GifSource& file, int label, Block** blo
   return true;
 }
 
-bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& decoder) {
+namespace {
+
+// ReadImage without its messages, so that it can run off the reading thread: 0, or the id of the
+// message that says why it failed. used is the pixel bytes of the frames read before; *bytes
+// gets this frame's.
+int ReadImageQuiet(Palette* global, Frame* frame, GifSource& file, LzwDecoder& decoder,
+                   uint64_t used, uint64_t* bytes) {
   uint8_t d[9];
-  if (!file.Read(d, sizeof d)) {
-    ShowErrorId(kMsgDamaged);
-    return false;
-  }
+  if (!file.Read(d, sizeof d)) return kMsgDamaged;
   frame->left = static_cast<int32_t>(Le16(d));
   frame->top = static_cast<int32_t>(Le16(d + 2));
   frame->width = Le16(d + 4);
@@ -187,37 +194,25 @@ bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& 
   if (d[8] & 0x80) {
     int n = 2 << (d[8] & 7);
     const uint8_t* triples = file.Take(static_cast<size_t>(3 * n));
-    if (!triples) {
-      ShowErrorId(kMsgDamaged);
-      return false;
-    }
+    if (!triples) return kMsgDamaged;
     PalettePtr local = PaletteFromTriples(n, triples);
-    if (!local) {
-      ShowErrorId(kMsgNoLocalPalette);
-      return false;
-    }
+    if (!local) return kMsgNoLocalPalette;
     frame->localPalette = std::move(local);
     frame->palette = frame->localPalette.get();
   } else {
-    frame->palette = animation.globalPalette.get();
+    frame->palette = global;
   }
 
   const uint64_t width = frame->width, height = frame->height;
   const uint64_t stride = IndexStride(std::max<uint64_t>(width, 1));
-  const uint64_t bytes = stride * std::max<uint64_t>(height, 1);
+  *bytes = stride * std::max<uint64_t>(height, 1);
   std::vector<uint8_t> dib;
-  if (bytes <= GifFrameByteLimit() && bytesRead <= GifFrameByteLimit() - bytes)
+  if (*bytes <= GifFrameByteLimit() && used <= GifFrameByteLimit() - *bytes)
     dib = BuildDib(frame->width, frame->height, frame->palette);
-  if (dib.empty()) {
-    ShowErrorId(kMsgNoFrameMemory);
-    return false;
-  }
+  if (dib.empty()) return kMsgNoFrameMemory;
 
   int codeSize = file.ReadByte();
-  if (codeSize < 0 || codeSize > kMaxMinCodeSize) {
-    ShowErrorId(kMsgDamaged);
-    return false;
-  }
+  if (codeSize < 0 || codeSize > kMaxMinCodeSize) return kMsgDamaged;
   decoder.Reset(&file, codeSize);
 
   uint8_t* bits = dib.data() + DibBitsOffset;
@@ -230,17 +225,294 @@ bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& 
   } else if (status == LzwEndOfData) {
     std::memset(bits + filled, 0, count - filled);
   } else {
-    ShowErrorId(kMsgDamaged);
-    return false;
+    return kMsgDamaged;
   }
-  if (!PlaceRows(bits, width, frame->height, stride, frame->Interlaced())) {
-    ShowErrorId(kMsgNoFrameMemory);
-    return false;
-  }
+  if (!PlaceRows(bits, width, frame->height, stride, frame->Interlaced())) return kMsgNoFrameMemory;
   SetFrameDib(frame, std::move(dib));
+  return 0;
+}
+
+}  // namespace
+
+bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& decoder) {
+  uint64_t bytes = 0;
+  int message =
+      ReadImageQuiet(animation.globalPalette.get(), frame, file, decoder, bytesRead, &bytes);
+  if (message) {
+    ShowErrorId(message);
+    return false;
+  }
   bytesRead += bytes;
   return true;
 }
+
+namespace {
+
+constexpr size_t kNoOffset = SIZE_MAX;
+
+std::atomic<int> decoderThreads{0};
+
+// Files smaller than this read on one thread when the count is automatic: starting threads
+// would cost more than they save.
+constexpr size_t kThreadedFileSize = size_t{256} << 10;
+
+// An image found by skipping ahead of the block loop, and what reading it gave. The frame is
+// made from the control extension at gceOffset (none: kNoOffset) and the image whose 0x2C byte
+// is at imageOffset, with `used` bytes of earlier frames: the same bytes and budget give the
+// same frame as the block loop would read.
+struct AheadImage {
+  size_t imageOffset = 0;
+  size_t gceOffset = kNoOffset;
+  uint8_t gce[6] = {};
+  uint64_t used = 0;
+  size_t skippedTo = 0;  // where skipping went on, behind the data's terminator
+
+  bool started = false, done = false;
+  int message = -1;  // 0 once read
+  uint64_t bytes = 0;
+  size_t end = 0;  // where the read of the data stopped
+  std::unique_ptr<Frame> frame;
+};
+
+// Skips data sub-blocks up to and with the zero length; false when the file ends first.
+bool SkipSubBlocks(GifSource& file) {
+  for (;;) {
+    int n = file.ReadByte();
+    if (n < 0) return false;
+    if (n == 0) return true;
+    if (!file.Take(static_cast<size_t>(n))) return false;
+  }
+}
+
+// Reads the images of a file on worker threads while the block loop, on the calling thread,
+// walks the blocks in order and takes each frame when it reaches it. A scout on the calling
+// thread finds the images ahead by skipping sub-blocks, at most a window of frames ahead; a
+// frame is only taken when it was read from the very bytes and budget the block loop has, so
+// damaged files give what a read on one thread gives (the block loop reads anything else
+// itself).
+class ImagesAhead {
+ public:
+  ImagesAhead(const GifSource& file, Palette* global, int threads)
+      : data_(file.Data()), size_(file.Size()), global_(global), window_(4 * size_t(threads)) {
+    for (int i = 0; i < threads; ++i) {
+      try {
+        workers_.emplace_back([this] { Work(); });
+      } catch (const std::exception&) {
+        break;  // the block loop reads what no worker takes
+      }
+    }
+  }
+
+  ~ImagesAhead() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      stopped_ = true;
+      queue_.clear();
+    }
+    wake_.notify_all();
+    for (std::thread& t : workers_) t.join();
+  }
+
+  // Starts skipping ahead from offset, the frames before having taken `used` bytes.
+  void Restart(size_t offset, uint64_t used) {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      queue_.clear();
+    }
+    scoutAt_ = offset;
+    scoutUsed_ = used;
+    scoutGce_ = kNoOffset;
+    scouting_ = true;
+    Scout();
+  }
+
+  // The frame of the image at imageOffset with the control extension at gceOffset when it was
+  // read ahead from the same bytes with the same budget; it may be read on this thread. *end is
+  // where its data stopped, *bytes its pixel bytes.
+  std::unique_ptr<Frame> Take(size_t imageOffset, size_t gceOffset, uint64_t used,
+                              LzwDecoder& decoder, size_t* end, uint64_t* bytes) {
+    std::shared_ptr<AheadImage> image;
+    bool mine = false;
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      if (queue_.empty()) return nullptr;
+      image = queue_.front();
+      queue_.pop_front();
+      if (image->imageOffset != imageOffset || image->gceOffset != gceOffset ||
+          image->used != used) {
+        queue_.clear();
+        scouting_ = false;
+        return nullptr;
+      }
+      if (!image->started) image->started = mine = true;
+    }
+    if (mine) {
+      Read(*image, decoder);
+    } else {
+      std::unique_lock<std::mutex> lock(mutex_);
+      finished_.wait(lock, [&] { return image->done; });
+    }
+    if (image->message != 0) return nullptr;
+    *end = image->end;
+    *bytes = image->bytes;
+    lastSkippedTo_ = image->skippedTo;
+    return std::move(image->frame);
+  }
+
+  // After the block loop read an image: goes on from where skipping went on when the data
+  // ended there, else starts again from offset.
+  void Continue(size_t offset, uint64_t used, bool taken) {
+    if (!taken || lastSkippedTo_ != offset) {
+      Restart(offset, used);
+      return;
+    }
+    Scout();
+  }
+
+ private:
+  // Finds images until the window is full or the blocks stop looking like a GIF's.
+  void Scout() {
+    GifSource file(data_, size_);
+    file.Seek(scoutAt_);
+    for (;;) {
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        if (!scouting_ || queue_.size() >= window_) break;
+      }
+      try {
+        auto image = std::make_shared<AheadImage>();
+        if (!FindImage(file, image.get())) {
+          scouting_ = false;
+          break;
+        }
+        std::lock_guard<std::mutex> lock(mutex_);
+        queue_.push_back(std::move(image));
+      } catch (const std::bad_alloc&) {
+        scouting_ = false;
+        break;
+      }
+      wake_.notify_one();
+    }
+    scoutAt_ = file.Offset();
+  }
+
+  bool FindImage(GifSource& file, AheadImage* image) {
+    for (;;) {
+      switch (file.ReadByte()) {
+        case 0x00: continue;
+        case 0x21: {
+          int label = file.ReadByte();
+          if (label < 0) return false;
+          if (label == 0xF9) {
+            scoutGce_ = file.Offset();
+            if (!file.Read(scoutGceBytes_, sizeof scoutGceBytes_)) return false;
+          } else if (!SkipSubBlocks(file)) {
+            return false;
+          }
+          continue;
+        }
+        case 0x2C: {
+          image->imageOffset = file.Offset() - 1;
+          const uint8_t* d = file.Take(9);
+          if (!d) return false;
+          if ((d[8] & 0x80) && !file.Take(static_cast<size_t>(3 * (2 << (d[8] & 7))))) return false;
+          const uint64_t bytes =
+              IndexStride(std::max<uint64_t>(Le16(d + 4), 1)) * std::max<uint64_t>(Le16(d + 6), 1);
+          if (bytes > GifFrameByteLimit() || scoutUsed_ > GifFrameByteLimit() - bytes) return false;
+          int codeSize = file.ReadByte();
+          if (codeSize < 0 || codeSize > kMaxMinCodeSize) return false;
+          image->gceOffset = scoutGce_;
+          if (scoutGce_ != kNoOffset) std::memcpy(image->gce, scoutGceBytes_, 6);
+          image->used = scoutUsed_;
+          scoutGce_ = kNoOffset;
+          scoutUsed_ += bytes;
+          // A cut file still gives its image a try; nothing follows it.
+          if (!SkipSubBlocks(file)) scouting_ = false;
+          image->skippedTo = file.Offset();
+          return true;
+        }
+        default: return false;  // the trailer, the end of the file or damage
+      }
+    }
+  }
+
+  void Read(AheadImage& image, LzwDecoder& decoder) {
+    std::unique_ptr<Frame> frame(
+        FrameFromControlExtension(image.gceOffset == kNoOffset ? nullptr : image.gce));
+    int message = -1;
+    uint64_t bytes = 0;
+    GifSource file(data_, size_);
+    file.Seek(image.imageOffset + 1);
+    if (frame) message = ReadImageQuiet(global_, frame.get(), file, decoder, image.used, &bytes);
+    std::lock_guard<std::mutex> lock(mutex_);
+    image.frame = std::move(frame);
+    image.message = message;
+    image.bytes = bytes;
+    image.end = file.Offset();
+    image.done = true;
+    finished_.notify_all();
+  }
+
+  void Work() {
+    std::unique_ptr<LzwDecoder> decoder;
+    try {
+      decoder = std::make_unique<LzwDecoder>();
+    } catch (const std::bad_alloc&) {
+      return;  // the block loop reads the frames itself
+    }
+    for (;;) {
+      std::shared_ptr<AheadImage> image;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        wake_.wait(lock, [&] {
+          if (stopped_) return true;
+          for (const auto& i : queue_)
+            if (!i->started) return true;
+          return false;
+        });
+        if (stopped_) return;
+        for (const auto& i : queue_) {
+          if (!i->started) {
+            image = i;
+            break;
+          }
+        }
+        image->started = true;
+      }
+      Read(*image, *decoder);
+    }
+  }
+
+  const uint8_t* data_;
+  size_t size_;
+  Palette* global_;
+  size_t window_;
+
+  // The scout, on the calling thread.
+  size_t scoutAt_ = 0;
+  uint64_t scoutUsed_ = 0;
+  size_t scoutGce_ = kNoOffset;
+  uint8_t scoutGceBytes_[6] = {};
+  size_t lastSkippedTo_ = kNoOffset;
+
+  std::mutex mutex_;
+  std::condition_variable wake_, finished_;
+  std::deque<std::shared_ptr<AheadImage>> queue_;
+  bool scouting_ = false;
+  bool stopped_ = false;
+  std::vector<std::thread> workers_;
+};
+
+int DecoderThreadsFor(size_t fileSize) {
+  int wanted = decoderThreads.load();
+  if (wanted > 0) return wanted;
+  if (fileSize < kThreadedFileSize) return 1;
+  return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
+}
+
+}  // namespace
+
+void SetGifDecoderThreads(int threads) { decoderThreads.store(std::max(0, threads)); }
 
 int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress) {
   enum class End { Running, Complete, Error, Failed };
@@ -253,6 +525,17 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
   } catch (const std::bad_alloc&) {
     return GifReadFailed;
   }
+  const int threads = DecoderThreadsFor(file.Size() - file.Offset());
+  std::unique_ptr<ImagesAhead> ahead;
+  if (threads > 1) {
+    try {
+      ahead = std::make_unique<ImagesAhead>(file, animation.globalPalette.get(), threads);
+      ahead->Restart(file.Offset(), bytesRead);
+    } catch (const std::exception&) {
+      ahead.reset();
+    }
+  }
+  size_t pendingOffset = kNoOffset;  // where the pending control extension's bytes are
   auto link = [&](Block* block) {
     InsertBlockAfter(last, block);
     last = block;
@@ -278,6 +561,7 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
           }
         } else if (label == 0xF9) {
           uint8_t gce[6];
+          pendingOffset = file.Offset();
           if (!file.Read(gce, sizeof gce)) {
             end = End::Error;
             break;
@@ -295,17 +579,29 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
           end = End::Failed;
           break;
         }
+        const size_t imageOffset = file.Offset() - 1;
+        const size_t gceOffset = pending ? pendingOffset : kNoOffset;
         std::unique_ptr<Frame> frame(pending ? pending.release()
                                              : FrameFromControlExtension(nullptr));
         if (!frame) {
           end = End::Failed;
           break;
         }
-        if (!ReadImage(animation, frame.get(), file, *decoder)) {
+        size_t dataEnd = 0;
+        uint64_t bytes = 0;
+        std::unique_ptr<Frame> read;
+        if (ahead)
+          read = ahead->Take(imageOffset, gceOffset, bytesRead, *decoder, &dataEnd, &bytes);
+        if (read) {
+          frame = std::move(read);
+          file.Seek(dataEnd);
+          bytesRead += bytes;
+        } else if (!ReadImage(animation, frame.get(), file, *decoder)) {
           frame.reset();
           ShowErrorId(animation.frameCount == 0 ? kMsgUnreadable : kMsgPartial);
           return animation.frameCount == 0 ? GifReadFailed : GifReadPartial;
         }
+        if (ahead) ahead->Continue(file.Offset(), bytesRead, read != nullptr);
         ++animation.frameCount;
         link(frame.release());
         linked = true;

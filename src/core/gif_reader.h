@@ -45,6 +45,11 @@ int ReadGifMemory(const uint8_t* data, size_t size, ProgressMeter* progress, Ani
 // "<base name> - cadre <n>".
 void NameFramesFromFile(Animation& animation, const std::string& path);
 
+// The threads that decode a file's images while its blocks are read in order: 0 (the default)
+// as many as cores, at least 2, for files large enough to gain; 1 decodes on the reading thread
+// alone. The frames, messages and progress are those of one thread.
+void SetGifDecoderThreads(int threads);
+
 // A frame whose pixel rows would take the frames read so far past this many bytes is refused as
 // too large for memory (string 40182). The default is half of the physical memory, at most 4 GiB.
 void SetGifFrameByteLimit(uint64_t bytes);

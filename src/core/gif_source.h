@@ -17,6 +17,7 @@ class GifSource {
   // Reads the whole file; false when it cannot be opened or read (or memory is short).
   bool Open(const std::string& path);
 
+  const uint8_t* Data() const { return data_; }
   size_t Size() const { return size_; }
   size_t Offset() const { return pos_; }
   size_t Remaining() const { return size_ - pos_; }

@@ -53,6 +53,9 @@ void SetTransparentDisplayColour(Frame* frame, bool forDisplay) {
 }
 
 bool BuildTransparencyMask(const Frame* frame, std::vector<uint8_t>* mask) {
+  constexpr uint64_t kOnes = 0x0101010101010101ull;
+  constexpr uint64_t kHigh = 0x8080808080808080ull;
+  static_assert(std::endian::native == std::endian::little, "the first pixel is the low byte");
   model::PixelLayout layout;
   if (!mask || !model::DibLayout(frame, &layout)) return false;
   uint64_t maskStride = MaskStride(layout.width);
@@ -67,19 +70,16 @@ bool BuildTransparencyMask(const Frame* frame, std::vector<uint8_t>* mask) {
   for (uint64_t y = 0; y < layout.height; ++y) {
     const uint8_t* row = bits + y * layout.stride;
     uint8_t* out = mask->data() + y * maskStride;
+    // Eight pixels to a byte without branches: transparent pixels are scattered at random.
+    // The top bit of each byte of z says its pixel is the index; the multiply gathers the eight
+    // bits, the first pixel highest.
     uint64_t x = 0;
-    if constexpr (std::endian::native == std::endian::little) {
-      // Eight pixels at a time: equal bytes flagged by their top bit, the eight flags gathered
-      // into one byte, first pixel in the top bit.
-      constexpr uint64_t kLow7 = 0x7F7F7F7F7F7F7F7FULL;
-      const uint64_t pattern = 0x0101010101010101ULL * index;
-      for (; x + 8 <= layout.width; x += 8) {
-        uint64_t v;
-        std::memcpy(&v, row + x, 8);
-        v ^= pattern;
-        uint64_t zero = ~(((v & kLow7) + kLow7) | v) & ~kLow7;
-        out[x >> 3] = static_cast<uint8_t>(((zero >> 7) * 0x8040201008040201ULL) >> 56);
-      }
+    for (; x + 8 <= layout.width; x += 8) {
+      uint64_t v;
+      std::memcpy(&v, row + x, 8);
+      v ^= kOnes * index;
+      uint64_t z = ~(((v & ~kHigh) + ~kHigh) | v) & kHigh;
+      out[x >> 3] = static_cast<uint8_t>(((z >> 7) * 0x8040201008040201ull) >> 56);
     }
     for (; x < layout.width; ++x) {
       if (row[x] == index) out[x >> 3] |= static_cast<uint8_t>(0x80 >> (x & 7));

@@ -1,0 +1,147 @@
+// Reading with images decoded on worker threads gives what one thread gives: the same document,
+// status, messages and progress positions, on good, cut, damaged and cancelled files.
+#include <fstream>
+#include <iterator>
+#include <random>
+
+#include "gif_test_helpers.h"
+
+namespace lw::test {
+namespace {
+
+class PositionLog : public ProgressView {
+ public:
+  explicit PositionLog(std::vector<int>* log) : log_(log) {}
+  void SetRange(int total) override { log_->push_back(-total); }
+  void SetPosition(int position) override { log_->push_back(position); }
+  void Step() override {}
+  void SetText(const std::string&) override {}
+
+ private:
+  std::vector<int>* log_;
+};
+
+class GifReaderThreads : public GifTest {
+ protected:
+  struct Outcome {
+    int status = -1;
+    AnimationPtr doc;
+    std::vector<std::string> messages;
+    std::vector<int> positions;
+  };
+
+  void TearDown() override {
+    SetGifDecoderThreads(0);
+    SetProgressPopupFactory(nullptr);
+    GifTest::TearDown();
+  }
+
+  Outcome ReadWith(int threads, const std::vector<uint8_t>& bytes, int cancelAtPump) {
+    Outcome o;
+    services_.Reset();
+    services_.pumps = 0;
+    services_.cancelAtPump = cancelAtPump;
+    SetGifDecoderThreads(threads);
+    SetProgressPopupFactory(
+        [&o](WindowHandle) { return std::make_unique<PositionLog>(&o.positions); });
+    ProgressMeter* meter = CreateProgressMeter(nullptr, progress::OwnPopup, 0);
+    o.status = Read(bytes, &o.doc, meter);
+    DestroyProgressMeter(meter);
+    o.messages = Texts();
+    return o;
+  }
+
+  // One thread against two and three, each run cancelled at the given pump (0: never).
+  void ExpectSameReads(const std::vector<uint8_t>& bytes, const std::string& what,
+                       int cancelAtPump = 0) {
+    Outcome one = ReadWith(1, bytes, cancelAtPump);
+    for (int threads : {2, 3}) {
+      Outcome many = ReadWith(threads, bytes, cancelAtPump);
+      SCOPED_TRACE(what + ", " + std::to_string(threads) + " threads");
+      EXPECT_EQ(many.status, one.status);
+      EXPECT_EQ(many.messages, one.messages);
+      EXPECT_EQ(many.positions, one.positions);
+      ASSERT_EQ(many.doc == nullptr, one.doc == nullptr);
+      if (one.doc) {
+        EXPECT_TRUE(SameAnimation(*many.doc, *one.doc));
+        EXPECT_EQ(many.doc->encodedSizeCache, one.doc->encodedSizeCache);
+      }
+    }
+  }
+};
+
+// A document of random frames: sizes, places, local tables, transparency, interlacing, comments.
+std::vector<uint8_t> RandomGif(uint32_t seed, int frames) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<unsigned>(n)); };
+  AnimationPtr doc = Screen(30 + pick(40), 20 + pick(40), 2 << pick(8), pick(3));
+  for (int i = 0; i < frames; ++i) {
+    if (pick(4) == 0) AddComment(*doc, "note " + std::to_string(i));
+    PalettePtr local = pick(3) == 0 ? Ramp(2 << pick(8), i) : nullptr;
+    const int noise = 1 + pick(6);
+    Frame* f = DrawnFrame(*doc, 1 + pick(50), 1 + pick(50), std::move(local),
+                          [&](uint32_t x, uint32_t y) { return (x / noise + y) ^ pick(noise); });
+    f->left = pick(20);
+    f->top = pick(20);
+    if (pick(3) == 0) f->descriptorFlags |= 0x40;
+    if (pick(3) == 0) {
+      f->controlFlags |= 1;
+      f->transparentIndex = static_cast<uint8_t>(pick(4));
+    }
+    f->delay = static_cast<uint32_t>(pick(50));
+    Append(*doc, f);
+  }
+  return Write(*doc);
+}
+
+TEST_F(GifReaderThreads, SamplesAndRandomFiles) {
+  SetPref(PrefFlags, AllowInterlace);
+  std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
+  for (const char* name : {"balle.gif", "roue.gif"}) {
+    std::ifstream in(std::string(LW_SOURCE_DIR) + "/share/exemples/" + name, std::ios::binary);
+    std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(in)), {});
+    ASSERT_FALSE(bytes.empty()) << name;
+    files.emplace_back(name, std::move(bytes));
+  }
+  for (uint32_t seed = 1; seed <= 12; ++seed)
+    files.emplace_back("random " + std::to_string(seed), RandomGif(seed, 1 + seed % 9 * 3));
+  std::mt19937 rng(7);
+  for (const auto& [name, bytes] : files) {
+    ExpectSameReads(bytes, name);
+    for (int pump : {1, 2, 5}) ExpectSameReads(bytes, name + " cancelled", pump);
+    // Damage: a byte changed, or a stretch dropped.
+    for (int k = 0; k < 12; ++k) {
+      std::vector<uint8_t> hurt = bytes;
+      size_t at = 13 + rng() % (hurt.size() - 13);
+      if (k % 2) {
+        hurt[at] = static_cast<uint8_t>(rng());
+      } else {
+        hurt.erase(
+            hurt.begin() + static_cast<std::ptrdiff_t>(at),
+            hurt.begin() + static_cast<std::ptrdiff_t>(std::min(hurt.size(), at + 1 + rng() % 40)));
+      }
+      ExpectSameReads(hurt, name + " damaged at " + std::to_string(at));
+    }
+  }
+}
+
+TEST_F(GifReaderThreads, EveryCutOfASmallFile) {
+  const std::vector<uint8_t> bytes = RandomGif(99, 5);
+  ASSERT_LT(bytes.size(), 6000u);
+  for (size_t cut = 0; cut <= bytes.size(); ++cut)
+    ExpectSameReads(std::vector<uint8_t>(bytes.begin(), bytes.begin() + cut),
+                    "cut at " + std::to_string(cut));
+}
+
+TEST_F(GifReaderThreads, FrameBudgetStopsAtTheSameFrame) {
+  const std::vector<uint8_t> bytes = RandomGif(5, 20);
+  const uint64_t old = GifFrameByteLimit();
+  for (uint64_t limit : {uint64_t{1}, uint64_t{3000}, uint64_t{12000}, uint64_t{30000}}) {
+    SetGifFrameByteLimit(limit);
+    ExpectSameReads(bytes, "limit " + std::to_string(limit));
+  }
+  SetGifFrameByteLimit(old);
+}
+
+}  // namespace
+}  // namespace lw::test
