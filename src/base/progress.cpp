@@ -28,9 +28,31 @@ void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 
 }  // namespace
 
+namespace {
+
+// What work on a thread of its own reported since the pumping thread last looked.
+struct Pending {
+  bool popup = false;  // a range or text call: the popup is wanted
+  bool range = false;
+  int rangeTotal = 0;
+  int position = -1;  // -1: none since the last range
+  int steps = 0;      // steps since the last range or position
+  bool text = false;
+  std::string textValue;
+  bool refocus = false;
+};
+
+struct Relay {
+  std::thread::id home;  // the thread that shows and pumps
+  std::mutex mutex;
+  Pending pending;
+};
+
+}  // namespace
+
 struct ProgressMeter {
   WindowHandle owner = nullptr;
-  uint32_t flags = 0;
+  std::atomic<uint32_t> flags{0};  // the work may change them while the pumping thread reads
   uint32_t taskMask = 0;
   uint32_t divisor = 1;
   int range = 100;                   // what a bar starts with before any range call
@@ -39,7 +61,10 @@ struct ProgressMeter {
   std::unique_ptr<ProgressView> popup;
   bool busyCursor = false;
   bool closed = false;
-  bool stopped = false;  // silent meters only: their task was asked to stop
+  std::atomic<bool> stopped{false};  // silent meters only: their task was asked to stop
+  // Set while RunPumping runs the work elsewhere: calls from other threads than home are
+  // queued here instead of touching the view.
+  Relay* relay = nullptr;
 
   bool Silent() const { return flags & progress::Silent; }
   // Answers from its own task bits and leaves the shared continue flag alone.
@@ -80,6 +105,12 @@ void EnsurePopup(ProgressMeter* meter) {
   }
 }
 
+// The relay when the calling thread is not the one that shows the meter.
+Relay* RelayOf(const ProgressMeter* meter) {
+  Relay* relay = meter->relay;
+  return relay && relay->home != std::this_thread::get_id() ? relay : nullptr;
+}
+
 void Pump(ProgressMeter* meter) {
   if (TaskStopRequested(meter->taskMask)) {
     if (meter->Detached())
@@ -89,6 +120,7 @@ void Pump(ProgressMeter* meter) {
     return;
   }
   if (meter->flags & (progress::Silent | progress::NoPump | progress::Background)) return;
+  if (RelayOf(meter)) return;  // the home thread is pumping already
   Services().PumpEvents();
 }
 
@@ -115,18 +147,36 @@ ProgressMeter* CreateProgressMeterIn(WindowHandle dialog, uint32_t flags, uint32
 
 void ProgressSetRange(ProgressMeter* meter, uint32_t total) {
   if (!meter || meter->Silent()) return;
-  EnsurePopup(meter);
+  if (!RelayOf(meter)) EnsurePopup(meter);
   meter->divisor = 1;
   while (total > progress::MaxRange) {
     meter->divisor *= 10;
     total /= 10;
   }
   meter->range = static_cast<int>(total);
+  if (Relay* relay = RelayOf(meter)) {
+    std::lock_guard<std::mutex> lock(relay->mutex);
+    Pending& p = relay->pending;
+    p.popup = p.range = true;
+    p.rangeTotal = meter->range;
+    p.position = -1;
+    p.steps = 0;
+    return;
+  }
   if (ProgressView* view = meter->View()) view->SetRange(meter->range);
 }
 
 void ProgressSetText(ProgressMeter* meter, const char* text) {
   if (!meter || meter->Silent()) return;
+  if (Relay* relay = RelayOf(meter)) {
+    std::lock_guard<std::mutex> lock(relay->mutex);
+    try {
+      relay->pending.textValue = text ? std::string(text) : std::string();
+      relay->pending.popup = relay->pending.text = true;
+    } catch (const std::bad_alloc&) {
+    }
+    return;
+  }
   EnsurePopup(meter);
   if (ProgressView* view = meter->View()) {
     try {
@@ -141,8 +191,13 @@ int ProgressStep(ProgressMeter* meter) {
   if (!meter) return 1;
   Pump(meter);
   int answer = Answer(meter);
-  if (answer && !meter->Silent())
-    if (ProgressView* view = meter->View()) view->Step();
+  if (!answer || meter->Silent()) return answer;
+  if (Relay* relay = RelayOf(meter)) {
+    std::lock_guard<std::mutex> lock(relay->mutex);
+    ++relay->pending.steps;
+  } else if (ProgressView* view = meter->View()) {
+    view->Step();
+  }
   return answer;
 }
 
@@ -150,22 +205,23 @@ int ProgressSetPosition(ProgressMeter* meter, uint32_t position) {
   if (!meter) return 1;
   Pump(meter);
   int answer = Answer(meter);
-  if (answer && !meter->Silent()) {
-    if (ProgressView* view = meter->View()) {
-      uint32_t scaled = position / meter->divisor;
-      view->SetPosition(static_cast<int>(std::min<uint32_t>(scaled, meter->range)));
-    }
+  if (!answer || meter->Silent()) return answer;
+  int scaled = static_cast<int>(std::min<uint32_t>(position / meter->divisor, meter->range));
+  if (Relay* relay = RelayOf(meter)) {
+    std::lock_guard<std::mutex> lock(relay->mutex);
+    relay->pending.position = scaled;
+    relay->pending.steps = 0;
+  } else if (ProgressView* view = meter->View()) {
+    view->SetPosition(scaled);
   }
   return answer;
 }
 
-uint32_t ProgressFlags(const ProgressMeter* meter) { return meter ? meter->flags : 0; }
+uint32_t ProgressFlags(const ProgressMeter* meter) { return meter ? meter->flags.load() : 0u; }
 
 uint32_t ProgressSetFlags(ProgressMeter* meter, uint32_t flags) {
   if (!meter) return 0;
-  uint32_t previous = meter->flags;
-  meter->flags = flags;
-  return previous;
+  return meter->flags.exchange(flags);
 }
 
 uint32_t ProgressScaleDivisor(const ProgressMeter* meter) { return meter ? meter->divisor : 1; }
@@ -177,7 +233,13 @@ void ProgressResetCancel(ProgressMeter* meter) {
 }
 
 void ProgressRefocus(ProgressMeter* meter) {
-  if (!meter || !meter->popup) return;
+  if (!meter) return;
+  if (Relay* relay = RelayOf(meter)) {
+    std::lock_guard<std::mutex> lock(relay->mutex);
+    relay->pending.refocus = true;
+    return;
+  }
+  if (!meter->popup) return;
   if (!meter->busyCursor) {
     Services().SetBusyCursor(true);
     meter->busyCursor = true;
@@ -186,7 +248,8 @@ void ProgressRefocus(ProgressMeter* meter) {
 }
 
 void ProgressClose(ProgressMeter* meter) {
-  if (!meter) return;
+  // Only the thread that shows the meter removes its popup.
+  if (!meter || RelayOf(meter)) return;
   if (meter->busyCursor) {
     Services().SetBusyCursor(false);
     meter->busyCursor = false;
@@ -202,6 +265,65 @@ void DestroyProgressMeter(ProgressMeter* meter) {
   if (!meter) return;
   if (!meter->closed) ProgressClose(meter);
   delete meter;
+}
+
+namespace {
+
+// Shows on the home thread what the work reported since the last look.
+void ShowPending(ProgressMeter* meter, Relay& relay) {
+  Pending p;
+  {
+    std::lock_guard<std::mutex> lock(relay.mutex);
+    std::swap(p, relay.pending);
+  }
+  if (p.popup) EnsurePopup(meter);
+  if (ProgressView* view = meter->View()) {
+    if (p.range) view->SetRange(p.rangeTotal);
+    if (p.position >= 0) view->SetPosition(p.position);
+    for (int i = 0; i < std::min<int>(p.steps, progress::MaxRange + 1); ++i) view->Step();
+    if (p.text) view->SetText(p.textValue);
+  }
+  if (p.refocus) ProgressRefocus(meter);
+}
+
+}  // namespace
+
+void RunPumping(ProgressMeter* meter, const std::function<void()>& work) {
+  if (!meter || meter->relay ||
+      (meter->flags & (progress::Silent | progress::NoPump | progress::Background))) {
+    work();
+    return;
+  }
+  // The popup comes before the work starts: it keeps input away from the window from the
+  // first pump on, and it is on screen at once.
+  if (meter->flags & progress::OwnPopup) EnsurePopup(meter);
+  Relay relay;
+  relay.home = std::this_thread::get_id();
+  meter->relay = &relay;
+  std::atomic<bool> done{false};
+  std::thread worker;
+  try {
+    worker = std::thread([&] {
+      try {
+        work();
+      } catch (...) {
+        // Nothing may leave the thread; the work's own results say what was done.
+      }
+      done = true;
+    });
+  } catch (...) {
+    meter->relay = nullptr;
+    work();
+    return;
+  }
+  while (!done) {
+    ShowPending(meter, relay);
+    Services().PumpEvents();
+    if (!done) Sleep(progress::PumpPauseMs);
+  }
+  worker.join();
+  meter->relay = nullptr;
+  ShowPending(meter, relay);
 }
 
 void ProgressCancel() { continueFlag = 0; }

@@ -20,6 +20,7 @@ constexpr uint32_t NoPump = 0x8;    // do not pump events
 // meter does, never pumps, and its controls take calls from any thread.
 constexpr uint32_t Background = 0x10;
 constexpr uint32_t MaxRange = 1000;  // bars never get a larger range; the divisor scales down
+constexpr int PumpPauseMs = 5;       // between two pumps while RunPumping waits for its work
 }  // namespace progress
 
 // Background task bits.
@@ -80,6 +81,12 @@ int ProgressStep(ProgressMeter* meter);
 // Pump, then move to position (in the caller's units); 1 continue, 0 cancelled.
 int ProgressSetPosition(ProgressMeter* meter, uint32_t position);
 uint32_t ProgressFlags(const ProgressMeter* meter);
+// Runs work on a thread of its own while the calling thread shows what work reports through
+// meter and keeps pumping events, every few milliseconds however slow each report is; returns
+// once work has returned. Reports from other threads than the caller's are queued and shown
+// by the caller; a meter with its own popup shows it before work starts. Without a meter, or
+// with one that must not pump (silent, NoPump, background), work simply runs here.
+void RunPumping(ProgressMeter* meter, const std::function<void()>& work);
 // Replaces the mode flags; returns the previous ones.
 uint32_t ProgressSetFlags(ProgressMeter* meter, uint32_t flags);
 // Continue again, before a meter is reused for another run.

@@ -64,13 +64,19 @@ int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
     return ReadFailed;
   }
   AnimationPtr animation;
-  int status = format->reader(path, owner, &animation, meter);
-  // A reader that claims success without an animation has read nothing.
+  int status = ReadFailed;
+  // A big file takes seconds: the window keeps repainting and the popup keeps answering Esc
+  // while the reader works, however long one of its steps takes.
+  RunPumping(meter, [&] {
+    status = format->reader(path, owner, &animation, meter);
+    // A reader that claims success without an animation has read nothing.
+    if (status == ReadFailed || !animation) return;
+    NameFramesFromFile(*animation, path);
+    ApplyAutoTransparency(*animation);
+    CountColourUsage(*animation, animation->colourUsage.data(), true);
+    SingleFrameRestoresBackground(*animation);
+  });
   if (status == ReadFailed || !animation) return ReadFailed;
-  NameFramesFromFile(*animation, path);
-  ApplyAutoTransparency(*animation);
-  CountColourUsage(*animation, animation->colourUsage.data(), true);
-  SingleFrameRestoresBackground(*animation);
   *out = std::move(animation);
   return status;
 }

@@ -230,6 +230,66 @@ TEST_F(ProgressTest, SilentMeterAnswersFromItsOwnTaskBitOnly) {
   EXPECT_EQ(services.pumps, 2);
 }
 
+// Work run beside the pumping thread: the popup is up before it starts, events keep turning
+// while one of its steps takes long, and what it reports reaches the view on the pumping
+// thread in order; Esc during the work cancels it; meters that must not pump run it in place.
+TEST_F(ProgressTest, RunPumpingShowsReportsAndPumpsWhileWorkRunsElsewhere) {
+  InstallFactory();
+  int owner = 0;
+  const std::thread::id home = std::this_thread::get_id();
+  struct Case {
+    const char* name;
+    uint32_t flags;
+    bool cancelAtPump;
+    bool elsewhere;          // the work ran on another thread
+    std::vector<std::string> shown;
+  } cases[] = {
+      {"popup", progress::OwnPopup, false, true, {"range 100", "pos 3", "step", "text Lecture"}},
+      {"cancelled", progress::OwnPopup, true, true, {"range 100", "text Lecture"}},
+      {"no pump", progress::OwnPopup | progress::NoPump, false, false,
+       {"range 100", "pos 3", "step", "text Lecture"}},
+      {"silent", progress::Silent, false, false, {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    log.clear();
+    services.pumps = 0;
+    std::atomic<int> pumps{0};
+    services.onPump = [&] {
+      ++pumps;
+      if (c.cancelAtPump) ProgressCancel();
+    };
+    ProgressMeterPtr meter(CreateProgressMeter(&owner, c.flags, 0));
+    std::thread::id ranOn;
+    int answers = 0;
+    bool popupBeforeWork = false;
+    RunPumping(meter.get(), [&] {
+      ranOn = std::this_thread::get_id();
+      popupBeforeWork = popupsMade > 0;
+      ProgressSetRange(meter.get(), 100);
+      // One long step without any report: the other thread keeps pumping meanwhile.
+      if (c.elsewhere) {
+        auto until = std::chrono::steady_clock::now() + 2s;
+        while (pumps < 5 && std::chrono::steady_clock::now() < until)
+          std::this_thread::sleep_for(1ms);
+      }
+      answers += ProgressSetPosition(meter.get(), 3);
+      answers += ProgressStep(meter.get());
+      ProgressSetText(meter.get(), "Lecture");
+    });
+    EXPECT_EQ(ranOn != home, c.elsewhere);
+    if (c.elsewhere) {
+      EXPECT_TRUE(popupBeforeWork);
+      EXPECT_GE(pumps.load(), 5);
+    }
+    EXPECT_EQ(answers, c.cancelAtPump ? 0 : 2);
+    EXPECT_EQ(log, c.shown);
+    meter.reset();
+    popupsMade = 0;
+  }
+  services.onPump = nullptr;
+}
+
 TEST_F(ProgressTest, CancelLastsUntilResetOrCloseAndTheNextMeterContinues) {
   FakeView bar(&log);
   ProgressMeterPtr meter(CreateProgressMeterIn(&dialog, progress::InDialog, 0, &bar));

@@ -46,6 +46,16 @@ ProgressPopup::ProgressPopup(QWidget* owner)
   outer->setContentsMargins(0, 0, 0, 0);
   outer->addWidget(frame);
   CentreOver(owner);
+  if (owner) {
+    owner_ = owner->window();
+    owner_->installEventFilter(this);
+  }
+}
+
+bool ProgressPopup::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == owner_ && (event->type() == QEvent::Move || event->type() == QEvent::Resize))
+    CentreOver(owner_);
+  return QDialog::eventFilter(watched, event);
 }
 
 void ProgressPopup::CentreOver(QWidget* owner) {

@@ -37,9 +37,13 @@ class ProgressPopup : public QDialog {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  // The owner may still be placed by the window manager when the popup comes (a file opened
+  // at start-up): the popup follows it.
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CentreOver(QWidget* owner);
+  QPointer<QWidget> owner_;
   QProgressBar* bar_;
   QLabel* text_;
   QFrame* frame_ = nullptr;

@@ -29,6 +29,16 @@ namespace {
 
 bool OnInterfaceThread() { return qApp && QThread::currentThread() == qApp->thread(); }
 
+// A question from a reader running on a thread of its own (the interface thread pumps while
+// it waits): asked on the interface thread, the reader waiting for the answer.
+template <typename Ask>
+uint32_t AskOnInterfaceThread(Ask ask) {
+  if (OnInterfaceThread()) return ask();
+  uint32_t result = 0;
+  QMetaObject::invokeMethod(qApp, [&] { result = ask(); }, Qt::BlockingQueuedConnection);
+  return result;
+}
+
 QString ButtonText(int answer) {
   switch (answer) {
     case answer::Cancel: return QString::fromUtf8(TableText(str::ButtonCancel));
@@ -122,20 +132,28 @@ void QtServices::SetBusyCursor(bool busy) {
 }
 
 uint32_t QtServices::AskPaletteMerge(WindowHandle owner, uint32_t stored) {
-  HideProgressPopups();
-  return AskPaletteMergeDialog(static_cast<QWidget*>(owner), stored);
+  if (!qApp) return stored;
+  return AskOnInterfaceThread([&] {
+    HideProgressPopups();
+    return AskPaletteMergeDialog(static_cast<QWidget*>(owner), stored);
+  });
 }
 
 uint32_t QtServices::AskOversizeInsert(WindowHandle owner, uint32_t stored) {
-  HideProgressPopups();
-  return AskOversizeInsertDialog(static_cast<QWidget*>(owner), stored);
+  if (!qApp) return stored;
+  return AskOnInterfaceThread([&] {
+    HideProgressPopups();
+    return AskOversizeInsertDialog(static_cast<QWidget*>(owner), stored);
+  });
 }
 
 uint32_t QtServices::AskPsdLayers(WindowHandle owner, uint32_t stored) {
-  if (!OnInterfaceThread()) return stored;
-  HideProgressPopups();
-  uint32_t options = stored;
-  return ::lw::AskPsdLayers(static_cast<QWidget*>(owner), &options) ? options : 0;
+  if (!qApp) return stored;
+  return AskOnInterfaceThread([&]() -> uint32_t {
+    HideProgressPopups();
+    uint32_t options = stored;
+    return ::lw::AskPsdLayers(static_cast<QWidget*>(owner), &options) ? options : 0;
+  });
 }
 
 bool QtServices::ChooseFiles(WindowHandle owner, int titleId, const std::vector<FileFilter>& filter,

@@ -33,6 +33,8 @@ namespace {
 
 constexpr int kZoom[8][2] = {{1, 5}, {1, 4}, {1, 3}, {1, 2}, {1, 1}, {2, 1}, {3, 1}, {4, 1}};
 constexpr int kDragThreshold = 3;
+// Pictures kept between paints, beyond those one paint shows.
+constexpr size_t kPictureCacheBytes = 8u << 20;
 const QColor kFilm(0x2b, 0x2e, 0x33);
 
 QColor ButtonFace() { return QApplication::palette().color(QPalette::Button); }
@@ -48,6 +50,24 @@ QImage FrameImage(const Frame& frame, int numerator, int denominator, uint32_t s
   QImage image(reinterpret_cast<const uchar*>(surface.pixels.data()), w, h, w * 4,
                QImage::Format_RGB32);
   return image.copy();
+}
+
+// What a frame's picture is drawn from: a frame edited in place keeps its address, and a new
+// frame may be given the address of a deleted one.
+uint64_t PictureSignature(const Frame& f) {
+  uint64_t h = 1469598103934665603ull;
+  auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ull; };
+  mix(reinterpret_cast<uintptr_t>(f.dib.data()));
+  mix(f.dib.size());
+  mix(reinterpret_cast<uintptr_t>(f.blendedPlane.data()));
+  mix(reinterpret_cast<uintptr_t>(f.palette));
+  mix(static_cast<uint32_t>(f.left));
+  mix(static_cast<uint32_t>(f.top));
+  mix(f.width);
+  mix(f.height);
+  mix(f.controlFlags);
+  mix(f.transparentIndex);
+  return h;
 }
 
 }  // namespace
@@ -83,6 +103,7 @@ void FrameStrip::ChooseDirectionFromShape() {
 void FrameStrip::SetAnimation(Animation* animation) {
   HideTip();
   if (animation != animation_) budgetWarned_ = false;
+  DropPictures();
   animation_ = animation;
   if (animation_) {
     screenWidth_ = animation_->screenWidth;
@@ -179,7 +200,8 @@ int FrameStrip::AcrossScroll() const { return AcrossBar()->value(); }
 int FrameStrip::AlongScroll() const { return AlongBar()->value(); }
 
 void FrameStrip::Relayout(bool erase) {
-  (void)erase;
+  // Asked after changes of zoom, direction or frames: pictures start over.
+  if (erase) DropPictures();
   if (!animation_) {
     horizontalScrollBar()->setRange(0, 0);
     verticalScrollBar()->setRange(0, 0);
@@ -214,12 +236,66 @@ void FrameStrip::ResetScroll(bool toStart) {
   Relayout(true);
 }
 
-void FrameStrip::RedrawAll() { viewport()->update(); }
+void FrameStrip::RedrawAll() {
+  DropPictures();
+  viewport()->update();
+}
+
+void FrameStrip::RedrawSelected() { viewport()->update(); }
 
 void FrameStrip::RedrawFrame(int index) {
+  if (Frame* frame = animation_ ? FrameAt(*animation_, index) : nullptr) {
+    auto it = pictures_.find(frame);
+    if (it != pictures_.end()) {
+      cachedBytes_ -= static_cast<size_t>(it->second.pixmap.width()) * it->second.pixmap.height() * 4;
+      pictures_.erase(it);
+    }
+  }
   QRect r = FrameImageRect(index);
   if (r.isEmpty()) return;
   viewport()->update(r.adjusted(-4, -4, 4, 4));
+}
+
+void FrameStrip::DropPictures() {
+  pictures_.clear();
+  cachedBytes_ = 0;
+}
+
+void FrameStrip::TrimPictures() {
+  while (cachedBytes_ > kPictureCacheBytes) {
+    auto oldest = pictures_.end();
+    for (auto it = pictures_.begin(); it != pictures_.end(); ++it)
+      if (it->second.lastPaint < paintCount_ &&
+          (oldest == pictures_.end() || it->second.lastPaint < oldest->second.lastPaint))
+        oldest = it;
+    if (oldest == pictures_.end()) return;  // all on screen now
+    cachedBytes_ -=
+        static_cast<size_t>(oldest->second.pixmap.width()) * oldest->second.pixmap.height() * 4;
+    pictures_.erase(oldest);
+  }
+}
+
+const QPixmap* FrameStrip::PictureOf(Frame* frame, int w, int h, QColor background) {
+  uint64_t signature = PictureSignature(*frame);
+  auto it = pictures_.find(frame);
+  if (it != pictures_.end() && it->second.signature == signature &&
+      it->second.pixmap.size() == QSize(w, h)) {
+    it->second.lastPaint = paintCount_;
+    return &it->second.pixmap;
+  }
+  if (it != pictures_.end()) {
+    cachedBytes_ -= static_cast<size_t>(it->second.pixmap.width()) * it->second.pixmap.height() * 4;
+    pictures_.erase(it);
+  }
+  QImage image = FrameImage(*frame, zoomNum_, zoomDen_, screenWidth_, screenHeight_, background);
+  if (image.isNull()) return nullptr;
+  ++picturesDrawn_;
+  CachedPicture& entry = pictures_[frame];
+  entry.pixmap = QPixmap::fromImage(std::move(image));
+  entry.signature = signature;
+  entry.lastPaint = paintCount_;
+  cachedBytes_ += static_cast<size_t>(w) * h * 4;
+  return &entry.pixmap;
 }
 
 void FrameStrip::EnsureVisible(int index) {
@@ -298,7 +374,9 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
   int last =
       direction_ == 2 ? (update.bottom() + sy) / linePitch_ : (update.right() + sx) / linePitch_;
   last = std::min(last, lines_ - 1);
+  ++paintCount_;
   for (int line = std::max(0, first); line <= last; ++line) PaintLine(p, line, sx, sy);
+  TrimPictures();
   if (dragging_ && dropPosition_ >= 0) PaintDropMarker(p);
 }
 
@@ -323,16 +401,14 @@ void FrameStrip::PaintLine(QPainter& p, int line, int sx, int sy) {
   p.setPen(QColor(0x16, 0x18, 0x1b));
   p.drawLine(film.bottomRight(), direction_ == 2 ? film.bottomLeft() : film.topRight());
 
-  for (int i = 0; i < inLine; ++i) {
-    int index = line * framesPerLine_ + i;
+  Frame* frame = FrameAt(*animation_, line * framesPerLine_);
+  for (int i = 0; i < inLine && frame; ++i, frame = NextFrame(frame)) {
     QRect cell = rect(alongStart + cellLength_ * i, acrossStart + edgeBand_, cellLength_, 0);
-    PaintFrame(p, index, cell.topLeft());
+    PaintFrame(p, frame, cell.topLeft());
   }
 }
 
-void FrameStrip::PaintFrame(QPainter& p, int index, QPoint origin) {
-  Frame* frame = FrameAt(*animation_, index);
-  if (!frame) return;
+void FrameStrip::PaintFrame(QPainter& p, Frame* frame, QPoint origin) {
   int w = static_cast<int>(ZoomLength(screenWidth_, zoomNum_, zoomDen_));
   int h = static_cast<int>(ZoomLength(screenHeight_, zoomNum_, zoomDen_));
   // Selection border, then the thin black frame just around the picture.
@@ -359,8 +435,8 @@ void FrameStrip::PaintFrame(QPainter& p, int index, QPoint origin) {
     }
     return;
   }
-  QImage image = FrameImage(*frame, zoomNum_, zoomDen_, screenWidth_, screenHeight_, background);
-  if (!image.isNull()) p.drawImage(origin + QPoint(4, 4), image);
+  if (const QPixmap* picture = PictureOf(frame, w, h, background))
+    p.drawPixmap(origin + QPoint(4, 4), *picture);
 }
 
 void FrameStrip::PaintDropMarker(QPainter& p) {

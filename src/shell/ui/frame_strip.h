@@ -4,14 +4,17 @@
 #pragma once
 
 #include <QAbstractScrollArea>
+#include <QPixmap>
 #include <QPointer>
 #include <QStringList>
 #include <QTimer>
 #include <cstdint>
+#include <unordered_map>
 
 namespace lw {
 
 struct Animation;
+struct Frame;
 class FrameTip;
 class IntroPanel;
 
@@ -53,8 +56,12 @@ class FrameStrip : public QAbstractScrollArea {
   // The drop slot for a viewport point during a drag, -1 for none.
   int InsertionPosition(QPoint point) const;
 
+  // The frame's picture changed.
   void RedrawFrame(int index);
+  // Pictures may have changed anywhere.
   void RedrawAll();
+  // Only the selection changed: the pictures drawn stay good.
+  void RedrawSelected();
   // Scrolls so that the line of the frame starts the view.
   void EnsureVisible(int index);
   // Relayout keeping the scroll positions in range; to the start when asked.
@@ -69,6 +76,10 @@ class FrameStrip : public QAbstractScrollArea {
   int DropPosition() const { return dropPosition_; }
   QWidget* IntroWidget() const;
   FrameTip* Tip() const { return tip_; }
+  // How many pictures were drawn from their frames since the strip was made; the others came
+  // from the cache.
+  int PicturesDrawn() const { return picturesDrawn_; }
+  size_t CachedPictureBytes() const { return cachedBytes_; }
 
  signals:
   void selectRequested(int index, int mode);
@@ -108,7 +119,10 @@ class FrameStrip : public QAbstractScrollArea {
   QScrollBar* AlongBar() const;
   bool AnySelected() const;
   void PaintLine(QPainter& p, int line, int scrollX, int scrollY);
-  void PaintFrame(QPainter& p, int index, QPoint origin);
+  void PaintFrame(QPainter& p, Frame* frame, QPoint origin);
+  const QPixmap* PictureOf(Frame* frame, int w, int h, QColor background);
+  void DropPictures();
+  void TrimPictures();
   void PaintDropMarker(QPainter& p);
 
   Animation* animation_ = nullptr;
@@ -138,6 +152,18 @@ class FrameStrip : public QAbstractScrollArea {
   uint32_t tipBits_ = 0;
   FrameTip* tip_ = nullptr;
   QPointer<IntroPanel> intro_;
+
+  // The frames' pictures at the current zoom, drawn when first seen and kept while they fit
+  // the cache's size; the least recently painted go first.
+  struct CachedPicture {
+    QPixmap pixmap;
+    uint64_t signature = 0;  // what the picture was drawn from, against a frame's reused memory
+    uint64_t lastPaint = 0;
+  };
+  std::unordered_map<const Frame*, CachedPicture> pictures_;
+  size_t cachedBytes_ = 0;
+  uint64_t paintCount_ = 0;
+  int picturesDrawn_ = 0;
 };
 
 // The floating frame information tip: text lines beside the frame's image.

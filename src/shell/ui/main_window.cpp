@@ -144,7 +144,7 @@ void MainWindow::RefreshFrameControls() {
 void MainWindow::SelectFrame(int index, int mode) {
   if (!state_.document) return;
   int current = lw::SelectFrame(*state_.document, index, mode);
-  strip_->RedrawAll();
+  strip_->RedrawSelected();
   SetCurrentFrame(current);
 }
 

@@ -347,7 +347,7 @@ void MainWindow::InvertSelection() {
   for (int i = 0; i < state_.document->frameCount; ++i)
     lw::SelectFrame(*state_.document, i, selmode::Toggle);
   Frame* first = FirstSelectedFrame(*state_.document);
-  strip_->RedrawAll();
+  strip_->RedrawSelected();
   SetCurrentFrame(first ? FrameIndex(*state_.document, first) : -1);
 }
 
