@@ -396,7 +396,9 @@ class Step {
     return DecideFrame(k, boxes[choice]);
   }
 
-  // Plays the original again and rewrites the frames as planned.
+  // Plays the original again and rewrites the frames as planned. A cancel here leaves frames
+  // planned for screens that later frames no longer give; only trial copies are ever cancelled,
+  // and a cancelled trial's copy is thrown away.
   int Build() {
     screens_.Reset();
     Frame* f = FirstFrame(a_);
