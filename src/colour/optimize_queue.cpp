@@ -14,7 +14,6 @@ struct DuplicatesQueue::Job {
   Frame copy;              // what the worker tries the variants on
   PalettePtr palette;      // the copy's global palette
   std::vector<uint8_t> changed;
-  std::vector<uint8_t> lzw;
   bool done = false;  // guarded by the queue's mutex
   bool ok = false;
   bool taken = false;
@@ -119,7 +118,6 @@ void DuplicatesQueue::Apply(Job& job) {
     SetTransparentIndex(f, c.transparentIndex);
     SetTransparency(f, true);
   }
-  KeepFrameData(f, std::move(job.lzw));
 }
 
 void DuplicatesQueue::Work() {
@@ -134,7 +132,11 @@ void DuplicatesQueue::Work() {
     }
     bool ok = true, taken = false;
     try {
-      taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), &job->lzw);
+      std::vector<uint8_t> lzw;
+      taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), &lzw);
+      // Checked against the frame's pixels when a write uses them: they serve only once the
+      // result is applied.
+      KeepFrameDataFor(job->frame, &job->copy, std::move(lzw));
     } catch (const std::exception&) {
       ok = false;  // the frame keeps its image
     }
