@@ -1,5 +1,6 @@
 #include "colour/optimize_queue.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -46,8 +47,9 @@ void DetachFrame(const Frame& from, Frame* to, PalettePtr* palette) {
 
 }  // namespace
 
+// Past a few threads the frame step itself is the limit; more would only hold more copies.
 DuplicatesQueue::DuplicatesQueue()
-    : threads_(GifEncoderThreads()), window_(2 * static_cast<size_t>(threads_) + 2) {}
+    : threads_(std::min(GifEncoderThreads(), 8)), window_(2 * static_cast<size_t>(threads_) + 2) {}
 
 DuplicatesQueue::~DuplicatesQueue() { Discard(); }
 
