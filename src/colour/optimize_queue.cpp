@@ -1,5 +1,6 @@
 #include "colour/optimize_queue.h"
 
+#include <algorithm>
 #include <cstring>
 #include <new>
 #include <utility>
@@ -14,7 +15,6 @@ struct DuplicatesQueue::Job {
   Frame copy;              // what the worker tries the variants on
   PalettePtr palette;      // the copy's global palette
   std::vector<uint8_t> changed;
-  std::vector<uint8_t> lzw;
   bool done = false;  // guarded by the queue's mutex
   bool ok = false;
   bool taken = false;
@@ -49,8 +49,9 @@ void DetachFrame(const Frame& from, Frame* to, PalettePtr* palette) {
 
 }  // namespace
 
+// Past a few threads the frame step itself is the limit; more would only hold more copies.
 DuplicatesQueue::DuplicatesQueue()
-    : threads_(GifEncoderThreads()), window_(2 * static_cast<size_t>(threads_) + 2) {}
+    : threads_(std::min(GifEncoderThreads(), 8)), window_(2 * static_cast<size_t>(threads_) + 2) {}
 
 DuplicatesQueue::~DuplicatesQueue() { Discard(); }
 
@@ -122,7 +123,6 @@ void DuplicatesQueue::Apply(Job& job) {
     SetTransparentIndex(f, c.transparentIndex);
     SetTransparency(f, true);
   }
-  KeepFrameData(f, std::move(job.lzw));
 }
 
 void DuplicatesQueue::Work() {
@@ -137,8 +137,12 @@ void DuplicatesQueue::Work() {
     }
     bool ok = true, taken = false;
     try {
+      std::vector<uint8_t> lzw;
       taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), job->smallIndex,
-                                            &job->lzw);
+                                            &lzw);
+      // Checked against the frame's pixels when a write uses them: they serve only once the
+      // result is applied.
+      KeepFrameDataFor(job->frame, &job->copy, std::move(lzw));
     } catch (const std::exception&) {
       ok = false;  // the frame keeps its image
     }

@@ -6,6 +6,7 @@
 #include "base/progress.h"
 #include "colour/colour_engine.h"
 #include "colour/colour_internal.h"
+#include "core/pixel_counts.h"
 
 namespace lw {
 
@@ -13,14 +14,7 @@ namespace colour {
 
 void CountGlobalUsage(const Animation& animation, uint32_t* counts, bool opaque) {
   std::memset(counts, 0, 256 * sizeof *counts);
-  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    if (!UsesGlobalPalette(f)) continue;
-    if (opaque) {
-      CountOpaqueFrameColours(f, counts, false);
-    } else {
-      CountFrameColours(f, counts, false);
-    }
-  }
+  CountGlobalFramesColours(animation, counts, opaque, 0);
 }
 
 bool SomeGlobalFrameTransparent(const Animation& animation) {

@@ -270,7 +270,10 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
         std::memmove(mask + uint64_t{y - box.top} * nw, mask + uint64_t{y} * w + box.left, nw);
     }
     if ((options & optimize::DuplicatesToTransparency) && anyUnchanged) {
-      duplicates.Submit(f, mask);
+      // Measured and kept with the code size the frame is written with.
+      const bool smallest = options & optimize::MinimalCodeSize;
+      if (smallest) f->codeSize = SmallestCodeSize(*f);
+      duplicates.Submit(f, mask, smallest);
     }
     if (!ProgressStep(progress)) return 0;
     f = next;

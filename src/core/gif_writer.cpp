@@ -391,13 +391,17 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
 }
 
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
-  if (!frame || lzw.empty()) return;
+  KeepFrameDataFor(frame, frame, std::move(lzw));
+}
+
+void KeepFrameDataFor(const Frame* frame, const Frame* encoded, std::vector<uint8_t>&& lzw) {
+  if (!frame || !encoded || lzw.empty()) return;
   FrameRows rows;
-  const bool usable = GetFrameRows(*frame, &rows);
+  const bool usable = GetFrameRows(*encoded, &rows);
   const uint64_t rowBytes =
-      rows.bits && frame->width && frame->height ? rows.stride * frame->height : 0;
+      rows.bits && encoded->width && encoded->height ? rows.stride * encoded->height : 0;
   const std::array<uint64_t, 2> print =
-      usable && rowBytes ? Fingerprint(frame->bits(), rowBytes) : std::array<uint64_t, 2>{};
+      usable && rowBytes ? Fingerprint(encoded->bits(), rowBytes) : std::array<uint64_t, 2>{};
   std::lock_guard<std::mutex> lock(gKeptLock);
   auto old = gKept.find(frame);
   if (old != gKept.end()) {
@@ -407,10 +411,10 @@ void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw) {
   if (!usable || gKeptBytes + lzw.size() > kKeptLimit) return;
   try {
     KeptData k;
-    k.width = frame->width;
-    k.height = frame->height;
+    k.width = encoded->width;
+    k.height = encoded->height;
     k.codeSize = rows.codeSize;
-    k.interlaced = frame->Interlaced();
+    k.interlaced = encoded->Interlaced();
     k.rowBytes = rowBytes;
     k.print = print;
     k.lzw = std::move(lzw);

@@ -60,6 +60,9 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw);
 // does not encode the frame again. The kept bytes serve only while the frame's pixels, size,
 // code size and row order are what they were; any write of a whole document forgets them.
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw);
+// The same for LZW data made from encoded, a copy of the frame (on any thread): the kept bytes
+// serve once the frame's own pixels are those of the copy, and never before.
+void KeepFrameDataFor(const Frame* frame, const Frame* encoded, std::vector<uint8_t>&& lzw);
 
 // True when some frame reaches past the logical screen (or starts left of or above it).
 bool FramesOutsideScreen(const Animation& animation);

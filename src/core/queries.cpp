@@ -11,6 +11,7 @@
 #include "base/progress.h"
 #include "core/animation.h"
 #include "core/gif_writer.h"
+#include "core/pixel_counts.h"
 #include "core/model_internal.h"
 
 namespace lw {
@@ -146,10 +147,9 @@ void CountOpaqueFrameColours(const Frame* frame, uint32_t* counts, bool clear) {
   CountPixels(frame, counts, clear, true);
 }
 
-bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear) {
-  if (!counts) return true;
-  if (clear) std::memset(counts, 0, 256 * sizeof *counts);
-  if (!animation.globalPalette) return true;
+bool CountGlobalFramesColours(const Animation& animation, uint32_t* counts, bool opaqueOnly,
+                              uint32_t stopMask) {
+  auto count = opaqueOnly ? CountOpaqueFrameColours : CountFrameColours;
   std::vector<const Frame*> frames;
   uint64_t pixels = 0;
   try {
@@ -159,27 +159,25 @@ bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear) 
       pixels += uint64_t{f->width} * f->height;
     }
   } catch (const std::bad_alloc&) {
-    frames.clear();
-    pixels = 0;
     for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
       if (f->localPalette) continue;
-      if (TaskStopRequested(task::ColourCount)) return false;
-      CountFrameColours(f, counts, false);
+      if (stopMask && TaskStopRequested(stopMask)) return false;
+      count(f, counts, false);
     }
     return true;
   }
-  // Big animations are shared out frame by frame among the encoder's threads, each with its own
-  // counters; sums do not depend on the order they are taken in.
-  const int threads = pixels >= (uint64_t{1} << 20) ? std::min<int>(GifEncoderThreads(), 16) : 1;
+  // Frames are shared out one by one, each thread with its own counters; sums do not depend on
+  // the order they are taken in.
+  const int threads = pixels >= (uint64_t{1} << 20) ? std::min(GifEncoderThreads(), 16) : 1;
   std::atomic<size_t> next{0};
   std::atomic<bool> stopped{false};
   auto work = [&](uint32_t* into) {
     for (size_t i = next++; i < frames.size() && !stopped; i = next++) {
-      if (TaskStopRequested(task::ColourCount)) {
+      if (stopMask && TaskStopRequested(stopMask)) {
         stopped = true;
         break;
       }
-      CountFrameColours(frames[i], into, false);
+      count(frames[i], into, false);
     }
   };
   std::vector<std::array<uint32_t, 256>> parts;
@@ -199,6 +197,13 @@ bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear) 
     for (int c = 0; c < 256; ++c) counts[c] += parts[i][static_cast<size_t>(c)];
   }
   return !stopped;
+}
+
+bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear) {
+  if (!counts) return true;
+  if (clear) std::memset(counts, 0, 256 * sizeof *counts);
+  if (!animation.globalPalette) return true;
+  return CountGlobalFramesColours(animation, counts, false, task::ColourCount);
 }
 
 void CountOpaqueColourUsage(const Animation& animation, uint32_t* counts, bool clear) {

@@ -5,6 +5,7 @@
 
 #include "core/animation.h"
 #include "core/gif_writer.h"
+#include "core/pixel_counts.h"
 #include "core/support_animation.h"
 
 namespace lw {
@@ -42,27 +43,30 @@ TEST(PixelCounts, CountsAndMasksMatchAPixelByPixelWalk) {
 }
 
 // A big animation is counted on several threads: the counters are those of one.
-TEST(PixelCounts, ColourUsageOfABigAnimationIsTheSameOnAnyThreadCount) {
+TEST(PixelCounts, ABigAnimationCountsTheSameOnAnyThreadCount) {
   AnimationPtr a = MakeDocument(400, 300);
   std::mt19937 rng(3);
+  uint64_t opaque = 0;
   for (int i = 0; i < 12; ++i) {
     std::vector<uint8_t> px(400 * 300, static_cast<uint8_t>(i));
     for (size_t k = 0; k < px.size(); k += 1 + rng() % 50) px[k] = static_cast<uint8_t>(rng());
-    AddFrame(*a, 0, 0, 400, 300, px, 0, -1, 10);
+    for (uint8_t p : px) opaque += i % 2 == 0 || p != 5;
+    AddFrame(*a, 0, 0, 400, 300, px, 0, i % 2 ? 5 : -1, 10);
   }
-  std::array<uint32_t, 256> counts[3];
-  for (int threads : {1, 2, 5}) {
-    SetGifEncoderThreads(threads);
-    auto& c = counts[threads == 1 ? 0 : threads == 2 ? 1 : 2];
-    c.fill(1);
-    EXPECT_TRUE(CountColourUsage(*a, c.data(), false));
+  for (bool opaqueOnly : {false, true}) {
+    std::array<uint32_t, 256> counts[3];
+    for (int n = 0; n < 3; ++n) {
+      SetGifEncoderThreads(n * 2 + 1);
+      counts[n].fill(1);
+      EXPECT_TRUE(CountGlobalFramesColours(*a, counts[n].data(), opaqueOnly, 0));
+    }
+    SetGifEncoderThreads(0);
+    EXPECT_EQ(counts[0], counts[1]);
+    EXPECT_EQ(counts[0], counts[2]);
+    uint64_t total = 0;
+    for (uint32_t n : counts[0]) total += n;
+    EXPECT_EQ(total, (opaqueOnly ? opaque : 12u * 400 * 300) + 256) << opaqueOnly;
   }
-  SetGifEncoderThreads(0);
-  EXPECT_EQ(counts[0], counts[1]);
-  EXPECT_EQ(counts[0], counts[2]);
-  uint64_t total = 0;
-  for (uint32_t n : counts[0]) total += n;
-  EXPECT_EQ(total, 12u * 400 * 300 + 256);
 }
 
 }  // namespace
