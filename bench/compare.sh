@@ -132,7 +132,7 @@ draw_testsrc2-600() {
 }
 draw_mandelbrot-zoom() {
   ffmpeg -v error -y -f lavfi -i \
-    'mandelbrot=s=800x600:r=25:maxiter=200:end_pts=12:end_scale=0.01,trim=end_frame=300' \
+    'mandelbrot=s=800x600:r=25:maxiter=200:end_pts=12:end_scale=0.3,trim=end_frame=300' \
     -c:v ffv1 "$work/zoom.mkv"
   ff_gif "$1" stats_mode=full dither=none -i "$work/zoom.mkv"
 }
