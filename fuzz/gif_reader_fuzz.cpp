@@ -1,5 +1,6 @@
-// Feeds arbitrary bytes to the GIF reader. Whatever it keeps must write back out, and what is
-// written must read back as the same frames.
+// Feeds arbitrary bytes to the GIF reader. Reading with images decoded on worker threads must
+// give what one thread gives; whatever it keeps must write back out, and what is written must
+// read back as the same frames.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -40,9 +41,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   (void)ready;
 
   lw::AnimationPtr doc;
+  lw::SetGifDecoderThreads(1);
   int status = lw::ReadGifMemory(data, size, nullptr, &doc);
   if ((status == lw::GifReadFailed) != (doc == nullptr)) std::abort();
+  lw::AnimationPtr threaded;
+  lw::SetGifDecoderThreads(2);
+  if (lw::ReadGifMemory(data, size, nullptr, &threaded) != status) std::abort();
   if (!doc) return 0;
+  if (threaded->frameCount != doc->frameCount || threaded->playCount != doc->playCount)
+    std::abort();
+  for (lw::Frame *f = lw::FirstFrame(*doc), *g = lw::FirstFrame(*threaded); f;
+       f = lw::NextFrame(f), g = lw::NextFrame(g))
+    if (!g || !SamePixels(*f, *g) || f->transparencyMask != g->transparencyMask) std::abort();
 
   std::vector<uint8_t> out;
   lw::ByteSink sink(&out);

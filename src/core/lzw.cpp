@@ -399,17 +399,19 @@ constexpr int kMaxCode = 4096;
 // what the probe treats as "not positive". 20 KB: the table stays in the first-level cache.
 using HashSlot = uint32_t;
 
-// For every code, the child (pixel << 16 | code) it was last extended by, so that most pixels
-// take one load instead of a hash probe. The hash table stays the authority: it alone says where
+// For every code, the child (pixel and code, in two tables so that the code is loaded straight
+// into the next lookup) it was last extended by, so that most pixels take one load instead of a
+// hash probe. The hash table stays the authority: it alone says where
 // an entry lands, and the entry for key 0 can be overwritten by a later one, which the cache
 // must then forget. Codes whose pixel field can match no pixel:
-constexpr uint32_t kNoChildren = 0xFFFF0000;  // nothing was added with this prefix yet
-constexpr uint32_t kAskTable = 0xFFFE0000;    // children may exist: probe the table
+constexpr uint16_t kNoChildren = 0xFFFF;  // nothing was added with this prefix yet
+constexpr uint16_t kAskTable = 0xFFFE;    // children may exist: probe the table
 
 // The encoder's tables, one set per thread so that encodings may run side by side.
 struct EncoderState {
   HashSlot slots[kHashSize];
-  uint32_t lastChild[kMaxCode];
+  uint16_t childPixel[kMaxCode];
+  uint16_t childCode[kMaxCode];
   // Bytes of the code stream before they are cut into sub-blocks.
   static constexpr size_t kStreamSize = 254 * 64;
   uint8_t stream[kStreamSize + 16];
@@ -530,9 +532,10 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
     return out.Finish(sink);
   }
 
-  uint32_t* const lastChild = st.lastChild;
+  uint16_t* const childPixel = st.childPixel;
+  uint16_t* const childCode = st.childCode;
   // Codes above the pixels get their entry when they are made.
-  std::fill_n(lastChild, clearCode, kNoChildren);
+  std::fill_n(childPixel, clearCode, kNoChildren);
 
   static constexpr uint32_t kStart[4] = {0, 4, 2, 1};
   static constexpr uint32_t kStep[4] = {8, 8, 4, 2};
@@ -551,9 +554,9 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
       }
       while (px < rowEnd) {
         const uint32_t p = *px++;
-        const uint32_t known = lastChild[ent];
-        if (known >> 16 == p) {
-          ent = known & 0xFFF;
+        const uint32_t known = childPixel[ent];
+        if (known == p) {
+          ent = childCode[ent];
           continue;
         }
         const uint32_t keyBits = ((p << 12) + ent) << 12;
@@ -575,7 +578,8 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
             } while (slot >= 4096);
           }
           if (found) {
-            lastChild[ent] = p << 16 | (slot & 0xFFF);
+            childPixel[ent] = static_cast<uint16_t>(p);
+            childCode[ent] = static_cast<uint16_t>(slot & 0xFFF);
             ent = slot & 0xFFF;
             continue;
           }
@@ -590,14 +594,15 @@ bool LzwEncode(ByteSink& sink, int codeSize, const uint8_t* bits, size_t stride,
         emit(static_cast<int>(ent));
         if (nextFree < kMaxCode) {
           // A used slot here holds key 0 (prefix 0, pixel 0), which is now lost.
-          if (slots[h] != 0) lastChild[0] = kAskTable;
+          if (slots[h] != 0) childPixel[0] = kAskTable;
           slots[h] = keyBits | static_cast<uint32_t>(nextFree);
-          lastChild[ent] = p << 16 | static_cast<uint32_t>(nextFree);
-          lastChild[nextFree] = kNoChildren;
+          childPixel[ent] = static_cast<uint16_t>(p);
+          childCode[ent] = static_cast<uint16_t>(nextFree);
+          childPixel[nextFree] = kNoChildren;
           ++nextFree;
         } else {
           std::memset(slots, 0, sizeof st.slots);
-          std::fill_n(lastChild, clearCode, kNoChildren);
+          std::fill_n(childPixel, clearCode, kNoChildren);
           nextFree = clearCode + 2;
           clearFlag = true;
           emit(clearCode);
