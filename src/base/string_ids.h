@@ -827,6 +827,6 @@ constexpr int UndoCoEditAnimation = 51701;  // "Coédition de l’animation"
 constexpr int CoEditorOther = 51702;        // "Autre programme..."
 constexpr int CoEditorPrompt = 51703;       // "Éditeurs d’images installés :"
 // More optimizer options.
-constexpr int OptimizeChooseDisposal = 51800;  // "Choisir le mode de suppression de chaque cadre"
+constexpr int OptimizeChooseDisposal = 51800;   // "Choisir le mode de suppression de chaque cadre"
 constexpr int OptimizeMinimalCodeSize = 51801;  // "Réduire la taille de code LZW de chaque cadre"
 }  // namespace lw::str

@@ -127,7 +127,9 @@ struct Screens {
     std::fill(prev.begin(), prev.end(), kCleared);
     std::fill(shown.begin(), shown.end(), kCleared);
   }
-  uint16_t* Row(std::vector<uint16_t>& plane, uint32_t y) { return plane.data() + size_t{y} * width; }
+  uint16_t* Row(std::vector<uint16_t>& plane, uint32_t y) {
+    return plane.data() + size_t{y} * width;
+  }
 
   void Copy(std::vector<uint16_t>& to, std::vector<uint16_t>& from, const Rect& r) {
     for (uint32_t y = r.top; y < r.bottom; ++y)
@@ -416,8 +418,7 @@ class Step {
         UnlinkAndFreeBlock(f);
         --a_.frameCount;
       } else {
-        if (kept != SIZE_MAX)
-          screens_.Dispose(plans_[kept].rect, ChoiceOf(plans_[kept].disposal));
+        if (kept != SIZE_MAX) screens_.Dispose(plans_[kept].rect, ChoiceOf(plans_[kept].disposal));
         if (!Rewrite(f, s, plan, &mask, smallest, &duplicates)) {
           duplicates.Finish();
           ShowError("%s", kNoCutText);
@@ -444,7 +445,8 @@ class Step {
     int top = 0;
     for (int i = 0; i < 256; ++i)
       if (used[i]) top = i;
-    const int smallBits = smallest ? std::max(2, static_cast<int>(std::bit_width(unsigned(top)))) : 0;
+    const int smallBits =
+        smallest ? std::max(2, static_cast<int>(std::bit_width(unsigned(top)))) : 0;
     int t = -1;
     if (cleared) {
       t = ChooseTransparentIndex(used, entries_, s.transparent ? s.t : -1, smallBits);

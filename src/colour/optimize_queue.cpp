@@ -138,8 +138,7 @@ void DuplicatesQueue::Work() {
     bool ok = true, taken = false;
     try {
       std::vector<uint8_t> lzw;
-      taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), job->smallIndex,
-                                            &lzw);
+      taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), job->smallIndex, &lzw);
       // Checked against the frame's pixels when a write uses them: they serve only once the
       // result is applied.
       KeepFrameDataFor(job->frame, &job->copy, std::move(lzw));

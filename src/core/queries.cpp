@@ -11,8 +11,8 @@
 #include "base/progress.h"
 #include "core/animation.h"
 #include "core/gif_writer.h"
-#include "core/pixel_counts.h"
 #include "core/model_internal.h"
+#include "core/pixel_counts.h"
 
 namespace lw {
 

@@ -80,8 +80,8 @@ class PreferencesTest : public ::testing::Test {
 };
 
 void ExpectDefaultsFrom(int first) {
-  const uint32_t defaults[PrefWordCount] = {10, 0, 32, 0,   0, 1134 | 0x3000, 0x00800000, 0, 7, 1,
-                                            0x00880001, 0, 20, 0, 100, 0, 1, 0, 0};
+  const uint32_t defaults[PrefWordCount] = {
+      10, 0, 32, 0, 0, 1134 | 0x3000, 0x00800000, 0, 7, 1, 0x00880001, 0, 20, 0, 100, 0, 1, 0, 0};
   for (int i = first; i < PrefWordCount; ++i)
     if (i != PrefUndoLevels) {
       EXPECT_EQ(GetPref(i), defaults[i]) << "word " << i;

@@ -241,12 +241,15 @@ TEST_F(ProgressTest, RunPumpingShowsReportsAndPumpsWhileWorkRunsElsewhere) {
     const char* name;
     uint32_t flags;
     bool cancelAtPump;
-    bool elsewhere;          // the work ran on another thread
+    bool elsewhere;  // the work ran on another thread
     std::vector<std::string> shown;
   } cases[] = {
       {"popup", progress::OwnPopup, false, true, {"range 100", "pos 3", "step", "text Lecture"}},
       {"cancelled", progress::OwnPopup, true, true, {"range 100", "text Lecture"}},
-      {"no pump", progress::OwnPopup | progress::NoPump, false, false,
+      {"no pump",
+       progress::OwnPopup | progress::NoPump,
+       false,
+       false,
        {"range 100", "pos 3", "step", "text Lecture"}},
       {"silent", progress::Silent, false, false, {}},
   };

@@ -85,8 +85,8 @@ TEST(OptimizeFrames, EveryOptionCombinationKeepsThePicturesOfRandomAnimations) {
     for (int restoring = 0; restoring < 2; ++restoring) {
       for (OptimizeOptions options : combinations) {
         if (seed > 250 && (restoring || (options & kChoose) == 0)) continue;
-        AnimationPtr a = restoring ? RandomRestoringAnimation(seed)
-                                   : RandomAnimation(seed, seed % 2 == 0);
+        AnimationPtr a =
+            restoring ? RandomRestoringAnimation(seed) : RandomAnimation(seed, seed % 2 == 0);
         auto before = Timeline(*a);
         OptimizeAnimation(*a, options, nullptr);
         ASSERT_TRUE(SameTimeline(before, Timeline(*a)))
@@ -223,13 +223,13 @@ TEST(OptimizeFrames, TransparentIndexPrefersSmallCodes) {
     std::vector<int> used;
     int entries, preferred, smallBits, chosen;
   } cases[] = {
-      {{0, 1, 2}, 256, -1, 0, 255},   // the highest free one
-      {{0, 1, 2}, 256, -1, 2, 3},     // the highest free one in 2 bits
+      {{0, 1, 2}, 256, -1, 0, 255},     // the highest free one
+      {{0, 1, 2}, 256, -1, 2, 3},       // the highest free one in 2 bits
       {{0, 1, 2, 3}, 256, -1, 2, 255},  // none free there
-      {{0, 1}, 256, 40, 2, 3},        // preferred, but beyond the small codes
-      {{0, 1}, 256, 40, 0, 40},       // preferred and free
-      {{0, 1}, 256, 1, 0, 255},       // preferred but used
-      {{0, 1, 2, 3}, 4, -1, 0, -1},   // every entry used
+      {{0, 1}, 256, 40, 2, 3},          // preferred, but beyond the small codes
+      {{0, 1}, 256, 40, 0, 40},         // preferred and free
+      {{0, 1}, 256, 1, 0, 255},         // preferred but used
+      {{0, 1, 2, 3}, 4, -1, 0, -1},     // every entry used
   };
   for (const Case& c : cases) {
     bool used[256] = {};

@@ -1,3 +1,5 @@
+#include "colour/optimize_queue.h"
+
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -8,7 +10,6 @@
 #include "base/progress.h"
 #include "base/settings.h"
 #include "colour/optimize.h"
-#include "colour/optimize_queue.h"
 #include "colour/optimize_support.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
@@ -114,8 +115,8 @@ TEST(OptimizeQueue, CancelInTheFrameStepLeavesAWholeAnimation) {
     auto before = Timeline(*a);
     StopAtStep view(steps);
     int owner = 0;
-    ProgressMeterPtr meter(CreateProgressMeterIn(
-        &owner, progress::Background | progress::InDialog, task::OptimizeTrial, &view));
+    ProgressMeterPtr meter(CreateProgressMeterIn(&owner, progress::Background | progress::InDialog,
+                                                 task::OptimizeTrial, &view));
     OptimizeFrames(*a, kFrameOptions, meter.get());
     SetTaskStopRequest(task::OptimizeTrial, false);
     EXPECT_TRUE(SameAnimation(*a, *a)) << steps;

@@ -1,3 +1,5 @@
+#include "core/pixel_counts.h"
+
 #include <gtest/gtest.h>
 
 #include <array>
@@ -5,7 +7,6 @@
 
 #include "core/animation.h"
 #include "core/gif_writer.h"
-#include "core/pixel_counts.h"
 #include "core/support_animation.h"
 
 namespace lw {

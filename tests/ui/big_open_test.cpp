@@ -168,8 +168,8 @@ class BigOpenTest : public QObject {
              qPrintable(QString::number(drawn)));
     QCOMPARE(PaintNow(), 0);
 
-    QScrollBar* bar = Strip()->Direction() == 2 ? Strip()->verticalScrollBar()
-                                                : Strip()->horizontalScrollBar();
+    QScrollBar* bar =
+        Strip()->Direction() == 2 ? Strip()->verticalScrollBar() : Strip()->horizontalScrollBar();
     bar->setValue(bar->value() + Strip()->LinePitch() * 3);
     std::vector<int> later = VisibleFrames();
     int fresh = static_cast<int>(std::count_if(later.begin(), later.end(), [&](int i) {

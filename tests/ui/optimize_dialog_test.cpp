@@ -122,8 +122,8 @@ class OptimizeDialogTest : public QObject {
     QCOMPARE(TaskRunning(task::OptimizeTrial), 0u);
     QCOMPARE(int(doc->frameCount), 3);
     QCOMPARE(QStringLiteral("%1 octets").arg(EstimateEncodedSize(*doc, true, nullptr)), shown);
-    QCOMPARE(GetPref(PrefOptimize), optimize::Defaults ^ optimize::DuplicatesToTransparency ^
-                                        optimize::MinimalCodeSize);
+    QCOMPARE(GetPref(PrefOptimize),
+             optimize::Defaults ^ optimize::DuplicatesToTransparency ^ optimize::MinimalCodeSize);
     QCOMPARE(CanUndoKind(), undo::Optimize);
     Undo(*doc);
     QCOMPARE(int(doc->frameCount), 4);

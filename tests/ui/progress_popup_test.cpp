@@ -48,8 +48,8 @@ class ProgressPopupTest : public QObject {
             2);
     // An owner placed after the popup came (by the window manager, at start-up) takes it along.
     owner.move(300, 250);
-    QTRY_VERIFY((popup->frameGeometry().center() - owner.frameGeometry().center())
-                    .manhattanLength() <= 2);
+    QTRY_VERIFY(
+        (popup->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <= 2);
     QVERIFY(QGuiApplication::overrideCursor());
     QCOMPARE(ProgressSetPosition(meter.get(), 5000), 1);
     QCOMPARE(popup->Bar()->value(), 50);

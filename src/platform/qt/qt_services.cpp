@@ -35,7 +35,8 @@ template <typename Ask>
 uint32_t AskOnInterfaceThread(Ask ask) {
   if (OnInterfaceThread()) return ask();
   uint32_t result = 0;
-  QMetaObject::invokeMethod(qApp, [&] { result = ask(); }, Qt::BlockingQueuedConnection);
+  QMetaObject::invokeMethod(
+      qApp, [&] { result = ask(); }, Qt::BlockingQueuedConnection);
   return result;
 }
 

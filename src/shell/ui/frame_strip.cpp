@@ -247,7 +247,8 @@ void FrameStrip::RedrawFrame(int index) {
   if (Frame* frame = animation_ ? FrameAt(*animation_, index) : nullptr) {
     auto it = pictures_.find(frame);
     if (it != pictures_.end()) {
-      cachedBytes_ -= static_cast<size_t>(it->second.pixmap.width()) * it->second.pixmap.height() * 4;
+      cachedBytes_ -=
+          static_cast<size_t>(it->second.pixmap.width()) * it->second.pixmap.height() * 4;
       pictures_.erase(it);
     }
   }
