@@ -24,6 +24,11 @@ ProgressPopupFactory& PopupFactory() {
 
 ProgressView* statusView = nullptr;
 
+std::function<void()>& ReportHook() {
+  static std::function<void()> hook;
+  return hook;
+}
+
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
 }  // namespace
@@ -129,6 +134,15 @@ int Answer(const ProgressMeter* meter) {
   return continueFlag.load();
 }
 
+// A report of foreground work: the test hook, if any, then the answer.
+int Report(ProgressMeter* meter) {
+  Pump(meter);
+  if (!meter->Detached()) {
+    if (const std::function<void()>& hook = ReportHook()) hook();
+  }
+  return Answer(meter);
+}
+
 }  // namespace
 
 void SetProgressPopupFactory(ProgressPopupFactory factory) { PopupFactory() = std::move(factory); }
@@ -189,8 +203,7 @@ void ProgressSetText(ProgressMeter* meter, const char* text) {
 
 int ProgressStep(ProgressMeter* meter) {
   if (!meter) return 1;
-  Pump(meter);
-  int answer = Answer(meter);
+  int answer = Report(meter);
   if (!answer || meter->Silent()) return answer;
   if (Relay* relay = RelayOf(meter)) {
     std::lock_guard<std::mutex> lock(relay->mutex);
@@ -203,8 +216,7 @@ int ProgressStep(ProgressMeter* meter) {
 
 int ProgressSetPosition(ProgressMeter* meter, uint32_t position) {
   if (!meter) return 1;
-  Pump(meter);
-  int answer = Answer(meter);
+  int answer = Report(meter);
   if (!answer || meter->Silent()) return answer;
   int scaled = static_cast<int>(std::min<uint32_t>(position / meter->divisor, meter->range));
   if (Relay* relay = RelayOf(meter)) {
@@ -327,6 +339,10 @@ void RunPumping(ProgressMeter* meter, const std::function<void()>& work) {
 }
 
 void ProgressCancel() { continueFlag = 0; }
+
+bool ProgressCancelled(const ProgressMeter* meter) { return meter && !Answer(meter); }
+
+void SetProgressReportHookForTests(std::function<void()> hook) { ReportHook() = std::move(hook); }
 
 uint32_t TaskRunning(uint32_t mask) { return running.load() & mask; }
 

@@ -109,6 +109,15 @@ using ProgressMeterPtr = std::unique_ptr<ProgressMeter, ProgressMeterDeleter>;
 // Esc or Cancel in a meter's popup: every foreground meter answers cancelled until a meter is
 // created, reset or closed.
 void ProgressCancel();
+// Whether the meter's work was cancelled (what its next report would answer), without pumping
+// or moving the bar. A null meter is never cancelled.
+bool ProgressCancelled(const ProgressMeter* meter);
+
+// Tests only: runs on the reporting thread at every step or position report of a foreground
+// meter, just before the report answers, so that a test can hold long work at a known point
+// (and so make it take time on purpose). Set it only while no foreground work runs; none to
+// remove it.
+void SetProgressReportHookForTests(std::function<void()> hook);
 
 // Background tasks: two program-wide masks, running and stop-requested. Bits change one atomic
 // set or clear at a time, so a task clearing its own bits never loses another's.

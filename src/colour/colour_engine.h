@@ -196,7 +196,9 @@ bool QuantizeTrueColourFrameOctree(Frame* frame, Palette* palette,
                                    const OctreeQuantizer& quantizer);
 
 // The reduce-colours operation: the global palette and every local palette brought to at most n
-// colours (plus a transparent slot). False when nothing could be done for lack of memory.
+// colours (plus a transparent slot). False when nothing could be done for lack of memory. A
+// cancel stops it early: the frames it did not reach keep their local palettes, and those on the
+// global palette are mapped without dithering; the animation stays whole either way.
 bool ReduceColours(Animation& animation, int n, bool dither, const LockedColours* locked,
                    ProgressMeter* progress);
 

@@ -70,6 +70,9 @@ bool ReduceGlobalPalette(Animation& animation, int n, bool dither, const LockedC
   bool ditherWorks = dither;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     if (!colour::UsesGlobalPalette(f)) continue;
+    // Once cancelled, the frames left are only mapped, the quick way: every frame must still
+    // move to the new palette before the old one goes.
+    if (ProgressCancelled(progress)) ditherWorks = false;
     bool dithered = ditherWorks && !f->dib.empty() && DitherFrameToPalette(f, *reduced, slot);
     if (ditherWorks && !f->dib.empty() && !dithered) ditherWorks = false;  // said once, then mapped
     if (dithered) {
@@ -140,7 +143,8 @@ bool ReduceColours(Animation& animation, int n, bool dither, const LockedColours
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     // Locked colours belong to the global palette only.
     if (f->localPalette && f->localPalette->Count() > n) ReduceLocalPalette(f, n, dither);
-    ProgressStep(progress);
+    // Each frame is whole on its own palette: a cancel may stop between two.
+    if (!ProgressStep(progress)) break;
   }
   return ok;
 }

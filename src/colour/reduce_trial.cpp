@@ -58,8 +58,11 @@ bool MakeReducedCopy(const Animation& document, int n, bool dither, const Locked
   } catch (const std::bad_alloc&) {
     copy->reset();
   }
+  // A copy cut short by a cancel is not the document's: it goes.
+  if (*copy && !ProgressCancelled(progress))
+    ReduceColours(**copy, ClampReduceCount(n), dither, locked, progress);
+  if (*copy && ProgressCancelled(progress)) copy->reset();
   if (!*copy) return false;
-  ReduceColours(**copy, ClampReduceCount(n), dither, locked, progress);
   (*copy)->encodedSizeCache = -1;
   return true;
 }

@@ -22,7 +22,7 @@ int ClampReduceCount(int n);
 uint32_t ReduceSetting(int n, bool dither);
 
 // *copy becomes a fresh copy of document (the old one freed first) reduced to n colours. False
-// when memory was short: *copy is then none.
+// when memory was short or progress answered cancelled: *copy is then none.
 bool MakeReducedCopy(const Animation& document, int n, bool dither, const LockedColours* locked,
                      ProgressMeter* progress, AnimationPtr* copy);
 

@@ -12,6 +12,7 @@
 #include "colour/palette_fit.h"
 #include "core/compose.h"
 #include "core/frame_player.h"
+#include "core/gif_reader.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
@@ -22,7 +23,7 @@ namespace {
 constexpr int MaxOffset = 32000;
 constexpr int64_t MaxScreenSide = 65535;  // the GIF screen fields are 16-bit
 
-enum BuildResult { BuildFailed = 0, BuildDone = 1, BuildCancelled = 2 };
+enum BuildResult { BuildFailed = 0, BuildDone = 1, BuildCancelled = 2, BuildOverBudget = 3 };
 
 // One animation playing: its current picture (none once it ran out without looping).
 struct Side {
@@ -87,10 +88,17 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
 
   ProgressSetText(meter, TableText(str::Blending));
   ProgressSetRange(meter, static_cast<uint32_t>(std::min<uint64_t>(steps, UINT32_MAX)));
+  // Every output frame is a full screen: short delays over a long time, or a large screen,
+  // make more of them than memory holds. They are counted against the picture budget.
+  const uint64_t frameBytes = DibBitsOffset + IndexStride(width) * height;
+  const uint64_t budget = GifFrameByteLimit();
+  uint64_t bytesMade = 0;
   uint64_t elapsed = 0;
   int count = 0;
   for (;;) {
     if (count == INT16_MAX) return BuildFailed;
+    if (frameBytes > budget || bytesMade > budget - frameBytes) return BuildOverBudget;
+    bytesMade += frameBytes;
     ++count;
     const Frame* pictureA = sideA.picture;
     uint8_t fill =
@@ -272,6 +280,7 @@ int MergeAnimations(ShellState& state, const std::string& path) {
   if (result != BuildDone) {
     restore();
     if (result == BuildFailed) ShowErrorId(str::OutOfMemory);
+    if (result == BuildOverBudget) ShowErrorId(str::NoFrameMemory);
     return 0;
   }
   b.reset();

@@ -36,8 +36,8 @@ struct MergeLayout {
 MergeLayout ComputeMergeLayout(const Animation& a, const Animation& b, int offsetX, int offsetY);
 
 // Replaces a's frames by the merged frames of a and b (b on a's palette already). False when
-// memory ran short, the result would be too large, or the meter was cancelled: a is then as it
-// was.
+// memory ran short, the result would be too large (its frames together past the picture
+// budget included), or the meter was cancelled: a is then as it was.
 bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& options,
                           ProgressMeter* meter);
 

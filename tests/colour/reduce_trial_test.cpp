@@ -5,6 +5,8 @@
 #include <set>
 
 #include "base/preferences.h"
+#include "base/progress.h"
+#include "colour/colour_engine.h"
 #include "core/gif_writer.h"
 #include "core/support_animation.h"
 #include "core/undo.h"
@@ -133,6 +135,54 @@ TEST_F(ReduceTrial, KeepingTheCopyIsOneUndoStep) {
   EXPECT_TRUE(SameAnimation(*doc, *original));
   Redo(*doc);
   EXPECT_LE(ColoursUsed(*doc).size(), 16u);
+}
+
+// Esc at any report of a reduction: the copy under way is dropped, and the reduction itself
+// leaves every frame on a palette the animation holds, with its pixels inside it (frames left
+// on the replaced global palette would point at freed memory).
+TEST_F(ReduceTrial, CancelAtAnyReportLeavesNoHalfMadeAnimation) {
+  AnimationPtr doc = Bands();
+  std::vector<uint8_t> pixels;
+  for (int i = 0; i < 32 * 16; ++i) pixels.push_back(static_cast<uint8_t>(i % 100));
+  Frame* local = AddFrame(*doc, 0, 0, 32, 16, pixels);
+  SetLocalPalette(local, RampPalette(100));
+  UpdateDibColourTable(local);
+  AnimationPtr again = Bands();
+  for (uint8_t& p : pixels) p %= 64;
+  AddFrame(*again, 0, 0, 32, 16, pixels);  // on the global palette: more frames to move
+  struct RemoveHook {
+    ~RemoveHook() { SetProgressReportHookForTests(nullptr); }
+  } removeHook;
+  for (AnimationPtr* source : {&doc, &again}) {
+    int reports = 0, cancelAt = 0;
+    SetProgressReportHookForTests([&] {
+      if (++reports == cancelAt) ProgressCancel();
+    });
+    ProgressMeterPtr counting(CreateProgressMeter(nullptr, 0, 0));
+    AnimationPtr whole;
+    ASSERT_TRUE(MakeReducedCopy(**source, 8, true, nullptr, counting.get(), &whole));
+    const int total = reports;
+    ASSERT_GT(total, 6);
+    for (cancelAt = 1; cancelAt <= total; ++cancelAt) {
+      SCOPED_TRACE(cancelAt);
+      reports = 0;
+      ProgressMeterPtr meter(CreateProgressMeter(nullptr, 0, 0));
+      AnimationPtr copy;
+      EXPECT_FALSE(MakeReducedCopy(**source, 8, true, nullptr, meter.get(), &copy));
+      EXPECT_FALSE(copy);
+
+      reports = 0;
+      AnimationPtr a = DuplicateAnimation(**source, nullptr);
+      meter.reset(CreateProgressMeter(nullptr, 0, 0));
+      ReduceColours(*a, 8, true, nullptr, meter.get());
+      for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+        const Palette* own = f->localPalette ? f->localPalette.get() : a->globalPalette.get();
+        ASSERT_EQ(f->palette, own);
+        for (uint32_t y = 0; y < f->height; ++y)
+          for (uint32_t x = 0; x < f->width; ++x) ASSERT_LT(Pixel(f, x, y), own->Count());
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -252,6 +252,48 @@ TEST_F(AviFiles, EscKeepsTheFramesReadSoFar) {
   EXPECT_EQ(read->frameCount, 1);
 }
 
+// A movie whose frames together pass the picture budget: the frames that fit are kept as a
+// partial read, with the memory message, instead of taking all the memory there is; the open
+// flow leaves such a document untitled.
+TEST_F(AviFiles, FramesPastThePictureBudgetAreLeftOut) {
+  struct RestoreLimit {
+    uint64_t old = GifFrameByteLimit();
+    ~RestoreLimit() { SetGifFrameByteLimit(old); }
+  } restoreLimit;
+  for (bool palettised : {false, true}) {
+    SCOPED_TRACE(palettised ? "8 bits" : "24 bits");
+    Movie m = DrawnMovie(10, 6, palettised, {0, 1, 2, 3, 4, 5}, 0);
+    std::string path = Path("long.avi");
+    ASSERT_TRUE(WriteMovie(path, m, kHandlerNone, 15));
+    const uint64_t frameBytes =
+        palettised ? DibBitsOffset + IndexStride(10) * 6 : RgbStride(10) * 6;
+    struct Case {
+      uint64_t limit;
+      int status;
+      int frames;
+    } cases[] = {{3 * frameBytes + frameBytes / 2, 2, 3}, {6 * frameBytes, 1, 6}};
+    for (const Case& c : cases) {
+      SetGifFrameByteLimit(c.limit);
+      Headless().Reset();
+      AnimationPtr read;
+      EXPECT_EQ(ReadAvi(path, nullptr, &read, nullptr), c.status);
+      ASSERT_TRUE(read);
+      EXPECT_EQ(read->frameCount, c.frames);
+      if (c.status == 2) {
+        EXPECT_THAT(ShownTexts(),
+                    ElementsAreArray({std::string(
+                        "Manque de mémoire survenue pendant la lecture de données vidéo.")}));
+        ShellState state;
+        ASSERT_TRUE(OpenCommand(state, path));
+        EXPECT_EQ(state.document->frameCount, 3);
+        EXPECT_EQ(state.documentPath, std::string());
+      } else {
+        EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+      }
+    }
+  }
+}
+
 // A document of 8 x 8 frames (multiples of 4, as Video 1 needs) over the ramp palette.
 AnimationPtr SmallDocument(bool trueColour) {
   AnimationPtr a = MakeDocument(8, 8);

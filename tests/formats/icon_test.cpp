@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/progress.h"
 #include "flow_fixture.h"
 #include "formats/ani/ani_format.h"
 #include "formats/ico/ico_format.h"
@@ -343,6 +344,34 @@ TEST_F(IconTest, AnimatedCursorStepsFollowRatesAndSequence) {
                                  std::make_tuple(10u, 32u, 3)));
   ExpectSamePixels(*FrameAt(*read, 2), *FrameAt(*read, 0));
   EXPECT_NE(FrameAt(*read, 2)->localPalette.get(), FrameAt(*read, 0)->localPalette.get());
+}
+
+// Esc while an animated cursor is read keeps the steps read so far as a partial read: the
+// document opened from it stays untitled, so Save cannot write the shortened animation over the
+// file. Esc on the last step changes nothing: every step was read.
+TEST_F(IconTest, EscWhileReadingAnAnimatedCursorLeavesTheDocumentUntitled) {
+  std::vector<uint8_t> icon = CursorBytes({Kind::Palette, 32, 32, 7, 8}, 3, 4);
+  std::string path = PutBytes("steps.ani", AniBytes({icon}, 3, {6, 6, 6}, {0, 0, 0}));
+  struct Case {
+    int escAtReport;  // the report of the read at which Esc is pressed (1 = after step 1)
+    int frames;
+    bool named;
+  } cases[] = {{1, 1, false}, {2, 2, false}, {3, 3, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.escAtReport);
+    int reports = 0;
+    SetProgressReportHookForTests([&] {
+      if (++reports == c.escAtReport) ProgressCancel();
+    });
+    ShellState state;
+    bool opened = OpenCommand(state, path);
+    SetProgressReportHookForTests(nullptr);
+    ASSERT_TRUE(opened);
+    ASSERT_TRUE(state.document);
+    EXPECT_EQ(state.document->frameCount, c.frames);
+    EXPECT_EQ(state.documentPath, c.named ? path : std::string());
+    EXPECT_EQ(state.modified, !c.named);
+  }
 }
 
 TEST_F(IconTest, AnimatedCursorIsWrittenWithRatesInJiffies) {

@@ -110,6 +110,50 @@ TEST_F(FlowTest, MergeKeepsExtensionBlocksAndPlacesBothPictures) {
   EXPECT_THAT(Pixels(*FrameAt(*a, 1)), ElementsAre(2, 1, 1));
 }
 
+// Short delays merged by duration over a long time make a full-screen frame for every moment:
+// past the picture budget the merge stops with the memory message and the document stays as
+// it was, whichever way the frames are assembled.
+TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
+  struct RestoreLimit {
+    uint64_t old = GifFrameByteLimit();
+    ~RestoreLimit() { SetGifFrameByteLimit(old); }
+  } restoreLimit;
+  // Room for 40 merged 16 x 16 frames.
+  SetGifFrameByteLimit(40 * (DibBitsOffset + 16 * 16));
+  std::string longOne = WriteSolidGif("long.gif", 16, 16, {1}, 6000);
+  std::string quick = WriteSolidGif("quick.gif", 8, 8, {3, 4}, 1);
+  std::string many = WriteSolidGif("many.gif", 8, 8, std::vector<uint8_t>(41, 5), 1);
+  struct Case {
+    const char* name;
+    std::string other;
+    bool byDuration;
+  } cases[] = {{"by duration", quick, true}, {"frame by frame", many, false}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Headless().Reset();
+    ShellState state;
+    ASSERT_TRUE(OpenCommand(state, longOne));
+    AnimationPtr before = DuplicateAnimation(*state.document, nullptr);
+    Headless().mergeOptions = [&](const Animation&, const Animation&, MergeOptions* options) {
+      options->byDuration = c.byDuration;
+      options->loopShorter = true;
+      return true;
+    };
+    EXPECT_EQ(MergeAnimations(state, c.other), 0);
+    EXPECT_TRUE(SameAnimation(*before, *state.document));
+    EXPECT_FALSE(state.modified);
+    EXPECT_EQ(CanUndoKind(), 0u);
+    EXPECT_THAT(ShownTexts(),
+                ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
+  }
+  // Within the budget the same merge is made.
+  AnimationPtr a = Timed(16, {40}, 1), b = Timed(8, {1}, 2);
+  MergeOptions options;
+  options.byDuration = options.loopShorter = true;
+  EXPECT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
+  EXPECT_EQ(a->frameCount, 40);
+}
+
 TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
   std::string first = WriteSolidGif("a.gif", 4, 4, {1, 2});
   std::string second = WriteSolidGif("b.gif", 2, 2, {3, 4, 5});

@@ -1,13 +1,20 @@
 // The reduce-colours dialog: the reduced preview and the sizes follow the chosen count; OK keeps
-// the reduced copy as one undo step.
+// the reduced copy as one undo step; a long reduction leaves the dialog answering; the previews
+// play in the preferred delay units.
 #include "colour/ui/reduce_colours_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QSet>
+#include <QThread>
+#include <QTimer>
 #include <QtTest>
+#include <atomic>
+#include <chrono>
+#include <thread>
 
 #include "base/preferences.h"
 #include "base/progress.h"
@@ -142,6 +149,101 @@ class ReduceColoursDialogTest : public QObject {
     QVERIFY(!dialog.Changed());
     QCOMPARE(CanUndoKind(), 0u);
     QCOMPARE(GetPref(PrefReduceColors), 7u);
+  }
+
+  // A reduction held at its first report, as a long one would be: the dialog's events keep
+  // turning meanwhile. Esc stops it at once and closes the dialog with the document as it was;
+  // a count chosen meanwhile stops it and is reduced next; OK waits for it and keeps it.
+  void slowReductionLeavesTheDialogAnswering() {
+    PumpingServices services;
+    services.SetEcho(false);
+    SetServices(&services);
+    enum class Act { Esc, OtherCount, Ok };
+    for (Act act : {Act::Esc, Act::OtherCount, Act::Ok}) {
+      ClearHistory();
+      AnimationPtr doc = Gradients();
+      AnimationPtr original = DuplicateAnimation(*doc, nullptr);
+      ReduceColoursDialog dialog(nullptr, doc.get(), LargestPaletteSize(*doc));
+      std::atomic<int> reports{0};
+      std::atomic<bool> released{false};
+      SetProgressReportHookForTests([&] {
+        // Only the reducing thread may wait: the dialog's must keep the ticks coming.
+        if (reports++ > 0 || QThread::currentThread() == qApp->thread()) return;
+        // A bound that only a dialog whose events stopped reaches; the checks then fail.
+        QDeadlineTimer bound(std::chrono::seconds(30));
+        while (!released && !bound.hasExpired())
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      });
+      int ticks = 0;
+      bool reducingAtTick = true;
+      QTimer timer;
+      timer.setInterval(1);
+      connect(&timer, &QTimer::timeout, &dialog, [&] {
+        if (reports == 0 || released) return;
+        reducingAtTick = reducingAtTick && dialog.Reducing();
+        if (++ticks < 3) return;
+        if (act == Act::Esc) {
+          QTest::keyClick(&dialog, Qt::Key_Escape);
+        } else if (act == Act::OtherCount) {
+          int index = dialog.Count()->findText(QStringLiteral("16"));
+          dialog.Count()->setCurrentIndex(index);
+          emit dialog.Count()->activated(index);
+        } else {
+          dialog.accept();
+        }
+        released = true;
+      });
+      timer.start();
+      dialog.show();
+      if (act == Act::OtherCount)
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.Measured(), 30000);
+      else
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 30000);
+      timer.stop();
+      SetProgressReportHookForTests(nullptr);
+      QVERIFY(ticks >= 3);
+      QVERIFY(reducingAtTick);
+      QVERIFY(!dialog.Reducing());
+
+      if (act == Act::Esc) {
+        QCOMPARE(reports.load(), 1);  // not one report more once Esc was pressed
+        QCOMPARE(dialog.result(), int(QDialog::Rejected));
+        QVERIFY(!dialog.Changed());
+        QVERIFY(!dialog.Copy());
+        QCOMPARE(CanUndoKind(), 0u);
+        QCOMPARE(GetPref(PrefReduceColors), 7u);
+        QVERIFY(PalettesEqual(doc->globalPalette.get(), original->globalPalette.get()));
+        for (int i = 0; i < 3; ++i) QVERIFY(FrameAt(*doc, i)->dib == FrameAt(*original, i)->dib);
+      } else if (act == Act::OtherCount) {
+        QCOMPARE(dialog.Reductions(), 1);
+        QCOMPARE(dialog.ReducedColours()->text(), QStringLiteral("(16 couleurs)"));
+        QVERIFY(dialog.Copy()->globalPalette->Count() <= 17);
+        dialog.reject();
+        QVERIFY(!dialog.Changed());
+      } else {
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(dialog.Changed());
+        QCOMPARE(CanUndoKind(), undo::ReducePalette);
+        QCOMPARE(GetPref(PrefReduceColors), 128u);
+        QVERIFY(doc->globalPalette->Count() <= 129);
+      }
+      QCOMPARE(TaskRunning(task::ReducePreview), 0u);
+    }
+    SetServices(nullptr);
+  }
+
+  // Playing waits each frame's delay in the preferred units (20 units: 200 ms in hundredths,
+  // 2 s in tenths).
+  void previewsPlayInTheDelayUnits() {
+    AnimationPtr doc = Gradients();
+    for (uint32_t units : {100u, 10u}) {
+      SetPref(PrefDelayUnits, units);
+      ReduceColoursDialog dialog(nullptr, doc.get(), LargestPaletteSize(*doc));
+      dialog.Play();
+      QCOMPARE(dialog.PlaybackInterval(), static_cast<int>(20 * 1000 / units));
+      dialog.Stop();
+    }
+    SetPref(PrefDelayUnits, 100);
   }
 
   void nothingToReduce() {

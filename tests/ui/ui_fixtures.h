@@ -84,4 +84,14 @@ inline Frame* AddFrame(Animation& a, int32_t left, int32_t top, uint32_t width, 
   return f;
 }
 
+// Quiet scripted services that pump events as the desktop's do: for work that runs beside the
+// window while its events keep turning.
+class PumpingServices : public HeadlessServices {
+ public:
+  void PumpEvents() override { desktop_.PumpEvents(); }
+
+ private:
+  QtServices desktop_;
+};
+
 }  // namespace lw::uitest

@@ -29,6 +29,7 @@
 #include "shell/ui/animation_view.h"
 #include "shell/ui/dialog_buttons.h"
 #include "shell/ui/glyph_icons.h"
+#include "shell/ui/preview_window.h"
 
 namespace lw {
 
@@ -182,27 +183,45 @@ void ReduceColoursDialog::StopSizeThread() { StopTasksPumping(task::ReducePrevie
 void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
   if (closing_) return;
   n = ClampReduceCount(n);
+  if (reducing_) {
+    // The reduction under way is overtaken: it stops at its next report, then this one runs.
+    next_ = Request{n, dither};
+    ProgressCancel();
+    return;
+  }
   if (!forced && n == lastCount_ && dither == lastDither_ && copy_) return;
   int generation = ++generation_;
   StopSizeThread();
   // Closed or overtaken by a newer request while the stop was being awaited.
   if (closing_ || generation != generation_) return;
-  lastCount_ = n;
-  lastDither_ = dither;
-  measured_ = false;
-  bar_->setRange(0, 100);
-  bar_->setValue(0);
-  reducedVolume_->clear();
-  saving_->clear();
-  reducedColours_->clear();
-  reducedTitle_->hide();
-
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  status_->setText(UiText(str::ReduceCopying));
-  reducedView_->SetAnimation(nullptr);
-  bool made =
-      MakeReducedCopy(*document_, n, dither, anyLocked_ ? &locked_ : nullptr, nullptr, &copy_);
-  QApplication::restoreOverrideCursor();
+  bool made = false;
+  for (;;) {
+    lastCount_ = n;
+    lastDither_ = dither;
+    measured_ = false;
+    bar_->setRange(0, 100);
+    bar_->setValue(0);
+    reducedVolume_->clear();
+    saving_->clear();
+    reducedColours_->clear();
+    reducedTitle_->hide();
+    made = Reduce(n, dither);
+    if (closeAfter_ != Closing::None) {
+      Closing close = closeAfter_;
+      closeAfter_ = Closing::None;
+      next_.reset();
+      if (close == Closing::Accept)
+        accept();
+      else
+        reject();
+      return;
+    }
+    if (!next_) break;
+    n = next_->count;
+    dither = next_->dither;
+    next_.reset();
+    generation = ++generation_;
+  }
   if (!made) {
     ShowErrorId(str::ReduceNoMemory);
     reject();
@@ -234,6 +253,32 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
         Qt::QueuedConnection);
   };
   StartBackgroundTask(task::ReducePreview, work, {}, true);
+}
+
+bool ReduceColoursDialog::Reduce(int n, bool dither) {
+  QApplication::setOverrideCursor(Qt::WaitCursor);
+  status_->setText(UiText(str::ReduceCopying));
+  reducedView_->SetAnimation(nullptr);
+  copy_.reset();
+  // The work gets its own copy of what the dialog may change while it runs.
+  const std::optional<LockedColours> locked =
+      anyLocked_ ? std::optional<LockedColours>(locked_) : std::nullopt;
+  const int generation = generation_;
+  QueuedProgressView view(this, bar_, status_,
+                          [this, generation] { return generation_ == generation; });
+  ProgressMeterPtr meter(CreateProgressMeterIn(this, progress::InDialog, 0, &view));
+  const Animation& document = *document_;
+  AnimationPtr copy;
+  bool made = false;
+  reducing_ = true;
+  RunPumping(meter.get(), [&] {
+    made = MakeReducedCopy(document, n, dither, locked ? &*locked : nullptr, meter.get(), &copy);
+  });
+  reducing_ = false;
+  ProgressClose(meter.get());
+  QApplication::restoreOverrideCursor();
+  if (made) copy_ = std::move(copy);
+  return made;
 }
 
 void ReduceColoursDialog::SizeMeasured(int generation, int32_t size) {
@@ -309,12 +354,17 @@ void ReduceColoursDialog::Tick() {
   if (playback_.isActive() || !stop_->isEnabled()) return;
   ShowFrame(current_ >= document_->frameCount ? 1 : current_ + 1);
   const Frame* frame = FrameAt(*document_, current_ - 1);
-  int delay = frame ? static_cast<int>(frame->delay) * 10 : 100;
+  int delay = frame ? PreviewWindow::DelayMilliseconds(frame->delay) : 100;
   playback_.start(std::max(delay, 20));
 }
 
 void ReduceColoursDialog::accept() {
   if (closing_) return;
+  if (reducing_) {
+    // OK keeps the reduction the user is waiting for: the dialog closes once it is made.
+    if (closeAfter_ == Closing::None) closeAfter_ = Closing::Accept;
+    return;
+  }
   closing_ = true;
   Stop();
   typing_.stop();
@@ -329,6 +379,11 @@ void ReduceColoursDialog::accept() {
 
 void ReduceColoursDialog::reject() {
   if (closing_) return;
+  if (reducing_) {
+    closeAfter_ = Closing::Reject;
+    ProgressCancel();
+    return;
+  }
   closing_ = true;
   Stop();
   typing_.stop();

@@ -6,6 +6,7 @@
 #include <QTimer>
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "colour/colour_engine.h"
 #include "core/animation.h"
@@ -48,14 +49,21 @@ class ReduceColoursDialog : public QDialog {
   int Reductions() const { return reductions_; }
   // Whether the size of the last reduction is shown.
   bool Measured() const { return measured_; }
+  // Whether a reduction is under way (the dialog keeps answering meanwhile).
+  bool Reducing() const { return reducing_; }
+  // The wait before the next preview frame while playing, in milliseconds.
+  int PlaybackInterval() const { return playback_.interval(); }
 
-  // Starts a reduction unless n and dither are those of the last one (or forced).
+  // Starts a reduction unless n and dither are those of the last one (or forced). It runs on a
+  // thread of its own while the dialog keeps answering; a request made meanwhile stops it and
+  // runs next.
   void StartReduction(int n, bool dither, bool forced);
   void SetLocked(const LockedColours& locked);
   void ShowFrame(int number);
   void Play();
   void Stop();
 
+  // During a reduction, OK waits for it and Cancel (Esc) stops it; the dialog closes after.
   void accept() override;
   void reject() override;
 
@@ -63,7 +71,15 @@ class ReduceColoursDialog : public QDialog {
   void showEvent(QShowEvent* event) override;
 
  private:
+  struct Request {
+    int count;
+    bool dither;
+  };
+  enum class Closing { None, Accept, Reject };
 
+  // The copy reduced to n colours, made beside the dialog's thread with the dialog's progress.
+  // False when it was stopped or memory ran short (no copy then).
+  bool Reduce(int n, bool dither);
   void StopSizeThread();
   void SizeMeasured(int generation, int32_t size);
   void TypingDone();
@@ -85,6 +101,9 @@ class ReduceColoursDialog : public QDialog {
   bool closing_ = false;
   bool changed_ = false;
   bool measured_ = false;
+  bool reducing_ = false;
+  std::optional<Request> next_;         // asked for while a reduction ran
+  Closing closeAfter_ = Closing::None;  // OK or Cancel while a reduction ran
 
   AnimationView* fullView_;
   AnimationView* reducedView_;

@@ -146,6 +146,7 @@ int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, Animation
   ProgressSetRange(meter, stepCount);
   const uint32_t units = DelayUnits();
   uint64_t bytesKept = 0;
+  bool stopped = false;
   for (uint32_t i = 0; i < stepCount; ++i) {
     if (stepIcon[i] >= icons.size()) return Damaged();
     // A frame shown by several steps is decoded once per step: each step is a frame to edit.
@@ -160,11 +161,16 @@ int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, Animation
     frame->delay = static_cast<uint32_t>(
         std::min<uint64_t>(uint64_t{stepRate[i]} * units / kJiffiesPerSecond, 65535));
     AppendIconFrame(*animation, *one);
-    if (!ProgressStep(meter)) break;
+    // Esc keeps the steps read so far, as a partial read: the document must not take the
+    // file's name, or Save would write the shortened animation over it.
+    if (!ProgressStep(meter) && i + 1 < stepCount) {
+      stopped = true;
+      break;
+    }
   }
   if (animation->frameCount == 0) return Damaged();
   *out = std::move(animation);
-  return 1;
+  return stopped ? 2 : 1;
 }
 
 int ReadAniFile(const std::string& path, WindowHandle owner, AnimationPtr* out,

@@ -12,6 +12,7 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/gif_reader.h"
 #include "core/picture_budget.h"
 #include "formats/avi/avi_timing.h"
 #include "formats/save_flow.h"
@@ -35,7 +36,8 @@ std::string Formatted(const char* format, ...) {
 
 // ---- Reading ----
 
-enum class ReadEnd { Complete, Stopped, ReadError, NoMemory };
+// OverBudget: the frames kept so far (in *out) reached the picture budget.
+enum class ReadEnd { Complete, Stopped, ReadError, NoMemory, OverBudget };
 
 // The frames of the stream into a new animation. Messages are left to the caller.
 ReadEnd ReadFrames(VideoFileReader& reader, ProgressMeter* meter, AnimationPtr* out) {
@@ -51,6 +53,13 @@ ReadEnd ReadFrames(VideoFileReader& reader, ProgressMeter* meter, AnimationPtr* 
   if (got == -2) return ReadEnd::NoMemory;
   if (got <= 0) return ReadEnd::ReadError;
   int64_t lastStep = 1;
+  // Minutes of a large movie would take more memory than there is: the frames kept are
+  // counted against the budget every picture of the program shares.
+  const uint64_t frameBytes = info.palettised
+                                  ? DibBitsOffset + IndexStride(info.width) * info.height
+                                  : RgbStride(info.width) * info.height;
+  const uint64_t budget = GifFrameByteLimit();
+  uint64_t bytesKept = 0;
   ReadEnd end = ReadEnd::Complete;
   for (;;) {
     int more = reader.Next(&next);
@@ -66,6 +75,12 @@ ReadEnd ReadFrames(VideoFileReader& reader, ProgressMeter* meter, AnimationPtr* 
       end = ReadEnd::Stopped;
       break;
     }
+    if (frameBytes > budget || bytesKept > budget - frameBytes) {
+      if (animation->frameCount == 0) return ReadEnd::NoMemory;
+      end = ReadEnd::OverBudget;
+      break;
+    }
+    bytesKept += frameBytes;
     Frame* frame = NewFrame(info.width, info.height);
     if (!frame) return ReadEnd::NoMemory;
     InsertBlockAfter(LastBlock(*animation), frame);
@@ -417,6 +432,10 @@ int ReadAvi(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
   switch (end) {
     case ReadEnd::Complete: return 1;
     case ReadEnd::Stopped: return *out ? 2 : 0;
+    case ReadEnd::OverBudget:
+      // Like Esc: the frames that fitted are kept, as a partial read.
+      ShowErrorId(str::AviNoMemoryForVideoData);
+      return *out ? 2 : 0;
     case ReadEnd::ReadError: ShowErrorId(str::AviVideoReadError); break;
     case ReadEnd::NoMemory: ShowErrorId(str::AviNoMemoryForVideoData); break;
   }
@@ -430,7 +449,8 @@ int ReadAviMemory(const uint8_t* data, size_t size, AnimationPtr* out) {
   auto reader = VideoFileReader::OpenMemory(data, size, kMaxDecodedPixels, &error);
   if (!reader || !PictureFitsBudget(reader->Info().width, reader->Info().height, 3)) return 0;
   ReadEnd end = ReadFrames(*reader, nullptr, out);
-  if (end == ReadEnd::Complete || end == ReadEnd::Stopped) return *out ? 1 : 0;
+  if (end == ReadEnd::Complete || end == ReadEnd::Stopped || end == ReadEnd::OverBudget)
+    return *out ? 1 : 0;
   out->reset();
   return 0;
 }
