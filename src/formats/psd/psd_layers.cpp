@@ -85,9 +85,9 @@ struct Plane {
 };
 
 struct Scratch {
-  std::vector<uint8_t> row;
-  std::vector<uint8_t> buffer;
+  RowBuffers rows;
   std::vector<uint16_t> counts;
+  int sampleBytes = 1;
 };
 
 Outcome ReadRecord(PsdFile& in, Layer* layer) {
@@ -130,7 +130,7 @@ Outcome ReadRecord(PsdFile& in, Layer* layer) {
 // Reads a channel whose rows cover source into the part of plane that they overlap.
 Outcome ReadChannel(PsdFile& in, const Channel& channel, const Rect& source, const Plane& plane,
                     Scratch& s) {
-  const uint64_t w = source.Width(), h = source.Height();
+  const uint64_t w = source.Width(), h = source.Height(), rowBytes = w * s.sampleBytes;
   if (w == 0 || h == 0) return Outcome::Done;
   uint16_t compression;
   if (!in.Seek(channel.offset) || channel.length < 2 || !in.U16(&compression))
@@ -143,15 +143,14 @@ Outcome ReadChannel(PsdFile& in, const Channel& channel, const Rect& source, con
     uint64_t total = 0;
     for (uint16_t c : s.counts) total += c;
     if (total > available - 2 * h) return Outcome::DataError;
-  } else if (w * h > available) {
+  } else if (rowBytes * h > available) {
     return Outcome::DataError;
   }
-  if (!PictureFitsBudget(w, 1, 1)) return Outcome::NoMemoryForImage;
-  s.row.resize(w);
+  if (!PictureFitsBudget(rowBytes, 1, 2)) return Outcome::NoMemoryForImage;
   const Rect visible = Intersect(source, plane.rect);
   bool read =
       ReadRows(in, packed, s.counts.data(), static_cast<uint32_t>(w), static_cast<uint32_t>(h),
-               s.row, s.buffer, [&](uint32_t y, const uint8_t* row) {
+               s.sampleBytes, s.rows, [&](uint32_t y, const uint8_t* row) {
                  int64_t cy = source.top + y;
                  if (visible.Empty() || cy < visible.top || cy >= visible.bottom) return;
                  uint8_t* to = plane.data + (cy - plane.rect.top) * plane.stride;
@@ -163,8 +162,8 @@ Outcome ReadChannel(PsdFile& in, const Channel& channel, const Rect& source, con
 
 // Whether a channel's length can hold rows covering rect, so that no picture is made for data
 // the file does not have.
-bool ChannelHolds(PsdFile& in, const Channel& channel, const Rect& rect) {
-  const uint64_t w = rect.Width(), h = rect.Height();
+bool ChannelHolds(PsdFile& in, const Channel& channel, const Rect& rect, int sampleBytes) {
+  const uint64_t w = rect.Width() * sampleBytes, h = rect.Height();
   if (rect.Empty()) return true;
   uint16_t compression;
   if (channel.length < 2 || !in.Seek(channel.offset) || !in.U16(&compression)) return false;
@@ -255,7 +254,7 @@ Outcome FillPicture(PsdFile& in, const Layer& layer, int mode, Budget& budget, S
       if (layer.opacity != 255)
         for (uint8_t& a : p.alpha) a = static_cast<uint8_t>(a * layer.opacity / 255);
     } else if (c.id == -2 && layer.masked && p.rect.Contains(layer.mask)) {
-      if (!ChannelHolds(in, c, layer.mask)) return Outcome::DataError;
+      if (!ChannelHolds(in, c, layer.mask, s.sampleBytes)) return Outcome::DataError;
       if (!budget.Take(layer.mask.Width(), layer.mask.Height(), 1)) return Outcome::NoMemoryForMask;
       mask.assign(IndexStride(layer.mask.Width()) * layer.mask.Height(), 0);
       read = ReadChannel(in, c, layer.mask,
@@ -321,7 +320,7 @@ Outcome ReadLayers(PsdFile& in, const LayerRead& read, ProgressMeter* meter, Ani
     int pixelChannels = 0;
     for (const Channel& c : layer.channels) {
       if (c.id < -1 || c.id > 2) continue;
-      if (!ChannelHolds(in, c, layer.rect)) return Outcome::DataError;
+      if (!ChannelHolds(in, c, layer.rect, read.sampleBytes)) return Outcome::DataError;
       ++pixelChannels;
     }
     if (pixelChannels == 0) return Outcome::DataError;
@@ -346,6 +345,7 @@ Outcome ReadLayers(PsdFile& in, const LayerRead& read, ProgressMeter* meter, Ani
   ProgressSetText(meter, TableText(str::ReadingLayerData));
   ProgressSetRange(meter, read.count);
   Scratch scratch;
+  scratch.sampleBytes = read.sampleBytes;
   std::vector<Picture> pictures;
   for (const Layer& layer : layers) {
     if (!(ontoComposite && layer.rect.Empty())) {
