@@ -1,6 +1,6 @@
-// PSD files written by ImageMagick (layers with and without transparency, grey and RGB, PackBits
-// and raw, 8 and 16 bits per sample) read here and decoded by ImageMagick itself: the two must
-// agree pixel for pixel, the composite and every layer.
+// PSD files written by ImageMagick (layers with and without transparency, grey and RGB, PackBits,
+// raw and deflated, 8 and 16 bits per sample) read here and decoded by ImageMagick itself: the two
+// must agree pixel for pixel, the composite and every layer.
 //
 // Deliberate differences, the only ones the comparison allows for:
 // - a layer reaching past the canvas is cut to it here; only its part on the canvas is compared;
@@ -157,7 +157,8 @@ TEST_F(PsdImageMagickTest, FilesWrittenByImageMagickReadAsItDecodesThem) {
   for (uint32_t seed = 1; seed <= 16; ++seed) {
     std::mt19937 rng(seed);
     const int depth = seed % 2 ? 8 : 16;
-    const bool rle = seed % 4 < 2;
+    const char* const compressions[] = {"RLE", "None", "Zip"};
+    const char* compression = compressions[seed / 2 % 3];
     const bool grey = seed % 6 == 5;
     const int width = 1 + static_cast<int>(rng() % 20), height = 1 + static_cast<int>(rng() % 14);
     const int layers = 1 + static_cast<int>(rng() % 3);
@@ -165,7 +166,7 @@ TEST_F(PsdImageMagickTest, FilesWrittenByImageMagickReadAsItDecodesThem) {
     // composite and the others the layers.
     const bool alone = layers == 1 && rng() % 2;
     std::ostringstream what;
-    what << "seed " << seed << ": " << depth << " bits, " << (rle ? "PackBits" : "raw") << ", "
+    what << "seed " << seed << ": " << depth << " bits, " << compression << ", "
          << (grey ? "grey" : "RGB") << ", " << width << "x" << height << ", " << layers
          << " layer(s)" << (alone ? " alone" : "");
     SCOPED_TRACE(what.str());
@@ -181,8 +182,8 @@ TEST_F(PsdImageMagickTest, FilesWrittenByImageMagickReadAsItDecodesThem) {
                        "layer" + std::to_string(i) + ".raw");
     }
     const std::string psd = Path("made.psd");
-    command += std::string(grey ? " -colorspace Gray" : "") + " -compress " +
-               (rle ? "RLE" : "None") + " -depth " + std::to_string(depth) + " " + psd;
+    command += std::string(grey ? " -colorspace Gray" : "") + " -compress " + compression +
+               " -depth " + std::to_string(depth) + " " + psd;
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     ASSERT_EQ(ImageCount(psd), layers + 1);
 

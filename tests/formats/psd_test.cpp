@@ -1,6 +1,7 @@
 // PSD files: documents written and read back under each layer choice, files written here by hand
 // (raw and PackBits channels, composites, indexed images, masks), and damaged files.
 #include <gmock/gmock.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,9 +56,38 @@ std::string PackRow(const uint8_t* row, size_t w) {
   return out;
 }
 
-// Rows of one channel with their compression word; PackBits counts first.
-std::string ChannelData(const Pixels& p, int w, int h, bool rle) {
+// Deflated rows (zlib), with each sample stored as its difference from the one before it in the
+// row when predicted; w counts bytes, samples are sampleBytes wide.
+std::string ZipData(Pixels p, int w, int h, bool predicted, int sampleBytes) {
+  if (predicted) {
+    for (int y = 0; y < h; ++y) {
+      uint8_t* r = p.data() + y * w;
+      if (sampleBytes == 1) {
+        for (int x = w - 1; x > 0; --x) r[x] = static_cast<uint8_t>(r[x] - r[x - 1]);
+        continue;
+      }
+      for (int x = w / 2 - 1; x > 0; --x) {
+        int v = (r[2 * x] << 8 | r[2 * x + 1]) - (r[2 * x - 2] << 8 | r[2 * x - 1]);
+        r[2 * x] = static_cast<uint8_t>(v >> 8 & 255);
+        r[2 * x + 1] = static_cast<uint8_t>(v & 255);
+      }
+    }
+  }
+  std::string z(compressBound(p.size()), '\0');
+  uLongf size = z.size();
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(z.data()), &size, p.data(), p.size()), Z_OK);
+  z.resize(size);
+  return z;
+}
+
+// Rows of one channel with their compression word; PackBits counts first. zip: 2 deflated, 3
+// deflated with prediction.
+std::string ChannelData(const Pixels& p, int w, int h, bool rle, int zip = 0, int sampleBytes = 1) {
   Out o;
+  if (zip) {
+    o.U16(zip);
+    return o.s + ZipData(p, w, h, zip == 3, sampleBytes);
+  }
   o.U16(rle ? 1 : 0);
   if (!rle) {
     o.Add(std::string(p.begin(), p.end()));
@@ -76,6 +106,7 @@ struct HandLayer {
   int left, top, right, bottom;
   std::vector<std::pair<int, Pixels>> channels;  // id and pixels of the layer's (or mask's) size
   bool rle = false;
+  int zip = 0;  // 2 or 3: deflated channels, instead of raw or PackBits
   int opacity = 255;
   bool mask = false;               // a user mask at maskRect, default colour 0
   int maskRect[4] = {0, 0, 0, 0};  // left, top, right, bottom
@@ -137,7 +168,8 @@ struct HandPsd {
           bool isMask = id == -2;
           int w = isMask ? l.maskRect[2] - l.maskRect[0] : l.right - l.left;
           int h = isMask ? l.maskRect[3] - l.maskRect[1] : l.bottom - l.top;
-          std::string c = ChannelData(Stored(pixels), w * SampleBytes(), h, l.rle);
+          std::string c =
+              ChannelData(Stored(pixels), w * SampleBytes(), h, l.rle, l.zip, SampleBytes());
           info.U16(id);
           info.U32(first && firstChannelLength >= 0 ? firstChannelLength
                                                     : static_cast<int64_t>(c.size()));
@@ -473,19 +505,22 @@ TEST_F(PsdTest, LayersBecomeFramesAsTheChoiceSays) {
        {{0, 3, 1, {200, 0, 0, 255}}, {0, 0, 5, {0, 0, 0, 255}}, {0, 7, 5, none}, {0, 0, 0, none}}},
   };
   for (int depth : {8, 16})
-    for (const Case& c : cases) {
-      SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(depth) + " bits");
-      HandPsd psd;
-      psd.depth = depth;
-      psd.layers = c.layers;
-      psd.negativeCount = c.layers.size() == 2;  // the count's sign does not matter
-      AnimationPtr read;
-      ASSERT_EQ(Read(psd.Build(), &read, c.options, c.liveEdit), 1);
-      EXPECT_EQ(Rects(*read), c.rects);
-      for (const Probe& p : c.probes)
-        EXPECT_EQ(At(*FrameAt(*read, p.frame), p.x, p.y), p.colour)
-            << "frame " << p.frame << " at " << p.x << "," << p.y;
-    }
+    for (int zip : {0, 2, 3})
+      for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(depth) + " bits, zip " +
+                     std::to_string(zip));
+        HandPsd psd;
+        psd.depth = depth;
+        psd.layers = c.layers;
+        for (HandLayer& l : psd.layers) l.zip = zip;
+        psd.negativeCount = c.layers.size() == 2;  // the count's sign does not matter
+        AnimationPtr read;
+        ASSERT_EQ(Read(psd.Build(), &read, c.options, c.liveEdit), 1);
+        EXPECT_EQ(Rects(*read), c.rects);
+        for (const Probe& p : c.probes)
+          EXPECT_EQ(At(*FrameAt(*read, p.frame), p.x, p.y), p.colour)
+              << "frame " << p.frame << " at " << p.x << "," << p.y;
+      }
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
   EXPECT_EQ(Headless().PendingAnswers(), 0u);
 }
@@ -611,6 +646,12 @@ TEST_F(PsdTest, DamagedFilesGiveTheirMessageAndNoDocument) {
        damaged},
       {"channel shorter than its rows", [](HandPsd& p) { p.firstChannelLength = 4; }, nullptr,
        damaged},
+      {"deflated channel cut short",
+       [](HandPsd& p) {
+         for (HandLayer& l : p.layers) l.zip = 3;
+         p.firstChannelLength = 5;
+       },
+       nullptr, damaged},
       {"layer data cut", nullptr, [](std::string& s) { s.resize(s.size() - 180); }, damaged},
       {"PackBits rows claiming more than the file",
        [](HandPsd& p) {

@@ -1,5 +1,7 @@
 // The layers of a PSD file as frames: records first, then each layer's channels, placed,
 // masked, made grey where they are, flattened as the options say and cut to the canvas.
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -87,8 +89,64 @@ struct Plane {
 struct Scratch {
   RowBuffers rows;
   std::vector<uint16_t> counts;
+  std::vector<uint8_t> inflated;
   int sampleBytes = 1;
 };
+
+constexpr uint16_t Zip = 2;
+constexpr uint16_t ZipPredicted = 3;  // each sample stored as its difference from the one before
+// Deflate's largest ratio: no stream makes more than this many bytes from one.
+constexpr uint64_t MaxInflation = 1032;
+
+// Fills out[0, size) from the zlib stream in the next `length` bytes of the file; false when the
+// stream is damaged or ends first.
+bool Inflate(PsdFile& in, uint64_t length, uint8_t* out, uint64_t size) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  uint8_t chunk[16384];
+  uint64_t produced = 0;
+  int status = Z_OK;
+  while (produced < size && status == Z_OK) {
+    if (z.avail_in == 0) {
+      const uint64_t n = std::min<uint64_t>(length, sizeof chunk);
+      if (n == 0 || !in.Read(chunk, n)) break;
+      length -= n;
+      z.next_in = chunk;
+      z.avail_in = static_cast<uInt>(n);
+    }
+    z.next_out = out + produced;
+    z.avail_out = static_cast<uInt>(std::min<uint64_t>(size - produced, UINT32_MAX));
+    const uInt before = z.avail_out;
+    status = inflate(&z, Z_NO_FLUSH);
+    produced += before - z.avail_out;
+  }
+  inflateEnd(&z);
+  return produced == size;
+}
+
+// The rows of inflated channel data, prediction undone, each to 8 bits. put receives each row.
+template <typename Put>
+void ZipRows(uint8_t* data, bool predicted, uint32_t width, uint32_t height, int sampleBytes,
+             RowBuffers& b, Put put) {
+  const uint64_t bytes = uint64_t{width} * sampleBytes;
+  b.row.resize(width);
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* r = data + bytes * y;
+    if (sampleBytes == 1) {
+      if (predicted)
+        for (uint32_t x = 1; x < width; ++x) r[x] = static_cast<uint8_t>(r[x] + r[x - 1]);
+      put(y, r);
+      continue;
+    }
+    uint16_t previous = 0;
+    for (uint32_t x = 0; x < width; ++x) {
+      uint16_t v = static_cast<uint16_t>(r[2 * x] << 8 | r[2 * x + 1]);
+      if (predicted) v = previous = static_cast<uint16_t>(v + previous);
+      b.row[x] = EightBits(v);
+    }
+    put(y, b.row.data());
+  }
+}
 
 Outcome ReadRecord(PsdFile& in, Layer* layer) {
   int32_t top, left, bottom, right;
@@ -136,8 +194,26 @@ Outcome ReadChannel(PsdFile& in, const Channel& channel, const Rect& source, con
   if (!in.Seek(channel.offset) || channel.length < 2 || !in.U16(&compression))
     return Outcome::DataError;
   const uint64_t available = channel.length - 2;
-  const bool packed = compression != 0;
+  const bool zip = compression == Zip || compression == ZipPredicted;
+  const bool packed = compression != 0 && !zip;
   if (h > UINT32_MAX || w > UINT32_MAX) return Outcome::DataError;
+  const Rect visible = Intersect(source, plane.rect);
+  auto place = [&](uint32_t y, const uint8_t* row) {
+    int64_t cy = source.top + y;
+    if (visible.Empty() || cy < visible.top || cy >= visible.bottom) return;
+    uint8_t* to = plane.data + (cy - plane.rect.top) * plane.stride;
+    for (int64_t cx = visible.left; cx < visible.right; ++cx)
+      to[(cx - plane.rect.left) * plane.step] = row[cx - source.left];
+  };
+  if (zip) {
+    if (rowBytes > available * MaxInflation / h) return Outcome::DataError;
+    if (!PictureFitsBudget(rowBytes, h, 1)) return Outcome::NoMemoryForImage;
+    s.inflated.resize(rowBytes * h);
+    if (!Inflate(in, available, s.inflated.data(), s.inflated.size())) return Outcome::DataError;
+    ZipRows(s.inflated.data(), compression == ZipPredicted, static_cast<uint32_t>(w),
+            static_cast<uint32_t>(h), s.sampleBytes, s.rows, place);
+    return Outcome::Done;
+  }
   if (packed) {
     if (2 * h > available || !ReadCounts(in, h, &s.counts)) return Outcome::DataError;
     uint64_t total = 0;
@@ -147,16 +223,8 @@ Outcome ReadChannel(PsdFile& in, const Channel& channel, const Rect& source, con
     return Outcome::DataError;
   }
   if (!PictureFitsBudget(rowBytes, 1, 2)) return Outcome::NoMemoryForImage;
-  const Rect visible = Intersect(source, plane.rect);
-  bool read =
-      ReadRows(in, packed, s.counts.data(), static_cast<uint32_t>(w), static_cast<uint32_t>(h),
-               s.sampleBytes, s.rows, [&](uint32_t y, const uint8_t* row) {
-                 int64_t cy = source.top + y;
-                 if (visible.Empty() || cy < visible.top || cy >= visible.bottom) return;
-                 uint8_t* to = plane.data + (cy - plane.rect.top) * plane.stride;
-                 for (int64_t cx = visible.left; cx < visible.right; ++cx)
-                   to[(cx - plane.rect.left) * plane.step] = row[cx - source.left];
-               });
+  bool read = ReadRows(in, packed, s.counts.data(), static_cast<uint32_t>(w),
+                       static_cast<uint32_t>(h), s.sampleBytes, s.rows, place);
   return read ? Outcome::Done : Outcome::DataError;
 }
 
@@ -169,6 +237,7 @@ bool ChannelHolds(PsdFile& in, const Channel& channel, const Rect& rect, int sam
   if (channel.length < 2 || !in.Seek(channel.offset) || !in.U16(&compression)) return false;
   const uint64_t available = channel.length - 2;
   if (compression == 0) return w <= available / h;
+  if (compression == Zip || compression == ZipPredicted) return w <= available * MaxInflation / h;
   return 2 * h <= available && MinPackedRow(w) <= (available - 2 * h) / h;
 }
 
