@@ -266,8 +266,8 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
         }
       }
       if (!(options & psdopt::Composite)) {
-        psd::LayerRead read{in.Pos(), layerCount, options,      h.width,
-                            h.height, h.mode,     h.sampleBytes};
+        psd::LayerRead read{in.Pos(), layerCount, options, h.width, h.height, h.mode};
+        read.sampleBytes = h.sampleBytes;
         animation.reset();
         return psd::ReadLayers(in, read, meter, &animation);
       }
