@@ -6,6 +6,7 @@
 #include <array>
 #include <cstdint>
 #include <memory>
+#include <utility>
 #include <vector>
 
 #include "core/animation.h"
@@ -121,6 +122,10 @@ class OctreeQuantizer {
   void MapImage(const PixelSource& source, uint8_t transparentIndex, uint8_t* out,
                 uint64_t outStride) const;
   int LeafCount() const { return leafCount_; }
+  // When every distinct colour added fits in the palette asked for, MakePalette gives exactly
+  // those colours (in the tree's order) and look-ups find them exactly, instead of the tree's
+  // means at six bits per channel. Set before adding colours.
+  void SetExactWhenFits(bool on) { exactWanted_ = on; }
 
   struct Node;
 
@@ -135,6 +140,19 @@ class OctreeQuantizer {
   void FoldInto(Node* node, Node* child);
   void Unlist(Node* node);
   void AssignIndexes(Node* node, std::vector<PaletteEntry>* out, std::vector<Node*>* leaves);
+  void NoteExactColour(uint32_t key);
+  PalettePtr MakeExactPalette(bool reserve);
+
+  // The distinct colours added (0xRRGGBB) in an open-addressed table, kept while there are at
+  // most 256 of them.
+  static constexpr uint32_t kNoColour = 0xFFFFFFFF;
+  bool exactWanted_ = false;
+  bool exactOverflow_ = false;
+  std::vector<uint32_t> exactSlots_;
+  int exactCount_ = 0;
+  // After an exact MakePalette: the palette's colours and (key, index) pairs sorted by key.
+  std::vector<PaletteEntry> exactEntries_;
+  std::vector<std::pair<uint32_t, int>> exactIndex_;
 
   bool locked_ = false;
   bool failed_ = false;

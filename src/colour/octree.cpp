@@ -57,9 +57,34 @@ static int ChildIndex(uint8_t r, uint8_t g, uint8_t b, int level) {
   return (((r >> bit) & 1) << 2) | (((g >> bit) & 1) << 1) | ((b >> bit) & 1);
 }
 
+void OctreeQuantizer::NoteExactColour(uint32_t key) {
+  if (exactOverflow_) return;
+  constexpr uint32_t kSlots = 512;  // at most 257 in use: probes stay short
+  if (exactSlots_.empty()) {
+    try {
+      exactSlots_.assign(kSlots, kNoColour);
+    } catch (const std::bad_alloc&) {
+      exactOverflow_ = true;
+      return;
+    }
+  }
+  uint32_t slot = (key * 2654435761u) >> 23;
+  while (exactSlots_[slot] != kNoColour) {
+    if (exactSlots_[slot] == key) return;
+    slot = (slot + 1) % kSlots;
+  }
+  if (++exactCount_ > 256) {
+    exactOverflow_ = true;
+    exactSlots_ = {};
+    return;
+  }
+  exactSlots_[slot] = key;
+}
+
 void OctreeQuantizer::AddColour(uint8_t red, uint8_t green, uint8_t blue, double weight,
                                 bool locked) {
   if (failed_ || !root_) return;
+  if (exactWanted_ && !locked_) NoteExactColour(uint32_t{red} << 16 | uint32_t{green} << 8 | blue);
   Node* node = root_;
   bool created = false;
   for (int level = 0; !node->leaf; ++level) {
@@ -207,10 +232,51 @@ void OctreeQuantizer::AssignIndexes(Node* node, std::vector<PaletteEntry>* out,
   leaves->push_back(node);
 }
 
+// The bits of a colour interleaved from the top as the tree's levels take them, so that sorting
+// by it gives the order in which the tree lists its leaves.
+static uint32_t TreeOrder(uint32_t key) {
+  uint32_t order = 0;
+  for (int bit = 7; bit >= 0; --bit) {
+    order = order << 3 | ((key >> (16 + bit)) & 1) << 2 | ((key >> (8 + bit)) & 1) << 1 |
+            ((key >> bit) & 1);
+  }
+  return order;
+}
+
+PalettePtr OctreeQuantizer::MakeExactPalette(bool reserve) {
+  try {
+    std::vector<uint32_t> keys;
+    for (uint32_t key : exactSlots_)
+      if (key != kNoColour) keys.push_back(key);
+    std::sort(keys.begin(), keys.end(),
+              [](uint32_t a, uint32_t b) { return TreeOrder(a) < TreeOrder(b); });
+    exactEntries_.clear();
+    exactIndex_.clear();
+    for (uint32_t key : keys) {
+      exactIndex_.emplace_back(key, static_cast<int>(exactEntries_.size()));
+      exactEntries_.push_back({static_cast<uint8_t>(key >> 16), static_cast<uint8_t>(key >> 8),
+                               static_cast<uint8_t>(key), 0});
+    }
+    std::sort(exactIndex_.begin(), exactIndex_.end());
+    auto palette = std::make_unique<Palette>();
+    palette->entries = exactEntries_;
+    if (reserve) palette->entries.push_back({});  // the transparent slot, black
+    return palette;
+  } catch (const std::bad_alloc&) {
+    exactEntries_.clear();
+    exactIndex_.clear();
+    return nullptr;
+  }
+}
+
 PalettePtr OctreeQuantizer::MakePalette(int n, bool reserve) {
   if (failed_ || !root_) return nullptr;
   n = std::clamp(n, reserve ? 2 : 1, 256);
   int target = reserve ? n - 1 : n;
+  exactEntries_.clear();
+  exactIndex_.clear();
+  if (exactWanted_ && !locked_ && !exactOverflow_ && exactCount_ > 0 && exactCount_ <= target)
+    return MakeExactPalette(reserve);
   while (leafCount_ > target && MergeOne()) {
   }
   try {
@@ -271,6 +337,15 @@ PalettePtr OctreeQuantizer::MakePalette(int n, bool reserve) {
 }
 
 int OctreeQuantizer::LookUp(uint8_t red, uint8_t green, uint8_t blue) const {
+  if (!exactEntries_.empty()) {
+    // A colour that was never added (an unused entry, a background) takes the nearest.
+    const uint32_t key = uint32_t{red} << 16 | uint32_t{green} << 8 | blue;
+    auto found = std::lower_bound(exactIndex_.begin(), exactIndex_.end(), std::make_pair(key, 0));
+    if (found != exactIndex_.end() && found->first == key) return found->second;
+    return NearestColour(exactEntries_.data(), static_cast<int>(exactEntries_.size()), red, green,
+                         blue)
+        .index;
+  }
   const Node* node = root_;
   for (int level = 0; node && !node->leaf; ++level) {
     node = node->child[ChildIndex(red, green, blue, level)];

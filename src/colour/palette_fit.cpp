@@ -202,6 +202,8 @@ int FitAdaptive(Fit& fit, int colours) {
   bool reserve = AnyTransparency(fit);
   bool takeLocals = fit.word & merge::TakeLocals;
   OctreeQuantizer q(colours);
+  // Colours that already fit keep their exact values; only a surplus is worth approximating.
+  q.SetExactWhenFits(true);
   ProgressSetText(fit.progress, TableText(str::AnalysingColours));
   if (fit.target) AddAnimationColours(q, *fit.target, takeLocals);
   for (Animation* a : fit.sources) AddAnimationColours(q, *a, takeLocals);
@@ -356,6 +358,7 @@ bool LocalPaletteFromTrueColour(Frame* f, PixelSource source, int colours, bool 
   if (!EffectiveAlpha(f, &source, &alpha)) return false;
   bool reserve = f->Transparent() || source.alphaRows;
   OctreeQuantizer q(colours);
+  q.SetExactWhenFits(true);
   q.AddImage(source.width, source.height, source.rgbRows, source.rgbStride, source.alphaRows,
              source.alphaStride);
   PalettePtr palette = q.MakePalette(colours, reserve);

@@ -159,6 +159,35 @@ TEST(OctreeTest, NeverMoreColoursThanAskedEvenBelowEightLeaves) {
   EXPECT_EQ(used.size(), 3u);
 }
 
+TEST(OctreeTest, ExactColoursWhenTheyFitTheTreeOtherwise) {
+  // Colours one step apart, which six bits per channel cannot tell apart.
+  const PaletteEntry colours[] = {{252, 0, 0, 0}, {253, 0, 0, 0}, {254, 1, 0, 0}, {0, 0, 250, 0}};
+  for (bool reserve : {false, true}) {
+    SCOPED_TRACE(reserve);
+    OctreeQuantizer q(256);
+    q.SetExactWhenFits(true);
+    for (const PaletteEntry& c : colours) q.AddColour(c.red, c.green, c.blue, 1);
+    q.AddColour(253, 0, 0, 5);  // a colour seen again takes no second entry
+    PalettePtr p = q.MakePalette(reserve ? 5 : 4, reserve);
+    ASSERT_TRUE(p);
+    ASSERT_EQ(p->Count(), reserve ? 5 : 4);
+    if (reserve) {
+      EXPECT_EQ(p->entries[4], PaletteEntry{});
+    }
+    for (const PaletteEntry& c : colours)
+      EXPECT_EQ(p->entries[q.LookUp(c.red, c.green, c.blue)], c);
+    EXPECT_EQ(q.LookUp(0, 0, 240), q.LookUp(0, 0, 250)) << "an unseen colour takes the nearest";
+  }
+  // One colour more than the palette holds (the transparent slot counts): the tree's means.
+  OctreeQuantizer q(256);
+  q.SetExactWhenFits(true);
+  for (const PaletteEntry& c : colours) q.AddColour(c.red, c.green, c.blue, 1);
+  PalettePtr p = q.MakePalette(4, true);
+  ASSERT_TRUE(p);
+  EXPECT_LE(p->Count(), 4);
+  EXPECT_EQ(q.LookUp(252, 0, 0), q.LookUp(253, 0, 0));
+}
+
 TEST(OctreeTest, PlainTreeMergesTheBranchWithTheSmallestCount) {
   OctreeQuantizer q(3);
   q.AddColour(0, 0, 0, 1);

@@ -1,6 +1,7 @@
 // PSD files: documents written and read back under each layer choice, files written here by hand
 // (raw and PackBits channels, composites, indexed images, masks), and damaged files.
 #include <gmock/gmock.h>
+#include <zlib.h>
 
 #include <cstdio>
 #include <cstdlib>
@@ -55,9 +56,38 @@ std::string PackRow(const uint8_t* row, size_t w) {
   return out;
 }
 
-// Rows of one channel with their compression word; PackBits counts first.
-std::string ChannelData(const Pixels& p, int w, int h, bool rle) {
+// Deflated rows (zlib), with each sample stored as its difference from the one before it in the
+// row when predicted; w counts bytes, samples are sampleBytes wide.
+std::string ZipData(Pixels p, int w, int h, bool predicted, int sampleBytes) {
+  if (predicted) {
+    for (int y = 0; y < h; ++y) {
+      uint8_t* r = p.data() + y * w;
+      if (sampleBytes == 1) {
+        for (int x = w - 1; x > 0; --x) r[x] = static_cast<uint8_t>(r[x] - r[x - 1]);
+        continue;
+      }
+      for (int x = w / 2 - 1; x > 0; --x) {
+        int v = (r[2 * x] << 8 | r[2 * x + 1]) - (r[2 * x - 2] << 8 | r[2 * x - 1]);
+        r[2 * x] = static_cast<uint8_t>(v >> 8 & 255);
+        r[2 * x + 1] = static_cast<uint8_t>(v & 255);
+      }
+    }
+  }
+  std::string z(compressBound(p.size()), '\0');
+  uLongf size = z.size();
+  EXPECT_EQ(compress(reinterpret_cast<Bytef*>(z.data()), &size, p.data(), p.size()), Z_OK);
+  z.resize(size);
+  return z;
+}
+
+// Rows of one channel with their compression word; PackBits counts first. zip: 2 deflated, 3
+// deflated with prediction.
+std::string ChannelData(const Pixels& p, int w, int h, bool rle, int zip = 0, int sampleBytes = 1) {
   Out o;
+  if (zip) {
+    o.U16(zip);
+    return o.s + ZipData(p, w, h, zip == 3, sampleBytes);
+  }
   o.U16(rle ? 1 : 0);
   if (!rle) {
     o.Add(std::string(p.begin(), p.end()));
@@ -76,6 +106,7 @@ struct HandLayer {
   int left, top, right, bottom;
   std::vector<std::pair<int, Pixels>> channels;  // id and pixels of the layer's (or mask's) size
   bool rle = false;
+  int zip = 0;  // 2 or 3: deflated channels, instead of raw or PackBits
   int opacity = 255;
   bool mask = false;               // a user mask at maskRect, default colour 0
   int maskRect[4] = {0, 0, 0, 0};  // left, top, right, bottom
@@ -93,6 +124,19 @@ struct HandPsd {
   bool negativeCount = false;
   std::string blendSignature = "8BIM";
   int64_t firstChannelLength = -1;  // replaces the first channel's length when set
+  // What Photoshop adds: blending ranges, a padded name, tagged blocks after it and after the
+  // layer information, and a global mask record.
+  bool photoshopExtras = false;
+  bool layersInLr16 = false;  // where Photoshop puts the layers of 16-bit files
+
+  // Samples as the depth stores them: a 16-bit sample v * 257 reads back as v.
+  Pixels Stored(const Pixels& p) const {
+    if (depth != 16) return p;
+    Pixels wide;
+    for (uint8_t v : p) wide.insert(wide.end(), {v, v});
+    return wide;
+  }
+  int SampleBytes() const { return depth == 16 ? 2 : 1; }
 
   std::string Build() const {
     Out o;
@@ -124,7 +168,8 @@ struct HandPsd {
           bool isMask = id == -2;
           int w = isMask ? l.maskRect[2] - l.maskRect[0] : l.right - l.left;
           int h = isMask ? l.maskRect[3] - l.maskRect[1] : l.bottom - l.top;
-          std::string c = ChannelData(pixels, w, h, l.rle);
+          std::string c =
+              ChannelData(Stored(pixels), w * SampleBytes(), h, l.rle, l.zip, SampleBytes());
           info.U16(id);
           info.U32(first && firstChannelLength >= 0 ? firstChannelLength
                                                     : static_cast<int64_t>(c.size()));
@@ -135,35 +180,60 @@ struct HandPsd {
         info.Add("norm");
         info.U8(l.opacity);
         info.Add(std::string(3, '\0'));
-        info.U32(l.mask ? 24 + 4 + 4 : 4 + 4 + 4);
+        Out extra;
         if (l.mask) {
-          info.U32(20);
-          info.U32(l.maskRect[1]);
-          info.U32(l.maskRect[0]);
-          info.U32(l.maskRect[3]);
-          info.U32(l.maskRect[2]);
-          info.Add(std::string(4, '\0'));
+          extra.U32(20);
+          extra.U32(l.maskRect[1]);
+          extra.U32(l.maskRect[0]);
+          extra.U32(l.maskRect[3]);
+          extra.U32(l.maskRect[2]);
+          extra.Add(std::string(4, '\0'));
         } else {
-          info.U32(0);
+          extra.U32(0);
         }
-        info.U32(0);  // blending ranges
-        info.Add(
-            std::string("\x01"
-                        "L\0\0",
-                        4));
+        if (photoshopExtras) {
+          extra.U32(40);  // grey and four channels, source and destination ranges
+          for (int i = 0; i < 10; ++i) extra.U32(0x0000FFFF);
+          extra.Add(std::string("\x07Layer 1", 8));
+          extra.Add("8BIMluni");
+          extra.U32(4 + 2 * 7);
+          extra.U32(7);
+          for (char ch : std::string("Layer 1")) extra.U16(ch);
+        } else {
+          extra.U32(0);  // blending ranges
+          extra.Add(std::string("\x01L\0\0", 4));
+        }
+        info.U32(static_cast<int64_t>(extra.s.size()));
+        info.Add(extra.s);
       }
       info.Add(data);
+      if (info.s.size() % 2) info.U8(0);
     }
     Out section;
     if (!layers.empty()) {
-      section.U32(static_cast<int64_t>(info.s.size()));
-      section.Add(info.s);
-      section.U32(0);
+      section.U32(layersInLr16 ? 0 : static_cast<int64_t>(info.s.size()));
+      if (!layersInLr16) section.Add(info.s);
+      if (photoshopExtras) {
+        section.U32(14);  // global mask: colour space, colours, opacity, kind, filler
+        section.Add(std::string(14, '\0'));
+        section.Add("8BIMFMsk");
+        section.U32(12);
+        section.Add(std::string(12, '\1'));
+      } else {
+        section.U32(0);
+      }
+      if (layersInLr16) {
+        section.Add("8BIMLr16");
+        section.U32(static_cast<int64_t>(info.s.size()));
+        section.Add(info.s);
+      }
     }
     o.U32(static_cast<int64_t>(section.s.size()));
     o.Add(section.s);
     std::vector<Pixels> planes = composite;
     if (planes.empty()) planes.assign(3, Pixels(static_cast<size_t>(width) * height, 0));
+    for (Pixels& p : planes) p = Stored(p);
+    const int rowBytes = width * SampleBytes();
     o.U16(compositeRle ? 1 : 0);
     if (!compositeRle) {
       for (const Pixels& p : planes) o.Add(std::string(p.begin(), p.end()));
@@ -171,7 +241,7 @@ struct HandPsd {
       std::string rows;
       for (const Pixels& p : planes)
         for (int y = 0; y < height; ++y) {
-          std::string r = PackRow(p.data() + y * width, width);
+          std::string r = PackRow(p.data() + y * rowBytes, rowBytes);
           o.U16(static_cast<int>(r.size()));
           rows += r;
         }
@@ -255,14 +325,14 @@ TEST_F(PsdTest, CompositeImagesReadIntoTrueColourOrIndexes) {
   HandPsd packedWithAlpha = raw;
   packedWithAlpha.composite = {r, g, b, a};
   packedWithAlpha.compositeRle = true;
-  HandPsd sixteenBit = raw;  // the depth field is not examined
+  HandPsd sixteenBit = packedWithAlpha;  // two bytes a sample, big-endian
   sixteenBit.depth = 16;
   HandPsd grey;
   grey.mode = 1;
   grey.composite = {r};
   const Case cases[] = {{"raw RGB", raw, false},
                         {"PackBits RGB with transparency", packedWithAlpha, true},
-                        {"16-bit header", sixteenBit, false},
+                        {"16-bit PackBits with transparency", sixteenBit, true},
                         {"grey", grey, false}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -434,18 +504,23 @@ TEST_F(PsdTest, LayersBecomeFramesAsTheChoiceSays) {
        {{0, 0, 8, 6}, {0, 0, 8, 6}},
        {{0, 3, 1, {200, 0, 0, 255}}, {0, 0, 5, {0, 0, 0, 255}}, {0, 7, 5, none}, {0, 0, 0, none}}},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    HandPsd psd;
-    psd.layers = c.layers;
-    psd.negativeCount = c.layers.size() == 2;  // the count's sign does not matter
-    AnimationPtr read;
-    ASSERT_EQ(Read(psd.Build(), &read, c.options, c.liveEdit), 1);
-    EXPECT_EQ(Rects(*read), c.rects);
-    for (const Probe& p : c.probes)
-      EXPECT_EQ(At(*FrameAt(*read, p.frame), p.x, p.y), p.colour)
-          << "frame " << p.frame << " at " << p.x << "," << p.y;
-  }
+  for (int depth : {8, 16})
+    for (int zip : {0, 2, 3})
+      for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.name) + ", " + std::to_string(depth) + " bits, zip " +
+                     std::to_string(zip));
+        HandPsd psd;
+        psd.depth = depth;
+        psd.layers = c.layers;
+        for (HandLayer& l : psd.layers) l.zip = zip;
+        psd.negativeCount = c.layers.size() == 2;  // the count's sign does not matter
+        AnimationPtr read;
+        ASSERT_EQ(Read(psd.Build(), &read, c.options, c.liveEdit), 1);
+        EXPECT_EQ(Rects(*read), c.rects);
+        for (const Probe& p : c.probes)
+          EXPECT_EQ(At(*FrameAt(*read, p.frame), p.x, p.y), p.colour)
+              << "frame " << p.frame << " at " << p.x << "," << p.y;
+      }
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
   EXPECT_EQ(Headless().PendingAnswers(), 0u);
 }
@@ -468,6 +543,45 @@ TEST_F(PsdTest, OneLayerAndMaskedLayers) {
   EXPECT_EQ(At(f, 2, 2).a, 100);
   EXPECT_EQ(At(f, 4, 1).a, 0);  // outside the mask
   EXPECT_EQ(At(f, 3, 1).a, 0);  // a hole of the layer
+}
+
+// One transparent layer as Photoshop lays it out: negative count, the transparency channel first,
+// PackBits everywhere, blending ranges, tagged blocks, a global mask, and a composite of four
+// PackBits channels; at 16 bits, the layers in their own tagged block.
+TEST_F(PsdTest, PhotoshopLayoutOfOneTransparentLayer) {
+  for (int depth : {8, 16}) {
+    SCOPED_TRACE(depth);
+    HandLayer l{
+        1,
+        1,
+        6,
+        5,
+        {{-1, Ramp(5, 4, 3)}, {0, Ramp(5, 4, 40)}, {1, Filled(5, 4, 77)}, {2, Ramp(5, 4, 9)}}};
+    l.rle = true;
+    HandPsd psd;
+    psd.depth = depth;
+    psd.layers = {l};
+    psd.negativeCount = true;
+    psd.photoshopExtras = true;
+    psd.layersInLr16 = depth == 16;
+    psd.resources = Resource(1005, "", std::string(16, '\0'));
+    psd.composite = {Ramp(8, 6, 1), Ramp(8, 6, 2), Ramp(8, 6, 3), Ramp(8, 6, 4)};
+    psd.compositeRle = true;
+    AnimationPtr read;
+    ASSERT_EQ(Read(psd.Build(), &read), 1);
+    EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+    ASSERT_EQ(Rects(*read), (std::vector<FrameRect>{{0, 0, 8, 6}}));
+    const Frame& f = *FirstFrame(*read);
+    const Pixels a = Ramp(5, 4, 3), r = Ramp(5, 4, 40), b = Ramp(5, 4, 9);
+    for (int y = 0; y < 4; ++y)
+      for (int x = 0; x < 5; ++x) {
+        const int i = y * 5 + x;
+        Rgba want = a[i] ? Rgba{r[i], 77, b[i], a[i]} : Rgba{0, 0, 0, 0};
+        ASSERT_EQ(At(f, 1 + x, 1 + y), want) << x << "," << y;
+      }
+    EXPECT_EQ(At(f, 0, 0).a, 0);
+    EXPECT_EQ(At(f, 7, 5).a, 0);
+  }
 }
 
 TEST_F(PsdTest, TheLayerChoiceComesFromTheSettingsWithoutAWindowAndIsRemembered) {
@@ -532,6 +646,12 @@ TEST_F(PsdTest, DamagedFilesGiveTheirMessageAndNoDocument) {
        damaged},
       {"channel shorter than its rows", [](HandPsd& p) { p.firstChannelLength = 4; }, nullptr,
        damaged},
+      {"deflated channel cut short",
+       [](HandPsd& p) {
+         for (HandLayer& l : p.layers) l.zip = 3;
+         p.firstChannelLength = 5;
+       },
+       nullptr, damaged},
       {"layer data cut", nullptr, [](std::string& s) { s.resize(s.size() - 180); }, damaged},
       {"PackBits rows claiming more than the file",
        [](HandPsd& p) {

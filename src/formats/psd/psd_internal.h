@@ -111,43 +111,62 @@ class Budget {
   uint64_t used_ = 0;
 };
 
-// Decodes one PackBits row; runs past the row's width are cut, a short row leaves zeros.
-inline void Unpack(const uint8_t* in, size_t size, uint8_t* row, uint32_t width) {
+// Decodes one PackBits row of size bytes; runs past the row are cut, a short row leaves zeros.
+inline void Unpack(const uint8_t* in, size_t size, uint8_t* row, size_t width) {
   std::memset(row, 0, width);
   size_t i = 0;
-  uint32_t x = 0;
+  size_t x = 0;
   while (i < size && x < width) {
     auto n = static_cast<int8_t>(in[i++]);
     if (n >= 0) {
       size_t count = std::min<size_t>(n + 1, size - i);
-      count = std::min<size_t>(count, width - x);
+      count = std::min(count, width - x);
       std::memcpy(row + x, in + i, count);
       i += n + 1;
-      x += static_cast<uint32_t>(count);
+      x += count;
     } else if (n != -128) {
       if (i >= size) break;
-      uint32_t count = std::min<uint32_t>(1 - n, width - x);
+      size_t count = std::min<size_t>(1 - n, width - x);
       std::memset(row + x, in[i++], count);
       x += count;
     }
   }
 }
 
-// Reads rows of width bytes: raw, or PackBits with the given byte counts (one per row). put
-// receives each row in turn.
+// A 16-bit sample to 8 bits, rounded to the nearest level.
+inline uint8_t EightBits(uint16_t sample) { return static_cast<uint8_t>((sample + 128u) / 257u); }
+
+// The working rows of a channel read.
+struct RowBuffers {
+  std::vector<uint8_t> row;      // the row's samples at 8 bits
+  std::vector<uint8_t> samples;  // the row as stored, unpacked
+  std::vector<uint8_t> packed;   // the row's PackBits bytes
+};
+
+// Reads rows of width samples of sampleBytes (1, or 2 big-endian): raw, or PackBits with the
+// given byte counts (one per row). put receives each row in turn, at 8 bits per sample.
 template <typename Put>
 bool ReadRows(PsdFile& in, bool packed, const uint16_t* counts, uint32_t width, uint32_t height,
-              std::vector<uint8_t>& row, std::vector<uint8_t>& buffer, Put put) {
+              int sampleBytes, RowBuffers& b, Put put) {
+  const uint64_t bytes = uint64_t{width} * sampleBytes;
+  b.samples.resize(bytes);
+  b.row.resize(width);
   for (uint32_t y = 0; y < height; ++y) {
     if (!packed) {
-      if (!in.Read(row.data(), width)) return false;
+      if (!in.Read(b.samples.data(), bytes)) return false;
     } else {
       uint16_t n = counts[y];
-      if (buffer.size() < n) buffer.resize(n);
-      if (!in.Read(buffer.data(), n)) return false;
-      Unpack(buffer.data(), n, row.data(), width);
+      if (b.packed.size() < n) b.packed.resize(n);
+      if (!in.Read(b.packed.data(), n)) return false;
+      Unpack(b.packed.data(), n, b.samples.data(), bytes);
     }
-    put(y, row.data());
+    if (sampleBytes == 1) {
+      put(y, b.samples.data());
+      continue;
+    }
+    for (uint32_t x = 0; x < width; ++x)
+      b.row[x] = EightBits(static_cast<uint16_t>(b.samples[2 * x] << 8 | b.samples[2 * x + 1]));
+    put(y, b.row.data());
   }
   return true;
 }
@@ -160,8 +179,12 @@ inline bool ReadCounts(PsdFile& in, uint64_t entries, std::vector<uint16_t>* cou
   return true;
 }
 
-// The fewest PackBits bytes a row of width pixels takes: two per run of 128.
-inline uint64_t MinPackedRow(uint64_t width) { return 2 * ((width + 127) / 128); }
+// The fewest PackBits bytes a row of `bytes` bytes takes: two per run of 128.
+inline uint64_t MinPackedRow(uint64_t bytes) { return 2 * ((bytes + 127) / 128); }
+
+// Bytes per channel sample for a header's depth: 16-bit files hold two, any other depth is read
+// as one.
+inline int SampleBytes(uint16_t depth) { return depth == 16 ? 2 : 1; }
 
 // Where the layer records start, and what the reader chose.
 struct LayerRead {
@@ -171,6 +194,7 @@ struct LayerRead {
   uint32_t width = 0;  // the canvas
   uint32_t height = 0;
   int mode = 0;
+  int sampleBytes = 1;
 };
 
 // Reads the layers as frames into a new animation of the canvas's size.

@@ -1,5 +1,7 @@
 // The layers of a PSD file as frames: records first, then each layer's channels, placed,
 // masked, made grey where they are, flattened as the options say and cut to the canvas.
+#include <zlib.h>
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -85,10 +87,66 @@ struct Plane {
 };
 
 struct Scratch {
-  std::vector<uint8_t> row;
-  std::vector<uint8_t> buffer;
+  RowBuffers rows;
   std::vector<uint16_t> counts;
+  std::vector<uint8_t> inflated;
+  int sampleBytes = 1;
 };
+
+constexpr uint16_t Zip = 2;
+constexpr uint16_t ZipPredicted = 3;  // each sample stored as its difference from the one before
+// Deflate's largest ratio: no stream makes more than this many bytes from one.
+constexpr uint64_t MaxInflation = 1032;
+
+// Fills out[0, size) from the zlib stream in the next `length` bytes of the file; false when the
+// stream is damaged or ends first.
+bool Inflate(PsdFile& in, uint64_t length, uint8_t* out, uint64_t size) {
+  z_stream z{};
+  if (inflateInit(&z) != Z_OK) return false;
+  uint8_t chunk[16384];
+  uint64_t produced = 0;
+  int status = Z_OK;
+  while (produced < size && status == Z_OK) {
+    if (z.avail_in == 0) {
+      const uint64_t n = std::min<uint64_t>(length, sizeof chunk);
+      if (n == 0 || !in.Read(chunk, n)) break;
+      length -= n;
+      z.next_in = chunk;
+      z.avail_in = static_cast<uInt>(n);
+    }
+    z.next_out = out + produced;
+    z.avail_out = static_cast<uInt>(std::min<uint64_t>(size - produced, UINT32_MAX));
+    const uInt before = z.avail_out;
+    status = inflate(&z, Z_NO_FLUSH);
+    produced += before - z.avail_out;
+  }
+  inflateEnd(&z);
+  return produced == size;
+}
+
+// The rows of inflated channel data, prediction undone, each to 8 bits. put receives each row.
+template <typename Put>
+void ZipRows(uint8_t* data, bool predicted, uint32_t width, uint32_t height, int sampleBytes,
+             RowBuffers& b, Put put) {
+  const uint64_t bytes = uint64_t{width} * sampleBytes;
+  b.row.resize(width);
+  for (uint32_t y = 0; y < height; ++y) {
+    uint8_t* r = data + bytes * y;
+    if (sampleBytes == 1) {
+      if (predicted)
+        for (uint32_t x = 1; x < width; ++x) r[x] = static_cast<uint8_t>(r[x] + r[x - 1]);
+      put(y, r);
+      continue;
+    }
+    uint16_t previous = 0;
+    for (uint32_t x = 0; x < width; ++x) {
+      uint16_t v = static_cast<uint16_t>(r[2 * x] << 8 | r[2 * x + 1]);
+      if (predicted) v = previous = static_cast<uint16_t>(v + previous);
+      b.row[x] = EightBits(v);
+    }
+    put(y, b.row.data());
+  }
+}
 
 Outcome ReadRecord(PsdFile& in, Layer* layer) {
   int32_t top, left, bottom, right;
@@ -130,46 +188,56 @@ Outcome ReadRecord(PsdFile& in, Layer* layer) {
 // Reads a channel whose rows cover source into the part of plane that they overlap.
 Outcome ReadChannel(PsdFile& in, const Channel& channel, const Rect& source, const Plane& plane,
                     Scratch& s) {
-  const uint64_t w = source.Width(), h = source.Height();
+  const uint64_t w = source.Width(), h = source.Height(), rowBytes = w * s.sampleBytes;
   if (w == 0 || h == 0) return Outcome::Done;
   uint16_t compression;
   if (!in.Seek(channel.offset) || channel.length < 2 || !in.U16(&compression))
     return Outcome::DataError;
   const uint64_t available = channel.length - 2;
-  const bool packed = compression != 0;
+  const bool zip = compression == Zip || compression == ZipPredicted;
+  const bool packed = compression != 0 && !zip;
   if (h > UINT32_MAX || w > UINT32_MAX) return Outcome::DataError;
+  const Rect visible = Intersect(source, plane.rect);
+  auto place = [&](uint32_t y, const uint8_t* row) {
+    int64_t cy = source.top + y;
+    if (visible.Empty() || cy < visible.top || cy >= visible.bottom) return;
+    uint8_t* to = plane.data + (cy - plane.rect.top) * plane.stride;
+    for (int64_t cx = visible.left; cx < visible.right; ++cx)
+      to[(cx - plane.rect.left) * plane.step] = row[cx - source.left];
+  };
+  if (zip) {
+    if (rowBytes > available * MaxInflation / h) return Outcome::DataError;
+    if (!PictureFitsBudget(rowBytes, h, 1)) return Outcome::NoMemoryForImage;
+    s.inflated.resize(rowBytes * h);
+    if (!Inflate(in, available, s.inflated.data(), s.inflated.size())) return Outcome::DataError;
+    ZipRows(s.inflated.data(), compression == ZipPredicted, static_cast<uint32_t>(w),
+            static_cast<uint32_t>(h), s.sampleBytes, s.rows, place);
+    return Outcome::Done;
+  }
   if (packed) {
     if (2 * h > available || !ReadCounts(in, h, &s.counts)) return Outcome::DataError;
     uint64_t total = 0;
     for (uint16_t c : s.counts) total += c;
     if (total > available - 2 * h) return Outcome::DataError;
-  } else if (w * h > available) {
+  } else if (rowBytes * h > available) {
     return Outcome::DataError;
   }
-  if (!PictureFitsBudget(w, 1, 1)) return Outcome::NoMemoryForImage;
-  s.row.resize(w);
-  const Rect visible = Intersect(source, plane.rect);
-  bool read =
-      ReadRows(in, packed, s.counts.data(), static_cast<uint32_t>(w), static_cast<uint32_t>(h),
-               s.row, s.buffer, [&](uint32_t y, const uint8_t* row) {
-                 int64_t cy = source.top + y;
-                 if (visible.Empty() || cy < visible.top || cy >= visible.bottom) return;
-                 uint8_t* to = plane.data + (cy - plane.rect.top) * plane.stride;
-                 for (int64_t cx = visible.left; cx < visible.right; ++cx)
-                   to[(cx - plane.rect.left) * plane.step] = row[cx - source.left];
-               });
+  if (!PictureFitsBudget(rowBytes, 1, 2)) return Outcome::NoMemoryForImage;
+  bool read = ReadRows(in, packed, s.counts.data(), static_cast<uint32_t>(w),
+                       static_cast<uint32_t>(h), s.sampleBytes, s.rows, place);
   return read ? Outcome::Done : Outcome::DataError;
 }
 
 // Whether a channel's length can hold rows covering rect, so that no picture is made for data
 // the file does not have.
-bool ChannelHolds(PsdFile& in, const Channel& channel, const Rect& rect) {
-  const uint64_t w = rect.Width(), h = rect.Height();
+bool ChannelHolds(PsdFile& in, const Channel& channel, const Rect& rect, int sampleBytes) {
+  const uint64_t w = rect.Width() * sampleBytes, h = rect.Height();
   if (rect.Empty()) return true;
   uint16_t compression;
   if (channel.length < 2 || !in.Seek(channel.offset) || !in.U16(&compression)) return false;
   const uint64_t available = channel.length - 2;
   if (compression == 0) return w <= available / h;
+  if (compression == Zip || compression == ZipPredicted) return w <= available * MaxInflation / h;
   return 2 * h <= available && MinPackedRow(w) <= (available - 2 * h) / h;
 }
 
@@ -255,7 +323,7 @@ Outcome FillPicture(PsdFile& in, const Layer& layer, int mode, Budget& budget, S
       if (layer.opacity != 255)
         for (uint8_t& a : p.alpha) a = static_cast<uint8_t>(a * layer.opacity / 255);
     } else if (c.id == -2 && layer.masked && p.rect.Contains(layer.mask)) {
-      if (!ChannelHolds(in, c, layer.mask)) return Outcome::DataError;
+      if (!ChannelHolds(in, c, layer.mask, s.sampleBytes)) return Outcome::DataError;
       if (!budget.Take(layer.mask.Width(), layer.mask.Height(), 1)) return Outcome::NoMemoryForMask;
       mask.assign(IndexStride(layer.mask.Width()) * layer.mask.Height(), 0);
       read = ReadChannel(in, c, layer.mask,
@@ -321,7 +389,7 @@ Outcome ReadLayers(PsdFile& in, const LayerRead& read, ProgressMeter* meter, Ani
     int pixelChannels = 0;
     for (const Channel& c : layer.channels) {
       if (c.id < -1 || c.id > 2) continue;
-      if (!ChannelHolds(in, c, layer.rect)) return Outcome::DataError;
+      if (!ChannelHolds(in, c, layer.rect, read.sampleBytes)) return Outcome::DataError;
       ++pixelChannels;
     }
     if (pixelChannels == 0) return Outcome::DataError;
@@ -346,6 +414,7 @@ Outcome ReadLayers(PsdFile& in, const LayerRead& read, ProgressMeter* meter, Ani
   ProgressSetText(meter, TableText(str::ReadingLayerData));
   ProgressSetRange(meter, read.count);
   Scratch scratch;
+  scratch.sampleBytes = read.sampleBytes;
   std::vector<Picture> pictures;
   for (const Layer& layer : layers) {
     if (!(ontoComposite && layer.rect.Empty())) {

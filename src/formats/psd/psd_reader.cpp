@@ -38,6 +38,7 @@ struct Header {
   uint32_t height = 0;
   uint32_t width = 0;
   uint16_t mode = 0;
+  int sampleBytes = 1;
 };
 
 // The composite image: one compression word, then (for PackBits) the counts of every row of
@@ -47,18 +48,17 @@ template <typename Put>
 Outcome ReadComposite(PsdFile& in, const Header& h, int wanted, Put put) {
   uint16_t compression;
   if (!in.U16(&compression) || h.channels < wanted) return Outcome::DataError;
-  std::vector<uint8_t> row, buffer;
+  psd::RowBuffers rows;
   std::vector<uint16_t> counts;
-  row.resize(h.width);
   bool packed = compression != 0;
   if (packed) {
     if (!ReadCounts(in, uint64_t{h.channels} * h.height, &counts)) return Outcome::DataError;
-  } else if (uint64_t{h.width} * h.height * wanted > in.Remaining()) {
+  } else if (uint64_t{h.width} * h.sampleBytes * h.height * wanted > in.Remaining()) {
     return Outcome::DataError;
   }
   for (int c = 0; c < wanted; ++c) {
     const uint16_t* channelCounts = packed ? counts.data() + uint64_t{h.height} * c : nullptr;
-    if (!ReadRows(in, packed, channelCounts, h.width, h.height, row, buffer,
+    if (!ReadRows(in, packed, channelCounts, h.width, h.height, h.sampleBytes, rows,
                   [&](uint32_t y, const uint8_t* r) { put(c, y, r); }))
       return Outcome::DataError;
   }
@@ -72,13 +72,13 @@ bool CompositeHolds(PsdFile& in, const Header& h, int wanted) {
   uint16_t compression;
   bool holds = h.channels >= wanted && in.U16(&compression);
   if (holds && compression == 0) {
-    holds = uint64_t{h.width} * h.height * wanted <= in.Remaining();
+    holds = uint64_t{h.width} * h.sampleBytes * h.height * wanted <= in.Remaining();
   } else if (holds) {
     std::vector<uint16_t> counts;
     holds = ReadCounts(in, uint64_t{h.channels} * h.height, &counts);
     uint64_t total = 0;
     for (uint64_t i = 0; holds && i < uint64_t{h.height} * wanted; ++i) {
-      holds = counts[i] >= MinPackedRow(h.width);
+      holds = counts[i] >= MinPackedRow(uint64_t{h.width} * h.sampleBytes);
       total += counts[i];
     }
     holds = holds && total <= in.Remaining();
@@ -181,6 +181,24 @@ Outcome ReadTrueColourComposite(PsdFile& in, const Header& h, uint32_t options, 
   return Outcome::Done;
 }
 
+// Photoshop keeps the layers of 16-bit files in a tagged block after the global mask record,
+// leaving the layer information empty. Leaves the file at the block's layer count when found.
+bool FindSixteenBitLayers(PsdFile& in, uint64_t sectionEnd) {
+  uint32_t maskLength;
+  if (!in.U32(&maskLength) || !in.Skip(maskLength)) return false;
+  while (in.Pos() + 12 <= sectionEnd) {
+    char signature[4], key[4];
+    uint32_t length;
+    if (!in.Read(signature, 4) || !in.Read(key, 4) || !in.U32(&length)) return false;
+    if (std::memcmp(signature, "8BIM", 4) != 0 && std::memcmp(signature, "8B64", 4) != 0)
+      return false;
+    if (length > sectionEnd - in.Pos()) return false;
+    if (std::memcmp(key, "Lr16", 4) == 0) return length >= 2;
+    if (!in.Skip(length)) return false;
+  }
+  return false;
+}
+
 }  // namespace
 
 int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool liveEditMode,
@@ -210,6 +228,8 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
       if (h.mode != ModeGrey && h.mode != ModeIndexed && h.mode != ModeRgb)
         return Outcome::UnsupportedMode;
       if (h.width == 0 || h.height == 0 || h.channels == 0) return Outcome::DataError;
+      // Indexes are bytes whatever the depth says.
+      h.sampleBytes = h.mode == ModeIndexed ? 1 : psd::SampleBytes(depth);
       uint32_t modeDataLength;
       if (!in.U32(&modeDataLength)) return Outcome::DataError;
       animation = NewBlankAnimation(h.width, h.height);
@@ -227,8 +247,11 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
       if (layerLength != 0) {
         int16_t count = 0;
         if (!in.U32(&infoLength)) return Outcome::DataError;
-        // An empty layer information block holds no count.
+        // An empty layer information block holds no count, unless the layers are elsewhere.
         if (infoLength != 0 && !in.I16(&count)) return Outcome::DataError;
+        if (infoLength == 0 && h.sampleBytes == 2 && FindSixteenBitLayers(in, layerEnd) &&
+            !in.I16(&count))
+          return Outcome::DataError;
         layerCount = count < 0 ? -int{count} : count;
         if (layerCount >= 2) {
           if (liveEditMode) {
@@ -244,6 +267,7 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
       }
       if (!(options & psdopt::Composite)) {
         psd::LayerRead read{in.Pos(), layerCount, options, h.width, h.height, h.mode};
+        read.sampleBytes = h.sampleBytes;
         animation.reset();
         return psd::ReadLayers(in, read, meter, &animation);
       }
