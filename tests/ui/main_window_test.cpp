@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -377,6 +378,37 @@ class MainWindowTest : public QObject {
     QCOMPARE(FrameAt(*doc, 0)->Disposal(), 3);
     QVERIFY(window_->Properties()->Action(cmd::DisposalRestorePrevious)->isChecked());
     QVERIFY(!window_->Properties()->Action(cmd::DisposalLeave)->isChecked());
+  }
+
+  // Revert reads the file first: when it is gone or damaged, the message says so and the
+  // edits stay, with their undo steps.
+  void revertKeepsTheEditsWhenTheFileCannotBeRead() {
+    QString path = dir_.path() + "/retour.gif";
+    QFile::remove(path);
+    QVERIFY(QFile::copy(gif_, path));
+    QCOMPARE(window_->OpenDocument(path.toStdString()), 1);
+    Click(View(), At(0));
+    window_->Command(cmd::Delete);
+    for (bool damaged : {false, true}) {
+      if (damaged) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("GIF89a\x14");
+      } else {
+        QVERIFY(QFile::remove(path));
+      }
+      services_.Reset();
+      services_.QueueAnswer(answer::Ok);
+      window_->Command(cmd::RevertToSaved);
+      QVERIFY(window_->Document());
+      QCOMPARE(Order(*window_->Document()), (std::vector<int>{2, 3, 4}));
+      QVERIFY(window_->Modified());
+      QCOMPARE(CanUndoKind(), undo::DeleteFrame);
+      QCOMPARE(Title(), QStringLiteral("*retour.gif - Loopwright"));
+      QVERIFY(services_.Messages().size() >= 2);  // the question, then the read's message
+      QCOMPARE(QString::fromStdString(services_.Messages().back().caption),
+               QStringLiteral("Erreur"));
+    }
   }
 
   void deletesUndoesAndSaves() {
