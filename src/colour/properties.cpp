@@ -310,25 +310,31 @@ PropertyField ValidateAnimationFields(WindowHandle owner, const Animation& anima
 PropertiesResult ApplyAnimationProperties(Animation& animation,
                                           const AnimationPropertiesRequest& r) {
   PropertiesResult result;
-  if (r.loopCount >= 0 && r.loopCount <= kMaxLoops && r.loopCount != animation.playCount) {
+  const bool loops =
+      r.loopCount >= 0 && r.loopCount <= kMaxLoops && r.loopCount != animation.playCount;
+  const bool size = r.sizeEdited && r.width >= 0 && r.width <= kMaxScreen && r.height >= 0 &&
+                    r.height <= kMaxScreen &&
+                    (r.width != animation.screenWidth || r.height != animation.screenHeight);
+  const bool background = r.backgroundIndex >= 0 && r.backgroundIndex <= 255 &&
+                          r.backgroundIndex != animation.backgroundIndex;
+  if (!loops && !size && !background) return result;
+  RecordUndo(undo::AnimationProperties, animation, nullptr, nullptr, 0);
+  if (loops) {
     animation.playCount = static_cast<uint32_t>(r.loopCount);
     result.changes |= propchange::LoopOrBackground;
   }
-  if (r.sizeEdited && r.width >= 0 && r.width <= kMaxScreen && r.height >= 0 &&
-      r.height <= kMaxScreen &&
-      (r.width != animation.screenWidth || r.height != animation.screenHeight)) {
+  if (size) {
     animation.screenWidth = static_cast<uint32_t>(r.width);
     animation.screenHeight = static_cast<uint32_t>(r.height);
     result.changes |= propchange::ScreenSize;
   }
-  if (r.backgroundIndex >= 0 && r.backgroundIndex <= 255 &&
-      r.backgroundIndex != animation.backgroundIndex) {
+  if (background) {
     animation.backgroundIndex = static_cast<uint8_t>(r.backgroundIndex);
     result.changes |= propchange::LoopOrBackground;
   }
   if (result.changes & propchange::ScreenSize) {
     result.hints = refresh::Document | refresh::ScreenSize | refresh::Encoding;
-  } else if (result.changes) {
+  } else {
     result.hints = refresh::PropertiesFrame | refresh::Encoding;
   }
   return result;
@@ -359,6 +365,7 @@ bool InsertComment(Animation& animation, int position, const std::string& text) 
     FreeBlock(block);
     return false;
   }
+  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
   InsertBlockAfter(position == 0 ? static_cast<Block*>(animation.blocks) : comments[position - 1],
                    block);
   return true;
@@ -367,12 +374,22 @@ bool InsertComment(Animation& animation, int position, const std::string& text) 
 bool ReplaceComment(Animation& animation, int index, const std::string& text) {
   std::vector<ExtensionBlock*> comments = CommentBlocks(animation);
   if (index < 0 || index >= static_cast<int>(comments.size())) return false;
-  return SetCommentText(comments[index], text);
+  std::string old;
+  CommentText(comments[index], &old);
+  if (old == text) return false;
+  // The new text is made aside, so that a failure leaves neither the comment nor the history
+  // changed.
+  ExtensionBlock edited(BlockKind::Comment);
+  if (!SetCommentText(&edited, text)) return false;
+  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
+  comments[index]->data.swap(edited.data);
+  return true;
 }
 
 bool DeleteComment(Animation& animation, int index) {
   std::vector<ExtensionBlock*> comments = CommentBlocks(animation);
   if (index < 0 || index >= static_cast<int>(comments.size())) return false;
+  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
   UnlinkAndFreeBlock(comments[index]);
   return true;
 }

@@ -84,7 +84,7 @@ AnimationPropertiesRequest FillAnimationRequest(const Animation& animation);
 void AutoScreenSize(const Animation& animation, int64_t* width, int64_t* height);
 PropertyField ValidateAnimationFields(WindowHandle owner, const Animation& animation,
                                       const AnimationPropertiesRequest& request);
-// No undo entry, as for the toolbar's loop count.
+// Records one undo entry when anything differs.
 PropertiesResult ApplyAnimationProperties(Animation& animation,
                                           const AnimationPropertiesRequest& request);
 
@@ -92,9 +92,11 @@ PropertiesResult ApplyAnimationProperties(Animation& animation,
 constexpr size_t MaxCommentLength = 254;
 std::vector<ExtensionBlock*> CommentBlocks(const Animation& animation);
 std::string CommentAt(const Animation& animation, int index);
+// Each comment edit records its own undo entry.
 // A new comment that becomes entry position of the list (0..count): after the comment listed
 // above it, or first of all blocks when it is the first. False when memory is short.
 bool InsertComment(Animation& animation, int position, const std::string& text);
+// False when nothing changed: no such comment, the same text, or memory short.
 bool ReplaceComment(Animation& animation, int index, const std::string& text);
 bool DeleteComment(Animation& animation, int index);
 

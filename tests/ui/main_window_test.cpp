@@ -380,6 +380,43 @@ class MainWindowTest : public QObject {
     QVERIFY(!window_->Properties()->Action(cmd::DisposalLeave)->isChecked());
   }
 
+  // Typing in a field of the toolbar is one step, however many keys; leaving the field ends it.
+  // The disposal buttons make a step each.
+  void toolbarEditsAreUndoneOneAtATime() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Animation* doc = window_->Document();
+    Click(View(), At(1));
+    QLineEdit* delay = window_->Properties()->DelayEdit();
+    QLineEdit* loops = window_->Properties()->LoopEdit();
+    delay->setFocus();
+    delay->selectAll();
+    QTest::keyClicks(delay, "125");
+    QCOMPARE(FrameAt(*doc, 1)->delay, 125u);
+    loops->setFocus();  // the delay field is left
+    loops->selectAll();
+    QTest::keyClicks(loops, "12");
+    QCOMPARE(doc->playCount, 12u);
+    delay->setFocus();
+    QTest::keyClick(delay, Qt::Key_Backspace);
+    QCOMPARE(FrameAt(*doc, 1)->delay, 12u);
+    window_->Properties()->Action(cmd::DisposalRestoreBackground)->trigger();
+    QCOMPARE(FrameAt(*doc, 1)->Disposal(), 2);
+
+    window_->Command(cmd::Undo);
+    QCOMPARE(FrameAt(*doc, 1)->Disposal(), 0);
+    QVERIFY(window_->Properties()->Action(cmd::DisposalLeave)->isChecked());
+    window_->Command(cmd::Undo);
+    QCOMPARE(delay->text(), QStringLiteral("125"));
+    window_->Command(cmd::Undo);
+    QCOMPARE(doc->playCount, 0u);
+    QCOMPARE(loops->text(), QStringLiteral("0"));
+    window_->Command(cmd::Undo);
+    QCOMPARE(FrameAt(*doc, 1)->delay, 20u);
+    QCOMPARE(delay->text(), QStringLiteral("20"));
+    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1.00 secs"));
+    QVERIFY(!Enabled(cmd::Undo));
+  }
+
   // Revert reads the file first: when it is gone or damaged, the message says so and the
   // edits stay, with their undo steps.
   void revertKeepsTheEditsWhenTheFileCannotBeRead() {

@@ -1,4 +1,5 @@
 // The property dialogs driven through their widgets from the window's commands.
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -239,6 +240,7 @@ class PropertyDialogsTest : public QObject {
     window_->Command(cmd::AnimationProperties);
     QCOMPARE(window_->Document()->playCount, 5u);
     QCOMPARE(window_->Properties()->LoopEdit()->text(), QStringLiteral("5"));
+    QCOMPARE(CanUndoKind(), undo::AnimationProperties);
 
     CommentListDialog::SetEditor([](QWidget*, QString* text) {
       *text = QStringLiteral("Fait à la main");
@@ -257,6 +259,19 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(QString::fromStdString(CommentAt(*window_->Document(), 0)),
              QStringLiteral("Fait à la main"));
     QVERIFY(window_->Modified());
+
+    // Each change is a step of its own, undone from the menu.
+    QCOMPARE(CanUndoKind(), undo::EditComments);
+    QCOMPARE(window_->Action(cmd::Undo)->text().section(QLatin1Char('\t'), 0, 0),
+             QStringLiteral("&Annuler Modification des commentaires GIF"));
+    window_->Command(cmd::Undo);
+    QVERIFY(CommentBlocks(*window_->Document()).empty());
+    QCOMPARE(window_->Document()->playCount, 5u);
+    window_->Command(cmd::Undo);
+    QCOMPARE(window_->Document()->playCount, 0u);
+    QCOMPARE(window_->Properties()->LoopEdit()->text(), QStringLiteral("0"));
+    window_->Command(cmd::Redo);
+    QCOMPARE(window_->Properties()->LoopEdit()->text(), QStringLiteral("5"));
   }
 
   // Over 254 characters the editor says so and stays; Annuler stores nothing.

@@ -321,7 +321,7 @@ void MainWindow::ApplyDelayText(const QString& text) {
     properties_->DelayEdit()->setText(QString::number(value.value));  // applied as if typed
     return;
   }
-  AfterCommand(SetDelayCommand(state_, value.value));
+  AfterCommand(SetDelayCommand(state_, value.value, &delayRun_));
 }
 
 void MainWindow::ApplyLoopText(const QString& text) {
@@ -333,7 +333,7 @@ void MainWindow::ApplyLoopText(const QString& text) {
     properties_->LoopEdit()->setText(QString::number(value.value));
     return;
   }
-  if (SetLoopCountCommand(state_, value.value)) UpdateCommandStates();
+  if (SetLoopCountCommand(state_, value.value, &loopRun_)) UpdateCommandStates();
 }
 
 void MainWindow::SelectAll() {
