@@ -68,6 +68,16 @@ bool SamePalette(const Palette* a, const Palette* b) {
   return a->entries == b->entries;
 }
 
+// Whether applying the chosen indexes would change the frame: a choice confirmed as it was is
+// no change.
+bool ChoiceChanges(const Frame* f, const std::vector<uint8_t>& indexes) {
+  if (indexes.empty()) return f->Transparent();
+  if (!f->Transparent() || f->transparentIndex != indexes[0]) return true;
+  for (size_t i = 1; i < indexes.size(); ++i)
+    if (indexes[i] != indexes[0]) return true;
+  return false;
+}
+
 struct FrameChange {
   bool any = false;
   bool image = false;
@@ -77,7 +87,8 @@ FrameChange ChangeOn(const Frame* f, const FramePropertiesRequest& r) {
   FrameChange c;
   bool removesPalette = r.removeLocalPalette && f->localPalette;
   bool dropsTrueColour = r.dropTrueColour && !f->rgbPlane.empty();
-  bool choice = r.transparencyAccepted && r.transparent.has_value();
+  bool choice = r.transparencyAccepted && r.transparent.has_value() &&
+                ChoiceChanges(f, r.transparentIndexes);
   c.image = removesPalette || dropsTrueColour || choice;
   c.any = c.image || (r.name && *r.name != FrameName(f)) ||
           (r.interlaced && *r.interlaced != f->Interlaced()) || (r.left && *r.left != f->left) ||
