@@ -410,6 +410,14 @@ int FramesAfterReduction(int count, int64_t step) {
   return count - static_cast<int>(count / step);
 }
 
+int FrameIndexAfterReduction(int index, int step) {
+  if (index < 0 || step < 2) return index;
+  // Frames step-1, 2*step-1, ... go; a frame that went is replaced by the one before it, which
+  // took its delay and is never one that went too.
+  if ((index + 1) % step == 0) --index;
+  return index - (index + 1) / step;
+}
+
 bool ValidateReduceStep(WindowHandle owner, const Animation& animation, int64_t step) {
   if (FramesAfterReduction(animation.frameCount, step) >= 0) return true;
   Warn(owner, str::ReduceCountRange, str::ReduceCountRangeTitle);

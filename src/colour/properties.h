@@ -104,6 +104,9 @@ bool DeleteComment(Animation& animation, int index);
 bool ValidateReduceStep(WindowHandle owner, const Animation& animation, int64_t step);
 // Frames left after deleting every step-th of count; -1 when step is out of range.
 int FramesAfterReduction(int count, int64_t step);
+// Where the frame at index before the reduction is afterwards; a deleted frame gives the one
+// before it, which took its delay.
+int FrameIndexAfterReduction(int index, int step);
 // Records one undo entry, then deletes frames step, 2*step, ... (counted from 1 before the
 // reduction), each deleted delay going to the frame before it. Returns the refresh hints.
 uint32_t ReduceFrameCount(Animation& animation, int step);

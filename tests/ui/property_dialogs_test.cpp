@@ -389,6 +389,7 @@ class PropertyDialogsTest : public QObject {
 
   void reducesTheFrameCount() {
     OpenFrames(6);
+    window_->SelectFrame(2, 0);  // the third frame: it goes
     WhenModal([](QDialog* dialog) {
       auto* step = dialog->findChild<QSpinBox*>("step");
       QCOMPARE(step->value(), 2);
@@ -401,8 +402,22 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(window_->Document()->frameCount, int16_t{4});
     QCOMPARE(At(1)->delay, 20u + 30u);
     QCOMPARE(CanUndoKind(), undo::ReduceFrameCount);
+    // The frame that took its delay is current.
+    QCOMPARE(window_->CurrentFrame(), 1);
+    QCOMPARE(window_->StatusPart(0), QStringLiteral("  Cadre #2 sur 4"));
+    QCOMPARE(window_->Properties()->DelayEdit()->text(), QStringLiteral("50"));
     window_->Command(cmd::Undo);
     QCOMPARE(window_->Document()->frameCount, int16_t{6});
+
+    // A frame that stays stays current, at its new place.
+    window_->SelectFrame(3, 0);
+    WhenModal([](QDialog* dialog) {
+      dialog->findChild<QSpinBox*>("step")->setValue(3);
+      QTest::mouseClick(Button(dialog, QStringLiteral("OK")), Qt::LeftButton);
+    });
+    window_->Command(cmd::ReduceFrameCount);
+    QCOMPARE(window_->CurrentFrame(), 2);
+    QCOMPARE(At(2)->delay, 40u);
   }
 
   // The picture for the documentation, when LOOPWRIGHT_PROPERTIES_SHOT names the file: the
