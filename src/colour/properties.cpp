@@ -87,8 +87,8 @@ FrameChange ChangeOn(const Frame* f, const FramePropertiesRequest& r) {
   FrameChange c;
   bool removesPalette = r.removeLocalPalette && f->localPalette;
   bool dropsTrueColour = r.dropTrueColour && !f->rgbPlane.empty();
-  bool choice = r.transparencyAccepted && r.transparent.has_value() &&
-                ChoiceChanges(f, r.transparentIndexes);
+  bool choice =
+      r.transparencyAccepted && r.transparent.has_value() && ChoiceChanges(f, r.transparentIndexes);
   c.image = removesPalette || dropsTrueColour || choice;
   c.any = c.image || (r.name && *r.name != FrameName(f)) ||
           (r.interlaced && *r.interlaced != f->Interlaced()) || (r.left && *r.left != f->left) ||

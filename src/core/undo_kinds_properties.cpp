@@ -144,8 +144,8 @@ uint32_t ApplyAnimationSettings(UndoRecord& record, Animation& document, bool) {
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  bool screen = stored->screenWidth != document.screenWidth ||
-                stored->screenHeight != document.screenHeight;
+  bool screen =
+      stored->screenWidth != document.screenWidth || stored->screenHeight != document.screenHeight;
   std::swap(document.playCount, stored->playCount);
   std::swap(document.screenWidth, stored->screenWidth);
   std::swap(document.screenHeight, stored->screenHeight);

@@ -70,8 +70,7 @@ void ReduceFrameCountDialog::accept() {
 
 int ReduceFrameCountDialog::Step() const { return step_->value(); }
 
-bool AskReduceFrameCount(QWidget* owner, Animation* animation, uint32_t* hints,
-                         int* frameIndex) {
+bool AskReduceFrameCount(QWidget* owner, Animation* animation, uint32_t* hints, int* frameIndex) {
   if (!animation) return false;
   ReduceFrameCountDialog dialog(owner, animation);
   if (dialog.exec() != QDialog::Accepted) return false;
