@@ -315,5 +315,8 @@ constexpr int CoEditorPrompt = 51703;       // "Éditeurs d’images installés 
 // More optimizer options.
 constexpr int OptimizeChooseDisposal = 51800;   // "Choisir le mode de suppression de chaque cadre"
 constexpr int OptimizeMinimalCodeSize = 51801;  // "Réduire la taille de code LZW de chaque cadre"
+// Undo steps of the animation's own settings and of its comments.
+constexpr int UndoAnimationProperties = 51960;  // "Changement des propriétés d’animation"
+constexpr int UndoEditComments = 51961;         // "Modification des commentaires GIF"
 
 }  // namespace lw::str

@@ -152,6 +152,15 @@ uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropSt
   const int64_t right = std::min<int64_t>(W, int64_t{s.x} + s.right);
   const int64_t bottom = std::min<int64_t>(H, int64_t{s.y} + s.bottom);
 
+  // Nothing moves and every selected frame keeps all of itself: nothing to do or to undo.
+  bool changes = false;
+  for (const Frame* f = FirstFrame(animation); f && !changes; f = NextFrame(f)) {
+    if (!f->selected) continue;
+    changes = dx != 0 || dy != 0 || left > f->left || top > f->top ||
+              right < int64_t{f->left} + f->width || bottom < int64_t{f->top} + f->height;
+  }
+  if (!changes) return 0;
+
   UndoRecord* record = RecordUndo(undo::MoveCropFrames, animation, nullptr, nullptr, 0);
   int moved = 0, lastIndex = 0, index = 0;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f), ++index) {

@@ -69,8 +69,8 @@ int64_t ViewToScreen(int64_t delta, int numerator, int denominator);
 
 // Moves every selected frame by the change of the current frame's position to (x, y) and cuts it
 // to the kept rectangle (left, top, right, bottom of the current frame) as it lands on the
-// screen, recording "Déplacer/Rogner cadre". Returns the refresh hints; 0 when no frame is
-// selected (nothing recorded).
+// screen, recording "Déplacer/Rogner cadre". Returns the refresh hints; 0 when no selected frame
+// would change (nothing recorded).
 uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropState& state);
 
 struct ScreenRect {

@@ -68,6 +68,16 @@ bool SamePalette(const Palette* a, const Palette* b) {
   return a->entries == b->entries;
 }
 
+// Whether applying the chosen indexes would change the frame: a choice confirmed as it was is
+// no change.
+bool ChoiceChanges(const Frame* f, const std::vector<uint8_t>& indexes) {
+  if (indexes.empty()) return f->Transparent();
+  if (!f->Transparent() || f->transparentIndex != indexes[0]) return true;
+  for (size_t i = 1; i < indexes.size(); ++i)
+    if (indexes[i] != indexes[0]) return true;
+  return false;
+}
+
 struct FrameChange {
   bool any = false;
   bool image = false;
@@ -77,7 +87,8 @@ FrameChange ChangeOn(const Frame* f, const FramePropertiesRequest& r) {
   FrameChange c;
   bool removesPalette = r.removeLocalPalette && f->localPalette;
   bool dropsTrueColour = r.dropTrueColour && !f->rgbPlane.empty();
-  bool choice = r.transparencyAccepted && r.transparent.has_value();
+  bool choice =
+      r.transparencyAccepted && r.transparent.has_value() && ChoiceChanges(f, r.transparentIndexes);
   c.image = removesPalette || dropsTrueColour || choice;
   c.any = c.image || (r.name && *r.name != FrameName(f)) ||
           (r.interlaced && *r.interlaced != f->Interlaced()) || (r.left && *r.left != f->left) ||
@@ -310,25 +321,31 @@ PropertyField ValidateAnimationFields(WindowHandle owner, const Animation& anima
 PropertiesResult ApplyAnimationProperties(Animation& animation,
                                           const AnimationPropertiesRequest& r) {
   PropertiesResult result;
-  if (r.loopCount >= 0 && r.loopCount <= kMaxLoops && r.loopCount != animation.playCount) {
+  const bool loops =
+      r.loopCount >= 0 && r.loopCount <= kMaxLoops && r.loopCount != animation.playCount;
+  const bool size = r.sizeEdited && r.width >= 0 && r.width <= kMaxScreen && r.height >= 0 &&
+                    r.height <= kMaxScreen &&
+                    (r.width != animation.screenWidth || r.height != animation.screenHeight);
+  const bool background = r.backgroundIndex >= 0 && r.backgroundIndex <= 255 &&
+                          r.backgroundIndex != animation.backgroundIndex;
+  if (!loops && !size && !background) return result;
+  RecordUndo(undo::AnimationProperties, animation, nullptr, nullptr, 0);
+  if (loops) {
     animation.playCount = static_cast<uint32_t>(r.loopCount);
     result.changes |= propchange::LoopOrBackground;
   }
-  if (r.sizeEdited && r.width >= 0 && r.width <= kMaxScreen && r.height >= 0 &&
-      r.height <= kMaxScreen &&
-      (r.width != animation.screenWidth || r.height != animation.screenHeight)) {
+  if (size) {
     animation.screenWidth = static_cast<uint32_t>(r.width);
     animation.screenHeight = static_cast<uint32_t>(r.height);
     result.changes |= propchange::ScreenSize;
   }
-  if (r.backgroundIndex >= 0 && r.backgroundIndex <= 255 &&
-      r.backgroundIndex != animation.backgroundIndex) {
+  if (background) {
     animation.backgroundIndex = static_cast<uint8_t>(r.backgroundIndex);
     result.changes |= propchange::LoopOrBackground;
   }
   if (result.changes & propchange::ScreenSize) {
     result.hints = refresh::Document | refresh::ScreenSize | refresh::Encoding;
-  } else if (result.changes) {
+  } else {
     result.hints = refresh::PropertiesFrame | refresh::Encoding;
   }
   return result;
@@ -359,6 +376,7 @@ bool InsertComment(Animation& animation, int position, const std::string& text) 
     FreeBlock(block);
     return false;
   }
+  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
   InsertBlockAfter(position == 0 ? static_cast<Block*>(animation.blocks) : comments[position - 1],
                    block);
   return true;
@@ -367,12 +385,22 @@ bool InsertComment(Animation& animation, int position, const std::string& text) 
 bool ReplaceComment(Animation& animation, int index, const std::string& text) {
   std::vector<ExtensionBlock*> comments = CommentBlocks(animation);
   if (index < 0 || index >= static_cast<int>(comments.size())) return false;
-  return SetCommentText(comments[index], text);
+  std::string old;
+  CommentText(comments[index], &old);
+  if (old == text) return false;
+  // The new text is made aside, so that a failure leaves neither the comment nor the history
+  // changed.
+  ExtensionBlock edited(BlockKind::Comment);
+  if (!SetCommentText(&edited, text)) return false;
+  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
+  comments[index]->data.swap(edited.data);
+  return true;
 }
 
 bool DeleteComment(Animation& animation, int index) {
   std::vector<ExtensionBlock*> comments = CommentBlocks(animation);
   if (index < 0 || index >= static_cast<int>(comments.size())) return false;
+  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
   UnlinkAndFreeBlock(comments[index]);
   return true;
 }
@@ -380,6 +408,14 @@ bool DeleteComment(Animation& animation, int index) {
 int FramesAfterReduction(int count, int64_t step) {
   if (step < 2 || step > count) return -1;
   return count - static_cast<int>(count / step);
+}
+
+int FrameIndexAfterReduction(int index, int step) {
+  if (index < 0 || step < 2) return index;
+  // Frames step-1, 2*step-1, ... go; a frame that went is replaced by the one before it, which
+  // took its delay and is never one that went too.
+  if ((index + 1) % step == 0) --index;
+  return index - (index + 1) / step;
 }
 
 bool ValidateReduceStep(WindowHandle owner, const Animation& animation, int64_t step) {

@@ -84,7 +84,7 @@ AnimationPropertiesRequest FillAnimationRequest(const Animation& animation);
 void AutoScreenSize(const Animation& animation, int64_t* width, int64_t* height);
 PropertyField ValidateAnimationFields(WindowHandle owner, const Animation& animation,
                                       const AnimationPropertiesRequest& request);
-// No undo entry, as for the toolbar's loop count.
+// Records one undo entry when anything differs.
 PropertiesResult ApplyAnimationProperties(Animation& animation,
                                           const AnimationPropertiesRequest& request);
 
@@ -92,9 +92,11 @@ PropertiesResult ApplyAnimationProperties(Animation& animation,
 constexpr size_t MaxCommentLength = 254;
 std::vector<ExtensionBlock*> CommentBlocks(const Animation& animation);
 std::string CommentAt(const Animation& animation, int index);
+// Each comment edit records its own undo entry.
 // A new comment that becomes entry position of the list (0..count): after the comment listed
 // above it, or first of all blocks when it is the first. False when memory is short.
 bool InsertComment(Animation& animation, int position, const std::string& text);
+// False when nothing changed: no such comment, the same text, or memory short.
 bool ReplaceComment(Animation& animation, int index, const std::string& text);
 bool DeleteComment(Animation& animation, int index);
 
@@ -102,6 +104,9 @@ bool DeleteComment(Animation& animation, int index);
 bool ValidateReduceStep(WindowHandle owner, const Animation& animation, int64_t step);
 // Frames left after deleting every step-th of count; -1 when step is out of range.
 int FramesAfterReduction(int count, int64_t step);
+// Where the frame at index before the reduction is afterwards; a deleted frame gives the one
+// before it, which took its delay.
+int FrameIndexAfterReduction(int index, int step);
 // Records one undo entry, then deletes frames step, 2*step, ... (counted from 1 before the
 // reduction), each deleted delay going to the frame before it. Returns the refresh hints.
 uint32_t ReduceFrameCount(Animation& animation, int step);

@@ -20,6 +20,7 @@ using namespace undo_detail;
 namespace {
 
 UndoHistory history;
+uint64_t lastSerial = 0;
 std::function<void()> listener;
 int failCopies = 0;
 
@@ -102,6 +103,7 @@ void LinkAtCursor(UndoRecord* record) {
     history.oldest = record;
   }
   history.cursor = record;
+  record->serial = ++lastSerial;
   ++history.count;
 }
 
@@ -228,6 +230,22 @@ AnimationPtr CopyDocumentAttributes(const Animation& document) {
       InsertBlockAfter(last, a);
       last = a;
       ++copy->frameCount;
+    }
+    return copy;
+  });
+}
+
+AnimationPtr CopyDocumentSettings(const Animation& document) {
+  return CopyWithRetry([&]() -> AnimationPtr {
+    AnimationPtr copy = CloneAnimationHeader(document);
+    if (!copy) return nullptr;
+    Block* last = copy->blocks;
+    for (Block* b = document.blocks ? document.blocks->next : nullptr; b; b = b->next) {
+      if (b->kind != BlockKind::Comment) continue;
+      Block* c = DuplicateBlock(b, nullptr);
+      if (!c) return nullptr;
+      InsertBlockAfter(last, c);
+      last = c;
     }
     return copy;
   });
@@ -492,6 +510,10 @@ void SetUndoListener(std::function<void()> fn) { listener = std::move(fn); }
 
 void SetUndoApplier(uint32_t kind, UndoApplyFunction apply) {
   if (kind <= undo::MaxKind) overrides[kind] = apply;
+}
+
+bool UndoRun::Continues() const {
+  return serial_ != 0 && history.cursor && history.cursor->serial == serial_;
 }
 
 void FailNextUndoCopies(int count) { failCopies = std::max(count, 0); }

@@ -47,7 +47,9 @@ constexpr uint32_t GlobalFrameProperties = 33;
 constexpr uint32_t FixForAvi = 34;
 constexpr uint32_t AddTrueColour = 35;
 constexpr uint32_t CoEditAnimation = 36;
-constexpr uint32_t MaxKind = 36;
+constexpr uint32_t AnimationProperties = 37;  // loop count, screen size, background index
+constexpr uint32_t EditComments = 38;         // the comment blocks
+constexpr uint32_t MaxKind = 38;
 }  // namespace undo
 
 // Refresh hints returned by Undo and Redo: what the main window redraws.
@@ -75,6 +77,7 @@ struct UndoRecord {
   UndoRecord* sameKindNext = nullptr;  // owned: the further frames of a multi-frame deletion
   UndoRecord* newer = nullptr;
   UndoRecord* older = nullptr;
+  uint64_t serial = 0;  // set when the record enters the history; never reused
 
   UndoRecord() = default;
   ~UndoRecord();
@@ -177,6 +180,20 @@ void LinkFrameAt(Animation& animation, Frame* frame, int index);
 Frame* UnlinkFrameAt(Animation& animation, int index);
 // Every frame without a local palette borrows the global one, and its DIB colour table follows.
 void LendGlobalPalette(Animation& animation);
+
+// A run of changes typed in one field makes one step: the first change records it and the later
+// ones join it while it is still the newest applied step (nothing recorded, undone or cleared
+// since).
+class UndoRun {
+ public:
+  bool Continues() const;
+  // The step the run's first change recorded (none: the next change records again).
+  void Began(const UndoRecord* record) { serial_ = record ? record->serial : 0; }
+  void End() { serial_ = 0; }
+
+ private:
+  uint64_t serial_ = 0;
+};
 
 // For tests: the next count copies a record makes fail as if memory ran short.
 void FailNextUndoCopies(int count);

@@ -46,6 +46,8 @@ Frame* CopyFrame(const Frame* frame);
 Frame* CopyAttributes(const Frame* frame);
 // The header and every frame's attributes.
 AnimationPtr CopyDocumentAttributes(const Animation& document);
+// The header and copies of the comment blocks, in order, without frames.
+AnimationPtr CopyDocumentSettings(const Animation& document);
 
 // Fill of the kinds that keep a whole copy (unless the command handed one in).
 bool FillDocumentCopy(UndoRecord& record, Animation& document, Frame* handedFrames);

@@ -1,7 +1,9 @@
-// Undo kinds of the frame properties: the delays, one frame's properties, and the properties
-// given to every frame at once.
+// Undo kinds of the properties: the delays, one frame's properties, the properties given to
+// every frame at once, and the animation's own settings and comments.
+#include <cstdint>
 #include <new>
 #include <utility>
+#include <vector>
 
 #include "base/string_ids.h"
 #include "core/compose.h"
@@ -104,12 +106,99 @@ uint32_t ApplyGlobalProperties(UndoRecord& record, Animation& document, bool) {
   return refresh::Document;
 }
 
+// The place of each comment block: how many other blocks (frames and extensions) come before it.
+std::vector<uint32_t> CommentPlaces(const Animation& document) {
+  std::vector<uint32_t> places;
+  uint32_t others = 0;
+  for (Block* b = document.blocks ? document.blocks->next : nullptr; b; b = b->next) {
+    if (b->kind == BlockKind::Comment) {
+      places.push_back(others);
+    } else {
+      ++others;
+    }
+  }
+  return places;
+}
+
+// The loop count, screen size and background index, and the comment blocks with their places
+// (documentCopy holds the header and the comments, extra their places). Both kinds keep the
+// same: comments are few and short, and the settings are four numbers.
+bool FillAnimationSettings(UndoRecord& record, Animation& document, Frame*) {
+  try {
+    record.extra = CommentPlaces(document);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  record.documentCopy = CopyDocumentSettings(document);
+  return record.documentCopy != nullptr;
+}
+
+uint32_t ApplyAnimationSettings(UndoRecord& record, Animation& document, bool) {
+  Animation* stored = record.documentCopy.get();
+  if (!stored || !stored->blocks || !document.blocks) return 0;
+  std::vector<uint32_t> places;
+  std::vector<Block*> taken;
+  try {
+    places = CommentPlaces(document);
+    taken.reserve(places.size());
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  bool screen =
+      stored->screenWidth != document.screenWidth || stored->screenHeight != document.screenHeight;
+  std::swap(document.playCount, stored->playCount);
+  std::swap(document.screenWidth, stored->screenWidth);
+  std::swap(document.screenHeight, stored->screenHeight);
+  std::swap(document.backgroundIndex, stored->backgroundIndex);
+
+  // The document's comments come out, in order...
+  for (Block* b = document.blocks->next; b;) {
+    Block* next = b->next;
+    if (b->kind == BlockKind::Comment) {
+      LinkBlocks(b->prev, b->next);
+      b->next = b->prev = nullptr;
+      taken.push_back(b);
+    }
+    b = next;
+  }
+  // ... the stored ones go back at their places (past the end when the list is shorter) ...
+  Block* at = document.blocks;
+  uint32_t passed = 0;
+  size_t i = 0;
+  for (Block* c = stored->blocks->next; c; ++i) {
+    Block* next = c->next;
+    uint32_t place = i < record.extra.size() ? record.extra[i] : UINT32_MAX;
+    while (passed < place && at->next) {
+      at = at->next;
+      ++passed;
+    }
+    c->next = c->prev = nullptr;
+    InsertBlockAfter(at, c);
+    at = c;
+    c = next;
+  }
+  // ... and the document's take their place in the record.
+  stored->blocks->next = nullptr;
+  Block* last = stored->blocks;
+  for (Block* b : taken) {
+    InsertBlockAfter(last, b);
+    last = b;
+  }
+  record.extra.swap(places);
+  document.encodedSizeCache = -1;
+  return refresh::Document | refresh::Encoding | (screen ? refresh::ScreenSize : 0);
+}
+
 constexpr UndoKindRow kRows[] = {
     {undo::EditDurations, str::UndoReeditDurations, FillDurations, ApplyDurations, false},
     {undo::FrameProperties, str::UndoFrameProperties, FillFrameProperties, ApplyFrameProperties,
      false},
     {undo::GlobalFrameProperties, str::UndoGlobalFrameProperties, FillGlobalProperties,
      ApplyGlobalProperties, false},
+    {undo::AnimationProperties, str::UndoAnimationProperties, FillAnimationSettings,
+     ApplyAnimationSettings, false},
+    {undo::EditComments, str::UndoEditComments, FillAnimationSettings, ApplyAnimationSettings,
+     false},
 };
 
 }  // namespace

@@ -436,9 +436,31 @@ bool RevertToSaved(ShellState& state) {
               mb::OkCancel | mb::IconExclamation) != answer::Ok) {
     return false;
   }
-  std::string path = state.documentPath;
+  // The file is read before the document goes: when it is gone or cannot be read, its message
+  // is shown and the edits stay.
+  const std::string path = state.documentPath;
+  ProgressMeterPtr meter = ForegroundMeter(Owner(state));
+  AnimationPtr animation;
+  int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+  // A partial read would swap the edits for part of the file.
+  if (status != ReadComplete) return false;
+  ShellState reread;
+  reread.owner = state.owner;
+  if (!FinishLoad(reread, std::move(animation), path, 1, meter.get(), Owner(state))) return false;
+  meter.reset();
   state.modified = false;
-  return OpenCommand(state, path);
+  CloseDocument(state);
+  state.document = std::move(reread.document);
+  state.documentPath = reread.documentPath;
+  state.modified = reread.modified;
+  state.currentFrame = -1;
+  state.NotifyTitle();
+  if (state.listener) state.listener->ScrollStripToStart();
+  state.NotifyDocument(AllRefresh);
+  if (!(GetPref(PrefFlags) & NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
+    state.listener->RequestAutoPreview();
+  }
+  return true;
 }
 
 std::vector<FileFilter> AllFormatsFilter() { return OpenFilters(); }

@@ -79,8 +79,9 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
 // frees it. 0 when the user cancelled, 1 when no document is open any more.
 int CloseDocument(ShellState& state);
 
-// When the document is modified and named: asks, then reopens it from its file. True when it
-// was reopened.
+// When the document is modified and named: asks, then reads its file again; the read document
+// replaces it only when the whole file was read (otherwise the reader's message is shown and the
+// document stays as it is). True when it was reopened.
 bool RevertToSaved(ShellState& state);
 
 // The open dialogs' filter list of every format (the import commands' lists: ImportFilter of

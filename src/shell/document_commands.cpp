@@ -113,25 +113,42 @@ uint32_t ToggleTrueColourCommand(ShellState& state) {
 uint32_t SetDisposalCommand(ShellState& state, int disposal) {
   Frame* frame = CurrentFrame(state);
   if (!frame) return 0;
+  // The same again changes nothing; its button, which the click may have unchecked, goes back.
+  if (frame->Disposal() == disposal) return refresh::PropertiesFrame;
+  uint32_t index = static_cast<uint32_t>(state.currentFrame);
+  RecordUndo(undo::FrameProperties, *state.document, nullptr, nullptr, index << 16);
   SetDisposal(frame, disposal);
   state.modified = true;
   return OneFrameHints(state.currentFrame, refresh::PropertiesFrame);
 }
 
-uint32_t SetDelayCommand(ShellState& state, uint32_t delay) {
+namespace {
+
+// The first change of a run records the step; the later ones join it while it is the newest.
+void RecordTyped(ShellState& state, uint32_t kind, UndoRun* run) {
+  if (run && run->Continues()) return;
+  UndoRecord* record = RecordUndo(kind, *state.document, nullptr, nullptr, 0);
+  if (run) run->Began(record);
+}
+
+}  // namespace
+
+uint32_t SetDelayCommand(ShellState& state, uint32_t delay, UndoRun* run) {
   if (!state.document || state.currentFrame < 0) return 0;
   bool changed = false;
-  for (Frame* f = FirstSelectedFrame(*state.document); f; f = NextSelectedFrame(f)) {
-    changed = changed || f->delay != delay;
-    f->delay = delay;
-  }
+  for (Frame* f = FirstSelectedFrame(*state.document); f && !changed; f = NextSelectedFrame(f))
+    changed = f->delay != delay;
   if (!changed) return 0;
+  RecordTyped(state, undo::EditDurations, run);
+  for (Frame* f = FirstSelectedFrame(*state.document); f; f = NextSelectedFrame(f))
+    f->delay = delay;
   state.modified = true;
   return refresh::Preview;
 }
 
-bool SetLoopCountCommand(ShellState& state, uint32_t count) {
+bool SetLoopCountCommand(ShellState& state, uint32_t count, UndoRun* run) {
   if (!state.document || state.document->playCount == count) return false;
+  RecordTyped(state, undo::AnimationProperties, run);
   state.document->playCount = count;
   state.modified = true;
   return true;

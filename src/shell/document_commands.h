@@ -10,6 +10,8 @@
 
 namespace lw {
 
+class UndoRun;
+
 // Reverses the frame order (two frames or more); the first selected frame becomes current.
 uint32_t ReverseOrderCommand(ShellState& state);
 // Appends the frames in reverse order (two frames or more).
@@ -22,13 +24,15 @@ uint32_t MoveFramesCommand(ShellState& state, int position);
 // Drops the current frame's 24-bit data, or rebuilds it from the image. A failed rebuild
 // changes nothing and asks only for the frame's controls, so that its button goes back.
 uint32_t ToggleTrueColourCommand(ShellState& state);
-// The current frame's disposal (1 leave, 2 restore background, 3 restore previous); no undo
-// entry, as for the other toolbar values.
+// The current frame's disposal (1 leave, 2 restore background, 3 restore previous), one undo
+// step; the same disposal again asks only for the frame's controls.
 uint32_t SetDisposalCommand(ShellState& state, int disposal);
-// The delay of every selected frame; no undo entry. Hints for the duration and the preview.
-uint32_t SetDelayCommand(ShellState& state, uint32_t delay);
-// The loop count; true when it changed.
-bool SetLoopCountCommand(ShellState& state, uint32_t count);
+// The delay of every selected frame. Hints for the duration and the preview. A change that is
+// part of a run typed in one field (run given) joins the run's step when it is still the newest;
+// otherwise, or without a run, it records a step of its own.
+uint32_t SetDelayCommand(ShellState& state, uint32_t delay, UndoRun* run = nullptr);
+// The loop count, with its undo step as for the delay; true when it changed.
+bool SetLoopCountCommand(ShellState& state, uint32_t count, UndoRun* run = nullptr);
 // Before the optimize dialog opens: the preview stops, the colour recount the optimizer reads
 // and the size estimate are awaited, and 24-bit data may go. False when there is nothing to
 // optimize or the user declined.

@@ -202,6 +202,23 @@ TEST_F(UndoHistoryTest, DiscardNeutralizeAndForget) {
   EXPECT_EQ(CanRedoKind(), 0u);
 }
 
+// A run joins its step only while that step is the newest applied one, even when a later
+// record takes the freed record's memory.
+TEST_F(UndoHistoryTest, ARunJoinsItsStepOnlyWhileItIsTheNewest) {
+  UndoRun run;
+  run.Began(Mark(1));
+  EXPECT_TRUE(run.Continues());
+  Undo(*doc_);
+  EXPECT_FALSE(run.Continues());
+  Redo(*doc_);
+  EXPECT_TRUE(run.Continues());
+  for (int i = 0; i < 4; ++i) {
+    ClearHistory();
+    Mark(2);  // may well land where the run's record was
+    EXPECT_FALSE(run.Continues());
+  }
+}
+
 // Each kind is registered by exactly one family, with a name, a fill and an apply; the kinds the
 // program never records have none, so a family left out of the table shows here.
 TEST(UndoKindTable, EveryRecordedKindHasOneCompleteRow) {

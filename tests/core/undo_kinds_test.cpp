@@ -276,6 +276,51 @@ TEST_F(UndoKindsTest, DelaysTransparencyAndPalettes) {
   EXPECT_TRUE(committed->frames);
 }
 
+// The animation's settings and its comments: four numbers and a few short texts, kept without
+// any frame; each comment goes back to its own place among the other blocks.
+TEST_F(UndoKindsTest, AnimationSettingsAndComments) {
+  EXPECT_EQ(RoundTrip([&] {
+              RecordUndo(undo::AnimationProperties, *doc_, nullptr, nullptr, 0);
+              doc_->playCount = 7;
+              doc_->backgroundIndex = 5;
+            }),
+            refresh::Document | refresh::Encoding);
+  EXPECT_EQ(RoundTrip([&] {
+              RecordUndo(undo::AnimationProperties, *doc_, nullptr, nullptr, 0);
+              doc_->screenWidth = 40;
+            }),
+            refresh::Document | refresh::Encoding | refresh::ScreenSize);
+
+  auto commentAfter = [](Block* at, const std::string& text) {
+    Block* c = NewBlock(BlockKind::Comment, 0);
+    SetCommentText(c, text);
+    InsertBlockAfter(at, c);
+  };
+  EXPECT_EQ(RoundTrip([&] {
+              UndoRecord* r = RecordUndo(undo::EditComments, *doc_, nullptr, nullptr, 0);
+              ASSERT_TRUE(r);
+              EXPECT_FALSE(FirstFrame(*r->documentCopy));
+              // Two new ones between frames 1 and 2, one before the first frame, the first
+              // comment edited and the last one gone.
+              commentAfter(At(1), "deux");
+              commentAfter(At(1), "un");
+              commentAfter(doc_->blocks->next, "avant");
+              SetCommentText(doc_->blocks->next, "Modifié");
+              UnlinkAndFreeBlock(LastBlock(*doc_));
+            }),
+            refresh::Document | refresh::Encoding);
+  // All comments gone, then back.
+  EXPECT_EQ(RoundTrip([&] {
+              RecordUndo(undo::EditComments, *doc_, nullptr, nullptr, 0);
+              for (Block* b = doc_->blocks->next; b;) {
+                Block* next = b->next;
+                if (b->kind == BlockKind::Comment) UnlinkAndFreeBlock(b);
+                b = next;
+              }
+            }),
+            refresh::Document | refresh::Encoding);
+}
+
 TEST_F(UndoKindsTest, FrameImagesAndProperties) {
   EXPECT_EQ(RoundTrip([&] {
               RecordUndo(undo::EditPixels, *doc_, nullptr, nullptr, 2);

@@ -110,7 +110,23 @@ TEST_F(DocumentCommands, FramePropertiesNameTheFrameToRedraw) {
   EXPECT_FALSE(SetLoopCountCommand(state_, 9));
   EXPECT_EQ(Doc().playCount, 9u);
   EXPECT_TRUE(state_.modified);
-  EXPECT_EQ(CanUndoKind(), 0u);
+}
+
+// A run typed in one field is one step, and undoing it comes before any earlier step (a whole
+// copy exchanged would take the typed values back unseen).
+TEST_F(DocumentCommands, ATypedRunIsOneStepUndoneFirst) {
+  Select({1});
+  const uint32_t d0 = FrameAt(Doc(), 1)->delay, l0 = Doc().playCount;
+  RecordUndo(undo::Unoptimize, Doc(), nullptr, nullptr, 0);
+  UndoRun delays, loops;
+  for (uint32_t typed : {4u, 45u, 450u}) SetDelayCommand(state_, typed, &delays);
+  for (uint32_t typed : {1u, 12u}) SetLoopCountCommand(state_, typed, &loops);
+  Undo(Doc());
+  EXPECT_EQ(Doc().playCount, l0);
+  EXPECT_EQ(FrameAt(Doc(), 1)->delay, 450u);
+  Undo(Doc());
+  EXPECT_EQ(FrameAt(Doc(), 1)->delay, d0);
+  EXPECT_EQ(CanUndoKind(), undo::Unoptimize);
 }
 
 TEST_F(DocumentCommands, TrueColourDataComesAndGoesWithUndo) {

@@ -390,6 +390,24 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(FirstFrame(*doc)->width, 4u);
   }
 
+  // OK with nothing changed, or changed and put back, leaves neither a step nor a mark; with
+  // several frames selected too.
+  void moveCropUnchangedRecordsNothing() {
+    OpenDocument();
+    window_->SelectFrame(0, 0);
+    WithDialog<MoveCropDialog>(cmd::MoveCrop, [](MoveCropDialog*) {});
+    window_->SelectFrame(1, 4);
+    WithDialog<MoveCropDialog>(cmd::MoveCrop, [](MoveCropDialog* d) {
+      d->Field(4)->stepBy(3);
+      QCOMPARE(d->State().x, 3);
+      QTest::mouseClick(d->ResetButton(), Qt::LeftButton);
+      QCOMPARE(d->State().x, 0);
+    });
+    QVERIFY(!window_->Modified());
+    QVERIFY(!window_->Action(cmd::Undo)->isEnabled());
+    QCOMPARE(FirstFrame(*window_->Document())->left, 2);
+  }
+
   // Fields: typed values wait and are brought back within the frame; the toolbar aligns the kept
   // part; "Réinitialiser" restores the start.
   void moveCropFieldsAndToolbar() {

@@ -5,6 +5,7 @@
 #include <QComboBox>
 #include <QDialog>
 #include <QDir>
+#include <QFile>
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QStatusBar>
@@ -377,6 +378,74 @@ class MainWindowTest : public QObject {
     QCOMPARE(FrameAt(*doc, 0)->Disposal(), 3);
     QVERIFY(window_->Properties()->Action(cmd::DisposalRestorePrevious)->isChecked());
     QVERIFY(!window_->Properties()->Action(cmd::DisposalLeave)->isChecked());
+  }
+
+  // Typing in a field of the toolbar is one step, however many keys; leaving the field ends it.
+  // The disposal buttons make a step each.
+  void toolbarEditsAreUndoneOneAtATime() {
+    QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
+    Animation* doc = window_->Document();
+    Click(View(), At(1));
+    QLineEdit* delay = window_->Properties()->DelayEdit();
+    QLineEdit* loops = window_->Properties()->LoopEdit();
+    delay->setFocus();
+    delay->selectAll();
+    QTest::keyClicks(delay, "125");
+    QCOMPARE(FrameAt(*doc, 1)->delay, 125u);
+    loops->setFocus();  // the delay field is left
+    loops->selectAll();
+    QTest::keyClicks(loops, "12");
+    QCOMPARE(doc->playCount, 12u);
+    delay->setFocus();
+    QTest::keyClick(delay, Qt::Key_Backspace);
+    QCOMPARE(FrameAt(*doc, 1)->delay, 12u);
+    window_->Properties()->Action(cmd::DisposalRestoreBackground)->trigger();
+    QCOMPARE(FrameAt(*doc, 1)->Disposal(), 2);
+
+    window_->Command(cmd::Undo);
+    QCOMPARE(FrameAt(*doc, 1)->Disposal(), 0);
+    QVERIFY(window_->Properties()->Action(cmd::DisposalLeave)->isChecked());
+    window_->Command(cmd::Undo);
+    QCOMPARE(delay->text(), QStringLiteral("125"));
+    window_->Command(cmd::Undo);
+    QCOMPARE(doc->playCount, 0u);
+    QCOMPARE(loops->text(), QStringLiteral("0"));
+    window_->Command(cmd::Undo);
+    QCOMPARE(FrameAt(*doc, 1)->delay, 20u);
+    QCOMPARE(delay->text(), QStringLiteral("20"));
+    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1.00 secs"));
+    QVERIFY(!Enabled(cmd::Undo));
+  }
+
+  // Revert reads the file first: when it is gone or damaged, the message says so and the
+  // edits stay, with their undo steps.
+  void revertKeepsTheEditsWhenTheFileCannotBeRead() {
+    QString path = dir_.path() + "/retour.gif";
+    QFile::remove(path);
+    QVERIFY(QFile::copy(gif_, path));
+    QCOMPARE(window_->OpenDocument(path.toStdString()), 1);
+    Click(View(), At(0));
+    window_->Command(cmd::Delete);
+    for (bool damaged : {false, true}) {
+      if (damaged) {
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("GIF89a\x14");
+      } else {
+        QVERIFY(QFile::remove(path));
+      }
+      services_.Reset();
+      services_.QueueAnswer(answer::Ok);
+      window_->Command(cmd::RevertToSaved);
+      QVERIFY(window_->Document());
+      QCOMPARE(Order(*window_->Document()), (std::vector<int>{2, 3, 4}));
+      QVERIFY(window_->Modified());
+      QCOMPARE(CanUndoKind(), undo::DeleteFrame);
+      QCOMPARE(Title(), QStringLiteral("*retour.gif - Loopwright"));
+      QVERIFY(services_.Messages().size() >= 2);  // the question, then the read's message
+      QCOMPARE(QString::fromStdString(services_.Messages().back().caption),
+               QStringLiteral("Erreur"));
+    }
   }
 
   void deletesUndoesAndSaves() {

@@ -1,4 +1,5 @@
 // The property dialogs driven through their widgets from the window's commands.
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
@@ -18,13 +19,16 @@
 #include <memory>
 
 #include "base/preferences.h"
+#include "colour/palette_edit.h"
 #include "colour/properties.h"
 #include "colour/ui/comment_list_dialog.h"
+#include "colour/ui/properties_hooks.h"
 #include "colour/ui/properties_sheet.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "platform/headless_services.h"
 #include "shell/command_ids.h"
+#include "shell/ui/frame_strip.h"
 #include "shell/ui/main_window.h"
 #include "shell/ui/properties_bar.h"
 #include "ui_fixtures.h"
@@ -66,10 +70,13 @@ class PropertyDialogsTest : public QObject {
 
   Frame* At(int i) const { return FrameAt(*window_->Document(), i); }
 
-  void OpenFrames(int count) {
+  // Frame n filled with colour n + 1 around a square of colour 3, delay 10 (n + 1); frame 0
+  // transparent on index transparent when given.
+  void OpenFrames(int count, int transparent = -1) {
     AnimationPtr a = uitest::MakeDocument(40, 30, 0);
     for (int i = 0; i < count; ++i)
-      uitest::AddFrame(*a, 0, 0, 40, 30, static_cast<uint8_t>(1 + i), 3, 1, 10 * (i + 1));
+      uitest::AddFrame(*a, 0, 0, 40, 30, static_cast<uint8_t>(1 + i), 3, 1, 10 * (i + 1),
+                       i == 0 ? transparent : -1);
     QString path = dir_.path() + "/cadres.gif";
     QVERIFY(SaveGifToFile(path.toStdString(), *a, nullptr));
     QCOMPARE(window_->OpenDocument(path.toStdString()), 1);
@@ -239,6 +246,7 @@ class PropertyDialogsTest : public QObject {
     window_->Command(cmd::AnimationProperties);
     QCOMPARE(window_->Document()->playCount, 5u);
     QCOMPARE(window_->Properties()->LoopEdit()->text(), QStringLiteral("5"));
+    QCOMPARE(CanUndoKind(), undo::AnimationProperties);
 
     CommentListDialog::SetEditor([](QWidget*, QString* text) {
       *text = QStringLiteral("Fait à la main");
@@ -257,6 +265,98 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(QString::fromStdString(CommentAt(*window_->Document(), 0)),
              QStringLiteral("Fait à la main"));
     QVERIFY(window_->Modified());
+
+    // Each change is a step of its own, undone from the menu.
+    QCOMPARE(CanUndoKind(), undo::EditComments);
+    QCOMPARE(window_->Action(cmd::Undo)->text().section(QLatin1Char('\t'), 0, 0),
+             QStringLiteral("&Annuler Modification des commentaires GIF"));
+    window_->Command(cmd::Undo);
+    QVERIFY(CommentBlocks(*window_->Document()).empty());
+    QCOMPARE(window_->Document()->playCount, 5u);
+    window_->Command(cmd::Undo);
+    QCOMPARE(window_->Document()->playCount, 0u);
+    QCOMPARE(window_->Properties()->LoopEdit()->text(), QStringLiteral("0"));
+    window_->Command(cmd::Redo);
+    QCOMPARE(window_->Properties()->LoopEdit()->text(), QStringLiteral("5"));
+  }
+
+  // A palette edited from the sheet keeps its edit (and its undo step) when the sheet is then
+  // cancelled: the document is marked and the strip shows the new colour.
+  void paletteEditedThenAnnulerIsKept() {
+    OpenFrames(2);
+    PropertiesSheetHooks hooks;
+    hooks.editPalette = [](QWidget*, Animation& a, Frame* frame) {
+      std::vector<PaletteEntry> entries = a.globalPalette->entries;
+      entries[1] = {10, 200, 30, 0};
+      return !frame && ApplyPaletteEdit(a, -1, entries) != 0;
+    };
+    SetPropertiesSheetHooks(hooks);
+    QWidget* strip = window_->Strip()->viewport();
+    QPoint inside = window_->Strip()->FrameImageRect(0).topLeft() + QPoint(1, 1);
+    QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(255, 0, 0));
+    WhenModal([](QDialog* sheet) {
+      QTest::mouseClick(sheet->findChild<QPushButton*>("editGlobalPalette"), Qt::LeftButton);
+      QTest::mouseClick(Button(sheet, QStringLiteral("Annuler")), Qt::LeftButton);
+    });
+    window_->Command(cmd::AnimationProperties);
+    SetPropertiesSheetHooks({});
+    QVERIFY(window_->Modified());
+    QCOMPARE(CanUndoKind(), undo::EditPalette);
+    QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(10, 200, 30));
+  }
+
+  // Unchecking "Transparent", checking it again and confirming the chooser as it opens keeps
+  // the frame as it was: nothing recorded, nothing cleared.
+  void transparencyConfirmedUnchangedStays() {
+    OpenFrames(2, 3);
+    window_->SelectFrame(0, 0);
+    InstallPropertiesSheetHooks();
+    bool checkedAgain = false;
+    WhenModal([&checkedAgain](QDialog* sheet) {
+      auto* box =
+          sheet->findChild<QTabWidget*>()->currentWidget()->findChild<QCheckBox*>("transparent");
+      QVERIFY(box->isChecked());
+      QTest::mouseClick(box, Qt::LeftButton);
+      QVERIFY(!box->isChecked());
+      QTimer::singleShot(0, [] {
+        auto* chooser = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+        QVERIFY(chooser && chooser->windowTitle() != QStringLiteral("Propriétés"));
+        chooser->accept();
+      });
+      QTest::mouseClick(box, Qt::LeftButton);
+      checkedAgain = box->isChecked();
+      QTest::mouseClick(Button(sheet, QStringLiteral("OK")), Qt::LeftButton);
+    });
+    window_->Command(cmd::FrameProperties);
+    SetPropertiesSheetHooks({});
+    QVERIFY(checkedAgain);
+    QVERIFY(At(0)->Transparent());
+    QCOMPARE(int{At(0)->transparentIndex}, 3);
+    QVERIFY(!window_->Modified());
+    QCOMPARE(CanUndoKind(), 0u);
+  }
+
+  // The frame page's edits survive a visit to "Cadre global", whose fields the user left as
+  // they opened (all frames shared the disposal and the offsets).
+  void framePageEditsSurviveTheGlobalPage() {
+    OpenFrames(3);
+    window_->SelectFrame(1, 0);
+    WhenModal([](QDialog* sheet) {
+      auto* tabs = sheet->findChild<QTabWidget*>();
+      QWidget* page = tabs->currentWidget();
+      page->findChild<QComboBox*>("disposal")->setCurrentIndex(DisposalBackground);
+      Type(page->findChild<QLineEdit*>("left"), QStringLiteral("5"));
+      tabs->setCurrentIndex(1);
+      QCOMPARE(tabs->tabText(tabs->currentIndex()), QStringLiteral("Cadre global"));
+      QCOMPARE(tabs->currentWidget()->findChild<QLineEdit*>("left")->text(), QStringLiteral("0"));
+      QTest::mouseClick(Button(sheet, QStringLiteral("OK")), Qt::LeftButton);
+    });
+    window_->Command(cmd::FrameProperties);
+    QCOMPARE(At(1)->left, 5);
+    QCOMPARE(At(1)->Disposal(), int{DisposalBackground});
+    QCOMPARE(At(0)->left, 0);
+    QCOMPARE(At(0)->Disposal(), int{DisposalLeave});
+    QCOMPARE(CanUndoKind(), undo::FrameProperties);  // the global page changed nothing
   }
 
   // Over 254 characters the editor says so and stays; Annuler stores nothing.
@@ -289,6 +389,7 @@ class PropertyDialogsTest : public QObject {
 
   void reducesTheFrameCount() {
     OpenFrames(6);
+    window_->SelectFrame(2, 0);  // the third frame: it goes
     WhenModal([](QDialog* dialog) {
       auto* step = dialog->findChild<QSpinBox*>("step");
       QCOMPARE(step->value(), 2);
@@ -301,8 +402,22 @@ class PropertyDialogsTest : public QObject {
     QCOMPARE(window_->Document()->frameCount, int16_t{4});
     QCOMPARE(At(1)->delay, 20u + 30u);
     QCOMPARE(CanUndoKind(), undo::ReduceFrameCount);
+    // The frame that took its delay is current.
+    QCOMPARE(window_->CurrentFrame(), 1);
+    QCOMPARE(window_->StatusPart(0), QStringLiteral("  Cadre #2 sur 4"));
+    QCOMPARE(window_->Properties()->DelayEdit()->text(), QStringLiteral("50"));
     window_->Command(cmd::Undo);
     QCOMPARE(window_->Document()->frameCount, int16_t{6});
+
+    // A frame that stays stays current, at its new place.
+    window_->SelectFrame(3, 0);
+    WhenModal([](QDialog* dialog) {
+      dialog->findChild<QSpinBox*>("step")->setValue(3);
+      QTest::mouseClick(Button(dialog, QStringLiteral("OK")), Qt::LeftButton);
+    });
+    window_->Command(cmd::ReduceFrameCount);
+    QCOMPARE(window_->CurrentFrame(), 2);
+    QCOMPARE(At(2)->delay, 40u);
   }
 
   // The picture for the documentation, when LOOPWRIGHT_PROPERTIES_SHOT names the file: the

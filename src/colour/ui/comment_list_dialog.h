@@ -1,5 +1,5 @@
 // "Editer le commentaire GIF": the animation's comment blocks, added, edited and deleted in
-// place. No undo entry is recorded.
+// place, each change with its undo step.
 #pragma once
 
 #include <QDialog>

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "base/string_ids.h"
 #include "colour/palette_edit.h"
 #include "colour/ui/background_index_dialog.h"
 #include "colour/ui/index_choice_dialog.h"
@@ -13,12 +14,16 @@ namespace lw {
 namespace {
 
 bool ChooseTransparency(QWidget* parent, Animation&, Frame* frame, std::vector<uint8_t>* indexes) {
+  if (!frame || !frame->palette) return false;
   TransparencyChoice choice = TransparencyChoice::OfFrame(frame);
   choice.fromPropertyPage = true;
   choice.count = static_cast<int>(std::min<size_t>(indexes->size(), choice.indexes.size()));
   std::copy_n(indexes->begin(), choice.count, choice.indexes.begin());
-  if (!AskTransparencyChoice(parent, &choice) || choice.count < 0) return false;
-  indexes->assign(choice.indexes.begin(), choice.indexes.begin() + choice.count);
+  IndexChoiceDialog dialog(parent, str::TranspChooseTitle, *frame->palette, frame, choice);
+  // OK counts even when the choice stayed as it opened: the user may have unchecked the box
+  // and confirmed the frame's own index to check it again.
+  if (dialog.exec() != QDialog::Accepted) return false;
+  *indexes = dialog.Chosen();
   return true;
 }
 

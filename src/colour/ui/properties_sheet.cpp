@@ -228,11 +228,26 @@ class FramePropertiesPage : public QWidget {
     return failed == PropertyField::None;
   }
 
+  // Only what the user changed on this page applies: a field left as it opened must not write
+  // its opening value over what another page of the sheet changed in the same frames.
   PropertiesResult Apply() {
-    PropertiesResult result = ApplyFrameProperties(window(), animation_, Request());
+    FramePropertiesRequest r = Request();
+    if (r.name == initial_.name) r.name.reset();
+    if (r.interlaced == initial_.interlaced) r.interlaced.reset();
+    if (r.left == initial_.left) r.left.reset();
+    if (r.top == initial_.top) r.top.reset();
+    if (r.delay == initial_.delay) r.delay.reset();
+    if (r.disposal == initial_.disposal) r.disposal = -1;
+    if (!r.transparencyAccepted && r.transparent == initial_.transparent) r.transparent.reset();
+    return ApplyFrameProperties(window(), animation_, r);
+  }
+
+  // What the page's palette editor already changed, whichever way the sheet closes.
+  PropertiesResult Done() const {
+    PropertiesResult result;
     if (paletteEdited_) {
-      result.changes |= propchange::CurrentFrame;
-      result.hints |= refresh::Document | refresh::Encoding;
+      result.changes = propchange::CurrentFrame;
+      result.hints = refresh::Document | refresh::Encoding;
     }
     return result;
   }
@@ -370,11 +385,13 @@ class AnimationPropertiesPage : public QWidget {
     return failed == PropertyField::None;
   }
 
-  PropertiesResult Apply() {
-    PropertiesResult result = ApplyAnimationProperties(animation_, Request());
+  PropertiesResult Apply() { return ApplyAnimationProperties(animation_, Request()); }
+
+  PropertiesResult Done() const {
+    PropertiesResult result;
     if (paletteEdited_) {
-      result.changes |= propchange::GlobalPalette;
-      result.hints |= refresh::Document | refresh::Encoding;
+      result.changes = propchange::GlobalPalette;
+      result.hints = refresh::Document | refresh::Encoding;
     }
     return result;
   }
@@ -475,6 +492,22 @@ void PropertiesSheet::accept() {
     if (!result.ok) return;  // a local palette could not be removed: the sheet stays
   }
   QDialog::accept();
+}
+
+void PropertiesSheet::done(int result) {
+  // A palette edited from a page stays edited (it has its own undo step) even on Annuler: the
+  // caller must still mark the document and redraw.
+  for (int i = 0; i < tabs_->count(); ++i) {
+    PropertiesResult edited;
+    if (auto* frame = dynamic_cast<FramePropertiesPage*>(tabs_->widget(i))) {
+      edited = frame->Done();
+    } else if (auto* animation = dynamic_cast<AnimationPropertiesPage*>(tabs_->widget(i))) {
+      edited = animation->Done();
+    }
+    request_->changes |= edited.changes;
+    request_->hints |= edited.hints;
+  }
+  QDialog::done(result);
 }
 
 void SetPropertiesSheetHooks(const PropertiesSheetHooks& installed) { hooks = installed; }

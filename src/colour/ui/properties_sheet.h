@@ -29,7 +29,8 @@ struct PropertiesRequest {
   uint32_t hints = 0;    // refresh:: bits gathered from the pages
 };
 
-// True when the user pressed OK (the request's bits tell what changed).
+// True when the user pressed OK. The request's bits tell what changed, also after Annuler: a
+// palette edited from a page stays edited.
 bool AskProperties(QWidget* owner, PropertiesRequest* request);
 
 // The palette dialogs the pages open. Until one is installed its button stays greyed and checking
@@ -55,6 +56,7 @@ class PropertiesSheet : public QDialog {
   QTabWidget* Tabs() const { return tabs_; }
 
   void accept() override;
+  void done(int result) override;
 
  private:
   bool ValidatePage(int index);

@@ -68,11 +68,14 @@ void ReduceFrameCountDialog::accept() {
   QDialog::accept();
 }
 
-bool AskReduceFrameCount(QWidget* owner, Animation* animation, uint32_t* hints) {
+int ReduceFrameCountDialog::Step() const { return step_->value(); }
+
+bool AskReduceFrameCount(QWidget* owner, Animation* animation, uint32_t* hints, int* frameIndex) {
   if (!animation) return false;
   ReduceFrameCountDialog dialog(owner, animation);
   if (dialog.exec() != QDialog::Accepted) return false;
   if (hints) *hints = dialog.Hints();
+  if (frameIndex) *frameIndex = FrameIndexAfterReduction(*frameIndex, dialog.Step());
   return true;
 }
 

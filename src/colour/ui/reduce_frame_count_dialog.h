@@ -11,8 +11,10 @@ class QSpinBox;
 
 namespace lw {
 
-// True when frames were deleted; *hints gets the refresh hints.
-bool AskReduceFrameCount(QWidget* owner, Animation* animation, uint32_t* hints);
+// True when frames were deleted; *hints gets the refresh hints, and *frameIndex (when given)
+// becomes where that frame is afterwards (FrameIndexAfterReduction).
+bool AskReduceFrameCount(QWidget* owner, Animation* animation, uint32_t* hints,
+                         int* frameIndex = nullptr);
 
 class ReduceFrameCountDialog : public QDialog {
   Q_OBJECT
@@ -20,6 +22,7 @@ class ReduceFrameCountDialog : public QDialog {
  public:
   ReduceFrameCountDialog(QWidget* owner, Animation* animation);
   uint32_t Hints() const { return hints_; }
+  int Step() const;
   void accept() override;
 
  private:

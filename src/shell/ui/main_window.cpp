@@ -6,6 +6,7 @@
 #include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMetaObject>
 #include <QMimeData>
 #include <QStatusBar>
@@ -74,6 +75,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   connect(properties_, &PropertiesBar::commandTriggered, this, &MainWindow::Command);
   connect(properties_, &PropertiesBar::delayEdited, this, &MainWindow::ApplyDelayText);
   connect(properties_, &PropertiesBar::loopEdited, this, &MainWindow::ApplyLoopText);
+  // Leaving a field ends its run: typing there again is another step.
+  connect(properties_->DelayEdit(), &QLineEdit::editingFinished, this, [this] { delayRun_.End(); });
+  connect(properties_->LoopEdit(), &QLineEdit::editingFinished, this, [this] { loopRun_.End(); });
   connect(properties_, &PropertiesBar::frameChosen, this, [this](int entry) {
     if (!state_.document || entry < 0 || entry > state_.document->frameCount) return;
     SelectFrame(entry - 1, selmode::Only);
@@ -130,6 +134,7 @@ void MainWindow::SetModified(bool modified) {
 
 void MainWindow::SetCurrentFrame(int index) {
   if (!state_.document || !FrameAt(*state_.document, index)) index = -1;
+  if (index != state_.currentFrame) delayRun_.End();
   state_.currentFrame = index;
   strip_->SetCurrentFrame(index);
   RefreshStatus();

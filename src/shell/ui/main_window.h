@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/animation.h"
+#include "core/undo.h"
 #include "formats/merge.h"
 #include "formats/shell_state.h"
 #include "shell/command_table.h"
@@ -150,6 +151,9 @@ class MainWindow : public QMainWindow, private ShellListener {
   ShellState state_;
   Animation* shown_ = nullptr;  // the document the strip and bars were given
   bool durationsEdited_ = false;
+  // What is typed in the toolbar's delay and loop fields, each run one undo step.
+  UndoRun delayRun_;
+  UndoRun loopRun_;
   uint64_t estimateGeneration_ = 0;
   int64_t lastSize_ = -1;
 

@@ -60,7 +60,13 @@ uint32_t PropertyDialog(MainWindow& w, int command) {
     changed = AskGifComments(&w, doc);
     hints = changed ? refresh::Encoding | refresh::PropertiesFrame : 0;
   } else if (command == cmd::ReduceFrameCount) {
-    changed = AskReduceFrameCount(&w, doc, &hints);
+    int current = state.currentFrame;
+    changed = AskReduceFrameCount(&w, doc, &hints, &current);
+    // The current frame stays on its frame, or on the one that took its delay.
+    if (changed && FrameAt(*doc, current)) {
+      if (!FrameAt(*doc, current)->selected) lw::SelectFrame(*doc, current, selmode::Only);
+      state.currentFrame = current;
+    }
   } else {
     PropertiesRequest request;
     request.opener = command == cmd::FrameProperties ? PropertiesRequest::Opener::Frame
@@ -321,7 +327,7 @@ void MainWindow::ApplyDelayText(const QString& text) {
     properties_->DelayEdit()->setText(QString::number(value.value));  // applied as if typed
     return;
   }
-  AfterCommand(SetDelayCommand(state_, value.value));
+  AfterCommand(SetDelayCommand(state_, value.value, &delayRun_));
 }
 
 void MainWindow::ApplyLoopText(const QString& text) {
@@ -333,7 +339,7 @@ void MainWindow::ApplyLoopText(const QString& text) {
     properties_->LoopEdit()->setText(QString::number(value.value));
     return;
   }
-  if (SetLoopCountCommand(state_, value.value)) UpdateCommandStates();
+  if (SetLoopCountCommand(state_, value.value, &loopRun_)) UpdateCommandStates();
 }
 
 void MainWindow::SelectAll() {
