@@ -131,29 +131,61 @@ class AviFixPanel : public SavePanel {
     auto* text = new QLabel(UiText(str::AviFixText), this);
     text->setWordWrap(true);
     layout->addWidget(text);
-    auto* fix = new QPushButton(UiText(str::AviFixButton), this);
-    fix->setObjectName(QStringLiteral("fix"));
-    layout->addWidget(fix);
+    fix_ = new QPushButton(UiText(str::AviFixButton), this);
+    fix_->setObjectName(QStringLiteral("fix"));
+    layout->addWidget(fix_);
+    why_ = new QLabel(this);
+    why_->setObjectName(QStringLiteral("why"));
+    why_->setWordWrap(true);
+    why_->hide();
+    layout->addWidget(why_);
+    // What a plain Save of such a document writes: the pictures as a viewer sees them.
+    composited_ = new QCheckBox(UiText(str::AviSaveComposited), this);
+    composited_->setObjectName(QStringLiteral("composited"));
+    composited_->hide();
+    layout->addWidget(composited_);
     layout->addStretch();
-    connect(fix, &QPushButton::clicked, this, [this] {
+    connect(composited_, &QCheckBox::toggled, this, [this] {
+      if (changed) changed();
+    });
+    connect(fix_, &QPushButton::clicked, this, [this] {
       if (!document_) return;
       // The document being saved is the one open in the window: the fix changes it, with its
       // undo entry.
       uint32_t traits = traits_;
-      if (!FixForAvi(window(), *const_cast<Animation*>(document_), &traits)) return;
+      if (!FixForAvi(window(), *const_cast<Animation*>(document_), &traits)) {
+        OfferComposited(str::AviFixFailed);
+        return;
+      }
       traits_ = traits;
       fixed_ = true;
       if (changed) changed();
     });
+    // Known before any click: one index cannot take the transparency of every frame.
+    if (document_ && (traits_ & doctrait::Transparency) && !TransparentIndexesAgree(*document_)) {
+      fix_->setEnabled(false);
+      OfferComposited(str::AviFixMixedTransparency);
+    }
   }
 
-  bool Apply(SaveOptions* /*options*/) override { return fixed_; }
-  bool AllowsOk() const override { return fixed_; }
+  // Nothing to set: the AVI writer composites such a document in 24 bits with the stored
+  // compression, as a plain Save does.
+  bool Apply(SaveOptions* /*options*/) override { return AllowsOk(); }
+  bool AllowsOk() const override { return fixed_ || composited_->isChecked(); }
 
  private:
+  void OfferComposited(int reasonId) {
+    why_->setText(UiText(reasonId));
+    why_->show();
+    composited_->show();
+  }
+
   const Animation* document_;
   uint32_t traits_;
   bool fixed_ = false;
+  QPushButton* fix_ = nullptr;
+  QLabel* why_ = nullptr;
+  QCheckBox* composited_ = nullptr;
 };
 
 }  // namespace
