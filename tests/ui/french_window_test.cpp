@@ -213,8 +213,12 @@ class FrenchWindowTest : public QObject {
     int width = 0, needed = 0;
     WhenModal<QMessageBox>([&](QMessageBox* box) {
       width = box->width();
-      // The window manager draws the title with three buttons beside it.
-      needed = box->fontMetrics().horizontalAdvance(box->windowTitle()) + 3 * 32;
+      // Window managers draw the title larger than the box's text and bold, beside three
+      // buttons.
+      QFont title = box->font();
+      title.setBold(true);
+      title.setPixelSize(QFontInfo(box->font()).pixelSize() * 6 / 5);
+      needed = QFontMetrics(title).horizontalAdvance(box->windowTitle()) + 3 * 32;
       box->reject();
     });
     window_->Command(cmd::About);
@@ -231,6 +235,9 @@ class FrenchWindowTest : public QObject {
     window_->Command(cmd::Preview);
     PreviewWindow* preview = window_->Preview();
     QVERIFY(preview && preview->isVisible());
+    // A window manager gives a new window the keyboard unless the window asks it not to.
+    QVERIFY(preview->testAttribute(Qt::WA_ShowWithoutActivating));
+    QCOMPARE(QApplication::activeWindow(), window_.get());
     const QRect area = preview->screen()->availableGeometry();
     QVERIFY2(area.contains(preview->frameGeometry()),
              qPrintable(QStringLiteral("%1,%2 %3x%4")
@@ -242,7 +249,6 @@ class FrenchWindowTest : public QObject {
     auto* view = preview->findChild<QWidget*>(QStringLiteral("view"));
     QVERIFY(view->width() >= view->sizeHint().width() &&
             view->height() >= view->sizeHint().height());
-    QCOMPARE(QApplication::activeWindow(), window_.get());
     // Keys typed now still reach the main window's commands.
     QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window_.get(),
                     Qt::Key_P, Qt::ControlModifier);
