@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -140,10 +141,19 @@ class AviFixPanel : public SavePanel {
     why_->hide();
     layout->addWidget(why_);
     // What a plain Save of such a document writes: the pictures as a viewer sees them.
-    composited_ = new QCheckBox(UiText(str::AviSaveComposited), this);
+    // The text wraps in a label of its own: the side column is narrow for it.
+    composited_ = new QCheckBox(this);
     composited_->setObjectName(QStringLiteral("composited"));
+    composited_->setAccessibleName(UiText(str::AviSaveComposited));
+    compositedText_ = new QLabel(UiText(str::AviSaveComposited), this);
+    compositedText_->setWordWrap(true);
+    compositedText_->installEventFilter(this);
+    auto* row = new QHBoxLayout;
+    row->addWidget(composited_, 0, Qt::AlignTop);
+    row->addWidget(compositedText_, 1);
+    layout->addLayout(row);
     composited_->hide();
-    layout->addWidget(composited_);
+    compositedText_->hide();
     layout->addStretch();
     connect(composited_, &QCheckBox::toggled, this, [this] {
       if (changed) changed();
@@ -173,11 +183,22 @@ class AviFixPanel : public SavePanel {
   bool Apply(SaveOptions* /*options*/) override { return AllowsOk(); }
   bool AllowsOk() const override { return fixed_ || composited_->isChecked(); }
 
+ protected:
+  // A click on the text ticks the box, as a box's own text does.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == compositedText_ && event->type() == QEvent::MouseButtonRelease) {
+      composited_->click();
+      return true;
+    }
+    return SavePanel::eventFilter(watched, event);
+  }
+
  private:
   void OfferComposited(int reasonId) {
     why_->setText(UiText(reasonId));
     why_->show();
     composited_->show();
+    compositedText_->show();
   }
 
   const Animation* document_;
@@ -186,6 +207,7 @@ class AviFixPanel : public SavePanel {
   QPushButton* fix_ = nullptr;
   QLabel* why_ = nullptr;
   QCheckBox* composited_ = nullptr;
+  QLabel* compositedText_ = nullptr;
 };
 
 }  // namespace
