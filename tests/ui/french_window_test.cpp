@@ -263,6 +263,8 @@ class FrenchWindowTest : public QObject {
     QStringList buttons;
     WhenModal<QMessageBox>([&](QMessageBox* box) {
       for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      if (qEnvironmentVariableIsSet("LOOPWRIGHT_QUESTION_SHOT"))
+        box->grab().save(qEnvironmentVariable("LOOPWRIGHT_QUESTION_SHOT"));
       box->reject();  // Esc: the cancel button
     });
     WithQtDialogs([&] { window_->Command(cmd::Optimize); });
