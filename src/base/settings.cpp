@@ -563,6 +563,25 @@ bool SetInitDirFromFile(std::string_view file) {
   }
 }
 
+// ---- Folder of the palette files ----
+
+bool GetPaletteDir(std::string* dir) {
+  try {
+    return ReadString("PalDir", dir) || GetInitDir(dir);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
+bool SetPaletteDirFromFile(std::string_view file) {
+  try {
+    std::string dir = DirectoryPart(file);
+    return !dir.empty() && WriteString("PalDir", WithTrailingSlash(dir));
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 // ---- Recent files ----
 
 bool RecentFileAdd(std::string_view path) {

@@ -78,6 +78,13 @@ bool SetInitDir(std::string_view dir);
 // Stores the folder of a chosen file.
 bool SetInitDirFromFile(std::string_view file);
 
+// ---- Folder of the palette files ----
+
+// The folder the palette editor last loaded from or exported to, else the open dialogs' folder.
+bool GetPaletteDir(std::string* dir);
+// Stores the folder of a chosen palette file.
+bool SetPaletteDirFromFile(std::string_view file);
+
 // ---- Recent files ----
 
 constexpr int MaxRecentFiles = 7;

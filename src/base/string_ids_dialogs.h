@@ -318,5 +318,14 @@ constexpr int OptimizeMinimalCodeSize = 51801;  // "Réduire la taille de code L
 // Undo steps of the animation's own settings and of its comments.
 constexpr int UndoAnimationProperties = 51960;  // "Changement des propriétés d’animation"
 constexpr int UndoEditComments = 51961;         // "Modification des commentaires GIF"
+// Buttons, palette loading and the AVI fix that cannot be made.
+constexpr int ButtonContinue = 52400;        // "Continuer"
+constexpr int PalLoad = 52401;               // "Charger..."
+constexpr int PalLoadTitle = 52402;          // "Charger une palette"
+constexpr int FilterPaletteSources = 52403;  // "Palettes et images (*.pal ...)"
+constexpr int PalLoadNoPalette = 52404;      // "« %s » ne contient pas de palette."
+constexpr int AviFixMixedTransparency = 52405;
+constexpr int AviFixFailed = 52406;
+constexpr int AviSaveComposited = 52407;  // "Sauvegarder l’animation telle qu’elle s’affiche..."
 
 }  // namespace lw::str

@@ -90,8 +90,9 @@ bool ConfirmDrop24BitData(WindowHandle window, Animation& animation) {
     any = !f->rgbPlane.empty();
   }
   if (!any) return true;
-  int answer = Services().MessageBox(window, kDropText, kDropTitle,
-                                     mb::OkCancel | mb::IconExclamation | mb::TaskModal);
+  int answer =
+      Services().MessageBox(window, kDropText, kDropTitle,
+                            mb::OkCancel | mb::OkContinues | mb::IconExclamation | mb::TaskModal);
   if (answer != answer::Ok) return false;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     // A frame that has only 24-bit data keeps it: dropping it would leave no picture.

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/numbers.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -16,16 +17,6 @@ namespace {
 // Options that belong to the local-palette box.
 constexpr OptimizeOptions kLocalPaletteChoices =
     optimize::RemoveLocalPalettes | optimize::MapToGlobalPalette | optimize::BuildMetaPalette;
-
-std::string Grouped(int64_t number, const std::string& separator) {
-  std::string digits = std::to_string(number);
-  std::string out;
-  size_t first = digits.size() % 3;
-  if (first == 0) first = 3;
-  out = digits.substr(0, first);
-  for (size_t i = first; i < digits.size(); i += 3) out += separator + digits.substr(i, 3);
-  return out;
-}
 
 bool HasSinglePixelFrame(const Animation& animation) {
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f))
@@ -77,7 +68,7 @@ std::string SizeFieldText(int64_t size, const std::string& separator) {
   if (size < 0) return {};
   if (size == 0) return ResText(str::OptimizeSizeNone);
   std::string format = ResText(str::OptimizeSizeBytes);
-  std::string number = Grouped(size, separator);
+  std::string number = GroupDigits(size, separator);
   size_t at = format.find("%s");
   if (at != std::string::npos) format.replace(at, 2, number);
   return format;
@@ -91,10 +82,10 @@ void SavingTexts(int64_t before, int64_t after, const std::string& separator, st
   *saving = SizeFieldText(before - after, separator);
   // An empty document saves nothing: no percentage of nothing.
   if (before == 0) return;
-  char buffer[32];
-  std::snprintf(buffer, sizeof buffer, "(%.1f%%)",
-                static_cast<double>(before - after) * 100.0 / static_cast<double>(before));
-  *percent = buffer;
+  *percent =
+      "(" +
+      DecimalText(static_cast<double>(before - after) * 100.0 / static_cast<double>(before), 1) +
+      "%)";
 }
 
 bool KeepOptimizeTrial(Animation& document, AnimationPtr copy, int32_t copySize) {

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <new>
 
+#include "base/numbers.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -12,15 +13,6 @@
 namespace lw {
 
 namespace {
-
-std::string Grouped(int64_t number, const std::string& separator) {
-  std::string digits = std::to_string(number);
-  size_t first = digits.size() % 3;
-  if (first == 0) first = 3;
-  std::string out = digits.substr(0, first);
-  for (size_t i = first; i < digits.size(); i += 3) out += separator + digits.substr(i, 3);
-  return out;
-}
 
 std::string WithNumber(int textId, const std::string& number) {
   std::string format = ResText(textId);
@@ -69,18 +61,21 @@ bool MakeReducedCopy(const Animation& document, int n, bool dither, const Locked
 
 std::string ReduceVolumeText(int64_t size, const std::string& separator) {
   if (size < 0) return {};
-  return WithNumber(str::ReduceVolume, Grouped(size, separator));
+  return WithNumber(str::ReduceVolume, GroupDigits(size, separator));
 }
 
 std::string ReduceSavingText(int64_t before, int64_t after, const std::string& separator) {
   if (before < 0 || after < 0) return {};
   int64_t saving = before - after;
   if (saving < 1) return ResText(str::ReduceSavingNone);
-  std::string format = WithNumber(str::ReduceSaving, Grouped(saving, separator));
-  char buffer[256];
-  std::snprintf(buffer, sizeof buffer, format.c_str(),
-                static_cast<double>(saving) * 100.0 / static_cast<double>(before));
-  return buffer;
+  std::string text = WithNumber(str::ReduceSaving, GroupDigits(saving, separator));
+  // The percentage with a decimal comma, whatever the C library's locale.
+  size_t at = text.find("%.1f%%");
+  if (at != std::string::npos)
+    text.replace(
+        at, 6,
+        DecimalText(static_cast<double>(saving) * 100.0 / static_cast<double>(before), 1) + "%");
+  return text;
 }
 
 bool KeepReducedCopy(Animation& document, AnimationPtr copy) {

@@ -50,6 +50,8 @@ constexpr int IconAsterisk = 0x40;
 constexpr int DefButton2 = 0x100;
 constexpr int DefButton3 = 0x200;
 constexpr int TaskModal = 0x2000;
+// The OK button reads "Continuer", for questions whose text names that button.
+constexpr int OkContinues = 0x10000;
 constexpr int ButtonMask = 0xF;
 constexpr int IconMask = 0xF0;
 constexpr int DefButtonMask = 0xF00;

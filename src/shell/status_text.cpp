@@ -1,5 +1,6 @@
 #include "shell/status_text.h"
 
+#include <algorithm>
 #include <cctype>
 #include <cstdio>
 #include <cstdlib>
@@ -24,10 +25,16 @@ std::string Printf(const char* format, auto... args) {
   return std::string(buffer, static_cast<size_t>(n) < sizeof buffer ? n : sizeof buffer - 1);
 }
 
+// The table's texts write their numbers with a point; the reader expects a comma.
+std::string WithDecimalComma(std::string text) {
+  std::replace(text.begin(), text.end(), '.', ',');
+  return text;
+}
+
 std::string Tenths(float seconds, bool lessOrEqual) {
   bool small = lessOrEqual ? seconds <= 0.1f : seconds < 0.1f;
-  if (small) return TableText(str::DownloadUnderTenth);
-  return Printf(TableText(str::DownloadSeconds), static_cast<double>(seconds));
+  if (small) return WithDecimalComma(TableText(str::DownloadUnderTenth));
+  return WithDecimalComma(Printf(TableText(str::DownloadSeconds), static_cast<double>(seconds)));
 }
 
 EditValue CheckNumber(const std::string& text, uint32_t maximum, uint32_t replacement) {
@@ -53,21 +60,8 @@ EditValue CheckNumber(const std::string& text, uint32_t maximum, uint32_t replac
 
 }  // namespace
 
-std::string FormatThousands(int64_t number, char separator) {
-  std::string digits = std::to_string(number);
-  std::string sign;
-  if (!digits.empty() && digits[0] == '-') {
-    sign = "-";
-    digits.erase(0, 1);
-  }
-  size_t first = digits.size() % 3;
-  if (first == 0) first = 3;
-  std::string out = sign + digits.substr(0, first);
-  for (size_t i = first; i < digits.size(); i += 3) {
-    out += separator;
-    out += digits.substr(i, 3);
-  }
-  return out;
+std::string FormatThousands(int64_t number, std::string_view separator) {
+  return GroupDigits(number, separator);
 }
 
 uint32_t ModemBitsPerSecond(int index) {
@@ -116,7 +110,8 @@ std::string StatusScreenSizeText(uint32_t width, uint32_t height) {
 
 std::string StatusDurationText(uint64_t totalDelay, uint32_t delayUnits) {
   if (delayUnits == 0) delayUnits = 100;
-  return Printf(TableText(str::StatusDuration), static_cast<double>(totalDelay) / delayUnits);
+  return WithDecimalComma(
+      Printf(TableText(str::StatusDuration), static_cast<double>(totalDelay) / delayUnits));
 }
 
 std::string StatusZoomText(int percent) { return Printf("  %d%%", percent); }

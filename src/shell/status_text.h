@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "base/numbers.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 
@@ -12,8 +13,9 @@ namespace lw {
 
 // ---- Numbers and download times ----
 
-// Decimal digits grouped by three with the separator: 1234567 -> "1,234,567", 999 -> "999".
-std::string FormatThousands(int64_t number, char separator = ',');
+// Decimal digits grouped by three with the separator (a no-break space unless told otherwise):
+// 1234567 -> "1 234 567", 999 -> "999".
+std::string FormatThousands(int64_t number, std::string_view separator = GroupSeparator);
 
 constexpr int ModemSpeedCount = 6;
 // Bits per second of a modem speed index (PrefModemSpeed), 0 for an index without speed.
@@ -24,9 +26,9 @@ const char* ModemLabel(int index);
 // Seconds to download size bytes at the speed: (size x 8, in single precision) / bits per second.
 // Negative when the index has no speed.
 float DownloadSeconds(uint64_t size, int speedIndex);
-// "< 0.1sec" below 0.1 s, else "%.1fsecs" (status bar).
+// "< 0,1sec" below 0.1 s, else "%.1fsecs" with a decimal comma (status bar).
 std::string StatusDownloadTime(float seconds);
-// "< 0.1sec" at 0.1 s or less, else "%.1fsecs" (download-time menu).
+// "< 0,1sec" at 0.1 s or less, else "%.1fsecs" with a decimal comma (download-time menu).
 std::string MenuDownloadTime(float seconds);
 
 // Status part 3: "Fichier de : %s octets  (%s à %s)"; an index without speed shows the size alone.
@@ -42,7 +44,8 @@ std::string DownloadMenuText(int speedIndex, int64_t size);
 // current: frame index, -2 for several selected, -1 for none.
 std::string StatusFrameText(int current, int frameCount);
 std::string StatusScreenSizeText(uint32_t width, uint32_t height);
-// The total of the delays in seconds with two decimals; delayUnits ticks make a second.
+// The total of the delays in seconds with two decimals after a comma; delayUnits ticks make a
+// second.
 std::string StatusDurationText(uint64_t totalDelay, uint32_t delayUnits = 100);
 std::string StatusZoomText(int percent);
 

@@ -57,9 +57,9 @@ TEST(OptimizeTrialTexts, SizeAndSavingFields) {
     const char* saving;
     const char* percent;
   } savings[] = {
-      {1000, 900, "100 octets", "(10.0%)"},
-      {3000, 1999, "1,001 octets", "(33.4%)"},
-      {1000, 1000, "Aucune", "(0.0%)"},
+      {1000, 900, "100 octets", "(10,0%)"},
+      {3000, 1999, "1,001 octets", "(33,4%)"},
+      {1000, 1000, "Aucune", "(0,0%)"},
       {1000, 1001, "", ""},  // grew: nothing shown
       {-1, 10, "", ""},      // unknown sizes
       {10, -1, "", ""},

@@ -73,8 +73,8 @@ TEST(ReduceTexts, VolumeAndSaving) {
     int64_t before, after;
     const char* text;
   } savings[] = {
-      {2000, 1000, "Sauvegardés : 1,000 octets (50.0%)"},
-      {3000, 1999, "Sauvegardés : 1,001 octets (33.4%)"},
+      {2000, 1000, "Sauvegardés : 1,000 octets (50,0%)"},
+      {3000, 1999, "Sauvegardés : 1,001 octets (33,4%)"},
       {1000, 1000, "Sauvegardés : Aucun"},  // nothing saved
       {1000, 1200, "Sauvegardés : Aucun"},  // grew
       {-1, 10, ""},

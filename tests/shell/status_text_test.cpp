@@ -5,24 +5,24 @@
 namespace lw {
 namespace {
 
-TEST(StatusTextTest, ThousandsGroupFromTheLeft) {
+TEST(StatusTextTest, ThousandsGroupFromTheLeftWithANoBreakSpace) {
   EXPECT_EQ(FormatThousands(0), "0");
   EXPECT_EQ(FormatThousands(999), "999");
-  EXPECT_EQ(FormatThousands(1000), "1,000");
-  EXPECT_EQ(FormatThousands(123456), "123,456");
-  EXPECT_EQ(FormatThousands(1234567), "1,234,567");
-  EXPECT_EQ(FormatThousands(1234567, ' '), "1 234 567");
-  EXPECT_EQ(FormatThousands(-1234), "-1,234");
+  EXPECT_EQ(FormatThousands(1000), "1\u00A0000");
+  EXPECT_EQ(FormatThousands(123456), "123\u00A0456");
+  EXPECT_EQ(FormatThousands(1234567), "1\u00A0234\u00A0567");
+  EXPECT_EQ(FormatThousands(1234567, ","), "1,234,567");
+  EXPECT_EQ(FormatThousands(-1234), "-1\u00A0234");
 }
 
 TEST(StatusTextTest, DownloadTimesRoundAtATenth) {
   // 8 000 bits at 28 800 bit/s.
-  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(1000, 1)), "0.3secs");
-  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(300, 5)), "< 0.1sec");
+  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(1000, 1)), "0,3secs");
+  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(300, 5)), "< 0,1sec");
   // Exactly a tenth: the status bar shows it, the menu calls it small.
-  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(360, 1)), "0.1secs");
-  EXPECT_EQ(MenuDownloadTime(DownloadSeconds(360, 1)), "< 0.1sec");
-  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(1000000, 0)), "555.6secs");
+  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(360, 1)), "0,1secs");
+  EXPECT_EQ(MenuDownloadTime(DownloadSeconds(360, 1)), "< 0,1sec");
+  EXPECT_EQ(StatusDownloadTime(DownloadSeconds(1000000, 0)), "555,6secs");
 }
 
 TEST(StatusTextTest, SpeedTableEndsAfterSixEntries) {
@@ -36,10 +36,10 @@ TEST(StatusTextTest, SpeedTableEndsAfterSixEntries) {
 }
 
 TEST(StatusTextTest, FileSizeAndMenuTexts) {
-  EXPECT_EQ(StatusFileSizeText(1000, 1), "Fichier de : 1,000 octets  (0.3secs à 28.8K)");
+  EXPECT_EQ(StatusFileSizeText(1000, 1), "Fichier de : 1\u00A0000 octets  (0,3secs à 28.8K)");
   // No speed: no division by zero, the size alone.
-  EXPECT_EQ(StatusFileSizeText(1000, 9), "Fichier de : 1,000 octets");
-  EXPECT_EQ(DownloadMenuText(1, 1000), "28.8K :\t 0.3secs");
+  EXPECT_EQ(StatusFileSizeText(1000, 9), "Fichier de : 1\u00A0000 octets");
+  EXPECT_EQ(DownloadMenuText(1, 1000), "28.8K :\t 0,3secs");
   EXPECT_EQ(DownloadMenuText(3, -1), "56K");
 }
 
@@ -48,8 +48,8 @@ TEST(StatusTextTest, StatusParts) {
   EXPECT_EQ(StatusFrameText(-2, 12), "  Multiple de 12");
   EXPECT_EQ(StatusFrameText(-1, 12), "  Aucun des 12 cadres");
   EXPECT_EQ(StatusScreenSizeText(320, 200), "  320 × 200");
-  EXPECT_EQ(StatusDurationText(125), "  1.25 secs");
-  EXPECT_EQ(StatusDurationText(125, 10), "  12.50 secs");
+  EXPECT_EQ(StatusDurationText(125), "  1,25 secs");
+  EXPECT_EQ(StatusDurationText(125, 10), "  12,50 secs");
   EXPECT_EQ(StatusZoomText(33), "  33%");
 }
 

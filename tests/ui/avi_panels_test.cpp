@@ -3,6 +3,9 @@
 #include "formats/ui/avi_panels.h"
 
 #include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
@@ -10,8 +13,10 @@
 #include <fstream>
 
 #include "base/preferences.h"
+#include "formats/avi/avi_format.h"
 #include "formats/avi/avi_settings.h"
 #include "formats/save_flow.h"
+#include "formats/ui/save_as_dialog.h"
 #include "ui_fixtures.h"
 
 namespace lw {
@@ -100,6 +105,53 @@ class AviPanelsTest : public QObject {
     QVERIFY(panel->AllowsOk());
     QCOMPARE(changes, 1);
     QVERIFY(AviPanelAllowed(DocumentTraits(*doc)));
+  }
+
+  // Transparent frames with different indexes: no index can take the transparency. The panel
+  // says so from the start and offers what a plain Save writes, the composited pictures in 24
+  // bits; checking that lets the Save As dialog's OK go.
+  void fixThatCannotBeMadeOffersTheCompositedSave() {
+    AnimationPtr doc = MakeDocument(8, 8, 0);
+    AddFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
+    AddFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 4);
+    SaveAsWindow dialog(nullptr, BuildSaveAsRequest(nullptr, "", *doc, savetype::Avi));
+    dialog.show();
+    auto* panel = dialog.findChild<SavePanel*>(QStringLiteral("AviFixPanel"));
+    QVERIFY(panel);
+    QPushButton* ok = nullptr;
+    if (auto* box = dialog.Files()->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+      for (QAbstractButton* b : box->buttons())
+        if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = qobject_cast<QPushButton*>(b);
+    QVERIFY(ok);
+    QVERIFY(!ok->isEnabled());
+    QVERIFY(!panel->findChild<QPushButton*>(QStringLiteral("fix"))->isEnabled());
+    auto* why = panel->findChild<QLabel*>(QStringLiteral("why"));
+    QVERIFY(why->isVisible());
+    QVERIFY(why->text().contains(QStringLiteral("index de transparence")));
+    auto* composited = panel->findChild<QCheckBox*>(QStringLiteral("composited"));
+    QVERIFY(composited->isVisible() && !composited->isChecked());
+    composited->click();
+    QTRY_VERIFY(ok->isEnabled());
+    composited->click();
+    QTRY_VERIFY(!ok->isEnabled());
+    composited->click();
+    QTRY_VERIFY(ok->isEnabled());
+    if (qEnvironmentVariableIsSet("LOOPWRIGHT_AVI_FIX_SHOT"))
+      dialog.grab().save(qEnvironmentVariable("LOOPWRIGHT_AVI_FIX_SHOT"));
+
+    // What OK hands on writes the pictures as they show, the document untouched.
+    SaveOptions options;
+    options.optionBits = saveopt::Plain;
+    QVERIFY(panel->Apply(&options));
+    QVERIFY(!options.avi.filled);
+    SetPrefBits(PrefFlags, NoAviCompression, true);
+    const std::string target = dir_.path().toStdString() + "/composee.avi";
+    QVERIFY(WriteAsType(target, *doc, options, savetype::Avi, nullptr));
+    AnimationPtr back;
+    QCOMPARE(ReadAvi(target, nullptr, &back, nullptr), 1);
+    QCOMPARE(int(back->frameCount), 2);
+    QCOMPARE(back->screenWidth, 8u);
+    QVERIFY(FirstFrame(*doc)->Transparent() && FirstFrame(*doc)->transparentIndex == 2);
   }
 };
 

@@ -258,6 +258,30 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(FirstFrame(*doc)->width, 3u);
   }
 
+  // A screen wider than 10 000 pixels keeps its width through the dialog, and a width up to
+  // the largest a GIF holds can be typed.
+  void resizeFieldsTakeScreenSizesUpTo65535() {
+    AnimationPtr a = uitest::MakeDocument(12000, 20, 0);
+    uitest::AddFrame(*a, 0, 0, 20, 10, 1, -1, 1, 10);
+    QString path = dir_.path() + "/large.gif";
+    QVERIFY(SaveGifToFile(path.toStdString(), *a, nullptr));
+    QCOMPARE(window_->OpenDocument(path.toStdString()), 1);
+    int shownWidth = 0;
+    WithDialog<ResizeDialog>(cmd::ResizeAnimation, [&](ResizeDialog* d) {
+      shownWidth = d->WidthField()->value();
+      d->KeepAspectBox()->setChecked(false);
+      d->HeightField()->setValue(40);
+    });
+    QCOMPARE(shownWidth, 12000);
+    QCOMPARE(window_->Document()->screenWidth, 12000u);
+    QCOMPARE(window_->Document()->screenHeight, 40u);
+    WithDialog<ResizeDialog>(cmd::ResizeAnimation, [](ResizeDialog* d) {
+      d->KeepAspectBox()->setChecked(false);
+      d->WidthField()->setValue(65535);
+    });
+    QCOMPARE(window_->Document()->screenWidth, 65535u);
+  }
+
   // Bicubic with an offset frame asks first: "Non" keeps the dialog open and changes nothing,
   // "Oui" resizes. The selected frames' mode sizes the screen to the frames' extent.
   void bicubicWarningAndFrameMode() {

@@ -223,7 +223,7 @@ class MainWindowTest : public QObject {
     QVERIFY(!window_->Strip()->IntroWidget()->isVisible());
     QCOMPARE(window_->StatusPart(0), QStringLiteral("  Aucun des 4 cadres"));
     QCOMPARE(window_->StatusPart(1), QStringLiteral("  20 × 10"));
-    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1.00 secs"));
+    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1,00 secs"));
     QCOMPARE(window_->StatusPart(4), QStringLiteral("  100%"));
 
     // Click, Ctrl+click, Shift+click.
@@ -322,7 +322,7 @@ class MainWindowTest : public QObject {
     delay->setText("25");
     QCOMPARE(FrameAt(*doc, 1)->delay, 25u);
     QVERIFY(window_->Modified());
-    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1.05 secs"));
+    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1,05 secs"));
 
     // Out of range: the message, then 65535 takes effect.
     delay->setText("70000");

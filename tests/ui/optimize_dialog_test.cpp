@@ -7,6 +7,7 @@
 #include <QRadioButton>
 #include <QtTest>
 
+#include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/optimize_trial.h"
@@ -36,7 +37,7 @@ class OptimizeDialogTest : public QObject {
     AnimationPtr copy;
     int32_t size = -1;
     RunOptimizeTrial(document, options, nullptr, &copy, &size);
-    return QString::fromStdString(SizeFieldText(size, ","));
+    return QString::fromStdString(SizeFieldText(size, GroupSeparator));
   }
 
  private slots:
@@ -191,7 +192,7 @@ class OptimizeDialogTest : public QObject {
     OptimizeDialog dialog(nullptr, doc.get());
     dialog.show();
     QTRY_COMPARE(dialog.Saving()->text(), QStringLiteral("Aucune"));
-    QCOMPARE(dialog.SavingPercent()->text(), QStringLiteral("(0.0%)"));
+    QCOMPARE(dialog.SavingPercent()->text(), QStringLiteral("(0,0%)"));
     dialog.accept();
     QVERIFY(!dialog.Changed());
     QCOMPARE(CanUndoKind(), 0u);

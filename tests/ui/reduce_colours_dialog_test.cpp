@@ -16,6 +16,7 @@
 #include <chrono>
 #include <thread>
 
+#include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/reduce_trial.h"
@@ -67,7 +68,7 @@ class ReduceColoursDialogTest : public QObject {
     MakeReducedCopy(doc, n, false, nullptr, nullptr, &copy);
     return QString::fromStdString(
         ReduceSavingText(EstimateEncodedSize(const_cast<Animation&>(doc), false, nullptr),
-                         EstimateEncodedSize(*copy, true, nullptr), ","));
+                         EstimateEncodedSize(*copy, true, nullptr), GroupSeparator));
   }
 
  private slots:

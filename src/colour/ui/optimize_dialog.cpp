@@ -18,6 +18,7 @@
 #include <thread>
 
 #include "base/messages.h"
+#include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
@@ -197,8 +198,8 @@ void OptimizeDialog::UpdateEnabling() {
 }
 
 QString OptimizeDialog::Grouping() const {
-  QString separator = locale().groupSeparator();
-  return separator.isEmpty() ? QStringLiteral(",") : separator;
+  // The French grouping whatever the system's language, as every other text here.
+  return QString::fromUtf8(GroupSeparator);
 }
 
 void OptimizeDialog::showEvent(QShowEvent* event) {

@@ -9,12 +9,16 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "base/preferences.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
 #include "colour/pal_file.h"
 #include "colour/ui/image_view.h"
 #include "colour/ui/palette_grid.h"
+#include "formats/palette_source.h"
+#include "formats/ui/open_dialog.h"
 #include "shell/ui/colour_button.h"
 #include "shell/ui/dialog_buttons.h"
 
@@ -25,6 +29,26 @@ namespace {
 constexpr uint32_t ShowColourUsage = 0x1;  // PrefFlags: the editor shows which entries are used
 
 uint32_t ToColour(const PaletteEntry& e) { return e.red | (e.green << 8) | (e.blue << 16); }
+
+// A palette file to load or to export to, chosen in the folder the last one came from; that
+// folder is remembered. Empty when cancelled.
+QString ChoosePaletteFile(QWidget* owner, bool load) {
+  std::string folder;
+  GetPaletteDir(&folder);
+  QFileDialog chooser(
+      owner, UiText(load ? str::PalLoadTitle : str::SavePaletteTitle),
+      QString::fromStdString(folder),
+      load ? UiText(str::FilterPaletteSources) : QStringLiteral("PAL Palette Files (*.pal)"));
+  chooser.setObjectName(QStringLiteral("PaletteChooser"));
+  chooser.setAcceptMode(load ? QFileDialog::AcceptOpen : QFileDialog::AcceptSave);
+  chooser.setFileMode(load ? QFileDialog::ExistingFile : QFileDialog::AnyFile);
+  if (!load) chooser.setDefaultSuffix(QStringLiteral("pal"));
+  MakeChooserFrench(&chooser);
+  if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return {};
+  QString path = chooser.selectedFiles().front();
+  SetPaletteDirFromFile(path.toStdString());
+  return path;
+}
 
 }  // namespace
 
@@ -124,16 +148,16 @@ PaletteEditDialog::PaletteEditDialog(QWidget* owner, PaletteEditRequest* request
     // The palette as edited so far goes to a PAL file; the dialog stays open.
     export_ = new QPushButton(UiText(str::PalExport), this);
     connect(export_, &QPushButton::clicked, this, [this] {
-      QFileDialog chooser(this, UiText(str::SavePaletteTitle), QString(),
-                          QStringLiteral("PAL Palette Files (*.pal)"));
-      chooser.setAcceptMode(QFileDialog::AcceptSave);
-      chooser.setDefaultSuffix(QStringLiteral("pal"));
-      if (chooser.exec() != QDialog::Accepted || chooser.selectedFiles().isEmpty()) return;
+      QString path = ChoosePaletteFile(this, false);
+      if (path.isEmpty()) return;
       Palette palette;
       palette.entries = working_;
-      if (!palette.entries.empty())
-        WritePalFile(chooser.selectedFiles().front().toStdString(), palette);
+      if (!palette.entries.empty()) WritePalFile(path.toStdString(), palette);
     });
+    load_ = new QPushButton(UiText(str::PalLoad), this);
+    load_->setObjectName(QStringLiteral("load"));
+    connect(load_, &QPushButton::clicked, this, &PaletteEditDialog::LoadPalette);
+    bottom->addWidget(load_);
     bottom->addWidget(export_);
   }
   bottom->addStretch();
@@ -160,6 +184,28 @@ void PaletteEditDialog::Select(int index) {
   flash_ = index;
   ShowColours();
   flashTimer_.start();
+}
+
+void PaletteEditDialog::LoadPalette() {
+  QString path = ChoosePaletteFile(this, true);
+  if (path.isEmpty()) return;
+  // A file that cannot be read has shown its message and changes nothing.
+  PalettePtr loaded = ReadPaletteSource(path.toStdString(), this);
+  if (!loaded) return;
+  // The palette keeps its size: the loaded colours fill it from the first entry.
+  const size_t n = std::min(working_.size(), loaded->entries.size());
+  for (size_t i = 0; i < n; ++i) {
+    const PaletteEntry& from = loaded->entries[i];
+    if (working_[i].red == from.red && working_[i].green == from.green &&
+        working_[i].blue == from.blue)
+      continue;
+    working_[i].red = from.red;
+    working_[i].green = from.green;
+    working_[i].blue = from.blue;
+    changed_ = true;
+  }
+  FillFields();
+  ShowColours();
 }
 
 void PaletteEditDialog::FillFields() {

@@ -34,6 +34,7 @@ class PaletteEditDialog : public QDialog {
   ColourButton* Swatch() const { return swatch_; }
   QCheckBox* UsageBox() const { return usageBox_; }
   QPushButton* ExportButton() const { return export_; }
+  QPushButton* LoadButton() const { return load_; }
   bool Changed() const { return changed_; }
   const std::vector<PaletteEntry>& Working() const { return working_; }
 
@@ -42,6 +43,8 @@ class PaletteEditDialog : public QDialog {
   void accept() override;
 
  private:
+  // "Charger...": the colours of a PAL file or of an image's palette.
+  void LoadPalette();
   void FieldEdited(int channel);
   void SetEntry(const PaletteEntry& entry);
   void ShowColours();
@@ -63,6 +66,7 @@ class PaletteEditDialog : public QDialog {
   ColourButton* swatch_ = nullptr;
   QCheckBox* usageBox_ = nullptr;
   QPushButton* export_ = nullptr;
+  QPushButton* load_ = nullptr;
   QTimer flashTimer_;
 };
 

@@ -17,6 +17,7 @@
 #include <algorithm>
 
 #include "base/messages.h"
+#include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
@@ -35,10 +36,8 @@ namespace lw {
 
 namespace {
 
-QString Separator(const QLocale& locale) {
-  QString separator = locale.groupSeparator();
-  return separator.isEmpty() ? QStringLiteral(",") : separator;
-}
+// The French grouping whatever the system's language, as every other text here.
+QString Separator(const QLocale&) { return QString::fromUtf8(GroupSeparator); }
 
 QLabel* BoldLabel(QWidget* parent) {
   auto* label = new QLabel(parent);

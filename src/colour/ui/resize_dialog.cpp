@@ -20,7 +20,8 @@ namespace lw {
 
 namespace {
 
-constexpr int kMaxLength = 10000;
+// Screen sizes go up to the largest a GIF file can hold.
+constexpr int kMaxLength = 65535;
 
 QSpinBox* Spin(QWidget* parent, const char* name) {
   auto* box = new QSpinBox(parent);

@@ -12,12 +12,10 @@ namespace {
 
 // Every transparent frame must use the same index; it moves to 0 and the frames turn opaque.
 bool MoveTransparencyToZero(Animation& document) {
+  if (!TransparentIndexesAgree(document)) return false;
   int shared = -1;
-  for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
-    if (!f->Transparent()) continue;
-    if (shared >= 0 && shared != f->transparentIndex) return false;
-    shared = f->transparentIndex;
-  }
+  for (const Frame* f = FirstFrame(document); f && shared < 0; f = NextFrame(f))
+    if (f->Transparent()) shared = f->transparentIndex;
   if (shared > 0 && document.globalPalette && shared < document.globalPalette->Count()) {
     std::swap(document.globalPalette->entries[0], document.globalPalette->entries[shared]);
     const uint8_t t = static_cast<uint8_t>(shared);
@@ -49,6 +47,16 @@ void MakeOpaque(Animation& document) {
 }
 
 }  // namespace
+
+bool TransparentIndexesAgree(const Animation& document) {
+  int shared = -1;
+  for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
+    if (!f->Transparent()) continue;
+    if (shared >= 0 && shared != f->transparentIndex) return false;
+    shared = f->transparentIndex;
+  }
+  return true;
+}
 
 bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits) {
   UndoRecord* record = RecordUndo(undo::FixForAvi, document, nullptr, nullptr, 0);

@@ -16,4 +16,8 @@ namespace lw {
 // on failure the document is as it was.
 bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits);
 
+// Whether every transparent frame uses the same transparent index: without that, no one index
+// can take the transparency and the fix cannot be made.
+bool TransparentIndexesAgree(const Animation& document);
+
 }  // namespace lw

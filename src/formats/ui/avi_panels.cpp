@@ -2,6 +2,7 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -131,29 +132,82 @@ class AviFixPanel : public SavePanel {
     auto* text = new QLabel(UiText(str::AviFixText), this);
     text->setWordWrap(true);
     layout->addWidget(text);
-    auto* fix = new QPushButton(UiText(str::AviFixButton), this);
-    fix->setObjectName(QStringLiteral("fix"));
-    layout->addWidget(fix);
+    fix_ = new QPushButton(UiText(str::AviFixButton), this);
+    fix_->setObjectName(QStringLiteral("fix"));
+    layout->addWidget(fix_);
+    why_ = new QLabel(this);
+    why_->setObjectName(QStringLiteral("why"));
+    why_->setWordWrap(true);
+    why_->hide();
+    layout->addWidget(why_);
+    // What a plain Save of such a document writes: the pictures as a viewer sees them.
+    // The text wraps in a label of its own: the side column is narrow for it.
+    composited_ = new QCheckBox(this);
+    composited_->setObjectName(QStringLiteral("composited"));
+    composited_->setAccessibleName(UiText(str::AviSaveComposited));
+    compositedText_ = new QLabel(UiText(str::AviSaveComposited), this);
+    compositedText_->setWordWrap(true);
+    compositedText_->installEventFilter(this);
+    auto* row = new QHBoxLayout;
+    row->addWidget(composited_, 0, Qt::AlignTop);
+    row->addWidget(compositedText_, 1);
+    layout->addLayout(row);
+    composited_->hide();
+    compositedText_->hide();
     layout->addStretch();
-    connect(fix, &QPushButton::clicked, this, [this] {
+    connect(composited_, &QCheckBox::toggled, this, [this] {
+      if (changed) changed();
+    });
+    connect(fix_, &QPushButton::clicked, this, [this] {
       if (!document_) return;
       // The document being saved is the one open in the window: the fix changes it, with its
       // undo entry.
       uint32_t traits = traits_;
-      if (!FixForAvi(window(), *const_cast<Animation*>(document_), &traits)) return;
+      if (!FixForAvi(window(), *const_cast<Animation*>(document_), &traits)) {
+        OfferComposited(str::AviFixFailed);
+        return;
+      }
       traits_ = traits;
       fixed_ = true;
       if (changed) changed();
     });
+    // Known before any click: one index cannot take the transparency of every frame.
+    if (document_ && (traits_ & doctrait::Transparency) && !TransparentIndexesAgree(*document_)) {
+      fix_->setEnabled(false);
+      OfferComposited(str::AviFixMixedTransparency);
+    }
   }
 
-  bool Apply(SaveOptions* /*options*/) override { return fixed_; }
-  bool AllowsOk() const override { return fixed_; }
+  // Nothing to set: the AVI writer composites such a document in 24 bits with the stored
+  // compression, as a plain Save does.
+  bool Apply(SaveOptions* /*options*/) override { return AllowsOk(); }
+  bool AllowsOk() const override { return fixed_ || composited_->isChecked(); }
+
+ protected:
+  // A click on the text ticks the box, as a box's own text does.
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (watched == compositedText_ && event->type() == QEvent::MouseButtonRelease) {
+      composited_->click();
+      return true;
+    }
+    return SavePanel::eventFilter(watched, event);
+  }
 
  private:
+  void OfferComposited(int reasonId) {
+    why_->setText(UiText(reasonId));
+    why_->show();
+    composited_->show();
+    compositedText_->show();
+  }
+
   const Animation* document_;
   uint32_t traits_;
   bool fixed_ = false;
+  QPushButton* fix_ = nullptr;
+  QLabel* why_ = nullptr;
+  QCheckBox* composited_ = nullptr;
+  QLabel* compositedText_ = nullptr;
 };
 
 }  // namespace

@@ -89,7 +89,10 @@ int QtServices::ShowBox(WindowHandle owner, const std::string& text, const std::
   std::map<QAbstractButton*, int> answerOf;
   QPushButton* escape = nullptr;
   for (int i = 0; i < count; ++i) {
-    QPushButton* button = box.addButton(ButtonText(answers[i]), ButtonRole(answers[i]));
+    QString label = answers[i] == answer::Ok && (style & mb::OkContinues)
+                        ? QString::fromUtf8(TableText(str::ButtonContinue))
+                        : ButtonText(answers[i]);
+    QPushButton* button = box.addButton(label, ButtonRole(answers[i]));
     answerOf[button] = answers[i];
     if (answers[i] == preferred) box.setDefaultButton(button);
     // As on the system the program comes from: Esc means Cancel, or OK in a box with only OK;

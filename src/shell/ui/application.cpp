@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QLibraryInfo>
+#include <QLocale>
 #include <QTimer>
 #include <QTranslator>
 #include <cstdlib>
@@ -32,6 +33,8 @@ int RunWindow(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Loopwright");
     QApplication::setWindowIcon(ProgramIcon());
+    // Qt's own dialogs and number fields speak French, whatever the system's language.
+    QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     LoadQtFrenchTexts();
     InstallQtServices();
     InstallPropertiesSheetHooks();

@@ -1,6 +1,7 @@
 #include "shell/ui/preview_window.h"
 
 #include <QAction>
+#include <QApplication>
 #include <QHBoxLayout>
 #include <QHideEvent>
 #include <QKeyEvent>
@@ -237,6 +238,24 @@ void PreviewWindow::PlaceBesideOwner() {
   move(PreviewPosition(outer, size().grownBy(frame), on->availableGeometry()));
 }
 
+void PreviewWindow::FitOnScreen() {
+  QWidget* owner = parentWidget() ? parentWidget()->window() : nullptr;
+  QScreen* on = owner ? owner->screen() : screen();
+  if (!on) return;
+  // The window manager's frame is not known before showing: take the owner's.
+  QSize decoration(0, 0);
+  if (owner) decoration = owner->frameGeometry().size() - owner->geometry().size();
+  const QSize room = on->availableGeometry().size() - decoration;
+  auto fits = [&] {
+    const QSize wanted = sizeHint();
+    return wanted.width() <= room.width() && wanted.height() <= room.height();
+  };
+  // A picture larger than the screen starts zoomed out until all of it shows, as far as the
+  // zoom goes.
+  while (!fits() && view_->ZoomStep() > -4) view_->SetZoomStep(view_->ZoomStep() - 1);
+  resize(sizeHint().expandedTo(minimumSizeHint()).boundedTo(room));
+}
+
 void PreviewWindow::hideEvent(QHideEvent* event) {
   // Hidden by the program on its way out (not by minimizing): no frame may be drawn from a
   // document that is going.
@@ -266,14 +285,18 @@ bool PreviewWindow::Open() {
   if (fullScreen_) {
     showFullScreen();
   } else {
-    adjustSize();
+    FitOnScreen();
     PlaceBesideOwner();
     if (QWidget* owner = parentWidget()) {
       owner->window()->installEventFilter(this);
       placed_.start();
     }
+    // The preview plays beside the work: the keys stay with the window the user types in.
+    QWidget* active = QApplication::activeWindow();
+    setAttribute(Qt::WA_ShowWithoutActivating);
     show();
     slider_->setFocus();
+    if (active && active != this) active->activateWindow();
   }
   if (mode_ == PreviewMode::Durations && startFrame_ >= 0 && startFrame_ < count_) {
     ShowFrame(startFrame_ + 1, true);

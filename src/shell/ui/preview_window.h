@@ -101,6 +101,8 @@ class PreviewWindow : public QDialog {
 
  private:
   void PlaceBesideOwner();
+  // Zooms out (and at last shrinks) a window that would not fit on the owner's screen.
+  void FitOnScreen();
   void BuildControls();
   void Layout();
   bool PreparePlayed();
