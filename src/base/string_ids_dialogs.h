@@ -315,5 +315,8 @@ constexpr int CoEditorPrompt = 51703;       // "Éditeurs d’images installés 
 // More optimizer options.
 constexpr int OptimizeChooseDisposal = 51800;   // "Choisir le mode de suppression de chaque cadre"
 constexpr int OptimizeMinimalCodeSize = 51801;  // "Réduire la taille de code LZW de chaque cadre"
+// Still images.
+constexpr int BmpDamaged =
+    51910;  // "Erreur lors de la lecture des données BMP. Le fichier semble..."
 
 }  // namespace lw::str
