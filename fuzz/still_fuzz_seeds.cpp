@@ -82,6 +82,7 @@ Bytes Bmp(int headerSize, int width, int height, int bits, uint32_t compression,
     for (int c = 0; c < entry; ++c) b.push_back(static_cast<uint8_t>(c < 3 ? i * (c + 3) : 0));
   if (!runs.empty()) {
     b.insert(b.end(), runs.begin(), runs.end());
+    for (int i = 0; i < 4; ++i) b[2 + i] = static_cast<uint8_t>(b.size() >> (8 * i));
     return b;
   }
   for (int y = 0; y < absHeight; ++y)
