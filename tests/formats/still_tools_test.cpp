@@ -17,6 +17,8 @@
 // - The colour of a fully transparent pixel is whatever the file holds and is not compared.
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -186,6 +188,13 @@ std::vector<Rgba> TheirPixels(const std::string& path) {
   return out;
 }
 
+// A 16-bit V5 file with bit fields of the given widths.
+Variant Fields(const char* name, Source source, const char* options, std::array<int, 4> bits) {
+  Variant v{name, source, options, "BMP:%s.bmp", 124, 16, 3};
+  std::copy(bits.begin(), bits.end(), v.fieldBits);
+  return v;
+}
+
 std::vector<Variant> Variants() {
   const std::string none = "-alpha off -compress none";
   std::vector<Variant> v = {
@@ -213,46 +222,10 @@ std::vector<Variant> Variants() {
       {"RLE8", Source::Many, "-alpha off -compress RLE", "BMP:%s.bmp", 124, 8, 1},
       {"24-bit", Source::Opaque, none, "BMP:%s.bmp", 124, 24, 0},
       {"32-bit", Source::Rgba, "", "BMP:%s.bmp", 124, 32, 3},
-      {"5-6-5",
-       Source::Opaque,
-       "-alpha off -define bmp:subtype=RGB565",
-       "BMP:%s.bmp",
-       124,
-       16,
-       3,
-       8,
-       false,
-       {5, 6, 5}},
-      {"5-5-5",
-       Source::Opaque,
-       "-alpha off -define bmp:subtype=RGB555",
-       "BMP:%s.bmp",
-       124,
-       16,
-       3,
-       8,
-       false,
-       {5, 5, 5}},
-      {"ARGB 4-4-4-4",
-       Source::Rgba,
-       "-define bmp:subtype=ARGB4444",
-       "BMP:%s.bmp",
-       124,
-       16,
-       3,
-       8,
-       false,
-       {4, 4, 4, 4}},
-      {"ARGB 1-5-5-5",
-       Source::Rgba,
-       "-define bmp:subtype=ARGB1555",
-       "BMP:%s.bmp",
-       124,
-       16,
-       3,
-       8,
-       false,
-       {5, 5, 5, 1}},
+      Fields("5-6-5", Source::Opaque, "-alpha off -define bmp:subtype=RGB565", {5, 6, 5, 8}),
+      Fields("5-5-5", Source::Opaque, "-alpha off -define bmp:subtype=RGB555", {5, 5, 5, 8}),
+      Fields("ARGB 4-4-4-4", Source::Rgba, "-define bmp:subtype=ARGB4444", {4, 4, 4, 4}),
+      Fields("ARGB 1-5-5-5", Source::Rgba, "-define bmp:subtype=ARGB1555", {5, 5, 5, 1}),
   };
   static std::deque<std::string> names;  // the variants point at them
   for (bool four : {false, true}) {
@@ -297,8 +270,8 @@ std::vector<Variant> Variants() {
                 "PNG:%s.png",
                 0,
                 uint32_t(depth),
-                keyed ? 1u : 0u,
-                depth};
+                keyed ? 1u : 0u};
+      g.greyDepth = depth;
       v.push_back(g);
     }
   }
