@@ -374,6 +374,7 @@ TEST_F(BmpTest, TransparentIndexKeepsItsPaletteColour) {
   ASSERT_TRUE(f->palette);
   f->palette->entries[1] = {12, 34, 56, 0};
   UpdateDibColourTable(f);  // puts the window's colour for transparent pixels in the DIB
+  ASSERT_NE(f->dib[DibHeaderSize + 4 + 2], 12) << "the DIB must show another colour";
   ASSERT_TRUE(WriteBmp(Path("out.bmp"), f, 0));
   std::string file = Contents(Path("out.bmp"));
   ASSERT_GE(file.size(), 54u + 8);
