@@ -1,7 +1,7 @@
-// Writes starting files for the BMP or JPEG fuzzer: every BMP layout the reader knows (core and
-// info headers, each depth, bit fields, top-down rows, a run-length file it refuses) and JPEG
-// files in the encodings libjpeg writes (baseline, progressive, grey, CMYK, restart markers,
-// 4:4:4), plus cut copies of each. Usage: still_fuzz_seeds bmp|jpeg <folder>
+// Writes starting files for the BMP or JPEG fuzzer: every BMP layout the reader knows (core, info,
+// V4 and V5 headers, each depth, bit fields with and without alpha, top-down rows, RLE8 and RLE4)
+// and JPEG files in the encodings libjpeg writes (baseline, progressive, grey, CMYK, restart
+// markers, 4:4:4), plus cut copies of each. Usage: still_fuzz_seeds bmp|jpeg <folder>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -39,13 +39,16 @@ bool SaveWithCuts(const std::string& folder, const std::string& name, const Byte
   return ok;
 }
 
-// A BMP file: header of headerSize (12 core, 40 info), colour table, masks, rows.
+// A BMP file: header of headerSize (12 core, 40 info, 108 V4, 124 V5), masks (after a 40-byte
+// header, inside the longer ones), colour table, rows (or the given run-length data).
 Bytes Bmp(int headerSize, int width, int height, int bits, uint32_t compression, int colours,
-          const Bytes& masks) {
+          const Bytes& masks, const Bytes& runs = {}) {
   const int absHeight = height < 0 ? -height : height;
   const int stride = (width * bits + 31) / 32 * 4;
   const int entry = headerSize == 12 ? 3 : 4;
-  const uint32_t offset = 14 + headerSize + colours * entry + static_cast<uint32_t>(masks.size());
+  const bool inside = headerSize > 40;
+  const uint32_t offset =
+      14 + headerSize + colours * entry + static_cast<uint32_t>(inside ? 0 : masks.size());
   Bytes b = {'B', 'M'};
   Le(b, offset + stride * absHeight, 4);
   Le(b, 0, 4);
@@ -68,19 +71,35 @@ Bytes Bmp(int headerSize, int width, int height, int bits, uint32_t compression,
     Le(b, colours, 4);
     Le(b, 0, 4);
   }
+  if (inside) {
+    Bytes extra = masks;
+    extra.resize(static_cast<size_t>(headerSize - 40), 0);
+    b.insert(b.end(), extra.begin(), extra.end());
+  } else {
+    b.insert(b.end(), masks.begin(), masks.end());
+  }
   for (int i = 0; i < colours; ++i)
     for (int c = 0; c < entry; ++c) b.push_back(static_cast<uint8_t>(c < 3 ? i * (c + 3) : 0));
-  b.insert(b.end(), masks.begin(), masks.end());
+  if (!runs.empty()) {
+    b.insert(b.end(), runs.begin(), runs.end());
+    for (int i = 0; i < 4; ++i) b[2 + i] = static_cast<uint8_t>(b.size() >> (8 * i));
+    return b;
+  }
   for (int y = 0; y < absHeight; ++y)
     for (int x = 0; x < stride; ++x) b.push_back(static_cast<uint8_t>(x * 13 + y * 7));
   return b;
 }
 
 bool BmpSeeds(const std::string& folder) {
-  Bytes masks565, masks555, masks32;
+  Bytes masks565, masks555, masks32, masks4444, masksAlpha32;
   for (uint32_t m : {0xF800u, 0x07E0u, 0x001Fu}) Le(masks565, m, 4);
   for (uint32_t m : {0x7C00u, 0x03E0u, 0x001Fu}) Le(masks555, m, 4);
   for (uint32_t m : {0xFF0000u, 0xFF00u, 0xFFu}) Le(masks32, m, 4);
+  for (uint32_t m : {0x0F00u, 0x00F0u, 0x000Fu, 0xF000u}) Le(masks4444, m, 4);
+  for (uint32_t m : {0xFF0000u, 0xFF00u, 0xFFu, 0xFF000000u}) Le(masksAlpha32, m, 4);
+  // Runs, a copied stretch, a move, an end of line and the end; the first row runs over.
+  const Bytes rle8 = {3, 1, 0, 3, 4, 5, 6, 0, 0, 2, 1, 1, 9, 2, 0, 0, 2, 7, 0, 1};
+  const Bytes rle4 = {5, 0x12, 0, 3, 0x34, 0x50, 0, 0, 0, 2, 2, 0, 3, 0x67, 0, 1};
   struct Seed {
     const char* name;
     Bytes bytes;
@@ -99,7 +118,13 @@ bool BmpSeeds(const std::string& folder) {
       {"info24.bmp", Bmp(40, 5, 3, 24, 0, 0, {})},
       {"info32.bmp", Bmp(40, 4, 3, 32, 0, 0, {})},
       {"info32_fields.bmp", Bmp(40, 4, 3, 32, 3, 0, masks32)},
-      {"rle8.bmp", Bmp(40, 4, 2, 8, 1, 2, {})},
+      {"rle8.bmp", Bmp(40, 4, 3, 8, 1, 10, {}, rle8)},
+      {"rle4.bmp", Bmp(40, 5, 3, 4, 2, 16, {}, rle4)},
+      {"v4_8.bmp", Bmp(108, 6, 4, 8, 0, 256, {})},
+      {"v4_16_4444.bmp", Bmp(108, 5, 3, 16, 3, 0, masks4444)},
+      {"v5_32_alpha.bmp", Bmp(124, 4, 3, 32, 3, 0, masksAlpha32)},
+      {"v5_24.bmp", Bmp(124, 5, -3, 24, 0, 0, {})},
+      {"info16_565_table.bmp", Bmp(40, 5, 3, 16, 3, 4, masks565)},
   };
   bool ok = true;
   for (const Seed& s : seeds) ok = SaveWithCuts(folder, s.name, s.bytes) && ok;

@@ -327,5 +327,8 @@ constexpr int PalLoadNoPalette = 52404;      // "« %s » ne contient pas de pal
 constexpr int AviFixMixedTransparency = 52405;
 constexpr int AviFixFailed = 52406;
 constexpr int AviSaveComposited = 52407;  // "Sauvegarder l’animation telle qu’elle s’affiche..."
+// Still images.
+constexpr int BmpDamaged =
+    51910;  // "Erreur lors de la lecture des données BMP. Le fichier semble..."
 
 }  // namespace lw::str

@@ -63,7 +63,7 @@ PalettePtr WebPalette();
 // Mapping pixels onto a palette
 
 // Pixels to map: either 8-bit indexes through their own palette, or 24-bit blue, green, red rows
-// with an optional alpha plane (0 transparent).
+// with an optional alpha plane (transparent under half opacity, IsClearAlpha).
 struct PixelSource {
   uint32_t width = 0;
   uint32_t height = 0;
@@ -82,7 +82,7 @@ struct PixelSource {
 // False (nothing written) when memory is short; the message is shown.
 bool DitherToPalette(const PixelSource& source, const Palette& target, uint8_t transparentOut,
                      uint8_t* out, uint64_t outStride, int excludedIndex = -1);
-// 24-bit data through the inverse map without dithering; alpha 0 takes transparentOut.
+// 24-bit data through the inverse map without dithering; clear alpha takes transparentOut.
 bool MapTrueColour(const PixelSource& source, const Palette& target, uint8_t transparentOut,
                    uint8_t* out, uint64_t outStride, int excludedIndex = -1);
 // The threshold offset of a position and the 5-bit cell coordinate of a channel value with it.
@@ -107,7 +107,7 @@ class OctreeQuantizer {
   // False once memory has run short; the quantizer then makes no palette.
   bool Ok() const { return !failed_; }
   void AddColour(uint8_t red, uint8_t green, uint8_t blue, double weight, bool locked = false);
-  // 24-bit rows (blue, green, red; stride RgbStride); pixels whose alpha is 0 are left out.
+  // 24-bit rows (blue, green, red; stride RgbStride); pixels of clear alpha are left out.
   void AddImage(uint32_t width, uint32_t height, const uint8_t* rgbRows, uint64_t rgbStride,
                 const uint8_t* alphaRows, uint64_t alphaStride);
   // Every entry with a non-zero counter, weighted by it.
@@ -118,7 +118,7 @@ class OctreeQuantizer {
   // The palette index of a colour (after MakePalette); 0 for a colour the tree never saw.
   int LookUp(uint8_t red, uint8_t green, uint8_t blue) const;
   PaletteMapping MapPalette(const Palette& palette) const;
-  // Alpha 0 takes transparentIndex.
+  // Clear alpha (IsClearAlpha) takes transparentIndex.
   void MapImage(const PixelSource& source, uint8_t transparentIndex, uint8_t* out,
                 uint64_t outStride) const;
   int LeafCount() const { return leafCount_; }

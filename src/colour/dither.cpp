@@ -6,6 +6,7 @@
 #include "base/string_ids.h"
 #include "colour/colour_engine.h"
 #include "colour/colour_internal.h"
+#include "core/alpha_rule.h"
 
 namespace lw {
 
@@ -44,7 +45,7 @@ bool SourceColour(const PixelSource& s, uint32_t x, uint32_t y, int rgb[3]) {
     }
     return true;
   }
-  if (s.alphaRows && s.alphaRows[y * s.alphaStride + x] == 0) return false;
+  if (s.alphaRows && IsClearAlpha(s.alphaRows[y * s.alphaStride + x])) return false;
   const uint8_t* p = s.rgbRows + y * s.rgbStride + 3 * uint64_t{x};
   rgb[0] = p[2], rgb[1] = p[1], rgb[2] = p[0];
   return true;
@@ -127,7 +128,7 @@ bool MapTrueColour(const PixelSource& source, const Palette& target, uint8_t tra
     const uint8_t* p = source.rgbRows + y * source.rgbStride;
     const uint8_t* alpha = source.alphaRows ? source.alphaRows + y * source.alphaStride : nullptr;
     for (uint32_t x = 0; x < source.width; ++x, p += 3) {
-      outRow[x] = alpha && alpha[x] == 0 ? transparentOut : map->Lookup(p[2], p[1], p[0]);
+      outRow[x] = alpha && IsClearAlpha(alpha[x]) ? transparentOut : map->Lookup(p[2], p[1], p[0]);
     }
   }
   return true;

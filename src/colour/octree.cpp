@@ -3,6 +3,7 @@
 #include <new>
 
 #include "colour/colour_engine.h"
+#include "core/alpha_rule.h"
 
 namespace lw {
 
@@ -118,7 +119,7 @@ void OctreeQuantizer::AddImage(uint32_t width, uint32_t height, const uint8_t* r
     const uint8_t* p = rgbRows + y * rgbStride;
     const uint8_t* alpha = alphaRows ? alphaRows + y * alphaStride : nullptr;
     for (uint32_t x = 0; x < width; ++x, p += 3) {
-      if (alpha && alpha[x] == 0) continue;
+      if (alpha && IsClearAlpha(alpha[x])) continue;
       AddColour(p[2], p[1], p[0], 1);
     }
   }
@@ -382,7 +383,7 @@ void OctreeQuantizer::MapImage(const PixelSource& source, uint8_t transparentInd
         continue;
       }
       if (!source.rgbRows) return;
-      if (source.alphaRows && source.alphaRows[y * source.alphaStride + x] == 0) {
+      if (source.alphaRows && IsClearAlpha(source.alphaRows[y * source.alphaStride + x])) {
         outRow[x] = transparentIndex;
         continue;
       }

@@ -270,5 +270,29 @@ TEST(RemoveLocalPaletteTest, FrameJoinsTheGlobalPaletteInPlace) {
   EXPECT_TRUE(SameRgb(PixelColour(f, 1, 0), {0, 0, 255, 0}));
 }
 
+// Partial alpha becomes the one transparent index under half opacity, by every method that makes
+// an 8-bit image from 24-bit data (a shared palette, a local palette, a fixed one), dithered or
+// not: a soft black shadow (alpha 3 to 65) must not become a solid blot, an edge at 128 or more
+// stays.
+TEST(FitPalettesTest, PixelsUnderHalfOpacityBecomeTransparent) {
+  const std::vector<uint8_t> alphas = {0, 3, 65, 127, 128, 200, 255, 255};
+  for (uint32_t method : {merge::Adaptive, merge::LocalEach, merge::Web}) {
+    for (bool dither : {false, true}) {
+      SCOPED_TRACE(testing::Message() << "method " << method << (dither ? " dithered" : ""));
+      AnimationPtr a = NewAnimation();
+      Frame* f = test::TrueColourFrame(
+          8, 1, {0x000000, 0x000000, 0x000000, 0x000000, 0xFF0000, 0xFF0000, 0x0000FF, 0x00FF00},
+          alphas);
+      Append(*a, f);
+      uint32_t word = method | Colours256 | 0x00800000 | (dither ? merge::Dither : 0);
+      ASSERT_EQ(FitPalettes(nullptr, a.get(), word, nullptr, nullptr), 1);
+      ASSERT_TRUE(f->Transparent());
+      for (uint32_t x = 0; x < 8; ++x) {
+        EXPECT_EQ(Pixel(f, x, 0) == f->transparentIndex, alphas[x] < 128) << "pixel " << x;
+      }
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lw

@@ -1,10 +1,12 @@
-// PNG files of each colour type and depth, written here with libpng, read into frames; frames
-// written back out; damaged files refused with the PNG message.
+// PNG files of each colour type and depth, with and without transparent colours, written here
+// with libpng, read into frames; frames written back out; damaged and oversized files refused
+// with their messages.
 #include <gmock/gmock.h>
 #include <png.h>
 
 #include <csetjmp>
 #include <cstdio>
+#include <optional>
 
 #include "flow_fixture.h"
 #include "formats/png/png_format.h"
@@ -19,8 +21,8 @@ struct PngSpec {
   int colourType, depth;
   std::vector<uint8_t> rows;  // packed as in the file, rows back to back
   std::vector<png_color> palette{};
-  std::vector<uint8_t> alphas{};  // tRNS for a palette
-  bool trnsColour = false;        // tRNS colour for RGB
+  std::vector<uint8_t> alphas{};      // tRNS for a palette
+  std::optional<png_color_16> key{};  // tRNS colour of a grey or RGB image
 };
 
 bool WriteTestPng(const std::string& path, const PngSpec& s) {
@@ -40,8 +42,8 @@ bool WriteTestPng(const std::string& path, const PngSpec& s) {
     png_set_PLTE(png, info, s.palette.data(), static_cast<int>(s.palette.size()));
   if (!s.alphas.empty())
     png_set_tRNS(png, info, s.alphas.data(), static_cast<int>(s.alphas.size()), nullptr);
-  png_color_16 colour{0, 1, 2, 3, 0};
-  if (s.trnsColour) png_set_tRNS(png, info, nullptr, 1, &colour);
+  png_color_16 key = s.key.value_or(png_color_16{});
+  if (s.key) png_set_tRNS(png, info, nullptr, 1, &key);
   png_write_info(png, info);
   size_t rowBytes = s.rows.size() / s.height;
   for (uint32_t y = 0; y < s.height; ++y)
@@ -105,18 +107,30 @@ TEST_F(PngTest, IndexedImagesReadStraightIntoTheDib) {
        {1, 2, 3, 4, 5, 6},
        {},
        -1},
-      // Index 5 half transparent, index 9 clear: 5 becomes the transparent index, 9 joins it.
+      // Entries under half opacity (5 at 127, 9 clear) become one transparent index, the first;
+      // entries at half opacity or more (7 at 128, 8 at 200) stay opaque.
       {"palette with alphas",
-       {4,
+       {6,
         1,
         PNG_COLOR_TYPE_PALETTE,
         8,
-        {5, 9, 3, 9},
+        {5, 9, 3, 9, 7, 8},
         Ramp(12),
-        {255, 255, 255, 255, 255, 128, 255, 255, 255, 0}},
-       {5, 5, 3, 5},
+        {255, 255, 255, 255, 255, 127, 255, 128, 200, 0}},
+       {5, 5, 3, 5, 7, 8},
        {},
        5},
+      // The transparent grey of a grey image is its transparent index.
+      {"2-bit grey with a transparent grey",
+       {4, 1, PNG_COLOR_TYPE_GRAY, 2, {0x1B}, {}, {}, png_color_16{0, 0, 0, 0, 2}},
+       {0, 1, 2, 3},
+       {0, 85, 170, 255},
+       2},
+      {"8-bit grey with a transparent grey",
+       {3, 1, PNG_COLOR_TYPE_GRAY, 8, {0, 128, 255}, {}, {}, png_color_16{0, 0, 0, 0, 128}},
+       {0, 128, 255},
+       {},
+       128},
       // Indexes past a short palette show its first colour.
       {"index past the palette",
        {2, 1, PNG_COLOR_TYPE_PALETTE, 8, {1, 200}, Ramp(2)},
@@ -200,15 +214,58 @@ TEST_F(PngTest, TrueColourImagesReadIntoTheRgbAndAlphaPlanes) {
   EXPECT_THAT(ShownTexts(), ElementsAre());
 }
 
-TEST_F(PngTest, RgbWithATransparentColourSaysItIsIgnored) {
-  std::string path = Path("keyed.png");
-  ASSERT_TRUE(WriteTestPng(path, {1, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3}, {}, {}, true}));
-  AnimationPtr a;
-  ASSERT_EQ(ReadPng(path, &a), 1);
-  EXPECT_TRUE(FirstFrame(*a)->alphaPlane.empty());
-  EXPECT_THAT(ShownTexts(),
-              ElementsAre("Image has transparent colors (but not Alpha channel). No transparency "
-                          "is used."));
+// A transparent colour of an RGB image or a 16-bit grey one becomes clear alpha where the samples
+// match at full depth, so the frame's 8-bit image gets it as its transparent colour.
+TEST_F(PngTest, TransparentColoursOfRgbAndDeepGreyImagesBecomeAlpha) {
+  struct Case {
+    const char* name;
+    PngSpec png;
+    std::vector<uint8_t> bgr;    // every pixel
+    std::vector<uint8_t> alpha;  // every pixel
+  };
+  const Case cases[] = {
+      {"RGB",
+       {2, 1, PNG_COLOR_TYPE_RGB, 8, {1, 2, 3, 1, 2, 4}, {}, {}, png_color_16{0, 1, 2, 3, 0}},
+       {3, 2, 1, 4, 2, 1},
+       {0, 255}},
+      {"16-bit RGB, equal high bytes only",
+       {2,
+        1,
+        PNG_COLOR_TYPE_RGB,
+        16,
+        {1, 0, 2, 0, 3, 0, 1, 0, 2, 0, 3, 1},
+        {},
+        {},
+        png_color_16{0, 0x100, 0x200, 0x300, 0}},
+       {3, 2, 1, 3, 2, 1},
+       {0, 255}},
+      // Mid-grey stays mid-grey; the key matches the full 16-bit sample.
+      {"16-bit grey",
+       {3,
+        1,
+        PNG_COLOR_TYPE_GRAY,
+        16,
+        {0x80, 0x00, 0x80, 0xFF, 0x40, 0x00},
+        {},
+        {},
+        png_color_16{0, 0, 0, 0, 0x8000}},
+       {128, 128, 128, 128, 128, 128, 64, 64, 64},
+       {0, 255, 255}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    std::string path = Path("keyed.png");
+    ASSERT_TRUE(WriteTestPng(path, c.png));
+    AnimationPtr a;
+    ASSERT_EQ(ReadPng(path, &a), 1);
+    Frame* f = FirstFrame(*a);
+    ASSERT_GE(f->rgbPlane.size(), c.bgr.size());
+    EXPECT_EQ(std::vector<uint8_t>(f->rgbPlane.begin(), f->rgbPlane.begin() + c.bgr.size()), c.bgr);
+    ASSERT_GE(f->alphaPlane.size(), c.alpha.size());
+    EXPECT_EQ(std::vector<uint8_t>(f->alphaPlane.begin(), f->alphaPlane.begin() + c.alpha.size()),
+              c.alpha);
+  }
+  EXPECT_THAT(ShownTexts(), ElementsAre());
 }
 
 TEST_F(PngTest, DamagedFilesAreRefusedWithThePngMessage) {
@@ -220,7 +277,7 @@ TEST_F(PngTest, DamagedFilesAreRefusedWithThePngMessage) {
   std::string badCrc = bytes;
   badCrc[20] ^= 1;  // inside IHDR
   std::string huge = bytes;
-  huge[16] = 0x7F;  // width far beyond any budget
+  huge[16] = 0x7F;  // width far beyond any budget, with a checksum that no longer matches
   const std::pair<const char*, std::string> cases[] = {
       {"not a PNG", "GIF89a and more bytes"},
       {"signature only", bytes.substr(0, 8)},
@@ -240,6 +297,20 @@ TEST_F(PngTest, DamagedFilesAreRefusedWithThePngMessage) {
         ShownTexts(),
         ElementsAre("Erreur lors de la lecture des données PNG. Le fichier semble corrompu."));
   }
+}
+
+TEST_F(PngTest, PicturesPastTheBudgetSaySoBeforeDecoding) {
+  std::string path = Path("big.png");
+  ASSERT_TRUE(
+      WriteTestPng(path, {64, 64, PNG_COLOR_TYPE_RGB, 8, std::vector<uint8_t>(64 * 64 * 3)}));
+  const uint64_t limit = GifFrameByteLimit();
+  SetGifFrameByteLimit(4096);
+  AnimationPtr a;
+  EXPECT_EQ(ReadPng(path, &a), 0);
+  SetGifFrameByteLimit(limit);
+  EXPECT_EQ(a, nullptr);
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
 }
 
 TEST_F(PngTest, FramesAreWrittenAsRgbaRgbOrPalette) {

@@ -170,7 +170,7 @@ TEST_F(ClipboardCommands, NothingToPasteOrDamagedData) {
   const Case cases[] = {
       {"empty clipboard", {}, str::NoPastableFormat},
       {"damaged frames only", {Bytes(2000, 7), {}}, str::NoPastableFormat},
-      {"run-length DIB", {{}, Dib(1, 1, 8, 1, Bytes(1028, 0))}, str::BmpRleUnsupported},
+      {"two bits a pixel", {{}, Dib(1, 1, 2, 0, Bytes(20, 0))}, str::ImageDataUnsupported},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <new>
 
 #include "base/messages.h"
@@ -28,26 +27,70 @@ void PutLe16(uint8_t* p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 
-// A core (12-byte) header file as a packed DIB with a 40-byte header; false when damaged.
-bool CoreToPackedDib(const std::vector<uint8_t>& file, std::vector<uint8_t>* dib) {
-  if (file.size() < kFileHeaderSize + kCoreHeaderSize) return false;
-  const uint8_t* core = file.data() + kFileHeaderSize;
-  int bitCount = Le16(core + 10);
-  uint64_t colours = bitCount < 16 ? uint64_t{1} << std::min(bitCount, 8) : 0;
-  uint64_t tableAt = kFileHeaderSize + kCoreHeaderSize;
-  uint64_t pixelsAt = Le32(file.data() + 10);
-  if (file.size() < tableAt + 3 * colours || pixelsAt > file.size()) return false;
-  dib->assign(DibHeaderSize + 4 * colours + (file.size() - pixelsAt), 0);
-  uint8_t* p = dib->data();
-  PutLe32(p, DibHeaderSize);
-  PutLe32(p + 4, Le16(core + 4));
-  PutLe32(p + 8, Le16(core + 6));
-  PutLe16(p + 12, Le16(core + 8));
-  PutLe16(p + 14, static_cast<uint16_t>(bitCount));
-  for (uint64_t i = 0; i < colours; ++i)
-    std::memcpy(p + DibHeaderSize + 4 * i, file.data() + tableAt + 3 * i, 3);
-  std::memcpy(p + DibHeaderSize + 4 * colours, file.data() + pixelsAt, file.size() - pixelsAt);
-  return true;
+// The file and its length; every read is checked against the length before memory is taken.
+struct BmpFile {
+  FILE* file = nullptr;
+  uint64_t length = 0;
+  ~BmpFile() {
+    if (file) std::fclose(file);
+  }
+  bool Read(uint64_t at, uint8_t* to, uint64_t count) {
+    return at <= length && count <= length - at &&
+           std::fseek(file, static_cast<long>(at), SEEK_SET) == 0 &&
+           std::fread(to, 1, count, file) == count;
+  }
+};
+
+// The packed DIB of a file: a core header becomes a 40-byte one with four-byte colour entries
+// and takes its pixels at the file header's offset; any other header is followed directly by its
+// colour table and pixels. Only as many bytes as the picture needs are read, once its header
+// has shown that it fits the picture budget.
+DibCheck LoadPackedDib(BmpFile& in, std::vector<uint8_t>* dib) {
+  uint8_t head[kFileHeaderSize + 124 + 16] = {};
+  const uint64_t headSize = std::min<uint64_t>(sizeof head, in.length);
+  if (!in.Read(0, head, headSize)) return DibCheck::Damaged;
+  const uint8_t* info = head + kFileHeaderSize;
+  if (Le32(info) == kCoreHeaderSize) {
+    if (headSize < kFileHeaderSize + kCoreHeaderSize) return DibCheck::Damaged;
+    uint8_t header[DibHeaderSize] = {};
+    PutLe32(header, DibHeaderSize);
+    PutLe32(header + 4, Le16(info + 4));
+    PutLe32(header + 8, Le16(info + 6));
+    PutLe16(header + 12, Le16(info + 8));
+    PutLe16(header + 14, Le16(info + 10));
+    PackedDibLayout d;
+    if (DibCheck check = MeasureDib(header, sizeof header, &d); check != DibCheck::Ok) return check;
+    const uint64_t pixelsAt = Le32(head + 10);
+    if (pixelsAt > in.length || in.length - pixelsAt < d.pixelBytes) return DibCheck::Damaged;
+    try {
+      dib->assign(d.pixelsAt + d.pixelBytes, 0);
+    } catch (const std::bad_alloc&) {
+      return DibCheck::NoMemory;
+    }
+    std::memcpy(dib->data(), header, sizeof header);
+    std::vector<uint8_t> triples(3 * d.colours);
+    if (!in.Read(kFileHeaderSize + kCoreHeaderSize, triples.data(), triples.size()))
+      return DibCheck::Damaged;
+    for (uint64_t i = 0; i < d.colours; ++i)
+      std::memcpy(dib->data() + DibHeaderSize + 4 * i, triples.data() + 3 * i, 3);
+    if (!in.Read(pixelsAt, dib->data() + d.pixelsAt, d.pixelBytes)) return DibCheck::Damaged;
+    return DibCheck::Ok;
+  }
+  PackedDibLayout d;
+  if (DibCheck check = MeasureDib(info, headSize - kFileHeaderSize, &d); check != DibCheck::Ok)
+    return check;
+  const uint64_t available = in.length - kFileHeaderSize;
+  uint64_t size = d.pixelsAt + d.pixelBytes;
+  if (available < size) {
+    if (!d.RunLength()) return DibCheck::Damaged;
+    size = available;  // run-length data says itself where it ends
+  }
+  try {
+    dib->assign(size, 0);
+  } catch (const std::bad_alloc&) {
+    return DibCheck::NoMemory;
+  }
+  return in.Read(kFileHeaderSize, dib->data(), size) ? DibCheck::Ok : DibCheck::Damaged;
 }
 
 int ReadBmpFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
@@ -63,36 +106,24 @@ bool WriteBmpFrame(const std::string& path, Frame* frame, uint32_t optionBits) {
 
 int ReadBmp(const std::string& path, AnimationPtr* out) {
   out->reset();
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  if (!in) return 0;
-  std::streamoff length = in.tellg();
-  if (length < static_cast<std::streamoff>(kFileHeaderSize + 4)) return 0;
-  std::vector<uint8_t> file;
-  try {
-    file.resize(static_cast<size_t>(length));
-  } catch (const std::bad_alloc&) {
-    ShowErrorId(str::BmpNoMemory);
-    return 0;
-  }
-  in.seekg(0);
-  if (!in.read(reinterpret_cast<char*>(file.data()), length)) return 0;
-  in.close();
+  BmpFile in;
+  in.file = std::fopen(path.c_str(), "rb");
+  if (!in.file) return 0;
+  if (std::fseek(in.file, 0, SEEK_END) != 0) return 0;
+  long length = std::ftell(in.file);
+  if (length < 0) return 0;
+  in.length = static_cast<uint64_t>(length);
 
-  std::vector<uint8_t> core;
-  const uint8_t* dib = file.data() + kFileHeaderSize;
-  size_t dibSize = file.size() - kFileHeaderSize;
-  if (Le32(dib) == kCoreHeaderSize) {
-    try {
-      if (!CoreToPackedDib(file, &core)) return 0;
-    } catch (const std::bad_alloc&) {
-      ShowErrorId(str::BmpNoMemory);
-      return 0;
-    }
-    dib = core.data();
-    dibSize = core.size();
+  std::vector<uint8_t> dib;
+  DibCheck check = in.length < kFileHeaderSize + 4 ? DibCheck::Damaged : LoadPackedDib(in, &dib);
+  if (check == DibCheck::Ok) *out = DibToAnimation(dib.data(), dib.size(), &check);
+  switch (check) {
+    case DibCheck::Ok: return 1;
+    case DibCheck::Refused: return 0;
+    case DibCheck::Damaged: ShowErrorId(str::BmpDamaged); return 0;
+    case DibCheck::NoMemory: ShowErrorId(str::BmpNoMemory); return 0;
   }
-  *out = DibToAnimation(dib, dibSize);
-  return *out ? 1 : 0;
+  return 0;
 }
 
 bool WriteBmp(const std::string& path, Frame* frame, uint32_t optionBits) {
@@ -123,10 +154,18 @@ bool WriteBmp(const std::string& path, Frame* frame, uint32_t optionBits) {
   // depth written; a fresh one for a frame that only has 24-bit data.
   if (frame->dib.size() >= DibBitsOffset) {
     std::memcpy(info, frame->dib.data(), DibHeaderSize);
-    if (depth == 8)
-      std::memcpy(info + DibHeaderSize, frame->dib.data() + DibHeaderSize, DibColourTableSize);
-    else
-      PutLe32(info + 32, 0);  // no colour table follows
+    PutLe32(info + 32, 0);  // all 256 entries follow (8 bits) or none
+  }
+  // The palette's own colours: the DIB's table shows transparent pixels in the window's colour.
+  if (depth == 8 && frame->palette) {
+    const int count = std::min(frame->palette->Count(), 256);
+    for (int i = 0; i < count; ++i) {
+      const PaletteEntry& e = frame->palette->entries[i];
+      uint8_t* q = info + DibHeaderSize + 4 * i;
+      q[0] = e.blue;
+      q[1] = e.green;
+      q[2] = e.red;
+    }
   }
   PutLe32(info, DibHeaderSize);
   PutLe32(info + 4, static_cast<uint32_t>(w));

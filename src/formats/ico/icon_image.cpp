@@ -162,11 +162,14 @@ AnimationPtr FrameFromIconImage(const uint8_t* image, size_t size, uint32_t heig
 
   // Where the AND mask lies, when the image holds all of it.
   const uint64_t w = static_cast<uint32_t>(width);
-  const bool bitFields = IconLe32(image + 16) == 3;  // three colour masks before the pixels
+  const uint64_t headerBytes = IconLe32(image);
+  // A 40-byte header with bit fields has three colour masks before the pixels; longer headers
+  // hold their masks.
+  const bool bitFields = headerBytes == DibHeaderSize && IconLe32(image + 16) == 3;
   const uint64_t table =
       4 * (depth <= 8 && colours == 0 ? uint64_t{1} << depth : colours) + (bitFields ? 12 : 0);
   const uint64_t xorBytes = ((w * depth + 31) / 32) * 4 * height;
-  const uint64_t maskAt = DibHeaderSize + table + xorBytes;
+  const uint64_t maskAt = headerBytes + table + xorBytes;
   const uint8_t* mask = nullptr;
   if (hasMask && maskAt <= size && (size - maskAt) / height >= MaskStride(w)) mask = image + maskAt;
 

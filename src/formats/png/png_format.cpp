@@ -11,6 +11,7 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/alpha_rule.h"
 #include "core/picture_budget.h"
 
 namespace lw {
@@ -30,6 +31,7 @@ struct PngRaw {
   int paletteCount;
   uint8_t trnsAlpha[256];
   int trnsCount;
+  int greyKey;  // grey images of up to 8 bits: the sample value that is transparent, else -1
   bool tooLarge;
 };
 
@@ -71,6 +73,20 @@ bool DecodePng(FILE* file, PngRaw* raw) {
   raw->height = png_get_image_height(png, info);
   raw->bitDepth = png_get_bit_depth(png, info);
   raw->colourType = png_get_color_type(png, info);
+  raw->greyKey = -1;
+  // A transparent colour: RGB images and 16-bit greys get an alpha channel from it (compared at
+  // full depth, before the samples lose their low byte); smaller greys name a palette index.
+  png_color_16p key = nullptr;
+  if (raw->colourType != PNG_COLOR_TYPE_PALETTE &&
+      png_get_tRNS(png, info, nullptr, nullptr, &key) && key) {
+    if (raw->colourType == PNG_COLOR_TYPE_RGB ||
+        (raw->colourType == PNG_COLOR_TYPE_GRAY && raw->bitDepth == 16)) {
+      png_set_tRNS_to_alpha(png);
+      raw->colourType |= PNG_COLOR_MASK_ALPHA;
+    } else if (raw->colourType == PNG_COLOR_TYPE_GRAY && key->gray < (1 << raw->bitDepth)) {
+      raw->greyKey = key->gray;
+    }
+  }
   if (!PictureFitsBudget(raw->width, raw->height, BytesPerPixel(raw->colourType))) {
     raw->tooLarge = true;
     png_destroy_read_struct(&png, &info, nullptr);
@@ -96,11 +112,10 @@ bool DecodePng(FILE* file, PngRaw* raw) {
   }
   png_bytep trans = nullptr;
   int transCount = 0;
-  png_color_16p transColour = nullptr;
-  if (png_get_tRNS(png, info, &trans, &transCount, &transColour)) {
+  if (raw->colourType == PNG_COLOR_TYPE_PALETTE &&
+      png_get_tRNS(png, info, &trans, &transCount, nullptr) && trans) {
     raw->trnsCount = std::clamp(transCount, 0, 256);
-    if (trans && raw->colourType == PNG_COLOR_TYPE_PALETTE)
-      std::memcpy(raw->trnsAlpha, trans, raw->trnsCount);
+    std::memcpy(raw->trnsAlpha, trans, raw->trnsCount);
   }
   raw->pixels = static_cast<uint8_t*>(std::malloc(raw->rowBytes * raw->height));
   raw->rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * raw->height));
@@ -169,19 +184,20 @@ bool FillIndexed(const PngRaw& raw, Animation& animation, Frame* frame) {
   if (dib.empty()) return false;
   // Indexes past the palette (a damaged file) show its first colour rather than reach past it.
   int count = palette->Count();
-  int transparent = -1;
+  // The first entry under half opacity becomes the transparent index and takes the pixels of
+  // every other such entry; the others stay opaque, as in any 8-bit image made from alpha.
+  int transparent = raw.greyKey;
+  auto clear = [&](int i) {
+    return i < std::min(raw.trnsCount, count) && IsClearAlpha(raw.trnsAlpha[i]);
+  };
   if (raw.colourType == PNG_COLOR_TYPE_PALETTE) {
-    for (int i = 0; i < std::min(raw.trnsCount, count); ++i)
-      if (raw.trnsAlpha[i] < 255) {
-        transparent = i;
-        break;
-      }
+    for (int i = 0; i < count && transparent < 0; ++i)
+      if (clear(i)) transparent = i;
   }
   uint8_t remap[256];
   for (int i = 0; i < 256; ++i) {
     remap[i] = i < count ? static_cast<uint8_t>(i) : 0;
-    if (transparent >= 0 && i < std::min(raw.trnsCount, count) && raw.trnsAlpha[i] < 255)
-      remap[i] = static_cast<uint8_t>(transparent);
+    if (clear(i)) remap[i] = static_cast<uint8_t>(transparent);
   }
   uint64_t stride = IndexStride(raw.width);
   uint8_t* bits = dib.data() + DibBitsOffset;
@@ -263,7 +279,7 @@ int ReadPngStream(FILE* file, AnimationPtr* out) {
   bool decoded = DecodePng(file, raw);
   std::fclose(file);
   if (!decoded) {
-    if (!raw->tooLarge) ShowErrorId(str::PngDamaged);
+    ShowErrorId(raw->tooLarge ? str::NoFrameMemory : str::PngDamaged);
     std::free(raw);
     return 0;
   }
@@ -274,15 +290,15 @@ int ReadPngStream(FILE* file, AnimationPtr* out) {
     if (raw->colourType == PNG_COLOR_TYPE_PALETTE || raw->colourType == PNG_COLOR_TYPE_GRAY) {
       filled = FillIndexed(*raw, *animation, frame);
     } else {
-      if (raw->colourType == PNG_COLOR_TYPE_RGB && raw->trnsCount > 0)
-        ShowError("%s",
-                  "Image has transparent colors (but not Alpha channel). No transparency is used.");
       filled = FillTrueColour(*raw, frame);
     }
   }
   std::free(raw->pixels);
   std::free(raw);
-  if (!filled) return 0;
+  if (!filled) {
+    ShowErrorId(str::NoFrameMemory);
+    return 0;
+  }
   *out = std::move(animation);
   return 1;
 }
