@@ -315,5 +315,7 @@ constexpr int CoEditorPrompt = 51703;       // "Éditeurs d’images installés 
 // More optimizer options.
 constexpr int OptimizeChooseDisposal = 51800;   // "Choisir le mode de suppression de chaque cadre"
 constexpr int OptimizeMinimalCodeSize = 51801;  // "Réduire la taille de code LZW de chaque cadre"
+// Saving.
+constexpr int CannotSaveExtension = 51900;  // "Les fichiers .%s peuvent être ouverts mais pas..."
 
 }  // namespace lw::str
