@@ -253,26 +253,6 @@ class SaveAsDialogTest : public QObject {
     QCOMPARE(shown[0].text, FormatResText(str::CannotSaveExtension, "mp4"));
   }
 
-  // The whole way: a name typed with .bmp on the GIF list writes a BMP file.
-  void aTypedExtensionDecidesWhatIsWritten() {
-    QTemporaryDir folder;
-    SetInitDir(folder.path().toStdString() + "/");
-    ShellState state;
-    state.document = Document(1);
-    std::string chosen;
-    WhenShown([](SaveAsWindow* d) {
-      d->NameField()->selectAll();
-      QTest::keyClicks(d->NameField(), "essai.bmp");
-      QTest::keyClick(d->NameField(), Qt::Key_Return);
-    });
-    QVERIFY(SaveAsDialog(state, "", *state.document, savetype::Gif, &chosen));
-    const std::string path = folder.path().toStdString() + "/essai.bmp";
-    QCOMPARE(chosen, path);
-    QFile file(QString::fromStdString(path));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.read(2), QByteArray("BM"));
-  }
-
   void theDialogGrowsAndShrinksByTheSideColumn() {
     AnimationPtr several = Document(3), one = Document(1);
     SaveAsWindow wide(nullptr, Request(*several, savetype::Gif));
