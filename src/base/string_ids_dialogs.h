@@ -330,5 +330,7 @@ constexpr int AviSaveComposited = 52407;  // "Sauvegarder l’animation telle qu
 // Still images.
 constexpr int BmpDamaged =
     51910;  // "Erreur lors de la lecture des données BMP. Le fichier semble..."
+// Saving.
+constexpr int CannotSaveExtension = 51900;  // "Les fichiers .%s peuvent être ouverts mais pas..."
 
 }  // namespace lw::str

@@ -234,17 +234,29 @@ int ReadImageQuiet(Palette* global, Frame* frame, GifSource& file, LzwDecoder& d
 
 }  // namespace
 
-bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& decoder) {
+int ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& decoder) {
   uint64_t bytes = 0;
   int message =
       ReadImageQuiet(animation.globalPalette.get(), frame, file, decoder, bytesRead, &bytes);
-  if (message) {
-    ShowErrorId(message);
-    return false;
-  }
-  bytesRead += bytes;
-  return true;
+  if (message == 0) bytesRead += bytes;
+  return message;
 }
+
+namespace {
+
+// The messages of a read that stopped: one for a damaged or cut file, what the user got (part
+// of the animation, or nothing because the file is damaged); a palette or memory failure is
+// named before what was kept. cause 0: none to name.
+void ShowReadFailure(int cause, int framesRead) {
+  if (cause == kMsgDamaged) {
+    ShowErrorId(framesRead == 0 ? kMsgDamaged : kMsgPartial);
+    return;
+  }
+  if (cause != 0) ShowErrorId(cause);
+  ShowErrorId(framesRead == 0 ? kMsgUnreadable : kMsgPartial);
+}
+
+}  // namespace
 
 namespace {
 
@@ -596,9 +608,9 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
           frame = std::move(read);
           file.Seek(dataEnd);
           bytesRead += bytes;
-        } else if (!ReadImage(animation, frame.get(), file, *decoder)) {
+        } else if (int cause = ReadImage(animation, frame.get(), file, *decoder)) {
           frame.reset();
-          ShowErrorId(animation.frameCount == 0 ? kMsgUnreadable : kMsgPartial);
+          ShowReadFailure(cause, animation.frameCount);
           return animation.frameCount == 0 ? GifReadFailed : GifReadPartial;
         }
         if (ahead) ahead->Continue(file.Offset(), bytesRead, read != nullptr);
@@ -620,13 +632,9 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
     }
   }
 
-  if (end == End::Error) {
-    ShowErrorId(kMsgDamaged);
-    end = End::Failed;
-  }
   pending.reset();
-  if (end == End::Failed) {
-    ShowErrorId(animation.frameCount == 0 ? kMsgUnreadable : kMsgPartial);
+  if (end == End::Error || end == End::Failed) {
+    ShowReadFailure(end == End::Error ? kMsgDamaged : 0, animation.frameCount);
     return animation.frameCount == 0 ? GifReadFailed : GifReadPartial;
   }
   return cancelled ? GifReadPartial : GifReadComplete;
@@ -648,8 +656,7 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
   if (!animation) return GifReadFailed;
   uint8_t screen[7];
   if (!file.Read(screen, sizeof screen)) {
-    ShowErrorId(kMsgDamaged);
-    ShowErrorId(kMsgUnreadable);
+    ShowReadFailure(kMsgDamaged, 0);
     return GifReadFailed;
   }
   animation->screenWidth = Le16(screen);
@@ -667,8 +674,7 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
     animation->backgroundIndex = screen[5] < n ? screen[5] : 0;
     const uint8_t* triples = file.Take(static_cast<size_t>(3 * n));
     if (!triples) {
-      ShowErrorId(kMsgDamaged);
-      ShowErrorId(kMsgUnreadable);
+      ShowReadFailure(kMsgDamaged, 0);
       return GifReadFailed;
     }
     animation->globalPalette = PaletteFromTriples(n, triples);

@@ -34,9 +34,9 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
 // empty extension or the loop block, whose count goes to playCount).
 bool ReadExtension(Animation& animation, GifSource& file, int label, Block** block);
 
-// The image descriptor, local table and pixels of one frame. Shows 40181, 40182 or 40183 on the
-// failures that have one.
-bool ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& decoder);
+// The image descriptor, local table and pixels of one frame. 0, or the id of the message that
+// says why it failed (40181, 40182 or 40183), not shown: the caller shows it with the outcome.
+int ReadImage(Animation& animation, Frame* frame, GifSource& file, LzwDecoder& decoder);
 
 // Checks the signature and reads; GifReadFailed without a message when the signature is wrong.
 int ReadGifMemory(const uint8_t* data, size_t size, ProgressMeter* progress, AnimationPtr* out);

@@ -1,7 +1,10 @@
 #include "formats/save_flow.h"
 
+#include <fcntl.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cctype>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -135,12 +138,22 @@ uint32_t DocumentTraits(const Animation& animation) {
   return traits;
 }
 
-int SaveTypeFromName(std::string_view path) {
-  std::string_view last = LastChars(path, 3);
+int SaveTypeOfExtension(std::string_view path) {
+  size_t slash = path.rfind('/');
+  std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
+  const size_t dot = name.rfind('.');
+  if (dot == std::string_view::npos) return -1;
+  if (const FormatSpec* format = FormatForPath(name)) return format->saveType;
+  // Types the program writes but does not read (SWF).
   for (int type = 1; type <= savetype::Count; ++type) {
-    if (EqualsNoCase(last, SaveTypeEntry(type).extension)) return type;
+    if (EqualsNoCase(name.substr(dot + 1), SaveTypeEntry(type).extension)) return type;
   }
-  return savetype::Gif;
+  return -1;
+}
+
+int SaveTypeFromName(std::string_view path) {
+  int type = SaveTypeOfExtension(path);
+  return type < 0 ? savetype::Gif : type;
 }
 
 std::string ReplaceExtension(std::string_view name, std::string_view extension) {
@@ -237,10 +250,94 @@ bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
 
 void SetReplaceHooks(const ReplaceHooks& hooks) { gHooks = hooks; }
 
+SaveTempFile::SaveTempFile(const std::string& folder, const std::string& extension) {
+  // The name keeps the extension at its end: some writers choose their container by it.
+  fd_ = OpenTempFile(folder, "." + extension, &path_, ".tmp." + extension);
+  if (fd_ >= 0 && !LockOpenFile(fd_)) {
+    ::close(fd_);
+    DeleteFile(path_);
+    fd_ = -1;
+  }
+  if (fd_ < 0) path_.clear();
+}
+
+void SaveTempFile::Relock() {
+  if (fd_ < 0) return;
+  int fd = ::open(path_.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW);
+  if (fd < 0) return;
+  if (!LockOpenFile(fd)) {
+    ::close(fd);
+    return;
+  }
+  ::close(fd_);
+  fd_ = fd;
+}
+
+SaveTempFile::~SaveTempFile() {
+  if (fd_ < 0) return;
+  // Deleted while still locked, so that no cleanup of another save sees it unlocked first. A
+  // file that replaced its target is no longer under this name.
+  if (FileExists(path_)) DeleteFile(path_);
+  ::close(fd_);
+}
+
+namespace {
+
+bool IsTempRandomPart(std::string_view text) {
+  if (text.size() != 6) return false;
+  for (char c : text) {
+    if (!std::isalnum(static_cast<unsigned char>(c))) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+void RemoveStaleSaveFiles(const std::string& folder) {
+  std::vector<FolderEntry> entries;
+  if (!ListFolder(folder, ".*", &entries)) return;
+  const std::string prefix = folder.empty() ? std::string() : WithTrailingSlash(folder);
+  for (const FolderEntry& e : entries) {
+    if (e.isFolder) continue;
+    std::string_view name = e.name;
+    for (int type = 1; type <= savetype::Count; ++type) {
+      const std::string extension = SaveTypeEntry(type).extension;
+      const std::string tail = ".tmp." + extension;
+      if (name.size() < 1 + extension.size() + 6 || name[0] != '.' ||
+          name.compare(1, extension.size(), extension) != 0 ||
+          !IsTempRandomPart(name.substr(1 + extension.size(), 6)))
+        continue;
+      std::string_view rest = name.substr(1 + extension.size() + 6);
+      const std::string path = prefix + e.name;
+      bool stale = false;
+      if (rest.empty()) {
+        // The empty file older versions reserved their name with.
+        stale = RegularFileSize(path) == 0 && OwnFileUnlocked(path);
+      } else if (rest == tail) {
+        stale = OwnFileUnlocked(path);
+      } else if (type == savetype::Avi && rest == tail + "1.avi") {
+        // The AVI writer's first stage, named after the save's own file: stale when that is.
+        const std::string owner = path.substr(0, path.size() - 5);
+        stale = OwnFileUnlocked(path) && (!FileExists(owner) || OwnFileUnlocked(owner));
+      }
+      if (stale) DeleteFile(path);
+      break;
+    }
+  }
+}
+
 bool WriteAsType(const std::string& target, Animation& document, SaveOptions& options, int type,
                  WindowHandle owner) {
   const FormatSpec* format = FormatForSaveType(type);
-  if (!format) return false;
+  if (!format) {
+    // A name whose format is read but never written (a movie): no other type's bytes go
+    // under it.
+    if (type == 0 && SaveTypeOfExtension(target) == 0) {
+      std::string name = BaseName(target);
+      ShowErrorId(str::CannotSaveExtension, name.substr(name.rfind('.') + 1).c_str());
+    }
+    return false;
+  }
   const std::string extension = format->save.extension;
   options.document = &document;
   if (format->writesTrueColour) options.optionBits |= saveopt::FromTrueColour;
@@ -250,16 +347,18 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
     if (format->writeDocument) options.optionBits |= saveopt::StillImage;
     std::string base = options.baseName.empty() ? target : options.baseName;
     if (!options.baseName.empty() && base[0] != '/') base = DirectoryPart(target) + base;
+    RemoveStaleSaveFiles(DirectoryPart(base));
     return WriteIndividualFiles(base, document, options.optionBits, type, owner);
   }
   // The temporary file lives beside the target, so that the final rename never crosses file
-  // systems; a reserved name keeps it unique while it is written.
-  std::string reserved = CreateTempFile(DirectoryPart(target), "." + extension);
-  if (reserved.empty()) {
+  // systems.
+  RemoveStaleSaveFiles(DirectoryPart(target));
+  SaveTempFile reserved(DirectoryPart(target), extension);
+  if (!reserved.Ok()) {
     ShowErrorId(str::CannotSaveTemporary, target.c_str());
     return false;
   }
-  const std::string temp = reserved + ".tmp." + extension;
+  const std::string& temp = reserved.Path();
   // A format with both writers writes the document unless a still-image choice was made; one
   // with only a frame writer always writes still images.
   bool written = false;
@@ -271,16 +370,10 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
   } else {
     written = NoWriter(target);
   }
-  if (!written) {
-    DeleteFile(temp);
-    DeleteFile(reserved);
-    return false;
-  }
+  if (!written) return false;
+  reserved.Relock();
   MatchPermissions(temp, target);
-  bool replaced = ReplaceWithTemp(target, temp);
-  if (!replaced && FileExists(temp)) DeleteFile(temp);
-  DeleteFile(reserved);
-  return replaced;
+  return ReplaceWithTemp(target, temp);
 }
 
 // ---- The Save As dialog ----
@@ -303,10 +396,8 @@ SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentN
   if (!currentName.empty()) {
     request.folder = DirectoryPart(currentName);
     std::string name = BaseName(currentName);
-    size_t dot = name.rfind('.');
-    std::string_view current =
-        dot == std::string::npos ? std::string_view() : std::string_view(name).substr(dot + 1);
-    if (lastUsed || !EqualsNoCase(current, extension)) name = ReplaceExtension(name, extension);
+    // Any extension of the type stays: photo.jpeg is proposed as it is for JPEG.
+    if (SaveTypeOfExtension(name) != type) name = ReplaceExtension(name, extension);
     request.proposedName = name;
   } else {
     std::string dir;

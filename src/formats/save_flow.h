@@ -69,9 +69,13 @@ const SaveTypeInfo& SaveTypeEntry(int type);
 uint32_t SaveTypeTraits(int type);
 uint32_t DocumentTraits(const Animation& animation);
 
-// The save type of a name: its last three characters against the types' extensions without
-// regard to case, in type order; GIF when none matches.
+// The save type of a name: the format its extension (after the last '.', no regard to case)
+// belongs to in the registry, so photo.jpeg is JPEG and image.dib BMP, or the type whose save
+// extension it is (swf); 0 for a format that cannot be saved (a movie read through FFmpeg); GIF
+// for a name whose extension no format has.
 int SaveTypeFromName(std::string_view path);
+// The same without the GIF default: -1 when no format has the name's extension.
+int SaveTypeOfExtension(std::string_view path);
 // The text after the last '.' replaced by extension; when a '/' comes first or there is no '.',
 // "." and the extension are appended.
 std::string ReplaceExtension(std::string_view name, std::string_view extension);
@@ -111,6 +115,32 @@ bool ReplaceSignatureComment(Animation& document);
 // Replaces target by temp, keeping the old target aside until the new one is in place and
 // putting it back when that fails. True when target now holds temp's content.
 bool ReplaceWithTemp(const std::string& target, const std::string& temp);
+
+// The file a save writes before it replaces its target: ".gifXXXXXX.tmp.gif" in folder for the
+// extension gif. It stays locked while it lives, so that a later save can tell the file of a
+// run that was killed from one still being written, and is deleted with it unless it was
+// renamed away.
+class SaveTempFile {
+ public:
+  SaveTempFile(const std::string& folder, const std::string& extension);
+  ~SaveTempFile();
+  SaveTempFile(const SaveTempFile&) = delete;
+  SaveTempFile& operator=(const SaveTempFile&) = delete;
+
+  bool Ok() const { return fd_ >= 0; }
+  const std::string& Path() const { return path_; }
+  // Locks the file now under the name, for writers that put a new file there.
+  void Relock();
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
+
+// Deletes from folder the temporary files of saves that were killed before their end: only the
+// names SaveTempFile makes (and the empty reserved files of the program's older versions), and
+// none that a running save still holds.
+void RemoveStaleSaveFiles(const std::string& folder);
 
 // Test hooks for the file operations of ReplaceWithTemp (none = the real ones).
 struct ReplaceHooks {

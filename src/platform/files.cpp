@@ -2,6 +2,7 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -162,12 +163,14 @@ void AppendUtf8(std::string* out, uint32_t cp) {
 
 }  // namespace
 
-int OpenTempFile(const std::string& folder, const std::string& prefix, std::string* path) {
+int OpenTempFile(const std::string& folder, const std::string& prefix, std::string* path,
+                 const std::string& suffix) {
   try {
     std::string name = WithTrailingSlash(folder.empty() ? std::string(".") : folder);
     name += prefix;
     name += "XXXXXX";
-    int fd = ::mkostemp(name.data(), O_CLOEXEC);
+    name += suffix;
+    int fd = ::mkostemps(name.data(), static_cast<int>(suffix.size()), O_CLOEXEC);
     if (fd < 0) return -1;
     if (path) *path = name;
     return fd;
@@ -182,6 +185,24 @@ std::string CreateTempFile(const std::string& folder, const std::string& prefix)
   if (fd < 0) return {};
   ::close(fd);
   return path;
+}
+
+bool LockOpenFile(int fd) { return fd >= 0 && ::flock(fd, LOCK_EX | LOCK_NB) == 0; }
+
+bool OwnFileUnlocked(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  bool unlocked = ::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
+                  ::flock(fd, LOCK_EX | LOCK_NB) == 0;
+  ::close(fd);  // also lets go of the lock taken here
+  return unlocked;
+}
+
+int64_t RegularFileSize(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) return -1;
+  return static_cast<int64_t>(st.st_size);
 }
 
 std::string CreatePrivateTempFolder(const std::string& prefix) {

@@ -2,6 +2,7 @@
 // renaming, names split at '/', and the wildcard search of the batch mode's input pattern.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -12,7 +13,18 @@ namespace lw {
 // only; returns its path, empty on failure.
 std::string CreateTempFile(const std::string& folder, const std::string& prefix);
 // The same, keeping the file open: returns the descriptor (-1 on failure), the path in *path.
-int OpenTempFile(const std::string& folder, const std::string& prefix, std::string* path);
+// A suffix goes after the random part ("<prefix>XXXXXX<suffix>").
+int OpenTempFile(const std::string& folder, const std::string& prefix, std::string* path,
+                 const std::string& suffix = std::string());
+
+// Takes the advisory lock of fd's file, held until fd is closed or the process ends (a kill
+// included). False when another open file holds it.
+bool LockOpenFile(int fd);
+// Whether path is a regular file of the user's own (not followed through a link) that no open
+// file holds locked as LockOpenFile locks it. False when that cannot be told.
+bool OwnFileUnlocked(const std::string& path);
+// The size of a regular file not followed through a link; -1 for anything else.
+int64_t RegularFileSize(const std::string& path);
 // A new folder only the user may enter, under $TMPDIR (else /tmp); empty on failure.
 std::string CreatePrivateTempFolder(const std::string& prefix);
 

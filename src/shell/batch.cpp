@@ -50,13 +50,15 @@ class CountingServices : public PlatformServices {
   int shown_ = 0;
 };
 
-// Reads path and appends it to the chain; false when the read was not complete.
+// Reads path and appends it to the chain; false when the read was not complete. The frames of a
+// damaged file that could be read are kept, as the window keeps them (its message is shown).
 bool ReadInto(const std::string& path, AnimationPtr* chain, int* count) {
   AnimationPtr animation;
-  if (ReadAnyFile(path, nullptr, &animation, nullptr) != ReadComplete) return false;
+  const int status = ReadAnyFile(path, nullptr, &animation, nullptr);
+  if (status == 0 || !animation) return false;
   AppendToChain(chain, std::move(animation));
   ++*count;
-  return true;
+  return status == ReadComplete;
 }
 
 // -i: every file of the folder whose name matches, in name order, until one fails.

@@ -1,7 +1,10 @@
 // The batch mode end to end: the real executable run on GIF files written here, its outputs read
 // back.
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "batch/batch_fixture.h"
 #include "formats/avi/avi_format.h"
+#include "formats/flow_text.h"
 #include "formats/jpeg/jpeg_format.h"
 #include "formats/png/png_format.h"
 #include "formats/psd/psd_format.h"
@@ -40,6 +43,37 @@ TEST_F(BatchTest, PatternStopsAtTheFirstFileThatCannotBeRead) {
   RunResult r = Run({"-i", "in/a?.gif", "-o", "out.gif"});
   EXPECT_EQ(r.exitCode, 1);
   EXPECT_THAT(FirstPixels(Path("out.gif")), ElementsAre(1, 2));
+}
+
+// A damaged file gives the frames before the damage, with one message, and the exit code says
+// the output is not the whole input; the files after it in the pattern are not read.
+TEST_F(BatchTest, ADamagedInputGivesTheFramesItHolds) {
+  AnimationPtr a = MakeDocument(8, 8);
+  for (uint8_t i = 1; i <= 3; ++i) AddSolidFrame(*a, 0, 0, 8, 8, i);
+  std::string bytes = Contents(Save("whole.gif", *a));
+  Gif("in/a2.gif", 4);
+  Put(Path("in/a1.gif"), bytes.substr(0, bytes.size() - 6));  // inside the third frame
+  RunResult r = Run({"-i", "in/a*.gif", "-o", "out.gif"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(FirstPixels(Path("out.gif")), ElementsAre(1, 2));
+  const std::string partial = ResText(str::PartialRead);
+  ASSERT_THAT(r.errors, HasSubstr(partial));
+  EXPECT_EQ(r.errors.find(partial), r.errors.rfind(partial)) << r.errors;
+  EXPECT_THAT(r.errors, Not(HasSubstr(ResText(str::GifDamaged))));
+}
+
+// Every extension of a type the program writes gives that type; a movie name gets nothing.
+TEST_F(BatchTest, OutputsTakeTheTypeTheirExtensionNames) {
+  std::string in = Gif("in.gif", 1);
+  RunResult r = Run({"-i", in, "-o", "a.jpeg", "-o", "b.JPE", "-o", "c.dib"});
+  EXPECT_EQ(r.exitCode, 0) << r.errors;
+  EXPECT_EQ(Contents(Path("a.jpeg")).substr(0, 2), "\xFF\xD8");
+  EXPECT_EQ(Contents(Path("b.JPE")).substr(0, 2), "\xFF\xD8");
+  EXPECT_EQ(Contents(Path("c.dib")).substr(0, 2), "BM");
+  r = Run({"-i", in, "-o", "clip.mp4"});
+  EXPECT_EQ(r.exitCode, 1);
+  EXPECT_THAT(r.errors, HasSubstr(FormatResText(str::CannotSaveExtension, "mp4")));
+  EXPECT_FALSE(std::filesystem::exists(Path("clip.mp4")));
 }
 
 TEST_F(BatchTest, ListFilesWithEitherLineBreakGiveTheSameAnimation) {

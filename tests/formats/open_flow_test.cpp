@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 
 #include "base/settings.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "flow_fixture.h"
 #include "formats/format_registry.h"
 #include "formats/save_flow.h"
@@ -148,8 +150,10 @@ TEST_F(FlowTest, APartialReadKeepsItsFramesOnEveryRoadIn) {
     // What was read is not the file: the document is untitled and asks to be saved.
     EXPECT_TRUE(state.documentPath.empty());
     EXPECT_TRUE(state.modified);
-    // The reader's message is the only one; nobody asks whether to go on.
-    for (const ShownMessage& m : Headless().Messages()) EXPECT_EQ(m.style & mb::ButtonMask, mb::Ok);
+    // One message, the reader's, says what was kept; nobody asks whether to go on.
+    ASSERT_EQ(Headless().Messages().size(), 1u);
+    EXPECT_EQ(Headless().Messages()[0].text, ResText(str::PartialRead));
+    EXPECT_EQ(Headless().Messages()[0].style & mb::ButtonMask, mb::Ok);
   }
 
   // A dropped partial file goes in, and the recent list never takes its name.

@@ -1,10 +1,19 @@
 #include "formats/save_flow.h"
 
+#include <fcntl.h>
 #include <gmock/gmock.h>
 #include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
 
 #include "base/settings.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "flow_fixture.h"
+#include "formats/flow_text.h"
+#include "formats/format_registry.h"
 #include "formats/open_flow.h"
 #include "platform/files.h"
 
@@ -18,15 +27,39 @@ TEST(SaveTypes, NameAndExtensionRules) {
   EXPECT_EQ(SaveTypeFromName("/x/a.GIF"), savetype::Gif);
   EXPECT_EQ(SaveTypeFromName("/x/a.jpg"), savetype::Jpeg);
   EXPECT_EQ(SaveTypeFromName("/x/a.Ani"), savetype::Ani);
-  // Only the last three characters count: .jpeg is not one of the save types' extensions.
-  EXPECT_EQ(SaveTypeFromName("/x/a.jpeg"), savetype::Gif);
+  // Names whose extension no format has are GIF, whatever their folder holds.
   EXPECT_EQ(SaveTypeFromName("ab"), savetype::Gif);
+  EXPECT_EQ(SaveTypeFromName("/x.png/ab"), savetype::Gif);
+  EXPECT_EQ(SaveTypeFromName("/x/archive.gif.bak"), savetype::Gif);
+  EXPECT_EQ(SaveTypeFromName("/x/ajpg"), savetype::Gif);
+  EXPECT_EQ(SaveTypeOfExtension("/x/a.txt"), -1);
   EXPECT_EQ(ReplaceExtension("clip.bmp", "gif"), "clip.gif");
   EXPECT_EQ(ReplaceExtension("clip", "gif"), "clip.gif");
   EXPECT_EQ(ReplaceExtension("/a.b/clip", "png"), "/a.b/clip.png");
   EXPECT_STREQ(SaveTypeEntry(5).pattern, "*.jpg;*.jpe,*.jpeg");
   EXPECT_STREQ(SaveTypeEntry(0).extension, "dummy");
   EXPECT_STREQ(SaveTypeEntry(11).extension, "dummy");
+}
+
+// Every extension the registry reads names the type of its format, in any case: photo.jpeg is
+// JPEG and image.dib BMP; a movie the program only reads names none.
+TEST(SaveTypes, EveryRegisteredExtensionNamesItsFormatsType) {
+  int checked = 0;
+  for (const FormatSpec& f : Formats()) {
+    for (const std::string& e : f.extensions) {
+      std::string upper = e;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      for (const std::string& name : {"/x.y/a." + e, "b." + upper, "/x/.c.d." + e}) {
+        EXPECT_EQ(SaveTypeFromName(name), f.saveType) << name;
+        EXPECT_EQ(SaveTypeOfExtension(name), f.saveType) << name;
+      }
+      ++checked;
+    }
+  }
+  EXPECT_GE(checked, 12);
+  // And every save type's own extension, read or not.
+  for (int type = 1; type <= savetype::Count; ++type)
+    EXPECT_EQ(SaveTypeFromName(std::string("a.") + SaveTypeEntry(type).extension), type);
 }
 
 TEST(SaveTypes, ChoiceBoxEntriesFollowTypeAndDocument) {
@@ -105,6 +138,96 @@ TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
   EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
+}
+
+// Save writes what the name says, for every extension of a type the program also reads, so the
+// file opens again; a movie name is refused rather than given GIF bytes.
+TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
+  for (const FormatSpec& f : Formats()) {
+    if (f.saveType == 0 || f.saveType == savetype::Avi || !f.CanRead()) continue;
+    for (const std::string& e : f.extensions) {
+      SCOPED_TRACE(e);
+      Headless().Reset();
+      ShellState state;
+      state.document = MakeDocument(4, 4);
+      AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+      state.documentPath = Path("photo." + e);
+      state.modified = true;
+      ASSERT_TRUE(SaveCommand(state));
+      EXPECT_FALSE(state.modified);
+      AnimationPtr back;
+      EXPECT_EQ(ReadAnyFile(state.documentPath, nullptr, &back, nullptr), ReadComplete);
+      EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+    }
+  }
+  Headless().Reset();
+  ShellState state;
+  state.document = MakeDocument(4, 4);
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+  state.documentPath = Path("clip.MP4");
+  state.modified = true;
+  EXPECT_FALSE(SaveCommand(state));
+  EXPECT_TRUE(state.modified);
+  EXPECT_FALSE(std::filesystem::exists(state.documentPath));
+  EXPECT_THAT(ShownTexts(), ElementsAre(FormatResText(str::CannotSaveExtension, "MP4")));
+}
+
+// The hidden files of the target's folder when a save puts its file in place.
+struct Watch {
+  static bool Rename(const std::string& from, const std::string& to) {
+    hidden.clear();
+    for (const auto& e : std::filesystem::directory_iterator(DirectoryPart(to)))
+      if (e.path().filename().string()[0] == '.') hidden.push_back(e.path().filename());
+    return RenameFile(from, to);
+  }
+  static inline std::vector<std::string> hidden;
+};
+
+// A save holds one temporary file beside its target while it writes; the ones killed saves
+// left behind go at the next save into the folder, and nothing else does.
+TEST_F(FlowTest, SavesLeaveOneTemporaryFileAndClearTheStaleOnes) {
+  std::vector<std::string> stale = {".gifAb12Cd.tmp.gif", ".pngZz99Yy.tmp.png", ".gifQw34Er",
+                                    ".aviAb12Cd.tmp.avi", ".aviAb12Cd.tmp.avi1.avi"};
+  std::vector<std::string> kept = {".gifLv12Lv.tmp.gif",      // a save still running elsewhere
+                                   ".gifnotes1",              // not empty: no reserved name of ours
+                                   ".gifAb12Cd.tmp.gif.bak",  // the user's names
+                                   ".gifAb-2Cd.tmp.gif",
+                                   ".gifAb12C.tmp.gif",
+                                   "photo.tmp.gif",
+                                   ".txtAb12Cd.tmp.txt",
+                                   ".gifLk12Lk.tmp.gif"};  // a link
+  for (const std::string& name : stale) Put(Path(name), name == ".gifQw34Er" ? "" : "old");
+  for (const std::string& name : kept) Put(Path(name), "mine");
+  std::filesystem::remove(Path(".gifLk12Lk.tmp.gif"));
+  std::filesystem::create_symlink(Path("photo.tmp.gif"), Path(".gifLk12Lk.tmp.gif"));
+  std::filesystem::create_directory(Path(".gifDr12Dr.tmp.gif"));
+  kept.push_back(".gifDr12Dr.tmp.gif");
+  int live = ::open(Path(".gifLv12Lv.tmp.gif").c_str(), O_RDONLY);
+  ASSERT_TRUE(LockOpenFile(live));
+
+  AnimationPtr a = MakeDocument(4, 4);
+  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  SetReplaceHooks({Watch::Rename, nullptr, nullptr});
+  SaveOptions options;
+  const bool saved = WriteAsType(Path("a.gif"), *a, options, savetype::Gif, nullptr);
+  SetReplaceHooks({});
+  ::close(live);
+  ASSERT_TRUE(saved);
+  std::vector<std::string> expected = kept;
+  expected.push_back("a.gif");
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(FolderNames(), expected);
+  // While it was written: the kept names and the one file of this save, named for its type.
+  const auto hiddenKept =
+      std::count_if(kept.begin(), kept.end(), [](const std::string& n) { return n[0] == '.'; });
+  ASSERT_EQ(Watch::hidden.size(), static_cast<size_t>(hiddenKept) + 1);
+  int own = 0;
+  for (const std::string& name : Watch::hidden) {
+    if (std::find(kept.begin(), kept.end(), name) != kept.end()) continue;
+    ++own;
+    EXPECT_THAT(name, ::testing::MatchesRegex("\\.gif[A-Za-z0-9]{6}\\.tmp\\.gif"));
+  }
+  EXPECT_EQ(own, 1);
 }
 
 TEST_F(FlowTest, AFailedWriteNeverTouchesTheTargetAndSaysSo) {

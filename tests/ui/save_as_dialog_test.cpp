@@ -19,6 +19,7 @@
 #include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "formats/flow_text.h"
 #include "formats/open_flow.h"
 #include "formats/ui/individual_files_panel.h"
 #include "formats/ui/strip_panel.h"
@@ -185,6 +186,71 @@ class SaveAsDialogTest : public QObject {
                                                                         : 0;
       QCOMPARE(shown, panels[i]);
     }
+  }
+
+  // Choosing another type keeps the mode chosen when that type offers it too.
+  void theChosenModeStaysAcrossTypes() {
+    AnimationPtr doc = Document(3);
+    SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif));
+    dialog.ChoiceBox()->setCurrentIndex(2);
+    dialog.ChooseType(savetype::Png);
+    QCOMPARE(dialog.ChoiceBox()->currentText(), Text(str::StripOption));
+    QVERIFY(dynamic_cast<StripPanel*>(dialog.Panel()));
+    dialog.ChoiceBox()->setCurrentIndex(0);
+    dialog.ChooseType(savetype::Gif);
+    QCOMPARE(dialog.ChoiceBox()->currentText(), Text(str::IndividualImagesOption));
+    QVERIFY(dynamic_cast<IndividualFilesPanel*>(dialog.Panel()));
+    // "Animation" is not offered for BMP: the usual preselection.
+    dialog.ChoiceBox()->setCurrentIndex(0);
+    dialog.ChooseType(savetype::Bmp);
+    QCOMPARE(dialog.ChoiceBox()->currentIndex(), 0);
+    // A mode only preselected was never chosen: the next type preselects its own.
+    SaveAsWindow fresh(nullptr, Request(*doc, savetype::Png));
+    fresh.ChooseType(savetype::Gif);
+    QCOMPARE(fresh.ChoiceBox()->currentText(), Text(str::AnimationOption));
+  }
+
+  // OK on a name with another type's extension chooses that type as the list would, panel
+  // included, and keeps the extension as typed; the dialog stays open to show the type's
+  // choices, and saves at once when it has none. A movie name is refused.
+  void theExtensionOfTheNameChoosesTheType() {
+    AnimationPtr several = Document(3);
+    SaveAsWindow dialog(nullptr, Request(*several, savetype::Gif));
+    QLineEdit* name = dialog.NameField();
+    name->selectAll();
+    QTest::keyClicks(name, "anim.avi");
+    PressOk(dialog);
+    QVERIFY(dialog.result() != QDialog::Accepted);
+    QCOMPARE(dialog.Type(), savetype::Avi);
+    QCOMPARE(name->text(), QStringLiteral("anim.avi"));
+    QVERIFY(dialog.Files()->selectedNameFilter().startsWith("Fichiers AVI"));
+    QVERIFY(dialog.Panel());
+    QVERIFY(dialog.ChoiceBox()->isHidden());
+    name->setText("photo.jpeg");  // as a click on a file of the list puts it
+    PressOk(dialog);
+    QVERIFY(dialog.result() != QDialog::Accepted);
+    QCOMPARE(dialog.Type(), savetype::Jpeg);
+    QCOMPARE(name->text(), QStringLiteral("photo.jpeg"));
+    QCOMPARE(Entries(dialog.ChoiceBox()),
+             QStringList({Text(str::IndividualImagesOption), Text(str::StripOption)}));
+
+    AnimationPtr one = Document(1);
+    SaveAsWindow single(nullptr, Request(*one, savetype::Gif));
+    single.NameField()->setText("image.png");
+    PressOk(single);
+    QCOMPARE(single.result(), int(QDialog::Accepted));
+    QCOMPARE(single.Choice().type, savetype::Png);
+    QVERIFY(QString::fromStdString(single.Choice().path).endsWith("/image.png"));
+
+    services_.Reset();
+    SaveAsWindow movie(nullptr, Request(*one, savetype::Gif));
+    movie.NameField()->setText("clip.mp4");
+    PressOk(movie);
+    QVERIFY(movie.result() != QDialog::Accepted);
+    QCOMPARE(movie.Type(), savetype::Gif);
+    std::vector<ShownMessage> shown = services_.Messages();
+    QCOMPARE(shown.size(), size_t(1));
+    QCOMPARE(shown[0].text, FormatResText(str::CannotSaveExtension, "mp4"));
   }
 
   void theDialogGrowsAndShrinksByTheSideColumn() {

@@ -441,12 +441,12 @@ namespace {
 // One frame written beside name, then put in its place; false with the message shown.
 bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, int type,
                     const std::string& extension) {
-  std::string reserved = CreateTempFile(DirectoryPart(name), "." + extension);
-  if (reserved.empty()) {
+  SaveTempFile reserved(DirectoryPart(name), extension);
+  if (!reserved.Ok()) {
     ShowErrorId(str::CannotSaveTemporary, name.c_str());
     return false;
   }
-  const std::string temp = reserved + ".tmp." + extension;
+  const std::string& temp = reserved.Path();
   bool done = WriteSingleImage(temp, frame, optionBits, type);
   if (!done) {
     ShowErrorId(str::CannotWriteFile, name.c_str());
@@ -454,8 +454,6 @@ bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, 
     MatchPermissions(temp, name);
     done = ReplaceWithTemp(name, temp);
   }
-  if (FileExists(temp)) DeleteFile(temp);
-  DeleteFile(reserved);
   return done;
 }
 

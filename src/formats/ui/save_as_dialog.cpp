@@ -155,7 +155,11 @@ SaveAsWindow::SaveAsWindow(QWidget* owner, const SaveAsRequest& request)
   if (QComboBox* types = files_->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"))) {
     connect(types, &QComboBox::activated, this, [this](int index) { TypeChanged(index + 1); });
   }
-  connect(choiceBox_, &QComboBox::currentIndexChanged, this, [this] { ShowPanel(); });
+  connect(choiceBox_, &QComboBox::currentIndexChanged, this, [this] {
+    // Only a choice made in the box counts; its own preselection is made with signals off.
+    chosenBit_ = ChosenBit();
+    ShowPanel();
+  });
   connect(files_, &QFileDialog::currentChanged, this, [this](const QString& path) {
     QFileInfo info(path);
     if (panel_ && info.isFile()) panel_->NameChanged(info.fileName());
@@ -186,26 +190,60 @@ void SaveAsWindow::ChooseType(int type) {
   TypeChanged(type);
 }
 
-void SaveAsWindow::TypeChanged(int type) {
+void SaveAsWindow::TypeChanged(int type, bool keepName) {
   if (type < 1 || type > savetype::Count) return;
   type_ = type;
   const QString extension = QString::fromUtf8(SaveTypeEntry(type).extension);
   files_->setDefaultSuffix(extension);
-  if (QLineEdit* name = NameField(); name && !name->text().isEmpty()) {
+  if (QLineEdit* name = NameField(); name && !name->text().isEmpty() && !keepName) {
     name->setText(QString::fromStdString(
         ReplaceExtension(name->text().toStdString(), extension.toStdString())));
   }
-  LayOutChoices();
+  LayOutChoices(chosenBit_);
 }
 
-void SaveAsWindow::LayOutChoices() {
+bool SaveAsWindow::FollowNameExtension(const std::string& name) {
+  const int type = SaveTypeOfExtension(name);
+  if (type == 0) {
+    const std::string extension = name.substr(name.rfind('.') + 1);
+    Services().MessageBox(static_cast<WindowHandle>(this),
+                          FormatResText(str::CannotSaveExtension, extension),
+                          ResText(str::SaveAsTitle), mb::Ok | mb::IconExclamation);
+    return false;
+  }
+  if (type < 1 || type == type_) return true;
+  // The list follows without rewriting the name: it keeps the extension as typed (.jpeg).
+  QLineEdit* field = NameField();
+  const QString typed = field ? field->text() : QString();
+  const int cursor = field ? field->cursorPosition() : 0;
+  files_->selectNameFilter(files_->nameFilters().value(type - 1));
+  if (field && field->text() != typed) {
+    field->setText(typed);
+    field->setCursorPosition(cursor);
+  }
+  TypeChanged(type, true);
+  return true;
+}
+
+uint32_t SaveAsWindow::ChosenBit() const {
+  const int index = choiceBox_->currentIndex();
+  if (choiceBox_->isHidden() || index < 0 || index >= static_cast<int>(entries_.size())) return 0;
+  return entries_[static_cast<size_t>(index)].optionBit;
+}
+
+void SaveAsWindow::LayOutChoices(uint32_t keepBit) {
   entries_ = SaveChoiceEntries(type_, traits_);
   {
     QSignalBlocker quiet(choiceBox_);
     choiceBox_->clear();
     for (const SaveChoiceEntry& e : entries_) choiceBox_->addItem(Text(e.textId));
-    if (!entries_.empty())
-      choiceBox_->setCurrentIndex(PreselectedChoice(entries_, request_.previousBits));
+    if (!entries_.empty()) {
+      int index = PreselectedChoice(entries_, request_.previousBits);
+      // The mode chosen for the previous type stays when this one offers it.
+      for (size_t i = 0; i < entries_.size(); ++i)
+        if (keepBit != 0 && entries_[i].optionBit == keepBit) index = static_cast<int>(i);
+      choiceBox_->setCurrentIndex(index);
+    }
   }
   // A single entry is no choice.
   bool box = entries_.size() >= 2;
@@ -257,7 +295,7 @@ void SaveAsWindow::PanelChanged() {
   uint32_t traits = request_.document ? DocumentTraits(*request_.document) : traits_;
   if (traits != traits_) {
     traits_ = traits;
-    LayOutChoices();
+    LayOutChoices(ChosenBit());
     return;
   }
   SetOkEnabled(panel_->AllowsOk());
@@ -275,11 +313,17 @@ void SaveAsWindow::SetOkEnabled(bool enabled) {
 void SaveAsWindow::Confirm() {
   QStringList selected = files_->selectedFiles();
   if (selected.isEmpty() || selected.front().isEmpty()) return;
+  const std::string path = selected.front().toStdString();
+  // The extension of the name decides the type, never the list alone: no type's bytes go under
+  // another type's name. When the new type has choices or a panel, the dialog stays open to
+  // show them.
+  const int typeBefore = type_;
+  if (!FollowNameExtension(BaseName(path))) return;
+  if (type_ != typeBefore && (!choiceBox_->isHidden() || panel_)) return;
   if (panel_ && !panel_->AllowsOk()) {
     QApplication::beep();
     return;
   }
-  const std::string path = selected.front().toStdString();
   SaveOptions options = choice_.options;
   options.optionBits = saveopt::Plain;
   if (panel_) {

@@ -35,8 +35,15 @@ class SaveAsWindow : public QDialog {
   SavePanel* Panel() const { return panel_; }
 
  private:
-  void TypeChanged(int type);
-  void LayOutChoices();
+  // keepName: the name field keeps its text (the type came from the extension typed in it).
+  void TypeChanged(int type, bool keepName = false);
+  // The type that the extension of name (a file name) belongs to is chosen as in the list, the
+  // name kept as it is. False when that format cannot be saved (the user has been told).
+  bool FollowNameExtension(const std::string& name);
+  // The option bit of the choice box's current entry, 0 when the box is hidden.
+  uint32_t ChosenBit() const;
+  // keepBit: the entry to keep chosen when the new list has it.
+  void LayOutChoices(uint32_t keepBit = 0);
   void ShowPanel();
   void PanelChanged();
   void SelectionChanged(const QString& path);
@@ -55,6 +62,7 @@ class SaveAsWindow : public QDialog {
   QWidget* panelArea_;
   SavePanel* panel_ = nullptr;
   bool sideShown_ = false;
+  uint32_t chosenBit_ = 0;  // the option bit of the entry last chosen in the box
 };
 
 // Shows the request (folder, proposed name, preselected type, the document's traits) and fills
