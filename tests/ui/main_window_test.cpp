@@ -413,7 +413,7 @@ class MainWindowTest : public QObject {
     window_->Command(cmd::Undo);
     QCOMPARE(FrameAt(*doc, 1)->delay, 20u);
     QCOMPARE(delay->text(), QStringLiteral("20"));
-    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1.00 secs"));
+    QCOMPARE(window_->StatusPart(2), QStringLiteral("  1,00 secs"));
     QVERIFY(!Enabled(cmd::Undo));
   }
 
