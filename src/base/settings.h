@@ -1,6 +1,5 @@
 // The named settings beside the preference words (signature, fixed palette, co-editor, open
-// folder, recent files, window placement), the program's folder and the "Editer avec
-// Loopwright" entry for GIF files.
+// folder, recent files, window placement) and the "Editer avec Loopwright" entry for GIF files.
 #pragma once
 
 #include <array>
@@ -47,28 +46,7 @@ bool LoadFixedPalette(FixedPalette* palette);
 bool GetCoEditor(std::string* path);
 // Stores the editor and notes in PrefFlags2 whether it takes layered PSD files.
 bool SetCoEditor(std::string_view path);
-// The name to show for an editor: its desktop entry's name when one starts it, else its file name.
-std::string CoEditorDisplayName(std::string_view path);
-// The program an editor runs (a desktop entry's Exec program; empty when unreadable).
-std::string CoEditorProgram(std::string_view path);
-// Photoshop, GIMP and Krita open and save layered PSD files.
-bool CoEditorTakesLayers(std::string_view path);
-// The command that opens file in the editor: the program and the file, or the desktop entry's
-// Exec line with its field codes filled in (the file appended when the line takes none).
-// Empty when the entry cannot be read.
-std::vector<std::string> CoEditorCommandLine(std::string_view editor, const std::string& file);
-// An Exec line's arguments, with %f %F %u %U (the file), %i, %c, %k and %% filled in.
-std::vector<std::string> ExpandExecLine(std::string_view exec, const std::string& file,
-                                        const std::string& icon, const std::string& name,
-                                        const std::string& entryPath);
-
-// The applications of the desktop's entries that open images, sorted by name.
-struct ApplicationEntry {
-  std::string path;  // the .desktop file
-  std::string name;
-  std::string icon;  // the entry's Icon value
-};
-std::vector<ApplicationEntry> ImageEditorEntries();
+// The name, program and command of an editor are in platform/desktop_entries.h.
 
 // ---- Folder of the open dialogs ----
 
@@ -131,19 +109,11 @@ bool SaveWindowPlacement(const WindowPlacement& placement);
 // False unless a complete placement is stored.
 bool LoadWindowPlacement(WindowPlacement* placement);
 
-// ---- Program folder and the GIF entry ----
+// ---- The GIF entry ----
 
-// The folder of the help, tutorial and samples (no trailing '/'): $LOOPWRIGHT_SHARE, else
-// <executable's folder>/../share/loopwright, else the source tree's share/ when run from the build.
-bool GetProgramDir(std::string* dir);
-// The running executable.
-std::string GetProgramPath();
-
-// The desktop entry that offers "Editer avec Loopwright" for GIF files (the default
-// application stays as the user chose it).
-std::string GifEntryPath();
-bool IsGifAssociated();
+// Writes the desktop entry that offers "Editer avec Loopwright" for GIF files (the default
+// application stays as the user chose it); GifEntryPath, IsGifAssociated and UnassociateGif
+// are in platform/desktop_entries.h.
 bool AssociateGif();
-bool UnassociateGif();
 
 }  // namespace lw

@@ -24,6 +24,7 @@
 #include "formats/open_flow.h"
 #include "formats/psd/psd_format.h"
 #include "formats/save_flow.h"
+#include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "platform/folder_watch.h"
 #include "platform/process.h"

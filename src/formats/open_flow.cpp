@@ -17,6 +17,7 @@
 #include "formats/format_registry.h"
 #include "formats/live_edit.h"
 #include "formats/save_flow.h"
+#include "platform/desktop_entries.h"
 #include "platform/files.h"
 
 namespace lw {

@@ -13,6 +13,7 @@
 #include "colour/optimize_support.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
+#include "platform/desktop_entries.h"
 
 namespace lw {
 namespace {

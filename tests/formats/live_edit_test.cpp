@@ -12,6 +12,7 @@
 #include "base/settings.h"
 #include "formats/flow_fixture.h"
 #include "formats/open_flow.h"
+#include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "platform/process.h"
 
@@ -217,26 +218,6 @@ TEST_F(LiveEditTest, ExchangeFormatFollowsTheEditor) {
   EXPECT_EQ(CoEditorDisplayName(entry), "GIMP");
   SetCoEditor("/usr/bin/pinta");
   EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
-}
-
-TEST(ExecLine, FieldCodes) {
-  const struct {
-    const char* exec;
-    std::vector<std::string> argv;
-  } cases[] = {
-      {"gimp-2.10 %U", {"gimp-2.10", "/t/a b.png"}},
-      {"krita %f", {"krita", "/t/a b.png"}},
-      {"pinta", {"pinta", "/t/a b.png"}},  // no code: the file is appended
-      {"flatpak run --file-forwarding org.gimp.GIMP @@u %U @@",
-       {"flatpak", "run", "--file-forwarding", "org.gimp.GIMP", "@@u", "/t/a b.png", "@@"}},
-      {"\"/opt/My Editor/run\" --new %F %U", {"/opt/My Editor/run", "--new", "/t/a b.png"}},
-      {"ed %i --name=%c %k 100%% %d",
-       {"ed", "--icon", "ic", "--name=Ed", "/e.desktop", "100%", "/t/a b.png"}},
-      {"sh -c \"echo \\\"\\$1\\\"\" %f", {"sh", "-c", "echo \"$1\"", "/t/a b.png"}},
-      {"", {}},
-  };
-  for (const auto& c : cases)
-    EXPECT_EQ(ExpandExecLine(c.exec, "/t/a b.png", "ic", "Ed", "/e.desktop"), c.argv) << c.exec;
 }
 
 TEST_F(LiveEditTest, StaleFoldersOfDeadProcessesGo) {

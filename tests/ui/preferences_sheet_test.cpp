@@ -16,6 +16,7 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
+#include "platform/desktop_entries.h"
 #include "shell/ui/colour_button.h"
 #include "shell/ui/oversize_insert_dialog.h"
 #include "shell/ui/palette_merge_dialog.h"

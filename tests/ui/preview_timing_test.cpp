@@ -13,6 +13,7 @@
 #include "base/settings.h"
 #include "colour/ui/duration_panel.h"
 #include "core/gif_reader.h"
+#include "platform/desktop_entries.h"
 #include "shell/ui/animation_view.h"
 #include "shell/ui/preferences_sheet.h"
 #include "shell/ui/preview_window.h"

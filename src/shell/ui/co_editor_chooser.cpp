@@ -11,6 +11,7 @@
 
 #include "base/settings.h"
 #include "base/string_ids.h"
+#include "platform/desktop_entries.h"
 #include "shell/ui/dialog_buttons.h"
 
 namespace lw {

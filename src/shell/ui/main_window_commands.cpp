@@ -27,6 +27,7 @@
 #include "formats/save_flow.h"
 #include "formats/strip/strip.h"
 #include "formats/ui/html_code_dialog.h"
+#include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "shell/clipboard_commands.h"

@@ -24,6 +24,7 @@
 #include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "platform/desktop_entries.h"
 #include "shell/ui/co_editor_chooser.h"
 #include "shell/ui/colour_button.h"
 

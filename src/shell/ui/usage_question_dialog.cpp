@@ -14,6 +14,7 @@
 #include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "platform/desktop_entries.h"
 #include "shell/ui/dialog_buttons.h"
 
 namespace lw {
