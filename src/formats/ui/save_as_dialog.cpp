@@ -5,16 +5,10 @@
 #include <QDialogButtonBox>
 #include <QFileDialog>
 #include <QFileInfo>
-#include <QFileSystemModel>
 #include <QHBoxLayout>
-#include <QHeaderView>
-#include <QIdentityProxyModel>
 #include <QLabel>
 #include <QLineEdit>
-#include <QLocale>
 #include <QPushButton>
-#include <QSplitter>
-#include <QTreeView>
 #include <QVBoxLayout>
 #include <algorithm>
 #include <functional>
@@ -56,33 +50,6 @@ class EmbeddedFileDialog : public QFileDialog {
   }
 };
 
-// The chooser's size, type and date columns in French whatever the system's language: Qt
-// formats them with the system's locale and the file types' own names.
-class FrenchColumns : public QIdentityProxyModel {
- public:
-  using QIdentityProxyModel::QIdentityProxyModel;
-
-  QVariant data(const QModelIndex& index, int role) const override {
-    auto* files = qobject_cast<const QFileSystemModel*>(sourceModel());
-    if (role != Qt::DisplayRole || index.column() == 0 || index.column() > 3 || !files)
-      return QIdentityProxyModel::data(index, role);
-    static const QLocale french(QLocale::French, QLocale::France);
-    const QFileInfo info = files->fileInfo(mapToSource(index));
-    if (index.column() == 3) return french.toString(info.lastModified(), QLocale::ShortFormat);
-    if (index.column() == 1) {
-      if (info.isDir()) return QString();
-      if (info.size() < 1024)
-        return QString::fromStdString(
-            FormatResText(str::OptimizeSizeBytes, std::to_string(info.size())));
-      return french.formattedDataSize(info.size());
-    }
-    if (info.isDir()) return Text(str::ChooserFolderType);
-    if (info.suffix().isEmpty()) return Text(str::ChooserFileType);
-    return QString::fromStdString(
-        FormatResText(str::ChooserFileTypeNamed, info.suffix().toUpper().toStdString()));
-  }
-};
-
 }  // namespace
 
 int SavePanelFor(int type, uint32_t choiceBit, uint32_t documentTraits) {
@@ -110,21 +77,12 @@ SaveAsWindow::SaveAsWindow(QWidget* owner, const SaveAsRequest& request)
 
   auto* files = new EmbeddedFileDialog(this);
   files_ = files;
-  files_->setOption(QFileDialog::DontUseNativeDialog);
-  files_->setProxyModel(new FrenchColumns(files_));
+  MakeChooserFrench(files_);
   files_->setOption(QFileDialog::DontConfirmOverwrite);
   files_->setOption(QFileDialog::HideNameFilterDetails);
   files_->setAcceptMode(QFileDialog::AcceptSave);
   files_->setFileMode(QFileDialog::AnyFile);
   files_->setSizeGripEnabled(false);
-  files_->setMinimumSize(660, 400);
-  // Room for the places and for every column of the detail view.
-  if (auto* split = files_->findChild<QSplitter*>(QStringLiteral("splitter")))
-    split->setSizes({130, 530});
-  if (auto* tree = files_->findChild<QTreeView*>(QStringLiteral("treeView"))) {
-    const int widths[] = {200, 80, 90, 140};
-    for (int i = 0; i < 4; ++i) tree->header()->resizeSection(i, widths[i]);
-  }
   QStringList filters;
   for (const FileFilter& f : SaveFilters()) filters << QtFilter({f});
   files_->setNameFilters(filters);
