@@ -9,25 +9,10 @@
 #include "flow_fixture.h"
 #include "formats/ico/ico_format.h"
 #include "formats/ico/icon_image.h"
+#include "support/tools.h"
 
 namespace lw::test {
 namespace {
-
-bool HasTool(const char* name) {
-  std::string command = std::string("command -v ") + name + " >/dev/null 2>&1";
-  return std::system(command.c_str()) == 0;
-}
-
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-  }
-  return out;
-}
 
 // An icon of every depth the writer chooses, sizes all different, transparency in each.
 AnimationPtr IconDocument() {

@@ -25,6 +25,7 @@
 
 #include "flow_fixture.h"
 #include "formats/psd/psd_format.h"
+#include "support/tools.h"
 
 namespace lw::test {
 namespace {
@@ -78,8 +79,7 @@ class PsdImageMagickTest : public FlowTest {
  protected:
   void SetUp() override {
     FlowTest::SetUp();
-    if (std::system("command -v convert >/dev/null 2>&1 && command -v identify >/dev/null 2>&1"))
-      GTEST_SKIP() << "ImageMagick is not installed";
+    if (!HasTool("convert") || !HasTool("identify")) GTEST_SKIP() << "ImageMagick is not installed";
   }
 
   // The arguments that hand one drawn image to convert, after writing its raw samples.

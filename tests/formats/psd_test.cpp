@@ -13,6 +13,7 @@
 #include "base/strings.h"
 #include "flow_fixture.h"
 #include "formats/psd/psd_format.h"
+#include "support/tools.h"
 
 namespace lw::test {
 namespace {
@@ -755,8 +756,7 @@ TEST_F(PsdTest, DocumentsReadBackLayerForLayer) {
 // Other programs read the layers: ImageMagick lists the composite and one image per frame, each
 // with the pixels written.
 TEST_F(PsdTest, ImageMagickReadsTheLayers) {
-  if (std::system("command -v identify >/dev/null 2>&1 && command -v convert >/dev/null 2>&1"))
-    GTEST_SKIP() << "ImageMagick is not installed";
+  if (!HasTool("convert") || !HasTool("identify")) GTEST_SKIP() << "ImageMagick is not installed";
   AnimationPtr written = ThreeFrames();
   std::string path = Path("three.psd");
   SetPref(PrefFlags2, 1);  // with layer masks, which it applies

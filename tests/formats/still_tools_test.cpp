@@ -28,24 +28,14 @@
 #include "flow_fixture.h"
 #include "formats/bmp/bmp_format.h"
 #include "formats/png/png_format.h"
+#include "support/tools.h"
 
 namespace lw::test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-bool HasConvert() { return std::system("command -v convert >/dev/null 2>&1") == 0; }
-
-std::string Output(const std::string& command) {
-  std::string out;
-  if (FILE* pipe = popen(command.c_str(), "r")) {
-    char buffer[4096];
-    size_t n;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, n);
-    pclose(pipe);
-  }
-  return out;
-}
+bool HasConvert() { return HasTool("convert"); }
 
 uint32_t Le32(const std::string& s, size_t at) {
   return static_cast<uint8_t>(s[at]) | static_cast<uint8_t>(s[at + 1]) << 8 |
