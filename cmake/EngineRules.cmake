@@ -1,4 +1,4 @@
-# The engine (everything but src/*/ui and src/platform/qt) is plain C++: batch mode and the
+# The engine (everything but src/ui) is plain C++: batch mode and the
 # engine tests must run without a display, so no engine file may include Qt or link it, and no
 # file may include a header of a layer above its own (Layers.cmake).
 
@@ -7,7 +7,6 @@ set(LW_ENGINE_TARGETS "")
 function(lw_engine_library name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.h)
-  list(FILTER sources EXCLUDE REGEX "/ui/|/platform/qt/")
   # A folder without code yet still gives a library, so the others can link it.
   set(placeholder ${PROJECT_BINARY_DIR}/generated/${name}_placeholder.cpp)
   file(WRITE ${placeholder} "// ${name}\n")

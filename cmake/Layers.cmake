@@ -1,20 +1,26 @@
 # The layers of the sources, bottom to top. A file may include headers of its own layer and of
-# the layers below it, never above; only the ui/ folders and platform/qt may include Qt, and they
-# sit above every engine layer. Used when CMake configures and, in script mode, by a test:
+# the layers below it, never above; only the folders of src/ui may include Qt. The user interface
+# is five layers of its own, so its folders cannot include each other in circles either. Used
+# when CMake configures and, in script mode, by a test:
 #   cmake -DLW_CHECK_ROOT=<folder holding src/> -P cmake/Layers.cmake
 
-set(LW_LAYERS platform base core colour formats shell)
+set(LW_LAYERS platform base core colour edit formats shell
+              ui/common ui/dialogs ui/save ui/services ui/window)
+set(LW_FIRST_UI_LAYER ui/common)
 
-# Rank of a path relative to src/: the engine layers count from 0, the user interface (any ui/
-# folder, platform/qt, the two main files) is above them all; -1 for a folder that is no layer.
+# Rank of a path relative to src/, counting from 0 at the bottom; the two main files sit above
+# every layer; -1 for a folder that is no layer.
 function(lw_layer_rank path out)
-  list(LENGTH LW_LAYERS ui_rank)
-  if(path MATCHES "(^|/)ui/" OR path MATCHES "^platform/qt/" OR path STREQUAL "main.cpp" OR
-     path STREQUAL "window_main.cpp")
-    set(${out} ${ui_rank} PARENT_SCOPE)
+  list(LENGTH LW_LAYERS top_rank)
+  if(path STREQUAL "main.cpp" OR path STREQUAL "window_main.cpp")
+    set(${out} ${top_rank} PARENT_SCOPE)
     return()
   endif()
-  string(REGEX MATCH "^[^/]+" top "${path}")
+  if(path MATCHES "^ui/")
+    string(REGEX MATCH "^ui/[^/]+" top "${path}")
+  else()
+    string(REGEX MATCH "^[^/]+" top "${path}")
+  endif()
   list(FIND LW_LAYERS "${top}" rank)
   set(${out} ${rank} PARENT_SCOPE)
 endfunction()
@@ -24,7 +30,7 @@ function(lw_find_layer_faults root out)
   set(faults "")
   file(GLOB_RECURSE files RELATIVE ${root}/src
        ${root}/src/*.cpp ${root}/src/*.h ${root}/src/*.inc)
-  list(LENGTH LW_LAYERS ui_rank)
+  list(FIND LW_LAYERS ${LW_FIRST_UI_LAYER} ui_rank)
   foreach(rel IN LISTS files)
     lw_layer_rank("${rel}" rank)
     if(rank LESS 0)
@@ -40,7 +46,7 @@ function(lw_find_layer_faults root out)
       if(target MATCHES "(^|/)\\.\\./")
         list(APPEND faults "${rel}: includes ${target}; name headers from src/, not relative to the file")
       elseif(rank LESS ui_rank AND target MATCHES "^Q[A-Za-z]*($|/)")
-        list(APPEND faults "${rel}: includes Qt (${target}), but only ui/ folders and platform/qt may")
+        list(APPEND faults "${rel}: includes Qt (${target}), but only the folders of ui/ may")
       elseif(target MATCHES "/")
         lw_layer_rank("${target}" target_rank)
         if(target_rank GREATER rank)
@@ -56,7 +62,7 @@ function(lw_check_layers root)
   lw_find_layer_faults(${root} faults)
   if(faults)
     list(JOIN faults "\n  " text)
-    message(FATAL_ERROR "layering broken (layers, bottom to top: ${LW_LAYERS}, then ui):\n  ${text}")
+    message(FATAL_ERROR "layering broken (layers, bottom to top: ${LW_LAYERS}):\n  ${text}")
   endif()
 endfunction()
 

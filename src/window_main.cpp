@@ -1,7 +1,7 @@
 // The window of Loopwright, started by the loopwright program for anything but the batch mode.
 #include "base/preferences.h"
 #include "shell/geometry_commands.h"
-#include "shell/ui/application.h"
+#include "ui/window/application.h"
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();

@@ -11,11 +11,11 @@
 #include <string>
 
 #include "base/preferences.h"
-#include "colour/resize.h"
 #include "core/byte_sink.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
+#include "edit/resize.h"
 
 namespace {
 

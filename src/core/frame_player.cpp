@@ -1,8 +1,10 @@
 // Composes full-screen pictures frame by frame, applying each frame's disposal before the next.
 #include "core/frame_player.h"
 
+#include <algorithm>
 #include <new>
 
+#include "base/preferences.h"
 #include "core/compose.h"
 
 namespace lw {
@@ -107,6 +109,14 @@ Frame* NextPicture(FramePlayer* player) {
   }
   if (!Compose(player, next, player->index + 1)) return Fail(player);
   return player->canvas.get();
+}
+
+int PlayedDelayMilliseconds(uint32_t delay) {
+  uint32_t units = GetPref(PrefDelayUnits);
+  if (units == 0 || units > 100) units = 100;  // only 1..100 divide 1000 into whole steps
+  uint64_t ms = static_cast<uint64_t>(delay) * (1000 / units);
+  if (ms == 0) return 1;
+  return static_cast<int>(std::min<uint64_t>(ms, 0x7FFFFFFF));
 }
 
 }  // namespace lw

@@ -3,7 +3,7 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "colour/properties.h"
+#include "edit/properties.h"
 #include "shell/batch.h"
 
 namespace lw {

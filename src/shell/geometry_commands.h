@@ -5,8 +5,8 @@
 #include <cstdint>
 #include <optional>
 
-#include "colour/rotate.h"
 #include "core/animation.h"
+#include "edit/rotate.h"
 #include "platform/services.h"
 
 namespace lw {

@@ -4,12 +4,12 @@
 #include <functional>
 
 #include "batch/batch_fixture.h"
-#include "colour/crop_move.h"
 #include "colour/optimize_support.h"
 #include "colour/optimize_trial.h"
-#include "colour/properties.h"
 #include "colour/reduce_trial.h"
-#include "colour/resize.h"
+#include "edit/crop_move.h"
+#include "edit/properties.h"
+#include "edit/resize.h"
 #include "formats/open_flow.h"
 #include "shell/batch.h"
 #include "shell/command_ids.h"

@@ -7,11 +7,11 @@
 #include <functional>
 
 #include "base/preferences.h"
-#include "colour/crop_move.h"
-#include "colour/resize.h"
 #include "core/compose.h"
 #include "core/support_animation.h"
 #include "core/undo.h"
+#include "edit/crop_move.h"
+#include "edit/resize.h"
 #include "shell/command_ids.h"
 
 namespace lw {

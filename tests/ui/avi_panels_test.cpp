@@ -1,6 +1,6 @@
 // The AVI panels of Save As: the stored choice preselected, RLE8 kept from 24-bit documents, the
 // sound track box following the path, what OK stores, and the fix panel holding OK back.
-#include "formats/ui/avi_panels.h"
+#include "ui/save/avi_panels.h"
 
 #include <QCheckBox>
 #include <QDialogButtonBox>
@@ -16,7 +16,7 @@
 #include "formats/avi/avi_format.h"
 #include "formats/avi/avi_settings.h"
 #include "formats/save_flow.h"
-#include "formats/ui/save_as_dialog.h"
+#include "ui/save/save_as_dialog.h"
 #include "ui_fixtures.h"
 
 namespace lw {

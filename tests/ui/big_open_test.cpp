@@ -21,11 +21,11 @@
 #include "core/animation.h"
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
-#include "platform/qt/progress_popup.h"
-#include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
-#include "shell/ui/frame_strip.h"
-#include "shell/ui/main_window.h"
+#include "ui/services/progress_popup.h"
+#include "ui/services/qt_services.h"
+#include "ui/window/frame_strip.h"
+#include "ui/window/main_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -18,11 +18,11 @@
 #include "base/strings.h"
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
-#include "platform/qt/qt_clipboard.h"
 #include "shell/command_ids.h"
 #include "shell/frame_edit.h"
-#include "shell/ui/frame_strip.h"
-#include "shell/ui/main_window.h"
+#include "ui/services/qt_clipboard.h"
+#include "ui/window/frame_strip.h"
+#include "ui/window/main_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {

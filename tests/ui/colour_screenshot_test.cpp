@@ -7,14 +7,14 @@
 #include <functional>
 
 #include "base/preferences.h"
-#include "colour/ui/image_view.h"
-#include "colour/ui/index_choice_dialog.h"
-#include "colour/ui/palette_edit_dialog.h"
-#include "colour/ui/palette_grid.h"
-#include "colour/ui/pixel_edit_dialog.h"
-#include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
-#include "shell/ui/main_window.h"
+#include "ui/common/image_view.h"
+#include "ui/common/palette_grid.h"
+#include "ui/dialogs/index_choice_dialog.h"
+#include "ui/dialogs/palette_edit_dialog.h"
+#include "ui/dialogs/pixel_edit_dialog.h"
+#include "ui/services/qt_services.h"
+#include "ui/window/main_window.h"
 
 namespace lw {
 

@@ -18,14 +18,14 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
-#include "colour/ui/optimize_dialog.h"
-#include "colour/ui/reduce_colours_dialog.h"
 #include "core/gif_writer.h"
 #include "shell/command_ids.h"
-#include "shell/ui/about_dialog.h"
-#include "shell/ui/application.h"
-#include "shell/ui/main_window.h"
-#include "shell/ui/preview_window.h"
+#include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/optimize_dialog.h"
+#include "ui/dialogs/reduce_colours_dialog.h"
+#include "ui/window/application.h"
+#include "ui/window/main_window.h"
+#include "ui/window/preview_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -17,16 +17,16 @@
 #include <memory>
 
 #include "base/preferences.h"
-#include "colour/ui/move_crop_dialog.h"
-#include "colour/ui/resize_dialog.h"
 #include "core/animation.h"
 #include "core/gif_writer.h"
 #include "platform/headless_services.h"
-#include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
 #include "shell/geometry_commands.h"
-#include "shell/ui/frame_strip.h"
-#include "shell/ui/main_window.h"
+#include "ui/dialogs/move_crop_dialog.h"
+#include "ui/dialogs/resize_dialog.h"
+#include "ui/services/qt_services.h"
+#include "ui/window/frame_strip.h"
+#include "ui/window/main_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {

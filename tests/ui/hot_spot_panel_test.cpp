@@ -1,6 +1,6 @@
 // The cursor hot-spot panel and dialog: a click in the picture or the fields choose the point,
 // which the panel hands to the save and the dialog makes the first frame's.
-#include "formats/ui/hot_spot_panel.h"
+#include "ui/save/hot_spot_panel.h"
 
 #include <QDialog>
 #include <QSpinBox>
@@ -9,8 +9,8 @@
 
 #include "base/preferences.h"
 #include "formats/ico/ico_format.h"
-#include "formats/ui/hot_spot_dialog.h"
-#include "platform/qt/qt_services.h"
+#include "ui/save/hot_spot_dialog.h"
+#include "ui/services/qt_services.h"
 #include "ui_fixtures.h"
 
 namespace lw {

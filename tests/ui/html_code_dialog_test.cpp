@@ -1,7 +1,7 @@
 // The "Code HTML" dialog opened by the window's command: the code follows the fields and goes to
 // the clipboard; an untitled document's name must be typed first. With LOOPWRIGHT_HTML_SHOT
 // (and LOOPWRIGHT_SAMPLE, the animation to show) the dialog's picture is saved there.
-#include "formats/ui/html_code_dialog.h"
+#include "ui/dialogs/html_code_dialog.h"
 
 #include <QApplication>
 #include <QClipboard>
@@ -14,7 +14,7 @@
 #include <functional>
 
 #include "shell/command_ids.h"
-#include "shell/ui/main_window.h"
+#include "ui/window/main_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -18,8 +18,8 @@
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "shell/command_ids.h"
-#include "shell/ui/live_edit_link.h"
-#include "shell/ui/main_window.h"
+#include "ui/services/live_edit_link.h"
+#include "ui/window/main_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -1,4 +1,4 @@
-#include "shell/ui/main_window.h"
+#include "ui/window/main_window.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,9 +17,6 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
-#include "colour/ui/index_choice_dialog.h"
-#include "colour/ui/optimize_dialog.h"
-#include "colour/ui/reduce_colours_dialog.h"
 #include "core/animation.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
@@ -28,10 +25,13 @@
 #include "formats/format_registry.h"
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
-#include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
-#include "shell/ui/frame_strip.h"
-#include "shell/ui/properties_bar.h"
+#include "ui/dialogs/index_choice_dialog.h"
+#include "ui/dialogs/optimize_dialog.h"
+#include "ui/dialogs/reduce_colours_dialog.h"
+#include "ui/services/qt_services.h"
+#include "ui/window/frame_strip.h"
+#include "ui/window/properties_bar.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -1,5 +1,5 @@
 // The merge dialog: dragging the second animation over the first sets the offsets.
-#include "formats/ui/merge_dialog.h"
+#include "ui/dialogs/merge_dialog.h"
 
 #include <QCheckBox>
 #include <QMouseEvent>

@@ -1,6 +1,6 @@
 // The optimize dialog: each option change runs a trial in the background and its size follows;
 // OK keeps the trial as one undo step, Cancel leaves the document alone.
-#include "colour/ui/optimize_dialog.h"
+#include "ui/dialogs/optimize_dialog.h"
 
 #include <QCheckBox>
 #include <QLabel>

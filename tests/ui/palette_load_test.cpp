@@ -11,8 +11,8 @@
 
 #include "base/settings.h"
 #include "colour/pal_file.h"
-#include "colour/ui/palette_edit_dialog.h"
 #include "core/gif_writer.h"
+#include "ui/dialogs/palette_edit_dialog.h"
 #include "ui_fixtures.h"
 
 namespace lw {

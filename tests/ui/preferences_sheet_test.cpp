@@ -1,4 +1,4 @@
-#include "shell/ui/preferences_sheet.h"
+#include "ui/window/preferences_sheet.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -17,10 +17,10 @@
 #include "base/preferences.h"
 #include "base/settings.h"
 #include "platform/desktop_entries.h"
-#include "shell/ui/colour_button.h"
-#include "shell/ui/oversize_insert_dialog.h"
-#include "shell/ui/palette_merge_dialog.h"
-#include "shell/ui/usage_question_dialog.h"
+#include "ui/common/colour_button.h"
+#include "ui/dialogs/oversize_insert_dialog.h"
+#include "ui/dialogs/palette_merge_dialog.h"
+#include "ui/dialogs/usage_question_dialog.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -11,12 +11,13 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
-#include "colour/ui/duration_panel.h"
+#include "core/frame_player.h"
 #include "core/gif_reader.h"
 #include "platform/desktop_entries.h"
-#include "shell/ui/animation_view.h"
-#include "shell/ui/preferences_sheet.h"
-#include "shell/ui/preview_window.h"
+#include "ui/common/animation_view.h"
+#include "ui/dialogs/duration_panel.h"
+#include "ui/window/preferences_sheet.h"
+#include "ui/window/preview_window.h"
 #include "ui_fixtures.h"
 
 namespace lw {
@@ -58,7 +59,7 @@ class PreviewTimingTest : public QObject {
     QVERIFY(preview.Open());
     QTRY_VERIFY_WITH_TIMEOUT(!preview.Playing(), 60000);
     QCOMPARE(loopStarts.size(), size_t{4});
-    double expected = frames * PreviewWindow::DelayMilliseconds(delay);
+    double expected = frames * PlayedDelayMilliseconds(delay);
     for (size_t i = 1; i < loopStarts.size(); ++i) {
       double played = (loopStarts[i] - loopStarts[i - 1]) / 1e6;
       qInfo("loop %zu: %.2f ms played for %.0f ms of delays, drift %+.2f ms", i, played, expected,
@@ -66,7 +67,7 @@ class PreviewTimingTest : public QObject {
     }
     double worst = 0;
     for (size_t i = 1; i < frameTimes.size(); ++i) {
-      double due = i * PreviewWindow::DelayMilliseconds(delay);
+      double due = i * PlayedDelayMilliseconds(delay);
       worst = std::max(worst, std::abs((frameTimes[i] - frameTimes[0]) / 1e6 - due));
     }
     qInfo("largest distance of a frame from its deadline: %.2f ms over %zu frames", worst,

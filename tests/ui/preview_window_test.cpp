@@ -1,4 +1,4 @@
-#include "shell/ui/preview_window.h"
+#include "ui/window/preview_window.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -8,11 +8,12 @@
 #include <QtTest>
 
 #include "base/preferences.h"
-#include "colour/ui/duration_panel.h"
+#include "core/frame_player.h"
 #include "core/frame_viewer.h"
 #include "core/undo.h"
 #include "shell/command_ids.h"
-#include "shell/ui/animation_view.h"
+#include "ui/common/animation_view.h"
+#include "ui/dialogs/duration_panel.h"
 #include "ui_fixtures.h"
 
 namespace lw {
@@ -107,10 +108,10 @@ class PreviewWindowTest : public QObject {
   }
 
   void delaysBecomeMilliseconds() {
-    QCOMPARE(PreviewWindow::DelayMilliseconds(0), 1);
-    QCOMPARE(PreviewWindow::DelayMilliseconds(25), 250);
+    QCOMPARE(PlayedDelayMilliseconds(0), 1);
+    QCOMPARE(PlayedDelayMilliseconds(25), 250);
     SetPref(PrefDelayUnits, 30);  // 1000 / 30 = 33 ms a unit
-    QCOMPARE(PreviewWindow::DelayMilliseconds(3), 99);
+    QCOMPARE(PlayedDelayMilliseconds(3), 99);
     SetPref(PrefDelayUnits, 100);
   }
 

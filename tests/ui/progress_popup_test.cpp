@@ -1,4 +1,4 @@
-#include "platform/qt/progress_popup.h"
+#include "ui/services/progress_popup.h"
 
 #include <QApplication>
 #include <QKeyEvent>
@@ -13,7 +13,7 @@
 
 #include "base/messages.h"
 #include "base/progress.h"
-#include "platform/qt/qt_services.h"
+#include "ui/services/qt_services.h"
 
 namespace lw {
 

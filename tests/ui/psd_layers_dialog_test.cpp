@@ -1,6 +1,6 @@
 // The PSD layer dialog: each combination of its controls gives its options, it opens on the
 // remembered choice, and the choice is remembered.
-#include "formats/ui/psd_layers_dialog.h"
+#include "ui/dialogs/psd_layers_dialog.h"
 
 #include <QCheckBox>
 #include <QRadioButton>

@@ -1,7 +1,7 @@
 // The reduce-colours dialog: the reduced preview and the sizes follow the chosen count; OK keeps
 // the reduced copy as one undo step; a long reduction leaves the dialog answering; the previews
 // play in the preferred delay units.
-#include "colour/ui/reduce_colours_dialog.h"
+#include "ui/dialogs/reduce_colours_dialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -22,7 +22,7 @@
 #include "colour/reduce_trial.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
-#include "shell/ui/animation_view.h"
+#include "ui/common/animation_view.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -1,6 +1,6 @@
 // The Save As dialog driven through its widgets: the choice box and panels follow the type and
 // the document, OK builds the options, the overwrite question, cancel, and the keyboard.
-#include "formats/ui/save_as_dialog.h"
+#include "ui/save/save_as_dialog.h"
 
 #include <QComboBox>
 #include <QDialogButtonBox>
@@ -21,9 +21,9 @@
 #include "base/strings.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
-#include "formats/ui/individual_files_panel.h"
-#include "formats/ui/strip_panel.h"
-#include "shell/ui/application.h"
+#include "ui/save/individual_files_panel.h"
+#include "ui/save/strip_panel.h"
+#include "ui/window/application.h"
 #include "ui_fixtures.h"
 
 namespace lw {

@@ -4,10 +4,10 @@
 #include <QtTest>
 
 #include "base/preferences.h"
-#include "platform/qt/qt_services.h"
 #include "shell/command_ids.h"
-#include "shell/ui/frame_strip.h"
-#include "shell/ui/main_window.h"
+#include "ui/services/qt_services.h"
+#include "ui/window/frame_strip.h"
+#include "ui/window/main_window.h"
 
 namespace lw {
 

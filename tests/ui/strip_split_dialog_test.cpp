@@ -1,5 +1,5 @@
 // The strip import dialog: its texts, its refusals, and the choice it returns.
-#include "formats/ui/strip_split_dialog.h"
+#include "ui/dialogs/strip_split_dialog.h"
 
 #include <QLabel>
 #include <QRadioButton>

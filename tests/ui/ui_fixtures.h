@@ -8,7 +8,7 @@
 #include "base/preferences.h"
 #include "core/animation.h"
 #include "platform/headless_services.h"
-#include "platform/qt/qt_services.h"
+#include "ui/services/qt_services.h"
 
 namespace lw::uitest {
 
