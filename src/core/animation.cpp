@@ -368,7 +368,9 @@ PalettePtr SetGlobalPalette(Animation& animation, PalettePtr palette) {
   }
   animation.globalPalette = std::move(palette);
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    if (!f->localPalette && f->palette == old.get()) f->palette = animation.globalPalette.get();
+    if (f->localPalette || f->palette != old.get()) continue;
+    f->palette = animation.globalPalette.get();
+    TouchFrame(f);
   }
   return old;
 }

@@ -129,6 +129,9 @@ inline uint64_t MaskStride(uint64_t width) { return ((width + 31) / 32) * 4; }
 // still holds the largest GIF frame (65535 x 65535). Larger images are refused.
 constexpr uint64_t MaxImageBytes = uint64_t{1} << 32;
 
+// A value no frame has had yet.
+uint64_t NewFrameVersion();
+
 struct Frame : Block {
   uint32_t selected = 0;
   uint32_t savedIndex = 0;
@@ -161,6 +164,9 @@ struct Frame : Block {
   std::vector<uint8_t> alphaPlane;
   // rgbPlane blended over a background colour with alphaPlane; a display cache.
   std::vector<uint8_t> blendedPlane;
+  // What the frame shows, as a number: views keep pictures drawn from a frame under it. Taken
+  // from one process-wide counter, so a frame made at a freed frame's address never matches.
+  uint64_t version = NewFrameVersion();
 
   Frame() : Block(BlockKind::Frame) {}
   ~Frame() override;
@@ -239,6 +245,9 @@ void CopyFrameAttributes(Frame* to, const Frame* from);
 // descriptorFlags go with them.
 void SwapFrameImages(Frame* a, Frame* b);
 void SwapFrameImagesAndGeometry(Frame* a, Frame* b);
+// The frame's pixels, palette, size, position or transparency changed: its pictures are stale.
+void TouchFrame(Frame* frame);
+void TouchAllFrames(Animation& animation);
 
 // List operations.
 void LinkBlocks(Block* a, Block* b);

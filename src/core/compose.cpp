@@ -241,8 +241,12 @@ DrawRect FrameDestination(const Frame& frame, int64_t originX, int64_t originY, 
           ZoomLength(frame.height, numerator, denominator)};
 }
 
-void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t originY, int numerator,
-               int denominator, bool transparent) {
+namespace {
+
+// DrawFrame with the colour plane to draw from given (none: the frame's own).
+void DrawFrameFrom(const Frame& frame, const std::vector<uint8_t>* colours, PixelView view,
+                   int64_t originX, int64_t originY, int numerator, int denominator,
+                   bool transparent) {
   DibGeometry g;
   if (!view.pixels || !GetDibGeometry(frame.dib, &g)) return;
   DrawRect r = FrameDestination(frame, originX, originY, numerator, denominator);
@@ -254,7 +258,9 @@ void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t orig
   const std::vector<uint8_t>* plane = nullptr;
   uint64_t rgbStride = RgbStride(g.width);
   if (!frame.rgbPlane.empty()) {
-    plane = !frame.blendedPlane.empty() ? &frame.blendedPlane : &frame.rgbPlane;
+    plane = colours                        ? colours
+            : !frame.blendedPlane.empty() ? &frame.blendedPlane
+                                          : &frame.rgbPlane;
     if (rgbStride * g.height > plane->size()) plane = nullptr;
   }
   uint64_t maskStride = MaskStride(g.width);
@@ -283,6 +289,28 @@ void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t orig
       }
     }
   }
+}
+
+}  // namespace
+
+void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t originY, int numerator,
+               int denominator, bool transparent) {
+  DrawFrameFrom(frame, nullptr, view, originX, originY, numerator, denominator, transparent);
+}
+
+void DrawFrameOver(const Frame& frame, PixelView view, int64_t originX, int64_t originY,
+                   int numerator, int denominator, bool transparent, uint32_t backdrop) {
+  std::vector<uint8_t> blended;
+  if (!frame.rgbPlane.empty() && !frame.alphaPlane.empty() && frame.blendedPlane.empty()) {
+    // Short of memory the colour plane is drawn as it is.
+    BlendedPlaneOf(frame, backdrop, 0, &blended);
+  }
+  DrawFrameFrom(frame, blended.empty() ? nullptr : &blended, view, originX, originY, numerator,
+                denominator, transparent);
+}
+
+uint32_t AlphaBackdrop(uint32_t transparencyDisplay) {
+  return (transparencyDisplay >> 24) == 2 ? (transparencyDisplay & 0xFFFFFF) : 0xC0C0C0;
 }
 
 bool BlendFrame(const Frame& frame, PixelView view) {
@@ -332,22 +360,31 @@ void BuildRoundingTable(int displayBits, uint8_t table[256]) {
 bool BuildBlendedPlane(Frame* frame, uint32_t background, int displayBits) {
   if (!frame) return false;
   frame->blendedPlane = {};
+  std::vector<uint8_t> out;
+  if (!BlendedPlaneOf(*frame, background, displayBits, &out)) return false;
+  frame->blendedPlane = std::move(out);
+  return true;
+}
+
+bool BlendedPlaneOf(const Frame& frame, uint32_t background, int displayBits,
+                    std::vector<uint8_t>* out) {
+  out->clear();
   DibGeometry g;
-  if (frame->rgbPlane.empty() || !GetDibGeometry(frame->dib, &g)) return true;
+  if (frame.rgbPlane.empty() || !GetDibGeometry(frame.dib, &g)) return true;
   uint64_t rgbStride = RgbStride(g.width), alphaStride = IndexStride(g.width);
-  if (rgbStride * g.height > frame->rgbPlane.size()) return true;
-  bool alpha = !frame->alphaPlane.empty() && alphaStride * g.height <= frame->alphaPlane.size();
+  if (rgbStride * g.height > frame.rgbPlane.size()) return true;
+  bool alpha = !frame.alphaPlane.empty() && alphaStride * g.height <= frame.alphaPlane.size();
   if (!alpha && displayBits == 0) return true;
   uint8_t table[256];
   BuildRoundingTable(displayBits, table);
-  std::vector<uint8_t> out;
-  if (!DuplicateMemory(frame->rgbPlane, &out)) return false;
+  std::vector<uint8_t> plane;
+  if (!DuplicateMemory(frame.rgbPlane, &plane)) return false;
   const uint8_t backdrop[3] = {static_cast<uint8_t>((background >> 16) & 0xFF),
                                static_cast<uint8_t>((background >> 8) & 0xFF),
                                static_cast<uint8_t>(background & 0xFF)};
   for (uint64_t y = 0; y < g.height; ++y) {
-    uint8_t* row = out.data() + y * rgbStride;
-    const uint8_t* a = alpha ? frame->alphaPlane.data() + y * alphaStride : nullptr;
+    uint8_t* row = plane.data() + y * rgbStride;
+    const uint8_t* a = alpha ? frame.alphaPlane.data() + y * alphaStride : nullptr;
     for (uint64_t x = 0; x < g.width; ++x) {
       for (int c = 0; c < 3; ++c) {
         uint32_t s = table[row[3 * x + c]];
@@ -356,7 +393,7 @@ bool BuildBlendedPlane(Frame* frame, uint32_t background, int displayBits) {
       }
     }
   }
-  frame->blendedPlane = std::move(out);
+  *out = std::move(plane);
   return true;
 }
 

@@ -122,6 +122,13 @@ int64_t ZoomLength(int64_t length, int numerator, int denominator);
 // mask marks leave the picture as it was.
 void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t originY, int numerator,
                int denominator, bool transparent);
+// DrawFrame for the views: a frame with an alphaPlane and no blendedPlane is shown blended over
+// backdrop (0x00BBGGRR) through a plane made for this drawing; the frame is left as it is.
+void DrawFrameOver(const Frame& frame, PixelView view, int64_t originX, int64_t originY,
+                   int numerator, int denominator, bool transparent, uint32_t backdrop);
+// The backdrop of frames with an alphaPlane for a transparency display setting: its custom
+// colour, else light grey.
+uint32_t AlphaBackdrop(uint32_t transparencyDisplay);
 
 // Blends the frame's rgbPlane into the view with its alphaPlane:
 // out = (source x a + destination x (255 - a)) / 255 per channel. False when the frame has no
@@ -140,5 +147,8 @@ void BuildRoundingTable(int displayBits, uint8_t table[256]);
 // without alphaPlane is only rounded. Without an rgbPlane, or with neither alpha nor rounding,
 // the cache is dropped. False when memory is short (no cache).
 bool BuildBlendedPlane(Frame* frame, uint32_t background, int displayBits);
+// The plane BuildBlendedPlane would store, into out (left empty when there is nothing to blend).
+bool BlendedPlaneOf(const Frame& frame, uint32_t background, int displayBits,
+                    std::vector<uint8_t>* out);
 
 }  // namespace lw

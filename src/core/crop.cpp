@@ -95,6 +95,7 @@ void CropFrame(Frame* frame, int32_t x0, int32_t y0, int32_t w, int32_t h) {
   SetDibSize(frame, frame->width, static_cast<int32_t>(newHeight));
   frame->left = ClampToInt32(int64_t{frame->left} + left);
   frame->top = ClampToInt32(int64_t{frame->top} + top);
+  TouchFrame(frame);
   RebuildTransparencyMask(frame);
 }
 

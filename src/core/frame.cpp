@@ -1,5 +1,6 @@
 // Frame records: the DIB and planes, names, palettes and the attribute setters.
 #include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <new>
 #include <stdexcept>
@@ -16,6 +17,20 @@ using model::ReadLe32;
 using model::WriteLe32;
 
 Frame::~Frame() { ReleaseNameAtom(nameAtom); }
+
+uint64_t NewFrameVersion() {
+  // Frames are made by the reading threads too.
+  static std::atomic<uint64_t> counter{0};
+  return ++counter;
+}
+
+void TouchFrame(Frame* frame) {
+  if (frame) frame->version = NewFrameVersion();
+}
+
+void TouchAllFrames(Animation& animation) {
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) TouchFrame(f);
+}
 
 static uint32_t DibDimension(const std::vector<uint8_t>& dib, size_t offset) {
   if (dib.size() < DibHeaderSize) return 0;
@@ -84,6 +99,7 @@ bool NewFrameDib(Frame* frame) {
 
 void UpdateDibColourTable(Frame* frame) {
   if (!frame || frame->dib.size() < DibBitsOffset) return;
+  TouchFrame(frame);
   uint8_t* table = frame->dib.data() + DibHeaderSize;
   std::fill(table, table + DibColourTableSize, 0);
   if (frame->palette) {
@@ -99,6 +115,7 @@ void UpdateDibColourTable(Frame* frame) {
 }
 
 void SetDibSize(Frame* frame, uint32_t width, int32_t height) {
+  TouchFrame(frame);
   if (!frame || frame->dib.size() < DibHeaderSize) return;
   int64_t h = height < 0 ? -static_cast<int64_t>(height) : height;
   h = std::min<int64_t>(h, INT32_MAX);
@@ -109,6 +126,7 @@ void SetDibSize(Frame* frame, uint32_t width, int32_t height) {
 void SetFrameDib(Frame* frame, std::vector<uint8_t> dib) {
   if (!frame) return;
   frame->dib = std::move(dib);
+  TouchFrame(frame);
   RebuildTransparencyMask(frame);
 }
 
@@ -120,12 +138,14 @@ void SetRgbPlane(Frame* frame, std::vector<uint8_t> plane) {
   }
   frame->rgbPlane = std::move(plane);
   frame->blendedPlane = {};
+  TouchFrame(frame);
 }
 
 void SetAlphaPlane(Frame* frame, std::vector<uint8_t> plane) {
   if (!frame) return;
   frame->alphaPlane = frame->rgbPlane.empty() ? std::vector<uint8_t>{} : std::move(plane);
   frame->blendedPlane = {};
+  TouchFrame(frame);
 }
 
 void FreeAlphaPlane(Frame* frame) { SetAlphaPlane(frame, {}); }
@@ -135,6 +155,7 @@ void FreeRgbPlane(Frame* frame) {
   frame->rgbPlane = {};
   frame->alphaPlane = {};
   frame->blendedPlane = {};
+  TouchFrame(frame);
 }
 
 void SetDisposal(Frame* frame, int disposal) {
@@ -160,6 +181,7 @@ PalettePtr SetLocalPalette(Frame* frame, PalettePtr palette) {
   }
   frame->localPalette = std::move(palette);
   frame->descriptorFlags = flags;
+  TouchFrame(frame);
   return old;
 }
 
@@ -199,6 +221,8 @@ void SwapFrameImages(Frame* a, Frame* b) {
   std::swap(a->alphaPlane, b->alphaPlane);
   a->blendedPlane = {};
   b->blendedPlane = {};
+  TouchFrame(a);
+  TouchFrame(b);
   if (a->localPalette || b->localPalette) {
     std::swap(a->localPalette, b->localPalette);
     std::swap(a->palette, b->palette);

@@ -50,6 +50,7 @@ void SetTransparentDisplayColour(Frame* frame, bool forDisplay) {
   quad[1] = (colour >> 8) & 0xFF;
   quad[2] = colour & 0xFF;
   quad[3] = 0;
+  TouchFrame(frame);
 }
 
 bool BuildTransparencyMask(const Frame* frame, std::vector<uint8_t>* mask) {
@@ -90,6 +91,7 @@ bool BuildTransparencyMask(const Frame* frame, std::vector<uint8_t>* mask) {
 
 void RebuildTransparencyMask(Frame* frame) {
   if (!frame) return;
+  TouchFrame(frame);
   if (!frame->Transparent()) {
     frame->transparencyMask = {};
     return;
@@ -124,6 +126,7 @@ void RemoveTransparencyMask(Frame* frame) {
   if (!frame) return;
   SetTransparentDisplayColour(frame, false);
   frame->transparencyMask = {};
+  TouchFrame(frame);
 }
 
 void SetTransparency(Frame* frame, bool on) {
@@ -131,6 +134,7 @@ void SetTransparency(Frame* frame, bool on) {
   if (!on) {
     RemoveTransparencyMask(frame);
     frame->controlFlags &= ~1;
+    TouchFrame(frame);
     return;
   }
   frame->controlFlags |= 1;
@@ -141,6 +145,7 @@ void SetTransparentIndex(Frame* frame, uint8_t index) {
   if (!frame) return;
   RemoveTransparencyMask(frame);
   frame->transparentIndex = index;
+  TouchFrame(frame);
   RebuildTransparencyMask(frame);
 }
 
