@@ -5,6 +5,7 @@
 #include <QPainter>
 #include <algorithm>
 
+#include "base/preferences.h"
 #include "core/animation.h"
 #include "core/compose.h"
 #include "shell/status_text.h"
@@ -54,8 +55,9 @@ void FrameTip::ShowFrame(const Animation& animation, int index, uint32_t bits,
   int sh = std::max(1, static_cast<int>(ZoomLength(h, num, den)));
   image_ = QImage();
   if (ResizeSurface(&surface, sw, sh, ButtonFace().rgb())) {
-    DrawFrame(*frame, surface.View(), -ZoomLength(frame->left, num, den),
-              -ZoomLength(frame->top, num, den), num, den, false);
+    DrawFrameOver(*frame, surface.View(), -ZoomLength(frame->left, num, den),
+                  -ZoomLength(frame->top, num, den), num, den, false,
+                  AlphaBackdrop(GetPref(PrefTransparencyDisplay)));
     image_ = QImage(reinterpret_cast<const uchar*>(surface.pixels.data()), sw, sh, sw * 4,
                     QImage::Format_RGB32)
                  .copy();

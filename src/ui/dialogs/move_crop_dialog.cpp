@@ -158,7 +158,8 @@ const QImage& MoveCropView::ImageOf(int index) {
     PixelSurface surface;
     // Transparent pixels stay at 0 (no alpha): what lies behind shows through them.
     if (f && ResizeSurface(&surface, static_cast<int>(f->width), static_cast<int>(f->height), 0)) {
-      DrawFrame(*f, surface.View(), -int64_t{f->left}, -int64_t{f->top}, 1, 1, true);
+      DrawFrameOver(*f, surface.View(), -int64_t{f->left}, -int64_t{f->top}, 1, 1, true,
+                    AlphaBackdrop(GetPref(PrefTransparencyDisplay)));
       images_[static_cast<size_t>(index)] =
           QImage(reinterpret_cast<const uchar*>(surface.pixels.data()), surface.width,
                  surface.height, surface.width * 4, QImage::Format_ARGB32)

@@ -26,6 +26,7 @@
 #include "shell/status_text.h"
 #include "ui/common/frame_tip.h"
 #include "ui/common/icons.h"
+#include "ui/window/intro_panel.h"
 
 namespace lw {
 
@@ -39,35 +40,19 @@ const QColor kFilm(0x2b, 0x2e, 0x33);
 
 QColor ButtonFace() { return QApplication::palette().color(QPalette::Button); }
 
+static_assert(StripLayout::EdgeThickness == FilmEdgeThickness, "the film's sprocket band");
+
 QImage FrameImage(const Frame& frame, int numerator, int denominator, uint32_t screenWidth,
-                  uint32_t screenHeight, QColor background) {
+                  uint32_t screenHeight, QColor background, uint32_t backdrop) {
   int w = static_cast<int>(ZoomLength(screenWidth, numerator, denominator));
   int h = static_cast<int>(ZoomLength(screenHeight, numerator, denominator));
   PixelSurface surface;
   if (w <= 0 || h <= 0 || !ResizeSurface(&surface, w, h, background.rgb() | 0xFF000000u)) return {};
   // The DIB's colour table holds the display colour at the transparent index: drawn opaque.
-  DrawFrame(frame, surface.View(), 0, 0, numerator, denominator, false);
+  DrawFrameOver(frame, surface.View(), 0, 0, numerator, denominator, false, backdrop);
   QImage image(reinterpret_cast<const uchar*>(surface.pixels.data()), w, h, w * 4,
                QImage::Format_RGB32);
   return image.copy();
-}
-
-// What a frame's picture is drawn from: a frame edited in place keeps its address, and a new
-// frame may be given the address of a deleted one.
-uint64_t PictureSignature(const Frame& f) {
-  uint64_t h = 1469598103934665603ull;
-  auto mix = [&h](uint64_t v) { h = (h ^ v) * 1099511628211ull; };
-  mix(reinterpret_cast<uintptr_t>(f.dib.data()));
-  mix(f.dib.size());
-  mix(reinterpret_cast<uintptr_t>(f.blendedPlane.data()));
-  mix(reinterpret_cast<uintptr_t>(f.palette));
-  mix(static_cast<uint32_t>(f.left));
-  mix(static_cast<uint32_t>(f.top));
-  mix(f.width);
-  mix(f.height);
-  mix(f.controlFlags);
-  mix(f.transparentIndex);
-  return h;
 }
 
 }  // namespace
@@ -109,9 +94,6 @@ void FrameStrip::SetAnimation(Animation* animation) {
     screenWidth_ = animation_->screenWidth;
     screenHeight_ = animation_->screenHeight;
     ChooseDirectionFromShape();
-    if (GetPref(PrefFlags) & KeepTrueColor) {
-      for (Frame* f = FirstFrame(*animation_); f; f = NextFrame(f)) f->blendedPlane.clear();
-    }
   }
   ComputeGeometry();
   Relayout(true);
@@ -162,12 +144,6 @@ void FrameStrip::SetZoom(int level) {
 
 void FrameStrip::SetTransparencyDisplay(uint32_t value) {
   transparencyDisplay_ = value;
-  if (animation_) {
-    for (Frame* f = FirstFrame(*animation_); f; f = NextFrame(f)) {
-      f->blendedPlane.clear();
-      SetTransparentDisplayColour(f, true);
-    }
-  }
   RedrawAll();
 }
 
@@ -177,17 +153,7 @@ void FrameStrip::SetTipsEnabled(bool on) {
 }
 
 void FrameStrip::ComputeGeometry() {
-  int w = static_cast<int>(ZoomLength(screenWidth_, zoomNum_, zoomDen_)) + 8;
-  int h = static_cast<int>(ZoomLength(screenHeight_, zoomNum_, zoomDen_)) + 8;
-  if (direction_ == 1) {
-    linePitch_ = FilmEdgeThickness + w + 8;
-    cellLength_ = h;
-    edgeBand_ = FilmEdgeThickness + 4;
-  } else {
-    linePitch_ = FilmEdgeThickness + h + 8;
-    cellLength_ = w;
-    edgeBand_ = FilmEdgeThickness + 4;
-  }
+  layout_.SetCell(direction_, screenWidth_, screenHeight_, zoomNum_, zoomDen_);
 }
 
 QScrollBar* FrameStrip::AcrossBar() const {
@@ -196,8 +162,9 @@ QScrollBar* FrameStrip::AcrossBar() const {
 QScrollBar* FrameStrip::AlongBar() const {
   return direction_ == 2 ? horizontalScrollBar() : verticalScrollBar();
 }
-int FrameStrip::AcrossScroll() const { return AcrossBar()->value(); }
-int FrameStrip::AlongScroll() const { return AlongBar()->value(); }
+StripPoint FrameStrip::Scroll() const {
+  return {horizontalScrollBar()->value(), verticalScrollBar()->value()};
+}
 
 void FrameStrip::Relayout(bool erase) {
   // Asked after changes of zoom, direction or frames: pictures start over.
@@ -209,20 +176,14 @@ void FrameStrip::Relayout(bool erase) {
     return;
   }
   QSize client = viewport()->size();
-  int alongExtent = direction_ == 2 ? client.width() : client.height();
-  int acrossExtent = direction_ == 2 ? client.height() : client.width();
-  // Along the lines: only one cell and its margins need room.
-  int alongRange = cellLength_ + 2 * kMargin;
+  layout_.Fit(animation_->frameCount, client.width(), client.height());
+  int alongExtent = layout_.AlongExtent(), acrossExtent = layout_.AcrossExtent();
   QScrollBar* along = AlongBar();
-  along->setRange(0, std::max(0, alongRange - alongExtent));
+  along->setRange(0, layout_.AlongMaximum());
   along->setPageStep(std::max(1, alongExtent / 2 + 1));
   along->setSingleStep(alongExtent / 16 + 1);
-
-  framesPerLine_ = std::max(1, (alongExtent - 2 * kMargin) / std::max(1, cellLength_));
-  int count = std::max(0, static_cast<int>(animation_->frameCount));
-  lines_ = (count + framesPerLine_ - 1) / framesPerLine_;
   QScrollBar* across = AcrossBar();
-  across->setRange(0, std::max(0, linePitch_ * lines_ - acrossExtent));
+  across->setRange(0, layout_.AcrossMaximum());
   across->setPageStep(std::max(1, acrossExtent / 2 + 1));
   across->setSingleStep(acrossExtent / 16 + 1);
   viewport()->update();
@@ -276,10 +237,9 @@ void FrameStrip::TrimPictures() {
   }
 }
 
-const QPixmap* FrameStrip::PictureOf(Frame* frame, int w, int h, QColor background) {
-  uint64_t signature = PictureSignature(*frame);
+const QPixmap* FrameStrip::PictureOf(const Frame* frame, int w, int h, QColor background) {
   auto it = pictures_.find(frame);
-  if (it != pictures_.end() && it->second.signature == signature &&
+  if (it != pictures_.end() && it->second.version == frame->version &&
       it->second.pixmap.size() == QSize(w, h)) {
     it->second.lastPaint = paintCount_;
     return &it->second.pixmap;
@@ -288,73 +248,37 @@ const QPixmap* FrameStrip::PictureOf(Frame* frame, int w, int h, QColor backgrou
     cachedBytes_ -= static_cast<size_t>(it->second.pixmap.width()) * it->second.pixmap.height() * 4;
     pictures_.erase(it);
   }
-  QImage image = FrameImage(*frame, zoomNum_, zoomDen_, screenWidth_, screenHeight_, background);
+  QImage image = FrameImage(*frame, zoomNum_, zoomDen_, screenWidth_, screenHeight_, background,
+                            AlphaBackdrop(transparencyDisplay_));
   if (image.isNull()) return nullptr;
   ++picturesDrawn_;
   CachedPicture& entry = pictures_[frame];
   entry.pixmap = QPixmap::fromImage(std::move(image));
-  entry.signature = signature;
+  entry.version = frame->version;
   entry.lastPaint = paintCount_;
   cachedBytes_ += static_cast<size_t>(w) * h * 4;
   return &entry.pixmap;
 }
 
 void FrameStrip::EnsureVisible(int index) {
-  if (!animation_ || index < 0 || framesPerLine_ <= 0) return;
-  int line = index / framesPerLine_;
-  AcrossBar()->setValue(line * linePitch_);  // the bar clamps to its range
+  if (!animation_ || index < 0) return;
+  AcrossBar()->setValue(layout_.LineStart(index));  // the bar clamps to its range
 }
 
 int FrameStrip::HitTest(QPoint point) const {
-  if (!animation_ || linePitch_ <= 0 || cellLength_ <= 0) return -1;
-  int sx = point.x() + horizontalScrollBar()->value();
-  int sy = point.y() + verticalScrollBar()->value();
-  int across = direction_ == 2 ? sy : sx;
-  int along = direction_ == 2 ? sx : sy;
-  if (across < 0 || along < 0) return -1;
-  int line = across / linePitch_;
-  if (line >= lines_) return -1;
-  if (across % linePitch_ < edgeBand_) return -1;
-  if (along < kMargin) return -1;
-  int slot = (along - kMargin) / cellLength_;
-  if (slot >= framesPerLine_) return -1;
-  int index = framesPerLine_ * line + slot;
-  return index < animation_->frameCount ? index : -1;
+  if (!animation_) return -1;
+  return layout_.HitTest({point.x(), point.y()}, Scroll());
 }
 
 QRect FrameStrip::FrameImageRect(int index) const {
-  if (!animation_ || index < 0 || index >= animation_->frameCount) return {};
-  int line = index / framesPerLine_, slot = index % framesPerLine_;
-  int along = kMargin + cellLength_ * slot - AlongScroll();
-  int across = linePitch_ * line + edgeBand_ - AcrossScroll();
-  QPoint origin = direction_ == 2 ? QPoint(along, across) : QPoint(across, along);
-  int w = static_cast<int>(ZoomLength(screenWidth_, zoomNum_, zoomDen_));
-  int h = static_cast<int>(ZoomLength(screenHeight_, zoomNum_, zoomDen_));
-  return QRect(origin + QPoint(4, 4), QSize(w, h));
+  if (!animation_) return {};
+  StripRect r = layout_.ImageRect(index, Scroll());
+  return QRect(r.x, r.y, r.width, r.height);
 }
 
 int FrameStrip::InsertionPosition(QPoint point) const {
-  if (!animation_ || linePitch_ <= 0 || cellLength_ <= 0) return -1;
-  QSize client = viewport()->size();
-  int across = direction_ == 2 ? point.y() : point.x();
-  int along = direction_ == 2 ? point.x() : point.y();
-  int acrossExtent = direction_ == 2 ? client.height() : client.width();
-  QScrollBar* bar = AcrossBar();
-  int line;
-  if (across < 0) {
-    if (bar->value() > bar->minimum()) return -1;
-    line = 0;
-  } else if (across >= acrossExtent) {
-    if (bar->value() < bar->maximum()) return -1;
-    line = std::max(0, lines_ - 1);
-  } else {
-    line = (across + bar->value()) / linePitch_;
-    if (line >= lines_) return -1;
-  }
-  int slot = (along + AlongScroll() + cellLength_ / 2) / cellLength_;
-  slot = std::clamp(slot, 0, framesPerLine_);
-  int position = framesPerLine_ * line + slot;
-  return std::min(position, static_cast<int>(animation_->frameCount));
+  if (!animation_) return -1;
+  return layout_.InsertionPosition({point.x(), point.y()}, Scroll());
 }
 
 bool FrameStrip::AnySelected() const {
@@ -367,32 +291,33 @@ void FrameStrip::paintEvent(QPaintEvent* event) {
   QPainter p(viewport());
   p.fillRect(event->rect(), ButtonFace());
   UpdateIntro();
-  if (!animation_ || lines_ == 0) return;
-  int sx = horizontalScrollBar()->value(), sy = verticalScrollBar()->value();
+  if (!animation_ || layout_.Lines() == 0) return;
   QRect update = event->rect();
-  int first =
-      direction_ == 2 ? (update.top() + sy) / linePitch_ : (update.left() + sx) / linePitch_;
-  int last =
-      direction_ == 2 ? (update.bottom() + sy) / linePitch_ : (update.right() + sx) / linePitch_;
-  last = std::min(last, lines_ - 1);
+  bool rows = direction_ == 2;
+  int first, last;
+  layout_.LinesBetween(rows ? update.top() : update.left(), rows ? update.bottom() : update.right(),
+                       layout_.Across(Scroll()), &first, &last);
+  int sx = horizontalScrollBar()->value(), sy = verticalScrollBar()->value();
   ++paintCount_;
-  for (int line = std::max(0, first); line <= last; ++line) PaintLine(p, line, sx, sy);
+  for (int line = first; line <= last; ++line) PaintLine(p, line, sx, sy);
   TrimPictures();
   if (dragging_ && dropPosition_ >= 0) PaintDropMarker(p);
 }
 
 void FrameStrip::PaintLine(QPainter& p, int line, int sx, int sy) {
   int count = animation_->frameCount;
-  int inLine = std::min(framesPerLine_, count - line * framesPerLine_);
-  int length = cellLength_ * inLine;
-  int alongStart = kMargin - (direction_ == 2 ? sx : sy);
-  int acrossStart = linePitch_ * line - (direction_ == 2 ? sy : sx);
+  int perLine = layout_.FramesPerLine(), cellLength = layout_.CellLength();
+  int linePitch = layout_.LinePitch();
+  int inLine = std::min(perLine, count - line * perLine);
+  int length = cellLength * inLine;
+  int alongStart = StripLayout::Margin - (direction_ == 2 ? sx : sy);
+  int acrossStart = linePitch * line - (direction_ == 2 ? sy : sx);
   auto rect = [&](int along, int across, int alongLen, int acrossLen) {
-    return direction_ == 2 ? QRect(along, across, alongLen, acrossLen)
-                           : QRect(across, along, acrossLen, alongLen);
+    StripRect r = layout_.Oriented(along, across, alongLen, acrossLen);
+    return QRect(r.x, r.y, r.width, r.height);
   };
   // The film: a dark band with sprocket holes along its leading edge, raised one pixel in.
-  QRect film = rect(alongStart - 3, acrossStart + 1, length + 6, linePitch_ - 2);
+  QRect film = rect(alongStart - 3, acrossStart + 1, length + 6, linePitch - 2);
   p.setPen(Qt::NoPen);
   p.fillRect(film, kFilm);
   QRect edge = rect(alongStart, acrossStart + 4, length, FilmEdgeThickness);
@@ -402,16 +327,15 @@ void FrameStrip::PaintLine(QPainter& p, int line, int sx, int sy) {
   p.setPen(QColor(0x16, 0x18, 0x1b));
   p.drawLine(film.bottomRight(), direction_ == 2 ? film.bottomLeft() : film.topRight());
 
-  Frame* frame = FrameAt(*animation_, line * framesPerLine_);
+  const Frame* frame = FrameAt(*animation_, line * perLine);
   for (int i = 0; i < inLine && frame; ++i, frame = NextFrame(frame)) {
-    QRect cell = rect(alongStart + cellLength_ * i, acrossStart + edgeBand_, cellLength_, 0);
+    QRect cell = rect(alongStart + cellLength * i, acrossStart + layout_.EdgeBand(), cellLength, 0);
     PaintFrame(p, frame, cell.topLeft());
   }
 }
 
-void FrameStrip::PaintFrame(QPainter& p, Frame* frame, QPoint origin) {
-  int w = static_cast<int>(ZoomLength(screenWidth_, zoomNum_, zoomDen_));
-  int h = static_cast<int>(ZoomLength(screenHeight_, zoomNum_, zoomDen_));
+void FrameStrip::PaintFrame(QPainter& p, const Frame* frame, QPoint origin) {
+  int w = layout_.ImageWidth(), h = layout_.ImageHeight();
   // Selection border, then the thin black frame just around the picture.
   QColor border = frame->selected ? QColor(255, 0, 0) : ButtonFace();
   p.setPen(Qt::NoPen);
@@ -423,10 +347,6 @@ void FrameStrip::PaintFrame(QPainter& p, Frame* frame, QPoint origin) {
   uint32_t mode = transparencyDisplay_ >> 24;
   QColor background =
       mode == 2 ? QColor::fromRgb(PixelFromColour(transparencyDisplay_ & 0xFFFFFF)) : ButtonFace();
-  if (!frame->rgbPlane.empty() && !frame->alphaPlane.empty() && frame->blendedPlane.empty()) {
-    uint32_t under = mode == 2 ? (transparencyDisplay_ & 0xFFFFFF) : 0xC0C0C0;
-    BuildBlendedPlane(frame, under, 0);
-  }
   // The picture and its copy for drawing must fit the picture budget; otherwise the cell stays
   // empty and the memory message comes once for the document.
   if (!PictureFitsBudget(static_cast<uint64_t>(w), 2ull * static_cast<uint64_t>(h), 4)) {
@@ -441,18 +361,10 @@ void FrameStrip::PaintFrame(QPainter& p, Frame* frame, QPoint origin) {
 }
 
 void FrameStrip::PaintDropMarker(QPainter& p) {
-  int count = animation_->frameCount;
-  int position = std::min(dropPosition_, count);
-  int line = position / framesPerLine_, slot = position % framesPerLine_;
-  if (line >= lines_ && line > 0) {  // just past the last frame of a full line
-    line = lines_ - 1;
-    slot = framesPerLine_;
-  }
-  int along = kMargin + cellLength_ * slot - AlongScroll();
-  int across = linePitch_ * line + edgeBand_ - AcrossScroll();
-  int thickness = cellLength_ == 0
-                      ? 0
-                      : (direction_ == 2 ? linePitch_ - edgeBand_ - 4 : linePitch_ - edgeBand_ - 4);
+  StripPoint start = layout_.MarkerStart(dropPosition_, Scroll());
+  int along = layout_.Along(start), across = layout_.Across(start);
+  int thickness =
+      layout_.CellLength() == 0 ? 0 : layout_.LinePitch() - layout_.EdgeBand() - 4;
   QColor marker(0x1e, 0x88, 0xe5);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);
@@ -653,10 +565,10 @@ void FrameStrip::keyPressEvent(QKeyEvent* event) {
   int step = 0;
   bool rows = direction_ == 2;
   switch (event->key()) {
-    case Qt::Key_Left: step = rows ? -1 : -framesPerLine_; break;
-    case Qt::Key_Right: step = rows ? 1 : framesPerLine_; break;
-    case Qt::Key_Up: step = rows ? -framesPerLine_ : -1; break;
-    case Qt::Key_Down: step = rows ? framesPerLine_ : 1; break;
+    case Qt::Key_Left: step = rows ? -1 : -FramesPerLine(); break;
+    case Qt::Key_Right: step = rows ? 1 : FramesPerLine(); break;
+    case Qt::Key_Up: step = rows ? -FramesPerLine() : -1; break;
+    case Qt::Key_Down: step = rows ? FramesPerLine() : 1; break;
     case Qt::Key_PageUp: AcrossBar()->triggerAction(QAbstractSlider::SliderPageStepSub); return;
     case Qt::Key_PageDown: AcrossBar()->triggerAction(QAbstractSlider::SliderPageStepAdd); return;
     case Qt::Key_Home: AcrossBar()->triggerAction(QAbstractSlider::SliderToMinimum); return;
@@ -726,127 +638,6 @@ void FrameStrip::ShowTipFor(int index, QPoint globalPosition) {
 
 void FrameStrip::HideTip() {
   if (tip_) tip_->hide();
-}
-
-// ---------------------------------------------------------------------------------------------
-// Intro panel
-
-namespace {
-constexpr int kIntroWidth = 460;
-constexpr int kIntroHeight = 300;
-struct IntroButton {
-  int command;
-  const char* title;
-  const char* detail;
-};
-constexpr IntroButton kIntroButtons[3] = {
-    {cmd::FileOpen, TableText(str::IntroOpenTitle), TableText(str::IntroOpenDetail)},
-    {cmd::InsertFrames, TableText(str::IntroAssembleTitle), TableText(str::IntroAssembleDetail)},
-    {cmd::Tutorial, TableText(str::IntroTutorialTitle), TableText(str::IntroTutorialDetail)},
-};
-}  // namespace
-
-IntroPanel::IntroPanel(QWidget* parent) : QWidget(parent) {
-  setFixedSize(kIntroWidth, kIntroHeight);
-  setMouseTracking(true);
-  setCursor(Qt::ArrowCursor);
-}
-
-QRect IntroPanel::ButtonRect(int button) const {
-  return QRect(24, 96 + button * 64, kIntroWidth - 48, 54);
-}
-
-int IntroPanel::ButtonAt(QPoint point) const {
-  for (int i = 0; i < 3; ++i)
-    if (ButtonRect(i).contains(point)) return i;
-  return -1;
-}
-
-void IntroPanel::paintEvent(QPaintEvent*) {
-  QPainter p(this);
-  p.setRenderHint(QPainter::Antialiasing);
-  QRectF card = QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5);
-  QLinearGradient sky(0, 0, 0, height());
-  sky.setColorAt(0, QColor(0xfd, 0xfd, 0xfb));
-  sky.setColorAt(1, QColor(0xee, 0xf1, 0xf5));
-  p.setPen(QColor(0xc4, 0xc9, 0xd1));
-  p.setBrush(sky);
-  p.drawRoundedRect(card, 10, 10);
-
-  // A short piece of film as the panel's emblem.
-  QRectF film(24, 22, 84, 52);
-  p.setPen(Qt::NoPen);
-  p.setBrush(kFilm);
-  p.drawRoundedRect(film, 4, 4);
-  p.setBrush(QColor(0xf4, 0xf1, 0xe8));
-  for (int i = 0; i < 6; ++i) {
-    p.drawRoundedRect(QRectF(film.left() + 5 + i * 13.5, film.top() + 4, 7, 5), 1.2, 1.2);
-    p.drawRoundedRect(QRectF(film.left() + 5 + i * 13.5, film.bottom() - 9, 7, 5), 1.2, 1.2);
-  }
-  const QColor tones[3] = {QColor(0xf4, 0xc2, 0x7a), QColor(0xa7, 0xd8, 0x9d),
-                           QColor(0x8e, 0xc3, 0xea)};
-  for (int i = 0; i < 3; ++i) {
-    QRectF pic(film.left() + 5 + i * 26, film.top() + 13, 22, 26);
-    p.setBrush(tones[i]);
-    p.drawRect(pic);
-    p.setBrush(QColor(0xd0, 0x3b, 0x36));
-    p.drawEllipse(QPointF(pic.left() + 6 + i * 5, pic.top() + 8 + (i == 1 ? 8 : 0)), 4, 4);
-  }
-
-  QFont title = font();
-  title.setPixelSize(26);
-  title.setBold(true);
-  p.setFont(title);
-  p.setPen(QColor(0x2b, 0x2e, 0x33));
-  p.drawText(QRect(124, 20, kIntroWidth - 140, 34), Qt::AlignLeft | Qt::AlignVCenter,
-             QStringLiteral("Loopwright"));
-  QFont sub = font();
-  sub.setPixelSize(13);
-  p.setFont(sub);
-  p.setPen(QColor(0x5b, 0x61, 0x6b));
-  p.drawText(QRect(124, 52, kIntroWidth - 140, 22), Qt::AlignLeft | Qt::AlignVCenter,
-             TableText(str::IntroTagline));
-
-  for (int i = 0; i < 3; ++i) {
-    QRectF r = QRectF(ButtonRect(i)).adjusted(0.5, 0.5, -0.5, -0.5);
-    bool hot = hot_ == i;
-    p.setPen(hot ? QColor(0x2f, 0x6f, 0xc0) : QColor(0xd3, 0xd7, 0xdd));
-    p.setBrush(hot ? QColor(0xe6, 0xf0, 0xfb) : QColor(Qt::white));
-    p.drawRoundedRect(r, 7, 7);
-    QPixmap icon =
-        CommandIcon(i == 2 ? cmd::HelpContents : kIntroButtons[i].command).pixmap(32, 32);
-    p.drawPixmap(QPointF(r.left() + 14, r.top() + (r.height() - 32) / 2), icon);
-    QFont big = font();
-    big.setPixelSize(15);
-    big.setBold(true);
-    p.setFont(big);
-    p.setPen(QColor(0x22, 0x25, 0x2a));
-    p.drawText(QRectF(r.left() + 60, r.top() + 7, r.width() - 70, 22),
-               Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(kIntroButtons[i].title));
-    p.setFont(sub);
-    p.setPen(QColor(0x5b, 0x61, 0x6b));
-    p.drawText(QRectF(r.left() + 60, r.top() + 28, r.width() - 70, 18),
-               Qt::AlignLeft | Qt::AlignVCenter, QString::fromUtf8(kIntroButtons[i].detail));
-  }
-}
-
-void IntroPanel::mouseMoveEvent(QMouseEvent* event) {
-  int hot = ButtonAt(event->position().toPoint());
-  if (hot != hot_) {
-    hot_ = hot;
-    update();
-  }
-}
-
-void IntroPanel::mouseReleaseEvent(QMouseEvent* event) {
-  if (event->button() != Qt::LeftButton) return;
-  int button = ButtonAt(event->position().toPoint());
-  if (button >= 0) emit commandRequested(kIntroButtons[button].command);
-}
-
-void IntroPanel::leaveEvent(QEvent*) {
-  hot_ = -1;
-  update();
 }
 
 }  // namespace lw

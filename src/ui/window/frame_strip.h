@@ -11,6 +11,8 @@
 #include <cstdint>
 #include <unordered_map>
 
+#include "shell/strip_layout.h"
+
 namespace lw {
 
 struct Animation;
@@ -68,10 +70,10 @@ class FrameStrip : public QAbstractScrollArea {
   void ResetScroll(bool toStart = true);
   void Relayout(bool erase = false);
 
-  int FramesPerLine() const { return framesPerLine_; }
-  int LineCount() const { return lines_; }
-  int LinePitch() const { return linePitch_; }
-  int CellLength() const { return cellLength_; }
+  int FramesPerLine() const { return layout_.FramesPerLine(); }
+  int LineCount() const { return layout_.Lines(); }
+  int LinePitch() const { return layout_.LinePitch(); }
+  int CellLength() const { return layout_.CellLength(); }
   bool Dragging() const { return dragging_; }
   int DropPosition() const { return dropPosition_; }
   QWidget* IntroWidget() const;
@@ -113,14 +115,13 @@ class FrameStrip : public QAbstractScrollArea {
   void HideTip();
   void UpdateIntro();
   int ModeFromModifiers(Qt::KeyboardModifiers modifiers) const;
-  int AlongScroll() const;
-  int AcrossScroll() const;
+  StripPoint Scroll() const;
   QScrollBar* AcrossBar() const;
   QScrollBar* AlongBar() const;
   bool AnySelected() const;
   void PaintLine(QPainter& p, int line, int scrollX, int scrollY);
-  void PaintFrame(QPainter& p, Frame* frame, QPoint origin);
-  const QPixmap* PictureOf(Frame* frame, int w, int h, QColor background);
+  void PaintFrame(QPainter& p, const Frame* frame, QPoint origin);
+  const QPixmap* PictureOf(const Frame* frame, int w, int h, QColor background);
   void DropPictures();
   void TrimPictures();
   void PaintDropMarker(QPainter& p);
@@ -130,9 +131,7 @@ class FrameStrip : public QAbstractScrollArea {
   int direction_ = 2;
   bool explicitDirection_ = false;
   int zoomLevel_ = 0, zoomNum_ = 1, zoomDen_ = 1;
-  int linePitch_ = 0, cellLength_ = 0, edgeBand_ = 0;
-  static constexpr int kMargin = 5;
-  int framesPerLine_ = 1, lines_ = 0;
+  StripLayout layout_;
   int current_ = -1;
   uint32_t transparencyDisplay_ = 0;
   bool budgetWarned_ = false;  // the memory message was shown for this document
@@ -154,41 +153,17 @@ class FrameStrip : public QAbstractScrollArea {
   QPointer<IntroPanel> intro_;
 
   // The frames' pictures at the current zoom, drawn when first seen and kept while they fit
-  // the cache's size; the least recently painted go first.
+  // the cache's size; the least recently painted go first. A picture is good while its frame
+  // keeps the version it was drawn from.
   struct CachedPicture {
     QPixmap pixmap;
-    uint64_t signature = 0;  // what the picture was drawn from, against a frame's reused memory
+    uint64_t version = 0;
     uint64_t lastPaint = 0;
   };
   std::unordered_map<const Frame*, CachedPicture> pictures_;
   size_t cachedBytes_ = 0;
   uint64_t paintCount_ = 0;
   int picturesDrawn_ = 0;
-};
-
-// The floating frame information tip: text lines beside the frame's image.
-
-// The panel shown while no document is open: three large buttons.
-class IntroPanel : public QWidget {
-  Q_OBJECT
-
- public:
-  explicit IntroPanel(QWidget* parent);
-  // The hot area of button 0 (open), 1 (insert frames) or 2 (tutorial), in panel coordinates.
-  QRect ButtonRect(int button) const;
-
- signals:
-  void commandRequested(int command);
-
- protected:
-  void paintEvent(QPaintEvent* event) override;
-  void mouseMoveEvent(QMouseEvent* event) override;
-  void mouseReleaseEvent(QMouseEvent* event) override;
-  void leaveEvent(QEvent* event) override;
-
- private:
-  int ButtonAt(QPoint point) const;
-  int hot_ = -1;
 };
 
 }  // namespace lw

@@ -327,6 +327,14 @@ void MainWindow::AfterCommand(uint32_t hints) {
 }
 
 void MainWindow::ApplyRefreshHints(uint32_t hints) {
+  // What the hints name may have changed in place: its pictures are stale.
+  if (Animation* doc = state_.document.get()) {
+    if (hints == refresh::StripOnly || (hints & refresh::Document)) {
+      TouchAllFrames(*doc);
+    } else if (hints & refresh::OneFrame) {
+      TouchFrame(FrameAt(*doc, static_cast<int>(refresh::FrameIndexOf(hints))));
+    }
+  }
   if (hints == refresh::StripOnly) {
     strip_->RedrawAll();
     return;

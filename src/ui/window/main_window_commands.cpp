@@ -93,6 +93,12 @@ uint32_t PropertyDialog(MainWindow& w, int command) {
   return hints;
 }
 
+// The DIBs' colour tables show transparent pixels in the display colour chosen.
+void ShowTransparentPixels(Animation* document) {
+  if (!document) return;
+  for (Frame* f = FirstFrame(*document); f; f = NextFrame(f)) SetTransparentDisplayColour(f, true);
+}
+
 }  // namespace
 
 struct MainWindow::Handler {
@@ -387,6 +393,7 @@ void MainWindow::Preferences() {
   strip_->SetTipsEnabled(tips & tipbits::On);
   strip_->SetTipBits(tips);
   if (!outcome.accepted) return;
+  ShowTransparentPixels(state_.document.get());
   strip_->SetTransparencyDisplay(GetPref(PrefTransparencyDisplay));
   if (outcome.interlaceChanged && state_.document) {
     // Flags cleared change the file: the document is modified.
@@ -436,6 +443,7 @@ void MainWindow::SetTransparencyMode(int command) {
     value = (2u << 24) | ColourFromPixel(colour.rgb());
   }
   SetPref(PrefTransparencyDisplay, value);
+  ShowTransparentPixels(state_.document.get());
   strip_->SetTransparencyDisplay(value);
   UpdateCommandStates();
 }
