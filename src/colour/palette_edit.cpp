@@ -162,12 +162,13 @@ uint32_t ApplyPaletteEdit(Animation& document, int frameIndex,
   if (!palette || entries.empty() || entries.size() > 256) return 0;
   if (SameEntries(palette->entries, entries)) return 0;
   uint32_t param = frameIndex >= 0 ? static_cast<uint32_t>(frameIndex) : NoFrame;
-  RecordUndo(undo::EditPalette, document, nullptr, nullptr, param);
+  UndoStep step(UndoStep::Discard, undo::EditPalette, document, nullptr, nullptr, param);
   try {
     palette->entries = entries;
   } catch (const std::bad_alloc&) {
     return 0;
   }
+  step.Commit();
   if (frame) {
     frame->descriptorFlags = static_cast<uint8_t>((frame->descriptorFlags & ~7) |
                                                   (BitsForColours(palette->Count()) - 1));
@@ -189,8 +190,10 @@ uint32_t ApplyTransparencyEdit(Animation& document, int frameIndex,
     return 0;
   // A new index or merged pixels: the whole frame is kept.
   uint32_t index = static_cast<uint32_t>(frameIndex);
-  RecordUndo(undo::EditTransparency, document, nullptr, nullptr, (index << 16) | 2u);
+  UndoStep step(UndoStep::Discard, undo::EditTransparency, document, nullptr, nullptr,
+                (index << 16) | 2u);
   if (!ApplyTransparencyChoice(frame, choice)) return 0;
+  step.Commit();
   return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
 }
 
@@ -238,13 +241,11 @@ uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex, WindowHandl
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  UndoRecord* prepared =
-      PrepareUndo(undo::RemoveLocalPalette, document, static_cast<uint32_t>(frameIndex));
-  if (!RemoveLocalPalette(owner, document, frame)) {
-    if (prepared) DiscardRecord(prepared);
-    return 0;
-  }
-  if (prepared) CommitPaletteUndo(prepared, document);
+  UndoStep step(UndoStep::Discard,
+                PrepareUndo(undo::RemoveLocalPalette, document, static_cast<uint32_t>(frameIndex)),
+                document);
+  if (!RemoveLocalPalette(owner, document, frame)) return 0;
+  CommitPaletteUndo(step.Commit(), document);
   bool globalChanged = !hadGlobal || !document.globalPalette ||
                        !SameEntries(globalBefore, document.globalPalette->entries);
   if (globalChanged) return refresh::Document | refresh::Encoding;

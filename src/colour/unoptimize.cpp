@@ -52,7 +52,7 @@ bool UnoptimizeAnimation(WindowHandle owner, Animation& animation) {
   ProgressSetText(progress.get(), kStatus);
   ProgressSetRange(progress.get(), static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
 
-  UndoRecord* record = RecordUndo(undo::Unoptimize, animation, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, undo::Unoptimize, animation, nullptr, nullptr, 0);
 
   int rebuilt = 0;
   bool outOfMemory = false;
@@ -89,10 +89,8 @@ bool UnoptimizeAnimation(WindowHandle owner, Animation& animation) {
   canvas = {};
   if (outOfMemory) ShowError("%s", kNoFrameText);
 
-  if (rebuilt == 0) {
-    if (record) DiscardRecord(record);
-    return false;
-  }
+  if (rebuilt == 0) return false;
+  step.Commit();
   CountColourUsage(animation, animation.colourUsage.data(), true);
   animation.encodedSizeCache = -1;
   return true;

@@ -428,6 +428,9 @@ uint32_t Redo(Animation& document) {
   return hints;
 }
 
+namespace {
+
+// Undoes the cursor record and drops it (a cancelled command rolls back).
 uint32_t UndoAndForget(Animation& document) {
   UndoRecord* record = history.cursor;
   if (!record) return 0;
@@ -453,6 +456,51 @@ void NeutralizeRecord(UndoRecord* record) {
   record->param = 0;
   record->screenSize = 0;
   Notify();
+}
+
+}  // namespace
+
+UndoStep::UndoStep(Withdrawal how, uint32_t kind, Animation& document, AnimationPtr documentCopy,
+                   Frame* frame, uint32_t param, std::vector<uint32_t> extra)
+    : how_(how),
+      record_(RecordUndo(kind, document, std::move(documentCopy), frame, param, std::move(extra))),
+      document_(&document) {}
+
+UndoStep::UndoStep(UndoStep&& other) noexcept
+    : how_(other.how_),
+      record_(std::exchange(other.record_, nullptr)),
+      document_(other.document_) {}
+
+UndoStep& UndoStep::operator=(UndoStep&& other) noexcept {
+  if (this != &other) {
+    Withdraw();
+    how_ = other.how_;
+    record_ = std::exchange(other.record_, nullptr);
+    document_ = other.document_;
+  }
+  return *this;
+}
+
+UndoRecord* UndoStep::Commit() { return std::exchange(record_, nullptr); }
+
+uint32_t UndoStep::Withdraw() {
+  UndoRecord* record = std::exchange(record_, nullptr);
+  if (!record) return 0;
+  switch (how_) {
+    case Restore:
+      // Only the newest entry can be applied over the document as it stands.
+      if (record == history.cursor && document_) return UndoAndForget(*document_);
+      break;
+    case Neutralize:
+      if (InHistory(record)) {
+        NeutralizeRecord(record);
+        return 0;
+      }
+      break;
+    case Discard: break;
+  }
+  DiscardRecord(record);
+  return 0;
 }
 
 void ClearHistory() {

@@ -127,17 +127,48 @@ UndoRecord* CommitPaletteUndo(UndoRecord* record, Animation& document);
 // (0 when there is nothing to apply).
 uint32_t Undo(Animation& document);
 uint32_t Redo(Animation& document);
-// Undoes the cursor record and drops it (a cancelled command rolls back).
-uint32_t UndoAndForget(Animation& document);
-
-// Frees a record: one of the history is unlinked first (the cursor moves to the older one when it
-// was the cursor); a detached one is just freed.
-void DiscardRecord(UndoRecord* record);
-// The cursor record keeps its place but does nothing (a command that turned out to change
-// nothing).
-void NeutralizeRecord(UndoRecord* record);
 // Empties the history (document closed or saved).
 void ClearHistory();
+
+// ---------------------------------------------------------------------------------------------
+// A command that can fail after recording holds its entry in an UndoStep: unless the command
+// commits it, the step withdraws the entry when it goes, so no failure path leaves a half entry.
+class UndoStep {
+ public:
+  // How an uncommitted entry is withdrawn.
+  enum Withdrawal {
+    Discard,     // it goes; the document stays (the command changed nothing, or put it back)
+    Restore,     // applied backwards, then it goes: the changes made so far come back undone
+    Neutralize,  // it keeps its place but does nothing
+  };
+  // Restore and Neutralize act on the newest entry only: under a later one, a restored entry just
+  // goes and a neutralized one stays as it is.
+
+  UndoStep() = default;
+  // Records as RecordUndo does; the step may hold no record (undo off, memory short).
+  UndoStep(Withdrawal how, uint32_t kind, Animation& document, AnimationPtr documentCopy,
+           Frame* frame, uint32_t param, std::vector<uint32_t> extra = {});
+  // Takes a record already made: one of the history, or a detached one from PrepareUndo.
+  UndoStep(Withdrawal how, UndoRecord* record, Animation& document)
+      : how_(how), record_(record), document_(&document) {}
+  UndoStep(UndoStep&& other) noexcept;
+  UndoStep& operator=(UndoStep&& other) noexcept;
+  UndoStep(const UndoStep&) = delete;
+  UndoStep& operator=(const UndoStep&) = delete;
+  ~UndoStep() { Withdraw(); }
+
+  UndoRecord* Record() const { return record_; }
+  // Keeps the entry and returns it; a detached one is the caller's again (for CommitInsertUndo
+  // or CommitPaletteUndo).
+  UndoRecord* Commit();
+  // Withdraws the entry now; returns the refresh hints of a restore, else 0.
+  uint32_t Withdraw();
+
+ private:
+  Withdrawal how_ = Discard;
+  UndoRecord* record_ = nullptr;
+  Animation* document_ = nullptr;
+};
 
 // Kinds of the record that Undo and Redo would apply; 0 when none.
 uint32_t CanUndoKind();

@@ -161,7 +161,7 @@ uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropSt
   }
   if (!changes) return 0;
 
-  UndoRecord* record = RecordUndo(undo::MoveCropFrames, animation, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, undo::MoveCropFrames, animation, nullptr, nullptr, 0);
   int moved = 0, lastIndex = 0, index = 0;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f), ++index) {
     if (!f->selected) continue;
@@ -171,10 +171,8 @@ uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropSt
     ++moved;
     lastIndex = index;
   }
-  if (moved == 0) {
-    if (record) DiscardRecord(record);
-    return 0;
-  }
+  if (moved == 0) return 0;
+  step.Commit();
   animation.encodedSizeCache = -1;
   if (moved > 1) return refresh::Document | refresh::Encoding;
   return refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame | refresh::Encoding,

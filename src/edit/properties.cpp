@@ -132,24 +132,24 @@ PropertiesResult ApplyToCurrentFrame(WindowHandle owner, Animation& animation,
   FrameChange change = ChangeOn(f, r);
   if (!change.any) return result;
   uint32_t index = static_cast<uint32_t>(r.frameIndex);
-  UndoRecord* record = RecordUndo(undo::FrameProperties, animation, nullptr, nullptr,
-                                  (index << 16) | (change.image ? 1u : 0u));
+  UndoStep step(UndoStep::Discard, undo::FrameProperties, animation, nullptr, nullptr,
+                (index << 16) | (change.image ? 1u : 0u));
   bool paletteRemoved = false;
   if (r.removeLocalPalette && f->localPalette) {
     // Fitting the frame may change the global palette, which a frame's entry cannot restore:
     // then the entry becomes a copy of the whole document as it was.
-    AnimationPtr before = record ? DuplicateAnimation(animation, nullptr) : nullptr;
+    AnimationPtr before = step.Record() ? DuplicateAnimation(animation, nullptr) : nullptr;
     if (!RemovePalette(owner, animation, f)) {
-      if (record) DiscardRecord(record);
       result.ok = false;
       return result;
     }
     if (before && !SamePalette(before->globalPalette.get(), animation.globalPalette.get())) {
-      DiscardRecord(record);
+      step.Withdraw();
       RecordUndo(undo::GlobalFrameProperties, animation, std::move(before), nullptr, 1);
     }
     paletteRemoved = true;
   }
+  step.Commit();
   bool renamed = r.name && *r.name != FrameName(f);
   SetFields(f, r);
   if (r.dropTrueColour && !f->rgbPlane.empty()) FreeRgbPlane(f);
@@ -175,8 +175,8 @@ PropertiesResult ApplyToFrames(WindowHandle owner, Animation& animation,
     change.image |= c.image;
   }
   if (!change.any) return result;
-  UndoRecord* record =
-      RecordUndo(undo::GlobalFrameProperties, animation, nullptr, nullptr, change.image ? 1u : 0u);
+  UndoStep step(UndoStep::Restore, undo::GlobalFrameProperties, animation, nullptr, nullptr,
+                change.image ? 1u : 0u);
   bool busy = false;
   for (Frame* f : frames) {
     if (r.removeLocalPalette && f->localPalette) {
@@ -184,9 +184,8 @@ PropertiesResult ApplyToFrames(WindowHandle owner, Animation& animation,
       if (!RemoveLocalPalette(owner, animation, f)) {
         Services().SetBusyCursor(false);
         // The frames changed so far go back with the entry: no change is left unrecorded.
-        if (record) UndoAndForget(animation);
         result.ok = false;
-        result.hints = record ? refresh::Document | refresh::Encoding : 0;
+        result.hints = step.Record() ? refresh::Document | refresh::Encoding : 0;
         return result;
       }
     }
@@ -194,6 +193,7 @@ PropertiesResult ApplyToFrames(WindowHandle owner, Animation& animation,
     SetFields(f, r);
   }
   if (busy) Services().SetBusyCursor(false);
+  step.Commit();
   result.changes = propchange::SeveralFrames;
   result.hints = refresh::Document | refresh::Preview | (change.image ? refresh::Encoding : 0);
   return result;

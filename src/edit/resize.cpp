@@ -477,14 +477,12 @@ uint32_t ApplyResize(const ResizeRequest& r, bool bicubic, WindowHandle owner) {
   ProgressMeterPtr progress(CreateProgressMeter(owner, 0, 0));
   ProgressSetText(progress.get(), LoadResText(str::Resizing));
   ProgressSetRange(progress.get(), static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
-  UndoRecord* record = RecordUndo(undo::ResizeAnimation, animation, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, undo::ResizeAnimation, animation, nullptr, nullptr, 0);
   const bool done =
       bicubic ? ResizeBicubic(r, owner, progress.get()) == 1 : ResizeNearest(r, progress.get());
   progress.reset();
-  if (!done) {
-    if (record) DiscardRecord(record);
-    return 0;
-  }
+  if (!done) return 0;
+  step.Commit();
   if (r.wholeAnimation) {
     animation.screenWidth = r.newWidth;
     animation.screenHeight = r.newHeight;

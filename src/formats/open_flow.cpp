@@ -352,23 +352,26 @@ int InsertCommand(ShellState& state, bool alternateTitle) {
   }
   state.StopPreview();
   bool hadDocument = state.document != nullptr;
-  UndoRecord* record = hadDocument
-                           ? PrepareUndo(undo::InsertFrames, *state.document,
-                                         static_cast<uint32_t>(std::max(position, 0)) & 0xFFFF)
-                           : nullptr;
+  UndoStep step;
+  if (hadDocument) {
+    step = UndoStep(UndoStep::Discard,
+                    PrepareUndo(undo::InsertFrames, *state.document,
+                                static_cast<uint32_t>(std::max(position, 0)) & 0xFFFF),
+                    *state.document);
+  }
   int saved = state.currentFrame;
   if (hadDocument) state.currentFrame = position;
   int count = ChooseAndReadFiles(
       state, alternateTitle ? str::InsertOrOpenTitle : str::InsertFramesTitle, {}, true);
   state.currentFrame = saved;
   if (count == 0 || !hadDocument || !state.document) {
-    if (record) DiscardRecord(record);
+    step.Withdraw();
     if (count > 0) state.NotifyDocument(AllRefresh);
     return count;
   }
   state.modified = true;
   state.NotifyTitle();
-  CommitInsertUndo(record, *state.document);
+  CommitInsertUndo(step.Commit(), *state.document);
   state.NotifyDocument(AllRefresh);
   return count;
 }
@@ -377,12 +380,15 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
   if (paths.empty()) return 0;
   state.currentFrame = frameUnderDrop;
   bool hadDocument = state.document != nullptr;
-  UndoRecord* record = nullptr;
+  UndoStep step;
   if (hadDocument) {
     int position = frameUnderDrop >= 0 && frameUnderDrop < state.document->frameCount
                        ? frameUnderDrop
                        : state.document->frameCount;
-    record = PrepareUndo(undo::InsertFrames, *state.document, static_cast<uint32_t>(position));
+    step =
+        UndoStep(UndoStep::Discard,
+                 PrepareUndo(undo::InsertFrames, *state.document, static_cast<uint32_t>(position)),
+                 *state.document);
   }
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   ReadRun run =
@@ -396,12 +402,11 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
   if (count > 0 && hadDocument) {
     state.modified = true;
     state.NotifyTitle();
-    CommitInsertUndo(record, *state.document);
-    record = nullptr;
+    CommitInsertUndo(step.Commit(), *state.document);
   } else if (count > 0) {
     if (state.listener) state.listener->ScrollStripToStart();
   }
-  if (record) DiscardRecord(record);
+  step.Withdraw();
   state.NotifyDocument(count > 0 ? AllRefresh : refresh::StripOnly);
   return count;
 }

@@ -480,11 +480,9 @@ bool CropBeforeSave(ShellState& state, bool* cropped) {
   *cropped = false;
   Animation& document = *state.document;
   if (!FramesOutsideScreen(document)) return true;
-  UndoRecord* record = RecordUndo(undo::CropAnimation, document, nullptr, nullptr, 0);
-  if (!ConfirmCropToScreen(state.owner, document)) {
-    if (record) DiscardRecord(record);
-    return false;
-  }
+  UndoStep step(UndoStep::Discard, undo::CropAnimation, document, nullptr, nullptr, 0);
+  if (!ConfirmCropToScreen(state.owner, document)) return false;
+  step.Commit();
   *cropped = true;
   state.modified = true;
   return true;

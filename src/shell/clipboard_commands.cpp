@@ -108,15 +108,15 @@ uint32_t PasteCommand(ShellState& state) {
   Animation& doc = *state.document;
   const int before = doc.frameCount;
   const int position = HasCurrent(state) ? state.currentFrame : before;
-  UndoRecord* record = PrepareUndo(undo::Paste, doc, static_cast<uint32_t>(position) & 0xFFFF);
+  UndoStep step(UndoStep::Discard,
+                PrepareUndo(undo::Paste, doc, static_cast<uint32_t>(position) & 0xFFFF), doc);
   const int saved = state.currentFrame;
   state.currentFrame = position;
   if (!FinishLoad(state, std::move(pasted), "", 0, meter.get(), state.owner)) {
     state.currentFrame = saved;
-    if (record) DiscardRecord(record);
     return 0;
   }
-  CommitInsertUndo(record, doc);
+  CommitInsertUndo(step.Commit(), doc);
   const int added = doc.frameCount - before;
   state.currentFrame = SelectFrame(doc, position, selmode::Only);
   if (added > 1) SelectFrame(doc, position + added - 1, selmode::Extend);

@@ -60,11 +60,9 @@ uint32_t ReverseOrderCommand(ShellState& state) {
 uint32_t PingPongCommand(ShellState& state) {
   if (!state.document || state.document->frameCount < 2) return 0;
   StopReaders(state);
-  UndoRecord* record = RecordUndo(undo::PingPong, *state.document, nullptr, nullptr, 0);
-  if (!AppendPingPong(*state.document)) {
-    if (record) DiscardRecord(record);
-    return 0;
-  }
+  UndoStep step(UndoStep::Discard, undo::PingPong, *state.document, nullptr, nullptr, 0);
+  if (!AppendPingPong(*state.document)) return 0;
+  step.Commit();
   state.modified = true;
   return kFramesChanged;
 }
@@ -100,11 +98,9 @@ uint32_t ToggleTrueColourCommand(ShellState& state) {
     RecordUndo(undo::DropTrueColour, *state.document, nullptr, nullptr, index);
     FreeRgbPlane(frame);
   } else {
-    UndoRecord* record = RecordUndo(undo::AddTrueColour, *state.document, nullptr, nullptr, index);
-    if (!AddRgbPlane(frame)) {
-      if (record) DiscardRecord(record);
-      return refresh::PropertiesFrame;
-    }
+    UndoStep step(UndoStep::Discard, undo::AddTrueColour, *state.document, nullptr, nullptr, index);
+    if (!AddRgbPlane(frame)) return refresh::PropertiesFrame;
+    step.Commit();
   }
   state.modified = true;
   return OneFrameHints(state.currentFrame, refresh::PropertiesFrame);

@@ -73,11 +73,12 @@ int MoveFrameTo(Animation& animation, int from, int position) {
   int count = animation.frameCount;
   if (from < 0 || from >= count || position < 0 || position > count) return -1;
   if (position == from || position == from + 1) return -1;
-  RecordUndo(undo::MoveFrame, animation, nullptr, nullptr,
-             (static_cast<uint32_t>(position) << 16) | static_cast<uint32_t>(from));
+  UndoStep step(UndoStep::Discard, undo::MoveFrame, animation, nullptr, nullptr,
+                (static_cast<uint32_t>(position) << 16) | static_cast<uint32_t>(from));
   int landed = position > from ? position - 1 : position;
   Frame* frame = UnlinkFrameAt(animation, from);
   if (!frame) return -1;
+  step.Commit();
   LinkFrameAt(animation, frame, landed);
   animation.anchorIndex = frame->selected ? landed : animation.anchorIndex;
   return landed;

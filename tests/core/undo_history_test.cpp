@@ -1,7 +1,9 @@
-// The history itself: depth, redo tail, memory pressure, menu texts, discarding and neutralizing.
+// The history itself: depth, redo tail, memory pressure, menu texts, and the steps a command
+// commits or withdraws.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "base/preferences.h"
@@ -162,44 +164,115 @@ TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
   EXPECT_EQ(RecordUndo(7, *doc_, nullptr, nullptr, 0), nullptr);
 }
 
-TEST_F(UndoHistoryTest, DiscardNeutralizeAndForget) {
+// A command that fails after recording, as the commands write it: the step withdraws on return.
+// change: what it does to the document before it finds it cannot go on.
+template <typename Change>
+bool FailingCommand(UndoStep::Withdrawal how, Animation& doc, uint32_t kind, Change change) {
+  UndoStep step(how, kind, doc, nullptr, nullptr, 0);
+  change();
+  if (step.Record()) return false;
+  step.Commit();
+  return true;
+}
+
+TEST_F(UndoHistoryTest, AnUncommittedStepLeavesHistoryAndDocumentAsBefore) {
   UndoRecord* first = Mark(1);
   UndoRecord* second = Mark(2);
-  UndoRecord* third = Mark(3);
-  // The cursor record: the cursor moves to the older one.
-  DiscardRecord(third);
+  AnimationPtr original = DuplicateAnimation(*doc_, nullptr);
+  int notices = 0;
+  SetUndoListener([&] { ++notices; });
+
+  // Failing before any change: the entry just goes.
+  EXPECT_FALSE(FailingCommand(UndoStep::Discard, *doc_, undo::ReverseAnimation, [] {}));
+  EXPECT_EQ(History().cursor, second);
+  EXPECT_EQ(Markers(), (std::vector<uint32_t>{1, 2}));
+  EXPECT_TRUE(SameAnimation(*doc_, *original));
+  EXPECT_EQ(notices, 2);  // recorded, withdrawn: the menu follows both
+
+  // Failing half-way: the entry puts back what was changed, then goes, leaving nothing to redo.
+  EXPECT_FALSE(FailingCommand(UndoStep::Restore, *doc_, undo::ReverseAnimation,
+                              [&] { ReverseBlocks(*doc_); }));
+  EXPECT_TRUE(SameAnimation(*doc_, *original));
   EXPECT_EQ(History().cursor, second);
   EXPECT_EQ(History().count, 2u);
-  // A record inside the list is unlinked, not left dangling.
-  DiscardRecord(first);
-  EXPECT_EQ(History().oldest, second);
-  EXPECT_EQ(second->older, nullptr);
-  EXPECT_EQ(History().count, 1u);
+  EXPECT_EQ(CanRedoKind(), 0u);
 
-  // A neutralized record stays but changes nothing.
+  // Another entry recorded since: withdrawing must neither undo that one nor apply its own over
+  // it, only unlink itself.
+  {
+    UndoStep step(UndoStep::Restore, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+    Mark(3);
+  }
+  ASSERT_EQ(CanUndoKind(), undo::EditDurations);
+  ASSERT_EQ(History().count, 3u);
+  EXPECT_EQ(Markers(), (std::vector<uint32_t>{1, 2, 3}));
+  EXPECT_EQ(FirstFrame(*doc_)->delay, 3u);
+  { UndoStep step(UndoStep::Discard, first, *doc_); }
+  EXPECT_EQ(Markers(), (std::vector<uint32_t>{2, 3}));
+  EXPECT_EQ(second->older, nullptr);
+
+  // A detached record is freed (the leak checker sees one that is not); undo off holds none.
+  { UndoStep step(UndoStep::Restore, PrepareUndo(undo::InsertFrames, *doc_, 0), *doc_); }
+  SetPref(PrefUndoLevels, 0);
+  AnimationPtr now = DuplicateAnimation(*doc_, nullptr);
+  {
+    UndoStep step(UndoStep::Restore, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+    EXPECT_EQ(step.Record(), nullptr);
+    ReverseBlocks(*doc_);
+  }
+  EXPECT_EQ(Markers(), (std::vector<uint32_t>{2, 3}));
+  ReverseBlocks(*doc_);
+  EXPECT_TRUE(SameAnimation(*doc_, *now));
+}
+
+TEST_F(UndoHistoryTest, ACommittedStepStaysAndUndoes) {
+  Mark(1);
+  AnimationPtr original = DuplicateAnimation(*doc_, nullptr);
+  for (UndoStep::Withdrawal how : {UndoStep::Discard, UndoStep::Restore}) {
+    UndoStep step(how, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+    UndoRecord* record = step.Record();
+    ReverseBlocks(*doc_);
+    EXPECT_EQ(step.Commit(), record);
+    EXPECT_EQ(step.Withdraw(), 0u);  // committed: nothing left to withdraw
+    EXPECT_EQ(History().cursor, record);
+    EXPECT_EQ(Undo(*doc_), refresh::Document | refresh::Names);
+    EXPECT_TRUE(SameAnimation(*doc_, *original));
+    Redo(*doc_);
+    Undo(*doc_);
+  }
+  // A detached record comes back to the caller, who records it.
+  UndoStep prepared(UndoStep::Discard, PrepareUndo(undo::InsertFrames, *doc_, 0), *doc_);
+  ASSERT_TRUE(CommitInsertUndo(prepared.Commit(), *doc_));
+  EXPECT_EQ(CanUndoKind(), undo::InsertFrames);
+}
+
+TEST_F(UndoHistoryTest, ANeutralizedStepKeepsItsPlaceButDoesNothing) {
+  Mark(1);
   AnimationPtr before = DuplicateAnimation(*doc_, nullptr);
-  NeutralizeRecord(second);
+  { UndoStep step(UndoStep::Neutralize, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0); }
+  EXPECT_EQ(History().count, 2u);
   EXPECT_EQ(CanUndoKind(), undo::Nop);
   EXPECT_EQ(UpdateUndoMenu().undoText, "&Annuler NOP\tCtrl-Z");
   EXPECT_EQ(Undo(*doc_), refresh::StripOnly);
   EXPECT_EQ(Redo(*doc_), refresh::StripOnly);
   EXPECT_TRUE(SameAnimation(*doc_, *before));
-  DiscardRecord(second);
-  EXPECT_EQ(History().count, 0u);
-  EXPECT_EQ(CanUndoKind(), 0u);
-  EXPECT_EQ(CanRedoKind(), 0u);
+}
 
-  // A detached record is just freed.
-  DiscardRecord(PrepareUndo(undo::InsertFrames, *doc_, 0));
-
-  // Undo and forget: rolls back and leaves no redo.
-  AnimationPtr original = DuplicateAnimation(*doc_, nullptr);
-  RecordUndo(undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
-  ReverseBlocks(*doc_);
-  EXPECT_EQ(UndoAndForget(*doc_), refresh::Document | refresh::Names);
-  EXPECT_TRUE(SameAnimation(*doc_, *original));
-  EXPECT_EQ(History().count, 0u);
-  EXPECT_EQ(CanRedoKind(), 0u);
+// A step handed on withdraws once, from where it ends up; one assigned over withdraws first.
+TEST_F(UndoHistoryTest, AMovedStepWithdrawsOnce) {
+  UndoRecord* kept = Mark(1);
+  UndoStep outer;
+  {
+    UndoStep inner(UndoStep::Discard, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+    outer = std::move(inner);
+  }
+  EXPECT_EQ(History().count, 2u);
+  UndoStep moved(std::move(outer));
+  outer = UndoStep();
+  EXPECT_EQ(History().count, 2u);
+  moved = UndoStep(UndoStep::Discard, kept, *doc_);
+  EXPECT_EQ(History().cursor, kept);
+  EXPECT_EQ(History().count, 1u);
 }
 
 // A run joins its step only while that step is the newest applied one, even when a later

@@ -477,6 +477,23 @@ TEST_F(FlowTest, CropBeforeAFailedSaveCanBeUndone) {
   EXPECT_TRUE(listener.hints.empty());
 }
 
+// Declining the crop ends the save before anything changed: the history is as it was.
+TEST_F(FlowTest, DecliningTheCropLeavesTheDocumentAndItsHistory) {
+  ShellState state;
+  int window = 0;
+  state.owner = &window;
+  state.document = MakeDocument(4, 4);
+  AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
+  state.documentPath = Path("declined.gif");
+  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+  Headless().QueueAnswer(answer::No);
+  EXPECT_FALSE(SaveCommand(state));
+  EXPECT_EQ(Headless().PendingAnswers(), 0u);
+  EXPECT_EQ(FirstFrame(*state.document)->width, 4u);
+  EXPECT_EQ(History().count, 1u);
+  EXPECT_EQ(CanUndoKind(), undo::ReverseAnimation);
+}
+
 TEST_F(FlowTest, PartialSaveOfAnUntitledAnimationKeepsItModified) {
   ShellState state;
   state.document = MakeDocument(4, 4);

@@ -59,7 +59,7 @@ bool TransparentIndexesAgree(const Animation& document) {
 }
 
 bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits) {
-  UndoRecord* record = RecordUndo(undo::FixForAvi, document, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Restore, undo::FixForAvi, document, nullptr, nullptr, 0);
   bool fixed = true;
   if (*traits & doctrait::LocalPalette) {
     uint32_t word = GetPref(PrefPaletteMerge) & ~(merge::MethodMask | merge::Ask);
@@ -70,10 +70,8 @@ bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits) {
   // Unoptimizing (with its own undo entry) still sees through the transparent pixels.
   if (fixed && (*traits & doctrait::OffScreen)) fixed = UnoptimizeAnimation(owner, document);
   if (fixed) MakeOpaque(document);
-  if (!fixed) {
-    if (record) UndoAndForget(document);
-    return false;
-  }
+  if (!fixed) return false;
+  step.Commit();
   document.encodedSizeCache = -1;
   *traits &= ~(doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen);
   return true;

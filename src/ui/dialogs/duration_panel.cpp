@@ -230,7 +230,7 @@ void DurationPanel::Reset() {
   auto ours = [this] { return record_ && History().cursor == record_; };
   if (ours()) {
     // Undone and dropped: the reset leaves no entry behind, not even one to redo.
-    UndoAndForget(*document_);
+    UndoStep(UndoStep::Restore, record_, *document_).Withdraw();
     emit delaysWritten();
   } else {
     // No entry could be kept (undo off or memory short), or it is no longer the latest: put the
