@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks that two builds of the program write the same bytes: on the corpus of compare.sh and
 # the program's samples, each program optimizes (-z), reads and writes (-i IN -o OUT.gif), and
-# writes a still (OUT.png, OUT.bmp). Every file each run leaves is compared by its sha256.
+# writes a still (OUT.png, OUT.bmp); a copy of the first sample cut in half shows the messages of
+# a damaged file. Every file each run leaves, and what it prints, is compared by its sha256.
 #
 #   bench/same-output.sh BEFORE AFTER
 #
@@ -34,9 +35,9 @@ compare_run() {  # label input output-name option...
     rm -rf "${work:?}/$side" && mkdir -p "$work/$side"
   done
   set +e
-  (cd "$work/before" && "$before" -i "$input" "$@" -o "$out" >/dev/null 2>&1)
+  (cd "$work/before" && "$before" -i "$input" "$@" -o "$out" >messages.txt 2>&1)
   status_before=$?
-  (cd "$work/after" && "$after" -i "$input" "$@" -o "$out" >/dev/null 2>&1)
+  (cd "$work/after" && "$after" -i "$input" "$@" -o "$out" >messages.txt 2>&1)
   status_after=$?
   set -e
   if [ "$status_before" != "$status_after" ]; then
@@ -59,7 +60,9 @@ compare_run() {  # label input output-name option...
   done <<<"$names"
 }
 
-for entry in "$cache/tiny.gif" "${files[@]}"; do
+head -c "$(($(stat -c %s "$lw_root/share/exemples/balle.gif") / 2))" \
+  "$lw_root/share/exemples/balle.gif" >"$work/balle-cut.gif"
+for entry in "$cache/tiny.gif" "${files[@]}" "$work/balle-cut.gif"; do
   input="${entry#*=}"
   base="$(basename "$input" .gif)"
   compare_run "$base -z" "$input" out.gif -z
