@@ -158,7 +158,7 @@ bool Verify(lw::Animation& a, const std::vector<uint8_t>& ours, const char* what
   bool ok = true;
   auto theirs = GiflibDecode(ours);
   lw::AnimationPtr back;
-  if (lw::ReadGifMemory(ours.data(), ours.size(), nullptr, &back) != lw::GifReadComplete ||
+  if (lw::ReadGifMemory(ours.data(), ours.size(), nullptr, &back) != lw::GifReadStatus::Done ||
       static_cast<int>(theirs.size()) != a.frameCount) {
     std::fprintf(stderr, "%s: cannot read back\n", what);
     return false;

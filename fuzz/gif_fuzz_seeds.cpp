@@ -76,7 +76,7 @@ int main(int argc, char** argv) {
     }
     std::vector<uint8_t> out;
     lw::ByteSink sink(&out);
-    if (lw::WriteGif(sink, *a, nullptr) != lw::GifWriteDone) return 1;
+    if (lw::WriteGif(sink, *a, nullptr) != lw::GifWriteStatus::Done) return 1;
     Save(dir, "seed" + std::to_string(variant) + ".gif", out);
     std::vector<uint8_t> cut(out.begin(), out.begin() + out.size() * 2 / 3);
     Save(dir, "cut" + std::to_string(variant) + ".gif", cut);

@@ -42,8 +42,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   lw::AnimationPtr doc;
   lw::SetGifDecoderThreads(1);
-  int status = lw::ReadGifMemory(data, size, nullptr, &doc);
-  if ((status == lw::GifReadFailed) != (doc == nullptr)) std::abort();
+  lw::GifReadStatus status = lw::ReadGifMemory(data, size, nullptr, &doc);
+  if ((status == lw::GifReadStatus::Failed) != (doc == nullptr)) std::abort();
   lw::AnimationPtr threaded;
   lw::SetGifDecoderThreads(2);
   if (lw::ReadGifMemory(data, size, nullptr, &threaded) != status) std::abort();
@@ -57,9 +57,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   std::vector<uint8_t> out;
   lw::ByteSink sink(&out);
   // Whatever was read can be saved.
-  if (lw::WriteGif(sink, *doc, nullptr) != lw::GifWriteDone) std::abort();
+  if (lw::WriteGif(sink, *doc, nullptr) != lw::GifWriteStatus::Done) std::abort();
   lw::AnimationPtr again;
-  if (lw::ReadGifMemory(out.data(), out.size(), nullptr, &again) != lw::GifReadComplete)
+  if (lw::ReadGifMemory(out.data(), out.size(), nullptr, &again) != lw::GifReadStatus::Done)
     std::abort();
   if (again->frameCount != doc->frameCount) std::abort();
   for (lw::Frame *f = lw::FirstFrame(*doc), *g = lw::FirstFrame(*again); f;

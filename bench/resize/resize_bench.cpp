@@ -39,7 +39,7 @@ int main(int argc, char** argv) {
   lw::GifSource source;
   lw::AnimationPtr animation;
   if (!source.Open(argv[1]) || !lw::IsGifFile(source) ||
-      lw::ReadGif(source, nullptr, &animation) != lw::GifReadComplete || !animation) {
+      lw::ReadGif(source, nullptr, &animation) != lw::GifReadStatus::Done || !animation) {
     std::fprintf(stderr, "cannot read %s\n", argv[1]);
     return 1;
   }
@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
   if (fd < 0) return 1;
   {
     lw::ByteSink sink(fd);
-    if (lw::WriteGif(sink, *animation, nullptr) != 1) return 1;
+    if (lw::WriteGif(sink, *animation, nullptr) != lw::GifWriteStatus::Done) return 1;
   }
   close(fd);
   const double writeMs = Since(start);

@@ -14,8 +14,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -247,13 +245,14 @@ namespace {
 // The messages of a read that stopped: one for a damaged or cut file, what the user got (part
 // of the animation, or nothing because the file is damaged); a palette or memory failure is
 // named before what was kept. cause 0: none to name.
-void ShowReadFailure(int cause, int framesRead) {
+void NoteReadFailure(int cause, int framesRead, std::vector<int>* messages) {
+  if (!messages) return;
   if (cause == kMsgDamaged) {
-    ShowErrorId(framesRead == 0 ? kMsgDamaged : kMsgPartial);
+    messages->push_back(framesRead == 0 ? kMsgDamaged : kMsgPartial);
     return;
   }
-  if (cause != 0) ShowErrorId(cause);
-  ShowErrorId(framesRead == 0 ? kMsgUnreadable : kMsgPartial);
+  if (cause != 0) messages->push_back(cause);
+  messages->push_back(framesRead == 0 ? kMsgUnreadable : kMsgPartial);
 }
 
 }  // namespace
@@ -526,7 +525,8 @@ int DecoderThreadsFor(size_t fileSize) {
 
 void SetGifDecoderThreads(int threads) { decoderThreads.store(std::max(0, threads)); }
 
-int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress) {
+GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress,
+                            std::vector<int>* messages) {
   enum class End { Running, Complete, Error, Failed };
   ProgressSetRange(progress, static_cast<uint32_t>(std::min<size_t>(file.Size(), UINT32_MAX)));
   Block* last = animation.blocks;
@@ -535,7 +535,7 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
   try {
     decoder = std::make_unique<LzwDecoder>();
   } catch (const std::bad_alloc&) {
-    return GifReadFailed;
+    return GifReadStatus::Failed;
   }
   const int threads = DecoderThreadsFor(file.Size() - file.Offset());
   std::unique_ptr<ImagesAhead> ahead;
@@ -610,8 +610,8 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
           bytesRead += bytes;
         } else if (int cause = ReadImage(animation, frame.get(), file, *decoder)) {
           frame.reset();
-          ShowReadFailure(cause, animation.frameCount);
-          return animation.frameCount == 0 ? GifReadFailed : GifReadPartial;
+          NoteReadFailure(cause, animation.frameCount, messages);
+          return animation.frameCount == 0 ? GifReadStatus::Failed : GifReadStatus::Partial;
         }
         if (ahead) ahead->Continue(file.Offset(), bytesRead, read != nullptr);
         ++animation.frameCount;
@@ -634,13 +634,14 @@ int ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress
 
   pending.reset();
   if (end == End::Error || end == End::Failed) {
-    ShowReadFailure(end == End::Error ? kMsgDamaged : 0, animation.frameCount);
-    return animation.frameCount == 0 ? GifReadFailed : GifReadPartial;
+    NoteReadFailure(end == End::Error ? kMsgDamaged : 0, animation.frameCount, messages);
+    return animation.frameCount == 0 ? GifReadStatus::Failed : GifReadStatus::Partial;
   }
-  return cancelled ? GifReadPartial : GifReadComplete;
+  return cancelled ? GifReadStatus::Partial : GifReadStatus::Done;
 }
 
-int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
+GifReadStatus ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out,
+                      const GifReadOptions& options, std::vector<int>* messages) {
   out->reset();
   uint32_t oldFlags = ProgressFlags(progress);
   ProgressSetFlags(progress, oldFlags & ~progress::NoPump);
@@ -653,11 +654,11 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
 
   bytesRead = 0;
   AnimationPtr animation = NewAnimation();
-  if (!animation) return GifReadFailed;
+  if (!animation) return GifReadStatus::Failed;
   uint8_t screen[7];
   if (!file.Read(screen, sizeof screen)) {
-    ShowReadFailure(kMsgDamaged, 0);
-    return GifReadFailed;
+    NoteReadFailure(kMsgDamaged, 0, messages);
+    return GifReadStatus::Failed;
   }
   animation->screenWidth = Le16(screen);
   animation->screenHeight = Le16(screen + 2);
@@ -674,20 +675,20 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
     animation->backgroundIndex = screen[5] < n ? screen[5] : 0;
     const uint8_t* triples = file.Take(static_cast<size_t>(3 * n));
     if (!triples) {
-      ShowReadFailure(kMsgDamaged, 0);
-      return GifReadFailed;
+      NoteReadFailure(kMsgDamaged, 0, messages);
+      return GifReadStatus::Failed;
     }
     animation->globalPalette = PaletteFromTriples(n, triples);
-    if (!animation->globalPalette) return GifReadFailed;
+    if (!animation->globalPalette) return GifReadStatus::Failed;
   } else {
     animation->backgroundIndex = 0;
   }
 
-  int status = ReadGifBlocks(*animation, file, progress);
-  if (status == GifReadFailed) return GifReadFailed;
+  GifReadStatus status = ReadGifBlocks(*animation, file, progress, messages);
+  if (status == GifReadStatus::Failed) return GifReadStatus::Failed;
 
   bool clearedInterlace = false;
-  if (!(GetPref(PrefFlags) & AllowInterlace)) {
+  if (!options.keepInterlace) {
     for (Frame* f = FirstFrame(*animation); f; f = NextFrame(f)) {
       if (f->Interlaced()) {
         f->descriptorFlags &= static_cast<uint8_t>(~0x40);
@@ -695,7 +696,7 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
       }
     }
   }
-  if (status == GifReadComplete) {
+  if (status == GifReadStatus::Done) {
     if (!clearedInterlace && file.Size() <= INT32_MAX)
       animation->encodedSizeCache = static_cast<int32_t>(file.Size());
     // The screen grows to hold every frame, but never past what its 16-bit fields store nor
@@ -718,11 +719,13 @@ int ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* out) {
   return status;
 }
 
-int ReadGifMemory(const uint8_t* data, size_t size, ProgressMeter* progress, AnimationPtr* out) {
+GifReadStatus ReadGifMemory(const uint8_t* data, size_t size, ProgressMeter* progress,
+                            AnimationPtr* out, const GifReadOptions& options,
+                            std::vector<int>* messages) {
   out->reset();
   GifSource file(data, size);
-  if (!IsGifFile(file)) return GifReadFailed;
-  return ReadGif(file, progress, out);
+  if (!IsGifFile(file)) return GifReadStatus::Failed;
+  return ReadGif(file, progress, out, options, messages);
 }
 
 void NameFramesFromFile(Animation& animation, const std::string& path) {

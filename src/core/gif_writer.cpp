@@ -1,8 +1,5 @@
 #include "core/gif_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -17,8 +14,6 @@
 #include <unordered_map>
 #include <vector>
 
-#include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
@@ -29,13 +24,6 @@
 namespace lw {
 
 namespace {
-
-constexpr int kMsgCannotSave = str::CannotSaveTemporary;
-constexpr int kMsgWriting = str::WritingGif;
-constexpr int kMsgCannotWrite = str::CannotWriteFile;
-constexpr int kMsgCropQuestion = str::CropBeforeSaveQuestion;
-constexpr int kMsgCropTitle = str::CropBeforeSaveTitle;
-constexpr uint32_t kCropSilently = 0x00000004;  // PrefFlags
 
 bool WriteColourTable(ByteSink& sink, const Palette& palette) {
   int count = std::min(palette.Count(), 256);
@@ -168,10 +156,11 @@ bool GetFrameRows(const Frame& frame, FrameRows* rows) {
 
 // The checks and header of a frame record (control extension, descriptor, local table); how the
 // rows are encoded and their byte count come back for the LZW data.
-bool WriteFrameHead(ByteSink& sink, const Frame& frame, FrameRows* rows, uint64_t* rowBytes) {
+bool WriteFrameHead(ByteSink& sink, const Frame& frame, const GifWriteOptions& options,
+                    FrameRows* rows, uint64_t* rowBytes) {
   if (!GetFrameRows(frame, rows)) return false;
 
-  uint32_t units = GetPref(PrefDelayUnits);
+  uint32_t units = options.delayUnits;
   uint32_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
   uint32_t delay = frame.delay * factor;
   uint8_t gce[8] = {0x21,
@@ -235,10 +224,11 @@ bool CopyKeptData(const Frame& frame, const FrameRows& rows, std::vector<uint8_t
   return true;
 }
 
-bool WriteFrameRecordImpl(ByteSink& sink, const Frame& frame, bool useKept) {
+bool WriteFrameRecordImpl(ByteSink& sink, const Frame& frame, const GifWriteOptions& options,
+                          bool useKept) {
   FrameRows rows;
   uint64_t rowBytes = 0;
-  if (!WriteFrameHead(sink, frame, &rows, &rowBytes)) return false;
+  if (!WriteFrameHead(sink, frame, options, &rows, &rowBytes)) return false;
   bool ok = false;
   if (useKept && WriteKeptData(sink, frame, rows.codeSize, rowBytes, &ok)) return ok;
   return EncodeFrameData(sink, frame, rows);
@@ -348,11 +338,12 @@ std::unique_ptr<FrameEncodePool> PoolFor(const Animation& animation,
 }
 
 // A frame record whose LZW data may come from the pool.
-bool WritePooledFrame(ByteSink& sink, const Frame& frame, FrameEncodePool* pool, size_t n) {
-  if (!pool) return WriteFrameRecordImpl(sink, frame, true);
+bool WritePooledFrame(ByteSink& sink, const Frame& frame, const GifWriteOptions& options,
+                      FrameEncodePool* pool, size_t n) {
+  if (!pool) return WriteFrameRecordImpl(sink, frame, options, true);
   FrameRows rows;
   uint64_t rowBytes = 0;
-  if (!WriteFrameHead(sink, frame, &rows, &rowBytes)) return false;
+  if (!WriteFrameHead(sink, frame, options, &rows, &rowBytes)) return false;
   bool ok = false;
   std::vector<uint8_t> data;
   if (pool->Take(n, &data)) return sink.Write(data.data(), data.size());
@@ -370,8 +361,8 @@ int GifEncoderThreads() {
   return std::max(2, static_cast<int>(std::thread::hardware_concurrency()));
 }
 
-bool WriteFrameRecord(ByteSink& sink, const Frame& frame) {
-  return WriteFrameRecordImpl(sink, frame, false);
+bool WriteFrameRecord(ByteSink& sink, const Frame& frame, const GifWriteOptions& options) {
+  return WriteFrameRecordImpl(sink, frame, options, false);
 }
 
 uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
@@ -380,7 +371,7 @@ uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw) {
   ByteSink head;
   FrameRows rows;
   uint64_t rowBytes = 0;
-  if (!WriteFrameHead(head, *frame, &rows, &rowBytes)) return 0;
+  if (!WriteFrameHead(head, *frame, GifWriteOptions{}, &rows, &rowBytes)) return 0;
   {
     ByteSink data(lzw);
     if (EncodeFrameData(data, *frame, rows)) return head.Count() + lzw->size();
@@ -425,11 +416,13 @@ void KeepFrameDataFor(const Frame* frame, const Frame* encoded, std::vector<uint
   }
 }
 
-int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
+GifWriteStatus WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress,
+                        const GifWriteOptions& options) {
   ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
   // A wrapped 16-bit size would describe another picture.
-  if (animation.screenWidth > 0xFFFF || animation.screenHeight > 0xFFFF) return GifWriteFailed;
-  if (!sink.Write("GIF89a", 6)) return GifWriteFailed;
+  if (animation.screenWidth > 0xFFFF || animation.screenHeight > 0xFFFF)
+    return GifWriteStatus::Failed;
+  if (!sink.Write("GIF89a", 6)) return GifWriteStatus::Failed;
   RefreshLogicalScreenFlags(animation);
   const Palette* global = animation.globalPalette.get();
   uint8_t screen[7] = {static_cast<uint8_t>(animation.screenWidth),
@@ -439,8 +432,8 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
                        TableFlags(animation.screenFlags, global),
                        animation.backgroundIndex,
                        animation.aspectByte};
-  if (!sink.Write(screen, sizeof screen)) return GifWriteFailed;
-  if (global && !WriteColourTable(sink, *global)) return GifWriteFailed;
+  if (!sink.Write(screen, sizeof screen)) return GifWriteStatus::Failed;
+  if (global && !WriteColourTable(sink, *global)) return GifWriteStatus::Failed;
 
   if (animation.playCount != 1 && animation.frameCount > 1) {
     uint32_t count = animation.playCount == 0 ? 0 : animation.playCount - 1;
@@ -463,7 +456,7 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
                         static_cast<uint8_t>(count),
                         static_cast<uint8_t>(count >> 8),
                         0x00};
-    if (!sink.Write(loop, sizeof loop)) return GifWriteFailed;
+    if (!sink.Write(loop, sizeof loop)) return GifWriteStatus::Failed;
   }
 
   std::vector<const Frame*> frames;
@@ -476,12 +469,13 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
       case BlockKind::Application:
       case BlockKind::OtherExtension:
         if (!WriteExtensionBlock(sink, static_cast<const ExtensionBlock&>(*b)))
-          return GifWriteFailed;
+          return GifWriteStatus::Failed;
         break;
       case BlockKind::Frame:
-        if (!WritePooledFrame(sink, static_cast<const Frame&>(*b), pool.get(), frameNumber++))
-          return GifWriteFailed;
-        if (!ProgressStep(progress)) return GifWriteCancelled;
+        if (!WritePooledFrame(sink, static_cast<const Frame&>(*b), options, pool.get(),
+                              frameNumber++))
+          return GifWriteStatus::Failed;
+        if (!ProgressStep(progress)) return GifWriteStatus::Cancelled;
         break;
       default: break;
     }
@@ -491,45 +485,14 @@ int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress) {
     std::lock_guard<std::mutex> lock(gKeptLock);
     ForgetKeptLocked();
   }
-  if (!sink.WriteByte(0x3B) || !sink.Flush()) return GifWriteFailed;
-  return GifWriteDone;
+  if (!sink.WriteByte(0x3B) || !sink.Flush()) return GifWriteStatus::Failed;
+  return GifWriteStatus::Done;
 }
 
-namespace {
-
-int CreateForWriting(const std::string& path) {
-  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
-  if (fd < 0) ShowErrorId(kMsgCannotSave, path.c_str());
-  return fd;
-}
-
-}  // namespace
-
-bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner,
-                   const std::string& shownName) {
-  int fd = CreateForWriting(path);
-  if (fd < 0) return false;
-  ProgressMeter* progress = CreateProgressMeter(owner, progress::OwnPopup, 0);
-  if (const char* text = LoadResText(kMsgWriting)) ProgressSetText(progress, text);
-  int result;
-  {
-    ByteSink sink(fd);
-    result = WriteGif(sink, animation, progress);
-  }
-  DestroyProgressMeter(progress);
-  if (::close(fd) != 0) result = GifWriteFailed;
-  // A cancel is the user's choice; anything else that stops the write is said.
-  if (result == GifWriteFailed)
-    ShowErrorId(kMsgCannotWrite, (shownName.empty() ? path : shownName).c_str());
-  return result == GifWriteDone;
-}
-
-bool SaveFrameAsGif(const std::string& path, Frame* frame) {
-  if (!frame) return false;
-  int fd = CreateForWriting(path);
-  if (fd < 0) return false;
+GifWriteStatus WriteFrameAsGif(ByteSink& sink, Frame* frame, const GifWriteOptions& options) {
+  if (!frame) return GifWriteStatus::Failed;
   AnimationPtr temp = NewAnimation();
-  int result = GifWriteFailed;
+  GifWriteStatus result = GifWriteStatus::Failed;
   if (temp) {
     temp->screenWidth = frame->width;
     temp->screenHeight = frame->height;
@@ -546,24 +509,21 @@ bool SaveFrameAsGif(const std::string& path, Frame* frame) {
     Block* next = frame->next;
     temp->blocks->next = frame;
     frame->next = nullptr;
-    {
-      ByteSink sink(fd);
-      result = WriteGif(sink, *temp, nullptr);
-    }
+    result = WriteGif(sink, *temp, nullptr, options);
     temp->blocks->next = nullptr;
     frame->prev = prev;
     frame->next = next;
     (void)temp->globalPalette.release();
   }
-  if (::close(fd) != 0) result = GifWriteFailed;
-  return result == GifWriteDone;
+  return result;
 }
 
 int32_t EstimateEncodedSize(Animation& animation, bool force, ProgressMeter* progress) {
   if (animation.encodedSizeCache != -1 && !force) return animation.encodedSizeCache;
   animation.encodedSizeCache = -1;
   ByteSink counter;
-  if (WriteGif(counter, animation, progress) != GifWriteDone) return animation.encodedSizeCache;
+  if (WriteGif(counter, animation, progress) != GifWriteStatus::Done)
+    return animation.encodedSizeCache;
   int64_t size = static_cast<int64_t>(counter.Count());
   // The save replaces every signature comment with the current signature.
   for (Block* b = animation.blocks ? animation.blocks->next : nullptr; b; b = b->next) {
@@ -590,17 +550,6 @@ bool FramesOutsideScreen(const Animation& animation) {
       return true;
   }
   return false;
-}
-
-bool ConfirmCropToScreen(WindowHandle owner, Animation& animation) {
-  if (!(GetPref(PrefFlags) & kCropSilently)) {
-    if (!FramesOutsideScreen(animation)) return true;
-    // Cropping cannot be undone: anything but a clear yes keeps the document as it is.
-    if (owner && AskUser(owner, kMsgCropQuestion, kMsgCropTitle, mb::YesNo | mb::IconExclamation) !=
-                     answer::Yes)
-      return false;
-  }
-  return ClipAllFramesToScreen(animation);
 }
 
 bool ClipAllFramesToScreen(Animation& animation) {

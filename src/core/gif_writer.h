@@ -7,24 +7,27 @@
 
 #include "core/animation.h"
 #include "core/byte_sink.h"
-#include "platform/services.h"
 
 namespace lw {
 
 struct ProgressMeter;
 
-// Write results.
-constexpr int GifWriteFailed = 0;
-constexpr int GifWriteDone = 1;
-constexpr int GifWriteCancelled = 2;
+enum class GifWriteStatus { Failed = 0, Done = 1, Cancelled = 2 };
+
+struct GifWriteOptions {
+  // What one unit of a frame's delay is worth, as parts of a second (1..100; anything else counts
+  // as hundredths). The file always holds hundredths. Sizes do not depend on it.
+  uint32_t delayUnits = 100;
+};
 
 // Writes the whole stream; the progress (may be none) steps once per frame. A screen or frame
 // whose size does not fit the 16-bit fields, or a frame without the pixels its size needs, is
-// refused with GifWriteFailed before any of its bytes are written. Pixel values past the
+// refused with Failed before any of its bytes are written. Pixel values past the
 // palette's code size are written with a code size that holds them.
 // Frames are encoded ahead on worker threads and written in order, so the bytes are those of one
 // thread.
-int WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress);
+GifWriteStatus WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* progress,
+                        const GifWriteOptions& options = {});
 
 // The worker threads WriteGif encodes with: 0 (the default) as many as cores, at least 2; 1
 // encodes on the writing thread alone.
@@ -33,17 +36,11 @@ void SetGifEncoderThreads(int threads);
 int GifEncoderThreads();
 
 // One frame record: control extension, descriptor, local table, LZW data.
-bool WriteFrameRecord(ByteSink& sink, const Frame& frame);
-
-// Creates (or truncates) the file and writes with a progress meter; shows 40239 when the file
-// cannot be created, and 40241 with shownName (the path when empty) when the write fails. True
-// only for a complete write; a cancel shows nothing.
-bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner,
-                   const std::string& shownName = {});
+bool WriteFrameRecord(ByteSink& sink, const Frame& frame, const GifWriteOptions& options = {});
 
 // The frame alone as a one-frame GIF on a screen of its size, its palette in effect as global
 // table.
-bool SaveFrameAsGif(const std::string& path, Frame* frame);
+GifWriteStatus WriteFrameAsGif(ByteSink& sink, Frame* frame, const GifWriteOptions& options);
 
 // The encoded size with the signature comment the save puts in; the cache unless forced.
 // -1 when cancelled.
@@ -67,9 +64,7 @@ void KeepFrameDataFor(const Frame* frame, const Frame* encoded, std::vector<uint
 // True when some frame reaches past the logical screen (or starts left of or above it).
 bool FramesOutsideScreen(const Animation& animation);
 
-// False when frames reach past the logical screen and the user declines the crop; otherwise the
-// frames are clipped to the screen.
-bool ConfirmCropToScreen(WindowHandle owner, Animation& animation);
+// Clips every frame to the logical screen.
 bool ClipAllFramesToScreen(Animation& animation);
 
 }  // namespace lw

@@ -19,6 +19,7 @@
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
+#include "formats/gif/gif_save.h"
 #include "formats/strip/strip.h"
 #include "platform/files.h"
 

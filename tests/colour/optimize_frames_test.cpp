@@ -97,10 +97,10 @@ TEST(OptimizeFrames, EveryOptionCombinationKeepsThePicturesOfRandomAnimations) {
           std::vector<uint8_t> bytes;
           {
             ByteSink sink(&bytes);
-            ASSERT_EQ(WriteGif(sink, *a, nullptr), 1);
+            ASSERT_EQ(WriteGif(sink, *a, nullptr), GifWriteStatus::Done);
           }
           AnimationPtr back;
-          ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), 1);
+          ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), GifReadStatus::Done);
           ASSERT_TRUE(SameTimeline(before, Timeline(*back))) << "seed " << seed;
         }
       }
@@ -186,9 +186,9 @@ TEST(OptimizeFrames, SmallestCodeSizeIsWrittenAndReadBack) {
     std::vector<uint8_t> bytes;
     {
       ByteSink sink(&bytes);
-      if (WriteGif(sink, doc, nullptr) != 1) return -1;
+      if (WriteGif(sink, doc, nullptr) != GifWriteStatus::Done) return -1;
     }
-    if (ReadGifMemory(bytes.data(), bytes.size(), nullptr, back) != 1) return -1;
+    if (ReadGifMemory(bytes.data(), bytes.size(), nullptr, back) != GifReadStatus::Done) return -1;
     // The code size follows the image descriptor (no local table here).
     for (size_t i = 0; i + 10 < bytes.size(); ++i)
       if (bytes[i] == 0x21 && bytes[i + 1] == 0xF9 && bytes[i + 2] == 4 && bytes[i + 8] == 0x2C)

@@ -31,7 +31,7 @@ struct EncoderThreads {
 std::vector<uint8_t> Written(Animation& a) {
   std::vector<uint8_t> bytes;
   ByteSink sink(&bytes);
-  EXPECT_EQ(WriteGif(sink, a, nullptr), GifWriteDone);
+  EXPECT_EQ(WriteGif(sink, a, nullptr), GifWriteStatus::Done);
   return bytes;
 }
 
@@ -57,7 +57,7 @@ AnimationPtr Sample(const std::string& name) {
   std::ifstream in(share + "/exemples/" + name, std::ios::binary);
   std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), {});
   AnimationPtr a;
-  if (data.empty() || ReadGifMemory(data.data(), data.size(), nullptr, &a) != GifReadComplete)
+  if (data.empty() || ReadGifMemory(data.data(), data.size(), nullptr, &a) != GifReadStatus::Done)
     return nullptr;
   return a;
 }
@@ -124,7 +124,8 @@ TEST(OptimizeQueue, CancelInTheFrameStepLeavesAWholeAnimation) {
     EXPECT_TRUE(SameTimeline(before, Timeline(*a))) << "stopped at step " << steps;
     AnimationPtr back;
     std::vector<uint8_t> bytes = Written(*a);
-    ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), GifReadComplete) << steps;
+    ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), GifReadStatus::Done)
+        << steps;
     EXPECT_TRUE(SameTimeline(before, Timeline(*back))) << "written after step " << steps;
   }
 }

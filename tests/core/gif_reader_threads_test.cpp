@@ -29,6 +29,7 @@ class GifReaderThreads : public GifTest {
     std::vector<std::string> messages;
     std::vector<int> positions;
   };
+  GifReadOptions readOptions_;
 
   void TearDown() override {
     SetGifDecoderThreads(0);
@@ -45,7 +46,7 @@ class GifReaderThreads : public GifTest {
     SetProgressPopupFactory(
         [&o](WindowHandle) { return std::make_unique<PositionLog>(&o.positions); });
     ProgressMeter* meter = CreateProgressMeter(nullptr, progress::OwnPopup, 0);
-    o.status = Read(bytes, &o.doc, meter);
+    o.status = static_cast<int>(Read(bytes, &o.doc, meter, readOptions_));
     DestroyProgressMeter(meter);
     o.messages = Texts();
     return o;
@@ -95,7 +96,7 @@ std::vector<uint8_t> RandomGif(uint32_t seed, int frames) {
 }
 
 TEST_F(GifReaderThreads, SamplesAndRandomFiles) {
-  SetPref(PrefFlags, AllowInterlace);
+  readOptions_.keepInterlace = true;
   std::vector<std::pair<std::string, std::vector<uint8_t>>> files;
   for (const char* name : {"balle.gif", "roue.gif"}) {
     std::ifstream in(std::string(LW_SOURCE_DIR) + "/share/exemples/" + name, std::ios::binary);

@@ -50,13 +50,12 @@ AnimationPtr Showcase(uint32_t playCount) {
 }
 
 TEST_F(GifRoundTrip, ReadingWhatWasWrittenGivesTheSameDocumentAndBytes) {
-  SetPref(PrefFlags, AllowInterlace);
   for (uint32_t playCount : {0u, 1u, 2u, 7u}) {
     SCOPED_TRACE(playCount);
     AnimationPtr a = Showcase(playCount);
     auto bytes = Write(*a);
     AnimationPtr b;
-    ASSERT_EQ(Read(bytes, &b), GifReadComplete);
+    ASSERT_EQ(Read(bytes, &b, nullptr, {.keepInterlace = true}), GifReadStatus::Done);
     EXPECT_TRUE(SameAnimation(*a, *b));
     EXPECT_EQ(b->encodedSizeCache, static_cast<int32_t>(bytes.size()));
     EXPECT_EQ(Write(*b), bytes);
@@ -68,7 +67,7 @@ TEST_F(GifRoundTrip, InterlacedFramesAreKeptOnlyWhenAllowed) {
   AnimationPtr a = Showcase(0);
   auto bytes = Write(*a);
   AnimationPtr b;
-  ASSERT_EQ(Read(bytes, &b), GifReadComplete);
+  ASSERT_EQ(Read(bytes, &b), GifReadStatus::Done);
   EXPECT_EQ(b->encodedSizeCache, -1) << "the file no longer tells the size";
   for (Frame *f = FirstFrame(*a), *g = FirstFrame(*b); f; f = NextFrame(f), g = NextFrame(g)) {
     EXPECT_FALSE(g->Interlaced());
@@ -77,7 +76,6 @@ TEST_F(GifRoundTrip, InterlacedFramesAreKeptOnlyWhenAllowed) {
 }
 
 TEST_F(GifRoundTrip, EveryInterlacedHeightFillsEachRowOnce) {
-  SetPref(PrefFlags, AllowInterlace);
   for (uint32_t h : {1u, 2u, 3u, 5u, 9u, 17u, 100u}) {
     for (uint32_t w : {1u, 3u, 8u}) {
       AnimationPtr a = Screen(w, h, 256, 1);
@@ -85,7 +83,7 @@ TEST_F(GifRoundTrip, EveryInterlacedHeightFillsEachRowOnce) {
       SetInterlaced(f, true);
       Append(*a, f);
       AnimationPtr b;
-      ASSERT_EQ(Read(Write(*a), &b), GifReadComplete);
+      ASSERT_EQ(Read(Write(*a), &b, nullptr, {.keepInterlace = true}), GifReadStatus::Done);
       EXPECT_EQ(Pixels(*FirstFrame(*b)), Pixels(*f)) << w << "x" << h;
     }
   }
@@ -99,7 +97,7 @@ TEST_F(GifRoundTrip, FramesOffTheScreenGrowItOnReading) {
   Append(*a, DrawnFrame(*a, 2, 2, nullptr, [](uint32_t, uint32_t) { return 1; }));
   auto bytes = Write(*a);
   AnimationPtr b;
-  ASSERT_EQ(Read(bytes, &b), GifReadComplete);
+  ASSERT_EQ(Read(bytes, &b), GifReadStatus::Done);
   EXPECT_EQ(b->screenWidth, 400u);
   EXPECT_EQ(b->screenHeight, 200u);
   auto again = Write(*b);
@@ -115,7 +113,7 @@ TEST_F(GifRoundTrip, LoopCountsAsTheyReadBack) {
     for (int i = 0; i < frames; ++i)
       Append(*a, DrawnFrame(*a, 4, 4, nullptr, [](uint32_t x, uint32_t) { return x; }));
     AnimationPtr b;
-    ASSERT_EQ(Read(Write(*a), &b), GifReadComplete);
+    ASSERT_EQ(Read(Write(*a), &b), GifReadStatus::Done);
     EXPECT_EQ(b->playCount, expected) << written << " over " << frames;
   }
 }

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/strings.h"
@@ -101,16 +102,21 @@ inline AnimationPtr Screen(uint32_t w, uint32_t h, int colours, uint32_t playCou
   return a;
 }
 
-inline std::vector<uint8_t> Write(Animation& a) {
+inline std::vector<uint8_t> Write(Animation& a, const GifWriteOptions& options = {}) {
   std::vector<uint8_t> out;
   ByteSink sink(&out);
-  EXPECT_EQ(WriteGif(sink, a, nullptr), GifWriteDone);
+  EXPECT_EQ(WriteGif(sink, a, nullptr, options), GifWriteStatus::Done);
   return out;
 }
 
-inline int Read(const std::vector<uint8_t>& bytes, AnimationPtr* out,
-                ProgressMeter* progress = nullptr) {
-  return ReadGifMemory(bytes.data(), bytes.size(), progress, out);
+// Reads as the open command does: the messages the reader gives back are shown, in order.
+inline GifReadStatus Read(const std::vector<uint8_t>& bytes, AnimationPtr* out,
+                          ProgressMeter* progress = nullptr, const GifReadOptions& options = {}) {
+  std::vector<int> messages;
+  GifReadStatus status =
+      ReadGifMemory(bytes.data(), bytes.size(), progress, out, options, &messages);
+  for (int id : messages) ShowErrorId(id);
+  return status;
 }
 
 }  // namespace lw::test

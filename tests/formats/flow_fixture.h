@@ -16,6 +16,7 @@
 #include "core/gif_writer.h"
 #include "core/support_animation.h"
 #include "core/undo.h"
+#include "formats/gif/gif_save.h"
 #include "formats/merge.h"
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
@@ -86,7 +87,7 @@ class FlowTest : public ::testing::Test {
     GifSource source;
     AnimationPtr out;
     if (!source.Open(path) || !IsGifFile(source)) return nullptr;
-    if (ReadGif(source, nullptr, &out) != GifReadComplete) return nullptr;
+    if (ReadGif(source, nullptr, &out) != GifReadStatus::Done) return nullptr;
     return out;
   }
 

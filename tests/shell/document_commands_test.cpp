@@ -181,7 +181,7 @@ TEST_F(DocumentCommands, ClosingForgetsTheOptimizersKeptData) {
   auto write = [this] {
     std::vector<uint8_t> bytes;
     ByteSink sink(&bytes);
-    EXPECT_EQ(WriteGif(sink, Doc(), nullptr), GifWriteDone);
+    EXPECT_EQ(WriteGif(sink, Doc(), nullptr), GifWriteStatus::Done);
     sink.Flush();
     return bytes;
   };

@@ -20,6 +20,7 @@
 #include "base/progress.h"
 #include "core/animation.h"
 #include "core/gif_writer.h"
+#include "formats/gif/gif_save.h"
 #include "platform/headless_services.h"
 #include "shell/command_ids.h"
 #include "ui/services/progress_popup.h"

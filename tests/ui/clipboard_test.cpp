@@ -17,6 +17,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_writer.h"
+#include "formats/gif/gif_save.h"
 #include "platform/headless_services.h"
 #include "shell/command_ids.h"
 #include "shell/frame_edit.h"

@@ -16,6 +16,7 @@
 #include "base/preferences.h"
 #include "core/compose.h"
 #include "core/gif_writer.h"
+#include "formats/gif/gif_save.h"
 #include "platform/headless_services.h"
 #include "shell/command_ids.h"
 #include "ui/common/colour_button.h"

@@ -19,6 +19,7 @@
 #include "base/preferences.h"
 #include "base/settings.h"
 #include "core/gif_writer.h"
+#include "formats/gif/gif_save.h"
 #include "shell/command_ids.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/optimize_dialog.h"

@@ -14,6 +14,7 @@
 #include "base/string_ids.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "formats/gif/gif_save.h"
 #include "formats/live_edit.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"

@@ -23,6 +23,7 @@
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "formats/format_registry.h"
+#include "formats/gif/gif_save.h"
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "shell/command_ids.h"
@@ -486,7 +487,7 @@ class MainWindowTest : public QObject {
     QVERIFY(source.Open(copy.toStdString()));
     QVERIFY(IsGifFile(source));
     AnimationPtr back;
-    QCOMPARE(ReadGif(source, nullptr, &back), GifReadComplete);
+    QCOMPARE(ReadGif(source, nullptr, &back), GifReadStatus::Done);
     QCOMPARE(Order(*back), (std::vector<int>{2, 4}));
     QCOMPARE(FrameAt(*back, 1)->delay, 40u);
   }
@@ -678,7 +679,7 @@ class MainWindowTest : public QObject {
     QVERIFY(source.Open(saveAs_));
     QVERIFY(IsGifFile(source));
     AnimationPtr back;
-    QCOMPARE(ReadGif(source, nullptr, &back), GifReadComplete);
+    QCOMPARE(ReadGif(source, nullptr, &back), GifReadStatus::Done);
     QCOMPARE(int(back->frameCount), 7);
     // Revert has nothing to do on a saved document; after a change it reopens the file.
     QVERIFY(!Enabled(cmd::RevertToSaved));

@@ -12,6 +12,7 @@
 #include "base/settings.h"
 #include "colour/pal_file.h"
 #include "core/gif_writer.h"
+#include "formats/gif/gif_save.h"
 #include "ui/dialogs/palette_edit_dialog.h"
 #include "ui_fixtures.h"
 

@@ -82,7 +82,7 @@ class PreviewTimingTest : public QObject {
     QByteArray bytes = file.readAll();
     AnimationPtr a;
     QVERIFY(ReadGifMemory(reinterpret_cast<const uint8_t*>(bytes.constData()),
-                          static_cast<size_t>(bytes.size()), nullptr, &a) != 0);
+                          static_cast<size_t>(bytes.size()), nullptr, &a) != GifReadStatus::Failed);
     QVERIFY(a);
     PreviewWindow preview(a.get(), PreviewMode::Durations, 3);
     QVERIFY(preview.Open());

@@ -23,6 +23,7 @@
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "edit/properties.h"
+#include "formats/gif/gif_save.h"
 #include "platform/headless_services.h"
 #include "shell/command_ids.h"
 #include "ui/dialogs/comment_list_dialog.h"

@@ -1,11 +1,15 @@
 #include "formats/gif/gif_format.h"
 
+#include <vector>
+
 #include "base/messages.h"
+#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
+#include "formats/gif/gif_save.h"
 
 namespace lw {
 namespace {
@@ -17,13 +21,18 @@ int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
   GifSource source;
   if (!source.Open(path)) {
     ShowErrorId(40236, path.c_str());
-    return GifReadFailed;
+    return static_cast<int>(GifReadStatus::Failed);
   }
   if (!IsGifFile(source)) {
     ShowErrorId(40237, path.c_str());
-    return GifReadFailed;
+    return static_cast<int>(GifReadStatus::Failed);
   }
-  return ReadGif(source, meter, out);
+  GifReadOptions options;
+  options.keepInterlace = GetPref(PrefFlags) & AllowInterlace;
+  std::vector<int> messages;
+  GifReadStatus status = ReadGif(source, meter, out, options, &messages);
+  for (int id : messages) ShowErrorId(id);
+  return static_cast<int>(status);
 }
 
 // The animation, with the program's signature comment put in first (the document keeps it).

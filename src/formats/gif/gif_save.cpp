@@ -1,0 +1,76 @@
+#include "formats/gif/gif_save.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/byte_sink.h"
+
+namespace lw {
+
+namespace {
+
+constexpr uint32_t kCropSilently = 0x00000004;  // PrefFlags
+
+int CreateForWriting(const std::string& path) {
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
+  if (fd < 0) ShowErrorId(str::CannotSaveTemporary, path.c_str());
+  return fd;
+}
+
+}  // namespace
+
+GifWriteOptions SavedGifWriteOptions() {
+  GifWriteOptions options;
+  options.delayUnits = GetPref(PrefDelayUnits);
+  return options;
+}
+
+bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle owner,
+                   const std::string& shownName) {
+  int fd = CreateForWriting(path);
+  if (fd < 0) return false;
+  ProgressMeter* progress = CreateProgressMeter(owner, progress::OwnPopup, 0);
+  if (const char* text = LoadResText(str::WritingGif)) ProgressSetText(progress, text);
+  GifWriteStatus result;
+  {
+    ByteSink sink(fd);
+    result = WriteGif(sink, animation, progress, SavedGifWriteOptions());
+  }
+  DestroyProgressMeter(progress);
+  if (::close(fd) != 0) result = GifWriteStatus::Failed;
+  // A cancel is the user's choice; anything else that stops the write is said.
+  if (result == GifWriteStatus::Failed)
+    ShowErrorId(str::CannotWriteFile, (shownName.empty() ? path : shownName).c_str());
+  return result == GifWriteStatus::Done;
+}
+
+bool SaveFrameAsGif(const std::string& path, Frame* frame) {
+  if (!frame) return false;
+  int fd = CreateForWriting(path);
+  if (fd < 0) return false;
+  GifWriteStatus result;
+  {
+    ByteSink sink(fd);
+    result = WriteFrameAsGif(sink, frame, SavedGifWriteOptions());
+  }
+  if (::close(fd) != 0) result = GifWriteStatus::Failed;
+  return result == GifWriteStatus::Done;
+}
+
+bool ConfirmCropToScreen(WindowHandle owner, Animation& animation) {
+  if (!(GetPref(PrefFlags) & kCropSilently)) {
+    if (!FramesOutsideScreen(animation)) return true;
+    // Cropping cannot be undone: anything but a clear yes keeps the document as it is.
+    if (owner && AskUser(owner, str::CropBeforeSaveQuestion, str::CropBeforeSaveTitle,
+                         mb::YesNo | mb::IconExclamation) != answer::Yes)
+      return false;
+  }
+  return ClipAllFramesToScreen(animation);
+}
+
+}  // namespace lw
