@@ -15,12 +15,10 @@
 #include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "shell/batch.h"
-#include "shell/geometry_commands.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && argv[1][0] == '-') {
     lw::LoadPreferences();
-    lw::RegisterGeometryUndo();
     int status = lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
     lw::ShutdownBackgroundTasks();
     return status;

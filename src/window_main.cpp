@@ -1,10 +1,8 @@
 // The window of Loopwright, started by the loopwright program for anything but the batch mode.
 #include "base/preferences.h"
-#include "shell/geometry_commands.h"
 #include "ui/window/application.h"
 
 int main(int argc, char** argv) {
   lw::LoadPreferences();
-  lw::RegisterGeometryUndo();
   return lw::RunWindow(argc, argv);
 }

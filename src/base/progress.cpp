@@ -17,11 +17,6 @@ std::atomic<uint32_t> running{0};
 std::atomic<uint32_t> stopRequested{0};
 std::atomic<int> continueFlag{1};
 
-ProgressPopupFactory& PopupFactory() {
-  static ProgressPopupFactory factory;
-  return factory;
-}
-
 ProgressView* statusView = nullptr;
 
 std::function<void()>& ReportHook() {
@@ -96,10 +91,8 @@ ProgressMeter* NewMeter(WindowHandle owner, uint32_t flags, uint32_t taskMask,
 void EnsurePopup(ProgressMeter* meter) {
   meter->closed = false;
   if (meter->Silent() || !(meter->flags & progress::OwnPopup) || meter->popup) return;
-  const ProgressPopupFactory& factory = PopupFactory();
-  if (!factory) return;
   try {
-    meter->popup = factory(meter->owner);
+    meter->popup = Services().OpenProgressPopup(meter->owner);
   } catch (...) {
     // No popup: the work goes on with a meter that only answers.
     meter->popup.reset();
@@ -144,8 +137,6 @@ int Report(ProgressMeter* meter) {
 }
 
 }  // namespace
-
-void SetProgressPopupFactory(ProgressPopupFactory factory) { PopupFactory() = std::move(factory); }
 
 void SetStatusProgressView(ProgressView* view) { statusView = view; }
 

@@ -32,24 +32,8 @@ constexpr uint32_t ReducePreview = 0x8;
 constexpr uint32_t All = 0xFFFFFFFFu;
 }  // namespace task
 
-// What a meter shows on screen; the interface supplies it (a popup, or a dialog's controls).
-// Only the interface thread calls it.
-class ProgressView {
- public:
-  virtual ~ProgressView() = default;
-  virtual void SetRange(int total) = 0;               // range 0..total, position 0, step 1
-  virtual void SetPosition(int position) = 0;         // within 0..total
-  virtual void Step() = 0;                            // one further, stopping at the end
-  virtual void SetText(const std::string& text) = 0;  // empty clears
-  virtual void Refocus() {}                           // back to the front with the keyboard focus
-  virtual void Finished() {}                          // its meter closed (a shared view hides)
-};
-
-// Makes the popup of a meter with its own popup, shown and centred over owner (which may be
-// none). Esc in it must call ProgressCancel(). The interface installs one at start-up; without
-// it (batch mode, tests) no popup is made and such meters only answer.
-using ProgressPopupFactory = std::function<std::unique_ptr<ProgressView>(WindowHandle owner)>;
-void SetProgressPopupFactory(ProgressPopupFactory factory);
+// What a meter shows on screen is a ProgressView (platform/services.h): a popup the services
+// open for meters with their own popup, or a dialog's controls.
 
 // Meters with an owner but neither their own popup nor a dialog's controls report in the status
 // bar: the window installs its bar here (none, the default, shows nothing). Interface thread only.

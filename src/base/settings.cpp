@@ -1,12 +1,12 @@
 #include "base/settings.h"
 
 #include <algorithm>
-#include <mutex>
 #include <new>
 
 #include "base/preferences.h"
 #include "platform/desktop_entries.h"
 #include "platform/files.h"
+#include "platform/services.h"
 #include "platform/settings_store.h"
 
 namespace lw {
@@ -61,17 +61,7 @@ uint32_t GetLe32(const uint8_t* p) { return GetLe16(p) | (GetLe16(p + 2) << 16);
 
 std::string FileValueName(int n) { return "File" + std::to_string(n); }
 
-std::mutex listenerMutex;
-std::function<void()> recentListener;
-
-void NotifyRecentFiles() {
-  std::function<void()> listener;
-  {
-    std::lock_guard<std::mutex> lock(listenerMutex);
-    listener = recentListener;
-  }
-  if (listener) listener();
-}
+void NotifyRecentFiles() { Services().RecentFilesChanged(); }
 
 // The listed paths in order, up to the first missing entry.
 std::vector<std::string> ReadRecentFiles(const SettingsKey& key) {
@@ -343,11 +333,6 @@ std::vector<RecentFileMenuEntry> RecentFilesMenuEntries() {
     entries.clear();
   }
   return entries;
-}
-
-void SetRecentFilesListener(std::function<void()> listener) {
-  std::lock_guard<std::mutex> lock(listenerMutex);
-  recentListener = std::move(listener);
 }
 
 // ---- Main window placement ----

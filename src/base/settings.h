@@ -83,9 +83,9 @@ struct RecentFileMenuEntry {
   int command = 0;
   std::string path;
 };
+// The services hear of every change to the list (RecentFilesChanged), so that the menu can be
+// rebuilt.
 std::vector<RecentFileMenuEntry> RecentFilesMenuEntries();
-// Called after the list changed, so that the menu can be rebuilt. Empty to stop.
-void SetRecentFilesListener(std::function<void()> listener);
 
 // ---- Main window placement (the 44-byte layout of the Windows version) ----
 

@@ -12,6 +12,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/undo_kinds.h"
+#include "platform/services.h"
 
 namespace lw {
 
@@ -21,12 +22,9 @@ namespace {
 
 UndoHistory history;
 uint64_t lastSerial = 0;
-std::function<void()> listener;
 int failCopies = 0;
 
-void Notify() {
-  if (listener) listener();
-}
+void Notify() { Services().UndoHistoryChanged(); }
 
 // ---------------------------------------------------------------------------------------------
 // The kinds, assembled from the families' tables
@@ -57,13 +55,10 @@ const UndoKindRow* KindRow(uint32_t kind) {
   return kind <= undo::MaxKind ? Kinds()[kind] : nullptr;
 }
 
-std::array<UndoApplyFunction, undo::MaxKind + 1> overrides{};
-
 uint32_t Apply(UndoRecord& record, Animation& document, bool redo) {
   const UndoKindRow* row = KindRow(record.kind);
   if (!row) return 0;
-  UndoApplyFunction apply = overrides[record.kind] ? overrides[record.kind] : row->apply;
-  return apply(record, document, redo);
+  return row->apply(record, document, redo);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -552,12 +547,6 @@ UndoMenuState UpdateUndoMenu() {
   state.redoText = redoKind ? WithName(str::RedoMenuFormat, UndoKindName(redoKind))
                             : ResText(str::RedoMenuDisabled);
   return state;
-}
-
-void SetUndoListener(std::function<void()> fn) { listener = std::move(fn); }
-
-void SetUndoApplier(uint32_t kind, UndoApplyFunction apply) {
-  if (kind <= undo::MaxKind) overrides[kind] = apply;
 }
 
 bool UndoRun::Continues() const {

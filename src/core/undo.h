@@ -180,6 +180,8 @@ int UndoKindNameId(uint32_t kind);
 std::string UndoKindName(uint32_t kind);
 
 // Texts and states of the Edit menu's undo (40001) and redo (40120) entries and of the buttons.
+// Every change of the history is told to the services (UndoHistoryChanged), so that the window
+// can refresh them.
 struct UndoMenuState {
   std::string undoText;
   bool undoEnabled = false;
@@ -188,20 +190,8 @@ struct UndoMenuState {
 };
 UndoMenuState UpdateUndoMenu();
 
-// Called whenever the history changes, so that the window can refresh its menu and buttons.
-void SetUndoListener(std::function<void()> listener);
-
-// How a record kind is applied: returns the refresh hints. Every kind has one; a later module may
-// replace one (nullptr puts the built-in one back).
+// How a record kind is applied: returns the refresh hints.
 using UndoApplyFunction = uint32_t (*)(UndoRecord& record, Animation& document, bool redo);
-void SetUndoApplier(uint32_t kind, UndoApplyFunction apply);
-
-// The rotations and flips live above the document core; they register here at start-up so that
-// kinds 11 and 12 can replay them (command: the rotation command id the record holds; undo: apply
-// its inverse). Until then those records change nothing.
-using RotateFrameFunction = bool (*)(Animation& document, int frameIndex, int command, bool undo);
-using RotateAnimationFunction = bool (*)(Animation& document, int command, bool undo);
-void SetUndoRotation(RotateFrameFunction rotateFrame, RotateAnimationFunction rotateAnimation);
 
 // Frame-list helpers the records use, for the commands that do the same moves.
 // Links frame so that it becomes frame index (0: before the first frame, after any leading

@@ -4,6 +4,7 @@
 
 #include "base/string_ids.h"
 #include "core/compose.h"
+#include "core/turn.h"
 #include "core/undo_kinds.h"
 
 namespace lw {
@@ -11,9 +12,6 @@ namespace lw {
 using namespace undo_detail;
 
 namespace {
-
-RotateFrameFunction rotateFrameHook = nullptr;
-RotateAnimationFunction rotateAnimationHook = nullptr;
 
 constexpr uint32_t kFrameFlags = refresh::OneFrame | refresh::PropertiesFrame;
 constexpr uint32_t kFrameImage = refresh::OneFrame | refresh::Encoding;
@@ -130,8 +128,9 @@ bool FillRotateFrame(UndoRecord& record, Animation& document, Frame*) {
 
 uint32_t ApplyRotateFrame(UndoRecord& record, Animation& document, bool redo) {
   int index = static_cast<int>(High(record.param));
-  int command = static_cast<int>(Low(record.param));
-  if (rotateFrameHook) rotateFrameHook(document, index, command, !redo);
+  // The screen size is restored by the record itself.
+  if (std::optional<FrameTurn> turn = TurnOfRecordedCommand(static_cast<int>(Low(record.param))))
+    TurnFrame(FrameAt(document, index), redo ? *turn : InverseTurn(*turn));
   uint32_t w = Low(record.screenSize), h = High(record.screenSize);
   if (w != document.screenWidth || h != document.screenHeight) {
     record.screenSize = (document.screenWidth & 0xFFFF) | (document.screenHeight << 16);
@@ -143,8 +142,8 @@ uint32_t ApplyRotateFrame(UndoRecord& record, Animation& document, bool redo) {
 }
 
 uint32_t ApplyRotateAll(UndoRecord& record, Animation& document, bool redo) {
-  int command = static_cast<int>(record.param);
-  if (rotateAnimationHook) rotateAnimationHook(document, command, !redo);
+  if (std::optional<FrameTurn> turn = TurnOfRecordedCommand(static_cast<int>(record.param)))
+    TurnAnimation(document, redo ? *turn : InverseTurn(*turn), nullptr);
   return kScreenRebuilt;
 }
 
@@ -162,10 +161,5 @@ constexpr UndoKindRow kRows[] = {
 }  // namespace
 
 std::span<const UndoKindRow> FrameImageUndoKinds() { return kRows; }
-
-void SetUndoRotation(RotateFrameFunction rotateFrame, RotateAnimationFunction rotateAnimation) {
-  rotateFrameHook = rotateFrame;
-  rotateAnimationHook = rotateAnimation;
-}
 
 }  // namespace lw

@@ -11,8 +11,8 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/palette_fit.h"
+#include "core/geometry_internal.h"
 #include "core/undo.h"
-#include "edit/geometry_internal.h"
 
 namespace lw {
 

@@ -71,8 +71,4 @@ int ResizeBicubic(const ResizeRequest& request, WindowHandle owner, ProgressMete
 // the colour usage. Returns the refresh hints, 0 when nothing changed.
 uint32_t ApplyResize(const ResizeRequest& request, bool bicubic, WindowHandle owner);
 
-// For tests: after `after` more buffers, the next count buffers that resizing or turning frames
-// asks for fail as if memory ran short.
-void FailNextGeometryAllocations(int count, int after = 0);
-
 }  // namespace lw

@@ -5,9 +5,7 @@
 #include <unistd.h>
 
 #include <cctype>
-#include <chrono>
 #include <new>
-#include <thread>
 
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -32,21 +30,11 @@ constexpr SaveTypeInfo kNoSaveType{"dummy", "", "", 0};
 constexpr int DeleteRetries = 5;
 constexpr int DeleteRetryDelayMs = 300;
 
-ReplaceHooks gHooks;
-
 bool DoRename(const std::string& from, const std::string& to) {
-  return gHooks.rename ? gHooks.rename(from, to) : RenameFile(from, to);
+  return Services().ReplaceRename(from, to);
 }
-bool DoRemove(const std::string& path) {
-  return gHooks.remove ? gHooks.remove(path) : DeleteFile(path);
-}
-void DoSleep(int ms) {
-  if (gHooks.sleepMs) {
-    gHooks.sleepMs(ms);
-  } else {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-  }
-}
+bool DoRemove(const std::string& path) { return Services().ReplaceRemove(path); }
+void DoSleep(int ms) { Services().ReplacePause(ms); }
 
 // A writer this build does not have: the save fails with the program's write message.
 bool NoWriter(const std::string& target) {
@@ -248,8 +236,6 @@ bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
   }
   return true;
 }
-
-void SetReplaceHooks(const ReplaceHooks& hooks) { gHooks = hooks; }
 
 SaveTempFile::SaveTempFile(const std::string& folder, const std::string& extension) {
   // The name keeps the extension at its end: some writers choose their container by it.

@@ -113,7 +113,8 @@ void MatchPermissions(const std::string& temp, const std::string& target);
 bool ReplaceSignatureComment(Animation& document);
 
 // Replaces target by temp, keeping the old target aside until the new one is in place and
-// putting it back when that fails. True when target now holds temp's content.
+// putting it back when that fails. True when target now holds temp's content. Its renames,
+// deletions and pauses go through the services (ReplaceRename, ReplaceRemove, ReplacePause).
 bool ReplaceWithTemp(const std::string& target, const std::string& temp);
 
 // The file a save writes before it replaces its target: ".gifXXXXXX.tmp.gif" in folder for the
@@ -141,14 +142,6 @@ class SaveTempFile {
 // names SaveTempFile makes (and the empty reserved files of the program's older versions), and
 // none that a running save still holds.
 void RemoveStaleSaveFiles(const std::string& folder);
-
-// Test hooks for the file operations of ReplaceWithTemp (none = the real ones).
-struct ReplaceHooks {
-  bool (*rename)(const std::string& from, const std::string& to) = nullptr;
-  bool (*remove)(const std::string& path) = nullptr;
-  void (*sleepMs)(int ms) = nullptr;
-};
-void SetReplaceHooks(const ReplaceHooks& hooks);
 
 // ---- The Save As dialog's decisions ----
 

@@ -160,11 +160,57 @@ void HeadlessServices::Reset() {
   hotSpotAnswers_.clear();
   shown_.clear();
   fileQuestions_.clear();
+  undoChanges_ = 0;
+  recentChanges_ = 0;
 }
 
 void HeadlessServices::SetEcho(bool on) {
   std::lock_guard<std::mutex> lock(mutex_);
   echo_ = on;
+}
+
+void HeadlessServices::ShareWindowWith(PlatformServices* desktop) {
+  std::lock_guard<std::mutex> lock(mutex_);
+  desktop_ = desktop;
+}
+
+std::unique_ptr<ProgressView> HeadlessServices::OpenProgressPopup(WindowHandle owner) {
+  PlatformServices* desktop = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    desktop = desktop_;
+  }
+  return desktop ? desktop->OpenProgressPopup(owner) : nullptr;
+}
+
+void HeadlessServices::UndoHistoryChanged() {
+  PlatformServices* desktop = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++undoChanges_;
+    desktop = desktop_;
+  }
+  if (desktop) desktop->UndoHistoryChanged();
+}
+
+void HeadlessServices::RecentFilesChanged() {
+  PlatformServices* desktop = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(mutex_);
+    ++recentChanges_;
+    desktop = desktop_;
+  }
+  if (desktop) desktop->RecentFilesChanged();
+}
+
+int HeadlessServices::UndoHistoryChanges() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return undoChanges_;
+}
+
+int HeadlessServices::RecentFilesChanges() const {
+  std::lock_guard<std::mutex> lock(mutex_);
+  return recentChanges_;
 }
 
 HeadlessServices& DefaultHeadlessServices() {

@@ -5,7 +5,8 @@
 // shift the script. The open dialog takes the next scripted list of files, or counts as
 // cancelled, as does the strip import dialog without a scripted choice; the Save As and merge
 // dialogs keep the defaults of PlatformServices. Everything shown or asked is recorded for the
-// tests.
+// tests. Window tests may hand the window's own calls (notifications, progress popups) on to the
+// desktop's services while the questions stay scripted.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +45,9 @@ class HeadlessServices : public PlatformServices {
                    bool multiple, std::vector<std::string>* paths) override;
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
   bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
+  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override;
+  void UndoHistoryChanged() override;
+  void RecentFilesChanged() override;
 
   // Script: answers taken in order by the next questions (answer:: values).
   void QueueAnswer(int answer);
@@ -66,11 +70,18 @@ class HeadlessServices : public PlatformServices {
   std::vector<ShownMessage> Messages() const;
   // The open dialogs asked for, in order.
   std::vector<FileQuestion> FileQuestions() const;
-  // Empties the record and every script.
+  // How many times the undo history and the recent files were said to have changed.
+  int UndoHistoryChanges() const;
+  int RecentFilesChanges() const;
+  // Empties the record (counts included) and every script.
   void Reset();
 
   // Whether messages are written to standard error (on by default).
   void SetEcho(bool on);
+
+  // Where notifications and progress popups go: the window's services in window tests, none
+  // (the default) elsewhere. Reset leaves it.
+  void ShareWindowWith(PlatformServices* desktop);
 
  private:
   mutable std::mutex mutex_;
@@ -84,7 +95,10 @@ class HeadlessServices : public PlatformServices {
   std::deque<std::pair<int, int>> hotSpotAnswers_;
   std::vector<ShownMessage> shown_;
   std::vector<FileQuestion> fileQuestions_;
+  int undoChanges_ = 0;
+  int recentChanges_ = 0;
   bool echo_ = true;
+  PlatformServices* desktop_ = nullptr;
 };
 
 // The instance that Services() returns while nothing else is installed.

@@ -1,7 +1,10 @@
 #include "platform/services.h"
 
 #include <atomic>
+#include <chrono>
+#include <thread>
 
+#include "platform/files.h"
 #include "platform/headless_services.h"
 
 namespace lw {
@@ -10,6 +13,16 @@ namespace {
 std::atomic<PlatformServices*> current{nullptr};
 
 }  // namespace
+
+bool PlatformServices::ReplaceRename(const std::string& from, const std::string& to) {
+  return RenameFile(from, to);
+}
+
+bool PlatformServices::ReplaceRemove(const std::string& path) { return DeleteFile(path); }
+
+void PlatformServices::ReplacePause(int ms) {
+  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+}
 
 int BoxButtons(int style, int out[3]) {
   switch (style & mb::ButtonMask) {

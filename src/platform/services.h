@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,7 @@ struct FileFilter {
 // What the flows' own dialogs show and fill, defined beside the flows that ask (formats/). The
 // services only pass them on to the toolkit's dialogs.
 struct Animation;
+struct Frame;
 struct SaveAsRequest;
 struct SaveAsChoice;
 struct MergeOptions;
@@ -66,6 +68,19 @@ constexpr int Ignore = 5;
 constexpr int Yes = 6;
 constexpr int No = 7;
 }  // namespace answer
+
+// What a progress meter shows on screen; the interface supplies it (a popup, or a dialog's
+// controls). Only the interface thread calls it.
+class ProgressView {
+ public:
+  virtual ~ProgressView() = default;
+  virtual void SetRange(int total) = 0;               // range 0..total, position 0, step 1
+  virtual void SetPosition(int position) = 0;         // within 0..total
+  virtual void Step() = 0;                            // one further, stopping at the end
+  virtual void SetText(const std::string& text) = 0;  // empty clears
+  virtual void Refocus() {}                           // back to the front with the keyboard focus
+  virtual void Finished() {}                          // its meter closed (a shared view hides)
+};
 
 class PlatformServices {
  public:
@@ -132,6 +147,45 @@ class PlatformServices {
                              StripSplitChoice* /*choice*/) {
     return false;
   }
+
+  // The popup of a progress meter with its own popup, shown and centred over owner (which may be
+  // none). Esc in it must call ProgressCancel(). Without a user no popup is made and such meters
+  // only answer.
+  virtual std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle /*owner*/) {
+    return nullptr;
+  }
+
+  // The undo history changed (the window refreshes its menu and buttons), and so did the list of
+  // recent files (the window rebuilds its menu). Without a window nobody listens.
+  virtual void UndoHistoryChanged() {}
+  virtual void RecentFilesChanged() {}
+
+  // The property pages' palette choosers. Where they are not offered the pages grey their
+  // "Editer..." buttons and background swatch, and checking "Transparent" takes the frame's own
+  // transparent index.
+  virtual bool OffersPaletteChoosers() const { return false; }
+  // The transparent indexes for frame, starting from indexes (the first one becomes the
+  // transparent index, the others merge into it; none: not transparent). False on cancel.
+  virtual bool ChooseTransparentIndexes(WindowHandle /*owner*/, Animation& /*animation*/,
+                                        Frame* /*frame*/, std::vector<uint8_t>* /*indexes*/) {
+    return false;
+  }
+  // Edits frame's local palette, or the global one for none; true when it changed (the editor
+  // records its own undo entry).
+  virtual bool EditPalette(WindowHandle /*owner*/, Animation& /*animation*/, Frame* /*frame*/) {
+    return false;
+  }
+  // A background index from the global palette, starting from current; -1 on cancel.
+  virtual int ChooseBackgroundIndex(WindowHandle /*owner*/, Animation& /*animation*/,
+                                    int /*current*/) {
+    return -1;
+  }
+
+  // The file operations of the safe replacement of a saved file: rename over, delete, and the
+  // pause between two tries. Tests make them fail or count them.
+  virtual bool ReplaceRename(const std::string& from, const std::string& to);
+  virtual bool ReplaceRemove(const std::string& path);
+  virtual void ReplacePause(int ms);
 };
 
 // The answers a box of the given style offers, in the order its buttons show them (1 to 3).

@@ -9,22 +9,11 @@
 
 namespace lw {
 
-namespace {
-
-bool ReplayFrameTurn(Animation& animation, int frameIndex, int command, bool undo) {
-  std::optional<FrameTurn> turn = TurnOfCommand(command);
-  if (!turn) return false;
-  // The screen size is restored by the record itself.
-  return TurnFrame(FrameAt(animation, frameIndex), undo ? InverseTurn(*turn) : *turn);
-}
-
-bool ReplayAnimationTurn(Animation& animation, int command, bool undo) {
-  std::optional<FrameTurn> turn = TurnOfCommand(command);
-  if (!turn) return false;
-  return TurnAnimation(animation, undo ? InverseTurn(*turn) : *turn, nullptr);
-}
-
-}  // namespace
+// The undo records keep the command id, and core replays them by it.
+static_assert(cmd::FrameRotate90Cw == turncmd::FirstFrameTurn &&
+              cmd::FrameFlipVertical - cmd::FrameRotate90Cw ==
+                  static_cast<int>(FrameTurn::MirrorTopBottom));
+static_assert(cmd::AnimationRotate90Cw == turncmd::FirstAnimationTurn);
 
 std::optional<FrameTurn> TurnOfCommand(int command) {
   if (TurnsWholeAnimation(command)) command -= cmd::AnimationRotateOffset;
@@ -41,8 +30,6 @@ std::optional<FrameTurn> TurnOfCommand(int command) {
 bool TurnsWholeAnimation(int command) {
   return command >= cmd::AnimationRotate90Cw && command <= cmd::AnimationFlipVertical;
 }
-
-void RegisterGeometryUndo() { SetUndoRotation(ReplayFrameTurn, ReplayAnimationTurn); }
 
 uint32_t RunRotationCommand(Animation& animation, int command, int frameIndex, WindowHandle owner) {
   std::optional<FrameTurn> turn = TurnOfCommand(command);

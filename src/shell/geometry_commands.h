@@ -1,5 +1,5 @@
 // The rotate and mirror commands of the Cadre and Animation menus: which turn each command id
-// is, the replay of their undo entries, and the engine side of each command.
+// is, and the engine side of each command.
 #pragma once
 
 #include <cstdint>
@@ -15,10 +15,6 @@ namespace lw {
 std::optional<FrameTurn> TurnOfCommand(int command);
 // Whether the id is one of the Animation menu's rotations (the whole animation turns).
 bool TurnsWholeAnimation(int command);
-
-// Lets the undo history replay rotations ("Pivoter cadre", "Pivoter tous les cadres"). Called
-// once at start-up, by the window and by the batch mode.
-void RegisterGeometryUndo();
 
 // Runs one of the ten rotation commands: the current frame (frameIndex) or the whole animation,
 // with its undo entry. Returns the refresh hints, 0 when nothing changed.

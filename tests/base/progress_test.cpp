@@ -57,6 +57,11 @@ struct TestServices : HeadlessServices {
     if (onPump) onPump();
   }
   void SetBusyCursor(bool on) override { busy += on ? 1 : -1; }
+  // The popups the desktop would open; none until a test makes them.
+  std::function<std::unique_ptr<ProgressView>(WindowHandle)> popups;
+  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override {
+    return popups ? popups(owner) : nullptr;
+  }
 };
 
 class ProgressTest : public ::testing::Test {
@@ -67,20 +72,19 @@ class ProgressTest : public ::testing::Test {
   }
   void TearDown() override {
     ShutdownBackgroundTasks();
-    SetProgressPopupFactory(nullptr);
     SetServices(nullptr);
     SetTaskRunning(task::All, false);
     SetTaskStopRequest(task::All, false);
     DestroyProgressMeter(CreateProgressMeter(nullptr, 0, 0));  // continue again
   }
   void InstallFactory() {
-    SetProgressPopupFactory([this](WindowHandle owner) {
+    services.popups = [this](WindowHandle owner) -> std::unique_ptr<ProgressView> {
       ++popupsMade;
       lastOwner = owner;
       auto view = std::make_unique<FakeView>(&log);
       view->destroyed = &popupDestroyed;
       return view;
-    });
+    };
   }
   TestServices services;
   std::vector<std::string> log;

@@ -9,6 +9,7 @@
 #include "base/preferences.h"
 #include "platform/desktop_entries.h"
 #include "platform/files.h"
+#include "platform/headless_services.h"
 #include "platform/settings_store.h"
 
 namespace lw {
@@ -31,7 +32,7 @@ class SettingsTest : public ::testing::Test {
     LoadPreferences();
   }
   void TearDown() override {
-    SetRecentFilesListener(nullptr);
+    SetServices(nullptr);
     ResetSettingsStore();
     LoadPreferences();
   }
@@ -53,6 +54,7 @@ class SettingsTest : public ::testing::Test {
   }
 
   std::string config_, data_, files_;
+  HeadlessServices services_;
 };
 
 TEST_F(SettingsTest, SignatureDefaultsSwitchAndLimit) {
@@ -148,8 +150,7 @@ TEST_F(SettingsTest, InitDirKeepsATrailingSlash) {
 }
 
 TEST_F(SettingsTest, RecentFilesMoveToFrontAndDropTheOldest) {
-  int changes = 0;
-  SetRecentFilesListener([&] { ++changes; });
+  SetServices(&services_);
   for (int i = 1; i <= 7; ++i) ASSERT_TRUE(RecentFileAdd("/f/" + std::to_string(i)));
   EXPECT_EQ(Recent(),
             (std::vector<std::string>{"/f/7", "/f/6", "/f/5", "/f/4", "/f/3", "/f/2", "/f/1"}));
@@ -161,7 +162,7 @@ TEST_F(SettingsTest, RecentFilesMoveToFrontAndDropTheOldest) {
             (std::vector<std::string>{"/f/8", "/f/5", "/f/7", "/f/6", "/f/4", "/f/3", "/f/2"}));
   ASSERT_TRUE(RecentFileAdd("/f/8"));
   EXPECT_EQ(Recent()[1], "/f/5");
-  EXPECT_EQ(changes, 10);
+  EXPECT_EQ(services_.RecentFilesChanges(), 10);
 
   EXPECT_TRUE(RecentFileRemove("/f/6"));
   EXPECT_EQ(Recent(), (std::vector<std::string>{"/f/8", "/f/5", "/f/7", "/f/4", "/f/3", "/f/2"}));

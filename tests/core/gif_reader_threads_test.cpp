@@ -33,7 +33,6 @@ class GifReaderThreads : public GifTest {
 
   void TearDown() override {
     SetGifDecoderThreads(0);
-    SetProgressPopupFactory(nullptr);
     GifTest::TearDown();
   }
 
@@ -43,11 +42,13 @@ class GifReaderThreads : public GifTest {
     services_.pumps = 0;
     services_.cancelAtPump = cancelAtPump;
     SetGifDecoderThreads(threads);
-    SetProgressPopupFactory(
-        [&o](WindowHandle) { return std::make_unique<PositionLog>(&o.positions); });
+    services_.popups = [&o](WindowHandle) -> std::unique_ptr<ProgressView> {
+      return std::make_unique<PositionLog>(&o.positions);
+    };
     ProgressMeter* meter = CreateProgressMeter(nullptr, progress::OwnPopup, 0);
     o.status = static_cast<int>(Read(bytes, &o.doc, meter, readOptions_));
     DestroyProgressMeter(meter);
+    services_.popups = nullptr;
     o.messages = Texts();
     return o;
   }

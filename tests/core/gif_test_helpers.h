@@ -5,6 +5,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -32,6 +34,11 @@ class GifTestServices : public HeadlessServices {
   int pumps = 0;
   void PumpEvents() override {
     if (++pumps == cancelAtPump) ProgressCancel();
+  }
+  // The progress popups the desktop would open; none unless a test makes them.
+  std::function<std::unique_ptr<ProgressView>(WindowHandle)> popups;
+  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override {
+    return popups ? popups(owner) : nullptr;
   }
   std::vector<std::string> Texts() const {
     std::vector<std::string> texts;

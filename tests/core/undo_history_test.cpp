@@ -33,7 +33,6 @@ class UndoHistoryTest : public ::testing::Test {
   void TearDown() override {
     ClearHistory();
     FailNextUndoCopies(0);
-    SetUndoListener(nullptr);
     SetServices(nullptr);
     SetPref(PrefUndoLevels, levels_);
   }
@@ -138,8 +137,7 @@ TEST_F(UndoHistoryTest, ShortMemoryDropsOldRecordsWarningOnce) {
 }
 
 TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
-  int changes = 0;
-  SetUndoListener([&] { ++changes; });
+  const int before = services_.UndoHistoryChanges();
   UndoMenuState empty = UpdateUndoMenu();
   EXPECT_EQ(empty.undoText, "Impossible d'annuler\tCtrl-Z");
   EXPECT_FALSE(empty.undoEnabled);
@@ -154,7 +152,7 @@ TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
   EXPECT_TRUE(both.undoEnabled);
   EXPECT_EQ(both.redoText, "&Refaire Animation Ping Pong \tCtrl-Y");
   EXPECT_TRUE(both.redoEnabled);
-  EXPECT_EQ(changes, 3);
+  EXPECT_EQ(services_.UndoHistoryChanges() - before, 3);
 
   EXPECT_EQ(UndoKindName(undo::GlobalFrameProperties),
             " Changement global des propriétés de cadre ");

@@ -6,6 +6,7 @@
 
 #include "base/preferences.h"
 #include "core/compose.h"
+#include "core/turn.h"
 #include "core/undo.h"
 #include "shell/command_ids.h"
 #include "support_animation.h"
@@ -48,7 +49,6 @@ class UndoKindsTest : public ::testing::Test {
   }
   void TearDown() override {
     ClearHistory();
-    SetUndoRotation(nullptr, nullptr);
     SetPref(PrefUndoLevels, levels_);
   }
 
@@ -410,59 +410,45 @@ TEST_F(UndoKindsTest, MovingAndCroppingSelectedFrames) {
             refresh::ForFrame(refresh::OneFrame, 2));
 }
 
-// A quarter turn of one frame, enough to replay the records.
-std::vector<int> rotations;
-bool TurnFrame(Animation& doc, int index, int command, bool undo) {
-  if (undo) command = cmd::InverseRotation(command);
-  rotations.push_back(command);
-  Frame* f = FrameAt(doc, index);
-  if (!f) return false;
-  uint32_t w = f->DibWidth(), h = f->DibHeight();
-  std::vector<uint8_t> pixels = Pixels(*f);
-  std::vector<uint8_t> dib = BuildDib(h, w, f->palette);
-  uint64_t stride = IndexStride(h);
-  for (uint32_t y = 0; y < h; ++y) {
-    for (uint32_t x = 0; x < w; ++x) {
-      uint32_t nx = command == cmd::FrameRotate90Cw ? h - 1 - y : y;
-      uint32_t ny = command == cmd::FrameRotate90Cw ? x : w - 1 - x;
-      dib[DibBitsOffset + ny * stride + nx] = pixels[y * w + x];
-    }
-  }
-  std::swap(f->width, f->height);
-  SetFrameDib(f, std::move(dib));
-  return true;
-}
-bool TurnAll(Animation&, int command, bool undo) {
-  if (undo) command = cmd::InverseRotation(command);
-  rotations.push_back(command);
-  return true;
-}
-
-TEST_F(UndoKindsTest, RotationsReplayThroughTheRegisteredOperations) {
-  SetUndoRotation(TurnFrame, TurnAll);
-  rotations.clear();
+// Rotation records name their turn by command id; core replays them, the inverse on undo.
+TEST_F(UndoKindsTest, RotationsReplayTheRecordedTurns) {
   uint32_t redoHints = 0;
-  // Turning one frame clockwise grows the screen; undoing turns it counter-clockwise.
+  // Turning one frame clockwise grows the screen, which the record puts back.
   EXPECT_EQ(RoundTrip(
                 [&] {
                   RecordUndo(undo::RotateFrame, *doc_, nullptr, nullptr,
                              cmd::FrameRotate90Cw | 1 << 16);
-                  TurnFrame(*doc_, 1, cmd::FrameRotate90Cw, false);
+                  ASSERT_TRUE(TurnFrame(At(1), FrameTurn::Clockwise));
                   doc_->screenHeight = 7;
                 },
                 &redoHints),
             refresh::ForFrame(refresh::Document | refresh::ScreenSize | refresh::Encoding, 1));
   EXPECT_EQ(redoHints,
             refresh::ForFrame(refresh::Document | refresh::ScreenSize | refresh::Encoding, 1));
-  EXPECT_EQ(rotations,
-            (std::vector<int>{cmd::FrameRotate90Cw, cmd::FrameRotate90Ccw, cmd::FrameRotate90Cw,
-                              cmd::FrameRotate90Ccw, cmd::FrameRotate90Cw}));
-  rotations.clear();
-  RecordUndo(undo::RotateAllFrames, *doc_, nullptr, nullptr, cmd::AnimationRotate90Ccw);
-  EXPECT_EQ(Undo(*doc_), refresh::Document | refresh::ScreenSize | refresh::Encoding);
-  EXPECT_EQ(Redo(*doc_), refresh::Document | refresh::ScreenSize | refresh::Encoding);
-  EXPECT_EQ(rotations, (std::vector<int>{cmd::AnimationRotate90Cw, cmd::AnimationRotate90Ccw}));
-  EXPECT_EQ(cmd::InverseRotation(cmd::FrameFlipHorizontal), cmd::FrameFlipHorizontal);
+  EXPECT_EQ(RoundTrip([&] {
+              RecordUndo(undo::RotateFrame, *doc_, nullptr, nullptr,
+                         cmd::FrameFlipVertical | 3 << 16);
+              ASSERT_TRUE(TurnFrame(At(3), FrameTurn::MirrorTopBottom));
+            }),
+            refresh::ForFrame(refresh::OneFrame | refresh::Encoding, 3));
+  // The animation's ids are a series of their own.
+  EXPECT_EQ(RoundTrip([&] {
+              RecordUndo(undo::RotateAllFrames, *doc_, nullptr, nullptr, cmd::AnimationRotate90Ccw);
+              ASSERT_TRUE(TurnAnimation(*doc_, FrameTurn::CounterClockwise, nullptr));
+            }),
+            refresh::Document | refresh::ScreenSize | refresh::Encoding);
+  EXPECT_EQ(RoundTrip([&] {
+              RecordUndo(undo::RotateAllFrames, *doc_, nullptr, nullptr,
+                         cmd::AnimationFlipHorizontal);
+              ASSERT_TRUE(TurnAnimation(*doc_, FrameTurn::MirrorLeftRight, nullptr));
+            }),
+            refresh::Document | refresh::ScreenSize | refresh::Encoding);
+  // Ids between and beyond the two series turn nothing.
+  for (int id : {cmd::FrameRotate90Cw - 1, cmd::FrameFlipVertical + 1, cmd::AnimationRotate90Cw - 1,
+                 cmd::AnimationFlipVertical + 1}) {
+    EXPECT_FALSE(TurnOfRecordedCommand(id)) << id;
+  }
+  EXPECT_EQ(TurnOfRecordedCommand(cmd::AnimationFlipVertical), FrameTurn::MirrorTopBottom);
 }
 
 }  // namespace

@@ -38,6 +38,18 @@ class ScriptedServices : public HeadlessServices {
     return mergeOptions ? mergeOptions(a, b, options)
                         : HeadlessServices::AskMergeOptions(owner, a, b, options);
   }
+
+  // The safe replacement's file operations, the real ones unless a test injects its own.
+  std::function<bool(const std::string&, const std::string&)> rename;
+  std::function<bool(const std::string&)> remove;
+  std::function<void(int)> pause;
+  bool ReplaceRename(const std::string& from, const std::string& to) override {
+    return rename ? rename(from, to) : HeadlessServices::ReplaceRename(from, to);
+  }
+  bool ReplaceRemove(const std::string& path) override {
+    return remove ? remove(path) : HeadlessServices::ReplaceRemove(path);
+  }
+  void ReplacePause(int ms) override { pause ? pause(ms) : HeadlessServices::ReplacePause(ms); }
 };
 
 class FlowTest : public ::testing::Test {
@@ -61,6 +73,9 @@ class FlowTest : public ::testing::Test {
     Headless().Reset();
     Headless().saveAs = nullptr;
     Headless().mergeOptions = nullptr;
+    Headless().rename = nullptr;
+    Headless().remove = nullptr;
+    Headless().pause = nullptr;
     SetServices(nullptr);
     std::error_code ignored;
     std::filesystem::remove_all(dir_, ignored);

@@ -207,10 +207,10 @@ TEST_F(FlowTest, SavesLeaveOneTemporaryFileAndClearTheStaleOnes) {
 
   AnimationPtr a = MakeDocument(4, 4);
   AddSolidFrame(*a, 0, 0, 4, 4, 1);
-  SetReplaceHooks({Watch::Rename, nullptr, nullptr});
+  Headless().rename = Watch::Rename;
   SaveOptions options;
   const bool saved = WriteAsType(Path("a.gif"), *a, options, savetype::Gif, nullptr);
-  SetReplaceHooks({});
+  Headless().rename = nullptr;
   ::close(live);
   ASSERT_TRUE(saved);
   std::vector<std::string> expected = kept;
@@ -330,16 +330,15 @@ class ReplaceTest : public FlowTest {
   void SetUp() override {
     FlowTest::SetUp();
     Injected::Reset();
-    SetReplaceHooks({Injected::Rename, Injected::Remove, Injected::Sleep});
+    Headless().rename = Injected::Rename;
+    Headless().remove = Injected::Remove;
+    Headless().pause = Injected::Sleep;
     target_ = Path("clip.gif");
     temp_ = Path("new.tmp.gif");
     Put(target_, "old");
     Put(temp_, "new");
   }
-  void TearDown() override {
-    SetReplaceHooks({});
-    FlowTest::TearDown();
-  }
+  void TearDown() override { FlowTest::TearDown(); }
   std::string target_, temp_;
 };
 

@@ -83,5 +83,50 @@ TEST(HeadlessServices, OpenDialogTakesTheScriptedFilesThenCancels) {
   EXPECT_EQ(services.PendingAnswers(), 0u);
 }
 
+// Window tests keep their questions scripted while the window's own calls reach the desktop:
+// notifications are counted and passed on, popups come from the desktop, and Reset keeps the
+// sharing (it is set once per test program).
+TEST(HeadlessServices, SharedWindowCallsReachTheDesktop) {
+  struct Popup : ProgressView {
+    void SetRange(int) override {}
+    void SetPosition(int) override {}
+    void Step() override {}
+    void SetText(const std::string&) override {}
+  };
+  struct Desktop : PlatformServices {
+    int undo = 0, recent = 0, popups = 0;
+    WindowHandle owner = nullptr;
+    int MessageBox(WindowHandle, const std::string&, const std::string&, int) override {
+      return answer::Cancel;
+    }
+    bool Interactive() const override { return true; }
+    void UndoHistoryChanged() override { ++undo; }
+    void RecentFilesChanged() override { ++recent; }
+    std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle on) override {
+      ++popups;
+      owner = on;
+      return std::make_unique<Popup>();
+    }
+  } desktop;
+  HeadlessServices services;
+  services.SetEcho(false);
+  int window = 0;
+  EXPECT_EQ(services.OpenProgressPopup(&window), nullptr);
+  services.UndoHistoryChanged();
+  services.ShareWindowWith(&desktop);
+  services.Reset();
+  services.UndoHistoryChanged();
+  services.UndoHistoryChanged();
+  services.RecentFilesChanged();
+  EXPECT_NE(services.OpenProgressPopup(&window), nullptr);
+  EXPECT_EQ(desktop.owner, &window);
+  EXPECT_EQ((std::vector<int>{desktop.undo, desktop.recent, desktop.popups}),
+            (std::vector<int>{2, 1, 1}));
+  EXPECT_EQ(services.UndoHistoryChanges(), 2);
+  EXPECT_EQ(services.RecentFilesChanges(), 1);
+  // Questions stay with the script: the desktop would have said Cancel.
+  EXPECT_EQ(services.MessageBox(nullptr, "?", "", mb::YesNo), answer::Yes);
+}
+
 }  // namespace
 }  // namespace lw

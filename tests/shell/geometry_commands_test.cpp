@@ -30,7 +30,6 @@ class GeometryUndo : public ::testing::Test {
     SetPref(PrefUndoLevels, 20);
     SetPref(PrefPaletteMerge, 0x00880001);
     ClearHistory();
-    RegisterGeometryUndo();
     // A wide frame near the right edge grows the screen when it turns on its own.
     doc_ = MakeDocument(9, 6);
     std::vector<uint8_t> p(54);
@@ -49,7 +48,6 @@ class GeometryUndo : public ::testing::Test {
   }
   void TearDown() override {
     ClearHistory();
-    SetUndoRotation(nullptr, nullptr);
     SetPref(PrefUndoLevels, levels_);
     SetPref(PrefPaletteMerge, merge_);
   }

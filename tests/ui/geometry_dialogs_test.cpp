@@ -106,7 +106,6 @@ class GeometryDialogsTest : public QObject {
   void initTestCase() {
     QVERIFY(dir_.isValid());
     uitest::StartWindowTests(dir_, services_);
-    RegisterGeometryUndo();
   }
 
   void cleanupTestCase() {

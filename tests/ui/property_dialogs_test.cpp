@@ -28,7 +28,7 @@
 #include "shell/command_ids.h"
 #include "ui/dialogs/comment_list_dialog.h"
 #include "ui/dialogs/properties_sheet.h"
-#include "ui/services/properties_hooks.h"
+#include "ui/services/qt_services.h"
 #include "ui/window/frame_strip.h"
 #include "ui/window/main_window.h"
 #include "ui/window/properties_bar.h"
@@ -59,6 +59,40 @@ QPushButton* Button(QDialog* dialog, const QString& text) {
   return nullptr;
 }
 
+// Scripted questions. The palette choosers are the test's own, the desktop's dialogs, or none
+// (the pages grey their buttons); the window hears its notifications as in the program.
+class SheetServices : public HeadlessServices {
+ public:
+  std::function<bool(Animation&, Frame*, std::vector<uint8_t>*)> chooseTransparency;
+  std::function<bool(Animation&, Frame*)> editPalette;
+  bool desktopChoosers = false;
+
+  bool OffersPaletteChoosers() const override {
+    return desktopChoosers || chooseTransparency || editPalette;
+  }
+  bool ChooseTransparentIndexes(WindowHandle owner, Animation& animation, Frame* frame,
+                                std::vector<uint8_t>* indexes) override {
+    if (desktopChoosers)
+      return DesktopServices().ChooseTransparentIndexes(owner, animation, frame, indexes);
+    return chooseTransparency && chooseTransparency(animation, frame, indexes);
+  }
+  bool EditPalette(WindowHandle owner, Animation& animation, Frame* frame) override {
+    if (desktopChoosers) return DesktopServices().EditPalette(owner, animation, frame);
+    return editPalette && editPalette(animation, frame);
+  }
+  int ChooseBackgroundIndex(WindowHandle owner, Animation& animation, int current) override {
+    return desktopChoosers ? DesktopServices().ChooseBackgroundIndex(owner, animation, current)
+                           : -1;
+  }
+  void UndoHistoryChanged() override { DesktopServices().UndoHistoryChanged(); }
+  void RecentFilesChanged() override { DesktopServices().RecentFilesChanged(); }
+  void ClearChoosers() {
+    chooseTransparency = nullptr;
+    editPalette = nullptr;
+    desktopChoosers = false;
+  }
+};
+
 }  // namespace
 
 class PropertyDialogsTest : public QObject {
@@ -66,7 +100,7 @@ class PropertyDialogsTest : public QObject {
 
  private:
   QTemporaryDir dir_;
-  HeadlessServices services_;
+  SheetServices services_;
   std::unique_ptr<MainWindow> window_;
 
   Frame* At(int i) const { return FrameAt(*window_->Document(), i); }
@@ -163,13 +197,11 @@ class PropertyDialogsTest : public QObject {
     static int asked = 0;
     static bool agree = false;
     asked = 0;
-    PropertiesSheetHooks hooks;
-    hooks.chooseTransparency = [](QWidget*, Animation&, Frame*, std::vector<uint8_t>* indexes) {
+    services_.chooseTransparency = [](Animation&, Frame*, std::vector<uint8_t>* indexes) {
       ++asked;
       *indexes = {3, 1};
       return agree;
     };
-    SetPropertiesSheetHooks(hooks);
     bool uncheckedAgain = false;
     WhenModal([&uncheckedAgain](QDialog* sheet) {
       auto* box =
@@ -183,7 +215,7 @@ class PropertyDialogsTest : public QObject {
       QTest::mouseClick(Button(sheet, QStringLiteral("OK")), Qt::LeftButton);
     });
     window_->Command(cmd::FrameProperties);
-    SetPropertiesSheetHooks({});
+    services_.ClearChoosers();
     QCOMPARE(asked, 2);
     QVERIFY(uncheckedAgain);
     QVERIFY(At(0)->Transparent());
@@ -285,13 +317,11 @@ class PropertyDialogsTest : public QObject {
   // cancelled: the document is marked and the strip shows the new colour.
   void paletteEditedThenAnnulerIsKept() {
     OpenFrames(2);
-    PropertiesSheetHooks hooks;
-    hooks.editPalette = [](QWidget*, Animation& a, Frame* frame) {
+    services_.editPalette = [](Animation& a, Frame* frame) {
       std::vector<PaletteEntry> entries = a.globalPalette->entries;
       entries[1] = {10, 200, 30, 0};
       return !frame && ApplyPaletteEdit(a, -1, entries) != 0;
     };
-    SetPropertiesSheetHooks(hooks);
     QWidget* strip = window_->Strip()->viewport();
     QPoint inside = window_->Strip()->FrameImageRect(0).topLeft() + QPoint(1, 1);
     QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(255, 0, 0));
@@ -300,7 +330,7 @@ class PropertyDialogsTest : public QObject {
       QTest::mouseClick(Button(sheet, QStringLiteral("Annuler")), Qt::LeftButton);
     });
     window_->Command(cmd::AnimationProperties);
-    SetPropertiesSheetHooks({});
+    services_.ClearChoosers();
     QVERIFY(window_->Modified());
     QCOMPARE(CanUndoKind(), undo::EditPalette);
     QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(10, 200, 30));
@@ -311,7 +341,7 @@ class PropertyDialogsTest : public QObject {
   void transparencyConfirmedUnchangedStays() {
     OpenFrames(2, 3);
     window_->SelectFrame(0, 0);
-    InstallPropertiesSheetHooks();
+    services_.desktopChoosers = true;
     bool checkedAgain = false;
     WhenModal([&checkedAgain](QDialog* sheet) {
       auto* box =
@@ -329,7 +359,7 @@ class PropertyDialogsTest : public QObject {
       QTest::mouseClick(Button(sheet, QStringLiteral("OK")), Qt::LeftButton);
     });
     window_->Command(cmd::FrameProperties);
-    SetPropertiesSheetHooks({});
+    services_.ClearChoosers();
     QVERIFY(checkedAgain);
     QVERIFY(At(0)->Transparent());
     QCOMPARE(int{At(0)->transparentIndex}, 3);

@@ -19,8 +19,8 @@ inline void UsePrivateSettings(QTemporaryDir& dir) {
 }
 
 // What a window test starts from: private settings, no automatic preview, no first-start
-// question, the Qt services for progress and dialogs, and quiet headless services for messages
-// and questions, which the test scripts.
+// question, quiet headless services for messages and questions, which the test scripts, and
+// the Qt services for the window's notifications and the progress popups.
 inline void StartWindowTests(QTemporaryDir& dir, HeadlessServices& services) {
   UsePrivateSettings(dir);
   LoadPreferences();
@@ -28,6 +28,7 @@ inline void StartWindowTests(QTemporaryDir& dir, HeadlessServices& services) {
   SetPrefBits(PrefFlags2, 0x40, true);
   InstallQtServices();
   services.SetEcho(false);
+  services.ShareWindowWith(&DesktopServices());
   SetServices(&services);
 }
 

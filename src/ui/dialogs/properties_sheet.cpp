@@ -20,6 +20,7 @@
 #include "base/strings.h"
 #include "core/undo.h"
 #include "edit/properties.h"
+#include "platform/services.h"
 
 namespace lw {
 
@@ -64,8 +65,6 @@ std::optional<bool> BoxValue(const QCheckBox* box) {
   if (box->checkState() == Qt::PartiallyChecked) return std::nullopt;
   return box->isChecked();
 }
-
-PropertiesSheetHooks hooks;
 
 // An "Editer..." button, greyed with the waiting hint while its dialog is not installed.
 QPushButton* EditButton(QWidget* parent, const char* name, bool installed) {
@@ -119,11 +118,12 @@ class FramePropertiesPage : public QWidget {
     localPalette_->setEnabled(withPalette > 0);
     grid->addWidget(localPalette_, row, 0, 1, 2);
     if (one) {
-      auto* edit = EditButton(this, "editLocalPalette", hooks.editPalette != nullptr);
+      auto* edit = EditButton(this, "editLocalPalette", Services().OffersPaletteChoosers());
       edit->setEnabled(edit->isEnabled() && withPalette > 0);
       Frame* frame = frames.empty() ? nullptr : frames[0];
       connect(edit, &QPushButton::clicked, this, [this, frame] {
-        if (hooks.editPalette && hooks.editPalette(window(), animation_, frame))
+        if (Services().OffersPaletteChoosers() &&
+            Services().EditPalette(window(), animation_, frame))
           paletteEdited_ = true;
       });
       grid->addWidget(edit, row, 2);
@@ -139,7 +139,7 @@ class FramePropertiesPage : public QWidget {
     connect(transparent_, &QCheckBox::clicked, this, [this](bool checked) {
       if (!checked) {
         accepted_ = false;
-      } else if (!hooks.chooseTransparency) {
+      } else if (!Services().OffersPaletteChoosers()) {
         accepted_ = true;
         indexes_ = {startIndex_};
       } else if (!ChooseTransparency()) {
@@ -147,7 +147,7 @@ class FramePropertiesPage : public QWidget {
       }
     });
     auto* editTransparency =
-        EditButton(this, "editTransparency", hooks.chooseTransparency != nullptr);
+        EditButton(this, "editTransparency", Services().OffersPaletteChoosers());
     editTransparency->setEnabled(editTransparency->isEnabled() && startFrame_);
     connect(editTransparency, &QPushButton::clicked, this, [this] { ChooseTransparency(); });
     grid->addWidget(transparent_, row, 0, 1, 2);
@@ -257,8 +257,8 @@ class FramePropertiesPage : public QWidget {
   bool ChooseTransparency() {
     std::vector<uint8_t> indexes = accepted_ ? indexes_ : std::vector<uint8_t>{};
     if (!accepted_ && startTransparent_) indexes = {startIndex_};
-    if (!hooks.chooseTransparency || !startFrame_ ||
-        !hooks.chooseTransparency(window(), animation_, startFrame_, &indexes)) {
+    if (!Services().OffersPaletteChoosers() || !startFrame_ ||
+        !Services().ChooseTransparentIndexes(window(), animation_, startFrame_, &indexes)) {
       return false;
     }
     accepted_ = true;
@@ -336,10 +336,11 @@ class AnimationPropertiesPage : public QWidget {
     palette->setAttribute(Qt::WA_TransparentForMouseEvents);
     palette->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(palette, row, 0);
-    auto* edit = EditButton(this, "editGlobalPalette", hooks.editPalette != nullptr);
+    auto* edit = EditButton(this, "editGlobalPalette", Services().OffersPaletteChoosers());
     edit->setEnabled(edit->isEnabled() && global);
     connect(edit, &QPushButton::clicked, this, [this] {
-      if (hooks.editPalette && hooks.editPalette(window(), animation_, nullptr)) {
+      if (Services().OffersPaletteChoosers() &&
+          Services().EditPalette(window(), animation_, nullptr)) {
         paletteEdited_ = true;
         DrawSwatch();
       }
@@ -350,12 +351,13 @@ class AnimationPropertiesPage : public QWidget {
     swatch_->setObjectName(QStringLiteral("background"));
     swatch_->setFixedSize(40, 22);
     swatch_->setIconSize(QSize(32, 14));
-    swatch_->setEnabled(global && hooks.chooseBackground);
-    if (!hooks.chooseBackground) swatch_->setToolTip(Text(str::PendingColour));
+    swatch_->setEnabled(global && Services().OffersPaletteChoosers());
+    if (!Services().OffersPaletteChoosers()) swatch_->setToolTip(Text(str::PendingColour));
     connect(swatch_, &QToolButton::clicked, this, [this] {
-      int index = hooks.chooseBackground
-                      ? hooks.chooseBackground(window(), animation_, request_.backgroundIndex)
-                      : -1;
+      int index =
+          Services().OffersPaletteChoosers()
+              ? Services().ChooseBackgroundIndex(window(), animation_, request_.backgroundIndex)
+              : -1;
       if (index < 0) return;
       request_.backgroundIndex = index;
       DrawSwatch();
@@ -509,8 +511,6 @@ void PropertiesSheet::done(int result) {
   }
   QDialog::done(result);
 }
-
-void SetPropertiesSheetHooks(const PropertiesSheetHooks& installed) { hooks = installed; }
 
 bool AskProperties(QWidget* owner, PropertiesRequest* request) {
   if (!request || !request->animation) return false;

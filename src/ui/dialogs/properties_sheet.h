@@ -33,20 +33,9 @@ struct PropertiesRequest {
 // palette edited from a page stays edited.
 bool AskProperties(QWidget* owner, PropertiesRequest* request);
 
-// The palette dialogs the pages open. Until one is installed its button stays greyed and checking
-// "Transparent" chooses the frame's own transparent index.
-struct PropertiesSheetHooks {
-  // The transparent indexes for frame, starting from indexes (the first one becomes the
-  // transparent index, the others merge into it; none: not transparent). False on cancel.
-  bool (*chooseTransparency)(QWidget* parent, Animation& animation, Frame* frame,
-                             std::vector<uint8_t>* indexes) = nullptr;
-  // Edits frame's local palette, or the global one for none; true when it changed (the editor
-  // records its own undo entry).
-  bool (*editPalette)(QWidget* parent, Animation& animation, Frame* frame) = nullptr;
-  // A background index from the global palette, starting from current; -1 on cancel.
-  int (*chooseBackground)(QWidget* parent, Animation& animation, int current) = nullptr;
-};
-void SetPropertiesSheetHooks(const PropertiesSheetHooks& hooks);
+// The pages open the palette, transparency and background choosers through the services
+// (platform/services.h); where the services offer none, the buttons stay greyed with the
+// waiting hint.
 
 class PropertiesSheet : public QDialog {
   Q_OBJECT

@@ -6,16 +6,22 @@
 #include <QMetaObject>
 #include <QPushButton>
 #include <QThread>
+#include <algorithm>
 #include <map>
 
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/palette_edit.h"
+#include "core/animation.h"
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "ui/common/open_dialog.h"
+#include "ui/dialogs/background_index_dialog.h"
+#include "ui/dialogs/index_choice_dialog.h"
 #include "ui/dialogs/merge_dialog.h"
 #include "ui/dialogs/oversize_insert_dialog.h"
+#include "ui/dialogs/palette_edit_dialog.h"
 #include "ui/dialogs/palette_merge_dialog.h"
 #include "ui/dialogs/psd_layers_dialog.h"
 #include "ui/dialogs/strip_split_dialog.h"
@@ -188,22 +194,72 @@ bool QtServices::AskStripSplit(WindowHandle owner, const Animation& strip,
   return ::lw::AskStripSplit(static_cast<QWidget*>(owner), strip, choice);
 }
 
-namespace {
-QtServices& Instance() {
+std::unique_ptr<ProgressView> QtServices::OpenProgressPopup(WindowHandle owner) {
+  return MakeProgressPopup(owner);
+}
+
+void QtServices::UndoHistoryChanged() {
+  std::function<void()> notify;
+  {
+    std::lock_guard<std::mutex> lock(notificationsMutex_);
+    notify = notifications_.undoHistoryChanged;
+  }
+  if (notify) notify();
+}
+
+void QtServices::RecentFilesChanged() {
+  std::function<void()> notify;
+  {
+    std::lock_guard<std::mutex> lock(notificationsMutex_);
+    notify = notifications_.recentFilesChanged;
+  }
+  if (notify) notify();
+}
+
+void QtServices::SetWindowNotifications(WindowNotifications notifications) {
+  std::lock_guard<std::mutex> lock(notificationsMutex_);
+  notifications_ = std::move(notifications);
+}
+
+bool QtServices::ChooseTransparentIndexes(WindowHandle owner, Animation&, Frame* frame,
+                                          std::vector<uint8_t>* indexes) {
+  if (!frame || !frame->palette) return false;
+  TransparencyChoice choice = TransparencyChoice::OfFrame(frame);
+  choice.fromPropertyPage = true;
+  choice.count = static_cast<int>(std::min<size_t>(indexes->size(), choice.indexes.size()));
+  std::copy_n(indexes->begin(), choice.count, choice.indexes.begin());
+  IndexChoiceDialog dialog(static_cast<QWidget*>(owner), str::TranspChooseTitle, *frame->palette,
+                           frame, choice);
+  // OK counts even when the choice stayed as it opened: the user may have unchecked the box
+  // and confirmed the frame's own index to check it again.
+  if (dialog.exec() != QDialog::Accepted) return false;
+  *indexes = dialog.Chosen();
+  return true;
+}
+
+bool QtServices::EditPalette(WindowHandle owner, Animation& animation, Frame* frame) {
+  auto* parent = static_cast<QWidget*>(owner);
+  if (frame) return EditLocalPalette(parent, animation, FrameIndex(animation, frame)) != 0;
+  return EditGlobalPalette(parent, animation, 0) != 0;
+}
+
+int QtServices::ChooseBackgroundIndex(WindowHandle owner, Animation& animation, int current) {
+  if (!animation.globalPalette) return -1;
+  return AskBackgroundIndex(static_cast<QWidget*>(owner), *animation.globalPalette, current);
+}
+
+QtServices& DesktopServices() {
   static QtServices services;
   return services;
 }
-}  // namespace
 
 void InstallQtServices() {
-  SetServices(&Instance());
-  SetProgressPopupFactory(MakeProgressPopup);
+  SetServices(&DesktopServices());
   SetSystemClipboard(&DesktopClipboard());
 }
 
 void UninstallQtServices() {
   SetSystemClipboard(nullptr);
-  SetProgressPopupFactory(nullptr);
   SetServices(nullptr);
 }
 

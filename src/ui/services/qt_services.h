@@ -1,6 +1,10 @@
 // The services of the windowed program: real message boxes and dialogs, event pumping, the wait
-// cursor and the progress popup.
+// cursor, the progress popup, the property pages' palette choosers, and the window's
+// notifications.
 #pragma once
+
+#include <functional>
+#include <mutex>
 
 #include "platform/services.h"
 
@@ -30,14 +34,38 @@ class QtServices : public PlatformServices {
                        MergeOptions* options) override;
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
   bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
+  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override;
+  // Passed on to the window's notifications, if any.
+  void UndoHistoryChanged() override;
+  void RecentFilesChanged() override;
+  // The transparency, palette and background dialogs.
+  bool OffersPaletteChoosers() const override { return true; }
+  bool ChooseTransparentIndexes(WindowHandle owner, Animation& animation, Frame* frame,
+                                std::vector<uint8_t>* indexes) override;
+  bool EditPalette(WindowHandle owner, Animation& animation, Frame* frame) override;
+  int ChooseBackgroundIndex(WindowHandle owner, Animation& animation, int current) override;
+
+  // What the window does when the engine notifies; empty functions: nothing.
+  struct WindowNotifications {
+    std::function<void()> undoHistoryChanged;
+    std::function<void()> recentFilesChanged;
+  };
+  // The window sets its own while it exists, and clears them as it goes.
+  void SetWindowNotifications(WindowNotifications notifications);
 
  private:
   int ShowBox(WindowHandle owner, const std::string& text, const std::string& caption, int style);
   int busyDepth_ = 0;
+  std::mutex notificationsMutex_;
+  WindowNotifications notifications_;
 };
 
-// Installs the Qt services, the progress popup and the desktop's clipboard; the QApplication must
-// exist. Uninstall puts the headless services back (before the QApplication goes).
+// The program's one instance. The window registers with it even while a test has scripted
+// services installed, which pass the window's calls on to it (HeadlessServices::ShareWindowWith).
+QtServices& DesktopServices();
+
+// Installs the Qt services and the desktop's clipboard; the QApplication must exist. Uninstall
+// puts the headless services back (before the QApplication goes).
 void InstallQtServices();
 void UninstallQtServices();
 

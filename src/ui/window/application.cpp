@@ -10,7 +10,6 @@
 #include "base/progress.h"
 #include "formats/live_edit.h"
 #include "ui/common/icons.h"
-#include "ui/services/properties_hooks.h"
 #include "ui/services/qt_services.h"
 #include "ui/window/main_window.h"
 
@@ -37,7 +36,6 @@ int RunWindow(int argc, char** argv) {
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     LoadQtFrenchTexts();
     InstallQtServices();
-    InstallPropertiesSheetHooks();
     // Co-editing folders that a crashed run left behind.
     RemoveStaleLiveEditFolders();
     {

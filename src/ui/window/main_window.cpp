@@ -36,6 +36,7 @@
 #include "shell/status_text.h"
 #include "ui/common/icons.h"
 #include "ui/dialogs/usage_question_dialog.h"
+#include "ui/services/qt_services.h"
 #include "ui/window/frame_strip.h"
 #include "ui/window/preferences_sheet.h"
 #include "ui/window/preview_window.h"
@@ -99,8 +100,8 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   strip_->SetTransparencyDisplay(GetPref(PrefTransparencyDisplay));
   SetButtonFaceColour(ColourFromPixel(QApplication::palette().color(QPalette::Button).rgb()));
 
-  SetUndoListener([this] { UpdateCommandStates(); });
-  SetRecentFilesListener([this] { RebuildRecentFiles(); });
+  DesktopServices().SetWindowNotifications(
+      {[this] { UpdateCommandStates(); }, [this] { RebuildRecentFiles(); }});
   ClearHistory();
   state_.owner = static_cast<QWidget*>(this);
   state_.listener = this;
@@ -118,8 +119,7 @@ MainWindow::~MainWindow() {
   state_.listener = nullptr;
   // The window goes: nothing is left to run a deferred deletion before the document is freed.
   delete preview_.data();
-  SetUndoListener({});
-  SetRecentFilesListener({});
+  DesktopServices().SetWindowNotifications({});
   strip_->SetAnimation(nullptr);
   ClearHistory();
 }

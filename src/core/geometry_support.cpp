@@ -1,10 +1,10 @@
-// Helpers shared by the resizing, turning and cropping files.
+// Helpers shared by the files that resize, turn and crop frames.
 #include <algorithm>
 #include <cstring>
 
-#include "colour/colour_internal.h"
-#include "edit/geometry_internal.h"
-#include "edit/resize.h"
+#include "core/geometry_internal.h"
+#include "core/model_internal.h"
+#include "core/turn.h"
 
 namespace lw {
 
@@ -41,8 +41,8 @@ bool Allocate(std::vector<uint8_t>* buffer, uint64_t size) {
 }
 
 bool IndexPlane(const Frame* frame, Plane* plane) {
-  colour::IndexLayout layout;
-  if (!colour::FrameIndexLayout(frame, &layout)) return false;
+  model::PixelLayout layout;
+  if (!model::DibLayout(frame, &layout) || layout.width == 0 || layout.height == 0) return false;
   *plane = {frame->bits(), layout.width, layout.height, layout.stride};
   return true;
 }

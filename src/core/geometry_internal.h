@@ -1,4 +1,4 @@
-// Helpers shared by the resizing, turning and cropping files.
+// Helpers shared by the files that resize, turn and crop frames.
 #pragma once
 
 #include <cstdint>
