@@ -16,11 +16,11 @@ int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
                 ProgressMeter* meter) {
   GifSource source;
   if (!source.Open(path)) {
-    ShowErrorId(40236, path.c_str());
+    ShowErrorId(str::CannotOpenFile, path.c_str());
     return GifReadFailed;
   }
   if (!IsGifFile(source)) {
-    ShowErrorId(40237, path.c_str());
+    ShowErrorId(str::NotAGifFile, path.c_str());
     return GifReadFailed;
   }
   return ReadGif(source, meter, out);

@@ -10,10 +10,10 @@
 
 #include "base/progress.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "ui/common/open_dialog.h"
+#include "ui/common/ui_text.h"
 #include "ui/dialogs/merge_dialog.h"
 #include "ui/dialogs/oversize_insert_dialog.h"
 #include "ui/dialogs/palette_merge_dialog.h"
@@ -42,12 +42,12 @@ uint32_t AskOnInterfaceThread(Ask ask) {
 
 QString ButtonText(int answer) {
   switch (answer) {
-    case answer::Cancel: return QString::fromUtf8(TableText(str::ButtonCancel));
-    case answer::Abort: return QString::fromUtf8(TableText(str::ButtonAbort));
-    case answer::Retry: return QString::fromUtf8(TableText(str::ButtonRetry));
-    case answer::Ignore: return QString::fromUtf8(TableText(str::ButtonIgnore));
-    case answer::Yes: return QString::fromUtf8(TableText(str::ButtonYes));
-    case answer::No: return QString::fromUtf8(TableText(str::ButtonNo));
+    case answer::Cancel: return UiText(str::ButtonCancel);
+    case answer::Abort: return UiText(str::ButtonAbort);
+    case answer::Retry: return UiText(str::ButtonRetry);
+    case answer::Ignore: return UiText(str::ButtonIgnore);
+    case answer::Yes: return UiText(str::ButtonYes);
+    case answer::No: return UiText(str::ButtonNo);
     default: return QStringLiteral("OK");
   }
 }
@@ -90,7 +90,7 @@ int QtServices::ShowBox(WindowHandle owner, const std::string& text, const std::
   QPushButton* escape = nullptr;
   for (int i = 0; i < count; ++i) {
     QString label = answers[i] == answer::Ok && (style & mb::OkContinues)
-                        ? QString::fromUtf8(TableText(str::ButtonContinue))
+                        ? UiText(str::ButtonContinue)
                         : ButtonText(answers[i]);
     QPushButton* button = box.addButton(label, ButtonRole(answers[i]));
     answerOf[button] = answers[i];
