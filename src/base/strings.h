@@ -13,7 +13,9 @@ struct StringEntry {
 };
 // Kept sorted by id so that a lookup is a binary search over constant data.
 inline constexpr StringEntry kStringTable[] = {
+#define LW_TEXT(name, id, text) {id, text},
 #include "base/string_table.inc"
+#undef LW_TEXT
 };
 }  // namespace detail
 

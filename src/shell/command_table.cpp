@@ -66,7 +66,7 @@ constexpr CommandSpec kCommands[] = {
     Row(cmd::FrameFlipHorizontal, str::LabelFlipHorizontal, E::Current),
     Row(cmd::FrameFlipVertical, str::LabelFlipVertical, E::Current),
     Row(cmd::EditPixels, str::LabelEditPixels, E::Current),
-    Row(cmd::LiveEditFrame, 40363, E::Current),
+    Row(cmd::LiveEditFrame, str::LiveEditWithImageEditor, E::Current),
     Row(cmd::EndLiveEdit, str::EndLiveEditLabel, E::LiveEditSession),
     // Animation
     Row(cmd::AnimationProperties, str::LabelProperties, E::Document),

@@ -17,13 +17,8 @@
 namespace lw {
 namespace {
 
-struct Entry {
-  int id;
-  const char* text;
-};
-const Entry kTable[] = {
-#include "base/string_table.inc"
-};
+using Entry = detail::StringEntry;
+constexpr const auto& kTable = detail::kStringTable;
 
 bool IsValidUtf8(const std::string& s) {
   for (std::size_t i = 0; i < s.size();) {

@@ -177,15 +177,14 @@ TEST_F(UndoHistoryTest, AnUncommittedStepLeavesHistoryAndDocumentAsBefore) {
   UndoRecord* first = Mark(1);
   UndoRecord* second = Mark(2);
   AnimationPtr original = DuplicateAnimation(*doc_, nullptr);
-  int notices = 0;
-  SetUndoListener([&] { ++notices; });
+  const int notices = services_.UndoHistoryChanges();
 
   // Failing before any change: the entry just goes.
   EXPECT_FALSE(FailingCommand(UndoStep::Discard, *doc_, undo::ReverseAnimation, [] {}));
   EXPECT_EQ(History().cursor, second);
   EXPECT_EQ(Markers(), (std::vector<uint32_t>{1, 2}));
   EXPECT_TRUE(SameAnimation(*doc_, *original));
-  EXPECT_EQ(notices, 2);  // recorded, withdrawn: the menu follows both
+  EXPECT_EQ(services_.UndoHistoryChanges() - notices, 2);  // recorded, withdrawn: the menu follows both
 
   // Failing half-way: the entry puts back what was changed, then goes, leaving nothing to redo.
   EXPECT_FALSE(FailingCommand(UndoStep::Restore, *doc_, undo::ReverseAnimation,

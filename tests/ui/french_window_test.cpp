@@ -19,9 +19,13 @@
 #include "base/preferences.h"
 #include "base/settings.h"
 #include "core/gif_writer.h"
+#include "base/string_ids.h"
 #include "formats/gif/gif_save.h"
 #include "shell/command_ids.h"
+#include "ui/common/colour_button.h"
+#include "ui/common/ui_text.h"
 #include "ui/dialogs/about_dialog.h"
+#include "ui/dialogs/duration_panel.h"
 #include "ui/dialogs/optimize_dialog.h"
 #include "ui/dialogs/reduce_colours_dialog.h"
 #include "ui/window/application.h"
@@ -272,6 +276,23 @@ class FrenchWindowTest : public QObject {
     QCOMPARE(buttons, (QStringList{QStringLiteral("Continuer"), QStringLiteral("Annuler")}));
     // Cancelled: the 24-bit data stays.
     QVERIFY(!FirstFrame(*window_->Document())->rgbPlane.empty());
+  }
+
+  // Table texts arrive decoded as UTF-8 (accents, guillemets), an id without a text gives an empty
+  // string, and the tooltips borrowed from the preview's buttons are theirs.
+  void tableTextsReachTheWidgetsWhole() {
+    QCOMPARE(UiText(str::PreviewPreviousFrameTip), QStringLiteral("Cadre précédent"));
+    QCOMPARE(UiText(str::PalLoadNoPalette), QStringLiteral("« %s » ne contient pas de palette."));
+    QVERIFY(UiText(40011).isEmpty());
+
+    ColourButton colour;
+    QCOMPARE(colour.toolTip(), QStringLiteral("Voir l'arrière-plan comme..."));
+    AnimationPtr doc = Noisy(8, 8);
+    DurationPanel durations(doc.get());
+    QCOMPARE(durations.findChild<QWidget*>(QStringLiteral("previousFrame"))->toolTip(),
+             QStringLiteral("Cadre précédent"));
+    QCOMPARE(durations.findChild<QWidget*>(QStringLiteral("nextFrame"))->toolTip(),
+             QStringLiteral("Cadre suivant"));
   }
 };
 

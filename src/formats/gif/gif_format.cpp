@@ -20,11 +20,11 @@ int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
                 ProgressMeter* meter) {
   GifSource source;
   if (!source.Open(path)) {
-    ShowErrorId(40236, path.c_str());
+    ShowErrorId(str::CannotOpenFile, path.c_str());
     return static_cast<int>(GifReadStatus::Failed);
   }
   if (!IsGifFile(source)) {
-    ShowErrorId(40237, path.c_str());
+    ShowErrorId(str::NotAGifFile, path.c_str());
     return static_cast<int>(GifReadStatus::Failed);
   }
   GifReadOptions options;

@@ -6,7 +6,8 @@
 #include <QStylePainter>
 
 #include "base/preferences.h"
-#include "base/strings.h"
+#include "base/string_ids.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 namespace {
@@ -22,7 +23,7 @@ uint32_t FromQColor(const QColor& c) {
 }  // namespace
 
 ColourButton::ColourButton(QWidget* parent) : QToolButton(parent) {
-  setToolTip(QString::fromStdString(ResText(1066)));
+  setToolTip(UiText(str::PreviewBackgroundTip));
   setAutoRaise(true);
   setFixedSize(26, 24);
   connect(this, &QToolButton::clicked, this, &ColourButton::Choose);

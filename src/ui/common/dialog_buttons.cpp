@@ -8,11 +8,8 @@
 #include <QRadioButton>
 
 #include "base/string_ids.h"
-#include "base/strings.h"
 
 namespace lw {
-
-QString UiText(int textId) { return QString::fromStdString(ResText(textId)); }
 
 QDialogButtonBox* OkCancelButtons(QDialog* dialog) {
   auto* buttons = new QDialogButtonBox(dialog);

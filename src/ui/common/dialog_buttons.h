@@ -1,9 +1,11 @@
-// What the program's small dialogs share: texts from the string table, the OK and Annuler
-// buttons wired to accept and reject, and controls named after their control id so that tests
-// and the dialogs' own code find them.
+// What the program's small dialogs share: texts from the string table (ui_text.h), the OK and
+// Annuler buttons wired to accept and reject, and controls named after their control id so that
+// tests and the dialogs' own code find them.
 #pragma once
 
 #include <QString>
+
+#include "ui/common/ui_text.h"
 
 class QCheckBox;
 class QDialog;
@@ -14,7 +16,6 @@ class QWidget;
 
 namespace lw {
 
-QString UiText(int textId);
 QDialogButtonBox* OkCancelButtons(QDialog* dialog);
 
 // "c<id>": the object name of the control with that id.

@@ -7,13 +7,13 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 
-#include "base/strings.h"
 #include "colour/palette_edit.h"
 #include "core/compose.h"
 #include "shell/command_ids.h"
 #include "ui/common/glyph_icons.h"
 #include "ui/common/hover_tip.h"
 #include "ui/common/palette_grid.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
@@ -93,7 +93,7 @@ ImageView::ImageView(QWidget* parent) : QWidget(parent) {
     auto* button = new QToolButton(this);
     button->setIcon(GlyphIcon(b.glyph));
     button->setAutoRaise(true);
-    button->setToolTip(QString::fromStdString(ResText(b.command)));
+    button->setToolTip(UiText(b.command));
     button->setObjectName(QString::number(b.command));
     auto run = b.run;
     connect(button, &QToolButton::clicked, this, [this, run] {

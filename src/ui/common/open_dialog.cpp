@@ -13,15 +13,13 @@
 
 #include "base/settings.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
 namespace {
-
-QString Text(int id) { return QString::fromStdString(ResText(id)); }
 
 // Qt formats the size, type and date columns with the system's locale and the file types' own
 // names; these are the French ones.
@@ -43,8 +41,8 @@ class FrenchColumns : public QIdentityProxyModel {
             FormatResText(str::OptimizeSizeBytes, std::to_string(info.size())));
       return french.formattedDataSize(info.size());
     }
-    if (info.isDir()) return Text(str::ChooserFolderType);
-    if (info.suffix().isEmpty()) return Text(str::ChooserFileType);
+    if (info.isDir()) return UiText(str::ChooserFolderType);
+    if (info.suffix().isEmpty()) return UiText(str::ChooserFileType);
     return QString::fromStdString(
         FormatResText(str::ChooserFileTypeNamed, info.suffix().toUpper().toStdString()));
   }
@@ -88,7 +86,7 @@ void MakeChooserFrench(QFileDialog* chooser) {
 
 bool ChooseFilesToOpen(QWidget* owner, int titleId, const std::vector<FileFilter>& filter,
                        bool multiple, std::vector<std::string>* paths) {
-  QFileDialog chooser(owner, Text(titleId), QString::fromStdString(InitialOpenFolder()),
+  QFileDialog chooser(owner, UiText(titleId), QString::fromStdString(InitialOpenFolder()),
                       QtFilter(filter));
   chooser.setObjectName(QStringLiteral("OpenChooser"));
   chooser.setAcceptMode(QFileDialog::AcceptOpen);

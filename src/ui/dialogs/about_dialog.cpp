@@ -5,8 +5,8 @@
 #include <QSpacerItem>
 
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "ui/common/icons.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
@@ -14,7 +14,7 @@ namespace {
 
 // A string-table text with its one %s replaced.
 QString Filled(int id, const QString& value) {
-  QString text = QString::fromStdString(ResText(id));
+  QString text = UiText(id);
   return text.replace(QStringLiteral("%s"), value);
 }
 
@@ -22,12 +22,12 @@ QString Filled(int id, const QString& value) {
 
 void ShowAboutBox(QWidget* owner) {
   QMessageBox box(owner);
-  box.setWindowTitle(QString::fromStdString(ResText(str::AboutTitle)));
+  box.setWindowTitle(UiText(str::AboutTitle));
   box.setIconPixmap(ProgramIcon().pixmap(64, 64));
   box.setText(QStringLiteral("<b>%1</b>")
                   .arg(Filled(str::AboutName, QStringLiteral("4.0")).toHtmlEscaped()));
   box.setInformativeText(Filled(str::AboutText, QString::fromLatin1(qVersion())));
-  box.addButton(QString::fromStdString(ResText(str::ButtonOk)), QMessageBox::AcceptRole);
+  box.addButton(UiText(str::ButtonOk), QMessageBox::AcceptRole);
   // The box sizes itself by its text, and the window manager cuts a title wider than that:
   // room for the title (drawn larger and bold) beside the frame's buttons.
   QFont titleFont = box.font();

@@ -10,14 +10,12 @@
 
 #include "base/messages.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "edit/properties.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
 namespace {
-
-QString Text(int id) { return QString::fromUtf8(ResText(id).c_str()); }
 
 CommentListDialog::Editor editor = EditCommentText;
 
@@ -30,15 +28,15 @@ QString ListLine(const std::string& text) {
 
 bool EditCommentText(QWidget* parent, QString* text) {
   QDialog dialog(parent);
-  dialog.setWindowTitle(Text(str::CommentEditTitle));
+  dialog.setWindowTitle(UiText(str::CommentEditTitle));
   auto* layout = new QVBoxLayout(&dialog);
   auto* edit = new QPlainTextEdit(&dialog);
   edit->setObjectName(QStringLiteral("comment"));
   edit->setPlainText(*text);
   layout->addWidget(edit);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, &dialog);
-  buttons->button(QDialogButtonBox::Ok)->setText(Text(str::PropOk));
-  buttons->button(QDialogButtonBox::Cancel)->setText(Text(str::PropCancel));
+  buttons->button(QDialogButtonBox::Ok)->setText(UiText(str::PropOk));
+  buttons->button(QDialogButtonBox::Cancel)->setText(UiText(str::PropCancel));
   QObject::connect(buttons, &QDialogButtonBox::accepted, &dialog, [&] {
     if (edit->document()->isModified() &&
         edit->toPlainText().size() > static_cast<qsizetype>(MaxCommentLength)) {
@@ -59,19 +57,19 @@ bool EditCommentText(QWidget* parent, QString* text) {
 
 CommentListDialog::CommentListDialog(QWidget* owner, Animation* animation)
     : QDialog(owner), animation_(animation) {
-  setWindowTitle(Text(str::CommentListTitle));
+  setWindowTitle(UiText(str::CommentListTitle));
   auto* layout = new QHBoxLayout(this);
   list_ = new QListWidget(this);
   list_->setObjectName(QStringLiteral("comments"));
   layout->addWidget(list_, 1);
   auto* column = new QVBoxLayout;
-  auto* ok = new QPushButton(Text(str::PropOk), this);
+  auto* ok = new QPushButton(UiText(str::PropOk), this);
   ok->setDefault(true);
-  auto* add = new QPushButton(Text(str::CommentAdd), this);
+  auto* add = new QPushButton(UiText(str::CommentAdd), this);
   add->setObjectName(QStringLiteral("add"));
-  edit_ = new QPushButton(Text(str::PropEdit), this);
+  edit_ = new QPushButton(UiText(str::PropEdit), this);
   edit_->setObjectName(QStringLiteral("edit"));
-  delete_ = new QPushButton(Text(str::CommentDelete), this);
+  delete_ = new QPushButton(UiText(str::CommentDelete), this);
   delete_->setObjectName(QStringLiteral("delete"));
   for (QPushButton* b : {ok, add, edit_, delete_}) {
     b->setAutoDefault(false);

@@ -11,9 +11,9 @@
 #include <cmath>
 
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "core/undo.h"
 #include "ui/common/glyph_icons.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 namespace {
@@ -38,11 +38,9 @@ QToolButton* PanelButton(QWidget* parent, Glyph glyph, const char* name) {
   return b;
 }
 
-QString T(int textId) { return QString::fromStdString(ResText(textId)); }
-
 QLineEdit* NumberField(QWidget* parent, int tipId, const char* name, int width) {
   auto* e = new QLineEdit(parent);
-  e->setToolTip(T(tipId));
+  e->setToolTip(UiText(tipId));
   e->setObjectName(QString::fromLatin1(name));
   e->setFixedWidth(width);
   e->setAlignment(Qt::AlignRight);
@@ -52,7 +50,7 @@ QLineEdit* NumberField(QWidget* parent, int tipId, const char* name, int width) 
 }  // namespace
 
 DurationPanel::DurationPanel(Animation* document, QWidget* parent)
-    : QGroupBox(T(str::DurIntervallesDesCadres), parent), document_(document) {
+    : QGroupBox(UiText(str::DurIntervallesDesCadres), parent), document_(document) {
   frameField_ = NumberField(this, str::DurNumeroCadre, "frameNumber", 52);
   frameField_->setReadOnly(true);
   frameField_->setFocusPolicy(Qt::NoFocus);
@@ -64,13 +62,14 @@ DurationPanel::DurationPanel(Animation* document, QWidget* parent)
       QRegularExpression(QStringLiteral("[-+]?[0-9]{0,7}([.,][0-9]{0,6})?")), value_));
 
   previous_ = PanelButton(this, Glyph::Previous, "previousFrame");
-  previous_->setToolTip(T(1063));  // the texts of the preview's own frame buttons
+  // The texts of the preview's own frame buttons.
+  previous_->setToolTip(UiText(str::PreviewPreviousFrameTip));
   next_ = PanelButton(this, Glyph::Next, "nextFrame");
-  next_->setToolTip(T(1064));
+  next_->setToolTip(UiText(str::PreviewNextFrameTip));
   reset_ = PanelButton(this, Glyph::Reset, "reset");
-  reset_->setToolTip(T(str::DurRemettreDureeValeurOriginale));
+  reset_->setToolTip(UiText(str::DurRemettreDureeValeurOriginale));
   apply_ = PanelButton(this, Glyph::Apply, "apply");
-  apply_->setToolTip(T(str::DurModifierDureeToutesLes));
+  apply_->setToolTip(UiText(str::DurModifierDureeToutesLes));
   operationButton_ = PanelButton(this, Glyph::Set, "operation");
   operationButton_->setPopupMode(QToolButton::InstantPopup);
 
@@ -86,7 +85,7 @@ DurationPanel::DurationPanel(Animation* document, QWidget* parent)
       {DurationOperation::Divide, str::DurDiviserToutesLesIntervalles},
   };
   for (const auto& o : operations) {
-    QAction* a = operationMenu_->addAction(GlyphIcon(OperationGlyph(o.op), 18), T(o.text));
+    QAction* a = operationMenu_->addAction(GlyphIcon(OperationGlyph(o.op), 18), UiText(o.text));
     DurationOperation op = o.op;
     connect(a, &QAction::triggered, this, [this, op] { SetOperation(op); });
   }
@@ -100,15 +99,15 @@ DurationPanel::DurationPanel(Animation* document, QWidget* parent)
   frameRow->addWidget(frameField_);
   frameRow->addWidget(next_);
   frameRow->addSpacing(14);
-  frameRow->addWidget(new QLabel(T(str::DurAvant), this));
+  frameRow->addWidget(new QLabel(UiText(str::DurAvant), this));
   frameRow->addWidget(before_);
   frameRow->addSpacing(8);
-  frameRow->addWidget(new QLabel(T(str::DurApres), this));
+  frameRow->addWidget(new QLabel(UiText(str::DurApres), this));
   frameRow->addWidget(after_);
   frameRow->addStretch(1);
   grid->addLayout(frameRow, 0, 0);
   auto* allRow = new QHBoxLayout;
-  auto* label = new QLabel(T(str::DurToutesLesIntervalles), this);
+  auto* label = new QLabel(UiText(str::DurToutesLesIntervalles), this);
   label->setObjectName(QStringLiteral("allLabel"));
   allRow->addWidget(label);
   allRow->addWidget(operationButton_);

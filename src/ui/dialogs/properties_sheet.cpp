@@ -17,16 +17,14 @@
 
 #include "base/preferences.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "core/undo.h"
 #include "edit/properties.h"
 #include "platform/services.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
 namespace {
-
-QString Text(int id) { return QString::fromUtf8(ResText(id).c_str()); }
 
 // Signed whole numbers only; out-of-range ones are let through so that the check can say so.
 QLineEdit* NumberEdit(QWidget* parent, const char* name) {
@@ -68,10 +66,10 @@ std::optional<bool> BoxValue(const QCheckBox* box) {
 
 // An "Editer..." button, greyed with the waiting hint while its dialog is not installed.
 QPushButton* EditButton(QWidget* parent, const char* name, bool installed) {
-  auto* button = new QPushButton(Text(str::PropEdit), parent);
+  auto* button = new QPushButton(UiText(str::PropEdit), parent);
   button->setObjectName(QString::fromLatin1(name));
   button->setEnabled(installed);
-  if (!installed) button->setToolTip(Text(str::PendingColour));
+  if (!installed) button->setToolTip(UiText(str::PendingColour));
   return button;
 }
 
@@ -92,17 +90,17 @@ class FramePropertiesPage : public QWidget {
       name_->setObjectName(QStringLiteral("name"));
       name_->setMaxLength(static_cast<int>(MaxNameLength));
       name_->setText(QString::fromUtf8(initial_.name.value_or("").c_str()));
-      grid->addWidget(new QLabel(Text(str::PropName), this), row, 0);
+      grid->addWidget(new QLabel(UiText(str::PropName), this), row, 0);
       grid->addWidget(name_, row++, 1, 1, 4);
     }
-    interlaced_ = new QCheckBox(Text(str::PropInterlaced), this);
+    interlaced_ = new QCheckBox(UiText(str::PropInterlaced), this);
     interlaced_->setObjectName(QStringLiteral("interlaced"));
     SetBox(interlaced_, initial_.interlaced);
     interlaced_->setEnabled(animation.frameCount < 2 || (GetPref(PrefFlags) & AllowInterlace));
     grid->addWidget(interlaced_, row++, 0, 1, 2);
     if (one) {
       bool keeps = !frames.empty() && !frames[0]->rgbPlane.empty();
-      trueColour_ = new QCheckBox(Text(str::PropTrueColour), this);
+      trueColour_ = new QCheckBox(UiText(str::PropTrueColour), this);
       trueColour_->setObjectName(QStringLiteral("trueColour"));
       trueColour_->setChecked(keeps);
       trueColour_->setEnabled(keeps);
@@ -110,7 +108,7 @@ class FramePropertiesPage : public QWidget {
     }
     int withPalette = 0;
     for (const Frame* f : frames) withPalette += f->localPalette ? 1 : 0;
-    localPalette_ = new QCheckBox(Text(str::PropLocalPalette), this);
+    localPalette_ = new QCheckBox(UiText(str::PropLocalPalette), this);
     localPalette_->setObjectName(QStringLiteral("localPalette"));
     SetBox(localPalette_, withPalette == 0 || withPalette == static_cast<int>(frames.size())
                               ? std::optional<bool>(withPalette > 0)
@@ -129,7 +127,7 @@ class FramePropertiesPage : public QWidget {
       grid->addWidget(edit, row, 2);
     }
     ++row;
-    transparent_ = new QCheckBox(Text(str::PropTransparent), this);
+    transparent_ = new QCheckBox(UiText(str::PropTransparent), this);
     transparent_->setObjectName(QStringLiteral("transparent"));
     SetBox(transparent_, initial_.transparent);
     startIndex_ = frames.empty() ? 0 : frames[0]->transparentIndex;
@@ -160,15 +158,15 @@ class FramePropertiesPage : public QWidget {
         if (get(f) != first) return {};
       return QString::number(first);
     };
-    grid->addWidget(new QLabel(Text(str::PropWidth), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropWidth), this), row, 0);
     grid->addWidget(new QLabel(size([](const Frame* f) { return f->width; }), this), row, 1);
-    grid->addWidget(new QLabel(Text(str::PropOffsetX), this), row, 2);
+    grid->addWidget(new QLabel(UiText(str::PropOffsetX), this), row, 2);
     left_ = NumberEdit(this, "left");
     left_->setText(NumberText(initial_.left));
     grid->addWidget(left_, row++, 3);
-    grid->addWidget(new QLabel(Text(str::PropHeight), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropHeight), this), row, 0);
     grid->addWidget(new QLabel(size([](const Frame* f) { return f->height; }), this), row, 1);
-    grid->addWidget(new QLabel(Text(str::PropOffsetY), this), row, 2);
+    grid->addWidget(new QLabel(UiText(str::PropOffsetY), this), row, 2);
     top_ = NumberEdit(this, "top");
     top_->setText(NumberText(initial_.top));
     grid->addWidget(top_, row++, 3);
@@ -177,21 +175,21 @@ class FramePropertiesPage : public QWidget {
     delay_ = NumberEdit(this, "delay");
     delay_->setText(NumberText(initial_.delay));
     delayRow->addWidget(delay_);
-    delayRow->addWidget(new QLabel(Text(str::PropDelayBefore), this));
+    delayRow->addWidget(new QLabel(UiText(str::PropDelayBefore), this));
     delayRow->addStretch(1);
     grid->addLayout(delayRow, row++, 0, 1, 5);
-    grid->addWidget(new QLabel(Text(str::PropDelayAfter), this), row++, 0, 1, 5);
+    grid->addWidget(new QLabel(UiText(str::PropDelayAfter), this), row++, 0, 1, 5);
 
     disposal_ = new QComboBox(this);
     disposal_->setObjectName(QStringLiteral("disposal"));
     for (int id : {str::PropDisposalNone, str::PropDisposalLeave, str::PropDisposalBackground,
                    str::PropDisposalPrevious}) {
-      disposal_->addItem(Text(id));
+      disposal_->addItem(UiText(id));
     }
     disposal_->setCurrentIndex(initial_.disposal);
     grid->addWidget(disposal_, row++, 0, 1, 3);
     if (!one) {
-      auto* note = new QLabel(Text(str::PropSharedNote), this);
+      auto* note = new QLabel(UiText(str::PropSharedNote), this);
       note->setWordWrap(true);
       grid->addWidget(note, row++, 0, 1, 5);
     }
@@ -296,7 +294,7 @@ class AnimationPropertiesPage : public QWidget {
     request_ = FillAnimationRequest(animation);
     auto* grid = new QGridLayout(this);
     int row = 0;
-    grid->addWidget(new QLabel(Text(str::PropFileName), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropFileName), this), row, 0);
     auto* file = new QLabel(QString::fromUtf8(fileName.c_str()), this);
     file->setTextInteractionFlags(Qt::TextSelectableByMouse);
     grid->addWidget(file, row++, 1, 1, 3);
@@ -307,9 +305,9 @@ class AnimationPropertiesPage : public QWidget {
     for (QLineEdit* e : {width_, height_}) {
       connect(e, &QLineEdit::textEdited, this, [this] { request_.sizeEdited = true; });
     }
-    grid->addWidget(new QLabel(Text(str::PropWidth), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropWidth), this), row, 0);
     grid->addWidget(width_, row, 1);
-    auto* autoSize = new QPushButton(Text(str::PropAutoSize), this);
+    auto* autoSize = new QPushButton(UiText(str::PropAutoSize), this);
     autoSize->setObjectName(QStringLiteral("autoSize"));
     connect(autoSize, &QPushButton::clicked, this, [this] {
       int64_t w = 0, h = 0;
@@ -319,18 +317,18 @@ class AnimationPropertiesPage : public QWidget {
       request_.sizeEdited = true;
     });
     grid->addWidget(autoSize, row++, 2, 2, 1);
-    grid->addWidget(new QLabel(Text(str::PropHeight), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropHeight), this), row, 0);
     grid->addWidget(height_, row++, 1);
-    grid->addWidget(new QLabel(Text(str::PropFrameCount), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropFrameCount), this), row, 0);
     grid->addWidget(new QLabel(QString::number(animation.frameCount), this), row++, 1);
-    grid->addWidget(new QLabel(Text(str::PropLoopCount), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropLoopCount), this), row, 0);
     loops_ = NumberEdit(this, "loopCount");
     loops_->setText(QString::number(request_.loopCount));
     grid->addWidget(loops_, row, 1);
-    grid->addWidget(new QLabel(Text(str::PropLoopNote), this), row++, 2, 1, 2);
+    grid->addWidget(new QLabel(UiText(str::PropLoopNote), this), row++, 2, 1, 2);
 
     bool global = animation.globalPalette != nullptr;
-    auto* palette = new QCheckBox(Text(str::PropGlobalPalette), this);
+    auto* palette = new QCheckBox(UiText(str::PropGlobalPalette), this);
     palette->setChecked(global);
     // Shown only: a global palette is not removed here.
     palette->setAttribute(Qt::WA_TransparentForMouseEvents);
@@ -346,13 +344,13 @@ class AnimationPropertiesPage : public QWidget {
       }
     });
     grid->addWidget(edit, row++, 1);
-    grid->addWidget(new QLabel(Text(str::PropBackground), this), row, 0);
+    grid->addWidget(new QLabel(UiText(str::PropBackground), this), row, 0);
     swatch_ = new QToolButton(this);
     swatch_->setObjectName(QStringLiteral("background"));
     swatch_->setFixedSize(40, 22);
     swatch_->setIconSize(QSize(32, 14));
     swatch_->setEnabled(global && Services().OffersPaletteChoosers());
-    if (!Services().OffersPaletteChoosers()) swatch_->setToolTip(Text(str::PendingColour));
+    if (!Services().OffersPaletteChoosers()) swatch_->setToolTip(UiText(str::PendingColour));
     connect(swatch_, &QToolButton::clicked, this, [this] {
       int index =
           Services().OffersPaletteChoosers()
@@ -364,7 +362,7 @@ class AnimationPropertiesPage : public QWidget {
     });
     DrawSwatch();
     grid->addWidget(swatch_, row, 1);
-    grid->addWidget(new QLabel(Text(str::PropBackgroundNote), this), row++, 2, 1, 2);
+    grid->addWidget(new QLabel(UiText(str::PropBackgroundNote), this), row++, 2, 1, 2);
     grid->setColumnStretch(3, 1);
     grid->setRowStretch(row, 1);
   }
@@ -429,7 +427,7 @@ class AnimationPropertiesPage : public QWidget {
 
 PropertiesSheet::PropertiesSheet(QWidget* owner, PropertiesRequest* request)
     : QDialog(owner), request_(request) {
-  setWindowTitle(Text(str::PropSheetTitle));
+  setWindowTitle(UiText(str::PropSheetTitle));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   auto* layout = new QVBoxLayout(this);
   tabs_ = new QTabWidget(this);
@@ -439,19 +437,20 @@ PropertiesSheet::PropertiesSheet(QWidget* owner, PropertiesRequest* request)
     bool several = request->severalSelected;
     auto* page = new FramePropertiesPage(
         tabs_, a, several ? FrameScope::Selected : FrameScope::Current, request->currentFrame);
-    tabs_->addTab(page, Text(several ? str::PropPageMultiple : str::PropPageFrame));
+    tabs_->addTab(page, UiText(several ? str::PropPageMultiple : str::PropPageFrame));
   }
-  tabs_->addTab(new FramePropertiesPage(tabs_, a, FrameScope::All, -1), Text(str::PropPageGlobal));
+  tabs_->addTab(new FramePropertiesPage(tabs_, a, FrameScope::All, -1),
+                UiText(str::PropPageGlobal));
   tabs_->addTab(new AnimationPropertiesPage(tabs_, a, request->fileName),
-                Text(str::PropPageAnimation));
+                UiText(str::PropPageAnimation));
   shownPage_ = request->opener == Opener::Animation ? tabs_->count() - 1 : 0;
   tabs_->setCurrentIndex(shownPage_);
   visited_.insert(shownPage_);
   connect(tabs_, &QTabWidget::currentChanged, this, &PropertiesSheet::PageChanging);
   layout->addWidget(tabs_);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(Text(str::PropOk));
-  buttons->button(QDialogButtonBox::Cancel)->setText(Text(str::PropCancel));
+  buttons->button(QDialogButtonBox::Ok)->setText(UiText(str::PropOk));
+  buttons->button(QDialogButtonBox::Cancel)->setText(UiText(str::PropCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);

@@ -21,7 +21,6 @@
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "colour/reduce_trial.h"
 #include "core/frame_player.h"
 #include "core/gif_writer.h"
@@ -81,7 +80,7 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   // Playback acts on both previews.
   auto* bar = new QToolBar(this);
   auto add = [this, bar](int command, Glyph glyph, auto slot) {
-    QAction* a = bar->addAction(GlyphIcon(glyph), QString::fromStdString(ResText(command)));
+    QAction* a = bar->addAction(GlyphIcon(glyph), UiText(command));
     connect(a, &QAction::triggered, this, slot);
     return a;
   };

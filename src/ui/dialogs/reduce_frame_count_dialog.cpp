@@ -10,43 +10,41 @@
 #include <algorithm>
 
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "edit/properties.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
 namespace {
 
-QString Text(int id) { return QString::fromUtf8(ResText(id).c_str()); }
-
 }  // namespace
 
 ReduceFrameCountDialog::ReduceFrameCountDialog(QWidget* owner, Animation* animation)
     : QDialog(owner), animation_(animation) {
-  setWindowTitle(Text(str::ReduceCountTitle));
+  setWindowTitle(UiText(str::ReduceCountTitle));
   auto* layout = new QVBoxLayout(this);
   auto* stepRow = new QHBoxLayout;
   step_ = new QSpinBox(this);
   step_->setObjectName(QStringLiteral("step"));
   step_->setRange(2, std::max<int>(2, animation->frameCount));
   step_->setValue(2);
-  stepRow->addWidget(new QLabel(Text(str::ReduceCountDeleteOne), this));
+  stepRow->addWidget(new QLabel(UiText(str::ReduceCountDeleteOne), this));
   stepRow->addWidget(step_);
-  stepRow->addWidget(new QLabel(Text(str::ReduceCountFrames), this));
+  stepRow->addWidget(new QLabel(UiText(str::ReduceCountFrames), this));
   stepRow->addStretch(1);
   layout->addLayout(stepRow);
   auto* counts = new QGridLayout;
-  counts->addWidget(new QLabel(Text(str::ReduceCountCurrent), this), 0, 0);
+  counts->addWidget(new QLabel(UiText(str::ReduceCountCurrent), this), 0, 0);
   counts->addWidget(new QLabel(QString::number(animation->frameCount), this), 0, 1);
-  counts->addWidget(new QLabel(Text(str::ReduceCountAfter), this), 1, 0);
+  counts->addWidget(new QLabel(UiText(str::ReduceCountAfter), this), 1, 0);
   after_ = new QLabel(this);
   after_->setObjectName(QStringLiteral("after"));
   counts->addWidget(after_, 1, 1);
   counts->setColumnStretch(2, 1);
   layout->addLayout(counts);
   auto* buttons = new QDialogButtonBox(QDialogButtonBox::Ok | QDialogButtonBox::Cancel, this);
-  buttons->button(QDialogButtonBox::Ok)->setText(Text(str::PropOk));
-  buttons->button(QDialogButtonBox::Cancel)->setText(Text(str::PropCancel));
+  buttons->button(QDialogButtonBox::Ok)->setText(UiText(str::PropOk));
+  buttons->button(QDialogButtonBox::Cancel)->setText(UiText(str::PropCancel));
   connect(buttons, &QDialogButtonBox::accepted, this, &QDialog::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);

@@ -9,8 +9,8 @@
 #include <QVBoxLayout>
 
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "formats/strip/strip.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
@@ -20,16 +20,14 @@ constexpr int kMaxBaseName = 260;
 // optionBits: only the selected frames are written.
 constexpr uint32_t OnlySelected = 64;
 
-QString Text(int id) { return QString::fromStdString(ResText(id)); }
-
 }  // namespace
 
 IndividualFilesPanel::IndividualFilesPanel(const SavePanelContext& context, QWidget* parent)
     : SavePanel(parent), document_(context.document), type_(context.type) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  all_ = new QRadioButton(Text(str::IndividualAllFrames), this);
-  selected_ = new QRadioButton(Text(str::IndividualSelectedFrames), this);
+  all_ = new QRadioButton(UiText(str::IndividualAllFrames), this);
+  selected_ = new QRadioButton(UiText(str::IndividualSelectedFrames), this);
   auto* group = new QButtonGroup(this);
   group->addButton(all_);
   group->addButton(selected_);
@@ -38,7 +36,7 @@ IndividualFilesPanel::IndividualFilesPanel(const SavePanelContext& context, QWid
   layout->addWidget(all_);
   layout->addWidget(selected_);
 
-  auto* nameLabel = new QLabel(Text(str::IndividualBaseName), this);
+  auto* nameLabel = new QLabel(UiText(str::IndividualBaseName), this);
   baseName_ = new QLineEdit(this);
   baseName_->setMaxLength(kMaxBaseName);
   nameLabel->setBuddy(baseName_);
@@ -46,7 +44,7 @@ IndividualFilesPanel::IndividualFilesPanel(const SavePanelContext& context, QWid
   layout->addWidget(baseName_);
 
   auto* examples = new QGridLayout;
-  examples->addWidget(new QLabel(Text(str::IndividualExamples), this), 0, 0, Qt::AlignTop);
+  examples->addWidget(new QLabel(UiText(str::IndividualExamples), this), 0, 0, Qt::AlignTop);
   first_ = new QLabel(this);
   second_ = new QLabel(this);
   for (QLabel* l : {first_, second_}) l->setTextInteractionFlags(Qt::TextSelectableByMouse);
@@ -55,7 +53,7 @@ IndividualFilesPanel::IndividualFilesPanel(const SavePanelContext& context, QWid
   examples->setColumnStretch(1, 1);
   layout->addLayout(examples);
 
-  auto* hint = new QLabel(Text(str::IndividualNumberHint), this);
+  auto* hint = new QLabel(UiText(str::IndividualNumberHint), this);
   hint->setWordWrap(true);
   layout->addWidget(hint);
   layout->addStretch();

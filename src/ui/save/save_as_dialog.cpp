@@ -19,6 +19,7 @@
 #include "formats/format_registry.h"
 #include "platform/files.h"
 #include "ui/common/open_dialog.h"
+#include "ui/common/ui_text.h"
 #include "ui/save/save_panel.h"
 
 namespace lw {
@@ -26,8 +27,6 @@ namespace lw {
 namespace {
 
 constexpr int kSideWidth = 270;
-
-QString Text(int id) { return QString::fromStdString(ResText(id)); }
 
 // The file chooser as a widget of the dialog: its own OK and Cancel answer for the dialog
 // instead of hiding it.
@@ -72,7 +71,7 @@ SaveAsWindow::SaveAsWindow(QWidget* owner, const SaveAsRequest& request)
       request_(request),
       type_(std::clamp(request.type, 1, savetype::Count)),
       traits_(request.documentTraits) {
-  setWindowTitle(Text(str::SaveAsTitle));
+  setWindowTitle(UiText(str::SaveAsTitle));
   choice_.options.previousBits = request.previousBits;
 
   auto* files = new EmbeddedFileDialog(this);
@@ -94,7 +93,7 @@ SaveAsWindow::SaveAsWindow(QWidget* owner, const SaveAsRequest& request)
   side_->setFixedWidth(kSideWidth);
   auto* sideLayout = new QVBoxLayout(side_);
   sideLayout->setContentsMargins(0, 8, 0, 0);
-  choiceLabel_ = new QLabel(Text(str::SaveChoiceLabel), side_);
+  choiceLabel_ = new QLabel(UiText(str::SaveChoiceLabel), side_);
   choiceBox_ = new QComboBox(side_);
   choiceLabel_->setBuddy(choiceBox_);
   panelArea_ = new QWidget(side_);
@@ -194,7 +193,7 @@ void SaveAsWindow::LayOutChoices(uint32_t keepBit) {
   {
     QSignalBlocker quiet(choiceBox_);
     choiceBox_->clear();
-    for (const SaveChoiceEntry& e : entries_) choiceBox_->addItem(Text(e.textId));
+    for (const SaveChoiceEntry& e : entries_) choiceBox_->addItem(UiText(e.textId));
     if (!entries_.empty()) {
       int index = PreselectedChoice(entries_, request_.previousBits);
       // The mode chosen for the previous type stays when this one offers it.

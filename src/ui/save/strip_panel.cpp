@@ -14,6 +14,7 @@
 #include "base/strings.h"
 #include "formats/flow_text.h"
 #include "formats/strip/strip.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
@@ -21,8 +22,6 @@ namespace {
 
 // PrefFlags: the last strip was vertical.
 constexpr uint32_t StripWasVertical = 0x20000000;
-
-QString Text(int id) { return QString::fromStdString(ResText(id)); }
 
 // The arrows stop at the frame count; a typed number above it is the panel's to refuse (with
 // a beep), so the box itself takes any count a strip choice can hold.
@@ -56,9 +55,9 @@ StripPanel::StripPanel(const SavePanelContext& context, QWidget* parent)
       frames_(context.document ? std::max<int>(context.document->frameCount, 1) : 1) {
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(0, 0, 0, 0);
-  layout->addWidget(new QLabel(Text(str::StripOrientationLabel), this));
-  horizontal_ = new QRadioButton(Text(str::StripHorizontal), this);
-  vertical_ = new QRadioButton(Text(str::StripVertical), this);
+  layout->addWidget(new QLabel(UiText(str::StripOrientationLabel), this));
+  horizontal_ = new QRadioButton(UiText(str::StripHorizontal), this);
+  vertical_ = new QRadioButton(UiText(str::StripVertical), this);
   auto* group = new QButtonGroup(this);
   group->addButton(horizontal_);
   group->addButton(vertical_);
@@ -71,7 +70,7 @@ StripPanel::StripPanel(const SavePanelContext& context, QWidget* parent)
   (wasVertical ? vertical_ : horizontal_)->setChecked(true);
 
   auto* countRow = new QHBoxLayout;
-  auto* countLabel = new QLabel(Text(str::StripCountLabel), this);
+  auto* countLabel = new QLabel(UiText(str::StripCountLabel), this);
   count_ = new StripCountBox(frames_, this);
   countLabel->setBuddy(count_);
   countRow->addWidget(countLabel);

@@ -11,7 +11,7 @@
 #include <algorithm>
 
 #include "base/string_ids.h"
-#include "base/strings.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
@@ -31,7 +31,7 @@ ProgressPopup::ProgressPopup(QWidget* owner)
   bar_->setRange(0, 100);
   bar_->setValue(0);
   bar_->setTextVisible(false);
-  text_ = new QLabel(QString::fromUtf8(TableText(str::ProgressPlaceholder)), this);
+  text_ = new QLabel(UiText(str::ProgressPlaceholder), this);
   text_->setObjectName(QStringLiteral("progressText"));
   text_->setTextFormat(Qt::PlainText);
   // Without a caption the window manager draws no border: the popup draws its own.

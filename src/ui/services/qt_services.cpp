@@ -17,6 +17,7 @@
 #include "formats/save_flow.h"
 #include "platform/headless_services.h"
 #include "ui/common/open_dialog.h"
+#include "ui/common/ui_text.h"
 #include "ui/dialogs/background_index_dialog.h"
 #include "ui/dialogs/index_choice_dialog.h"
 #include "ui/dialogs/merge_dialog.h"
@@ -48,12 +49,12 @@ uint32_t AskOnInterfaceThread(Ask ask) {
 
 QString ButtonText(int answer) {
   switch (answer) {
-    case answer::Cancel: return QString::fromUtf8(TableText(str::ButtonCancel));
-    case answer::Abort: return QString::fromUtf8(TableText(str::ButtonAbort));
-    case answer::Retry: return QString::fromUtf8(TableText(str::ButtonRetry));
-    case answer::Ignore: return QString::fromUtf8(TableText(str::ButtonIgnore));
-    case answer::Yes: return QString::fromUtf8(TableText(str::ButtonYes));
-    case answer::No: return QString::fromUtf8(TableText(str::ButtonNo));
+    case answer::Cancel: return UiText(str::ButtonCancel);
+    case answer::Abort: return UiText(str::ButtonAbort);
+    case answer::Retry: return UiText(str::ButtonRetry);
+    case answer::Ignore: return UiText(str::ButtonIgnore);
+    case answer::Yes: return UiText(str::ButtonYes);
+    case answer::No: return UiText(str::ButtonNo);
     default: return QStringLiteral("OK");
   }
 }
@@ -96,7 +97,7 @@ int QtServices::ShowBox(WindowHandle owner, const std::string& text, const std::
   QPushButton* escape = nullptr;
   for (int i = 0; i < count; ++i) {
     QString label = answers[i] == answer::Ok && (style & mb::OkContinues)
-                        ? QString::fromUtf8(TableText(str::ButtonContinue))
+                        ? UiText(str::ButtonContinue)
                         : ButtonText(answers[i]);
     QPushButton* button = box.addButton(label, ButtonRole(answers[i]));
     answerOf[button] = answers[i];

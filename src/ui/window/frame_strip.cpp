@@ -352,7 +352,8 @@ void FrameStrip::PaintFrame(QPainter& p, const Frame* frame, QPoint origin) {
   if (!PictureFitsBudget(static_cast<uint64_t>(w), 2ull * static_cast<uint64_t>(h), 4)) {
     if (!budgetWarned_) {
       budgetWarned_ = true;
-      QTimer::singleShot(0, this, [] { ShowError("%s", ResText(40353).c_str()); });
+      QTimer::singleShot(0, this,
+                         [] { ShowError("%s", ResText(str::NoResourcesForPreview).c_str()); });
     }
     return;
   }

@@ -13,7 +13,6 @@
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "formats/live_edit.h"
@@ -21,6 +20,7 @@
 #include "shell/command_ids.h"
 #include "shell/status_text.h"
 #include "ui/common/icons.h"
+#include "ui/common/ui_text.h"
 #include "ui/services/qt_clipboard.h"
 #include "ui/window/frame_strip.h"
 #include "ui/window/main_window.h"
@@ -49,7 +49,7 @@ bool OnPropertiesBarOnly(int command) {
 void DescribeAction(QAction* action, int command) {
   action->setToolTip(Q(CommandTooltip(command)));
   const CommandSpec* row = FindCommand(command);
-  if (row && row->pendingHintId) action->setStatusTip(Q(ResText(row->pendingHintId)));
+  if (row && row->pendingHintId) action->setStatusTip(UiText(row->pendingHintId));
 }
 
 }  // namespace
@@ -103,8 +103,7 @@ void MainWindow::AddItems(QWidget* target, const MenuItem*& item, const MenuItem
         break;
       case Item::RecentFiles: recentSeparator_ = menu->addSeparator(); break;
       case Item::Submenu: {
-        QMenu* sub =
-            menu ? menu->addMenu(Q(ResText(item->id))) : menuBar()->addMenu(Q(ResText(item->id)));
+        QMenu* sub = menu ? menu->addMenu(UiText(item->id)) : menuBar()->addMenu(UiText(item->id));
         sub->setObjectName(QStringLiteral("menu%1").arg(item->id));
         if (item->rule != Enable::Always) submenuRules_[sub] = item->rule;
         connect(sub, &QMenu::aboutToShow, this, &MainWindow::UpdateCommandStates);
@@ -139,7 +138,7 @@ void MainWindow::BuildMenus() {
 }
 
 void MainWindow::BuildToolBar() {
-  toolbar_ = addToolBar(Q(ResText(str::ToolbarMain)));
+  toolbar_ = addToolBar(UiText(str::ToolbarMain));
   toolbar_->setObjectName("main");
   toolbar_->setMovable(false);
   toolbar_->setFloatable(false);
@@ -179,7 +178,7 @@ void MainWindow::ShowFrameMenu(QPoint globalPosition, bool anySelected) {
     int command = shared->data().toInt();
     int label = FrameMenuLabel(command, anySelected);
     if (label == 0) continue;
-    auto* own = new QAction(Q(ResText(label)), &menu);
+    auto* own = new QAction(UiText(label), &menu);
     own->setData(command);
     own->setObjectName(QStringLiteral("strip%1").arg(command));
     own->setIcon(shared->icon());
@@ -202,7 +201,7 @@ QAction* MainWindow::Action(int command) const {
 
 QString MainWindow::PendingHint(int command) const {
   const CommandSpec* row = FindCommand(command);
-  return row && row->pendingHintId ? Q(ResText(row->pendingHintId)) : QString();
+  return row && row->pendingHintId ? UiText(row->pendingHintId) : QString();
 }
 
 QString MainWindow::StatusPart(int part) const {

@@ -23,7 +23,6 @@
 #include "base/preferences.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "platform/desktop_entries.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/dialog_buttons.h"
@@ -36,7 +35,6 @@ namespace {
 ProgramChooser coEditorChooser = nullptr;
 
 QString Id(int id) { return ControlName(id); }
-QString T(int textId) { return UiText(textId); }
 QCheckBox* Box(QWidget* parent, int id, int textId) { return NamedBox(parent, id, textId); }
 QRadioButton* Radio(QWidget* parent, int id, int textId) { return NamedRadio(parent, id, textId); }
 QLabel* Note(QWidget* parent, int textId) { return WrappedNote(parent, textId); }
@@ -48,9 +46,9 @@ T* Find(const QWidget* page, int id) {
 
 // A page's box that stops the sheet: the text and caption, the focus on the field.
 void RefuseField(QWidget* field, int textId, int captionId) {
-  QMessageBox box(QMessageBox::Warning, T(captionId), T(textId), QMessageBox::NoButton,
+  QMessageBox box(QMessageBox::Warning, UiText(captionId), UiText(textId), QMessageBox::NoButton,
                   field->window());
-  box.addButton(T(str::ButtonOk), QMessageBox::AcceptRole);
+  box.addButton(UiText(str::ButtonOk), QMessageBox::AcceptRole);
   box.exec();
   field->setFocus();
   if (auto* spin = qobject_cast<QSpinBox*>(field)) spin->selectAll();
@@ -105,7 +103,7 @@ void UsagePage::Apply(PreferencesOutcome*) {
 ProgramPage::ProgramPage(QWidget* parent) : PreferencePage(parent) {
   uint32_t flags = GetPref(PrefFlags);
   auto* layout = new QVBoxLayout(this);
-  auto* preview = new QGroupBox(T(str::PrefApercu), this);
+  auto* preview = new QGroupBox(UiText(str::PrefApercu), this);
   auto* pv = new QVBoxLayout(preview);
   QCheckBox* ignore = Box(preview, 1204, str::PrefIgnorerNombreIterationsDans);
   ignore->setChecked(flags & PreviewIgnoresLoopCount);
@@ -130,17 +128,17 @@ ProgramPage::ProgramPage(QWidget* parent) : PreferencePage(parent) {
   undoLevels->setObjectName(Id(1069));
   undoLevels->setMaxLength(10);
   undoLevels->setFixedWidth(70);
-  form->addRow(T(str::PrefNiveauxAnnulation), undoLevels);
+  form->addRow(UiText(str::PrefNiveauxAnnulation), undoLevels);
   auto* editorRow = new QHBoxLayout;
   GetCoEditor(&editor_);
   auto* editorName = new QLineEdit(QString::fromStdString(CoEditorDisplayName(editor_)), this);
   editorName->setObjectName(Id(1071));
   editorName->setReadOnly(true);
-  auto* choose = new QPushButton(T(str::PrefSelectionner), this);
+  auto* choose = new QPushButton(UiText(str::PrefSelectionner), this);
   choose->setObjectName(Id(1292));
   editorRow->addWidget(editorName, 1);
   editorRow->addWidget(choose);
-  form->addRow(T(str::PrefEditeurImagesCoedition), editorRow);
+  form->addRow(UiText(str::PrefEditeurImagesCoedition), editorRow);
   layout->addLayout(form);
   layout->addStretch(1);
   connect(choose, &QPushButton::clicked, this, &ProgramPage::ChooseEditor);
@@ -197,7 +195,7 @@ void PalettesPage::Apply(PreferencesOutcome*) { SetPref(PrefPaletteMerge, contro
 
 AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
   auto* layout = new QVBoxLayout(this);
-  auto* defaults = new QGroupBox(T(str::PrefValeursDesNouveauxCadres), this);
+  auto* defaults = new QGroupBox(UiText(str::PrefValeursDesNouveauxCadres), this);
   auto* form = new QFormLayout(defaults);
   auto* delay = new NumberSpin(defaults);
   delay->setObjectName(Id(1101));
@@ -205,20 +203,20 @@ AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
   delay->setSuffix(QString());
   auto* delayRow = new QHBoxLayout;
   delayRow->addWidget(delay);
-  delayRow->addWidget(new QLabel(T(str::PrefSeconde), defaults));
+  delayRow->addWidget(new QLabel(UiText(str::PrefSeconde), defaults));
   delayRow->addStretch(1);
-  form->addRow(T(str::PrefIntervalle), delayRow);
+  form->addRow(UiText(str::PrefIntervalle), delayRow);
   auto* loops = new NumberSpin(defaults);
   loops->setObjectName(Id(1102));
   loops->setValue(static_cast<int>(std::min<uint32_t>(GetPref(PrefDefaultLoopCount), 9999999)));
   auto* loopRow = new QHBoxLayout;
   loopRow->addWidget(loops);
-  loopRow->addWidget(new QLabel(T(str::PrefContinue), defaults));
+  loopRow->addWidget(new QLabel(UiText(str::PrefContinue), defaults));
   loopRow->addStretch(1);
-  form->addRow(T(str::PrefNombreIterations), loopRow);
+  form->addRow(UiText(str::PrefNombreIterations), loopRow);
   layout->addWidget(defaults);
 
-  auto* oversize = new QGroupBox(T(str::PrefCadreInserePlusGrand), this);
+  auto* oversize = new QGroupBox(UiText(str::PrefCadreInserePlusGrand), this);
   auto* ov = new QVBoxLayout(oversize);
   uint32_t word = GetPref(PrefOversizeInsert);
   QRadioButton* crop = Radio(oversize, 1111, str::PrefRognerCadreInsereAux);
@@ -274,7 +272,7 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
   rate->setFixedWidth(70);
   rateRow->addWidget(fixedRate);
   rateRow->addWidget(rate);
-  rateRow->addWidget(new QLabel(T(str::PrefImagesSeconde), this));
+  rateRow->addWidget(new QLabel(UiText(str::PrefImagesSeconde), this));
   rateRow->addStretch(1);
   layout->addLayout(rateRow);
 
@@ -290,7 +288,7 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
   colourRow->addStretch(1);
   layout->addLayout(colourRow);
 
-  auto* quality = new QGroupBox(T(str::PrefQualiteJpeg), this);
+  auto* quality = new QGroupBox(UiText(str::PrefQualiteJpeg), this);
   auto* qv = new QHBoxLayout(quality);
   auto* slider = new QSlider(Qt::Horizontal, quality);
   slider->setObjectName(Id(1271));
@@ -300,7 +298,7 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
   slider->setPageStep(1);
   uint32_t step = (GetPref(PrefSaveOptions) >> 8) & 0xFF;
   slider->setValue(step == 0 ? 6 : static_cast<int>(std::min<uint32_t>(step, 10)));
-  qv->addWidget(new QLabel(T(str::PrefQualite), quality));
+  qv->addWidget(new QLabel(UiText(str::PrefQualite), quality));
   qv->addWidget(slider, 1);
   layout->addWidget(quality);
 
@@ -320,9 +318,10 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
 bool ExportPage::Validate() {
   auto* text = Find<QLineEdit>(this, 1070);
   if (Find<QCheckBox>(this, 1084)->isChecked() && text->text().toUcs4().size() >= 256) {
-    QMessageBox box(QMessageBox::Warning, T(str::PrefCommentaireTropLong),
-                    T(str::PrefChaineCommentairesDoitContenir), QMessageBox::NoButton, window());
-    box.addButton(T(str::ButtonOk), QMessageBox::AcceptRole);
+    QMessageBox box(QMessageBox::Warning, UiText(str::PrefCommentaireTropLong),
+                    UiText(str::PrefChaineCommentairesDoitContenir), QMessageBox::NoButton,
+                    window());
+    box.addButton(UiText(str::ButtonOk), QMessageBox::AcceptRole);
     box.exec();
     text->setFocus();
     return false;
@@ -363,7 +362,7 @@ FrameTipsPage::FrameTipsPage(QWidget* parent) : PreferencePage(parent) {
   QCheckBox* on = Box(this, 1083, str::PrefAfficherInformationSurLes);
   on->setChecked(tips & 0x001);
   layout->addWidget(on);
-  auto* group = new QGroupBox(T(str::PrefInformationAffichee), this);
+  auto* group = new QGroupBox(UiText(str::PrefInformationAffichee), this);
   auto* gl = new QVBoxLayout(group);
   const struct {
     int id;
@@ -400,15 +399,15 @@ void FrameTipsPage::Apply(PreferencesOutcome*) {
 // ---------------------------------------------------------------------------------------------
 
 PreferencesSheet::PreferencesSheet(QWidget* owner) : QDialog(owner) {
-  setWindowTitle(T(str::PrefPreferencesGenerales));
+  setWindowTitle(UiText(str::PrefPreferencesGenerales));
   setWindowFlag(Qt::WindowContextHelpButtonHint, false);
   tabs_ = new QTabWidget(this);
-  tabs_->addTab(new UsagePage(tabs_), T(str::PrefUtilisation));
-  tabs_->addTab(new ProgramPage(tabs_), T(str::PrefProgramme));
-  tabs_->addTab(new PalettesPage(tabs_), T(str::PrefPalettes));
-  tabs_->addTab(new AnimationPage(tabs_), T(str::PrefAnimation));
-  tabs_->addTab(new ExportPage(tabs_), T(str::PrefExport));
-  tabs_->addTab(new FrameTipsPage(tabs_), T(str::PrefInformationSurLesCadres));
+  tabs_->addTab(new UsagePage(tabs_), UiText(str::PrefUtilisation));
+  tabs_->addTab(new ProgramPage(tabs_), UiText(str::PrefProgramme));
+  tabs_->addTab(new PalettesPage(tabs_), UiText(str::PrefPalettes));
+  tabs_->addTab(new AnimationPage(tabs_), UiText(str::PrefAnimation));
+  tabs_->addTab(new ExportPage(tabs_), UiText(str::PrefExport));
+  tabs_->addTab(new FrameTipsPage(tabs_), UiText(str::PrefInformationSurLesCadres));
   visited_[0] = true;
   connect(tabs_, &QTabWidget::currentChanged, this, [this](int index) {
     if (index == shown_) return;
@@ -422,8 +421,8 @@ PreferencesSheet::PreferencesSheet(QWidget* owner) : QDialog(owner) {
     visited_[index] = true;
   });
   auto* buttons = new QDialogButtonBox(this);
-  buttons->addButton(T(str::ButtonOk), QDialogButtonBox::AcceptRole)->setDefault(true);
-  buttons->addButton(T(str::ButtonCancel), QDialogButtonBox::RejectRole);
+  buttons->addButton(UiText(str::ButtonOk), QDialogButtonBox::AcceptRole)->setDefault(true);
+  buttons->addButton(UiText(str::ButtonCancel), QDialogButtonBox::RejectRole);
   connect(buttons, &QDialogButtonBox::accepted, this, &PreferencesSheet::accept);
   connect(buttons, &QDialogButtonBox::rejected, this, &PreferencesSheet::reject);
   auto* layout = new QVBoxLayout(this);

@@ -22,6 +22,7 @@
 #include "ui/common/animation_view.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/glyph_icons.h"
+#include "ui/common/ui_text.h"
 #include "ui/dialogs/duration_panel.h"
 
 namespace lw {
@@ -55,7 +56,7 @@ QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area)
 PreviewWindow::PreviewWindow(Animation* document, PreviewMode mode, int currentFrame,
                              QWidget* parent)
     : QDialog(parent), document_(document), mode_(mode), startFrame_(currentFrame) {
-  setWindowTitle(QString::fromUtf8(TableText(str::PreviewTitle)));
+  setWindowTitle(UiText(str::PreviewTitle));
   setModal(false);
   if (parent) setWindowIcon(parent->windowIcon());
   fullScreen_ = (GetPref(PrefFlags) & FullScreenPreview) && mode != PreviewMode::Durations;
@@ -120,9 +121,9 @@ void PreviewWindow::BuildControls() {
     return bar;
   };
   auto addAction = [this](QToolBar* bar, int command, Glyph glyph, void (PreviewWindow::*slot)()) {
-    QAction* a = bar->addAction(GlyphIcon(glyph), QString::fromStdString(ResText(command)));
+    QAction* a = bar->addAction(GlyphIcon(glyph), UiText(command));
     a->setObjectName(CommandName(command));
-    a->setToolTip(QString::fromStdString(ResText(command)));
+    a->setToolTip(UiText(command));
     connect(a, &QAction::triggered, this, slot);
     return a;
   };
@@ -152,10 +153,10 @@ void PreviewWindow::BuildControls() {
 
   durationBar_ = makeBar();
   durationBar_->setIconSize(QSize(18, 18));
-  QAction* duration = durationBar_->addAction(GlyphIcon(Glyph::Duration, 18),
-                                              QString::fromStdString(ResText(cmd::Duration)));
+  QAction* duration =
+      durationBar_->addAction(GlyphIcon(Glyph::Duration, 18), UiText(cmd::Duration));
   duration->setObjectName(CommandName(cmd::Duration));
-  duration->setToolTip(QString::fromStdString(ResText(cmd::Duration)));
+  duration->setToolTip(UiText(cmd::Duration));
   duration->setCheckable(true);
   duration->setChecked(durationMode_);
   // The panel retimes the document's frames; the selected-frames copy is not the document.
@@ -270,7 +271,7 @@ bool PreviewWindow::eventFilter(QObject* watched, QEvent* event) {
 
 bool PreviewWindow::Open() {
   if (!ready_ || !view_->SetAnimation(played_) || count_ == 0) {
-    if (!ready_) ShowError("%s", ResText(40353).c_str());
+    if (!ready_) ShowError("%s", ResText(str::NoResourcesForPreview).c_str());
     QTimer::singleShot(0, this, &PreviewWindow::closeRequested);
     return false;
   }

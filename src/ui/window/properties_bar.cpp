@@ -11,11 +11,11 @@
 
 #include "base/preferences.h"
 #include "base/string_ids.h"
-#include "base/strings.h"
 #include "core/animation.h"
 #include "shell/command_ids.h"
 #include "shell/status_text.h"
 #include "ui/common/icons.h"
+#include "ui/common/ui_text.h"
 
 namespace lw {
 
@@ -45,7 +45,7 @@ QLineEdit* DigitsEdit(QWidget* parent, int width, int command) {
   edit->setValidator(new QRegularExpressionValidator(QRegularExpression("[0-9]*"), edit));
   edit->setFixedWidth(width);
   edit->setMaxLength(9);
-  edit->setToolTip(QString::fromStdString(ResText(command)));
+  edit->setToolTip(UiText(command));
   edit->setObjectName(QString::number(command));
   return edit;
 }
@@ -54,7 +54,7 @@ QLineEdit* DigitsEdit(QWidget* parent, int width, int command) {
 
 PropertiesBar::PropertiesBar(QWidget* parent) : QToolBar(parent) {
   setObjectName("properties");
-  setWindowTitle(QString::fromStdString(ResText(str::ToolbarProperties)));
+  setWindowTitle(UiText(str::ToolbarProperties));
   setMovable(false);
   setFloatable(false);
   setIconSize(QSize(16, 16));
@@ -64,7 +64,7 @@ PropertiesBar::PropertiesBar(QWidget* parent) : QToolBar(parent) {
 
   frameList_ = new QComboBox(this);
   frameList_->setFixedWidth(150);
-  frameList_->setToolTip(QString::fromStdString(ResText(cmd::FrameList)));
+  frameList_->setToolTip(UiText(cmd::FrameList));
   frameList_->setObjectName(QString::number(cmd::FrameList));
   frameListAction_ = addWidget(frameList_);
   connect(frameList_, &QComboBox::currentIndexChanged, this, [this](int entry) {
@@ -123,7 +123,7 @@ QWidget* PropertiesBar::Spacer(int width) {
 }
 
 QAction* PropertiesBar::AddButton(int command, bool checkable) {
-  QAction* action = addAction(CommandIcon(command), QString::fromStdString(ResText(command)));
+  QAction* action = addAction(CommandIcon(command), UiText(command));
   action->setCheckable(checkable);
   action->setData(command);
   action->setObjectName(QString::number(command));
