@@ -109,7 +109,7 @@ void FrameStrip::SetAnimation(Animation* animation) {
     screenWidth_ = animation_->screenWidth;
     screenHeight_ = animation_->screenHeight;
     ChooseDirectionFromShape();
-    if (GetPref(PrefFlags) & KeepTrueColor) {
+    if (PrefOn(Pref::KeepTrueColor)) {
       for (Frame* f = FirstFrame(*animation_); f; f = NextFrame(f)) f->blendedPlane.clear();
     }
   }
@@ -493,7 +493,7 @@ void FrameStrip::scrollContentsBy(int, int) { viewport()->update(); }
 // ---- Intro panel
 
 void FrameStrip::UpdateIntro() {
-  bool want = !animation_ && !(GetPref(PrefFlags2) & 0x10);
+  bool want = !animation_ && !PrefOn(Pref::HideIntroPanel);
   if (want && !intro_) {
     intro_ = new IntroPanel(viewport());
     intro_->move(40, 40);
