@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <bit>
 #include <mutex>
 #include <vector>
 
@@ -16,17 +17,47 @@ namespace {
 std::array<std::atomic<uint32_t>, PrefWordCapacity> words{};
 std::mutex writeMutex;  // keeps the array and its stored copy in step
 
+struct WordRow {
+  PrefIndex index;
+  uint32_t def;
+};
+constexpr WordRow WordRows[] = {
+#define LW_PREF_WORD(name, index, def) {name, def},
+#include "base/preference_table.inc"
+};
+
+constexpr bool SameName(const char* a, const char* b) {
+  while (*a && *a == *b) ++a, ++b;
+  return *a == *b;
+}
+
+// The registry's rules, checked where they are cheap to check.
+constexpr bool RegistryHolds() {
+  bool seen[PrefWordCount] = {};
+  for (const WordRow& w : WordRows) {
+    if (w.index < 0 || w.index >= PrefWordCount || seen[w.index]) return false;
+    seen[w.index] = true;
+  }
+  uint32_t used[PrefWordCount] = {};
+  for (const PrefRow& r : PrefBitRows) {
+    if (!seen[r.word] || !std::has_single_bit(r.mask) || (used[r.word] & r.mask)) return false;
+    used[r.word] |= r.mask;
+  }
+  for (const PrefRow& r : PrefFieldRows) {
+    uint32_t low = r.mask >> std::countr_zero(r.mask);
+    if (!seen[r.word] || r.mask == 0 || (low & (low + 1)) || (used[r.word] & r.mask)) return false;
+    used[r.word] |= r.mask;
+  }
+  for (const PrefRow& a : PrefBitRows)
+    for (const PrefRow& b : PrefFieldRows)
+      if (SameName(a.name, b.name)) return false;
+  return true;
+}
+static_assert(RegistryHolds(), "a preference word, bit or field is declared twice or overlaps");
+
 void SetDefaults() {
   for (auto& w : words) w = 0;
-  words[PrefDefaultDelay] = 10;
-  words[PrefOversizeInsert] = 32;
-  words[PrefOptimize] = 1134 | 0x3000;  // with the disposal choice and the smallest code sizes
-  words[PrefFlags] = 0x00800000;
-  words[PrefReduceColors] = 7;
-  words[PrefModemSpeed] = 1;
-  words[PrefPaletteMerge] = 0x00880001;
-  words[PrefUndoLevels] = 20;
-  words[PrefSaveOptions] = 1;
+  for (const WordRow& w : WordRows) words[w.index] = w.def;
 }
 
 uint32_t ReadLe32(const uint8_t* p) {
@@ -120,25 +151,33 @@ bool SetPref(int index, uint32_t value) {
   return WriteWords() == SettingsStatus::Ok;
 }
 
-bool SetPrefBits(int index, uint32_t mask, bool on) {
-  if (index < 0 || index >= PrefWordCount) return false;
+bool PrefOn(Pref bit) { return BitIn(GetPref(WordOf(bit)), bit); }
+
+bool SetPrefOn(Pref bit, bool on) {
   std::lock_guard<std::mutex> lock(writeMutex);
-  uint32_t v = MappedWord(index) & ~mask;
-  words[index] = on ? v | mask : v;
+  words[WordOf(bit)] = WithBit(MappedWord(WordOf(bit)), bit, on);
+  return WriteWords() == SettingsStatus::Ok;
+}
+
+uint32_t PrefFieldValue(PrefField f) { return FieldIn(GetPref(WordOf(f)), f); }
+
+bool SetPrefField(PrefField f, uint32_t value) {
+  std::lock_guard<std::mutex> lock(writeMutex);
+  words[WordOf(f)] = WithField(MappedWord(WordOf(f)), f, value);
   return WriteWords() == SettingsStatus::Ok;
 }
 
 uint32_t AskPref(int index, WindowHandle owner) {
   uint32_t v = GetPref(index);
-  if (index == PrefPaletteMerge && (v & PaletteMergeAlwaysAsk))
+  if (index == PrefPaletteMerge && BitIn(v, Pref::PaletteMergeAsk))
     return Services().AskPaletteMerge(owner, v);
-  if (index == PrefOversizeInsert && (v & OversizeInsertAsk))
+  if (index == PrefOversizeInsert && BitIn(v, Pref::OversizeInsertAsk))
     return Services().AskOversizeInsert(owner, v);
   return v;
 }
 
 int JpegQuality() {
-  uint32_t step = (GetPref(PrefSaveOptions) >> 8) & 0xFF;
+  uint32_t step = PrefFieldValue(PrefField::JpegStep);
   if (step == 0) step = 6;
   if (step > 10) step = 10;  // a damaged store must not ask the encoder for more than 100
   return 45 + 5 * static_cast<int>(step);

@@ -80,7 +80,7 @@ std::vector<std::string> ReadRecentFiles(const SettingsKey& key) {
 
 std::string GetSignature(bool force) {
   try {
-    if (!force && (GetPref(PrefFlags) & NoSignatureComment)) return {};
+    if (!force && PrefOn(Pref::NoSignatureComment)) return {};
     SettingsKey key;
     if (!OpenProgramKey(&key)) return {};
     std::string text;
@@ -185,7 +185,7 @@ bool GetCoEditor(std::string* path) {
 bool SetCoEditor(std::string_view path) {
   try {
     bool stored = WriteString("CoEdit", path);
-    SetPrefBits(PrefFlags2, CoEditorIsPhotoshop, CoEditorTakesLayers(path));
+    SetPrefOn(Pref::CoEditorIsPhotoshop, CoEditorTakesLayers(path));
     return stored;
   } catch (const std::bad_alloc&) {
     return false;

@@ -377,7 +377,7 @@ bool LocalPaletteFromTrueColour(Frame* f, PixelSource source, int colours, bool 
     SetTransparentIndex(f, last);
     SetTransparency(f, true);
   }
-  if (!(GetPref(PrefFlags) & KeepTrueColor)) FreeRgbPlane(f);
+  if (!PrefOn(Pref::KeepTrueColor)) FreeRgbPlane(f);
   return true;
 }
 

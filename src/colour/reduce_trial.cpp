@@ -5,6 +5,7 @@
 #include <new>
 
 #include "base/numbers.h"
+#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -37,7 +38,8 @@ int InitialReduceCount(int m) {
 int ClampReduceCount(int n) { return std::clamp(n, 2, 256); }
 
 uint32_t ReduceSetting(int n, bool dither) {
-  return (dither ? 1u << 16 : 0u) | static_cast<uint32_t>(ClampReduceCount(n));
+  return WithBit(WithField(0, PrefField::ReduceCount, static_cast<uint32_t>(ClampReduceCount(n))),
+                 Pref::ReduceDither, dither);
 }
 
 bool MakeReducedCopy(const Animation& document, int n, bool dither, const LockedColours* locked,

@@ -158,7 +158,7 @@ void InstallQuantized(Frame* frame, Palette* palette, std::vector<uint8_t> dib, 
     SetTransparentIndex(frame, static_cast<uint8_t>(palette->Count() - 1));
     SetTransparency(frame, true);
   }
-  if (!(GetPref(PrefFlags) & KeepTrueColor)) FreeRgbPlane(frame);
+  if (!PrefOn(Pref::KeepTrueColor)) FreeRgbPlane(frame);
 }
 
 }  // namespace

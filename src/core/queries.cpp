@@ -71,7 +71,7 @@ void RefreshLogicalScreenFlags(Animation& animation) {
 }
 
 void ApplyAutoTransparency(Animation& animation) {
-  if (!(GetPref(PrefFlags2) & 0x20)) return;
+  if (!PrefOn(Pref::LoadTransparentColour)) return;
   uint32_t colour = GetPref(PrefLoadTransparentColor);
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     if (f->Transparent() || !f->rgbPlane.empty()) continue;

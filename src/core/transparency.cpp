@@ -32,9 +32,9 @@ uint32_t ButtonFaceColour() { return buttonFace; }
 
 uint32_t TransparencyDisplayColour(const Frame* frame) {
   uint32_t choice = GetPref(PrefTransparencyDisplay);
-  switch (choice >> 24) {
+  switch (FieldIn(choice, PrefField::TransparencyMode)) {
     case DisplayFrameColour: return frame ? OwnColour(frame) : 0;
-    case DisplayCustom: return choice & 0xFFFFFF;
+    case DisplayCustom: return FieldIn(choice, PrefField::TransparencyColour);
     case DisplayWindowBackground:
     default: return ButtonFaceColour();
   }
@@ -43,7 +43,7 @@ uint32_t TransparencyDisplayColour(const Frame* frame) {
 void SetTransparentDisplayColour(Frame* frame, bool forDisplay) {
   if (!frame || !frame->Transparent() || !frame->palette) return;
   if (frame->dib.size() < DibBitsOffset) return;
-  bool ownChoice = (GetPref(PrefTransparencyDisplay) >> 24) == DisplayFrameColour;
+  bool ownChoice = PrefFieldValue(PrefField::TransparencyMode) == DisplayFrameColour;
   uint32_t colour = forDisplay && !ownChoice ? TransparencyDisplayColour(frame) : OwnColour(frame);
   uint8_t* quad = frame->dib.data() + DibHeaderSize + 4 * frame->transparentIndex;
   quad[0] = (colour >> 16) & 0xFF;

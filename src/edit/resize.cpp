@@ -462,7 +462,7 @@ int ResizeBicubic(const ResizeRequest& r, WindowHandle owner, ProgressMeter* pro
   const int fitted = FitPalettes(nullptr, copy.get(), 0, owner, progress);
   if (fitted == 2) return 2;
   if (fitted != 1) return BicubicFailure();
-  if (GetPref(PrefFlags) & KeepTrueColor) {
+  if (PrefOn(Pref::KeepTrueColor)) {
     for (int i : builtPlanes) FreeRgbPlane(FrameAt(*copy, i));
   }
   SwapAnimations(animation, *copy);

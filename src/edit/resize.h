@@ -13,10 +13,6 @@ namespace lw {
 
 struct ProgressMeter;
 
-// Bits of PrefFlags kept by the resize dialog; the batch mode takes the same method.
-constexpr uint32_t ResizeKeepsAspect = 0x80;
-constexpr uint32_t ResizeIsBicubic = 0x100;
-
 struct ResizeRequest {
   Animation* animation = nullptr;
   int currentIndex = 0;

@@ -205,9 +205,8 @@ int BuildCatching(Animation& a, const Animation& b, const MergeOptions& options,
 
 MergeOptions StoredMergeOptions() {
   MergeOptions options;
-  uint32_t flags = GetPref(PrefFlags);
-  options.byDuration = (flags & MergeByDurationFlag) != 0;
-  options.loopShorter = (flags & MergeLoopShorterFlag) != 0;
+  options.byDuration = PrefOn(Pref::MergeByDuration);
+  options.loopShorter = PrefOn(Pref::MergeLoopShorter);
   return options;
 }
 
@@ -270,8 +269,8 @@ int MergeAnimations(ShellState& state, const std::string& path) {
     restore();
     return 0;
   }
-  SetPrefBits(PrefFlags, MergeByDurationFlag, options.byDuration);
-  SetPrefBits(PrefFlags, MergeLoopShorterFlag, options.loopShorter);
+  SetPrefOn(Pref::MergeByDuration, options.byDuration);
+  SetPrefOn(Pref::MergeLoopShorter, options.loopShorter);
   options.offsetX = std::clamp(options.offsetX, -MaxOffset, MaxOffset);
   options.offsetY = std::clamp(options.offsetY, -MaxOffset, MaxOffset);
 

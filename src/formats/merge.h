@@ -12,10 +12,6 @@ namespace lw {
 
 struct ProgressMeter;
 
-// PrefFlags bits that remember the merge dialog's choices.
-constexpr uint32_t MergeByDurationFlag = 0x00400000;
-constexpr uint32_t MergeLoopShorterFlag = 0x00800000;
-
 struct MergeOptions {
   int offsetX = 0;  // of the second animation relative to the first, -32000..32000
   int offsetY = 0;

@@ -332,7 +332,7 @@ bool OpenCommand(ShellState& state, const std::string& path,
     state.NotifyTitle();
   }
   state.NotifyDocument(AllRefresh);
-  if (!(GetPref(PrefFlags) & NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
+  if (!PrefOn(Pref::NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
     state.listener->RequestAutoPreview();
   }
   return true;
@@ -463,7 +463,7 @@ bool RevertToSaved(ShellState& state) {
   state.NotifyTitle();
   if (state.listener) state.listener->ScrollStripToStart();
   state.NotifyDocument(AllRefresh);
-  if (!(GetPref(PrefFlags) & NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
+  if (!PrefOn(Pref::NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
     state.listener->RequestAutoPreview();
   }
   return true;

@@ -370,12 +370,11 @@ SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentN
   SaveAsRequest request;
   request.owner = owner;
   request.document = &document;
-  uint32_t stored = GetPref(PrefSaveOptions);
-  request.previousBits = stored >> 16;
+  request.previousBits = PrefFieldValue(PrefField::SaveOptionBits);
   request.documentTraits = DocumentTraits(document);
   bool lastUsed = type < 1 || type > savetype::Count;
   if (lastUsed) {
-    type = static_cast<int>(stored & 0xFF);
+    type = static_cast<int>(PrefFieldValue(PrefField::SaveType));
     if (type < 1 || type > savetype::Count) type = savetype::Gif;
   }
   request.type = type;
@@ -444,9 +443,11 @@ bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& 
   }
   if (choice.path.empty() || choice.type < 1 || choice.type > savetype::Count) return false;
   if (type < 1 || type > savetype::Count) {
-    uint32_t stored = GetPref(PrefSaveOptions);
-    SetPref(PrefSaveOptions, (stored & 0xFF00) | static_cast<uint32_t>(choice.type) |
-                                 (choice.options.optionBits << 16));
+    // The JPEG step stays.
+    uint32_t stored = WithField(GetPref(PrefSaveOptions), PrefField::SaveType,
+                                static_cast<uint32_t>(choice.type));
+    SetPref(PrefSaveOptions,
+            WithField(stored, PrefField::SaveOptionBits, choice.options.optionBits));
   }
   bool written = WriteAsType(choice.path, document, choice.options, choice.type, state.owner);
   if (written && SaveCoversDocument(document, choice.type, choice.options.optionBits)) {

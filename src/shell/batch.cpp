@@ -263,7 +263,7 @@ int RunBatch(const std::vector<std::string>& args) {
   bool failed = false;
   {
     Run run;
-    run.bicubic = (GetPref(PrefFlags) & ResizeIsBicubic) != 0;
+    run.bicubic = PrefOn(Pref::ResizeIsBicubic);
     try {
       RunFlags(run, args);
     } catch (const std::bad_alloc&) {

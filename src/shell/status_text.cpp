@@ -140,24 +140,24 @@ std::string FrameTipText(const FrameTipFacts& f, uint32_t bits) {
     if (!out.empty()) out += '\n';
     out += text;
   };
-  if (bits & tipbits::Number) line(Printf("#%d: ", f.index + 1));
-  if (bits & tipbits::Size) line(Printf(TableText(str::TipSize), f.width, f.height));
-  if (bits & tipbits::Offset) line(Printf(TableText(str::TipOffset), f.left, f.top));
-  if (bits & tipbits::Delay) line(Printf(TableText(str::TipDelay), f.delay));
-  if (bits & tipbits::Disposal) {
+  if (BitIn(bits, Pref::FrameTipNumber)) line(Printf("#%d: ", f.index + 1));
+  if (BitIn(bits, Pref::FrameTipSize)) line(Printf(TableText(str::TipSize), f.width, f.height));
+  if (BitIn(bits, Pref::FrameTipOffset)) line(Printf(TableText(str::TipOffset), f.left, f.top));
+  if (BitIn(bits, Pref::FrameTipDelay)) line(Printf(TableText(str::TipDelay), f.delay));
+  if (BitIn(bits, Pref::FrameTipDisposal)) {
     int how = f.disposal == 2   ? str::TipDisposalBackground
               : f.disposal == 3 ? str::TipDisposalPrevious
                                 : str::TipDisposalLeave;
     line(std::string(TableText(str::TipDisposal)) + TableText(how));
   }
-  if (bits & tipbits::Transparency) {
+  if (BitIn(bits, Pref::FrameTipTransparency)) {
     line(TableText(f.trueColour    ? str::TipAlphaChannel
                    : f.transparent ? str::TipTransparent
                                    : str::TipNoTransparency));
   }
-  if (bits & tipbits::Palette)
+  if (BitIn(bits, Pref::FrameTipPalette))
     line(TableText(f.localPalette ? str::TipLocalPalette : str::TipGlobalPalette));
-  if (bits & tipbits::BitCount) line(Printf(TableText(str::TipBitCount), f.bitCount));
+  if (BitIn(bits, Pref::FrameTipBitCount)) line(Printf(TableText(str::TipBitCount), f.bitCount));
   return out;
 }
 

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "base/numbers.h"
+#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 
@@ -77,19 +78,6 @@ inline constexpr const char* LoopRangeText = TableText(str::LoopRangeText);
 inline constexpr const char* LoopRangeTitle = TableText(str::LoopRangeTitle);
 
 // ---- Frame information tip ----
-
-// Tip bits of PrefFrameTips.
-namespace tipbits {
-constexpr uint32_t On = 0x001;
-constexpr uint32_t Number = 0x004;
-constexpr uint32_t Size = 0x008;
-constexpr uint32_t Offset = 0x010;
-constexpr uint32_t Delay = 0x020;
-constexpr uint32_t Disposal = 0x040;
-constexpr uint32_t Transparency = 0x080;
-constexpr uint32_t Palette = 0x100;
-constexpr uint32_t BitCount = 0x400;
-}  // namespace tipbits
 
 struct FrameTipFacts {
   int index = 0;

@@ -5,22 +5,24 @@
 namespace lw {
 
 UsagePreset CurrentUsagePreset() {
-  uint32_t flags = GetPref(PrefFlags);
   uint32_t merge = GetPref(PrefPaletteMerge);
-  if (!(flags & KeepTrueColor)) return merge == 0x00880001 ? UsagePreset::Gif : UsagePreset::Other;
-  return merge == 0x00880010 && (flags & NoAutoPreview) ? UsagePreset::Icons : UsagePreset::Other;
+  if (!PrefOn(Pref::KeepTrueColor))
+    return merge == 0x00880001 ? UsagePreset::Gif : UsagePreset::Other;
+  return merge == 0x00880010 && PrefOn(Pref::NoAutoPreview) ? UsagePreset::Icons
+                                                            : UsagePreset::Other;
 }
 
 bool ApplyUsagePreset(UsagePreset preset, UsagePreset initial) {
   if (preset == initial) return false;
   switch (preset) {
     case UsagePreset::Gif:
-      SetPrefBits(PrefFlags, KeepTrueColor, false);
+      SetPrefOn(Pref::KeepTrueColor, false);
       SetPref(PrefPaletteMerge, 0x00880001);
       SetPref(PrefFrameTips, 173);  // on, number, size, delay, transparency
       return true;
     case UsagePreset::Icons:
-      SetPrefBits(PrefFlags, KeepTrueColor | NoAutoPreview, true);
+      SetPrefOn(Pref::KeepTrueColor, true);
+      SetPrefOn(Pref::NoAutoPreview, true);
       SetPref(PrefPaletteMerge, 0x00880010);
       SetPref(PrefFrameTips, 1161);  // on, size, transparency, bit depth
       SetPref(PrefOversizeInsert, OversizeEnlarge);
@@ -39,27 +41,29 @@ PaletteMergeChoice DecodePaletteMerge(uint32_t word) {
       break;
     }
   }
-  c.dither = word & 0x100;
-  c.ask = word & 0x200;
+  c.dither = BitIn(word, Pref::PaletteMergeDither);
+  c.ask = BitIn(word, Pref::PaletteMergeAsk);
   auto position = [](uint32_t exponent) {
     return exponent < 3 || exponent > 8 ? 0 : 8 - static_cast<int>(exponent);
   };
-  c.maxColoursSelection = position((word >> 16) & 0xF);
-  c.trueColourSelection = position((word >> 20) & 0xF);
+  c.maxColoursSelection = position(FieldIn(word, PrefField::PaletteMergeColours));
+  c.trueColourSelection = position(FieldIn(word, PrefField::PaletteMergeTrueColours));
   return c;
 }
 
 uint32_t EncodePaletteMerge(const PaletteMergeChoice& c) {
   uint32_t word = c.method;
-  if (c.dither) word |= 0x100;
-  if (c.ask) word |= 0x200;
-  word |= static_cast<uint32_t>((8 - c.maxColoursSelection) & 15) << 16;
-  word |= static_cast<uint32_t>((8 - c.trueColourSelection) & 15) << 20;
+  word = WithBit(word, Pref::PaletteMergeDither, c.dither);
+  word = WithBit(word, Pref::PaletteMergeAsk, c.ask);
+  word = WithField(word, PrefField::PaletteMergeColours,
+                   static_cast<uint32_t>(8 - c.maxColoursSelection));
+  word = WithField(word, PrefField::PaletteMergeTrueColours,
+                   static_cast<uint32_t>(8 - c.trueColourSelection));
   return word;
 }
 
 uint32_t EncodeOversizeInsert(bool crop, bool ask) {
-  return (crop ? OversizeCrop : OversizeEnlarge) | (ask ? OversizeInsertAsk : 0);
+  return WithBit(crop ? OversizeCrop : OversizeEnlarge, Pref::OversizeInsertAsk, ask);
 }
 
 }  // namespace lw

@@ -181,7 +181,7 @@ TEST_F(PreferencesTest, OversizeInsertLegacyValues) {
   }
   // Bits change from the mapped value: stored 1 (enlarge + ask) without asking is enlarge.
   StoreAndLoad(Words({10, 0, 1}, 19), 19);
-  ASSERT_TRUE(SetPrefBits(PrefOversizeInsert, OversizeInsertAsk, false));
+  ASSERT_TRUE(SetPrefOn(Pref::OversizeInsertAsk, false));
   EXPECT_EQ(GetPref(PrefOversizeInsert), 32u);
   EXPECT_EQ(StoredPref()[8], 32);
 }
@@ -237,6 +237,94 @@ TEST_F(PreferencesTest, DamagedSettingsAreReportedOnce) {
       << services_.messages[0];
   LoadPreferences();
   EXPECT_EQ(services_.messages.size(), 1u);
+}
+
+// A file as earlier versions wrote it: every word is read where it always was, and writing the
+// words back gives the same bytes.
+TEST_F(PreferencesTest, AnEarlierSettingsFileLoadsAndIsWrittenBackUnchanged) {
+  const std::string text =
+      "Windows Registry Editor Version 5.00\n"
+      "\n[HKEY_CURRENT_USER\\Software]\n"
+      "\n[HKEY_CURRENT_USER\\Software\\brumelle]\n"
+      "\n[HKEY_CURRENT_USER\\Software\\brumelle\\Loopwright]\n"
+      "\n[HKEY_CURRENT_USER\\Software\\brumelle\\Loopwright\\2.0]\n"
+      "\"Pref\"=hex:07,00,00,00,03,00,00,00,14,00,00,00,ef,be,ad,de,00,00,00,00,6e,34,\\\n"
+      "  00,00,10,00,80,12,33,22,11,02,40,00,01,00,03,00,00,00,02,03,77,00,c0,c0,c0,\\\n"
+      "  01,0f,00,00,00,2d,04,00,00,64,00,00,00,31,00,00,00,03,08,05,00,48,e8,01,00,\\\n"
+      "  ff,00,ff,00\n"
+      "\"NPref\"=dword:00000013\n";
+  std::string file = SettingsFilePath();
+  fs::create_directories(fs::path(file).parent_path());
+  std::ofstream(file, std::ios::binary) << text;
+  ResetSettingsStore();
+  LoadPreferences();
+  ASSERT_TRUE(services_.messages.empty());
+
+  EXPECT_EQ(GetPref(PrefDefaultDelay), 7u);
+  EXPECT_EQ(GetPref(3), 0xDEADBEEFu) << "a word no one reads is kept";
+  EXPECT_EQ(GetPref(PrefUndoLevels), 15u);
+  EXPECT_EQ(GetPref(PrefAviFrameRate), 125000u);
+  // PrefFlags 0x12800010
+  EXPECT_TRUE(PrefOn(Pref::KeepTrueColor));
+  EXPECT_TRUE(PrefOn(Pref::HidePropertiesBar));
+  EXPECT_TRUE(PrefOn(Pref::MergeLoopShorter));
+  EXPECT_FALSE(PrefOn(Pref::NoAutoPreview));
+  EXPECT_FALSE(PrefOn(Pref::AllowInterlace));
+  EXPECT_EQ(PrefFieldValue(PrefField::StripOrientation), 1u);
+  // PrefFlags2 0x31
+  EXPECT_TRUE(PrefOn(Pref::ExportLayerMasks));
+  EXPECT_TRUE(PrefOn(Pref::HideIntroPanel));
+  EXPECT_TRUE(PrefOn(Pref::LoadTransparentColour));
+  EXPECT_FALSE(PrefOn(Pref::AviFixedRate));
+  EXPECT_FALSE(PrefOn(Pref::FirstStartDone));
+  // Fields of the other words.
+  EXPECT_EQ(PrefFieldValue(PrefField::TransparencyMode), 2u);
+  EXPECT_EQ(PrefFieldValue(PrefField::TransparencyColour), 0x112233u);
+  EXPECT_EQ(PrefFieldValue(PrefField::PreviewBackgroundChosen), 1u);
+  EXPECT_EQ(PrefFieldValue(PrefField::PreviewBackgroundColour), 0xC0C0C0u);
+  EXPECT_TRUE(PrefOn(Pref::ReduceDither));
+  EXPECT_EQ(PrefFieldValue(PrefField::ReduceCount), 64u);
+  EXPECT_TRUE(PrefOn(Pref::PaletteMergeAsk));
+  EXPECT_TRUE(PrefOn(Pref::PaletteMergeDither));
+  EXPECT_EQ(PrefFieldValue(PrefField::PaletteMergeColours), 7u);
+  EXPECT_EQ(PrefFieldValue(PrefField::PaletteMergeTrueColours), 7u);
+  EXPECT_TRUE(PrefOn(Pref::OversizeInsertAsk));
+  EXPECT_TRUE(PrefOn(Pref::FrameTipsOn));
+  EXPECT_TRUE(PrefOn(Pref::FrameTipBitCount));
+  EXPECT_FALSE(PrefOn(Pref::FrameTipOffset));
+  EXPECT_EQ(PrefFieldValue(PrefField::SaveType), 3u);
+  EXPECT_EQ(PrefFieldValue(PrefField::JpegStep), 8u);
+  EXPECT_EQ(PrefFieldValue(PrefField::SaveOptionBits), 5u);
+  EXPECT_EQ(JpegQuality(), 85);
+
+  ASSERT_TRUE(SetPrefOn(Pref::KeepTrueColor, true));  // already on: the words are rewritten as read
+  std::ifstream in(file, std::ios::binary);
+  std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_EQ(written, text);
+}
+
+// Setting a bit or a field leaves the rest of its word alone; a value too wide for its field
+// does not spill into the next one.
+TEST_F(PreferencesTest, BitsAndFieldsChangeOnlyThemselves) {
+  LoadPreferences();
+  ASSERT_TRUE(SetPref(PrefSaveOptions, 0x00050803));
+  ASSERT_TRUE(SetPrefField(PrefField::JpegStep, 10));
+  EXPECT_EQ(GetPref(PrefSaveOptions), 0x00050A03u);
+  ASSERT_TRUE(SetPrefField(PrefField::SaveOptionBits, 0x12345));
+  EXPECT_EQ(GetPref(PrefSaveOptions), 0x23450A03u);
+
+  ASSERT_TRUE(SetPref(PrefFlags, 0xFFFFFFFF));
+  ASSERT_TRUE(SetPrefField(PrefField::StripOrientation, 2));
+  EXPECT_EQ(GetPref(PrefFlags), 0xFFFFFFEFu);
+  ASSERT_TRUE(SetPrefOn(Pref::PsdFullCanvas, false));
+  EXPECT_EQ(GetPref(PrefFlags), 0x7FFFFFEFu);
+  EXPECT_EQ(GetPref(PrefFlags2), 0u) << "a bit lands in its own word";
+  ASSERT_TRUE(SetPrefOn(Pref::FirstStartDone, true));
+  EXPECT_EQ(GetPref(PrefFlags2), 0x40u);
+
+  EXPECT_EQ(WithField(0, PrefField::TransparencyMode, 2), 0x02000000u);
+  EXPECT_EQ(FieldIn(0xAB123456, PrefField::TransparencyMode), 0xABu);
+  EXPECT_EQ(WithField(0, PrefField::StripOrientation, 7), 0x30u);
 }
 
 }  // namespace

@@ -61,7 +61,7 @@ TEST_F(SettingsTest, SignatureDefaultsSwitchAndLimit) {
   EXPECT_EQ(GetSignature(), "") << "no key yet";
   RecentFilesPrune();  // start-up makes the key
   EXPECT_EQ(GetSignature(), "Réalisé avec Loopwright 4.0");
-  SetPrefBits(PrefFlags, NoSignatureComment, true);
+  SetPrefOn(Pref::NoSignatureComment, true);
   EXPECT_EQ(GetSignature(), "");
   EXPECT_EQ(GetSignature(true), "Réalisé avec Loopwright 4.0");
 
@@ -126,16 +126,16 @@ TEST_F(SettingsTest, CoEditorPhotoshopFlag) {
   std::string path;
   EXPECT_FALSE(GetCoEditor(&path));
   ASSERT_TRUE(SetCoEditor("/opt/Adobe/PHOTOSHP.EXE"));
-  EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  EXPECT_TRUE(PrefOn(Pref::CoEditorIsPhotoshop));
   EXPECT_TRUE(GetCoEditor(&path));
   EXPECT_EQ(path, "/opt/Adobe/PHOTOSHP.EXE");
   ASSERT_TRUE(SetCoEditor("/usr/bin/pinta"));
-  EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  EXPECT_FALSE(PrefOn(Pref::CoEditorIsPhotoshop));
   // GIMP and Krita take layered files as Photoshop does.
   ASSERT_TRUE(SetCoEditor("/usr/bin/gimp"));
-  EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  EXPECT_TRUE(PrefOn(Pref::CoEditorIsPhotoshop));
   ASSERT_TRUE(SetCoEditor("hp.exe"));
-  EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  EXPECT_FALSE(PrefOn(Pref::CoEditorIsPhotoshop));
 }
 
 TEST_F(SettingsTest, InitDirKeepsATrailingSlash) {

@@ -313,7 +313,7 @@ TEST_F(BatchTest, AnimationsGoOutAsAviAndComeBack) {
   small->bits()[0] = 3;  // see-through corner
   small->delay = 20;
   Save("anim.gif", *a);
-  SetPrefBits(PrefFlags, NoAviCompression, true);  // exact pixels
+  SetPrefOn(Pref::NoAviCompression, true);  // exact pixels
   RunResult r = Run({"-i", "anim.gif", "-o", "anim.avi"});
   EXPECT_EQ(r.exitCode, 0) << r.errors;
   AnimationPtr avi;

@@ -296,7 +296,7 @@ TEST(RemapTest, GlobalFramesKeepTransparentPixelsApart) {
 }
 
 TEST(QuantizeTest, TrueColourFrameGetsImageAlphaOnLastEntryAndDropsItsPlane) {
-  SetPref(PrefFlags, GetPref(PrefFlags) & ~KeepTrueColor);
+  SetPrefOn(Pref::KeepTrueColor, false);
   PalettePtr p = MakePalette({{255, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 0, 0}});
   for (bool dither : {false, true}) {
     Frame* f =
@@ -311,13 +311,13 @@ TEST(QuantizeTest, TrueColourFrameGetsImageAlphaOnLastEntryAndDropsItsPlane) {
     EXPECT_TRUE(f->rgbPlane.empty());
     FreeBlock(f);
   }
-  SetPref(PrefFlags, GetPref(PrefFlags) | KeepTrueColor);
+  SetPrefOn(Pref::KeepTrueColor, true);
   Frame* kept = test::TrueColourFrame(1, 1, {0xFF0000});
   ASSERT_TRUE(QuantizeTrueColourFrame(kept, p.get(), false));
   EXPECT_FALSE(kept->rgbPlane.empty());
   EXPECT_FALSE(kept->Transparent());
   FreeBlock(kept);
-  SetPref(PrefFlags, GetPref(PrefFlags) & ~KeepTrueColor);
+  SetPrefOn(Pref::KeepTrueColor, false);
 }
 
 TEST(ReduceColoursTest, GlobalPaletteGetsReducedColoursAndABlackSlot) {

@@ -141,7 +141,7 @@ TEST(MergeIntoPaletteTest, ExactFreeAppendedAndApproximatedPlaces) {
 }
 
 TEST(FitPalettesTest, LocalMethodGivesEveryNewFrameItsOwnPalette) {
-  SetPref(PrefFlags, GetPref(PrefFlags) & ~KeepTrueColor);
+  SetPrefOn(Pref::KeepTrueColor, false);
   AnimationPtr t = GreyTarget(4);
   AnimationPtr s = ColourSource(false);
   Frame* indexed = FirstFrame(*s);

@@ -125,7 +125,7 @@ TEST_F(GifWriter, EstimateCountsTheSignatureTheSaveWillPutIn) {
   int64_t plain = static_cast<int64_t>(counter.Count()) - (4 + 29);  // 29 UTF-8 bytes
   SetSignature("Fait ici");
   EXPECT_EQ(EstimateEncodedSize(*a, true, nullptr), plain + 4 + 8);
-  SetPref(PrefFlags, NoSignatureComment);
+  SetPref(PrefFlags, MaskOf(Pref::NoSignatureComment));
   EXPECT_EQ(EstimateEncodedSize(*a, false, nullptr), plain + 4 + 8) << "cached";
   EXPECT_EQ(EstimateEncodedSize(*a, true, nullptr), plain);
 

@@ -260,7 +260,7 @@ class BicubicTest : public ::testing::Test {
     merge_ = GetPref(PrefPaletteMerge);
     levels_ = GetPref(PrefUndoLevels);
     SetPref(PrefUndoLevels, 10);
-    SetPref(PrefFlags, flags_ | KeepTrueColor);  // keeps the resampled 24-bit data to look at
+    SetPrefOn(Pref::KeepTrueColor, true);  // keeps the resampled 24-bit data to look at
     SetPref(PrefPaletteMerge, 0x00880001);
     DefaultHeadlessServices().Reset();
   }

@@ -101,7 +101,7 @@ class IconTest : public FlowTest {
  protected:
   void SetUp() override {
     FlowTest::SetUp();
-    SetPref(PrefFlags, GetPref(PrefFlags) | KeepTrueColor);
+    SetPrefOn(Pref::KeepTrueColor, true);
   }
 
   std::vector<uint8_t> Bytes(const std::string& path) {

@@ -214,10 +214,10 @@ TEST_F(LiveEditTest, ExchangeFormatFollowsTheEditor) {
   for (const auto& c : cases)
     EXPECT_EQ(LiveEditExchangeType(*doc, c.frame, c.editor), c.type) << c.editor << c.frame;
   SetCoEditor(entry);
-  EXPECT_TRUE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  EXPECT_TRUE(PrefOn(Pref::CoEditorIsPhotoshop));
   EXPECT_EQ(CoEditorDisplayName(entry), "GIMP");
   SetCoEditor("/usr/bin/pinta");
-  EXPECT_FALSE(GetPref(PrefFlags2) & CoEditorIsPhotoshop);
+  EXPECT_FALSE(PrefOn(Pref::CoEditorIsPhotoshop));
 }
 
 TEST_F(LiveEditTest, StaleFoldersOfDeadProcessesGo) {

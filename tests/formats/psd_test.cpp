@@ -586,6 +586,10 @@ TEST_F(PsdTest, PhotoshopLayoutOfOneTransparentLayer) {
 }
 
 TEST_F(PsdTest, TheLayerChoiceComesFromTheSettingsWithoutAWindowAndIsRemembered) {
+  uint32_t layerBits = 0;
+  for (Pref bit : {Pref::PsdLayers, Pref::PsdOntoComposite, Pref::PsdKeepBackground,
+                   Pref::PsdSeparate, Pref::PsdKeepTransparency, Pref::PsdFullCanvas})
+    layerBits |= MaskOf(bit);
   HandPsd psd;
   psd.layers = {Background(), LayerB(), LayerC()};
   std::string path = Path("three.psd");
@@ -597,7 +601,7 @@ TEST_F(PsdTest, TheLayerChoiceComesFromTheSettingsWithoutAWindowAndIsRemembered)
   for (Case c : {Case{1, 1}, Case{258, 2}, Case{4354, 3}, Case{514, 3}, Case{1026 | 0x2000, 3}}) {
     SCOPED_TRACE(c.chosen);
     StorePsdLayerChoice(c.chosen);
-    EXPECT_EQ(GetPref(PrefFlags) & ~PsdLayerFlagsMask, 0x00800000u);
+    EXPECT_EQ(GetPref(PrefFlags) & ~layerBits, 0x00800000u) << "the other bits stay";
     EXPECT_EQ(PsdOptionsFromFlags(GetPref(PrefFlags)), c.chosen);
     AnimationPtr read;
     ASSERT_EQ(ReadPsd(path, nullptr, &read, false, nullptr), 1);

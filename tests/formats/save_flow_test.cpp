@@ -111,7 +111,7 @@ TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
   }
   EXPECT_THAT(comments, ElementsAre("Mon atelier", "frame", "keep me"));
   // Saving again does not pile signatures up; with none wanted, none is left.
-  SetPrefBits(PrefFlags, NoSignatureComment, true);
+  SetPrefOn(Pref::NoSignatureComment, true);
   ASSERT_TRUE(ReplaceSignatureComment(*a));
   comments.clear();
   for (Block* b = a->blocks->next; b; b = b->next) {

@@ -98,14 +98,15 @@ TEST(StatusTextTest, FrameTipLinesFollowTheBits) {
   f.localPalette = false;
   f.bitCount = 4;
   EXPECT_EQ(FrameTipText(f, 0), "");
-  EXPECT_EQ(FrameTipText(f, tipbits::Number | tipbits::Size), "#3: \nTaille : 40 x 30");
+  EXPECT_EQ(FrameTipText(f, MaskOf(Pref::FrameTipNumber) | MaskOf(Pref::FrameTipSize)),
+            "#3: \nTaille : 40 x 30");
   EXPECT_EQ(
       FrameTipText(f, 0x7FC),
       "#3: \nTaille : 40 x 30\nDécalage : (-3 , 5)\nDélai : 25/100 s\n"
       "Enlèvement : Retour cadre précédent\nTransparent\nPalette globale\nDécompte de bits : 4");
   f.trueColour = true;
   f.disposal = 1;
-  EXPECT_EQ(FrameTipText(f, tipbits::Disposal | tipbits::Transparency),
+  EXPECT_EQ(FrameTipText(f, MaskOf(Pref::FrameTipDisposal) | MaskOf(Pref::FrameTipTransparency)),
             "Enlèvement : Laissez tel quel\nCanal alpha");
 }
 

@@ -24,18 +24,18 @@ TEST_F(UsagePresets, IconsPresetAndBackToGif) {
   EXPECT_FALSE(ApplyUsagePreset(UsagePreset::Gif, CurrentUsagePreset()));
   EXPECT_EQ(GetPref(PrefFrameTips), 0u);
   ASSERT_TRUE(ApplyUsagePreset(UsagePreset::Icons, UsagePreset::Gif));
-  EXPECT_TRUE(GetPref(PrefFlags) & KeepTrueColor);
-  EXPECT_TRUE(GetPref(PrefFlags) & NoAutoPreview);
-  EXPECT_TRUE(GetPref(PrefFlags) & 0x00800000);  // other bits stay
+  EXPECT_TRUE(PrefOn(Pref::KeepTrueColor));
+  EXPECT_TRUE(PrefOn(Pref::NoAutoPreview));
+  EXPECT_TRUE(PrefOn(Pref::MergeLoopShorter));  // other bits stay
   EXPECT_EQ(GetPref(PrefPaletteMerge), 0x00880010u);
   EXPECT_EQ(GetPref(PrefFrameTips), 1161u);
   EXPECT_EQ(GetPref(PrefOversizeInsert), 32u);
   EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Icons);
   // Without the automatic preview flag the stored values no longer match the icon use.
-  SetPrefBits(PrefFlags, NoAutoPreview, false);
+  SetPrefOn(Pref::NoAutoPreview, false);
   EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Other);
   ASSERT_TRUE(ApplyUsagePreset(UsagePreset::Gif, UsagePreset::Other));
-  EXPECT_FALSE(GetPref(PrefFlags) & KeepTrueColor);
+  EXPECT_FALSE(PrefOn(Pref::KeepTrueColor));
   EXPECT_EQ(GetPref(PrefFrameTips), 173u);
   EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Gif);
   SetPref(PrefPaletteMerge, 0x00880101);

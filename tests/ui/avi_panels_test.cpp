@@ -54,7 +54,7 @@ class AviPanelsTest : public QObject {
         {false, Rle8Options(), doctrait::TrueColour, "video1", false},
     };
     for (const Case& c : cases) {
-      SetPrefBits(PrefFlags, NoAviCompression, c.noCompression);
+      SetPrefOn(Pref::NoAviCompression, c.noCompression);
       QVERIFY(StoreAviCompressOptions(c.stored));
       std::unique_ptr<SavePanel> panel(MakeAviPanel({nullptr, c.traits, savetype::Avi}, nullptr));
       QVERIFY(Choice(panel.get(), c.checked)->isChecked());
@@ -65,7 +65,7 @@ class AviPanelsTest : public QObject {
   }
 
   void okStoresTheChoiceAndChecksTheSoundTrack() {
-    SetPrefBits(PrefFlags, NoAviCompression, false);
+    SetPrefOn(Pref::NoAviCompression, false);
     QVERIFY(StoreAviCompressOptions(Rle8Options()));
     std::unique_ptr<SavePanel> panel(MakeAviPanel({nullptr, 0, savetype::Avi}, nullptr));
     Choice(panel.get(), "video1")->setChecked(true);
@@ -88,7 +88,7 @@ class AviPanelsTest : public QObject {
     QVERIFY(LoadAviCompressOptions() == Video1Options());
     Choice(panel.get(), "none")->setChecked(true);
     QVERIFY(panel->Apply(&options));
-    QVERIFY(!options.avi.compress && (GetPref(PrefFlags) & NoAviCompression));
+    QVERIFY(!options.avi.compress && PrefOn(Pref::NoAviCompression));
   }
 
   void fixPanelHoldsOkBackUntilTheFixRan() {
@@ -144,7 +144,7 @@ class AviPanelsTest : public QObject {
     options.optionBits = saveopt::Plain;
     QVERIFY(panel->Apply(&options));
     QVERIFY(!options.avi.filled);
-    SetPrefBits(PrefFlags, NoAviCompression, true);
+    SetPrefOn(Pref::NoAviCompression, true);
     const std::string target = dir_.path().toStdString() + "/composee.avi";
     QVERIFY(WriteAsType(target, *doc, options, savetype::Avi, nullptr));
     AnimationPtr back;

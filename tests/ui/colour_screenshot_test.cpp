@@ -41,7 +41,9 @@ class ColourScreenshotTest : public QObject {
     if (folder.isEmpty() || sample.isEmpty())
       QSKIP("LOOPWRIGHT_COLOUR_SHOTS and LOOPWRIGHT_SAMPLE not set");
     LoadPreferences();
-    SetPref(PrefFlags, (GetPref(PrefFlags) | NoAutoPreview | 0x1) & ~0x40u);
+    SetPrefOn(Pref::NoAutoPreview, true);
+    SetPrefOn(Pref::ShowColourUsage, true);
+    SetPrefOn(Pref::ShowColourData, false);
     InstallQtServices();
     {
       MainWindow window;

@@ -234,7 +234,8 @@ class GeometryDialogsTest : public QObject {
   // the scaling rule; undo and redo; the choices are remembered.
   void resizeAnimationOkUndoRedo() {
     OpenDocument();
-    SetPrefBits(PrefFlags, 0x80 | 0x100, false);
+    SetPrefOn(Pref::ResizeKeepsAspect, false);
+    SetPrefOn(Pref::ResizeIsBicubic, false);
     WithDialog<ResizeDialog>(cmd::ResizeAnimation, [](ResizeDialog* d) {
       QVERIFY(d->NearestChoice()->isChecked());
       d->KeepAspectBox()->setChecked(true);
@@ -249,7 +250,7 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(f->left, 1);
     QCOMPARE(f->top, 1);  // (5 x 1 + 5) / 10
     QVERIFY(window_->Modified());
-    QCOMPARE(GetPref(PrefFlags) & 0x180, 0x80u);
+    QVERIFY(PrefOn(Pref::ResizeKeepsAspect) && !PrefOn(Pref::ResizeIsBicubic));
     window_->Command(cmd::Undo);
     QCOMPARE(doc->screenWidth, 20u);
     QCOMPARE(FirstFrame(*doc)->width, 6u);
@@ -318,7 +319,7 @@ class GeometryDialogsTest : public QObject {
     QCOMPARE(f->height, 4u);
     QCOMPARE(f->left, 4);             // (12 x 2 + 3) / 6
     QCOMPARE(doc->screenWidth, 20u);  // the full frame still reaches furthest
-    QCOMPARE(GetPref(PrefFlags) & 0x100, 0x100u);
+    QVERIFY(PrefOn(Pref::ResizeIsBicubic));
     window_->Command(cmd::Undo);
     QCOMPARE(FirstFrame(*doc)->width, 6u);
   }
@@ -378,7 +379,7 @@ class GeometryDialogsTest : public QObject {
   void moveCropByDraggingInTheView() {
     OpenDocument();
     window_->SelectFrame(0, 0);
-    SetPrefBits(PrefFlags, 0x4000, false);
+    SetPrefOn(Pref::ShowFrameCropped, false);
     WithDialog<MoveCropDialog>(cmd::MoveCrop, [](MoveCropDialog* d) {
       MoveCropView* view = d->View();
       QCOMPARE(d->KeptSizeLabel()->text(), QString::fromUtf8("6×4"));

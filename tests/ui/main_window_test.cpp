@@ -527,7 +527,7 @@ class MainWindowTest : public QObject {
     QCOMPARE(strip->CellLength(), 2 + 8);
     window_->Command(cmd::OrientationHorizontal);
     QCOMPARE(strip->Direction(), 2);
-    QCOMPARE(GetPref(PrefFlags) & StripOrientation, 0x20u);
+    QCOMPARE(PrefFieldValue(PrefField::StripOrientation), 2u);  // horizontal
     window_->Command(cmd::ActualSize);
     // The film edge and the space past the last frame hit nothing.
     QCOMPARE(strip->HitTest(QPoint(2, 2)), -1);
@@ -692,9 +692,9 @@ class MainWindowTest : public QObject {
   }
 
   void previewFollowsTheDocument() {
-    SetPrefBits(PrefFlags, NoAutoPreview, false);
+    SetPrefOn(Pref::NoAutoPreview, false);
     QCOMPARE(window_->OpenDocument(gif_.toStdString()), 1);
-    SetPrefBits(PrefFlags, NoAutoPreview, true);
+    SetPrefOn(Pref::NoAutoPreview, true);
     QTRY_VERIFY(window_->Preview());
     QCOMPARE(window_->Preview()->FrameCount(), 4);
     // A change that keeps the preview open reaches it.

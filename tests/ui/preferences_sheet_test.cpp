@@ -163,14 +163,15 @@ class PreferencesSheetTest : public QObject {
       QVERIFY(sheet.Outcome().interlaceChanged);
       QVERIFY(sheet.Outcome().signatureChanged);
     }
-    uint32_t flags = GetPref(PrefFlags);
-    QVERIFY(flags & PreviewIgnoresLoopCount);
-    QVERIFY(flags & FullScreenPreview);
-    QVERIFY(flags & NoAutoPreview);
-    QVERIFY(flags & AllowInterlace);
-    QVERIFY(!(flags & KeepTrueColor));  // the Export page, applied after the usage preset
-    QVERIFY(!(flags & NoSignatureComment));
-    QCOMPARE(GetPref(PrefFlags2) & 0x35u, 0x35u);
+    QVERIFY(PrefOn(Pref::PreviewIgnoresLoopCount));
+    QVERIFY(PrefOn(Pref::FullScreenPreview));
+    QVERIFY(PrefOn(Pref::NoAutoPreview));
+    QVERIFY(PrefOn(Pref::AllowInterlace));
+    QVERIFY(!PrefOn(Pref::KeepTrueColor));  // the Export page, applied after the usage preset
+    QVERIFY(!PrefOn(Pref::NoSignatureComment));
+    for (Pref bit : {Pref::ExportLayerMasks, Pref::AviFixedRate, Pref::HideIntroPanel,
+                     Pref::LoadTransparentColour})
+      QVERIFY(PrefOn(bit));
     QCOMPARE(GetPref(PrefUndoLevels), 7u);
     QCOMPARE(GetPref(PrefPaletteMerge), 0x00360304u);
     QCOMPARE(GetPref(PrefDefaultDelay), 65535u);
@@ -270,7 +271,7 @@ class PreferencesSheetTest : public QObject {
     QVERIFY(On<QRadioButton>(sheet, 0, 1074)->isChecked());
     On<QRadioButton>(sheet, 0, 1073)->setChecked(true);
     sheet.accept();
-    QVERIFY(!(GetPref(PrefFlags) & KeepTrueColor));
+    QVERIFY(!PrefOn(Pref::KeepTrueColor));
     QCOMPARE(GetPref(PrefFrameTips), 173u);
   }
 

@@ -96,7 +96,7 @@ class PreviewWindowTest : public QObject {
       QTRY_VERIFY_WITH_TIMEOUT(!preview.Playing(), 5000);
       QCOMPARE(lastShown, 3);
     }
-    SetPrefBits(PrefFlags, PreviewIgnoresLoopCount, true);
+    SetPrefOn(Pref::PreviewIgnoresLoopCount, true);
     a->playCount = 1;
     PreviewWindow preview(a.get(), PreviewMode::AllFrames, -1);
     int passes = 0;
@@ -104,7 +104,7 @@ class PreviewWindowTest : public QObject {
     QVERIFY(preview.Open());
     QTRY_VERIFY_WITH_TIMEOUT(passes >= 4, 5000);
     QVERIFY(preview.Playing());
-    SetPrefBits(PrefFlags, PreviewIgnoresLoopCount, false);
+    SetPrefOn(Pref::PreviewIgnoresLoopCount, false);
   }
 
   void delaysBecomeMilliseconds() {

@@ -140,7 +140,7 @@ class PropertyDialogsTest : public QObject {
     QVERIFY(dir_.isValid());
     uitest::UsePrivateSettings(dir_);
     LoadPreferences();
-    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+    SetPrefOn(Pref::NoAutoPreview, true);
     services_.SetEcho(false);
     SetServices(&services_);
   }

@@ -309,7 +309,7 @@ class SaveAsDialogTest : public QObject {
     };
     AnimationPtr doc = Document(5, 20, 10);
     for (const Case& c : cases) {
-      SetPrefBits(PrefFlags, 0x20000000, !c.vertical);
+      SetPrefOn(Pref::StripWasVertical, !c.vertical);
       SaveAsWindow dialog(nullptr, Request(*doc, savetype::Png, saveopt::Strip, "bande.png"));
       auto* panel = dynamic_cast<StripPanel*>(dialog.Panel());
       QVERIFY(panel);
@@ -325,7 +325,7 @@ class SaveAsDialogTest : public QObject {
       QCOMPARE(dialog.Choice().type, savetype::Png);
       QCOMPARE(dialog.Choice().options.optionBits, c.bits);
       QCOMPARE(dialog.Choice().path, dir_.path().toStdString() + "/bande.png");
-      QCOMPARE((GetPref(PrefFlags) & 0x20000000) != 0, c.vertical);  // remembered
+      QCOMPARE(PrefOn(Pref::StripWasVertical), c.vertical);  // remembered
     }
     // The arrows stop at the frame count.
     SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, saveopt::Strip));

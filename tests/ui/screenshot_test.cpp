@@ -21,7 +21,7 @@ class ScreenshotTest : public QObject {
     if (target.isEmpty() || sample.isEmpty())
       QSKIP("LOOPWRIGHT_SCREENSHOT and LOOPWRIGHT_SAMPLE not set");
     LoadPreferences();
-    SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
+    SetPrefOn(Pref::NoAutoPreview, true);
     InstallQtServices();
     {
       MainWindow window;

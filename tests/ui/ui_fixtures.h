@@ -24,8 +24,8 @@ inline void UsePrivateSettings(QTemporaryDir& dir) {
 inline void StartWindowTests(QTemporaryDir& dir, HeadlessServices& services) {
   UsePrivateSettings(dir);
   LoadPreferences();
-  SetPref(PrefFlags, GetPref(PrefFlags) | NoAutoPreview);
-  SetPrefBits(PrefFlags2, 0x40, true);
+  SetPrefOn(Pref::NoAutoPreview, true);
+  SetPrefOn(Pref::FirstStartDone, true);
   InstallQtServices();
   services.SetEcho(false);
   services.ShareWindowWith(&DesktopServices());

@@ -258,7 +258,7 @@ bool WriteStage(const std::string& stage, const std::string& target, const Anima
   std::vector<uint32_t> delays;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) delays.push_back(f->delay);
   if (delays.empty()) return false;
-  const uint32_t fixedRate = GetPref(PrefFlags2) & AviFixedRate ? GetPref(PrefAviFrameRate) : 0;
+  const uint32_t fixedRate = PrefOn(Pref::AviFixedRate) ? GetPref(PrefAviFrameRate) : 0;
   const AviTiming timing = ComputeAviTiming(delays, fixedRate, GetPref(PrefDelayUnits));
 
   PictureSource source(document, settings.trueColour, composite);

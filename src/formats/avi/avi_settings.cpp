@@ -80,7 +80,7 @@ void LoadAviSettingsForSave(const Animation& document, AviSettings* settings) {
   settings->trueColour = false;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f))
     if (!f->rgbPlane.empty()) settings->trueColour = true;
-  if (GetPref(PrefFlags) & NoAviCompression) {
+  if (PrefOn(Pref::NoAviCompression)) {
     settings->compress = false;
     return;
   }

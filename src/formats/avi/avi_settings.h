@@ -11,11 +11,6 @@ namespace lw {
 
 struct Animation;
 
-// Bit of PrefFlags: the user wants no compression.
-constexpr uint32_t NoAviCompression = 0x80000;
-// Bit of PrefFlags2: AVI files are written at the fixed frame rate of PrefAviFrameRate.
-constexpr uint32_t AviFixedRate = 0x04;
-
 // The compression options record, eleven 32-bit little-endian words as stored.
 struct AviCompressOptions {
   uint32_t type = 0;  // FOURCC "vids"

@@ -8,14 +8,6 @@
 namespace lw {
 namespace {
 
-// Remembered bits of PrefFlags and the options each stands for.
-constexpr uint32_t FlagLayers = 0x200;
-constexpr uint32_t FlagOntoComposite = 0x400;
-constexpr uint32_t FlagKeepBackground = 0x800;
-constexpr uint32_t FlagSeparate = 0x04000000;
-constexpr uint32_t FlagKeepTransparency = 0x08000000;
-constexpr uint32_t FlagFullCanvas = 0x80000000;
-
 int ReadPsdFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
                 ProgressMeter* meter) {
   return ReadPsd(path, owner, out, false, meter);
@@ -31,30 +23,31 @@ bool WritePsdDocument(const std::string& path, const std::string& target, Animat
 }  // namespace
 
 uint32_t PsdOptionsFromFlags(uint32_t prefFlags) {
-  uint32_t keep = prefFlags & FlagKeepTransparency ? psdopt::KeepTransparency : 0;
-  if (!(prefFlags & FlagLayers)) return psdopt::Composite | keep;
+  uint32_t keep = BitIn(prefFlags, Pref::PsdKeepTransparency) ? psdopt::KeepTransparency : 0;
+  if (!BitIn(prefFlags, Pref::PsdLayers)) return psdopt::Composite | keep;
   uint32_t options = psdopt::Layers | keep;
-  if (prefFlags & FlagOntoComposite) {
+  if (BitIn(prefFlags, Pref::PsdOntoComposite)) {
     options |= psdopt::OntoComposite;
-  } else if (prefFlags & FlagSeparate) {
+  } else if (BitIn(prefFlags, Pref::PsdSeparate)) {
     options |= psdopt::Separate;
   } else {
     options |= psdopt::OntoBackground;
   }
-  if (prefFlags & FlagKeepBackground) options |= psdopt::KeepBackground;
-  if (prefFlags & FlagFullCanvas) options |= psdopt::FullCanvas;
+  if (BitIn(prefFlags, Pref::PsdKeepBackground)) options |= psdopt::KeepBackground;
+  if (BitIn(prefFlags, Pref::PsdFullCanvas)) options |= psdopt::FullCanvas;
   return options;
 }
 
 uint32_t PsdFlagsWithOptions(uint32_t prefFlags, uint32_t options) {
-  prefFlags &= ~PsdLayerFlagsMask;
-  if (options & psdopt::KeepTransparency) prefFlags |= FlagKeepTransparency;
-  if (!(options & psdopt::Layers)) return prefFlags;
-  prefFlags |= FlagLayers;
-  if (options & psdopt::OntoComposite) prefFlags |= FlagOntoComposite;
-  if (options & psdopt::Separate) prefFlags |= FlagSeparate;
-  if (options & psdopt::KeepBackground) prefFlags |= FlagKeepBackground;
-  if (options & psdopt::FullCanvas) prefFlags |= FlagFullCanvas;
+  const bool layers = options & psdopt::Layers;
+  prefFlags = WithBit(prefFlags, Pref::PsdKeepTransparency, options & psdopt::KeepTransparency);
+  prefFlags = WithBit(prefFlags, Pref::PsdLayers, layers);
+  prefFlags =
+      WithBit(prefFlags, Pref::PsdOntoComposite, layers && (options & psdopt::OntoComposite));
+  prefFlags = WithBit(prefFlags, Pref::PsdSeparate, layers && (options & psdopt::Separate));
+  prefFlags =
+      WithBit(prefFlags, Pref::PsdKeepBackground, layers && (options & psdopt::KeepBackground));
+  prefFlags = WithBit(prefFlags, Pref::PsdFullCanvas, layers && (options & psdopt::FullCanvas));
   return prefFlags;
 }
 

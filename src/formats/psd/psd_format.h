@@ -27,9 +27,6 @@ constexpr uint32_t OneLayer = 0x7102;
 constexpr uint32_t NoLayers = 0x2001;
 }  // namespace psdopt
 
-// The bits of PrefFlags that remember the layer choice.
-constexpr uint32_t PsdLayerFlagsMask = 0x8C000E00;
-
 // The options the remembered choice in prefFlags stands for (a composite frame when the choice
 // is not layers).
 uint32_t PsdOptionsFromFlags(uint32_t prefFlags);

@@ -16,8 +16,6 @@
 namespace lw {
 namespace {
 
-constexpr uint32_t ExportLayerMasks = 0x01;  // PrefFlags2: transparency also as a user mask
-
 // Big-endian output through one buffer; remembers whether anything failed.
 class Output {
  public:
@@ -154,7 +152,7 @@ bool BuildComposite(const Animation& document, std::vector<uint8_t>* canvas) {
 }  // namespace
 
 bool WritePsd(const std::string& path, const Animation& document) {
-  const bool masks = GetPref(PrefFlags2) & ExportLayerMasks;
+  const bool masks = PrefOn(Pref::ExportLayerMasks);
   std::vector<LayerPlan> layers;
   uint64_t layerInfoLength = 2;
   const char* nameFormat = TableText(str::PsdLayerName);

@@ -67,7 +67,8 @@ void ColourButton::paintEvent(QPaintEvent*) {
 
 uint32_t PreviewBackgroundColour(const QWidget* widget) {
   uint32_t stored = GetPref(PrefPreviewBackground);
-  if (stored >= 0x01000000) return stored & 0xFFFFFF;
+  if (FieldIn(stored, PrefField::PreviewBackgroundChosen) != 0)
+    return FieldIn(stored, PrefField::PreviewBackgroundColour);
   QColor face = widget ? widget->palette().color(QPalette::Button) : QColor(240, 240, 240);
   return FromQColor(face);
 }

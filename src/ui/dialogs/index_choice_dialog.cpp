@@ -18,8 +18,6 @@ namespace lw {
 
 namespace {
 
-constexpr uint32_t ShowColourData = 0x40;  // PrefFlags: tips over the grid and the image
-
 // A swatch crossed by the tool's sign: none to choose, + to add, - to remove.
 QIcon ToolIcon(int tool) {
   QPixmap pixmap(16, 16);
@@ -102,7 +100,7 @@ IndexChoiceDialog::IndexChoiceDialog(QWidget* owner, int titleId, const Palette&
   layout->addLayout(row);
 
   tipsBox_ = new QCheckBox(UiText(str::ShowColourData), this);
-  tipsBox_->setChecked(GetPref(PrefFlags) & ShowColourData);
+  tipsBox_->setChecked(PrefOn(Pref::ShowColourData));
   auto tips = [this](bool on) {
     grid_->SetTipsEnabled(on);
     if (view_) view_->SetTipsEnabled(on);
@@ -171,7 +169,7 @@ bool IndexChoiceDialog::ChoiceChanged() const { return chosen_ != initial_; }
 
 void IndexChoiceDialog::done(int result) {
   // The tips' setting is kept whichever way the dialog closes.
-  SetPrefBits(PrefFlags, ShowColourData, tipsBox_->isChecked());
+  SetPrefOn(Pref::ShowColourData, tipsBox_->isChecked());
   QDialog::done(result);
 }
 

@@ -28,9 +28,6 @@ namespace lw {
 
 namespace {
 
-// Bits of PrefFlags: each dialog remembers whether it shows what is kept only.
-constexpr uint32_t ShowFrameCropped = 0x4000;
-constexpr uint32_t ShowAnimationCropped = 0x8000;
 constexpr int kMargin = 14;
 constexpr int kMaxZoom = 8;
 constexpr int kFieldLimit = 65535;
@@ -315,7 +312,7 @@ MoveCropDialog::MoveCropDialog(Animation* animation, int frameIndex, bool wholeA
   ConstrainMoveCrop(&state_);
   initial_ = state_;
 
-  const uint32_t croppedBit = whole_ ? ShowAnimationCropped : ShowFrameCropped;
+  const Pref croppedBit = whole_ ? Pref::ShowAnimationCropped : Pref::ShowFrameCropped;
   const int shownFrame = whole_ && !frame ? 0 : frameIndex;
   view_ = new MoveCropView(animation, shownFrame, &state_, !whole_, this);
   connect(view_, &MoveCropView::changed, this, &MoveCropDialog::ShowState);
@@ -343,10 +340,10 @@ MoveCropDialog::MoveCropDialog(Animation* animation, int frameIndex, bool wholeA
   showCropped_ = new QCheckBox(
       UiText(whole_ ? str::MoveCropShowCroppedAnimation : str::MoveCropShowCroppedFrame), this);
   showCropped_->setObjectName(QStringLiteral("showCropped"));
-  showCropped_->setChecked(GetPref(PrefFlags) & croppedBit);
+  showCropped_->setChecked(PrefOn(croppedBit));
   view_->SetShowCropped(showCropped_->isChecked());
   connect(showCropped_, &QCheckBox::toggled, this, [this, croppedBit](bool on) {
-    SetPrefBits(PrefFlags, croppedBit, on);
+    SetPrefOn(croppedBit, on);
     view_->SetShowCropped(on);
   });
   shows->addWidget(showCropped_);

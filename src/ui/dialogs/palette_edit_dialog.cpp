@@ -26,8 +26,6 @@ namespace lw {
 
 namespace {
 
-constexpr uint32_t ShowColourUsage = 0x1;  // PrefFlags: the editor shows which entries are used
-
 uint32_t ToColour(const PaletteEntry& e) { return e.red | (e.green << 8) | (e.blue << 16); }
 
 // A palette file to load or to export to, chosen in the folder the last one came from; that
@@ -85,7 +83,7 @@ PaletteEditDialog::PaletteEditDialog(QWidget* owner, PaletteEditRequest* request
     usageBox_ = new QCheckBox(UiText(str::PalShowUsage), this);
     if (request->usage) {
       grid_->SetUsage(request->usage);
-      usageBox_->setChecked(GetPref(PrefFlags) & ShowColourUsage);
+      usageBox_->setChecked(PrefOn(Pref::ShowColourUsage));
       grid_->SetShowUsage(usageBox_->isChecked());
     } else {
       usageBox_->setEnabled(false);
@@ -260,8 +258,7 @@ void PaletteEditDialog::ShowColours() {
 }
 
 void PaletteEditDialog::accept() {
-  if (usageBox_ && usageBox_->isEnabled())
-    SetPrefBits(PrefFlags, ShowColourUsage, usageBox_->isChecked());
+  if (usageBox_ && usageBox_->isEnabled()) SetPrefOn(Pref::ShowColourUsage, usageBox_->isChecked());
   request_->result.clear();
   if (changed_ && working_ != reference_) request_->result = working_;
   QDialog::accept();

@@ -96,7 +96,7 @@ class FramePropertiesPage : public QWidget {
     interlaced_ = new QCheckBox(UiText(str::PropInterlaced), this);
     interlaced_->setObjectName(QStringLiteral("interlaced"));
     SetBox(interlaced_, initial_.interlaced);
-    interlaced_->setEnabled(animation.frameCount < 2 || (GetPref(PrefFlags) & AllowInterlace));
+    interlaced_->setEnabled(animation.frameCount < 2 || PrefOn(Pref::AllowInterlace));
     grid->addWidget(interlaced_, row++, 0, 1, 2);
     if (one) {
       bool keeps = !frames.empty() && !frames[0]->rgbPlane.empty();

@@ -119,7 +119,7 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   int initial = InitialReduceCount(largestPalette);
   count_->setCurrentText(QString::number(initial));
   dither_ = new QCheckBox(UiText(str::ReduceDither), this);
-  dither_->setChecked(GetPref(PrefReduceColors) & (1u << 16));
+  dither_->setChecked(PrefOn(Pref::ReduceDither));
   options->addWidget(new QLabel(UiText(str::ReduceCountLabel), this));
   options->addWidget(count_);
   options->addSpacing(12);

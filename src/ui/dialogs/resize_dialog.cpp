@@ -48,7 +48,6 @@ ResizeDialog::ResizeDialog(ResizeRequest* request, QWidget* parent)
     request->oldWidth = std::max<uint32_t>(f->width, 1);
     request->oldHeight = std::max<uint32_t>(f->height, 1);
   }
-  const uint32_t flags = GetPref(PrefFlags);
 
   auto* layout = new QVBoxLayout(this);
   auto* current =
@@ -76,7 +75,7 @@ ResizeDialog::ResizeDialog(ResizeRequest* request, QWidget* parent)
   heightPercent_->setSuffix(QStringLiteral(" %"));
   keepAspect_ = new QCheckBox(UiText(str::ResizeKeepAspect), sizeBox);
   keepAspect_->setObjectName(QStringLiteral("keepAspect"));
-  keepAspect_->setChecked(flags & ResizeKeepsAspect);
+  keepAspect_->setChecked(PrefOn(Pref::ResizeKeepsAspect));
   grid->addWidget(keepAspect_, 3, 0, 1, 3);
   layout->addWidget(sizeBox);
   // Row by row: the pixels, then the percent of the same side.
@@ -98,7 +97,7 @@ ResizeDialog::ResizeDialog(ResizeRequest* request, QWidget* parent)
     bicubic_->setChecked(true);
     nearest_->setEnabled(false);
   } else {
-    (flags & ResizeIsBicubic ? bicubic_ : nearest_)->setChecked(true);
+    (PrefOn(Pref::ResizeIsBicubic) ? bicubic_ : nearest_)->setChecked(true);
   }
   layout->addWidget(methodBox);
   layout->addWidget(OkCancelButtons(this));
@@ -175,8 +174,8 @@ void ResizeDialog::accept() {
               mb::YesNo | mb::IconExclamation) != answer::Yes) {
     return;  // back to the dialog
   }
-  SetPrefBits(PrefFlags, ResizeKeepsAspect, keepAspect_->isChecked());
-  SetPrefBits(PrefFlags, ResizeIsBicubic, bicubic);
+  SetPrefOn(Pref::ResizeKeepsAspect, keepAspect_->isChecked());
+  SetPrefOn(Pref::ResizeIsBicubic, bicubic);
   request_->newWidth = static_cast<uint32_t>(width_->value());
   request_->newHeight = static_cast<uint32_t>(height_->value());
   request_->keepAspect = keepAspect_->isChecked();

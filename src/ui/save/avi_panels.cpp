@@ -58,10 +58,10 @@ class AviPanel : public SavePanel {
 
     // The stored choice; RLE8 codes 8-bit pictures only.
     options_ = LoadAviCompressOptions();
-    int choice = GetPref(PrefFlags) & NoAviCompression ? None
-                 : options_ == Rle8Options()           ? Rle8
-                 : options_ == Video1Options()         ? Video1
-                                                       : Custom;
+    int choice = PrefOn(Pref::NoAviCompression) ? None
+                 : options_ == Rle8Options()    ? Rle8
+                 : options_ == Video1Options()  ? Video1
+                                                : Custom;
     if (traits_ & doctrait::TrueColour) {
       group_.button(Rle8)->setEnabled(false);
       if (choice == Rle8) choice = Video1;
@@ -101,10 +101,10 @@ class AviPanel : public SavePanel {
     int choice = group_.checkedId();
     if (choice == None) {
       avi.compress = false;
-      SetPrefBits(PrefFlags, NoAviCompression, true);
+      SetPrefOn(Pref::NoAviCompression, true);
     } else {
       avi.compress = true;
-      SetPrefBits(PrefFlags, NoAviCompression, false);
+      SetPrefOn(Pref::NoAviCompression, false);
       avi.compressOptions = choice == Rle8     ? Rle8Options()
                             : choice == Video1 ? Video1Options()
                                                : options_;

@@ -20,8 +20,6 @@ namespace lw {
 
 namespace {
 
-// PrefFlags: the last strip was vertical.
-constexpr uint32_t StripWasVertical = 0x20000000;
 
 // The arrows stop at the frame count; a typed number above it is the panel's to refuse (with
 // a beep), so the box itself takes any count a strip choice can hold.
@@ -66,7 +64,7 @@ StripPanel::StripPanel(const SavePanelContext& context, QWidget* parent)
   orientation->addWidget(vertical_);
   orientation->addStretch();
   layout->addLayout(orientation);
-  bool wasVertical = GetPref(PrefFlags) & StripWasVertical;
+  bool wasVertical = PrefOn(Pref::StripWasVertical);
   (wasVertical ? vertical_ : horizontal_)->setChecked(true);
 
   auto* countRow = new QHBoxLayout;
@@ -114,7 +112,7 @@ void StripPanel::ShowResult() {
 
 bool StripPanel::Apply(SaveOptions* options) {
   options->optionBits = OptionBits();
-  SetPrefBits(PrefFlags, StripWasVertical, vertical_->isChecked());
+  SetPrefOn(Pref::StripWasVertical, vertical_->isChecked());
   return true;
 }
 

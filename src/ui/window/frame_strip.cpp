@@ -406,7 +406,7 @@ void FrameStrip::scrollContentsBy(int, int) { viewport()->update(); }
 // ---- Intro panel
 
 void FrameStrip::UpdateIntro() {
-  bool want = !animation_ && !(GetPref(PrefFlags2) & 0x10);
+  bool want = !animation_ && !PrefOn(Pref::HideIntroPanel);
   if (want && !intro_) {
     intro_ = new IntroPanel(viewport());
     intro_->move(40, 40);

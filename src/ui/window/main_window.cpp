@@ -49,9 +49,6 @@ namespace {
 
 QString Q(const std::string& s) { return QString::fromStdString(s); }
 
-// PrefFlags2: the usage question was answered once.
-constexpr uint32_t FirstStartDone = 0x40;
-
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -66,7 +63,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   properties_ = new PropertiesBar(this);
   addToolBarBreak();
   addToolBar(Qt::TopToolBarArea, properties_);
-  properties_->setVisible(!(GetPref(PrefFlags) & HidePropertiesBar));
+  properties_->setVisible(!PrefOn(Pref::HidePropertiesBar));
   strip_ = new FrameStrip(this);
   setCentralWidget(strip_);
   BuildStatusBar();
@@ -95,7 +92,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
           [this](const QStringList& paths, int index) { DropFiles(paths, index, true); });
 
   uint32_t tips = GetPref(PrefFrameTips);
-  strip_->SetTipsEnabled(tips & tipbits::On);
+  strip_->SetTipsEnabled(BitIn(tips, Pref::FrameTipsOn));
   strip_->SetTipBits(tips);
   strip_->SetTransparencyDisplay(GetPref(PrefTransparencyDisplay));
   SetButtonFaceColour(ColourFromPixel(QApplication::palette().color(QPalette::Button).rgb()));
@@ -239,9 +236,9 @@ bool MainWindow::SaveDocumentAs(int type) {
 }
 
 void MainWindow::AskUsageOnFirstStart() {
-  if (GetPref(PrefFlags2) & FirstStartDone) return;
+  if (PrefOn(Pref::FirstStartDone)) return;
   ShowUsageQuestion(this);
-  SetPrefBits(PrefFlags2, FirstStartDone, true);
+  SetPrefOn(Pref::FirstStartDone, true);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -294,10 +291,10 @@ void MainWindow::AttachDocument() {
     RecountSelection(*doc);
     for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) SetTransparentDisplayColour(f, true);
   }
-  uint32_t stored = GetPref(PrefFlags) & StripOrientation;
-  strip_->SetOrientation(stored == 0x20   ? orient::Horizontal
-                         : stored == 0x10 ? orient::Vertical
-                                          : orient::Automatic);
+  uint32_t stored = PrefFieldValue(PrefField::StripOrientation);
+  strip_->SetOrientation(stored == 2   ? orient::Horizontal
+                         : stored == 1 ? orient::Vertical
+                                       : orient::Automatic);
   strip_->SetZoom(0);
   strip_->SetAnimation(doc);
   statusBar()->clearMessage();

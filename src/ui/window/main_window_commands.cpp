@@ -390,14 +390,14 @@ void MainWindow::InsertFiles(const QStringList& paths, int index) {
 void MainWindow::Preferences() {
   PreferencesOutcome outcome = ShowPreferences(this);
   uint32_t tips = GetPref(PrefFrameTips);
-  strip_->SetTipsEnabled(tips & tipbits::On);
+  strip_->SetTipsEnabled(BitIn(tips, Pref::FrameTipsOn));
   strip_->SetTipBits(tips);
   if (!outcome.accepted) return;
   ShowTransparentPixels(state_.document.get());
   strip_->SetTransparencyDisplay(GetPref(PrefTransparencyDisplay));
   if (outcome.interlaceChanged && state_.document) {
     // Flags cleared change the file: the document is modified.
-    if (!(GetPref(PrefFlags) & AllowInterlace)) ClearInterlacingCommand(state_);
+    if (!PrefOn(Pref::AllowInterlace)) ClearInterlacingCommand(state_);
     StartSizeEstimate(true);
   }
   // The next save must carry the new signature.
@@ -407,12 +407,12 @@ void MainWindow::Preferences() {
 
 void MainWindow::ToggleViewSetting(int command) {
   if (command == cmd::ShowPropertiesBar) {
-    bool hide = !(GetPref(PrefFlags) & HidePropertiesBar);
-    SetPrefBits(PrefFlags, HidePropertiesBar, hide);
+    bool hide = !PrefOn(Pref::HidePropertiesBar);
+    SetPrefOn(Pref::HidePropertiesBar, hide);
     properties_->setVisible(!hide);
   } else {
-    bool on = !(GetPref(PrefFrameTips) & tipbits::On);
-    SetPrefBits(PrefFrameTips, tipbits::On, on);
+    bool on = !PrefOn(Pref::FrameTipsOn);
+    SetPrefOn(Pref::FrameTipsOn, on);
     strip_->SetTipsEnabled(on);
     strip_->SetTipBits(GetPref(PrefFrameTips));
   }
@@ -427,20 +427,25 @@ void MainWindow::SetZoom(int level) {
 
 void MainWindow::SetOrientation(int value) {
   strip_->SetOrientation(value);
-  uint32_t stored = value == orient::Horizontal ? 0x20 : value == orient::Vertical ? 0x10 : 0;
-  SetPref(PrefFlags, (GetPref(PrefFlags) & ~StripOrientation) | stored);
+  SetPrefField(PrefField::StripOrientation, value == orient::Horizontal ? 2
+                                            : value == orient::Vertical ? 1
+                                                                        : 0);
   UpdateCommandStates();
 }
 
 void MainWindow::SetTransparencyMode(int command) {
-  uint32_t old = GetPref(PrefTransparencyDisplay);
-  uint32_t value = old & 0xFFFFFF;  // the custom colour stays for a later choice
-  if (command == cmd::TransparencyAsFrameColour) value |= 1u << 24;
+  const uint32_t old = PrefFieldValue(PrefField::TransparencyColour);
+  // Modes: 0 the window's background, 1 the frame's own colour, 2 a custom colour, which stays
+  // for a later choice.
+  uint32_t value = WithField(0, PrefField::TransparencyColour, old);
+  if (command == cmd::TransparencyAsFrameColour)
+    value = WithField(value, PrefField::TransparencyMode, 1);
   if (command == cmd::TransparencyAsCustom) {
-    QColor start = QColor::fromRgb(PixelFromColour(old & 0xFFFFFF));
+    QColor start = QColor::fromRgb(PixelFromColour(old));
     QColor colour = QColorDialog::getColor(start, this);
     if (!colour.isValid()) return;
-    value = (2u << 24) | ColourFromPixel(colour.rgb());
+    value = WithField(WithField(0, PrefField::TransparencyColour, ColourFromPixel(colour.rgb())),
+                      PrefField::TransparencyMode, 2);
   }
   SetPref(PrefTransparencyDisplay, value);
   ShowTransparentPixels(state_.document.get());

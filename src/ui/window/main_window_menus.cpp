@@ -224,14 +224,14 @@ DocumentFacts MainWindow::Facts() const {
   f.globalPalette = doc && doc->globalPalette;
   f.clipboardHasFrames = MimeDataOffersFrames(QApplication::clipboard()->mimeData());
   f.previewOpen = preview_ != nullptr;
-  f.coEditorTakesLayers = GetPref(PrefFlags2) & 0x08;
+  f.coEditorTakesLayers = PrefOn(Pref::CoEditorIsPhotoshop);
   f.liveEditSession = LiveEditActive();
-  f.keepTrueColour = GetPref(PrefFlags) & KeepTrueColor;
-  f.propertiesBarShown = !(GetPref(PrefFlags) & HidePropertiesBar);
-  f.frameTips = GetPref(PrefFrameTips) & tipbits::On;
+  f.keepTrueColour = PrefOn(Pref::KeepTrueColor);
+  f.propertiesBarShown = !PrefOn(Pref::HidePropertiesBar);
+  f.frameTips = PrefOn(Pref::FrameTipsOn);
   f.zoomLevel = strip_->ZoomLevel();
   f.orientation = strip_->Orientation();
-  f.transparencyMode = static_cast<int>(GetPref(PrefTransparencyDisplay) >> 24);
+  f.transparencyMode = static_cast<int>(PrefFieldValue(PrefField::TransparencyMode));
   f.modemSpeed = static_cast<int>(GetPref(PrefModemSpeed));
   return f;
 }

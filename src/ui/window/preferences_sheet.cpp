@@ -101,23 +101,22 @@ void UsagePage::Apply(PreferencesOutcome*) {
 // ---------------------------------------------------------------------------------------------
 
 ProgramPage::ProgramPage(QWidget* parent) : PreferencePage(parent) {
-  uint32_t flags = GetPref(PrefFlags);
   auto* layout = new QVBoxLayout(this);
   auto* preview = new QGroupBox(UiText(str::PrefApercu), this);
   auto* pv = new QVBoxLayout(preview);
   QCheckBox* ignore = Box(preview, 1204, str::PrefIgnorerNombreIterationsDans);
-  ignore->setChecked(flags & PreviewIgnoresLoopCount);
+  ignore->setChecked(PrefOn(Pref::PreviewIgnoresLoopCount));
   QCheckBox* full = Box(preview, 1205, str::PrefApercuPleinEcranEchap);
-  full->setChecked(flags & FullScreenPreview);
+  full->setChecked(PrefOn(Pref::FullScreenPreview));
   QCheckBox* automatic = Box(preview, 1236, str::PrefMontrerAutomatiquementApercuApres);
-  automatic->setChecked(!(flags & NoAutoPreview));
+  automatic->setChecked(!PrefOn(Pref::NoAutoPreview));
   for (QWidget* w : {ignore, full, automatic}) pv->addWidget(w);
   layout->addWidget(preview);
 
   QCheckBox* interlace = Box(this, 1084, str::PrefPermettreEntrelacementInterieurAnimation);
-  interlace->setChecked(flags & AllowInterlace);
+  interlace->setChecked(PrefOn(Pref::AllowInterlace));
   QCheckBox* insert = Box(this, 1296, str::PrefAfficherBoiteInsererCadre);
-  insert->setChecked(GetPref(PrefFlags2) & 0x10);
+  insert->setChecked(PrefOn(Pref::HideIntroPanel));
   wasAssociated_ = IsGifAssociated();
   QCheckBox* associate = Box(this, 1092, str::PrefAjouterEditerAvecLoopwright);
   associate->setChecked(wasAssociated_);
@@ -157,16 +156,13 @@ void ProgramPage::ChooseEditor() {
 }
 
 void ProgramPage::Apply(PreferencesOutcome* outcome) {
-  uint32_t flags = GetPref(PrefFlags) & ~0x00301000u;
-  if (Find<QCheckBox>(this, 1204)->isChecked()) flags |= PreviewIgnoresLoopCount;
-  if (Find<QCheckBox>(this, 1205)->isChecked()) flags |= FullScreenPreview;
-  if (!Find<QCheckBox>(this, 1236)->isChecked()) flags |= NoAutoPreview;
-  SetPref(PrefFlags, flags);
-  SetPrefBits(PrefFlags2, 0x10, Find<QCheckBox>(this, 1296)->isChecked());
+  SetPrefOn(Pref::PreviewIgnoresLoopCount, Find<QCheckBox>(this, 1204)->isChecked());
+  SetPrefOn(Pref::FullScreenPreview, Find<QCheckBox>(this, 1205)->isChecked());
+  SetPrefOn(Pref::NoAutoPreview, !Find<QCheckBox>(this, 1236)->isChecked());
+  SetPrefOn(Pref::HideIntroPanel, Find<QCheckBox>(this, 1296)->isChecked());
   bool interlace = Find<QCheckBox>(this, 1084)->isChecked();
-  if (interlace != static_cast<bool>(GetPref(PrefFlags) & AllowInterlace))
-    outcome->interlaceChanged = true;
-  SetPrefBits(PrefFlags, AllowInterlace, interlace);
+  if (interlace != PrefOn(Pref::AllowInterlace)) outcome->interlaceChanged = true;
+  SetPrefOn(Pref::AllowInterlace, interlace);
   bool associate = Find<QCheckBox>(this, 1092)->isChecked();
   if (!associate && wasAssociated_) {
     UnassociateGif();
@@ -223,7 +219,7 @@ AnimationPage::AnimationPage(QWidget* parent) : PreferencePage(parent) {
   QRadioButton* enlarge = Radio(oversize, 1112, str::PrefChangerLesDimensionsActuelles);
   (word & OversizeCrop ? crop : enlarge)->setChecked(true);
   QCheckBox* ask = Box(oversize, 1121, str::PrefToujoursDemander);
-  ask->setChecked(word & OversizeInsertAsk);
+  ask->setChecked(BitIn(word, Pref::OversizeInsertAsk));
   for (QWidget* w :
        {static_cast<QWidget*>(crop), static_cast<QWidget*>(enlarge), static_cast<QWidget*>(ask)})
     ov->addWidget(w);
@@ -255,18 +251,17 @@ void AnimationPage::Apply(PreferencesOutcome*) {
 // ---------------------------------------------------------------------------------------------
 
 ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
-  uint32_t flags = GetPref(PrefFlags), flags2 = GetPref(PrefFlags2);
   auto* layout = new QVBoxLayout(this);
   QCheckBox* trueColour = Box(this, 1257, str::PrefConserverLesCouleursBits);
-  trueColour->setChecked(flags & KeepTrueColor);
+  trueColour->setChecked(PrefOn(Pref::KeepTrueColor));
   QCheckBox* masks = Box(this, 1083, str::PrefExporterTransparenceDansLes);
-  masks->setChecked(flags2 & 0x01);
+  masks->setChecked(PrefOn(Pref::ExportLayerMasks));
   layout->addWidget(trueColour);
   layout->addWidget(masks);
 
   auto* rateRow = new QHBoxLayout;
   QCheckBox* fixedRate = Box(this, 1288, str::PrefFrequenceFixeDesImages);
-  fixedRate->setChecked(flags2 & 0x04);
+  fixedRate->setChecked(PrefOn(Pref::AviFixedRate));
   auto* rate = new QLineEdit(QString::asprintf("%.2f", GetPref(PrefAviFrameRate) * 0.0001), this);
   rate->setObjectName(Id(1069));
   rate->setFixedWidth(70);
@@ -278,7 +273,7 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
 
   auto* colourRow = new QHBoxLayout;
   QCheckBox* loadTransparent = Box(this, 1092, str::PrefRendreTransparenteCetteCouleur);
-  loadTransparent->setChecked(flags2 & 0x20);
+  loadTransparent->setChecked(PrefOn(Pref::LoadTransparentColour));
   swatch_ = new ColourButton(this);
   swatch_->setObjectName(Id(1298));
   swatch_->setToolTip(QString());
@@ -296,14 +291,14 @@ ExportPage::ExportPage(QWidget* parent) : PreferencePage(parent) {
   slider->setTickPosition(QSlider::TicksBelow);
   slider->setTickInterval(1);
   slider->setPageStep(1);
-  uint32_t step = (GetPref(PrefSaveOptions) >> 8) & 0xFF;
+  uint32_t step = PrefFieldValue(PrefField::JpegStep);
   slider->setValue(step == 0 ? 6 : static_cast<int>(std::min<uint32_t>(step, 10)));
   qv->addWidget(new QLabel(UiText(str::PrefQualite), quality));
   qv->addWidget(slider, 1);
   layout->addWidget(quality);
 
   QCheckBox* signature = Box(this, 1084, str::PrefToujoursAjouterCommentaireMax);
-  signature->setChecked(!(flags & NoSignatureComment));
+  signature->setChecked(!PrefOn(Pref::NoSignatureComment));
   auto* text = new QLineEdit(QString::fromStdString(GetSignature(true)), this);
   text->setObjectName(Id(1070));
   text->setEnabled(signature->isChecked());
@@ -330,10 +325,10 @@ bool ExportPage::Validate() {
 }
 
 void ExportPage::Apply(PreferencesOutcome* outcome) {
-  SetPrefBits(PrefFlags, KeepTrueColor, Find<QCheckBox>(this, 1257)->isChecked());
-  SetPrefBits(PrefFlags2, 0x01, Find<QCheckBox>(this, 1083)->isChecked());
+  SetPrefOn(Pref::KeepTrueColor, Find<QCheckBox>(this, 1257)->isChecked());
+  SetPrefOn(Pref::ExportLayerMasks, Find<QCheckBox>(this, 1083)->isChecked());
   bool fixedRate = Find<QCheckBox>(this, 1288)->isChecked();
-  SetPrefBits(PrefFlags2, 0x04, fixedRate);
+  SetPrefOn(Pref::AviFixedRate, fixedRate);
   if (fixedRate) {
     QString t =
         Find<QLineEdit>(this, 1069)->text().trimmed().replace(QLatin1Char(','), QLatin1Char('.'));
@@ -341,16 +336,15 @@ void ExportPage::Apply(PreferencesOutcome* outcome) {
     if (!(rate > 0)) rate = 0;  // also a text that is no number
     SetPref(PrefAviFrameRate, rate >= 4294967295.0 ? 0xFFFFFFFFu : static_cast<uint32_t>(rate));
   }
-  SetPrefBits(PrefFlags2, 0x20, Find<QCheckBox>(this, 1092)->isChecked());
+  SetPrefOn(Pref::LoadTransparentColour, Find<QCheckBox>(this, 1092)->isChecked());
   SetPref(PrefLoadTransparentColor, swatch_->Colour());
-  uint32_t options = GetPref(PrefSaveOptions);
   uint32_t step = static_cast<uint32_t>(Find<QSlider>(this, 1271)->value());
   // A stored 0 already means 6: an untouched slider leaves the word as it was.
-  if (!(step == 6 && ((options >> 8) & 0xFF) == 0))
-    SetPref(PrefSaveOptions, (options & ~0xFF00u) | step << 8);
+  if (!(step == 6 && PrefFieldValue(PrefField::JpegStep) == 0))
+    SetPrefField(PrefField::JpegStep, step);
   bool signature = Find<QCheckBox>(this, 1084)->isChecked();
   if (textEdited_) SetSignature(Find<QLineEdit>(this, 1070)->text().toStdString());
-  SetPrefBits(PrefFlags, NoSignatureComment, !signature);
+  SetPrefOn(Pref::NoSignatureComment, !signature);
   if (textEdited_ || signature != hadSignature_) outcome->signatureChanged = true;
 }
 
@@ -360,27 +354,31 @@ FrameTipsPage::FrameTipsPage(QWidget* parent) : PreferencePage(parent) {
   uint32_t tips = GetPref(PrefFrameTips);
   auto* layout = new QVBoxLayout(this);
   QCheckBox* on = Box(this, 1083, str::PrefAfficherInformationSurLes);
-  on->setChecked(tips & 0x001);
+  on->setChecked(BitIn(tips, Pref::FrameTipsOn));
   layout->addWidget(on);
   auto* group = new QGroupBox(UiText(str::PrefInformationAffichee), this);
   auto* gl = new QVBoxLayout(group);
   const struct {
     int id;
-    uint32_t bit;
+    Pref bit;
     int text;
   } boxes[] = {
-      {1265, 0x004, str::PrefCadreNumero}, {1267, 0x008, str::PrefGrandeurDimensions},
-      {1268, 0x010, str::PrefDecalage},    {1269, 0x020, str::PrefIntervale},
-      {1270, 0x040, str::PrefDisposition}, {1271, 0x080, str::PrefTransparence},
-      {1272, 0x100, str::PrefTypePalette}, {1274, 0x400, str::PrefNombreBit},
+      {1265, Pref::FrameTipNumber, str::PrefCadreNumero},
+      {1267, Pref::FrameTipSize, str::PrefGrandeurDimensions},
+      {1268, Pref::FrameTipOffset, str::PrefDecalage},
+      {1269, Pref::FrameTipDelay, str::PrefIntervale},
+      {1270, Pref::FrameTipDisposal, str::PrefDisposition},
+      {1271, Pref::FrameTipTransparency, str::PrefTransparence},
+      {1272, Pref::FrameTipPalette, str::PrefTypePalette},
+      {1274, Pref::FrameTipBitCount, str::PrefNombreBit},
   };
   for (const auto& b : boxes) {
     QCheckBox* box = Box(group, b.id, b.text);
-    box->setProperty("bit", b.bit);
-    box->setChecked(tips & b.bit);
+    box->setProperty("bit", MaskOf(b.bit));
+    box->setChecked(BitIn(tips, b.bit));
     gl->addWidget(box);
   }
-  Find<QCheckBox>(this, 1274)->setVisible(GetPref(PrefFlags) & KeepTrueColor);
+  Find<QCheckBox>(this, 1274)->setVisible(PrefOn(Pref::KeepTrueColor));
   group->setEnabled(on->isChecked());
   layout->addWidget(group);
   layout->addStretch(1);
@@ -388,7 +386,7 @@ FrameTipsPage::FrameTipsPage(QWidget* parent) : PreferencePage(parent) {
 }
 
 void FrameTipsPage::Apply(PreferencesOutcome*) {
-  uint32_t word = Find<QCheckBox>(this, 1083)->isChecked() ? 0x001 : 0;
+  uint32_t word = WithBit(0, Pref::FrameTipsOn, Find<QCheckBox>(this, 1083)->isChecked());
   for (QCheckBox* box : findChildren<QCheckBox*>()) {
     QVariant bit = box->property("bit");
     if (bit.isValid() && box->isChecked()) word |= bit.toUInt();

@@ -59,7 +59,7 @@ PreviewWindow::PreviewWindow(Animation* document, PreviewMode mode, int currentF
   setWindowTitle(UiText(str::PreviewTitle));
   setModal(false);
   if (parent) setWindowIcon(parent->windowIcon());
-  fullScreen_ = (GetPref(PrefFlags) & FullScreenPreview) && mode != PreviewMode::Durations;
+  fullScreen_ = PrefOn(Pref::FullScreenPreview) && mode != PreviewMode::Durations;
   durationMode_ = mode == PreviewMode::Durations;
   timer_.setSingleShot(true);
   timer_.setTimerType(Qt::PreciseTimer);
@@ -144,7 +144,9 @@ void PreviewWindow::BuildControls() {
   navigationBar_->addWidget(colourButton_);
   connect(colourButton_, &ColourButton::colourChosen, this, [this](uint32_t colour) {
     SetBackground(colour);
-    SetPref(PrefPreviewBackground, 0x01000000 | colour);
+    SetPref(PrefPreviewBackground,
+            WithField(WithField(0, PrefField::PreviewBackgroundColour, colour),
+                      PrefField::PreviewBackgroundChosen, 1));
   });
   navigationBar_->addSeparator();
   addAction(navigationBar_, cmd::ZoomIn, Glyph::ZoomIn, &PreviewWindow::ZoomIn);
@@ -345,7 +347,7 @@ void PreviewWindow::ArmTimer() {
 
 void PreviewWindow::Tick() {
   if (!playing_ || count_ == 0) return;
-  if (!(GetPref(PrefFlags) & PreviewIgnoresLoopCount) && current_ == count_) {
+  if (!PrefOn(Pref::PreviewIgnoresLoopCount) && current_ == count_) {
     if (loopsLeft_ == 1) {
       Stop();
       return;
