@@ -63,9 +63,6 @@ constexpr uint32_t WithField(uint32_t word, PrefField f, uint32_t value) {
   return (word & ~MaskOf(f)) | ((value << std::countr_zero(MaskOf(f))) & MaskOf(f));
 }
 
-// The GIF reader still masks PrefFlags itself until its callers hand it the choice.
-inline constexpr uint32_t AllowInterlace = MaskOf(Pref::AllowInterlace);
-
 // Loads the words at start-up, before any window exists, and reports a damaged settings file.
 void LoadPreferences();
 // A word; word 2 goes through its legacy mapping.

@@ -75,7 +75,7 @@ TEST_F(GifSave, OpeningFollowsTheInterlacePreferenceAndShowsTheReadersMessages) 
   PutFile(path, bytes);
   FormatSpec gif = GifFormat();
   for (bool allowed : {false, true}) {
-    SetPref(PrefFlags, allowed ? AllowInterlace : 0);
+    SetPrefOn(Pref::AllowInterlace, allowed);
     AnimationPtr b;
     ASSERT_EQ(gif.reader(path, nullptr, &b, nullptr), static_cast<int>(GifReadStatus::Done));
     EXPECT_EQ(FirstFrame(*b)->Interlaced(), allowed);

@@ -28,7 +28,7 @@ int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
     return static_cast<int>(GifReadStatus::Failed);
   }
   GifReadOptions options;
-  options.keepInterlace = GetPref(PrefFlags) & AllowInterlace;
+  options.keepInterlace = PrefOn(Pref::AllowInterlace);
   std::vector<int> messages;
   GifReadStatus status = ReadGif(source, meter, out, options, &messages);
   for (int id : messages) ShowErrorId(id);

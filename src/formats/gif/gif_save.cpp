@@ -14,8 +14,6 @@ namespace lw {
 
 namespace {
 
-constexpr uint32_t kCropSilently = 0x00000004;  // PrefFlags
-
 int CreateForWriting(const std::string& path) {
   int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0666);
   if (fd < 0) ShowErrorId(str::CannotSaveTemporary, path.c_str());
@@ -63,7 +61,7 @@ bool SaveFrameAsGif(const std::string& path, Frame* frame) {
 }
 
 bool ConfirmCropToScreen(WindowHandle owner, Animation& animation) {
-  if (!(GetPref(PrefFlags) & kCropSilently)) {
+  if (!PrefOn(Pref::CropSilently)) {
     if (!FramesOutsideScreen(animation)) return true;
     // Cropping cannot be undone: anything but a clear yes keeps the document as it is.
     if (owner && AskUser(owner, str::CropBeforeSaveQuestion, str::CropBeforeSaveTitle,
