@@ -83,12 +83,14 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
   if ((options & optimize::RemoveLocalPalettes) && AnyLocalPalette(animation)) {
     folded = true;
     if (options & optimize::BuildMetaPalette) {
-      uint32_t word = (GetPref(PrefPaletteMerge) & ~uint32_t{0xEEFE}) | 0x1001;
+      // The optimal palette over every frame, with the stored dithering and colour counts.
+      uint32_t word = merge::Adaptive | merge::TakeLocals |
+                      (GetPref(PrefPaletteMerge) & (merge::Dither | merge::ColourCounts));
       if (FitPalettes(nullptr, &animation, word, nullptr, progress) != 1) return 0;
     } else {
       ProgressSetText(progress, kRemoveLocalStatus);
       ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
-      uint32_t word = (GetPref(PrefPaletteMerge) & 0x100) | 2;
+      uint32_t word = merge::MergeGlobal | (PrefOn(Pref::PaletteMergeDither) ? merge::Dither : 0);
       for (Frame* f = FirstFrame(animation); f;) {
         Frame* next = NextFrame(f);
         if (f->localPalette) {

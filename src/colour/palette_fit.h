@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "base/preferences.h"
 #include "colour/colour_engine.h"
 #include "platform/services.h"
 
@@ -19,8 +20,11 @@ constexpr uint32_t Web = 0x008;          // map every frame onto the web palette
 constexpr uint32_t LocalEach = 0x010;    // a local palette for each new frame
 constexpr uint32_t Fixed = 0x400;        // map every frame onto the fixed palette
 constexpr uint32_t MethodMask = 0x41F;
-constexpr uint32_t Dither = 0x100;
-constexpr uint32_t Ask = 0x200;
+// The stored word's own bits, as the preference registry names them.
+constexpr uint32_t Dither = MaskOf(Pref::PaletteMergeDither);
+constexpr uint32_t Ask = MaskOf(Pref::PaletteMergeAsk);
+constexpr uint32_t ColourCounts =
+    MaskOf(PrefField::PaletteMergeColours) | MaskOf(PrefField::PaletteMergeTrueColours);
 constexpr uint32_t TakeLocals = 0x1000;  // also take in frames with local palettes
 }  // namespace merge
 
