@@ -141,7 +141,7 @@ TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
   ApplyAutoTransparency(*a);  // bit off: nothing
   EXPECT_FALSE(f0->Transparent());
 
-  SetPref(PrefFlags2, 0x20);
+  SetPrefOn(Pref::LoadTransparentColour, true);
   ApplyAutoTransparency(*a);
   EXPECT_TRUE(f0->Transparent());
   EXPECT_EQ(f0->transparentIndex, 5);

@@ -116,11 +116,11 @@ TEST_F(GifSave, CropQuestion) {
   EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a)) << "no window: cropped without a question";
   EXPECT_EQ(FirstFrame(*a)->width, 9u);
   a = doc();
-  SetPref(PrefFlags, 0x4);
+  SetPrefOn(Pref::CropSilently, true);
   EXPECT_TRUE(ConfirmCropToScreen(&owner, *a));
   EXPECT_EQ(FirstFrame(*a)->width, 9u);
   EXPECT_TRUE(Texts().empty());
-  SetPref(PrefFlags, 0);
+  SetPrefOn(Pref::CropSilently, false);
   EXPECT_TRUE(ConfirmCropToScreen(&owner, *a)) << "inside now: nothing asked";
   EXPECT_TRUE(Texts().empty());
 }
