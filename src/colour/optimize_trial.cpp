@@ -5,6 +5,7 @@
 
 #include "base/numbers.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_writer.h"
@@ -42,7 +43,7 @@ TrialStatus RunOptimizeTrial(const Animation& document, OptimizeOptions options,
   OptimizeAnimation(**copy, options, progress);
   if (!ProgressStep(progress)) return TrialStatus::Stopped;
   ProgressSetText(progress, LoadResText(str::OptimizeMeasuring));
-  int32_t measured = EstimateEncodedSize(**copy, true, progress);
+  int32_t measured = EstimateEncodedSize(**copy, true, GetSignature(), progress);
   if (measured < 0 || !ProgressStep(progress)) return TrialStatus::Stopped;
   *size = measured;
   return TrialStatus::Done;
@@ -90,7 +91,7 @@ void SavingTexts(int64_t before, int64_t after, const std::string& separator, st
 
 bool KeepOptimizeTrial(Animation& document, AnimationPtr copy, int32_t copySize) {
   if (!copy || copySize < 0) return false;
-  int32_t before = EstimateEncodedSize(document, false, nullptr);
+  int32_t before = EstimateEncodedSize(document, false, GetSignature(), nullptr);
   if (before == copySize) return false;
   // The optimized copy becomes the document; the old content is the undo step.
   SwapAnimations(document, *copy);

@@ -65,7 +65,7 @@ uint64_t ExtensionBlockSize(const ExtensionBlock& block) {
 }
 
 // Bytes of a comment block holding text, cut into sub-blocks as the model stores it.
-uint64_t CommentBlockSize(const std::string& text) {
+uint64_t CommentBlockSize(std::string_view text) {
   uint64_t n = text.size();
   if (n == 0) return 4;
   return 3 + n + (n + 254) / 255;
@@ -518,7 +518,8 @@ GifWriteStatus WriteFrameAsGif(ByteSink& sink, Frame* frame, const GifWriteOptio
   return result;
 }
 
-int32_t EstimateEncodedSize(Animation& animation, bool force, ProgressMeter* progress) {
+int32_t EstimateEncodedSize(Animation& animation, bool force, std::string_view signature,
+                            ProgressMeter* progress) {
   if (animation.encodedSizeCache != -1 && !force) return animation.encodedSizeCache;
   animation.encodedSizeCache = -1;
   ByteSink counter;
@@ -531,7 +532,6 @@ int32_t EstimateEncodedSize(Animation& animation, bool force, ProgressMeter* pro
     if (b->kind == BlockKind::Comment && CommentText(b, &text) && IsSignatureComment(text))
       size -= static_cast<int64_t>(ExtensionBlockSize(static_cast<const ExtensionBlock&>(*b)));
   }
-  std::string signature = GetSignature(false);
   if (!signature.empty()) size += static_cast<int64_t>(CommentBlockSize(signature));
   animation.encodedSizeCache = static_cast<int32_t>(std::clamp<int64_t>(size, 0, INT32_MAX));
   return animation.encodedSizeCache;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string_view>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,11 @@ bool WriteFrameRecord(ByteSink& sink, const Frame& frame, const GifWriteOptions&
 // table.
 GifWriteStatus WriteFrameAsGif(ByteSink& sink, Frame* frame, const GifWriteOptions& options);
 
-// The encoded size with the signature comment the save puts in; the cache unless forced.
-// -1 when cancelled.
-int32_t EstimateEncodedSize(Animation& animation, bool force, ProgressMeter* progress);
+// The encoded size of the file the save writes, whose signature comments are replaced by
+// signature (none when empty: GetSignature() gives what the save puts in); the cache unless
+// forced. -1 when cancelled.
+int32_t EstimateEncodedSize(Animation& animation, bool force, std::string_view signature,
+                            ProgressMeter* progress);
 
 // Bytes of one frame record; 0 when it cannot be encoded.
 uint64_t EncodedFrameSize(const Frame* frame);

@@ -4,6 +4,7 @@
 
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "colour/optimize_support.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
@@ -93,10 +94,10 @@ TEST_F(OptimizeTrial, RunsOnACopyAndMeasuresIt) {
     ASSERT_TRUE(copy);
     EXPECT_TRUE(SameAnimation(*doc, *original));  // the document is only read
     EXPECT_TRUE(SameTimeline(pictures, Timeline(*copy)));
-    EXPECT_EQ(size, EstimateEncodedSize(*copy, true, nullptr));
+    EXPECT_EQ(size, EstimateEncodedSize(*copy, true, GetSignature(), nullptr));
     EXPECT_EQ(copy->frameCount, options ? 4 : 5) << options;
   }
-  EXPECT_LT(size, EstimateEncodedSize(*doc, true, nullptr));
+  EXPECT_LT(size, EstimateEncodedSize(*doc, true, GetSignature(), nullptr));
 }
 
 TEST_F(OptimizeTrial, StopRequestEndsTheTrialWithoutASize) {
@@ -135,7 +136,7 @@ TEST_F(OptimizeTrial, UselessFramesToggle) {
 TEST_F(OptimizeTrial, KeepingTheResultIsOneUndoStepOnlyWhenTheSizeChanged) {
   AnimationPtr doc = Sprite();
   AnimationPtr original = DuplicateAnimation(*doc, nullptr);
-  int32_t before = EstimateEncodedSize(*doc, false, nullptr);
+  int32_t before = EstimateEncodedSize(*doc, false, GetSignature(), nullptr);
 
   // Same size: nothing recorded, the document as it was.
   AnimationPtr same;
@@ -150,17 +151,17 @@ TEST_F(OptimizeTrial, KeepingTheResultIsOneUndoStepOnlyWhenTheSizeChanged) {
   ASSERT_EQ(RunOptimizeTrial(*doc, kAll, nullptr, &smaller, &size), TrialStatus::Done);
   EXPECT_TRUE(KeepOptimizeTrial(*doc, std::move(smaller), size));
   EXPECT_EQ(doc->frameCount, 4);
-  EXPECT_EQ(EstimateEncodedSize(*doc, true, nullptr), size);
+  EXPECT_EQ(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), size);
   EXPECT_EQ(CanUndoKind(), undo::Optimize);
   Undo(*doc);
   EXPECT_TRUE(SameAnimation(*doc, *original));
-  EXPECT_EQ(EstimateEncodedSize(*doc, true, nullptr), before);
+  EXPECT_EQ(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
 }
 
 TEST_F(OptimizeTrial, InPlaceWithoutACopyLeavesTheSizeUnknown) {
   AnimationPtr doc = Sprite();
   auto pictures = Timeline(*doc);
-  EstimateEncodedSize(*doc, false, nullptr);
+  EstimateEncodedSize(*doc, false, GetSignature(), nullptr);
   OptimizeInPlace(*doc, kAll, nullptr);
   EXPECT_EQ(doc->encodedSizeCache, -1);
   EXPECT_EQ(doc->frameCount, 4);

@@ -6,6 +6,7 @@
 
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "colour/colour_engine.h"
 #include "core/gif_writer.h"
 #include "core/support_animation.h"
@@ -126,10 +127,10 @@ TEST_F(ReduceTrial, KeepingTheCopyIsOneUndoStep) {
 
   AnimationPtr copy;
   ASSERT_TRUE(MakeReducedCopy(*doc, 16, false, nullptr, nullptr, &copy));
-  int32_t reducedSize = EstimateEncodedSize(*copy, true, nullptr);
+  int32_t reducedSize = EstimateEncodedSize(*copy, true, GetSignature(), nullptr);
   ASSERT_TRUE(KeepReducedCopy(*doc, std::move(copy)));
   EXPECT_LE(ColoursUsed(*doc).size(), 16u);
-  EXPECT_EQ(EstimateEncodedSize(*doc, false, nullptr), reducedSize);
+  EXPECT_EQ(EstimateEncodedSize(*doc, false, GetSignature(), nullptr), reducedSize);
   EXPECT_EQ(CanUndoKind(), undo::ReducePalette);
   Undo(*doc);
   EXPECT_TRUE(SameAnimation(*doc, *original));

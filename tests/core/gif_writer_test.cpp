@@ -123,15 +123,13 @@ TEST_F(GifWriter, EstimateCountsTheSignatureTheSaveWillPutIn) {
   ByteSink counter;
   WriteGif(counter, *a, nullptr);
   int64_t plain = static_cast<int64_t>(counter.Count()) - (4 + 29);  // 29 UTF-8 bytes
-  SetSignature("Fait ici");
-  EXPECT_EQ(EstimateEncodedSize(*a, true, nullptr), plain + 4 + 8);
-  SetPref(PrefFlags, MaskOf(Pref::NoSignatureComment));
-  EXPECT_EQ(EstimateEncodedSize(*a, false, nullptr), plain + 4 + 8) << "cached";
-  EXPECT_EQ(EstimateEncodedSize(*a, true, nullptr), plain);
+  EXPECT_EQ(EstimateEncodedSize(*a, true, "Fait ici", nullptr), plain + 4 + 8);
+  EXPECT_EQ(EstimateEncodedSize(*a, false, "", nullptr), plain + 4 + 8) << "cached";
+  EXPECT_EQ(EstimateEncodedSize(*a, true, "", nullptr), plain);
 
   services_.cancelAtPump = 1;
   ProgressMeter* meter = CreateProgressMeter(nullptr, 0, 0);
-  EXPECT_EQ(EstimateEncodedSize(*a, true, meter), -1);
+  EXPECT_EQ(EstimateEncodedSize(*a, true, "", meter), -1);
   DestroyProgressMeter(meter);
 }
 

@@ -125,7 +125,7 @@ class FrenchWindowTest : public QObject {
 
   void sizesAndPercentagesAreWrittenTheFrenchWay() {
     AnimationPtr doc = Noisy(96, 64);
-    const int64_t size = EstimateEncodedSize(*doc, true, nullptr);
+    const int64_t size = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
     QVERIFY(size >= 1000);
     QCOMPARE(window_->OpenDocument(WriteGif(*doc, "bruit.gif").toStdString()), 1);
 

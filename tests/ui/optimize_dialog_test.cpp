@@ -10,6 +10,7 @@
 #include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "colour/optimize_trial.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
@@ -54,7 +55,7 @@ class OptimizeDialogTest : public QObject {
 
   void optionsTriedAsTheyChange() {
     AnimationPtr doc = Squares();
-    int32_t before = EstimateEncodedSize(*doc, true, nullptr);
+    int32_t before = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
     OptimizeDialog dialog(nullptr, doc.get());
     QCOMPARE(dialog.windowTitle(), QStringLiteral("Optimiser l'animation"));
     // No frame has a local palette: that box and its radios cannot be used.
@@ -122,13 +123,13 @@ class OptimizeDialogTest : public QObject {
     QVERIFY(dialog.Changed());
     QCOMPARE(TaskRunning(task::OptimizeTrial), 0u);
     QCOMPARE(int(doc->frameCount), 3);
-    QCOMPARE(QStringLiteral("%1 octets").arg(EstimateEncodedSize(*doc, true, nullptr)), shown);
+    QCOMPARE(QStringLiteral("%1 octets").arg(EstimateEncodedSize(*doc, true, GetSignature(), nullptr)), shown);
     QCOMPARE(GetPref(PrefOptimize),
              optimize::Defaults ^ optimize::DuplicatesToTransparency ^ optimize::MinimalCodeSize);
     QCOMPARE(CanUndoKind(), undo::Optimize);
     Undo(*doc);
     QCOMPARE(int(doc->frameCount), 4);
-    QCOMPARE(EstimateEncodedSize(*doc, true, nullptr), before);
+    QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
   }
 
   // Trials long enough to be overtaken: clicks stop the running one, and a size shows only for
@@ -167,7 +168,7 @@ class OptimizeDialogTest : public QObject {
 
   void cancelLeavesTheDocument() {
     AnimationPtr doc = Squares();
-    int32_t before = EstimateEncodedSize(*doc, true, nullptr);
+    int32_t before = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
     {
       OptimizeDialog dialog(nullptr, doc.get());
       dialog.show();
@@ -179,7 +180,7 @@ class OptimizeDialogTest : public QObject {
     }
     QCoreApplication::processEvents();  // late reports of the stopped trial go nowhere
     QCOMPARE(int(doc->frameCount), 4);
-    QCOMPARE(EstimateEncodedSize(*doc, true, nullptr), before);
+    QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
     QCOMPARE(CanUndoKind(), 0u);
     QCOMPARE(GetPref(PrefOptimize), optimize::Defaults);
   }

@@ -19,6 +19,7 @@
 #include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "colour/reduce_trial.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
@@ -67,8 +68,8 @@ class ReduceColoursDialogTest : public QObject {
     AnimationPtr copy;
     MakeReducedCopy(doc, n, false, nullptr, nullptr, &copy);
     return QString::fromStdString(
-        ReduceSavingText(EstimateEncodedSize(const_cast<Animation&>(doc), false, nullptr),
-                         EstimateEncodedSize(*copy, true, nullptr), GroupSeparator));
+        ReduceSavingText(EstimateEncodedSize(const_cast<Animation&>(doc), false, GetSignature(), nullptr),
+                         EstimateEncodedSize(*copy, true, GetSignature(), nullptr), GroupSeparator));
   }
 
  private slots:

@@ -21,6 +21,7 @@
 #include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
 #include "core/gif_writer.h"
 #include "ui/common/dialog_buttons.h"
@@ -220,7 +221,7 @@ void OptimizeDialog::FirstShown() {
 void OptimizeDialog::MeasureDocument() {
   if (ready_) return;
   WaitTasks(task::SizeEstimate, true);
-  documentSize_ = EstimateEncodedSize(*document_, false, nullptr);
+  documentSize_ = EstimateEncodedSize(*document_, false, GetSignature(), nullptr);
   currentSize_->setText(
       QString::fromStdString(SizeFieldText(documentSize_, Grouping().toStdString())));
   ready_ = true;

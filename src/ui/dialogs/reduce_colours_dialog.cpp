@@ -20,6 +20,7 @@
 #include "base/numbers.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
 #include "colour/reduce_trial.h"
 #include "core/frame_player.h"
@@ -153,7 +154,7 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   fullView_->ShowFrame(1, true);
   lastCount_ = initial;
   WaitTasks(task::SizeEstimate, true);
-  documentSize_ = EstimateEncodedSize(*document_, false, nullptr);
+  documentSize_ = EstimateEncodedSize(*document_, false, GetSignature(), nullptr);
   fullVolume_->setText(
       QString::fromStdString(ReduceVolumeText(documentSize_, Separator(locale()).toStdString())));
   reducedTitle_->hide();
@@ -241,7 +242,7 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
     {
       ProgressMeterPtr meter(CreateProgressMeterIn(
           handle, progress::Background | progress::InDialog, task::ReducePreview, view.get()));
-      *size = EstimateEncodedSize(*copy, true, meter.get());
+      *size = EstimateEncodedSize(*copy, true, GetSignature(), meter.get());
       if (!ProgressStep(meter.get())) *size = -1;
     }
     int32_t measured = *size;

@@ -195,7 +195,7 @@ void MainWindow::StartSizeEstimate(bool invalidate) {
   StartBackgroundTask(
       task::SizeEstimate,
       [animation, result](ProgressMeter* meter) {
-        *result = EstimateEncodedSize(*animation, false, meter);
+        *result = EstimateEncodedSize(*animation, false, GetSignature(), meter);
       },
       [self, generation, result](bool stopped) {
         if (stopped || *result < 0) return;

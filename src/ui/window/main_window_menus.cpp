@@ -267,7 +267,7 @@ void MainWindow::RefreshDownloadMenu() {
     if (TaskRunning(task::SizeEstimate)) {
       size = lastSize_;
     } else {
-      size = EstimateEncodedSize(*state_.document, false, nullptr);
+      size = EstimateEncodedSize(*state_.document, false, GetSignature(), nullptr);
       lastSize_ = size;
     }
   }
