@@ -520,7 +520,8 @@ TEST_F(FlowTest, PartialSaveOfAnUntitledAnimationKeepsItModified) {
   EXPECT_TRUE(SaveAsCommand(state, -1));
   EXPECT_EQ(state.documentPath, target);
   EXPECT_FALSE(state.modified);
-  EXPECT_EQ(GetPref(PrefSaveOptions) & 0xFFFF00FFu, (2u << 16) | savetype::Gif);
+  EXPECT_EQ(PrefFieldValue(PrefField::SaveOptionBits), saveopt::AnimationChosen);
+  EXPECT_EQ(static_cast<int>(PrefFieldValue(PrefField::SaveType)), savetype::Gif);
   std::string dir;
   ASSERT_TRUE(GetInitDir(&dir));
   EXPECT_EQ(dir, dir_.string() + "/");

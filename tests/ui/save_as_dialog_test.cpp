@@ -429,7 +429,8 @@ class SaveAsDialogTest : public QObject {
   void typingANameAndEnterSavesAGif() {
     QTemporaryDir folder;
     SetInitDir(folder.path().toStdString() + "/");
-    SetPref(PrefSaveOptions, (GetPref(PrefSaveOptions) & 0xFF00) | savetype::Png);
+    SetPrefField(PrefField::SaveOptionBits, 0);
+    SetPrefField(PrefField::SaveType, savetype::Png);
     ShellState state;
     state.document = Document(3);
     std::string chosen;
@@ -453,7 +454,8 @@ class SaveAsDialogTest : public QObject {
     AnimationPtr back;
     QCOMPARE(ReadAnyFile(path, nullptr, &back, nullptr), ReadComplete);
     QCOMPARE(back->frameCount, int16_t(3));
-    QCOMPARE(GetPref(PrefSaveOptions) & 0xFFFF00FFu, (saveopt::AnimationChosen << 16) | 1u);
+    QCOMPARE(PrefFieldValue(PrefField::SaveOptionBits), saveopt::AnimationChosen);
+    QCOMPARE(static_cast<int>(PrefFieldValue(PrefField::SaveType)), savetype::Gif);
     std::string dir;
     QVERIFY(GetInitDir(&dir));
     QCOMPARE(dir, folder.path().toStdString() + "/");
