@@ -118,8 +118,11 @@ uint32_t MappedWord(int index) {
   return v;
 }
 
-void LoadWords() {
-  std::lock_guard<std::mutex> lock(writeMutex);
+// Set once the store has been read: a write before that would store zeros over every other word.
+std::atomic<bool> loaded{false};
+
+// The caller holds writeMutex.
+void LoadWordsLocked() {
   SetDefaults();
   SettingsKey key;
   if (OpenSettingsKey(ProgramKeyPath, &key) == SettingsStatus::Ok) {
@@ -130,6 +133,17 @@ void LoadWords() {
   // Delays are converted with 100 / units, so only 1..100 work.
   if (words[PrefDelayUnits] == 0 || words[PrefDelayUnits] > 100) words[PrefDelayUnits] = 100;
   if (words[PrefSaveOptions] == 0) words[PrefSaveOptions] = 1;
+  loaded = true;
+}
+
+void LoadWords() {
+  std::lock_guard<std::mutex> lock(writeMutex);
+  LoadWordsLocked();
+}
+
+// Before a write: the words the write keeps are the stored ones, read now if nobody has yet.
+void LoadBeforeWriting() {
+  if (!loaded) LoadWordsLocked();
 }
 
 }  // namespace
@@ -147,6 +161,7 @@ uint32_t GetPref(int index) {
 bool SetPref(int index, uint32_t value) {
   if (index < 0 || index >= PrefWordCount) return false;
   std::lock_guard<std::mutex> lock(writeMutex);
+  LoadBeforeWriting();
   words[index] = value;
   return WriteWords() == SettingsStatus::Ok;
 }
@@ -155,6 +170,7 @@ bool PrefOn(Pref bit) { return BitIn(GetPref(WordOf(bit)), bit); }
 
 bool SetPrefOn(Pref bit, bool on) {
   std::lock_guard<std::mutex> lock(writeMutex);
+  LoadBeforeWriting();
   words[WordOf(bit)] = WithBit(MappedWord(WordOf(bit)), bit, on);
   return WriteWords() == SettingsStatus::Ok;
 }
@@ -163,6 +179,7 @@ uint32_t PrefFieldValue(PrefField f) { return FieldIn(GetPref(WordOf(f)), f); }
 
 bool SetPrefField(PrefField f, uint32_t value) {
   std::lock_guard<std::mutex> lock(writeMutex);
+  LoadBeforeWriting();
   words[WordOf(f)] = WithField(MappedWord(WordOf(f)), f, value);
   return WriteWords() == SettingsStatus::Ok;
 }

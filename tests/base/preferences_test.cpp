@@ -327,5 +327,30 @@ TEST_F(PreferencesTest, BitsAndFieldsChangeOnlyThemselves) {
   EXPECT_EQ(WithField(0, PrefField::StripOrientation, 7), 0x30u);
 }
 
+
+// Stores two words, writes one bit before anything read the store, and reads the store back: 0
+// when the two words were kept.
+int WriteOneBitBeforeReading() {
+  SettingsKey key;
+  const std::vector<uint8_t> pref = {7, 0, 0, 0, 3, 0, 0, 0};  // delay 7, 3 loops
+  if (CreateSettingsKey(ProgramKeyPath, &key) != SettingsStatus::Ok ||
+      SetSettingsValue(key, "Pref", RegBinary, pref.data(), pref.size()) != SettingsStatus::Ok ||
+      SetSettingsDword(key, "NPref", 2) != SettingsStatus::Ok)
+    return 2;
+  ResetSettingsStore();
+  SetPrefOn(Pref::AllowInterlace, true);
+  ResetSettingsStore();
+  LoadPreferences();
+  bool kept = GetPref(PrefDefaultDelay) == 7 && GetPref(PrefDefaultLoopCount) == 3 &&
+              PrefOn(Pref::AllowInterlace);
+  return kept ? 0 : 1;
+}
+
+// In a fresh process: a write before the first read once stored zeros over the user's settings.
+TEST(PreferencesFirstWrite, KeepsTheStoredWords) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");  // re-runs the program: nothing read yet
+  EXPECT_EXIT(std::_Exit(WriteOneBitBeforeReading()), ::testing::ExitedWithCode(0), "");
+}
+
 }  // namespace
 }  // namespace lw
