@@ -51,7 +51,6 @@ void FollowInTrueColour(Frame* frame, const std::vector<uint8_t>& oldDib) {
       if (alpha) frame->alphaPlane[at] = clear ? 0 : 255;
     }
   }
-  frame->blendedPlane = {};
 }
 
 }  // namespace

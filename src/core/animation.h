@@ -162,8 +162,6 @@ struct Frame : Block {
   // One byte per pixel (0 transparent, 255 opaque), rows of IndexStride(width); only beside
   // rgbPlane.
   std::vector<uint8_t> alphaPlane;
-  // rgbPlane blended over a background colour with alphaPlane; a display cache.
-  std::vector<uint8_t> blendedPlane;
   // What the frame shows, as a number: views keep pictures drawn from a frame under it. Taken
   // from one process-wide counter, so a frame made at a freed frame's address never matches.
   uint64_t version = NewFrameVersion();
@@ -292,9 +290,9 @@ bool SetCommentText(Block* block, const std::string& text);
 // model, the bytes after its first length byte); false for other kinds.
 bool CommentText(const Block* block, std::string* text);
 void SetDibSize(Frame* frame, uint32_t width, int32_t height);
-// Setting rgbPlane drops blendedPlane; an empty plane frees all three.
+// An empty plane frees the alpha plane too.
 void SetRgbPlane(Frame* frame, std::vector<uint8_t> plane);
-// Drops blendedPlane; the alpha plane is only kept beside an rgbPlane.
+// The alpha plane is only kept beside an rgbPlane.
 void SetAlphaPlane(Frame* frame, std::vector<uint8_t> plane);
 void FreeAlphaPlane(Frame* frame);
 void FreeRgbPlane(Frame* frame);

@@ -258,9 +258,7 @@ void DrawFrameFrom(const Frame& frame, const std::vector<uint8_t>* colours, Pixe
   const std::vector<uint8_t>* plane = nullptr;
   uint64_t rgbStride = RgbStride(g.width);
   if (!frame.rgbPlane.empty()) {
-    plane = colours                        ? colours
-            : !frame.blendedPlane.empty() ? &frame.blendedPlane
-                                          : &frame.rgbPlane;
+    plane = colours ? colours : &frame.rgbPlane;
     if (rgbStride * g.height > plane->size()) plane = nullptr;
   }
   uint64_t maskStride = MaskStride(g.width);
@@ -301,7 +299,7 @@ void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t orig
 void DrawFrameOver(const Frame& frame, PixelView view, int64_t originX, int64_t originY,
                    int numerator, int denominator, bool transparent, uint32_t backdrop) {
   std::vector<uint8_t> blended;
-  if (!frame.rgbPlane.empty() && !frame.alphaPlane.empty() && frame.blendedPlane.empty()) {
+  if (!frame.rgbPlane.empty() && !frame.alphaPlane.empty()) {
     // Short of memory the colour plane is drawn as it is.
     BlendedPlaneOf(frame, backdrop, 0, &blended);
   }
@@ -355,15 +353,6 @@ void BuildRoundingTable(int displayBits, uint8_t table[256]) {
       table[v] = static_cast<uint8_t>(((v >> 3) * 255 + 15) / 31);
     }
   }
-}
-
-bool BuildBlendedPlane(Frame* frame, uint32_t background, int displayBits) {
-  if (!frame) return false;
-  frame->blendedPlane = {};
-  std::vector<uint8_t> out;
-  if (!BlendedPlaneOf(*frame, background, displayBits, &out)) return false;
-  frame->blendedPlane = std::move(out);
-  return true;
 }
 
 bool BlendedPlaneOf(const Frame& frame, uint32_t background, int displayBits,

@@ -117,12 +117,11 @@ DrawRect FrameDestination(const Frame& frame, int64_t originX, int64_t originY, 
 int64_t ZoomLength(int64_t length, int numerator, int denominator);
 
 // Draws the frame at its own position, scaled by numerator/denominator (nearest pixel), clipped to
-// the view. A frame with an rgbPlane is drawn from its blendedPlane when present, else from the
-// rgbPlane; others through their DIB's colour table. With transparent and a mask, the pixels the
+// the view. A frame with an rgbPlane is drawn from it; others through their DIB's colour table. With transparent and a mask, the pixels the
 // mask marks leave the picture as it was.
 void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t originY, int numerator,
                int denominator, bool transparent);
-// DrawFrame for the views: a frame with an alphaPlane and no blendedPlane is shown blended over
+// DrawFrame for the views: a frame with an alphaPlane is shown blended over
 // backdrop (0x00BBGGRR) through a plane made for this drawing; the frame is left as it is.
 void DrawFrameOver(const Frame& frame, PixelView view, int64_t originX, int64_t originY,
                    int numerator, int denominator, bool transparent, uint32_t backdrop);
@@ -142,12 +141,10 @@ bool BlendFrame(const Frame& frame, PixelView view);
 // thirty-two levels.
 void BuildRoundingTable(int displayBits, uint8_t table[256]);
 
-// Builds frame.blendedPlane: with an alphaPlane the rgbPlane blended over background (0x00BBGGRR);
-// source channels first go through the rounding table when displayBits is not 0; a frame
-// without alphaPlane is only rounded. Without an rgbPlane, or with neither alpha nor rounding,
-// the cache is dropped. False when memory is short (no cache).
-bool BuildBlendedPlane(Frame* frame, uint32_t background, int displayBits);
-// The plane BuildBlendedPlane would store, into out (left empty when there is nothing to blend).
+// rgbPlane blended over background (0x00BBGGRR) with alphaPlane, into out: source channels
+// first go through the rounding table when displayBits is not 0; a frame without alphaPlane is
+// only rounded. Left empty without an rgbPlane, or with neither alpha nor rounding. False when
+// memory is short.
 bool BlendedPlaneOf(const Frame& frame, uint32_t background, int displayBits,
                     std::vector<uint8_t>* out);
 

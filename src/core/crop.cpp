@@ -88,7 +88,6 @@ void CropFrame(Frame* frame, int32_t x0, int32_t y0, int32_t w, int32_t h) {
       FreeRgbPlane(frame);
     }
   }
-  frame->blendedPlane = {};
 
   frame->width = static_cast<uint32_t>(newWidth);
   frame->height = static_cast<uint32_t>(newHeight);

@@ -137,14 +137,12 @@ void SetRgbPlane(Frame* frame, std::vector<uint8_t> plane) {
     return;
   }
   frame->rgbPlane = std::move(plane);
-  frame->blendedPlane = {};
   TouchFrame(frame);
 }
 
 void SetAlphaPlane(Frame* frame, std::vector<uint8_t> plane) {
   if (!frame) return;
   frame->alphaPlane = frame->rgbPlane.empty() ? std::vector<uint8_t>{} : std::move(plane);
-  frame->blendedPlane = {};
   TouchFrame(frame);
 }
 
@@ -154,7 +152,6 @@ void FreeRgbPlane(Frame* frame) {
   if (!frame) return;
   frame->rgbPlane = {};
   frame->alphaPlane = {};
-  frame->blendedPlane = {};
   TouchFrame(frame);
 }
 
@@ -219,8 +216,6 @@ void SwapFrameImages(Frame* a, Frame* b) {
   std::swap(a->codeSize, b->codeSize);
   std::swap(a->rgbPlane, b->rgbPlane);
   std::swap(a->alphaPlane, b->alphaPlane);
-  a->blendedPlane = {};
-  b->blendedPlane = {};
   TouchFrame(a);
   TouchFrame(b);
   if (a->localPalette || b->localPalette) {

@@ -111,7 +111,6 @@ void RebuildTransparencyMask(Frame* frame) {
           if (row[x] == frame->transparentIndex) rgb[3 * x] = rgb[3 * x + 1] = rgb[3 * x + 2] = 0;
         }
       }
-      frame->blendedPlane = {};
     }
   }
   std::vector<uint8_t> mask;

@@ -109,7 +109,6 @@ bool TurnFrame(Frame* frame, FrameTurn turn) {
   // Planes too short for the image were useless before and would be wrong now.
   if (!hasRgb) FreeRgbPlane(frame);
   if (!hasAlpha) FreeAlphaPlane(frame);
-  frame->blendedPlane = {};
   RebuildTransparencyMask(frame);
   return true;
 }

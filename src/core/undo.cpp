@@ -169,7 +169,7 @@ size_t BlockBytes(const Block* block) {
   if (block->IsFrame()) {
     const auto* f = static_cast<const Frame*>(block);
     return sizeof(Frame) + f->transparencyMask.size() + f->dib.size() + f->rgbPlane.size() +
-           f->alphaPlane.size() + f->blendedPlane.size() + PaletteBytes(f->localPalette.get());
+           f->alphaPlane.size() + PaletteBytes(f->localPalette.get());
   }
   if (block->kind == BlockKind::ListHead) return sizeof(ListHead);
   return sizeof(ExtensionBlock) + static_cast<const ExtensionBlock*>(block)->data.size();

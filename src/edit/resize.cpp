@@ -406,7 +406,6 @@ bool ResizeNearest(const ResizeRequest& r, ProgressMeter* progress) {
     // Planes too short for the image were useless before and would be wrong now.
     if (!s.hasRgb) FreeRgbPlane(f);
     if (!s.hasAlpha) FreeAlphaPlane(f);
-    f->blendedPlane = {};
     f->width = s.width;
     f->height = s.height;
     f->left = static_cast<int32_t>(

@@ -165,17 +165,13 @@ TEST(ComposeDrawing, ScalesClipsAndHonoursTheMask) {
   EXPECT_EQ(surface.pixels[5 + 2], RampPixel(4));
   SetPref(PrefTransparencyDisplay, saved);
 
-  // A true-colour frame draws from its plane, the display cache first.
+  // A true-colour frame draws from its plane.
   Frame* t = AddFrame(*doc, 0, 0, 1, 1, {1});
   SetRgbPlane(t, {10, 20, 30, 0});
   DrawFrame(*t, surface.View(), 0, 0, 1, 1, false);
   EXPECT_EQ(surface.pixels[0], 0xFF1E140Au);
-  t->blendedPlane = {1, 2, 3, 0};
-  DrawFrame(*t, surface.View(), 0, 0, 1, 1, false);
-  EXPECT_EQ(surface.pixels[0], 0xFF030201u);
   // A plane too short for the DIB is not read.
   t->rgbPlane.resize(2);
-  t->blendedPlane.clear();
   DrawFrame(*t, surface.View(), 0, 0, 1, 1, false);
   EXPECT_EQ(surface.pixels[0], RampPixel(1));
 }
@@ -193,11 +189,12 @@ TEST(ComposeDrawing, AlphaBlendingAndTheDisplayCache) {
   EXPECT_EQ(surface.pixels[1], 0xFFFFFFFFu);
   EXPECT_EQ(surface.pixels[2], 0xFF0A0A0Au);
 
-  ASSERT_TRUE(BuildBlendedPlane(f, 0x000A0A0A, 0));
-  EXPECT_EQ(f->blendedPlane, (std::vector<uint8_t>{105, 55, 4, 255, 255, 255, 0, 0}));
+  std::vector<uint8_t> blended;
+  ASSERT_TRUE(BlendedPlaneOf(*f, 0x000A0A0A, 0, &blended));
+  EXPECT_EQ(blended, (std::vector<uint8_t>{105, 55, 4, 255, 255, 255, 0, 0}));
   // Twelve-bit display: channels rounded to sixteen levels before blending.
-  ASSERT_TRUE(BuildBlendedPlane(f, 0x000A0A0A, 12));
-  EXPECT_EQ(f->blendedPlane[0], (204 * 128 + 10 * 127) / 255);
+  ASSERT_TRUE(BlendedPlaneOf(*f, 0x000A0A0A, 12, &blended));
+  EXPECT_EQ(blended[0], (204 * 128 + 10 * 127) / 255);
   uint8_t table[256];
   BuildRoundingTable(16, table);
   EXPECT_EQ(table[0], 0);
@@ -207,10 +204,10 @@ TEST(ComposeDrawing, AlphaBlendingAndTheDisplayCache) {
 
   // Without alpha the plane is only rounded; without rounding there is no cache.
   FreeAlphaPlane(f);
-  ASSERT_TRUE(BuildBlendedPlane(f, 0, 12));
-  EXPECT_EQ(f->blendedPlane[0], 204);
-  ASSERT_TRUE(BuildBlendedPlane(f, 0, 0));
-  EXPECT_TRUE(f->blendedPlane.empty());
+  ASSERT_TRUE(BlendedPlaneOf(*f, 0, 12, &blended));
+  EXPECT_EQ(blended[0], 204);
+  ASSERT_TRUE(BlendedPlaneOf(*f, 0, 0, &blended));
+  EXPECT_TRUE(blended.empty());
 }
 
 TEST(ComposeDrawing, TrueColourPlaneFromThePixels) {

@@ -206,7 +206,6 @@ TEST_F(Model, DuplicateIsADeepCopy) {
   UpdateDibColourTable(second);
   SetRgbPlane(second, std::vector<uint8_t>(RgbStride(4) * 3, 9));
   SetAlphaPlane(second, std::vector<uint8_t>(IndexStride(4) * 3, 255));
-  second->blendedPlane.assign(8, 1);
   InsertBlockAfter(LastBlock(*a), NewBlock(BlockKind::Comment, 3));
 
   AnimationPtr copy = DuplicateAnimation(*a, nullptr);
@@ -217,7 +216,6 @@ TEST_F(Model, DuplicateIsADeepCopy) {
   Frame* c1 = FrameAt(*copy, 0);
   Frame* c2 = FrameAt(*copy, 1);
   EXPECT_NE(c2->localPalette.get(), second->localPalette.get());
-  EXPECT_TRUE(c2->blendedPlane.empty());
   EXPECT_EQ(NameAtomReferences(c1->nameAtom), 2);
 
   c1->bits()[0] = 77;
@@ -316,13 +314,8 @@ TEST_F(Model, FrameImageSwapsAndPlanes) {
 
   SetRgbPlane(a.get(), std::vector<uint8_t>(12, 1));
   SetAlphaPlane(a.get(), std::vector<uint8_t>(4, 255));
-  a->blendedPlane.assign(12, 3);
-  SetAlphaPlane(a.get(), std::vector<uint8_t>(4, 0));
-  EXPECT_TRUE(a->blendedPlane.empty());
-  a->blendedPlane.assign(12, 3);
   FreeRgbPlane(a.get());
   EXPECT_TRUE(a->alphaPlane.empty());
-  EXPECT_TRUE(a->blendedPlane.empty());
   SetAlphaPlane(a.get(), std::vector<uint8_t>(4, 0));  // never without a colour plane
   EXPECT_TRUE(a->alphaPlane.empty());
 }
