@@ -2,245 +2,107 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
+#include "base/settings.h"
 #include "platform/settings_store.h"
+#include "support/bytes.h"
+#include "support/services.h"
+#include "support/temp_dir.h"
 
 namespace lw {
 namespace {
 
 namespace fs = std::filesystem;
 
-class RecordingServices : public PlatformServices {
- public:
-  int MessageBox(WindowHandle, const std::string& text, const std::string& caption, int) override {
-    messages.push_back(caption + ": " + text);
-    return answer::Ok;
-  }
-  bool Interactive() const override { return true; }
-  uint32_t AskPaletteMerge(WindowHandle, uint32_t stored) override {
-    asked.push_back(stored);
-    return reply;
-  }
-  uint32_t AskOversizeInsert(WindowHandle, uint32_t stored) override {
-    asked.push_back(stored);
-    return reply;
-  }
-  std::vector<std::string> messages;
-  std::vector<uint32_t> asked;
-  uint32_t reply = 0;
-};
-
 class PreferencesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::error_code ignored;
-    fs::remove_all(std::string(std::getenv("XDG_CONFIG_HOME")) + "/loopwright", ignored);
+    fs::remove_all(fs::path(SettingsFilePath()).parent_path());
     ResetSettingsStore();
-    SetServices(&services_);
   }
   void TearDown() override {
-    SetServices(nullptr);
     ResetSettingsStore();
     LoadPreferences();
   }
-
-  // Stores raw words as "Pref" (and "NPref" unless count < 0), then loads them as at start-up.
-  void StoreAndLoad(const std::vector<uint8_t>& pref, int count) {
-    SettingsKey key;
-    ASSERT_EQ(CreateSettingsKey(ProgramKeyPath, &key), SettingsStatus::Ok);
-    ASSERT_EQ(SetSettingsValue(key, "Pref", RegBinary, pref.data(), pref.size()),
-              SettingsStatus::Ok);
-    if (count >= 0) {
-      ASSERT_EQ(SetSettingsDword(key, "NPref", static_cast<uint32_t>(count)), SettingsStatus::Ok);
-    }
+  // Stores "Pref" (and "NPref" unless count < 0), then loads them as at start-up.
+  static void StoreAndLoad(const std::vector<uint8_t>& pref, int count) {
+    Store("Pref", pref);
+    count < 0 ? DeleteSettingsValue(Key(), "NPref") : SetSettingsDword(Key(), "NPref", count);
     ResetSettingsStore();
     LoadPreferences();
   }
-  static std::vector<uint8_t> Words(std::initializer_list<uint32_t> words, size_t totalWords) {
-    std::vector<uint8_t> bytes(totalWords * 4);
-    size_t i = 0;
-    for (uint32_t w : words) {
-      for (int b = 0; b < 4; ++b) bytes[i * 4 + b] = static_cast<uint8_t>(w >> (8 * b));
-      ++i;
-    }
-    return bytes;
+  static std::vector<uint8_t> Words(std::initializer_list<uint32_t> words, size_t total) {
+    test::Bytes b;
+    for (uint32_t w : words) b.Le32(w);
+    return b.Fill(total * 4 - b.size()).data();
   }
-  static std::vector<uint8_t> StoredPref() {
+  static std::vector<std::string> Recent() {
+    std::vector<std::string> list;
+    for (auto& e : RecentFilesMenuEntries()) list.push_back(e.path);
+    return list;
+  }
+  static SettingsKey Key() {
     SettingsKey key;
+    CreateSettingsKey(ProgramKeyPath, &key);
+    return key;
+  }
+  static std::vector<uint8_t> Stored(const char* name) {
     std::vector<uint8_t> data;
-    EXPECT_EQ(OpenSettingsKey(ProgramKeyPath, &key), SettingsStatus::Ok);
-    EXPECT_EQ(QuerySettingsValue(key, "Pref", nullptr, &data), SettingsStatus::Ok);
+    QuerySettingsValue(Key(), name, nullptr, &data);
     return data;
   }
-
-  RecordingServices services_;
+  static void Store(const char* name, const std::vector<uint8_t>& data) {
+    SetSettingsValue(Key(), name, RegBinary, data.data(), data.size());
+  }
+  static std::vector<uint32_t> AllWords() {
+    std::vector<uint32_t> words;
+    for (int i = 0; i < PrefWordCapacity; ++i) words.push_back(GetPref(i));
+    return words;
+  }
+  test::ServicesScope scope_;
 };
 
-void ExpectDefaultsFrom(int first) {
-  const uint32_t defaults[PrefWordCount] = {
-      10, 0, 32, 0, 0, 1134 | 0x3000, 0x00800000, 0, 7, 1, 0x00880001, 0, 20, 0, 100, 0, 1, 0, 0};
-  for (int i = first; i < PrefWordCount; ++i)
-    if (i != PrefUndoLevels) {
-      EXPECT_EQ(GetPref(i), defaults[i]) << "word " << i;
-    }
-}
-
-TEST_F(PreferencesTest, NothingStoredGivesTheDefaults) {
+// A stored value shorter than the words takes what it holds (even half a word), one too long
+// for the words is not taken at all, and older stores get their undo levels and units mended.
+TEST_F(PreferencesTest, StoredValuesOfEveryLength) {
   LoadPreferences();
-  ExpectDefaultsFrom(0);
-  EXPECT_EQ(GetPref(PrefUndoLevels), 20u);
   EXPECT_FALSE(SettingsKeyExists(ProgramKeyPath)) << "loading writes nothing";
-  EXPECT_TRUE(services_.messages.empty());
-}
+  const std::vector<uint32_t> defaults = AllWords();
 
-TEST_F(PreferencesTest, OlderStoresGetOneHundredUndoLevels) {
-  auto pref =
-      Words({10, 0, 32, 0, 0, 1134, 0x800000, 0, 7, 1, 0x880001, 0, 30, 0, 100, 0, 1, 0, 0}, 19);
-  StoreAndLoad(pref, -1);
-  EXPECT_EQ(GetPref(PrefUndoLevels), 100u) << "no NPref";
-  StoreAndLoad(pref, 12);
-  EXPECT_EQ(GetPref(PrefUndoLevels), 100u);
-  StoreAndLoad(pref, 13);
-  EXPECT_EQ(GetPref(PrefUndoLevels), 30u);
-  StoreAndLoad(pref, 19);
-  EXPECT_EQ(GetPref(PrefUndoLevels), 30u);
-}
+  StoreAndLoad(Words({1, 2, 32, 3, 4, 5, 6, 7, 8, 9}, 10), 19);
+  std::vector<uint32_t> expected = {1, 2, 32, 3, 4, 5, 6, 7, 8, 9};
+  expected.insert(expected.end(), defaults.begin() + 10, defaults.end());
+  EXPECT_EQ(AllWords(), expected);
+  StoreAndLoad(test::Bytes().Raw(Words({}, 10)).U8(2).U8(1), 19);
+  EXPECT_EQ(GetPref(10), (defaults[10] & 0xFFFF0000u) | 0x0102u);
 
-TEST_F(PreferencesTest, StoredWordsReadBackUnchanged) {
-  std::vector<uint8_t> pref(76);
-  for (size_t i = 0; i < pref.size(); ++i) pref[i] = static_cast<uint8_t>(i + 1);
-  pref[14 * 4] = 50;  // a usable delay unit
-  pref[14 * 4 + 1] = pref[14 * 4 + 2] = pref[14 * 4 + 3] = 0;
-  StoreAndLoad(pref, 19);
-  for (int i = 0; i < PrefWordCount; ++i) {
-    if (i == PrefOversizeInsert) continue;  // mapped, below
-    uint32_t expected = pref[i * 4] | (pref[i * 4 + 1] << 8) | (pref[i * 4 + 2] << 16) |
-                        (static_cast<uint32_t>(pref[i * 4 + 3]) << 24);
-    EXPECT_EQ(GetPref(i), expected) << "word " << i;
-  }
-  // One word written rewrites all 19, reserved words included, and nothing past them.
-  ASSERT_TRUE(SetPref(PrefDefaultDelay, 5));
-  std::vector<uint8_t> stored = StoredPref();
-  ASSERT_EQ(stored.size(), 76u);
-  pref[0] = 5, pref[1] = pref[2] = pref[3] = 0;
-  EXPECT_EQ(stored, pref);
-  SettingsKey key;
-  std::vector<uint8_t> count;
-  uint32_t type = 0;
-  ASSERT_EQ(OpenSettingsKey(ProgramKeyPath, &key), SettingsStatus::Ok);
-  ASSERT_EQ(QuerySettingsValue(key, "NPref", &type, &count), SettingsStatus::Ok);
-  EXPECT_EQ(type, RegDword);
-  EXPECT_EQ(count, (std::vector<uint8_t>{19, 0, 0, 0}));
-}
-
-TEST_F(PreferencesTest, ShortLongAndOddStoredValues) {
-  // 40 bytes: words 0..9 stored, the rest defaults.
-  StoreAndLoad(Words({1, 2, 33, 3, 4, 5, 6, 7, 8, 9}, 10), 19);
-  EXPECT_EQ(GetPref(PrefDefaultDelay), 1u);
-  EXPECT_EQ(GetPref(PrefModemSpeed), 9u);
-  ExpectDefaultsFrom(10);
-  EXPECT_EQ(GetPref(PrefUndoLevels), 20u);
-
-  // 42 bytes: half of word 10 comes from the store, half stays the default.
-  auto odd = Words({}, 10);
-  odd.push_back(0x02);
-  odd.push_back(0x01);
-  StoreAndLoad(odd, 19);
-  EXPECT_EQ(GetPref(PrefPaletteMerge), 0x00880102u);
-
-  // 116 bytes are taken, 120 leave every word at its default.
   auto full =
       Words({1, 2, 33, 3, 4, 5, 6, 7, 8, 9, 10, 11, 12, 13, 14, 15, 16, 17, 18, 19, 20}, 29);
   StoreAndLoad(full, 19);
-  EXPECT_EQ(GetPref(PrefLoadTransparentColor), 18u);
-  EXPECT_EQ(GetPref(20), 20u);
+  EXPECT_TRUE(GetPref(18) == 18 && GetPref(20) == 20);
   full.resize(120);
   StoreAndLoad(full, 19);
-  ExpectDefaultsFrom(0);
-  EXPECT_EQ(GetPref(20), 0u);
+  EXPECT_EQ(AllWords(), defaults);
 
-  // Unusable delay units and save options are mended.
-  StoreAndLoad(Words({10, 0, 32, 0, 0, 1134, 0, 0, 7, 1, 0x880001, 0, 20, 0, 0, 0, 0, 0, 0}, 19),
-               19);
-  EXPECT_EQ(GetPref(PrefDelayUnits), 100u);
+  // Stores written before the undo levels existed (NPref missing or below 13) get 100.
+  auto pref = Words({10, 0, 32, 0, 0, 1134, 0x800000, 0, 7, 1, 0x880001, 0, 30, 0, 0, 0, 0}, 19);
+  for (auto [count, levels] : {std::pair{-1, 100u}, {12, 100u}, {13, 30u}, {19, 30u}}) {
+    StoreAndLoad(pref, count);
+    EXPECT_EQ(GetPref(PrefUndoLevels), levels) << count;
+  }
+  EXPECT_EQ(GetPref(PrefDelayUnits), 100u) << "0 is no unit";
   EXPECT_EQ(GetPref(PrefSaveOptions), 1u);
-  StoreAndLoad(Words({10, 0, 32, 0, 0, 1134, 0, 0, 7, 1, 0x880001, 0, 20, 0, 250, 0, 1, 0, 0}, 19),
-               19);
-  EXPECT_EQ(GetPref(PrefDelayUnits), 100u);
-}
-
-TEST_F(PreferencesTest, OversizeInsertLegacyValues) {
-  const std::pair<uint32_t, uint32_t> cases[] = {{0, 32}, {1, 36}, {2, 16},
-                                                 {3, 32}, {4, 4},  {36, 36}};
-  for (auto [stored, read] : cases) {
+  // The insert word's values of earlier versions.
+  for (auto [stored, read] : {std::pair{0u, 32u}, {1u, 36u}, {2u, 16u}, {3u, 32u}, {4u, 4u}}) {
     StoreAndLoad(Words({10, 0, stored}, 19), 19);
     EXPECT_EQ(GetPref(PrefOversizeInsert), read) << stored;
   }
-  // Bits change from the mapped value: stored 1 (enlarge + ask) without asking is enlarge.
-  StoreAndLoad(Words({10, 0, 1}, 19), 19);
-  ASSERT_TRUE(SetPrefOn(Pref::OversizeInsertAsk, false));
-  EXPECT_EQ(GetPref(PrefOversizeInsert), 32u);
-  EXPECT_EQ(StoredPref()[8], 32);
 }
 
-TEST_F(PreferencesTest, AskPrefAsksOnlyWhenTheWordSaysSo) {
-  LoadPreferences();
-  services_.reply = 0x00880002;
-  EXPECT_EQ(AskPref(PrefPaletteMerge, nullptr), 0x00880001u);
-  EXPECT_EQ(AskPref(PrefOversizeInsert, nullptr), 32u);
-  EXPECT_TRUE(services_.asked.empty());
-
-  SetPref(PrefPaletteMerge, 0x00880201);
-  EXPECT_EQ(AskPref(PrefPaletteMerge, nullptr), 0x00880002u);
-  SetPref(PrefOversizeInsert, 1);  // legacy "enlarge and ask"
-  services_.reply = 0;
-  EXPECT_EQ(AskPref(PrefOversizeInsert, nullptr), 0u) << "cancel";
-  EXPECT_EQ(services_.asked, (std::vector<uint32_t>{0x00880201, 36}));
-}
-
-TEST_F(PreferencesTest, JpegQualitySteps) {
-  LoadPreferences();
-  EXPECT_EQ(JpegQuality(), 75);
-  SetPref(PrefSaveOptions, 0x0101);
-  EXPECT_EQ(JpegQuality(), 50);
-  SetPref(PrefSaveOptions, 0x0A01);
-  EXPECT_EQ(JpegQuality(), 95);
-  SetPref(PrefSaveOptions, 0xC801);
-  EXPECT_EQ(JpegQuality(), 95) << "a damaged step stays a valid quality";
-}
-
-TEST_F(PreferencesTest, UnwritableStoreKeepsWordsInMemory) {
-  fs::create_directories(SettingsFilePath());  // in the way of the file
-  LoadPreferences();
-  EXPECT_FALSE(SetPref(PrefDefaultDelay, 7));
-  EXPECT_EQ(GetPref(PrefDefaultDelay), 7u);
-  EXPECT_FALSE(SetPref(PrefWordCount, 1));
-  EXPECT_EQ(GetPref(-1), 0u);
-}
-
-TEST_F(PreferencesTest, DamagedSettingsAreReportedOnce) {
-  std::string file = SettingsFilePath();
-  fs::create_directories(fs::path(file).parent_path());
-  std::ofstream(file) << "Windows Registry Editor Version 5.00\n[HKEY_CURRENT_USER\\Software\n";
-  ResetSettingsStore();
-  LoadPreferences();
-  ExpectDefaultsFrom(0);
-  ASSERT_EQ(services_.messages.size(), 1u);
-  EXPECT_NE(services_.messages[0].find("Le fichier des réglages « " + file +
-                                       " » était endommagé ; il a "
-                                       "été mis de côté sous « " +
-                                       file + ".damaged-"),
-            std::string::npos)
-      << services_.messages[0];
-  LoadPreferences();
-  EXPECT_EQ(services_.messages.size(), 1u);
-}
-
-// A file as earlier versions wrote it: every word is read where it always was, and writing the
-// words back gives the same bytes.
+// A file as earlier versions wrote it: every word, bit and field is read where it always was,
+// and writing the words back gives the same bytes.
 TEST_F(PreferencesTest, AnEarlierSettingsFileLoadsAndIsWrittenBackUnchanged) {
   const std::string text =
       "Windows Registry Editor Version 5.00\n"
@@ -258,98 +120,153 @@ TEST_F(PreferencesTest, AnEarlierSettingsFileLoadsAndIsWrittenBackUnchanged) {
   std::ofstream(file, std::ios::binary) << text;
   ResetSettingsStore();
   LoadPreferences();
-  ASSERT_TRUE(services_.messages.empty());
+  ASSERT_TRUE(scope_.services.Messages().empty());
 
   EXPECT_EQ(GetPref(PrefDefaultDelay), 7u);
   EXPECT_EQ(GetPref(3), 0xDEADBEEFu) << "a word no one reads is kept";
   EXPECT_EQ(GetPref(PrefUndoLevels), 15u);
   EXPECT_EQ(GetPref(PrefAviFrameRate), 125000u);
-  // PrefFlags 0x12800010
-  EXPECT_TRUE(PrefOn(Pref::KeepTrueColor));
-  EXPECT_TRUE(PrefOn(Pref::HidePropertiesBar));
-  EXPECT_TRUE(PrefOn(Pref::MergeLoopShorter));
-  EXPECT_FALSE(PrefOn(Pref::NoAutoPreview));
-  EXPECT_FALSE(PrefOn(Pref::AllowInterlace));
-  EXPECT_EQ(PrefFieldValue(PrefField::StripOrientation), 1u);
-  // PrefFlags2 0x31
-  EXPECT_TRUE(PrefOn(Pref::ExportLayerMasks));
-  EXPECT_TRUE(PrefOn(Pref::HideIntroPanel));
-  EXPECT_TRUE(PrefOn(Pref::LoadTransparentColour));
-  EXPECT_FALSE(PrefOn(Pref::AviFixedRate));
-  EXPECT_FALSE(PrefOn(Pref::FirstStartDone));
-  // Fields of the other words.
-  EXPECT_EQ(PrefFieldValue(PrefField::TransparencyMode), 2u);
-  EXPECT_EQ(PrefFieldValue(PrefField::TransparencyColour), 0x112233u);
-  EXPECT_EQ(PrefFieldValue(PrefField::PreviewBackgroundChosen), 1u);
-  EXPECT_EQ(PrefFieldValue(PrefField::PreviewBackgroundColour), 0xC0C0C0u);
-  EXPECT_TRUE(PrefOn(Pref::ReduceDither));
-  EXPECT_EQ(PrefFieldValue(PrefField::ReduceCount), 64u);
-  EXPECT_TRUE(PrefOn(Pref::PaletteMergeAsk));
-  EXPECT_TRUE(PrefOn(Pref::PaletteMergeDither));
-  EXPECT_EQ(PrefFieldValue(PrefField::PaletteMergeColours), 7u);
-  EXPECT_EQ(PrefFieldValue(PrefField::PaletteMergeTrueColours), 7u);
-  EXPECT_TRUE(PrefOn(Pref::OversizeInsertAsk));
-  EXPECT_TRUE(PrefOn(Pref::FrameTipsOn));
-  EXPECT_TRUE(PrefOn(Pref::FrameTipBitCount));
-  EXPECT_FALSE(PrefOn(Pref::FrameTipOffset));
-  EXPECT_EQ(PrefFieldValue(PrefField::SaveType), 3u);
-  EXPECT_EQ(PrefFieldValue(PrefField::JpegStep), 8u);
-  EXPECT_EQ(PrefFieldValue(PrefField::SaveOptionBits), 5u);
+  for (Pref on : {Pref::KeepTrueColor, Pref::HidePropertiesBar, Pref::MergeLoopShorter,
+                  Pref::ExportLayerMasks, Pref::HideIntroPanel, Pref::LoadTransparentColour,
+                  Pref::ReduceDither, Pref::PaletteMergeAsk, Pref::PaletteMergeDither,
+                  Pref::OversizeInsertAsk, Pref::FrameTipsOn, Pref::FrameTipBitCount})
+    EXPECT_TRUE(PrefOn(on)) << PrefBitRows[int(on)].name;
+  for (Pref off : {Pref::NoAutoPreview, Pref::AllowInterlace, Pref::AviFixedRate,
+                   Pref::FirstStartDone, Pref::FrameTipOffset})
+    EXPECT_FALSE(PrefOn(off)) << PrefBitRows[int(off)].name;
+  const std::pair<PrefField, uint32_t> fields[] = {{PrefField::StripOrientation, 1},
+                                                   {PrefField::TransparencyMode, 2},
+                                                   {PrefField::TransparencyColour, 0x112233},
+                                                   {PrefField::PreviewBackgroundChosen, 1},
+                                                   {PrefField::PreviewBackgroundColour, 0xC0C0C0},
+                                                   {PrefField::ReduceCount, 64},
+                                                   {PrefField::PaletteMergeColours, 7},
+                                                   {PrefField::PaletteMergeTrueColours, 7},
+                                                   {PrefField::SaveType, 3},
+                                                   {PrefField::JpegStep, 8},
+                                                   {PrefField::SaveOptionBits, 5}};
+  for (auto [field, value] : fields)
+    EXPECT_EQ(PrefFieldValue(field), value) << PrefFieldRows[int(field)].name;
   EXPECT_EQ(JpegQuality(), 85);
 
   ASSERT_TRUE(SetPrefOn(Pref::KeepTrueColor, true));  // already on: the words are rewritten as read
-  std::ifstream in(file, std::ios::binary);
-  std::string written((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  EXPECT_EQ(written, text);
+  EXPECT_EQ(test::Contents(file), text);
+
+  // A bit or a field changes nothing else of its word, even given a value too wide for it.
+  SetPrefField(PrefField::SaveOptionBits, 0x12345);
+  EXPECT_EQ(GetPref(PrefSaveOptions), 0x23450803u);
+  SetPrefField(PrefField::StripOrientation, 2);
+  SetPrefOn(Pref::PsdFullCanvas, true);
+  SetPrefOn(Pref::FirstStartDone, true);
+  EXPECT_EQ(GetPref(PrefFlags), 0x92800020u);
+  EXPECT_EQ(GetPref(PrefFlags2), 0x71u);
+  SetPref(PrefSaveOptions, 0xC801);
+  EXPECT_EQ(JpegQuality(), 95) << "a damaged step stays a valid quality";
 }
 
-// Setting a bit or a field leaves the rest of its word alone; a value too wide for its field
-// does not spill into the next one.
-TEST_F(PreferencesTest, BitsAndFieldsChangeOnlyThemselves) {
-  LoadPreferences();
-  ASSERT_TRUE(SetPref(PrefSaveOptions, 0x00050803));
-  ASSERT_TRUE(SetPrefField(PrefField::JpegStep, 10));
-  EXPECT_EQ(GetPref(PrefSaveOptions), 0x00050A03u);
-  ASSERT_TRUE(SetPrefField(PrefField::SaveOptionBits, 0x12345));
-  EXPECT_EQ(GetPref(PrefSaveOptions), 0x23450A03u);
-
-  ASSERT_TRUE(SetPref(PrefFlags, 0xFFFFFFFF));
-  ASSERT_TRUE(SetPrefField(PrefField::StripOrientation, 2));
-  EXPECT_EQ(GetPref(PrefFlags), 0xFFFFFFEFu);
-  ASSERT_TRUE(SetPrefOn(Pref::PsdFullCanvas, false));
-  EXPECT_EQ(GetPref(PrefFlags), 0x7FFFFFEFu);
-  EXPECT_EQ(GetPref(PrefFlags2), 0u) << "a bit lands in its own word";
-  ASSERT_TRUE(SetPrefOn(Pref::FirstStartDone, true));
-  EXPECT_EQ(GetPref(PrefFlags2), 0x40u);
-
-  EXPECT_EQ(WithField(0, PrefField::TransparencyMode, 2), 0x02000000u);
-  EXPECT_EQ(FieldIn(0xAB123456, PrefField::TransparencyMode), 0xABu);
-  EXPECT_EQ(WithField(0, PrefField::StripOrientation, 7), 0x30u);
+TEST_F(PreferencesTest, SignatureSwitchLimitAndRecognition) {
+  EXPECT_EQ(GetSignature(), "") << "no key yet";
+  RecentFilesPrune();  // start-up makes the key
+  const std::string standard = GetSignature();
+  SetPrefOn(Pref::NoSignatureComment, true);
+  EXPECT_EQ(GetSignature(), "");
+  EXPECT_EQ(GetSignature(true), standard);
+  EXPECT_TRUE(IsSignatureComment(standard));
+  EXPECT_TRUE(
+      IsSignatureComment("R\xE9"
+                         "alis\xE9 avec Loopwright 2.0"))
+      << "older, Latin-1";
+  EXPECT_FALSE(IsSignatureComment("Réalisé avec"));
+  std::string longText;
+  for (int i = 0; i < 300; ++i) longText += "é";
+  ASSERT_TRUE(SetSignature(longText));
+  EXPECT_EQ(GetSignature(true).size(), 255u * 2) << "255 characters, not cut inside one";
+  ASSERT_TRUE(SetSignature("Créé à Nîmes"));
+  EXPECT_TRUE(IsSignatureComment("Cr\xE9\xE9 \xE0 N\xEEmes"));
 }
 
-
-// Stores two words, writes one bit before anything read the store, and reads the store back: 0
-// when the two words were kept.
-int WriteOneBitBeforeReading() {
-  SettingsKey key;
-  const std::vector<uint8_t> pref = {7, 0, 0, 0, 3, 0, 0, 0};  // delay 7, 3 loops
-  if (CreateSettingsKey(ProgramKeyPath, &key) != SettingsStatus::Ok ||
-      SetSettingsValue(key, "Pref", RegBinary, pref.data(), pref.size()) != SettingsStatus::Ok ||
-      SetSettingsDword(key, "NPref", 2) != SettingsStatus::Ok)
-    return 2;
+// The binary values keep the layouts earlier versions stored; damaged lengths are refused.
+TEST_F(PreferencesTest, FixedPaletteAndWindowPlacementLayouts) {
+  FixedPalette palette;
+  palette.count = 3;
+  palette.entries[0] = {1, 2, 3, 0};
+  palette.entries[2] = {250, 251, 252, 4};
+  ASSERT_TRUE(SaveFixedPalette(palette));
+  std::vector<uint8_t> data = Stored("FixedPal");
+  EXPECT_EQ(data, Words({0x00030300, 0x030201, 0, 0x04FCFBFA}, 257));
   ResetSettingsStore();
-  SetPrefOn(Pref::AllowInterlace, true);
-  ResetSettingsStore();
-  LoadPreferences();
-  bool kept = GetPref(PrefDefaultDelay) == 7 && GetPref(PrefDefaultLoopCount) == 3 &&
-              PrefOn(Pref::AllowInterlace);
-  return kept ? 0 : 1;
+  FixedPalette back;
+  ASSERT_TRUE(LoadFixedPalette(&back));
+  EXPECT_EQ(back.count, 3);
+  EXPECT_EQ(back.entries, palette.entries);
+  Store("FixedPal", {0, 3, 0, 1, 9, 9, 9, 0});  // a count beyond the entries present is cut
+  ASSERT_TRUE(LoadFixedPalette(&back));
+  EXPECT_EQ(back.count, 1);
+  EXPECT_EQ(back.entries[1], (std::array<uint8_t, 4>{0, 0, 0, 0}));
+  for (size_t bad : {size_t{1032}, size_t{4}}) {
+    Store("FixedPal", std::vector<uint8_t>(bad, 1));
+    EXPECT_FALSE(LoadFixedPalette(&back)) << bad;
+  }
+
+  WindowPlacement p;
+  p.showCmd = ShowMaximized;
+  p.minPosition = {-1, -1};
+  p.normalPosition = {10, 20, 810, 620};
+  ASSERT_TRUE(SaveWindowPlacement(p));
+  data = Stored("Placement");
+  EXPECT_EQ(data, Words({44, 0, 3, 0xFFFFFFFF, 0xFFFFFFFF, 0, 0, 10, 20, 810, 620}, 11));
+  WindowPlacement back2;
+  ASSERT_TRUE(LoadWindowPlacement(&back2));
+  data.resize(40);  // shorter than the length it says of itself
+  Store("Placement", data);
+  EXPECT_FALSE(LoadWindowPlacement(&back2));
 }
 
-// In a fresh process: a write before the first read once stored zeros over the user's settings.
-TEST(PreferencesFirstWrite, KeepsTheStoredWords) {
+TEST_F(PreferencesTest, RecentFilesMoveToFrontDropTheOldestAndPruneStopsAtAGap) {
+  for (int i = 1; i <= 7; ++i) ASSERT_TRUE(RecentFileAdd("/f/" + std::to_string(i)));
+  ASSERT_TRUE(RecentFileAdd("/f/5"));
+  ASSERT_TRUE(RecentFileAdd("/f/8"));
+  ASSERT_TRUE(RecentFileAdd("/f/8"));
+  EXPECT_EQ(Recent(),
+            (std::vector<std::string>{"/f/8", "/f/5", "/f/7", "/f/6", "/f/4", "/f/3", "/f/2"}));
+  EXPECT_TRUE(RecentFileRemove("/f/6"));
+  std::string path;
+  EXPECT_TRUE(RecentFileGet(6, &path) && path == "/f/2" && !RecentFileGet(7, &path));
+
+  // Only readable files stay, and an entry past a gap is dropped: filling the gap must not
+  // bring it back.
+  test::TempDir dir;
+  std::string a = dir.Put("a.gif", "x"), c = dir.Put("c.gif", "x");
+  SettingsKey key = Key();
+  for (int i = 1; i <= 6; ++i) DeleteSettingsValue(key, "File" + std::to_string(i));
+  SetSettingsString(key, "File1", a);
+  SetSettingsString(key, "File3", c);
+  RecentFilesPrune();
+  RecentFileAdd("/f/9");
+  EXPECT_EQ(Recent(), (std::vector<std::string>{"/f/9", a}));
+  SetSettingsString(key, "File1", dir.Path("gone.gif"));
+  SetSettingsString(key, "File3", dir.Root().string());  // a folder is no file to open
+  SetSettingsString(key, "File4", c);
+  RecentFilesPrune();
+  EXPECT_EQ(Recent(), (std::vector<std::string>{a, c}));
+  EXPECT_EQ(RecentFilesMenuEntries()[1].label, "&2: c.gif");
+}
+
+// In a fresh process, where nothing has read the store yet: a first write once stored zeros
+// over the user's other settings.
+TEST_F(PreferencesTest, FirstWriteKeepsTheStoredWords) {
   GTEST_FLAG_SET(death_test_style, "threadsafe");  // re-runs the program: nothing read yet
-  EXPECT_EXIT(std::_Exit(WriteOneBitBeforeReading()), ::testing::ExitedWithCode(0), "");
+  auto writeOneBit = [] {
+    Store("Pref", {7, 0, 0, 0, 3, 0, 0, 0});  // delay 7, 3 loops
+    SetSettingsDword(Key(), "NPref", 2);
+    ResetSettingsStore();
+    SetPrefOn(Pref::AllowInterlace, true);
+    ResetSettingsStore();
+    LoadPreferences();
+    return GetPref(PrefDefaultDelay) == 7 && GetPref(PrefDefaultLoopCount) == 3 &&
+           PrefOn(Pref::AllowInterlace);
+  };
+  EXPECT_EXIT(std::_Exit(writeOneBit() ? 0 : 1), ::testing::ExitedWithCode(0), "");
 }
 
 }  // namespace

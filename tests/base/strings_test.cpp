@@ -4,136 +4,61 @@
 
 #include <cstring>
 #include <iterator>
-#include <set>
+#include <random>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
+#include "base/numbers.h"
 #include "base/string_ids.h"
-#include "shell/accelerators.h"
-#include "shell/command_ids.h"
 
 namespace lw {
 namespace {
 
-using Entry = detail::StringEntry;
-constexpr const auto& kTable = detail::kStringTable;
-
-bool IsValidUtf8(const std::string& s) {
-  for (std::size_t i = 0; i < s.size();) {
-    unsigned char c = s[i];
-    std::size_t n = c < 0x80             ? 1
-                    : (c & 0xE0) == 0xC0 ? 2
-                    : (c & 0xF0) == 0xE0 ? 3
-                    : (c & 0xF8) == 0xF0 ? 4
-                                         : 0;
-    if (n == 0 || i + n > s.size()) return false;
-    for (std::size_t k = 1; k < n; ++k) {
-      if ((static_cast<unsigned char>(s[i + k]) & 0xC0) != 0x80) return false;
-    }
-    i += n;
-  }
-  return true;
-}
-
-TEST(StringTable, TrickyTextsAreExact) {
-  EXPECT_STREQ(LoadResText(40325), "Erreur");
-  // Two blanks before the parenthesis.
-  EXPECT_EQ(ResText(40187), "Lecture de fichier GIF...  (Appuyez sur Esc pour annuler)");
-  // Typographic apostrophe, U+2019.
-  EXPECT_EQ(ResText(40333),
-            "Le format de cette image couleur de 16 bits n\xE2\x80\x99"
-            "est actuellement pas pris en charge.");
-  // Trailing and leading blanks belong to the texts.
-  EXPECT_EQ(ResText(40348), "Retrait des données de couleur de 24 bits ");
-  EXPECT_EQ(ResText(40351), " Changement global des propriétés de cadre ");
-  EXPECT_EQ(ResText(40262), "Désoptimisation de l'animation");
-  // Placeholders, line breaks, tabs and quotes stay as they are.
-  EXPECT_STREQ(LoadResText(40248), "Echec d'ouverture de fichier avec erreur %lX.");
-  EXPECT_EQ(ResText(40337), "\"%s existe déjà.\nVoulez-vous le remplacer?\"");
-  EXPECT_EQ(ResText(40254), "&Annuler %s\tCtrl-Z");
-  // Same text under two ids; the AVI message shares its id with a menu command.
-  EXPECT_EQ(ResText(40152), ResText(40208));
-  EXPECT_EQ(ResText(40082), "Impossible de trouver le train de données vidéo dans %s.");
-}
-
-TEST(StringTable, UnknownIdsHaveNoText) {
-  for (int id : {0, -1, 40011, 40326, 99999}) {
-    EXPECT_EQ(LoadResText(id), nullptr) << id;
-    EXPECT_EQ(ResText(id), "") << id;
-  }
-}
-
-TEST(StringTable, EveryEntryIsSortedUniqueValidAndLoadsWhole) {
-  ASSERT_GT(std::size(kTable), 150u);
-  for (std::size_t i = 0; i < std::size(kTable); ++i) {
-    const Entry& e = kTable[i];
-    if (i > 0) {
-      EXPECT_LT(kTable[i - 1].id, e.id) << "out of order or repeated at " << e.id;
-    }
-    std::string text = e.text;
-    EXPECT_FALSE(text.empty()) << e.id;
-    EXPECT_TRUE(IsValidUtf8(text)) << e.id;
-    // No text reaches the buffer limit, so every one must come back whole.
-    ASSERT_LT(text.size(), 512u) << e.id;
+// Every row is found by its id, whole, and ids between the rows find nothing.
+TEST(StringTable, EveryRowLoadsWholeAndGapsHaveNoText) {
+  const auto& table = detail::kStringTable;
+  for (std::size_t i = 0; i < std::size(table); ++i) {
+    const detail::StringEntry& e = table[i];
+    EXPECT_TRUE(i == 0 || table[i - 1].id < e.id) << "out of order or repeated at " << e.id;
+    EXPECT_NE(e.text[0], '\0') << e.id;
     EXPECT_STREQ(LoadResText(e.id), e.text) << e.id;
-    EXPECT_EQ(ResText(e.id), text) << e.id;
-    EXPECT_STREQ(TableText(e.id), e.text) << e.id;
+    EXPECT_EQ(ResText(e.id), e.text) << e.id;
+    EXPECT_TRUE(i == 0 || table[i - 1].id + 1 == e.id || !LoadResText(e.id - 1)) << e.id;
   }
-}
-
-// The named ids land on the right rows, and the program's own texts kept their exact spelling
-// when they moved into the table (blanks at the ends, typographic apostrophes, line breaks).
-TEST(StringTable, NamedIdsGiveTheirTexts) {
-  static_assert(TableText(str::ErrorCaption)[0] == 'E', "usable in constant expressions");
-  const struct {
-    int id;
-    const char* text;
-  } cases[] = {
-      {str::ErrorCaption, "Erreur"},
-      {str::UndoMemoryWarningTitle, "Avertissemment sur l'annulation"},
-      {str::PartialRead, "Seule la partie d'animation a été lue."},
-      {str::UndoAddTrueColour, "Ajouter des données de couleur de 24 bits"},
-      {str::StripOption, "Bande"},
-      {str::TipDisposal, "Enlèvement : "},
-      {str::TipNoTransparency, "Aucune transparence "},
-      {str::StatusFileSizeWithTime, "Fichier de : %s octets  (%s à %s)"},
-      {str::DropTrueColourText,
-       "Cette opération est ciblée pour le format GIF et ne s\xE2\x80\x99"
-       "applique pas aux données de couleur de 24 bits maintenues pour les cadres actuels.\n\n"
-       "Le fait de choisir Continuer supprimera les données de 24 bits."},
-      {str::SettingsDamagedMovedAside,
-       "Le fichier des réglages « %s » était endommagé ; il a été mis de côté sous « %s » et les "
-       "réglages par défaut sont utilisés."},
-      {str::BatchUnknownFlag, "Unrecognized flag: %s"},
-      {str::Blending, "Blending..."},
-  };
-  for (const auto& c : cases) {
-    EXPECT_STREQ(TableText(c.id), c.text) << c.id;
-    EXPECT_EQ(ResText(c.id), c.text) << c.id;
-  }
-  EXPECT_STREQ(TableText(50299), "");  // room left above the program's own texts
+  for (int id : {0, -1, table[0].id - 1, 99999}) EXPECT_EQ(ResText(id), "") << id;
 }
 
 TEST(StringTable, BufferBelongsToTheCallingThread) {
-  const char* mine = LoadResText(40325);
-  std::thread([] { LoadResText(40183); }).join();
-  EXPECT_STREQ(mine, "Erreur");
-  // The same thread's next call reuses the buffer.
-  EXPECT_EQ(LoadResText(40185), mine);
-  EXPECT_STREQ(mine, "Impossible de lire le fichier.");
+  const char* mine = LoadResText(str::ErrorCaption);
+  std::thread([] { LoadResText(str::PartialRead); }).join();
+  EXPECT_STREQ(mine, TableText(str::ErrorCaption));
 }
 
-TEST(Accelerators, EachKeyBindsOneCommand) {
-  std::set<std::pair<std::string, unsigned>> keys;
-  int undo = 0, redo = 0;
-  for (const Accelerator& a : kAccelerators) {
-    EXPECT_TRUE(keys.insert({a.key, a.modifiers}).second) << a.key << " " << a.modifiers;
-    if (std::strcmp(a.key, "Z") == 0) (a.modifiers & keymod::Shift ? redo : undo) = a.command;
+// Grouped by three from the right with no-break spaces, whatever the sign and length; a
+// decimal comma.
+TEST(FrenchNumbers, GroupsOfThreeAndADecimalComma) {
+  std::mt19937_64 random(7);
+  const size_t gap = std::strlen(GroupSeparator);
+  for (int i = 0; i < 400; ++i) {
+    int64_t n = i == 0 ? INT64_MIN : i == 1 ? 0 : static_cast<int64_t>(random()) >> (random() % 63);
+    const std::string text = GroupDigits(n);
+    std::vector<std::string> groups;
+    size_t start = n < 0 ? 1 : 0;
+    for (size_t at; (at = text.find(GroupSeparator, start)) != std::string::npos; start = at + gap)
+      groups.push_back(text.substr(start, at - start));
+    groups.push_back(text.substr(start));
+    std::string joined = n < 0 ? "-" : "";
+    for (size_t k = 0; k < groups.size(); ++k) {
+      EXPECT_TRUE(k == 0 ? !groups[k].empty() && groups[k].size() <= 3 : groups[k].size() == 3)
+          << text;
+      joined += groups[k];
+    }
+    EXPECT_EQ(joined, std::to_string(n));
   }
-  EXPECT_EQ(undo, cmd::Undo);
-  EXPECT_EQ(redo, cmd::Redo);
+  EXPECT_EQ(GroupDigits(-1234567, "."), "-1.234.567");
+  EXPECT_EQ(DecimalText(33.75, 1), "33,8");
+  EXPECT_EQ(DecimalText(2, 2), "2,00");
 }
 
 }  // namespace
