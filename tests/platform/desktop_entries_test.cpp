@@ -5,85 +5,53 @@
 #include <cctype>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/files.h"
+#include "support/temp_dir.h"
 
 namespace lw {
 namespace {
 
-namespace fs = std::filesystem;
-
+// The user's applications folder and a system one of the test's own.
 class DesktopEntriesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    data_ = std::getenv("XDG_DATA_HOME");
-    files_ = fs::path(data_).parent_path().string() + "/files";
-    system_ = fs::path(data_).parent_path().string() + "/system";
-    std::error_code ignored;
-    for (const std::string& dir : {data_, files_, system_}) fs::remove_all(dir, ignored);
-    fs::create_directories(files_);
-    setenv("XDG_DATA_DIRS", system_.c_str(), 1);
+    std::filesystem::remove_all(user_);
+    setenv("XDG_DATA_DIRS", system_.Root().c_str(), 1);
   }
-  void TearDown() override {
-    unsetenv("XDG_DATA_DIRS");
-    unsetenv("LOOPWRIGHT_SHARE");
+  void TearDown() override { unsetenv("XDG_DATA_DIRS"); }
+  void Entry(const test::TempDir& where, const std::string& name, const std::string& keys) {
+    where.Put("applications/" + name, "[Desktop Entry]\nType=Application\n" + keys + "\n");
   }
-
-  std::string data_, files_, system_;
+  const std::string user_ = std::getenv("XDG_DATA_HOME");
+  test::TempDir system_;
 };
 
-TEST_F(DesktopEntriesTest, CoEditorNameFromDesktopEntries) {
-  fs::create_directories(data_ + "/applications/org.gimp");
-  fs::create_directories(system_ + "/applications");
-  std::ofstream(data_ + "/applications/org.gimp/gimp.desktop")
-      << "[Desktop Action x]\nName=Wrong\n[Desktop Entry]\nName=GNU Image Manipulation Program\n"
-         "Name[fr]=Programme de manipulation d’images GNU\nExec=\"/usr/bin/gimp-2.10\" %U\n";
-  std::ofstream(system_ + "/applications/krita.desktop")
-      << "[Desktop Entry]\nName=Krita\nExec=krita %F\n";
-  std::ofstream(system_ + "/applications/hidden.desktop")
-      << "[Desktop Entry]\nName=Hidden\nHidden=true\nExec=/usr/bin/tool\n";
-  EXPECT_EQ(CoEditorDisplayName("/opt/gimp-2.10"), "Programme de manipulation d’images GNU");
-  EXPECT_EQ(CoEditorDisplayName("/usr/local/bin/krita"), "Krita");
-  EXPECT_EQ(CoEditorDisplayName("/usr/bin/tool"), "tool");
-  EXPECT_EQ(CoEditorDisplayName("/usr/bin/unknown"), "unknown");
-  EXPECT_EQ(CoEditorDisplayName(""), "");
-}
-
-// The editor chooser lists the applications that open images; the user's entry of an id hides
-// the system's, hidden ones and those of other files stay out.
-TEST_F(DesktopEntriesTest, ImageEditorsFromDesktopEntries) {
-  fs::create_directories(data_ + "/applications/kde");
-  fs::create_directories(system_ + "/applications/kde");
-  const struct {
-    std::string file;
-    std::string keys;
-  } entries[] = {
-      {data_ + "/applications/kde/krita.desktop", "Name=Krita\nMimeType=image/png;\nExec=krita %F"},
-      {system_ + "/applications/kde/krita.desktop", "Name=Old Krita\nMimeType=image/png;\nExec=k"},
-      {system_ + "/applications/gimp.desktop",
-       "Name=GIMP\nName[fr]=Programme GIMP\nMimeType=image/gif;\nExec=gimp %U\nIcon=gimp"},
-      {system_ + "/applications/viewer.desktop",
-       "Name=Visionneuse\nNoDisplay=true\nMimeType=image/png;\nExec=v"},
-      {system_ + "/applications/text.desktop", "Name=Texte\nMimeType=text/plain;\nExec=t"},
-      {system_ + "/applications/link.desktop", "Name=Lien\nMimeType=image/png;\nType=Link"},
-  };
-  for (const auto& e : entries) {
-    bool link = e.keys.find("Type=Link") != std::string::npos;
-    std::ofstream(e.file) << "[Desktop Entry]\n"
-                          << (link ? "" : "Type=Application\n") << e.keys << "\n";
-  }
+// The user's entry of an id hides the system's; hidden entries, links and those of other files
+// stay out; names come in French when the entry has them.
+TEST_F(DesktopEntriesTest, EditorsAndTheirNamesFromTheEntries) {
+  std::string krita = user_ + "/applications/kde/krita.desktop";
+  std::filesystem::create_directories(std::filesystem::path(krita).parent_path());
+  std::ofstream(krita) << "[Desktop Entry]\nType=Application\nName=Krita\nMimeType=image/png;\n"
+                          "Exec=krita %F\n";
+  Entry(system_, "kde/krita.desktop", "Name=Old Krita\nMimeType=image/png;\nExec=k");
+  Entry(system_, "gimp.desktop",
+        "Name=GIMP\nName[fr]=Programme GIMP\nMimeType=image/gif;\nExec=\"/usr/bin/gimp-2.10\" %U\n"
+        "Icon=gimp\n[Desktop Action x]\nName=Wrong");
+  Entry(system_, "viewer.desktop", "Name=Vue\nNoDisplay=true\nMimeType=image/png;\nExec=v");
+  Entry(system_, "text.desktop", "Name=Texte\nMimeType=text/plain;\nExec=t");
+  Entry(system_, "link.desktop", "Name=Lien\nMimeType=image/png;\nType=Link");
+  Entry(system_, "hidden.desktop", "Name=Hidden\nHidden=true\nExec=/usr/bin/tool");
   std::vector<ApplicationEntry> found = ImageEditorEntries();
   ASSERT_EQ(found.size(), 2u);
-  EXPECT_EQ(found[0].name, "Krita");
-  EXPECT_EQ(found[0].path, entries[0].file);
-  EXPECT_EQ(found[1].name, "Programme GIMP");
-  EXPECT_EQ(found[1].icon, "gimp");
-  EXPECT_EQ(CoEditorDisplayName(found[1].path), "Programme GIMP");
+  EXPECT_EQ(found[0].name + "|" + found[0].path, "Krita|" + krita);
+  EXPECT_EQ(found[1].name + "|" + found[1].icon, "Programme GIMP|gimp");
   EXPECT_EQ(CoEditorCommandLine(found[1].path, "/t/x.png"),
-            (std::vector<std::string>{"gimp", "/t/x.png"}));
-  EXPECT_EQ(CoEditorCommandLine("/usr/bin/pinta", "/t/x.png"),
-            (std::vector<std::string>{"/usr/bin/pinta", "/t/x.png"}));
+            (std::vector<std::string>{"/usr/bin/gimp-2.10", "/t/x.png"}));
+  // A program chosen by its path is named after the entry that starts it.
+  EXPECT_EQ(CoEditorDisplayName("/opt/gimp-2.10"), "Programme GIMP");
+  EXPECT_EQ(CoEditorDisplayName("/usr/local/bin/krita"), "Krita");
+  EXPECT_EQ(CoEditorDisplayName("/usr/bin/tool"), "tool");
 }
 
 TEST(ExecLine, FieldCodes) {
@@ -92,7 +60,6 @@ TEST(ExecLine, FieldCodes) {
     std::vector<std::string> argv;
   } cases[] = {
       {"gimp-2.10 %U", {"gimp-2.10", "/t/a b.png"}},
-      {"krita %f", {"krita", "/t/a b.png"}},
       {"pinta", {"pinta", "/t/a b.png"}},  // no code: the file is appended
       {"flatpak run --file-forwarding org.gimp.GIMP @@u %U @@",
        {"flatpak", "run", "--file-forwarding", "org.gimp.GIMP", "@@u", "/t/a b.png", "@@"}},
@@ -106,41 +73,29 @@ TEST(ExecLine, FieldCodes) {
     EXPECT_EQ(ExpandExecLine(c.exec, "/t/a b.png", "ic", "Ed", "/e.desktop"), c.argv) << c.exec;
 }
 
-TEST_F(DesktopEntriesTest, ProgramDirFromTheEnvironment) {
-  setenv("LOOPWRIGHT_SHARE", (files_ + "/").c_str(), 1);
-  std::string dir;
-  ASSERT_TRUE(GetProgramDir(&dir));
-  EXPECT_EQ(dir, fs::canonical(files_).string());
-  setenv("LOOPWRIGHT_SHARE", (files_ + "/missing").c_str(), 1);
-  GetProgramDir(&dir);
-  EXPECT_NE(dir, files_ + "/missing");
-}
-
+// The verb is added for GIF files without touching the user's default application; an entry
+// counts as ours only when it starts this very program.
 TEST_F(DesktopEntriesTest, GifEntryAddsAVerbOnly) {
   EXPECT_FALSE(IsGifAssociated());
   ASSERT_TRUE(WriteGifEntry("Editer avec Loopwright"));
-  std::string entry = GifEntryPath();
-  EXPECT_EQ(entry, data_ + "/applications/loopwright-editer.desktop");
-  std::string text;
-  ASSERT_TRUE(ReadWholeFile(entry, 1 << 16, &text));
-  EXPECT_NE(text.find("Name=Editer avec Loopwright\n"), std::string::npos);
-  EXPECT_NE(text.find("MimeType=image/gif;\n"), std::string::npos);
-  EXPECT_NE(text.find("NoDisplay=true\n"), std::string::npos);
-  EXPECT_NE(text.find("Exec=" + GetProgramPath() + " %f\n"), std::string::npos) << text;
+  std::string entry = GifEntryPath(), program = GetProgramPath();
+  EXPECT_EQ(entry, user_ + "/applications/loopwright-editer.desktop");
+  std::string text = test::Contents(entry);
+  for (const std::string& line :
+       {std::string("Name=Editer avec Loopwright"), std::string("MimeType=image/gif;"),
+        std::string("NoDisplay=true"), "Exec=" + program + " %f"})
+    EXPECT_NE(text.find(line + "\n"), std::string::npos) << line << "\n" << text;
   EXPECT_TRUE(IsGifAssociated());
-  EXPECT_FALSE(fs::exists(data_ + "/applications/mimeapps.list"));
+  EXPECT_FALSE(std::filesystem::exists(user_ + "/applications/mimeapps.list"));
 
-  std::string program = GetProgramPath();
   std::string upper = program;
   for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
   std::ofstream(entry) << "[Desktop Entry]\nExec=" << upper << " %f\n";
   EXPECT_TRUE(IsGifAssociated()) << "case does not count";
   std::ofstream(entry) << "[Desktop Entry]\nExec=/elsewhere/" << BaseName(program) << " %f\n";
   EXPECT_FALSE(IsGifAssociated()) << "another folder is another program";
-
   ASSERT_TRUE(UnassociateGif());
-  EXPECT_FALSE(fs::exists(entry));
-  EXPECT_FALSE(IsGifAssociated());
+  EXPECT_FALSE(std::filesystem::exists(entry) || IsGifAssociated());
 }
 
 }  // namespace

@@ -3,176 +3,102 @@
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cstdlib>
-#include <filesystem>
-#include <fstream>
+#include "support/temp_dir.h"
 
 namespace lw {
 namespace {
 
-namespace fs = std::filesystem;
+using test::Contents;
 
-class FilesTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = CreatePrivateTempFolder("lw-files-");
-    ASSERT_FALSE(dir_.empty());
-  }
-  void TearDown() override { DeleteFolderTree(dir_); }
-
-  std::string Path(const std::string& name) const { return dir_ + "/" + name; }
-  void Write(const std::string& name, const std::string& text) const {
-    std::ofstream(Path(name), std::ios::binary) << text;
-  }
-  std::string Read(const std::string& path) const {
-    std::string text;
-    EXPECT_TRUE(ReadWholeFile(path, 1 << 20, &text)) << path;
-    return text;
-  }
-
-  std::string dir_;
-};
-
-TEST(FileNames, SplitAtLastSlash) {
-  EXPECT_EQ(BaseName("/home/u/anim.gif"), "anim.gif");
-  EXPECT_EQ(DirectoryPart("/home/u/anim.gif"), "/home/u/");
-  EXPECT_EQ(BaseName("anim.gif"), "anim.gif");
-  EXPECT_EQ(DirectoryPart("anim.gif"), "");
-  EXPECT_EQ(BaseName("/home/u/"), "");
-  EXPECT_EQ(DirectoryPart("/x"), "/");
-  EXPECT_EQ(WithTrailingSlash("/a"), "/a/");
-  EXPECT_EQ(WithTrailingSlash("/a/"), "/a/");
-  EXPECT_EQ(WithTrailingSlash(""), "");
+int Mode(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? static_cast<int>(st.st_mode & 0777) : -1;
 }
 
-TEST(Wildcards, MatchWithoutRegardToCase) {
-  EXPECT_TRUE(WildcardMatch("*.GIF", "anim.gif"));
-  EXPECT_TRUE(WildcardMatch("a?c", "abc"));
-  EXPECT_FALSE(WildcardMatch("a?c", "ac"));
-  EXPECT_TRUE(WildcardMatch("*", ""));
-  EXPECT_FALSE(WildcardMatch("", "a"));
-  EXPECT_TRUE(WildcardMatch("*a*b", "xaxxab"));
-  EXPECT_FALSE(WildcardMatch("*a*b", "xaxxa"));
-  // Accented letters: one character for '?', case folded for Latin letters.
-  EXPECT_TRUE(WildcardMatch("?t?.gif", "été.gif"));
-  EXPECT_TRUE(WildcardMatch("ÉTÉ*", "été 2.gif"));
-  EXPECT_TRUE(WildcardMatch("ŒUVRE.*", "œuvre.png"));
-  EXPECT_FALSE(WildcardMatch("e*", "été"));
-  // Broken UTF-8 is matched byte for byte rather than rejected.
-  EXPECT_TRUE(WildcardMatch("?.gif", "\xFF.gif"));
+TEST(FileNames, SplitAtLastSlashAndMatchWithoutRegardToCase) {
+  EXPECT_EQ(BaseName("/home/u/anim.gif") + "|" + DirectoryPart("/home/u/anim.gif"),
+            "anim.gif|/home/u/");
+  EXPECT_EQ(BaseName("anim.gif") + "|" + DirectoryPart("anim.gif"), "anim.gif|");
+  EXPECT_EQ(BaseName("/home/u/") + "|" + DirectoryPart("/x"), "|/");
+  EXPECT_EQ(WithTrailingSlash("/a") + WithTrailingSlash("/a/") + WithTrailingSlash(""), "/a//a/");
+  // "pattern|name": accented letters are one character for '?' and fold their case; broken
+  // UTF-8 is matched byte for byte.
+  for (std::string c : {"*.GIF|anim.gif", "a?c|abc", "*|", "*a*b|xaxxab", "?t?.gif|été.gif",
+                        "ÉTÉ*|été 2.gif", "ŒUVRE.*|œuvre.png", "?.gif|\xFF.gif"})
+    EXPECT_TRUE(WildcardMatch(c.substr(0, c.find('|')), c.substr(c.find('|') + 1))) << c;
+  for (std::string c : {"a?c|ac", "|a", "*a*b|xaxxa", "e*|été"})
+    EXPECT_FALSE(WildcardMatch(c.substr(0, c.find('|')), c.substr(c.find('|') + 1))) << c;
   // Many stars against a long near miss must not take exponential time.
   EXPECT_FALSE(WildcardMatch("*a*a*a*a*a*a*a*a*b", std::string(2000, 'a')));
-}
-
-TEST(Wildcards, CompareAndFold) {
-  EXPECT_EQ(CompareNamesNoCase("Abc", "aBC"), 0);
-  EXPECT_LT(CompareNamesNoCase("a", "B"), 0);
-  EXPECT_LT(CompareNamesNoCase("ab", "ABC"), 0);
   EXPECT_EQ(CompareNamesNoCase("ÇA", "ça"), 0);
+  EXPECT_LT(CompareNamesNoCase("ab", "ABC"), 0);
   EXPECT_EQ(FoldCase("PHOTOSHP.EXE Été"), "photoshp.exe été");
 }
 
-TEST_F(FilesTest, ListFolderSortsMatchesByName) {
-  for (const char* name : {"b.gif", "A.gif", "c.GIF", "notes.txt"}) Write(name, "x");
-  ASSERT_TRUE(CreateFolders(Path("d.gif")));
+TEST(Files, ListingAndReading) {
+  test::TempDir dir;
+  for (const char* name : {"b.gif", "A.gif", "c.GIF", "notes.txt", "d.gif/x"}) dir.Put(name, "x");
   std::vector<FolderEntry> entries;
-  ASSERT_TRUE(ListFolder(dir_, "*.gif", &entries));
-  ASSERT_EQ(entries.size(), 4u);
-  EXPECT_EQ(entries[0].name, "A.gif");
-  EXPECT_EQ(entries[1].name, "b.gif");
-  EXPECT_EQ(entries[2].name, "c.GIF");
-  EXPECT_EQ(entries[3].name, "d.gif");
-  EXPECT_FALSE(entries[0].isFolder);
-  EXPECT_TRUE(entries[3].isFolder);
-  EXPECT_FALSE(ListFolder(Path("missing"), "*", &entries));
+  ASSERT_TRUE(ListFolder(dir.Root(), "*.gif", &entries));
+  std::string listed;
+  for (const FolderEntry& e : entries) listed += e.name + (e.isFolder ? "/ " : " ");
+  EXPECT_EQ(listed, "A.gif b.gif c.GIF d.gif/ ");
+  EXPECT_FALSE(ListFolder(dir.Path("missing"), "*", &entries));
   EXPECT_TRUE(entries.empty());
-}
 
-TEST_F(FilesTest, TempFilesAreNewAndPrivate) {
-  std::string a = CreateTempFile(dir_, "lw");
-  std::string b = CreateTempFile(dir_, "lw");
-  ASSERT_FALSE(a.empty());
-  ASSERT_FALSE(b.empty());
-  EXPECT_NE(a, b);
-  EXPECT_EQ(DirectoryPart(a), dir_ + "/");
-  EXPECT_EQ(BaseName(a).rfind("lw", 0), 0u);
-  struct stat st {};
-  ASSERT_EQ(stat(a.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0600u);
-  EXPECT_TRUE(CreateTempFile(Path("missing"), "lw").empty());
-
-  std::string folder = CreatePrivateTempFolder("lw-private-");
-  ASSERT_TRUE(IsFolder(folder));
-  ASSERT_EQ(stat(folder.c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0700u);
-  EXPECT_TRUE(DeleteFolderTree(folder));
-  EXPECT_FALSE(FileExists(folder));
-}
-
-TEST_F(FilesTest, RenamingReplacesOrRefuses) {
-  Write("a", "new");
-  Write("b", "old");
-  EXPECT_FALSE(RenameFileNoReplace(Path("a"), Path("b")));
-  EXPECT_EQ(Read(Path("b")), "old");
-  EXPECT_TRUE(FileExists(Path("a")));
-  EXPECT_TRUE(RenameFile(Path("a"), Path("b")));
-  EXPECT_EQ(Read(Path("b")), "new");
-  EXPECT_FALSE(FileExists(Path("a")));
-  EXPECT_TRUE(RenameFileNoReplace(Path("b"), Path("c")));
-  EXPECT_FALSE(FileExists(Path("b")));
-  EXPECT_FALSE(RenameFile(Path("missing"), Path("c")));
-  EXPECT_EQ(Read(Path("c")), "new");
-}
-
-TEST_F(FilesTest, RenameAcrossFileSystemsCopies) {
-  // /dev/shm is a separate tmpfs on most systems; without one there is nothing to test.
-  struct stat here {
-  }, shm{};
-  if (stat("/dev/shm", &shm) != 0 || stat(dir_.c_str(), &here) != 0 || here.st_dev == shm.st_dev)
-    GTEST_SKIP() << "no second file system";
-  std::string source = CreateTempFile("/dev/shm", "lw-rename-");
-  ASSERT_FALSE(source.empty());
-  std::ofstream(source, std::ios::binary) << "moved";
-  chmod(source.c_str(), 0640);
-  Write("target", "old");
-  ASSERT_TRUE(RenameFile(source, Path("target")));
-  EXPECT_EQ(Read(Path("target")), "moved");
-  EXPECT_FALSE(FileExists(source));
-  struct stat st {};
-  ASSERT_EQ(stat(Path("target").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0640u);
-  std::vector<FolderEntry> entries;
-  ListFolder(dir_, "*", &entries);
-  EXPECT_EQ(entries.size(), 1u) << "temporary copy left behind";
-}
-
-TEST_F(FilesTest, ReplaceContentsKeepsModeAndLeavesNoTemporary) {
-  Write("f", "old");
-  chmod(Path("f").c_str(), 0644);
-  ASSERT_TRUE(ReplaceFileContents(Path("f"), "new text"));
-  EXPECT_EQ(Read(Path("f")), "new text");
-  struct stat st {};
-  ASSERT_EQ(stat(Path("f").c_str(), &st), 0);
-  EXPECT_EQ(st.st_mode & 0777, 0644u);
-  std::vector<FolderEntry> entries;
-  ListFolder(dir_, "*", &entries);
-  EXPECT_EQ(entries.size(), 1u);
-  EXPECT_FALSE(ReplaceFileContents(Path("missing/f"), "x"));
-}
-
-TEST_F(FilesTest, ReadableMeansARegularFileThatOpens) {
-  Write("f", "data");
-  EXPECT_TRUE(FileReadable(Path("f")));
-  EXPECT_FALSE(FileReadable(dir_));
-  EXPECT_FALSE(FileReadable(Path("missing")));
-  ASSERT_EQ(mkfifo(Path("pipe").c_str(), 0600), 0);
-  EXPECT_FALSE(FileReadable(Path("pipe")));  // and does not hang
+  // Readable means a regular file that opens, without waiting on a pipe.
+  std::string f = dir.Put("f", "data"), pipe = dir.Path("pipe");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  EXPECT_TRUE(FileReadable(f));
+  EXPECT_FALSE(FileReadable(dir.Root()) || FileReadable(dir.Path("missing")));
+  EXPECT_FALSE(FileReadable(pipe));  // and does not hang
   std::string text;
-  EXPECT_FALSE(ReadWholeFile(Path("pipe"), 100, &text));
-  EXPECT_FALSE(ReadWholeFile(Path("f"), 3, &text));
-  EXPECT_TRUE(DeleteFile(Path("f")));
-  EXPECT_FALSE(FileExists(Path("f")));
-  EXPECT_FALSE(DeleteFile(Path("f")));
+  EXPECT_FALSE(ReadWholeFile(f, 3, &text)) << "larger than allowed";
+  EXPECT_TRUE(DeleteFile(f) && !FileExists(f) && !DeleteFile(f));
+}
+
+// Temporary files and folders are new and private; a file written in place of another is
+// complete or not there at all, keeps the old one's permissions, and leaves nothing beside it.
+TEST(Files, TemporariesAndSafeReplacement) {
+  test::TempDir dir;
+  std::string a = CreateTempFile(dir.Root(), "lw"), b = CreateTempFile(dir.Root(), "lw");
+  EXPECT_TRUE(!a.empty() && a != b && BaseName(a).rfind("lw", 0) == 0 && Mode(a) == 0600) << a;
+  EXPECT_TRUE(DeleteFile(a) && DeleteFile(b) && CreateTempFile(dir.Path("no"), "lw").empty());
+  std::string folder = CreatePrivateTempFolder("lw-private-");
+  EXPECT_EQ(Mode(folder), 0700);
+  EXPECT_TRUE(DeleteFolderTree(folder) && !FileExists(folder));
+
+  std::string f = dir.Put("f", "old");
+  ::chmod(f.c_str(), 0644);
+  ASSERT_TRUE(ReplaceFileContents(f, "new text"));
+  EXPECT_EQ(Contents(f), "new text");
+  EXPECT_EQ(Mode(f), 0644);
+  dir.Put("folder/inside", "x");
+  EXPECT_FALSE(ReplaceFileContents(dir.Path("folder"), "x")) << "a folder is in the way";
+  EXPECT_FALSE(ReplaceFileContents(dir.Path("missing/f"), "x"));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"f", "folder"})) << "a temporary is left";
+}
+
+TEST(Files, RenamingReplacesOrRefusesAndCrossesFileSystems) {
+  test::TempDir dir;
+  std::string a = dir.Put("a", "new"), b = dir.Put("b", "old"), c = dir.Path("c");
+  EXPECT_FALSE(RenameFileNoReplace(a, b));
+  EXPECT_EQ(Contents(b), "old");
+  EXPECT_TRUE(RenameFile(a, b));
+  EXPECT_TRUE(RenameFileNoReplace(b, c));
+  EXPECT_FALSE(RenameFile(a, c));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"c"}));
+  EXPECT_EQ(Contents(c), "new");
+
+  // Across file systems the file is copied, with its permissions, and nothing stays behind.
+  std::string source = CreateTempFile("/dev/shm", "lw-rename-");
+  if (source.empty()) GTEST_SKIP() << "no /dev/shm";
+  std::ofstream(source, std::ios::binary) << "moved";
+  ::chmod(source.c_str(), 0640);
+  ASSERT_TRUE(RenameFile(source, c));
+  EXPECT_EQ(Contents(c) + std::to_string(Mode(c)), "moved416");
+  EXPECT_FALSE(FileExists(source));
+  EXPECT_EQ(dir.Names(), (std::vector<std::string>{"c"})) << "a temporary copy is left";
 }
 
 }  // namespace
