@@ -67,7 +67,6 @@ TEST(ExecLine, FieldCodes) {
       {"ed %i --name=%c %k 100%% %d",
        {"ed", "--icon", "ic", "--name=Ed", "/e.desktop", "100%", "/t/a b.png"}},
       {"sh -c \"echo \\\"\\$1\\\"\" %f", {"sh", "-c", "echo \"$1\"", "/t/a b.png"}},
-      {"", {}},
   };
   for (const auto& c : cases)
     EXPECT_EQ(ExpandExecLine(c.exec, "/t/a b.png", "ic", "Ed", "/e.desktop"), c.argv) << c.exec;
