@@ -354,6 +354,12 @@ TEST(CommandSweep, EnabledCommandsKeepTheDocumentSoundAndUndoExactly) {
       const AnimationPtr before = Content(doc);
       ClearHistory();
       const uint32_t hints = e.run(s);
+      // These leave the selection for the window to count again; the others keep it right.
+      const bool windowCounts =
+          e.id == cmd::PingPong || e.id == cmd::ReduceFrameCount || e.id == cmd::Unoptimize;
+      if (!windowCounts) {
+        EXPECT_TRUE(Consistent(doc)) << "after the command";
+      }
       // As the window takes the hints: a changed frame list has its selection counted again.
       if (hints & refresh::Document) {
         RecountSelection(doc);
@@ -361,7 +367,9 @@ TEST(CommandSweep, EnabledCommandsKeepTheDocumentSoundAndUndoExactly) {
             (!FirstSelectedFrame(doc) || s.currentFrame >= doc.frameCount))
           s.currentFrame = -1;
       }
-      EXPECT_TRUE(Consistent(doc)) << "after the command";
+      if (windowCounts) {
+        EXPECT_TRUE(Consistent(doc)) << "after the command";
+      }
       EXPECT_GE(s.currentFrame, -1);
       EXPECT_LT(s.currentFrame, doc.frameCount);
       const AnimationPtr after = Content(doc);
