@@ -17,7 +17,8 @@ inline ::testing::AssertionResult Consistent(const Animation& a) {
   int frames = 0;
   uint32_t selected = 0;
   for (const Block* b = a.blocks; b; b = b->next) {
-    if (b->next && b->next->prev != b) out << "block after " << frames << " frames: bad back link\n";
+    if (b->next && b->next->prev != b)
+      out << "block after " << frames << " frames: bad back link\n";
     if (!b->IsFrame()) continue;
     const Frame& f = static_cast<const Frame&>(*b);
     const int i = frames++;
@@ -41,7 +42,8 @@ inline ::testing::AssertionResult Consistent(const Animation& a) {
           x = f.width, y = f.height;
         }
   }
-  if (frames != a.frameCount) out << "frameCount " << a.frameCount << " for " << frames << " frames\n";
+  if (frames != a.frameCount)
+    out << "frameCount " << a.frameCount << " for " << frames << " frames\n";
   if (selected != a.selectedCount)
     out << "selectedCount " << a.selectedCount << " for " << selected << " selected\n";
   if (selected > 0 && (a.anchorIndex < 0 || a.anchorIndex >= frames))
