@@ -35,10 +35,9 @@
 namespace lw {
 namespace {
 
-enum class Kind {
-  Acts,  // enabled on a document with frames, it always changes something
-  Edit,  // may find nothing to do; what it changes it can undo
-};
+// Acts: enabled on a document with frames, it always changes something. MayNot: it may find
+// nothing to do; what it changes it can undo.
+enum Kind : bool { MayNot, Acts };
 
 struct Entry {
   int id;
@@ -97,60 +96,60 @@ uint32_t ChooseTransparency(ShellState& s) {
 using S = ShellState;
 // clang-format off
 const Entry kEntries[] = {
-    {cmd::Delete, Kind::Acts, DeleteFramesCommand}, {cmd::Cut, Kind::Acts, CutCommand},
-    {cmd::Copy, Kind::Edit, CopyCommand}, {cmd::Paste, Kind::Acts, PasteCommand},
-    {cmd::FrameProperties, Kind::Acts, [](S& s) {
+    {cmd::Delete, Acts, DeleteFramesCommand}, {cmd::Cut, Acts, CutCommand},
+    {cmd::Copy, MayNot, CopyCommand}, {cmd::Paste, Acts, PasteCommand},
+    {cmd::FrameProperties, Acts, [](S& s) {
        return Properties(s, Doc(s).selectedCount > 1 ? FrameScope::Selected
                                                       : FrameScope::Current); }},
-    {cmd::GlobalFrameProperties, Kind::Acts, [](S& s) { return Properties(s, FrameScope::All); }},
-    {cmd::AnimationProperties, Kind::Acts, [](S& s) {
+    {cmd::GlobalFrameProperties, Acts, [](S& s) { return Properties(s, FrameScope::All); }},
+    {cmd::AnimationProperties, Acts, [](S& s) {
        AnimationPropertiesRequest r = FillAnimationRequest(Doc(s));
        r.loopCount = (r.loopCount + 1) % 65536;
        return ApplyAnimationProperties(Doc(s), r).hints; }},
-    {cmd::EditLocalPalette, Kind::Acts, [](S& s) { return EditPalette(s, s.currentFrame); }},
-    {cmd::EditGlobalPalette, Kind::Acts, [](S& s) { return EditPalette(s, -1); }},
-    {cmd::EditPixels, Kind::Acts, [](S& s) {  // the top left pixel takes the next index
+    {cmd::EditLocalPalette, Acts, [](S& s) { return EditPalette(s, s.currentFrame); }},
+    {cmd::EditGlobalPalette, Acts, [](S& s) { return EditPalette(s, -1); }},
+    {cmd::EditPixels, Acts, [](S& s) {  // the top left pixel takes the next index
        std::vector<uint8_t> dib = Current(s)->dib;
        uint8_t old = 0;
        DibPixelIndex(dib, 0, 0, &old);
        SetDibPixelIndex(dib, 0, 0, static_cast<uint8_t>((old + 1) % Current(s)->palette->Count()));
        return ApplyPixelEdit(Doc(s), s.currentFrame, dib); }},
-    {cmd::MoveCrop, Kind::Edit, MoveCrop},
-    {cmd::ResizeFrames, Kind::Acts, [](S& s) { return Resize(s, false); }},
-    {cmd::ResizeAnimation, Kind::Acts, [](S& s) { return Resize(s, true); }},
-    {cmd::FrameRotate90Cw, Kind::Acts}, {cmd::FrameRotate180, Kind::Acts},
-    {cmd::FrameRotate90Ccw, Kind::Acts}, {cmd::FrameFlipHorizontal, Kind::Acts},
-    {cmd::FrameFlipVertical, Kind::Acts}, {cmd::AnimationRotate90Cw, Kind::Acts},
-    {cmd::AnimationRotate180, Kind::Acts}, {cmd::AnimationRotate90Ccw, Kind::Acts},
-    {cmd::AnimationFlipHorizontal, Kind::Acts}, {cmd::AnimationFlipVertical, Kind::Acts},
-    {cmd::ReduceColours, Kind::Acts, [](S& s) {
+    {cmd::MoveCrop, MayNot, MoveCrop},
+    {cmd::ResizeFrames, Acts, [](S& s) { return Resize(s, false); }},
+    {cmd::ResizeAnimation, Acts, [](S& s) { return Resize(s, true); }},
+    {cmd::FrameRotate90Cw, Acts}, {cmd::FrameRotate180, Acts},
+    {cmd::FrameRotate90Ccw, Acts}, {cmd::FrameFlipHorizontal, Acts},
+    {cmd::FrameFlipVertical, Acts}, {cmd::AnimationRotate90Cw, Acts},
+    {cmd::AnimationRotate180, Acts}, {cmd::AnimationRotate90Ccw, Acts},
+    {cmd::AnimationFlipHorizontal, Acts}, {cmd::AnimationFlipVertical, Acts},
+    {cmd::ReduceColours, Acts, [](S& s) {
        AnimationPtr copy;
        MakeReducedCopy(Doc(s), 6, true, nullptr, nullptr, &copy);
        return KeepReducedCopy(Doc(s), std::move(copy)) ? AfterOptimize(s) : 0; }},
-    {cmd::Optimize, Kind::Edit, [](S& s) {
+    {cmd::Optimize, MayNot, [](S& s) {
        AnimationPtr copy;
        int32_t size = -1;
        RunOptimizeTrial(Doc(s), optimize::Defaults, nullptr, &copy, &size);
        return KeepOptimizeTrial(Doc(s), std::move(copy), size) ? AfterOptimize(s) : 0; }},
-    {cmd::Unoptimize, Kind::Edit, UnoptimizeCommand},
-    {cmd::ReduceFrameCount, Kind::Acts, [](S& s) { return ReduceFrameCount(Doc(s), 2); }},
-    {cmd::ReverseOrder, Kind::Acts, ReverseOrderCommand},
-    {cmd::PingPong, Kind::Acts, PingPongCommand},
-    {cmd::CropAnimation, Kind::Acts, [](S& s) {
+    {cmd::Unoptimize, MayNot, UnoptimizeCommand},
+    {cmd::ReduceFrameCount, Acts, [](S& s) { return ReduceFrameCount(Doc(s), 2); }},
+    {cmd::ReverseOrder, Acts, ReverseOrderCommand},
+    {cmd::PingPong, Acts, PingPongCommand},
+    {cmd::CropAnimation, Acts, [](S& s) {
        return CropAnimation(Doc(s), {1, 0, Doc(s).screenWidth - 1, Doc(s).screenHeight}); }},
-    {cmd::GifComments, Kind::Acts, [](S& s) { return InsertComment(Doc(s), 0, "ici") ? 1u : 0u; }},
-    {cmd::ToggleTransparency, Kind::Acts, [](S& s) {
+    {cmd::GifComments, Acts, [](S& s) { return InsertComment(Doc(s), 0, "ici") ? 1u : 0u; }},
+    {cmd::ToggleTransparency, Acts, [](S& s) {
        if (Current(s)->Transparent()) return TransparencyOff(Doc(s), s.currentFrame);
        return ChooseTransparency(s); }},
-    {cmd::ChooseTransparentColour, Kind::Acts, ChooseTransparency},
-    {cmd::LocalPalettePresent, Kind::Acts,
+    {cmd::ChooseTransparentColour, Acts, ChooseTransparency},
+    {cmd::LocalPalettePresent, Acts,
      [](S& s) { return RemoveLocalPaletteEdit(Doc(s), s.currentFrame, nullptr); }},
-    {cmd::DisposalLeave, Kind::Acts, [](S& s) { return SetDisposalCommand(s, 1); }},
-    {cmd::DisposalRestoreBackground, Kind::Acts, [](S& s) { return SetDisposalCommand(s, 2); }},
-    {cmd::DisposalRestorePrevious, Kind::Acts, [](S& s) { return SetDisposalCommand(s, 3); }},
-    {cmd::Has24BitData, Kind::Acts, ToggleTrueColourCommand},
+    {cmd::DisposalLeave, Acts, [](S& s) { return SetDisposalCommand(s, 1); }},
+    {cmd::DisposalRestoreBackground, Acts, [](S& s) { return SetDisposalCommand(s, 2); }},
+    {cmd::DisposalRestorePrevious, Acts, [](S& s) { return SetDisposalCommand(s, 3); }},
+    {cmd::Has24BitData, Acts, ToggleTrueColourCommand},
     // The strip's drag, which is no row of the table.
-    {cmd::FrameList, Kind::Edit, [](S& s) {
+    {cmd::FrameList, MayNot, [](S& s) {
        return MoveFramesCommand(s, (s.currentFrame + 2) % (Doc(s).frameCount + 1)); },
      Enable::Current},
 };
@@ -162,9 +161,8 @@ const std::pair<const char*, std::vector<int>> kSkipped[] = {
       cmd::ImportPsd, cmd::ImportPng, cmd::ImportIcon, cmd::ImportCursor, cmd::ImportAnimatedCursor,
       cmd::InsertFrames, cmd::MergeWith, cmd::FileSave, cmd::FileSaveAs, cmd::SaveGifAs,
       cmd::RevertToSaved}},
-    {"closes the document or the window", {cmd::NewAnimation, cmd::Exit}},
-    {"shows text for a web page", {cmd::HtmlCode}},
-    {"the sweep undoes and redoes every edit", {cmd::Undo, cmd::Redo}},
+    {"closes the document or the window, shows text; the sweep undoes and redoes itself",
+     {cmd::NewAnimation, cmd::Exit, cmd::HtmlCode, cmd::Undo, cmd::Redo}},
     {"another program edits the frames",
      {cmd::LiveEditFrame, cmd::LiveEditAnimation, cmd::EndLiveEdit}},
     {"the selection alone, or the preview's own duration editor",
@@ -174,15 +172,6 @@ const std::pair<const char*, std::vector<int>> kSkipped[] = {
       cmd::ActualSize, cmd::HelpContents, cmd::Tutorial, cmd::About}},
 };
 // clang-format on
-
-TEST(CommandSweep, EveryRowIsSweptOrSkippedForAReason) {
-  for (const CommandSpec& row : CommandTable()) {
-    int covered = row.check != Check::None;
-    for (const auto& [why, ids] : kSkipped) covered += std::count(ids.begin(), ids.end(), row.id);
-    for (const Entry& e : kEntries) covered += e.id == row.id;
-    EXPECT_EQ(covered, 1) << "command " << row.id << " is not swept";
-  }
-}
 
 // A random document: one frame, several or none, local palettes or not, a comment, 24-bit data
 // on a frame, interlacing, and a random selection whose first frame is current.
@@ -201,8 +190,7 @@ ShellState RandomState(uint32_t seed) {
   if (Frame* f = FrameAt(a, static_cast<int>(rng() % 8))) SetInterlaced(f, true);
   for (int i = 0; i < a.frameCount; ++i)
     if (rng() % 3 == 0) SelectFrame(a, i, selmode::Toggle);
-  Frame* first = FirstSelectedFrame(a);
-  s.currentFrame = first ? FrameIndex(a, first) : -1;
+  s.currentFrame = FirstSelectedFrame(a) ? FrameIndex(a, FirstSelectedFrame(a)) : -1;
   return s;
 }
 
@@ -229,6 +217,12 @@ AnimationPtr Content(const Animation& a) {
 }
 
 TEST(CommandSweep, EnabledCommandsKeepTheDocumentSoundAndUndoExactly) {
+  for (const CommandSpec& row : CommandTable()) {  // a new command fails here until it is swept
+    int covered = row.check != Check::None;
+    for (const auto& [why, ids] : kSkipped) covered += std::count(ids.begin(), ids.end(), row.id);
+    for (const Entry& e : kEntries) covered += e.id == row.id;
+    EXPECT_EQ(covered, 1) << "command " << row.id << " is not swept";
+  }
   test::ServicesScope quiet;
   LoadPreferences();
   AnimationPtr clip = test::NumberedAnimation(2);  // frames on the clipboard: Paste is enabled
@@ -249,17 +243,16 @@ TEST(CommandSweep, EnabledCommandsKeepTheDocumentSoundAndUndoExactly) {
       s.currentFrame = base.currentFrame;
       Animation& doc = Doc(s);
       // The window asks whether 24-bit data may go before these open their dialog.
-      if (e.id == cmd::Optimize || e.id == cmd::ReduceColours || e.id == cmd::Unoptimize) {
-        ASSERT_TRUE(PrepareOptimize(s));
-      }
+      const bool asks =
+          e.id == cmd::Optimize || e.id == cmd::ReduceColours || e.id == cmd::Unoptimize;
+      ASSERT_TRUE(!asks || PrepareOptimize(s));
       const AnimationPtr before = Content(doc);
       ClearHistory();
       const uint32_t hints = e.run ? e.run(s) : RunRotationCommand(doc, e.id, s.currentFrame, {});
       // These leave the selection for the window to count again; the others keep it right.
       const bool windowCounts =
           e.id == cmd::PingPong || e.id == cmd::ReduceFrameCount || e.id == cmd::Unoptimize;
-      EXPECT_TRUE(windowCounts ? ::testing::AssertionSuccess() : test::Consistent(doc))
-          << "as it ran";
+      EXPECT_TRUE(windowCounts ? ::testing::AssertionSuccess() : test::Consistent(doc)) << "ran";
       // As the window takes the hints: a changed frame list has its selection counted again.
       if (hints & refresh::Document) {
         RecountSelection(doc);
@@ -272,7 +265,7 @@ TEST(CommandSweep, EnabledCommandsKeepTheDocumentSoundAndUndoExactly) {
       const AnimationPtr after = Content(doc);
       const bool changed = !test::SameAnimation(*after, *before);
       const bool recorded = CanUndoKind() != 0;
-      EXPECT_TRUE(e.kind != Kind::Acts || facts.frameCount == 0 || hints) << "enabled, did nothing";
+      EXPECT_TRUE(!e.kind || facts.frameCount == 0 || hints) << "enabled, did nothing";
       if (!changed && !recorded) continue;
       // Undo and redo as the window runs them, which then counts the selection again.
       ASSERT_NE(Undo(doc), 0u) << "changed, with no undo step";
@@ -289,19 +282,14 @@ TEST(CommandSweep, EnabledCommandsKeepTheDocumentSoundAndUndoExactly) {
   for (const Entry& e : kEntries) EXPECT_TRUE(swept.count(e.id)) << "never enabled: " << e.id;
 }
 
-DocumentFacts Facts(bool document, int frames = 0, int current = -1, int selected = 0) {
-  DocumentFacts f;
-  f.document = document;
-  f.frameCount = frames;
-  f.currentFrame = current;
-  f.selectedCount = selected;
-  return f;
-}
-
 TEST(CommandRules, EachRuleAcrossTheDocumentStates) {
   // No document, an empty one, one frame and none current, frame 1 of 2 current, 3 of 5 selected.
-  const DocumentFacts states[] = {Facts(false), Facts(true), Facts(true, 1), Facts(true, 2, 1, 1),
-                                  Facts(true, 5, 1, 3)};
+  const DocumentFacts states[] = {
+      {},
+      {.document = true},
+      {.document = true, .frameCount = 1},
+      {.document = true, .frameCount = 2, .currentFrame = 1, .selectedCount = 1},
+      {.document = true, .frameCount = 5, .currentFrame = 1, .selectedCount = 3}};
   const std::pair<Enable, std::vector<bool>> rules[] = {
       {Enable::Always, {true, true, true, true, true}},
       {Enable::Document, {false, true, true, true, true}},
@@ -323,8 +311,7 @@ TEST(CommandRules, FlagsLeftFromAClosedDocumentCountForNothing) {
   for (Enable rule : {Enable::Modified, Enable::Revertible, Enable::Undo, Enable::Redo,
                       Enable::GlobalPalette, Enable::Current, Enable::ZoomIn, Enable::ActualSize})
     EXPECT_FALSE(CommandEnabled(rule, stale)) << static_cast<int>(rule);
-  DocumentFacts f = Facts(true, 2, 1, 1);
-  f.modified = true;
+  DocumentFacts f{.document = true, .frameCount = 2, .currentFrame = 1, .modified = true};
   EXPECT_FALSE(CommandEnabled(Enable::Revertible, f));  // untitled: nothing to go back to
   f.hasPath = true;
   EXPECT_TRUE(CommandEnabled(Enable::Revertible, f));
@@ -332,9 +319,10 @@ TEST(CommandRules, FlagsLeftFromAClosedDocumentCountForNothing) {
   for (auto [level, in, out, actual] :
        {std::tuple{-4, true, false, true}, {0, true, true, false}, {3, false, true, true}}) {
     f.zoomLevel = level;
-    EXPECT_EQ(CommandEnabled(Enable::ZoomIn, f), in) << level;
-    EXPECT_EQ(CommandEnabled(Enable::ZoomOut, f), out) << level;
-    EXPECT_EQ(CommandEnabled(Enable::ActualSize, f), actual) << level;
+    EXPECT_TRUE(CommandEnabled(Enable::ZoomIn, f) == in &&
+                CommandEnabled(Enable::ZoomOut, f) == out &&
+                CommandEnabled(Enable::ActualSize, f) == actual)
+        << level;
   }
 }
 

@@ -47,8 +47,7 @@ TEST(StripLayout, ScrolledViewsAndColumns) {
   StripPoint down{0, 58};
   EXPECT_EQ(s.HitTest({5, 16}, down), 3);
   EXPECT_TRUE(SameRect(s.ImageRect(3, down), 9, 20, 40, 30));
-  EXPECT_EQ(s.LineStart(5), 58);
-  EXPECT_EQ(s.LineStart(6), 116);
+  EXPECT_TRUE(s.LineStart(5) == 58 && s.LineStart(6) == 116);
   int first = 0, last = 0;
   s.LinesBetween(0, 99, 74, &first, &last);
   EXPECT_TRUE(first == 1 && last == 2) << first << ".." << last;
@@ -89,10 +88,8 @@ TEST(StripLayout, DropSlots) {
 
 TEST(StripLayout, EmptyDocument) {
   StripLayout s = Rows(0);
-  EXPECT_EQ(s.Lines(), 0);
-  EXPECT_EQ(s.AcrossMaximum(), 0);
-  EXPECT_EQ(s.HitTest({5, 20}, {}), -1);
-  EXPECT_TRUE(s.ImageRect(0, {}).Empty());
+  EXPECT_TRUE(s.Lines() == 0 && s.AcrossMaximum() == 0);
+  EXPECT_TRUE(s.HitTest({5, 20}, {}) == -1 && s.ImageRect(0, {}).Empty());
   EXPECT_EQ(s.InsertionPosition({30, 30}, {}), -1);
   EXPECT_EQ(s.InsertionPosition({30, -1}, {}), 0);  // frames dropped above go first
   int first = 0, last = 0;

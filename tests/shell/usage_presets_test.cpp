@@ -13,8 +13,6 @@ class UsagePresets : public ::testing::Test {
     // Back to the defaults for every case.
     SetPref(PrefFlags, 0x00800000);
     SetPref(PrefPaletteMerge, 0x00880001);
-    SetPref(PrefFrameTips, 0);
-    SetPref(PrefOversizeInsert, 32);
   }
 };
 
@@ -48,8 +46,7 @@ TEST(PaletteMergeWord, DecodesFirstMethodAndListPositionsAndRoundTrips) {
   c = DecodePaletteMerge(0x00F10400);
   EXPECT_TRUE(c.method == 0x400 && c.maxColoursSelection == 0 && c.trueColourSelection == 0);
   EXPECT_EQ(DecodePaletteMerge(0).method, 0x001u);
-  EXPECT_EQ(EncodeOversizeInsert(true, false), 16u);
-  EXPECT_EQ(EncodeOversizeInsert(false, true), 36u);
+  EXPECT_TRUE(EncodeOversizeInsert(true, false) == 16 && EncodeOversizeInsert(false, true) == 36);
 }
 
 }  // namespace
