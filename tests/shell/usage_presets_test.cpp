@@ -13,58 +13,40 @@ class UsagePresets : public ::testing::Test {
     // Back to the defaults for every case.
     SetPref(PrefFlags, 0x00800000);
     SetPref(PrefPaletteMerge, 0x00880001);
-    SetPref(PrefFrameTips, 0);
-    SetPref(PrefOversizeInsert, 32);
   }
 };
 
-TEST_F(UsagePresets, IconsPresetAndBackToGif) {
-  // The defaults show the GIF choice; OK without a change writes nothing.
-  EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Gif);
-  EXPECT_FALSE(ApplyUsagePreset(UsagePreset::Gif, CurrentUsagePreset()));
-  EXPECT_EQ(GetPref(PrefFrameTips), 0u);
-  ASSERT_TRUE(ApplyUsagePreset(UsagePreset::Icons, UsagePreset::Gif));
-  EXPECT_TRUE(PrefOn(Pref::KeepTrueColor));
-  EXPECT_TRUE(PrefOn(Pref::NoAutoPreview));
-  EXPECT_TRUE(PrefOn(Pref::MergeLoopShorter));  // other bits stay
-  EXPECT_EQ(GetPref(PrefPaletteMerge), 0x00880010u);
-  EXPECT_EQ(GetPref(PrefFrameTips), 1161u);
-  EXPECT_EQ(GetPref(PrefOversizeInsert), 32u);
-  EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Icons);
+// A preset applied is the one the sheet shows next time; the settings it does not own stay.
+TEST_F(UsagePresets, APresetAppliedIsThePresetShown) {
+  EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Gif);                   // the defaults
+  EXPECT_FALSE(ApplyUsagePreset(UsagePreset::Gif, UsagePreset::Gif));  // OK without a change
+  for (UsagePreset preset : {UsagePreset::Icons, UsagePreset::Gif, UsagePreset::Icons}) {
+    ASSERT_TRUE(ApplyUsagePreset(preset, CurrentUsagePreset()));
+    EXPECT_EQ(CurrentUsagePreset(), preset);
+    EXPECT_TRUE(PrefOn(Pref::MergeLoopShorter));
+  }
   // Without the automatic preview flag the stored values no longer match the icon use.
   SetPrefOn(Pref::NoAutoPreview, false);
   EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Other);
-  ASSERT_TRUE(ApplyUsagePreset(UsagePreset::Gif, UsagePreset::Other));
-  EXPECT_FALSE(PrefOn(Pref::KeepTrueColor));
-  EXPECT_EQ(GetPref(PrefFrameTips), 173u);
-  EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Gif);
-  SetPref(PrefPaletteMerge, 0x00880101);
-  EXPECT_EQ(CurrentUsagePreset(), UsagePreset::Other);
+  const uint32_t merge = GetPref(PrefPaletteMerge);
   EXPECT_FALSE(ApplyUsagePreset(UsagePreset::Other, UsagePreset::Gif));
-  EXPECT_EQ(GetPref(PrefPaletteMerge), 0x00880101u);
+  EXPECT_EQ(GetPref(PrefPaletteMerge), merge);
 }
 
+// The list positions count down from 256 colours (exponent 8); out of range reads as 256.
 TEST(PaletteMergeWord, DecodesFirstMethodAndListPositionsAndRoundTrips) {
   PaletteMergeChoice c = DecodePaletteMerge(0x00880001);
-  EXPECT_EQ(c.method, 0x001u);
-  EXPECT_EQ(c.maxColoursSelection, 0);
-  EXPECT_EQ(c.trueColourSelection, 0);
+  EXPECT_TRUE(c.method == 1 && c.maxColoursSelection == 0 && c.trueColourSelection == 0);
   EXPECT_EQ(EncodePaletteMerge(c), 0x00880001u);
-  c = DecodePaletteMerge(0x00530314);  // 4 and 16 set: 4 shows; dither and ask
-  EXPECT_EQ(c.method, 0x004u);
-  EXPECT_TRUE(c.dither);
-  EXPECT_TRUE(c.ask);
-  EXPECT_EQ(c.maxColoursSelection, 5);  // 2^3 = 8 colours
-  EXPECT_EQ(c.trueColourSelection, 3);  // 2^5 = 32
+  c = DecodePaletteMerge(0x00530314);  // 4 and 16 set: 4 shows; dither and ask; 8 and 32 colours
+  EXPECT_TRUE(c.method == 4 && c.dither && c.ask);
+  EXPECT_TRUE(c.maxColoursSelection == 5 && c.trueColourSelection == 3);
   EXPECT_EQ(EncodePaletteMerge(c), 0x00530304u);
   // No method reads as 1, exponents out of range show 256, the fixed palette is kept.
   c = DecodePaletteMerge(0x00F10400);
-  EXPECT_EQ(c.method, 0x400u);
-  EXPECT_EQ(c.maxColoursSelection, 0);
-  EXPECT_EQ(c.trueColourSelection, 0);
+  EXPECT_TRUE(c.method == 0x400 && c.maxColoursSelection == 0 && c.trueColourSelection == 0);
   EXPECT_EQ(DecodePaletteMerge(0).method, 0x001u);
-  EXPECT_EQ(EncodeOversizeInsert(true, false), 16u);
-  EXPECT_EQ(EncodeOversizeInsert(false, true), 36u);
+  EXPECT_TRUE(EncodeOversizeInsert(true, false) == 16 && EncodeOversizeInsert(false, true) == 36);
 }
 
 }  // namespace
