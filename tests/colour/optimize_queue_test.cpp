@@ -10,15 +10,16 @@
 #include "base/progress.h"
 #include "base/settings.h"
 #include "colour/optimize.h"
-#include "colour/optimize_support.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
 #include "platform/desktop_entries.h"
+#include "support/document.h"
+#include "support/timeline.h"
 
 namespace lw {
 namespace {
 
-using namespace testing_support;
+using namespace test;
 
 constexpr OptimizeOptions kFrameOptions =
     optimize::CropFrames | optimize::DuplicatesToTransparency | optimize::RemoveUselessFrames;
@@ -72,7 +73,7 @@ TEST(OptimizeQueue, WorkerThreadsWriteTheBytesOfOneThread) {
   std::vector<Source> sources = {{"wide sprite", WideSprite},
                                  {"balle.gif", [] { return Sample("balle.gif"); }},
                                  {"roue.gif", [] { return Sample("roue.gif"); }}};
-  for (uint32_t seed = 1; seed <= 60; ++seed)
+  for (uint32_t seed = 1; seed <= 20; ++seed)
     sources.push_back({"random " + std::to_string(seed),
                        [seed] { return RandomAnimation(seed, seed % 3 == 0); }});
   for (const Source& source : sources) {
@@ -120,7 +121,6 @@ TEST(OptimizeQueue, CancelInTheFrameStepLeavesAWholeAnimation) {
                                                  task::OptimizeTrial, &view));
     OptimizeFrames(*a, kFrameOptions, meter.get());
     SetTaskStopRequest(task::OptimizeTrial, false);
-    EXPECT_TRUE(SameAnimation(*a, *a)) << steps;
     EXPECT_TRUE(SameTimeline(before, Timeline(*a))) << "stopped at step " << steps;
     AnimationPtr back;
     std::vector<uint8_t> bytes = Written(*a);

@@ -6,20 +6,16 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
-#include "colour_fixtures.h"
 #include "platform/settings_store.h"
+#include "support/document.h"
+#include "support/services.h"
 
 namespace lw {
 namespace {
 
-using test::AnimationWith;
-using test::Append;
-using test::GreyPalette;
-using test::IndexedFrame;
-using test::MakePalette;
-using test::Pixel;
-using test::PixelColour;
-using test::SameRgb;
+using namespace test;
+
+AnimationPtr AnimationWith(PalettePtr global) { return MakeDocument(16, 16, std::move(global)); }
 
 constexpr uint32_t Colours256 = 0x00880000;
 
@@ -145,7 +141,7 @@ TEST(FitPalettesTest, LocalMethodGivesEveryNewFrameItsOwnPalette) {
   AnimationPtr t = GreyTarget(4);
   AnimationPtr s = ColourSource(false);
   Frame* indexed = FirstFrame(*s);
-  Frame* rgb = test::TrueColourFrame(2, 1, {0x102030, 0xFFFFFF}, {255, 0});
+  Frame* rgb = TrueColourFrame(2, 1, {0x102030, 0xFFFFFF}, {255, 0});
   Append(*s, rgb);
   ASSERT_EQ(FitPalettes(t.get(), s.get(), merge::LocalEach | 0x00330000, nullptr, nullptr), 1);
   EXPECT_FALSE(s->globalPalette);
@@ -189,7 +185,7 @@ TEST(FitPalettesTest, SingleSourceWithoutTargetIsLeftAloneUnlessItHasTrueColour)
   EXPECT_EQ(s->globalPalette->entries, before->entries);
 
   AnimationPtr rgb = NewAnimation();
-  Frame* f = test::TrueColourFrame(2, 1, {0xFF0000, 0x0000FF});
+  Frame* f = TrueColourFrame(2, 1, {0xFF0000, 0x0000FF});
   Append(*rgb, f);
   ASSERT_EQ(FitPalettes(nullptr, rgb.get(), merge::Adaptive | Colours256, nullptr, nullptr), 1);
   ASSERT_TRUE(rgb->globalPalette);
@@ -227,17 +223,16 @@ TEST(FitPalettesTest, WebAndFixedPalettesReplaceEveryPalette) {
 }
 
 TEST(FitPalettesTest, StoredWordIsAskedAboutWhenItsAskBitIsSet) {
-  test::ServicesScope scope;
+  ServicesScope scope;
   SetPref(PrefPaletteMerge, merge::MapGlobal | merge::Ask | Colours256);
   AnimationPtr t = GreyTarget(4);
   AnimationPtr s = ColourSource(false);
   PalettePtr before = CopyPalette(s->globalPalette.get());
-  scope.services.mergeAnswer = 0;
+  scope.services.QueuePaletteMergeAnswer(0);
   EXPECT_EQ(FitPalettes(t.get(), s.get(), 0, nullptr, nullptr), 2);
   EXPECT_EQ(s->globalPalette->entries, before->entries) << "cancel changes nothing";
-  scope.services.mergeAnswer = merge::MergeGlobal | Colours256;
+  scope.services.QueuePaletteMergeAnswer(merge::MergeGlobal | Colours256);
   EXPECT_EQ(FitPalettes(t.get(), s.get(), 0, nullptr, nullptr), 1);
-  EXPECT_EQ(scope.services.mergeAsked, 2);
   EXPECT_EQ(t->globalPalette->Count(), 8) << "the answered method ran";
   SetPref(PrefPaletteMerge, 0x00880001);
 }
@@ -280,7 +275,7 @@ TEST(FitPalettesTest, PixelsUnderHalfOpacityBecomeTransparent) {
     for (bool dither : {false, true}) {
       SCOPED_TRACE(testing::Message() << "method " << method << (dither ? " dithered" : ""));
       AnimationPtr a = NewAnimation();
-      Frame* f = test::TrueColourFrame(
+      Frame* f = TrueColourFrame(
           8, 1, {0x000000, 0x000000, 0x000000, 0x000000, 0xFF0000, 0xFF0000, 0x0000FF, 0x00FF00},
           alphas);
       Append(*a, f);
