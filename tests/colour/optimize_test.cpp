@@ -88,7 +88,7 @@ void UseCloseColours(Animation& a, std::mt19937& rng) {
 
 // The optimizer's oracle: for every kind of input and every option set, the pictures and their
 // times stay, the frame step never grows the file, and the palette steps do what they promise.
-TEST(Optimize, EveryOptionSetKeepsThePicturesAndNeverGrowsTheFile) {
+TEST(Optimize, EveryOptionSetKeepsThePicturesAndTheFrameStepNeverGrowsTheFile) {
   constexpr OptimizeOptions kLocal = optimize::RemoveLocalPalettes | optimize::ReducePalettes;
   const OptimizeOptions optionSets[] = {
       optimize::CropFrames,
@@ -384,22 +384,6 @@ TEST(OptimizePalettes, FullPaletteWithALocalCopyKeepsEveryPicture) {
   OptimizeAnimation(*a, optimize::Defaults, nullptr);
   EXPECT_FALSE(AnyLocal(*a));
   EXPECT_TRUE(SameTimeline(before, Timeline(*a)));
-}
-
-TEST(CompactPalette, MovesUsedEntriesForwardWithTheirCounters) {
-  PalettePtr p = RampPalette(16);
-  uint32_t usage[256] = {};
-  usage[2] = 5, usage[9] = 1, usage[15] = 3;
-  PalettePtr out;
-  std::array<uint16_t, 256> map{};
-  ASSERT_TRUE(CompactPalette(*p, usage, &out, &map));
-  ASSERT_EQ(out->Count(), 4);  // three used, rounded up to a power of two
-  EXPECT_EQ(out->entries[2], p->entries[15]);
-  EXPECT_EQ(out->entries[3], PaletteEntry{});
-  EXPECT_EQ(std::make_tuple(map[2], map[9], map[15], map[0]), std::make_tuple(0, 1, 2, 65535));
-  EXPECT_EQ(std::make_tuple(usage[0], usage[2], usage[15]), std::make_tuple(5u, 3u, 0u));
-  for (auto& u : usage) u = 1;
-  EXPECT_FALSE(CompactPalette(*p, usage, &out, &map));
 }
 
 }  // namespace
