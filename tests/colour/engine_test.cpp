@@ -9,6 +9,7 @@
 #include "base/preferences.h"
 #include "colour/colour_engine.h"
 #include "colour/palette_fit.h"
+#include "colour/reduce_trial.h"
 #include "support/document.h"
 
 namespace lw {
@@ -188,7 +189,7 @@ TEST(QuantizerTest, TrueColourImagesKeepTheirColoursWhenTheyFit) {
   }
 }
 
-// Reducing a document: every palette above the count comes down to it (plus a black transparent
+// Reducing a copy of a document: every palette above the count comes down to it (plus a black transparent
 // slot), the opaque pixels never land on the slot, the transparent ones always do.
 TEST(ReduceColoursTest, EveryPaletteComesDownToTheCountAndTransparencyToTheSlot) {
   std::mt19937 rng(21);
@@ -213,7 +214,10 @@ TEST(ReduceColoursTest, EveryPaletteComesDownToTheCountAndTransparencyToTheSlot)
     for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) before.push_back(Pixels(*f));
     std::vector<PaletteEntry> smallLocal = FrameAt(*a, 2)->localPalette->entries;
 
-    ASSERT_TRUE(ReduceColours(*a, n, dither, nullptr, nullptr));
+    AnimationPtr original = DuplicateAnimation(*a, nullptr), reduced;
+    ASSERT_TRUE(MakeReducedCopy(*a, n, dither, nullptr, nullptr, &reduced));
+    ASSERT_TRUE(SameAnimation(*a, *original)) << "the document is only read";
+    a = std::move(reduced);
     int i = 0;
     for (Frame* f = FirstFrame(*a); f; f = NextFrame(f), ++i) {
       const Palette* own = f->localPalette ? f->localPalette.get() : a->globalPalette.get();

@@ -190,23 +190,6 @@ TEST(Optimize, ChosenDisposalsLetRestoringFramesShrink) {
   }
 }
 
-TEST(Optimize, RestoreToPreviousIsChosenWhenItLeavesLess) {
-  // A sprite shown once over the ground, then another elsewhere: restoring to the picture before
-  // the first sprite saves repainting its place.
-  auto sprite = [](uint32_t sx) {
-    return [sx](uint32_t x, uint32_t y) -> uint8_t {
-      if (x >= sx && x < sx + 6 && y >= 4 && y < 10) return 7;
-      return (x + y) % 2 ? 2 : 3;
-    };
-  };
-  AnimationPtr a = MakeDocument(40, 16);
-  for (uint32_t sx : {100u, 2u, 30u}) AddDrawnFrame(*a, 0, 0, 40, 16, sprite(sx));
-  OptimizeAnimation(*a, kFrameOptions | optimize::ChooseDisposal, nullptr);
-  EXPECT_EQ(FrameAt(*a, 1)->Disposal(), 3);
-  const Frame* last = FrameAt(*a, 2);
-  EXPECT_EQ(std::tie(last->left, last->width, last->height), std::make_tuple(30, 6u, 6u));
-}
-
 TEST(Optimize, RepeatedFramesGoAndLendTheirTimeOnlyWithTheOption) {
   AnimationPtr a = MakeDocument(10, 10);
   AddSolidFrame(*a, 0, 0, 10, 10, 3);
@@ -222,19 +205,7 @@ TEST(Optimize, RepeatedFramesGoAndLendTheirTimeOnlyWithTheOption) {
   EXPECT_EQ(std::tie(f->left, f->top, f->width, f->height), std::make_tuple(2, 3, 1u, 1u));
 }
 
-TEST(Optimize, TransparentFirstFrameIsCutToItsOpaquePixels) {
-  AnimationPtr a = MakeDocument(20, 20);
-  AddDrawnFrame(
-      *a, 0, 0, 20, 20,
-      [](uint32_t x, uint32_t y) -> uint8_t { return x >= 5 && x < 9 && y >= 7 && y < 15 ? 4 : 0; },
-      0, 0);
-  OptimizeAnimation(*a, optimize::CropFrames, nullptr);
-  const Frame* f = FirstFrame(*a);
-  EXPECT_EQ(std::tie(f->left, f->top, f->width, f->height), std::make_tuple(5, 7, 4u, 8u));
-  EXPECT_EQ(Pixels(*f), std::vector<uint8_t>(32, 4));
-}
-
-TEST(Optimize, DuplicatesBecomeTransparentWhenSmallerAndOnlyOnAFreeIndex) {
+TEST(Optimize, ScatteredRepeatsBecomeTransparentBecauseThatIsSmaller) {
   // Scattered changes over a noisy screen: transparency turns the repeats into long runs.
   AnimationPtr a = MakeDocument(40, 40);
   std::mt19937 rng(7);
@@ -248,17 +219,6 @@ TEST(Optimize, DuplicatesBecomeTransparentWhenSmallerAndOnlyOnAFreeIndex) {
   OptimizeAnimation(*a, optimize::CropFrames | optimize::DuplicatesToTransparency, nullptr);
   EXPECT_TRUE(FrameAt(*a, 1)->Transparent());
   EXPECT_LT(EncodedFrameSize(FrameAt(*a, 1)), EncodedFrameSize(FrameAt(*plain, 1)));
-
-  // Every index among the changed pixels: none is free to be transparent.
-  AnimationPtr full = MakeDocument(32, 16);
-  SetGlobalPalette(*full, RampPalette(256));
-  AddSolidFrame(*full, 0, 0, 32, 16, 0);
-  AddDrawnFrame(*full, 0, 0, 32, 16, [](uint32_t x, uint32_t y) -> uint8_t {
-    return y < 8 ? static_cast<uint8_t>(y * 32 + x) : 0;
-  });
-  FrameAt(*full, 1)->bits()[0] = 1;  // index 0 shows up in the changed pixels elsewhere
-  OptimizeAnimation(*full, kFrameOptions, nullptr);
-  EXPECT_FALSE(FrameAt(*full, 1)->Transparent());
 }
 
 TEST(Optimize, TransparentIndexPrefersSmallCodes) {

@@ -205,11 +205,8 @@ TEST(PaletteEditTest, LocalChangesOneFrameGlobalEveryFrameWithoutLocal) {
     }
     EXPECT_EQ(ApplyPaletteEdit(*d.doc, c.frameIndex, entries), 0u) << "same entries";
   }
-}
-
-TEST(PaletteEditTest, FrameWithoutLocalPaletteIsRefused) {
   Document d;
-  EXPECT_EQ(ApplyPaletteEdit(*d.doc, 0, d.doc->globalPalette->entries), 0u);
+  EXPECT_EQ(ApplyPaletteEdit(*d.doc, 0, d.doc->globalPalette->entries), 0u) << "no local palette";
   EXPECT_EQ(CanUndoKind(), 0u);
 }
 
