@@ -71,15 +71,6 @@ TEST(OptimizeTrialTexts, SizeAndSavingFields) {
   }
 }
 
-TEST(OptimizeTrialTexts, OptionsReadFromTheControls) {
-  constexpr OptimizeOptions local =
-      optimize::RemoveLocalPalettes | optimize::MapToGlobalPalette | optimize::BuildMetaPalette;
-  // The local-palette choices count only while their box can be used; they are stored anyway.
-  EXPECT_EQ(TrialOptions(kAll | local, false), (kAll | local) & ~local);
-  EXPECT_EQ(TrialOptions(kAll | local, true), kAll | local);
-  EXPECT_EQ(StoredOptions(kAll | local | optimize::NotADialogOption), kAll | local);
-}
-
 TEST_F(OptimizeTrial, RunsOnACopyAndMeasuresIt) {
   AnimationPtr doc = Sprite();
   AnimationPtr original = DuplicateAnimation(*doc, nullptr);
