@@ -2,23 +2,19 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
-#include <functional>
-#include <iterator>
 #include <string>
 
 #include "base/progress.h"
-#include "base/settings.h"
 #include "colour/optimize.h"
-#include "colour/optimize_support.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
-#include "platform/desktop_entries.h"
+#include "support/document.h"
+#include "support/timeline.h"
 
 namespace lw {
 namespace {
 
-using namespace testing_support;
+using namespace test;
 
 constexpr OptimizeOptions kFrameOptions =
     optimize::CropFrames | optimize::DuplicatesToTransparency | optimize::RemoveUselessFrames;
@@ -51,48 +47,21 @@ AnimationPtr WideSprite() {
   return a;
 }
 
-AnimationPtr Sample(const std::string& name) {
-  std::string share;
-  if (!GetProgramDir(&share)) return nullptr;
-  std::ifstream in(share + "/exemples/" + name, std::ios::binary);
-  std::vector<uint8_t> data((std::istreambuf_iterator<char>(in)), {});
-  AnimationPtr a;
-  if (data.empty() || ReadGifMemory(data.data(), data.size(), nullptr, &a) != GifReadStatus::Done)
-    return nullptr;
-  return a;
-}
-
 // The optimizer's result written with worker threads and on one thread: the same bytes, and the
 // same again when written a second time, with nothing kept from the optimizer's encodes.
 TEST(OptimizeQueue, WorkerThreadsWriteTheBytesOfOneThread) {
-  struct Source {
-    std::string name;
-    std::function<AnimationPtr()> make;
-  };
-  std::vector<Source> sources = {{"wide sprite", WideSprite},
-                                 {"balle.gif", [] { return Sample("balle.gif"); }},
-                                 {"roue.gif", [] { return Sample("roue.gif"); }}};
-  for (uint32_t seed = 1; seed <= 60; ++seed)
-    sources.push_back({"random " + std::to_string(seed),
-                       [seed] { return RandomAnimation(seed, seed % 3 == 0); }});
-  for (const Source& source : sources) {
+  for (uint32_t seed = 0; seed <= 20; ++seed) {
     for (OptimizeOptions options : {kFrameOptions, OptimizeOptions{optimize::Defaults}}) {
       std::vector<uint8_t> bytes[2];
       for (int threads : {1, 3}) {
         EncoderThreads use(threads);
-        AnimationPtr a = source.make();
-        ASSERT_TRUE(a) << source.name;
-        auto before = Timeline(*a);
+        AnimationPtr a = seed == 0 ? WideSprite() : RandomAnimation(seed, seed % 3 == 0);
         OptimizeAnimation(*a, options, nullptr);
-        // A meta-palette may requantize colours; the frame step alone keeps every picture.
-        if (options == kFrameOptions) {
-          ASSERT_TRUE(SameTimeline(before, Timeline(*a))) << source.name;
-        }
         std::vector<uint8_t> first = Written(*a);
-        ASSERT_EQ(first, Written(*a)) << source.name << " threads " << threads;
+        ASSERT_EQ(first, Written(*a)) << "seed " << seed << " threads " << threads;
         bytes[threads > 1] = std::move(first);
       }
-      EXPECT_EQ(bytes[0], bytes[1]) << source.name << " options " << options;
+      EXPECT_EQ(bytes[0], bytes[1]) << "seed " << seed << " options " << options;
     }
   }
 }
@@ -120,7 +89,6 @@ TEST(OptimizeQueue, CancelInTheFrameStepLeavesAWholeAnimation) {
                                                  task::OptimizeTrial, &view));
     OptimizeFrames(*a, kFrameOptions, meter.get());
     SetTaskStopRequest(task::OptimizeTrial, false);
-    EXPECT_TRUE(SameAnimation(*a, *a)) << steps;
     EXPECT_TRUE(SameTimeline(before, Timeline(*a))) << "stopped at step " << steps;
     AnimationPtr back;
     std::vector<uint8_t> bytes = Written(*a);

@@ -1,99 +1,82 @@
 // RIFF PAL files: written and read back, and the files the reader refuses or trims.
 #include "colour/pal_file.h"
 
-#include <gmock/gmock.h>
-#include <unistd.h>
+#include <gtest/gtest.h>
 
-#include <filesystem>
-#include <fstream>
+#include <random>
 
-#include "colour/colour_fixtures.h"
+#include "support/bytes.h"
+#include "support/services.h"
+#include "support/temp_dir.h"
 
 namespace lw {
 namespace {
 
-using ::testing::ElementsAre;
+using namespace test;
 
-class PalFileTest : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() / ("lw-pal-" + std::to_string(::getpid()));
-    std::filesystem::create_directories(dir_);
-  }
-  void TearDown() override { std::filesystem::remove_all(dir_); }
-  std::string Path(const char* name) const { return (dir_ / name).string(); }
-  std::string Contents(const std::string& path) const {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  void Put(const std::string& path, const std::string& data) const {
-    std::ofstream(path, std::ios::binary) << data;
-  }
-  static std::string Header(uint16_t count, const char* form = "PAL ", uint16_t version = 0x300) {
-    std::string h = "RIFF";
-    h += std::string("\x10\x00\x00\x00", 4) + form + "data" + std::string("\x04\x00\x00\x00", 4);
-    h += static_cast<char>(version & 255);
-    h += static_cast<char>(version >> 8);
-    h += static_cast<char>(count & 255);
-    h += static_cast<char>(count >> 8);
-    return h;
-  }
-  test::ServicesScope scope_;
-  std::filesystem::path dir_;
-};
-
-TEST_F(PalFileTest, SixteenColoursRoundTripIn88Bytes) {
-  Palette palette;
-  for (int i = 0; i < 16; ++i)
-    palette.entries.push_back({uint8_t(i), uint8_t(2 * i), uint8_t(255 - i), uint8_t(i % 3)});
-  ASSERT_TRUE(WritePalFile(Path("a.pal"), palette));
-  std::string file = Contents(Path("a.pal"));
-  ASSERT_EQ(file.size(), 88u);
-  EXPECT_EQ(file.substr(0, 4), "RIFF");
-  EXPECT_EQ(static_cast<uint8_t>(file[4]), 80);
-  EXPECT_EQ(static_cast<uint8_t>(file[16]), 68);
-  PalettePtr back = ReadPalFile(Path("a.pal"));
-  ASSERT_NE(back, nullptr);
-  EXPECT_EQ(back->entries, palette.entries);
-  EXPECT_TRUE(scope_.services.messages.empty());
+Bytes Header(uint32_t count, const char* form = "PAL ", uint32_t version = 0x300) {
+  Bytes b;
+  b.Text("RIFF").Le32(16).Text(form).Text("data").Le32(4).Le16(version).Le16(count);
+  return b;
 }
 
-TEST_F(PalFileTest, ReadsAtMost256AndRefusesOtherFiles) {
-  Put(Path("big.pal"), Header(300) + std::string(300 * 4, '\x07'));
-  PalettePtr big = ReadPalFile(Path("big.pal"));
+TEST(PalFileTest, RandomPalettesRoundTripInTheRiffLayout) {
+  ServicesScope scope;
+  TempDir dir;
+  std::mt19937 rng(4);
+  for (int round = 0; round < 20; ++round) {
+    Palette palette;
+    const int n = round == 0 ? 256 : 1 + static_cast<int>(rng() % 256);
+    for (int i = 0; i < n; ++i)
+      palette.entries.push_back({uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(rng() % 3)});
+    const std::string path = dir.Path("a.pal");
+    ASSERT_TRUE(WritePalFile(path, palette));
+    const std::string file = Contents(path);
+    ASSERT_EQ(file.size(), 24u + 4 * n);
+    EXPECT_EQ(file.substr(0, 24), Header(n).PatchLe32(4, 16 + 4 * n).PatchLe32(16, 4 + 4 * n).str());
+    PalettePtr back = ReadPalFile(path);
+    ASSERT_NE(back, nullptr);
+    EXPECT_EQ(back->entries, palette.entries);
+  }
+  EXPECT_TRUE(scope.services.Messages().empty());
+}
+
+TEST(PalFileTest, ReadsAtMost256AndRefusesOtherFiles) {
+  ServicesScope scope;
+  TempDir dir;
+  PalettePtr big = ReadPalFile(dir.Put("big.pal", Header(300).Fill(300 * 4, 7).str()));
   ASSERT_NE(big, nullptr);
   EXPECT_EQ(big->Count(), 256);
   EXPECT_EQ(big->entries[255], (PaletteEntry{7, 7, 7, 7}));
 
   // Entries past the end of a short file read as black.
-  Put(Path("short.pal"), Header(3) + "\x01\x02\x03");
-  PalettePtr shortOne = ReadPalFile(Path("short.pal"));
+  PalettePtr shortOne = ReadPalFile(dir.Put("short.pal", Header(3).U8(1).U8(2).U8(3).str()));
   ASSERT_NE(shortOne, nullptr);
   EXPECT_EQ(shortOne->entries[0], (PaletteEntry{1, 2, 3, 0}));
   EXPECT_EQ(shortOne->entries[2], (PaletteEntry{}));
 
   const std::string damaged =
       "Erreur lors de la lecture des données de palette PAL. Le fichier semble corrompu.";
-  Put(Path("wave.pal"), Header(2, "WAVE") + std::string(8, '\0'));
-  Put(Path("version.pal"), Header(2, "PAL ", 0x200) + std::string(8, '\0'));
-  Put(Path("none.pal"), Header(0));
-  Put(Path("empty.pal"), "");
-  for (const char* name : {"wave.pal", "version.pal", "none.pal"}) {
-    scope_.services.messages.clear();
-    EXPECT_EQ(ReadPalFile(Path(name)), nullptr) << name;
-    EXPECT_THAT(scope_.services.messages, ElementsAre(damaged)) << name;
+  const std::string refused[] = {dir.Put("wave.pal", Header(2, "WAVE").Fill(8).str()),
+                                 dir.Put("version.pal", Header(2, "PAL ", 0x200).Fill(8).str()),
+                                 dir.Put("none.pal", Header(0).str())};
+  for (const std::string& path : refused) {
+    scope.services.Reset();
+    EXPECT_EQ(ReadPalFile(path), nullptr) << path;
+    EXPECT_EQ(scope.services.Texts(), std::vector<std::string>{damaged}) << path;
   }
-  for (const char* name : {"empty.pal", "missing.pal"}) {
-    scope_.services.messages.clear();
-    EXPECT_EQ(ReadPalFile(Path(name)), nullptr) << name;
-    EXPECT_THAT(scope_.services.messages,
-                ElementsAre("Impossible d'ouvrir le fichier '" + Path(name) + "'."));
+  for (const std::string& path : {dir.Put("empty.pal", ""), dir.Path("missing.pal")}) {
+    scope.services.Reset();
+    EXPECT_EQ(ReadPalFile(path), nullptr) << path;
+    EXPECT_EQ(scope.services.Texts(),
+              std::vector<std::string>{"Impossible d'ouvrir le fichier '" + path + "'."});
   }
-  scope_.services.messages.clear();
-  EXPECT_FALSE(WritePalFile(Path("no/such/folder.pal"), *big));
-  EXPECT_THAT(scope_.services.messages,
-              ElementsAre("Impossible de sauvegarder '" + Path("no/such/folder.pal") +
-                          "' (fichier temporaire)."));
+  scope.services.Reset();
+  const std::string nowhere = dir.Path("no/such/folder.pal");
+  EXPECT_FALSE(WritePalFile(nowhere, *big));
+  EXPECT_EQ(scope.services.Texts(),
+            std::vector<std::string>{"Impossible de sauvegarder '" + nowhere +
+                                     "' (fichier temporaire)."});
 }
 
 }  // namespace

@@ -2,39 +2,27 @@
 
 #include <gtest/gtest.h>
 
-#include <chrono>
+#include <random>
 
 #include "base/preferences.h"
-#include "colour/colour_fixtures.h"
 #include "core/compose.h"
 #include "core/undo.h"
+#include "support/document.h"
+#include "support/undo_check.h"
 
 namespace lw {
 namespace {
 
-using test::GreyPalette;
-using test::IndexedFrame;
-
-uint8_t Pixel(const Frame* f, uint32_t x, uint32_t y) {
-  return f->bits()[y * IndexStride(f->DibWidth()) + x];
-}
+using namespace test;
 
 // A document of frames on a 16-grey global palette; frame 1 has a local palette of its own.
 struct Document {
-  AnimationPtr doc = NewAnimation();
+  AnimationPtr doc = MakeDocument(4, 4, GreyPalette(16));
   Document() {
     SetPref(PrefUndoLevels, 20);
-    doc->screenWidth = doc->screenHeight = 4;
-    SetGlobalPalette(*doc, GreyPalette(16));
     for (int i = 0; i < 3; ++i) {
-      Frame* f = IndexedFrame(4, 4, doc->globalPalette.get(),
-                              {5, 9, 9, 5, 9, 1, 1, 9, 5, 9, 2, 2, 3, 3, 3, 3});
-      if (i == 1) {
-        SetLocalPalette(f, GreyPalette(16));
-        UpdateDibColourTable(f);
-      }
-      InsertBlockAfter(LastBlock(*doc), f);
-      ++doc->frameCount;
+      Frame* f = AddFrame(*doc, 0, 0, 4, 4, {5, 9, 9, 5, 9, 1, 1, 9, 5, 9, 2, 2, 3, 3, 3, 3});
+      if (i == 1) GiveLocalPalette(f, GreyPalette(16));
     }
     ClearHistory();
   }
@@ -102,84 +90,67 @@ TEST(TransparencyChoiceTest, MergingLeavesThePaddingBytes) {
 
 TEST(TransparencyEditTest, RecordsOneEntryThatUndoesTheMerge) {
   Document d;
-  uint32_t hints = ApplyTransparencyEdit(*d.doc, 0, Choice({5, 9}));
-  EXPECT_EQ(hints & 0xFFFF, refresh::OneFrame | refresh::PropertiesFrame | refresh::Encoding);
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
+    EXPECT_EQ(ApplyTransparencyEdit(*d.doc, 0, Choice({5, 9})) & 0xFFFF,
+              refresh::OneFrame | refresh::PropertiesFrame | refresh::Encoding);
+  }));
   EXPECT_EQ(CanUndoKind(), undo::EditTransparency);
   EXPECT_EQ(Pixel(d.At(0), 1, 0), 5);
-  Undo(*d.doc);
-  EXPECT_EQ(Pixel(d.At(0), 1, 0), 9);
-  EXPECT_FALSE(d.At(0)->Transparent());
-  Redo(*d.doc);
-  EXPECT_EQ(Pixel(d.At(0), 1, 0), 5);
-  EXPECT_TRUE(d.At(0)->Transparent());
   // Choosing the index it has changes nothing and records nothing; switching off records a flag.
   EXPECT_EQ(ApplyTransparencyEdit(*d.doc, 0, Choice({5})), 0u);
-  EXPECT_NE(TransparencyOff(*d.doc, 0), 0u);
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return TransparencyOff(*d.doc, 0) != 0; }));
   EXPECT_FALSE(d.At(0)->Transparent());
-  Undo(*d.doc);
-  EXPECT_TRUE(d.At(0)->Transparent());
-  EXPECT_EQ(d.At(0)->transparentIndex, 5);
 }
 
-TEST(FloodFillTest, FillsTheFourConnectedRegionOnly) {
-  struct Case {
-    const char* what;
-    uint32_t x, y;
-    uint8_t index;
-    uint64_t changed;
-    std::vector<uint8_t> after;
-  };
-  // 9s touching only diagonally stay apart.
-  const std::vector<uint8_t> start = {5, 9, 9, 5,  //
-                                      9, 1, 1, 9,  //
-                                      5, 9, 2, 2,  //
-                                      3, 3, 3, 3};
-  const Case cases[] = {
-      {"top run", 1, 0, 7, 2, {5, 7, 7, 5, 9, 1, 1, 9, 5, 9, 2, 2, 3, 3, 3, 3}},
-      {"own colour", 1, 0, 9, 0, start},
-      {"bottom row", 0, 3, 0, 4, {5, 9, 9, 5, 9, 1, 1, 9, 5, 9, 2, 2, 0, 0, 0, 0}},
-      {"outside", 4, 0, 7, 0, start},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    auto palette = GreyPalette(16);
-    Frame* f = IndexedFrame(4, 4, palette.get(), start);
-    std::vector<uint8_t> dib = f->dib;
-    EXPECT_EQ(FloodFillDib(dib, c.x, c.y, c.index), c.changed);
-    for (uint32_t i = 0; i < 16; ++i) {
-      uint8_t v = 0;
-      ASSERT_TRUE(DibPixelIndex(dib, i % 4, i / 4, &v));
-      EXPECT_EQ(v, c.after[i]) << "pixel " << i;
+// The region a breadth-first walk over the four neighbours reaches.
+std::vector<uint8_t> ReferenceFill(std::vector<uint8_t> px, uint32_t w, uint32_t h, uint32_t x,
+                                   uint32_t y, uint8_t index) {
+  const uint8_t from = px[y * w + x];
+  if (from == index) return px;
+  std::vector<std::pair<uint32_t, uint32_t>> todo = {{x, y}};
+  px[y * w + x] = index;
+  while (!todo.empty()) {
+    auto [cx, cy] = todo.back();
+    todo.pop_back();
+    const std::pair<int64_t, int64_t> next[] = {{cx - 1, cy}, {cx + 1, cy}, {cx, cy - 1}, {cx, cy + 1}};
+    for (auto [nx, ny] : next) {
+      if (nx < 0 || ny < 0 || nx >= w || ny >= h || px[ny * w + nx] != from) continue;
+      px[ny * w + nx] = index;
+      todo.push_back({static_cast<uint32_t>(nx), static_cast<uint32_t>(ny)});
     }
-    FreeBlock(f);
   }
+  return px;
 }
 
-TEST(FloodFillTest, FillsASpiralAndALargeFrameWithoutRecursing) {
-  // A one-pixel corridor winding through a wall: every turn goes through the seed stack.
-  const uint32_t n = 63;
+// Random blotches of two or three indexes (regions that wind, touch diagonally, enclose one
+// another), filled from random points: the same pixels as the reference walk.
+TEST(FloodFillTest, FillsWhatAFourNeighbourWalkReaches) {
+  std::mt19937 rng(17);
   auto palette = GreyPalette(16);
-  Frame* f = IndexedFrame(n, n, palette.get(), {});
-  std::vector<uint8_t> dib = f->dib;
-  for (uint32_t y = 1; y < n; y += 2)
-    for (uint32_t x = 0; x < n; ++x) SetDibPixelIndex(dib, x, y, 1);
-  for (uint32_t y = 1; y < n; y += 2) SetDibPixelIndex(dib, (y / 2) % 2 ? 0 : n - 1, y, 0);
-  uint64_t corridor = 0;
-  for (uint32_t y = 0; y < n; ++y)
-    for (uint32_t x = 0; x < n; ++x) {
-      uint8_t v;
-      DibPixelIndex(dib, x, y, &v);
-      corridor += v == 0;
+  for (int round = 0; round < 200; ++round) {
+    const uint32_t w = 1 + rng() % 23, h = 1 + rng() % 17;
+    const uint32_t colours = 2 + rng() % 2;
+    std::vector<uint8_t> px(w * h);
+    for (uint8_t& v : px) v = static_cast<uint8_t>(rng() % colours);
+    Frame* f = IndexedFrame(w, h, palette.get(), px);
+    std::vector<uint8_t> dib = f->dib;
+    FreeBlock(f);
+    const uint32_t x = rng() % (w + 1), y = rng() % h;  // x == w: outside
+    const uint8_t index = static_cast<uint8_t>(rng() % (colours + 1));
+    std::vector<uint8_t> expected = x < w ? ReferenceFill(px, w, h, x, y, index) : px;
+    uint64_t changed = 0;
+    for (size_t i = 0; i < px.size(); ++i) changed += px[i] != expected[i];
+    ASSERT_EQ(FloodFillDib(dib, x, y, index), changed) << "round " << round;
+    for (uint32_t i = 0; i < w * h; ++i) {
+      uint8_t v = 0;
+      ASSERT_TRUE(DibPixelIndex(dib, i % w, i / w, &v));
+      ASSERT_EQ(v, expected[i]) << "round " << round << " pixel " << i;
     }
-  EXPECT_EQ(FloodFillDib(dib, 0, 0, 4), corridor);
-  FreeBlock(f);
-
+  }
+  // A frame far larger than any stack would allow a recursive fill.
   std::vector<uint8_t> big = BuildDib(4096, 4096, palette.get());
   ASSERT_FALSE(big.empty());
   EXPECT_EQ(FloodFillDib(big, 2000, 2000, 3), uint64_t{4096} * 4096);
-  uint8_t corner = 0;
-  DibPixelIndex(big, 4095, 4095, &corner);
-  EXPECT_EQ(corner, 3);
 }
 
 TEST(PixelEditTest, ReplacesThePixelsAndUndoes) {
@@ -187,15 +158,11 @@ TEST(PixelEditTest, ReplacesThePixelsAndUndoes) {
   std::vector<uint8_t> dib = d.At(2)->dib;
   EXPECT_EQ(ApplyPixelEdit(*d.doc, 2, dib), 0u) << "nothing changed";
   FloodFillDib(dib, 0, 3, 7);
-  EXPECT_TRUE(SetDibPixelIndex(dib, 0, 0, 8));
-  uint32_t hints = ApplyPixelEdit(*d.doc, 2, dib);
-  EXPECT_EQ(hints, refresh::ForFrame(refresh::OneFrame | refresh::Encoding, 2));
-  EXPECT_EQ(Pixel(d.At(2), 0, 3), 7);
-  EXPECT_EQ(Pixel(d.At(2), 0, 0), 8);
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
+    EXPECT_EQ(ApplyPixelEdit(*d.doc, 2, dib), refresh::ForFrame(refresh::OneFrame | refresh::Encoding, 2));
+  }));
   EXPECT_EQ(CanUndoKind(), undo::EditPixels);
-  Undo(*d.doc);
-  EXPECT_EQ(Pixel(d.At(2), 0, 3), 3);
-  EXPECT_EQ(Pixel(d.At(2), 0, 0), 5);
+  EXPECT_EQ(Pixel(d.At(2), 0, 3), 7);
 }
 
 TEST(PixelEditTest, TrueColourDataFollowsTheEditedPixels) {
@@ -227,7 +194,9 @@ TEST(PaletteEditTest, LocalChangesOneFrameGlobalEveryFrameWithoutLocal) {
         c.frameIndex >= 0 ? d.At(c.frameIndex)->localPalette.get() : d.doc->globalPalette.get();
     std::vector<PaletteEntry> entries = edited->entries;
     entries[5] = {200, 10, 20, 0};
-    EXPECT_EQ(ApplyPaletteEdit(*d.doc, c.frameIndex, entries), c.hints);
+    EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
+      EXPECT_EQ(ApplyPaletteEdit(*d.doc, c.frameIndex, entries), c.hints);
+    }));
     for (int i = 0; i < 3; ++i) {
       RgbQuad q;
       GetDibColours(d.At(i)->dib, 5, 1, &q);
@@ -235,34 +204,20 @@ TEST(PaletteEditTest, LocalChangesOneFrameGlobalEveryFrameWithoutLocal) {
       EXPECT_EQ(d.At(i)->palette->entries[5].red == 200, c.recoloured[i]);
     }
     EXPECT_EQ(ApplyPaletteEdit(*d.doc, c.frameIndex, entries), 0u) << "same entries";
-    Undo(*d.doc);
-    for (int i = 0; i < 3; ++i) {
-      RgbQuad q;
-      GetDibColours(d.At(i)->dib, 5, 1, &q);
-      EXPECT_EQ(q.red, d.At(i)->palette->entries[5].red);
-      EXPECT_NE(q.red, 200);
-    }
   }
-}
-
-TEST(PaletteEditTest, FrameWithoutLocalPaletteIsRefused) {
   Document d;
-  EXPECT_EQ(ApplyPaletteEdit(*d.doc, 0, d.doc->globalPalette->entries), 0u);
+  EXPECT_EQ(ApplyPaletteEdit(*d.doc, 0, d.doc->globalPalette->entries), 0u) << "no local palette";
   EXPECT_EQ(CanUndoKind(), 0u);
 }
 
 TEST(PaletteEditTest, RemovingTheLocalPaletteOfAnEqualPaletteKeepsTheGlobalOne) {
   Document d;
   std::vector<PaletteEntry> before = d.doc->globalPalette->entries;
-  uint32_t hints = RemoveLocalPaletteEdit(*d.doc, 1, nullptr);
-  ASSERT_NE(hints, 0u);
-  EXPECT_FALSE(d.At(1)->localPalette);
-  EXPECT_EQ(d.At(1)->palette, d.doc->globalPalette.get());
-  EXPECT_EQ(Pixel(d.At(1), 1, 0), 9) << "same colours, same pixels";
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return RemoveLocalPaletteEdit(*d.doc, 1, nullptr) != 0; }));
   EXPECT_EQ(CanUndoKind(), undo::RemoveLocalPalette);
-  Undo(*d.doc);
-  EXPECT_TRUE(d.At(1)->localPalette);
+  EXPECT_FALSE(d.At(1)->localPalette);
   EXPECT_EQ(d.doc->globalPalette->entries, before);
+  EXPECT_EQ(Pixel(d.At(1), 1, 0), 9) << "same colours, same pixels";
   EXPECT_EQ(RemoveLocalPaletteEdit(*d.doc, 0, nullptr), 0u) << "no local palette";
 }
 

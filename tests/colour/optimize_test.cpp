@@ -1,0 +1,350 @@
+// The optimizer makes files smaller and never changes what the animation shows: one property over
+// random animations, plus the few decisions a user sees in the result (which frames shrink, which
+// go, which disposal is chosen).
+#include "colour/optimize.h"
+
+#include <gtest/gtest.h>
+
+#include <random>
+
+#include "base/progress.h"
+#include "core/byte_sink.h"
+#include "core/gif_reader.h"
+#include "core/gif_writer.h"
+#include "support/document.h"
+#include "support/timeline.h"
+
+namespace lw {
+namespace {
+
+using namespace test;
+
+constexpr OptimizeOptions kFrameOptions =
+    optimize::CropFrames | optimize::DuplicatesToTransparency | optimize::RemoveUselessFrames;
+
+std::vector<uint8_t> GifBytes(Animation& a) {
+  std::vector<uint8_t> bytes;
+  ByteSink sink(&bytes);
+  EXPECT_EQ(WriteGif(sink, a, nullptr), GifWriteStatus::Done);
+  return bytes;
+}
+
+bool AnyLocal(const Animation& a) {
+  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f))
+    if (f->localPalette) return true;
+  return false;
+}
+
+// Full-screen redraws that restore to background or to the previous picture, some with holes
+// that show what is behind (or nothing), and a few patches: where disposals can be chosen.
+AnimationPtr RandomRestoringAnimation(uint32_t seed) {
+  std::mt19937 rng(seed);
+  auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
+  uint32_t sw = 6 + pick(30), sh = 6 + pick(20);
+  AnimationPtr a = MakeDocument(sw, sh);
+  int frames = 2 + pick(9);
+  int ground = pick(3) == 0 ? -1 : pick(6);  // -1: the sprite moves over nothing
+  for (int i = 0; i < frames; ++i) {
+    int disposal = pick(5) == 0 ? pick(2) : 2 + pick(2);
+    int transparent = ground < 0 || pick(3) == 0 ? 15 : -1;
+    int sx = pick(static_cast<int>(sw)), sy = pick(static_cast<int>(sh));
+    bool patch = pick(5) == 0;
+    uint32_t w = patch ? 1 + pick(static_cast<int>(sw)) : sw;
+    uint32_t h = patch ? 1 + pick(static_cast<int>(sh)) : sh;
+    int32_t x = pick(static_cast<int>(sw - w + 1)), y = pick(static_cast<int>(sh - h + 1));
+    AddDrawnFrame(
+        *a, x, y, w, h,
+        [&](uint32_t px, uint32_t py) -> uint8_t {
+          if (px >= uint32_t(sx) && px < uint32_t(sx) + 4 && py >= uint32_t(sy) &&
+              py < uint32_t(sy) + 3)
+            return static_cast<uint8_t>(8 + (px + py) % 3);
+          if (ground < 0 || (transparent >= 0 && (px * 7 + py * 3) % 11 == 0)) return 15;
+          return static_cast<uint8_t>(ground + (py / 5) % 2);
+        },
+        disposal, transparent, 1 + pick(9));
+  }
+  return a;
+}
+
+// Colours closer than six bits per channel tell apart, in the global palette and in local ones
+// (copies, reordered copies, or colours of their own): a palette step that rounds merges them.
+void UseCloseColours(Animation& a, std::mt19937& rng) {
+  auto close = [&]() -> PaletteEntry {
+    return {static_cast<uint8_t>(96 + rng() % 8), static_cast<uint8_t>(40 + rng() % 8),
+            static_cast<uint8_t>(200 + rng() % 8), 0};
+  };
+  for (PaletteEntry& e : a.globalPalette->entries) e = close();
+  for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
+    if (f->localPalette) {
+      std::vector<PaletteEntry>& local = f->localPalette->entries;
+      local = a.globalPalette->entries;
+      if (rng() % 3 == 1) std::shuffle(local.begin(), local.end(), rng);
+      if (rng() % 3 == 2)
+        for (PaletteEntry& e : local) e = close();
+    }
+    UpdateDibColourTable(f);
+  }
+}
+
+// The optimizer's oracle: for every kind of input and every option set, the pictures and their
+// times stay, the frame step never grows the file, and the palette steps do what they promise.
+TEST(Optimize, EveryOptionSetKeepsThePicturesAndTheFrameStepNeverGrowsTheFile) {
+  constexpr OptimizeOptions kLocal = optimize::RemoveLocalPalettes | optimize::ReducePalettes;
+  const OptimizeOptions optionSets[] = {
+      optimize::CropFrames,
+      optimize::CropFrames | optimize::DuplicatesToTransparency,
+      kFrameOptions,
+      kFrameOptions | optimize::ChooseDisposal,
+      kFrameOptions | optimize::ChooseDisposal | optimize::MinimalCodeSize,
+      optimize::CropFrames | optimize::ChooseDisposal | optimize::MinimalCodeSize,
+      kLocal | optimize::CropFrames | optimize::DuplicatesToTransparency,
+      optimize::Defaults,
+  };
+  for (uint32_t seed = 1; seed <= 100; ++seed) {
+    const int kind = seed % 4;  // 0 one palette, 1 local palettes, 2 restoring, 3 close colours
+    AnimationPtr original =
+        kind == 2 ? RandomRestoringAnimation(seed) : RandomAnimation(seed, kind != 0);
+    std::mt19937 rng(seed);
+    if (kind == 3) UseCloseColours(*original, rng);
+    // A flat picture, then a frame that changes one pixel of it.
+    const uint32_t sw = original->screenWidth, sh = original->screenHeight;
+    AddSolidFrame(*original, 0, 0, sw, sh, 4);
+    AddSolidFrame(*original, rng() % sw, rng() % sh, 1, 1, 5);
+    const bool hadLocal = AnyLocal(*original);
+    const auto before = Timeline(*original);
+    const size_t sizeBefore = GifBytes(*original).size();
+    for (OptimizeOptions options : optionSets) {
+      SCOPED_TRACE(testing::Message() << "seed " << seed << " options " << options);
+      AnimationPtr a = DuplicateAnimation(*original, nullptr);
+      OptimizeAnimation(*a, options, nullptr);
+      ASSERT_TRUE(SameTimeline(before, Timeline(*a)));
+      std::vector<uint8_t> bytes = GifBytes(*a);
+      // The frame step alone only ever cuts; choosing disposals and sharing palettes may trade
+      // a few bytes for others.
+      if (!(options & (kLocal | optimize::ChooseDisposal))) {
+        EXPECT_LE(bytes.size(), sizeBefore);
+      }
+      if (options & kLocal) {
+        // Every local palette here fits the global one.
+        EXPECT_FALSE(AnyLocal(*a));
+      }
+      if (options == optimize::Defaults && !hadLocal) {
+        // Unused entries went: the palette is as small as the colours in use allow.
+        uint32_t used[256];
+        CountColourUsage(*a, used, true);
+        int n = 0;
+        for (uint32_t u : used) n += u != 0;
+        EXPECT_EQ(a->globalPalette->Count(), 1 << BitsForColours(n));
+      }
+      if ((options & optimize::MinimalCodeSize) && seed % 4 == 0) {
+        // Small code sizes survive the file.
+        AnimationPtr back;
+        ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), GifReadStatus::Done);
+        ASSERT_TRUE(SameTimeline(before, Timeline(*back)));
+      }
+    }
+  }
+}
+
+// A sprite moving over a striped background, each frame a full redraw.
+AnimationPtr MovingSprite(int disposal, int transparent = -1, bool ground = true) {
+  AnimationPtr a = MakeDocument(48, 32);
+  for (uint32_t i = 0; i < 6; ++i) {
+    AddDrawnFrame(
+        *a, 0, 0, 48, 32,
+        [&](uint32_t x, uint32_t y) -> uint8_t {
+          if (x >= 4 + 6 * i && x < 12 + 6 * i && y >= 10 && y < 18) return 9 + (x + y) % 3;
+          return ground ? ((y / 4) % 2 ? 2 : 3) : 15;
+        },
+        disposal, transparent);
+  }
+  return a;
+}
+
+TEST(Optimize, MovingSpriteShrinksToTheChangedArea) {
+  for (int disposal : {0, 1}) {
+    AnimationPtr a = MovingSprite(disposal);
+    OptimizeAnimation(*a, kFrameOptions, nullptr);
+    EXPECT_EQ(FirstFrame(*a)->width, 48u);  // the opaque first frame lays down the screen
+    for (const Frame* f = NextFrame(FirstFrame(*a)); f; f = NextFrame(f)) {
+      // Old and new sprite positions only: columns 4 + 6 (i - 1) to 12 + 6 i, rows 10 to 18.
+      EXPECT_EQ(f->width, 14u);
+      EXPECT_EQ(f->height, 8u);
+      EXPECT_EQ(f->top, 10);
+    }
+  }
+}
+
+// Each frame restores to background: over the ground the next frame paints it back, so the
+// frames may leave their picture (1); over nothing, the old sprite must go (2).
+TEST(Optimize, ChosenDisposalsLetRestoringFramesShrink) {
+  for (bool ground : {true, false}) {
+    AnimationPtr a = MovingSprite(2, ground ? -1 : 15, ground);
+    OptimizeAnimation(*a, kFrameOptions | optimize::ChooseDisposal, nullptr);
+    for (const Frame* f = NextFrame(FirstFrame(*a)); f; f = NextFrame(f)) {
+      EXPECT_EQ(f->width, ground ? 14u : 8u) << ground;
+      EXPECT_EQ(f->height, 8u) << ground;
+    }
+    for (const Frame* f = FirstFrame(*a); NextFrame(f); f = NextFrame(f))
+      EXPECT_EQ(f->Disposal(), ground ? 1 : 2) << ground;
+  }
+}
+
+TEST(Optimize, RepeatedFramesGoAndLendTheirTimeOnlyWithTheOption) {
+  AnimationPtr a = MakeDocument(10, 10);
+  AddSolidFrame(*a, 0, 0, 10, 10, 3);
+  AddSolidFrame(*a, 2, 3, 4, 4, 3)->delay = 7;
+  AnimationPtr kept = DuplicateAnimation(*a, nullptr);
+  OptimizeAnimation(*a, kFrameOptions, nullptr);
+  ASSERT_EQ(a->frameCount, 1);
+  EXPECT_EQ(FirstFrame(*a)->delay, 17u);
+  // Without the option the repeat stays as one pixel at its corner.
+  OptimizeAnimation(*kept, optimize::CropFrames, nullptr);
+  ASSERT_EQ(kept->frameCount, 2);
+  const Frame* f = FrameAt(*kept, 1);
+  EXPECT_EQ(std::tie(f->left, f->top, f->width, f->height), std::make_tuple(2, 3, 1u, 1u));
+}
+
+TEST(Optimize, ScatteredRepeatsBecomeTransparentBecauseThatIsSmaller) {
+  // Scattered changes over a noisy screen: transparency turns the repeats into long runs.
+  AnimationPtr a = MakeDocument(40, 40);
+  std::mt19937 rng(7);
+  std::vector<uint8_t> noise(1600);
+  for (auto& v : noise) v = static_cast<uint8_t>(rng() % 16);
+  AddFrame(*a, 0, 0, 40, 40, noise);
+  for (size_t i = 0; i < noise.size(); i += 37) noise[i] = static_cast<uint8_t>((noise[i] + 1) % 16);
+  AddFrame(*a, 0, 0, 40, 40, noise);
+  AnimationPtr plain = DuplicateAnimation(*a, nullptr);
+  OptimizeAnimation(*plain, optimize::CropFrames, nullptr);
+  OptimizeAnimation(*a, optimize::CropFrames | optimize::DuplicatesToTransparency, nullptr);
+  EXPECT_TRUE(FrameAt(*a, 1)->Transparent());
+  EXPECT_LT(EncodedFrameSize(FrameAt(*a, 1)), EncodedFrameSize(FrameAt(*plain, 1)));
+}
+
+TEST(Optimize, TransparentIndexPrefersSmallCodes) {
+  struct Case {
+    std::vector<int> used;
+    int entries, preferred, smallBits, chosen;
+  } cases[] = {
+      {{0, 1, 2}, 256, -1, 0, 255},     // the highest free one
+      {{0, 1, 2}, 256, -1, 2, 3},       // the highest free one in 2 bits
+      {{0, 1, 2, 3}, 256, -1, 2, 255},  // none free there
+      {{0, 1}, 256, 40, 2, 3},          // preferred, but beyond the small codes
+      {{0, 1}, 256, 40, 0, 40},         // preferred and free
+      {{0, 1}, 256, 1, 0, 255},         // preferred but used
+      {{0, 1, 2, 3}, 4, -1, 0, -1},     // every entry used
+  };
+  for (const Case& c : cases) {
+    bool used[256] = {};
+    for (int i : c.used) used[i] = true;
+    EXPECT_EQ(ChooseTransparentIndex(used, c.entries, c.preferred, c.smallBits), c.chosen)
+        << c.preferred << " " << c.smallBits;
+  }
+}
+
+TEST(Optimize, SmallestCodeSizeIsWrittenOnlyWithTheCut) {
+  AnimationPtr a = MakeDocument(24, 8);
+  SetGlobalPalette(*a, RampPalette(256));
+  AddDrawnFrame(*a, 0, 0, 24, 8, [](uint32_t x, uint32_t y) { return uint8_t((x + y) % 16); });
+  struct Case {
+    OptimizeOptions options;
+    uint8_t edit;  // a pixel value put after optimizing
+    int written;
+  } cases[] = {
+      {optimize::CropFrames | optimize::MinimalCodeSize, 3, 4},
+      {optimize::CropFrames | optimize::MinimalCodeSize, 200, 8},  // a later edit still fits
+      {optimize::CropFrames, 3, 8},
+      {optimize::MinimalCodeSize, 3, 8},
+  };
+  for (const Case& c : cases) {
+    AnimationPtr doc = DuplicateAnimation(*a, nullptr);
+    OptimizeAnimation(*doc, c.options, nullptr);
+    FirstFrame(*doc)->bits()[5] = c.edit;
+    std::vector<uint8_t> bytes = GifBytes(*doc);
+    // The code size follows the image descriptor (no local table here).
+    int written = -1;
+    for (size_t i = 0; i + 18 < bytes.size() && written < 0; ++i)
+      if (bytes[i] == 0x21 && bytes[i + 1] == 0xF9 && bytes[i + 2] == 4 && bytes[i + 8] == 0x2C)
+        written = bytes[i + 18];
+    EXPECT_EQ(written, c.written) << int(c.edit);
+    AnimationPtr back;
+    ASSERT_EQ(ReadGifMemory(bytes.data(), bytes.size(), nullptr, &back), GifReadStatus::Done);
+    EXPECT_EQ(Pixels(*FirstFrame(*back)), Pixels(*FirstFrame(*doc)));
+  }
+}
+
+TEST(Optimize, DropsTextAndApplicationBlocksClipsFramesAndStopsOnCancel) {
+  AnimationPtr a = MovingSprite(0);
+  AddComment(*a, "hello");
+  InsertBlockAfter(LastBlock(*a), NewBlock(BlockKind::Application, 0));
+  InsertBlockAfter(a->blocks, NewBlock(BlockKind::PlainText, 0));
+  AddSolidFrame(*a, -3, 26, 8, 8, 2);
+  AnimationPtr copy = DuplicateAnimation(*a, nullptr);
+  OptimizeAnimation(*a, kFrameOptions, nullptr);
+  int comments = 0, others = 0;
+  for (Block* b = a->blocks->next; b; b = b->next) {
+    comments += b->kind == BlockKind::Comment;
+    others += b->kind == BlockKind::Application || b->kind == BlockKind::PlainText;
+  }
+  EXPECT_EQ(comments, 1);
+  EXPECT_EQ(others, 0);
+  const Frame* off = FrameAt(*a, a->frameCount - 1);
+  EXPECT_GE(off->left, 0);
+  EXPECT_LE(off->top + static_cast<int64_t>(off->height), 32);
+
+  ProgressMeterPtr meter(CreateProgressMeter(nullptr, progress::Silent, task::OptimizeTrial));
+  SetTaskStopRequest(task::OptimizeTrial, true);
+  OptimizeAnimation(*copy, kFrameOptions, meter.get());
+  SetTaskStopRequest(task::OptimizeTrial, false);
+  EXPECT_EQ(copy->frameCount, 7);
+  EXPECT_EQ(FrameAt(*copy, 1)->width, 48u) << "the frame step never ran";
+}
+
+TEST(OptimizePalettes, LocalPalettesWithoutRoomStayUnlessMappedAndShrinkToTheirColours) {
+  AnimationPtr a = MakeDocument(16, 16);
+  SetGlobalPalette(*a, RampPalette(256));
+  AddDrawnFrame(*a, 0, 0, 16, 16, [](uint32_t x, uint32_t y) { return uint8_t(y * 16 + x); });
+  Frame* f = AddSolidFrame(*a, 2, 2, 4, 4, 1);
+  GiveLocalPalette(f, MakePalette({{7, 7, 7, 0}, {200, 100, 50, 0}}));
+  AnimationPtr b = DuplicateAnimation(*a, nullptr);
+  OptimizeAnimation(*a, optimize::RemoveLocalPalettes, nullptr);
+  EXPECT_TRUE(AnyLocal(*a)) << "every global entry is used and the table is full";
+  OptimizeAnimation(*b, optimize::RemoveLocalPalettes | optimize::MapToGlobalPalette, nullptr);
+  EXPECT_FALSE(AnyLocal(*b));
+
+  AnimationPtr c = MakeDocument(8, 8);
+  Frame* g = AddDrawnFrame(
+      *c, 0, 0, 8, 8, [](uint32_t x, uint32_t) { return uint8_t(x % 2 ? 12 : 3); }, 0, 3);
+  GiveLocalPalette(g, RampPalette(16));
+  auto before = Timeline(*c);
+  OptimizeAnimation(*c, optimize::ReducePalettes, nullptr);
+  ASSERT_TRUE(g->localPalette);
+  EXPECT_EQ(g->localPalette->Count(), 2);
+  EXPECT_TRUE(SameTimeline(before, Timeline(*c)));
+}
+
+// All 256 entries in use, the first frame carrying a local copy of them: the palette is full
+// without a transparent slot, and still nothing may change.
+TEST(OptimizePalettes, FullPaletteWithALocalCopyKeepsEveryPicture) {
+  AnimationPtr a = MakeDocument(16, 16);
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < 256; ++i) {
+    rgb.push_back(static_cast<uint8_t>(100 + (i & 7)));
+    rgb.push_back(static_cast<uint8_t>(50 + (i >> 3 & 7)));
+    rgb.push_back(static_cast<uint8_t>(150 + (i >> 6)));
+  }
+  SetGlobalPalette(*a, PaletteFromTriples(256, rgb.data()));
+  for (int n = 0; n < 12; ++n) {
+    Frame* f = AddDrawnFrame(*a, 0, 0, 16, 16, [n](uint32_t x, uint32_t y) {
+      return static_cast<uint8_t>((y * 16 + x + n * 37) % 256);
+    });
+    if (n == 0) GiveLocalPalette(f, CopyPalette(a->globalPalette.get()));
+  }
+  auto before = Timeline(*a);
+  OptimizeAnimation(*a, optimize::Defaults, nullptr);
+  EXPECT_FALSE(AnyLocal(*a));
+  EXPECT_TRUE(SameTimeline(before, Timeline(*a)));
+}
+
+}  // namespace
+}  // namespace lw
