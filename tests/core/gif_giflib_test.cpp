@@ -114,8 +114,7 @@ std::vector<Shown> BrowserTimeline(const GiflibFile& gif) {
     pictures.push_back({canvas, static_cast<uint64_t>(f.delay)});
     if (f.disposal == 2 && f.left < w) {
       for (int y = f.top; y < std::min(h, f.top + f.height); ++y)
-        std::fill_n(canvas.begin() + y * w + f.left, std::min(f.width, w - f.left),
-                    clear);
+        std::fill_n(canvas.begin() + y * w + f.left, std::min(f.width, w - f.left), clear);
     } else if (f.disposal == 3) {
       canvas = saved;
     }
