@@ -4,12 +4,11 @@
 
 #include <cstring>
 
-#include "core/support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
 
-using namespace lw::testing_support;
 using Bytes = std::vector<uint8_t>;
 
 uint32_t Le32At(const Bytes& b, size_t at) {
@@ -19,7 +18,7 @@ void PutLe32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-class ClipboardData : public ModelTest {};
+class ClipboardData : public CoreTest {};
 
 // Three frames: one borrowing the global palette, one with a local palette and transparency,
 // one with 24-bit and alpha data and a name; all selected.
@@ -165,4 +164,4 @@ TEST_F(ClipboardData, PackedDibOfAThreeByTwoFrame) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

@@ -1,16 +1,12 @@
 #include <gtest/gtest.h>
 
 #include "core/animation.h"
-#include "support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
 
-using testing_support::PaintedFrame;
-using testing_support::Pixel;
-using testing_support::RampPalette;
-
-class Crop : public testing_support::ModelTest {
+class Crop : public CoreTest {
  protected:
   // A w x h frame whose pixel (x, y) is (x + 16 y) & 0xFF, with matching planes: blue = x,
   // green = y, red = 7; alpha = x + y.
@@ -147,4 +143,4 @@ TEST_F(Crop, AreaReachingPastTheFrameIsCut) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test
