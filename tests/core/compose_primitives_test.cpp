@@ -137,19 +137,6 @@ TEST(ComposeDrawing, ScalesClipsAndHonoursTheMask) {
                                 k};
   EXPECT_EQ(surface.pixels, want);
 
-  // Drawn opaque, the transparent pixel shows the display colour kept in the DIB; with
-  // "Couleur dans le cadre" that is the palette's own colour.
-  uint32_t saved = GetPref(PrefTransparencyDisplay);
-  SetPref(PrefTransparencyDisplay, 2u << 24 | 0x00112233);
-  UpdateDibColourTable(f);
-  DrawFrame(*f, surface.View(), 0, 0, 1, 1, false);
-  EXPECT_EQ(surface.pixels[5 + 2], PixelFromColour(0x00112233));
-  SetPref(PrefTransparencyDisplay, 1u << 24);
-  UpdateDibColourTable(f);
-  DrawFrame(*f, surface.View(), 0, 0, 1, 1, false);
-  EXPECT_EQ(surface.pixels[5 + 2], RampPixel(4));
-  SetPref(PrefTransparencyDisplay, saved);
-
   // A true-colour frame draws from its plane.
   Frame* t = AddFrame(*doc, 0, 0, 1, 1, {1});
   SetRgbPlane(t, {10, 20, 30, 0});
@@ -180,13 +167,6 @@ TEST(ComposeDrawing, AlphaBlendingAndTheDisplayCache) {
   // Twelve-bit display: channels rounded to sixteen levels before blending.
   ASSERT_TRUE(BlendedPlaneOf(*f, 0x000A0A0A, 12, &blended));
   EXPECT_EQ(blended[0], (204 * 128 + 10 * 127) / 255);
-  uint8_t table[256];
-  BuildRoundingTable(16, table);
-  EXPECT_EQ(table[0], 0);
-  EXPECT_EQ(table[8], 8);
-  EXPECT_EQ(table[255], 255);
-  EXPECT_EQ(table[100], 99);  // 12 x 255 / 31 = 98.7
-
   // Without alpha the plane is only rounded; without rounding there is no cache.
   FreeAlphaPlane(f);
   ASSERT_TRUE(BlendedPlaneOf(*f, 0, 12, &blended));
