@@ -133,6 +133,9 @@ TEST_F(GifAgainstGiflib, OurFilesShowWhatOurPreviewShows) {
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     AnimationPtr doc = VariedAnimation(seed);
+    // One frame never loops, whatever the count.
+    for (Frame* f; seed % 8 == 0 && (f = FrameAt(*doc, 1)); --doc->frameCount)
+      UnlinkAndFreeBlock(f);
     // A unit of a tenth of a second is written as ten hundredths.
     const uint32_t units = seed % 4 == 0 ? 10 : 100;
     GiflibFile gif = Giflib(GifBytes(*doc, {.delayUnits = units}));

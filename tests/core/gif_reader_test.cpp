@@ -93,6 +93,10 @@ TEST_F(GifReader, ControlExtensionsAndComments) {
   EXPECT_EQ(text, "abc");
   EXPECT_TRUE(first->next->next->IsFrame());
   EXPECT_EQ(static_cast<Frame*>(first->next->next)->delay, GetPref(PrefDefaultDelay));
+  // Delays are read in the unit the preferences give: 42 hundredths are 4 tenths.
+  SetPref(PrefDelayUnits, 10);
+  ASSERT_EQ(ReadBytes(f, &a), GifReadStatus::Done);
+  EXPECT_EQ(FirstFrame(*a)->delay, 4u);
 }
 
 TEST_F(GifReader, LoopBlockVariants) {
