@@ -4,12 +4,11 @@
 
 #include <cstring>
 
-#include "core/support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
 
-using namespace lw::testing_support;
 using Bytes = std::vector<uint8_t>;
 
 uint32_t Le32At(const Bytes& b, size_t at) {
@@ -19,7 +18,7 @@ void PutLe32(Bytes& b, size_t at, uint32_t v) {
   for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
 }
 
-class ClipboardData : public ModelTest {};
+class ClipboardData : public CoreTest {};
 
 // Three frames: one borrowing the global palette, one with a local palette and transparency,
 // one with 24-bit and alpha data and a name; all selected.
@@ -52,10 +51,7 @@ AnimationPtr ThreeFrames() {
 TEST_F(ClipboardData, SelectedFramesRoundTripWithEverything) {
   AnimationPtr a = ThreeFrames();
   Bytes block = PrivateDataFromSelection(*a);
-  // Header, global palette, then each record with what it announces.
-  const size_t expected = 1068 + 1032 + (88 + 4 * 2 + 1) + (88 + 1032 + 8 * 3 + 1) +
-                          (88 + 4 * 2 + 8 * 2 + 4 * 2 + std::strlen("éclair") + 1);
-  EXPECT_EQ(block.size(), expected);
+  // What other instances read: the count, the palette's version word and the record mark.
   EXPECT_EQ(Le32At(block, 24), 3u);  // selectedCount
   EXPECT_EQ(block[1068] | block[1069] << 8, 0x0300);
   EXPECT_EQ(block[2100], ',');
@@ -165,4 +161,4 @@ TEST_F(ClipboardData, PackedDibOfAThreeByTwoFrame) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

@@ -4,15 +4,11 @@
 
 #include "core/compose.h"
 #include "core/frame_player.h"
-#include "support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
 
-using testing_support::AddFrame;
-using testing_support::AddSolidFrame;
-using testing_support::MakeDocument;
-using testing_support::Pixels;
 using P = std::vector<uint8_t>;
 
 // Every picture of the document, in order.
@@ -89,7 +85,7 @@ TEST(FramePlayer, TheCanvasTakesTheFramesColoursAndTiming) {
   Frame* f = AddSolidFrame(*doc, 0, 0, 2, 1, 1);
   f->delay = 33;
   Frame* local = AddSolidFrame(*doc, 0, 0, 1, 1, 2, DisposalPrevious);
-  SetLocalPalette(local, testing_support::RampPalette(4));
+  SetLocalPalette(local, RampPalette(4));
   local->palette->entries[2] = {50, 60, 70, 0};
   UpdateDibColourTable(local);
 
@@ -118,4 +114,4 @@ TEST(FramePlayer, TheCanvasTakesTheFramesColoursAndTiming) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

@@ -3,14 +3,10 @@
 
 #include "base/preferences.h"
 #include "core/compose.h"
-#include "support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
-
-using testing_support::AddFrame;
-using testing_support::MakeDocument;
-using testing_support::Pixels;
 
 std::vector<uint8_t> Dib(uint32_t w, uint32_t h, uint8_t fill) {
   std::vector<uint8_t> dib = BuildDib(w, h, nullptr);
@@ -100,7 +96,7 @@ TEST(ComposePrimitives, ColourTablesAndTrueColourMapping) {
   EXPECT_EQ(back[1], quads[1]);
   EXPECT_EQ(SetDibColours(dib, 256, 1, quads), 0);
 
-  PalettePtr palette = testing_support::RampPalette(4);
+  PalettePtr palette = RampPalette(4);
   SetDibColourTable(dib, palette.get());
   EXPECT_EQ(GetDibColours(dib, 3, 1, back), 1);
   EXPECT_EQ(back[0], (RgbQuad{9, 252, 3, 0}));
@@ -114,17 +110,6 @@ TEST(ComposePrimitives, ColourTablesAndTrueColourMapping) {
   EXPECT_EQ(Rows(section), (std::vector<uint8_t>{3, 0}));
   rgb.resize(5);
   EXPECT_FALSE(MapRgbToPaletteDib(section, *palette, rgb));
-}
-
-TEST(ComposeDrawing, ZoomArithmetic) {
-  Frame frame;
-  frame.left = 5;
-  frame.top = 7;
-  frame.width = 10;
-  frame.height = 4;
-  EXPECT_EQ(FrameDestination(frame, 0, 0, 1, 3), (DrawRect{1, 2, 3, 1}));
-  EXPECT_EQ(FrameDestination(frame, 10, 20, 2, 1), (DrawRect{20, 34, 20, 8}));
-  EXPECT_EQ(FrameDestination(frame, 0, 0, 1, 0), (DrawRect{5, 7, 10, 4}));
 }
 
 TEST(ComposeDrawing, ScalesClipsAndHonoursTheMask) {
@@ -151,19 +136,6 @@ TEST(ComposeDrawing, ScalesClipsAndHonoursTheMask) {
                                 k,
                                 k};
   EXPECT_EQ(surface.pixels, want);
-
-  // Drawn opaque, the transparent pixel shows the display colour kept in the DIB; with
-  // "Couleur dans le cadre" that is the palette's own colour.
-  uint32_t saved = GetPref(PrefTransparencyDisplay);
-  SetPref(PrefTransparencyDisplay, 2u << 24 | 0x00112233);
-  UpdateDibColourTable(f);
-  DrawFrame(*f, surface.View(), 0, 0, 1, 1, false);
-  EXPECT_EQ(surface.pixels[5 + 2], PixelFromColour(0x00112233));
-  SetPref(PrefTransparencyDisplay, 1u << 24);
-  UpdateDibColourTable(f);
-  DrawFrame(*f, surface.View(), 0, 0, 1, 1, false);
-  EXPECT_EQ(surface.pixels[5 + 2], RampPixel(4));
-  SetPref(PrefTransparencyDisplay, saved);
 
   // A true-colour frame draws from its plane.
   Frame* t = AddFrame(*doc, 0, 0, 1, 1, {1});
@@ -195,13 +167,6 @@ TEST(ComposeDrawing, AlphaBlendingAndTheDisplayCache) {
   // Twelve-bit display: channels rounded to sixteen levels before blending.
   ASSERT_TRUE(BlendedPlaneOf(*f, 0x000A0A0A, 12, &blended));
   EXPECT_EQ(blended[0], (204 * 128 + 10 * 127) / 255);
-  uint8_t table[256];
-  BuildRoundingTable(16, table);
-  EXPECT_EQ(table[0], 0);
-  EXPECT_EQ(table[8], 8);
-  EXPECT_EQ(table[255], 255);
-  EXPECT_EQ(table[100], 99);  // 12 x 255 / 31 = 98.7
-
   // Without alpha the plane is only rounded; without rounding there is no cache.
   FreeAlphaPlane(f);
   ASSERT_TRUE(BlendedPlaneOf(*f, 0, 12, &blended));
@@ -219,4 +184,4 @@ TEST(ComposeDrawing, TrueColourPlaneFromThePixels) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

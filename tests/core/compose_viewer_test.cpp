@@ -1,18 +1,15 @@
-// The preview's off-screen picture: incremental moves, restarts, loops and the disposal rules.
+// The preview's off-screen picture: incremental moves, restarts, loops, alpha frames and a
+// screen too large. The disposal rules are checked against ImageMagick (compose_coalesce_test.cpp).
 #include <gtest/gtest.h>
 
 #include "core/compose.h"
 #include "core/frame_viewer.h"
 #include "core/gif_reader.h"
+#include "core_fixture.h"
 #include "platform/headless_services.h"
-#include "support_animation.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
-
-using testing_support::AddFrame;
-using testing_support::AddSolidFrame;
-using testing_support::MakeDocument;
 
 constexpr uint32_t Back = 0x00102030;
 
@@ -86,35 +83,6 @@ TEST(FrameViewer, PlayingOnLoopsFromTheLastPicture) {
   EXPECT_EQ(Picture(f.viewer), Cs({1, -1}));
 }
 
-TEST(FrameViewer, RestoreToPreviousUsesTheLowerHalf) {
-  AnimationPtr doc = MakeDocument(3, 1);
-  AddSolidFrame(*doc, 0, 0, 3, 1, 1, DisposalPrevious);  // back to the cleared picture
-  AddSolidFrame(*doc, 1, 0, 1, 1, 2, DisposalLeave);
-  AddSolidFrame(*doc, 2, 0, 1, 1, 3, DisposalPrevious);
-  AddSolidFrame(*doc, 0, 0, 1, 1, 4, DisposalLeave);
-  Fixture f(std::move(doc));
-  EXPECT_TRUE(f.viewer.doubled);
-  EXPECT_EQ(f.viewer.bitmap.height, 2);
-  std::vector<std::vector<uint32_t>> want = {Cs({1, 1, 1}), Cs({-1, 2, -1}), Cs({-1, 2, 3}),
-                                             Cs({4, 2, -1})};
-  for (int n = 1; n <= 4; ++n) {
-    ShowPictureUpTo(&f.viewer, n, true);
-    EXPECT_EQ(Picture(f.viewer), want[n - 1]) << n;
-  }
-}
-
-TEST(FrameViewer, TransparentPixelsShowThePictureBeneath) {
-  AnimationPtr doc = MakeDocument(3, 1);
-  AddSolidFrame(*doc, 0, 0, 3, 1, 1, DisposalLeave);
-  AddFrame(*doc, 0, 0, 3, 1, {7, 2, 7}, DisposalBackground, 7);
-  AddFrame(*doc, -2, 0, 3, 1, {3, 7, 4}, DisposalNone, 7);  // partly off the screen
-  Fixture f(std::move(doc));
-  ShowPictureUpTo(&f.viewer, 2, true);
-  EXPECT_EQ(Picture(f.viewer), Cs({1, 2, 1}));
-  ShowPictureUpTo(&f.viewer, 3, true);
-  EXPECT_EQ(Picture(f.viewer), Cs({4, -1, -1}));
-}
-
 TEST(FrameViewer, BlendsTrueColourFrames) {
   AnimationPtr doc = MakeDocument(2, 1);
   AddSolidFrame(*doc, 0, 0, 2, 1, 1, DisposalLeave);
@@ -168,4 +136,4 @@ TEST(FrameViewer, RemakesTheBitmapOnlyWhenNeededAndReportsFailure) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

@@ -1,22 +1,20 @@
-#include <gtest/gtest.h>
+// Cropping a frame and clipping it to the screen: the kept pixels, planes and mask move with
+// the area, and nothing left gives one transparent pixel.
+#include "core_fixture.h"
 
-#include "core/animation.h"
-#include "support_animation.h"
-
-namespace lw {
+namespace lw::test {
 namespace {
 
-using testing_support::PaintedFrame;
-using testing_support::Pixel;
-using testing_support::RampPalette;
-
-class Crop : public testing_support::ModelTest {
+class Crop : public CoreTest {
  protected:
-  // A w x h frame whose pixel (x, y) is (x + 16 y) & 0xFF, with matching planes: blue = x,
-  // green = y, red = 7; alpha = x + y.
-  std::unique_ptr<Frame> Pattern(uint32_t w, uint32_t h, bool planes = false) {
+  // A w x h frame at (left, top) whose pixel (x, y) is (x + 16 y) & 0xFF, with planes: blue x,
+  // green y, red 7, alpha x + y.
+  std::unique_ptr<Frame> Pattern(uint32_t w, uint32_t h, int32_t left = 0, int32_t top = 0,
+                                 bool planes = false) {
     std::unique_ptr<Frame> f(PaintedFrame(
         w, h, palette.get(), [](uint32_t x, uint32_t y) { return (x + 16 * y) & 0xFF; }));
+    f->left = left;
+    f->top = top;
     if (planes) {
       std::vector<uint8_t> rgb(RgbStride(w) * h), alpha(IndexStride(w) * h);
       for (uint32_t y = 0; y < h; ++y) {
@@ -31,99 +29,82 @@ class Crop : public testing_support::ModelTest {
     }
     return f;
   }
+  // The frame is the area (x0, y0, w, h) of the pattern, planes included.
+  void ExpectPatternArea(const Frame& f, int32_t x0, int32_t y0, uint32_t w, uint32_t h) {
+    ASSERT_EQ(f.width, w);
+    ASSERT_EQ(f.height, h);
+    ASSERT_EQ(f.DibWidth(), w);
+    ASSERT_EQ(f.DibHeight(), h);
+    for (uint32_t y = 0; y < h; ++y) {
+      for (uint32_t x = 0; x < w; ++x) {
+        ASSERT_EQ(Pixel(&f, x, y), (x + x0 + 16 * (y + y0)) & 0xFF) << x << "," << y;
+        if (f.rgbPlane.empty()) continue;
+        const uint8_t* p = &f.rgbPlane[y * RgbStride(w) + 3 * x];
+        ASSERT_EQ(p[0], x + x0);
+        ASSERT_EQ(p[1], y + y0);
+        ASSERT_EQ(f.alphaPlane[y * IndexStride(w) + x], x + x0 + y + y0);
+      }
+    }
+  }
   PalettePtr palette = RampPalette(256);
 };
 
-TEST_F(Crop, ClipKeepsTheBottomRightQuarter) {
-  auto f = Pattern(10, 10);
-  f->left = -5;
-  f->top = -5;
-  ClipFrameToScreen(f.get(), 100, 100);
-  EXPECT_EQ(f->left, 0);
-  EXPECT_EQ(f->top, 0);
-  EXPECT_EQ(f->width, 5u);
-  EXPECT_EQ(f->height, 5u);
-  EXPECT_EQ(f->DibWidth(), 5u);
-  EXPECT_EQ(f->DibHeight(), 5u);
-  for (uint32_t y = 0; y < 5; ++y)
-    for (uint32_t x = 0; x < 5; ++x) ASSERT_EQ(Pixel(f.get(), x, y), (x + 5) + 16 * (y + 5));
-  EXPECT_EQ(f->bits()[5], 0);  // padding of the new row stride
-}
+TEST_F(Crop, KeptAreasAndTheirPlanes) {
+  auto quarter = Pattern(10, 10, -5, -5);
+  ClipFrameToScreen(quarter.get(), 100, 100);
+  EXPECT_EQ(quarter->left, 0);
+  EXPECT_EQ(quarter->top, 0);
+  ExpectPatternArea(*quarter, 5, 5, 5, 5);
+  EXPECT_EQ(quarter->bits()[5], 0) << "padding of the new row stride";
 
-TEST_F(Crop, ClipOfAWideFrameKeepsTheMiddleColumns) {
-  auto f = Pattern(150, 2);
-  f->left = -10;
-  ClipFrameToScreen(f.get(), 100, 50);
-  EXPECT_EQ(f->left, 0);
-  EXPECT_EQ(f->width, 100u);
-  EXPECT_EQ(f->height, 2u);
-  for (uint32_t y = 0; y < 2; ++y)
-    for (uint32_t x = 0; x < 100; ++x) ASSERT_EQ(Pixel(f.get(), x, y), (x + 10 + 16 * y) & 0xFF);
-}
+  auto wide = Pattern(150, 2, -10);
+  ClipFrameToScreen(wide.get(), 100, 50);
+  ExpectPatternArea(*wide, 10, 0, 100, 2);
 
-TEST_F(Crop, FrameInsideTheScreenIsLeftAlone) {
-  auto f = Pattern(10, 10);
-  f->left = 90;
-  f->top = 90;
-  std::vector<uint8_t> before = f->dib;
-  ClipFrameToScreen(f.get(), 100, 100);
-  EXPECT_EQ(f->dib, before);
-  EXPECT_EQ(f->width, 10u);
-}
+  auto inside = Pattern(10, 10, 90, 90);
+  std::vector<uint8_t> before = inside->dib;
+  ClipFrameToScreen(inside.get(), 100, 100);
+  EXPECT_EQ(inside->dib, before);
 
-TEST_F(Crop, PlanesMoveWithThePixels) {
-  auto f = Pattern(7, 5, true);
-  f->left = 3;
-  f->top = 4;
-  CropFrame(f.get(), 2, 1, 3, 2);
-  EXPECT_EQ(f->left, 5);
-  EXPECT_EQ(f->top, 5);
-  ASSERT_EQ(f->width, 3u);
-  for (uint32_t y = 0; y < 2; ++y) {
-    for (uint32_t x = 0; x < 3; ++x) {
-      ASSERT_EQ(Pixel(f.get(), x, y), (x + 2) + 16 * (y + 1));
-      const uint8_t* p = &f->rgbPlane[y * RgbStride(3) + 3 * x];
-      ASSERT_EQ(p[0], x + 2);
-      ASSERT_EQ(p[1], y + 1);
-      ASSERT_EQ(p[2], 7);
-      ASSERT_EQ(f->alphaPlane[y * IndexStride(3) + x], x + y + 3);
-    }
-  }
-}
+  auto planes = Pattern(7, 5, 3, 4, true);
+  CropFrame(planes.get(), 2, 1, 3, 2);
+  EXPECT_EQ(planes->left, 5);
+  EXPECT_EQ(planes->top, 5);
+  ExpectPatternArea(*planes, 2, 1, 3, 2);
 
-TEST_F(Crop, MaskIsRebuiltForTheKeptArea) {
-  auto f = Pattern(20, 3);
-  SetTransparentIndex(f.get(), 16 + 12);  // pixel (12, 1)
-  SetTransparency(f.get(), true);
-  CropFrame(f.get(), 10, 1, 5, 2);
-  ASSERT_EQ(f->transparencyMask.size(), MaskStride(5) * 2);
-  EXPECT_EQ(f->transparencyMask[0], 0x20);  // column 2 of row 0
-  EXPECT_EQ(f->transparencyMask[4], 0x00);
+  auto past = Pattern(4, 4);
+  CropFrame(past.get(), 2, -1, 10, 2);  // columns 2..3 of row 0
+  EXPECT_EQ(past->left, 2);
+  EXPECT_EQ(past->top, 0);
+  ExpectPatternArea(*past, 2, 0, 2, 1);
+
+  auto masked = Pattern(20, 3);
+  SetTransparentIndex(masked.get(), 16 + 12);  // pixel (12, 1)
+  SetTransparency(masked.get(), true);
+  CropFrame(masked.get(), 10, 1, 5, 2);
+  ASSERT_EQ(masked->transparencyMask.size(), MaskStride(5) * 2);
+  EXPECT_EQ(masked->transparencyMask[0], 0x20);  // column 2 of row 0
+  EXPECT_EQ(masked->transparencyMask[4], 0x00);
 }
 
 TEST_F(Crop, NothingLeftGivesOneTransparentPixel) {
-  auto f = Pattern(10, 10, true);
-  f->left = 200;
-  f->top = 3;
+  auto f = Pattern(10, 10, 200, 3, true);
   ClipFrameToScreen(f.get(), 100, 100);
   EXPECT_EQ(f->left, 0);
   EXPECT_EQ(f->top, 0);
   EXPECT_EQ(f->width, 1u);
-  EXPECT_EQ(f->height, 1u);
-  EXPECT_EQ(f->DibWidth(), 1u);
+  EXPECT_EQ(f->DibHeight(), 1u);
   EXPECT_TRUE(f->Transparent());
   EXPECT_EQ(f->transparentIndex, 0);
   EXPECT_EQ(f->bits()[0], 0);
   EXPECT_TRUE(f->rgbPlane.empty());
   EXPECT_TRUE(f->alphaPlane.empty());
-  ASSERT_EQ(f->transparencyMask.size(), 4u);
-  EXPECT_EQ(f->transparencyMask[0], 0x80);
+  EXPECT_EQ(f->transparencyMask, (std::vector<uint8_t>{0x80, 0, 0, 0}));
 
   // A frame already transparent keeps its index; the pixel takes it.
-  auto g = Pattern(4, 4);
+  auto g = Pattern(4, 4, -4);
   SetTransparentIndex(g.get(), 9);
   SetTransparency(g.get(), true);
-  g->left = -4;
   ClipFrameToScreen(g.get(), 10, 10);
   EXPECT_EQ(g->width, 1u);
   EXPECT_EQ(g->transparentIndex, 9);
@@ -135,16 +116,5 @@ TEST_F(Crop, NothingLeftGivesOneTransparentPixel) {
   EXPECT_EQ(h->width, 1u);
 }
 
-TEST_F(Crop, AreaReachingPastTheFrameIsCut) {
-  auto f = Pattern(4, 4);
-  CropFrame(f.get(), 2, -1, 10, 2);  // keeps columns 2..3 of row 0
-  EXPECT_EQ(f->width, 2u);
-  EXPECT_EQ(f->height, 1u);
-  EXPECT_EQ(f->left, 2);
-  EXPECT_EQ(f->top, 0);
-  EXPECT_EQ(Pixel(f.get(), 0, 0), 2);
-  EXPECT_EQ(Pixel(f.get(), 1, 0), 3);
-}
-
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

@@ -5,16 +5,12 @@
 #include <set>
 
 #include "core/compose.h"
-#include "support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
 
-using testing_support::AddFrame;
-using testing_support::MakeDocument;
-using testing_support::RampPalette;
-
-class FrameVersion : public testing_support::ModelTest {};
+class FrameVersion : public CoreTest {};
 
 // A picture cached for a freed frame must not be taken for a new frame at the same address:
 // a version from a per-address or per-document count would repeat.
@@ -91,4 +87,4 @@ TEST_F(FrameVersion, DrawingOverTheBackdropLeavesTheFrame) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

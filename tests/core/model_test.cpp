@@ -1,67 +1,16 @@
-#include <gtest/gtest.h>
+// The document model: block lists, names, copies, comments, delays and colour counts.
+#include <array>
 
-#include <cstring>
-
-#include "base/preferences.h"
 #include "base/progress.h"
-#include "core/animation.h"
-#include "support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
 
-using testing_support::FrameNumbers;
-using testing_support::NumberedAnimation;
-using testing_support::PaintedFrame;
-using testing_support::Pixel;
-using testing_support::RampPalette;
-using testing_support::SameAnimation;
-
-class Model : public testing_support::ModelTest {};
-
-uint32_t Le32(const uint8_t* p) { return p[0] | p[1] << 8 | p[2] << 16 | uint32_t(p[3]) << 24; }
-
-TEST_F(Model, StridesAndDegenerateSizes) {
-  EXPECT_EQ(IndexStride(3), 4u);
-  EXPECT_EQ(RgbStride(3), 12u);
-  EXPECT_EQ(MaskStride(1), 4u);
-  EXPECT_EQ(MaskStride(33), 8u);
-  EXPECT_EQ(IndexStride(0xFFFFFFFFu), 0x100000000u);  // no wrap
-
-  std::unique_ptr<Frame> empty(NewFrame(0, 0));
-  ASSERT_TRUE(NewFrameDib(empty.get()));
-  EXPECT_EQ(empty->dib.size(), DibBitsOffset + 4);
-  EXPECT_EQ(empty->DibWidth(), 1u);
-  EXPECT_EQ(empty->DibHeight(), 1u);
-  EXPECT_EQ(empty->bits(), empty->dib.data() + 1064);
-}
-
-TEST_F(Model, DibHeaderAndColourTableBytes) {
-  PalettePtr palette = RampPalette(3);
-  std::unique_ptr<Frame> frame(NewFrame(3, 2));
-  frame->palette = palette.get();
-  ASSERT_TRUE(NewFrameDib(frame.get()));
-  const uint8_t* d = frame->dib.data();
-  ASSERT_EQ(frame->dib.size(), 1064u + 4 * 2);
-  EXPECT_EQ(Le32(d), 40u);
-  EXPECT_EQ(Le32(d + 4), 3u);
-  EXPECT_EQ(static_cast<int32_t>(Le32(d + 8)), -2);
-  EXPECT_EQ(d[12] | d[13] << 8, 1);  // planes
-  EXPECT_EQ(d[14] | d[15] << 8, 8);  // bits per pixel
-  for (int i = 16; i < 40; ++i) EXPECT_EQ(d[i], 0) << i;
-  // RGBQUADs: blue, green, red, 0; entries past the palette are 0.
-  EXPECT_EQ(d[40 + 4 * 2 + 0], 6);
-  EXPECT_EQ(d[40 + 4 * 2 + 1], 253);
-  EXPECT_EQ(d[40 + 4 * 2 + 2], 2);
-  EXPECT_EQ(d[40 + 4 * 2 + 3], 0);
-  for (size_t i = 40 + 4 * 3; i < 1064 + 8; ++i) ASSERT_EQ(d[i], 0) << i;
-
-  SetDibSize(frame.get(), 7, 5);
-  EXPECT_EQ(frame->DibWidth(), 7u);
-  EXPECT_EQ(static_cast<int32_t>(Le32(d + 8)), -5);
-}
+class Model : public CoreTest {};
 
 TEST_F(Model, HugeImagesFailCleanly) {
+  EXPECT_EQ(IndexStride(0xFFFFFFFFu), 0x100000000u);  // no wrap
   std::unique_ptr<Frame> frame(NewFrame(0x7FFFFFFF, 0x7FFFFFFF));
   EXPECT_FALSE(NewFrameDib(frame.get()));
   EXPECT_TRUE(frame->dib.empty());
@@ -70,29 +19,6 @@ TEST_F(Model, HugeImagesFailCleanly) {
   EXPECT_FALSE(NewFrameDib(frame.get()));
   EXPECT_TRUE(BuildDib(1u << 17, 1u << 16, nullptr).empty());  // 2^33 bytes: refused
   EXPECT_EQ(NewBlock(BlockKind::Comment, SIZE_MAX), nullptr);
-}
-
-TEST_F(Model, ControlExtensionDelayFollowsTheDelayUnit) {
-  const uint8_t gce[6] = {4, 0x09, 0x2C, 0x01, 7, 0};  // delay 300
-  std::unique_ptr<Frame> f(FrameFromControlExtension(gce));
-  EXPECT_EQ(f->delay, 300u);
-  EXPECT_EQ(f->controlFlags, 0x09);
-  EXPECT_EQ(f->transparentIndex, 7);
-  EXPECT_EQ(f->Disposal(), DisposalBackground);
-  EXPECT_TRUE(f->Transparent());
-
-  SetPref(PrefDelayUnits, 50);
-  f.reset(FrameFromControlExtension(gce));
-  EXPECT_EQ(f->delay, 150u);
-  for (uint32_t bad : {0u, 101u, 1000u}) {  // outside 1..100: no division by zero
-    SetPref(PrefDelayUnits, bad);
-    f.reset(FrameFromControlExtension(gce));
-    EXPECT_EQ(f->delay, 300u) << bad;
-  }
-  SetPref(PrefDefaultDelay, 42);
-  f.reset(FrameFromControlExtension(nullptr));
-  EXPECT_EQ(f->delay, 42u);
-  EXPECT_EQ(f->controlFlags, 0);
 }
 
 TEST_F(Model, FrameLookupSkipsExtensionBlocks) {
@@ -257,69 +183,6 @@ TEST_F(Model, MergeChainJoinsTheLists) {
   for (Block* x = a->blocks; x->next; x = x->next) ASSERT_EQ(x->next->prev, x);
 }
 
-TEST_F(Model, PaletteSettersKeepThePackedBytes) {
-  AnimationPtr a = NumberedAnimation(1);
-  EXPECT_EQ(a->screenFlags, 0x80 | 3 << 4 | 3);  // 16 entries
-  Frame* f = FirstFrame(*a);
-  PalettePtr old = SetGlobalPalette(*a, RampPalette(256));
-  EXPECT_EQ(a->screenFlags, 0xF7);
-  EXPECT_EQ(f->palette, a->globalPalette.get());  // the borrower follows
-  old = SetGlobalPalette(*a, RampPalette(2));
-  EXPECT_EQ(a->screenFlags, 0x80);
-  old = SetGlobalPalette(*a, nullptr);
-  EXPECT_EQ(a->screenFlags, 0);
-  EXPECT_EQ(f->palette, nullptr);
-  old = SetGlobalPalette(*a, RampPalette(4));
-  EXPECT_EQ(f->palette, a->globalPalette.get());
-
-  f->descriptorFlags = 0x58;  // interlaced and bits 3-4 as read
-  old = SetLocalPalette(f, RampPalette(5));
-  EXPECT_EQ(f->descriptorFlags, 0x80 | 0x58 | 2);
-  EXPECT_EQ(f->palette, f->localPalette.get());
-  old = SetLocalPalette(f, nullptr);
-  ASSERT_TRUE(old);
-  EXPECT_EQ(old->Count(), 5);
-  EXPECT_EQ(f->descriptorFlags, 0x58);
-  EXPECT_EQ(f->palette, nullptr);
-}
-
-TEST_F(Model, PaletteHelpers) {
-  PalettePtr p = RampPalette(10);  // entry 4 is (4, 251, 12)
-  EXPECT_EQ(ExactPaletteIndex(p.get(), 4 | 251 << 8 | 12 << 16), 4);
-  EXPECT_EQ(ExactPaletteIndex(p.get(), 4 | 250 << 8 | 12 << 16), -1);
-  EXPECT_EQ(ExactPaletteIndex(nullptr, 0), -1);
-  p->entries[7] = p->entries[4];
-  EXPECT_EQ(p->NearestIndex(4, 251, 12), 4);  // lowest index on ties
-  PaletteEntry out[4];
-  EXPECT_EQ(p->GetPaletteEntries(8, 4, out), 2);
-  EXPECT_EQ(p->GetPaletteEntries(10, 1, out), 0);
-}
-
-TEST_F(Model, FrameImageSwapsAndPlanes) {
-  PalettePtr global = RampPalette(16);
-  std::unique_ptr<Frame> a(PaintedFrame(2, 2, global.get(), [](uint32_t, uint32_t) { return 1; }));
-  std::unique_ptr<Frame> b(PaintedFrame(3, 1, global.get(), [](uint32_t, uint32_t) { return 2; }));
-  a->left = 5;
-  SetInterlaced(a.get(), true);
-  SetLocalPalette(b.get(), RampPalette(4));
-  SwapFrameImagesAndGeometry(a.get(), b.get());
-  EXPECT_EQ(a->bits()[0], 2);
-  EXPECT_EQ(a->width, 3u);
-  EXPECT_EQ(b->left, 5);
-  EXPECT_TRUE(a->localPalette);
-  EXPECT_EQ(a->palette, a->localPalette.get());
-  EXPECT_EQ(b->palette, global.get());
-  EXPECT_EQ(a->descriptorFlags, 0x40 | 0x80 | 1);  // the table bits moved, interlace stayed
-  EXPECT_EQ(b->descriptorFlags, 0);
-
-  SetRgbPlane(a.get(), std::vector<uint8_t>(12, 1));
-  SetAlphaPlane(a.get(), std::vector<uint8_t>(4, 255));
-  FreeRgbPlane(a.get());
-  EXPECT_TRUE(a->alphaPlane.empty());
-  SetAlphaPlane(a.get(), std::vector<uint8_t>(4, 0));  // never without a colour plane
-  EXPECT_TRUE(a->alphaPlane.empty());
-}
-
 TEST_F(Model, CommentTexts) {
   std::unique_ptr<Block> comment(NewBlock(BlockKind::Comment, 0));
   ASSERT_TRUE(SetCommentText(comment.get(), "Bonjour"));
@@ -387,14 +250,6 @@ TEST_F(Model, WholeDocumentQueries) {
   SetPref(PrefDelayUnits, 100);
   RescaleDelays(*a, 10);
   EXPECT_EQ(f1->delay, 0xFFFFFFFFu);  // held at the largest delay
-
-  a->screenFlags = 0x80 | 0x10 | 3;
-  SetLocalPalette(f1, RampPalette(64));
-  RefreshLogicalScreenFlags(*a);
-  EXPECT_EQ(a->screenFlags, 0x80 | 0x50 | 3);
-  a->screenFlags = 0x88 | 0x70 | 1;
-  RefreshLogicalScreenFlags(*a);
-  EXPECT_EQ(a->screenFlags, 0x88 | 0x70 | 1);
 }
 
 TEST_F(Model, ColourUsageCountsGlobalFramesWithoutPadding) {
@@ -435,4 +290,4 @@ TEST_F(Model, ColourUsageCountsGlobalFramesWithoutPadding) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

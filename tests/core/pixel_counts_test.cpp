@@ -7,12 +7,10 @@
 
 #include "core/animation.h"
 #include "core/gif_writer.h"
-#include "core/support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
-
-using namespace testing_support;
 
 // Frames of every width around the word sizes the counting and masking loops work in, with runs
 // of one index and transparent pixels.
@@ -71,4 +69,4 @@ TEST(PixelCounts, ABigAnimationCountsTheSameOnAnyThreadCount) {
 }
 
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

@@ -4,18 +4,15 @@
 
 #include "base/preferences.h"
 #include "core/animation.h"
-#include "support_animation.h"
+#include "core_fixture.h"
 
-namespace lw {
+namespace lw::test {
 namespace {
 
-using testing_support::PaintedFrame;
-using testing_support::RampPalette;
-
-class Transparency : public testing_support::ModelTest {
+class Transparency : public CoreTest {
  protected:
   void SetUp() override {
-    testing_support::ModelTest::SetUp();
+    CoreTest::SetUp();
     palette = RampPalette(16);
     // 10 x 2: pixel = x % 4, so index 3 sits at columns 3 and 7 of both rows.
     frame.reset(PaintedFrame(10, 2, palette.get(), [](uint32_t x, uint32_t) { return x % 4; }));
@@ -40,8 +37,7 @@ class Transparency : public testing_support::ModelTest {
     ASSERT_EQ(frame->transparencyMask.size(), MaskStride(10) * 2);
     for (uint32_t y = 0; y < 2; ++y)
       for (uint32_t x = 0; x < 10; ++x)
-        ASSERT_EQ(MaskBit(x, y),
-                  testing_support::Pixel(frame.get(), x, y) == frame->transparentIndex)
+        ASSERT_EQ(MaskBit(x, y), Pixel(frame.get(), x, y) == frame->transparentIndex)
             << x << "," << y;
   }
 
@@ -128,7 +124,7 @@ TEST_F(Transparency, ColourPlaneWithoutAlphaTurnsBlackUnderTransparentPixels) {
 }
 
 TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
-  AnimationPtr a = testing_support::NumberedAnimation(3);
+  AnimationPtr a = NumberedAnimation(3);
   Frame* f0 = FrameAt(*a, 0);
   Frame* f1 = FrameAt(*a, 1);
   Frame* f2 = FrameAt(*a, 2);
@@ -151,7 +147,7 @@ TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
 
   SingleFrameRestoresBackground(*a);
   EXPECT_EQ(f0->Disposal(), DisposalNone);
-  AnimationPtr one = testing_support::NumberedAnimation(1);
+  AnimationPtr one = NumberedAnimation(1);
   SingleFrameRestoresBackground(*one);
   EXPECT_EQ(FirstFrame(*one)->Disposal(), DisposalNone);
   FirstFrame(*one)->controlFlags = 0xE1;  // kept bits stay
@@ -159,44 +155,5 @@ TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
   EXPECT_EQ(FirstFrame(*one)->controlFlags, 0xE1 | DisposalBackground << 2);
 }
 
-// Masks and colour counts work on eight pixels at a time: widths around a multiple of eight,
-// runs of one index and scattered ones must give what a walk pixel by pixel gives.
-TEST_F(Transparency, MaskAndCountsMatchAWalkPixelByPixel) {
-  struct Case {
-    uint32_t width, height;
-    uint32_t (*pixel)(uint32_t x, uint32_t y);
-  };
-  const Case cases[] = {
-      {1, 1, [](uint32_t, uint32_t) { return 3u; }},
-      {7, 3, [](uint32_t x, uint32_t y) { return (x * 7 + y) % 5; }},
-      {8, 2, [](uint32_t x, uint32_t) { return x == 7 ? 3u : 1u; }},
-      {17, 4, [](uint32_t x, uint32_t y) { return x < 16 ? 3u : y; }},
-      {40, 3, [](uint32_t x, uint32_t y) { return (x / 9 + y) % 2 ? 3u : (x * x) % 16; }},
-      {64, 2, [](uint32_t x, uint32_t) { return x % 16 == 15 ? 2u : 3u; }},
-  };
-  for (const Case& c : cases) {
-    std::unique_ptr<Frame> f(PaintedFrame(c.width, c.height, palette.get(), c.pixel));
-    f->transparentIndex = 3;
-    SetTransparency(f.get(), true);
-    uint32_t all[256], opaque[256], wantAll[256] = {}, wantOpaque[256] = {};
-    CountFrameColours(f.get(), all, true);
-    CountOpaqueFrameColours(f.get(), opaque, true);
-    const uint64_t stride = MaskStride(f->DibWidth());
-    for (uint32_t y = 0; y < c.height; ++y) {
-      for (uint32_t x = 0; x < c.width; ++x) {
-        const uint32_t p = c.pixel(x, y);
-        ++wantAll[p];
-        if (p != 3) ++wantOpaque[p];
-        const bool bit = f->transparencyMask[y * stride + x / 8] & (0x80 >> (x % 8));
-        EXPECT_EQ(bit, p == 3) << c.width << " x " << c.height << " at " << x << ", " << y;
-      }
-    }
-    for (int i = 0; i < 256; ++i) {
-      EXPECT_EQ(all[i], wantAll[i]) << c.width << " index " << i;
-      EXPECT_EQ(opaque[i], wantOpaque[i]) << c.width << " index " << i;
-    }
-  }
-}
-
 }  // namespace
-}  // namespace lw
+}  // namespace lw::test

@@ -1,0 +1,106 @@
+// What the GIF tests compare with other programs: random documents, written to bytes, and the
+// picture our preview shows at each frame.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <random>
+#include <vector>
+
+#include "core/byte_sink.h"
+#include "core/compose.h"
+#include "core/frame_viewer.h"
+#include "core/gif_writer.h"
+#include "support/document.h"
+#include "support/timeline.h"
+
+namespace lw::test {
+
+// RandomAnimation varied further by the seed: palettes of 1 to 8 bits (indexes spread so that
+// high ones are used), interlaced frames, comments, a loop count, and for half the seeds a last
+// frame in 256 colours of its own, which no rewrite can fold into the global table.
+inline AnimationPtr VariedAnimation(uint32_t seed) {
+  AnimationPtr a = RandomAnimation(seed, true);
+  std::mt19937 rng(seed * 7919u + 3);
+  const int n = 2 << rng() % 8;
+  // 17 i mod n keeps 0..15 apart, and is i itself when n divides 16.
+  auto spread = [n](int i) { return static_cast<uint8_t>(17 * i % n); };
+  SetGlobalPalette(*a, RampPalette(n));
+  a->backgroundIndex = spread(a->backgroundIndex);
+  const uint32_t plays[] = {0, 1, 2, 7, 65536};
+  a->playCount = plays[rng() % 5];
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+    const uint64_t stride = IndexStride(f->DibWidth());
+    for (uint32_t y = 0; y < f->DibHeight(); ++y)
+      for (uint32_t x = 0; x < f->DibWidth(); ++x)
+        f->bits()[y * stride + x] = spread(f->bits()[y * stride + x]);
+    if (f->localPalette) {
+      PalettePtr local = RampPalette(n);
+      std::reverse(local->entries.begin(), local->entries.end());
+      GiveLocalPalette(f, std::move(local));
+    }
+    UpdateDibColourTable(f);
+    if (f->Transparent()) SetTransparentIndex(f, spread(f->transparentIndex));
+    RebuildTransparencyMask(f);
+    SetInterlaced(f, rng() % 3 == 0);
+    if (rng() % 4 == 0) {
+      Block* comment = NewBlock(BlockKind::Comment, 0);
+      SetCommentText(comment, "note " + std::to_string(rng() % 1000));
+      InsertBlockAfter(f, comment);
+    }
+  }
+  if (rng() % 2) {
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < 256; ++i)
+      rgb.insert(rgb.end(), {static_cast<uint8_t>(255 - i), static_cast<uint8_t>(i / 2),
+                             static_cast<uint8_t>(i)});
+    const uint32_t w = a->screenWidth;
+    Frame* rich = AddDrawnFrame(*a, 0, 0, w, a->screenHeight,
+                                [w](uint32_t x, uint32_t y) { return (x + y * w) % 256; });
+    GiveLocalPalette(rich, PaletteFromTriples(256, rgb.data()));
+  }
+  return a;
+}
+
+inline std::vector<uint8_t> GifBytes(Animation& a, const GifWriteOptions& options = {}) {
+  std::vector<uint8_t> out;
+  ByteSink sink(&out);
+  EXPECT_EQ(WriteGif(sink, a, nullptr, options), GifWriteStatus::Done);
+  return out;
+}
+
+// The preview's picture after each frame, one per frame (nothing folded); pixels no frame has
+// drawn are PixelFromColour(kNothingShown).
+inline std::vector<Shown> FramePictures(const Animation& a) {
+  std::vector<Shown> out;
+  FrameViewer viewer;
+  viewer.background = kNothingShown;
+  if (!PrepareViewer(&viewer, &a, a.screenWidth, a.screenHeight)) return out;
+  int n = 0;
+  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
+    ShowPictureUpTo(&viewer, ++n, false);
+    PixelView view = ViewerPicture(&viewer);
+    Shown shown{{}, f->delay};
+    for (int y = 0; y < view.height; ++y)
+      shown.pixels.insert(shown.pixels.end(), view.pixels + static_cast<size_t>(y) * view.stride,
+                          view.pixels + static_cast<size_t>(y) * view.stride + view.width);
+    out.push_back(std::move(shown));
+  }
+  return out;
+}
+
+// Equal pictures in a row folded into one, their times added, as Timeline does.
+inline std::vector<Shown> Folded(std::vector<Shown> pictures) {
+  std::vector<Shown> out;
+  for (Shown& p : pictures) {
+    if (!out.empty() && out.back().pixels == p.pixels) {
+      out.back().delay += p.delay;
+    } else {
+      out.push_back(std::move(p));
+    }
+  }
+  return out;
+}
+
+}  // namespace lw::test
