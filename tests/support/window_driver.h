@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "base/preferences.h"
+#include "platform/settings_store.h"
 #include "core/animation.h"
 #include "formats/gif/gif_save.h"
 #include "shell/command_ids.h"
@@ -75,7 +76,7 @@ T* Child(const QObject* parent, const QString& name) {
 
 // Runs `run`, which opens a modal dialog and waits in its loop; once a dialog of type D is the
 // active modal widget, `act` gets it. A dialog that act leaves open is rejected so that run
-// returns. Returns whether the dialog showed.
+// returns (after half a second). Returns whether the dialog showed.
 template <class D = QDialog>
 bool WithModal(const std::function<void()>& run,
                const std::type_identity_t<std::function<void(D*)>>& act) {
@@ -89,7 +90,8 @@ bool WithModal(const std::function<void()>& run,
     seen = true;
     QPointer<QWidget> alive(dialog);
     act(dialog);
-    if (alive && alive->isVisible())
+    // Some dialogs close a moment after their button (the file chooser); give them that moment.
+    if (alive && alive->isVisible() && !QTest::qWaitFor([&] { return !alive || !alive->isVisible(); }, 500))
       if (auto* d = qobject_cast<QDialog*>(alive.data())) d->reject();
   });
   poll.start();
@@ -111,6 +113,7 @@ class UiTest : public QObject {
     if (!dir.isValid()) return false;
     setenv("XDG_CONFIG_HOME", qPrintable(dir.path() + "/config"), 1);
     setenv("XDG_DATA_HOME", qPrintable(dir.path() + "/data"), 1);
+    ResetSettingsStore();  // the store keeps the file it first read
     LoadPreferences();
     SetPrefOn(Pref::NoAutoPreview, true);
     SetPrefOn(Pref::FirstStartDone, true);

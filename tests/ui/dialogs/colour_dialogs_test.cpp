@@ -9,6 +9,7 @@
 
 #include "base/settings.h"
 #include "colour/pal_file.h"
+#include "core/compose.h"
 #include "core/undo.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/image_view.h"
@@ -221,16 +222,17 @@ class ColourDialogsTest : public UiTest {
     PaletteEditDialog dialog(nullptr, &request, false);
     const std::vector<PaletteEntry> before = dialog.Working();
     QString opened;
-    QVERIFY(Choose([&] { dialog.LoadButton()->click(); }, palettes + "/faux.pal", &opened));
-    QCOMPARE(opened, start);  // the first time: the open dialogs' folder
-    QCOMPARE(services.Messages().size(), size_t{1});
-    QVERIFY(!dialog.Changed());
     QVERIFY(Choose([&] { dialog.LoadButton()->click(); }, palettes + "/trois.pal", &opened));
+    QCOMPARE(opened, start);  // the first time: the open dialogs' folder
     QVERIFY(dialog.Changed());
     QCOMPARE(dialog.Working().size(), before.size());
     for (size_t i = 0; i < before.size(); ++i)
       QVERIFY2(SameRgb(dialog.Working()[i], i < 3 ? pal.entries[i] : before[i]),
                qPrintable(QString::number(i)));
+    const std::vector<PaletteEntry> loaded = dialog.Working();
+    QVERIFY(Choose([&] { dialog.LoadButton()->click(); }, palettes + "/faux.pal", &opened));
+    QCOMPARE(services.Messages().size(), size_t{1});
+    QVERIFY(dialog.Working() == loaded);
     QVERIFY(Choose([&] { dialog.ExportButton()->click(); }, palettes + "/copie.pal", &opened));
     QCOMPARE(opened, palettes);
     PalettePtr copy = ReadPalFile((palettes + "/copie.pal").toStdString());

@@ -215,10 +215,26 @@ class PropertyDialogsTest : public UiTest {
     QCOMPARE(CanUndoKind(), undo::GlobalFrameProperties);
   }
 
-  // The loop count and a comment are a step each, undone from the menu; a palette edited from
-  // the sheet stays (with its step) when the sheet is then cancelled.
+  // A palette edited from the sheet stays (with its step) when the sheet is then cancelled;
+  // the loop count and a comment are a step each, undone from the menu.
   void animationPageCommentsAndPalette() {
     QVERIFY(OpenFrames(2));
+    sheet_.editPalette = [](Animation& a, Frame* frame) {
+      std::vector<PaletteEntry> entries = a.globalPalette->entries;
+      entries[1] = {10, 200, 30, 0};
+      return !frame && ApplyPaletteEdit(a, -1, entries) != 0;
+    };
+    QWidget* strip = window->Strip()->viewport();
+    const QPoint inside = window->Strip()->FrameImageRect(0).topLeft() + QPoint(1, 1);
+    QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(255, 0, 0));
+    QVERIFY(OnSheet(cmd::AnimationProperties, [](QDialog* sheet) {
+      QTest::mouseClick(Child<QPushButton>(sheet, "editGlobalPalette"), Qt::LeftButton);
+      Press(sheet, "Annuler");
+    }));
+    QVERIFY(window->Modified());
+    QCOMPARE(CanUndoKind(), undo::EditPalette);
+    QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(10, 200, 30));
+    window->Command(cmd::Undo);
     QVERIFY(OnSheet(cmd::AnimationProperties, [](QDialog* sheet) {
       Type(Child<QLineEdit>(Page(sheet), "loopCount"), "5");
       Press(sheet, "OK");
@@ -244,21 +260,6 @@ class PropertyDialogsTest : public UiTest {
     window->Command(cmd::Undo);
     QCOMPARE(window->Properties()->LoopEdit()->text(), QStringLiteral("0"));
 
-    sheet_.editPalette = [](Animation& a, Frame* frame) {
-      std::vector<PaletteEntry> entries = a.globalPalette->entries;
-      entries[1] = {10, 200, 30, 0};
-      return !frame && ApplyPaletteEdit(a, -1, entries) != 0;
-    };
-    QWidget* strip = window->Strip()->viewport();
-    const QPoint inside = window->Strip()->FrameImageRect(0).topLeft() + QPoint(1, 1);
-    QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(255, 0, 0));
-    QVERIFY(OnSheet(cmd::AnimationProperties, [](QDialog* sheet) {
-      QTest::mouseClick(Child<QPushButton>(sheet, "editGlobalPalette"), Qt::LeftButton);
-      Press(sheet, "Annuler");
-    }));
-    QVERIFY(window->Modified());
-    QCOMPARE(CanUndoKind(), undo::EditPalette);
-    QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(10, 200, 30));
   }
 
   // Over 254 characters the comment editor says so and stays; Annuler stores nothing.
