@@ -6,6 +6,7 @@
 #include <QMimeData>
 #include <QUrl>
 
+#include "base/string_ids.h"
 #include "base/strings.h"
 #include "shell/frame_edit.h"
 #include "ui/services/qt_clipboard.h"

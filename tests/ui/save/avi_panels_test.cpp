@@ -1,0 +1,152 @@
+// The AVI panels of Save As: the stored choice preselected, RLE8 kept from 24-bit documents, the
+// sound track box following the path, what OK stores, and the fix panel holding OK back.
+#include "ui/save/avi_panels.h"
+
+#include <QCheckBox>
+#include <QDialogButtonBox>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QtTest>
+#include <fstream>
+
+#include "base/preferences.h"
+#include "formats/avi/avi_format.h"
+#include "formats/avi/avi_settings.h"
+#include "formats/save_flow.h"
+#include "ui/save/save_as_dialog.h"
+#include "support/window_driver.h"
+
+namespace lw::test {
+
+class AviPanelsTest : public UiTest {
+  Q_OBJECT
+
+  static QRadioButton* Choice(SavePanel* panel, const char* name) {
+    return panel->findChild<QRadioButton*>(QString::fromLatin1(name));
+  }
+
+ private slots:
+  void initTestCase() { QVERIFY(StartUi()); }
+  void cleanupTestCase() { EndUi(); }
+
+  void choicesFollowTheStoredOptionsAndTheDocument() {
+    struct Case {
+      bool noCompression;
+      AviCompressOptions stored;
+      uint32_t traits;
+      const char* checked;
+      bool rle8Enabled;
+    } cases[] = {
+        {true, Rle8Options(), 0, "none", true},
+        {false, Rle8Options(), 0, "rle8", true},
+        {false, Video1Options(), 0, "video1", true},
+        {false, Rle8Options(), doctrait::TrueColour, "video1", false},
+    };
+    for (const Case& c : cases) {
+      SetPrefOn(Pref::NoAviCompression, c.noCompression);
+      QVERIFY(StoreAviCompressOptions(c.stored));
+      std::unique_ptr<SavePanel> panel(MakeAviPanel({nullptr, c.traits, savetype::Avi}, nullptr));
+      QVERIFY(Choice(panel.get(), c.checked)->isChecked());
+      QCOMPARE(Choice(panel.get(), "rle8")->isEnabled(), c.rle8Enabled);
+      auto* audio = panel->findChild<QCheckBox*>(QStringLiteral("audio"));
+      QVERIFY(!audio->isEnabled() && !audio->isChecked());
+    }
+  }
+
+  void okStoresTheChoiceAndChecksTheSoundTrack() {
+    SetPrefOn(Pref::NoAviCompression, false);
+    QVERIFY(StoreAviCompressOptions(Rle8Options()));
+    std::unique_ptr<SavePanel> panel(MakeAviPanel({nullptr, 0, savetype::Avi}, nullptr));
+    Choice(panel.get(), "video1")->setChecked(true);
+    auto* path = panel->findChild<QLineEdit*>(QStringLiteral("audioPath"));
+    auto* audio = panel->findChild<QCheckBox*>(QStringLiteral("audio"));
+    const QString silent = dir.path() + QStringLiteral("/silent.wav");
+    std::ofstream(silent.toStdString()) << "not a sound";
+    path->setText(silent);
+    QVERIFY(audio->isEnabled() && audio->isChecked());
+    services.Reset();
+    SaveOptions options;
+    QVERIFY(!panel->Apply(&options));  // no audio stream in it
+    QCOMPARE(services.Messages().size(), size_t{1});
+    QVERIFY(QString::fromStdString(services.Messages()[0].text).contains(silent));
+    path->clear();
+    QVERIFY(!audio->isEnabled() && !audio->isChecked());
+    QVERIFY(panel->Apply(&options));
+    QVERIFY(options.avi.filled && options.avi.compress && !options.avi.withAudio);
+    QVERIFY(options.avi.compressOptions == Video1Options());
+    QVERIFY(LoadAviCompressOptions() == Video1Options());
+    Choice(panel.get(), "none")->setChecked(true);
+    QVERIFY(panel->Apply(&options));
+    QVERIFY(!options.avi.compress && PrefOn(Pref::NoAviCompression));
+  }
+
+  void fixPanelHoldsOkBackUntilTheFixRan() {
+    AnimationPtr doc = MakeDocument(8, 8, BrightPalette());
+    AddSquareFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
+    AddSquareFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 2);
+    const uint32_t traits = DocumentTraits(*doc);
+    QVERIFY(!AviPanelAllowed(traits));
+    std::unique_ptr<SavePanel> panel(MakeAviFixPanel({doc.get(), traits, savetype::Avi}, nullptr));
+    int changes = 0;
+    panel->changed = [&] { ++changes; };
+    QVERIFY(!panel->AllowsOk());
+    panel->findChild<QPushButton*>(QStringLiteral("fix"))->click();
+    QVERIFY(panel->AllowsOk());
+    QCOMPARE(changes, 1);
+    QVERIFY(AviPanelAllowed(DocumentTraits(*doc)));
+  }
+
+  // Transparent frames with different indexes: no index can take the transparency. The panel
+  // says so from the start and offers what a plain Save writes, the composited pictures in 24
+  // bits; checking that lets the Save As dialog's OK go.
+  void fixThatCannotBeMadeOffersTheCompositedSave() {
+    AnimationPtr doc = MakeDocument(8, 8, BrightPalette());
+    AddSquareFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
+    AddSquareFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 4);
+    SaveAsWindow dialog(nullptr, BuildSaveAsRequest(nullptr, "", *doc, savetype::Avi));
+    dialog.show();
+    auto* panel = dialog.findChild<SavePanel*>(QStringLiteral("AviFixPanel"));
+    QVERIFY(panel);
+    QPushButton* ok = nullptr;
+    if (auto* box = dialog.Files()->findChild<QDialogButtonBox*>(QStringLiteral("buttonBox")))
+      for (QAbstractButton* b : box->buttons())
+        if (box->buttonRole(b) == QDialogButtonBox::AcceptRole) ok = qobject_cast<QPushButton*>(b);
+    QVERIFY(ok);
+    QVERIFY(!ok->isEnabled());
+    QVERIFY(!panel->findChild<QPushButton*>(QStringLiteral("fix"))->isEnabled());
+    auto* why = panel->findChild<QLabel*>(QStringLiteral("why"));
+    QVERIFY(why->isVisible());
+    QVERIFY(why->text().contains(QStringLiteral("index de transparence")));
+    auto* composited = panel->findChild<QCheckBox*>(QStringLiteral("composited"));
+    QVERIFY(composited->isVisible() && !composited->isChecked());
+    composited->click();
+    QTRY_VERIFY(ok->isEnabled());
+    composited->click();
+    QTRY_VERIFY(!ok->isEnabled());
+    composited->click();
+    QTRY_VERIFY(ok->isEnabled());
+
+    // What OK hands on writes the pictures as they show, the document untouched.
+    SaveOptions options;
+    options.optionBits = saveopt::Plain;
+    QVERIFY(panel->Apply(&options));
+    QVERIFY(!options.avi.filled);
+    SetPrefOn(Pref::NoAviCompression, true);
+    const std::string target = dir.path().toStdString() + "/composee.avi";
+    QVERIFY(WriteAsType(target, *doc, options, savetype::Avi, nullptr));
+    AnimationPtr back;
+    QCOMPARE(ReadAvi(target, nullptr, &back, nullptr), 1);
+    QCOMPARE(int(back->frameCount), 2);
+    QCOMPARE(back->screenWidth, 8u);
+    QVERIFY(FirstFrame(*doc)->Transparent() && FirstFrame(*doc)->transparentIndex == 2);
+  }
+};
+
+LW_UI_TEST(AviPanelsTest)
+
+}  // namespace lw::test
+
+#include "avi_panels_test.moc"
