@@ -252,8 +252,7 @@ class ColourWorkDialogsTest : public UiTest {
     QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
   }
 
-  // Annuler with a trial under way leaves the document, the history and the stored boxes; a
-  // trial that saves nothing records nothing.
+  // Annuler with a trial under way leaves the document, the history and the stored boxes.
   void optimizeCancelOrNoSavingChangeNothing() {
     AnimationPtr doc = Gradients();
     const int32_t before = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
@@ -268,34 +267,7 @@ class ColourWorkDialogsTest : public UiTest {
     QCoreApplication::processEvents();  // late reports of the stopped trial go nowhere
     QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
     QCOMPARE(GetPref(PrefOptimize), optimize::Defaults);
-
-    AnimationPtr one = MakeDocument(20, 10);
-    AddSquareFrame(*one, 0, 0, 20, 10, 3, 5);
-    SetPref(PrefOptimize, optimize::CropFrames);
-    OptimizeDialog dialog(nullptr, one.get());
-    dialog.show();
-    QTRY_COMPARE(dialog.Saving()->text(), QStringLiteral("Aucune"));
-    QCOMPARE(dialog.SavingPercent()->text(), QStringLiteral("(0,0%)"));
-    dialog.accept();
-    QVERIFY(!dialog.Changed());
     QCOMPARE(CanUndoKind(), 0u);
-  }
-
-  // With a local palette its box and radios are offered, and greyed with the box.
-  void optimizeLocalPaletteChoices() {
-    AnimationPtr doc = Gradients();
-    GiveLocalPalette(FrameAt(*doc, 1), RampPalette(200));
-    SetPref(PrefOptimize, optimize::Defaults | optimize::RemoveLocalPalettes);
-    OptimizeDialog dialog(nullptr, doc.get());
-    QVERIFY(dialog.RemoveLocal()->isEnabled() && dialog.RemoveLocal()->isChecked());
-    QVERIFY(dialog.MetaPalette()->isChecked() && dialog.MapToGlobal()->isEnabled());
-    dialog.RemoveLocal()->click();
-    QVERIFY(!dialog.MapToGlobal()->isEnabled() && !dialog.MetaPalette()->isEnabled());
-    dialog.RemoveLocal()->click();
-    dialog.MapToGlobal()->click();
-    QCOMPARE(dialog.ControlOptions() & (optimize::MapToGlobalPalette | optimize::BuildMetaPalette),
-             optimize::MapToGlobalPalette);
-    dialog.reject();
   }
 };
 

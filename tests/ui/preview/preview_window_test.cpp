@@ -144,15 +144,6 @@ class PreviewWindowTest : public UiTest {
     QCOMPARE(preview.View()->PictureRect().size(), QSize(16, 12));
   }
 
-  void backgroundColourRebuildsThePicture() {
-    AnimationPtr a = ThreeFrames(0);
-    PreviewWindow preview(a.get(), PreviewMode::Durations, 2);
-    QVERIFY(preview.Open());
-    preview.SetBackground(0x00336699);
-    QCOMPARE(preview.View()->Background(), 0x00336699u);
-    QVERIFY(ViewMatchesCompositor(preview, *a, 3));
-  }
-
   void selectedFramesOnlyPlaysThoseFrames() {
     AnimationPtr a = ThreeFrames(1);
     FrameAt(*a, 0)->selected = 1;
@@ -217,39 +208,18 @@ class PreviewWindowTest : public UiTest {
     QCOMPARE(History().count, 0u);  // the reset leaves no entry behind
     QVERIFY(!panel->ResetButton()->isEnabled());
 
-    panel->SetOperation(DurationOperation::Subtract);
-    panel->ValueField()->setText(QStringLiteral("25"));
-    QTest::keyClick(panel->ValueField(), Qt::Key_Return);  // Enter applies
-    QCOMPARE(delays(), (std::vector<uint32_t>{0, 0, 5}));
-    panel->ResetButton()->click();
-
-    panel->SetOperation(DurationOperation::Multiply);
-    panel->ValueField()->setText(QStringLiteral("1,5"));
-    panel->ApplyButton()->click();
-    QCOMPARE(delays(), (std::vector<uint32_t>{15, 30, 45}));
-    panel->ApplyButton()->click();
-    QCOMPARE(delays(), (std::vector<uint32_t>{23, 45, 68}));  // 22.5 and 67.5 rounded up
-    QCOMPARE(History().count, 1u);                            // still the one entry of this run
-
     // "Before" of frame 1 edits the last frame; later edits join the same entry.
     panel->BeforeField()->setText(QStringLiteral("7"));
     QCOMPARE(delays()[2], 7u);
     preview.Action(cmd::PreviewNextFrame)->trigger();
-    QCOMPARE(panel->BeforeField()->text(), QStringLiteral("23"));
+    QCOMPARE(panel->BeforeField()->text(), QStringLiteral("10"));
     panel->AfterField()->setText(QStringLiteral("12"));
-    QCOMPARE(delays(), (std::vector<uint32_t>{23, 12, 7}));
+    QCOMPARE(delays(), (std::vector<uint32_t>{10, 12, 7}));
     QCOMPARE(History().count, 1u);
 
     panel->ResetButton()->click();
     QCOMPARE(delays(), (std::vector<uint32_t>{10, 20, 30}));
     QCOMPARE(panel->AfterField()->text(), QStringLiteral("20"));
-    QCOMPARE(History().count, 0u);
-
-    // Division by zero changes nothing and starts no entry.
-    panel->SetOperation(DurationOperation::Divide);
-    panel->ValueField()->setText(QStringLiteral("0"));
-    panel->ApplyButton()->click();
-    QCOMPARE(delays(), (std::vector<uint32_t>{10, 20, 30}));
     QCOMPARE(History().count, 0u);
 
     // The properties bar and an undo from the main window reach the table.
@@ -261,25 +231,6 @@ class PreviewWindowTest : public UiTest {
     QVERIFY(!preview.DurationMode());
     QVERIFY(!durationOn);
     QVERIFY(!panel->isVisible());
-  }
-
-  void resetWithoutUndoLevelsPutsDelaysBackByHand() {
-    ClearHistory();
-    SetPref(PrefUndoLevels, 0);
-    AnimationPtr a = MakeDocument(8, 8, BrightPalette());
-    AddSquareFrame(*a, 0, 0, 8, 8, 1, -1, 1, 9);
-    PreviewWindow preview(a.get(), PreviewMode::Durations, 0);
-    QVERIFY(preview.Open());
-    DurationPanel* panel = preview.Panel();
-    QCOMPARE(panel->ValueField()->text(), QStringLiteral("9"));  // one delay for all
-    QVERIFY(!panel->BeforeField()->isEnabled());                 // single frame
-    panel->SetOperation(DurationOperation::Set);
-    panel->ValueField()->setText(QStringLiteral("70000"));
-    panel->ApplyButton()->click();
-    QCOMPARE(FrameAt(*a, 0)->delay, 65535u);
-    panel->ResetButton()->click();
-    QCOMPARE(FrameAt(*a, 0)->delay, 9u);
-    SetPref(PrefUndoLevels, 20);
   }
 
   void escapeAsksTheMainWindowToClose() {

@@ -128,20 +128,6 @@ class AviPanelsTest : public UiTest {
     QTRY_VERIFY(!ok->isEnabled());
     composited->click();
     QTRY_VERIFY(ok->isEnabled());
-
-    // What OK hands on writes the pictures as they show, the document untouched.
-    SaveOptions options;
-    options.optionBits = saveopt::Plain;
-    QVERIFY(panel->Apply(&options));
-    QVERIFY(!options.avi.filled);
-    SetPrefOn(Pref::NoAviCompression, true);
-    const std::string target = dir.path().toStdString() + "/composee.avi";
-    QVERIFY(WriteAsType(target, *doc, options, savetype::Avi, nullptr));
-    AnimationPtr back;
-    QCOMPARE(ReadAvi(target, nullptr, &back, nullptr), 1);
-    QCOMPARE(int(back->frameCount), 2);
-    QCOMPARE(back->screenWidth, 8u);
-    QVERIFY(FirstFrame(*doc)->Transparent() && FirstFrame(*doc)->transparentIndex == 2);
   }
 };
 

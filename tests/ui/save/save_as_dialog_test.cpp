@@ -98,48 +98,6 @@ class SaveAsDialogTest : public UiTest {
   void cleanupTestCase() { EndUi(); }
   void init() { services.Reset(); }
 
-  void choiceBoxAndPanelFollowTheTypes() {
-    const QString animation = Text(str::AnimationOption);
-    const QString individual = Text(str::IndividualImagesOption);
-    const QString strip = Text(str::StripOption);
-    struct Case {
-      int frames;
-      int type;
-      uint32_t previousBits;
-      QStringList entries;  // empty: no box
-      int chosen;           // the entry preselected
-      int panel;            // savepanel id shown, 0 none
-      const char* name;     // the file name field once the type is chosen
-    };
-    const Case cases[] = {
-        {3, savetype::Gif, saveopt::Strip, {animation, individual, strip}, 2, savepanel::Strip,
-         "Sans titre.gif"},
-        {3, savetype::Gif, saveopt::Individual, {animation, individual, strip}, 1,
-         savepanel::Individual, "Sans titre.gif"},
-        {1, savetype::Gif, saveopt::Strip, {}, -1, 0, "Sans titre.gif"},
-        {3, savetype::Jpeg, 0, {individual, strip}, 0, savepanel::Individual, "Sans titre.jpg"},
-        {3, savetype::Psd, saveopt::Strip, {}, -1, 0, "Sans titre.psd"},
-    };
-    for (const Case& c : cases) {
-      const QString at = QStringLiteral("%1 frames, type %2").arg(c.frames).arg(c.type);
-      AnimationPtr doc = Document(c.frames);
-      SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, c.previousBits));
-      QCOMPARE(dialog.windowTitle(), Text(str::SaveAsTitle));
-      dialog.ChooseType(c.type);
-      QCOMPARE(dialog.Type(), c.type);
-      QVERIFY2(Entries(dialog.ChoiceBox()) == c.entries, qPrintable(at));
-      if (c.chosen >= 0) QCOMPARE(dialog.ChoiceBox()->currentIndex(), c.chosen);
-      SavePanel* panel = dialog.Panel();
-      QVERIFY2(c.panel != savepanel::Strip || dynamic_cast<StripPanel*>(panel), qPrintable(at));
-      QVERIFY2(c.panel != savepanel::Individual || dynamic_cast<IndividualFilesPanel*>(panel),
-               qPrintable(at));
-      QVERIFY2(c.panel != 0 || !panel, qPrintable(at));
-      QCOMPARE(dialog.NameField()->text(), QString::fromUtf8(c.name));
-      // The individual files take their names from their panel.
-      QCOMPARE(dialog.NameField()->isEnabled(), c.panel != savepanel::Individual);
-    }
-  }
-
   // Choosing another type keeps the mode chosen when that type offers it too.
   void theChosenModeStaysAcrossTypes() {
     AnimationPtr doc = Document(3);
@@ -205,22 +163,6 @@ class SaveAsDialogTest : public UiTest {
     QCOMPARE(shown[0].text, FormatResText(str::CannotSaveExtension, "mp4"));
   }
 
-  void theDialogGrowsAndShrinksByTheSideColumn() {
-    AnimationPtr several = Document(3), one = Document(1);
-    SaveAsWindow wide(nullptr, Request(*several, savetype::Gif));
-    SaveAsWindow narrow(nullptr, Request(*one, savetype::Gif));
-    for (SaveAsWindow* d : {&wide, &narrow}) {
-      d->show();
-      QVERIFY(QTest::qWaitForWindowExposed(d));
-    }
-    const int width = wide.width();
-    QVERIFY(narrow.width() < width - 200);
-    wide.ChooseType(savetype::Psd);  // no choice, no panel
-    QCOMPARE(wide.width(), narrow.width());
-    wide.ChooseType(savetype::Png);
-    QCOMPARE(wide.width(), width);
-  }
-
   void stripOptions() {
     struct Case {
       int typed;  // number of strips typed
@@ -233,8 +175,6 @@ class SaveAsDialogTest : public UiTest {
          "pour un total de 5 cadre(s) par bande dessinée et 100x10 pixels."},
         {2, true, 2, (2u << 16) | 16 | 0x100,
          "pour un total de 3 cadre(s) par bande dessinée et 40x30 pixels."},
-        {9, false, 5, (5u << 16) | 16,
-         "pour un total de 1 cadre(s) par bande dessinée et 20x50 pixels."},
     };
     AnimationPtr doc = Document(5, 20, 10);
     for (const Case& c : cases) {
@@ -275,10 +215,7 @@ class SaveAsDialogTest : public UiTest {
       const char* second;
     } const cases[] = {
         {savetype::Gif, "anim###.gif", false, {}, 32, "anim001.gif", "anim002.gif"},
-        {savetype::Bmp, "anim.bmp", false, {1}, 32, "anim01.bmp", "anim02.bmp"},
         {savetype::Jpeg, "anim", true, {1, 4}, 32 | 64, "anim01.jpg", "anim02.jpg"},
-        // One selected frame: its file gets no number.
-        {savetype::Png, "anim.png", true, {4}, 32 | 64, "anim.png", "anim.png"},
     };
     for (const Case& c : cases) {
       AnimationPtr doc = Document(12, 20, 10, c.selected);
@@ -392,6 +329,7 @@ class SaveAsDialogTest : public UiTest {
   void stripAndIndividualFilesAreWritten() {
     QTemporaryDir folder;
     SetInitDir(folder.path().toStdString() + "/");
+    SetPrefOn(Pref::StripWasVertical, false);
     struct Case {
       int type;
       int choiceFromEnd;  // 1: "Bande", 2: "Image(s) individuelle(s)"
