@@ -8,7 +8,6 @@
 #include <QStatusBar>
 #include <QCheckBox>
 
-#include "shell/geometry_commands.h"
 #include "ui/dialogs/move_crop_dialog.h"
 #include "ui/dialogs/resize_dialog.h"
 #include "ui/window/frame_strip.h"
@@ -137,8 +136,8 @@ class GeometryDialogsTest : public UiTest {
   }
 
   // Bicubic with an offset frame asks first: "Non" keeps the dialog open and changes nothing,
-  // "Oui" resizes the frame; without memory it says so and changes nothing.
-  void bicubicWarningAndMemory() {
+  // "Oui" resizes the frame.
+  void bicubicWarning() {
     QVERIFY(OpenTwoFrames());
     window->SelectFrame(0, 0);
     auto bicubicTwelve = [](ResizeDialog* d) {
@@ -167,21 +166,6 @@ class GeometryDialogsTest : public UiTest {
     QCOMPARE(QRect(FirstFrame(Doc())->left, 0, FirstFrame(Doc())->width, FirstFrame(Doc())->height),
              QRect(4, 0, 12, 4));
     QVERIFY(PrefOn(Pref::ResizeIsBicubic));
-    window->Command(cmd::Undo);
-
-    FailNextGeometryAllocations(1, 3);
-    services.Reset();
-    services.QueueAnswer(answer::Yes);
-    QVERIFY(WithDialog<ResizeDialog>(cmd::ResizeAnimation, [](ResizeDialog* d) {
-      d->BicubicChoice()->setChecked(true);
-      d->WidthPercentField()->setValue(50);
-    }));
-    FailNextGeometryAllocations(0);
-    QCOMPARE(services.Texts().back(),
-             std::string("Mémoire insuffisante pour l'échelle bicubique. Opération annulée."));
-    QCOMPARE(Doc().screenWidth, 20u);
-    QCOMPARE(FirstFrame(Doc())->width, 6u);
-    QCOMPARE(CanUndoKind(), 0u);  // the turned-back resize left only its redo
   }
 
   // The frame dragged by its middle and its kept rectangle by the right side; OK moves and cuts

@@ -16,7 +16,6 @@
 #include "ui/common/colour_button.h"
 #include "ui/dialogs/oversize_insert_dialog.h"
 #include "ui/dialogs/palette_merge_dialog.h"
-#include "ui/dialogs/usage_question_dialog.h"
 #include "ui/window/preferences_sheet.h"
 #include "support/window_driver.h"
 
@@ -204,22 +203,9 @@ class PreferencesSheetTest : public UiTest {
     }
   }
 
-  // The first-run question cannot be refused and stores its preset; the frame-size and
-  // palette-merge questions store their word on OK only, the ask bit cleared by their box.
+  // The frame-size and palette-merge questions store their word on OK only, the ask bit
+  // cleared by their box.
   void questionsStoreTheirWord() {
-    SetPref(PrefFlags, 0x00800000);
-    SetPref(PrefPaletteMerge, 0x00880001);
-    SetPref(PrefFrameTips, 0);
-    {
-      UsageQuestionDialog question;
-      QCOMPARE(question.Selected(), UsagePreset::Gif);
-      question.reject();  // no way out but OK
-      Child<QRadioButton>(&question, "c1074")->setChecked(true);
-      question.accept();
-    }
-    QVERIFY(PrefOn(Pref::KeepTrueColor));
-    QVERIFY(GetPref(PrefFrameTips) != 0);
-
     QVERIFY(WithModal<OversizeInsertDialog>([] { QCOMPARE(AskOversizeInsertDialog(nullptr, 36), 16u); },
                                             [](OversizeInsertDialog* d) {
                                               QCOMPARE(d->Word(), 36u);

@@ -135,8 +135,7 @@ class QuestionDialogsTest : public UiTest {
       int blending;  // 0 onto the background, 1 onto the composite, 2 separate
       bool keepBackground, keepTransparency;
       uint32_t options;
-    } const cases[] = {{0, 0, false, true, 0x2001}, {1, 0, true, false, 4354},
-                       {1, 1, true, false, 514},    {1, 2, false, true, 0x2402}};
+    } const cases[] = {{1, 0, true, false, 4354}, {1, 1, true, false, 514}};
     for (const Case& c : cases) {
       PsdLayersDialog dialog(nullptr, psdopt::Composite);
       (c.top ? dialog.Layers() : dialog.Composite())->setChecked(true);

@@ -157,15 +157,6 @@ class MainWindowTest : public UiTest {
              QStringLiteral("Valeur d'intervalle invalide"));
     QCOMPARE(delay->text(), QStringLiteral("65535"));
     QCOMPARE(FrameAt(Doc(), 1)->delay, 65535u);
-    loops->setText("70000");
-    QCOMPARE(Doc().playCount, 0u);
-    // Several frames with one delay show it; typing sets it on all of them.
-    Click(View(), At(2));
-    Click(View(), At(3), Qt::ControlModifier);
-    delay->setText("5");
-    Click(View(), At(3));
-    Click(View(), At(2), Qt::ControlModifier);
-    QCOMPARE(delay->text(), QStringLiteral("5"));
 
     // Switching transparency on asks for the colour first.
     Click(View(), At(0));
