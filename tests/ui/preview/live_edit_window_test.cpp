@@ -2,9 +2,6 @@
 // save reaches the document through the interface thread, and closing ends the session.
 #include <QAction>
 #include <QDialog>
-#include <QMenu>
-#include <QMenuBar>
-#include <QPainter>
 #include <QTemporaryDir>
 #include <QTimer>
 #include <QtTest>
@@ -21,11 +18,11 @@
 #include "shell/command_ids.h"
 #include "ui/services/live_edit_link.h"
 #include "ui/window/main_window.h"
-#include "ui_fixtures.h"
+#include "support/window_driver.h"
 
-namespace lw {
+namespace lw::test {
 
-class LiveEditWindowTest : public QObject {
+class LiveEditWindowTest : public UiTest {
   Q_OBJECT
 
   static QString editor_;
@@ -37,20 +34,19 @@ class LiveEditWindowTest : public QObject {
 
  private slots:
   void initTestCase() {
-    QVERIFY(dir_.isValid());
-    uitest::StartWindowTests(dir_, services_);
-    setenv("TMPDIR", dir_.path().toLocal8Bit().constData(), 1);
-    AnimationPtr a = uitest::MakeDocument(120, 90, 0);
-    uitest::AddFrame(*a, 0, 0, 120, 90, 1, 2, 1, 20);
-    uitest::AddFrame(*a, 0, 0, 120, 90, 3, 5, 1, 20);
-    gif_ = dir_.path() + "/deux.gif";
+    QVERIFY(StartUi());
+    setenv("TMPDIR", dir.path().toLocal8Bit().constData(), 1);
+    AnimationPtr a = MakeDocument(120, 90, BrightPalette());
+    AddSquareFrame(*a, 0, 0, 120, 90, 1, 2, 1, 20);
+    AddSquareFrame(*a, 0, 0, 120, 90, 3, 5, 1, 20);
+    gif_ = dir.path() + "/deux.gif";
     QVERIFY(SaveGifToFile(gif_.toStdString(), *a, nullptr));
     // The edited frame: yellow (entry 4) with a blue middle.
-    AnimationPtr edited = uitest::MakeDocument(120, 90, 0);
-    Frame* f = uitest::AddFrame(*edited, 0, 0, 120, 90, 4, 3, 1, 20);
-    const std::string png = (dir_.path() + "/edited.png").toStdString();
+    AnimationPtr edited = MakeDocument(120, 90, BrightPalette());
+    Frame* f = AddSquareFrame(*edited, 0, 0, 120, 90, 4, 3, 1, 20);
+    const std::string png = (dir.path() + "/edited.png").toStdString();
     QVERIFY(WriteSingleImage(png, f, saveopt::Plain, savetype::Png));
-    editor_ = dir_.path() + "/retouche.sh";
+    editor_ = dir.path() + "/retouche.sh";
     QFile script(editor_);
     QVERIFY(script.open(QIODevice::WriteOnly));
     script.write(("#!/bin/sh\n(sleep 0.5; cp '" + png + "' \"$1.part\"; mv \"$1.part\" \"$1\") &\n")
@@ -62,7 +58,7 @@ class LiveEditWindowTest : public QObject {
 
   void cleanupTestCase() {
     SetCoEditorAsker(nullptr);
-    uitest::EndWindowTests();
+    EndUi();
   }
 
   void saveComesBackAndCloseEndsTheSession() {
@@ -91,14 +87,11 @@ class LiveEditWindowTest : public QObject {
     QVERIFY(window.Modified());
     QCOMPARE(CanUndoKind(), undo::CoEditFrame);
 
-    const QByteArray shot = qgetenv("LOOPWRIGHT_LIVEEDIT_SHOT");
-    if (!shot.isEmpty()) TakePicture(window, QString::fromLocal8Bit(shot));
-
     window.Command(cmd::Undo);
     QCOMPARE(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{3});
-    QVERIFY(services_.Messages().empty());
+    QVERIFY(services.Messages().empty());
 
-    services_.QueueAnswer(answer::No);  // do not save
+    services.QueueAnswer(answer::No);  // do not save
     window.Command(cmd::NewAnimation);
     QVERIFY(!window.Document());
     QVERIFY(!LiveEditActive());
@@ -115,7 +108,7 @@ class LiveEditWindowTest : public QObject {
     window.Command(cmd::LiveEditFrame);
     const std::string folder = LiveEditFolder();
     QTRY_COMPARE_WITH_TIMEOUT(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4}, 5000);
-    services_.QueueAnswer(answer::Ok);
+    services.QueueAnswer(answer::Ok);
     window.Command(cmd::RevertToSaved);
     QCOMPARE(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{3});
     QVERIFY(!LiveEditActive());
@@ -158,30 +151,13 @@ class LiveEditWindowTest : public QObject {
   }
 
  private:
-  // The window with its Frame menu open over it, as the user sees it.
-  static void TakePicture(MainWindow& window, const QString& file) {
-    QMenu* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("menu%1").arg(str::MenuFrame));
-    QVERIFY(menu);
-    QPoint at = window.menuBar()->actionGeometry(menu->menuAction()).bottomLeft();
-    menu->popup(window.menuBar()->mapToGlobal(at));
-    QTest::qWait(300);
-    window.UpdateCommandStates();
-    QImage picture = window.grab().toImage();
-    QPainter painter(&picture);
-    painter.drawPixmap(window.mapFromGlobal(menu->mapToGlobal(QPoint(0, 0))), menu->grab());
-    painter.end();
-    menu->hide();
-    QVERIFY(picture.save(file));
-  }
-
-  QTemporaryDir dir_;
-  HeadlessServices services_;
   QString gif_;
 };
 
 QString LiveEditWindowTest::editor_;
 
-}  // namespace lw
+LW_UI_TEST(LiveEditWindowTest)
 
-QTEST_MAIN(lw::LiveEditWindowTest)
+}  // namespace lw::test
+
 #include "live_edit_window_test.moc"

@@ -1,6 +1,9 @@
+// The progress popup beside its owner, its text always whole, Esc cancelling; the questions'
+// buttons and Qt's own texts in French.
 #include "ui/services/progress_popup.h"
 
 #include <QApplication>
+#include <QDialogButtonBox>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLayout>
@@ -14,8 +17,10 @@
 #include "base/messages.h"
 #include "base/progress.h"
 #include "ui/services/qt_services.h"
+#include "ui/window/application.h"
+#include "support/window_driver.h"
 
-namespace lw {
+namespace lw::test {
 
 class ProgressPopupTest : public QObject {
   Q_OBJECT
@@ -147,9 +152,25 @@ class ProgressPopupTest : public QObject {
     seen.sort();
     QCOMPARE(seen, (QStringList{"Abandonner", "Ignorer", "Non", "Oui", "Réessayer"}));
   }
+
+  // Qt's own dialogs and buttons speak the program's language once its translations are in.
+  void qtTextsSpeakFrench() {
+    QVERIFY(LoadQtFrenchTexts());
+    QDialogButtonBox buttons(QDialogButtonBox::Ok | QDialogButtonBox::Cancel |
+                             QDialogButtonBox::Open | QDialogButtonBox::Save);
+    const QString shown[][2] = {
+        {buttons.button(QDialogButtonBox::Cancel)->text(), "Annuler"},
+        {buttons.button(QDialogButtonBox::Open)->text(), "Ouvrir"},
+        {buttons.button(QDialogButtonBox::Save)->text(), "Enregistrer"},
+        {QCoreApplication::translate("QFileDialog", "Look in:"), "Voir dans :"},
+        {QCoreApplication::translate("QColorDialog", "Select Color"), "Sélectionner une couleur"},
+    };
+    for (const auto& [text, french] : shown) QCOMPARE(QString(text).remove('&'), french);
+  }
 };
 
-}  // namespace lw
+LW_UI_TEST(ProgressPopupTest)
 
-QTEST_MAIN(lw::ProgressPopupTest)
+}  // namespace lw::test
+
 #include "progress_popup_test.moc"

@@ -17,28 +17,20 @@
 #include "formats/avi/avi_settings.h"
 #include "formats/save_flow.h"
 #include "ui/save/save_as_dialog.h"
-#include "ui_fixtures.h"
+#include "support/window_driver.h"
 
-namespace lw {
+namespace lw::test {
 
-using namespace uitest;
-
-class AviPanelsTest : public QObject {
+class AviPanelsTest : public UiTest {
   Q_OBJECT
-
-  QTemporaryDir dir_;
-  HeadlessServices services_;
 
   static QRadioButton* Choice(SavePanel* panel, const char* name) {
     return panel->findChild<QRadioButton*>(QString::fromLatin1(name));
   }
 
  private slots:
-  void initTestCase() {
-    QVERIFY(dir_.isValid());
-    StartWindowTests(dir_, services_);
-  }
-  void cleanupTestCase() { EndWindowTests(); }
+  void initTestCase() { QVERIFY(StartUi()); }
+  void cleanupTestCase() { EndUi(); }
 
   void choicesFollowTheStoredOptionsAndTheDocument() {
     struct Case {
@@ -71,15 +63,15 @@ class AviPanelsTest : public QObject {
     Choice(panel.get(), "video1")->setChecked(true);
     auto* path = panel->findChild<QLineEdit*>(QStringLiteral("audioPath"));
     auto* audio = panel->findChild<QCheckBox*>(QStringLiteral("audio"));
-    const QString silent = dir_.path() + QStringLiteral("/silent.wav");
+    const QString silent = dir.path() + QStringLiteral("/silent.wav");
     std::ofstream(silent.toStdString()) << "not a sound";
     path->setText(silent);
     QVERIFY(audio->isEnabled() && audio->isChecked());
-    services_.Reset();
+    services.Reset();
     SaveOptions options;
     QVERIFY(!panel->Apply(&options));  // no audio stream in it
-    QCOMPARE(services_.Messages().size(), size_t{1});
-    QVERIFY(QString::fromStdString(services_.Messages()[0].text).contains(silent));
+    QCOMPARE(services.Messages().size(), size_t{1});
+    QVERIFY(QString::fromStdString(services.Messages()[0].text).contains(silent));
     path->clear();
     QVERIFY(!audio->isEnabled() && !audio->isChecked());
     QVERIFY(panel->Apply(&options));
@@ -92,9 +84,9 @@ class AviPanelsTest : public QObject {
   }
 
   void fixPanelHoldsOkBackUntilTheFixRan() {
-    AnimationPtr doc = MakeDocument(8, 8, 0);
-    AddFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
-    AddFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 2);
+    AnimationPtr doc = MakeDocument(8, 8, BrightPalette());
+    AddSquareFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
+    AddSquareFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 2);
     const uint32_t traits = DocumentTraits(*doc);
     QVERIFY(!AviPanelAllowed(traits));
     std::unique_ptr<SavePanel> panel(MakeAviFixPanel({doc.get(), traits, savetype::Avi}, nullptr));
@@ -111,9 +103,9 @@ class AviPanelsTest : public QObject {
   // says so from the start and offers what a plain Save writes, the composited pictures in 24
   // bits; checking that lets the Save As dialog's OK go.
   void fixThatCannotBeMadeOffersTheCompositedSave() {
-    AnimationPtr doc = MakeDocument(8, 8, 0);
-    AddFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
-    AddFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 4);
+    AnimationPtr doc = MakeDocument(8, 8, BrightPalette());
+    AddSquareFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
+    AddSquareFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 4);
     SaveAsWindow dialog(nullptr, BuildSaveAsRequest(nullptr, "", *doc, savetype::Avi));
     dialog.show();
     auto* panel = dialog.findChild<SavePanel*>(QStringLiteral("AviFixPanel"));
@@ -136,26 +128,11 @@ class AviPanelsTest : public QObject {
     QTRY_VERIFY(!ok->isEnabled());
     composited->click();
     QTRY_VERIFY(ok->isEnabled());
-    if (qEnvironmentVariableIsSet("LOOPWRIGHT_AVI_FIX_SHOT"))
-      dialog.grab().save(qEnvironmentVariable("LOOPWRIGHT_AVI_FIX_SHOT"));
-
-    // What OK hands on writes the pictures as they show, the document untouched.
-    SaveOptions options;
-    options.optionBits = saveopt::Plain;
-    QVERIFY(panel->Apply(&options));
-    QVERIFY(!options.avi.filled);
-    SetPrefOn(Pref::NoAviCompression, true);
-    const std::string target = dir_.path().toStdString() + "/composee.avi";
-    QVERIFY(WriteAsType(target, *doc, options, savetype::Avi, nullptr));
-    AnimationPtr back;
-    QCOMPARE(ReadAvi(target, nullptr, &back, nullptr), 1);
-    QCOMPARE(int(back->frameCount), 2);
-    QCOMPARE(back->screenWidth, 8u);
-    QVERIFY(FirstFrame(*doc)->Transparent() && FirstFrame(*doc)->transparentIndex == 2);
   }
 };
 
-}  // namespace lw
+LW_UI_TEST(AviPanelsTest)
 
-QTEST_MAIN(lw::AviPanelsTest)
+}  // namespace lw::test
+
 #include "avi_panels_test.moc"

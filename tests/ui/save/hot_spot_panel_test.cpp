@@ -11,28 +11,23 @@
 #include "formats/ico/ico_format.h"
 #include "ui/save/hot_spot_dialog.h"
 #include "ui/services/qt_services.h"
-#include "ui_fixtures.h"
+#include "support/window_driver.h"
 
-namespace lw {
+namespace lw::test {
 
-using namespace uitest;
-
-class HotSpotPanelTest : public QObject {
+class HotSpotPanelTest : public UiTest {
   Q_OBJECT
-
-  QTemporaryDir dir_;
   AnimationPtr doc_;
 
  private slots:
   void initTestCase() {
-    QVERIFY(dir_.isValid());
-    UsePrivateSettings(dir_);
-    LoadPreferences();
-    doc_ = MakeDocument(32, 16, 0);
-    AddFrame(*doc_, 0, 0, 32, 16, 2, 3, 0, 10);
+    QVERIFY(StartUi());
+    doc_ = MakeDocument(32, 16, BrightPalette());
+    AddSquareFrame(*doc_, 0, 0, 32, 16, 2, 3, 0, 10);
     FirstFrame(*doc_)->hotspotX = 4;
     FirstFrame(*doc_)->hotspotY = -1;
   }
+  void cleanupTestCase() { EndUi(); }
 
   void clicksAndFieldsChooseThePoint() {
     SavePanelFactory make = FindSavePanel(savepanel::HotSpot);
@@ -68,28 +63,24 @@ class HotSpotPanelTest : public QObject {
   }
 
   void dialogSetsTheFirstFrameThroughTheServices() {
-    InstallQtServices();
-    QTimer::singleShot(0, [] {
-      auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget());
-      if (!d) return;
-      QCOMPARE(d->windowTitle(), QStringLiteral("Define Cursor HotSpot"));
-      d->findChild<QSpinBox*>(QStringLiteral("hotSpotX"))->setValue(9);
-      d->accept();
-    });
-    QVERIFY(DefineCursorHotSpot(nullptr, *doc_));
-    QCOMPARE(FirstFrame(*doc_)->hotspotX, 9);
-    QCOMPARE(FirstFrame(*doc_)->hotspotY, 0);
-
-    QTimer::singleShot(0, [] {
-      if (auto* d = qobject_cast<QDialog*>(QApplication::activeModalWidget())) d->reject();
-    });
-    QVERIFY(!DefineCursorHotSpot(nullptr, *doc_));
-    QCOMPARE(FirstFrame(*doc_)->hotspotX, 9);
-    UninstallQtServices();
+    SetServices(&DesktopServices());
+    for (bool ok : {true, false}) {
+      bool defined = !ok;
+      QVERIFY(WithModal([&] { defined = DefineCursorHotSpot(nullptr, *doc_); }, [&](QDialog* d) {
+        QCOMPARE(d->windowTitle(), QStringLiteral("Define Cursor HotSpot"));
+        Child<QSpinBox>(d, "hotSpotX")->setValue(ok ? 9 : 2);
+        ok ? d->accept() : d->reject();
+      }));
+      QCOMPARE(defined, ok);
+      QCOMPARE(FirstFrame(*doc_)->hotspotX, 9);
+      QCOMPARE(FirstFrame(*doc_)->hotspotY, 0);
+    }
+    SetServices(&services);
   }
 };
 
-}  // namespace lw
+LW_UI_TEST(HotSpotPanelTest)
 
-QTEST_MAIN(lw::HotSpotPanelTest)
+}  // namespace lw::test
+
 #include "hot_spot_panel_test.moc"

@@ -1,0 +1,278 @@
+// The reduce-colours and optimize dialogs: their previews and sizes follow the choices, the
+// work runs beside the dialog (made slow on purpose where it matters), OK keeps the result as one
+// undo step and stores the choices, Esc and Annuler leave the document alone.
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDeadlineTimer>
+#include <QLabel>
+#include <QLineEdit>
+#include <QRadioButton>
+#include <QSet>
+#include <QThread>
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#include "base/numbers.h"
+#include "base/progress.h"
+#include "base/settings.h"
+#include "colour/optimize_trial.h"
+#include "colour/reduce_trial.h"
+#include "core/gif_writer.h"
+#include "core/undo.h"
+#include "ui/common/animation_view.h"
+#include "ui/dialogs/optimize_dialog.h"
+#include "ui/dialogs/reduce_colours_dialog.h"
+#include "support/window_driver.h"
+
+namespace lw::test {
+
+namespace {
+
+// Three frames of smooth gradients over a 200-colour palette.
+AnimationPtr Gradients() {
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < 200; ++i)
+    rgb.insert(rgb.end(), {uint8_t(i * 255 / 199), uint8_t((i * 7) % 256), uint8_t(255 - i)});
+  AnimationPtr a = MakeDocument(96, 64, PaletteFromTriples(200, rgb.data()));
+  for (int shift : {0, 30, 60})
+    AddDrawnFrame(*a, 0, 0, 96, 64, [&](uint32_t x, uint32_t y) { return (x + 2 * y + shift) % 200; },
+                  1, -1, 20);
+  CountColourUsage(*a, a->colourUsage.data(), true);
+  return a;
+}
+
+int ColoursShown(AnimationView* view) {
+  const QImage picture = view->grab(view->PictureRect()).toImage();
+  QSet<QRgb> colours;
+  for (int y = 0; y < picture.height(); ++y)
+    for (int x = 0; x < picture.width(); ++x) colours.insert(picture.pixel(x, y));
+  return colours.size();
+}
+
+bool SamePicture(const Animation& a, const Animation& b) {
+  if (!PalettesEqual(a.globalPalette.get(), b.globalPalette.get())) return false;
+  for (int i = 0; i < a.frameCount; ++i)
+    if (FrameAt(a, i)->dib != FrameAt(b, i)->dib) return false;
+  return true;
+}
+
+// The size a trial of these options gives, as the dialog writes it.
+QString TrialSize(const Animation& document, OptimizeOptions options) {
+  AnimationPtr copy;
+  int32_t size = -1;
+  RunOptimizeTrial(document, options, nullptr, &copy, &size);
+  return QString::fromStdString(SizeFieldText(size, GroupSeparator));
+}
+
+}  // namespace
+
+class ColourWorkDialogsTest : public UiTest {
+  Q_OBJECT
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(StartUi());
+    QLocale::setDefault(QLocale::c());
+  }
+  void cleanupTestCase() { EndUi(); }
+  void init() {
+    ClearHistory();
+    SetPref(PrefReduceColors, 7);
+    SetPref(PrefOptimize, optimize::Defaults);
+  }
+
+  // Picking 16: a new copy, its size, a preview of at most 16 colours; the same count again
+  // reduces nothing more, dithering does; OK keeps the copy as one step and stores the choice.
+  void sixteenColoursPreviewedAndKept() {
+    AnimationPtr doc = Gradients();
+    AnimationPtr original = DuplicateAnimation(*doc, nullptr);
+    ReduceColoursDialog dialog(nullptr, doc.get(), LargestPaletteSize(*doc));
+    QCOMPARE(dialog.Count()->currentText(), QStringLiteral("128"));
+    dialog.show();
+    QTRY_VERIFY(dialog.Measured());
+    const int index = dialog.Count()->findText("16");
+    dialog.Count()->setCurrentIndex(index);
+    emit dialog.Count()->activated(index);
+    QCOMPARE(dialog.Saving()->text(), QString());  // cleared until measured
+    QTRY_VERIFY(dialog.Measured());
+    QCOMPARE(dialog.ReducedColours()->text(), QStringLiteral("(16 couleurs)"));
+    QVERIFY(dialog.Saving()->text().contains(QStringLiteral("octets")));
+    dialog.ShowFrame(2);
+    QVERIFY(ColoursShown(dialog.ReducedView()) <= 16);
+    QVERIFY(ColoursShown(dialog.FullView()) > 16);
+    const int reductions = dialog.Reductions();
+    emit dialog.Count()->activated(index);
+    QCOMPARE(dialog.Reductions(), reductions);
+    dialog.Dither()->click();
+    QTRY_VERIFY(dialog.Measured());
+    QCOMPARE(dialog.Reductions(), reductions + 1);
+
+    dialog.accept();
+    QVERIFY(dialog.Changed());
+    QCOMPARE(TaskRunning(task::ReducePreview), 0u);
+    QCOMPARE(GetPref(PrefReduceColors), 0x10010u);  // dithered, 16
+    QVERIFY(doc->globalPalette->Count() <= 17);
+    QCOMPARE(CanUndoKind(), undo::ReducePalette);
+    Undo(*doc);
+    QVERIFY(SamePicture(*doc, *original));
+  }
+
+  // Typed counts are brought within 2..256; Annuler stores nothing.
+  void typedCountsAreClamped() {
+    AnimationPtr doc = Gradients();
+    ReduceColoursDialog dialog(nullptr, doc.get(), LargestPaletteSize(*doc));
+    dialog.show();
+    for (auto [typed, kept] : {std::pair{"300", "256"}, {"1", "2"}, {"40", "40"}}) {
+      dialog.Count()->lineEdit()->clear();
+      QTest::keyClicks(dialog.Count()->lineEdit(), typed);
+      QTRY_COMPARE(dialog.ReducedColours()->text(), QStringLiteral("(%1 couleurs)").arg(kept));
+    }
+    dialog.reject();
+    QVERIFY(!dialog.Changed());
+    QCOMPARE(GetPref(PrefReduceColors), 7u);
+    AnimationPtr two = MakeDocument(8, 8, MakePalette({{0, 0, 0, 0}, {9, 9, 9, 0}}));
+    AddSquareFrame(*two, 0, 0, 8, 8, 0, 1);
+    ReduceColoursRequest nothing{two.get()};
+    QVERIFY(!AskReduceColours(nullptr, &nothing));  // two colours: nothing to reduce
+  }
+
+  // A reduction held at its first report, as a long one would be: the dialog's events keep
+  // turning. Esc stops it at once and closes with the document as it was; a count chosen
+  // meanwhile stops it and is reduced next; OK waits for it and keeps it.
+  void slowReductionLeavesTheDialogAnswering() {
+    services.onPump = [] { DesktopServices().PumpEvents(); };
+    enum class Act { Esc, OtherCount, Ok };
+    for (Act act : {Act::Esc, Act::OtherCount, Act::Ok}) {
+      ClearHistory();
+      AnimationPtr doc = Gradients();
+      AnimationPtr original = DuplicateAnimation(*doc, nullptr);
+      ReduceColoursDialog dialog(nullptr, doc.get(), LargestPaletteSize(*doc));
+      std::atomic<int> reports{0};
+      std::atomic<bool> released{false};
+      SetProgressReportHookForTests([&] {
+        // Only the reducing thread waits; a bound that only a dialog whose events stopped reaches.
+        if (reports++ > 0 || QThread::currentThread() == qApp->thread()) return;
+        QDeadlineTimer bound(std::chrono::seconds(30));
+        while (!released && !bound.hasExpired())
+          std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      });
+      int ticks = 0;
+      bool reducingAtTick = true;
+      QTimer timer;
+      timer.setInterval(1);
+      connect(&timer, &QTimer::timeout, &dialog, [&] {
+        if (reports == 0 || released) return;
+        reducingAtTick = reducingAtTick && dialog.Reducing();
+        if (++ticks < 3) return;
+        if (act == Act::Esc) {
+          QTest::keyClick(&dialog, Qt::Key_Escape);
+        } else if (act == Act::OtherCount) {
+          dialog.Count()->setCurrentIndex(dialog.Count()->findText("16"));
+          emit dialog.Count()->activated(dialog.Count()->currentIndex());
+        } else {
+          dialog.accept();
+        }
+        released = true;
+      });
+      timer.start();
+      dialog.show();
+      if (act == Act::OtherCount)
+        QTRY_VERIFY_WITH_TIMEOUT(dialog.Measured(), 30000);
+      else
+        QTRY_VERIFY_WITH_TIMEOUT(!dialog.isVisible(), 30000);
+      timer.stop();
+      SetProgressReportHookForTests(nullptr);
+      QVERIFY(ticks >= 3 && reducingAtTick && !dialog.Reducing());
+      if (act == Act::Esc) {
+        QCOMPARE(reports.load(), 1);  // not one report more once Esc was pressed
+        QVERIFY(!dialog.Changed() && !dialog.Copy());
+        QCOMPARE(GetPref(PrefReduceColors), 7u);
+        QVERIFY(SamePicture(*doc, *original));
+      } else if (act == Act::OtherCount) {
+        QCOMPARE(dialog.Reductions(), 1);
+        QCOMPARE(dialog.ReducedColours()->text(), QStringLiteral("(16 couleurs)"));
+        dialog.reject();
+      } else {
+        QVERIFY(dialog.Changed());
+        QCOMPARE(CanUndoKind(), undo::ReducePalette);
+        QCOMPARE(GetPref(PrefReduceColors), 128u);
+      }
+      QCOMPARE(TaskRunning(task::ReducePreview), 0u);
+    }
+    services.onPump = nullptr;
+  }
+
+  // Each box starts its own trial and only the boxes' options ever show a size, however quick
+  // the clicks; cropping off greys what works within it; OK keeps the last trial as one step
+  // and stores the boxes.
+  void optimizeTrialsFollowTheBoxes() {
+    // A busy background that stays and a band that moves: cropping pays, and trials take long
+    // enough to be overtaken.
+    AnimationPtr doc = MakeDocument(320, 240);
+    for (uint32_t i = 0; i < 40; ++i)
+      AddDrawnFrame(*doc, 0, 0, 320, 240, [&](uint32_t x, uint32_t y) {
+        return y / 8 == i % 30 ? 15u : (x * x + y * 7 + x * y) % 13;
+      });
+    CountColourUsage(*doc, doc->colourUsage.data(), true);
+    const int32_t before = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
+    OptimizeOptions options = TrialOptions(optimize::Defaults, false);
+    const QString sizes[2] = {TrialSize(*doc, options), TrialSize(*doc, options ^ optimize::CropFrames)};
+    QVERIFY(sizes[0] != sizes[1]);
+    OptimizeDialog dialog(nullptr, doc.get());
+    QVERIFY(!dialog.RemoveLocal()->isEnabled());  // no local palette
+    dialog.show();
+    QTRY_VERIFY(dialog.TrialsStarted() == 1);
+    for (int i = 1; i <= 7; ++i) {
+      dialog.CropFrames()->click();
+      for (int k = 0; k < 3; ++k) {
+        QTest::qWait(k * 5);
+        const QString text = dialog.OptimizedSize()->text();
+        QVERIFY2(text.isEmpty() || text == sizes[i % 2], qPrintable(text));
+      }
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.OptimizedSize()->text(), sizes[1], 20000);
+    for (const QCheckBox* box : {dialog.Duplicates(), dialog.UselessFrames(),
+                                 dialog.ChooseDisposal(), dialog.MinimalCodeSize()})
+      QVERIFY(!box->isEnabled());
+    dialog.CropFrames()->click();
+    dialog.MinimalCodeSize()->click();
+    options ^= optimize::MinimalCodeSize;
+    const QString last = TrialSize(*doc, options);
+    QTRY_COMPARE_WITH_TIMEOUT(dialog.OptimizedSize()->text(), last, 20000);
+    dialog.accept();
+    QVERIFY(dialog.Changed());
+    QCOMPARE(TaskRunning(task::OptimizeTrial), 0u);
+    QCOMPARE(QString::fromStdString(SizeFieldText(
+                 EstimateEncodedSize(*doc, true, GetSignature(), nullptr), GroupSeparator)),
+             last);
+    QCOMPARE(GetPref(PrefOptimize), optimize::Defaults ^ optimize::MinimalCodeSize);
+    QCOMPARE(CanUndoKind(), undo::Optimize);
+    Undo(*doc);
+    QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
+  }
+
+  // Annuler with a trial under way leaves the document, the history and the stored boxes.
+  void optimizeCancelOrNoSavingChangeNothing() {
+    AnimationPtr doc = Gradients();
+    const int32_t before = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
+    {
+      OptimizeDialog dialog(nullptr, doc.get());
+      dialog.show();
+      QTRY_VERIFY(dialog.TrialsStarted() > 0);
+      dialog.ReducePalettes()->click();
+      dialog.reject();
+      QCOMPARE(TaskRunning(task::OptimizeTrial), 0u);
+    }
+    QCoreApplication::processEvents();  // late reports of the stopped trial go nowhere
+    QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
+    QCOMPARE(GetPref(PrefOptimize), optimize::Defaults);
+    QCOMPARE(CanUndoKind(), 0u);
+  }
+};
+
+LW_UI_TEST(ColourWorkDialogsTest)
+
+}  // namespace lw::test
+
+#include "colour_work_dialogs_test.moc"

@@ -1,0 +1,208 @@
+// The dialogs an open or merge flow asks in the middle of its work (merge placement, strip
+// import, PSD layers) and the HTML code dialog: what they return on OK, what they refuse, what
+// they remember.
+#include <QClipboard>
+#include <QLabel>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSpinBox>
+#include <QCheckBox>
+#include <QLineEdit>
+
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "formats/merge.h"
+#include "formats/psd/psd_format.h"
+#include "ui/dialogs/html_code_dialog.h"
+#include "ui/dialogs/merge_dialog.h"
+#include "ui/dialogs/psd_layers_dialog.h"
+#include "ui/dialogs/strip_split_dialog.h"
+#include "support/window_driver.h"
+
+namespace lw::test {
+
+class QuestionDialogsTest : public UiTest {
+  Q_OBJECT
+
+  AnimationPtr a_, b_;
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(StartUi());
+    a_ = MakeDocument(40, 30, BrightPalette());
+    AddSquareFrame(*a_, 0, 0, 40, 30, 2, 3);
+    b_ = MakeDocument(20, 10, BrightPalette());
+    AddSquareFrame(*b_, 0, 0, 20, 10, 4, 5, 1, 10, 5);  // a transparent middle
+  }
+  void cleanupTestCase() { EndUi(); }
+  void init() { services.Reset(); }
+  void cleanup() { CloseWindow(); }
+
+  // Dragging the second animation sets the offsets; a press beside it moves nothing; typed
+  // offsets move the picture. OK returns the choices, Annuler leaves them.
+  void mergePlacementByDragging() {
+    MergeOptions preset;
+    preset.byDuration = true;
+    MergeDialog dialog(nullptr, *a_, *b_, preset);
+    dialog.show();
+    QVERIFY(dialog.ByDuration()->isChecked() && !dialog.LoopShorter()->isChecked());
+    MergePlacementView* view = dialog.View();
+    const double s = view->Scale();
+    QVERIFY(s > 0);
+    struct Case {
+      QPointF by;  // in animation pixels
+      int x, y;    // offsets after the drag
+    } const cases[] = {{{10, 5}, 10, 5}, {{-15, 0}, -5, 5}, {{0, -25}, -5, -20}, {{5, 20}, 0, 0}};
+    for (const Case& c : cases) {
+      const QRectF second = view->SecondRect();
+      QCOMPARE(second.size(), QSizeF(20 * s, 10 * s));
+      Drag(view, second.center(), second.center() + c.by * s);
+      QCOMPARE(QPoint(dialog.OffsetX()->value(), dialog.OffsetY()->value()), QPoint(c.x, c.y));
+      QCOMPARE(QPoint(dialog.Options().offsetX, dialog.Options().offsetY), QPoint(c.x, c.y));
+    }
+    const QPointF beside = view->SecondRect().bottomRight() + QPointF(4 * s, 4 * s);
+    Drag(view, beside, beside + QPointF(30, 30));
+    QCOMPARE(QPoint(dialog.Options().offsetX, dialog.Options().offsetY), QPoint(0, 0));
+    dialog.OffsetX()->setValue(-12);
+    dialog.OffsetY()->setValue(7);
+    QCOMPARE(QPoint(view->OffsetX(), view->OffsetY()), QPoint(-12, 7));
+    QVERIFY(view->rect().contains(view->SecondRect().toRect()));
+
+    MergeOptions options;
+    options.offsetX = 3;
+    QVERIFY(WithModal<MergeDialog>([&] { QVERIFY(AskMergeOptions(nullptr, *a_, *b_, &options)); },
+                                   [](MergeDialog* d) {
+                                     QCOMPARE(d->OffsetX()->value(), 3);
+                                     d->OneByOne()->setChecked(true);
+                                     d->LoopShorter()->setChecked(true);
+                                     d->OffsetY()->setValue(-9);
+                                     d->accept();
+                                   }));
+    QCOMPARE(QPoint(options.offsetX, options.offsetY), QPoint(3, -9));
+    QVERIFY(!options.byDuration && options.loopShorter);
+    QVERIFY(WithModal([&] { QVERIFY(!AskMergeOptions(nullptr, *a_, *b_, &options)); },
+                      [](QDialog* d) { d->reject(); }));
+    QCOMPARE(options.offsetY, -9);
+  }
+
+  // Counts that do not divide the picture are refused with their message, the faulty field
+  // focused; OK returns the choice.
+  void stripSplitRefusesAndReturns() {
+    StripSplitDialog dialog(nullptr, 300, 100, StripSplitChoice{});
+    dialog.show();
+    struct Case {
+      int across, down;
+      int refusal;
+    } const cases[] = {{7, 1, str::StripCannotSplitHorizontally},
+                       {3, 7, str::StripCannotSplitVertically},
+                       {3, 1, 0}};
+    for (const Case& c : cases) {
+      services.Reset();
+      dialog.PerRow()->setValue(c.across);
+      dialog.PerColumn()->setValue(c.down);
+      dialog.accept();
+      if (c.refusal == 0) {
+        QCOMPARE(dialog.result(), int(QDialog::Accepted));
+        QVERIFY(services.Messages().empty());
+        continue;
+      }
+      QVERIFY(dialog.isVisible());
+      QCOMPARE(services.Texts(), TextsOf({c.refusal}));
+      QCOMPARE(dialog.focusWidget(), c.refusal == str::StripCannotSplitVertically
+                                         ? static_cast<QWidget*>(dialog.PerColumn())
+                                         : dialog.PerRow());
+    }
+    StripSplitChoice choice;
+    QVERIFY(WithModal<StripSplitDialog>([&] { QVERIFY(AskStripSplit(nullptr, *a_, &choice)); },
+                                        [](StripSplitDialog* d) {
+                                          QCOMPARE(d->PerRow()->maximum(), 40);
+                                          d->PerRow()->setValue(4);
+                                          d->PerColumn()->setValue(3);
+                                          d->ColumnByColumn()->setChecked(true);
+                                          d->accept();
+                                        }));
+    QCOMPARE(choice.framesPerRow, 4);
+    QCOMPARE(choice.framesPerColumn, 3);
+    QVERIFY(choice.byColumns);
+  }
+
+  // Each combination of the controls gives its options and opens again on them; OK stores the
+  // choice in the flags.
+  void psdLayersGiveAndRememberTheirOptions() {
+    struct Case {
+      int top;       // 0 composite, 1 layers
+      int blending;  // 0 onto the background, 1 onto the composite, 2 separate
+      bool keepBackground, keepTransparency;
+      uint32_t options;
+    } const cases[] = {{1, 0, true, false, 4354}, {1, 1, true, false, 514}};
+    for (const Case& c : cases) {
+      PsdLayersDialog dialog(nullptr, psdopt::Composite);
+      (c.top ? dialog.Layers() : dialog.Composite())->setChecked(true);
+      QRadioButton* blending[] = {dialog.OntoBackground(), dialog.OntoComposite(), dialog.Separate()};
+      blending[c.blending]->setChecked(true);
+      QCOMPARE(dialog.KeepBackground()->isEnabled(), c.top == 1 && c.blending == 0);
+      dialog.KeepBackground()->setChecked(c.keepBackground);
+      dialog.KeepTransparency()->setChecked(c.keepTransparency);
+      QCOMPARE(dialog.Options(), c.options);
+      QCOMPARE(PsdLayersDialog(nullptr, c.options).Options(), c.options);
+    }
+    SetPref(PrefFlags, 0x00800000);
+    uint32_t options = PsdOptionsFromFlags(GetPref(PrefFlags));
+    QVERIFY(WithModal<PsdLayersDialog>([&] { QVERIFY(AskPsdLayers(nullptr, &options)); },
+                                       [](PsdLayersDialog* d) {
+                                         d->Separate()->setChecked(true);
+                                         d->Layers()->setChecked(true);
+                                         d->KeepTransparency()->setChecked(true);
+                                         d->accept();
+                                       }));
+    QCOMPARE(options, 0x2402u);
+    QCOMPARE(PsdOptionsFromFlags(GetPref(PrefFlags)), 0x2402u);
+  }
+
+  // The code follows the fields and goes to the clipboard; an untitled document's name must be
+  // typed first, and is written as a URL.
+  void htmlCodeFollowsTheFields() {
+    QVERIFY(OpenWindow());
+    AnimationPtr a = MakeDocument(120, 60, BrightPalette());
+    AddSquareFrame(*a, 0, 0, 120, 60, 2, 3);
+    QVERIFY(OpenGif(*a, "clip.gif"));
+    auto code = [](QDialog* d) { return Child<QPlainTextEdit>(d, "code")->toPlainText(); };
+    QVERIFY(WithModal<HtmlCodeDialog>([&] { window->Command(cmd::HtmlCode); },
+                                      [&](HtmlCodeDialog* d) {
+                                        QCOMPARE(Child<QLineEdit>(d, "fileName")->text(), QStringLiteral("clip.gif"));
+                                        QTRY_VERIFY(Child<QLineEdit>(d, "link")->hasFocus());
+                                        QTest::keyClicks(Child<QLineEdit>(d, "link"), "https://example.org/jeux/");
+                                        QTest::keyClicks(Child<QLineEdit>(d, "description"), "Une balle");
+                                        Child<QSpinBox>(d, "border")->setValue(2);
+                                        QVERIFY(code(d).startsWith("<a href=\"https://example.org/jeux/\">"));
+                                        QVERIFY(code(d).contains("<img src=\"clip.gif\" width="));
+                                        QVERIFY(code(d).endsWith(" border=2 alt=\"Une balle\"></a>"));
+                                        QTest::mouseClick(Child<QPushButton>(d, "copy"), Qt::LeftButton);
+                                        QCOMPARE(QApplication::clipboard()->text(), code(d));
+                                      }));
+    QVERIFY(services.Messages().empty());
+
+    window->State().documentPath.clear();
+    QVERIFY(WithModal<HtmlCodeDialog>([&] { window->Command(cmd::HtmlCode); },
+                                      [&](HtmlCodeDialog* d) {
+                                        auto* name = Child<QLineEdit>(d, "fileName");
+                                        QVERIFY(!name->isReadOnly());
+                                        QApplication::clipboard()->setText("avant");
+                                        QTest::mouseClick(Child<QPushButton>(d, "copy"), Qt::LeftButton);
+                                        QCOMPARE(services.Texts(), std::vector<std::string>{
+                                            "Le nom de fichier est nécessaire à la génération du code HTML"});
+                                        QTRY_VERIFY(name->hasFocus());
+                                        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("avant"));
+                                        QTest::keyClicks(name, "ma balle.gif");
+                                        QVERIFY(d->CopyCode());
+                                        QVERIFY(QApplication::clipboard()->text().startsWith("<img src=\"ma%20balle.gif\" width="));
+                                      }));
+  }
+};
+
+LW_UI_TEST(QuestionDialogsTest)
+
+}  // namespace lw::test
+
+#include "question_dialogs_test.moc"

@@ -1,0 +1,194 @@
+// The window as a French reader sees it: numbers grouped with a no-break space and written with
+// a decimal comma, Qt's file chooser and message boxes in French, the About box's whole title,
+// and the preview opening on the screen without taking the keys.
+#include <QAbstractButton>
+#include <QFileDialog>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMessageBox>
+#include <QRegularExpression>
+#include <QScreen>
+#include <QTreeView>
+#include <fstream>
+
+#include "base/settings.h"
+#include "core/gif_writer.h"
+#include "ui/dialogs/optimize_dialog.h"
+#include "ui/dialogs/reduce_colours_dialog.h"
+#include "ui/window/application.h"
+#include "ui/window/preview_window.h"
+#include "support/window_driver.h"
+
+namespace lw::test {
+
+namespace {
+
+// Three equal frames of noise: a GIF of several kilobytes that optimizing shrinks.
+AnimationPtr Noisy(uint32_t width, uint32_t height) {
+  AnimationPtr a = MakeDocument(width, height, BrightPalette());
+  for (uint32_t i = 0, seed = 12345; i < 3; ++i, seed = 12345)
+    AddDrawnFrame(*a, 0, 0, width, height, [&](uint32_t, uint32_t) {
+      seed = seed * 1103515245u + 12345u;
+      return (seed >> 16) % 16;
+    });
+  return a;
+}
+
+// "12 345" (no-break spaces) read back as a number; -1 when the text is not grouped that way.
+int64_t FrenchNumber(const QString& text) {
+  static const QRegularExpression grouped(QStringLiteral("^\\d{1,3}(\u00A0\\d{3})*$"));
+  if (!grouped.match(text).hasMatch()) return -1;
+  return QString(text).remove(QChar(0x00A0)).toLongLong();
+}
+
+}  // namespace
+
+class FrenchWindowTest : public UiTest {
+  Q_OBJECT
+
+  // The Qt services answer for the length of one call: their dialogs are the ones under test.
+  template <class Call>
+  void WithQtDialogs(Call call) {
+    SetServices(&DesktopServices());
+    call();
+    SetServices(&services);
+  }
+
+ private slots:
+  void initTestCase() {
+    QVERIFY(StartUi());
+    QVERIFY(LoadQtFrenchTexts());  // as at start-up
+  }
+  void cleanupTestCase() { EndUi(); }
+  void init() { QVERIFY(OpenWindow()); }
+  void cleanup() { CloseWindow(); }
+
+  void sizesAndPercentagesAreWrittenTheFrenchWay() {
+    AnimationPtr doc = Noisy(96, 64);
+    const int64_t size = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
+    QVERIFY(size >= 1000);
+    QVERIFY(OpenGif(*doc, "bruit.gif"));
+    // "Fichier de : 12 345 octets  (3,4secs à 28.8K)".
+    static const QRegularExpression status(
+        QStringLiteral("^Fichier de : ([\\d\u00A0]+) octets  \\((\\d+,\\dsecs|< 0,1sec) à "));
+    QTRY_VERIFY(status.match(window->StatusPart(3)).hasMatch());
+    QCOMPARE(FrenchNumber(status.match(window->StatusPart(3)).captured(1)), size);
+    QVERIFY(window->StatusPart(2).contains(QStringLiteral("0,30 secs")));
+
+    QString current, percent, saving;
+    QVERIFY(WithModal<OptimizeDialog>([&] { window->Command(cmd::Optimize); },
+                                      [&](OptimizeDialog* d) {
+                                        QTRY_VERIFY(!d->SavingPercent()->text().isEmpty());
+                                        current = d->CurrentSize()->text();
+                                        saving = d->Saving()->text();
+                                        percent = d->SavingPercent()->text();
+                                      }));
+    QVERIFY2(current.endsWith(QStringLiteral(" octets")), qPrintable(current));
+    QCOMPARE(FrenchNumber(current.chopped(7)), size);
+    QVERIFY2(FrenchNumber(saving.chopped(7)) >= 1000, qPrintable(saving));
+    QVERIFY2(QRegularExpression("^\\(\\d+,\\d%\\)$").match(percent).hasMatch(), qPrintable(percent));
+
+    // "Sauvegardés : 1 234 octets (12,3%)".
+    QString volume, reduced;
+    QVERIFY(WithModal<ReduceColoursDialog>([&] { window->Command(cmd::ReduceColours); },
+                                           [&](ReduceColoursDialog* d) {
+                                             QTRY_VERIFY(!d->Saving()->text().isEmpty());
+                                             volume = d->ReducedVolume()->text();
+                                             reduced = d->Saving()->text();
+                                           }));
+    static const QRegularExpression volumeText(QStringLiteral("^Volume : ([\\d\u00A0]+) octets$"));
+    QVERIFY2(FrenchNumber(volumeText.match(volume).captured(1)) >= 1000, qPrintable(volume));
+    static const QRegularExpression savingText(
+        QStringLiteral("^Sauvegardés : ([\\d\u00A0]+) octets \\(\\d+,\\d%\\)$"));
+    QVERIFY2(savingText.match(reduced).hasMatch(), qPrintable(reduced));
+  }
+
+  // A file of 10 076 bytes shows "9,84 Kio", not "9.84 KiB"; the column titles fit.
+  void openChooserIsFrench() {
+    const QString folder = dir.path() + QStringLiteral("/choix");
+    QVERIFY(QDir().mkpath(folder));
+    std::ofstream((folder + QStringLiteral("/dix.gif")).toStdString()) << std::string(10076, 'x');
+    QVERIFY(SetInitDir(folder.toStdString()));
+    QString size, date, title;
+    bool titlesFit = true;
+    WithQtDialogs([&] {
+      QVERIFY(WithModal<QFileDialog>([&] { window->Command(cmd::FileOpen); }, [&](QFileDialog* c) {
+        title = c->windowTitle();
+        auto* tree = Child<QTreeView>(c, "treeView");
+        QVERIFY(tree);
+        QAbstractItemModel* model = tree->model();
+        auto row = [&] {
+          for (int r = 0; r < model->rowCount(tree->rootIndex()); ++r)
+            if (model->index(r, 0, tree->rootIndex()).data().toString() == "dix.gif") return r;
+          return -1;
+        };
+        QTRY_VERIFY(row() >= 0);
+        size = model->index(row(), 1, tree->rootIndex()).data().toString();
+        date = model->index(row(), 3, tree->rootIndex()).data().toString();
+        QHeaderView* header = tree->header();
+        for (int i = 0; i < header->count(); ++i)
+          titlesFit = titlesFit && header->sectionSize(i) >= header->fontMetrics().horizontalAdvance(
+                                                                 model->headerData(i, Qt::Horizontal).toString());
+      }));
+    });
+    QCOMPARE(title, QStringLiteral("Ouvrir fichiers"));
+    QVERIFY2(size.startsWith(QStringLiteral("9,84")), qPrintable(size));
+    QVERIFY2(QRegularExpression("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$").match(date).hasMatch(),
+             qPrintable(date));
+    QVERIFY(titlesFit);
+  }
+
+  // The 24-bit question's buttons are named as its text says; cancelled, the data stays.
+  // The About box is wide enough for its title, drawn bold and larger beside three buttons.
+  void messageBoxesAreFrenchAndWhole() {
+    AnimationPtr doc = Noisy(16, 8);
+    QVERIFY(OpenGif(*doc, "vraies.gif"));
+    Frame* first = FirstFrame(*window->Document());
+    first->rgbPlane.assign(RgbStride(first->width) * first->height, 0x80);
+    QStringList buttons;
+    WithQtDialogs([&] {
+      QVERIFY(WithModal<QMessageBox>([&] { window->Command(cmd::Optimize); }, [&](QMessageBox* box) {
+        for (QAbstractButton* b : box->buttons()) buttons << b->text();
+      }));
+    });
+    QCOMPARE(buttons, (QStringList{QStringLiteral("Continuer"), QStringLiteral("Annuler")}));
+    QVERIFY(!FirstFrame(*window->Document())->rgbPlane.empty());
+
+    int width = 0, needed = 0;
+    QVERIFY(WithModal<QMessageBox>([&] { window->Command(cmd::About); }, [&](QMessageBox* box) {
+      width = box->width();
+      QFont title = box->font();
+      title.setBold(true);
+      title.setPixelSize(QFontInfo(box->font()).pixelSize() * 6 / 5);
+      needed = QFontMetrics(title).horizontalAdvance(box->windowTitle()) + 3 * 32;
+    }));
+    QVERIFY2(width >= needed, qPrintable(QStringLiteral("%1 < %2").arg(width).arg(needed)));
+  }
+
+  // Larger than any screen: the preview fits on it, zoomed out, and the keys stay with the
+  // main window.
+  void previewOpensOnTheScreenAndLeavesTheKeys() {
+    AnimationPtr big = MakeDocument(3000, 2200, BrightPalette());
+    AddSquareFrame(*big, 0, 0, 3000, 2200, 1, 2);
+    AddSquareFrame(*big, 0, 0, 3000, 2200, 2, 3);
+    QVERIFY(OpenGif(*big, "grande.gif"));
+    window->Command(cmd::Preview);
+    PreviewWindow* preview = window->Preview();
+    QVERIFY(preview && preview->isVisible());
+    QVERIFY(preview->testAttribute(Qt::WA_ShowWithoutActivating));
+    QCOMPARE(QApplication::activeWindow(), window.get());
+    QVERIFY(preview->screen()->availableGeometry().contains(preview->frameGeometry()));
+    auto* view = Child<QWidget>(preview, "view");
+    QVERIFY(view->width() >= view->sizeHint().width() &&
+            view->height() >= view->sizeHint().height());
+    QTest::keyClick(QApplication::focusWidget() ? QApplication::focusWidget() : window.get(),
+                    Qt::Key_P, Qt::ControlModifier);
+    QTRY_VERIFY(!window->Preview());
+  }
+};
+
+LW_UI_TEST(FrenchWindowTest)
+
+}  // namespace lw::test
+
+#include "french_window_test.moc"
