@@ -1,10 +1,9 @@
 // PSD files: documents written and read back under each layer choice, files written here by hand
-// (raw and PackBits channels, composites, indexed images, masks), and damaged files.
+// (raw, PackBits and deflated channels, indexed images, masks, Photoshop's layout), and damaged
+// files. Flat pictures of every depth and mode are checked against ImageMagick.
 #include <gmock/gmock.h>
 #include <zlib.h>
 
-#include <cstdio>
-#include <cstdlib>
 #include <functional>
 #include <string>
 #include <vector>
@@ -13,7 +12,6 @@
 #include "base/strings.h"
 #include "flow_fixture.h"
 #include "formats/psd/psd_format.h"
-#include "support/tools.h"
 
 namespace lw::test {
 namespace {
@@ -311,49 +309,6 @@ class PsdTest : public FlowTest {
     return ReadPsd(path, &dummyOwner, out, liveEdit, nullptr);
   }
 };
-
-// ---- Composite images ----
-
-TEST_F(PsdTest, CompositeImagesReadIntoTrueColourOrIndexes) {
-  const Pixels r = Ramp(8, 6, 1), g = Ramp(8, 6, 50), b = Filled(8, 6, 9), a = Ramp(8, 6, 100);
-  struct Case {
-    const char* name;
-    HandPsd psd;
-    bool alpha;
-  };
-  HandPsd raw;
-  raw.composite = {r, g, b};
-  HandPsd packedWithAlpha = raw;
-  packedWithAlpha.composite = {r, g, b, a};
-  packedWithAlpha.compositeRle = true;
-  HandPsd sixteenBit = packedWithAlpha;  // two bytes a sample, big-endian
-  sixteenBit.depth = 16;
-  HandPsd grey;
-  grey.mode = 1;
-  grey.composite = {r};
-  const Case cases[] = {{"raw RGB", raw, false},
-                        {"PackBits RGB with transparency", packedWithAlpha, true},
-                        {"16-bit PackBits with transparency", sixteenBit, true},
-                        {"grey", grey, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    AnimationPtr read;
-    ASSERT_EQ(Read(c.psd.Build(), &read), 1);
-    ASSERT_EQ(read->frameCount, 1);
-    EXPECT_EQ(read->screenWidth, 8u);
-    const Frame& f = *FirstFrame(*read);
-    EXPECT_EQ(f.alphaPlane.empty(), !c.alpha);
-    const bool isGrey = c.psd.mode == 1;
-    for (int y = 0; y < 6; ++y)
-      for (int x = 0; x < 8; ++x) {
-        int i = y * 8 + x;
-        Rgba want =
-            isGrey ? Rgba{r[i], r[i], r[i], 255} : Rgba{r[i], g[i], b[i], c.alpha ? a[i] : 255};
-        ASSERT_EQ(At(f, x, y), want) << x << "," << y;
-      }
-  }
-  EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
-}
 
 // Resources: a named block first (odd name, odd data), then the transparent index.
 std::string Resource(int id, const std::string& name, const std::string& data) {
@@ -755,35 +710,6 @@ TEST_F(PsdTest, DocumentsReadBackLayerForLayer) {
     EXPECT_EQ(At(c, 5, 3), At(*FrameAt(*written, 2), 5, 3));
   }
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
-}
-
-// Other programs read the layers: ImageMagick lists the composite and one image per frame, each
-// with the pixels written.
-TEST_F(PsdTest, ImageMagickReadsTheLayers) {
-  if (!HasTool("convert") || !HasTool("identify")) GTEST_SKIP() << "ImageMagick is not installed";
-  AnimationPtr written = ThreeFrames();
-  std::string path = Path("three.psd");
-  SetPref(PrefFlags2, 1);  // with layer masks, which it applies
-  ASSERT_TRUE(WritePsd(path, *written));
-  std::string list = Path("list.txt");
-  ASSERT_EQ(std::system(("identify -format '%wx%h%X%Y\\n' " + path + " > " + list).c_str()), 0);
-  EXPECT_EQ(Contents(list), "7x5+0+0\n7x5+0+0\n3x2+2+1\n2x2+5+3\n");
-  for (int i = 0; i < 3; ++i) {
-    SCOPED_TRACE("frame " + std::to_string(i));
-    const Frame& w = *FrameAt(*written, i);
-    std::string rgba = Path("layer.rgba");
-    std::string command =
-        "convert '" + path + "[" + std::to_string(i + 1) + "]' -depth 8 rgba:" + rgba;
-    ASSERT_EQ(std::system(command.c_str()), 0);
-    std::string pixels = Contents(rgba);
-    ASSERT_EQ(pixels.size(), 4u * w.width * w.height);
-    for (uint32_t y = 0; y < w.height; ++y)
-      for (uint32_t x = 0; x < w.width; ++x) {
-        const auto* p = reinterpret_cast<const uint8_t*>(&pixels[4 * (y * w.width + x)]);
-        Rgba got = p[3] == 0 ? Rgba{0, 0, 0, 0} : Rgba{p[0], p[1], p[2], p[3]};
-        ASSERT_EQ(got, At(w, w.left + x, w.top + y)) << x << "," << y;
-      }
-  }
 }
 
 }  // namespace
