@@ -1,10 +1,12 @@
 // BMP files laid out here byte by byte where ImageMagick writes no such file (RLE4, moves and
 // clipped runs, masks in an order of their own, gaps before the pixels), and refused, damaged and
-// oversized files with their messages. Every ordinary depth is checked against ImageMagick.
+// oversized files and packed DIBs with their messages. Every ordinary depth is checked against
+// ImageMagick.
 #include <gmock/gmock.h>
 
 #include "flow_fixture.h"
 #include "formats/bmp/bmp_format.h"
+#include "formats/bmp/packed_dib.h"
 #include "support/bytes.h"
 
 namespace lw::test {
@@ -132,6 +134,12 @@ TEST_F(BmpTest, RefusedDamagedAndOversizedFilesSayWhy) {
     SCOPED_TRACE(&c - cases);
     EXPECT_EQ(Read(c.file), nullptr);
     EXPECT_THAT(ShownTexts(), ::testing::ElementsAre(c.message));
+    // The same bytes handed over as a packed DIB (the clipboard, icons) are refused alike.
+    if (c.message != damaged || c.file.size() <= 14) continue;
+    const std::vector<uint8_t> dib(c.file.begin() + 14, c.file.end());
+    DibCheck why = DibCheck::Ok;
+    EXPECT_EQ(DibToAnimation(dib.data(), dib.size(), &why), nullptr);
+    EXPECT_EQ(why, DibCheck::Damaged);
   }
 }
 
