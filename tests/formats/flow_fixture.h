@@ -21,9 +21,6 @@
 #include "support/services.h"
 #include "support/temp_dir.h"
 
-// The batch fixture still names the old helpers' namespace.
-namespace lw::testing_support {}
-
 namespace lw::test {
 
 class FlowTest : public ::testing::Test {
