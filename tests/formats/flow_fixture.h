@@ -1,12 +1,11 @@
-// A temporary folder, GIF files written into it by the program's writer, and headless services
-// that record what was shown and let a test answer the Save As and merge dialogs.
+// The flows' fixture: a folder of the test's own, scripted services installed quietly, and a
+// settings baseline every flow test starts from.
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -14,53 +13,20 @@
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
-#include "core/support_animation.h"
 #include "core/undo.h"
 #include "formats/gif/gif_save.h"
 #include "formats/merge.h"
 #include "formats/save_flow.h"
-#include "platform/headless_services.h"
+#include "support/document.h"
+#include "support/services.h"
+#include "support/temp_dir.h"
 
 namespace lw::test {
-
-using namespace lw::testing_support;
-
-class ScriptedServices : public HeadlessServices {
- public:
-  std::function<bool(const SaveAsRequest&, SaveAsChoice*)> saveAs;
-  std::function<bool(const Animation&, const Animation&, MergeOptions*)> mergeOptions;
-
-  bool AskSaveAs(const SaveAsRequest& request, SaveAsChoice* choice) override {
-    return saveAs ? saveAs(request, choice) : HeadlessServices::AskSaveAs(request, choice);
-  }
-  bool AskMergeOptions(WindowHandle owner, const Animation& a, const Animation& b,
-                       MergeOptions* options) override {
-    return mergeOptions ? mergeOptions(a, b, options)
-                        : HeadlessServices::AskMergeOptions(owner, a, b, options);
-  }
-
-  // The safe replacement's file operations, the real ones unless a test injects its own.
-  std::function<bool(const std::string&, const std::string&)> rename;
-  std::function<bool(const std::string&)> remove;
-  std::function<void(int)> pause;
-  bool ReplaceRename(const std::string& from, const std::string& to) override {
-    return rename ? rename(from, to) : HeadlessServices::ReplaceRename(from, to);
-  }
-  bool ReplaceRemove(const std::string& path) override {
-    return remove ? remove(path) : HeadlessServices::ReplaceRemove(path);
-  }
-  void ReplacePause(int ms) override { pause ? pause(ms) : HeadlessServices::ReplacePause(ms); }
-};
 
 class FlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::string pattern = (std::filesystem::temp_directory_path() / "lw-flows-XXXXXX").string();
-    ASSERT_NE(mkdtemp(pattern.data()), nullptr);
-    dir_ = pattern;
-    SetServices(&Headless());
-    Headless().Reset();
-    Headless().SetEcho(false);
+    dir_ = temp_.Root();
     LoadPreferences();
     SetPref(PrefDefaultLoopCount, 7);
     SetPref(PrefOversizeInsert, 32);
@@ -68,25 +34,15 @@ class FlowTest : public ::testing::Test {
     SetPref(PrefPaletteMerge, 0x00880001);
     ClearHistory();
   }
-  void TearDown() override {
-    ClearHistory();
-    Headless().Reset();
-    Headless().saveAs = nullptr;
-    Headless().mergeOptions = nullptr;
-    Headless().rename = nullptr;
-    Headless().remove = nullptr;
-    Headless().pause = nullptr;
-    SetServices(nullptr);
-    std::error_code ignored;
-    std::filesystem::remove_all(dir_, ignored);
-  }
+  void TearDown() override { ClearHistory(); }
 
-  static ScriptedServices& Headless() {
-    static ScriptedServices services;
-    return services;
+  ScriptedServices& Headless() { return scope_.services; }
+  std::string Path(const std::string& name) const { return temp_.Path(name); }
+  static void Put(const std::string& path, const std::string& data) {
+    std::ofstream(path, std::ios::binary) << data;
   }
-
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  std::vector<std::string> ShownTexts() const { return scope_.services.Texts(); }
+  std::vector<std::string> FolderNames() const { return temp_.Names(); }
 
   // Writes a document of frames solid-filled with the given indexes (w x h at (0, 0)).
   std::string WriteSolidGif(const std::string& name, uint32_t w, uint32_t h,
@@ -106,35 +62,8 @@ class FlowTest : public ::testing::Test {
     return out;
   }
 
-  static std::vector<std::string> FrameNames(const Animation& a) {
-    std::vector<std::string> names;
-    for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) names.push_back(FrameName(f));
-    return names;
-  }
-
-  static std::vector<std::string> ShownTexts() {
-    std::vector<std::string> texts;
-    for (const ShownMessage& m : Headless().Messages()) texts.push_back(m.text);
-    return texts;
-  }
-
-  static std::string Contents(const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  }
-  static void Put(const std::string& path, const std::string& data) {
-    std::ofstream(path, std::ios::binary) << data;
-  }
-
-  std::vector<std::string> FolderNames() const {
-    std::vector<std::string> names;
-    for (const auto& e : std::filesystem::directory_iterator(dir_)) {
-      names.push_back(e.path().filename().string());
-    }
-    std::sort(names.begin(), names.end());
-    return names;
-  }
-
+  TempDir temp_;
+  ServicesScope scope_;
   std::filesystem::path dir_;
 };
 

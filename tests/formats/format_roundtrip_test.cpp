@@ -24,21 +24,6 @@ std::vector<const FormatSpec*> RoundTripFormats() {
   return list;
 }
 
-// Colour of a pixel as shown: 0x00BBGGRR, or -1 where it is transparent.
-int64_t ShownColour(const Frame& f, uint32_t x, uint32_t y) {
-  if (!f.rgbPlane.empty()) {
-    const uint32_t width = f.dib.empty() ? f.width : f.DibWidth();
-    if (!f.alphaPlane.empty() && f.alphaPlane[y * IndexStride(width) + x] == 0) return -1;
-    const uint8_t* bgr = &f.rgbPlane[y * RgbStride(width) + 3 * x];
-    return bgr[0] << 16 | bgr[1] << 8 | bgr[2];
-  }
-  uint8_t index = Pixel(&f, x, y);
-  if (f.Transparent() && index == f.transparentIndex) return -1;
-  if (!f.palette || index >= f.palette->Count()) return 0;
-  const PaletteEntry& e = f.palette->entries[index];
-  return e.blue << 16 | e.green << 8 | e.red;
-}
-
 // Three frames that use what a frame can hold: the global palette over the whole screen, a
 // transparent offset frame with a local palette, an odd size and another disposal; the delays
 // differ. A format that writes still images only gets the first frame alone.

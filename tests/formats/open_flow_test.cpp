@@ -202,7 +202,7 @@ TEST_F(FlowTest, InsertGoesBeforeTheGivenFrameOrAfterTheLastFrame) {
 }
 
 TEST_F(FlowTest, LargerInsertFollowsTheScreenSizeSetting) {
-  auto insert = [](uint32_t word, int scripted) {
+  auto insert = [this](uint32_t word, int scripted) {
     SetPref(PrefOversizeInsert, word);
     if (scripted >= 0) Headless().QueueOversizeInsertAnswer(scripted);
     AnimationPtr doc = MakeDocument(4, 4);

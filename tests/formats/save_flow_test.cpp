@@ -36,9 +36,6 @@ TEST(SaveTypes, NameAndExtensionRules) {
   EXPECT_EQ(ReplaceExtension("clip.bmp", "gif"), "clip.gif");
   EXPECT_EQ(ReplaceExtension("clip", "gif"), "clip.gif");
   EXPECT_EQ(ReplaceExtension("/a.b/clip", "png"), "/a.b/clip.png");
-  EXPECT_STREQ(SaveTypeEntry(5).pattern, "*.jpg;*.jpe,*.jpeg");
-  EXPECT_STREQ(SaveTypeEntry(0).extension, "dummy");
-  EXPECT_STREQ(SaveTypeEntry(11).extension, "dummy");
 }
 
 // Every extension the registry reads names the type of its format, in any case: photo.jpeg is
@@ -103,22 +100,20 @@ TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
   AddComment(*a, DefaultSignature);
   AddComment(*a, "keep me");
   SetSignature("Mon atelier");
+  auto comments = [&] {
+    std::vector<std::string> out;
+    for (Block* b = a->blocks->next; b; b = b->next) {
+      std::string text;
+      out.push_back(CommentText(b, &text) ? text : "frame");
+    }
+    return out;
+  };
   ASSERT_TRUE(ReplaceSignatureComment(*a));
-  std::vector<std::string> comments;
-  for (Block* b = a->blocks->next; b; b = b->next) {
-    std::string text;
-    comments.push_back(CommentText(b, &text) ? text : "frame");
-  }
-  EXPECT_THAT(comments, ElementsAre("Mon atelier", "frame", "keep me"));
+  EXPECT_THAT(comments(), ElementsAre("Mon atelier", "frame", "keep me"));
   // Saving again does not pile signatures up; with none wanted, none is left.
   SetPrefOn(Pref::NoSignatureComment, true);
   ASSERT_TRUE(ReplaceSignatureComment(*a));
-  comments.clear();
-  for (Block* b = a->blocks->next; b; b = b->next) {
-    std::string text;
-    comments.push_back(CommentText(b, &text) ? text : "frame");
-  }
-  EXPECT_THAT(comments, ElementsAre("frame", "keep me"));
+  EXPECT_THAT(comments(), ElementsAre("frame", "keep me"));
   SetSignature(DefaultSignature);
 }
 
@@ -335,69 +330,68 @@ class ReplaceTest : public FlowTest {
     Headless().pause = Injected::Sleep;
     target_ = Path("clip.gif");
     temp_ = Path("new.tmp.gif");
-    Put(target_, "old");
-    Put(temp_, "new");
   }
-  void TearDown() override { FlowTest::TearDown(); }
   std::string target_, temp_;
 };
 
-TEST_F(ReplaceTest, SuccessRemovesTheSetAsideCopy) {
+// Whatever fails, the old content is never lost: the target holds the old or the new file, or
+// the set-aside copy the old one; nothing else is left behind.
+TEST_F(ReplaceTest, EveryFailureKeepsTheOldOrTheNewContent) {
+  const std::string cannot = "Impossible d'écrire " + target_ + ".";
+  struct Case {
+    const char* name;
+    int failRename;  // the n-th rename (0 sets the old file aside, 1 puts the new one in place)
+    bool failLater;  // and every rename after it
+    int failRemoves;
+    bool ok;
+    std::string target;  // its content; "" when gone
+    std::vector<std::string> names, texts;
+  } cases[] = {
+      {"success", -1, false, 0, true, "new", {"clip.gif"}, {}},
+      {"final rename fails: the old file comes back", 1, false, 0, false, "old", {"clip.gif"},
+       {cannot}},
+      {"set-aside fails: the target stays", 0, false, 0, false, "old",
+       {"clip.gif", "new.tmp.gif"}, {cannot}},
+      {"nothing renames back: the copy keeps the old content", 1, true, 0, false, "", {},
+       {cannot, "Can't overwrite " + target_ + " and unable to recover that file after failure."}},
+      {"a stubborn copy is retried five times, then reported", -1, false, 100, true, "new", {},
+       {}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    Injected::Reset();
+    Headless().Reset();
+    for (const std::string& name : FolderNames()) std::filesystem::remove_all(Path(name));
+    Put(target_, "old");
+    Put(temp_, "new");
+    Injected::failRenameCall = c.failRename;
+    Injected::failAllRenamesFrom = c.failLater;
+    Injected::failRemoves = c.failRemoves;
+    EXPECT_EQ(ReplaceWithTemp(target_, temp_), c.ok);
+    EXPECT_EQ(Contents(target_), c.target);
+    if (c.target.empty()) {
+      EXPECT_EQ(Contents(Injected::aside), "old");
+    }
+    if (!c.names.empty()) {
+      EXPECT_EQ(FolderNames(), c.names);
+    }
+    if (c.failRemoves) {
+      EXPECT_THAT(Injected::sleeps, ElementsAre(300, 300, 300, 300, 300));
+      EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + Injected::aside +
+                                            ". Please delete it manually."));
+    } else {
+      EXPECT_EQ(ShownTexts(), c.texts);
+    }
+  }
+  // No target yet needs no copy; a temporary file that is not there renames nothing.
+  std::filesystem::remove(target_);
+  Put(temp_, "new");
+  Injected::Reset();
   EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
-  EXPECT_EQ(Contents(target_), "new");
-  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
-  EXPECT_TRUE(Headless().Messages().empty());
-}
-
-TEST_F(ReplaceTest, FailingFinalRenameBringsTheOldFileBack) {
-  Injected::failRenameCall = 1;
-  EXPECT_FALSE(ReplaceWithTemp(target_, temp_));
-  EXPECT_EQ(Contents(target_), "old");
-  EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));  // temp deleted, copy renamed back
-  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + "."));
-}
-
-TEST_F(ReplaceTest, UnrecoverableTargetKeepsTheCopy) {
-  Injected::failRenameCall = 1;
-  Injected::failAllRenamesFrom = true;
-  EXPECT_FALSE(ReplaceWithTemp(target_, temp_));
-  EXPECT_FALSE(FileExists(target_));
-  // The old content is never lost: it stays in the set-aside copy.
-  EXPECT_EQ(Contents(Injected::aside), "old");
-  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + ".",
-                                        "Can't overwrite " + target_ +
-                                            " and unable to recover that file after failure."));
-}
-
-TEST_F(ReplaceTest, FailingSetAsideLeavesTheTargetAndSaysSo) {
-  Injected::failRenameCall = 0;
-  EXPECT_FALSE(ReplaceWithTemp(target_, temp_));
-  EXPECT_EQ(Contents(target_), "old");
-  EXPECT_EQ(Contents(temp_), "new");
-  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + "."));
-  // A temporary file that is not there cannot be flushed: nothing is renamed.
-  Headless().Reset();
+  EXPECT_EQ(Injected::renames, 1);
   Injected::Reset();
   EXPECT_FALSE(ReplaceWithTemp(target_, Path("gone.tmp.gif")));
   EXPECT_EQ(Injected::renames, 0);
-  EXPECT_EQ(Contents(target_), "old");
-  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + target_ + "."));
-}
-
-TEST_F(ReplaceTest, StubbornCopyIsRetriedFiveTimesThenReported) {
-  Injected::failRemoves = 100;
-  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
-  EXPECT_EQ(Contents(target_), "new");
-  EXPECT_EQ(Injected::removeCalls, 6);
-  EXPECT_THAT(Injected::sleeps, ElementsAre(300, 300, 300, 300, 300));
-  EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + Injected::aside +
-                                        ". Please delete it manually."));
-}
-
-TEST_F(ReplaceTest, NoTargetYetNeedsNoCopy) {
-  std::filesystem::remove(target_);
-  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
-  EXPECT_EQ(Injected::renames, 1);
   EXPECT_EQ(Contents(target_), "new");
 }
 

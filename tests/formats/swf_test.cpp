@@ -2,14 +2,12 @@
 // display list, and, where FFmpeg is installed, by its SWF demuxer.
 #include <gmock/gmock.h>
 
-#include <cstdio>
-#include <cstdlib>
-
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "flow_fixture.h"
 #include "formats/format_registry.h"
 #include "formats/swf/swf_format.h"
+#include "support/tools.h"
 #include "swf_walker.h"
 
 namespace lw::test {
@@ -219,16 +217,15 @@ TEST_F(SwfTest, FailedWritesLeaveNoFileAndSayWhy) {
 
 // FFmpeg's SWF demuxer reads the header and turns every lossless bitmap into a video frame.
 TEST_F(SwfTest, FfmpegReadsTheMovie) {
-  if (std::system("ffprobe -version >/dev/null 2>&1") != 0) GTEST_SKIP() << "no ffprobe";
+  LW_NEED_TOOL("ffprobe");
   AnimationPtr a = MakeDocument(8, 6);
   for (uint8_t i = 1; i <= 3; ++i) AddSolidFrame(*a, 0, 0, 8, 6, i)->delay = 5;
   SaveAndWalk(*a);
-  std::string command =
-      "ffprobe -v error -count_frames -show_entries "
-      "stream=width,height,nb_read_frames,r_frame_rate -of csv=p=0 '" +
-      Path("movie.swf") + "' > '" + Path("probe.txt") + "' 2>&1";
-  ASSERT_EQ(std::system(command.c_str()), 0) << Contents(Path("probe.txt"));
-  EXPECT_EQ(Contents(Path("probe.txt")), "8,6,20/1,3\n");
+  const ToolRun probe = RunTool(
+      "ffprobe -v error -count_frames -show_entries stream=width,height,nb_read_frames,"
+      "r_frame_rate -of csv=p=0 " + Quoted(Path("movie.swf")));
+  ASSERT_EQ(probe.exitCode, 0);
+  EXPECT_EQ(probe.output, "8,6,20/1,3\n");
 }
 
 }  // namespace

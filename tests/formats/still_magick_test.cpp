@@ -1,0 +1,499 @@
+// Still pictures against ImageMagick. It makes small random pictures in every depth and colour
+// type it writes for each format we read, and our reader must show what its own decoding shows;
+// what our writers write, it must decode to what we wrote. Skipped where convert is missing.
+//
+// Deliberate differences, checked as such rather than hidden behind a tolerance:
+// - Palette and grey pictures become an 8-bit image with one transparent index: a pixel is
+//   transparent exactly when ImageMagick's alpha is under half, and otherwise opaque.
+// - 16-bit BMP channels of 1 to 6 bits are expanded by tables of our own: only the stored bits
+//   (the top bits of both 8-bit values) are compared.
+// - 16-bit samples: PNG keeps the high byte, PSD rounds to the nearest 8-bit level; ImageMagick's
+//   16-bit decoding is brought to 8 bits the same way.
+// - Alpha bits that are all zero make an opaque picture (convert's own ARGB 1-5-5-5 leaves them
+//   so), where ImageMagick shows it fully transparent.
+// - JPEG is lossy only in the decoding's rounding: the two decoders may differ by 2 a channel.
+// - The colour of a fully transparent pixel is whatever the file holds and is not compared.
+#include <gmock/gmock.h>
+
+#include <algorithm>
+#include <array>
+#include <cstdlib>
+#include <random>
+#include <sstream>
+
+#include "core/alpha_rule.h"
+#include "flow_fixture.h"
+#include "formats/bmp/bmp_format.h"
+#include "formats/ico/ico_format.h"
+#include "formats/jpeg/jpeg_format.h"
+#include "formats/png/png_format.h"
+#include "formats/psd/psd_format.h"
+#include "support/bytes.h"
+#include "support/tools.h"
+
+namespace lw::test {
+namespace {
+
+struct Rgba {
+  int r, g, b, a;
+  bool operator==(const Rgba&) const = default;
+};
+std::ostream& operator<<(std::ostream& os, const Rgba& c) {
+  return os << "(" << c.r << "," << c.g << "," << c.b << "," << c.a << ")";
+}
+
+struct Picture {
+  int width = 0, height = 0;
+  std::vector<Rgba> pixels;
+};
+
+// What a frame shows, row by row: its planes when it has them, else its palette and index.
+Picture Shown(const Frame& f) {
+  Picture p{static_cast<int>(f.width), static_cast<int>(f.height), {}};
+  for (uint32_t y = 0; y < f.height; ++y)
+    for (uint32_t x = 0; x < f.width; ++x) {
+      if (!f.rgbPlane.empty()) {
+        const uint8_t* c = &f.rgbPlane[y * RgbStride(f.width) + 3 * x];
+        int a = f.alphaPlane.empty() ? 255 : f.alphaPlane[y * IndexStride(f.width) + x];
+        p.pixels.push_back({c[2], c[1], c[0], a});
+        continue;
+      }
+      uint8_t index = Pixel(&f, x, y);
+      const PaletteEntry& e = f.palette->entries.at(index);
+      p.pixels.push_back(
+          {e.red, e.green, e.blue, f.Transparent() && index == f.transparentIndex ? 0 : 255});
+    }
+  return p;
+}
+
+// ImageMagick's own decoding, taken at 16 bits and brought to 8 (the high byte, or rounded). PAM,
+// since its raw rgba output mixes up the transparency of some grey pictures.
+Picture Decoded(const std::string& image, bool rounded) {
+  const std::string bytes = Output("convert -define psd:alpha-unblend=false " + Quoted(image) +
+                                   " -depth 16 pam:- 2>/dev/null");
+  Picture p;
+  const size_t end = bytes.find("ENDHDR\n");
+  if (end == std::string::npos) return p;
+  std::istringstream header(bytes.substr(0, end));
+  int channels = 0;
+  for (std::string word; header >> word;) {
+    if (word == "WIDTH") header >> p.width;
+    if (word == "HEIGHT") header >> p.height;
+    if (word == "DEPTH") header >> channels;
+  }
+  const size_t start = end + 7;
+  if (channels < 1 || channels > 4 || bytes.size() - start != 2u * channels * p.width * p.height)
+    return {};
+  for (size_t i = start; i < bytes.size(); i += 2 * channels) {
+    auto sample = [&](int c) {
+      const int v = static_cast<uint8_t>(bytes[i + 2 * c]) << 8 |
+                    static_cast<uint8_t>(bytes[i + 2 * c + 1]);
+      return rounded ? (v + 128) / 257 : v >> 8;
+    };
+    const int a = channels % 2 == 0 ? sample(channels - 1) : 255;
+    p.pixels.push_back(channels <= 2 ? Rgba{sample(0), sample(0), sample(0), a}
+                                     : Rgba{sample(0), sample(1), sample(2), a});
+  }
+  return p;
+}
+
+// How ours must match theirs.
+struct Rule {
+  bool indexed = false;        // ours transparent exactly where theirs is under half
+  int bits[4] = {8, 8, 8, 8};  // stored bits of red, green, blue, alpha
+  int tolerance = 0;
+  bool opaque = false;  // ours is written without transparency: their alpha is 255 everywhere
+};
+
+::testing::AssertionResult Same(const Picture& ours, Picture theirs, const Rule& rule) {
+  if (ours.width != theirs.width || ours.height != theirs.height)
+    return ::testing::AssertionFailure() << "size " << ours.width << "x" << ours.height << " vs "
+                                         << theirs.width << "x" << theirs.height;
+  bool unusedAlpha = !rule.indexed;
+  for (const Rgba& t : theirs.pixels) unusedAlpha = unusedAlpha && t.a == 0;
+  for (size_t i = 0; i < ours.pixels.size(); ++i) {
+    Rgba o = ours.pixels[i], t = theirs.pixels[i];
+    if (rule.opaque) o.a = 255;
+    if (unusedAlpha) t.a = 255;
+    const int mine[4] = {o.r, o.g, o.b, o.a}, image[4] = {t.r, t.g, t.b, t.a};
+    auto same = [&](int c) {
+      const int shift = 8 - rule.bits[c];
+      return std::abs((mine[c] >> shift) - (image[c] >> shift)) <= rule.tolerance;
+    };
+    const bool alphaOk = rule.indexed ? (o.a == 0) == IsClearAlpha(static_cast<uint8_t>(t.a))
+                                      : same(3);
+    if (!alphaOk || (o.a != 0 && !(same(0) && same(1) && same(2))))
+      return ::testing::AssertionFailure() << "pixel " << i % ours.width << "," << i / ours.width
+                                           << ": ours " << o << ", theirs " << t;
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// ---- Reading what ImageMagick writes ----
+
+enum class Format { Bmp, Png, Jpeg, Psd, Ico };
+
+// What the source picture holds; each kind drawn from a seeded generator as 16-bit RGBA.
+enum class Source { Rgba, Opaque, Two, Sixteen, Many, BinaryAlpha, Grey, KeyedGrey, SoftPalette };
+
+struct Variant {
+  std::string name;
+  Format format;
+  Source source;
+  std::string options;  // convert's, between the source and the output
+  std::string output;   // convert's output prefix
+  std::vector<uint32_t> layout;  // what convert must have written (see Layout)
+  Rule rule;
+  int greyDepth = 8;   // the levels of grey sources
+  bool deep = false;   // the source is not first brought to 8 bits
+  bool topDown = false, toV4 = false;  // BMP files rewritten so
+  std::string refused;  // the message of a file our reader refuses
+};
+
+std::vector<uint8_t> MakeSource(const Variant& v, int width, int height, std::mt19937& random) {
+  auto any = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+  std::vector<uint32_t> colours;
+  for (int i = 0; i < 200; ++i) colours.push_back(any(1u << 24));
+  Bytes out;
+  auto put = [&](uint32_t r, uint32_t g, uint32_t b, uint32_t a) {
+    out.Be16(r).Be16(g).Be16(b).Be16(a);
+  };
+  auto put8 = [&](uint32_t rgb, uint32_t a) {
+    put((rgb >> 16) * 257, (rgb >> 8 & 255) * 257, (rgb & 255) * 257, a * 257);
+  };
+  const uint32_t levels = v.greyDepth >= 8 ? 256 : 1u << v.greyDepth;
+  const uint32_t key = any(levels);
+  const uint32_t softAlpha[6] = {0, 40, 127, 128, 200, 255};
+  for (uint32_t i = 0; i < static_cast<uint32_t>(width * height); ++i) {
+    switch (v.source) {
+      case Source::Rgba: put(any(65536), any(65536), any(65536), any(65536)); break;
+      case Source::Opaque: put(any(65536), any(65536), any(65536), 65535); break;
+      // Every colour of the few at least once; ten keep a 4-bit palette, twenty an 8-bit one.
+      case Source::Two: put8(colours[i < 2 ? i : any(2)], 255); break;
+      case Source::Sixteen: put8(colours[i < 10 ? i : any(10)], 255); break;
+      case Source::Many: put8(colours[i < 20 ? i : any(200)], 255); break;
+      case Source::BinaryAlpha: any(10) < 3 ? put8(0x010203, 0) : put8(colours[any(12)], 255); break;
+      case Source::SoftPalette: {
+        uint32_t k = any(6);
+        put8(colours[k], softAlpha[k]);
+        break;
+      }
+      case Source::Grey:
+      case Source::KeyedGrey: {
+        if (v.greyDepth == 16 && v.source == Source::Grey) {
+          uint32_t grey = any(65536);
+          put(grey, grey, grey, 65535);
+          break;
+        }
+        // The key grey is taken by clear pixels only.
+        bool clear = v.source == Source::KeyedGrey && any(4) == 0;
+        uint32_t level = clear ? key : any(levels);
+        if (level == key && !clear) level = (level + 1) % levels;
+        uint32_t grey = level * 65535 / (levels - 1);
+        put(grey, grey, grey, clear ? 0 : 65535);
+        break;
+      }
+    }
+  }
+  return out.data();
+}
+
+uint32_t Le(const std::string& s, size_t at, int n) {
+  uint32_t v = 0;
+  for (int i = n - 1; i >= 0; --i) v = v << 8 | static_cast<uint8_t>(s.at(at + i));
+  return v;
+}
+
+// The layout convert wrote: BMP bits and compression; PNG depth, colour type and whether it has a
+// transparency chunk; PSD depth, mode and channels; ICO bits of the first image.
+std::vector<uint32_t> Layout(const std::string& file, Format format) {
+  if (file.size() < 34) return {};
+  auto be16 = [&](size_t at) { return uint32_t(uint8_t(file[at])) << 8 | uint8_t(file[at + 1]); };
+  switch (format) {
+    case Format::Bmp:
+      if (Le(file, 14, 4) == 12) return {Le(file, 24, 2), 0};
+      return {Le(file, 28, 2), Le(file, 30, 4)};
+    case Format::Png:
+      return {uint8_t(file[24]), uint8_t(file[25]), file.find("tRNS") != std::string::npos};
+    case Format::Psd: return {be16(22), be16(24), be16(12)};
+    case Format::Ico: return {Le(file, Le(file, 18, 4) + 14, 2)};
+    case Format::Jpeg: return {};
+  }
+  return {};
+}
+
+// The file with its rows stored top-down: a negative height, the rows in the other order.
+std::string TopDown(std::string file) {
+  const uint32_t offset = Le(file, 10, 4), height = Le(file, 22, 4);
+  const size_t stride = (Le(file, 18, 4) * Le(file, 28, 2) + 31) / 32 * 4;
+  std::string rows = file.substr(offset, stride * height);
+  for (uint32_t y = 0; y < height; ++y)
+    file.replace(offset + y * stride, stride, rows.substr((height - 1 - y) * stride, stride));
+  const uint32_t negative = 0u - height;
+  for (int i = 0; i < 4; ++i) file[22 + i] = static_cast<char>(negative >> (8 * i));
+  return file;
+}
+
+// The V5 file with its header cut to V4: the 16 bytes of colour profile fields go.
+std::string ToV4(const std::string& v5) {
+  std::string v4 = v5.substr(0, 14 + 108) + v5.substr(14 + 124);
+  for (int i = 0; i < 4; ++i) {
+    v4[2 + i] = static_cast<char>(v4.size() >> (8 * i));
+    v4[10 + i] = static_cast<char>((Le(v5, 10, 4) - 16) >> (8 * i));
+    v4[14 + i] = static_cast<char>(108 >> (8 * i));
+  }
+  return v4;
+}
+
+std::vector<Variant> Variants() {
+  std::vector<Variant> v;
+  auto add = [&](std::string name, Format f, Source s, std::string options, std::string output,
+                 std::vector<uint32_t> layout) -> Variant& {
+    Variant& x = v.emplace_back();
+    x.name = std::move(name), x.format = f, x.source = s;
+    x.options = std::move(options), x.output = std::move(output), x.layout = std::move(layout);
+    return x;
+  };
+  auto fields = [](Variant& x, std::array<int, 4> bits) {
+    std::copy(bits.begin(), bits.end(), x.rule.bits);
+  };
+  // BMP: core and 40-byte headers, V5 and V4 ones, every depth, RLE8, bit fields.
+  const std::string none = "-alpha off -compress none", rle = "-alpha off -compress RLE";
+  for (const char* out : {"BMP2:", "BMP3:", "BMP:"}) {
+    const std::string name = out;
+    if (name != "BMP3:") {
+      add(name + " 1-bit", Format::Bmp, Source::Two, none, out, {1, 0});
+      add(name + " 4-bit", Format::Bmp, Source::Sixteen, none, out, {4, 0});
+    }
+    if (name != "BMP:") {
+      add(name + " 8-bit", Format::Bmp, Source::Many, none, out, {8, 0});
+      add(name + " 24-bit", Format::Bmp, Source::Opaque, none, out, {24, 0});
+    }
+    if (name != "BMP2:") add(name + " RLE8", Format::Bmp, Source::Many, rle, out, {8, 1});
+  }
+  add("BMP3: 32-bit", Format::Bmp, Source::Rgba, "-define bmp3:alpha=true", "BMP3:", {32, 0});
+  add("BMP3: 8-bit top-down", Format::Bmp, Source::Many, none, "BMP3:", {8, 0}).topDown = true;
+  add("BMP3: 24-bit top-down", Format::Bmp, Source::Opaque, none, "BMP3:", {24, 0}).topDown = true;
+  for (bool four : {false, true}) {
+    const std::string header = four ? "BMP4 " : "BMP5 ";
+    add(header + "32-bit", Format::Bmp, Source::Rgba, "", "BMP:", {32, 3}).toV4 = four;
+    fields(add(header + "5-6-5", Format::Bmp, Source::Opaque,
+               "-alpha off -define bmp:subtype=RGB565", "BMP:", {16, 3}),
+           {5, 6, 5, 8});
+    v.back().toV4 = four;
+  }
+  fields(add("BMP5 5-5-5", Format::Bmp, Source::Opaque, "-alpha off -define bmp:subtype=RGB555",
+             "BMP:", {16, 3}),
+         {5, 5, 5, 8});
+  fields(add("BMP5 4-4-4-4", Format::Bmp, Source::Rgba, "-define bmp:subtype=ARGB4444", "BMP:",
+             {16, 3}),
+         {4, 4, 4, 4});
+  fields(add("BMP5 1-5-5-5", Format::Bmp, Source::Rgba, "-define bmp:subtype=ARGB1555", "BMP:",
+             {16, 3}),
+         {5, 5, 5, 1});
+  // PNG: every colour type and depth, with and without transparency. No 1-bit palette: convert
+  // writes 2 bits at the least; no transparent grey under 8 bits.
+  const std::string palette = "-define png:color-type=3 -define png:bit-depth=";
+  add("PNG8", Format::Png, Source::Rgba, "", "PNG8:", {8, 3, 1});
+  add("palette 2-bit", Format::Png, Source::Two, palette + "2", "PNG:", {2, 3, 0});
+  add("palette 4-bit", Format::Png, Source::Sixteen, palette + "4", "PNG:", {4, 3, 0});
+  add("palette 8-bit", Format::Png, Source::Many, palette + "8", "PNG:", {8, 3, 0});
+  add("palette, soft alphas", Format::Png, Source::SoftPalette, "", "PNG:", {4, 3, 1});
+  add("PNG24", Format::Png, Source::Opaque, "", "PNG24:", {8, 2, 0});
+  add("PNG24, a transparent colour", Format::Png, Source::BinaryAlpha, "", "PNG24:", {8, 2, 1});
+  add("PNG32", Format::Png, Source::Rgba, "", "PNG32:", {8, 6, 0});
+  add("PNG48", Format::Png, Source::Opaque, "", "PNG48:", {16, 2, 0}).deep = true;
+  add("PNG48, a transparent colour", Format::Png, Source::BinaryAlpha, "", "PNG48:", {16, 2, 1})
+      .deep = true;
+  add("PNG64", Format::Png, Source::Rgba, "", "PNG64:", {16, 6, 0}).deep = true;
+  add("grey and alpha 8-bit", Format::Png, Source::Rgba,
+      "-colorspace gray -define png:color-type=4", "PNG:", {8, 4, 0});
+  add("grey and alpha 16-bit", Format::Png, Source::Rgba,
+      "-colorspace gray -define png:color-type=4 -define png:bit-depth=16", "PNG:", {16, 4, 0})
+      .deep = true;
+  for (int depth : {1, 2, 4, 8, 16})
+    for (bool keyed : {false, true}) {
+      if (keyed && depth < 8) continue;
+      Variant& g = add("grey " + std::to_string(depth) + (keyed ? "-bit, a transparent grey" : "-bit"),
+                       Format::Png, keyed ? Source::KeyedGrey : Source::Grey,
+                       "-define png:color-type=0 -define png:bit-depth=" + std::to_string(depth),
+                       "PNG:", {uint32_t(depth), 0, keyed});
+      g.greyDepth = depth;
+      g.deep = depth == 16;
+    }
+  // JPEG: colour of every sampling and progressive; grey and CMYK refused.
+  const std::string notRgb =
+      "Ne peut lire les fichiers JPEGs qui n'utilisent pas le format de couleur RGB. Convertir "
+      "en format RGB à l'aide d'un éditeur d'image.";
+  for (const char* options : {"-sampling-factor 1x1", "-sampling-factor 2x2",
+                              "-sampling-factor 2x1 -interlace Plane"})
+    add(std::string("JPEG ") + options, Format::Jpeg, Source::Opaque, options, "JPEG:", {})
+        .rule.tolerance = 2;
+  add("JPEG grey", Format::Jpeg, Source::Opaque, "-colorspace gray", "JPEG:", {}).refused = notRgb;
+  add("JPEG CMYK", Format::Jpeg, Source::Opaque, "-colorspace CMYK", "JPEG:", {}).refused = notRgb;
+  // PSD: grey and RGB, with and without transparency, 8 and 16 bits, every compression.
+  int k = 0;
+  for (int depth : {8, 16})
+    for (bool grey : {false, true})
+      for (bool alpha : {false, true}) {
+        const char* compression[] = {"RLE", "None", "Zip"};
+        Variant& p = add("PSD " + std::to_string(depth) + (grey ? " grey" : " RGB") +
+                             (alpha ? " with alpha, " : ", ") + compression[k % 3],
+                         Format::Psd, alpha ? Source::Rgba : Source::Opaque,
+                         std::string(grey ? "-colorspace gray " : "") +
+                             (alpha ? "" : "-alpha off ") + "-compress " +
+                             compression[k % 3] + " -depth " + std::to_string(depth),
+                         "PSD:", {uint32_t(depth), grey ? 1u : 3u, (grey ? 1u : 3u) + alpha});
+        p.deep = depth == 16;
+        ++k;
+      }
+  // ICO: palettes of every depth with their mask, 32 bits with alpha.
+  add("ICO 1-bit", Format::Ico, Source::Two, "", "ICO:", {1});
+  add("ICO 4-bit with a mask", Format::Ico, Source::BinaryAlpha, "-colors 16", "ICO:", {4});
+  add("ICO 8-bit", Format::Ico, Source::Many, "", "ICO:", {8});
+  add("ICO 32-bit", Format::Ico, Source::Rgba, "", "ICO:", {32});
+  return v;
+}
+
+const char* Extension(Format f) {
+  const char* names[] = {"bmp", "png", "jpg", "psd", "ico"};
+  return names[static_cast<int>(f)];
+}
+
+int Read(Format format, const std::string& path, AnimationPtr* a) {
+  switch (format) {
+    case Format::Bmp: return ReadBmp(path, a);
+    case Format::Png: return ReadPng(path, a);
+    case Format::Jpeg: return ReadJpeg(path, a);
+    case Format::Psd: return ReadPsd(path, nullptr, a, false, nullptr);
+    case Format::Ico: return ReadIconFile(path, nullptr, a, nullptr);
+  }
+  return 0;
+}
+
+class StillMagick : public FlowTest {};
+class StillMagickReader : public FlowTest, public ::testing::WithParamInterface<Format> {};
+
+TEST_P(StillMagickReader, ShowsWhatImageMagickDecodes) {
+  LW_NEED_TOOL("convert");
+  std::mt19937 random(27 + static_cast<int>(GetParam()));
+  for (const Variant& v : Variants()) {
+    if (v.format != GetParam()) continue;
+    // Odd widths: every depth pads its rows.
+    const int w = 5 + static_cast<int>(random() % 6) * 2, h = 4 + static_cast<int>(random() % 5);
+    SCOPED_TRACE(::testing::Message() << v.name << ", " << w << " x " << h);
+    Headless().Reset();
+    const std::string source = Path("source.rgba");
+    const std::vector<uint8_t> samples = MakeSource(v, w, h, random);
+    Put(source, std::string(samples.begin(), samples.end()));
+    const std::string path = Path(std::string("made.") + Extension(v.format));
+    const std::string size = std::to_string(w) + "x" + std::to_string(h);
+    // Few colours make convert keep a palette.
+    const char* colours = v.source == Source::Two       ? " -colors 2 "
+                          : v.source == Source::Sixteen ? " -colors 10 "
+                          : v.source == Source::Many    ? " -colors 200 "
+                                                        : " ";
+    const std::string command =
+        "convert -size " + size + " -depth 16 -endian MSB " + Quoted("rgba:" + source) +
+        (v.deep ? "" : " -depth 8") + colours + v.options + " " +
+        Quoted(v.output + path) + " 2>/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0) << command;
+    if (v.topDown) Put(path, TopDown(Contents(path)));
+    if (v.toV4) Put(path, ToV4(Contents(path)));
+    ASSERT_EQ(Layout(Contents(path), v.format), v.layout) << "convert wrote another layout";
+
+    AnimationPtr a;
+    const int read = Read(v.format, path, &a);
+    if (!v.refused.empty()) {
+      EXPECT_EQ(read, 0);
+      EXPECT_THAT(ShownTexts(), ::testing::ElementsAre(v.refused));
+      continue;
+    }
+    ASSERT_EQ(read, 1);
+    EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+    ASSERT_EQ(a->frameCount, 1);
+    const std::string image = v.format == Format::Psd ? path + "[1]" : path;
+    Rule rule = v.rule;
+    rule.indexed = FirstFrame(*a)->rgbPlane.empty();
+    EXPECT_TRUE(Same(Shown(*FirstFrame(*a)), Decoded(image, v.format == Format::Psd), rule));
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Formats, StillMagickReader,
+                         ::testing::Values(Format::Bmp, Format::Png, Format::Jpeg, Format::Psd,
+                                           Format::Ico),
+                         [](const ::testing::TestParamInfo<Format>& info) {
+                           return std::string(Extension(info.param));
+                         });
+
+// ---- Our writers, read by ImageMagick ----
+
+// A random w x h frame of the given colours (0: any count) with a transparent index, and when
+// asked the 24-bit planes (with alpha, clear in places, when asked).
+Frame* RandomFrame(Animation& doc, std::mt19937& random, uint32_t w, uint32_t h, int colours,
+                   bool planes, bool alpha) {
+  if (colours == 0) colours = 2 + static_cast<int>(random() % 255);
+  std::vector<uint8_t> rgb;
+  for (int i = 0; i < 3 * colours; ++i) rgb.push_back(static_cast<uint8_t>(random()));
+  PalettePtr palette = PaletteFromTriples(colours, rgb.data());
+  Frame* f = PaintedFrame(w, h, palette.get(), [&](uint32_t, uint32_t) { return random() % colours; });
+  GiveLocalPalette(f, std::move(palette));
+  SetTransparentIndex(f, static_cast<uint8_t>(random() % colours));
+  SetTransparency(f, true);
+  if (planes) {
+    std::vector<uint8_t> colour(RgbStride(w) * h), alphas(IndexStride(w) * h);
+    for (uint8_t& c : colour) c = static_cast<uint8_t>(random());
+    for (uint8_t& a : alphas) a = random() % 3 == 0 ? 0 : static_cast<uint8_t>(random());
+    SetRgbPlane(f, std::move(colour));
+    if (alpha) SetAlphaPlane(f, std::move(alphas));
+  }
+  Append(doc, f);
+  return f;
+}
+
+TEST_F(StillMagick, WhatOurWritersWriteImageMagickDecodesAsWritten) {
+  LW_NEED_TOOL("convert");
+  SetPrefOn(Pref::KeepTrueColor, true);
+  std::mt19937 random(9);
+  for (int round = 0; round < 3; ++round) {
+    const uint32_t w = 1 + random() % 19, h = 1 + random() % 9;
+    SCOPED_TRACE(::testing::Message() << "round " << round << ", " << w << " x " << h);
+    for (int kind = 0; kind < 3; ++kind) {  // indexes, RGB, RGBA
+      SCOPED_TRACE(kind);
+      AnimationPtr doc = MakeDocument(w, h);
+      Frame* f = RandomFrame(*doc, random, w, h, 0, kind > 0, kind == 2);
+      const Picture ours = Shown(*f);
+      Rule opaque;
+      opaque.opaque = kind == 0;  // an 8-bit BMP keeps the transparent index's colour
+      ASSERT_TRUE(WriteBmp(Path("out.bmp"), f, 0));
+      EXPECT_TRUE(Same(ours, Decoded(Path("out.bmp"), false), opaque)) << "BMP";
+      ASSERT_TRUE(WritePng(Path("out.png"), f));
+      EXPECT_TRUE(Same(ours, Decoded(Path("out.png"), false), {})) << "PNG";
+    }
+    // Icons and cursors of every depth, one image each; PSD layers over its composite.
+    AnimationPtr doc = MakeDocument(40, 40);
+    const int colours[] = {2, 16, 256, 0};  // 1, 4 and 8 bits, then 32
+    for (int i = 0; i < 4; ++i) {
+      Frame* f = RandomFrame(*doc, random, w + 3 * i, h + i, colours[i], i == 3, i == 3);
+      f->left = static_cast<int32_t>(random() % (41 - f->width));
+      f->top = static_cast<int32_t>(random() % (41 - f->height));
+    }
+    for (const char* type : {"ico", "cur"}) {
+      const std::string path = Path(std::string("out.") + type);
+      ASSERT_TRUE(WriteIconFile(path, *doc, type == std::string("ico"), nullptr));
+      for (int i = 0; i < 4; ++i)
+        EXPECT_TRUE(Same(Shown(*FrameAt(*doc, i)),
+                         Decoded(type + (":" + path) + "[" + std::to_string(i) + "]", false), {}))
+            << type << " image " << i;
+    }
+    SetPref(PrefFlags2, round % 2);  // with and without layer masks
+    ASSERT_TRUE(WritePsd(Path("out.psd"), *doc));
+    for (int i = 0; i < 4; ++i)
+      EXPECT_TRUE(Same(Shown(*FrameAt(*doc, i)),
+                       Decoded(Path("out.psd") + "[" + std::to_string(i + 1) + "]", true), {}))
+          << "PSD layer " << i;
+  }
+}
+
+}  // namespace
+}  // namespace lw::test
