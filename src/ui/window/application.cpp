@@ -5,7 +5,6 @@
 #include <QLocale>
 #include <QTimer>
 #include <QTranslator>
-#include <cstdlib>
 
 #include "base/progress.h"
 #include "formats/live_edit.h"
@@ -45,17 +44,9 @@ int RunWindow(int argc, char** argv) {
       if (argc > 1 && argv[1][0] != '\0') {
         std::string path = argv[1];
         QTimer::singleShot(0, &window, [&window, path] { window.OpenDocument(path); });
-      } else if (!std::getenv("LOOPWRIGHT_SCREENSHOT")) {
+      } else {
         // Started without a file: the first time, ask how the program will be used.
         QTimer::singleShot(0, &window, [&window] { window.AskUsageOnFirstStart(); });
-      }
-      // For the documentation's picture: the window grabs itself once it has settled.
-      if (const char* shot = std::getenv("LOOPWRIGHT_SCREENSHOT")) {
-        QString target = QString::fromLocal8Bit(shot);
-        QTimer::singleShot(1500, &window, [&window, target] {
-          window.grab().save(target);
-          window.close();
-        });
       }
       status = app.exec();
     }
