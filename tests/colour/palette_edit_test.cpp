@@ -38,19 +38,12 @@ TransparencyChoice Choice(std::initializer_list<int> indexes) {
   return c;
 }
 
+// No choice, none, one index, several (the later ones merged into the first): the result, and the
+// pixels merged (a 9 pixel) or left alone (a 1 pixel and the row padding).
 TEST(TransparencyChoiceTest, AppliesEachCountAsTheDialogMeantIt) {
-  struct Case {
-    const char* what;
-    int startIndex;  // -1: not transparent
-    TransparencyChoice choice;
-    bool changed;
-    bool transparent;
-    int index;
-    uint8_t pixel01;  // what a 9 pixel becomes
-  };
-  TransparencyChoice untouched;
-  const Case cases[] = {
-      {"untouched", 3, untouched, false, true, 3, 9},
+  // What, starting index (-1 not transparent), choice, changed, transparent, index, a 9 becomes.
+  const std::tuple<const char*, int, TransparencyChoice, bool, bool, int, uint8_t> cases[] = {
+      {"untouched", 3, TransparencyChoice{}, false, true, 3, 9},
       {"off", 3, Choice({}), true, false, 3, 9},
       {"same index alone", 5, Choice({5}), false, true, 5, 9},
       {"same index, was off", -1, Choice({0}), true, true, 0, 9},
@@ -58,34 +51,21 @@ TEST(TransparencyChoiceTest, AppliesEachCountAsTheDialogMeantIt) {
       {"5 then 9", -1, Choice({5, 9}), true, true, 5, 5},
       {"9 then 5 merges the other way", -1, Choice({9, 5}), true, true, 9, 9},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, start, choice, changed, transparent, index, nine] : cases) {
+    SCOPED_TRACE(what);
     auto palette = GreyPalette(16);
-    Frame* f = IndexedFrame(4, 4, palette.get(), {5, 9, 9, 5, 9, 1, 1, 9});
-    if (c.startIndex >= 0) {
-      SetTransparentIndex(f, static_cast<uint8_t>(c.startIndex));
+    Frame* f = IndexedFrame(3, 2, palette.get(), {5, 9, 9, 9, 1, 1});
+    f->bits()[3] = 9;  // padding of the first row
+    if (start >= 0) {
+      SetTransparentIndex(f, static_cast<uint8_t>(start));
       SetTransparency(f, true);
     }
-    EXPECT_EQ(ApplyTransparencyChoice(f, c.choice), c.changed);
-    EXPECT_EQ(f->Transparent(), c.transparent);
-    if (c.transparent) {
-      EXPECT_EQ(f->transparentIndex, c.index);
-    }
-    EXPECT_EQ(Pixel(f, 1, 0), c.pixel01);
-    EXPECT_EQ(Pixel(f, 1, 1), 1) << "other pixels are left alone";
-    EXPECT_EQ(f->transparencyMask.empty(), !c.transparent);
+    EXPECT_EQ(ApplyTransparencyChoice(f, choice), changed);
+    EXPECT_EQ(std::make_tuple(f->Transparent(), f->transparencyMask.empty()), std::make_tuple(transparent, !transparent));
+    EXPECT_EQ(f->transparentIndex, transparent ? index : f->transparentIndex);
+    EXPECT_EQ(std::make_tuple(Pixel(f, 1, 0), Pixel(f, 1, 1), f->bits()[3]), std::make_tuple(nine, uint8_t{1}, uint8_t{9}));
     FreeBlock(f);
   }
-}
-
-TEST(TransparencyChoiceTest, MergingLeavesThePaddingBytes) {
-  auto palette = GreyPalette(16);
-  Frame* f = IndexedFrame(3, 2, palette.get(), {9, 9, 9, 9, 9, 9});
-  f->bits()[3] = 9;  // padding of the first row
-  ApplyTransparencyChoice(f, Choice({2, 9}));
-  EXPECT_EQ(Pixel(f, 2, 1), 2);
-  EXPECT_EQ(f->bits()[3], 9);
-  FreeBlock(f);
 }
 
 TEST(TransparencyEditTest, RecordsOneEntryThatUndoesTheMerge) {
@@ -153,7 +133,8 @@ TEST(FloodFillTest, FillsWhatAFourNeighbourWalkReaches) {
   EXPECT_EQ(FloodFillDib(big, 2000, 2000, 3), uint64_t{4096} * 4096);
 }
 
-TEST(PixelEditTest, ReplacesThePixelsAndUndoes) {
+// New pixels replace the frame's in one undo step; its 24-bit data follows them.
+TEST(PixelEditTest, ReplacesThePixelsAndTheirTrueColourDataAndUndoes) {
   Document d;
   std::vector<uint8_t> dib = d.At(2)->dib;
   EXPECT_EQ(ApplyPixelEdit(*d.doc, 2, dib), 0u) << "nothing changed";
@@ -163,17 +144,12 @@ TEST(PixelEditTest, ReplacesThePixelsAndUndoes) {
   }));
   EXPECT_EQ(CanUndoKind(), undo::EditPixels);
   EXPECT_EQ(Pixel(d.At(2), 0, 3), 7);
-}
-
-TEST(PixelEditTest, TrueColourDataFollowsTheEditedPixels) {
-  Document d;
-  Frame* f = d.At(0);
-  ASSERT_TRUE(AddRgbPlane(f));
-  std::vector<uint8_t> dib = f->dib;
+  ASSERT_TRUE(AddRgbPlane(d.At(0)));
+  dib = d.At(0)->dib;
   SetDibPixelIndex(dib, 0, 0, 15);
   ApplyPixelEdit(*d.doc, 0, dib);
-  EXPECT_EQ(f->rgbPlane[0], 255);
-  EXPECT_EQ(f->rgbPlane[3], d.doc->globalPalette->entries[9].blue);
+  EXPECT_EQ(std::make_pair(d.At(0)->rgbPlane[0], d.At(0)->rgbPlane[3]),
+            std::make_pair(uint8_t{255}, d.doc->globalPalette->entries[9].blue));
 }
 
 TEST(PaletteEditTest, LocalChangesOneFrameGlobalEveryFrameWithoutLocal) {
@@ -219,13 +195,6 @@ TEST(PaletteEditTest, RemovingTheLocalPaletteOfAnEqualPaletteKeepsTheGlobalOne) 
   EXPECT_EQ(d.doc->globalPalette->entries, before);
   EXPECT_EQ(Pixel(d.At(1), 1, 0), 9) << "same colours, same pixels";
   EXPECT_EQ(RemoveLocalPaletteEdit(*d.doc, 0, nullptr), 0u) << "no local palette";
-}
-
-TEST(PaletteEditTest, FixedPaletteRoundTripsThroughTheSettings) {
-  std::vector<PaletteEntry> entries = {{1, 2, 3, 0}, {250, 251, 252, 0}};
-  ASSERT_TRUE(StoreFixedPaletteEntries(entries));
-  EXPECT_EQ(LoadFixedPaletteEntries(), entries);
-  EXPECT_FALSE(StoreFixedPaletteEntries({}));
 }
 
 }  // namespace
