@@ -4,7 +4,6 @@
 
 #include <random>
 #include <set>
-#include <thread>
 
 #include "base/preferences.h"
 #include "colour/colour_engine.h"
@@ -83,23 +82,6 @@ TEST(InverseColourMapTest, EveryCellTakesTheEntryNearestItsCentreAndIsCached) {
     p->entries[0].red ^= 1;
     EXPECT_NE(BuildInverseColourMap(*p, excluded), map) << "a changed entry rebuilds";
   }
-}
-
-TEST(InverseColourMapTest, WorkersBuildingMapsForOtherPalettesDoNotDisturbEachOther) {
-  PalettePtr grey = GreyPalette(16), web = WebPalette();
-  auto work = [](const Palette* p, bool* ok) {
-    for (int i = 0; i < 20; ++i) {
-      auto map = BuildInverseColourMap(*p);
-      *ok = *ok && map && map->palette == p->entries &&
-            map->Lookup(255, 255, 255) == p->NearestIndex(252, 252, 252);
-    }
-  };
-  bool ok1 = true, ok2 = true;
-  std::thread a(work, grey.get(), &ok1), b(work, web.get(), &ok2);
-  a.join();
-  b.join();
-  EXPECT_TRUE(ok1);
-  EXPECT_TRUE(ok2);
 }
 
 // Random colours drawn from `distinct` different ones, weights 1..9.
