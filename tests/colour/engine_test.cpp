@@ -234,33 +234,6 @@ TEST(ReduceColoursTest, EveryPaletteComesDownToTheCountAndTransparencyToTheSlot)
   }
 }
 
-TEST(ReduceColoursTest, LockedColoursSurviveExactly) {
-  PalettePtr grey = GreyPalette(64);
-  PaletteEntry entries[256];
-  std::copy(grey->entries.begin(), grey->entries.end(), entries);
-  uint32_t counts[256] = {};
-  for (int i = 0; i < 64; ++i) counts[i] = 10;
-  LockedColours locked{};
-  locked[21] = locked[50] = true;  // in different halves of the cube
-  PaletteEntry a = entries[21], b = entries[50];
-  int n = ReducePaletteColours(entries, 64, counts, 4, &locked, nullptr);
-  EXPECT_EQ(n, 8) << "at least eight colours with locked ones";
-  int found = 0;
-  for (int i = 0; i < n; ++i) found += entries[i] == a || entries[i] == b;
-  EXPECT_EQ(found, 2);
-
-  // The locked octree keeps two locked neighbours apart while other merges are possible.
-  LockedOctreeQuantizer q(3);
-  q.AddColour(0, 0, 0, 1, true);
-  q.AddColour(0, 0, 4, 1, true);
-  q.AddColour(255, 255, 255, 100);
-  q.AddColour(255, 255, 251, 100);
-  PalettePtr p = q.MakePalette(3, false);
-  ASSERT_TRUE(p);
-  EXPECT_EQ(p->entries[q.LookUp(0, 0, 4)], (PaletteEntry{0, 0, 4, 0}));
-  EXPECT_NE(q.LookUp(0, 0, 0), q.LookUp(0, 0, 4));
-}
-
 TEST(DitherTest, PaletteColoursStayExactGreyMixesAndTransparencyPassesNoError) {
   PalettePtr bw = MakePalette({{0, 0, 0, 0}, {255, 255, 255, 0}, {200, 10, 10, 0}});
   std::vector<uint8_t> rgb(RgbStride(8) * 8);

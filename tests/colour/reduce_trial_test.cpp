@@ -77,15 +77,17 @@ class ReduceTrial : public ::testing::Test {
   void TearDown() override { ClearHistory(); }
 };
 
-// Locked colours survive the reduction exactly; keeping the copy is one undo step.
+// Locked colours survive the reduction exactly, neighbours (10, 11) kept apart; keeping the copy
+// is one undo step.
 TEST_F(ReduceTrial, LockedColoursStayAndKeepingTheCopyIsOneUndoStep) {
   AnimationPtr doc = Bands(), copy;
   EXPECT_FALSE(KeepReducedCopy(*doc, nullptr));
   EXPECT_EQ(CanUndoKind(), 0u);
   LockedColours locked{};
   locked[10] = locked[11] = locked[40] = true;
-  ASSERT_TRUE(MakeReducedCopy(*doc, 8, true, &locked, nullptr, &copy));
+  ASSERT_TRUE(MakeReducedCopy(*doc, 4, true, &locked, nullptr, &copy));
   std::set<uint32_t> used = ColoursUsed(*copy);
+  EXPECT_EQ(copy->globalPalette->Count(), 8 + 1) << "with locked colours at least eight, and the slot";
   for (int i : {10, 11, 40}) {
     const PaletteEntry& e = doc->globalPalette->entries[i];
     EXPECT_TRUE(used.count(e.red << 16 | e.green << 8 | e.blue)) << i;
