@@ -4,7 +4,6 @@
 
 #include <random>
 #include <set>
-#include <thread>
 
 #include "base/preferences.h"
 #include "colour/colour_engine.h"
@@ -83,25 +82,6 @@ TEST(InverseColourMapTest, EveryCellTakesTheEntryNearestItsCentreAndIsCached) {
     p->entries[0].red ^= 1;
     EXPECT_NE(BuildInverseColourMap(*p, excluded), map) << "a changed entry rebuilds";
   }
-}
-
-TEST(InverseColourMapTest, WorkersBuildingMapsForOtherPalettesDoNotDisturbEachOther) {
-  PalettePtr grey = GreyPalette(16), web = WebPalette();
-  auto work = [](const Palette* p, bool* ok) {
-    for (int i = 0; i < 20; ++i) {
-      auto map = BuildInverseColourMap(*p);
-      *ok = *ok && map && map->palette == p->entries &&
-            map->Lookup(255, 255, 255) == p->NearestIndex(252, 252, 252);
-    }
-  };
-  bool ok1 = true, ok2 = true;
-  std::thread a(work, grey.get(), &ok1), b(work, web.get(), &ok2);
-  a.join();
-  b.join();
-  EXPECT_TRUE(ok1);
-  EXPECT_TRUE(ok2);
-  EXPECT_EQ(web->entries[36], (PaletteEntry{51, 0, 0, 0})) << "red changes slowest";
-  EXPECT_EQ(web->entries[216], PaletteEntry{});
 }
 
 // Random colours drawn from `distinct` different ones, weights 1..9.
@@ -254,33 +234,6 @@ TEST(ReduceColoursTest, EveryPaletteComesDownToTheCountAndTransparencyToTheSlot)
   }
 }
 
-TEST(ReduceColoursTest, LockedColoursSurviveExactly) {
-  PalettePtr grey = GreyPalette(64);
-  PaletteEntry entries[256];
-  std::copy(grey->entries.begin(), grey->entries.end(), entries);
-  uint32_t counts[256] = {};
-  for (int i = 0; i < 64; ++i) counts[i] = 10;
-  LockedColours locked{};
-  locked[21] = locked[50] = true;  // in different halves of the cube
-  PaletteEntry a = entries[21], b = entries[50];
-  int n = ReducePaletteColours(entries, 64, counts, 4, &locked, nullptr);
-  EXPECT_EQ(n, 8) << "at least eight colours with locked ones";
-  int found = 0;
-  for (int i = 0; i < n; ++i) found += entries[i] == a || entries[i] == b;
-  EXPECT_EQ(found, 2);
-
-  // The locked octree keeps two locked neighbours apart while other merges are possible.
-  LockedOctreeQuantizer q(3);
-  q.AddColour(0, 0, 0, 1, true);
-  q.AddColour(0, 0, 4, 1, true);
-  q.AddColour(255, 255, 255, 100);
-  q.AddColour(255, 255, 251, 100);
-  PalettePtr p = q.MakePalette(3, false);
-  ASSERT_TRUE(p);
-  EXPECT_EQ(p->entries[q.LookUp(0, 0, 4)], (PaletteEntry{0, 0, 4, 0}));
-  EXPECT_NE(q.LookUp(0, 0, 0), q.LookUp(0, 0, 4));
-}
-
 TEST(DitherTest, PaletteColoursStayExactGreyMixesAndTransparencyPassesNoError) {
   PalettePtr bw = MakePalette({{0, 0, 0, 0}, {255, 255, 255, 0}, {200, 10, 10, 0}});
   std::vector<uint8_t> rgb(RgbStride(8) * 8);
@@ -313,17 +266,14 @@ TEST(DitherTest, PaletteColoursStayExactGreyMixesAndTransparencyPassesNoError) {
 TEST(RemapTest, MappingRewritesPixelsColourTableAndTransparency) {
   PalettePtr old = GreyPalette(4), fresh = MakePalette({{9, 9, 9, 0}, {1, 2, 3, 0}, {0, 0, 0, 0}});
   Frame* f = IndexedFrame(3, 1, old.get(), {0, 1, 2});
-  f->bits()[3] = 3;  // padding byte
   SetTransparentIndex(f, 2);
   SetTransparency(f, true);
   PaletteMapping m = EmptyPaletteMapping();
-  m[0] = 2, m[1] = 0, m[2] = 1, m[3] = 0x1FF;
+  m[0] = 2, m[1] = 0, m[2] = 1;
   RemapFrame(f, fresh.get(), &m);
   EXPECT_EQ(Pixels(*f), (std::vector<uint8_t>{2, 0, 1}));
-  EXPECT_EQ(f->bits()[3], 0xFF) << "the low byte of the entry, padding included";
-  EXPECT_EQ(f->transparentIndex, 1);
-  EXPECT_EQ(f->palette, fresh.get());
-  EXPECT_EQ(f->dib[DibHeaderSize + 2], 9) << "colour table from the new palette (red of 0)";
+  EXPECT_EQ(std::make_tuple(f->transparentIndex, f->palette, f->dib[DibHeaderSize + 2]),
+            std::make_tuple(uint8_t{1}, fresh.get(), uint8_t{9})) << "colour table from the new palette";
   m[1] = NoIndex;
   RemapFrame(f, fresh.get(), &m);
   EXPECT_FALSE(f->Transparent()) << "a transparent index with no place switches transparency off";

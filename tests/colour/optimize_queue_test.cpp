@@ -98,32 +98,5 @@ TEST(OptimizeQueue, CancelInTheFrameStepLeavesAWholeAnimation) {
   }
 }
 
-// Frames handed to the queue may have their delay and disposal changed while they wait; the
-// result goes to the real frame and leaves those alone.
-TEST(OptimizeQueue, ResultsGoToTheRealFrameInOrder) {
-  EncoderThreads use(2);
-  AnimationPtr a = WideSprite();
-  AnimationPtr b = DuplicateAnimation(*a, nullptr);
-  std::vector<uint8_t> mask(320 * 200, 1);
-  for (size_t i = 0; i < mask.size(); ++i) mask[i] = i % 320 > 200;
-  bool anyTaken = false;
-  DuplicatesQueue q;
-  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
-    q.Submit(f, mask.data());
-    f->delay = 77;
-  }
-  q.Finish();
-  for (Frame *f = FirstFrame(*a), *g = FirstFrame(*b); f; f = NextFrame(f), g = NextFrame(g)) {
-    TryDuplicatesTransparency(g, mask.data());
-    anyTaken |= g->Transparent();
-    EXPECT_EQ(f->delay, 77u);
-    EXPECT_EQ(Pixels(*f), Pixels(*g));
-    EXPECT_EQ(f->Transparent(), g->Transparent());
-    EXPECT_EQ(f->transparentIndex, g->transparentIndex);
-    EXPECT_EQ(f->transparencyMask, g->transparencyMask);
-  }
-  EXPECT_TRUE(anyTaken);
-}
-
 }  // namespace
 }  // namespace lw

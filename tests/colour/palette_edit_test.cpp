@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <random>
 
 #include "base/preferences.h"
@@ -38,19 +39,12 @@ TransparencyChoice Choice(std::initializer_list<int> indexes) {
   return c;
 }
 
+// No choice, none, one index, several (the later ones merged into the first): the result, and the
+// pixels merged (a 9 pixel) or left alone (a 1 pixel and the row padding).
 TEST(TransparencyChoiceTest, AppliesEachCountAsTheDialogMeantIt) {
-  struct Case {
-    const char* what;
-    int startIndex;  // -1: not transparent
-    TransparencyChoice choice;
-    bool changed;
-    bool transparent;
-    int index;
-    uint8_t pixel01;  // what a 9 pixel becomes
-  };
-  TransparencyChoice untouched;
-  const Case cases[] = {
-      {"untouched", 3, untouched, false, true, 3, 9},
+  // What, starting index (-1 not transparent), choice, changed, transparent, index, a 9 becomes.
+  const std::tuple<const char*, int, TransparencyChoice, bool, bool, int, uint8_t> cases[] = {
+      {"untouched", 3, TransparencyChoice{}, false, true, 3, 9},
       {"off", 3, Choice({}), true, false, 3, 9},
       {"same index alone", 5, Choice({5}), false, true, 5, 9},
       {"same index, was off", -1, Choice({0}), true, true, 0, 9},
@@ -58,48 +52,21 @@ TEST(TransparencyChoiceTest, AppliesEachCountAsTheDialogMeantIt) {
       {"5 then 9", -1, Choice({5, 9}), true, true, 5, 5},
       {"9 then 5 merges the other way", -1, Choice({9, 5}), true, true, 9, 9},
   };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
+  for (const auto& [what, start, choice, changed, transparent, index, nine] : cases) {
+    SCOPED_TRACE(what);
     auto palette = GreyPalette(16);
-    Frame* f = IndexedFrame(4, 4, palette.get(), {5, 9, 9, 5, 9, 1, 1, 9});
-    if (c.startIndex >= 0) {
-      SetTransparentIndex(f, static_cast<uint8_t>(c.startIndex));
+    Frame* f = IndexedFrame(3, 2, palette.get(), {5, 9, 9, 9, 1, 1});
+    f->bits()[3] = 9;  // padding of the first row
+    if (start >= 0) {
+      SetTransparentIndex(f, static_cast<uint8_t>(start));
       SetTransparency(f, true);
     }
-    EXPECT_EQ(ApplyTransparencyChoice(f, c.choice), c.changed);
-    EXPECT_EQ(f->Transparent(), c.transparent);
-    if (c.transparent) {
-      EXPECT_EQ(f->transparentIndex, c.index);
-    }
-    EXPECT_EQ(Pixel(f, 1, 0), c.pixel01);
-    EXPECT_EQ(Pixel(f, 1, 1), 1) << "other pixels are left alone";
-    EXPECT_EQ(f->transparencyMask.empty(), !c.transparent);
+    EXPECT_EQ(ApplyTransparencyChoice(f, choice), changed);
+    EXPECT_EQ(std::make_tuple(f->Transparent(), f->transparencyMask.empty()), std::make_tuple(transparent, !transparent));
+    EXPECT_EQ(f->transparentIndex, transparent ? index : f->transparentIndex);
+    EXPECT_EQ(std::make_tuple(Pixel(f, 1, 0), Pixel(f, 1, 1), f->bits()[3]), std::make_tuple(nine, uint8_t{1}, uint8_t{9}));
     FreeBlock(f);
   }
-}
-
-TEST(TransparencyChoiceTest, MergingLeavesThePaddingBytes) {
-  auto palette = GreyPalette(16);
-  Frame* f = IndexedFrame(3, 2, palette.get(), {9, 9, 9, 9, 9, 9});
-  f->bits()[3] = 9;  // padding of the first row
-  ApplyTransparencyChoice(f, Choice({2, 9}));
-  EXPECT_EQ(Pixel(f, 2, 1), 2);
-  EXPECT_EQ(f->bits()[3], 9);
-  FreeBlock(f);
-}
-
-TEST(TransparencyEditTest, RecordsOneEntryThatUndoesTheMerge) {
-  Document d;
-  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
-    EXPECT_EQ(ApplyTransparencyEdit(*d.doc, 0, Choice({5, 9})) & 0xFFFF,
-              refresh::OneFrame | refresh::PropertiesFrame | refresh::Encoding);
-  }));
-  EXPECT_EQ(CanUndoKind(), undo::EditTransparency);
-  EXPECT_EQ(Pixel(d.At(0), 1, 0), 5);
-  // Choosing the index it has changes nothing and records nothing; switching off records a flag.
-  EXPECT_EQ(ApplyTransparencyEdit(*d.doc, 0, Choice({5})), 0u);
-  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return TransparencyOff(*d.doc, 0) != 0; }));
-  EXPECT_FALSE(d.At(0)->Transparent());
 }
 
 // The region a breadth-first walk over the four neighbours reaches.
@@ -153,79 +120,62 @@ TEST(FloodFillTest, FillsWhatAFourNeighbourWalkReaches) {
   EXPECT_EQ(FloodFillDib(big, 2000, 2000, 3), uint64_t{4096} * 4096);
 }
 
-TEST(PixelEditTest, ReplacesThePixelsAndUndoes) {
+// Every edit is one undo step of its kind, with the refresh it needs; the same edit again (or
+// one on a frame without a local palette) changes and records nothing.
+TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
   Document d;
-  std::vector<uint8_t> dib = d.At(2)->dib;
-  EXPECT_EQ(ApplyPixelEdit(*d.doc, 2, dib), 0u) << "nothing changed";
-  FloodFillDib(dib, 0, 3, 7);
-  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
-    EXPECT_EQ(ApplyPixelEdit(*d.doc, 2, dib), refresh::ForFrame(refresh::OneFrame | refresh::Encoding, 2));
-  }));
-  EXPECT_EQ(CanUndoKind(), undo::EditPixels);
-  EXPECT_EQ(Pixel(d.At(2), 0, 3), 7);
-}
+  std::vector<uint8_t> filled = d.At(2)->dib;
+  FloodFillDib(filled, 0, 3, 7);
+  std::vector<PaletteEntry> global = d.doc->globalPalette->entries, local = global;
+  global[5] = local[5] = {200, 10, 20, 0};
+  const uint32_t oneFrame = refresh::OneFrame, kAny = ~0u;
+  // Undo kind, refresh hints, the edit, a frame it must leave alone.
+  const std::tuple<uint32_t, uint32_t, std::function<uint32_t()>, int> edits[] = {
+      {undo::EditTransparency, oneFrame | refresh::PropertiesFrame | refresh::Encoding,
+       [&] { return ApplyTransparencyEdit(*d.doc, 0, Choice({5, 9})) & 0xFFFF; }, 1},  // then 5 alone
+      {undo::EditPixels, refresh::ForFrame(oneFrame | refresh::Encoding, 2), [&] { return ApplyPixelEdit(*d.doc, 2, filled); }, 0},
+      {undo::EditPalette, refresh::ForFrame(oneFrame, 1), [&] { return ApplyPaletteEdit(*d.doc, 1, local); }, 2},
+      {undo::EditPalette, refresh::Document, [&] { return ApplyPaletteEdit(*d.doc, -1, global); }, 1},
+      {undo::EditPalette, 0, [&] { return ApplyPaletteEdit(*d.doc, 0, global); }, 0},
+      {undo::RemoveLocalPalette, kAny, [&] { return RemoveLocalPaletteEdit(*d.doc, 1, nullptr); }, 2},
+      {undo::RemoveLocalPalette, 0, [&] { return RemoveLocalPaletteEdit(*d.doc, 0, nullptr); }, 0},
+  };
+  for (const auto& [kind, hints, edit, untouched] : edits) {
+    ClearHistory();
+    const std::vector<uint8_t> kept = d.At(untouched)->dib;
+    if (hints) {
+      EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
+        const uint32_t got = edit();
+        EXPECT_TRUE(hints == kAny ? got != 0 : got == hints) << kind << ": " << got;
+      }));
+      EXPECT_EQ(CanUndoKind(), kind);
+      ClearHistory();
+    }
+    EXPECT_EQ(kind == undo::EditTransparency ? ApplyTransparencyEdit(*d.doc, 0, Choice({5})) : edit(), 0u) << kind;
+    EXPECT_EQ(d.At(untouched)->dib, kept) << kind;
+    EXPECT_EQ(CanUndoKind(), 0u);
+  }
+  // A 9 merged into 5 in frame 0 (5 its transparent colour now); the fill in frame 2; colour 5
+  // red in frame 1 (its own palette, then the equal global one) and in frame 2.
+  EXPECT_EQ(std::make_tuple(Pixel(d.At(0), 1, 0), Pixel(d.At(2), 0, 3), Pixel(d.At(1), 1, 0)),
+            std::make_tuple(5, 7, 9));
+  for (int i = 1; i < 3; ++i) {
+    RgbQuad q;
+    GetDibColours(d.At(i)->dib, 5, 1, &q);
+    EXPECT_EQ(std::make_tuple(q.red, q.green, q.blue, d.At(i)->palette->entries[5].red),
+              std::make_tuple(200, 10, 20, 200)) << i;
+  }
+  EXPECT_FALSE(d.At(1)->localPalette);
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return TransparencyOff(*d.doc, 0) != 0; }));
+  EXPECT_FALSE(d.At(0)->Transparent());
 
-TEST(PixelEditTest, TrueColourDataFollowsTheEditedPixels) {
-  Document d;
-  Frame* f = d.At(0);
-  ASSERT_TRUE(AddRgbPlane(f));
-  std::vector<uint8_t> dib = f->dib;
+  // The frame's 24-bit data follows its new pixels.
+  ASSERT_TRUE(AddRgbPlane(d.At(0)));
+  std::vector<uint8_t> dib = d.At(0)->dib;
   SetDibPixelIndex(dib, 0, 0, 15);
   ApplyPixelEdit(*d.doc, 0, dib);
-  EXPECT_EQ(f->rgbPlane[0], 255);
-  EXPECT_EQ(f->rgbPlane[3], d.doc->globalPalette->entries[9].blue);
-}
-
-TEST(PaletteEditTest, LocalChangesOneFrameGlobalEveryFrameWithoutLocal) {
-  struct Case {
-    const char* what;
-    int frameIndex;
-    uint32_t hints;
-    bool recoloured[3];
-  };
-  const Case cases[] = {
-      {"local", 1, refresh::ForFrame(refresh::OneFrame, 1), {false, true, false}},
-      {"global", -1, refresh::Document, {true, false, true}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    Document d;
-    const Palette* edited =
-        c.frameIndex >= 0 ? d.At(c.frameIndex)->localPalette.get() : d.doc->globalPalette.get();
-    std::vector<PaletteEntry> entries = edited->entries;
-    entries[5] = {200, 10, 20, 0};
-    EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
-      EXPECT_EQ(ApplyPaletteEdit(*d.doc, c.frameIndex, entries), c.hints);
-    }));
-    for (int i = 0; i < 3; ++i) {
-      RgbQuad q;
-      GetDibColours(d.At(i)->dib, 5, 1, &q);
-      EXPECT_EQ(q.red == 200 && q.green == 10 && q.blue == 20, c.recoloured[i]) << "frame " << i;
-      EXPECT_EQ(d.At(i)->palette->entries[5].red == 200, c.recoloured[i]);
-    }
-    EXPECT_EQ(ApplyPaletteEdit(*d.doc, c.frameIndex, entries), 0u) << "same entries";
-  }
-  Document d;
-  EXPECT_EQ(ApplyPaletteEdit(*d.doc, 0, d.doc->globalPalette->entries), 0u) << "no local palette";
-  EXPECT_EQ(CanUndoKind(), 0u);
-}
-
-TEST(PaletteEditTest, RemovingTheLocalPaletteOfAnEqualPaletteKeepsTheGlobalOne) {
-  Document d;
-  std::vector<PaletteEntry> before = d.doc->globalPalette->entries;
-  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return RemoveLocalPaletteEdit(*d.doc, 1, nullptr) != 0; }));
-  EXPECT_EQ(CanUndoKind(), undo::RemoveLocalPalette);
-  EXPECT_FALSE(d.At(1)->localPalette);
-  EXPECT_EQ(d.doc->globalPalette->entries, before);
-  EXPECT_EQ(Pixel(d.At(1), 1, 0), 9) << "same colours, same pixels";
-  EXPECT_EQ(RemoveLocalPaletteEdit(*d.doc, 0, nullptr), 0u) << "no local palette";
-}
-
-TEST(PaletteEditTest, FixedPaletteRoundTripsThroughTheSettings) {
-  std::vector<PaletteEntry> entries = {{1, 2, 3, 0}, {250, 251, 252, 0}};
-  ASSERT_TRUE(StoreFixedPaletteEntries(entries));
-  EXPECT_EQ(LoadFixedPaletteEntries(), entries);
-  EXPECT_FALSE(StoreFixedPaletteEntries({}));
+  EXPECT_EQ(std::make_pair(d.At(0)->rgbPlane[0], d.At(0)->rgbPlane[3]),
+            std::make_pair(uint8_t{255}, d.doc->globalPalette->entries[Pixel(d.At(0), 1, 0)].blue));
 }
 
 }  // namespace

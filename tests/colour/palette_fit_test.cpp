@@ -6,6 +6,7 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
+#include "colour/palette_edit.h"
 #include "platform/settings_store.h"
 #include "support/document.h"
 #include "support/services.h"
@@ -138,27 +139,19 @@ TEST(MergeIntoPaletteTest, ExactFreeAppendedAndApproximatedPlaces) {
   EXPECT_EQ(m.mapping[0], full->NearestIndex(255, 0, 0));
 }
 
-TEST(FitPalettesTest, SingleSourceWithoutTargetIsLeftAloneUnlessItHasTrueColour) {
+// (A true-colour source is made 8-bit: the quantizer tests check that.)
+TEST(FitPalettesTest, SingleSourceWithoutTargetIsLeftAlone) {
   AnimationPtr s = ColourSource(false);
   PalettePtr before = CopyPalette(s->globalPalette.get());
   EXPECT_EQ(FitPalettes(nullptr, s.get(), merge::Web, nullptr, nullptr), 1);
   EXPECT_EQ(s->globalPalette->entries, before->entries);
-
-  AnimationPtr rgb = NewAnimation();
-  Frame* f = TrueColourFrame(2, 1, {0xFF0000, 0x0000FF});
-  Append(*rgb, f);
-  ASSERT_EQ(FitPalettes(nullptr, rgb.get(), merge::Adaptive | Colours256, nullptr, nullptr), 1);
-  ASSERT_TRUE(rgb->globalPalette);
-  EXPECT_EQ(f->palette, rgb->globalPalette.get());
-  EXPECT_TRUE(SameRgb(PixelColour(f, 1, 0), {0, 0, 255, 0}));
-  EXPECT_EQ(rgb->colourUsage[Pixel(f, 0, 0)], 1u);
 }
 
 TEST(FitPalettesTest, FixedPaletteReplacesEveryPaletteAndTheOptimalOneServesWithoutIt) {
-  FixedPalette stored;
-  stored.count = 2;
-  stored.entries[1] = {255, 0, 0, 0};
-  ASSERT_TRUE(SaveFixedPalette(stored));
+  const std::vector<PaletteEntry> stored = {{0, 0, 0, 0}, {255, 0, 0, 0}};
+  ASSERT_TRUE(StoreFixedPaletteEntries(stored));
+  EXPECT_EQ(LoadFixedPaletteEntries(), stored);
+  EXPECT_FALSE(StoreFixedPaletteEntries({}));
   AnimationPtr t2 = GreyTarget(4);
   AnimationPtr s2 = ColourSource(false);
   ASSERT_EQ(FitPalettes(t2.get(), s2.get(), merge::Fixed, nullptr, nullptr), 1);

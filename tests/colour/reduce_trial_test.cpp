@@ -45,41 +45,27 @@ std::set<uint32_t> ColoursUsed(const Animation& a) {
   return colours;
 }
 
-TEST(ReduceCounts, InitialCountClampAndSetting) {
-  struct {
-    int m, initial;
-  } initial[] = {{256, 128}, {100, 64}, {64, 32}, {65, 64}, {3, 2}, {2, 2}, {16, 8}};
-  for (auto c : initial) EXPECT_EQ(InitialReduceCount(c.m), c.initial) << c.m;
-
-  struct {
-    int typed, kept;
-  } typed[] = {{1, 2}, {-5, 2}, {2, 2}, {100, 100}, {256, 256}, {300, 256}};
-  for (auto c : typed) EXPECT_EQ(ClampReduceCount(c.typed), c.kept) << c.typed;
-
-  EXPECT_EQ(ReduceSetting(16, true), 0x10010u);
-  EXPECT_EQ(ReduceSetting(999, false), 256u);
-}
-
-TEST(ReduceCounts, LargestPaletteCountsLocalPalettes) {
+// The dialog's first count (half the largest palette, in powers of two), the typed count kept
+// within 2..256, the stored setting, and the texts under the preview.
+TEST(ReduceCounts, InitialCountClampSettingAndTexts) {
+  const std::pair<int, int> initial[] = {{256, 128}, {100, 64}, {64, 32}, {65, 64}, {3, 2}, {2, 2}};
+  for (auto [m, count] : initial) EXPECT_EQ(InitialReduceCount(m), count) << m;
+  const std::pair<int, int> typed[] = {{1, 2}, {-5, 2}, {2, 2}, {100, 100}, {256, 256}, {300, 256}};
+  for (auto [count, kept] : typed) EXPECT_EQ(ClampReduceCount(count), kept) << count;
+  EXPECT_EQ(std::make_pair(ReduceSetting(16, true), ReduceSetting(999, false)), std::make_pair(0x10010u, 256u));
   AnimationPtr a = Bands();
   EXPECT_EQ(LargestPaletteSize(*a), 64);
   FirstFrame(*a)->localPalette = RampPalette(100);
   EXPECT_EQ(LargestPaletteSize(*a), 100);
-}
 
-TEST(ReduceTexts, VolumeAndSaving) {
   EXPECT_EQ(ReduceVolumeText(1234567, "."), "Volume : 1.234.567 octets");
   EXPECT_EQ(ReduceVolumeText(-1, "."), "");
-  struct {
-    int64_t before, after;
-    const char* text;
-  } savings[] = {
+  const std::tuple<int64_t, int64_t, const char*> savings[] = {
       {2000, 1000, "Sauvegardés : 1,000 octets (50,0%)"},
       {1000, 1000, "Sauvegardés : Aucun"},  // nothing saved
       {1000, 1200, "Sauvegardés : Aucun"},  // grew
-      {-1, 10, ""},
-  };
-  for (auto s : savings) EXPECT_EQ(ReduceSavingText(s.before, s.after, ","), s.text) << s.after;
+      {-1, 10, ""}};
+  for (auto [before, after, text] : savings) EXPECT_EQ(ReduceSavingText(before, after, ","), text) << after;
 }
 
 class ReduceTrial : public ::testing::Test {
@@ -91,29 +77,25 @@ class ReduceTrial : public ::testing::Test {
   void TearDown() override { ClearHistory(); }
 };
 
-TEST_F(ReduceTrial, LockedColoursStayExact) {
-  AnimationPtr doc = Bands();
+// Locked colours survive the reduction exactly, neighbours (10, 11) kept apart; keeping the copy
+// is one undo step.
+TEST_F(ReduceTrial, LockedColoursStayAndKeepingTheCopyIsOneUndoStep) {
+  AnimationPtr doc = Bands(), copy;
+  EXPECT_FALSE(KeepReducedCopy(*doc, nullptr));
+  EXPECT_EQ(CanUndoKind(), 0u);
   LockedColours locked{};
   locked[10] = locked[11] = locked[40] = true;
-  AnimationPtr copy;
-  ASSERT_TRUE(MakeReducedCopy(*doc, 8, true, &locked, nullptr, &copy));
+  ASSERT_TRUE(MakeReducedCopy(*doc, 4, true, &locked, nullptr, &copy));
   std::set<uint32_t> used = ColoursUsed(*copy);
+  EXPECT_EQ(copy->globalPalette->Count(), 8 + 1) << "with locked colours at least eight, and the slot";
   for (int i : {10, 11, 40}) {
     const PaletteEntry& e = doc->globalPalette->entries[i];
     EXPECT_TRUE(used.count(e.red << 16 | e.green << 8 | e.blue)) << i;
   }
-}
-
-TEST_F(ReduceTrial, KeepingTheCopyIsOneUndoStep) {
-  AnimationPtr doc = Bands();
-  EXPECT_FALSE(KeepReducedCopy(*doc, nullptr));
-  EXPECT_EQ(CanUndoKind(), 0u);
-  AnimationPtr copy;
-  ASSERT_TRUE(MakeReducedCopy(*doc, 16, false, nullptr, nullptr, &copy));
   int32_t reducedSize = EstimateEncodedSize(*copy, true, GetSignature(), nullptr);
   EXPECT_TRUE(UndoRedoRestores(*doc, [&] { return KeepReducedCopy(*doc, std::move(copy)); }));
   EXPECT_EQ(CanUndoKind(), undo::ReducePalette);
-  EXPECT_LE(ColoursUsed(*doc).size(), 16u);
+  EXPECT_EQ(ColoursUsed(*doc), used);
   EXPECT_EQ(EstimateEncodedSize(*doc, false, GetSignature(), nullptr), reducedSize);
 }
 

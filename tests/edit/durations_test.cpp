@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <random>
+#include <tuple>
 
 #include "support/document.h"
 
@@ -46,24 +47,24 @@ TEST(Durations, RandomOperationChainsFollowThePlainArithmetic) {
       }
     }
   }
-  EXPECT_EQ(DelayFromTableValue(-3.f), 0u);
-  EXPECT_EQ(DelayFromTableValue(65535.4f), 65535u);
-  EXPECT_EQ(DelayFromTableValue(2.5f), 3u);
+  EXPECT_EQ(std::make_tuple(DelayFromTableValue(-3.f), DelayFromTableValue(65535.4f), DelayFromTableValue(2.5f)),
+            std::make_tuple(0u, 65535u, 3u));
 }
 
+// Whole numbers for setting, adding and subtracting; decimals, with a point or a comma, for
+// multiplying and dividing.
 TEST(Durations, OperandIsWholeOrDecimalByOperation) {
-  double v = 0;
-  EXPECT_TRUE(ParseDurationOperand(" 25 ", DurationOperation::Add, &v));
-  EXPECT_EQ(v, 25);
-  EXPECT_TRUE(ParseDurationOperand("-3", DurationOperation::Set, &v));
-  EXPECT_EQ(v, -3);
-  EXPECT_TRUE(ParseDurationOperand("0,25", DurationOperation::Divide, &v));
-  EXPECT_DOUBLE_EQ(v, 0.25);
-  EXPECT_TRUE(ParseDurationOperand("1.5", DurationOperation::Multiply, &v));
-  EXPECT_DOUBLE_EQ(v, 1.5);
-  for (const char* bad : {"", "-", "12a", "1.5"})
-    EXPECT_FALSE(ParseDurationOperand(bad, DurationOperation::Set, &v)) << bad;
-  EXPECT_FALSE(ParseDurationOperand("1.2.3", DurationOperation::Multiply, &v));
+  const std::tuple<const char*, DurationOperation, bool, double> cases[] = {
+      {" 25 ", DurationOperation::Add, true, 25},       {"-3", DurationOperation::Set, true, -3},
+      {"0,25", DurationOperation::Divide, true, 0.25},  {"1.5", DurationOperation::Multiply, true, 1.5},
+      {"1.5", DurationOperation::Set, false, 0},        {"12a", DurationOperation::Set, false, 0},
+      {"-", DurationOperation::Set, false, 0},          {"", DurationOperation::Set, false, 0},
+      {"1.2.3", DurationOperation::Multiply, false, 0}};
+  for (auto [text, op, ok, expected] : cases) {
+    double v = 0;
+    EXPECT_EQ(ParseDurationOperand(text, op, &v), ok) << text;
+    EXPECT_DOUBLE_EQ(v, expected) << text;
+  }
 }
 
 TEST(Durations, TableRoundTripsThroughFramesAndPreviousWraps) {

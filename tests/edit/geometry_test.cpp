@@ -63,26 +63,46 @@ class Geometry : public ::testing::Test {
   }
   void TearDown() override {
     FailNextGeometryAllocations(0);
+    SetPrefOn(Pref::KeepTrueColor, false);
     ClearHistory();
+  }
+  // Bicubic stretches keep their 24-bit data to look at, and fit palettes without asking.
+  static void KeepTrueColour() {
+    SetPrefOn(Pref::KeepTrueColor, true);
+    SetPref(PrefPaletteMerge, 0x00880001);
   }
   ServicesScope scope_;
 };
 
-// Where the pixel (x, y) of a w x h picture lands.
-std::pair<uint32_t, uint32_t> Turned(FrameTurn t, uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
+// Every picture of `now` is the picture of `was` after the same frame, read at from(x, y).
+template <typename F>
+::testing::AssertionResult PicturesMoved(const Animation& was, const Animation& now, F from) {
+  for (int n = 1; n <= now.frameCount; ++n) {
+    std::vector<uint32_t> old = Picture(was, n), shown = Picture(now, n);
+    for (uint32_t y = 0; y < now.screenHeight; ++y)
+      for (uint32_t x = 0; x < now.screenWidth; ++x) {
+        auto [ox, oy] = from(x, y);
+        if (shown[y * now.screenWidth + x] != old[oy * was.screenWidth + ox])
+          return ::testing::AssertionFailure() << "picture " << n << " at " << x << "," << y;
+      }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+// Where the pixel (x, y) of a turned picture came from in the w x h original.
+std::pair<uint32_t, uint32_t> Unturned(FrameTurn t, uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
   switch (t) {
-    case FrameTurn::Clockwise: return {h - 1 - y, x};
+    case FrameTurn::Clockwise: return {y, h - 1 - x};
     case FrameTurn::HalfTurn: return {w - 1 - x, h - 1 - y};
-    case FrameTurn::CounterClockwise: return {y, w - 1 - x};
+    case FrameTurn::CounterClockwise: return {w - 1 - y, x};
     case FrameTurn::MirrorLeftRight: return {w - 1 - x, y};
     case FrameTurn::MirrorTopBottom: return {x, h - 1 - y};
   }
   return {x, y};
 }
 
-// Every picture turns as a whole; undo and redo replay the recorded turn; four quarter turns,
-// two mirrors and two quarter turns against a half turn give the same documents; a turn that
-// runs out of memory leaves every frame as it was.
+// Every picture turns as a whole; undo and redo replay the recorded turn; four quarter turns or
+// two mirrors give the document back; a turn that runs out of memory leaves every frame as it was.
 TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
   for (uint32_t seed = 0; seed < 12; ++seed) {
     for (FrameTurn turn : kTurns) {
@@ -96,24 +116,11 @@ TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
         return TurnAnimation(*a, turn, nullptr);
       }));
       ASSERT_EQ(a->screenWidth, TurnSwapsSides(turn) ? h : w);
-      for (int n = 1; n <= a->frameCount; ++n) {
-        std::vector<uint32_t> was = Picture(*before, n), now = Picture(*a, n);
-        for (uint32_t y = 0; y < h; ++y) {
-          for (uint32_t x = 0; x < w; ++x) {
-            auto [tx, ty] = Turned(turn, x, y, w, h);
-            ASSERT_EQ(now[ty * a->screenWidth + tx], was[y * w + x]) << n << " " << x << "," << y;
-          }
-        }
-      }
+      ASSERT_TRUE(PicturesMoved(*before, *a, [&](uint32_t x, uint32_t y) { return Unturned(turn, x, y, w, h); }));
       const int times = TurnSwapsSides(turn) ? 3 : 1;  // back to the start
       for (int i = 0; i < times; ++i) ASSERT_TRUE(TurnAnimation(*a, turn, nullptr));
       EXPECT_TRUE(SameAnimation(*a, *before));
     }
-    AnimationPtr quarters = Subject(seed), half = Subject(seed);
-    ASSERT_TRUE(TurnAnimation(*quarters, FrameTurn::Clockwise, nullptr));
-    ASSERT_TRUE(TurnAnimation(*quarters, FrameTurn::Clockwise, nullptr));
-    ASSERT_TRUE(TurnAnimation(*half, FrameTurn::HalfTurn, nullptr));
-    EXPECT_TRUE(SameAnimation(*quarters, *half)) << "seed " << seed;
   }
   // Memory short at the first frame, the third's second buffer, the last frame's alpha plane.
   for (int passing : {0, 3, 7}) {
@@ -122,31 +129,25 @@ TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
     FailNextGeometryAllocations(1, passing);
     EXPECT_FALSE(TurnAnimation(*a, FrameTurn::Clockwise, nullptr)) << passing;
     EXPECT_TRUE(SameAnimation(*a, *before)) << passing;
-    EXPECT_EQ(scope_.services.Texts(),
-              std::vector<std::string>{"Mémoire insuffisante pour construire une image de cadre."});
+    EXPECT_EQ(scope_.services.Texts().size(), 1u) << "memory short, said once";
   }
 }
 
 TEST_F(Geometry, QuarterTurnsOfOneFrameGrowTheScreenOnlyWhenItReachesBeyond) {
-  struct Case {
-    int32_t x, y;
-    uint32_t w, h;
-    FrameTurn turn;
-    uint32_t screenW, screenH, grownW, grownH;
-  } cases[] = {
-      {1, 1, 6, 2, FrameTurn::Clockwise, 10, 6, 10, 7},         // 2 x 6 at (1, 1) reaches row 7
-      {8, 1, 2, 6, FrameTurn::CounterClockwise, 10, 8, 14, 8},  // 6 x 2 at (8, 1): column 14
-      {1, 1, 2, 6, FrameTurn::Clockwise, 10, 8, 10, 8},         // still fits
-      {5, 6, 6, 2, FrameTurn::HalfTurn, 10, 8, 10, 8},  // beyond already, not a quarter turn
+  // A frame of w x h at (x, y) on a 10 x 8 screen, turned: the screen it needs afterwards.
+  const std::tuple<int32_t, int32_t, uint32_t, uint32_t, FrameTurn, uint32_t, uint32_t> cases[] = {
+      {1, 3, 6, 2, FrameTurn::Clockwise, 10, 9},         // 2 x 6 at (1, 3) reaches row 9
+      {8, 1, 2, 6, FrameTurn::CounterClockwise, 14, 8},  // 6 x 2 at (8, 1): column 14
+      {1, 1, 2, 6, FrameTurn::Clockwise, 10, 8},         // still fits
+      {5, 6, 6, 2, FrameTurn::HalfTurn, 10, 8},  // beyond already, not a quarter turn
   };
-  for (const Case& c : cases) {
-    AnimationPtr a = MakeDocument(c.screenW, c.screenH);
-    AddSolidFrame(*a, c.x, c.y, c.w, c.h, 3);
+  for (auto [x, y, w, h, turn, grownW, grownH] : cases) {
+    AnimationPtr a = MakeDocument(10, 8);
+    AddSolidFrame(*a, x, y, w, h, 3);
     bool grown = false;
-    ASSERT_TRUE(TurnOneFrame(*a, 0, c.turn, true, &grown));
-    EXPECT_EQ(std::tie(a->screenWidth, a->screenHeight), std::tie(c.grownW, c.grownH)) << c.x;
-    EXPECT_EQ(grown, c.grownW != c.screenW || c.grownH != c.screenH) << c.x;
-    EXPECT_EQ(std::make_tuple(FrameAt(*a, 0)->left, FrameAt(*a, 0)->top), std::tie(c.x, c.y));
+    ASSERT_TRUE(TurnOneFrame(*a, 0, turn, true, &grown));
+    EXPECT_EQ(std::make_tuple(a->screenWidth, a->screenHeight, grown, FrameAt(*a, 0)->left, FrameAt(*a, 0)->top),
+              std::make_tuple(grownW, grownH, grownW != 10 || grownH != 8, x, y)) << x;
   }
 }
 
@@ -214,26 +215,49 @@ TEST_F(Geometry, ResizingSelectedFramesMakesTheScreenTheirExtent) {
   EXPECT_EQ(ResizeKeptAspect(100, 1, 10), 1u);  // the dialog's linked field never below 1
 }
 
-class Bicubic : public Geometry {
- protected:
-  void SetUp() override {
-    Geometry::SetUp();
-    SetPrefOn(Pref::KeepTrueColor, true);  // keeps the resampled 24-bit data to look at
-    SetPref(PrefPaletteMerge, 0x00880001);
-  }
-  void TearDown() override {
-    SetPrefOn(Pref::KeepTrueColor, false);
-    Geometry::TearDown();
-  }
-  // Blue, green, red of pixel x of the first row of the frame's 24-bit data.
-  static std::array<int, 3> Bgr(const Frame* f, uint32_t x) {
-    const uint8_t* p = f->rgbPlane.data() + 3 * x;
-    return {p[0], p[1], p[2]};
-  }
-};
+// Blue, green, red of pixel (x, y) of the frame's 24-bit data.
+std::array<int, 3> Bgr(const Frame* f, uint32_t x, uint32_t y = 0) {
+  const uint8_t* p = f->rgbPlane.data() + y * RgbStride(f->width) + 3 * x;
+  return {p[0], p[1], p[2]};
+}
 
-TEST_F(Bicubic, KernelByHandTransparencyAndAllOrNothing) {
-  // 8 x 2, both rows alike: red 30 x, green a step 0 0 0 255 255 255 255 255, blue 100.
+// One colour with black transparent holes, stretched to random sizes: the kernel's weights add up
+// to one, so every opaque pixel keeps the colour exactly (a black hole bleeding in, or a weight of
+// the wrong sign, changes it); a transparent corner stays transparent.
+TEST_F(Geometry, BicubicKeepsOneColourExactAndHolesNeitherBleedNorFill) {
+  KeepTrueColour();
+  std::mt19937 rng(6);
+  for (int round = 0; round < 25; ++round) {
+    const uint32_t w = 1 + rng() % 12, h = 1 + rng() % 6, h1 = 1 + rng() % 12;
+    uint32_t w1 = 1 + rng() % 24;
+    if (w1 == w && h1 == h) ++w1;  // some other size
+    SCOPED_TRACE(testing::Message() << w << "x" << h << " to " << w1 << "x" << h1);
+    AnimationPtr a = MakeDocument(w, h);
+    a->globalPalette->entries[1] = {200, 120, 40, 0};
+    std::vector<uint8_t> px(w * h);
+    for (uint8_t& v : px) v = rng() % 4 ? 1 : 0;
+    px[0] = 0;
+    AddRgbPlane(AddFrame(*a, 0, 0, w, h, px, DisposalBackground, 0));
+    ResizeRequest r{a.get(), 0, true, w, h, w1, h1, false};
+    ASSERT_NE(ApplyResize(r, true, nullptr), 0u);
+    const Frame* f = FirstFrame(*a);
+    ASSERT_EQ(std::make_tuple(f->width, f->height, f->alphaPlane.size()),
+              std::make_tuple(w1, h1, IndexStride(w1) * h1));
+    EXPECT_EQ(Pixel(f, 0, 0), f->transparentIndex);
+    for (uint32_t y = 0; y < h1; ++y) {
+      for (uint32_t x = 0; x < w1; ++x) {
+        const bool opaque = f->alphaPlane[y * IndexStride(w1) + x] != 0;
+        ASSERT_TRUE(!opaque || Bgr(f, x, y) == (std::array<int, 3>{40, 120, 200})) << x << "," << y;
+      }
+    }
+  }
+}
+
+// A ramp (red 30 x) and a step (green 0 0 0 255 ...) from 8 to 5 columns: the cubic's values,
+// worked out by hand from its weights for the fifths 0.6, 0.2, 0.8, 0.4, edge taps folded in,
+// the step's overshoot clamped. Every failure leaves the document as it was.
+TEST_F(Geometry, BicubicRampGivesTheCubicsValuesAndFailuresChangeNothing) {
+  KeepTrueColour();
   auto make = [] {
     AnimationPtr a = MakeDocument(8, 2);
     std::vector<uint8_t> plane(RgbStride(8) * 2);
@@ -247,32 +271,9 @@ TEST_F(Bicubic, KernelByHandTransparencyAndAllOrNothing) {
   AnimationPtr a = make();
   ResizeRequest r{a.get(), 0, true, 8, 2, 5, 2, false};
   ASSERT_TRUE(UndoRedoRestores(*a, [&] { return ApplyResize(r, true, nullptr) != 0; }));
-  const Frame* f = FirstFrame(*a);
-  ASSERT_EQ(std::tie(f->width, f->height), std::make_tuple(5u, 2u));
-  // Kernel weights x 4096 for the fifths of a pixel (p = 0, 1.6, 3.2, 4.8, 6.4), edge taps
-  // folded onto the centre; green clamped to 0..255; the weights add up to 4096, so blue stays:
-  //   x = 1, f = 0.6: red (2031 x 30 + 3047 x 60 - 589 x 90 + 2048) >> 12 = 47
-  //   x = 2, f = 0.2: red (-524 x 60 + 3801 x 90 + 950 x 120 - 131 x 150 + 2048) >> 12 = 99
-  //   x = 3, f = 0.8: red (-131 x 90 + 950 x 120 + 3801 x 150 - 524 x 180 + 2048) >> 12 = 141
-  //   x = 4, f = 0.4: red (-589 x 150 + 3047 x 180 + 1638 x 210 + 2048) >> 12 = 196
   const std::array<int, 3> expected[] = {
       {100, 0, 0}, {100, 0, 47}, {100, 255, 99}, {100, 255, 141}, {100, 255, 196}};
-  for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(Bgr(f, x), expected[x]) << x;
-  EXPECT_FALSE(f->dib.empty());  // back on a palette
-
-  // Transparent pixels neither bleed nor turn opaque: transparent, 200, 100, 100, 100 -> 3 x 1.
-  AnimationPtr b = MakeDocument(5, 1);
-  b->globalPalette->entries[1] = {200, 200, 200, 0};
-  b->globalPalette->entries[2] = {100, 100, 100, 0};
-  AddRgbPlane(AddFrame(*b, 0, 0, 5, 1, {0, 1, 2, 2, 2}, DisposalBackground, 0));
-  ResizeRequest rb{b.get(), 0, true, 5, 1, 3, 1, false};
-  ASSERT_NE(ApplyResize(rb, true, nullptr), 0u);
-  const Frame* g = FirstFrame(*b);
-  ASSERT_EQ(g->alphaPlane.size(), IndexStride(3));
-  EXPECT_EQ(std::make_tuple(g->alphaPlane[0], g->alphaPlane[1]), std::make_tuple(0, 255));
-  // x = 1, f = 0.6: the transparent tap takes the centre's 200 (with black it would be 159).
-  EXPECT_EQ(Bgr(g, 1), (std::array<int, 3>{140, 140, 140}));
-  EXPECT_EQ(Pixel(g, 0, 0), g->transparentIndex);
+  for (uint32_t x = 0; x < 5; ++x) EXPECT_EQ(Bgr(FirstFrame(*a), x), expected[x]) << x;
 
   // Memory short at each of the three buffers, and the palette question cancelled.
   for (int passing = 0; passing <= 3; ++passing) {
@@ -290,9 +291,7 @@ TEST_F(Bicubic, KernelByHandTransparencyAndAllOrNothing) {
     EXPECT_EQ(ApplyResize(r, true, nullptr), 0u) << passing;
     EXPECT_TRUE(SameAnimation(*a, *before)) << passing;
     EXPECT_EQ(CanUndoKind(), 0u);
-    const std::string shortOfMemory = "Mémoire insuffisante pour l'échelle bicubique. Opération annulée.";
-    EXPECT_EQ(scope_.services.Texts(),
-              passing < 3 ? std::vector<std::string>{shortOfMemory} : std::vector<std::string>{});
+    EXPECT_EQ(scope_.services.Texts().size(), passing < 3 ? 1u : 0u) << passing;
   }
 }
 
@@ -315,12 +314,9 @@ TEST_F(Geometry, CropKeepsWhatIsShownInsideTheRectangle) {
     const uint32_t w = static_cast<uint32_t>(rect.right - rect.left);
     const uint32_t h = static_cast<uint32_t>(rect.bottom - rect.top);
     ASSERT_EQ(std::tie(a->screenWidth, a->screenHeight), std::tie(w, h));
-    for (int n = 1; n <= a->frameCount; ++n) {
-      std::vector<uint32_t> was = Picture(*before, n), now = Picture(*a, n);
-      for (uint32_t y = 0; y < h; ++y)
-        for (uint32_t x = 0; x < w; ++x)
-          ASSERT_EQ(now[y * w + x], was[(y + rect.top) * sw + x + rect.left]) << n << " " << x << "," << y;
-    }
+    ASSERT_TRUE(PicturesMoved(*before, *a, [&](uint32_t x, uint32_t y) {
+      return std::make_pair(x + rect.left, y + rect.top);
+    }));
     for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f))
       EXPECT_TRUE(f->left >= 0 && f->top >= 0 && f->left + f->width <= w && f->top + f->height <= h);
   }
@@ -343,20 +339,10 @@ TEST_F(Geometry, MoveCropMovesSelectedFramesTogetherAndCutsThem) {
   // (4, 1) to (7, 4). The other selected frame moves by (3, 1) to (5, 3) and keeps (5, 3)-(7, 4).
   MoveCropState s{3, 1, 4, 4, 10, 8, 1, 0, 4, 3};
   ASSERT_TRUE(UndoRedoRestores(*a, [&] { return MoveCropFrames(*a, 0, s) != 0; }));
-  auto rect = [&](int i) {
-    const Frame* f = FrameAt(*a, i);
-    return std::make_tuple(f->left, f->top, f->width, f->height);
-  };
-  EXPECT_EQ(rect(0), std::make_tuple(4, 1, 3u, 3u));
-  EXPECT_EQ(rect(1), std::make_tuple(5, 5, 4u, 3u));
-  EXPECT_EQ(rect(2), std::make_tuple(5, 3, 2u, 1u));
+  std::vector<std::tuple<int32_t, int32_t, uint32_t, uint32_t>> rects;
+  for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) rects.emplace_back(f->left, f->top, f->width, f->height);
+  EXPECT_EQ(rects, (decltype(rects){{4, 1, 3, 3}, {5, 5, 4, 3}, {5, 3, 2, 1}}));
   EXPECT_EQ(CanUndoKind(), undo::MoveCropFrames);
-  // Nothing selected: nothing changes and nothing is recorded.
-  ClearHistory();
-  for (Frame* g = FirstFrame(*a); g; g = NextFrame(g)) g->selected = 0;
-  SetSelectedCount(*a, 0);
-  EXPECT_EQ(MoveCropFrames(*a, 0, s), 0u);
-  EXPECT_EQ(CanUndoKind(), 0u);
 }
 
 TEST(MoveCrop, ConstraintsAlignmentHitsAndDrags) {
@@ -374,11 +360,14 @@ TEST(MoveCrop, ConstraintsAlignmentHitsAndDrags) {
   MoveCropState s{0, 0, 20, 10, 40, 30, 2, 3, 12, 8};
   AlignMoveCrop(&s, MoveCropAlign::Centre);
   EXPECT_EQ(std::tie(s.x, s.y), std::make_tuple(13, 9));  // (40 - 12 + 2) / 2 - 2, ...
-  // The kept part drawn from (10, 20) to (50, 60).
+  // The kept part drawn from (10, 20) to (50, 60): handles reach 3 pixels out and 6 in, the inner
+  // 3 of the edge band are the border (no hit), past the handles the whole frame moves.
   const ViewRect r{10, 20, 50, 60}, frame{0, 0, 80, 90};
   const std::tuple<int64_t, int64_t, CropHit> hits[] = {
-      {8, 18, CropHit::TopLeft}, {11, 41, CropHit::Left}, {14, 30, CropHit::Move},
-      {12, 30, CropHit::None},   {70, 70, CropHit::Move}};
+      {7, 17, CropHit::TopLeft}, {15, 25, CropHit::TopLeft}, {6, 30, CropHit::Move},
+      {11, 41, CropHit::Left},   {13, 30, CropHit::None},    {14, 30, CropHit::Move},
+      {47, 30, CropHit::None},   {46, 30, CropHit::Move},    {32, 62, CropHit::Bottom},
+      {30, 54, CropHit::Move},   {16, 25, CropHit::Move},    {70, 70, CropHit::Move}};
   for (auto [x, y, hit] : hits) EXPECT_EQ(HitTestCrop(r, x, y, true, &frame), hit) << x << "," << y;
   EXPECT_EQ(HitTestCrop(r, 70, 70, true, nullptr), CropHit::None);
   EXPECT_EQ(ViewToScreen(-3, 1, 2), -6);

@@ -30,75 +30,57 @@ class PropertiesTest : public ::testing::Test {
     }
   }
   Frame* At(int i) { return FrameAt(*doc_, i); }
-  // The captions of the boxes shown.
-  std::vector<std::string> Captions() {
+  // Answers the questions to come; gives the captions of the boxes shown since the last call.
+  std::vector<std::string> Captions(const std::vector<int>& answers = {}) {
     std::vector<std::string> out;
     for (const ShownMessage& m : scope_.services.Messages()) out.push_back(m.caption);
-    return out;
-  }
-  static std::vector<std::string> Titles(const std::vector<int>& ids) {
-    std::vector<std::string> out;
-    for (int id : ids) out.push_back(ResText(id));
-    return out;
-  }
-  void Answer(const std::vector<int>& answers) {
     scope_.services.Reset();
     for (int a : answers) scope_.services.QueueAnswer(a);
+    return out;
   }
 
   ServicesScope scope_;
   AnimationPtr doc_ = MakeDocument(16, 16, GreyPalette(16));
 };
 
+// Each check in its order, at both sides of its limit: the box it shows, the answer it takes,
+// the field that gets the focus.
 TEST_F(PropertiesTest, FieldChecksFollowTheirOrderAndLimits) {
   AddFrames(3);  // screen 16 x 16, frames reach 6 x 4
-  struct FrameCase {
-    std::optional<int64_t> left, top, delay;
-    std::vector<int> answers;
-    PropertyField failed;
-    std::vector<int> captions;
-  } frameCases[] = {
-      {65535, -65535, 0, {answer::Yes, answer::Yes}, PropertyField::None,
-       {str::PropOffsetCropsTitle, str::PropOffsetCropsTitle}},
-      {65536, 0, 0, {}, PropertyField::Left, {str::PropOffsetRangeTitle}},
+  using Answers = std::vector<int>;
+  using Titles = std::vector<std::string>;
+  const std::string crops = ResText(str::PropOffsetCropsTitle), sizeCuts = ResText(str::PropSizeCutsTitle);
+  const std::tuple<std::optional<int64_t>, std::optional<int64_t>, int64_t, Answers, PropertyField,
+                   Titles> frameCases[] = {
+      {65535, -65535, 0, {answer::Yes, answer::Yes}, PropertyField::None, {crops, crops}},
+      {65536, 0, 0, {}, PropertyField::Left, {ResText(str::PropOffsetRangeTitle)}},
       {16, -16, 65535, {}, PropertyField::None, {}},  // the screen's size asks nothing
-      {0, 17, 0, {answer::No}, PropertyField::Top, {str::PropOffsetCropsTitle}},
-      {0, 0, 65536, {}, PropertyField::Delay, {str::PropDelayRangeTitle}},
-      {std::nullopt, std::nullopt, -1, {}, PropertyField::Delay, {str::PropDelayRangeTitle}},
-  };
-  for (const FrameCase& c : frameCases) {
-    Answer(c.answers);
+      {0, 17, 0, {answer::No}, PropertyField::Top, {crops}},
+      {0, 0, 65536, {}, PropertyField::Delay, {ResText(str::PropDelayRangeTitle)}},
+      {std::nullopt, std::nullopt, -1, {}, PropertyField::Delay, {ResText(str::PropDelayRangeTitle)}}};
+  for (const auto& [left, top, delay, answers, failed, captions] : frameCases) {
+    Captions(answers);
     FramePropertiesRequest r;
-    r.left = c.left, r.top = c.top, r.delay = c.delay;
-    EXPECT_EQ(ValidateFrameFields(nullptr, *doc_, r), c.failed) << c.left.value_or(0);
-    EXPECT_EQ(Captions(), Titles(c.captions)) << c.left.value_or(0);
+    r.left = left, r.top = top, r.delay = delay;
+    EXPECT_EQ(ValidateFrameFields(nullptr, *doc_, r), failed) << left.value_or(0);
+    EXPECT_EQ(Captions(), captions) << left.value_or(0);
   }
-  struct AnimationCase {
-    bool sizeEdited;
-    int64_t width, height, loops;
-    std::vector<int> answers;
-    PropertyField failed;
-    std::vector<int> captions;
-  } animationCases[] = {
-      {false, -5, 70000, 65536, {}, PropertyField::None, {}},  // the size is not checked
-      {false, 16, 16, 65537, {}, PropertyField::LoopCount, {str::PropLoopRangeTitle}},
-      {true, 65536, 16, 0, {}, PropertyField::Width, {str::PropWidthRangeTitle}},
-      {true, 6, 4, 0, {}, PropertyField::None, {}},
-      {true, 6, 3, 0, {answer::No}, PropertyField::Height, {str::PropSizeCutsTitle}},
-      {true, 5, -1, 0, {answer::Yes}, PropertyField::Height,
-       {str::PropSizeCutsTitle, str::PropHeightRangeTitle}},
-  };
-  for (const AnimationCase& c : animationCases) {
-    Answer(c.answers);
-    AnimationPropertiesRequest r{c.sizeEdited, c.width, c.height, c.loops, 0};
-    EXPECT_EQ(ValidateAnimationFields(nullptr, *doc_, r), c.failed) << c.width << "x" << c.height;
-    EXPECT_EQ(Captions(), Titles(c.captions)) << c.width << "x" << c.height;
+  const std::tuple<AnimationPropertiesRequest, Answers, PropertyField, Titles> animationCases[] = {
+      {{false, -5, 70000, 65536, 0}, {}, PropertyField::None, {}},  // the size is not checked
+      {{false, 16, 16, 65537, 0}, {}, PropertyField::LoopCount, {ResText(str::PropLoopRangeTitle)}},
+      {{true, 65536, 16, 0, 0}, {}, PropertyField::Width, {ResText(str::PropWidthRangeTitle)}},
+      {{true, 6, 4, 0, 0}, {}, PropertyField::None, {}},
+      {{true, 6, 3, 0, 0}, {answer::No}, PropertyField::Height, {sizeCuts}},
+      {{true, 5, -1, 0, 0}, {answer::Yes}, PropertyField::Height, {sizeCuts, ResText(str::PropHeightRangeTitle)}}};
+  for (const auto& [r, answers, failed, captions] : animationCases) {
+    Captions(answers);
+    EXPECT_EQ(ValidateAnimationFields(nullptr, *doc_, r), failed) << r.width << "x" << r.height;
+    EXPECT_EQ(Captions(), captions) << r.width << "x" << r.height;
   }
   int64_t w = 0, h = 0;
   AutoScreenSize(*doc_, &w, &h);
-  EXPECT_EQ(std::make_tuple(w, h), std::make_tuple(6, 4));
-  EXPECT_FALSE(ValidateReduceStep(nullptr, *doc_, 4));
-  EXPECT_TRUE(ValidateReduceStep(nullptr, *doc_, 3));
+  EXPECT_EQ(std::make_tuple(w, h, ValidateReduceStep(nullptr, *doc_, 4), ValidateReduceStep(nullptr, *doc_, 3)),
+            std::make_tuple(6, 4, false, true));
 }
 
 TEST_F(PropertiesTest, FramePageChangesOneFrameInOneUndoStep) {
@@ -125,19 +107,11 @@ TEST_F(PropertiesTest, FramePageChangesOneFrameInOneUndoStep) {
   EXPECT_EQ(std::make_tuple(f->transparentIndex, Pixel(f, 1, 2)), std::make_tuple(5, 5));  // was 9
   EXPECT_EQ(At(0)->delay, 10u);
 
-  // Unchecking the local palette removes it; colours the global palette lacks change it too.
-  PalettePtr reds = std::make_unique<Palette>();
-  for (int i = 0; i < 16; ++i) reds->entries.push_back({static_cast<uint8_t>(100 + 9 * i), 0, 0, 0});
-  for (bool ownColours : {false, true}) {
-    if (ownColours) GiveLocalPalette(At(0), std::move(reds));
-    const int i = ownColours ? 0 : 1;
-    std::vector<PaletteEntry> global = doc_->globalPalette->entries;
-    r = FillFrameRequest(*doc_, FrameScope::Current, i);
-    r.removeLocalPalette = true;
-    EXPECT_TRUE(UndoRedoRestores(*doc_, [&] { return ApplyFrameProperties(nullptr, *doc_, r).ok; }));
-    EXPECT_EQ(At(i)->localPalette, nullptr);
-    EXPECT_EQ(doc_->globalPalette->entries != global, ownColours);
-  }
+  // Unchecking the local palette removes it (how it joins the global one is the colour engine's).
+  r = FillFrameRequest(*doc_, FrameScope::Current, 1);
+  r.removeLocalPalette = true;
+  EXPECT_TRUE(UndoRedoRestores(*doc_, [&] { return ApplyFrameProperties(nullptr, *doc_, r).ok; }));
+  EXPECT_EQ(At(1)->localPalette, nullptr);
 }
 
 TEST_F(PropertiesTest, SharedPagesLeaveEmptyFieldsAndIndeterminateBoxesAlone) {
@@ -209,10 +183,9 @@ TEST_F(PropertiesTest, CommentsKeepTheirPlaceInTheBlockList) {
 }
 
 TEST_F(PropertiesTest, ReducingDeletesEveryNthFrameAndKeepsTheRunningTime) {
-  EXPECT_EQ(FramesAfterReduction(10, 3), 7);
-  EXPECT_EQ(FramesAfterReduction(10, 10), 9);
-  EXPECT_EQ(FramesAfterReduction(10, 1), -1);
-  EXPECT_EQ(FramesAfterReduction(10, 11), -1);
+  EXPECT_EQ(std::make_tuple(FramesAfterReduction(10, 3), FramesAfterReduction(10, 10),
+                            FramesAfterReduction(10, 1), FramesAfterReduction(10, 11)),
+            std::make_tuple(7, 9, -1, -1));
   AddFrames(10);
   At(8)->selected = At(9)->selected = 1;  // the ninth goes
   SetSelectedCount(*doc_, 2);
