@@ -32,9 +32,7 @@ inline AnimationPtr VariedAnimation(uint32_t seed) {
   a->playCount = plays[rng() % 5];
   for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
     const uint64_t stride = IndexStride(f->DibWidth());
-    for (uint32_t y = 0; y < f->DibHeight(); ++y)
-      for (uint32_t x = 0; x < f->DibWidth(); ++x)
-        f->bits()[y * stride + x] = spread(f->bits()[y * stride + x]);
+    for (uint64_t i = 0; i < stride * f->DibHeight(); ++i) f->bits()[i] = spread(f->bits()[i]);
     if (f->localPalette) {
       PalettePtr local = RampPalette(n);
       std::reverse(local->entries.begin(), local->entries.end());
@@ -86,19 +84,6 @@ inline std::vector<Shown> FramePictures(const Animation& a) {
       shown.pixels.insert(shown.pixels.end(), view.pixels + static_cast<size_t>(y) * view.stride,
                           view.pixels + static_cast<size_t>(y) * view.stride + view.width);
     out.push_back(std::move(shown));
-  }
-  return out;
-}
-
-// Equal pictures in a row folded into one, their times added, as Timeline does.
-inline std::vector<Shown> Folded(std::vector<Shown> pictures) {
-  std::vector<Shown> out;
-  for (Shown& p : pictures) {
-    if (!out.empty() && out.back().pixels == p.pixels) {
-      out.back().delay += p.delay;
-    } else {
-      out.push_back(std::move(p));
-    }
   }
   return out;
 }
