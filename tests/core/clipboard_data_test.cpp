@@ -37,8 +37,7 @@ AnimationPtr ThreeFrames() {
   return a;
 }
 
-// Pasted frames come unselected; everything else is as copied. Only selected frames go, and a
-// document without a global palette gives one without.
+// Only selected frames go; they come back unselected, everything else as copied.
 TEST_F(ClipboardData, SelectedFramesRoundTrip) {
   AnimationPtr a = ThreeFrames();
   Bytes block = PrivateDataFromSelection(*a);
@@ -102,7 +101,7 @@ TEST_F(ClipboardData, DamagedBlocksAreRefused) {
 // What other programs get: an 8-bit bottom-up DIB of the frame with its palette in effect.
 TEST_F(ClipboardData, PackedDibOfAThreeByTwoFrame) {
   AnimationPtr a = MakeDocument(3, 2);
-  Bytes dib = FrameToPackedDib(*AddFrame(*a, 0, 0, 3, 2, {1, 2, 3, 4, 5, 6}));
+  const Bytes dib = FrameToPackedDib(*AddFrame(*a, 0, 0, 3, 2, {1, 2, 3, 4, 5, 6}));
   ASSERT_EQ(dib.size(), 40u + 16 * 4 + 4 * 2);
   EXPECT_EQ((std::vector<uint32_t>{Le32At(dib, 0), Le32At(dib, 4), Le32At(dib, 8),
                                    Le32At(dib, 12), Le32At(dib, 16), Le32At(dib, 32)}),

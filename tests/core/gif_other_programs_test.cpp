@@ -21,9 +21,10 @@ struct GiflibFrame {
 };
 
 void PrintTo(const GiflibFrame& f, std::ostream* out) {
-  *out << f.left << "," << f.top << " " << f.width << "x" << f.height << " interlaced "
-       << f.interlaced << " local " << f.local << " disposal " << f.disposal << " transparent "
-       << f.transparent << " delay " << f.delay << " " << f.colours.size() << " colours, indexes "
+  *out << ::testing::PrintToString(std::vector<int>{f.left, f.top, f.width, f.height,
+                                                    f.interlaced, f.local, f.disposal,
+                                                    f.transparent, f.delay})
+       << " colours " << ::testing::PrintToString(f.colours) << " indexes "
        << ::testing::PrintToString(f.indexes);
 }
 
@@ -111,22 +112,16 @@ TEST_F(GifAgainstGiflib, GiflibReadsOurFramesAsWritten) {
   }
 }
 
-// gifsicle rewrites our files as other programs make them (interlaced, reduced to a few colours
-// in local tables, optimized with transparency and cropped frames, commented, relooped); we and
-// giflib must read the same frames.
+// gifsicle rewrites our files as other programs make them (interlaced, local tables, optimized,
+// commented, relooped): we and giflib must read the same frames.
 TEST_F(GifAgainstGiflib, GifsicleRewritesReadAlikeByUsAndGiflib) {
   LW_NEED_TOOL("gifsicle");
-  const std::pair<const char*, bool> rewrites[] = {  // options, same pictures
-      {"--interlace", true},
-      {"--colors 7", false},
-      {"-O3", true},
-      {"--comment 'bonjour' --loopcount=3", true},
-      {"--change-color '#000000' '#ff0000' --delay 7 --no-loopcount", false},
-  };
+  const char* rewrites[] = {"--interlace", "--colors 7", "-O3", "--comment 'bonjour' --loopcount=3",
+                            "--change-color '#000000' '#ff0000' --delay 7 --no-loopcount"};
   TempDir dir;
   int localTables = 0, interlaced = 0;
   for (uint32_t seed = 100; seed < 130; ++seed) {
-    const auto [options, samePictures] = rewrites[seed % 5];
+    const char* options = rewrites[seed % 5];
     SCOPED_TRACE("seed " + std::to_string(seed) + ", " + options);
     AnimationPtr doc = VariedAnimation(seed);
     const std::string in = dir.PutBytes("in.gif", GifBytes(*doc));
@@ -149,12 +144,6 @@ TEST_F(GifAgainstGiflib, GifsicleRewritesReadAlikeByUsAndGiflib) {
       localTables += gif.frames[i].local;
       interlaced += gif.frames[i].interlaced;
     }
-    if (samePictures) {
-      std::vector<Shown> before = Timeline(*doc), after = Timeline(*read);
-      ASSERT_EQ(before.size(), after.size());
-      for (size_t k = 0; k < before.size(); ++k)
-        EXPECT_EQ(before[k].pixels, after[k].pixels) << "picture " << k;
-    }
   }
   EXPECT_GT(localTables, 0) << "some frames must come with their own table";
   EXPECT_GT(interlaced, 0);
@@ -170,9 +159,8 @@ TEST_F(ComposeAgainstImageMagick, EveryFramesPictureIsTheCoalescedOne) {
   for (uint32_t seed = 200; seed < 224; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     AnimationPtr doc = RandomAnimation(seed, seed % 2 == 1);
-    // ImageMagick starts from the file's background colour (opaque while the first frame has
-    // no transparent colour), browsers and our preview from nothing: a first frame covering
-    // the screen, opaque and not restored, leaves no place where the two could show.
+    // ImageMagick starts from the background colour, we from nothing: an opaque first frame
+    // covering the screen, not restored, leaves no place where the two could show.
     Frame* first = PaintedFrame(doc->screenWidth, doc->screenHeight, doc->globalPalette.get(),
                                 [](uint32_t x, uint32_t y) { return (x / 3 + y) % 16; });
     SetDisposal(first, static_cast<int>(seed % 3));
@@ -182,22 +170,21 @@ TEST_F(ComposeAgainstImageMagick, EveryFramesPictureIsTheCoalescedOne) {
     const std::string path = dir.PutBytes("x.gif", GifBytes(*doc));
     ToolRun run = RunTool("convert " + Quoted(path) + " -coalesce -depth 8 rgba:-");
     ASSERT_EQ(run.exitCode, 0);
-    const std::vector<Shown> ours = FramePictures(*doc);
     const size_t size = size_t{doc->screenWidth} * doc->screenHeight;
-    ASSERT_EQ(run.output.size(), 4 * size * ours.size());
+    ASSERT_EQ(run.output.size(), 4 * size * doc->frameCount);
     // ImageMagick clears to transparent where we show the viewer's background: both mean
-    // nothing was drawn there.
+    // nothing was drawn there. Equal pictures in a row are one, as in our timeline.
     const auto* rgba = reinterpret_cast<const uint8_t*>(run.output.data());
-    for (size_t n = 0; n < ours.size(); ++n) {
-      std::vector<uint32_t> theirs(size);
+    std::vector<Shown> theirs;
+    for (const Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) {
+      std::vector<uint32_t> picture(size);
       for (size_t i = 0; i < size; ++i, rgba += 4)
-        theirs[i] = rgba[3] == 0 ? PixelFromColour(kNothingShown)
-                                 : PixelFromColour(rgba[0] | rgba[1] << 8 | rgba[2] << 16);
-      size_t k = 0;
-      while (k < size && theirs[k] == ours[n].pixels[k]) ++k;
-      EXPECT_EQ(k, size) << "frame " << n << " differs at (" << k % doc->screenWidth << ", "
-                         << k / doc->screenWidth << ")";
+        picture[i] = rgba[3] == 0 ? PixelFromColour(kNothingShown)
+                                  : PixelFromColour(rgba[0] | rgba[1] << 8 | rgba[2] << 16);
+      if (theirs.empty() || theirs.back().pixels != picture) theirs.push_back({picture, 0});
+      theirs.back().delay += f->delay;
     }
+    EXPECT_TRUE(SameTimeline(Timeline(*doc), theirs));
   }
   for (int d = 0; d < 4; ++d) EXPECT_GT(disposals[d], 0) << "disposal " << d;
 }

@@ -1,5 +1,4 @@
-// What the GIF tests compare with other programs: random documents, written to bytes, and the
-// picture our preview shows at each frame.
+// What the GIF tests compare with other programs: random documents, written to bytes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +8,6 @@
 #include <vector>
 
 #include "core/byte_sink.h"
-#include "core/compose.h"
-#include "core/frame_viewer.h"
 #include "core/gif_writer.h"
 #include "support/document.h"
 #include "support/timeline.h"
@@ -65,26 +62,6 @@ inline std::vector<uint8_t> GifBytes(Animation& a, const GifWriteOptions& option
   std::vector<uint8_t> out;
   ByteSink sink(&out);
   EXPECT_EQ(WriteGif(sink, a, nullptr, options), GifWriteStatus::Done);
-  return out;
-}
-
-// The preview's picture after each frame, one per frame (nothing folded); pixels no frame has
-// drawn are PixelFromColour(kNothingShown).
-inline std::vector<Shown> FramePictures(const Animation& a) {
-  std::vector<Shown> out;
-  FrameViewer viewer;
-  viewer.background = kNothingShown;
-  if (!PrepareViewer(&viewer, &a, a.screenWidth, a.screenHeight)) return out;
-  int n = 0;
-  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
-    ShowPictureUpTo(&viewer, ++n, false);
-    PixelView view = ViewerPicture(&viewer);
-    Shown shown{{}, f->delay};
-    for (int y = 0; y < view.height; ++y)
-      shown.pixels.insert(shown.pixels.end(), view.pixels + static_cast<size_t>(y) * view.stride,
-                          view.pixels + static_cast<size_t>(y) * view.stride + view.width);
-    out.push_back(std::move(shown));
-  }
   return out;
 }
 

@@ -15,15 +15,12 @@ class GifWriter : public CoreTest {};
 
 TEST_F(GifWriter, RowsFollowTheDibAndSizesMustFitTheFields) {
   // A DIB wider and taller than the frame says (an image put back into a cropped frame).
-  AnimationPtr a = MakeDocument(9, 3, nullptr, 1);
+  AnimationPtr a = MakeDocument(9, 3, nullptr, 1), b;
   Frame* f = AddDrawnFrame(*a, 0, 0, 9, 3, [](uint32_t x, uint32_t y) { return x + 3 * y; });
-  f->width = 3;
-  f->height = 2;
-  AnimationPtr b;
+  f->width = 3, f->height = 2;
   ASSERT_EQ(ReadBytes(GifBytes(*a), &b), GifReadStatus::Done);
   EXPECT_EQ(Pixels(*FirstFrame(*b)), (std::vector<uint8_t>{0, 1, 2, 3, 4, 5}));
-  std::vector<uint8_t> out;
-  ByteSink sink(&out);
+  ByteSink sink;
   f->width = 10;  // past the DIB
   EXPECT_EQ(WriteGif(sink, *a, nullptr), GifWriteStatus::Failed);
   EXPECT_EQ(EncodedFrameSize(f), 0u);
@@ -151,8 +148,7 @@ TEST_F(GifRoundTrip, ReadingWhatWasWrittenGivesTheSameDocumentAndBytes) {
     EXPECT_TRUE(SameAnimation(*a, *b));
     EXPECT_EQ(b->encodedSizeCache, static_cast<int32_t>(bytes.size()));
     EXPECT_EQ(GifBytes(*b), bytes);
-    // Read progressive, the file no longer tells the size.
-    ASSERT_EQ(ReadBytes(bytes, &b), GifReadStatus::Done);
+    ASSERT_EQ(ReadBytes(bytes, &b), GifReadStatus::Done);  // progressive: not the file's size
     EXPECT_EQ(b->encodedSizeCache, -1);
     for (Frame *f = FirstFrame(*a), *g = FirstFrame(*b); f; f = NextFrame(f), g = NextFrame(g))
       EXPECT_TRUE(!g->Interlaced() && Pixels(*f) == Pixels(*g));

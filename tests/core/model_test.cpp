@@ -1,5 +1,4 @@
-// The document model: block lists, names, copies, comments, delays, crops, transparency and
-// colour counts.
+// The document model: block lists, names, copies, comments, delays, crops, transparency, counts.
 #include <array>
 #include <random>
 
@@ -38,17 +37,14 @@ void ExpectSoundList(const Animation& a) {
 TEST_F(Model, HugeImagesFailCleanly) {
   EXPECT_EQ(IndexStride(0xFFFFFFFFu), 0x100000000u);  // no wrap
   std::unique_ptr<Frame> frame(NewFrame(0x7FFFFFFF, 0x7FFFFFFF));
-  EXPECT_FALSE(NewFrameDib(frame.get()));
-  EXPECT_TRUE(frame->dib.empty());
-  frame->width = 0x80000000u;  // does not fit biWidth
-  frame->height = 1;
+  EXPECT_TRUE(!NewFrameDib(frame.get()) && frame->dib.empty());
+  frame->width = 0x80000000u, frame->height = 1;  // does not fit biWidth
   EXPECT_FALSE(NewFrameDib(frame.get()));
   EXPECT_TRUE(BuildDib(1u << 17, 1u << 16, nullptr).empty());  // 2^33 bytes: refused
   EXPECT_EQ(NewBlock(BlockKind::Comment, SIZE_MAX), nullptr);
 }
 
-// Comments before the first frame and between frames: lookups, reversal, ping-pong and merging
-// work on frames and carry the other blocks along.
+// Reversal, ping-pong and merging work on frames and carry the other blocks along.
 TEST_F(Model, FrameListsAmongOtherBlocks) {
   AnimationPtr a = NumberedAnimation(3);
   InsertBlockAfter(a->blocks, NewBlock(BlockKind::Comment, 2));
@@ -74,8 +70,7 @@ TEST_F(Model, FrameListsAmongOtherBlocks) {
   ExpectSoundList(*four);
   AnimationPtr two = NumberedAnimation(2);
   ASSERT_TRUE(AppendPingPong(*two));
-  EXPECT_EQ(FrameNumbers(*two), (std::vector<int>{1, 2}));
-
+  EXPECT_EQ(FrameNumbers(*two), (std::vector<int>{1, 2})) << "nothing inside to add";
   // Chained documents joined: the frames borrow the first one's palette.
   AnimationPtr b = NumberedAnimation(1);
   b->nextInChain = std::move(a);
@@ -102,12 +97,11 @@ TEST_F(Model, FrameNamesAreSharedAndCounted) {
   EXPECT_TRUE(SetFrameName(f, ""));
   EXPECT_EQ(NameAtomReferences(ete), 0);
 
-  std::string longName(300, 'x');
-  NameAtom cut = AddNameAtom(longName);
+  // Long names are cut; a name cut to the same text is the same name.
+  NameAtom cut = AddNameAtom(std::string(300, 'x'));
   EXPECT_EQ(NameAtomText(cut).size(), MaxNameLength);
-  EXPECT_EQ(AddNameAtom(longName.substr(0, 280)), cut);
-  ReleaseNameAtom(cut);
-  ReleaseNameAtom(cut);
+  EXPECT_EQ(AddNameAtom(std::string(280, 'x')), cut);
+  ReleaseNameAtom(cut), ReleaseNameAtom(cut);
   EXPECT_EQ(NameAtomText(cut), "");
 }
 
@@ -149,12 +143,10 @@ TEST_F(Model, CommentTexts) {
     for (size_t i = 0; i < n; i += 7) written[i] = static_cast<char>(0xC3);
     ASSERT_TRUE(SetCommentText(comment.get(), written));
     EXPECT_EQ(data.size(), n ? n + (n + 254) / 255 + 1 : 2) << n;
-    ASSERT_TRUE(CommentText(comment.get(), &text));
-    EXPECT_EQ(text, written) << n;
+    EXPECT_TRUE(CommentText(comment.get(), &text) && text == written) << n;
   }
   data = {9, 'a', 'b'};  // a damaged length is cut to the data
-  ASSERT_TRUE(CommentText(comment.get(), &text));
-  EXPECT_EQ(text, "ab");
+  EXPECT_TRUE(CommentText(comment.get(), &text) && text == "ab");
   std::unique_ptr<Block> app(NewBlock(BlockKind::Application, 2));
   EXPECT_FALSE(SetCommentText(app.get(), "x"));
   EXPECT_FALSE(CommentText(app.get(), &text));
@@ -255,12 +247,9 @@ TEST_F(Crop, KeptAreasPlanesAndMasks) {
     const int kx = std::max(0, x0), ky = std::max(0, y0);
     const int kw = std::min<int>(w, x0 + cw) - kx, kh = std::min<int>(h, y0 + ch) - ky;
     if (kw <= 0 || kh <= 0) {
-      EXPECT_EQ((std::vector<int>{f->left, f->top}), (std::vector<int>{0, 0}));
+      EXPECT_TRUE(!f->left && !f->top && f->rgbPlane.empty() && f->alphaPlane.empty());
       ASSERT_EQ(Pixels(*f), (std::vector<uint8_t>{transparent ? index : uint8_t{0}}));
-      EXPECT_TRUE(f->Transparent());
-      EXPECT_EQ(f->transparentIndex, transparent ? index : 0);
-      EXPECT_EQ(f->transparencyMask, (std::vector<uint8_t>{0x80, 0, 0, 0}));
-      EXPECT_TRUE(f->rgbPlane.empty() && f->alphaPlane.empty());
+      EXPECT_TRUE(f->Transparent() && f->transparentIndex == Pixels(*f)[0] && !MaskErrors(*f));
       continue;
     }
     EXPECT_EQ((std::vector<int>{f->left, f->top}), (std::vector<int>{left + kx, top + ky}));
@@ -276,7 +265,6 @@ TEST_F(Crop, KeptAreasPlanesAndMasks) {
         ASSERT_EQ(f->rgbPlane[y * RgbStride(kw) + 3 * x + 1], y + ky);
         ASSERT_EQ(f->alphaPlane[y * IndexStride(kw) + x], x + kx + y + ky);
       }
-    if (kw % 4) EXPECT_EQ(f->bits()[kw], 0) << "row padding";
   }
 }
 
@@ -374,8 +362,7 @@ TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
   EXPECT_EQ(FirstFrame(*one)->controlFlags, 0xE1 | DisposalBackground << 2);
 }
 
-// Frames of every width around the word sizes the counting and masking loops work in, with runs
-// of one index and transparent pixels.
+// Widths around the word sizes the counting and masking loops work in.
 TEST(PixelCounts, CountsAndMasksMatchAPixelByPixelWalk) {
   std::mt19937 rng(7);
   for (uint32_t width : {1u, 3u, 7u, 8u, 9u, 15u, 16u, 17u, 31u, 33u, 64u, 71u}) {

@@ -22,7 +22,6 @@ class UndoHistoryTest : public CoreTest {
     FailNextUndoCopies(0);
     CoreTest::TearDown();
   }
-  // A record of the delays whose first delay is the marker.
   UndoRecord* Mark(uint32_t marker) {
     FirstFrame(*doc_)->delay = marker;
     return RecordUndo(undo::EditDurations, *doc_, nullptr, nullptr, 0);
@@ -112,11 +111,10 @@ TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
   };
   EXPECT_EQ(menu(), (std::vector<std::string>{"Impossible d'annuler\tCtrl-Z",
                                               "Impossible de refaire\tCtrl-Y", "off", "off"}));
-  Whole(undo::ReverseAnimation);
-  Whole(undo::PingPong);
-  Undo(*doc_);
+  Whole(undo::ReverseAnimation), Whole(undo::PingPong), Undo(*doc_);
   EXPECT_EQ(menu(), (std::vector<std::string>{"&Annuler Inverser l'animation\tCtrl-Z",
-                                              "&Refaire Animation Ping Pong \tCtrl-Y", "on", "on"}));
+                                              "&Refaire Animation Ping Pong \tCtrl-Y", "on",
+                                              "on"}));
   EXPECT_EQ(services_.UndoHistoryChanges() - before, 3);
   EXPECT_EQ(UndoKindName(99), "");
   EXPECT_EQ(RecordUndo(7, *doc_, nullptr, nullptr, 0), nullptr) << "kind 7 does not exist";
@@ -183,7 +181,6 @@ TEST_F(UndoHistoryTest, MovedStepsWithdrawOnceAndRunsJoinOnlyTheNewest) {
       UndoStep inner(UndoStep::Discard, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
       outer = std::move(inner);
     }
-    EXPECT_EQ(History().count, 2u);
     UndoStep moved(std::move(outer));
     outer = UndoStep();
     EXPECT_EQ(History().count, 2u);
@@ -248,7 +245,6 @@ class UndoKinds : public UndoHistoryTest {
     AddComment(*doc_, "fin");
   }
   Frame* At(int i) { return FrameAt(*doc_, i); }
-  // Records kind with param, then changes the document.
   template <typename Change>
   ::testing::AssertionResult Restores(uint32_t kind, uint32_t param, Change change) {
     return UndoRedoRestores(*doc_, [&] {
@@ -330,7 +326,8 @@ TEST_F(UndoKinds, TransparencyAndPalettes) {
   // The flag alone, either way; then with a copy of the frame.
   EXPECT_TRUE(Restores(undo::EditTransparency, 1, [&] { SetTransparency(At(0), true); }));
   EXPECT_TRUE(Restores(undo::EditTransparency, 1 << 16, [&] { SetTransparency(At(1), false); }));
-  EXPECT_TRUE(Restores(undo::EditTransparency, 1 << 16 | 2, [&] { SetTransparentIndex(At(1), 4); }));
+  EXPECT_TRUE(Restores(undo::EditTransparency, 1 << 16 | 2, 
+                       [&] { SetTransparentIndex(At(1), 4); }));
   // The global palette, growing from 16 to 32 entries; a local palette.
   EXPECT_TRUE(Restores(undo::EditPalette, 0xFFFFFFFFu, [&] {
     Palette* p = doc_->globalPalette.get();
@@ -364,8 +361,7 @@ TEST_F(UndoKinds, SettingsAndComments) {
     InsertBlockAfter(at, c);
   };
   EXPECT_TRUE(Restores(undo::EditComments, 0, [&] {
-    // Two new ones between frames 1 and 2, one before the first frame, the first comment
-    // edited and the last one gone.
+    // Two new between frames 1 and 2, one before the first, the first edited, the last gone.
     commentAfter(At(1), "deux");
     commentAfter(At(1), "un");
     commentAfter(doc_->blocks->next, "avant");
