@@ -17,8 +17,7 @@
 
 namespace lw::test {
 
-// Each test starts on the default preferences: the store a test wrote goes (its folder belongs
-// to the test program) and the words are read again.
+// Each test starts on the default preferences: the store a test wrote goes.
 class CoreTest : public ::testing::Test {
  protected:
   void SetUp() override { FreshPreferences(); }

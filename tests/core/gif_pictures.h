@@ -1,5 +1,4 @@
-// What the GIF tests compare with other programs: random documents, written to bytes, and the
-// picture our preview shows at each frame.
+// What the GIF tests compare with other programs: random documents, written to bytes.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,8 +8,6 @@
 #include <vector>
 
 #include "core/byte_sink.h"
-#include "core/compose.h"
-#include "core/frame_viewer.h"
 #include "core/gif_writer.h"
 #include "support/document.h"
 #include "support/timeline.h"
@@ -32,9 +29,7 @@ inline AnimationPtr VariedAnimation(uint32_t seed) {
   a->playCount = plays[rng() % 5];
   for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
     const uint64_t stride = IndexStride(f->DibWidth());
-    for (uint32_t y = 0; y < f->DibHeight(); ++y)
-      for (uint32_t x = 0; x < f->DibWidth(); ++x)
-        f->bits()[y * stride + x] = spread(f->bits()[y * stride + x]);
+    for (uint64_t i = 0; i < stride * f->DibHeight(); ++i) f->bits()[i] = spread(f->bits()[i]);
     if (f->localPalette) {
       PalettePtr local = RampPalette(n);
       std::reverse(local->entries.begin(), local->entries.end());
@@ -67,39 +62,6 @@ inline std::vector<uint8_t> GifBytes(Animation& a, const GifWriteOptions& option
   std::vector<uint8_t> out;
   ByteSink sink(&out);
   EXPECT_EQ(WriteGif(sink, a, nullptr, options), GifWriteStatus::Done);
-  return out;
-}
-
-// The preview's picture after each frame, one per frame (nothing folded); pixels no frame has
-// drawn are PixelFromColour(kNothingShown).
-inline std::vector<Shown> FramePictures(const Animation& a) {
-  std::vector<Shown> out;
-  FrameViewer viewer;
-  viewer.background = kNothingShown;
-  if (!PrepareViewer(&viewer, &a, a.screenWidth, a.screenHeight)) return out;
-  int n = 0;
-  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
-    ShowPictureUpTo(&viewer, ++n, false);
-    PixelView view = ViewerPicture(&viewer);
-    Shown shown{{}, f->delay};
-    for (int y = 0; y < view.height; ++y)
-      shown.pixels.insert(shown.pixels.end(), view.pixels + static_cast<size_t>(y) * view.stride,
-                          view.pixels + static_cast<size_t>(y) * view.stride + view.width);
-    out.push_back(std::move(shown));
-  }
-  return out;
-}
-
-// Equal pictures in a row folded into one, their times added, as Timeline does.
-inline std::vector<Shown> Folded(std::vector<Shown> pictures) {
-  std::vector<Shown> out;
-  for (Shown& p : pictures) {
-    if (!out.empty() && out.back().pixels == p.pixels) {
-      out.back().delay += p.delay;
-    } else {
-      out.push_back(std::move(p));
-    }
-  }
   return out;
 }
 
