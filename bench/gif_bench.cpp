@@ -17,7 +17,7 @@
 #include "core/gif_writer.h"
 #include "core/lzw.h"
 #include "platform/services.h"
-#include "support/reference_lzw.h"
+#include "reference_lzw.h"
 
 namespace {
 

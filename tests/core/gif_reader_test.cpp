@@ -6,7 +6,6 @@
 #include "core/gif_source.h"
 #include "core_fixture.h"
 #include "gif_pictures.h"
-#include "support/reference_lzw.h"
 
 namespace lw::test {
 namespace {

@@ -1,5 +1,5 @@
 // The GIF LZW encoder written as plainly as its rules read, to check the real one's bytes
-// against (tests and the benchmark).
+// against.
 #pragma once
 
 #include <algorithm>
