@@ -21,6 +21,39 @@ B File(std::initializer_list<B> blocks, bool trailer = true) {
   if (trailer) f.push_back(0x3B);
   return f;
 }
+// Image data (code size byte, sub-blocks, terminator) holding exactly the given codes, each at
+// the width a decoder reads it with; for streams no encoder would make.
+std::vector<uint8_t> PackLzwCodes(int c, const std::vector<int>& codes) {
+  const int clear = 1 << c, end = clear + 1;
+  int width = c + 1, next = clear + 2, limit = 1 << width;
+  bool first = true;
+  std::vector<uint8_t> stream;
+  uint32_t acc = 0;
+  int bits = 0;
+  for (int code : codes) {
+    acc |= static_cast<uint32_t>(code) << bits;
+    for (bits += width; bits >= 8; bits -= 8, acc >>= 8)
+      stream.push_back(static_cast<uint8_t>(acc));
+    if (code == clear) {
+      width = c + 1, next = clear + 2, limit = 1 << width, first = true;
+    } else if (code == end) {
+    } else if (first) {
+      first = false;  // the code after a clear code adds no entry
+    } else if (next < 4096 && ++next >= limit && limit < 4096) {
+      limit <<= 1;
+      ++width;
+    }
+  }
+  if (bits > 0) stream.push_back(static_cast<uint8_t>(acc));
+  std::vector<uint8_t> out = {static_cast<uint8_t>(c)};
+  for (size_t at = 0; at < stream.size(); at += 255) {
+    size_t n = std::min<size_t>(255, stream.size() - at);
+    out.push_back(static_cast<uint8_t>(n));
+    out.insert(out.end(), stream.begin() + at, stream.begin() + at + n);
+  }
+  out.push_back(0);
+  return out;
+}
 // A 1 x 1 image of pixel 1 at (left, top).
 B Dot(uint16_t left = 0, uint16_t top = 0) {
   return {0x2C, static_cast<uint8_t>(left), static_cast<uint8_t>(left >> 8),
