@@ -23,58 +23,6 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 
-TEST(SaveTypes, NameAndExtensionRules) {
-  EXPECT_EQ(SaveTypeFromName("/x/a.GIF"), savetype::Gif);
-  EXPECT_EQ(SaveTypeFromName("/x/a.jpg"), savetype::Jpeg);
-  EXPECT_EQ(SaveTypeFromName("/x/a.Ani"), savetype::Ani);
-  // Names whose extension no format has are GIF, whatever their folder holds.
-  EXPECT_EQ(SaveTypeFromName("ab"), savetype::Gif);
-  EXPECT_EQ(SaveTypeFromName("/x.png/ab"), savetype::Gif);
-  EXPECT_EQ(SaveTypeFromName("/x/archive.gif.bak"), savetype::Gif);
-  EXPECT_EQ(SaveTypeFromName("/x/ajpg"), savetype::Gif);
-  EXPECT_EQ(SaveTypeOfExtension("/x/a.txt"), -1);
-  EXPECT_EQ(ReplaceExtension("clip.bmp", "gif"), "clip.gif");
-  EXPECT_EQ(ReplaceExtension("clip", "gif"), "clip.gif");
-  EXPECT_EQ(ReplaceExtension("/a.b/clip", "png"), "/a.b/clip.png");
-}
-
-// Every extension the registry reads names the type of its format, in any case: photo.jpeg is
-// JPEG and image.dib BMP; a movie the program only reads names none.
-TEST(SaveTypes, EveryRegisteredExtensionNamesItsFormatsType) {
-  int checked = 0;
-  for (const FormatSpec& f : Formats()) {
-    for (const std::string& e : f.extensions) {
-      std::string upper = e;
-      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-      for (const std::string& name : {"/x.y/a." + e, "b." + upper, "/x/.c.d." + e}) {
-        EXPECT_EQ(SaveTypeFromName(name), f.saveType) << name;
-        EXPECT_EQ(SaveTypeOfExtension(name), f.saveType) << name;
-      }
-      ++checked;
-    }
-  }
-  EXPECT_GE(checked, 12);
-  // And every save type's own extension, read or not.
-  for (int type = 1; type <= savetype::Count; ++type)
-    EXPECT_EQ(SaveTypeFromName(std::string("a.") + SaveTypeEntry(type).extension), type);
-}
-
-TEST(SaveTypes, ChoiceBoxEntriesFollowTypeAndDocument) {
-  auto ids = [](int type, uint32_t traits) {
-    std::vector<int> out;
-    for (const SaveChoiceEntry& e : SaveChoiceEntries(type, traits)) out.push_back(e.textId);
-    return out;
-  };
-  // One frame as BMP: a single entry, so no box is shown.
-  EXPECT_THAT(ids(savetype::Bmp, 0), ElementsAre(40018));
-  EXPECT_THAT(ids(savetype::Bmp, doctrait::SeveralFrames), ElementsAre(40018, 317));
-  EXPECT_THAT(ids(savetype::Gif, doctrait::SeveralFrames), ElementsAre(40017, 40018, 317));
-  auto gif = SaveChoiceEntries(savetype::Gif, doctrait::SeveralFrames);
-  EXPECT_EQ(PreselectedChoice(gif, saveopt::Individual), 1);
-  EXPECT_EQ(PreselectedChoice(gif, saveopt::Strip), 2);
-  EXPECT_EQ(PreselectedChoice(gif, saveopt::AnimationChosen), 0);
-}
-
 TEST_F(FlowTest, SaveAsProposesANameForTheType) {
   AnimationPtr a = MakeDocument(4, 4);
   SetInitDir(dir_.string());
@@ -426,10 +374,6 @@ TEST_F(FlowTest, SaveCommandCropsClearsHistoryAndNamesAnUntitledDocument) {
   Frame* second = FrameAt(*back, 1);
   EXPECT_EQ(second->width, 2u);
   EXPECT_EQ(second->height, 2u);
-  // The signature went in first.
-  std::string text;
-  ASSERT_TRUE(CommentText(back->blocks->next, &text));
-  EXPECT_EQ(text, GetSignature());
 }
 
 // The crop to the screen is an edit of its own: when the save then fails, the document, its
