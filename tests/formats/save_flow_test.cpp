@@ -332,101 +332,79 @@ TEST_F(ReplaceTest, EveryFailureKeepsTheOldOrTheNewContent) {
   EXPECT_EQ(Contents(target_), "new");
 }
 
-TEST_F(FlowTest, SaveCommandCropsClearsHistoryAndNamesAnUntitledDocument) {
-  ShellState state;
-  state.document = MakeDocument(4, 4);
-  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
-  AddSolidFrame(*state.document, 2, 2, 4, 4, 2);  // reaches past the screen
-  state.modified = true;
-  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
-  ASSERT_NE(CanUndoKind(), 0u);
-
-  // Untitled without a Save As dialog: nothing is written.
-  EXPECT_FALSE(SaveCommand(state));
-  EXPECT_TRUE(state.modified);
-
-  std::string target = Path("saved.gif");
-  Headless().saveAs = [&](const SaveAsRequest& request, SaveAsChoice* choice) {
-    EXPECT_EQ(request.type, savetype::Gif);
-    EXPECT_EQ(request.proposedName, "Sans titre.gif");
-    choice->path = target;
-    choice->type = request.type;
-    choice->options.optionBits = saveopt::AnimationChosen;
-    return true;
+// The save command on a document whose second frame reaches past the screen, after one edit.
+// The crop is an edit of its own: a failed save leaves it undoable, a declined one leaves the
+// history as it was; a save of one image of an untitled animation leaves it untitled.
+TEST_F(FlowTest, SaveCommandFlows) {
+  constexpr int NoDialog = -1;
+  const struct {
+    const char* name;
+    std::string path;  // the document's; "" untitled
+    int dialogBits;    // what the Save As dialog chooses
+    int answer;        // to the crop question (a window is there); -1: no window
+    bool saved, modified, named;
+    uint32_t undoKind;
+    uint32_t width;  // of the second frame afterwards
+  } cases[] = {
+      {"untitled, no dialog", "", NoDialog, -1, false, true, false, undo::CropAnimation, 2},
+      {"untitled, Save As", "", saveopt::AnimationChosen, -1, true, false, true, 0, 2},
+      {"one image of an untitled animation", "", saveopt::Plain, -1, true, true, false,
+       undo::CropAnimation, 2},
+      {"missing folder", Path("missing-folder/saved.gif"), NoDialog, -1, false, true, true,
+       undo::CropAnimation, 2},
+      {"crop declined", Path("declined.gif"), NoDialog, answer::No, false, true, true,
+       undo::ReverseAnimation, 4},
   };
-  EXPECT_TRUE(SaveCommand(state));
-  EXPECT_FALSE(state.modified);
-  EXPECT_EQ(state.documentPath, target);
-  EXPECT_EQ(CanUndoKind(), 0u);
-  AnimationPtr back = ReadBack(target);
-  ASSERT_TRUE(back);
-  Frame* second = FrameAt(*back, 1);
-  EXPECT_EQ(second->width, 2u);
-  EXPECT_EQ(second->height, 2u);
+  const std::string target = Path("saved.gif");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    Headless().Reset();
+    ClearHistory();
+    std::filesystem::remove(target);
+    ShellState state;
+    int window = 0;
+    if (c.answer >= 0) {
+      state.owner = &window;
+      Headless().QueueAnswer(c.answer);
+    }
+    state.document = MakeDocument(4, 4);
+    AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
+    AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
+    state.documentPath = c.path;
+    state.modified = true;
+    RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+    Headless().saveAs = [&](const SaveAsRequest& request, SaveAsChoice* choice) {
+      EXPECT_EQ(request.proposedName, "Sans titre.gif");
+      choice->path = target;
+      choice->type = savetype::Gif;
+      choice->options.optionBits = static_cast<uint32_t>(c.dialogBits);
+      return c.dialogBits != NoDialog;
+    };
+    EXPECT_EQ(SaveCommand(state), c.saved);
+    EXPECT_EQ(state.modified, c.modified);
+    EXPECT_EQ(state.documentPath, c.named ? (c.path.empty() ? target : c.path) : "");
+    EXPECT_EQ(CanUndoKind(), c.undoKind);
+    EXPECT_EQ(FrameAt(*state.document, 1)->width, c.width);
+    EXPECT_EQ(Headless().PendingAnswers(), 0u);
+    if (c.path == Path("missing-folder/saved.gif")) {
+      EXPECT_THAT(ShownTexts(), ElementsAre(HasSubstr(c.path)));
+    }
+    AnimationPtr written = ReadBack(target);
+    EXPECT_EQ(written && written->frameCount == 2, c.saved);
+    if (c.undoKind == undo::CropAnimation) {
+      Undo(*state.document);
+      EXPECT_EQ(Pixels(*FrameAt(*state.document, 1)), std::vector<uint8_t>(16, 2));
+    }
+  }
 }
 
-// The crop to the screen is an edit of its own: when the save then fails, the document, its
-// history and the window agree, and an undo brings the frames back whole.
-TEST_F(FlowTest, CropBeforeAFailedSaveCanBeUndone) {
-  struct Listener : ShellListener {
-    std::vector<uint32_t> hints;
-    void DocumentChanged(uint32_t h) override { hints.push_back(h); }
-  } listener;
-  ShellState state;
-  state.listener = &listener;
-  state.document = MakeDocument(4, 4);
-  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
-  AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
-  state.documentPath = Path("missing-folder/saved.gif");
-  EXPECT_FALSE(SaveCommand(state));
-  EXPECT_EQ(ShownTexts().size(), 1u);
-  EXPECT_THAT(ShownTexts()[0], HasSubstr("missing-folder/saved.gif"));
-  EXPECT_TRUE(state.modified);
-  EXPECT_EQ(FrameAt(*state.document, 1)->width, 2u);
-  EXPECT_EQ(CanUndoKind(), undo::CropAnimation);
-  EXPECT_EQ(listener.hints.size(), 1u);
-  Undo(*state.document);
-  Frame* second = FrameAt(*state.document, 1);
-  EXPECT_EQ(second->width, 4u);
-  EXPECT_EQ(second->DibWidth(), 4u);
-  EXPECT_EQ(Pixels(*second), std::vector<uint8_t>(16, 2));
-
-}
-
-// Declining the crop ends the save before anything changed: the history is as it was.
-TEST_F(FlowTest, DecliningTheCropLeavesTheDocumentAndItsHistory) {
-  ShellState state;
-  int window = 0;
-  state.owner = &window;
-  state.document = MakeDocument(4, 4);
-  AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
-  state.documentPath = Path("declined.gif");
-  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
-  Headless().QueueAnswer(answer::No);
-  EXPECT_FALSE(SaveCommand(state));
-  EXPECT_EQ(Headless().PendingAnswers(), 0u);
-  EXPECT_EQ(FirstFrame(*state.document)->width, 4u);
-  EXPECT_EQ(History().count, 1u);
-  EXPECT_EQ(CanUndoKind(), undo::ReverseAnimation);
-}
-
-TEST_F(FlowTest, PartialSaveOfAnUntitledAnimationKeepsItModified) {
+TEST_F(FlowTest, SaveAsRemembersAChoiceThatCoversTheDocument) {
   ShellState state;
   state.document = MakeDocument(4, 4);
   AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
   AddSolidFrame(*state.document, 0, 0, 4, 4, 2);
   state.modified = true;
-  std::string target = Path("first.gif");
-  Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
-    choice->path = target;
-    choice->type = savetype::Gif;
-    choice->options.optionBits = saveopt::Plain;  // no choice made: one image
-    return true;
-  };
-  EXPECT_TRUE(SaveCommand(state));
-  EXPECT_TRUE(state.modified);
-  EXPECT_TRUE(state.documentPath.empty());
-  EXPECT_EQ(ReadBack(target)->frameCount, 2);
+  const std::string target = Path("first.gif");
   // Save As with a name that covers the document remembers the choice when asked for -1.
   Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
     choice->path = target;
