@@ -4,6 +4,8 @@
 
 #include <gmock/gmock.h>
 
+#include <cctype>
+
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 
@@ -12,21 +14,31 @@ namespace {
 
 using ::testing::ElementsAre;
 
-TEST(FormatRegistry, ExtensionPicksTheReaderWithoutRegardToCase) {
-  struct Case {
-    const char* path;
-    const char* format;  // "" for none
-  };
-  const Case cases[] = {
-      {"/x/photo.JPEG", "jpeg"},  {"/x/a.Gif", "gif"},        {"/x/a.dib", "bmp"},
-      {"/x/c.cur", "cur"},        {"/x/i.ICO", "ico"},        {"/x/m.ani", "ani"},
-      {"/x/archive.gif.bak", ""}, {"/x.gif/noextension", ""}, {"plain", ""},
-      {"/x/movie.swf", ""},  // written, never read
-  };
-  for (const Case& c : cases) {
-    const FormatSpec* f = FormatForPath(c.path);
-    EXPECT_EQ(f ? std::string(f->id) : std::string(), c.format) << c.path;
+// Every extension the registry reads names its format and that format's save type, in any case:
+// photo.jpeg is JPEG and image.dib BMP; names without such an extension are GIF to save and no
+// format to read.
+TEST(FormatRegistry, EveryRegisteredExtensionNamesItsFormat) {
+  int checked = 0;
+  for (const FormatSpec& f : Formats()) {
+    for (const std::string& e : f.extensions) {
+      std::string upper = e;
+      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      for (const std::string& name : {"/x.y/a." + e, "b." + upper, "/x/.c.d." + e}) {
+        EXPECT_EQ(SaveTypeFromName(name), f.saveType) << name;
+        EXPECT_EQ(SaveTypeOfExtension(name), f.saveType) << name;
+        EXPECT_EQ(FormatForPath(name), f.CanRead() ? &f : FormatForPath(name)) << name;
+      }
+      ++checked;
+    }
   }
+  EXPECT_GE(checked, 12);
+  for (const char* name : {"ab", "/x.png/ab", "/x/archive.gif.bak", "/x/ajpg", "/x/movie.swf"}) {
+    EXPECT_EQ(SaveTypeFromName(name), std::string(name) == "/x/movie.swf" ? savetype::Swf : savetype::Gif) << name;
+    EXPECT_EQ(FormatForPath(name), nullptr) << name;  // a movie is written, never read
+  }
+  EXPECT_EQ(SaveTypeOfExtension("/x/a.txt"), -1);
+  EXPECT_EQ(ReplaceExtension("clip.bmp", "gif"), "clip.gif");
+  EXPECT_EQ(ReplaceExtension("/a.b/clip", "png"), "/a.b/clip.png");
 }
 
 // Save-type numbers are stored in the settings: each keeps its number and extension, and one

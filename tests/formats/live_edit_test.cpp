@@ -49,13 +49,20 @@ class LiveEditTest : public FlowTest {
     return path;
   }
 
-  // The co-editor: a script that runs body in the background with $1 the exchange file.
+  // The co-editor: a script that runs body in the background with $1 the exchange file. Its
+  // "pause N" says the test it got there and waits for Release(N): no step relies on timing.
   void UseEditor(const std::string& body, const std::string& name = "editor.sh") {
-    std::string script = Path(name);
-    Put(script, "#!/bin/sh\nf=\"$1\"\n(\n" + body + "\n) >/dev/null 2>&1 &\n");
+    const std::string script = Path(name), at = Path("at"), go = Path("go");
+    Put(script, "#!/bin/sh\nf=\"$1\"\npause() { touch '" + at + "'$1; while [ ! -e '" + go +
+                    "'$1 ]; do sleep 0.02; done; }\n(\n" + body + "\n) >/dev/null 2>&1 &\n");
     chmod(script.c_str(), 0700);
     SetCoEditor(script);
   }
+  void AwaitPause(int n) {
+    for (int i = 0; i < 3000 && !FileExists(Path("at" + std::to_string(n))); ++i)
+      std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  }
+  void Release(int n) { Put(Path("go" + std::to_string(n)), ""); }
 
   // Waits up to ms for the watcher to wake the interface thread.
   static bool Woken(int ms) {
@@ -72,34 +79,37 @@ class LiveEditTest : public FlowTest {
   std::string oldTmp_;
 };
 
-// Each way of saving gives exactly one re-import per save, of the complete file; undo brings
-// each earlier image back.
+// Each way of saving gives exactly one re-import per save, of the complete file, however long
+// the editor stays in the middle of it; undo brings each earlier image back.
 TEST_F(LiveEditTest, EverySaveComesBackOnce) {
   const std::string first = EditedImage("a.png", 5), second = EditedImage("b.png", 9, 5, 2);
   const struct {
     const char* name;
-    std::string save;  // shell commands saving $new over "$f"
+    std::string save;  // shell commands saving $new over "$f", pausing as "pause $n"
   } ways[] = {
-      // In place, with a pause in the middle longer than the settling time.
-      {"in place", "{ head -c 40 \"$new\"; sleep 0.8; tail -c +41 \"$new\"; } > \"$f\""},
-      {"temporary then rename", "cp \"$new\" \"$f.part\"; mv \"$f.part\" \"$f\""},
-      {"delete then create", "rm \"$f\"; sleep 0.3; cat \"$new\" > \"$f\""},
+      {"in place", "{ head -c 40 \"$new\"; pause $n; tail -c +41 \"$new\"; } > \"$f\""},
+      {"temporary then rename", "cp \"$new\" \"$f.part\"; pause $n; mv \"$f.part\" \"$f\""},
+      {"delete then create", "rm \"$f\"; pause $n; cat \"$new\" > \"$f\""},
   };
   for (const auto& way : ways) {
     SCOPED_TRACE(way.name);
     ClearHistory();
-    UseEditor("sleep 0.3; new='" + first + "'; " + way.save + "; sleep 1.2; new='" + second +
-              "'; " + way.save);
+    for (const char* signal : {"at0", "go0", "at1", "go1", "at2", "go2"}) std::filesystem::remove(Path(signal));
+    UseEditor("n=1; new='" + first + "'; " + way.save + "; pause 0; n=2; new='" + second + "'; " +
+              way.save);
     const int before = RedOf(1);
     ASSERT_TRUE(StartLiveEdit(state_, 1));
     EXPECT_EQ(LiveEditFrame(), 1);
-    for (int expected : {5, 9}) {
-      ASSERT_TRUE(Woken(5000));
-      uint32_t hints = TakeLiveEditUpdate(state_);
-      ASSERT_NE(hints, 0u) << ShownTexts().size();
-      EXPECT_EQ(RedOf(1), expected);
+    for (int n : {1, 2}) {
+      AwaitPause(n);
+      EXPECT_FALSE(n == 1 && Woken(2 * LiveEditSettleMs)) << "half a save taken";
+      Release(n);
+      ASSERT_TRUE(Woken(30000));
+      ASSERT_NE(TakeLiveEditUpdate(state_), 0u) << ShownTexts().size();
+      EXPECT_EQ(RedOf(1), n == 1 ? 5 : 9);
+      Release(0);
     }
-    EXPECT_FALSE(Woken(1200) && TakeLiveEditUpdate(state_) != 0);
+    EXPECT_FALSE(Woken(2 * LiveEditSettleMs) && TakeLiveEditUpdate(state_) != 0);
     // The frame kept its place and delay, took the new size; the other frame is untouched.
     Frame* f = FrameAt(*state_.document, 1);
     EXPECT_EQ(f->left, 2);
@@ -128,10 +138,11 @@ TEST_F(LiveEditTest, TheWholeAnimationComesBackFromItsLayers) {
   std::string layers = Path("edited.psd");
   ASSERT_TRUE(WriteAsType(layers, *edited, options, savetype::Psd, nullptr));
   // Named like GIMP, it counts as an editor of layers.
-  UseEditor("sleep 0.3; cp '" + layers + "' \"$f.part\"; mv \"$f.part\" \"$f\"", "gimp-2.10");
+  UseEditor("pause 1; cp '" + layers + "' \"$f.part\"; mv \"$f.part\" \"$f\"", "gimp-2.10");
   ASSERT_TRUE(StartLiveEdit(state_, -1));
   EXPECT_EQ(LiveEditFrame(), -1);
-  ASSERT_TRUE(Woken(5000));
+  Release(1);
+  ASSERT_TRUE(Woken(30000));
   ASSERT_NE(TakeLiveEditUpdate(state_), 0u) << ShownTexts().size();
   ASSERT_EQ(state_.document->frameCount, 3);
   EXPECT_EQ(RedOf(2), 6);

@@ -2,8 +2,12 @@
 
 #include <gmock/gmock.h>
 
+#include <algorithm>
+#include <random>
+
 #include "flow_fixture.h"
 #include "formats/open_flow.h"
+#include "support/timeline.h"
 
 namespace lw::test {
 namespace {
@@ -22,68 +26,99 @@ AnimationPtr Timed(uint32_t size, const std::vector<uint32_t>& delays, uint8_t i
   return a;
 }
 
-TEST(MergeLayout, NegativeOffsetWidensTheScreenOnTheLeft) {
-  AnimationPtr a = MakeDocument(100, 100), b = MakeDocument(100, 100);
-  MergeLayout l = ComputeMergeLayout(*a, *b, -10, 0);
-  EXPECT_EQ(l.width, 110);
-  EXPECT_EQ(l.height, 100);
-  EXPECT_EQ(std::make_pair(l.ax, l.ay), std::make_pair(int64_t{10}, int64_t{0}));
-  EXPECT_EQ(std::make_pair(l.bx, l.by), std::make_pair(int64_t{0}, int64_t{0}));
-  l = ComputeMergeLayout(*a, *b, 30, 120);
-  EXPECT_EQ(l.width, 130);
-  EXPECT_EQ(l.height, 220);
-  EXPECT_EQ(l.by, 120);
-}
-
+// By duration, a frame starts at every change of either side. Where nothing takes time the clock
+// cannot move: the frames are taken one by one, and a side of zero length is never looped.
 TEST_F(FlowTest, MergingByDurationCutsAtEveryChange) {
-  AnimationPtr a = Timed(4, {10, 10, 10}, 1);
-  AnimationPtr b = Timed(4, {25}, 2);
-  MergeOptions options;
-  options.byDuration = true;
-  ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
-  EXPECT_THAT(Delays(*a), ElementsAre(10u, 10u, 5u, 5u));
-  EXPECT_EQ(a->frameCount, 4);
-  EXPECT_THAT(FrameNames(*a), ElementsAre("Fusionner cadre 1", "Fusionner cadre 2",
-                                          "Fusionner cadre 3", "Fusionner cadre 4"));
-}
-
-TEST_F(FlowTest, MergingFrameByFrameLoopsTheShorterOneOnlyWhenAsked) {
-  for (bool loop : {false, true}) {
-    AnimationPtr a = Timed(2, {10, 20, 30}, 1);
-    // B is one pixel in the corner, drawn over A.
-    AnimationPtr b = MakeDocument(1, 1);
-    AddSolidFrame(*b, 0, 0, 1, 1, 2)->delay = 99;
+  const struct {
+    std::vector<uint32_t> a, b;
+    bool loop;
+    std::vector<uint32_t> delays;
+  } cases[] = {
+      {{10, 10, 10}, {25}, false, {10, 10, 5, 5}},
+      {{0, 0}, {0}, true, {0, 0}},
+      {{10, 10}, {0}, true, {0, 10, 10}},
+  };
+  for (const auto& c : cases) {
+    AnimationPtr a = Timed(4, c.a, 1), b = Timed(4, c.b, 2);
     MergeOptions options;
-    options.loopShorter = loop;
+    options.byDuration = true;
+    options.loopShorter = c.loop;
     ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
-    EXPECT_THAT(Delays(*a), ElementsAre(10u, 20u, 30u));
-    std::vector<int> corner;
-    for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
-      corner.push_back(Pixels(*f)[0]);
-      EXPECT_EQ(Pixels(*f)[1], 1);
-    }
-    if (loop) {
-      EXPECT_THAT(corner, ElementsAre(2, 2, 2));
-    } else {
-      EXPECT_THAT(corner, ElementsAre(2, 1, 1));
-    }
+    EXPECT_EQ(Delays(*a), c.delays);
+    EXPECT_EQ(FrameNames(*a).back(), "Fusionner cadre " + std::to_string(c.delays.size()));
   }
 }
 
-TEST_F(FlowTest, MergingWithoutAnyDelayEndsFrameByFrame) {
-  // Nothing takes time: the clock can never move, so the frames are taken one by one.
-  AnimationPtr a = Timed(2, {0, 0}, 1);
-  AnimationPtr b = Timed(2, {0}, 2);
-  MergeOptions options;
-  options.byDuration = true;
-  options.loopShorter = true;
-  ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
-  EXPECT_EQ(a->frameCount, 2);
-  // A side of zero length is not looped under a longer one either.
-  AnimationPtr c = Timed(2, {10, 10}, 1);
-  AnimationPtr d = Timed(2, {0}, 2);
-  ASSERT_TRUE(BuildMergedAnimation(*c, *d, options, nullptr));
-  EXPECT_THAT(Delays(*c), ElementsAre(0u, 10u, 10u));
+// Every picture an animation shows, one per frame, on its background colour.
+std::vector<std::vector<uint32_t>> Pictures(const Animation& a) {
+  std::vector<std::vector<uint32_t>> out;
+  FrameViewer viewer;
+  const PaletteEntry& background = a.globalPalette->entries[a.backgroundIndex];
+  viewer.background = background.blue << 16 | background.green << 8 | background.red;  // 0xBBGGRR
+  if (!PrepareViewer(&viewer, &a, a.screenWidth, a.screenHeight)) return out;
+  for (int n = 1; n <= a.frameCount; ++n) {
+    ShowPictureUpTo(&viewer, n, false);
+    const PixelView view = ViewerPicture(&viewer);
+    std::vector<uint32_t>& picture = out.emplace_back();
+    for (int y = 0; y < view.height; ++y)
+      for (int x = 0; x < view.width; ++x)
+        picture.push_back(view.pixels[static_cast<size_t>(y) * view.stride + x] & 0xFFFFFF);
+  }
+  return out;
+}
+
+// A random animation of opaque frames left in place: what merge composes is then exactly what
+// the animation shows.
+AnimationPtr Animated(uint32_t seed) {
+  AnimationPtr a = RandomAnimation(seed, false);
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+    SetTransparency(f, false);
+    SetDisposal(f, DisposalLeave);
+    RebuildTransparencyMask(f);
+  }
+  return a;
+}
+
+// Frame by frame, merged frame i shows B's picture i over A's picture i, B shifted by the offset
+// on a screen that holds both; the shorter side loops when asked, else it is gone past its end.
+TEST_F(FlowTest, MergedFramesShowBOverA) {
+  std::mt19937 random(11);
+  for (uint32_t seed = 0; seed < 24; ++seed) {
+    AnimationPtr a = Animated(seed), b = Animated(seed + 500);
+    MergeOptions options;
+    options.offsetX = static_cast<int>(random() % 41) - 20;
+    options.offsetY = static_cast<int>(random() % 41) - 20;
+    options.loopShorter = seed % 2;
+    SCOPED_TRACE(::testing::Message() << "seed " << seed << " at " << options.offsetX << ","
+                                      << options.offsetY);
+    const auto pa = Pictures(*a), pb = Pictures(*b);
+    const int64_t ax = std::max(-options.offsetX, 0), ay = std::max(-options.offsetY, 0);
+    const int64_t bx = ax + options.offsetX, by = ay + options.offsetY;
+    const int64_t aw = a->screenWidth, ah = a->screenHeight;
+    const int64_t bw = b->screenWidth, bh = b->screenHeight;
+    const int64_t width = std::max(ax + aw, bx + bw), height = std::max(ay + ah, by + bh);
+    ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
+    ASSERT_EQ(a->screenWidth, width);
+    ASSERT_EQ(a->screenHeight, height);
+    const size_t frames = std::max(pa.size(), pb.size());
+    const auto merged = Pictures(*a);
+    ASSERT_EQ(merged.size(), frames);
+    // What one side shows at a merged position in frame i; nothing when out of it.
+    auto side = [&](const auto& pictures, size_t i, int64_t x, int64_t y, int64_t w, int64_t h) {
+      if (x < 0 || y < 0 || x >= w || y >= h || (!options.loopShorter && i >= pictures.size()))
+        return kNothingShown;
+      return pictures[i % pictures.size()][static_cast<size_t>(y * w + x)];
+    };
+    for (size_t i = 0; i < frames; ++i)
+      for (int64_t y = 0; y < height; ++y)
+        for (int64_t x = 0; x < width; ++x) {
+          uint32_t expected = side(pb, i, x - bx, y - by, bw, bh);
+          if (expected == kNothingShown) expected = side(pa, i, x - ax, y - ay, aw, ah);
+          if (expected == kNothingShown) continue;
+          ASSERT_EQ(merged[i][static_cast<size_t>(y * width + x)], expected)
+              << "frame " << i << " at " << x << "," << y;
+        }
+  }
 }
 
 TEST_F(FlowTest, MergeKeepsExtensionBlocksAndPlacesBothPictures) {
