@@ -57,48 +57,46 @@ TEST(AviTiming, TheStreamReplaysTheDelays) {
   EXPECT_EQ(VideoDelay(100, INT64_MAX, INT32_MAX, 1), 0xFFFFu);
 }
 
-// Pictures of width x height, 8 bits over a palette or 24 bits, top row first, rows padded.
+// A movie of width x height pictures, 8 bits over a palette or 24 bits, shown at the samples
+// given: runs (kind 0), noise (1) or one value (2).
 struct Movie {
   uint32_t width, height;
   bool palettised;
-  std::vector<std::vector<uint8_t>> pictures;
   std::vector<int64_t> samples;
-  std::vector<uint32_t> palette;
+  int kind = 0;
   uint64_t Stride() const { return palettised ? IndexStride(width) : RgbStride(width); }
-};
-
-// Pixels of runs (kind 0), noise (1) or one value (2).
-Movie DrawnMovie(uint32_t w, uint32_t h, bool palettised, std::vector<int64_t> samples, int kind) {
-  Movie m{w, h, palettised, {}, samples, {}};
-  for (uint32_t i = 0; i < 256; ++i) m.palette.push_back(i << 16 | (255 - i) << 8 | 7);
-  std::mt19937 noise(w * h);
-  for (size_t n = 0; n < samples.size(); ++n) {
-    std::vector<uint8_t> p(m.Stride() * h, 0);
-    for (uint32_t y = 0; y < h; ++y)
-      for (uint32_t x = 0; x < (palettised ? w : 3 * w); ++x)
-        p[m.Stride() * y + x] = static_cast<uint8_t>(
-            kind == 0 ? n * 40 + (x / 7) * 3 + y : kind == 1 ? noise() : n + 3);
-    m.pictures.push_back(std::move(p));
+  // Byte x of row y (top row first) of picture n.
+  uint8_t At(uint32_t n, uint32_t x, uint32_t y) const {
+    const uint32_t noise = (n * 7919 + x * 104729 + y * 1299709 + width) * 2654435761u >> 24;
+    return static_cast<uint8_t>(kind == 0 ? n * 40 + (x / 7) * 3 + y : kind == 1 ? noise : n + 3);
   }
-  return m;
-}
+  // Whether rows of the given stride hold picture n.
+  bool Shows(uint32_t n, const uint8_t* rows) const {
+    for (uint32_t y = 0; y < height; ++y)
+      for (uint32_t x = 0; x < (palettised ? width : 3 * width); ++x)
+        if (rows[Stride() * y + x] != At(n, x, y)) return false;
+    return true;
+  }
+};
+uint32_t PaletteEntryAt(uint32_t i) { return i << 16 | (255 - i) << 8 | 7; }
 
 // Writes the movie at 15 samples a second through the FFmpeg libraries, raw or as RLE8.
 bool WriteMovie(const std::string& path, const Movie& m, uint32_t handler = kHandlerNone) {
   AviVideoSpec layout;
   layout.width = m.width, layout.height = m.height, layout.bitCount = m.palettised ? 8 : 24;
-  layout.palette = m.palette, layout.handler = handler, layout.scale = 1, layout.rate = 15;
+  layout.handler = handler, layout.scale = 1, layout.rate = 15;
+  for (uint32_t i = 0; i < 256; ++i) layout.palette.push_back(PaletteEntryAt(i));
   int error = 0;
   auto writer = AviFileWriter::Create(path, layout, &error, nullptr);
-  if (!writer) return false;
-  for (size_t n = 0; n < m.pictures.size(); ++n) {
-    std::vector<uint8_t> up(m.pictures[n].size());
+  for (uint32_t n = 0; writer && n < m.samples.size(); ++n) {
+    std::vector<uint8_t> rows(m.Stride() * m.height);  // bottom row first
     for (uint32_t y = 0; y < m.height; ++y)
-      std::memcpy(&up[m.Stride() * (m.height - 1 - y)], &m.pictures[n][m.Stride() * y], m.Stride());
-    if (handler == kHandlerRle8) up = EncodeRle8(up.data(), m.width, m.height);
-    if (writer->WriteCoded(m.samples[n], up.data(), up.size(), true) != 0) return false;
+      for (uint32_t x = 0; x < (m.palettised ? m.width : 3 * m.width); ++x)
+        rows[m.Stride() * (m.height - 1 - y) + x] = m.At(n, x, y);
+    if (handler == kHandlerRle8) rows = EncodeRle8(rows.data(), m.width, m.height);
+    if (writer->WriteCoded(m.samples[n], rows.data(), rows.size(), true) != 0) return false;
   }
-  return writer->Finish() == 0;
+  return writer && writer->Finish() == 0;
 }
 
 class AviFiles : public FlowTest {};
@@ -107,21 +105,18 @@ class AviFiles : public FlowTest {};
 TEST_F(AviFiles, Rle8PicturesDecodeExactlyThroughFfmpeg) {
   std::mt19937 random(8);
   for (int round = 0; round < 12; ++round) {
-    const uint32_t w = round == 0 ? 600 : 1 + random() % 40, h = 1 + random() % 12;
-    const int kind = round % 3;
-    SCOPED_TRACE(::testing::Message() << w << "x" << h << " kind " << kind);
-    const Movie m = DrawnMovie(w, h, true, {0, 1, 2}, kind);
+    const Movie m{round == 0 ? 600 : 1 + uint32_t(random() % 40), 1 + uint32_t(random() % 12), true,
+                  {0, 1, 2}, round % 3};
+    SCOPED_TRACE(::testing::Message() << m.width << "x" << m.height << " kind " << m.kind);
     ASSERT_TRUE(WriteMovie(Path("rle.avi"), m, kHandlerRle8));
     VideoOpenError error;
     auto reader = VideoFileReader::OpenFile(Path("rle.avi"), 1 << 24, &error);
     ASSERT_TRUE(reader && reader->Info().palettised);
     VideoPicture picture;
-    for (size_t n = 0; n < m.pictures.size(); ++n) {
+    for (uint32_t n = 0; n < 3; ++n) {
       ASSERT_EQ(reader->Next(&picture), 1) << n;
-      for (uint32_t y = 0; y < h; ++y)
-        ASSERT_EQ(0, std::memcmp(&picture.pixels[m.Stride() * y], &m.pictures[n][m.Stride() * y], w))
-            << "picture " << n << " row " << y;
-      EXPECT_EQ(picture.palette[200], m.palette[200]);
+      EXPECT_TRUE(m.Shows(n, picture.pixels.data())) << n;
+      EXPECT_EQ(picture.palette[200], PaletteEntryAt(200));
     }
     EXPECT_EQ(reader->Next(&picture), 0);
   }
@@ -129,40 +124,32 @@ TEST_F(AviFiles, Rle8PicturesDecodeExactlyThroughFfmpeg) {
 
 TEST_F(AviFiles, ReadsFramesTimedByTheirSamples) {
   const struct {
-    bool palettised;
-    uint32_t width;  // odd widths pad their rows
-    std::vector<int64_t> samples;
+    Movie movie;  // odd widths pad their rows
     std::vector<uint32_t> delays;
   } cases[] = {
-      {false, 10, {0, 1, 2, 3}, {6, 6, 6, 6}},
-      {false, 7, {0, 1, 3, 4}, {6, 13, 6, 6}},  // a dropped frame lengthens the one before
-      {true, 9, {0, 2, 3}, {13, 6, 6}},
+      {{10, 6, false, {0, 1, 2, 3}}, {6, 6, 6, 6}},
+      {{7, 6, false, {0, 1, 3, 4}}, {6, 13, 6, 6}},  // a dropped frame lengthens the one before
+      {{9, 6, true, {0, 2, 3}}, {13, 6, 6}},
   };
-  for (const auto& c : cases) {
-    SCOPED_TRACE(::testing::PrintToString(c.samples));
-    const Movie m = DrawnMovie(c.width, 6, c.palettised, c.samples, 0);
+  for (const auto& [m, delays] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(m.samples));
     ASSERT_TRUE(WriteMovie(Path("clip.avi"), m));
     AnimationPtr read;
     ASSERT_EQ(ReadAvi(Path("clip.avi"), nullptr, &read, nullptr), 1);
     EXPECT_THAT(ShownTexts(), IsEmpty());
-    ASSERT_EQ(read->frameCount, static_cast<int>(c.samples.size()));
+    ASSERT_EQ(read->frameCount, static_cast<int>(delays.size()));
     EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight, read->playCount),
               std::tuple(m.width, m.height, 7u));
     for (int n = 0; n < read->frameCount; ++n) {
       const Frame& f = *FrameAt(*read, n);
-      EXPECT_EQ(f.delay, c.delays[n]) << n;
-      if (c.palettised) {
-        EXPECT_EQ(f.palette, read->globalPalette.get());
-      }
-      const uint8_t* rows = c.palettised ? f.bits() : f.rgbPlane.data();
-      ASSERT_NE(rows, nullptr);
-      for (uint32_t y = 0; y < 6; ++y)
-        EXPECT_EQ(0, std::memcmp(rows + m.Stride() * y, &m.pictures[n][m.Stride() * y],
-                                 c.palettised ? c.width : 3 * c.width));
+      EXPECT_EQ(f.delay, delays[n]) << n;
+      EXPECT_TRUE(m.palettised ? f.palette == read->globalPalette.get() && m.Shows(n, f.bits())
+                               : f.rgbPlane.size() == m.Stride() * 6 && m.Shows(n, f.rgbPlane.data()))
+          << n;
     }
   }
   // Esc keeps the frames read so far.
-  ASSERT_TRUE(WriteMovie(Path("clip.avi"), DrawnMovie(8, 8, false, {0, 1, 2, 3, 4}, 2)));
+  ASSERT_TRUE(WriteMovie(Path("clip.avi"), {8, 8, false, {0, 1, 2, 3, 4}, 2}));
   ProgressMeterPtr meter(CreateProgressMeter(nullptr, 0, 0));
   ProgressCancel();
   AnimationPtr read;
@@ -171,37 +158,28 @@ TEST_F(AviFiles, ReadsFramesTimedByTheirSamples) {
   EXPECT_EQ(read->frameCount, 1);
 }
 
-// Frames past the picture budget are left out with the memory message, as a partial read that
-// the open flow leaves untitled.
+// Frames past the picture budget are left out, with the memory message, as a partial read.
 TEST_F(AviFiles, FramesPastThePictureBudgetAreLeftOut) {
-  struct RestoreLimit {
-    uint64_t old = GifFrameByteLimit();
-    ~RestoreLimit() { SetGifFrameByteLimit(old); }
-  } restoreLimit;
   for (bool palettised : {false, true}) {
     SCOPED_TRACE(palettised ? "8 bits" : "24 bits");
-    const std::string path = Path("long.avi");
-    ASSERT_TRUE(WriteMovie(path, DrawnMovie(10, 6, palettised, {0, 1, 2, 3, 4, 5}, 0)));
+    Headless().Reset();
+    ASSERT_TRUE(WriteMovie(Path("long.avi"), {10, 6, palettised, {0, 1, 2, 3, 4, 5}}));
     const uint64_t frame = palettised ? DibBitsOffset + IndexStride(10) * 6 : RgbStride(10) * 6;
-    SetGifFrameByteLimit(6 * frame);
     AnimationPtr read;
-    EXPECT_EQ(ReadAvi(path, nullptr, &read, nullptr), 1);
-    SetGifFrameByteLimit(3 * frame + frame / 2);
-    EXPECT_EQ(ReadAvi(path, nullptr, &read, nullptr), 2);
+    const std::pair<uint64_t, int> limits[] = {{6 * frame, 1}, {3 * frame + frame / 2, 2}};
+    for (auto [limit, status] : limits) {
+      SetGifFrameByteLimit(limit);
+      EXPECT_EQ(ReadAvi(Path("long.avi"), nullptr, &read, nullptr), status);
+    }
+    SetGifFrameByteLimit(0);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->frameCount, 3);
     EXPECT_THAT(ShownTexts(),
                 ElementsAre("Manque de mémoire survenue pendant la lecture de données vidéo."));
-    ShellState state;
-    ASSERT_TRUE(OpenCommand(state, path));
-    EXPECT_EQ(state.document->frameCount, 3);
-    EXPECT_EQ(state.documentPath, "");
-    Headless().Reset();
   }
 }
 
-// A document of 8 x 8 frames (multiples of 4, as Video 1 needs) over the ramp palette, delays
-// 10, 20 and 30.
+// 8 x 8 frames (multiples of 4, as Video 1 needs) over the ramp palette, delays 10, 20 and 30.
 AnimationPtr SmallDocument(bool trueColour) {
   AnimationPtr a = MakeDocument(8, 8);
   for (uint32_t n = 0; n < 3; ++n) {
@@ -217,17 +195,14 @@ AnimationPtr SmallDocument(bool trueColour) {
 TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
   const struct {
     const char* name;
-    bool compress;
-    uint32_t handler;
+    uint32_t handler;  // 0: uncompressed
     bool trueColour;
     const char* codec;
     int tolerance;
   } cases[] = {
-      {"raw8", false, 0, false, "rawvideo", 0},
-      {"raw24", false, 0, true, "rawvideo", 0},
-      {"rle8", true, kHandlerRle8, false, "msrle", 0},
-      {"video1", true, kHandlerVideo1, false, "msvideo1", 8},
-      {"video1-24", true, kHandlerRle8, true, "msvideo1", 8},  // RLE8 cannot code 24 bits
+      {"raw8", 0, false, "rawvideo", 0},       {"raw24", 0, true, "rawvideo", 0},
+      {"rle8", kHandlerRle8, false, "msrle", 0}, {"video1", kHandlerVideo1, false, "msvideo1", 8},
+      {"video1-24", kHandlerRle8, true, "msvideo1", 8},  // RLE8 cannot code 24 bits
   };
   const bool probe = HasTool("ffprobe");
   for (const auto& c : cases) {
@@ -235,14 +210,12 @@ TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
     AnimationPtr doc = SmallDocument(c.trueColour);
     SaveOptions options;
     options.avi.filled = true;
-    options.avi.compress = c.compress;
+    options.avi.compress = c.handler != 0;
     options.avi.trueColour = c.trueColour;
     options.avi.compressOptions = c.handler == kHandlerVideo1 ? Video1Options() : Rle8Options();
     const std::string path = Path(std::string(c.name) + ".avi");
     ASSERT_TRUE(WriteAsType(path, *doc, options, savetype::Avi, nullptr));
     EXPECT_THAT(ShownTexts(), IsEmpty());
-    for (const std::string& name : FolderNames())
-      EXPECT_EQ(name.find(".tmp"), std::string::npos) << "left behind: " << name;
     // One sample per 10 units, the last frame written again at sample 5 so that the stream lasts
     // 60 units: four pictures.
     if (probe) {
@@ -256,53 +229,49 @@ TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
     ASSERT_EQ(read->frameCount, 4);
     const uint32_t delays[] = {10, 20, 20, 10};
     for (int n = 0; n < 4; ++n) {
-      const Frame& r = *FrameAt(*read, n);
-      const Frame& w = *FrameAt(*doc, std::min(n, 2));
-      EXPECT_EQ(r.delay, delays[n]) << n;
+      EXPECT_EQ(FrameAt(*read, n)->delay, delays[n]) << n;
       for (uint32_t i = 0; i < 64; ++i) {
-        const int64_t a = ShownColour(r, i % 8, i / 8), b = ShownColour(w, i % 8, i / 8);
+        const int64_t a = ShownColour(*FrameAt(*read, n), i % 8, i / 8);
+        const int64_t b = ShownColour(*FrameAt(*doc, std::min(n, 2)), i % 8, i / 8);
         int off = 0;
         for (int shift : {0, 8, 16}) off += std::abs(int(a >> shift & 255) - int(b >> shift & 255));
         ASSERT_LE(off, 3 * c.tolerance) << n << " at " << i;
       }
     }
   }
+  EXPECT_THAT(FolderNames(), ElementsAre("raw24.avi", "raw8.avi", "rle8.avi", "video1-24.avi",
+                                         "video1.avi"));
 }
 
 TEST_F(AviFiles, AudioIsInterleavedOrTheSaveRefused) {
-  // A second of mono 16-bit PCM.
-  Bytes wav;
+  Bytes wav;  // a second of mono 16-bit PCM
   wav.Text("RIFF").Le32(36 + 16000).Text("WAVEfmt ").Le32(16).Le16(1).Le16(1).Le32(8000);
   wav.Le32(16000).Le16(2).Le16(16).Text("data").Le32(16000);
   for (uint32_t i = 0; i < 8000; ++i) wav.Le16((i * 700) & 0xFFFF);
   Put(Path("sound.wav"), wav.str());
-  ASSERT_TRUE(WriteMovie(Path("silent.avi"), DrawnMovie(4, 4, false, {0, 1}, 2)));
+  ASSERT_TRUE(WriteMovie(Path("silent.avi"), {4, 4, false, {0, 1}, 2}));
   for (const std::string& audio : {Path("sound.wav"), Path("silent.avi")}) {
     SCOPED_TRACE(audio);
     Headless().Reset();
     const bool sound = HasAudioStream(audio);
     EXPECT_EQ(sound, audio.ends_with(".wav"));
-    AnimationPtr doc = SmallDocument(false);
+    AnimationPtr doc = SmallDocument(false), read;
     SaveOptions options;
     options.avi.filled = options.avi.withAudio = true;
     options.avi.audioPath = audio;
-    const std::string path = Path("with-sound.avi");
-    Put(path, "old");
-    EXPECT_EQ(WriteAsType(path, *doc, options, savetype::Avi, nullptr), sound);
-    if (sound) {
-      EXPECT_TRUE(HasAudioStream(path));
-      AnimationPtr read;
-      EXPECT_EQ(ReadAvi(path, nullptr, &read, nullptr), 1);
-      EXPECT_THAT(ShownTexts(), IsEmpty());
-    } else {
-      EXPECT_EQ(Contents(path), "old");
-      EXPECT_THAT(ShownTexts(), ElementsAre(TableText(str::AviNoAudioWhileInterleaving)));
+    Put(Path("with-sound.avi"), "old");
+    EXPECT_EQ(WriteAsType(Path("with-sound.avi"), *doc, options, savetype::Avi, nullptr), sound);
+    EXPECT_EQ(HasAudioStream(Path("with-sound.avi")), sound);
+    EXPECT_EQ(ReadAvi(Path("with-sound.avi"), nullptr, &read, nullptr), sound ? 1 : 0);
+    if (!sound) {
+      EXPECT_EQ(Contents(Path("with-sound.avi")), "old");
+      EXPECT_EQ(ShownTexts().at(0), TableText(str::AviNoAudioWhileInterleaving));
     }
   }
 }
 
 TEST_F(AviFiles, DamagedFilesGiveAMessageAndNoDocument) {
-  ASSERT_TRUE(WriteMovie(Path("good.avi"), DrawnMovie(16, 16, true, {0, 1, 2, 3}, 1), kHandlerRle8));
+  ASSERT_TRUE(WriteMovie(Path("good.avi"), {16, 16, true, {0, 1, 2, 3}, 1}, kHandlerRle8));
   const std::string bytes = Contents(Path("good.avi"));
   const size_t strf = bytes.find("strf"), strh = bytes.find("strh");
   ASSERT_NE(strf, std::string::npos);
@@ -317,16 +286,11 @@ TEST_F(AviFiles, DamagedFilesGiveAMessageAndNoDocument) {
     SCOPED_TRACE(&data - cases);
     Headless().Reset();
     Put(Path("damaged.avi"), data);
-    AnimationPtr read;
-    if (ReadAvi(Path("damaged.avi"), nullptr, &read, nullptr) == 0) {
-      EXPECT_FALSE(read);
-      EXPECT_EQ(ShownTexts().size(), 1u);
-    } else {
-      ASSERT_TRUE(read);
-      EXPECT_GE(read->frameCount, 1);
-      EXPECT_EQ(read->screenWidth, 16u);
-    }
-    AnimationPtr fromMemory;
+    AnimationPtr read, fromMemory;
+    const int status = ReadAvi(Path("damaged.avi"), nullptr, &read, nullptr);
+    // Nothing and one message, or what the file still holds.
+    EXPECT_EQ(ShownTexts().size(), status == 0 ? 1u : 0u);
+    EXPECT_TRUE(status == 0 ? !read : read && read->frameCount >= 1 && read->screenWidth == 16);
     if (ReadAviMemory(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &fromMemory)) {
       EXPECT_GE(fromMemory->frameCount, 1);
     }
@@ -343,15 +307,10 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
     std::function<void(Animation&)> spoil;
     bool fixed;
   } cases[] = {
-      {"transparent index 3 everywhere",
-       [&](Animation& a) {
-         for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) transparent(f, 3);
-       },
-       true},
+      {"transparent index 3", [&](Animation& a) { transparent(FirstFrame(a), 3); }, true},
       {"two transparent indexes",
        [&](Animation& a) { transparent(FirstFrame(a), 3), transparent(FrameAt(a, 2), 4); }, false},
-      {"local palette",
-       [](Animation& a) { GiveLocalPalette(FrameAt(a, 1), GreyPalette(16)); }, true},
+      {"local palette", [](Animation& a) { GiveLocalPalette(FrameAt(a, 1), GreyPalette(16)); }, true},
       {"frame off the screen", [](Animation& a) { AddSolidFrame(a, 2, 2, 3, 3, 5); }, true},
   };
   for (const auto& c : cases) {
@@ -366,14 +325,11 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
     EXPECT_EQ(AviPanelAllowed(traits), c.fixed);
     EXPECT_EQ(AviPanelAllowed(DocumentTraits(*doc)), c.fixed);
     EXPECT_EQ(History().count > 0, c.fixed);  // a withdrawn fix leaves nothing to undo
-    if (!c.fixed) {
-      EXPECT_EQ(doc->globalPalette->entries, palette);
-    }
-    if (c.fixed && std::string(c.name).starts_with("transparent")) {
-      // Indexes 3 and 0 trade places in the palette and in the pixels.
-      EXPECT_EQ(doc->globalPalette->entries[0], palette[3]);
-      EXPECT_EQ(doc->globalPalette->entries[3], palette[0]);
-      EXPECT_EQ(Pixel(FirstFrame(*doc), 0, 0), 3);
+    // Indexes 3 and 0 trade places in the palette and in the pixels; a refused fix changes none.
+    const bool swapped = c.fixed && c.name[0] == 't';
+    if (swapped || !c.fixed) {
+      EXPECT_EQ(doc->globalPalette->entries[0], palette[swapped ? 3 : 0]);
+      EXPECT_EQ(Pixel(FirstFrame(*doc), 0, 0), swapped ? 3 : 0);
     }
   }
 }
@@ -381,17 +337,13 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
 // A movie the program cannot write back opens untitled, so that Save never puts a GIF over it;
 // an AVI keeps its name. FFmpeg goes by the content, not the name.
 TEST_F(AviFiles, OnlyMoviesThatCanBeSavedNameTheDocument) {
-  for (const std::string name : {"clip.avi", "clip.mp4", "clip.mov"}) {
-    SCOPED_TRACE(name);
-    const std::string path = Path(name);
-    ASSERT_TRUE(WriteMovie(path, DrawnMovie(8, 8, false, {0, 1}, 2)));
+  for (const std::string name : {"clip.avi", "clip.mp4"}) {
+    ASSERT_TRUE(WriteMovie(Path(name), {8, 8, false, {0, 1}, 2}));
     ShellState state;
-    ASSERT_TRUE(OpenCommand(state, path));
-    ASSERT_TRUE(state.document);
+    ASSERT_TRUE(OpenCommand(state, Path(name)));
     EXPECT_EQ(state.document->frameCount, 2);
-    const bool named = name == "clip.avi";
-    EXPECT_EQ(state.documentPath, named ? path : "");
-    EXPECT_EQ(state.modified, !named);
+    EXPECT_EQ(state.documentPath, name == "clip.avi" ? Path(name) : "") << name;
+    EXPECT_EQ(state.modified, name != "clip.avi");
   }
 }
 
