@@ -42,14 +42,10 @@ Frame* IconFrame(Animation& a, uint32_t w, uint32_t h, int colours, bool transpa
   GiveLocalPalette(f, PaletteFromTriples(colours, rgb.data()));
   SetTransparentIndex(f, 0);
   SetTransparency(f, transparent);
-  if (rgba) {
+  if (rgba) {  // colours of their own, the first three pixels clear
     std::vector<uint8_t> plane(RgbStride(w) * h), alpha(IndexStride(w) * h, 255);
-    for (uint32_t y = 0; y < h; ++y)
-      for (uint32_t x = 0; x < w; ++x) {
-        uint8_t* p = &plane[y * RgbStride(w) + 3 * x];
-        p[0] = uint8_t(40 * (x % 3)), p[1] = uint8_t(90 + 50 * (y % 2)), p[2] = 250;
-        if (x + y < 3) alpha[y * IndexStride(w) + x] = 0;
-      }
+    for (size_t i = 0; i < plane.size(); ++i) plane[i] = static_cast<uint8_t>(i * 37 + i / 7);
+    std::fill_n(alpha.begin(), std::min(w, 3u), 0);
     SetRgbPlane(f, std::move(plane));
     SetAlphaPlane(f, std::move(alpha));
   }
@@ -140,8 +136,7 @@ TEST_F(IconTest, CursorHotSpots) {
   Headless().QueueHotSpotAnswer(7, 1200);
   EXPECT_TRUE(DefineCursorHotSpot(nullptr, *read));
   EXPECT_EQ(std::tie(FirstFrame(*read)->hotspotX, FirstFrame(*read)->hotspotY), std::tuple(7, 999));
-  AnimationPtr empty = NewAnimation();
-  EXPECT_FALSE(DefineCursorHotSpot(nullptr, *empty));
+  EXPECT_FALSE(DefineCursorHotSpot(nullptr, *NewAnimation()));
 }
 
 TEST_F(IconTest, ImagesTheDirectoryCannotTellApartAreRefused) {
@@ -155,8 +150,8 @@ TEST_F(IconTest, ImagesTheDirectoryCannotTellApartAreRefused) {
   EXPECT_EQ(Contents(path), "old");
   ASSERT_EQ(Headless().Messages().size(), 1u);
   const ShownMessage m = Headless().Messages()[0];
-  EXPECT_EQ(m.caption, "Duplicate Resolutions");
-  EXPECT_EQ(m.text, "The following resolutions are duplicated\n\t32 x 32 x bitcount 8");
+  EXPECT_EQ(std::tie(m.caption, m.text), std::tuple("Duplicate Resolutions",
+                                                    "The following resolutions are duplicated\n\t32 x 32 x bitcount 8"));
   EXPECT_EQ(m.style & mb::IconMask, mb::IconExclamation);
 }
 
@@ -238,7 +233,7 @@ TEST_F(IconTest, AnimatedCursorStepsAndRates) {
 TEST_F(IconTest, EscWhileReadingAnAnimatedCursorLeavesTheDocumentUntitled) {
   const std::string path = PutBytes("steps.ani", AniBytes({CursorBytes(32, 32, 3, 4)}, 3,
                                                           {6, 6, 6}, {0, 0, 0}));
-  for (int escAt : {1, 2, 3}) {  // Esc at the read's report after that step
+  for (int escAt : {1, 3}) {  // Esc at the read's report after that step
     SCOPED_TRACE(escAt);
     int reports = 0;
     SetProgressReportHookForTests([&] {

@@ -18,7 +18,7 @@ struct SwfTag {
 };
 
 struct SwfFile {
-  int version = 0, rectBits = 0;
+  int version = 0;
   std::vector<int32_t> stage;  // x min, x max, y min, y max in twips
   uint16_t frameRate = 0, frameCount = 0;
   std::vector<SwfTag> tags;
@@ -65,7 +65,6 @@ inline std::string WalkSwf(const std::vector<uint8_t>& file, SwfFile* out) {
   BitReader r(file, 3);
   out->version = static_cast<int>(r.Le(1));
   if (r.Le(4) != file.size()) return "length field";
-  out->rectBits = static_cast<int>(BitReader(file, 8).U(5));
   out->stage = r.Rect();
   out->frameRate = static_cast<uint16_t>(r.Le(2));
   out->frameCount = static_cast<uint16_t>(r.Le(2));
@@ -131,8 +130,7 @@ inline std::string ReadLossless(const SwfTag& tag, SwfBitmap* out) {
 // translation, and the points its straight edges visit.
 struct SwfShape {
   uint16_t id = 0, bitmapId = 0;
-  std::vector<int32_t> bounds;
-  int32_t scaleX = 0, scaleY = 0, translateX = 0, translateY = 0;
+  std::vector<int32_t> bounds, matrix;  // matrix: scale x and y (16.16), translation x and y
   std::vector<std::pair<int32_t, int32_t>> path;  // the move, then each edge's end
 };
 
@@ -142,13 +140,12 @@ inline std::string ReadShape(const SwfTag& tag, SwfShape* out) {
   out->bounds = r.Rect();
   if (r.Le(1) != 1 || r.Le(1) != 0x41) return "one clipped bitmap fill";
   out->bitmapId = static_cast<uint16_t>(r.Le(2));
-  if (r.U(1)) {
+  for (int part = 0; part < 3; ++part) {  // scale, rotation, translation
+    if (part < 2 && !r.U(1)) continue;
+    if (part == 1) return "rotation";
     const int n = static_cast<int>(r.U(5));
-    out->scaleX = r.S(n), out->scaleY = r.S(n);
+    out->matrix.push_back(r.S(n)), out->matrix.push_back(r.S(n));
   }
-  if (r.U(1)) return "rotation";
-  const int n = static_cast<int>(r.U(5));
-  out->translateX = r.S(n), out->translateY = r.S(n);
   if (r.Le(1) != 0 || r.Le(1) != 0x10) return "line styles or style bits";
   int32_t x = 0, y = 0;
   while (r.ok()) {
@@ -170,7 +167,7 @@ inline std::string ReadShape(const SwfTag& tag, SwfShape* out) {
   return r.ok() ? "" : "shape past its tag";
 }
 
-// The display list's changes, one text per frame: "+shape@depth" and "-shape@depth" in tag
+// The display list's changes, one text per frame: " +shape@depth" and " -shape@depth" in tag
 // order. A place must name a shape defined before, on an empty depth; a removal an occupied one.
 inline std::vector<std::string> DisplayChanges(const SwfFile& file, std::string* fault) {
   std::vector<std::string> frames(1);
@@ -178,28 +175,21 @@ inline std::vector<std::string> DisplayChanges(const SwfFile& file, std::string*
   std::map<int, int> stage;  // depth -> shape
   for (const SwfTag& tag : file.tags) {
     BitReader r(tag.body, 0);
-    auto note = [&](char sign, int shape, int depth) {
-      frames.back() += (frames.back().empty() ? "" : " ") + std::string(1, sign) +
-                       std::to_string(shape) + "@" + std::to_string(depth);
-    };
+    SwfShape shape;
     if (tag.code == 20 || tag.code == 21 || tag.code == 36) {
       defined[static_cast<int>(r.Le(2))] = true;
     } else if (tag.code == 32) {
-      SwfShape shape;
       *fault += ReadShape(tag, &shape);
       if (!defined[shape.bitmapId]) *fault += "shape before its bitmap; ";
       defined[shape.id] = true;
-    } else if (tag.code == 26) {
-      const int flags = static_cast<int>(r.Le(1)), depth = static_cast<int>(r.Le(2));
-      const int shape = static_cast<int>(r.Le(2));
-      if (flags != 0x06 || !defined[shape] || stage.count(depth)) *fault += "bad place; ";
-      stage[depth] = shape;
-      note('+', shape, depth);
-    } else if (tag.code == 5) {
-      const int shape = static_cast<int>(r.Le(2)), depth = static_cast<int>(r.Le(2));
-      if (!stage.count(depth) || stage[depth] != shape) *fault += "removal of nothing; ";
-      stage.erase(depth);
-      note('-', shape, depth);
+    } else if (tag.code == 26 || tag.code == 5) {  // place, remove
+      const bool place = tag.code == 26;
+      if (place && r.Le(1) != 0x06) *fault += "place flags; ";
+      int depth = static_cast<int>(r.Le(2)), id = static_cast<int>(r.Le(2));
+      if (!place) std::swap(depth, id);
+      if (place ? !defined[id] || stage.count(depth) : stage[depth] != id) *fault += "bad change; ";
+      place ? void(stage[depth] = id) : void(stage.erase(depth));
+      frames.back() += (place ? " +" : " -") + std::to_string(id) + "@" + std::to_string(depth);
     } else if (tag.code == 1) {
       frames.emplace_back();
     } else if (tag.code != 0) {
