@@ -313,8 +313,15 @@ TEST_F(PsdTest, LayersBecomeFramesAsTheChoiceSays) {
           EXPECT_EQ(At(*FrameAt(*read, p.frame), p.x, p.y), p.colour)
               << std::hex << "frame " << p.frame << " at " << p.x << "," << p.y;
       }
-  EXPECT_THAT(ShownTexts(), IsEmpty());
   EXPECT_EQ(Headless().PendingAnswers(), 0u);
+  // A cancelled question reads nothing, silently.
+  HandPsd psd;
+  psd.layers = {LayerB(), LayerC()};
+  AnimationPtr read;
+  Headless().QueuePsdLayersAnswer(0);
+  EXPECT_EQ(Read(psd.Build(), &read), 0);
+  EXPECT_EQ(read, nullptr);
+  EXPECT_THAT(ShownTexts(), IsEmpty());
 }
 
 // One transparent layer as Photoshop lays it out: negative count, the transparency channel first,
@@ -338,29 +345,6 @@ TEST_F(PsdTest, PhotoshopLayoutOfOneTransparentLayer) {
       ASSERT_EQ(At(*FirstFrame(*read), 1 + i % 5, 1 + i / 5),
                 a[i] ? uint32_t(a[i] << 24 | r[i] << 16 | 77 << 8 | b[i]) : 0u) << i;
   }
-}
-
-// Without a window the remembered choice decides; a cancelled question reads nothing, silently.
-TEST_F(PsdTest, TheLayerChoiceIsRememberedAndUsedWithoutAWindow) {
-  HandPsd psd;
-  psd.layers = {Background(), LayerB(), LayerC()};
-  Put(Path("three.psd"), psd.Build());
-  const std::pair<uint32_t, int> choices[] = {{1, 1}, {258, 2}, {4354, 3}, {514, 3}, {0x2402, 3}};
-  for (auto [chosen, frames] : choices) {
-    StorePsdLayerChoice(chosen);
-    EXPECT_EQ(PsdOptionsFromFlags(GetPref(PrefFlags)), chosen);
-    AnimationPtr read;
-    ASSERT_EQ(ReadPsd(Path("three.psd"), nullptr, &read, false, nullptr), 1);
-    EXPECT_EQ(read->frameCount, frames) << chosen;
-  }
-  StorePsdLayerChoice(0x2402);
-  EXPECT_EQ(GetPref(PrefFlags) & 0x00800000, 0x00800000u) << "the other bits stay";
-  Headless().QueuePsdLayersAnswer(0);
-  AnimationPtr read;
-  int owner = 0;
-  EXPECT_EQ(ReadPsd(Path("three.psd"), &owner, &read, false, nullptr), 0);
-  EXPECT_EQ(read, nullptr);
-  EXPECT_THAT(ShownTexts(), IsEmpty());
 }
 
 TEST_F(PsdTest, DamagedFilesGiveTheirMessageAndNoDocument) {

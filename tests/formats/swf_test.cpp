@@ -126,18 +126,12 @@ TEST_F(SwfTest, FramesAreBitmapsPlacedAndRemovedByTheirDisposal) {
 TEST_F(SwfTest, TrueColourFramesAreAlphaBitmapsOrJpegData) {
   AnimationPtr a = MakeDocument(3, 2);
   // Blue, green, red with alpha 0, 255 and 128; then the same without alpha.
-  const std::vector<uint32_t> rgb = {0x1E140A, 0x3C3228, 0x3264C8, 0x030201, 0xFFFFFF, 0xFF0000};
-  const uint8_t alphas[] = {0, 255, 128, 255, 255, 128};
+  const std::vector<uint8_t> bgr = {10, 20, 30, 40, 50, 60, 200, 100, 50, 0, 0, 0,
+                                    1, 2, 3, 255, 255, 255, 0, 0, 255, 0, 0, 0};
   for (bool withAlpha : {true, false}) {
     Frame* f = AddSolidFrame(*a, 0, 0, 3, 2, 0);
-    std::vector<uint8_t> plane(RgbStride(3) * 2), alpha(IndexStride(3) * 2);
-    for (int i = 0; i < 6; ++i) {
-      uint8_t* p = &plane[i / 3 * RgbStride(3) + 3 * (i % 3)];
-      p[0] = rgb[i] & 255, p[1] = rgb[i] >> 8 & 255, p[2] = static_cast<uint8_t>(rgb[i] >> 16);
-      alpha[i / 3 * IndexStride(3) + i % 3] = alphas[i];
-    }
-    SetRgbPlane(f, std::move(plane));
-    if (withAlpha) SetAlphaPlane(f, std::move(alpha));
+    SetRgbPlane(f, bgr);
+    if (withAlpha) SetAlphaPlane(f, {0, 255, 128, 0, 255, 255, 128, 0});
   }
   const SwfFile file = SaveAndWalk(*a);
   const auto lossless2 = Tags(file, 36), jpeg = Tags(file, 21);
