@@ -99,29 +99,24 @@ struct SwfBitmap {
 inline std::string ReadLossless(const SwfTag& tag, SwfBitmap* out) {
   BitReader r(tag.body, 2);
   out->format = static_cast<int>(r.Le(1));
-  out->width = r.Le(2);
-  out->height = r.Le(2);
-  const uint32_t colours = out->format == 3 ? r.Le(1) + 1 : 0, entry = tag.code == 36 ? 4 : 3;
+  out->width = r.Le(2), out->height = r.Le(2);
+  const bool mapped = out->format == 3;
+  const uint32_t colours = mapped ? r.Le(1) + 1 : 0, entry = tag.code == 36 ? 4 : 3;
   const size_t at = r.BytePos();
-  if (!r.ok()) return "short bitmap";
-  const uint64_t stride = out->format == 3 ? (out->width + 3) & ~3u : out->width * 4ull;
+  const uint64_t stride = mapped ? (out->width + 3) & ~3u : out->width * 4ull;
   const uLongf size = static_cast<uLongf>(colours * entry + stride * out->height);
   std::vector<uint8_t> raw(size + 1);
   uLongf got = static_cast<uLongf>(raw.size());
-  if (uncompress(raw.data(), &got, tag.body.data() + at, tag.body.size() - at) != Z_OK)
-    return "zlib";
-  if (got != size) return "inflated size " + std::to_string(got);
-  for (uint32_t y = 0; y < out->height; ++y)
-    for (uint32_t x = 0; x < out->width; ++x) {
-      const uint8_t* p = &raw[stride * y + 4 * x];
-      if (out->format == 3) {
-        const uint32_t index = raw[colours * entry + stride * y + x];
-        if (index >= colours) return "index past the colour map";
-        p = &raw[index * entry];
-        out->argb.push_back((entry == 4 ? p[3] : 255u) << 24 | p[0] << 16 | p[1] << 8 | p[2]);
-      } else {
-        out->argb.push_back(uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]);
-      }
+  if (!r.ok() || uncompress(raw.data(), &got, tag.body.data() + at, tag.body.size() - at) != Z_OK ||
+      got != size)
+    return "bitmap data";
+  for (uint64_t y = 0; y < out->height; ++y)
+    for (uint64_t x = 0; x < out->width; ++x) {
+      const uint32_t index = mapped ? raw[colours * entry + stride * y + x] : 0;
+      if (mapped && index >= colours) return "index past the colour map";
+      const uint8_t* p = mapped ? &raw[index * entry] : &raw[stride * y + 4 * x];
+      out->argb.push_back(!mapped ? uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]
+                                  : (entry == 4 ? p[3] : 255u) << 24 | p[0] << 16 | p[1] << 8 | p[2]);
     }
   return "";
 }
