@@ -1,5 +1,5 @@
 // Damaged and oversized JPEG files are refused with their messages; frames are written at the
-// stored quality. Reading every sampling is checked against ImageMagick.
+// stored quality. Reading every sampling is checked against ImageMagick in still_magick_test.cpp.
 #include <gmock/gmock.h>
 
 #include "flow_fixture.h"
@@ -10,20 +10,22 @@ namespace {
 
 class JpegTest : public FlowTest {
  protected:
-  // A 32 x 32 frame of noise in its 24-bit plane.
-  Frame* NoiseFrame(Animation& doc) {
-    Frame* f = AddSolidFrame(doc, 0, 0, 32, 32, 1);
+  // Writes a 32 x 32 frame of noise in its 24-bit plane and returns the file.
+  std::string NoiseFile() {
+    AnimationPtr doc = MakeDocument(32, 32);
+    Frame* f = AddSolidFrame(*doc, 0, 0, 32, 32, 1);
+    EXPECT_FALSE(WriteJpeg(Path("none.jpg"), f));  // no 24-bit data: nothing to write
     std::vector<uint8_t> rgb(RgbStride(32) * 32);
     for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>((i * 37) ^ (i >> 3));
     SetRgbPlane(f, std::move(rgb));
-    return f;
+    EXPECT_TRUE(WriteJpeg(Path("noise.jpg"), f));
+    return Contents(Path("noise.jpg"));
   }
 };
 
 TEST_F(JpegTest, DamagedFilesAreRefused) {
-  AnimationPtr doc = MakeDocument(32, 32);
-  ASSERT_TRUE(WriteJpeg(Path("good.jpg"), NoiseFrame(*doc)));
-  const std::string good = Contents(Path("good.jpg"));
+  const std::string good = NoiseFile();
+  EXPECT_THAT(ShownTexts(), ::testing::ElementsAre("no 24 bit data here"));  // the failed write
   std::string huge = good;
   const size_t sof = huge.find("\xFF\xC0");
   ASSERT_NE(sof, std::string::npos);
@@ -45,19 +47,13 @@ TEST_F(JpegTest, DamagedFilesAreRefused) {
   }
 }
 
+// Quality 50, the default 75, then 95: each file larger than the last.
 TEST_F(JpegTest, WritesAtTheStoredQuality) {
-  AnimationPtr doc = MakeDocument(32, 32);
-  Frame* f = AddSolidFrame(*doc, 0, 0, 32, 32, 1);
-  EXPECT_FALSE(WriteJpeg(Path("none.jpg"), f));
-  EXPECT_THAT(ShownTexts(), ::testing::ElementsAre("no 24 bit data here"));
-  f = NoiseFrame(*doc);
   std::vector<size_t> sizes;
   for (uint32_t step : {1u, 0u, 10u}) {
     SetPref(PrefSaveOptions, step << 8);
-    ASSERT_TRUE(WriteJpeg(Path("q.jpg"), f));
-    sizes.push_back(Contents(Path("q.jpg")).size());
+    sizes.push_back(NoiseFile().size());
   }
-  // Quality 50, the default 75, then 95: each file larger than the last.
   EXPECT_LT(sizes[0], sizes[1]);
   EXPECT_LT(sizes[1], sizes[2]);
 }
