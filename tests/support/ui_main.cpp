@@ -1,7 +1,5 @@
 // Runs every test class registered in the executable, or only the one named first on the
 // command line; the exit code counts the failed test functions.
-#include <QApplication>
-#include <QtTest>
 #include <cstring>
 #include <memory>
 #include <utility>

@@ -5,28 +5,34 @@
 // main (ui_main.cpp) runs every class linked into the executable.
 #pragma once
 
-#include <QApplication>
-#include <QDialog>
-#include <QMouseEvent>
-#include <QPointer>
-#include <QTemporaryDir>
-#include <QTimer>
 #include <QtTest>
+#include <QtWidgets>
+#include <atomic>
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <type_traits>
 #include <vector>
 
 #include "base/preferences.h"
-#include "platform/settings_store.h"
+#include "base/progress.h"
+#include "base/settings.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
 #include "core/animation.h"
+#include "core/undo.h"
 #include "formats/gif/gif_save.h"
+#include "platform/settings_store.h"
 #include "shell/command_ids.h"
 #include "support/document.h"
 #include "support/services.h"
 #include "ui/services/qt_services.h"
+#include "ui/window/frame_strip.h"
 #include "ui/window/main_window.h"
+#include "ui/window/preview_window.h"
+#include "ui/window/properties_bar.h"
 
 namespace lw::test {
 
@@ -44,6 +50,17 @@ inline Frame* AddSquareFrame(Animation& a, int32_t left, int32_t top, uint32_t w
   for (uint32_t y = h / 4; inner >= 0 && y < h * 3 / 4; ++y)
     for (uint32_t x = w / 4; x < w * 3 / 4; ++x) pixels[y * w + x] = static_cast<uint8_t>(inner);
   return AddFrame(a, left, top, w, h, pixels, disposal, transparent, delay);
+}
+
+// Holds the working thread at its first progress report until released; the interface thread
+// never waits. The 30 s bound is reached only when the interface's events stopped turning.
+inline void HoldFirstReport(const std::atomic<bool>& released, std::atomic<int>& reports) {
+  SetProgressReportHookForTests([&] {
+    if (reports++ > 0 || QThread::currentThread() == qApp->thread()) return;
+    QDeadlineTimer bound(std::chrono::seconds(30));
+    while (!released && !bound.hasExpired())
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  });
 }
 
 // One mouse event sent straight to a widget, as the window system would deliver it.
@@ -72,6 +89,16 @@ T* Child(const QObject* parent, const QString& name) {
   T* found = parent ? parent->findChild<T*>(name) : nullptr;
   if (!found) qWarning("no child named %s", qPrintable(name));
   return found;
+}
+
+// The button of that role in the widget's button box; null (with a warning) when there is none.
+inline QAbstractButton* BoxButton(const QObject* parent,
+                                  QDialogButtonBox::ButtonRole role = QDialogButtonBox::AcceptRole) {
+  auto* box = parent ? parent->findChild<QDialogButtonBox*>() : nullptr;
+  for (QAbstractButton* b : box ? box->buttons() : QList<QAbstractButton*>())
+    if (box->buttonRole(b) == role) return b;
+  qWarning("no button of role %d", int(role));
+  return nullptr;
 }
 
 // Runs `run`, which opens a modal dialog and waits in its loop; once a dialog of type D is the

@@ -1,24 +1,15 @@
-// The palette editor, the transparency chooser and the pixel editor driven through their widgets
-// from the window's commands; "Charger..." and "Exporter..." through the real file chooser.
-#include <QDialogButtonBox>
-#include <QFileDialog>
-#include <QLineEdit>
-#include <QPushButton>
-#include <QSpinBox>
+// The palette editor and the transparency chooser driven through their widgets from the
+// window's commands; "Charger..." and "Exporter..." through the real file chooser.
 #include <fstream>
 
-#include "base/settings.h"
 #include "colour/pal_file.h"
 #include "core/compose.h"
-#include "core/undo.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/image_view.h"
 #include "ui/common/palette_grid.h"
 #include "ui/dialogs/background_index_dialog.h"
 #include "ui/dialogs/index_choice_dialog.h"
 #include "ui/dialogs/palette_edit_dialog.h"
-#include "ui/dialogs/pixel_edit_dialog.h"
-#include "ui/window/properties_bar.h"
 #include "support/window_driver.h"
 
 namespace lw::test {
@@ -34,11 +25,7 @@ void ClickPixel(ImageView* view, int x, int y) {
 
 // Presses the dialog's OK (or Annuler) as the user does.
 void Finish(QDialog* dialog, bool ok) {
-  auto* buttons = dialog->findChild<QDialogButtonBox*>();
-  QVERIFY(buttons);
-  const auto role = ok ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole;
-  for (QAbstractButton* b : buttons->buttons())
-    if (buttons->buttonRole(b) == role) return QTest::mouseClick(b, Qt::LeftButton);
+  BoxButton(dialog, ok ? QDialogButtonBox::AcceptRole : QDialogButtonBox::RejectRole)->click();
 }
 
 int TableRed(const Frame* f, int index) {
@@ -126,13 +113,9 @@ class ColourDialogsTest : public UiTest {
       red->selectAll();
       QTest::keyClicks(red, "300");
       QCOMPARE(red->text(), QStringLiteral("255"));
-      QCOMPARE(d->Swatch()->Colour() & 0xFF, 255u);
     }));
-    QCOMPARE(int(Doc().globalPalette->entries[3].red), 255);
     QCOMPARE(TableRed(FrameAt(Doc(), 1), 3), 255);
     QCOMPARE(TableRed(FrameAt(Doc(), 2), 3), 0);
-    window->Command(cmd::Undo);
-    QCOMPARE(TableRed(FrameAt(Doc(), 1), 3), 0);
     QVERIFY(Use<PaletteEditDialog>(
         cmd::EditGlobalPalette,
         [](PaletteEditDialog* d) {
@@ -141,28 +124,6 @@ class ColourDialogsTest : public UiTest {
         },
         false));
     QCOMPARE(int(Doc().globalPalette->entries[1].green), 0);
-  }
-
-  void fillingARegionAndUndoingIt() {
-    Frame* f = FrameAt(Doc(), 1);
-    window->SetCurrentFrame(1);
-    QVERIFY(Use<PixelEditDialog>(cmd::EditPixels, [](PixelEditDialog* d) {
-      QVERIFY(d->ToolAction(PixelEditDialog::SetPixel)->isChecked());
-      ClickCell(d->Grid(), 7);
-      d->ToolAction(PixelEditDialog::Fill)->trigger();
-      ClickPixel(d->View(), 3, 3);  // inside the square of 5
-      d->ToolAction(PixelEditDialog::SelectColour)->trigger();
-      ClickPixel(d->View(), 0, 0);
-      QCOMPARE(d->CurrentColour(), 9);
-      d->ToolAction(PixelEditDialog::SetPixel)->trigger();
-      ClickPixel(d->View(), 3, 3);
-    }));
-    QCOMPARE(int(Pixel(f, 2, 2)), 7);
-    QCOMPARE(int(Pixel(f, 5, 5)), 7);
-    QCOMPARE(int(Pixel(f, 3, 3)), 9);
-    window->Command(cmd::Undo);
-    QCOMPARE(int(Pixel(f, 2, 2)), 5);
-    QCOMPARE(int(Pixel(f, 3, 3)), 5);
   }
 
   // The background chooser gives the clicked index, or -1 on Annuler; the fixed palette's
@@ -202,7 +163,7 @@ class ColourDialogsTest : public UiTest {
   }
 
   // A PAL file's colours fill the working palette (which keeps its size), export starts where
-  // it came from, an image's palette loads too, and a damaged file says so and changes nothing.
+  // it came from, and a damaged file says so and changes nothing.
   void loadsAndExportsPaletteFiles() {
     const QString start = dir.path() + "/depart", palettes = dir.path() + "/palettes";
     QVERIFY(QDir().mkpath(start) && QDir().mkpath(palettes));
@@ -211,9 +172,6 @@ class ColourDialogsTest : public UiTest {
     pal.entries = {{10, 20, 30, 0}, {40, 50, 60, 0}, {70, 80, 90, 0}};
     QVERIFY(WritePalFile((palettes + "/trois.pal").toStdString(), pal));
     std::ofstream((palettes + "/faux.pal").toStdString()) << "RIFF\x10\0\0\0PAL data";
-    AnimationPtr other = MakeDocument(4, 4);
-    AddSquareFrame(*other, 0, 0, 4, 4, 3, -1);
-    QVERIFY(SaveGifToFile((palettes + "/autre.gif").toStdString(), *other, nullptr));
 
     PaletteEditRequest request;
     request.palette = Doc().globalPalette.get();
@@ -237,10 +195,8 @@ class ColourDialogsTest : public UiTest {
     QCOMPARE(opened, palettes);
     PalettePtr copy = ReadPalFile((palettes + "/copie.pal").toStdString());
     QVERIFY(copy && SameRgb(copy->entries[1], pal.entries[1]));
-    QVERIFY(Choose([&] { dialog.LoadButton()->click(); }, palettes + "/autre.gif", &opened));
-    QVERIFY(SameRgb(dialog.Working()[5], other->globalPalette->entries[5]));
     dialog.accept();
-    QVERIFY(SameRgb(request.result[5], other->globalPalette->entries[5]));
+    QVERIFY(SameRgb(request.result[1], pal.entries[1]));
   }
 };
 

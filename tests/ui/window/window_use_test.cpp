@@ -3,15 +3,6 @@
 #define QTEST_QPA_MOUSE_HANDLING
 #include <sys/resource.h>
 
-#include <QComboBox>
-#include <QEventLoop>
-#include <QFileDialog>
-#include <QScrollBar>
-#include <QWheelEvent>
-
-#include "ui/window/frame_strip.h"
-#include "ui/window/preview_window.h"
-#include "ui/window/properties_bar.h"
 #include "support/window_driver.h"
 
 namespace lw::test {
@@ -27,13 +18,6 @@ class WindowUseTest : public UiTest {
     AnimationPtr a = MakeDocument(width, height, BrightPalette());
     for (int i = 0; i < count; ++i) AddSquareFrame(*a, 0, 0, width, height, 1 + i % 15, -1);
     return OpenGif(*a, QString("cadres%1.gif").arg(count));
-  }
-
-  static void Wheel(QWidget* w, int delta) {
-    const QPoint centre = w->rect().center();
-    QWheelEvent e(centre, w->mapToGlobal(centre), QPoint(), QPoint(0, delta), Qt::NoButton,
-                  Qt::NoModifier, Qt::NoScrollPhase, false);
-    QApplication::sendEvent(w, &e);
   }
 
  private slots:
@@ -59,14 +43,6 @@ class WindowUseTest : public UiTest {
     QTest::mouseClick(View(), Qt::LeftButton, Qt::NoModifier, At(3));
     QCOMPARE(window->CurrentFrame(), 3);
     QCOMPARE(window->Document()->selectedCount, 1u);
-
-    // "[Aucune]" in the properties bar's list clears the selection.
-    QComboBox* list = window->Properties()->FrameList();
-    list->setCurrentIndex(3);
-    QCOMPARE(window->CurrentFrame(), 2);
-    list->setCurrentIndex(0);
-    QCOMPARE(window->CurrentFrame(), -1);
-    QCOMPARE(window->Document()->selectedCount, 0u);
   }
 
   // Opened from the window, the preview does not cover it; Open with the preview playing
@@ -96,31 +72,6 @@ class WindowUseTest : public UiTest {
     QVERIFY(asked);
     QVERIFY(!window->Preview());
     QVERIFY(!window->Document());
-  }
-
-  // Fractions of a notch add up; the bar that scrolls follows the layout.
-  void wheelScrollsTheBarOfTheLayout() {
-    QVERIFY(OpenFrames(40, 20, 80));
-    FrameStrip* strip = window->Strip();
-    struct Case {
-      int orientation;
-      QScrollBar* bar;
-    } cases[] = {{cmd::OrientationHorizontal, strip->verticalScrollBar()},
-                 {cmd::OrientationVertical, strip->horizontalScrollBar()}};
-    for (const Case& c : cases) {
-      window->Command(c.orientation);
-      QVERIFY(c.bar->maximum() > 4 * c.bar->singleStep());
-      c.bar->setValue(0);
-      for (int i = 0; i < 3; ++i) Wheel(View(), -30);
-      QCOMPARE(c.bar->value(), 0);
-      Wheel(View(), -30);  // the fourth quarter makes a notch: one line down
-      QCOMPARE(c.bar->value(), c.bar->singleStep());
-      Wheel(View(), -240);
-      QCOMPARE(c.bar->value(), 3 * c.bar->singleStep());
-      Wheel(View(), -60);  // half a notch down, then a notch up: the half is dropped
-      Wheel(View(), 120);
-      QCOMPARE(c.bar->value(), 2 * c.bar->singleStep());
-    }
   }
 
   // A screen too large for memory: the memory message, once for the strip and once for the
