@@ -10,6 +10,7 @@
 #include "ui/dialogs/background_index_dialog.h"
 #include "ui/dialogs/index_choice_dialog.h"
 #include "ui/dialogs/palette_edit_dialog.h"
+#include "ui/dialogs/pixel_edit_dialog.h"
 #include "support/window_driver.h"
 
 namespace lw::test {
@@ -125,6 +126,30 @@ class ColourDialogsTest : public UiTest {
         false));
     QCOMPARE(int(Doc().globalPalette->entries[1].green), 0);
   }
+
+  // The pixel editor's tools through its view: a fill, a colour picked, a pixel set; one undo.
+  void fillingARegionAndUndoingIt() {
+    Frame* f = FrameAt(Doc(), 1);
+    window->SetCurrentFrame(1);
+    QVERIFY(Use<PixelEditDialog>(cmd::EditPixels, [](PixelEditDialog* d) {
+      QVERIFY(d->ToolAction(PixelEditDialog::SetPixel)->isChecked());
+      ClickCell(d->Grid(), 7);
+      d->ToolAction(PixelEditDialog::Fill)->trigger();
+      ClickPixel(d->View(), 3, 3);  // inside the square of 5
+      d->ToolAction(PixelEditDialog::SelectColour)->trigger();
+      ClickPixel(d->View(), 0, 0);
+      QCOMPARE(d->CurrentColour(), 9);
+      d->ToolAction(PixelEditDialog::SetPixel)->trigger();
+      ClickPixel(d->View(), 3, 3);
+    }));
+    QCOMPARE(int(Pixel(f, 2, 2)), 7);
+    QCOMPARE(int(Pixel(f, 5, 5)), 7);
+    QCOMPARE(int(Pixel(f, 3, 3)), 9);
+    window->Command(cmd::Undo);
+    QCOMPARE(int(Pixel(f, 2, 2)), 5);
+    QCOMPARE(int(Pixel(f, 3, 3)), 5);
+  }
+
 
   // The background chooser gives the clicked index, or -1 on Annuler; the fixed palette's
   // editor stores what it changed; the toolbar removes a local palette as one step.

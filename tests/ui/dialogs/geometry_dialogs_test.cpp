@@ -176,6 +176,33 @@ class GeometryDialogsTest : public UiTest {
     QCOMPARE(CanUndoKind(), 0u);
   }
 
+
+  // The animation crop: nothing to drag, the bottom edge dragged in the view; the screen becomes
+  // the rectangle. The whole screen changes nothing.
+  void cropAnimationInTheView() {
+    QVERIFY(OpenTwoFrames());
+    QVERIFY(WithDialog<MoveCropDialog>(cmd::CropAnimation, [](MoveCropDialog* d) {
+      QVERIFY(!d->Field(4));
+      QCOMPARE(d->windowTitle(), QStringLiteral("Rogner l'animation"));
+    }));
+    QVERIFY(!window->Modified());
+    QVERIFY(WithDialog<MoveCropDialog>(cmd::CropAnimation, [](MoveCropDialog* d) {
+      MoveCropView* view = d->View();
+      const int num = view->ZoomNumerator();
+      const QPoint middle = view->ScreenToView(10, 5);
+      Drag(view, middle, middle + QPoint(3 * num, 0), 3);  // a move: nothing
+      QCOMPARE(d->State().x, 0);
+      d->Field(0)->setValue(4);
+      const ViewRect crop = view->CropRect();
+      const QPoint bottom(int(crop.left + (crop.right - crop.left) / 2), int(crop.bottom) - 2);
+      Drag(view, bottom, bottom - QPoint(0, 3 * num), 3);
+      QCOMPARE(d->State().bottom, 7);
+    }));
+    QCOMPARE(QSize(Doc().screenWidth, Doc().screenHeight), QSize(16, 7));
+    QCOMPARE(FirstFrame(Doc())->width, 4u);
+    window->Command(cmd::Undo);
+    QCOMPARE(QSize(Doc().screenWidth, Doc().screenHeight), QSize(20, 10));
+  }
 };
 
 LW_UI_TEST(GeometryDialogsTest)
