@@ -1,13 +1,11 @@
-// The optimizer makes files smaller and never changes what the animation shows: one property over
-// random animations, plus the few decisions a user sees in the result (which frames shrink, which
-// go, which disposal is chosen).
+// The optimizer makes files smaller and never changes what the animation shows, and the few
+// decisions a user sees in the result.
 #include "colour/optimize.h"
 
 #include <gtest/gtest.h>
 
 #include <random>
 
-#include "base/progress.h"
 #include "core/byte_sink.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
@@ -198,55 +196,6 @@ TEST(Optimize, MovingSpriteShrinksToTheChangedAreaWithTheDisposalThatAllows) {
   }
 }
 
-TEST(Optimize, RepeatedFramesGoAndLendTheirTimeOnlyWithTheOption) {
-  AnimationPtr a = MakeDocument(10, 10);
-  AddSolidFrame(*a, 0, 0, 10, 10, 3);
-  AddSolidFrame(*a, 2, 3, 4, 4, 3)->delay = 7;
-  AnimationPtr kept = DuplicateAnimation(*a, nullptr);
-  OptimizeAnimation(*a, kFrameOptions, nullptr);
-  ASSERT_EQ(a->frameCount, 1);
-  EXPECT_EQ(FirstFrame(*a)->delay, 17u);
-  // Without the option the repeat stays as one pixel at its corner.
-  OptimizeAnimation(*kept, optimize::CropFrames, nullptr);
-  ASSERT_EQ(kept->frameCount, 2);
-  const Frame* f = FrameAt(*kept, 1);
-  EXPECT_EQ(std::tie(f->left, f->top, f->width, f->height), std::make_tuple(2, 3, 1u, 1u));
-}
-
-TEST(Optimize, ScatteredRepeatsBecomeTransparentBecauseThatIsSmaller) {
-  // Scattered changes over a noisy screen: transparency turns the repeats into long runs.
-  AnimationPtr a = MakeDocument(40, 40);
-  std::mt19937 rng(7);
-  std::vector<uint8_t> noise(1600);
-  for (auto& v : noise) v = static_cast<uint8_t>(rng() % 16);
-  AddFrame(*a, 0, 0, 40, 40, noise);
-  for (size_t i = 0; i < noise.size(); i += 37) noise[i] = static_cast<uint8_t>((noise[i] + 1) % 16);
-  AddFrame(*a, 0, 0, 40, 40, noise);
-  AnimationPtr plain = DuplicateAnimation(*a, nullptr);
-  OptimizeAnimation(*plain, optimize::CropFrames, nullptr);
-  OptimizeAnimation(*a, optimize::CropFrames | optimize::DuplicatesToTransparency, nullptr);
-  EXPECT_TRUE(FrameAt(*a, 1)->Transparent());
-  EXPECT_LT(EncodedFrameSize(FrameAt(*a, 1)), EncodedFrameSize(FrameAt(*plain, 1)));
-}
-
-TEST(Optimize, TransparentIndexPrefersSmallCodesAndNeverAUsedOne) {
-  // Used entries, entries, preferred index, small code bits, chosen.
-  const std::tuple<std::vector<int>, int, int, int, int> cases[] = {
-      {{0, 1, 2}, 256, -1, 0, 255},     // the highest free one
-      {{0, 1, 2}, 256, -1, 2, 3},       // the highest free one in 2 bits
-      {{0, 1, 2, 3}, 256, -1, 2, 255},  // none free there
-      {{0, 1}, 256, 40, 2, 3},          // preferred, but beyond the small codes
-      {{0, 1}, 256, 40, 0, 40},         // preferred and free
-      {{0, 1}, 256, 1, 0, 255},         // preferred but used
-      {{0, 1, 2, 3}, 4, -1, 0, -1},     // every entry used
-  };
-  for (const auto& [usedList, entries, preferred, smallBits, chosen] : cases) {
-    bool used[256] = {};
-    for (int i : usedList) used[i] = true;
-    EXPECT_EQ(ChooseTransparentIndex(used, entries, preferred, smallBits), chosen) << preferred << " " << smallBits;
-  }
-}
-
 TEST(Optimize, SmallestCodeSizeIsWrittenOnlyWithTheCut) {
   AnimationPtr a = MakeDocument(24, 8);
   SetGlobalPalette(*a, RampPalette(256));
@@ -273,13 +222,12 @@ TEST(Optimize, SmallestCodeSizeIsWrittenOnlyWithTheCut) {
   }
 }
 
-TEST(Optimize, DropsTextAndApplicationBlocksClipsFramesAndStopsOnCancel) {
+TEST(Optimize, DropsTextAndApplicationBlocksAndClipsFrames) {
   AnimationPtr a = MovingSprite(0);
   AddComment(*a, "hello");
   InsertBlockAfter(LastBlock(*a), NewBlock(BlockKind::Application, 0));
   InsertBlockAfter(a->blocks, NewBlock(BlockKind::PlainText, 0));
   AddSolidFrame(*a, -3, 26, 8, 8, 2);
-  AnimationPtr copy = DuplicateAnimation(*a, nullptr);
   OptimizeAnimation(*a, kFrameOptions, nullptr);
   int comments = 0, others = 0;
   for (Block* b = a->blocks->next; b; b = b->next) {
@@ -291,36 +239,6 @@ TEST(Optimize, DropsTextAndApplicationBlocksClipsFramesAndStopsOnCancel) {
   const Frame* off = FrameAt(*a, a->frameCount - 1);
   EXPECT_GE(off->left, 0);
   EXPECT_LE(off->top + static_cast<int64_t>(off->height), 32);
-
-  ProgressMeterPtr meter(CreateProgressMeter(nullptr, progress::Silent, task::OptimizeTrial));
-  SetTaskStopRequest(task::OptimizeTrial, true);
-  OptimizeAnimation(*copy, kFrameOptions, meter.get());
-  SetTaskStopRequest(task::OptimizeTrial, false);
-  EXPECT_EQ(copy->frameCount, 7);
-  EXPECT_EQ(FrameAt(*copy, 1)->width, 48u) << "the frame step never ran";
-}
-
-TEST(OptimizePalettes, LocalPalettesWithoutRoomStayUnlessMappedAndShrinkToTheirColours) {
-  AnimationPtr a = MakeDocument(16, 16);
-  SetGlobalPalette(*a, RampPalette(256));
-  AddDrawnFrame(*a, 0, 0, 16, 16, [](uint32_t x, uint32_t y) { return uint8_t(y * 16 + x); });
-  Frame* f = AddSolidFrame(*a, 2, 2, 4, 4, 1);
-  GiveLocalPalette(f, MakePalette({{7, 7, 7, 0}, {200, 100, 50, 0}}));
-  AnimationPtr b = DuplicateAnimation(*a, nullptr);
-  OptimizeAnimation(*a, optimize::RemoveLocalPalettes, nullptr);
-  EXPECT_TRUE(AnyLocal(*a)) << "every global entry is used and the table is full";
-  OptimizeAnimation(*b, optimize::RemoveLocalPalettes | optimize::MapToGlobalPalette, nullptr);
-  EXPECT_FALSE(AnyLocal(*b));
-
-  AnimationPtr c = MakeDocument(8, 8);
-  Frame* g = AddDrawnFrame(
-      *c, 0, 0, 8, 8, [](uint32_t x, uint32_t) { return uint8_t(x % 2 ? 12 : 3); }, 0, 3);
-  GiveLocalPalette(g, RampPalette(16));
-  auto before = Timeline(*c);
-  OptimizeAnimation(*c, optimize::ReducePalettes, nullptr);
-  ASSERT_TRUE(g->localPalette);
-  EXPECT_EQ(g->localPalette->Count(), 2);
-  EXPECT_TRUE(SameTimeline(before, Timeline(*c)));
 }
 
 }  // namespace
