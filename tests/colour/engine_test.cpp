@@ -1,5 +1,4 @@
-// The colour engine against plain oracles: nearest colours against a brute-force search,
-// quantizers and reductions against the count asked for, on random palettes and images.
+// The colour engine against plain oracles on random palettes and images.
 #include <gtest/gtest.h>
 
 #include <random>
@@ -152,8 +151,7 @@ TEST(QuantizerTest, TrueColourImagesKeepTheirColoursWhenTheyFit) {
   }
 }
 
-// Reducing a copy of a document: every palette above the count comes down to it (plus a black transparent
-// slot), the opaque pixels never land on the slot, the transparent ones always do.
+// Reduced copies come down to the count plus a black slot, which only transparent pixels use.
 TEST(ReduceColoursTest, EveryPaletteComesDownToTheCountAndTransparencyToTheSlot) {
   std::mt19937 rng(21);
   for (int round = 0; round < 30; ++round) {

@@ -33,8 +33,7 @@ bool AnyLocal(const Animation& a) {
   return false;
 }
 
-// Full-screen redraws that restore to background or to the previous picture, some with holes
-// that show what is behind (or nothing), and a few patches: where disposals can be chosen.
+// Restoring full-screen redraws, some with holes, and a few patches: disposals to choose.
 AnimationPtr RandomRestoringAnimation(uint32_t seed) {
   std::mt19937 rng(seed);
   auto pick = [&](int n) { return static_cast<int>(rng() % static_cast<uint32_t>(n)); };
@@ -64,8 +63,7 @@ AnimationPtr RandomRestoringAnimation(uint32_t seed) {
   return a;
 }
 
-// Colours closer than six bits per channel tell apart, in the global palette and in local ones
-// (copies, reordered copies, or colours of their own): a palette step that rounds merges them.
+// Colours closer than six bits per channel tell apart, global and local: rounding merges them.
 void UseCloseColours(Animation& a, std::mt19937& rng) {
   auto close = [&]() -> PaletteEntry {
     return {static_cast<uint8_t>(96 + rng() % 8), static_cast<uint8_t>(40 + rng() % 8),
@@ -84,8 +82,7 @@ void UseCloseColours(Animation& a, std::mt19937& rng) {
   }
 }
 
-// All 256 entries in use, the first frame carrying a local copy of them: the palette is full
-// without a transparent slot, and still nothing may change.
+// All 256 entries in use, the first frame with a local copy: full, no slot, nothing may change.
 AnimationPtr FullPaletteWithALocalCopy() {
   AnimationPtr a = MakeDocument(16, 16);
   std::vector<uint8_t> rgb;
@@ -104,8 +101,7 @@ AnimationPtr FullPaletteWithALocalCopy() {
   return a;
 }
 
-// The optimizer's oracle: for every kind of input and every option set, the pictures and their
-// times stay, the frame step never grows the file, and the palette steps do what they promise.
+// Every option set keeps the pictures and times; the frame step never grows the file.
 TEST(Optimize, EveryOptionSetKeepsThePicturesAndTheFrameStepNeverGrowsTheFile) {
   constexpr OptimizeOptions kLocal = optimize::RemoveLocalPalettes | optimize::ReducePalettes;
   const OptimizeOptions optionSets[] = {
@@ -165,7 +161,6 @@ TEST(Optimize, EveryOptionSetKeepsThePicturesAndTheFrameStepNeverGrowsTheFile) {
   }
 }
 
-// A sprite moving over a striped background, each frame a full redraw.
 AnimationPtr MovingSprite(int disposal, int transparent = -1, bool ground = true) {
   AnimationPtr a = MakeDocument(48, 32);
   for (uint32_t i = 0; i < 6; ++i) {
@@ -180,9 +175,8 @@ AnimationPtr MovingSprite(int disposal, int transparent = -1, bool ground = true
   return a;
 }
 
-// Over the ground the frames shrink to the old and new sprite places (14 x 8 at row 10), and
-// frames restoring to background are better left (1) since the next one paints the ground back;
-// over nothing the old sprite must go (2) and only the new one is drawn.
+// Over the ground frames shrink to the old and new sprite places (14 x 8 at row 10), restoring ones
+// are better left (1); over nothing the old sprite must go (2) and only the new one is drawn.
 TEST(Optimize, MovingSpriteShrinksToTheChangedAreaWithTheDisposalThatAllows) {
   const std::tuple<int, bool, uint32_t, int> cases[] = {
       {0, true, 14, 0}, {1, true, 14, 1}, {2, true, 14, 1}, {2, false, 8, 2}};
@@ -194,6 +188,15 @@ TEST(Optimize, MovingSpriteShrinksToTheChangedAreaWithTheDisposalThatAllows) {
       EXPECT_EQ(std::make_tuple(f->width, f->height, f->top), std::make_tuple(width, 8u, 10)) << disposal;
     for (const Frame* f = FirstFrame(*a); NextFrame(f); f = NextFrame(f)) EXPECT_EQ(f->Disposal(), chosen);
   }
+}
+
+// A preferred index if free (and within the small codes), else the highest free one there.
+TEST(Optimize, TransparentIndexPrefersSmallCodesAndNeverAUsedOne) {
+  bool used[256] = {true, true, true};
+  EXPECT_EQ(std::make_tuple(ChooseTransparentIndex(used, 256, -1, 0), ChooseTransparentIndex(used, 256, -1, 2),
+                            ChooseTransparentIndex(used, 256, 40, 2), ChooseTransparentIndex(used, 256, 40, 0),
+                            ChooseTransparentIndex(used, 256, 1, 0), ChooseTransparentIndex(used, 3, -1, 0)),
+            std::make_tuple(255, 3, 3, 40, 255, -1));
 }
 
 TEST(Optimize, SmallestCodeSizeIsWrittenOnlyWithTheCut) {

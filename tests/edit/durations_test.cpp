@@ -12,8 +12,7 @@ namespace lw {
 namespace {
 
 // Random chains of operations on the frames' delays against a plain model in doubles: the table
-// keeps fractions (so multiplying back gives the exact delay), stays within 0..65535, and rounds
-// half up when written back to the frames.
+// keeps fractions, stays within 0..65535, and rounds half up when written back to the frames.
 TEST(Durations, RandomOperationChainsFollowThePlainArithmetic) {
   std::mt19937 rng(12);
   for (int round = 0; round < 200; ++round) {

@@ -50,7 +50,6 @@ AnimationPtr Mixed() {
   return a;
 }
 
-// Mixed, then random animations (some with local palettes).
 AnimationPtr Subject(uint32_t seed) { return seed == 0 ? Mixed() : RandomAnimation(seed, seed % 2); }
 
 class Geometry : public ::testing::Test {
@@ -59,7 +58,6 @@ class Geometry : public ::testing::Test {
     FailNextGeometryAllocations(0);
     SetPrefOn(Pref::KeepTrueColor, false);
   }
-  // Bicubic stretches keep their 24-bit data to look at, and fit palettes without asking.
   static void KeepTrueColour() {
     SetPrefOn(Pref::KeepTrueColor, true);
     SetPref(PrefPaletteMerge, 0x00880001);
@@ -95,8 +93,7 @@ std::pair<uint32_t, uint32_t> Unturned(FrameTurn t, uint32_t x, uint32_t y, uint
   return {x, y};
 }
 
-// Every picture turns as a whole; undo and redo replay the recorded turn; four quarter turns or
-// two mirrors give the document back.
+// Every picture turns as a whole, undoes, and comes back after four quarter turns or two mirrors.
 TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
   for (uint32_t seed = 0; seed < 12; ++seed) {
     for (FrameTurn turn : kTurns) {
@@ -116,10 +113,15 @@ TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
       EXPECT_TRUE(SameAnimation(*a, *before));
     }
   }
+  // A lone frame turned beyond the screen grows it: 2 x 6 at (1, 3) reaches row 9.
+  AnimationPtr a = MakeDocument(10, 8);
+  AddSolidFrame(*a, 1, 3, 6, 2, 3);
+  bool grown = false;
+  ASSERT_TRUE(TurnOneFrame(*a, 0, FrameTurn::Clockwise, true, &grown));
+  EXPECT_EQ(std::make_tuple(a->screenWidth, a->screenHeight, grown), std::make_tuple(10u, 9u, true));
 }
 
-// The stretch rule, as the resize dialog documents it: v becomes (to v + from / 2) / from,
-// towards zero, lengths at least 1.
+// The stretch rule: v becomes (to v + from / 2) / from, towards zero, lengths at least 1.
 int64_t Scaled(int64_t v, int64_t from, int64_t to) { return (to * v + from / 2) / from; }
 
 // Nearest-neighbour stretches (a third by whole multiples): every frame lands where the rule puts
@@ -163,7 +165,6 @@ TEST_F(Geometry, NearestResizeFollowsTheRuleAndTakesPixelsFromTheirCell) {
   }
 }
 
-// Blue, green, red of pixel (x, y) of the frame's 24-bit data.
 std::array<int, 3> Bgr(const Frame* f, uint32_t x, uint32_t y = 0) {
   const uint8_t* p = f->rgbPlane.data() + y * RgbStride(f->width) + 3 * x;
   return {p[0], p[1], p[2]};
