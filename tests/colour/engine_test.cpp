@@ -53,6 +53,12 @@ TEST(NearestColourTest, AgreesWithABruteForceSearchOnRandomPalettes) {
       ASSERT_EQ(got.exact, SameRgb(p->entries[expected], c)) << "round " << round;
       ASSERT_EQ(p->NearestIndex(c.red, c.green, c.blue), expected) << "round " << round;
     }
+    if (round % 50 == 0 && p->Count() > 1) {  // the inverse map: each 15-bit cell takes the entry nearest its centre
+      const int excluded = static_cast<int>(rng() % p->Count());
+      auto map = BuildInverseColourMap(*p, excluded);
+      for (int c = 0; c < 32768; c += 7)
+        ASSERT_EQ(map->cells[c], BruteNearest(p->entries, 8 * (c >> 10) + 4, 8 * (c >> 5 & 31) + 4, 8 * (c & 31) + 4, excluded));
+    }
     // Palette to palette: each used entry to its nearest, entries past the source none.
     PalettePtr to = RandomPalette(rng, 1 + static_cast<int>(rng() % 64));
     PaletteMapping m = MapPaletteToPalette(*p, *to);

@@ -64,10 +64,8 @@ int64_t Distance(const PaletteEntry& a, const PaletteEntry& b) {
   return dr * dr + dg * dg + db * db;
 }
 
-// Each method brings a red, green, blue and transparent frame onto the target's palette (or a
-// palette of its own): every opaque pixel shows the nearest colour that palette offers (its own
-// colour where the method keeps colours exactly), the transparent pixel stays transparent, and
-// the target's frame keeps its picture unless the method replaces every palette.
+// Each method: opaque pixels show the nearest colour their palette offers (exact where kept), the
+// transparent one stays, the target keeps its picture unless every palette is replaced.
 TEST(FitPalettesTest, EveryMethodShowsTheNearestColourItsPaletteOffers) {
   const PaletteEntry colours[] = {{255, 0, 0, 0}, {0, 255, 0, 0}, {0, 0, 255, 0}};
   struct Case {
@@ -187,10 +185,8 @@ TEST(RemoveLocalPaletteTest, FrameJoinsTheGlobalPaletteInPlaceOrMakesItsOwnGloba
             std::make_tuple(nullptr, b->globalPalette.get(), 0, 2u));
 }
 
-// Partial alpha becomes the one transparent index under half opacity, by every method that makes
-// an 8-bit image from 24-bit data (a shared palette, a local palette, a fixed one), dithered or
-// not: a soft black shadow (alpha 3 to 65) must not become a solid blot, an edge at 128 or more
-// stays.
+// Under half opacity pixels become transparent by every method making 8-bit images from 24-bit
+// data, dithered or not: a soft shadow (alpha 3 to 65) is no solid blot, an edge at 128 stays.
 TEST(FitPalettesTest, PixelsUnderHalfOpacityBecomeTransparent) {
   const std::vector<uint8_t> alphas = {0, 3, 65, 127, 128, 200, 255, 255};
   for (uint32_t method : {merge::Adaptive, merge::LocalEach, merge::Web}) {
