@@ -6,11 +6,21 @@
 
 #include <type_traits>
 
+#include "base/preferences.h"
 #include "core/animation.h"
 #include "core/undo.h"
 #include "support/document.h"
 
 namespace lw::test {
+
+// An empty undo history of `levels` for a test's life, emptied again at its end.
+struct FreshUndoHistory {
+  explicit FreshUndoHistory(int levels = 20) {
+    SetPref(PrefUndoLevels, levels);
+    ClearHistory();
+  }
+  ~FreshUndoHistory() { ClearHistory(); }
+};
 
 // The command returns whether it did anything (or nothing at all: then it must have).
 template <typename F>
