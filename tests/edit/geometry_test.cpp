@@ -265,5 +265,53 @@ TEST_F(Geometry, CropKeepsWhatIsShownInsideTheRectangle) {
   }
 }
 
+TEST_F(Geometry, MoveCropMovesSelectedFramesTogetherAndCutsThem) {
+  AnimationPtr a = MakeDocument(10, 8);
+  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  AddSolidFrame(*a, 5, 5, 4, 3, 2);  // not selected
+  AddSolidFrame(*a, 2, 2, 6, 4, 3);
+  FrameAt(*a, 0)->selected = FrameAt(*a, 2)->selected = 1;
+  SetSelectedCount(*a, 2);
+  // The current frame goes to (3, 1) keeping its columns 1..3 and rows 0..2: on the screen
+  // (4, 1) to (7, 4). The other selected frame moves by (3, 1) to (5, 3) and keeps (5, 3)-(7, 4).
+  MoveCropState s{3, 1, 4, 4, 10, 8, 1, 0, 4, 3};
+  ASSERT_TRUE(UndoRedoRestores(*a, [&] { return MoveCropFrames(*a, 0, s) != 0; }));
+  std::vector<std::tuple<int32_t, int32_t, uint32_t, uint32_t>> rects;
+  for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) rects.emplace_back(f->left, f->top, f->width, f->height);
+  EXPECT_EQ(rects, (decltype(rects){{4, 1, 3, 3}, {5, 5, 4, 3}, {5, 3, 2, 1}}));
+  EXPECT_EQ(CanUndoKind(), undo::MoveCropFrames);
+}
+
+TEST(MoveCrop, ConstraintsAlignmentHitsAndDrags) {
+  // A right edge typed beyond the frame comes back to its edge; a frame hanging off the left and
+  // bottom keeps its part on the screen; positions beyond the screen keep a column and a row.
+  const std::pair<MoveCropState, MoveCropState> cases[] = {
+      {{2, 2, 20, 10, 40, 30, 0, 0, 50, 10}, {2, 2, 20, 10, 40, 30, 0, 0, 20, 10}},
+      {{-5, 25, 20, 10, 40, 30, 2, 0, 20, 10}, {-5, 25, 20, 10, 40, 30, 5, 0, 20, 5}},
+      {{45, -12, 20, 10, 40, 30, 0, 0, 20, 10}, {39, -9, 20, 10, 40, 30, 0, 9, 1, 10}}};
+  for (auto [s, out] : cases) {
+    ConstrainMoveCrop(&s);
+    EXPECT_EQ(std::tie(s.x, s.y, s.left, s.top, s.right, s.bottom),
+              std::tie(out.x, out.y, out.left, out.top, out.right, out.bottom));
+  }
+  MoveCropState s{0, 0, 20, 10, 40, 30, 2, 3, 12, 8};
+  AlignMoveCrop(&s, MoveCropAlign::Centre);
+  EXPECT_EQ(std::tie(s.x, s.y), std::make_tuple(13, 9));  // (40 - 12 + 2) / 2 - 2, ...
+  // The kept part drawn from (10, 20) to (50, 60): handles reach 3 pixels out and 6 in, the inner
+  // 3 of the edge band are the border (no hit), past the handles the whole frame moves.
+  const ViewRect r{10, 20, 50, 60}, frame{0, 0, 80, 90};
+  const std::tuple<int64_t, int64_t, CropHit> hits[] = {
+      {7, 17, CropHit::TopLeft}, {15, 25, CropHit::TopLeft}, {6, 30, CropHit::Move},
+      {11, 41, CropHit::Left},   {13, 30, CropHit::None},    {14, 30, CropHit::Move},
+      {47, 30, CropHit::None},   {46, 30, CropHit::Move},    {32, 62, CropHit::Bottom},
+      {30, 54, CropHit::Move},   {16, 25, CropHit::Move},    {70, 70, CropHit::Move}};
+  for (auto [x, y, hit] : hits) EXPECT_EQ(HitTestCrop(r, x, y, true, &frame), hit) << x << "," << y;
+  EXPECT_EQ(HitTestCrop(r, 70, 70, true, nullptr), CropHit::None);
+  EXPECT_EQ(ViewToScreen(-3, 1, 2), -6);
+  s = {0, 0, 20, 10, 40, 30, 0, 0, 20, 10};
+  DragMoveCrop(&s, CropHit::Move, 100, 0);  // the frame cannot leave the screen
+  EXPECT_EQ(std::tie(s.x, s.left, s.right), std::make_tuple(39, 0, 1));
+}
+
 }  // namespace
 }  // namespace lw
