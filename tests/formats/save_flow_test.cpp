@@ -234,8 +234,8 @@ TEST_F(FlowTest, ReplacingKeepsTheOldOrTheNewContentWhateverFails) {
     Headless().pause = [&](int ms) { sleeps.push_back(ms); };
     EXPECT_EQ(ReplaceWithTemp(target, temp), c.ok);
     EXPECT_EQ(Contents(target), c.target);
-    if (c.target.empty()) EXPECT_EQ(Contents(aside), "old");
-    if (!c.names.empty()) EXPECT_EQ(FolderNames(), c.names);
+    if (c.target.empty()) { EXPECT_EQ(Contents(aside), "old"); }
+    if (!c.names.empty()) { EXPECT_EQ(FolderNames(), c.names); }
     if (c.failRemoves) {
       EXPECT_THAT(sleeps, ElementsAre(300, 300, 300, 300, 300));
       EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + aside +
@@ -246,6 +246,7 @@ TEST_F(FlowTest, ReplacingKeepsTheOldOrTheNewContentWhateverFails) {
   }
   // No target yet: the new file simply takes its name; no temporary file, no change.
   Headless().Reset();
+  Headless().rename = nullptr, Headless().remove = nullptr, Headless().pause = nullptr;
   std::filesystem::remove(target);
   Put(temp, "new");
   EXPECT_TRUE(ReplaceWithTemp(target, temp));
