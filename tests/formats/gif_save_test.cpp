@@ -50,16 +50,14 @@ TEST_F(GifSave, FilesFollowTheDelayUnitAndFailuresAreSaid) {
   EXPECT_EQ(FileDelay(path), 70);
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
 
-  EXPECT_FALSE(SaveGifToFile("/nonexistent/dossier/x.gif", *a, nullptr));
-  EXPECT_FALSE(SaveFrameAsGif("/nonexistent/dossier/y.gif", FirstFrame(*a)));
+  EXPECT_FALSE(SaveGifToFile("/nonexistent/x.gif", *a, nullptr));
+  EXPECT_FALSE(SaveFrameAsGif("/nonexistent/y.gif", FirstFrame(*a)));
+  EXPECT_FALSE(SaveGifToFile("/dev/full", *a, nullptr, "plein.gif"));
   EXPECT_THAT(ShownTexts(),
               ::testing::ElementsAre(
-                  "Impossible de sauvegarder '/nonexistent/dossier/x.gif' (fichier temporaire).",
-                  "Impossible de sauvegarder '/nonexistent/dossier/y.gif' (fichier temporaire)."));
-  Headless().Reset();
-  EXPECT_FALSE(SaveGifToFile("/dev/full", *a, nullptr, "plein.gif"));
-  ASSERT_EQ(ShownTexts().size(), 1u);
-  EXPECT_THAT(ShownTexts()[0], ::testing::HasSubstr("plein.gif"));
+                  "Impossible de sauvegarder '/nonexistent/x.gif' (fichier temporaire).",
+                  "Impossible de sauvegarder '/nonexistent/y.gif' (fichier temporaire).",
+                  ::testing::HasSubstr("plein.gif")));
 }
 
 // Opening a GIF: the interlace preference decides whether frames stay interlaced, and the
@@ -121,14 +119,11 @@ TEST_F(GifSave, OneFrameAsAFileKeepsItsPlaceAndPalette) {
   Frame* f = AddDrawnFrame(*a, 3, 0, 6, 4, [](uint32_t x, uint32_t y) { return x + y; });
   GiveLocalPalette(f, RampPalette(16));
   ASSERT_TRUE(SaveFrameAsGif(Path("frame.gif"), f));
-  EXPECT_EQ(f->prev, FirstFrame(*a));
-  EXPECT_EQ(f->next, nullptr);
+  EXPECT_TRUE(f->prev == FirstFrame(*a) && f->next == nullptr) << "the frame stays in place";
   EXPECT_EQ(a->globalPalette->Count(), 4) << "palettes untouched";
   AnimationPtr b = ReadBack(Path("frame.gif"));
-  ASSERT_TRUE(b);
-  EXPECT_EQ(b->frameCount, 1);
-  EXPECT_EQ(b->globalPalette->Count(), 16);
-  EXPECT_EQ(FirstFrame(*b)->left, 3);
+  ASSERT_TRUE(b && b->frameCount == 1);
+  EXPECT_EQ(std::make_tuple(b->globalPalette->Count(), FirstFrame(*b)->left), std::make_tuple(16, 3));
   EXPECT_EQ(Pixels(*FirstFrame(*b)), Pixels(*f));
 }
 
