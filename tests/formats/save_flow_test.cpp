@@ -68,15 +68,12 @@ TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
 TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
   std::string target = WriteSolidGif("clip.gif", 4, 4, {1});
   ::chmod(target.c_str(), 0640);
-  AnimationPtr a = MakeDocument(6, 6);
-  AddSolidFrame(*a, 0, 0, 6, 6, 2);
-  AddSolidFrame(*a, 0, 0, 6, 6, 3);
+  AnimationPtr a = NumberedAnimation(2, 6, 6);
   SaveOptions options;
   ASSERT_TRUE(WriteAsType(target, *a, options, savetype::Gif, nullptr));
   AnimationPtr back = ReadBack(target);
   ASSERT_TRUE(back);
-  EXPECT_EQ(back->frameCount, 2);
-  EXPECT_EQ(back->screenWidth, 6u);
+  EXPECT_EQ(FrameNumbers(*back), (std::vector<int>{1, 2}));
   struct stat st {};
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -90,10 +87,8 @@ TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
     SCOPED_TRACE(name);
     Headless().Reset();
     ShellState state;
-    state.document = MakeDocument(4, 4);
-    AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
-    state.documentPath = Path(name);
-    state.modified = true;
+    state.document = NumberedAnimation(1);
+    state.documentPath = Path(name), state.modified = true;
     const bool movie = std::string(name) == "clip.MP4";
     EXPECT_EQ(SaveCommand(state), !movie);
     EXPECT_EQ(state.modified, movie);
@@ -173,15 +168,12 @@ TEST_F(FlowTest, SavingToASymbolicLinkWritesTheFileItNames) {
   std::filesystem::create_symlink("real/clip.gif", dir_ / "relative.gif");
   std::filesystem::create_symlink(dir_ / "relative.gif", dir_ / "chained.gif");
   std::filesystem::create_symlink("real/new.gif", dir_ / "dangling.gif");
-  AnimationPtr a = MakeDocument(4, 4);
-  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  AnimationPtr a = NumberedAnimation(1);
   for (const char* link : {"relative.gif", "chained.gif", "dangling.gif"}) {
     SaveOptions options;
     ASSERT_TRUE(WriteAsType(Path(link), *a, options, savetype::Gif, nullptr)) << link;
     EXPECT_TRUE(std::filesystem::is_symlink(dir_ / link)) << link;
-    AnimationPtr back = ReadBack(Path(link));
-    ASSERT_TRUE(back) << link;
-    EXPECT_EQ(back->frameCount, 1) << link;
+    EXPECT_TRUE(ReadBack(Path(link))) << link;
   }
   EXPECT_TRUE(ReadBack(file));
   EXPECT_TRUE(ReadBack(Path("real/new.gif")));
@@ -285,20 +277,14 @@ TEST_F(FlowTest, SaveCommandFlows) {
     std::filesystem::remove(target);
     ShellState state;
     int window = 0;
-    if (c.answer >= 0) {
-      state.owner = &window;
-      Headless().QueueAnswer(c.answer);
-    }
+    if (c.answer >= 0) state.owner = &window, Headless().QueueAnswer(c.answer);
     state.document = MakeDocument(4, 4);
     AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
     AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
-    state.documentPath = c.path;
-    state.modified = true;
+    state.documentPath = c.path, state.modified = true;
     RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
-    Headless().saveAs = [&](const SaveAsRequest& request, SaveAsChoice* choice) {
-      EXPECT_EQ(request.proposedName, "Sans titre.gif");
-      choice->path = target;
-      choice->type = savetype::Gif;
+    Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
+      *choice = {target, savetype::Gif, {}};
       choice->options.optionBits = static_cast<uint32_t>(c.dialogBits);
       return c.dialogBits != NoDialog;
     };
@@ -308,7 +294,7 @@ TEST_F(FlowTest, SaveCommandFlows) {
     EXPECT_EQ(CanUndoKind(), c.undoKind);
     EXPECT_EQ(FrameAt(*state.document, 1)->width, c.width);
     EXPECT_EQ(Headless().PendingAnswers(), 0u);
-    if (c.path == Path("missing-folder/saved.gif")) {
+    if (c.path.find("missing") != std::string::npos) {
       EXPECT_THAT(ShownTexts(), ElementsAre(HasSubstr(c.path)));
     }
     AnimationPtr written = ReadBack(target);
