@@ -72,7 +72,7 @@ TEST_F(Strips, CuttingABuiltStripGivesTheFramesBack) {
 
 TEST_F(Strips, FramesKeepTheirPlaceAndColoursWithinTheirCells) {
   AnimationPtr doc = MakeDocument(4, 4);
-  doc->backgroundIndex = 200;                       // beyond the palette: 0 fills
+  doc->backgroundIndex = 200;  // beyond the palette: 0 fills
   AddSolidFrame(*doc, 3, 2, 8, 8, 1);               // reaches past the screen
   Frame* own = AddSolidFrame(*doc, 1, 1, 1, 1, 0);  // its own palette
   const PaletteEntry nine = doc->globalPalette->entries[9];
@@ -132,9 +132,7 @@ TEST_F(Strips, TooLargeToMakeIsRefusedBeforeAnyAllocation) {
     for (int i = 0; i < c.frames; ++i) AddSolidFrame(*doc, 0, 0, 1, 1, 1);
     if (c.trueColour) SetRgbPlane(FirstFrame(*doc), {1, 2, 3, 0});
     EXPECT_EQ(BuildStrip(*doc, StripBits(1, c.vertical)) != nullptr, c.built) << c.w;
-    if (!c.built) {
-      EXPECT_EQ(ShownTexts(), Shown(str::StripNoMemory));
-    }
+    EXPECT_EQ(ShownTexts().empty(), c.built) << c.w;
   }
   // Through the save: nothing is left behind.
   SaveOptions options;
@@ -186,13 +184,12 @@ TEST_F(Strips, CutsThatDoNotDivideTheImageAreRefused) {
   AddRgbPlane(f);
   SetAlphaPlane(f, {1, 2, 3, 4});
   ASSERT_TRUE(CutStrip(*doc, {2, 1, false}));
-  Frame* second = NextFrame(FirstFrame(*doc));
-  EXPECT_TRUE(second->Transparent() && second->transparentIndex == 1);
-  EXPECT_THAT(std::vector<int>(second->alphaPlane.begin(), second->alphaPlane.begin() + 2),
-              ElementsAre(3, 4));
+  const Frame* second = NextFrame(FirstFrame(*doc));
   const PaletteEntry two = doc->globalPalette->entries[2];
-  EXPECT_THAT(std::vector<int>(second->rgbPlane.begin(), second->rgbPlane.begin() + 3),
-              ElementsAre(two.blue, two.green, two.red));
+  EXPECT_TRUE(second->Transparent() && second->transparentIndex == 1);
+  EXPECT_THAT((std::vector<int>{second->alphaPlane[0], second->alphaPlane[1], second->rgbPlane[0],
+                                second->rgbPlane[1], second->rgbPlane[2]}),
+              ElementsAre(3, 4, two.blue, two.green, two.red));
 }
 
 // A strip written to a file and read back cuts into its frames; a refused choice asks again.
@@ -240,10 +237,9 @@ TEST_F(Strips, ImportCommandOpensAndCutsOrCloses) {
     if (c.answered) Headless().QueueStripSplitAnswer({3, 1, false});
     EXPECT_EQ(ImportStripCommand(state), c.opened) << c.path;
     EXPECT_EQ(Headless().FileQuestions().at(0).filter, ImportFilter(ImportStripCommandId));
-    EXPECT_EQ(state.document != nullptr, c.opened);
+    ASSERT_EQ(state.document != nullptr, c.opened);
     if (!c.opened) continue;
-    EXPECT_EQ(state.document->frameCount, 3);
-    EXPECT_TRUE(state.modified);
+    EXPECT_TRUE(state.document->frameCount == 3 && state.modified);
     EXPECT_EQ(BaseName(state.documentPath), c.name);
   }
 }
