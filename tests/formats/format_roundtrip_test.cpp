@@ -58,8 +58,7 @@ uint32_t LayerReadFlags(const FormatSpec& format) {
 
 // The colour a frame shows at a screen position, -1 off the frame.
 int64_t OnScreen(const Frame& f, int64_t x, int64_t y) {
-  x -= f.left;
-  y -= f.top;
+  x -= f.left, y -= f.top;
   if (x < 0 || y < 0 || x >= f.width || y >= f.height) return -1;
   return ShownColour(f, static_cast<uint32_t>(x), static_cast<uint32_t>(y));
 }

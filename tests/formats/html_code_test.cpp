@@ -10,10 +10,7 @@ namespace {
 
 TEST(HtmlCode, DocumentsNameTheImageAndEveryFieldTakesItsPlace) {
   struct Case {
-    const char* name;
-    std::string documentPath;
-    const char* link;
-    const char* description;
+    const char *name, *documentPath, *link, *description;
     int border;
     uint32_t width, height;
     bool fixed;

@@ -166,8 +166,7 @@ TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
       return true;
     };
     EXPECT_EQ(MergeAnimations(state, c.other), 0);
-    EXPECT_TRUE(SameAnimation(*before, *state.document));
-    EXPECT_FALSE(state.modified);
+    EXPECT_TRUE(SameAnimation(*before, *state.document) && !state.modified);
     EXPECT_EQ(CanUndoKind(), 0u);
     EXPECT_THAT(ShownTexts(), ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
   }
@@ -188,9 +187,7 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
 
   Headless().mergeOptions = [](const Animation&, const Animation&, MergeOptions*) { return false; };
   EXPECT_EQ(MergeAnimations(state, second), 0);
-  EXPECT_TRUE(SameAnimation(*before, *state.document));
-  EXPECT_FALSE(state.modified);
-
+  EXPECT_TRUE(SameAnimation(*before, *state.document) && !state.modified);
   Headless().mergeOptions = [](const Animation& a, const Animation& b, MergeOptions* options) {
     EXPECT_EQ(std::tie(a.frameCount, b.frameCount), std::make_tuple(2, 3));
     options->offsetX = 3;

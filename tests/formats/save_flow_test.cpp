@@ -32,7 +32,6 @@ TEST_F(FlowTest, SaveAsProposesANameForTheType) {
   SetPref(PrefSaveOptions, (32u << 16) | 0x0500 | savetype::Bmp);
   r = BuildSaveAsRequest(nullptr, "", *a, -1);
   EXPECT_EQ(r.proposedName, "Sans titre.bmp");
-  EXPECT_EQ(r.previousBits, 32u);
   r = BuildSaveAsRequest(nullptr, "/f/clip.gif", *a, -1);
   EXPECT_EQ(r.folder, "/f/");
   EXPECT_EQ(r.proposedName, "clip.bmp");

@@ -28,13 +28,7 @@
 namespace lw::test {
 namespace {
 
-struct Rgba {
-  int r, g, b, a;
-  bool operator==(const Rgba&) const = default;
-};
-std::ostream& operator<<(std::ostream& os, const Rgba& c) {
-  return os << "(" << c.r << "," << c.g << "," << c.b << "," << c.a << ")";
-}
+using Rgba = std::array<int, 4>;  // red, green, blue, alpha
 
 struct Picture {
   int width = 0, height = 0;
@@ -104,21 +98,21 @@ struct Rule {
     return ::testing::AssertionFailure() << "size " << ours.width << "x" << ours.height << " vs "
                                          << theirs.width << "x" << theirs.height;
   bool unusedAlpha = !rule.indexed;
-  for (const Rgba& t : theirs.pixels) unusedAlpha = unusedAlpha && t.a == 0;
+  for (const Rgba& t : theirs.pixels) unusedAlpha = unusedAlpha && t[3] == 0;
   for (size_t i = 0; i < ours.pixels.size(); ++i) {
     Rgba o = ours.pixels[i], t = theirs.pixels[i];
-    if (rule.opaque) o.a = 255;
-    if (unusedAlpha) t.a = 255;
-    const int mine[4] = {o.r, o.g, o.b, o.a}, image[4] = {t.r, t.g, t.b, t.a};
+    if (rule.opaque) o[3] = 255;
+    if (unusedAlpha) t[3] = 255;
     auto same = [&](int c) {
       const int shift = 8 - rule.bits[c];
-      return std::abs((mine[c] >> shift) - (image[c] >> shift)) <= rule.tolerance;
+      return std::abs((o[c] >> shift) - (t[c] >> shift)) <= rule.tolerance;
     };
-    const bool alphaOk = rule.indexed ? (o.a == 0) == IsClearAlpha(static_cast<uint8_t>(t.a))
+    const bool alphaOk = rule.indexed ? (o[3] == 0) == IsClearAlpha(static_cast<uint8_t>(t[3]))
                                       : same(3);
-    if (!alphaOk || (o.a != 0 && !(same(0) && same(1) && same(2))))
+    if (!alphaOk || (o[3] != 0 && !(same(0) && same(1) && same(2))))
       return ::testing::AssertionFailure() << "pixel " << i % ours.width << "," << i / ours.width
-                                           << ": ours " << o << ", theirs " << t;
+                                           << ": ours " << ::testing::PrintToString(o) << ", theirs "
+                                           << ::testing::PrintToString(t);
   }
   return ::testing::AssertionSuccess();
 }

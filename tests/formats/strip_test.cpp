@@ -29,10 +29,7 @@ uint32_t StripBits(int strips, bool vertical) {
          (vertical ? stripopt::Vertical : 0);
 }
 
-class Strips : public FlowTest {
- protected:
-  std::vector<std::string> Shown(int id) { return {ResText(id)}; }
-};
+using Strips = FlowTest;
 
 // Whatever the counts, a strip cut along its own grid gives back every frame in its order, then
 // background cells.
@@ -116,17 +113,17 @@ TEST_F(Strips, TrueColourFramesGiveTheStripPlanes) {
 
 TEST_F(Strips, TooLargeToMakeIsRefusedBeforeAnyAllocation) {
   SetGifFrameByteLimit(1 << 20);
-  struct Case {
+  const struct {
     uint32_t w, h;
     int frames;
     bool vertical, trueColour, built;
-  } const cases[] = {
+  } cases[] = {
       {300, 1000, 2, false, false, true},  // 600 kB
       {300, 1000, 2, false, true, false},  // three times that
       {UINT32_MAX, 1, 3, false, false, false},
       {1, UINT32_MAX / 2, 3, true, false, false},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Headless().Reset();
     AnimationPtr doc = MakeDocument(c.w, c.h);
     for (int i = 0; i < c.frames; ++i) AddSolidFrame(*doc, 0, 0, 1, 1, 1);
@@ -174,7 +171,7 @@ TEST_F(Strips, CutsThatDoNotDivideTheImageAreRefused) {
     AnimationPtr doc = StripImage(300, 200, 100, 100);
     EXPECT_FALSE(CutStrip(*doc, c.choice)) << c.choice.framesPerRow;
     EXPECT_EQ(doc->frameCount, 1);
-    EXPECT_EQ(ShownTexts(), Shown(c.refusal));
+    EXPECT_EQ(ShownTexts(), TextsOf({c.refusal}));
   }
   // 24-bit planes and transparency go with the cells.
   AnimationPtr doc = StripImage(4, 1, 2, 1);
@@ -211,7 +208,7 @@ TEST_F(Strips, AStripWrittenByTheProgramGivesBackItsFrames) {
   Headless().Reset();
   EXPECT_FALSE(SplitStrip(*NumberedAnimation(2), nullptr));
   EXPECT_EQ(Headless().StripQuestions(), 0);
-  EXPECT_EQ(ShownTexts(), Shown(str::StripSingleImage));
+  EXPECT_EQ(ShownTexts(), TextsOf({str::StripSingleImage}));
 }
 
 TEST_F(Strips, ImportCommandOpensAndCutsOrCloses) {
@@ -220,17 +217,17 @@ TEST_F(Strips, ImportCommandOpensAndCutsOrCloses) {
   ASSERT_TRUE(WriteAsType(bmp, *StripImage(6, 2, 2, 2), options, savetype::Bmp, nullptr));
   std::string gif = WriteSolidGif("strip.gif", 6, 2, {1});
   std::string two = WriteSolidGif("two.gif", 6, 2, {1, 2});
-  struct Case {
+  const struct {
     std::string path;
     bool answered, opened;
     const char* name;  // afterwards
-  } const cases[] = {
+  } cases[] = {
       {bmp, true, true, ""},  // a still image's name is not kept for an animation
       {gif, true, true, "strip.gif"},
       {gif, false, false, ""},  // cancelled: closed
       {two, true, false, ""},   // not a strip: closed
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     Headless().Reset();
     ShellState state;
     Headless().QueueChosenFiles({c.path});
