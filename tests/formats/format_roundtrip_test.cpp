@@ -38,8 +38,8 @@ AnimationPtr DrawnDocument(bool wholeDocument, bool distinctSizes) {
 
   std::vector<uint8_t> pixels = {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 3, 3};
   Frame* second = AddFrame(*a, 2, 1, 4, 3, pixels, DisposalBackground, 3, 25);
-  std::vector<uint8_t> rgb = {200, 10, 10, 10, 200, 10, 10, 10, 200, 0, 0, 0};
-  SetLocalPalette(second, PaletteFromTriples(4, rgb.data()));
+  const uint8_t rgb[] = {200, 10, 10, 10, 200, 10, 10, 10, 200, 0, 0, 0};
+  SetLocalPalette(second, PaletteFromTriples(4, rgb));
   UpdateDibColourTable(second);
   AddSolidFrame(*a, 0, 0, 7, distinctSizes ? 4 : 5, 9)->delay = 0;
   return a;

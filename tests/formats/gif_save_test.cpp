@@ -30,9 +30,8 @@ class GifSave : public FlowTest {
   static int FileDelay(const std::string& path) {
     const std::string bytes = Contents(path);
     const size_t at = bytes.find("\x21\xF9\x04");
-    return at == std::string::npos || at + 6 > bytes.size()
-               ? -1
-               : static_cast<uint8_t>(bytes[at + 4]) | static_cast<uint8_t>(bytes[at + 5]) << 8;
+    if (at == std::string::npos || at + 6 > bytes.size()) return -1;
+    return static_cast<uint8_t>(bytes[at + 4]) | static_cast<uint8_t>(bytes[at + 5]) << 8;
   }
 };
 
@@ -75,11 +74,10 @@ TEST_F(GifSave, OpeningFollowsTheInterlacePreferenceAndShowsTheReadersMessages) 
   }
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
   // The second frame too large for memory: the cause, then that part was kept.
-  const uint64_t limit = GifFrameByteLimit();
   SetGifFrameByteLimit(8 * 6 + 1);
   AnimationPtr b;
   EXPECT_EQ(gif.reader(path, nullptr, &b, nullptr), static_cast<int>(GifReadStatus::Partial));
-  SetGifFrameByteLimit(limit);
+  SetGifFrameByteLimit(0);
   EXPECT_EQ(ShownTexts(), TextsOf({40182, 40184}));
 }
 
@@ -98,16 +96,13 @@ TEST_F(GifSave, CropQuestion) {
   EXPECT_EQ(FirstFrame(*a)->width, 10u);
   EXPECT_EQ(ShownTexts(), TextsOf({40188}));
   Headless().QueueAnswer(answer::Yes);
-  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a));
-  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a) && FirstFrame(*a)->width == 9u);
   Headless().Reset();
   a = doc();
-  EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a)) << "no window: cropped without a question";
-  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a) && FirstFrame(*a)->width == 9u) << "no window";
   a = doc();
   SetPrefOn(Pref::CropSilently, true);
-  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a));
-  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a) && FirstFrame(*a)->width == 9u) << "silently";
   SetPrefOn(Pref::CropSilently, false);
   EXPECT_TRUE(ConfirmCropToScreen(&owner, *a)) << "inside now: nothing asked";
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());

@@ -96,8 +96,7 @@ TEST_F(LiveEditTest, EverySaveComesBackOnce) {
     UseEditor("n=1; new='" + first + "'; " + way.save + "; pause 0; n=2; new='" + second + "'; " +
               way.save);
     const int before = RedOf(1);
-    ASSERT_TRUE(StartLiveEdit(state_, 1));
-    EXPECT_EQ(LiveEditFrame(), 1);
+    ASSERT_TRUE(StartLiveEdit(state_, 1) && LiveEditFrame() == 1);
     for (int n : {1, 2}) {
       AwaitPause(n);
       EXPECT_FALSE(n == 1 && Woken(2 * LiveEditSettleMs)) << "half a save taken";
@@ -132,8 +131,7 @@ TEST_F(LiveEditTest, TheWholeAnimationComesBackFromItsLayers) {
   ASSERT_TRUE(WriteAsType(layers, *edited, options, savetype::Psd, nullptr));
   // Named like GIMP, it counts as an editor of layers.
   UseEditor("pause 1; cp '" + layers + "' \"$f.part\"; mv \"$f.part\" \"$f\"", "gimp-2.10");
-  ASSERT_TRUE(StartLiveEdit(state_, -1));
-  EXPECT_EQ(LiveEditFrame(), -1);
+  ASSERT_TRUE(StartLiveEdit(state_, -1) && LiveEditFrame() == -1);
   Release(1);
   ASSERT_TRUE(Woken(30000));
   ASSERT_NE(TakeLiveEditUpdate(state_), 0u) << ShownTexts().size();
@@ -156,8 +154,7 @@ TEST_F(LiveEditTest, SessionFolderIsPrivateAndGoesAway) {
   EXPECT_EQ(SaveTypeFromName(file), savetype::Png);
   EXPECT_EQ(FirstFrame(*written)->width, 8u);
   EndLiveEdit();
-  EXPECT_FALSE(LiveEditActive());
-  EXPECT_FALSE(FileExists(folder));
+  EXPECT_FALSE(LiveEditActive() || FileExists(folder));
 }
 
 TEST_F(LiveEditTest, RefusalsLeaveNothingBehind) {

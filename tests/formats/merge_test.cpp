@@ -85,8 +85,7 @@ TEST_F(FlowTest, MergedFramesShowBOverA) {
     options.offsetX = static_cast<int>(random() % 41) - 20;
     options.offsetY = static_cast<int>(random() % 41) - 20;
     options.loopShorter = seed % 2;
-    SCOPED_TRACE(::testing::Message() << "seed " << seed << " at " << options.offsetX << ","
-                                      << options.offsetY);
+    SCOPED_TRACE(::testing::Message() << seed << " at " << options.offsetX << "," << options.offsetY);
     const auto pa = Pictures(*a), pb = Pictures(*b);
     const int64_t ax = std::max(-options.offsetX, 0), ay = std::max(-options.offsetY, 0);
     const int64_t bx = ax + options.offsetX, by = ay + options.offsetY;
@@ -129,10 +128,9 @@ TEST_F(FlowTest, MergeKeepsExtensionBlocksAndPlacesBothPictures) {
   ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
   EXPECT_EQ(a->screenWidth, 3u);
   std::vector<std::string> kinds;
-  for (Block* block = a->blocks->next; block; block = block->next) {
-    std::string text;
+  std::string text;
+  for (Block* block = a->blocks->next; block; block = block->next)
     kinds.push_back(CommentText(block, &text) ? text : "frame");
-  }
   EXPECT_THAT(kinds, ElementsAre("before", "frame", "frame", "between"));
   // A stands at x = 1; B at 0, with its transparent pixel leaving the background.
   EXPECT_THAT(Pixels(*FrameAt(*a, 0)), ElementsAre(a->backgroundIndex, 1, 1));

@@ -341,10 +341,10 @@ TEST_P(StillMagickReader, ShowsWhatImageMagickDecodes) {
     ASSERT_EQ(read == ReadComplete, v.refused.empty());
     if (!v.refused.empty()) continue;
     ASSERT_EQ(a->frameCount, 1);
-    const std::string image = v.format == Format::Psd ? path + "[1]" : path;
+    const bool psd = v.format == Format::Psd;
     Rule rule = v.rule;
     rule.indexed = FirstFrame(*a)->rgbPlane.empty();
-    EXPECT_TRUE(Same(Shown(*FirstFrame(*a)), Decoded(image, v.format == Format::Psd), rule));
+    EXPECT_TRUE(Same(Shown(*FirstFrame(*a)), Decoded(psd ? path + "[1]" : path, psd), rule));
   }
 }
 
@@ -357,10 +357,10 @@ INSTANTIATE_TEST_SUITE_P(Formats, StillMagickReader,
 
 // ---- Our writers, read by ImageMagick ----
 
-// A random w x h frame of the given colours (0: any count) with a transparent index, and when
-// asked the 24-bit planes (with alpha, clear in places, when asked).
+// A random w x h frame of the given colours (0: any count) with a transparent index; planes 1:
+// with 24-bit planes, 2: with alpha too, clear in places.
 Frame* RandomFrame(Animation& doc, std::mt19937& random, uint32_t w, uint32_t h, int colours,
-                   bool planes, bool alpha) {
+                   int planes) {
   if (colours == 0) colours = 2 + static_cast<int>(random() % 255);
   std::vector<uint8_t> rgb;
   for (int i = 0; i < 3 * colours; ++i) rgb.push_back(static_cast<uint8_t>(random()));
@@ -374,7 +374,7 @@ Frame* RandomFrame(Animation& doc, std::mt19937& random, uint32_t w, uint32_t h,
     for (uint8_t& c : colour) c = static_cast<uint8_t>(random());
     for (uint8_t& a : alphas) a = random() % 3 == 0 ? 0 : static_cast<uint8_t>(random());
     SetRgbPlane(f, std::move(colour));
-    if (alpha) SetAlphaPlane(f, std::move(alphas));
+    if (planes == 2) SetAlphaPlane(f, std::move(alphas));
   }
   Append(doc, f);
   return f;
@@ -390,7 +390,7 @@ TEST_F(StillMagick, WhatOurWritersWriteImageMagickDecodesAsWritten) {
     for (int kind = 0; kind < 3; ++kind) {  // indexes, RGB, RGBA
       SCOPED_TRACE(kind);
       AnimationPtr doc = MakeDocument(w, h);
-      Frame* f = RandomFrame(*doc, random, w, h, 0, kind > 0, kind == 2);
+      Frame* f = RandomFrame(*doc, random, w, h, 0, kind);
       const Picture ours = Shown(*f);
       const Rule opaque{false, {8, 8, 8, 8}, 0, kind == 0};  // 8-bit BMPs keep no transparency
       ASSERT_TRUE(WriteBmp(Path("out.bmp"), f, 0));
@@ -402,7 +402,7 @@ TEST_F(StillMagick, WhatOurWritersWriteImageMagickDecodesAsWritten) {
     AnimationPtr doc = MakeDocument(40, 40);
     const int colours[] = {2, 16, 256, 0};  // 1, 4 and 8 bits, then 32
     for (int i = 0; i < 4; ++i) {
-      Frame* f = RandomFrame(*doc, random, w + 3 * i, h + i, colours[i], i == 3, i == 3);
+      Frame* f = RandomFrame(*doc, random, w + 3 * i, h + i, colours[i], i == 3 ? 2 : 0);
       f->left = static_cast<int32_t>(random() % (41 - f->width));
       f->top = static_cast<int32_t>(random() % (41 - f->height));
     }
