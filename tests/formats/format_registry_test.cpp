@@ -21,8 +21,8 @@ TEST(FormatRegistry, EveryRegisteredExtensionNamesItsFormat) {
   int checked = 0;
   for (const FormatSpec& f : Formats()) {
     for (const std::string& e : f.extensions) {
-      std::string upper = e;
-      for (char& c : upper) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+      std::string upper;
+      for (char c : e) upper += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
       for (const std::string& name : {"/x.y/a." + e, "b." + upper, "/x/.c.d." + e}) {
         EXPECT_EQ(SaveTypeFromName(name), f.saveType) << name;
         EXPECT_EQ(SaveTypeOfExtension(name), f.saveType) << name;
@@ -50,8 +50,7 @@ TEST(FormatRegistry, SaveTypesKeepTheirNumbers) {
     EXPECT_EQ(FormatForSaveType(type)->saveType, type);
     EXPECT_EQ(SaveTypeFromName(std::string("/x/a.") + extensions[type - 1]), type);
   }
-  EXPECT_EQ(FormatForSaveType(0), nullptr);
-  EXPECT_EQ(FormatForSaveType(savetype::Count + 1), nullptr);
+  EXPECT_TRUE(!FormatForSaveType(0) && !FormatForSaveType(savetype::Count + 1));
   // A plain save of several frames covers the document only for the animation formats.
   Animation two;
   two.frameCount = 2;

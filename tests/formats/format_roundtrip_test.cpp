@@ -38,36 +38,27 @@ AnimationPtr DrawnDocument(bool wholeDocument, bool distinctSizes) {
 
   std::vector<uint8_t> pixels = {0, 1, 2, 3, 3, 2, 1, 0, 1, 1, 3, 3};
   Frame* second = AddFrame(*a, 2, 1, 4, 3, pixels, DisposalBackground, 3, 25);
-  std::vector<uint8_t> rgb = {200, 10, 10, 10, 200, 10, 10, 10, 200, 0, 0, 0};
-  SetLocalPalette(second, PaletteFromTriples(4, rgb.data()));
+  const uint8_t rgb[] = {200, 10, 10, 10, 200, 10, 10, 10, 200, 0, 0, 0};
+  SetLocalPalette(second, PaletteFromTriples(4, rgb));
   UpdateDibColourTable(second);
   AddSolidFrame(*a, 0, 0, 7, distinctSizes ? 4 : 5, 9)->delay = 0;
   return a;
 }
 
-// Largest difference per channel a lossy format may bring (0 for the others). A small picture
-// of hard colour edges is the worst case for JPEG at the default quality.
-int Tolerance(const FormatSpec& format) {
-  static const std::pair<std::string_view, int> kLossy[] = {{"jpeg", 40}};
-  for (const auto& [id, tolerance] : kLossy)
-    if (id == format.id) return tolerance;
-  return 0;
-}
+// Largest difference per channel a lossy format may bring: a small picture of hard colour edges
+// is the worst case for JPEG at the default quality.
+int Tolerance(const FormatSpec& format) { return format.id == std::string_view("jpeg") ? 40 : 0; }
 
 // Layered formats keep each frame's picture but not its place, timing or palette: read with
 // these PrefFlags bits, every frame comes back as large as the screen, transparent around the
 // picture written.
 uint32_t LayerReadFlags(const FormatSpec& format) {
-  static const std::pair<std::string_view, uint32_t> kLayered[] = {{"psd", 0x8C000200}};
-  for (const auto& [id, flags] : kLayered)
-    if (id == format.id) return flags;
-  return 0;
+  return format.id == std::string_view("psd") ? 0x8C000200 : 0;
 }
 
 // The colour a frame shows at a screen position, -1 off the frame.
 int64_t OnScreen(const Frame& f, int64_t x, int64_t y) {
-  x -= f.left;
-  y -= f.top;
+  x -= f.left, y -= f.top;
   if (x < 0 || y < 0 || x >= f.width || y >= f.height) return -1;
   return ShownColour(f, static_cast<uint32_t>(x), static_cast<uint32_t>(y));
 }
@@ -75,15 +66,12 @@ int64_t OnScreen(const Frame& f, int64_t x, int64_t y) {
 // What a format cannot hold: icons keep no offsets, disposal or palette kind (every image has
 // its own colour table), and ICO and CUR no delays either.
 struct Losses {
-  std::string_view id;
   bool placement, timing, sameSizes;
 };
-constexpr Losses kLosses[] = {
-    {"ico", true, true, true}, {"cur", true, true, true}, {"ani", true, false, false}};
 Losses LossesOf(const FormatSpec& format) {
-  for (const Losses& l : kLosses)
-    if (l.id == format.id) return l;
-  return {format.id, false, false, false};
+  const std::string_view id = format.id;
+  const bool icon = id == "ico" || id == "cur";
+  return {icon || id == "ani", icon, icon};
 }
 
 bool Near(int64_t a, int64_t b, int tolerance) {
@@ -111,8 +99,8 @@ TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
   AnimationPtr read;
   ASSERT_EQ(ReadAnyFile(path, nullptr, &read, nullptr), ReadComplete);
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
-  EXPECT_EQ(read->screenWidth, written->screenWidth);
-  EXPECT_EQ(read->screenHeight, written->screenHeight);
+  EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight),
+            std::tie(written->screenWidth, written->screenHeight));
   ASSERT_EQ(read->frameCount, written->frameCount);
   for (int i = 0; i < written->frameCount; ++i) {
     SCOPED_TRACE("frame " + std::to_string(i));
@@ -125,12 +113,8 @@ TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
       continue;
     }
     EXPECT_EQ(std::tie(r.width, r.height), std::tie(w.width, w.height));
-    if (!losses.placement) {
-      EXPECT_EQ(std::tie(r.left, r.top), std::tie(w.left, w.top));
-    }
-    if (wholeDocument && !losses.timing) {
-      EXPECT_EQ(r.delay, w.delay);
-    }
+    if (!losses.placement) { EXPECT_EQ(std::tie(r.left, r.top), std::tie(w.left, w.top)); }
+    if (wholeDocument && !losses.timing) { EXPECT_EQ(r.delay, w.delay); }
     if (wholeDocument && !losses.placement) {
       EXPECT_EQ(r.Disposal(), w.Disposal());
       EXPECT_EQ(r.localPalette != nullptr, w.localPalette != nullptr);

@@ -30,9 +30,8 @@ class GifSave : public FlowTest {
   static int FileDelay(const std::string& path) {
     const std::string bytes = Contents(path);
     const size_t at = bytes.find("\x21\xF9\x04");
-    return at == std::string::npos || at + 6 > bytes.size()
-               ? -1
-               : static_cast<uint8_t>(bytes[at + 4]) | static_cast<uint8_t>(bytes[at + 5]) << 8;
+    if (at == std::string::npos || at + 6 > bytes.size()) return -1;
+    return static_cast<uint8_t>(bytes[at + 4]) | static_cast<uint8_t>(bytes[at + 5]) << 8;
   }
 };
 
@@ -50,16 +49,14 @@ TEST_F(GifSave, FilesFollowTheDelayUnitAndFailuresAreSaid) {
   EXPECT_EQ(FileDelay(path), 70);
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
 
-  EXPECT_FALSE(SaveGifToFile("/nonexistent/dossier/x.gif", *a, nullptr));
-  EXPECT_FALSE(SaveFrameAsGif("/nonexistent/dossier/y.gif", FirstFrame(*a)));
+  EXPECT_FALSE(SaveGifToFile("/nonexistent/x.gif", *a, nullptr));
+  EXPECT_FALSE(SaveFrameAsGif("/nonexistent/y.gif", FirstFrame(*a)));
+  EXPECT_FALSE(SaveGifToFile("/dev/full", *a, nullptr, "plein.gif"));
   EXPECT_THAT(ShownTexts(),
               ::testing::ElementsAre(
-                  "Impossible de sauvegarder '/nonexistent/dossier/x.gif' (fichier temporaire).",
-                  "Impossible de sauvegarder '/nonexistent/dossier/y.gif' (fichier temporaire)."));
-  Headless().Reset();
-  EXPECT_FALSE(SaveGifToFile("/dev/full", *a, nullptr, "plein.gif"));
-  ASSERT_EQ(ShownTexts().size(), 1u);
-  EXPECT_THAT(ShownTexts()[0], ::testing::HasSubstr("plein.gif"));
+                  "Impossible de sauvegarder '/nonexistent/x.gif' (fichier temporaire).",
+                  "Impossible de sauvegarder '/nonexistent/y.gif' (fichier temporaire).",
+                  ::testing::HasSubstr("plein.gif")));
 }
 
 // Opening a GIF: the interlace preference decides whether frames stay interlaced, and the
@@ -77,11 +74,10 @@ TEST_F(GifSave, OpeningFollowsTheInterlacePreferenceAndShowsTheReadersMessages) 
   }
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
   // The second frame too large for memory: the cause, then that part was kept.
-  const uint64_t limit = GifFrameByteLimit();
   SetGifFrameByteLimit(8 * 6 + 1);
   AnimationPtr b;
   EXPECT_EQ(gif.reader(path, nullptr, &b, nullptr), static_cast<int>(GifReadStatus::Partial));
-  SetGifFrameByteLimit(limit);
+  SetGifFrameByteLimit(0);
   EXPECT_EQ(ShownTexts(), TextsOf({40182, 40184}));
 }
 
@@ -100,16 +96,13 @@ TEST_F(GifSave, CropQuestion) {
   EXPECT_EQ(FirstFrame(*a)->width, 10u);
   EXPECT_EQ(ShownTexts(), TextsOf({40188}));
   Headless().QueueAnswer(answer::Yes);
-  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a));
-  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a) && FirstFrame(*a)->width == 9u);
   Headless().Reset();
   a = doc();
-  EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a)) << "no window: cropped without a question";
-  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a) && FirstFrame(*a)->width == 9u) << "no window";
   a = doc();
   SetPrefOn(Pref::CropSilently, true);
-  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a));
-  EXPECT_EQ(FirstFrame(*a)->width, 9u);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a) && FirstFrame(*a)->width == 9u) << "silently";
   SetPrefOn(Pref::CropSilently, false);
   EXPECT_TRUE(ConfirmCropToScreen(&owner, *a)) << "inside now: nothing asked";
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
@@ -121,14 +114,11 @@ TEST_F(GifSave, OneFrameAsAFileKeepsItsPlaceAndPalette) {
   Frame* f = AddDrawnFrame(*a, 3, 0, 6, 4, [](uint32_t x, uint32_t y) { return x + y; });
   GiveLocalPalette(f, RampPalette(16));
   ASSERT_TRUE(SaveFrameAsGif(Path("frame.gif"), f));
-  EXPECT_EQ(f->prev, FirstFrame(*a));
-  EXPECT_EQ(f->next, nullptr);
+  EXPECT_TRUE(f->prev == FirstFrame(*a) && f->next == nullptr) << "the frame stays in place";
   EXPECT_EQ(a->globalPalette->Count(), 4) << "palettes untouched";
   AnimationPtr b = ReadBack(Path("frame.gif"));
-  ASSERT_TRUE(b);
-  EXPECT_EQ(b->frameCount, 1);
-  EXPECT_EQ(b->globalPalette->Count(), 16);
-  EXPECT_EQ(FirstFrame(*b)->left, 3);
+  ASSERT_TRUE(b && b->frameCount == 1);
+  EXPECT_EQ(std::make_tuple(b->globalPalette->Count(), FirstFrame(*b)->left), std::make_tuple(16, 3));
   EXPECT_EQ(Pixels(*FirstFrame(*b)), Pixels(*f));
 }
 

@@ -3,17 +3,14 @@
 
 #include <gmock/gmock.h>
 
-#include "platform/headless_services.h"
+#include "support/services.h"
 
 namespace lw {
 namespace {
 
 TEST(HtmlCode, DocumentsNameTheImageAndEveryFieldTakesItsPlace) {
   struct Case {
-    const char* name;
-    std::string documentPath;
-    const char* link;
-    const char* description;
+    const char *name, *documentPath, *link, *description;
     int border;
     uint32_t width, height;
     bool fixed;
@@ -41,8 +38,7 @@ TEST(HtmlCode, DocumentsNameTheImageAndEveryFieldTakesItsPlace) {
   for (const Case& c : cases) {
     HtmlCodeFields fields = HtmlFieldsForDocument(c.documentPath);
     EXPECT_EQ(fields.fileNameFixed, c.fixed) << c.name;
-    EXPECT_EQ(fields.border, 0) << c.name;
-    EXPECT_TRUE(fields.link.empty() && fields.description.empty()) << c.name;
+    EXPECT_TRUE(fields.border == 0 && fields.link.empty() && fields.description.empty()) << c.name;
     fields.link = c.link;
     fields.description = c.description;
     fields.border = c.border;
@@ -51,16 +47,11 @@ TEST(HtmlCode, DocumentsNameTheImageAndEveryFieldTakesItsPlace) {
 }
 
 TEST(HtmlCode, CopyNeedsAFileName) {
-  HeadlessServices services;
-  services.SetEcho(false);
-  SetServices(&services);
+  test::ServicesScope scope;
   EXPECT_TRUE(CheckHtmlCodeCopy(HtmlFieldsForDocument("/x/a.gif")));
-  EXPECT_TRUE(services.Messages().empty());
   EXPECT_FALSE(CheckHtmlCodeCopy(HtmlFieldsForDocument("")));
-  ASSERT_EQ(services.Messages().size(), 1u);
-  EXPECT_EQ(services.Messages()[0].text,
-            "Le nom de fichier est nécessaire à la génération du code HTML");
-  SetServices(nullptr);
+  EXPECT_THAT(scope.services.Texts(), ::testing::ElementsAre(
+                                          "Le nom de fichier est nécessaire à la génération du code HTML"));
 }
 
 }  // namespace

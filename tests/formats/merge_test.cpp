@@ -14,12 +14,6 @@ namespace {
 
 using ::testing::ElementsAre;
 
-std::vector<uint32_t> Delays(const Animation& a) {
-  std::vector<uint32_t> delays;
-  for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) delays.push_back(f->delay);
-  return delays;
-}
-
 AnimationPtr Timed(uint32_t size, const std::vector<uint32_t>& delays, uint8_t index) {
   AnimationPtr a = MakeDocument(size, size);
   for (uint32_t d : delays) AddSolidFrame(*a, 0, 0, size, size, index)->delay = d;
@@ -44,7 +38,9 @@ TEST_F(FlowTest, MergingByDurationCutsAtEveryChange) {
     options.byDuration = true;
     options.loopShorter = c.loop;
     ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
-    EXPECT_EQ(Delays(*a), c.delays);
+    std::vector<uint32_t> delays;
+    for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) delays.push_back(f->delay);
+    EXPECT_EQ(delays, c.delays);
     EXPECT_EQ(FrameNames(*a).back(), "Fusionner cadre " + std::to_string(c.delays.size()));
   }
 }
@@ -89,17 +85,14 @@ TEST_F(FlowTest, MergedFramesShowBOverA) {
     options.offsetX = static_cast<int>(random() % 41) - 20;
     options.offsetY = static_cast<int>(random() % 41) - 20;
     options.loopShorter = seed % 2;
-    SCOPED_TRACE(::testing::Message() << "seed " << seed << " at " << options.offsetX << ","
-                                      << options.offsetY);
+    SCOPED_TRACE(::testing::Message() << seed << " at " << options.offsetX << "," << options.offsetY);
     const auto pa = Pictures(*a), pb = Pictures(*b);
     const int64_t ax = std::max(-options.offsetX, 0), ay = std::max(-options.offsetY, 0);
     const int64_t bx = ax + options.offsetX, by = ay + options.offsetY;
-    const int64_t aw = a->screenWidth, ah = a->screenHeight;
-    const int64_t bw = b->screenWidth, bh = b->screenHeight;
+    const int64_t aw = a->screenWidth, ah = a->screenHeight, bw = b->screenWidth, bh = b->screenHeight;
     const int64_t width = std::max(ax + aw, bx + bw), height = std::max(ay + ah, by + bh);
     ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
-    ASSERT_EQ(a->screenWidth, width);
-    ASSERT_EQ(a->screenHeight, height);
+    ASSERT_EQ(std::tie(a->screenWidth, a->screenHeight), std::tie(width, height));
     const size_t frames = std::max(pa.size(), pb.size());
     const auto merged = Pictures(*a);
     ASSERT_EQ(merged.size(), frames);
@@ -135,10 +128,9 @@ TEST_F(FlowTest, MergeKeepsExtensionBlocksAndPlacesBothPictures) {
   ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
   EXPECT_EQ(a->screenWidth, 3u);
   std::vector<std::string> kinds;
-  for (Block* block = a->blocks->next; block; block = block->next) {
-    std::string text;
+  std::string text;
+  for (Block* block = a->blocks->next; block; block = block->next)
     kinds.push_back(CommentText(block, &text) ? text : "frame");
-  }
   EXPECT_THAT(kinds, ElementsAre("before", "frame", "frame", "between"));
   // A stands at x = 1; B at 0, with its transparent pixel leaving the background.
   EXPECT_THAT(Pixels(*FrameAt(*a, 0)), ElementsAre(a->backgroundIndex, 1, 1));
@@ -150,21 +142,18 @@ TEST_F(FlowTest, MergeKeepsExtensionBlocksAndPlacesBothPictures) {
 // it was, whichever way the frames are assembled.
 TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
   struct RestoreLimit {
-    uint64_t old = GifFrameByteLimit();
-    ~RestoreLimit() { SetGifFrameByteLimit(old); }
+    ~RestoreLimit() { SetGifFrameByteLimit(0); }
   } restoreLimit;
-  // Room for 40 merged 16 x 16 frames.
-  SetGifFrameByteLimit(40 * (DibBitsOffset + 16 * 16));
+  SetGifFrameByteLimit(40 * (DibBitsOffset + 16 * 16));  // room for 40 merged 16 x 16 frames
   std::string longOne = WriteSolidGif("long.gif", 16, 16, {1}, 6000);
   std::string quick = WriteSolidGif("quick.gif", 8, 8, {3, 4}, 1);
   std::string many = WriteSolidGif("many.gif", 8, 8, std::vector<uint8_t>(41, 5), 1);
-  struct Case {
-    const char* name;
+  const struct {
     std::string other;
     bool byDuration;
-  } cases[] = {{"by duration", quick, true}, {"frame by frame", many, false}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+  } cases[] = {{quick, true}, {many, false}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.byDuration);
     Headless().Reset();
     ShellState state;
     ASSERT_TRUE(OpenCommand(state, longOne));
@@ -175,11 +164,9 @@ TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
       return true;
     };
     EXPECT_EQ(MergeAnimations(state, c.other), 0);
-    EXPECT_TRUE(SameAnimation(*before, *state.document));
-    EXPECT_FALSE(state.modified);
+    EXPECT_TRUE(SameAnimation(*before, *state.document) && !state.modified);
     EXPECT_EQ(CanUndoKind(), 0u);
-    EXPECT_THAT(ShownTexts(),
-                ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
+    EXPECT_THAT(ShownTexts(), ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
   }
   // Within the budget the same merge is made.
   AnimationPtr a = Timed(16, {40}, 1), b = Timed(8, {1}, 2);
@@ -198,12 +185,9 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
 
   Headless().mergeOptions = [](const Animation&, const Animation&, MergeOptions*) { return false; };
   EXPECT_EQ(MergeAnimations(state, second), 0);
-  EXPECT_TRUE(SameAnimation(*before, *state.document));
-  EXPECT_FALSE(state.modified);
-
+  EXPECT_TRUE(SameAnimation(*before, *state.document) && !state.modified);
   Headless().mergeOptions = [](const Animation& a, const Animation& b, MergeOptions* options) {
-    EXPECT_EQ(a.frameCount, 2);
-    EXPECT_EQ(b.frameCount, 3);
+    EXPECT_EQ(std::tie(a.frameCount, b.frameCount), std::make_tuple(2, 3));
     options->offsetX = 3;
     options->byDuration = true;
     options->loopShorter = false;
@@ -211,11 +195,10 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
   };
   EXPECT_EQ(MergeAnimations(state, second), 2);
   EXPECT_TRUE(state.modified);
-  EXPECT_EQ(state.document->screenWidth, 5u);
-  EXPECT_EQ(state.document->frameCount, 3);
+  EXPECT_EQ(std::tie(state.document->screenWidth, state.document->frameCount),
+            std::make_tuple(5u, 3));
   // The choices are remembered for the next time.
-  EXPECT_TRUE(StoredMergeOptions().byDuration);
-  EXPECT_FALSE(StoredMergeOptions().loopShorter);
+  EXPECT_TRUE(StoredMergeOptions().byDuration && !StoredMergeOptions().loopShorter);
   // One undo step brings the document back.
   Undo(*state.document);
   EXPECT_TRUE(SameAnimation(*before, *state.document));

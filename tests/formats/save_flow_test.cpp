@@ -27,15 +27,12 @@ TEST_F(FlowTest, SaveAsProposesANameForTheType) {
   AnimationPtr a = MakeDocument(4, 4);
   SetInitDir(dir_.string());
   SaveAsRequest r = BuildSaveAsRequest(nullptr, "", *a, savetype::Gif);
-  EXPECT_EQ(r.proposedName, "Sans titre.gif");
-  EXPECT_EQ(r.folder, dir_.string() + "/");
+  EXPECT_EQ(r.folder + r.proposedName, dir_.string() + "/Sans titre.gif");
   SetPref(PrefSaveOptions, (32u << 16) | 0x0500 | savetype::Bmp);
   r = BuildSaveAsRequest(nullptr, "", *a, -1);
   EXPECT_EQ(r.proposedName, "Sans titre.bmp");
-  EXPECT_EQ(r.previousBits, 32u);
   r = BuildSaveAsRequest(nullptr, "/f/clip.gif", *a, -1);
-  EXPECT_EQ(r.folder, "/f/");
-  EXPECT_EQ(r.proposedName, "clip.bmp");
+  EXPECT_EQ(r.folder + "|" + r.proposedName, "/f/|clip.bmp");
   r = BuildSaveAsRequest(nullptr, "/f/clip.GIF", *a, savetype::Gif);
   EXPECT_EQ(r.proposedName, "clip.GIF");
   SetPref(PrefSaveOptions, 0x0F);
@@ -43,17 +40,15 @@ TEST_F(FlowTest, SaveAsProposesANameForTheType) {
 }
 
 TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
-  AnimationPtr a = MakeDocument(4, 4);
-  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  AnimationPtr a = NumberedAnimation(1);
   AddComment(*a, DefaultSignature);
   AddComment(*a, "keep me");
   SetSignature("Mon atelier");
   auto comments = [&] {
     std::vector<std::string> out;
-    for (Block* b = a->blocks->next; b; b = b->next) {
-      std::string text;
+    std::string text;
+    for (Block* b = a->blocks->next; b; b = b->next)
       out.push_back(CommentText(b, &text) ? text : "frame");
-    }
     return out;
   };
   ASSERT_TRUE(ReplaceSignatureComment(*a));
@@ -68,15 +63,12 @@ TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
 TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
   std::string target = WriteSolidGif("clip.gif", 4, 4, {1});
   ::chmod(target.c_str(), 0640);
-  AnimationPtr a = MakeDocument(6, 6);
-  AddSolidFrame(*a, 0, 0, 6, 6, 2);
-  AddSolidFrame(*a, 0, 0, 6, 6, 3);
+  AnimationPtr a = NumberedAnimation(2, 6, 6);
   SaveOptions options;
   ASSERT_TRUE(WriteAsType(target, *a, options, savetype::Gif, nullptr));
   AnimationPtr back = ReadBack(target);
   ASSERT_TRUE(back);
-  EXPECT_EQ(back->frameCount, 2);
-  EXPECT_EQ(back->screenWidth, 6u);
+  EXPECT_EQ(FrameNumbers(*back), (std::vector<int>{1, 2}));
   struct stat st {};
   ASSERT_EQ(::stat(target.c_str(), &st), 0);
   EXPECT_EQ(st.st_mode & 0777, 0640u);
@@ -90,10 +82,8 @@ TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
     SCOPED_TRACE(name);
     Headless().Reset();
     ShellState state;
-    state.document = MakeDocument(4, 4);
-    AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
-    state.documentPath = Path(name);
-    state.modified = true;
+    state.document = NumberedAnimation(1);
+    state.documentPath = Path(name), state.modified = true;
     const bool movie = std::string(name) == "clip.MP4";
     EXPECT_EQ(SaveCommand(state), !movie);
     EXPECT_EQ(state.modified, movie);
@@ -104,93 +94,65 @@ TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
   }
 }
 
-// The hidden files of the target's folder when a save puts its file in place.
-struct Watch {
-  static bool Rename(const std::string& from, const std::string& to) {
-    hidden.clear();
-    for (const auto& e : std::filesystem::directory_iterator(DirectoryPart(to)))
-      if (e.path().filename().string()[0] == '.') hidden.push_back(e.path().filename());
-    return RenameFile(from, to);
-  }
-  static inline std::vector<std::string> hidden;
-};
-
 // A save holds one temporary file beside its target while it writes; the ones killed saves
 // left behind go at the next save into the folder, and nothing else does.
 TEST_F(FlowTest, SavesLeaveOneTemporaryFileAndClearTheStaleOnes) {
-  std::vector<std::string> stale = {".gifAb12Cd.tmp.gif", ".pngZz99Yy.tmp.png", ".gifQw34Er",
-                                    ".aviAb12Cd.tmp.avi", ".aviAb12Cd.tmp.avi1.avi"};
-  std::vector<std::string> kept = {".gifLv12Lv.tmp.gif",      // a save still running elsewhere
-                                   ".gifnotes1",              // not empty: no reserved name of ours
-                                   ".gifAb12Cd.tmp.gif.bak",  // the user's names
-                                   ".gifAb-2Cd.tmp.gif",
-                                   ".gifAb12C.tmp.gif",
-                                   "photo.tmp.gif",
-                                   ".txtAb12Cd.tmp.txt",
-                                   ".gifLk12Lk.tmp.gif"};  // a link
-  for (const std::string& name : stale) Put(Path(name), name == ".gifQw34Er" ? "" : "old");
-  for (const std::string& name : kept) Put(Path(name), "mine");
-  std::filesystem::remove(Path(".gifLk12Lk.tmp.gif"));
-  std::filesystem::create_symlink(Path("photo.tmp.gif"), Path(".gifLk12Lk.tmp.gif"));
-  std::filesystem::create_directory(Path(".gifDr12Dr.tmp.gif"));
-  kept.push_back(".gifDr12Dr.tmp.gif");
-  int live = ::open(Path(".gifLv12Lv.tmp.gif").c_str(), O_RDONLY);
+  for (const char* name : {".gifAb12Cd.tmp.gif", ".pngZz99Yy.tmp.png", ".aviAb12Cd.tmp.avi",
+                           ".aviAb12Cd.tmp.avi1.avi"})
+    Put(Path(name), "old");
+  Put(Path(".gifQw34Er"), "");  // the empty name reservation of older saves
+  // A save still running elsewhere, a reservation not empty, the user's names, a link, a folder.
+  std::vector<std::string> kept = {".gifLv12Lv.tmp.gif", ".gifnotes1", ".gifAb12Cd.tmp.gif.bak",
+                                   ".gifAb-2Cd.tmp.gif", ".gifAb12C.tmp.gif", "photo.tmp.gif",
+                                   ".txtAb12Cd.tmp.txt", ".gifLk12Lk.tmp.gif", ".gifDr12Dr.tmp.gif"};
+  for (size_t i = 0; i + 2 < kept.size(); ++i) Put(Path(kept[i]), "mine");
+  std::filesystem::create_symlink(Path("photo.tmp.gif"), Path(kept[7]));
+  std::filesystem::create_directory(Path(kept[8]));
+  int live = ::open(Path(kept[0]).c_str(), O_RDONLY);
   ASSERT_TRUE(LockOpenFile(live));
-
+  std::vector<std::string> hidden;  // the folder's hidden names at the final rename
+  Headless().rename = [&hidden](const std::string& from, const std::string& to) {
+    for (const auto& e : std::filesystem::directory_iterator(DirectoryPart(to)))
+      if (e.path().filename().string()[0] == '.') hidden.push_back(e.path().filename());
+    return RenameFile(from, to);
+  };
   AnimationPtr a = MakeDocument(4, 4);
   AddSolidFrame(*a, 0, 0, 4, 4, 1);
-  Headless().rename = Watch::Rename;
   SaveOptions options;
   const bool saved = WriteAsType(Path("a.gif"), *a, options, savetype::Gif, nullptr);
   Headless().rename = nullptr;
   ::close(live);
   ASSERT_TRUE(saved);
-  std::vector<std::string> expected = kept;
-  expected.push_back("a.gif");
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(FolderNames(), expected);
-  // While it was written: the kept names and the one file of this save, named for its type.
-  const auto hiddenKept =
-      std::count_if(kept.begin(), kept.end(), [](const std::string& n) { return n[0] == '.'; });
-  ASSERT_EQ(Watch::hidden.size(), static_cast<size_t>(hiddenKept) + 1);
-  int own = 0;
-  for (const std::string& name : Watch::hidden) {
-    if (std::find(kept.begin(), kept.end(), name) != kept.end()) continue;
-    ++own;
-    EXPECT_THAT(name, ::testing::MatchesRegex("\\.gif[A-Za-z0-9]{6}\\.tmp\\.gif"));
-  }
-  EXPECT_EQ(own, 1);
+  std::erase_if(hidden, [&](const std::string& n) {
+    return std::find(kept.begin(), kept.end(), n) != kept.end();
+  });
+  EXPECT_THAT(hidden, ElementsAre(::testing::MatchesRegex("\\.gif[A-Za-z0-9]{6}\\.tmp\\.gif")));
+  kept.push_back("a.gif");
+  std::sort(kept.begin(), kept.end());
+  EXPECT_EQ(FolderNames(), kept);
 }
 
 TEST_F(FlowTest, AFailedWriteNeverTouchesTheTargetAndSaysSo) {
-  std::string target = Path("clip.png");
-  Put(target, "old picture");
   AnimationPtr a = MakeDocument(4, 4);
   AddSolidFrame(*a, 0, 0, 4, 4, 1);
-  for (int type : {0, 11}) {
-    SaveOptions options;
-    EXPECT_FALSE(WriteAsType(target, *a, options, type, nullptr)) << type;
-  }
-  EXPECT_EQ(Contents(target), "old picture");
-  EXPECT_THAT(FolderNames(), ElementsAre("clip.png"));
-
+  SaveOptions options;
+  Put(Path("clip.png"), "old picture");
+  for (int type : {0, 11}) EXPECT_FALSE(WriteAsType(Path("clip.png"), *a, options, type, nullptr));
   // Documents the GIF writer refuses, whole or as one image: the message names the target.
   AnimationPtr wide = MakeDocument(70000, 1);
   AddSolidFrame(*wide, 0, 0, 70000, 1, 1);
   AnimationPtr noPixels = MakeDocument(4, 4);
   AddSolidFrame(*noPixels, 0, 0, 4, 4, 1)->dib.clear();
-  std::string gif = Path("clip.gif");
+  const std::string gif = Path("clip.gif");
   Put(gif, "old animation");
-  for (Animation* doc : {wide.get(), noPixels.get()}) {
+  for (Animation* doc : {wide.get(), noPixels.get()})
     for (uint32_t bits : {saveopt::Plain, saveopt::StillImage}) {
       Headless().Reset();
-      SaveOptions options;
       options.optionBits = bits;
       EXPECT_FALSE(WriteAsType(gif, *doc, options, savetype::Gif, nullptr)) << bits;
       EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'écrire " + gif + ".")) << bits;
     }
-  }
-  EXPECT_EQ(Contents(gif), "old animation");
+  EXPECT_EQ(Contents(Path("clip.png")) + Contents(gif), "old pictureold animation");
   EXPECT_THAT(FolderNames(), ElementsAre("clip.gif", "clip.png"));
 }
 
@@ -201,85 +163,27 @@ TEST_F(FlowTest, SavingToASymbolicLinkWritesTheFileItNames) {
   std::filesystem::create_symlink("real/clip.gif", dir_ / "relative.gif");
   std::filesystem::create_symlink(dir_ / "relative.gif", dir_ / "chained.gif");
   std::filesystem::create_symlink("real/new.gif", dir_ / "dangling.gif");
-  AnimationPtr a = MakeDocument(4, 4);
-  AddSolidFrame(*a, 0, 0, 4, 4, 1);
+  AnimationPtr a = NumberedAnimation(1);
   for (const char* link : {"relative.gif", "chained.gif", "dangling.gif"}) {
     SaveOptions options;
     ASSERT_TRUE(WriteAsType(Path(link), *a, options, savetype::Gif, nullptr)) << link;
     EXPECT_TRUE(std::filesystem::is_symlink(dir_ / link)) << link;
-    AnimationPtr back = ReadBack(Path(link));
-    ASSERT_TRUE(back) << link;
-    EXPECT_EQ(back->frameCount, 1) << link;
+    EXPECT_TRUE(ReadBack(Path(link))) << link;
   }
-  EXPECT_TRUE(ReadBack(file));
-  EXPECT_TRUE(ReadBack(Path("real/new.gif")));
+  EXPECT_TRUE(ReadBack(file) && ReadBack(Path("real/new.gif")));
   EXPECT_THAT(FolderNames(), ElementsAre("chained.gif", "dangling.gif", "real", "relative.gif"));
 }
 
-// Renames and deletions that fail on demand.
-struct Injected {
-  static inline int failRenameCall = -1;  // the n-th rename (0-based) fails; -1 none
-  static inline bool failAllRenamesFrom = false;
-  static inline int renames = 0;
-  static inline int failRemoves = 0;  // removals of the set-aside copy that fail
-  static inline int removeCalls = 0;
-  static inline std::vector<int> sleeps;
-  static inline std::string aside;
-
-  static void Reset() {
-    failRenameCall = -1;
-    failAllRenamesFrom = false;
-    renames = 0;
-    failRemoves = 0;
-    removeCalls = 0;
-    sleeps.clear();
-    aside.clear();
-  }
-  static bool Rename(const std::string& from, const std::string& to) {
-    int call = renames++;
-    if (call == 0) aside = to;
-    if (failRenameCall >= 0 &&
-        (call == failRenameCall || (failAllRenamesFrom && call > failRenameCall))) {
-      return false;
-    }
-    return RenameFile(from, to);
-  }
-  static bool Remove(const std::string& path) {
-    if (path == aside) {
-      ++removeCalls;
-      if (failRemoves > 0) {
-        --failRemoves;
-        return false;
-      }
-    }
-    return DeleteFile(path);
-  }
-  static void Sleep(int ms) { sleeps.push_back(ms); }
-};
-
-class ReplaceTest : public FlowTest {
- protected:
-  void SetUp() override {
-    FlowTest::SetUp();
-    Injected::Reset();
-    Headless().rename = Injected::Rename;
-    Headless().remove = Injected::Remove;
-    Headless().pause = Injected::Sleep;
-    target_ = Path("clip.gif");
-    temp_ = Path("new.tmp.gif");
-  }
-  std::string target_, temp_;
-};
-
 // Whatever fails, the old content is never lost: the target holds the old or the new file, or
 // the set-aside copy the old one; nothing else is left behind.
-TEST_F(ReplaceTest, EveryFailureKeepsTheOldOrTheNewContent) {
-  const std::string cannot = "Impossible d'écrire " + target_ + ".";
+TEST_F(FlowTest, ReplacingKeepsTheOldOrTheNewContentWhateverFails) {
+  const std::string target = Path("clip.gif"), temp = Path("new.tmp.gif");
+  const std::string cannot = "Impossible d'écrire " + target + ".";
   struct Case {
     const char* name;
     int failRename;  // the n-th rename (0 sets the old file aside, 1 puts the new one in place)
     bool failLater;  // and every rename after it
-    int failRemoves;
+    int failRemoves;  // of the set-aside copy
     bool ok;
     std::string target;  // its content; "" when gone
     std::vector<std::string> names, texts;
@@ -290,46 +194,50 @@ TEST_F(ReplaceTest, EveryFailureKeepsTheOldOrTheNewContent) {
       {"set-aside fails: the target stays", 0, false, 0, false, "old",
        {"clip.gif", "new.tmp.gif"}, {cannot}},
       {"nothing renames back: the copy keeps the old content", 1, true, 0, false, "", {},
-       {cannot, "Can't overwrite " + target_ + " and unable to recover that file after failure."}},
+       {cannot, "Can't overwrite " + target + " and unable to recover that file after failure."}},
       {"a stubborn copy is retried five times, then reported", -1, false, 100, true, "new", {},
        {}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    Injected::Reset();
     Headless().Reset();
     for (const std::string& name : FolderNames()) std::filesystem::remove_all(Path(name));
-    Put(target_, "old");
-    Put(temp_, "new");
-    Injected::failRenameCall = c.failRename;
-    Injected::failAllRenamesFrom = c.failLater;
-    Injected::failRemoves = c.failRemoves;
-    EXPECT_EQ(ReplaceWithTemp(target_, temp_), c.ok);
-    EXPECT_EQ(Contents(target_), c.target);
-    if (c.target.empty()) {
-      EXPECT_EQ(Contents(Injected::aside), "old");
-    }
-    if (!c.names.empty()) {
-      EXPECT_EQ(FolderNames(), c.names);
-    }
+    Put(target, "old");
+    Put(temp, "new");
+    int renames = 0, failRemoves = c.failRemoves;
+    std::string aside;
+    std::vector<int> sleeps;
+    Headless().rename = [&](const std::string& from, const std::string& to) {
+      const int call = renames++;
+      if (call == 0) aside = to;
+      if (call == c.failRename || (c.failLater && c.failRename >= 0 && call > c.failRename))
+        return false;
+      return RenameFile(from, to);
+    };
+    Headless().remove = [&](const std::string& path) {
+      return path == aside && failRemoves-- > 0 ? false : DeleteFile(path);
+    };
+    Headless().pause = [&](int ms) { sleeps.push_back(ms); };
+    EXPECT_EQ(ReplaceWithTemp(target, temp), c.ok);
+    EXPECT_EQ(Contents(target), c.target);
+    if (c.target.empty()) { EXPECT_EQ(Contents(aside), "old"); }
+    if (!c.names.empty()) { EXPECT_EQ(FolderNames(), c.names); }
     if (c.failRemoves) {
-      EXPECT_THAT(Injected::sleeps, ElementsAre(300, 300, 300, 300, 300));
-      EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + Injected::aside +
+      EXPECT_THAT(sleeps, ElementsAre(300, 300, 300, 300, 300));
+      EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + aside +
                                             ". Please delete it manually."));
     } else {
       EXPECT_EQ(ShownTexts(), c.texts);
     }
   }
-  // No target yet needs no copy; a temporary file that is not there renames nothing.
-  std::filesystem::remove(target_);
-  Put(temp_, "new");
-  Injected::Reset();
-  EXPECT_TRUE(ReplaceWithTemp(target_, temp_));
-  EXPECT_EQ(Injected::renames, 1);
-  Injected::Reset();
-  EXPECT_FALSE(ReplaceWithTemp(target_, Path("gone.tmp.gif")));
-  EXPECT_EQ(Injected::renames, 0);
-  EXPECT_EQ(Contents(target_), "new");
+  // No target yet: the new file simply takes its name; no temporary file, no change.
+  Headless().Reset();
+  Headless().rename = nullptr, Headless().remove = nullptr, Headless().pause = nullptr;
+  std::filesystem::remove(target);
+  Put(temp, "new");
+  EXPECT_TRUE(ReplaceWithTemp(target, temp));
+  EXPECT_FALSE(ReplaceWithTemp(target, Path("gone.tmp.gif")));
+  EXPECT_EQ(Contents(target), "new");
 }
 
 // The save command on a document whose second frame reaches past the screen, after one edit.
@@ -343,8 +251,7 @@ TEST_F(FlowTest, SaveCommandFlows) {
     int dialogBits;    // what the Save As dialog chooses
     int answer;        // to the crop question (a window is there); -1: no window
     bool saved, modified, named;
-    uint32_t undoKind;
-    uint32_t width;  // of the second frame afterwards
+    uint32_t undoKind, width;  // the undo left, the width of the second frame afterwards
   } cases[] = {
       {"untitled, no dialog", "", NoDialog, -1, false, true, false, undo::CropAnimation, 2},
       {"untitled, Save As", "", saveopt::AnimationChosen, -1, true, false, true, 0, 2},
@@ -363,20 +270,14 @@ TEST_F(FlowTest, SaveCommandFlows) {
     std::filesystem::remove(target);
     ShellState state;
     int window = 0;
-    if (c.answer >= 0) {
-      state.owner = &window;
-      Headless().QueueAnswer(c.answer);
-    }
+    if (c.answer >= 0) state.owner = &window, Headless().QueueAnswer(c.answer);
     state.document = MakeDocument(4, 4);
     AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
     AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
-    state.documentPath = c.path;
-    state.modified = true;
+    state.documentPath = c.path, state.modified = true;
     RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
-    Headless().saveAs = [&](const SaveAsRequest& request, SaveAsChoice* choice) {
-      EXPECT_EQ(request.proposedName, "Sans titre.gif");
-      choice->path = target;
-      choice->type = savetype::Gif;
+    Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
+      *choice = {target, savetype::Gif, {}};
       choice->options.optionBits = static_cast<uint32_t>(c.dialogBits);
       return c.dialogBits != NoDialog;
     };
@@ -386,7 +287,7 @@ TEST_F(FlowTest, SaveCommandFlows) {
     EXPECT_EQ(CanUndoKind(), c.undoKind);
     EXPECT_EQ(FrameAt(*state.document, 1)->width, c.width);
     EXPECT_EQ(Headless().PendingAnswers(), 0u);
-    if (c.path == Path("missing-folder/saved.gif")) {
+    if (c.path.find("missing") != std::string::npos) {
       EXPECT_THAT(ShownTexts(), ElementsAre(HasSubstr(c.path)));
     }
     AnimationPtr written = ReadBack(target);
@@ -398,28 +299,23 @@ TEST_F(FlowTest, SaveCommandFlows) {
   }
 }
 
+// Save As with a name that covers the document remembers the choice when asked for -1.
 TEST_F(FlowTest, SaveAsRemembersAChoiceThatCoversTheDocument) {
   ShellState state;
-  state.document = MakeDocument(4, 4);
-  AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
-  AddSolidFrame(*state.document, 0, 0, 4, 4, 2);
+  state.document = NumberedAnimation(2);
   state.modified = true;
-  const std::string target = Path("first.gif");
-  // Save As with a name that covers the document remembers the choice when asked for -1.
   Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
-    choice->path = target;
-    choice->type = savetype::Gif;
+    *choice = {Path("first.gif"), savetype::Gif, {}};
     choice->options.optionBits = saveopt::AnimationChosen;
     return true;
   };
   EXPECT_TRUE(SaveAsCommand(state, -1));
-  EXPECT_EQ(state.documentPath, target);
+  EXPECT_EQ(state.documentPath, Path("first.gif"));
   EXPECT_FALSE(state.modified);
   EXPECT_EQ(PrefFieldValue(PrefField::SaveOptionBits), saveopt::AnimationChosen);
   EXPECT_EQ(static_cast<int>(PrefFieldValue(PrefField::SaveType)), savetype::Gif);
   std::string dir;
-  ASSERT_TRUE(GetInitDir(&dir));
-  EXPECT_EQ(dir, dir_.string() + "/");
+  EXPECT_TRUE(GetInitDir(&dir) && dir == dir_.string() + "/");
 }
 
 }  // namespace

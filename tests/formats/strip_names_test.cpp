@@ -6,15 +6,12 @@ namespace lw {
 namespace {
 
 TEST(NumberedNames, FollowTheBaseNameAndFrameCount) {
-  struct Case {
-    const char* base;
-    const char* extension;
+  const struct {
+    const char *base, *extension;
     bool always;
-    int frames;
-    int number;
+    int frames, number;
     const char* expected;
-  };
-  const Case cases[] = {
+  } cases[] = {
       {"anim###.gif", "gif", true, 12, 1, "anim001.gif"},
       {"anim###.gif", "gif", true, 12, 12, "anim012.gif"},
       {"anim.gif", "gif", true, 12, 1, "anim01.gif"},
@@ -25,7 +22,7 @@ TEST(NumberedNames, FollowTheBaseNameAndFrameCount) {
       {"a#.gif", "gif", true, 9, 123, "a123.gif"},
       {"100%s.gif", "gif", true, 2, 2, "100%s2.gif"},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     NumberedName name = NumberedNamePattern(c.base, c.extension, c.always, NumberDigits(c.frames));
     EXPECT_EQ(name.Fill(c.number), c.expected) << c.base << " " << c.frames;
   }
