@@ -10,17 +10,9 @@
 
 #include "core/clipboard_data.h"
 #include "formats/bmp/packed_dib.h"
-#include "platform/services.h"
+#include "quiet_services.h"
 
 namespace {
-
-class QuietServices : public lw::PlatformServices {
- public:
-  int MessageBox(lw::WindowHandle, const std::string&, const std::string&, int) override {
-    return lw::answer::Ok;
-  }
-  bool Interactive() const override { return false; }
-};
 
 // The block of every frame, as a copy of the whole animation makes it.
 std::vector<uint8_t> BlockOfAll(lw::Animation& animation) {
@@ -43,8 +35,7 @@ bool SameFrames(const lw::Animation& a, const lw::Animation& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QuietServices quiet;
-  lw::SetServices(&quiet);
+  lw::fuzz::InstallQuietServices();
 
   lw::AnimationPtr doc = lw::AnimationFromPrivateData(data, size);
   if (!doc) return 0;

@@ -9,17 +9,9 @@
 #include "core/byte_sink.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
-#include "platform/services.h"
+#include "quiet_services.h"
 
 namespace {
-
-class QuietServices : public lw::PlatformServices {
- public:
-  int MessageBox(lw::WindowHandle, const std::string&, const std::string&, int) override {
-    return lw::answer::Ok;
-  }
-  bool Interactive() const override { return false; }
-};
 
 bool SamePixels(const lw::Frame& a, const lw::Frame& b) {
   if (a.width != b.width || a.height != b.height) return false;
@@ -32,9 +24,8 @@ bool SamePixels(const lw::Frame& a, const lw::Frame& b) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static QuietServices quiet;
   static const bool ready = [] {
-    lw::SetServices(&quiet);
+    lw::fuzz::InstallQuietServices();
     lw::SetGifFrameByteLimit(uint64_t{4} << 20);  // keeps each run short
     return true;
   }();

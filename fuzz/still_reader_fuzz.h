@@ -12,22 +12,13 @@
 
 #include "core/animation.h"
 #include "core/gif_reader.h"
-#include "platform/services.h"
+#include "quiet_services.h"
 
 namespace lw::fuzz {
 
-class QuietServices : public PlatformServices {
- public:
-  int MessageBox(WindowHandle, const std::string&, const std::string&, int) override {
-    return answer::Ok;
-  }
-  bool Interactive() const override { return false; }
-};
-
 inline void SetUpOnce() {
-  static QuietServices quiet;
   static const bool ready = [] {
-    SetServices(&quiet);
+    InstallQuietServices();
     SetGifFrameByteLimit(uint64_t{4} << 20);
     return true;
   }();
