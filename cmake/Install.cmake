@@ -71,6 +71,7 @@ add_custom_target(lw_icons ALL DEPENDS ${LW_ICON_PNGS})
 # The flags and their texts come from the program's own table, through a small generator.
 add_executable(loopwright-manual ${PROJECT_SOURCE_DIR}/src/manual_main.cpp)
 target_link_libraries(loopwright-manual PRIVATE lw_shell)
+set_target_properties(loopwright-manual PROPERTIES AUTOMOC OFF)
 set(LW_MANUAL_TEMPLATE ${LW_SHARE_SOURCE}/man/loopwright.1.in)
 set(LW_MANUAL ${LW_GENERATED_SHARE}/man/loopwright.1)
 add_custom_command(OUTPUT ${LW_MANUAL} ${LW_MANUAL}.gz
