@@ -8,11 +8,11 @@ set(LW_LAYERS platform base core colour edit formats shell
               ui/common ui/dialogs ui/save ui/services ui/window)
 set(LW_FIRST_UI_LAYER ui/common)
 
-# Rank of a path relative to src/, counting from 0 at the bottom; the two main files sit above
+# Rank of a path relative to src/, counting from 0 at the bottom; the main files sit above
 # every layer; -1 for a folder that is no layer.
 function(lw_layer_rank path out)
   list(LENGTH LW_LAYERS top_rank)
-  if(path STREQUAL "main.cpp" OR path STREQUAL "window_main.cpp")
+  if(path MATCHES "^(main|window_main|manual_main)\\.cpp$")
     set(${out} ${top_rank} PARENT_SCOPE)
     return()
   endif()

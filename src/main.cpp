@@ -12,7 +12,6 @@
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/settings.h"
-#include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "shell/batch.h"
 

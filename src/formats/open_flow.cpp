@@ -17,7 +17,6 @@
 #include "formats/format_registry.h"
 #include "formats/live_edit.h"
 #include "formats/save_flow.h"
-#include "platform/desktop_entries.h"
 #include "platform/files.h"
 
 namespace lw {
@@ -474,12 +473,8 @@ std::vector<FileFilter> AllFormatsFilter() { return OpenFilters(); }
 std::string InitialOpenFolder() {
   std::string dir;
   if (GetInitDir(&dir) && !dir.empty()) return dir;
-  std::string program;
-  if (GetProgramDir(&program)) {
-    std::string samples = WithTrailingSlash(program) + "exemples";
-    if (IsFolder(samples)) return WithTrailingSlash(samples);
-  }
-  return {};
+  std::string samples = ShareFile("exemples");
+  return IsFolder(samples) ? WithTrailingSlash(samples) : std::string();
 }
 
 }  // namespace lw

@@ -1,9 +1,5 @@
 #include "platform/desktop_entries.h"
 
-#include <limits.h>
-#include <stdlib.h>
-#include <unistd.h>
-
 #include <algorithm>
 #include <cstdlib>
 #include <map>
@@ -348,41 +344,7 @@ std::vector<ApplicationEntry> ImageEditorEntries() {
   return found;
 }
 
-// ---- Program folder and the GIF entry ----
-
-std::string GetProgramPath() {
-  char buffer[PATH_MAX + 1];
-  ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
-  if (n <= 0) return {};
-  try {
-    return std::string(buffer, static_cast<size_t>(n));
-  } catch (const std::bad_alloc&) {
-    return {};
-  }
-}
-
-bool GetProgramDir(std::string* dir) {
-  try {
-    auto accept = [&](const std::string& candidate) {
-      if (candidate.empty() || !IsFolder(candidate)) return false;
-      char real[PATH_MAX];
-      *dir = ::realpath(candidate.c_str(), real) ? real : candidate;
-      while (dir->size() > 1 && dir->back() == '/') dir->pop_back();
-      return true;
-    };
-    const char* env = std::getenv("LOOPWRIGHT_SHARE");
-    if (env && accept(env)) return true;
-    std::string program = GetProgramPath();
-    if (!program.empty() && accept(DirectoryPart(program) + "../share/loopwright")) return true;
-#ifdef LW_SOURCE_SHARE_DIR
-    if (accept(LW_SOURCE_SHARE_DIR)) return true;
-#endif
-    dir->clear();
-    return false;
-  } catch (const std::bad_alloc&) {
-    return false;
-  }
-}
+// ---- The GIF entry ----
 
 std::string GifEntryPath() {
   try {

@@ -1,6 +1,5 @@
 // The desktop's application entries (".desktop" files): the image editors they offer, the
-// command that starts one, the program's own folder and the entry that offers this program
-// for GIF files.
+// command that starts one, and the entry that offers this program for GIF files.
 #pragma once
 
 #include <string>
@@ -40,13 +39,7 @@ std::vector<std::string> ExpandExecLine(std::string_view exec, const std::string
                                         const std::string& icon, const std::string& name,
                                         const std::string& entryPath);
 
-// ---- Program folder and the GIF entry ----
-
-// The folder of the help, tutorial and samples (no trailing '/'): $LOOPWRIGHT_SHARE, else
-// <executable's folder>/../share/loopwright, else the source tree's share/ when run from the build.
-bool GetProgramDir(std::string* dir);
-// The running executable.
-std::string GetProgramPath();
+// ---- The GIF entry ----
 
 // The user's desktop entry that offers this program for GIF files beside the default
 // application, which stays as the user chose it.

@@ -2,6 +2,8 @@
 
 #include <dirent.h>
 #include <fcntl.h>
+#include <limits.h>
+#include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -458,6 +460,41 @@ bool ListFolder(const std::string& folder, std::string_view pattern,
   }
   ::closedir(dir);
   return ok;
+}
+
+// ---- The program's own files ----
+
+std::string GetProgramPath() {
+  char buffer[PATH_MAX + 1];
+  ssize_t n = ::readlink("/proc/self/exe", buffer, PATH_MAX);
+  if (n <= 0) return {};
+  try {
+    return std::string(buffer, static_cast<size_t>(n));
+  } catch (const std::bad_alloc&) {
+    return {};
+  }
+}
+
+std::string ShareFile(std::string_view relative) {
+  try {
+    std::vector<std::string> folders;
+    const char* env = std::getenv("LOOPWRIGHT_SHARE");
+    if (env && env[0]) folders.emplace_back(env);
+    std::string program = GetProgramPath();
+    if (!program.empty()) folders.push_back(DirectoryPart(program) + "../share/loopwright");
+#ifdef LW_SOURCE_SHARE_DIR
+    folders.emplace_back(LW_SOURCE_SHARE_DIR);
+#endif
+    // Each file on its own: a folder missing one file does not hide the next folder's copy.
+    for (const std::string& folder : folders) {
+      std::string path = WithTrailingSlash(folder) + std::string(relative);
+      if (!FileExists(path)) continue;
+      char real[PATH_MAX];
+      return ::realpath(path.c_str(), real) ? std::string(real) : path;
+    }
+  } catch (const std::bad_alloc&) {
+  }
+  return {};
 }
 
 }  // namespace lw

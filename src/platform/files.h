@@ -1,5 +1,6 @@
 // Files and folders as the program needs them: temporary files created exclusively, safe
-// renaming, names split at '/', and the wildcard search of the batch mode's input pattern.
+// renaming, names split at '/', the wildcard search of the batch mode's input pattern, and the
+// program's own installed files.
 #pragma once
 
 #include <cstdint>
@@ -80,5 +81,15 @@ struct FolderEntry {
 // regard to case. False when the folder cannot be read.
 bool ListFolder(const std::string& folder, std::string_view pattern,
                 std::vector<FolderEntry>* entries);
+
+// ---- The program's own files ----
+
+// The running executable; empty when it cannot be told.
+std::string GetProgramPath();
+// The help page, tutorial or samples as installed beside the program: the path of relative
+// ("aide/loopwright.html", "exemples") in the first folder that holds it, looked for in
+// $LOOPWRIGHT_SHARE, then <executable's folder>/../share/loopwright, then the source tree's
+// share/ for a build run where it stands. Empty when none holds it.
+std::string ShareFile(std::string_view relative);
 
 }  // namespace lw

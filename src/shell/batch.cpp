@@ -210,10 +210,14 @@ void RunFlags(Run& run, const std::vector<std::string>& args) {
   }
 }
 
-void AppendHelpLine(std::string* out, const std::string& flag, int helpId) {
-  std::string line = "  " + flag;
+void AppendHelpLine(std::string* out, const BatchHelpEntry& entry) {
+  std::string line = "  " + entry.name;
+  if (entry.optionalArgument)
+    line += "[=" + entry.argument + "]";
+  else if (!entry.argument.empty())
+    line += " " + entry.argument;
   line.resize(std::max<size_t>(line.size() + 2, 35), ' ');
-  *out += line + TableText(helpId) + "\n";
+  *out += line + TableText(entry.helpId) + "\n";
 }
 
 }  // namespace
@@ -234,21 +238,27 @@ std::vector<std::string> SplitFileList(std::string_view text) {
   return names;
 }
 
-std::string BatchHelpText() {
-  std::string out = std::string(TableText(str::BatchUsage)) + "\n\n";
-  AppendHelpLine(&out, "-i MOTIF", str::BatchHelpInput);
-  AppendHelpLine(&out, "-l LISTE", str::BatchHelpList);
-  AppendHelpLine(&out, "-o FICHIER", str::BatchHelpOutput);
-  AppendHelpLine(&out, "-z", str::BatchHelpOptimizeStored);
+std::vector<BatchHelpEntry> BatchHelpEntries() {
+  std::vector<BatchHelpEntry> entries = {
+      {"-i", "MOTIF", false, str::BatchHelpInput},
+      {"-l", "LISTE", false, str::BatchHelpList},
+      {"-o", "FICHIER", false, str::BatchHelpOutput},
+      {"-z", "", false, str::BatchHelpOptimizeStored},
+  };
   size_t count = 0;
   const batch::LongFlag* flags = batch::LongFlags(&count);
   for (size_t k = 0; k < count; ++k) {
     const batch::LongFlag& f = flags[k];
-    std::string syntax = f.name;
-    if (f.argument == batch::Argument::Required) syntax += std::string(" ") + f.syntax;
-    if (f.argument == batch::Argument::Optional) syntax += std::string("[=") + f.syntax + "]";
-    AppendHelpLine(&out, syntax, f.helpId);
+    bool optional = f.argument == batch::Argument::Optional;
+    std::string argument = f.argument == batch::Argument::None ? "" : f.syntax;
+    entries.push_back({f.name, argument, optional, f.helpId});
   }
+  return entries;
+}
+
+std::string BatchHelpText() {
+  std::string out = std::string(TableText(str::BatchUsage)) + "\n\n";
+  for (const BatchHelpEntry& entry : BatchHelpEntries()) AppendHelpLine(&out, entry);
   out += "\n";
   out += std::string(TableText(str::BatchHelpFrameLists)) + "\n";
   out += std::string(TableText(str::BatchHelpOptimizeNames)) + "\n";

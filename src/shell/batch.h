@@ -21,9 +21,24 @@ int RunBatch(const std::vector<std::string>& args);
 // gives an empty name, a break at the very end no further name; a zero byte ends the list.
 std::vector<std::string> SplitFileList(std::string_view text);
 
+// One flag as --help lists it: its name with its dashes, its argument ("" for none, which is
+// written "[=ARGUMENT]" when it may be left out) and its description's text id.
+struct BatchHelpEntry {
+  std::string name;
+  std::string argument;
+  bool optionalArgument = false;
+  int helpId = 0;
+};
+// Every flag, in the order of --help: the short ones, then the long ones.
+std::vector<BatchHelpEntry> BatchHelpEntries();
+
 // The text of --help: the usage line, one line per flag, and the notes on frame lists and
 // optimize options.
 std::string BatchHelpText();
+
+// The manual page: the roff text of templateText with its line "@OPTIONS@" replaced by the
+// flags of --help and their notes, and "@VERSION@" by the version --version prints.
+std::string BatchManualPage(std::string_view templateText);
 
 // A whole number of decimal digits with an optional sign, within min..max.
 bool ParseWholeNumber(std::string_view text, int64_t min, int64_t max, int64_t* value);

@@ -5,9 +5,12 @@
 #include <gmock/gmock.h>
 
 #include <cctype>
+#include <fstream>
 
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
+#include "platform/files.h"
+#include "support/tools.h"
 
 namespace lw::test {
 namespace {
@@ -64,6 +67,31 @@ TEST(FormatRegistry, OnlyAnimationNamesSurviveAnInsert) {
     EXPECT_TRUE(NameSurvivesInsert(kept)) << kept;
   for (const char* dropped : {"/x/a.bmp", "/x/a.jpg", "/x/a.png", "/x/a.cur", "/x/a.swf", ""})
     EXPECT_FALSE(NameSurvivesInsert(dropped)) << dropped;
+}
+
+// The installed desktop entry offers the program for every file it opens: each extension the
+// registry reads has its types, as the shared MIME database names them, in the entry's list.
+TEST(FormatRegistry, DesktopEntryListsTheTypeOfEveryExtensionRead) {
+  LW_NEED_TOOL("update-mime-database");
+  std::string entry;
+  ASSERT_TRUE(
+      ReadWholeFile(LW_SOURCE_DIR "/share/applications/loopwright.desktop", 1 << 16, &entry));
+  size_t at = entry.find("\nMimeType=");
+  ASSERT_NE(at, std::string::npos);
+  std::string types = ";" + entry.substr(at + 10, entry.find('\n', at + 1) - at - 10);
+  std::ifstream globs("/usr/share/mime/globs2");
+  int checked = 0;
+  for (std::string line; std::getline(globs, line);) {  // weight:type:glob
+    size_t type = line.find(':') + 1, glob = line.find(':', type) + 1;
+    if (line[0] == '#' || glob == 0 || line.compare(glob, 2, "*.") != 0) continue;
+    std::string extension = line.substr(glob + 2, line.find(':', glob) - glob - 2);
+    const FormatSpec* format = FormatForPath("x." + extension);
+    if (!format || !format->CanRead()) continue;
+    ++checked;
+    EXPECT_NE(types.find(";" + line.substr(type, glob - type - 1) + ";"), std::string::npos)
+        << line;
+  }
+  EXPECT_GT(checked, 10);
 }
 
 }  // namespace

@@ -104,5 +104,20 @@ TEST(HeadlessServices, BoxesAnswerWithTheirDefaultButton) {
     EXPECT_EQ(services.MessageBox(nullptr, "t", "c", style), expected) << style;
 }
 
+TEST(ShareFiles, EachFileComesFromTheFirstFolderThatHoldsIt) {
+  // A share folder holding only the help must not hide the tutorial found after it (the
+  // source tree's, in a build), nor make a missing file seem found.
+  test::TempDir share;
+  std::string help = share.Put("aide/loopwright.html", "<p>aide</p>");
+  setenv("LOOPWRIGHT_SHARE", share.Root().c_str(), 1);
+  std::string first = ShareFile("aide/loopwright.html");
+  std::string tutorial = ShareFile("tutoriel/tutoriel.html"), none = ShareFile("aide/absent");
+  unsetenv("LOOPWRIGHT_SHARE");
+  EXPECT_EQ(first, std::filesystem::canonical(help).string());
+  EXPECT_TRUE(FileReadable(tutorial) && tutorial.find(share.Root().string()) == std::string::npos)
+      << tutorial;
+  EXPECT_EQ(none, "");
+}
+
 }  // namespace
 }  // namespace lw

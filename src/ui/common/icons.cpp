@@ -436,6 +436,9 @@ QPixmap FilmEdgeTile(bool columns) {
 }
 
 QIcon ProgramIcon() {
+  // Installed, the program shows the icon of its desktop entry, as the menus do.
+  QIcon themed = QIcon::fromTheme(QStringLiteral("loopwright"));
+  if (!themed.isNull()) return themed;
   QIcon icon;
   for (int size : {16, 32, 48, 64}) {
     QPixmap pixmap(size, size);

@@ -20,7 +20,7 @@ QPixmap FilmEdgeTile(bool columns);
 constexpr int FilmEdgeThickness = 12;
 constexpr int FilmEdgeLength = 16;
 
-// The program's own icon (window and About box).
+// The program's own icon (window and About box): the installed theme's, else drawn here.
 QIcon ProgramIcon();
 
 }  // namespace lw

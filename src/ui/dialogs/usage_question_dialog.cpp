@@ -2,7 +2,6 @@
 
 #include <QButtonGroup>
 #include <QDialogButtonBox>
-#include <QFile>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMovie>
@@ -14,7 +13,7 @@
 #include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "platform/desktop_entries.h"
+#include "platform/files.h"
 #include "ui/common/dialog_buttons.h"
 
 namespace lw {
@@ -43,14 +42,11 @@ UsageQuestionDialog::UsageQuestionDialog(QWidget* parent) : QDialog(parent) {
   top->addWidget(title, 1);
   auto* animation = new QLabel(this);
   animation->setObjectName(QStringLiteral("c1179"));
-  std::string dir;
-  if (GetProgramDir(&dir)) {
-    QString sample = QString::fromStdString(dir) + QStringLiteral("/exemples/roue.gif");
-    if (QFile::exists(sample)) {
-      auto* movie = new QMovie(sample, QByteArray(), animation);
-      animation->setMovie(movie);
-      movie->start();
-    }
+  std::string sample = ShareFile("exemples/roue.gif");
+  if (!sample.empty()) {
+    auto* movie = new QMovie(QString::fromStdString(sample), QByteArray(), animation);
+    animation->setMovie(movie);
+    movie->start();
   }
   top->addWidget(animation);
   layout->addLayout(top);

@@ -31,6 +31,8 @@ int RunWindow(int argc, char** argv) {
     QApplication app(argc, argv);
     QApplication::setApplicationName("Loopwright");
     QApplication::setWindowIcon(ProgramIcon());
+    // Desktops find the window's entry, and so its name and icon, by this name.
+    QGuiApplication::setDesktopFileName(QStringLiteral("loopwright"));
     // Qt's own dialogs and number fields speak French, whatever the system's language.
     QLocale::setDefault(QLocale(QLocale::French, QLocale::France));
     LoadQtFrenchTexts();

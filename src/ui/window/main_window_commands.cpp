@@ -18,7 +18,6 @@
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "formats/strip/strip.h"
-#include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "shell/clipboard_commands.h"
@@ -221,9 +220,9 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::DownloadTimeFirst, cmd::DownloadTimeLast,
        [](W& w, int c) { w.SetModemSpeed(c - cmd::DownloadTimeFirst); }},
       {cmd::HelpContents, cmd::HelpContents,
-       [](W& w, int) { w.ShowInShare("/aide/loopwright.html", str::HelpMissing); }},
+       [](W& w, int) { w.ShowInShare("aide/loopwright.html", str::HelpMissing); }},
       {cmd::Tutorial, cmd::Tutorial,
-       [](W& w, int) { w.ShowInShare("/tutoriel/tutoriel.html", str::TutorialMissing); }},
+       [](W& w, int) { w.ShowInShare("tutoriel/tutoriel.html", str::TutorialMissing); }},
       {cmd::About, cmd::About, [](W& w, int) { ShowAboutBox(&w); }},
       {cmd::MoveCrop, cmd::MoveCrop, [](W& w, int c) { w.RunGeometryCommand(c); }},
       {cmd::CropAnimation, cmd::CropAnimation, [](W& w, int c) { w.RunGeometryCommand(c); }},
@@ -460,14 +459,12 @@ void MainWindow::SetModemSpeed(int index) {
 }
 
 void MainWindow::ShowInShare(const char* relative, int missingTextId) {
-  std::string dir;
-  bool found = GetProgramDir(&dir) && FileExists(dir + relative);
-  if (!found) {
+  std::string path = ShareFile(relative);
+  if (path.empty()) {
     ShowErrorId(missingTextId);
     return;
   }
-  if (missingTextId == str::TutorialMissing) SetInitDir(dir + "/exemples");
-  std::string path = dir + relative;
+  if (missingTextId == str::TutorialMissing) SetInitDir(ShareFile("exemples"));
   // Without a browser the user still learns where the page is.
   if (!openPage_ || !openPage_(path)) ShowErrorId(str::NoBrowser, path.c_str());
 }
