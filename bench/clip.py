@@ -1,4 +1,4 @@
-"""The runs, measures and tables of bench/clip.sh (see there). Needs Pillow: run it with
+"""The runs, measures and tables of bench/clip.sh (see there). Needs Pillow (for the PNGs and the errors): run it with
 /usr/bin/python3.
 clip.py PROGRAM GIFSKI WORK REPEATS CLIP-FOLDER...
 
@@ -113,36 +113,61 @@ def squared_error(a, b):
     return sum(n * (i % 256) ** 2 for i, n in enumerate(hist) if n)
 
 
+def delays(path):
+    """Each frame's delay in hundredths of a second, as gifsicle reads them."""
+    text = subprocess.run(["gifsicle", "--info", path], check=True, capture_output=True,
+                          text=True).stdout
+    result = []
+    for line in text.splitlines():
+        if line.startswith("  + image #"):
+            result.append(0)
+        elif (m := re.match(r"\s+.*\bdelay (\d+(?:\.\d+)?)s", line)) and result:
+            result[-1] = round(float(m.group(1)) * 100)
+    return result
+
+
 class Shown:
     """The frames of a GIF as a viewer shows them, asked for in time order: `at(ms)` is the
-    picture on screen ms milliseconds after the start (the last one stays)."""
+    picture on screen ms milliseconds after the start (the last one stays). FFmpeg composes
+    the frames (Pillow 9 gets the "previous" disposal wrong), one at a time."""
 
-    def __init__(self, path):
-        self.im = Image.open(path)
-        self.frames = getattr(self.im, "n_frames", 1)
+    def __init__(self, path, size):
+        self.delays = [d * 10 for d in delays(path)]
+        self.size = size
+        self.feed = subprocess.Popen(
+            ["ffmpeg", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24",
+             "-fps_mode", "passthrough", "-"], stdout=subprocess.PIPE)
         self.index, self.start = 0, 0
-        self.picture = self.im.convert("RGB")
+        self.picture = self.next()
+
+    def next(self):
+        n = self.size[0] * self.size[1] * 3
+        data = self.feed.stdout.read(n)
+        if len(data) != n:
+            raise ValueError("fewer frames than gifsicle counts, or another screen size")
+        return Image.frombytes("RGB", self.size, data)
 
     def at(self, ms):
-        while self.index + 1 < self.frames:
-            end = self.start + self.im.info.get("duration", 0)
+        while self.index + 1 < len(self.delays):
+            end = self.start + self.delays[self.index]
             if end > ms:
                 break
             self.index += 1
-            self.im.seek(self.index)
             self.start = end
-            self.picture = self.im.convert("RGB")
+            self.picture = self.next()
         return self.picture
+
+    def close(self):
+        self.feed.stdout.close()
+        self.feed.kill()
+        self.feed.wait()
 
 
 def psnrs(pngs, outputs):
     """The PSNR of each output over the clip (None when it cannot be compared)."""
-    shown = {}
-    for o in outputs:
-        try:
-            shown[o] = Shown(o)
-        except (OSError, ValueError):
-            pass
+    with Image.open(pngs[0]) as first:
+        size = first.size
+    shown = {o: Shown(o, size) for o in outputs if os.path.exists(o)}
     errors = dict.fromkeys(shown, 0)
     for i, png in enumerate(pngs):
         with Image.open(png) as src:
@@ -150,9 +175,13 @@ def psnrs(pngs, outputs):
         for o, s in shown.items():
             if errors[o] is None:
                 continue
-            picture = s.at(i * DELAY * 10)
-            errors[o] = None if picture.size != src.size else errors[o] + squared_error(picture, src)
-        size = src.size
+            try:
+                errors[o] += squared_error(s.at(i * DELAY * 10), src)
+            except ValueError as e:
+                print("  %s: %s" % (os.path.basename(o), e), file=sys.stderr)
+                errors[o] = None
+    for s in shown.values():
+        s.close()
     result = {}
     for o in outputs:
         e = errors.get(o)

@@ -58,14 +58,14 @@ draw_photo-pan() {
   landscape 3840 2160 21 "$work/pan.png"
   ffmpeg -v error -y -i "$work/pan.png" -vf "loop=loop=79:size=1:start=0,setpts=N/20/TB,
     crop=w=1536:h=864:x='120+n*26.3':y='1000+60*sin(n/11)':exact=1,
-    scale=480:270:flags=lanczos+accurate_rnd+full_chroma_int,$grain" -frames:v 80 -start_number 0 "$1/%04d.png"
+    scale=480:270:flags=lanczos+accurate_rnd+full_chroma_int,$grain" -fps_mode passthrough -frames:v 80 -start_number 0 "$1/%04d.png"
 }
 
 # A slow zoom (1 to 1.6 times) into an 8 Mpx upright print, towards a point near the hills.
 draw_print-zoom() {
   landscape 2448 3264 57 "$work/print.png"
   ffmpeg -v error -y -i "$work/print.png" -vf "zoompan=z='1+0.6*on/59':d=60:s=360x480:fps=20:
-    x='(iw-iw/zoom)*0.62':y='(ih-ih/zoom)*0.55',$grain" -frames:v 60 -start_number 0 "$1/%04d.png"
+    x='(iw-iw/zoom)*0.62':y='(ih-ih/zoom)*0.55',$grain" -fps_mode passthrough -frames:v 60 -start_number 0 "$1/%04d.png"
 }
 
 # The program's window recorded by FFmpeg's x11grab at 12 frames a second on a private X
@@ -132,7 +132,7 @@ SESSION
   mkdir -p "$work/session-config" "$work/session-home"
   timeout 300 xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" \
     bash "$work/session.sh" "$program" "$work/screen.mkv" "$size" "$work"
-  ffmpeg -v error -y -i "$work/screen.mkv" -pix_fmt rgb24 -frames:v 100 -start_number 0 "$1/%04d.png"
+  ffmpeg -v error -y -i "$work/screen.mkv" -pix_fmt rgb24 -fps_mode passthrough -frames:v 100 -start_number 0 "$1/%04d.png"
 }
 
 lw_clips() {
