@@ -1,5 +1,5 @@
-"""The runs, measures and tables of bench/clip.sh (see there). Needs Pillow (for the PNGs and the errors): run it with
-/usr/bin/python3.
+"""The runs, measures and tables of bench/clip.sh (see there). Needs Pillow (the PNGs and the
+errors): run it with /usr/bin/python3.
 clip.py PROGRAM GIFSKI WORK REPEATS CLIP-FOLDER...
 
 Every tool makes a GIF of each clip's PNG frames at one delay; its PSNR is that of what the GIF
@@ -15,7 +15,8 @@ import sys
 
 from PIL import Image, ImageChops
 
-import measure
+import tempfile
+import time
 
 program, gifski, work, repeats, *clips = sys.argv[1:]
 repeats = int(repeats)
@@ -36,22 +37,50 @@ def our_settings():
     settings = [PLAIN]
     if has("--quality"):
         # A setting for the inputs that follow: the palette is built from the true colours.
-        settings += ["--quality %s %s" % (n, PLAIN)
+        settings += ["--quality=%s %s" % (n, PLAIN)
                      for n in env.get("LW_CLIP_QUALITY", "30 50 70 90 100").split()]
     if has("--lossy"):
         # An edit where it stands, after the optimizer as the dialog applies it.
-        settings += ["-i IN --delay %d -z --lossy %s -o OUT" % (DELAY, n)
+        settings += ["-i IN --delay %d -z --lossy=%s -o OUT" % (DELAY, n)
                      for n in env.get("LW_CLIP_LOSSY", "40 100").split()]
     return settings
 
 
 def our_label(setting):
-    fixed = PLAIN.split()
-    rest = [w for w in setting.split() if w not in fixed]
-    return "ours " + " ".join(rest) if rest else "ours"
+    """The setting less the input and the output, and less the delay and -z when it has both
+    (as every run of ours has unless LW_CLIP_OURS says otherwise)."""
+    words, rest = shlex.split(setting), []
+    fixed = {("-i", "IN"), ("-o", "OUT")}
+    if "-z" in words and "--delay %d" % DELAY in " ".join(words):
+        fixed.add(("--delay", str(DELAY)))
+    i = 0
+    while i < len(words):
+        if tuple(words[i:i + 2]) in fixed:
+            i += 2
+            continue
+        if words[i] != "-z" or ("--delay", str(DELAY)) not in fixed:
+            rest.append(words[i])
+        i += 1
+    if not rest and ("--delay", str(DELAY)) not in fixed:
+        return "ours, read and write only"
+    return " ".join(["ours"] + rest)
 
 
 # ---------------------------------------------------------------------------------------------
+def timed(cmd, complaints):
+    """Runs cmd; its wall time in seconds. What it says on standard error, and a failure, go
+    under the table (a failed run leaves no output: its row shows "-")."""
+    with tempfile.TemporaryFile() as err:
+        start = time.perf_counter()
+        code = subprocess.run(cmd, stdout=subprocess.DEVNULL, stderr=err).returncode
+        wall = time.perf_counter() - start
+        err.seek(0)
+        said = err.read().decode(errors="replace").strip()
+    if code or said:
+        complaints.add("%s%s: %s" % (" ".join(cmd), " failed (%d)" % code if code else "", said))
+    return wall
+
+
 class Entry:
     """One tool at one setting: its commands (run in turn, timed together), its output, and,
     for a pipeline over another entry's output, that entry (whose time is added)."""
@@ -65,7 +94,7 @@ class Entry:
         return own + (self.over.time() if self.over else 0)
 
 
-def entries_for(clip, folder, frames, width, height):
+def entries_for(clip, folder, width, height):
     out = os.path.join(work, clip)
     os.makedirs(out, exist_ok=True)
     pattern = os.path.join(folder, "*.png")
@@ -136,7 +165,8 @@ class Shown:
         self.size = size
         self.feed = subprocess.Popen(
             ["ffmpeg", "-v", "error", "-i", path, "-f", "rawvideo", "-pix_fmt", "rgb24",
-             "-fps_mode", "passthrough", "-"], stdout=subprocess.PIPE)
+             "-fps_mode", "passthrough", "-"],
+            stdout=subprocess.PIPE, stderr=subprocess.DEVNULL)
         self.index, self.start = 0, 0
         self.picture = self.next()
 
@@ -199,17 +229,17 @@ def clip_table(folder):
     pngs = sorted(f for f in os.listdir(folder) if f.endswith(".png"))
     with Image.open(os.path.join(folder, pngs[0])) as first:
         width, height = first.size
-    entries, paths = entries_for(clip, folder, len(pngs), width, height)
+    entries, paths = entries_for(clip, folder, width, height)
     # Every setting once per round, in turn, so that a load on the machine falls on all alike;
     # a pipeline's first stage, when left out of the table, runs just before it.
-    order = []
+    order, complaints = [], set()
     for e in entries:
         if e.over and e.over not in entries and e.over not in order:
             order.append(e.over)
         order.append(e)
     for _ in range(repeats):
         for e in order:
-            e.walls.append(sum(measure.run(cmd).wall for cmd in e.commands))
+            e.walls.append(sum(timed(cmd, complaints) for cmd in e.commands))
     quality = psnrs(paths, [e.out for e in entries])
 
     print("%s: %d frames of %dx%d, %d/100 s each" % (clip, len(pngs), width, height, DELAY))
@@ -233,11 +263,13 @@ def clip_table(folder):
         else:
             verdict = "none"
         print("  %-44s %s" % (a.label, verdict))
-    q90 = next((e for e in entries if e.ours and e.label == "ours --quality 90"),
+    q90 = next((e for e in entries if e.label in ("ours --quality=90", "ours --quality 90")),
                next((e for e in entries if e.ours), None))
     ff = next((e for e in entries if e.label == "ffmpeg palettegen+paletteuse"), None)
     if q90 and ff:
         print("  time %s / ffmpeg two-pass: %.2f" % (q90.label, q90.time() / ff.time()))
+    for c in sorted(complaints):
+        print("  said: " + c.replace("\n", "\n        "))
     print()
     sys.stdout.flush()
 

@@ -37,7 +37,10 @@ source "$(dirname "$0")/lib.sh"
 program="$(readlink -f "${1:-$lw_root/build/release/bin/loopwright}")"
 [ -x "$program" ] || { echo "No program at $program (scripts/bench-clip builds one)" >&2; exit 1; }
 lw_need convert gifsicle ffmpeg xvfb-run xdotool openbox /usr/bin/python3 /usr/bin/time
-/usr/bin/python3 -c 'import PIL' 2>/dev/null || { echo "Pillow is missing (scripts/setup.sh)" >&2; exit 1; }
+if ! /usr/bin/python3 -c 'import PIL' 2>/dev/null; then
+  echo "Pillow is missing (scripts/setup.sh)" >&2
+  exit 1
+fi
 gifski="$lw_root/build/bench-tools/node_modules/gifski/bin/debian/gifski"
 peers=" ${LW_CLIP_PEERS:-ffmpeg gifski magick gifsicle} "
 if [[ "$peers" == *" gifski "* ]] && ! [ -x "$gifski" ]; then
@@ -49,5 +52,5 @@ lw_magick_roomy
 source "$lw_root/bench/clips.sh"
 lw_clips "$program"
 
-PYTHONPATH="$lw_root/bench" /usr/bin/python3 "$lw_root/bench/clip.py" "$program" "$gifski" \
+/usr/bin/python3 "$lw_root/bench/clip.py" "$program" "$gifski" \
   "$work" "${LW_REPEATS:-1}" "${clip_dirs[@]}"

@@ -1,3 +1,4 @@
+# shellcheck shell=bash disable=SC2154  # $work comes from lw_workdir
 # The natural clips of bench/clip.sh, drawn here and kept as PNG frames (0000.png ...), one
 # folder per clip in $clips. Source it after lib.sh and lw_workdir; `lw_clips PROGRAM` draws what
 # is missing and fills `clip_dirs`. Nothing is downloaded: the pictures are composed with
@@ -9,7 +10,7 @@ clips="${LW_BENCH_CLIPS:-$lw_root/build/bench-clips}"
 clip_cached() {
   [ -e "$clips/$1/complete" ] && return
   echo "Drawing the clip $1 in $clips ..." >&2
-  rm -rf "$clips/$1" && mkdir -p "$clips/$1.part"
+  rm -rf "${clips:?}/$1" "${clips:?}/$1.part" && mkdir -p "$clips/$1.part"
   "draw_$1" "$clips/$1.part"
   touch "$clips/$1.part/complete"
   mv "$clips/$1.part" "$clips/$1"
@@ -22,7 +23,9 @@ landscape() {
   local W=$1 H=$2 S=$3 out=$4 t="$work/land"
   local w4=$((W / 4)) h4=$((H / 4))
   mkdir -p "$t"
-  grey_plasma() { convert -seed "$1" -size "$2" plasma:grey50-grey50 -colorspace gray -auto-level "${@:3}"; }
+  grey_plasma() {
+    convert -seed "$1" -size "$2" plasma:grey50-grey50 -colorspace gray -auto-level "${@:3}"
+  }
   # A hill line: a 1-D fractal height per column, white below it.
   ridge() {  # seed out blur top% bottom%
     grey_plasma "$1" "${W}x16" -blur "0x$3" -crop "${W}x1+0+8" +repage -auto-level \
@@ -58,14 +61,16 @@ draw_photo-pan() {
   landscape 3840 2160 21 "$work/pan.png"
   ffmpeg -v error -y -i "$work/pan.png" -vf "loop=loop=79:size=1:start=0,setpts=N/20/TB,
     crop=w=1536:h=864:x='120+n*26.3':y='1000+60*sin(n/11)':exact=1,
-    scale=480:270:flags=lanczos+accurate_rnd+full_chroma_int,$grain" -fps_mode passthrough -frames:v 80 -start_number 0 "$1/%04d.png"
+    scale=480:270:flags=lanczos+accurate_rnd+full_chroma_int,$grain" \
+    -fps_mode passthrough -frames:v 80 -start_number 0 "$1/%04d.png"
 }
 
 # A slow zoom (1 to 1.6 times) into an 8 Mpx upright print, towards a point near the hills.
 draw_print-zoom() {
   landscape 2448 3264 57 "$work/print.png"
   ffmpeg -v error -y -i "$work/print.png" -vf "zoompan=z='1+0.6*on/59':d=60:s=360x480:fps=20:
-    x='(iw-iw/zoom)*0.62':y='(ih-ih/zoom)*0.55',$grain" -fps_mode passthrough -frames:v 60 -start_number 0 "$1/%04d.png"
+    x='(iw-iw/zoom)*0.62':y='(ih-ih/zoom)*0.55',$grain" \
+    -fps_mode passthrough -frames:v 60 -start_number 0 "$1/%04d.png"
 }
 
 # The program's window recorded by FFmpeg's x11grab at 12 frames a second on a private X
@@ -132,12 +137,14 @@ SESSION
   mkdir -p "$work/session-config" "$work/session-home"
   timeout 300 xvfb-run -a -s "-screen 0 ${size}x24 -nolisten tcp" \
     bash "$work/session.sh" "$program" "$work/screen.mkv" "$size" "$work"
-  ffmpeg -v error -y -i "$work/screen.mkv" -pix_fmt rgb24 -fps_mode passthrough -frames:v 100 -start_number 0 "$1/%04d.png"
+  ffmpeg -v error -y -i "$work/screen.mkv" -pix_fmt rgb24 -fps_mode passthrough -frames:v 100 \
+    -start_number 0 "$1/%04d.png"
 }
 
 lw_clips() {
   clip_program=$1
-  local names=(${LW_CLIP_ONLY:-photo-pan print-zoom screen-recording}) name
+  local names name
+  read -ra names <<<"${LW_CLIP_ONLY:-photo-pan print-zoom screen-recording}"
   clip_dirs=()
   mkdir -p "$clips"
   for name in "${names[@]}"; do
