@@ -12,11 +12,10 @@ import shlex
 import statistics
 import subprocess
 import sys
-
-from PIL import Image, ImageChops
-
 import tempfile
 import time
+
+from PIL import Image, ImageChops
 
 program, gifski, work, repeats, *clips = sys.argv[1:]
 repeats = int(repeats)
