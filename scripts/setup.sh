@@ -15,6 +15,7 @@ packages=(
   xvfb xauth
   icoutils time
   librsvg2-bin desktop-file-utils man-db shared-mime-info
+  xdotool openbox python3-pil
 )
 
 missing=()
