@@ -490,7 +490,7 @@ class Step {
     if (smallest) f->codeSize = SmallestCodeSize(*f);
     // The code size the transparent index needs is set again once the results are in.
     if ((options_ & optimize::DuplicatesToTransparency) && anyRepeat)
-      duplicates->Submit(f, mask->data(), smallest);
+      duplicates->Submit(f, mask->data(), smallest, false);
     return true;
   }
 

@@ -26,7 +26,7 @@ namespace lw {
 // TryDuplicatesTransparency, with the LZW data of the image the frame ends with left in *lzw
 // (empty when nothing was encoded) instead of being kept for the next write.
 bool TryDuplicatesTransparencyData(Frame* frame, const uint8_t* changed, bool smallIndex,
-                                   std::vector<uint8_t>* lzw);
+                                   bool weighed, std::vector<uint8_t>* lzw);
 
 class DuplicatesQueue {
  public:
@@ -39,7 +39,7 @@ class DuplicatesQueue {
   // Tries transparency for the frame's unchanged pixels as TryDuplicatesTransparency does;
   // changed (rows of the frame's width) is copied. The frame must stay alive and keep its size
   // and pixels until its result is applied (Finish, or the queue's end for a cancel).
-  void Submit(Frame* frame, const uint8_t* changed, bool smallIndex = false);
+  void Submit(Frame* frame, const uint8_t* changed, bool smallIndex = false, bool weighed = true);
   // Waits for and applies every result still to come.
   void Finish();
   // Drops every result not applied yet; used when the run is cancelled.
