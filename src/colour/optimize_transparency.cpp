@@ -267,7 +267,8 @@ class FlexibleParse {
 
 // The free pixels (changed 0) chosen by FlexibleParse, in place in rows of stride bytes. Returns
 // how many pixels took a new value, and in *dataBytes the LZW data's size as the encoder writes
-// it. Throws bad_alloc when memory is short.
+// it. Without changed, every pixel stays: only the size is measured. Throws bad_alloc when memory
+// is short.
 uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
                             const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
                             uint64_t* dataBytes = nullptr) {
@@ -281,7 +282,8 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
   // Free pixels marked by the length of the free stretch they start (across rows, as the
   // encoder reads them).
   uint32_t run = 0;
-  for (size_t i = rows.size(); i-- > 0;) {
+  if (!changed) std::memset(fixed.data(), FlexibleParse::kFixed, n);
+  for (size_t i = changed ? rows.size() : 0; i-- > 0;) {
     const uint8_t* m = changed + uint64_t{rows[i]} * w;
     uint8_t* out = fixed.data() + i * w;
     for (uint32_t x = w; x-- > 0;) {
@@ -378,34 +380,38 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
 
   bool taken = false;
   if (!weighed) {
-    // The flexible choice alone, whose size the parse itself tells: where most pixels are free
-    // it is surely the smaller, and is taken without an encoding; where few are, transparency
-    // has little to win and is not tried; otherwise it must beat the frame as it is, whose
-    // encoding then serves the write. Either way the frame is encoded once.
+    // The flexible choice and all of them transparent, sized by the parse itself without an
+    // encoding. Where most pixels are free one of them is surely smaller than the frame as it
+    // is; where few are, transparency has little to win and is not tried; in between, the
+    // smaller must beat the frame as it is, whose encoding then serves the write. Either way
+    // the frame is encoded once.
     uint64_t free = 0;
     const uint64_t all = uint64_t{w} * h;
     for (uint64_t i = 0; i < all; ++i) free += changed[i] == 0;
     if (8 * free < all) return false;
     try {
-      if (2 * free >= all) {
-        taken =
-            FlexibleDuplicates(f->bits(), stride, w, h, changed, T, codeSize, f->Interlaced()) > 0;
+      const bool interlaced = f->Interlaced();
+      std::vector<uint8_t> flexible = f->dib, allOf = f->dib;
+      uint64_t flexibleSize = UINT64_MAX, allSize = UINT64_MAX;
+      if (FlexibleDuplicates(flexible.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
+                             interlaced, &flexibleSize) == 0)
+        flexibleSize = UINT64_MAX;
+      if (AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) == 0 ||
+          FlexibleDuplicates(allOf.data() + DibBitsOffset, stride, w, h, nullptr, T, codeSize,
+                             interlaced, &allSize) != 0)
+        allSize = UINT64_MAX;
+      std::vector<uint8_t>& smaller = allSize < flexibleSize ? allOf : flexible;
+      const uint64_t smallerSize = std::min(allSize, flexibleSize);
+      std::vector<uint8_t> data;
+      const uint64_t plain = 2 * free >= all ? 0 : EncodeFrameRecord(f, &data);
+      if (smallerSize != UINT64_MAX &&
+          (2 * free >= all || (plain != 0 && smallerSize < data.size()))) {
+        f->dib.swap(smaller);
+        taken = true;
+      } else if (lzw) {
+        lzw->swap(data);
       } else {
-        std::vector<uint8_t> data;
-        const uint64_t plain = EncodeFrameRecord(f, &data);
-        std::vector<uint8_t> variant = f->dib;
-        uint64_t flexible = 0;
-        if (plain != 0 &&
-            FlexibleDuplicates(variant.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
-                               f->Interlaced(), &flexible) > 0 &&
-            flexible < data.size()) {
-          f->dib.swap(variant);
-          taken = true;
-        } else if (lzw) {
-          lzw->swap(data);
-        } else {
-          KeepFrameData(f, std::move(data));
-        }
+        KeepFrameData(f, std::move(data));
       }
     } catch (const std::bad_alloc&) {
       return false;  // the frame keeps what it has: nothing was written over yet
