@@ -164,6 +164,7 @@ class FlexibleParse {
   void Reset() {
     std::memset(slots_, 0, sizeof slots_);
     std::fill_n(lastPixel_, kCodes, kNone);
+    std::fill_n(children_, kCodes, 0);
     nextFree_ = clear_ + 2;
   }
   bool PreferT(size_t at) const { return fixed_[at] == kLongGap; }
@@ -173,7 +174,8 @@ class FlexibleParse {
   // The code for string code + p, or -1. Slots hold key << 12 | code (codes are never 0).
   int Find(int code, uint8_t p) const {
     if (lastPixel_[code] == p) return lastCode_[code];
-    if (lastPixel_[code] == kNone) return -1;
+    // Most strings are extended one way only: the hash is asked only about the others.
+    if (children_[code] <= 1) return -1;
     const uint32_t key = Key(code, p);
     for (uint32_t h = Home(key);; h = (h + 1) & kSlotMask) {
       const uint32_t s = slots_[h];
@@ -189,7 +191,9 @@ class FlexibleParse {
     slots_[h] = (key << 12) | static_cast<uint32_t>(nextFree_);
     lastPixel_[code] = p;
     lastCode_[code] = static_cast<uint16_t>(nextFree_);
+    ++children_[code];
     lastPixel_[nextFree_] = kNone;
+    children_[nextFree_] = 0;
     ++nextFree_;
     return h;
   }
@@ -215,6 +219,7 @@ class FlexibleParse {
       --nextFree_;
       lastPixel_[code] = pixelBefore;
       lastCode_[code] = codeBefore;
+      --children_[code];
     }
   }
 
@@ -259,6 +264,7 @@ class FlexibleParse {
   uint32_t slots_[1u << kSlotBits];
   uint16_t lastPixel_[kCodes];  // the child each code was last extended by, or kNone
   uint16_t lastCode_[kCodes];
+  uint16_t children_[kCodes];  // how many strings extend each code
   // A string is at most one pixel longer than the number of codes.
   uint8_t path_[kCodes + 1];
   uint8_t best_[kCodes + 1];
@@ -390,29 +396,31 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
     for (uint64_t i = 0; i < all; ++i) free += changed[i] == 0;
     if (8 * free < all) return false;
     try {
-      const bool interlaced = f->Interlaced();
-      std::vector<uint8_t> flexible = f->dib, allOf = f->dib;
-      uint64_t flexibleSize = UINT64_MAX, allSize = UINT64_MAX;
+      std::vector<uint8_t> flexible = f->dib, allOf = f->dib, allData, plainData;
+      uint64_t flexibleSize = UINT64_MAX, allSize = UINT64_MAX, plainSize = UINT64_MAX;
       if (FlexibleDuplicates(flexible.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
-                             interlaced, &flexibleSize) == 0)
+                             f->Interlaced(), &flexibleSize) == 0)
         flexibleSize = UINT64_MAX;
-      if (AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) == 0 ||
-          FlexibleDuplicates(allOf.data() + DibBitsOffset, stride, w, h, nullptr, T, codeSize,
-                             interlaced, &allSize) != 0)
-        allSize = UINT64_MAX;
-      std::vector<uint8_t>& smaller = allSize < flexibleSize ? allOf : flexible;
-      const uint64_t smallerSize = std::min(allSize, flexibleSize);
-      std::vector<uint8_t> data;
-      const uint64_t plain = 2 * free >= all ? 0 : EncodeFrameRecord(f, &data);
-      if (smallerSize != UINT64_MAX &&
-          (2 * free >= all || (plain != 0 && smallerSize < data.size()))) {
-        f->dib.swap(smaller);
+      // Encoding costs less than the parse, and the winner's data serves the write.
+      if (AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) > 0 &&
+          SizeWith(f, allOf, &allData) != 0 && !allData.empty())
+        allSize = allData.size();
+      if (2 * free < all && EncodeFrameRecord(f, &plainData) != 0 && !plainData.empty())
+        plainSize = plainData.size();
+      std::vector<uint8_t>* keep = &plainData;
+      if (flexibleSize < allSize && flexibleSize < plainSize) {
+        f->dib.swap(flexible);
+        keep = nullptr;
         taken = true;
-      } else if (lzw) {
-        lzw->swap(data);
-      } else {
-        KeepFrameData(f, std::move(data));
+      } else if (allSize < plainSize) {
+        f->dib.swap(allOf);
+        keep = &allData;
+        taken = true;
       }
+      if (keep && lzw)
+        lzw->swap(*keep);
+      else if (keep)
+        KeepFrameData(f, std::move(*keep));
     } catch (const std::bad_alloc&) {
       return false;  // the frame keeps what it has: nothing was written over yet
     }
