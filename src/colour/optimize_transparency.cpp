@@ -271,13 +271,11 @@ class FlexibleParse {
   uint8_t kept_[kCodes + 1];
 };
 
-// The free pixels (changed 0) chosen by FlexibleParse, in place in rows of stride bytes. Returns
-// how many pixels took a new value, and in *dataBytes the LZW data's size as the encoder writes
-// it. Without changed, every pixel stays: only the size is measured. Throws bad_alloc when memory
-// is short.
+}  // namespace
+
 uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
                             const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
-                            uint64_t* dataBytes = nullptr) {
+                            uint64_t* dataBytes) {
   const size_t n = size_t{w} * h;
   std::vector<uint8_t> seq(n), fixed(n);
   std::vector<uint32_t> rows;
@@ -312,8 +310,6 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
   }
   return count;
 }
-
-}  // namespace
 
 int ChooseTransparentIndex(const bool* used, int entries, int preferred, int smallBits) {
   entries = std::clamp(entries, 0, 256);
@@ -447,7 +443,7 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
       weigh(DuplicateRuns(variant.data() + DibBitsOffset, stride, w, h, changed, T));
       variant = original;
       weigh(FlexibleDuplicates(variant.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
-                               f->Interlaced()));
+                               f->Interlaced(), nullptr));
     } catch (const std::bad_alloc&) {
       // No room for a trial copy: the frame keeps the best image so far.
     }
