@@ -382,26 +382,29 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
 
   bool taken = false;
   if (!weighed) {
-    // The flexible choice and all of them transparent, sized by the parse itself without an
-    // encoding. Where most pixels are free one of them is surely smaller than the frame as it
-    // is; where few are, transparency has little to win and is not tried; in between, the
-    // smaller must beat the frame as it is, whose encoding then serves the write. Either way
-    // the frame is encoded once.
+    // The flexible choice, sized by the parse itself without an encoding. Where most pixels
+    // are free it only has to beat all of them transparent, and surely beats the frame as it
+    // is; where few are, transparency has little to win and is not tried; in between, it must
+    // beat the frame as it is, whose encoding then serves the write.
     uint64_t free = 0;
     const uint64_t all = uint64_t{w} * h;
     for (uint64_t i = 0; i < all; ++i) free += changed[i] == 0;
     if (8 * free < all) return false;
     try {
-      std::vector<uint8_t> flexible = f->dib, allOf = f->dib, allData, plainData;
+      std::vector<uint8_t> flexible = f->dib, allOf, allData, plainData;
       uint64_t flexibleSize = UINT64_MAX, allSize = UINT64_MAX, plainSize = UINT64_MAX;
       if (FlexibleDuplicates(flexible.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
                              f->Interlaced(), &flexibleSize) == 0)
         flexibleSize = UINT64_MAX;
-      // Encoding costs less than the parse, and the winner's data serves the write.
-      if (AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) > 0 &&
+      // Encoding costs less than the parse, and the winner's data serves the write. All of
+      // them transparent wins only where most pixels are free; elsewhere the frame as it is
+      // is the one to beat.
+      const bool mostlyFree = 2 * free >= all;
+      if (mostlyFree) allOf = f->dib;
+      if (mostlyFree && AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) > 0 &&
           SizeWith(f, allOf, &allData) != 0 && !allData.empty())
         allSize = allData.size();
-      if (2 * free < all && EncodeFrameRecord(f, &plainData) != 0 && !plainData.empty())
+      if (!mostlyFree && EncodeFrameRecord(f, &plainData) != 0 && !plainData.empty())
         plainSize = plainData.size();
       std::vector<uint8_t>* keep = &plainData;
       if (flexibleSize < allSize && flexibleSize < plainSize) {
