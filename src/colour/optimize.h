@@ -51,11 +51,13 @@ bool CompactPalette(const Palette& palette, uint32_t* usage, PalettePtr* compact
 // transparency for duplicated pixels, as the options say. Returns 0 when cancelled.
 int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter* progress);
 
-// Tries the two transparency variants on a frame already cut to its changed box; changed holds
+// Tries the transparency variants on a frame already cut to its changed box; changed holds
 // one byte per pixel of the frame (rows of `width` bytes), 1 where the pixel must stay. Takes the
 // variant that encodes smallest. True when the frame changed. With smallIndex, a new transparent
-// index is taken below the code size the changed pixels need when one is free there.
-bool TryDuplicatesTransparency(Frame* frame, const uint8_t* changed, bool smallIndex = false);
+// index is taken below the code size the changed pixels need when one is free there. Unweighed,
+// only the variant that follows the encoder's strings is made, and taken without encoding.
+bool TryDuplicatesTransparency(Frame* frame, const uint8_t* changed, bool smallIndex = false,
+                               bool weighed = true);
 
 // The frame step that also chooses each frame's disposal: frames are rewritten so that each one
 // draws only what differs from the screen the previous one leaves. Returns -1, with nothing

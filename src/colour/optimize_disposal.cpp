@@ -157,8 +157,8 @@ struct Screens {
       const uint8_t* p = f->bits() + y * stride;
       uint16_t* c = Row(cur, s.rect.top + y) + s.rect.left;
       if (s.transparent) {
-        for (uint32_t x = 0; x < f->width; ++x)
-          if (p[x] != s.t) c[x] = p[x];
+        // A store on every pixel, so that the loop runs on whole vectors.
+        for (uint32_t x = 0; x < f->width; ++x) c[x] = p[x] != s.t ? p[x] : c[x];
       } else {
         for (uint32_t x = 0; x < f->width; ++x) c[x] = p[x];
       }
@@ -490,7 +490,7 @@ class Step {
     if (smallest) f->codeSize = SmallestCodeSize(*f);
     // The code size the transparent index needs is set again once the results are in.
     if ((options_ & optimize::DuplicatesToTransparency) && anyRepeat)
-      duplicates->Submit(f, mask->data(), smallest);
+      duplicates->Submit(f, mask->data(), smallest, false);
     return true;
   }
 

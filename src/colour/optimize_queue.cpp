@@ -19,6 +19,7 @@ struct DuplicatesQueue::Job {
   bool ok = false;
   bool taken = false;
   bool smallIndex = false;
+  bool weighed = true;
 };
 
 namespace {
@@ -55,22 +56,23 @@ DuplicatesQueue::DuplicatesQueue()
 
 DuplicatesQueue::~DuplicatesQueue() { Discard(); }
 
-void DuplicatesQueue::Submit(Frame* frame, const uint8_t* changed, bool smallIndex) {
+void DuplicatesQueue::Submit(Frame* frame, const uint8_t* changed, bool smallIndex, bool weighed) {
   if (!frame || !changed) return;
   if (threads_ > 1 && workers_.empty()) StartWorkers();
   if (workers_.empty()) {
-    TryDuplicatesTransparency(frame, changed, smallIndex);
+    TryDuplicatesTransparency(frame, changed, smallIndex, weighed);
     return;
   }
   auto job = std::make_unique<Job>();
   try {
     job->frame = frame;
     job->smallIndex = smallIndex;
+    job->weighed = weighed;
     DetachFrame(*frame, &job->copy, &job->palette);
     job->changed.assign(changed, changed + uint64_t{frame->width} * frame->height);
   } catch (const std::bad_alloc&) {
     // No room for the copy: this frame is tried here and now.
-    TryDuplicatesTransparency(frame, changed, smallIndex);
+    TryDuplicatesTransparency(frame, changed, smallIndex, weighed);
     return;
   }
   while (!pending_.empty() && pending_.size() >= window_) ApplyFront(true);
@@ -138,7 +140,8 @@ void DuplicatesQueue::Work() {
     bool ok = true, taken = false;
     try {
       std::vector<uint8_t> lzw;
-      taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), job->smallIndex, &lzw);
+      taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), job->smallIndex,
+                                            job->weighed, &lzw);
       // Checked against the frame's pixels when a write uses them: they serve only once the
       // result is applied.
       KeepFrameDataFor(job->frame, &job->copy, std::move(lzw));

@@ -26,7 +26,17 @@ namespace lw {
 // TryDuplicatesTransparency, with the LZW data of the image the frame ends with left in *lzw
 // (empty when nothing was encoded) instead of being kept for the next write.
 bool TryDuplicatesTransparencyData(Frame* frame, const uint8_t* changed, bool smallIndex,
-                                   std::vector<uint8_t>* lzw);
+                                   bool weighed, std::vector<uint8_t>* lzw);
+
+// Chooses each free pixel (changed 0) of the width x height rows of stride bytes between its own
+// colour and t, so that the LZW strings around it run furthest, for a frame written with
+// codeSize (rows in interlace order when asked). Returns how many pixels took t, and in
+// *dataBytes (may be none) the size of the LZW data the encoder makes of the result, as long as
+// no string is key 0 of the encoder's table (pixel 0 after pixel 0). Without changed, nothing
+// changes: only the size is measured. Throws bad_alloc when memory is short.
+uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
+                            const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
+                            uint64_t* dataBytes);
 
 class DuplicatesQueue {
  public:
@@ -39,7 +49,7 @@ class DuplicatesQueue {
   // Tries transparency for the frame's unchanged pixels as TryDuplicatesTransparency does;
   // changed (rows of the frame's width) is copied. The frame must stay alive and keep its size
   // and pixels until its result is applied (Finish, or the queue's end for a cancel).
-  void Submit(Frame* frame, const uint8_t* changed, bool smallIndex = false);
+  void Submit(Frame* frame, const uint8_t* changed, bool smallIndex = false, bool weighed = true);
   // Waits for and applies every result still to come.
   void Finish();
   // Drops every result not applied yet; used when the run is cancelled.

@@ -1,13 +1,17 @@
 // Pixels that repeat what is already on screen become transparent when that encodes smaller:
-// either all of them, or only the runs where a transparent span breaks fewer LZW strings.
+// all of them, only the runs where a transparent span breaks fewer LZW strings, or each one as
+// the LZW strings around it go best.
 #include <algorithm>
 #include <bit>
 #include <cstring>
+#include <memory>
 #include <new>
+#include <vector>
 
 #include "colour/optimize.h"
 #include "colour/optimize_queue.h"
 #include "core/gif_writer.h"
+#include "core/lzw.h"
 
 namespace lw {
 
@@ -78,7 +82,234 @@ uint64_t DuplicateRuns(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
   return n;
 }
 
+// Chooses, for every pixel the screen already shows, between its own colour and t so that each
+// LZW string runs as far as the dictionary built so far allows: at each string start it looks
+// ahead along both choices (within a budget) and keeps the longest match. Ties go to t inside
+// long stretches of free pixels, whose transparent runs later strings can follow, and to the
+// pixel's own colour in short gaps. The encoder's parse of the result follows the same strings,
+// so its dictionary grows the way the choices assumed.
+class FlexibleParse {
+ public:
+  // What may become of each pixel: kept as it is (kFixed), or free to be t, preferably where it
+  // starts a long stretch of free pixels, whose transparent runs later strings can follow; in a
+  // short gap between kept pixels the gap's own colours break fewer strings.
+  static constexpr uint8_t kFixed = 0, kShortGap = 1, kLongGap = 2;
+  static constexpr uint32_t kLongRun = 8;
+
+  // px (n pixels in encoding order) is changed in place where fixed is not kFixed. Returns the
+  // bytes of LZW codes the encoder makes of the result (sub-blocks aside).
+  uint64_t Run(uint8_t* px, const uint8_t* fixed, size_t n, int codeSize, uint8_t t) {
+    px_ = px;
+    fixed_ = fixed;
+    n_ = n;
+    t_ = t;
+    clear_ = 1 << codeSize;
+    const int firstWidth = codeSize + 1;
+    int width = firstWidth, top = (1 << width) - 1;
+    uint64_t bits = width;  // the clear code the data starts with
+    Reset();
+    size_t at = 0;
+    int code = -1;  // the string before, whose entry the next root completes
+    while (at < n) {
+      const uint8_t o = px_[at];
+      bestLen_ = 0;
+      int root = o;
+      if (fixed_[at] != kFixed && o != t_) {
+        // The preferred choice is tried first and kept on a tie.
+        const uint8_t first = PreferT(at) ? t_ : o, second = first == t_ ? o : t_;
+        root = first;
+        TryRoot(at, code, first);
+        const size_t withFirst = bestLen_;
+        std::memcpy(kept_, best_, withFirst);
+        const int keptCode = bestCode_;
+        TryRoot(at, code, second);
+        if (bestLen_ > withFirst) {
+          root = second;
+        } else {
+          bestLen_ = withFirst;
+          bestCode_ = keptCode;
+          std::memcpy(best_, kept_, withFirst);
+        }
+      } else {
+        TryRoot(at, code, o);
+      }
+      if (code >= 0) Add(code, static_cast<uint8_t>(root));
+      std::memcpy(px_ + at, best_, bestLen_);
+      at += bestLen_;
+      code = bestCode_;
+      bits += width;  // the string's code, with the width the encoder has then
+      if (nextFree_ >= kCodes) {
+        // The encoder clears its table here: the next string starts afresh.
+        bits += width;
+        width = firstWidth;
+        top = (1 << width) - 1;
+        Reset();
+        code = -1;
+      } else if (nextFree_ > top) {
+        ++width;
+        top = width == 12 ? kCodes : (1 << width) - 1;
+      }
+    }
+    bits += width;  // the end code
+    return (bits + 7) / 8;
+  }
+
+ private:
+  static constexpr int kCodes = 4096;
+  static constexpr int kSlotBits = 13;
+  static constexpr uint32_t kSlotMask = (1u << kSlotBits) - 1;
+  static constexpr int kBudget = 16;  // forks followed both ways, per root
+  static constexpr uint16_t kNone = 0xFFFF;
+
+  void Reset() {
+    std::memset(slots_, 0, sizeof slots_);
+    std::fill_n(lastPixel_, kCodes, kNone);
+    std::fill_n(children_, kCodes, 0);
+    nextFree_ = clear_ + 2;
+  }
+  bool PreferT(size_t at) const { return fixed_[at] == kLongGap; }
+  static uint32_t Key(int code, uint8_t p) { return (static_cast<uint32_t>(code) << 8) | p; }
+  static uint32_t Home(uint32_t key) { return (key * 0x9E3779B1u) >> (32 - kSlotBits); }
+
+  // The code for string code + p, or -1. Slots hold key << 12 | code (codes are never 0).
+  int Find(int code, uint8_t p) const {
+    if (lastPixel_[code] == p) return lastCode_[code];
+    // Most strings are extended one way only: the hash is asked only about the others.
+    if (children_[code] <= 1) return -1;
+    const uint32_t key = Key(code, p);
+    for (uint32_t h = Home(key);; h = (h + 1) & kSlotMask) {
+      const uint32_t s = slots_[h];
+      if (s == 0) return -1;
+      if ((s >> 12) == key) return static_cast<int>(s & 0xFFF);
+    }
+  }
+  // Adds the next code for code + p; returns its slot.
+  uint32_t Add(int code, uint8_t p) {
+    const uint32_t key = Key(code, p);
+    uint32_t h = Home(key);
+    while (slots_[h] != 0) h = (h + 1) & kSlotMask;
+    slots_[h] = (key << 12) | static_cast<uint32_t>(nextFree_);
+    lastPixel_[code] = p;
+    lastCode_[code] = static_cast<uint16_t>(nextFree_);
+    ++children_[code];
+    lastPixel_[nextFree_] = kNone;
+    children_[nextFree_] = 0;
+    ++nextFree_;
+    return h;
+  }
+
+  // The longest string from root r at position at, with the entry the root completes in the
+  // table meanwhile (the encoder adds it before it reads on).
+  void TryRoot(size_t at, int code, uint8_t r) {
+    const bool add = code >= 0;
+    uint16_t pixelBefore = 0, codeBefore = 0;
+    uint32_t slot = 0;
+    if (add) {
+      pixelBefore = lastPixel_[code];
+      codeBefore = lastCode_[code];
+      slot = Add(code, r);
+    }
+    budget_ = kBudget;
+    path_[0] = r;
+    Search(at + 1, r, 1);
+    if (add) {
+      // The last entry added sits at the end of its probe chain: taking it out restores the
+      // table exactly.
+      slots_[slot] = 0;
+      --nextFree_;
+      lastPixel_[code] = pixelBefore;
+      lastCode_[code] = codeBefore;
+      --children_[code];
+    }
+  }
+
+  void Search(size_t at, int code, size_t len) {
+    // Along one choice only, no recursion is needed.
+    while (at < n_) {
+      const uint8_t o = px_[at];
+      const bool free = fixed_[at] != kFixed && o != t_;
+      const int viaT = free ? Find(code, t_) : -1;
+      const int viaO = Find(code, o);
+      if (viaT < 0 && viaO < 0) break;
+      const bool preferT = viaT >= 0 && (viaO < 0 || PreferT(at));
+      if (viaT >= 0 && viaO >= 0 && budget_ > 0) {
+        --budget_;
+        path_[len] = preferT ? t_ : o;
+        Search(at + 1, preferT ? viaT : viaO, len + 1);
+        if (budget_ <= 0) return;
+        path_[len] = preferT ? o : t_;
+        Search(at + 1, preferT ? viaO : viaT, len + 1);
+        return;
+      }
+      path_[len++] = preferT ? t_ : o;
+      code = preferT ? viaT : viaO;
+      ++at;
+    }
+    if (len > bestLen_) {
+      bestLen_ = len;
+      bestCode_ = code;
+      std::memcpy(best_, path_, len);
+    }
+  }
+
+  uint8_t* px_ = nullptr;
+  const uint8_t* fixed_ = nullptr;
+  size_t n_ = 0;
+  uint8_t t_ = 0;
+  int clear_ = 0;
+  int nextFree_ = 0;
+  int budget_ = 0;
+  size_t bestLen_ = 0;
+  int bestCode_ = -1;
+  uint32_t slots_[1u << kSlotBits];
+  uint16_t lastPixel_[kCodes];  // the child each code was last extended by, or kNone
+  uint16_t lastCode_[kCodes];
+  uint16_t children_[kCodes];  // how many strings extend each code
+  // A string is at most one pixel longer than the number of codes.
+  uint8_t path_[kCodes + 1];
+  uint8_t best_[kCodes + 1];
+  uint8_t kept_[kCodes + 1];
+};
+
 }  // namespace
+
+uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
+                            const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
+                            uint64_t* dataBytes) {
+  const size_t n = size_t{w} * h;
+  std::vector<uint8_t> seq(n), fixed(n);
+  std::vector<uint32_t> rows;
+  rows.reserve(h);
+  ForEachRowInOrder(h, interlaced, [&](uint32_t r) { rows.push_back(r); });
+  for (size_t i = 0; i < rows.size(); ++i)
+    std::memcpy(seq.data() + i * w, bits + rows[i] * stride, w);
+  // Free pixels marked by the length of the free stretch they start (across rows, as the
+  // encoder reads them).
+  uint32_t run = 0;
+  if (!changed) std::memset(fixed.data(), FlexibleParse::kFixed, n);
+  for (size_t i = changed ? rows.size() : 0; i-- > 0;) {
+    const uint8_t* m = changed + uint64_t{rows[i]} * w;
+    uint8_t* out = fixed.data() + i * w;
+    for (uint32_t x = w; x-- > 0;) {
+      run = m[x] ? 0 : run + 1;
+      out[x] = m[x]                             ? FlexibleParse::kFixed
+               : run >= FlexibleParse::kLongRun ? FlexibleParse::kLongGap
+                                                : FlexibleParse::kShortGap;
+    }
+  }
+  auto parse = std::make_unique<FlexibleParse>();
+  const uint64_t codeBytes = parse->Run(seq.data(), fixed.data(), n, codeSize, t);
+  // The code size byte, a length byte per sub-block of 254, and the terminator.
+  if (dataBytes) *dataBytes = 1 + codeBytes + (codeBytes + 253) / 254 + 1;
+  uint64_t count = 0;
+  for (size_t i = 0; i < rows.size(); ++i) {
+    uint8_t* row = bits + rows[i] * stride;
+    const uint8_t* from = seq.data() + i * w;
+    for (uint32_t x = 0; x < w; ++x) count += row[x] != from[x];
+    std::memcpy(row, from, w);
+  }
+  return count;
+}
 
 int ChooseTransparentIndex(const bool* used, int entries, int preferred, int smallBits) {
   entries = std::clamp(entries, 0, 256);
@@ -109,7 +340,7 @@ uint8_t SmallestCodeSize(const Frame& f) {
 }
 
 // With lzw, the LZW data of the image the frame ends with goes there instead of being kept.
-static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex,
+static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, bool weighed,
                           std::vector<uint8_t>* lzw) {
   if (!f || !changed || !f->bits()) return false;
   const uint32_t w = f->width, h = f->height;
@@ -144,39 +375,86 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex,
     if (t < 0) return false;
   }
   const uint8_t T = static_cast<uint8_t>(t);
+  // The code size the frame is written with, which sets when the encoder's table fills.
+  int codeSize = std::max(2, BitsForColours(f->palette ? std::min(f->palette->Count(), 256) : 256));
+  if (f->codeSize >= 2 && f->codeSize <= 8) codeSize = std::min<int>(codeSize, f->codeSize);
+  codeSize = std::max<int>(codeSize, std::bit_width(unsigned{T}));
 
-  std::vector<uint8_t> bestData, data;
-  uint64_t best = EncodeFrameRecord(f, &bestData);
-  if (best == 0) return false;
   bool taken = false;
-  try {
-    std::vector<uint8_t> original = f->dib;
-    std::vector<uint8_t> variant = original;
-    if (AllDuplicates(variant.data() + DibBitsOffset, stride, w, h, changed, T) > 0) {
-      uint64_t size = SizeWith(f, variant, &data);
-      if (size != 0 && size < best) {
-        f->dib.swap(variant);
-        bestData.swap(data);
-        best = size;
+  if (!weighed) {
+    // The flexible choice, sized by the parse itself without an encoding. Where most pixels
+    // are free it only has to beat all of them transparent, and surely beats the frame as it
+    // is; where few are, transparency has little to win and is not tried; in between, it must
+    // beat the frame as it is, whose encoding then serves the write.
+    uint64_t free = 0;
+    const uint64_t all = uint64_t{w} * h;
+    for (uint64_t i = 0; i < all; ++i) free += changed[i] == 0;
+    if (8 * free < all) return false;
+    try {
+      std::vector<uint8_t> flexible = f->dib, allOf, allData, plainData;
+      uint64_t flexibleSize = UINT64_MAX, allSize = UINT64_MAX, plainSize = UINT64_MAX;
+      if (FlexibleDuplicates(flexible.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
+                             f->Interlaced(), &flexibleSize) == 0)
+        flexibleSize = UINT64_MAX;
+      // Encoding costs less than the parse, and the winner's data serves the write. All of
+      // them transparent wins only where most pixels are free; elsewhere the frame as it is
+      // is the one to beat.
+      const bool mostlyFree = 2 * free >= all;
+      if (mostlyFree) allOf = f->dib;
+      if (mostlyFree && AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) > 0 &&
+          SizeWith(f, allOf, &allData) != 0 && !allData.empty())
+        allSize = allData.size();
+      if (!mostlyFree && EncodeFrameRecord(f, &plainData) != 0 && !plainData.empty())
+        plainSize = plainData.size();
+      std::vector<uint8_t>* keep = &plainData;
+      if (flexibleSize < allSize && flexibleSize < plainSize) {
+        f->dib.swap(flexible);
+        keep = nullptr;
+        taken = true;
+      } else if (allSize < plainSize) {
+        f->dib.swap(allOf);
+        keep = &allData;
         taken = true;
       }
+      if (keep && lzw)
+        lzw->swap(*keep);
+      else if (keep)
+        KeepFrameData(f, std::move(*keep));
+    } catch (const std::bad_alloc&) {
+      return false;  // the frame keeps what it has: nothing was written over yet
     }
-    variant = std::move(original);
-    if (DuplicateRuns(variant.data() + DibBitsOffset, stride, w, h, changed, T) > 0) {
-      uint64_t size = SizeWith(f, variant, &data);
-      if (size != 0 && size < best) {
-        f->dib.swap(variant);
-        bestData.swap(data);
-        taken = true;
-      }
+  } else {
+    std::vector<uint8_t> bestData, data;
+    uint64_t best = EncodeFrameRecord(f, &bestData);
+    if (best == 0) return false;
+    try {
+      const std::vector<uint8_t> original = f->dib;
+      std::vector<uint8_t> variant;
+      auto weigh = [&](uint64_t changedPixels) {
+        if (changedPixels == 0) return;
+        uint64_t size = SizeWith(f, variant, &data);
+        if (size != 0 && size < best) {
+          f->dib.swap(variant);
+          bestData.swap(data);
+          best = size;
+          taken = true;
+        }
+      };
+      variant = original;
+      weigh(AllDuplicates(variant.data() + DibBitsOffset, stride, w, h, changed, T));
+      variant = original;
+      weigh(DuplicateRuns(variant.data() + DibBitsOffset, stride, w, h, changed, T));
+      variant = original;
+      weigh(FlexibleDuplicates(variant.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
+                               f->Interlaced(), nullptr));
+    } catch (const std::bad_alloc&) {
+      // No room for a trial copy: the frame keeps the best image so far.
     }
-  } catch (const std::bad_alloc&) {
-    // No room for a trial copy: the frame keeps what it has.
+    if (lzw)
+      lzw->swap(bestData);
+    else
+      KeepFrameData(f, std::move(bestData));
   }
-  if (lzw)
-    lzw->swap(bestData);
-  else
-    KeepFrameData(f, std::move(bestData));
   if (!taken) return false;
   FreeRgbPlane(f);
   SetTransparency(f, false);
@@ -185,14 +463,14 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex,
   return true;
 }
 
-bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed, bool smallIndex) {
-  return TryDuplicates(f, changed, smallIndex, nullptr);
+bool TryDuplicatesTransparency(Frame* f, const uint8_t* changed, bool smallIndex, bool weighed) {
+  return TryDuplicates(f, changed, smallIndex, weighed, nullptr);
 }
 
-bool TryDuplicatesTransparencyData(Frame* f, const uint8_t* changed, bool smallIndex,
+bool TryDuplicatesTransparencyData(Frame* f, const uint8_t* changed, bool smallIndex, bool weighed,
                                    std::vector<uint8_t>* lzw) {
   if (lzw) lzw->clear();
-  return TryDuplicates(f, changed, smallIndex, lzw);
+  return TryDuplicates(f, changed, smallIndex, weighed, lzw);
 }
 
 }  // namespace lw
