@@ -41,8 +41,10 @@ std::vector<Shown> Pictures(const std::string& rgba, size_t pixels,
 
 std::vector<Shown> FfmpegPlays(const std::string& file, size_t pixels) {
   std::vector<uint64_t> delays;
-  std::istringstream seconds(Output("ffprobe -v error -select_streams v:0 -show_entries "
-                                    "packet=duration_time -of csv=p=0 " + Quoted(file)));
+  std::istringstream seconds(
+      Output("ffprobe -v error -select_streams v:0 -show_entries "
+             "packet=duration_time -of csv=p=0 " +
+             Quoted(file)));
   for (double s; seconds >> s;) delays.push_back(static_cast<uint64_t>(std::llround(s * 100)));
   return Pictures(Output("ffmpeg -v error -i " + Quoted(file) +
                          " -fps_mode passthrough -f rawvideo -pix_fmt rgba -"),
@@ -91,8 +93,8 @@ class ApngTest : public FlowTest {};
     GTEST_SKIP() << "Pillow is not installed";                            \
   }
 
-// Random animations, transparent overlays, partial first frames, every disposal, local
-// palettes (then one merged palette): FFmpeg, Pillow and our reader play what we wrote as the
+// Random animations, transparent overlays, partial first frames, frames off the screen, every
+// disposal, local palettes (then one merged palette): FFmpeg, Pillow and our reader play what we wrote as the
 // preview plays the document, and the loop count survives.
 TEST_F(ApngTest, WhatWeWritePlaysAsThePreviewEverywhere) {
   LW_NEED_PILLOW();
@@ -100,6 +102,9 @@ TEST_F(ApngTest, WhatWeWritePlaysAsThePreviewEverywhere) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     AnimationPtr a = RandomAnimation(seed, seed % 2 == 0);
     a->playCount = seed % 3;
+    // Frames past the screen's edges: cut, or a clear pixel when wholly outside.
+    FrameAt(*a, seed % 2)->left -= 5;
+    if (seed % 3 == 0) FrameAt(*a, 1)->top = static_cast<int32_t>(a->screenHeight) + 1;
     const std::string path = Path("r" + std::to_string(seed) + ".apng");
     SaveOptions options;
     ASSERT_TRUE(WriteAsType(path, *a, options, savetype::Apng, nullptr));
@@ -135,8 +140,8 @@ TEST_F(ApngTest, WeOpenWhatPillowAndFfmpegWriteAsTheyPlayIt) {
   for (uint32_t seed = 1; seed <= 12; ++seed) {
     SCOPED_TRACE("seed " + std::to_string(seed));
     const std::string pillow = Path("p" + std::to_string(seed) + ".png");
-    ASSERT_EQ(RunTool("/usr/bin/python3 -c " + Quoted(kPillowWrite) + " " + Quoted(pillow) +
-                      " " + std::to_string(seed))
+    ASSERT_EQ(RunTool("/usr/bin/python3 -c " + Quoted(kPillowWrite) + " " + Quoted(pillow) + " " +
+                      std::to_string(seed))
                   .exitCode,
               0);
     AnimationPtr read = Opened(pillow);
@@ -149,7 +154,9 @@ TEST_F(ApngTest, WeOpenWhatPillowAndFfmpegWriteAsTheyPlayIt) {
     const std::string ffmpeg = Path("f" + std::to_string(seed) + ".png");
     ASSERT_TRUE(SaveGifToFile(gif, *a, nullptr));
     ASSERT_EQ(RunTool("ffmpeg -v error -i " + Quoted(gif) + " -fps_mode passthrough " +
-                      "-time_base 1/100 -plays 0 -f apng " + Quoted(ffmpeg)).exitCode, 0);
+                      "-time_base 1/100 -plays 0 -f apng " + Quoted(ffmpeg))
+                  .exitCode,
+              0);
     read = Opened(ffmpeg);
     ASSERT_TRUE(read);
     EXPECT_TRUE(SameTimeline(Timeline(*read),
@@ -167,7 +174,8 @@ void Patch(std::string& file, const char* tag, int nth, size_t offset, uint32_t 
     for (int i = 0; i < 4; ++i) file[to + i] = static_cast<char>(v >> (24 - 8 * i));
   };
   const auto* bytes = reinterpret_cast<const uint8_t*>(file.data());
-  const uint32_t length = bytes[at - 4] << 24 | bytes[at - 3] << 16 | bytes[at - 2] << 8 | bytes[at - 1];
+  const uint32_t length =
+      bytes[at - 4] << 24 | bytes[at - 3] << 16 | bytes[at - 2] << 8 | bytes[at - 1];
   put(at + 4 + offset, value);
   put(at + 4 + length, static_cast<uint32_t>(crc32(0, bytes + at, 4 + length)));
 }
@@ -189,7 +197,8 @@ TEST_F(ApngTest, DamagedFilesGiveThePngMessage) {
       {[&](std::string& f) { Patch(f, "fcTL", 1, 12, a->screenWidth); }, damaged},
       {[](std::string& f) { Patch(f, "acTL", 0, 0, 0); }, damaged},
       {[](std::string& f) {
-         for (size_t at : {0, 4}) Patch(f, "IHDR", 0, at, 60000), Patch(f, "fcTL", 0, at + 4, 60000);
+         for (size_t at : {0, 4})
+           Patch(f, "IHDR", 0, at, 60000), Patch(f, "fcTL", 0, at + 4, 60000);
        },
        ResText(str::NoFrameMemory)},
   };
