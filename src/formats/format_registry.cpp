@@ -5,6 +5,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "formats/ani/ani_format.h"
+#include "formats/apng/apng_format.h"
 #include "formats/avi/avi_format.h"
 #include "formats/bmp/bmp_format.h"
 #include "formats/flow_text.h"
@@ -42,6 +43,7 @@ const std::vector<FormatSpec>& Formats() {
       IcoFormat(),  // icons
       CurFormat(),  // cursors
       PngFormat(), SwfFormat(), StripFormat(),
+      ApngFormat(),
   };
   return formats;
 }

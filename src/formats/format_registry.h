@@ -65,6 +65,8 @@ struct FormatSpec {
 
   // The Save As panel this type adds (0: none yet).
   int optionsPanel = 0;
+  // The text of the choice box's "Animation" entry for this type (0: that text).
+  int animationChoiceText = 0;
 
   bool CanRead() const { return reader != nullptr; }
   bool CanWrite() const { return writeDocument != nullptr || writeFrame != nullptr; }

@@ -398,8 +398,11 @@ std::vector<SaveChoiceEntry> SaveChoiceEntries(int type, uint32_t documentTraits
   uint32_t traits = SaveTypeTraits(type);
   if (!(traits & savetrait::ChoiceBox)) return entries;
   bool several = documentTraits & doctrait::SeveralFrames;
+  const FormatSpec* format = FormatForSaveType(type);
   if ((traits & savetrait::Animation) && several)
-    entries.push_back({str::AnimationOption, saveopt::AnimationChosen});
+    entries.push_back({format && format->animationChoiceText ? format->animationChoiceText
+                                                             : int{str::AnimationOption},
+                       saveopt::AnimationChosen});
   if (traits & savetrait::Individual)
     entries.push_back({str::IndividualImagesOption, saveopt::Individual});
   if ((traits & savetrait::Strip) && several) entries.push_back({str::StripOption, saveopt::Strip});

@@ -13,7 +13,7 @@
 
 namespace lw {
 
-// Save types 1..10; 0 is never offered.
+// Save types 1..Count; 0 is never offered.
 namespace savetype {
 constexpr int Gif = 1;
 constexpr int Avi = 2;
@@ -25,7 +25,8 @@ constexpr int Png = 7;
 constexpr int Cur = 8;
 constexpr int Ico = 9;
 constexpr int Ani = 10;
-constexpr int Count = 10;
+constexpr int Apng = 11;
+constexpr int Count = 11;
 }  // namespace savetype
 
 // Which choices the Save As dialog offers for a type.

@@ -59,9 +59,9 @@ bool ParseCropRectangle(std::string_view text, int64_t rect[4]);
 // "only when merging".
 bool ParseOptimizeOptions(std::string_view text, uint32_t* options);
 
-// The save choice of --frames: "animation" (0), "individual" (saveopt::Individual), "strip" or
-// "vstrip" with an optional ":N" strip count (saveopt::Strip, vertical bit, count in the high
-// 16 bits; 1 strip by default).
+// The save choice of --frames: "animation" (saveopt::AnimationChosen), "individual"
+// (saveopt::Individual), "strip" or "vstrip" with an optional ":N" strip count (saveopt::Strip,
+// vertical bit, count in the high 16 bits; 1 strip by default).
 bool ParseFramesChoice(std::string_view text, uint32_t* optionBits);
 
 // What --info prints for the document: the screen, the global palette, the loop, the comments,

@@ -136,7 +136,8 @@ bool ParseOptimizeOptions(std::string_view text, uint32_t* options) {
 
 bool ParseFramesChoice(std::string_view text, uint32_t* optionBits) {
   if (text == "animation") {
-    *optionBits = 0;
+    // Chosen, not merely left as it is: a PNG then holds the whole animation.
+    *optionBits = saveopt::AnimationChosen;
     return true;
   }
   if (text == "individual") {

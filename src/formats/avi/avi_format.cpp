@@ -516,7 +516,7 @@ FormatSpec AviFormat() {
 
 FormatSpec VideoFormat() {
   return {.id = "video",
-          .extensions = {"mp4", "m4v", "mov", "mkv", "webm", "apng"},
+          .extensions = {"mp4", "m4v", "mov", "mkv", "webm"},
           .reader = ReadAviFile,
           .openFilter = {TableText(str::FilterVideos), "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng"},
           .openFilterOrder = 2};

@@ -13,6 +13,7 @@
 #include "base/strings.h"
 #include "core/alpha_rule.h"
 #include "core/picture_budget.h"
+#include "formats/apng/apng_format.h"
 
 namespace lw {
 namespace {
@@ -216,8 +217,9 @@ bool FillIndexed(const PngRaw& raw, Animation& animation, Frame* frame) {
   return true;
 }
 
-int ReadPngFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
-                ProgressMeter* /*meter*/) {
+int ReadPngFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
+                ProgressMeter* meter) {
+  if (IsAnimatedPng(path)) return ReadApng(path, owner, out, meter);
   return ReadPng(path, out);
 }
 
@@ -257,6 +259,20 @@ bool EncodePng(FILE* file, const PngRaw* raw, int colourType, bool transparent,
 
 bool WritePngFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
   return WritePng(path, frame);
+}
+
+// The first frame as a still image, as PNG saves always were, unless the animation was chosen;
+// a plain save over an animated PNG keeps it animated, so that opening and saving one loses
+// nothing.
+bool WritePngDocument(const std::string& path, const std::string& target, Animation& document,
+                      SaveOptions& options, WindowHandle owner) {
+  const bool animation = (options.optionBits & saveopt::AnimationChosen) ||
+                         ((options.optionBits & saveopt::Plain) && IsAnimatedPng(target));
+  if (document.frameCount > 1 && animation) return WriteApng(path, target, document, owner);
+  Frame* first = FirstFrame(document);
+  if (first && WritePng(path, first)) return true;
+  ShowErrorId(str::CannotWriteFile, target.c_str());
+  return false;
 }
 
 }  // namespace
@@ -372,6 +388,36 @@ bool WritePng(const std::string& path, Frame* frame) {
   return written;
 }
 
+bool EncodePngBytes(const PngImage& image, std::vector<uint8_t>* out) {
+  out->clear();
+  if (!image.rows || image.paletteCount < 0 || image.paletteCount > 256) return false;
+  auto* raw = static_cast<PngRaw*>(std::calloc(1, sizeof(PngRaw)));
+  if (!raw) return false;
+  raw->width = image.width;
+  raw->height = image.height;
+  raw->pixels = const_cast<uint8_t*>(image.rows);  // the encoder only reads them
+  raw->rowBytes = image.rowBytes;
+  raw->paletteCount = image.paletteCount;
+  for (int i = 0; i < image.paletteCount; ++i)
+    raw->palette[i] = {image.paletteRgb[3 * i], image.paletteRgb[3 * i + 1],
+                       image.paletteRgb[3 * i + 2]};
+  char* buffer = nullptr;
+  size_t size = 0;
+  bool written = false;
+  if (FILE* file = open_memstream(&buffer, &size)) {
+    written = EncodePng(file, raw, image.colourType, false, 0);
+    written = std::fclose(file) == 0 && written;
+  }
+  try {
+    if (written) out->assign(buffer, buffer + size);
+  } catch (const std::bad_alloc&) {
+    written = false;
+  }
+  std::free(buffer);
+  std::free(raw);
+  return written;
+}
+
 FormatSpec PngFormat() {
   FileFilter filter{TableText(str::FilterPng), "*.png"};
   FileFilter allFiles{TableText(str::FilterAllFiles), "*.*"};
@@ -382,11 +428,14 @@ FormatSpec PngFormat() {
           .openFilterOrder = 6,
           .saveType = savetype::Png,
           .save = {"png", TableText(str::SaveFilterPng), "*.png",
-                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
+                   savetrait::Animation | savetrait::Individual | savetrait::Strip |
+                       savetrait::ChoiceBox},
+          .writeDocument = WritePngDocument,
           .writeFrame = WritePngFrame,
           .importCommand = 40342,
           .importFilter = {filter, allFiles},
-          .importOrder = 6};
+          .importOrder = 6,
+          .animationChoiceText = str::ApngChoice};
 }
 
 }  // namespace lw

@@ -1,11 +1,13 @@
 // PNG files through libpng: any PNG libpng accepts is read into a one-frame animation (palette
 // and grey images straight into the 8-bit DIB, the others into 24-bit data); one frame is
-// written as RGBA, RGB or paletted.
+// written as RGBA, RGB or paletted. A PNG with an animation goes to the animated PNG reader,
+// and the document is written as one when the Save As choice asks for it.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "core/animation.h"
 #include "formats/format_registry.h"
@@ -17,6 +19,20 @@ int ReadPng(const std::string& path, AnimationPtr* out);
 // The same from PNG bytes held in memory (an image stored inside another file).
 int ReadPngBytes(const uint8_t* data, size_t size, AnimationPtr* out);
 bool WritePng(const std::string& path, Frame* frame);
+
+// One image for EncodePngBytes: 8-bit samples, rows top first.
+struct PngImage {
+  enum ColourType { Rgb = 2, Indexed = 3, Rgba = 6 };
+  uint32_t width = 0;
+  uint32_t height = 0;
+  int colourType = Rgb;
+  const uint8_t* rows = nullptr;  // blue, green, red (and alpha) per pixel, or indexes
+  size_t rowBytes = 0;
+  const uint8_t* paletteRgb = nullptr;  // Indexed: red, green, blue triples
+  int paletteCount = 0;
+};
+// The image as a PNG stream in memory, for files that carry PNG data. False when libpng fails.
+bool EncodePngBytes(const PngImage& image, std::vector<uint8_t>* out);
 
 FormatSpec PngFormat();
 

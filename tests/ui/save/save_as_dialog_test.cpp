@@ -75,7 +75,7 @@ class SaveAsDialogTest : public UiTest {
     dialog.ChooseType(savetype::Png);
     QCOMPARE(dialog.ChoiceBox()->currentText(), Text(str::StripOption));
     QVERIFY(dynamic_cast<StripPanel*>(dialog.Panel()));
-    dialog.ChoiceBox()->setCurrentIndex(0);
+    dialog.ChoiceBox()->setCurrentIndex(1);
     dialog.ChooseType(savetype::Gif);
     QVERIFY(dynamic_cast<IndividualFilesPanel*>(dialog.Panel()));
     // A mode only preselected was never chosen: the next type preselects its own.

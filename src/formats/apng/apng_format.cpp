@@ -1,0 +1,28 @@
+#include "formats/apng/apng_format.h"
+
+#include "base/string_ids.h"
+#include "base/strings.h"
+
+namespace lw {
+namespace {
+
+bool WriteApngDocument(const std::string& path, const std::string& target, Animation& document,
+                       SaveOptions& /*options*/, WindowHandle owner) {
+  return WriteApng(path, target, document, owner);
+}
+
+}  // namespace
+
+FormatSpec ApngFormat() {
+  return {.id = "apng",
+          .extensions = {"apng"},
+          .reader = ReadApng,
+          .openFilter = {TableText(str::FilterApng), "*.apng"},
+          .openFilterOrder = 6,
+          .saveType = savetype::Apng,
+          .save = {"apng", TableText(str::SaveFilterApng), "*.apng", 0},
+          .writeDocument = WriteApngDocument,
+          .keepsNameWhenAnimated = true};
+}
+
+}  // namespace lw
