@@ -13,7 +13,7 @@
 
 namespace lw {
 
-// Save types 1..10; 0 is never offered.
+// Save types 1..Count; 0 is never offered.
 namespace savetype {
 constexpr int Gif = 1;
 constexpr int Avi = 2;
@@ -25,7 +25,9 @@ constexpr int Png = 7;
 constexpr int Cur = 8;
 constexpr int Ico = 9;
 constexpr int Ani = 10;
-constexpr int Count = 10;
+constexpr int Mp4 = 11;
+constexpr int Webm = 12;
+constexpr int Count = 12;
 }  // namespace savetype
 
 // Which choices the Save As dialog offers for a type.
@@ -93,6 +95,8 @@ struct SaveOptions {
   int32_t hotspotX = -1;
   int32_t hotspotY = -1;
   AviSettings avi;
+  // The CRF of an MP4 or WebM clip chosen in the Save As panel; -1: the stored one.
+  int videoCrf = -1;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure
