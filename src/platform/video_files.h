@@ -152,7 +152,7 @@ struct ClipSpec {
   ClipCodec codec = ClipCodec::H264;
   uint32_t width = 0;  // both even: the pictures are 4:2:0
   uint32_t height = 0;
-  int crf = 23;            // the encoder's constant rate factor: lower is better
+  int crf = 23;              // the encoder's constant rate factor: lower is better
   int ticksPerSecond = 100;  // the unit of the pictures' times
 };
 

@@ -53,7 +53,8 @@ TEST_F(VideoModule, WithoutItVideosAreRefusedAndTheJobGoesOn) {
     if (broken) dir_.Put("lib/loopwright/libloopwright-video.so", "not a library");
     const ToolRun run = RunTool("cd " + Quoted(dir_.Root().string()) +
                                 " && env -u DISPLAY bin/loopwright -i in.gif -o clip.mp4 -o "
-                                "clip.gif 2>" + Quoted(dir_.Path("errors")));
+                                "clip.gif 2>" +
+                                Quoted(dir_.Path("errors")));
     EXPECT_EQ(run.exitCode, 1) << broken;
     EXPECT_THAT(Contents(dir_.Path("errors")), HasSubstr(message)) << broken;
     EXPECT_FALSE(std::filesystem::exists(dir_.Path("clip.mp4")));

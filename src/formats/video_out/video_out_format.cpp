@@ -30,8 +30,7 @@ uint32_t BackgroundColour(const Animation& document) {
   return uint32_t{e.blue} << 16 | uint32_t{e.green} << 8 | e.red;
 }
 
-int ReadClip(const std::string& path, WindowHandle owner, AnimationPtr* out,
-             ProgressMeter* meter) {
+int ReadClip(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter) {
   return ReadAvi(path, owner, out, meter);
 }
 

@@ -94,9 +94,9 @@ ClipError ClipWriter::Open(const std::string& path, const ClipSpec& spec) {
   frame_->width = encoder_->width;
   frame_->height = encoder_->height;
   if (av_frame_get_buffer(frame_, 0) < 0) return ClipError::Failed;
-  scaler_ = sws_getContext(encoder_->width, encoder_->height, AV_PIX_FMT_BGR0, encoder_->width,
-                           encoder_->height, encoder_->pix_fmt, SWS_BICUBIC, nullptr, nullptr,
-                           nullptr);
+  scaler_ =
+      sws_getContext(encoder_->width, encoder_->height, AV_PIX_FMT_BGR0, encoder_->width,
+                     encoder_->height, encoder_->pix_fmt, SWS_BICUBIC, nullptr, nullptr, nullptr);
   if (!scaler_) return ClipError::Failed;
 
   if (avio_open(&out_->pb, url.c_str(), AVIO_FLAG_WRITE) < 0) return ClipError::CannotCreate;

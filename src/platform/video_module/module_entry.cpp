@@ -19,8 +19,8 @@ class FfmpegModule final : public VideoModule {
                                             VideoOpenError* error) override {
     return OpenReaderFile(path, maxPixels, error);
   }
-  std::unique_ptr<VideoFileReader> OpenMemory(const uint8_t* data, size_t size,
-                                              uint64_t maxPixels, VideoOpenError* error) override {
+  std::unique_ptr<VideoFileReader> OpenMemory(const uint8_t* data, size_t size, uint64_t maxPixels,
+                                              VideoOpenError* error) override {
     return OpenReaderMemory(data, size, maxPixels, error);
   }
   bool HasAudioStream(const std::string& path) override { return ProbeAudioStream(path); }
