@@ -78,16 +78,16 @@ TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
 // Save writes what the name says, so the file opens again (a JPEG named .jpeg is no GIF); a
 // movie name is refused rather than given GIF bytes.
 TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
-  for (const char* name : {"photo.jpeg", "image.DIB", "clip.MP4"}) {
+  for (const char* name : {"photo.jpeg", "image.DIB", "clip.MKV"}) {
     SCOPED_TRACE(name);
     Headless().Reset();
     ShellState state;
     state.document = NumberedAnimation(1);
     state.documentPath = Path(name), state.modified = true;
-    const bool movie = std::string(name) == "clip.MP4";
+    const bool movie = std::string(name) == "clip.MKV";
     EXPECT_EQ(SaveCommand(state), !movie);
     EXPECT_EQ(state.modified, movie);
-    EXPECT_EQ(ShownTexts(), movie ? std::vector{FormatResText(str::CannotSaveExtension, "MP4")}
+    EXPECT_EQ(ShownTexts(), movie ? std::vector{FormatResText(str::CannotSaveExtension, "MKV")}
                                   : std::vector<std::string>{});
     AnimationPtr back;
     EXPECT_EQ(ReadAnyFile(state.documentPath, nullptr, &back, nullptr) == ReadComplete, !movie);
@@ -137,7 +137,7 @@ TEST_F(FlowTest, AFailedWriteNeverTouchesTheTargetAndSaysSo) {
   AddSolidFrame(*a, 0, 0, 4, 4, 1);
   SaveOptions options;
   Put(Path("clip.png"), "old picture");
-  for (int type : {0, 11}) EXPECT_FALSE(WriteAsType(Path("clip.png"), *a, options, type, nullptr));
+  for (int type : {0, savetype::Count + 1}) EXPECT_FALSE(WriteAsType(Path("clip.png"), *a, options, type, nullptr));
   // Documents the GIF writer refuses, whole or as one image: the message names the target.
   AnimationPtr wide = MakeDocument(70000, 1);
   AddSolidFrame(*wide, 0, 0, 70000, 1, 1);
