@@ -7,7 +7,6 @@
 #include <locale>
 #include <sstream>
 
-#include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "support/document.h"
 #include "support/temp_dir.h"
@@ -63,13 +62,7 @@ TEST(Clips, FramesTimesAndSizesAsFfprobeReadsThem) {
       ASSERT_EQ(times.size(), starts.size());
       for (size_t i = 0; i < times.size(); ++i)
         EXPECT_NEAR(times[i] - times[0], starts[i], 0.0015) << "picture " << i;
-      const std::vector<double> duration = Numbers(Probe("format=duration", path));
-      ASSERT_EQ(duration.size(), 1u);
-      EXPECT_NEAR(duration[0], end, 0.0015);
-      // And back through our own reader.
-      AnimationPtr back;
-      ASSERT_EQ(ReadAnyFile(path, nullptr, &back, nullptr), 1);
-      EXPECT_EQ(back->frameCount, a->frameCount);
+      EXPECT_NEAR(Numbers(Probe("format=duration", path)).at(0), end, 0.0015);
     }
   }
 }

@@ -104,7 +104,8 @@ bool WriteClip(const std::string& path, const std::string& target, const Animati
   ProgressSetRange(meter.get(), static_cast<uint32_t>(std::max<int>(document.frameCount, 1)));
   // Times in hundredths of a second from the summed delays, so that rounding never drifts; a
   // picture lasts at least one hundredth.
-  const uint64_t units = std::clamp<uint32_t>(GetPref(PrefDelayUnits), 1, 100);
+  uint64_t units = GetPref(PrefDelayUnits);
+  if (units == 0 || units > 100) units = 100;  // as the preview plays them
   uint64_t delays = 0;
   int64_t start = 0;
   int n = 0;
