@@ -7,6 +7,8 @@ set(LW_ENGINE_TARGETS "")
 function(lw_engine_library name dir)
   file(GLOB_RECURSE sources CONFIGURE_DEPENDS
        ${PROJECT_SOURCE_DIR}/${dir}/*.cpp ${PROJECT_SOURCE_DIR}/${dir}/*.h)
+  # Folders named *_module hold run-time modules, built as libraries of their own.
+  list(FILTER sources EXCLUDE REGEX "/[^/]+_module/")
   # A folder without code yet still gives a library, so the others can link it.
   set(placeholder ${PROJECT_BINARY_DIR}/generated/${name}_placeholder.cpp)
   file(WRITE ${placeholder} "// ${name}\n")

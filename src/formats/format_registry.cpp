@@ -16,6 +16,7 @@
 #include "formats/psd/psd_format.h"
 #include "formats/strip/strip_format.h"
 #include "formats/swf/swf_format.h"
+#include "formats/video_out/video_out_format.h"
 
 namespace lw {
 namespace {
@@ -44,6 +45,8 @@ const std::vector<FormatSpec>& Formats() {
       CurFormat(),  // cursors
       PngFormat(), SwfFormat(), StripFormat(),
       ApngFormat(),
+      Mp4Format(),   // MP4 clips, written with H.264
+      WebmFormat(),  // WebM clips, written with VP9
   };
   return formats;
 }

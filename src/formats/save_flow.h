@@ -26,7 +26,9 @@ constexpr int Cur = 8;
 constexpr int Ico = 9;
 constexpr int Ani = 10;
 constexpr int Apng = 11;
-constexpr int Count = 11;
+constexpr int Mp4 = 12;
+constexpr int Webm = 13;
+constexpr int Count = 13;
 }  // namespace savetype
 
 // Which choices the Save As dialog offers for a type.
@@ -94,6 +96,8 @@ struct SaveOptions {
   int32_t hotspotX = -1;
   int32_t hotspotY = -1;
   AviSettings avi;
+  // The CRF of an MP4 or WebM clip chosen in the Save As panel; -1: the stored one.
+  int videoCrf = -1;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure

@@ -1,7 +1,10 @@
 // The video file services: reading the video stream of a movie (any codec the installed FFmpeg
-// decodes) picture by picture with its timing, and writing AVI files (coded pictures as they
-// are, or pictures coded by one of FFmpeg's encoders) with an audio stream copied from another
-// file. Only this module sees FFmpeg.
+// decodes) picture by picture with its timing, writing AVI files (coded pictures as they are, or
+// pictures coded by one of FFmpeg's encoders) with an audio stream copied from another file, and
+// writing MP4 (H.264) and WebM (VP9) clips. FFmpeg lives in a module of its own
+// (video_module/), loaded on the first use of any of these: a job that never touches a video
+// never loads FFmpeg's libraries. When the module cannot be loaded, everything here fails with
+// VideoModuleMissing set, and the callers say so.
 #pragma once
 
 #include <array>
@@ -18,9 +21,20 @@ constexpr uint32_t FourCC(char a, char b, char c, char d) {
          uint32_t(uint8_t(d)) << 24;
 }
 
+// ---- The module ----
+
+// Loads the module when it is not yet loaded; false when it cannot be (VideoModuleProblem says
+// why).
+bool VideoModuleReady();
+// Why the module could not be loaded (the file looked for and the loader's reason); empty when
+// it is loaded or was never asked for.
+std::string VideoModuleProblem();
+// Whether this process has loaded it.
+bool VideoModuleLoaded();
+
 // ---- Reading ----
 
-enum class VideoOpenError { None, NoVideo, BadFormat, NoDecoder };
+enum class VideoOpenError { None, NoVideo, BadFormat, NoDecoder, NoModule };
 
 struct VideoInfo {
   uint32_t width = 0;
@@ -43,7 +57,7 @@ struct VideoPicture {
 
 class VideoFileReader {
  public:
-  ~VideoFileReader();
+  virtual ~VideoFileReader() = default;
   VideoFileReader(const VideoFileReader&) = delete;
   VideoFileReader& operator=(const VideoFileReader&) = delete;
 
@@ -55,16 +69,13 @@ class VideoFileReader {
   static std::unique_ptr<VideoFileReader> OpenMemory(const uint8_t* data, size_t size,
                                                      uint64_t maxPixels, VideoOpenError* error);
 
-  const VideoInfo& Info() const;
+  virtual const VideoInfo& Info() const = 0;
   // The next picture in presentation order: 1 one read, 0 end of the stream, -1 read error (the
   // file is damaged), -2 memory ran short.
-  int Next(VideoPicture* picture);
+  virtual int Next(VideoPicture* picture) = 0;
 
-  struct State;
-
- private:
-  explicit VideoFileReader(std::unique_ptr<State> state);
-  std::unique_ptr<State> state_;
+ protected:
+  VideoFileReader() = default;
 };
 
 // Whether the file has an audio stream that can be read.
@@ -99,7 +110,7 @@ std::vector<AviEncoderChoice> AviVideoEncoders();
 
 class AviFileWriter {
  public:
-  ~AviFileWriter();
+  virtual ~AviFileWriter() = default;
   AviFileWriter(const AviFileWriter&) = delete;
   AviFileWriter& operator=(const AviFileWriter&) = delete;
 
@@ -110,25 +121,62 @@ class AviFileWriter {
 
   // Adds the first audio stream of a file, copied as it is. Before the first picture. False when
   // the file has none that AVI can hold.
-  bool AddAudioFrom(const std::string& path);
+  virtual bool AddAudioFrom(const std::string& path) = 0;
 
   // A picture already coded for the handler (kHandlerNone or kHandlerRle8) at a sample index.
   // 0 or a negative error code.
-  int WriteCoded(int64_t sample, const uint8_t* data, size_t size, bool keyFrame);
+  virtual int WriteCoded(int64_t sample, const uint8_t* data, size_t size, bool keyFrame) = 0;
   // A picture to code with FFmpeg's encoder: rows of (3 * width + 3) & ~3 bytes, blue, green,
   // red, top row first.
-  int WriteEncoded(int64_t sample, const uint8_t* bgr);
+  virtual int WriteEncoded(int64_t sample, const uint8_t* bgr) = 0;
   // Flushes the encoder and the audio and closes the file: 0 or a negative error code.
-  int Finish();
+  virtual int Finish() = 0;
 
-  struct State;
-
- private:
-  explicit AviFileWriter(std::unique_ptr<State> state);
-  std::unique_ptr<State> state_;
+ protected:
+  AviFileWriter() = default;
 };
 
-// AVERROR(ENOMEM) as the writer reports it.
+// AVERROR(ENOMEM) as the writers report it.
 int VideoOutOfMemoryCode();
+
+// ---- Writing MP4 and WebM clips ----
+
+enum class ClipCodec { H264, Vp9 };  // in MP4 and in WebM
+
+// FFmpeg's name of the encoder a clip needs ("libx264", "libvpx-vp9").
+const char* ClipEncoderName(ClipCodec codec);
+// Whether the installed FFmpeg has that encoder (false without the module).
+bool HasClipEncoder(ClipCodec codec);
+
+struct ClipSpec {
+  ClipCodec codec = ClipCodec::H264;
+  uint32_t width = 0;  // both even: the pictures are 4:2:0
+  uint32_t height = 0;
+  int crf = 23;              // the encoder's constant rate factor: lower is better
+  int ticksPerSecond = 100;  // the unit of the pictures' times
+};
+
+enum class ClipError { None, NoModule, NoEncoder, CannotCreate, Failed };
+
+class ClipFileWriter {
+ public:
+  virtual ~ClipFileWriter() = default;
+  ClipFileWriter(const ClipFileWriter&) = delete;
+  ClipFileWriter& operator=(const ClipFileWriter&) = delete;
+
+  // Creates path (the container from the codec); none on failure, with the reason in *error.
+  static std::unique_ptr<ClipFileWriter> Create(const std::string& path, const ClipSpec& spec,
+                                                ClipError* error);
+
+  // A picture shown from start (in ticks, rising) until the next one's start: 32-bit pixels
+  // 0xAARRGGBB (alpha ignored) of the spec's size, stride in pixels. 0 or a negative error code.
+  virtual int Write(int64_t start, const uint32_t* pixels, int stride) = 0;
+  // Flushes the encoder and closes the file; the last picture lasts until end. 0 or a negative
+  // error code.
+  virtual int Finish(int64_t end) = 0;
+
+ protected:
+  ClipFileWriter() = default;
+};
 
 }  // namespace lw

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 
@@ -150,7 +152,13 @@ TEST_F(PreferencesTest, AnEarlierSettingsFileLoadsAndIsWrittenBackUnchanged) {
   EXPECT_EQ(JpegQuality(), 85);
 
   ASSERT_TRUE(SetPrefOn(Pref::KeepTrueColor, true));  // already on: the words are rewritten as read
-  EXPECT_EQ(test::Contents(file), text);
+  // The words of today that the file did not hold follow the stored ones.
+  const std::string written = test::Contents(file);
+  const size_t stored = text.find("\n\"NPref\"");
+  EXPECT_EQ(written.substr(0, stored), text.substr(0, stored));
+  char count[32];
+  std::snprintf(count, sizeof count, "\"NPref\"=dword:%08x\n", PrefWordCount);
+  EXPECT_EQ(written.substr(written.size() - std::strlen(count)), count);
 
   // A bit or a field changes nothing else of its word, even given a value too wide for it.
   SetPrefField(PrefField::SaveOptionBits, 0x12345);

@@ -216,7 +216,7 @@ TEST_F(BatchTable, InputsAndOutputs) {
 TEST_F(BatchTable, FailuresAreToldAndSetTheExitCode) {
   // clang-format off
   Check({
-      {{"-i", "in.gif", "-o", "clip.mp4"}, 1, {FormatResText(str::CannotSaveExtension, "mp4")}, {}, {"clip.mp4"}},
+      {{"-i", "in.gif", "-o", "clip.mkv"}, 1, {FormatResText(str::CannotSaveExtension, "mkv")}, {}, {"clip.mkv"}},
       {{"-i", "in.gif", "-o", "folder.gif"}, 1, {"folder.gif"}},
       {{"-i", "in.gif", "-o", "no-folder/out.gif"}, 1, {"no-folder/out.gif"}, {}, {"no-folder"}},
       {{"-i", "twins.gif", "-o", "twins.ico"}, 1, {"resolutions are duplicated"}, {}, {"twins.ico"}},

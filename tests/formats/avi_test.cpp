@@ -319,7 +319,7 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
 // A movie the program cannot write back opens untitled, so that Save never puts a GIF over it;
 // an AVI keeps its name. FFmpeg goes by the content, not the name.
 TEST_F(AviFiles, OnlyMoviesThatCanBeSavedNameTheDocument) {
-  for (const std::string name : {"clip.avi", "clip.mp4"}) {
+  for (const std::string name : {"clip.avi", "clip.mkv"}) {
     ASSERT_TRUE(WriteMovie(Path(name), {8, 8, false, {0, 1}, 2}));
     ShellState state;
     ASSERT_TRUE(OpenCommand(state, Path(name)));

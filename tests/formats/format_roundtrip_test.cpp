@@ -17,8 +17,9 @@ std::vector<const FormatSpec*> RoundTripFormats() {
   std::vector<const FormatSpec*> list;
   for (const FormatSpec& f : Formats()) {
     // An AVI stream holds the pictures a viewer sees at its own time step, not the frames:
-    // avi_test.cpp checks it.
-    if (std::string_view(f.id) == "avi") continue;
+    // avi_test.cpp checks it; MP4 and WebM clips, lossy and made even, video_out_test.cpp.
+    const std::string_view id = f.id;
+    if (id == "avi" || id == "mp4" || id == "webm") continue;
     if (f.CanRead() && f.CanWrite() && f.saveType != 0) list.push_back(&f);
   }
   return list;

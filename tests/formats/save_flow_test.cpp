@@ -78,16 +78,16 @@ TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
 // Save writes what the name says, so the file opens again (a JPEG named .jpeg is no GIF); a
 // movie name is refused rather than given GIF bytes.
 TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
-  for (const char* name : {"photo.jpeg", "image.DIB", "clip.MP4"}) {
+  for (const char* name : {"photo.jpeg", "image.DIB", "clip.MKV"}) {
     SCOPED_TRACE(name);
     Headless().Reset();
     ShellState state;
     state.document = NumberedAnimation(1);
     state.documentPath = Path(name), state.modified = true;
-    const bool movie = std::string(name) == "clip.MP4";
+    const bool movie = std::string(name) == "clip.MKV";
     EXPECT_EQ(SaveCommand(state), !movie);
     EXPECT_EQ(state.modified, movie);
-    EXPECT_EQ(ShownTexts(), movie ? std::vector{FormatResText(str::CannotSaveExtension, "MP4")}
+    EXPECT_EQ(ShownTexts(), movie ? std::vector{FormatResText(str::CannotSaveExtension, "MKV")}
                                   : std::vector<std::string>{});
     AnimationPtr back;
     EXPECT_EQ(ReadAnyFile(state.documentPath, nullptr, &back, nullptr) == ReadComplete, !movie);

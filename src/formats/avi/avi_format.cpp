@@ -414,6 +414,9 @@ int ReadAvi(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
     case VideoOpenError::NoVideo: ShowErrorId(str::AviNoVideoStream, path.c_str()); return 0;
     case VideoOpenError::BadFormat: ShowErrorId(str::AviBadStreamFormat); return 0;
     case VideoOpenError::NoDecoder: ShowErrorId(str::AviNoDecompressor); return 0;
+    case VideoOpenError::NoModule:
+      ShowErrorId(str::VideoModuleMissing, VideoModuleProblem().c_str());
+      return 0;
   }
   if (!reader) {
     ShowErrorId(str::AviNoMemoryForMovie);
@@ -458,6 +461,10 @@ int ReadAviMemory(const uint8_t* data, size_t size, AnimationPtr* out) {
 bool WriteAvi(const std::string& path, const std::string& target, const Animation& document,
               AviSettings settings, WindowHandle owner) {
   if (!FirstFrame(document)) return false;
+  if (!VideoModuleReady()) {
+    ShowErrorId(str::VideoModuleMissing, VideoModuleProblem().c_str());
+    return false;
+  }
   if (!settings.filled) LoadAviSettingsForSave(document, &settings);
   // Frames an AVI stream cannot show as they are go as the pictures a viewer sees.
   const bool composite = DocumentTraits(document) &
@@ -516,7 +523,8 @@ FormatSpec AviFormat() {
 
 FormatSpec VideoFormat() {
   return {.id = "video",
-          .extensions = {"mp4", "m4v", "mov", "mkv", "webm"},
+          // MP4, WebM and animated PNG are read by their own formats, which also write them.
+          .extensions = {"m4v", "mov", "mkv"},
           .reader = ReadAviFile,
           .openFilter = {TableText(str::FilterVideos), "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng"},
           .openFilterOrder = 2};

@@ -112,13 +112,13 @@ class SaveAsDialogTest : public UiTest {
 
     services.Reset();
     SaveAsWindow movie(nullptr, Request(*one, savetype::Gif));
-    movie.NameField()->setText("clip.mp4");
+    movie.NameField()->setText("clip.mkv");
     PressOk(movie);
     QVERIFY(movie.result() != QDialog::Accepted);
     QCOMPARE(movie.Type(), savetype::Gif);
     std::vector<ShownMessage> shown = services.Messages();
     QCOMPARE(shown.size(), size_t(1));
-    QCOMPARE(shown[0].text, FormatResText(str::CannotSaveExtension, "mp4"));
+    QCOMPARE(shown[0].text, FormatResText(str::CannotSaveExtension, "mkv"));
   }
 
   // Two vertical strips: the result line, the bits and the path OK gives, the direction kept.

@@ -1,0 +1,159 @@
+#include "formats/video_out/video_out_format.h"
+
+#include <algorithm>
+#include <new>
+#include <vector>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/compose.h"
+#include "core/frame_viewer.h"
+#include "core/picture_budget.h"
+#include "formats/avi/avi_format.h"
+#include "formats/save_flow.h"
+
+namespace lw {
+namespace {
+
+PrefField CrfField(ClipCodec codec) {
+  return codec == ClipCodec::Vp9 ? PrefField::WebmCrf : PrefField::Mp4Crf;
+}
+
+// The background colour (0x00BBGGRR) transparent pixels and disposals show.
+uint32_t BackgroundColour(const Animation& document) {
+  const Palette* global = document.globalPalette.get();
+  if (!global || document.backgroundIndex >= global->Count()) return 0;
+  const PaletteEntry& e = global->entries[document.backgroundIndex];
+  return uint32_t{e.blue} << 16 | uint32_t{e.green} << 8 | e.red;
+}
+
+int ReadClip(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter) {
+  return ReadAvi(path, owner, out, meter);
+}
+
+bool WriteMp4Document(const std::string& path, const std::string& target, Animation& document,
+                      SaveOptions& options, WindowHandle owner) {
+  const int crf = options.videoCrf >= 0 ? options.videoCrf : StoredClipCrf(ClipCodec::H264);
+  return WriteClip(path, target, document, ClipCodec::H264, crf, owner);
+}
+
+bool WriteWebmDocument(const std::string& path, const std::string& target, Animation& document,
+                       SaveOptions& options, WindowHandle owner) {
+  const int crf = options.videoCrf >= 0 ? options.videoCrf : StoredClipCrf(ClipCodec::Vp9);
+  return WriteClip(path, target, document, ClipCodec::Vp9, crf, owner);
+}
+
+}  // namespace
+
+int MaxClipCrf(ClipCodec codec) { return codec == ClipCodec::Vp9 ? 63 : 51; }
+int DefaultClipCrf(ClipCodec codec) { return codec == ClipCodec::Vp9 ? 31 : 23; }
+
+int StoredClipCrf(ClipCodec codec) {
+  const uint32_t stored = PrefFieldValue(CrfField(codec));
+  if (stored == 0 || static_cast<int>(stored) - 1 > MaxClipCrf(codec)) return DefaultClipCrf(codec);
+  return static_cast<int>(stored) - 1;
+}
+
+void StoreClipCrf(ClipCodec codec, int crf) {
+  SetPrefField(CrfField(codec), static_cast<uint32_t>(std::clamp(crf, 0, MaxClipCrf(codec)) + 1));
+}
+
+bool WriteClip(const std::string& path, const std::string& target, const Animation& document,
+               ClipCodec codec, int crf, WindowHandle owner) {
+  if (!FirstFrame(document)) return false;
+  if (!VideoModuleReady()) {
+    ShowErrorId(str::VideoModuleMissing, VideoModuleProblem().c_str());
+    return false;
+  }
+  if (!HasClipEncoder(codec)) {
+    ShowErrorId(str::VideoEncoderMissing, ClipEncoderName(codec), target.c_str());
+    return false;
+  }
+  const uint32_t w = document.screenWidth, h = document.screenHeight;
+  // 4:2:0 pictures have even sides: the extra column or row takes the background.
+  const uint32_t evenW = w + (w & 1), evenH = h + (h & 1);
+  if (w == 0 || h == 0 || !PictureFitsBudget(evenW, evenH, 4)) {
+    ShowErrorId(str::NoResourcesForPreview);
+    return false;
+  }
+  ClipError error = ClipError::None;
+  auto writer = ClipFileWriter::Create(path, {codec, evenW, evenH, crf, 100}, &error);
+  if (!writer) {
+    if (error == ClipError::NoEncoder)
+      ShowErrorId(str::VideoEncoderMissing, ClipEncoderName(codec), target.c_str());
+    else
+      ShowErrorId(str::CannotWriteFile, target.c_str());
+    return false;
+  }
+  FrameViewer viewer;
+  viewer.background = BackgroundColour(document);
+  if (!PrepareViewer(&viewer, &document, w, h)) return false;
+  std::vector<uint32_t> picture;
+  try {
+    picture.assign(size_t{evenW} * evenH, PixelFromColour(viewer.background));
+  } catch (const std::bad_alloc&) {
+    ShowErrorId(str::NoResourcesForPreview);
+    return false;
+  }
+
+  ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
+  ProgressSetText(meter.get(), TableText(str::ExportingVideo));
+  ProgressSetRange(meter.get(), static_cast<uint32_t>(std::max<int>(document.frameCount, 1)));
+  // Times in hundredths of a second from the summed delays, so that rounding never drifts; a
+  // picture lasts at least one hundredth.
+  uint64_t units = GetPref(PrefDelayUnits);
+  if (units == 0 || units > 100) units = 100;  // as the preview plays them
+  uint64_t delays = 0;
+  int64_t start = 0;
+  int n = 0;
+  int status = 0;
+  for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
+    ++n;
+    ShowPictureUpTo(&viewer, n, n == 1);
+    const PixelView shown = ViewerPicture(&viewer);
+    for (int y = 0; y < shown.height; ++y)
+      std::copy_n(shown.pixels + static_cast<size_t>(shown.stride) * y, shown.width,
+                  picture.data() + size_t{evenW} * y);
+    if ((status = writer->Write(start, picture.data(), static_cast<int>(evenW))) != 0) break;
+    delays += f->delay;
+    start = std::max<int64_t>(start + 1, static_cast<int64_t>(delays * 100 / units));
+    if (!ProgressSetPosition(meter.get(), static_cast<uint32_t>(n))) {
+      ProgressClose(meter.get());
+      return false;
+    }
+  }
+  if (status == 0) status = writer->Finish(start);
+  ProgressClose(meter.get());
+  if (status != 0) {
+    ShowErrorId(str::VideoEncodeError, status, target.c_str());
+    return false;
+  }
+  return true;
+}
+
+FormatSpec Mp4Format() {
+  return {.id = "mp4",
+          .extensions = {"mp4"},
+          .reader = ReadClip,
+          .saveType = savetype::Mp4,
+          .save = {"mp4", TableText(str::SaveFilterMp4), "*.mp4", savetrait::ExtraPanel},
+          .writeDocument = WriteMp4Document,
+          .keepsNameWhenAnimated = true,
+          .optionsPanel = 312};  // the clip quality panel
+}
+
+FormatSpec WebmFormat() {
+  return {.id = "webm",
+          .extensions = {"webm"},
+          .reader = ReadClip,
+          .saveType = savetype::Webm,
+          .save = {"webm", TableText(str::SaveFilterWebm), "*.webm", savetrait::ExtraPanel},
+          .writeDocument = WriteWebmDocument,
+          .keepsNameWhenAnimated = true,
+          .optionsPanel = 312};  // the clip quality panel
+}
+
+}  // namespace lw
