@@ -14,6 +14,7 @@ packages=(
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   xvfb xauth
   icoutils time
+  libwebp-dev webp
 )
 
 missing=()

@@ -18,7 +18,7 @@ enum PrefIndex : int {
 #include "base/preference_table.inc"
 };
 
-constexpr int PrefWordCount = 19;     // words written back
+constexpr int PrefWordCount = 22;     // words written back
 constexpr int PrefWordCapacity = 29;  // words a stored value may hold
 
 // Bits inside the words, and fields of several bits holding a number.

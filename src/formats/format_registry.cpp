@@ -15,6 +15,7 @@
 #include "formats/psd/psd_format.h"
 #include "formats/strip/strip_format.h"
 #include "formats/swf/swf_format.h"
+#include "formats/webp/webp_format.h"
 
 namespace lw {
 namespace {
@@ -42,6 +43,7 @@ const std::vector<FormatSpec>& Formats() {
       IcoFormat(),  // icons
       CurFormat(),  // cursors
       PngFormat(), SwfFormat(), StripFormat(),
+      WebpFormat(),
   };
   return formats;
 }

@@ -10,6 +10,7 @@
 #include "core/animation.h"
 #include "formats/avi/avi_settings.h"
 #include "formats/shell_state.h"
+#include "formats/webp/webp_settings.h"
 
 namespace lw {
 
@@ -25,7 +26,8 @@ constexpr int Png = 7;
 constexpr int Cur = 8;
 constexpr int Ico = 9;
 constexpr int Ani = 10;
-constexpr int Count = 10;
+constexpr int Webp = 11;
+constexpr int Count = 11;
 }  // namespace savetype
 
 // Which choices the Save As dialog offers for a type.
@@ -93,6 +95,7 @@ struct SaveOptions {
   int32_t hotspotX = -1;
   int32_t hotspotY = -1;
   AviSettings avi;
+  WebpSettings webp;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure

@@ -60,6 +60,7 @@ int SavePanelFor(int type, uint32_t choiceBit, uint32_t documentTraits) {
   if (id == 0) {
     if (type == savetype::Avi) id = savepanel::Avi;
     if (type == savetype::Cur || type == savetype::Ani) id = savepanel::HotSpot;
+    if (type == savetype::Webp) id = savepanel::Webp;
   }
   // Frames the AVI writer cannot take as they are: the fix comes first.
   if (id == savepanel::Avi && !AviPanelAllowed(documentTraits)) id = savepanel::AviFix;

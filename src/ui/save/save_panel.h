@@ -18,6 +18,7 @@ constexpr int Avi = 283;
 constexpr int HotSpot = 284;
 constexpr int Individual = 294;
 constexpr int AviFix = 311;
+constexpr int Webp = 312;
 }  // namespace savepanel
 
 // What a panel is built for.

@@ -4,6 +4,7 @@
 #include "ui/save/individual_files_panel.h"
 #include "ui/save/save_panel.h"
 #include "ui/save/strip_panel.h"
+#include "ui/save/webp_panel.h"
 
 namespace lw {
 
@@ -19,6 +20,7 @@ const SavePanelRow kPanels[] = {
     {savepanel::Strip, MakeStripPanel},     {savepanel::Individual, MakeIndividualFilesPanel},
     {savepanel::HotSpot, MakeHotSpotPanel}, {savepanel::Avi, MakeAviPanel},
     {savepanel::AviFix, MakeAviFixPanel},
+    {savepanel::Webp, MakeWebpPanel},
 };
 
 }  // namespace
