@@ -137,7 +137,8 @@ TEST_F(FlowTest, AFailedWriteNeverTouchesTheTargetAndSaysSo) {
   AddSolidFrame(*a, 0, 0, 4, 4, 1);
   SaveOptions options;
   Put(Path("clip.png"), "old picture");
-  for (int type : {0, 11}) EXPECT_FALSE(WriteAsType(Path("clip.png"), *a, options, type, nullptr));
+  for (int type : {0, savetype::Count + 1})
+    EXPECT_FALSE(WriteAsType(Path("clip.png"), *a, options, type, nullptr));
   // Documents the GIF writer refuses, whole or as one image: the message names the target.
   AnimationPtr wide = MakeDocument(70000, 1);
   AddSolidFrame(*wide, 0, 0, 70000, 1, 1);

@@ -36,7 +36,8 @@ class WebpTest : public FlowTest {
            WebPAnimDecoderGetNext(decoder, &p, &end)) {
       std::vector<uint32_t> pixels(size_t{info.canvas_width} * info.canvas_height);
       for (uint32_t& pixel : pixels) {
-        pixel = p[3] < 128 ? PixelFromColour(kNothingShown) : PixelFromColour(p[2] | p[1] << 8 | p[0] << 16);
+        pixel = p[3] < 128 ? PixelFromColour(kNothingShown)
+                           : PixelFromColour(p[2] | p[1] << 8 | p[0] << 16);
         p += 4;
       }
       const uint64_t delay = static_cast<uint64_t>(end - start) / 10;
@@ -78,7 +79,8 @@ TEST_F(WebpTest, RandomAnimationsAreWrittenAsThePreviewShowsThem) {
       std::istringstream row(line);
       std::string number, skip;
       uint64_t duration = 0;
-      if (row >> number && number.back() == ':' && row >> skip >> skip >> skip >> skip >> skip >> duration)
+      if (row >> number && number.back() == ':' &&
+          row >> skip >> skip >> skip >> skip >> skip >> duration)
         durations.push_back(duration / 10);
     }
     EXPECT_EQ(loop, std::to_string(a->playCount));

@@ -87,7 +87,8 @@ void DocumentPictures::Blend(const Frame& frame) {
   if (rgbStride * g.height > frame.rgbPlane.size() ||
       alphaStride * g.height > frame.alphaPlane.size())
     return Paint(frame);
-  int64_t w = std::min<int64_t>(frame.width, g.width), h = std::min<int64_t>(frame.height, g.height);
+  int64_t w = std::min<int64_t>(frame.width, g.width),
+          h = std::min<int64_t>(frame.height, g.height);
   int64_t x0 = std::max<int64_t>(frame.left, 0), x1 = std::min<int64_t>(frame.left + w, width_);
   int64_t y0 = std::max<int64_t>(frame.top, 0), y1 = std::min<int64_t>(frame.top + h, height_);
   for (int64_t y = y0; y < y1; ++y) {
@@ -111,8 +112,8 @@ void DocumentPictures::Paint(const Frame& frame) {
   if (!GetDibGeometry(frame.dib, &g) || frame.width == 0 || frame.height == 0) return;
   const uint64_t rgbStride = RgbStride(g.width), maskStride = MaskStride(g.width);
   const bool fromPlane = frame.rgbPlane.size() >= rgbStride * g.height;
-  const bool masked = !frame.transparencyMask.empty() &&
-                      maskStride * g.height <= frame.transparencyMask.size();
+  const bool masked =
+      !frame.transparencyMask.empty() && maskStride * g.height <= frame.transparencyMask.size();
   const uint8_t* quads = frame.dib.data() + DibHeaderSize;
   const uint8_t* bits = frame.bits();
   int64_t x0 = std::max<int64_t>(frame.left, 0),
@@ -126,8 +127,9 @@ void DocumentPictures::Paint(const Frame& frame) {
       if (masked && (frame.transparencyMask[sy * maskStride + (sx >> 3)] & (0x80 >> (sx & 7))))
         continue;
       uint8_t* out = canvas_.data() + 4 * (y * width_ + x);
-      std::memcpy(out, fromPlane ? &frame.rgbPlane[sy * rgbStride + 3 * sx]
-                                 : quads + 4 * bits[sy * g.stride + sx],
+      std::memcpy(out,
+                  fromPlane ? &frame.rgbPlane[sy * rgbStride + 3 * sx]
+                            : quads + 4 * bits[sy * g.stride + sx],
                   3);
       out[3] = 255;
     }

@@ -108,11 +108,10 @@ int ReadAnimated(const WebPData& webp, uint32_t width, uint32_t height, Progress
   if (!WebPAnimDecoderOptionsInit(&options)) return ReadFailed;
   options.color_mode = MODE_BGRA;
   options.use_threads = 0;
-  std::unique_ptr<WebPAnimDecoder, AnimDecoderDeleter> decoder(
-      WebPAnimDecoderNew(&webp, &options));
+  std::unique_ptr<WebPAnimDecoder, AnimDecoderDeleter> decoder(WebPAnimDecoderNew(&webp, &options));
   WebPAnimInfo info;
-  if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) ||
-      info.canvas_width != width || info.canvas_height != height || info.frame_count == 0) {
+  if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) || info.canvas_width != width ||
+      info.canvas_height != height || info.frame_count == 0) {
     ShowErrorId(str::WebpDamaged);
     return ReadFailed;
   }
@@ -249,8 +248,8 @@ Encoded EncodeAnimation(const Animation& document, DocumentPictures& pictures,
     } else if (!WebPPictureImportBGRA(&picture, canvas.data(), static_cast<int>(4 * width))) {
       result = Encoded::NoMemory;
     } else if (!WebPAnimEncoderAdd(encoder.get(), &picture, static_cast<int>(at), &config)) {
-      result = picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory
-                                                                  : Encoded::Failed;
+      result =
+          picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory : Encoded::Failed;
     } else if (!ProgressSetPosition(meter, ++done)) {
       result = Encoded::Cancelled;
     }

@@ -9,7 +9,8 @@ namespace lw {
 WebpSettings LoadWebpSettings() {
   WebpSettings settings;
   settings.lossy = PrefOn(Pref::WebpLossy);
-  settings.quality = static_cast<int>(std::min<uint32_t>(PrefFieldValue(PrefField::WebpQuality), 100));
+  settings.quality =
+      static_cast<int>(std::min<uint32_t>(PrefFieldValue(PrefField::WebpQuality), 100));
   return settings;
 }
 
