@@ -16,6 +16,7 @@ packages=(
   icoutils time
   librsvg2-bin desktop-file-utils man-db shared-mime-info
   xdotool openbox python3-pil
+  libwebp-dev webp
 )
 
 missing=()

@@ -17,6 +17,7 @@
 #include "formats/strip/strip_format.h"
 #include "formats/swf/swf_format.h"
 #include "formats/video_out/video_out_format.h"
+#include "formats/webp/webp_format.h"
 
 namespace lw {
 namespace {
@@ -47,6 +48,7 @@ const std::vector<FormatSpec>& Formats() {
       ApngFormat(),
       Mp4Format(),   // MP4 clips, written with H.264
       WebmFormat(),  // WebM clips, written with VP9
+      WebpFormat(),
   };
   return formats;
 }

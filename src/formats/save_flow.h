@@ -10,6 +10,7 @@
 #include "core/animation.h"
 #include "formats/avi/avi_settings.h"
 #include "formats/shell_state.h"
+#include "formats/webp/webp_settings.h"
 
 namespace lw {
 
@@ -28,7 +29,8 @@ constexpr int Ani = 10;
 constexpr int Apng = 11;
 constexpr int Mp4 = 12;
 constexpr int Webm = 13;
-constexpr int Count = 13;
+constexpr int Webp = 14;
+constexpr int Count = 14;
 }  // namespace savetype
 
 // Which choices the Save As dialog offers for a type.
@@ -98,6 +100,7 @@ struct SaveOptions {
   AviSettings avi;
   // The CRF of an MP4 or WebM clip chosen in the Save As panel; -1: the stored one.
   int videoCrf = -1;
+  WebpSettings webp;
 };
 
 // Writes the document as type over target through a file written beside it. False on failure

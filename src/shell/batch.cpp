@@ -124,12 +124,13 @@ void Output(Run& run, const std::string& output) {
     ShowErrorId(str::BatchNothingToOutput);
   } else if (output.empty()) {
     ShowErrorId(str::CannotWriteFile, "");
-  } else if (run.outputType == 0 && run.frames == 0) {
+  } else if (run.outputType == 0 && run.frames == 0 && !run.webp.filled) {
     state.documentPath = output;
     if (!SaveCommand(state)) run.failed = true;
   } else {
     SaveOptions options;
     options.optionBits = run.frames != 0 ? run.frames : saveopt::Plain;
+    options.webp = run.webp;
     int type = run.outputType != 0 ? run.outputType : SaveTypeFromName(output);
     if (!SaveTypedCommand(state, output, type, options)) run.failed = true;
   }

@@ -261,6 +261,17 @@ void Frames(Run& run, Flag flag, Value value) {
   if (!ParseFramesChoice(value, &run.frames)) BadValue(run, flag, value);
 }
 
+// lossless, or the quality (0 to 100) of lossy pictures.
+void Webp(Run& run, Flag flag, Value value) {
+  int64_t quality = 0;
+  if (value == "lossless")
+    run.webp = {.filled = true};
+  else if (ParseWholeNumber(value, 0, 100, &quality))
+    run.webp = {.filled = true, .lossy = true, .quality = static_cast<int>(quality)};
+  else
+    BadValue(run, flag, value);
+}
+
 void Help(Run&, Flag, Value) { std::fputs(BatchHelpText().c_str(), stdout); }
 
 void Version(Run&, Flag, Value) { std::printf("%s\n", TableText(str::BatchVersion)); }
@@ -291,6 +302,7 @@ const LongFlag kLongFlags[] = {
     {"--frames", "MODE", Required, str::BatchHelpFrames, false, Frames},
     {"--help", "", None, str::BatchHelpHelp, false, Help},
     {"--version", "", None, str::BatchHelpVersion, false, Version},
+    {"--webp", "lossless|QUALITE", Required, str::BatchHelpWebp, false, Webp},
 };
 
 }  // namespace

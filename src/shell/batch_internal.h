@@ -6,6 +6,7 @@
 #include <string>
 
 #include "formats/shell_state.h"
+#include "formats/webp/webp_settings.h"
 
 namespace lw::batch {
 
@@ -16,6 +17,7 @@ struct Run {
   uint32_t frames = 0;  // --frames: 0 the whole animation, else the save option bits
   bool bicubic = false;
   bool dither = false;
+  WebpSettings webp;    // --webp; unfilled: the stored choice
   bool failed = false;  // a failure that showed no message (a save that did not happen)
   bool stop = false;    // a flag stopped the batch
 };

@@ -275,6 +275,8 @@ TEST_F(BatchTable, EditFlags) {
       // A forced type writes that type whatever the name; the frames side by side in one file.
       edited({"--type", "png"}, nullptr, SaveTypeFromName("x.png")),
       edited({"--type", "bmp", "--frames", "strip"}, nullptr, SaveTypeFromName("x.bmp"), strip),
+      // A lossy WebP: the same file as the Save As panel's choice gives.
+      Row{{"-i", "in.gif", "--webp", "60", "-o", "out.webp"}, 0, {}, {{"out.webp", "in.gif", [](ShellState&) { StoreWebpSettings({.filled = true, .lossy = true, .quality = 60}); }}}},
   });
   // clang-format on
 }
@@ -294,6 +296,7 @@ TEST_F(BatchTable, BadArgumentsStopTheBatch) {
       refused({"--resize", "_x_"}, bad + "--resize : _x_"),
       refused({"--resize", "_x65535"}, "Dimensions trop grandes pour --resize : 98303x65535"),
       refused({"--scale", "0"}, bad + "--scale : 0"),
+      refused({"--webp", "101"}, bad + "--webp : 101"),
       refused({"--rotate", "45"}, bad + "--rotate : 45"),
       refused({"--flip", "x"}, bad + "--flip : x"),
       refused({"--crop", "1,2,3"}, bad + "--crop : 1,2,3"),

@@ -19,6 +19,7 @@ constexpr int HotSpot = 284;
 constexpr int Individual = 294;
 constexpr int AviFix = 311;
 constexpr int Video = 312;  // the quality of MP4 and WebM clips
+constexpr int Webp = 313;  // lossless or lossy WebP
 }  // namespace savepanel
 
 // What a panel is built for.

@@ -5,6 +5,7 @@
 #include "ui/save/save_panel.h"
 #include "ui/save/strip_panel.h"
 #include "ui/save/video_panel.h"
+#include "ui/save/webp_panel.h"
 
 namespace lw {
 
@@ -21,6 +22,7 @@ const SavePanelRow kPanels[] = {
     {savepanel::HotSpot, MakeHotSpotPanel}, {savepanel::Avi, MakeAviPanel},
     {savepanel::AviFix, MakeAviFixPanel},
     {savepanel::Video, MakeVideoPanel},
+    {savepanel::Webp, MakeWebpPanel},
 };
 
 }  // namespace

@@ -1,0 +1,391 @@
+#include "formats/webp/webp_format.h"
+
+#include <webp/decode.h>
+#include <webp/demux.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <vector>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/gif_reader.h"
+#include "core/picture_budget.h"
+#include "formats/open_flow.h"
+#include "formats/save_flow.h"
+#include "formats/webp/webp_canvas.h"
+#include "platform/files.h"
+
+namespace lw {
+namespace {
+
+struct DemuxDeleter {
+  void operator()(WebPDemuxer* d) const { WebPDemuxDelete(d); }
+};
+struct AnimDecoderDeleter {
+  void operator()(WebPAnimDecoder* d) const { WebPAnimDecoderDelete(d); }
+};
+struct AnimEncoderDeleter {
+  void operator()(WebPAnimEncoder* e) const { WebPAnimEncoderDelete(e); }
+};
+
+uint32_t DelayUnits() { return std::max<uint32_t>(GetPref(PrefDelayUnits), 1); }
+
+// Milliseconds to delay units, rounded at each frame's end so that the total stays right.
+uint64_t UnitsAt(uint64_t milliseconds, uint32_t units) {
+  return (milliseconds * units + 500) / 1000;
+}
+
+// ---- Reading ----
+
+// Colour and alpha planes of a decoded still picture.
+bool FillStill(const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height, Frame* frame) {
+  std::vector<uint8_t> rgb, alpha;
+  try {
+    rgb.assign(RgbStride(width) * height, 0);
+    alpha.assign(IndexStride(width) * height, 0);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  bool opaque = true;
+  for (uint64_t y = 0; y < height; ++y)
+    for (uint64_t x = 0; x < width; ++x) {
+      const uint8_t* p = &bgra[4 * (y * width + x)];
+      std::memcpy(&rgb[RgbStride(width) * y + 3 * x], p, 3);
+      alpha[IndexStride(width) * y + x] = p[3];
+      opaque = opaque && p[3] == 255;
+    }
+  SetRgbPlane(frame, std::move(rgb));
+  if (!opaque) SetAlphaPlane(frame, std::move(alpha));
+  return true;
+}
+
+int ReadStill(const uint8_t* data, size_t size, AnimationPtr* out) {
+  WebPBitstreamFeatures features;
+  if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK || features.width <= 0 ||
+      features.height <= 0) {
+    ShowErrorId(str::WebpDamaged);
+    return ReadFailed;
+  }
+  const auto width = static_cast<uint32_t>(features.width);
+  const auto height = static_cast<uint32_t>(features.height);
+  if (!PictureFitsBudget(width, height, 4)) {
+    ShowErrorId(str::WebpTooLarge);
+    return ReadFailed;
+  }
+  std::vector<uint8_t> bgra;
+  try {
+    bgra.resize(uint64_t{4} * width * height);
+  } catch (const std::bad_alloc&) {
+    ShowErrorId(str::WebpTooLarge);
+    return ReadFailed;
+  }
+  if (!WebPDecodeBGRAInto(data, size, bgra.data(), bgra.size(), static_cast<int>(4 * width))) {
+    ShowErrorId(str::WebpDamaged);
+    return ReadFailed;
+  }
+  AnimationPtr animation = NewBlankAnimation(width, height);
+  if (!animation || !FillStill(bgra, width, height, FirstFrame(*animation))) {
+    ShowErrorId(str::NoFrameMemory);
+    return ReadFailed;
+  }
+  *out = std::move(animation);
+  return ReadComplete;
+}
+
+int ReadAnimated(const WebPData& webp, uint32_t width, uint32_t height, ProgressMeter* meter,
+                 AnimationPtr* out) {
+  WebPAnimDecoderOptions options;
+  if (!WebPAnimDecoderOptionsInit(&options)) return ReadFailed;
+  options.color_mode = MODE_BGRA;
+  options.use_threads = 0;
+  std::unique_ptr<WebPAnimDecoder, AnimDecoderDeleter> decoder(WebPAnimDecoderNew(&webp, &options));
+  WebPAnimInfo info;
+  if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) || info.canvas_width != width ||
+      info.canvas_height != height || info.frame_count == 0) {
+    ShowErrorId(str::WebpDamaged);
+    return ReadFailed;
+  }
+  AnimationPtr animation = NewAnimation();
+  if (!animation) {
+    ShowErrorId(str::NoFrameMemory);
+    return ReadFailed;
+  }
+  animation->screenWidth = width;
+  animation->screenHeight = height;
+  animation->playCount = info.loop_count;
+  CanvasFrames frames(*animation, width, height);
+  ProgressSetRange(meter, info.frame_count);
+
+  const uint32_t units = DelayUnits();
+  const uint64_t budget = GifFrameByteLimit();
+  const size_t canvasBytes = size_t{4} * width * height;
+  uint64_t shownUntil = 0;  // in delay units
+  uint32_t count = 0;
+  int status = ReadComplete;
+  int message = 0;
+  while (WebPAnimDecoderHasMoreFrames(decoder.get())) {
+    uint8_t* pixels = nullptr;
+    int timestamp = 0;
+    if (!WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp) || !pixels) {
+      status = ReadPartial;
+      message = str::WebpDamaged;
+      break;
+    }
+    // The frame count is a 16-bit number; the frames kept share the picture budget.
+    if (count == INT16_MAX || frames.BytesKept() + 2 * canvasBytes > budget) {
+      status = ReadPartial;
+      message = count == INT16_MAX ? 0 : str::WebpTooLarge;
+      break;
+    }
+    const uint64_t until = UnitsAt(static_cast<uint64_t>(std::max(timestamp, 0)), units);
+    const auto delay = static_cast<uint32_t>(
+        std::min<uint64_t>(until > shownUntil ? until - shownUntil : 0, UINT32_MAX));
+    shownUntil = std::max(until, shownUntil);
+    std::vector<uint8_t> canvas;
+    try {
+      canvas.assign(pixels, pixels + canvasBytes);
+    } catch (const std::bad_alloc&) {
+      status = ReadPartial;
+      message = str::WebpTooLarge;
+      break;
+    }
+    if (!frames.Add(std::move(canvas), delay)) {
+      status = ReadPartial;
+      message = str::NoFrameMemory;
+      break;
+    }
+    ++count;
+    if (!ProgressSetPosition(meter, count)) {
+      status = ReadPartial;
+      break;
+    }
+  }
+  if (!frames.Finish() && !message) message = str::NoFrameMemory;
+  if (message) ShowErrorId(message);
+  if (animation->frameCount == 0) return ReadFailed;
+  *out = std::move(animation);
+  return status;
+}
+
+int ReadWebpFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+                 ProgressMeter* meter) {
+  return ReadWebp(path, out, meter);
+}
+
+// ---- Writing ----
+
+// What the encoding thread hands back.
+enum class Encoded { Done, Failed, NoMemory, Cancelled };
+
+Encoded EncodeStill(const std::vector<uint8_t>& canvas, uint32_t width, uint32_t height,
+                    const WebPConfig& config, std::string* bytes) {
+  WebPPicture picture;
+  if (!WebPPictureInit(&picture)) return Encoded::Failed;
+  picture.use_argb = 1;
+  picture.width = static_cast<int>(width);
+  picture.height = static_cast<int>(height);
+  WebPMemoryWriter writer;
+  WebPMemoryWriterInit(&writer);
+  picture.writer = WebPMemoryWrite;
+  picture.custom_ptr = &writer;
+  Encoded result = Encoded::Failed;
+  if (!WebPPictureImportBGRA(&picture, canvas.data(), static_cast<int>(4 * width))) {
+    result = Encoded::NoMemory;
+  } else if (WebPEncode(&config, &picture)) {
+    try {
+      bytes->assign(reinterpret_cast<const char*>(writer.mem), writer.size);
+      result = Encoded::Done;
+    } catch (const std::bad_alloc&) {
+      result = Encoded::NoMemory;
+    }
+  } else if (picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY) {
+    result = Encoded::NoMemory;
+  }
+  WebPPictureFree(&picture);
+  WebPMemoryWriterClear(&writer);
+  return result;
+}
+
+// Every picture the preview shows, given to the animation encoder whole: it finds the boxes
+// that change and how to dispose of them itself.
+Encoded EncodeAnimation(const Animation& document, DocumentPictures& pictures,
+                        const WebPConfig& config, ProgressMeter* meter, std::string* bytes) {
+  const uint32_t width = document.screenWidth, height = document.screenHeight;
+  WebPAnimEncoderOptions options;
+  if (!WebPAnimEncoderOptionsInit(&options)) return Encoded::Failed;
+  // The defaults insert no key frames (gif2webp puts one every 9 to 17 frames): they cost size
+  // and time, and a file played from its start needs none.
+  options.anim_params.loop_count = static_cast<int>(std::min<uint32_t>(document.playCount, 65535));
+  std::unique_ptr<WebPAnimEncoder, AnimEncoderDeleter> encoder(
+      WebPAnimEncoderNew(static_cast<int>(width), static_cast<int>(height), &options));
+  if (!encoder) return Encoded::NoMemory;
+  WebPPicture picture;
+  if (!WebPPictureInit(&picture)) return Encoded::Failed;
+  picture.use_argb = 1;
+  picture.width = static_cast<int>(width);
+  picture.height = static_cast<int>(height);
+
+  const uint32_t units = DelayUnits();
+  uint64_t elapsed = 0;  // in delay units
+  uint32_t done = 0;
+  Encoded result = Encoded::Done;
+  for (const Frame* f = FirstFrame(document); f && result == Encoded::Done; f = NextFrame(f)) {
+    const uint64_t at = (elapsed * 1000 + units / 2) / units;
+    elapsed += f->delay;
+    const std::vector<uint8_t>& canvas = pictures.Draw(*f);
+    if (at > static_cast<uint64_t>(std::numeric_limits<int>::max())) {
+      result = Encoded::Failed;
+    } else if (!WebPPictureImportBGRA(&picture, canvas.data(), static_cast<int>(4 * width))) {
+      result = Encoded::NoMemory;
+    } else if (!WebPAnimEncoderAdd(encoder.get(), &picture, static_cast<int>(at), &config)) {
+      result =
+          picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory : Encoded::Failed;
+    } else if (!ProgressSetPosition(meter, ++done)) {
+      result = Encoded::Cancelled;
+    }
+  }
+  WebPPictureFree(&picture);
+  if (result != Encoded::Done) return result;
+  const uint64_t end = (elapsed * 1000 + units / 2) / units;
+  WebPData data;
+  WebPDataInit(&data);
+  if (end > static_cast<uint64_t>(std::numeric_limits<int>::max()) ||
+      !WebPAnimEncoderAdd(encoder.get(), nullptr, static_cast<int>(end), nullptr) ||
+      !WebPAnimEncoderAssemble(encoder.get(), &data))
+    return Encoded::Failed;
+  try {
+    bytes->assign(reinterpret_cast<const char*>(data.bytes), data.size);
+  } catch (const std::bad_alloc&) {
+    result = Encoded::NoMemory;
+  }
+  WebPDataClear(&data);
+  return result;
+}
+
+bool WriteBytes(const std::string& path, const std::string& bytes) {
+  FILE* file = std::fopen(path.c_str(), "wb");
+  if (!file) return false;
+  bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+bool WriteWebpDocument(const std::string& path, const std::string& target, Animation& document,
+                       SaveOptions& options, WindowHandle owner) {
+  return WriteWebp(path, target, document, options.webp, owner);
+}
+
+}  // namespace
+
+int ReadWebp(const std::string& path, AnimationPtr* out, ProgressMeter* meter) {
+  out->reset();
+  // The file is read whole: no picture the budget admits comes from a larger one.
+  std::string bytes;
+  const int64_t size = RegularFileSize(path);
+  if (size > 0 && static_cast<uint64_t>(size) > std::max<uint64_t>(GifFrameByteLimit(), 1 << 20)) {
+    ShowErrorId(str::WebpTooLarge);
+    return ReadFailed;
+  }
+  if (!ReadWholeFile(path, static_cast<size_t>(std::max<int64_t>(size, 0)), &bytes)) {
+    ShowErrorId(str::WebpDamaged);
+    return ReadFailed;
+  }
+  return ReadWebpBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, meter);
+}
+
+int ReadWebpBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressMeter* meter) {
+  out->reset();
+  WebPData webp{data, size};
+  std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(data && size ? WebPDemux(&webp) : nullptr);
+  if (!demux) {
+    ShowErrorId(str::WebpDamaged);
+    return ReadFailed;
+  }
+  const uint32_t width = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_WIDTH);
+  const uint32_t height = WebPDemuxGetI(demux.get(), WEBP_FF_CANVAS_HEIGHT);
+  const uint32_t flags = WebPDemuxGetI(demux.get(), WEBP_FF_FORMAT_FLAGS);
+  if (width == 0 || height == 0) {
+    ShowErrorId(str::WebpDamaged);
+    return ReadFailed;
+  }
+  // Before anything is decoded: a small file may announce a canvas of gigabytes.
+  if (!PictureFitsBudget(width, height, 4)) {
+    ShowErrorId(str::WebpTooLarge);
+    return ReadFailed;
+  }
+  if (!(flags & ANIMATION_FLAG)) return ReadStill(data, size, out);
+  return ReadAnimated(webp, width, height, meter, out);
+}
+
+bool WriteWebp(const std::string& path, const std::string& target, const Animation& document,
+               WebpSettings settings, WindowHandle owner) {
+  const Frame* first = FirstFrame(document);
+  if (!first) return false;
+  if (!settings.filled) settings = LoadWebpSettings();
+  const uint32_t width = document.screenWidth, height = document.screenHeight;
+  if (width > WEBP_MAX_DIMENSION || height > WEBP_MAX_DIMENSION) {
+    ShowErrorId(str::WebpScreenTooLarge);
+    return false;
+  }
+  DocumentPictures pictures(document);
+  if (!pictures.Ready()) {
+    ShowErrorId(str::NoFrameMemory);
+    return false;
+  }
+  WebPConfig config;
+  if (!WebPConfigInit(&config)) return false;
+  // gif2webp's effort for lossless pictures (quality 75, method 4).
+  config.lossless = settings.lossy ? 0 : 1;
+  config.quality = settings.lossy ? static_cast<float>(std::clamp(settings.quality, 0, 100)) : 75;
+  config.method = 4;
+
+  ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
+  ProgressSetText(meter.get(), TableText(str::WebpWriting));
+  ProgressSetRange(meter.get(), static_cast<uint32_t>(std::max<int16_t>(document.frameCount, 1)));
+  std::string bytes;
+  Encoded result = Encoded::Failed;
+  RunPumping(meter.get(), [&] {
+    if (!NextFrame(first))
+      result = EncodeStill(pictures.Draw(*first), width, height, config, &bytes);
+    else
+      result = EncodeAnimation(document, pictures, config, meter.get(), &bytes);
+  });
+  ProgressClose(meter.get());
+  switch (result) {
+    case Encoded::Done: break;
+    case Encoded::Cancelled: return false;
+    case Encoded::NoMemory: ShowErrorId(str::NoFrameMemory); return false;
+    case Encoded::Failed: ShowErrorId(str::WebpEncodeFailed); return false;
+  }
+  if (!WriteBytes(path, bytes)) {
+    DeleteFile(path);
+    ShowErrorId(str::CannotWriteFile, target.c_str());
+    return false;
+  }
+  return true;
+}
+
+FormatSpec WebpFormat() {
+  FileFilter filter{TableText(str::FilterWebp), "*.webp"};
+  return {.id = "webp",
+          .extensions = {"webp"},
+          .reader = ReadWebpFile,
+          .openFilter = filter,
+          .openFilterOrder = 9,
+          .saveType = savetype::Webp,
+          .save = {"webp", TableText(str::SaveFilterWebp), "*.webp", savetrait::ExtraPanel},
+          .writeDocument = WriteWebpDocument,
+          .keepsNameWhenAnimated = true,
+          .optionsPanel = 313};  // lossless or lossy
+}
+
+}  // namespace lw

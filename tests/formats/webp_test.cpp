@@ -1,0 +1,171 @@
+// WebP files: our animations as libwebp's decoder and webpmux see them, the files of gif2webp and
+// img2webp as we open them, and damaged or oversized files.
+#include <gmock/gmock.h>
+#include <webp/demux.h>
+
+#include <sstream>
+
+#include "base/string_ids.h"
+#include "core/compose.h"
+#include "flow_fixture.h"
+#include "formats/open_flow.h"
+#include "formats/png/png_format.h"
+#include "formats/webp/webp_format.h"
+#include "support/timeline.h"
+#include "support/tools.h"
+
+namespace lw::test {
+namespace {
+
+class WebpTest : public FlowTest {
+ protected:
+  // The pictures libwebp composes, as Timeline gives them: clear pixels show kNothingShown,
+  // equal pictures in a row are one, delays in hundredths.
+  static std::vector<Shown> Decoded(const std::string& path) {
+    const std::string bytes = Contents(path);
+    WebPData data{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_BGRA;
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+    WebPAnimInfo info{};
+    std::vector<Shown> out;
+    uint8_t* p = nullptr;
+    int end = 0, start = 0;
+    while (decoder && WebPAnimDecoderGetInfo(decoder, &info) &&
+           WebPAnimDecoderGetNext(decoder, &p, &end)) {
+      std::vector<uint32_t> pixels(size_t{info.canvas_width} * info.canvas_height);
+      for (uint32_t& pixel : pixels) {
+        pixel = p[3] < 128 ? PixelFromColour(kNothingShown)
+                           : PixelFromColour(p[2] | p[1] << 8 | p[0] << 16);
+        p += 4;
+      }
+      const uint64_t delay = static_cast<uint64_t>(end - start) / 10;
+      start = end;
+      if (!out.empty() && out.back().pixels == pixels)
+        out.back().delay += delay;
+      else
+        out.push_back({std::move(pixels), delay});
+    }
+    WebPAnimDecoderDelete(decoder);
+    return out;
+  }
+  AnimationPtr Open(const std::string& path) {
+    ShellState state;
+    EXPECT_TRUE(OpenOneFile(state, path)) << ::testing::PrintToString(ShownTexts());
+    return std::move(state.document);
+  }
+};
+
+// Any animation is written as the preview shows it: libwebp decodes the same pictures for the
+// same times, webpmux finds the loop count and one frame per picture, and we read it back the same.
+TEST_F(WebpTest, RandomAnimationsAreWrittenAsThePreviewShowsThem) {
+  LW_NEED_TOOL("webpmux");
+  const std::string path = Path("random.webp");
+  for (uint32_t seed = 1; seed <= 12; ++seed) {
+    SCOPED_TRACE(seed);
+    AnimationPtr a = RandomAnimation(seed, seed % 2);
+    a->playCount = seed % 4;
+    ASSERT_TRUE(WriteWebp(path, path, *a, {.filled = true}, nullptr));
+    const std::vector<Shown> shown = Timeline(*a);
+    EXPECT_TRUE(SameTimeline(Decoded(path), shown));
+    EXPECT_TRUE(SameTimeline(Timeline(*Open(path)), shown));
+
+    std::istringstream info(Output("webpmux -info " + Quoted(path)));
+    std::string line, loop;
+    std::vector<uint64_t> durations;
+    while (std::getline(info, line)) {
+      if (line.find("Loop Count : ") != std::string::npos) loop = line.substr(line.rfind(' ') + 1);
+      std::istringstream row(line);
+      std::string number, skip;
+      uint64_t duration = 0;
+      if (row >> number && number.back() == ':' &&
+          row >> skip >> skip >> skip >> skip >> skip >> duration)
+        durations.push_back(duration / 10);
+    }
+    EXPECT_EQ(loop, std::to_string(a->playCount));
+    ASSERT_EQ(durations.size(), shown.size());
+    for (size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(durations[i], shown[i].delay) << i;
+  }
+}
+
+// gif2webp's files (lossless and lossy) of GIFs we write, and img2webp's of PNG pictures, open
+// with their pictures, times and loop count.
+TEST_F(WebpTest, FilesOfGif2webpAndImg2webpOpen) {
+  LW_NEED_TOOL("gif2webp");
+  LW_NEED_TOOL("img2webp");
+  for (uint32_t seed = 40; seed < 46; ++seed) {
+    SCOPED_TRACE(seed);
+    AnimationPtr a = RandomAnimation(seed, seed % 2);
+    for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) f->delay += 2;  // 0 and 1 play as 10
+    a->playCount = seed % 3;
+    ASSERT_TRUE(SaveGifToFile(Path("a.gif"), *a, nullptr));
+    const std::vector<Shown> shown = Timeline(*a);
+    for (const char* mode : {"", "-lossy -q 90"}) {
+      ASSERT_EQ(RunTool("gif2webp -quiet " + std::string(mode) + " " + Quoted(Path("a.gif")) +
+                        " -o " + Quoted(Path("a.webp")))
+                    .exitCode,
+                0);
+      AnimationPtr read = Open(Path("a.webp"));
+      ASSERT_TRUE(read);
+      EXPECT_EQ(read->playCount, a->playCount);
+      const std::vector<Shown> opened = Timeline(*read);
+      if (*mode == '\0') {
+        EXPECT_TRUE(SameTimeline(opened, shown));
+      }
+      EXPECT_EQ(TotalDuration(*read), TotalDuration(*a));
+    }
+    // The same pictures as opaque PNG files, each with its time.
+    std::string command = "img2webp -lossless -loop 3";
+    for (size_t i = 0; i < shown.size(); ++i) {
+      std::vector<uint32_t> rgb(shown[i].pixels.size());
+      for (size_t k = 0; k < rgb.size(); ++k) rgb[k] = shown[i].pixels[k] & 0xFFFFFF;
+      std::unique_ptr<Frame> picture(TrueColourFrame(a->screenWidth, a->screenHeight, rgb));
+      const std::string png = Path(std::to_string(i) + ".png");
+      ASSERT_TRUE(WritePng(png, picture.get()));
+      command += " -d " + std::to_string(shown[i].delay * 10) + " " + Quoted(png);
+    }
+    ASSERT_EQ(RunTool(command + " -o " + Quoted(Path("b.webp"))).exitCode, 0);
+    AnimationPtr read = Open(Path("b.webp"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->playCount, 3u);
+    EXPECT_TRUE(SameTimeline(Timeline(*read), shown));
+  }
+}
+
+TEST_F(WebpTest, DamagedAndOversizedFilesGiveTheirMessage) {
+  AnimationPtr a = RandomAnimation(7, false);
+  ASSERT_TRUE(WriteWebp(Path("good.webp"), "good.webp", *a, {.filled = true}, nullptr));
+  const std::string good = Contents(Path("good.webp"));
+  std::string lastFrameBroken = good;  // the last picture's coded pixels, after its header
+  const size_t last = good.rfind("VP8L") + 13;
+  lastFrameBroken.replace(last, good.size() - last, good.size() - last, '\xFF');
+  const std::string damaged = ResText(str::WebpDamaged), tooLarge = ResText(str::WebpTooLarge);
+  const struct {
+    std::string bytes;
+    uint64_t budget;  // 0: the default
+    std::vector<std::string> messages;
+    int status;
+  } cases[] = {
+      {"RIFF", 0, {damaged}, ReadFailed},
+      {good.substr(0, 40), 0, {damaged}, ReadFailed},
+      {good.substr(0, good.size() - 3), 0, {damaged}, ReadFailed},
+      {lastFrameBroken, 0, {damaged}, ReadPartial},
+      // Said before any pixel is decoded.
+      {good, 64, {tooLarge}, ReadFailed},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.bytes.size());
+    Headless().Reset();
+    Put(Path("bad.webp"), c.bytes);
+    SetGifFrameByteLimit(c.budget);
+    AnimationPtr read;
+    EXPECT_EQ(ReadWebp(Path("bad.webp"), &read, nullptr), c.status);
+    SetGifFrameByteLimit(0);
+    EXPECT_EQ(read == nullptr, c.status == ReadFailed);
+    EXPECT_EQ(ShownTexts(), c.messages);
+  }
+}
+
+}  // namespace
+}  // namespace lw::test
