@@ -18,7 +18,8 @@ lw_workdir lossy
 lw_magick_roomy
 cd "$work"
 
-ffmpeg -v error -f lavfi -i mandelbrot=size=320x240:rate=10 -t 3 \
+# The duration goes before the input: palettegen waits for the end of its input.
+ffmpeg -v error -t 3 -f lavfi -i mandelbrot=size=320x240:rate=10 \
   -vf "split[a][b];[a]palettegen[p];[b][p]paletteuse" mandelbrot.gif
 for i in 1 2 3 4 5 6; do
   convert -size 240x180 -seed "$i" plasma:fractal -blur 0x1 "plasma-$i.png"

@@ -1,13 +1,14 @@
-// The lossy coder against the exact one: its pixels stay near their sources, and the exact
-// encoder writes them with exactly the bytes the lossy coder counted, which only holds when both
-// build the same dictionary and the exact encoder finds the same strings again.
+// The lossy coder against the exact one: pixels stay near their sources, and the exact encoder
+// writes them in exactly the bytes the lossy coder counted, which holds only when both build
+// the same dictionary (clears and hash quirks included) and find the same strings.
+#include "core/lzw_lossy.h"
+
 #include <gtest/gtest.h>
 
 #include <random>
 
 #include "core/byte_sink.h"
 #include "core/lzw.h"
-#include "core/lzw_lossy.h"
 
 namespace lw {
 namespace {
@@ -19,8 +20,7 @@ TEST(LossyLzw, PixelsStayNearAndTheExactEncoderFindsTheSameStrings) {
     LossyLzwInput in;
     in.codeSize = 2 + static_cast<int>(rng() % 7);
     const int clear = 1 << in.codeSize;
-    // Every other palette a smooth ramp, where many entries lie near each other.
-    std::vector<uint8_t> rgb(3 * 256);
+    std::vector<uint8_t> rgb(3 * 256);  // every other palette a ramp of close colours
     for (int i = 0; i < 3 * 256; ++i)
       rgb[i] = static_cast<uint8_t>(round % 2 ? i / 3 * (i % 3 + 1) + rng() % 9 : rng());
     in.rgb = rgb.data();
@@ -30,27 +30,21 @@ TEST(LossyLzw, PixelsStayNearAndTheExactEncoderFindsTheSameStrings) {
     // Long streams fill the table and clear it; runs of zeros make key 0 collide.
     in.count = 1 + rng() % (round % 4 == 0 ? 60000 : 3000);
     std::vector<uint8_t> src(in.count), out(in.count);
-    int v = 0;
-    for (uint8_t& p : src) {
+    for (int i = 0, v = 0; i < static_cast<int>(in.count); ++i) {
       if (rng() % 4 == 0) v = (v + static_cast<int>(rng() % 5) + clear - 2) % clear;
-      p = static_cast<uint8_t>(round % 4 == 1 && rng() % 8 ? 0 : v);
+      src[i] = static_cast<uint8_t>(round % 4 == 1 && rng() % 8 ? 0 : v);
     }
     in.pixels = src.data();
     const uint64_t size = LossyLzwPixels(in, out.data());
     ByteSink sink;
-    ASSERT_TRUE(LzwEncode(sink, in.codeSize, out.data(), in.count,
-                          static_cast<uint32_t>(in.count), 1, false));
+    ASSERT_TRUE(LzwEncode(sink, in.codeSize, out.data(), in.count, uint32_t(in.count), 1, false));
     ASSERT_EQ(sink.Count(), size);
-    if (in.tolerance == 0) {
-      EXPECT_EQ(out, src);
-    }
     for (size_t i = 0; i < in.count; ++i) {
       const int s = src[i], o = out[i];
-      if (s == o) continue;
-      ASSERT_TRUE(s < in.colours && o < in.colours && s != in.transparent &&
-                  o != in.transparent)
+      ASSERT_TRUE(s == o ||
+                  (s < in.colours && o < in.colours && s != in.transparent && o != in.transparent &&
+                   LossyDistance30(&rgb[3 * s], &rgb[3 * o]) <= 30u * in.tolerance))
           << i << ": " << s << " became " << o;
-      ASSERT_LE(LossyDistance30(&rgb[3 * s], &rgb[3 * o]), 30u * in.tolerance) << i;
     }
   }
 }
