@@ -12,7 +12,7 @@
 set -euo pipefail
 source "$(dirname "$0")/lib.sh"
 
-program="$(lw_program "${1:-$lw_root/build/bench}")"
+program="$(readlink -f "$(lw_program "${1:-$lw_root/build/bench}")")"
 lw_need ffmpeg gifsicle convert compare python3 /usr/bin/time
 lw_workdir lossy
 lw_magick_roomy

@@ -1,5 +1,4 @@
-// The lossy step on whole documents, read back by giflib: every pixel within the tolerance of
-// its source colour, transparency where it was, and photo-like pictures smaller.
+// The lossy step on whole documents read back by giflib: colours near, transparency kept.
 #include "colour/lossy.h"
 
 #include <gif_lib.h>
@@ -62,9 +61,8 @@ size_t CheckedLossySize(Animation& source, int n) {
   AnimationPtr lossy = DuplicateAnimation(source, nullptr);
   EXPECT_TRUE(LossyCompressAnimation(*lossy, n, nullptr));
   const Bytes before = Written(source), after = Written(*lossy);
-  EXPECT_TRUE(n > 0 || before == after);
   const std::vector<int> want = Decoded(before), got = Decoded(after);
-  EXPECT_EQ(want.size(), got.size());
+  EXPECT_TRUE((n > 0 || before == after) && want.size() == got.size());
   for (size_t k = 0; k + 2 < std::min(want.size(), got.size()); k += 3) {
     const uint8_t a[3] = {uint8_t(want[k]), uint8_t(want[k + 1]), uint8_t(want[k + 2])};
     const uint8_t b[3] = {uint8_t(got[k]), uint8_t(got[k + 1]), uint8_t(got[k + 2])};
