@@ -116,8 +116,7 @@ bool LossyCompressAnimation(Animation& animation, int tolerance, ProgressMeter* 
 }
 
 TrialStatus RunOptimizeTrialWithLossy(const Animation& document, OptimizeOptions options,
-                                      ProgressMeter* progress, AnimationPtr* copy,
-                                      int32_t* size) {
+                                      ProgressMeter* progress, AnimationPtr* copy, int32_t* size) {
   const int tolerance = LossyToleranceOf(options);
   TrialStatus status = RunOptimizeTrial(document, options, progress, copy, size);
   if (status != TrialStatus::Done || tolerance == 0) return status;

@@ -31,8 +31,7 @@ bool LossyCompressAnimation(Animation& animation, int tolerance, ProgressMeter* 
 // The optimize dialog's trial with the lossy step after the optimizer's own when the options
 // ask for it; the copy is measured once, after both.
 TrialStatus RunOptimizeTrialWithLossy(const Animation& document, OptimizeOptions options,
-                                      ProgressMeter* progress, AnimationPtr* copy,
-                                      int32_t* size);
+                                      ProgressMeter* progress, AnimationPtr* copy, int32_t* size);
 // OptimizeInPlace, then the lossy step when the options ask for it.
 void OptimizeInPlaceWithLossy(Animation& document, OptimizeOptions options,
                               ProgressMeter* progress);

@@ -148,7 +148,7 @@ uint64_t LossyLzwPixels(const LossyLzwInput& in, uint8_t* out) {
   };
 
   dict.Reset(clear);
-  emit();  // the clear code
+  emit();                // the clear code
   bool pending = false;  // the entry for the last code waits for this string's first pixel
   int lastCode = 0;
   size_t pos = 0;
@@ -172,7 +172,8 @@ uint64_t LossyLzwPixels(const LossyLzwInput& in, uint8_t* out) {
         const size_t row = static_cast<size_t>(src[pos + at.length]) * clear;
         for (uint16_t c = dict.firstChild[at.code]; c != kNone; c = dict.nextSibling[c]) {
           const uint8_t p = dict.pixel[c];
-          if (near[row + p]) stack.push_back({c, at.length + 1, at.error + distance[row + p], false});
+          if (near[row + p])
+            stack.push_back({c, at.length + 1, at.error + distance[row + p], false});
         }
         if (pending && at.code == lastCode && near[row + root])
           stack.push_back({dict.nextFree, at.length + 1, at.error + distance[row + root], true});

@@ -28,11 +28,11 @@ constexpr uint32_t LossyDistance30(const uint8_t* rgbA, const uint8_t* rgbB) {
 struct LossyLzwInput {
   const uint8_t* pixels = nullptr;  // in the order they are coded (rows, interlaced or not)
   size_t count = 0;
-  int codeSize = 8;                 // 2..8: every pixel below 2^codeSize
-  const uint8_t* rgb = nullptr;     // R, G, B of each palette entry
-  int colours = 0;                  // palette entries (0..256)
-  int transparent = -1;             // the transparent index, -1 for none
-  int tolerance = 0;                // 0..LossyMaxTolerance; 0 keeps every pixel
+  int codeSize = 8;              // 2..8: every pixel below 2^codeSize
+  const uint8_t* rgb = nullptr;  // R, G, B of each palette entry
+  int colours = 0;               // palette entries (0..256)
+  int transparent = -1;          // the transparent index, -1 for none
+  int tolerance = 0;             // 0..LossyMaxTolerance; 0 keeps every pixel
 };
 
 // Codes input's pixels, choosing at each step the longest dictionary string whose pixels are
