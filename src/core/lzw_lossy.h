@@ -8,8 +8,9 @@
 // green counting most and red least, as the eye sees them. On a grey shift (dR = dG = dB) it
 // equals gifsicle's (dR² + dG² + dB²) / 10, so a tolerance N means about what gifsicle's
 // --lossy=N means (0 to 200 in practice), except that here N bounds every pixel: no pixel ends
-// further than N from its source colour. The transparent index is never swapped for a colour,
-// nor a colour for it; indexes without a palette entry are kept as they are.
+// further than N from its source colour, and the first pixel of every string stays exact. The
+// transparent index is never swapped for a colour, nor a colour for it; indexes without a
+// palette entry are kept as they are.
 #pragma once
 
 #include <cstddef>
