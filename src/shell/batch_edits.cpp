@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/lossy.h"
 #include "colour/optimize.h"
 #include "colour/optimize_trial.h"
 #include "colour/reduce_trial.h"
@@ -239,6 +240,16 @@ void Optimize(Run& run, Flag flag, Value value) {
   AfterOptimize(run.state);
 }
 
+// The optimize dialog's lossy step alone, at that point of the flags.
+void Lossy(Run& run, Flag flag, Value value) {
+  int64_t tolerance = 0;
+  if (!ParseWholeNumber(value, 0, LossyLargestTolerance, &tolerance))
+    return BadValue(run, flag, value);
+  if (!PrepareOptimize(run.state)) return;
+  if (LossyCompressAnimation(Document(run), static_cast<int>(tolerance), nullptr))
+    AfterOptimize(run.state);
+}
+
 void Info(Run& run, Flag, Value) {
   std::fputs(DescribeAnimation(Document(run), run.name).c_str(), stdout);
 }
@@ -303,6 +314,7 @@ const LongFlag kLongFlags[] = {
     {"--help", "", None, str::BatchHelpHelp, false, Help},
     {"--version", "", None, str::BatchHelpVersion, false, Version},
     {"--webp", "lossless|QUALITE", Required, str::BatchHelpWebp, false, Webp},
+    {"--lossy", "N", Required, str::BatchHelpLossy, true, Lossy},
 };
 
 }  // namespace

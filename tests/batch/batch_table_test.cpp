@@ -12,6 +12,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "batch/batch_runner.h"
+#include "colour/lossy.h"
 #include "colour/optimize.h"
 #include "colour/optimize_trial.h"
 #include "colour/reduce_trial.h"
@@ -271,6 +272,7 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--optimize"}, Optimized(optimize::Defaults)),
       edited({"--optimize=crop,useless,transparency"}, Optimized(optimize::CropFrames | optimize::RemoveUselessFrames | optimize::DuplicatesToTransparency)),
       edited({"--loop", "65536", "--comment", "Bonjour"}, loopAndComment),
+      edited({"--lossy", "40"}, [](ShellState& s) { LossyCompressAnimation(*s.document, 40, nullptr); }),
       edited({"--rotate", "90", "--crop", "0,0,8,6", "--delete", "0"}, rotateCropDelete),
       // A forced type writes that type whatever the name; the frames side by side in one file.
       edited({"--type", "png"}, nullptr, SaveTypeFromName("x.png")),
@@ -306,6 +308,7 @@ TEST_F(BatchTable, BadArgumentsStopTheBatch) {
       refused({"--delay", "5:1-"}, "Cadres incorrects pour --delay : 1- (l’animation a 3 cadre(s))"),
       refused({"--delete", "0-2"}, "Impossible de supprimer tous les cadres"),
       refused({"--loop", "-1"}, bad + "--loop : -1"),
+      refused({"--lossy", "201"}, bad + "--lossy : 201"),
       refused({"--optimize=global,meta"}, bad + "--optimize : global,meta"),
       refused({"--comment", std::string(255, 'x')}, "Commentaire trop long : 254 caractères au plus"),
       refused({"--type", "xyz"}, bad + "--type : xyz"),

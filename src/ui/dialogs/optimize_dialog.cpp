@@ -11,6 +11,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QTimer>
 #include <QVBoxLayout>
 #include <atomic>
@@ -23,6 +24,7 @@
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
+#include "colour/lossy.h"
 #include "core/gif_writer.h"
 #include "ui/common/dialog_buttons.h"
 #include "ui/common/queued_progress_view.h"
@@ -94,6 +96,20 @@ OptimizeDialog::OptimizeDialog(QWidget* owner, Animation* document)
   }
   layout->addWidget(reducePalettes_);
 
+  // The lossy step comes after the others: it trades exact colours for size.
+  lossy_ = new QCheckBox(UiText(str::OptimizeLossy), this);
+  lossyLabel_ = new QLabel(UiText(str::OptimizeLossyAmount), this);
+  lossyAmount_ = new QSpinBox(this);
+  lossyAmount_->setRange(1, LossyLargestTolerance);
+  lossyLabel_->setBuddy(lossyAmount_);
+  layout->addWidget(lossy_);
+  auto* lossyRow = new QHBoxLayout;
+  lossyRow->addSpacing(20);
+  lossyRow->addWidget(lossyLabel_);
+  lossyRow->addWidget(lossyAmount_);
+  lossyRow->addStretch(1);
+  layout->addLayout(lossyRow);
+
   auto* sizes = new QGridLayout;
   currentSize_ = SizeField(this);
   optimizedSize_ = SizeField(this);
@@ -130,6 +146,9 @@ OptimizeDialog::OptimizeDialog(QWidget* owner, Animation* document)
   useless_->setChecked(stored & optimize::RemoveUselessFrames);
   disposal_->setChecked(stored & optimize::ChooseDisposal);
   codeSize_->setChecked(stored & optimize::MinimalCodeSize);
+  lossy_->setChecked(LossyToleranceOf(stored) > 0);
+  const int amount = static_cast<int>(FieldIn(stored, PrefField::OptimizeLossyAmount));
+  lossyAmount_->setValue(amount > 0 ? amount : LossyDefaultTolerance);
   if (stored & optimize::MapToGlobalPalette)
     mapToGlobal_->setChecked(true);
   else if (stored & optimize::BuildMetaPalette)
@@ -148,6 +167,11 @@ OptimizeDialog::OptimizeDialog(QWidget* owner, Animation* document)
   connect(reducePalettes_, &QCheckBox::clicked, this, [this] { StartTrial(); });
   connect(disposal_, &QCheckBox::clicked, this, [this] { StartTrial(); });
   connect(codeSize_, &QCheckBox::clicked, this, [this] { StartTrial(); });
+  connect(lossy_, &QCheckBox::clicked, this, [this] {
+    UpdateEnabling();
+    StartTrial();
+  });
+  connect(lossyAmount_, &QSpinBox::valueChanged, this, [this] { StartTrial(); });
   connect(removeLocal_, &QCheckBox::clicked, this, [this](bool checked) {
     if (checked && !document_->globalPalette) metaPalette_->setChecked(true);
     UpdateEnabling();
@@ -183,7 +207,7 @@ OptimizeOptions OptimizeDialog::ControlOptions() const {
   if (useless_->isChecked()) o |= optimize::RemoveUselessFrames;
   if (disposal_->isChecked()) o |= optimize::ChooseDisposal;
   if (codeSize_->isChecked()) o |= optimize::MinimalCodeSize;
-  return o;
+  return WithLossyTolerance(o, lossy_->isChecked() ? lossyAmount_->value() : 0);
 }
 
 void OptimizeDialog::UpdateEnabling() {
@@ -191,6 +215,8 @@ void OptimizeDialog::UpdateEnabling() {
   useless_->setEnabled(crop_->isChecked());
   disposal_->setEnabled(crop_->isChecked());
   codeSize_->setEnabled(crop_->isChecked());
+  lossyLabel_->setEnabled(lossy_->isChecked());
+  lossyAmount_->setEnabled(lossy_->isChecked());
   bool radios = removeLocal_->isEnabled() && removeLocal_->isChecked();
   bool global = document_->globalPalette != nullptr;
   mapToGlobal_->setEnabled(radios && global);
@@ -272,7 +298,7 @@ void OptimizeDialog::StartTrial(int statusText) {
         ProgressMeterPtr meter(CreateProgressMeterIn(
             handle, progress::Background | progress::InDialog, task::OptimizeTrial, view.get()));
         trial->status =
-            RunOptimizeTrial(*document, trial->options, meter.get(), copy, &trial->size);
+            RunOptimizeTrialWithLossy(*document, trial->options, meter.get(), copy, &trial->size);
       }
       // Posted while the task still runs, so the dialog is still there; it waits the moment
       // left until the running bit drops before it reads the result.
@@ -338,7 +364,8 @@ void OptimizeDialog::accept() {
     changed_ = KeepOptimizeTrial(*document_, std::move(copy_), trial_->size);
   } else {
     copy_.reset();
-    OptimizeInPlace(*document_, TrialOptions(ControlOptions(), removeLocal_->isEnabled()), nullptr);
+    OptimizeInPlaceWithLossy(*document_, TrialOptions(ControlOptions(), removeLocal_->isEnabled()),
+                             nullptr);
     changed_ = true;
   }
   QApplication::restoreOverrideCursor();

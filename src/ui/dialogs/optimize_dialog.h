@@ -14,6 +14,7 @@ class QCheckBox;
 class QLabel;
 class QProgressBar;
 class QRadioButton;
+class QSpinBox;
 
 namespace lw {
 
@@ -46,6 +47,8 @@ class OptimizeDialog : public QDialog {
   QCheckBox* UselessFrames() const { return useless_; }
   QCheckBox* ChooseDisposal() const { return disposal_; }
   QCheckBox* MinimalCodeSize() const { return codeSize_; }
+  QCheckBox* Lossy() const { return lossy_; }
+  QSpinBox* LossyAmount() const { return lossyAmount_; }
   QLabel* CurrentSize() const { return currentSize_; }
   QLabel* OptimizedSize() const { return optimizedSize_; }
   QLabel* Saving() const { return saving_; }
@@ -100,6 +103,9 @@ class OptimizeDialog : public QDialog {
   QCheckBox* useless_;
   QCheckBox* disposal_;
   QCheckBox* codeSize_;
+  QCheckBox* lossy_;
+  QLabel* lossyLabel_;
+  QSpinBox* lossyAmount_;
   QLabel* currentSize_;
   QLabel* optimizedSize_;
   QLabel* saving_;

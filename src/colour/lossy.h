@@ -1,0 +1,39 @@
+// The lossy step: every frame's pixels replaced by what the lossy LZW coder's codes decode to
+// (core/lzw_lossy.h says how close they stay), so that the document shows what will be saved
+// and the ordinary writer finds the lossy coder's long strings again.
+#pragma once
+
+#include <cstdint>
+
+#include "colour/optimize_trial.h"
+#include "core/animation.h"
+
+namespace lw {
+
+struct ProgressMeter;
+
+constexpr int LossyDefaultTolerance = 40;
+constexpr int LossyLargestTolerance = 200;
+
+// The tolerance the optimize options ask for, 0 when their lossy step is off.
+int LossyToleranceOf(OptimizeOptions options);
+// The options with the lossy step on at tolerance (1..LossyLargestTolerance), or off for 0.
+OptimizeOptions WithLossyTolerance(OptimizeOptions options, int tolerance);
+
+// One frame: true when some pixel changed. Frames without an 8-bit image, or still holding
+// 24-bit data, are left alone, and so is a frame when memory is short.
+bool LossyCompressFrame(Frame* frame, int tolerance);
+
+// Every frame, one progress step each. False when cancelled (frames done stay done). Marks the
+// encoded size unknown when something changed.
+bool LossyCompressAnimation(Animation& animation, int tolerance, ProgressMeter* progress);
+
+// The optimize dialog's trial with the lossy step after the optimizer's own when the options
+// ask for it; the copy is measured once, after both.
+TrialStatus RunOptimizeTrialWithLossy(const Animation& document, OptimizeOptions options,
+                                      ProgressMeter* progress, AnimationPtr* copy, int32_t* size);
+// OptimizeInPlace, then the lossy step when the options ask for it.
+void OptimizeInPlaceWithLossy(Animation& document, OptimizeOptions options,
+                              ProgressMeter* progress);
+
+}  // namespace lw

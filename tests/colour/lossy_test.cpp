@@ -1,0 +1,88 @@
+// The lossy step on whole documents read back by giflib: colours near, transparency kept.
+#include "colour/lossy.h"
+
+#include <gif_lib.h>
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <random>
+
+#include "core/byte_sink.h"
+#include "core/gif_writer.h"
+#include "core/lzw_lossy.h"
+#include "support/timeline.h"
+
+namespace lw {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+using Reading = std::pair<const Bytes*, size_t>;
+
+Bytes Written(Animation& a) {
+  Bytes bytes;
+  ByteSink sink(&bytes);
+  EXPECT_TRUE(WriteGif(sink, a, nullptr) == GifWriteStatus::Done && sink.Flush());
+  return bytes;
+}
+
+int ReadBytes(GifFileType* gif, GifByteType* out, int n) {
+  auto* r = static_cast<Reading*>(gif->UserData);
+  const size_t k = std::min(static_cast<size_t>(n), r->first->size() - r->second);
+  std::memcpy(out, r->first->data() + r->second, k);
+  r->second += k;
+  return static_cast<int>(k);
+}
+
+// Every pixel of every frame as giflib decodes it: R, G, B, or -1 where transparent.
+std::vector<int> Decoded(const Bytes& bytes) {
+  Reading reading{&bytes, 0};
+  int error = 0;
+  GifFileType* gif = DGifOpen(&reading, ReadBytes, &error);
+  std::vector<int> pixels;
+  EXPECT_TRUE(gif && DGifSlurp(gif) == GIF_OK);
+  for (int i = 0; gif && i < gif->ImageCount; ++i) {
+    const SavedImage& im = gif->SavedImages[i];
+    GraphicsControlBlock gcb;
+    DGifSavedExtensionToGCB(gif, i, &gcb);
+    const ColorMapObject* map = im.ImageDesc.ColorMap ? im.ImageDesc.ColorMap : gif->SColorMap;
+    for (int k = 0; k < im.ImageDesc.Width * im.ImageDesc.Height; ++k) {
+      const GifColorType c = map->Colors[im.RasterBits[k] % map->ColorCount];
+      const bool clear = im.RasterBits[k] == gcb.TransparentColor;
+      pixels.insert(pixels.end(), {clear ? -1 : c.Red, c.Green, c.Blue});
+    }
+  }
+  if (gif) DGifCloseFile(gif, &error);
+  return pixels;
+}
+
+// The lossy step at n on a copy of source, checked against source; the lossy file's size.
+size_t CheckedLossySize(Animation& source, int n) {
+  AnimationPtr lossy = DuplicateAnimation(source, nullptr);
+  EXPECT_TRUE(LossyCompressAnimation(*lossy, n, nullptr));
+  const Bytes before = Written(source), after = Written(*lossy);
+  const std::vector<int> want = Decoded(before), got = Decoded(after);
+  EXPECT_TRUE((n > 0 || before == after) && want.size() == got.size());
+  for (size_t k = 0; k + 2 < std::min(want.size(), got.size()); k += 3) {
+    const uint8_t a[3] = {uint8_t(want[k]), uint8_t(want[k + 1]), uint8_t(want[k + 2])};
+    const uint8_t b[3] = {uint8_t(got[k]), uint8_t(got[k + 1]), uint8_t(got[k + 2])};
+    if ((want[k] < 0) != (got[k] < 0) || LossyDistance30(a, b) > 30u * n)
+      return ADD_FAILURE() << "pixel " << k / 3 << " of all frames", 0;
+  }
+  return after.size();
+}
+
+TEST(Lossy, PixelsStayWithinTheToleranceAndPhotoLikePicturesShrink) {
+  for (uint32_t seed = 1; seed <= 16; ++seed)
+    CheckedLossySize(*test::RandomAnimation(seed, seed % 2), seed % 4 ? seed * 37 % 200 : 0);
+  // A smooth grey field with grain, as a photograph reduced to 256 greys is.
+  AnimationPtr a = test::MakeDocument(160, 120, test::GreyPalette(256));
+  std::mt19937 rng(3);
+  test::AddDrawnFrame(*a, 0, 0, 160, 120, [&](uint32_t x, uint32_t y) {
+    return 128 + 90 * std::sin(x / 23.0 + y / 41.0) * std::cos(y / 37.0) + rng() % 24;
+  });
+  EXPECT_LT(CheckedLossySize(*a, 40), Written(*a).size() * 3 / 4);
+}
+
+}  // namespace
+}  // namespace lw
