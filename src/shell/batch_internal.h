@@ -16,6 +16,7 @@ struct Run {
   uint32_t frames = 0;  // --frames: 0 the whole animation, else the save option bits
   bool bicubic = false;
   bool dither = false;
+  int quality = 0;      // --quality: the level inputs get their palette at; 0 the stored way
   bool failed = false;  // a failure that showed no message (a save that did not happen)
   bool stop = false;    // a flag stopped the batch
 };
