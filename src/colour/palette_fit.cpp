@@ -434,8 +434,8 @@ int FitHighQuality(Fit& fit) {
     ShowError("%s", NoMemoryForPalettes);
     return 0;
   }
-  QualitySettings settings = QualityFor(PaletteMergeQuality(fit.word));
-  if (!fit.dither) settings.dither = 0;
+  const QualitySettings settings = WithDitherAsked(QualityFor(PaletteMergeQuality(fit.word)),
+                                                   fit.dither);
   ProgressSetText(fit.progress, TableText(str::AnalysingColours));
   PalettePtr palette;
   const int status = QuantizeFrames(frames, settings, fit.progress, &palette);
@@ -469,7 +469,7 @@ int PaletteMergeQuality(uint32_t word) {
 
 uint32_t HighQualityMergeWord(int quality) {
   const auto q = static_cast<uint32_t>(std::clamp(quality, MinQuality, MaxQuality));
-  return merge::HighQuality | merge::Dither | merge::TakeLocals | (q << merge::QualityShift);
+  return merge::HighQuality | merge::TakeLocals | (q << merge::QualityShift);
 }
 
 int PaletteMergeColours(uint32_t word) { return ColoursOfExponent((word >> 16) & 0xF); }

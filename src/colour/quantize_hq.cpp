@@ -625,15 +625,22 @@ bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t 
 }  // namespace
 
 QualitySettings QualityFor(int quality) {
-  const double q = std::clamp(quality, MinQuality, MaxQuality) / 100.0;
+  const int level = std::clamp(quality, MinQuality, MaxQuality);
   QualitySettings s;
-  // From 8 colours at the bottom to 256 from 90 up, evenly in bits per pixel between.
-  const double bits = 3 + 5 * std::min(1.0, q / 0.9);
+  // From 8 colours at the bottom to 256 from 90 up, evenly in bits per pixel between: each
+  // halving of the palette costs about 2.3 dB and saves about a third of the bytes.
+  const double bits = 3 + 5 * std::min(1.0, level / 90.0);
   s.colours = std::clamp(static_cast<int>(std::lround(std::pow(2.0, bits))), 8, 256);
-  // Diffusion hides banding when colours are few, but noise costs bytes: light at both ends.
-  s.dither = static_cast<int>(std::lround(30 + 40 * q));
-  s.refinePasses = 2 + static_cast<int>(q * 6);
+  // Diffusion costs bytes and, measured against the source, fidelity too; it pays only where
+  // so few colours are left that flat bands would show.
+  s.dither = level < 30 ? 35 : 0;
+  s.refinePasses = 2 + level * 6 / 100;
   return s;
+}
+
+QualitySettings WithDitherAsked(QualitySettings settings, bool asked) {
+  if (asked) settings.dither = std::max(settings.dither, AskedDither);
+  return settings;
 }
 
 LabColour ToOkLab(uint8_t red, uint8_t green, uint8_t blue) {

@@ -29,6 +29,9 @@ struct QualitySettings {
 };
 // Levels outside 1..100 are brought within.
 QualitySettings QualityFor(int quality);
+// The diffusion a user's "dither" box asks for, at least; unasked, the level's own choice.
+constexpr int AskedDither = 60;
+QualitySettings WithDitherAsked(QualitySettings settings, bool asked);
 
 // A colour in OKLab (lightness 0..1, two opponent axes about -0.4..0.4).
 struct LabColour {
@@ -72,8 +75,8 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
                    ProgressMeter* progress, PalettePtr* palette);
 
 // The reduce-colours dialog's high-quality choice: every frame (local palettes included) onto
-// one new global palette built by this method at the quality given (without diffusion unless
-// dither), taken from the frames' 24-bit data where they still have it. Local palettes go, the
+// one new global palette built by this method at the quality given (dither asks for diffusion,
+// WithDitherAsked), taken from the frames' 24-bit data where they still have it. Local palettes go, the
 // transparent frames share the last entry. False when memory ran short (message shown) or the
 // progress answered cancelled: the animation is then as it was.
 bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMeter* progress);

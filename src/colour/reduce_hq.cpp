@@ -108,8 +108,7 @@ bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMet
     background = animation.globalPalette->entries[animation.backgroundIndex];
   ProgressSetText(progress, TableText(str::AnalysingColours));
   PalettePtr palette;
-  QualitySettings settings = QualityFor(quality);
-  if (!dither) settings.dither = 0;
+  const QualitySettings settings = WithDitherAsked(QualityFor(quality), dither);
   int status = QuantizeFrames(frames, settings, progress, &palette);
   if (status != 1) {
     if (status == 0) ShowError("%s", TableText(str::NoMemoryForPalettes));

@@ -170,7 +170,7 @@ void Quality(Run& run, Flag flag, Value value) {
   run.quality = static_cast<int>(q);
   if (!run.state.document) return;
   AnimationPtr copy;
-  if (!MakeReducedCopyHq(Document(run), run.quality, true, nullptr, &copy)) return;
+  if (!MakeReducedCopyHq(Document(run), run.quality, false, nullptr, &copy)) return;
   if (KeepReducedCopy(Document(run), std::move(copy))) AfterOptimize(run.state);
 }
 
