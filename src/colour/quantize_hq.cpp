@@ -198,21 +198,22 @@ struct Histogram {
       }
       return;
     }
+    // Runs of one colour (flat areas, screen pictures) count once.
+    uint32_t colour = 0;
+    uint64_t run = 0;
     for (uint32_t y = 0; y < s.height; ++y) {
       FetchRow(s, y, row.data());
-      uint32_t last = 0;
       for (uint32_t x = 0; x < s.width; ++x) {
-        uint32_t packed = row[x];
-        if (packed == 0) continue;
-        Cell& c = cells[CellOf(packed)];
-        ++c.count;
-        c.red += (packed >> 16) & 255;
-        c.green += (packed >> 8) & 255;
-        c.blue += packed & 255;
-        if (packed != last && !exact.Overflow()) exact.Add(packed);
-        last = packed;
+        if (row[x] == colour) {
+          ++run;
+          continue;
+        }
+        if (colour != 0) AddColour(colour, run);
+        colour = row[x];
+        run = 1;
       }
     }
+    if (colour != 0) AddColour(colour, run);
   }
 
   void Merge(const Histogram& other) {
@@ -527,6 +528,8 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
     std::fill(below - 3, below + (size_t{s.width} + 1) * 3, 0.0f);
     uint8_t* out = image.data() + stride * y;
     const uint8_t* prevOut = prevImage ? prevImage->data() + stride * y : nullptr;
+    uint32_t lastColour = 0;
+    uint8_t lastIndex = 0;
     for (uint32_t x = 0; x < s.width; ++x) {
       const uint32_t packed = work.row[x];
       if (packed == 0) {
@@ -535,7 +538,8 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
       }
       if (strength == 0) {
         // Each colour has one answer: still areas stay still without looking back.
-        out[x] = work.cache.Find(packed);
+        if (packed != lastColour) lastIndex = work.cache.Find(packed), lastColour = packed;
+        out[x] = lastIndex;
         continue;
       }
       const float src[3] = {static_cast<float>((packed >> 16) & 255),

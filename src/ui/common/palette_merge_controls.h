@@ -8,6 +8,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 
 namespace lw {
 
@@ -28,6 +29,8 @@ class PaletteMergeControls : public QWidget {
   QCheckBox* ask_;
   QComboBox* maxColours_;
   QComboBox* trueColours_;
+  QSpinBox* quality_;
+  void MethodChosen();
 };
 
 }  // namespace lw
