@@ -1,6 +1,6 @@
 // The high-quality method: a histogram of the whole clip at six bits per channel (with exact
-// means per cell), a variance cut in OKLab, k-means passes, then a cached nearest-colour search
-// and a damped error diffusion that reuses the previous frame's choice where the source pixel
+// means per cell), a variance cut, k-means passes, then a cached nearest-colour search and a
+// damped error diffusion that reuses the previous frame's choice where the source pixel
 // did not change, so still areas never shimmer and compress as well as the optimizer can make
 // them.
 #include "colour/quantize_hq.h"
@@ -26,53 +26,11 @@ namespace lw {
 
 namespace {
 
-// ---------------------------------------------------------------------------------------------
-// Colour spaces
-
-const std::array<float, 256>& LinearTable() {
-  static const std::array<float, 256> table = [] {
-    std::array<float, 256> t{};
-    for (int i = 0; i < 256; ++i) {
-      double c = i / 255.0;
-      t[i] = static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
-    }
-    return t;
-  }();
-  return table;
-}
-
-float LinearOf(double srgb255) {
-  double c = std::clamp(srgb255, 0.0, 255.0) / 255.0;
-  return static_cast<float>(c <= 0.04045 ? c / 12.92 : std::pow((c + 0.055) / 1.055, 2.4));
-}
-
-uint8_t SrgbByte(float linear) {
-  double c = std::clamp(static_cast<double>(linear), 0.0, 1.0);
-  double v = c <= 0.0031308 ? 12.92 * c : 1.055 * std::pow(c, 1 / 2.4) - 0.055;
-  return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0, 1.0) * 255));
-}
-
-LabColour LabOfLinear(float r, float g, float b) {
-  float l = std::cbrt(0.4122214708f * r + 0.5363325363f * g + 0.0514459929f * b);
-  float m = std::cbrt(0.2119034982f * r + 0.6806995451f * g + 0.1073969566f * b);
-  float s = std::cbrt(0.0883024619f * r + 0.2817188376f * g + 0.6299787005f * b);
-  return {0.2104542553f * l + 0.7936177850f * m - 0.0040720468f * s,
-          1.9779984951f * l - 2.4285922050f * m + 0.4505937099f * s,
-          0.0259040371f * l + 0.7827717662f * m - 0.8086757660f * s};
-}
-
-PaletteEntry EntryOfLab(const LabColour& c) {
-  float l = c.l + 0.3963377774f * c.a + 0.2158037573f * c.b;
-  float m = c.l - 0.1055613458f * c.a - 0.0638541728f * c.b;
-  float s = c.l - 0.0894841775f * c.a - 1.2914855480f * c.b;
-  l = l * l * l;
-  m = m * m * m;
-  s = s * s * s;
-  PaletteEntry e;
-  e.red = SrgbByte(4.0767416621f * l - 3.3077115913f * m + 0.2309699292f * s);
-  e.green = SrgbByte(-1.2684380046f * l + 2.6097574011f * m - 0.3413193965f * s);
-  e.blue = SrgbByte(-0.0041960863f * l - 0.7034186147f * m + 1.7076147010f * s);
-  return e;
+PaletteEntry EntryOf(const ColourPoint& c) {
+  auto byte = [](float v) {
+    return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 255.0f)));
+  };
+  return {byte(c.r), byte(c.g), byte(c.b), 0};
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -234,14 +192,14 @@ struct Histogram {
 // Palette building
 
 struct Point {
-  LabColour colour;
+  ColourPoint colour;
   double weight;
 };
 
 struct Sums {
   double w = 0, s[3] = {0, 0, 0}, q[3] = {0, 0, 0};
   void Add(const Point& p) {
-    const float v[3] = {p.colour.l, p.colour.a, p.colour.b};
+    const float v[3] = {p.colour.r, p.colour.g, p.colour.b};
     w += p.weight;
     for (int d = 0; d < 3; ++d) {
       s[d] += p.weight * v[d];
@@ -259,14 +217,14 @@ struct Sums {
     }
     return r;
   }
-  LabColour Mean() const {
+  ColourPoint Mean() const {
     if (w <= 0) return {};
     return {static_cast<float>(s[0] / w), static_cast<float>(s[1] / w),
             static_cast<float>(s[2] / w)};
   }
 };
 
-float Coordinate(const LabColour& c, int d) { return d == 0 ? c.l : d == 1 ? c.a : c.b; }
+float Coordinate(const ColourPoint& c, int d) { return d == 0 ? c.r : d == 1 ? c.g : c.b; }
 
 struct Box {
   size_t begin, end;
@@ -329,45 +287,46 @@ std::vector<Box> VarianceCut(std::vector<Point>& points, int n) {
   return boxes;
 }
 
-// The nearest of a set of colours in OKLab, searched outward from the query's lightness.
-class NearestLab {
+// The nearest of a set of colours, searched outward from the query's green, the channel that
+// carries most of the lightness and so spreads a palette best.
+class NearestPoint {
  public:
-  void Set(const std::vector<LabColour>& colours, int excluded) {
+  void Set(const std::vector<ColourPoint>& colours, int excluded) {
     order_.clear();
     for (int i = 0; i < static_cast<int>(colours.size()); ++i)
       if (i != excluded) order_.push_back(i);
     std::sort(order_.begin(), order_.end(),
-              [&](int x, int y) { return colours[x].l < colours[y].l; });
+              [&](int x, int y) { return colours[x].g < colours[y].g; });
     sorted_.clear();
     for (int i : order_) sorted_.push_back(colours[i]);
   }
   bool Empty() const { return order_.empty(); }
-  int Find(const LabColour& c) const {
+  int Find(const ColourPoint& c) const {
     const int n = static_cast<int>(sorted_.size());
-    int up = static_cast<int>(
-        std::lower_bound(sorted_.begin(), sorted_.end(), c.l,
-                         [](const LabColour& x, float l) { return x.l < l; }) -
-        sorted_.begin());
+    int up =
+        static_cast<int>(std::lower_bound(sorted_.begin(), sorted_.end(), c.g,
+                                          [](const ColourPoint& x, float g) { return x.g < g; }) -
+                         sorted_.begin());
     int down = up - 1;
     float best = std::numeric_limits<float>::max();
     int found = 0;
     while (up < n || down >= 0) {
       if (up < n) {
-        float dl = sorted_[up].l - c.l;
-        if (dl * dl >= best) {
+        float dg = sorted_[up].g - c.g;
+        if (dg * dg >= best) {
           up = n;
         } else {
-          float d = LabDistance2(sorted_[up], c);
+          float d = Distance2(sorted_[up], c);
           if (d < best) best = d, found = up;
           ++up;
         }
       }
       if (down >= 0) {
-        float dl = c.l - sorted_[down].l;
-        if (dl * dl >= best) {
+        float dg = c.g - sorted_[down].g;
+        if (dg * dg >= best) {
           down = -1;
         } else {
-          float d = LabDistance2(sorted_[down], c);
+          float d = Distance2(sorted_[down], c);
           if (d < best) best = d, found = down;
           --down;
         }
@@ -378,12 +337,12 @@ class NearestLab {
 
  private:
   std::vector<int> order_;
-  std::vector<LabColour> sorted_;
+  std::vector<ColourPoint> sorted_;
 };
 
 // Lloyd's passes: every point to its nearest centre, every centre to the mean of its points.
-void Refine(const std::vector<Point>& points, std::vector<LabColour>* centres, int passes) {
-  NearestLab nearest;
+void Refine(const std::vector<Point>& points, std::vector<ColourPoint>* centres, int passes) {
+  NearestPoint nearest;
   std::vector<Sums> sums;
   for (int pass = 0; pass < passes; ++pass) {
     nearest.Set(*centres, -1);
@@ -392,8 +351,8 @@ void Refine(const std::vector<Point>& points, std::vector<LabColour>* centres, i
     bool moved = false;
     for (size_t i = 0; i < centres->size(); ++i) {
       if (sums[i].w <= 0) continue;  // an empty centre stays where it was
-      LabColour m = sums[i].Mean();
-      moved = moved || LabDistance2(m, (*centres)[i]) > 1e-10f;
+      ColourPoint m = sums[i].Mean();
+      moved = moved || Distance2(m, (*centres)[i]) > 1e-6f;
       (*centres)[i] = m;
     }
     if (!moved) break;
@@ -414,15 +373,16 @@ std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) 
   for (const Cell& c : h.cells) {
     if (c.count == 0) continue;
     double w = static_cast<double>(c.count);
-    LabColour lab = LabOfLinear(LinearOf(c.red / w), LinearOf(c.green / w), LinearOf(c.blue / w));
-    points.push_back({lab, w});
+    points.push_back({{static_cast<float>(c.red / w), static_cast<float>(c.green / w),
+                       static_cast<float>(c.blue / w)},
+                      w});
   }
   std::vector<Box> boxes = VarianceCut(points, n);
-  std::vector<LabColour> centres;
+  std::vector<ColourPoint> centres;
   for (const Box& b : boxes) centres.push_back(b.sums.Mean());
   Refine(points, &centres, passes);
-  for (const LabColour& c : centres) {
-    PaletteEntry e = EntryOfLab(c);
+  for (const ColourPoint& c : centres) {
+    PaletteEntry e = EntryOf(c);
     bool seen = false;
     for (const PaletteEntry& o : entries)
       seen = seen || (o.red == e.red && o.green == e.green && o.blue == e.blue);
@@ -439,7 +399,7 @@ std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) 
 class ColourCache {
  public:
   static constexpr int Bits = 17;
-  ColourCache(const NearestLab& nearest)
+  ColourCache(const NearestPoint& nearest)
       : nearest_(nearest), keys_(size_t{1} << Bits, 0), values_(size_t{1} << Bits) {}
   uint8_t Find(uint32_t rgb) {
     rgb &= 0xFFFFFF;
@@ -447,15 +407,14 @@ class ColourCache {
     uint32_t key = rgb | 0x80000000u;
     if (keys_[slot] != key) {
       keys_[slot] = key;
-      const auto& t = LinearTable();
-      values_[slot] = static_cast<uint8_t>(
-          nearest_.Find(LabOfLinear(t[(rgb >> 16) & 255], t[(rgb >> 8) & 255], t[rgb & 255])));
+      values_[slot] =
+          static_cast<uint8_t>(nearest_.Find(PointOf(rgb >> 16, (rgb >> 8) & 255, rgb & 255)));
     }
     return values_[slot];
   }
 
  private:
-  const NearestLab& nearest_;
+  const NearestPoint& nearest_;
   std::vector<uint32_t> keys_;
   std::vector<uint8_t> values_;
 };
@@ -464,7 +423,7 @@ class ColourCache {
 struct MapJob {
   const std::vector<HqPicture>* pictures;
   const std::vector<PaletteEntry>* palette;
-  const NearestLab* nearest;
+  const NearestPoint* nearest;
   std::vector<std::vector<uint8_t>>* images;
   std::vector<int> previous;  // the picture at the same place just before, -1 none
   std::unique_ptr<std::atomic<uint32_t>[]> rowsDone;
@@ -480,7 +439,7 @@ struct MapWork {
   ColourCache cache;
   std::vector<uint32_t> row, previousRow;
   std::vector<float> errors[2];
-  MapWork(const NearestLab& nearest, uint32_t widest)
+  MapWork(const NearestPoint& nearest, uint32_t widest)
       : cache(nearest), row(widest), previousRow(widest) {
     for (auto& e : errors) e.assign((size_t{widest} + 2) * 3, 0.0f);
   }
@@ -607,8 +566,8 @@ void RunThreads(int threads, F&& work) {
   for (std::thread& t : helpers) t.join();
 }
 
-bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t widest,
-                    int threads, ProgressMeter* progress, std::unique_ptr<Histogram>* out) {
+bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t widest, int threads,
+                    ProgressMeter* progress, std::unique_ptr<Histogram>* out) {
   std::vector<std::unique_ptr<Histogram>> parts;
   for (int i = 0; i < threads; ++i) parts.push_back(std::make_unique<Histogram>(limit, widest));
   std::atomic<size_t> next{0}, done{0};
@@ -647,14 +606,13 @@ QualitySettings WithDitherAsked(QualitySettings settings, bool asked) {
   return settings;
 }
 
-LabColour ToOkLab(uint8_t red, uint8_t green, uint8_t blue) {
-  const auto& t = LinearTable();
-  return LabOfLinear(t[red], t[green], t[blue]);
+ColourPoint PointOf(uint8_t red, uint8_t green, uint8_t blue) {
+  return {static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue)};
 }
 
-float LabDistance2(const LabColour& x, const LabColour& y) {
-  const float dl = x.l - y.l, da = x.a - y.a, db = x.b - y.b;
-  return dl * dl + da * da + db * db;
+float Distance2(const ColourPoint& x, const ColourPoint& y) {
+  const float dr = x.r - y.r, dg = x.g - y.g, db = x.b - y.b;
+  return dr * dr + dg * dg + db * db;
 }
 
 bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySettings& settings,
@@ -680,10 +638,10 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     if (entries.empty()) entries.push_back({0, 0, 0, 0});
     if (reserveSlot) entries.push_back({0, 0, 0, 0});
 
-    std::vector<LabColour> labs;
-    for (const PaletteEntry& e : entries) labs.push_back(ToOkLab(e.red, e.green, e.blue));
-    NearestLab nearest;
-    nearest.Set(labs, reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
+    std::vector<ColourPoint> points;
+    for (const PaletteEntry& e : entries) points.push_back(PointOf(e.red, e.green, e.blue));
+    NearestPoint nearest;
+    nearest.Set(points, reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
 
     ProgressSetText(progress, TableText(str::RemappingFrameColours));
     std::vector<std::vector<uint8_t>> images(pictures.size());

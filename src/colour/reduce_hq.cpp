@@ -23,8 +23,7 @@ bool FramePicture(const Frame* frame, HqPicture* picture) {
   // 24-bit data says more than the image made from it, but a transparent image without an
   // alpha plane only says which pixels are clear through its index.
   PixelSource rgb;
-  if (TrueColourSource(frame, &rgb) &&
-      (!indexed || rgb.alphaRows || !frame->Transparent()) &&
+  if (TrueColourSource(frame, &rgb) && (!indexed || rgb.alphaRows || !frame->Transparent()) &&
       (!indexed || (layout.width == rgb.width && layout.height == rgb.height))) {
     picture->source = rgb;
     return true;
@@ -114,8 +113,8 @@ bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMet
     if (status == 0) ShowError("%s", TableText(str::NoMemoryForPalettes));
     return false;
   }
-  animation.backgroundIndex =
-      static_cast<uint8_t>(palette->NearestIndex(background.red, background.green, background.blue));
+  animation.backgroundIndex = static_cast<uint8_t>(
+      palette->NearestIndex(background.red, background.green, background.blue));
   SetGlobalPalette(animation, std::move(palette));
   CountColourUsage(animation, animation.colourUsage.data(), true);
   animation.encodedSizeCache = -1;

@@ -59,14 +59,14 @@ uint32_t Shown(const HqResult& r, const Drawn& d, size_t k, uint32_t x, uint32_t
   return e.red << 16 | e.green << 8 | e.blue;
 }
 
-// Summed perceptual error of the mapping: what more colours must never make worse.
+// Summed squared error of the mapping: what more colours must never make worse.
 double Error(const HqResult& r, const Drawn& d) {
   double sum = 0;
   for (uint32_t y = 0; y < d.h; ++y)
     for (uint32_t x = 0; x < d.w; ++x) {
       uint32_t a = d.At(x, y), b = Shown(r, d, 0, x, y);
-      sum += LabDistance2(ToOkLab(a >> 16, (a >> 8) & 255, a & 255),
-                          ToOkLab(b >> 16, (b >> 8) & 255, b & 255));
+      sum += Distance2(PointOf(a >> 16, (a >> 8) & 255, a & 255),
+                       PointOf(b >> 16, (b >> 8) & 255, b & 255));
     }
   return sum;
 }
@@ -87,7 +87,8 @@ TEST(HighQualityColours, SizeExactnessAndErrorOverRandomPictures) {
     std::mt19937 random(seed);
     std::vector<uint32_t> colours(1 + random() % 60);
     for (uint32_t& c : colours) c = random() & 0xFFFFFF;
-    const Drawn few(40, 24, [&](uint32_t x, uint32_t y) { return colours[(x * 7 + y * y) % colours.size()]; });
+    const Drawn few(
+        40, 24, [&](uint32_t x, uint32_t y) { return colours[(x * 7 + y * y) % colours.size()]; });
     HqResult exact = Quantized({few.Picture()}, static_cast<int>(colours.size()) + 1, 100, true);
     for (uint32_t y = 0; y < few.h; ++y)
       for (uint32_t x = 0; x < few.w; ++x) ASSERT_EQ(Shown(exact, few, 0, x, y), few.At(x, y));
@@ -130,8 +131,9 @@ TEST(HighQualityColours, FittingGivesOneExactPalette) {
   SetLocalPalette(local, GreyPalette(4));
   Append(*a, local);
   ASSERT_EQ(FitPalettes(nullptr, a.get(), HighQualityMergeWord(90), nullptr, nullptr), 1);
-  EXPECT_EQ(std::make_tuple(ShownColour(*rgb, 0, 0), ShownColour(*rgb, 2, 0), ShownColour(*local, 1, 0)),
-            std::make_tuple(0x102030, 0x405060, int64_t{GreyPalette(4)->entries[1].red * 0x010101}));
+  EXPECT_EQ(
+      std::make_tuple(ShownColour(*rgb, 0, 0), ShownColour(*rgb, 2, 0), ShownColour(*local, 1, 0)),
+      std::make_tuple(0x102030, 0x405060, int64_t{GreyPalette(4)->entries[1].red * 0x010101}));
   EXPECT_EQ(std::make_tuple(local->localPalette.get(), local->palette, rgb->palette),
             std::make_tuple(nullptr, a->globalPalette.get(), a->globalPalette.get()));
 }
