@@ -590,9 +590,9 @@ bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t 
 QualitySettings QualityFor(int quality) {
   const int level = std::clamp(quality, MinQuality, MaxQuality);
   QualitySettings s;
-  // From 8 colours at the bottom to 256 from 90 up, evenly in bits per pixel between: each
-  // halving of the palette costs about 2.3 dB and saves about a third of the bytes.
-  const double bits = 3 + 5 * std::min(1.0, level / 90.0);
+  // From 8 colours at the bottom to 256 at the top, evenly in bits per pixel between: each
+  // halving of the palette costs about 2 dB and saves about a third of the bytes.
+  const double bits = 3 + 5 * (level / 100.0);
   s.colours = std::clamp(static_cast<int>(std::lround(std::pow(2.0, bits))), 8, 256);
   // Diffusion costs bytes and, measured against the source, fidelity too; it pays only where
   // so few colours are left that flat bands would show.

@@ -19,7 +19,7 @@ struct ProgressMeter;
 // One knob from the smallest file (1) to the most faithful picture (100).
 constexpr int MinQuality = 1;
 constexpr int MaxQuality = 100;
-constexpr int DefaultQuality = 85;
+constexpr int DefaultQuality = 90;
 
 // What a quality level stands for.
 struct QualitySettings {

@@ -93,6 +93,7 @@ void PaletteMergeControls::Load(uint32_t word) {
   ask_->setChecked(asking_ ? false : c.ask);
   maxColours_->setCurrentIndex(c.maxColoursSelection);
   trueColours_->setCurrentIndex(c.trueColourSelection);
+  storedQuality_ = c.quality;
   quality_->setValue(c.quality > 0 ? c.quality : DefaultQuality);
   MethodChosen();
 }
@@ -113,7 +114,7 @@ uint32_t PaletteMergeControls::Word() const {
   c.ask = asking_ ? !ask_->isChecked() : ask_->isChecked();
   c.maxColoursSelection = maxColours_->currentIndex();
   c.trueColourSelection = trueColours_->currentIndex();
-  c.quality = quality_->value();
+  c.quality = methods_->checkedId() == 0x800 ? quality_->value() : storedQuality_;
   return EncodePaletteMerge(c);
 }
 

@@ -24,6 +24,7 @@ class PaletteMergeControls : public QWidget {
  private:
   bool asking_;
   uint32_t storedMethod_ = 1;  // kept when no visible choice is checked (the fixed palette)
+  int storedQuality_ = 0;      // kept unless the high-quality method is chosen
   QButtonGroup* methods_;
   QCheckBox* dither_;
   QCheckBox* ask_;
