@@ -12,6 +12,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/colour_internal.h"
+#include "colour/quantize_hq.h"
 
 namespace lw {
 
@@ -409,14 +410,66 @@ int FitLocal(Fit& fit) {
   return 1;
 }
 
+// ---------------------------------------------------------------------------------------------
+// Method 0x800: one palette for every frame by the high-quality method.
+
+int FitHighQuality(Fit& fit) {
+  const bool takeLocals = fit.word & merge::TakeLocals;
+  std::vector<Animation*> all;
+  std::vector<Frame*> frames;
+  std::vector<PaletteEntry> backgrounds;
+  try {
+    if (fit.target) all.push_back(fit.target);
+    all.insert(all.end(), fit.sources.begin(), fit.sources.end());
+    for (Animation* a : all) {
+      PaletteEntry background{};
+      if (a->globalPalette && a->backgroundIndex < a->globalPalette->Count())
+        background = a->globalPalette->entries[a->backgroundIndex];
+      backgrounds.push_back(background);
+      for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+        if (!f->localPalette || takeLocals) frames.push_back(f);
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    ShowError("%s", NoMemoryForPalettes);
+    return 0;
+  }
+  const QualitySettings settings = WithDitherAsked(QualityFor(PaletteMergeQuality(fit.word)),
+                                                   fit.dither);
+  ProgressSetText(fit.progress, TableText(str::AnalysingColours));
+  PalettePtr palette;
+  const int status = QuantizeFrames(frames, settings, fit.progress, &palette);
+  if (status == 0) ShowError("%s", NoMemoryForPalettes);
+  if (status != 1) return status;
+  for (size_t i = 0; i < all.size(); ++i) {
+    const PaletteEntry& c = backgrounds[i];
+    all[i]->backgroundIndex = static_cast<uint8_t>(palette->NearestIndex(c.red, c.green, c.blue));
+  }
+  JoinSources(fit);
+  Animation& owner = fit.target ? *fit.target : *fit.first;
+  SetGlobalPalette(owner, std::move(palette));
+  CountColourUsage(owner, owner.colourUsage.data(), true);
+  return 1;
+}
+
 }  // namespace
 
 uint32_t PaletteMergeMethod(uint32_t word) {
   for (uint32_t bit : {merge::Adaptive, merge::MergeGlobal, merge::MapGlobal, merge::Web,
-                       merge::LocalEach, merge::Fixed}) {
+                       merge::LocalEach, merge::Fixed, merge::HighQuality}) {
     if (word & bit) return bit;
   }
   return merge::Adaptive;
+}
+
+int PaletteMergeQuality(uint32_t word) {
+  const int q = static_cast<int>((word & merge::Quality) >> merge::QualityShift);
+  return q == 0 ? DefaultQuality : std::clamp(q, MinQuality, MaxQuality);
+}
+
+uint32_t HighQualityMergeWord(int quality) {
+  const auto q = static_cast<uint32_t>(std::clamp(quality, MinQuality, MaxQuality));
+  return merge::HighQuality | merge::TakeLocals | (q << merge::QualityShift);
 }
 
 int PaletteMergeColours(uint32_t word) { return ColoursOfExponent((word >> 16) & 0xF); }
@@ -510,6 +563,7 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
       return FitAdaptive(fit, colours);  // no fixed palette stored
     }
     case merge::LocalEach: return FitLocal(fit);
+    case merge::HighQuality: return FitHighQuality(fit);
     default: return FitAdaptive(fit, colours);
   }
 }

@@ -19,7 +19,11 @@ constexpr uint32_t MapGlobal = 0x004;    // map onto the global palette, unchang
 constexpr uint32_t Web = 0x008;          // map every frame onto the web palette
 constexpr uint32_t LocalEach = 0x010;    // a local palette for each new frame
 constexpr uint32_t Fixed = 0x400;        // map every frame onto the fixed palette
-constexpr uint32_t MethodMask = 0x41F;
+// One palette for every frame by the high-quality method, at the quality of bits 24-30.
+constexpr uint32_t HighQuality = MaskOf(Pref::PaletteMergeHighQuality);
+constexpr uint32_t MethodMask = 0xC1F;
+constexpr uint32_t Quality = MaskOf(PrefField::PaletteMergeQuality);
+constexpr int QualityShift = 24;
 // The stored word's own bits, as the preference registry names them.
 constexpr uint32_t Dither = MaskOf(Pref::PaletteMergeDither);
 constexpr uint32_t Ask = MaskOf(Pref::PaletteMergeAsk);
@@ -28,8 +32,12 @@ constexpr uint32_t ColourCounts =
 constexpr uint32_t TakeLocals = 0x1000;  // also take in frames with local palettes
 }  // namespace merge
 
-// The method of a word: the first of 1, 2, 4, 8, 16, 0x400 that is set; 1 when none is.
+// The method of a word: the first of 1, 2, 4, 8, 16, 0x400, 0x800 that is set; 1 when none is.
 uint32_t PaletteMergeMethod(uint32_t word);
+// The high-quality method's level (1..100): bits 24-30, the default when they hold 0.
+int PaletteMergeQuality(uint32_t word);
+// The word that fits every frame, local palettes too, by the high-quality method at quality.
+uint32_t HighQualityMergeWord(int quality);
 // Colours for the optimal palette (bits 16-19) and for 24-bit frames (bits 20-23): 2^e, with an
 // exponent below 3 or above 8 read as 256, as the dialogs show it.
 int PaletteMergeColours(uint32_t word);

@@ -9,6 +9,7 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/quantize_hq.h"
 #include "core/undo.h"
 
 namespace lw {
@@ -37,13 +38,23 @@ int InitialReduceCount(int m) {
 
 int ClampReduceCount(int n) { return std::clamp(n, 2, 256); }
 
-uint32_t ReduceSetting(int n, bool dither) {
-  return WithBit(WithField(0, PrefField::ReduceCount, static_cast<uint32_t>(ClampReduceCount(n))),
-                 Pref::ReduceDither, dither);
+uint32_t ReduceSetting(int n, bool dither, bool highQuality, int quality) {
+  uint32_t word = WithField(0, PrefField::ReduceCount, static_cast<uint32_t>(ClampReduceCount(n)));
+  word = WithBit(word, Pref::ReduceDither, dither);
+  word = WithBit(word, Pref::ReduceHighQuality, highQuality);
+  if (quality > 0)
+    word = WithField(word, PrefField::ReduceQuality,
+                     static_cast<uint32_t>(std::clamp(quality, MinQuality, MaxQuality)));
+  return word;
 }
 
-bool MakeReducedCopy(const Animation& document, int n, bool dither, const LockedColours* locked,
-                     ProgressMeter* progress, AnimationPtr* copy) {
+namespace {
+
+// A fresh copy of document changed by reduce; none when memory was short or progress answered
+// cancelled.
+template <typename F>
+bool ReducedCopy(const Animation& document, ProgressMeter* progress, AnimationPtr* copy,
+                 F&& reduce) {
   ProgressSetText(progress, LoadResText(str::ReduceCopying));
   // Never two copies at once: the old one goes first.
   copy->reset();
@@ -53,12 +64,27 @@ bool MakeReducedCopy(const Animation& document, int n, bool dither, const Locked
     copy->reset();
   }
   // A copy cut short by a cancel is not the document's: it goes.
-  if (*copy && !ProgressCancelled(progress))
-    ReduceColours(**copy, ClampReduceCount(n), dither, locked, progress);
+  if (*copy && !ProgressCancelled(progress) && !reduce(**copy)) copy->reset();
   if (*copy && ProgressCancelled(progress)) copy->reset();
   if (!*copy) return false;
   (*copy)->encodedSizeCache = -1;
   return true;
+}
+
+}  // namespace
+
+bool MakeReducedCopy(const Animation& document, int n, bool dither, const LockedColours* locked,
+                     ProgressMeter* progress, AnimationPtr* copy) {
+  return ReducedCopy(document, progress, copy, [&](Animation& a) {
+    ReduceColours(a, ClampReduceCount(n), dither, locked, progress);
+    return true;
+  });
+}
+
+bool MakeReducedCopyHq(const Animation& document, int quality, bool dither,
+                       ProgressMeter* progress, AnimationPtr* copy) {
+  return ReducedCopy(document, progress, copy,
+                     [&](Animation& a) { return ReduceColoursHq(a, quality, dither, progress); });
 }
 
 std::string ReduceVolumeText(int64_t size, const std::string& separator) {

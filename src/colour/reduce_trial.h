@@ -18,13 +18,18 @@ int LargestPaletteSize(const Animation& animation);
 int InitialReduceCount(int m);
 // A typed count brought within 2..256.
 int ClampReduceCount(int n);
-// What the dialog stores in PrefReduceColors: the count (clamped) and the dither bit.
-uint32_t ReduceSetting(int n, bool dither);
+// What the dialog stores in PrefReduceColors: the count (clamped), the dither bit, and the
+// high-quality method with its level.
+uint32_t ReduceSetting(int n, bool dither, bool highQuality = false, int quality = 0);
 
 // *copy becomes a fresh copy of document (the old one freed first) reduced to n colours. False
 // when memory was short or progress answered cancelled: *copy is then none.
 bool MakeReducedCopy(const Animation& document, int n, bool dither, const LockedColours* locked,
                      ProgressMeter* progress, AnimationPtr* copy);
+
+// The same by the high-quality method at quality (one palette for every frame).
+bool MakeReducedCopyHq(const Animation& document, int quality, bool dither,
+                       ProgressMeter* progress, AnimationPtr* copy);
 
 // "Volume : %s octets" with the size grouped by separator; nothing for an unknown size.
 std::string ReduceVolumeText(int64_t size, const std::string& separator);

@@ -97,7 +97,7 @@ bool NameSurvivesInsert(std::string_view path) {
 }
 
 bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chain, int position,
-                      ProgressMeter* meter) {
+                      ProgressMeter* meter, uint32_t paletteWord) {
   if (!chain || !document.blocks) return false;
   uint32_t widest = 0, tallest = 0;
   int64_t total = 0;
@@ -124,7 +124,7 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
       document.screenHeight = std::max(oldHeight, tallest);
     }
   }
-  if (FitPalettes(&document, chain.get(), 0, owner, meter) != 1) {
+  if (FitPalettes(&document, chain.get(), paletteWord, owner, meter) != 1) {
     document.screenWidth = oldWidth;
     document.screenHeight = oldHeight;
     FreeChain(std::move(chain));
@@ -164,10 +164,11 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
 }
 
 bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, int filesRead,
-                ProgressMeter* meter, WindowHandle owner) {
+                ProgressMeter* meter, WindowHandle owner, uint32_t paletteWord) {
   if (!chain) return false;
   if (state.document) {
-    if (!InsertAnimations(owner, *state.document, std::move(chain), state.currentFrame, meter)) {
+    if (!InsertAnimations(owner, *state.document, std::move(chain), state.currentFrame, meter,
+                          paletteWord)) {
       return false;
     }
     if (state.document->frameCount >= 2 && !NameSurvivesInsert(state.documentPath) &&
@@ -203,7 +204,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
     FreeChain(std::move(chain));
     return false;
   }
-  if (FitPalettes(nullptr, chain.get(), 0, owner, meter) != 1) {
+  if (FitPalettes(nullptr, chain.get(), paletteWord, owner, meter) != 1) {
     FreeChain(std::move(chain));
     return false;
   }

@@ -3,6 +3,7 @@
 // inserted at the insertion point), dropped files, closing and reverting.
 #pragma once
 
+#include <cstdint>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -31,14 +32,15 @@ void AppendToChain(AnimationPtr* chain, AnimationPtr animation);
 // Hands a chain to the document: inserted at the current frame when a document is open, else it
 // becomes the document (named after path only when exactly one file was read and a path is
 // given). False when it could not: the chain is freed and the document is as it was.
+// paletteWord: how the palettes are fitted (0: the stored choice, see FitPalettes).
 bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, int filesRead,
-                ProgressMeter* meter, WindowHandle owner);
+                ProgressMeter* meter, WindowHandle owner, uint32_t paletteWord = 0);
 
 // Splices the chain into the document before frame position (-1 or past the end: after the last
 // frame), with the screen-size rule and palette fitting. False (the document as it was, the
 // chain freed) when the user cancelled a question or a step failed.
 bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chain, int position,
-                      ProgressMeter* meter);
+                      ProgressMeter* meter, uint32_t paletteWord = 0);
 
 // True when a document with this name keeps it once it holds several frames: names ending in
 // gif, avi, ani, ico or psd (a still image's name is never kept for an animation).

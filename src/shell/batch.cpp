@@ -10,6 +10,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/optimize.h"
+#include "colour/palette_fit.h"
 #include "core/undo.h"
 #include "edit/resize.h"
 #include "formats/open_flow.h"
@@ -111,7 +112,9 @@ void Input(Run& run, char letter, const std::string& input) {
     return;
   }
   const bool opening = !run.state.document;
-  if (!FinishLoad(run.state, std::move(chain), std::string(), count, nullptr, nullptr)) {
+  // After --quality the palette comes from the pictures as they were read, 24-bit ones included.
+  const uint32_t word = run.quality > 0 ? HighQualityMergeWord(run.quality) : 0;
+  if (!FinishLoad(run.state, std::move(chain), std::string(), count, nullptr, nullptr, word)) {
     ShowErrorId(str::BatchMergeFailed);
   } else if (opening) {
     run.name = first;

@@ -9,6 +9,7 @@
 #include "colour/lossy.h"
 #include "colour/optimize.h"
 #include "colour/optimize_trial.h"
+#include "colour/quantize_hq.h"
 #include "colour/reduce_trial.h"
 #include "core/picture_budget.h"
 #include "edit/crop_move.h"
@@ -162,6 +163,18 @@ void Colors(Run& run, Flag flag, Value value) {
 
 void Dither(Run& run, Flag, Value) { run.dither = true; }
 
+// The inputs that follow get one palette by the high-quality method at this level; an
+// animation already open is reduced by it now, as the dialog's high-quality choice does.
+void Quality(Run& run, Flag flag, Value value) {
+  int64_t q = 0;
+  if (!ParseWholeNumber(value, MinQuality, MaxQuality, &q)) return BadValue(run, flag, value);
+  run.quality = static_cast<int>(q);
+  if (!run.state.document) return;
+  AnimationPtr copy;
+  if (!MakeReducedCopyHq(Document(run), run.quality, false, nullptr, &copy)) return;
+  if (KeepReducedCopy(Document(run), std::move(copy))) AfterOptimize(run.state);
+}
+
 // The properties bar's delay, on the listed frames or all of them.
 void Delay(Run& run, Flag flag, Value value) {
   std::string amount = value, list;
@@ -300,6 +313,7 @@ const LongFlag kLongFlags[] = {
     {"--crop", "X,Y,L,H", Required, str::BatchHelpCrop, true, Crop},
     {"--colors", "N", Required, str::BatchHelpColors, true, Colors},
     {"--dither", "", None, str::BatchHelpDither, false, Dither},
+    {"--quality", "N", Required, str::BatchHelpQuality, false, Quality},
     {"--delay", "N[:CADRES]", Required, str::BatchHelpDelay, true, Delay},
     {"--loop", "N|forever|none", Required, str::BatchHelpLoop, true, Loop},
     {"--delete", "CADRES", Required, str::BatchHelpDelete, true, Delete},

@@ -18,6 +18,7 @@ struct Run {
   bool bicubic = false;
   bool dither = false;
   WebpSettings webp;    // --webp; unfilled: the stored choice
+  int quality = 0;      // --quality: the level inputs get their palette at; 0 the stored way
   bool failed = false;  // a failure that showed no message (a save that did not happen)
   bool stop = false;    // a flag stopped the batch
 };

@@ -35,7 +35,7 @@ bool ApplyUsagePreset(UsagePreset preset, UsagePreset initial) {
 PaletteMergeChoice DecodePaletteMerge(uint32_t word) {
   PaletteMergeChoice c;
   c.method = 0x001;
-  for (uint32_t bit : {0x001u, 0x002u, 0x004u, 0x008u, 0x010u, 0x400u}) {
+  for (uint32_t bit : {0x001u, 0x002u, 0x004u, 0x008u, 0x010u, 0x400u, 0x800u}) {
     if (word & bit) {
       c.method = bit;
       break;
@@ -48,6 +48,7 @@ PaletteMergeChoice DecodePaletteMerge(uint32_t word) {
   };
   c.maxColoursSelection = position(FieldIn(word, PrefField::PaletteMergeColours));
   c.trueColourSelection = position(FieldIn(word, PrefField::PaletteMergeTrueColours));
+  c.quality = static_cast<int>(FieldIn(word, PrefField::PaletteMergeQuality));
   return c;
 }
 
@@ -59,6 +60,8 @@ uint32_t EncodePaletteMerge(const PaletteMergeChoice& c) {
                    static_cast<uint32_t>(8 - c.maxColoursSelection));
   word = WithField(word, PrefField::PaletteMergeTrueColours,
                    static_cast<uint32_t>(8 - c.trueColourSelection));
+  if (c.quality > 0 && c.quality <= 100)
+    word = WithField(word, PrefField::PaletteMergeQuality, static_cast<uint32_t>(c.quality));
   return word;
 }
 

@@ -22,17 +22,18 @@ bool ApplyUsagePreset(UsagePreset preset, UsagePreset initial);
 // ---- PrefPaletteMerge ----
 
 struct PaletteMergeChoice {
-  uint32_t method = 0x001;  // exactly one of 0x001, 0x002, 0x004, 0x008, 0x010, 0x400
+  uint32_t method = 0x001;  // exactly one of 0x001, 0x002, 0x004, 0x008, 0x010, 0x400, 0x800
   bool dither = false;
   bool ask = false;
   int maxColoursSelection = 0;  // list position 0..5: 256 .. 8 colours
   int trueColourSelection = 0;  // same for frames with 24-bit data
+  int quality = 0;              // the high-quality method's level, 1..100; 0 the default
 };
 
-// The method shown selected (the first set in the order 1, 2, 4, 8, 16, 0x400; none set reads
-// as 1) and the list positions (8 - exponent; exponents below 3 or above 8 show 256).
+// The method shown selected (the first set in the order 1, 2, 4, 8, 16, 0x400, 0x800; none set
+// reads as 1) and the list positions (8 - exponent; exponents below 3 or above 8 show 256).
 PaletteMergeChoice DecodePaletteMerge(uint32_t word);
-// method | dither | ask | exponents in bits 16-19 and 20-23.
+// method | dither | ask | exponents in bits 16-19 and 20-23 | quality in bits 24-30.
 uint32_t EncodePaletteMerge(const PaletteMergeChoice& choice);
 
 // ---- PrefOversizeInsert ----

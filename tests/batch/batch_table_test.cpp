@@ -15,6 +15,7 @@
 #include "colour/lossy.h"
 #include "colour/optimize.h"
 #include "colour/optimize_trial.h"
+#include "colour/palette_fit.h"
 #include "colour/reduce_trial.h"
 #include "core/undo.h"
 #include "edit/crop_move.h"
@@ -45,6 +46,7 @@ struct Output {
   Edit edit = nullptr;
   int type = 0;
   uint32_t bits = saveopt::Plain;
+  uint32_t paletteWord = 0;  // how the inputs get their palette; 0 the stored way
 };
 
 struct Row {
@@ -83,6 +85,14 @@ Edit Reduced(int n, bool dither) {
     AnimationPtr copy;
     ASSERT_TRUE(PrepareOptimize(s) &&
                 MakeReducedCopy(*s.document, n, dither, nullptr, nullptr, &copy));
+    KeepReducedCopy(*s.document, std::move(copy));
+    AfterOptimize(s);
+  };
+}
+Edit QualityReduced(int quality) {
+  return [=](ShellState& s) {
+    AnimationPtr copy;
+    ASSERT_TRUE(MakeReducedCopyHq(*s.document, quality, false, nullptr, &copy));
     KeepReducedCopy(*s.document, std::move(copy));
     AfterOptimize(s);
   };
@@ -150,7 +160,8 @@ class BatchTable : public ::testing::Test {
         EXPECT_NE(ReadAnyFile(dir_.Path(file), nullptr, &one, nullptr), 0) << file;
         AppendToChain(&chain, std::move(one));
       }
-      EXPECT_TRUE(FinishLoad(state, std::move(chain), "", count, nullptr, nullptr)) << load;
+      EXPECT_TRUE(FinishLoad(state, std::move(chain), "", count, nullptr, nullptr, out.paletteWord))
+          << load;
     }
     if (!state.document) return "no document";
     if (out.edit) out.edit(state);
@@ -207,6 +218,8 @@ TEST_F(BatchTable, InputsAndOutputs) {
       {all, 0, {}, outputs},
       {{"-i", "photo.jpg", "-o", "o.gif"}, 0, {}, {{"o.gif", "photo.jpg"}}},
       {{"-i", "frames/*.png", "-o", "o.gif"}, 0, {}, {{"o.gif", "frames/1.png frames/2.png"}}},
+      {{"--quality", "90", "-i", "frames/*.png", "-o", "o.gif"}, 0, {},
+       {{"o.gif", "frames/1.png frames/2.png", nullptr, 0, saveopt::Plain, HighQualityMergeWord(90)}}},
       {{"-i", "anim.psd", "-o", "o.gif"}, 0, {}, {{"o.gif", "anim.psd"}}},
       {{"-i", "icon.ico", "-o", "o.gif"}, 0, {}, {{"o.gif", "icon.ico"}}},
       {{"-i", "movie.avi", "-o", "o.gif"}, 0, {}, {{"o.gif", "movie.avi"}}},
@@ -264,6 +277,7 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--crop", "2,1,8,6"}, [](ShellState& s) { CropAnimation(*s.document, ScreenRect{2, 1, 10, 7}); }),
       edited({"--colors", "4"}, Reduced(4, false)),
       edited({"--dither", "--colors", "3"}, Reduced(3, true)),
+      edited({"--quality", "40"}, QualityReduced(40)),
       edited({"--delay", "25:0,-1"}, Selected({0, 2}, [](ShellState& s) { SetDelayCommand(s, 25); })),
       edited({"--delete", "-2--1"}, Selected({1, 2}, command(DeleteFramesCommand))),
       edited({"--reverse"}, Selected({0, 1, 2}, command(ReverseOrderCommand))),
@@ -304,6 +318,7 @@ TEST_F(BatchTable, BadArgumentsStopTheBatch) {
       refused({"--crop", "1,2,3"}, bad + "--crop : 1,2,3"),
       refused({"--crop", "4,0,9,8"}, "Le rectangle 4,0,9,8 sort de l’écran logique (12x8)"),
       refused({"--colors", "257"}, bad + "--colors : 257"),
+      refused({"--quality", "0"}, bad + "--quality : 0"),
       refused({"--delay", "70000"}, bad + "--delay : 70000"),
       refused({"--delay", "5:1-"}, "Cadres incorrects pour --delay : 1- (l’animation a 3 cadre(s))"),
       refused({"--delete", "0-2"}, "Impossible de supprimer tous les cadres"),

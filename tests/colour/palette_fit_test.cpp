@@ -189,7 +189,7 @@ TEST(RemoveLocalPaletteTest, FrameJoinsTheGlobalPaletteInPlaceOrMakesItsOwnGloba
 // data, dithered or not: a soft shadow (alpha 3 to 65) is no solid blot, an edge at 128 stays.
 TEST(FitPalettesTest, PixelsUnderHalfOpacityBecomeTransparent) {
   const std::vector<uint8_t> alphas = {0, 3, 65, 127, 128, 200, 255, 255};
-  for (uint32_t method : {merge::Adaptive, merge::LocalEach, merge::Web}) {
+  for (uint32_t method : {merge::Adaptive, merge::LocalEach, merge::Web, merge::HighQuality}) {
     for (bool dither : {false, true}) {
       SCOPED_TRACE(testing::Message() << "method " << method << (dither ? " dithered" : ""));
       AnimationPtr a = NewAnimation();

@@ -7,10 +7,12 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QVBoxLayout>
 
 #include "base/preferences.h"
 #include "base/string_ids.h"
+#include "colour/quantize_hq.h"
 #include "shell/usage_presets.h"
 #include "ui/common/dialog_buttons.h"
 
@@ -49,6 +51,10 @@ PaletteMergeControls::PaletteMergeControls(bool asking, QWidget* parent)
     methods_->addButton(r, static_cast<int>(m.bit));
     radios->addWidget(r);
   }
+  auto* highQuality = new QRadioButton(UiText(str::HighQualityMethod), group);
+  highQuality->setObjectName(QStringLiteral("highQuality"));
+  methods_->addButton(highQuality, 0x800);
+  radios->addWidget(highQuality);
   layout->addWidget(group);
   dither_ = NamedBox(this, 1204, str::PrefJuxtaposerLesCouleursDurant);
   layout->addWidget(dither_);
@@ -59,7 +65,14 @@ PaletteMergeControls::PaletteMergeControls(bool asking, QWidget* parent)
   lists->addRow(maxLabel, maxColours_);
   auto* trueLabel = WrappedNote(this, str::PrefNombreMaximalCouleursUtiliser);
   lists->addRow(trueLabel, trueColours_);
+  quality_ = new QSpinBox(this);
+  quality_->setObjectName(QStringLiteral("quality"));
+  quality_->setRange(MinQuality, MaxQuality);
+  quality_->setValue(DefaultQuality);
+  quality_->setToolTip(UiText(str::QualityTip));
+  lists->addRow(new QLabel(UiText(str::QualityLabel), this), quality_);
   layout->addLayout(lists);
+  connect(methods_, &QButtonGroup::idToggled, this, [this] { MethodChosen(); });
   ask_ = asking ? NamedBox(this, 1205, str::PrefConsiderezQueCetteValeur)
                 : NamedBox(this, 1206, str::PrefToujoursDemanderLesPreferences);
   layout->addWidget(ask_);
@@ -80,6 +93,17 @@ void PaletteMergeControls::Load(uint32_t word) {
   ask_->setChecked(asking_ ? false : c.ask);
   maxColours_->setCurrentIndex(c.maxColoursSelection);
   trueColours_->setCurrentIndex(c.trueColourSelection);
+  storedQuality_ = c.quality;
+  quality_->setValue(c.quality > 0 ? c.quality : DefaultQuality);
+  MethodChosen();
+}
+
+// The high-quality method chooses its colours by its level; the two counts serve the others.
+void PaletteMergeControls::MethodChosen() {
+  const bool highQuality = methods_->checkedId() == 0x800;
+  quality_->setEnabled(highQuality);
+  maxColours_->setEnabled(!highQuality);
+  trueColours_->setEnabled(!highQuality);
 }
 
 uint32_t PaletteMergeControls::Word() const {
@@ -90,6 +114,7 @@ uint32_t PaletteMergeControls::Word() const {
   c.ask = asking_ ? !ask_->isChecked() : ask_->isChecked();
   c.maxColoursSelection = maxColours_->currentIndex();
   c.trueColourSelection = trueColours_->currentIndex();
+  c.quality = methods_->checkedId() == 0x800 ? quality_->value() : storedQuality_;
   return EncodePaletteMerge(c);
 }
 

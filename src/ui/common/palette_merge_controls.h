@@ -8,6 +8,7 @@
 class QButtonGroup;
 class QCheckBox;
 class QComboBox;
+class QSpinBox;
 
 namespace lw {
 
@@ -23,11 +24,14 @@ class PaletteMergeControls : public QWidget {
  private:
   bool asking_;
   uint32_t storedMethod_ = 1;  // kept when no visible choice is checked (the fixed palette)
+  int storedQuality_ = 0;      // kept unless the high-quality method is chosen
   QButtonGroup* methods_;
   QCheckBox* dither_;
   QCheckBox* ask_;
   QComboBox* maxColours_;
   QComboBox* trueColours_;
+  QSpinBox* quality_;
+  void MethodChosen();
 };
 
 }  // namespace lw

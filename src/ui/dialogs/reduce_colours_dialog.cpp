@@ -12,6 +12,7 @@
 #include <QLocale>
 #include <QProgressBar>
 #include <QSlider>
+#include <QSpinBox>
 #include <QToolBar>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -22,6 +23,7 @@
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
+#include "colour/quantize_hq.h"
 #include "colour/reduce_trial.h"
 #include "core/frame_player.h"
 #include "core/gif_writer.h"
@@ -100,9 +102,8 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   add(cmd::ZoomIn, Glyph::ZoomIn, [this] { Zoom(1); });
   add(cmd::ZoomOut, Glyph::ZoomOut, [this] { Zoom(-1); });
   bar->addSeparator();
-  QAction* lockedAction = bar->addAction(GlyphIcon(Glyph::Set), UiText(str::LockedColoursTitle));
-  lockedAction->setEnabled(document_->globalPalette != nullptr);
-  connect(lockedAction, &QAction::triggered, this, &ReduceColoursDialog::ChooseLocked);
+  lockedAction_ = bar->addAction(GlyphIcon(Glyph::Set), UiText(str::LockedColoursTitle));
+  connect(lockedAction_, &QAction::triggered, this, &ReduceColoursDialog::ChooseLocked);
   slider_ = new QSlider(Qt::Horizontal, this);
   slider_->setRange(1, frames);
   connect(slider_, &QSlider::valueChanged, this, [this](int v) { ShowFrame(v); });
@@ -128,6 +129,27 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   options->addStretch(1);
   layout->addLayout(options);
 
+  // The method, and the level the high-quality one works at.
+  auto* methodRow = new QHBoxLayout;
+  method_ = new QComboBox(this);
+  method_->addItem(UiText(str::ReduceMethodMedianCut));
+  method_->addItem(UiText(str::HighQualityMethod));
+  method_->setCurrentIndex(PrefOn(Pref::ReduceHighQuality) ? 1 : 0);
+  quality_ = new QSpinBox(this);
+  quality_->setRange(MinQuality, MaxQuality);
+  const int storedQuality = static_cast<int>(PrefFieldValue(PrefField::ReduceQuality));
+  quality_->setValue(storedQuality > 0 ? storedQuality : DefaultQuality);
+  quality_->setToolTip(UiText(str::QualityTip));
+  quality_->setKeyboardTracking(false);  // one reduction once the level is typed, not per digit
+  methodRow->addWidget(new QLabel(UiText(str::ReduceMethodLabel), this));
+  methodRow->addWidget(method_);
+  methodRow->addSpacing(12);
+  methodRow->addWidget(new QLabel(UiText(str::QualityLabel), this));
+  methodRow->addWidget(quality_);
+  methodRow->addStretch(1);
+  layout->addLayout(methodRow);
+  MethodChosen();
+
   bar_ = new QProgressBar(this);
   bar_->setTextVisible(false);
   bar_->setRange(0, 100);
@@ -147,6 +169,12 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   connect(count_->lineEdit(), &QLineEdit::textEdited, this, [this] { typing_.start(); });
   connect(dither_, &QCheckBox::clicked, this,
           [this](bool on) { StartReduction(lastCount_, on, false); });
+  connect(method_, &QComboBox::activated, this, [this] {
+    MethodChosen();
+    StartReduction(lastCount_, dither_->isChecked(), false);
+  });
+  connect(quality_, &QSpinBox::valueChanged, this,
+          [this] { StartReduction(lastCount_, dither_->isChecked(), false); });
   playback_.setSingleShot(true);
   connect(&playback_, &QTimer::timeout, this, &ReduceColoursDialog::Tick);
 
@@ -179,24 +207,41 @@ void ReduceColoursDialog::showEvent(QShowEvent* event) {
 
 void ReduceColoursDialog::StopSizeThread() { StopTasksPumping(task::ReducePreview, this); }
 
+bool ReduceColoursDialog::HighQualityChosen() const { return method_->currentIndex() == 1; }
+
+// The high-quality method picks its colours from its level and makes one palette for all, so
+// the count and the locked colours serve the median cut alone.
+void ReduceColoursDialog::MethodChosen() {
+  const bool highQuality = HighQualityChosen();
+  quality_->setEnabled(highQuality);
+  count_->setEnabled(!highQuality);
+  lockedAction_->setEnabled(!highQuality && document_->globalPalette != nullptr);
+}
+
 void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
   if (closing_) return;
   n = ClampReduceCount(n);
+  Request request{n, dither, HighQualityChosen(), quality_->value()};
   if (reducing_) {
     // The reduction under way is overtaken: it stops at its next report, then this one runs.
-    next_ = Request{n, dither};
+    next_ = request;
     ProgressCancel();
     return;
   }
-  if (!forced && n == lastCount_ && dither == lastDither_ && copy_) return;
+  if (!forced && n == lastCount_ && dither == lastDither_ &&
+      request.highQuality == lastHighQuality_ &&
+      (!request.highQuality || request.quality == lastQuality_) && copy_)
+    return;
   int generation = ++generation_;
   StopSizeThread();
   // Closed or overtaken by a newer request while the stop was being awaited.
   if (closing_ || generation != generation_) return;
   bool made = false;
   for (;;) {
-    lastCount_ = n;
-    lastDither_ = dither;
+    lastCount_ = request.count;
+    lastDither_ = request.dither;
+    lastHighQuality_ = request.highQuality;
+    lastQuality_ = request.quality;
     measured_ = false;
     bar_->setRange(0, 100);
     bar_->setValue(0);
@@ -204,7 +249,7 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
     saving_->clear();
     reducedColours_->clear();
     reducedTitle_->hide();
-    made = Reduce(n, dither);
+    made = Reduce(request);
     if (closeAfter_ != Closing::None) {
       Closing close = closeAfter_;
       closeAfter_ = Closing::None;
@@ -216,8 +261,7 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
       return;
     }
     if (!next_) break;
-    n = next_->count;
-    dither = next_->dither;
+    request = *next_;
     next_.reset();
     generation = ++generation_;
   }
@@ -254,7 +298,7 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
   StartBackgroundTask(task::ReducePreview, work, {}, true);
 }
 
-bool ReduceColoursDialog::Reduce(int n, bool dither) {
+bool ReduceColoursDialog::Reduce(const Request& request) {
   QApplication::setOverrideCursor(Qt::WaitCursor);
   status_->setText(UiText(str::ReduceCopying));
   reducedView_->SetAnimation(nullptr);
@@ -271,7 +315,10 @@ bool ReduceColoursDialog::Reduce(int n, bool dither) {
   bool made = false;
   reducing_ = true;
   RunPumping(meter.get(), [&] {
-    made = MakeReducedCopy(document, n, dither, locked ? &*locked : nullptr, meter.get(), &copy);
+    made = request.highQuality
+               ? MakeReducedCopyHq(document, request.quality, request.dither, meter.get(), &copy)
+               : MakeReducedCopy(document, request.count, request.dither,
+                                 locked ? &*locked : nullptr, meter.get(), &copy);
   });
   reducing_ = false;
   ProgressClose(meter.get());
@@ -286,8 +333,10 @@ void ReduceColoursDialog::SizeMeasured(int generation, int32_t size) {
   status_->clear();
   if (size < 0) return;
   std::string separator = Separator(locale()).toStdString();
+  // The high-quality method may make fewer colours than its level allows.
+  const int colours = lastHighQuality_ && copy_ ? LargestPaletteSize(*copy_) : lastCount_;
   reducedColours_->setText(
-      UiText(str::ReduceColourCount).replace(QStringLiteral("%d"), QString::number(lastCount_)));
+      UiText(str::ReduceColourCount).replace(QStringLiteral("%d"), QString::number(colours)));
   reducedTitle_->show();
   reducedVolume_->setText(QString::fromStdString(ReduceVolumeText(size, separator)));
   saving_->setText(QString::fromStdString(ReduceSavingText(documentSize_, size, separator)));
@@ -369,7 +418,12 @@ void ReduceColoursDialog::accept() {
   typing_.stop();
   ++generation_;
   StopSizeThread();
-  SetPref(PrefReduceColors, ReduceSetting(count_->currentText().toInt(), dither_->isChecked()));
+  // A level is kept only once the high-quality method has been used with it.
+  const int quality = HighQualityChosen()
+                          ? quality_->value()
+                          : static_cast<int>(PrefFieldValue(PrefField::ReduceQuality));
+  SetPref(PrefReduceColors, ReduceSetting(count_->currentText().toInt(), dither_->isChecked(),
+                                          HighQualityChosen(), quality));
   reducedView_->SetAnimation(nullptr);
   changed_ = KeepReducedCopy(*document_, std::move(copy_));
   fullView_->SetAnimation(nullptr);

@@ -17,6 +17,7 @@ class QComboBox;
 class QLabel;
 class QProgressBar;
 class QSlider;
+class QSpinBox;
 
 namespace lw {
 
@@ -40,6 +41,9 @@ class ReduceColoursDialog : public QDialog {
   bool Changed() const { return changed_; }
   QComboBox* Count() const { return count_; }
   QCheckBox* Dither() const { return dither_; }
+  // The method (0 median cut on each palette, 1 high quality) and the high-quality level.
+  QComboBox* Method() const { return method_; }
+  QSpinBox* Quality() const { return quality_; }
   QLabel* ReducedVolume() const { return reducedVolume_; }
   QLabel* Saving() const { return saving_; }
   QLabel* ReducedColours() const { return reducedColours_; }
@@ -54,9 +58,9 @@ class ReduceColoursDialog : public QDialog {
   // The wait before the next preview frame while playing, in milliseconds.
   int PlaybackInterval() const { return playback_.interval(); }
 
-  // Starts a reduction unless n and dither are those of the last one (or forced). It runs on a
-  // thread of its own while the dialog keeps answering; a request made meanwhile stops it and
-  // runs next.
+  // Starts a reduction unless n and dither (and the method and level shown) are those of the
+  // last one (or forced). It runs on a thread of its own while the dialog keeps answering; a
+  // request made meanwhile stops it and runs next.
   void StartReduction(int n, bool dither, bool forced);
   void SetLocked(const LockedColours& locked);
   void ShowFrame(int number);
@@ -74,12 +78,16 @@ class ReduceColoursDialog : public QDialog {
   struct Request {
     int count;
     bool dither;
+    bool highQuality;
+    int quality;
   };
   enum class Closing { None, Accept, Reject };
 
   // The copy reduced to n colours, made beside the dialog's thread with the dialog's progress.
   // False when it was stopped or memory ran short (no copy then).
-  bool Reduce(int n, bool dither);
+  bool Reduce(const Request& request);
+  bool HighQualityChosen() const;
+  void MethodChosen();
   void StopSizeThread();
   void SizeMeasured(int generation, int32_t size);
   void TypingDone();
@@ -91,6 +99,8 @@ class ReduceColoursDialog : public QDialog {
   AnimationPtr copy_;  // read by the size thread alone while it runs
   int lastCount_ = -1;
   bool lastDither_ = false;
+  bool lastHighQuality_ = false;
+  int lastQuality_ = 0;
   LockedColours locked_{};
   bool anyLocked_ = false;
   int generation_ = 0;
@@ -114,6 +124,9 @@ class ReduceColoursDialog : public QDialog {
   QLabel* saving_;
   QComboBox* count_;
   QCheckBox* dither_;
+  QComboBox* method_;
+  QSpinBox* quality_;
+  QAction* lockedAction_;
   QSlider* slider_;
   QAction* play_;
   QAction* stop_;

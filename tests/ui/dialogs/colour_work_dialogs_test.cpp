@@ -4,6 +4,7 @@
 
 #include "base/numbers.h"
 #include "colour/optimize_trial.h"
+#include "colour/quantize_hq.h"
 #include "colour/reduce_trial.h"
 #include "core/gif_writer.h"
 #include "ui/common/animation_view.h"
@@ -94,6 +95,24 @@ class ColourWorkDialogsTest : public UiTest {
     AddSquareFrame(*two, 0, 0, 8, 8, 0, 1);
     ReduceColoursRequest nothing{two.get()};
     QVERIFY(!AskReduceColours(nullptr, &nothing));  // two colours: nothing to reduce
+  }
+
+  // The high-quality method: its level takes the count's place, OK keeps one palette for every
+  // frame as small as the level says and stores the method with its level.
+  void highQualityMethodKeptWithItsLevel() {
+    AnimationPtr doc = Gradients();
+    ReduceColoursDialog dialog(nullptr, doc.get(), LargestPaletteSize(*doc));
+    dialog.show();
+    QTRY_VERIFY(dialog.Measured());
+    dialog.Quality()->setValue(40);
+    dialog.Method()->setCurrentIndex(1);
+    emit dialog.Method()->activated(1);
+    QTRY_VERIFY(dialog.Measured());
+    QVERIFY(!dialog.Count()->isEnabled() && dialog.Quality()->isEnabled());
+    dialog.accept();
+    QCOMPARE(GetPref(PrefReduceColors), ReduceSetting(128, false, true, 40));
+    QVERIFY(doc->globalPalette->Count() <= QualityFor(40).colours);
+    for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) QVERIFY(f->palette == doc->globalPalette.get());
   }
 
   // A reduction held at its first report, as a long one would be: the dialog's events keep

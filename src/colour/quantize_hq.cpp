@@ -1,0 +1,683 @@
+// The high-quality method: a histogram of the whole clip at six bits per channel (with exact
+// means per cell), a variance cut, k-means passes, then a cached nearest-colour search and a
+// damped error diffusion that reuses the previous frame's choice where the source pixel
+// did not change, so still areas never shimmer and compress as well as the optimizer can make
+// them.
+#include "colour/quantize_hq.h"
+
+#include <algorithm>
+#include <array>
+#include <atomic>
+#include <cmath>
+#include <cstring>
+#include <limits>
+#include <memory>
+#include <new>
+#include <system_error>
+#include <thread>
+
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "core/alpha_rule.h"
+#include "core/gif_writer.h"
+
+namespace lw {
+
+namespace {
+
+PaletteEntry EntryOf(const ColourPoint& c) {
+  auto byte = [](float v) {
+    return static_cast<uint8_t>(std::lround(std::clamp(v, 0.0f, 255.0f)));
+  };
+  return {byte(c.r), byte(c.g), byte(c.b), 0};
+}
+
+// ---------------------------------------------------------------------------------------------
+// Pixels as packed words: 0xFF000000 | red << 16 | green << 8 | blue when opaque, 0 when clear.
+
+constexpr uint32_t Opaque = 0xFF000000u;
+
+uint32_t Pack(uint8_t r, uint8_t g, uint8_t b) { return Opaque | r << 16 | g << 8 | b; }
+
+// One row of a picture as packed words.
+void FetchRow(const PixelSource& s, uint32_t y, uint32_t* out) {
+  if (s.rgbRows) {
+    const uint8_t* p = s.rgbRows + s.rgbStride * y;
+    const uint8_t* alpha = s.alphaRows ? s.alphaRows + s.alphaStride * y : nullptr;
+    for (uint32_t x = 0; x < s.width; ++x, p += 3) {
+      out[x] = alpha && IsClearAlpha(alpha[x]) ? 0 : Pack(p[2], p[1], p[0]);
+    }
+    return;
+  }
+  const uint8_t* p = s.indexRows + s.indexStride * y;
+  const int count = s.palette ? s.palette->Count() : 0;
+  for (uint32_t x = 0; x < s.width; ++x) {
+    int i = p[x];
+    if (i == s.transparentIndex) {
+      out[x] = 0;
+    } else if (i < count) {
+      const PaletteEntry& e = s.palette->entries[i];
+      out[x] = Pack(e.red, e.green, e.blue);
+    } else {
+      out[x] = Opaque;  // an index past the palette shows black
+    }
+  }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Histogram
+
+constexpr int CellShift = 2;  // six bits per channel
+constexpr uint32_t CellCount = 1u << 18;
+
+uint32_t CellOf(uint32_t packed) {
+  return ((packed >> (16 + CellShift)) & 63) << 12 | ((packed >> (8 + CellShift)) & 63) << 6 |
+         ((packed >> CellShift) & 63);
+}
+
+struct Cell {
+  uint64_t count, red, green, blue;
+};
+
+// The distinct colours seen, kept while there are at most limit of them.
+class ExactColours {
+ public:
+  explicit ExactColours(int limit) : limit_(limit), slots_(1024, Empty) {}
+  bool Overflow() const { return overflow_; }
+  void Add(uint32_t colour) {
+    if (overflow_) return;
+    colour &= 0xFFFFFF;
+    uint32_t at = (colour * 2654435761u) >> 22;
+    while (slots_[at] != Empty) {
+      if (slots_[at] == colour) return;
+      at = (at + 1) & 1023;
+    }
+    if (++count_ > limit_) {
+      overflow_ = true;
+      return;
+    }
+    slots_[at] = colour;
+  }
+  void Merge(const ExactColours& other) {
+    if (other.overflow_) overflow_ = true;
+    for (uint32_t c : other.slots_)
+      if (c != Empty) Add(c);
+  }
+  std::vector<uint32_t> Colours() const {
+    std::vector<uint32_t> out;
+    for (uint32_t c : slots_)
+      if (c != Empty) out.push_back(c);
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+
+ private:
+  static constexpr uint32_t Empty = 0xFFFFFFFFu;
+  int limit_;
+  int count_ = 0;
+  bool overflow_ = false;
+  std::vector<uint32_t> slots_;
+};
+
+struct Histogram {
+  std::vector<Cell> cells;
+  ExactColours exact;
+  std::vector<uint32_t> row;
+  explicit Histogram(int limit, uint32_t widest)
+      : cells(CellCount, Cell{0, 0, 0, 0}), exact(limit), row(widest) {}
+
+  void AddColour(uint32_t packed, uint64_t weight) {
+    Cell& c = cells[CellOf(packed)];
+    c.count += weight;
+    c.red += weight * ((packed >> 16) & 255);
+    c.green += weight * ((packed >> 8) & 255);
+    c.blue += weight * (packed & 255);
+    exact.Add(packed);
+  }
+
+  void AddPicture(const PixelSource& s) {
+    if (!s.rgbRows) {
+      // Indexed pictures: count the indexes, then each colour once with its weight.
+      uint64_t counts[256] = {};
+      for (uint32_t y = 0; y < s.height; ++y) {
+        const uint8_t* p = s.indexRows + s.indexStride * y;
+        for (uint32_t x = 0; x < s.width; ++x) ++counts[p[x]];
+      }
+      const int count = s.palette ? s.palette->Count() : 0;
+      for (int i = 0; i < 256; ++i) {
+        if (counts[i] == 0 || i == s.transparentIndex) continue;
+        uint32_t packed = Opaque;
+        if (i < count) {
+          const PaletteEntry& e = s.palette->entries[i];
+          packed = Pack(e.red, e.green, e.blue);
+        }
+        AddColour(packed, counts[i]);
+      }
+      return;
+    }
+    // Runs of one colour (flat areas, screen pictures) count once.
+    uint32_t colour = 0;
+    uint64_t run = 0;
+    for (uint32_t y = 0; y < s.height; ++y) {
+      FetchRow(s, y, row.data());
+      for (uint32_t x = 0; x < s.width; ++x) {
+        if (row[x] == colour) {
+          ++run;
+          continue;
+        }
+        if (colour != 0) AddColour(colour, run);
+        colour = row[x];
+        run = 1;
+      }
+    }
+    if (colour != 0) AddColour(colour, run);
+  }
+
+  void Merge(const Histogram& other) {
+    for (uint32_t i = 0; i < CellCount; ++i) {
+      const Cell& o = other.cells[i];
+      if (o.count == 0) continue;
+      Cell& c = cells[i];
+      c.count += o.count;
+      c.red += o.red;
+      c.green += o.green;
+      c.blue += o.blue;
+    }
+    exact.Merge(other.exact);
+  }
+};
+
+// ---------------------------------------------------------------------------------------------
+// Palette building
+
+struct Point {
+  ColourPoint colour;
+  double weight;
+};
+
+struct Sums {
+  double w = 0, s[3] = {0, 0, 0}, q[3] = {0, 0, 0};
+  void Add(const Point& p) {
+    const float v[3] = {p.colour.r, p.colour.g, p.colour.b};
+    w += p.weight;
+    for (int d = 0; d < 3; ++d) {
+      s[d] += p.weight * v[d];
+      q[d] += p.weight * v[d] * v[d];
+    }
+  }
+  double Axis(int d) const { return w > 0 ? std::max(0.0, q[d] - s[d] * s[d] / w) : 0; }
+  double Error() const { return Axis(0) + Axis(1) + Axis(2); }
+  Sums Minus(const Sums& o) const {
+    Sums r;
+    r.w = w - o.w;
+    for (int d = 0; d < 3; ++d) {
+      r.s[d] = s[d] - o.s[d];
+      r.q[d] = q[d] - o.q[d];
+    }
+    return r;
+  }
+  ColourPoint Mean() const {
+    if (w <= 0) return {};
+    return {static_cast<float>(s[0] / w), static_cast<float>(s[1] / w),
+            static_cast<float>(s[2] / w)};
+  }
+};
+
+float Coordinate(const ColourPoint& c, int d) { return d == 0 ? c.r : d == 1 ? c.g : c.b; }
+
+struct Box {
+  size_t begin, end;
+  Sums sums;
+};
+
+Sums SumsOf(const std::vector<Point>& points, size_t begin, size_t end) {
+  Sums s;
+  for (size_t i = begin; i < end; ++i) s.Add(points[i]);
+  return s;
+}
+
+// Splits the box that holds the largest squared error, along its widest axis, where the two
+// halves' errors add up to least; until there are n boxes or nothing can be split.
+std::vector<Box> VarianceCut(std::vector<Point>& points, int n) {
+  std::vector<Box> boxes;
+  boxes.push_back({0, points.size(), SumsOf(points, 0, points.size())});
+  std::vector<Sums> prefix;
+  while (static_cast<int>(boxes.size()) < n) {
+    int chosen = -1;
+    double worst = 0;
+    for (size_t i = 0; i < boxes.size(); ++i) {
+      double e = boxes[i].sums.Error();
+      if (boxes[i].end - boxes[i].begin >= 2 && e > worst) {
+        worst = e;
+        chosen = static_cast<int>(i);
+      }
+    }
+    if (chosen < 0) break;
+    Box box = boxes[chosen];
+    int axis = 0;
+    for (int d = 1; d < 3; ++d)
+      if (box.sums.Axis(d) > box.sums.Axis(axis)) axis = d;
+    std::sort(points.begin() + box.begin, points.begin() + box.end,
+              [axis](const Point& x, const Point& y) {
+                return Coordinate(x.colour, axis) < Coordinate(y.colour, axis);
+              });
+    Sums left;
+    double best = std::numeric_limits<double>::max();
+    size_t cut = box.begin + 1;
+    Sums bestLeft;
+    for (size_t i = box.begin; i + 1 < box.end; ++i) {
+      left.Add(points[i]);
+      // Equal coordinates stay together.
+      if (Coordinate(points[i].colour, axis) == Coordinate(points[i + 1].colour, axis)) continue;
+      double e = left.Error() + box.sums.Minus(left).Error();
+      if (e < best) {
+        best = e;
+        cut = i + 1;
+        bestLeft = left;
+      }
+    }
+    if (best == std::numeric_limits<double>::max()) {
+      // Every point has the same coordinate on the widest axis: split anywhere.
+      bestLeft = SumsOf(points, box.begin, cut);
+    }
+    boxes[chosen] = {box.begin, cut, bestLeft};
+    boxes.push_back({cut, box.end, box.sums.Minus(bestLeft)});
+  }
+  return boxes;
+}
+
+// The nearest of a set of colours, searched outward from the query's green, the channel that
+// carries most of the lightness and so spreads a palette best.
+class NearestPoint {
+ public:
+  void Set(const std::vector<ColourPoint>& colours, int excluded) {
+    order_.clear();
+    for (int i = 0; i < static_cast<int>(colours.size()); ++i)
+      if (i != excluded) order_.push_back(i);
+    std::sort(order_.begin(), order_.end(),
+              [&](int x, int y) { return colours[x].g < colours[y].g; });
+    sorted_.clear();
+    for (int i : order_) sorted_.push_back(colours[i]);
+  }
+  bool Empty() const { return order_.empty(); }
+  int Find(const ColourPoint& c) const {
+    const int n = static_cast<int>(sorted_.size());
+    int up =
+        static_cast<int>(std::lower_bound(sorted_.begin(), sorted_.end(), c.g,
+                                          [](const ColourPoint& x, float g) { return x.g < g; }) -
+                         sorted_.begin());
+    int down = up - 1;
+    float best = std::numeric_limits<float>::max();
+    int found = 0;
+    while (up < n || down >= 0) {
+      if (up < n) {
+        float dg = sorted_[up].g - c.g;
+        if (dg * dg >= best) {
+          up = n;
+        } else {
+          float d = Distance2(sorted_[up], c);
+          if (d < best) best = d, found = up;
+          ++up;
+        }
+      }
+      if (down >= 0) {
+        float dg = c.g - sorted_[down].g;
+        if (dg * dg >= best) {
+          down = -1;
+        } else {
+          float d = Distance2(sorted_[down], c);
+          if (d < best) best = d, found = down;
+          --down;
+        }
+      }
+    }
+    return order_.empty() ? 0 : order_[found];
+  }
+
+ private:
+  std::vector<int> order_;
+  std::vector<ColourPoint> sorted_;
+};
+
+// Lloyd's passes: every point to its nearest centre, every centre to the mean of its points.
+void Refine(const std::vector<Point>& points, std::vector<ColourPoint>* centres, int passes) {
+  NearestPoint nearest;
+  std::vector<Sums> sums;
+  for (int pass = 0; pass < passes; ++pass) {
+    nearest.Set(*centres, -1);
+    sums.assign(centres->size(), Sums{});
+    for (const Point& p : points) sums[nearest.Find(p.colour)].Add(p);
+    bool moved = false;
+    for (size_t i = 0; i < centres->size(); ++i) {
+      if (sums[i].w <= 0) continue;  // an empty centre stays where it was
+      ColourPoint m = sums[i].Mean();
+      moved = moved || Distance2(m, (*centres)[i]) > 1e-6f;
+      (*centres)[i] = m;
+    }
+    if (!moved) break;
+  }
+}
+
+// The palette's colours: exactly the colours seen when they fit, else cut and refined.
+std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) {
+  std::vector<PaletteEntry> entries;
+  if (!h.exact.Overflow()) {
+    for (uint32_t c : h.exact.Colours()) {
+      entries.push_back({static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
+                         static_cast<uint8_t>(c), 0});
+    }
+    return entries;
+  }
+  std::vector<Point> points;
+  for (const Cell& c : h.cells) {
+    if (c.count == 0) continue;
+    double w = static_cast<double>(c.count);
+    points.push_back({{static_cast<float>(c.red / w), static_cast<float>(c.green / w),
+                       static_cast<float>(c.blue / w)},
+                      w});
+  }
+  std::vector<Box> boxes = VarianceCut(points, n);
+  std::vector<ColourPoint> centres;
+  for (const Box& b : boxes) centres.push_back(b.sums.Mean());
+  Refine(points, &centres, passes);
+  for (const ColourPoint& c : centres) {
+    PaletteEntry e = EntryOf(c);
+    bool seen = false;
+    for (const PaletteEntry& o : entries)
+      seen = seen || (o.red == e.red && o.green == e.green && o.blue == e.blue);
+    if (!seen) entries.push_back(e);
+  }
+  return entries;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Mapping
+
+// The nearest palette index of 24-bit colours, remembered in a direct-mapped cache of its own
+// (one per thread, so nothing is shared while pictures are mapped side by side).
+class ColourCache {
+ public:
+  static constexpr int Bits = 17;
+  ColourCache(const NearestPoint& nearest)
+      : nearest_(nearest), keys_(size_t{1} << Bits, 0), values_(size_t{1} << Bits) {}
+  uint8_t Find(uint32_t rgb) {
+    rgb &= 0xFFFFFF;
+    uint32_t slot = (rgb * 2654435761u) >> (32 - Bits);
+    uint32_t key = rgb | 0x80000000u;
+    if (keys_[slot] != key) {
+      keys_[slot] = key;
+      values_[slot] =
+          static_cast<uint8_t>(nearest_.Find(PointOf(rgb >> 16, (rgb >> 8) & 255, rgb & 255)));
+    }
+    return values_[slot];
+  }
+
+ private:
+  const NearestPoint& nearest_;
+  std::vector<uint32_t> keys_;
+  std::vector<uint8_t> values_;
+};
+
+// What the threads mapping pictures share.
+struct MapJob {
+  const std::vector<HqPicture>* pictures;
+  const std::vector<PaletteEntry>* palette;
+  const NearestPoint* nearest;
+  std::vector<std::vector<uint8_t>>* images;
+  std::vector<int> previous;  // the picture at the same place just before, -1 none
+  std::unique_ptr<std::atomic<uint32_t>[]> rowsDone;
+  std::atomic<size_t> next{0};
+  std::atomic<size_t> done{0};
+  std::atomic<bool> stop{false};
+  float strength = 0;
+  uint8_t slot = 0;
+};
+
+// What one thread keeps: rows and error lines of the widest picture, and its cache.
+struct MapWork {
+  ColourCache cache;
+  std::vector<uint32_t> row, previousRow;
+  std::vector<float> errors[2];
+  MapWork(const NearestPoint& nearest, uint32_t widest)
+      : cache(nearest), row(widest), previousRow(widest) {
+    for (auto& e : errors) e.assign((size_t{widest} + 2) * 3, 0.0f);
+  }
+};
+
+constexpr uint32_t Abandoned = std::numeric_limits<uint32_t>::max();
+
+void WaitForRow(std::atomic<uint32_t>& done, uint32_t row) {
+  for (uint32_t seen = done.load(std::memory_order_acquire); seen <= row;
+       seen = done.load(std::memory_order_acquire)) {
+    done.wait(seen, std::memory_order_acquire);
+  }
+}
+
+void MarkRows(std::atomic<uint32_t>& done, uint32_t rows) {
+  done.store(rows, std::memory_order_release);
+  done.notify_all();
+}
+
+// Floyd-Steinberg damped by strength, with each diffused error bounded so that one stray pixel
+// cannot streak; a pixel whose source equals the one under it in the previous picture takes
+// that picture's index (and passes on that choice's own error, whatever came in).
+void MapPicture(MapJob& job, MapWork& work, size_t k) {
+  const PixelSource& s = (*job.pictures)[k].source;
+  std::atomic<uint32_t>& done = job.rowsDone[k];
+  const int before = job.previous[k];
+  const PixelSource* prev = before >= 0 ? &(*job.pictures)[before].source : nullptr;
+  const std::vector<uint8_t>* prevImage = before >= 0 ? &(*job.images)[before] : nullptr;
+  std::vector<uint8_t>& image = (*job.images)[k];
+  const uint64_t stride = IndexStride(s.width);
+  const float strength = job.strength;
+  constexpr float Limit = 48.0f;
+  const auto& palette = *job.palette;
+  std::fill(work.errors[0].begin(), work.errors[0].end(), 0.0f);
+  std::fill(work.errors[1].begin(), work.errors[1].end(), 0.0f);
+  for (uint32_t y = 0; y < s.height; ++y) {
+    if (job.stop.load(std::memory_order_relaxed)) break;
+    FetchRow(s, y, work.row.data());
+    if (prev) {
+      WaitForRow(job.rowsDone[before], y);
+      FetchRow(*prev, y, work.previousRow.data());
+    }
+    float* here = work.errors[y & 1].data() + 3;  // one pixel of margin on each side
+    float* below = work.errors[(y + 1) & 1].data() + 3;
+    std::fill(below - 3, below + (size_t{s.width} + 1) * 3, 0.0f);
+    uint8_t* out = image.data() + stride * y;
+    const uint8_t* prevOut = prevImage ? prevImage->data() + stride * y : nullptr;
+    uint32_t lastColour = 0;
+    uint8_t lastIndex = 0;
+    for (uint32_t x = 0; x < s.width; ++x) {
+      const uint32_t packed = work.row[x];
+      if (packed == 0) {
+        out[x] = job.slot;
+        continue;
+      }
+      if (strength == 0) {
+        // Each colour has one answer: still areas stay still without looking back.
+        if (packed != lastColour) lastIndex = work.cache.Find(packed), lastColour = packed;
+        out[x] = lastIndex;
+        continue;
+      }
+      const float src[3] = {static_cast<float>((packed >> 16) & 255),
+                            static_cast<float>((packed >> 8) & 255),
+                            static_cast<float>(packed & 255)};
+      float value[3];
+      uint8_t index;
+      if (prevOut && work.previousRow[x] == packed) {
+        index = prevOut[x];
+        std::copy(src, src + 3, value);
+      } else {
+        for (int c = 0; c < 3; ++c) value[c] = std::clamp(src[c] + here[3 * x + c], 0.0f, 255.0f);
+        index = work.cache.Find(static_cast<uint32_t>(value[0] + 0.5f) << 16 |
+                                static_cast<uint32_t>(value[1] + 0.5f) << 8 |
+                                static_cast<uint32_t>(value[2] + 0.5f));
+      }
+      out[x] = index;
+      const PaletteEntry& e = palette[index];
+      const float chosen[3] = {static_cast<float>(e.red), static_cast<float>(e.green),
+                               static_cast<float>(e.blue)};
+      for (int c = 0; c < 3; ++c) {
+        float err = std::clamp((value[c] - chosen[c]) * strength, -Limit, Limit) / 16.0f;
+        here[3 * (x + 1) + c] += err * 7;
+        below[3 * (static_cast<int>(x) - 1) + c] += err * 3;
+        below[3 * x + c] += err * 5;
+        below[3 * (x + 1) + c] += err;
+      }
+    }
+    MarkRows(done, y + 1);
+  }
+  MarkRows(done, Abandoned);
+}
+
+void MapWorker(MapJob& job, MapWork& work, ProgressMeter* progress, bool reports) {
+  const size_t count = job.pictures->size();
+  for (size_t k = job.next++; k < count; k = job.next++) {
+    if (job.stop) {
+      MarkRows(job.rowsDone[k], Abandoned);
+      continue;
+    }
+    MapPicture(job, work, k);
+    size_t finished = ++job.done;
+    if (reports && !ProgressSetPosition(progress, static_cast<uint32_t>(count + finished)))
+      job.stop = true;
+  }
+}
+
+int ThreadsFor(uint64_t pixels, size_t pictures) {
+  if (pixels < (uint64_t{1} << 18)) return 1;
+  return static_cast<int>(std::clamp<size_t>(std::min<size_t>(GifEncoderThreads(), 8), 1,
+                                             std::max<size_t>(pictures, 1)));
+}
+
+// Runs work(i) for i in 0..threads-1, i = 0 on the calling thread; fewer when threads cannot be
+// started (the others' share then falls to whoever asks next).
+template <typename F>
+void RunThreads(int threads, F&& work) {
+  std::vector<std::thread> helpers;
+  try {
+    for (int i = 1; i < threads; ++i) helpers.emplace_back(work, i);
+  } catch (const std::system_error&) {
+  } catch (const std::bad_alloc&) {
+  }
+  work(0);
+  for (std::thread& t : helpers) t.join();
+}
+
+bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t widest, int threads,
+                    ProgressMeter* progress, std::unique_ptr<Histogram>* out) {
+  std::vector<std::unique_ptr<Histogram>> parts;
+  for (int i = 0; i < threads; ++i) parts.push_back(std::make_unique<Histogram>(limit, widest));
+  std::atomic<size_t> next{0}, done{0};
+  std::atomic<bool> stop{false};
+  RunThreads(threads, [&](int i) {
+    for (size_t k = next++; k < pictures.size() && !stop; k = next++) {
+      parts[i]->AddPicture(pictures[k].source);
+      size_t finished = ++done;
+      if (i == 0 && !ProgressSetPosition(progress, static_cast<uint32_t>(finished))) stop = true;
+    }
+  });
+  if (stop) return false;
+  for (int i = 1; i < threads; ++i) parts[0]->Merge(*parts[i]);
+  *out = std::move(parts[0]);
+  return true;
+}
+
+}  // namespace
+
+QualitySettings QualityFor(int quality) {
+  const int level = std::clamp(quality, MinQuality, MaxQuality);
+  QualitySettings s;
+  // From 8 colours at the bottom to 256 at the top, evenly in bits per pixel between: each
+  // halving of the palette costs about 2 dB and saves about a third of the bytes.
+  const double bits = 3 + 5 * (level / 100.0);
+  s.colours = std::clamp(static_cast<int>(std::lround(std::pow(2.0, bits))), 8, 256);
+  // Diffusion costs bytes and, measured against the source, fidelity too; it pays only where
+  // so few colours are left that flat bands would show.
+  s.dither = level < 30 ? 35 : 0;
+  s.refinePasses = 2 + level * 6 / 100;
+  return s;
+}
+
+QualitySettings WithDitherAsked(QualitySettings settings, bool asked) {
+  if (asked) settings.dither = std::max(settings.dither, AskedDither);
+  return settings;
+}
+
+ColourPoint PointOf(uint8_t red, uint8_t green, uint8_t blue) {
+  return {static_cast<float>(red), static_cast<float>(green), static_cast<float>(blue)};
+}
+
+float Distance2(const ColourPoint& x, const ColourPoint& y) {
+  const float dr = x.r - y.r, dg = x.g - y.g, db = x.b - y.b;
+  return dr * dr + dg * dg + db * db;
+}
+
+bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySettings& settings,
+                      bool reserveSlot, ProgressMeter* progress, HqResult* out) {
+  *out = HqResult{};
+  const int n = std::clamp(settings.colours, 2, 256);
+  const int opaqueColours = reserveSlot ? n - 1 : n;
+  uint32_t widest = 1;
+  uint64_t pixels = 0;
+  for (const HqPicture& p : pictures) {
+    widest = std::max(widest, p.source.width);
+    pixels += uint64_t{p.source.width} * p.source.height;
+  }
+  const int threads = ThreadsFor(pixels, pictures.size());
+  ProgressSetRange(progress, static_cast<uint32_t>(2 * pictures.size()));
+  try {
+    std::unique_ptr<Histogram> histogram;
+    if (!BuildHistogram(pictures, opaqueColours, widest, threads, progress, &histogram))
+      return false;
+    std::vector<PaletteEntry> entries =
+        PaletteColours(*histogram, opaqueColours, settings.refinePasses);
+    histogram.reset();
+    if (entries.empty()) entries.push_back({0, 0, 0, 0});
+    if (reserveSlot) entries.push_back({0, 0, 0, 0});
+
+    std::vector<ColourPoint> points;
+    for (const PaletteEntry& e : entries) points.push_back(PointOf(e.red, e.green, e.blue));
+    NearestPoint nearest;
+    nearest.Set(points, reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
+
+    ProgressSetText(progress, TableText(str::RemappingFrameColours));
+    std::vector<std::vector<uint8_t>> images(pictures.size());
+    for (size_t k = 0; k < pictures.size(); ++k) {
+      const PixelSource& s = pictures[k].source;
+      images[k].assign(IndexStride(s.width) * s.height, 0);
+    }
+    MapJob job;
+    job.pictures = &pictures;
+    job.palette = &entries;
+    job.nearest = &nearest;
+    job.images = &images;
+    job.strength = std::clamp(settings.dither, 0, 100) / 100.0f;
+    job.slot = static_cast<uint8_t>(entries.size() - 1);
+    job.rowsDone.reset(new std::atomic<uint32_t>[pictures.size()]());
+    job.previous.assign(pictures.size(), -1);
+    for (size_t k = 1; k < pictures.size() && job.strength > 0; ++k) {
+      const HqPicture& a = pictures[k - 1];
+      const HqPicture& b = pictures[k];
+      if (a.left == b.left && a.top == b.top && a.source.width == b.source.width &&
+          a.source.height == b.source.height)
+        job.previous[k] = static_cast<int>(k - 1);
+    }
+    std::vector<std::unique_ptr<MapWork>> works;
+    for (int i = 0; i < threads; ++i) works.push_back(std::make_unique<MapWork>(nearest, widest));
+    RunThreads(threads, [&](int i) { MapWorker(job, *works[i], progress, i == 0); });
+    if (job.stop) return false;
+
+    out->palette = std::make_unique<Palette>();
+    out->palette->entries = std::move(entries);
+    out->images = std::move(images);
+  } catch (const std::bad_alloc&) {
+    *out = HqResult{};
+    return false;
+  }
+  return true;
+}
+
+}  // namespace lw

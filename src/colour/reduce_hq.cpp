@@ -1,0 +1,124 @@
+// The high-quality method applied to frames: the pictures they show, one palette for them all,
+// and their new images installed.
+#include <algorithm>
+#include <new>
+
+#include "base/messages.h"
+#include "base/preferences.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "base/strings.h"
+#include "colour/colour_internal.h"
+#include "colour/quantize_hq.h"
+
+namespace lw {
+
+bool FramePicture(const Frame* frame, HqPicture* picture) {
+  if (!frame || !picture) return false;
+  *picture = HqPicture{};
+  picture->left = frame->left;
+  picture->top = frame->top;
+  colour::IndexLayout layout;
+  const bool indexed = colour::FrameIndexLayout(frame, &layout) && frame->palette;
+  // 24-bit data says more than the image made from it, but a transparent image without an
+  // alpha plane only says which pixels are clear through its index.
+  PixelSource rgb;
+  if (TrueColourSource(frame, &rgb) && (!indexed || rgb.alphaRows || !frame->Transparent()) &&
+      (!indexed || (layout.width == rgb.width && layout.height == rgb.height))) {
+    picture->source = rgb;
+    return true;
+  }
+  if (!indexed) return false;
+  PixelSource& s = picture->source;
+  s.width = layout.width;
+  s.height = layout.height;
+  s.indexRows = frame->bits();
+  s.indexStride = layout.stride;
+  s.palette = frame->palette;
+  s.transparentIndex = frame->Transparent() ? frame->transparentIndex : -1;
+  return true;
+}
+
+int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& settings,
+                   ProgressMeter* progress, PalettePtr* palette) {
+  std::vector<Frame*> used;
+  std::vector<HqPicture> pictures;
+  std::vector<std::vector<uint8_t>> dibs;
+  HqResult result;
+  bool reserve = false;
+  try {
+    for (Frame* f : frames) {
+      HqPicture p;
+      if (!FramePicture(f, &p)) continue;
+      used.push_back(f);
+      pictures.push_back(p);
+      reserve = reserve || p.source.alphaRows || p.source.transparentIndex >= 0;
+    }
+    if (!QuantizePictures(pictures, settings, reserve, progress, &result))
+      return ProgressCancelled(progress) ? 2 : 0;
+    // Every new image is made before any frame changes, so a shortage changes nothing.
+    for (size_t k = 0; k < used.size(); ++k) {
+      const PixelSource& s = pictures[k].source;
+      dibs.push_back(BuildDib(s.width, s.height, result.palette.get()));
+      if (dibs.back().empty()) return 0;
+      std::copy(result.images[k].begin(), result.images[k].end(),
+                dibs.back().begin() + DibBitsOffset);
+      result.images[k] = {};
+    }
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  Palette* installed = result.palette.get();
+  const uint8_t slot = static_cast<uint8_t>(installed->Count() - 1);
+  for (size_t k = 0; k < used.size(); ++k) {
+    Frame* f = used[k];
+    const PixelSource& s = pictures[k].source;
+    const bool clear = s.alphaRows || s.transparentIndex >= 0;
+    const bool fromRgb = s.rgbRows != nullptr;
+    if (f->localPalette) SetLocalPalette(f, nullptr);
+    f->palette = installed;
+    if (!clear && f->Transparent()) SetTransparency(f, false);
+    SetFrameDib(f, std::move(dibs[k]));
+    if (clear) {
+      SetTransparentIndex(f, slot);
+      SetTransparency(f, true);
+    }
+    // Data the new image was not made from no longer matches it.
+    if (!fromRgb || !PrefOn(Pref::KeepTrueColor)) FreeRgbPlane(f);
+  }
+  // Frames without an image still need a palette to point at.
+  for (Frame* f : frames) {
+    if (!f->localPalette && f->palette != installed && f->dib.empty()) f->palette = installed;
+  }
+  *palette = std::move(result.palette);
+  return 1;
+}
+
+bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMeter* progress) {
+  std::vector<Frame*> frames;
+  PaletteEntry background{};
+  try {
+    for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) frames.push_back(f);
+  } catch (const std::bad_alloc&) {
+    ShowError("%s", TableText(str::NoMemoryForPalettes));
+    return false;
+  }
+  if (animation.globalPalette && animation.backgroundIndex < animation.globalPalette->Count())
+    background = animation.globalPalette->entries[animation.backgroundIndex];
+  ProgressSetText(progress, TableText(str::AnalysingColours));
+  PalettePtr palette;
+  const QualitySettings settings = WithDitherAsked(QualityFor(quality), dither);
+  int status = QuantizeFrames(frames, settings, progress, &palette);
+  if (status != 1) {
+    if (status == 0) ShowError("%s", TableText(str::NoMemoryForPalettes));
+    return false;
+  }
+  animation.backgroundIndex = static_cast<uint8_t>(
+      palette->NearestIndex(background.red, background.green, background.blue));
+  SetGlobalPalette(animation, std::move(palette));
+  CountColourUsage(animation, animation.colourUsage.data(), true);
+  animation.encodedSizeCache = -1;
+  return true;
+}
+
+}  // namespace lw

@@ -1,0 +1,142 @@
+#include "colour/quantize_hq.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <random>
+
+#include "colour/palette_fit.h"
+#include "support/document.h"
+
+namespace lw {
+namespace {
+
+using namespace test;
+
+// A 24-bit picture drawn here, colours as 0xRRGGBB.
+struct Drawn {
+  uint32_t w, h;
+  std::vector<uint8_t> rgb;
+  template <typename F>
+  Drawn(uint32_t width, uint32_t height, F colour) : w(width), h(height), rgb(RgbStride(w) * h) {
+    for (uint32_t y = 0; y < h; ++y)
+      for (uint32_t x = 0; x < w; ++x) {
+        uint32_t c = colour(x, y);
+        uint8_t* p = &rgb[y * RgbStride(w) + 3 * x];
+        p[0] = c & 255, p[1] = (c >> 8) & 255, p[2] = (c >> 16) & 255;
+      }
+  }
+  uint32_t At(uint32_t x, uint32_t y) const {
+    const uint8_t* p = &rgb[y * RgbStride(w) + 3 * x];
+    return p[2] << 16 | p[1] << 8 | p[0];
+  }
+  HqPicture Picture() const {
+    HqPicture p;
+    p.source.width = w, p.source.height = h, p.source.rgbRows = rgb.data();
+    p.source.rgbStride = RgbStride(w);
+    return p;
+  }
+};
+
+// Smooth gradients with grain: many colours, as a photograph has.
+uint32_t Photo(uint32_t seed, uint32_t x, uint32_t y) {
+  std::mt19937 noise(seed * 100003 + y * 1009 + x);
+  auto channel = [&](uint32_t k) {
+    int v = static_cast<int>((x * (3 + seed + k) + y * (5 + 2 * k)) % 256) + int(noise() % 9) - 4;
+    return static_cast<uint32_t>(std::clamp(v, 0, 255));
+  };
+  return channel(0) << 16 | channel(1) << 8 | channel(2);
+}
+
+HqResult Quantized(const std::vector<HqPicture>& pictures, int colours, int dither, bool slot) {
+  HqResult r;
+  EXPECT_TRUE(QuantizePictures(pictures, {colours, dither, 4}, slot, nullptr, &r));
+  return r;
+}
+
+uint32_t Shown(const HqResult& r, const Drawn& d, size_t k, uint32_t x, uint32_t y) {
+  const PaletteEntry& e = r.palette->entries.at(r.images[k][y * IndexStride(d.w) + x]);
+  return e.red << 16 | e.green << 8 | e.blue;
+}
+
+// Summed squared error of the mapping: what more colours must never make worse.
+double Error(const HqResult& r, const Drawn& d) {
+  double sum = 0;
+  for (uint32_t y = 0; y < d.h; ++y)
+    for (uint32_t x = 0; x < d.w; ++x) {
+      uint32_t a = d.At(x, y), b = Shown(r, d, 0, x, y);
+      sum += Distance2(PointOf(a >> 16, (a >> 8) & 255, a & 255),
+                       PointOf(b >> 16, (b >> 8) & 255, b & 255));
+    }
+  return sum;
+}
+
+// Over random pictures: never more colours than asked, none on the reserved slot; pictures with
+// few colours come out exact even dithered; more colours never give a larger error.
+TEST(HighQualityColours, SizeExactnessAndErrorOverRandomPictures) {
+  for (uint32_t seed = 0; seed < 4; ++seed) {
+    SCOPED_TRACE(seed);
+    const Drawn photo(40, 24, [seed](uint32_t x, uint32_t y) { return Photo(seed, x, y); });
+    for (int n : {2, 16, 256}) {
+      for (bool slot : {false, true}) {
+        HqResult r = Quantized({photo.Picture()}, n, seed % 2 ? 70 : 0, slot);
+        ASSERT_LE(r.palette->Count(), n);
+        for (uint8_t index : r.images[0]) ASSERT_TRUE(!slot || index != r.palette->Count() - 1);
+      }
+    }
+    std::mt19937 random(seed);
+    std::vector<uint32_t> colours(1 + random() % 60);
+    for (uint32_t& c : colours) c = random() & 0xFFFFFF;
+    const Drawn few(
+        40, 24, [&](uint32_t x, uint32_t y) { return colours[(x * 7 + y * y) % colours.size()]; });
+    HqResult exact = Quantized({few.Picture()}, static_cast<int>(colours.size()) + 1, 100, true);
+    for (uint32_t y = 0; y < few.h; ++y)
+      for (uint32_t x = 0; x < few.w; ++x) ASSERT_EQ(Shown(exact, few, 0, x, y), few.At(x, y));
+    double previous = std::numeric_limits<double>::max();
+    for (int n : {3, 4, 8, 9, 40, 41, 256}) {
+      double e = Error(Quantized({photo.Picture()}, n, 0, false), photo);
+      EXPECT_LE(e, previous * 1.000001) << n << " colours";
+      previous = e;
+    }
+  }
+}
+
+// A still area keeps its indexes frame after frame however much the diffused error of the
+// moving band above and left of it changes. Large enough for the worker threads to share it.
+TEST(HighQualityColours, StillAreasDoNotShimmer) {
+  std::vector<Drawn> frames;
+  for (uint32_t f = 0; f < 8; ++f) {
+    frames.emplace_back(256, 128, [f](uint32_t x, uint32_t y) {
+      return x >= 64 && y >= 32 ? Photo(99, x, y) : Photo(f, x + f * 13, y);
+    });
+  }
+  std::vector<HqPicture> pictures;
+  for (const Drawn& d : frames) pictures.push_back(d.Picture());
+  HqResult r = Quantized(pictures, 24, 100, false);
+  int moved = 0;
+  for (size_t k = 1; k < frames.size(); ++k)
+    for (uint32_t y = 32; y < 128; ++y)
+      for (uint32_t x = 64; x < 256; ++x)
+        moved += r.images[k][y * IndexStride(256) + x] != r.images[0][y * IndexStride(256) + x];
+  EXPECT_EQ(moved, 0);
+}
+
+// The import's choice: frames of 24-bit data and frames with local palettes end on one global
+// palette, exactly when their colours fit.
+TEST(HighQualityColours, FittingGivesOneExactPalette) {
+  AnimationPtr a = NewAnimation();
+  Frame* rgb = TrueColourFrame(3, 1, {0x102030, 0xFFFFFF, 0x405060});
+  Append(*a, rgb);
+  Frame* local = PaintedFrame(2, 1, nullptr, [](uint32_t x, uint32_t) { return x; });
+  SetLocalPalette(local, GreyPalette(4));
+  Append(*a, local);
+  ASSERT_EQ(FitPalettes(nullptr, a.get(), HighQualityMergeWord(90), nullptr, nullptr), 1);
+  EXPECT_EQ(
+      std::make_tuple(ShownColour(*rgb, 0, 0), ShownColour(*rgb, 2, 0), ShownColour(*local, 1, 0)),
+      std::make_tuple(0x102030, 0x405060, int64_t{GreyPalette(4)->entries[1].red * 0x010101}));
+  EXPECT_EQ(std::make_tuple(local->localPalette.get(), local->palette, rgb->palette),
+            std::make_tuple(nullptr, a->globalPalette.get(), a->globalPalette.get()));
+}
+
+}  // namespace
+}  // namespace lw
