@@ -147,13 +147,13 @@ bool HasClipEncoder(ClipCodec codec) {
 }
 
 std::unique_ptr<ClipFileWriter> ClipFileWriter::Create(const std::string& path,
-                                                       const ClipSpec& spec, ClipError* error) {
+                                                       const ClipShape& shape, ClipError* error) {
   VideoModule* module = Module();
   if (!module) {
     *error = ClipError::NoModule;
     return nullptr;
   }
-  return module->CreateClip(path, spec, error);
+  return module->CreateClip(path, shape, error);
 }
 
 }  // namespace lw

@@ -148,7 +148,7 @@ const char* ClipEncoderName(ClipCodec codec);
 // Whether the installed FFmpeg has that encoder (false without the module).
 bool HasClipEncoder(ClipCodec codec);
 
-struct ClipSpec {
+struct ClipShape {
   ClipCodec codec = ClipCodec::H264;
   uint32_t width = 0;  // both even: the pictures are 4:2:0
   uint32_t height = 0;
@@ -165,11 +165,11 @@ class ClipFileWriter {
   ClipFileWriter& operator=(const ClipFileWriter&) = delete;
 
   // Creates path (the container from the codec); none on failure, with the reason in *error.
-  static std::unique_ptr<ClipFileWriter> Create(const std::string& path, const ClipSpec& spec,
+  static std::unique_ptr<ClipFileWriter> Create(const std::string& path, const ClipShape& shape,
                                                 ClipError* error);
 
   // A picture shown from start (in ticks, rising) until the next one's start: 32-bit pixels
-  // 0xAARRGGBB (alpha ignored) of the spec's size, stride in pixels. 0 or a negative error code.
+  // 0xAARRGGBB (alpha ignored) of the clip's size, stride in pixels. 0 or a negative error code.
   virtual int Write(int64_t start, const uint32_t* pixels, int stride) = 0;
   // Flushes the encoder and closes the file; the last picture lasts until end. 0 or a negative
   // error code.

@@ -34,8 +34,8 @@ class VideoModule {
                                                    const AviVideoSpec& layout, int* error,
                                                    bool* fileFailed) = 0;
   virtual bool HasClipEncoder(ClipCodec codec) = 0;
-  virtual std::unique_ptr<ClipFileWriter> CreateClip(const std::string& path, const ClipSpec& spec,
-                                                     ClipError* error) = 0;
+  virtual std::unique_ptr<ClipFileWriter> CreateClip(const std::string& path,
+                                                     const ClipShape& shape, ClipError* error) = 0;
 
  protected:
   ~VideoModule() = default;  // the module's own object, never deleted

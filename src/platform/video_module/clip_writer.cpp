@@ -29,7 +29,7 @@ class ClipWriter final : public ClipFileWriter {
     av_packet_free(&packet_);
   }
 
-  ClipError Open(const std::string& path, const ClipSpec& spec);
+  ClipError Open(const std::string& path, const ClipShape& shape);
   int Write(int64_t start, const uint32_t* pixels, int stride) override;
   int Finish(int64_t end) override;
 
@@ -37,7 +37,7 @@ class ClipWriter final : public ClipFileWriter {
   int SendPending(int64_t until);
   int Drain();
 
-  ClipSpec spec_;
+  ClipShape shape_;
   AVFormatContext* out_ = nullptr;
   AVStream* stream_ = nullptr;
   AVCodecContext* encoder_ = nullptr;
@@ -48,14 +48,14 @@ class ClipWriter final : public ClipFileWriter {
   std::map<int64_t, int64_t> durations_;  // by presentation time, until the packet comes out
 };
 
-ClipError ClipWriter::Open(const std::string& path, const ClipSpec& spec) {
-  spec_ = spec;
-  if (spec.width == 0 || spec.height == 0 || spec.width % 2 || spec.height % 2 ||
-      spec.width > 16384 || spec.height > 16384 || spec.ticksPerSecond <= 0)
+ClipError ClipWriter::Open(const std::string& path, const ClipShape& shape) {
+  shape_ = shape;
+  if (shape.width == 0 || shape.height == 0 || shape.width % 2 || shape.height % 2 ||
+      shape.width > 16384 || shape.height > 16384 || shape.ticksPerSecond <= 0)
     return ClipError::Failed;
-  const AVCodec* codec = ClipEncoder(spec.codec);
+  const AVCodec* codec = ClipEncoder(shape.codec);
   if (!codec) return ClipError::NoEncoder;
-  const char* container = spec.codec == ClipCodec::Vp9 ? "webm" : "mp4";
+  const char* container = shape.codec == ClipCodec::Vp9 ? "webm" : "mp4";
   // The muxer is told the file's name: moving the MP4 index to the front reopens it.
   const std::string url = "file:" + path;
   if (avformat_alloc_output_context2(&out_, nullptr, container, url.c_str()) < 0 || !out_)
@@ -66,20 +66,20 @@ ClipError ClipWriter::Open(const std::string& path, const ClipSpec& spec) {
   stream_ = avformat_new_stream(out_, nullptr);
   if (!encoder_ || !frame_ || !packet_ || !stream_) return ClipError::Failed;
 
-  encoder_->width = static_cast<int>(spec.width);
-  encoder_->height = static_cast<int>(spec.height);
+  encoder_->width = static_cast<int>(shape.width);
+  encoder_->height = static_cast<int>(shape.height);
   encoder_->pix_fmt = AV_PIX_FMT_YUV420P;
-  encoder_->time_base = {1, spec.ticksPerSecond};
+  encoder_->time_base = {1, shape.ticksPerSecond};
   encoder_->sample_aspect_ratio = {1, 1};
   // What the scaler makes from RGB: BT.601 in the limited range; said so in the stream.
   encoder_->colorspace = AVCOL_SPC_SMPTE170M;
   encoder_->color_primaries = AVCOL_PRI_SMPTE170M;
   encoder_->color_trc = AVCOL_TRC_SMPTE170M;
   encoder_->color_range = AVCOL_RANGE_MPEG;
-  const int maxCrf = spec.codec == ClipCodec::Vp9 ? 63 : 51;
-  const std::string crf = std::to_string(std::clamp(spec.crf, 0, maxCrf));
+  const int maxCrf = shape.codec == ClipCodec::Vp9 ? 63 : 51;
+  const std::string crf = std::to_string(std::clamp(shape.crf, 0, maxCrf));
   av_opt_set(encoder_->priv_data, "crf", crf.c_str(), 0);
-  if (spec.codec == ClipCodec::Vp9) {
+  if (shape.codec == ClipCodec::Vp9) {
     encoder_->bit_rate = 0;  // constant quality: the CRF alone decides
     av_opt_set(encoder_->priv_data, "deadline", "good", 0);
     av_opt_set(encoder_->priv_data, "cpu-used", "2", 0);
@@ -102,7 +102,7 @@ ClipError ClipWriter::Open(const std::string& path, const ClipSpec& spec) {
   if (avio_open(&out_->pb, url.c_str(), AVIO_FLAG_WRITE) < 0) return ClipError::CannotCreate;
   AVDictionary* options = nullptr;
   // The index first, so that a browser plays the clip while it loads.
-  if (spec.codec == ClipCodec::H264) av_dict_set(&options, "movflags", "+faststart", 0);
+  if (shape.codec == ClipCodec::H264) av_dict_set(&options, "movflags", "+faststart", 0);
   int status = avformat_write_header(out_, &options);
   av_dict_free(&options);
   return status < 0 ? ClipError::Failed : ClipError::None;
@@ -173,7 +173,7 @@ const char* ClipEncoderNameOf(ClipCodec codec) {
 
 bool FindClipEncoder(ClipCodec codec) { return ClipEncoder(codec) != nullptr; }
 
-std::unique_ptr<ClipFileWriter> CreateClipWriter(const std::string& path, const ClipSpec& spec,
+std::unique_ptr<ClipFileWriter> CreateClipWriter(const std::string& path, const ClipShape& shape,
                                                  ClipError* error) {
   QuietLibraries();
   std::unique_ptr<ClipWriter> writer(new (std::nothrow) ClipWriter);
@@ -181,7 +181,7 @@ std::unique_ptr<ClipFileWriter> CreateClipWriter(const std::string& path, const 
     *error = ClipError::Failed;
     return nullptr;
   }
-  *error = writer->Open(path, spec);
+  *error = writer->Open(path, shape);
   if (*error != ClipError::None) return nullptr;
   return writer;
 }

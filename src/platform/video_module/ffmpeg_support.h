@@ -39,7 +39,7 @@ std::unique_ptr<AviFileWriter> CreateAviWriter(const std::string& path, const Av
 // FFmpeg's name of a clip's encoder (the program's ClipEncoderName gives the same).
 const char* ClipEncoderNameOf(ClipCodec codec);
 bool FindClipEncoder(ClipCodec codec);
-std::unique_ptr<ClipFileWriter> CreateClipWriter(const std::string& path, const ClipSpec& spec,
+std::unique_ptr<ClipFileWriter> CreateClipWriter(const std::string& path, const ClipShape& shape,
                                                  ClipError* error);
 
 }  // namespace lw::video

@@ -30,9 +30,9 @@ class FfmpegModule final : public VideoModule {
     return CreateAviWriter(path, layout, error, fileFailed);
   }
   bool HasClipEncoder(ClipCodec codec) override { return FindClipEncoder(codec); }
-  std::unique_ptr<ClipFileWriter> CreateClip(const std::string& path, const ClipSpec& spec,
+  std::unique_ptr<ClipFileWriter> CreateClip(const std::string& path, const ClipShape& shape,
                                              ClipError* error) override {
-    return CreateClipWriter(path, spec, error);
+    return CreateClipWriter(path, shape, error);
   }
 };
 
