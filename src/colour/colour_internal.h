@@ -25,6 +25,18 @@ inline bool FrameIndexLayout(const Frame* frame, IndexLayout* layout) {
          layout->stride * layout->height <= frame->dib.size() - DibBitsOffset;
 }
 
+// The frame's 8-bit picture as a pixel source, laid out as FrameIndexLayout found it.
+inline PixelSource IndexedSource(const Frame* frame, const IndexLayout& layout) {
+  PixelSource source;
+  source.width = layout.width;
+  source.height = layout.height;
+  source.indexRows = frame->bits();
+  source.indexStride = layout.stride;
+  source.palette = frame->palette;
+  source.transparentIndex = frame->Transparent() ? frame->transparentIndex : -1;
+  return source;
+}
+
 // Frames that use the global palette: no local palette.
 inline bool UsesGlobalPalette(const Frame* frame) { return !frame->localPalette; }
 

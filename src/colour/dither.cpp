@@ -138,15 +138,8 @@ bool DitherFrameToPalette(Frame* frame, const Palette& target, uint8_t transpare
                           int excludedIndex) {
   colour::IndexLayout layout;
   if (!colour::FrameIndexLayout(frame, &layout)) return false;
-  PixelSource source;
-  source.width = layout.width;
-  source.height = layout.height;
-  source.indexRows = frame->bits();
-  source.indexStride = layout.stride;
-  source.palette = frame->palette;
-  source.transparentIndex = frame->Transparent() ? frame->transparentIndex : -1;
-  return DitherToPalette(source, target, transparentOut, frame->bits(), layout.stride,
-                         excludedIndex);
+  return DitherToPalette(colour::IndexedSource(frame, layout), target, transparentOut,
+                         frame->bits(), layout.stride, excludedIndex);
 }
 
 }  // namespace lw

@@ -29,13 +29,7 @@ bool FramePicture(const Frame* frame, HqPicture* picture) {
     return true;
   }
   if (!indexed) return false;
-  PixelSource& s = picture->source;
-  s.width = layout.width;
-  s.height = layout.height;
-  s.indexRows = frame->bits();
-  s.indexStride = layout.stride;
-  s.palette = frame->palette;
-  s.transparentIndex = frame->Transparent() ? frame->transparentIndex : -1;
+  picture->source = colour::IndexedSource(frame, layout);
   return true;
 }
 
