@@ -4,7 +4,10 @@
 #include <cstdio>
 #include <new>
 
+#include "base/messages.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
+#include "platform/files.h"
 
 namespace lw {
 namespace {
@@ -61,6 +64,16 @@ bool EqualsNoCase(std::string_view a, std::string_view b) {
 
 std::string_view LastChars(std::string_view text, size_t n) {
   return text.size() <= n ? text : text.substr(text.size() - n);
+}
+
+bool ReadFileForReader(const std::string& path, size_t maxSize, std::string* bytes) {
+  try {
+    if (ReadWholeFile(path, maxSize, bytes)) return true;
+    ShowErrorId(str::CannotOpenFile, path.c_str());
+  } catch (const std::bad_alloc&) {
+    ShowErrorId(str::NoFrameMemory);
+  }
+  return false;
 }
 
 }  // namespace lw

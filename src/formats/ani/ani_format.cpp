@@ -12,6 +12,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_reader.h"
+#include "formats/flow_text.h"
 #include "formats/ico/ico_format.h"
 #include "formats/ico/icon_image.h"
 #include "platform/files.h"
@@ -177,15 +178,7 @@ int ReadAniFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
                 ProgressMeter* meter) {
   out->reset();
   std::string bytes;
-  try {
-    if (!ReadWholeFile(path, kMaxAniFileSize, &bytes)) {
-      ShowErrorId(str::CannotOpenFile, path.c_str());
-      return 0;
-    }
-  } catch (const std::bad_alloc&) {
-    ShowErrorId(str::NoFrameMemory);
-    return 0;
-  }
+  if (!ReadFileForReader(path, kMaxAniFileSize, &bytes)) return 0;
   return ReadAniBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), owner, out,
                       meter);
 }

@@ -16,6 +16,7 @@
 #include "core/picture_budget.h"
 #include "formats/apng/apng_chunks.h"
 #include "formats/apng/apng_format.h"
+#include "formats/flow_text.h"
 #include "formats/png/png_format.h"
 #include "platform/files.h"
 
@@ -383,15 +384,7 @@ int ReadApng(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
              ProgressMeter* meter) {
   out->reset();
   std::string bytes;
-  try {
-    if (!ReadWholeFile(path, kMaxFileSize, &bytes)) {
-      ShowErrorId(str::CannotOpenFile, path.c_str());
-      return 0;
-    }
-  } catch (const std::bad_alloc&) {
-    ShowErrorId(str::NoFrameMemory);
-    return 0;
-  }
+  if (!ReadFileForReader(path, kMaxFileSize, &bytes)) return 0;
   return ReadApngBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, meter);
 }
 
