@@ -71,6 +71,22 @@ Encoded EncodePicture(std::vector<uint32_t>& pixels, const Box& box, const WebPC
 
 }  // namespace
 
+void LosslessFrames::Choice::Tried(size_t first, size_t second) {
+  const bool secondWins = second < first;
+  const size_t won = std::min(first, second), lost = std::max(first, second);
+  const size_t held = second_ ? second : first;  // what the choice held would have cost
+  // Tried again soon only when the choice held cost noticeably more; a clear winner is left
+  // alone for long.
+  if (lost > won + won / 2)
+    gap_ = kLongestGap;
+  else if (held - won <= won / 50)
+    gap_ = std::min(2 * gap_ + 1, kLongestGap);
+  else
+    gap_ = 0;
+  second_ = secondWins;
+  until_ = gap_;
+}
+
 // An encoded frame waiting for its duration and its disposal, known once the next one comes.
 struct LosslessFrames::Pending {
   Pending() { WebPMemoryWriterInit(&bytes); }
@@ -103,7 +119,7 @@ Encoded LosslessFrames::Add(const std::vector<uint8_t>& canvas, int at) {
   if (!mux_) {
     mux_ = WebPMuxNew();
     if (!mux_) return Encoded::NoMemory;
-    return AddFirst();
+    return AddFirst(at);
   }
 
   const Box whole{0, 0, width_, height_};
@@ -141,7 +157,7 @@ Encoded LosslessFrames::Add(const std::vector<uint8_t>& canvas, int at) {
 }
 
 // The first frame covers what is not transparent, drawn over a transparent canvas.
-Encoded LosslessFrames::AddFirst() {
+Encoded LosslessFrames::AddFirst(int at) {
   const Box whole{0, 0, width_, height_};
   Box box = ChangedBox(current_, width_, whole, [](uint32_t, uint32_t) { return 0u; });
   if (box.Area() == 0) box = {0, 0, 1, 1};
@@ -151,7 +167,7 @@ Encoded LosslessFrames::AddFirst() {
   if (result != Encoded::Done) return result;
   pending_ = std::move(first);
   pendingBox_ = box;
-  pendingAt_ = 0;
+  pendingAt_ = at;
   std::swap(shown_, current_);
   return Encoded::Done;
 }
@@ -159,7 +175,7 @@ Encoded LosslessFrames::AddFirst() {
 // The box of the current canvas as one frame over `below`: either whole, or blended with the
 // pixels that do not change left transparent, whichever is smaller. Trying both costs a second
 // encoding, so a choice that keeps winning is tried again less and less often. A small picture is
-// also tried without the colour cache (libwebp's lower efforts), which often saves its cost.
+// also tried at libwebp's lower effort (quality 25), whose plainer coding often suits it better.
 Encoded LosslessFrames::Encode(const Box& box, const std::vector<uint32_t>& below, bool tryBlend,
                                Pending* out) {
   try {
@@ -181,18 +197,22 @@ Encoded LosslessFrames::Encode(const Box& box, const std::vector<uint32_t>& belo
     }
   }
   blendable = blendable && kept;
-  const bool trial = blendable && untilTrial_ == 0;
-  if (blendable && !trial) --untilTrial_;
   const bool small = box.Area() <= kSmallArea;
+  const bool blendTrial = blendable && blend_.Trial(), effortTrial = small && effort_.Trial();
+  if (blendable && !blendTrial) blend_.Skip();
+  if (small && !effortTrial) effort_.Skip();
 
   WebPConfig plainer = config_;
   plainer.quality = std::min(plainer.quality, 25.f);
-  size_t sizes[2] = {SIZE_MAX, SIZE_MAX};  // the smallest whole and blended encodings
+  size_t sizes[2][2] = {{SIZE_MAX, SIZE_MAX}, {SIZE_MAX, SIZE_MAX}};  // [blended][plainer]
   WebPMemoryWriter candidate;
   WebPMemoryWriterInit(&candidate);
+  const bool ways[2] = {!blendable || blendTrial || !blend_.Second(),
+                        blendable && (blendTrial || blend_.Second())};  // whole, blended
+  const bool efforts[2] = {!small || effortTrial || !effort_.Second(),
+                           small && (effortTrial || effort_.Second())};  // asked, lower
   for (int blend = 0; blend < 2; ++blend) {
-    if (blend && !blendable) break;
-    if (!trial && blendable && blend != blendWins_) continue;
+    if (!ways[blend]) continue;
     if (blend) {
       for (uint32_t y = 0; y < box.h; ++y) {
         const uint64_t at = uint64_t{box.y + y} * width_ + box.x;
@@ -200,13 +220,14 @@ Encoded LosslessFrames::Encode(const Box& box, const std::vector<uint32_t>& belo
           if (Same(below[at + x], current_[at + x])) scratch_[uint64_t{y} * box.w + x] = 0;
       }
     }
-    for (int effort = 0; effort < (small ? 2 : 1); ++effort) {
-      Encoded result = EncodePicture(scratch_, box, effort ? plainer : config_, &candidate);
+    for (int lower = 0; lower < 2; ++lower) {
+      if (!efforts[lower]) continue;
+      Encoded result = EncodePicture(scratch_, box, lower ? plainer : config_, &candidate);
       if (result != Encoded::Done) {
         WebPMemoryWriterClear(&candidate);
         return result;
       }
-      sizes[blend] = std::min(sizes[blend], candidate.size);
+      sizes[blend][lower] = candidate.size;
       if (out->bytes.size == 0 || candidate.size < out->bytes.size) {
         std::swap(out->bytes, candidate);
         out->blend = blend;
@@ -215,12 +236,10 @@ Encoded LosslessFrames::Encode(const Box& box, const std::vector<uint32_t>& belo
       WebPMemoryWriterInit(&candidate);
     }
   }
-  if (trial) {
-    const bool blendWins = sizes[1] < sizes[0];
-    trialGap_ = blendWins == blendWins_ ? std::min<uint32_t>(2 * trialGap_ + 1, 15) : 0;
-    blendWins_ = blendWins;
-    untilTrial_ = trialGap_;
-  }
+  if (blendTrial)
+    blend_.Tried(std::min(sizes[0][0], sizes[0][1]), std::min(sizes[1][0], sizes[1][1]));
+  if (effortTrial)
+    effort_.Tried(std::min(sizes[0][0], sizes[1][0]), std::min(sizes[0][1], sizes[1][1]));
   return Encoded::Done;
 }
 

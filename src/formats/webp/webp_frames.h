@@ -37,7 +37,7 @@ class LosslessFrames {
 
  private:
   struct Pending;
-  Encoded AddFirst();
+  Encoded AddFirst(int at);
   Encoded Encode(const Box& box, const std::vector<uint32_t>& below, bool tryBlend, Pending* out);
   Encoded PushPending(int until, bool disposeToBackground);
 
@@ -48,10 +48,24 @@ class LosslessFrames {
   Box pendingBox_;
   int pendingAt_ = 0;
   WebPMux* mux_ = nullptr;
-  // Whether blending won the last time both ways were tried, frames until the next try, and the
-  // gap between tries, which grows while the same way wins.
-  bool blendWins_ = true;
-  uint32_t untilTrial_ = 0, trialGap_ = 0;
+  // One of two ways to store pictures, both tried now and then: the frames between tries grow
+  // while the way chosen keeps winning.
+  class Choice {
+   public:
+    explicit Choice(bool second) : second_(second) {}
+    bool Trial() const { return until_ == 0; }
+    bool Second() const { return second_; }
+    void Skip() { until_ -= until_ > 0; }
+    // The sizes the two ways gave.
+    void Tried(size_t first, size_t second);
+
+   private:
+    static constexpr uint32_t kLongestGap = 15;
+    bool second_;
+    uint32_t until_ = 0, gap_ = 0;
+  };
+  Choice blend_{true};    // whole or blended (libwebp's way)
+  Choice effort_{false};  // for small pictures: the effort asked for or a lower one
 };
 
 }  // namespace lw
