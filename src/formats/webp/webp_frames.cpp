@@ -184,22 +184,30 @@ Encoded LosslessFrames::Encode(const Box& box, const std::vector<uint32_t>& belo
     return Encoded::NoMemory;
   }
   // Blending can only keep a pixel or lay an opaque one.
-  bool blendable = tryBlend, kept = false;
+  bool blendable = tryBlend;
+  uint64_t kept = 0;
   for (uint32_t y = 0; y < box.h; ++y) {
     const uint64_t at = uint64_t{box.y + y} * width_ + box.x;
     for (uint32_t x = 0; x < box.w; ++x) {
       const uint32_t now = current_[at + x];
       scratch_[uint64_t{y} * box.w + x] = now;
       if (Same(below[at + x], now))
-        kept = true;
+        ++kept;
       else if (Alpha(now) != 255)
         blendable = false;
     }
   }
-  blendable = blendable && kept;
-  const bool small = box.Area() <= kSmallArea;
-  const bool blendTrial = blendable && blend_.Trial(), effortTrial = small && effort_.Trial();
-  if (blendable && !blendTrial) blend_.Skip();
+  blendable = blendable && kept > 0;
+  // Boxes that keep much and boxes that keep little go different ways: each share of pixels
+  // kept has its own choice.
+  const uint64_t area = box.Area();
+  Choice& blendChoice = blend_[kept < area / 2         ? 0
+                               : kept < area / 4 * 3   ? 1
+                               : kept < area / 16 * 15 ? 2
+                                                       : 3];
+  const bool small = area <= kSmallArea;
+  const bool blendTrial = blendable && blendChoice.Trial(), effortTrial = small && effort_.Trial();
+  if (blendable && !blendTrial) blendChoice.Skip();
   if (small && !effortTrial) effort_.Skip();
 
   WebPConfig plainer = config_;
@@ -207,8 +215,8 @@ Encoded LosslessFrames::Encode(const Box& box, const std::vector<uint32_t>& belo
   size_t sizes[2][2] = {{SIZE_MAX, SIZE_MAX}, {SIZE_MAX, SIZE_MAX}};  // [blended][plainer]
   WebPMemoryWriter candidate;
   WebPMemoryWriterInit(&candidate);
-  const bool ways[2] = {!blendable || blendTrial || !blend_.Second(),
-                        blendable && (blendTrial || blend_.Second())};  // whole, blended
+  const bool ways[2] = {!blendable || blendTrial || !blendChoice.Second(),
+                        blendable && (blendTrial || blendChoice.Second())};  // whole, blended
   const bool efforts[2] = {!small || effortTrial || !effort_.Second(),
                            small && (effortTrial || effort_.Second())};  // asked, lower
   for (int blend = 0; blend < 2; ++blend) {
@@ -237,7 +245,7 @@ Encoded LosslessFrames::Encode(const Box& box, const std::vector<uint32_t>& belo
     }
   }
   if (blendTrial)
-    blend_.Tried(std::min(sizes[0][0], sizes[0][1]), std::min(sizes[1][0], sizes[1][1]));
+    blendChoice.Tried(std::min(sizes[0][0], sizes[0][1]), std::min(sizes[1][0], sizes[1][1]));
   if (effortTrial)
     effort_.Tried(std::min(sizes[0][0], sizes[1][0]), std::min(sizes[0][1], sizes[1][1]));
   return Encoded::Done;

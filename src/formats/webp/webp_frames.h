@@ -64,7 +64,9 @@ class LosslessFrames {
     bool second_;
     uint32_t until_ = 0, gap_ = 0;
   };
-  Choice blend_{true};    // whole or blended (libwebp's way)
+  // Whole or blended (libwebp's way), by the share of the box's pixels that stay: under 1/2,
+  // 3/4, 15/16, and above.
+  Choice blend_[4] = {Choice(true), Choice(true), Choice(true), Choice(true)};
   Choice effort_{false};  // for small pictures: the effort asked for or a lower one
 };
 
