@@ -68,7 +68,8 @@ add_custom_target(lw_icons ALL DEPENDS ${LW_ICON_PNGS})
 
 # ---- Manual page ----
 
-# The flags and their texts come from the program's own table, through a small generator.
+# The flags and their texts come from the program's own table, through a small generator; the
+# files the page names are where this build installs them.
 add_executable(loopwright-manual ${PROJECT_SOURCE_DIR}/src/manual_main.cpp)
 target_link_libraries(loopwright-manual PRIVATE lw_shell)
 set_target_properties(loopwright-manual PROPERTIES AUTOMOC OFF)
@@ -78,6 +79,7 @@ add_custom_command(OUTPUT ${LW_MANUAL} ${LW_MANUAL}.gz
   COMMAND ${CMAKE_COMMAND} -E make_directory ${LW_GENERATED_SHARE}/man
   COMMAND ${CMAKE_COMMAND} -E env ASAN_OPTIONS=detect_leaks=0
           $<TARGET_FILE:loopwright-manual> ${LW_MANUAL_TEMPLATE} ${LW_MANUAL}
+          ${CMAKE_INSTALL_FULL_DATADIR}
   COMMAND gzip -9nkf ${LW_MANUAL}
   DEPENDS loopwright-manual ${LW_MANUAL_TEMPLATE} VERBATIM)
 add_custom_target(lw_manual ALL DEPENDS ${LW_MANUAL}.gz)
@@ -98,7 +100,9 @@ set(CPACK_PACKAGE_DESCRIPTION "Loopwright ouvre une animation GIF ou l’assembl
 d’images et de vidéos, la modifie cadre par cadre, réduit ses couleurs,
 l’optimise, la montre et l’enregistre en GIF89a ou dans un autre format.
 Lancé avec des options, il travaille sans fenêtre, pour les scripts.")
-set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
+# The package holds the files where the manual page says they are: scripts/package builds with
+# the prefix /usr.
+set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_RELEASE 1)

@@ -1,6 +1,7 @@
-# Every flag that `loopwright --help` lists is an entry of the manual page as groff shows it, and
-# groff reads the page without a warning:
-#   cmake -DLW_PROGRAM=<loopwright> -DLW_MANUAL=<loopwright.1> -P manual_test.cmake
+# Every flag that `loopwright --help` lists is an entry of the manual page as groff shows it, the
+# page names the help where it is installed, and groff reads the page without a warning:
+#   cmake -DLW_PROGRAM=<loopwright> -DLW_MANUAL=<loopwright.1> -DLW_DATADIR=<datadir>
+#         -P manual_test.cmake
 
 execute_process(COMMAND ${LW_PROGRAM} --help OUTPUT_VARIABLE help RESULT_VARIABLE status)
 if(NOT status EQUAL 0)
@@ -28,4 +29,8 @@ foreach(flag IN LISTS flags)
 endforeach()
 if(missing)
   message(FATAL_ERROR "flags of --help missing from the manual page: ${missing}\n${page}")
+endif()
+string(FIND "${page}" "${LW_DATADIR}/loopwright/aide/loopwright.html" at)
+if(at EQUAL -1)
+  message(FATAL_ERROR "the manual page does not name ${LW_DATADIR}/loopwright/aide:\n${page}")
 endif()

@@ -37,8 +37,9 @@ std::vector<BatchHelpEntry> BatchHelpEntries();
 std::string BatchHelpText();
 
 // The manual page: the roff text of templateText with its line "@OPTIONS@" replaced by the
-// flags of --help and their notes, and "@VERSION@" by the version --version prints.
-std::string BatchManualPage(std::string_view templateText);
+// flags of --help and their notes, "@VERSION@" by the version --version prints and "@DATADIR@"
+// by dataDir, the folder the help and samples are installed under (e.g. /usr/share).
+std::string BatchManualPage(std::string_view templateText, std::string_view dataDir);
 
 // A whole number of decimal digits with an optional sign, within min..max.
 bool ParseWholeNumber(std::string_view text, int64_t min, int64_t max, int64_t* value);

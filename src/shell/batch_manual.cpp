@@ -43,9 +43,9 @@ std::string OptionsSection() {
 
 }  // namespace
 
-std::string BatchManualPage(std::string_view templateText) {
-  constexpr std::string_view kVersion = "@VERSION@";
-  const std::string version = Roff(TableText(str::BatchVersion));
+std::string BatchManualPage(std::string_view templateText, std::string_view dataDir) {
+  const std::string fills[][2] = {{"@VERSION@", Roff(TableText(str::BatchVersion))},
+                                  {"@DATADIR@", Roff(dataDir)}};
   std::string out;
   while (!templateText.empty()) {
     size_t end = templateText.find('\n');
@@ -55,9 +55,10 @@ std::string BatchManualPage(std::string_view templateText) {
       out += OptionsSection();
       continue;
     }
-    for (size_t at = line.find(kVersion); at != std::string::npos;
-         at = line.find(kVersion, at + version.size()))
-      line.replace(at, kVersion.size(), version);
+    for (const auto& [key, value] : fills)
+      for (size_t at = line.find(key); at != std::string::npos;
+           at = line.find(key, at + value.size()))
+        line.replace(at, key.size(), value);
     out += line + "\n";
   }
   return out;

@@ -3,6 +3,8 @@
 #include <gmock/gmock.h>
 #include <webp/demux.h>
 
+#include <array>
+#include <random>
 #include <sstream>
 
 #include "base/string_ids.h"
@@ -10,6 +12,7 @@
 #include "flow_fixture.h"
 #include "formats/open_flow.h"
 #include "formats/png/png_format.h"
+#include "formats/webp/webp_canvas.h"
 #include "formats/webp/webp_format.h"
 #include "support/timeline.h"
 #include "support/tools.h"
@@ -86,6 +89,64 @@ TEST_F(WebpTest, RandomAnimationsAreWrittenAsThePreviewShowsThem) {
     EXPECT_EQ(loop, std::to_string(a->playCount));
     ASSERT_EQ(durations.size(), shown.size());
     for (size_t i = 0; i < shown.size(); ++i) EXPECT_EQ(durations[i], shown[i].delay) << i;
+  }
+}
+
+// Pictures with partial alpha, pixels turning clear, disposals and a picture held longer than one
+// WebP frame lasts: libwebp decodes exactly the canvases drawn, for the same times.
+TEST_F(WebpTest, LosslessFilesGiveBackTheCanvasesExactly) {
+  using Pictures = std::vector<std::pair<std::vector<uint8_t>, int64_t>>;  // canvas, milliseconds
+  auto add = [](Pictures& to, const uint8_t* bgra, size_t size, int64_t ms) {
+    std::vector<uint8_t> canvas(bgra, bgra + size);
+    for (size_t i = 0; i < size; i += 4)
+      if (canvas[i + 3] == 0) std::fill_n(&canvas[i], 4, 0);
+    if (!to.empty() && to.back().first == canvas)
+      to.back().second += ms;
+    else
+      to.emplace_back(std::move(canvas), ms);
+  };
+  const std::string path = Path("exact.webp");
+  for (uint32_t seed = 1; seed <= 8; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](uint32_t n) { return rng() % n; };
+    AnimationPtr a = MakeDocument(20 + pick(60), 20 + pick(60));
+    for (int i = 0; i < 12; ++i) {
+      const uint32_t w = 1 + pick(a->screenWidth), h = 1 + pick(a->screenHeight);
+      Frame* f = PaintedFrame(w, h, a->globalPalette.get(), [](uint32_t, uint32_t) { return 0; });
+      std::vector<uint8_t> rgb(RgbStride(w) * h), alpha(IndexStride(w) * h);
+      for (uint8_t& v : rgb) v = pick(2) ? 40 : 200;
+      for (uint8_t& v : alpha) v = std::array<uint8_t, 4>{0, 90, 200, 255}[pick(4)];
+      SetRgbPlane(f, std::move(rgb));
+      SetAlphaPlane(f, std::move(alpha));
+      f->left = static_cast<int32_t>(pick(a->screenWidth - w + 1));
+      f->top = static_cast<int32_t>(pick(a->screenHeight - h + 1));
+      f->delay = i == 5 ? 2'000'000 : 5 + 5 * pick(3);  // 20000 s: over 2^24 ms
+      SetDisposal(f, static_cast<int>(pick(4)));
+      Append(*a, f);
+    }
+    ASSERT_TRUE(WriteWebp(path, path, *a, {.filled = true}, nullptr));
+    Pictures drawn, decoded;
+    DocumentPictures pictures(*a);
+    ASSERT_TRUE(pictures.Ready());
+    for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
+      const std::vector<uint8_t>& canvas = pictures.Draw(*f);
+      add(drawn, canvas.data(), canvas.size(), int64_t{f->delay} * 10);
+    }
+    const std::string bytes = Contents(path);
+    WebPData data{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+    WebPAnimDecoderOptions options;
+    WebPAnimDecoderOptionsInit(&options);
+    options.color_mode = MODE_BGRA;
+    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
+    uint8_t* p = nullptr;
+    int end = 0, start = 0;
+    while (decoder && WebPAnimDecoderGetNext(decoder, &p, &end)) {
+      add(decoded, p, size_t{4} * a->screenWidth * a->screenHeight, end - start);
+      start = end;
+    }
+    WebPAnimDecoderDelete(decoder);
+    EXPECT_TRUE(drawn == decoded) << drawn.size() << " pictures drawn, " << decoded.size();
   }
 }
 

@@ -23,6 +23,7 @@
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "formats/webp/webp_canvas.h"
+#include "formats/webp/webp_frames.h"
 #include "platform/files.h"
 
 namespace lw {
@@ -184,9 +185,6 @@ int ReadWebpFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* 
 
 // ---- Writing ----
 
-// What the encoding thread hands back.
-enum class Encoded { Done, Failed, NoMemory, Cancelled };
-
 Encoded EncodeStill(const std::vector<uint8_t>& canvas, uint32_t width, uint32_t height,
                     const WebPConfig& config, std::string* bytes) {
   WebPPicture picture;
@@ -216,16 +214,52 @@ Encoded EncodeStill(const std::vector<uint8_t>& canvas, uint32_t width, uint32_t
   return result;
 }
 
-// Every picture the preview shows, given to the animation encoder whole: it finds the boxes
-// that change and how to dispose of them itself.
-Encoded EncodeAnimation(const Animation& document, DocumentPictures& pictures,
-                        const WebPConfig& config, ProgressMeter* meter, std::string* bytes) {
+// Gives every picture the preview shows, whole, with the millisecond it starts at, to add(canvas,
+// at), then the end of the last one to finish(end).
+template <typename Add, typename Finish>
+Encoded EncodeFrames(const Animation& document, DocumentPictures& pictures, ProgressMeter* meter,
+                     Add add, Finish finish) {
+  const uint32_t units = DelayUnits();
+  constexpr auto kLast = static_cast<uint64_t>(std::numeric_limits<int>::max());
+  uint64_t elapsed = 0;  // in delay units
+  uint32_t done = 0;
+  Encoded result = Encoded::Done;
+  for (const Frame* f = FirstFrame(document); f && result == Encoded::Done; f = NextFrame(f)) {
+    const uint64_t at = (elapsed * 1000 + units / 2) / units;
+    elapsed += f->delay;
+    if (at > kLast)
+      result = Encoded::Failed;
+    else
+      result = add(pictures.Draw(*f), static_cast<int>(at));
+    if (result == Encoded::Done && !ProgressSetPosition(meter, ++done)) result = Encoded::Cancelled;
+  }
+  if (result != Encoded::Done) return result;
+  const uint64_t end = (elapsed * 1000 + units / 2) / units;
+  return end > kLast ? Encoded::Failed : finish(static_cast<int>(end));
+}
+
+int LoopCount(const Animation& document) {
+  return static_cast<int>(std::min<uint32_t>(document.playCount, 65535));
+}
+
+// Lossless frames are placed by us (see LosslessFrames).
+Encoded EncodeLossless(const Animation& document, DocumentPictures& pictures,
+                       const WebPConfig& config, ProgressMeter* meter, std::string* bytes) {
+  LosslessFrames frames(document.screenWidth, document.screenHeight, config);
+  return EncodeFrames(
+      document, pictures, meter,
+      [&](const std::vector<uint8_t>& canvas, int at) { return frames.Add(canvas, at); },
+      [&](int end) { return frames.Finish(end, LoopCount(document), bytes); });
+}
+
+// Lossy pictures go to libwebp's animation encoder, which finds the boxes that change (within
+// the loss allowed) and how to dispose of them itself.
+Encoded EncodeLossy(const Animation& document, DocumentPictures& pictures, const WebPConfig& config,
+                    ProgressMeter* meter, std::string* bytes) {
   const uint32_t width = document.screenWidth, height = document.screenHeight;
   WebPAnimEncoderOptions options;
   if (!WebPAnimEncoderOptionsInit(&options)) return Encoded::Failed;
-  // The defaults insert no key frames (gif2webp puts one every 9 to 17 frames): they cost size
-  // and time, and a file played from its start needs none.
-  options.anim_params.loop_count = static_cast<int>(std::min<uint32_t>(document.playCount, 65535));
+  options.anim_params.loop_count = LoopCount(document);
   std::unique_ptr<WebPAnimEncoder, AnimEncoderDeleter> encoder(
       WebPAnimEncoderNew(static_cast<int>(width), static_cast<int>(height), &options));
   if (!encoder) return Encoded::NoMemory;
@@ -234,41 +268,32 @@ Encoded EncodeAnimation(const Animation& document, DocumentPictures& pictures,
   picture.use_argb = 1;
   picture.width = static_cast<int>(width);
   picture.height = static_cast<int>(height);
-
-  const uint32_t units = DelayUnits();
-  uint64_t elapsed = 0;  // in delay units
-  uint32_t done = 0;
-  Encoded result = Encoded::Done;
-  for (const Frame* f = FirstFrame(document); f && result == Encoded::Done; f = NextFrame(f)) {
-    const uint64_t at = (elapsed * 1000 + units / 2) / units;
-    elapsed += f->delay;
-    const std::vector<uint8_t>& canvas = pictures.Draw(*f);
-    if (at > static_cast<uint64_t>(std::numeric_limits<int>::max())) {
-      result = Encoded::Failed;
-    } else if (!WebPPictureImportBGRA(&picture, canvas.data(), static_cast<int>(4 * width))) {
-      result = Encoded::NoMemory;
-    } else if (!WebPAnimEncoderAdd(encoder.get(), &picture, static_cast<int>(at), &config)) {
-      result =
-          picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory : Encoded::Failed;
-    } else if (!ProgressSetPosition(meter, ++done)) {
-      result = Encoded::Cancelled;
-    }
-  }
+  Encoded result = EncodeFrames(
+      document, pictures, meter,
+      [&](const std::vector<uint8_t>& canvas, int at) {
+        if (!WebPPictureImportBGRA(&picture, canvas.data(), static_cast<int>(4 * width)))
+          return Encoded::NoMemory;
+        if (WebPAnimEncoderAdd(encoder.get(), &picture, at, &config)) return Encoded::Done;
+        return picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory
+                                                                 : Encoded::Failed;
+      },
+      [&](int end) {
+        WebPData data;
+        WebPDataInit(&data);
+        Encoded assembled = Encoded::Failed;
+        if (WebPAnimEncoderAdd(encoder.get(), nullptr, end, nullptr) &&
+            WebPAnimEncoderAssemble(encoder.get(), &data)) {
+          try {
+            bytes->assign(reinterpret_cast<const char*>(data.bytes), data.size);
+            assembled = Encoded::Done;
+          } catch (const std::bad_alloc&) {
+            assembled = Encoded::NoMemory;
+          }
+        }
+        WebPDataClear(&data);
+        return assembled;
+      });
   WebPPictureFree(&picture);
-  if (result != Encoded::Done) return result;
-  const uint64_t end = (elapsed * 1000 + units / 2) / units;
-  WebPData data;
-  WebPDataInit(&data);
-  if (end > static_cast<uint64_t>(std::numeric_limits<int>::max()) ||
-      !WebPAnimEncoderAdd(encoder.get(), nullptr, static_cast<int>(end), nullptr) ||
-      !WebPAnimEncoderAssemble(encoder.get(), &data))
-    return Encoded::Failed;
-  try {
-    bytes->assign(reinterpret_cast<const char*>(data.bytes), data.size);
-  } catch (const std::bad_alloc&) {
-    result = Encoded::NoMemory;
-  }
-  WebPDataClear(&data);
   return result;
 }
 
@@ -357,7 +382,8 @@ bool WriteWebp(const std::string& path, const std::string& target, const Animati
     if (!NextFrame(first))
       result = EncodeStill(pictures.Draw(*first), width, height, config, &bytes);
     else
-      result = EncodeAnimation(document, pictures, config, meter.get(), &bytes);
+      result = (config.lossless ? EncodeLossless : EncodeLossy)(document, pictures, config,
+                                                                meter.get(), &bytes);
   });
   ProgressClose(meter.get());
   switch (result) {
