@@ -4,6 +4,7 @@
 #include <atomic>
 #include <bit>
 #include <chrono>
+#include <condition_variable>
 #include <mutex>
 #include <new>
 #include <system_error>
@@ -303,7 +304,10 @@ void RunPumping(ProgressMeter* meter, const std::function<void()>& work) {
   Relay relay;
   relay.home = std::this_thread::get_id();
   meter->relay = &relay;
-  std::atomic<bool> done{false};
+  // The pause between pumps ends as soon as the work does, so short work costs no pause.
+  std::mutex doneMutex;
+  std::condition_variable doneSignal;
+  bool done = false;
   std::thread worker;
   try {
     worker = std::thread([&] {
@@ -312,17 +316,22 @@ void RunPumping(ProgressMeter* meter, const std::function<void()>& work) {
       } catch (...) {
         // Nothing may leave the thread; the work's own results say what was done.
       }
+      std::lock_guard<std::mutex> lock(doneMutex);
       done = true;
+      doneSignal.notify_one();
     });
   } catch (...) {
     meter->relay = nullptr;
     work();
     return;
   }
-  while (!done) {
+  for (;;) {
     ShowPending(meter, relay);
     Services().PumpEvents();
-    if (!done) Sleep(progress::PumpPauseMs);
+    std::unique_lock<std::mutex> lock(doneMutex);
+    if (doneSignal.wait_for(lock, std::chrono::milliseconds(progress::PumpPauseMs),
+                            [&] { return done; }))
+      break;
   }
   worker.join();
   meter->relay = nullptr;
