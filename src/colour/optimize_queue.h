@@ -33,10 +33,12 @@ bool TryDuplicatesTransparencyData(Frame* frame, const uint8_t* changed, bool sm
 // codeSize (rows in interlace order when asked). Returns how many pixels took t, and in
 // *dataBytes (may be none) the size of the LZW data the encoder makes of the result, as long as
 // no string is key 0 of the encoder's table (pixel 0 after pixel 0). Without changed, nothing
-// changes: only the size is measured. Throws bad_alloc when memory is short.
+// changes: only the size is measured. With data, the LZW data itself (code size byte, sub-blocks,
+// terminator) goes there when it is bit for bit the encoder's, else data is left empty. Throws
+// bad_alloc when memory is short.
 uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
                             const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
-                            uint64_t* dataBytes);
+                            uint64_t* dataBytes, std::vector<uint8_t>* data = nullptr);
 
 class DuplicatesQueue {
  public:

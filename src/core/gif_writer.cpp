@@ -399,7 +399,8 @@ void KeepFrameDataFor(const Frame* frame, const Frame* encoded, std::vector<uint
     gKeptBytes -= old->second.lzw.size();
     gKept.erase(old);
   }
-  if (!usable || gKeptBytes + lzw.size() > kKeptLimit) return;
+  // Data made with another code size than the writer's would be written under the wrong one.
+  if (!usable || lzw.front() != rows.codeSize || gKeptBytes + lzw.size() > kKeptLimit) return;
   try {
     KeptData k;
     k.width = encoded->width;
