@@ -173,6 +173,29 @@ struct Screens {
   }
 };
 
+// The frame's own pixel buffer made over into a w x h picture (header and colour table still to be
+// set), when it is large enough and not far too large: it saves a fresh allocation, whose pages
+// cost more to touch than the copy. Empty (the frame's buffer untouched) otherwise.
+std::vector<uint8_t> ReuseDib(std::vector<uint8_t>* old, uint32_t w, uint32_t h) {
+  const uint64_t size = DibBitsOffset + IndexStride(w) * h;
+  if (old->size() < DibBitsOffset || size > old->capacity() || 2 * size < old->capacity())
+    return {};
+  std::vector<uint8_t> dib = std::move(*old);
+  old->clear();
+  dib.resize(size);
+  std::fill_n(dib.data(), DibHeaderSize, uint8_t{0});
+  uint8_t* p = dib.data();
+  auto le32 = [](uint8_t* at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  le32(p, DibHeaderSize);
+  le32(p + 4, w);
+  le32(p + 8, static_cast<uint32_t>(-static_cast<int32_t>(h)));
+  p[12] = 1;  // planes
+  p[14] = 8;  // bits per pixel
+  return dib;
+}
+
 Choice ChoiceOf(int disposal) {
   if (disposal == 2) return kBackground;
   if (disposal == 3) return kPrevious;
@@ -452,15 +475,16 @@ class Step {
       t = ChooseTransparentIndex(used, entries_, s.transparent ? s.t : -1, smallBits);
       if (t < 0) return true;  // ruled out while deciding
     }
-    std::vector<uint8_t> dib = BuildDib(w, h, f->palette);
-    if (dib.empty()) return false;
-    bool anyRepeat = false;
     try {
-      mask->assign(size_t{w} * h, 0);
+      mask->resize(size_t{w} * h);  // every byte is written below
     } catch (const std::bad_alloc&) {
       return false;
     }
     const uint64_t stride = IndexStride(w);
+    std::vector<uint8_t> dib = ReuseDib(&f->dib, w, h);
+    if (dib.empty()) dib = BuildDib(w, h, f->palette);
+    if (dib.empty()) return false;
+    bool anyRepeat = false;
     for (uint32_t y = 0; y < h; ++y) {
       const uint16_t* c = screens_.Row(screens_.cur, r.top + y) + r.left;
       const uint16_t* sh = screens_.Row(screens_.shown, r.top + y) + r.left;
@@ -471,6 +495,7 @@ class Step {
         m[x] = sh[x] != c[x];
         anyRepeat |= !m[x];
       }
+      std::fill(out + w, out + stride, uint8_t{0});
     }
     FreeRgbPlane(f);
     RemoveTransparencyMask(f);
