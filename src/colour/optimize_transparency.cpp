@@ -331,8 +331,9 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
                                                 : FlexibleParse::kShortGap;
     }
   }
-  // Its tables are set up by Run: no need to clear them here.
-  std::unique_ptr<FlexibleParse> parse(new FlexibleParse);
+  // Its tables are set up by Run; one per thread, kept, as frames come by the thousand.
+  thread_local std::unique_ptr<FlexibleParse> parse;
+  if (!parse) parse.reset(new FlexibleParse);
   std::vector<uint8_t> codes;
   const uint64_t codeBytes = parse->Run(seq.data(), fixed.data(), n, codeSize, t,
                                         data ? &codes : nullptr);
