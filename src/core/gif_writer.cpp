@@ -333,7 +333,8 @@ std::unique_ptr<FrameEncodePool> PoolFor(const Animation& animation,
     frames->push_back(f);
     pixels += uint64_t{f->width} * f->height;
   }
-  if (pixels < (uint64_t{1} << 16)) return nullptr;
+  // Small frames cost less to encode than to hand over: many of them still make a small job.
+  if (pixels < (uint64_t{1} << 16) || pixels < uint64_t{4096} * frames->size()) return nullptr;
   return std::make_unique<FrameEncodePool>(*frames, threads);
 }
 
