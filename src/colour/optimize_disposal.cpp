@@ -20,6 +20,7 @@
 #include "colour/optimize.h"
 #include "colour/optimize_queue.h"
 #include "core/compose.h"
+#include "core/populate.h"
 
 namespace lw {
 
@@ -113,10 +114,11 @@ struct Screens {
       width = w;
       height = h;
       size_t n = size_t{w} * h;
-      cur.assign(n, kCleared);
-      prev.assign(n, kCleared);
-      shown.assign(n, kCleared);
-      saved.assign(n, kCleared);
+      for (std::vector<uint16_t>* plane : {&cur, &prev, &shown, &saved}) {
+        plane->reserve(n);
+        PopulatePages(plane->data(), n * sizeof(uint16_t));
+        plane->assign(n, kCleared);
+      }
     } catch (const std::bad_alloc&) {
       return false;
     }

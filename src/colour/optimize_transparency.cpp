@@ -311,7 +311,11 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
                             const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
                             uint64_t* dataBytes, std::vector<uint8_t>* data) {
   const size_t n = size_t{w} * h;
-  std::vector<uint8_t> seq(n), fixed(n);
+  // Kept per thread: freed and taken again for every frame, their pages would come back to the
+  // system and fault in anew each time.
+  thread_local std::vector<uint8_t> seq, fixed, codes;
+  seq.resize(n);  // every byte is written below
+  fixed.resize(n);
   std::vector<uint32_t> rows;
   rows.reserve(h);
   ForEachRowInOrder(h, interlaced, [&](uint32_t r) { rows.push_back(r); });
@@ -334,7 +338,6 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
   // Its tables are set up by Run; one per thread, kept, as frames come by the thousand.
   thread_local std::unique_ptr<FlexibleParse> parse;
   if (!parse) parse.reset(new FlexibleParse);
-  std::vector<uint8_t> codes;
   const uint64_t codeBytes = parse->Run(seq.data(), fixed.data(), n, codeSize, t,
                                         data ? &codes : nullptr);
   // The code size byte, a length byte per sub-block of 254, and the terminator.

@@ -5,13 +5,12 @@
 #include <new>
 #include <stdexcept>
 
-#include <sys/mman.h>
-
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
+#include "core/populate.h"
 
 namespace lw {
 
@@ -56,28 +55,6 @@ bool DibLayout(const Frame* frame, PixelLayout* layout) {
 }
 
 }  // namespace model
-
-namespace {
-
-// Asks the system for the pages of a large new buffer in one call: touching them one by one
-// costs a fault each, which the reader paid for every frame of a long animation. Only a hint:
-// where it is refused, the pages come on first touch as before.
-void PopulatePages(uint8_t* data, uint64_t size) {
-#ifdef __linux__
-  constexpr uint64_t kWorthIt = uint64_t{256} << 10;
-  constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14 on
-  if (!data || size < kWorthIt) return;
-  const uintptr_t page = 4096;
-  const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
-  const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
-  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
-#else
-  (void)data;
-  (void)size;
-#endif
-}
-
-}  // namespace
 
 std::vector<uint8_t> BuildDib(uint32_t width, uint32_t height, const Palette* palette) {
   uint64_t w = std::max<uint32_t>(width, 1), h = std::max<uint32_t>(height, 1);
