@@ -14,7 +14,7 @@ namespace lw {
 // written. Only a hint: where it is refused, the pages come on first touch as before.
 inline void PopulatePages(void* data, uint64_t size) {
 #ifdef __linux__
-  constexpr uint64_t kWorthIt = uint64_t{64} << 10;
+  constexpr uint64_t kWorthIt = uint64_t{16} << 10;
   constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14 on
   if (!data || size < kWorthIt) return;
   const uintptr_t page = 4096;
