@@ -74,6 +74,61 @@ struct Span {
   }
 };
 
+// Whether a row of the screen holds an empty pixel in [from, to).
+bool HasEmpty(const uint16_t* row, uint32_t from, uint32_t to) {
+  uint32_t any = 0;
+  for (uint32_t x = from; x < to; ++x) any |= row[x] == kCleared;
+  return any != 0;
+}
+
+// The first and last x of [from, to) where rows a and b differ, compared four pixels at a time.
+Span Differ(const uint16_t* a, const uint16_t* b, uint32_t from, uint32_t to) {
+  Span span;
+  uint32_t x = from;
+  for (; x + 4 <= to; x += 4) {
+    uint64_t u, v;
+    std::memcpy(&u, a + x, 8);
+    std::memcpy(&v, b + x, 8);
+    if (u != v) break;
+  }
+  while (x < to && a[x] == b[x]) ++x;
+  if (x >= to) return span;
+  span.first = x;
+  uint32_t r = to;
+  for (; r >= x + 4; r -= 4) {
+    uint64_t u, v;
+    std::memcpy(&u, a + r - 4, 8);
+    std::memcpy(&v, b + r - 4, 8);
+    if (u != v) break;
+  }
+  while (a[r - 1] == b[r - 1]) --r;  // stops at x at the latest
+  span.last = r - 1;
+  return span;
+}
+
+// The first and last x of [from, to) where the row shows something.
+Span Filled(const uint16_t* row, uint32_t from, uint32_t to) {
+  Span span;
+  uint32_t x = from;
+  while (x < to && row[x] == kCleared) ++x;
+  if (x >= to) return span;
+  span.first = x;
+  uint32_t r = to;
+  while (row[r - 1] == kCleared) --r;
+  span.last = r - 1;
+  return span;
+}
+
+// The spans of two ranges of a row, the first left of the second.
+Span Join(const Span& left, const Span& right) {
+  if (left.first == UINT32_MAX) return right;
+  if (right.first == UINT32_MAX) return left;
+  Span span;
+  span.first = left.first;
+  span.last = right.last;
+  return span;
+}
+
 // An original frame as the model plays it.
 struct Source {
   Rect rect;
@@ -362,35 +417,32 @@ class Step {
       const uint16_t* p = m.Row(m.prev, y);
       const uint16_t* c = m.Row(m.cur, y);
       const uint16_t* sh = m.Row(m.shown, y);
+      // Boxes need only the ends of each row's spans, found from both sides; only a row that
+      // holds an empty pixel can rule a choice out, and only such a row is walked through.
+      const bool anyEmpty = HasEmpty(c, w.left, w.right);
       Span out;
-      auto outsideRun = [&](uint32_t from, uint32_t to) {
-        for (uint32_t x = from; x < to; ++x) {
-          if (p[x] != c[x]) {
-            out.Mark(x);
-            if (c[x] == kCleared) outsideBad = true;
-          }
-        }
-      };
       if (y >= e.top && y < e.bottom) {
-        outsideRun(w.left, e.left);
-        outsideRun(e.right, w.right);
-        Span in[3];
-        for (uint32_t x = e.left; x < e.right; ++x) {
-          const uint16_t cx = c[x];
-          const bool empty = cx == kCleared;
-          if (p[x] != cx) {
-            in[kLeave].Mark(x);
-            if (empty) bad[kLeave] = true;
-          }
-          if (!empty) in[kBackground].Mark(x);
-          if (sh[x] != cx) {
-            in[kPrevious].Mark(x);
-            if (empty) bad[kPrevious] = true;
+        out = Join(Differ(p, c, w.left, e.left), Differ(p, c, e.right, w.right));
+        Differ(p, c, e.left, e.right).Flush(&inside[kLeave], y);
+        Filled(c, e.left, e.right).Flush(&inside[kBackground], y);
+        Differ(sh, c, e.left, e.right).Flush(&inside[kPrevious], y);
+        if (anyEmpty) {
+          for (uint32_t x = w.left; x < w.right; ++x) {
+            if (c[x] != kCleared) continue;
+            if (x < e.left || x >= e.right) {
+              outsideBad |= p[x] != kCleared;
+            } else {
+              bad[kLeave] |= p[x] != kCleared;
+              bad[kPrevious] |= sh[x] != kCleared;
+            }
           }
         }
-        for (int i = 0; i < 3; ++i) in[i].Flush(&inside[i], y);
       } else {
-        outsideRun(w.left, w.right);
+        out = Differ(p, c, w.left, w.right);
+        if (anyEmpty) {
+          for (uint32_t x = w.left; x < w.right; ++x)
+            outsideBad |= c[x] == kCleared && p[x] != kCleared;
+        }
       }
       out.Flush(&outside, y);
     }
