@@ -97,8 +97,9 @@ class FlexibleParse {
   static constexpr uint32_t kLongRun = 8;
 
   // px (n pixels in encoding order) is changed in place where fixed is not kFixed. Returns the
-  // bytes of LZW codes the encoder makes of the result (sub-blocks aside); with codes, they are
-  // packed there too, unless some string was key 0, where the encoder's own codes may differ.
+  // bytes of LZW codes it makes of the result (sub-blocks aside); with codes, the codes themselves
+  // are packed there too. They are the encoder's, except where the encoder's table has lost the
+  // entry of key 0 (pixel 0 after string 0) and the parse still follows it.
   uint64_t Run(uint8_t* px, const uint8_t* fixed, size_t n, int codeSize, uint8_t t,
                std::vector<uint8_t>* codes) {
     px_ = px;
@@ -144,11 +145,7 @@ class FlexibleParse {
       } else {
         TryRoot(at, code, o);
       }
-      if (code >= 0) {
-        // The encoder's table may lose this entry: its codes may part from these from here on.
-        if (code == 0 && root == 0) packed_ = nullptr;
-        Add(code, static_cast<uint8_t>(root));
-      }
+      if (code >= 0) Add(code, static_cast<uint8_t>(root));
       std::memcpy(px_ + at, best_, bestLen_);
       at += bestLen_;
       code = bestCode_;
@@ -166,7 +163,6 @@ class FlexibleParse {
       }
     }
     Put(clear_ + 1, width, &bits);  // the end code
-    if (codes && !packed_) codes->clear();
     if (packed_) {
       for (; accBits_ > 0; accBits_ -= 8, acc_ >>= 8) packed_->push_back(static_cast<uint8_t>(acc_));
     }
@@ -283,7 +279,7 @@ class FlexibleParse {
     }
   }
 
-  std::vector<uint8_t>* packed_ = nullptr;  // none once the codes are not the encoder's
+  std::vector<uint8_t>* packed_ = nullptr;
   uint64_t acc_ = 0;
   int accBits_ = 0;
   uint8_t* px_ = nullptr;
@@ -480,7 +476,7 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
       std::vector<uint8_t>* keep = &plainData;
       if (flexibleSize < allSize && flexibleSize < plainSize) {
         f->dib.swap(flexible);
-        keep = &flexibleData;  // left empty when its codes may not be the encoder's
+        keep = &flexibleData;  // the parse's own codes, written as they are
         taken = true;
       } else if (allSize < plainSize) {
         f->dib.swap(allOf);
