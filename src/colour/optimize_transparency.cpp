@@ -467,7 +467,7 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
         allSize = allData.size();
       if (!mostlyFree && !anyFlexible && !flexibleData.empty() &&
           PlainCodeSize(*f) == codeSize) {
-        // Nothing changed: the parse's codes are the frame's own encoding.
+        // Nothing changed: the parse's codes encode the frame as it is.
         plainData.swap(flexibleData);
         plainSize = plainData.size();
       } else if (!mostlyFree && EncodeFrameRecord(f, &plainData) != 0 && !plainData.empty()) {

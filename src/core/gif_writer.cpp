@@ -76,9 +76,9 @@ uint64_t CommentBlockSize(std::string_view text) {
 namespace {
 
 // LZW data the optimizer already made for a frame, kept for the next save so that it is not
-// encoded twice. The bytes depend only on the pixels, their size, the code size and the row
-// order; all are checked before the kept bytes stand in for an encoding, the pixels through a
-// 128-bit fingerprint rather than a second copy of every image.
+// encoded twice. The bytes stand for the pixels, their size, the code size and the row order;
+// all are checked before the kept bytes stand in for an encoding, the pixels through a 128-bit
+// fingerprint rather than a second copy of every image.
 struct KeptData {
   uint32_t width = 0;
   uint32_t height = 0;
