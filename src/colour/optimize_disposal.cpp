@@ -20,6 +20,7 @@
 #include "colour/optimize.h"
 #include "colour/optimize_queue.h"
 #include "core/compose.h"
+#include "core/populate.h"
 
 namespace lw {
 
@@ -73,6 +74,61 @@ struct Span {
   }
 };
 
+// Whether a row of the screen holds an empty pixel in [from, to).
+bool HasEmpty(const uint16_t* row, uint32_t from, uint32_t to) {
+  uint32_t any = 0;
+  for (uint32_t x = from; x < to; ++x) any |= row[x] == kCleared;
+  return any != 0;
+}
+
+// The first and last x of [from, to) where rows a and b differ, compared four pixels at a time.
+Span Differ(const uint16_t* a, const uint16_t* b, uint32_t from, uint32_t to) {
+  Span span;
+  uint32_t x = from;
+  for (; x + 4 <= to; x += 4) {
+    uint64_t u, v;
+    std::memcpy(&u, a + x, 8);
+    std::memcpy(&v, b + x, 8);
+    if (u != v) break;
+  }
+  while (x < to && a[x] == b[x]) ++x;
+  if (x >= to) return span;
+  span.first = x;
+  uint32_t r = to;
+  for (; r >= x + 4; r -= 4) {
+    uint64_t u, v;
+    std::memcpy(&u, a + r - 4, 8);
+    std::memcpy(&v, b + r - 4, 8);
+    if (u != v) break;
+  }
+  while (a[r - 1] == b[r - 1]) --r;  // stops at x at the latest
+  span.last = r - 1;
+  return span;
+}
+
+// The first and last x of [from, to) where the row shows something.
+Span Filled(const uint16_t* row, uint32_t from, uint32_t to) {
+  Span span;
+  uint32_t x = from;
+  while (x < to && row[x] == kCleared) ++x;
+  if (x >= to) return span;
+  span.first = x;
+  uint32_t r = to;
+  while (row[r - 1] == kCleared) --r;
+  span.last = r - 1;
+  return span;
+}
+
+// The spans of two ranges of a row, the first left of the second.
+Span Join(const Span& left, const Span& right) {
+  if (left.first == UINT32_MAX) return right;
+  if (right.first == UINT32_MAX) return left;
+  Span span;
+  span.first = left.first;
+  span.last = right.last;
+  return span;
+}
+
 // An original frame as the model plays it.
 struct Source {
   Rect rect;
@@ -113,10 +169,11 @@ struct Screens {
       width = w;
       height = h;
       size_t n = size_t{w} * h;
-      cur.assign(n, kCleared);
-      prev.assign(n, kCleared);
-      shown.assign(n, kCleared);
-      saved.assign(n, kCleared);
+      for (std::vector<uint16_t>* plane : {&cur, &prev, &shown, &saved}) {
+        plane->reserve(n);
+        PopulatePages(plane->data(), n * sizeof(uint16_t));
+        plane->assign(n, kCleared);
+      }
     } catch (const std::bad_alloc&) {
       return false;
     }
@@ -172,6 +229,29 @@ struct Screens {
     if (choice == kBackground) Fill(shown, r);
   }
 };
+
+// The frame's own pixel buffer made over into a w x h picture (header and colour table still to be
+// set), when it is large enough and not far too large: it saves a fresh allocation, whose pages
+// cost more to touch than the copy. Empty (the frame's buffer untouched) otherwise.
+std::vector<uint8_t> ReuseDib(std::vector<uint8_t>* old, uint32_t w, uint32_t h) {
+  const uint64_t size = DibBitsOffset + IndexStride(w) * h;
+  if (old->size() < DibBitsOffset || size > old->capacity() || 2 * size < old->capacity())
+    return {};
+  std::vector<uint8_t> dib = std::move(*old);
+  old->clear();
+  dib.resize(size);
+  std::fill_n(dib.data(), DibHeaderSize, uint8_t{0});
+  uint8_t* p = dib.data();
+  auto le32 = [](uint8_t* at, uint32_t v) {
+    for (int i = 0; i < 4; ++i) at[i] = static_cast<uint8_t>(v >> (8 * i));
+  };
+  le32(p, DibHeaderSize);
+  le32(p + 4, w);
+  le32(p + 8, static_cast<uint32_t>(-static_cast<int32_t>(h)));
+  p[12] = 1;  // planes
+  p[14] = 8;  // bits per pixel
+  return dib;
+}
 
 Choice ChoiceOf(int disposal) {
   if (disposal == 2) return kBackground;
@@ -337,35 +417,32 @@ class Step {
       const uint16_t* p = m.Row(m.prev, y);
       const uint16_t* c = m.Row(m.cur, y);
       const uint16_t* sh = m.Row(m.shown, y);
+      // Boxes need only the ends of each row's spans, found from both sides; only a row that
+      // holds an empty pixel can rule a choice out, and only such a row is walked through.
+      const bool anyEmpty = HasEmpty(c, w.left, w.right);
       Span out;
-      auto outsideRun = [&](uint32_t from, uint32_t to) {
-        for (uint32_t x = from; x < to; ++x) {
-          if (p[x] != c[x]) {
-            out.Mark(x);
-            if (c[x] == kCleared) outsideBad = true;
-          }
-        }
-      };
       if (y >= e.top && y < e.bottom) {
-        outsideRun(w.left, e.left);
-        outsideRun(e.right, w.right);
-        Span in[3];
-        for (uint32_t x = e.left; x < e.right; ++x) {
-          const uint16_t cx = c[x];
-          const bool empty = cx == kCleared;
-          if (p[x] != cx) {
-            in[kLeave].Mark(x);
-            if (empty) bad[kLeave] = true;
-          }
-          if (!empty) in[kBackground].Mark(x);
-          if (sh[x] != cx) {
-            in[kPrevious].Mark(x);
-            if (empty) bad[kPrevious] = true;
+        out = Join(Differ(p, c, w.left, e.left), Differ(p, c, e.right, w.right));
+        Differ(p, c, e.left, e.right).Flush(&inside[kLeave], y);
+        Filled(c, e.left, e.right).Flush(&inside[kBackground], y);
+        Differ(sh, c, e.left, e.right).Flush(&inside[kPrevious], y);
+        if (anyEmpty) {
+          for (uint32_t x = w.left; x < w.right; ++x) {
+            if (c[x] != kCleared) continue;
+            if (x < e.left || x >= e.right) {
+              outsideBad |= p[x] != kCleared;
+            } else {
+              bad[kLeave] |= p[x] != kCleared;
+              bad[kPrevious] |= sh[x] != kCleared;
+            }
           }
         }
-        for (int i = 0; i < 3; ++i) in[i].Flush(&inside[i], y);
       } else {
-        outsideRun(w.left, w.right);
+        out = Differ(p, c, w.left, w.right);
+        if (anyEmpty) {
+          for (uint32_t x = w.left; x < w.right; ++x)
+            outsideBad |= c[x] == kCleared && p[x] != kCleared;
+        }
       }
       out.Flush(&outside, y);
     }
@@ -452,15 +529,16 @@ class Step {
       t = ChooseTransparentIndex(used, entries_, s.transparent ? s.t : -1, smallBits);
       if (t < 0) return true;  // ruled out while deciding
     }
-    std::vector<uint8_t> dib = BuildDib(w, h, f->palette);
-    if (dib.empty()) return false;
-    bool anyRepeat = false;
     try {
-      mask->assign(size_t{w} * h, 0);
+      mask->resize(size_t{w} * h);  // every byte is written below
     } catch (const std::bad_alloc&) {
       return false;
     }
     const uint64_t stride = IndexStride(w);
+    std::vector<uint8_t> dib = ReuseDib(&f->dib, w, h);
+    if (dib.empty()) dib = BuildDib(w, h, f->palette);
+    if (dib.empty()) return false;
+    bool anyRepeat = false;
     for (uint32_t y = 0; y < h; ++y) {
       const uint16_t* c = screens_.Row(screens_.cur, r.top + y) + r.left;
       const uint16_t* sh = screens_.Row(screens_.shown, r.top + y) + r.left;
@@ -471,6 +549,7 @@ class Step {
         m[x] = sh[x] != c[x];
         anyRepeat |= !m[x];
       }
+      std::fill(out + w, out + stride, uint8_t{0});
     }
     FreeRgbPlane(f);
     RemoveTransparencyMask(f);

@@ -58,8 +58,11 @@ DuplicatesQueue::~DuplicatesQueue() { Discard(); }
 
 void DuplicatesQueue::Submit(Frame* frame, const uint8_t* changed, bool smallIndex, bool weighed) {
   if (!frame || !changed) return;
-  if (threads_ > 1 && workers_.empty()) StartWorkers();
-  if (workers_.empty()) {
+  // A small frame costs less to try here than to hand over and wait for.
+  constexpr uint64_t kHandOverPixels = 16384;
+  const bool small = uint64_t{frame->width} * frame->height < kHandOverPixels;
+  if (threads_ > 1 && workers_.empty() && !small) StartWorkers();
+  if (workers_.empty() || small) {
     TryDuplicatesTransparency(frame, changed, smallIndex, weighed);
     return;
   }

@@ -31,12 +31,14 @@ bool TryDuplicatesTransparencyData(Frame* frame, const uint8_t* changed, bool sm
 // Chooses each free pixel (changed 0) of the width x height rows of stride bytes between its own
 // colour and t, so that the LZW strings around it run furthest, for a frame written with
 // codeSize (rows in interlace order when asked). Returns how many pixels took t, and in
-// *dataBytes (may be none) the size of the LZW data the encoder makes of the result, as long as
-// no string is key 0 of the encoder's table (pixel 0 after pixel 0). Without changed, nothing
-// changes: only the size is measured. Throws bad_alloc when memory is short.
+// *dataBytes (may be none) the size of the LZW data made of the result. Without changed, nothing
+// changes: only the size is measured. With data, that LZW data itself (code size byte,
+// sub-blocks, terminator) goes there, ready to be written for the frame: it is the encoder's
+// own, or a little shorter where the encoder's table has lost an entry. Throws bad_alloc when
+// memory is short.
 uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
                             const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
-                            uint64_t* dataBytes);
+                            uint64_t* dataBytes, std::vector<uint8_t>* data = nullptr);
 
 class DuplicatesQueue {
  public:

@@ -97,8 +97,11 @@ class FlexibleParse {
   static constexpr uint32_t kLongRun = 8;
 
   // px (n pixels in encoding order) is changed in place where fixed is not kFixed. Returns the
-  // bytes of LZW codes the encoder makes of the result (sub-blocks aside).
-  uint64_t Run(uint8_t* px, const uint8_t* fixed, size_t n, int codeSize, uint8_t t) {
+  // bytes of LZW codes it makes of the result (sub-blocks aside); with codes, the codes themselves
+  // are packed there too. They are the encoder's, except where the encoder's table has lost the
+  // entry of key 0 (pixel 0 after string 0) and the parse still follows it.
+  uint64_t Run(uint8_t* px, const uint8_t* fixed, size_t n, int codeSize, uint8_t t,
+               std::vector<uint8_t>* codes) {
     px_ = px;
     fixed_ = fixed;
     n_ = n;
@@ -106,7 +109,16 @@ class FlexibleParse {
     clear_ = 1 << codeSize;
     const int firstWidth = codeSize + 1;
     int width = firstWidth, top = (1 << width) - 1;
-    uint64_t bits = width;  // the clear code the data starts with
+    uint64_t bits = 0;
+    packed_ = codes;
+    if (packed_) {
+      packed_->clear();
+      // About what the frame's data will need, so that it grows only rarely.
+      packed_->reserve(n / 2 + 64);
+    }
+    acc_ = 0;
+    accBits_ = 0;
+    Put(clear_, width, &bits);  // the data starts with a clear code
     Reset();
     size_t at = 0;
     int code = -1;  // the string before, whose entry the next root completes
@@ -137,10 +149,10 @@ class FlexibleParse {
       std::memcpy(px_ + at, best_, bestLen_);
       at += bestLen_;
       code = bestCode_;
-      bits += width;  // the string's code, with the width the encoder has then
-      if (nextFree_ >= kCodes) {
-        // The encoder clears its table here: the next string starts afresh.
-        bits += width;
+      Put(code, width, &bits);  // the string's code, with the width the encoder has then
+      if (nextFree_ >= kCodes && at < n) {
+        // The encoder clears its table here, unless the data ends: the next string starts afresh.
+        Put(clear_, width, &bits);
         width = firstWidth;
         top = (1 << width) - 1;
         Reset();
@@ -150,7 +162,10 @@ class FlexibleParse {
         top = width == 12 ? kCodes : (1 << width) - 1;
       }
     }
-    bits += width;  // the end code
+    Put(clear_ + 1, width, &bits);  // the end code
+    if (packed_) {
+      for (; accBits_ > 0; accBits_ -= 8, acc_ >>= 8) packed_->push_back(static_cast<uint8_t>(acc_));
+    }
     return (bits + 7) / 8;
   }
 
@@ -160,6 +175,18 @@ class FlexibleParse {
   static constexpr uint32_t kSlotMask = (1u << kSlotBits) - 1;
   static constexpr int kBudget = 16;  // forks followed both ways, per root
   static constexpr uint16_t kNone = 0xFFFF;
+
+  void Put(int code, int width, uint64_t* bits) {
+    *bits += width;
+    if (!packed_) return;
+    acc_ |= static_cast<uint64_t>(code) << accBits_;
+    accBits_ += width;
+    while (accBits_ >= 8) {
+      packed_->push_back(static_cast<uint8_t>(acc_));
+      acc_ >>= 8;
+      accBits_ -= 8;
+    }
+  }
 
   void Reset() {
     std::memset(slots_, 0, sizeof slots_);
@@ -252,6 +279,9 @@ class FlexibleParse {
     }
   }
 
+  std::vector<uint8_t>* packed_ = nullptr;
+  uint64_t acc_ = 0;
+  int accBits_ = 0;
   uint8_t* px_ = nullptr;
   const uint8_t* fixed_ = nullptr;
   size_t n_ = 0;
@@ -275,9 +305,13 @@ class FlexibleParse {
 
 uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t h,
                             const uint8_t* changed, uint8_t t, int codeSize, bool interlaced,
-                            uint64_t* dataBytes) {
+                            uint64_t* dataBytes, std::vector<uint8_t>* data) {
   const size_t n = size_t{w} * h;
-  std::vector<uint8_t> seq(n), fixed(n);
+  // Kept per thread: freed and taken again for every frame, their pages would come back to the
+  // system and fault in anew each time.
+  thread_local std::vector<uint8_t> seq, fixed, codes;
+  seq.resize(n);  // every byte is written below
+  fixed.resize(n);
   std::vector<uint32_t> rows;
   rows.reserve(h);
   ForEachRowInOrder(h, interlaced, [&](uint32_t r) { rows.push_back(r); });
@@ -297,10 +331,27 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
                                                 : FlexibleParse::kShortGap;
     }
   }
-  auto parse = std::make_unique<FlexibleParse>();
-  const uint64_t codeBytes = parse->Run(seq.data(), fixed.data(), n, codeSize, t);
+  // Its tables are set up by Run; one per thread, kept, as frames come by the thousand.
+  thread_local std::unique_ptr<FlexibleParse> parse;
+  if (!parse) parse.reset(new FlexibleParse);
+  const uint64_t codeBytes = parse->Run(seq.data(), fixed.data(), n, codeSize, t,
+                                        data ? &codes : nullptr);
   // The code size byte, a length byte per sub-block of 254, and the terminator.
   if (dataBytes) *dataBytes = 1 + codeBytes + (codeBytes + 253) / 254 + 1;
+  if (data) {
+    data->clear();
+    if (!codes.empty()) {
+      data->reserve(codes.size() + codes.size() / 254 + 3);
+      data->push_back(static_cast<uint8_t>(codeSize));
+      for (size_t at = 0; at < codes.size(); at += 254) {
+        const size_t len = std::min<size_t>(254, codes.size() - at);
+        data->push_back(static_cast<uint8_t>(len));
+        data->insert(data->end(), codes.begin() + static_cast<std::ptrdiff_t>(at),
+                     codes.begin() + static_cast<std::ptrdiff_t>(at + len));
+      }
+      data->push_back(0);
+    }
+  }
   uint64_t count = 0;
   for (size_t i = 0; i < rows.size(); ++i) {
     uint8_t* row = bits + rows[i] * stride;
@@ -337,6 +388,15 @@ uint8_t SmallestCodeSize(const Frame& f) {
     top = std::max(top, *std::max_element(row, row + f.width));
   }
   return static_cast<uint8_t>(std::max(2, static_cast<int>(std::bit_width(unsigned{top}))));
+}
+
+// The code size the writer takes for the frame's pixels as they are.
+static int PlainCodeSize(const Frame& f) {
+  int size = std::max(2, BitsForColours(f.palette ? std::min(f.palette->Count(), 256) : 256));
+  if (f.codeSize >= 2 && f.codeSize <= 8) size = std::min<int>(size, f.codeSize);
+  const uint64_t stride = IndexStride(f.width);
+  if (!PixelsFitCodeSize(f.bits(), stride, f.width, f.height, size)) return -1;  // raised there
+  return size;
 }
 
 // With lzw, the LZW data of the image the frame ends with goes there instead of being kept.
@@ -391,11 +451,12 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
     for (uint64_t i = 0; i < all; ++i) free += changed[i] == 0;
     if (8 * free < all) return false;
     try {
-      std::vector<uint8_t> flexible = f->dib, allOf, allData, plainData;
+      std::vector<uint8_t> flexible = f->dib, allOf, allData, plainData, flexibleData;
       uint64_t flexibleSize = UINT64_MAX, allSize = UINT64_MAX, plainSize = UINT64_MAX;
-      if (FlexibleDuplicates(flexible.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
-                             f->Interlaced(), &flexibleSize) == 0)
-        flexibleSize = UINT64_MAX;
+      const bool anyFlexible =
+          FlexibleDuplicates(flexible.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
+                             f->Interlaced(), &flexibleSize, &flexibleData) != 0;
+      if (!anyFlexible) flexibleSize = UINT64_MAX;
       // Encoding costs less than the parse, and the winner's data serves the write. All of
       // them transparent wins only where most pixels are free; elsewhere the frame as it is
       // is the one to beat.
@@ -404,12 +465,18 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
       if (mostlyFree && AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) > 0 &&
           SizeWith(f, allOf, &allData) != 0 && !allData.empty())
         allSize = allData.size();
-      if (!mostlyFree && EncodeFrameRecord(f, &plainData) != 0 && !plainData.empty())
+      if (!mostlyFree && !anyFlexible && !flexibleData.empty() &&
+          PlainCodeSize(*f) == codeSize) {
+        // Nothing changed: the parse's codes encode the frame as it is.
+        plainData.swap(flexibleData);
         plainSize = plainData.size();
+      } else if (!mostlyFree && EncodeFrameRecord(f, &plainData) != 0 && !plainData.empty()) {
+        plainSize = plainData.size();
+      }
       std::vector<uint8_t>* keep = &plainData;
       if (flexibleSize < allSize && flexibleSize < plainSize) {
         f->dib.swap(flexible);
-        keep = nullptr;
+        keep = &flexibleData;  // the parse's own codes, written as they are
         taken = true;
       } else if (allSize < plainSize) {
         f->dib.swap(allOf);

@@ -15,6 +15,7 @@
 #include "colour/optimize.h"
 #include "colour/optimize_queue.h"
 #include "core/compose.h"
+#include "core/populate.h"
 
 namespace lw {
 
@@ -134,9 +135,11 @@ bool ScreenModel::Allocate(uint32_t screenWidth, uint32_t screenHeight) {
     height = screenHeight;
     screenStride = static_cast<size_t>(IndexStride(screenWidth));
     size_t bytes = screenStride * screenHeight;
-    screen.assign(bytes, 0);
-    valid.assign(bytes, 0);
-    changed.assign(bytes, 0);
+    for (std::vector<uint8_t>* plane : {&screen, &valid, &changed}) {
+      plane->reserve(bytes);
+      PopulatePages(plane->data(), bytes);
+      plane->assign(bytes, 0);
+    }
   } catch (const std::bad_alloc&) {
     *this = ScreenModel{};
     return false;

@@ -10,6 +10,7 @@
 #include "base/strings.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
+#include "core/populate.h"
 
 namespace lw {
 
@@ -64,6 +65,8 @@ std::vector<uint8_t> BuildDib(uint32_t width, uint32_t height, const Palette* pa
   uint64_t size = DibBitsOffset + stride * h;
   std::vector<uint8_t> dib;
   try {
+    dib.reserve(size);
+    PopulatePages(dib.data(), size);
     dib.resize(size);
   } catch (const std::bad_alloc&) {
     return {};

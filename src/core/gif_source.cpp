@@ -8,6 +8,8 @@
 #include <cstring>
 #include <new>
 
+#include "core/populate.h"
+
 namespace lw {
 
 bool GifSource::Open(const std::string& path) {
@@ -19,8 +21,11 @@ bool GifSource::Open(const std::string& path) {
   bool ok = true;
   try {
     struct stat st {};
-    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0)
+    if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_size > 0) {
+      owned_.reserve(static_cast<size_t>(st.st_size) + 1);
+      PopulatePages(owned_.data(), owned_.capacity());
       owned_.resize(static_cast<size_t>(st.st_size) + 1);
+    }
     // Read to the end rather than trusting the size: the file may change while we read it.
     size_t used = 0;
     for (;;) {

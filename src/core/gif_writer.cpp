@@ -76,9 +76,9 @@ uint64_t CommentBlockSize(std::string_view text) {
 namespace {
 
 // LZW data the optimizer already made for a frame, kept for the next save so that it is not
-// encoded twice. The bytes depend only on the pixels, their size, the code size and the row
-// order; all are checked before the kept bytes stand in for an encoding, the pixels through a
-// 128-bit fingerprint rather than a second copy of every image.
+// encoded twice. The bytes stand for the pixels, their size, the code size and the row order;
+// all are checked before the kept bytes stand in for an encoding, the pixels through a 128-bit
+// fingerprint rather than a second copy of every image.
 struct KeptData {
   uint32_t width = 0;
   uint32_t height = 0;
@@ -333,7 +333,8 @@ std::unique_ptr<FrameEncodePool> PoolFor(const Animation& animation,
     frames->push_back(f);
     pixels += uint64_t{f->width} * f->height;
   }
-  if (pixels < (uint64_t{1} << 16)) return nullptr;
+  // Small frames cost less to encode than to hand over: many of them still make a small job.
+  if (pixels < (uint64_t{1} << 16) || pixels < uint64_t{4096} * frames->size()) return nullptr;
   return std::make_unique<FrameEncodePool>(*frames, threads);
 }
 
@@ -399,7 +400,8 @@ void KeepFrameDataFor(const Frame* frame, const Frame* encoded, std::vector<uint
     gKeptBytes -= old->second.lzw.size();
     gKept.erase(old);
   }
-  if (!usable || gKeptBytes + lzw.size() > kKeptLimit) return;
+  // Data made with another code size than the writer's would be written under the wrong one.
+  if (!usable || lzw.front() != rows.codeSize || gKeptBytes + lzw.size() > kKeptLimit) return;
   try {
     KeptData k;
     k.width = encoded->width;

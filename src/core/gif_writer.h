@@ -56,9 +56,10 @@ uint64_t EncodedFrameSize(const Frame* frame);
 // empty when memory is short). The optimizer measures its variants with it.
 uint64_t EncodeFrameRecord(const Frame* frame, std::vector<uint8_t>* lzw);
 
-// Keeps lzw, made by EncodeFrameRecord from the frame's present pixels, so that the next write
-// does not encode the frame again. The kept bytes serve only while the frame's pixels, size,
-// code size and row order are what they were; any write of a whole document forgets them.
+// Keeps lzw, LZW data of the frame's present pixels (from EncodeFrameRecord, or the optimizer's
+// own parse of them, which may be a little shorter), so that the next write does not encode the
+// frame again. The kept bytes serve only while the frame's pixels, size, code size and row order
+// are what they were; any write of a whole document forgets them.
 void KeepFrameData(const Frame* frame, std::vector<uint8_t>&& lzw);
 // The same for LZW data made from encoded, a copy of the frame (on any thread): the kept bytes
 // serve once the frame's own pixels are those of the copy, and never before.

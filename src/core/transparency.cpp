@@ -8,6 +8,7 @@
 #include "base/preferences.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
+#include "core/populate.h"
 
 namespace lw {
 namespace {
@@ -61,6 +62,10 @@ bool BuildTransparencyMask(const Frame* frame, std::vector<uint8_t>* mask) {
   if (!mask || !model::DibLayout(frame, &layout)) return false;
   uint64_t maskStride = MaskStride(layout.width);
   try {
+    if (mask->capacity() < maskStride * layout.height) {
+      mask->reserve(maskStride * layout.height);
+      PopulatePages(mask->data(), mask->capacity());
+    }
     mask->assign(maskStride * layout.height, 0);
   } catch (const std::bad_alloc&) {
     mask->clear();

@@ -1,0 +1,30 @@
+// Getting the pages of a large new buffer from the system in one request.
+#pragma once
+
+#include <cstdint>
+
+#ifdef __linux__
+#include <sys/mman.h>
+#endif
+
+namespace lw {
+
+// Touching the pages of a fresh buffer one by one costs a fault each, which adds up over the
+// frames of a long animation; this asks for them all at once, before the buffer is first
+// written. Only a hint: where it is refused, the pages come on first touch as before.
+inline void PopulatePages(void* data, uint64_t size) {
+#ifdef __linux__
+  constexpr uint64_t kWorthIt = uint64_t{16} << 10;
+  constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14 on
+  if (!data || size < kWorthIt) return;
+  const uintptr_t page = 4096;
+  const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
+  const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
+  if (to > from) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
+#else
+  (void)data;
+  (void)size;
+#endif
+}
+
+}  // namespace lw
