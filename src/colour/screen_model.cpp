@@ -15,7 +15,7 @@
 #include "colour/optimize.h"
 #include "colour/optimize_queue.h"
 #include "core/compose.h"
-#include "core/populate.h"
+#include "platform/memory_pages.h"
 
 namespace lw {
 

@@ -10,7 +10,7 @@
 #include "base/strings.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
-#include "core/populate.h"
+#include "platform/memory_pages.h"
 
 namespace lw {
 

@@ -8,7 +8,7 @@
 #include <cstring>
 #include <new>
 
-#include "core/populate.h"
+#include "platform/memory_pages.h"
 
 namespace lw {
 

@@ -8,7 +8,7 @@
 #include "base/preferences.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
-#include "core/populate.h"
+#include "platform/memory_pages.h"
 
 namespace lw {
 namespace {

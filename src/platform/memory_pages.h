@@ -5,6 +5,7 @@
 
 #ifdef __linux__
 #include <sys/mman.h>
+#include <unistd.h>
 #endif
 
 namespace lw {
@@ -17,7 +18,10 @@ inline void PopulatePages(void* data, uint64_t size) {
   constexpr uint64_t kWorthIt = uint64_t{16} << 10;
   constexpr int kPopulateWrite = 23;  // MADV_POPULATE_WRITE, Linux 5.14 on
   if (!data || size < kWorthIt) return;
-  const uintptr_t page = 4096;
+  static const uintptr_t page = [] {
+    const long bytes = sysconf(_SC_PAGESIZE);
+    return bytes > 0 ? static_cast<uintptr_t>(bytes) : uintptr_t{4096};
+  }();
   const uintptr_t from = (reinterpret_cast<uintptr_t>(data) + page - 1) & ~(page - 1);
   const uintptr_t to = (reinterpret_cast<uintptr_t>(data) + size) & ~(page - 1);
   if (to > from) madvise(reinterpret_cast<void*>(from), to - from, kPopulateWrite);
