@@ -431,6 +431,7 @@ struct MapJob {
   std::atomic<size_t> done{0};
   std::atomic<bool> stop{false};
   float strength = 0;
+  float tolerance2 = 0;  // settings.tolerance squared
   uint8_t slot = 0;
 };
 
@@ -444,6 +445,19 @@ struct MapWork {
     for (auto& e : errors) e.assign((size_t{widest} + 2) * 3, 0.0f);
   }
 };
+
+// Whether a pixel keeps the index of the one under it in the previous picture: always where its
+// source did not change, else when that colour is within the job's tolerance of the nearest.
+bool StaysAsBefore(const MapJob& job, MapWork& work, uint32_t packed, uint32_t before,
+                   uint8_t index) {
+  if (before == packed) return true;
+  if (job.tolerance2 <= 0 || before == 0) return false;  // clear before: that is not shown
+  const PaletteEntry& e = (*job.palette)[index];
+  const PaletteEntry& n = (*job.palette)[work.cache.Find(packed)];
+  const ColourPoint source = PointOf(packed >> 16 & 255, packed >> 8 & 255, packed & 255);
+  return Distance2(source, PointOf(e.red, e.green, e.blue)) <=
+         Distance2(source, PointOf(n.red, n.green, n.blue)) + job.tolerance2;
+}
 
 constexpr uint32_t Abandoned = std::numeric_limits<uint32_t>::max();
 
@@ -495,6 +509,11 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
         out[x] = job.slot;
         continue;
       }
+      if (strength == 0 && prevOut && job.tolerance2 > 0 &&
+          StaysAsBefore(job, work, packed, work.previousRow[x], prevOut[x])) {
+        out[x] = prevOut[x];
+        continue;
+      }
       if (strength == 0) {
         // Each colour has one answer: still areas stay still without looking back.
         if (packed != lastColour) lastIndex = work.cache.Find(packed), lastColour = packed;
@@ -506,7 +525,7 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
                             static_cast<float>(packed & 255)};
       float value[3];
       uint8_t index;
-      if (prevOut && work.previousRow[x] == packed) {
+      if (prevOut && StaysAsBefore(job, work, packed, work.previousRow[x], prevOut[x])) {
         index = prevOut[x];
         std::copy(src, src + 3, value);
       } else {
@@ -655,10 +674,12 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     job.nearest = &nearest;
     job.images = &images;
     job.strength = std::clamp(settings.dither, 0, 100) / 100.0f;
+    const float tolerance = static_cast<float>(std::clamp(settings.tolerance, 0, 255));
+    job.tolerance2 = tolerance * tolerance;
     job.slot = static_cast<uint8_t>(entries.size() - 1);
     job.rowsDone.reset(new std::atomic<uint32_t>[pictures.size()]());
     job.previous.assign(pictures.size(), -1);
-    for (size_t k = 1; k < pictures.size() && job.strength > 0; ++k) {
+    for (size_t k = 1; k < pictures.size() && (job.strength > 0 || job.tolerance2 > 0); ++k) {
       const HqPicture& a = pictures[k - 1];
       const HqPicture& b = pictures[k];
       if (a.left == b.left && a.top == b.top && a.source.width == b.source.width &&

@@ -121,6 +121,36 @@ TEST(HighQualityColours, StillAreasDoNotShimmer) {
   EXPECT_EQ(moved, 0);
 }
 
+// Colours drifting a little each frame, all of them in the palette: with a tolerance every
+// pixel still shows a colour within it of its own source (kept colours do not drift away with
+// the source), and some pixels do keep the previous frame's colour. Threads share the frames.
+TEST(HighQualityColours, ToleranceBoundsEveryPixelOverDriftingClips) {
+  for (uint32_t seed = 0; seed < 3; ++seed) {
+    std::mt19937 random(seed);
+    std::vector<uint32_t> ramp{static_cast<uint32_t>(random() & 0xFFFFFF)};
+    while (ramp.size() < 200) ramp.push_back((ramp.back() + (random() & 0x030303)) & 0xFFFFFF);
+    std::vector<Drawn> frames;
+    for (uint32_t f = 0; f < 8; ++f)
+      frames.emplace_back(256, 128, [&](uint32_t x, uint32_t y) { return ramp[(x + y + f) % 200]; });
+    std::vector<HqPicture> pictures;
+    for (const Drawn& d : frames) pictures.push_back(d.Picture());
+    const int tolerance = 2 + static_cast<int>(seed) * 5;
+    HqResult r;
+    ASSERT_TRUE(QuantizePictures(pictures, {256, 0, 4, tolerance}, false, nullptr, &r));
+    int kept = 0;
+    for (size_t k = 0; k < frames.size(); ++k)
+      for (uint32_t y = 0; y < 128; ++y)
+        for (uint32_t x = 0; x < 256; ++x) {
+          const uint32_t a = frames[k].At(x, y), b = Shown(r, frames[k], k, x, y);
+          kept += a != b;
+          ASSERT_LE(Distance2(PointOf(a >> 16, a >> 8 & 255, a & 255),
+                              PointOf(b >> 16, b >> 8 & 255, b & 255)),
+                    tolerance * tolerance);
+        }
+    EXPECT_GT(kept, 0);
+  }
+}
+
 // The import's choice: frames of 24-bit data and frames with local palettes end on one global
 // palette, exactly when their colours fit.
 TEST(HighQualityColours, FittingGivesOneExactPalette) {
