@@ -130,7 +130,7 @@ void Input(Run& run, char letter, const std::string& input) {
 void LevelLossy(Run& run, int type) {
   const int tolerance = std::exchange(run.levelLossy, 0);
   if (tolerance <= 0 || type != savetype::Gif || !PrepareOptimize(run.state)) return;
-  if (LossyCompressAnimation(*run.state.document, tolerance, nullptr)) AfterOptimize(run.state);
+  if (LossyCompressOverScreen(*run.state.document, tolerance, nullptr)) AfterOptimize(run.state);
 }
 
 void Output(Run& run, const std::string& output) {

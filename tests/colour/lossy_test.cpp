@@ -84,5 +84,48 @@ TEST(Lossy, PixelsStayWithinTheToleranceAndPhotoLikePicturesShrink) {
   EXPECT_LT(CheckedLossySize(*a, 40), Written(*a).size() * 3 / 4);
 }
 
+// Every picture as shown, frame after frame (none folded into another).
+std::vector<std::vector<uint32_t>> Pictures(const Animation& a) {
+  std::vector<std::vector<uint32_t>> out;
+  FrameViewer viewer;
+  viewer.background = test::kNothingShown;
+  EXPECT_TRUE(PrepareViewer(&viewer, &a, a.screenWidth, a.screenHeight));
+  for (int n = 1; n <= a.frameCount; ++n) {
+    ShowPictureUpTo(&viewer, n, false);
+    const PixelView v = ViewerPicture(&viewer);
+    out.emplace_back();
+    for (int y = 0; y < v.height; ++y)
+      out.back().insert(out.back().end(), v.pixels + size_t(y) * v.stride,
+                        v.pixels + size_t(y) * v.stride + v.width);
+  }
+  return out;
+}
+
+// Clear pixels drawn in from what lies beneath: whatever the disposals and local palettes, every
+// pixel shown stays within the tolerance of what was shown there without the lossy step.
+TEST(Lossy, OverTheScreenEveryShownPixelStaysNear) {
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    AnimationPtr a = test::RandomAnimation(seed, seed % 3 == 0);
+    for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {  // many clear pixels
+      SetTransparentIndex(f, f->bits()[0]);
+      SetTransparency(f, true);
+    }
+    AnimationPtr lossy = DuplicateAnimation(*a, nullptr);
+    const uint32_t n = 20 + seed * 13 % 150;
+    ASSERT_TRUE(LossyCompressOverScreen(*lossy, static_cast<int>(n), nullptr));
+    const auto want = Pictures(*a), got = Pictures(*lossy);
+    ASSERT_EQ(want.size(), got.size());
+    for (size_t f = 0; f < want.size(); ++f)
+      for (size_t k = 0; k < want[f].size(); ++k) {
+        const uint32_t p = want[f][k], q = got[f][k];
+        const uint8_t x[3] = {uint8_t(p >> 16), uint8_t(p >> 8), uint8_t(p)};
+        const uint8_t y[3] = {uint8_t(q >> 16), uint8_t(q >> 8), uint8_t(q)};
+        ASSERT_TRUE((p == test::kNothingShown) == (q == test::kNothingShown) &&
+                    LossyDistance30(x, y) <= 30 * n)
+            << "seed " << seed << " picture " << f << " pixel " << k;
+      }
+  }
+}
+
 }  // namespace
 }  // namespace lw

@@ -134,7 +134,7 @@ TEST(HighQualityColours, ToleranceBoundsEveryPixelOverDriftingClips) {
       frames.emplace_back(256, 128, [&](uint32_t x, uint32_t y) { return ramp[(x + y + f) % 200]; });
     std::vector<HqPicture> pictures;
     for (const Drawn& d : frames) pictures.push_back(d.Picture());
-    const int tolerance = 2 + static_cast<int>(seed) * 5;
+    const int tolerance = 6 + static_cast<int>(seed) * 5;
     HqResult r;
     ASSERT_TRUE(QuantizePictures(pictures, {256, 0, 4, tolerance}, false, nullptr, &r));
     int kept = 0;
