@@ -669,7 +669,8 @@ QualitySettings QualityFor(int quality) {
   // this is what brings a file down to a third. Above it the tolerance is left out: with the
   // denser palettes there the lossy coder does more, and on a pan the two together cost more
   // than either.
-  s.tolerance = level <= 20 ? static_cast<int>(std::lround(20 + (20 - level) * 1.2)) : 0;
+  s.tolerance = level <= 20 ? static_cast<int>(std::lround(20 + (20 - level) * 1.2))
+                : level < 60 ? (60 - level) / 2 : 0;
   // The lossy amount grows as the level falls, faster below 40 and 30: with fewer colours the
   // coder finds fewer neighbours within a given amount.
   s.lossy = level < 85 ? (85 - level + std::max(0, 40 - level) + std::max(0, 30 - level)) / 2 : 0;
