@@ -49,20 +49,29 @@ OptimizeOptions WithLossyTolerance(OptimizeOptions options, int tolerance) {
   return options;
 }
 
-bool LossyCompressFrame(Frame* frame, int tolerance) {
-  if (!frame || tolerance <= 0 || !frame->bits() || !frame->rgbPlane.empty()) return false;
+namespace {
+
+// The frame's rows as its DIB holds them (the stride through *stride), when they can be coded.
+uint8_t* CodableBits(Frame* frame, uint64_t* stride) {
+  if (!frame || !frame->bits() || !frame->rgbPlane.empty() || !frame->palette) return nullptr;
   const uint32_t w = frame->width, h = frame->height;
-  if (w == 0 || h == 0 || !frame->palette) return false;
   // The rows as the DIB holds them, which may be wider than the frame.
   const uint64_t dibWidth = frame->DibWidth(), dibHeight = frame->DibHeight();
-  const uint64_t stride = IndexStride(dibWidth);
-  if (dibWidth < w || dibHeight < h || stride * dibHeight > frame->dib.size() - DibBitsOffset)
-    return false;
-  uint8_t* bits = frame->bits();
+  *stride = IndexStride(dibWidth);
+  if (w == 0 || h == 0 || dibWidth < w || dibHeight < h ||
+      *stride * dibHeight > frame->dib.size() - DibBitsOffset)
+    return nullptr;
+  return frame->bits();
+}
 
+// The lossy codes of pixels (rows of the frame, stride apart) decoded into out (the same
+// layout): the LZW size, 0 when they were not coded (out untouched).
+uint64_t LossyRows(const Frame& frame, const uint8_t* pixels, uint64_t stride, int tolerance,
+                   uint8_t* out) {
+  const uint32_t w = frame.width, h = frame.height;
   LossyLzwInput in;
   uint8_t rgb[256 * 3] = {};
-  const Palette& palette = *frame->palette;
+  const Palette& palette = *frame.palette;
   in.colours = std::min(palette.Count(), 256);
   for (int i = 0; i < in.colours; ++i) {
     rgb[3 * i] = palette.entries[i].red;
@@ -70,9 +79,9 @@ bool LossyCompressFrame(Frame* frame, int tolerance) {
     rgb[3 * i + 2] = palette.entries[i].blue;
   }
   in.rgb = rgb;
-  in.transparent = frame->Transparent() ? frame->transparentIndex : -1;
+  in.transparent = frame.Transparent() ? frame.transparentIndex : -1;
   in.tolerance = std::min(tolerance, LossyMaxTolerance);
-  in.codeSize = WrittenCodeSize(*frame, bits, stride);
+  in.codeSize = WrittenCodeSize(frame, pixels, stride);
   in.count = size_t{w} * h;
 
   // The pixels in the order they are coded, interlaced or not.
@@ -81,21 +90,118 @@ bool LossyCompressFrame(Frame* frame, int tolerance) {
     coded.resize(in.count);
     decoded.resize(in.count);
   } catch (const std::bad_alloc&) {
-    return false;
+    return 0;
   }
   size_t at = 0;
-  ForEachRowInOrder(h, frame->Interlaced(), [&](uint32_t y) {
-    std::memcpy(coded.data() + at, bits + y * stride, w);
+  ForEachRowInOrder(h, frame.Interlaced(), [&](uint32_t y) {
+    std::memcpy(coded.data() + at, pixels + y * stride, w);
     at += w;
   });
   in.pixels = coded.data();
-  if (LossyLzwPixels(in, decoded.data()) == 0 || decoded == coded) return false;
+  const uint64_t size = LossyLzwPixels(in, decoded.data());
+  if (size == 0) return 0;
   at = 0;
-  ForEachRowInOrder(h, frame->Interlaced(), [&](uint32_t y) {
-    std::memcpy(bits + y * stride, decoded.data() + at, w);
+  ForEachRowInOrder(h, frame.Interlaced(), [&](uint32_t y) {
+    std::memcpy(out + y * stride, decoded.data() + at, w);
     at += w;
   });
+  return size;
+}
+
+// What the screen shows before each frame, as indexes of the global palette (-1 unknown).
+struct IndexScreen {
+  uint32_t width = 0, height = 0;
+  std::vector<int16_t> at;
+  // Calls f(pixel of the frame's rows, screen cell) for the frame's pixels on the screen.
+  template <typename F>
+  void Over(const Frame& frame, uint64_t stride, F f) {
+    for (uint32_t y = 0; y < frame.height; ++y) {
+      const int64_t sy = int64_t{frame.top} + y;
+      if (sy < 0 || sy >= height) continue;
+      for (uint32_t x = 0; x < frame.width; ++x) {
+        const int64_t sx = int64_t{frame.left} + x;
+        if (sx >= 0 && sx < width) f(y * stride + x, at[static_cast<size_t>(sy) * width + sx]);
+      }
+    }
+  }
+};
+
+}  // namespace
+
+bool LossyCompressFrame(Frame* frame, int tolerance) {
+  uint64_t stride = 0;
+  uint8_t* bits = tolerance > 0 ? CodableBits(frame, &stride) : nullptr;
+  if (!bits) return false;
+  std::vector<uint8_t> out;
+  try {
+    out.assign(bits, bits + stride * frame->height);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  if (LossyRows(*frame, bits, stride, tolerance, out.data()) == 0 ||
+      std::equal(out.begin(), out.end(), bits))
+    return false;
+  std::copy(out.begin(), out.end(), bits);
   TouchFrame(frame);
+  return true;
+}
+
+bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter* progress) {
+  if (tolerance <= 0) return true;
+  IndexScreen screen{animation.screenWidth, animation.screenHeight, {}};
+  std::vector<uint8_t> plain, filled;
+  try {
+    screen.at.assign(size_t{screen.width} * screen.height, -1);
+  } catch (const std::bad_alloc&) {
+    return LossyCompressAnimation(animation, tolerance, progress);
+  }
+  ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 1)));
+  bool changed = false;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    uint64_t stride = 0;
+    uint8_t* bits = CodableBits(f, &stride);
+    const bool global = f->palette == animation.globalPalette.get() && !f->localPalette;
+    const int clear = f->Transparent() ? f->transparentIndex : -1;
+    if (bits) {
+      try {
+        plain.assign(bits, bits + stride * f->height);
+        filled = plain;
+      } catch (const std::bad_alloc&) {
+        return LossyCompressAnimation(animation, tolerance, progress);
+      }
+      uint64_t size = LossyRows(*f, bits, stride, tolerance, plain.data());
+      uint8_t* chosen = size ? plain.data() : bits;
+      bool any = false;
+      if (global && clear >= 0) {
+        screen.Over(*f, stride, [&](uint64_t k, int16_t shown) {
+          if (filled[k] == clear && shown >= 0) filled[k] = static_cast<uint8_t>(shown), any = true;
+        });
+      }
+      const uint64_t fillSize =
+          any ? LossyRows(*f, filled.data(), stride, tolerance, filled.data()) : 0;
+      if (fillSize && (size == 0 || fillSize <= size)) chosen = filled.data();
+      if (chosen != bits && !std::equal(chosen, chosen + stride * f->height, bits)) {
+        std::copy(chosen, chosen + stride * f->height, bits);
+        TouchFrame(f);
+        changed = true;
+      }
+    }
+    // What the next frame is drawn over: a restore to the previous picture leaves it as it was.
+    const bool leaves = bits && global && f->Disposal() <= 1;
+    if (f->Disposal() != 3) {
+      screen.Over(*f, stride, [&](uint64_t k, int16_t& shown) {
+        if (!leaves)
+          shown = -1;
+        else if (bits[k] != clear)
+          shown = bits[k];
+      });
+    }
+    if (!ProgressStep(progress)) {
+      if (changed) animation.encodedSizeCache = -1;
+      return false;
+    }
+  }
+  if (changed) animation.encodedSizeCache = -1;
   return true;
 }
 

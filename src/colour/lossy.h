@@ -28,6 +28,13 @@ bool LossyCompressFrame(Frame* frame, int tolerance);
 // encoded size unknown when something changed.
 bool LossyCompressAnimation(Animation& animation, int tolerance, ProgressMeter* progress);
 
+// As LossyCompressAnimation, and a frame whose clear pixels hide colours of the global palette
+// (what the frames before it leave there) is also coded with those drawn in: the coder's strings
+// then run through them. The smaller is kept: transparency made from a tolerance is scattered
+// on a panning picture, and there the drawn pixels code smaller. No pixel shows a colour further
+// than tolerance from what it showed before.
+bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter* progress);
+
 // The optimize dialog's trial with the lossy step after the optimizer's own when the options
 // ask for it; the copy is measured once, after both.
 TrialStatus RunOptimizeTrialWithLossy(const Animation& document, OptimizeOptions options,

@@ -431,6 +431,7 @@ struct MapJob {
   std::atomic<size_t> done{0};
   std::atomic<bool> stop{false};
   float strength = 0;
+  float tolerance2 = 0;  // settings.tolerance squared
   uint8_t slot = 0;
 };
 
@@ -459,6 +460,65 @@ void MarkRows(std::atomic<uint32_t>& done, uint32_t rows) {
   done.notify_all();
 }
 
+// Whether a pixel keeps the index of the one under it in the previous picture: always where its
+// source did not change, else when that colour is within the job's tolerance of the nearest.
+bool StaysAsBefore(const MapJob& job, MapWork& work, uint32_t packed, uint32_t before,
+                   uint8_t index) {
+  if (before == packed) return true;
+  if (job.tolerance2 <= 0 || before == 0) return false;  // clear before: that is not shown
+  const PaletteEntry& e = (*job.palette)[index];
+  const PaletteEntry& n = (*job.palette)[work.cache.Find(packed)];
+  const ColourPoint source = PointOf(packed >> 16 & 255, packed >> 8 & 255, packed & 255);
+  return Distance2(source, PointOf(e.red, e.green, e.blue)) <=
+         Distance2(source, PointOf(n.red, n.green, n.blue)) + job.tolerance2;
+}
+
+// Whether the tolerance pays on picture k, once the one before it is mapped: where most of the
+// changed pixels may keep their colour (a slow zoom, a still scene) the kept ones make long
+// transparent runs; where a picture moves as a whole (a pan) only some may, and those scatter
+// through the changed ones and cost more than they save.
+bool ToleranceFits(const MapJob& job, MapWork& work, size_t k) {
+  constexpr double Share = 0.9;  // a slow zoom keeps over 90 %, a pan far less
+  const PixelSource& s = (*job.pictures)[k].source;
+  const int before = job.previous[k];
+  const PixelSource& p = (*job.pictures)[before].source;
+  const std::vector<uint8_t>& prevImage = (*job.images)[before];
+  WaitForRow(job.rowsDone[before], s.height - 1);
+  uint64_t changed = 0, kept = 0;
+  for (uint32_t y = 0; y < s.height; ++y) {
+    FetchRow(s, y, work.row.data());
+    FetchRow(p, y, work.previousRow.data());
+    const uint8_t* prevOut = prevImage.data() + IndexStride(s.width) * y;
+    for (uint32_t x = 0; x < s.width; ++x) {
+      if (work.row[x] == work.previousRow[x] || work.row[x] == 0) continue;
+      ++changed;
+      kept += StaysAsBefore(job, work, work.row[x], work.previousRow[x], prevOut[x]);
+    }
+  }
+  return kept >= Share * static_cast<double>(changed);
+}
+
+// Without diffusion, a row against the previous picture's: a pixel keeps that picture's index
+// for the tolerance only inside a run of pixels that all may, so that what the optimizer makes
+// transparent comes in runs the coder takes cheaply. Scattered kept pixels cost more than they
+// save: on a panning clip they made the file larger.
+void MapRowKeeping(const MapJob& job, MapWork& work, uint32_t width, const uint8_t* prevOut,
+                   uint8_t* out) {
+  constexpr uint32_t KeptRun = 3;
+  const uint32_t* row = work.row.data();
+  const uint32_t* before = work.previousRow.data();
+  uint32_t start = 0;
+  for (uint32_t x = 0; x <= width; ++x) {
+    if (x < width && row[x] != 0 && StaysAsBefore(job, work, row[x], before[x], prevOut[x]))
+      continue;
+    const bool keep = x - start >= KeptRun;
+    for (uint32_t k = start; k < x; ++k)
+      out[k] = keep || row[k] == before[k] ? prevOut[k] : work.cache.Find(row[k]);
+    if (x < width) out[x] = row[x] == 0 ? job.slot : work.cache.Find(row[x]);
+    start = x + 1;
+  }
+}
+
 // Floyd-Steinberg damped by strength, with each diffused error bounded so that one stray pixel
 // cannot streak; a pixel whose source equals the one under it in the previous picture takes
 // that picture's index (and passes on that choice's own error, whatever came in).
@@ -475,6 +535,7 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
   const auto& palette = *job.palette;
   std::fill(work.errors[0].begin(), work.errors[0].end(), 0.0f);
   std::fill(work.errors[1].begin(), work.errors[1].end(), 0.0f);
+  const bool keeping = strength == 0 && prev && job.tolerance2 > 0 && ToleranceFits(job, work, k);
   for (uint32_t y = 0; y < s.height; ++y) {
     if (job.stop.load(std::memory_order_relaxed)) break;
     FetchRow(s, y, work.row.data());
@@ -487,6 +548,11 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
     std::fill(below - 3, below + (size_t{s.width} + 1) * 3, 0.0f);
     uint8_t* out = image.data() + stride * y;
     const uint8_t* prevOut = prevImage ? prevImage->data() + stride * y : nullptr;
+    if (keeping && prevOut) {
+      MapRowKeeping(job, work, s.width, prevOut, out);
+      MarkRows(done, y + 1);
+      continue;
+    }
     uint32_t lastColour = 0;
     uint8_t lastIndex = 0;
     for (uint32_t x = 0; x < s.width; ++x) {
@@ -506,7 +572,7 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
                             static_cast<float>(packed & 255)};
       float value[3];
       uint8_t index;
-      if (prevOut && work.previousRow[x] == packed) {
+      if (prevOut && StaysAsBefore(job, work, packed, work.previousRow[x], prevOut[x])) {
         index = prevOut[x];
         std::copy(src, src + 3, value);
       } else {
@@ -592,12 +658,22 @@ QualitySettings QualityFor(int quality) {
   QualitySettings s;
   // From 8 colours at the bottom to 256 at the top, evenly in bits per pixel between: each
   // halving of the palette costs about 2 dB and saves about a third of the bytes.
-  const double bits = 3 + 5 * (level / 100.0);
+  // Below 30 the colours fall a little faster: the tolerance then does more per byte.
+  const double bits = 3 + 5 * (level / 100.0) - (level < 30 ? (30 - level) * 0.03 : 0);
   s.colours = std::clamp(static_cast<int>(std::lround(std::pow(2.0, bits))), 8, 256);
-  // Diffusion costs bytes and, measured against the source, fidelity too; it pays only where
-  // so few colours are left that flat bands would show.
-  s.dither = level < 30 ? 35 : 0;
-  s.refinePasses = 2 + level * 6 / 100;
+  // Diffusion costs bytes and, measured against the source, fidelity too; at the low levels it
+  // also defeats the optimizer's transparency, so that those made larger files than level 35.
+  s.dither = 0;
+  s.refinePasses = 6 + level * 4 / 100;
+  // From 20 down a frame re-sends only what moved more than the tolerance: on a slow zoom
+  // this is what brings a file down to a third. Above it the tolerance is left out: with the
+  // denser palettes there the lossy coder does more, and on a pan the two together cost more
+  // than either.
+  s.tolerance = level <= 20 ? static_cast<int>(std::lround(20 + (20 - level) * 1.2))
+                : level < 60 ? (60 - level) / 2 : 0;
+  // The lossy amount grows as the level falls, faster below 40 and 30: with fewer colours the
+  // coder finds fewer neighbours within a given amount.
+  s.lossy = level < 85 ? (85 - level + std::max(0, 40 - level) + std::max(0, 30 - level)) / 2 : 0;
   return s;
 }
 
@@ -655,10 +731,12 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     job.nearest = &nearest;
     job.images = &images;
     job.strength = std::clamp(settings.dither, 0, 100) / 100.0f;
+    const float tolerance = static_cast<float>(std::clamp(settings.tolerance, 0, 255));
+    job.tolerance2 = tolerance * tolerance;
     job.slot = static_cast<uint8_t>(entries.size() - 1);
     job.rowsDone.reset(new std::atomic<uint32_t>[pictures.size()]());
     job.previous.assign(pictures.size(), -1);
-    for (size_t k = 1; k < pictures.size() && job.strength > 0; ++k) {
+    for (size_t k = 1; k < pictures.size() && (job.strength > 0 || job.tolerance2 > 0); ++k) {
       const HqPicture& a = pictures[k - 1];
       const HqPicture& b = pictures[k];
       if (a.left == b.left && a.top == b.top && a.source.width == b.source.width &&

@@ -26,8 +26,11 @@ struct QualitySettings {
   int colours = 256;     // palette entries, a transparent slot included when one is needed
   int dither = 0;        // error diffusion, 0 none .. 100 full
   int refinePasses = 4;  // k-means passes after the variance cut
-  // The GIF writer's lossy amount (0 exact) is chosen here too once the writer takes one, so
-  // that each level keeps the best quality per byte of all three.
+  // A pixel at the same place as in the previous picture keeps that picture's colour when the
+  // squared RGB distance to its source grows by at most tolerance² over the nearest colour's:
+  // most of a slowly moving picture is then not sent again, and no error piles up.
+  int tolerance = 0;
+  int lossy = 0;  // the lossy LZW amount a level's save uses (0 exact), see colour/lossy.h
 };
 // Levels outside 1..100 are brought within.
 QualitySettings QualityFor(int quality);

@@ -1,6 +1,7 @@
 // The high-quality method applied to frames: the pictures they show, one palette for them all,
 // and their new images installed.
 #include <algorithm>
+#include <bit>
 #include <new>
 
 #include "base/messages.h"
@@ -48,7 +49,16 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
       pictures.push_back(p);
       reserve = reserve || p.source.alphaRows || p.source.transparentIndex >= 0;
     }
-    if (!QuantizePictures(pictures, settings, reserve, progress, &result))
+    // A palette without a free entry leaves the optimizer no transparent index for what stays
+    // as it was on screen: with several frames the slot is kept anyway, past the level's colours
+    // while the written table has room for it, else in place of the last one.
+    QualitySettings levelSettings = settings;
+    if (!reserve && used.size() > 1) {
+      reserve = true;
+      const auto colours = static_cast<unsigned>(std::clamp(settings.colours, 2, 256));
+      levelSettings.colours = static_cast<int>(std::min(colours + 1, std::bit_ceil(colours)));
+    }
+    if (!QuantizePictures(pictures, levelSettings, reserve, progress, &result))
       return ProgressCancelled(progress) ? 2 : 0;
     // Every new image is made before any frame changes, so a shortage changes nothing.
     for (size_t k = 0; k < used.size(); ++k) {

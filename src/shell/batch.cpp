@@ -3,12 +3,14 @@
 #include <algorithm>
 #include <cstdio>
 #include <new>
+#include <utility>
 
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/lossy.h"
 #include "colour/optimize.h"
 #include "colour/palette_fit.h"
 #include "core/undo.h"
@@ -17,6 +19,7 @@
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "shell/batch_internal.h"
+#include "shell/document_commands.h"
 
 namespace lw {
 namespace {
@@ -116,25 +119,33 @@ void Input(Run& run, char letter, const std::string& input) {
   const uint32_t word = run.quality > 0 ? HighQualityMergeWord(run.quality) : 0;
   if (!FinishLoad(run.state, std::move(chain), std::string(), count, nullptr, nullptr, word)) {
     ShowErrorId(str::BatchMergeFailed);
-  } else if (opening) {
-    run.name = first;
+    return;
   }
+  if (opening) run.name = first;
+  if (run.quality > 0) batch::AfterQualityLevel(run);
+}
+
+// The lossy amount a --quality level chose, once, just before a GIF is written: after the
+// optimizer, whose transparency it keeps, as an explicit --lossy would be.
+void LevelLossy(Run& run, int type) {
+  const int tolerance = std::exchange(run.levelLossy, 0);
+  if (tolerance <= 0 || type != savetype::Gif || !PrepareOptimize(run.state)) return;
+  if (LossyCompressOverScreen(*run.state.document, tolerance, nullptr)) AfterOptimize(run.state);
 }
 
 void Output(Run& run, const std::string& output) {
   ShellState& state = run.state;
-  if (!state.document) {
-    ShowErrorId(str::BatchNothingToOutput);
-  } else if (output.empty()) {
-    ShowErrorId(str::CannotWriteFile, "");
-  } else if (run.outputType == 0 && run.frames == 0 && !run.webp.filled) {
+  if (!state.document) return ShowErrorId(str::BatchNothingToOutput);
+  if (output.empty()) return ShowErrorId(str::CannotWriteFile, "");
+  const int type = run.outputType != 0 ? run.outputType : SaveTypeFromName(output);
+  if (run.frames == 0) LevelLossy(run, type);
+  if (run.outputType == 0 && run.frames == 0 && !run.webp.filled) {
     state.documentPath = output;
     if (!SaveCommand(state)) run.failed = true;
   } else {
     SaveOptions options;
     options.optionBits = run.frames != 0 ? run.frames : saveopt::Plain;
     options.webp = run.webp;
-    int type = run.outputType != 0 ? run.outputType : SaveTypeFromName(output);
     if (!SaveTypedCommand(state, output, type, options)) run.failed = true;
   }
 }

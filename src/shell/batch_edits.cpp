@@ -163,6 +163,16 @@ void Colors(Run& run, Flag flag, Value value) {
 
 void Dither(Run& run, Flag, Value) { run.dither = true; }
 
+}  // namespace
+
+void AfterQualityLevel(Run& run) {
+  run.levelLossy = QualityFor(run.quality).lossy;
+  for (Frame* f = FirstFrame(Document(run)); f; f = NextFrame(f))
+    if (f->bits()) FreeRgbPlane(f);  // a frame with nothing else keeps it
+}
+
+namespace {
+
 // The inputs that follow get one palette by the high-quality method at this level; an
 // animation already open is reduced by it now, as the dialog's high-quality choice does.
 void Quality(Run& run, Flag flag, Value value) {
@@ -173,6 +183,7 @@ void Quality(Run& run, Flag flag, Value value) {
   AnimationPtr copy;
   if (!MakeReducedCopyHq(Document(run), run.quality, false, nullptr, &copy)) return;
   if (KeepReducedCopy(Document(run), std::move(copy))) AfterOptimize(run.state);
+  AfterQualityLevel(run);
 }
 
 // The properties bar's delay, on the listed frames or all of them.
@@ -258,6 +269,7 @@ void Lossy(Run& run, Flag flag, Value value) {
   int64_t tolerance = 0;
   if (!ParseWholeNumber(value, 0, LossyLargestTolerance, &tolerance))
     return BadValue(run, flag, value);
+  run.levelLossy = 0;  // the amount asked for replaces the level's
   if (!PrepareOptimize(run.state)) return;
   if (LossyCompressAnimation(Document(run), static_cast<int>(tolerance), nullptr))
     AfterOptimize(run.state);

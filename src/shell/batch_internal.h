@@ -19,6 +19,7 @@ struct Run {
   bool dither = false;
   WebpSettings webp;    // --webp; unfilled: the stored choice
   int quality = 0;      // --quality: the level inputs get their palette at; 0 the stored way
+  int levelLossy = 0;   // the lossy amount that level gives the next GIF saved, unless --lossy
   bool failed = false;  // a failure that showed no message (a save that did not happen)
   bool stop = false;    // a flag stopped the batch
 };
@@ -34,6 +35,11 @@ struct LongFlag {
   // value is the argument, empty for none; flag is the name as given, for messages.
   void (*run)(Run& run, const std::string& flag, const std::string& value);
 };
+
+// After the document got its palette at the --quality level: its 24-bit data goes (the level
+// made the picture, and the optimizer works on indexes), and the level's lossy amount waits for
+// the next GIF written.
+void AfterQualityLevel(Run& run);
 
 // The long flags, in the order of the help.
 const LongFlag* LongFlags(size_t* count);

@@ -16,6 +16,7 @@
 #include "colour/optimize.h"
 #include "colour/optimize_trial.h"
 #include "colour/palette_fit.h"
+#include "colour/quantize_hq.h"
 #include "colour/reduce_trial.h"
 #include "core/undo.h"
 #include "edit/crop_move.h"
@@ -89,12 +90,14 @@ Edit Reduced(int n, bool dither) {
     AfterOptimize(s);
   };
 }
-Edit QualityReduced(int quality) {
+// The level's own lossy amount comes with the GIF written, unless --lossy said otherwise.
+Edit QualityReduced(int quality, bool levelLossy = true) {
   return [=](ShellState& s) {
     AnimationPtr copy;
     ASSERT_TRUE(MakeReducedCopyHq(*s.document, quality, false, nullptr, &copy));
     KeepReducedCopy(*s.document, std::move(copy));
     AfterOptimize(s);
+    if (levelLossy) LossyCompressOverScreen(*s.document, QualityFor(quality).lossy, nullptr);
   };
 }
 Edit Optimized(uint32_t options) {
@@ -278,6 +281,7 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--colors", "4"}, Reduced(4, false)),
       edited({"--dither", "--colors", "3"}, Reduced(3, true)),
       edited({"--quality", "40"}, QualityReduced(40)),
+      edited({"--quality", "40", "--lossy", "0"}, QualityReduced(40, false)),
       edited({"--delay", "25:0,-1"}, Selected({0, 2}, [](ShellState& s) { SetDelayCommand(s, 25); })),
       edited({"--delete", "-2--1"}, Selected({1, 2}, command(DeleteFramesCommand))),
       edited({"--reverse"}, Selected({0, 1, 2}, command(ReverseOrderCommand))),

@@ -84,5 +84,38 @@ TEST(Lossy, PixelsStayWithinTheToleranceAndPhotoLikePicturesShrink) {
   EXPECT_LT(CheckedLossySize(*a, 40), Written(*a).size() * 3 / 4);
 }
 
+// Every picture as shown, one after the other (none folded into another).
+std::vector<uint32_t> Pictures(const Animation& a) {
+  std::vector<uint32_t> out;
+  FrameViewer viewer;
+  viewer.background = test::kNothingShown;
+  EXPECT_TRUE(PrepareViewer(&viewer, &a, a.screenWidth, a.screenHeight));
+  for (int n = 1; n <= a.frameCount; ++n) {
+    ShowPictureUpTo(&viewer, n, false);
+    const PixelView v = ViewerPicture(&viewer);
+    for (size_t y = 0; y < size_t(v.height); ++y)
+      out.insert(out.end(), v.pixels + y * v.stride, v.pixels + y * v.stride + v.width);
+  }
+  return out;
+}
+
+// Clear pixels drawn in from what lies beneath: whatever the disposals and local palettes, every
+// pixel shown stays within the tolerance of what was shown there without the lossy step.
+TEST(Lossy, OverTheScreenEveryShownPixelStaysNear) {
+  for (uint32_t seed = 1; seed <= 40; ++seed) {
+    AnimationPtr a = test::RandomAnimation(seed, seed % 3 == 0);
+    AnimationPtr lossy = DuplicateAnimation(*a, nullptr);
+    const uint32_t n = 20 + seed * 13 % 150;
+    ASSERT_TRUE(LossyCompressOverScreen(*lossy, static_cast<int>(n), nullptr));
+    const std::vector<uint32_t> want = Pictures(*a), got = Pictures(*lossy);
+    for (size_t k = 0; k < std::min(want.size(), got.size()); ++k) {
+      const uint8_t x[3] = {uint8_t(want[k] >> 16), uint8_t(want[k] >> 8), uint8_t(want[k])};
+      const uint8_t y[3] = {uint8_t(got[k] >> 16), uint8_t(got[k] >> 8), uint8_t(got[k])};
+      ASSERT_TRUE((want[k] == test::kNothingShown) == (got[k] == test::kNothingShown) &&
+                  LossyDistance30(x, y) <= 30 * n) << "seed " << seed << ", pixel " << k;
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lw

@@ -121,6 +121,34 @@ TEST(HighQualityColours, StillAreasDoNotShimmer) {
   EXPECT_EQ(moved, 0);
 }
 
+// Colours drifting each frame, all in the palette: with a tolerance every pixel shows a colour
+// within it of its own source (kept ones do not drift), and some keep the previous frame's.
+TEST(HighQualityColours, ToleranceBoundsEveryPixelOverDriftingClips) {
+  for (uint32_t seed = 0; seed < 3; ++seed) {
+    std::mt19937 random(seed);
+    std::vector<uint32_t> ramp{static_cast<uint32_t>(random() & 0xFFFFFF)};
+    while (ramp.size() < 200) ramp.push_back((ramp.back() + (random() & 0x030303)) & 0xFFFFFF);
+    std::vector<Drawn> frames;
+    for (uint32_t f = 0; f < 8; ++f)
+      frames.emplace_back(256, 128, [&](uint32_t x, uint32_t y) { return ramp[(x + y + f) % 200]; });
+    std::vector<HqPicture> pictures;
+    for (const Drawn& d : frames) pictures.push_back(d.Picture());
+    const int tolerance = 6 + static_cast<int>(seed) * 5;
+    HqResult r;
+    ASSERT_TRUE(QuantizePictures(pictures, {256, 0, 4, tolerance}, false, nullptr, &r));
+    int kept = 0;
+    auto point = [](uint32_t c) { return PointOf(c >> 16, c >> 8 & 255, c & 255); };
+    for (size_t k = 0; k < frames.size(); ++k)
+      for (uint32_t y = 0; y < 128; ++y)
+        for (uint32_t x = 0; x < 256; ++x) {
+          const uint32_t a = frames[k].At(x, y), b = Shown(r, frames[k], k, x, y);
+          kept += a != b;
+          ASSERT_LE(Distance2(point(a), point(b)), tolerance * tolerance);
+        }
+    EXPECT_GT(kept, 0);
+  }
+}
+
 // The import's choice: frames of 24-bit data and frames with local palettes end on one global
 // palette, exactly when their colours fit.
 TEST(HighQualityColours, FittingGivesOneExactPalette) {
