@@ -394,12 +394,103 @@ std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) 
 // ---------------------------------------------------------------------------------------------
 // Mapping
 
+// The nearest palette entry of 24-bit colours through a grid over the cube: each cell lists
+// only the entries that can be nearest to some point of it (those no farther at their closest
+// than the best entry is at its farthest), so a search weighs a handful, not all. The cells
+// are listed from cells twice their size, whose lists hold every entry theirs can need. Ties
+// go to the lowest index.
+class PaletteGrid {
+ public:
+  static constexpr int Shift = 3;  // cells of 8 levels a side
+
+  PaletteGrid(const std::vector<PaletteEntry>& palette, int excluded) {
+    std::vector<Candidate> all;
+    for (int i = 0; i < static_cast<int>(palette.size()); ++i) {
+      const PaletteEntry& e = palette[i];
+      if (i != excluded) all.push_back({e.red, e.green, e.blue, static_cast<uint8_t>(i)});
+    }
+    std::vector<uint32_t> coarseStarts;
+    std::vector<Candidate> coarse;
+    Fill(
+        Shift + 1, [&](const int*) { return std::make_pair(all.data(), all.data() + all.size()); },
+        &coarseStarts, &coarse);
+    Fill(
+        Shift,
+        [&](const int* low) {
+          const uint32_t cell = CellAt(Shift + 1, low[0], low[1], low[2]);
+          return std::make_pair(coarse.data() + coarseStarts[cell],
+                                coarse.data() + coarseStarts[cell + 1]);
+        },
+        &starts_, &candidates_);
+  }
+
+  uint8_t Find(uint32_t rgb) const {
+    const int r = rgb >> 16 & 255, g = rgb >> 8 & 255, b = rgb & 255;
+    const uint32_t cell = CellAt(Shift, r, g, b);
+    int32_t best = std::numeric_limits<int32_t>::max();
+    uint8_t found = 0;
+    for (uint32_t k = starts_[cell]; k < starts_[cell + 1]; ++k) {
+      const Candidate& c = candidates_[k];
+      const int32_t dr = r - c.r, dg = g - c.g, db = b - c.b;
+      const int32_t d = dr * dr + dg * dg + db * db;
+      if (d < best || (d == best && c.index < found)) best = d, found = c.index;
+    }
+    return found;
+  }
+
+ private:
+  struct Candidate {
+    uint8_t r, g, b, index;
+  };
+
+  static uint32_t CellAt(int shift, int r, int g, int b) {
+    const int bits = 8 - shift;
+    return static_cast<uint32_t>((r >> shift) << 2 * bits | (g >> shift) << bits | b >> shift);
+  }
+
+  // The lists of every cell of 2^shift levels a side, each taken from pool(its low corner).
+  template <typename Pool>
+  static void Fill(int shift, Pool pool, std::vector<uint32_t>* starts,
+                   std::vector<Candidate>* lists) {
+    const int bits = 8 - shift, side = 1 << bits, mask = side - 1;
+    starts->assign(size_t{1} << 3 * bits, 0);
+    starts->push_back(0);
+    std::vector<int32_t> nearest;
+    for (int cell = 0; cell < side * side * side; ++cell) {
+      const int low[3] = {(cell >> 2 * bits) << shift, (cell >> bits & mask) << shift,
+                          (cell & mask) << shift};
+      const auto [first, last] = pool(low);
+      nearest.clear();
+      int32_t bound = std::numeric_limits<int32_t>::max();
+      for (const Candidate* c = first; c != last; ++c) {
+        const int v[3] = {c->r, c->g, c->b};
+        int32_t nearSum = 0, farSum = 0;
+        for (int d = 0; d < 3; ++d) {
+          const int lo = low[d], hi = low[d] + (1 << shift) - 1;
+          const int inside = v[d] < lo ? lo - v[d] : v[d] > hi ? v[d] - hi : 0;
+          const int far = std::max(v[d] - lo, hi - v[d]);
+          nearSum += inside * inside;
+          farSum += far * far;
+        }
+        nearest.push_back(nearSum);
+        bound = std::min(bound, farSum);
+      }
+      for (const Candidate* c = first; c != last; ++c)
+        if (nearest[c - first] <= bound) lists->push_back(*c);
+      (*starts)[cell + 1] = static_cast<uint32_t>(lists->size());
+    }
+  }
+
+  std::vector<uint32_t> starts_;
+  std::vector<Candidate> candidates_;
+};
+
 // The nearest palette index of 24-bit colours, remembered in a direct-mapped cache of its own
 // (one per thread, so nothing is shared while pictures are mapped side by side).
 class ColourCache {
  public:
   static constexpr int Bits = 17;
-  ColourCache(const NearestPoint& nearest)
+  explicit ColourCache(const PaletteGrid& nearest)
       : nearest_(nearest), keys_(size_t{1} << Bits, 0), values_(size_t{1} << Bits) {}
   uint8_t Find(uint32_t rgb) {
     rgb &= 0xFFFFFF;
@@ -407,14 +498,13 @@ class ColourCache {
     uint32_t key = rgb | 0x80000000u;
     if (keys_[slot] != key) {
       keys_[slot] = key;
-      values_[slot] =
-          static_cast<uint8_t>(nearest_.Find(PointOf(rgb >> 16, (rgb >> 8) & 255, rgb & 255)));
+      values_[slot] = nearest_.Find(rgb);
     }
     return values_[slot];
   }
 
  private:
-  const NearestPoint& nearest_;
+  const PaletteGrid& nearest_;
   std::vector<uint32_t> keys_;
   std::vector<uint8_t> values_;
 };
@@ -423,13 +513,14 @@ class ColourCache {
 struct MapJob {
   const std::vector<HqPicture>* pictures;
   const std::vector<PaletteEntry>* palette;
-  const NearestPoint* nearest;
+  const PaletteGrid* nearest;
   std::vector<std::vector<uint8_t>>* images;
   std::vector<int> previous;  // the picture at the same place just before, -1 none
   std::unique_ptr<std::atomic<uint32_t>[]> rowsDone;
   std::atomic<size_t> next{0};
   std::atomic<size_t> done{0};
   std::atomic<bool> stop{false};
+  std::atomic<bool> shortOfMemory{false};
   float strength = 0;
   uint8_t slot = 0;
 };
@@ -439,7 +530,7 @@ struct MapWork {
   ColourCache cache;
   std::vector<uint32_t> row, previousRow;
   std::vector<float> errors[2];
-  MapWork(const NearestPoint& nearest, uint32_t widest)
+  MapWork(const PaletteGrid& nearest, uint32_t widest)
       : cache(nearest), row(widest), previousRow(widest) {
     for (auto& e : errors) e.assign((size_t{widest} + 2) * 3, 0.0f);
   }
@@ -473,10 +564,55 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
   const float strength = job.strength;
   constexpr float Limit = 48.0f;
   const auto& palette = *job.palette;
+  try {
+    image.assign(stride * s.height, 0);
+  } catch (const std::bad_alloc&) {
+    job.shortOfMemory = true;
+    job.stop = true;
+  }
   std::fill(work.errors[0].begin(), work.errors[0].end(), 0.0f);
   std::fill(work.errors[1].begin(), work.errors[1].end(), 0.0f);
   for (uint32_t y = 0; y < s.height; ++y) {
     if (job.stop.load(std::memory_order_relaxed)) break;
+    uint8_t* out = image.data() + stride * y;
+    if (strength == 0) {
+      // Each colour has one answer, so a row that shows what the previous picture's row showed
+      // takes that row's answers.
+      bool same = false, fetched = false;
+      if (prev && s.rgbRows && prev->rgbRows && !s.alphaRows == !prev->alphaRows) {
+        same = std::memcmp(s.rgbRows + s.rgbStride * y, prev->rgbRows + prev->rgbStride * y,
+                           size_t{3} * s.width) == 0 &&
+               (!s.alphaRows || std::memcmp(s.alphaRows + s.alphaStride * y,
+                                            prev->alphaRows + prev->alphaStride * y,
+                                            s.width) == 0);
+      } else if (prev) {
+        FetchRow(s, y, work.row.data());
+        FetchRow(*prev, y, work.previousRow.data());
+        fetched = true;
+        same = std::equal(work.row.begin(), work.row.begin() + s.width, work.previousRow.begin());
+      }
+      if (same) {
+        WaitForRow(job.rowsDone[before], y);
+        // A picture given up leaves no rows to take.
+        if (prevImage->size() < stride * (y + 1)) break;
+        std::memcpy(out, prevImage->data() + stride * y, s.width);
+      } else {
+        if (!fetched) FetchRow(s, y, work.row.data());
+        uint32_t lastColour = 0;
+        uint8_t lastIndex = 0;
+        for (uint32_t x = 0; x < s.width; ++x) {
+          const uint32_t packed = work.row[x];
+          if (packed == 0) {
+            out[x] = job.slot;
+            continue;
+          }
+          if (packed != lastColour) lastIndex = work.cache.Find(packed), lastColour = packed;
+          out[x] = lastIndex;
+        }
+      }
+      MarkRows(done, y + 1);
+      continue;
+    }
     FetchRow(s, y, work.row.data());
     if (prev) {
       WaitForRow(job.rowsDone[before], y);
@@ -485,20 +621,12 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
     float* here = work.errors[y & 1].data() + 3;  // one pixel of margin on each side
     float* below = work.errors[(y + 1) & 1].data() + 3;
     std::fill(below - 3, below + (size_t{s.width} + 1) * 3, 0.0f);
-    uint8_t* out = image.data() + stride * y;
+    if (prevImage && prevImage->size() < stride * (y + 1)) break;
     const uint8_t* prevOut = prevImage ? prevImage->data() + stride * y : nullptr;
-    uint32_t lastColour = 0;
-    uint8_t lastIndex = 0;
     for (uint32_t x = 0; x < s.width; ++x) {
       const uint32_t packed = work.row[x];
       if (packed == 0) {
         out[x] = job.slot;
-        continue;
-      }
-      if (strength == 0) {
-        // Each colour has one answer: still areas stay still without looking back.
-        if (packed != lastColour) lastIndex = work.cache.Find(packed), lastColour = packed;
-        out[x] = lastIndex;
         continue;
       }
       const float src[3] = {static_cast<float>((packed >> 16) & 255),
@@ -638,17 +766,11 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     if (entries.empty()) entries.push_back({0, 0, 0, 0});
     if (reserveSlot) entries.push_back({0, 0, 0, 0});
 
-    std::vector<ColourPoint> points;
-    for (const PaletteEntry& e : entries) points.push_back(PointOf(e.red, e.green, e.blue));
-    NearestPoint nearest;
-    nearest.Set(points, reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
+    const PaletteGrid nearest(entries, reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
 
     ProgressSetText(progress, TableText(str::RemappingFrameColours));
+    // Each image is made by the thread that maps it, so the pages are filled on every core.
     std::vector<std::vector<uint8_t>> images(pictures.size());
-    for (size_t k = 0; k < pictures.size(); ++k) {
-      const PixelSource& s = pictures[k].source;
-      images[k].assign(IndexStride(s.width) * s.height, 0);
-    }
     MapJob job;
     job.pictures = &pictures;
     job.palette = &entries;
@@ -658,7 +780,7 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     job.slot = static_cast<uint8_t>(entries.size() - 1);
     job.rowsDone.reset(new std::atomic<uint32_t>[pictures.size()]());
     job.previous.assign(pictures.size(), -1);
-    for (size_t k = 1; k < pictures.size() && job.strength > 0; ++k) {
+    for (size_t k = 1; k < pictures.size(); ++k) {
       const HqPicture& a = pictures[k - 1];
       const HqPicture& b = pictures[k];
       if (a.left == b.left && a.top == b.top && a.source.width == b.source.width &&
@@ -668,7 +790,7 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     std::vector<std::unique_ptr<MapWork>> works;
     for (int i = 0; i < threads; ++i) works.push_back(std::make_unique<MapWork>(nearest, widest));
     RunThreads(threads, [&](int i) { MapWorker(job, *works[i], progress, i == 0); });
-    if (job.stop) return false;
+    if (job.stop || job.shortOfMemory) return false;
 
     out->palette = std::make_unique<Palette>();
     out->palette->entries = std::move(entries);
