@@ -21,6 +21,7 @@
 #include "base/strings.h"
 #include "core/alpha_rule.h"
 #include "core/gif_writer.h"
+#include "core/picture_budget.h"
 
 namespace lw {
 
@@ -409,19 +410,25 @@ class PaletteGrid {
       const PaletteEntry& e = palette[i];
       if (i != excluded) all.push_back({e.red, e.green, e.blue, static_cast<uint8_t>(i)});
     }
-    std::vector<uint32_t> coarseStarts;
-    std::vector<Candidate> coarse;
-    Fill(
-        Shift + 1, [&](const int*) { return std::make_pair(all.data(), all.data() + all.size()); },
-        &coarseStarts, &coarse);
-    Fill(
-        Shift,
-        [&](const int* low) {
-          const uint32_t cell = CellAt(Shift + 1, low[0], low[1], low[2]);
-          return std::make_pair(coarse.data() + coarseStarts[cell],
-                                coarse.data() + coarseStarts[cell + 1]);
-        },
-        &starts_, &candidates_);
+    // From cells of 32 levels a side down to the finest, each level's lists from the last's.
+    std::vector<uint32_t> coarseStarts = {0, static_cast<uint32_t>(all.size())};
+    std::vector<Candidate> coarse = std::move(all);
+    for (int shift = 5; shift >= Shift; --shift) {
+      std::vector<uint32_t> starts;
+      std::vector<Candidate> lists;
+      Fill(
+          shift,
+          [&](const int* low) {
+            const uint32_t cell = shift == 5 ? 0 : CellAt(shift + 1, low[0], low[1], low[2]);
+            return std::make_pair(coarse.data() + coarseStarts[cell],
+                                  coarse.data() + coarseStarts[cell + 1]);
+          },
+          &starts, &lists);
+      coarseStarts = std::move(starts);
+      coarse = std::move(lists);
+    }
+    starts_ = std::move(coarseStarts);
+    candidates_ = std::move(coarse);
   }
 
   uint8_t Find(uint32_t rgb) const {
@@ -565,7 +572,7 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
   constexpr float Limit = 48.0f;
   const auto& palette = *job.palette;
   try {
-    image.assign(stride * s.height, 0);
+    ResizePicture(&image, stride * s.height);
   } catch (const std::bad_alloc&) {
     job.shortOfMemory = true;
     job.stop = true;

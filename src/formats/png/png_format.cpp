@@ -308,7 +308,7 @@ enum class PngOutcome { Read, Damaged, NoMemory, Silent };
 uint8_t* PlaceRgbRows(void* context, uint32_t width, uint32_t height) {
   auto* rows = static_cast<std::vector<uint8_t>*>(context);
   try {
-    rows->resize(RgbStride(width) * height);
+    ResizePicture(rows, RgbStride(width) * height);
   } catch (const std::bad_alloc&) {
     return nullptr;
   }
