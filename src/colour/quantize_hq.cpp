@@ -66,6 +66,24 @@ void FetchRow(const PixelSource& s, uint32_t y, uint32_t* out) {
   }
 }
 
+// Whether two 24-bit pictures of one width, both with an alpha plane or neither, hold the same
+// bytes on row y; false for any other pair, whatever they show.
+bool SameRgbRow(const PixelSource& a, const PixelSource& b, uint32_t y) {
+  if (!a.rgbRows || !b.rgbRows || !a.alphaRows != !b.alphaRows || a.width != b.width)
+    return false;
+  return std::memcmp(a.rgbRows + a.rgbStride * y, b.rgbRows + b.rgbStride * y,
+                     size_t{3} * a.width) == 0 &&
+         (!a.alphaRows ||
+          std::memcmp(a.alphaRows + a.alphaStride * y, b.alphaRows + b.alphaStride * y,
+                      a.width) == 0);
+}
+
+// Whether a picture stands where the one before it stood, at its size.
+bool SamePlace(const HqPicture& a, const HqPicture& b) {
+  return a.left == b.left && a.top == b.top && a.source.width == b.source.width &&
+         a.source.height == b.source.height;
+}
+
 // ---------------------------------------------------------------------------------------------
 // Histogram
 
@@ -137,7 +155,10 @@ struct Histogram {
     exact.Add(packed);
   }
 
-  void AddPicture(const PixelSource& s) {
+  // Picture k of them; a row the same as the one under it in the picture before is counted
+  // once with that one, weighted by how many pictures in a row show it.
+  void AddPicture(const std::vector<HqPicture>& pictures, size_t k) {
+    const PixelSource& s = pictures[k].source;
     if (!s.rgbRows) {
       // Indexed pictures: count the indexes, then each colour once with its weight.
       uint64_t counts[256] = {};
@@ -157,22 +178,33 @@ struct Histogram {
       }
       return;
     }
+    auto repeats = [&](size_t j, uint32_t y) {
+      return j > 0 && SamePlace(pictures[j - 1], pictures[j]) &&
+             SameRgbRow(pictures[j - 1].source, pictures[j].source, y);
+    };
     // Runs of one colour (flat areas, screen pictures) count once.
     uint32_t colour = 0;
-    uint64_t run = 0;
+    uint64_t run = 0, weight = 1;
     for (uint32_t y = 0; y < s.height; ++y) {
+      if (repeats(k, y)) continue;
+      uint64_t shown = 1;
+      for (size_t j = k + 1; j < pictures.size() && repeats(j, y); ++j) ++shown;
+      if (shown != weight) {
+        if (colour != 0) AddColour(colour, run * weight);
+        colour = 0, run = 0, weight = shown;
+      }
       FetchRow(s, y, row.data());
       for (uint32_t x = 0; x < s.width; ++x) {
         if (row[x] == colour) {
           ++run;
           continue;
         }
-        if (colour != 0) AddColour(colour, run);
+        if (colour != 0) AddColour(colour, run * weight);
         colour = row[x];
         run = 1;
       }
     }
-    if (colour != 0) AddColour(colour, run);
+    if (colour != 0) AddColour(colour, run * weight);
   }
 
   void Merge(const Histogram& other) {
@@ -496,7 +528,7 @@ class PaletteGrid {
 // (one per thread, so nothing is shared while pictures are mapped side by side).
 class ColourCache {
  public:
-  static constexpr int Bits = 17;
+  static constexpr int Bits = 20;
   explicit ColourCache(const PaletteGrid& nearest)
       : nearest_(nearest), keys_(size_t{1} << Bits, 0), values_(size_t{1} << Bits) {}
   uint8_t Find(uint32_t rgb) {
@@ -587,11 +619,7 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
       // takes that row's answers.
       bool same = false, fetched = false;
       if (prev && s.rgbRows && prev->rgbRows && !s.alphaRows == !prev->alphaRows) {
-        same = std::memcmp(s.rgbRows + s.rgbStride * y, prev->rgbRows + prev->rgbStride * y,
-                           size_t{3} * s.width) == 0 &&
-               (!s.alphaRows || std::memcmp(s.alphaRows + s.alphaStride * y,
-                                            prev->alphaRows + prev->alphaStride * y,
-                                            s.width) == 0);
+        same = SameRgbRow(s, *prev, y);
       } else if (prev) {
         FetchRow(s, y, work.row.data());
         FetchRow(*prev, y, work.previousRow.data());
@@ -709,7 +737,7 @@ bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t 
   std::atomic<bool> stop{false};
   RunThreads(threads, [&](int i) {
     for (size_t k = next++; k < pictures.size() && !stop; k = next++) {
-      parts[i]->AddPicture(pictures[k].source);
+      parts[i]->AddPicture(pictures, k);
       size_t finished = ++done;
       if (i == 0 && !ProgressSetPosition(progress, static_cast<uint32_t>(finished))) stop = true;
     }
@@ -788,11 +816,7 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     job.rowsDone.reset(new std::atomic<uint32_t>[pictures.size()]());
     job.previous.assign(pictures.size(), -1);
     for (size_t k = 1; k < pictures.size(); ++k) {
-      const HqPicture& a = pictures[k - 1];
-      const HqPicture& b = pictures[k];
-      if (a.left == b.left && a.top == b.top && a.source.width == b.source.width &&
-          a.source.height == b.source.height)
-        job.previous[k] = static_cast<int>(k - 1);
+      if (SamePlace(pictures[k - 1], pictures[k])) job.previous[k] = static_cast<int>(k - 1);
     }
     std::vector<std::unique_ptr<MapWork>> works;
     for (int i = 0; i < threads; ++i) works.push_back(std::make_unique<MapWork>(nearest, widest));

@@ -123,7 +123,7 @@ TEST(HighQualityColours, StillAreasDoNotShimmer) {
 
 // Undithered, every opaque pixel takes an entry as near as any (clear ones the slot), however
 // the frames share rows with the one before: same colours, same colours but another alpha, or
-// the one frame without an alpha plane.
+// the one frame without an alpha plane; and shared rows count as often as they are shown.
 TEST(HighQualityColours, UnditheredPixelsTakeANearestEntryWhateverTheRowsShare) {
   constexpr uint32_t W = 256, H = 128;
   std::mt19937 random(7);
@@ -168,6 +168,11 @@ TEST(HighQualityColours, UnditheredPixelsTakeANearestEntryWhateverTheRowsShare) 
         for (int i = 0; i < slot; ++i) best = std::min(best, distance(p, i));
         ASSERT_EQ(distance(p, chosen), best) << k << " " << x << "," << y;
       }
+  // Moved apart, no frame shares a row with another: the same palette and images all the same.
+  for (uint32_t k = 0; k < 8; ++k) pictures[k].left = static_cast<int32_t>(k);
+  HqResult apart = Quantized(pictures, 64, 0, true);
+  EXPECT_EQ(apart.palette->entries, entries);
+  EXPECT_EQ(apart.images, r.images);
 }
 
 // The import's choice: frames of 24-bit data and frames with local palettes end on one global
