@@ -19,6 +19,7 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/nearest_grid.h"
 #include "core/alpha_rule.h"
 #include "core/gif_writer.h"
 #include "core/picture_budget.h"
@@ -69,13 +70,11 @@ void FetchRow(const PixelSource& s, uint32_t y, uint32_t* out) {
 // Whether two 24-bit pictures of one width, both with an alpha plane or neither, hold the same
 // bytes on row y; false for any other pair, whatever they show.
 bool SameRgbRow(const PixelSource& a, const PixelSource& b, uint32_t y) {
-  if (!a.rgbRows || !b.rgbRows || !a.alphaRows != !b.alphaRows || a.width != b.width)
-    return false;
+  if (!a.rgbRows || !b.rgbRows || !a.alphaRows != !b.alphaRows || a.width != b.width) return false;
   return std::memcmp(a.rgbRows + a.rgbStride * y, b.rgbRows + b.rgbStride * y,
                      size_t{3} * a.width) == 0 &&
-         (!a.alphaRows ||
-          std::memcmp(a.alphaRows + a.alphaStride * y, b.alphaRows + b.alphaStride * y,
-                      a.width) == 0);
+         (!a.alphaRows || std::memcmp(a.alphaRows + a.alphaStride * y,
+                                      b.alphaRows + b.alphaStride * y, a.width) == 0);
 }
 
 // Whether a picture stands where the one before it stood, at its size.
@@ -427,109 +426,12 @@ std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) 
 // ---------------------------------------------------------------------------------------------
 // Mapping
 
-// The nearest palette entry of 24-bit colours through a grid over the cube: each cell lists
-// only the entries that can be nearest to some point of it (those no farther at their closest
-// than the best entry is at its farthest), so a search weighs a handful, not all. The cells
-// are listed from cells twice their size, whose lists hold every entry theirs can need. Ties
-// go to the lowest index.
-class PaletteGrid {
- public:
-  static constexpr int Shift = 3;  // cells of 8 levels a side
-
-  PaletteGrid(const std::vector<PaletteEntry>& palette, int excluded) {
-    std::vector<Candidate> all;
-    for (int i = 0; i < static_cast<int>(palette.size()); ++i) {
-      const PaletteEntry& e = palette[i];
-      if (i != excluded) all.push_back({e.red, e.green, e.blue, static_cast<uint8_t>(i)});
-    }
-    // From cells of 32 levels a side down to the finest, each level's lists from the last's.
-    std::vector<uint32_t> coarseStarts = {0, static_cast<uint32_t>(all.size())};
-    std::vector<Candidate> coarse = std::move(all);
-    for (int shift = 5; shift >= Shift; --shift) {
-      std::vector<uint32_t> starts;
-      std::vector<Candidate> lists;
-      Fill(
-          shift,
-          [&](const int* low) {
-            const uint32_t cell = shift == 5 ? 0 : CellAt(shift + 1, low[0], low[1], low[2]);
-            return std::make_pair(coarse.data() + coarseStarts[cell],
-                                  coarse.data() + coarseStarts[cell + 1]);
-          },
-          &starts, &lists);
-      coarseStarts = std::move(starts);
-      coarse = std::move(lists);
-    }
-    starts_ = std::move(coarseStarts);
-    candidates_ = std::move(coarse);
-  }
-
-  uint8_t Find(uint32_t rgb) const {
-    const int r = rgb >> 16 & 255, g = rgb >> 8 & 255, b = rgb & 255;
-    const uint32_t cell = CellAt(Shift, r, g, b);
-    int32_t best = std::numeric_limits<int32_t>::max();
-    uint8_t found = 0;
-    for (uint32_t k = starts_[cell]; k < starts_[cell + 1]; ++k) {
-      const Candidate& c = candidates_[k];
-      const int32_t dr = r - c.r, dg = g - c.g, db = b - c.b;
-      const int32_t d = dr * dr + dg * dg + db * db;
-      if (d < best || (d == best && c.index < found)) best = d, found = c.index;
-    }
-    return found;
-  }
-
- private:
-  struct Candidate {
-    uint8_t r, g, b, index;
-  };
-
-  static uint32_t CellAt(int shift, int r, int g, int b) {
-    const int bits = 8 - shift;
-    return static_cast<uint32_t>((r >> shift) << 2 * bits | (g >> shift) << bits | b >> shift);
-  }
-
-  // The lists of every cell of 2^shift levels a side, each taken from pool(its low corner).
-  template <typename Pool>
-  static void Fill(int shift, Pool pool, std::vector<uint32_t>* starts,
-                   std::vector<Candidate>* lists) {
-    const int bits = 8 - shift, side = 1 << bits, mask = side - 1;
-    starts->assign(size_t{1} << 3 * bits, 0);
-    starts->push_back(0);
-    std::vector<int32_t> nearest;
-    for (int cell = 0; cell < side * side * side; ++cell) {
-      const int low[3] = {(cell >> 2 * bits) << shift, (cell >> bits & mask) << shift,
-                          (cell & mask) << shift};
-      const auto [first, last] = pool(low);
-      nearest.clear();
-      int32_t bound = std::numeric_limits<int32_t>::max();
-      for (const Candidate* c = first; c != last; ++c) {
-        const int v[3] = {c->r, c->g, c->b};
-        int32_t nearSum = 0, farSum = 0;
-        for (int d = 0; d < 3; ++d) {
-          const int lo = low[d], hi = low[d] + (1 << shift) - 1;
-          const int inside = v[d] < lo ? lo - v[d] : v[d] > hi ? v[d] - hi : 0;
-          const int far = std::max(v[d] - lo, hi - v[d]);
-          nearSum += inside * inside;
-          farSum += far * far;
-        }
-        nearest.push_back(nearSum);
-        bound = std::min(bound, farSum);
-      }
-      for (const Candidate* c = first; c != last; ++c)
-        if (nearest[c - first] <= bound) lists->push_back(*c);
-      (*starts)[cell + 1] = static_cast<uint32_t>(lists->size());
-    }
-  }
-
-  std::vector<uint32_t> starts_;
-  std::vector<Candidate> candidates_;
-};
-
 // The nearest palette index of 24-bit colours, remembered in a direct-mapped cache of its own
 // (one per thread, so nothing is shared while pictures are mapped side by side).
 class ColourCache {
  public:
   static constexpr int Bits = 20;
-  explicit ColourCache(const PaletteGrid& nearest)
+  explicit ColourCache(const NearestColourGrid& nearest)
       : nearest_(nearest), keys_(size_t{1} << Bits, 0), values_(size_t{1} << Bits) {}
   uint8_t Find(uint32_t rgb) {
     rgb &= 0xFFFFFF;
@@ -543,7 +445,7 @@ class ColourCache {
   }
 
  private:
-  const PaletteGrid& nearest_;
+  const NearestColourGrid& nearest_;
   std::vector<uint32_t> keys_;
   std::vector<uint8_t> values_;
 };
@@ -552,7 +454,7 @@ class ColourCache {
 struct MapJob {
   const std::vector<HqPicture>* pictures;
   const std::vector<PaletteEntry>* palette;
-  const PaletteGrid* nearest;
+  const NearestColourGrid* nearest;
   std::vector<std::vector<uint8_t>>* images;
   std::vector<int> previous;  // the picture at the same place just before, -1 none
   std::unique_ptr<std::atomic<uint32_t>[]> rowsDone;
@@ -569,7 +471,7 @@ struct MapWork {
   ColourCache cache;
   std::vector<uint32_t> row, previousRow;
   std::vector<float> errors[2];
-  MapWork(const PaletteGrid& nearest, uint32_t widest)
+  MapWork(const NearestColourGrid& nearest, uint32_t widest)
       : cache(nearest), row(widest), previousRow(widest) {
     for (auto& e : errors) e.assign((size_t{widest} + 2) * 3, 0.0f);
   }
@@ -801,7 +703,8 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     if (entries.empty()) entries.push_back({0, 0, 0, 0});
     if (reserveSlot) entries.push_back({0, 0, 0, 0});
 
-    const PaletteGrid nearest(entries, reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
+    const NearestColourGrid nearest(entries,
+                                    reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
 
     ProgressSetText(progress, TableText(str::RemappingFrameColours));
     // Each image is made by the thread that maps it, so the pages are filled on every core.

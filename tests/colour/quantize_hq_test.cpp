@@ -143,8 +143,11 @@ TEST(HighQualityColours, UnditheredPixelsTakeANearestEntryWhateverTheRowsShare) 
         if (y % 5 == 0) alpha[k][y * IndexStride(W) + random() % W] = 0;
       }
     }
-    pictures[k].source = {.width = W, .height = H, .rgbRows = rgb[k].data(),
-                          .rgbStride = RgbStride(W), .alphaRows = alpha[k].data(),
+    pictures[k].source = {.width = W,
+                          .height = H,
+                          .rgbRows = rgb[k].data(),
+                          .rgbStride = RgbStride(W),
+                          .alphaRows = alpha[k].data(),
                           .alphaStride = IndexStride(W)};
   }
   pictures[5].source.alphaRows = nullptr;
