@@ -19,8 +19,10 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/nearest_grid.h"
 #include "core/alpha_rule.h"
 #include "core/gif_writer.h"
+#include "core/picture_budget.h"
 
 namespace lw {
 
@@ -63,6 +65,22 @@ void FetchRow(const PixelSource& s, uint32_t y, uint32_t* out) {
       out[x] = Opaque;  // an index past the palette shows black
     }
   }
+}
+
+// Whether two 24-bit pictures of one width, both with an alpha plane or neither, hold the same
+// bytes on row y; false for any other pair, whatever they show.
+bool SameRgbRow(const PixelSource& a, const PixelSource& b, uint32_t y) {
+  if (!a.rgbRows || !b.rgbRows || !a.alphaRows != !b.alphaRows || a.width != b.width) return false;
+  return std::memcmp(a.rgbRows + a.rgbStride * y, b.rgbRows + b.rgbStride * y,
+                     size_t{3} * a.width) == 0 &&
+         (!a.alphaRows || std::memcmp(a.alphaRows + a.alphaStride * y,
+                                      b.alphaRows + b.alphaStride * y, a.width) == 0);
+}
+
+// Whether a picture stands where the one before it stood, at its size.
+bool SamePlace(const HqPicture& a, const HqPicture& b) {
+  return a.left == b.left && a.top == b.top && a.source.width == b.source.width &&
+         a.source.height == b.source.height;
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -136,7 +154,10 @@ struct Histogram {
     exact.Add(packed);
   }
 
-  void AddPicture(const PixelSource& s) {
+  // Picture k of them; a row the same as the one under it in the picture before is counted
+  // once with that one, weighted by how many pictures in a row show it.
+  void AddPicture(const std::vector<HqPicture>& pictures, size_t k) {
+    const PixelSource& s = pictures[k].source;
     if (!s.rgbRows) {
       // Indexed pictures: count the indexes, then each colour once with its weight.
       uint64_t counts[256] = {};
@@ -156,22 +177,33 @@ struct Histogram {
       }
       return;
     }
+    auto repeats = [&](size_t j, uint32_t y) {
+      return j > 0 && SamePlace(pictures[j - 1], pictures[j]) &&
+             SameRgbRow(pictures[j - 1].source, pictures[j].source, y);
+    };
     // Runs of one colour (flat areas, screen pictures) count once.
     uint32_t colour = 0;
-    uint64_t run = 0;
+    uint64_t run = 0, weight = 1;
     for (uint32_t y = 0; y < s.height; ++y) {
+      if (repeats(k, y)) continue;
+      uint64_t shown = 1;
+      for (size_t j = k + 1; j < pictures.size() && repeats(j, y); ++j) ++shown;
+      if (shown != weight) {
+        if (colour != 0) AddColour(colour, run * weight);
+        colour = 0, run = 0, weight = shown;
+      }
       FetchRow(s, y, row.data());
       for (uint32_t x = 0; x < s.width; ++x) {
         if (row[x] == colour) {
           ++run;
           continue;
         }
-        if (colour != 0) AddColour(colour, run);
+        if (colour != 0) AddColour(colour, run * weight);
         colour = row[x];
         run = 1;
       }
     }
-    if (colour != 0) AddColour(colour, run);
+    if (colour != 0) AddColour(colour, run * weight);
   }
 
   void Merge(const Histogram& other) {
@@ -398,8 +430,8 @@ std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) 
 // (one per thread, so nothing is shared while pictures are mapped side by side).
 class ColourCache {
  public:
-  static constexpr int Bits = 17;
-  ColourCache(const NearestPoint& nearest)
+  static constexpr int Bits = 20;
+  explicit ColourCache(const NearestColourGrid& nearest)
       : nearest_(nearest), keys_(size_t{1} << Bits, 0), values_(size_t{1} << Bits) {}
   uint8_t Find(uint32_t rgb) {
     rgb &= 0xFFFFFF;
@@ -407,14 +439,13 @@ class ColourCache {
     uint32_t key = rgb | 0x80000000u;
     if (keys_[slot] != key) {
       keys_[slot] = key;
-      values_[slot] =
-          static_cast<uint8_t>(nearest_.Find(PointOf(rgb >> 16, (rgb >> 8) & 255, rgb & 255)));
+      values_[slot] = nearest_.Find(rgb);
     }
     return values_[slot];
   }
 
  private:
-  const NearestPoint& nearest_;
+  const NearestColourGrid& nearest_;
   std::vector<uint32_t> keys_;
   std::vector<uint8_t> values_;
 };
@@ -423,13 +454,14 @@ class ColourCache {
 struct MapJob {
   const std::vector<HqPicture>* pictures;
   const std::vector<PaletteEntry>* palette;
-  const NearestPoint* nearest;
+  const NearestColourGrid* nearest;
   std::vector<std::vector<uint8_t>>* images;
   std::vector<int> previous;  // the picture at the same place just before, -1 none
   std::unique_ptr<std::atomic<uint32_t>[]> rowsDone;
   std::atomic<size_t> next{0};
   std::atomic<size_t> done{0};
   std::atomic<bool> stop{false};
+  std::atomic<bool> shortOfMemory{false};
   float strength = 0;
   float tolerance2 = 0;  // settings.tolerance squared
   uint8_t slot = 0;
@@ -440,7 +472,7 @@ struct MapWork {
   ColourCache cache;
   std::vector<uint32_t> row, previousRow;
   std::vector<float> errors[2];
-  MapWork(const NearestPoint& nearest, uint32_t widest)
+  MapWork(const NearestColourGrid& nearest, uint32_t widest)
       : cache(nearest), row(widest), previousRow(widest) {
     for (auto& e : errors) e.assign((size_t{widest} + 2) * 3, 0.0f);
   }
@@ -533,11 +565,70 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
   const float strength = job.strength;
   constexpr float Limit = 48.0f;
   const auto& palette = *job.palette;
+  try {
+    ResizePicture(&image, stride * s.height);
+  } catch (const std::bad_alloc&) {
+    job.shortOfMemory = true;
+    job.stop = true;
+  }
   std::fill(work.errors[0].begin(), work.errors[0].end(), 0.0f);
   std::fill(work.errors[1].begin(), work.errors[1].end(), 0.0f);
   const bool keeping = strength == 0 && prev && job.tolerance2 > 0 && ToleranceFits(job, work, k);
   for (uint32_t y = 0; y < s.height; ++y) {
     if (job.stop.load(std::memory_order_relaxed)) break;
+    uint8_t* out = image.data() + stride * y;
+    if (strength == 0) {
+      // Each colour has one answer, so a row that shows what the previous picture's row showed
+      // takes that row's answers.
+      bool same = false, fetched = false;
+      if (prev && s.rgbRows && prev->rgbRows && !s.alphaRows == !prev->alphaRows) {
+        same = SameRgbRow(s, *prev, y);
+      } else if (prev) {
+        FetchRow(s, y, work.row.data());
+        FetchRow(*prev, y, work.previousRow.data());
+        fetched = true;
+        same = std::equal(work.row.begin(), work.row.begin() + s.width, work.previousRow.begin());
+      }
+      if (same) {
+        WaitForRow(job.rowsDone[before], y);
+        // A picture given up leaves no rows to take.
+        if (prevImage->size() < stride * (y + 1)) break;
+        std::memcpy(out, prevImage->data() + stride * y, s.width);
+      } else {
+        if (!fetched) FetchRow(s, y, work.row.data());
+        // Once a tolerance has kept colours that are not the nearest, a pixel that did not
+        // change keeps its index too, or it would be sent again for nothing.
+        const uint8_t* prevOut = nullptr;
+        if (prev && (keeping || job.tolerance2 > 0)) {
+          if (!fetched) FetchRow(*prev, y, work.previousRow.data());
+          WaitForRow(job.rowsDone[before], y);
+          if (prevImage->size() < stride * (y + 1)) break;
+          prevOut = prevImage->data() + stride * y;
+        }
+        if (keeping && prevOut) {
+          MapRowKeeping(job, work, s.width, prevOut, out);
+          MarkRows(done, y + 1);
+          continue;
+        }
+        uint32_t lastColour = 0;
+        uint8_t lastIndex = 0;
+        for (uint32_t x = 0; x < s.width; ++x) {
+          const uint32_t packed = work.row[x];
+          if (packed == 0) {
+            out[x] = job.slot;
+            continue;
+          }
+          if (prevOut && packed == work.previousRow[x]) {
+            out[x] = prevOut[x];
+            continue;
+          }
+          if (packed != lastColour) lastIndex = work.cache.Find(packed), lastColour = packed;
+          out[x] = lastIndex;
+        }
+      }
+      MarkRows(done, y + 1);
+      continue;
+    }
     FetchRow(s, y, work.row.data());
     if (prev) {
       WaitForRow(job.rowsDone[before], y);
@@ -546,25 +637,12 @@ void MapPicture(MapJob& job, MapWork& work, size_t k) {
     float* here = work.errors[y & 1].data() + 3;  // one pixel of margin on each side
     float* below = work.errors[(y + 1) & 1].data() + 3;
     std::fill(below - 3, below + (size_t{s.width} + 1) * 3, 0.0f);
-    uint8_t* out = image.data() + stride * y;
+    if (prevImage && prevImage->size() < stride * (y + 1)) break;
     const uint8_t* prevOut = prevImage ? prevImage->data() + stride * y : nullptr;
-    if (keeping && prevOut) {
-      MapRowKeeping(job, work, s.width, prevOut, out);
-      MarkRows(done, y + 1);
-      continue;
-    }
-    uint32_t lastColour = 0;
-    uint8_t lastIndex = 0;
     for (uint32_t x = 0; x < s.width; ++x) {
       const uint32_t packed = work.row[x];
       if (packed == 0) {
         out[x] = job.slot;
-        continue;
-      }
-      if (strength == 0) {
-        // Each colour has one answer: still areas stay still without looking back.
-        if (packed != lastColour) lastIndex = work.cache.Find(packed), lastColour = packed;
-        out[x] = lastIndex;
         continue;
       }
       const float src[3] = {static_cast<float>((packed >> 16) & 255),
@@ -640,7 +718,7 @@ bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t 
   std::atomic<bool> stop{false};
   RunThreads(threads, [&](int i) {
     for (size_t k = next++; k < pictures.size() && !stop; k = next++) {
-      parts[i]->AddPicture(pictures[k].source);
+      parts[i]->AddPicture(pictures, k);
       size_t finished = ++done;
       if (i == 0 && !ProgressSetPosition(progress, static_cast<uint32_t>(finished))) stop = true;
     }
@@ -714,17 +792,12 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     if (entries.empty()) entries.push_back({0, 0, 0, 0});
     if (reserveSlot) entries.push_back({0, 0, 0, 0});
 
-    std::vector<ColourPoint> points;
-    for (const PaletteEntry& e : entries) points.push_back(PointOf(e.red, e.green, e.blue));
-    NearestPoint nearest;
-    nearest.Set(points, reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
+    const NearestColourGrid nearest(entries,
+                                    reserveSlot ? static_cast<int>(entries.size()) - 1 : -1);
 
     ProgressSetText(progress, TableText(str::RemappingFrameColours));
+    // Each image is made by the thread that maps it, so the pages are filled on every core.
     std::vector<std::vector<uint8_t>> images(pictures.size());
-    for (size_t k = 0; k < pictures.size(); ++k) {
-      const PixelSource& s = pictures[k].source;
-      images[k].assign(IndexStride(s.width) * s.height, 0);
-    }
     MapJob job;
     job.pictures = &pictures;
     job.palette = &entries;
@@ -736,17 +809,13 @@ bool QuantizePictures(const std::vector<HqPicture>& pictures, const QualitySetti
     job.slot = static_cast<uint8_t>(entries.size() - 1);
     job.rowsDone.reset(new std::atomic<uint32_t>[pictures.size()]());
     job.previous.assign(pictures.size(), -1);
-    for (size_t k = 1; k < pictures.size() && (job.strength > 0 || job.tolerance2 > 0); ++k) {
-      const HqPicture& a = pictures[k - 1];
-      const HqPicture& b = pictures[k];
-      if (a.left == b.left && a.top == b.top && a.source.width == b.source.width &&
-          a.source.height == b.source.height)
-        job.previous[k] = static_cast<int>(k - 1);
+    for (size_t k = 1; k < pictures.size(); ++k) {
+      if (SamePlace(pictures[k - 1], pictures[k])) job.previous[k] = static_cast<int>(k - 1);
     }
     std::vector<std::unique_ptr<MapWork>> works;
     for (int i = 0; i < threads; ++i) works.push_back(std::make_unique<MapWork>(nearest, widest));
     RunThreads(threads, [&](int i) { MapWorker(job, *works[i], progress, i == 0); });
-    if (job.stop) return false;
+    if (job.stop || job.shortOfMemory) return false;
 
     out->palette = std::make_unique<Palette>();
     out->palette->entries = std::move(entries);

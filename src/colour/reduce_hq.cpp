@@ -1,8 +1,11 @@
 // The high-quality method applied to frames: the pictures they show, one palette for them all,
 // and their new images installed.
 #include <algorithm>
+#include <atomic>
 #include <bit>
 #include <new>
+#include <system_error>
+#include <thread>
 
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -11,6 +14,7 @@
 #include "base/strings.h"
 #include "colour/colour_internal.h"
 #include "colour/quantize_hq.h"
+#include "core/gif_writer.h"
 
 namespace lw {
 
@@ -60,15 +64,35 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
     }
     if (!QuantizePictures(pictures, levelSettings, reserve, progress, &result))
       return ProgressCancelled(progress) ? 2 : 0;
-    // Every new image is made before any frame changes, so a shortage changes nothing.
-    for (size_t k = 0; k < used.size(); ++k) {
-      const PixelSource& s = pictures[k].source;
-      dibs.push_back(BuildDib(s.width, s.height, result.palette.get()));
-      if (dibs.back().empty()) return 0;
-      std::copy(result.images[k].begin(), result.images[k].end(),
-                dibs.back().begin() + DibBitsOffset);
-      result.images[k] = {};
+    // Every new image is made before any frame changes, so a shortage changes nothing. They
+    // are made on every core: filling that much new memory is no small part of the work.
+    dibs.resize(used.size());
+    std::atomic<size_t> next{0};
+    std::atomic<bool> shortOfMemory{false};
+    auto build = [&] {
+      for (size_t k = next++; k < used.size() && !shortOfMemory; k = next++) {
+        const PixelSource& s = pictures[k].source;
+        dibs[k] = BuildDib(s.width, s.height, result.palette.get());
+        if (dibs[k].empty()) {
+          shortOfMemory = true;
+          break;
+        }
+        std::copy(result.images[k].begin(), result.images[k].end(),
+                  dibs[k].begin() + DibBitsOffset);
+        result.images[k] = {};
+      }
+    };
+    std::vector<std::thread> helpers;
+    try {
+      for (int i = 1; i < std::min(GifEncoderThreads(), 4) && used.size() > 1; ++i)
+        helpers.emplace_back(build);
+    } catch (const std::system_error&) {
+      // The threads that started share the work.
+    } catch (const std::bad_alloc&) {
     }
+    build();
+    for (std::thread& t : helpers) t.join();
+    if (shortOfMemory) return 0;
   } catch (const std::bad_alloc&) {
     return 0;
   }

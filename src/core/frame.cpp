@@ -10,7 +10,7 @@
 #include "base/strings.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
-#include "platform/memory_pages.h"
+#include "core/picture_budget.h"
 
 namespace lw {
 
@@ -65,9 +65,7 @@ std::vector<uint8_t> BuildDib(uint32_t width, uint32_t height, const Palette* pa
   uint64_t size = DibBitsOffset + stride * h;
   std::vector<uint8_t> dib;
   try {
-    dib.reserve(size);
-    PopulatePages(dib.data(), size);
-    dib.resize(size);
+    ResizePicture(&dib, size);
   } catch (const std::bad_alloc&) {
     return {};
   } catch (const std::length_error&) {

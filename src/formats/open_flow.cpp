@@ -16,6 +16,7 @@
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
 #include "formats/live_edit.h"
+#include "formats/png/png_format.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 
@@ -247,6 +248,7 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
                   int askText, int askTitle) {
   ReadRun run;
   ProgressSetRange(meter, static_cast<uint32_t>(paths.size()));
+  PngReadAhead readAhead(paths);
   for (size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
     run.lastPath = path;

@@ -16,6 +16,7 @@
 #include "core/undo.h"
 #include "edit/resize.h"
 #include "formats/open_flow.h"
+#include "formats/png/png_format.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "shell/batch_internal.h"
@@ -77,11 +78,14 @@ int ReadPattern(const std::string& argument, AnimationPtr* chain, std::string* f
     ShowErrorId(str::BatchInputNotFound, argument.c_str());
     return 0;
   }
+  std::vector<std::string> paths;
+  for (const FolderEntry& e : entries)
+    if (!e.isFolder) paths.push_back(folder + e.name);
+  PngReadAhead readAhead(paths);
   int count = 0;
-  for (const FolderEntry& e : entries) {
-    if (e.isFolder) continue;
-    if (count == 0) *first = folder + e.name;
-    if (!ReadInto(folder + e.name, chain, &count)) break;
+  for (const std::string& path : paths) {
+    if (count == 0) *first = path;
+    if (!ReadInto(path, chain, &count)) break;
   }
   return count;
 }

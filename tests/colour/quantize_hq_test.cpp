@@ -149,6 +149,63 @@ TEST(HighQualityColours, ToleranceBoundsEveryPixelOverDriftingClips) {
   }
 }
 
+// Undithered, every opaque pixel takes an entry as near as any (clear ones the slot), however
+// the frames share rows with the one before: same colours, same colours but another alpha, or
+// the one frame without an alpha plane; and shared rows count as often as they are shown.
+TEST(HighQualityColours, UnditheredPixelsTakeANearestEntryWhateverTheRowsShare) {
+  constexpr uint32_t W = 256, H = 128;
+  std::mt19937 random(7);
+  std::vector<std::vector<uint8_t>> rgb(8), alpha(8);
+  std::vector<HqPicture> pictures(8);
+  for (uint32_t k = 0; k < 8; ++k) {
+    rgb[k].resize(RgbStride(W) * H);
+    alpha[k].assign(IndexStride(W) * H, 255);
+    for (uint32_t y = 0; y < H; ++y) {
+      uint8_t* row = &rgb[k][y * RgbStride(W)];
+      if (k > 0 && (y + k) % 3 == 0) {
+        std::copy_n(&rgb[k - 1][y * RgbStride(W)], 3 * W, row);
+        std::copy_n(&alpha[k - 1][y * IndexStride(W)], W, &alpha[k][y * IndexStride(W)]);
+        if (k % 2) alpha[k][y * IndexStride(W) + y] ^= 255;
+      } else {
+        for (uint32_t i = 0; i < 3 * W; ++i) row[i] = static_cast<uint8_t>(random());
+        if (y % 5 == 0) alpha[k][y * IndexStride(W) + random() % W] = 0;
+      }
+    }
+    pictures[k].source = {.width = W,
+                          .height = H,
+                          .rgbRows = rgb[k].data(),
+                          .rgbStride = RgbStride(W),
+                          .alphaRows = alpha[k].data(),
+                          .alphaStride = IndexStride(W)};
+  }
+  pictures[5].source.alphaRows = nullptr;
+  HqResult r = Quantized(pictures, 64, 0, true);
+  const auto& entries = r.palette->entries;
+  const int slot = static_cast<int>(entries.size()) - 1;
+  auto distance = [&](const uint8_t* p, int i) {
+    return Distance2(PointOf(p[2], p[1], p[0]),
+                     PointOf(entries[i].red, entries[i].green, entries[i].blue));
+  };
+  for (uint32_t k = 0; k < 8; ++k)
+    for (uint32_t y = 0; y < H; ++y)
+      for (uint32_t x = 0; x < W; ++x) {
+        const uint8_t* p = &rgb[k][y * RgbStride(W) + 3 * x];
+        const int chosen = r.images[k][y * IndexStride(W) + x];
+        if (pictures[k].source.alphaRows && alpha[k][y * IndexStride(W) + x] == 0) {
+          ASSERT_EQ(chosen, slot) << k << " " << x << "," << y;
+          continue;
+        }
+        float best = std::numeric_limits<float>::max();
+        for (int i = 0; i < slot; ++i) best = std::min(best, distance(p, i));
+        ASSERT_EQ(distance(p, chosen), best) << k << " " << x << "," << y;
+      }
+  // Moved apart, no frame shares a row with another: the same palette and images all the same.
+  for (uint32_t k = 0; k < 8; ++k) pictures[k].left = static_cast<int32_t>(k);
+  HqResult apart = Quantized(pictures, 64, 0, true);
+  EXPECT_EQ(apart.palette->entries, entries);
+  EXPECT_EQ(apart.images, r.images);
+}
+
 // The import's choice: frames of 24-bit data and frames with local palettes end on one global
 // palette, exactly when their colours fit.
 TEST(HighQualityColours, FittingGivesOneExactPalette) {

@@ -46,5 +46,47 @@ TEST_F(PngTest, DamagedAndOversizedFilesAreRefusedWithTheirMessage) {
   }
 }
 
+// Decoded ahead on helper threads or not, each file reads the same with the same message, in
+// whatever order the reader asks: one skipped and asked late, one asked twice, one off the list.
+TEST_F(PngTest, ReadingAheadReadsWhatReadingReads) {
+  AnimationPtr doc = MakeDocument(13, 5);
+  std::vector<uint32_t> colours(13 * 5);
+  for (size_t i = 0; i < colours.size(); ++i) colours[i] = static_cast<uint32_t>(i * 0x10305);
+  Frame* rgb = TrueColourFrame(13, 5, colours);
+  Frame* rgba = TrueColourFrame(13, 5, colours, std::vector<uint8_t>(13 * 5, 0x80));
+  Append(*doc, rgb);
+  Append(*doc, rgba);
+  ASSERT_TRUE(WritePng(Path("0.png"), rgb) && WritePng(Path("1.png"), rgba) &&
+              WritePng(Path("2.png"), AddSolidFrame(*doc, 0, 0, 13, 5, 3)));
+  std::string damaged = Contents(Path("0.png"));
+  damaged[damaged.size() / 2] ^= 1;
+  Put(Path("3.png"), damaged);
+  Put(Path("4.png"), Contents(Path("1.png")));
+  std::vector<std::string> paths;
+  for (int i = 0; i < 4; ++i) paths.push_back(Path(std::to_string(i) + ".png"));
+  auto read = [&](const std::string& path) {
+    Headless().Reset();
+    AnimationPtr a;
+    const int status = ReadPng(path, &a);
+    return std::make_tuple(status, std::move(a), ShownTexts());
+  };
+  SetGifEncoderThreads(4);
+  for (int order : {0, 1}) {
+    SCOPED_TRACE(order);
+    PngReadAhead ahead(paths);
+    for (int i : order ? std::vector<int>{0, 2, 2, 4, 3, 1} : std::vector<int>{0, 1, 2, 3}) {
+      const std::string path = Path(std::to_string(i) + ".png");
+      auto [status, animation, texts] = read(path);
+      auto [plainStatus, plain, plainTexts] = read(path);
+      EXPECT_EQ(std::tie(status, texts), std::tie(plainStatus, plainTexts)) << i;
+      ASSERT_EQ(animation == nullptr, plain == nullptr) << i;
+      if (plain) {
+        EXPECT_TRUE(SameAnimation(*animation, *plain)) << i;
+      }
+    }
+  }
+  SetGifEncoderThreads(0);
+}
+
 }  // namespace
 }  // namespace lw::test

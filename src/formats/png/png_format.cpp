@@ -3,15 +3,21 @@
 #include <png.h>
 
 #include <algorithm>
+#include <condition_variable>
 #include <csetjmp>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
 
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/alpha_rule.h"
+#include "core/gif_writer.h"
 #include "core/picture_budget.h"
 #include "formats/apng/apng_format.h"
 
@@ -19,8 +25,12 @@ namespace lw {
 namespace {
 
 // What the decoder hands back: plain data only, so that libpng's error jump crosses no
-// destructor. pixels is malloc'd, one row of rowBytes per image row, top row first.
+// destructor. pixels is malloc'd, one row of rowBytes per image row, top row first; unless
+// place gave the rows of an RGB image a home of RgbStride rows (placed), where they stay.
 struct PngRaw {
+  uint8_t* (*place)(void* context, uint32_t width, uint32_t height);
+  void* placeContext;
+  bool placed;
   uint32_t width;
   uint32_t height;
   int colourType;
@@ -118,13 +128,22 @@ bool DecodePng(FILE* file, PngRaw* raw) {
     raw->trnsCount = std::clamp(transCount, 0, 256);
     std::memcpy(raw->trnsAlpha, trans, raw->trnsCount);
   }
-  raw->pixels = static_cast<uint8_t*>(std::malloc(raw->rowBytes * raw->height));
+  // 24-bit rows go straight where the frame keeps them, without a copy.
+  uint8_t* base = nullptr;
+  uint64_t stride = raw->rowBytes;
+  if (raw->colourType == PNG_COLOR_TYPE_RGB && raw->place) {
+    base = raw->place(raw->placeContext, raw->width, raw->height);
+    raw->placed = base != nullptr;
+    stride = RgbStride(raw->width);
+  } else {
+    base = raw->pixels = static_cast<uint8_t*>(std::malloc(raw->rowBytes * raw->height));
+  }
   raw->rows = static_cast<png_bytepp>(std::malloc(sizeof(png_bytep) * raw->height));
-  if (!raw->pixels || !raw->rows) {
+  if (!base || !raw->rows) {
     raw->tooLarge = true;
     png_error(png, "memory");
   }
-  for (uint32_t y = 0; y < raw->height; ++y) raw->rows[y] = raw->pixels + raw->rowBytes * y;
+  for (uint32_t y = 0; y < raw->height; ++y) raw->rows[y] = base + stride * y;
   png_read_image(png, raw->rows);
   png_read_end(png, nullptr);
   std::free(raw->rows);
@@ -133,7 +152,11 @@ bool DecodePng(FILE* file, PngRaw* raw) {
   return true;
 }
 
-bool FillTrueColour(const PngRaw& raw, Frame* frame) {
+bool FillTrueColour(const PngRaw& raw, std::vector<uint8_t>* placed, Frame* frame) {
+  if (raw.placed) {
+    SetRgbPlane(frame, std::move(*placed));
+    return true;
+  }
   uint64_t rgbStride = RgbStride(raw.width), indexStride = IndexStride(raw.width);
   std::vector<uint8_t> rgb, alpha;
   try {
@@ -277,27 +300,44 @@ bool WritePngDocument(const std::string& path, const std::string& target, Animat
 
 }  // namespace
 
-// Takes the file and closes it.
 namespace {
-int ReadPngStream(FILE* file, AnimationPtr* out) {
-  if (!file) return 0;
+
+enum class PngOutcome { Read, Damaged, NoMemory, Silent };
+
+// The rows of an RGB image in the vector given as context: its 24-bit plane to be.
+uint8_t* PlaceRgbRows(void* context, uint32_t width, uint32_t height) {
+  auto* rows = static_cast<std::vector<uint8_t>*>(context);
+  try {
+    ResizePicture(rows, RgbStride(width) * height);
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+  return rows->data();
+}
+
+// The picture of a still PNG stream, without a word to the user, so that it may run on any
+// thread. Takes the file and closes it.
+PngOutcome DecodePngStream(FILE* file, AnimationPtr* out) {
+  if (!file) return PngOutcome::Silent;
   png_byte signature[8];
   if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
     std::fclose(file);
-    ShowErrorId(str::PngDamaged);
-    return 0;
+    return PngOutcome::Damaged;
   }
   auto* raw = static_cast<PngRaw*>(std::calloc(1, sizeof(PngRaw)));
   if (!raw) {
     std::fclose(file);
-    return 0;
+    return PngOutcome::Silent;
   }
+  std::vector<uint8_t> placed;
+  raw->place = PlaceRgbRows;
+  raw->placeContext = &placed;
   bool decoded = DecodePng(file, raw);
   std::fclose(file);
   if (!decoded) {
-    ShowErrorId(raw->tooLarge ? str::NoFrameMemory : str::PngDamaged);
+    const bool tooLarge = raw->tooLarge;
     std::free(raw);
-    return 0;
+    return tooLarge ? PngOutcome::NoMemory : PngOutcome::Damaged;
   }
   AnimationPtr animation = NewBlankAnimation(raw->width, raw->height);
   Frame* frame = animation ? FirstFrame(*animation) : nullptr;
@@ -306,31 +346,168 @@ int ReadPngStream(FILE* file, AnimationPtr* out) {
     if (raw->colourType == PNG_COLOR_TYPE_PALETTE || raw->colourType == PNG_COLOR_TYPE_GRAY) {
       filled = FillIndexed(*raw, *animation, frame);
     } else {
-      filled = FillTrueColour(*raw, frame);
+      filled = FillTrueColour(*raw, &placed, frame);
     }
   }
   std::free(raw->pixels);
   std::free(raw);
-  if (!filled) {
-    ShowErrorId(str::NoFrameMemory);
-    return 0;
-  }
+  if (!filled) return PngOutcome::NoMemory;
   *out = std::move(animation);
-  return 1;
+  return PngOutcome::Read;
+}
+
+int Reported(PngOutcome outcome) {
+  switch (outcome) {
+    case PngOutcome::Read: return 1;
+    case PngOutcome::Damaged: ShowErrorId(str::PngDamaged); break;
+    case PngOutcome::NoMemory: ShowErrorId(str::NoFrameMemory); break;
+    case PngOutcome::Silent: break;
+  }
+  return 0;
+}
+
+PngOutcome DecodePngFile(const std::string& path, AnimationPtr* out) {
+  try {
+    return DecodePngStream(std::fopen(path.c_str(), "rb"), out);
+  } catch (const std::bad_alloc&) {
+    out->reset();
+    return PngOutcome::NoMemory;
+  }
 }
 
 }  // namespace
 
+// The files of a read-ahead in reading order, each waiting, being decoded (by a helper or by
+// the reader that could not wait for one), decoded, or taken.
+struct PngReadAhead::State {
+  enum Phase { Waiting, Decoding, Decoded, Taken };
+  struct Item {
+    std::string path;
+    Phase phase = Waiting;
+    bool still = false;  // a still PNG, decoded here; else left to the usual reader
+    PngOutcome outcome = PngOutcome::Silent;
+    AnimationPtr animation;
+  };
+  static constexpr size_t Ahead = 4;  // decoded and not yet taken, at most
+  std::mutex mutex;
+  std::condition_variable changed;
+  std::vector<Item> items;
+  size_t next = 0;   // the first item a helper may start
+  size_t taken = 0;  // one past the last item taken
+  bool stop = false;
+  std::vector<std::thread> helpers;
+
+  void Decode(Item& item, std::unique_lock<std::mutex>& lock) {
+    item.phase = Decoding;
+    lock.unlock();
+    AnimationPtr animation;
+    PngOutcome outcome = PngOutcome::Silent;
+    const bool still = !IsAnimatedPng(item.path);
+    if (still) outcome = DecodePngFile(item.path, &animation);
+    lock.lock();
+    item.still = still;
+    item.outcome = outcome;
+    item.animation = std::move(animation);
+    item.phase = Decoded;
+    changed.notify_all();
+  }
+
+  void Help() {
+    std::unique_lock<std::mutex> lock(mutex);
+    while (!stop) {
+      while (next < items.size() && items[next].phase != Waiting) ++next;
+      if (next >= items.size()) return;
+      if (next >= taken + Ahead) {
+        changed.wait(lock);
+        continue;
+      }
+      Decode(items[next++], lock);
+    }
+  }
+
+  // The item's result when the file is one of the list, decoded by now, else false.
+  bool Take(const std::string& path, AnimationPtr* out, PngOutcome* outcome) {
+    std::unique_lock<std::mutex> lock(mutex);
+    size_t i = taken;
+    while (i < items.size() && (items[i].path != path || items[i].phase == Taken)) ++i;
+    if (i == items.size()) return false;
+    Item& item = items[i];
+    if (item.phase == Waiting) Decode(item, lock);
+    changed.wait(lock, [&] { return item.phase == Decoded; });
+    item.phase = Taken;
+    taken = std::max(taken, i + 1);
+    changed.notify_all();
+    if (!item.still) return false;
+    *out = std::move(item.animation);
+    *outcome = item.outcome;
+    return true;
+  }
+};
+
+namespace {
+std::mutex gReadAheadMutex;
+PngReadAhead::State* gReadAhead = nullptr;
+
+bool TakeReadAhead(const std::string& path, AnimationPtr* out, PngOutcome* outcome) {
+  PngReadAhead::State* state;
+  {
+    std::lock_guard<std::mutex> lock(gReadAheadMutex);
+    state = gReadAhead;
+  }
+  // The read-ahead outlives every read made while it is there.
+  return state && state->Take(path, out, outcome);
+}
+}  // namespace
+
+PngReadAhead::PngReadAhead(const std::vector<std::string>& paths) {
+  const int helpers = std::min(GifEncoderThreads() - 1, 3);
+  if (helpers < 1 || paths.size() < 2) return;
+  try {
+    auto state = std::make_unique<State>();
+    state->items.resize(paths.size());
+    for (size_t i = 0; i < paths.size(); ++i) state->items[i].path = paths[i];
+    std::lock_guard<std::mutex> lock(gReadAheadMutex);
+    if (gReadAhead) return;
+    state_ = state.release();
+    gReadAhead = state_;
+  } catch (const std::bad_alloc&) {
+    return;
+  }
+  try {
+    for (int i = 0; i < helpers; ++i) state_->helpers.emplace_back([this] { state_->Help(); });
+  } catch (const std::system_error&) {
+    // Fewer helpers: the reader decodes what no one took.
+  } catch (const std::bad_alloc&) {
+  }
+}
+
+PngReadAhead::~PngReadAhead() {
+  if (!state_) return;
+  {
+    std::lock_guard<std::mutex> lock(gReadAheadMutex);
+    gReadAhead = nullptr;
+  }
+  {
+    std::lock_guard<std::mutex> lock(state_->mutex);
+    state_->stop = true;
+  }
+  state_->changed.notify_all();
+  for (std::thread& t : state_->helpers) t.join();
+  delete state_;
+}
+
 int ReadPng(const std::string& path, AnimationPtr* out) {
   out->reset();
-  return ReadPngStream(std::fopen(path.c_str(), "rb"), out);
+  PngOutcome outcome;
+  if (!TakeReadAhead(path, out, &outcome)) outcome = DecodePngFile(path, out);
+  return Reported(outcome);
 }
 
 int ReadPngBytes(const uint8_t* data, size_t size, AnimationPtr* out) {
   out->reset();
   if (!data || size == 0) return 0;
   // Read-only stream over the caller's bytes: the reader never writes through it.
-  return ReadPngStream(fmemopen(const_cast<uint8_t*>(data), size, "rb"), out);
+  return Reported(DecodePngStream(fmemopen(const_cast<uint8_t*>(data), size, "rb"), out));
 }
 
 bool WritePng(const std::string& path, Frame* frame) {

@@ -20,6 +20,21 @@ int ReadPng(const std::string& path, AnimationPtr* out);
 int ReadPngBytes(const uint8_t* data, size_t size, AnimationPtr* out);
 bool WritePng(const std::string& path, Frame* frame);
 
+// While one lives, the still PNG files named (in the order they are to be read) are decoded
+// ahead on the other cores, a few at a time; ReadPng then takes a file's picture from there and
+// says what it would have said of it. One at a time: a second one made meanwhile does nothing.
+class PngReadAhead {
+ public:
+  explicit PngReadAhead(const std::vector<std::string>& paths);
+  ~PngReadAhead();
+  PngReadAhead(const PngReadAhead&) = delete;
+  PngReadAhead& operator=(const PngReadAhead&) = delete;
+  struct State;
+
+ private:
+  State* state_ = nullptr;
+};
+
 // One image for EncodePngBytes: 8-bit samples, rows top first.
 struct PngImage {
   enum ColourType { Rgb = 2, Indexed = 3, Rgba = 6 };
