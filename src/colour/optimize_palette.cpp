@@ -7,6 +7,7 @@
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/optimize.h"
+#include "colour/refine_hq.h"
 #include "core/compose.h"
 
 #if __has_include("colour/palette_fit.h")
@@ -25,9 +26,9 @@ constexpr const char* kRemoveLocalStatus = TableText(str::RemovingLocalPalettes)
 constexpr const char* kReduceGlobalStatus = TableText(str::ReducingGlobalPalette);
 constexpr const char* kReduceLocalStatus = TableText(str::ReducingLocalPalettes);
 
-bool AnyLocalPalette(const Animation& animation) {
+bool AnyLocalPalette(const Animation& animation, uint8_t flag = 0) {
   for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    if (f->localPalette) return true;
+    if (f->localPalette && (f->descriptorFlags & flag) == flag) return true;
   }
   return false;
 }
@@ -80,7 +81,9 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
   // requantize the global colours.
   // Whether the counts above may have gone stale.
   bool folded = false;
-  if ((options & optimize::RemoveLocalPalettes) && AnyLocalPalette(animation)) {
+  // Tables the quality method made for their frames are the best fit already: they stay.
+  if ((options & optimize::RemoveLocalPalettes) && AnyLocalPalette(animation) &&
+      !AnyLocalPalette(animation, kSortedTable)) {
     folded = true;
     if (options & optimize::BuildMetaPalette) {
       // The optimal palette over every frame, with the stored dithering and colour counts.
