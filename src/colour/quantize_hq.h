@@ -31,6 +31,10 @@ struct QualitySettings {
   // most of a slowly moving picture is then not sent again, and no error piles up.
   int tolerance = 0;
   int lossy = 0;  // the lossy LZW amount a level's save uses (0 exact), see colour/lossy.h
+  // Tiles of a still background re-sent per frame under a palette of their own (0 never), while
+  // their mean squared error (channels summed) is above refineError; see colour/refine_hq.h.
+  int refineTiles = 0;
+  double refineError = 16;
 };
 // Levels outside 1..100 are brought within.
 QualitySettings QualityFor(int quality);

@@ -14,6 +14,7 @@
 #include "base/strings.h"
 #include "colour/colour_internal.h"
 #include "colour/quantize_hq.h"
+#include "colour/refine_hq.h"
 #include "core/gif_writer.h"
 
 namespace lw {
@@ -44,6 +45,7 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
   std::vector<HqPicture> pictures;
   std::vector<std::vector<uint8_t>> dibs;
   HqResult result;
+  std::vector<RefinedFrame> refined;
   bool reserve = false;
   try {
     for (Frame* f : frames) {
@@ -93,6 +95,9 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
     build();
     for (std::thread& t : helpers) t.join();
     if (shortOfMemory) return 0;
+    if (!RefineStill(pictures, dibs, *result.palette, settings, progress, &refined) &&
+        ProgressCancelled(progress))
+      return 2;
   } catch (const std::bad_alloc&) {
     return 0;
   }
@@ -114,6 +119,7 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
     // Data the new image was not made from no longer matches it.
     if (!fromRgb || !PrefOn(Pref::KeepTrueColor)) FreeRgbPlane(f);
   }
+  InstallRefined(used, refined);
   // Frames without an image still need a palette to point at.
   for (Frame* f : frames) {
     if (!f->localPalette && f->palette != installed && f->dib.empty()) f->palette = installed;

@@ -11,6 +11,7 @@
 #include "colour/optimize_trial.h"
 #include "colour/quantize_hq.h"
 #include "colour/reduce_trial.h"
+#include "colour/refine_hq.h"
 #include "core/picture_budget.h"
 #include "edit/crop_move.h"
 #include "edit/properties.h"
@@ -258,8 +259,14 @@ void Optimize(Run& run, Flag flag, Value value) {
   if (!value.empty() && !ParseOptimizeOptions(value, &options)) return BadValue(run, flag, value);
   if (!PrepareOptimize(run.state)) return;
   Animation& doc = Document(run);
-  bool anyLocal = false;
-  for (Frame* f = FirstFrame(doc); f; f = NextFrame(f)) anyLocal = anyLocal || f->localPalette;
+  bool anyLocal = false, anyRefined = false;
+  for (Frame* f = FirstFrame(doc); f; f = NextFrame(f)) {
+    anyLocal = anyLocal || f->localPalette;
+    anyRefined = anyRefined || (f->localPalette && (f->descriptorFlags & kSortedTable));
+  }
+  // The tables a top quality level made for its frames are the best fit already: folding them
+  // into one palette would undo it, so the first options leave them; a named list is obeyed.
+  if (value.empty() && anyRefined) options &= ~optimize::RemoveLocalPalettes;
   OptimizeInPlace(doc, TrialOptions(options, anyLocal), nullptr);
   AfterOptimize(run.state);
 }
