@@ -35,7 +35,7 @@ bool RefineStill(const std::vector<HqPicture>& pictures,
                  std::vector<RefinedFrame>* out);
 
 // A local table's sort flag: its entries go by decreasing use. The tables made here carry it, and
-// the batch optimizer's first options keep them: folding them would lose the fit.
+// a batch run that made them keeps them from the optimizer's folding, which would lose the fit.
 constexpr uint8_t kSortedTable = 0x20;
 
 // The frames (the pictures' own, the first one included) take what RefineStill made: frames

@@ -160,7 +160,7 @@ void OptimizeStored(Run& run) {
     ShowErrorId(str::BatchNothingToOptimize);
     return;
   }
-  OptimizeAnimation(*run.state.document, GetPref(PrefOptimize), nullptr);
+  OptimizeAnimation(*run.state.document, KeepingLevelTables(run, GetPref(PrefOptimize)), nullptr);
   run.state.document->encodedSizeCache = -1;
 }
 

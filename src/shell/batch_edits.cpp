@@ -166,6 +166,14 @@ void Dither(Run& run, Flag, Value) { run.dither = true; }
 
 }  // namespace
 
+uint32_t KeepingLevelTables(const Run& run, uint32_t options) {
+  if (run.quality == 0 || !run.state.document) return options;
+  for (const Frame* f = FirstFrame(*run.state.document); f; f = NextFrame(f))
+    if (f->localPalette && (f->descriptorFlags & kSortedTable))
+      return options & ~optimize::RemoveLocalPalettes;
+  return options;
+}
+
 void AfterQualityLevel(Run& run) {
   run.levelLossy = QualityFor(run.quality).lossy;
   for (Frame* f = FirstFrame(Document(run)); f; f = NextFrame(f))
@@ -259,14 +267,9 @@ void Optimize(Run& run, Flag flag, Value value) {
   if (!value.empty() && !ParseOptimizeOptions(value, &options)) return BadValue(run, flag, value);
   if (!PrepareOptimize(run.state)) return;
   Animation& doc = Document(run);
-  bool anyLocal = false, anyRefined = false;
-  for (Frame* f = FirstFrame(doc); f; f = NextFrame(f)) {
-    anyLocal = anyLocal || f->localPalette;
-    anyRefined = anyRefined || (f->localPalette && (f->descriptorFlags & kSortedTable));
-  }
-  // The tables a top quality level made for its frames are the best fit already: folding them
-  // into one palette would undo it, so the first options leave them; a named list is obeyed.
-  if (value.empty() && anyRefined) options &= ~optimize::RemoveLocalPalettes;
+  bool anyLocal = false;
+  for (Frame* f = FirstFrame(doc); f; f = NextFrame(f)) anyLocal = anyLocal || f->localPalette;
+  if (value.empty()) options = KeepingLevelTables(run, options);
   OptimizeInPlace(doc, TrialOptions(options, anyLocal), nullptr);
   AfterOptimize(run.state);
 }

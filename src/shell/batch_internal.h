@@ -36,6 +36,11 @@ struct LongFlag {
   void (*run)(Run& run, const std::string& flag, const std::string& value);
 };
 
+// The optimizer options the user did not name, less the folding of local tables when a
+// --quality level made them for their frames: they are the best fit already, and one palette
+// for all would undo it.
+uint32_t KeepingLevelTables(const Run& run, uint32_t options);
+
 // After the document got its palette at the --quality level: its 24-bit data goes (the level
 // made the picture, and the optimizer works on indexes), and the level's lossy amount waits for
 // the next GIF written.
