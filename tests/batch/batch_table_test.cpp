@@ -340,13 +340,14 @@ TEST_F(BatchTable, BadArgumentsStopTheBatch) {
 }
 
 // --info describes the document as it is at that point, under its first input's name; help and
-// version go to standard output, from a program that names no Qt library.
+// version go to standard output, from a program that names no Qt library. The input may carry
+// the signature comment too (once any setting has been written), so each line is looked for alone.
 TEST_F(BatchTable, InfoHelpAndVersion) {
   EXPECT_EQ(Contents(LW_LOOPWRIGHT_PATH).find("libQt6"), std::string::npos);
   // clang-format off
   Check({
       {{"-i", "in.gif", "--delete", "0", "--loop", "5", "--comment", "Bonjour, monde", "--info"}, 0,
-       {"* in.gif : 2 cadre(s)\n  écran logique 12x8\n", "  lecture 5 fois\n  commentaire : Bonjour, monde\n",
+       {"* in.gif : 2 cadre(s)\n  écran logique 12x8\n", "  lecture 5 fois\n", "  commentaire : Bonjour, monde\n",
         "  + cadre 0 : 6x5 à 2,1\n    disposition : laisser tel quel, délai 0,20 s\n    transparent 15\n",
         "    disposition : rétablir l’arrière-plan, délai 0,30 s\n"}},
       {{"--version"}, 0, {"Loopwright 4.0\n"}},
