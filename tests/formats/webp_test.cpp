@@ -4,6 +4,7 @@
 #include <webp/demux.h>
 
 #include <array>
+#include <functional>
 #include <random>
 #include <sstream>
 
@@ -24,7 +25,9 @@ class WebpTest : public FlowTest {
  protected:
   // The pictures libwebp composes, as Timeline gives them: clear pixels show kNothingShown,
   // equal pictures in a row are one, delays in hundredths.
-  static std::vector<Shown> Decoded(const std::string& path) {
+  // Each canvas libwebp's animation decoder composes, as BGRA, with its time in milliseconds.
+  static void ForEachCanvas(const std::string& path,
+                            const std::function<void(const uint8_t*, size_t, int)>& take) {
     const std::string bytes = Contents(path);
     WebPData data{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
     WebPAnimDecoderOptions options;
@@ -32,25 +35,32 @@ class WebpTest : public FlowTest {
     options.color_mode = MODE_BGRA;
     WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
     WebPAnimInfo info{};
-    std::vector<Shown> out;
     uint8_t* p = nullptr;
     int end = 0, start = 0;
     while (decoder && WebPAnimDecoderGetInfo(decoder, &info) &&
            WebPAnimDecoderGetNext(decoder, &p, &end)) {
-      std::vector<uint32_t> pixels(size_t{info.canvas_width} * info.canvas_height);
+      take(p, size_t{info.canvas_width} * info.canvas_height, end - start);
+      start = end;
+    }
+    WebPAnimDecoderDelete(decoder);
+  }
+  // The pictures libwebp composes, as Timeline gives them: clear pixels show kNothingShown,
+  // equal pictures in a row are one, delays in hundredths.
+  static std::vector<Shown> Decoded(const std::string& path) {
+    std::vector<Shown> out;
+    ForEachCanvas(path, [&](const uint8_t* p, size_t count, int ms) {
+      std::vector<uint32_t> pixels(count);
       for (uint32_t& pixel : pixels) {
         pixel = p[3] < 128 ? PixelFromColour(kNothingShown)
                            : PixelFromColour(p[2] | p[1] << 8 | p[0] << 16);
         p += 4;
       }
-      const uint64_t delay = static_cast<uint64_t>(end - start) / 10;
-      start = end;
+      const uint64_t delay = static_cast<uint64_t>(ms) / 10;
       if (!out.empty() && out.back().pixels == pixels)
         out.back().delay += delay;
       else
         out.push_back({std::move(pixels), delay});
-    }
-    WebPAnimDecoderDelete(decoder);
+    });
     return out;
   }
   AnimationPtr Open(const std::string& path) {
@@ -133,19 +143,9 @@ TEST_F(WebpTest, LosslessFilesGiveBackTheCanvasesExactly) {
       const std::vector<uint8_t>& canvas = pictures.Draw(*f);
       add(drawn, canvas.data(), canvas.size(), int64_t{f->delay} * 10);
     }
-    const std::string bytes = Contents(path);
-    WebPData data{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
-    WebPAnimDecoderOptions options;
-    WebPAnimDecoderOptionsInit(&options);
-    options.color_mode = MODE_BGRA;
-    WebPAnimDecoder* decoder = WebPAnimDecoderNew(&data, &options);
-    uint8_t* p = nullptr;
-    int end = 0, start = 0;
-    while (decoder && WebPAnimDecoderGetNext(decoder, &p, &end)) {
-      add(decoded, p, size_t{4} * a->screenWidth * a->screenHeight, end - start);
-      start = end;
-    }
-    WebPAnimDecoderDelete(decoder);
+    ForEachCanvas(path, [&](const uint8_t* p, size_t count, int ms) {
+      add(decoded, p, 4 * count, ms);
+    });
     EXPECT_TRUE(drawn == decoded) << drawn.size() << " pictures drawn, " << decoded.size();
   }
 }
