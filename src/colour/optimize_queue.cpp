@@ -16,7 +16,6 @@ struct DuplicatesQueue::Job {
   PalettePtr palette;      // the copy's global palette
   std::vector<uint8_t> changed;
   bool done = false;  // guarded by the queue's mutex
-  bool ok = false;
   bool taken = false;
   bool smallIndex = false;
   bool weighed = true;
@@ -24,9 +23,10 @@ struct DuplicatesQueue::Job {
 
 namespace {
 
-// A copy of what the variants and their encoding read: pixels, size, palette, transparency,
-// interlacing. Throws bad_alloc when memory is short.
-void DetachFrame(const Frame& from, Frame* to, PalettePtr* palette) {
+// A copy of what the variants and their encoding read: size, palette, transparency, interlacing;
+// the pixels are not copied but taken (see Submit). Throws bad_alloc when memory is short, the
+// frame then still holding its pixels.
+void DetachFrame(Frame& from, Frame* to, PalettePtr* palette) {
   to->left = from.left;
   to->top = from.top;
   to->width = from.width;
@@ -36,7 +36,6 @@ void DetachFrame(const Frame& from, Frame* to, PalettePtr* palette) {
   to->transparentIndex = from.transparentIndex;
   to->descriptorFlags = from.descriptorFlags;
   to->codeSize = from.codeSize;
-  to->dib = from.dib;
   if (from.localPalette) {
     to->localPalette = CopyPalette(from.localPalette.get());
     if (!to->localPalette) throw std::bad_alloc();
@@ -46,6 +45,8 @@ void DetachFrame(const Frame& from, Frame* to, PalettePtr* palette) {
     if (!*palette) throw std::bad_alloc();
     to->palette = palette->get();
   }
+  to->dib = std::move(from.dib);
+  from.dib.clear();
 }
 
 }  // namespace
@@ -71,8 +72,13 @@ void DuplicatesQueue::Submit(Frame* frame, const uint8_t* changed, bool smallInd
     job->frame = frame;
     job->smallIndex = smallIndex;
     job->weighed = weighed;
-    DetachFrame(*frame, &job->copy, &job->palette);
+    if (!spare_.empty()) {
+      // A mask buffer of a job already applied: its pages are in place.
+      job->changed.swap(spare_.back());
+      spare_.pop_back();
+    }
     job->changed.assign(changed, changed + uint64_t{frame->width} * frame->height);
+    DetachFrame(*frame, &job->copy, &job->palette);
   } catch (const std::bad_alloc&) {
     // No room for the copy: this frame is tried here and now.
     TryDuplicatesTransparency(frame, changed, smallIndex, weighed);
@@ -99,6 +105,9 @@ void DuplicatesQueue::Finish() {
 
 void DuplicatesQueue::Discard() {
   StopWorkers();
+  // No job is running now: each one has its result in, or was never started and still holds
+  // its frame's pixels as they were. Either way the frame gets a whole picture back.
+  for (const std::unique_ptr<Job>& job : pending_) Apply(*job);
   pending_.clear();
 }
 
@@ -112,21 +121,25 @@ void DuplicatesQueue::ApplyFront(bool wait) {
     }
   }
   Apply(*job);
+  try {
+    spare_.push_back(std::move(job->changed));
+  } catch (const std::bad_alloc&) {
+    // Not kept: the next job takes a new buffer.
+  }
   pending_.pop_front();
 }
 
 void DuplicatesQueue::Apply(Job& job) {
-  if (!job.ok) return;
   Frame* f = job.frame;
-  const Frame& c = job.copy;
-  if (f->width != c.width || f->height != c.height || f->dib.size() != c.dib.size()) return;
-  if (job.taken) {
-    if (f->dib.size() > DibBitsOffset)
-      std::memcpy(f->bits(), c.bits(), f->dib.size() - DibBitsOffset);
+  Frame& c = job.copy;
+  if (job.done && job.taken) {
+    // The copy's picture, transparency and mask were all made on the worker.
     FreeRgbPlane(f);
-    SetTransparency(f, false);
-    SetTransparentIndex(f, c.transparentIndex);
-    SetTransparency(f, true);
+    TakePicture(f, &c);
+  } else {
+    // Untouched: a variant replaces the copy's picture only when it is taken.
+    f->dib = std::move(c.dib);
+    c.dib.clear();
   }
 }
 
@@ -140,7 +153,7 @@ void DuplicatesQueue::Work() {
       job = todo_.front();
       todo_.pop_front();
     }
-    bool ok = true, taken = false;
+    bool taken = false;
     try {
       std::vector<uint8_t> lzw;
       taken = TryDuplicatesTransparencyData(&job->copy, job->changed.data(), job->smallIndex,
@@ -149,11 +162,11 @@ void DuplicatesQueue::Work() {
       // result is applied.
       KeepFrameDataFor(job->frame, &job->copy, std::move(lzw));
     } catch (const std::exception&) {
-      ok = false;  // the frame keeps its image
+      // Nothing is kept for the write; a picture taken before stays whole with its
+      // transparency, as the frame's image is changed only once a variant is complete.
     }
     {
       std::lock_guard<std::mutex> lock(mutex_);
-      job->ok = ok;
       job->taken = taken;
       job->done = true;
     }

@@ -5,10 +5,11 @@
 //   q.Submit(frame, mask);  // for each frame, in order
 //   q.Finish();             // every result applied
 //
-// Each frame is tried on a detached copy, so the frame itself may change meanwhile (its delay,
-// its disposal); the result (image, transparency, the LZW data kept for the next write) is
-// applied on the calling thread, in submission order, by later Submits and by Finish. With one
-// encoder thread (SetGifEncoderThreads(1)) every Submit runs at once on the caller.
+// Each frame is tried on a detached copy that takes the frame's pixels with it, so the frame's
+// other fields may change meanwhile (its delay, its disposal); the result (image, transparency,
+// the LZW data kept for the next write) is applied on the calling thread, in submission order,
+// by later Submits and by Finish. With one encoder thread (SetGifEncoderThreads(1)) every Submit
+// runs at once on the caller.
 #pragma once
 
 #include <condition_variable>
@@ -43,18 +44,21 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
 class DuplicatesQueue {
  public:
   DuplicatesQueue();
-  // Results not applied yet are dropped: their frames keep the image they had.
+  // Results already in are applied; frames whose turn has not come get their image back as it
+  // was.
   ~DuplicatesQueue();
   DuplicatesQueue(const DuplicatesQueue&) = delete;
   DuplicatesQueue& operator=(const DuplicatesQueue&) = delete;
 
   // Tries transparency for the frame's unchanged pixels as TryDuplicatesTransparency does;
-  // changed (rows of the frame's width) is copied. The frame must stay alive and keep its size
-  // and pixels until its result is applied (Finish, or the queue's end for a cancel).
+  // changed (rows of the frame's width) is copied. Until its result is applied (Finish, or the
+  // queue's end for a cancel) the frame's pixels are away with the copy: it must stay alive,
+  // keep its size and have its pixels neither read nor written.
   void Submit(Frame* frame, const uint8_t* changed, bool smallIndex = false, bool weighed = true);
   // Waits for and applies every result still to come.
   void Finish();
-  // Drops every result not applied yet; used when the run is cancelled.
+  // Stops the work when the run is cancelled: results already in are applied, the other frames
+  // get their image back as it was.
   void Discard();
 
  private:
@@ -69,6 +73,7 @@ class DuplicatesQueue {
   size_t window_;
   std::deque<std::unique_ptr<Job>> pending_;  // submission order; only the caller touches it
   std::deque<Job*> todo_;                     // not started yet; guarded by mutex_
+  std::vector<std::vector<uint8_t>> spare_;   // mask buffers of applied jobs, for the next ones
   bool stopped_ = false;
   std::mutex mutex_;
   std::condition_variable work_, done_;

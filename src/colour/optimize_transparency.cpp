@@ -17,6 +17,16 @@ namespace lw {
 
 namespace {
 
+// Room for n bytes in a buffer kept for the next frames: it grows by half again at least, so that
+// frames that grow a little at a time do not each take fresh pages.
+// What it held is dropped when it grows.
+void Reserve(std::vector<uint8_t>* buffer, size_t n) {
+  if (buffer->capacity() >= n) return;
+  const size_t room = std::max(n, buffer->capacity() / 2 * 3);
+  buffer->clear();
+  buffer->reserve(room);
+}
+
 // The record size of the frame with other pixel rows in place of its own; their LZW data in *lzw.
 uint64_t SizeWith(Frame* f, std::vector<uint8_t>& dib, std::vector<uint8_t>* lzw) {
   f->dib.swap(dib);
@@ -114,7 +124,7 @@ class FlexibleParse {
     if (packed_) {
       packed_->clear();
       // About what the frame's data will need, so that it grows only rarely.
-      packed_->reserve(n / 2 + 64);
+      Reserve(packed_, n / 2 + 64);
     }
     acc_ = 0;
     accBits_ = 0;
@@ -451,7 +461,13 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
     for (uint64_t i = 0; i < all; ++i) free += changed[i] == 0;
     if (8 * free < all) return false;
     try {
-      std::vector<uint8_t> flexible = f->dib, allOf, allData, plainData, flexibleData;
+      // The variants are tried in buffers kept per thread, and the winner is copied over the
+      // frame's own: its pages are already there, where a buffer handed over for good would
+      // leave its thread to find fresh ones for the next frame.
+      thread_local std::vector<uint8_t> flexible, allOf;
+      Reserve(&flexible, f->dib.size());
+      flexible.assign(f->dib.begin(), f->dib.end());
+      std::vector<uint8_t> allData, plainData, flexibleData;
       uint64_t flexibleSize = UINT64_MAX, allSize = UINT64_MAX, plainSize = UINT64_MAX;
       const bool anyFlexible =
           FlexibleDuplicates(flexible.data() + DibBitsOffset, stride, w, h, changed, T, codeSize,
@@ -461,7 +477,10 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
       // them transparent wins only where most pixels are free; elsewhere the frame as it is
       // is the one to beat.
       const bool mostlyFree = 2 * free >= all;
-      if (mostlyFree) allOf = f->dib;
+      if (mostlyFree) {
+        Reserve(&allOf, f->dib.size());
+        allOf.assign(f->dib.begin(), f->dib.end());
+      }
       if (mostlyFree && AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) > 0 &&
           SizeWith(f, allOf, &allData) != 0 && !allData.empty())
         allSize = allData.size();
@@ -475,11 +494,11 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
       }
       std::vector<uint8_t>* keep = &plainData;
       if (flexibleSize < allSize && flexibleSize < plainSize) {
-        f->dib.swap(flexible);
+        std::memcpy(f->dib.data(), flexible.data(), f->dib.size());
         keep = &flexibleData;  // the parse's own codes, written as they are
         taken = true;
       } else if (allSize < plainSize) {
-        f->dib.swap(allOf);
+        std::memcpy(f->dib.data(), allOf.data(), f->dib.size());
         keep = &allData;
         taken = true;
       }

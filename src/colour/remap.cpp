@@ -43,10 +43,24 @@ PaletteMapping MapPaletteToPalette(const Palette& from, const Palette& to) {
 void RemapFrame(Frame* frame, Palette* palette, const PaletteMapping* mapping) {
   if (!frame) return;
   IndexLayout layout;
+  bool remapped = false;
+  uint8_t table[256];
   if (mapping && FrameIndexLayout(frame, &layout)) {
+    remapped = true;
     uint8_t* p = frame->bits();
-    uint64_t bytes = layout.stride * layout.height;  // padding included
-    for (uint64_t i = 0; i < bytes; ++i) p[i] = static_cast<uint8_t>((*mapping)[p[i]] & 0xFF);
+    const uint64_t bytes = layout.stride * layout.height;  // padding included
+    for (int i = 0; i < 256; ++i) table[i] = static_cast<uint8_t>((*mapping)[i] & 0xFF);
+    // Eight pixels are read before any is written: a store between each pixel's read and its
+    // table look-up makes the processor wait on the two, several times slower on some pictures.
+    uint64_t i = 0;
+    for (; i + 8 <= bytes; i += 8) {
+      uint64_t in, out = 0;
+      std::memcpy(&in, p + i, 8);
+      for (int shift = 0; shift < 64; shift += 8)
+        out |= uint64_t{table[(in >> shift) & 0xFF]} << shift;
+      std::memcpy(p + i, &out, 8);
+    }
+    for (; i < bytes; ++i) p[i] = table[p[i]];
   }
   frame->palette = palette;
   UpdateDibColourTable(frame);
@@ -54,6 +68,13 @@ void RemapFrame(Frame* frame, Palette* palette, const PaletteMapping* mapping) {
   uint16_t to = mapping ? (*mapping)[frame->transparentIndex] : frame->transparentIndex;
   if (to == NoIndex) {
     SetTransparency(frame, false);
+    return;
+  }
+  // Where no other index lands on the transparent pixels' new one, the mask still holds.
+  bool apart = remapped;
+  for (int i = 0; i < 256 && apart; ++i) apart = i == frame->transparentIndex || table[i] != to;
+  if (apart) {
+    MoveTransparentIndex(frame, static_cast<uint8_t>(to));
   } else if (to != frame->transparentIndex) {
     SetTransparentIndex(frame, static_cast<uint8_t>(to));
   } else {

@@ -276,6 +276,9 @@ PalettePtr SetLocalPalette(Frame* frame, PalettePtr palette);
 void SetSelectedCount(Animation& animation, uint32_t count);
 void SetTransparency(Frame* frame, bool on);
 void SetTransparentIndex(Frame* frame, uint8_t index);
+// For pixels rewritten so that those of the transparent index, and only those, now hold index:
+// the mask stays as it is.
+void MoveTransparentIndex(Frame* frame, uint8_t index);
 void SetFrameDib(Frame* frame, std::vector<uint8_t> dib);
 void SetDisposal(Frame* frame, int disposal);
 void SetInterlaced(Frame* frame, bool on);
@@ -302,6 +305,10 @@ void SetTransparentDisplayColour(Frame* frame, bool forDisplay);
 bool BuildTransparencyMask(const Frame* frame, std::vector<uint8_t>* mask);
 void RebuildTransparencyMask(Frame* frame);
 void RemoveTransparencyMask(Frame* frame);
+// The frame takes the picture of from, a copy of it made to work on elsewhere, with from's
+// transparent index, transparency flag, mask and display colour as they stand; from's picture
+// and mask are left empty. The frame's other fields (delay, disposal) stay its own.
+void TakePicture(Frame* frame, Frame* from);
 // The colour (0x00BBGGRR) that shows transparent pixels in the frame strip, for a frame.
 uint32_t TransparencyDisplayColour(const Frame* frame);
 // The system's button-face colour (0x00BBGGRR) that the interface reports; the engine's default

@@ -133,6 +133,29 @@ void RemoveTransparencyMask(Frame* frame) {
   TouchFrame(frame);
 }
 
+void MoveTransparentIndex(Frame* frame, uint8_t index) {
+  if (!frame) return;
+  if (!frame->Transparent() || frame->transparencyMask.empty() || !frame->rgbPlane.empty()) {
+    SetTransparentIndex(frame, index);
+    return;
+  }
+  SetTransparentDisplayColour(frame, false);
+  frame->transparentIndex = index;
+  SetTransparentDisplayColour(frame, true);
+  TouchFrame(frame);
+}
+
+void TakePicture(Frame* frame, Frame* from) {
+  if (!frame || !from || frame == from) return;
+  frame->dib = std::move(from->dib);
+  from->dib.clear();
+  frame->transparentIndex = from->transparentIndex;
+  frame->controlFlags = static_cast<uint8_t>((frame->controlFlags & ~1) | (from->controlFlags & 1));
+  frame->transparencyMask = std::move(from->transparencyMask);
+  from->transparencyMask.clear();
+  TouchFrame(frame);
+}
+
 void SetTransparency(Frame* frame, bool on) {
   if (!frame) return;
   if (!on) {

@@ -1,6 +1,7 @@
 // The colour engine against plain oracles on random palettes and images.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <set>
 
@@ -260,6 +261,33 @@ TEST(RemapTest, MappingRewritesPixelsColourTableAndTransparency) {
   EXPECT_EQ(g->transparentIndex, 1);
   RemapGlobalFramesWithSlot(*a, three.get(), nullptr, 2);
   EXPECT_EQ(g->transparentIndex, 2);
+}
+
+// The mask follows the pixels through any mapping, whether the transparent pixels' new index is
+// theirs alone (the mask is kept) or other pixels land on it too (it has to be built again).
+TEST(RemapTest, TheMaskStaysInStepWithThePixels) {
+  std::mt19937 rng(7);
+  PalettePtr old = GreyPalette(16), fresh = GreyPalette(16);
+  for (int round = 0; round < 300; ++round) {
+    const uint32_t w = 1 + rng() % 21, h = 1 + rng() % 4;
+    std::vector<uint8_t> pixels(size_t{w} * h);
+    for (uint8_t& p : pixels) p = static_cast<uint8_t>(rng() % 16);
+    Frame* f = IndexedFrame(w, h, old.get(), pixels);
+    SetTransparentIndex(f, static_cast<uint8_t>(rng() % 16));
+    SetTransparency(f, true);
+    PaletteMapping m = EmptyPaletteMapping();
+    std::vector<uint16_t> to(16);
+    for (int i = 0; i < 16; ++i) to[i] = static_cast<uint16_t>(i);
+    std::shuffle(to.begin(), to.end(), rng);
+    // Half the rounds a permutation, the others with indexes merged.
+    for (int i = 0; i < 16; ++i) m[i] = round % 2 ? to[i] : to[rng() % 16];
+    RemapFrame(f, fresh.get(), &m);
+    ASSERT_TRUE(f->Transparent()) << round;
+    std::vector<uint8_t> expected;
+    ASSERT_TRUE(BuildTransparencyMask(f, &expected));
+    EXPECT_EQ(f->transparencyMask, expected) << "round " << round;
+    FreeBlock(f);
+  }
 }
 
 }  // namespace
