@@ -129,6 +129,22 @@ Span Join(const Span& left, const Span& right) {
   return span;
 }
 
+// One row of a rewritten frame from the screen it shows (cur) over the one below (shown): the
+// pixels, empty ones as t, and the mask of those that differ. Returns whether some pixel repeats
+// the screen below. The rows do not overlap, which lets the loop run on whole vectors.
+bool RewriteRow(const uint16_t* __restrict cur, const uint16_t* __restrict shown,
+                uint8_t* __restrict out, uint8_t* __restrict mask, uint32_t w, uint8_t t) {
+  uint8_t repeats = 0;
+  for (uint32_t x = 0; x < w; ++x) {
+    const uint16_t c = cur[x];
+    out[x] = c == kCleared ? t : static_cast<uint8_t>(c);
+    const uint8_t differs = shown[x] != c;
+    mask[x] = differs;
+    repeats |= differs ^ 1;
+  }
+  return repeats != 0;
+}
+
 // An original frame as the model plays it.
 struct Source {
   Rect rect;
@@ -159,17 +175,18 @@ bool UsableImage(const Frame* f) {
 
 // The model screens, one uint16_t per pixel: the original's picture now (cur) and one frame
 // before (prev), the screen before the rewritten frame being made (shown), and what the original
-// restores after a restore-to-previous frame (saved).
+// restores after a restore-to-previous frame (saved, only for animations that have one).
 struct Screens {
   uint32_t width = 0, height = 0;
   std::vector<uint16_t> cur, prev, shown, saved;
 
-  bool Allocate(uint32_t w, uint32_t h) {
+  bool Allocate(uint32_t w, uint32_t h, bool restores) {
     try {
       width = w;
       height = h;
       size_t n = size_t{w} * h;
       for (std::vector<uint16_t>* plane : {&cur, &prev, &shown, &saved}) {
+        if (plane == &saved && !restores) continue;
         plane->reserve(n);
         PopulatePages(plane->data(), n * sizeof(uint16_t));
         plane->assign(n, kCleared);
@@ -305,7 +322,9 @@ class Step {
     } catch (const std::bad_alloc&) {
       return -1;
     }
-    if (!screens_.Allocate(a_.screenWidth, a_.screenHeight)) return -1;
+    bool restores = false;
+    for (const Source& s : sources_) restores |= s.disposal == 3;
+    if (!screens_.Allocate(a_.screenWidth, a_.screenHeight, restores)) return -1;
     ProgressSetText(progress_, kFrameStepStatus);
     ProgressSetRange(progress_, static_cast<uint32_t>(2 * sources_.size()));
     int decided = Decide();
@@ -317,18 +336,26 @@ class Step {
   // The kept pixels of a frame over r (those where shown and cur differ): which indexes they
   // use, and whether r holds a pixel that must stay empty.
   void Needs(const Rect& r, bool* used, bool* cleared) {
-    std::fill_n(used, 256, false);
+    // Every pixel marks a slot without a branch: its index when kept, the spare slot 257 when
+    // it repeats the screen (an empty kept pixel marks 256, which is not an index). Runs of
+    // four pixels that repeat the screen are passed over at once.
+    bool marks[258] = {};
     *cleared = false;
     for (uint32_t y = r.top; y < r.bottom; ++y) {
       const uint16_t* c = screens_.Row(screens_.cur, y);
       const uint16_t* s = screens_.Row(screens_.shown, y);
-      for (uint32_t x = r.left; x < r.right; ++x) {
-        if (c[x] == kCleared)
-          *cleared = true;
-        else if (s[x] != c[x])
-          used[c[x]] = true;
+      *cleared |= HasEmpty(c, r.left, r.right);
+      uint32_t x = r.left;
+      for (; x + 4 <= r.right; x += 4) {
+        uint64_t u, v;
+        std::memcpy(&u, c + x, 8);
+        std::memcpy(&v, s + x, 8);
+        if (u == v) continue;
+        for (uint32_t k = x; k < x + 4; ++k) marks[s[k] != c[k] ? c[k] : 257] = true;
       }
+      for (; x < r.right; ++x) marks[s[x] != c[x] ? c[x] : 257] = true;
     }
+    std::copy_n(marks, 256, used);
   }
 
   bool AllUsed(const bool* used) const {
@@ -484,7 +511,7 @@ class Step {
     size_t kept = SIZE_MAX;
     std::vector<uint8_t> mask;
     const bool smallest = options_ & optimize::MinimalCodeSize;
-    DuplicatesQueue duplicates;  // a cancel drops its pending results: those frames stay as cut
+    DuplicatesQueue duplicates;  // on a cancel, frames without a result stay as cut
     for (size_t k = 0; k < sources_.size(); ++k) {
       Frame* next = NextFrame(f);
       const Source& s = sources_[k];
@@ -540,15 +567,10 @@ class Step {
     if (dib.empty()) return false;
     bool anyRepeat = false;
     for (uint32_t y = 0; y < h; ++y) {
-      const uint16_t* c = screens_.Row(screens_.cur, r.top + y) + r.left;
-      const uint16_t* sh = screens_.Row(screens_.shown, r.top + y) + r.left;
       uint8_t* out = dib.data() + DibBitsOffset + y * stride;
-      uint8_t* m = mask->data() + size_t{y} * w;
-      for (uint32_t x = 0; x < w; ++x) {
-        out[x] = c[x] == kCleared ? static_cast<uint8_t>(t) : static_cast<uint8_t>(c[x]);
-        m[x] = sh[x] != c[x];
-        anyRepeat |= !m[x];
-      }
+      anyRepeat |= RewriteRow(screens_.Row(screens_.cur, r.top + y) + r.left,
+                              screens_.Row(screens_.shown, r.top + y) + r.left, out,
+                              mask->data() + size_t{y} * w, w, static_cast<uint8_t>(t));
       std::fill(out + w, out + stride, uint8_t{0});
     }
     FreeRgbPlane(f);
