@@ -13,10 +13,12 @@
 #include "base/progress.h"
 #include "base/settings.h"
 #include "platform/files.h"
+#include "platform/memory_pages.h"
 #include "shell/batch.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && argv[1][0] == '-') {
+    lw::PrepareHeapForPictures();
     lw::LoadPreferences();
     int status = lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
     lw::ShutdownBackgroundTasks();

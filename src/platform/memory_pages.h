@@ -10,6 +10,17 @@
 
 namespace lw {
 
+// Sets the heap up for an editor's pictures, once, first thing in main (before other threads
+// start). Pictures are many large buffers, each written soon after it is taken; on the default
+// heap every 4 KiB page of them faults in on its own the first time it is written, and each fault
+// costs microseconds (many more under virtualization). So the heap is grown once by a stretch of
+// address space marked for transparent huge pages (2 MiB, one fault each), pictures up to 32 MiB
+// come from it rather than from mappings of their own, and what is freed stays for the next
+// pictures instead of going back to the system and faulting in again. Only address space is
+// reserved: memory is taken as it is written. A no-op where the heap is not glibc's (sanitizer
+// builds, other systems), and where the system refuses the space.
+void PrepareHeapForPictures();
+
 // Touching the pages of a fresh buffer one by one costs a fault each, which adds up over the
 // frames of a long animation; this asks for them all at once, before the buffer is first
 // written. Only a hint: where it is refused, the pages come on first touch as before.
