@@ -20,6 +20,9 @@ namespace lw {
 // reserved: memory is taken as it is written. A no-op where the heap is not glibc's (sanitizer
 // builds, other systems), and where the system refuses the space.
 void PrepareHeapForPictures();
+// Gives the system back the memory the heap holds free (once a document is closed), then, when
+// the heap was set up for pictures, marks a new stretch for the next ones.
+void ReturnFreeHeapMemory();
 
 // Touching the pages of a fresh buffer one by one costs a fault each, which adds up over the
 // frames of a long animation; this asks for them all at once, before the buffer is first

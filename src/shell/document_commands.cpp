@@ -1,9 +1,5 @@
 #include "shell/document_commands.h"
 
-#if defined(__GLIBC__)
-#include <malloc.h>
-#endif
-
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
@@ -15,6 +11,7 @@
 #include "core/compose.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "platform/memory_pages.h"
 #include "shell/frame_edit.h"
 
 namespace lw {
@@ -198,9 +195,7 @@ void ReleaseClosedDocumentMemory() {
   Animation empty;
   ByteSink counter;
   WriteGif(counter, empty, nullptr);
-#if defined(__GLIBC__)
-  malloc_trim(0);
-#endif
+  ReturnFreeHeapMemory();
 }
 
 }  // namespace lw
