@@ -132,7 +132,7 @@ void DuplicatesQueue::ApplyFront(bool wait) {
 void DuplicatesQueue::Apply(Job& job) {
   Frame* f = job.frame;
   Frame& c = job.copy;
-  if (job.done && job.taken) {
+  if (job.taken) {  // only ever set with done
     // The copy's picture, transparency and mask were all made on the worker.
     FreeRgbPlane(f);
     TakePicture(f, &c);

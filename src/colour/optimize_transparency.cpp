@@ -17,9 +17,9 @@ namespace lw {
 
 namespace {
 
-// Room for n bytes in a buffer kept for the next frames: it grows by half again at least, so that
-// frames that grow a little at a time do not each take fresh pages.
-// What it held is dropped when it grows.
+// Room for n bytes in a buffer kept for the next frames, dropping what it held when it has to
+// grow: it grows by half again at least, so that frames that grow a little at a time do not each
+// take fresh pages.
 void Reserve(std::vector<uint8_t>* buffer, size_t n) {
   if (buffer->capacity() >= n) return;
   const size_t room = std::max(n, buffer->capacity() / 2 * 3);
