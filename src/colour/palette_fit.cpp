@@ -434,8 +434,8 @@ int FitHighQuality(Fit& fit) {
     ShowError("%s", NoMemoryForPalettes);
     return 0;
   }
-  const QualitySettings settings = WithDitherAsked(QualityFor(PaletteMergeQuality(fit.word)),
-                                                   fit.dither);
+  QualitySettings settings = WithDitherAsked(QualityFor(PaletteMergeQuality(fit.word)), fit.dither);
+  settings.keepTrueColour = fit.word & merge::KeepTrueColour;
   ProgressSetText(fit.progress, TableText(str::AnalysingColours));
   PalettePtr palette;
   const int status = QuantizeFrames(frames, settings, fit.progress, &palette);

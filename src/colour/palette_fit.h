@@ -30,6 +30,8 @@ constexpr uint32_t Ask = MaskOf(Pref::PaletteMergeAsk);
 constexpr uint32_t ColourCounts =
     MaskOf(PrefField::PaletteMergeColours) | MaskOf(PrefField::PaletteMergeTrueColours);
 constexpr uint32_t TakeLocals = 0x1000;  // also take in frames with local palettes
+// The high-quality method leaves frames their 24-bit data (QualitySettings::keepTrueColour).
+constexpr uint32_t KeepTrueColour = 0x2000;
 }  // namespace merge
 
 // The method of a word: the first of 1, 2, 4, 8, 16, 0x400, 0x800 that is set; 1 when none is.

@@ -117,7 +117,7 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
       SetTransparency(f, true);
     }
     // Data the new image was not made from no longer matches it.
-    if (!fromRgb || !PrefOn(Pref::KeepTrueColor)) FreeRgbPlane(f);
+    if (!fromRgb || !(settings.keepTrueColour || PrefOn(Pref::KeepTrueColor))) FreeRgbPlane(f);
   }
   InstallRefined(used, refined);
   // Frames without an image still need a palette to point at.
@@ -128,7 +128,8 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
   return 1;
 }
 
-bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMeter* progress) {
+bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMeter* progress,
+                     bool keepTrueColour) {
   std::vector<Frame*> frames;
   PaletteEntry background{};
   try {
@@ -141,7 +142,8 @@ bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMet
     background = animation.globalPalette->entries[animation.backgroundIndex];
   ProgressSetText(progress, TableText(str::AnalysingColours));
   PalettePtr palette;
-  const QualitySettings settings = WithDitherAsked(QualityFor(quality), dither);
+  QualitySettings settings = WithDitherAsked(QualityFor(quality), dither);
+  settings.keepTrueColour = keepTrueColour;
   int status = QuantizeFrames(frames, settings, progress, &palette);
   if (status != 1) {
     if (status == 0) ShowError("%s", TableText(str::NoMemoryForPalettes));

@@ -119,21 +119,25 @@ void Input(Run& run, char letter, const std::string& input) {
     return;
   }
   const bool opening = !run.state.document;
-  // After --quality the palette comes from the pictures as they were read, 24-bit ones included.
-  const uint32_t word = run.quality > 0 ? HighQualityMergeWord(run.quality) : 0;
+  // At a level the palette comes from the pictures as they were read, 24-bit ones included,
+  // and they keep that data for a --quality that comes later.
+  const int level = batch::ReadLevel(run, chain.get());
+  const uint32_t word = level > 0 ? HighQualityMergeWord(level) | merge::KeepTrueColour : 0;
   if (!FinishLoad(run.state, std::move(chain), std::string(), count, nullptr, nullptr, word)) {
     ShowErrorId(str::BatchMergeFailed);
     return;
   }
   if (opening) run.name = first;
-  if (run.quality > 0) batch::AfterQualityLevel(run);
+  if (level > 0) batch::AfterQualityLevel(run, level);
 }
 
 // The lossy amount a --quality level chose, once, just before a GIF is written: after the
 // optimizer, whose transparency it keeps, as an explicit --lossy would be.
 void LevelLossy(Run& run, int type) {
   const int tolerance = std::exchange(run.levelLossy, 0);
-  if (tolerance <= 0 || type != savetype::Gif || !PrepareOptimize(run.state)) return;
+  if (tolerance <= 0 || type != savetype::Gif) return;
+  batch::DropTrueColour(run);
+  if (!PrepareOptimize(run.state)) return;
   if (LossyCompressOverScreen(*run.state.document, tolerance, nullptr)) AfterOptimize(run.state);
 }
 
@@ -160,6 +164,7 @@ void OptimizeStored(Run& run) {
     ShowErrorId(str::BatchNothingToOptimize);
     return;
   }
+  batch::DropTrueColour(run);
   OptimizeAnimation(*run.state.document, KeepingLevelTables(run, GetPref(PrefOptimize)), nullptr);
   run.state.document->encodedSizeCache = -1;
 }

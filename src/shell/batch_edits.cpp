@@ -153,6 +153,7 @@ void Crop(Run& run, Flag flag, Value value) {
 void Colors(Run& run, Flag flag, Value value) {
   int64_t n = 0;
   if (!ParseWholeNumber(value, 2, 256, &n)) return BadValue(run, flag, value);
+  DropTrueColour(run);  // unasked: the window would ask first
   if (!PrepareOptimize(run.state)) return;
   AnimationPtr copy;
   if (!MakeReducedCopy(Document(run), static_cast<int>(n), run.dither, nullptr, nullptr, &copy)) {
@@ -166,16 +167,29 @@ void Dither(Run& run, Flag, Value) { run.dither = true; }
 
 }  // namespace
 
+int ReadLevel(const Run& run, const Animation* chain) {
+  if (run.quality > 0) return run.quality;
+  for (const Animation* a = chain; a; a = a->nextInChain.get())
+    for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f))
+      if (!f->rgbPlane.empty()) return TrueColourReadQuality;
+  return 0;
+}
+
 uint32_t KeepingLevelTables(const Run& run, uint32_t options) {
-  if (run.quality == 0 || !run.state.document) return options;
+  if (run.level == 0 || !run.state.document) return options;
   for (const Frame* f = FirstFrame(*run.state.document); f; f = NextFrame(f))
     if (f->localPalette && (f->descriptorFlags & kSortedTable))
       return options & ~optimize::RemoveLocalPalettes;
   return options;
 }
 
-void AfterQualityLevel(Run& run) {
-  run.levelLossy = QualityFor(run.quality).lossy;
+void AfterQualityLevel(Run& run, int level) {
+  run.level = level;
+  run.levelLossy = QualityFor(level).lossy;
+}
+
+void DropTrueColour(Run& run) {
+  if (!run.state.document) return;
   for (Frame* f = FirstFrame(Document(run)); f; f = NextFrame(f))
     if (f->bits()) FreeRgbPlane(f);  // a frame with nothing else keeps it
 }
@@ -183,16 +197,17 @@ void AfterQualityLevel(Run& run) {
 namespace {
 
 // The inputs that follow get one palette by the high-quality method at this level; an
-// animation already open is reduced by it now, as the dialog's high-quality choice does.
+// animation already open is rebuilt at it now, from the 24-bit data its frames still hold (as
+// if the level had come before the inputs), else from the pictures they show.
 void Quality(Run& run, Flag flag, Value value) {
   int64_t q = 0;
   if (!ParseWholeNumber(value, MinQuality, MaxQuality, &q)) return BadValue(run, flag, value);
   run.quality = static_cast<int>(q);
   if (!run.state.document) return;
-  AnimationPtr copy;
-  if (!MakeReducedCopyHq(Document(run), run.quality, false, nullptr, &copy)) return;
-  if (KeepReducedCopy(Document(run), std::move(copy))) AfterOptimize(run.state);
-  AfterQualityLevel(run);
+  // In place: a script keeps no undo step, and a copy of a clip is much memory.
+  if (!ReduceColoursHq(Document(run), run.quality, false, nullptr, true)) return;
+  AfterOptimize(run.state);
+  AfterQualityLevel(run, run.quality);
 }
 
 // The properties bar's delay, on the listed frames or all of them.
@@ -242,7 +257,10 @@ void Reverse(Run& run, Flag, Value) {
 
 void PingPong(Run& run, Flag, Value) { PingPongCommand(run.state); }
 
-void Unoptimize(Run& run, Flag, Value) { UnoptimizeCommand(run.state); }
+void Unoptimize(Run& run, Flag, Value) {
+  DropTrueColour(run);
+  UnoptimizeCommand(run.state);
+}
 
 // "Commentaires GIF": a new comment after the others.
 void Comment(Run& run, Flag, Value value) {
@@ -265,6 +283,7 @@ void Comment(Run& run, Flag, Value value) {
 void Optimize(Run& run, Flag flag, Value value) {
   uint32_t options = optimize::Defaults;
   if (!value.empty() && !ParseOptimizeOptions(value, &options)) return BadValue(run, flag, value);
+  DropTrueColour(run);  // unasked: the window would ask first
   if (!PrepareOptimize(run.state)) return;
   Animation& doc = Document(run);
   bool anyLocal = false;
@@ -279,7 +298,8 @@ void Lossy(Run& run, Flag flag, Value value) {
   int64_t tolerance = 0;
   if (!ParseWholeNumber(value, 0, LossyLargestTolerance, &tolerance))
     return BadValue(run, flag, value);
-  run.levelLossy = 0;  // the amount asked for replaces the level's
+  run.levelLossy = 0;   // the amount asked for replaces the level's
+  DropTrueColour(run);  // unasked: the window would ask first
   if (!PrepareOptimize(run.state)) return;
   if (LossyCompressAnimation(Document(run), static_cast<int>(tolerance), nullptr))
     AfterOptimize(run.state);

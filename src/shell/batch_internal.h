@@ -18,7 +18,8 @@ struct Run {
   bool bicubic = false;
   bool dither = false;
   WebpSettings webp;    // --webp; unfilled: the stored choice
-  int quality = 0;      // --quality: the level inputs get their palette at; 0 the stored way
+  int quality = 0;      // --quality: the level inputs get their palette at; 0 see ReadLevel
+  int level = 0;        // the level the document's palette was last made at; 0 none
   int levelLossy = 0;   // the lossy amount that level gives the next GIF saved, unless --lossy
   bool failed = false;  // a failure that showed no message (a save that did not happen)
   bool stop = false;    // a flag stopped the batch
@@ -36,15 +37,29 @@ struct LongFlag {
   void (*run)(Run& run, const std::string& flag, const std::string& value);
 };
 
+// The level a read of frames gets its palette at without a --quality before it, when they hold
+// 24-bit data (a clip, photographs): on photograph-like clips it is as faithful as FFmpeg's
+// two-pass palette in fewer bytes. Indexed inputs keep the stored palette fitting.
+constexpr int TrueColourReadQuality = 90;
+
+// The level the frames of a read get their palette at: --quality's, else
+// TrueColourReadQuality when some frame of the chain holds 24-bit data, else 0 (the stored way).
+int ReadLevel(const Run& run, const Animation* chain);
+
 // The optimizer options the user did not name, less the folding of local tables when a
-// --quality level made them for their frames: they are the best fit already, and one palette
+// quality level made them for their frames: they are the best fit already, and one palette
 // for all would undo it.
 uint32_t KeepingLevelTables(const Run& run, uint32_t options);
 
-// After the document got its palette at the --quality level: its 24-bit data goes (the level
-// made the picture, and the optimizer works on indexes), and the level's lossy amount waits for
-// the next GIF written.
-void AfterQualityLevel(Run& run);
+// After the document got its palette at a quality level: the frames keep their 24-bit data, so
+// that a later --quality rebuilds from the true colours rather than from this level's picture
+// (the optimizer drops it, DropTrueColour), and the level's lossy amount waits for the next GIF
+// written.
+void AfterQualityLevel(Run& run, int level);
+
+// The 24-bit data of frames that have an image goes, as the window's confirmation drops it
+// before an optimization: the optimizer follows the screen index by index.
+void DropTrueColour(Run& run);
 
 // The long flags, in the order of the help.
 const LongFlag* LongFlags(size_t* count);

@@ -26,6 +26,7 @@
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "shell/batch.h"
+#include "shell/batch_internal.h"
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
@@ -138,6 +139,23 @@ class BatchTable : public ::testing::Test {
     dir_.Put("lists/blank.txt", "in/A.gif\n\nin/c.gif\n");
     dir_.Put("folder.gif/x", "");  // a folder in the way
     dir_.Put("out-dir/x", "");
+    // True colour: 2 x 600 colours, far more than a palette holds, so that the picture made at
+    // one level differs from the one made at another.
+    for (uint32_t k = 0; k < 2; ++k) {
+      AnimationPtr photo = MakeDocument(30, 20);
+      Frame* f = AddSolidFrame(*photo, 0, 0, 30, 20, 0);
+      std::vector<uint8_t> plane(RgbStride(30) * 20);
+      for (uint32_t y = 0; y < 20; ++y) {
+        for (uint32_t x = 0; x < 30; ++x) {
+          uint8_t* p = &plane[y * RgbStride(30) + 3 * x];
+          p[0] = static_cast<uint8_t>(250 - y * 9 - k * 40);
+          p[1] = static_cast<uint8_t>(y * 12 + x);
+          p[2] = static_cast<uint8_t>(x * 8 + k);
+        }
+      }
+      SetRgbPlane(f, std::move(plane));
+      ASSERT_TRUE(Save("photos/" + std::to_string(k) + ".png", *photo));
+    }
     AnimationPtr twins = MakeDocument(32, 32);
     AddSolidFrame(*twins, 0, 0, 16, 16, 1);
     AddSolidFrame(*twins, 8, 8, 16, 16, 2);
@@ -207,6 +225,7 @@ TEST_F(BatchTable, InputsAndOutputs) {
   const Edit optimized = [](ShellState& s) {
     OptimizeAnimation(*s.document, GetPref(PrefOptimize), nullptr);
   };
+  const uint32_t trueColourRead = HighQualityMergeWord(batch::TrueColourReadQuality);
   // clang-format off
   Check({
       {{"-i", "in/*.gif", "-o", "o.gif"}, 0, {}, {{"o.gif", "in/A.gif in/b.GIF in/c.gif"}}},
@@ -219,7 +238,7 @@ TEST_F(BatchTable, InputsAndOutputs) {
        {{"1.gif", "in.gif"}, {"2.gif", "in.gif|big.gif"}, {"3.gif", "in.gif|big.gif", optimized}}},
       {{"-i", "my-files/a-*.gif", "-o", "out-dir/-b-2.gif"}, 0, {}, {{"out-dir/-b-2.gif", "my-files/a-1.gif"}}},
       {all, 0, {}, outputs},
-      {{"-i", "photo.jpg", "-o", "o.gif"}, 0, {}, {{"o.gif", "photo.jpg"}}},
+      {{"-i", "photo.jpg", "-o", "o.gif"}, 0, {}, {{"o.gif", "photo.jpg", nullptr, 0, saveopt::Plain, trueColourRead}}},
       {{"-i", "frames/*.png", "-o", "o.gif"}, 0, {}, {{"o.gif", "frames/1.png frames/2.png"}}},
       {{"--quality", "90", "-i", "frames/*.png", "-o", "o.gif"}, 0, {},
        {{"o.gif", "frames/1.png frames/2.png", nullptr, 0, saveopt::Plain, HighQualityMergeWord(90)}}},
@@ -245,6 +264,31 @@ TEST_F(BatchTable, FailuresAreToldAndSetTheExitCode) {
       {{"-i", "in.gif", "in.gif", "-o", "x.gif"}, 1, {"Unrecognized flag: in.gif"}, {}, {"x.gif"}},
       // An edit without a document says so and the batch goes on, as -z does.
       {{"--reverse", "-i", "in.gif", "-o", "x.gif"}, 1, {"Aucune animation pour --reverse"}, {{"x.gif", "in.gif"}}},
+  });
+  // clang-format on
+}
+
+// A level given after the inputs makes the picture it makes before them: the frames read from
+// true-colour files still hold their 24-bit data, which a read without a level (at its own
+// level) leaves them. Indexed inputs keep the stored palette fitting (InputsAndOutputs).
+TEST_F(BatchTable, QualityAfterTheInputsRebuildsFromTheTrueColours) {
+  const std::string photos = "photos/0.png photos/1.png";
+  const Edit levelLossy = [](ShellState& s) {
+    LossyCompressOverScreen(*s.document, QualityFor(40).lossy, nullptr);
+  };
+  const Edit optimized = [](ShellState& s) {
+    OptimizeAnimation(*s.document, GetPref(PrefOptimize), nullptr);
+  };
+  ASSERT_GT(QualityFor(40).lossy, 0);  // the level's own lossy step comes with the GIF too
+  // clang-format off
+  Check({
+      {{"-i", "photos/*.png", "-o", "o.gif"}, 0, {}, {{"o.gif", photos, nullptr, 0, saveopt::Plain, HighQualityMergeWord(batch::TrueColourReadQuality)}}},
+      {{"--quality", "40", "-i", "photos/*.png", "-o", "o.gif"}, 0, {}, {{"o.gif", photos, levelLossy, 0, saveopt::Plain, HighQualityMergeWord(40)}}},
+      {{"-i", "photos/*.png", "--quality", "40", "-o", "o.gif"}, 0, {}, {{"o.gif", photos, levelLossy, 0, saveopt::Plain, HighQualityMergeWord(40)}}},
+      // Twice: the second level still starts from the true colours.
+      {{"--quality", "20", "-i", "photos/*.png", "--quality", "40", "-o", "o.gif"}, 0, {}, {{"o.gif", photos, levelLossy, 0, saveopt::Plain, HighQualityMergeWord(40)}}},
+      // The optimizer drops the 24-bit data unasked, as the window's "Continuer" would.
+      {{"-i", "photos/*.png", "-z", "-o", "o.gif"}, 0, {}, {{"o.gif", photos, optimized, 0, saveopt::Plain, HighQualityMergeWord(batch::TrueColourReadQuality)}}},
   });
   // clang-format on
 }
