@@ -108,6 +108,29 @@ uint64_t LossyRows(const Frame& frame, const uint8_t* pixels, uint64_t stride, i
   return size;
 }
 
+// Puts pixels (bytes of the frame's rows) in place of the frame's when the frame then encodes
+// smaller; true when it did. The lossy codes are not always the shorter: on sharp screen
+// content, and against the optimizer's own parse of the exact pixels, they can take more, and a
+// lossy step must never make a file larger.
+bool InstallIfSmaller(Frame* frame, uint8_t* bits, const uint8_t* pixels, size_t bytes) {
+  if (std::equal(pixels, pixels + bytes, bits)) return false;
+  std::vector<uint8_t> old;
+  try {
+    old.assign(bits, bits + bytes);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  const uint64_t before = EncodedFrameSize(frame);
+  std::copy(pixels, pixels + bytes, bits);
+  const uint64_t after = EncodedFrameSize(frame);
+  if (before == 0 || (after != 0 && after < before)) {
+    TouchFrame(frame);
+    return true;
+  }
+  std::copy(old.begin(), old.end(), bits);
+  return false;
+}
+
 // What the screen shows before each frame, as indexes of the global palette (-1 unknown).
 struct IndexScreen {
   uint32_t width = 0, height = 0;
@@ -138,12 +161,8 @@ bool LossyCompressFrame(Frame* frame, int tolerance) {
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (LossyRows(*frame, bits, stride, tolerance, out.data()) == 0 ||
-      std::equal(out.begin(), out.end(), bits))
-    return false;
-  std::copy(out.begin(), out.end(), bits);
-  TouchFrame(frame);
-  return true;
+  if (LossyRows(*frame, bits, stride, tolerance, out.data()) == 0) return false;
+  return InstallIfSmaller(frame, bits, out.data(), out.size());
 }
 
 bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter* progress) {
@@ -180,11 +199,7 @@ bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter*
       const uint64_t fillSize =
           any ? LossyRows(*f, filled.data(), stride, tolerance, filled.data()) : 0;
       if (fillSize && (size == 0 || fillSize <= size)) chosen = filled.data();
-      if (chosen != bits && !std::equal(chosen, chosen + stride * f->height, bits)) {
-        std::copy(chosen, chosen + stride * f->height, bits);
-        TouchFrame(f);
-        changed = true;
-      }
+      if (chosen != bits && InstallIfSmaller(f, bits, chosen, stride * f->height)) changed = true;
     }
     // What the next frame is drawn over: a restore to the previous picture leaves it as it was.
     const bool leaves = bits && global && f->Disposal() <= 1;

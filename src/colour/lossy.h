@@ -20,8 +20,9 @@ int LossyToleranceOf(OptimizeOptions options);
 // The options with the lossy step on at tolerance (1..LossyLargestTolerance), or off for 0.
 OptimizeOptions WithLossyTolerance(OptimizeOptions options, int tolerance);
 
-// One frame: true when some pixel changed. Frames without an 8-bit image, or still holding
-// 24-bit data, are left alone, and so is a frame when memory is short.
+// One frame: true when it took the lossy pixels, which it does only when it then encodes
+// smaller. Frames without an 8-bit image, or still holding 24-bit data, are left alone, and so
+// is a frame when memory is short.
 bool LossyCompressFrame(Frame* frame, int tolerance);
 
 // Every frame, one progress step each. False when cancelled (frames done stay done). Marks the
