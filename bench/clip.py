@@ -4,7 +4,11 @@ clip.py PROGRAM GIFSKI WORK REPEATS CLIP-FOLDER...
 
 Every tool makes a GIF of each clip's PNG frames at one delay; its PSNR is that of what the GIF
 shows on the timeline: source frame i is due at i * delay, and the GIF frame on screen then
-(composed with its disposals, following its own delays) is compared with it over RGB."""
+(composed with its disposals, following its own delays) is compared with it over RGB. Beside it:
+the SSIM of the same pictures (FFmpeg's ssim filter over R, G and B, its "All" mean), and the
+flicker: the RMS, in levels of 0..255, of how the error changes from one picture to the next
+(what the GIF's picture does between frames beyond the source's own change: a dither that
+crawls, colours that hop), 0 for a GIF whose error stays put."""
 import math
 import os
 import re
@@ -192,33 +196,71 @@ class Shown:
         self.feed.wait()
 
 
-def psnrs(pngs, outputs):
-    """The PSNR of each output over the clip (None when it cannot be compared)."""
+def ssim(size, shown_raw, source_raw):
+    """FFmpeg's SSIM of two raw RGB streams of pictures of size, over R, G and B."""
+    raw = ["-f", "rawvideo", "-pix_fmt", "rgb24", "-s", "%dx%d" % size, "-r", str(FPS), "-i"]
+    said = subprocess.run(
+        ["ffmpeg", "-hide_banner", "-nostats", *raw, shown_raw, *raw, source_raw, "-lavfi",
+         "[0:v]format=gbrp[a];[1:v]format=gbrp[b];[a][b]ssim", "-f", "null", "-"],
+        capture_output=True, text=True).stderr
+    m = re.search(r"SSIM .*All:([0-9.]+)", said)
+    return float(m.group(1)) if m else None
+
+
+class Measure:
+    """What one output shows against the source: PSNR, SSIM and flicker (None each when it
+    cannot be compared)."""
+    psnr = ssim = flicker = None
+
+
+def measures(pngs, outputs, scratch):
+    """The Measure of each output over the clip."""
     with Image.open(pngs[0]) as first:
         size = first.size
     shown = {o: Shown(o, size) for o in outputs if os.path.exists(o)}
     errors = dict.fromkeys(shown, 0)
-    for i, png in enumerate(pngs):
-        with Image.open(png) as src:
-            src = src.convert("RGB")
-        for o, s in shown.items():
-            if errors[o] is None:
-                continue
-            try:
-                errors[o] += squared_error(s.at(i * DELAY * 10), src)
-            except ValueError as e:
-                print("  %s: %s" % (os.path.basename(o), e), file=sys.stderr)
-                errors[o] = None
+    crawl = dict.fromkeys(shown, 0)
+    before = {}
+    raws = {o: open(os.path.join(scratch, "%d.rgb" % k), "wb") for k, o in enumerate(shown)}
+    source_raw = os.path.join(scratch, "source.rgb")
+    with open(source_raw, "wb") as source_file:
+        for i, png in enumerate(pngs):
+            with Image.open(png) as src:
+                src = src.convert("RGB")
+            source_file.write(src.tobytes())
+            for o, s in shown.items():
+                if errors[o] is None:
+                    continue
+                try:
+                    picture = s.at(i * DELAY * 10)
+                except ValueError as e:
+                    print("  %s: %s" % (os.path.basename(o), e), file=sys.stderr)
+                    errors[o] = None
+                    continue
+                errors[o] += squared_error(picture, src)
+                raws[o].write(picture.tobytes())
+                # The error, signed, around 128; its change from the picture before.
+                error = ImageChops.subtract(picture, src, 1.0, 128)
+                if o in before:
+                    crawl[o] += squared_error(error, before[o])
+                before[o] = error
     for s in shown.values():
         s.close()
+    for f in raws.values():
+        f.close()
     result = {}
+    pixels = 3 * size[0] * size[1]
     for o in outputs:
+        m = result[o] = Measure()
         e = errors.get(o)
         if e is None:
-            result[o] = None
-        else:
-            mse = e / (3 * size[0] * size[1] * len(pngs))
-            result[o] = math.inf if mse == 0 else 10 * math.log10(255 ** 2 / mse)
+            continue
+        mse = e / (pixels * len(pngs))
+        m.psnr = math.inf if mse == 0 else 10 * math.log10(255 ** 2 / mse)
+        m.flicker = math.sqrt(crawl[o] / (pixels * max(1, len(pngs) - 1)))
+        m.ssim = ssim(size, raws[o].name, source_raw)
+        os.remove(raws[o].name)
+    os.remove(source_raw)
     return result
 
 
@@ -239,26 +281,32 @@ def clip_table(folder):
     for _ in range(repeats):
         for e in order:
             e.walls.append(sum(timed(cmd, complaints) for cmd in e.commands))
-    quality = psnrs(paths, [e.out for e in entries])
+    quality = measures(paths, [e.out for e in entries], os.path.join(work, clip))
 
     print("%s: %d frames of %dx%d, %d/100 s each" % (clip, len(pngs), width, height, DELAY))
-    print("  %-44s %8s %12s %9s" % ("tool / setting", "PSNR dB", "bytes", "time s"))
+    print("  %-44s %8s %7s %7s %10s %7s" % ("tool / setting", "PSNR dB", "SSIM", "flicker",
+                                             "bytes", "time s"))
     rows = []
+    fmt = lambda v, f: "-" if v is None else f % v
     for e in entries:
         size = os.path.getsize(e.out) if os.path.exists(e.out) else None
-        p = quality.get(e.out)
-        rows.append((e, p, size))
-        print("  %-44s %8s %12s %9.2f" % (e.label, "-" if p is None else "%.2f" % p,
-                                         "-" if size is None else size, e.time()))
-    ours = [(e, p, s) for e, p, s in rows if e.ours and p is not None and s is not None]
-    anchors = [(e, p, s) for e, p, s in rows if not e.ours and p is not None and s is not None]
+        m = quality[e.out]
+        rows.append((e, m, size))
+        print("  %-44s %8s %7s %7s %10s %7.2f" % (
+            e.label, fmt(m.psnr, "%.2f"), fmt(m.ssim, "%.4f"), fmt(m.flicker, "%.2f"),
+            fmt(size, "%d"), e.time()))
+    complete = lambda m, s: None not in (m.psnr, m.ssim, s)
+    ours = [(e, m, s) for e, m, s in rows if e.ours and complete(m, s)]
+    anchors = [(e, m, s) for e, m, s in rows if not e.ours and complete(m, s)]
     if anchors:
-        print("  %-44s %s" % ("anchor", "cheapest of ours with PSNR >= and bytes <="))
-    for a, ap, asize in anchors:
-        fit = [(s, p, e) for e, p, s in ours if p >= ap and s <= asize]
+        print("  %-44s %s" % ("anchor", "cheapest of ours with PSNR and SSIM >=, bytes <="))
+    for a, am, asize in anchors:
+        fit = [(s, m, e) for e, m, s in ours
+               if m.psnr >= am.psnr and m.ssim >= am.ssim and s <= asize]
         if fit:
-            s, p, e = min(fit, key=lambda f: f[0])
-            verdict = "%s (%.2f dB, %.0f %% of the bytes)" % (e.label, p, 100 * s / asize)
+            s, m, e = min(fit, key=lambda f: f[0])
+            verdict = "%s (%.2f dB, %.4f, %.0f %% of the bytes)" % (e.label, m.psnr, m.ssim,
+                                                                     100 * s / asize)
         else:
             verdict = "none"
         print("  %-44s %s" % (a.label, verdict))

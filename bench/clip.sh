@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Clip to GIF, quality against size: natural clips drawn here (a pan over a photograph-like
 # landscape, 80 frames of 480x270; a slow zoom into an upright print, 60 frames of 360x480; a
-# recording of the program's own window, 100 frames of 1024x768 taken with FFmpeg's x11grab)
-# are made into GIFs at 5/100 s a frame by
+# code editor typing, then scrolling its text, 80 frames of 640x360; and, named in
+# LW_CLIP_ONLY, a recording of the program's own window, 100 frames of 1024x768 taken with
+# FFmpeg's x11grab) are made into GIFs at 5/100 s a frame by
 #   ours      loopwright -i 'clip/*.png' --delay 5 -z -o out.gif, and with each --quality N and
 #             --lossy N the program lists in its --help;
 #   FFmpeg    two passes, palettegen then paletteuse, dithered and with dither=none;
@@ -12,8 +13,10 @@
 #             FFmpeg's).
 # For each output: the PSNR of what the GIF shows on the timeline (source frame i is due at
 # i * 5/100 s; the GIF frame on screen then, composed with its disposals, is compared over RGB;
-# PSNR = 10 log10(255^2 / mean MSE over the clip)), its size in bytes and its wall time. Then,
-# for each peer's point, the smallest of our settings at least as faithful and no larger, and
+# PSNR = 10 log10(255^2 / mean MSE over the clip)), the SSIM of the same pictures, the flicker
+# (RMS of the error's change from one picture to the next: a picture that crawls where the
+# source does not), its size in bytes and its wall time. Then, for each peer's point, the
+# smallest of our settings at least as good in PSNR and SSIM and no larger, and
 # the time of ours at --quality 90 (plain ours without it) over FFmpeg's two passes.
 #
 #   bench/clip.sh [PROGRAM]
@@ -23,7 +26,8 @@
 # the screen recording needs the program's window (a build with the user interface).
 # Environment:
 #   LW_REPEATS       runs per setting, taken in turn over all settings (default 1; median)
-#   LW_CLIP_ONLY     the clips to run, e.g. "photo-pan" (default: all three)
+#   LW_CLIP_ONLY     the clips to run, e.g. "photo-pan" (default: photo-pan print-zoom
+#                    screen-text; screen-recording needs a build with the window)
 #   LW_CLIP_PEERS    the peers to run among "ffmpeg gifski magick gifsicle" (default: all)
 #   LW_CLIP_QUALITY  the --quality values (default "10 20 30 40 50 70 80 90 100")
 #   LW_CLIP_LOSSY    the --lossy values (default "40 100")

@@ -141,10 +141,59 @@ SESSION
     -start_number 0 "$1/%04d.png"
 }
 
+# A code editor as a screen recorder sees it, 80 frames of 640x360: a dark theme with a line
+# number gutter and a lit current line, 40 frames typing a function (the lines appear a few
+# characters a frame behind a cursor), then 40 frames scrolling the file smoothly, 9 pixels a
+# frame. The text is the program's own source, drawn once with DejaVu Sans Mono.
+draw_screen-text() {
+  local W=640 H=360 lh=17 cw t="$work/editor"
+  mkdir -p "$t"
+  sed -n '1,150p' "$lw_root/src/colour/lossy.cpp" | expand -t 2 | cut -c1-70 >"$t/source.txt"
+  seq -w 1 "$(wc -l <"$t/source.txt")" | sed 's/^0/ /; s/^ 0/  /' >"$t/numbers.txt"
+  local lines
+  lines=$(wc -l <"$t/source.txt")
+  local page=$((lines * lh + H))
+  # One tall page: gutter, text; each frame shows part of it. (The policy refuses @file text.)
+  convert -size "${W}x${page}" xc:'#1e1f24' \
+    -fill '#26282f' -draw "rectangle 0,0 44,$page" \
+    -font DejaVu-Sans-Mono -pointsize 12 -interline-spacing 2 \
+    -fill '#6b7080' -annotate +4+14 "$(sed 's/%/%%/g' "$t/numbers.txt")" \
+    -fill '#cfd3dc' -annotate +52+14 "$(sed 's/%/%%/g' "$t/source.txt")" \
+    -depth 8 "$t/page.png"
+  cw=$(convert -font DejaVu-Sans-Mono -pointsize 12 label:MMMMMMMMMM -format '%[fx:w/10]' info:)
+  local f=0 line col y x
+  # Typing: line L of the first screen gets up to 6 more characters a frame.
+  local typed=0
+  for ((f = 0; f < 40; f++)); do
+    typed=$((typed + 3 + (f * 7) % 5))
+    line=0 col=$typed
+    while ((line < lines)); do
+      local len
+      len=$(sed -n "$((line + 1))p" "$t/source.txt" | wc -L)
+      ((col <= len)) && break
+      col=$((col - len - 1))
+      line=$((line + 1))
+    done
+    y=$((line * lh + 2))
+    x=$(awk -v c="$col" -v w="$cw" 'BEGIN { printf "%d", 52 + c * w }')
+    convert "$t/page.png" -crop "${W}x${H}+0+0" +repage \
+      -fill '#1e1f24' -draw "rectangle $x,$y $W,$((y + lh - 1))" \
+      -draw "rectangle 45,$((y + lh)) $W,$H" \
+      -fill '#26282f' -draw "rectangle 0,$((y + lh)) 44,$H" \
+      -fill '#f0c040' -draw "rectangle $x,$((y + 1)) $((x + 1)),$((y + lh - 2))" \
+      -depth 8 "$(printf '%s/%04d.png' "$1" "$f")"
+  done
+  for ((f = 40; f < 80; f++)); do
+    convert "$t/page.png" -crop "${W}x${H}+0+$(((f - 40) * 9))" +repage -depth 8 \
+      "$(printf '%s/%04d.png' "$1" "$f")"
+  done
+  rm -rf "$t"
+}
+
 lw_clips() {
   clip_program=$1
   local names name
-  read -ra names <<<"${LW_CLIP_ONLY:-photo-pan print-zoom screen-recording}"
+  read -ra names <<<"${LW_CLIP_ONLY:-photo-pan print-zoom screen-text}"
   clip_dirs=()
   mkdir -p "$clips"
   for name in "${names[@]}"; do
