@@ -145,6 +145,7 @@ SESSION
 # number gutter and a lit current line, 40 frames typing a function (the lines appear a few
 # characters a frame behind a cursor), then 40 frames scrolling the file smoothly, 9 pixels a
 # frame. The text is the program's own source, drawn once with DejaVu Sans Mono.
+# Every frame is written as 24-bit PNG: FFmpeg refuses a sequence whose PNG types change.
 draw_screen-text() {
   local W=640 H=360 lh=17 cw t="$work/editor"
   mkdir -p "$t"
@@ -181,11 +182,11 @@ draw_screen-text() {
       -draw "rectangle 45,$((y + lh)) $W,$H" \
       -fill '#26282f' -draw "rectangle 0,$((y + lh)) 44,$H" \
       -fill '#f0c040' -draw "rectangle $x,$((y + 1)) $((x + 1)),$((y + lh - 2))" \
-      -depth 8 "$(printf '%s/%04d.png' "$1" "$f")"
+      -depth 8 "PNG24:$(printf '%s/%04d.png' "$1" "$f")"
   done
   for ((f = 40; f < 80; f++)); do
     convert "$t/page.png" -crop "${W}x${H}+0+$(((f - 40) * 9))" +repage -depth 8 \
-      "$(printf '%s/%04d.png' "$1" "$f")"
+      "PNG24:$(printf '%s/%04d.png' "$1" "$f")"
   done
   rm -rf "$t"
 }
