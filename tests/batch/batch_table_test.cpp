@@ -244,7 +244,8 @@ TEST_F(BatchTable, InputsAndOutputs) {
        {{"o.gif", "frames/1.png frames/2.png", nullptr, 0, saveopt::Plain, HighQualityMergeWord(90)}}},
       {{"-i", "anim.psd", "-o", "o.gif"}, 0, {}, {{"o.gif", "anim.psd"}}},
       {{"-i", "icon.ico", "-o", "o.gif"}, 0, {}, {{"o.gif", "icon.ico"}}},
-      {{"-i", "movie.avi", "-o", "o.gif"}, 0, {}, {{"o.gif", "movie.avi"}}},
+      // A clip's frames hold 24-bit data: they get the level too.
+      {{"-i", "movie.avi", "-o", "o.gif"}, 0, {}, {{"o.gif", "movie.avi", nullptr, 0, saveopt::Plain, trueColourRead}}},
   });
   // clang-format on
 }
