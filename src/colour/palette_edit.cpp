@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/settings.h"
+#include "colour/colour_engine.h"
 #include "colour/palette_fit.h"
 #include "core/compose.h"
 #include "core/undo.h"
@@ -271,6 +272,32 @@ bool StoreFixedPaletteEntries(const std::vector<PaletteEntry>& entries) {
     stored.entries[i] = {e.red, e.green, e.blue, e.flags};
   }
   return SaveFixedPalette(stored);
+}
+
+PaletteLoadOutcome TakeLoadedPalette(std::vector<PaletteEntry>& entries,
+                                     const std::vector<PaletteEntry>& loaded) {
+  PaletteLoadOutcome outcome;
+  if (loaded.empty() || entries.empty()) return outcome;
+  auto take = [&](PaletteEntry& e, const PaletteEntry& from) {
+    if (e.red == from.red && e.green == from.green && e.blue == from.blue) return;
+    e.red = from.red, e.green = from.green, e.blue = from.blue;
+    ++outcome.changed;
+  };
+  if (loaded.size() <= entries.size()) {
+    for (size_t i = 0; i < loaded.size(); ++i) take(entries[i], loaded[i]);
+    outcome.taken = static_cast<int>(loaded.size());
+    return outcome;
+  }
+  outcome.nearest = true;
+  std::vector<bool> used(loaded.size(), false);
+  for (PaletteEntry& e : entries) {
+    const int nearest =
+        NearestColour(loaded.data(), static_cast<int>(loaded.size()), e.red, e.green, e.blue).index;
+    outcome.taken += used[nearest] ? 0 : 1;
+    used[nearest] = true;
+    take(e, loaded[nearest]);
+  }
+  return outcome;
 }
 
 }  // namespace lw

@@ -21,6 +21,18 @@ struct PaletteEditRequest {
   int transparentIndex = -1;         // of that frame, -1 when none
 };
 
+// A palette loaded into edited entries, which keep their number (a frame's pixels are indexes
+// into them). A loaded palette of more colours gives each entry the loaded colour nearest to
+// its own, so that the pixels keep their colours as far as it allows; one of as many or fewer
+// colours replaces the first entries in order, and the others keep theirs.
+struct PaletteLoadOutcome {
+  bool nearest = false;  // each entry took its nearest loaded colour
+  int taken = 0;         // loaded colours now in the entries (distinct ones when nearest)
+  int changed = 0;       // entries whose colour changed
+};
+PaletteLoadOutcome TakeLoadedPalette(std::vector<PaletteEntry>& entries,
+                                     const std::vector<PaletteEntry>& loaded);
+
 // The transparent indexes chosen for a frame (also the locked colours of a colour reduction).
 struct TransparencyChoice {
   Frame* frame = nullptr;

@@ -3,6 +3,7 @@
 #include <QCheckBox>
 #include <QDialogButtonBox>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -155,11 +156,21 @@ PaletteEditDialog::PaletteEditDialog(QWidget* owner, PaletteEditRequest* request
     load_ = new QPushButton(UiText(str::PalLoad), this);
     load_->setObjectName(QStringLiteral("load"));
     connect(load_, &QPushButton::clicked, this, &PaletteEditDialog::LoadPalette);
+    // Enter keeps meaning OK after either file chooser.
+    for (QPushButton* b : {load_, export_}) b->setAutoDefault(false);
     bottom->addWidget(load_);
     bottom->addWidget(export_);
+    loadNotice_ = new QLabel(this);
+    loadNotice_->setObjectName(QStringLiteral("loadNotice"));
+    loadNotice_->setWordWrap(true);
+    loadNotice_->hide();
+    layout->addWidget(loadNotice_);
   }
   bottom->addStretch();
-  bottom->addWidget(OkCancelButtons(this));
+  QDialogButtonBox* buttons = OkCancelButtons(this);
+  for (QAbstractButton* b : buttons->buttons())
+    if (buttons->buttonRole(b) == QDialogButtonBox::AcceptRole) ok_ = qobject_cast<QPushButton*>(b);
+  bottom->addWidget(buttons);
   layout->addLayout(bottom);
 
   connect(grid_, &PaletteGrid::indexClicked, this, &PaletteEditDialog::Select);
@@ -186,22 +197,31 @@ void PaletteEditDialog::Select(int index) {
 
 void PaletteEditDialog::LoadPalette() {
   QString path = ChoosePaletteFile(this, true);
+  // Back from the chooser, Enter is OK again.
+  if (ok_) ok_->setFocus(Qt::OtherFocusReason);
   if (path.isEmpty()) return;
   // A file that cannot be read has shown its message and changes nothing.
   PalettePtr loaded = ReadPaletteSource(path.toStdString(), this);
-  if (!loaded) return;
-  // The palette keeps its size: the loaded colours fill it from the first entry.
-  const size_t n = std::min(working_.size(), loaded->entries.size());
-  for (size_t i = 0; i < n; ++i) {
-    const PaletteEntry& from = loaded->entries[i];
-    if (working_[i].red == from.red && working_[i].green == from.green &&
-        working_[i].blue == from.blue)
-      continue;
-    working_[i].red = from.red;
-    working_[i].green = from.green;
-    working_[i].blue = from.blue;
-    changed_ = true;
+  if (!loaded || loaded->entries.empty()) return;
+  const PaletteLoadOutcome outcome = TakeLoadedPalette(working_, loaded->entries);
+  changed_ = changed_ || outcome.changed > 0;
+  // Say what was kept: the palette cannot change its size here.
+  const QByteArray name = QFileInfo(path).fileName().toUtf8();
+  const int size = static_cast<int>(working_.size());
+  const int count = static_cast<int>(loaded->entries.size());
+  QString notice;
+  if (outcome.nearest) {
+    notice = QString::asprintf(UiText(str::PalLoadNearest).toUtf8().constData(), size, count,
+                               name.constData(), outcome.taken);
+  } else if (count < size) {
+    notice = QString::asprintf(UiText(str::PalLoadFirst).toUtf8().constData(), count,
+                               name.constData(), count, size - count);
+  } else {
+    notice =
+        QString::asprintf(UiText(str::PalLoadAll).toUtf8().constData(), count, name.constData());
   }
+  loadNotice_->setText(notice);
+  loadNotice_->show();
   FillFields();
   ShowColours();
 }

@@ -35,6 +35,9 @@ class PaletteEditDialog : public QDialog {
   QCheckBox* UsageBox() const { return usageBox_; }
   QPushButton* ExportButton() const { return export_; }
   QPushButton* LoadButton() const { return load_; }
+  // What the last "Charger..." took; hidden until then.
+  QLabel* LoadNotice() const { return loadNotice_; }
+  QPushButton* OkButton() const { return ok_; }
   bool Changed() const { return changed_; }
   const std::vector<PaletteEntry>& Working() const { return working_; }
 
@@ -67,6 +70,8 @@ class PaletteEditDialog : public QDialog {
   QCheckBox* usageBox_ = nullptr;
   QPushButton* export_ = nullptr;
   QPushButton* load_ = nullptr;
+  QPushButton* ok_ = nullptr;
+  QLabel* loadNotice_ = nullptr;
   QTimer flashTimer_;
 };
 

@@ -6,8 +6,12 @@
 #include <QTimer>
 #include <QTranslator>
 
+#include "base/messages.h"
 #include "base/progress.h"
+#include "base/string_ids.h"
 #include "formats/live_edit.h"
+#include "platform/files.h"
+#include "platform/process.h"
 #include "ui/common/icons.h"
 #include "ui/services/qt_services.h"
 #include "ui/window/main_window.h"
@@ -23,6 +27,17 @@ bool LoadQtFrenchTexts() {
     return false;
   }
   return QCoreApplication::installTranslator(translator);
+}
+
+void OpenCommandLineFiles(MainWindow& window, const std::vector<std::string>& files,
+                          const ProgramStarter& start) {
+  if (files.empty()) return;
+  // The others first: their windows come up while this one reads its file.
+  const std::string program = GetProgramPath();
+  for (size_t i = 1; i < files.size(); ++i)
+    if (!files[i].empty() && (program.empty() || !start({program, files[i]})))
+      ShowErrorId(str::OtherWindowFailed, files[i].c_str());
+  window.OpenDocument(files.front());
 }
 
 int RunWindow(int argc, char** argv) {
@@ -42,10 +57,15 @@ int RunWindow(int argc, char** argv) {
     {
       MainWindow window;
       window.show();
-      // The shell hands each argument over as its own word: the first one is the file.
+      // The shell hands each argument over as its own word, one per file (the desktop entry
+      // passes every file selected).
       if (argc > 1 && argv[1][0] != '\0') {
-        std::string path = argv[1];
-        QTimer::singleShot(0, &window, [&window, path] { window.OpenDocument(path); });
+        std::vector<std::string> files(argv + 1, argv + argc);
+        QTimer::singleShot(0, &window, [&window, files] {
+          OpenCommandLineFiles(window, files, [](const std::vector<std::string>& program) {
+            return StartDetached(program);
+          });
+        });
       } else {
         // Started without a file: the first time, ask how the program will be used.
         QTimer::singleShot(0, &window, [&window] { window.AskUsageOnFirstStart(); });

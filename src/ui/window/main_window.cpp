@@ -3,19 +3,23 @@
 #include <QApplication>
 #include <QClipboard>
 #include <QCloseEvent>
-#include <QDesktopServices>
 #include <QDragEnterEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMetaObject>
 #include <QMimeData>
+#include <QScreen>
+#include <QShowEvent>
 #include <QStatusBar>
+#include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
 #include "base/settings.h"
+#include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/optimize.h"
 #include "core/compose.h"
@@ -36,6 +40,7 @@
 #include "shell/status_text.h"
 #include "ui/common/icons.h"
 #include "ui/dialogs/usage_question_dialog.h"
+#include "ui/services/page_opener.h"
 #include "ui/services/qt_services.h"
 #include "ui/window/frame_strip.h"
 #include "ui/window/preferences_sheet.h"
@@ -102,8 +107,9 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   ClearHistory();
   state_.owner = static_cast<QWidget*>(this);
   state_.listener = this;
+  // The desktop's opener answers only whether it started; xdg-open's own answer comes later.
   openPage_ = [](const std::string& path) {
-    return QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path)));
+    return OpenPageInBrowser(path, [path] { ShowErrorId(str::NoBrowser, path.c_str()); });
   };
   AttachDocument();
   RestorePlacement();
@@ -309,6 +315,9 @@ void MainWindow::AttachDocument() {
   }
   SetCurrentFrame(doc ? state_.currentFrame : -1);
   TitleChanged();
+  // The keys (arrows, Suppr, Ctrl+A) go to the frames; the toolbar's fields take the focus only
+  // when clicked or tabbed into.
+  if (doc) strip_->setFocus(Qt::OtherFocusReason);
   // The old document's memory goes back to the system, not only to the allocator.
   if (released) ReleaseClosedDocumentMemory();
 }
@@ -393,15 +402,32 @@ void MainWindow::RestorePlacement() {
     QRect r(QPoint(placement.normalPosition.left, placement.normalPosition.top),
             QPoint(placement.normalPosition.right - 1, placement.normalPosition.bottom - 1));
     if (r.width() >= 200 && r.height() >= 150 && available.intersects(r)) {
-      resize(r.size());
-      move(r.topLeft());
+      // The screen may be smaller than the one the place was saved on.
+      // The place saved is the inside of the window, without the frame.
+      setGeometry(FitInside(r, available));
     } else {
-      resize(900, 620);
+      resize(QSize(900, 620).boundedTo(available.size()));
     }
     if (placement.showCmd == ShowMaximized) setWindowState(windowState() | Qt::WindowMaximized);
   } else {
     resize(std::min(900, available.width()), std::min(620, available.height()));
   }
+}
+
+void MainWindow::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  // The window manager adds its frame once the window is mapped.
+  if (!event->spontaneous()) QTimer::singleShot(0, this, &MainWindow::FitFrameOnScreen);
+}
+
+void MainWindow::FitFrameOnScreen() {
+  QScreen* on = screen();
+  if (!on || isMaximized() || isFullScreen()) return;
+  const QRect area = on->availableGeometry(), outer = frameGeometry();
+  const QRect fitted = FitInside(outer, area);
+  if (fitted == outer) return;
+  resize(size() - (outer.size() - fitted.size()));
+  move(fitted.topLeft());
 }
 
 void MainWindow::SavePlacement() {

@@ -7,6 +7,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <functional>
 #include <map>
 #include <string>
 
@@ -73,10 +74,10 @@ class MainWindow : public QMainWindow, private ShellListener {
   QString StatusMessage() const;
   // The hint shown for a command whose operation the program does not have yet (empty if none).
   QString PendingHint(int command) const;
-  // Help and tutorial pages: opens them, or says where they are when no browser can; replaceable
-  // so that tests need no browser.
-  using PageOpener = bool (*)(const std::string& path);
-  void SetPageOpener(PageOpener opener) { openPage_ = opener; }
+  // Help and tutorial pages: opens them, or says where they are when no browser can, at once or
+  // when the opener reports it later; replaceable so that tests need no browser.
+  using PageOpener = std::function<bool(const std::string& path)>;
+  void SetPageOpener(PageOpener opener) { openPage_ = std::move(opener); }
   PreviewWindow* Preview() const { return preview_.data(); }
   // Recomputes every enabled and checked state (also run as each menu opens): the one place
   // where commands are enabled.
@@ -84,6 +85,7 @@ class MainWindow : public QMainWindow, private ShellListener {
 
  protected:
   void closeEvent(QCloseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void dragEnterEvent(QDragEnterEvent* event) override;
   void dropEvent(QDropEvent* event) override;
 
@@ -115,6 +117,8 @@ class MainWindow : public QMainWindow, private ShellListener {
   void AttachDocument();
   void TellPreview(int change);
   void RestorePlacement();
+  // Once the window manager's frame is known, the frame too is brought inside the screen.
+  void FitFrameOnScreen();
   void SavePlacement();
 
   // main_window_commands.cpp
@@ -169,7 +173,7 @@ class MainWindow : public QMainWindow, private ShellListener {
   QAction* recentSeparator_ = nullptr;
   QAction* quitAction_ = nullptr;
   QPointer<PreviewWindow> preview_;
-  PageOpener openPage_ = nullptr;
+  PageOpener openPage_;
 };
 
 }  // namespace lw

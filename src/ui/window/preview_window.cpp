@@ -53,6 +53,13 @@ QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area)
   return {x, y};
 }
 
+QRect FitInside(const QRect& rect, const QRect& area) {
+  QRect fitted(rect.topLeft(), rect.size().boundedTo(area.size()));
+  fitted.moveLeft(std::clamp(fitted.left(), area.left(), area.right() + 1 - fitted.width()));
+  fitted.moveTop(std::clamp(fitted.top(), area.top(), area.bottom() + 1 - fitted.height()));
+  return fitted;
+}
+
 PreviewWindow::PreviewWindow(Animation* document, PreviewMode mode, int currentFrame,
                              QWidget* parent)
     : QDialog(parent), document_(document), mode_(mode), startFrame_(currentFrame) {
@@ -432,11 +439,9 @@ void PreviewWindow::SetDurationMode(bool on) {
   QSize decoration = frameGeometry().size() - geometry().size();
   QPoint at = pos();
   if (QScreen* s = screen()) {
-    QRect area = s->availableGeometry();
-    wanted = wanted.boundedTo(area.size() - decoration);
-    QSize outer = wanted + decoration;
-    at.setX(std::max(area.left(), std::min(at.x(), area.right() + 1 - outer.width())));
-    at.setY(std::max(area.top(), std::min(at.y(), area.bottom() + 1 - outer.height())));
+    QRect outer = FitInside(QRect(at, wanted + decoration), s->availableGeometry());
+    at = outer.topLeft();
+    wanted = outer.size() - decoration;
   }
   resize(wanted);
   move(at);

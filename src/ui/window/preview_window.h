@@ -40,6 +40,9 @@ enum class PreviewMode {
 // no room on either side, in the lower right corner of the work area, away from the strip's
 // first frames. Always inside the work area as far as the size allows.
 QPoint PreviewPosition(const QRect& owner, const QSize& size, const QRect& area);
+// The rectangle moved, and shrunk where it is larger, so that it lies inside the area: a window
+// placed for a larger screen still shows whole.
+QRect FitInside(const QRect& rect, const QRect& area);
 
 class PreviewWindow : public QDialog {
   Q_OBJECT

@@ -4,6 +4,7 @@
 #include <QActionGroup>
 #include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QRegularExpressionValidator>
@@ -48,6 +49,15 @@ QLineEdit* DigitsEdit(QWidget* parent, int width, int command) {
   edit->setToolTip(UiText(command));
   edit->setObjectName(QString::number(command));
   return edit;
+}
+
+// Undo and Redo as the window binds them (Ctrl+Z, Ctrl+Shift+Z, Ctrl+Y) or as the desktop does.
+bool IsHistoryKey(const QKeyEvent* key) {
+  if (key->matches(QKeySequence::Undo) || key->matches(QKeySequence::Redo)) return true;
+  const Qt::KeyboardModifiers mods = key->modifiers() & ~Qt::KeypadModifier;
+  return (key->key() == Qt::Key_Z &&
+          (mods == Qt::ControlModifier || mods == (Qt::ControlModifier | Qt::ShiftModifier))) ||
+         (key->key() == Qt::Key_Y && mods == Qt::ControlModifier);
 }
 
 }  // namespace
@@ -112,8 +122,25 @@ PropertiesBar::PropertiesBar(QWidget* parent) : QToolBar(parent) {
   addWidget(Spacer(6));
   AddButton(cmd::EditGlobalPalette, false);
 
+  // A field's own undo would come back as a typed value, that is as one more step.
+  delayEdit_->installEventFilter(this);
+  loopEdit_->installEventFilter(this);
+
   RefreshAnimationControls(nullptr);
   RefreshFrameControls(nullptr, -1, false);
+}
+
+bool PropertiesBar::eventFilter(QObject* watched, QEvent* event) {
+  const QEvent::Type type = event->type();
+  if ((type == QEvent::ShortcutOverride || type == QEvent::KeyPress) &&
+      (watched == delayEdit_ || watched == loopEdit_) &&
+      IsHistoryKey(static_cast<QKeyEvent*>(event))) {
+    // Left unaccepted, the override lets the window's shortcut run; a key press that still
+    // arrives (nothing to undo) is swallowed.
+    event->setAccepted(type == QEvent::KeyPress);
+    return true;
+  }
+  return QToolBar::eventFilter(watched, event);
 }
 
 QWidget* PropertiesBar::Spacer(int width) {

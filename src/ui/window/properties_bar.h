@@ -38,6 +38,10 @@ class PropertiesBar : public QToolBar {
   // True while the controls are being filled: their change notifications are not the user's.
   bool Updating() const { return updating_ > 0; }
 
+ protected:
+  // The fields leave Undo and Redo to the window's history.
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  signals:
   void commandTriggered(int command);
   void delayEdited(const QString& text);

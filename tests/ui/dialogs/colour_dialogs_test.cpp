@@ -4,6 +4,7 @@
 
 #include "colour/pal_file.h"
 #include "core/compose.h"
+#include "support/window_driver.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/image_view.h"
 #include "ui/common/palette_grid.h"
@@ -11,7 +12,6 @@
 #include "ui/dialogs/index_choice_dialog.h"
 #include "ui/dialogs/palette_edit_dialog.h"
 #include "ui/dialogs/pixel_edit_dialog.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -45,10 +45,11 @@ class ColourDialogsTest : public UiTest {
   // Runs command; its dialog D gets act, then OK or Annuler.
   template <class D>
   bool Use(int command, const std::function<void(D*)>& act, bool ok = true) {
-    return WithModal<D>([&] { window->Command(command); }, [&](D* d) {
-      act(d);
-      Finish(d, ok);
-    });
+    return WithModal<D>([&] { window->Command(command); },
+                        [&](D* d) {
+                          act(d);
+                          Finish(d, ok);
+                        });
   }
 
   // The next file chooser: notes the folder it opened in, then chooses path (cancels on "").
@@ -97,10 +98,11 @@ class ColourDialogsTest : public UiTest {
     QVERIFY(toggle->isChecked());
     window->Command(cmd::Undo);
     QCOMPARE(int(Pixel(f, 0, 0)), 9);
-    QVERIFY(WithModal<IndexChoiceDialog>([&] { toggle->trigger(); }, [](IndexChoiceDialog* d) {
-      ClickCell(d->Grid(), 3);
-      Finish(d, false);
-    }));
+    QVERIFY(WithModal<IndexChoiceDialog>([&] { toggle->trigger(); },
+                                         [](IndexChoiceDialog* d) {
+                                           ClickCell(d->Grid(), 3);
+                                           Finish(d, false);
+                                         }));
     QVERIFY(!toggle->isChecked() && !f->Transparent());
   }
 
@@ -149,7 +151,6 @@ class ColourDialogsTest : public UiTest {
     QCOMPARE(int(Pixel(f, 2, 2)), 5);
     QCOMPARE(int(Pixel(f, 3, 3)), 5);
   }
-
 
   // The background chooser gives the clicked index, or -1 on Annuler; the fixed palette's
   // editor stores what it changed; the toolbar removes a local palette as one step.
@@ -208,6 +209,7 @@ class ColourDialogsTest : public UiTest {
     QVERIFY(Choose([&] { dialog.LoadButton()->click(); }, palettes + "/trois.pal", &opened));
     QCOMPARE(opened, start);  // the first time: the open dialogs' folder
     QVERIFY(dialog.Changed());
+    QVERIFY(dialog.LoadNotice()->text().contains(QStringLiteral("gardent leur couleur")));
     QCOMPARE(dialog.Working().size(), before.size());
     for (size_t i = 0; i < before.size(); ++i)
       QVERIFY2(SameRgb(dialog.Working()[i], i < 3 ? pal.entries[i] : before[i]),
@@ -222,6 +224,45 @@ class ColourDialogsTest : public UiTest {
     QVERIFY(copy && SameRgb(copy->entries[1], pal.entries[1]));
     dialog.accept();
     QVERIFY(SameRgb(request.result[1], pal.entries[1]));
+  }
+
+  // A palette of 256 colours loaded into a frame's two: the two keep their number and take the
+  // loaded colours nearest theirs (not the file's first two, black), the dialog says what it
+  // took, and Enter is OK again rather than "Charger..." once more.
+  void aLargerPaletteLoadsByNearestColourAndEnterIsOk() {
+    const QString path = dir.path() + "/grande.pal";
+    Palette pal;
+    for (int i = 0; i < 256; ++i)
+      pal.entries.push_back({uint8_t(i / 4), uint8_t(i / 8), uint8_t(i / 2), 0});
+    pal.entries[200] = {210, 10, 10, 0};
+    pal.entries[201] = {250, 250, 250, 0};
+    QVERIFY(WritePalFile(path.toStdString(), pal));
+    Palette two;
+    two.entries = {{220, 0, 0, 0}, {255, 255, 255, 0}};
+    PaletteEditRequest request;
+    request.palette = &two;
+    PaletteEditDialog dialog(window.get(), &request, false);
+    dialog.show();
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    QString opened;
+    QVERIFY(Choose([&] { dialog.LoadButton()->click(); }, path, &opened));
+    QVERIFY(SameRgb(dialog.Working()[0], pal.entries[200]));
+    QVERIFY(SameRgb(dialog.Working()[1], pal.entries[201]));
+    const QString notice = dialog.LoadNotice()->text();
+    QVERIFY(dialog.LoadNotice()->isVisible());
+    QVERIFY2(notice.contains(QStringLiteral(" 2 entrées")) &&
+                 notice.contains(QStringLiteral("256")) &&
+                 notice.contains(QStringLiteral("grande.pal")),
+             qPrintable(notice));
+    QCOMPARE(dialog.focusWidget(), static_cast<QWidget*>(dialog.OkButton()));
+    dialog.activateWindow();  // no window manager gives it back here
+    QVERIFY(QTest::qWaitForWindowActive(&dialog));
+    const bool reopened = WithModal<QFileDialog>(
+        [&] { QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return); },
+        [](QFileDialog* chooser) { chooser->reject(); });
+    QVERIFY(!reopened);
+    QCOMPARE(dialog.result(), int(QDialog::Accepted));
+    QCOMPARE(request.result.size(), size_t{2});
   }
 };
 
