@@ -23,12 +23,6 @@ constexpr OptimizeOptions kDefault = optimize::CropFrames | optimize::Duplicates
                                      optimize::RemoveLocalPalettes | optimize::ReducePalettes |
                                      optimize::RemoveUselessFrames | optimize::BuildMetaPalette;
 
-bool AnyLocal(const Animation& a) {
-  for (const Frame* f = FirstFrame(a); f; f = NextFrame(f))
-    if (f->localPalette) return true;
-  return false;
-}
-
 // A clip as a video converter writes it: 256 colours in use, the first frame with a local copy of
 // the global palette, later frames patches whose transparent index is one they do not draw with
 // (some on a reversed local palette, so the same indexes show other colours).
@@ -71,7 +65,7 @@ TEST(OptimizeExactPalette, FullPaletteClipsKeepEveryPicture) {
     AnimationPtr a = FullClip(seed);
     const auto before = Timeline(*a);
     OptimizeAnimation(*a, kDefault, nullptr);
-    EXPECT_FALSE(AnyLocal(*a));
+    for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) EXPECT_FALSE(f->localPalette);
     EXPECT_TRUE(SameTimeline(before, Timeline(*a)));
   }
 }

@@ -120,6 +120,12 @@ TEST_F(BrowserPlayback, GifsShowAsChromiumShowsThem) {
                                       .Frame(0, 0, 4, 4, {.local = kFour}, pattern)
                                       .Solid(1, 1, 2, 2, {}, 1)
                                       .Done());
+  corpus.emplace_back("indexes past the table",
+                      GifBytes(4, 4, {0x20A0F0, 0xF0A020})
+                          .Frame(0, 0, 4, 4, {}, pattern)
+                          .Frame(1, 0, 3, 4, {.transparent = 3, .local = {0x808080, 0x101010}},
+                                 [](int x, int y) { return (x + y) % 4; })
+                          .Done());
   corpus.emplace_back("delays", GifBytes(4, 3, kFour)
                                     .Loop(1)
                                     .Solid(0, 0, 4, 3, {.delay = 0}, 0)

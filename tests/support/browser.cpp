@@ -269,7 +269,7 @@ bool Browser::Start(std::string* why) {
 
 Browser::~Browser() {
   if (pid_ > 0) {
-    Call("Browser.close", "{}");
+    Call("Browser.close", "{}", 2000);
     int status = 0;
     bool ended = false;
     for (int i = 0; i < 100 && !ended; ++i) {
@@ -287,7 +287,7 @@ Browser::~Browser() {
   if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
 }
 
-std::string Browser::Call(const std::string& method, const std::string& params) {
+std::string Browser::Call(const std::string& method, const std::string& params, int waitMs) {
   const int id = ++nextId_;
   std::string message = "{\"id\":" + std::to_string(id) + ",\"method\":" + JsonString(method) +
                         ",\"params\":" + params;
@@ -310,7 +310,7 @@ std::string Browser::Call(const std::string& method, const std::string& params) 
       if (one.rfind(mark, 0) == 0) return one;
     }
     pollfd wait{fromBrowser_, POLLIN, 0};
-    if (poll(&wait, 1, 120000) <= 0) return {};
+    if (poll(&wait, 1, waitMs) <= 0) return {};
     char buffer[65536];
     ssize_t n = read(fromBrowser_, buffer, sizeof buffer);
     if (n <= 0) return {};

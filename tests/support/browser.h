@@ -47,8 +47,9 @@ class Browser {
  private:
   Browser() = default;
   bool Start(std::string* why);
-  // Sends one command and waits for its answer (the whole JSON message); "" on failure.
-  std::string Call(const std::string& method, const std::string& params);
+  // Sends one command and waits for its answer (the whole JSON message); "" on failure or when
+  // nothing came for waitMs.
+  std::string Call(const std::string& method, const std::string& params, int waitMs = 60000);
 
   int pid_ = -1;
   int toBrowser_ = -1;
