@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <array>
 #include <cstring>
+#include <map>
+#include <vector>
 
 #include "base/preferences.h"
 #include "base/progress.h"
@@ -31,6 +33,117 @@ bool AnyLocalPalette(const Animation& animation) {
   }
   return false;
 }
+
+#ifdef LW_HAVE_PALETTE_FIT
+// The colour a frame's index shows: its palette's entry, black past the palette or without one
+// (what the frame's colour table holds).
+uint32_t ShownColour(const Frame* f, int index) {
+  const Palette* p = f->palette;
+  if (!p || index >= p->Count()) return 0;
+  const PaletteEntry& e = p->entries[index];
+  return uint32_t{e.red} << 16 | uint32_t{e.green} << 8 | e.blue;
+}
+
+// When the colours every frame shows fit one palette, folding the local palettes needs no
+// quantizing: each colour keeps its own entry, and a transparent frame takes an entry it does not
+// show (one more entry while there is room, else one its own pixels leave free, as the files of
+// other programs do), or drops transparency it does not use. False, nothing changed, when a
+// frame holds 24-bit data or the colours do not fit.
+bool FoldPalettesExactly(Animation& animation) {
+  std::vector<uint32_t> colours;
+  std::map<uint32_t, int> slot;
+  // Global colours first, so that frames on the global palette keep their indexes where they can.
+  std::vector<const Frame*> order;
+  for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    if (!f->rgbPlane.empty() || !f->bits()) return false;
+    if (!f->localPalette) order.push_back(f);
+  }
+  for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f))
+    if (f->localPalette) order.push_back(f);
+  for (const Frame* f : order) {
+    uint32_t counts[256];
+    CountOpaqueFrameColours(f, counts, true);
+    for (int i = 0; i < 256; ++i) {
+      if (!counts[i]) continue;
+      uint32_t c = ShownColour(f, i);
+      if (slot.emplace(c, static_cast<int>(colours.size())).second) colours.push_back(c);
+      if (colours.size() > 256) return false;
+    }
+  }
+  // Each frame's index map and transparent index, decided before anything changes.
+  struct Plan {
+    Frame* frame;
+    std::array<uint8_t, 256> map;
+    int transparent;  // -1: opaque from now on
+  };
+  std::vector<Plan> plans;
+  const bool room = colours.size() < 256;
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    Plan plan{f, {}, -1};
+    uint32_t counts[256];
+    CountOpaqueFrameColours(f, counts, true);
+    std::array<bool, 256> taken{};
+    for (int i = 0; i < 256; ++i) {
+      if (!counts[i]) continue;
+      plan.map[i] = static_cast<uint8_t>(slot[ShownColour(f, i)]);
+      taken[plan.map[i]] = true;
+    }
+    if (f->Transparent()) {
+      uint32_t all[256];
+      CountFrameColours(f, all, true);
+      if (room) {
+        plan.transparent = static_cast<int>(colours.size());
+      } else {
+        for (int i = 255; i >= 0 && plan.transparent < 0; --i)
+          if (!taken[i]) plan.transparent = i;
+        // 256 colours and transparent pixels in one frame need 257 entries.
+        if (plan.transparent < 0 && all[f->transparentIndex]) return false;
+      }
+      if (plan.transparent >= 0)
+        plan.map[f->transparentIndex] = static_cast<uint8_t>(plan.transparent);
+    }
+    plans.push_back(plan);
+  }
+
+  bool anyTransparent = false;
+  for (const Plan& plan : plans) anyTransparent |= plan.transparent >= 0;
+  PalettePtr palette = std::make_unique<Palette>();
+  for (uint32_t c : colours)
+    palette->entries.push_back({static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8 & 0xFF),
+                                static_cast<uint8_t>(c & 0xFF), 0});
+  if (room && anyTransparent) palette->entries.push_back({});
+  if (palette->entries.empty()) palette->entries.push_back({});
+  const Palette* old = animation.globalPalette.get();
+  int background = 0;
+  if (old && animation.backgroundIndex < old->Count()) {
+    const PaletteEntry& e = old->entries[animation.backgroundIndex];
+    auto it = slot.find(uint32_t{e.red} << 16 | uint32_t{e.green} << 8 | e.blue);
+    if (it != slot.end()) background = it->second;
+  }
+
+  SetGlobalPalette(animation, std::move(palette));
+  animation.backgroundIndex = static_cast<uint8_t>(background);
+  for (Plan& plan : plans) {
+    Frame* f = plan.frame;
+    const uint64_t stride = IndexStride(f->DibWidth());
+    uint8_t* bits = f->bits();
+    for (uint32_t y = 0; y < f->DibHeight(); ++y)
+      for (uint32_t x = 0; x < f->DibWidth(); ++x)
+        bits[y * stride + x] = plan.map[bits[y * stride + x]];
+    SetLocalPalette(f, nullptr);
+    f->palette = animation.globalPalette.get();
+    SetTransparency(f, false);
+    if (plan.transparent >= 0) {
+      SetTransparentIndex(f, static_cast<uint8_t>(plan.transparent));
+      SetTransparency(f, true);
+    }
+    UpdateDibColourTable(f);
+    RebuildTransparencyMask(f);
+    TouchFrame(f);
+  }
+  return true;
+}
+#endif
 
 }  // namespace
 
@@ -82,7 +195,9 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
   bool folded = false;
   if ((options & optimize::RemoveLocalPalettes) && AnyLocalPalette(animation)) {
     folded = true;
-    if (options & optimize::BuildMetaPalette) {
+    if ((options & optimize::BuildMetaPalette) && FoldPalettesExactly(animation)) {
+      // Every colour kept: nothing to quantize.
+    } else if (options & optimize::BuildMetaPalette) {
       // The optimal palette over every frame, with the stored dithering and colour counts.
       uint32_t word = merge::Adaptive | merge::TakeLocals |
                       (GetPref(PrefPaletteMerge) & (merge::Dither | merge::ColourCounts));

@@ -232,5 +232,26 @@ TEST_F(FlowTest, OpenNamesTheDocumentAndRevertReadsTheFileAgain) {
   EXPECT_TRUE(!state.modified && state.documentPath == clip);
 }
 
+// Revert replaces the edits only by the whole file: when the file now reads part way (cut in its
+// third frame) or not at all, its message is shown and the document keeps every edit.
+TEST_F(FlowTest, RevertKeepsTheEditsWhenTheFileReadsOnlyPartWay) {
+  std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2, 3});
+  const std::string whole = Contents(clip);
+  ShellState state;
+  ASSERT_TRUE(OpenCommand(state, clip));
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 4);
+  state.modified = true;
+  for (const std::string& now : {whole.substr(0, whole.size() - 6), std::string("GIF89a")}) {
+    Put(clip, now);
+    Headless().QueueAnswer(answer::Ok);
+    EXPECT_FALSE(RevertToSaved(state));
+    EXPECT_EQ(FrameNumbers(*state.document), (std::vector<int>{1, 2, 3, 4}));
+    EXPECT_TRUE(state.modified && state.documentPath == clip);
+  }
+  const std::string question = ResText(str::RevertQuestion);
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre(question, ResText(str::PartialRead), question, ResText(str::GifDamaged)));
+}
+
 }  // namespace
 }  // namespace lw::test
