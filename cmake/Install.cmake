@@ -7,6 +7,7 @@
 #   share/applications/loopwright.desktop    the desktop entry
 #   share/icons/hicolor/*/apps/loopwright.*  the icon, drawn once as SVG, made into PNGs here
 #   share/man/man1/loopwright.1.gz           the manual page, made from the flags of --help
+#   share/doc/loopwright/                    README, changelog and copyright, as Debian keeps them
 
 include(GNUInstallDirs)
 
@@ -85,6 +86,23 @@ add_custom_command(OUTPUT ${LW_MANUAL} ${LW_MANUAL}.gz
 add_custom_target(lw_manual ALL DEPENDS ${LW_MANUAL}.gz)
 install(FILES ${LW_MANUAL}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 
+# ---- Documentation ----
+
+# Debian's layout: the README and the changelog compressed (gzip -n, so that a rebuild gives the
+# same bytes), the copyright file as it is.
+set(LW_DOC_DIR ${CMAKE_INSTALL_DATADIR}/doc/loopwright)
+set(LW_GENERATED_DOC ${LW_GENERATED_SHARE}/doc)
+configure_file(${LW_SHARE_SOURCE}/doc/changelog.in ${LW_GENERATED_DOC}/changelog @ONLY)
+add_custom_command(OUTPUT ${LW_GENERATED_DOC}/changelog.gz ${LW_GENERATED_DOC}/README.md.gz
+  COMMAND gzip -9nkf ${LW_GENERATED_DOC}/changelog
+  COMMAND ${CMAKE_COMMAND} -E copy ${PROJECT_SOURCE_DIR}/README.md ${LW_GENERATED_DOC}/README.md
+  COMMAND gzip -9nf ${LW_GENERATED_DOC}/README.md
+  DEPENDS ${LW_GENERATED_DOC}/changelog ${PROJECT_SOURCE_DIR}/README.md VERBATIM)
+add_custom_target(lw_doc ALL DEPENDS ${LW_GENERATED_DOC}/changelog.gz ${LW_GENERATED_DOC}/README.md.gz)
+install(FILES ${LW_GENERATED_DOC}/changelog.gz ${LW_GENERATED_DOC}/README.md.gz
+              ${LW_SHARE_SOURCE}/doc/copyright
+        DESTINATION ${LW_DOC_DIR})
+
 # ---- Debian package ----
 
 set(LW_PACKAGE_MAINTAINER "Loopwright <loopwright@example.org>"
@@ -105,13 +123,16 @@ Lancé avec des options, il travaille sans fenêtre, pour les scripts.")
 set(CPACK_PACKAGING_INSTALL_PREFIX ${CMAKE_INSTALL_PREFIX})
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
-set(CPACK_DEBIAN_PACKAGE_RELEASE 1)
+# A native package: its changelog is the program's own, share/doc/changelog.in.
 set(CPACK_DEBIAN_PACKAGE_SECTION graphics)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LW_PACKAGE_MAINTAINER})
-# The libraries the programs link come from dpkg-shlibdeps; the help opens in the browser that
-# xdg-open finds, and the icon theme gives the icon its place in menus.
+# The libraries the programs link come from dpkg-shlibdeps; the French texts of Qt's own dialogs
+# (open, save, colour chooser) come in a package of their own, without which they are English.
+# The help opens in the browser that xdg-open finds, and the icon theme gives the icon its place
+# in menus.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -18,6 +18,7 @@ packages=(
   xdotool openbox python3-pil
   libwebp-dev webp
   chromium-headless-shell
+  lintian
 )
 
 missing=()

@@ -2,6 +2,11 @@
 // stored quality. Reading every sampling is checked against ImageMagick in still_magick_test.cpp.
 #include <gmock/gmock.h>
 
+// jpeglib.h needs FILE and size_t declared before it.
+#include <jpeglib.h>
+
+#include <cstdio>
+
 #include "flow_fixture.h"
 #include "formats/jpeg/jpeg_format.h"
 
@@ -45,6 +50,36 @@ TEST_F(JpegTest, DamagedFilesAreRefused) {
     EXPECT_EQ(a, nullptr);
     EXPECT_THAT(ShownTexts(), ::testing::ElementsAre(message));
   }
+}
+
+// Grey and CMYK files are read (checked against ImageMagick in still_magick_test.cpp); a colour
+// space with no colours to make, here two components, keeps its message.
+TEST_F(JpegTest, FilesWithoutColoursKeepTheirMessage) {
+  FILE* file = std::fopen(Path("two.jpg").c_str(), "wb");
+  ASSERT_NE(file, nullptr);
+  jpeg_compress_struct c;
+  jpeg_error_mgr error;
+  c.err = jpeg_std_error(&error);
+  jpeg_create_compress(&c);
+  jpeg_stdio_dest(&c, file);
+  c.image_width = c.image_height = 8;
+  c.input_components = 2;
+  c.in_color_space = JCS_UNKNOWN;
+  jpeg_set_defaults(&c);
+  jpeg_start_compress(&c, TRUE);
+  JSAMPLE samples[16] = {};
+  JSAMPROW row = samples;
+  while (c.next_scanline < c.image_height) jpeg_write_scanlines(&c, &row, 1);
+  jpeg_finish_compress(&c);
+  jpeg_destroy_compress(&c);
+  std::fclose(file);
+  AnimationPtr a;
+  EXPECT_EQ(ReadJpeg(Path("two.jpg"), &a), 0);
+  EXPECT_EQ(a, nullptr);
+  EXPECT_THAT(ShownTexts(),
+              ::testing::ElementsAre(
+                  "Ne peut lire les fichiers JPEGs qui n'utilisent pas le format de "
+                  "couleur RGB. Convertir en format RGB à l'aide d'un éditeur d'image."));
 }
 
 // Quality 50, the default 75, then 95: each file larger than the last.

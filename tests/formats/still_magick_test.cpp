@@ -15,11 +15,12 @@
 #include <sstream>
 
 #include "core/alpha_rule.h"
+#include "core/compose.h"
 #include "flow_fixture.h"
 #include "formats/bmp/bmp_format.h"
-#include "formats/open_flow.h"
 #include "formats/ico/ico_format.h"
 #include "formats/jpeg/jpeg_format.h"
+#include "formats/open_flow.h"
 #include "formats/png/png_format.h"
 #include "formats/psd/psd_format.h"
 #include "support/bytes.h"
@@ -56,9 +57,9 @@ Picture Shown(const Frame& f) {
 
 // ImageMagick's own decoding, taken at 16 bits and brought to 8 (the high byte, or rounded). PAM,
 // since its raw rgba output mixes up the transparency of some grey pictures.
-Picture Decoded(const std::string& image, bool rounded) {
+Picture Decoded(const std::string& image, bool rounded, const std::string& options = "") {
   const std::string bytes = Output("convert -define psd:alpha-unblend=false " + Quoted(image) +
-                                   " -depth 16 pam:- 2>/dev/null");
+                                   options + " -depth 16 pam:- 2>/dev/null");
   Picture p;
   const size_t end = bytes.find("ENDHDR\n");
   if (end == std::string::npos) return p;
@@ -74,8 +75,8 @@ Picture Decoded(const std::string& image, bool rounded) {
     return {};
   for (size_t i = start; i < bytes.size(); i += 2 * channels) {
     auto sample = [&](int c) {
-      const int v = static_cast<uint8_t>(bytes[i + 2 * c]) << 8 |
-                    static_cast<uint8_t>(bytes[i + 2 * c + 1]);
+      const int v =
+          static_cast<uint8_t>(bytes[i + 2 * c]) << 8 | static_cast<uint8_t>(bytes[i + 2 * c + 1]);
       return rounded ? (v + 128) / 257 : v >> 8;
     };
     const int a = channels % 2 == 0 ? sample(channels - 1) : 255;
@@ -107,12 +108,12 @@ struct Rule {
       const int shift = 8 - rule.bits[c];
       return std::abs((o[c] >> shift) - (t[c] >> shift)) <= rule.tolerance;
     };
-    const bool alphaOk = rule.indexed ? (o[3] == 0) == IsClearAlpha(static_cast<uint8_t>(t[3]))
-                                      : same(3);
+    const bool alphaOk =
+        rule.indexed ? (o[3] == 0) == IsClearAlpha(static_cast<uint8_t>(t[3])) : same(3);
     if (!alphaOk || (o[3] != 0 && !(same(0) && same(1) && same(2))))
-      return ::testing::AssertionFailure() << "pixel " << i % ours.width << "," << i / ours.width
-                                           << ": ours " << ::testing::PrintToString(o) << ", theirs "
-                                           << ::testing::PrintToString(t);
+      return ::testing::AssertionFailure()
+             << "pixel " << i % ours.width << "," << i / ours.width << ": ours "
+             << ::testing::PrintToString(o) << ", theirs " << ::testing::PrintToString(t);
   }
   return ::testing::AssertionSuccess();
 }
@@ -134,6 +135,7 @@ struct Variant {
   int greyDepth = 8;                   // the levels of grey sources
   bool deep = false;                   // the source is not first brought to 8 bits
   bool topDown = false, toV4 = false;  // BMP files rewritten so
+  std::string decode;                  // convert's options for its own decoding
   std::string refused;                 // the message of a file our reader refuses
 };
 
@@ -159,7 +161,9 @@ std::vector<uint8_t> MakeSource(const Variant& v, int width, int height, std::mt
       case Source::Two: put8(colours[i < 2 ? i : any(2)], 255); break;
       case Source::Sixteen: put8(colours[i < 10 ? i : any(10)], 255); break;
       case Source::Many: put8(colours[i < 20 ? i : any(200)], 255); break;
-      case Source::BinaryAlpha: any(10) < 3 ? put8(0x010203, 0) : put8(colours[any(12)], 255); break;
+      case Source::BinaryAlpha:
+        any(10) < 3 ? put8(0x010203, 0) : put8(colours[any(12)], 255);
+        break;
       case Source::SoftPalette: put8(colours[i % 6], softAlpha[i % 6]); break;
       case Source::Grey:
       case Source::KeyedGrey: {
@@ -194,7 +198,8 @@ std::vector<uint32_t> Layout(const std::string& f, Format format) {
   if (format == Format::Png) return {Le(f, 24, 1), Le(f, 25, 1), f.find("tRNS") != f.npos};
   if (format == Format::Psd) return {be16(22), be16(24), be16(12)};
   if (format == Format::Ico) return {Le(f, Le(f, 18, 4) + 14, 2)};
-  return Le(f, 14, 4) == 12 ? std::vector{Le(f, 24, 2), 0u} : std::vector{Le(f, 28, 2), Le(f, 30, 4)};
+  return Le(f, 14, 4) == 12 ? std::vector{Le(f, 24, 2), 0u}
+                            : std::vector{Le(f, 28, 2), Le(f, 30, 4)};
 }
 
 // BMP rewrites: the rows stored top-down (a negative height), or the V5 header cut to V4 (the 16
@@ -245,7 +250,8 @@ std::vector<Variant> Variants() {
     const std::string header = four ? "BMP4 " : "BMP5 ";
     add(header + "32-bit", F::Bmp, S::Rgba, "", "BMP:", {32, 3}).toV4 = four;
     add(header + "5-6-5", F::Bmp, S::Opaque, "-alpha off " + subtype + "RGB565", "BMP:", {16, 3},
-        {5, 6, 5, 8}).toV4 = four;
+        {5, 6, 5, 8})
+        .toV4 = four;
   }
   add("BMP5 5-5-5", F::Bmp, S::Opaque, "-alpha off " + subtype + "RGB555", "BMP:", {16, 3},
       {5, 5, 5, 8});
@@ -267,8 +273,9 @@ std::vector<Variant> Variants() {
   add("PNG48, a transparent colour", F::Png, S::BinaryAlpha, "", "PNG48:", {16, 2, 1}).deep = true;
   add("PNG64", F::Png, S::Rgba, "", "PNG64:", {16, 6, 0}).deep = true;
   add("grey and alpha 8-bit", F::Png, S::Rgba, greyAlpha, "PNG:", {8, 4, 0});
-  add("grey and alpha 16-bit", F::Png, S::Rgba, greyAlpha + " -define png:bit-depth=16", "PNG:",
-      {16, 4, 0}).deep = true;
+  add("grey and alpha 16-bit", F::Png, S::Rgba, greyAlpha + " -define png:bit-depth=16",
+      "PNG:", {16, 4, 0})
+      .deep = true;
   for (uint32_t depth : {1, 2, 4, 8, 16, 108, 116}) {  // 100 + depth: with a transparent grey
     const uint32_t bits = depth % 100;
     Variant& g = add("grey " + std::to_string(depth), F::Png, depth > 100 ? S::KeyedGrey : S::Grey,
@@ -277,14 +284,15 @@ std::vector<Variant> Variants() {
     g.greyDepth = static_cast<int>(bits);
     g.deep = bits == 16;
   }
-  // JPEG: colour of every sampling and progressive; grey and CMYK refused.
-  for (std::string options : {"-sampling-factor 1x1", "-sampling-factor 2x2",
-                              "-sampling-factor 2x1 -interlace Plane"})
-    add("JPEG " + options, F::Jpeg, S::Opaque, options, "JPEG:", {}).rule.tolerance = 2;
-  for (std::string space : {"gray", "CMYK"})
-    add("JPEG " + space, F::Jpeg, S::Opaque, "-colorspace " + space, "JPEG:", {}).refused =
-        "Ne peut lire les fichiers JPEGs qui n'utilisent pas le format de couleur RGB. Convertir "
-        "en format RGB à l'aide d'un éditeur d'image.";
+  // JPEG: colour of every sampling and progressive, grey, and CMYK (stored inverted, with
+  // Adobe's marker, as convert and Photoshop write it), which convert shows made into sRGB.
+  for (std::string options :
+       {"-sampling-factor 1x1", "-sampling-factor 2x2", "-sampling-factor 2x1 -interlace Plane",
+        "-colorspace gray", "-colorspace CMYK", "-colorspace CMYK -interlace Plane"}) {
+    Variant& x = add("JPEG " + options, F::Jpeg, S::Opaque, options, "JPEG:", {});
+    x.rule.tolerance = 2;
+    if (options.find("CMYK") != std::string::npos) x.decode = " -colorspace sRGB";
+  }
   // PSD: grey and RGB, with and without transparency, 8 and 16 bits, every compression.
   const char* compression[] = {"RLE", "None", "Zip"};
   for (uint32_t k = 0; k < 8; ++k) {
@@ -292,7 +300,8 @@ std::vector<Variant> Variants() {
     add("PSD " + std::to_string(k), F::Psd, alpha ? S::Rgba : S::Opaque,
         std::string(grey ? "-colorspace gray " : "") + (alpha ? "" : "-alpha off ") + "-compress " +
             compression[k % 3] + " -depth " + std::to_string(depth),
-        "PSD:", {depth, grey ? 1u : 3u, (grey ? 1u : 3u) + alpha}).deep = depth == 16;
+        "PSD:", {depth, grey ? 1u : 3u, (grey ? 1u : 3u) + alpha})
+        .deep = depth == 16;
   }
   // ICO: palettes of every depth with their mask, 32 bits with alpha.
   add("ICO 1-bit", F::Ico, S::Two, "", "ICO:", {1});
@@ -325,11 +334,11 @@ TEST_P(StillMagickReader, ShowsWhatImageMagickDecodes) {
     const std::string path = Path(std::string("made.") + Extension(v.format));
     const int colours[] = {0, 0, 2, 10, 200, 0, 0, 0, 0};  // few make convert keep a palette
     const int kept = colours[static_cast<int>(v.source)];
-    const std::string command =
-        "convert -size " + std::to_string(w) + "x" + std::to_string(h) + " -depth 16 -endian MSB " +
-        Quoted("rgba:" + source) + (v.deep ? "" : " -depth 8") +
-        (kept ? " -colors " + std::to_string(kept) : "") + " " + v.options + " " +
-        Quoted(v.output + path) + " 2>/dev/null";
+    const std::string command = "convert -size " + std::to_string(w) + "x" + std::to_string(h) +
+                                " -depth 16 -endian MSB " + Quoted("rgba:" + source) +
+                                (v.deep ? "" : " -depth 8") +
+                                (kept ? " -colors " + std::to_string(kept) : "") + " " + v.options +
+                                " " + Quoted(v.output + path) + " 2>/dev/null";
     ASSERT_EQ(std::system(command.c_str()), 0) << command;
     if (v.topDown) Put(path, TopDown(Contents(path)));
     if (v.toV4) Put(path, ToV4(Contents(path)));
@@ -337,14 +346,16 @@ TEST_P(StillMagickReader, ShowsWhatImageMagickDecodes) {
 
     AnimationPtr a;
     const int read = ReadAnyFile(path, nullptr, &a, nullptr);
-    EXPECT_EQ(ShownTexts(), v.refused.empty() ? std::vector<std::string>{} : std::vector{v.refused});
+    EXPECT_EQ(ShownTexts(),
+              v.refused.empty() ? std::vector<std::string>{} : std::vector{v.refused});
     ASSERT_EQ(read == ReadComplete, v.refused.empty());
     if (!v.refused.empty()) continue;
     ASSERT_EQ(a->frameCount, 1);
     const bool psd = v.format == Format::Psd;
     Rule rule = v.rule;
     rule.indexed = FirstFrame(*a)->rgbPlane.empty();
-    EXPECT_TRUE(Same(Shown(*FirstFrame(*a)), Decoded(psd ? path + "[1]" : path, psd), rule));
+    EXPECT_TRUE(
+        Same(Shown(*FirstFrame(*a)), Decoded(psd ? path + "[1]" : path, psd, v.decode), rule));
   }
 }
 
@@ -365,7 +376,8 @@ Frame* RandomFrame(Animation& doc, std::mt19937& random, uint32_t w, uint32_t h,
   std::vector<uint8_t> rgb;
   for (int i = 0; i < 3 * colours; ++i) rgb.push_back(static_cast<uint8_t>(random()));
   PalettePtr palette = PaletteFromTriples(colours, rgb.data());
-  Frame* f = PaintedFrame(w, h, palette.get(), [&](uint32_t, uint32_t) { return random() % colours; });
+  Frame* f =
+      PaintedFrame(w, h, palette.get(), [&](uint32_t, uint32_t) { return random() % colours; });
   GiveLocalPalette(f, std::move(palette));
   SetTransparentIndex(f, static_cast<uint8_t>(random() % colours));
   SetTransparency(f, true);
@@ -420,6 +432,61 @@ TEST_F(StillMagick, WhatOurWritersWriteImageMagickDecodesAsWritten) {
       EXPECT_TRUE(Same(Shown(*FrameAt(*doc, i)),
                        Decoded(Path("out.psd") + "[" + std::to_string(i + 1) + "]", true), {}))
           << "PSD layer " << i;
+  }
+}
+
+// A paletted frame read from a GIF, written as PNG, shows as the program draws it: its palette,
+// then for indexes its table lacks (or every index of a frame without any table) the colours
+// drawn for them, and its transparent index clear wherever it sits, the palette's last entry
+// included (one alpha per entry up to it).
+TEST_F(StillMagick, PalettedFramesWrittenAsPngShowAsTheProgramDrawsThem) {
+  LW_NEED_TOOL("convert");
+  std::mt19937 random(41);
+  for (int round = 0; round < 16; ++round) {
+    // Rounds 0, 4, 8...: no table; 1, 5...: the transparent index is the table's last entry and
+    // the highest used; the others use indexes past the table, transparent among them or not.
+    const int kind = round % 4;
+    const uint32_t w = 1 + random() % 23, h = 1 + random() % 7;
+    const int count = kind == 0 ? 0 : 2 << random() % 8;  // what a GIF's table can hold
+    const int highest =
+        kind == 1 ? count - 1 : std::min(255, count + static_cast<int>(random() % 40));
+    const int transparent = kind == 1   ? count - 1
+                            : kind == 2 ? static_cast<int>(random() % (highest + 1))
+                                        : -1;
+    SCOPED_TRACE(::testing::Message() << "round " << round << ", " << count << " colours, up to "
+                                      << highest << ", transparent " << transparent);
+    std::vector<uint8_t> rgb;
+    for (int i = 0; i < 3 * count; ++i) rgb.push_back(static_cast<uint8_t>(random()));
+    AnimationPtr doc = MakeDocument(w, h, count ? PaletteFromTriples(count, rgb.data()) : nullptr);
+    if (!count) SetGlobalPalette(*doc, nullptr);
+    std::vector<uint8_t> pixels(size_t{w} * h);
+    for (uint8_t& p : pixels) p = static_cast<uint8_t>(random() % (highest + 1));
+    pixels[0] = static_cast<uint8_t>(highest);
+    if (transparent >= 0) pixels[pixels.size() / 2] = static_cast<uint8_t>(transparent);
+    AddFrame(*doc, 0, 0, w, h, pixels, 0, transparent);
+    ASSERT_TRUE(SaveGifToFile(Path("in.gif"), *doc, nullptr));
+    AnimationPtr read = ReadBack(Path("in.gif"));
+    ASSERT_NE(read, nullptr);
+    Frame* f = FirstFrame(*read);
+    ASSERT_EQ(f->palette ? f->palette->Count() : 0, count);
+
+    PixelSurface drawn;
+    ASSERT_TRUE(ResizeSurface(&drawn, static_cast<int>(w), static_cast<int>(h), 0));
+    DrawFrame(*f, drawn.View(), 0, 0, 1, 1, true);
+    Picture ours{static_cast<int>(w), static_cast<int>(h), {}};
+    for (uint32_t pixel : drawn.pixels)
+      ours.pixels.push_back({static_cast<int>(pixel >> 16 & 255),
+                             static_cast<int>(pixel >> 8 & 255), static_cast<int>(pixel & 255),
+                             pixel >> 24 ? 255 : 0});
+    ASSERT_TRUE(WritePng(Path("out.png"), f));
+    EXPECT_TRUE(Same(ours, Decoded(Path("out.png"), false), {.indexed = true}));
+    // Valid too for decoders stricter than convert's: the palette holds every index used.
+    const std::string png = Contents(Path("out.png"));
+    const size_t plte = png.find("PLTE");
+    ASSERT_NE(plte, std::string::npos);
+    uint32_t entries = 0;  // the chunk's big-endian length, over 3
+    for (size_t at = plte - 4; at < plte; ++at) entries = entries << 8 | Le(png, at, 1);
+    EXPECT_GE(entries / 3, static_cast<uint32_t>(highest + 1));
   }
 }
 

@@ -52,11 +52,22 @@ Decoded DecodeJpeg(FILE* file, JpegRaw* raw) {
   jpeg_create_decompress(&cinfo);
   jpeg_stdio_src(&cinfo, file);
   jpeg_read_header(&cinfo, TRUE);
-  if (cinfo.out_color_space != JCS_RGB) {
-    jpeg_destroy_decompress(&cinfo);
-    return Decoded::NotRgb;
+  // Grey and colour come out as blue, green, red from the library; CMYK and YCCK (scanners,
+  // print and PDF work) as CMYK, made into colours here.
+  bool cmyk = false;
+  switch (cinfo.jpeg_color_space) {
+    case JCS_GRAYSCALE:
+    case JCS_YCbCr:
+    case JCS_RGB: cinfo.out_color_space = JCS_EXT_BGR; break;
+    case JCS_CMYK:
+    case JCS_YCCK:
+      cinfo.out_color_space = JCS_CMYK;
+      cmyk = true;
+      break;
+    default: jpeg_destroy_decompress(&cinfo); return Decoded::NotRgb;
   }
-  cinfo.out_color_space = JCS_EXT_BGR;
+  // Adobe's programs store CMYK inverted (255 no ink), and so does nearly every CMYK file.
+  const bool inverted = cmyk && cinfo.saw_Adobe_marker;
   jpeg_calc_output_dimensions(&cinfo);
   if (!PictureFitsBudget(cinfo.output_width, cinfo.output_height, 3)) {
     jpeg_destroy_decompress(&cinfo);
@@ -67,16 +78,30 @@ Decoded DecodeJpeg(FILE* file, JpegRaw* raw) {
   raw->height = cinfo.output_height;
   raw->stride = RgbStride(raw->width);
   raw->pixels = static_cast<uint8_t*>(std::calloc(raw->height, raw->stride));
-  if (!raw->pixels || cinfo.output_components != 3) {
+  const int components = cmyk ? 4 : 3;
+  if (!raw->pixels || cinfo.output_components != components) {
     jpeg_destroy_decompress(&cinfo);
     return Decoded::TooLarge;
   }
   JSAMPARRAY row = (*cinfo.mem->alloc_sarray)(reinterpret_cast<j_common_ptr>(&cinfo), JPOOL_IMAGE,
-                                              raw->width * 3, 1);
+                                              raw->width * components, 1);
   while (cinfo.output_scanline < cinfo.output_height) {
     JDIMENSION y = cinfo.output_scanline;
     if (jpeg_read_scanlines(&cinfo, row, 1) != 1) break;
-    std::memcpy(raw->pixels + raw->stride * y, row[0], size_t{raw->width} * 3);
+    uint8_t* out = raw->pixels + raw->stride * y;
+    if (!cmyk) {
+      std::memcpy(out, row[0], size_t{raw->width} * 3);
+      continue;
+    }
+    for (uint32_t x = 0; x < raw->width; ++x, out += 3) {
+      const JSAMPLE* p = row[0] + 4 * size_t{x};
+      // What is left of white once each ink and the black are laid down.
+      auto left = [&](int ink) { return inverted ? ink : 255 - ink; };
+      const int k = left(p[3]);
+      out[0] = static_cast<uint8_t>((left(p[2]) * k + 127) / 255);
+      out[1] = static_cast<uint8_t>((left(p[1]) * k + 127) / 255);
+      out[2] = static_cast<uint8_t>((left(p[0]) * k + 127) / 255);
+    }
   }
   jpeg_finish_decompress(&cinfo);
   jpeg_destroy_decompress(&cinfo);

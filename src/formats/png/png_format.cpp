@@ -280,6 +280,29 @@ bool EncodePng(FILE* file, const PngRaw* raw, int colourType, bool transparent,
   return true;
 }
 
+// The PLTE of a paletted frame: its palette, and past it up to the highest index the pixels use
+// (a GIF may use indexes its table lacks, or have no table at all) the colours the frame's DIB
+// shows for them, so that the file is valid and shows what the program shows.
+void FillWrittenPalette(const Frame& frame, PngRaw* raw) {
+  const int known = frame.palette ? std::min(frame.palette->Count(), 256) : 0;
+  int used = 0;
+  const uint8_t* bits = frame.bits();
+  for (uint32_t y = 0; y < frame.height && used < 255; ++y) {
+    const uint8_t* row = bits + raw->rowBytes * y;
+    used = std::max<int>(used, *std::max_element(row, row + frame.width));
+  }
+  raw->paletteCount = std::max(known, used + 1);
+  const uint8_t* table = frame.dib.data() + DibHeaderSize;
+  for (int i = 0; i < raw->paletteCount; ++i) {
+    if (i < known) {
+      const PaletteEntry& e = frame.palette->entries[i];
+      raw->palette[i] = {e.red, e.green, e.blue};
+    } else {
+      raw->palette[i] = {table[4 * i + 2], table[4 * i + 1], table[4 * i]};
+    }
+  }
+}
+
 bool WritePngFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
   return WritePng(path, frame);
 }
@@ -546,15 +569,7 @@ bool WritePng(const std::string& path, Frame* frame) {
   } else {
     raw->pixels = frame->bits();
     raw->rowBytes = IndexStride(width);
-    const Palette* palette = frame->palette;
-    raw->paletteCount = palette ? std::min(palette->Count(), 256) : 0;
-    for (int i = 0; i < raw->paletteCount; ++i)
-      raw->palette[i] = {palette->entries[i].red, palette->entries[i].green,
-                         palette->entries[i].blue};
-    if (raw->paletteCount == 0) {
-      std::free(raw);
-      return false;
-    }
+    FillWrittenPalette(*frame, raw);
   }
   bool written = false;
   if (FILE* file = std::fopen(path.c_str(), "wb")) {
