@@ -4,7 +4,9 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cctype>
+#include <cstring>
 #include <new>
 
 #include "base/messages.h"
@@ -27,19 +29,22 @@ namespace {
 // Entry 0: the type of no format.
 constexpr SaveTypeInfo kNoSaveType{"dummy", "", "", 0};
 
-constexpr int DeleteRetries = 5;
-constexpr int DeleteRetryDelayMs = 300;
-
 bool DoRename(const std::string& from, const std::string& to) {
   return Services().ReplaceRename(from, to);
 }
 bool DoRemove(const std::string& path) { return Services().ReplaceRemove(path); }
-void DoSleep(int ms) { Services().ReplacePause(ms); }
 
 // A writer this build does not have: the save fails with the program's write message.
 bool NoWriter(const std::string& target) {
   ShowErrorId(str::CannotWriteFile, target.c_str());
   return false;
+}
+
+// A block device or a socket is neither replaced nor written into.
+bool RefusedTarget(const std::string& target) {
+  if (KindOfPath(target) != PathKind::Special) return false;
+  ShowErrorId(str::NotARegularFile, target.c_str());
+  return true;
 }
 
 }  // namespace
@@ -51,6 +56,13 @@ void MatchPermissions(const std::string& temp, const std::string& target) {
   mode_t mode;
   if (::stat(target.c_str(), &st) == 0) {
     mode = st.st_mode & 07777;
+    // The owner and group stay where the user may give them (the owner only for root); a
+    // change of owner clears the set-id bits, so the mode comes after.
+    if (st.st_uid != ::geteuid() || st.st_gid != ::getegid()) {
+      [[maybe_unused]] const bool kept =
+          ::chown(temp.c_str(), st.st_uid, st.st_gid) == 0 ||
+          ::chown(temp.c_str(), static_cast<uid_t>(-1), st.st_gid) == 0;
+    }
   } else {
     mode_t mask = ::umask(0);
     ::umask(mask);
@@ -198,43 +210,33 @@ bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits
 bool ReplaceWithTemp(const std::string& target, const std::string& temp) {
   // Saving to a symbolic link replaces the file it points to; the link stays a link.
   const std::string file = FollowLinks(target);
-  // The new content is on the disk before any name changes: whatever happens next, the old or
-  // the new file is there. (Renames flush their folder.)
-  if (!FlushFileToDisk(temp)) {
-    ShowErrorId(str::CannotWriteFile, target.c_str());
-    DoRemove(temp);
-    return false;
-  }
-  std::string aside;
-  if (FileReadable(file)) {
-    aside = CreateTempFile(DirectoryPart(file), "lwt");
-    if (!aside.empty()) DoRemove(aside);
-    if (aside.empty() || !DoRename(file, aside)) {
-      // The target is as it was; the caller deletes the temporary file.
-      ShowErrorId(str::CannotWriteFile, target.c_str());
+  switch (KindOfPath(file)) {
+    case PathKind::Stream: {
+      // A pipe or a device is written into, never replaced by a file.
+      const bool copied = CopyIntoStream(temp, file);
+      DoRemove(temp);
+      if (!copied) ShowErrorId(str::CannotWriteFile, target.c_str());
+      return copied;
+    }
+    case PathKind::Special:
+      ShowErrorId(str::NotARegularFile, target.c_str());
+      DoRemove(temp);
       return false;
-    }
+    default: break;
   }
-  if (!DoRename(temp, file)) {
+  // The new content is on the disk before the name changes, and one rename puts it over the
+  // old file: at every instant the name holds the old or the new content.
+  if (!FlushFileToDisk(temp) || !DoRename(temp, file)) {
     ShowErrorId(str::CannotWriteFile, target.c_str());
     DoRemove(temp);
-    if (!aside.empty() && !DoRename(aside, file)) {
-      // The old content stays in the set-aside file; it is never deleted.
-      ShowError(TableText(str::CannotOverwriteOrRecover), target.c_str());
-    }
     return false;
-  }
-  if (!aside.empty() && !DoRemove(aside)) {
-    bool removed = false;
-    for (int i = 0; i < DeleteRetries && !removed; ++i) {
-      DoSleep(DeleteRetryDelayMs);
-      removed = DoRemove(aside);
-    }
-    if (!removed) {
-      ShowError(TableText(str::CannotDeleteTemporary), aside.c_str());
-    }
   }
   return true;
+}
+
+std::string SaveTempFolder(const std::string& target) {
+  const std::string file = FollowLinks(target);
+  return KindOfPath(file) == PathKind::Stream ? SystemTempFolder() : DirectoryPart(file);
 }
 
 SaveTempFile::SaveTempFile(const std::string& folder, const std::string& extension) {
@@ -337,10 +339,12 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
     RemoveStaleSaveFiles(DirectoryPart(base));
     return WriteIndividualFiles(base, document, options.optionBits, type, owner);
   }
-  // The temporary file lives beside the target, so that the final rename never crosses file
-  // systems.
-  RemoveStaleSaveFiles(DirectoryPart(target));
-  SaveTempFile reserved(DirectoryPart(target), extension);
+  if (RefusedTarget(target)) return false;
+  // The temporary file lives beside the file the target names, so that the final rename never
+  // crosses file systems.
+  const std::string folder = SaveTempFolder(target);
+  RemoveStaleSaveFiles(folder);
+  SaveTempFile reserved(folder, extension);
   if (!reserved.Ok()) {
     ShowErrorId(str::CannotSaveTemporary, target.c_str());
     return false;
@@ -359,7 +363,7 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
   }
   if (!written) return false;
   reserved.Relock();
-  MatchPermissions(temp, target);
+  MatchPermissions(temp, FollowLinks(target));
   return ReplaceWithTemp(target, temp);
 }
 
@@ -491,10 +495,63 @@ struct CropNotice {
   }
 };
 
+// Whether a WebP file holds a picture compressed with losses: a "VP8 " chunk at the top or in
+// an animation frame.
+bool WebpFileIsLossy(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  uint8_t head[12];
+  bool lossy = false;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::pread(fd, head, 12, 0) == 12 &&
+      std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0) {
+    auto le32 = [](const uint8_t* p) {
+      return uint64_t{p[0]} | uint64_t{p[1]} << 8 | uint64_t{p[2]} << 16 | uint64_t{p[3]} << 24;
+    };
+    const uint64_t end = std::min<uint64_t>(static_cast<uint64_t>(st.st_size), 8 + le32(head + 4));
+    uint64_t pos = 12, frameEnd = 0;  // frameEnd: the end of the animation frame being read
+    uint8_t chunk[8];
+    while (!lossy && pos + 8 <= end && ::pread(fd, chunk, 8, static_cast<off_t>(pos)) == 8) {
+      const uint64_t size = le32(chunk + 4);
+      lossy = std::memcmp(chunk, "VP8 ", 4) == 0;
+      if (std::memcmp(chunk, "ANMF", 4) == 0 && size >= 16) {
+        frameEnd = pos + 8 + size;
+        pos += 8 + 16;  // the frame's own chunks follow its 16-byte header
+        continue;
+      }
+      pos += 8 + size + (size & 1);
+      if (frameEnd != 0 && pos >= frameEnd) pos = frameEnd + (frameEnd & 1), frameEnd = 0;
+    }
+  }
+  ::close(fd);
+  return lossy;
+}
+
+// Save over a file compressed with losses (a clip, a JPEG picture, a lossy WebP) compresses its
+// pictures once more and loses more of them: with a window the user is asked first. Yes: save
+// over it; No: Save As; Cancel. A name no writer takes goes straight to Save As.
+int AskBeforeResave(const ShellState& state) {
+  if (!state.owner) return answer::Yes;
+  const std::string file = FollowLinks(state.documentPath);
+  const int type = SaveTypeFromName(state.documentPath);
+  if (type == 0) return answer::No;
+  const bool lossy = type == savetype::Mp4 || type == savetype::Webm || type == savetype::Jpeg ||
+                     (type == savetype::Webp && WebpFileIsLossy(file));
+  if (!lossy || !FileReadable(file)) return answer::Yes;
+  return Services().MessageBox(
+      state.owner, FormatResText(str::LossyResaveQuestion, BaseName(state.documentPath)),
+      ResText(str::LossyResaveTitle), mb::YesNoCancel | mb::DefButton2 | mb::IconExclamation);
+}
+
 }  // namespace
 
 bool SaveCommand(ShellState& state) {
   if (!state.document) return true;
+  if (!state.documentPath.empty()) {
+    const int answer = AskBeforeResave(state);
+    if (answer == answer::No) return SaveAsCommand(state, -1);
+    if (answer != answer::Yes) return false;
+  }
   Animation& document = *state.document;
   CropNotice notice{state};
   if (!CropBeforeSave(state, &notice.cropped)) return false;
@@ -543,7 +600,6 @@ bool SaveTypedCommand(ShellState& state, const std::string& path, int type, Save
   if (!state.document) return false;
   CropNotice notice{state};
   if (!CropBeforeSave(state, &notice.cropped)) return false;
-  if (options.baseName.empty()) options.baseName = path;
   if (!WriteAsType(path, *state.document, options, type, state.owner)) return false;
   if (SaveCoversDocument(*state.document, type, options.optionBits)) {
     state.modified = false;

@@ -112,18 +112,24 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
 // One frame as GIF, BMP, JPEG or PNG, straight to path.
 bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type);
 
-// Gives a file written beside target the permissions of the file it is to replace, or the usual
-// ones for a new file.
+// Gives a file written beside target the permissions (and, where allowed, the owner and group)
+// of the file it is to replace, or the usual ones for a new file.
 void MatchPermissions(const std::string& temp, const std::string& target);
 
 // Takes out every comment the program wrote as its signature and puts the current signature (if
 // any) in as the first block. False when memory ran short for it (the save goes on without).
 bool ReplaceSignatureComment(Animation& document);
 
-// Replaces target by temp, keeping the old target aside until the new one is in place and
-// putting it back when that fails. True when target now holds temp's content. Its renames,
-// deletions and pauses go through the services (ReplaceRename, ReplaceRemove, ReplacePause).
+// Puts temp in the place of the file target names (through its links, which stay): one rename
+// over it, so that the name holds the old or the new content at every instant; a pipe or a
+// character device is written into instead, and a block device or a socket refused. temp is gone
+// afterwards. True when target now holds temp's content. Its renames and deletions go through
+// the services (ReplaceRename, ReplaceRemove).
 bool ReplaceWithTemp(const std::string& target, const std::string& temp);
+
+// The folder a save into target writes its temporary file in: that of the file target names,
+// or the system's for a pipe or a device.
+std::string SaveTempFolder(const std::string& target);
 
 // The file a save writes before it replaces its target: ".gifXXXXXX.tmp.gif" in folder for the
 // extension gif. It stays locked while it lives, so that a later save can tell the file of a
@@ -204,8 +210,8 @@ bool SaveCommand(ShellState& state);
 // " Sauvegarder &sous..." (-1: the last type used) and " Sauvegarder l’animation &GIF sous..." (1).
 bool SaveAsCommand(ShellState& state, int type);
 // Saves under path as type with the given choices, without a dialog (the batch mode's forced
-// type and frames choice): frames beyond the screen are cropped first, as for Save. The base
-// name of an individual-files save defaults to path.
+// type and frames choice): frames beyond the screen are cropped first, as for Save. An
+// individual-files save without a base name numbers path itself.
 bool SaveTypedCommand(ShellState& state, const std::string& path, int type, SaveOptions options);
 
 }  // namespace lw

@@ -3,6 +3,8 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <pthread.h>
+#include <signal.h>
 #include <stdlib.h>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -29,6 +31,17 @@ bool WriteAll(int fd, const char* data, size_t size) {
     size -= static_cast<size_t>(n);
   }
   return true;
+}
+
+// Copies what is left of in to out.
+bool CopyAll(int in, int out) {
+  char buffer[65536];
+  for (;;) {
+    ssize_t n = ::read(in, buffer, sizeof buffer);
+    if (n < 0 && errno == EINTR) continue;
+    if (n <= 0) return n == 0;
+    if (!WriteAll(out, buffer, static_cast<size_t>(n))) return false;
+  }
 }
 
 // Makes a rename inside folder durable; a failure here loses nothing already renamed.
@@ -61,18 +74,7 @@ bool CopyOver(const std::string& from, const std::string& to) {
     ::close(in);
     return false;
   }
-  bool ok = true;
-  char buffer[65536];
-  for (;;) {
-    ssize_t n = ::read(in, buffer, sizeof buffer);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) ok = false;
-    if (n <= 0) break;
-    if (!WriteAll(out, buffer, static_cast<size_t>(n))) {
-      ok = false;
-      break;
-    }
-  }
+  bool ok = CopyAll(in, out);
   ::close(in);
   ok = ok && ::fchmod(out, st.st_mode & 07777) == 0 && ::fsync(out) == 0;
   ok = (::close(out) == 0) && ok;
@@ -209,9 +211,7 @@ int64_t RegularFileSize(const std::string& path) {
 
 std::string CreatePrivateTempFolder(const std::string& prefix) {
   try {
-    const char* tmp = std::getenv("TMPDIR");
-    std::string base = (tmp && tmp[0] == '/') ? tmp : "/tmp";
-    std::string name = WithTrailingSlash(base) + prefix + "XXXXXX";
+    std::string name = SystemTempFolder() + prefix + "XXXXXX";
     if (!::mkdtemp(name.data())) return {};
     return name;
   } catch (const std::bad_alloc&) {
@@ -351,6 +351,44 @@ bool CreateFolders(const std::string& path) {
 bool FileExists(const std::string& path) {
   struct stat st {};
   return ::stat(path.c_str(), &st) == 0;
+}
+
+PathKind KindOfPath(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) return PathKind::None;
+  if (S_ISREG(st.st_mode)) return PathKind::Regular;
+  if (S_ISDIR(st.st_mode)) return PathKind::Folder;
+  if (S_ISFIFO(st.st_mode) || S_ISCHR(st.st_mode)) return PathKind::Stream;
+  return PathKind::Special;
+}
+
+bool CopyIntoStream(const std::string& from, const std::string& to) {
+  int in = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (in < 0) return false;
+  // A pipe's writer waits here for its reader, as a shell's redirection does.
+  int out = ::open(to.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY);
+  if (out < 0) {
+    ::close(in);
+    return false;
+  }
+  // A reader that goes away gives a failed write here, not the end of the program.
+  sigset_t pipeSignal, before;
+  sigemptyset(&pipeSignal);
+  sigaddset(&pipeSignal, SIGPIPE);
+  pthread_sigmask(SIG_BLOCK, &pipeSignal, &before);
+  bool ok = CopyAll(in, out);
+  ::close(in);
+  ok = (::close(out) == 0) && ok;
+  const timespec now{0, 0};
+  while (sigtimedwait(&pipeSignal, nullptr, &now) == SIGPIPE) {
+  }
+  pthread_sigmask(SIG_SETMASK, &before, nullptr);
+  return ok;
+}
+
+std::string SystemTempFolder() {
+  const char* tmp = std::getenv("TMPDIR");
+  return WithTrailingSlash((tmp && tmp[0] == '/') ? tmp : "/tmp");
 }
 
 bool IsFolder(const std::string& path) {

@@ -54,6 +54,15 @@ bool DeleteFolderTree(const std::string& path);
 bool CreateFolders(const std::string& path);
 
 bool FileExists(const std::string& path);
+// What a path names once links are followed: nothing, a regular file, a folder, a stream that is
+// written into as it is (a named pipe or a character device such as /dev/null), or another
+// special file (a block device, a socket).
+enum class PathKind { None, Regular, Folder, Stream, Special };
+PathKind KindOfPath(const std::string& path);
+// Copies the file from into the stream to (opened for writing, never created nor truncated).
+bool CopyIntoStream(const std::string& from, const std::string& to);
+// The system's folder for temporary files ($TMPDIR, else /tmp), with its trailing '/'.
+std::string SystemTempFolder();
 bool IsFolder(const std::string& path);
 // A regular file that can be opened for reading.
 bool FileReadable(const std::string& path);

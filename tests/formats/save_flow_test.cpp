@@ -2,11 +2,16 @@
 
 #include <fcntl.h>
 #include <gmock/gmock.h>
+#include <poll.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
+#include <thread>
 
 #include "base/settings.h"
 #include "base/string_ids.h"
@@ -102,9 +107,10 @@ TEST_F(FlowTest, SavesLeaveOneTemporaryFileAndClearTheStaleOnes) {
     Put(Path(name), "old");
   Put(Path(".gifQw34Er"), "");  // the empty name reservation of older saves
   // A save still running elsewhere, a reservation not empty, the user's names, a link, a folder.
-  std::vector<std::string> kept = {".gifLv12Lv.tmp.gif", ".gifnotes1", ".gifAb12Cd.tmp.gif.bak",
-                                   ".gifAb-2Cd.tmp.gif", ".gifAb12C.tmp.gif", "photo.tmp.gif",
-                                   ".txtAb12Cd.tmp.txt", ".gifLk12Lk.tmp.gif", ".gifDr12Dr.tmp.gif"};
+  std::vector<std::string> kept = {
+      ".gifLv12Lv.tmp.gif", ".gifnotes1",         ".gifAb12Cd.tmp.gif.bak",
+      ".gifAb-2Cd.tmp.gif", ".gifAb12C.tmp.gif",  "photo.tmp.gif",
+      ".txtAb12Cd.tmp.txt", ".gifLk12Lk.tmp.gif", ".gifDr12Dr.tmp.gif"};
   for (size_t i = 0; i + 2 < kept.size(); ++i) Put(Path(kept[i]), "mine");
   std::filesystem::create_symlink(Path("photo.tmp.gif"), Path(kept[7]));
   std::filesystem::create_directory(Path(kept[8]));
@@ -175,70 +181,113 @@ TEST_F(FlowTest, SavingToASymbolicLinkWritesTheFileItNames) {
   EXPECT_THAT(FolderNames(), ElementsAre("chained.gif", "dangling.gif", "real", "relative.gif"));
 }
 
-// Whatever fails, the old content is never lost: the target holds the old or the new file, or
-// the set-aside copy the old one; nothing else is left behind.
-TEST_F(FlowTest, ReplacingKeepsTheOldOrTheNewContentWhateverFails) {
-  const std::string target = Path("clip.gif"), temp = Path("new.tmp.gif");
-  const std::string cannot = "Impossible d'écrire " + target + ".";
-  struct Case {
-    const char* name;
-    int failRename;  // the n-th rename (0 sets the old file aside, 1 puts the new one in place)
-    bool failLater;  // and every rename after it
-    int failRemoves;  // of the set-aside copy
-    bool ok;
-    std::string target;  // its content; "" when gone
-    std::vector<std::string> names, texts;
-  } cases[] = {
-      {"success", -1, false, 0, true, "new", {"clip.gif"}, {}},
-      {"final rename fails: the old file comes back", 1, false, 0, false, "old", {"clip.gif"},
-       {cannot}},
-      {"set-aside fails: the target stays", 0, false, 0, false, "old",
-       {"clip.gif", "new.tmp.gif"}, {cannot}},
-      {"nothing renames back: the copy keeps the old content", 1, true, 0, false, "", {},
-       {cannot, "Can't overwrite " + target + " and unable to recover that file after failure."}},
-      {"a stubborn copy is retried five times, then reported", -1, false, 100, true, "new", {},
-       {}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
+// At every step of a replacement the target's name holds the old or the new content: the new
+// file, written beside the file a link names, takes its place in one rename (a kill at any
+// point leaves the old file or the new one). A failed rename leaves the old file and no
+// temporary file.
+TEST_F(FlowTest, ReplacingIsOneRenameSoTheTargetIsNeverMissing) {
+  std::filesystem::create_directories(dir_ / "real");
+  const std::string file = Path("real/clip.gif"), link = Path("clip.gif");
+  std::filesystem::create_symlink("real/clip.gif", link);
+  const std::string cannot = "Impossible d'écrire " + link + ".";
+  for (bool fails : {false, true}) {
+    SCOPED_TRACE(fails ? "the rename fails" : "success");
     Headless().Reset();
-    for (const std::string& name : FolderNames()) std::filesystem::remove_all(Path(name));
-    Put(target, "old");
+    Put(file, "old");
+    ::chmod(file.c_str(), 0640);
+    // The save flow's own temporary file, with the old file's mode.
+    SaveTempFile reserved(SaveTempFolder(link), "gif");
+    ASSERT_TRUE(reserved.Ok());
+    const std::string temp = reserved.Path();
+    EXPECT_EQ(DirectoryPart(temp), Path("real/"));
     Put(temp, "new");
-    int renames = 0, failRemoves = c.failRemoves;
-    std::string aside;
-    std::vector<int> sleeps;
+    MatchPermissions(temp, FollowLinks(link));
+    std::vector<std::string> steps;
     Headless().rename = [&](const std::string& from, const std::string& to) {
-      const int call = renames++;
-      if (call == 0) aside = to;
-      if (call == c.failRename || (c.failLater && c.failRename >= 0 && call > c.failRename))
-        return false;
-      return RenameFile(from, to);
+      steps.push_back("rename " + BaseName(from).substr(0, 4) + " " + to + " " + Contents(link));
+      return !fails && RenameFile(from, to);
     };
     Headless().remove = [&](const std::string& path) {
-      return path == aside && failRemoves-- > 0 ? false : DeleteFile(path);
+      steps.push_back("remove " + BaseName(path).substr(0, 4) + " " + Contents(link));
+      return DeleteFile(path);
     };
-    Headless().pause = [&](int ms) { sleeps.push_back(ms); };
-    EXPECT_EQ(ReplaceWithTemp(target, temp), c.ok);
-    EXPECT_EQ(Contents(target), c.target);
-    if (c.target.empty()) { EXPECT_EQ(Contents(aside), "old"); }
-    if (!c.names.empty()) { EXPECT_EQ(FolderNames(), c.names); }
-    if (c.failRemoves) {
-      EXPECT_THAT(sleeps, ElementsAre(300, 300, 300, 300, 300));
-      EXPECT_THAT(ShownTexts(), ElementsAre("Unable to delete temporary file " + aside +
-                                            ". Please delete it manually."));
-    } else {
-      EXPECT_EQ(ShownTexts(), c.texts);
-    }
+    EXPECT_EQ(ReplaceWithTemp(link, temp), !fails);
+    std::vector<std::string> expected = {"rename .gif " + file + " old"};
+    if (fails) expected.push_back("remove .gif old");
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(Contents(link), fails ? "old" : "new");
+    EXPECT_EQ(ShownTexts(), fails ? std::vector{cannot} : std::vector<std::string>{});
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(std::filesystem::status(file).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms(0640));
+    EXPECT_THAT(FolderNames(), ElementsAre("clip.gif", "real"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_ / "real"), {}), 1);
   }
   // No target yet: the new file simply takes its name; no temporary file, no change.
   Headless().Reset();
-  Headless().rename = nullptr, Headless().remove = nullptr, Headless().pause = nullptr;
-  std::filesystem::remove(target);
+  Headless().rename = nullptr, Headless().remove = nullptr;
+  const std::string fresh = Path("fresh.gif"), temp = Path("new.tmp.gif");
   Put(temp, "new");
-  EXPECT_TRUE(ReplaceWithTemp(target, temp));
-  EXPECT_FALSE(ReplaceWithTemp(target, Path("gone.tmp.gif")));
-  EXPECT_EQ(Contents(target), "new");
+  EXPECT_TRUE(ReplaceWithTemp(fresh, temp));
+  EXPECT_FALSE(ReplaceWithTemp(fresh, Path("gone.tmp.gif")));
+  EXPECT_EQ(Contents(fresh), "new");
+}
+
+// A pipe or a character device named as the target, or through a link, is written into and
+// stays what it is; a socket is refused. No rename ever reaches outside the test's folder.
+TEST_F(FlowTest, PipesAndDevicesAreWrittenIntoNeverReplaced) {
+  Headless().rename = [&](const std::string& from, const std::string& to) {
+    if (DirectoryPart(to).rfind(dir_.string(), 0) != 0) {
+      ADD_FAILURE() << "rename over " << to;
+      return false;
+    }
+    return RenameFile(from, to);
+  };
+  AnimationPtr a = NumberedAnimation(2);
+  const std::string pipe = Path("pipe.gif"), null = Path("null.gif"), socket = Path("sock.gif");
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  std::filesystem::create_symlink("/dev/null", null);
+  const int listener = ::socket(AF_UNIX, SOCK_STREAM, 0);
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  ASSERT_LT(socket.size(), sizeof address.sun_path);
+  std::copy(socket.begin(), socket.end(), address.sun_path);
+  ASSERT_EQ(::bind(listener, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+  // The pipe's reader, open before the save so that it neither blocks nor misses the bytes.
+  const int readEnd = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);
+  ASSERT_GE(readEnd, 0);
+  std::atomic<bool> saved{false};
+  std::string received;
+  std::thread reader([&] {
+    char buffer[4096];
+    for (;;) {
+      pollfd p{readEnd, POLLIN, 0};
+      ::poll(&p, 1, 100);
+      const ssize_t n = ::read(readEnd, buffer, sizeof buffer);
+      if (n > 0) received.append(buffer, static_cast<size_t>(n));
+      if (n == 0 && saved) break;
+    }
+  });
+  SaveOptions options;
+  const bool pipeSaved = WriteAsType(pipe, *a, options, savetype::Gif, nullptr);
+  saved = true;
+  reader.join();
+  ::close(readEnd);
+  EXPECT_TRUE(pipeSaved);
+  Put(Path("received"), received);
+  AnimationPtr back = ReadBack(Path("received"));
+  ASSERT_TRUE(back);
+  EXPECT_EQ(FrameNumbers(*back), (std::vector<int>{1, 2}));
+  EXPECT_TRUE(WriteAsType(null, *a, options, savetype::Gif, nullptr));
+  EXPECT_TRUE(ShownTexts().empty());
+  EXPECT_FALSE(WriteAsType(socket, *a, options, savetype::Gif, nullptr));
+  EXPECT_THAT(ShownTexts(), ElementsAre(FormatResText(str::NotARegularFile, socket)));
+  ::close(listener);
+  EXPECT_TRUE(std::filesystem::is_fifo(pipe));
+  EXPECT_TRUE(std::filesystem::is_symlink(null));
+  EXPECT_TRUE(std::filesystem::is_character_file("/dev/null"));
+  EXPECT_TRUE(std::filesystem::is_socket(socket));
+  EXPECT_THAT(FolderNames(), ElementsAre("null.gif", "pipe.gif", "received", "sock.gif"));
 }
 
 // The save command on a document whose second frame reaches past the screen, after one edit.
@@ -297,6 +346,66 @@ TEST_F(FlowTest, SaveCommandFlows) {
       Undo(*state.document);
       EXPECT_EQ(Pixels(*FrameAt(*state.document, 1)), std::vector<uint8_t>(16, 2));
     }
+  }
+}
+
+// Save over a file compressed with losses asks first when a window is there: Yes writes over
+// it, No goes to Save As, Cancel saves nothing. A lossless file, or no window (the batch mode),
+// asks nothing; a name no writer takes goes straight to Save As.
+TEST_F(FlowTest, SaveOverALossyFileAsksFirst) {
+  constexpr int NoQuestion = 0;
+  const struct {
+    const char* name;
+    bool window;
+    int answer;  // NoQuestion: none may be asked
+    bool replaced, savedAs;
+  } cases[] = {
+      {"photo.jpg", true, answer::Yes, true, false},
+      {"photo.jpg", true, answer::No, false, true},
+      {"photo.jpg", true, answer::Cancel, false, false},
+      {"photo.jpg", false, NoQuestion, true, false},
+      {"lossy.webp", true, answer::Cancel, false, false},
+      {"lossless.webp", true, NoQuestion, true, false},
+      {"clip.mp4", true, answer::Cancel, false, false},
+      {"clip.mkv", true, NoQuestion, false, true},
+  };
+  AnimationPtr source = MakeDocument(16, 16);  // unlike the document saved over it
+  AddSolidFrame(*source, 0, 0, 16, 16, 9);
+  AddSolidFrame(*source, 0, 0, 16, 16, 12);
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.name) + (c.window ? " in the window" : " in a batch"));
+    Headless().Reset();
+    const std::string path = Path(c.name);
+    SaveOptions first;
+    first.webp = {true, std::string(c.name) == "lossy.webp", 50};
+    if (SaveTypeOfExtension(path) > 0 && SaveTypeOfExtension(path) != savetype::Mp4)
+      ASSERT_TRUE(WriteAsType(path, *source, first, SaveTypeFromName(path), nullptr));
+    else
+      Put(path, "a clip");
+    const std::string before = Contents(path);
+    ShellState state;
+    int window = 0;
+    if (c.window) state.owner = &window;
+    state.document = NumberedAnimation(3, 16, 16);
+    state.documentPath = path, state.modified = true;
+    if (c.answer != NoQuestion) Headless().QueueAnswer(c.answer);
+    bool dialog = false;
+    Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
+      dialog = true;
+      *choice = {Path("other.gif"), savetype::Gif, {}};
+      choice->options.optionBits = saveopt::AnimationChosen;
+      return true;
+    };
+    EXPECT_EQ(SaveCommand(state), c.replaced || c.savedAs);
+    EXPECT_EQ(Headless().PendingAnswers(), 0u);
+    EXPECT_EQ(ShownTexts(), c.answer == NoQuestion
+                                ? std::vector<std::string>{}
+                                : std::vector{FormatResText(str::LossyResaveQuestion, c.name)});
+    EXPECT_EQ(Contents(path) != before, c.replaced);
+    EXPECT_EQ(dialog, c.savedAs);
+    EXPECT_EQ(state.documentPath, c.savedAs ? Path("other.gif") : path);
+    EXPECT_EQ(state.modified, !c.replaced && !c.savedAs);
+    std::filesystem::remove(Path("other.gif"));
   }
 }
 

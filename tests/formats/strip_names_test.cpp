@@ -21,6 +21,12 @@ TEST(NumberedNames, FollowTheBaseNameAndFrameCount) {
       {"a#b", "bmp", true, 120, 7, "a007b.bmp"},
       {"a#.gif", "gif", true, 9, 123, "a123.gif"},
       {"100%s.gif", "gif", true, 2, 2, "100%s2.gif"},
+      // Another extension of the type stays where the user typed it; another type's does not.
+      {"x.jpeg", "jpg", true, 12, 1, "x01.jpeg"},
+      {"x.JPE", "jpg", false, 1, 1, "x.JPE"},
+      {"y.jpg", "jpg", true, 2, 1, "y1.jpg"},
+      {"image.dib", "bmp", true, 3, 2, "image2.dib"},
+      {"x.png", "jpg", true, 2, 2, "x.png2.jpg"},
   };
   for (const auto& c : cases) {
     NumberedName name = NumberedNamePattern(c.base, c.extension, c.always, NumberDigits(c.frames));

@@ -40,8 +40,8 @@ TEST_F(Strips, CuttingABuiltStripGivesTheFramesBack) {
     const int strips = static_cast<int>(random() % (frames + 3));  // 0 and too many clamp
     const uint32_t w = 1 + random() % 9, h = 1 + random() % 9;
     const bool vertical = random() % 2;
-    SCOPED_TRACE(::testing::Message() << frames << " frames " << w << "x" << h << " in "
-                                      << strips << (vertical ? " columns" : " rows"));
+    SCOPED_TRACE(::testing::Message() << frames << " frames " << w << "x" << h << " in " << strips
+                                      << (vertical ? " columns" : " rows"));
     AnimationPtr doc = MakeDocument(w, h);
     doc->backgroundIndex = 15;
     for (int i = 0; i < frames; ++i)
@@ -69,7 +69,7 @@ TEST_F(Strips, CuttingABuiltStripGivesTheFramesBack) {
 
 TEST_F(Strips, FramesKeepTheirPlaceAndColoursWithinTheirCells) {
   AnimationPtr doc = MakeDocument(4, 4);
-  doc->backgroundIndex = 200;  // beyond the palette: 0 fills
+  doc->backgroundIndex = 200;                       // beyond the palette: 0 fills
   AddSolidFrame(*doc, 3, 2, 8, 8, 1);               // reaches past the screen
   Frame* own = AddSolidFrame(*doc, 1, 1, 1, 1, 0);  // its own palette
   const PaletteEntry nine = doc->globalPalette->entries[9];
@@ -203,7 +203,8 @@ TEST_F(Strips, AStripWrittenByTheProgramGivesBackItsFrames) {
   ASSERT_EQ(read->frameCount, 6);
   for (int n = 0; n < 5 * 12; ++n)  // frame n / 12, pixel n % 12 of 4 x 3
     ASSERT_TRUE(SameRgb(PixelColour(FrameAt(*read, n / 12), n % 4, n % 12 / 4),
-                        PixelColour(FrameAt(*doc, n / 12), n % 4, n % 12 / 4))) << n;
+                        PixelColour(FrameAt(*doc, n / 12), n % 4, n % 12 / 4)))
+        << n;
   // Not a strip: nothing is asked.
   Headless().Reset();
   EXPECT_FALSE(SplitStrip(*NumberedAnimation(2), nullptr));
@@ -278,6 +279,33 @@ TEST_F(Strips, IndividualFilesFollowTheBaseNameAndSelection) {
   ASSERT_EQ(ReadAnyFile(Path("c#/a12.png"), nullptr, &png, nullptr), 1);
   const Frame* f = FirstFrame(*png);
   EXPECT_EQ(f->palette->entries[Pixel(f, 0, 0)], RampPalette(16)->entries[12]);
+}
+
+// What the window shows and asks before writing one file per frame: the first and last names
+// with their folder, and one question naming the one file already there, or how many.
+TEST_F(Strips, TheFilesToWriteAreShownAndThoseThereCounted) {
+  AnimationPtr doc = NumberedAnimation(30);
+  const std::vector<std::string> names =
+      IndividualFileNames(Path("clip.jpeg"), *doc, saveopt::Individual, savetype::Jpeg);
+  ASSERT_EQ(names.size(), 30u);
+  EXPECT_EQ(names[6], Path("clip07.jpeg"));
+  EXPECT_EQ(IndividualNamesLine(names), "clip01.jpeg … clip30.jpeg dans " + dir_.string());
+  EXPECT_EQ(ReplaceFilesQuestion(names), "");
+  Put(Path("clip07.jpeg"), "mine");
+  EXPECT_EQ(ReplaceFilesQuestion(names), FormatResText(str::ReplaceExistingQuestion, names[6]));
+  SaveOptions options;
+  options.optionBits = saveopt::Individual;
+  ASSERT_TRUE(WriteAsType(Path("clip.jpeg"), *doc, options, savetype::Jpeg, nullptr));
+  EXPECT_EQ(ReplaceFilesQuestion(names), "30 fichiers portant ces noms existent déjà dans " +
+                                             dir_.string() + ".\nVoulez-vous les remplacer?");
+  EXPECT_EQ(FolderNames().size(), 30u);
+  // One selected frame: one name without a number.
+  FrameAt(*doc, 4)->selected = 1;
+  SetSelectedCount(*doc, 1);
+  EXPECT_EQ(
+      IndividualNamesLine(IndividualFileNames(
+          Path("one.png"), *doc, saveopt::Individual | stripopt::SelectedOnly, savetype::Png)),
+      "one.png dans " + dir_.string());
 }
 
 TEST_F(Strips, AFailureInTheMiddleNamesTheFileAndKeepsTheEarlierOnes) {

@@ -8,7 +8,9 @@
 #include <sstream>
 
 #include "formats/save_flow.h"
+#include "formats/video_out/video_out_format.h"
 #include "support/document.h"
+#include "support/services.h"
 #include "support/temp_dir.h"
 #include "support/timeline.h"
 #include "support/tools.h"
@@ -64,6 +66,60 @@ TEST(Clips, FramesTimesAndSizesAsFfprobeReadsThem) {
         EXPECT_NEAR(times[i] - times[0], starts[i], 0.0015) << "picture " << i;
       EXPECT_NEAR(Numbers(Probe("format=duration", path)).at(0), end, 0.0015);
     }
+  }
+}
+
+// Delays far apart, zero and long: every picture decodes, packets come in strictly increasing
+// decoding times, and each picture starts at the summed delays before it.
+TEST(Clips, IrregularDelaysKeepEveryPicture) {
+  LW_NEED_TOOL("ffprobe");
+  TempDir dir;
+  const std::vector<std::vector<uint16_t>> patterns = {
+      {2, 700, 3, 1, 40}, {0, 0, 0, 100, 1, 0}, {1, 1, 1000, 1, 1, 1, 65535, 7}, {50, 1, 50, 1}};
+  for (const auto& delays : patterns) {
+    AnimationPtr a = MakeDocument(16, 16);
+    std::vector<double> starts;
+    int64_t start = 0, sum = 0;  // hundredths; a picture lasts at least one
+    for (uint16_t d : delays) {
+      // Moving content, so that the encoder reorders pictures.
+      const uint32_t shift = static_cast<uint32_t>(starts.size()) * 5;
+      AddDrawnFrame(*a, 0, 0, 16, 16, [&](uint32_t x, uint32_t y) {
+        return static_cast<uint8_t>((x * y + shift + x) % 16);
+      })->delay = d;
+      starts.push_back(static_cast<double>(start) / 100);
+      sum += d;
+      start = std::max(start + 1, sum);
+    }
+    for (const char* name : kClips) {
+      SCOPED_TRACE(std::string(name) + " of " + std::to_string(delays.size()) + " delays from " +
+                   std::to_string(delays[0]) + "," + std::to_string(delays[1]));
+      const std::string path = dir.Path(name);
+      ASSERT_TRUE(Save(path, *a));
+      EXPECT_EQ(Numbers(Probe("stream=nb_read_frames", path)),
+                std::vector<double>{static_cast<double>(delays.size())});
+      const std::vector<double> dts = Numbers(Probe("packet=dts_time", path));
+      ASSERT_EQ(dts.size(), delays.size());
+      // The pictures decoded ahead of their showing start a few ticks before the clip, never
+      // the seconds a gap between the first pictures would give.
+      EXPECT_GT(dts[0], -0.1);
+      for (size_t i = 1; i < dts.size(); ++i) EXPECT_LT(dts[i - 1], dts[i]) << "packet " << i;
+      std::vector<double> times = Numbers(Probe("packet=pts_time", path));
+      std::sort(times.begin(), times.end());
+      for (size_t i = 0; i < times.size(); ++i)
+        EXPECT_NEAR(times[i] - times[0], starts[i], 0.0015) << "picture " << i;
+    }
+  }
+}
+
+// A disk that refuses the bytes (/dev/full answers every write so) gets the message every
+// other writer gives, not the encoder's error number.
+TEST(Clips, AFullDiskGivesTheWriteMessage) {
+  ServicesScope scope;
+  AnimationPtr a = NumberedAnimation(3, 16, 16);
+  for (ClipCodec codec : {ClipCodec::H264, ClipCodec::Vp9}) {
+    scope.services.Reset();
+    EXPECT_FALSE(WriteClip("/dev/full", "plein.clip", *a, codec, 30, nullptr));
+    EXPECT_EQ(scope.services.Texts(), std::vector<std::string>{"Impossible d'écrire plein.clip."});
   }
 }
 

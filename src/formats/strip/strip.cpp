@@ -7,12 +7,14 @@
 #include <new>
 
 #include "base/messages.h"
+#include "base/numbers.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
 #include "core/picture_budget.h"
 #include "core/undo.h"
+#include "formats/flow_text.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
@@ -52,6 +54,11 @@ NumberedName NumberedNamePattern(std::string_view baseName, std::string_view ext
                                  bool alwaysNumber, int digits) {
   std::string name(baseName);
   std::string dotted = "." + std::string(extension);
+  // Another extension of the same format stays as typed: x.jpeg gives x1.jpeg, not x.jpeg1.jpg.
+  const size_t dot = name.rfind('.');
+  const FormatSpec* own = FormatForPath(name);
+  if (dot != std::string::npos && own && EqualsNoCase(own->save.extension, extension))
+    dotted = name.substr(dot);
   if (!EndsWithNoCase(name, dotted)) name += dotted;
   NumberedName out;
   size_t hash = name.find('#');
@@ -441,7 +448,7 @@ namespace {
 // One frame written beside name, then put in its place; false with the message shown.
 bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, int type,
                     const std::string& extension) {
-  SaveTempFile reserved(DirectoryPart(name), extension);
+  SaveTempFile reserved(SaveTempFolder(name), extension);
   if (!reserved.Ok()) {
     ShowErrorId(str::CannotSaveTemporary, name.c_str());
     return false;
@@ -451,7 +458,7 @@ bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, 
   if (!done) {
     ShowErrorId(str::CannotWriteFile, name.c_str());
   } else {
-    MatchPermissions(temp, name);
+    MatchPermissions(temp, FollowLinks(name));
     done = ReplaceWithTemp(name, temp);
   }
   return done;
@@ -459,35 +466,85 @@ bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, 
 
 }  // namespace
 
-bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
-                          int type, WindowHandle owner) {
+std::vector<std::string> IndividualFileNames(const std::string& baseName, const Animation& document,
+                                             uint32_t optionBits, int type) {
+  std::vector<std::string> names;
   const FormatSpec* format = FormatForSaveType(type);
   // The number goes into the file's name only: a '#' in a folder's name stays as it is.
   const std::string folder = DirectoryPart(baseName);
   const std::string fileName = BaseName(baseName);
+  if (!format || !format->writeFrame || fileName.empty()) return names;
   const bool selectedOnly = optionBits & stripopt::SelectedOnly;
   int total = 0, selected = 0;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
     ++total;
     if (f->selected) ++selected;
   }
-  const int files = selectedOnly ? selected : total;
-  if (!format || !format->writeFrame || fileName.empty() || files == 0) {
+  const NumberedName pattern = NumberedNamePattern(
+      fileName, format->save.extension, !selectedOnly || selected > 1, NumberDigits(total));
+  int number = 0;
+  for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
+    ++number;
+    if (!selectedOnly || f->selected) names.push_back(folder + pattern.Fill(number));
+  }
+  return names;
+}
+
+namespace {
+
+// The folder of the names as the user reads it: without its trailing '/' (but "/" itself).
+std::string ShownFolder(const std::string& name) {
+  std::string folder = DirectoryPart(name);
+  if (folder.size() > 1) folder.pop_back();
+  return folder.empty() ? std::string(".") : folder;
+}
+
+}  // namespace
+
+std::string IndividualNamesLine(const std::vector<std::string>& names) {
+  if (names.empty()) return {};
+  const std::string folder = ShownFolder(names.front());
+  if (names.size() == 1)
+    return FormatText(TableText(str::IndividualNameIn), BaseName(names.front()).c_str(),
+                      folder.c_str());
+  return FormatText(TableText(str::IndividualNamesRange), BaseName(names.front()).c_str(),
+                    BaseName(names.back()).c_str(), folder.c_str());
+}
+
+std::string ReplaceFilesQuestion(const std::vector<std::string>& names) {
+  const std::string* taken = nullptr;
+  int count = 0;
+  for (const std::string& name : names) {
+    if (!FileExists(name)) continue;
+    if (!taken) taken = &name;
+    ++count;
+  }
+  if (count == 0) return {};
+  if (count == 1) return FormatResText(str::ReplaceExistingQuestion, *taken);
+  return FormatText(TableText(str::ReplaceIndividualFiles), GroupDigits(count).c_str(),
+                    ShownFolder(*taken).c_str());
+}
+
+bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
+                          int type, WindowHandle owner) {
+  std::vector<std::string> names;
+  try {
+    names = IndividualFileNames(baseName, document, optionBits, type);
+  } catch (const std::bad_alloc&) {
+  }
+  if (names.empty()) {
     ShowErrorId(str::CannotWriteFile, baseName.c_str());
     return false;
   }
-  const std::string extension = format->save.extension;
-  const NumberedName pattern =
-      NumberedNamePattern(fileName, extension, !selectedOnly || selected > 1, NumberDigits(total));
+  const std::string extension = FormatForSaveType(type)->save.extension;
+  const bool selectedOnly = optionBits & stripopt::SelectedOnly;
   ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
   ProgressSetText(meter.get(), TableText(str::SavingFrames));
-  ProgressSetRange(meter.get(), static_cast<uint32_t>(files));
-  int number = 0;
-  for (Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
-    ++number;
+  ProgressSetRange(meter.get(), static_cast<uint32_t>(names.size()));
+  size_t next = 0;
+  for (Frame* f = FirstFrame(document); f && next < names.size(); f = NextFrame(f)) {
     if (selectedOnly && !f->selected) continue;
-    if (!WriteFrameFile(folder + pattern.Fill(number), f, optionBits, type, extension))
-      return false;
+    if (!WriteFrameFile(names[next++], f, optionBits, type, extension)) return false;
     // Esc stops between two files; those written stay.
     if (!ProgressStep(meter.get())) return false;
   }

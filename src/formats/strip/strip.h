@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "core/animation.h"
 #include "formats/shell_state.h"
@@ -68,6 +69,16 @@ bool CutStrip(Animation& document, const StripSplitChoice& choice);
 // choice) and cuts it. False when the document does not hold exactly one frame (40166), on
 // cancel or on failure.
 bool SplitStrip(Animation& document, WindowHandle owner);
+
+// The files an individual-files save writes, in order, each with baseName's folder part. Empty
+// when it writes none (no frame, no file name, a type without a frame writer).
+std::vector<std::string> IndividualFileNames(const std::string& baseName, const Animation& document,
+                                             uint32_t optionBits, int type);
+// The names as the Save As panel shows them: "clip01.jpg … clip30.jpg dans /chemin".
+std::string IndividualNamesLine(const std::vector<std::string>& names);
+// The question asked before such a save writes over files already there, naming the one file or
+// how many; empty when none is there.
+std::string ReplaceFilesQuestion(const std::vector<std::string>& names);
 
 // Writes every frame, or with 64 in optionBits only the selected ones, as files of the save
 // type named after baseName (numbers are the frames' positions in the document). Each file is

@@ -1,6 +1,7 @@
 #include "formats/video_out/video_out_format.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <new>
 #include <vector>
 
@@ -28,6 +29,21 @@ uint32_t BackgroundColour(const Animation& document) {
   if (!global || document.backgroundIndex >= global->Count()) return 0;
   const PaletteEntry& e = global->entries[document.backgroundIndex];
   return uint32_t{e.blue} << 16 | uint32_t{e.green} << 8 | e.red;
+}
+
+// The message of a clip that could not be finished.
+void ShowClipError(int status, const std::string& target) {
+  // FFmpeg's codes are the negated system errors: a file system that refused the bytes gets
+  // the write failure every other writer shows.
+  switch (-status) {
+    case ENOSPC:
+    case EDQUOT:
+    case EFBIG:
+    case EIO:
+    case EROFS:
+    case EPIPE: ShowErrorId(str::CannotWriteFile, target.c_str()); break;
+    default: ShowErrorId(str::VideoEncodeError, status, target.c_str());
+  }
 }
 
 int ReadClip(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter) {
@@ -128,7 +144,7 @@ bool WriteClip(const std::string& path, const std::string& target, const Animati
   if (status == 0) status = writer->Finish(start);
   ProgressClose(meter.get());
   if (status != 0) {
-    ShowErrorId(str::VideoEncodeError, status, target.c_str());
+    ShowClipError(status, target);
     return false;
   }
   return true;

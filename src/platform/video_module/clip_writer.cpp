@@ -1,9 +1,14 @@
 // Writing MP4 (H.264) and WebM (VP9) clips through FFmpeg's libx264 and libvpx-vp9 encoders.
 // Pictures keep their own durations: each is held back until the next one (or the end) says how
 // long it shows, and that duration goes with its packet, so the last picture keeps its time too.
+// The encoder counts pictures (0, 1, 2...) and the packets get their real times as they come
+// out: H.264 decodes some pictures before they show, and x264 derives those decoding times from
+// the gaps between the first pictures, which with irregular delays put pictures seconds before
+// the clip's start, where players drop them.
 #include <algorithm>
 #include <map>
 #include <new>
+#include <vector>
 
 extern "C" {
 #include <libavutil/opt.h>
@@ -36,6 +41,16 @@ class ClipWriter final : public ClipFileWriter {
  private:
   int SendPending(int64_t until);
   int Drain();
+  // A picture number's start in ticks; numbers before the first (decoding times of the pictures
+  // shown later) are one tick apart before it, so every time stays in order.
+  int64_t RealTime(int64_t number) const {
+    if (number == AV_NOPTS_VALUE || starts_.empty()) return number;
+    if (number < 0) return starts_.front() + number;
+    const size_t i = static_cast<size_t>(number);
+    return i < starts_.size()
+               ? starts_[i]
+               : starts_.back() + (number - static_cast<int64_t>(starts_.size()) + 1);
+  }
 
   ClipShape shape_;
   AVFormatContext* out_ = nullptr;
@@ -45,7 +60,8 @@ class ClipWriter final : public ClipFileWriter {
   AVFrame* frame_ = nullptr;  // the picture held back until its duration is known
   AVPacket* packet_ = nullptr;
   bool pending_ = false;
-  std::map<int64_t, int64_t> durations_;  // by presentation time, until the packet comes out
+  std::vector<int64_t> starts_;           // each picture's real start, by picture number
+  std::map<int64_t, int64_t> durations_;  // by picture number, until the packet comes out
 };
 
 ClipError ClipWriter::Open(const std::string& path, const ClipShape& shape) {
@@ -118,6 +134,8 @@ int ClipWriter::Drain() {
       packet_->duration = found->second;
       durations_.erase(found);
     }
+    packet_->pts = RealTime(packet_->pts);
+    packet_->dts = RealTime(packet_->dts);
     av_packet_rescale_ts(packet_, encoder_->time_base, stream_->time_base);
     packet_->stream_index = stream_->index;
     status = av_interleaved_write_frame(out_, packet_);
@@ -130,7 +148,7 @@ int ClipWriter::SendPending(int64_t until) {
   if (!pending_) return 0;
   pending_ = false;
   try {
-    durations_[frame_->pts] = until - frame_->pts;
+    durations_[frame_->pts] = until - starts_.back();
   } catch (const std::bad_alloc&) {
     return AVERROR(ENOMEM);
   }
@@ -140,7 +158,7 @@ int ClipWriter::SendPending(int64_t until) {
 }
 
 int ClipWriter::Write(int64_t start, const uint32_t* pixels, int stride) {
-  if (!pixels || stride < encoder_->width || (pending_ && start <= frame_->pts))
+  if (!pixels || stride < encoder_->width || (!starts_.empty() && start <= starts_.back()))
     return AVERROR(EINVAL);
   int status = SendPending(start);
   if (status < 0) return status;
@@ -149,13 +167,18 @@ int ClipWriter::Write(int64_t start, const uint32_t* pixels, int stride) {
   const uint8_t* planes[4] = {reinterpret_cast<const uint8_t*>(pixels), nullptr, nullptr, nullptr};
   const int strides[4] = {stride * 4, 0, 0, 0};
   sws_scale(scaler_, planes, strides, 0, encoder_->height, frame_->data, frame_->linesize);
-  frame_->pts = start;
+  try {
+    starts_.push_back(start);
+  } catch (const std::bad_alloc&) {
+    return AVERROR(ENOMEM);
+  }
+  frame_->pts = static_cast<int64_t>(starts_.size()) - 1;
   pending_ = true;
   return 0;
 }
 
 int ClipWriter::Finish(int64_t end) {
-  int status = SendPending(pending_ ? std::max(end, frame_->pts + 1) : 0);
+  int status = SendPending(pending_ ? std::max(end, starts_.back() + 1) : 0);
   if (status < 0) return status;
   status = avcodec_send_frame(encoder_, nullptr);
   if (status < 0 && status != AVERROR_EOF) return status;

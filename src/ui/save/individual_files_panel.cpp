@@ -10,6 +10,7 @@
 
 #include "base/string_ids.h"
 #include "formats/strip/strip.h"
+#include "platform/files.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {
@@ -53,6 +54,11 @@ IndividualFilesPanel::IndividualFilesPanel(const SavePanelContext& context, QWid
   examples->setColumnStretch(1, 1);
   layout->addLayout(examples);
 
+  written_ = new QLabel(this);
+  written_->setWordWrap(true);
+  written_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+  layout->addWidget(written_);
+
   auto* hint = new QLabel(UiText(str::IndividualNumberHint), this);
   hint->setWordWrap(true);
   layout->addWidget(hint);
@@ -65,6 +71,11 @@ IndividualFilesPanel::IndividualFilesPanel(const SavePanelContext& context, QWid
 
 void IndividualFilesPanel::NameChanged(const QString& name) { baseName_->setText(name); }
 
+void IndividualFilesPanel::FolderChanged(const QString& folder) {
+  folder_ = WithTrailingSlash(folder.toStdString());
+  ShowExamples();
+}
+
 void IndividualFilesPanel::ShowExamples() {
   int frames = document_ ? document_->frameCount : 0;
   int written = frames;
@@ -76,6 +87,12 @@ void IndividualFilesPanel::ShowExamples() {
                           alwaysNumber, NumberDigits(frames));
   first_->setText(QString::fromStdString(pattern.Fill(1)));
   second_->setText(QString::fromStdString(pattern.Fill(2)));
+  // Where the files land and which they are, so that none is replaced unseen.
+  std::string base = baseName_->text().toStdString();
+  if (!base.empty() && base.front() != '/') base.insert(0, folder_);
+  const uint32_t bits = selected_->isChecked() ? OnlySelected : 0;
+  written_->setText(QString::fromStdString(
+      document_ ? IndividualNamesLine(IndividualFileNames(base, *document_, bits, type_)) : ""));
 }
 
 bool IndividualFilesPanel::Apply(SaveOptions* options) {

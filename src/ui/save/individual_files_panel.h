@@ -1,6 +1,9 @@
 // The "Image(s) individuelle(s)" panel of the Save As dialog: all frames or the selected ones,
-// the base name of the files and the names the first two frames get.
+// the base name of the files, the names the first two frames get, and the first and last names
+// written with their folder.
 #pragma once
+
+#include <string>
 
 #include "ui/save/save_panel.h"
 
@@ -15,6 +18,7 @@ class IndividualFilesPanel : public SavePanel {
   IndividualFilesPanel(const SavePanelContext& context, QWidget* parent);
 
   void NameChanged(const QString& name) override;
+  void FolderChanged(const QString& folder) override;
   bool Apply(SaveOptions* options) override;
   // The files get their names from the base name field, not from the dialog's.
   bool UsesFileName() const override { return false; }
@@ -24,6 +28,8 @@ class IndividualFilesPanel : public SavePanel {
   QLineEdit* BaseNameField() const { return baseName_; }
   QLabel* FirstExample() const { return first_; }
   QLabel* SecondExample() const { return second_; }
+  // The files that will be written and their folder.
+  QLabel* WrittenNames() const { return written_; }
 
  private:
   void ShowExamples();
@@ -35,6 +41,8 @@ class IndividualFilesPanel : public SavePanel {
   QLineEdit* baseName_;
   QLabel* first_;
   QLabel* second_;
+  QLabel* written_;
+  std::string folder_;  // with its trailing '/'
 };
 
 SavePanel* MakeIndividualFilesPanel(const SavePanelContext& context, QWidget* parent);

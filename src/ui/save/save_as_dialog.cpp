@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDialogButtonBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QHBoxLayout>
@@ -17,6 +18,7 @@
 #include "base/strings.h"
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
+#include "formats/strip/strip.h"
 #include "platform/files.h"
 #include "ui/common/open_dialog.h"
 #include "ui/common/ui_text.h"
@@ -120,6 +122,9 @@ SaveAsWindow::SaveAsWindow(QWidget* owner, const SaveAsRequest& request)
   connect(files_, &QFileDialog::currentChanged, this, [this](const QString& path) {
     QFileInfo info(path);
     if (panel_ && info.isFile()) panel_->NameChanged(info.fileName());
+  });
+  connect(files_, &QFileDialog::directoryEntered, this, [this](const QString& folder) {
+    if (panel_) panel_->FolderChanged(QDir(folder).absolutePath());
   });
   if (QLineEdit* name = NameField()) {
     connect(name, &QLineEdit::textEdited, this, [this](const QString& text) {
@@ -230,6 +235,7 @@ void SaveAsWindow::ShowPanel() {
       QMetaObject::invokeMethod(
           this, [this] { PanelChanged(); }, Qt::QueuedConnection);
     };
+    panel_->FolderChanged(files_->directory().absolutePath());
     if (name) panel_->NameChanged(name->text());
   }
   if (name) name->setEnabled(!panel_ || panel_->UsesFileName());
@@ -293,6 +299,15 @@ void SaveAsWindow::Confirm() {
     if (!options.baseName.empty() && options.baseName.front() != '/')
       options.baseName =
           WithTrailingSlash(files_->directory().absolutePath().toStdString()) + options.baseName;
+    // One question for all the files already there; No keeps the dialog open.
+    const std::string question =
+        request_.document ? ReplaceFilesQuestion(IndividualFileNames(
+                                options.baseName, *request_.document, options.optionBits, type_))
+                          : std::string();
+    if (!question.empty() &&
+        Services().MessageBox(static_cast<WindowHandle>(this), question, ResText(str::SaveAsTitle),
+                              mb::YesNo | mb::DefButton2 | mb::IconExclamation) != answer::Yes)
+      return;
   } else if (FileExists(path) &&
              Services().MessageBox(
                  static_cast<WindowHandle>(this), FormatResText(str::ReplaceExistingQuestion, path),

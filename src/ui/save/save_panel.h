@@ -19,7 +19,7 @@ constexpr int HotSpot = 284;
 constexpr int Individual = 294;
 constexpr int AviFix = 311;
 constexpr int Video = 312;  // the quality of MP4 and WebM clips
-constexpr int Webp = 313;  // lossless or lossy WebP
+constexpr int Webp = 313;   // lossless or lossy WebP
 }  // namespace savepanel
 
 // What a panel is built for.
@@ -35,6 +35,8 @@ class SavePanel : public QWidget {
 
   // The name in the dialog's file-name field changed (file name without its folder).
   virtual void NameChanged(const QString& /*name*/) {}
+  // The folder the dialog shows changed (absolute, without trailing '/').
+  virtual void FolderChanged(const QString& /*folder*/) {}
   // OK was pressed: the panel writes its settings into options. False keeps the dialog open
   // (the panel has told the user why).
   virtual bool Apply(SaveOptions* options) = 0;

@@ -3,10 +3,10 @@
 #include "ui/save/save_as_dialog.h"
 
 #include "formats/flow_text.h"
+#include "support/window_driver.h"
 #include "ui/save/individual_files_panel.h"
 #include "ui/save/strip_panel.h"
 #include "ui/window/application.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -171,6 +171,32 @@ class SaveAsDialogTest : public UiTest {
     QVERIFY(bmp.result() != QDialog::Accepted);
   }
 
+  // Files of the names already there: the panel shows which files will be written and where;
+  // OK asks once, naming how many; No keeps the dialog open.
+  void individualFilesAskOnceBeforeReplacing() {
+    AnimationPtr doc = Document(3);
+    const QString folder = dir.path();
+    for (const char* name : {"/image1.bmp", "/image3.bmp"}) {
+      QFile file(folder + name);
+      QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+    for (int answer : {answer::No, answer::Yes}) {
+      services.Reset();
+      services.QueueAnswer(answer);
+      SaveAsWindow dialog(nullptr, Request(*doc, savetype::Bmp, saveopt::Individual, "x.bmp"));
+      auto* panel = dynamic_cast<IndividualFilesPanel*>(dialog.Panel());
+      QVERIFY(panel);
+      panel->BaseNameField()->setText("image.bmp");
+      QCOMPARE(panel->WrittenNames()->text(), "image1.bmp … image3.bmp dans " + folder);
+      PressOk(dialog);
+      QCOMPARE(dialog.result() == QDialog::Accepted, answer == answer::Yes);
+      QCOMPARE(services.Messages().size(), size_t(1));
+      QCOMPARE(QString::fromStdString(services.Messages()[0].text),
+               "2 fichiers portant ces noms existent déjà dans " + folder +
+                   ".\nVoulez-vous les remplacer?");
+    }
+  }
+
   void overwriteQuestion() {
     AnimationPtr doc = Document(2);
     const std::string target = dir.path().toStdString() + "/existe.gif";
@@ -211,7 +237,8 @@ class SaveAsDialogTest : public UiTest {
     std::string chosen;
     QVERIFY(SaveThrough(state, &chosen, [](SaveAsWindow* d) {
       QCOMPARE(d->Type(), savetype::Png);  // the last type used
-      QTest::keyClick(d->Files()->findChild<QComboBox*>("fileTypeCombo"), Qt::Key_Home);  // the first type: GIF
+      QTest::keyClick(d->Files()->findChild<QComboBox*>("fileTypeCombo"),
+                      Qt::Key_Home);  // the first type: GIF
       QCOMPARE(d->Type(), savetype::Gif);
       QCOMPARE(d->NameField()->text(), QStringLiteral("Sans titre.gif"));
       QLineEdit* name = d->NameField();
