@@ -161,8 +161,9 @@ bool WriteFrameHead(ByteSink& sink, const Frame& frame, const GifWriteOptions& o
   if (!GetFrameRows(frame, rows)) return false;
 
   uint32_t units = options.delayUnits;
-  uint32_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
-  uint32_t delay = frame.delay * factor;
+  uint64_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
+  // Each delay on its own: a longer one is cut to the longest a GIF holds, not wrapped.
+  uint32_t delay = static_cast<uint32_t>(std::min<uint64_t>(frame.delay * factor, 0xFFFF));
   uint8_t gce[8] = {0x21,
                     0xF9,
                     0x04,
@@ -438,7 +439,8 @@ GifWriteStatus WriteGif(ByteSink& sink, Animation& animation, ProgressMeter* pro
   if (global && !WriteColourTable(sink, *global)) return GifWriteStatus::Failed;
 
   if (animation.playCount != 1 && animation.frameCount > 1) {
-    uint32_t count = animation.playCount == 0 ? 0 : animation.playCount - 1;
+    // The block counts repeats in 16 bits: more plays than it holds play as many as it does.
+    uint32_t count = animation.playCount == 0 ? 0 : std::min(animation.playCount - 1, 0xFFFFu);
     uint8_t loop[19] = {0x21,
                         0xFF,
                         0x0B,

@@ -7,12 +7,17 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <random>
 
+#include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
+#include "core/picture_budget.h"
 #include "flow_fixture.h"
+#include "formats/apng/apng_chunks.h"
 #include "formats/open_flow.h"
+#include "formats/png/png_format.h"
 #include "support/timeline.h"
 #include "support/tools.h"
 
@@ -94,8 +99,8 @@ class ApngTest : public FlowTest {};
   }
 
 // Random animations, transparent overlays, partial first frames, frames off the screen, every
-// disposal, local palettes (then one merged palette): FFmpeg, Pillow and our reader play what we wrote as the
-// preview plays the document, and the loop count survives.
+// disposal, local palettes (then one merged palette): FFmpeg, Pillow and our reader play what we
+// wrote as the preview plays the document, and the loop count survives.
 TEST_F(ApngTest, WhatWeWritePlaysAsThePreviewEverywhere) {
   LW_NEED_PILLOW();
   for (uint32_t seed = 1; seed <= 12; ++seed) {
@@ -195,7 +200,6 @@ TEST_F(ApngTest, DamagedFilesGiveThePngMessage) {
       {[](std::string& f) { Patch(f, "fcTL", 1, 0, 7); }, damaged},
       {[](std::string& f) { Patch(f, "fdAT", 0, 0, 0); }, damaged},
       {[&](std::string& f) { Patch(f, "fcTL", 1, 12, a->screenWidth); }, damaged},
-      {[](std::string& f) { Patch(f, "acTL", 0, 0, 0); }, damaged},
       {[](std::string& f) {
          for (size_t at : {0, 4})
            Patch(f, "IHDR", 0, at, 60000), Patch(f, "fcTL", 0, at + 4, 60000);
@@ -233,6 +237,296 @@ TEST_F(ApngTest, PngSavesWriteTheAnimationWhenChosenOrAlreadyThere) {
   EXPECT_EQ(framesAfter(saveopt::Plain), 1);
   EXPECT_EQ(framesAfter(saveopt::AnimationChosen), a->frameCount);
   EXPECT_EQ(framesAfter(saveopt::Plain), a->frameCount);
+}
+
+// ---- Files built here, chunk by chunk ----
+
+struct BuiltFrame {
+  uint32_t x = 0, y = 0, w = 1, h = 1;
+  uint16_t num = 10, den = 100;
+  uint8_t dispose = 0, blend = 0;
+  std::vector<uint32_t> argb{};  // w x h, 0xAARRGGBB; empty: clear
+};
+
+struct BuiltFile {
+  uint32_t width = 1, height = 1;
+  std::vector<BuiltFrame> frames{};
+  // The default image is the first frame; otherwise it is hidden, and only a few bytes (it is
+  // never decoded unless the file is read as a still).
+  bool defaultIsFrame = true;
+  std::vector<uint32_t> hidden{};  // the hidden default image's pixels, when it is decoded
+  int64_t declared = -1;           // the frame count acTL gives; -1: the frames'
+  uint32_t plays = 0;
+  bool frameControlFirst = false;  // the first fcTL comes before acTL
+};
+
+// The IDAT payload of an RGBA picture.
+std::vector<uint8_t> ImageData(uint32_t w, uint32_t h, std::vector<uint32_t> argb) {
+  argb.resize(size_t{w} * h, 0);
+  std::vector<uint8_t> rows;
+  for (uint32_t p : argb)
+    rows.insert(rows.end(), {uint8_t(p), uint8_t(p >> 8), uint8_t(p >> 16), uint8_t(p >> 24)});
+  PngImage image;
+  image.width = w;
+  image.height = h;
+  image.colourType = PngImage::Rgba;
+  image.rows = rows.data();
+  image.rowBytes = size_t{4} * w;
+  std::vector<uint8_t> png, data;
+  std::vector<apng::Chunk> chunks;
+  EXPECT_TRUE(EncodePngBytes(image, &png) && apng::SplitChunks(png.data(), png.size(), &chunks));
+  for (const apng::Chunk& c : chunks)
+    if (c.tag == apng::Tag("IDAT")) data.insert(data.end(), c.data, c.data + c.length);
+  return data;
+}
+
+std::string Build(const BuiltFile& file) {
+  std::vector<uint8_t> out(apng::kSignature, apng::kSignature + 8), body;
+  auto chunk = [&](const char(&tag)[5], const std::vector<uint8_t>& data) {
+    apng::AppendChunk(out, apng::Tag(tag), data.data(), data.size());
+  };
+  body.clear();
+  apng::PutBe32(body, file.width);
+  apng::PutBe32(body, file.height);
+  body.insert(body.end(), {8, 6, 0, 0, 0});
+  chunk("IHDR", body);
+  uint32_t sequence = 0;
+  auto control = [&](const BuiltFrame& f) {
+    body.clear();
+    apng::PutBe32(body, sequence++);
+    for (uint32_t v : {f.w, f.h, f.x, f.y}) apng::PutBe32(body, v);
+    apng::PutBe16(body, f.num);
+    apng::PutBe16(body, f.den);
+    body.insert(body.end(), {f.dispose, f.blend});
+    chunk("fcTL", body);
+  };
+  size_t next = 0;
+  if (file.frameControlFirst) control(file.frames[next++]);
+  body.clear();
+  apng::PutBe32(body,
+                static_cast<uint32_t>(file.declared < 0 ? file.frames.size() : file.declared));
+  apng::PutBe32(body, file.plays);
+  chunk("acTL", body);
+  if (file.defaultIsFrame) {
+    if (next == 0) control(file.frames[next++]);
+    chunk("IDAT", ImageData(file.width, file.height, file.frames[0].argb));
+  } else if (!file.hidden.empty()) {
+    chunk("IDAT", ImageData(file.width, file.height, file.hidden));
+  } else {
+    chunk("IDAT", {0x78, 0x9C});
+  }
+  for (; next < file.frames.size(); ++next) {
+    const BuiltFrame& f = file.frames[next];
+    control(f);
+    body.clear();
+    apng::PutBe32(body, sequence++);
+    const std::vector<uint8_t> data = ImageData(f.w, f.h, f.argb);
+    body.insert(body.end(), data.begin(), data.end());
+    chunk("fdAT", body);
+  }
+  chunk("IEND", {});
+  return {out.begin(), out.end()};
+}
+
+// Half-transparent frames OVER opaque pictures, every alpha, every disposal FFmpeg plays right:
+// we show the colours mixed as FFmpeg mixes them (browsers too), not the frame's own colours.
+TEST_F(ApngTest, PartlyTransparentFramesMixWithThePictureBelow) {
+  LW_NEED_TOOL("ffmpeg");
+  for (uint32_t seed = 0; seed <= 10; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    auto pick = [&](uint32_t n) { return static_cast<uint32_t>(random() % n); };
+    BuiltFile file;
+    // Seed 0: blue at alpha 128 over black shows (0, 0, 128).
+    file.width = seed ? 2 + pick(6) : 1;
+    file.height = seed ? 2 + pick(5) : 1;
+    const uint32_t colours[] = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0xFFFFFF, 0x806040};
+    BuiltFrame base{.w = file.width, .h = file.height};
+    for (uint32_t i = 0; i < file.width * file.height; ++i)
+      base.argb.push_back(0xFF000000u | (seed ? colours[pick(6)] : 0));
+    file.frames.push_back(base);
+    for (uint32_t n = seed ? 1 + pick(4) : 1; n > 0; --n) {
+      BuiltFrame f{.x = pick(file.width), .y = pick(file.height), .blend = 1};
+      f.w = 1 + pick(file.width - f.x), f.h = 1 + pick(file.height - f.y);
+      f.dispose = pick(2) ? 2 : 0;
+      const uint32_t alphas[] = {0, 1, 64, 128, 200, 254, 255};
+      for (uint32_t i = 0; i < f.w * f.h; ++i)
+        f.argb.push_back(seed ? alphas[pick(7)] << 24 | colours[pick(6)] : 0x800000FFu);
+      file.frames.push_back(f);
+    }
+    Put(Path("mix.png"), Build(file));
+    AnimationPtr read = Opened(Path("mix.png"));
+    ASSERT_TRUE(read);
+    const size_t pixels = size_t{file.width} * file.height;
+    EXPECT_TRUE(SameTimeline(Timeline(*read), FfmpegPlays(Path("mix.png"), pixels)));
+  }
+  EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+}
+
+// Delays as FFmpeg reads them: a 0 denominator means hundredths, any unit, and one frame as long
+// as the format allows keeps its own time without spilling onto the next.
+TEST_F(ApngTest, DelaysAreEachFramesOwnInAnyUnit) {
+  LW_NEED_TOOL("ffmpeg");
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE("seed " + std::to_string(seed));
+    std::mt19937 random(seed);
+    BuiltFile file{.width = 2, .height = 1};
+    for (uint32_t i = 0; i < 5; ++i) {
+      BuiltFrame f{.w = 2,
+                   .h = 1,
+                   .argb = {0xFF000000u | i * 40, 0xFF000000u | static_cast<uint32_t>(random())}};
+      const uint16_t n = static_cast<uint16_t>(2 + random() % 60);
+      switch (random() % 4) {
+        case 0: f.num = n, f.den = 0; break;
+        case 1: f.num = n, f.den = 100; break;
+        case 2: f.num = static_cast<uint16_t>(n * 10), f.den = 1000; break;
+        default: f.num = static_cast<uint16_t>(n % 6 + 1), f.den = 1; break;
+      }
+      file.frames.push_back(f);
+    }
+    if (seed == 1) file.frames[0].num = 1000, file.frames[0].den = 1;  // 1000 s
+    Put(Path("delays.png"), Build(file));
+    AnimationPtr read = Opened(Path("delays.png"));
+    ASSERT_TRUE(read);
+    EXPECT_TRUE(SameTimeline(Timeline(*read), FfmpegPlays(Path("delays.png"), 2)));
+  }
+}
+
+// The play count of the file reaches the document and the GIF written from it (gifsicle reads
+// the loop block: none for one play, plays - 1 otherwise, as many as 16 bits hold past that)
+// and our own animated PNG.
+TEST_F(ApngTest, PlayCountsReachTheGifLoopBlock) {
+  LW_NEED_TOOL("gifsicle");
+  for (uint32_t plays : {0u, 1u, 2u, 3u, 70000u}) {
+    SCOPED_TRACE(plays);
+    BuiltFile file{.width = 2, .height = 2, .plays = plays};
+    file.frames = {{.w = 2, .h = 2, .argb = {0xFFFF0000u, 0xFF00FF00u, 0, 0}},
+                   {.w = 2, .h = 2, .argb = {0xFF0000FFu, 0, 0xFF0000FFu, 0}}};
+    Put(Path("plays.png"), Build(file));
+    AnimationPtr read = Opened(Path("plays.png"));
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->playCount, plays);
+    ASSERT_TRUE(SaveGifToFile(Path("plays.gif"), *read, nullptr));
+    const std::string info = Output("gifsicle --info " + Quoted(Path("plays.gif")));
+    const std::string loop = plays == 0 ? "loop forever"
+                             : plays == 1
+                                 ? ""
+                                 : "loop count " + std::to_string(std::min(plays - 1, 65535u));
+    if (loop.empty()) {
+      EXPECT_EQ(info.find("loop"), std::string::npos) << info;
+    } else {
+      EXPECT_NE(info.find(loop), std::string::npos) << info;
+    }
+    SaveOptions options;
+    ASSERT_TRUE(WriteAsType(Path("again.apng"), *read, options, savetype::Apng, nullptr));
+    AnimationPtr again;
+    ASSERT_EQ(ReadAnyFile(Path("again.apng"), nullptr, &again, nullptr), ReadComplete);
+    EXPECT_EQ(again->playCount, plays);
+  }
+}
+
+// A frame count other than the file's frames, a frame control before the animation control or
+// an animation control after the image: the file shows its default image alone, as browsers
+// show it, without a message.
+TEST_F(ApngTest, FilesBrowsersShowStillAreReadStill) {
+  BuiltFile good{.width = 3, .height = 2};
+  good.frames = {{.w = 3, .h = 2, .argb = {0xFFFF0000u, 0xFFFF0000u, 0xFF00FF00u, 0, 0, 0}},
+                 {.x = 1, .y = 1, .w = 2, .h = 1, .argb = {0xFF0000FFu, 0xFF0000FFu}}};
+  std::vector<std::pair<std::string, BuiltFile>> cases;
+  for (int64_t declared : {0, 1, 3, 1000}) {
+    cases.emplace_back("declared " + std::to_string(declared), good);
+    cases.back().second.declared = declared;
+  }
+  cases.emplace_back("frame control first", good);
+  cases.back().second.frameControlFirst = true;
+  for (const auto& [name, file] : cases) {
+    SCOPED_TRACE(name);
+    Headless().Reset();
+    Put(Path("still.apng"), Build(file));
+    AnimationPtr read;
+    ASSERT_EQ(ReadAnyFile(Path("still.apng"), nullptr, &read, nullptr), ReadComplete);
+    ASSERT_EQ(read->frameCount, 1);
+    const Frame* f = FirstFrame(*read);
+    ASSERT_EQ(f->width, 3u);
+    EXPECT_EQ(f->rgbPlane[0], 0);    // blue
+    EXPECT_EQ(f->rgbPlane[2], 255);  // red
+    EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+  }
+  // The animation control after the image data (moved there from before it).
+  BuiltFile hidden = good;
+  hidden.defaultIsFrame = false;
+  hidden.hidden = good.frames[0].argb;
+  std::string file = Build(hidden);
+  const size_t actl = file.find("acTL") - 4;
+  const std::string control = file.substr(actl, 20);
+  file.erase(actl, 20);
+  file.insert(file.find("fcTL") - 4, control);
+  ASSERT_GT(file.find("acTL"), file.find("IDAT"));
+  Put(Path("late.apng"), file);
+  AnimationPtr read;
+  ASSERT_EQ(ReadAnyFile(Path("late.apng"), nullptr, &read, nullptr), ReadComplete);
+  EXPECT_EQ(read->frameCount, 1);
+  EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
+}
+
+// A file of a few hundred bytes declaring a huge canvas with a few small frames that restore the
+// previous picture: the reader asks only for the box the frames cover, and refuses in French,
+// before asking, when even that passes the budget. The budget asked for is counted, not time.
+TEST_F(ApngTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
+  struct Restore {
+    ~Restore() { SetGifFrameByteLimit(0); }
+  } restore;
+  SetGifFrameByteLimit(uint64_t{64} << 20);
+  for (uint32_t side : {16384u, 32768u, 1u << 30}) {
+    for (bool spread : {false, true}) {
+      SCOPED_TRACE(std::to_string(side) + (spread ? " spread" : " together"));
+      Headless().Reset();
+      BuiltFile file{.width = side, .height = side, .defaultIsFrame = false};
+      for (uint32_t i = 0; i < 10; ++i)
+        file.frames.push_back({.x = spread && i == 9 ? side - 1 : 100 + i % 3,
+                               .y = spread && i == 9 ? side - 1 : 200,
+                               .dispose = 2,
+                               .argb = {0xFF000000u | i}});
+      const std::string bytes = Build(file);
+      EXPECT_LT(bytes.size(), 1000u);
+      Put(Path("huge.apng"), bytes);
+      ResetPicturePeakBytes();
+      AnimationPtr read;
+      const int status = ReadAnyFile(Path("huge.apng"), nullptr, &read, nullptr);
+      EXPECT_LE(PicturePeakBytes(), GifFrameByteLimit());
+      if (!spread) {
+        ASSERT_EQ(status, ReadComplete) << ::testing::PrintToString(ShownTexts());
+        EXPECT_EQ(read->frameCount, 10);
+        EXPECT_EQ(read->screenWidth, side);
+        EXPECT_LT(PicturePeakBytes(), 64u << 10);
+      } else {
+        EXPECT_EQ(status, ReadFailed);
+        EXPECT_THAT(ShownTexts(), ::testing::ElementsAre(ResText(str::NoFrameMemory)));
+      }
+    }
+  }
+}
+
+// Esc while decoding, while composing or while building keeps the frames done as a partial
+// read.
+TEST_F(ApngTest, EscStopsTheReadBetweenFrames) {
+  BuiltFile file{.width = 3000, .height = 3000, .defaultIsFrame = false};
+  for (uint32_t i = 0; i < 10; ++i)
+    file.frames.push_back({.x = i, .y = 2 * i, .dispose = 2, .argb = {0xFF000000u | i}});
+  Put(Path("esc.apng"), Build(file));
+  for (auto [escAt, frames] : {std::pair{3, 3}, {15, 5}, {25, 5}}) {
+    SCOPED_TRACE(escAt);
+    int reports = 0;
+    SetProgressReportHookForTests([&] {
+      if (++reports == escAt) ProgressCancel();
+    });
+    ShellState state;
+    const bool opened = OpenCommand(state, Path("esc.apng"));
+    SetProgressReportHookForTests(nullptr);
+    ASSERT_TRUE(opened && state.document);
+    EXPECT_EQ(state.document->frameCount, frames);
+    EXPECT_EQ(state.documentPath, "");
+  }
 }
 
 }  // namespace

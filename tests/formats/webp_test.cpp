@@ -2,18 +2,23 @@
 // img2webp as we open them, and damaged or oversized files.
 #include <gmock/gmock.h>
 #include <webp/demux.h>
+#include <webp/encode.h>
+#include <webp/mux.h>
 
 #include <array>
+#include <cstring>
 #include <functional>
 #include <random>
 #include <sstream>
 
 #include "base/string_ids.h"
 #include "core/compose.h"
+#include "core/picture_budget.h"
 #include "flow_fixture.h"
 #include "formats/open_flow.h"
 #include "formats/png/png_format.h"
 #include "formats/webp/webp_canvas.h"
+#include "formats/webp/webp_compose.h"
 #include "formats/webp/webp_format.h"
 #include "support/timeline.h"
 #include "support/tools.h"
@@ -143,9 +148,8 @@ TEST_F(WebpTest, LosslessFilesGiveBackTheCanvasesExactly) {
       const std::vector<uint8_t>& canvas = pictures.Draw(*f);
       add(drawn, canvas.data(), canvas.size(), int64_t{f->delay} * 10);
     }
-    ForEachCanvas(path, [&](const uint8_t* p, size_t count, int ms) {
-      add(decoded, p, 4 * count, ms);
-    });
+    ForEachCanvas(path,
+                  [&](const uint8_t* p, size_t count, int ms) { add(decoded, p, 4 * count, ms); });
     EXPECT_TRUE(drawn == decoded) << drawn.size() << " pictures drawn, " << decoded.size();
   }
 }
@@ -226,6 +230,183 @@ TEST_F(WebpTest, DamagedAndOversizedFilesGiveTheirMessage) {
     EXPECT_EQ(read == nullptr, c.status == ReadFailed);
     EXPECT_EQ(ShownTexts(), c.messages);
   }
+}
+
+// An animated WebP of tiny frames (1 x 1 each, the given colours) on a canvas of side x side.
+std::string TinyFramesOnHugeCanvas(uint32_t side, const std::vector<std::pair<int, int>>& places) {
+  WebPMux* mux = WebPMuxNew();
+  std::vector<uint8_t*> coded;
+  for (size_t i = 0; i < places.size(); ++i) {
+    const uint8_t bgra[4] = {static_cast<uint8_t>(10 * i), 20, 30, 255};
+    uint8_t* out = nullptr;
+    const size_t size = WebPEncodeLosslessBGRA(bgra, 1, 1, 4, &out);
+    coded.push_back(out);
+    WebPMuxFrameInfo info{};
+    info.bitstream = {out, size};
+    info.id = WEBP_CHUNK_ANMF;
+    info.x_offset = places[i].first;
+    info.y_offset = places[i].second;
+    info.duration = 70;
+    info.dispose_method = WEBP_MUX_DISPOSE_NONE;
+    info.blend_method = WEBP_MUX_BLEND;
+    EXPECT_EQ(WebPMuxPushFrame(mux, &info, 1), WEBP_MUX_OK);
+  }
+  WebPMuxAnimParams params{0, 2};
+  EXPECT_EQ(WebPMuxSetAnimationParams(mux, &params), WEBP_MUX_OK);
+  EXPECT_EQ(WebPMuxSetCanvasSize(mux, static_cast<int>(side), static_cast<int>(side)), WEBP_MUX_OK);
+  WebPData data;
+  WebPDataInit(&data);
+  EXPECT_EQ(WebPMuxAssemble(mux, &data), WEBP_MUX_OK);
+  std::string bytes(reinterpret_cast<const char*>(data.bytes), data.size);
+  WebPDataClear(&data);
+  WebPMuxDelete(mux);
+  for (uint8_t* p : coded) WebPFree(p);
+  return bytes;
+}
+
+// A file of a few hundred bytes with a canvas of gigabytes and ten tiny frames: the reader asks
+// the budget only for the box the frames cover (libwebp's decoder would take two whole canvases
+// and we three more), and refuses in French when even the box passes it. What was asked is
+// counted, not time; the pictures are libwebp's.
+TEST_F(WebpTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
+  struct Restore {
+    ~Restore() { SetGifFrameByteLimit(0); }
+  } restore;
+  SetGifFrameByteLimit(uint64_t{64} << 20);
+  for (bool spread : {false, true}) {
+    SCOPED_TRACE(spread ? "spread" : "together");
+    Headless().Reset();
+    std::vector<std::pair<int, int>> places;
+    for (int i = 0; i < 10; ++i) places.emplace_back(2 * (i % 3) + 100, 40);
+    if (spread) places.back() = {16382, 16382};
+    const std::string bytes = TinyFramesOnHugeCanvas(16383, places);
+    EXPECT_LT(bytes.size(), 1000u);
+    Put(Path("huge.webp"), bytes);
+    ResetPicturePeakBytes();
+    AnimationPtr read;
+    const int status = ReadWebp(Path("huge.webp"), &read, nullptr);
+    EXPECT_LE(PicturePeakBytes(), GifFrameByteLimit());
+    if (spread) {
+      EXPECT_EQ(status, ReadFailed);
+      EXPECT_EQ(ShownTexts(), std::vector<std::string>{ResText(str::WebpTooLarge)});
+      continue;
+    }
+    ASSERT_EQ(status, ReadComplete) << ::testing::PrintToString(ShownTexts());
+    EXPECT_LT(PicturePeakBytes(), 64u << 10);
+    EXPECT_EQ(read->screenWidth, 16383u);
+    EXPECT_EQ(read->playCount, 2u);
+    EXPECT_EQ(read->frameCount, 10);
+    for (const Frame* f = FirstFrame(*read); f; f = NextFrame(f)) {
+      EXPECT_EQ(f->delay, 7u);
+      EXPECT_GE(f->left, 100);
+      EXPECT_EQ(f->top, 40);
+    }
+  }
+}
+
+// The pictures we compose in the frames' box are libwebp's, bit for bit: partial alpha blended
+// or not, boxes cleared, key frames, lossy and lossless files.
+TEST_F(WebpTest, PicturesComposedInTheBoxAreLibwebpsOwn) {
+  for (uint32_t seed = 1; seed <= 6; ++seed) {
+    SCOPED_TRACE(seed);
+    std::mt19937 rng(seed);
+    auto pick = [&](uint32_t n) { return rng() % n; };
+    AnimationPtr a = MakeDocument(10 + pick(30), 10 + pick(30));
+    for (int i = 0; i < 8; ++i) {
+      const uint32_t w = 1 + pick(a->screenWidth), h = 1 + pick(a->screenHeight);
+      Frame* f = PaintedFrame(w, h, a->globalPalette.get(), [](uint32_t, uint32_t) { return 0; });
+      std::vector<uint8_t> rgb(RgbStride(w) * h), alpha(IndexStride(w) * h);
+      for (uint8_t& v : rgb) v = static_cast<uint8_t>(rng());
+      for (uint8_t& v : alpha) v = std::array<uint8_t, 5>{0, 1, 90, 200, 255}[pick(5)];
+      SetRgbPlane(f, std::move(rgb));
+      SetAlphaPlane(f, std::move(alpha));
+      f->left = static_cast<int32_t>(pick(a->screenWidth - w + 1));
+      f->top = static_cast<int32_t>(pick(a->screenHeight - h + 1));
+      SetDisposal(f, static_cast<int>(pick(3)));
+      Append(*a, f);
+    }
+    ASSERT_TRUE(
+        WriteWebp(Path("c.webp"), "c.webp", *a, {.filled = true, .lossy = seed % 2 == 0}, nullptr));
+    const std::string bytes = Contents(Path("c.webp"));
+    WebPData data{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
+    WebPDemuxer* demux = WebPDemux(&data);
+    ASSERT_TRUE(demux);
+    WebpComposer composer(demux);
+    ASSERT_TRUE(composer.Start());
+    const uint32_t width = a->screenWidth;
+    size_t frames = 0;
+    int elapsed = 0;
+    ForEachCanvas(Path("c.webp"), [&](const uint8_t* p, size_t count, int ms) {
+      int64_t end = 0;
+      ASSERT_TRUE(composer.Next(&end));
+      elapsed += ms;
+      EXPECT_EQ(end, elapsed);
+      const std::vector<uint8_t>& box = composer.Picture();
+      for (size_t i = 0; i < count; ++i) {
+        const uint32_t x = static_cast<uint32_t>(i % width), y = static_cast<uint32_t>(i / width);
+        const bool inside = x >= composer.Left() && y >= composer.Top() &&
+                            x < composer.Left() + composer.Width() &&
+                            y < composer.Top() + composer.Height();
+        static const uint8_t kClear[4] = {};
+        const uint8_t* ours =
+            inside
+                ? &box[4 * (uint64_t{y - composer.Top()} * composer.Width() + x - composer.Left())]
+                : kClear;
+        ASSERT_EQ(std::memcmp(ours, p + 4 * i, 4), 0)
+            << "frame " << frames << " pixel " << x << "," << y;
+      }
+      ++frames;
+    });
+    EXPECT_EQ(frames, composer.FrameCount());
+    WebPDemuxDelete(demux);
+  }
+}
+
+// A lossy animation with a picture longer than a WebP frame lasts (2^24 ms) is written as the
+// lossless one is: the long picture spread over frames that change nothing.
+TEST_F(WebpTest, LossyFilesHoldPicturesLongerThanAFrame) {
+  // Colours far apart, which the lossy encoder cannot take for one another.
+  AnimationPtr a = MakeDocument(16, 8);
+  for (uint8_t index : {0, 8, 15}) AddSolidFrame(*a, 0, 0, 16, 8, index);
+  FrameAt(*a, 1)->delay = 2'000'000;  // 20000 s
+  ASSERT_TRUE(
+      WriteWebp(Path("long.webp"), "long.webp", *a, {.filled = true, .lossy = true}, nullptr))
+      << ::testing::PrintToString(ShownTexts());
+  std::vector<int64_t> durations;  // of each picture, in milliseconds
+  std::vector<uint8_t> last;
+  ForEachCanvas(Path("long.webp"), [&](const uint8_t* p, size_t count, int ms) {
+    std::vector<uint8_t> canvas(p, p + 4 * count);
+    if (!durations.empty() && canvas == last)
+      durations.back() += ms;
+    else
+      durations.push_back(ms);
+    last = std::move(canvas);
+  });
+  EXPECT_EQ(durations, (std::vector<int64_t>{100, 20'000'000, 100}));
+}
+
+// Delays past what a GIF frame holds (655.35 s): each frame is cut on its own, the others keep
+// theirs, and the save says so once.
+TEST_F(WebpTest, GifSavesCutLongDelaysEachOnItsOwnAndSaySo) {
+  AnimationPtr a = NumberedAnimation(4, 4, 2);
+  const uint32_t delays[] = {70'000, 5, 65'535, 1'000'000};
+  uint32_t i = 0;
+  for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) f->delay = delays[i++];
+  ASSERT_TRUE(WriteWebp(Path("long.webp"), "long.webp", *a, {.filled = true}, nullptr));
+  AnimationPtr read = Open(Path("long.webp"));
+  ASSERT_TRUE(read);
+  Headless().Reset();
+  ASSERT_TRUE(SaveGifToFile(Path("long.gif"), *read, nullptr));
+  EXPECT_EQ(ShownTexts(), std::vector<std::string>{ResText(str::GifDelaysShortened)});
+  AnimationPtr back = ReadBack(Path("long.gif"));
+  ASSERT_TRUE(back);
+  std::vector<uint32_t> written;
+  for (const Frame* f = FirstFrame(*back); f; f = NextFrame(f)) written.push_back(f->delay);
+  EXPECT_EQ(written, (std::vector<uint32_t>{65'535, 5, 65'535, 65'535}));
+  // Nothing to cut, nothing said.
+  Headless().Reset();
+  ASSERT_TRUE(SaveGifToFile(Path("again.gif"), *back, nullptr));
+  EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
 }
 
 }  // namespace

@@ -71,65 +71,76 @@ bool ParseFrameControl(const Chunk& c, const Stream& s, FrameControl* f) {
          f->blend <= BlendOver;
 }
 
-// False on anything a valid file cannot hold: chunks out of their order, sequence numbers that
-// do not count up from 0, frames outside the canvas, frames without data.
-bool ParseStream(const uint8_t* data, size_t size, Stream* s) {
+enum class Parsed { Damaged, Still, Animated };
+
+// Damaged on anything a valid file cannot hold: chunks out of their order, sequence numbers that
+// do not count up from 0, frames outside the canvas, frames without data. Still where browsers
+// show the default image alone: no animation control before the image data, a frame control
+// before the animation control, or a frame count other than the one the file declares.
+Parsed ParseStream(const uint8_t* data, size_t size, Stream* s) {
   std::vector<Chunk> chunks;
-  if (!apng::SplitChunks(data, size, &chunks) || chunks.empty()) return false;
-  if (chunks[0].tag != Tag("IHDR") || chunks[0].length != 13) return false;
+  if (!apng::SplitChunks(data, size, &chunks) || chunks.empty()) return Parsed::Damaged;
+  if (chunks[0].tag != Tag("IHDR") || chunks[0].length != 13) return Parsed::Damaged;
   s->header = chunks[0].data;
   s->width = Be32(s->header);
   s->height = Be32(s->header + 4);
   if (s->width == 0 || s->height == 0 || s->width > apng::kMaxChunkLength ||
       s->height > apng::kMaxChunkLength)
-    return false;
+    return Parsed::Damaged;
   enum { BeforeImage, InImage, AfterImage } phase = BeforeImage;
   uint32_t sequence = 0;
+  uint32_t declared = 0;
+  bool still = false;
   bool defaultIsFrame = false;  // the default image is the first frame
   for (size_t i = 1; i < chunks.size(); ++i) {
     const Chunk& c = chunks[i];
     if (c.tag == Tag("IDAT")) {
-      if (phase == AfterImage) return false;
+      if (phase == AfterImage) return Parsed::Damaged;
       phase = InImage;
       if (defaultIsFrame) s->frames[0].data.push_back(c);
       continue;
     }
     if (phase == InImage) phase = AfterImage;
     if (c.tag == Tag("IEND")) break;
+    if (still) continue;
     if (c.tag == Tag("PLTE") && phase == BeforeImage) {
       s->palette = c;
     } else if (c.tag == Tag("tRNS") && phase == BeforeImage) {
       s->transparency = c;
     } else if (c.tag == Tag("acTL")) {
-      if (phase != BeforeImage || s->animated || c.length != 8 || Be32(c.data) == 0) return false;
-      s->animated = true;
+      if (s->animated || c.length != 8) return Parsed::Damaged;
+      still = phase != BeforeImage;
+      s->animated = !still;
+      declared = Be32(c.data);
       s->plays = Be32(c.data + 4);
     } else if (c.tag == Tag("fcTL")) {
       FrameControl f;
-      if (!s->animated || c.length != 26 || Be32(c.data) != sequence++ ||
-          !ParseFrameControl(c, *s, &f))
-        return false;
+      if (!s->animated) {
+        still = true;
+        continue;
+      }
+      if (c.length != 26 || Be32(c.data) != sequence++ || !ParseFrameControl(c, *s, &f))
+        return Parsed::Damaged;
       if (phase == BeforeImage) {
         // The default image as a frame covers the canvas.
         if (!s->frames.empty() || f.x != 0 || f.y != 0 || f.width != s->width ||
             f.height != s->height)
-          return false;
+          return Parsed::Damaged;
         defaultIsFrame = true;
       }
       s->frames.push_back(std::move(f));
-    } else if (c.tag == Tag("fdAT")) {
-      if (!s->animated || c.length < 4 || Be32(c.data) != sequence++ || phase == BeforeImage ||
-          s->frames.empty() || (defaultIsFrame && s->frames.size() == 1))
-        return false;
+    } else if (c.tag == Tag("fdAT") && s->animated) {
+      if (c.length < 4 || Be32(c.data) != sequence++ || phase == BeforeImage || s->frames.empty() ||
+          (defaultIsFrame && s->frames.size() == 1))
+        return Parsed::Damaged;
       s->frames.back().data.push_back({c.tag, c.data + 4, c.length - 4});
     }
   }
-  if (phase == BeforeImage) return false;
-  if (!s->animated) return true;
-  if (s->frames.empty()) return false;
+  if (phase == BeforeImage) return Parsed::Damaged;
+  if (still || !s->animated || s->frames.size() != declared) return Parsed::Still;
   for (const FrameControl& f : s->frames)
-    if (f.data.empty()) return false;
-  return true;
+    if (f.data.empty()) return Parsed::Damaged;
+  return Parsed::Animated;
 }
 
 // A PNG stream of one frame: the file's header with the frame's size, its palette and
@@ -175,47 +186,89 @@ std::vector<uint32_t> Rgba(const Frame& f) {
   return out;
 }
 
-// One pixel over another, as the format defines OVER.
+// x / 255, rounded to nearest, for x up to 255 x 255 x 2.
+uint32_t Div255(uint32_t x) { return ((x + 128) * 257) >> 16; }
+
+// One pixel over another, as the format defines OVER: over an opaque pixel the colours mix in
+// proportion, rounded, as browsers and FFmpeg show them.
 uint32_t Over(uint32_t source, uint32_t under) {
-  const uint32_t a = source >> 24;
-  if (a == 255 || (under >> 24) == 0) return source;
+  const uint32_t a = source >> 24, b = under >> 24;
+  if (a == 255 || b == 0) return source;
   if (a == 0) return under;
-  const uint32_t u = a * 255, v = (255 - a) * (under >> 24), total = u + v;
-  uint32_t out = (total / 255) << 24;
+  const uint32_t alpha = a + Div255((255 - a) * b);
+  uint32_t out = alpha << 24;
   for (int shift = 0; shift < 24; shift += 8) {
-    const uint32_t c = (((source >> shift) & 255) * u + ((under >> shift) & 255) * v) / total;
+    const uint32_t s = (source >> shift) & 255, u = (under >> shift) & 255;
+    const uint32_t c = b == 255 ? Div255(a * s + (255 - a) * u)
+                                : (255 * a * s + (255 - a) * b * u) / (255 * alpha);
     out |= c << shift;
   }
   return out;
 }
 
-struct Canvas {
-  uint32_t width = 0;
-  std::vector<uint32_t> pixels;
-  std::vector<uint32_t> saved;
+struct Box {
+  uint32_t x = 0, y = 0, width = 0, height = 0;
+};
 
-  // Lays the frame over the canvas; false when a SOURCE frame clears pixels that are not clear
-  // already, which no frame of the document can do.
-  bool Draw(const FrameControl& f, const std::vector<uint32_t>& rgba) {
-    bool kept = true;
-    if (f.dispose == DisposePrevious) saved = pixels;
+// The box every frame lies in: nothing outside it is ever drawn, so the canvas need not be
+// larger.
+Box FramesBox(const std::vector<FrameControl>& frames) {
+  uint64_t x0 = UINT64_MAX, y0 = UINT64_MAX, x1 = 0, y1 = 0;
+  for (const FrameControl& f : frames) {
+    x0 = std::min<uint64_t>(x0, f.x), y0 = std::min<uint64_t>(y0, f.y);
+    x1 = std::max<uint64_t>(x1, uint64_t{f.x} + f.width);
+    y1 = std::max<uint64_t>(y1, uint64_t{f.y} + f.height);
+  }
+  if (x0 >= x1) return {};
+  return {static_cast<uint32_t>(x0), static_cast<uint32_t>(y0), static_cast<uint32_t>(x1 - x0),
+          static_cast<uint32_t>(y1 - y0)};
+}
+
+// The pictures the frames make, within their box. Restoring the previous picture only needs
+// what the frame covered.
+struct Canvas {
+  Box box;
+  std::vector<uint32_t> pixels;
+  std::vector<uint32_t> saved;  // what the last frame disposed to the previous picture covered
+
+  uint32_t& At(uint32_t x, uint32_t y) {
+    return pixels[uint64_t{y - box.y} * box.width + (x - box.x)];
+  }
+
+  struct Drawn {
+    bool kept = true;       // a SOURCE frame clears nothing that is not clear already
+    bool composed = false;  // some pixel of the frame was mixed with one under it
+  };
+  // Lays the frame over the canvas. Where OVER mixes a partly transparent pixel with one that
+  // shows, rgba takes the mixed pixel: the frame alone then shows what the file shows.
+  Drawn Draw(const FrameControl& f, std::vector<uint32_t>& rgba) {
+    Drawn drawn;
+    if (f.dispose == DisposePrevious) saved.assign(uint64_t{f.width} * f.height, 0);
     for (uint32_t y = 0; y < f.height; ++y)
       for (uint32_t x = 0; x < f.width; ++x) {
-        uint32_t& to = pixels[uint64_t{f.y + y} * width + f.x + x];
-        const uint32_t from = rgba[uint64_t{y} * f.width + x];
-        if (f.blend == BlendSource && (from >> 24) != 255 && to != 0) kept = false;
-        to = f.blend == BlendSource ? from : Over(from, to);
+        uint32_t& to = At(f.x + x, f.y + y);
+        uint32_t& from = rgba[uint64_t{y} * f.width + x];
+        if (f.dispose == DisposePrevious) saved[uint64_t{y} * f.width + x] = to;
+        const uint32_t a = from >> 24;
+        if (f.blend == BlendSource) {
+          if (a != 255 && to != 0) drawn.kept = false;
+        } else if (a != 0 && a != 255 && to != 0) {
+          from = Over(from, to);
+          drawn.composed = true;
+        } else if (a == 0) {
+          continue;
+        }
+        to = from;
       }
-    return kept;
+    return drawn;
   }
-  void Dispose(const FrameControl& f, bool first) {
+  void Dispose(const FrameControl& f) {
+    if (f.dispose == DisposeNone) return;
     // A first frame that restores the previous picture restores the clear canvas.
-    if (f.dispose == DisposeBackground || (f.dispose == DisposePrevious && first)) {
-      for (uint32_t y = 0; y < f.height; ++y)
-        std::fill_n(&pixels[uint64_t{f.y + y} * width + f.x], f.width, 0u);
-    } else if (f.dispose == DisposePrevious) {
-      pixels.swap(saved);
-    }
+    for (uint32_t y = 0; y < f.height; ++y)
+      for (uint32_t x = 0; x < f.width; ++x)
+        At(f.x + x, f.y + y) =
+            f.dispose == DisposeBackground ? 0u : saved[uint64_t{y} * f.width + x];
   }
 };
 
@@ -244,8 +297,9 @@ uint8_t GifDisposal(const FrameControl& f, bool first) {
   return f.dispose == DisposePrevious ? DisposalPrevious : DisposalLeave;
 }
 
-// Delays in the program's units; rounded on the running total, so that the whole animation
-// lasts as long as the file says.
+// Delays in the program's units, each frame's own however long (a 0 denominator means
+// hundredths); rounded on the running total, so that the whole animation lasts as long as the
+// file says.
 std::vector<uint32_t> Delays(const std::vector<FrameControl>& frames) {
   const uint32_t units = GetPref(PrefDelayUnits) ? GetPref(PrefDelayUnits) : 100;
   std::vector<uint32_t> out;
@@ -253,7 +307,7 @@ std::vector<uint32_t> Delays(const std::vector<FrameControl>& frames) {
   int64_t shown = 0;
   for (const FrameControl& f : frames) {
     exact += double(f.delayNum) * units / (f.delayDen ? f.delayDen : 100);
-    const int64_t delay = std::clamp<int64_t>(std::llround(exact) - shown, 0, 65535);
+    const int64_t delay = std::max<int64_t>(std::llround(exact) - shown, 0);
     shown += delay;
     out.push_back(static_cast<uint32_t>(delay));
   }
@@ -265,49 +319,88 @@ int Damaged() {
   return 0;
 }
 
-uint64_t KeptBytes(uint64_t width, uint64_t height) {
-  return DibBitsOffset + (RgbStride(width) + IndexStride(width)) * height;
+int NoMemory() {
+  ShowErrorId(str::NoFrameMemory);
+  return 0;
 }
 
-int BuildDocument(const Stream& s, std::vector<AnimationPtr>& decoded, AnimationPtr* out) {
-  const size_t n = decoded.size();
-  const std::vector<uint32_t> delays = Delays(s.frames);
-  // The file's frames can be the document's when every SOURCE frame only clears what is clear.
+// Byte counts that stay at UINT64_MAX rather than wrap: a hostile file must not make a
+// huge picture look small.
+uint64_t Sum(uint64_t a, uint64_t b) { return a > UINT64_MAX - b ? UINT64_MAX : a + b; }
+uint64_t Times(uint64_t a, uint64_t n) { return n && a > UINT64_MAX / n ? UINT64_MAX : a * n; }
+
+// A frame as the document keeps it: colour and alpha planes and the DIB header.
+uint64_t KeptBytes(uint64_t width, uint64_t height) {
+  return Sum(DibBitsOffset, Sum(PictureBytes(width, height, 3), PictureBytes(width, height, 1)));
+}
+
+// The composing canvas, a saved copy under the largest frame that restores the previous
+// picture, and one frame's pixels at a time.
+uint64_t ComposingBytes(const Box& box, const std::vector<FrameControl>& frames) {
+  uint64_t saved = 0, pixels = 0;
+  for (const FrameControl& f : frames) {
+    const uint64_t bytes = PictureBytes(f.width, f.height, 4);
+    pixels = std::max(pixels, bytes);
+    if (f.dispose == DisposePrevious) saved = std::max(saved, bytes);
+  }
+  return Sum(PictureBytes(box.width, box.height, 4), Sum(saved, pixels));
+}
+
+// Builds the document from the decoded frames; false on failure (message shown). Esc sets
+// *status to 2 and keeps the frames made so far.
+bool BuildDocument(Stream& s, std::vector<AnimationPtr>& decoded, PictureReservation& budget,
+                   ProgressMeter* meter, int* status, AnimationPtr* out) {
+  const Box box = FramesBox(s.frames);
+  if (!budget.Take(ComposingBytes(box, s.frames))) return NoMemory();
+  // Once Esc is pressed the meter answers cancelled: only the first answer counts.
+  auto cancelled = [&] {
+    if (*status != 1 || ProgressStep(meter)) return false;
+    *status = 2;
+    return true;
+  };
   Canvas canvas;
-  canvas.width = s.width;
-  canvas.pixels.assign(uint64_t{s.width} * s.height, 0);
+  canvas.box = box;
+  canvas.pixels.assign(uint64_t{box.width} * box.height, 0);
+  // The file's frames can be the document's when every SOURCE frame only clears what is clear.
   bool kept = true;
   bool indexed = true;
-  for (size_t i = 0; i < n; ++i) {
+  for (size_t i = 0; i < decoded.size(); ++i) {
     const Frame& f = *FirstFrame(*decoded[i]);
-    indexed = indexed && f.rgbPlane.empty() && f.bits();
-    kept = canvas.Draw(s.frames[i], Rgba(f)) && kept;
-    canvas.Dispose(s.frames[i], i == 0);
+    std::vector<uint32_t> rgba = Rgba(f);
+    const Canvas::Drawn drawn = canvas.Draw(s.frames[i], rgba);
+    kept = kept && drawn.kept;
+    indexed = indexed && f.rgbPlane.empty() && f.bits() && !drawn.composed;
+    canvas.Dispose(s.frames[i]);
+    if (cancelled()) {
+      decoded.resize(i + 1);
+      s.frames.resize(i + 1);
+    }
   }
-  if (!kept && KeptBytes(s.width, s.height) * n > GifFrameByteLimit()) {
-    ShowErrorId(str::NoFrameMemory);
-    return 0;
-  }
+  const size_t n = decoded.size();
+  // Otherwise every frame is the picture composed in the box, cleared before the next one.
+  if (!kept && !budget.Take(Times(KeptBytes(box.width, box.height), n + 1))) return NoMemory();
+  const std::vector<uint32_t> delays = Delays(s.frames);
   AnimationPtr doc = NewAnimation();
-  if (!doc) return Damaged();
+  if (!doc) return NoMemory();
   doc->screenWidth = s.width;
   doc->screenHeight = s.height;
   doc->playCount = s.plays;
   if (kept && indexed) SetGlobalPalette(*doc, CopyPalette(FirstFrame(*decoded[0])->palette));
-  if (!kept) canvas.pixels.assign(canvas.pixels.size(), 0);
+  canvas.pixels.assign(canvas.pixels.size(), 0);
   for (size_t i = 0; i < n; ++i) {
     const FrameControl& control = s.frames[i];
     Frame& from = *FirstFrame(*decoded[i]);
-    // Otherwise every frame is the composed picture, cleared before the next one.
-    Frame* frame = kept ? NewFrame(control.width, control.height) : NewFrame(s.width, s.height);
-    if (!frame) return Damaged();
+    Frame* frame = kept ? NewFrame(control.width, control.height) : NewFrame(box.width, box.height);
+    if (!frame) return NoMemory();
     InsertBlockAfter(LastBlock(*doc), frame);
     ++doc->frameCount;
     frame->delay = delays[i];
+    std::vector<uint32_t> rgba = Rgba(from);
+    canvas.Draw(control, rgba);
     if (!kept) {
-      canvas.Draw(control, Rgba(from));
+      frame->left = static_cast<int32_t>(box.x);
+      frame->top = static_cast<int32_t>(box.y);
       FillTrueColour(frame, canvas.pixels);
-      canvas.Dispose(control, i == 0);
       SetDisposal(frame, DisposalBackground);
     } else {
       frame->left = static_cast<int32_t>(control.x);
@@ -321,13 +414,15 @@ int BuildDocument(const Stream& s, std::vector<AnimationPtr>& decoded, Animation
           SetTransparency(frame, true);
         }
       } else {
-        FillTrueColour(frame, Rgba(from));
+        FillTrueColour(frame, rgba);
       }
     }
+    canvas.Dispose(control);
     decoded[i].reset();
+    if (cancelled()) break;
   }
   *out = std::move(doc);
-  return 1;
+  return true;
 }
 
 }  // namespace
@@ -335,12 +430,9 @@ int BuildDocument(const Stream& s, std::vector<AnimationPtr>& decoded, Animation
 int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressMeter* meter) {
   out->reset();
   Stream s;
-  if (!ParseStream(data, size, &s)) return Damaged();
-  if (!s.animated) return ReadPngBytes(data, size, out);
-  if (!PictureFitsBudget(s.width, s.height, 4)) {
-    ShowErrorId(str::NoFrameMemory);
-    return 0;
-  }
+  const Parsed parsed = ParseStream(data, size, &s);
+  if (parsed == Parsed::Damaged) return Damaged();
+  if (parsed == Parsed::Still) return ReadPngBytes(data, size, out);
   // The frame count of a document is a 16-bit number.
   int status = 1;
   if (s.frames.size() > INT16_MAX) {
@@ -348,15 +440,12 @@ int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressM
     status = 2;
   }
   try {
-    ProgressSetRange(meter, static_cast<uint32_t>(s.frames.size()));
+    // Decoding, composing, building: one step per frame each.
+    ProgressSetRange(meter, static_cast<uint32_t>(3 * s.frames.size()));
+    PictureReservation budget;
     std::vector<AnimationPtr> decoded;
-    uint64_t bytesKept = 0;
     for (const FrameControl& f : s.frames) {
-      bytesKept += KeptBytes(f.width, f.height);
-      if (bytesKept > GifFrameByteLimit()) {
-        ShowErrorId(str::NoFrameMemory);
-        return 0;
-      }
+      if (!budget.Take(KeptBytes(f.width, f.height))) return NoMemory();
       std::vector<uint8_t> stream = FrameStream(s, f);
       AnimationPtr one;
       // The decoder has shown its message.
@@ -371,11 +460,13 @@ int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressM
         break;
       }
     }
-    if (BuildDocument(s, decoded, out) == 0) return 0;
+    if (!BuildDocument(s, decoded, budget, meter, &status, out)) {
+      out->reset();
+      return 0;
+    }
   } catch (const std::bad_alloc&) {
     out->reset();
-    ShowErrorId(str::NoFrameMemory);
-    return 0;
+    return NoMemory();
   }
   return status;
 }

@@ -277,6 +277,19 @@ uint8_t DisposeOp(const Frame& f) {
   }
 }
 
+// A delay of delay / units seconds as the frame control's two 16-bit numbers: a delay too long
+// for them in the program's units goes in the finest coarser ones that hold it (up to 65535 s).
+void DelayFraction(uint32_t delay, uint32_t units, uint16_t* num, uint16_t* den) {
+  if (delay <= 65535) {
+    *num = static_cast<uint16_t>(delay), *den = static_cast<uint16_t>(units);
+    return;
+  }
+  const uint64_t coarser = std::max<uint64_t>(uint64_t{units} * 65535 / delay, 1);
+  *num = static_cast<uint16_t>(
+      std::min<uint64_t>((uint64_t{delay} * coarser + units / 2) / units, 65535));
+  *den = static_cast<uint16_t>(coarser);
+}
+
 Pass WriteFrames(Writer& out, const Animation& document, const std::vector<const Frame*>& frames,
                  const Plan& plan, ProgressMeter* meter) {
   const uint32_t units = GetPref(PrefDelayUnits) ? GetPref(PrefDelayUnits) : 100;
@@ -300,8 +313,10 @@ Pass WriteFrames(Writer& out, const Animation& document, const std::vector<const
     apng::PutBe32(control, box.height);
     apng::PutBe32(control, box.x);
     apng::PutBe32(control, box.y);
-    apng::PutBe16(control, static_cast<uint16_t>(std::min<uint32_t>(f.delay, 65535)));
-    apng::PutBe16(control, static_cast<uint16_t>(units));
+    uint16_t num = 0, den = 0;
+    DelayFraction(f.delay, units, &num, &den);
+    apng::PutBe16(control, num);
+    apng::PutBe16(control, den);
     control.push_back(outside ? 0 : DisposeOp(f));
     control.push_back(over ? 1 : 0);
     out.Put(Tag("fcTL"), control);

@@ -20,6 +20,16 @@ int CreateForWriting(const std::string& path) {
   return fd;
 }
 
+// Whether some frame lasts longer than a GIF frame can (655.35 s), so that the writer holds it
+// shorter.
+bool ShortensDelays(const Animation& animation) {
+  const uint32_t units = GetPref(PrefDelayUnits);
+  const uint64_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
+  for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f))
+    if (f->delay * factor > 0xFFFF) return true;
+  return false;
+}
+
 }  // namespace
 
 GifWriteOptions SavedGifWriteOptions() {
@@ -44,6 +54,9 @@ bool SaveGifToFile(const std::string& path, Animation& animation, WindowHandle o
   // A cancel is the user's choice; anything else that stops the write is said.
   if (result == GifWriteStatus::Failed)
     ShowErrorId(str::CannotWriteFile, (shownName.empty() ? path : shownName).c_str());
+  if (result == GifWriteStatus::Done && ShortensDelays(animation))
+    Services().MessageBox(owner, ResText(str::GifDelaysShortened), TableText(str::AskLoopwright),
+                          mb::Ok | mb::IconAsterisk | mb::TaskModal);
   return result == GifWriteStatus::Done;
 }
 

@@ -161,18 +161,20 @@ const std::vector<uint8_t>& DocumentPictures::Draw(const Frame& frame) {
 
 // ---- Frames from canvases ----
 
-CanvasFrames::CanvasFrames(Animation& animation, uint32_t width, uint32_t height)
-    : animation_(animation), width_(width), height_(height) {}
+CanvasFrames::CanvasFrames(Animation& animation, uint32_t width, uint32_t height, uint32_t left,
+                           uint32_t top)
+    : animation_(animation), width_(width), height_(height), left_(left), top_(top) {}
 
-bool CanvasFrames::Add(std::vector<uint8_t> canvas, uint32_t delay) {
+bool CanvasFrames::Add(const std::vector<uint8_t>& canvas, uint32_t delay) {
   if (canvas.size() != uint64_t{4} * width_ * height_) return false;
+  if (havePending_ && !MakeFrame(&canvas)) return false;
   try {
     if (shown_.empty()) shown_.assign(canvas.size(), 0);
+    // Into the buffer of the screen the frame made has replaced: no third canvas.
+    pending_.assign(canvas.begin(), canvas.end());
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (havePending_ && !MakeFrame(&canvas)) return false;
-  pending_ = std::move(canvas);
   pendingDelay_ = delay;
   havePending_ = true;
   return true;
@@ -199,8 +201,8 @@ bool CanvasFrames::MakeFrame(const std::vector<uint8_t>* next) {
   if (!frame) return false;
   InsertBlockAfter(LastBlock(animation_), frame);
   ++animation_.frameCount;
-  frame->left = static_cast<int32_t>(box.x0);
-  frame->top = static_cast<int32_t>(box.y0);
+  frame->left = static_cast<int32_t>(left_ + box.x0);
+  frame->top = static_cast<int32_t>(top_ + box.y0);
   frame->delay = pendingDelay_;
   SetDisposal(frame, clears.Empty() ? DisposalLeave : DisposalBackground);
   std::vector<uint8_t> rgb, alpha;

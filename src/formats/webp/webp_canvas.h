@@ -37,14 +37,16 @@ class DocumentPictures {
 // Turns whole canvases back into frames: each new frame holds the box that changed since the
 // picture before; the frame before it restores the background where pixels must become clear.
 // Frames get 24-bit colour (and alpha where some pixel is not opaque) for the palette fitting of
-// the open flow.
+// the open flow. The canvases may be the part of the screen at (left, top) that the pictures
+// draw in.
 class CanvasFrames {
  public:
-  CanvasFrames(Animation& animation, uint32_t width, uint32_t height);
-  // Takes the next canvas (width x height x 4 bytes) and the delay it shows. The frame of the
-  // canvas before is made now that the pixels it must leave clear are known. False when memory
-  // is short.
-  bool Add(std::vector<uint8_t> canvas, uint32_t delay);
+  CanvasFrames(Animation& animation, uint32_t width, uint32_t height, uint32_t left = 0,
+               uint32_t top = 0);
+  // Takes a copy of the next canvas (width x height x 4 bytes) and the delay it shows. The frame
+  // of the canvas before is made now that the pixels it must leave clear are known. Two canvases
+  // are held, whatever the count. False when memory is short.
+  bool Add(const std::vector<uint8_t>& canvas, uint32_t delay);
   // Makes the last frame. False when memory is short.
   bool Finish();
   // Bytes the frames made so far hold.
@@ -54,7 +56,7 @@ class CanvasFrames {
   bool MakeFrame(const std::vector<uint8_t>* next);
 
   Animation& animation_;
-  uint32_t width_, height_;
+  uint32_t width_, height_, left_, top_;
   std::vector<uint8_t> shown_;    // the screen once the last frame made is disposed of
   std::vector<uint8_t> pending_;  // the canvas whose frame is still to be made
   uint32_t pendingDelay_ = 0;

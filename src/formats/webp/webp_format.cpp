@@ -23,6 +23,7 @@
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "formats/webp/webp_canvas.h"
+#include "formats/webp/webp_compose.h"
 #include "formats/webp/webp_frames.h"
 #include "platform/files.h"
 
@@ -103,17 +104,21 @@ int ReadStill(const uint8_t* data, size_t size, AnimationPtr* out) {
   return ReadComplete;
 }
 
-int ReadAnimated(const WebPData& webp, uint32_t width, uint32_t height, ProgressMeter* meter,
+int ReadAnimated(const WebPDemuxer* demux, uint32_t width, uint32_t height, ProgressMeter* meter,
                  AnimationPtr* out) {
-  WebPAnimDecoderOptions options;
-  if (!WebPAnimDecoderOptionsInit(&options)) return ReadFailed;
-  options.color_mode = MODE_BGRA;
-  options.use_threads = 0;
-  std::unique_ptr<WebPAnimDecoder, AnimDecoderDeleter> decoder(WebPAnimDecoderNew(&webp, &options));
-  WebPAnimInfo info;
-  if (!decoder || !WebPAnimDecoderGetInfo(decoder.get(), &info) || info.canvas_width != width ||
-      info.canvas_height != height || info.frame_count == 0) {
+  WebpComposer composer(demux);
+  if (composer.FrameCount() == 0) {
     ShowErrorId(str::WebpDamaged);
+    return ReadFailed;
+  }
+  // Counted before anything is made: the composer's two pictures, the two the frames are made
+  // from, and room for the next frame; the frames made then take their share as they come.
+  PictureReservation budget;
+  const uint64_t box = composer.PictureBytes();
+  const uint64_t frameRoom = DibBitsOffset + PictureBytes(composer.Width(), composer.Height(), 3) +
+                             PictureBytes(composer.Width(), composer.Height(), 1);
+  if (!budget.Take(4 * box + frameRoom) || !composer.Start()) {
+    ShowErrorId(str::WebpTooLarge);
     return ReadFailed;
   }
   AnimationPtr animation = NewAnimation();
@@ -123,48 +128,46 @@ int ReadAnimated(const WebPData& webp, uint32_t width, uint32_t height, Progress
   }
   animation->screenWidth = width;
   animation->screenHeight = height;
-  animation->playCount = info.loop_count;
-  CanvasFrames frames(*animation, width, height);
-  ProgressSetRange(meter, info.frame_count);
+  // Both count the plays, 0 for ever.
+  animation->playCount = WebPDemuxGetI(demux, WEBP_FF_LOOP_COUNT);
+  CanvasFrames frames(*animation, composer.Width(), composer.Height(), composer.Left(),
+                      composer.Top());
+  ProgressSetRange(meter, composer.FrameCount());
 
   const uint32_t units = DelayUnits();
-  const uint64_t budget = GifFrameByteLimit();
-  const size_t canvasBytes = size_t{4} * width * height;
   uint64_t shownUntil = 0;  // in delay units
+  uint64_t counted = 0;     // bytes of the frames made that the budget holds
   uint32_t count = 0;
   int status = ReadComplete;
   int message = 0;
-  while (WebPAnimDecoderHasMoreFrames(decoder.get())) {
-    uint8_t* pixels = nullptr;
-    int timestamp = 0;
-    if (!WebPAnimDecoderGetNext(decoder.get(), &pixels, &timestamp) || !pixels) {
+  while (composer.HasMore()) {
+    // The frame count is a 16-bit number.
+    if (count == INT16_MAX) {
+      status = ReadPartial;
+      break;
+    }
+    int64_t timestamp = 0;
+    if (!composer.Next(&timestamp)) {
       status = ReadPartial;
       message = str::WebpDamaged;
       break;
     }
-    // The frame count is a 16-bit number; the frames kept share the picture budget.
-    if (count == INT16_MAX || frames.BytesKept() + 2 * canvasBytes > budget) {
-      status = ReadPartial;
-      message = count == INT16_MAX ? 0 : str::WebpTooLarge;
-      break;
-    }
-    const uint64_t until = UnitsAt(static_cast<uint64_t>(std::max(timestamp, 0)), units);
+    const uint64_t until = UnitsAt(static_cast<uint64_t>(std::max<int64_t>(timestamp, 0)), units);
     const auto delay = static_cast<uint32_t>(
         std::min<uint64_t>(until > shownUntil ? until - shownUntil : 0, UINT32_MAX));
     shownUntil = std::max(until, shownUntil);
-    std::vector<uint8_t> canvas;
-    try {
-      canvas.assign(pixels, pixels + canvasBytes);
-    } catch (const std::bad_alloc&) {
-      status = ReadPartial;
-      message = str::WebpTooLarge;
-      break;
-    }
-    if (!frames.Add(std::move(canvas), delay)) {
+    if (!frames.Add(composer.Picture(), delay)) {
       status = ReadPartial;
       message = str::NoFrameMemory;
       break;
     }
+    // The frame just made used the room kept for it; the next one needs that room again.
+    if (!budget.Take(frames.BytesKept() - counted)) {
+      status = ReadPartial;
+      message = str::WebpTooLarge;
+      break;
+    }
+    counted = frames.BytesKept();
     ++count;
     if (!ProgressSetPosition(meter, count)) {
       status = ReadPartial;
@@ -268,20 +271,33 @@ Encoded EncodeLossy(const Animation& document, DocumentPictures& pictures, const
   picture.use_argb = 1;
   picture.width = static_cast<int>(width);
   picture.height = static_cast<int>(height);
+  // A frame lasts less than 2^24 milliseconds: a longer picture is given again as often as it
+  // takes, and the encoder stores the repeats as frames that change nothing.
+  constexpr int kLongest = (1 << 24) - 1;
+  int last = -1;  // when the picture given last starts
+  auto reach = [&](int at) {
+    for (; last >= 0 && at - last > kLongest; last += kLongest)
+      if (!WebPAnimEncoderAdd(encoder.get(), &picture, last + kLongest, &config)) return false;
+    return true;
+  };
+  auto failure = [&] {
+    return picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory : Encoded::Failed;
+  };
   Encoded result = EncodeFrames(
       document, pictures, meter,
       [&](const std::vector<uint8_t>& canvas, int at) {
+        if (!reach(at)) return failure();
         if (!WebPPictureImportBGRA(&picture, canvas.data(), static_cast<int>(4 * width)))
           return Encoded::NoMemory;
-        if (WebPAnimEncoderAdd(encoder.get(), &picture, at, &config)) return Encoded::Done;
-        return picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory
-                                                                 : Encoded::Failed;
+        if (!WebPAnimEncoderAdd(encoder.get(), &picture, at, &config)) return failure();
+        last = at;
+        return Encoded::Done;
       },
       [&](int end) {
         WebPData data;
         WebPDataInit(&data);
         Encoded assembled = Encoded::Failed;
-        if (WebPAnimEncoderAdd(encoder.get(), nullptr, end, nullptr) &&
+        if (reach(end) && WebPAnimEncoderAdd(encoder.get(), nullptr, end, nullptr) &&
             WebPAnimEncoderAssemble(encoder.get(), &data)) {
           try {
             bytes->assign(reinterpret_cast<const char*>(data.bytes), data.size);
@@ -342,13 +358,10 @@ int ReadWebpBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressM
     ShowErrorId(str::WebpDamaged);
     return ReadFailed;
   }
-  // Before anything is decoded: a small file may announce a canvas of gigabytes.
-  if (!PictureFitsBudget(width, height, 4)) {
-    ShowErrorId(str::WebpTooLarge);
-    return ReadFailed;
-  }
+  // Before anything is decoded (ReadStill checks its picture, the animation its frames' box): a
+  // small file may announce a canvas of gigabytes.
   if (!(flags & ANIMATION_FLAG)) return ReadStill(data, size, out);
-  return ReadAnimated(webp, width, height, meter, out);
+  return ReadAnimated(demux.get(), width, height, meter, out);
 }
 
 bool WriteWebp(const std::string& path, const std::string& target, const Animation& document,
