@@ -119,13 +119,22 @@ void Input(Run& run, char letter, const std::string& input) {
     return;
   }
   const bool opening = !run.state.document;
+  const uint32_t plays = chain->playCount;
+  const bool firstAnimated = chain->frameCount >= 2;
   // After --quality the palette comes from the pictures as they were read, 24-bit ones included.
   const uint32_t word = run.quality > 0 ? HighQualityMergeWord(run.quality) : 0;
   if (!FinishLoad(run.state, std::move(chain), std::string(), count, nullptr, nullptr, word)) {
     ShowErrorId(str::BatchMergeFailed);
     return;
   }
-  if (opening) run.name = first;
+  if (opening) {
+    run.name = first;
+    // The animation keeps the loop count of its first file, as a file opened in the window
+    // does: a script that converts or optimizes a file must not make a finite loop endless.
+    // Stills put together take the default count. Later inputs are inserted as in the window:
+    // the count stays, unless they make a single picture an animation (the default then).
+    if (firstAnimated || run.state.document->frameCount < 2) run.state.document->playCount = plays;
+  }
   if (run.quality > 0) batch::AfterQualityLevel(run);
 }
 
