@@ -34,6 +34,7 @@ constexpr int kReserve = 512 << 20;
 constexpr int kOwnMapping = 32 << 20;  // glibc's own ceiling for its adaptive threshold
 constexpr int kDefaultTopPad = 128 << 10;
 constexpr int kDefaultTrim = 128 << 10;
+constexpr int kProbe = kOwnMapping - kHugePage;  // see MarkHeapStretch
 
 std::atomic<bool> prepared{false};
 std::atomic<int> reserve{kReserve};
@@ -55,11 +56,12 @@ uint64_t StatusBytes(const char* field) {
   return uint64_t{kib} << 10;
 }
 
-// What the heap may keep for pictures: under a limit on the address space (ulimit -v) or on the
-// data (ulimit -d), a quarter of what the process may still map, so that libraries loaded
-// later (FFmpeg's), their threads' stacks and buffers of their own always find room; without
-// one, the whole reserve.
+// What the heap may keep for pictures. Under a limit on the address space (ulimit -v) or on the
+// data (ulimit -d), room stays for what a job maps beside its pictures (FFmpeg's libraries and
+// its threads' stacks take about 200 MiB), and the stretch, the probe below included, takes at
+// most half of what is left beyond that; without a limit, the whole reserve.
 int ReserveUnderLimits() {
+  constexpr uint64_t kRoomKept = uint64_t{256} << 20;
   uint64_t room = UINT64_MAX;
   const struct {
     int resource;
@@ -72,7 +74,9 @@ int ReserveUnderLimits() {
     room = std::min<uint64_t>(room, limit.rlim_cur > used ? limit.rlim_cur - used : 0);
   }
   if (room == UINT64_MAX) return kReserve;
-  return static_cast<int>(std::min<uint64_t>(room / 4, kReserve) & ~(kHugePage - 1));
+  const uint64_t stretch = room > kRoomKept ? (room - kRoomKept) / 2 : 0;
+  if (stretch < kProbe + kOwnMapping) return 0;
+  return static_cast<int>(std::min<uint64_t>(stretch - kProbe, kReserve) & ~(kHugePage - 1));
 }
 
 // Grows the heap by the reserve and marks it for huge pages.
@@ -82,7 +86,7 @@ void MarkHeapStretch() {
   const uintptr_t before = reinterpret_cast<uintptr_t>(sbrk(0));
   mallopt(M_TOP_PAD, reserve);
   // Volatile, or the compiler drops a block that is freed unused.
-  void* volatile probe = std::malloc(kOwnMapping - kHugePage);
+  void* volatile probe = std::malloc(kProbe);
   mallopt(M_TOP_PAD, kDefaultTopPad);
   const uintptr_t after = reinterpret_cast<uintptr_t>(sbrk(0));
   // Without room for the program break to grow, the heap took a mapping elsewhere (or nothing):
@@ -101,7 +105,7 @@ void PrepareHeapForPictures() {
   if (!kOwnHeap) return;
   reserve = ReserveUnderLimits();
   // Too tight a limit for a stretch worth marking: the heap stays as glibc sets it up.
-  if (reserve < kOwnMapping) return;
+  if (reserve == 0) return;
   // Blocks under kOwnMapping come from the heap; the heap gives its top back only once more than
   // the reserve lies free there (with the probe below and what the top held before it), so the
   // marked stretch is not cut and grown again unmarked.
@@ -133,7 +137,7 @@ void ReturnFreeHeapMemory() {
   // the limits now allow (libraries may have come since).
   if (prepared) {
     reserve = ReserveUnderLimits();
-    if (reserve >= kOwnMapping) MarkHeapStretch();
+    if (reserve > 0) MarkHeapStretch();
   }
 #endif
 }

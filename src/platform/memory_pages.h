@@ -19,8 +19,8 @@ namespace lw {
 // pictures instead of going back to the system and faulting in again. Only address space is
 // reserved: memory is taken as it is written. A no-op where the heap is not glibc's (sanitizer
 // builds, other systems), and where the system refuses the space. Under a limit on the process's
-// memory (ulimit -v, -d) it takes only a quarter of the room left, or nothing when that is too
-// little to be worth it, so that what the job maps later (libraries, threads) finds room.
+// memory (ulimit -v, -d) it keeps room for what a job maps later (libraries, threads' stacks)
+// and takes only part of the rest, or nothing when too little is left.
 void PrepareHeapForPictures();
 // Gives the free stretch back to the system and keeps the heap as glibc sets it up from then
 // on, for a request the stretch may have left without room (a library to load); false when
