@@ -527,7 +527,8 @@ void SetGifDecoderThreads(int threads) { decoderThreads.store(std::max(0, thread
 
 GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress,
                             std::vector<int>* messages) {
-  enum class End { Running, Complete, Error, Failed };
+  // Full: the frame count reached its ceiling; the open flow says so.
+  enum class End { Running, Complete, Error, Failed, Full };
   ProgressSetRange(progress, static_cast<uint32_t>(std::min<size_t>(file.Size(), UINT32_MAX)));
   Block* last = animation.blocks;
   std::unique_ptr<Frame> pending;
@@ -588,7 +589,7 @@ GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter
       case 0x2C: {
         if (animation.frameCount == INT16_MAX) {
           // The frame count is a 16-bit number; keep what fits.
-          end = End::Failed;
+          end = End::Full;
           break;
         }
         const size_t imageOffset = file.Offset() - 1;
@@ -633,6 +634,7 @@ GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter
   }
 
   pending.reset();
+  if (end == End::Full) return GifReadStatus::Partial;
   if (end == End::Error || end == End::Failed) {
     NoteReadFailure(end == End::Error ? kMsgDamaged : 0, animation.frameCount, messages);
     return animation.frameCount == 0 ? GifReadStatus::Failed : GifReadStatus::Partial;

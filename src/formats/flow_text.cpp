@@ -8,6 +8,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "platform/files.h"
+#include "platform/video_files.h"
 
 namespace lw {
 namespace {
@@ -74,6 +75,11 @@ bool ReadFileForReader(const std::string& path, size_t maxSize, std::string* byt
     ShowErrorId(str::NoFrameMemory);
   }
   return false;
+}
+
+void ShowVideoModuleProblem() {
+  ShowErrorId(VideoModuleShortOfMemory() ? str::VideoModuleNoMemory : str::VideoModuleMissing,
+              VideoModuleProblem().c_str());
 }
 
 }  // namespace lw

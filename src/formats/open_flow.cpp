@@ -78,6 +78,9 @@ int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
     SingleFrameRestoresBackground(*animation);
   });
   if (status == ReadFailed || !animation) return ReadFailed;
+  // Every reader stops at the frame count's ceiling with what fits, as a partial read.
+  if (status != ReadComplete && animation->frameCount == INT16_MAX)
+    ShowErrorId(str::TooManyFramesRead, path.c_str());
   *out = std::move(animation);
   return status;
 }
@@ -109,7 +112,7 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
   }
   // The frame count is a 16-bit field; a document never grows past it.
   if (document.frameCount + total > INT16_MAX) {
-    ShowErrorId(str::OutOfMemory);
+    ShowErrorId(str::TooManyFramesInsert);
     FreeChain(std::move(chain));
     return false;
   }
@@ -201,7 +204,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
     total += std::max<int>(a->frameCount, 0);
   }
   if (total > INT16_MAX) {
-    ShowErrorId(str::OutOfMemory);
+    ShowErrorId(str::TooManyFramesInsert);
     FreeChain(std::move(chain));
     return false;
   }

@@ -18,8 +18,14 @@ namespace lw {
 // come from it rather than from mappings of their own, and what is freed stays for the next
 // pictures instead of going back to the system and faulting in again. Only address space is
 // reserved: memory is taken as it is written. A no-op where the heap is not glibc's (sanitizer
-// builds, other systems), and where the system refuses the space.
+// builds, other systems), and where the system refuses the space. Under a limit on the process's
+// memory (ulimit -v, -d) it keeps room for what a job maps later (libraries, threads' stacks)
+// and takes only part of the rest, or nothing when too little is left.
 void PrepareHeapForPictures();
+// Gives the free stretch back to the system and keeps the heap as glibc sets it up from then
+// on, for a request the stretch may have left without room (a library to load); false when
+// there was none to give.
+bool ReleaseHeapReserve();
 // Gives the system back the memory the heap holds free (once a document is closed), then, when
 // the heap was set up for pictures, marks a new stretch for the next ones.
 void ReturnFreeHeapMemory();

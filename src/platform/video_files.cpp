@@ -6,11 +6,13 @@
 #include <dlfcn.h>
 
 #include <cerrno>
+#include <cstring>
 #include <mutex>
 #include <string>
 
 #include "platform/desktop_entries.h"
 #include "platform/files.h"
+#include "platform/memory_pages.h"
 #include "platform/video_module.h"
 
 namespace lw {
@@ -20,6 +22,7 @@ struct ModuleState {
   std::once_flag once;
   VideoModule* module = nullptr;
   std::string problem;
+  bool shortOfMemory = false;
 };
 
 ModuleState& State() {
@@ -45,6 +48,16 @@ std::vector<std::string> ModuleCandidates() {
   return list;
 }
 
+// The loader's reasons when mapping the libraries ran out of room: its own words for the
+// segments it could not map, or the system's text for ENOMEM (in the current language).
+bool LoaderLackedMemory(const std::string& why) {
+  for (const char* words : {"failed to map segment", "cannot map zero-fill pages",
+                            "cannot allocate memory", "Cannot allocate memory"}) {
+    if (why.find(words) != std::string::npos) return true;
+  }
+  return why.find(std::strerror(ENOMEM)) != std::string::npos;
+}
+
 void Load(ModuleState& state) {
   std::string tried;
   for (const std::string& path : ModuleCandidates()) {
@@ -53,9 +66,12 @@ void Load(ModuleState& state) {
       continue;
     }
     void* handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    // The heap's stretch for pictures may hold the room FFmpeg's libraries need.
+    if (!handle && ReleaseHeapReserve()) handle = ::dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
       const char* why = ::dlerror();
       state.problem = why ? why : path;
+      state.shortOfMemory = LoaderLackedMemory(state.problem);
       return;
     }
     auto entry = reinterpret_cast<VideoModuleEntryPoint>(::dlsym(handle, kVideoModuleEntry));
@@ -86,6 +102,11 @@ bool VideoModuleReady() { return Module() != nullptr; }
 std::string VideoModuleProblem() {
   ModuleState& state = State();
   return state.module ? std::string() : state.problem;
+}
+
+bool VideoModuleShortOfMemory() {
+  ModuleState& state = State();
+  return !state.module && state.shortOfMemory;
 }
 
 bool VideoModuleLoaded() { return State().module != nullptr; }

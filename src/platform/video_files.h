@@ -29,6 +29,9 @@ bool VideoModuleReady();
 // Why the module could not be loaded (the file looked for and the loader's reason); empty when
 // it is loaded or was never asked for.
 std::string VideoModuleProblem();
+// Whether the module could not be loaded for lack of memory (a limit on the process's memory,
+// ulimit -v), where it is otherwise sound: the user must free memory, not reinstall.
+bool VideoModuleShortOfMemory();
 // Whether this process has loaded it.
 bool VideoModuleLoaded();
 

@@ -119,6 +119,8 @@ void Input(Run& run, char letter, const std::string& input) {
     return;
   }
   const bool opening = !run.state.document;
+  const uint32_t plays = chain->playCount;
+  const bool firstAnimated = chain->frameCount >= 2;
   // At a level the palette comes from the pictures as they were read, 24-bit ones included,
   // and they keep that data for a --quality that comes later.
   const int level = batch::ReadLevel(run, chain.get());
@@ -127,7 +129,14 @@ void Input(Run& run, char letter, const std::string& input) {
     ShowErrorId(str::BatchMergeFailed);
     return;
   }
-  if (opening) run.name = first;
+  if (opening) {
+    run.name = first;
+    // The animation keeps the loop count of its first file, as a file opened in the window
+    // does: a script that converts or optimizes a file must not make a finite loop endless.
+    // Stills put together take the default count. Later inputs are inserted as in the window:
+    // the count stays, unless they make a single picture an animation (the default then).
+    if (firstAnimated || run.state.document->frameCount < 2) run.state.document->playCount = plays;
+  }
   if (level > 0) batch::AfterQualityLevel(run, level);
 }
 

@@ -63,5 +63,45 @@ TEST_F(VideoModule, WithoutItVideosAreRefusedAndTheJobGoesOn) {
   }
 }
 
+// Short of memory, the loader fails as with a missing module, but the advice is to free memory:
+// reinstalling would not help.
+TEST_F(VideoModule, AModuleShortOfMemoryIsToldAsSuch) {
+  if (Contents("/proc/sys/vm/overcommit_memory").rfind('1', 0) == 0)
+    GTEST_SKIP() << "this system maps any size";
+  std::filesystem::create_directories(dir_.Path("bin"));
+  std::filesystem::create_directories(dir_.Path("lib/loopwright"));
+  std::filesystem::copy_file(LW_LOOPWRIGHT_PATH, dir_.Path("bin/loopwright"));
+  std::filesystem::copy_file(LW_HUGE_MODULE_PATH,
+                             dir_.Path("lib/loopwright/libloopwright-video.so"));
+  const ToolRun run = RunTool("cd " + Quoted(dir_.Root().string()) +
+                              " && env -u DISPLAY bin/loopwright -i in.gif -o clip.mp4 2>" +
+                              Quoted(dir_.Path("errors")));
+  EXPECT_EQ(run.exitCode, 1);
+  const std::string errors = Contents(dir_.Path("errors"));
+  std::string message = TableText(str::VideoModuleNoMemory);
+  EXPECT_THAT(errors, HasSubstr(message.substr(0, message.find('('))));
+  EXPECT_THAT(errors, Not(HasSubstr("Réinstallez")));
+}
+
+// A clip whose job fits under a limit on the address space without the heap's set-up for
+// pictures fits with it (the sanitizers' shadow memory fits under no such limit).
+TEST_F(VideoModule, AClipIsWrittenUnderAMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "built with the sanitizers";
+#endif
+  AnimationPtr a = MakeDocument(160, 120);
+  for (int i = 0; i < 12; ++i) AddSolidFrame(*a, i * 8, i * 6, 64, 48, static_cast<uint8_t>(i));
+  SaveOptions options;
+  ASSERT_TRUE(WriteAsType(dir_.Path("moving.gif"), *a, options, savetype::Gif, nullptr));
+  for (const char* kib : {"300000", "700000"}) {
+    std::filesystem::remove(dir_.Path("clip.mp4"));
+    const ToolRun run = RunTool("cd " + Quoted(dir_.Root().string()) + " && ulimit -v " + kib +
+                                " && env -u DISPLAY " + Quoted(LW_LOOPWRIGHT_PATH) +
+                                " -i moving.gif -o clip.mp4 2>" + Quoted(dir_.Path("errors")));
+    EXPECT_EQ(run.exitCode, 0) << kib << " KiB: " << Contents(dir_.Path("errors"));
+    EXPECT_GT(Contents(dir_.Path("clip.mp4")).size(), 0u) << kib;
+  }
+}
+
 }  // namespace
 }  // namespace lw::test

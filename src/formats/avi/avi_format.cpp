@@ -15,6 +15,7 @@
 #include "core/gif_reader.h"
 #include "core/picture_budget.h"
 #include "formats/avi/avi_timing.h"
+#include "formats/flow_text.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "platform/video_files.h"
@@ -414,9 +415,7 @@ int ReadAvi(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
     case VideoOpenError::NoVideo: ShowErrorId(str::AviNoVideoStream, path.c_str()); return 0;
     case VideoOpenError::BadFormat: ShowErrorId(str::AviBadStreamFormat); return 0;
     case VideoOpenError::NoDecoder: ShowErrorId(str::AviNoDecompressor); return 0;
-    case VideoOpenError::NoModule:
-      ShowErrorId(str::VideoModuleMissing, VideoModuleProblem().c_str());
-      return 0;
+    case VideoOpenError::NoModule: ShowVideoModuleProblem(); return 0;
   }
   if (!reader) {
     ShowErrorId(str::AviNoMemoryForMovie);
@@ -462,7 +461,7 @@ bool WriteAvi(const std::string& path, const std::string& target, const Animatio
               AviSettings settings, WindowHandle owner) {
   if (!FirstFrame(document)) return false;
   if (!VideoModuleReady()) {
-    ShowErrorId(str::VideoModuleMissing, VideoModuleProblem().c_str());
+    ShowVideoModuleProblem();
     return false;
   }
   if (!settings.filled) LoadAviSettingsForSave(document, &settings);

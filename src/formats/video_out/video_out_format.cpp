@@ -14,6 +14,7 @@
 #include "core/frame_viewer.h"
 #include "core/picture_budget.h"
 #include "formats/avi/avi_format.h"
+#include "formats/flow_text.h"
 #include "formats/save_flow.h"
 
 namespace lw {
@@ -81,7 +82,7 @@ bool WriteClip(const std::string& path, const std::string& target, const Animati
                ClipCodec codec, int crf, WindowHandle owner) {
   if (!FirstFrame(document)) return false;
   if (!VideoModuleReady()) {
-    ShowErrorId(str::VideoModuleMissing, VideoModuleProblem().c_str());
+    ShowVideoModuleProblem();
     return false;
   }
   if (!HasClipEncoder(codec)) {
