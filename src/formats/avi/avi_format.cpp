@@ -634,21 +634,21 @@ FormatSpec AviFormat() {
 }
 
 FormatSpec VideoFormat() {
-  return {
-      .id = "video",
-      // MP4, WebM and animated PNG are read by their own formats, which also write them.
-      .extensions = {"m4v",  "mov", "mkv", "flv", "wmv", "asf", "mpg", "mpeg", "vob", "ts",   "mts",
-                     "m2ts", "ogv", "3gp", "3g2", "mj2", "ivf", "y4m", "nut",  "dv",  "mjpeg"},
-      .reader = ReadAviFile,
-      .openFilter = {TableText(str::FilterVideos), "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng"},
-      .openFilterOrder = 2,
-      .importCommand = 40380,  // "Vidéo...": every movie FFmpeg reads
-      .importFilter = {{TableText(str::FilterAllVideos),
-                        "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.avi;*.flv;*.wmv;*.asf;*.mpg;*.mpeg;"
-                        "*.vob;*.ts;*.mts;*.m2ts;*.ogv;*.3gp;*.3g2;*.mj2;*.ivf;*.y4m;*.nut;"
-                        "*.dv;*.mjpeg"},
-                       {TableText(str::FilterAllFiles), "*.*"}},
-      .importOrder = 10};
+  return {.id = "video",
+          // MP4, WebM and animated PNG are read by their own formats, which also write them.
+          // (Not .ts: Qt's translation files have that name too.)
+          .extensions = {"m4v",  "mov", "mkv", "flv", "wmv", "asf", "mpg", "mpeg", "vob", "mts",
+                         "m2ts", "ogv", "3gp", "3g2", "mj2", "ivf", "y4m", "nut",  "dv",  "mjpeg"},
+          .reader = ReadAviFile,
+          .openFilter = {TableText(str::FilterVideos), "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng"},
+          .openFilterOrder = 2,
+          .importCommand = 40380,  // "Vidéo...": every movie FFmpeg reads
+          .importFilter = {{TableText(str::FilterAllVideos),
+                            "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.avi;*.flv;*.wmv;*.asf;*.mpg;*.mpeg;"
+                            "*.vob;*.mts;*.m2ts;*.ogv;*.3gp;*.3g2;*.mj2;*.ivf;*.y4m;*.nut;"
+                            "*.dv;*.mjpeg"},
+                           {TableText(str::FilterAllFiles), "*.*"}},
+          .importOrder = 10};
 }
 
 }  // namespace lw
