@@ -35,20 +35,35 @@ std::vector<const FormatSpec*> SortedBy(Key key) {
   return list;
 }
 
+// A format the "Importer de" menu opens alone, with its own filter.
+FormatSpec Imported(FormatSpec format, int command, int order) {
+  format.importCommand = command;
+  format.importFilter = {format.openFilter, kAllFiles};
+  format.importOrder = order;
+  return format;
+}
+
 }  // namespace
 
 // The registry. Extensions are tried, and listed under "Tous formats supportés", in this order.
 const std::vector<FormatSpec>& Formats() {
   static const std::vector<FormatSpec> formats = {
-      GifFormat(), AviFormat(), VideoFormat(), BmpFormat(), JpegFormat(), PsdFormat(),
+      GifFormat(),
+      AviFormat(),
+      VideoFormat(),
+      BmpFormat(),
+      JpegFormat(),
+      PsdFormat(),
       AniFormat(),  // animated cursors
       IcoFormat(),  // icons
       CurFormat(),  // cursors
-      PngFormat(), SwfFormat(), StripFormat(),
-      ApngFormat(),
-      Mp4Format(),   // MP4 clips, written with H.264
-      WebmFormat(),  // WebM clips, written with VP9
-      WebpFormat(),
+      PngFormat(),
+      SwfFormat(),
+      StripFormat(),
+      Imported(ApngFormat(), 40382, 12),  // "APNG..."
+      Mp4Format(),                        // MP4 clips, written with H.264
+      WebmFormat(),                       // WebM clips, written with VP9
+      Imported(WebpFormat(), 40381, 11),  // "WebP..."
   };
   return formats;
 }

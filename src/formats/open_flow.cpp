@@ -265,7 +265,8 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
       if (status != ReadComplete) run.partial = true;
       AppendToChain(&run.chain, std::move(animation));
       ++run.count;
-    } else if (i + 1 < paths.size()) {
+    } else if (i + 1 < paths.size() && !ProgressCancelled(meter)) {
+      // A reader whose own dialog was cancelled cancelled the meter: the run just stops.
       animation.reset();
       int answer = AskUser(Owner(state), askText, askTitle, mb::YesNo | mb::IconExclamation);
       ProgressRefocus(meter);

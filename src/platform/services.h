@@ -27,6 +27,7 @@ struct Frame;
 struct SaveAsRequest;
 struct SaveAsChoice;
 struct MergeOptions;
+struct VideoImportRequest;
 
 // How an opened strip image is cut into frames: cells across and down, and whether frames
 // follow the rows (left to right, then down) or the columns (top to bottom, then across).
@@ -146,6 +147,13 @@ class PlatformServices {
   virtual bool AskStripSplit(WindowHandle /*owner*/, const Animation& /*strip*/,
                              StripSplitChoice* /*choice*/) {
     return false;
+  }
+
+  // The clip import dialog: the clip's part, rate and width, preset in request->part and set
+  // there on OK; false on cancel. Without a user the preset serves (the whole clip at its own
+  // rate unless the batch flags said otherwise).
+  virtual bool AskVideoImport(WindowHandle /*owner*/, VideoImportRequest* /*request*/) {
+    return true;
   }
 
   // The popup of a progress meter with its own popup, shown and centred over owner (which may be

@@ -48,12 +48,16 @@ struct VideoInfo {
   int64_t rate = 1;
   int64_t start = 0;
   int64_t end = 0;  // first sample after the stream (start when unknown)
+  // The stream's average rate, frames per second as a fraction; 0/0 when it does not say.
+  int64_t frameRateNum = 0;
+  int64_t frameRateDen = 0;
 };
 
 // A decoded picture, top row first: palettised rows of (width + 3) & ~3 index bytes, otherwise
 // rows of (3 * width + 3) & ~3 bytes in blue, green, red order.
 struct VideoPicture {
   int64_t sample = 0;
+  int64_t duration = 0;  // samples the file says it lasts; 0 when it does not say
   std::vector<uint8_t> pixels;
   std::array<uint32_t, 256> palette{};  // 0x00RRGGBB, palettised streams only
 };
@@ -76,6 +80,13 @@ class VideoFileReader {
   // The next picture in presentation order: 1 one read, 0 end of the stream, -1 read error (the
   // file is damaged), -2 memory ran short.
   virtual int Next(VideoPicture* picture) = 0;
+  // Goes back or ahead so that the next pictures start at the key picture at or before sample
+  // (the caller skips those before the time it wants). False when the file cannot seek, the
+  // reader then going on where it was.
+  virtual bool Seek(int64_t sample) = 0;
+  // Pictures from now on scaled to width x height, in 24 bits (palettised streams included);
+  // Info() says the new size. False for a size out of range.
+  virtual bool SetPictureSize(uint32_t width, uint32_t height) = 0;
 
  protected:
   VideoFileReader() = default;

@@ -15,7 +15,7 @@ namespace lw {
 
 // Raised whenever this interface or the types it passes change: a module of another build is
 // refused rather than misread.
-constexpr uint32_t kVideoModuleVersion = 1;
+constexpr uint32_t kVideoModuleVersion = 2;
 // The module's file, and its entry point: extern "C" VideoModule* LoopwrightVideoModule(version),
 // none for a version it does not speak.
 constexpr char kVideoModuleFile[] = "libloopwright-video.so";

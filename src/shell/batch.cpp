@@ -15,6 +15,7 @@
 #include "colour/palette_fit.h"
 #include "core/undo.h"
 #include "edit/resize.h"
+#include "formats/avi/video_import.h"
 #include "formats/open_flow.h"
 #include "formats/png/png_format.h"
 #include "formats/save_flow.h"
@@ -119,6 +120,7 @@ void Input(Run& run, char letter, const std::string& input) {
     return;
   }
   const bool opening = !run.state.document;
+  TimeStillsAtRate(chain.get(), VideoPartPreset().fpsMilli);  // --fps times image sequences
   const uint32_t plays = chain->playCount;
   const bool firstAnimated = chain->frameCount >= 2;
   // At a level the palette comes from the pictures as they were read, 24-bit ones included,

@@ -65,6 +65,13 @@ bool ParseOptimizeOptions(std::string_view text, uint32_t* options);
 // vertical bit, count in the high 16 bits; 1 strip by default).
 bool ParseFramesChoice(std::string_view text, uint32_t* optionBits);
 
+// A time of a clip, in seconds ("2", "2.5") or as [hh:]mm:ss[.mmm] ("1:30", "01:02:03.250"),
+// into milliseconds.
+bool ParseClipTime(std::string_view text, int64_t* ms);
+// A frame rate ("10", "12.5", up to 3 decimals, above 0 and at most 1000) into frames a second
+// x 1000.
+bool ParseFrameRate(std::string_view text, uint32_t* milli);
+
 // What --info prints for the document: the screen, the global palette, the loop, the comments,
 // then each frame's size, position, disposal, delay, transparency and local palette.
 std::string DescribeAnimation(const Animation& animation, const std::string& name);

@@ -154,4 +154,54 @@ bool ParseFramesChoice(std::string_view text, uint32_t* optionBits) {
   return true;
 }
 
+namespace {
+
+// Digits only, no sign.
+bool ParseUnsigned(std::string_view text, int64_t max, int64_t* value) {
+  return !text.empty() && text[0] != '-' && text[0] != '+' && ParseWholeNumber(text, 0, max, value);
+}
+
+// Digits (a whole part of at most max), then an optional fraction of up to 3 digits: the value
+// x 1000.
+bool ParseMilli(std::string_view text, int64_t max, int64_t* milli) {
+  std::string_view whole = text, fraction;
+  const bool dotted = SplitAt(text, '.', &whole, &fraction);
+  if (dotted && fraction.size() > 3) return false;
+  int64_t w = 0, f = 0;
+  if (!ParseUnsigned(whole, max, &w) || (dotted && !ParseUnsigned(fraction, 999, &f))) return false;
+  for (size_t i = fraction.size(); i < 3; ++i) f *= 10;
+  *milli = w * 1000 + f;
+  return true;
+}
+
+}  // namespace
+
+bool ParseClipTime(std::string_view text, int64_t* ms) {
+  constexpr int64_t kMostSeconds = 100 * 3600;  // 100 hours
+  std::string_view parts[3];
+  int count = 0;
+  for (std::string_view rest = text;; ++count) {
+    if (count == 3) return false;
+    if (!SplitAt(rest, ':', &parts[count], &rest)) {
+      parts[count++] = rest;
+      break;
+    }
+  }
+  int64_t seconds = 0;
+  if (!ParseMilli(parts[count - 1], count == 1 ? kMostSeconds : 59, &seconds)) return false;
+  int64_t minutes = 0, hours = 0;
+  if (count >= 2 && !ParseUnsigned(parts[count - 2], count == 3 ? 59 : 99 * 60, &minutes))
+    return false;
+  if (count == 3 && !ParseUnsigned(parts[0], 99, &hours)) return false;
+  *ms = ((hours * 60 + minutes) * 60) * 1000 + seconds;
+  return true;
+}
+
+bool ParseFrameRate(std::string_view text, uint32_t* milli) {
+  int64_t value = 0;
+  if (!ParseMilli(text, 1000, &value) || value == 0 || value > 1000000) return false;
+  *milli = static_cast<uint32_t>(value);
+  return true;
+}
+
 }  // namespace lw

@@ -16,6 +16,7 @@
 #include "edit/crop_move.h"
 #include "edit/properties.h"
 #include "edit/resize.h"
+#include "formats/avi/video_import.h"
 #include "formats/format_registry.h"
 #include "formats/save_flow.h"
 #include "shell/batch.h"
@@ -338,6 +339,25 @@ void Webp(Run& run, Flag flag, Value value) {
     BadValue(run, flag, value);
 }
 
+// Settings for the clips read next: the rate (which also times image sequences), where the
+// part starts and how long it lasts.
+void Fps(Run& run, Flag flag, Value value) {
+  VideoPart part = VideoPartPreset();
+  if (!ParseFrameRate(value, &part.fpsMilli)) return BadValue(run, flag, value);
+  SetVideoPartPreset(part);
+}
+void Start(Run& run, Flag flag, Value value) {
+  VideoPart part = VideoPartPreset();
+  if (!ParseClipTime(value, &part.startMs)) return BadValue(run, flag, value);
+  SetVideoPartPreset(part);
+}
+void Duration(Run& run, Flag flag, Value value) {
+  VideoPart part = VideoPartPreset();
+  if (!ParseClipTime(value, &part.lengthMs) || part.lengthMs == 0)
+    return BadValue(run, flag, value);
+  SetVideoPartPreset(part);
+}
+
 void Help(Run&, Flag, Value) { std::fputs(BatchHelpText().c_str(), stdout); }
 
 void Version(Run&, Flag, Value) { std::printf("%s\n", TableText(str::BatchVersion)); }
@@ -371,6 +391,9 @@ const LongFlag kLongFlags[] = {
     {"--version", "", None, str::BatchHelpVersion, false, Version},
     {"--webp", "lossless|QUALITE", Required, str::BatchHelpWebp, false, Webp},
     {"--lossy", "N", Required, str::BatchHelpLossy, true, Lossy},
+    {"--fps", "N", Required, str::BatchHelpFps, false, Fps},
+    {"--start", "T", Required, str::BatchHelpStart, false, Start},
+    {"--duration", "T", Required, str::BatchHelpDuration, false, Duration},
 };
 
 }  // namespace

@@ -2,17 +2,24 @@
 // them, and a program whose module is missing or broken refuses videos with its message.
 #include <gmock/gmock.h>
 
+#include <cstdio>
 #include <filesystem>
+#include <numeric>
 
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "batch/batch_runner.h"
+#include "formats/open_flow.h"
 #include "formats/save_flow.h"
+#include "shell/batch.h"
 #include "support/document.h"
+#include "support/services.h"
 
 namespace lw::test {
 namespace {
 
+using ::testing::Each;
+using ::testing::ElementsAre;
 using ::testing::HasSubstr;
 using ::testing::Not;
 
@@ -101,6 +108,117 @@ TEST_F(VideoModule, AClipIsWrittenUnderAMemoryLimit) {
     EXPECT_EQ(run.exitCode, 0) << kib << " KiB: " << Contents(dir_.Path("errors"));
     EXPECT_GT(Contents(dir_.Path("clip.mp4")).size(), 0u) << kib;
   }
+}
+
+// Times and rates as the clip flags take them; anything else is refused.
+TEST(ClipFlags, TimesAndRatesAreReadWhole) {
+  const std::pair<const char*, int64_t> times[] = {{"2", 2000},
+                                                   {"2.5", 2500},
+                                                   {"0.125", 125},
+                                                   {"1:30", 90000},
+                                                   {"01:02:03.250", 3723250},
+                                                   {"75:00", 4500000},
+                                                   {"-1", -1},
+                                                   {"1:60", -1},
+                                                   {"1:2:3:4", -1},
+                                                   {"1.", -1},
+                                                   {"1.2345", -1},
+                                                   {":30", -1},
+                                                   {"1:-5", -1},
+                                                   {"1:+5", -1},
+                                                   {"100:00:00", -1},
+                                                   {"", -1},
+                                                   {"2s", -1},
+                                                   {"1:00:60", -1},
+                                                   {"99:59:59.999", 359999999}};
+  for (auto [text, ms] : times) {
+    int64_t got = -1;
+    EXPECT_EQ(ParseClipTime(text, &got) ? got : -1, ms) << text;
+  }
+  const std::pair<const char*, int64_t> rates[] = {
+      {"10", 10000}, {"12.5", 12500}, {"29.97", 29970}, {"0", -1},
+      {"1001", -1},  {"-5", -1},      {"0.0004", -1},   {"1000", 1000000},
+                                                   {"1000.5", -1}};
+  for (auto [text, milli] : rates) {
+    uint32_t got = 0;
+    EXPECT_EQ(ParseFrameRate(text, &got) ? int64_t{got} : -1, milli) << text;
+  }
+}
+
+class ClipJobs : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (!HasTool("ffmpeg")) GTEST_SKIP() << "no ffmpeg";
+  }
+  // A 160x90 clip of testsrc2 at rate (an FFmpeg rate: "30", "30000/1001") for seconds.
+  void MakeClip(const std::string& name, const std::string& rate, int seconds) {
+    ASSERT_EQ(RunTool("ffmpeg -v error -y -f lavfi -i testsrc2=size=160x90:rate=" + rate + " -t " +
+                      std::to_string(seconds) + " -pix_fmt yuv420p " + Quoted(dir_.Path(name)))
+                  .exitCode,
+              0);
+  }
+  // The delays of a GIF the job wrote.
+  std::vector<uint32_t> Delays(const std::string& name) {
+    AnimationPtr read;
+    EXPECT_EQ(ReadAnyFile(dir_.Path(name), nullptr, &read, nullptr), ReadComplete) << name;
+    std::vector<uint32_t> delays;
+    for (const Frame* f = read ? FirstFrame(*read) : nullptr; f; f = NextFrame(f))
+      delays.push_back(f->delay);
+    return delays;
+  }
+  static uint32_t Sum(const std::vector<uint32_t>& delays) {
+    return std::accumulate(delays.begin(), delays.end(), 0u);
+  }
+  ServicesScope scope_;
+  TempDir dir_;
+};
+
+// A part at a rate: 30 frames over 3.00 s. The settings hold for the clips read after them
+// only, and a 60 fps clip without them becomes 50 frames a second, never hundredths.
+TEST_F(ClipJobs, APartAtARate) {
+  MakeClip("clip.mp4", "30", 6);
+  MakeClip("fast.mp4", "60", 2);
+  BatchRun run = RunBatchProgram(dir_, {"-i", "fast.mp4", "-o", "fast.gif"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<uint32_t> fast = Delays("fast.gif");
+  EXPECT_EQ(fast.size(), 100u);
+  EXPECT_THAT(fast, Each(2u));
+  run = RunBatchProgram(dir_, {"-i", "clip.mp4", "--fps", "10", "--start", "2", "--duration", "3",
+                               "-o", "whole.gif", "-i", "clip.mp4", "-o", "part.gif"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<uint32_t> whole = Delays("whole.gif"), part = Delays("part.gif");
+  EXPECT_EQ(whole.size(), 180u);
+  EXPECT_EQ(Sum(whole), 600u);
+  ASSERT_EQ(part.size(), 210u);
+  EXPECT_THAT(std::vector<uint32_t>(part.begin() + 180, part.end()), Each(10u));
+  for (const auto& bad : std::vector<std::vector<std::string>>{
+           {"--fps", "0"}, {"--start", "-1"}, {"--duration", "0"}, {"--start", "1:60"}}) {
+    run = RunBatchProgram(dir_, {bad[0], bad[1], "-i", "clip.mp4", "-o", "bad.gif"});
+    EXPECT_THAT(run.errors, HasSubstr(bad[0])) << bad[0] << " " << bad[1];
+  }
+}
+
+// --fps times an image sequence: 20 a second gives 5 hundredths each, 30 gives 3, 3 and 4 so
+// that 30 frames last one second.
+TEST_F(ClipJobs, TheRateTimesImageSequences) {
+  AnimationPtr a = MakeDocument(4, 4);
+  AddSolidFrame(*a, 0, 0, 4, 4, 3);
+  for (int i = 0; i < 30; ++i) {
+    SaveOptions options;
+    char name[32];
+    std::snprintf(name, sizeof name, "f/%02d.gif", i);
+    std::filesystem::create_directories(dir_.Path("f"));
+    ASSERT_TRUE(WriteAsType(dir_.Path(name), *a, options, savetype::Gif, nullptr));
+  }
+  const BatchRun run = RunBatchProgram(dir_, {"--fps", "20", "-i", "f/*.gif", "-o", "a.gif",
+                                              "--fps", "30", "-i", "f/*.gif", "-o", "b.gif"});
+  EXPECT_EQ(run.exitCode, 0) << run.errors;
+  const std::vector<uint32_t> a20 = Delays("a.gif"), b = Delays("b.gif");
+  ASSERT_EQ(b.size(), 60u);
+  EXPECT_THAT(std::vector<uint32_t>(b.begin(), b.begin() + 30), Each(5u));
+  EXPECT_THAT(std::vector<uint32_t>(b.begin() + 30, b.begin() + 33), ElementsAre(3, 4, 3));
+  EXPECT_EQ(Sum(std::vector<uint32_t>(b.begin() + 30, b.end())), 100u);
+  EXPECT_EQ(Sum(a20), 150u);
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 
 #include <cstring>
 #include <functional>
+#include <numeric>
 #include <random>
 
 #include "base/progress.h"
@@ -15,6 +16,7 @@
 #include "formats/avi/avi_fix.h"
 #include "formats/avi/avi_format.h"
 #include "formats/avi/avi_timing.h"
+#include "formats/avi/video_import.h"
 #include "formats/open_flow.h"
 #include "platform/video_files.h"
 #include "support/bytes.h"
@@ -26,6 +28,29 @@ namespace {
 using ::testing::ElementsAre;
 using ::testing::IsEmpty;
 
+// The delays the reader gives pictures at these samples (the last lasting until after).
+std::vector<uint32_t> ClipDelays(const ClipClock& clock, const std::vector<int64_t>& samples,
+                                 int64_t after) {
+  std::vector<uint32_t> delays;
+  FrameTimeline timeline(clock.MinDelay());
+  for (int64_t sample : samples) {
+    const int64_t at = clock.StartOf(sample);
+    if (at < 0) {
+      after = sample;
+      break;
+    }
+    if (timeline.Add(at) == FrameTimeline::Take::NewFrame) delays.push_back(timeline.Delay());
+  }
+  if (timeline.Finish(clock.EndOf(after))) delays.push_back(timeline.Delay());
+  return delays;
+}
+
+ClipClock Clock(int64_t scale, int64_t rate, int64_t fpsNum = 0, int64_t fpsDen = 0) {
+  ClipClock c;
+  c.scale = scale, c.rate = rate, c.ownRateNum = fpsNum, c.ownRateDen = fpsDen;
+  return c;
+}
+
 // Played back at the stream's scale and rate, the samples give every frame its delay (at least
 // one unit) and the stream lasts them all; the last frame is written again only when it spans
 // more than one sample.
@@ -34,16 +59,10 @@ TEST(AviTiming, TheStreamReplaysTheDelays) {
   for (int round = 0; round < 200; ++round) {
     std::vector<uint32_t> delays(1 + random() % 6);
     const uint32_t unit = 1 + random() % 12;
-    for (uint32_t& d : delays) d = random() % 8 == 0 ? 0 : unit * (random() % 30);
+    for (uint32_t& d : delays) d = std::max<uint32_t>(unit * (random() % 30), 2);
     SCOPED_TRACE(::testing::PrintToString(delays));
     const AviTiming t = ComputeAviTiming(delays, 0, 100);
-    uint32_t total = 0;
-    for (size_t i = 0; i < delays.size(); ++i) {
-      const int64_t next = i + 1 < delays.size() ? t.samples[i + 1] : t.length;
-      EXPECT_EQ(VideoDelay(100, next - t.samples[i], t.scale, t.rate), std::max(delays[i], 1u));
-      total += std::max(delays[i], 1u);
-    }
-    EXPECT_EQ(VideoDelay(100, t.length, t.scale, t.rate), total);
+    EXPECT_EQ(ClipDelays(Clock(t.scale, t.rate), t.samples, t.length), delays);
     EXPECT_EQ(t.repeatSample >= 0, t.length - t.samples.back() > 1);
   }
   // A fixed rate: 15 frames a second are 6 units a sample, 200 a second less than one unit; every
@@ -51,10 +70,61 @@ TEST(AviTiming, TheStreamReplaysTheDelays) {
   EXPECT_THAT(ComputeAviTiming({10, 10, 3}, 150000, 100).samples, ElementsAre(0, 1, 3));
   const AviTiming fast = ComputeAviTiming({4, 4}, 2000000, 100);
   EXPECT_EQ(std::tie(fast.step, fast.length), std::tuple(1u, 8u));
-  // Read pictures: the delay rounds down and stays within what a frame holds.
-  EXPECT_EQ(VideoDelay(100, 1, 1, 15), 6u);
-  EXPECT_EQ(VideoDelay(100, -3, 1, 15) + VideoDelay(100, 1, 1, 0), 0u);
-  EXPECT_EQ(VideoDelay(100, INT64_MAX, INT32_MAX, 1), 0xFFFFu);
+}
+
+// Five seconds of a clip at each common rate, in the time bases MP4 and AVI files use: the
+// frames last the five seconds to the hundredth, none less than 2 hundredths; up to 50 frames a
+// second every picture is a frame, above it the frames are the pictures shown 50 times a second.
+TEST(ClipTiming, EveryRateKeepsTheClipsDuration) {
+  const std::pair<int64_t, int64_t> rates[] = {{24000, 1001}, {24, 1}, {25, 1}, {30000, 1001},
+                                               {30, 1},       {50, 1}, {60, 1}, {120, 1},
+                                               {7, 1},        {12, 1}};
+  for (auto [num, den] : rates) {
+    for (bool avi : {false, true}) {
+      SCOPED_TRACE(::testing::Message() << num << "/" << den << (avi ? " AVI" : " MP4"));
+      // AVI: one sample a picture; MP4: a 90 kHz clock, pictures at rounded ticks.
+      const int64_t scale = avi ? den : 1, rate = avi ? num : 90000;
+      const int64_t count = 5 * num / den;
+      std::vector<int64_t> samples;
+      for (int64_t i = 0; i < count; ++i) samples.push_back(avi ? i : i * 90000 * den / num);
+      const int64_t end = avi ? count : count * 90000 * den / num;
+      const std::vector<uint32_t> delays = ClipDelays(Clock(scale, rate, num, den), samples, end);
+      const double seconds = double(end) * scale / rate;
+      EXPECT_NEAR(std::accumulate(delays.begin(), delays.end(), 0u), seconds * 100, 1.0);
+      EXPECT_GE(*std::min_element(delays.begin(), delays.end()), 2u);
+      EXPECT_EQ(delays.size(), num > 50 * den ? 250u : size_t(count));
+    }
+  }
+}
+
+// A part at a chosen rate: 10 frames a second from 2 s for 3 s of a 30 fps clip are 30 frames of
+// 10 hundredths, the first one the picture shown at 2 s; a rate above the clip's keeps its own
+// pictures, and a picture the part ends in lasts until its end.
+TEST(ClipTiming, APartAtAChosenRate) {
+  std::vector<int64_t> samples(300);
+  std::iota(samples.begin(), samples.end(), 0);
+  ClipClock c = Clock(1, 30, 30, 1);
+  c.partStartMs = 2000, c.partLengthMs = 3000, c.fpsMilli = 10000;
+  EXPECT_EQ(c.PartStartSample(), 60);
+  EXPECT_EQ(c.StartOf(59), 0);
+  EXPECT_EQ(c.StartOf(60), 0);
+  EXPECT_EQ(c.StartOf(61), 10);
+  EXPECT_EQ(c.StartOf(150), -1);
+  EXPECT_THAT(ClipDelays(c, samples, 300), ::testing::Each(10u));
+  EXPECT_EQ(ClipDelays(c, samples, 300).size(), 30u);
+  c.fpsMilli = 120000;  // faster than the clip: its own pictures at their own times
+  EXPECT_EQ(ClipDelays(c, samples, 300).size(), 90u);
+  c = Clock(1, 10, 10, 1);
+  c.partStartMs = 250, c.partLengthMs = 420;
+  EXPECT_THAT(ClipDelays(c, samples, 300), ElementsAre(5, 10, 10, 10, 7));
+}
+
+// A clip of varying rate keeps the times of its pictures; a picture shown less than 2
+// hundredths is left out and the one before lasts its time.
+TEST(ClipTiming, VaryingRatesKeepTheirTimes) {
+  // Milliseconds: 100 ms pictures, then a burst 5 ms apart, then 40 ms ones.
+  const std::vector<int64_t> ms = {0, 100, 200, 203, 206, 209, 240, 280, 320};
+  EXPECT_THAT(ClipDelays(Clock(1, 1000, 9, 1), ms, 400), ElementsAre(10, 10, 4, 4, 4, 8));
 }
 
 // A movie of width x height pictures, 8 bits over a palette or 24 bits, shown at the samples
@@ -107,12 +177,16 @@ class AviFiles : public FlowTest {};
 TEST_F(AviFiles, ReadsEveryPictureTimedByItsSamples) {
   std::mt19937 random(8);
   for (int round = 0; round < 12; ++round) {
-    Movie m{round == 1 ? 600 : 1 + uint32_t(random() % 40), 1 + uint32_t(random() % 12),
-            round % 4 != 3, {0}, round % 3};
+    Movie m{round == 1 ? 600 : 1 + uint32_t(random() % 40),
+            1 + uint32_t(random() % 12),
+            round % 4 != 3,
+            {0},
+            round % 3};
     while (m.samples.size() < 3) m.samples.push_back(m.samples.back() + 1 + (random() % 3 == 0));
     const uint32_t handler = round % 2 ? kHandlerRle8 : kHandlerNone;
-    SCOPED_TRACE(::testing::Message() << m.width << "x" << m.height << " kind " << m.kind
-                                      << (m.palettised ? handler ? " RLE8" : " 8 bits" : " 24 bits"));
+    SCOPED_TRACE(::testing::Message()
+                 << m.width << "x" << m.height << " kind " << m.kind
+                 << (m.palettised ? handler ? " RLE8" : " 8 bits" : " 24 bits"));
     ASSERT_TRUE(WriteMovie(Path("clip.avi"), m, m.palettised ? handler : kHandlerNone));
     AnimationPtr read;
     ASSERT_EQ(ReadAvi(Path("clip.avi"), nullptr, &read, nullptr), 1);
@@ -122,11 +196,15 @@ TEST_F(AviFiles, ReadsEveryPictureTimedByItsSamples) {
               std::tuple(m.width, m.height, 7u));
     for (uint32_t n = 0; n < 3; ++n) {
       const Frame& f = *FrameAt(*read, n);
-      EXPECT_EQ(f.delay, n < 2 ? (m.samples[n + 1] - m.samples[n]) * 100 / 15 : 6u) << n;
-      EXPECT_TRUE(m.palettised ? f.palette == read->globalPalette.get() && m.Shows(n, f.bits()) &&
-                                     SameRgb(f.palette->entries[200], {200, 55, 7, 0})
-                               : f.rgbPlane.size() == m.Stride() * m.height &&
-                                     m.Shows(n, f.rgbPlane.data()))
+      // Each picture's start rounded on the running total: 30 fps plays for its real time.
+      auto at = [&](uint32_t i) {
+        return ((i < 3 ? m.samples[i] : m.samples[2] + 1) * 200 + 15) / 30;
+      };
+      EXPECT_EQ(f.delay, at(n + 1) - at(n)) << n;
+      EXPECT_TRUE(m.palettised
+                      ? f.palette == read->globalPalette.get() && m.Shows(n, f.bits()) &&
+                            SameRgb(f.palette->entries[200], {200, 55, 7, 0})
+                      : f.rgbPlane.size() == m.Stride() * m.height && m.Shows(n, f.rgbPlane.data()))
           << n;
     }
   }
@@ -138,6 +216,92 @@ TEST_F(AviFiles, ReadsEveryPictureTimedByItsSamples) {
   EXPECT_EQ(ReadAvi(Path("clip.avi"), nullptr, &read, meter.get()), 2);
   ASSERT_TRUE(read);
   EXPECT_EQ(read->frameCount, 1);
+}
+
+// Clips FFmpeg makes at each common rate, a clip of varying rate (whose last picture lasts as
+// long as the file says) and a 30 fps AVI: the frames last as long as ffprobe says the clip
+// does, within 10 ms, and none less than 2 hundredths.
+TEST_F(AviFiles, ClipsLastTheirOwnTime) {
+  if (!HasTool("ffmpeg") || !HasTool("ffprobe")) GTEST_SKIP() << "no ffmpeg";
+  const std::string source = "-f lavfi -i testsrc2=size=160x90:rate=";
+  const std::pair<std::string, std::string> clips[] = {
+      {"23.976", source + "24000/1001 -t 5 -pix_fmt yuv420p"},
+      {"24", source + "24 -t 5 -pix_fmt yuv420p"},
+      {"25", source + "25 -t 5 -pix_fmt yuv420p"},
+      {"29.97", source + "30000/1001 -t 5 -pix_fmt yuv420p"},
+      {"30", source + "30 -t 5 -pix_fmt yuv420p"},
+      {"50", source + "50 -t 5 -pix_fmt yuv420p"},
+      {"60", source + "60 -t 5 -pix_fmt yuv420p"},
+      {"120", source + "120 -t 5 -pix_fmt yuv420p"},
+      // 30 fps for 2 s, then 10 fps for 3 s.
+      {"vfr", source + "30 -t 5 -pix_fmt yuv420p -vf select='lt(t\\,2)+not(mod(n\\,3))' "
+                       "-fps_mode vfr"},
+      {"avi", source + "30 -t 5 -c:v mjpeg -q:v 5"},
+  };
+  for (const auto& [name, options] : clips) {
+    SCOPED_TRACE(name);
+    const std::string path = Path("c-" + name + (name == "avi" ? ".avi" : ".mp4"));
+    ASSERT_EQ(RunTool("ffmpeg -v error -y " + options + " " + Quoted(path)).exitCode, 0);
+    const double seconds = std::stod(
+        Output("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quoted(path)));
+    AnimationPtr read;
+    ASSERT_EQ(ReadAvi(path, nullptr, &read, nullptr), 1);
+    uint32_t total = 0, shortest = UINT32_MAX;
+    for (const Frame* f = FirstFrame(*read); f; f = NextFrame(f))
+      total += f->delay, shortest = std::min(shortest, f->delay);
+    EXPECT_NEAR(total * 10.0, seconds * 1000, 10.0);
+    EXPECT_GE(shortest, 2u);
+  }
+}
+
+// What the import question answers is what is read: the part from the picture shown at its
+// start, the rate, the width with the proportions kept. A cancelled question reads nothing,
+// says nothing, and stops a run of files without asking about the others.
+TEST_F(AviFiles, TheImportChoiceIsWhatIsRead) {
+  if (!HasTool("ffmpeg")) GTEST_SKIP() << "no ffmpeg";
+  const std::string path = Path("clip.mp4");
+  ASSERT_EQ(RunTool("ffmpeg -v error -y -f lavfi -i testsrc2=size=160x90:rate=30 -t 4 -pix_fmt "
+                    "yuv420p " +
+                    Quoted(path))
+                .exitCode,
+            0);
+  AnimationPtr whole, part;
+  ASSERT_EQ(ReadAvi(path, nullptr, &whole, nullptr), 1);
+  ASSERT_EQ(whole->frameCount, 120);
+  VideoPart answer{.startMs = 2000, .lengthMs = 500};
+  Headless().videoImport = [&](VideoImportRequest* r) {
+    EXPECT_EQ(std::tie(r->width, r->height, r->lengthMs, r->ownFpsMilli),
+              std::tuple(160u, 90u, int64_t{4000}, 30000u));
+    EXPECT_EQ(r->part, VideoPart());  // the preset: the whole clip at its own rate
+    r->part = answer;
+    return true;
+  };
+  ASSERT_EQ(ReadAvi(path, nullptr, &part, nullptr), 1);
+  ASSERT_EQ(part->frameCount, 15);
+  EXPECT_EQ(FirstFrame(*part)->rgbPlane, FrameAt(*whole, 60)->rgbPlane);
+  answer = {.startMs = 1000, .fpsMilli = 10000, .width = 80};
+  ASSERT_EQ(ReadAvi(path, nullptr, &part, nullptr), 1);
+  EXPECT_EQ(std::tie(part->frameCount, part->screenWidth, part->screenHeight),
+            std::tuple(int16_t{30}, 80u, 45u));
+  EXPECT_EQ(Headless().videoImports, std::vector<std::string>(3, path));
+
+  // The pictures the dialog shows at its ends.
+  VideoImportRequest seen;
+  Headless().videoImport = [&](VideoImportRequest* r) {
+    seen = *r;
+    return false;
+  };
+  Put(Path("second.mp4"), Contents(path));
+  ShellState state;
+  EXPECT_EQ(ReadFiles(state, {path, Path("second.mp4")}, false), 0);
+  EXPECT_FALSE(state.document);
+  EXPECT_THAT(ShownTexts(), IsEmpty());
+  EXPECT_EQ(Headless().videoImports.size(), 4u);
+  std::vector<uint8_t> bgr;
+  uint32_t w = 0, h = 0;
+  ASSERT_TRUE(seen.pictureAt(2000, 40, &bgr, &w, &h));
+  EXPECT_EQ(std::tie(w, h), std::tuple(40u, 22u));
+  EXPECT_EQ(bgr.size(), RgbStride(40) * 22);
 }
 
 // Frames past the picture budget are left out, with the memory message, as a partial read.
@@ -165,8 +329,9 @@ TEST_F(AviFiles, FramesPastThePictureBudgetAreLeftOut) {
 AnimationPtr SmallDocument(bool trueColour) {
   AnimationPtr a = MakeDocument(8, 8);
   for (uint32_t n = 0; n < 3; ++n) {
-    Frame* f = AddDrawnFrame(*a, 0, 0, 8, 8, [&](uint32_t, uint32_t y) { return (y / 2 + n) % 16; },
-                             DisposalLeave, -1, 10 * (n + 1));
+    Frame* f = AddDrawnFrame(
+        *a, 0, 0, 8, 8, [&](uint32_t, uint32_t y) { return (y / 2 + n) % 16; }, DisposalLeave, -1,
+        10 * (n + 1));
     if (trueColour) {
       EXPECT_TRUE(AddRgbPlane(f));
     }
@@ -182,8 +347,10 @@ TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
     const char* codec;
     int tolerance;
   } cases[] = {
-      {"raw8", 0, false, "rawvideo", 0},       {"raw24", 0, true, "rawvideo", 0},
-      {"rle8", kHandlerRle8, false, "msrle", 0}, {"video1", kHandlerVideo1, false, "msvideo1", 8},
+      {"raw8", 0, false, "rawvideo", 0},
+      {"raw24", 0, true, "rawvideo", 0},
+      {"rle8", kHandlerRle8, false, "msrle", 0},
+      {"video1", kHandlerVideo1, false, "msvideo1", 8},
       {"video1-24", kHandlerRle8, true, "msvideo1", 8},  // RLE8 cannot code 24 bits
   };
   const bool probe = HasTool("ffprobe");
@@ -221,8 +388,8 @@ TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
       }
     }
   }
-  EXPECT_THAT(FolderNames(), ElementsAre("raw24.avi", "raw8.avi", "rle8.avi", "video1-24.avi",
-                                         "video1.avi"));
+  EXPECT_THAT(FolderNames(),
+              ElementsAre("raw24.avi", "raw8.avi", "rle8.avi", "video1-24.avi", "video1.avi"));
 }
 
 TEST_F(AviFiles, AudioIsInterleavedOrTheSaveRefused) {
@@ -292,7 +459,8 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
       {"transparent index 3", [&](Animation& a) { transparent(FirstFrame(a), 3); }, true},
       {"two transparent indexes",
        [&](Animation& a) { transparent(FirstFrame(a), 3), transparent(FrameAt(a, 2), 4); }, false},
-      {"local palette", [](Animation& a) { GiveLocalPalette(FrameAt(a, 1), GreyPalette(16)); }, true},
+      {"local palette", [](Animation& a) { GiveLocalPalette(FrameAt(a, 1), GreyPalette(16)); },
+       true},
       {"frame off the screen", [](Animation& a) { AddSolidFrame(a, 2, 2, 3, 3, 5); }, true},
   };
   for (const auto& c : cases) {

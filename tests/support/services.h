@@ -10,6 +10,7 @@
 
 #include "base/progress.h"
 #include "base/strings.h"
+#include "formats/avi/video_import.h"
 #include "platform/headless_services.h"
 
 namespace lw::test {
@@ -40,6 +41,14 @@ class ScriptedServices : public HeadlessServices {
                        MergeOptions* options) override {
     return mergeOptions ? mergeOptions(a, b, options)
                         : HeadlessServices::AskMergeOptions(owner, a, b, options);
+  }
+
+  // The clip import dialog: its requests, in order, and the answer (the preset, OK, when unset).
+  std::vector<std::string> videoImports;
+  std::function<bool(VideoImportRequest*)> videoImport;
+  bool AskVideoImport(WindowHandle owner, VideoImportRequest* request) override {
+    videoImports.push_back(request->path);
+    return videoImport ? videoImport(request) : HeadlessServices::AskVideoImport(owner, request);
   }
 
   // The safe replacement's file operations: the real ones unless the test injects its own.

@@ -15,6 +15,7 @@
 #include "core/gif_reader.h"
 #include "core/picture_budget.h"
 #include "formats/avi/avi_timing.h"
+#include "formats/avi/video_import.h"
 #include "formats/flow_text.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
@@ -40,93 +41,179 @@ std::string Formatted(const char* format, ...) {
 // OverBudget: the frames kept so far (in *out) reached the picture budget.
 enum class ReadEnd { Complete, Stopped, ReadError, NoMemory, OverBudget };
 
-// The frames of the stream into a new animation. Messages are left to the caller.
-ReadEnd ReadFrames(VideoFileReader& reader, ProgressMeter* meter, AnimationPtr* out) {
+// The clock of a stream, for the part asked.
+ClipClock ClockOf(const VideoInfo& info, const VideoPart& part) {
+  ClipClock clock;
+  clock.scale = info.scale;
+  clock.rate = info.rate;
+  clock.start = info.start;
+  clock.end = info.end;
+  clock.ownRateNum = info.frameRateNum;
+  clock.ownRateDen = info.frameRateDen;
+  clock.partStartMs = part.startMs;
+  clock.partLengthMs = part.lengthMs;
+  clock.fpsMilli = part.fpsMilli;
+  clock.units = std::max<uint32_t>(GetPref(PrefDelayUnits), 1);
+  return clock;
+}
+
+// The frames of a stream, one picture at a time, within the picture budget every picture of the
+// program shares (minutes of a large movie would take more memory than there is).
+class FrameSink {
+ public:
+  FrameSink(const VideoInfo& info, Animation& animation)
+      : info_(info),
+        animation_(animation),
+        frameBytes_(info.palettised ? DibBitsOffset + IndexStride(info.width) * info.height
+                                    : RgbStride(info.width) * info.height),
+        budget_(GifFrameByteLimit()) {}
+
+  // Complete when the picture became a frame.
+  ReadEnd Add(VideoPicture& picture, uint32_t delay) {
+    if (animation_.frameCount == INT16_MAX) return ReadEnd::Stopped;  // a 16-bit count
+    if (frameBytes_ > budget_ || bytesKept_ > budget_ - frameBytes_)
+      return animation_.frameCount == 0 ? ReadEnd::NoMemory : ReadEnd::OverBudget;
+    bytesKept_ += frameBytes_;
+    Frame* frame = NewFrame(info_.width, info_.height);
+    if (!frame) return ReadEnd::NoMemory;
+    InsertBlockAfter(LastBlock(animation_), frame);
+    ++animation_.frameCount;
+    frame->delay = delay;
+    if (!info_.palettised) {
+      SetRgbPlane(frame, std::move(picture.pixels));
+      return ReadEnd::Complete;
+    }
+    uint8_t triples[3 * 256];
+    for (int i = 0; i < 256; ++i) {
+      triples[3 * i] = static_cast<uint8_t>(picture.palette[i] >> 16);
+      triples[3 * i + 1] = static_cast<uint8_t>(picture.palette[i] >> 8);
+      triples[3 * i + 2] = static_cast<uint8_t>(picture.palette[i]);
+    }
+    if (!animation_.globalPalette) {
+      PalettePtr global = PaletteFromTriples(256, triples);
+      if (!global) return ReadEnd::NoMemory;
+      SetGlobalPalette(animation_, std::move(global));
+    }
+    frame->palette = animation_.globalPalette.get();
+    PalettePtr own = PaletteFromTriples(256, triples);
+    if (!own) return ReadEnd::NoMemory;
+    if (own->entries != animation_.globalPalette->entries) {
+      SetLocalPalette(frame, std::move(own));
+      frame->descriptorFlags |= 0x80 | 7;
+    }
+    std::vector<uint8_t> dib = BuildDib(info_.width, info_.height, frame->palette);
+    if (dib.empty()) return ReadEnd::NoMemory;
+    std::memcpy(dib.data() + DibBitsOffset, picture.pixels.data(),
+                std::min(picture.pixels.size(), dib.size() - DibBitsOffset));
+    SetFrameDib(frame, std::move(dib));
+    return ReadEnd::Complete;
+  }
+
+ private:
+  const VideoInfo& info_;
+  Animation& animation_;
+  const uint64_t frameBytes_;
+  const uint64_t budget_;
+  uint64_t bytesKept_ = 0;
+};
+
+// The frames of the part of the stream the clock covers into a new animation. Messages are left
+// to the caller.
+ReadEnd ReadFrames(VideoFileReader& reader, const ClipClock& clock, ProgressMeter* meter,
+                   AnimationPtr* out) {
   const VideoInfo& info = reader.Info();
   AnimationPtr animation = NewAnimation();
   if (!animation) return ReadEnd::NoMemory;
-  const uint32_t units = std::max<uint32_t>(GetPref(PrefDelayUnits), 1);
   const int64_t range = info.end > info.start ? info.end - info.start : 1;
   ProgressSetRange(meter, static_cast<uint32_t>(std::min<int64_t>(range, UINT32_MAX)));
 
-  VideoPicture current, next;
-  int got = reader.Next(&current);
-  if (got == -2) return ReadEnd::NoMemory;
-  if (got <= 0) return ReadEnd::ReadError;
-  int64_t lastStep = 1;
-  // Minutes of a large movie would take more memory than there is: the frames kept are
-  // counted against the budget every picture of the program shares.
-  const uint64_t frameBytes = info.palettised
-                                  ? DibBitsOffset + IndexStride(info.width) * info.height
-                                  : RgbStride(info.width) * info.height;
-  const uint64_t budget = GifFrameByteLimit();
-  uint64_t bytesKept = 0;
+  FrameSink sink(info, *animation);
+  FrameTimeline timeline(clock.MinDelay());
+  VideoPicture held, incoming;
+  bool holding = false;
+  int64_t lastSample = INT64_MIN, lastStep = 1, lastDuration = 0, after = INT64_MIN;
   ReadEnd end = ReadEnd::Complete;
   for (;;) {
-    int more = reader.Next(&next);
-    if (more == -2) return ReadEnd::NoMemory;
-    if (more < 0) return ReadEnd::ReadError;
-    // A picture lasts until the next one; the last one until the stream's end.
-    int64_t until = more > 0                    ? next.sample
-                    : info.end > current.sample ? info.end
-                                                : current.sample + lastStep;
-    lastStep = std::max<int64_t>(until - current.sample, 1);
-
-    if (animation->frameCount == INT16_MAX) {  // the frame count is a 16-bit number
-      end = ReadEnd::Stopped;
+    const int got = reader.Next(&incoming);
+    if (got == -2) return ReadEnd::NoMemory;
+    if (got < 0) return ReadEnd::ReadError;
+    if (got == 0) break;
+    if (lastSample != INT64_MIN) lastStep = std::max<int64_t>(incoming.sample - lastSample, 1);
+    lastSample = incoming.sample;
+    lastDuration = incoming.duration;
+    const int64_t at = clock.StartOf(incoming.sample);
+    if (at < 0) {  // past the part's end
+      after = incoming.sample;
       break;
     }
-    if (frameBytes > budget || bytesKept > budget - frameBytes) {
-      if (animation->frameCount == 0) return ReadEnd::NoMemory;
-      end = ReadEnd::OverBudget;
-      break;
+    const FrameTimeline::Take take = timeline.Add(at);
+    if (take == FrameTimeline::Take::NewFrame) {
+      end = sink.Add(held, timeline.Delay());
+      if (end != ReadEnd::Complete) {
+        holding = false;
+        break;
+      }
     }
-    bytesKept += frameBytes;
-    Frame* frame = NewFrame(info.width, info.height);
-    if (!frame) return ReadEnd::NoMemory;
-    InsertBlockAfter(LastBlock(*animation), frame);
-    ++animation->frameCount;
-    frame->delay = VideoDelay(units, lastStep, info.scale, info.rate);
-    if (info.palettised) {
-      uint8_t triples[3 * 256];
-      for (int i = 0; i < 256; ++i) {
-        triples[3 * i] = static_cast<uint8_t>(current.palette[i] >> 16);
-        triples[3 * i + 1] = static_cast<uint8_t>(current.palette[i] >> 8);
-        triples[3 * i + 2] = static_cast<uint8_t>(current.palette[i]);
-      }
-      if (!animation->globalPalette) {
-        PalettePtr global = PaletteFromTriples(256, triples);
-        if (!global) return ReadEnd::NoMemory;
-        SetGlobalPalette(*animation, std::move(global));
-      }
-      frame->palette = animation->globalPalette.get();
-      PalettePtr own = PaletteFromTriples(256, triples);
-      if (!own) return ReadEnd::NoMemory;
-      if (own->entries != animation->globalPalette->entries) {
-        SetLocalPalette(frame, std::move(own));
-        frame->descriptorFlags |= 0x80 | 7;
-      }
-      std::vector<uint8_t> dib = BuildDib(info.width, info.height, frame->palette);
-      if (dib.empty()) return ReadEnd::NoMemory;
-      std::memcpy(dib.data() + DibBitsOffset, current.pixels.data(),
-                  std::min(current.pixels.size(), dib.size() - DibBitsOffset));
-      SetFrameDib(frame, std::move(dib));
-    } else {
-      SetRgbPlane(frame, std::move(current.pixels));
+    if (take != FrameTimeline::Take::Skip) {
+      std::swap(held, incoming);
+      holding = true;
     }
     if (!ProgressSetPosition(meter, static_cast<uint32_t>(std::clamp<int64_t>(
-                                        current.sample - info.start, 0, UINT32_MAX)))) {
+                                        lastSample - info.start, 0, UINT32_MAX)))) {
       end = ReadEnd::Stopped;
       break;
     }
-    if (more == 0) break;
-    std::swap(current, next);
   }
+  if (end == ReadEnd::NoMemory) return end;
+  if (holding) {
+    // The last picture lasts until the stream's end (or the part's), else as long as the file
+    // says, else as long as the one before; stopped, one step.
+    if (after == INT64_MIN)
+      after = end != ReadEnd::Complete ? lastSample + lastStep
+              : info.end > lastSample  ? info.end
+                                       : lastSample + (lastDuration > 0 ? lastDuration : lastStep);
+    if (timeline.Finish(clock.EndOf(after))) {
+      const ReadEnd last = sink.Add(held, timeline.Delay());
+      if (last == ReadEnd::NoMemory) return last;
+      if (end == ReadEnd::Complete) end = last;
+    }
+  }
+  if (animation->frameCount == 0) return ReadEnd::ReadError;
   animation->screenWidth = info.width;
   animation->screenHeight = info.height;
   animation->playCount = GetPref(PrefDefaultLoopCount);
   *out = std::move(animation);
   return end;
+}
+
+// The picture a clip shows at ms, fitted within maxSide, for the import dialog.
+bool PictureAt(const std::string& path, int64_t ms, uint32_t maxSide, std::vector<uint8_t>* bgr,
+               uint32_t* width, uint32_t* height) {
+  VideoOpenError error;
+  auto reader = VideoFileReader::OpenFile(path, kMaxDecodedPixels, &error);
+  if (!reader) return false;
+  const VideoInfo& info = reader->Info();
+  const uint32_t side = std::max(info.width, info.height);
+  const uint64_t fit = std::clamp<uint64_t>(maxSide, 1, side);
+  const uint32_t w = static_cast<uint32_t>(std::max<uint64_t>(info.width * fit / side, 1));
+  const uint32_t h = static_cast<uint32_t>(std::max<uint64_t>(info.height * fit / side, 1));
+  if (!reader->SetPictureSize(w, h)) return false;
+  const int64_t target =
+      info.start +
+      (info.scale > 0 ? std::max<int64_t>(ms, 0) * info.rate / (info.scale * 1000) : 0);
+  if (target > info.start) reader->Seek(target);
+  VideoPicture picture, shown;
+  bool any = false;
+  while (reader->Next(&picture) == 1) {
+    if (any && picture.sample > target) break;
+    std::swap(shown, picture);
+    any = true;
+  }
+  if (!any) return false;
+  *bgr = std::move(shown.pixels);
+  *width = w;
+  *height = h;
+  return true;
 }
 
 int ReadAviFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
@@ -405,8 +492,7 @@ bool WriteAviDocument(const std::string& path, const std::string& target, Animat
 
 }  // namespace
 
-int ReadAvi(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
-            ProgressMeter* meter) {
+int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter) {
   out->reset();
   VideoOpenError error;
   auto reader = VideoFileReader::OpenFile(path, kMaxDecodedPixels, &error);
@@ -426,10 +512,36 @@ int ReadAvi(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
     ShowErrorId(str::AviNoMemoryForMovie);
     return 0;
   }
+  VideoImportRequest request;
+  request.path = path;
+  request.width = info.width;
+  request.height = info.height;
+  if (info.end > info.start && info.rate > 0)
+    request.lengthMs = static_cast<int64_t>(static_cast<__int128>(info.end - info.start) *
+                                            info.scale * 1000 / info.rate);
+  if (info.frameRateNum > 0 && info.frameRateDen > 0)
+    request.ownFpsMilli = static_cast<uint32_t>(
+        std::min<int64_t>(info.frameRateNum * 1000 / info.frameRateDen, UINT32_MAX));
+  request.budgetBytes = GifFrameByteLimit();
+  request.pictureAt = [path](int64_t ms, uint32_t maxSide, std::vector<uint8_t>* bgr,
+                             uint32_t* width, uint32_t* height) {
+    return PictureAt(path, ms, maxSide, bgr, width, height);
+  };
+  request.part = VideoPartPreset();
+  if (!Services().AskVideoImport(owner, &request)) {
+    // Like Esc: a run of files stops here without a question.
+    if (meter) ProgressCancel();
+    return 0;
+  }
+  const VideoPart& part = request.part;
+  if (part.width != 0 && part.width != info.width)
+    reader->SetPictureSize(part.width, VideoPartHeight(request, part.width));
+  const ClipClock clock = ClockOf(info, part);
+  if (part.startMs > 0) reader->Seek(clock.PartStartSample());
   const uint32_t flags = ProgressFlags(meter);
   ProgressSetFlags(meter, flags & ~progress::NoPump);
   ProgressSetText(meter, TableText(str::ReadingAvi));
-  ReadEnd end = ReadFrames(*reader, meter, out);
+  ReadEnd end = ReadFrames(*reader, clock, meter, out);
   ProgressSetFlags(meter, flags);
   switch (end) {
     case ReadEnd::Complete: return 1;
@@ -450,7 +562,7 @@ int ReadAviMemory(const uint8_t* data, size_t size, AnimationPtr* out) {
   VideoOpenError error;
   auto reader = VideoFileReader::OpenMemory(data, size, kMaxDecodedPixels, &error);
   if (!reader || !PictureFitsBudget(reader->Info().width, reader->Info().height, 3)) return 0;
-  ReadEnd end = ReadFrames(*reader, nullptr, out);
+  ReadEnd end = ReadFrames(*reader, ClockOf(reader->Info(), VideoPart()), nullptr, out);
   if (end == ReadEnd::Complete || end == ReadEnd::Stopped || end == ReadEnd::OverBudget)
     return *out ? 1 : 0;
   out->reset();
@@ -523,10 +635,19 @@ FormatSpec AviFormat() {
 FormatSpec VideoFormat() {
   return {.id = "video",
           // MP4, WebM and animated PNG are read by their own formats, which also write them.
-          .extensions = {"m4v", "mov", "mkv"},
+          // (Not .ts: Qt's translation files have that name too.)
+          .extensions = {"m4v",  "mov", "mkv", "flv", "wmv", "asf", "mpg", "mpeg", "vob", "mts",
+                         "m2ts", "ogv", "3gp", "3g2", "mj2", "ivf", "y4m", "nut",  "dv",  "mjpeg"},
           .reader = ReadAviFile,
           .openFilter = {TableText(str::FilterVideos), "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.apng"},
-          .openFilterOrder = 2};
+          .openFilterOrder = 2,
+          .importCommand = 40380,  // "Vidéo...": every movie FFmpeg reads
+          .importFilter = {{TableText(str::FilterAllVideos),
+                            "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.avi;*.flv;*.wmv;*.asf;*.mpg;*.mpeg;"
+                            "*.vob;*.mts;*.m2ts;*.ogv;*.3gp;*.3g2;*.mj2;*.ivf;*.y4m;*.nut;"
+                            "*.dv;*.mjpeg"},
+                           {TableText(str::FilterAllFiles), "*.*"}},
+          .importOrder = 10};
 }
 
 }  // namespace lw

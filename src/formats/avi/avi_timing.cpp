@@ -36,12 +36,100 @@ AviTiming ComputeAviTiming(const std::vector<uint32_t>& delays, uint32_t fixedRa
   return timing;
 }
 
-uint32_t VideoDelay(uint32_t delayUnits, int64_t samples, int64_t scale, int64_t rate) {
-  if (samples <= 0 || scale <= 0 || rate <= 0) return 0;
-  unsigned __int128 units = static_cast<unsigned __int128>(delayUnits) *
-                            static_cast<uint64_t>(samples) * static_cast<uint64_t>(scale);
-  units /= static_cast<uint64_t>(rate);
-  return units > 0xFFFF ? 0xFFFF : static_cast<uint32_t>(units);
+namespace {
+
+using Wide = __int128;
+
+Wide FloorDiv(Wide a, Wide b) {  // b > 0
+  Wide q = a / b;
+  return q * b > a ? q - 1 : q;
+}
+Wide CeilDiv(Wide a, Wide b) { return -FloorDiv(-a, b); }
+Wide RoundDiv(Wide a, Wide b) { return FloorDiv(2 * a + b, 2 * b); }
+
+int64_t Narrow(Wide v) {
+  return v > INT64_MAX / 2 ? INT64_MAX / 2 : v < INT64_MIN / 2 ? INT64_MIN / 2 : int64_t(v);
+}
+
+// Seconds from the part's start to sample, as numerator over Denominator(): hostile
+// timestamps are bounded so that nothing below overflows.
+Wide SinceStart(const ClipClock& c, int64_t sample) {
+  constexpr int64_t kFar = int64_t{1} << 40;
+  const Wide samples = std::clamp<Wide>(Wide{sample} - c.start, -kFar, kFar);
+  return samples * std::max<int64_t>(c.scale, 1) * 1000 -
+         Wide{std::clamp<int64_t>(c.partStartMs, 0, kFar)} * std::max<int64_t>(c.rate, 1);
+}
+Wide Denominator(const ClipClock& c) { return Wide{std::max<int64_t>(c.rate, 1)} * 1000; }
+
+// The delay units at a time (numerator over Denominator()), on the clock's grid.
+int64_t UnitsAt(const ClipClock& c, Wide time) {
+  const Wide den = Denominator(c);
+  const uint32_t step = c.StepRateMilli();
+  if (step == 0) return Narrow(RoundDiv(time * c.units, den));
+  // The first step at or after the time, and where it falls.
+  const Wide k = CeilDiv(time * step, den * 1000);
+  return Narrow(RoundDiv(k * 1000 * c.units, step));
+}
+
+}  // namespace
+
+uint32_t ClipClock::StepRateMilli() const {
+  const uint32_t most = std::min<uint32_t>(kMaxClipRate, std::max<uint32_t>(units, 1)) * 1000;
+  const bool ownKnown = ownRateNum > 0 && ownRateDen > 0;
+  // A rate below the clip's own; asked at or above it, the clip keeps its own pictures.
+  if (fpsMilli > 0 && (!ownKnown || Wide{fpsMilli} * ownRateDen < Wide{ownRateNum} * 1000))
+    return std::min(fpsMilli, most);
+  if (ownKnown && Wide{ownRateNum} * 1000 > Wide{most} * ownRateDen) return most;
+  return 0;
+}
+
+uint32_t ClipClock::MinDelay() const {
+  return std::max<uint32_t>((units + kMaxClipRate - 1) / kMaxClipRate, 1);
+}
+
+int64_t ClipClock::PartStartSample() const {
+  if (partStartMs <= 0 || scale <= 0 || rate <= 0) return start;
+  return Narrow(Wide{start} + FloorDiv(Wide{partStartMs} * rate, Wide{scale} * 1000));
+}
+
+int64_t ClipClock::StartOf(int64_t sample) const {
+  const Wide time = SinceStart(*this, sample);
+  if (partLengthMs > 0 && time >= Wide{partLengthMs} * std::max<int64_t>(rate, 1)) return -1;
+  if (time <= 0) return 0;
+  const int64_t at = UnitsAt(*this, time);
+  if (partLengthMs > 0 && StepRateMilli() > 0 &&
+      at >= UnitsAt(*this, Wide{partLengthMs} * std::max<int64_t>(rate, 1)))
+    return -1;  // between the last step and the part's end: never shown
+  return at;
+}
+
+int64_t ClipClock::EndOf(int64_t sampleAfterLast) const {
+  Wide time = SinceStart(*this, sampleAfterLast);
+  if (partLengthMs > 0) time = std::min(time, Wide{partLengthMs} * std::max<int64_t>(rate, 1));
+  return time <= 0 ? 0 : UnitsAt(*this, time);
+}
+
+FrameTimeline::Take FrameTimeline::Add(int64_t start) {
+  if (!holding_) {  // the first picture is shown from the part's start
+    holding_ = true;
+    held_ = 0;
+    return Take::Replace;
+  }
+  if (start <= held_) return Take::Replace;
+  if (start - held_ < minDelay_) return Take::Skip;
+  delay_ = static_cast<uint32_t>(std::min<int64_t>(start - held_, 0xFFFF));
+  held_ = start;
+  gave_ = true;
+  return Take::NewFrame;
+}
+
+bool FrameTimeline::Finish(int64_t end) {
+  if (!holding_) return false;
+  holding_ = false;
+  // A picture that starts at the end is never shown (the first step after the last picture).
+  if (end <= held_ && gave_) return false;
+  delay_ = static_cast<uint32_t>(std::clamp<int64_t>(end - held_, minDelay_, 0xFFFF));
+  return true;
 }
 
 namespace {

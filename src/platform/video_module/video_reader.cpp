@@ -58,6 +58,7 @@ struct State {
   VideoInfo info;
   bool draining = false;
   int64_t lastSample = INT64_MIN;
+  uint64_t maxPixels = 0;
 
   ~State() {
     sws_freeContext(scaler);
@@ -71,6 +72,8 @@ struct State {
 
   VideoOpenError Open(const char* url, uint64_t maxPixels);
   int Convert(VideoPicture* picture);
+  bool Seek(int64_t sample);
+  bool Resize(uint32_t width, uint32_t height);
 };
 
 VideoOpenError State::Open(const char* url, uint64_t maxPixels) {
@@ -113,7 +116,29 @@ VideoOpenError State::Open(const char* url, uint64_t maxPixels) {
     info.end = info.start + av_rescale_q(format->duration, AV_TIME_BASE_Q, st->time_base);
   else
     info.end = info.start;
+  AVRational fps = st->avg_frame_rate.num > 0 && st->avg_frame_rate.den > 0 ? st->avg_frame_rate
+                                                                            : st->r_frame_rate;
+  if (fps.num > 0 && fps.den > 0) info.frameRateNum = fps.num, info.frameRateDen = fps.den;
+  this->maxPixels = maxPixels;
   return VideoOpenError::None;
+}
+
+bool State::Seek(int64_t sample) {
+  if (av_seek_frame(format, stream, sample, AVSEEK_FLAG_BACKWARD) < 0) return false;
+  avcodec_flush_buffers(codec);
+  draining = false;
+  lastSample = INT64_MIN;
+  return true;
+}
+
+bool State::Resize(uint32_t width, uint32_t height) {
+  if (width == 0 || height == 0 || width > 65535 || height > 65535 ||
+      uint64_t{width} * height > maxPixels)
+    return false;
+  info.width = width;
+  info.height = height;
+  info.palettised = false;  // the scaler gives 24 bits whatever it is given
+  return true;
 }
 
 int State::Convert(VideoPicture* picture) {
@@ -123,6 +148,11 @@ int State::Convert(VideoPicture* picture) {
   if (lastSample != INT64_MIN && sample <= lastSample) sample = lastSample + 1;
   lastSample = sample;
   picture->sample = sample;
+#if LIBAVUTIL_VERSION_MAJOR >= 58
+  picture->duration = std::max<int64_t>(frame->duration, 0);
+#else
+  picture->duration = std::max<int64_t>(frame->pkt_duration, 0);
+#endif
 
   const uint32_t w = info.width, h = info.height;
   try {
@@ -164,6 +194,10 @@ class Reader final : public VideoFileReader {
   explicit Reader(std::unique_ptr<State> state) : state_(std::move(state)) {}
   const VideoInfo& Info() const override { return state_->info; }
   int Next(VideoPicture* picture) override;
+  bool Seek(int64_t sample) override { return state_->Seek(sample); }
+  bool SetPictureSize(uint32_t width, uint32_t height) override {
+    return state_->Resize(width, height);
+  }
 
  private:
   std::unique_ptr<State> state_;

@@ -92,6 +92,8 @@ bool ChooseFilesToOpen(QWidget* owner, int titleId, const std::vector<FileFilter
   chooser.setAcceptMode(QFileDialog::AcceptOpen);
   chooser.setFileMode(multiple ? QFileDialog::ExistingFiles : QFileDialog::ExistingFile);
   MakeChooserFrench(&chooser);
+  // The labels name their patterns already ("Fichiers AVI (*.avi)"): Qt's would repeat them.
+  chooser.setOption(QFileDialog::HideNameFilterDetails);
   if (chooser.exec() != QDialog::Accepted) return false;
   const QStringList chosen = chooser.selectedFiles();
   if (chosen.isEmpty()) return false;

@@ -26,6 +26,7 @@
 #include "ui/dialogs/palette_merge_dialog.h"
 #include "ui/dialogs/psd_layers_dialog.h"
 #include "ui/dialogs/strip_split_dialog.h"
+#include "ui/dialogs/video_import_dialog.h"
 #include "ui/save/hot_spot_dialog.h"
 #include "ui/save/save_as_dialog.h"
 #include "ui/services/progress_popup.h"
@@ -193,6 +194,14 @@ bool QtServices::AskStripSplit(WindowHandle owner, const Animation& strip,
                                StripSplitChoice* choice) {
   if (!OnInterfaceThread()) return false;
   return ::lw::AskStripSplit(static_cast<QWidget*>(owner), strip, choice);
+}
+
+bool QtServices::AskVideoImport(WindowHandle owner, VideoImportRequest* request) {
+  if (!qApp) return true;  // the preset, as without a user
+  return AskOnInterfaceThread([&]() -> uint32_t {
+           HideProgressPopups();
+           return ::lw::AskVideoImport(static_cast<QWidget*>(owner), request);
+         }) != 0;
 }
 
 std::unique_ptr<ProgressView> QtServices::OpenProgressPopup(WindowHandle owner) {

@@ -34,6 +34,7 @@ class QtServices : public PlatformServices {
                        MergeOptions* options) override;
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
   bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
+  bool AskVideoImport(WindowHandle owner, VideoImportRequest* request) override;
   std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override;
   // Passed on to the window's notifications, if any.
   void UndoHistoryChanged() override;

@@ -127,6 +127,7 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::ImportIcon, cmd::ImportIcon, ImportFiles},
       {cmd::ImportCursor, cmd::ImportCursor, ImportFiles},
       {cmd::ImportAnimatedCursor, cmd::ImportAnimatedCursor, ImportFiles},
+      {cmd::ImportVideo, cmd::ImportApng, ImportFiles},
       // With nothing open (the intro panel's button), inserting opens: the title says so.
       {cmd::InsertFrames, cmd::InsertFrames,
        [](W& w, int) { InsertCommand(w.state_, !w.state_.document); }},
