@@ -159,6 +159,7 @@ const std::pair<const char*, std::vector<int>> kSkipped[] = {
     {"reads or writes files: the format and flow tests",
      {cmd::FileOpen, cmd::ImportAvi, cmd::ImportBmp, cmd::ImportJpeg, cmd::ImportStrip,
       cmd::ImportPsd, cmd::ImportPng, cmd::ImportIcon, cmd::ImportCursor, cmd::ImportAnimatedCursor,
+      cmd::ImportVideo, cmd::ImportWebp, cmd::ImportApng,
       cmd::InsertFrames, cmd::MergeWith, cmd::FileSave, cmd::FileSaveAs, cmd::SaveGifAs,
       cmd::RevertToSaved}},
     {"closes the document or the window, shows text; the sweep undoes and redoes itself",
