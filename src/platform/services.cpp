@@ -1,8 +1,6 @@
 #include "platform/services.h"
 
 #include <atomic>
-#include <chrono>
-#include <thread>
 
 #include "platform/files.h"
 #include "platform/headless_services.h"
@@ -19,10 +17,6 @@ bool PlatformServices::ReplaceRename(const std::string& from, const std::string&
 }
 
 bool PlatformServices::ReplaceRemove(const std::string& path) { return DeleteFile(path); }
-
-void PlatformServices::ReplacePause(int ms) {
-  std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-}
 
 int BoxButtons(int style, int out[3]) {
   switch (style & mb::ButtonMask) {

@@ -189,11 +189,10 @@ class PlatformServices {
     return -1;
   }
 
-  // The file operations of the safe replacement of a saved file: rename over, delete, and the
-  // pause between two tries. Tests make them fail or count them.
+  // The file operations of the safe replacement of a saved file: rename over and delete.
+  // Tests make them fail or count them.
   virtual bool ReplaceRename(const std::string& from, const std::string& to);
   virtual bool ReplaceRemove(const std::string& path);
-  virtual void ReplacePause(int ms);
 };
 
 // The answers a box of the given style offers, in the order its buttons show them (1 to 3).

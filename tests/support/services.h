@@ -54,14 +54,12 @@ class ScriptedServices : public HeadlessServices {
   // The safe replacement's file operations: the real ones unless the test injects its own.
   std::function<bool(const std::string&, const std::string&)> rename;
   std::function<bool(const std::string&)> remove;
-  std::function<void(int)> pause;
   bool ReplaceRename(const std::string& from, const std::string& to) override {
     return rename ? rename(from, to) : HeadlessServices::ReplaceRename(from, to);
   }
   bool ReplaceRemove(const std::string& path) override {
     return remove ? remove(path) : HeadlessServices::ReplaceRemove(path);
   }
-  void ReplacePause(int ms) override { pause ? pause(ms) : HeadlessServices::ReplacePause(ms); }
 
   // The texts of the messages shown, in order.
   std::vector<std::string> Texts() const {
