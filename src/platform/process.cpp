@@ -10,15 +10,30 @@
 
 namespace lw {
 
-bool StartDetached(const std::vector<std::string>& argv) {
+namespace {
+
+// argv as execvp takes it; false when it is empty or memory is short.
+bool ArgPointers(const std::vector<std::string>& argv, std::vector<char*>* args) {
   if (argv.empty() || argv[0].empty()) return false;
-  std::vector<char*> args;
   try {
-    for (const std::string& a : argv) args.push_back(const_cast<char*>(a.c_str()));
-    args.push_back(nullptr);
+    for (const std::string& a : argv) args->push_back(const_cast<char*>(a.c_str()));
+    args->push_back(nullptr);
   } catch (const std::bad_alloc&) {
     return false;
   }
+  return true;
+}
+
+void Reap(pid_t pid, int* status) {
+  while (::waitpid(pid, status, 0) < 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace
+
+bool StartDetached(const std::vector<std::string>& argv) {
+  std::vector<char*> args;
+  if (!ArgPointers(argv, &args)) return false;
   // The grandchild reports a failed exec through a pipe that a successful one closes.
   int status[2];
   if (::pipe2(status, O_CLOEXEC) != 0) return false;
@@ -41,8 +56,7 @@ bool StartDetached(const std::vector<std::string>& argv) {
   }
   ::close(status[1]);
   int childStatus = 0;
-  while (::waitpid(child, &childStatus, 0) < 0 && errno == EINTR) {
-  }
+  Reap(child, &childStatus);
   int error = 0;
   ssize_t n;
   do {
@@ -50,6 +64,52 @@ bool StartDetached(const std::vector<std::string>& argv) {
   } while (n < 0 && errno == EINTR);
   ::close(status[0]);
   return WIFEXITED(childStatus) && WEXITSTATUS(childStatus) == 0 && n == 0;
+}
+
+int StartWatched(const std::vector<std::string>& argv, int* watcher) {
+  std::vector<char*> args;
+  if (!ArgPointers(argv, &args)) return -1;
+  int answer[2];
+  if (::pipe2(answer, O_CLOEXEC) != 0) return -1;
+  pid_t child = ::fork();
+  if (child < 0) {
+    ::close(answer[0]);
+    ::close(answer[1]);
+    return -1;
+  }
+  if (child == 0) {
+    // Only async-signal-safe calls from here: the parent has threads. A session of its own, so
+    // what the program starts neither dies with us nor is ever our zombie.
+    ::setsid();
+    unsigned char code = 127;
+    pid_t program = ::fork();
+    if (program == 0) {
+      ::execvp(args[0], args.data());
+      ::_exit(127);
+    }
+    if (program > 0) {
+      int status = 0;
+      Reap(program, &status);
+      code = WIFEXITED(status) ? static_cast<unsigned char>(WEXITSTATUS(status)) : 126;
+    }
+    [[maybe_unused]] ssize_t n = ::write(answer[1], &code, 1);
+    ::_exit(0);
+  }
+  ::close(answer[1]);
+  *watcher = static_cast<int>(child);
+  return answer[0];
+}
+
+int FinishWatched(int pipe, int watcher) {
+  unsigned char code = 127;
+  ssize_t n;
+  do {
+    n = ::read(pipe, &code, 1);
+  } while (n < 0 && errno == EINTR);
+  ::close(pipe);
+  int status = 0;
+  Reap(static_cast<pid_t>(watcher), &status);
+  return code;
 }
 
 int CurrentProcessId() { return static_cast<int>(::getpid()); }
