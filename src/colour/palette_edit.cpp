@@ -7,6 +7,7 @@
 #include "colour/colour_engine.h"
 #include "colour/palette_fit.h"
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 
 namespace lw {

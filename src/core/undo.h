@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "core/document_listener.h"
 
 namespace lw {
 
@@ -51,21 +52,6 @@ constexpr uint32_t AnimationProperties = 37;  // loop count, screen size, backgr
 constexpr uint32_t EditComments = 38;         // the comment blocks
 constexpr uint32_t MaxKind = 38;
 }  // namespace undo
-
-// Refresh hints returned by Undo and Redo: what the main window redraws.
-namespace refresh {
-constexpr uint32_t Document = 0x01;
-constexpr uint32_t FrameCount = 0x02;  // count or order changed: the selection is recounted
-constexpr uint32_t ScreenSize = 0x04;
-constexpr uint32_t Encoding = 0x08;  // encoded size and colour count recomputed
-constexpr uint32_t Names = 0x10;
-constexpr uint32_t OneFrame = 0x20;  // the frame's index in bits 16-31
-constexpr uint32_t PropertiesFrame = 0x40;
-constexpr uint32_t StripOnly = 0x80;
-constexpr uint32_t Preview = 0x200;
-constexpr uint32_t ForFrame(uint32_t hints, uint32_t index) { return hints | (index << 16); }
-inline uint32_t FrameIndexOf(uint32_t hints) { return hints >> 16; }
-}  // namespace refresh
 
 struct UndoRecord {
   uint32_t kind = 0;

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "core/document_listener.h"
 #include "core/undo.h"
 
 namespace lw {

@@ -9,6 +9,7 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "colour/palette_fit.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 
 namespace lw {

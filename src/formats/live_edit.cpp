@@ -19,6 +19,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/palette_fit.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"

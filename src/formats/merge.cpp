@@ -11,6 +11,7 @@
 #include "base/strings.h"
 #include "colour/palette_fit.h"
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/frame_player.h"
 #include "core/gif_reader.h"
 #include "core/undo.h"

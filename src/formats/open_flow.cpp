@@ -11,6 +11,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/palette_fit.h"
+#include "core/document_listener.h"
 #include "core/gif_reader.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"

@@ -15,6 +15,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"

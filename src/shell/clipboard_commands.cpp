@@ -8,6 +8,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/clipboard_data.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "formats/bmp/packed_dib.h"
 #include "formats/open_flow.h"

@@ -9,6 +9,7 @@
 #include "colour/unoptimize.h"
 #include "core/byte_sink.h"
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "platform/memory_pages.h"

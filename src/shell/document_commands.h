@@ -1,7 +1,7 @@
 // The document edits of the menus and the properties toolbar, on the shell state alone. Each
 // stops the background work that reads the document, records its undo entry, marks the document
-// modified and returns the refresh hints (refresh:: of core/undo.h) the views need; 0 when
-// nothing changed. The window applies the hints; the batch mode and the tests need no window.
+// modified and returns the refresh hints (refresh:: of core/document_listener.h) the views need; 0
+// when nothing changed. The window applies the hints; the batch mode and the tests need no window.
 #pragma once
 
 #include <cstdint>

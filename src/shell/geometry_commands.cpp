@@ -4,6 +4,7 @@
 #include <algorithm>
 
 #include "base/progress.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "shell/command_ids.h"
 

@@ -6,6 +6,7 @@
 #include <random>
 
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "support/document.h"
 #include "support/undo_check.h"

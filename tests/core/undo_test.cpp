@@ -2,6 +2,7 @@
 // undo gives back the document exactly and redo the command's result exactly.
 
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "core_fixture.h"
 #include "support/undo_check.h"

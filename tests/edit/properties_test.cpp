@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "base/string_ids.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "support/document.h"
 #include "support/services.h"

@@ -17,6 +17,7 @@
 #include "colour/palette_edit.h"
 #include "colour/reduce_trial.h"
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "edit/crop_move.h"
 #include "edit/properties.h"

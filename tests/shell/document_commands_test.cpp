@@ -8,6 +8,7 @@
 #include "base/preferences.h"
 #include "base/string_ids.h"
 #include "core/byte_sink.h"
+#include "core/document_listener.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
 #include "platform/clipboard.h"

@@ -17,7 +17,7 @@
 
 #include "base/preferences.h"
 #include "base/string_ids.h"
-#include "core/undo.h"
+#include "core/document_listener.h"
 #include "edit/properties.h"
 #include "platform/services.h"
 #include "ui/common/ui_text.h"

@@ -4,7 +4,7 @@
 
 #include "base/progress.h"
 #include "colour/palette_edit.h"
-#include "core/undo.h"
+#include "core/document_listener.h"
 #include "shell/command_ids.h"
 #include "ui/dialogs/index_choice_dialog.h"
 #include "ui/dialogs/palette_edit_dialog.h"

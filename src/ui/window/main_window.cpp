@@ -23,6 +23,7 @@
 #include "base/strings.h"
 #include "colour/optimize.h"
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
 #include "core/gif_writer.h"

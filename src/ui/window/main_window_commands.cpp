@@ -12,6 +12,7 @@
 #include "base/string_ids.h"
 #include "colour/optimize.h"
 #include "core/compose.h"
+#include "core/document_listener.h"
 #include "core/undo.h"
 #include "edit/properties.h"
 #include "formats/format_registry.h"
