@@ -95,7 +95,7 @@ bool KeepOptimizeTrial(Animation& document, AnimationPtr copy, int32_t copySize)
   if (before == copySize) return false;
   // The optimized copy becomes the document; the old content is the undo step.
   SwapAnimations(document, *copy);
-  RecordUndo(undo::Optimize, document, std::move(copy), nullptr, 0);
+  RecordUndo(UndoKind::Optimize, document, undo::WholeCopy{std::move(copy)});
   document.encodedSizeCache = copySize;
   return true;
 }

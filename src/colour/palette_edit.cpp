@@ -14,8 +14,6 @@ namespace lw {
 
 namespace {
 
-constexpr uint32_t NoFrame = 0xFFFFFFFFu;
-
 uint32_t FrameHints(int index, uint32_t hints) {
   return refresh::ForFrame(hints | refresh::OneFrame, static_cast<uint32_t>(index));
 }
@@ -162,8 +160,8 @@ uint32_t ApplyPaletteEdit(Animation& document, int frameIndex,
                                      : document.globalPalette.get();
   if (!palette || entries.empty() || entries.size() > 256) return 0;
   if (SameEntries(palette->entries, entries)) return 0;
-  uint32_t param = frameIndex >= 0 ? static_cast<uint32_t>(frameIndex) : NoFrame;
-  UndoStep step(UndoStep::Discard, undo::EditPalette, document, nullptr, nullptr, param);
+  UndoStep step(UndoStep::Discard, UndoKind::EditPalette, document,
+                undo::PaletteEntries(frameIndex >= 0 ? frameIndex : -1));
   try {
     palette->entries = entries;
   } catch (const std::bad_alloc&) {
@@ -190,9 +188,8 @@ uint32_t ApplyTransparencyEdit(Animation& document, int frameIndex,
   if (choice.count == 1 && frame->Transparent() && frame->transparentIndex == choice.indexes[0])
     return 0;
   // A new index or merged pixels: the whole frame is kept.
-  uint32_t index = static_cast<uint32_t>(frameIndex);
-  UndoStep step(UndoStep::Discard, undo::EditTransparency, document, nullptr, nullptr,
-                (index << 16) | 2u);
+  UndoStep step(UndoStep::Discard, UndoKind::EditTransparency, document,
+                undo::TransparencyEdit(frameIndex, undo::TransparencyEdit::NewColour));
   if (!ApplyTransparencyChoice(frame, choice)) return 0;
   step.Commit();
   return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
@@ -201,9 +198,9 @@ uint32_t ApplyTransparencyEdit(Animation& document, int frameIndex,
 uint32_t TransparencyOff(Animation& document, int frameIndex) {
   Frame* frame = FrameAt(document, frameIndex);
   if (!frame || !frame->Transparent()) return 0;
-  uint32_t index = static_cast<uint32_t>(frameIndex);
   // Undoing switches it on again.
-  RecordUndo(undo::EditTransparency, document, nullptr, nullptr, index << 16);
+  RecordUndo(UndoKind::EditTransparency, document,
+             undo::TransparencyEdit(frameIndex, undo::TransparencyEdit::SwitchOn));
   SetTransparency(frame, false);
   return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
 }
@@ -224,7 +221,7 @@ uint32_t ApplyPixelEdit(Animation& document, int frameIndex, const std::vector<u
   }
   std::copy(dib.begin() + DibBitsOffset, dib.begin() + DibBitsOffset + now.stride * now.height,
             updated.begin() + DibBitsOffset);
-  RecordUndo(undo::EditPixels, document, nullptr, nullptr, static_cast<uint32_t>(frameIndex));
+  RecordUndo(UndoKind::EditPixels, document, undo::FrameImage(frameIndex));
   std::vector<uint8_t> old = std::move(frame->dib);
   SetFrameDib(frame, std::move(updated));
   FollowInTrueColour(frame, old);
@@ -242,8 +239,7 @@ uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex, WindowHandl
   } catch (const std::bad_alloc&) {
     return 0;
   }
-  UndoStep step(UndoStep::Discard,
-                PrepareUndo(undo::RemoveLocalPalette, document, static_cast<uint32_t>(frameIndex)),
+  UndoStep step(UndoStep::Discard, PrepareUndo(UndoKind::RemoveLocalPalette, document, frameIndex),
                 document);
   if (!RemoveLocalPalette(owner, document, frame)) return 0;
   CommitPaletteUndo(step.Commit(), document);

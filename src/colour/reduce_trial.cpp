@@ -109,7 +109,7 @@ std::string ReduceSavingText(int64_t before, int64_t after, const std::string& s
 bool KeepReducedCopy(Animation& document, AnimationPtr copy) {
   if (!copy) return false;
   SwapAnimations(document, *copy);
-  RecordUndo(undo::ReducePalette, document, std::move(copy), nullptr, 0);
+  RecordUndo(UndoKind::ReducePalette, document, undo::WholeCopy{std::move(copy)});
   document.encodedSizeCache = -1;
   return true;
 }

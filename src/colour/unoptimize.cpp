@@ -52,7 +52,7 @@ bool UnoptimizeAnimation(WindowHandle owner, Animation& animation) {
   ProgressSetText(progress.get(), kStatus);
   ProgressSetRange(progress.get(), static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
 
-  UndoStep step(UndoStep::Discard, undo::Unoptimize, animation, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, UndoKind::Unoptimize, animation);
 
   int rebuilt = 0;
   bool outOfMemory = false;

@@ -6,6 +6,8 @@
 #include <array>
 #include <new>
 #include <utility>
+#include <variant>
+#include <vector>
 
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -29,21 +31,23 @@ void Notify() { Services().UndoHistoryChanged(); }
 // ---------------------------------------------------------------------------------------------
 // The kinds, assembled from the families' tables
 
-uint32_t ApplyNothing(UndoRecord&, Animation&, bool) { return refresh::StripOnly; }
+uint32_t ApplyNothing(std::monostate&, Animation&, bool) { return refresh::StripOnly; }
 
 // The history's own kind: a record that stays in place but does nothing.
-constexpr UndoKindRow kNop = {undo::Nop, str::UndoNop, FillNothing, ApplyNothing, false};
+constexpr UndoKindRow kNop =
+    KindRow<std::monostate, FillNothing<std::monostate>, ApplyNothing>(UndoKind::Nop, str::UndoNop);
 
-using KindTable = std::array<const UndoKindRow*, undo::MaxKind + 1>;
+using KindTable = std::array<const UndoKindRow*, kMaxUndoKind + 1>;
 
 const KindTable& Kinds() {
   static const KindTable table = [] {
     KindTable t{};
-    t[undo::Nop] = &kNop;
+    t[static_cast<uint32_t>(UndoKind::Nop)] = &kNop;
     for (auto family : {FrameOrderUndoKinds, FrameImageUndoKinds, PaletteUndoKinds,
                         PropertyUndoKinds, DocumentUndoKinds}) {
       for (const UndoKindRow& row : family()) {
-        if (row.kind <= undo::MaxKind) t[row.kind] = &row;
+        if (static_cast<uint32_t>(row.kind) <= kMaxUndoKind)
+          t[static_cast<uint32_t>(row.kind)] = &row;
       }
     }
     return t;
@@ -51,14 +55,24 @@ const KindTable& Kinds() {
   return table;
 }
 
-const UndoKindRow* KindRow(uint32_t kind) {
-  return kind <= undo::MaxKind ? Kinds()[kind] : nullptr;
+const UndoKindRow* RowOf(UndoKind kind) {
+  uint32_t number = static_cast<uint32_t>(kind);
+  return number <= kMaxUndoKind ? Kinds()[number] : nullptr;
+}
+
+// Makes the payload the default of its alternative number index (a command handed in nothing).
+template <size_t... I>
+void EmplaceDefaultAt(UndoPayload& payload, size_t index, std::index_sequence<I...>) {
+  ((index == I ? (void)payload.emplace<I>() : void()), ...);
+}
+void EmplaceDefault(UndoPayload& payload, size_t index) {
+  EmplaceDefaultAt(payload, index, std::make_index_sequence<std::variant_size_v<UndoPayload>>{});
 }
 
 uint32_t Apply(UndoRecord& record, Animation& document, bool redo) {
-  const UndoKindRow* row = KindRow(record.kind);
-  if (!row) return 0;
-  return row->apply(record, document, redo);
+  const UndoKindRow* row = RowOf(record.kind);
+  if (!row || record.payload.index() != row->payloadIndex) return 0;
+  return row->apply(record.payload, document, redo);
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -190,6 +204,41 @@ size_t AnimationBytes(const Animation* animation) {
   return bytes;
 }
 
+template <typename T>
+size_t TableBytes(const std::vector<T>& table) {
+  return table.size() * sizeof(T);
+}
+
+// What a payload holds beyond itself; each payload type says it, so a new one cannot be missed.
+size_t HeldBytes(const std::monostate&) { return 0; }
+size_t HeldBytes(const undo::FrameMove&) { return 0; }
+size_t HeldBytes(const undo::FramesMove& p) { return TableBytes(p.formerIndexes); }
+size_t HeldBytes(const undo::RemovedFrames& p) {
+  return ChainBytes(p.frames.get()) + TableBytes(p.indexes);
+}
+size_t HeldBytes(const undo::InsertedFrames& p) {
+  return AnimationBytes(p.copy.get()) + ChainBytes(p.frames.get());
+}
+size_t HeldBytes(const undo::WholeCopy& p) { return AnimationBytes(p.copy.get()); }
+size_t HeldBytes(const undo::FrameImage& p) { return ChainBytes(p.frame.get()); }
+size_t HeldBytes(const undo::TrueColourPlane&) { return 0; }
+size_t HeldBytes(const undo::TransparencyEdit& p) { return ChainBytes(p.frame.get()); }
+size_t HeldBytes(const undo::SelectedFrames& p) {
+  return ChainBytes(p.frames.get()) + TableBytes(p.indexes);
+}
+size_t HeldBytes(const undo::TurnedFrame&) { return 0; }
+size_t HeldBytes(const undo::TurnedAnimation&) { return 0; }
+size_t HeldBytes(const undo::PaletteEntries& p) { return TableBytes(p.entries); }
+size_t HeldBytes(const undo::LocalPaletteRemoval& p) {
+  return AnimationBytes(p.copy.get()) + ChainBytes(p.frame.get());
+}
+size_t HeldBytes(const undo::Delays& p) { return TableBytes(p.delays); }
+size_t HeldBytes(const undo::FrameAttributes& p) { return ChainBytes(p.frame.get()); }
+size_t HeldBytes(const undo::AllFrameAttributes& p) { return AnimationBytes(p.copy.get()); }
+size_t HeldBytes(const undo::AnimationSettings& p) {
+  return AnimationBytes(p.header.get()) + TableBytes(p.commentPlaces);
+}
+
 }  // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -197,21 +246,17 @@ size_t AnimationBytes(const Animation* animation) {
 
 namespace undo_detail {
 
-void FreeFrameChain(Frame* frame) {
-  Block* b = frame;
-  while (b) b = FreeBlock(b);
-}
-
 AnimationPtr CopyDocument(const Animation& document) {
   return CopyWithRetry([&] { return DuplicateAnimation(document, nullptr); });
 }
 
-Frame* CopyFrame(const Frame* frame) {
-  return CopyWithRetry([&] { return static_cast<Frame*>(DuplicateBlock(frame, frame->palette)); });
+undo::FrameChain CopyFrame(const Frame* frame) {
+  return undo::FrameChain(
+      CopyWithRetry([&] { return static_cast<Frame*>(DuplicateBlock(frame, frame->palette)); }));
 }
 
-Frame* CopyAttributes(const Frame* frame) {
-  return CopyWithRetry([&] { return NewAttributeCopy(frame); });
+undo::FrameChain CopyAttributes(const Frame* frame) {
+  return undo::FrameChain(CopyWithRetry([&] { return NewAttributeCopy(frame); }));
 }
 
 AnimationPtr CopyDocumentAttributes(const Animation& document) {
@@ -246,27 +291,29 @@ AnimationPtr CopyDocumentSettings(const Animation& document) {
   });
 }
 
-bool FillDocumentCopy(UndoRecord& record, Animation& document, Frame*) {
-  if (!record.documentCopy) record.documentCopy = CopyDocument(document);
-  return record.documentCopy != nullptr;
+void AppendToChain(undo::FrameChain& chain, Frame** last, Frame* frame) {
+  frame->next = frame->prev = nullptr;
+  if (*last) {
+    LinkBlocks(*last, frame);
+  } else {
+    chain.reset(frame);
+  }
+  *last = frame;
 }
 
-bool FillNothing(UndoRecord&, Animation&, Frame*) { return true; }
-
-bool FillHandedFrames(UndoRecord& record, Animation&, Frame* handedFrames) {
-  record.frames = handedFrames;
-  return true;
+bool FillWholeCopy(undo::WholeCopy& payload, Animation& document) {
+  if (!payload.copy) payload.copy = CopyDocument(document);
+  return payload.copy != nullptr;
 }
 
-DocumentExchange ExchangeDocuments(UndoRecord& record, Animation& document) {
+DocumentExchange ExchangeDocuments(AnimationPtr& copy, Animation& document) {
   DocumentExchange exchange;
-  const Animation* copy = record.documentCopy.get();
   if (!copy) return exchange;
   exchange.done = true;
   exchange.frameCountChanged = copy->frameCount != document.frameCount;
   exchange.screenSizeChanged =
       copy->screenWidth != document.screenWidth || copy->screenHeight != document.screenHeight;
-  SwapAnimations(document, *record.documentCopy);
+  SwapAnimations(document, *copy);
   return exchange;
 }
 
@@ -274,33 +321,20 @@ DocumentExchange ExchangeDocuments(UndoRecord& record, Animation& document) {
 
 // ---------------------------------------------------------------------------------------------
 
-void UndoRecord::FreeContents() {
-  // A long deletion chain is freed in a loop rather than by recursion.
-  UndoRecord* r = sameKindNext;
-  sameKindNext = nullptr;
-  while (r) {
-    UndoRecord* next = r->sameKindNext;
-    r->sameKindNext = nullptr;
-    delete r;
-    r = next;
-  }
-  documentCopy.reset();
-  FreeFrameChain(frames);
-  frames = nullptr;
-  extra = {};
+namespace undo {
+
+void FrameChainFree::operator()(Frame* first) const {
+  Block* b = first;
+  while (b) b = FreeBlock(b);
 }
 
-UndoRecord::~UndoRecord() { FreeContents(); }
+}  // namespace undo
 
 const UndoHistory& History() { return history; }
 
 size_t UndoRecordBytes(const UndoRecord& record) {
-  size_t bytes = 0;
-  for (const UndoRecord* r = &record; r; r = r->sameKindNext) {
-    bytes += sizeof(UndoRecord) + AnimationBytes(r->documentCopy.get()) + ChainBytes(r->frames) +
-             r->extra.size() * sizeof(uint32_t);
-  }
-  return bytes;
+  return sizeof(UndoRecord) +
+         std::visit([](const auto& payload) { return HeldBytes(payload); }, record.payload);
 }
 
 size_t HistoryBytes() {
@@ -309,32 +343,28 @@ size_t HistoryBytes() {
   return bytes;
 }
 
-UndoRecord* RecordUndo(uint32_t kind, Animation& document, AnimationPtr documentCopy, Frame* frame,
-                       uint32_t param, std::vector<uint32_t> extra) {
+UndoRecord* RecordUndo(UndoKind kind, Animation& document, UndoPayload payload) {
   DropRedoTail();
-  const UndoKindRow* row = KindRow(kind);
-  if (!row || !row->takesFrames) {
-    FreeFrameChain(frame);
-    frame = nullptr;
-  }
+  const UndoKindRow* row = RowOf(kind);
+  // A payload of another kind is refused, not applied as if it were this one's.
+  bool fits = row && (payload.index() == row->payloadIndex ||
+                      std::holds_alternative<std::monostate>(payload));
   uint32_t limit = GetPref(PrefUndoLevels);
-  if (limit == 0 || !row) {
-    FreeFrameChain(frame);
+  if (limit == 0 || !fits) {
     Notify();
     return nullptr;
   }
   while (history.count + 1 > limit && history.oldest) DropOldest();
   auto* record = new (std::nothrow) UndoRecord;
   if (!record) {
-    FreeFrameChain(frame);
     Notify();
     return nullptr;
   }
   record->kind = kind;
-  record->param = param;
-  record->documentCopy = std::move(documentCopy);
-  record->extra = std::move(extra);
-  if (!row->fill(*record, document, frame)) {
+  record->payload = std::move(payload);
+  if (record->payload.index() != row->payloadIndex)
+    EmplaceDefault(record->payload, row->payloadIndex);
+  if (!row->fill(record->payload, document)) {
     delete record;
     Notify();
     return nullptr;
@@ -344,16 +374,26 @@ UndoRecord* RecordUndo(uint32_t kind, Animation& document, AnimationPtr document
   return record;
 }
 
-UndoRecord* PrepareUndo(uint32_t kind, Animation& document, uint32_t param) {
+UndoRecord* PrepareUndo(UndoKind kind, Animation& document, int frameIndex) {
+  bool insertion = kind == UndoKind::InsertFrames || kind == UndoKind::Paste;
+  if (!insertion && kind != UndoKind::RemoveLocalPalette) return nullptr;
   if (GetPref(PrefUndoLevels) == 0) return nullptr;
   auto* record = new (std::nothrow) UndoRecord;
   if (!record) return nullptr;
-  record->kind = kind;
-  record->param = param;
-  record->documentCopy = CopyDocument(document);
-  if (!record->documentCopy) {
+  AnimationPtr copy = CopyDocument(document);
+  if (!copy) {
     delete record;
     return nullptr;
+  }
+  record->kind = kind;
+  if (insertion) {
+    auto& inserted = record->payload.emplace<undo::InsertedFrames>();
+    inserted.first = frameIndex;
+    inserted.copy = std::move(copy);
+  } else {
+    auto& removal = record->payload.emplace<undo::LocalPaletteRemoval>();
+    removal.index = frameIndex;
+    removal.copy = std::move(copy);
   }
   return record;
 }
@@ -368,38 +408,43 @@ bool SamePalettes(const Animation& a, const Animation& b) {
 }
 
 UndoRecord* CommitPrepared(UndoRecord* record, Animation& document) {
-  AnimationPtr copy = std::move(record->documentCopy);
-  Frame* frames = record->frames;
-  record->frames = nullptr;
-  uint32_t kind = record->kind, param = record->param;
+  UndoKind kind = record->kind;
+  UndoPayload payload = std::move(record->payload);
   delete record;
-  return RecordUndo(kind, document, std::move(copy), frames, param);
+  return RecordUndo(kind, document, std::move(payload));
 }
 
 }  // namespace
 
 UndoRecord* CommitInsertUndo(UndoRecord* record, Animation& document) {
   if (!record) return nullptr;
-  const Animation* copy = record->documentCopy.get();
+  auto* inserted = std::get_if<undo::InsertedFrames>(&record->payload);
+  if (!inserted) {
+    delete record;
+    return nullptr;
+  }
+  const Animation* copy = inserted->copy.get();
+  inserted->count = 0;
   if (copy && SamePalettes(*copy, document) && copy->screenWidth == document.screenWidth &&
       copy->screenHeight == document.screenHeight && document.frameCount >= copy->frameCount) {
-    uint32_t added = static_cast<uint32_t>(document.frameCount - copy->frameCount);
-    record->param = (added << 16) | Low(record->param);
-    record->documentCopy.reset();
-  } else {
-    record->param = Low(record->param);
+    inserted->count = document.frameCount - copy->frameCount;
+    inserted->copy.reset();
   }
   return CommitPrepared(record, document);
 }
 
 UndoRecord* CommitPaletteUndo(UndoRecord* record, Animation& document) {
   if (!record) return nullptr;
-  Animation* copy = record->documentCopy.get();
+  auto* removal = std::get_if<undo::LocalPaletteRemoval>(&record->payload);
+  if (!removal) {
+    delete record;
+    return nullptr;
+  }
+  Animation* copy = removal->copy.get();
   if (copy && SamePalettes(*copy, document)) {
-    Frame* frame = UnlinkFrameAt(*copy, static_cast<int>(record->param));
-    if (frame) {
-      record->frames = frame;
-      record->documentCopy.reset();
+    if (Frame* frame = UnlinkFrameAt(*copy, removal->index)) {
+      removal->frame.reset(frame);
+      removal->copy.reset();
     }
   }
   return CommitPrepared(record, document);
@@ -446,20 +491,15 @@ void DiscardRecord(UndoRecord* record) {
 
 void NeutralizeRecord(UndoRecord* record) {
   if (!record || record != history.cursor) return;
-  record->FreeContents();
-  record->kind = undo::Nop;
-  record->param = 0;
-  record->screenSize = 0;
+  record->payload = std::monostate{};
+  record->kind = UndoKind::Nop;
   Notify();
 }
 
 }  // namespace
 
-UndoStep::UndoStep(Withdrawal how, uint32_t kind, Animation& document, AnimationPtr documentCopy,
-                   Frame* frame, uint32_t param, std::vector<uint32_t> extra)
-    : how_(how),
-      record_(RecordUndo(kind, document, std::move(documentCopy), frame, param, std::move(extra))),
-      document_(&document) {}
+UndoStep::UndoStep(Withdrawal how, UndoKind kind, Animation& document, UndoPayload payload)
+    : how_(how), record_(RecordUndo(kind, document, std::move(payload))), document_(&document) {}
 
 UndoStep::UndoStep(UndoStep&& other) noexcept
     : how_(other.how_),
@@ -509,19 +549,19 @@ void ClearHistory() {
   Notify();
 }
 
-uint32_t CanUndoKind() { return history.cursor ? history.cursor->kind : 0; }
+UndoKind CanUndoKind() { return history.cursor ? history.cursor->kind : UndoKind::None; }
 
-uint32_t CanRedoKind() {
+UndoKind CanRedoKind() {
   UndoRecord* next = history.cursor ? history.cursor->newer : history.oldest;
-  return next ? next->kind : 0;
+  return next ? next->kind : UndoKind::None;
 }
 
-int UndoKindNameId(uint32_t kind) {
-  const UndoKindRow* row = KindRow(kind);
+int UndoKindNameId(UndoKind kind) {
+  const UndoKindRow* row = RowOf(kind);
   return row ? row->nameId : 0;
 }
 
-std::string UndoKindName(uint32_t kind) {
+std::string UndoKindName(UndoKind kind) {
   int id = UndoKindNameId(kind);
   return id ? ResText(id) : std::string();
 }
@@ -539,13 +579,13 @@ std::string WithName(int formatId, const std::string& name) {
 
 UndoMenuState UpdateUndoMenu() {
   UndoMenuState state;
-  uint32_t undoKind = CanUndoKind(), redoKind = CanRedoKind();
-  state.undoEnabled = undoKind != 0;
-  state.undoText = undoKind ? WithName(str::UndoMenuFormat, UndoKindName(undoKind))
-                            : ResText(str::UndoMenuDisabled);
-  state.redoEnabled = redoKind != 0;
-  state.redoText = redoKind ? WithName(str::RedoMenuFormat, UndoKindName(redoKind))
-                            : ResText(str::RedoMenuDisabled);
+  UndoKind undoKind = CanUndoKind(), redoKind = CanRedoKind();
+  state.undoEnabled = undoKind != UndoKind::None;
+  state.undoText = state.undoEnabled ? WithName(str::UndoMenuFormat, UndoKindName(undoKind))
+                                     : ResText(str::UndoMenuDisabled);
+  state.redoEnabled = redoKind != UndoKind::None;
+  state.redoText = state.redoEnabled ? WithName(str::RedoMenuFormat, UndoKindName(redoKind))
+                                     : ResText(str::RedoMenuDisabled);
   return state;
 }
 

@@ -1,76 +1,27 @@
 // The undo and redo history of the open document. Each record keeps the cheapest state that can
 // restore what a command changed; applying a record exchanges that state with the document's, so
 // the same record serves to undo and, applied again, to redo. The history is undo.cpp; what each
-// kind keeps and how it is applied is one row of its family's file (undo_kinds_*.cpp).
+// kind keeps is its payload type (undo_records.h), and how it is filled and applied is one row of
+// its family's file (undo_kinds_*.cpp).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
-#include <functional>
 #include <string>
-#include <vector>
 
 #include "core/animation.h"
 #include "core/document_listener.h"
+#include "core/undo_records.h"
 
 namespace lw {
 
-// Record kinds; the names are the menu's (string ids in UndoKindName).
-namespace undo {
-constexpr uint32_t MoveFrame = 1;
-constexpr uint32_t DeleteFrame = 2;
-constexpr uint32_t InsertFrames = 3;
-constexpr uint32_t Optimize = 4;
-constexpr uint32_t Unoptimize = 5;
-constexpr uint32_t ReducePalette = 6;
-constexpr uint32_t MoveCropFrames = 9;
-constexpr uint32_t CropAnimation = 10;
-constexpr uint32_t RotateFrame = 11;
-constexpr uint32_t RotateAllFrames = 12;
-constexpr uint32_t EditTransparency = 13;
-constexpr uint32_t EditPalette = 15;
-constexpr uint32_t RemoveLocalPalette = 16;
-constexpr uint32_t ReverseAnimation = 17;
-constexpr uint32_t ReduceFrameCount = 19;
-constexpr uint32_t ResizeAnimation = 20;
-constexpr uint32_t Paste = 21;
-constexpr uint32_t Nop = 22;
-constexpr uint32_t DeleteFrames = 23;
-constexpr uint32_t EditDurations = 24;
-constexpr uint32_t MoveFrames = 25;
-constexpr uint32_t MergeAnimations = 26;
-constexpr uint32_t PingPong = 27;
-constexpr uint32_t EditPixels = 28;
-constexpr uint32_t CoEditFrame = 29;
-constexpr uint32_t DropTrueColour = 30;
-constexpr uint32_t FrameProperties = 31;
-constexpr uint32_t GlobalFrameProperties = 33;
-constexpr uint32_t FixForAvi = 34;
-constexpr uint32_t AddTrueColour = 35;
-constexpr uint32_t CoEditAnimation = 36;
-constexpr uint32_t AnimationProperties = 37;  // loop count, screen size, background index
-constexpr uint32_t EditComments = 38;         // the comment blocks
-constexpr uint32_t MaxKind = 38;
-}  // namespace undo
-
+// One entry of the history: its kind and what the kind keeps (core/undo_records.h).
 struct UndoRecord {
-  uint32_t kind = 0;
-  AnimationPtr documentCopy;  // whole copy, or header and frame attributes (kind 33)
-  Frame* frames = nullptr;    // owned frame, or chain of frames linked by next (kinds 3, 21)
-  uint32_t param = 0;
-  uint32_t screenSize = 0;             // width low 16 bits, height high 16 bits (kind 11)
-  std::vector<uint32_t> extra;         // frame indexes, palette entries or delays
-  UndoRecord* sameKindNext = nullptr;  // owned: the further frames of a multi-frame deletion
+  UndoKind kind = UndoKind::None;
+  UndoPayload payload;
   UndoRecord* newer = nullptr;
   UndoRecord* older = nullptr;
   uint64_t serial = 0;  // set when the record enters the history; never reused
-
-  UndoRecord() = default;
-  ~UndoRecord();
-  UndoRecord(const UndoRecord&) = delete;
-  UndoRecord& operator=(const UndoRecord&) = delete;
-  // Frees the contents (not the links).
-  void FreeContents();
 };
 
 struct UndoHistory {
@@ -84,24 +35,23 @@ struct UndoHistory {
 const UndoHistory& History();
 
 // The bytes a record holds: itself, its copies of documents and frames (pixels, planes, palettes)
-// and its tables, with the further records of a multi-frame deletion. Whole-document copies make
-// the large ones.
+// and its tables. Whole-document copies make the large ones.
 size_t UndoRecordBytes(const UndoRecord& record);
 // The bytes of every record of the history.
 size_t HistoryBytes();
 
 // Records the state the command is about to change and returns the record, or none (undo
-// disabled, or memory short even after dropping every older record). The record takes ownership
-// of documentCopy (kinds that are handed the old document: 4, 6 and any copying kind) and of
-// frame (kind 2: the removed frame; kind 23: the chain of removed frames, linked by next, each
-// with its savedIndex, ascending) whether it succeeds or not. extra is the table of kind 25 (the
-// former indexes, ascending).
-UndoRecord* RecordUndo(uint32_t kind, Animation& document, AnimationPtr documentCopy, Frame* frame,
-                       uint32_t param, std::vector<uint32_t> extra = {});
+// disabled, memory short even after dropping every older record, or a payload of another kind).
+// The payload is the kind's own type with the fields the command knows, or nothing: the kind's
+// fill takes the rest from the document. What it holds (a copy of the old document, frames cut
+// out) belongs to the history from then on, recorded or not.
+UndoRecord* RecordUndo(UndoKind kind, Animation& document, UndoPayload payload = {});
 
 // A detached record holding a whole copy of the document, for commands whose extent is known only
-// afterwards (kinds 3, 16, 21); none when undo is disabled or memory is short.
-UndoRecord* PrepareUndo(uint32_t kind, Animation& document, uint32_t param);
+// afterwards: an insertion or paste before frameIndex (InsertFrames, Paste), or the removal of
+// frameIndex's local palette (RemoveLocalPalette). None for other kinds, when undo is disabled or
+// memory is short.
+UndoRecord* PrepareUndo(UndoKind kind, Animation& document, int frameIndex);
 // Shrinks the prepared record of an insertion or paste (index and count instead of a copy when
 // the palette and screen size did not change), records it and frees the prepared one.
 UndoRecord* CommitInsertUndo(UndoRecord* record, Animation& document);
@@ -132,8 +82,7 @@ class UndoStep {
 
   UndoStep() = default;
   // Records as RecordUndo does; the step may hold no record (undo off, memory short).
-  UndoStep(Withdrawal how, uint32_t kind, Animation& document, AnimationPtr documentCopy,
-           Frame* frame, uint32_t param, std::vector<uint32_t> extra = {});
+  UndoStep(Withdrawal how, UndoKind kind, Animation& document, UndoPayload payload = {});
   // Takes a record already made: one of the history, or a detached one from PrepareUndo.
   UndoStep(Withdrawal how, UndoRecord* record, Animation& document)
       : how_(how), record_(record), document_(&document) {}
@@ -156,14 +105,14 @@ class UndoStep {
   Animation* document_ = nullptr;
 };
 
-// Kinds of the record that Undo and Redo would apply; 0 when none.
-uint32_t CanUndoKind();
-uint32_t CanRedoKind();
+// Kinds of the record that Undo and Redo would apply; UndoKind::None when none.
+UndoKind CanUndoKind();
+UndoKind CanRedoKind();
 
 // The name of a kind as the menu shows it (empty for kinds never recorded), and its string id
 // (0 for those).
-int UndoKindNameId(uint32_t kind);
-std::string UndoKindName(uint32_t kind);
+int UndoKindNameId(UndoKind kind);
+std::string UndoKindName(UndoKind kind);
 
 // Texts and states of the Edit menu's undo (40001) and redo (40120) entries and of the buttons.
 // Every change of the history is told to the services (UndoHistoryChanged), so that the window
@@ -175,9 +124,6 @@ struct UndoMenuState {
   bool redoEnabled = false;
 };
 UndoMenuState UpdateUndoMenu();
-
-// How a record kind is applied: returns the refresh hints.
-using UndoApplyFunction = uint32_t (*)(UndoRecord& record, Animation& document, bool redo);
 
 // Frame-list helpers the records use, for the commands that do the same moves.
 // Links frame so that it becomes frame index (0: before the first frame, after any leading

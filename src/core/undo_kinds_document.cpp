@@ -9,36 +9,41 @@ using namespace undo_detail;
 
 namespace {
 
-uint32_t ApplyWholeCopy(UndoRecord& record, Animation& document, bool) {
-  return ExchangeDocuments(record, document).done ? refresh::Document : 0;
+uint32_t ApplyWholeCopy(undo::WholeCopy& whole, Animation& document, bool) {
+  return ExchangeDocuments(whole.copy, document).done ? refresh::Document : 0;
 }
 
 // Optimizing may drop frames.
-uint32_t ApplyOptimizedCopy(UndoRecord& record, Animation& document, bool) {
-  DocumentExchange exchange = ExchangeDocuments(record, document);
+uint32_t ApplyOptimizedCopy(undo::WholeCopy& whole, Animation& document, bool) {
+  DocumentExchange exchange = ExchangeDocuments(whole.copy, document);
   if (!exchange.done) return 0;
   return refresh::Document | (exchange.frameCountChanged ? refresh::FrameCount : 0);
 }
 
-uint32_t ApplyResizedCopy(UndoRecord& record, Animation& document, bool) {
-  return ExchangeDocuments(record, document).done ? refresh::Document | refresh::ScreenSize : 0;
+uint32_t ApplyResizedCopy(undo::WholeCopy& whole, Animation& document, bool) {
+  return ExchangeDocuments(whole.copy, document).done ? refresh::Document | refresh::ScreenSize : 0;
 }
 
-uint32_t ApplyMergedCopy(UndoRecord& record, Animation& document, bool) {
-  DocumentExchange exchange = ExchangeDocuments(record, document);
+uint32_t ApplyMergedCopy(undo::WholeCopy& whole, Animation& document, bool) {
+  DocumentExchange exchange = ExchangeDocuments(whole.copy, document);
   if (!exchange.done) return 0;
   return refresh::Document | (exchange.frameCountChanged ? refresh::FrameCount : 0) |
          (exchange.screenSizeChanged ? refresh::ScreenSize : 0);
 }
 
+template <auto Apply>
+constexpr UndoKindRow CopyRow(UndoKind kind, int nameId) {
+  return KindRow<undo::WholeCopy, FillWholeCopy, Apply>(kind, nameId);
+}
+
 constexpr UndoKindRow kRows[] = {
-    {undo::Optimize, str::UndoOptimize, FillDocumentCopy, ApplyOptimizedCopy, false},
-    {undo::Unoptimize, str::UndoUnoptimize, FillDocumentCopy, ApplyWholeCopy, false},
-    {undo::CropAnimation, str::UndoCropAnimation, FillDocumentCopy, ApplyResizedCopy, false},
-    {undo::ResizeAnimation, str::UndoResizeAnimation, FillDocumentCopy, ApplyResizedCopy, false},
-    {undo::MergeAnimations, str::UndoMergeAnimations, FillDocumentCopy, ApplyMergedCopy, false},
-    {undo::FixForAvi, str::UndoFixForAvi, FillDocumentCopy, ApplyWholeCopy, false},
-    {undo::CoEditAnimation, str::UndoCoEditAnimation, FillDocumentCopy, ApplyWholeCopy, false},
+    CopyRow<ApplyOptimizedCopy>(UndoKind::Optimize, str::UndoOptimize),
+    CopyRow<ApplyWholeCopy>(UndoKind::Unoptimize, str::UndoUnoptimize),
+    CopyRow<ApplyResizedCopy>(UndoKind::CropAnimation, str::UndoCropAnimation),
+    CopyRow<ApplyResizedCopy>(UndoKind::ResizeAnimation, str::UndoResizeAnimation),
+    CopyRow<ApplyMergedCopy>(UndoKind::MergeAnimations, str::UndoMergeAnimations),
+    CopyRow<ApplyWholeCopy>(UndoKind::FixForAvi, str::UndoFixForAvi),
+    CopyRow<ApplyWholeCopy>(UndoKind::CoEditAnimation, str::UndoCoEditAnimation),
 };
 
 }  // namespace

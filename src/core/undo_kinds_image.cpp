@@ -1,6 +1,9 @@
 // Undo kinds of one frame's image: pixel edits, transparency, the true-colour plane, moves and
 // crops of selected frames, and the rotations and flips.
 #include <new>
+#include <optional>
+#include <utility>
+#include <vector>
 
 #include "base/string_ids.h"
 #include "core/compose.h"
@@ -18,144 +21,154 @@ constexpr uint32_t kFrameImage = refresh::OneFrame | refresh::Encoding;
 constexpr uint32_t kFrameImageAndFlags = kFrameFlags | refresh::Encoding;
 constexpr uint32_t kScreenRebuilt = refresh::Document | refresh::ScreenSize | refresh::Encoding;
 
-// The frame at param, whole.
-bool FillFrameCopy(UndoRecord& record, Animation& document, Frame*) {
-  Frame* frame = FrameAt(document, static_cast<int>(record.param));
+// The frame at index, whole.
+bool FillFrameImage(undo::FrameImage& image, Animation& document) {
+  Frame* frame = FrameAt(document, image.index);
   if (!frame) return false;
-  record.frames = CopyFrame(frame);
-  return record.frames != nullptr;
+  image.frame = CopyFrame(frame);
+  return image.frame != nullptr;
 }
 
-uint32_t ApplyFrameImage(UndoRecord& record, Animation& document, bool) {
-  Frame* frame = FrameAt(document, static_cast<int>(record.param));
-  if (!frame || !record.frames) return 0;
-  SwapFrameImages(frame, record.frames);
+Frame* SwapImage(undo::FrameImage& image, Animation& document) {
+  Frame* frame = FrameAt(document, image.index);
+  if (!frame || !image.frame) return nullptr;
+  SwapFrameImages(frame, image.frame.get());
   LendGlobalPalette(document);
-  return refresh::ForFrame(record.kind == undo::DropTrueColour ? kFrameFlags : kFrameImage,
-                           record.param);
+  return frame;
+}
+
+uint32_t ApplyFrameImage(undo::FrameImage& image, Animation& document, bool) {
+  if (!SwapImage(image, document)) return 0;
+  return refresh::ForFrame(kFrameImage, image.index);
+}
+
+// Only the true-colour plane went: the pixels the strip shows stay.
+uint32_t ApplyDroppedTrueColour(undo::FrameImage& image, Animation& document, bool) {
+  if (!SwapImage(image, document)) return 0;
+  return refresh::ForFrame(kFrameFlags, image.index);
 }
 
 // The outside editor may have changed the frame's size: the size goes with the image.
-uint32_t ApplyCoEditedFrame(UndoRecord& record, Animation& document, bool) {
-  Frame* frame = FrameAt(document, static_cast<int>(record.param));
-  if (!frame || !record.frames) return 0;
-  bool resized = frame->width != record.frames->width || frame->height != record.frames->height;
-  SwapFrameImagesAndGeometry(frame, record.frames);
+uint32_t ApplyCoEditedFrame(undo::FrameImage& image, Animation& document, bool) {
+  Frame* frame = FrameAt(document, image.index);
+  Frame* stored = image.frame.get();
+  if (!frame || !stored) return 0;
+  bool resized = frame->width != stored->width || frame->height != stored->height;
+  SwapFrameImagesAndGeometry(frame, stored);
   LendGlobalPalette(document);
-  return refresh::ForFrame(resized ? kFrameImage | refresh::Document : kFrameImage, record.param);
+  return refresh::ForFrame(resized ? kFrameImage | refresh::Document : kFrameImage, image.index);
 }
 
-// param: the frame index in the high half; low half 0 or 1 for the flag turned on or off, 2 and
-// more for a change of transparent colour, which keeps the whole frame.
-bool FillTransparency(UndoRecord& record, Animation& document, Frame*) {
-  if (Low(record.param) < 2) return true;
-  Frame* frame = FrameAt(document, static_cast<int>(High(record.param)));
+// A new transparent colour keeps the whole frame; the flag alone keeps nothing.
+bool FillTransparency(undo::TransparencyEdit& edit, Animation& document) {
+  if (edit.change != undo::TransparencyEdit::NewColour) return true;
+  Frame* frame = FrameAt(document, edit.index);
   if (!frame) return false;
-  record.frames = CopyFrame(frame);
-  return record.frames != nullptr;
+  edit.frame = CopyFrame(frame);
+  return edit.frame != nullptr;
 }
 
-uint32_t ApplyTransparency(UndoRecord& record, Animation& document, bool) {
-  uint32_t index = High(record.param);
-  Frame* frame = FrameAt(document, static_cast<int>(index));
+uint32_t ApplyTransparency(undo::TransparencyEdit& edit, Animation& document, bool) {
+  Frame* frame = FrameAt(document, edit.index);
   if (!frame) return 0;
-  uint32_t low = Low(record.param);
-  if (low >= 2) {
-    if (record.frames) SwapFrameImages(frame, record.frames);
+  using Edit = undo::TransparencyEdit;
+  if (edit.change == Edit::NewColour) {
+    if (edit.frame) SwapFrameImages(frame, edit.frame.get());
     LendGlobalPalette(document);
-    return refresh::ForFrame(kFrameImageAndFlags, index);
+    return refresh::ForFrame(kFrameImageAndFlags, edit.index);
   }
-  SetTransparency(frame, low == 0);
-  record.param = (index << 16) | (low ^ 1);
-  return refresh::ForFrame(kFrameFlags, index);
+  bool on = edit.change == Edit::SwitchOn;
+  SetTransparency(frame, on);
+  edit.change = on ? Edit::SwitchOff : Edit::SwitchOn;
+  return refresh::ForFrame(kFrameFlags, edit.index);
 }
 
-uint32_t ApplyTrueColour(UndoRecord& record, Animation& document, bool redo) {
-  Frame* frame = FrameAt(document, static_cast<int>(record.param));
+uint32_t ApplyTrueColour(undo::TrueColourPlane& plane, Animation& document, bool redo) {
+  Frame* frame = FrameAt(document, plane.index);
   if (!frame) return 0;
   if (redo) {
     AddRgbPlane(frame);
   } else {
     FreeRgbPlane(frame);
   }
-  return refresh::ForFrame(kFrameFlags, record.param);
+  return refresh::ForFrame(kFrameFlags, plane.index);
 }
 
-// Every selected frame, whole, chained; extra holds their indexes.
-bool FillMoveCrop(UndoRecord& record, Animation& document, Frame*) {
-  Block* last = nullptr;
+// Every selected frame, whole, with its index.
+bool FillMoveCrop(undo::SelectedFrames& selected, Animation& document) {
+  Frame* last = nullptr;
   int index = 0;
   for (Frame* f = FirstFrame(document); f; f = NextFrame(f), ++index) {
     if (!f->selected) continue;
-    Frame* copy = CopyFrame(f);
+    undo::FrameChain copy = CopyFrame(f);
     if (!copy) return false;
     try {
-      record.extra.push_back(static_cast<uint32_t>(index));
+      selected.indexes.push_back(static_cast<uint32_t>(index));
     } catch (const std::bad_alloc&) {
-      FreeBlock(copy);
       return false;
     }
-    if (last) {
-      LinkBlocks(last, copy);
-    } else {
-      record.frames = copy;
-    }
-    last = copy;
+    AppendToChain(selected.frames, &last, copy.release());
   }
   return true;
 }
 
-uint32_t ApplyMoveCrop(UndoRecord& record, Animation& document, bool) {
+uint32_t ApplyMoveCrop(undo::SelectedFrames& selected, Animation& document, bool) {
   uint32_t hints = 0;
-  Frame* copy = record.frames;
-  for (size_t i = 0; copy && i < record.extra.size(); ++i, copy = static_cast<Frame*>(copy->next)) {
-    Frame* frame = FrameAt(document, static_cast<int>(record.extra[i]));
+  const std::vector<uint32_t>& indexes = selected.indexes;
+  Frame* copy = selected.frames.get();
+  for (size_t i = 0; copy && i < indexes.size(); ++i, copy = static_cast<Frame*>(copy->next)) {
+    Frame* frame = FrameAt(document, static_cast<int>(indexes[i]));
     if (!frame) continue;
     SwapFrameImagesAndGeometry(frame, copy);
     if (frame->width != copy->width || frame->height != copy->height) hints |= refresh::Encoding;
   }
   LendGlobalPalette(document);
-  if (record.extra.size() > 1) return hints | refresh::Document;
-  return refresh::ForFrame(hints | refresh::OneFrame, record.extra.empty() ? 0 : record.extra[0]);
+  if (indexes.size() > 1) return hints | refresh::Document;
+  return refresh::ForFrame(hints | refresh::OneFrame, indexes.empty() ? 0 : indexes[0]);
 }
 
-// param: the rotation command in the low half, the frame index in the high half. The screen size
-// is kept, since turning a frame may grow the screen.
-bool FillRotateFrame(UndoRecord& record, Animation& document, Frame*) {
-  record.screenSize = (document.screenWidth & 0xFFFF) | (document.screenHeight << 16);
+// The screen size is kept, since turning a frame may grow the screen.
+bool FillRotateFrame(undo::TurnedFrame& turned, Animation& document) {
+  turned.screenWidth = document.screenWidth;
+  turned.screenHeight = document.screenHeight;
   return true;
 }
 
-uint32_t ApplyRotateFrame(UndoRecord& record, Animation& document, bool redo) {
-  int index = static_cast<int>(High(record.param));
+uint32_t ApplyRotateFrame(undo::TurnedFrame& turned, Animation& document, bool redo) {
   // The screen size is restored by the record itself.
-  if (std::optional<FrameTurn> turn = TurnOfRecordedCommand(static_cast<int>(Low(record.param))))
-    TurnFrame(FrameAt(document, index), redo ? *turn : InverseTurn(*turn));
-  uint32_t w = Low(record.screenSize), h = High(record.screenSize);
-  if (w != document.screenWidth || h != document.screenHeight) {
-    record.screenSize = (document.screenWidth & 0xFFFF) | (document.screenHeight << 16);
-    document.screenWidth = w;
-    document.screenHeight = h;
-    return refresh::ForFrame(kScreenRebuilt, index);
+  if (std::optional<FrameTurn> turn = TurnOfRecordedCommand(turned.command))
+    TurnFrame(FrameAt(document, turned.index), redo ? *turn : InverseTurn(*turn));
+  if (turned.screenWidth != document.screenWidth || turned.screenHeight != document.screenHeight) {
+    std::swap(turned.screenWidth, document.screenWidth);
+    std::swap(turned.screenHeight, document.screenHeight);
+    return refresh::ForFrame(kScreenRebuilt, turned.index);
   }
-  return refresh::ForFrame(kFrameImage, index);
+  return refresh::ForFrame(kFrameImage, turned.index);
 }
 
-uint32_t ApplyRotateAll(UndoRecord& record, Animation& document, bool redo) {
-  if (std::optional<FrameTurn> turn = TurnOfRecordedCommand(static_cast<int>(record.param)))
+uint32_t ApplyRotateAll(undo::TurnedAnimation& turned, Animation& document, bool redo) {
+  if (std::optional<FrameTurn> turn = TurnOfRecordedCommand(turned.command))
     TurnAnimation(document, redo ? *turn : InverseTurn(*turn), nullptr);
   return kScreenRebuilt;
 }
 
 constexpr UndoKindRow kRows[] = {
-    {undo::EditPixels, str::UndoEditPixels, FillFrameCopy, ApplyFrameImage, false},
-    {undo::CoEditFrame, str::UndoCoEditFrame, FillFrameCopy, ApplyCoEditedFrame, false},
-    {undo::DropTrueColour, str::UndoDropTrueColour, FillFrameCopy, ApplyFrameImage, false},
-    {undo::AddTrueColour, str::UndoAddTrueColour, FillNothing, ApplyTrueColour, false},
-    {undo::EditTransparency, str::UndoEditTransparency, FillTransparency, ApplyTransparency, false},
-    {undo::MoveCropFrames, str::UndoMoveCrop, FillMoveCrop, ApplyMoveCrop, false},
-    {undo::RotateFrame, str::UndoRotateFrame, FillRotateFrame, ApplyRotateFrame, false},
-    {undo::RotateAllFrames, str::UndoRotateAllFrames, FillNothing, ApplyRotateAll, false},
+    KindRow<undo::FrameImage, FillFrameImage, ApplyFrameImage>(UndoKind::EditPixels,
+                                                               str::UndoEditPixels),
+    KindRow<undo::FrameImage, FillFrameImage, ApplyCoEditedFrame>(UndoKind::CoEditFrame,
+                                                                  str::UndoCoEditFrame),
+    KindRow<undo::FrameImage, FillFrameImage, ApplyDroppedTrueColour>(UndoKind::DropTrueColour,
+                                                                      str::UndoDropTrueColour),
+    KindRow<undo::TrueColourPlane, FillNothing<undo::TrueColourPlane>, ApplyTrueColour>(
+        UndoKind::AddTrueColour, str::UndoAddTrueColour),
+    KindRow<undo::TransparencyEdit, FillTransparency, ApplyTransparency>(UndoKind::EditTransparency,
+                                                                         str::UndoEditTransparency),
+    KindRow<undo::SelectedFrames, FillMoveCrop, ApplyMoveCrop>(UndoKind::MoveCropFrames,
+                                                               str::UndoMoveCrop),
+    KindRow<undo::TurnedFrame, FillRotateFrame, ApplyRotateFrame>(UndoKind::RotateFrame,
+                                                                  str::UndoRotateFrame),
+    KindRow<undo::TurnedAnimation, FillNothing<undo::TurnedAnimation>, ApplyRotateAll>(
+        UndoKind::RotateAllFrames, str::UndoRotateAllFrames),
 };
 
 }  // namespace

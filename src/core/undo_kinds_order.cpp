@@ -17,27 +17,24 @@ namespace {
 constexpr uint32_t kReordered = refresh::Document | refresh::Names;
 constexpr uint32_t kRecounted = refresh::Document | refresh::FrameCount | refresh::Encoding;
 
-uint32_t ApplyMoveFrame(UndoRecord& record, Animation& document, bool redo) {
-  int former = static_cast<int>(Low(record.param)), target = static_cast<int>(High(record.param));
-  int landed = target > former ? target - 1 : target;
-  Frame* frame = UnlinkFrameAt(document, redo ? former : landed);
-  if (frame) LinkFrameAt(document, frame, redo ? landed : former);
+uint32_t ApplyMoveFrame(undo::FrameMove& move, Animation& document, bool redo) {
+  int landed = move.before > move.from ? move.before - 1 : move.before;
+  Frame* frame = UnlinkFrameAt(document, redo ? move.from : landed);
+  if (frame) LinkFrameAt(document, frame, redo ? landed : move.from);
   return kReordered;
 }
 
-// extra: the former indexes, ascending; param: the first index of the moved run and its length.
-uint32_t ApplyMoveFrames(UndoRecord& record, Animation& document, bool redo) {
-  int low = static_cast<int>(Low(record.param));
-  size_t count = std::min<size_t>(High(record.param), record.extra.size());
+uint32_t ApplyMoveFrames(undo::FramesMove& move, Animation& document, bool redo) {
+  const std::vector<uint32_t>& former = move.formerIndexes;
   std::vector<Frame*> moved;
   try {
-    moved.reserve(count);
+    moved.reserve(former.size());
   } catch (const std::bad_alloc&) {
     return 0;
   }
   if (redo) {
-    for (size_t i = 0; i < count; ++i) {
-      Frame* f = FrameAt(document, static_cast<int>(record.extra[i]));
+    for (uint32_t index : former) {
+      Frame* f = FrameAt(document, static_cast<int>(index));
       if (f) moved.push_back(f);
     }
     for (Frame* f : moved) {
@@ -45,106 +42,80 @@ uint32_t ApplyMoveFrames(UndoRecord& record, Animation& document, bool redo) {
       f->next = f->prev = nullptr;
     }
     for (size_t i = 0; i < moved.size(); ++i)
-      LinkFrameAt(document, moved[i], low + static_cast<int>(i));
+      LinkFrameAt(document, moved[i], move.first + static_cast<int>(i));
   } else {
-    for (size_t i = 0; i < count; ++i) {
-      Frame* f = UnlinkFrameAt(document, low);
+    for (size_t i = 0; i < former.size(); ++i) {
+      Frame* f = UnlinkFrameAt(document, move.first);
       if (f) moved.push_back(f);
     }
     for (size_t i = 0; i < moved.size(); ++i) {
-      LinkFrameAt(document, moved[i], static_cast<int>(record.extra[i]));
+      LinkFrameAt(document, moved[i], static_cast<int>(former[i]));
     }
   }
   return kReordered;
 }
 
-// One removed frame: out of the document on redo, back at its index on undo.
-void ApplyRemovedFrame(UndoRecord& record, Animation& document, bool redo, int shift) {
-  int index = static_cast<int>(record.param);
-  if (redo) {
-    if (record.frames) return;
-    record.frames = UnlinkFrameAt(document, index - shift);
-    if (record.frames) --document.frameCount;
-  } else {
-    if (!record.frames) return;
-    LinkFrameAt(document, record.frames, index);
-    record.frames = nullptr;
-    ++document.frameCount;
-  }
-}
-
-uint32_t ApplyDeleteFrame(UndoRecord& record, Animation& document, bool redo) {
-  ApplyRemovedFrame(record, document, redo, 0);
-  LendGlobalPalette(document);
-  return kRecounted;
-}
-
-uint32_t ApplyDeleteFrames(UndoRecord& record, Animation& document, bool redo) {
-  int position = 0;
-  for (UndoRecord* r = &record; r; r = r->sameKindNext, ++position) {
-    ApplyRemovedFrame(*r, document, redo, position);
-  }
-  LendGlobalPalette(document);
-  return kRecounted;
-}
-
-// One record per removed frame, chained in the order handed in (ascending savedIndex).
-bool FillDeleteFrames(UndoRecord& record, Animation&, Frame* handedFrames) {
-  UndoRecord* tail = &record;
-  Frame* f = handedFrames;
-  bool first = true;
-  while (f) {
-    Frame* next = static_cast<Frame*>(f->next);
-    f->next = f->prev = nullptr;
-    UndoRecord* r = &record;
-    if (!first) {
-      r = new (std::nothrow) UndoRecord;
-      if (!r) {
-        FreeFrameChain(f);
-        FreeFrameChain(next);
-        return false;
-      }
-      r->kind = record.kind;
-      tail->sameKindNext = r;
-      tail = r;
-    }
-    r->param = f->savedIndex;
-    r->frames = f;
-    first = false;
-    f = next;
+// The command hands in the frames it cut out, each with its savedIndex.
+bool FillRemovedFrames(undo::RemovedFrames& removed, Animation&) {
+  if (!removed.indexes.empty()) return true;
+  try {
+    for (const Block* f = removed.frames.get(); f; f = f->next)
+      removed.indexes.push_back(static_cast<const Frame*>(f)->savedIndex);
+  } catch (const std::bad_alloc&) {
+    return false;
   }
   return true;
 }
 
+// Redo takes the frames out again, each at its index less the frames taken before it; undo puts
+// them back at their indexes, in ascending order.
+uint32_t ApplyRemovedFrames(undo::RemovedFrames& removed, Animation& document, bool redo) {
+  if (redo) {
+    if (!removed.frames) {
+      Frame* last = nullptr;
+      for (size_t i = 0; i < removed.indexes.size(); ++i) {
+        Frame* f = UnlinkFrameAt(document, static_cast<int>(removed.indexes[i] - i));
+        if (!f) break;
+        AppendToChain(removed.frames, &last, f);
+        --document.frameCount;
+      }
+    }
+  } else {
+    Frame* f = removed.frames.release();
+    for (size_t i = 0; f && i < removed.indexes.size(); ++i) {
+      Frame* next = static_cast<Frame*>(f->next);
+      if (next) next->prev = nullptr;
+      LinkFrameAt(document, f, static_cast<int>(removed.indexes[i]));
+      ++document.frameCount;
+      f = next;
+    }
+    removed.frames.reset(f);  // none left, unless there were more frames than places
+  }
+  LendGlobalPalette(document);
+  return kRecounted;
+}
+
 // A whole copy when the palette or screen changed; else the first index and the count added.
-uint32_t ApplyInsertFrames(UndoRecord& record, Animation& document, bool redo) {
-  if (record.documentCopy) {
-    ExchangeDocuments(record, document);
+uint32_t ApplyInsertFrames(undo::InsertedFrames& inserted, Animation& document, bool redo) {
+  if (inserted.copy) {
+    ExchangeDocuments(inserted.copy, document);
     return refresh::Document | refresh::FrameCount | refresh::ScreenSize;
   }
-  int first = static_cast<int>(Low(record.param));
-  int count = static_cast<int>(High(record.param));
   if (!redo) {
-    if (record.frames) return kRecounted;
-    Block* last = nullptr;
-    for (int i = 0; i < count; ++i) {
-      Frame* f = UnlinkFrameAt(document, first);
+    if (inserted.frames) return kRecounted;
+    Frame* last = nullptr;
+    for (int i = 0; i < inserted.count; ++i) {
+      Frame* f = UnlinkFrameAt(document, inserted.first);
       if (!f) break;
-      if (last) {
-        LinkBlocks(last, f);
-      } else {
-        record.frames = f;
-      }
-      last = f;
+      AppendToChain(inserted.frames, &last, f);
       --document.frameCount;
     }
   } else {
-    Frame* f = record.frames;
-    record.frames = nullptr;
+    Frame* f = inserted.frames.release();
     for (int i = 0; f; ++i) {
       Frame* next = static_cast<Frame*>(f->next);
       f->next = f->prev = nullptr;
-      LinkFrameAt(document, f, first + i);
+      LinkFrameAt(document, f, inserted.first + i);
       ++document.frameCount;
       f = next;
     }
@@ -153,25 +124,34 @@ uint32_t ApplyInsertFrames(UndoRecord& record, Animation& document, bool redo) {
   return kRecounted;
 }
 
-uint32_t ApplyReverse(UndoRecord&, Animation& document, bool) {
+uint32_t ApplyReverse(std::monostate&, Animation& document, bool) {
   ReverseBlocks(document);
   return kReordered;
 }
 
-uint32_t ApplyRebuiltList(UndoRecord& record, Animation& document, bool) {
-  return ExchangeDocuments(record, document).done ? kRecounted : 0;
+uint32_t ApplyRebuiltList(undo::WholeCopy& whole, Animation& document, bool) {
+  return ExchangeDocuments(whole.copy, document).done ? kRecounted : 0;
 }
 
 constexpr UndoKindRow kRows[] = {
-    {undo::MoveFrame, str::UndoMoveFrame, FillNothing, ApplyMoveFrame, false},
-    {undo::MoveFrames, str::UndoMoveFrame, FillNothing, ApplyMoveFrames, false},
-    {undo::DeleteFrame, str::UndoDeleteFrame, FillHandedFrames, ApplyDeleteFrame, true},
-    {undo::DeleteFrames, str::UndoDeleteFrame, FillDeleteFrames, ApplyDeleteFrames, true},
-    {undo::InsertFrames, str::UndoInsertFrames, FillHandedFrames, ApplyInsertFrames, true},
-    {undo::Paste, str::UndoPaste, FillHandedFrames, ApplyInsertFrames, true},
-    {undo::ReverseAnimation, str::UndoReverseAnimation, FillNothing, ApplyReverse, false},
-    {undo::PingPong, str::UndoPingPong, FillDocumentCopy, ApplyRebuiltList, false},
-    {undo::ReduceFrameCount, str::UndoReduceFrameCount, FillDocumentCopy, ApplyRebuiltList, false},
+    KindRow<undo::FrameMove, FillNothing<undo::FrameMove>, ApplyMoveFrame>(UndoKind::MoveFrame,
+                                                                           str::UndoMoveFrame),
+    KindRow<undo::FramesMove, FillNothing<undo::FramesMove>, ApplyMoveFrames>(UndoKind::MoveFrames,
+                                                                              str::UndoMoveFrame),
+    KindRow<undo::RemovedFrames, FillRemovedFrames, ApplyRemovedFrames>(UndoKind::DeleteFrame,
+                                                                        str::UndoDeleteFrame),
+    KindRow<undo::RemovedFrames, FillRemovedFrames, ApplyRemovedFrames>(UndoKind::DeleteFrames,
+                                                                        str::UndoDeleteFrame),
+    KindRow<undo::InsertedFrames, FillNothing<undo::InsertedFrames>, ApplyInsertFrames>(
+        UndoKind::InsertFrames, str::UndoInsertFrames),
+    KindRow<undo::InsertedFrames, FillNothing<undo::InsertedFrames>, ApplyInsertFrames>(
+        UndoKind::Paste, str::UndoPaste),
+    KindRow<std::monostate, FillNothing<std::monostate>, ApplyReverse>(UndoKind::ReverseAnimation,
+                                                                       str::UndoReverseAnimation),
+    KindRow<undo::WholeCopy, FillWholeCopy, ApplyRebuiltList>(UndoKind::PingPong,
+                                                              str::UndoPingPong),
+    KindRow<undo::WholeCopy, FillWholeCopy, ApplyRebuiltList>(UndoKind::ReduceFrameCount,
+                                                              str::UndoReduceFrameCount),
 };
 
 }  // namespace

@@ -14,57 +14,31 @@ using namespace undo_detail;
 
 namespace {
 
-constexpr uint32_t NoFrame = 0xFFFFFFFFu;
-
-// param: the frame whose local palette was edited, NoFrame for the global palette.
-Palette* EditedPalette(Animation& document, uint32_t param) {
-  if (param == NoFrame) return document.globalPalette.get();
-  Frame* frame = FrameAt(document, static_cast<int>(param));
+// The local palette of the frame at index, or the global palette (index -1, or a frame without
+// a local palette).
+Palette* EditedPalette(Animation& document, int index) {
+  if (index < 0) return document.globalPalette.get();
+  Frame* frame = FrameAt(document, index);
   if (frame && frame->localPalette) return frame->localPalette.get();
   return document.globalPalette.get();
 }
 
-uint32_t PackEntry(const PaletteEntry& e) {
-  return e.red | (e.green << 8) | (e.blue << 16) | (static_cast<uint32_t>(e.flags) << 24);
-}
-
-PaletteEntry UnpackEntry(uint32_t v) {
-  return {static_cast<uint8_t>(v), static_cast<uint8_t>(v >> 8), static_cast<uint8_t>(v >> 16),
-          static_cast<uint8_t>(v >> 24)};
-}
-
-// extra: the entry count, then the entries packed.
-bool FillPalette(UndoRecord& record, Animation& document, Frame*) {
-  const Palette* palette = EditedPalette(document, record.param);
+bool FillPalette(undo::PaletteEntries& edited, Animation& document) {
+  const Palette* palette = EditedPalette(document, edited.frame);
   if (!palette) return false;
   try {
-    record.extra.reserve(1 + palette->entries.size());
-    record.extra.push_back(static_cast<uint32_t>(palette->entries.size()));
-    for (const PaletteEntry& e : palette->entries) record.extra.push_back(PackEntry(e));
+    edited.entries = palette->entries;
   } catch (const std::bad_alloc&) {
     return false;
   }
   return true;
 }
 
-uint32_t ApplyPalette(UndoRecord& record, Animation& document, bool) {
-  Palette* palette = EditedPalette(document, record.param);
-  if (!palette || record.extra.empty()) return 0;
-  uint32_t count = std::min<uint32_t>(record.extra[0], 256);
-  if (count == 0 || record.extra.size() < 1 + count) return 0;
-  std::vector<PaletteEntry> entries;
-  std::vector<uint32_t> old;
-  try {
-    entries.reserve(count);
-    old.reserve(1 + palette->entries.size());
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
-  for (uint32_t i = 0; i < count; ++i) entries.push_back(UnpackEntry(record.extra[1 + i]));
-  old.push_back(static_cast<uint32_t>(palette->entries.size()));
-  for (const PaletteEntry& e : palette->entries) old.push_back(PackEntry(e));
-  palette->entries.swap(entries);
-  record.extra.swap(old);
+uint32_t ApplyPalette(undo::PaletteEntries& edited, Animation& document, bool) {
+  Palette* palette = EditedPalette(document, edited.frame);
+  if (!palette || edited.entries.empty()) return 0;
+  if (edited.entries.size() > 256) edited.entries.resize(256);
+  palette->entries.swap(edited.entries);
   uint8_t sizeCode = static_cast<uint8_t>(BitsForColours(palette->Count()) - 1);
   if (palette == document.globalPalette.get()) {
     if (document.screenFlags & 0x80) {
@@ -75,37 +49,38 @@ uint32_t ApplyPalette(UndoRecord& record, Animation& document, bool) {
     }
     return refresh::Document;
   }
-  uint32_t index = record.param;
-  Frame* frame = FrameAt(document, static_cast<int>(index));
+  Frame* frame = FrameAt(document, edited.frame);
   if (frame) {
     frame->descriptorFlags = static_cast<uint8_t>((frame->descriptorFlags & ~7) | sizeCode);
     UpdateDibColourTable(frame);
   }
-  return refresh::ForFrame(refresh::OneFrame, index);
+  return refresh::ForFrame(refresh::OneFrame, static_cast<uint32_t>(edited.frame));
 }
 
 // A whole copy when the global palette changed too, else the old frame (CommitPaletteUndo).
-uint32_t ApplyRemoveLocalPalette(UndoRecord& record, Animation& document, bool) {
-  if (record.documentCopy) {
-    ExchangeDocuments(record, document);
+uint32_t ApplyRemoveLocalPalette(undo::LocalPaletteRemoval& removal, Animation& document, bool) {
+  if (removal.copy) {
+    ExchangeDocuments(removal.copy, document);
     return refresh::Document | refresh::Encoding;
   }
-  Frame* frame = FrameAt(document, static_cast<int>(record.param));
-  if (frame && record.frames) SwapFrameImages(frame, record.frames);
+  Frame* frame = FrameAt(document, removal.index);
+  if (frame && removal.frame) SwapFrameImages(frame, removal.frame.get());
   LendGlobalPalette(document);
   return refresh::ForFrame(refresh::OneFrame | refresh::PropertiesFrame | refresh::Encoding,
-                           record.param);
+                           static_cast<uint32_t>(removal.index));
 }
 
-uint32_t ApplyReducedCopy(UndoRecord& record, Animation& document, bool) {
-  return ExchangeDocuments(record, document).done ? refresh::Document : 0;
+uint32_t ApplyReducedCopy(undo::WholeCopy& whole, Animation& document, bool) {
+  return ExchangeDocuments(whole.copy, document).done ? refresh::Document : 0;
 }
 
 constexpr UndoKindRow kRows[] = {
-    {undo::EditPalette, str::UndoEditPalette, FillPalette, ApplyPalette, false},
-    {undo::RemoveLocalPalette, str::UndoRemoveLocalPalette, FillHandedFrames,
-     ApplyRemoveLocalPalette, true},
-    {undo::ReducePalette, str::UndoReducePalette, FillDocumentCopy, ApplyReducedCopy, false},
+    KindRow<undo::PaletteEntries, FillPalette, ApplyPalette>(UndoKind::EditPalette,
+                                                             str::UndoEditPalette),
+    KindRow<undo::LocalPaletteRemoval, FillNothing<undo::LocalPaletteRemoval>,
+            ApplyRemoveLocalPalette>(UndoKind::RemoveLocalPalette, str::UndoRemoveLocalPalette),
+    KindRow<undo::WholeCopy, FillWholeCopy, ApplyReducedCopy>(UndoKind::ReducePalette,
+                                                              str::UndoReducePalette),
 };
 
 }  // namespace

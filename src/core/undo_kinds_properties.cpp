@@ -37,11 +37,10 @@ void ExchangeAttributes(Frame* frame, Frame* stored, bool transparency) {
   }
 }
 
-// extra: every frame's delay, in order.
-bool FillDurations(UndoRecord& record, Animation& document, Frame*) {
+bool FillDurations(undo::Delays& delays, Animation& document) {
   try {
     for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) {
-      record.extra.push_back(f->delay);
+      delays.delays.push_back(f->delay);
     }
   } catch (const std::bad_alloc&) {
     return false;
@@ -49,57 +48,57 @@ bool FillDurations(UndoRecord& record, Animation& document, Frame*) {
   return true;
 }
 
-uint32_t ApplyDurations(UndoRecord& record, Animation& document, bool) {
+uint32_t ApplyDurations(undo::Delays& delays, Animation& document, bool) {
   size_t i = 0;
-  for (Frame* f = FirstFrame(document); f && i < record.extra.size(); f = NextFrame(f), ++i) {
-    std::swap(f->delay, record.extra[i]);
+  for (Frame* f = FirstFrame(document); f && i < delays.delays.size(); f = NextFrame(f), ++i) {
+    std::swap(f->delay, delays.delays[i]);
   }
   return refresh::PropertiesFrame | refresh::Preview;
 }
 
-// param: the frame index in the high half; low half 1 when the image changed too (the whole frame
-// is kept), else the attributes only.
-bool FillFrameProperties(UndoRecord& record, Animation& document, Frame*) {
-  Frame* frame = FrameAt(document, static_cast<int>(High(record.param)));
+bool FillFrameProperties(undo::FrameAttributes& attributes, Animation& document) {
+  Frame* frame = FrameAt(document, attributes.index);
   if (!frame) return false;
-  record.frames = Low(record.param) == 1 ? CopyFrame(frame) : CopyAttributes(frame);
-  return record.frames != nullptr;
+  attributes.frame = attributes.imageChanged ? CopyFrame(frame) : CopyAttributes(frame);
+  return attributes.frame != nullptr;
 }
 
-uint32_t ApplyFrameProperties(UndoRecord& record, Animation& document, bool) {
-  uint32_t index = High(record.param);
-  Frame* frame = FrameAt(document, static_cast<int>(index));
-  if (!frame || !record.frames) return 0;
-  if (Low(record.param) == 1) {
+uint32_t ApplyFrameProperties(undo::FrameAttributes& attributes, Animation& document, bool) {
+  Frame* frame = FrameAt(document, attributes.index);
+  Frame* stored = attributes.frame.get();
+  if (!frame || !stored) return 0;
+  if (attributes.imageChanged) {
     // The size goes with the image: a copy's pixels match its own width and height. The control
     // byte (disposal, transparency) goes with the image too.
-    SwapFrameImagesAndGeometry(frame, record.frames);
-    std::swap(frame->delay, record.frames->delay);
+    SwapFrameImagesAndGeometry(frame, stored);
+    std::swap(frame->delay, stored->delay);
     bool interlaced = frame->Interlaced();
-    SetInterlaced(frame, record.frames->Interlaced());
-    SetInterlaced(record.frames, interlaced);
-    std::swap(frame->nameAtom, record.frames->nameAtom);
+    SetInterlaced(frame, stored->Interlaced());
+    SetInterlaced(stored, interlaced);
+    std::swap(frame->nameAtom, stored->nameAtom);
     LendGlobalPalette(document);
   } else {
-    ExchangeAttributes(frame, record.frames, true);
+    ExchangeAttributes(frame, stored, true);
   }
-  return refresh::ForFrame(kFrameImageAndFlags, index);
+  return refresh::ForFrame(kFrameImageAndFlags, static_cast<uint32_t>(attributes.index));
 }
 
-// param low half 1: the images changed too (a whole copy); else every frame's attributes.
-bool FillGlobalProperties(UndoRecord& record, Animation& document, Frame* handedFrames) {
-  if (Low(record.param) == 1) return FillDocumentCopy(record, document, handedFrames);
-  record.documentCopy = CopyDocumentAttributes(document);
-  return record.documentCopy != nullptr;
+bool FillGlobalProperties(undo::AllFrameAttributes& attributes, Animation& document) {
+  if (attributes.imagesChanged) {
+    if (!attributes.copy) attributes.copy = CopyDocument(document);
+  } else {
+    attributes.copy = CopyDocumentAttributes(document);
+  }
+  return attributes.copy != nullptr;
 }
 
-uint32_t ApplyGlobalProperties(UndoRecord& record, Animation& document, bool) {
-  if (Low(record.param) == 1) {
-    ExchangeDocuments(record, document);
+uint32_t ApplyGlobalProperties(undo::AllFrameAttributes& attributes, Animation& document, bool) {
+  if (attributes.imagesChanged) {
+    ExchangeDocuments(attributes.copy, document);
     return refresh::Document | refresh::Encoding;
   }
-  if (!record.documentCopy) return 0;
-  Frame* stored = FirstFrame(*record.documentCopy);
+  if (!attributes.copy) return 0;
+  Frame* stored = FirstFrame(*attributes.copy);
   for (Frame* f = FirstFrame(document); f && stored; f = NextFrame(f), stored = NextFrame(stored)) {
     ExchangeAttributes(f, stored, true);
   }
@@ -120,21 +119,19 @@ std::vector<uint32_t> CommentPlaces(const Animation& document) {
   return places;
 }
 
-// The loop count, screen size and background index, and the comment blocks with their places
-// (documentCopy holds the header and the comments, extra their places). Both kinds keep the
-// same: comments are few and short, and the settings are four numbers.
-bool FillAnimationSettings(UndoRecord& record, Animation& document, Frame*) {
+// The loop count, screen size and background index, and the comment blocks with their places.
+bool FillAnimationSettings(undo::AnimationSettings& settings, Animation& document) {
   try {
-    record.extra = CommentPlaces(document);
+    settings.commentPlaces = CommentPlaces(document);
   } catch (const std::bad_alloc&) {
     return false;
   }
-  record.documentCopy = CopyDocumentSettings(document);
-  return record.documentCopy != nullptr;
+  settings.header = CopyDocumentSettings(document);
+  return settings.header != nullptr;
 }
 
-uint32_t ApplyAnimationSettings(UndoRecord& record, Animation& document, bool) {
-  Animation* stored = record.documentCopy.get();
+uint32_t ApplyAnimationSettings(undo::AnimationSettings& settings, Animation& document, bool) {
+  Animation* stored = settings.header.get();
   if (!stored || !stored->blocks || !document.blocks) return 0;
   std::vector<uint32_t> places;
   std::vector<Block*> taken;
@@ -167,7 +164,7 @@ uint32_t ApplyAnimationSettings(UndoRecord& record, Animation& document, bool) {
   size_t i = 0;
   for (Block* c = stored->blocks->next; c; ++i) {
     Block* next = c->next;
-    uint32_t place = i < record.extra.size() ? record.extra[i] : UINT32_MAX;
+    uint32_t place = i < settings.commentPlaces.size() ? settings.commentPlaces[i] : UINT32_MAX;
     while (passed < place && at->next) {
       at = at->next;
       ++passed;
@@ -184,21 +181,22 @@ uint32_t ApplyAnimationSettings(UndoRecord& record, Animation& document, bool) {
     InsertBlockAfter(last, b);
     last = b;
   }
-  record.extra.swap(places);
+  settings.commentPlaces.swap(places);
   document.encodedSizeCache = -1;
   return refresh::Document | refresh::Encoding | (screen ? refresh::ScreenSize : 0);
 }
 
 constexpr UndoKindRow kRows[] = {
-    {undo::EditDurations, str::UndoReeditDurations, FillDurations, ApplyDurations, false},
-    {undo::FrameProperties, str::UndoFrameProperties, FillFrameProperties, ApplyFrameProperties,
-     false},
-    {undo::GlobalFrameProperties, str::UndoGlobalFrameProperties, FillGlobalProperties,
-     ApplyGlobalProperties, false},
-    {undo::AnimationProperties, str::UndoAnimationProperties, FillAnimationSettings,
-     ApplyAnimationSettings, false},
-    {undo::EditComments, str::UndoEditComments, FillAnimationSettings, ApplyAnimationSettings,
-     false},
+    KindRow<undo::Delays, FillDurations, ApplyDurations>(UndoKind::EditDurations,
+                                                         str::UndoReeditDurations),
+    KindRow<undo::FrameAttributes, FillFrameProperties, ApplyFrameProperties>(
+        UndoKind::FrameProperties, str::UndoFrameProperties),
+    KindRow<undo::AllFrameAttributes, FillGlobalProperties, ApplyGlobalProperties>(
+        UndoKind::GlobalFrameProperties, str::UndoGlobalFrameProperties),
+    KindRow<undo::AnimationSettings, FillAnimationSettings, ApplyAnimationSettings>(
+        UndoKind::AnimationProperties, str::UndoAnimationProperties),
+    KindRow<undo::AnimationSettings, FillAnimationSettings, ApplyAnimationSettings>(
+        UndoKind::EditComments, str::UndoEditComments),
 };
 
 }  // namespace

@@ -162,7 +162,7 @@ uint32_t MoveCropFrames(Animation& animation, int currentIndex, const MoveCropSt
   }
   if (!changes) return 0;
 
-  UndoStep step(UndoStep::Discard, undo::MoveCropFrames, animation, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, UndoKind::MoveCropFrames, animation);
   int moved = 0, lastIndex = 0, index = 0;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f), ++index) {
     if (!f->selected) continue;
@@ -196,10 +196,10 @@ uint32_t CropAnimation(Animation& animation, const ScreenRect& rect) {
   const int64_t r = std::min(rect.right, W), b = std::min(rect.bottom, H);
   if (r <= l || b <= t) return 0;
   if (l == 0 && t == 0 && r == W && b == H) {
-    RecordUndo(undo::Nop, animation, nullptr, nullptr, 0);
+    RecordUndo(UndoKind::Nop, animation);
     return refresh::StripOnly;
   }
-  RecordUndo(undo::CropAnimation, animation, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::CropAnimation, animation);
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     CutFrame(f, l, t, r - l, b - t);
     f->left = ToInt32(std::max<int64_t>(f->left - l, 0));

@@ -133,8 +133,8 @@ PropertiesResult ApplyToCurrentFrame(WindowHandle owner, Animation& animation,
   FrameChange change = ChangeOn(f, r);
   if (!change.any) return result;
   uint32_t index = static_cast<uint32_t>(r.frameIndex);
-  UndoStep step(UndoStep::Discard, undo::FrameProperties, animation, nullptr, nullptr,
-                (index << 16) | (change.image ? 1u : 0u));
+  UndoStep step(UndoStep::Discard, UndoKind::FrameProperties, animation,
+                undo::FrameAttributes(r.frameIndex, change.image));
   bool paletteRemoved = false;
   if (r.removeLocalPalette && f->localPalette) {
     // Fitting the frame may change the global palette, which a frame's entry cannot restore:
@@ -146,7 +146,8 @@ PropertiesResult ApplyToCurrentFrame(WindowHandle owner, Animation& animation,
     }
     if (before && !SamePalette(before->globalPalette.get(), animation.globalPalette.get())) {
       step.Withdraw();
-      RecordUndo(undo::GlobalFrameProperties, animation, std::move(before), nullptr, 1);
+      RecordUndo(UndoKind::GlobalFrameProperties, animation,
+                 undo::AllFrameAttributes{true, std::move(before)});
     }
     paletteRemoved = true;
   }
@@ -176,8 +177,8 @@ PropertiesResult ApplyToFrames(WindowHandle owner, Animation& animation,
     change.image |= c.image;
   }
   if (!change.any) return result;
-  UndoStep step(UndoStep::Restore, undo::GlobalFrameProperties, animation, nullptr, nullptr,
-                change.image ? 1u : 0u);
+  UndoStep step(UndoStep::Restore, UndoKind::GlobalFrameProperties, animation,
+                undo::AllFrameAttributes{change.image, nullptr});
   bool busy = false;
   for (Frame* f : frames) {
     if (r.removeLocalPalette && f->localPalette) {
@@ -330,7 +331,7 @@ PropertiesResult ApplyAnimationProperties(Animation& animation,
   const bool background = r.backgroundIndex >= 0 && r.backgroundIndex <= 255 &&
                           r.backgroundIndex != animation.backgroundIndex;
   if (!loops && !size && !background) return result;
-  RecordUndo(undo::AnimationProperties, animation, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::AnimationProperties, animation);
   if (loops) {
     animation.playCount = static_cast<uint32_t>(r.loopCount);
     result.changes |= propchange::LoopOrBackground;
@@ -377,7 +378,7 @@ bool InsertComment(Animation& animation, int position, const std::string& text) 
     FreeBlock(block);
     return false;
   }
-  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::EditComments, animation);
   InsertBlockAfter(position == 0 ? static_cast<Block*>(animation.blocks) : comments[position - 1],
                    block);
   return true;
@@ -393,7 +394,7 @@ bool ReplaceComment(Animation& animation, int index, const std::string& text) {
   // changed.
   ExtensionBlock edited(BlockKind::Comment);
   if (!SetCommentText(&edited, text)) return false;
-  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::EditComments, animation);
   comments[index]->data.swap(edited.data);
   return true;
 }
@@ -401,7 +402,7 @@ bool ReplaceComment(Animation& animation, int index, const std::string& text) {
 bool DeleteComment(Animation& animation, int index) {
   std::vector<ExtensionBlock*> comments = CommentBlocks(animation);
   if (index < 0 || index >= static_cast<int>(comments.size())) return false;
-  RecordUndo(undo::EditComments, animation, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::EditComments, animation);
   UnlinkAndFreeBlock(comments[index]);
   return true;
 }
@@ -428,7 +429,7 @@ bool ValidateReduceStep(WindowHandle owner, const Animation& animation, int64_t 
 uint32_t ReduceFrameCount(Animation& animation, int step) {
   int count = animation.frameCount;
   if (FramesAfterReduction(count, step) < 0) return 0;
-  RecordUndo(undo::ReduceFrameCount, animation, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::ReduceFrameCount, animation);
   for (int i = step - 1; i < count; i += step - 1, --count) {
     Frame* gone = FrameAt(animation, i);
     Frame* before = FrameAt(animation, i - 1);

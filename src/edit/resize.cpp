@@ -477,7 +477,7 @@ uint32_t ApplyResize(const ResizeRequest& r, bool bicubic, WindowHandle owner) {
   ProgressMeterPtr progress(CreateProgressMeter(owner, 0, 0));
   ProgressSetText(progress.get(), LoadResText(str::Resizing));
   ProgressSetRange(progress.get(), static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
-  UndoStep step(UndoStep::Discard, undo::ResizeAnimation, animation, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, UndoKind::ResizeAnimation, animation);
   const bool done =
       bicubic ? ResizeBicubic(r, owner, progress.get()) == 1 : ResizeNearest(r, progress.get());
   progress.reset();

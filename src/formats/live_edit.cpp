@@ -205,7 +205,7 @@ uint32_t ReimportFrame(ShellState& state, Animation& read, int index) {
     if (!edited->localPalette) return 0;
     UpdateDibColourTable(edited);
   }
-  RecordUndo(undo::CoEditFrame, document, nullptr, nullptr, static_cast<uint32_t>(index));
+  RecordUndo(UndoKind::CoEditFrame, document, undo::FrameImage(index));
   // The frame keeps its place, delay, disposal, selection and name: only the image is new.
   SetDisposal(edited, old->Disposal());
   edited->left = old->left;
@@ -228,7 +228,7 @@ uint32_t ReimportAnimation(ShellState& state, AnimationPtr read) {
     to->delay = from->delay;
     SetDisposal(to, from->Disposal());
   }
-  RecordUndo(undo::CoEditAnimation, document, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::CoEditAnimation, document);
   SwapAnimations(document, *read);
   if (state.currentFrame >= document.frameCount) state.currentFrame = document.frameCount - 1;
   return refresh::Document | refresh::FrameCount | refresh::ScreenSize | refresh::Encoding;

@@ -284,7 +284,7 @@ int MergeAnimations(ShellState& state, const std::string& path) {
     return 0;
   }
   b.reset();
-  RecordUndo(undo::MergeAnimations, a, std::move(before), nullptr, 0);
+  RecordUndo(UndoKind::MergeAnimations, a, undo::WholeCopy{std::move(before)});
   state.modified = true;
   state.NotifyTitle();
   state.NotifyDocument(refresh::Document | refresh::FrameCount | refresh::ScreenSize |

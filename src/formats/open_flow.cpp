@@ -362,8 +362,7 @@ int InsertCommand(ShellState& state, bool alternateTitle) {
   UndoStep step;
   if (hadDocument) {
     step = UndoStep(UndoStep::Discard,
-                    PrepareUndo(undo::InsertFrames, *state.document,
-                                static_cast<uint32_t>(std::max(position, 0)) & 0xFFFF),
+                    PrepareUndo(UndoKind::InsertFrames, *state.document, std::max(position, 0)),
                     *state.document);
   }
   int saved = state.currentFrame;
@@ -393,8 +392,7 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
                        ? frameUnderDrop
                        : state.document->frameCount;
     step =
-        UndoStep(UndoStep::Discard,
-                 PrepareUndo(undo::InsertFrames, *state.document, static_cast<uint32_t>(position)),
+        UndoStep(UndoStep::Discard, PrepareUndo(UndoKind::InsertFrames, *state.document, position),
                  *state.document);
   }
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));

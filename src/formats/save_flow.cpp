@@ -476,7 +476,7 @@ bool CropBeforeSave(ShellState& state, bool* cropped) {
   *cropped = false;
   Animation& document = *state.document;
   if (!FramesOutsideScreen(document)) return true;
-  UndoStep step(UndoStep::Discard, undo::CropAnimation, document, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, UndoKind::CropAnimation, document);
   if (!ConfirmCropToScreen(state.owner, document)) return false;
   step.Commit();
   *cropped = true;

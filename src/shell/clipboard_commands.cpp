@@ -109,8 +109,7 @@ uint32_t PasteCommand(ShellState& state) {
   Animation& doc = *state.document;
   const int before = doc.frameCount;
   const int position = HasCurrent(state) ? state.currentFrame : before;
-  UndoStep step(UndoStep::Discard,
-                PrepareUndo(undo::Paste, doc, static_cast<uint32_t>(position) & 0xFFFF), doc);
+  UndoStep step(UndoStep::Discard, PrepareUndo(UndoKind::Paste, doc, position), doc);
   const int saved = state.currentFrame;
   state.currentFrame = position;
   if (!FinishLoad(state, std::move(pasted), "", 0, meter.get(), state.owner)) {

@@ -14,7 +14,7 @@ namespace lw {
 // untouched, the memory message shown) when either could not be made or the clipboard refused.
 bool CopyFrames(WindowHandle owner, const Animation& document, int currentIndex);
 
-// Copy, and for cut the selected frames then leave the document in one undo record of kind 23:
+// Copy, and for cut the selected frames then leave the document in one DeleteFrames undo record:
 // with one cut, the same index stays current (the last frame when it fell off the end); with
 // several, nothing stays selected. Returns the refresh hints (0 when nothing changed).
 uint32_t CopyCommand(ShellState& state);

@@ -47,7 +47,7 @@ int FirstSelectedIndex(const Animation& animation) {
 uint32_t ReverseOrderCommand(ShellState& state) {
   if (!state.document || state.document->frameCount < 2) return 0;
   StopReaders(state);
-  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::ReverseAnimation, *state.document);
   ReverseBlocks(*state.document);
   RecountSelection(*state.document);
   state.currentFrame = FirstSelectedIndex(*state.document);
@@ -58,7 +58,7 @@ uint32_t ReverseOrderCommand(ShellState& state) {
 uint32_t PingPongCommand(ShellState& state) {
   if (!state.document || state.document->frameCount < 2) return 0;
   StopReaders(state);
-  UndoStep step(UndoStep::Discard, undo::PingPong, *state.document, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Discard, UndoKind::PingPong, *state.document);
   if (!AppendPingPong(*state.document)) return 0;
   step.Commit();
   state.modified = true;
@@ -91,12 +91,12 @@ uint32_t ToggleTrueColourCommand(ShellState& state) {
   Frame* frame = CurrentFrame(state);
   if (!frame) return 0;
   StopReaders(state);
-  uint32_t index = static_cast<uint32_t>(state.currentFrame);
   if (!frame->rgbPlane.empty()) {
-    RecordUndo(undo::DropTrueColour, *state.document, nullptr, nullptr, index);
+    RecordUndo(UndoKind::DropTrueColour, *state.document, undo::FrameImage(state.currentFrame));
     FreeRgbPlane(frame);
   } else {
-    UndoStep step(UndoStep::Discard, undo::AddTrueColour, *state.document, nullptr, nullptr, index);
+    UndoStep step(UndoStep::Discard, UndoKind::AddTrueColour, *state.document,
+                  undo::TrueColourPlane{state.currentFrame});
     if (!AddRgbPlane(frame)) return refresh::PropertiesFrame;
     step.Commit();
   }
@@ -109,8 +109,8 @@ uint32_t SetDisposalCommand(ShellState& state, int disposal) {
   if (!frame) return 0;
   // The same again changes nothing; its button, which the click may have unchecked, goes back.
   if (frame->Disposal() == disposal) return refresh::PropertiesFrame;
-  uint32_t index = static_cast<uint32_t>(state.currentFrame);
-  RecordUndo(undo::FrameProperties, *state.document, nullptr, nullptr, index << 16);
+  RecordUndo(UndoKind::FrameProperties, *state.document,
+             undo::FrameAttributes(state.currentFrame, false));
   SetDisposal(frame, disposal);
   state.modified = true;
   return OneFrameHints(state.currentFrame, refresh::PropertiesFrame);
@@ -119,9 +119,9 @@ uint32_t SetDisposalCommand(ShellState& state, int disposal) {
 namespace {
 
 // The first change of a run records the step; the later ones join it while it is the newest.
-void RecordTyped(ShellState& state, uint32_t kind, UndoRun* run) {
+void RecordTyped(ShellState& state, UndoKind kind, UndoRun* run) {
   if (run && run->Continues()) return;
-  UndoRecord* record = RecordUndo(kind, *state.document, nullptr, nullptr, 0);
+  UndoRecord* record = RecordUndo(kind, *state.document);
   if (run) run->Began(record);
 }
 
@@ -133,7 +133,7 @@ uint32_t SetDelayCommand(ShellState& state, uint32_t delay, UndoRun* run) {
   for (Frame* f = FirstSelectedFrame(*state.document); f && !changed; f = NextSelectedFrame(f))
     changed = f->delay != delay;
   if (!changed) return 0;
-  RecordTyped(state, undo::EditDurations, run);
+  RecordTyped(state, UndoKind::EditDurations, run);
   for (Frame* f = FirstSelectedFrame(*state.document); f; f = NextSelectedFrame(f))
     f->delay = delay;
   state.modified = true;
@@ -142,7 +142,7 @@ uint32_t SetDelayCommand(ShellState& state, uint32_t delay, UndoRun* run) {
 
 bool SetLoopCountCommand(ShellState& state, uint32_t count, UndoRun* run) {
   if (!state.document || state.document->playCount == count) return false;
-  RecordTyped(state, undo::AnimationProperties, run);
+  RecordTyped(state, UndoKind::AnimationProperties, run);
   state.document->playCount = count;
   state.modified = true;
   return true;

@@ -1,6 +1,7 @@
 #include "shell/frame_edit.h"
 
 #include <new>
+#include <utility>
 #include <vector>
 
 #include "core/undo.h"
@@ -73,8 +74,7 @@ int MoveFrameTo(Animation& animation, int from, int position) {
   int count = animation.frameCount;
   if (from < 0 || from >= count || position < 0 || position > count) return -1;
   if (position == from || position == from + 1) return -1;
-  UndoStep step(UndoStep::Discard, undo::MoveFrame, animation, nullptr, nullptr,
-                (static_cast<uint32_t>(position) << 16) | static_cast<uint32_t>(from));
+  UndoStep step(UndoStep::Discard, UndoKind::MoveFrame, animation, undo::FrameMove{from, position});
   int landed = position > from ? position - 1 : position;
   Frame* frame = UnlinkFrameAt(animation, from);
   if (!frame) return -1;
@@ -107,8 +107,7 @@ int MoveSelectedFramesTo(Animation& animation, int position) {
   bool contiguous = former.back() - former.front() + 1 == former.size();
   if (contiguous && first == static_cast<int>(former.front())) return -1;
 
-  uint32_t param = (static_cast<uint32_t>(moved.size()) << 16) | static_cast<uint32_t>(first);
-  RecordUndo(undo::MoveFrames, animation, nullptr, nullptr, param, former);
+  RecordUndo(UndoKind::MoveFrames, animation, undo::FramesMove{first, std::move(former)});
   for (Frame* f : moved) {
     LinkBlocks(f->prev, f->next);
     f->next = f->prev = nullptr;
@@ -127,8 +126,8 @@ int DeleteSelectedFrames(Animation& animation, bool cut) {
     UnlinkFrameAt(animation, index);
     --animation.frameCount;
     frame->savedIndex = static_cast<uint32_t>(index);
-    RecordUndo(cut ? undo::DeleteFrames : undo::DeleteFrame, animation, nullptr, frame,
-               static_cast<uint32_t>(index));
+    RecordUndo(cut ? UndoKind::DeleteFrames : UndoKind::DeleteFrame, animation,
+               undo::RemovedFrames(undo::FrameChain(frame)));
     ClearSelection(animation);
     if (animation.frameCount == 0) return -1;
     int current = index < animation.frameCount ? index : animation.frameCount - 1;
@@ -154,7 +153,8 @@ int DeleteSelectedFrames(Animation& animation, bool cut) {
     }
     f = next;
   }
-  if (head) RecordUndo(undo::DeleteFrames, animation, nullptr, head, head->savedIndex);
+  if (head)
+    RecordUndo(UndoKind::DeleteFrames, animation, undo::RemovedFrames(undo::FrameChain(head)));
   ClearSelection(animation);
   return -1;
 }

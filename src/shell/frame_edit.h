@@ -23,18 +23,18 @@ int SelectFrame(Animation& animation, int index, int mode);
 // Counts the selected flags again (after undo, redo or a load) and fixes the anchor.
 void RecountSelection(Animation& animation);
 
-// Moves frame `from` so that it lands before slot `position` (0..frameCount); records a kind-1
+// Moves frame `from` so that it lands before slot `position` (0..frameCount); records a MoveFrame
 // undo step. Returns the frame's new index, or -1 when nothing moved (its own slot or the next).
 int MoveFrameTo(Animation& animation, int from, int position);
 
-// Moves the selected frames, in order, to slot position; records a kind-25 undo step. Returns the
-// index of the first moved frame, -1 when nothing moved.
+// Moves the selected frames, in order, to slot position; records a MoveFrames undo step. Returns
+// the index of the first moved frame, -1 when nothing moved.
 int MoveSelectedFramesTo(Animation& animation, int position);
 
-// Deletes the selected frames, recording kind 2 (one frame) or 23 (several). Returns the new
-// current frame: with one frame deleted, the same index (the last frame when it fell off the
-// end, selected alone); with several, -1 and nothing selected. -2 when nothing was selected.
-// A cut records kind 23 even for one frame.
+// Deletes the selected frames, recording DeleteFrame (one frame) or DeleteFrames (several). Returns
+// the new current frame: with one frame deleted, the same index (the last frame when it fell off
+// the end, selected alone); with several, -1 and nothing selected. -2 when nothing was selected. A
+// cut records DeleteFrames even for one frame.
 int DeleteSelectedFrames(Animation& animation, bool cut = false);
 
 }  // namespace lw

@@ -37,16 +37,16 @@ uint32_t RunRotationCommand(Animation& animation, int command, int frameIndex, W
   if (!turn) return 0;
   if (TurnsWholeAnimation(command)) {
     if (!FirstFrame(animation)) return 0;
-    UndoStep step(UndoStep::Discard, undo::RotateAllFrames, animation, nullptr, nullptr,
-                  static_cast<uint32_t>(command));
+    UndoStep step(UndoStep::Discard, UndoKind::RotateAllFrames, animation,
+                  undo::TurnedAnimation{command});
     ProgressMeterPtr progress(CreateProgressMeter(owner, 0, 0));
     if (!TurnAnimation(animation, *turn, progress.get())) return 0;
     step.Commit();
     return refresh::Document | refresh::ScreenSize | refresh::Encoding;
   }
   if (frameIndex < 0 || frameIndex > 0xFFFF || !FrameAt(animation, frameIndex)) return 0;
-  const uint32_t param = static_cast<uint32_t>(command) | (static_cast<uint32_t>(frameIndex) << 16);
-  UndoStep step(UndoStep::Discard, undo::RotateFrame, animation, nullptr, nullptr, param);
+  UndoStep step(UndoStep::Discard, UndoKind::RotateFrame, animation,
+                undo::TurnedFrame(frameIndex, command));
   bool screenGrown = false;
   if (!TurnOneFrame(animation, frameIndex, *turn, true, &screenGrown)) return 0;
   step.Commit();

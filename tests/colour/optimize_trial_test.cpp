@@ -87,12 +87,12 @@ TEST_F(OptimizeTrial, KeepingTheResultIsOneUndoStepOnlyWhenTheSizeChanged) {
   ASSERT_EQ(RunOptimizeTrial(*doc_, 0, nullptr, &same, &size), TrialStatus::Done);
   ASSERT_EQ(size, Size(false));
   EXPECT_FALSE(KeepOptimizeTrial(*doc_, std::move(same), size));
-  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_EQ(CanUndoKind(), UndoKind::None);
   EXPECT_TRUE(SameAnimation(*doc_, *original));
 
   ASSERT_EQ(RunOptimizeTrial(*doc_, kAll, nullptr, &smaller, &size), TrialStatus::Done);
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] { return KeepOptimizeTrial(*doc_, std::move(smaller), size); }));
-  EXPECT_EQ(CanUndoKind(), undo::Optimize);
+  EXPECT_EQ(CanUndoKind(), UndoKind::Optimize);
   EXPECT_EQ(doc_->frameCount, 4);
   EXPECT_EQ(Size(true), size);
 
@@ -101,7 +101,7 @@ TEST_F(OptimizeTrial, KeepingTheResultIsOneUndoStepOnlyWhenTheSizeChanged) {
   OptimizeInPlace(*original, kAll, nullptr);
   EXPECT_EQ(original->encodedSizeCache, -1);
   EXPECT_EQ(original->frameCount, 4);
-  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_EQ(CanUndoKind(), UndoKind::None);
 }
 
 }  // namespace

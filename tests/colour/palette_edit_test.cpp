@@ -129,15 +129,23 @@ TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
   global[5] = local[5] = {200, 10, 20, 0};
   const uint32_t oneFrame = refresh::OneFrame, kAny = ~0u;
   // Undo kind, refresh hints, the edit, a frame it must leave alone.
-  const std::tuple<uint32_t, uint32_t, std::function<uint32_t()>, int> edits[] = {
-      {undo::EditTransparency, oneFrame | refresh::PropertiesFrame | refresh::Encoding,
-       [&] { return ApplyTransparencyEdit(*d.doc, 0, Choice({5, 9})) & 0xFFFF; }, 1},  // then 5 alone
-      {undo::EditPixels, refresh::ForFrame(oneFrame | refresh::Encoding, 2), [&] { return ApplyPixelEdit(*d.doc, 2, filled); }, 0},
-      {undo::EditPalette, refresh::ForFrame(oneFrame, 1), [&] { return ApplyPaletteEdit(*d.doc, 1, local); }, 2},
-      {undo::EditPalette, refresh::Document, [&] { return ApplyPaletteEdit(*d.doc, -1, global); }, 1},
-      {undo::EditPalette, 0, [&] { return ApplyPaletteEdit(*d.doc, 0, global); }, 0},
-      {undo::RemoveLocalPalette, kAny, [&] { return RemoveLocalPaletteEdit(*d.doc, 1, nullptr); }, 2},
-      {undo::RemoveLocalPalette, 0, [&] { return RemoveLocalPaletteEdit(*d.doc, 0, nullptr); }, 0},
+  const std::tuple<UndoKind, uint32_t, std::function<uint32_t()>, int> edits[] = {
+      {UndoKind::EditTransparency, oneFrame | refresh::PropertiesFrame | refresh::Encoding,
+       [&] {
+         return ApplyTransparencyEdit(*d.doc, 0, Choice({5, 9})) & 0xFFFF;
+       },
+       1},  // then 5 alone
+      {UndoKind::EditPixels, refresh::ForFrame(oneFrame | refresh::Encoding, 2),
+       [&] { return ApplyPixelEdit(*d.doc, 2, filled); }, 0},
+      {UndoKind::EditPalette, refresh::ForFrame(oneFrame, 1),
+       [&] { return ApplyPaletteEdit(*d.doc, 1, local); }, 2},
+      {UndoKind::EditPalette, refresh::Document,
+       [&] { return ApplyPaletteEdit(*d.doc, -1, global); }, 1},
+      {UndoKind::EditPalette, 0, [&] { return ApplyPaletteEdit(*d.doc, 0, global); }, 0},
+      {UndoKind::RemoveLocalPalette, kAny,
+       [&] { return RemoveLocalPaletteEdit(*d.doc, 1, nullptr); }, 2},
+      {UndoKind::RemoveLocalPalette, 0, [&] { return RemoveLocalPaletteEdit(*d.doc, 0, nullptr); },
+       0},
   };
   for (const auto& [kind, hints, edit, untouched] : edits) {
     ClearHistory();
@@ -145,14 +153,18 @@ TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
     if (hints) {
       EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] {
         const uint32_t got = edit();
-        EXPECT_TRUE(hints == kAny ? got != 0 : got == hints) << kind << ": " << got;
+        EXPECT_TRUE(hints == kAny ? got != 0 : got == hints)
+            << static_cast<uint32_t>(kind) << ": " << got;
       }));
       EXPECT_EQ(CanUndoKind(), kind);
       ClearHistory();
     }
-    EXPECT_EQ(kind == undo::EditTransparency ? ApplyTransparencyEdit(*d.doc, 0, Choice({5})) : edit(), 0u) << kind;
-    EXPECT_EQ(d.At(untouched)->dib, kept) << kind;
-    EXPECT_EQ(CanUndoKind(), 0u);
+    EXPECT_EQ(
+        kind == UndoKind::EditTransparency ? ApplyTransparencyEdit(*d.doc, 0, Choice({5})) : edit(),
+        0u)
+        << static_cast<uint32_t>(kind);
+    EXPECT_EQ(d.At(untouched)->dib, kept) << static_cast<uint32_t>(kind);
+    EXPECT_EQ(CanUndoKind(), UndoKind::None);
   }
   // A 9 merged into 5 in frame 0 (5 its transparent colour now); the fill in frame 2; colour 5
   // red in frame 1 (its own palette, then the equal global one) and in frame 2.

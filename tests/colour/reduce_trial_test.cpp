@@ -77,7 +77,7 @@ class ReduceTrial : public ::testing::Test {
 TEST_F(ReduceTrial, LockedColoursStayAndKeepingTheCopyIsOneUndoStep) {
   AnimationPtr doc = Bands(), copy;
   EXPECT_FALSE(KeepReducedCopy(*doc, nullptr));
-  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_EQ(CanUndoKind(), UndoKind::None);
   LockedColours locked{};
   locked[10] = locked[11] = locked[40] = true;
   ASSERT_TRUE(MakeReducedCopy(*doc, 4, true, &locked, nullptr, &copy));
@@ -88,7 +88,7 @@ TEST_F(ReduceTrial, LockedColoursStayAndKeepingTheCopyIsOneUndoStep) {
     EXPECT_TRUE(used.count(e.red << 16 | e.green << 8 | e.blue)) << i;
   }
   EXPECT_TRUE(UndoRedoRestores(*doc, [&] { return KeepReducedCopy(*doc, std::move(copy)); }));
-  EXPECT_EQ(CanUndoKind(), undo::ReducePalette);
+  EXPECT_EQ(CanUndoKind(), UndoKind::ReducePalette);
   EXPECT_EQ(ColoursUsed(*doc), used);
 }
 

@@ -75,7 +75,7 @@ TEST_F(Unoptimize, RefusesLocalPalettesAndEmptyAnimations) {
   EXPECT_EQ(scope_.services.Messages()[0].caption, "Impossible d'annuler l'optimisation");
   AnimationPtr empty = MakeDocument(6, 6);
   EXPECT_FALSE(UnoptimizeAnimation(nullptr, *empty));
-  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_EQ(CanUndoKind(), UndoKind::None);
 }
 
 TEST_F(Unoptimize, DroppingTrueColourIsAskedOnlyWhenThereIsSome) {

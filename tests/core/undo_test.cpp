@@ -25,13 +25,14 @@ class UndoHistoryTest : public CoreTest {
   }
   UndoRecord* Mark(uint32_t marker) {
     FirstFrame(*doc_)->delay = marker;
-    return RecordUndo(undo::EditDurations, *doc_, nullptr, nullptr, 0);
+    return RecordUndo(UndoKind::EditDurations, *doc_);
   }
-  UndoRecord* Whole(uint32_t kind) { return RecordUndo(kind, *doc_, nullptr, nullptr, 0); }
+  UndoRecord* Whole(UndoKind kind) { return RecordUndo(kind, *doc_); }
   // The markers from the oldest record, then the first delay.
   std::vector<uint32_t> Markers() {
     std::vector<uint32_t> out;
-    for (UndoRecord* r = History().oldest; r; r = r->newer) out.push_back(r->extra[0]);
+    for (UndoRecord* r = History().oldest; r; r = r->newer)
+      out.push_back(std::get<undo::Delays>(r->payload).delays[0]);
     out.push_back(FirstFrame(*doc_)->delay);
     return out;
   }
@@ -55,7 +56,7 @@ TEST_F(UndoHistoryTest, DepthCursorAndRedoTail) {
   Undo(*doc_);
   Undo(*doc_);
   Mark(7);
-  EXPECT_EQ(CanRedoKind(), 0u);
+  EXPECT_EQ(CanRedoKind(), UndoKind::None);
   EXPECT_EQ(Markers(), (std::vector<uint32_t>{2, 7, 7}));
   Undo(*doc_);
   Undo(*doc_);
@@ -67,33 +68,36 @@ TEST_F(UndoHistoryTest, DepthCursorAndRedoTail) {
   // Undo off records nothing and frees what it was handed (the leak checker watches).
   SetPref(PrefUndoLevels, 0);
   ClearHistory();
-  EXPECT_EQ(RecordUndo(undo::Optimize, *doc_, DuplicateAnimation(*doc_, nullptr), nullptr, 0),
-            nullptr);
+  EXPECT_EQ(
+      RecordUndo(UndoKind::Optimize, *doc_, undo::WholeCopy{DuplicateAnimation(*doc_, nullptr)}),
+      nullptr);
   Frame* removed = UnlinkFrameAt(*doc_, 0);
   --doc_->frameCount;
-  EXPECT_EQ(RecordUndo(undo::DeleteFrame, *doc_, nullptr, removed, 0), nullptr);
-  EXPECT_EQ(PrepareUndo(undo::InsertFrames, *doc_, 0), nullptr);
+  EXPECT_EQ(
+      RecordUndo(UndoKind::DeleteFrame, *doc_, undo::RemovedFrames(undo::FrameChain(removed))),
+      nullptr);
+  EXPECT_EQ(PrepareUndo(UndoKind::InsertFrames, *doc_, 0), nullptr);
   EXPECT_EQ(History().count, 0u);
 }
 
 TEST_F(UndoHistoryTest, ShortMemoryDropsOldRecordsWarningOnce) {
   Mark(1);
-  ASSERT_TRUE(Whole(undo::PingPong));
+  ASSERT_TRUE(Whole(UndoKind::PingPong));
   Mark(3);
   // One failed copy: the oldest record goes and the copy is retried.
   FailNextUndoCopies(1);
-  ASSERT_TRUE(Whole(undo::Unoptimize));
+  ASSERT_TRUE(Whole(UndoKind::Unoptimize));
   EXPECT_EQ(History().count, 3u);
-  EXPECT_EQ(History().oldest->kind, undo::PingPong);
+  EXPECT_EQ(History().oldest->kind, UndoKind::PingPong);
   ASSERT_EQ(Messages(), 1u);
   // No copy to be had: every record goes, none is made, and no second warning until cleared.
   FailNextUndoCopies(100);
-  EXPECT_EQ(Whole(undo::CropAnimation), nullptr);
+  EXPECT_EQ(Whole(UndoKind::CropAnimation), nullptr);
   FailNextUndoCopies(0);
   EXPECT_TRUE(History().count == 0 && !History().cursor && Messages() == 1);
   ClearHistory();
   FailNextUndoCopies(1);
-  EXPECT_EQ(Whole(undo::CropAnimation), nullptr);
+  EXPECT_EQ(Whole(UndoKind::CropAnimation), nullptr);
   EXPECT_EQ(Messages(), 2u);
 }
 
@@ -106,13 +110,29 @@ TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
   };
   EXPECT_EQ(menu(), (std::vector<std::string>{"Impossible d'annuler\tCtrl-Z",
                                               "Impossible de refaire\tCtrl-Y", "off", "off"}));
-  Whole(undo::ReverseAnimation), Whole(undo::PingPong), Undo(*doc_);
+  Whole(UndoKind::ReverseAnimation), Whole(UndoKind::PingPong), Undo(*doc_);
   EXPECT_EQ(menu(), (std::vector<std::string>{"&Annuler Inverser l'animation\tCtrl-Z",
                                               "&Refaire Animation Ping Pong \tCtrl-Y", "on",
                                               "on"}));
   EXPECT_EQ(services_.UndoHistoryChanges() - before, 3);
-  EXPECT_EQ(UndoKindName(99), "");
-  EXPECT_EQ(RecordUndo(7, *doc_, nullptr, nullptr, 0), nullptr) << "kind 7 does not exist";
+  EXPECT_EQ(UndoKindName(static_cast<UndoKind>(99)), "");
+  EXPECT_EQ(RecordUndo(static_cast<UndoKind>(7), *doc_), nullptr) << "kind 7 does not exist";
+}
+
+// A payload is typed by its kind: one of another kind is refused whole, nothing recorded and what
+// it held freed (the leak checker watches), rather than read as this kind's fields.
+TEST_F(UndoHistoryTest, APayloadOfAnotherKindIsRefused) {
+  UndoRecord* kept = Mark(1);
+  Frame* removed = UnlinkFrameAt(*doc_, 0);
+  --doc_->frameCount;
+  EXPECT_EQ(RecordUndo(UndoKind::EditPixels, *doc_, undo::RemovedFrames(undo::FrameChain(removed))),
+            nullptr);
+  EXPECT_EQ(RecordUndo(UndoKind::MoveFrame, *doc_, undo::FrameImage(0)), nullptr);
+  { UndoStep step(UndoStep::Restore, UndoKind::PingPong, *doc_, undo::Delays{}); }
+  EXPECT_TRUE(History().cursor == kept && History().count == 1);
+  // Handed nothing, a kind starts from its own empty payload and fills it.
+  ASSERT_TRUE(RecordUndo(UndoKind::EditPixels, *doc_));
+  EXPECT_NE(std::get<undo::FrameImage>(History().cursor->payload).frame, nullptr);
 }
 
 // A command that fails after recording, as the commands write it: the step withdraws on return.
@@ -124,11 +144,11 @@ TEST_F(UndoHistoryTest, WithdrawnCommittedAndNeutralizedSteps) {
   // Failing before any change, then half-way: the entry puts back what changed and goes.
   for (UndoStep::Withdrawal how : {UndoStep::Discard, UndoStep::Restore}) {
     {
-      UndoStep step(how, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+      UndoStep step(how, UndoKind::ReverseAnimation, *doc_);
       ASSERT_TRUE(step.Record());
       if (how == UndoStep::Restore) ReverseBlocks(*doc_);
     }
-    EXPECT_TRUE(History().cursor == second && !CanRedoKind());
+    EXPECT_TRUE(History().cursor == second && CanRedoKind() == UndoKind::None);
     EXPECT_EQ(Markers(), (std::vector<uint32_t>{1, 2, 2}));
     EXPECT_TRUE(SameAnimation(*doc_, *original));
   }
@@ -136,7 +156,7 @@ TEST_F(UndoHistoryTest, WithdrawnCommittedAndNeutralizedSteps) {
 
   // Another entry recorded since: withdrawing neither undoes it nor applies itself over it.
   {
-    UndoStep step(UndoStep::Restore, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+    UndoStep step(UndoStep::Restore, UndoKind::ReverseAnimation, *doc_);
     Mark(3);
   }
   EXPECT_EQ(Markers(), (std::vector<uint32_t>{1, 2, 3, 3}));
@@ -144,24 +164,24 @@ TEST_F(UndoHistoryTest, WithdrawnCommittedAndNeutralizedSteps) {
   EXPECT_EQ(Markers(), (std::vector<uint32_t>{2, 3, 3}));
   EXPECT_EQ(second->older, nullptr);
   // A detached record is freed (the leak checker watches).
-  { UndoStep step(UndoStep::Restore, PrepareUndo(undo::InsertFrames, *doc_, 0), *doc_); }
+  { UndoStep step(UndoStep::Restore, PrepareUndo(UndoKind::InsertFrames, *doc_, 0), *doc_); }
 
   // Committed: it stays, and undoes.
   original = DuplicateAnimation(*doc_, nullptr);
   {
-    UndoStep step(UndoStep::Restore, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+    UndoStep step(UndoStep::Restore, UndoKind::ReverseAnimation, *doc_);
     ReverseBlocks(*doc_);
     EXPECT_EQ(step.Commit(), History().cursor);
     EXPECT_EQ(step.Withdraw(), 0u);
   }
   EXPECT_EQ(Undo(*doc_), refresh::Document | refresh::Names);
   EXPECT_TRUE(SameAnimation(*doc_, *original));
-  UndoStep prepared(UndoStep::Discard, PrepareUndo(undo::InsertFrames, *doc_, 0), *doc_);
+  UndoStep prepared(UndoStep::Discard, PrepareUndo(UndoKind::InsertFrames, *doc_, 0), *doc_);
   ASSERT_TRUE(CommitInsertUndo(prepared.Commit(), *doc_));
-  EXPECT_EQ(CanUndoKind(), undo::InsertFrames);
+  EXPECT_EQ(CanUndoKind(), UndoKind::InsertFrames);
 
   // Neutralized: it keeps its place but does nothing.
-  { UndoStep step(UndoStep::Neutralize, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0); }
+  { UndoStep step(UndoStep::Neutralize, UndoKind::ReverseAnimation, *doc_); }
   EXPECT_EQ(UpdateUndoMenu().undoText, "&Annuler NOP\tCtrl-Z");
   EXPECT_EQ(Undo(*doc_) | Redo(*doc_), refresh::StripOnly);
   EXPECT_TRUE(SameAnimation(*doc_, *original));
@@ -173,7 +193,7 @@ TEST_F(UndoHistoryTest, MovedStepsWithdrawOnceAndRunsJoinOnlyTheNewest) {
     UndoRecord* kept = Mark(1);
     UndoStep outer;
     {
-      UndoStep inner(UndoStep::Discard, undo::ReverseAnimation, *doc_, nullptr, nullptr, 0);
+      UndoStep inner(UndoStep::Discard, UndoKind::ReverseAnimation, *doc_);
       outer = std::move(inner);
     }
     UndoStep moved(std::move(outer));
@@ -201,7 +221,7 @@ TEST_F(UndoHistoryTest, RecordsCountTheBytesTheyHold) {
   const size_t small = UndoRecordBytes(*Mark(1));
   EXPECT_GE(small, sizeof(UndoRecord) + 3 * sizeof(uint32_t));
   EXPECT_LT(small, 1024u);
-  const size_t whole = UndoRecordBytes(*Whole(undo::Optimize));
+  const size_t whole = UndoRecordBytes(*Whole(UndoKind::Optimize));
   EXPECT_GE(whole, 3 * FirstFrame(*doc_)->dib.size() + 16 * sizeof(PaletteEntry));
   EXPECT_EQ(HistoryBytes(), small + whole);
 
@@ -211,10 +231,11 @@ TEST_F(UndoHistoryTest, RecordsCountTheBytesTheyHold) {
   LinkBlocks(chain, second);
   doc_->frameCount = 1;
   const size_t removed = chain->dib.size() + second->dib.size();
-  UndoRecord* deletion = RecordUndo(undo::DeleteFrames, *doc_, nullptr, chain, 0);
-  ASSERT_TRUE(deletion && deletion->sameKindNext);
+  UndoRecord* deletion =
+      RecordUndo(UndoKind::DeleteFrames, *doc_, undo::RemovedFrames(undo::FrameChain(chain)));
+  ASSERT_TRUE(deletion);
   const size_t held = UndoRecordBytes(*deletion);
-  EXPECT_GE(held, 2 * sizeof(UndoRecord) + removed);
+  EXPECT_GE(held, sizeof(UndoRecord) + 2 * sizeof(Frame) + removed);
   Undo(*doc_);  // the frames go back to the document
   EXPECT_LE(UndoRecordBytes(*deletion) + removed, held);
   ClearHistory();
@@ -241,27 +262,28 @@ class UndoKinds : public UndoHistoryTest {
   }
   Frame* At(int i) { return FrameAt(*doc_, i); }
   template <typename Change>
-  ::testing::AssertionResult Restores(uint32_t kind, uint32_t param, Change change) {
+  ::testing::AssertionResult Restores(UndoKind kind, UndoPayload payload, Change change) {
     return UndoRedoRestores(*doc_, [&] {
-      RecordUndo(kind, *doc_, nullptr, nullptr, param);
+      RecordUndo(kind, *doc_, std::move(payload));
       change();
     });
   }
 };
 
 TEST_F(UndoKinds, WholeDocuments) {
-  EXPECT_TRUE(Restores(undo::ReverseAnimation, 0, [&] { ReverseBlocks(*doc_); }));
-  EXPECT_TRUE(Restores(undo::PingPong, 0, [&] { AppendPingPong(*doc_); }));
-  EXPECT_TRUE(Restores(undo::CropAnimation, 0, [&] {
+  EXPECT_TRUE(Restores(UndoKind::ReverseAnimation, {}, [&] { ReverseBlocks(*doc_); }));
+  EXPECT_TRUE(Restores(UndoKind::PingPong, {}, [&] { AppendPingPong(*doc_); }));
+  EXPECT_TRUE(Restores(UndoKind::CropAnimation, {}, [&] {
     doc_->screenWidth = doc_->screenHeight = 3;
     for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f)) ClipFrameToScreen(f, 3, 3);
   }));
-  for (uint32_t kind : {undo::MergeAnimations, undo::Unoptimize, undo::ReducePalette,
-                        undo::ReduceFrameCount, undo::ResizeAnimation, undo::FixForAvi}) {
-    EXPECT_TRUE(Restores(kind, 0, [&] {
-      doc_->screenWidth += kind;
+  for (UndoKind kind :
+       {UndoKind::MergeAnimations, UndoKind::Unoptimize, UndoKind::ReducePalette,
+        UndoKind::ReduceFrameCount, UndoKind::ResizeAnimation, UndoKind::FixForAvi}) {
+    EXPECT_TRUE(Restores(kind, {}, [&] {
+      doc_->screenWidth += static_cast<uint32_t>(kind);
       AddSolidFrame(*doc_, 0, 0, 9, 1, 3)->bits()[0] ^= 1;
-    })) << kind;
+    })) << static_cast<uint32_t>(kind);
   }
   // The optimizer hands in the old document after the exchange.
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
@@ -269,19 +291,19 @@ TEST_F(UndoKinds, WholeDocuments) {
     UnlinkAndFreeBlock(FrameAt(*work, 4));
     --work->frameCount;
     SwapAnimations(*doc_, *work);
-    RecordUndo(undo::Optimize, *doc_, std::move(work), nullptr, 0);
+    RecordUndo(UndoKind::Optimize, *doc_, undo::WholeCopy{std::move(work)});
   }));
 }
 
 TEST_F(UndoKinds, FrameOrder) {
   // Frame 0 dragged before frame 3 lands at 2; frame 4 before frame 0.
-  EXPECT_TRUE(Restores(undo::MoveFrame, 0 | 3 << 16,
+  EXPECT_TRUE(Restores(UndoKind::MoveFrame, undo::FrameMove{0, 3},
                        [&] { LinkFrameAt(*doc_, UnlinkFrameAt(*doc_, 0), 2); }));
-  EXPECT_TRUE(Restores(undo::MoveFrame, 4 | 0 << 16,
+  EXPECT_TRUE(Restores(UndoKind::MoveFrame, undo::FrameMove{4, 0},
                        [&] { LinkFrameAt(*doc_, UnlinkFrameAt(*doc_, 4), 0); }));
   // Frames 0 and 3 dragged together; the first of them lands at 2.
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
-    RecordUndo(undo::MoveFrames, *doc_, nullptr, nullptr, 2 | 2 << 16, {0, 3});
+    RecordUndo(UndoKind::MoveFrames, *doc_, undo::FramesMove{2, {0, 3}});
     Frame* b = UnlinkFrameAt(*doc_, 3);
     LinkFrameAt(*doc_, UnlinkFrameAt(*doc_, 0), 2);
     LinkFrameAt(*doc_, b, 3);
@@ -290,7 +312,7 @@ TEST_F(UndoKinds, FrameOrder) {
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
     Frame* removed = UnlinkFrameAt(*doc_, 0);
     --doc_->frameCount;
-    RecordUndo(undo::DeleteFrame, *doc_, nullptr, removed, 0);
+    RecordUndo(UndoKind::DeleteFrame, *doc_, undo::RemovedFrames(undo::FrameChain(removed)));
   }));
   // Frames 2 and 4 of the four left, in one step, come back at 2 and 4.
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
@@ -299,17 +321,17 @@ TEST_F(UndoKinds, FrameOrder) {
     a->savedIndex = 1, b->savedIndex = 3;
     LinkBlocks(a, b);
     doc_->frameCount -= 2;
-    RecordUndo(undo::DeleteFrames, *doc_, nullptr, a, 0);
+    RecordUndo(UndoKind::DeleteFrames, *doc_, undo::RemovedFrames(undo::FrameChain(a)));
   }));
   // An insertion that keeps the palette and size; a paste that changes the global palette.
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
-    UndoRecord* prepared = PrepareUndo(undo::InsertFrames, *doc_, 2);
+    UndoRecord* prepared = PrepareUndo(UndoKind::InsertFrames, *doc_, 2);
     for (int i = 0; i < 2; ++i, ++doc_->frameCount)
       LinkFrameAt(*doc_, IndexedFrame(2, 2, doc_->globalPalette.get(), {7, 8, 9}), 2 + i);
     return CommitInsertUndo(prepared, *doc_) != nullptr;
   }));
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
-    UndoRecord* prepared = PrepareUndo(undo::Paste, *doc_, 0);
+    UndoRecord* prepared = PrepareUndo(UndoKind::Paste, *doc_, 0);
     SetGlobalPalette(*doc_, RampPalette(32));
     for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f)) UpdateDibColourTable(f);
     AddSolidFrame(*doc_, 0, 0, 1, 1, 31);
@@ -319,12 +341,17 @@ TEST_F(UndoKinds, FrameOrder) {
 
 TEST_F(UndoKinds, TransparencyAndPalettes) {
   // The flag alone, either way; then with a copy of the frame.
-  EXPECT_TRUE(Restores(undo::EditTransparency, 1, [&] { SetTransparency(At(0), true); }));
-  EXPECT_TRUE(Restores(undo::EditTransparency, 1 << 16, [&] { SetTransparency(At(1), false); }));
-  EXPECT_TRUE(Restores(undo::EditTransparency, 1 << 16 | 2, 
+  EXPECT_TRUE(Restores(UndoKind::EditTransparency,
+                       undo::TransparencyEdit(0, undo::TransparencyEdit::SwitchOff),
+                       [&] { SetTransparency(At(0), true); }));
+  EXPECT_TRUE(Restores(UndoKind::EditTransparency,
+                       undo::TransparencyEdit(1, undo::TransparencyEdit::SwitchOn),
+                       [&] { SetTransparency(At(1), false); }));
+  EXPECT_TRUE(Restores(UndoKind::EditTransparency,
+                       undo::TransparencyEdit(1, undo::TransparencyEdit::NewColour),
                        [&] { SetTransparentIndex(At(1), 4); }));
   // The global palette, growing from 16 to 32 entries; a local palette.
-  EXPECT_TRUE(Restores(undo::EditPalette, 0xFFFFFFFFu, [&] {
+  EXPECT_TRUE(Restores(UndoKind::EditPalette, undo::PaletteEntries(-1), [&] {
     Palette* p = doc_->globalPalette.get();
     p->entries[3] = {1, 2, 3, 0};
     p->entries.resize(32);
@@ -332,12 +359,12 @@ TEST_F(UndoKinds, TransparencyAndPalettes) {
     for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f))
       if (!f->localPalette) UpdateDibColourTable(f);
   }));
-  EXPECT_TRUE(Restores(undo::EditPalette, 2, [&] {
+  EXPECT_TRUE(Restores(UndoKind::EditPalette, undo::PaletteEntries(2), [&] {
     At(2)->localPalette->entries[5] = {9, 9, 9, 0};
     UpdateDibColourTable(At(2));
   }));
   EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
-    UndoRecord* prepared = PrepareUndo(undo::RemoveLocalPalette, *doc_, 2);
+    UndoRecord* prepared = PrepareUndo(UndoKind::RemoveLocalPalette, *doc_, 2);
     SetLocalPalette(At(2), nullptr);
     At(2)->palette = doc_->globalPalette.get();
     UpdateDibColourTable(At(2));
@@ -347,7 +374,7 @@ TEST_F(UndoKinds, TransparencyAndPalettes) {
 
 // Each comment goes back to its own place among the other blocks.
 TEST_F(UndoKinds, SettingsAndComments) {
-  EXPECT_TRUE(Restores(undo::AnimationProperties, 0, [&] {
+  EXPECT_TRUE(Restores(UndoKind::AnimationProperties, {}, [&] {
     doc_->playCount = 7, doc_->backgroundIndex = 5, doc_->screenWidth = 40;
   }));
   auto commentAfter = [](Block* at, const std::string& text) {
@@ -355,7 +382,7 @@ TEST_F(UndoKinds, SettingsAndComments) {
     SetCommentText(c, text);
     InsertBlockAfter(at, c);
   };
-  EXPECT_TRUE(Restores(undo::EditComments, 0, [&] {
+  EXPECT_TRUE(Restores(UndoKind::EditComments, {}, [&] {
     // Two new between frames 1 and 2, one before the first, the first edited, the last gone.
     commentAfter(At(1), "deux");
     commentAfter(At(1), "un");
@@ -363,23 +390,25 @@ TEST_F(UndoKinds, SettingsAndComments) {
     SetCommentText(doc_->blocks->next, "Modifié");
     UnlinkAndFreeBlock(LastBlock(*doc_));
   }));
-  EXPECT_TRUE(Restores(undo::EditComments, 0, [&] {
+  EXPECT_TRUE(Restores(UndoKind::EditComments, {}, [&] {
     for (Block *b = doc_->blocks->next, *next; b; b = next)
       if (next = b->next; b->kind == BlockKind::Comment) UnlinkAndFreeBlock(b);
   }));
 }
 
 TEST_F(UndoKinds, FrameImagesAndProperties) {
-  EXPECT_TRUE(Restores(undo::EditDurations, 0, [&] {
+  EXPECT_TRUE(Restores(UndoKind::EditDurations, {}, [&] {
     for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f)) f->delay = 7;
   }));
-  EXPECT_TRUE(Restores(undo::EditPixels, 2, [&] { At(2)->bits()[1] ^= 8; }));
-  EXPECT_TRUE(Restores(undo::CoEditFrame, 4,
+  EXPECT_TRUE(Restores(UndoKind::EditPixels, undo::FrameImage(2), [&] { At(2)->bits()[1] ^= 8; }));
+  EXPECT_TRUE(Restores(UndoKind::CoEditFrame, undo::FrameImage(4),
                        [&] { SetFrameDib(At(4), BuildDib(3, 2, doc_->globalPalette.get())); }));
-  EXPECT_TRUE(Restores(undo::DropTrueColour, 3, [&] { FreeRgbPlane(At(3)); }));
-  EXPECT_TRUE(Restores(undo::AddTrueColour, 1, [&] { AddRgbPlane(At(1)); }));
+  EXPECT_TRUE(
+      Restores(UndoKind::DropTrueColour, undo::FrameImage(3), [&] { FreeRgbPlane(At(3)); }));
+  EXPECT_TRUE(
+      Restores(UndoKind::AddTrueColour, undo::TrueColourPlane{1}, [&] { AddRgbPlane(At(1)); }));
   // Attributes only; then the image too, with its size.
-  EXPECT_TRUE(Restores(undo::FrameProperties, 1 << 16 | 0, [&] {
+  EXPECT_TRUE(Restores(UndoKind::FrameProperties, undo::FrameAttributes(1, false), [&] {
     Frame* f = At(1);
     f->delay = 99, f->left = 5, f->top = -2;
     SetInterlaced(f, true);
@@ -387,7 +416,7 @@ TEST_F(UndoKinds, FrameImagesAndProperties) {
     SetFrameName(f, "autre");
     SetTransparency(f, false);
   }));
-  EXPECT_TRUE(Restores(undo::FrameProperties, 2 << 16 | 1, [&] {
+  EXPECT_TRUE(Restores(UndoKind::FrameProperties, undo::FrameAttributes(2, true), [&] {
     Frame* f = At(2);
     CropFrame(f, 1, 0, 2, 2);
     f->delay = 1;
@@ -395,19 +424,21 @@ TEST_F(UndoKinds, FrameImagesAndProperties) {
     SetTransparentIndex(f, 3);
   }));
   // Every frame's attributes, then every frame's image.
-  EXPECT_TRUE(Restores(undo::GlobalFrameProperties, 0, [&] {
-    for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f))
-      f->delay += 5, SetDisposal(f, 2), SetTransparency(f, true);
-  }));
-  EXPECT_TRUE(Restores(undo::GlobalFrameProperties, 1, [&] {
-    for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f))
-      f->bits()[0] = 15, RebuildTransparencyMask(f);
-  }));
+  EXPECT_TRUE(
+      Restores(UndoKind::GlobalFrameProperties, undo::AllFrameAttributes{false, nullptr}, [&] {
+        for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f))
+          f->delay += 5, SetDisposal(f, 2), SetTransparency(f, true);
+      }));
+  EXPECT_TRUE(
+      Restores(UndoKind::GlobalFrameProperties, undo::AllFrameAttributes{true, nullptr}, [&] {
+        for (Frame* f = FirstFrame(*doc_); f; f = NextFrame(f))
+          f->bits()[0] = 15, RebuildTransparencyMask(f);
+      }));
   // The selected frames moved and cropped.
   At(0)->selected = At(2)->selected = 1;
   doc_->selectedCount = 2;
   doc_->anchorIndex = 0;
-  EXPECT_TRUE(Restores(undo::MoveCropFrames, 0, [&] {
+  EXPECT_TRUE(Restores(UndoKind::MoveCropFrames, {}, [&] {
     CropFrame(At(0), 1, 0, 2, 1);
     CropFrame(At(2), 0, 1, 3, 1);
     At(2)->left += 2;

@@ -102,8 +102,8 @@ TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
       AnimationPtr before = DuplicateAnimation(*a, nullptr);
       const uint32_t w = a->screenWidth, h = a->screenHeight;
       ASSERT_TRUE(UndoRedoRestores(*a, [&] {
-        RecordUndo(undo::RotateAllFrames, *a, nullptr, nullptr,
-                   turncmd::FirstAnimationTurn + static_cast<int>(turn));
+        RecordUndo(UndoKind::RotateAllFrames, *a,
+                   undo::TurnedAnimation{turncmd::FirstAnimationTurn + static_cast<int>(turn)});
         return TurnAnimation(*a, turn, nullptr);
       }));
       ASSERT_EQ(a->screenWidth, TurnSwapsSides(turn) ? h : w);
@@ -234,7 +234,7 @@ TEST_F(Geometry, BicubicRampGivesTheCubicsValuesAndFailuresChangeNothing) {
     else SetPref(PrefPaletteMerge, 0x00880001 | 0x200), scope_.services.QueuePaletteMergeAnswer(0);
     EXPECT_EQ(ApplyResize(r, true, nullptr), 0u) << passing;
     EXPECT_TRUE(SameAnimation(*a, *make())) << passing;
-    EXPECT_EQ(CanUndoKind(), 0u);
+    EXPECT_EQ(CanUndoKind(), UndoKind::None);
     EXPECT_EQ(scope_.services.Texts().size(), passing < 3 ? 1u : 0u) << passing;
   }
 }
@@ -279,7 +279,7 @@ TEST_F(Geometry, MoveCropMovesSelectedFramesTogetherAndCutsThem) {
   std::vector<std::tuple<int32_t, int32_t, uint32_t, uint32_t>> rects;
   for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) rects.emplace_back(f->left, f->top, f->width, f->height);
   EXPECT_EQ(rects, (decltype(rects){{4, 1, 3, 3}, {5, 5, 4, 3}, {5, 3, 2, 1}}));
-  EXPECT_EQ(CanUndoKind(), undo::MoveCropFrames);
+  EXPECT_EQ(CanUndoKind(), UndoKind::MoveCropFrames);
 }
 
 TEST(MoveCrop, ConstraintsAlignmentHitsAndDrags) {

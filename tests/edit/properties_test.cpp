@@ -84,7 +84,7 @@ TEST_F(PropertiesTest, FramePageChangesOneFrameInOneUndoStep) {
   FramePropertiesRequest r = FillFrameRequest(*doc_, FrameScope::Current, 1);
   ASSERT_EQ(r.delay, 20);
   EXPECT_EQ(ApplyFrameProperties(nullptr, *doc_, r).changes, 0u) << "nothing edited";
-  EXPECT_EQ(CanUndoKind(), 0u);
+  EXPECT_EQ(CanUndoKind(), UndoKind::None);
 
   r.delay = 55, r.disposal = DisposalPrevious, r.left = -3, r.top = 7, r.name = "nuage";
   r.interlaced = r.transparent = r.transparencyAccepted = true;

@@ -114,7 +114,7 @@ TEST_F(LiveEditTest, EverySaveComesBackOnce) {
     Undo(*state_.document);
     EXPECT_TRUE(RedOf(1) == 5 && FrameAt(*state_.document, 1)->width == 4u);
     Undo(*state_.document);
-    EXPECT_TRUE(RedOf(1) == before && CanUndoKind() == 0u);
+    EXPECT_TRUE(RedOf(1) == before && CanUndoKind() == UndoKind::None);
     EndLiveEdit();
   }
   EXPECT_TRUE(ShownTexts().empty());

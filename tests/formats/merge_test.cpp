@@ -165,7 +165,7 @@ TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
     };
     EXPECT_EQ(MergeAnimations(state, c.other), 0);
     EXPECT_TRUE(SameAnimation(*before, *state.document) && !state.modified);
-    EXPECT_EQ(CanUndoKind(), 0u);
+    EXPECT_EQ(CanUndoKind(), UndoKind::None);
     EXPECT_THAT(ShownTexts(), ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
   }
   // Within the budget the same merge is made.

@@ -301,16 +301,17 @@ TEST_F(FlowTest, SaveCommandFlows) {
     int dialogBits;    // what the Save As dialog chooses
     int answer;        // to the crop question (a window is there); -1: no window
     bool saved, modified, named;
-    uint32_t undoKind, width;  // the undo left, the width of the second frame afterwards
+    UndoKind undoKind;  // the undo left
+    uint32_t width;     // the width of the second frame afterwards
   } cases[] = {
-      {"untitled, no dialog", "", NoDialog, -1, false, true, false, undo::CropAnimation, 2},
-      {"untitled, Save As", "", saveopt::AnimationChosen, -1, true, false, true, 0, 2},
+      {"untitled, no dialog", "", NoDialog, -1, false, true, false, UndoKind::CropAnimation, 2},
+      {"untitled, Save As", "", saveopt::AnimationChosen, -1, true, false, true, UndoKind::None, 2},
       {"one image of an untitled animation", "", saveopt::Plain, -1, true, true, false,
-       undo::CropAnimation, 2},
+       UndoKind::CropAnimation, 2},
       {"missing folder", Path("missing-folder/saved.gif"), NoDialog, -1, false, true, true,
-       undo::CropAnimation, 2},
+       UndoKind::CropAnimation, 2},
       {"crop declined", Path("declined.gif"), NoDialog, answer::No, false, true, true,
-       undo::ReverseAnimation, 4},
+       UndoKind::ReverseAnimation, 4},
   };
   const std::string target = Path("saved.gif");
   for (const auto& c : cases) {
@@ -325,7 +326,7 @@ TEST_F(FlowTest, SaveCommandFlows) {
     AddSolidFrame(*state.document, 0, 0, 4, 4, 1);
     AddSolidFrame(*state.document, 2, 2, 4, 4, 2);
     state.documentPath = c.path, state.modified = true;
-    RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+    RecordUndo(UndoKind::ReverseAnimation, *state.document);
     Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {
       *choice = {target, savetype::Gif, {}};
       choice->options.optionBits = static_cast<uint32_t>(c.dialogBits);
@@ -342,7 +343,7 @@ TEST_F(FlowTest, SaveCommandFlows) {
     }
     AnimationPtr written = ReadBack(target);
     EXPECT_EQ(written && written->frameCount == 2, c.saved);
-    if (c.undoKind == undo::CropAnimation) {
+    if (c.undoKind == UndoKind::CropAnimation) {
       Undo(*state.document);
       EXPECT_EQ(Pixels(*FrameAt(*state.document, 1)), std::vector<uint8_t>(16, 2));
     }

@@ -266,7 +266,7 @@ TEST(CommandSweep, EnabledCommandsKeepTheDocumentSoundAndUndoExactly) {
       EXPECT_TRUE(s.currentFrame >= -1 && s.currentFrame < doc.frameCount) << s.currentFrame;
       const AnimationPtr after = Content(doc);
       const bool changed = !test::SameAnimation(*after, *before);
-      const bool recorded = CanUndoKind() != 0;
+      const bool recorded = CanUndoKind() != UndoKind::None;
       EXPECT_TRUE(!e.kind || facts.frameCount == 0 || hints) << "enabled, did nothing";
       if (!changed && !recorded) continue;
       // Undo and redo as the window runs them, which then counts the selection again.

@@ -120,7 +120,7 @@ TEST_F(DocumentCommands, PropertyEditsNameWhatToRedraw) {
 TEST_F(DocumentCommands, ATypedRunIsOneStepUndoneFirst) {
   Select({1});
   const uint32_t d0 = FrameAt(*state_.document, 1)->delay, l0 = state_.document->playCount;
-  RecordUndo(undo::Unoptimize, *state_.document, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::Unoptimize, *state_.document);
   UndoRun delays, loops;
   for (uint32_t typed : {4u, 45u, 450u}) SetDelayCommand(state_, typed, &delays);
   for (uint32_t typed : {1u, 12u}) SetLoopCountCommand(state_, typed, &loops);
@@ -129,7 +129,7 @@ TEST_F(DocumentCommands, ATypedRunIsOneStepUndoneFirst) {
   EXPECT_EQ(FrameAt(*state_.document, 1)->delay, 450u);
   Undo(*state_.document);
   EXPECT_EQ(FrameAt(*state_.document, 1)->delay, d0);
-  EXPECT_EQ(CanUndoKind(), undo::Unoptimize);
+  EXPECT_EQ(CanUndoKind(), UndoKind::Unoptimize);
 }
 
 TEST_F(DocumentCommands, ClosingForgetsTheOptimizersKeptData) {

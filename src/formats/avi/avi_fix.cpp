@@ -59,7 +59,7 @@ bool TransparentIndexesAgree(const Animation& document) {
 }
 
 bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits) {
-  UndoStep step(UndoStep::Restore, undo::FixForAvi, document, nullptr, nullptr, 0);
+  UndoStep step(UndoStep::Restore, UndoKind::FixForAvi, document);
   bool fixed = true;
   if (*traits & doctrait::LocalPalette) {
     uint32_t word = GetPref(PrefPaletteMerge) & ~(merge::MethodMask | merge::Ask);

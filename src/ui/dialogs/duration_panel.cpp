@@ -201,7 +201,7 @@ void DurationPanel::WriteFrames(int index) {
   if (!edited_) {
     original_ = FrameDelays(*document_);
     // The entry keeps the delays as they are now; every later change until the reset joins it.
-    record_ = RecordUndo(undo::EditDurations, *document_, nullptr, nullptr, 0);
+    record_ = RecordUndo(UndoKind::EditDurations, *document_);
     WriteDelayTable(*document_, table_);
     edited_ = true;
   } else if (index < 0) {

@@ -315,7 +315,7 @@ void MainWindow::MoveFrames(int position) { AfterCommand(MoveFramesCommand(state
 void MainWindow::UndoOrRedo(bool redo) {
   if (!state_.document) return;
   // Retimed delays keep the preview open; anything else may take its frames away.
-  if ((redo ? CanRedoKind() : CanUndoKind()) == undo::EditDurations) {
+  if ((redo ? CanRedoKind() : CanUndoKind()) == UndoKind::EditDurations) {
     StopTasks(task::SizeEstimate | task::ColourCount);
   } else {
     StopBackgroundWork();

@@ -90,7 +90,7 @@ class ColourWorkDialogsTest : public UiTest {
     QCOMPARE(TaskRunning(task::ReducePreview), 0u);
     QCOMPARE(GetPref(PrefReduceColors), 0x10010u);  // dithered, 16
     QVERIFY(doc->globalPalette->Count() <= 17);
-    QCOMPARE(CanUndoKind(), undo::ReducePalette);
+    QCOMPARE(CanUndoKind(), UndoKind::ReducePalette);
     AnimationPtr two = MakeDocument(8, 8, MakePalette({{0, 0, 0, 0}, {9, 9, 9, 0}}));
     AddSquareFrame(*two, 0, 0, 8, 8, 0, 1);
     ReduceColoursRequest nothing{two.get()};
@@ -167,7 +167,7 @@ class ColourWorkDialogsTest : public UiTest {
         dialog.reject();
       } else {
         QVERIFY(dialog.Changed());
-        QCOMPARE(CanUndoKind(), undo::ReducePalette);
+        QCOMPARE(CanUndoKind(), UndoKind::ReducePalette);
         QCOMPARE(GetPref(PrefReduceColors), 128u);
       }
       QCOMPARE(TaskRunning(task::ReducePreview), 0u);
@@ -207,7 +207,7 @@ class ColourWorkDialogsTest : public UiTest {
                  EstimateEncodedSize(*doc, true, GetSignature(), nullptr), GroupSeparator)),
              last);
     QCOMPARE(GetPref(PrefOptimize), optimize::Defaults ^ optimize::MinimalCodeSize);
-    QCOMPARE(CanUndoKind(), undo::Optimize);
+    QCOMPARE(CanUndoKind(), UndoKind::Optimize);
     Undo(*doc);
     QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
   }
@@ -227,7 +227,7 @@ class ColourWorkDialogsTest : public UiTest {
     QCoreApplication::processEvents();  // late reports of the stopped trial go nowhere
     QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
     QCOMPARE(GetPref(PrefOptimize), optimize::Defaults);
-    QCOMPARE(CanUndoKind(), 0u);
+    QCOMPARE(CanUndoKind(), UndoKind::None);
   }
 };
 

@@ -164,7 +164,7 @@ class GeometryDialogsTest : public UiTest {
     QCOMPARE(QRect(f->left, f->top, f->width, f->height), QRect(5, 2, 4, 4));
     QCOMPARE(int(Pixel(f, 0, 0)), 3);
     window->Command(cmd::Undo);
-    QCOMPARE(CanUndoKind(), 0u);
+    QCOMPARE(CanUndoKind(), UndoKind::None);
 
     QVERIFY(WithDialog<MoveCropDialog>(cmd::MoveCrop, [](MoveCropDialog* d) {
       d->Field(4)->stepBy(3);
@@ -173,7 +173,7 @@ class GeometryDialogsTest : public UiTest {
       QCOMPARE(d->State().x, 2);
       QVERIFY(!d->ResetButton()->isEnabled());
     }));
-    QCOMPARE(CanUndoKind(), 0u);
+    QCOMPARE(CanUndoKind(), UndoKind::None);
   }
 
 

@@ -103,7 +103,7 @@ class PropertyDialogsTest : public UiTest {
     QCOMPARE(At(0)->delay, 10u);
     QCOMPARE(window->Properties()->DelayEdit()->text(), QStringLiteral("55"));
     QCOMPARE(window->Properties()->FrameList()->currentText(), QStringLiteral("#2: nuage"));
-    QCOMPARE(CanUndoKind(), undo::FrameProperties);
+    QCOMPARE(CanUndoKind(), UndoKind::FrameProperties);
   }
 
   // The click that checks "Transparent" opens the chooser: cancelled, the box goes back;
@@ -150,7 +150,7 @@ class PropertyDialogsTest : public UiTest {
       Press(sheet, "Annuler");
     }));
     QVERIFY(window->Modified());
-    QCOMPARE(CanUndoKind(), undo::EditPalette);
+    QCOMPARE(CanUndoKind(), UndoKind::EditPalette);
     QCOMPARE(strip->grab().toImage().pixelColor(inside), QColor(10, 200, 30));
     CommentListDialog::SetEditor([](QWidget*, QString* text) {
       *text = QStringLiteral("Fait à la main");

@@ -94,7 +94,7 @@ class VideoImportDialogTest : public UiTest {
   // Esc: the document, its history and its modified flag as they were, and no message.
   void cancellingChangesNothing() {
     const QString before = Shape(*window->Document());
-    const uint32_t undoKind = CanUndoKind();
+    const UndoKind undoKind = CanUndoKind();
     QVERIFY(InsertClip([](VideoImportDialog* d) { QTest::keyClick(d, Qt::Key_Escape); }));
     QCOMPARE(Shape(*window->Document()), before);
     QCOMPARE(CanUndoKind(), undoKind);

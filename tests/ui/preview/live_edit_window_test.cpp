@@ -67,7 +67,7 @@ class LiveEditWindowTest : public UiTest {
     QTRY_COMPARE_WITH_TIMEOUT(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4}, 5000);
     QCOMPARE(FrameAt(*window.Document(), 0)->bits()[0], uint8_t{1});  // the first frame stays
     QVERIFY(window.Modified() && services.Messages().empty());
-    QCOMPARE(CanUndoKind(), undo::CoEditFrame);
+    QCOMPARE(CanUndoKind(), UndoKind::CoEditFrame);
 
     services.QueueAnswer(answer::No);  // do not save
     window.Command(cmd::NewAnimation);

@@ -133,7 +133,7 @@ class PreviewWindowTest : public UiTest {
     QVERIFY(panel->ApplyButton()->isEnabled());
     panel->ApplyButton()->click();
     QCOMPARE(delays(), (std::vector<uint32_t>{15, 25, 35}));
-    QCOMPARE(CanUndoKind(), undo::EditDurations);
+    QCOMPARE(CanUndoKind(), UndoKind::EditDurations);
     QCOMPARE(History().count, 1u);
     QVERIFY(panel->ResetButton()->isEnabled());
     QCOMPARE(panel->AfterField()->text(), QStringLiteral("15"));

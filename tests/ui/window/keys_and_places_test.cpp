@@ -67,13 +67,13 @@ class KeysAndPlacesTest : public UiTest {
       QTest::keyClick(delay, Qt::Key_Z, Qt::ControlModifier);
       QCOMPARE(FrameAt(Doc(), 1)->delay, 20u);
       QCOMPARE(delay->text(), QStringLiteral("20"));
-      QCOMPARE(CanUndoKind(), 0u);
-      QCOMPARE(CanRedoKind(), undo::EditDurations);
+      QCOMPARE(CanUndoKind(), UndoKind::None);
+      QCOMPARE(CanRedoKind(), UndoKind::EditDurations);
       QVERIFY(MenuText(cmd::Redo).contains(QStringLiteral("Rééditer la durée")));
       QTest::keyClick(delay, redo.key(), redo.keyboardModifiers());
       QCOMPARE(FrameAt(Doc(), 1)->delay, 125u);
       QCOMPARE(delay->text(), QStringLiteral("125"));
-      QCOMPARE(CanRedoKind(), 0u);
+      QCOMPARE(CanRedoKind(), UndoKind::None);
     }
     // With nothing left to redo the key does nothing at all.
     QTest::keyClick(delay, Qt::Key_Y, Qt::ControlModifier);

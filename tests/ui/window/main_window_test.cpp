@@ -93,7 +93,7 @@ class MainWindowTest : public UiTest {
       end = window->Strip()->FrameImageRect(3).topRight() + QPoint(8, 5);
     Drag(View(), At(2), end);
     QCOMPARE(FrameNumbers(Doc()), (std::vector<int>{1, 4, 3, 2}));
-    QCOMPARE(CanUndoKind(), undo::MoveFrames);
+    QCOMPARE(CanUndoKind(), UndoKind::MoveFrames);
   }
 
   // Typing in a toolbar field is one step however many keys; leaving the field ends it. Values
@@ -187,7 +187,7 @@ class MainWindowTest : public UiTest {
     window->Command(cmd::RevertToSaved);
     QCOMPARE(FrameNumbers(Doc()), (std::vector<int>{2, 3, 4}));
     QVERIFY(window->Modified());
-    QCOMPARE(CanUndoKind(), undo::DeleteFrame);
+    QCOMPARE(CanUndoKind(), UndoKind::DeleteFrame);
     QCOMPARE(QString::fromStdString(services.Messages().back().caption), QStringLiteral("Erreur"));
     services.QueueAnswer(answer::No);
     QVERIFY(window->CloseDocument());
