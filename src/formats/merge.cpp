@@ -16,6 +16,7 @@
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 namespace {
@@ -261,7 +262,7 @@ int MergeAnimations(ShellState& state, const std::string& path) {
   MergeOptions options = StoredMergeOptions();
   bool accepted = false;
   try {
-    accepted = Services().AskMergeOptions(owner, a, *b, &options);
+    accepted = Dialogs().AskMergeOptions(owner, a, *b, &options);
   } catch (const std::bad_alloc&) {
     accepted = false;
   }

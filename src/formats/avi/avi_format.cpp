@@ -19,6 +19,7 @@
 #include "formats/flow_text.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 #include "platform/video_files.h"
 
 namespace lw {
@@ -528,7 +529,7 @@ int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, Prog
     return PictureAt(path, ms, maxSide, bgr, width, height);
   };
   request.part = VideoPartPreset();
-  if (!Services().AskVideoImport(owner, &request)) {
+  if (!Dialogs().AskVideoImport(owner, &request)) {
     // Like Esc: a run of files stops here without a question.
     if (meter) ProgressCancel();
     return 0;

@@ -13,6 +13,7 @@
 #include "formats/flow_text.h"
 #include "formats/ico/icon_image.h"
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 namespace {
@@ -248,7 +249,7 @@ bool DefineCursorHotSpot(WindowHandle owner, Animation& document) {
   if (!first) return false;
   int x = std::clamp(first->hotspotX, 0, MaxHotSpot);
   int y = std::clamp(first->hotspotY, 0, MaxHotSpot);
-  if (!Services().AskCursorHotSpot(owner, document, &x, &y)) return false;
+  if (!Dialogs().AskCursorHotSpot(owner, document, &x, &y)) return false;
   first->hotspotX = std::clamp(x, 0, MaxHotSpot);
   first->hotspotY = std::clamp(y, 0, MaxHotSpot);
   return true;
