@@ -8,7 +8,7 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "formats/psd/psd_format.h"
 #include "platform/flow_dialogs.h"
 #include "platform/services.h"
@@ -33,7 +33,7 @@ ChoosingServices& Services() {
   static const bool ready = [] {
     lw::SetServices(&services);
     lw::SetDialogs(&services);
-    lw::SetGifFrameByteLimit(uint64_t{4} << 20);
+    lw::SetPictureBudgetBytes(uint64_t{4} << 20);
     return true;
   }();
   (void)ready;

@@ -12,7 +12,6 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
 #include "core/picture_budget.h"
 #include "formats/avi/avi_timing.h"
 #include "formats/avi/video_import.h"
@@ -67,7 +66,7 @@ class FrameSink {
         animation_(animation),
         frameBytes_(info.palettised ? DibBitsOffset + IndexStride(info.width) * info.height
                                     : RgbStride(info.width) * info.height),
-        budget_(GifFrameByteLimit()) {}
+        budget_(PictureBudgetBytes()) {}
 
   // Complete when the picture became a frame.
   ReadEnd Add(VideoPicture& picture, uint32_t delay) {
@@ -523,7 +522,7 @@ int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, Prog
   if (info.frameRateNum > 0 && info.frameRateDen > 0)
     request.ownFpsMilli = static_cast<uint32_t>(
         std::min<int64_t>(info.frameRateNum * 1000 / info.frameRateDen, UINT32_MAX));
-  request.budgetBytes = GifFrameByteLimit();
+  request.budgetBytes = PictureBudgetBytes();
   request.pictureAt = [path](int64_t ms, uint32_t maxSide, std::vector<uint8_t>* bgr,
                              uint32_t* width, uint32_t* height) {
     return PictureAt(path, ms, maxSide, bgr, width, height);

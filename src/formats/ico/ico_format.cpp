@@ -9,7 +9,7 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "formats/flow_text.h"
 #include "formats/ico/icon_image.h"
 #include "platform/files.h"
@@ -116,7 +116,7 @@ int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, Animatio
       one = FrameFromIconImage(image, length, IconImageHeight(image, length), owner);
     }
     Frame* frame = one ? FirstFrame(*one) : nullptr;
-    if (frame && bytesKept + FrameBytes(*frame) > GifFrameByteLimit()) {
+    if (frame && bytesKept + FrameBytes(*frame) > PictureBudgetBytes()) {
       ShowErrorId(str::NoFrameMemory);
       dropped = true;
       break;
