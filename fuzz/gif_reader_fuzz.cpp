@@ -9,6 +9,7 @@
 #include "core/byte_sink.h"
 #include "core/gif_reader.h"
 #include "core/gif_writer.h"
+#include "core/picture_budget.h"
 #include "quiet_services.h"
 
 namespace {
@@ -26,7 +27,7 @@ bool SamePixels(const lw::Frame& a, const lw::Frame& b) {
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   static const bool ready = [] {
     lw::fuzz::InstallQuietServices();
-    lw::SetGifFrameByteLimit(uint64_t{4} << 20);  // keeps each run short
+    lw::SetPictureBudgetBytes(uint64_t{4} << 20);  // keeps each run short
     return true;
   }();
   (void)ready;

@@ -8,14 +8,15 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "formats/psd/psd_format.h"
+#include "platform/flow_dialogs.h"
 #include "platform/services.h"
 
 namespace {
 
 // Quiet, and answers the layer question with the choice under test.
-class ChoosingServices : public lw::PlatformServices {
+class ChoosingServices : public lw::PlatformServices, public lw::FlowDialogs {
  public:
   int MessageBox(lw::WindowHandle, const std::string& text, const std::string&, int) override {
     last = text;
@@ -31,7 +32,8 @@ ChoosingServices& Services() {
   static ChoosingServices services;
   static const bool ready = [] {
     lw::SetServices(&services);
-    lw::SetGifFrameByteLimit(uint64_t{4} << 20);
+    lw::SetDialogs(&services);
+    lw::SetPictureBudgetBytes(uint64_t{4} << 20);
     return true;
   }();
   (void)ready;

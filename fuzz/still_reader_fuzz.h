@@ -11,7 +11,7 @@
 #include <string>
 
 #include "core/animation.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "quiet_services.h"
 
 namespace lw::fuzz {
@@ -19,7 +19,7 @@ namespace lw::fuzz {
 inline void SetUpOnce() {
   static const bool ready = [] {
     InstallQuietServices();
-    SetGifFrameByteLimit(uint64_t{4} << 20);
+    SetPictureBudgetBytes(uint64_t{4} << 20);
     return true;
   }();
   (void)ready;

@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev qt6-translations-l10n
   zlib1g-dev libpng-dev libjpeg62-turbo-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format clang-tidy
   libgif-dev imagemagick gifsicle ffmpeg
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav

@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "base/string_ids.h"
+#include "platform/flow_dialogs.h"
 #include "platform/settings_store.h"
 
 namespace lw {
@@ -187,9 +188,9 @@ bool SetPrefField(PrefField f, uint32_t value) {
 uint32_t AskPref(int index, WindowHandle owner) {
   uint32_t v = GetPref(index);
   if (index == PrefPaletteMerge && BitIn(v, Pref::PaletteMergeAsk))
-    return Services().AskPaletteMerge(owner, v);
+    return Dialogs().AskPaletteMerge(owner, v);
   if (index == PrefOversizeInsert && BitIn(v, Pref::OversizeInsertAsk))
-    return Services().AskOversizeInsert(owner, v);
+    return Dialogs().AskOversizeInsert(owner, v);
   return v;
 }
 

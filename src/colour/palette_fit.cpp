@@ -13,6 +13,7 @@
 #include "base/strings.h"
 #include "colour/colour_internal.h"
 #include "colour/quantize_hq.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 
@@ -526,7 +527,7 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
   if (word == 0) {
     word = GetPref(PrefPaletteMerge);
     if (word & merge::Ask) {
-      word = Services().AskPaletteMerge(owner, word);
+      word = Dialogs().AskPaletteMerge(owner, word);
       if (word == 0) return 2;
     }
   }

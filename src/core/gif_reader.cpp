@@ -1,7 +1,5 @@
 #include "core/gif_reader.h"
 
-#include <unistd.h>
-
 #include <algorithm>
 #include <atomic>
 #include <condition_variable>
@@ -38,18 +36,9 @@ constexpr int kMaxMinCodeSize = 11;
 // The composited screen is drawn in 32-bit pixels.
 constexpr int kScreenBytesPerPixel = 4;
 
-std::atomic<uint64_t> frameByteLimit{0};
 // Pixel bytes taken by the frames of the read under way: a small file can describe a great many
 // large frames, and they all have to fit in memory together.
 thread_local uint64_t bytesRead = 0;
-
-uint64_t DefaultFrameByteLimit() {
-  long pages = sysconf(_SC_PHYS_PAGES);
-  long pageSize = sysconf(_SC_PAGESIZE);
-  uint64_t half =
-      pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) / 2 : MaxImageBytes;
-  return std::min<uint64_t>(half, MaxImageBytes);
-}
 
 inline uint32_t Le16(const uint8_t* p) { return p[0] | (p[1] << 8); }
 
@@ -94,17 +83,6 @@ bool PlaceRows(uint8_t* bits, uint64_t width, uint32_t height, uint64_t stride, 
 }
 
 }  // namespace
-
-void SetGifFrameByteLimit(uint64_t bytes) { frameByteLimit = bytes; }
-
-uint64_t GifFrameByteLimit() {
-  uint64_t limit = frameByteLimit;
-  if (!limit) {
-    limit = DefaultFrameByteLimit();
-    frameByteLimit = limit;
-  }
-  return limit;
-}
 
 bool IsGifFile(GifSource& file) {
   uint8_t sig[6];
@@ -205,7 +183,7 @@ int ReadImageQuiet(Palette* global, Frame* frame, GifSource& file, LzwDecoder& d
   const uint64_t stride = IndexStride(std::max<uint64_t>(width, 1));
   *bytes = stride * std::max<uint64_t>(height, 1);
   std::vector<uint8_t> dib;
-  if (*bytes <= GifFrameByteLimit() && used <= GifFrameByteLimit() - *bytes)
+  if (*bytes <= PictureBudgetBytes() && used <= PictureBudgetBytes() - *bytes)
     dib = BuildDib(frame->width, frame->height, frame->palette);
   if (dib.empty()) return kMsgNoFrameMemory;
 
@@ -429,7 +407,8 @@ class ImagesAhead {
           if ((d[8] & 0x80) && !file.Take(static_cast<size_t>(3 * (2 << (d[8] & 7))))) return false;
           const uint64_t bytes =
               IndexStride(std::max<uint64_t>(Le16(d + 4), 1)) * std::max<uint64_t>(Le16(d + 6), 1);
-          if (bytes > GifFrameByteLimit() || scoutUsed_ > GifFrameByteLimit() - bytes) return false;
+          if (bytes > PictureBudgetBytes() || scoutUsed_ > PictureBudgetBytes() - bytes)
+            return false;
           int codeSize = file.ReadByte();
           if (codeSize < 0 || codeSize > kMaxMinCodeSize) return false;
           image->gceOffset = scoutGce_;

@@ -59,9 +59,4 @@ void NameFramesFromFile(Animation& animation, const std::string& path);
 // alone. The frames, messages and progress are those of one thread.
 void SetGifDecoderThreads(int threads);
 
-// A frame whose pixel rows would take the frames read so far past this many bytes is refused as
-// too large for memory (string 40182). The default is half of the physical memory, at most 4 GiB.
-void SetGifFrameByteLimit(uint64_t bytes);
-uint64_t GifFrameByteLimit();
-
 }  // namespace lw

@@ -1,18 +1,40 @@
 #include "core/picture_budget.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <atomic>
 
-#include "core/gif_reader.h"
+#include "core/animation.h"
 #include "platform/memory_pages.h"
 
 namespace lw {
 namespace {
 
+std::atomic<uint64_t> gBudget{0};
 std::atomic<uint64_t> gHeld{0};
 std::atomic<uint64_t> gPeak{0};
 
+uint64_t DefaultBudget() {
+  long pages = sysconf(_SC_PHYS_PAGES);
+  long pageSize = sysconf(_SC_PAGESIZE);
+  uint64_t half =
+      pages > 0 && pageSize > 0 ? uint64_t(pages) * uint64_t(pageSize) / 2 : MaxImageBytes;
+  return std::min<uint64_t>(half, MaxImageBytes);
+}
+
 }  // namespace
+
+uint64_t PictureBudgetBytes() {
+  uint64_t budget = gBudget;
+  if (!budget) {
+    budget = DefaultBudget();
+    gBudget = budget;
+  }
+  return budget;
+}
+
+void SetPictureBudgetBytes(uint64_t bytes) { gBudget = bytes; }
 
 uint64_t PictureBytes(uint64_t width, uint64_t height, int bytesPerPixel) {
   if (width == 0 || height == 0) return 0;
@@ -25,13 +47,13 @@ uint64_t PictureBytes(uint64_t width, uint64_t height, int bytesPerPixel) {
 }
 
 bool PictureFitsBudget(uint64_t width, uint64_t height, int bytesPerPixel) {
-  return PictureBytes(width, height, bytesPerPixel) <= GifFrameByteLimit();
+  return PictureBytes(width, height, bytesPerPixel) <= PictureBudgetBytes();
 }
 
 PictureReservation::~PictureReservation() { Give(held_); }
 
 bool PictureReservation::Take(uint64_t bytes) {
-  const uint64_t limit = GifFrameByteLimit();
+  const uint64_t limit = PictureBudgetBytes();
   if (bytes > limit || held_ > limit - bytes) return false;
   held_ += bytes;
   const uint64_t now = gHeld.fetch_add(bytes) + bytes;

@@ -7,9 +7,16 @@
 
 namespace lw {
 
+// The budget, in bytes: what the frames one read keeps may take together (a frame that would
+// take them past it is refused as too large for memory), and the most any one surface or piece
+// of work may hold. The default is half of the physical memory, at most 4 GiB; a setting of 0
+// puts the default back.
+uint64_t PictureBudgetBytes();
+void SetPictureBudgetBytes(uint64_t bytes);
+
 // True when a picture of width x height pixels of bytesPerPixel bytes each, rows padded to
-// 4 bytes, stays within the budget the GIF reader uses for its frames (GifFrameByteLimit), so
-// callers can show the memory message instead of allocating. An empty picture always fits.
+// 4 bytes, stays within the budget, so callers can show the memory message instead of
+// allocating. An empty picture always fits.
 bool PictureFitsBudget(uint64_t width, uint64_t height, int bytesPerPixel);
 
 // The bytes of such a picture; UINT64_MAX when they cannot be counted (beyond any budget).

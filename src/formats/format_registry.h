@@ -15,6 +15,7 @@
 
 #include "core/animation.h"
 #include "formats/save_flow.h"
+#include "platform/flow_dialogs.h"
 #include "platform/services.h"
 
 namespace lw {

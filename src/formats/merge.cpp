@@ -13,10 +13,11 @@
 #include "core/compose.h"
 #include "core/document_listener.h"
 #include "core/frame_player.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "core/undo.h"
 #include "formats/flow_text.h"
 #include "formats/open_flow.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 namespace {
@@ -92,7 +93,7 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
   // Every output frame is a full screen: short delays over a long time, or a large screen,
   // make more of them than memory holds. They are counted against the picture budget.
   const uint64_t frameBytes = DibBitsOffset + IndexStride(width) * height;
-  const uint64_t budget = GifFrameByteLimit();
+  const uint64_t budget = PictureBudgetBytes();
   uint64_t bytesMade = 0;
   uint64_t elapsed = 0;
   int count = 0;
@@ -262,7 +263,7 @@ int MergeAnimations(ShellState& state, const std::string& path) {
   MergeOptions options = StoredMergeOptions();
   bool accepted = false;
   try {
-    accepted = Services().AskMergeOptions(owner, a, *b, &options);
+    accepted = Dialogs().AskMergeOptions(owner, a, *b, &options);
   } catch (const std::bad_alloc&) {
     accepted = false;
   }

@@ -20,6 +20,7 @@
 #include "formats/png/png_format.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 namespace {
@@ -299,8 +300,8 @@ int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFil
                        bool forInsert) {
   std::vector<std::string> paths;
   try {
-    if (!Services().ChooseFiles(Owner(state), titleId, filter.empty() ? AllFormatsFilter() : filter,
-                                true, &paths)) {
+    if (!Dialogs().ChooseFiles(Owner(state), titleId, filter.empty() ? AllFormatsFilter() : filter,
+                               true, &paths)) {
       return 0;
     }
   } catch (const std::bad_alloc&) {

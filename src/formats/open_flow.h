@@ -10,6 +10,7 @@
 
 #include "core/animation.h"
 #include "formats/shell_state.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 

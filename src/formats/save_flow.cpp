@@ -31,9 +31,9 @@ namespace {
 constexpr SaveTypeInfo kNoSaveType{"dummy", "", "", 0};
 
 bool DoRename(const std::string& from, const std::string& to) {
-  return Services().ReplaceRename(from, to);
+  return FileReplacement().Rename(from, to);
 }
-bool DoRemove(const std::string& path) { return Services().ReplaceRemove(path); }
+bool DoRemove(const std::string& path) { return FileReplacement().Remove(path); }
 
 // A writer this build does not have: the save fails with the program's write message.
 bool NoWriter(const std::string& target) {
@@ -445,7 +445,7 @@ bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& 
     choice.type = request.type;
     choice.options.previousBits = request.previousBits;
     choice.options.document = &document;
-    if (!Services().AskSaveAs(request, &choice)) return false;
+    if (!Dialogs().AskSaveAs(request, &choice)) return false;
   } catch (const std::bad_alloc&) {
     return false;
   }

@@ -124,7 +124,7 @@ bool ReplaceSignatureComment(Animation& document);
 // over it, so that the name holds the old or the new content at every instant; a pipe or a
 // character device is written into instead, and a block device or a socket refused. temp is gone
 // afterwards. True when target now holds temp's content. Its renames and deletions go through
-// the services (ReplaceRename, ReplaceRemove).
+// FileReplacement() (platform/services.h), which tests replace.
 bool ReplaceWithTemp(const std::string& target, const std::string& temp);
 
 // The folder a save into target writes its temporary file in: that of the file target names,

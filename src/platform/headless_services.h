@@ -3,10 +3,10 @@
 // box's default button (the first one: OK or Yes, unless the style names another). Boxes with
 // only an OK button never consume a scripted answer, so an error shown along the way does not
 // shift the script. The open dialog takes the next scripted list of files, or counts as
-// cancelled, as does the strip import dialog without a scripted choice; the Save As and merge
-// dialogs keep the defaults of PlatformServices. Everything shown or asked is recorded for the
-// tests. Window tests may hand the window's own calls (notifications, progress popups) on to the
-// desktop's services while the questions stay scripted.
+// cancelled, as does the strip import dialog without a scripted choice; the Save As, merge and
+// clip import dialogs keep the defaults of FlowDialogs. Everything shown or asked is recorded for
+// the tests. Window tests may hand the window's own calls (notifications, progress popups) on to
+// the desktop's services while the questions stay scripted.
 #pragma once
 
 #include <cstdint>
@@ -16,6 +16,7 @@
 #include <utility>
 #include <vector>
 
+#include "platform/flow_dialogs.h"
 #include "platform/services.h"
 
 namespace lw {
@@ -33,11 +34,15 @@ struct FileQuestion {
   bool multiple = false;
 };
 
-class HeadlessServices : public PlatformServices {
+class HeadlessServices : public PlatformServices, public FlowDialogs {
  public:
   int MessageBox(WindowHandle owner, const std::string& text, const std::string& caption,
                  int style) override;
   bool Interactive() const override { return false; }
+  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override;
+  void UndoHistoryChanged() override;
+  void RecentFilesChanged() override;
+
   uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override;
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
   uint32_t AskPsdLayers(WindowHandle owner, uint32_t stored) override;
@@ -45,9 +50,6 @@ class HeadlessServices : public PlatformServices {
                    bool multiple, std::vector<std::string>* paths) override;
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
   bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
-  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override;
-  void UndoHistoryChanged() override;
-  void RecentFilesChanged() override;
 
   // Script: answers taken in order by the next questions (answer:: values).
   void QueueAnswer(int answer);
@@ -101,7 +103,7 @@ class HeadlessServices : public PlatformServices {
   PlatformServices* desktop_ = nullptr;
 };
 
-// The instance that Services() returns while nothing else is installed.
+// The instance that Services() and Dialogs() return while nothing else is installed.
 HeadlessServices& DefaultHeadlessServices();
 
 }  // namespace lw

@@ -3,20 +3,23 @@
 #include <atomic>
 
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 #include "platform/headless_services.h"
 
 namespace lw {
 namespace {
 
 std::atomic<PlatformServices*> current{nullptr};
+std::atomic<FlowDialogs*> currentDialogs{nullptr};
+std::atomic<ReplacementFiles*> currentReplacement{nullptr};
 
 }  // namespace
 
-bool PlatformServices::ReplaceRename(const std::string& from, const std::string& to) {
+bool ReplacementFiles::Rename(const std::string& from, const std::string& to) {
   return RenameFile(from, to);
 }
 
-bool PlatformServices::ReplaceRemove(const std::string& path) { return DeleteFile(path); }
+bool ReplacementFiles::Remove(const std::string& path) { return DeleteFile(path); }
 
 int BoxButtons(int style, int out[3]) {
   switch (style & mb::ButtonMask) {
@@ -46,5 +49,22 @@ PlatformServices& Services() {
 }
 
 void SetServices(PlatformServices* services) { current.store(services, std::memory_order_release); }
+
+FlowDialogs& Dialogs() {
+  FlowDialogs* installed = currentDialogs.load(std::memory_order_acquire);
+  return installed ? *installed : DefaultHeadlessServices();
+}
+
+void SetDialogs(FlowDialogs* dialogs) { currentDialogs.store(dialogs, std::memory_order_release); }
+
+ReplacementFiles& FileReplacement() {
+  static ReplacementFiles real;
+  ReplacementFiles* installed = currentReplacement.load(std::memory_order_acquire);
+  return installed ? *installed : real;
+}
+
+void SetFileReplacement(ReplacementFiles* files) {
+  currentReplacement.store(files, std::memory_order_release);
+}
 
 }  // namespace lw

@@ -1,41 +1,17 @@
-// What the engine asks of the desktop: message boxes, questions and, as later flows need them,
-// the few dialogs that an engine operation opens in the middle of its work. The engine never
-// talks to a toolkit directly; it calls the one services object installed at start-up.
+// What the engine needs of the desktop: message boxes (questions included), event pumping and
+// the busy cursor, progress popups, and the notices the window follows. The engine never talks
+// to a toolkit directly; it calls the one services object installed at start-up. The dialogs a
+// flow opens in the middle of its work are the window's own interface (platform/flow_dialogs.h).
 #pragma once
 
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <vector>
 
 namespace lw {
 
 // Owner of a box or dialog, opaque to the engine (a QWidget* in the Qt implementation).
 using WindowHandle = void*;
-
-// One entry of a file chooser's type list.
-struct FileFilter {
-  std::string label;
-  std::string pattern;  // "*.gif;*.bmp"
-  bool operator==(const FileFilter&) const = default;
-};
-
-// What the flows' own dialogs show and fill, defined beside the flows that ask (formats/). The
-// services only pass them on to the toolkit's dialogs.
-struct Animation;
-struct Frame;
-struct SaveAsRequest;
-struct SaveAsChoice;
-struct MergeOptions;
-struct VideoImportRequest;
-
-// How an opened strip image is cut into frames: cells across and down, and whether frames
-// follow the rows (left to right, then down) or the columns (top to bottom, then across).
-struct StripSplitChoice {
-  int framesPerRow = 1;
-  int framesPerColumn = 1;
-  bool byColumns = false;
-};
 
 // Message-box styles and answers keep their Windows values: stored answers and callers compare
 // them.
@@ -100,62 +76,6 @@ class PlatformServices {
   // Hourglass on and off for long work on the interface thread.
   virtual void SetBusyCursor(bool /*busy*/) {}
 
-  // The palette-merge question asked before frames join a document: given the stored word, the
-  // word to use (0 when the user cancels). Without a user the stored word serves.
-  virtual uint32_t AskPaletteMerge(WindowHandle /*owner*/, uint32_t stored) { return stored; }
-
-  // The question asked when an inserted frame is larger than the animation: given the stored
-  // word, the word to use (0 when the user cancels). Without a user the stored word serves.
-  virtual uint32_t AskOversizeInsert(WindowHandle /*owner*/, uint32_t stored) { return stored; }
-
-  // The open dialog: *paths gets the full paths of the chosen files (one unless multiple); false
-  // when the user cancelled. titleId is the dialog's title in the string table; an empty filter
-  // list means every file. Without a user nothing is chosen.
-  virtual bool ChooseFiles(WindowHandle /*owner*/, int /*titleId*/,
-                           const std::vector<FileFilter>& /*filter*/, bool /*multiple*/,
-                           std::vector<std::string>* /*paths*/) {
-    return false;
-  }
-
-  // The Save As dialog: shows the request, asks the overwrite question itself and fills the
-  // choice; false on cancel. Without a user there is no name to save under: cancelled.
-  virtual bool AskSaveAs(const SaveAsRequest& /*request*/, SaveAsChoice* /*choice*/) {
-    return false;
-  }
-
-  // The PSD layer question: given the options the stored choice stands for, the options to
-  // use (0 when the user cancels). Without a user the stored choice serves.
-  virtual uint32_t AskPsdLayers(WindowHandle /*owner*/, uint32_t stored) { return stored; }
-  // The cursor hot-spot dialog: x and y come preset with the first frame's hot spot and get the
-  // chosen one; false on cancel. Without a user the preset serves.
-  virtual bool AskCursorHotSpot(WindowHandle /*owner*/, const Animation& /*document*/, int* /*x*/,
-                                int* /*y*/) {
-    return true;
-  }
-
-  // The merge dialog: shows both animations (b already on a's palette) and sets the options,
-  // which come preset with the stored choices; false on cancel. Without a user the stored
-  // choices serve.
-  virtual bool AskMergeOptions(WindowHandle /*owner*/, const Animation& /*a*/,
-                               const Animation& /*b*/, MergeOptions* /*options*/) {
-    return true;
-  }
-
-  // The strip import dialog: the strip's single frame and the choice, preset; true on OK with
-  // the choice set. The dialog refuses counts that do not divide the image. Without a user
-  // there is nothing to choose: cancelled.
-  virtual bool AskStripSplit(WindowHandle /*owner*/, const Animation& /*strip*/,
-                             StripSplitChoice* /*choice*/) {
-    return false;
-  }
-
-  // The clip import dialog: the clip's part, rate and width, preset in request->part and set
-  // there on OK; false on cancel. Without a user the preset serves (the whole clip at its own
-  // rate unless the batch flags said otherwise).
-  virtual bool AskVideoImport(WindowHandle /*owner*/, VideoImportRequest* /*request*/) {
-    return true;
-  }
-
   // The popup of a progress meter with its own popup, shown and centred over owner (which may be
   // none). Esc in it must call ProgressCancel(). Without a user no popup is made and such meters
   // only answer.
@@ -167,32 +87,6 @@ class PlatformServices {
   // recent files (the window rebuilds its menu). Without a window nobody listens.
   virtual void UndoHistoryChanged() {}
   virtual void RecentFilesChanged() {}
-
-  // The property pages' palette choosers. Where they are not offered the pages grey their
-  // "Editer..." buttons and background swatch, and checking "Transparent" takes the frame's own
-  // transparent index.
-  virtual bool OffersPaletteChoosers() const { return false; }
-  // The transparent indexes for frame, starting from indexes (the first one becomes the
-  // transparent index, the others merge into it; none: not transparent). False on cancel.
-  virtual bool ChooseTransparentIndexes(WindowHandle /*owner*/, Animation& /*animation*/,
-                                        Frame* /*frame*/, std::vector<uint8_t>* /*indexes*/) {
-    return false;
-  }
-  // Edits frame's local palette, or the global one for none; true when it changed (the editor
-  // records its own undo entry).
-  virtual bool EditPalette(WindowHandle /*owner*/, Animation& /*animation*/, Frame* /*frame*/) {
-    return false;
-  }
-  // A background index from the global palette, starting from current; -1 on cancel.
-  virtual int ChooseBackgroundIndex(WindowHandle /*owner*/, Animation& /*animation*/,
-                                    int /*current*/) {
-    return -1;
-  }
-
-  // The file operations of the safe replacement of a saved file: rename over and delete.
-  // Tests make them fail or count them.
-  virtual bool ReplaceRename(const std::string& from, const std::string& to);
-  virtual bool ReplaceRemove(const std::string& path);
 };
 
 // The answers a box of the given style offers, in the order its buttons show them (1 to 3).
@@ -209,5 +103,20 @@ PlatformServices& Services();
 
 // Installs services; the caller keeps ownership. nullptr puts the headless default back.
 void SetServices(PlatformServices* services);
+
+// The file operations of the safe replacement of a saved file: rename over and delete. The
+// real ones serve; tests install their own to make them fail or count them.
+class ReplacementFiles {
+ public:
+  virtual ~ReplacementFiles() = default;
+  virtual bool Rename(const std::string& from, const std::string& to);
+  virtual bool Remove(const std::string& path);
+};
+
+// The installed file operations; the real ones until something else is installed.
+ReplacementFiles& FileReplacement();
+
+// Installs file operations; the caller keeps ownership. nullptr puts the real ones back.
+void SetFileReplacement(ReplacementFiles* files);
 
 }  // namespace lw

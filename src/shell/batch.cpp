@@ -30,8 +30,9 @@ using batch::Run;
 
 constexpr size_t MaxListFileBytes = size_t{64} << 20;
 
-// Passes everything on to the services and counts the messages shown, for the exit code.
-// Questions are answered as the services answer them (the stored settings) and are no failure.
+// Passes messages on to the services and counts those shown, for the exit code. Questions are
+// answered as the services answer them, and the dialogs' questions as the installed dialogs
+// answer them (the stored settings); neither is a failure.
 class CountingServices : public PlatformServices {
  public:
   explicit CountingServices(PlatformServices& inner) : inner_(inner) {}
@@ -43,12 +44,6 @@ class CountingServices : public PlatformServices {
   }
   bool Interactive() const override { return inner_.Interactive(); }
   void PumpEvents() override { inner_.PumpEvents(); }
-  uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override {
-    return inner_.AskPaletteMerge(owner, stored);
-  }
-  uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override {
-    return inner_.AskOversizeInsert(owner, stored);
-  }
   int Shown() const { return shown_; }
 
  private:

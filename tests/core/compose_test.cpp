@@ -1,11 +1,13 @@
 // Drawing: 8-bit primitives, one frame into a picture, the compositors, frame versions.
+#include "core/compose.h"
+
 #include <functional>
 #include <random>
 #include <set>
 
-#include "core/compose.h"
 #include "core/frame_player.h"
 #include "core/frame_viewer.h"
+#include "core/picture_budget.h"
 #include "core_fixture.h"
 
 namespace lw::test {
@@ -257,17 +259,17 @@ TEST(FrameViewer, NewSizesAndPicturesTooLarge) {
   ServicesScope scope;
   // Beyond what can be addressed, beyond the 4 GiB cap of the picture budget, beyond a budget
   // made small: the message, and nothing allocated.
-  const uint64_t budget = GifFrameByteLimit();
+  const uint64_t budget = PictureBudgetBytes();
   struct {
     uint32_t width, height;
     uint64_t limit;
   } tooLarge[] = {{0x7FFFFFFF, 0x7FFFFFFF, budget}, {65535, 65535, budget}, {100, 100, 39999}};
   for (const auto& c : tooLarge) {
-    SetGifFrameByteLimit(c.limit);
+    SetPictureBudgetBytes(c.limit);
     EXPECT_FALSE(PrepareViewer(&f.viewer, f.doc.get(), c.width, c.height)) << c.width;
     EXPECT_TRUE(f.viewer.bitmap.pixels.empty());
   }
-  SetGifFrameByteLimit(budget);
+  SetPictureBudgetBytes(budget);
   EXPECT_EQ(scope.services.Messages().size(), 3u);
   EXPECT_EQ(ShowPictureUpTo(&f.viewer, 1, true), ViewerUpdate::Nothing);
 }

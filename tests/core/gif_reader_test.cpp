@@ -4,6 +4,7 @@
 
 #include "base/progress.h"
 #include "core/gif_source.h"
+#include "core/picture_budget.h"
 #include "core_fixture.h"
 #include "gif_pictures.h"
 
@@ -113,8 +114,8 @@ TEST_F(GifReader, GoodOddAndDamagedFiles) {
     B pixels = {};       // of the first frame, when given
     uint32_t width = 4, height = 2;
   };
-  const uint64_t limit = GifFrameByteLimit();
-  SetGifFrameByteLimit(uint64_t{1} << 20);
+  const uint64_t limit = PictureBudgetBytes();
+  SetPictureBudgetBytes(uint64_t{1} << 20);
   const B huge = Patched(Dot(), 5, {0xFF, 0xFF, 0xFF, 0xFF});
   const B badCode = Patched(Dot(), 12, {0xFF});  // 7 first: past the empty table
   const std::vector<Row> rows = {
@@ -193,7 +194,7 @@ TEST_F(GifReader, GoodOddAndDamagedFiles) {
     if (a->frameCount == 1) again->playCount = a->playCount;  // one frame is written unlooped
     EXPECT_TRUE(SameAnimation(*a, *again));
   }
-  SetGifFrameByteLimit(limit);
+  SetPictureBudgetBytes(limit);
   for (const char* sig : {"GIF88a", "GIF89b", "GIF8", "PNG\x89\r\n"}) {
     GifSource bad(reinterpret_cast<const uint8_t*>(sig), std::strlen(sig));
     EXPECT_FALSE(IsGifFile(bad)) << sig;

@@ -3,6 +3,7 @@
 #include <tuple>
 
 #include "base/progress.h"
+#include "core/picture_budget.h"
 #include "core_fixture.h"
 #include "gif_pictures.h"
 
@@ -32,11 +33,11 @@ class GifReaderThreads : public CoreTest {
   // Damage can make a frame of any size: a small budget keeps the reads quick.
   void SetUp() override {
     CoreTest::SetUp();
-    limit_ = GifFrameByteLimit();
-    SetGifFrameByteLimit(uint64_t{1} << 20);
+    limit_ = PictureBudgetBytes();
+    SetPictureBudgetBytes(uint64_t{1} << 20);
   }
   void TearDown() override {
-    SetGifFrameByteLimit(limit_);
+    SetPictureBudgetBytes(limit_);
     SetGifDecoderThreads(0);
     CoreTest::TearDown();
   }
@@ -100,7 +101,7 @@ TEST_F(GifReaderThreads, SamplesRandomFilesDamageAndBudgets) {
   }
   // The frame budget stops every reader at the same frame.
   for (uint64_t limit : {uint64_t{1}, uint64_t{3000}, uint64_t{12000}, uint64_t{30000}}) {
-    SetGifFrameByteLimit(limit);
+    SetPictureBudgetBytes(limit);
     ExpectSameReads(files[4].second, "limit " + std::to_string(limit));
   }
 }

@@ -474,9 +474,9 @@ TEST_F(ApngTest, FilesBrowsersShowStillAreReadStill) {
 // before asking, when even that passes the budget. The budget asked for is counted, not time.
 TEST_F(ApngTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
   struct Restore {
-    ~Restore() { SetGifFrameByteLimit(0); }
+    ~Restore() { SetPictureBudgetBytes(0); }
   } restore;
-  SetGifFrameByteLimit(uint64_t{64} << 20);
+  SetPictureBudgetBytes(uint64_t{64} << 20);
   for (uint32_t side : {16384u, 32768u, 1u << 30}) {
     for (bool spread : {false, true}) {
       SCOPED_TRACE(std::to_string(side) + (spread ? " spread" : " together"));
@@ -493,7 +493,7 @@ TEST_F(ApngTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
       ResetPicturePeakBytes();
       AnimationPtr read;
       const int status = ReadAnyFile(Path("huge.apng"), nullptr, &read, nullptr);
-      EXPECT_LE(PicturePeakBytes(), GifFrameByteLimit());
+      EXPECT_LE(PicturePeakBytes(), PictureBudgetBytes());
       if (!spread) {
         ASSERT_EQ(status, ReadComplete) << ::testing::PrintToString(ShownTexts());
         EXPECT_EQ(read->frameCount, 10);

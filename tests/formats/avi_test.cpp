@@ -12,6 +12,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
+#include "core/picture_budget.h"
 #include "flow_fixture.h"
 #include "formats/avi/avi_fix.h"
 #include "formats/avi/avi_format.h"
@@ -314,10 +315,10 @@ TEST_F(AviFiles, FramesPastThePictureBudgetAreLeftOut) {
     AnimationPtr read;
     const std::pair<uint64_t, int> limits[] = {{6 * frame, 1}, {3 * frame + frame / 2, 2}};
     for (auto [limit, status] : limits) {
-      SetGifFrameByteLimit(limit);
+      SetPictureBudgetBytes(limit);
       EXPECT_EQ(ReadAvi(Path("long.avi"), nullptr, &read, nullptr), status);
     }
-    SetGifFrameByteLimit(0);
+    SetPictureBudgetBytes(0);
     ASSERT_TRUE(read);
     EXPECT_EQ(read->frameCount, 3);
     EXPECT_THAT(ShownTexts(),

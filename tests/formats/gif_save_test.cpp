@@ -4,6 +4,7 @@
 
 #include <gmock/gmock.h>
 
+#include "core/picture_budget.h"
 #include "flow_fixture.h"
 #include "formats/gif/gif_format.h"
 
@@ -74,10 +75,10 @@ TEST_F(GifSave, OpeningFollowsTheInterlacePreferenceAndShowsTheReadersMessages) 
   }
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
   // The second frame too large for memory: the cause, then that part was kept.
-  SetGifFrameByteLimit(8 * 6 + 1);
+  SetPictureBudgetBytes(8 * 6 + 1);
   AnimationPtr b;
   EXPECT_EQ(gif.reader(path, nullptr, &b, nullptr), static_cast<int>(GifReadStatus::Partial));
-  SetGifFrameByteLimit(0);
+  SetPictureBudgetBytes(0);
   EXPECT_EQ(ShownTexts(), TextsOf({40182, 40184}));
 }
 

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <random>
 
+#include "core/picture_budget.h"
 #include "flow_fixture.h"
 #include "formats/open_flow.h"
 #include "support/timeline.h"
@@ -142,9 +143,9 @@ TEST_F(FlowTest, MergeKeepsExtensionBlocksAndPlacesBothPictures) {
 // it was, whichever way the frames are assembled.
 TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
   struct RestoreLimit {
-    ~RestoreLimit() { SetGifFrameByteLimit(0); }
+    ~RestoreLimit() { SetPictureBudgetBytes(0); }
   } restoreLimit;
-  SetGifFrameByteLimit(40 * (DibBitsOffset + 16 * 16));  // room for 40 merged 16 x 16 frames
+  SetPictureBudgetBytes(40 * (DibBitsOffset + 16 * 16));  // room for 40 merged 16 x 16 frames
   std::string longOne = WriteSolidGif("long.gif", 16, 16, {1}, 6000);
   std::string quick = WriteSolidGif("quick.gif", 8, 8, {3, 4}, 1);
   std::string many = WriteSolidGif("many.gif", 8, 8, std::vector<uint8_t>(41, 5), 1);

@@ -2,6 +2,7 @@
 // checked against ImageMagick in still_magick_test.cpp.
 #include <gmock/gmock.h>
 
+#include "core/picture_budget.h"
 #include "flow_fixture.h"
 #include "formats/png/png_format.h"
 
@@ -37,10 +38,10 @@ TEST_F(PngTest, DamagedAndOversizedFilesAreRefusedWithTheirMessage) {
     SCOPED_TRACE(c.bytes.size());
     Headless().Reset();
     Put(Path("bad.png"), c.bytes);
-    SetGifFrameByteLimit(c.budget);
+    SetPictureBudgetBytes(c.budget);
     AnimationPtr a;
     EXPECT_EQ(ReadPng(Path("bad.png"), &a), 0);
-    SetGifFrameByteLimit(0);
+    SetPictureBudgetBytes(0);
     EXPECT_EQ(a, nullptr);
     EXPECT_THAT(ShownTexts(), ::testing::ElementsAre(c.message));
   }

@@ -10,6 +10,7 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/picture_budget.h"
 #include "flow_fixture.h"
 #include "formats/psd/psd_format.h"
 #include "support/bytes.h"
@@ -398,14 +399,14 @@ TEST_F(PsdTest, DamagedFilesGiveTheirMessageAndNoDocument) {
     EXPECT_THAT(ShownTexts(), ElementsAre(c.message));
   }
   // Within a tight budget, a canvas the file holds is refused for memory, not read.
-  SetGifFrameByteLimit(1000);
+  SetPictureBudgetBytes(1000);
   HandPsd big;
   big.width = big.height = 100;
   big.composite = {Filled(100, 100, 1), Filled(100, 100, 2), Filled(100, 100, 3)};
   Headless().Reset();
   AnimationPtr read;
   EXPECT_EQ(Read(big.Build(), &read), 0);
-  SetGifFrameByteLimit(0);
+  SetPictureBudgetBytes(0);
   EXPECT_THAT(ShownTexts(), ElementsAre(TableText(str::PsdNoMemoryForImage)));
 }
 

@@ -11,7 +11,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "formats/flow_fixture.h"
 #include "formats/flow_text.h"
 #include "formats/format_registry.h"
@@ -112,7 +112,7 @@ TEST_F(Strips, TrueColourFramesGiveTheStripPlanes) {
 }
 
 TEST_F(Strips, TooLargeToMakeIsRefusedBeforeAnyAllocation) {
-  SetGifFrameByteLimit(1 << 20);
+  SetPictureBudgetBytes(1 << 20);
   const struct {
     uint32_t w, h;
     int frames;
@@ -138,7 +138,7 @@ TEST_F(Strips, TooLargeToMakeIsRefusedBeforeAnyAllocation) {
   for (int i = 0; i < 4; ++i) AddSolidFrame(*doc, 0, 0, 1, 1, 1);
   EXPECT_FALSE(WriteAsType(Path("huge.png"), *doc, options, savetype::Png, nullptr));
   EXPECT_TRUE(FolderNames().empty());
-  SetGifFrameByteLimit(0);
+  SetPictureBudgetBytes(0);
 }
 
 // ---- Cutting ----

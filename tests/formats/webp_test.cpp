@@ -223,10 +223,10 @@ TEST_F(WebpTest, DamagedAndOversizedFilesGiveTheirMessage) {
     SCOPED_TRACE(c.bytes.size());
     Headless().Reset();
     Put(Path("bad.webp"), c.bytes);
-    SetGifFrameByteLimit(c.budget);
+    SetPictureBudgetBytes(c.budget);
     AnimationPtr read;
     EXPECT_EQ(ReadWebp(Path("bad.webp"), &read, nullptr), c.status);
-    SetGifFrameByteLimit(0);
+    SetPictureBudgetBytes(0);
     EXPECT_EQ(read == nullptr, c.status == ReadFailed);
     EXPECT_EQ(ShownTexts(), c.messages);
   }
@@ -270,9 +270,9 @@ std::string TinyFramesOnHugeCanvas(uint32_t side, const std::vector<std::pair<in
 // counted, not time; the pictures are libwebp's.
 TEST_F(WebpTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
   struct Restore {
-    ~Restore() { SetGifFrameByteLimit(0); }
+    ~Restore() { SetPictureBudgetBytes(0); }
   } restore;
-  SetGifFrameByteLimit(uint64_t{64} << 20);
+  SetPictureBudgetBytes(uint64_t{64} << 20);
   for (bool spread : {false, true}) {
     SCOPED_TRACE(spread ? "spread" : "together");
     Headless().Reset();
@@ -285,7 +285,7 @@ TEST_F(WebpTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
     ResetPicturePeakBytes();
     AnimationPtr read;
     const int status = ReadWebp(Path("huge.webp"), &read, nullptr);
-    EXPECT_LE(PicturePeakBytes(), GifFrameByteLimit());
+    EXPECT_LE(PicturePeakBytes(), PictureBudgetBytes());
     if (spread) {
       EXPECT_EQ(status, ReadFailed);
       EXPECT_EQ(ShownTexts(), std::vector<std::string>{ResText(str::WebpTooLarge)});

@@ -15,7 +15,7 @@
 
 namespace lw::test {
 
-class ScriptedServices : public HeadlessServices {
+class ScriptedServices : public HeadlessServices, public ReplacementFiles {
  public:
   // Event pumps: counted; the foreground progress is cancelled at pump number cancelAtPump.
   int pumps = 0;
@@ -54,11 +54,11 @@ class ScriptedServices : public HeadlessServices {
   // The safe replacement's file operations: the real ones unless the test injects its own.
   std::function<bool(const std::string&, const std::string&)> rename;
   std::function<bool(const std::string&)> remove;
-  bool ReplaceRename(const std::string& from, const std::string& to) override {
-    return rename ? rename(from, to) : HeadlessServices::ReplaceRename(from, to);
+  bool Rename(const std::string& from, const std::string& to) override {
+    return rename ? rename(from, to) : ReplacementFiles::Rename(from, to);
   }
-  bool ReplaceRemove(const std::string& path) override {
-    return remove ? remove(path) : HeadlessServices::ReplaceRemove(path);
+  bool Remove(const std::string& path) override {
+    return remove ? remove(path) : ReplacementFiles::Remove(path);
   }
 
   // The texts of the messages shown, in order.
@@ -76,14 +76,22 @@ inline std::vector<std::string> TextsOf(std::initializer_list<int> ids) {
   return texts;
 }
 
+// Installs scripted services as the services, the dialogs and the file operations; nullptr puts
+// the defaults back.
+inline void InstallScripted(ScriptedServices* services) {
+  SetServices(services);
+  SetDialogs(services);
+  SetFileReplacement(services);
+}
+
 // Installs quiet scripted services for its life.
 struct ServicesScope {
   ScriptedServices services;
   ServicesScope() {
     services.SetEcho(false);
-    SetServices(&services);
+    InstallScripted(&services);
   }
-  ~ServicesScope() { SetServices(nullptr); }
+  ~ServicesScope() { InstallScripted(nullptr); }
   ServicesScope(const ServicesScope&) = delete;
   ServicesScope& operator=(const ServicesScope&) = delete;
 };

@@ -153,11 +153,11 @@ class UiTest : public QObject {
     scripted.SetEcho(false);
     scripted.ShareWindowWith(&DesktopServices());
     scripted.popups = [](WindowHandle owner) { return DesktopServices().OpenProgressPopup(owner); };
-    SetServices(&scripted);
+    InstallScripted(&scripted);
   }
   void EndUi() {
     CloseWindow();
-    SetServices(nullptr);
+    InstallScripted(nullptr);
     UninstallQtServices();
   }
 

@@ -11,7 +11,7 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "formats/flow_text.h"
 #include "formats/ico/ico_format.h"
 #include "formats/ico/icon_image.h"
@@ -155,7 +155,7 @@ int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, Animation
     if (!one) return Damaged();
     Frame* frame = FirstFrame(*one);
     bytesKept += FrameBytes(*frame);
-    if (bytesKept > GifFrameByteLimit()) {
+    if (bytesKept > PictureBudgetBytes()) {
       ShowErrorId(str::NoFrameMemory);
       return 0;
     }

@@ -12,13 +12,13 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
 #include "core/picture_budget.h"
 #include "formats/avi/avi_timing.h"
 #include "formats/avi/video_import.h"
 #include "formats/flow_text.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 #include "platform/video_files.h"
 
 namespace lw {
@@ -66,7 +66,7 @@ class FrameSink {
         animation_(animation),
         frameBytes_(info.palettised ? DibBitsOffset + IndexStride(info.width) * info.height
                                     : RgbStride(info.width) * info.height),
-        budget_(GifFrameByteLimit()) {}
+        budget_(PictureBudgetBytes()) {}
 
   // Complete when the picture became a frame.
   ReadEnd Add(VideoPicture& picture, uint32_t delay) {
@@ -522,13 +522,13 @@ int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, Prog
   if (info.frameRateNum > 0 && info.frameRateDen > 0)
     request.ownFpsMilli = static_cast<uint32_t>(
         std::min<int64_t>(info.frameRateNum * 1000 / info.frameRateDen, UINT32_MAX));
-  request.budgetBytes = GifFrameByteLimit();
+  request.budgetBytes = PictureBudgetBytes();
   request.pictureAt = [path](int64_t ms, uint32_t maxSide, std::vector<uint8_t>* bgr,
                              uint32_t* width, uint32_t* height) {
     return PictureAt(path, ms, maxSide, bgr, width, height);
   };
   request.part = VideoPartPreset();
-  if (!Services().AskVideoImport(owner, &request)) {
+  if (!Dialogs().AskVideoImport(owner, &request)) {
     // Like Esc: a run of files stops here without a question.
     if (meter) ProgressCancel();
     return 0;

@@ -9,10 +9,11 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
+#include "core/picture_budget.h"
 #include "formats/flow_text.h"
 #include "formats/ico/icon_image.h"
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 namespace {
@@ -115,7 +116,7 @@ int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, Animatio
       one = FrameFromIconImage(image, length, IconImageHeight(image, length), owner);
     }
     Frame* frame = one ? FirstFrame(*one) : nullptr;
-    if (frame && bytesKept + FrameBytes(*frame) > GifFrameByteLimit()) {
+    if (frame && bytesKept + FrameBytes(*frame) > PictureBudgetBytes()) {
       ShowErrorId(str::NoFrameMemory);
       dropped = true;
       break;
@@ -248,7 +249,7 @@ bool DefineCursorHotSpot(WindowHandle owner, Animation& document) {
   if (!first) return false;
   int x = std::clamp(first->hotspotX, 0, MaxHotSpot);
   int y = std::clamp(first->hotspotY, 0, MaxHotSpot);
-  if (!Services().AskCursorHotSpot(owner, document, &x, &y)) return false;
+  if (!Dialogs().AskCursorHotSpot(owner, document, &x, &y)) return false;
   first->hotspotX = std::clamp(x, 0, MaxHotSpot);
   first->hotspotY = std::clamp(y, 0, MaxHotSpot);
   return true;

@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "core/animation.h"
-#include "core/gif_reader.h"
 #include "core/picture_budget.h"
 
 namespace lw {
@@ -101,7 +100,7 @@ class Budget {
   bool Take(uint64_t width, uint64_t height, int bytesPerPixel) {
     if (!PictureFitsBudget(width, height, bytesPerPixel)) return false;
     uint64_t bytes = ((width * bytesPerPixel + 3) & ~uint64_t{3}) * height;
-    uint64_t limit = GifFrameByteLimit();
+    uint64_t limit = PictureBudgetBytes();
     if (bytes > limit || used_ > limit - bytes) return false;
     used_ += bytes;
     return true;

@@ -17,6 +17,7 @@
 #include "core/picture_budget.h"
 #include "formats/psd/psd_format.h"
 #include "formats/psd/psd_internal.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 namespace {
@@ -258,7 +259,7 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
             options = psdopt::LiveEdit;
           } else {
             uint32_t stored = PsdOptionsFromFlags(GetPref(PrefFlags));
-            options = owner ? Services().AskPsdLayers(owner, stored) : stored;
+            options = owner ? Dialogs().AskPsdLayers(owner, stored) : stored;
             if (options == 0) return Outcome::Cancelled;
           }
         } else if (layerCount == 1) {

@@ -19,6 +19,7 @@
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 
 namespace lw {
 
@@ -415,7 +416,7 @@ bool SplitStrip(Animation& document, WindowHandle owner) {
   }
   StripSplitChoice choice;
   for (;;) {
-    if (!Services().AskStripSplit(owner, document, &choice)) return false;
+    if (!Dialogs().AskStripSplit(owner, document, &choice)) return false;
     int problem = StripSplitProblem(strip->DibWidth(), strip->DibHeight(), choice);
     if (problem == 0) break;
     ShowErrorId(problem);

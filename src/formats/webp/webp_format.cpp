@@ -18,7 +18,6 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "core/gif_reader.h"
 #include "core/picture_budget.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
@@ -332,7 +331,7 @@ int ReadWebp(const std::string& path, AnimationPtr* out, ProgressMeter* meter) {
   // The file is read whole: no picture the budget admits comes from a larger one.
   std::string bytes;
   const int64_t size = RegularFileSize(path);
-  if (size > 0 && static_cast<uint64_t>(size) > std::max<uint64_t>(GifFrameByteLimit(), 1 << 20)) {
+  if (size > 0 && static_cast<uint64_t>(size) > std::max<uint64_t>(PictureBudgetBytes(), 1 << 20)) {
     ShowErrorId(str::WebpTooLarge);
     return ReadFailed;
   }

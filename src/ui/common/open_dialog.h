@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/flow_dialogs.h"
 
 class QFileDialog;
 class QWidget;

@@ -19,7 +19,7 @@
 #include "base/string_ids.h"
 #include "core/document_listener.h"
 #include "edit/properties.h"
-#include "platform/services.h"
+#include "platform/flow_dialogs.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {
@@ -116,12 +116,11 @@ class FramePropertiesPage : public QWidget {
     localPalette_->setEnabled(withPalette > 0);
     grid->addWidget(localPalette_, row, 0, 1, 2);
     if (one) {
-      auto* edit = EditButton(this, "editLocalPalette", Services().OffersPaletteChoosers());
+      auto* edit = EditButton(this, "editLocalPalette", Dialogs().OffersPaletteChoosers());
       edit->setEnabled(edit->isEnabled() && withPalette > 0);
       Frame* frame = frames.empty() ? nullptr : frames[0];
       connect(edit, &QPushButton::clicked, this, [this, frame] {
-        if (Services().OffersPaletteChoosers() &&
-            Services().EditPalette(window(), animation_, frame))
+        if (Dialogs().OffersPaletteChoosers() && Dialogs().EditPalette(window(), animation_, frame))
           paletteEdited_ = true;
       });
       grid->addWidget(edit, row, 2);
@@ -137,7 +136,7 @@ class FramePropertiesPage : public QWidget {
     connect(transparent_, &QCheckBox::clicked, this, [this](bool checked) {
       if (!checked) {
         accepted_ = false;
-      } else if (!Services().OffersPaletteChoosers()) {
+      } else if (!Dialogs().OffersPaletteChoosers()) {
         accepted_ = true;
         indexes_ = {startIndex_};
       } else if (!ChooseTransparency()) {
@@ -145,7 +144,7 @@ class FramePropertiesPage : public QWidget {
       }
     });
     auto* editTransparency =
-        EditButton(this, "editTransparency", Services().OffersPaletteChoosers());
+        EditButton(this, "editTransparency", Dialogs().OffersPaletteChoosers());
     editTransparency->setEnabled(editTransparency->isEnabled() && startFrame_);
     connect(editTransparency, &QPushButton::clicked, this, [this] { ChooseTransparency(); });
     grid->addWidget(transparent_, row, 0, 1, 2);
@@ -255,8 +254,8 @@ class FramePropertiesPage : public QWidget {
   bool ChooseTransparency() {
     std::vector<uint8_t> indexes = accepted_ ? indexes_ : std::vector<uint8_t>{};
     if (!accepted_ && startTransparent_) indexes = {startIndex_};
-    if (!Services().OffersPaletteChoosers() || !startFrame_ ||
-        !Services().ChooseTransparentIndexes(window(), animation_, startFrame_, &indexes)) {
+    if (!Dialogs().OffersPaletteChoosers() || !startFrame_ ||
+        !Dialogs().ChooseTransparentIndexes(window(), animation_, startFrame_, &indexes)) {
       return false;
     }
     accepted_ = true;
@@ -334,11 +333,11 @@ class AnimationPropertiesPage : public QWidget {
     palette->setAttribute(Qt::WA_TransparentForMouseEvents);
     palette->setFocusPolicy(Qt::NoFocus);
     grid->addWidget(palette, row, 0);
-    auto* edit = EditButton(this, "editGlobalPalette", Services().OffersPaletteChoosers());
+    auto* edit = EditButton(this, "editGlobalPalette", Dialogs().OffersPaletteChoosers());
     edit->setEnabled(edit->isEnabled() && global);
     connect(edit, &QPushButton::clicked, this, [this] {
-      if (Services().OffersPaletteChoosers() &&
-          Services().EditPalette(window(), animation_, nullptr)) {
+      if (Dialogs().OffersPaletteChoosers() &&
+          Dialogs().EditPalette(window(), animation_, nullptr)) {
         paletteEdited_ = true;
         DrawSwatch();
       }
@@ -349,12 +348,12 @@ class AnimationPropertiesPage : public QWidget {
     swatch_->setObjectName(QStringLiteral("background"));
     swatch_->setFixedSize(40, 22);
     swatch_->setIconSize(QSize(32, 14));
-    swatch_->setEnabled(global && Services().OffersPaletteChoosers());
-    if (!Services().OffersPaletteChoosers()) swatch_->setToolTip(UiText(str::PendingColour));
+    swatch_->setEnabled(global && Dialogs().OffersPaletteChoosers());
+    if (!Dialogs().OffersPaletteChoosers()) swatch_->setToolTip(UiText(str::PendingColour));
     connect(swatch_, &QToolButton::clicked, this, [this] {
       int index =
-          Services().OffersPaletteChoosers()
-              ? Services().ChooseBackgroundIndex(window(), animation_, request_.backgroundIndex)
+          Dialogs().OffersPaletteChoosers()
+              ? Dialogs().ChooseBackgroundIndex(window(), animation_, request_.backgroundIndex)
               : -1;
       if (index < 0) return;
       request_.backgroundIndex = index;

@@ -5,7 +5,7 @@
 #include <QDialog>
 #include <cstdint>
 
-#include "platform/services.h"
+#include "platform/flow_dialogs.h"
 
 class QRadioButton;
 class QSpinBox;

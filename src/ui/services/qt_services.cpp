@@ -265,11 +265,13 @@ QtServices& DesktopServices() {
 
 void InstallQtServices() {
   SetServices(&DesktopServices());
+  SetDialogs(&DesktopServices());
   SetSystemClipboard(&DesktopClipboard());
 }
 
 void UninstallQtServices() {
   SetSystemClipboard(nullptr);
+  SetDialogs(nullptr);
   SetServices(nullptr);
 }
 

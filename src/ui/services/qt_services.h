@@ -6,11 +6,12 @@
 #include <functional>
 #include <mutex>
 
+#include "platform/flow_dialogs.h"
 #include "platform/services.h"
 
 namespace lw {
 
-class QtServices : public PlatformServices {
+class QtServices : public PlatformServices, public FlowDialogs {
  public:
   // A QMessageBox with the style's icon and buttons (French texts), application modal; returns
   // the answer:: value. From another thread the box is shown on the interface thread.
@@ -21,6 +22,11 @@ class QtServices : public PlatformServices {
   void PumpEvents() override;
   // Counted: the wait cursor stays until every user has taken it back.
   void SetBusyCursor(bool busy) override;
+  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override;
+  // Passed on to the window's notifications, if any.
+  void UndoHistoryChanged() override;
+  void RecentFilesChanged() override;
+
   // The frame-size and palette-merge questions as dialogs; OK stores the word.
   uint32_t AskPaletteMerge(WindowHandle owner, uint32_t stored) override;
   uint32_t AskOversizeInsert(WindowHandle owner, uint32_t stored) override;
@@ -35,10 +41,6 @@ class QtServices : public PlatformServices {
   bool AskStripSplit(WindowHandle owner, const Animation& strip, StripSplitChoice* choice) override;
   bool AskCursorHotSpot(WindowHandle owner, const Animation& document, int* x, int* y) override;
   bool AskVideoImport(WindowHandle owner, VideoImportRequest* request) override;
-  std::unique_ptr<ProgressView> OpenProgressPopup(WindowHandle owner) override;
-  // Passed on to the window's notifications, if any.
-  void UndoHistoryChanged() override;
-  void RecentFilesChanged() override;
   // The transparency, palette and background dialogs.
   bool OffersPaletteChoosers() const override { return true; }
   bool ChooseTransparentIndexes(WindowHandle owner, Animation& animation, Frame* frame,
@@ -67,6 +69,7 @@ QtServices& DesktopServices();
 
 // Installs the Qt services and the desktop's clipboard; the QApplication must exist. Uninstall
 // puts the headless services back (before the QApplication goes).
+// Both install the services and the dialogs together.
 void InstallQtServices();
 void UninstallQtServices();
 

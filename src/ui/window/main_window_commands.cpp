@@ -20,6 +20,7 @@
 #include "formats/save_flow.h"
 #include "formats/strip/strip.h"
 #include "platform/files.h"
+#include "platform/flow_dialogs.h"
 #include "platform/services.h"
 #include "shell/clipboard_commands.h"
 #include "shell/command_ids.h"
@@ -369,7 +370,7 @@ void MainWindow::MergeWith() {
   if (!state_.document || state_.document->frameCount == 0) return;
   StopBackgroundWork();
   std::vector<std::string> paths;
-  if (!Services().ChooseFiles(this, str::MergeWithTitle, AllFormatsFilter(), false, &paths) ||
+  if (!Dialogs().ChooseFiles(this, str::MergeWithTitle, AllFormatsFilter(), false, &paths) ||
       paths.empty())
     return;
   if (MergeAnimations(state_, paths.front()) == 0) return;

@@ -38,8 +38,9 @@ class FrenchWindowTest : public UiTest {
   template <class Call>
   void WithQtDialogs(Call call) {
     SetServices(&DesktopServices());
+    SetDialogs(&DesktopServices());
     call();
-    SetServices(&services);
+    InstallScripted(&services);
   }
 
  private slots:

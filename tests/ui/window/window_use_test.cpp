@@ -58,6 +58,7 @@ class WindowUseTest : public UiTest {
     // fire there, deferred deletions wait.
     bool asked = false;
     SetServices(&DesktopServices());
+    SetDialogs(&DesktopServices());
     QEventLoop program;
     QTimer::singleShot(0, &program, [&] {
       asked = WithModal<QFileDialog>([&] { window->Command(cmd::FileOpen); },
@@ -68,7 +69,7 @@ class WindowUseTest : public UiTest {
       program.quit();
     });
     program.exec();
-    SetServices(&services);
+    InstallScripted(&services);
     QVERIFY(asked);
     QVERIFY(!window->Preview());
     QVERIFY(!window->Document());
