@@ -53,6 +53,39 @@ void FollowInTrueColour(Frame* frame, const std::vector<uint8_t>& oldDib) {
   }
 }
 
+// After a new transparent index, the alpha plane of 24-bit data says what the image now shows:
+// clear where the pixels take the index, and pixels that were clear and no longer are opaque
+// in the palette colour they show. Partly clear pixels that stay visible keep their alpha.
+void FollowTransparencyInAlpha(Frame* frame) {
+  DibGeometry g;
+  if (frame->alphaPlane.empty() || !GetDibGeometry(frame->dib, &g)) return;
+  const uint64_t rgbStride = RgbStride(g.width);
+  if (rgbStride * g.height > frame->rgbPlane.size() ||
+      g.stride * g.height > frame->alphaPlane.size())
+    return;
+  const Palette* palette = frame->palette;
+  const int count = palette ? palette->Count() : 0;
+  const uint8_t* bits = frame->bits();
+  for (uint64_t y = 0; y < g.height; ++y) {
+    for (uint64_t x = 0; x < g.width; ++x) {
+      const uint64_t at = y * g.stride + x;
+      uint8_t& alpha = frame->alphaPlane[at];
+      if (frame->Transparent() && bits[at] == frame->transparentIndex) {
+        alpha = 0;
+      } else if (alpha == 0) {
+        alpha = 255;
+        uint8_t* rgb = frame->rgbPlane.data() + y * rgbStride + 3 * x;
+        if (bits[at] < count) {
+          const PaletteEntry& e = palette->entries[bits[at]];
+          rgb[0] = e.blue, rgb[1] = e.green, rgb[2] = e.red;
+        } else {
+          rgb[0] = rgb[1] = rgb[2] = 0;
+        }
+      }
+    }
+  }
+}
+
 }  // namespace
 
 TransparencyChoice TransparencyChoice::OfFrame(Frame* frame) {
@@ -191,6 +224,7 @@ uint32_t ApplyTransparencyEdit(Animation& document, int frameIndex,
   UndoStep step(UndoStep::Discard, UndoKind::EditTransparency, document,
                 undo::TransparencyEdit(frameIndex, undo::TransparencyEdit::NewColour));
   if (!ApplyTransparencyChoice(frame, choice)) return 0;
+  FollowTransparencyInAlpha(frame);
   step.Commit();
   return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
 }

@@ -95,7 +95,10 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
     build();
     for (std::thread& t : helpers) t.join();
     if (shortOfMemory) return 0;
-    if (!RefineStill(pictures, dibs, *result.palette, settings, progress, &refined) &&
+    // Frames that keep their 24-bit pictures are refined when their GIF is written
+    // (RefineFromTrueColour): the refinement cuts them to what changed.
+    if (!settings.keepTrueColour &&
+        !RefineStill(pictures, dibs, *result.palette, settings, progress, &refined) &&
         ProgressCancelled(progress))
       return 2;
   } catch (const std::bad_alloc&) {

@@ -362,4 +362,32 @@ void InstallRefined(const std::vector<Frame*>& frames, std::vector<RefinedFrame>
   }
 }
 
+bool RefineFromTrueColour(Animation& animation, const QualitySettings& settings,
+                          ProgressMeter* progress) {
+  const Palette* global = animation.globalPalette.get();
+  if (!global || settings.refineTiles <= 0) return false;
+  std::vector<Frame*> frames;
+  std::vector<HqPicture> pictures;
+  std::vector<std::vector<uint8_t>> dibs;
+  std::vector<RefinedFrame> refined;
+  try {
+    for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+      HqPicture p;
+      // Only images drawn on the global palette from the very pictures kept beside them.
+      if (f->localPalette || f->palette != global || f->rgbPlane.empty() || !FramePicture(f, &p) ||
+          p.source.rgbRows != f->rgbPlane.data())
+        return false;
+      frames.push_back(f);
+      pictures.push_back(p);
+      dibs.push_back(f->dib);
+    }
+    if (!RefineStill(pictures, dibs, *global, settings, progress, &refined)) return false;
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  InstallRefined(frames, refined);
+  animation.encodedSizeCache = -1;
+  return true;
+}
+
 }  // namespace lw

@@ -42,4 +42,13 @@ constexpr uint8_t kSortedTable = 0x20;
 // after the first are drawn over what the one before leaves.
 void InstallRefined(const std::vector<Frame*>& frames, std::vector<RefinedFrame>& refined);
 
+// The refinement of a palette built with settings.keepTrueColour, which leaves it out so that the
+// frames keep their whole 24-bit pictures: made when the GIF is to be written, from those
+// pictures and the images made from them on the global palette. The frames after the first lose
+// their 24-bit data, as RefineStill's frames always did. False when the frames are not such (an
+// edit since), when nothing was worth it, when memory ran short or progress answered cancelled:
+// the animation is then as it was.
+bool RefineFromTrueColour(Animation& animation, const QualitySettings& settings,
+                          ProgressMeter* progress);
+
 }  // namespace lw

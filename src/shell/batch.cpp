@@ -140,6 +140,7 @@ void Input(Run& run, char letter, const std::string& input) {
 // The lossy amount a --quality level chose, once, just before a GIF is written: after the
 // optimizer, whose transparency it keeps, as an explicit --lossy would be.
 void LevelLossy(Run& run, int type) {
+  if (type == savetype::Gif) batch::RefineKeptPictures(run);
   const int tolerance = std::exchange(run.levelLossy, 0);
   if (tolerance <= 0 || type != savetype::Gif) return;
   batch::DropTrueColour(run);

@@ -189,8 +189,15 @@ void AfterQualityLevel(Run& run, int level) {
   run.levelLossy = QualityFor(level).lossy;
 }
 
+void RefineKeptPictures(Run& run) {
+  if (run.level <= 0 || !run.state.document) return;
+  if (RefineFromTrueColour(Document(run), WithDitherAsked(QualityFor(run.level), false), nullptr))
+    run.state.modified = true;
+}
+
 void DropTrueColour(Run& run) {
   if (!run.state.document) return;
+  RefineKeptPictures(run);
   for (Frame* f = FirstFrame(Document(run)); f; f = NextFrame(f))
     if (f->bits()) FreeRgbPlane(f);  // a frame with nothing else keeps it
 }

@@ -57,8 +57,13 @@ uint32_t KeepingLevelTables(const Run& run, uint32_t options);
 // written.
 void AfterQualityLevel(Run& run, int level);
 
-// The 24-bit data of frames that have an image goes, as the window's confirmation drops it
-// before an optimization: the optimizer follows the screen index by index.
+// What a level's palette leaves for the GIF while the frames keep their 24-bit pictures (the
+// refinement of the still areas, RefineFromTrueColour), done before a GIF is made of them.
+void RefineKeptPictures(Run& run);
+
+// The refinement above is made first; then the 24-bit data of frames that have an image goes, as
+// the window's confirmation drops it before an optimization: the optimizer follows the screen index
+// by index.
 void DropTrueColour(Run& run);
 
 // The long flags, in the order of the help.

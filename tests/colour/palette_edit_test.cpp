@@ -181,5 +181,45 @@ TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
   EXPECT_FALSE(d.At(0)->Transparent());
 }
 
+// A frame of 24-bit data with alpha, clear on its slot 15 and partly clear elsewhere, given the
+// transparent index 9: the alpha plane that 24-bit saves write now agrees with the image (clear
+// on the 9s, the old clear pixels opaque in their palette colour, partial alpha kept elsewhere),
+// and undo brings the planes back.
+TEST(PaletteEditTest, ANewTransparentIndexIsFollowedByTheAlphaPlane) {
+  Document d;
+  Frame* f = d.At(0);
+  const std::vector<uint8_t> indexes = {5, 9, 9, 5, 9, 1, 1, 9, 5, 9, 2, 2, 3, 3, 3, 3};
+  std::vector<uint8_t> rgb(RgbStride(4) * 4), alpha(IndexStride(4) * 4);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 29 + 3);
+  for (int i = 0; i < 16; ++i) {
+    const bool slot = i % 5 == 0;
+    if (slot) f->bits()[(i / 4) * IndexStride(4) + i % 4] = 15;
+    alpha[(i / 4) * IndexStride(4) + i % 4] = slot ? 0 : i % 3 ? 255 : 128;
+  }
+  SetRgbPlane(f, rgb);
+  SetAlphaPlane(f, alpha);
+  SetTransparentIndex(f, 15);
+  SetTransparency(f, true);
+  ClearHistory();
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { ApplyTransparencyEdit(*d.doc, 0, Choice({9})); }));
+  ApplyTransparencyEdit(*d.doc, 0, Choice({9}));
+  const PaletteEntry& slot = f->palette->entries[15];
+  for (int i = 0; i < 16; ++i) {
+    SCOPED_TRACE(i);
+    const uint64_t at = (i / 4) * IndexStride(4) + i % 4;
+    const uint8_t* c = &f->rgbPlane[(i / 4) * RgbStride(4) + 3 * (i % 4)];
+    if (i % 5 == 0) {
+      EXPECT_EQ(f->alphaPlane[at], 255);
+      EXPECT_EQ(std::make_tuple(c[2], c[1], c[0]),
+                std::make_tuple(slot.red, slot.green, slot.blue));
+    } else if (indexes[i] == 9) {
+      EXPECT_EQ(f->alphaPlane[at], 0);
+    } else {
+      EXPECT_EQ(f->alphaPlane[at], alpha[at]);
+      EXPECT_EQ(c[0], rgb[(i / 4) * RgbStride(4) + 3 * (i % 4)]);
+    }
+  }
+}
+
 }  // namespace
 }  // namespace lw

@@ -95,5 +95,33 @@ TEST(RefineStill, StillBackgroundComesCloserAndMovingPartsStayRight) {
   EXPECT_EQ(Errors(*refined), std::make_pair(sum, worst));
 }
 
+// A palette made for frames that keep their 24-bit pictures leaves every frame whole with its
+// data, for the writers of 24-bit types; refined when the GIF is to be made, the frames become
+// exactly those the palette would have been refined into at once.
+TEST(RefineStill, RefiningWhenTheGifIsMadeGivesWhatRefiningAtOnceGives) {
+  AnimationPtr now = Reduced(1);
+  AnimationPtr later = Clip();
+  std::vector<Frame*> frames;
+  for (Frame* f = FirstFrame(*later); f; f = NextFrame(f)) frames.push_back(f);
+  QualitySettings settings = QualityFor(100);
+  settings.refineTiles = 1;
+  settings.keepTrueColour = true;
+  PalettePtr palette;
+  ASSERT_EQ(QuantizeFrames(frames, settings, nullptr, &palette), 1);
+  SetGlobalPalette(*later, std::move(palette));
+  for (const Frame* f : frames) {
+    EXPECT_EQ(std::make_tuple(f->width, f->left, f->localPalette != nullptr),
+              std::make_tuple(kW, 0, false));
+    EXPECT_EQ(f->rgbPlane.size(), RgbStride(kW) * kH);
+  }
+  settings.keepTrueColour = false;
+  ASSERT_TRUE(RefineFromTrueColour(*later, settings, nullptr));
+  EXPECT_FALSE(FrameAt(*later, 1)->rgbPlane.size());
+  // The first frame's data is still its picture; made at once, it was not kept.
+  FreeRgbPlane(FirstFrame(*later));
+  EXPECT_TRUE(SameAnimation(*later, *now));
+  EXPECT_FALSE(RefineFromTrueColour(*later, settings, nullptr));  // once only
+}
+
 }  // namespace
 }  // namespace lw

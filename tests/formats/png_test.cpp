@@ -89,5 +89,33 @@ TEST_F(PngTest, ReadingAheadReadsWhatReadingReads) {
   SetGifEncoderThreads(0);
 }
 
+// A frame of 24-bit data made transparent without an alpha plane shows its transparent pixels
+// clear: the PNG holds them clear, and every other pixel with its 24-bit colour.
+TEST_F(PngTest, TransparentFramesOfTrueColourKeepTheirClearPixels) {
+  AnimationPtr doc = MakeDocument(9, 7);
+  std::vector<uint8_t> indexes(9 * 7);
+  for (size_t i = 0; i < indexes.size(); ++i) indexes[i] = static_cast<uint8_t>(i * 5 % 7);
+  Frame* f = AddFrame(*doc, 0, 0, 9, 7, indexes);
+  std::vector<uint8_t> rgb(RgbStride(9) * 7);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 37 + 11);
+  SetRgbPlane(f, rgb);
+  SetTransparentIndex(f, 3);
+  SetTransparency(f, true);
+  ASSERT_TRUE(WritePng(Path("clear.png"), f));
+  AnimationPtr read;
+  ASSERT_EQ(ReadPng(Path("clear.png"), &read), 1);
+  const Frame* back = FirstFrame(*read);
+  ASSERT_EQ(back->alphaPlane.size(), IndexStride(9) * 7);
+  for (uint32_t y = 0; y < 7; ++y)
+    for (uint32_t x = 0; x < 9; ++x) {
+      SCOPED_TRACE(::testing::Message() << x << "," << y);
+      const bool clear = indexes[y * 9 + x] == 3;
+      EXPECT_EQ(back->alphaPlane[y * IndexStride(9) + x], clear ? 0 : 255);
+      if (clear) continue;
+      for (int c = 0; c < 3; ++c)
+        EXPECT_EQ(back->rgbPlane[y * RgbStride(9) + 3 * x + c], rgb[y * RgbStride(9) + 3 * x + c]);
+    }
+}
+
 }  // namespace
 }  // namespace lw::test

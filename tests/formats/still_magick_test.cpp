@@ -43,7 +43,9 @@ Picture Shown(const Frame& f) {
     for (uint32_t x = 0; x < f.width; ++x) {
       if (!f.rgbPlane.empty()) {
         const uint8_t* c = &f.rgbPlane[y * RgbStride(f.width) + 3 * x];
-        int a = f.alphaPlane.empty() ? 255 : f.alphaPlane[y * IndexStride(f.width) + x];
+        // Without an alpha plane, the transparent index leaves pixels out as in any frame.
+        const bool left = f.Transparent() && Pixel(&f, x, y) == f.transparentIndex;
+        int a = !f.alphaPlane.empty() ? f.alphaPlane[y * IndexStride(f.width) + x] : left ? 0 : 255;
         p.pixels.push_back({c[2], c[1], c[0], a});
         continue;
       }
@@ -404,7 +406,8 @@ TEST_F(StillMagick, WhatOurWritersWriteImageMagickDecodesAsWritten) {
       AnimationPtr doc = MakeDocument(w, h);
       Frame* f = RandomFrame(*doc, random, w, h, 0, kind);
       const Picture ours = Shown(*f);
-      const Rule opaque{false, {8, 8, 8, 8}, 0, kind == 0};  // 8-bit BMPs keep no transparency
+      // 8-bit and 24-bit BMPs keep no transparency.
+      const Rule opaque{false, {8, 8, 8, 8}, 0, kind != 2};
       ASSERT_TRUE(WriteBmp(Path("out.bmp"), f, 0));
       EXPECT_TRUE(Same(ours, Decoded(Path("out.bmp"), false), opaque)) << "BMP";
       ASSERT_TRUE(WritePng(Path("out.png"), f));

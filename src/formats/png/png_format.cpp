@@ -538,12 +538,15 @@ bool WritePng(const std::string& path, Frame* frame) {
   uint64_t width = frame->width, height = frame->height;
   bool hasRgb = frame->rgbPlane.size() >= RgbStride(width) * height;
   bool hasAlpha = hasRgb && frame->alphaPlane.size() >= IndexStride(width) * height;
-  if (!hasRgb &&
-      (!frame->bits() || frame->dib.size() < DibBitsOffset + IndexStride(width) * height))
-    return false;
-  int colourType = hasAlpha ? PNG_COLOR_TYPE_RGB_ALPHA
-                   : hasRgb ? PNG_COLOR_TYPE_RGB
-                            : PNG_COLOR_TYPE_PALETTE;
+  const bool hasIndexes =
+      frame->bits() && frame->dib.size() >= DibBitsOffset + IndexStride(width) * height;
+  if (!hasRgb && !hasIndexes) return false;
+  // 24-bit data of a transparent frame without an alpha plane: its transparent pixels are clear
+  // as the program shows them, not the black its colour plane holds there.
+  const bool clearByIndex = hasRgb && !hasAlpha && hasIndexes && frame->Transparent();
+  int colourType = hasAlpha || clearByIndex ? PNG_COLOR_TYPE_RGB_ALPHA
+                   : hasRgb                 ? PNG_COLOR_TYPE_RGB
+                                            : PNG_COLOR_TYPE_PALETTE;
   auto* raw = static_cast<PngRaw*>(std::calloc(1, sizeof(PngRaw)));
   if (!raw) return false;
   raw->width = frame->width;
@@ -559,7 +562,10 @@ bool WritePng(const std::string& path, Frame* frame) {
     for (uint64_t y = 0; y < height; ++y)
       for (uint64_t x = 0; x < width; ++x) {
         std::memcpy(&rgba[4 * (y * width + x)], &frame->rgbPlane[y * RgbStride(width) + 3 * x], 3);
-        rgba[4 * (y * width + x) + 3] = frame->alphaPlane[y * IndexStride(width) + x];
+        const uint64_t at = y * IndexStride(width) + x;
+        rgba[4 * (y * width + x) + 3] =
+            hasAlpha ? frame->alphaPlane[at]
+                     : (frame->bits()[at] == frame->transparentIndex ? 0 : 255);
       }
     raw->pixels = rgba.data();
     raw->rowBytes = 4 * width;

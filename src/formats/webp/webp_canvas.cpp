@@ -14,10 +14,10 @@ bool ClearPixel(const uint8_t* bgra) { return IsClearAlpha(bgra[3]); }
 
 namespace {
 
-// Two canvas pixels look the same when both are left out, whatever colour they hold.
+// Two canvas pixels look the same when both are wholly clear, whatever colour they hold; a
+// partly clear pixel is kept as it is, so that the frames give back the file's pictures.
 bool SamePixel(const uint8_t* a, const uint8_t* b) {
-  bool clearA = ClearPixel(a), clearB = ClearPixel(b);
-  if (clearA || clearB) return clearA && clearB;
+  if (a[3] == 0 || b[3] == 0) return a[3] == b[3];
   return std::memcmp(a, b, 4) == 0;
 }
 
@@ -186,12 +186,13 @@ bool CanvasFrames::MakeFrame(const std::vector<uint8_t>* next) {
   const uint8_t* now = pending_.data();
   Box box = BoxWhere(shown_.data(), now, width_, height_,
                      [](const uint8_t* a, const uint8_t* b) { return !SamePixel(a, b); });
-  // Pixels that the next picture leaves clear: a frame cannot clear what is below it, so this
-  // one covers them and restores the background when it goes.
+  // Pixels that the next picture shows clearer than this one: a frame cannot clear what is below
+  // it, and blends a partly clear pixel with it, so this one covers them and restores the
+  // background when it goes.
   Box clears;
   if (next)
     clears = BoxWhere(now, next->data(), width_, height_, [](const uint8_t* a, const uint8_t* b) {
-      return !ClearPixel(a) && ClearPixel(b);
+      return a[3] != 0 && b[3] != 255 && !SamePixel(a, b);
     });
   box.Add(clears);
   if (box.Empty()) box.AddRow(0, 0, 0);  // the same picture again: one pixel that changes nothing
@@ -214,12 +215,17 @@ bool CanvasFrames::MakeFrame(const std::vector<uint8_t>* next) {
     return false;
   }
   for (uint32_t y = 0; y < h; ++y) {
-    const uint8_t* from = now + 4 * (uint64_t{box.y0 + y} * width_ + box.x0);
+    const uint64_t row = uint64_t{box.y0 + y} * width_ + box.x0;
+    const uint8_t* from = now + 4 * row;
+    const uint8_t* before = shown_.data() + 4 * row;
     uint8_t* toRgb = rgb.data() + RgbStride(w) * y;
     uint8_t* toAlpha = alpha.data() + IndexStride(w) * y;
     for (uint32_t x = 0; x < w; ++x) {
       std::memcpy(toRgb + 3 * x, from + 4 * x, 3);
       toAlpha[x] = from[4 * x + 3];
+      // A partly clear pixel already shown is left as it is: drawn again, it would blend with
+      // itself.
+      if (toAlpha[x] != 255 && SamePixel(before + 4 * x, from + 4 * x)) toAlpha[x] = 0;
       opaque = opaque && toAlpha[x] == 255;
     }
   }
