@@ -3,6 +3,7 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/true_colour.h"
 #include "edit/properties.h"
 #include "shell/batch.h"
 
@@ -73,7 +74,12 @@ std::string DescribeAnimation(const Animation& animation, const std::string& nam
     if (f->localPalette) Line(&out, str::InfoLocalPalette, f->localPalette->Count());
     if (f->Transparent()) Line(&out, str::InfoTransparent, static_cast<int>(f->transparentIndex));
     if (f->Interlaced()) Line(&out, str::InfoInterlaced);
-    if (!f->rgbPlane.empty()) Line(&out, str::InfoTrueColour);
+    if (f->rgbPlane.empty()) continue;
+    const TrueColourFacts facts = DescribeTrueColour(*f);
+    if (facts.gifDiffers)
+      Line(&out, str::InfoTrueColourBeyondGif, facts.colours, facts.paletteColours);
+    else
+      Line(&out, str::InfoTrueColour);
   }
   return out;
 }

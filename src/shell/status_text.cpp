@@ -116,6 +116,11 @@ std::string StatusDurationText(uint64_t totalDelay, uint32_t delayUnits) {
 
 std::string StatusZoomText(int percent) { return Printf("  %d%%", percent); }
 
+std::string StatusTrueColourNote(const TrueColourFacts& facts) {
+  if (!facts.present || !facts.gifDiffers) return {};
+  return Printf(TableText(str::StatusTrueColourBeyondGif), FormatThousands(facts.colours).c_str());
+}
+
 std::string DocumentTitle(const std::string& path) {
   if (path.empty()) return TableText(str::TitleUntitled);
   size_t slash = path.find_last_of('/');

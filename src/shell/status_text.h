@@ -9,6 +9,7 @@
 #include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "core/true_colour.h"
 
 namespace lw {
 
@@ -49,6 +50,9 @@ std::string StatusScreenSizeText(uint32_t width, uint32_t height);
 // second.
 std::string StatusDurationText(uint64_t totalDelay, uint32_t delayUnits = 100);
 std::string StatusZoomText(int percent);
+// What the frame part adds for a frame whose GIF image does not show every colour of its 24-bit
+// picture; empty for any other frame.
+std::string StatusTrueColourNote(const TrueColourFacts& facts);
 
 // ---- Title and frame list ----
 

@@ -164,7 +164,11 @@ void MainWindow::RefreshStatus() {
   }
   int count = state_.document->frameCount;
   int current = state_.document->selectedCount > 1 ? -2 : state_.currentFrame;
-  statusParts_[0]->setText(Q(StatusFrameText(current, count)));
+  std::string frameText = StatusFrameText(current, count);
+  if (const Frame* f = current >= 0 ? FrameAt(*state_.document, current) : nullptr;
+      f && !f->rgbPlane.empty())
+    frameText += StatusTrueColourNote(DescribeTrueColour(*f));
+  statusParts_[0]->setText(Q(frameText));
   statusParts_[1]->setText(
       Q(StatusScreenSizeText(state_.document->screenWidth, state_.document->screenHeight)));
   RefreshDuration();
