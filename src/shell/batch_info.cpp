@@ -6,6 +6,7 @@
 #include "core/true_colour.h"
 #include "edit/properties.h"
 #include "shell/batch.h"
+#include "shell/status_text.h"
 
 namespace lw {
 namespace {
@@ -77,7 +78,8 @@ std::string DescribeAnimation(const Animation& animation, const std::string& nam
     if (f->rgbPlane.empty()) continue;
     const TrueColourFacts facts = DescribeTrueColour(*f);
     if (facts.gifDiffers)
-      Line(&out, str::InfoTrueColourBeyondGif, facts.colours, facts.paletteColours);
+      Line(&out, str::InfoTrueColourBeyondGif, FormatThousands(facts.colours).c_str(),
+           facts.paletteColours);
     else
       Line(&out, str::InfoTrueColour);
   }
