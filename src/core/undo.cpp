@@ -8,7 +8,6 @@
 #include <utility>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/undo_kinds.h"
@@ -21,6 +20,7 @@ using namespace undo_detail;
 namespace {
 
 UndoHistory history;
+uint32_t undoLimit = 20;
 uint64_t lastSerial = 0;
 int failCopies = 0;
 
@@ -317,7 +317,7 @@ UndoRecord* RecordUndo(uint32_t kind, Animation& document, AnimationPtr document
     FreeFrameChain(frame);
     frame = nullptr;
   }
-  uint32_t limit = GetPref(PrefUndoLevels);
+  const uint32_t limit = undoLimit;
   if (limit == 0 || !row) {
     FreeFrameChain(frame);
     Notify();
@@ -345,7 +345,7 @@ UndoRecord* RecordUndo(uint32_t kind, Animation& document, AnimationPtr document
 }
 
 UndoRecord* PrepareUndo(uint32_t kind, Animation& document, uint32_t param) {
-  if (GetPref(PrefUndoLevels) == 0) return nullptr;
+  if (undoLimit == 0) return nullptr;
   auto* record = new (std::nothrow) UndoRecord;
   if (!record) return nullptr;
   record->kind = kind;
@@ -497,6 +497,9 @@ uint32_t UndoStep::Withdraw() {
   DiscardRecord(record);
   return 0;
 }
+
+void SetUndoLimit(uint32_t records) { undoLimit = records; }
+uint32_t UndoLimit() { return undoLimit; }
 
 void ClearHistory() {
   UndoRecord* r = history.oldest;

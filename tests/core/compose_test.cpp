@@ -1,9 +1,10 @@
 // Drawing: 8-bit primitives, one frame into a picture, the compositors, frame versions.
+#include "core/compose.h"
+
 #include <functional>
 #include <random>
 #include <set>
 
-#include "core/compose.h"
 #include "core/frame_player.h"
 #include "core/frame_viewer.h"
 #include "core_fixture.h"
@@ -278,7 +279,7 @@ class FrameVersion : public CoreTest {};
 TEST_F(FrameVersion, NewFramesNeverRepeatAVersion) {
   std::set<uint64_t> seen;
   for (int i = 0; i < 50; ++i) {
-    Frame* f = NewFrame(4, 4);
+    Frame* f = NewFrame(4, 4, 10);
     EXPECT_TRUE(seen.insert(f->version).second);
     FreeBlock(f);  // the next frame most likely reuses the memory
   }

@@ -1,8 +1,9 @@
 // The undo history: depth, redo tail, memory, menu texts and steps; and every record kind, whose
 // undo gives back the document exactly and redo the command's result exactly.
 
-#include "core/compose.h"
 #include "core/undo.h"
+
+#include "core/compose.h"
 #include "core_fixture.h"
 #include "support/undo_check.h"
 
@@ -13,12 +14,13 @@ class UndoHistoryTest : public CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    SetPref(PrefUndoLevels, 20);
+    SetUndoLimit(20);
     ClearHistory();
     doc_ = NumberedAnimation(3);
   }
   void TearDown() override {
     ClearHistory();
+    SetUndoLimit(20);
     FailNextUndoCopies(0);
     CoreTest::TearDown();
   }
@@ -39,7 +41,7 @@ class UndoHistoryTest : public CoreTest {
 };
 
 TEST_F(UndoHistoryTest, DepthCursorAndRedoTail) {
-  SetPref(PrefUndoLevels, 3);
+  SetUndoLimit(3);
   for (uint32_t i = 1; i <= 4; ++i) ASSERT_TRUE(Mark(i));
   EXPECT_EQ(Markers(), (std::vector<uint32_t>{2, 3, 4, 4})) << "the oldest dropped";
   EXPECT_EQ(History().count, 3u);
@@ -64,7 +66,7 @@ TEST_F(UndoHistoryTest, DepthCursorAndRedoTail) {
   EXPECT_EQ(History().count, 1u);
 
   // Undo off records nothing and frees what it was handed (the leak checker watches).
-  SetPref(PrefUndoLevels, 0);
+  SetUndoLimit(0);
   ClearHistory();
   EXPECT_EQ(RecordUndo(undo::Optimize, *doc_, DuplicateAnimation(*doc_, nullptr), nullptr, 0),
             nullptr);
@@ -106,9 +108,9 @@ TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
   EXPECT_EQ(menu(), (std::vector<std::string>{"Impossible d'annuler\tCtrl-Z",
                                               "Impossible de refaire\tCtrl-Y", "off", "off"}));
   Whole(undo::ReverseAnimation), Whole(undo::PingPong), Undo(*doc_);
-  EXPECT_EQ(menu(), (std::vector<std::string>{"&Annuler Inverser l'animation\tCtrl-Z",
-                                              "&Refaire Animation Ping Pong \tCtrl-Y", "on",
-                                              "on"}));
+  EXPECT_EQ(menu(),
+            (std::vector<std::string>{"&Annuler Inverser l'animation\tCtrl-Z",
+                                      "&Refaire Animation Ping Pong \tCtrl-Y", "on", "on"}));
   EXPECT_EQ(services_.UndoHistoryChanges() - before, 3);
   EXPECT_EQ(UndoKindName(99), "");
   EXPECT_EQ(RecordUndo(7, *doc_, nullptr, nullptr, 0), nullptr) << "kind 7 does not exist";
@@ -229,8 +231,10 @@ class UndoKinds : public UndoHistoryTest {
     doc_ = MakeDocument(6, 4);
     AddComment(*doc_, "Réalisé avec Loopwright");
     for (int i = 0; i < 5; ++i)
-      SetFrameName(AddDrawnFrame(*doc_, i % 3, i % 2, 3, 2, [i](uint32_t x, uint32_t y) {
-        return (i * 3 + x + 3 * y) % 16; }, i % 4, i == 1 ? 2 : -1, 10 * (i + 1)),
+      SetFrameName(AddDrawnFrame(
+                       *doc_, i % 3, i % 2, 3, 2,
+                       [i](uint32_t x, uint32_t y) { return (i * 3 + x + 3 * y) % 16; }, i % 4,
+                       i == 1 ? 2 : -1, 10 * (i + 1)),
                    "cadre " + std::to_string(i + 1));
     PalettePtr local = RampPalette(8);
     local->entries[1] = {200, 100, 50, 0};
@@ -320,8 +324,8 @@ TEST_F(UndoKinds, TransparencyAndPalettes) {
   // The flag alone, either way; then with a copy of the frame.
   EXPECT_TRUE(Restores(undo::EditTransparency, 1, [&] { SetTransparency(At(0), true); }));
   EXPECT_TRUE(Restores(undo::EditTransparency, 1 << 16, [&] { SetTransparency(At(1), false); }));
-  EXPECT_TRUE(Restores(undo::EditTransparency, 1 << 16 | 2, 
-                       [&] { SetTransparentIndex(At(1), 4); }));
+  EXPECT_TRUE(
+      Restores(undo::EditTransparency, 1 << 16 | 2, [&] { SetTransparentIndex(At(1), 4); }));
   // The global palette, growing from 16 to 32 entries; a local palette.
   EXPECT_TRUE(Restores(undo::EditPalette, 0xFFFFFFFFu, [&] {
     Palette* p = doc_->globalPalette.get();
