@@ -47,7 +47,7 @@ lw::AnimationPtr MakeAnimation(bool interlaced) {
   uint32_t seed = 12345;
   lw::Block* last = a->blocks;
   for (int n = 0; n < kFrames; ++n) {
-    lw::Frame* f = lw::NewFrame(kWidth, kHeight);
+    lw::Frame* f = lw::NewFrame(kWidth, kHeight, 10);
     f->palette = a->globalPalette.get();
     f->delay = 4;
     lw::NewFrameDib(f);
@@ -245,9 +245,14 @@ void BM_EncodeGiflib(benchmark::State& state) {
 
 // Our reader and writer hand rows to worker threads, giflib runs on the calling thread: the
 // rates and ratios come from wall time, and the CPU column counts every thread of the process.
-#define LW_GIF_BENCHMARK(name)                                                 \
-  BENCHMARK(name)->ArgName("interlaced")->Arg(0)->Arg(1)->UseRealTime()        \
-      ->MeasureProcessCPUTime()->Unit(benchmark::kMillisecond)
+#define LW_GIF_BENCHMARK(name)  \
+  BENCHMARK(name)               \
+      ->ArgName("interlaced")   \
+      ->Arg(0)                  \
+      ->Arg(1)                  \
+      ->UseRealTime()           \
+      ->MeasureProcessCPUTime() \
+      ->Unit(benchmark::kMillisecond)
 LW_GIF_BENCHMARK(BM_DecodeOurs);
 LW_GIF_BENCHMARK(BM_DecodeGiflib);
 LW_GIF_BENCHMARK(BM_EncodeOurs);
@@ -267,7 +272,7 @@ class RatioReporter : public benchmark::ConsoleReporter {
       std::string name = run.benchmark_name();
       name = name.substr(0, name.find("/process_time"));  // the timing options' suffix
       figures_[name] = {it->second.value, 1e3 * run.real_accumulated_time / n,
-                                        1e3 * run.cpu_accumulated_time / n};
+                        1e3 * run.cpu_accumulated_time / n};
     }
   }
   void Summary() const {

@@ -7,6 +7,11 @@
 set(LW_LAYERS platform base core colour edit formats shell
               ui/common ui/dialogs ui/save ui/services ui/window)
 set(LW_FIRST_UI_LAYER ui/common)
+# The engine takes its settings as parameters: the layers below shell/ never read a preference,
+# so none of their files may include the headers that do. A layer joins this list once its last
+# read is gone.
+set(LW_PREFERENCE_FREE_LAYERS platform core)
+set(LW_PREFERENCE_HEADERS base/preferences.h base/settings.h)
 
 # Rank of a path relative to src/, counting from 0 at the bottom; the main files sit above
 # every layer; -1 for a folder that is no layer.
@@ -33,6 +38,13 @@ function(lw_find_layer_faults root out)
   list(FIND LW_LAYERS ${LW_FIRST_UI_LAYER} ui_rank)
   foreach(rel IN LISTS files)
     lw_layer_rank("${rel}" rank)
+    string(REGEX MATCH "^[^/]+" top "${rel}")
+    list(FIND LW_PREFERENCE_FREE_LAYERS "${top}" free_index)
+    if(free_index LESS 0)
+      set(reads_allowed TRUE)
+    else()
+      set(reads_allowed FALSE)
+    endif()
     if(rank LESS 0)
       list(APPEND faults "${rel}: the folder is not one of the layers (${LW_LAYERS})")
       continue()
@@ -52,6 +64,10 @@ function(lw_find_layer_faults root out)
         if(target_rank GREATER rank)
           list(APPEND faults "${rel}: includes ${target}, a header of a higher layer")
         endif()
+      endif()
+      list(FIND LW_PREFERENCE_HEADERS "${target}" reader_index)
+      if(NOT reads_allowed AND reader_index GREATER -1)
+        list(APPEND faults "${rel}: includes ${target}; the engine takes its settings as parameters")
       endif()
     endforeach()
   endforeach()

@@ -16,7 +16,7 @@ lw::PalettePtr Ramp(int count, int seed) {
 }
 
 lw::Frame* Drawn(lw::Animation& a, uint32_t w, uint32_t h, int localColours, int style) {
-  lw::Frame* f = lw::NewFrame(w, h);
+  lw::Frame* f = lw::NewFrame(w, h, 10);
   if (localColours)
     lw::SetLocalPalette(f, Ramp(localColours, style));
   else

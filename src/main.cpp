@@ -15,11 +15,13 @@
 #include "platform/files.h"
 #include "platform/memory_pages.h"
 #include "shell/batch.h"
+#include "shell/options_from_preferences.h"
 
 int main(int argc, char** argv) {
   if (argc > 1 && argv[1][0] == '-') {
     lw::PrepareHeapForPictures();
     lw::LoadPreferences();
+    lw::ApplyEnginePreferences();
     int status = lw::RunBatch(std::vector<std::string>(argv + 1, argv + argc));
     lw::ShutdownBackgroundTasks();
     return status;

@@ -92,7 +92,7 @@ lw::AnimationPtr AsAnimation(const Picture& p) {
   lw::AnimationPtr a = lw::NewAnimation();
   a->screenWidth = p.width;
   a->screenHeight = p.height;
-  lw::Frame* f = lw::NewFrame(p.width, p.height);
+  lw::Frame* f = lw::NewFrame(p.width, p.height, 10);
   std::vector<uint8_t> plane(lw::RgbStride(p.width) * p.height);
   for (uint32_t y = 0; y < p.height; ++y) {
     for (uint32_t x = 0; x < p.width; ++x) {

@@ -23,7 +23,7 @@ const Animation& Large() {
     for (int i = 0; i < 48; ++i) rgb[i] = static_cast<uint8_t>(i * 5);
     SetGlobalPalette(*doc, PaletteFromTriples(16, rgb.data()));
     for (uint32_t i = 0; i < kFrames; ++i) {
-      Frame* f = NewFrame(kWidth, kHeight);
+      Frame* f = NewFrame(kWidth, kHeight, 10);
       f->palette = doc->globalPalette.get();
       f->delay = 4;
       NewFrameDib(f);
@@ -45,7 +45,8 @@ void BM_Trial(benchmark::State& state) {
   const Animation& doc = Large();
   AnimationPtr copy;
   int32_t size = -1;
-  for (auto _ : state) RunOptimizeTrial(doc, optimize::Defaults, nullptr, &copy, &size);
+  for (auto _ : state)
+    RunOptimizeTrial(doc, OptimizeOptions(optimize::Defaults), nullptr, &copy, &size);
   state.counters["bytes"] = size;
 }
 BENCHMARK(BM_Trial)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -59,7 +60,7 @@ void BM_StopRunningTrial(benchmark::State& state) {
     state.PauseTiming();
     int32_t size;
     StartBackgroundTask(task::OptimizeTrial, [&](ProgressMeter* meter) {
-      RunOptimizeTrial(doc, optimize::Defaults, meter, &copy, &size);
+      RunOptimizeTrial(doc, OptimizeOptions(optimize::Defaults), meter, &copy, &size);
     });
     std::this_thread::sleep_for(std::chrono::milliseconds(delay));
     delay = (delay + 137) % 1500;

@@ -4,6 +4,7 @@
 #include <new>
 
 #include "base/preferences.h"
+#include "base/signature.h"
 #include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "platform/services.h"
@@ -97,44 +98,9 @@ bool SetSignature(std::string_view text) {
   return WriteString("Sig", CutCharacters(text, MaxSignatureLength));
 }
 
-namespace {
-
-// The UTF-8 text in Latin-1, as older versions wrote comments; false when a character has no
-// Latin-1 form.
-bool ToLatin1(std::string_view text, std::string* out) {
-  out->clear();
-  for (size_t i = 0; i < text.size(); ++i) {
-    auto c = static_cast<unsigned char>(text[i]);
-    if (c < 0x80) {
-      out->push_back(static_cast<char>(c));
-    } else if ((c == 0xC2 || c == 0xC3) && i + 1 < text.size() &&
-               (static_cast<unsigned char>(text[i + 1]) & 0xC0) == 0x80) {
-      out->push_back(
-          static_cast<char>(((c & 0x03) << 6) | (static_cast<unsigned char>(text[++i]) & 0x3F)));
-    } else {
-      return false;
-    }
-  }
-  return true;
-}
-
-}  // namespace
-
 bool IsSignatureComment(std::string_view text) {
-  // Older versions wrote the signature in Latin-1; it is recognised in both encodings, so that
-  // a save replaces it rather than adding a second one.
-  constexpr std::string_view mark = "Réalisé avec Loopwright";
-  constexpr std::string_view latin1Mark =
-      "R\xE9"
-      "alis\xE9 avec Loopwright";
-  if (text.substr(0, mark.size()) == mark || text.substr(0, latin1Mark.size()) == latin1Mark)
-    return true;
   try {
-    std::string current = GetSignature(true);
-    if (current.empty()) return false;
-    if (text == current) return true;
-    std::string latin1;
-    return ToLatin1(current, &latin1) && text == latin1;
+    return IsSignatureText(text, GetSignature(true));
   } catch (const std::bad_alloc&) {
     return false;
   }

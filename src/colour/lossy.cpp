@@ -8,7 +8,6 @@
 
 #include "base/preferences.h"
 #include "base/progress.h"
-#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_writer.h"
@@ -35,14 +34,14 @@ int WrittenCodeSize(const Frame& frame, const uint8_t* bits, uint64_t stride) {
 
 }  // namespace
 
-int LossyToleranceOf(OptimizeOptions options) {
+int LossyToleranceOf(uint32_t options) {
   if (!BitIn(options, Pref::OptimizeLossy)) return 0;
   const int amount = static_cast<int>(FieldIn(options, PrefField::OptimizeLossyAmount));
   if (amount == 0) return LossyDefaultTolerance;
   return std::min(amount, LossyLargestTolerance);
 }
 
-OptimizeOptions WithLossyTolerance(OptimizeOptions options, int tolerance) {
+uint32_t WithLossyTolerance(uint32_t options, int tolerance) {
   tolerance = std::clamp(tolerance, 0, LossyLargestTolerance);
   options = WithBit(options, Pref::OptimizeLossy, tolerance > 0);
   if (tolerance > 0) options = WithField(options, PrefField::OptimizeLossyAmount, tolerance);
@@ -236,25 +235,25 @@ bool LossyCompressAnimation(Animation& animation, int tolerance, ProgressMeter* 
   return finished;
 }
 
-TrialStatus RunOptimizeTrialWithLossy(const Animation& document, OptimizeOptions options,
+TrialStatus RunOptimizeTrialWithLossy(const Animation& document, const OptimizeOptions& options,
                                       ProgressMeter* progress, AnimationPtr* copy, int32_t* size) {
-  const int tolerance = LossyToleranceOf(options);
+  const int tolerance = LossyToleranceOf(options.steps);
   TrialStatus status = RunOptimizeTrial(document, options, progress, copy, size);
   if (status != TrialStatus::Done || tolerance == 0) return status;
   *size = -1;
   ProgressSetText(progress, LoadResText(str::OptimizeLossyWorking));
   if (!LossyCompressAnimation(**copy, tolerance, progress)) return TrialStatus::Stopped;
   ProgressSetText(progress, LoadResText(str::OptimizeMeasuring));
-  int32_t measured = EstimateEncodedSize(**copy, true, GetSignature(), progress);
+  int32_t measured = EstimateEncodedSize(**copy, true, options.signature, progress);
   if (measured < 0 || !ProgressStep(progress)) return TrialStatus::Stopped;
   *size = measured;
   return TrialStatus::Done;
 }
 
-void OptimizeInPlaceWithLossy(Animation& document, OptimizeOptions options,
+void OptimizeInPlaceWithLossy(Animation& document, const OptimizeOptions& options,
                               ProgressMeter* progress) {
   OptimizeInPlace(document, options, progress);
-  LossyCompressAnimation(document, LossyToleranceOf(options), progress);
+  LossyCompressAnimation(document, LossyToleranceOf(options.steps), progress);
   document.encodedSizeCache = -1;
 }
 

@@ -16,9 +16,9 @@ constexpr int LossyDefaultTolerance = 40;
 constexpr int LossyLargestTolerance = 200;
 
 // The tolerance the optimize options ask for, 0 when their lossy step is off.
-int LossyToleranceOf(OptimizeOptions options);
+int LossyToleranceOf(uint32_t options);
 // The options with the lossy step on at tolerance (1..LossyLargestTolerance), or off for 0.
-OptimizeOptions WithLossyTolerance(OptimizeOptions options, int tolerance);
+uint32_t WithLossyTolerance(uint32_t options, int tolerance);
 
 // One frame: true when it took the lossy pixels, which it does only when it then encodes
 // smaller. Frames without an 8-bit image, or still holding 24-bit data, are left alone, and so
@@ -38,10 +38,10 @@ bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter*
 
 // The optimize dialog's trial with the lossy step after the optimizer's own when the options
 // ask for it; the copy is measured once, after both.
-TrialStatus RunOptimizeTrialWithLossy(const Animation& document, OptimizeOptions options,
+TrialStatus RunOptimizeTrialWithLossy(const Animation& document, const OptimizeOptions& options,
                                       ProgressMeter* progress, AnimationPtr* copy, int32_t* size);
 // OptimizeInPlace, then the lossy step when the options ask for it.
-void OptimizeInPlaceWithLossy(Animation& document, OptimizeOptions options,
+void OptimizeInPlaceWithLossy(Animation& document, const OptimizeOptions& options,
                               ProgressMeter* progress);
 
 }  // namespace lw

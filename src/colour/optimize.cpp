@@ -13,7 +13,7 @@
 namespace lw {
 
 // The palette step lives beside the colour engine it drives.
-int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMeter* progress);
+int OptimizePalettes(Animation& animation, const OptimizeOptions& options, ProgressMeter* progress);
 
 namespace {
 
@@ -52,7 +52,8 @@ bool CompactPalette(const Palette& palette, uint32_t* usage, PalettePtr* compact
   return true;
 }
 
-void OptimizeAnimation(Animation& animation, OptimizeOptions options, ProgressMeter* progress) {
+void OptimizeAnimation(Animation& animation, const OptimizeOptions& options,
+                       ProgressMeter* progress) {
   ClipAllFramesToScreen(animation);
   if (Cancelled(progress)) return;
 
@@ -70,16 +71,17 @@ void OptimizeAnimation(Animation& animation, OptimizeOptions options, ProgressMe
   }
   if (Cancelled(progress)) return;
 
-  if (options & (optimize::RemoveLocalPalettes | optimize::ReducePalettes)) {
+  if (options.steps & (optimize::RemoveLocalPalettes | optimize::ReducePalettes)) {
     if (!OptimizePalettes(animation, options, progress)) return;
     if (Cancelled(progress)) return;
   }
-  if (options & optimize::CropFrames) {
+  if (options.steps & optimize::CropFrames) {
     if (!OptimizeFrames(animation, options, progress)) return;
   }
   // Written with as few bits per code as the pixels allow, or as the palette says. Like the
   // other frame techniques, this one acts only with the cut.
-  const bool smallest = (options & optimize::CropFrames) && (options & optimize::MinimalCodeSize);
+  const bool smallest =
+      (options.steps & optimize::CropFrames) && (options.steps & optimize::MinimalCodeSize);
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f))
     f->codeSize = smallest ? SmallestCodeSize(*f) : 0;
 }

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "core/gif_writer.h"
 #include "platform/services.h"
 
 namespace lw {
@@ -29,12 +30,24 @@ constexpr uint32_t MinimalCodeSize = 0x2000;
 constexpr uint32_t Defaults = 1134 | ChooseDisposal | MinimalCodeSize;
 }  // namespace optimize
 
-using OptimizeOptions = uint32_t;
+// What the optimizer runs with: the steps chosen and the settings their results depend on.
+struct OptimizeOptions {
+  OptimizeOptions() = default;
+  explicit OptimizeOptions(uint32_t chosen) : steps(chosen) {}
+
+  uint32_t steps = optimize::Defaults;  // the optimize:: bits, as the stored word holds them
+  // The document's delay units: two frames become one only while the file's delay field holds
+  // the sum of their delays.
+  DelayUnits units;
+  // What the trials measure the saved file with.
+  SaveSignature signature;
+};
 
 // Runs the optimizer's steps on animation in place. A cancel through progress stops it between
 // steps or frames, leaving the work done so far. The caller marks the encoded size unknown when
 // it runs on the document.
-void OptimizeAnimation(Animation& animation, OptimizeOptions options, ProgressMeter* progress);
+void OptimizeAnimation(Animation& animation, const OptimizeOptions& options,
+                       ProgressMeter* progress);
 
 // Before an operation that only knows 8-bit frames: when some frame keeps 24-bit colour data,
 // asks whether it may go. True (the data dropped) to continue; false when the user declines.
@@ -49,7 +62,7 @@ bool CompactPalette(const Palette& palette, uint32_t* usage, PalettePtr* compact
 
 // The frame step alone: cuts frames to what changes on screen, drops useless frames and tries
 // transparency for duplicated pixels, as the options say. Returns 0 when cancelled.
-int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter* progress);
+int OptimizeFrames(Animation& animation, const OptimizeOptions& options, ProgressMeter* progress);
 
 // Tries the transparency variants on a frame already cut to its changed box; changed holds
 // one byte per pixel of the frame (rows of `width` bytes), 1 where the pixel must stay. Takes the
@@ -63,7 +76,7 @@ bool TryDuplicatesTransparency(Frame* frame, const uint8_t* changed, bool smallI
 // draws only what differs from the screen the previous one leaves. Returns -1, with nothing
 // changed, when the animation is not one it handles (the plain frame step then runs); 0 when
 // cancelled; 1 when done.
-int OptimizeFramesAndDisposals(Animation& animation, OptimizeOptions options,
+int OptimizeFramesAndDisposals(Animation& animation, const OptimizeOptions& options,
                                ProgressMeter* progress);
 
 // The smallest LZW code size for the frame's pixels (2..8); 0 without an image.

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -162,11 +161,6 @@ struct Plan {
   bool drop = false;
 };
 
-uint64_t FileDelay(uint64_t delay) {
-  uint32_t units = GetPref(PrefDelayUnits);
-  return delay * (units >= 1 && units <= 100 ? 100 / units : 1);
-}
-
 bool UsableImage(const Frame* f) {
   if (!f->bits() || f->width == 0 || f->height == 0) return false;
   if (f->DibWidth() != f->width || f->DibHeight() != f->height) return false;
@@ -300,7 +294,7 @@ bool Handled(const Animation& a) {
 
 class Step {
  public:
-  Step(Animation& a, OptimizeOptions options, ProgressMeter* progress)
+  Step(Animation& a, const OptimizeOptions& options, ProgressMeter* progress)
       : a_(a), options_(options), progress_(progress) {}
 
   // -1: not handled (nothing changed); 0 cancelled; 1 done.
@@ -480,8 +474,8 @@ class Step {
 
     // Nothing changes on screen: the frame goes and its time goes to the kept frame.
     if (!outsideBad && !bad[kLeave] && boxes[kLeave].Empty() &&
-        (options_ & optimize::RemoveUselessFrames) &&
-        FileDelay(uint64_t{pj.delay} + s.delay) <= 0xFFFF) {
+        (options_.steps & optimize::RemoveUselessFrames) &&
+        options_.units.ToHundredths(uint64_t{pj.delay} + s.delay) <= 0xFFFF) {
       pj.delay += s.delay;
       plans_[k].drop = true;
       return true;
@@ -510,7 +504,7 @@ class Step {
     Frame* f = FirstFrame(a_);
     size_t kept = SIZE_MAX;
     std::vector<uint8_t> mask;
-    const bool smallest = options_ & optimize::MinimalCodeSize;
+    const bool smallest = options_.steps & optimize::MinimalCodeSize;
     DuplicatesQueue duplicates;  // on a cancel, frames without a result stay as cut
     for (size_t k = 0; k < sources_.size(); ++k) {
       Frame* next = NextFrame(f);
@@ -590,7 +584,7 @@ class Step {
     }
     if (smallest) f->codeSize = SmallestCodeSize(*f);
     // The code size the transparent index needs is set again once the results are in.
-    if ((options_ & optimize::DuplicatesToTransparency) && anyRepeat)
+    if ((options_.steps & optimize::DuplicatesToTransparency) && anyRepeat)
       duplicates->Submit(f, mask->data(), smallest, false);
     return true;
   }
@@ -607,7 +601,7 @@ class Step {
 
 }  // namespace
 
-int OptimizeFramesAndDisposals(Animation& animation, OptimizeOptions options,
+int OptimizeFramesAndDisposals(Animation& animation, const OptimizeOptions& options,
                                ProgressMeter* progress) {
   Step step(animation, options, progress);
   return step.Run();

@@ -185,7 +185,8 @@ bool LocalPaletteFits(const Animation& animation, const Frame* frame) {
   return true;
 }
 
-int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMeter* progress) {
+int OptimizePalettes(Animation& animation, const OptimizeOptions& options,
+                     ProgressMeter* progress) {
 #ifdef LW_HAVE_PALETTE_FIT
   // The counters decide what is dropped or reused, so they are taken fresh rather than trusted.
   CountColourUsage(animation, animation.colourUsage.data(), true);
@@ -193,11 +194,11 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
   // requantize the global colours.
   // Whether the counts above may have gone stale.
   bool folded = false;
-  if ((options & optimize::RemoveLocalPalettes) && AnyLocalPalette(animation)) {
+  if ((options.steps & optimize::RemoveLocalPalettes) && AnyLocalPalette(animation)) {
     folded = true;
-    if ((options & optimize::BuildMetaPalette) && FoldPalettesExactly(animation)) {
+    if ((options.steps & optimize::BuildMetaPalette) && FoldPalettesExactly(animation)) {
       // Every colour kept: nothing to quantize.
-    } else if (options & optimize::BuildMetaPalette) {
+    } else if (options.steps & optimize::BuildMetaPalette) {
       // The optimal palette over every frame, with the stored dithering and colour counts.
       uint32_t word = merge::Adaptive | merge::TakeLocals |
                       (GetPref(PrefPaletteMerge) & (merge::Dither | merge::ColourCounts));
@@ -209,7 +210,7 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
       for (Frame* f = FirstFrame(animation); f;) {
         Frame* next = NextFrame(f);
         if (f->localPalette) {
-          if (!animation.globalPalette || (options & optimize::MapToGlobalPalette) ||
+          if (!animation.globalPalette || (options.steps & optimize::MapToGlobalPalette) ||
               LocalPaletteFits(animation, f)) {
             RemoveLocalPalette(nullptr, animation, f, word);
           }
@@ -219,7 +220,7 @@ int OptimizePalettes(Animation& animation, OptimizeOptions options, ProgressMete
       }
     }
   }
-  if (!(options & optimize::ReducePalettes)) return 1;
+  if (!(options.steps & optimize::ReducePalettes)) return 1;
 
   if (animation.globalPalette) {
     if (folded) CountColourUsage(animation, animation.colourUsage.data(), true);

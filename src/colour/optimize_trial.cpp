@@ -5,7 +5,6 @@
 
 #include "base/numbers.h"
 #include "base/progress.h"
-#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_writer.h"
@@ -16,7 +15,7 @@ namespace lw {
 namespace {
 
 // Options that belong to the local-palette box.
-constexpr OptimizeOptions kLocalPaletteChoices =
+constexpr uint32_t kLocalPaletteChoices =
     optimize::RemoveLocalPalettes | optimize::MapToGlobalPalette | optimize::BuildMetaPalette;
 
 bool HasSinglePixelFrame(const Animation& animation) {
@@ -27,7 +26,7 @@ bool HasSinglePixelFrame(const Animation& animation) {
 
 }  // namespace
 
-TrialStatus RunOptimizeTrial(const Animation& document, OptimizeOptions options,
+TrialStatus RunOptimizeTrial(const Animation& document, const OptimizeOptions& options,
                              ProgressMeter* progress, AnimationPtr* copy, int32_t* size) {
   *size = -1;
   ProgressSetText(progress, LoadResText(str::OptimizeCopying));
@@ -43,21 +42,19 @@ TrialStatus RunOptimizeTrial(const Animation& document, OptimizeOptions options,
   OptimizeAnimation(**copy, options, progress);
   if (!ProgressStep(progress)) return TrialStatus::Stopped;
   ProgressSetText(progress, LoadResText(str::OptimizeMeasuring));
-  int32_t measured = EstimateEncodedSize(**copy, true, GetSignature(), progress);
+  int32_t measured = EstimateEncodedSize(**copy, true, options.signature, progress);
   if (measured < 0 || !ProgressStep(progress)) return TrialStatus::Stopped;
   *size = measured;
   return TrialStatus::Done;
 }
 
-OptimizeOptions TrialOptions(OptimizeOptions controls, bool localPalettesEnabled) {
-  OptimizeOptions options = StoredOptions(controls);
+uint32_t TrialOptions(uint32_t controls, bool localPalettesEnabled) {
+  uint32_t options = StoredOptions(controls);
   if (!localPalettesEnabled) options &= ~kLocalPaletteChoices;
   return options;
 }
 
-OptimizeOptions StoredOptions(OptimizeOptions controls) {
-  return controls & ~optimize::NotADialogOption;
-}
+uint32_t StoredOptions(uint32_t controls) { return controls & ~optimize::NotADialogOption; }
 
 bool UselessFramesToggleNeedsTrial(bool checked, const Animation& document,
                                    const Animation& result) {
@@ -89,9 +86,10 @@ void SavingTexts(int64_t before, int64_t after, const std::string& separator, st
       "%)";
 }
 
-bool KeepOptimizeTrial(Animation& document, AnimationPtr copy, int32_t copySize) {
+bool KeepOptimizeTrial(Animation& document, AnimationPtr copy, int32_t copySize,
+                       const SaveSignature& signature) {
   if (!copy || copySize < 0) return false;
-  int32_t before = EstimateEncodedSize(document, false, GetSignature(), nullptr);
+  int32_t before = EstimateEncodedSize(document, false, signature, nullptr);
   if (before == copySize) return false;
   // The optimized copy becomes the document; the old content is the undo step.
   SwapAnimations(document, *copy);
@@ -100,7 +98,7 @@ bool KeepOptimizeTrial(Animation& document, AnimationPtr copy, int32_t copySize)
   return true;
 }
 
-void OptimizeInPlace(Animation& document, OptimizeOptions options, ProgressMeter* progress) {
+void OptimizeInPlace(Animation& document, const OptimizeOptions& options, ProgressMeter* progress) {
   OptimizeAnimation(document, options, progress);
   document.encodedSizeCache = -1;
 }

@@ -8,7 +8,6 @@
 #include <new>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -30,12 +29,6 @@ bool UsableImage(const Frame* f) {
   if (!f->bits() || f->width == 0 || f->height == 0) return false;
   if (f->DibWidth() != f->width || f->DibHeight() != f->height) return false;
   return f->dib.size() - DibBitsOffset >= IndexStride(f->width) * f->height;
-}
-
-// A delay as the file's 16-bit field takes it, in hundredths.
-uint64_t FileDelay(uint64_t delay) {
-  uint32_t units = GetPref(PrefDelayUnits);
-  return delay * (units >= 1 && units <= 100 ? 100 / units : 1);
 }
 
 struct Box {
@@ -153,8 +146,8 @@ void ScreenModel::Clear() {
   shownCount = 0;
 }
 
-int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter* progress) {
-  if (options & optimize::ChooseDisposal) {
+int OptimizeFrames(Animation& animation, const OptimizeOptions& options, ProgressMeter* progress) {
+  if (options.steps & optimize::ChooseDisposal) {
     int done = OptimizeFramesAndDisposals(animation, options, progress);
     if (done >= 0) return done;
   }
@@ -246,8 +239,9 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
       // The previous frame's picture stays up for the dropped frame's time only when it is not
       // taken away after its delay (restore to background or to the previous picture), and only
       // when the summed delay still fits the file's 16-bit field.
-      if ((options & optimize::RemoveUselessFrames) && previous && previous->Disposal() != 2 &&
-          previous->Disposal() != 3 && FileDelay(uint64_t{previous->delay} + f->delay) <= 0xFFFF) {
+      if ((options.steps & optimize::RemoveUselessFrames) && previous &&
+          previous->Disposal() != 2 && previous->Disposal() != 3 &&
+          options.units.ToHundredths(uint64_t{previous->delay} + f->delay) <= 0xFFFF) {
         previous->delay += f->delay;
         if (f->selected && animation.selectedCount)
           SetSelectedCount(animation, animation.selectedCount - 1);
@@ -272,9 +266,9 @@ int OptimizeFrames(Animation& animation, OptimizeOptions options, ProgressMeter*
       for (uint32_t y = box.top; y < box.bottom; ++y)
         std::memmove(mask + uint64_t{y - box.top} * nw, mask + uint64_t{y} * w + box.left, nw);
     }
-    if ((options & optimize::DuplicatesToTransparency) && anyUnchanged) {
+    if ((options.steps & optimize::DuplicatesToTransparency) && anyUnchanged) {
       // Measured and kept with the code size the frame is written with.
-      const bool smallest = options & optimize::MinimalCodeSize;
+      const bool smallest = options.steps & optimize::MinimalCodeSize;
       if (smallest) f->codeSize = SmallestCodeSize(*f);
       duplicates.Submit(f, mask, smallest);
     }

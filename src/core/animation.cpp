@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <new>
 
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "core/model_internal.h"
 
@@ -52,38 +51,37 @@ AnimationPtr NewAnimation() {
   }
 }
 
-Frame* NewFrame(uint32_t width, uint32_t height) {
+Frame* NewFrame(uint32_t width, uint32_t height, uint32_t delay) {
   auto* frame = static_cast<Frame*>(NewBlock(BlockKind::Frame, 0));
   if (!frame) return nullptr;
   frame->width = width;
   frame->height = height;
-  frame->delay = GetPref(PrefDefaultDelay);
+  frame->delay = delay;
   return frame;
 }
 
-AnimationPtr NewBlankAnimation(uint32_t width, uint32_t height) {
+AnimationPtr NewBlankAnimation(uint32_t width, uint32_t height, const Timing& timing) {
   AnimationPtr animation = NewAnimation();
   if (!animation) return nullptr;
-  Frame* frame = NewFrame(width, height);
+  Frame* frame = NewFrame(width, height, timing.defaultDelay);
   if (!frame) return nullptr;
   animation->screenWidth = width;
   animation->screenHeight = height;
-  animation->playCount = GetPref(PrefDefaultLoopCount);
+  animation->playCount = timing.defaultLoopCount;
   animation->frameCount = 1;
   InsertBlockAfter(animation->blocks, frame);
   return animation;
 }
 
-Frame* FrameFromControlExtension(const uint8_t* gce) {
+Frame* FrameFromControlExtension(const uint8_t* gce, const Timing& timing) {
   auto* frame = static_cast<Frame*>(NewBlock(BlockKind::Frame, 0));
   if (!frame) return nullptr;
   if (!gce) {
-    frame->delay = GetPref(PrefDefaultDelay);
+    frame->delay = timing.defaultDelay;
     return frame;
   }
-  uint32_t units = GetPref(PrefDelayUnits);
-  uint32_t divisor = units >= 1 && units <= 100 ? 100 / units : 1;
-  frame->delay = static_cast<uint32_t>(gce[2] | (gce[3] << 8)) / divisor;
+  uint64_t hundredths = static_cast<uint32_t>(gce[2] | (gce[3] << 8));
+  frame->delay = static_cast<uint32_t>(hundredths / timing.units.HundredthsPerUnit());
   frame->controlFlags = gce[1];
   frame->transparentIndex = gce[4];
   return frame;

@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "core/delay_units.h"
+
 namespace lw {
 
 struct ProgressMeter;
@@ -214,10 +216,12 @@ using AnimationPtr = std::unique_ptr<Animation>;
 // freed what it took.
 Block* NewBlock(BlockKind kind, size_t dataSize);
 AnimationPtr NewAnimation();
-Frame* NewFrame(uint32_t width, uint32_t height);
-AnimationPtr NewBlankAnimation(uint32_t width, uint32_t height);
-// gce: the 6 bytes of a graphic control extension body, or none.
-Frame* FrameFromControlExtension(const uint8_t* gce);
+Frame* NewFrame(uint32_t width, uint32_t height, uint32_t delay);
+// One frame with the timing's delay, and its play count.
+AnimationPtr NewBlankAnimation(uint32_t width, uint32_t height, const Timing& timing);
+// gce: the 6 bytes of a graphic control extension body, whose hundredths become the timing's
+// units; without one, the timing's default delay.
+Frame* FrameFromControlExtension(const uint8_t* gce, const Timing& timing);
 // Frees the block and returns its old next.
 Block* FreeBlock(Block* block);
 void FreeAnimation(Animation* animation);
@@ -309,6 +313,14 @@ void RemoveTransparencyMask(Frame* frame);
 // transparent index, transparency flag, mask and display colour as they stand; from's picture
 // and mask are left empty. The frame's other fields (delay, disposal) stay its own.
 void TakePicture(Frame* frame, Frame* from);
+// How transparent pixels show in the frame strip: in the window's background colour, in the
+// frame's own transparent colour, or in a colour of the user's. The window sets it.
+struct TransparencyDisplay {
+  enum Mode : uint32_t { WindowBackground = 0, FrameColour = 1, Custom = 2 };
+  uint32_t mode = WindowBackground;  // another value counts as WindowBackground
+  uint32_t colour = 0;               // 0x00BBGGRR, for Custom
+};
+void SetTransparencyDisplay(const TransparencyDisplay& display);
 // The colour (0x00BBGGRR) that shows transparent pixels in the frame strip, for a frame.
 uint32_t TransparencyDisplayColour(const Frame* frame);
 // The system's button-face colour (0x00BBGGRR) that the interface reports; the engine's default
@@ -332,9 +344,12 @@ Bounds FramesBounds(const Animation& animation);
 uint64_t TotalDuration(const Animation& animation);
 
 // Whole-document operations.
-void RescaleDelays(Animation& animation, uint32_t oldUnit);
+// Delays counted in from become the nearest count in to, keeping their length in seconds.
+void RescaleDelays(Animation& animation, DelayUnits from, DelayUnits to);
 void RefreshLogicalScreenFlags(Animation& animation);
-void ApplyAutoTransparency(Animation& animation);
+// Frames without transparency and without 24-bit data that hold colour (0x00BBGGRR) exactly in
+// their palette take it as their transparent colour.
+void ApplyAutoTransparency(Animation& animation, uint32_t colour);
 void SingleFrameRestoresBackground(Animation& animation);
 // counts: 256 counters. Returns false when the colour-count stop request cut the count short.
 bool CountColourUsage(const Animation& animation, uint32_t* counts, bool clear);

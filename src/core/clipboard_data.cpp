@@ -165,7 +165,7 @@ Frame* ReadFrame(Reader& in, Animation& animation) {
       !PictureFitsBudget(width, height, 4)) {
     return nullptr;
   }
-  std::unique_ptr<Frame> frame(NewFrame(width, height));
+  std::unique_ptr<Frame> frame(NewFrame(width, height, 0));
   if (!frame) return nullptr;
   Frame* f = frame.get();
   f->savedIndex = ReadU32(r + 16);

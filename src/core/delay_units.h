@@ -23,7 +23,17 @@ struct DelayUnits {
   // A delay in milliseconds, exactly as the units give it.
   constexpr uint64_t ToMilliseconds(uint64_t delay) const { return delay * 1000 / perSecond; }
 
-  friend constexpr bool operator==(DelayUnits a, DelayUnits b) { return a.perSecond == b.perSecond; }
+  friend constexpr bool operator==(DelayUnits a, DelayUnits b) {
+    return a.perSecond == b.perSecond;
+  }
+};
+
+// The timing a document is made with: its delay units, and what a new frame and a new document
+// start with.
+struct Timing {
+  DelayUnits units;
+  uint32_t defaultDelay = 10;     // a new frame's delay, in units
+  uint32_t defaultLoopCount = 0;  // a new document's play count (0: for ever)
 };
 
 }  // namespace lw

@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <new>
 
-#include "base/preferences.h"
 #include "core/compose.h"
 
 namespace lw {
@@ -71,7 +70,7 @@ Frame* FirstPicture(FramePlayer* player) {
   const Animation& animation = *player->animation;
   const Frame* first = FirstFrame(animation);
   if (!first) return nullptr;
-  player->canvas.reset(NewFrame(animation.screenWidth, animation.screenHeight));
+  player->canvas.reset(NewFrame(animation.screenWidth, animation.screenHeight, 0));
   if (!player->canvas) return Fail(player);
   const Palette* palette =
       animation.globalPalette ? animation.globalPalette.get() : &DefaultPalette();
@@ -111,10 +110,9 @@ Frame* NextPicture(FramePlayer* player) {
   return player->canvas.get();
 }
 
-int PlayedDelayMilliseconds(uint32_t delay) {
-  uint32_t units = GetPref(PrefDelayUnits);
-  if (units == 0 || units > 100) units = 100;  // only 1..100 divide 1000 into whole steps
-  uint64_t ms = static_cast<uint64_t>(delay) * (1000 / units);
+int PlayedDelayMilliseconds(uint32_t delay, DelayUnits units) {
+  // Whole milliseconds per unit, as the player has always stepped.
+  uint64_t ms = static_cast<uint64_t>(delay) * (1000 / units.perSecond);
   if (ms == 0) return 1;
   return static_cast<int>(std::min<uint64_t>(ms, 0x7FFFFFFF));
 }

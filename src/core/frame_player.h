@@ -22,9 +22,9 @@ using FramePlayerPtr = std::unique_ptr<FramePlayer>;
 // None when memory is short. The player frees its canvas and saved picture with itself.
 FramePlayerPtr NewFramePlayer(const Animation& animation);
 
-// How long a frame of this delay shows when played, in milliseconds, in the stored delay units
-// (1/100 s unless changed); never 0, so that a run of zero delays still moves on.
-int PlayedDelayMilliseconds(uint32_t delay);
+// How long a frame of this delay shows when played, in milliseconds; never 0, so that a run of
+// zero delays still moves on.
+int PlayedDelayMilliseconds(uint32_t delay, DelayUnits units);
 void FreeFramePlayer(FramePlayerPtr player);
 
 // The canvas holding frame 0, or none (no frame, or memory short: then failed is set). May be

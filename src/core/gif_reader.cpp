@@ -281,8 +281,12 @@ bool SkipSubBlocks(GifSource& file) {
 // itself).
 class ImagesAhead {
  public:
-  ImagesAhead(const GifSource& file, Palette* global, int threads)
-      : data_(file.Data()), size_(file.Size()), global_(global), window_(4 * size_t(threads)) {
+  ImagesAhead(const GifSource& file, Palette* global, const Timing& timing, int threads)
+      : data_(file.Data()),
+        size_(file.Size()),
+        global_(global),
+        timing_(timing),
+        window_(4 * size_t(threads)) {
     for (int i = 0; i < threads; ++i) {
       try {
         workers_.emplace_back([this] { Work(); });
@@ -428,7 +432,7 @@ class ImagesAhead {
 
   void Read(AheadImage& image, LzwDecoder& decoder) {
     std::unique_ptr<Frame> frame(
-        FrameFromControlExtension(image.gceOffset == kNoOffset ? nullptr : image.gce));
+        FrameFromControlExtension(image.gceOffset == kNoOffset ? nullptr : image.gce, timing_));
     int message = -1;
     uint64_t bytes = 0;
     GifSource file(data_, size_);
@@ -476,6 +480,7 @@ class ImagesAhead {
   const uint8_t* data_;
   size_t size_;
   Palette* global_;
+  const Timing timing_;
   size_t window_;
 
   // The scout, on the calling thread.
@@ -504,8 +509,8 @@ int DecoderThreadsFor(size_t fileSize) {
 
 void SetGifDecoderThreads(int threads) { decoderThreads.store(std::max(0, threads)); }
 
-GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress,
-                            std::vector<int>* messages) {
+GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, const Timing& timing,
+                            ProgressMeter* progress, std::vector<int>* messages) {
   // Full: the frame count reached its ceiling; the open flow says so.
   enum class End { Running, Complete, Error, Failed, Full };
   ProgressSetRange(progress, static_cast<uint32_t>(std::min<size_t>(file.Size(), UINT32_MAX)));
@@ -521,7 +526,7 @@ GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter
   std::unique_ptr<ImagesAhead> ahead;
   if (threads > 1) {
     try {
-      ahead = std::make_unique<ImagesAhead>(file, animation.globalPalette.get(), threads);
+      ahead = std::make_unique<ImagesAhead>(file, animation.globalPalette.get(), timing, threads);
       ahead->Restart(file.Offset(), bytesRead);
     } catch (const std::exception&) {
       ahead.reset();
@@ -558,7 +563,7 @@ GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter
             end = End::Error;
             break;
           }
-          pending.reset(FrameFromControlExtension(gce));
+          pending.reset(FrameFromControlExtension(gce, timing));
           if (!pending) end = End::Failed;
         } else {
           end = End::Error;  // end of file
@@ -574,7 +579,7 @@ GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter
         const size_t imageOffset = file.Offset() - 1;
         const size_t gceOffset = pending ? pendingOffset : kNoOffset;
         std::unique_ptr<Frame> frame(pending ? pending.release()
-                                             : FrameFromControlExtension(nullptr));
+                                             : FrameFromControlExtension(nullptr, timing));
         if (!frame) {
           end = End::Failed;
           break;
@@ -665,7 +670,7 @@ GifReadStatus ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* ou
     animation->backgroundIndex = 0;
   }
 
-  GifReadStatus status = ReadGifBlocks(*animation, file, progress, messages);
+  GifReadStatus status = ReadGifBlocks(*animation, file, options.timing, progress, messages);
   if (status == GifReadStatus::Failed) return GifReadStatus::Failed;
 
   bool clearedInterlace = false;

@@ -20,6 +20,8 @@ struct GifReadOptions {
   // Interlaced frames stay interlaced; otherwise their flag is dropped as they are read (the
   // pixels are the same), so that they are written progressive.
   bool keepInterlace = false;
+  // The delays' units, and the delay of a frame without a control extension.
+  Timing timing;
 };
 
 // Reads the first 6 bytes; true for "GIF87a" and "GIF89a".
@@ -33,8 +35,8 @@ GifReadStatus ReadGif(GifSource& file, ProgressMeter* progress, AnimationPtr* ou
                       const GifReadOptions& options = {}, std::vector<int>* messages = nullptr);
 
 // The block loop behind the screen descriptor and global table.
-GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, ProgressMeter* progress,
-                            std::vector<int>* messages);
+GifReadStatus ReadGifBlocks(Animation& animation, GifSource& file, const Timing& timing,
+                            ProgressMeter* progress, std::vector<int>* messages);
 
 // One extension other than a control extension, after its label: comment, application, plain
 // text or an unknown label (kept as OtherExtension). *block gets the kept block (none for an

@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "base/progress.h"
-#include "base/settings.h"
+#include "base/signature.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/lzw.h"
@@ -160,10 +160,9 @@ bool WriteFrameHead(ByteSink& sink, const Frame& frame, const GifWriteOptions& o
                     FrameRows* rows, uint64_t* rowBytes) {
   if (!GetFrameRows(frame, rows)) return false;
 
-  uint32_t units = options.delayUnits;
-  uint64_t factor = units >= 1 && units <= 100 ? 100 / units : 1;
   // Each delay on its own: a longer one is cut to the longest a GIF holds, not wrapped.
-  uint32_t delay = static_cast<uint32_t>(std::min<uint64_t>(frame.delay * factor, 0xFFFF));
+  uint32_t delay =
+      static_cast<uint32_t>(std::min<uint64_t>(options.units.ToHundredths(frame.delay), 0xFFFF));
   uint8_t gce[8] = {0x21,
                     0xF9,
                     0x04,
@@ -522,7 +521,7 @@ GifWriteStatus WriteFrameAsGif(ByteSink& sink, Frame* frame, const GifWriteOptio
   return result;
 }
 
-int32_t EstimateEncodedSize(Animation& animation, bool force, std::string_view signature,
+int32_t EstimateEncodedSize(Animation& animation, bool force, const SaveSignature& signature,
                             ProgressMeter* progress) {
   if (animation.encodedSizeCache != -1 && !force) return animation.encodedSizeCache;
   animation.encodedSizeCache = -1;
@@ -533,10 +532,11 @@ int32_t EstimateEncodedSize(Animation& animation, bool force, std::string_view s
   // The save replaces every signature comment with the current signature.
   for (Block* b = animation.blocks ? animation.blocks->next : nullptr; b; b = b->next) {
     std::string text;
-    if (b->kind == BlockKind::Comment && CommentText(b, &text) && IsSignatureComment(text))
+    if (b->kind == BlockKind::Comment && CommentText(b, &text) &&
+        IsSignatureText(text, signature.own))
       size -= static_cast<int64_t>(ExtensionBlockSize(static_cast<const ExtensionBlock&>(*b)));
   }
-  if (!signature.empty()) size += static_cast<int64_t>(CommentBlockSize(signature));
+  if (!signature.text.empty()) size += static_cast<int64_t>(CommentBlockSize(signature.text));
   animation.encodedSizeCache = static_cast<int32_t>(std::clamp<int64_t>(size, 0, INT32_MAX));
   return animation.encodedSizeCache;
 }

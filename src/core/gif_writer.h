@@ -2,8 +2,8 @@
 #pragma once
 
 #include <cstdint>
-#include <string_view>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/animation.h"
@@ -16,9 +16,9 @@ struct ProgressMeter;
 enum class GifWriteStatus { Failed = 0, Done = 1, Cancelled = 2 };
 
 struct GifWriteOptions {
-  // What one unit of a frame's delay is worth, as parts of a second (1..100; anything else counts
-  // as hundredths). The file always holds hundredths. Sizes do not depend on it.
-  uint32_t delayUnits = 100;
+  // What one unit of a frame's delay is worth. The file always holds hundredths. Sizes do not
+  // depend on it.
+  DelayUnits units;
 };
 
 // Writes the whole stream; the progress (may be none) steps once per frame. A screen or frame
@@ -43,10 +43,16 @@ bool WriteFrameRecord(ByteSink& sink, const Frame& frame, const GifWriteOptions&
 // table.
 GifWriteStatus WriteFrameAsGif(ByteSink& sink, Frame* frame, const GifWriteOptions& options);
 
+// The signature comment a save puts in, and the user's own signature text, which the save also
+// takes for one of its signatures and replaces.
+struct SaveSignature {
+  std::string text;  // empty: none is written
+  std::string own;   // empty: only the standard signature is recognised
+};
+
 // The encoded size of the file the save writes, whose signature comments are replaced by
-// signature (none when empty: GetSignature() gives what the save puts in); the cache unless
-// forced. -1 when cancelled.
-int32_t EstimateEncodedSize(Animation& animation, bool force, std::string_view signature,
+// signature.text; the cache unless forced. -1 when cancelled.
+int32_t EstimateEncodedSize(Animation& animation, bool force, const SaveSignature& signature,
                             ProgressMeter* progress);
 
 // Bytes of one frame record; 0 when it cannot be encoded.

@@ -7,7 +7,6 @@
 #include <thread>
 #include <vector>
 
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "core/animation.h"
 #include "core/gif_writer.h"
@@ -49,11 +48,9 @@ uint64_t TotalDuration(const Animation& animation) {
   return total;
 }
 
-void RescaleDelays(Animation& animation, uint32_t oldUnit) {
+void RescaleDelays(Animation& animation, DelayUnits from, DelayUnits to) {
   // Units are ticks per second: a delay keeps its length in seconds, to the nearest new tick.
-  uint32_t units = GetPref(PrefDelayUnits);
-  if (units < 1 || units > 100) units = 100;
-  if (oldUnit < 1 || oldUnit > 100) oldUnit = 100;
+  const uint64_t oldUnit = from.perSecond, units = to.perSecond;
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     uint64_t delay = (uint64_t{f->delay} * units + oldUnit / 2) / oldUnit;
     f->delay = static_cast<uint32_t>(std::min<uint64_t>(delay, UINT32_MAX));
@@ -70,9 +67,7 @@ void RefreshLogicalScreenFlags(Animation& animation) {
   animation.screenFlags = static_cast<uint8_t>((animation.screenFlags & 0x8F) | (resolution << 4));
 }
 
-void ApplyAutoTransparency(Animation& animation) {
-  if (!PrefOn(Pref::LoadTransparentColour)) return;
-  uint32_t colour = GetPref(PrefLoadTransparentColor);
+void ApplyAutoTransparency(Animation& animation, uint32_t colour) {
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
     if (f->Transparent() || !f->rgbPlane.empty()) continue;
     int index = ExactPaletteIndex(f->palette, colour);

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <new>
 
-#include "base/preferences.h"
 #include "core/animation.h"
 #include "core/model_internal.h"
 #include "platform/memory_pages.h"
@@ -14,10 +13,8 @@ namespace lw {
 namespace {
 
 std::atomic<uint32_t> buttonFace{0x00F0F0F0};
-
-constexpr uint32_t DisplayWindowBackground = 0;
-constexpr uint32_t DisplayFrameColour = 1;
-constexpr uint32_t DisplayCustom = 2;
+std::atomic<uint32_t> displayMode{TransparencyDisplay::WindowBackground};
+std::atomic<uint32_t> displayColour{0};
 
 uint32_t OwnColour(const Frame* frame) {
   const Palette* palette = frame->palette;
@@ -31,12 +28,16 @@ uint32_t OwnColour(const Frame* frame) {
 void SetButtonFaceColour(uint32_t colour) { buttonFace = colour & 0xFFFFFF; }
 uint32_t ButtonFaceColour() { return buttonFace; }
 
+void SetTransparencyDisplay(const TransparencyDisplay& display) {
+  displayMode = display.mode;
+  displayColour = display.colour & 0xFFFFFF;
+}
+
 uint32_t TransparencyDisplayColour(const Frame* frame) {
-  uint32_t choice = GetPref(PrefTransparencyDisplay);
-  switch (FieldIn(choice, PrefField::TransparencyMode)) {
-    case DisplayFrameColour: return frame ? OwnColour(frame) : 0;
-    case DisplayCustom: return FieldIn(choice, PrefField::TransparencyColour);
-    case DisplayWindowBackground:
+  switch (displayMode.load()) {
+    case TransparencyDisplay::FrameColour: return frame ? OwnColour(frame) : 0;
+    case TransparencyDisplay::Custom: return displayColour.load();
+    case TransparencyDisplay::WindowBackground:
     default: return ButtonFaceColour();
   }
 }
@@ -44,7 +45,7 @@ uint32_t TransparencyDisplayColour(const Frame* frame) {
 void SetTransparentDisplayColour(Frame* frame, bool forDisplay) {
   if (!frame || !frame->Transparent() || !frame->palette) return;
   if (frame->dib.size() < DibBitsOffset) return;
-  bool ownChoice = PrefFieldValue(PrefField::TransparencyMode) == DisplayFrameColour;
+  bool ownChoice = displayMode.load() == TransparencyDisplay::FrameColour;
   uint32_t colour = forDisplay && !ownChoice ? TransparencyDisplayColour(frame) : OwnColour(frame);
   uint8_t* quad = frame->dib.data() + DibHeaderSize + 4 * frame->transparentIndex;
   quad[0] = (colour >> 16) & 0xFF;

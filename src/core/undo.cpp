@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/undo_kinds.h"
@@ -23,6 +22,7 @@ using namespace undo_detail;
 namespace {
 
 UndoHistory history;
+uint32_t undoLimit = 20;
 uint64_t lastSerial = 0;
 int failCopies = 0;
 
@@ -349,7 +349,7 @@ UndoRecord* RecordUndo(UndoKind kind, Animation& document, UndoPayload payload) 
   // A payload of another kind is refused, not applied as if it were this one's.
   bool fits = row && (payload.index() == row->payloadIndex ||
                       std::holds_alternative<std::monostate>(payload));
-  uint32_t limit = GetPref(PrefUndoLevels);
+  const uint32_t limit = undoLimit;
   if (limit == 0 || !fits) {
     Notify();
     return nullptr;
@@ -377,7 +377,7 @@ UndoRecord* RecordUndo(UndoKind kind, Animation& document, UndoPayload payload) 
 UndoRecord* PrepareUndo(UndoKind kind, Animation& document, int frameIndex) {
   bool insertion = kind == UndoKind::InsertFrames || kind == UndoKind::Paste;
   if (!insertion && kind != UndoKind::RemoveLocalPalette) return nullptr;
-  if (GetPref(PrefUndoLevels) == 0) return nullptr;
+  if (undoLimit == 0) return nullptr;
   auto* record = new (std::nothrow) UndoRecord;
   if (!record) return nullptr;
   AnimationPtr copy = CopyDocument(document);
@@ -537,6 +537,9 @@ uint32_t UndoStep::Withdraw() {
   DiscardRecord(record);
   return 0;
 }
+
+void SetUndoLimit(uint32_t records) { undoLimit = records; }
+uint32_t UndoLimit() { return undoLimit; }
 
 void ClearHistory() {
   UndoRecord* r = history.oldest;

@@ -65,6 +65,9 @@ uint32_t Undo(Animation& document);
 uint32_t Redo(Animation& document);
 // Empties the history (document closed or saved).
 void ClearHistory();
+// The most records the history keeps (the oldest go first); 0 turns undo off. 20 until set.
+void SetUndoLimit(uint32_t records);
+uint32_t UndoLimit();
 
 // ---------------------------------------------------------------------------------------------
 // A command that can fail after recording holds its entry in an UndoStep: unless the command

@@ -319,7 +319,7 @@ Frame* ResampledFrame(const Frame* f, const ResizeRequest& r, Palette* global) {
   ResampleColumns(middle, yTaps, mode, &result);
   middle = {};
 
-  Frame* out = NewFrame(w, h);
+  Frame* out = NewFrame(w, h, f->delay);
   if (!out) return nullptr;
   out->selected = f->selected;
   out->left = static_cast<int32_t>(

@@ -111,7 +111,7 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
     Draw(dib, sideA, layout.ax, layout.ay);
     Draw(dib, sideB, layout.bx, layout.by);
 
-    Frame* frame = NewFrame(width, height);
+    Frame* frame = NewFrame(width, height, GetPref(PrefDefaultDelay));
     if (!frame) return BuildFailed;
     InsertBlockAfter(tail, frame);
     tail = frame;

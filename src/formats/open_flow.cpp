@@ -75,7 +75,8 @@ int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
     // A reader that claims success without an animation has read nothing.
     if (status == ReadFailed || !animation) return;
     NameFramesFromFile(*animation, path);
-    ApplyAutoTransparency(*animation);
+    if (PrefOn(Pref::LoadTransparentColour))
+      ApplyAutoTransparency(*animation, GetPref(PrefLoadTransparentColor));
     CountColourUsage(*animation, animation->colourUsage.data(), true);
     SingleFrameRestoresBackground(*animation);
   });

@@ -22,6 +22,7 @@
 #include "platform/files.h"
 #include "shell/batch_internal.h"
 #include "shell/document_commands.h"
+#include "shell/options_from_preferences.h"
 
 namespace lw {
 namespace {
@@ -172,7 +173,9 @@ void OptimizeStored(Run& run) {
     return;
   }
   batch::DropTrueColour(run);
-  OptimizeAnimation(*run.state.document, KeepingLevelTables(run, GetPref(PrefOptimize)), nullptr);
+  OptimizeAnimation(*run.state.document,
+                    OptimizeOptionsFromPreferences(KeepingLevelTables(run, GetPref(PrefOptimize))),
+                    nullptr);
   run.state.document->encodedSizeCache = -1;
 }
 

@@ -25,6 +25,7 @@
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
 #include "shell/geometry_commands.h"
+#include "shell/options_from_preferences.h"
 
 namespace lw::batch {
 namespace {
@@ -297,7 +298,7 @@ void Optimize(Run& run, Flag flag, Value value) {
   bool anyLocal = false;
   for (Frame* f = FirstFrame(doc); f; f = NextFrame(f)) anyLocal = anyLocal || f->localPalette;
   if (value.empty()) options = KeepingLevelTables(run, options);
-  OptimizeInPlace(doc, TrialOptions(options, anyLocal), nullptr);
+  OptimizeInPlace(doc, OptimizeOptionsFromPreferences(TrialOptions(options, anyLocal)), nullptr);
   AfterOptimize(run.state);
 }
 

@@ -104,7 +104,7 @@ Edit QualityReduced(int quality, bool levelLossy = true) {
 Edit Optimized(uint32_t options) {
   return [=](ShellState& s) {
     PrepareOptimize(s);
-    OptimizeInPlace(*s.document, TrialOptions(options, false), nullptr);
+    OptimizeInPlace(*s.document, OptimizeOptions(TrialOptions(options, false)), nullptr);
     AfterOptimize(s);
   };
 }
@@ -223,7 +223,7 @@ TEST_F(BatchTable, InputsAndOutputs) {
     outputs.push_back({t, "in.gif"});
   }
   const Edit optimized = [](ShellState& s) {
-    OptimizeAnimation(*s.document, GetPref(PrefOptimize), nullptr);
+    OptimizeAnimation(*s.document, OptimizeOptions(GetPref(PrefOptimize)), nullptr);
   };
   const uint32_t trueColourRead = HighQualityMergeWord(batch::TrueColourReadQuality);
   // clang-format off
@@ -278,7 +278,7 @@ TEST_F(BatchTable, QualityAfterTheInputsRebuildsFromTheTrueColours) {
     LossyCompressOverScreen(*s.document, QualityFor(40).lossy, nullptr);
   };
   const Edit optimized = [](ShellState& s) {
-    OptimizeAnimation(*s.document, GetPref(PrefOptimize), nullptr);
+    OptimizeAnimation(*s.document, OptimizeOptions(GetPref(PrefOptimize)), nullptr);
   };
   ASSERT_GT(QualityFor(40).lossy, 0);  // the level's own lossy step comes with the GIF too
   // clang-format off

@@ -79,7 +79,7 @@ TEST(Lossy, PixelsStayWithinTheToleranceAndPhotoLikePicturesShrink) {
   for (uint32_t seed = 1; seed <= 24; ++seed) {
     AnimationPtr a = test::RandomAnimation(seed, seed % 2);
     // The optimizer's boxes and transparency, and its own parse of the pixels, to beat.
-    if (seed % 3 == 0) OptimizeAnimation(*a, optimize::Defaults, nullptr);
+    if (seed % 3 == 0) OptimizeAnimation(*a, OptimizeOptions(optimize::Defaults), nullptr);
     CheckedLossySize(*a, seed % 4 ? seed * 37 % 200 : 0);
   }
   // A smooth grey field with grain, as a photograph reduced to 256 greys is.
@@ -112,7 +112,7 @@ std::vector<uint32_t> Pictures(const Animation& a) {
 TEST(Lossy, OverTheScreenEveryShownPixelStaysNear) {
   for (uint32_t seed = 1; seed <= 40; ++seed) {
     AnimationPtr a = test::RandomAnimation(seed, seed % 3 == 0);
-    if (seed % 2) OptimizeAnimation(*a, optimize::Defaults, nullptr);
+    if (seed % 2) OptimizeAnimation(*a, OptimizeOptions(optimize::Defaults), nullptr);
     AnimationPtr lossy = DuplicateAnimation(*a, nullptr);
     const uint32_t n = 20 + seed * 13 % 150;
     ASSERT_TRUE(LossyCompressOverScreen(*lossy, static_cast<int>(n), nullptr));

@@ -19,9 +19,9 @@ namespace lw::test {
 namespace {
 
 // What -z runs with the stored options nobody changed.
-constexpr OptimizeOptions kDefault = optimize::CropFrames | optimize::DuplicatesToTransparency |
-                                     optimize::RemoveLocalPalettes | optimize::ReducePalettes |
-                                     optimize::RemoveUselessFrames | optimize::BuildMetaPalette;
+constexpr uint32_t kDefault = optimize::CropFrames | optimize::DuplicatesToTransparency |
+                              optimize::RemoveLocalPalettes | optimize::ReducePalettes |
+                              optimize::RemoveUselessFrames | optimize::BuildMetaPalette;
 
 // A clip as a video converter writes it: 256 colours in use, the first frame with a local copy of
 // the global palette, later frames patches whose transparent index is one they do not draw with
@@ -64,7 +64,7 @@ TEST(OptimizeExactPalette, FullPaletteClipsKeepEveryPicture) {
     SCOPED_TRACE(seed);
     AnimationPtr a = FullClip(seed);
     const auto before = Timeline(*a);
-    OptimizeAnimation(*a, kDefault, nullptr);
+    OptimizeAnimation(*a, OptimizeOptions(kDefault), nullptr);
     for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) EXPECT_FALSE(f->localPalette);
     EXPECT_TRUE(SameTimeline(before, Timeline(*a)));
   }
@@ -86,15 +86,15 @@ TEST(OptimizeExactPalette, FramesWithoutAnyTableStayBlack) {
                   .Solid(3, 3, 2, 2, {}, 3)
                   .Done());
   // The meta-palette, and the other two ways of folding local palettes.
-  const OptimizeOptions noMeta = kDefault & ~optimize::BuildMetaPalette;
-  for (OptimizeOptions options : {kDefault, noMeta, noMeta | optimize::MapToGlobalPalette}) {
+  const uint32_t noMeta = kDefault & ~optimize::BuildMetaPalette;
+  for (uint32_t options : {kDefault, noMeta, noMeta | optimize::MapToGlobalPalette}) {
     SCOPED_TRACE(options);
     GifSource source;
     AnimationPtr a;
     ASSERT_TRUE(source.Open(path) && IsGifFile(source));
     ASSERT_EQ(ReadGif(source, nullptr, &a), GifReadStatus::Done);
     const auto before = Timeline(*a);
-    OptimizeAnimation(*a, options, nullptr);
+    OptimizeAnimation(*a, OptimizeOptions(options), nullptr);
     EXPECT_TRUE(SameTimeline(before, Timeline(*a)));
   }
 }

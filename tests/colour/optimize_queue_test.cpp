@@ -18,7 +18,7 @@ namespace {
 
 using namespace test;
 
-constexpr OptimizeOptions kFrameOptions =
+constexpr uint32_t kFrameOptions =
     optimize::CropFrames | optimize::DuplicatesToTransparency | optimize::RemoveUselessFrames;
 
 struct EncoderThreads {
@@ -53,12 +53,12 @@ AnimationPtr WideSprite() {
 // same again when written a second time, with nothing kept from the optimizer's encodes.
 TEST(OptimizeQueue, WorkerThreadsWriteTheBytesOfOneThread) {
   for (uint32_t seed = 0; seed <= 20; ++seed) {
-    for (OptimizeOptions options : {kFrameOptions, OptimizeOptions{optimize::Defaults}}) {
+    for (uint32_t options : {kFrameOptions, uint32_t{optimize::Defaults}}) {
       std::vector<uint8_t> bytes[2];
       for (int threads : {1, 3}) {
         EncoderThreads use(threads);
         AnimationPtr a = seed == 0 ? WideSprite() : RandomAnimation(seed, seed % 3 == 0);
-        OptimizeAnimation(*a, options, nullptr);
+        OptimizeAnimation(*a, OptimizeOptions(options), nullptr);
         std::vector<uint8_t> first = Written(*a);
         ASSERT_EQ(first, Written(*a)) << "seed " << seed << " threads " << threads;
         bytes[threads > 1] = std::move(first);
@@ -89,7 +89,7 @@ TEST(OptimizeQueue, CancelInTheFrameStepLeavesAWholeAnimation) {
     int owner = 0;
     ProgressMeterPtr meter(CreateProgressMeterIn(&owner, progress::Background | progress::InDialog,
                                                  task::OptimizeTrial, &view));
-    OptimizeFrames(*a, kFrameOptions, meter.get());
+    OptimizeFrames(*a, OptimizeOptions(kFrameOptions), meter.get());
     SetTaskStopRequest(task::OptimizeTrial, false);
     EXPECT_TRUE(SameTimeline(before, Timeline(*a))) << "stopped at step " << steps;
     AnimationPtr back;

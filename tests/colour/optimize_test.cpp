@@ -17,7 +17,7 @@ namespace {
 
 using namespace test;
 
-constexpr OptimizeOptions kFrameOptions =
+constexpr uint32_t kFrameOptions =
     optimize::CropFrames | optimize::DuplicatesToTransparency | optimize::RemoveUselessFrames;
 
 std::vector<uint8_t> GifBytes(Animation& a) {
@@ -103,8 +103,8 @@ AnimationPtr FullPaletteWithALocalCopy() {
 
 // Every option set keeps the pictures and times; the frame step never grows the file.
 TEST(Optimize, EveryOptionSetKeepsThePicturesAndTheFrameStepNeverGrowsTheFile) {
-  constexpr OptimizeOptions kLocal = optimize::RemoveLocalPalettes | optimize::ReducePalettes;
-  const OptimizeOptions optionSets[] = {
+  constexpr uint32_t kLocal = optimize::RemoveLocalPalettes | optimize::ReducePalettes;
+  const uint32_t optionSets[] = {
       optimize::CropFrames,
       optimize::CropFrames | optimize::DuplicatesToTransparency,
       kFrameOptions,
@@ -128,10 +128,10 @@ TEST(Optimize, EveryOptionSetKeepsThePicturesAndTheFrameStepNeverGrowsTheFile) {
     const bool hadLocal = AnyLocal(*original);
     const auto before = Timeline(*original);
     const size_t sizeBefore = GifBytes(*original).size();
-    for (OptimizeOptions options : optionSets) {
+    for (uint32_t options : optionSets) {
       SCOPED_TRACE(testing::Message() << "seed " << seed << " options " << options);
       AnimationPtr a = DuplicateAnimation(*original, nullptr);
-      OptimizeAnimation(*a, options, nullptr);
+      OptimizeAnimation(*a, OptimizeOptions(options), nullptr);
       ASSERT_TRUE(SameTimeline(before, Timeline(*a)));
       std::vector<uint8_t> bytes = GifBytes(*a);
       // The frame step alone only ever cuts; choosing disposals and sharing palettes may trade
@@ -182,20 +182,24 @@ TEST(Optimize, MovingSpriteShrinksToTheChangedAreaWithTheDisposalThatAllows) {
       {0, true, 14, 0}, {1, true, 14, 1}, {2, true, 14, 1}, {2, false, 8, 2}};
   for (auto [disposal, ground, width, chosen] : cases) {
     AnimationPtr a = MovingSprite(disposal, ground ? -1 : 15, ground);
-    OptimizeAnimation(*a, kFrameOptions | optimize::ChooseDisposal, nullptr);
-    EXPECT_EQ(FirstFrame(*a)->width, ground ? 48u : 8u);  // an opaque first frame lays down the screen
+    OptimizeAnimation(*a, OptimizeOptions(kFrameOptions | optimize::ChooseDisposal), nullptr);
+    EXPECT_EQ(FirstFrame(*a)->width,
+              ground ? 48u : 8u);  // an opaque first frame lays down the screen
     for (const Frame* f = NextFrame(FirstFrame(*a)); f; f = NextFrame(f))
-      EXPECT_EQ(std::make_tuple(f->width, f->height, f->top), std::make_tuple(width, 8u, 10)) << disposal;
-    for (const Frame* f = FirstFrame(*a); NextFrame(f); f = NextFrame(f)) EXPECT_EQ(f->Disposal(), chosen);
+      EXPECT_EQ(std::make_tuple(f->width, f->height, f->top), std::make_tuple(width, 8u, 10))
+          << disposal;
+    for (const Frame* f = FirstFrame(*a); NextFrame(f); f = NextFrame(f))
+      EXPECT_EQ(f->Disposal(), chosen);
   }
 }
 
 // A preferred index if free (and within the small codes), else the highest free one there.
 TEST(Optimize, TransparentIndexPrefersSmallCodesAndNeverAUsedOne) {
   bool used[256] = {true, true, true};
-  EXPECT_EQ(std::make_tuple(ChooseTransparentIndex(used, 256, -1, 0), ChooseTransparentIndex(used, 256, -1, 2),
-                            ChooseTransparentIndex(used, 256, 40, 2), ChooseTransparentIndex(used, 256, 40, 0),
-                            ChooseTransparentIndex(used, 256, 1, 0), ChooseTransparentIndex(used, 3, -1, 0)),
+  EXPECT_EQ(std::make_tuple(
+                ChooseTransparentIndex(used, 256, -1, 0), ChooseTransparentIndex(used, 256, -1, 2),
+                ChooseTransparentIndex(used, 256, 40, 2), ChooseTransparentIndex(used, 256, 40, 0),
+                ChooseTransparentIndex(used, 256, 1, 0), ChooseTransparentIndex(used, 3, -1, 0)),
             std::make_tuple(255, 3, 3, 40, 255, -1));
 }
 
@@ -204,14 +208,14 @@ TEST(Optimize, SmallestCodeSizeIsWrittenOnlyWithTheCut) {
   SetGlobalPalette(*a, RampPalette(256));
   AddDrawnFrame(*a, 0, 0, 24, 8, [](uint32_t x, uint32_t y) { return uint8_t((x + y) % 16); });
   // Options, a pixel value put after optimizing (a later edit must still fit), code size written.
-  const std::tuple<OptimizeOptions, uint8_t, int> cases[] = {
+  const std::tuple<uint32_t, uint8_t, int> cases[] = {
       {optimize::CropFrames | optimize::MinimalCodeSize, 3, 4},
       {optimize::CropFrames | optimize::MinimalCodeSize, 200, 8},
       {optimize::CropFrames, 3, 8},
       {optimize::MinimalCodeSize, 3, 8}};
   for (auto [options, edit, expected] : cases) {
     AnimationPtr doc = DuplicateAnimation(*a, nullptr);
-    OptimizeAnimation(*doc, options, nullptr);
+    OptimizeAnimation(*doc, OptimizeOptions(options), nullptr);
     FirstFrame(*doc)->bits()[5] = edit;
     std::vector<uint8_t> bytes = GifBytes(*doc);
     int written = -1;  // the code size follows the image descriptor (no local table here)
@@ -231,7 +235,7 @@ TEST(Optimize, DropsTextAndApplicationBlocksAndClipsFrames) {
   InsertBlockAfter(LastBlock(*a), NewBlock(BlockKind::Application, 0));
   InsertBlockAfter(a->blocks, NewBlock(BlockKind::PlainText, 0));
   AddSolidFrame(*a, -3, 26, 8, 8, 2);
-  OptimizeAnimation(*a, kFrameOptions, nullptr);
+  OptimizeAnimation(*a, OptimizeOptions(kFrameOptions), nullptr);
   int comments = 0, others = 0;
   for (Block* b = a->blocks->next; b; b = b->next) {
     comments += b->kind == BlockKind::Comment;

@@ -15,12 +15,21 @@ namespace {
 
 using namespace test;
 
-constexpr OptimizeOptions kAll = optimize::Defaults;
+constexpr uint32_t kAll = optimize::Defaults;
+
+// What the save writes and replaces, as the dialog measures with it.
+SaveSignature Signature() { return {GetSignature(), GetSignature(true)}; }
+OptimizeOptions Trial(uint32_t steps) {
+  OptimizeOptions options(steps);
+  options.signature = Signature();
+  return options;
+}
 
 TEST(OptimizeTrialTexts, SizeAndSavingFields) {
   const std::tuple<int64_t, const char*, const char*> sizes[] = {
       {-1, ",", ""}, {0, ",", "Aucune"}, {1234567, "\u202f", "1\u202f234\u202f567 octets"}};
-  for (auto [size, separator, text] : sizes) EXPECT_EQ(SizeFieldText(size, separator), text) << size;
+  for (auto [size, separator, text] : sizes)
+    EXPECT_EQ(SizeFieldText(size, separator), text) << size;
   const std::tuple<int64_t, int64_t, const char*, const char*> savings[] = {
       {3000, 1999, "1,001 octets", "(33,4%)"},
       {1000, 1001, "", ""},  // grew: nothing shown
@@ -38,7 +47,7 @@ class OptimizeTrial : public ::testing::Test {
  protected:
   void SetUp() override { LoadPreferences(); }
   FreshUndoHistory history_;
-  int32_t Size(bool force) { return EstimateEncodedSize(*doc_, force, GetSignature(), nullptr); }
+  int32_t Size(bool force) { return EstimateEncodedSize(*doc_, force, Signature(), nullptr); }
   // A sprite moving over stripes, every frame a full redraw, and one frame repeated: the
   // optimizer has frames to cut and one to drop.
   AnimationPtr doc_ = [] {
@@ -57,15 +66,16 @@ class OptimizeTrial : public ::testing::Test {
 TEST_F(OptimizeTrial, RunsOnACopyMeasuresItAndKnowsWhenTheUselessFramesBoxMatters) {
   AnimationPtr original = DuplicateAnimation(*doc_, nullptr);
   AnimationPtr copies[3];
-  const OptimizeOptions options[] = {kAll, 0, kAll & ~optimize::RemoveUselessFrames};
+  const uint32_t options[] = {kAll, 0, kAll & ~optimize::RemoveUselessFrames};
   for (int i = 0; i < 3; ++i) {
     int32_t size = -1;
-    ASSERT_EQ(RunOptimizeTrial(*doc_, options[i], nullptr, &copies[i], &size), TrialStatus::Done);
+    ASSERT_EQ(RunOptimizeTrial(*doc_, Trial(options[i]), nullptr, &copies[i], &size),
+              TrialStatus::Done);
     EXPECT_TRUE(SameAnimation(*doc_, *original));  // the document is only read
-    EXPECT_EQ(size, EstimateEncodedSize(*copies[i], true, GetSignature(), nullptr));
+    EXPECT_EQ(size, EstimateEncodedSize(*copies[i], true, Signature(), nullptr));
     EXPECT_EQ(copies[i]->frameCount, i == 0 ? 4 : 5) << "the repeat goes or stays as one pixel";
   }
-  EXPECT_LT(EstimateEncodedSize(*copies[0], true, GetSignature(), nullptr), Size(true));
+  EXPECT_LT(EstimateEncodedSize(*copies[0], true, Signature(), nullptr), Size(true));
   EXPECT_TRUE(UselessFramesToggleNeedsTrial(true, *doc_, *copies[2]));
   EXPECT_FALSE(UselessFramesToggleNeedsTrial(true, *doc_, *copies[0]));
   EXPECT_TRUE(UselessFramesToggleNeedsTrial(false, *doc_, *copies[0]));
@@ -74,7 +84,8 @@ TEST_F(OptimizeTrial, RunsOnACopyMeasuresItAndKnowsWhenTheUselessFramesBoxMatter
   ProgressMeterPtr meter(CreateProgressMeter(nullptr, progress::Silent, task::OptimizeTrial));
   SetTaskStopRequest(task::OptimizeTrial, true);
   int32_t size = 5;
-  EXPECT_EQ(RunOptimizeTrial(*doc_, kAll, meter.get(), &copies[0], &size), TrialStatus::Stopped);
+  EXPECT_EQ(RunOptimizeTrial(*doc_, Trial(kAll), meter.get(), &copies[0], &size),
+            TrialStatus::Stopped);
   SetTaskStopRequest(task::OptimizeTrial, false);
   EXPECT_EQ(size, -1);
 }
@@ -84,21 +95,22 @@ TEST_F(OptimizeTrial, RunsOnACopyMeasuresItAndKnowsWhenTheUselessFramesBoxMatter
 TEST_F(OptimizeTrial, KeepingTheResultIsOneUndoStepOnlyWhenTheSizeChanged) {
   AnimationPtr original = DuplicateAnimation(*doc_, nullptr), same, smaller;
   int32_t size;
-  ASSERT_EQ(RunOptimizeTrial(*doc_, 0, nullptr, &same, &size), TrialStatus::Done);
+  ASSERT_EQ(RunOptimizeTrial(*doc_, Trial(0), nullptr, &same, &size), TrialStatus::Done);
   ASSERT_EQ(size, Size(false));
-  EXPECT_FALSE(KeepOptimizeTrial(*doc_, std::move(same), size));
+  EXPECT_FALSE(KeepOptimizeTrial(*doc_, std::move(same), size, Signature()));
   EXPECT_EQ(CanUndoKind(), UndoKind::None);
   EXPECT_TRUE(SameAnimation(*doc_, *original));
 
-  ASSERT_EQ(RunOptimizeTrial(*doc_, kAll, nullptr, &smaller, &size), TrialStatus::Done);
-  EXPECT_TRUE(UndoRedoRestores(*doc_, [&] { return KeepOptimizeTrial(*doc_, std::move(smaller), size); }));
+  ASSERT_EQ(RunOptimizeTrial(*doc_, Trial(kAll), nullptr, &smaller, &size), TrialStatus::Done);
+  EXPECT_TRUE(UndoRedoRestores(
+      *doc_, [&] { return KeepOptimizeTrial(*doc_, std::move(smaller), size, Signature()); }));
   EXPECT_EQ(CanUndoKind(), UndoKind::Optimize);
   EXPECT_EQ(doc_->frameCount, 4);
   EXPECT_EQ(Size(true), size);
 
   ClearHistory();
-  EstimateEncodedSize(*original, false, GetSignature(), nullptr);
-  OptimizeInPlace(*original, kAll, nullptr);
+  EstimateEncodedSize(*original, false, Signature(), nullptr);
+  OptimizeInPlace(*original, OptimizeOptions(kAll), nullptr);
   EXPECT_EQ(original->encodedSizeCache, -1);
   EXPECT_EQ(original->frameCount, 4);
   EXPECT_EQ(CanUndoKind(), UndoKind::None);

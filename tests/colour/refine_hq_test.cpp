@@ -91,7 +91,8 @@ TEST(RefineStill, StillBackgroundComesCloserAndMovingPartsStayRight) {
   const auto [sum, worst] = Errors(*refined);
   EXPECT_LE(worst, plainWorst);
   EXPECT_LT(sum * 10, plainSum * 9);
-  OptimizeAnimation(*refined, optimize::Defaults & ~optimize::RemoveLocalPalettes, nullptr);
+  OptimizeAnimation(*refined, OptimizeOptions(optimize::Defaults & ~optimize::RemoveLocalPalettes),
+                    nullptr);
   EXPECT_EQ(Errors(*refined), std::make_pair(sum, worst));
 }
 

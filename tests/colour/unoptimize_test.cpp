@@ -35,7 +35,7 @@ TEST_F(Unoptimize, KeepsThePicturesOfRandomAnimationsAndUndoesInOneStep) {
     AnimationPtr a = RandomAnimation(seed, false);
     // A first full opaque frame, so that no pixel is left to the background, which unoptimize
     // paints with the background index and the viewer leaves empty.
-    Frame* first = NewFrame(a->screenWidth, a->screenHeight);
+    Frame* first = NewFrame(a->screenWidth, a->screenHeight, 10);
     first->palette = a->globalPalette.get();
     NewFrameDib(first);
     LinkFrameAt(*a, first, 0);
@@ -60,8 +60,8 @@ TEST_F(Unoptimize, RestoredBackgroundShowsTheBackgroundIndexAndFramesOffTheScree
   ASSERT_TRUE(UnoptimizeAnimation(nullptr, *a));
   EXPECT_TRUE(WholePictures(*a));
   const Frame* last = FrameAt(*a, 3);
-  EXPECT_EQ(std::make_tuple(Pixel(FrameAt(*a, 1), 3, 3), Pixel(last, 3, 3), Pixel(last, 1, 1), Pixel(last, 5, 5),
-                            Pixel(last, 9, 9)),
+  EXPECT_EQ(std::make_tuple(Pixel(FrameAt(*a, 1), 3, 3), Pixel(last, 3, 3), Pixel(last, 1, 1),
+                            Pixel(last, 5, 5), Pixel(last, 9, 9)),
             std::make_tuple(4, 6, 3, 1, 9));
 }
 

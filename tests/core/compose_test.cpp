@@ -280,7 +280,7 @@ class FrameVersion : public CoreTest {};
 TEST_F(FrameVersion, NewFramesNeverRepeatAVersion) {
   std::set<uint64_t> seen;
   for (int i = 0; i < 50; ++i) {
-    Frame* f = NewFrame(4, 4);
+    Frame* f = NewFrame(4, 4, 10);
     EXPECT_TRUE(seen.insert(f->version).second);
     FreeBlock(f);  // the next frame most likely reuses the memory
   }

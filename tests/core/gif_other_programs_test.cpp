@@ -1,7 +1,8 @@
 // Our GIFs and our preview against other programs: giflib decodes our files as we wrote them,
 // gifsicle rewrites them and we read what giflib reads, ImageMagick composes what we compose.
-#include <cstring>
 #include <gif_lib.h>
+
+#include <cstring>
 
 #include "core_fixture.h"
 #include "gif_pictures.h"
@@ -21,18 +22,25 @@ struct GiflibFrame {
 };
 
 void PrintTo(const GiflibFrame& f, std::ostream* out) {
-  *out << ::testing::PrintToString(std::vector<int>{f.left, f.top, f.width, f.height,
-                                                    f.interlaced, f.local, f.disposal,
-                                                    f.transparent, f.delay})
+  *out << ::testing::PrintToString(std::vector<int>{f.left, f.top, f.width, f.height, f.interlaced,
+                                                    f.local, f.disposal, f.transparent, f.delay})
        << " colours " << ::testing::PrintToString(f.colours) << " indexes "
        << ::testing::PrintToString(f.indexes);
 }
 
 // Our frame as giflib gives it.
 GiflibFrame Described(const Frame& f) {
-  GiflibFrame g{f.left, f.top, static_cast<int>(f.width), static_cast<int>(f.height),
-                f.Interlaced(), f.localPalette != nullptr, Pixels(f), {}, f.Disposal(),
-                f.Transparent() ? f.transparentIndex : -1, static_cast<int>(f.delay)};
+  GiflibFrame g{f.left,
+                f.top,
+                static_cast<int>(f.width),
+                static_cast<int>(f.height),
+                f.Interlaced(),
+                f.localPalette != nullptr,
+                Pixels(f),
+                {},
+                f.Disposal(),
+                f.Transparent() ? f.transparentIndex : -1,
+                static_cast<int>(f.delay)};
   for (const PaletteEntry& e : f.palette->entries)
     g.colours.push_back(e.red | e.green << 8 | e.blue << 16);
   return g;
@@ -71,9 +79,17 @@ GiflibFile Giflib(const std::string& path) {
     GraphicsControlBlock gcb;  // without the block: disposal 0, no transparency, no delay
     DGifSavedExtensionToGCB(gif, i, &gcb);
     const ColorMapObject* map = d.ColorMap ? d.ColorMap : gif->SColorMap;
-    file.frames.push_back({d.Left, d.Top, d.Width, d.Height, d.Interlace, d.ColorMap != nullptr,
+    file.frames.push_back({d.Left,
+                           d.Top,
+                           d.Width,
+                           d.Height,
+                           d.Interlace,
+                           d.ColorMap != nullptr,
                            {image.RasterBits, image.RasterBits + size_t{1} * d.Width * d.Height},
-                           {}, gcb.DisposalMode, gcb.TransparentColor, gcb.DelayTime});
+                           {},
+                           gcb.DisposalMode,
+                           gcb.TransparentColor,
+                           gcb.DelayTime});
     for (int k = 0; map && k < map->ColorCount; ++k)
       file.frames.back().colours.push_back(map->Colors[k].Red | map->Colors[k].Green << 8 |
                                            map->Colors[k].Blue << 16);
@@ -99,7 +115,8 @@ TEST_F(GifAgainstGiflib, GiflibReadsOurFramesAsWritten) {
       UnlinkAndFreeBlock(f);
     // A unit of a tenth of a second is written as ten hundredths.
     const uint32_t units = seed % 4 == 0 ? 10 : 100;
-    GiflibFile gif = Giflib(dir.PutBytes("ours.gif", GifBytes(*doc, {.delayUnits = units})));
+    GiflibFile gif =
+        Giflib(dir.PutBytes("ours.gif", GifBytes(*doc, {.units = DelayUnits::From(units)})));
     ASSERT_TRUE(gif.ok);
     ASSERT_EQ(gif.frames.size(), static_cast<size_t>(doc->frameCount));
     EXPECT_EQ(Plays(gif), doc->frameCount > 1 ? doc->playCount : 1u);
@@ -126,14 +143,17 @@ TEST_F(GifAgainstGiflib, GifsicleRewritesReadAlikeByUsAndGiflib) {
     AnimationPtr doc = VariedAnimation(seed);
     const std::string in = dir.PutBytes("in.gif", GifBytes(*doc));
     const std::string out = dir.Path("out.gif");
-    ASSERT_EQ(RunTool("gifsicle --no-warnings " + std::string(options) + " " + Quoted(in) +
-                      " -o " + Quoted(out)).exitCode, 0);
+    ASSERT_EQ(RunTool("gifsicle --no-warnings " + std::string(options) + " " + Quoted(in) + " -o " +
+                      Quoted(out))
+                  .exitCode,
+              0);
     const std::string text = Contents(out);
     const std::vector<uint8_t> bytes(text.begin(), text.end());
     GiflibFile gif = Giflib(out);
     AnimationPtr read;
     ASSERT_TRUE(gif.ok);
-    ASSERT_EQ(ReadBytes(bytes, &read, nullptr, {.keepInterlace = true}), GifReadStatus::Done);
+    ASSERT_EQ(ReadBytes(bytes, &read, nullptr, {.keepInterlace = true, .timing = {}}),
+              GifReadStatus::Done);
     EXPECT_EQ(read->screenWidth, static_cast<uint32_t>(gif.width));
     EXPECT_EQ(read->screenHeight, static_cast<uint32_t>(gif.height));
     EXPECT_EQ(read->playCount, Plays(gif));

@@ -57,9 +57,21 @@ std::vector<uint8_t> PackLzwCodes(int c, const std::vector<int>& codes) {
 }
 // A 1 x 1 image of pixel 1 at (left, top).
 B Dot(uint16_t left = 0, uint16_t top = 0) {
-  return {0x2C, static_cast<uint8_t>(left), static_cast<uint8_t>(left >> 8),
-          static_cast<uint8_t>(top), static_cast<uint8_t>(top >> 8),
-          1, 0, 1, 0, 0x00, 0x02, 0x02, 0x4C, 0x01, 0x00};
+  return {0x2C,
+          static_cast<uint8_t>(left),
+          static_cast<uint8_t>(left >> 8),
+          static_cast<uint8_t>(top),
+          static_cast<uint8_t>(top >> 8),
+          1,
+          0,
+          1,
+          0,
+          0x00,
+          0x02,
+          0x02,
+          0x4C,
+          0x01,
+          0x00};
 }
 // A w x h image of the given codes.
 B Image(uint8_t w, uint8_t h, int codeSize, std::vector<int> codes) {
@@ -90,7 +102,7 @@ B Loop(B tail) {
   return b;
 }
 B Control(uint8_t flags, uint16_t delay, uint8_t index) {
-  return {0x21, 0xF9, 4, flags, static_cast<uint8_t>(delay), static_cast<uint8_t>(delay >> 8),
+  return {0x21,  0xF9, 4, flags, static_cast<uint8_t>(delay), static_cast<uint8_t>(delay >> 8),
           index, 0};
 }
 B Patched(B bytes, size_t at, B with) {
@@ -121,42 +133,99 @@ TEST_F(GifReader, GoodOddAndDamagedFiles) {
   const std::vector<Row> rows = {
       {"no frames", File({}), Done, {}, 0},
       {"GIF87a", Patched(File({Dot()}), 4, {'7'}), Done, {}, 1, 1, 0, {1}},
-      {"garbage after the trailer", Patched(File({Dot(), {0, 0, 0}}), 19 + 15, {0x3B, 1, 2}),
-       Done, {}, 1},
+      {"garbage after the trailer",
+       Patched(File({Dot(), {0, 0, 0}}), 19 + 15, {0x3B, 1, 2}),
+       Done,
+       {},
+       1},
       {"loop count", File({Loop({3, 1, 5, 0, 0}), Dot()}), Done, {}, 1, 6},
-      {"loop sub-block of another length kept", File({Loop({2, 7, 7, 1, 9, 0}), Dot()}), Done,
-       {}, 1, 1, 1},
+      {"loop sub-block of another length kept",
+       File({Loop({2, 7, 7, 1, 9, 0}), Dot()}),
+       Done,
+       {},
+       1,
+       1,
+       1},
       {"sub-blocks behind the loop count skipped",
-       File({Loop({3, 1, 4, 0, 5, 2, 0, 16, 0, 0, 1, 9, 0}), Dot()}), Done, {}, 1, 5},
+       File({Loop({3, 1, 4, 0, 5, 2, 0, 16, 0, 0, 1, 9, 0}), Dot()}),
+       Done,
+       {},
+       1,
+       5},
       {"empty loop block kept as a block", File({Loop({0}), Dot()}), Done, {}, 1, 1, 1},
       // LZW streams of code size 2: clear 4, end 5, first free code 6.
-      {"two clear codes in a row", File({Image(2, 1, 2, {4, 1, 4, 4, 0, 5})}), Done, {}, 1, 1, 0,
+      {"two clear codes in a row",
+       File({Image(2, 1, 2, {4, 1, 4, 4, 0, 5})}),
+       Done,
+       {},
+       1,
+       1,
+       0,
        {1, 0}},
-      {"clear codes before the first pixel", File({Image(2, 1, 2, {4, 4, 4, 1, 2, 5})}), Done, {},
-       1, 1, 0, {1, 2}},
+      {"clear codes before the first pixel",
+       File({Image(2, 1, 2, {4, 4, 4, 1, 2, 5})}),
+       Done,
+       {},
+       1,
+       1,
+       0,
+       {1, 2}},
       {"the next free code", File({Image(3, 1, 2, {4, 2, 6, 5})}), Done, {}, 1, 1, 0, {2, 2, 2}},
-      {"sub-blocks of one byte, the terminator read", File({OneByteBlocks(), Dot()}), Done, {}, 2,
-       1, 0, Cycle(32), 4, 8},
+      {"sub-blocks of one byte, the terminator read",
+       File({OneByteBlocks(), Dot()}),
+       Done,
+       {},
+       2,
+       1,
+       0,
+       Cycle(32),
+       4,
+       8},
       {"a code past the next free one", File({Image(2, 1, 2, {4, 1, 7, 5})}), Failed, {40183}},
-      {"a table code after a clear code", File({Dot(), Image(2, 1, 2, {4, 1, 4, 7, 5})}), Partial,
-       {40184}, 1},
+      {"a table code after a clear code",
+       File({Dot(), Image(2, 1, 2, {4, 1, 4, 7, 5})}),
+       Partial,
+       {40184},
+       1},
       {"unknown extension label",
-       File({Image(2, 1, 2, {4, 0, 1, 5}), {0x21, 0x02, 2, 'h', 'i', 1, '!', 0}, Dot()}), Done,
-       {}, 2, 1, 1, {0, 1}},
+       File({Image(2, 1, 2, {4, 0, 1, 5}), {0x21, 0x02, 2, 'h', 'i', 1, '!', 0}, Dot()}),
+       Done,
+       {},
+       2,
+       1,
+       1,
+       {0, 1}},
       {"label 0 kept, empty unknown extension and comment dropped",
-       File({{0x21, 0x00, 1, 7, 0}, {0x21, 0x7F, 0}, {0x21, 0xFE, 0}, Dot()}), Done, {}, 1, 1, 1,
+       File({{0x21, 0x00, 1, 7, 0}, {0x21, 0x7F, 0}, {0x21, 0xFE, 0}, Dot()}),
+       Done,
+       {},
+       1,
+       1,
+       1,
        {1}},
-      {"pixels past the palette", File({Image(2, 1, 3, {8, 5, 1, 9})}), Done, {}, 1, 1, 0,
-       {5, 1}},
-      {"an end code halfway, the rest 0", File({Image(4, 2, 2, {4, 1, 1, 1, 1, 5})}), Done, {}, 1,
-       1, 0, {1, 1, 1, 1, 0, 0, 0, 0}},
-      {"loop block without terminator", File({Dot(), Loop({3, 1, 5, 0, 7}), Dot()}), Partial,
-       {40184}, 1, 6},
+      {"pixels past the palette", File({Image(2, 1, 3, {8, 5, 1, 9})}), Done, {}, 1, 1, 0, {5, 1}},
+      {"an end code halfway, the rest 0",
+       File({Image(4, 2, 2, {4, 1, 1, 1, 1, 5})}),
+       Done,
+       {},
+       1,
+       1,
+       0,
+       {1, 1, 1, 1, 0, 0, 0, 0}},
+      {"loop block without terminator",
+       File({Dot(), Loop({3, 1, 5, 0, 7}), Dot()}),
+       Partial,
+       {40184},
+       1,
+       6},
       {"bad block byte first", File({{0x40}}), Failed, {40183}},
       {"bad block byte", File({Dot(), {0x07}}), Partial, {40184}, 1},
       {"code size 12", File({Dot(), Patched(Dot(), 10, {12})}), Partial, {40184}, 1},
-      {"data without end", File({Dot(), {0x2C, 0, 0, 0, 0, 9, 0, 9, 0, 0, 2, 1, 0x44, 0}}),
-       Partial, {40184}, 1},
+      {"data without end",
+       File({Dot(), {0x2C, 0, 0, 0, 0, 9, 0, 9, 0, 0, 2, 1, 0x44, 0}}),
+       Partial,
+       {40184},
+       1},
       {"code past the table", File({badCode}), Failed, {40183}},
       {"code past the table later", File({Dot(), badCode}), Partial, {40184}, 1},
       {"a frame past the memory budget", File({Dot(), huge}), Partial, {40182, 40184}, 1},
@@ -170,8 +239,7 @@ TEST_F(GifReader, GoodOddAndDamagedFiles) {
     services_.Reset();
     AnimationPtr a;
     std::vector<int> messages;
-    ASSERT_EQ(ReadGifMemory(r.bytes.data(), r.bytes.size(), nullptr, &a, {}, &messages),
-              r.status);
+    ASSERT_EQ(ReadGifMemory(r.bytes.data(), r.bytes.size(), nullptr, &a, {}, &messages), r.status);
     EXPECT_EQ(messages, r.messages);
     EXPECT_TRUE(Texts().empty()) << "the reader hands its messages back and shows nothing";
     if (r.status == Failed) {
@@ -204,8 +272,11 @@ TEST_F(GifReader, GoodOddAndDamagedFiles) {
 TEST_F(GifReader, ScreenControlAndCommentFields) {
   AnimationPtr a;
   // Colour resolution 0 stays the size code; a background index equal to the table size is 0.
-  auto f = Patched(File({Control(0x04, 5, 0), Control(0x09, 42, 1), Dot(),
-                         {0x21, 0xFE, 3, 'a', 'b', 'c', 0}, Dot(7)}),
+  auto f = Patched(File({Control(0x04, 5, 0),
+                         Control(0x09, 42, 1),
+                         Dot(),
+                         {0x21, 0xFE, 3, 'a', 'b', 'c', 0},
+                         Dot(7)}),
                    11, {2, 17});
   ASSERT_EQ(ReadBytes(f, &a), GifReadStatus::Done);
   EXPECT_EQ((std::vector<int>{a->backgroundIndex, a->aspectByte}), (std::vector<int>{0, 17}));
@@ -216,11 +287,14 @@ TEST_F(GifReader, ScreenControlAndCommentFields) {
   EXPECT_FALSE(first->transparencyMask.empty());
   std::string text;
   EXPECT_TRUE(CommentText(first->next, &text) && text == "abc");
-  EXPECT_EQ(NextFrame(first)->delay, GetPref(PrefDefaultDelay));
-  // Delays are read in the unit the preferences give: 42 hundredths are 4 tenths.
-  SetPref(PrefDelayUnits, 10);
-  ASSERT_EQ(ReadBytes(f, &a), GifReadStatus::Done);
+  EXPECT_EQ(NextFrame(first)->delay, Timing{}.defaultDelay);
+  // Delays are read in the units the options give: 42 hundredths are 4 tenths; a frame without
+  // a control extension takes the options' own delay.
+  GifReadOptions tenths;
+  tenths.timing = {DelayUnits::From(10), 33, 0};
+  ASSERT_EQ(ReadBytes(f, &a, nullptr, tenths), GifReadStatus::Done);
   EXPECT_EQ(FirstFrame(*a)->delay, 4u);
+  EXPECT_EQ(NextFrame(FirstFrame(*a))->delay, 33u);
 
   B big = {'G', 'I', 'F', '8', '9', 'a', 1, 0, 1, 0, 0x82, 5, 0};
   big.resize(big.size() + 24, 9);

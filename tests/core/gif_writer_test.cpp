@@ -1,8 +1,9 @@
 // The writer's own promises and what the reader keeps of a file so that writing it back gives the
 // same bytes. What the bytes mean is checked by other programs (gif_other_programs_test.cpp).
 #include <fcntl.h>
-#include <random>
 #include <unistd.h>
+
+#include <random>
 
 #include "base/progress.h"
 #include "core_fixture.h"
@@ -48,13 +49,21 @@ TEST_F(GifWriter, CountingEstimatesAndAFullDisk) {
   WriteGif(counter, *a, nullptr);
   // The old signature (4 bytes of framing and 29 of UTF-8) gives way to the new one.
   int64_t plain = static_cast<int64_t>(counter.Count()) - (4 + 29);
-  EXPECT_EQ(EstimateEncodedSize(*a, true, "Fait ici", nullptr), plain + 4 + 8);
-  EXPECT_EQ(EstimateEncodedSize(*a, false, "", nullptr), plain + 4 + 8) << "cached";
-  EXPECT_EQ(EstimateEncodedSize(*a, true, "", nullptr), plain);
+  EXPECT_EQ(EstimateEncodedSize(*a, true, {.text = "Fait ici", .own = {}}, nullptr), plain + 4 + 8);
+  EXPECT_EQ(EstimateEncodedSize(*a, false, {}, nullptr), plain + 4 + 8) << "cached";
+  EXPECT_EQ(EstimateEncodedSize(*a, true, {}, nullptr), plain);
+  // The user's own text is replaced too, but only the text the options name.
+  AnimationPtr own = MakeDocument(8, 8, RampPalette(4), 1);
+  AddComment(*own, "Créé ici");
+  AddDrawnFrame(*own, 0, 0, 8, 8, [](uint32_t x, uint32_t) { return x % 4; });
+  const int64_t kept = EstimateEncodedSize(*own, true, {}, nullptr);
+  EXPECT_EQ(EstimateEncodedSize(*own, true, {.text = {}, .own = "Créé ailleurs"}, nullptr), kept);
+  EXPECT_EQ(EstimateEncodedSize(*own, true, {.text = {}, .own = "Créé ici"}, nullptr),
+            kept - (4 + 10));
 
   services_.cancelAtPump = 1;
   ProgressMeter* meter = CreateProgressMeter(nullptr, 0, 0);
-  EXPECT_EQ(EstimateEncodedSize(*a, true, "", meter), -1);
+  EXPECT_EQ(EstimateEncodedSize(*a, true, {}, meter), -1);
   DestroyProgressMeter(meter);
 }
 
@@ -144,7 +153,8 @@ TEST_F(GifRoundTrip, ReadingWhatWasWrittenGivesTheSameDocumentAndBytes) {
     AddSolidFrame(*a, 1, 1, 1, 1, 1);
     const std::vector<uint8_t> bytes = GifBytes(*a);
     AnimationPtr b;
-    ASSERT_EQ(ReadBytes(bytes, &b, nullptr, {.keepInterlace = true}), GifReadStatus::Done);
+    ASSERT_EQ(ReadBytes(bytes, &b, nullptr, {.keepInterlace = true, .timing = {}}),
+              GifReadStatus::Done);
     EXPECT_TRUE(SameAnimation(*a, *b));
     EXPECT_EQ(b->encodedSizeCache, static_cast<int32_t>(bytes.size()));
     EXPECT_EQ(GifBytes(*b), bytes);

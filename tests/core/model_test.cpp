@@ -36,7 +36,7 @@ void ExpectSoundList(const Animation& a) {
 
 TEST_F(Model, HugeImagesFailCleanly) {
   EXPECT_EQ(IndexStride(0xFFFFFFFFu), 0x100000000u);  // no wrap
-  std::unique_ptr<Frame> frame(NewFrame(0x7FFFFFFF, 0x7FFFFFFF));
+  std::unique_ptr<Frame> frame(NewFrame(0x7FFFFFFF, 0x7FFFFFFF, 10));
   EXPECT_TRUE(!NewFrameDib(frame.get()) && frame->dib.empty());
   frame->width = 0x80000000u, frame->height = 1;  // does not fit biWidth
   EXPECT_FALSE(NewFrameDib(frame.get()));
@@ -90,7 +90,7 @@ TEST_F(Model, FrameNamesAreSharedAndCounted) {
   EXPECT_EQ(ete, f->nameAtom);
   EXPECT_EQ(NameAtomText(ete), "Été");  // the first spelling stays
   ReleaseNameAtom(ete);
-  std::unique_ptr<Frame> other(NewFrame(1, 1));
+  std::unique_ptr<Frame> other(NewFrame(1, 1, 10));
   CopyFrameAttributes(other.get(), f);
   other.reset();  // the destructor gives its reference back
   EXPECT_EQ(NameAtomReferences(ete), 1);
@@ -164,17 +164,19 @@ TEST_F(Model, ExtentsDurationsAndRescaledDelays) {
             (std::vector<int64_t>{-3, -7, 14, 5, 14, 5}));
   EXPECT_EQ(TotalDuration(*a), 5 + 0xFFFFFFFFull);
   // The length in seconds stays, to the nearest tick; a broken unit counts as hundredths.
-  for (auto [delay, from, to, expected] : std::vector<std::array<uint32_t, 4>>{
-           {5, 100, 10, 1}, {4, 100, 10, 0}, {25, 100, 10, 3}, {3, 10, 100, 30},
-           {7, 0, 100, 7}, {7, 100, 0, 7}, {9, 25, 50, 18}}) {
+  for (auto [delay, from, to, expected] : std::vector<std::array<uint32_t, 4>>{{5, 100, 10, 1},
+                                                                               {4, 100, 10, 0},
+                                                                               {25, 100, 10, 3},
+                                                                               {3, 10, 100, 30},
+                                                                               {7, 0, 100, 7},
+                                                                               {7, 100, 0, 7},
+                                                                               {9, 25, 50, 18}}) {
     f0->delay = delay;
-    SetPref(PrefDelayUnits, to);
-    RescaleDelays(*a, from);
+    RescaleDelays(*a, DelayUnits::From(from), DelayUnits::From(to));
     EXPECT_EQ(f0->delay, expected) << delay << " from " << from << " to " << to;
   }
   f1->delay = 0xFFFFFFFF;
-  SetPref(PrefDelayUnits, 100);
-  RescaleDelays(*a, 10);
+  RescaleDelays(*a, DelayUnits::From(10), DelayUnits::From(100));
   EXPECT_EQ(f1->delay, 0xFFFFFFFFu);  // held at the largest delay
 }
 
@@ -241,8 +243,8 @@ TEST_F(Crop, KeptAreasPlanesAndMasks) {
       x0 = any(-5, 25), y0 = any(-5, 15), cw = any(-1, 25), ch = any(-1, 15);
       CropFrame(f.get(), x0, y0, cw, ch);
     }
-    SCOPED_TRACE(::testing::Message() << "trial " << trial << ": " << w << "x" << h << " to "
-                                      << x0 << "," << y0 << " " << cw << "x" << ch);
+    SCOPED_TRACE(::testing::Message() << "trial " << trial << ": " << w << "x" << h << " to " << x0
+                                      << "," << y0 << " " << cw << "x" << ch);
     const int kx = std::max(0, x0), ky = std::max(0, y0);
     const int kw = std::min<int>(w, x0 + cw) - kx, kh = std::min<int>(h, y0 + ch) - ky;
     if (kw <= 0 || kh <= 0) {
@@ -295,6 +297,30 @@ TEST_F(Transparency, MaskFollowsFlagIndexAndPixels) {
   EXPECT_TRUE(frame->transparencyMask.empty());
 }
 
+// The strip shows transparent pixels as the window chose: the image's colour entry for the
+// transparent index takes the chosen colour, the frame's own, or the window's background.
+TEST_F(Transparency, DisplayColourFollowsTheWindowsChoice) {
+  SetTransparentIndex(frame.get(), 3);
+  SetTransparency(frame.get(), true);
+  auto shown = [&] {
+    UpdateDibColourTable(frame.get());
+    const uint8_t* quad = frame->dib.data() + DibHeaderSize + 4 * 3;
+    return uint32_t{quad[2]} | uint32_t{quad[1]} << 8 | uint32_t{quad[0]} << 16;
+  };
+  const PaletteEntry& e = palette->entries[3];
+  const uint32_t own = e.red | e.green << 8 | e.blue << 16;
+  SetTransparencyDisplay({TransparencyDisplay::Custom, 0xFF123456});
+  EXPECT_EQ(shown(), 0x123456u);
+  EXPECT_EQ(TransparencyDisplayColour(frame.get()), 0x123456u);
+  SetTransparencyDisplay({TransparencyDisplay::FrameColour, 0x123456});
+  EXPECT_EQ(shown(), own);
+  SetTransparencyDisplay({TransparencyDisplay::WindowBackground, 0x123456});
+  EXPECT_EQ(shown(), ButtonFaceColour());
+  SetTransparencyDisplay({7, 0x123456});  // an unknown mode: the background
+  EXPECT_EQ(shown(), ButtonFaceColour());
+  SetTransparencyDisplay({});
+}
+
 TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
   AnimationPtr a = NumberedAnimation(3);
   Frame *f0 = FrameAt(*a, 0), *f1 = FrameAt(*a, 1), *f2 = FrameAt(*a, 2);
@@ -302,11 +328,9 @@ TEST_F(Transparency, AutomaticTransparencyAndSingleFrameDisposal) {
   SetTransparentIndex(f1, 9);
   SetTransparency(f1, true);
   const PaletteEntry& e = a->globalPalette->entries[5];
-  SetPref(PrefLoadTransparentColor, e.red | e.green << 8 | e.blue << 16);
-  ApplyAutoTransparency(*a);  // bit off: nothing
+  ApplyAutoTransparency(*a, 0x123456);  // not in the palette: nothing
   EXPECT_FALSE(f0->Transparent());
-  SetPrefOn(Pref::LoadTransparentColour, true);
-  ApplyAutoTransparency(*a);
+  ApplyAutoTransparency(*a, e.red | e.green << 8 | e.blue << 16);
   EXPECT_TRUE(f0->Transparent() && f0->transparentIndex == 5 && !f0->transparencyMask.empty());
   EXPECT_EQ(f1->transparentIndex, 9);  // already transparent
   EXPECT_FALSE(f2->Transparent());     // has true colour

@@ -1,9 +1,10 @@
 // The undo history: depth, redo tail, memory, menu texts and steps; and every record kind, whose
 // undo gives back the document exactly and redo the command's result exactly.
 
+#include "core/undo.h"
+
 #include "core/compose.h"
 #include "core/document_listener.h"
-#include "core/undo.h"
 #include "core_fixture.h"
 #include "support/undo_check.h"
 
@@ -14,12 +15,13 @@ class UndoHistoryTest : public CoreTest {
  protected:
   void SetUp() override {
     CoreTest::SetUp();
-    SetPref(PrefUndoLevels, 20);
+    SetUndoLimit(20);
     ClearHistory();
     doc_ = NumberedAnimation(3);
   }
   void TearDown() override {
     ClearHistory();
+    SetUndoLimit(20);
     FailNextUndoCopies(0);
     CoreTest::TearDown();
   }
@@ -41,7 +43,7 @@ class UndoHistoryTest : public CoreTest {
 };
 
 TEST_F(UndoHistoryTest, DepthCursorAndRedoTail) {
-  SetPref(PrefUndoLevels, 3);
+  SetUndoLimit(3);
   for (uint32_t i = 1; i <= 4; ++i) ASSERT_TRUE(Mark(i));
   EXPECT_EQ(Markers(), (std::vector<uint32_t>{2, 3, 4, 4})) << "the oldest dropped";
   EXPECT_EQ(History().count, 3u);
@@ -66,7 +68,7 @@ TEST_F(UndoHistoryTest, DepthCursorAndRedoTail) {
   EXPECT_EQ(History().count, 1u);
 
   // Undo off records nothing and frees what it was handed (the leak checker watches).
-  SetPref(PrefUndoLevels, 0);
+  SetUndoLimit(0);
   ClearHistory();
   EXPECT_EQ(
       RecordUndo(UndoKind::Optimize, *doc_, undo::WholeCopy{DuplicateAnimation(*doc_, nullptr)}),
@@ -251,8 +253,10 @@ class UndoKinds : public UndoHistoryTest {
     doc_ = MakeDocument(6, 4);
     AddComment(*doc_, "Réalisé avec Loopwright");
     for (int i = 0; i < 5; ++i)
-      SetFrameName(AddDrawnFrame(*doc_, i % 3, i % 2, 3, 2, [i](uint32_t x, uint32_t y) {
-        return (i * 3 + x + 3 * y) % 16; }, i % 4, i == 1 ? 2 : -1, 10 * (i + 1)),
+      SetFrameName(AddDrawnFrame(
+                       *doc_, i % 3, i % 2, 3, 2,
+                       [i](uint32_t x, uint32_t y) { return (i * 3 + x + 3 * y) % 16; }, i % 4,
+                       i == 1 ? 2 : -1, 10 * (i + 1)),
                    "cadre " + std::to_string(i + 1));
     PalettePtr local = RampPalette(8);
     local->entries[1] = {200, 100, 50, 0};

@@ -29,6 +29,7 @@
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
 #include "shell/geometry_commands.h"
+#include "shell/options_from_preferences.h"
 #include "support/consistency.h"
 #include "support/services.h"
 #include "support/timeline.h"
@@ -130,8 +131,8 @@ const Entry kEntries[] = {
     {cmd::Optimize, MayNot, [](S& s) {
        AnimationPtr copy;
        int32_t size = -1;
-       RunOptimizeTrial(Doc(s), optimize::Defaults, nullptr, &copy, &size);
-       return KeepOptimizeTrial(Doc(s), std::move(copy), size) ? AfterOptimize(s) : 0; }},
+       RunOptimizeTrial(Doc(s), OptimizeOptionsFromPreferences(optimize::Defaults), nullptr, &copy, &size);
+       return KeepOptimizeTrial(Doc(s), std::move(copy), size, SaveSignatureFromPreferences()) ? AfterOptimize(s) : 0; }},
     {cmd::Unoptimize, MayNot, UnoptimizeCommand},
     {cmd::ReduceFrameCount, Acts, [](S& s) { return ReduceFrameCount(Doc(s), 2); }},
     {cmd::ReverseOrder, Acts, ReverseOrderCommand},

@@ -69,7 +69,7 @@ inline AnimationPtr MakeDocument(uint32_t width, uint32_t height, PalettePtr glo
 // A width x height frame against palette whose pixel (x, y) is pixel(x, y); linked nowhere.
 template <typename F>
 Frame* PaintedFrame(uint32_t width, uint32_t height, Palette* palette, F pixel) {
-  Frame* f = NewFrame(width, height);
+  Frame* f = NewFrame(width, height, 10);
   f->palette = palette;
   EXPECT_TRUE(NewFrameDib(f));
   uint64_t stride = IndexStride(f->DibWidth());
@@ -91,7 +91,7 @@ inline Frame* IndexedFrame(uint32_t w, uint32_t h, Palette* palette,
 // A frame holding only 24-bit data: colours given as 0xRRGGBB, alpha optional; linked nowhere.
 inline Frame* TrueColourFrame(uint32_t w, uint32_t h, const std::vector<uint32_t>& rgb,
                               const std::vector<uint8_t>& alpha = {}) {
-  Frame* f = NewFrame(w, h);
+  Frame* f = NewFrame(w, h, 10);
   std::vector<uint8_t> plane(RgbStride(w) * h);
   for (uint32_t y = 0; y < h; ++y) {
     for (uint32_t x = 0; x < w; ++x) {
@@ -149,8 +149,7 @@ Frame* AddDrawnFrame(Animation& a, int32_t left, int32_t top, uint32_t w, uint32
                      int disposal = 0, int transparent = -1, uint32_t delay = 10) {
   std::vector<uint8_t> px(static_cast<size_t>(w) * h);
   for (uint32_t y = 0; y < h; ++y)
-    for (uint32_t x = 0; x < w; ++x)
-      px[y * w + x] = static_cast<uint8_t>(pixel(left + x, top + y));
+    for (uint32_t x = 0; x < w; ++x) px[y * w + x] = static_cast<uint8_t>(pixel(left + x, top + y));
   return AddFrame(a, left, top, w, h, px, disposal, transparent, delay);
 }
 
@@ -265,7 +264,8 @@ inline void CompareFrames(const Frame& a, const Frame& b, const Animation& da, c
     out << "frame " << index << " name: '" << FrameName(&a) << "' vs '" << FrameName(&b) << "'\n";
   if (!SamePalette(a.localPalette.get(), b.localPalette.get()))
     out << "frame " << index << " local palettes differ\n";
-  if (!SamePalette(a.palette, b.palette)) out << "frame " << index << " palettes in effect differ\n";
+  if (!SamePalette(a.palette, b.palette))
+    out << "frame " << index << " palettes in effect differ\n";
   // A frame borrows its own document's palette, never another's.
   if (!a.localPalette && a.palette != da.globalPalette.get())
     out << "frame " << index << " of the first document borrows a foreign palette\n";
@@ -337,7 +337,8 @@ inline ::testing::AssertionResult SameAnimation(const Animation& a, const Animat
   if (x || y) out << "block lists differ in length\n";
   int counted = 0;
   for (const Frame* f = FirstFrame(a); f; f = NextFrame(f)) ++counted;
-  if (counted != a.frameCount) out << "frameCount " << a.frameCount << " but " << counted << " frames\n";
+  if (counted != a.frameCount)
+    out << "frameCount " << a.frameCount << " but " << counted << " frames\n";
   std::string text = out.str();
   if (text.empty()) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << text;

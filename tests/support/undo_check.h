@@ -6,7 +6,6 @@
 
 #include <type_traits>
 
-#include "base/preferences.h"
 #include "core/animation.h"
 #include "core/undo.h"
 #include "support/document.h"
@@ -15,11 +14,14 @@ namespace lw::test {
 
 // An empty undo history of `levels` for a test's life, emptied again at its end.
 struct FreshUndoHistory {
-  explicit FreshUndoHistory(int levels = 20) {
-    SetPref(PrefUndoLevels, levels);
+  explicit FreshUndoHistory(uint32_t levels = 20) {
+    SetUndoLimit(levels);
     ClearHistory();
   }
-  ~FreshUndoHistory() { ClearHistory(); }
+  ~FreshUndoHistory() {
+    ClearHistory();
+    SetUndoLimit(20);
+  }
 };
 
 // The command returns whether it did anything (or nothing at all: then it must have).

@@ -47,7 +47,7 @@ bool ForEachChunk(const uint8_t* from, const uint8_t* to, Visit visit) {
   return true;
 }
 
-uint32_t DelayUnits() {
+uint32_t StoredDelayUnits() {
   uint32_t units = GetPref(PrefDelayUnits);
   return units ? units : 100;
 }
@@ -145,7 +145,7 @@ int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, Animation
     animation->screenHeight = entry[1] ? entry[1] : 256;
   }
   ProgressSetRange(meter, stepCount);
-  const uint32_t units = DelayUnits();
+  const uint32_t units = StoredDelayUnits();
   uint64_t bytesKept = 0;
   bool stopped = false;
   for (uint32_t i = 0; i < stepCount; ++i) {
@@ -188,7 +188,7 @@ bool WriteAniFile(const std::string& path, const Animation& document, WindowHand
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) frames.push_back(f);
   if (frames.empty()) return false;
   const uint32_t count = static_cast<uint32_t>(frames.size());
-  const uint32_t units = DelayUnits();
+  const uint32_t units = StoredDelayUnits();
   // Every step shows the first frame's hot spot.
   const uint16_t hotX = static_cast<uint16_t>(std::clamp(frames[0]->hotspotX, 0, 65535));
   const uint16_t hotY = static_cast<uint16_t>(std::clamp(frames[0]->hotspotY, 0, 65535));

@@ -390,7 +390,8 @@ bool BuildDocument(Stream& s, std::vector<AnimationPtr>& decoded, PictureReserva
   for (size_t i = 0; i < n; ++i) {
     const FrameControl& control = s.frames[i];
     Frame& from = *FirstFrame(*decoded[i]);
-    Frame* frame = kept ? NewFrame(control.width, control.height) : NewFrame(box.width, box.height);
+    Frame* frame = kept ? NewFrame(control.width, control.height, delays[i])
+                        : NewFrame(box.width, box.height, delays[i]);
     if (!frame) return NoMemory();
     InsertBlockAfter(LastBlock(*doc), frame);
     ++doc->frameCount;

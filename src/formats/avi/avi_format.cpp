@@ -74,7 +74,7 @@ class FrameSink {
     if (frameBytes_ > budget_ || bytesKept_ > budget_ - frameBytes_)
       return animation_.frameCount == 0 ? ReadEnd::NoMemory : ReadEnd::OverBudget;
     bytesKept_ += frameBytes_;
-    Frame* frame = NewFrame(info_.width, info_.height);
+    Frame* frame = NewFrame(info_.width, info_.height, delay);
     if (!frame) return ReadEnd::NoMemory;
     InsertBlockAfter(LastBlock(animation_), frame);
     ++animation_.frameCount;

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "base/messages.h"
+#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "core/picture_budget.h"
 
@@ -213,7 +214,10 @@ AnimationPtr DibToAnimation(const uint8_t* dib, size_t size, DibCheck* why) {
   *why = DibCheck::NoMemory;
   const uint8_t* pixels = dib + d.pixelsAt;
 
-  AnimationPtr animation = NewBlankAnimation(w, h);
+  AnimationPtr animation =
+      NewBlankAnimation(w, h,
+                        Timing{DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
+                               GetPref(PrefDefaultLoopCount)});
   if (!animation) return nullptr;
   Frame* frame = FirstFrame(*animation);
   auto sourceRow = [&](uint32_t y) { return pixels + srcStride * (d.bottomUp ? h - 1 - y : y); };

@@ -29,6 +29,8 @@ int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
   }
   GifReadOptions options;
   options.keepInterlace = PrefOn(Pref::AllowInterlace);
+  options.timing = {DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
+                    GetPref(PrefDefaultLoopCount)};
   std::vector<int> messages;
   GifReadStatus status = ReadGif(source, meter, out, options, &messages);
   for (int id : messages) ShowErrorId(id);

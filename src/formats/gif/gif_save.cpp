@@ -34,7 +34,7 @@ bool ShortensDelays(const Animation& animation) {
 
 GifWriteOptions SavedGifWriteOptions() {
   GifWriteOptions options;
-  options.delayUnits = GetPref(PrefDelayUnits);
+  options.units = DelayUnits::From(GetPref(PrefDelayUnits));
   return options;
 }
 

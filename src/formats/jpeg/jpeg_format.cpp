@@ -160,7 +160,10 @@ int ReadJpeg(const std::string& path, AnimationPtr* out) {
   Decoded decoded = DecodeJpeg(file, raw);
   std::fclose(file);
   AnimationPtr animation;
-  if (decoded == Decoded::Done) animation = NewBlankAnimation(raw->width, raw->height);
+  if (decoded == Decoded::Done)
+    animation = NewBlankAnimation(raw->width, raw->height,
+                                  Timing{DelayUnits::From(GetPref(PrefDelayUnits)),
+                                         GetPref(PrefDefaultDelay), GetPref(PrefDefaultLoopCount)});
   std::vector<uint8_t> plane;
   if (animation) {
     try {

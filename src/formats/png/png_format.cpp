@@ -14,6 +14,7 @@
 #include <thread>
 
 #include "base/messages.h"
+#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/alpha_rule.h"
@@ -362,7 +363,10 @@ PngOutcome DecodePngStream(FILE* file, AnimationPtr* out) {
     std::free(raw);
     return tooLarge ? PngOutcome::NoMemory : PngOutcome::Damaged;
   }
-  AnimationPtr animation = NewBlankAnimation(raw->width, raw->height);
+  AnimationPtr animation =
+      NewBlankAnimation(raw->width, raw->height,
+                        Timing{DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
+                               GetPref(PrefDefaultLoopCount)});
   Frame* frame = animation ? FirstFrame(*animation) : nullptr;
   bool filled = false;
   if (frame) {

@@ -446,8 +446,8 @@ Outcome ReadLayers(PsdFile& in, const LayerRead& read, ProgressMeter* meter, Ani
     Rect keep = options & psdopt::FullCanvas ? canvas : Intersect(p.rect, canvas);
     if (keep.Empty()) keep = {0, 0, 1, 1};  // off the canvas: one transparent pixel
     if (keep != p.rect && !Place(p, keep, budget)) return Outcome::NoMemoryForImage;
-    Frame* frame =
-        NewFrame(static_cast<uint32_t>(keep.Width()), static_cast<uint32_t>(keep.Height()));
+    Frame* frame = NewFrame(static_cast<uint32_t>(keep.Width()),
+                            static_cast<uint32_t>(keep.Height()), GetPref(PrefDefaultDelay));
     if (!frame) return Outcome::NoMemoryForImage;
     frame->left = static_cast<int32_t>(keep.left);
     frame->top = static_cast<int32_t>(keep.top);

@@ -233,7 +233,10 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
       h.sampleBytes = h.mode == ModeIndexed ? 1 : psd::SampleBytes(depth);
       uint32_t modeDataLength;
       if (!in.U32(&modeDataLength)) return Outcome::DataError;
-      animation = NewBlankAnimation(h.width, h.height);
+      animation =
+          NewBlankAnimation(h.width, h.height,
+                            Timing{DelayUnits::From(GetPref(PrefDelayUnits)),
+                                   GetPref(PrefDefaultDelay), GetPref(PrefDefaultLoopCount)});
       if (!animation) return Outcome::NoMemoryForImage;
       if (h.mode == ModeIndexed) return ReadIndexed(in, h, modeDataLength, animation.get());
 

@@ -8,6 +8,7 @@
 
 #include "base/messages.h"
 #include "base/numbers.h"
+#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -232,7 +233,7 @@ AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits) {
         document.backgroundIndex < stripPalette.Count() ? document.backgroundIndex : 0;
     strip->backgroundIndex = background;
 
-    Frame* frame = NewFrame(size.width, size.height);
+    Frame* frame = NewFrame(size.width, size.height, GetPref(PrefDefaultDelay));
     if (!frame) return NoStrip();
     InsertBlockAfter(strip->blocks, frame);
     strip->frameCount = 1;
@@ -303,7 +304,7 @@ struct LooseFrames {
 
 // The cell at (x, y) of the strip frame as a new frame on the strip's palette.
 Frame* CellFrame(const Frame& strip, uint64_t x, uint64_t y, uint32_t width, uint32_t height) {
-  Frame* f = NewFrame(width, height);
+  Frame* f = NewFrame(width, height, GetPref(PrefDefaultDelay));
   if (!f) return nullptr;
   if (strip.localPalette) {
     PalettePtr own = CopyPalette(strip.localPalette.get());

@@ -198,7 +198,7 @@ bool CanvasFrames::MakeFrame(const std::vector<uint8_t>* next) {
   if (box.Empty()) box.AddRow(0, 0, 0);  // the same picture again: one pixel that changes nothing
 
   const uint32_t w = box.x1 - box.x0, h = box.y1 - box.y0;
-  Frame* frame = NewFrame(w, h);
+  Frame* frame = NewFrame(w, h, pendingDelay_);
   if (!frame) return false;
   InsertBlockAfter(LastBlock(animation_), frame);
   ++animation_.frameCount;

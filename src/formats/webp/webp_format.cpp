@@ -39,7 +39,7 @@ struct AnimEncoderDeleter {
   void operator()(WebPAnimEncoder* e) const { WebPAnimEncoderDelete(e); }
 };
 
-uint32_t DelayUnits() { return std::max<uint32_t>(GetPref(PrefDelayUnits), 1); }
+uint32_t StoredDelayUnits() { return std::max<uint32_t>(GetPref(PrefDelayUnits), 1); }
 
 // Milliseconds to delay units, rounded at each frame's end so that the total stays right.
 uint64_t UnitsAt(uint64_t milliseconds, uint32_t units) {
@@ -94,7 +94,10 @@ int ReadStill(const uint8_t* data, size_t size, AnimationPtr* out) {
     ShowErrorId(str::WebpDamaged);
     return ReadFailed;
   }
-  AnimationPtr animation = NewBlankAnimation(width, height);
+  AnimationPtr animation =
+      NewBlankAnimation(width, height,
+                        Timing{DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
+                               GetPref(PrefDefaultLoopCount)});
   if (!animation || !FillStill(bgra, width, height, FirstFrame(*animation))) {
     ShowErrorId(str::NoFrameMemory);
     return ReadFailed;
@@ -133,7 +136,7 @@ int ReadAnimated(const WebPDemuxer* demux, uint32_t width, uint32_t height, Prog
                       composer.Top());
   ProgressSetRange(meter, composer.FrameCount());
 
-  const uint32_t units = DelayUnits();
+  const uint32_t units = StoredDelayUnits();
   uint64_t shownUntil = 0;  // in delay units
   uint64_t counted = 0;     // bytes of the frames made that the budget holds
   uint32_t count = 0;
@@ -221,7 +224,7 @@ Encoded EncodeStill(const std::vector<uint8_t>& canvas, uint32_t width, uint32_t
 template <typename Add, typename Finish>
 Encoded EncodeFrames(const Animation& document, DocumentPictures& pictures, ProgressMeter* meter,
                      Add add, Finish finish) {
-  const uint32_t units = DelayUnits();
+  const uint32_t units = StoredDelayUnits();
   constexpr auto kLast = static_cast<uint64_t>(std::numeric_limits<int>::max());
   uint64_t elapsed = 0;  // in delay units
   uint32_t done = 0;

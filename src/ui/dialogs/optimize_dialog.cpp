@@ -26,6 +26,7 @@
 #include "base/string_ids.h"
 #include "colour/lossy.h"
 #include "core/gif_writer.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/dialog_buttons.h"
 #include "ui/common/queued_progress_view.h"
 
@@ -35,14 +36,14 @@ namespace lw {
 // drops; the dialog reads it only after that.
 struct OptimizeDialog::Trial {
   int generation = 0;
-  OptimizeOptions options = 0;
+  OptimizeOptions options;
   TrialStatus status = TrialStatus::Stopped;
   int32_t size = -1;
 };
 
 namespace {
 
-constexpr OptimizeOptions kRadioBits = optimize::MapToGlobalPalette | optimize::BuildMetaPalette;
+constexpr uint32_t kRadioBits = optimize::MapToGlobalPalette | optimize::BuildMetaPalette;
 
 bool AnyLocalPalette(const Animation& animation) {
   for (Frame* f = FirstFrame(animation); f; f = NextFrame(f))
@@ -196,8 +197,8 @@ OptimizeDialog::~OptimizeDialog() {
   StopTasks(task::OptimizeTrial);
 }
 
-OptimizeOptions OptimizeDialog::ControlOptions() const {
-  OptimizeOptions o = 0;
+uint32_t OptimizeDialog::ControlOptions() const {
+  uint32_t o = 0;
   if (crop_->isChecked()) o |= optimize::CropFrames;
   if (duplicates_->isChecked()) o |= optimize::DuplicatesToTransparency;
   if (removeLocal_->isChecked()) o |= optimize::RemoveLocalPalettes;
@@ -247,7 +248,7 @@ void OptimizeDialog::FirstShown() {
 void OptimizeDialog::MeasureDocument() {
   if (ready_) return;
   WaitTasks(task::SizeEstimate, true);
-  documentSize_ = EstimateEncodedSize(*document_, false, GetSignature(), nullptr);
+  documentSize_ = EstimateEncodedSize(*document_, false, SaveSignatureFromPreferences(), nullptr);
   currentSize_->setText(
       QString::fromStdString(SizeFieldText(documentSize_, Grouping().toStdString())));
   ready_ = true;
@@ -268,7 +269,7 @@ void OptimizeDialog::StartTrial(int statusText) {
   starting_ = true;
   do {
     restartWanted_ = false;
-    OptimizeOptions options = TrialOptions(ControlOptions(), removeLocal_->isEnabled());
+    uint32_t options = TrialOptions(ControlOptions(), removeLocal_->isEnabled());
     if (options == lastOptions_ && (lastFinished_ || TaskRunning(task::OptimizeTrial))) break;
     lastOptions_ = options;
     lastFinished_ = false;
@@ -284,7 +285,7 @@ void OptimizeDialog::StartTrial(int statusText) {
 
     auto trial = std::make_shared<Trial>();
     trial->generation = generation;
-    trial->options = options;
+    trial->options = OptimizeOptionsFromPreferences(options);
     trial_ = trial;
     auto view = std::make_shared<QueuedProgressView>(
         this, bar_, status_,
@@ -361,11 +362,14 @@ void OptimizeDialog::accept() {
   }
   ++generation_;
   if (!trialsOff_ && trial_ && trial_->status == TrialStatus::Done) {
-    changed_ = KeepOptimizeTrial(*document_, std::move(copy_), trial_->size);
+    changed_ =
+        KeepOptimizeTrial(*document_, std::move(copy_), trial_->size, trial_->options.signature);
   } else {
     copy_.reset();
-    OptimizeInPlaceWithLossy(*document_, TrialOptions(ControlOptions(), removeLocal_->isEnabled()),
-                             nullptr);
+    OptimizeInPlaceWithLossy(
+        *document_,
+        OptimizeOptionsFromPreferences(TrialOptions(ControlOptions(), removeLocal_->isEnabled())),
+        nullptr);
     changed_ = true;
   }
   QApplication::restoreOverrideCursor();

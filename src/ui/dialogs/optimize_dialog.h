@@ -35,7 +35,7 @@ class OptimizeDialog : public QDialog {
 
   bool Changed() const { return changed_; }
   // The options as the controls show them.
-  OptimizeOptions ControlOptions() const;
+  uint32_t ControlOptions() const;
 
   QCheckBox* CropFrames() const { return crop_; }
   QCheckBox* Duplicates() const { return duplicates_; }
@@ -81,7 +81,7 @@ class OptimizeDialog : public QDialog {
   std::shared_ptr<Trial> trial_;  // the last trial started
   int generation_ = 0;            // results of an older trial are not shown
   int trialsStarted_ = 0;
-  OptimizeOptions lastOptions_ = ~0u;
+  uint32_t lastOptions_ = ~0u;
   bool lastFinished_ = false;
   bool trialsOff_ = false;  // no memory for a copy: OK optimizes in place
   bool starting_ = false;

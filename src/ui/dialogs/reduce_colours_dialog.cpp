@@ -28,6 +28,7 @@
 #include "core/frame_player.h"
 #include "core/gif_writer.h"
 #include "shell/command_ids.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/animation_view.h"
 #include "ui/common/dialog_buttons.h"
 #include "ui/common/glyph_icons.h"
@@ -182,7 +183,7 @@ ReduceColoursDialog::ReduceColoursDialog(QWidget* owner, Animation* document, in
   fullView_->ShowFrame(1, true);
   lastCount_ = initial;
   WaitTasks(task::SizeEstimate, true);
-  documentSize_ = EstimateEncodedSize(*document_, false, GetSignature(), nullptr);
+  documentSize_ = EstimateEncodedSize(*document_, false, SaveSignatureFromPreferences(), nullptr);
   fullVolume_->setText(
       QString::fromStdString(ReduceVolumeText(documentSize_, Separator(locale()).toStdString())));
   reducedTitle_->hide();
@@ -286,7 +287,7 @@ void ReduceColoursDialog::StartReduction(int n, bool dither, bool forced) {
     {
       ProgressMeterPtr meter(CreateProgressMeterIn(
           handle, progress::Background | progress::InDialog, task::ReducePreview, view.get()));
-      *size = EstimateEncodedSize(*copy, true, GetSignature(), meter.get());
+      *size = EstimateEncodedSize(*copy, true, SaveSignatureFromPreferences(), meter.get());
       if (!ProgressStep(meter.get())) *size = -1;
     }
     int32_t measured = *size;
@@ -402,7 +403,7 @@ void ReduceColoursDialog::Tick() {
   if (playback_.isActive() || !stop_->isEnabled()) return;
   ShowFrame(current_ >= document_->frameCount ? 1 : current_ + 1);
   const Frame* frame = FrameAt(*document_, current_ - 1);
-  int delay = frame ? PlayedDelayMilliseconds(frame->delay) : 100;
+  int delay = frame ? PlayedDelayMilliseconds(frame->delay, DelayUnitsFromPreferences()) : 100;
   playback_.start(std::max(delay, 20));
 }
 

@@ -38,6 +38,7 @@
 #include "shell/command_ids.h"
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
+#include "shell/options_from_preferences.h"
 #include "shell/status_text.h"
 #include "ui/common/icons.h"
 #include "ui/dialogs/usage_question_dialog.h"
@@ -101,6 +102,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   strip_->SetTipsEnabled(BitIn(tips, Pref::FrameTipsOn));
   strip_->SetTipBits(tips);
   strip_->SetTransparencyDisplay(GetPref(PrefTransparencyDisplay));
+  ApplyEnginePreferences();
   SetButtonFaceColour(ColourFromPixel(QApplication::palette().color(QPalette::Button).rgb()));
 
   DesktopServices().SetWindowNotifications(
@@ -206,7 +208,7 @@ void MainWindow::StartSizeEstimate(bool invalidate) {
   StartBackgroundTask(
       task::SizeEstimate,
       [animation, result](ProgressMeter* meter) {
-        *result = EstimateEncodedSize(*animation, false, GetSignature(), meter);
+        *result = EstimateEncodedSize(*animation, false, SaveSignatureFromPreferences(), meter);
       },
       [self, generation, result](bool stopped) {
         if (stopped || *result < 0) return;

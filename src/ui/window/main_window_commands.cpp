@@ -27,6 +27,7 @@
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
 #include "shell/geometry_commands.h"
+#include "shell/options_from_preferences.h"
 #include "shell/status_text.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/comment_list_dialog.h"
@@ -395,6 +396,7 @@ void MainWindow::Preferences() {
   strip_->SetTipsEnabled(BitIn(tips, Pref::FrameTipsOn));
   strip_->SetTipBits(tips);
   if (!outcome.accepted) return;
+  ApplyEnginePreferences();
   ShowTransparentPixels(state_.document.get());
   strip_->SetTransparencyDisplay(GetPref(PrefTransparencyDisplay));
   if (outcome.interlaceChanged && state_.document) {
@@ -450,6 +452,7 @@ void MainWindow::SetTransparencyMode(int command) {
                       PrefField::TransparencyMode, 2);
   }
   SetPref(PrefTransparencyDisplay, value);
+  ApplyEnginePreferences();
   ShowTransparentPixels(state_.document.get());
   strip_->SetTransparencyDisplay(value);
   UpdateCommandStates();

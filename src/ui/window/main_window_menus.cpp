@@ -18,6 +18,7 @@
 #include "formats/live_edit.h"
 #include "shell/accelerators.h"
 #include "shell/command_ids.h"
+#include "shell/options_from_preferences.h"
 #include "shell/status_text.h"
 #include "ui/common/icons.h"
 #include "ui/common/ui_text.h"
@@ -267,7 +268,7 @@ void MainWindow::RefreshDownloadMenu() {
     if (TaskRunning(task::SizeEstimate)) {
       size = lastSize_;
     } else {
-      size = EstimateEncodedSize(*state_.document, false, GetSignature(), nullptr);
+      size = EstimateEncodedSize(*state_.document, false, SaveSignatureFromPreferences(), nullptr);
       lastSize_ = size;
     }
   }

@@ -19,6 +19,7 @@
 #include "base/strings.h"
 #include "core/frame_player.h"
 #include "shell/command_ids.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/animation_view.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/glyph_icons.h"
@@ -346,7 +347,7 @@ void PreviewWindow::Stop() {
 
 void PreviewWindow::ArmTimer() {
   const Frame* frame = FrameAt(*played_, current_ - 1);
-  deadline_ += PlayedDelayMilliseconds(frame ? frame->delay : 0);
+  deadline_ += PlayedDelayMilliseconds(frame ? frame->delay : 0, DelayUnitsFromPreferences());
   qint64 now = clock_.elapsed();
   if (now - deadline_ > MaxLateness) deadline_ = now;
   timer_.start(static_cast<int>(std::max<qint64>(deadline_ - now, 0)));

@@ -7,10 +7,11 @@
 #include "colour/quantize_hq.h"
 #include "colour/reduce_trial.h"
 #include "core/gif_writer.h"
+#include "shell/options_from_preferences.h"
+#include "support/window_driver.h"
 #include "ui/common/animation_view.h"
 #include "ui/dialogs/optimize_dialog.h"
 #include "ui/dialogs/reduce_colours_dialog.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -23,8 +24,9 @@ AnimationPtr Gradients() {
     rgb.insert(rgb.end(), {uint8_t(i * 255 / 199), uint8_t((i * 7) % 256), uint8_t(255 - i)});
   AnimationPtr a = MakeDocument(96, 64, PaletteFromTriples(200, rgb.data()));
   for (int shift : {0, 30, 60})
-    AddDrawnFrame(*a, 0, 0, 96, 64, [&](uint32_t x, uint32_t y) { return (x + 2 * y + shift) % 200; },
-                  1, -1, 20);
+    AddDrawnFrame(
+        *a, 0, 0, 96, 64, [&](uint32_t x, uint32_t y) { return (x + 2 * y + shift) % 200; }, 1, -1,
+        20);
   CountColourUsage(*a, a->colourUsage.data(), true);
   return a;
 }
@@ -38,10 +40,10 @@ int ColoursShown(AnimationView* view) {
 }
 
 // The size a trial of these options gives, as the dialog writes it.
-QString TrialSize(const Animation& document, OptimizeOptions options) {
+QString TrialSize(const Animation& document, uint32_t options) {
   AnimationPtr copy;
   int32_t size = -1;
-  RunOptimizeTrial(document, options, nullptr, &copy, &size);
+  RunOptimizeTrial(document, OptimizeOptionsFromPreferences(options), nullptr, &copy, &size);
   return QString::fromStdString(SizeFieldText(size, GroupSeparator));
 }
 
@@ -112,7 +114,8 @@ class ColourWorkDialogsTest : public UiTest {
     dialog.accept();
     QCOMPARE(GetPref(PrefReduceColors), ReduceSetting(128, false, true, 40));
     QVERIFY(doc->globalPalette->Count() <= QualityFor(40).colours);
-    for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f)) QVERIFY(f->palette == doc->globalPalette.get());
+    for (Frame* f = FirstFrame(*doc); f; f = NextFrame(f))
+      QVERIFY(f->palette == doc->globalPalette.get());
   }
 
   // A reduction held at its first report, as a long one would be: the dialog's events keep
@@ -186,8 +189,9 @@ class ColourWorkDialogsTest : public UiTest {
         return y / 8 == i % 30 ? 15u : (x * x + y * 7 + x * y) % 13;
       });
     CountColourUsage(*doc, doc->colourUsage.data(), true);
-    const int32_t before = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
-    const OptimizeOptions options = TrialOptions(optimize::Defaults, false);
+    const int32_t before =
+        EstimateEncodedSize(*doc, true, SaveSignature{GetSignature(), GetSignature(true)}, nullptr);
+    const uint32_t options = TrialOptions(optimize::Defaults, false);
     OptimizeDialog dialog(nullptr, doc.get());
     QVERIFY(!dialog.RemoveLocal()->isEnabled());  // no local palette
     dialog.show();
@@ -204,18 +208,23 @@ class ColourWorkDialogsTest : public UiTest {
     QVERIFY(dialog.Changed());
     QCOMPARE(TaskRunning(task::OptimizeTrial), 0u);
     QCOMPARE(QString::fromStdString(SizeFieldText(
-                 EstimateEncodedSize(*doc, true, GetSignature(), nullptr), GroupSeparator)),
+                 EstimateEncodedSize(*doc, true, SaveSignature{GetSignature(), GetSignature(true)},
+                                     nullptr),
+                 GroupSeparator)),
              last);
     QCOMPARE(GetPref(PrefOptimize), optimize::Defaults ^ optimize::MinimalCodeSize);
     QCOMPARE(CanUndoKind(), UndoKind::Optimize);
     Undo(*doc);
-    QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
+    QCOMPARE(
+        EstimateEncodedSize(*doc, true, SaveSignature{GetSignature(), GetSignature(true)}, nullptr),
+        before);
   }
 
   // Annuler with a trial under way leaves the document, the history and the stored boxes.
   void optimizeCancelOrNoSavingChangeNothing() {
     AnimationPtr doc = Gradients();
-    const int32_t before = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
+    const int32_t before =
+        EstimateEncodedSize(*doc, true, SaveSignature{GetSignature(), GetSignature(true)}, nullptr);
     {
       OptimizeDialog dialog(nullptr, doc.get());
       dialog.show();
@@ -225,7 +234,9 @@ class ColourWorkDialogsTest : public UiTest {
       QCOMPARE(TaskRunning(task::OptimizeTrial), 0u);
     }
     QCoreApplication::processEvents();  // late reports of the stopped trial go nowhere
-    QCOMPARE(EstimateEncodedSize(*doc, true, GetSignature(), nullptr), before);
+    QCOMPARE(
+        EstimateEncodedSize(*doc, true, SaveSignature{GetSignature(), GetSignature(true)}, nullptr),
+        before);
     QCOMPARE(GetPref(PrefOptimize), optimize::Defaults);
     QCOMPARE(CanUndoKind(), UndoKind::None);
   }

@@ -3,9 +3,9 @@
 #include <fstream>
 
 #include "core/gif_writer.h"
+#include "support/window_driver.h"
 #include "ui/dialogs/optimize_dialog.h"
 #include "ui/window/application.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -54,7 +54,8 @@ class FrenchWindowTest : public UiTest {
 
   void sizesAndPercentagesAreWrittenTheFrenchWay() {
     AnimationPtr doc = Noisy(96, 64);
-    const int64_t size = EstimateEncodedSize(*doc, true, GetSignature(), nullptr);
+    const int64_t size =
+        EstimateEncodedSize(*doc, true, SaveSignature{GetSignature(), GetSignature(true)}, nullptr);
     QVERIFY(OpenGif(*doc, "bruit.gif"));
     // "Fichier de : 12 345 octets  (3,4secs à 28.8K)".
     static const QRegularExpression status(
@@ -70,7 +71,6 @@ class FrenchWindowTest : public UiTest {
                                       }));
     QVERIFY2(current.endsWith(QStringLiteral(" octets")), qPrintable(current));
     QCOMPARE(FrenchNumber(current.chopped(7)), size);
-
   }
 
   // A file of 10 076 bytes shows "9,84 Kio", not "9.84 KiB".
@@ -81,19 +81,21 @@ class FrenchWindowTest : public UiTest {
     QVERIFY(SetInitDir(folder.toStdString()));
     QString size, date;
     WithQtDialogs([&] {
-      QVERIFY(WithModal<QFileDialog>([&] { window->Command(cmd::FileOpen); }, [&](QFileDialog* c) {
-        auto* tree = Child<QTreeView>(c, "treeView");
-        QVERIFY(tree);
-        QAbstractItemModel* model = tree->model();
-        auto row = [&] {
-          for (int r = 0; r < model->rowCount(tree->rootIndex()); ++r)
-            if (model->index(r, 0, tree->rootIndex()).data().toString() == "dix.gif") return r;
-          return -1;
-        };
-        QTRY_VERIFY(row() >= 0);
-        size = model->index(row(), 1, tree->rootIndex()).data().toString();
-        date = model->index(row(), 3, tree->rootIndex()).data().toString();
-      }));
+      QVERIFY(WithModal<QFileDialog>(
+          [&] { window->Command(cmd::FileOpen); },
+          [&](QFileDialog* c) {
+            auto* tree = Child<QTreeView>(c, "treeView");
+            QVERIFY(tree);
+            QAbstractItemModel* model = tree->model();
+            auto row = [&] {
+              for (int r = 0; r < model->rowCount(tree->rootIndex()); ++r)
+                if (model->index(r, 0, tree->rootIndex()).data().toString() == "dix.gif") return r;
+              return -1;
+            };
+            QTRY_VERIFY(row() >= 0);
+            size = model->index(row(), 1, tree->rootIndex()).data().toString();
+            date = model->index(row(), 3, tree->rootIndex()).data().toString();
+          }));
     });
     QVERIFY2(size.startsWith(QStringLiteral("9,84")), qPrintable(size));
     QVERIFY2(QRegularExpression("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$").match(date).hasMatch(),
@@ -108,14 +110,15 @@ class FrenchWindowTest : public UiTest {
     first->rgbPlane.assign(RgbStride(first->width) * first->height, 0x80);
     QStringList buttons;
     WithQtDialogs([&] {
-      QVERIFY(WithModal<QMessageBox>([&] { window->Command(cmd::Optimize); }, [&](QMessageBox* box) {
-        for (QAbstractButton* b : box->buttons()) buttons << b->text();
-      }));
+      QVERIFY(WithModal<QMessageBox>([&] { window->Command(cmd::Optimize); },
+                                     [&](QMessageBox* box) {
+                                       for (QAbstractButton* b : box->buttons())
+                                         buttons << b->text();
+                                     }));
     });
     QCOMPARE(buttons, (QStringList{QStringLiteral("Continuer"), QStringLiteral("Annuler")}));
     QVERIFY(!FirstFrame(*window->Document())->rgbPlane.empty());
   }
-
 };
 
 LW_UI_TEST(FrenchWindowTest)
