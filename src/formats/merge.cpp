@@ -14,7 +14,7 @@
 #include "core/frame_player.h"
 #include "core/gif_reader.h"
 #include "core/undo.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/open_flow.h"
 
 namespace lw {

@@ -13,10 +13,10 @@
 #include "colour/palette_fit.h"
 #include "core/gif_reader.h"
 #include "core/undo.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
+#include "formats/common/png_codec.h"
 #include "formats/format_registry.h"
 #include "formats/live_edit.h"
-#include "formats/png/png_format.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 

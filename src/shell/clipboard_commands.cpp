@@ -9,7 +9,7 @@
 #include "base/strings.h"
 #include "core/clipboard_data.h"
 #include "core/undo.h"
-#include "formats/bmp/packed_dib.h"
+#include "formats/common/packed_dib.h"
 #include "formats/open_flow.h"
 #include "platform/clipboard.h"
 #include "platform/services.h"

@@ -22,7 +22,7 @@
 #include "edit/crop_move.h"
 #include "edit/properties.h"
 #include "edit/resize.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "shell/batch.h"

@@ -3,7 +3,7 @@
 #include <gmock/gmock.h>
 
 #include "flow_fixture.h"
-#include "formats/png/png_format.h"
+#include "formats/common/png_codec.h"
 
 namespace lw::test {
 namespace {
