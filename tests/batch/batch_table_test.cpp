@@ -25,6 +25,7 @@
 #include "formats/common/flow_text.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
+#include "formats/webp/webp_settings.h"
 #include "shell/batch.h"
 #include "shell/batch_internal.h"
 #include "shell/command_ids.h"

@@ -20,6 +20,7 @@
 #include "formats/common/flow_text.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"
+#include "formats/webp/webp_settings.h"
 #include "platform/files.h"
 
 namespace lw::test {
@@ -377,7 +378,7 @@ TEST_F(FlowTest, SaveOverALossyFileAsksFirst) {
     Headless().Reset();
     const std::string path = Path(c.name);
     SaveOptions first;
-    first.webp = {true, std::string(c.name) == "lossy.webp", 50};
+    first.formatOptions = WebpSettings{true, std::string(c.name) == "lossy.webp", 50};
     if (SaveTypeOfExtension(path) > 0 && SaveTypeOfExtension(path) != savetype::Mp4)
       ASSERT_TRUE(WriteAsType(path, *source, first, SaveTypeFromName(path), nullptr));
     else
