@@ -30,6 +30,44 @@ function(lw_layer_rank path out)
   set(${out} ${rank} PARENT_SCOPE)
 endfunction()
 
+# Inside formats/ three levels, bottom to top: the helpers every format may use (formats/common),
+# the formats, one folder each, and the flows with the registry (the files of formats/ itself).
+# A format knows no other format: what two of them share goes down into formats/common.
+# Level of a path relative to src/formats (0 common, 1 a format's folder, 2 the flows) and the
+# format's folder in `folder`.
+function(lw_formats_level path out folder)
+  if(NOT path MATCHES "/")
+    set(${out} 2 PARENT_SCOPE)
+    set(${folder} "" PARENT_SCOPE)
+    return()
+  endif()
+  string(REGEX MATCH "^[^/]+" top "${path}")
+  if(top STREQUAL "common")
+    set(${out} 0 PARENT_SCOPE)
+  else()
+    set(${out} 1 PARENT_SCOPE)
+  endif()
+  set(${folder} "${top}" PARENT_SCOPE)
+endfunction()
+
+# The fault (empty when none) of rel, a file of formats/, including target, another one.
+function(lw_formats_fault rel target out)
+  set(fault "")
+  string(REGEX REPLACE "^formats/" "" from "${rel}")
+  string(REGEX REPLACE "^formats/" "" to "${target}")
+  lw_formats_level("${from}" from_level from_folder)
+  lw_formats_level("${to}" to_level to_folder)
+  if(to_level GREATER from_level)
+    set(fault "${rel}: includes ${target}, a header of a higher level inside formats/ "
+              "(the flows above the formats, the formats above formats/common)")
+  elseif(from_level EQUAL 1 AND to_level EQUAL 1 AND NOT from_folder STREQUAL to_folder)
+    set(fault "${rel}: includes ${target}, another format's header "
+              "(what formats share goes into formats/common)")
+  endif()
+  string(CONCAT fault ${fault})
+  set(${out} "${fault}" PARENT_SCOPE)
+endfunction()
+
 # Returns in `out` one line per broken rule found under root/src (empty when all hold).
 function(lw_find_layer_faults root out)
   set(faults "")
@@ -63,6 +101,11 @@ function(lw_find_layer_faults root out)
         lw_layer_rank("${target}" target_rank)
         if(target_rank GREATER rank)
           list(APPEND faults "${rel}: includes ${target}, a header of a higher layer")
+        elseif(rel MATCHES "^formats/" AND target MATCHES "^formats/")
+          lw_formats_fault("${rel}" "${target}" fault)
+          if(fault)
+            list(APPEND faults "${fault}")
+          endif()
         endif()
       endif()
       list(FIND LW_PREFERENCE_HEADERS "${target}" reader_index)

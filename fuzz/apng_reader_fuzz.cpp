@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/picture_budget.h"
-#include "formats/apng/apng_format.h"
+#include "formats/png/apng_format.h"
 #include "still_reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

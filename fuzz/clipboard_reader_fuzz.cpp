@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "core/clipboard_data.h"
-#include "formats/bmp/packed_dib.h"
+#include "formats/common/packed_dib.h"
 #include "quiet_services.h"
 
 namespace {

@@ -1,5 +1,5 @@
 // Feeds arbitrary bytes to the PNG reader; whatever it reads must write back and read again.
-#include "formats/png/png_format.h"
+#include "formats/common/png_codec.h"
 #include "still_reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {

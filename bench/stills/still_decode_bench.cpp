@@ -14,8 +14,8 @@
 #include <string>
 
 #include "base/preferences.h"
-#include "formats/jpeg/jpeg_format.h"
-#include "formats/png/png_format.h"
+#include "formats/common/jpeg_codec.h"
+#include "formats/common/png_codec.h"
 #include "platform/headless_services.h"
 
 namespace {

@@ -5,18 +5,18 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "formats/ani/ani_format.h"
-#include "formats/apng/apng_format.h"
 #include "formats/avi/avi_format.h"
+#include "formats/avi/video_out_format.h"
 #include "formats/bmp/bmp_format.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/gif/gif_format.h"
 #include "formats/ico/ico_format.h"
-#include "formats/jpeg/jpeg_format.h"
-#include "formats/png/png_format.h"
+#include "formats/jpeg/jpeg_entry.h"
+#include "formats/png/apng_format.h"
+#include "formats/png/png_entry.h"
 #include "formats/psd/psd_format.h"
 #include "formats/strip/strip_format.h"
 #include "formats/swf/swf_format.h"
-#include "formats/video_out/video_out_format.h"
 #include "formats/webp/webp_format.h"
 
 namespace lw {
@@ -80,8 +80,31 @@ const FormatSpec* FormatForPath(std::string_view path) {
   return nullptr;
 }
 
+namespace {
+
+// Entry 0: the type of no format.
+constexpr SaveTypeInfo kNoSaveType{"dummy", "", "", 0};
+
+}  // namespace
+
+const SaveTypeInfo& SaveTypeEntry(int type) {
+  const FormatSpec* format = FormatForSaveType(type);
+  return format ? format->save : kNoSaveType;
+}
+
+uint32_t SaveTypeTraits(int type) { return SaveTypeEntry(type).traits; }
+
+int SaveTypeCount() {
+  static const int count = [] {
+    int highest = 0;
+    for (const FormatSpec& f : Formats()) highest = std::max(highest, f.saveType);
+    return highest;
+  }();
+  return count;
+}
+
 const FormatSpec* FormatForSaveType(int type) {
-  if (type < 1 || type > savetype::Count) return nullptr;
+  if (type < 1) return nullptr;
   for (const FormatSpec& f : Formats()) {
     if (f.saveType == type) return &f;
   }
@@ -106,7 +129,7 @@ std::vector<FileFilter> OpenFilters() {
 
 std::vector<FileFilter> SaveFilters() {
   std::vector<FileFilter> list;
-  for (int type = 1; type <= savetype::Count; ++type) {
+  for (int type = 1; type <= SaveTypeCount(); ++type) {
     const SaveTypeInfo& info = SaveTypeEntry(type);
     list.push_back({info.label, info.pattern});
   }

@@ -15,7 +15,7 @@
 #include "core/frame_player.h"
 #include "core/picture_budget.h"
 #include "core/undo.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/open_flow.h"
 #include "platform/flow_dialogs.h"
 

@@ -9,17 +9,13 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "formats/common/format_entry.h"
 #include "formats/shell_state.h"
 #include "platform/flow_dialogs.h"
 
 namespace lw {
 
 struct ProgressMeter;
-
-// Read statuses: 0 failure (message shown, no animation), 1 complete, anything else partial.
-constexpr int ReadFailed = 0;
-constexpr int ReadComplete = 1;
-constexpr int ReadPartial = 2;
 
 // Reads one file with the reader its extension picks (FormatForPath) into *out and finishes it
 // (frame names, automatic transparency, colour usage, the single transparent frame's disposal).

@@ -3,7 +3,7 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "colour/pal_file.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/open_flow.h"
 #include "platform/files.h"
 

@@ -11,6 +11,7 @@
 
 #include "base/messages.h"
 #include "base/preferences.h"
+#include "base/progress.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -18,17 +19,14 @@
 #include "core/document_listener.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/format_registry.h"
 #include "formats/gif/gif_save.h"
-#include "formats/strip/strip.h"
+#include "formats/strip_flow.h"
 #include "platform/files.h"
 
 namespace lw {
 namespace {
-
-// Entry 0: the type of no format.
-constexpr SaveTypeInfo kNoSaveType{"dummy", "", "", 0};
 
 bool DoRename(const std::string& from, const std::string& to) {
   return FileReplacement().Rename(from, to);
@@ -115,31 +113,6 @@ bool WriteStillImage(const std::string& target, const std::string& temp, Animati
 
 }  // namespace
 
-const SaveTypeInfo& SaveTypeEntry(int type) {
-  const FormatSpec* format = FormatForSaveType(type);
-  return format ? format->save : kNoSaveType;
-}
-
-uint32_t SaveTypeTraits(int type) { return SaveTypeEntry(type).traits; }
-
-uint32_t DocumentTraits(const Animation& animation) {
-  uint32_t traits = 0;
-  int frames = 0;
-  for (const Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    ++frames;
-    if (f->selected) traits |= doctrait::Selection;
-    if (!f->rgbPlane.empty()) traits |= doctrait::TrueColour;
-    if (f->localPalette) traits |= doctrait::LocalPalette;
-    if (f->Transparent()) traits |= doctrait::Transparency;
-    if (f->left != 0 || f->top != 0 || f->width != animation.screenWidth ||
-        f->height != animation.screenHeight) {
-      traits |= doctrait::OffScreen;
-    }
-  }
-  if (frames > 1) traits |= doctrait::SeveralFrames;
-  return traits;
-}
-
 int SaveTypeOfExtension(std::string_view path) {
   size_t slash = path.rfind('/');
   std::string_view name = slash == std::string_view::npos ? path : path.substr(slash + 1);
@@ -147,7 +120,7 @@ int SaveTypeOfExtension(std::string_view path) {
   if (dot == std::string_view::npos) return -1;
   if (const FormatSpec* format = FormatForPath(name)) return format->saveType;
   // Types the program writes but does not read (SWF).
-  for (int type = 1; type <= savetype::Count; ++type) {
+  for (int type = 1; type <= SaveTypeCount(); ++type) {
     if (EqualsNoCase(name.substr(dot + 1), SaveTypeEntry(type).extension)) return type;
   }
   return -1;
@@ -170,29 +143,6 @@ std::string ReplaceExtension(std::string_view name, std::string_view extension) 
   out += '.';
   out += extension;
   return out;
-}
-
-bool ReplaceSignatureComment(Animation& document) {
-  if (!document.blocks) return false;
-  for (Block* b = document.blocks->next; b;) {
-    Block* next = b->next;
-    std::string text;
-    if (b->kind == BlockKind::Comment && CommentText(b, &text) && IsSignatureComment(text)) {
-      UnlinkAndFreeBlock(b);
-    }
-    b = next;
-  }
-  std::string signature = GetSignature();
-  if (signature.empty()) return true;
-  Block* comment = NewBlock(BlockKind::Comment, 0);
-  if (!comment) return false;
-  if (!SetCommentText(comment, signature)) {
-    FreeBlock(comment);
-    return false;
-  }
-  InsertBlockAfter(document.blocks, comment);
-  document.encodedSizeCache = -1;
-  return true;
 }
 
 bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type) {
@@ -273,6 +223,11 @@ SaveTempFile::~SaveTempFile() {
 
 namespace {
 
+const char* StageSuffix(int type) {
+  const FormatSpec* format = FormatForSaveType(type);
+  return format ? format->stageSuffix : nullptr;
+}
+
 bool IsTempRandomPart(std::string_view text) {
   if (text.size() != 6) return false;
   for (char c : text) {
@@ -290,7 +245,7 @@ void RemoveStaleSaveFiles(const std::string& folder) {
   for (const FolderEntry& e : entries) {
     if (e.isFolder) continue;
     std::string_view name = e.name;
-    for (int type = 1; type <= savetype::Count; ++type) {
+    for (int type = 1; type <= SaveTypeCount(); ++type) {
       const std::string extension = SaveTypeEntry(type).extension;
       const std::string tail = ".tmp." + extension;
       if (name.size() < 1 + extension.size() + 6 || name[0] != '.' ||
@@ -305,8 +260,8 @@ void RemoveStaleSaveFiles(const std::string& folder) {
         stale = RegularFileSize(path) == 0 && OwnFileUnlocked(path);
       } else if (rest == tail) {
         stale = OwnFileUnlocked(path);
-      } else if (type == savetype::Avi && rest == tail + "1.avi") {
-        // The AVI writer's first stage, named after the save's own file: stale when that is.
+      } else if (const char* stage = StageSuffix(type); stage && rest == tail + stage) {
+        // A writer's first stage, named after the save's own file: stale when that is.
         const std::string owner = path.substr(0, path.size() - 5);
         stale = OwnFileUnlocked(path) && (!FileExists(owner) || OwnFileUnlocked(owner));
       }
@@ -368,6 +323,57 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
   return ReplaceWithTemp(target, temp);
 }
 
+// ---- One file per frame ----
+
+namespace {
+
+// One frame written beside name, then put in its place; false with the message shown.
+bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, int type,
+                    const std::string& extension) {
+  SaveTempFile reserved(SaveTempFolder(name), extension);
+  if (!reserved.Ok()) {
+    ShowErrorId(str::CannotSaveTemporary, name.c_str());
+    return false;
+  }
+  const std::string& temp = reserved.Path();
+  bool done = WriteSingleImage(temp, frame, optionBits, type);
+  if (!done) {
+    ShowErrorId(str::CannotWriteFile, name.c_str());
+  } else {
+    MatchPermissions(temp, FollowLinks(name));
+    done = ReplaceWithTemp(name, temp);
+  }
+  return done;
+}
+
+}  // namespace
+
+bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
+                          int type, WindowHandle owner) {
+  std::vector<std::string> names;
+  try {
+    names = IndividualFileNames(baseName, document, optionBits, type);
+  } catch (const std::bad_alloc&) {
+  }
+  if (names.empty()) {
+    ShowErrorId(str::CannotWriteFile, baseName.c_str());
+    return false;
+  }
+  const std::string extension = FormatForSaveType(type)->save.extension;
+  const bool selectedOnly = optionBits & stripopt::SelectedOnly;
+  ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
+  ProgressSetText(meter.get(), TableText(str::SavingFrames));
+  ProgressSetRange(meter.get(), static_cast<uint32_t>(names.size()));
+  size_t next = 0;
+  for (Frame* f = FirstFrame(document); f && next < names.size(); f = NextFrame(f)) {
+    if (selectedOnly && !f->selected) continue;
+    if (!WriteFrameFile(names[next++], f, optionBits, type, extension)) return false;
+    // Esc stops between two files; those written stay.
+    if (!ProgressStep(meter.get())) return false;
+  }
+  return true;
+}
+
 // ---- The Save As dialog ----
 
 SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentName,
@@ -377,10 +383,10 @@ SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentN
   request.document = &document;
   request.previousBits = PrefFieldValue(PrefField::SaveOptionBits);
   request.documentTraits = DocumentTraits(document);
-  bool lastUsed = type < 1 || type > savetype::Count;
+  bool lastUsed = type < 1 || type > SaveTypeCount();
   if (lastUsed) {
     type = static_cast<int>(PrefFieldValue(PrefField::SaveType));
-    if (type < 1 || type > savetype::Count) type = savetype::Gif;
+    if (type < 1 || type > SaveTypeCount()) type = savetype::Gif;
   }
   request.type = type;
   const std::string extension = SaveTypeEntry(type).extension;
@@ -422,11 +428,6 @@ int PreselectedChoice(const std::vector<SaveChoiceEntry>& entries, uint32_t prev
   return 0;
 }
 
-bool AviPanelAllowed(uint32_t documentTraits) {
-  return !(documentTraits &
-           (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen));
-}
-
 bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits) {
   if (document.frameCount <= 1) return true;
   // A type that offers the animation covers the document only when it was chosen; one that
@@ -449,8 +450,8 @@ bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& 
   } catch (const std::bad_alloc&) {
     return false;
   }
-  if (choice.path.empty() || choice.type < 1 || choice.type > savetype::Count) return false;
-  if (type < 1 || type > savetype::Count) {
+  if (choice.path.empty() || choice.type < 1 || choice.type > SaveTypeCount()) return false;
+  if (type < 1 || type > SaveTypeCount()) {
     // The JPEG step stays.
     uint32_t stored = WithField(GetPref(PrefSaveOptions), PrefField::SaveType,
                                 static_cast<uint32_t>(choice.type));
@@ -496,38 +497,6 @@ struct CropNotice {
   }
 };
 
-// Whether a WebP file holds a picture compressed with losses: a "VP8 " chunk at the top or in
-// an animation frame.
-bool WebpFileIsLossy(const std::string& path) {
-  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  if (fd < 0) return false;
-  struct stat st {};
-  uint8_t head[12];
-  bool lossy = false;
-  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::pread(fd, head, 12, 0) == 12 &&
-      std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0) {
-    auto le32 = [](const uint8_t* p) {
-      return uint64_t{p[0]} | uint64_t{p[1]} << 8 | uint64_t{p[2]} << 16 | uint64_t{p[3]} << 24;
-    };
-    const uint64_t end = std::min<uint64_t>(static_cast<uint64_t>(st.st_size), 8 + le32(head + 4));
-    uint64_t pos = 12, frameEnd = 0;  // frameEnd: the end of the animation frame being read
-    uint8_t chunk[8];
-    while (!lossy && pos + 8 <= end && ::pread(fd, chunk, 8, static_cast<off_t>(pos)) == 8) {
-      const uint64_t size = le32(chunk + 4);
-      lossy = std::memcmp(chunk, "VP8 ", 4) == 0;
-      if (std::memcmp(chunk, "ANMF", 4) == 0 && size >= 16) {
-        frameEnd = pos + 8 + size;
-        pos += 8 + 16;  // the frame's own chunks follow its 16-byte header
-        continue;
-      }
-      pos += 8 + size + (size & 1);
-      if (frameEnd != 0 && pos >= frameEnd) pos = frameEnd + (frameEnd & 1), frameEnd = 0;
-    }
-  }
-  ::close(fd);
-  return lossy;
-}
-
 // Save over a file compressed with losses (a clip, a JPEG picture, a lossy WebP) compresses its
 // pictures once more and loses more of them: with a window the user is asked first. Yes: save
 // over it; No: Save As; Cancel. A name no writer takes goes straight to Save As.
@@ -536,8 +505,8 @@ int AskBeforeResave(const ShellState& state) {
   const std::string file = FollowLinks(state.documentPath);
   const int type = SaveTypeFromName(state.documentPath);
   if (type == 0) return answer::No;
-  const bool lossy = type == savetype::Mp4 || type == savetype::Webm || type == savetype::Jpeg ||
-                     (type == savetype::Webp && WebpFileIsLossy(file));
+  const FormatSpec* format = FormatForSaveType(type);
+  const bool lossy = format && format->losesOnResave && format->losesOnResave(file);
   if (!lossy || !FileReadable(file)) return answer::Yes;
   return Services().MessageBox(
       state.owner, FormatResText(str::LossyResaveQuestion, BaseName(state.documentPath)),

@@ -8,71 +8,11 @@
 #include <vector>
 
 #include "core/animation.h"
-#include "formats/avi/avi_settings.h"
+#include "formats/common/format_entry.h"
+#include "formats/format_registry.h"
 #include "formats/shell_state.h"
-#include "formats/webp/webp_settings.h"
 
 namespace lw {
-
-// Save types 1..Count; 0 is never offered.
-namespace savetype {
-constexpr int Gif = 1;
-constexpr int Avi = 2;
-constexpr int Swf = 3;
-constexpr int Bmp = 4;
-constexpr int Jpeg = 5;
-constexpr int Psd = 6;
-constexpr int Png = 7;
-constexpr int Cur = 8;
-constexpr int Ico = 9;
-constexpr int Ani = 10;
-constexpr int Apng = 11;
-constexpr int Mp4 = 12;
-constexpr int Webm = 13;
-constexpr int Webp = 14;
-constexpr int Count = 14;
-}  // namespace savetype
-
-// Which choices the Save As dialog offers for a type.
-namespace savetrait {
-constexpr uint32_t Animation = 1;  // only with more than one frame
-constexpr uint32_t Individual = 2;
-constexpr uint32_t Strip = 4;  // only with more than one frame
-constexpr uint32_t ChoiceBox = 16;
-constexpr uint32_t ExtraPanel = 32;
-}  // namespace savetrait
-
-// Bits computed from the document when the Save As dialog opens.
-namespace doctrait {
-constexpr uint32_t SeveralFrames = 1;
-constexpr uint32_t Selection = 2;
-constexpr uint32_t TrueColour = 4;
-constexpr uint32_t LocalPalette = 8;
-constexpr uint32_t Transparency = 16;
-constexpr uint32_t OffScreen = 32;  // some frame does not cover the screen exactly
-}  // namespace doctrait
-
-// SaveOptions::optionBits.
-namespace saveopt {
-constexpr uint32_t Plain = 1;
-constexpr uint32_t AnimationChosen = 2;
-constexpr uint32_t StillImage = 4;
-constexpr uint32_t FromTrueColour = 8;
-constexpr uint32_t Strip = 16;
-constexpr uint32_t Individual = 32;
-}  // namespace saveopt
-
-struct SaveTypeInfo {
-  const char* extension;
-  const char* label;    // the save dialog's filter label
-  const char* pattern;  // its pattern
-  uint32_t traits;      // savetrait bits (SaveTypeTraits)
-};
-
-// The entry of a save type, from the format registry ("dummy" for anything out of range).
-const SaveTypeInfo& SaveTypeEntry(int type);
-uint32_t SaveTypeTraits(int type);
-uint32_t DocumentTraits(const Animation& animation);
 
 // The save type of a name: the format its extension (after the last '.', no regard to case)
 // belongs to in the registry, so photo.jpeg is JPEG and image.dib BMP, or the type whose save
@@ -85,29 +25,18 @@ int SaveTypeOfExtension(std::string_view path);
 // "." and the extension are appended.
 std::string ReplaceExtension(std::string_view name, std::string_view extension);
 
-// What travels from the save dialogs to the writers. The AVI, strip and individual-file settings
-// join it with their writers.
-struct SaveOptions {
-  uint32_t optionBits = saveopt::Plain;
-  uint32_t previousBits = 0;  // bits of the last Save As, to preselect the choice box
-  Animation* document = nullptr;
-  // The base name of an individual-files save (the dialog's file name, '#' for the number): a
-  // relative name is taken in the target's folder; empty: the target's name.
-  std::string baseName;
-  // The hot spot chosen for a cursor; it becomes the first frame's (-1: the frame's stays).
-  int32_t hotspotX = -1;
-  int32_t hotspotY = -1;
-  AviSettings avi;
-  // The CRF of an MP4 or WebM clip chosen in the Save As panel; -1: the stored one.
-  int videoCrf = -1;
-  WebpSettings webp;
-};
-
 // Writes the document as type over target through a file written beside it. False on failure
 // or cancel; the target is then untouched. A GIF animation save puts the signature comment in
 // first (the document keeps it).
 bool WriteAsType(const std::string& target, Animation& document, SaveOptions& options, int type,
                  WindowHandle owner);
+
+// Writes every frame, or with 64 in optionBits only the selected ones, as files of the save
+// type named after baseName (numbers are the frames' positions in the document). Each file is
+// written beside its name and then put in place. Stops at the first failure, its message naming
+// the file; the files written before it stay. True when every file was written.
+bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
+                          int type, WindowHandle owner);
 
 // One frame as GIF, BMP, JPEG or PNG, straight to path.
 bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type);
@@ -115,10 +44,6 @@ bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits
 // Gives a file written beside target the permissions (and, where allowed, the owner and group)
 // of the file it is to replace, or the usual ones for a new file.
 void MatchPermissions(const std::string& temp, const std::string& target);
-
-// Takes out every comment the program wrote as its signature and puts the current signature (if
-// any) in as the first block. False when memory ran short for it (the save goes on without).
-bool ReplaceSignatureComment(Animation& document);
 
 // Puts temp in the place of the file target names (through its links, which stay): one rename
 // over it, so that the name holds the old or the new content at every instant; a pipe or a
@@ -190,10 +115,6 @@ struct SaveChoiceEntry {
 std::vector<SaveChoiceEntry> SaveChoiceEntries(int type, uint32_t documentTraits);
 // The entry preselected from the last option bits.
 int PreselectedChoice(const std::vector<SaveChoiceEntry>& entries, uint32_t previousBits);
-// For AVI: the options panel can be shown (no local palette, transparency or off-screen frame);
-// otherwise the "Fix for AVI" panel.
-bool AviPanelAllowed(uint32_t documentTraits);
-
 // Whether a saved file stands for the whole document, so that the document may take its name.
 bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits);
 

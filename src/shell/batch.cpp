@@ -16,8 +16,8 @@
 #include "core/undo.h"
 #include "edit/resize.h"
 #include "formats/avi/video_import.h"
+#include "formats/common/png_codec.h"
 #include "formats/open_flow.h"
-#include "formats/png/png_format.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "shell/batch_internal.h"
@@ -161,7 +161,7 @@ void Output(Run& run, const std::string& output) {
   } else {
     SaveOptions options;
     options.optionBits = run.frames != 0 ? run.frames : saveopt::Plain;
-    options.webp = run.webp;
+    options.formatOptions = run.webp;
     if (!SaveTypedCommand(state, output, type, options)) run.failed = true;
   }
 }

@@ -4,7 +4,7 @@
 
 #include "colour/optimize.h"
 #include "formats/save_flow.h"
-#include "formats/strip/strip.h"
+#include "formats/strip_flow.h"
 #include "shell/batch.h"
 
 namespace lw {

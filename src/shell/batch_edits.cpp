@@ -323,7 +323,7 @@ void Type(Run& run, Flag flag, Value value) {
     run.outputType = 0;
     return;
   }
-  for (int type = 1; type <= savetype::Count; ++type) {
+  for (int type = 1; type <= SaveTypeCount(); ++type) {
     if (FormatForSaveType(type) && value == SaveTypeEntry(type).extension) {
       run.outputType = type;
       return;

@@ -10,7 +10,7 @@
 #include "core/clipboard_data.h"
 #include "core/document_listener.h"
 #include "core/undo.h"
-#include "formats/bmp/packed_dib.h"
+#include "formats/common/packed_dib.h"
 #include "formats/open_flow.h"
 #include "platform/clipboard.h"
 #include "platform/services.h"

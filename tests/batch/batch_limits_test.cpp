@@ -9,7 +9,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "batch/batch_runner.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/save_flow.h"
 #include "support/document.h"
 #include "support/services.h"

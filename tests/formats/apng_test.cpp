@@ -15,9 +15,9 @@
 #include "core/compose.h"
 #include "core/picture_budget.h"
 #include "flow_fixture.h"
-#include "formats/apng/apng_chunks.h"
+#include "formats/common/apng_chunks.h"
+#include "formats/common/png_codec.h"
 #include "formats/open_flow.h"
-#include "formats/png/png_format.h"
 #include "support/timeline.h"
 #include "support/tools.h"
 

@@ -359,10 +359,11 @@ TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
     SCOPED_TRACE(c.name);
     AnimationPtr doc = SmallDocument(c.trueColour);
     SaveOptions options;
-    options.avi.filled = true;
-    options.avi.compress = c.handler != 0;
-    options.avi.trueColour = c.trueColour;
-    options.avi.compressOptions = c.handler == kHandlerVideo1 ? Video1Options() : Rle8Options();
+    AviSettings& avi = options.EditFormatOptions<AviSettings>();
+    avi.filled = true;
+    avi.compress = c.handler != 0;
+    avi.trueColour = c.trueColour;
+    avi.compressOptions = c.handler == kHandlerVideo1 ? Video1Options() : Rle8Options();
     const std::string path = Path(std::string(c.name) + ".avi");
     ASSERT_TRUE(WriteAsType(path, *doc, options, savetype::Avi, nullptr));
     EXPECT_THAT(ShownTexts(), IsEmpty());
@@ -407,8 +408,9 @@ TEST_F(AviFiles, AudioIsInterleavedOrTheSaveRefused) {
     EXPECT_EQ(sound, audio.ends_with(".wav"));
     AnimationPtr doc = SmallDocument(false), read;
     SaveOptions options;
-    options.avi.filled = options.avi.withAudio = true;
-    options.avi.audioPath = audio;
+    AviSettings& avi = options.EditFormatOptions<AviSettings>();
+    avi.filled = avi.withAudio = true;
+    avi.audioPath = audio;
     Put(Path("with-sound.avi"), "old");
     EXPECT_EQ(WriteAsType(Path("with-sound.avi"), *doc, options, savetype::Avi, nullptr), sound);
     EXPECT_EQ(HasAudioStream(Path("with-sound.avi")), sound);

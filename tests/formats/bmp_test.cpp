@@ -6,7 +6,7 @@
 
 #include "flow_fixture.h"
 #include "formats/bmp/bmp_format.h"
-#include "formats/bmp/packed_dib.h"
+#include "formats/common/packed_dib.h"
 #include "support/bytes.h"
 
 namespace lw::test {

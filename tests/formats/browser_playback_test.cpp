@@ -3,7 +3,7 @@
 #include <tuple>
 
 #include "flow_fixture.h"
-#include "formats/apng/apng_format.h"
+#include "formats/png/apng_format.h"
 #include "formats/webp/webp_format.h"
 #include "support/browser.h"
 #include "support/gif_bytes.h"

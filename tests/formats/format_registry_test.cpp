@@ -36,7 +36,9 @@ TEST(FormatRegistry, EveryRegisteredExtensionNamesItsFormat) {
   }
   EXPECT_GE(checked, 12);
   for (const char* name : {"ab", "/x.png/ab", "/x/archive.gif.bak", "/x/ajpg", "/x/movie.swf"}) {
-    EXPECT_EQ(SaveTypeFromName(name), std::string(name) == "/x/movie.swf" ? savetype::Swf : savetype::Gif) << name;
+    EXPECT_EQ(SaveTypeFromName(name),
+              std::string(name) == "/x/movie.swf" ? savetype::Swf : savetype::Gif)
+        << name;
     EXPECT_EQ(FormatForPath(name), nullptr) << name;  // a movie is written, never read
   }
   EXPECT_EQ(SaveTypeOfExtension("/x/a.txt"), -1);
@@ -53,13 +55,24 @@ TEST(FormatRegistry, SaveTypesKeepTheirNumbers) {
     EXPECT_EQ(FormatForSaveType(type)->saveType, type);
     EXPECT_EQ(SaveTypeFromName(std::string("/x/a.") + extensions[type - 1]), type);
   }
-  EXPECT_TRUE(!FormatForSaveType(0) && !FormatForSaveType(savetype::Count + 1));
+  EXPECT_TRUE(!FormatForSaveType(0) && !FormatForSaveType(SaveTypeCount() + 1));
   // A plain save of several frames covers the document only for the animation formats.
   Animation two;
   two.frameCount = 2;
   for (int type : {2, 3, 6, 8, 9, 10}) EXPECT_TRUE(SaveCoversDocument(two, type, saveopt::Plain));
   for (int type : {1, 4, 5, 7}) EXPECT_FALSE(SaveCoversDocument(two, type, saveopt::Plain));
   EXPECT_TRUE(SaveCoversDocument(two, savetype::Gif, saveopt::AnimationChosen));
+}
+
+// The highest save type is the count the dialogs offer, and each number up to it has exactly one
+// format: a stored number never picks a format by the order of registration.
+TEST(FormatRegistry, EachSaveTypeHasOneFormat) {
+  EXPECT_EQ(SaveTypeCount(), savetype::Webp);
+  for (int type = 1; type <= SaveTypeCount(); ++type) {
+    int owners = 0;
+    for (const FormatSpec& f : Formats()) owners += f.saveType == type ? 1 : 0;
+    EXPECT_EQ(owners, 1) << type;
+  }
 }
 
 TEST(FormatRegistry, OnlyAnimationNamesSurviveAnInsert) {

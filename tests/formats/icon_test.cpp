@@ -7,9 +7,9 @@
 #include "flow_fixture.h"
 #include "formats/ani/ani_format.h"
 #include "formats/ico/ico_format.h"
-#include "formats/ico/icon_image.h"
+#include "formats/common/icon_image.h"
 #include "formats/open_flow.h"
-#include "formats/png/png_format.h"
+#include "formats/common/png_codec.h"
 #include "support/bytes.h"
 
 namespace lw::test {
@@ -129,7 +129,7 @@ TEST_F(IconTest, CursorHotSpots) {
             ReadComplete);
   EXPECT_EQ(std::tie(FirstFrame(*read)->hotspotX, FirstFrame(*read)->hotspotY), std::tuple(5, 7));
   SaveOptions options;
-  options.hotspotX = 9, options.hotspotY = 30;
+  options.formatOptions = CursorSaveOptions{9, 30};
   ASSERT_TRUE(WriteAsType(Path("again.cur"), *read, options, savetype::Cur, nullptr));
   ASSERT_EQ(ReadAnyFile(Path("again.cur"), nullptr, &read, nullptr), ReadComplete);
   EXPECT_EQ(std::tie(FirstFrame(*read)->hotspotX, FirstFrame(*read)->hotspotY), std::tuple(9, 30));

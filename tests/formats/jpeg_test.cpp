@@ -8,7 +8,7 @@
 #include <cstdio>
 
 #include "flow_fixture.h"
-#include "formats/jpeg/jpeg_format.h"
+#include "formats/common/jpeg_codec.h"
 
 namespace lw::test {
 namespace {

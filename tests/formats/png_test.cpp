@@ -4,7 +4,7 @@
 
 #include "core/picture_budget.h"
 #include "flow_fixture.h"
-#include "formats/png/png_format.h"
+#include "formats/common/png_codec.h"
 
 namespace lw::test {
 namespace {

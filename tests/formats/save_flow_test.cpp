@@ -17,9 +17,10 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "flow_fixture.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"
+#include "formats/webp/webp_settings.h"
 #include "platform/files.h"
 
 namespace lw::test {
@@ -143,7 +144,7 @@ TEST_F(FlowTest, AFailedWriteNeverTouchesTheTargetAndSaysSo) {
   AddSolidFrame(*a, 0, 0, 4, 4, 1);
   SaveOptions options;
   Put(Path("clip.png"), "old picture");
-  for (int type : {0, savetype::Count + 1})
+  for (int type : {0, SaveTypeCount() + 1})
     EXPECT_FALSE(WriteAsType(Path("clip.png"), *a, options, type, nullptr));
   // Documents the GIF writer refuses, whole or as one image: the message names the target.
   AnimationPtr wide = MakeDocument(70000, 1);
@@ -378,7 +379,7 @@ TEST_F(FlowTest, SaveOverALossyFileAsksFirst) {
     Headless().Reset();
     const std::string path = Path(c.name);
     SaveOptions first;
-    first.webp = {true, std::string(c.name) == "lossy.webp", 50};
+    first.formatOptions = WebpSettings{true, std::string(c.name) == "lossy.webp", 50};
     if (SaveTypeOfExtension(path) > 0 && SaveTypeOfExtension(path) != savetype::Mp4)
       ASSERT_TRUE(WriteAsType(path, *source, first, SaveTypeFromName(path), nullptr));
     else

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "formats/strip/strip.h"
+#include "formats/strip_flow.h"
 
 namespace lw {
 namespace {

@@ -1,5 +1,3 @@
-#include "formats/strip/strip.h"
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -11,11 +9,15 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
+#include "core/gif_reader.h"
 #include "core/picture_budget.h"
+#include "formats/common/flow_text.h"
 #include "formats/flow_fixture.h"
-#include "formats/flow_text.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"
+#include "formats/strip/strip_format.h"
+#include "formats/strip_flow.h"
+#include "formats/strip_import.h"
 #include "platform/files.h"
 
 namespace lw::test {

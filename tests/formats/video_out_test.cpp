@@ -7,8 +7,8 @@
 #include <locale>
 #include <sstream>
 
+#include "formats/avi/video_out_format.h"
 #include "formats/save_flow.h"
-#include "formats/video_out/video_out_format.h"
 #include "support/document.h"
 #include "support/services.h"
 #include "support/temp_dir.h"

@@ -12,9 +12,8 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/picture_budget.h"
-#include "formats/flow_text.h"
-#include "formats/ico/ico_format.h"
-#include "formats/ico/icon_image.h"
+#include "formats/common/flow_text.h"
+#include "formats/common/icon_image.h"
 #include "platform/files.h"
 
 namespace lw {

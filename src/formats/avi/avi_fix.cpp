@@ -5,7 +5,7 @@
 #include "colour/unoptimize.h"
 #include "core/undo.h"
 #include "core/undo_kinds.h"
-#include "formats/save_flow.h"
+#include "formats/common/format_entry.h"
 
 namespace lw {
 namespace {
@@ -75,6 +75,11 @@ bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits) {
   document.encodedSizeCache = -1;
   *traits &= ~(doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen);
   return true;
+}
+
+bool AviPanelAllowed(uint32_t documentTraits) {
+  return !(documentTraits &
+           (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen));
 }
 
 }  // namespace lw

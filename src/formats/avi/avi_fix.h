@@ -20,4 +20,8 @@ bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits);
 // can take the transparency and the fix cannot be made.
 bool TransparentIndexesAgree(const Animation& document);
 
+// For AVI: the options panel can be shown (no local palette, transparency or off-screen frame);
+// otherwise the "Fix for AVI" panel.
+bool AviPanelAllowed(uint32_t documentTraits);
+
 }  // namespace lw

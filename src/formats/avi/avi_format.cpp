@@ -15,8 +15,8 @@
 #include "core/picture_budget.h"
 #include "formats/avi/avi_timing.h"
 #include "formats/avi/video_import.h"
-#include "formats/flow_text.h"
-#include "formats/save_flow.h"
+#include "formats/common/flow_text.h"
+#include "formats/common/format_entry.h"
 #include "platform/files.h"
 #include "platform/flow_dialogs.h"
 #include "platform/video_files.h"
@@ -487,7 +487,8 @@ Compressed CompressStage(const std::string& stage, const std::string& path,
 
 bool WriteAviDocument(const std::string& path, const std::string& target, Animation& document,
                       SaveOptions& options, WindowHandle owner) {
-  return WriteAvi(path, target, document, options.avi, owner);
+  const AviSettings* chosen = options.FormatOptions<AviSettings>();
+  return WriteAvi(path, target, document, chosen ? *chosen : AviSettings{}, owner);
 }
 
 }  // namespace
@@ -629,7 +630,8 @@ FormatSpec AviFormat() {
           .importCommand = 40109,
           .importFilter = {filter, {TableText(str::FilterAllFiles), "*.*"}},
           .importOrder = 1,
-          .optionsPanel = 283};
+          .optionsPanel = 283,
+          .stageSuffix = "1.avi"};
 }
 
 FormatSpec VideoFormat() {

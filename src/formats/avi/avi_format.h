@@ -9,7 +9,7 @@
 
 #include "core/animation.h"
 #include "formats/avi/avi_settings.h"
-#include "formats/format_registry.h"
+#include "formats/common/format_entry.h"
 
 namespace lw {
 

@@ -8,8 +8,8 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "formats/bmp/packed_dib.h"
-#include "formats/save_flow.h"
+#include "formats/common/format_entry.h"
+#include "formats/common/packed_dib.h"
 
 namespace lw {
 namespace {

@@ -2,7 +2,7 @@
 // the still-image save choices.
 #pragma once
 
-#include "formats/format_registry.h"
+#include "formats/common/format_entry.h"
 
 namespace lw {
 

@@ -6,6 +6,7 @@
 #include "base/messages.h"
 #include "base/preferences.h"
 #include "base/progress.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/byte_sink.h"
@@ -82,6 +83,29 @@ bool ConfirmCropToScreen(WindowHandle owner, Animation& animation) {
       return false;
   }
   return ClipAllFramesToScreen(animation);
+}
+
+bool ReplaceSignatureComment(Animation& document) {
+  if (!document.blocks) return false;
+  for (Block* b = document.blocks->next; b;) {
+    Block* next = b->next;
+    std::string text;
+    if (b->kind == BlockKind::Comment && CommentText(b, &text) && IsSignatureComment(text)) {
+      UnlinkAndFreeBlock(b);
+    }
+    b = next;
+  }
+  std::string signature = GetSignature();
+  if (signature.empty()) return true;
+  Block* comment = NewBlock(BlockKind::Comment, 0);
+  if (!comment) return false;
+  if (!SetCommentText(comment, signature)) {
+    FreeBlock(comment);
+    return false;
+  }
+  InsertBlockAfter(document.blocks, comment);
+  document.encodedSizeCache = -1;
+  return true;
 }
 
 }  // namespace lw

@@ -28,4 +28,8 @@ bool SaveFrameAsGif(const std::string& path, Frame* frame);
 // silently, nothing is asked.
 bool ConfirmCropToScreen(WindowHandle owner, Animation& animation);
 
+// Takes out every comment the program wrote as its signature and puts the current signature (if
+// any) in as the first block. False when memory ran short for it (the save goes on without).
+bool ReplaceSignatureComment(Animation& document);
+
 }  // namespace lw

@@ -10,8 +10,8 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/picture_budget.h"
-#include "formats/flow_text.h"
-#include "formats/ico/icon_image.h"
+#include "formats/common/flow_text.h"
+#include "formats/common/icon_image.h"
 #include "platform/files.h"
 #include "platform/flow_dialogs.h"
 
@@ -235,13 +235,6 @@ bool WriteIconFile(const std::string& path, const Animation& document, bool icon
   }
   if (!written) ShowError("%s", "Error writing out icon bits");
   return written;
-}
-
-void ApplyHotSpotChoice(Animation& document, const SaveOptions& options) {
-  Frame* first = FirstFrame(document);
-  if (!first || options.hotspotX < 0 || options.hotspotY < 0) return;
-  first->hotspotX = options.hotspotX;
-  first->hotspotY = options.hotspotY;
 }
 
 bool DefineCursorHotSpot(WindowHandle owner, Animation& document) {

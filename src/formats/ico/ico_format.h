@@ -7,7 +7,7 @@
 #include <string>
 
 #include "core/animation.h"
-#include "formats/format_registry.h"
+#include "formats/common/format_entry.h"
 
 namespace lw {
 
@@ -22,9 +22,6 @@ int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, Animatio
 // iconMode true writes an ICO, false a CUR. Refuses two images of the same size and depth.
 bool WriteIconFile(const std::string& path, const Animation& document, bool iconMode,
                    WindowHandle owner);
-
-// The hot spot chosen when saving a cursor becomes the first frame's (-1: left as it is).
-void ApplyHotSpotChoice(Animation& document, const SaveOptions& options);
 
 // The largest hot-spot coordinate the hot-spot fields take (three digits).
 constexpr int MaxHotSpot = 999;

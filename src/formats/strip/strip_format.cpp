@@ -2,7 +2,6 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "formats/strip/strip.h"
 
 namespace lw {
 

@@ -2,9 +2,12 @@
 // image and cuts it into frames, and the strip is a choice of the still-image saves.
 #pragma once
 
-#include "formats/format_registry.h"
+#include "formats/common/format_entry.h"
 
 namespace lw {
+
+// The "Bande..." import command's id.
+constexpr int ImportStripCommandId = 40111;
 
 FormatSpec StripFormat();
 

@@ -11,7 +11,7 @@
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "formats/jpeg/jpeg_format.h"
+#include "formats/common/jpeg_codec.h"
 #include "platform/files.h"
 
 namespace lw {

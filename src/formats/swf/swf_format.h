@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/animation.h"
-#include "formats/format_registry.h"
+#include "formats/common/format_entry.h"
 #include "formats/swf/swf_movie.h"
 
 namespace lw {

@@ -1,5 +1,8 @@
 #include "formats/webp/webp_format.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
 #include <webp/decode.h>
 #include <webp/demux.h>
 #include <webp/encode.h>
@@ -19,8 +22,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/picture_budget.h"
-#include "formats/open_flow.h"
-#include "formats/save_flow.h"
+#include "formats/common/format_entry.h"
 #include "formats/webp/webp_canvas.h"
 #include "formats/webp/webp_compose.h"
 #include "formats/webp/webp_frames.h"
@@ -322,9 +324,42 @@ bool WriteBytes(const std::string& path, const std::string& bytes) {
   return std::fclose(file) == 0 && written;
 }
 
+// Whether a WebP file holds a picture compressed with losses: a "VP8 " chunk at the top or in
+// an animation frame.
+bool WebpFileIsLossy(const std::string& path) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  if (fd < 0) return false;
+  struct stat st {};
+  uint8_t head[12];
+  bool lossy = false;
+  if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && ::pread(fd, head, 12, 0) == 12 &&
+      std::memcmp(head, "RIFF", 4) == 0 && std::memcmp(head + 8, "WEBP", 4) == 0) {
+    auto le32 = [](const uint8_t* p) {
+      return uint64_t{p[0]} | uint64_t{p[1]} << 8 | uint64_t{p[2]} << 16 | uint64_t{p[3]} << 24;
+    };
+    const uint64_t end = std::min<uint64_t>(static_cast<uint64_t>(st.st_size), 8 + le32(head + 4));
+    uint64_t pos = 12, frameEnd = 0;  // frameEnd: the end of the animation frame being read
+    uint8_t chunk[8];
+    while (!lossy && pos + 8 <= end && ::pread(fd, chunk, 8, static_cast<off_t>(pos)) == 8) {
+      const uint64_t size = le32(chunk + 4);
+      lossy = std::memcmp(chunk, "VP8 ", 4) == 0;
+      if (std::memcmp(chunk, "ANMF", 4) == 0 && size >= 16) {
+        frameEnd = pos + 8 + size;
+        pos += 8 + 16;  // the frame's own chunks follow its 16-byte header
+        continue;
+      }
+      pos += 8 + size + (size & 1);
+      if (frameEnd != 0 && pos >= frameEnd) pos = frameEnd + (frameEnd & 1), frameEnd = 0;
+    }
+  }
+  ::close(fd);
+  return lossy;
+}
+
 bool WriteWebpDocument(const std::string& path, const std::string& target, Animation& document,
                        SaveOptions& options, WindowHandle owner) {
-  return WriteWebp(path, target, document, options.webp, owner);
+  const WebpSettings* chosen = options.FormatOptions<WebpSettings>();
+  return WriteWebp(path, target, document, chosen ? *chosen : WebpSettings{}, owner);
 }
 
 }  // namespace
@@ -426,7 +461,8 @@ FormatSpec WebpFormat() {
           .save = {"webp", TableText(str::SaveFilterWebp), "*.webp", savetrait::ExtraPanel},
           .writeDocument = WriteWebpDocument,
           .keepsNameWhenAnimated = true,
-          .optionsPanel = 313};  // lossless or lossy
+          .optionsPanel = 313,  // lossless or lossy
+          .losesOnResave = WebpFileIsLossy};
 }
 
 }  // namespace lw

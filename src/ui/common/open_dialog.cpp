@@ -13,7 +13,7 @@
 
 #include "base/settings.h"
 #include "base/string_ids.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/open_flow.h"
 #include "ui/common/ui_text.h"
 

@@ -10,7 +10,7 @@
 #include "base/messages.h"
 #include "base/string_ids.h"
 #include "core/animation.h"
-#include "formats/strip/strip.h"
+#include "formats/strip_flow.h"
 #include "ui/common/dialog_buttons.h"
 
 namespace lw {

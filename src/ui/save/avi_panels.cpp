@@ -85,7 +85,7 @@ class AviPanel : public SavePanel {
   }
 
   bool Apply(SaveOptions* options) override {
-    AviSettings& avi = options->avi;
+    AviSettings& avi = options->EditFormatOptions<AviSettings>();
     avi.filled = true;
     avi.traits = traits_;
     avi.withAudio = audio_->isChecked();

@@ -8,6 +8,7 @@
 #include <algorithm>
 
 #include "base/string_ids.h"
+#include "formats/common/icon_image.h"
 #include "formats/ico/ico_format.h"
 #include "ui/common/dialog_buttons.h"
 
@@ -130,8 +131,9 @@ HotSpotPanel::HotSpotPanel(const SavePanelContext& context, QWidget* parent) : S
 }
 
 bool HotSpotPanel::Apply(SaveOptions* options) {
-  options->hotspotX = editor_->X();
-  options->hotspotY = editor_->Y();
+  CursorSaveOptions& cursor = options->EditFormatOptions<CursorSaveOptions>();
+  cursor.hotspotX = editor_->X();
+  cursor.hotspotY = editor_->Y();
   return true;
 }
 

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "base/string_ids.h"
-#include "formats/strip/strip.h"
+#include "formats/strip_flow.h"
 #include "platform/files.h"
 #include "ui/common/ui_text.h"
 

@@ -16,9 +16,10 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "formats/flow_text.h"
+#include "formats/avi/avi_fix.h"
+#include "formats/common/flow_text.h"
 #include "formats/format_registry.h"
-#include "formats/strip/strip.h"
+#include "formats/strip_flow.h"
 #include "platform/files.h"
 #include "ui/common/open_dialog.h"
 #include "ui/common/ui_text.h"
@@ -71,7 +72,7 @@ int SavePanelFor(int type, uint32_t choiceBit, uint32_t documentTraits) {
 SaveAsWindow::SaveAsWindow(QWidget* owner, const SaveAsRequest& request)
     : QDialog(owner),
       request_(request),
-      type_(std::clamp(request.type, 1, savetype::Count)),
+      type_(std::clamp(request.type, 1, SaveTypeCount())),
       traits_(request.documentTraits) {
   setWindowTitle(UiText(str::SaveAsTitle));
   choice_.options.previousBits = request.previousBits;
@@ -147,13 +148,13 @@ QLineEdit* SaveAsWindow::NameField() const {
 }
 
 void SaveAsWindow::ChooseType(int type) {
-  type = std::clamp(type, 1, savetype::Count);
+  type = std::clamp(type, 1, SaveTypeCount());
   files_->selectNameFilter(files_->nameFilters().value(type - 1));
   TypeChanged(type);
 }
 
 void SaveAsWindow::TypeChanged(int type, bool keepName) {
-  if (type < 1 || type > savetype::Count) return;
+  if (type < 1 || type > SaveTypeCount()) return;
   type_ = type;
   const QString extension = QString::fromUtf8(SaveTypeEntry(type).extension);
   files_->setDefaultSuffix(extension);

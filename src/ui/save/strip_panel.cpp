@@ -12,14 +12,13 @@
 #include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
-#include "formats/flow_text.h"
-#include "formats/strip/strip.h"
+#include "formats/common/flow_text.h"
+#include "formats/strip_flow.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {
 
 namespace {
-
 
 // The arrows stop at the frame count; a typed number above it is the panel's to refuse (with
 // a beep), so the box itself takes any count a strip choice can hold.

@@ -6,7 +6,7 @@
 #include <QVBoxLayout>
 
 #include "base/string_ids.h"
-#include "formats/video_out/video_out_format.h"
+#include "formats/avi/video_out_format.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {
@@ -40,7 +40,7 @@ class VideoPanel : public SavePanel {
   }
 
   bool Apply(SaveOptions* options) override {
-    options->videoCrf = crf_->value();
+    options->EditFormatOptions<ClipSaveOptions>().crf = crf_->value();
     StoreClipCrf(codec_, crf_->value());
     return true;
   }

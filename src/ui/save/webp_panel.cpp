@@ -57,7 +57,7 @@ class WebpPanel : public SavePanel {
   }
 
   bool Apply(SaveOptions* options) override {
-    WebpSettings& webp = options->webp;
+    WebpSettings& webp = options->EditFormatOptions<WebpSettings>();
     webp.filled = true;
     webp.lossy = lossy_->isChecked();
     webp.quality = quality_->value();

@@ -28,7 +28,7 @@
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "formats/live_edit.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"

@@ -4,11 +4,12 @@
 
 #include <fstream>
 
+#include "formats/avi/avi_fix.h"
 #include "formats/avi/avi_format.h"
 #include "formats/avi/avi_settings.h"
 #include "formats/save_flow.h"
-#include "ui/save/save_as_dialog.h"
 #include "support/window_driver.h"
+#include "ui/save/save_as_dialog.h"
 
 namespace lw::test {
 
@@ -26,7 +27,8 @@ class AviPanelsTest : public UiTest {
   void okStoresTheChoiceAndChecksTheSoundTrack() {
     SetPrefOn(Pref::NoAviCompression, false);
     QVERIFY(StoreAviCompressOptions(Rle8Options()));
-    std::unique_ptr<SavePanel> rgb(MakeAviPanel({nullptr, doctrait::TrueColour, savetype::Avi}, nullptr));
+    std::unique_ptr<SavePanel> rgb(
+        MakeAviPanel({nullptr, doctrait::TrueColour, savetype::Avi}, nullptr));
     QVERIFY(!Choice(rgb.get(), "rle8")->isEnabled() && Choice(rgb.get(), "video1")->isChecked());
     std::unique_ptr<SavePanel> panel(MakeAviPanel({nullptr, 0, savetype::Avi}, nullptr));
     QVERIFY(Choice(panel.get(), "rle8")->isChecked());
@@ -45,12 +47,13 @@ class AviPanelsTest : public UiTest {
     path->clear();
     QVERIFY(!audio->isEnabled() && !audio->isChecked());
     QVERIFY(panel->Apply(&options));
-    QVERIFY(options.avi.filled && options.avi.compress && !options.avi.withAudio);
-    QVERIFY(options.avi.compressOptions == Video1Options());
+    const AviSettings* avi = options.FormatOptions<AviSettings>();
+    QVERIFY(avi && avi->filled && avi->compress && !avi->withAudio);
+    QVERIFY(avi->compressOptions == Video1Options());
     QVERIFY(LoadAviCompressOptions() == Video1Options());
     Choice(panel.get(), "none")->setChecked(true);
     QVERIFY(panel->Apply(&options));
-    QVERIFY(!options.avi.compress && PrefOn(Pref::NoAviCompression));
+    QVERIFY(!options.FormatOptions<AviSettings>()->compress && PrefOn(Pref::NoAviCompression));
   }
 
   void fixPanelHoldsOkBackUntilTheFixRan() {

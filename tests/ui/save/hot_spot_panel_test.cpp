@@ -2,6 +2,7 @@
 // panel hands to the save.
 #include "ui/save/hot_spot_panel.h"
 
+#include "formats/common/icon_image.h"
 #include "formats/ico/ico_format.h"
 #include "support/window_driver.h"
 
@@ -35,17 +36,20 @@ class HotSpotPanelTest : public UiTest {
     QTest::mouseClick(editor->View(), Qt::LeftButton, {}, editor->View()->PixelCentre(31, 15));
     SaveOptions options;
     QVERIFY(panel->Apply(&options));
-    QCOMPARE(std::make_pair(options.hotspotX, options.hotspotY), std::make_pair(31, 15));
+    QCOMPARE(std::make_pair(options.FormatOptions<CursorSaveOptions>()->hotspotX,
+                            options.FormatOptions<CursorSaveOptions>()->hotspotY),
+             std::make_pair(31, 15));
     hot->findChild<QSpinBox*>(QStringLiteral("hotSpotX"))->setValue(5000);
     hot->findChild<QSpinBox*>(QStringLiteral("hotSpotY"))->setValue(999);
     QVERIFY(panel->Apply(&options));
-    QCOMPARE(std::make_pair(options.hotspotX, options.hotspotY), std::make_pair(999, 999));
+    QCOMPARE(std::make_pair(options.FormatOptions<CursorSaveOptions>()->hotspotX,
+                            options.FormatOptions<CursorSaveOptions>()->hotspotY),
+             std::make_pair(999, 999));
     QTest::mouseClick(editor->View(), Qt::LeftButton, {}, editor->View()->PixelCentre(12, 3));
     // Past the picture nothing changes.
     QTest::mouseClick(editor->View(), Qt::LeftButton, {}, editor->View()->PixelCentre(40, 3));
     QCOMPARE(editor->X(), 12);
   }
-
 };
 
 LW_UI_TEST(HotSpotPanelTest)

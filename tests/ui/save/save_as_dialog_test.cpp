@@ -2,7 +2,7 @@
 // the document, OK builds the options, the overwrite question, cancel, and the keyboard.
 #include "ui/save/save_as_dialog.h"
 
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 #include "support/window_driver.h"
 #include "ui/save/individual_files_panel.h"
 #include "ui/save/strip_panel.h"

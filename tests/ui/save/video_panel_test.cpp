@@ -4,7 +4,7 @@
 
 #include <QSpinBox>
 
-#include "formats/video_out/video_out_format.h"
+#include "formats/avi/video_out_format.h"
 #include "support/window_driver.h"
 
 namespace lw::test {
@@ -24,7 +24,7 @@ class VideoPanelTest : public UiTest {
     crf->setValue(0);
     SaveOptions options;
     QVERIFY(webm->Apply(&options));
-    QCOMPARE(options.videoCrf, 0);
+    QCOMPARE(options.FormatOptions<ClipSaveOptions>()->crf, 0);
     QCOMPARE(StoredClipCrf(ClipCodec::Vp9), 0);
     std::unique_ptr<SavePanel> mp4(MakeVideoPanel({nullptr, 0, savetype::Mp4}, nullptr));
     crf = mp4->findChild<QSpinBox*>(QStringLiteral("crf"));

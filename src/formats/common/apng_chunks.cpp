@@ -1,4 +1,4 @@
-#include "formats/apng/apng_chunks.h"
+#include "formats/common/apng_chunks.h"
 
 #include <zlib.h>
 

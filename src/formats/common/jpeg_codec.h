@@ -1,11 +1,11 @@
-// JPEG files through libjpeg: colour JPEGs (baseline or progressive) read into 24-bit data,
-// frames written at the stored quality step.
+// JPEG pictures through libjpeg: colour JPEGs (baseline or progressive) read into 24-bit data,
+// frames written at the stored quality step. The JPEG format and the JPEG pictures of SWF
+// movies share them.
 #pragma once
 
 #include <string>
 
 #include "core/animation.h"
-#include "formats/format_registry.h"
 
 namespace lw {
 
@@ -13,7 +13,5 @@ namespace lw {
 int ReadJpeg(const std::string& path, AnimationPtr* out);
 // The frame must have 24-bit data.
 bool WriteJpeg(const std::string& path, Frame* frame);
-
-FormatSpec JpegFormat();
 
 }  // namespace lw

@@ -1,4 +1,4 @@
-#include "formats/jpeg/jpeg_format.h"
+#include "formats/common/jpeg_codec.h"
 
 // jpeglib.h needs FILE and size_t declared before it.
 #include <jpeglib.h>
@@ -137,15 +137,6 @@ bool EncodeJpeg(FILE* file, const uint8_t* pixels, uint32_t width, uint32_t heig
   return true;
 }
 
-int ReadJpegFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
-                 ProgressMeter* /*meter*/) {
-  return ReadJpeg(path, out);
-}
-
-bool WriteJpegFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
-  return WriteJpeg(path, frame);
-}
-
 }  // namespace
 
 int ReadJpeg(const std::string& path, AnimationPtr* out) {
@@ -200,24 +191,6 @@ bool WriteJpeg(const std::string& path, Frame* frame) {
   bool written = EncodeJpeg(file, frame->rgbPlane.data(), frame->width, frame->height,
                             RgbStride(frame->width), JpegQuality());
   return std::fclose(file) == 0 && written;
-}
-
-FormatSpec JpegFormat() {
-  FileFilter filter{TableText(str::FilterJpeg), "*.jpg;*.jpe;*.jpeg"};
-  FileFilter allFiles{TableText(str::FilterAllFiles), "*.*"};
-  return {.id = "jpeg",
-          .extensions = {"jpg", "jpe", "jpeg"},
-          .reader = ReadJpegFile,
-          .openFilter = filter,
-          .openFilterOrder = 4,
-          .saveType = savetype::Jpeg,
-          .save = {"jpg", TableText(str::SaveFilterJpeg), "*.jpg;*.jpe,*.jpeg",
-                   savetrait::Individual | savetrait::Strip | savetrait::ChoiceBox},
-          .writeFrame = WriteJpegFrame,
-          .writesTrueColour = true,
-          .importCommand = 40113,
-          .importFilter = {filter, allFiles},
-          .importOrder = 3};
 }
 
 }  // namespace lw

@@ -1,4 +1,4 @@
-#include "formats/png/png_format.h"
+#include "formats/common/png_codec.h"
 
 #include <png.h>
 
@@ -20,7 +20,7 @@
 #include "core/alpha_rule.h"
 #include "core/gif_writer.h"
 #include "core/picture_budget.h"
-#include "formats/apng/apng_format.h"
+#include "formats/common/apng_chunks.h"
 
 namespace lw {
 namespace {
@@ -241,12 +241,6 @@ bool FillIndexed(const PngRaw& raw, Animation& animation, Frame* frame) {
   return true;
 }
 
-int ReadPngFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter) {
-  if (IsAnimatedPng(path)) return ReadApng(path, owner, out, meter);
-  return ReadPng(path, out);
-}
-
 // Writes the prepared rows; plain data only, as for the decoder.
 bool EncodePng(FILE* file, const PngRaw* raw, int colourType, bool transparent,
                uint8_t transparentIndex) {
@@ -302,24 +296,6 @@ void FillWrittenPalette(const Frame& frame, PngRaw* raw) {
       raw->palette[i] = {table[4 * i + 2], table[4 * i + 1], table[4 * i]};
     }
   }
-}
-
-bool WritePngFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
-  return WritePng(path, frame);
-}
-
-// The first frame as a still image, as PNG saves always were, unless the animation was chosen;
-// a plain save over an animated PNG keeps it animated, so that opening and saving one loses
-// nothing.
-bool WritePngDocument(const std::string& path, const std::string& target, Animation& document,
-                      SaveOptions& options, WindowHandle owner) {
-  const bool animation = (options.optionBits & saveopt::AnimationChosen) ||
-                         ((options.optionBits & saveopt::Plain) && IsAnimatedPng(target));
-  if (document.frameCount > 1 && animation) return WriteApng(path, target, document, owner);
-  Frame* first = FirstFrame(document);
-  if (first && WritePng(path, first)) return true;
-  ShowErrorId(str::CannotWriteFile, target.c_str());
-  return false;
 }
 
 }  // namespace
@@ -429,7 +405,7 @@ struct PngReadAhead::State {
     lock.unlock();
     AnimationPtr animation;
     PngOutcome outcome = PngOutcome::Silent;
-    const bool still = !IsAnimatedPng(item.path);
+    const bool still = !apng::HoldsAnimation(item.path);
     if (still) outcome = DecodePngFile(item.path, &animation);
     lock.lock();
     item.still = still;
@@ -618,26 +594,6 @@ bool EncodePngBytes(const PngImage& image, std::vector<uint8_t>* out) {
   std::free(buffer);
   std::free(raw);
   return written;
-}
-
-FormatSpec PngFormat() {
-  FileFilter filter{TableText(str::FilterPng), "*.png"};
-  FileFilter allFiles{TableText(str::FilterAllFiles), "*.*"};
-  return {.id = "png",
-          .extensions = {"png"},
-          .reader = ReadPngFile,
-          .openFilter = filter,
-          .openFilterOrder = 6,
-          .saveType = savetype::Png,
-          .save = {"png", TableText(str::SaveFilterPng), "*.png",
-                   savetrait::Animation | savetrait::Individual | savetrait::Strip |
-                       savetrait::ChoiceBox},
-          .writeDocument = WritePngDocument,
-          .writeFrame = WritePngFrame,
-          .importCommand = 40342,
-          .importFilter = {filter, allFiles},
-          .importOrder = 6,
-          .animationChoiceText = str::ApngChoice};
 }
 
 }  // namespace lw

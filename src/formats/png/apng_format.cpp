@@ -1,4 +1,4 @@
-#include "formats/apng/apng_format.h"
+#include "formats/png/apng_format.h"
 
 #include "base/string_ids.h"
 #include "base/strings.h"

@@ -14,10 +14,10 @@
 #include "base/string_ids.h"
 #include "core/gif_reader.h"
 #include "core/picture_budget.h"
-#include "formats/apng/apng_chunks.h"
-#include "formats/apng/apng_format.h"
-#include "formats/flow_text.h"
-#include "formats/png/png_format.h"
+#include "formats/common/apng_chunks.h"
+#include "formats/common/flow_text.h"
+#include "formats/common/png_codec.h"
+#include "formats/png/apng_format.h"
 #include "platform/files.h"
 
 namespace lw {

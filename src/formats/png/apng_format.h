@@ -8,7 +8,7 @@
 #include <string>
 
 #include "core/animation.h"
-#include "formats/format_registry.h"
+#include "formats/common/format_entry.h"
 
 namespace lw {
 

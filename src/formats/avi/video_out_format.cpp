@@ -1,4 +1,4 @@
-#include "formats/video_out/video_out_format.h"
+#include "formats/avi/video_out_format.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -14,8 +14,8 @@
 #include "core/frame_viewer.h"
 #include "core/picture_budget.h"
 #include "formats/avi/avi_format.h"
-#include "formats/flow_text.h"
-#include "formats/save_flow.h"
+#include "formats/common/flow_text.h"
+#include "formats/common/format_entry.h"
 
 namespace lw {
 namespace {
@@ -47,19 +47,28 @@ void ShowClipError(int status, const std::string& target) {
   }
 }
 
+// A clip's pictures are compressed with losses each time it is written.
+bool AlwaysLoses(const std::string& /*file*/) { return true; }
+
+// The CRF the Save As panel chose, else the stored one.
+int ChosenCrf(const SaveOptions& options, ClipCodec codec) {
+  const ClipSaveOptions* chosen = options.FormatOptions<ClipSaveOptions>();
+  return chosen && chosen->crf >= 0 ? chosen->crf : StoredClipCrf(codec);
+}
+
 int ReadClip(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter) {
   return ReadAvi(path, owner, out, meter);
 }
 
 bool WriteMp4Document(const std::string& path, const std::string& target, Animation& document,
                       SaveOptions& options, WindowHandle owner) {
-  const int crf = options.videoCrf >= 0 ? options.videoCrf : StoredClipCrf(ClipCodec::H264);
+  const int crf = ChosenCrf(options, ClipCodec::H264);
   return WriteClip(path, target, document, ClipCodec::H264, crf, owner);
 }
 
 bool WriteWebmDocument(const std::string& path, const std::string& target, Animation& document,
                        SaveOptions& options, WindowHandle owner) {
-  const int crf = options.videoCrf >= 0 ? options.videoCrf : StoredClipCrf(ClipCodec::Vp9);
+  const int crf = ChosenCrf(options, ClipCodec::Vp9);
   return WriteClip(path, target, document, ClipCodec::Vp9, crf, owner);
 }
 
@@ -159,7 +168,8 @@ FormatSpec Mp4Format() {
           .save = {"mp4", TableText(str::SaveFilterMp4), "*.mp4", savetrait::ExtraPanel},
           .writeDocument = WriteMp4Document,
           .keepsNameWhenAnimated = true,
-          .optionsPanel = 312};  // the clip quality panel
+          .optionsPanel = 312,  // the clip quality panel
+          .losesOnResave = AlwaysLoses};
 }
 
 FormatSpec WebmFormat() {
@@ -170,7 +180,8 @@ FormatSpec WebmFormat() {
           .save = {"webm", TableText(str::SaveFilterWebm), "*.webm", savetrait::ExtraPanel},
           .writeDocument = WriteWebmDocument,
           .keepsNameWhenAnimated = true,
-          .optionsPanel = 312};  // the clip quality panel
+          .optionsPanel = 312,  // the clip quality panel
+          .losesOnResave = AlwaysLoses};
 }
 
 }  // namespace lw

@@ -1,7 +1,7 @@
-// PNG files through libpng: any PNG libpng accepts is read into a one-frame animation (palette
+// PNG pictures through libpng: any PNG libpng accepts is read into a one-frame animation (palette
 // and grey images straight into the 8-bit DIB, the others into 24-bit data); one frame is
-// written as RGBA, RGB or paletted. A PNG with an animation goes to the animated PNG reader,
-// and the document is written as one when the Save As choice asks for it.
+// written as RGBA, RGB or paletted. Still and animated PNG files and the PNG images of icons share
+// it.
 #pragma once
 
 #include <cstddef>
@@ -10,7 +10,6 @@
 #include <vector>
 
 #include "core/animation.h"
-#include "formats/format_registry.h"
 
 namespace lw {
 
@@ -48,7 +47,5 @@ struct PngImage {
 };
 // The image as a PNG stream in memory, for files that carry PNG data. False when libpng fails.
 bool EncodePngBytes(const PngImage& image, std::vector<uint8_t>* out);
-
-FormatSpec PngFormat();
 
 }  // namespace lw

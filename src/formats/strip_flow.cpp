@@ -1,4 +1,4 @@
-#include "formats/strip/strip.h"
+#include "formats/strip_flow.h"
 
 #include <algorithm>
 #include <array>
@@ -15,10 +15,9 @@
 #include "core/compose.h"
 #include "core/document_listener.h"
 #include "core/picture_budget.h"
-#include "formats/flow_text.h"
+#include "core/undo.h"
+#include "formats/common/flow_text.h"
 #include "formats/format_registry.h"
-#include "formats/open_flow.h"
-#include "formats/save_flow.h"
 #include "platform/files.h"
 #include "platform/flow_dialogs.h"
 
@@ -425,48 +424,7 @@ bool SplitStrip(Animation& document, WindowHandle owner) {
   return CutStrip(document, choice);
 }
 
-bool ImportStripCommand(ShellState& state) {
-  if (!OpenCommand(state, std::string(), ImportFilter(ImportStripCommandId))) return false;
-  if (!state.document || !SplitStrip(*state.document, state.owner)) {
-    // Nothing was changed since the open: closing asks no question.
-    state.modified = false;
-    CloseDocument(state);
-    return false;
-  }
-  // A strip read from a still image must not be saved back over it as its first frame alone.
-  if (!NameSurvivesInsert(state.documentPath)) state.documentPath.clear();
-  state.currentFrame = -1;
-  state.modified = true;
-  state.NotifyTitle();
-  state.NotifyDocument(refresh::Document | refresh::FrameCount | refresh::ScreenSize |
-                       refresh::Encoding | refresh::Names);
-  return true;
-}
-
 // ---- One file per frame ----
-
-namespace {
-
-// One frame written beside name, then put in its place; false with the message shown.
-bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, int type,
-                    const std::string& extension) {
-  SaveTempFile reserved(SaveTempFolder(name), extension);
-  if (!reserved.Ok()) {
-    ShowErrorId(str::CannotSaveTemporary, name.c_str());
-    return false;
-  }
-  const std::string& temp = reserved.Path();
-  bool done = WriteSingleImage(temp, frame, optionBits, type);
-  if (!done) {
-    ShowErrorId(str::CannotWriteFile, name.c_str());
-  } else {
-    MatchPermissions(temp, FollowLinks(name));
-    done = ReplaceWithTemp(name, temp);
-  }
-  return done;
-}
-
-}  // namespace
 
 std::vector<std::string> IndividualFileNames(const std::string& baseName, const Animation& document,
                                              uint32_t optionBits, int type) {
@@ -525,32 +483,6 @@ std::string ReplaceFilesQuestion(const std::vector<std::string>& names) {
   if (count == 1) return FormatResText(str::ReplaceExistingQuestion, *taken);
   return FormatText(TableText(str::ReplaceIndividualFiles), GroupDigits(count).c_str(),
                     ShownFolder(*taken).c_str());
-}
-
-bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
-                          int type, WindowHandle owner) {
-  std::vector<std::string> names;
-  try {
-    names = IndividualFileNames(baseName, document, optionBits, type);
-  } catch (const std::bad_alloc&) {
-  }
-  if (names.empty()) {
-    ShowErrorId(str::CannotWriteFile, baseName.c_str());
-    return false;
-  }
-  const std::string extension = FormatForSaveType(type)->save.extension;
-  const bool selectedOnly = optionBits & stripopt::SelectedOnly;
-  ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
-  ProgressSetText(meter.get(), TableText(str::SavingFrames));
-  ProgressSetRange(meter.get(), static_cast<uint32_t>(names.size()));
-  size_t next = 0;
-  for (Frame* f = FirstFrame(document); f && next < names.size(); f = NextFrame(f)) {
-    if (selectedOnly && !f->selected) continue;
-    if (!WriteFrameFile(names[next++], f, optionBits, type, extension)) return false;
-    // Esc stops between two files; those written stay.
-    if (!ProgressStep(meter.get())) return false;
-  }
-  return true;
 }
 
 }  // namespace lw

@@ -1,4 +1,4 @@
-#include "formats/ico/icon_image.h"
+#include "formats/common/icon_image.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,8 +6,8 @@
 
 #include "colour/palette_fit.h"
 #include "core/picture_budget.h"
-#include "formats/bmp/packed_dib.h"
-#include "formats/png/png_format.h"
+#include "formats/common/packed_dib.h"
+#include "formats/common/png_codec.h"
 
 namespace lw {
 namespace {
@@ -352,6 +352,14 @@ bool AppendIconImage(const Frame& frame, int depth, std::vector<uint8_t>* out) {
     return false;
   }
   return out->size() - start == size;
+}
+
+void ApplyHotSpotChoice(Animation& document, const SaveOptions& options) {
+  const CursorSaveOptions* chosen = options.FormatOptions<CursorSaveOptions>();
+  Frame* first = FirstFrame(document);
+  if (!first || !chosen || chosen->hotspotX < 0 || chosen->hotspotY < 0) return;
+  first->hotspotX = chosen->hotspotX;
+  first->hotspotY = chosen->hotspotY;
 }
 
 }  // namespace lw

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "formats/common/format_entry.h"
 #include "platform/services.h"
 
 namespace lw {
@@ -46,5 +47,14 @@ uint64_t IconImageSize(int depth, uint64_t width, uint64_t height);
 // Appends the image of the frame at depth to out; false when the frame lacks the data that
 // depth needs or memory is short.
 bool AppendIconImage(const Frame& frame, int depth, std::vector<uint8_t>* out);
+
+// The options of a cursor save (CUR, ANI): the hot spot chosen in the Save As panel.
+struct CursorSaveOptions {
+  int32_t hotspotX = -1;  // -1: the first frame's stays
+  int32_t hotspotY = -1;
+};
+
+// The hot spot chosen when saving a cursor becomes the first frame's (-1: left as it is).
+void ApplyHotSpotChoice(Animation& document, const SaveOptions& options);
 
 }  // namespace lw

@@ -1,4 +1,4 @@
-#include "formats/bmp/packed_dib.h"
+#include "formats/common/packed_dib.h"
 
 #include <algorithm>
 #include <bit>

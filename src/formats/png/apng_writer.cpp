@@ -19,9 +19,9 @@
 #include "base/strings.h"
 #include "core/compose.h"
 #include "core/picture_budget.h"
-#include "formats/apng/apng_chunks.h"
-#include "formats/apng/apng_format.h"
-#include "formats/png/png_format.h"
+#include "formats/common/apng_chunks.h"
+#include "formats/common/png_codec.h"
+#include "formats/png/apng_format.h"
 
 namespace lw {
 namespace {

@@ -6,10 +6,15 @@
 #include <string>
 
 #include "core/animation.h"
-#include "formats/format_registry.h"
+#include "formats/common/format_entry.h"
 #include "platform/video_files.h"
 
 namespace lw {
+
+// The options of a clip save: the CRF chosen in the Save As panel (-1: the stored one).
+struct ClipSaveOptions {
+  int crf = -1;
+};
 
 // The CRF a clip is written with when no panel chose one: the stored choice, else the encoder's
 // usual default.

@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "core/animation.h"
-#include "formats/shell_state.h"
 #include "platform/flow_dialogs.h"
 
 namespace lw {
@@ -80,19 +79,5 @@ std::string IndividualNamesLine(const std::vector<std::string>& names);
 // The question asked before such a save writes over files already there, naming the one file or
 // how many; empty when none is there.
 std::string ReplaceFilesQuestion(const std::vector<std::string>& names);
-
-// Writes every frame, or with 64 in optionBits only the selected ones, as files of the save
-// type named after baseName (numbers are the frames' positions in the document). Each file is
-// written beside its name and then put in place. Stops at the first failure, its message naming
-// the file; the files written before it stay. True when every file was written.
-bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
-                          int type, WindowHandle owner);
-
-// The "Bande..." import command: opens a GIF or BMP strip and cuts it into frames; when it
-// cannot be cut the document is closed. True when the document now holds the frames.
-bool ImportStripCommand(ShellState& state);
-
-// The import command's id.
-constexpr int ImportStripCommandId = 40111;
 
 }  // namespace lw

@@ -1,5 +1,6 @@
-// The chunk layer of PNG streams, as the animated PNG reader and writer see it: the signature,
-// chunks with their lengths and CRCs, and the big-endian numbers inside them.
+// The chunk layer of PNG streams, as the animated PNG reader and writer and the PNG read-ahead
+// see it: the signature, chunks with their lengths and CRCs, and the big-endian numbers inside
+// them.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "formats/flow_text.h"
+#include "formats/common/flow_text.h"
 
 #include <cstdarg>
 #include <cstdio>
