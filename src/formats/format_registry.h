@@ -78,6 +78,9 @@ const std::vector<FormatSpec>& Formats();
 // The format whose extensions hold the text after the last '.' of path (no regard to case);
 // none for any other name.
 const FormatSpec* FormatForPath(std::string_view path);
+// The reader of a file: FormatForPath, and for a name it does not know, what the content says
+// (an MPEG transport stream named .ts is a clip).
+const FormatSpec* FormatForFile(const std::string& path);
 // The format of a save type; none outside 1..savetype::Count.
 const FormatSpec* FormatForSaveType(int type);
 

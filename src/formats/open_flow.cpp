@@ -59,7 +59,7 @@ int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
     return ReadFailed;
   }
   // A format whose reader is not part of this build is refused like an unknown one.
-  const FormatSpec* format = FormatForPath(path);
+  const FormatSpec* format = FormatForFile(path);
   if (!format || !format->reader) {
     ShowErrorId(str::CannotReadFileType);
     return ReadFailed;
@@ -218,7 +218,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
   state.currentFrame = -1;
   // A movie format the program cannot write (MP4, ...) gives an untitled document: saving must
   // never write a GIF over the movie.
-  const FormatSpec* format = FormatForPath(path);
+  const FormatSpec* format = FormatForFile(path);
   if (filesRead == 1 && !path.empty() && (!format || format->saveType != 0)) {
     state.documentPath = path;
     state.modified = false;
@@ -308,29 +308,46 @@ int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFil
   return ReadFiles(state, std::move(paths), forInsert);
 }
 
-bool OpenOneFile(ShellState& state, const std::string& path) {
+bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled) {
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   AnimationPtr animation;
   int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+  if (cancelled) *cancelled = status == ReadFailed && ProgressCancelled(meter.get());
   if (status == ReadFailed) return false;
   return FinishLoad(state, std::move(animation), status == ReadComplete ? path : std::string(), 1,
                     meter.get(), Owner(state));
 }
 
-bool OpenCommand(ShellState& state, const std::string& path,
-                 const std::vector<FileFilter>& filter) {
-  if (!CloseDocument(state)) return false;
+namespace {
+
+enum class Opened { Yes, Kept, NotRead };
+
+// The Open command. The save question comes first, as always, but the document goes only once
+// something has been read to take its place: a chooser or a clip dialog cancelled, or a file
+// that cannot be read, leaves it as it was.
+Opened OpenInPlace(ShellState& state, const std::string& path,
+                   const std::vector<FileFilter>& filter, bool* cancelled) {
+  *cancelled = false;
+  if (!AskToSaveBeforeClosing(state)) return Opened::Kept;
+  ShellState fresh;
+  fresh.owner = state.owner;
   int filesRead = 0;
   if (path.empty()) {
-    filesRead = ChooseAndReadFiles(state, str::OpenFilesTitle, filter, false);
+    filesRead = ChooseAndReadFiles(fresh, str::OpenFilesTitle, filter, false);
   } else {
-    filesRead = OpenOneFile(state, path) ? 1 : 0;
+    filesRead = OpenOneFile(fresh, path, cancelled) ? 1 : 0;
   }
-  if (filesRead == 0 || !state.document) {
-    MakeUntitled(state);
+  if (filesRead == 0 || !fresh.document) {
     state.NotifyDocument(refresh::StripOnly);
-    return false;
+    return Opened::NotRead;
   }
+  state.modified = false;  // the question was asked above
+  CloseDocument(state);
+  state.document = std::move(fresh.document);
+  state.documentPath = fresh.documentPath;
+  state.modified = fresh.modified;
+  state.currentFrame = -1;
+  state.NotifyTitle();
   if (state.listener) state.listener->ScrollStripToStart();
   if (filesRead >= 2) {
     state.documentPath.clear();
@@ -341,14 +358,23 @@ bool OpenCommand(ShellState& state, const std::string& path,
   if (!PrefOn(Pref::NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
     state.listener->RequestAutoPreview();
   }
-  return true;
+  return Opened::Yes;
+}
+
+}  // namespace
+
+bool OpenCommand(ShellState& state, const std::string& path,
+                 const std::vector<FileFilter>& filter) {
+  bool cancelled = false;
+  return OpenInPlace(state, path, filter, &cancelled) == Opened::Yes;
 }
 
 bool OpenRecentFile(ShellState& state, const std::string& path) {
-  bool opened = OpenCommand(state, path);
-  // Only a failed read takes the name off the list, not the user cancelling the save question.
-  if (!opened && !state.document) RecentFileRemove(path);
-  return opened;
+  bool cancelled = false;
+  const Opened opened = OpenInPlace(state, path, {}, &cancelled);
+  // Only a failed read takes the name off the list, not the user cancelling a question.
+  if (opened == Opened::NotRead && !cancelled) RecentFileRemove(path);
+  return opened == Opened::Yes;
 }
 
 int InsertCommand(ShellState& state, bool alternateTitle) {
@@ -417,16 +443,19 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
   return count;
 }
 
+bool AskToSaveBeforeClosing(ShellState& state) {
+  if (!state.document || !state.modified) return true;
+  std::string text = state.documentPath.empty()
+                         ? ResText(str::SaveUntitledQuestion)
+                         : FormatResText(str::SaveChangesQuestion, state.documentPath);
+  int answer = Services().MessageBox(state.owner, text, TableText(str::AskLoopwright),
+                                     mb::YesNoCancel | mb::IconExclamation | mb::TaskModal);
+  if (answer == answer::Yes && !SaveCommand(state)) answer = answer::Cancel;
+  return answer != answer::Cancel && answer != 0;
+}
+
 int CloseDocument(ShellState& state) {
-  if (state.document && state.modified) {
-    std::string text = state.documentPath.empty()
-                           ? ResText(str::SaveUntitledQuestion)
-                           : FormatResText(str::SaveChangesQuestion, state.documentPath);
-    int answer = Services().MessageBox(state.owner, text, TableText(str::AskLoopwright),
-                                       mb::YesNoCancel | mb::IconExclamation | mb::TaskModal);
-    if (answer == answer::Yes && !SaveCommand(state)) answer = answer::Cancel;
-    if (answer == answer::Cancel || answer == 0) return 0;
-  }
+  if (!AskToSaveBeforeClosing(state)) return 0;
   StopTasks(task::SizeEstimate | task::ColourCount);
   state.StopPreview();
   if (state.document && state.listener) state.listener->DocumentClosing();

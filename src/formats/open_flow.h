@@ -20,8 +20,9 @@ constexpr int ReadFailed = 0;
 constexpr int ReadComplete = 1;
 constexpr int ReadPartial = 2;
 
-// Reads one file with the reader its extension picks (FormatForPath) into *out and finishes it
-// (frame names, automatic transparency, colour usage, the single transparent frame's disposal).
+// Reads one file with the reader its name (or content) picks (FormatForFile) into *out and
+// finishes it (frame names, automatic transparency, colour usage, the single transparent frame's
+// disposal).
 // Returns the reader's status; on 0 *out is none.
 int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
                 ProgressMeter* meter);
@@ -56,12 +57,14 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
 int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
                        bool forInsert);
 
-// Reads one named file and hands it on; a partial read leaves the document untitled.
-bool OpenOneFile(ShellState& state, const std::string& path);
+// Reads one named file and hands it on; a partial read leaves the document untitled. *cancelled
+// (when given) tells whether a failure was the user cancelling the reader's own dialog.
+bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled = nullptr);
 
-// The Open command and the import commands: closes the document (false when the user cancelled
-// the save question), then opens path, or the files chosen in the open dialog when path is
-// empty. True when a document was opened.
+// The Open command and the import commands: asks to save a modified document (false when the
+// user cancelled), then opens path, or the files chosen in the open dialog when path is empty.
+// The document is closed only when something was read to replace it: otherwise (a dialog
+// cancelled, nothing readable) it stays as it was. True when a document was opened.
 bool OpenCommand(ShellState& state, const std::string& path,
                  const std::vector<FileFilter>& filter = {});
 
@@ -80,6 +83,8 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
 // Asks to save a modified document (Yes runs SaveCommand; its failure counts as Cancel), then
 // frees it. 0 when the user cancelled, 1 when no document is open any more.
 int CloseDocument(ShellState& state);
+// The question alone: false when the user cancelled it (or the save it asked for failed).
+bool AskToSaveBeforeClosing(ShellState& state);
 
 // When the document is modified and named: asks, then reads its file again; the read document
 // replaces it only when the whole file was read (otherwise the reader's message is shown and the

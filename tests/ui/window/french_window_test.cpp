@@ -1,11 +1,12 @@
 // The window as a French reader sees it: numbers grouped with a no-break space and written with
 // a decimal comma, Qt's file chooser and message boxes in French.
+#include <QComboBox>
 #include <fstream>
 
 #include "core/gif_writer.h"
+#include "support/window_driver.h"
 #include "ui/dialogs/optimize_dialog.h"
 #include "ui/window/application.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -69,7 +70,6 @@ class FrenchWindowTest : public UiTest {
                                       }));
     QVERIFY2(current.endsWith(QStringLiteral(" octets")), qPrintable(current));
     QCOMPARE(FrenchNumber(current.chopped(7)), size);
-
   }
 
   // A file of 10 076 bytes shows "9,84 Kio", not "9.84 KiB".
@@ -80,23 +80,43 @@ class FrenchWindowTest : public UiTest {
     QVERIFY(SetInitDir(folder.toStdString()));
     QString size, date;
     WithQtDialogs([&] {
-      QVERIFY(WithModal<QFileDialog>([&] { window->Command(cmd::FileOpen); }, [&](QFileDialog* c) {
-        auto* tree = Child<QTreeView>(c, "treeView");
-        QVERIFY(tree);
-        QAbstractItemModel* model = tree->model();
-        auto row = [&] {
-          for (int r = 0; r < model->rowCount(tree->rootIndex()); ++r)
-            if (model->index(r, 0, tree->rootIndex()).data().toString() == "dix.gif") return r;
-          return -1;
-        };
-        QTRY_VERIFY(row() >= 0);
-        size = model->index(row(), 1, tree->rootIndex()).data().toString();
-        date = model->index(row(), 3, tree->rootIndex()).data().toString();
-      }));
+      QVERIFY(WithModal<QFileDialog>(
+          [&] { window->Command(cmd::FileOpen); },
+          [&](QFileDialog* c) {
+            auto* tree = Child<QTreeView>(c, "treeView");
+            QVERIFY(tree);
+            QAbstractItemModel* model = tree->model();
+            auto row = [&] {
+              for (int r = 0; r < model->rowCount(tree->rootIndex()); ++r)
+                if (model->index(r, 0, tree->rootIndex()).data().toString() == "dix.gif") return r;
+              return -1;
+            };
+            QTRY_VERIFY(row() >= 0);
+            size = model->index(row(), 1, tree->rootIndex()).data().toString();
+            date = model->index(row(), 3, tree->rootIndex()).data().toString();
+          }));
     });
     QVERIFY2(size.startsWith(QStringLiteral("9,84")), qPrintable(size));
     QVERIFY2(QRegularExpression("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$").match(date).hasMatch(),
              qPrintable(date));
+  }
+
+  // Each filter of the chooser names its patterns once: the label already holds them, and Qt
+  // would add them again ("Fichiers AVI (*.avi) (*.avi)").
+  void theChooserNamesEachPatternOnce() {
+    QStringList types;
+    WithQtDialogs([&] {
+      QVERIFY(WithModal<QFileDialog>([&] { window->Command(cmd::ImportAvi); },
+                                     [&](QFileDialog* c) {
+                                       auto* box = Child<QComboBox>(c, "fileTypeCombo");
+                                       QVERIFY(box);
+                                       for (int i = 0; i < box->count(); ++i)
+                                         types << box->itemText(i);
+                                       c->reject();
+                                     }));
+    });
+    QCOMPARE(types, QStringList({QStringLiteral("Fichiers AVI (*.avi)"),
+                                 QStringLiteral("Tous les fichiers (*.*)")}));
   }
 
   // The 24-bit question's buttons are named as its text says; cancelled, the data stays.
@@ -107,14 +127,15 @@ class FrenchWindowTest : public UiTest {
     first->rgbPlane.assign(RgbStride(first->width) * first->height, 0x80);
     QStringList buttons;
     WithQtDialogs([&] {
-      QVERIFY(WithModal<QMessageBox>([&] { window->Command(cmd::Optimize); }, [&](QMessageBox* box) {
-        for (QAbstractButton* b : box->buttons()) buttons << b->text();
-      }));
+      QVERIFY(WithModal<QMessageBox>([&] { window->Command(cmd::Optimize); },
+                                     [&](QMessageBox* box) {
+                                       for (QAbstractButton* b : box->buttons())
+                                         buttons << b->text();
+                                     }));
     });
     QCOMPARE(buttons, (QStringList{QStringLiteral("Continuer"), QStringLiteral("Annuler")}));
     QVERIFY(!FirstFrame(*window->Document())->rgbPlane.empty());
   }
-
 };
 
 LW_UI_TEST(FrenchWindowTest)
