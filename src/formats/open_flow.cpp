@@ -279,7 +279,8 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
 
 }  // namespace
 
-int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert) {
+int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert, bool* cancelled) {
+  if (cancelled) *cancelled = false;
   if (paths.empty()) return 0;
   std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
     return CompareNamesNoCase(a, b) < 0;
@@ -287,6 +288,7 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   ReadRun run = ReadChain(state, paths, meter.get(), str::SkipUnreadableFileQuestion,
                           str::CannotReadFilePrefix);
+  if (cancelled) *cancelled = !run.chain && ProgressCancelled(meter.get());
   if (!run.chain || !FinishLoad(state, std::move(run.chain), run.NamingPath(),
                                 forInsert ? 0 : run.count, meter.get(), Owner(state))) {
     return 0;
@@ -323,8 +325,7 @@ namespace {
 enum class Opened { Yes, Kept, NotRead };
 
 // The Open command. The save question comes first, as always, but the document goes only once
-// something has been read to take its place: a chooser or a clip dialog cancelled, or a file
-// that cannot be read, leaves it as it was.
+// the files are read: a read the user cancels (a clip's import dialog) leaves it as it was.
 Opened OpenInPlace(ShellState& state, const std::string& path,
                    const std::vector<FileFilter>& filter, bool* cancelled) {
   *cancelled = false;
@@ -333,11 +334,24 @@ Opened OpenInPlace(ShellState& state, const std::string& path,
   fresh.owner = state.owner;
   int filesRead = 0;
   if (path.empty()) {
-    filesRead = ChooseAndReadFiles(fresh, str::OpenFilesTitle, filter, false);
+    std::vector<std::string> paths;
+    bool chosen = false;
+    try {
+      chosen = Services().ChooseFiles(Owner(state), str::OpenFilesTitle,
+                                      filter.empty() ? AllFormatsFilter() : filter, true, &paths);
+    } catch (const std::bad_alloc&) {
+    }
+    if (chosen) filesRead = ReadFiles(fresh, std::move(paths), false, cancelled);
   } else {
     filesRead = OpenOneFile(fresh, path, cancelled) ? 1 : 0;
   }
   if (filesRead == 0 || !fresh.document) {
+    // A read the user cancelled (a clip's import dialog, Esc before any frame) changes nothing;
+    // a chooser closed or a file that could not be read closes the document, as Open always has.
+    if (!*cancelled) {
+      state.modified = false;  // the question was asked above
+      CloseDocument(state);
+    }
     state.NotifyDocument(refresh::StripOnly);
     return Opened::NotRead;
   }

@@ -51,7 +51,10 @@ bool NameSurvivesInsert(std::string_view path);
 // last whether to go on, and hands what was read to FinishLoad; the frames of a partial read
 // are kept and leave the document untitled. forInsert keeps the name off
 // the document. Returns the number of files handed on (0 when nothing was).
-int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert);
+// *cancelled (when given) tells whether nothing was read because the user cancelled a reader's
+// own dialog or pressed Esc.
+int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert,
+              bool* cancelled = nullptr);
 
 // The multiple-selection open dialog (the services' ChooseFiles) and ReadFiles.
 int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
@@ -63,8 +66,9 @@ bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled = n
 
 // The Open command and the import commands: asks to save a modified document (false when the
 // user cancelled), then opens path, or the files chosen in the open dialog when path is empty.
-// The document is closed only when something was read to replace it: otherwise (a dialog
-// cancelled, nothing readable) it stays as it was. True when a document was opened.
+// The document is replaced once the files are read; when the user cancels the read itself (a
+// clip's import dialog) it stays as it was, otherwise a read that gives nothing closes it.
+// True when a document was opened.
 bool OpenCommand(ShellState& state, const std::string& path,
                  const std::vector<FileFilter>& filter = {});
 

@@ -143,10 +143,13 @@ TEST(HighQualityColours, ScreenColoursKeepThePopularOnesExactly) {
   HqResult r;
   ASSERT_TRUE(QuantizePictures({screen.Picture()}, QualityFor(MaxQuality), false, nullptr, &r));
   EXPECT_LE(Error(r, screen), reference);
-  for (uint32_t y = 0; y < screen.h; ++y)
-    for (uint32_t x = 0; x < screen.w; ++x)
-      if (screen.At(x, y) == page || screen.At(x, y) == gutter)
+  for (uint32_t y = 0; y < screen.h; ++y) {
+    for (uint32_t x = 0; x < screen.w; ++x) {
+      if (screen.At(x, y) == page || screen.At(x, y) == gutter) {
         ASSERT_EQ(Shown(r, screen, 0, x, y), screen.At(x, y));
+      }
+    }
+  }
 }
 
 // A still area keeps its indexes frame after frame however much the diffused error of the
