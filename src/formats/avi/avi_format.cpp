@@ -175,7 +175,7 @@ ReadEnd ReadFrames(VideoFileReader& reader, const ClipClock& clock, ProgressMete
   // Every picture was over before the part starts (or a seek there found none): the last one
   // would otherwise stand for a part of the clip that does not exist.
   if (end == ReadEnd::Complete && clock.partStartMs > 0 && animation->frameCount == 0 &&
-      (!holding || clock.EndOf(after) <= 0))
+      (!holding || after <= clock.PartStartSample()))
     return ReadEnd::PastEnd;
   if (holding) {
     if (timeline.Finish(clock.EndOf(after))) {
