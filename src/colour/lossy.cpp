@@ -167,7 +167,7 @@ bool LossyCompressFrame(Frame* frame, int tolerance) {
 bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter* progress) {
   if (tolerance <= 0) return true;
   IndexScreen screen{animation.screenWidth, animation.screenHeight, {}};
-  std::vector<uint8_t> plain, filled;
+  std::vector<uint8_t> plain, filled, source;
   try {
     screen.at.assign(size_t{screen.width} * screen.height, -1);
   } catch (const std::bad_alloc&) {
@@ -184,6 +184,7 @@ bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter*
       try {
         plain.assign(bits, bits + stride * f->height);
         filled = plain;
+        source = plain;
       } catch (const std::bad_alloc&) {
         return LossyCompressAnimation(animation, tolerance, progress);
       }
@@ -200,14 +201,17 @@ bool LossyCompressOverScreen(Animation& animation, int tolerance, ProgressMeter*
       if (fillSize && (size == 0 || fillSize <= size)) chosen = filled.data();
       if (chosen != bits && InstallIfSmaller(f, bits, chosen, stride * f->height)) changed = true;
     }
-    // What the next frame is drawn over: a restore to the previous picture leaves it as it was.
+    // What the next frame is drawn over, as the frames showed it before this step: a clear
+    // pixel drawn in must stay near what was shown there, not near what the step made of it a
+    // frame earlier, or the shift would grow by the tolerance with every frame it is drawn in.
+    // A restore to the previous picture leaves the screen as it was.
     const bool leaves = bits && global && f->Disposal() <= 1;
     if (f->Disposal() != 3) {
       screen.Over(*f, stride, [&](uint64_t k, int16_t& shown) {
         if (!leaves)
           shown = -1;
-        else if (bits[k] != clear)
-          shown = bits[k];
+        else if (source[k] != clear)
+          shown = source[k];
       });
     }
     if (!ProgressStep(progress)) {

@@ -1,8 +1,8 @@
 // The high-quality method: a histogram of the whole clip at six bits per channel (with exact
-// means per cell), a variance cut, k-means passes, then a cached nearest-colour search and a
-// damped error diffusion that reuses the previous frame's choice where the source pixel
-// did not change, so still areas never shimmer and compress as well as the optimizer can make
-// them.
+// means per cell; the colours themselves when there are a few thousand at most), a variance
+// cut, k-means passes, then a cached nearest-colour search and a damped error diffusion that
+// reuses the previous frame's choice where the source pixel did not change, so still areas never
+// shimmer and compress as well as the optimizer can make them.
 #include "colour/quantize_hq.h"
 
 #include <algorithm>
@@ -98,29 +98,38 @@ struct Cell {
   uint64_t count, red, green, blue;
 };
 
-// The distinct colours seen, kept while there are at most limit of them.
+// The distinct colours seen and how often, counted while there are at most ExactPoints of
+// them; Overflow tells when there are more than limit (the palette's room).
 class ExactColours {
  public:
-  explicit ExactColours(int limit) : limit_(limit), slots_(1024, Empty) {}
-  bool Overflow() const { return overflow_; }
-  void Add(uint32_t colour) {
-    if (overflow_) return;
+  // Screen pictures hold a few hundred colours (the text's smoothed edges), photographs far
+  // more: up to this many, the palette is cut from the colours themselves, not from cells.
+  static constexpr int ExactPoints = 4096;
+  explicit ExactColours(int limit) : limit_(limit), slots_(SlotCount, Empty), counts_(SlotCount) {}
+  bool Overflow() const { return count_ > limit_; }
+  bool TooMany() const { return tooMany_; }
+  void Add(uint32_t colour, uint64_t weight) {
+    if (tooMany_) return;
     colour &= 0xFFFFFF;
-    uint32_t at = (colour * 2654435761u) >> 22;
+    uint32_t at = (colour * 2654435761u) >> (32 - SlotBits);
     while (slots_[at] != Empty) {
-      if (slots_[at] == colour) return;
-      at = (at + 1) & 1023;
+      if (slots_[at] == colour) {
+        counts_[at] += weight;
+        return;
+      }
+      at = (at + 1) & (SlotCount - 1);
     }
-    if (++count_ > limit_) {
-      overflow_ = true;
+    if (++count_ > ExactPoints) {
+      tooMany_ = true;
       return;
     }
     slots_[at] = colour;
+    counts_[at] = weight;
   }
   void Merge(const ExactColours& other) {
-    if (other.overflow_) overflow_ = true;
-    for (uint32_t c : other.slots_)
-      if (c != Empty) Add(c);
+    if (other.tooMany_) tooMany_ = true;
+    for (uint32_t i = 0; i < SlotCount; ++i)
+      if (other.slots_[i] != Empty) Add(other.slots_[i], other.counts_[i]);
   }
   std::vector<uint32_t> Colours() const {
     std::vector<uint32_t> out;
@@ -129,13 +138,22 @@ class ExactColours {
     std::sort(out.begin(), out.end());
     return out;
   }
+  // Calls f(colour, count) for every colour seen.
+  template <typename F>
+  void ForEach(F f) const {
+    for (uint32_t i = 0; i < SlotCount; ++i)
+      if (slots_[i] != Empty) f(slots_[i], counts_[i]);
+  }
 
  private:
+  static constexpr int SlotBits = 13;
+  static constexpr uint32_t SlotCount = 1u << SlotBits;  // twice ExactPoints
   static constexpr uint32_t Empty = 0xFFFFFFFFu;
   int limit_;
   int count_ = 0;
-  bool overflow_ = false;
+  bool tooMany_ = false;
   std::vector<uint32_t> slots_;
+  std::vector<uint64_t> counts_;
 };
 
 struct Histogram {
@@ -151,7 +169,7 @@ struct Histogram {
     c.red += weight * ((packed >> 16) & 255);
     c.green += weight * ((packed >> 8) & 255);
     c.blue += weight * (packed & 255);
-    exact.Add(packed);
+    exact.Add(packed, weight);
   }
 
   // Picture k of them; a row the same as the one under it in the picture before is counted
@@ -402,12 +420,20 @@ std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) 
     return entries;
   }
   std::vector<Point> points;
-  for (const Cell& c : h.cells) {
-    if (c.count == 0) continue;
-    double w = static_cast<double>(c.count);
-    points.push_back({{static_cast<float>(c.red / w), static_cast<float>(c.green / w),
-                       static_cast<float>(c.blue / w)},
-                      w});
+  if (!h.exact.TooMany()) {
+    // Few colours (a screen): cells would merge the page's colour with the smoothed edges
+    // near it and give both a mean neither has, which every flat pixel then shows.
+    h.exact.ForEach([&](uint32_t c, uint64_t count) {
+      points.push_back({PointOf(c >> 16 & 255, c >> 8 & 255, c & 255), static_cast<double>(count)});
+    });
+  } else {
+    for (const Cell& c : h.cells) {
+      if (c.count == 0) continue;
+      double w = static_cast<double>(c.count);
+      points.push_back({{static_cast<float>(c.red / w), static_cast<float>(c.green / w),
+                         static_cast<float>(c.blue / w)},
+                        w});
+    }
   }
   std::vector<Box> boxes = VarianceCut(points, n);
   std::vector<ColourPoint> centres;
@@ -747,8 +773,9 @@ QualitySettings QualityFor(int quality) {
   // this is what brings a file down to a third. Above it the tolerance is left out: with the
   // denser palettes there the lossy coder does more, and on a pan the two together cost more
   // than either.
-  s.tolerance = level <= 20 ? static_cast<int>(std::lround(20 + (20 - level) * 1.2))
-                : level < 60 ? (60 - level) / 2 : 0;
+  s.tolerance = level <= 20  ? static_cast<int>(std::lround(20 + (20 - level) * 1.2))
+                : level < 60 ? (60 - level) / 2
+                             : 0;
   // The lossy amount grows as the level falls, faster below 40 and 30: with fewer colours the
   // coder finds fewer neighbours within a given amount.
   s.lossy = level < 85 ? (85 - level + std::max(0, 40 - level) + std::max(0, 30 - level)) / 2 : 0;

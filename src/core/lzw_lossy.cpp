@@ -1,5 +1,6 @@
 #include "core/lzw_lossy.h"
 
+#include <algorithm>
 #include <cstring>
 #include <memory>
 #include <new>
@@ -64,12 +65,37 @@ struct Dictionary {
 
 // A string tried during the search. The entry still to be made (the last code's string and
 // the first pixel of this one) is tried too: the exact encoder has it when it walks this string.
+// carried: the colour error so far along the string (red, green, blue), which the next pixels
+// must make up for.
 struct Step {
   int code;
   uint32_t length;
   uint64_t error;
   bool newEntry;
+  int16_t carried[3];
 };
+
+// Whether q may stand for source pixel s after the pixels before it in the string left the
+// error carried: the pixel's own error, with all or half of the carried one added, must stay
+// within the tolerance. A shift that repeats along a string so adds up and is refused after a
+// few pixels, while lone pixels may still take the whole tolerance: on a flat area or a gradient
+// a constant shift shows far more (and costs far more in squared error) than scattered ones.
+// The error then carried is this pixel's and three quarters of the one before.
+bool CarriedNear(const uint8_t* rgbS, const uint8_t* rgbQ, const int16_t* carried, uint32_t limit30,
+                 uint32_t* cost30, int16_t* next) {
+  int whole[3], half[3];
+  for (int c = 0; c < 3; ++c) {
+    const int own = rgbS[c] - rgbQ[c];
+    whole[c] = own + carried[c];
+    half[c] = own + carried[c] / 2;
+    next[c] = static_cast<int16_t>(std::clamp(own + carried[c] * 3 / 4, -1024, 1024));
+  }
+  const auto weighed = [](const int* e) {
+    return static_cast<uint32_t>(2 * e[0] * e[0] + 4 * e[1] * e[1] + 3 * e[2] * e[2]);
+  };
+  *cost30 = std::min(weighed(whole), weighed(half));
+  return *cost30 <= limit30;
+}
 
 struct Work {
   Dictionary dict;
@@ -120,6 +146,7 @@ uint64_t LossyLzwPixels(const LossyLzwInput& in, uint8_t* out) {
   const uint8_t* const src = in.pixels;
   const uint8_t* const near = work->near.data();
   const uint32_t* const distance = work->distance.data();
+  const uint32_t limit30 = static_cast<uint32_t>(in.tolerance) * 30;
   std::vector<Step>& stack = work->stack;
 
   // Code widths as the exact encoder grows and resets them, for the size.
@@ -150,21 +177,33 @@ uint64_t LossyLzwPixels(const LossyLzwInput& in, uint8_t* out) {
     // for the same tolerance, and the search is a quarter as long.
     const int root = src[pos];
     const size_t left = in.count - pos;
-    Step best{root, 1, 0, false};
+    Step best{root, 1, 0, false, {0, 0, 0}};
     stack.clear();
     stack.push_back(best);
+    // A step to pixel q for source pixel s: exact, or near with the error carried so far.
+    const auto tryStep = [&](const Step& at, int s, int q, int code, bool newEntry) {
+      const size_t k = static_cast<size_t>(s) * clear + q;
+      if (!near[k]) return;
+      Step next{code, at.length + 1, at.error, newEntry, {0, 0, 0}};
+      if (s == q || distance[k] == 0) {
+        for (int c = 0; c < 3; ++c) next.carried[c] = static_cast<int16_t>(at.carried[c] * 3 / 4);
+      } else {
+        uint32_t cost = 0;
+        if (!CarriedNear(in.rgb + 3 * s, in.rgb + 3 * q, at.carried, limit30, &cost, next.carried))
+          return;
+        next.error += cost;
+      }
+      stack.push_back(next);
+    };
     while (!stack.empty()) {
       const Step at = stack.back();
       stack.pop_back();
       if (at.length > best.length || (at.length == best.length && at.error < best.error)) best = at;
       if (at.newEntry || at.length >= left) continue;
-      const size_t row = static_cast<size_t>(src[pos + at.length]) * clear;
-      for (uint16_t c = dict.firstChild[at.code]; c != kNone; c = dict.nextSibling[c]) {
-        const uint8_t p = dict.pixel[c];
-        if (near[row + p]) stack.push_back({c, at.length + 1, at.error + distance[row + p], false});
-      }
-      if (pending && at.code == lastCode && near[row + root])
-        stack.push_back({dict.nextFree, at.length + 1, at.error + distance[row + root], true});
+      const int s = src[pos + at.length];
+      for (uint16_t c = dict.firstChild[at.code]; c != kNone; c = dict.nextSibling[c])
+        tryStep(at, s, dict.pixel[c], c, false);
+      if (pending && at.code == lastCode) tryStep(at, s, root, dict.nextFree, true);
     }
 
     // The chosen string's pixels, from its last one back.

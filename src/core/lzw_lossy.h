@@ -8,7 +8,11 @@
 // green counting most and red least, as the eye sees them. On a grey shift (dR = dG = dB) it
 // equals gifsicle's (dR² + dG² + dB²) / 10, so a tolerance N means about what gifsicle's
 // --lossy=N means (0 to 200 in practice), except that here N bounds every pixel: no pixel ends
-// further than N from its source colour, and the first pixel of every string stays exact. The
+// further than N from its source colour, and the first pixel of every string stays exact.
+// Along a string the error is carried on (three quarters of it from pixel to pixel), and each
+// pixel's own error plus all or half of the carried one must stay within N too: a string can
+// stray from its source for a pixel or two, but not shift a whole run of pixels by N, which on
+// flat areas and text would cost far more in squared error than it saves in bytes. The
 // transparent index is never swapped for a colour, nor a colour for it; indexes without a
 // palette entry are kept as they are.
 #pragma once
@@ -37,9 +41,9 @@ struct LossyLzwInput {
 };
 
 // Codes input's pixels, choosing at each step the longest dictionary string whose pixels are
-// all within tolerance of the source (the smallest summed distance among equally long ones),
-// and writes into out (count bytes) what those codes decode to. Returns the size of the LZW
-// data LzwEncode writes for out (code size byte, sub-blocks, terminator); 0 when memory was
+// all within tolerance of the source, as above (the smallest summed error among equally long
+// ones), and writes into out (count bytes) what those codes decode to. Returns the size of the
+// LZW data LzwEncode writes for out (code size byte, sub-blocks, terminator); 0 when memory was
 // short or the input is not one it codes (out is then untouched).
 uint64_t LossyLzwPixels(const LossyLzwInput& input, uint8_t* out);
 

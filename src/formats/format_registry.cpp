@@ -1,6 +1,7 @@
 #include "formats/format_registry.h"
 
 #include <algorithm>
+#include <fstream>
 
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -85,7 +86,31 @@ namespace {
 // Entry 0: the type of no format.
 constexpr SaveTypeInfo kNoSaveType{"dummy", "", "", 0};
 
+// An MPEG transport stream: packets of 188 bytes, each opening with the sync byte 0x47. Three
+// in a row make a text file (a Qt translation is XML) very unlikely.
+bool IsTransportStream(const std::string& path) {
+  constexpr size_t kPacket = 188, kPackets = 3;
+  std::ifstream in(path, std::ios::binary);
+  char head[kPacket * (kPackets - 1) + 1];
+  if (!in.read(head, sizeof head)) return false;
+  for (size_t k = 0; k < kPackets; ++k)
+    if (static_cast<unsigned char>(head[k * kPacket]) != 0x47) return false;
+  return true;
+}
+
 }  // namespace
+
+const FormatSpec* FormatForFile(const std::string& path) {
+  if (const FormatSpec* format = FormatForPath(path)) return format;
+  // ".ts" names Qt's translations too, so the content decides.
+  const size_t dot = path.rfind('.');
+  if (dot == std::string::npos || !EqualsNoCase(std::string_view(path).substr(dot + 1), "ts") ||
+      !IsTransportStream(path))
+    return nullptr;
+  for (const FormatSpec& f : Formats())
+    if (std::string_view(f.id) == "video") return &f;
+  return nullptr;
+}
 
 const SaveTypeInfo& SaveTypeEntry(int type) {
   const FormatSpec* format = FormatForSaveType(type);

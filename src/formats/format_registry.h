@@ -28,6 +28,9 @@ const std::vector<FormatSpec>& Formats();
 const FormatSpec* FormatForPath(std::string_view path);
 // The highest save type of the registered formats: the types are 1..SaveTypeCount().
 int SaveTypeCount();
+// The reader of a file: FormatForPath, and for a name it does not know, what the content says
+// (an MPEG transport stream named .ts is a clip).
+const FormatSpec* FormatForFile(const std::string& path);
 // The format of a save type; none for a type no format has.
 const FormatSpec* FormatForSaveType(int type);
 

@@ -61,7 +61,7 @@ int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
     return ReadFailed;
   }
   // A format whose reader is not part of this build is refused like an unknown one.
-  const FormatSpec* format = FormatForPath(path);
+  const FormatSpec* format = FormatForFile(path);
   if (!format || !format->reader) {
     ShowErrorId(str::CannotReadFileType);
     return ReadFailed;
@@ -221,7 +221,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
   state.currentFrame = -1;
   // A movie format the program cannot write (MP4, ...) gives an untitled document: saving must
   // never write a GIF over the movie.
-  const FormatSpec* format = FormatForPath(path);
+  const FormatSpec* format = FormatForFile(path);
   if (filesRead == 1 && !path.empty() && (!format || format->saveType != 0)) {
     state.documentPath = path;
     state.modified = false;
@@ -282,7 +282,8 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
 
 }  // namespace
 
-int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert) {
+int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert, bool* cancelled) {
+  if (cancelled) *cancelled = false;
   if (paths.empty()) return 0;
   std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
     return CompareNamesNoCase(a, b) < 0;
@@ -290,6 +291,7 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert)
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   ReadRun run = ReadChain(state, paths, meter.get(), str::SkipUnreadableFileQuestion,
                           str::CannotReadFilePrefix);
+  if (cancelled) *cancelled = !run.chain && ProgressCancelled(meter.get());
   if (!run.chain || !FinishLoad(state, std::move(run.chain), run.NamingPath(),
                                 forInsert ? 0 : run.count, meter.get(), Owner(state))) {
     return 0;
@@ -311,29 +313,58 @@ int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFil
   return ReadFiles(state, std::move(paths), forInsert);
 }
 
-bool OpenOneFile(ShellState& state, const std::string& path) {
+bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled) {
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   AnimationPtr animation;
   int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+  if (cancelled) *cancelled = status == ReadFailed && ProgressCancelled(meter.get());
   if (status == ReadFailed) return false;
   return FinishLoad(state, std::move(animation), status == ReadComplete ? path : std::string(), 1,
                     meter.get(), Owner(state));
 }
 
-bool OpenCommand(ShellState& state, const std::string& path,
-                 const std::vector<FileFilter>& filter) {
-  if (!CloseDocument(state)) return false;
+namespace {
+
+enum class Opened { Yes, Kept, NotRead };
+
+// The Open command. The save question comes first, as always, but the document goes only once
+// the files are read: a read the user cancels (a clip's import dialog) leaves it as it was.
+Opened OpenInPlace(ShellState& state, const std::string& path,
+                   const std::vector<FileFilter>& filter, bool* cancelled) {
+  *cancelled = false;
+  if (!AskToSaveBeforeClosing(state)) return Opened::Kept;
+  ShellState fresh;
+  fresh.owner = state.owner;
   int filesRead = 0;
   if (path.empty()) {
-    filesRead = ChooseAndReadFiles(state, str::OpenFilesTitle, filter, false);
+    std::vector<std::string> paths;
+    bool chosen = false;
+    try {
+      chosen = Services().ChooseFiles(Owner(state), str::OpenFilesTitle,
+                                      filter.empty() ? AllFormatsFilter() : filter, true, &paths);
+    } catch (const std::bad_alloc&) {
+    }
+    if (chosen) filesRead = ReadFiles(fresh, std::move(paths), false, cancelled);
   } else {
-    filesRead = OpenOneFile(state, path) ? 1 : 0;
+    filesRead = OpenOneFile(fresh, path, cancelled) ? 1 : 0;
   }
-  if (filesRead == 0 || !state.document) {
-    MakeUntitled(state);
+  if (filesRead == 0 || !fresh.document) {
+    // A read the user cancelled (a clip's import dialog, Esc before any frame) changes nothing;
+    // a chooser closed or a file that could not be read closes the document, as Open always has.
+    if (!*cancelled) {
+      state.modified = false;  // the question was asked above
+      CloseDocument(state);
+    }
     state.NotifyDocument(refresh::StripOnly);
-    return false;
+    return Opened::NotRead;
   }
+  state.modified = false;  // the question was asked above
+  CloseDocument(state);
+  state.document = std::move(fresh.document);
+  state.documentPath = fresh.documentPath;
+  state.modified = fresh.modified;
+  state.currentFrame = -1;
+  state.NotifyTitle();
   if (state.listener) state.listener->ScrollStripToStart();
   if (filesRead >= 2) {
     state.documentPath.clear();
@@ -344,14 +375,23 @@ bool OpenCommand(ShellState& state, const std::string& path,
   if (!PrefOn(Pref::NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
     state.listener->RequestAutoPreview();
   }
-  return true;
+  return Opened::Yes;
+}
+
+}  // namespace
+
+bool OpenCommand(ShellState& state, const std::string& path,
+                 const std::vector<FileFilter>& filter) {
+  bool cancelled = false;
+  return OpenInPlace(state, path, filter, &cancelled) == Opened::Yes;
 }
 
 bool OpenRecentFile(ShellState& state, const std::string& path) {
-  bool opened = OpenCommand(state, path);
-  // Only a failed read takes the name off the list, not the user cancelling the save question.
-  if (!opened && !state.document) RecentFileRemove(path);
-  return opened;
+  bool cancelled = false;
+  const Opened opened = OpenInPlace(state, path, {}, &cancelled);
+  // Only a failed read takes the name off the list, not the user cancelling a question.
+  if (opened == Opened::NotRead && !cancelled) RecentFileRemove(path);
+  return opened == Opened::Yes;
 }
 
 int InsertCommand(ShellState& state, bool alternateTitle) {
@@ -418,16 +458,19 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
   return count;
 }
 
+bool AskToSaveBeforeClosing(ShellState& state) {
+  if (!state.document || !state.modified) return true;
+  std::string text = state.documentPath.empty()
+                         ? ResText(str::SaveUntitledQuestion)
+                         : FormatResText(str::SaveChangesQuestion, state.documentPath);
+  int answer = Services().MessageBox(state.owner, text, TableText(str::AskLoopwright),
+                                     mb::YesNoCancel | mb::IconExclamation | mb::TaskModal);
+  if (answer == answer::Yes && !SaveCommand(state)) answer = answer::Cancel;
+  return answer != answer::Cancel && answer != 0;
+}
+
 int CloseDocument(ShellState& state) {
-  if (state.document && state.modified) {
-    std::string text = state.documentPath.empty()
-                           ? ResText(str::SaveUntitledQuestion)
-                           : FormatResText(str::SaveChangesQuestion, state.documentPath);
-    int answer = Services().MessageBox(state.owner, text, TableText(str::AskLoopwright),
-                                       mb::YesNoCancel | mb::IconExclamation | mb::TaskModal);
-    if (answer == answer::Yes && !SaveCommand(state)) answer = answer::Cancel;
-    if (answer == answer::Cancel || answer == 0) return 0;
-  }
+  if (!AskToSaveBeforeClosing(state)) return 0;
   StopTasks(task::SizeEstimate | task::ColourCount);
   state.StopPreview();
   if (state.document && state.listener) state.listener->DocumentClosing();

@@ -17,8 +17,9 @@ namespace lw {
 
 struct ProgressMeter;
 
-// Reads one file with the reader its extension picks (FormatForPath) into *out and finishes it
-// (frame names, automatic transparency, colour usage, the single transparent frame's disposal).
+// Reads one file with the reader its name (or content) picks (FormatForFile) into *out and
+// finishes it (frame names, automatic transparency, colour usage, the single transparent frame's
+// disposal).
 // Returns the reader's status; on 0 *out is none.
 int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
                 ProgressMeter* meter);
@@ -47,18 +48,24 @@ bool NameSurvivesInsert(std::string_view path);
 // last whether to go on, and hands what was read to FinishLoad; the frames of a partial read
 // are kept and leave the document untitled. forInsert keeps the name off
 // the document. Returns the number of files handed on (0 when nothing was).
-int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert);
+// *cancelled (when given) tells whether nothing was read because the user cancelled a reader's
+// own dialog or pressed Esc.
+int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert,
+              bool* cancelled = nullptr);
 
 // The multiple-selection open dialog (the services' ChooseFiles) and ReadFiles.
 int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
                        bool forInsert);
 
-// Reads one named file and hands it on; a partial read leaves the document untitled.
-bool OpenOneFile(ShellState& state, const std::string& path);
+// Reads one named file and hands it on; a partial read leaves the document untitled. *cancelled
+// (when given) tells whether a failure was the user cancelling the reader's own dialog.
+bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled = nullptr);
 
-// The Open command and the import commands: closes the document (false when the user cancelled
-// the save question), then opens path, or the files chosen in the open dialog when path is
-// empty. True when a document was opened.
+// The Open command and the import commands: asks to save a modified document (false when the
+// user cancelled), then opens path, or the files chosen in the open dialog when path is empty.
+// The document is replaced once the files are read; when the user cancels the read itself (a
+// clip's import dialog) it stays as it was, otherwise a read that gives nothing closes it.
+// True when a document was opened.
 bool OpenCommand(ShellState& state, const std::string& path,
                  const std::vector<FileFilter>& filter = {});
 
@@ -77,6 +84,8 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
 // Asks to save a modified document (Yes runs SaveCommand; its failure counts as Cancel), then
 // frees it. 0 when the user cancelled, 1 when no document is open any more.
 int CloseDocument(ShellState& state);
+// The question alone: false when the user cancelled it (or the save it asked for failed).
+bool AskToSaveBeforeClosing(ShellState& state);
 
 // When the document is modified and named: asks, then reads its file again; the read document
 // replaces it only when the whole file was read (otherwise the reader's message is shown and the

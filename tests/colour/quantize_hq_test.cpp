@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <map>
 #include <random>
 
 #include "colour/palette_fit.h"
@@ -101,6 +102,56 @@ TEST(HighQualityColours, SizeExactnessAndErrorOverRandomPictures) {
   }
 }
 
+// A screen: a page and a gutter of one colour each, text in a few colours whose edges are
+// smoothed into the page (some hundreds of colours in all, each edge shade close to the next).
+// The palette of the top level must do at least as well as the plain popularity palette (the
+// 256 most common colours, each pixel on its nearest): cut from six-bit cells, it gave the page
+// and the shades near it one mean that none of them has, and every pixel of the page showed it.
+TEST(HighQualityColours, ScreenColoursKeepThePopularOnesExactly) {
+  std::mt19937 random(11);
+  const uint32_t inks[] = {0xcfd3dc, 0x6b7080, 0xf0c040, 0x8fbcbb, 0xd08770};
+  const uint32_t page = 0x1e1f24, gutter = 0x26282f;
+  const auto blend = [](uint32_t a, uint32_t b, uint32_t k) {  // k/32 of b over a
+    uint32_t out = 0;
+    for (int s = 0; s < 24; s += 8)
+      out |= (((a >> s & 255) * (32 - k) + (b >> s & 255) * k + 16) / 32) << s;
+    return out;
+  };
+  std::vector<uint32_t> marks(160 * 90);
+  for (uint32_t& m : marks) m = random() % 5 ? 0 : 1 + random() % 31;
+  const Drawn screen(160, 90, [&](uint32_t x, uint32_t y) {
+    const uint32_t ground = x < 20 ? gutter : page;
+    const uint32_t k = marks[y * 160 + x];
+    return k == 0 ? ground : blend(ground, inks[(x / 9 + y / 13) % 5], k);
+  });
+  std::map<uint32_t, uint64_t> seen;
+  for (uint32_t y = 0; y < screen.h; ++y)
+    for (uint32_t x = 0; x < screen.w; ++x) ++seen[screen.At(x, y)];
+  ASSERT_GT(seen.size(), 256u);
+  std::vector<std::pair<uint64_t, uint32_t>> popular;
+  for (auto [c, n] : seen) popular.push_back({n, c});
+  std::sort(popular.rbegin(), popular.rend());
+  popular.resize(256);
+  double reference = 0;
+  for (auto [c, n] : seen) {
+    float best = std::numeric_limits<float>::max();
+    for (auto [m, p] : popular)
+      best = std::min(best, Distance2(PointOf(c >> 16, c >> 8 & 255, c & 255),
+                                      PointOf(p >> 16, p >> 8 & 255, p & 255)));
+    reference += best * static_cast<double>(n);
+  }
+  HqResult r;
+  ASSERT_TRUE(QuantizePictures({screen.Picture()}, QualityFor(MaxQuality), false, nullptr, &r));
+  EXPECT_LE(Error(r, screen), reference);
+  for (uint32_t y = 0; y < screen.h; ++y) {
+    for (uint32_t x = 0; x < screen.w; ++x) {
+      if (screen.At(x, y) == page || screen.At(x, y) == gutter) {
+        ASSERT_EQ(Shown(r, screen, 0, x, y), screen.At(x, y));
+      }
+    }
+  }
+}
+
 // A still area keeps its indexes frame after frame however much the diffused error of the
 // moving band above and left of it changes. Large enough for the worker threads to share it.
 TEST(HighQualityColours, StillAreasDoNotShimmer) {
@@ -130,7 +181,8 @@ TEST(HighQualityColours, ToleranceBoundsEveryPixelOverDriftingClips) {
     while (ramp.size() < 200) ramp.push_back((ramp.back() + (random() & 0x030303)) & 0xFFFFFF);
     std::vector<Drawn> frames;
     for (uint32_t f = 0; f < 8; ++f)
-      frames.emplace_back(256, 128, [&](uint32_t x, uint32_t y) { return ramp[(x + y + f) % 200]; });
+      frames.emplace_back(256, 128,
+                          [&](uint32_t x, uint32_t y) { return ramp[(x + y + f) % 200]; });
     std::vector<HqPicture> pictures;
     for (const Drawn& d : frames) pictures.push_back(d.Picture());
     const int tolerance = 6 + static_cast<int>(seed) * 5;

@@ -9,6 +9,7 @@
 #include <random>
 
 #include "base/progress.h"
+#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
@@ -498,6 +499,102 @@ TEST_F(AviFiles, OnlyMoviesThatCanBeSavedNameTheDocument) {
     EXPECT_EQ(state.documentPath, name == "clip.avi" ? Path(name) : "") << name;
     EXPECT_EQ(state.modified, name != "clip.avi");
   }
+}
+
+// Opening a clip reads it before the open document goes: a cancelled import question (by name,
+// from the chooser or from the recent list) leaves that document with its frames, name,
+// modified flag and history, and the recent list keeps the clip. A part that starts where the
+// clip has ended reads nothing and says so in French, whether the clip tells its length or not.
+// (A chooser closed or a file that cannot be read still closes the document, as Open always
+// has: tests/ui/window/main_window_test.cpp checks it.)
+TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
+  if (!HasTool("ffmpeg")) GTEST_SKIP() << "no ffmpeg";
+  const std::string clip = Path("clip.mp4");
+  ASSERT_EQ(RunTool("ffmpeg -v error -y -f lavfi -i testsrc2=size=64x36:rate=10 -t 2 -pix_fmt "
+                    "yuv420p " +
+                    Quoted(clip))
+                .exitCode,
+            0);
+  const std::string doc = WriteSolidGif("doc.gif", 4, 4, {1, 2});
+  ShellState state;
+  ASSERT_TRUE(OpenCommand(state, doc));
+  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+  AddSolidFrame(*state.document, 0, 0, 4, 4, 3);
+  state.modified = true;
+  const std::vector<int> frames = FrameNumbers(*state.document);
+  const auto unchanged = [&] {
+    ASSERT_TRUE(state.document);
+    EXPECT_EQ(FrameNumbers(*state.document), frames);
+    EXPECT_TRUE(state.modified && state.documentPath == doc);
+    EXPECT_EQ(CanUndoKind(), undo::ReverseAnimation);
+  };
+
+  Headless().videoImport = [](VideoImportRequest*) { return false; };
+  for (const bool chosen : {false, true}) {
+    Headless().QueueAnswer(answer::No);  // "Sauvegarder les changements?"
+    if (chosen) Headless().QueueChosenFiles({clip});
+    EXPECT_FALSE(OpenCommand(state, chosen ? "" : clip));
+    unchanged();
+  }
+  ASSERT_TRUE(RecentFileAdd(clip));
+  Headless().QueueAnswer(answer::No);
+  EXPECT_FALSE(OpenRecentFile(state, clip));
+  unchanged();
+  std::string recent;
+  EXPECT_TRUE(RecentFileGet(1, &recent) && recent == clip);
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre(::testing::HasSubstr("Sauvegarder"), ::testing::HasSubstr("Sauvegarder"),
+                          ::testing::HasSubstr("Sauvegarder")));
+
+  for (const bool told : {true, false}) {
+    SCOPED_TRACE(told ? "length told" : "length unknown");
+    Headless().Reset();
+    Headless().videoImport = [told](VideoImportRequest* r) {
+      EXPECT_GT(r->lengthMs, 1900);
+      EXPECT_LE(r->lengthMs, 2000);
+      r->part.startMs = told ? 2000 : 2500;
+      if (!told) r->lengthMs = 0;  // as a stream that does not say
+      return true;
+    };
+    ShellState empty;
+    EXPECT_FALSE(OpenCommand(empty, clip));
+    EXPECT_FALSE(empty.document);
+    EXPECT_THAT(ShownTexts().back(),
+                ::testing::StartsWith("Le début demandé (" + std::string(told ? "2" : "2,5") +
+                                      " s) est au-delà de la fin de la vidéo " + clip));
+  }
+}
+
+// An MPEG transport stream named .ts is a clip; a Qt translation of that name, or a file whose
+// first byte alone looks like a packet's, is refused as a type the program does not read.
+TEST_F(AviFiles, TransportStreamsAreKnownByTheirContent) {
+  if (!HasTool("ffmpeg")) GTEST_SKIP() << "no ffmpeg";
+  const std::string ts = Path("clip.ts");
+  ASSERT_EQ(RunTool("ffmpeg -v error -y -f lavfi -i testsrc2=size=64x36:rate=10 -t 1 -pix_fmt "
+                    "yuv420p -f mpegts " +
+                    Quoted(ts))
+                .exitCode,
+            0);
+  AnimationPtr read;
+  ASSERT_EQ(ReadAnyFile(ts, nullptr, &read, nullptr), ReadComplete) << ShownTexts().size();
+  EXPECT_EQ(read->frameCount, 10);
+  EXPECT_EQ(read->screenWidth, 64u);
+
+  std::string xml =
+      "<?xml version=\"1.0\" encoding=\"utf-8\"?>\n<!DOCTYPE TS>\n<TS version=\"2.1\" "
+      "language=\"fr_FR\">\n";
+  while (xml.size() < 2000)
+    xml += "<message><source>Open</source><translation>Ouvrir</translation></message>\n";
+  Put(Path("app_fr.ts"), xml + "</TS>\n");
+  std::string one(600, 'x');
+  one[0] = 0x47;
+  Put(Path("one.ts"), one);
+  for (const char* name : {"app_fr.ts", "one.ts"}) {
+    EXPECT_EQ(ReadAnyFile(Path(name), nullptr, &read, nullptr), ReadFailed) << name;
+    EXPECT_FALSE(read);
+  }
+  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible de lire ce type de fichier.",
+                                        "Impossible de lire ce type de fichier."));
 }
 
 }  // namespace

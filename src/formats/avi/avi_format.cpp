@@ -38,8 +38,9 @@ std::string Formatted(const char* format, ...) {
 
 // ---- Reading ----
 
-// OverBudget: the frames kept so far (in *out) reached the picture budget.
-enum class ReadEnd { Complete, Stopped, ReadError, NoMemory, OverBudget };
+// OverBudget: the frames kept so far (in *out) reached the picture budget. PastEnd: the part
+// asked starts where the clip has already ended.
+enum class ReadEnd { Complete, Stopped, ReadError, NoMemory, OverBudget, PastEnd };
 
 // The clock of a stream, for the part asked.
 ClipClock ClockOf(const VideoInfo& info, const VideoPart& part) {
@@ -165,13 +166,18 @@ ReadEnd ReadFrames(VideoFileReader& reader, const ClipClock& clock, ProgressMete
     }
   }
   if (end == ReadEnd::NoMemory) return end;
+  // The last picture lasts until the stream's end (or the part's), else as long as the file
+  // says, else as long as the one before; stopped, one step.
+  if (holding && after == INT64_MIN)
+    after = end != ReadEnd::Complete ? lastSample + lastStep
+            : info.end > lastSample  ? info.end
+                                     : lastSample + (lastDuration > 0 ? lastDuration : lastStep);
+  // Every picture was over before the part starts (or a seek there found none): the last one
+  // would otherwise stand for a part of the clip that does not exist.
+  if (end == ReadEnd::Complete && clock.partStartMs > 0 && animation->frameCount == 0 &&
+      (!holding || after <= clock.PartStartSample()))
+    return ReadEnd::PastEnd;
   if (holding) {
-    // The last picture lasts until the stream's end (or the part's), else as long as the file
-    // says, else as long as the one before; stopped, one step.
-    if (after == INT64_MIN)
-      after = end != ReadEnd::Complete ? lastSample + lastStep
-              : info.end > lastSample  ? info.end
-                                       : lastSample + (lastDuration > 0 ? lastDuration : lastStep);
     if (timeline.Finish(clock.EndOf(after))) {
       const ReadEnd last = sink.Add(held, timeline.Delay());
       if (last == ReadEnd::NoMemory) return last;
@@ -214,6 +220,17 @@ bool PictureAt(const std::string& path, int64_t ms, uint32_t maxSide, std::vecto
   *width = w;
   *height = h;
   return true;
+}
+
+// "2,5" for 2500 ms: the seconds as the batch flags and the dialog take them.
+void ShowStartPastEnd(int64_t startMs, const std::string& path) {
+  std::string seconds = std::to_string(startMs / 1000);
+  if (startMs % 1000 != 0) {
+    std::string fraction = std::to_string(1000 + startMs % 1000).substr(1);
+    while (fraction.back() == '0') fraction.pop_back();
+    seconds += ',' + fraction;
+  }
+  ShowErrorId(str::ClipStartPastEnd, seconds.c_str(), path.c_str());
 }
 
 int ReadAviFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
@@ -535,6 +552,10 @@ int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, Prog
     return 0;
   }
   const VideoPart& part = request.part;
+  if (request.lengthMs > 0 && part.startMs >= request.lengthMs) {
+    ShowStartPastEnd(part.startMs, path);
+    return 0;
+  }
   if (part.width != 0 && part.width != info.width)
     reader->SetPictureSize(part.width, VideoPartHeight(request, part.width));
   const ClipClock clock = ClockOf(info, part);
@@ -553,6 +574,7 @@ int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, Prog
       return *out ? 2 : 0;
     case ReadEnd::ReadError: ShowErrorId(str::AviVideoReadError); break;
     case ReadEnd::NoMemory: ShowErrorId(str::AviNoMemoryForVideoData); break;
+    case ReadEnd::PastEnd: ShowStartPastEnd(part.startMs, path); break;
   }
   out->reset();
   return 0;
@@ -637,7 +659,7 @@ FormatSpec AviFormat() {
 FormatSpec VideoFormat() {
   return {.id = "video",
           // MP4, WebM and animated PNG are read by their own formats, which also write them.
-          // (Not .ts: Qt's translation files have that name too.)
+          // (Not .ts: Qt's translation files have that name too; FormatForFile looks inside.)
           .extensions = {"m4v",  "mov", "mkv", "flv", "wmv", "asf", "mpg", "mpeg", "vob", "mts",
                          "m2ts", "ogv", "3gp", "3g2", "mj2", "ivf", "y4m", "nut",  "dv",  "mjpeg"},
           .reader = ReadAviFile,
@@ -646,7 +668,7 @@ FormatSpec VideoFormat() {
           .importCommand = 40380,  // "Vidéo...": every movie FFmpeg reads
           .importFilter = {{TableText(str::FilterAllVideos),
                             "*.mp4;*.m4v;*.mov;*.mkv;*.webm;*.avi;*.flv;*.wmv;*.asf;*.mpg;*.mpeg;"
-                            "*.vob;*.mts;*.m2ts;*.ogv;*.3gp;*.3g2;*.mj2;*.ivf;*.y4m;*.nut;"
+                            "*.vob;*.ts;*.mts;*.m2ts;*.ogv;*.3gp;*.3g2;*.mj2;*.ivf;*.y4m;*.nut;"
                             "*.dv;*.mjpeg"},
                            {TableText(str::FilterAllFiles), "*.*"}},
           .importOrder = 10};

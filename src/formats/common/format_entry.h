@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "platform/flow_dialogs.h"
 #include "platform/services.h"
 
 namespace lw {

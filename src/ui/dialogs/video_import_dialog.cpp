@@ -82,9 +82,11 @@ VideoImportDialog::VideoImportDialog(QWidget* owner, const VideoImportRequest& r
   layout->addLayout(pictures);
 
   auto* form = new QFormLayout;
-  start_ = SecondsBox(this, length, "VideoStart");
+  // The start stays before the clip's end: a part from there on would hold no picture.
+  const int64_t latestStart = std::max<int64_t>(length - 1, 0);
+  start_ = SecondsBox(this, latestStart, "VideoStart");
   end_ = SecondsBox(this, length, "VideoEnd");
-  startSlider_ = TimeSlider(this, length, "VideoStartSlider");
+  startSlider_ = TimeSlider(this, latestStart, "VideoStartSlider");
   endSlider_ = TimeSlider(this, length, "VideoEndSlider");
   auto* startRow = new QHBoxLayout;
   startRow->addWidget(startSlider_, 1);
@@ -131,7 +133,7 @@ VideoImportDialog::VideoImportDialog(QWidget* owner, const VideoImportRequest& r
   layout->addWidget(overBudget_);
   layout->addWidget(OkCancelButtons(this));
 
-  const int64_t from = std::clamp<int64_t>(request.part.startMs, 0, length);
+  const int64_t from = std::clamp<int64_t>(request.part.startMs, 0, latestStart);
   const int64_t to =
       request.part.lengthMs > 0 ? std::min(length, from + request.part.lengthMs) : length;
   start_->setValue(double(from) / 1000);

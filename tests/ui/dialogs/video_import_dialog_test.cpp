@@ -31,16 +31,16 @@ class VideoImportDialogTest : public UiTest {
     return shape;
   }
 
-  // Inserts the clip with the Qt dialog, which act answers.
-  bool InsertClip(const std::function<void(VideoImportDialog*)>& act) {
+  // Inserts the clip (or opens it) with the Qt dialog, which act answers.
+  bool InsertClip(const std::function<void(VideoImportDialog*)>& act,
+                  int command = cmd::InsertFrames) {
     services.QueueChosenFiles({clip_});
     services.videoImport = [this](VideoImportRequest* r) {
       return DesktopServices().AskVideoImport(window.get(), r);
     };
     // The reader asks from its thread while the window pumps, as the desktop's services do.
     services.onPump = [] { DesktopServices().PumpEvents(); };
-    const bool shown =
-        WithModal<VideoImportDialog>([&] { window->Command(cmd::InsertFrames); }, act);
+    const bool shown = WithModal<VideoImportDialog>([&] { window->Command(command); }, act);
     services.onPump = nullptr;
     return shown;
   }
@@ -100,6 +100,30 @@ class VideoImportDialogTest : public UiTest {
     QCOMPARE(CanUndoKind(), undoKind);
     QVERIFY(!window->Modified());
     QVERIFY(services.Messages().empty());
+  }
+
+  // Opening the clip instead: Esc leaves the document open, as it was.
+  void cancellingAnOpenKeepsTheDocument() {
+    const QString before = Shape(*window->Document());
+    QVERIFY(InsertClip([](VideoImportDialog* d) { QTest::keyClick(d, Qt::Key_Escape); },
+                       cmd::FileOpen));
+    QVERIFY(window->Document());
+    QCOMPARE(Shape(*window->Document()), before);
+    QVERIFY(services.Messages().empty());
+  }
+
+  // The start cannot be put at or past the clip's end, where no picture is: typed there, it
+  // stops short of it, and the part read is the last picture.
+  void theStartStaysBeforeTheEnd() {
+    QVERIFY(InsertClip([&](VideoImportDialog* d) {
+      d->Start()->setValue(99);
+      QVERIFY(d->Start()->value() < 4.0);
+      QVERIFY(d->StartSlider()->value() < 4000);
+      QCOMPARE(d->End()->value(), 4.0);
+      d->accept();
+    }));
+    QVERIFY(services.Messages().empty());
+    QCOMPARE(window->Document()->frameCount, int16_t{3});
   }
 
   // The menu's clip entries open every movie FFmpeg reads, WebP and APNG files.

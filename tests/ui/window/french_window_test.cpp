@@ -1,5 +1,6 @@
 // The window as a French reader sees it: numbers grouped with a no-break space and written with
 // a decimal comma, Qt's file chooser and message boxes in French.
+#include <QComboBox>
 #include <fstream>
 
 #include "core/gif_writer.h"
@@ -100,6 +101,24 @@ class FrenchWindowTest : public UiTest {
     QVERIFY2(size.startsWith(QStringLiteral("9,84")), qPrintable(size));
     QVERIFY2(QRegularExpression("^\\d\\d/\\d\\d/\\d{4} \\d\\d:\\d\\d$").match(date).hasMatch(),
              qPrintable(date));
+  }
+
+  // Each filter of the chooser names its patterns once: the label already holds them, and Qt
+  // would add them again ("Fichiers AVI (*.avi) (*.avi)").
+  void theChooserNamesEachPatternOnce() {
+    QStringList types;
+    WithQtDialogs([&] {
+      QVERIFY(WithModal<QFileDialog>([&] { window->Command(cmd::ImportAvi); },
+                                     [&](QFileDialog* c) {
+                                       auto* box = Child<QComboBox>(c, "fileTypeCombo");
+                                       QVERIFY(box);
+                                       for (int i = 0; i < box->count(); ++i)
+                                         types << box->itemText(i);
+                                       c->reject();
+                                     }));
+    });
+    QCOMPARE(types, QStringList({QStringLiteral("Fichiers AVI (*.avi)"),
+                                 QStringLiteral("Tous les fichiers (*.*)")}));
   }
 
   // The 24-bit question's buttons are named as its text says; cancelled, the data stays.
