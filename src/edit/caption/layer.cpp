@@ -154,43 +154,114 @@ struct Screen {
   std::vector<uint8_t> shown;
 };
 
-// Every frame becomes the whole screen it shows, with its own palette: what it shows from earlier
-// frames gets indexes of that palette, and what shows nothing its transparent index. With
+// The frame becomes the whole picture the screen shows with it, with its own palette: colours
+// shown from earlier frames get indexes of that palette, and what shows nothing its transparent
+// index. False when memory is short.
+bool RebuildFrame(Animation& animation, Frame* f, const Screen& picture, LayerReport* report) {
+  const uint32_t sw = animation.screenWidth, sh = animation.screenHeight;
+  const size_t area = size_t{sw} * sh;
+  std::vector<uint8_t> dib = BuildDib(sw, sh, f->palette);
+  if (dib.empty()) return false;
+  ColourCounts counts;
+  ColourIndexes indexOf;
+  bool empty = false;
+  try {
+    for (size_t at = 0; at < area; ++at) {
+      if (picture.shown[at]) {
+        ++counts[picture.rgb[at]];
+      } else {
+        empty = true;
+      }
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  // A frame that shows nothing somewhere needs a transparent index no colour uses.
+  const bool needsSlot = empty && !f->Transparent();
+  if (!IndexColours(animation, f, counts, needsSlot ? 1 : 0, &indexOf, report)) return false;
+  int clear = f->Transparent() ? f->transparentIndex : -1;
+  if (needsSlot) {
+    std::vector<bool> used(256, false);
+    for (const auto& [rgb, index] : indexOf)
+      if (counts.count(rgb)) used[static_cast<size_t>(index)] = true;
+    for (int k = 0; k < 256 && clear < 0; ++k)
+      if (!used[static_cast<size_t>(k)]) clear = k;
+    if (clear >= 0 && clear >= f->palette->Count()) {
+      PalettePtr grown = CopyPalette(f->palette);
+      if (!grown) return false;
+      grown->entries.resize(static_cast<size_t>(clear) + 1);
+      if (f->localPalette) {
+        SetLocalPalette(f, std::move(grown));
+      } else {
+        SetGlobalPalette(animation, std::move(grown));
+        for (Frame* other = FirstFrame(animation); other; other = NextFrame(other))
+          if (other->palette == animation.globalPalette.get()) UpdateDibColourTable(other);
+      }
+    }
+  }
+  uint8_t* out = dib.data() + DibBitsOffset;
+  const uint64_t stride = IndexStride(sw);
+  for (uint32_t y = 0; y < sh; ++y) {
+    for (uint32_t x = 0; x < sw; ++x) {
+      const size_t at = size_t{y} * sw + x;
+      out[y * stride + x] =
+          static_cast<uint8_t>(picture.shown[at] ? indexOf[picture.rgb[at]] : std::max(clear, 0));
+    }
+  }
+  FreeRgbPlane(f);
+  f->left = 0;
+  f->top = 0;
+  f->width = sw;
+  f->height = sh;
+  SetFrameDib(f, std::move(dib));
+  // A full palette with every entry shown has no slot: those pixels show its first colour.
+  if (needsSlot && clear >= 0) {
+    SetTransparentIndex(f, static_cast<uint8_t>(clear));
+    SetTransparency(f, true);
+  }
+  UpdateDibColourTable(f);
+  RebuildTransparencyMask(f);
+  return true;
+}
+
+// Every frame becomes the whole screen it shows. The screen is played as a viewer does, and each
+// frame is rebuilt as soon as it has shown: what comes after needs only the screen. With
 // transparency anywhere each frame is cleared after it shows, so that transparent pixels stay so.
 bool Recompose(Animation& animation, const std::vector<Frame*>& frames, LayerReport* report) {
   const uint32_t sw = animation.screenWidth, sh = animation.screenHeight;
-  if (sw == 0 || sh == 0 || !PictureFitsBudget(sw, uint64_t{sh} * (frames.size() + 2), 5))
-    return false;
+  if (sw == 0 || sh == 0 || !PictureFitsBudget(sw, uint64_t{sh} * 4, 5)) return false;
+  for (const Frame* f : frames)
+    if (!f->palette) return false;
   const size_t area = size_t{sw} * sh;
-  std::vector<Screen> pictures;
   try {
     Screen screen{std::vector<uint32_t>(area), std::vector<uint8_t>(area)}, saved;
-    pictures.reserve(frames.size());
-    for (const Frame* f : frames) {
-      if (f->Disposal() == DisposalPrevious) saved = screen;
+    for (Frame* f : frames) {
+      const int disposal = f->Disposal();
+      const int64_t left = f->left, top = f->top;
+      const int64_t right = left + int64_t{f->width}, bottom = top + int64_t{f->height};
+      if (disposal == DisposalPrevious) saved = screen;
       const uint8_t* bits = f->bits();
       const int64_t w = bits ? f->DibWidth() : 0, h = bits ? f->DibHeight() : 0;
       const uint64_t stride = IndexStride(static_cast<uint64_t>(w));
-      const int64_t x0 = std::max<int64_t>(0, f->left), y0 = std::max<int64_t>(0, f->top);
-      const int64_t x1 = std::min<int64_t>(sw, f->left + w), y1 = std::min<int64_t>(sh, f->top + h);
+      const int64_t x0 = std::max<int64_t>(0, left), y0 = std::max<int64_t>(0, top);
+      const int64_t x1 = std::min<int64_t>(sw, left + w), y1 = std::min<int64_t>(sh, top + h);
       for (int64_t y = y0; y < y1; ++y) {
         for (int64_t x = x0; x < x1; ++x) {
           const uint8_t index =
-              bits[static_cast<uint64_t>(y - f->top) * stride + static_cast<uint64_t>(x - f->left)];
+              bits[static_cast<uint64_t>(y - top) * stride + static_cast<uint64_t>(x - left)];
           if (f->Transparent() && index == f->transparentIndex) continue;
           PaletteEntry e{};
-          if (f->palette && index < f->palette->Count()) e = f->palette->entries[index];
+          if (index < f->palette->Count()) e = f->palette->entries[index];
           const size_t at = static_cast<size_t>(y) * sw + static_cast<size_t>(x);
           screen.rgb[at] = Rgb(e.red, e.green, e.blue);
           screen.shown[at] = 1;
         }
       }
-      pictures.push_back(screen);
-      if (f->Disposal() == DisposalPrevious) {
+      if (!RebuildFrame(animation, f, screen, report)) return false;
+      if (disposal == DisposalPrevious) {
         screen = saved;
-      } else if (f->Disposal() == DisposalBackground) {
-        const int64_t cx1 = std::min<int64_t>(sw, f->left + int64_t{f->width});
-        const int64_t cy1 = std::min<int64_t>(sh, f->top + int64_t{f->height});
+      } else if (disposal == DisposalBackground) {
+        const int64_t cx1 = std::min<int64_t>(sw, right), cy1 = std::min<int64_t>(sh, bottom);
         for (int64_t y = y0; y < cy1; ++y)
           for (int64_t x = x0; x < cx1; ++x)
             screen.shown[static_cast<size_t>(y) * sw + static_cast<size_t>(x)] = 0;
@@ -199,76 +270,8 @@ bool Recompose(Animation& animation, const std::vector<Frame*>& frames, LayerRep
   } catch (const std::bad_alloc&) {
     return false;
   }
-  for (const Frame* f : frames)
-    if (!f->palette) return false;
-
   bool anyTransparent = false;
-  for (size_t i = 0; i < frames.size(); ++i) {
-    Frame* f = frames[i];
-    const Screen& picture = pictures[i];
-    std::vector<uint8_t> dib = BuildDib(sw, sh, f->palette);
-    if (dib.empty()) return false;
-    ColourCounts counts;
-    ColourIndexes indexOf;
-    bool empty = false;
-    try {
-      for (size_t at = 0; at < area; ++at) {
-        if (picture.shown[at]) {
-          ++counts[picture.rgb[at]];
-        } else {
-          empty = true;
-        }
-      }
-    } catch (const std::bad_alloc&) {
-      return false;
-    }
-    // A frame that shows nothing somewhere needs a transparent index no colour uses.
-    const bool needsSlot = empty && !f->Transparent();
-    if (!IndexColours(animation, f, counts, needsSlot ? 1 : 0, &indexOf, report)) return false;
-    int clear = f->Transparent() ? f->transparentIndex : -1;
-    if (needsSlot) {
-      std::vector<bool> used(256, false);
-      for (const auto& [rgb, index] : indexOf)
-        if (counts.count(rgb)) used[static_cast<size_t>(index)] = true;
-      for (int k = 0; k < 256 && clear < 0; ++k)
-        if (!used[static_cast<size_t>(k)]) clear = k;
-      if (clear >= 0 && clear >= f->palette->Count()) {
-        PalettePtr grown = CopyPalette(f->palette);
-        if (!grown) return false;
-        grown->entries.resize(static_cast<size_t>(clear) + 1);
-        if (f->localPalette) {
-          SetLocalPalette(f, std::move(grown));
-        } else {
-          SetGlobalPalette(animation, std::move(grown));
-          for (Frame* other = FirstFrame(animation); other; other = NextFrame(other))
-            if (other->palette == animation.globalPalette.get()) UpdateDibColourTable(other);
-        }
-      }
-    }
-    uint8_t* out = dib.data() + DibBitsOffset;
-    const uint64_t stride = IndexStride(sw);
-    for (uint32_t y = 0; y < sh; ++y) {
-      for (uint32_t x = 0; x < sw; ++x) {
-        const size_t at = size_t{y} * sw + x;
-        out[y * stride + x] =
-            static_cast<uint8_t>(picture.shown[at] ? indexOf[picture.rgb[at]] : std::max(clear, 0));
-      }
-    }
-    FreeRgbPlane(f);
-    f->left = 0;
-    f->top = 0;
-    f->width = sw;
-    f->height = sh;
-    SetFrameDib(f, std::move(dib));
-    // A full palette with every entry shown has no slot: those pixels show its first colour.
-    if (needsSlot && clear >= 0) {
-      SetTransparentIndex(f, static_cast<uint8_t>(clear));
-      SetTransparency(f, true);
-    }
-    UpdateDibColourTable(f);
-    RebuildTransparencyMask(f);
-    anyTransparent = anyTransparent || f->Transparent();
-  }
+  for (const Frame* f : frames) anyTransparent = anyTransparent || f->Transparent();
   for (Frame* f : frames) SetDisposal(f, anyTransparent ? DisposalBackground : DisposalLeave);
   return true;
 }
