@@ -132,7 +132,7 @@ set(CPACK_DEBIAN_PACKAGE_MAINTAINER ${LW_PACKAGE_MAINTAINER})
 # The help opens in the browser that xdg-open finds, and the icon theme gives the icon its place
 # in menus.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS qt6-translations-l10n)
+set(CPACK_DEBIAN_PACKAGE_DEPENDS "qt6-translations-l10n, fonts-dejavu-core")
 set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "xdg-utils, hicolor-icon-theme")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -17,6 +17,7 @@ packages=(
   librsvg2-bin desktop-file-utils man-db shared-mime-info
   xdotool openbox python3-pil
   libwebp-dev webp
+  libfreetype-dev libharfbuzz-dev libfontconfig-dev libharfbuzz-bin fonts-dejavu-core
   chromium-headless-shell
   lintian
 )

@@ -13,11 +13,14 @@
 #include "colour/reduce_trial.h"
 #include "colour/refine_hq.h"
 #include "core/picture_budget.h"
+#include "edit/caption/layer.h"
+#include "edit/caption/text_layer.h"
 #include "edit/crop_move.h"
 #include "edit/properties.h"
 #include "edit/resize.h"
 #include "formats/avi/video_import.h"
 #include "formats/format_registry.h"
+#include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "shell/batch.h"
 #include "shell/batch_internal.h"
@@ -366,6 +369,152 @@ void Duration(Run& run, Flag flag, Value value) {
   SetVideoPartPreset(part);
 }
 
+// Captions and overlays: the settings flags shape the --text and --overlay that follow.
+void Font(Run& run, Flag flag, Value value) {
+  TextStyle style = run.textStyle;
+  if (!ParseFontName(value, &style)) return BadValue(run, flag, value);
+  run.textStyle = style;
+}
+
+void TextColour(Run& run, Flag flag, Value value) {
+  if (!ParseColourName(value, &run.textStyle.colour)) BadValue(run, flag, value);
+}
+
+// COULEUR:LARGEUR
+void Outline(Run& run, Flag flag, Value value) {
+  const size_t colon = value.rfind(':');
+  int64_t width = 0;
+  uint32_t colour = 0;
+  if (colon == std::string::npos || !ParseColourName(value.substr(0, colon), &colour) ||
+      !ParseWholeNumber(value.substr(colon + 1), 0, MaxOutlineWidth, &width))
+    return BadValue(run, flag, value);
+  run.textStyle.outlineColour = colour;
+  run.textStyle.outlineWidth = static_cast<int>(width);
+}
+
+// X,Y[:COULEUR], or "none".
+void Shadow(Run& run, Flag flag, Value value) {
+  if (value == "none") {
+    run.textStyle.shadow = false;
+    return;
+  }
+  std::string offsets = value;
+  uint32_t colour = 0;
+  const size_t colon = value.find(':');
+  if (colon != std::string::npos) {
+    offsets = value.substr(0, colon);
+    if (!ParseColourName(value.substr(colon + 1), &colour)) return BadValue(run, flag, value);
+  }
+  const size_t comma = offsets.find(',');
+  int64_t x = 0, y = 0;
+  if (comma == std::string::npos ||
+      !ParseWholeNumber(offsets.substr(0, comma), -MaxOutlineWidth, MaxOutlineWidth, &x) ||
+      !ParseWholeNumber(offsets.substr(comma + 1), -MaxOutlineWidth, MaxOutlineWidth, &y))
+    return BadValue(run, flag, value);
+  run.textStyle.shadow = true;
+  run.textStyle.shadowX = static_cast<int>(x);
+  run.textStyle.shadowY = static_cast<int>(y);
+  run.textStyle.shadowColour = colour;
+}
+
+void Align(Run& run, Flag flag, Value value) {
+  if (value == "left") return void(run.textStyle.align = TextAlign::Left);
+  if (value == "center") return void(run.textStyle.align = TextAlign::Center);
+  if (value == "right") return void(run.textStyle.align = TextAlign::Right);
+  BadValue(run, flag, value);
+}
+
+void Place(Run& run, Flag flag, Value value) {
+  if (!ParsePlacement(value, &run.place)) BadValue(run, flag, value);
+}
+
+void Margin(Run& run, Flag flag, Value value) {
+  int64_t margin = 0;
+  if (!ParseWholeNumber(value, 0, 65535, &margin)) return BadValue(run, flag, value);
+  run.place.margin = margin;
+}
+
+// A frame list, checked against the document when a text or image is laid; "all" every frame.
+void LayerFrames(Run& run, Flag flag, Value value) {
+  if (value.empty()) return BadValue(run, flag, value);
+  run.layerFrames = value == "all" ? std::string() : value;
+}
+
+void Fade(Run& run, Flag flag, Value value) {
+  int64_t frames = 0;
+  if (!ParseWholeNumber(value, 0, 32767, &frames)) return BadValue(run, flag, value);
+  run.fade = static_cast<int>(frames);
+}
+
+void Opacity(Run& run, Flag flag, Value value) {
+  int64_t percent = 0;
+  if (!ParseWholeNumber(value, 0, 100, &percent)) return BadValue(run, flag, value);
+  run.opacity = static_cast<int>(percent);
+}
+
+// The layer on the frames --text-frames names; a failure stops the batch, as the outputs that
+// follow would lack it.
+void LayOver(Run& run, Flag flag, const Layer& layer) {
+  Animation& doc = Document(run);
+  LayerOptions options;
+  options.place = run.place;
+  options.fadeIn = run.fade;
+  options.fadeOut = run.fade;
+  options.opacity = run.opacity;
+  if (!run.layerFrames.empty() &&
+      !ParseFrameList(run.layerFrames, doc.frameCount, &options.frames)) {
+    ShowErrorId(str::BatchBadFrameList, flag.c_str(), run.layerFrames.c_str(),
+                static_cast<int>(doc.frameCount));
+    run.stop = true;
+    return;
+  }
+  LayerReport report;
+  if (const int message = PaintLayer(doc, layer, options, &report); message != 0) {
+    ShowErrorId(message);
+    run.stop = true;
+    return;
+  }
+  run.state.modified = true;
+}
+
+void Text(Run& run, Flag flag, Value value) {
+  TextStyle style = run.textStyle;
+  // A script writes a line break as \n.
+  for (size_t at = 0; at < value.size(); ++at) {
+    if (value[at] == '\\' && at + 1 < value.size() && value[at + 1] == 'n') {
+      style.text += '\n';
+      ++at;
+    } else {
+      style.text += value[at];
+    }
+  }
+  Layer layer;
+  std::string detail;
+  if (const int message = RenderText(style, &layer, &detail); message != 0) {
+    ShowErrorId(message, detail.c_str());
+    run.stop = true;
+    return;
+  }
+  LayOver(run, flag, layer);
+}
+
+// The first frame of any file the program reads.
+void Overlay(Run& run, Flag flag, Value value) {
+  AnimationPtr picture;
+  if (ReadAnyFile(value, nullptr, &picture, nullptr) == 0 || !picture) {
+    run.stop = true;
+    return;
+  }
+  Layer layer;
+  const Frame* first = FirstFrame(*picture);
+  if (!first || !LayerFromFrame(*first, &layer)) {
+    ShowErrorId(str::OverlayNoImage, value.c_str());
+    run.stop = true;
+    return;
+  }
+  LayOver(run, flag, layer);
+}
+
 void Help(Run&, Flag, Value) { std::fputs(BatchHelpText().c_str(), stdout); }
 
 void Version(Run&, Flag, Value) { std::printf("%s\n", TableText(str::BatchVersion)); }
@@ -402,6 +551,18 @@ const LongFlag kLongFlags[] = {
     {"--fps", "N", Required, str::BatchHelpFps, false, Fps},
     {"--start", "T", Required, str::BatchHelpStart, false, Start},
     {"--duration", "T", Required, str::BatchHelpDuration, false, Duration},
+    {"--font", "\"FAMILLE STYLE:TAILLE\"", Required, str::BatchHelpFont, false, Font},
+    {"--text-colour", "COULEUR", Required, str::BatchHelpTextColour, false, TextColour},
+    {"--outline", "COULEUR:LARGEUR", Required, str::BatchHelpOutline, false, Outline},
+    {"--shadow", "X,Y[:COULEUR]|none", Required, str::BatchHelpShadow, false, Shadow},
+    {"--align", "left|center|right", Required, str::BatchHelpAlign, false, Align},
+    {"--place", "POSITION|X,Y", Required, str::BatchHelpPlace, false, Place},
+    {"--margin", "N", Required, str::BatchHelpMargin, false, Margin},
+    {"--text-frames", "CADRES|all", Required, str::BatchHelpTextFrames, false, LayerFrames},
+    {"--fade", "N", Required, str::BatchHelpFade, false, Fade},
+    {"--opacity", "POURCENT", Required, str::BatchHelpOpacity, false, Opacity},
+    {"--text", "TEXTE", Required, str::BatchHelpText, true, Text},
+    {"--overlay", "IMAGE", Required, str::BatchHelpOverlay, true, Overlay},
 };
 
 }  // namespace

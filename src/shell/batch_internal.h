@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string>
 
+#include "edit/caption/text_layer.h"
 #include "formats/shell_state.h"
 #include "formats/webp/webp_settings.h"
 
@@ -17,12 +18,17 @@ struct Run {
   uint32_t frames = 0;  // --frames: 0 the whole animation, else the save option bits
   bool bicubic = false;
   bool dither = false;
-  WebpSettings webp;    // --webp; unfilled: the stored choice
-  int quality = 0;      // --quality: the level inputs get their palette at; 0 see ReadLevel
-  int level = 0;        // the level the document's palette was last made at; 0 none
-  int levelLossy = 0;   // the lossy amount that level gives the next GIF saved, unless --lossy
-  bool failed = false;  // a failure that showed no message (a save that did not happen)
-  bool stop = false;    // a flag stopped the batch
+  WebpSettings webp;        // --webp; unfilled: the stored choice
+  int quality = 0;          // --quality: the level inputs get their palette at; 0 see ReadLevel
+  int level = 0;            // the level the document's palette was last made at; 0 none
+  int levelLossy = 0;       // the lossy amount that level gives the next GIF saved, unless --lossy
+  TextStyle textStyle;      // --font, --text-colour, --outline, --shadow, --align
+  Placement place;          // --place, --margin
+  std::string layerFrames;  // --text-frames; empty every frame
+  int fade = 0;             // --fade
+  int opacity = 100;        // --opacity
+  bool failed = false;      // a failure that showed no message (a save that did not happen)
+  bool stop = false;        // a flag stopped the batch
 };
 
 enum class Argument { None, Required, Optional };

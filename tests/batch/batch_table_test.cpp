@@ -19,6 +19,8 @@
 #include "colour/quantize_hq.h"
 #include "colour/reduce_trial.h"
 #include "core/undo.h"
+#include "edit/caption/layer.h"
+#include "edit/caption/text_layer.h"
 #include "edit/crop_move.h"
 #include "edit/properties.h"
 #include "edit/resize.h"
@@ -313,6 +315,23 @@ TEST_F(BatchTable, EditFlags) {
     SetLoopCountCommand(s, 65536);
     InsertComment(*s.document, static_cast<int>(CommentBlocks(*s.document).size()), "Bonjour");
   };
+  // The caption's settings reach it: font and size, colour, place, frames and fade.
+  const Edit captioned = [](ShellState& s) {
+    TextStyle style;
+    ParseFontName("DejaVu Sans:10", &style);
+    ParseColourName("rouge", &style.colour);
+    style.outlineWidth = 1;
+    style.text = "Hé\nho";
+    Layer layer;
+    std::string detail;
+    ASSERT_EQ(RenderText(style, &layer, &detail), 0);
+    LayerOptions options;
+    ParsePlacement("1,-2", &options.place);
+    options.frames = {false, true, true};
+    options.fadeIn = options.fadeOut = 1;
+    options.opacity = 80;
+    ASSERT_EQ(PaintLayer(*s.document, layer, options, nullptr), 0);
+  };
   uint32_t strip = 0;
   ParseFramesChoice("strip", &strip);
   // clang-format off
@@ -338,6 +357,7 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--loop", "65536", "--comment", "Bonjour"}, loopAndComment),
       edited({"--lossy", "40"}, [](ShellState& s) { LossyCompressAnimation(*s.document, 40, nullptr); }),
       edited({"--rotate", "90", "--crop", "0,0,8,6", "--delete", "0"}, rotateCropDelete),
+      edited({"--font", "DejaVu Sans:10", "--text-colour", "rouge", "--outline", "noir:1", "--place", "1,-2", "--text-frames", "1-2", "--fade", "1", "--opacity", "80", "--text", "Hé\\nho"}, captioned),
       // A forced type writes that type whatever the name; the frames side by side in one file.
       edited({"--type", "png"}, nullptr, SaveTypeFromName("x.png")),
       edited({"--type", "bmp", "--frames", "strip"}, nullptr, SaveTypeFromName("x.bmp"), strip),
@@ -380,6 +400,15 @@ TEST_F(BatchTable, BadArgumentsStopTheBatch) {
       refused({"--frames", "film"}, bad + "--frames : film"),
       refused({"--reverse=1"}, bad + "--reverse : 1"),
       refused({"--bogus"}, "Unrecognized flag: --bogus"),
+      refused({"--font", "DejaVu Sans:0"}, bad + "--font : DejaVu Sans:0"),
+      refused({"--outline", "noir"}, bad + "--outline : noir"),
+      refused({"--place", "milieu"}, bad + "--place : milieu"),
+      refused({"--opacity", "101"}, bad + "--opacity : 101"),
+      refused({"--font", "Police Inconnue", "--text", "x"}, "La police « Police Inconnue » est introuvable sur ce système."),
+      refused({"--text", " "}, "Le texte à ajouter est vide."),
+      refused({"--place", "500,500", "--text", "x"}, "Rien de ce qui devait être ajouté ne tombe sur l’animation : aucun cadre n’a changé."),
+      refused({"--text-frames", "7", "--text", "x"}, "Cadres incorrects pour --text : 7 (l’animation a 3 cadre(s))"),
+      refused({"--overlay", "absent.png"}, "absent.png"),
       refused({"--resize"}, "Argument manquant pour --resize", true),
   });
   // clang-format on
