@@ -340,7 +340,7 @@ Opened OpenInPlace(ShellState& state, const std::string& path,
     std::vector<std::string> paths;
     bool chosen = false;
     try {
-      chosen = Services().ChooseFiles(Owner(state), str::OpenFilesTitle,
+      chosen = Dialogs().ChooseFiles(Owner(state), str::OpenFilesTitle,
                                       filter.empty() ? AllFormatsFilter() : filter, true, &paths);
     } catch (const std::bad_alloc&) {
     }
