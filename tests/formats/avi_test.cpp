@@ -518,7 +518,7 @@ TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
   const std::string doc = WriteSolidGif("doc.gif", 4, 4, {1, 2});
   ShellState state;
   ASSERT_TRUE(OpenCommand(state, doc));
-  RecordUndo(undo::ReverseAnimation, *state.document, nullptr, nullptr, 0);
+  RecordUndo(UndoKind::ReverseAnimation, *state.document);
   AddSolidFrame(*state.document, 0, 0, 4, 4, 3);
   state.modified = true;
   const std::vector<int> frames = FrameNumbers(*state.document);
@@ -526,7 +526,7 @@ TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
     ASSERT_TRUE(state.document);
     EXPECT_EQ(FrameNumbers(*state.document), frames);
     EXPECT_TRUE(state.modified && state.documentPath == doc);
-    EXPECT_EQ(CanUndoKind(), undo::ReverseAnimation);
+    EXPECT_EQ(CanUndoKind(), UndoKind::ReverseAnimation);
   };
 
   Headless().videoImport = [](VideoImportRequest*) { return false; };
