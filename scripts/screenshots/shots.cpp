@@ -71,7 +71,8 @@ void Save(const QPixmap& picture, const char* name) {
 
 // Runs command; the modal dialog it opens is prepared, photographed and closed.
 template <class D>
-void ShootModal(MainWindow& window, int command, const char* name, std::function<void(D*)> prepare) {
+void ShootModal(MainWindow& window, int command, const char* name,
+                std::function<void(D*)> prepare) {
   QTimer poll;
   poll.setInterval(20);
   QObject::connect(&poll, &QTimer::timeout, [&] {
@@ -124,7 +125,8 @@ void Pictures(const std::string& sample) {
   Save(window.grab(), "fenetre-principale.png");
 
   // The Frame menu open over the window.
-  if (auto* menu = window.menuBar()->findChild<QMenu*>(QStringLiteral("menu%1").arg(str::MenuFrame))) {
+  if (auto* menu =
+          window.menuBar()->findChild<QMenu*>(QStringLiteral("menu%1").arg(str::MenuFrame))) {
     window.SelectFrame(1, selmode::Only);
     menu->popup(window.menuBar()->mapToGlobal(
         window.menuBar()->actionGeometry(menu->menuAction()).bottomLeft()));
@@ -138,11 +140,10 @@ void Pictures(const std::string& sample) {
   }
 
   window.SelectFrame(0, selmode::Only);
-  ShootModal<PaletteEditDialog>(window, cmd::EditGlobalPalette, "palette.png",
-                                [](PaletteEditDialog* d) {
-                                  QTest::mouseClick(d->Grid(), Qt::LeftButton, {},
-                                                    d->Grid()->CellCentre(12));
-                                });
+  ShootModal<PaletteEditDialog>(
+      window, cmd::EditGlobalPalette, "palette.png", [](PaletteEditDialog* d) {
+        QTest::mouseClick(d->Grid(), Qt::LeftButton, {}, d->Grid()->CellCentre(12));
+      });
   ShootModal<IndexChoiceDialog>(window, cmd::ChooseTransparentColour, "transparence.png",
                                 [](IndexChoiceDialog* d) {
                                   d->Click(0);

@@ -174,7 +174,8 @@ class FlexibleParse {
     }
     Put(clear_ + 1, width, &bits);  // the end code
     if (packed_) {
-      for (; accBits_ > 0; accBits_ -= 8, acc_ >>= 8) packed_->push_back(static_cast<uint8_t>(acc_));
+      for (; accBits_ > 0; accBits_ -= 8, acc_ >>= 8)
+        packed_->push_back(static_cast<uint8_t>(acc_));
     }
     return (bits + 7) / 8;
   }
@@ -344,8 +345,8 @@ uint64_t FlexibleDuplicates(uint8_t* bits, uint64_t stride, uint32_t w, uint32_t
   // Its tables are set up by Run; one per thread, kept, as frames come by the thousand.
   thread_local std::unique_ptr<FlexibleParse> parse;
   if (!parse) parse.reset(new FlexibleParse);
-  const uint64_t codeBytes = parse->Run(seq.data(), fixed.data(), n, codeSize, t,
-                                        data ? &codes : nullptr);
+  const uint64_t codeBytes =
+      parse->Run(seq.data(), fixed.data(), n, codeSize, t, data ? &codes : nullptr);
   // The code size byte, a length byte per sub-block of 254, and the terminator.
   if (dataBytes) *dataBytes = 1 + codeBytes + (codeBytes + 253) / 254 + 1;
   if (data) {
@@ -484,8 +485,7 @@ static bool TryDuplicates(Frame* f, const uint8_t* changed, bool smallIndex, boo
       if (mostlyFree && AllDuplicates(allOf.data() + DibBitsOffset, stride, w, h, changed, T) > 0 &&
           SizeWith(f, allOf, &allData) != 0 && !allData.empty())
         allSize = allData.size();
-      if (!mostlyFree && !anyFlexible && !flexibleData.empty() &&
-          PlainCodeSize(*f) == codeSize) {
+      if (!mostlyFree && !anyFlexible && !flexibleData.empty() && PlainCodeSize(*f) == codeSize) {
         // Nothing changed: the parse's codes encode the frame as it is.
         plainData.swap(flexibleData);
         plainSize = plainData.size();

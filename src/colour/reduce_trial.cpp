@@ -81,8 +81,8 @@ bool MakeReducedCopy(const Animation& document, int n, bool dither, const Locked
   });
 }
 
-bool MakeReducedCopyHq(const Animation& document, int quality, bool dither,
-                       ProgressMeter* progress, AnimationPtr* copy) {
+bool MakeReducedCopyHq(const Animation& document, int quality, bool dither, ProgressMeter* progress,
+                       AnimationPtr* copy) {
   return ReducedCopy(document, progress, copy,
                      [&](Animation& a) { return ReduceColoursHq(a, quality, dither, progress); });
 }

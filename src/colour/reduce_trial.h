@@ -28,8 +28,8 @@ bool MakeReducedCopy(const Animation& document, int n, bool dither, const Locked
                      ProgressMeter* progress, AnimationPtr* copy);
 
 // The same by the high-quality method at quality (one palette for every frame).
-bool MakeReducedCopyHq(const Animation& document, int quality, bool dither,
-                       ProgressMeter* progress, AnimationPtr* copy);
+bool MakeReducedCopyHq(const Animation& document, int quality, bool dither, ProgressMeter* progress,
+                       AnimationPtr* copy);
 
 // "Volume : %s octets" with the size grouped by separator; nothing for an unknown size.
 std::string ReduceVolumeText(int64_t size, const std::string& separator);

@@ -117,8 +117,8 @@ DrawRect FrameDestination(const Frame& frame, int64_t originX, int64_t originY, 
 int64_t ZoomLength(int64_t length, int numerator, int denominator);
 
 // Draws the frame at its own position, scaled by numerator/denominator (nearest pixel), clipped to
-// the view. A frame with an rgbPlane is drawn from it; others through their DIB's colour table. With transparent and a mask, the pixels the
-// mask marks leave the picture as it was.
+// the view. A frame with an rgbPlane is drawn from it; others through their DIB's colour table.
+// With transparent and a mask, the pixels the mask marks leave the picture as it was.
 void DrawFrame(const Frame& frame, PixelView view, int64_t originX, int64_t originY, int numerator,
                int denominator, bool transparent);
 // DrawFrame for the views: a frame with an alphaPlane is shown blended over

@@ -341,7 +341,7 @@ Opened OpenInPlace(ShellState& state, const std::string& path,
     bool chosen = false;
     try {
       chosen = Dialogs().ChooseFiles(Owner(state), str::OpenFilesTitle,
-                                      filter.empty() ? AllFormatsFilter() : filter, true, &paths);
+                                     filter.empty() ? AllFormatsFilter() : filter, true, &paths);
     } catch (const std::bad_alloc&) {
     }
     if (chosen) filesRead = ReadFiles(fresh, std::move(paths), false, cancelled);

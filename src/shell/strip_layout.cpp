@@ -6,8 +6,8 @@
 
 namespace lw {
 
-void StripLayout::SetCell(int direction, uint32_t screenWidth, uint32_t screenHeight,
-                          int numerator, int denominator) {
+void StripLayout::SetCell(int direction, uint32_t screenWidth, uint32_t screenHeight, int numerator,
+                          int denominator) {
   direction_ = direction == 1 ? 1 : 2;
   imageWidth_ = static_cast<int>(ZoomLength(screenWidth, numerator, denominator));
   imageHeight_ = static_cast<int>(ZoomLength(screenHeight, numerator, denominator));
@@ -31,9 +31,7 @@ int StripLayout::AlongMaximum() const {
   return std::max(0, cellLength_ + 2 * Margin - alongExtent_);
 }
 
-int StripLayout::AcrossMaximum() const {
-  return std::max(0, linePitch_ * lines_ - acrossExtent_);
-}
+int StripLayout::AcrossMaximum() const { return std::max(0, linePitch_ * lines_ - acrossExtent_); }
 
 StripRect StripLayout::Oriented(int along, int across, int alongLength, int acrossLength) const {
   return direction_ == 2 ? StripRect{along, across, alongLength, acrossLength}

@@ -162,8 +162,10 @@ class DocsExamples : public ::testing::Test {
     // A clip of its own rate and length, so that a part or a rate an example asks for has
     // something to choose from (the base animation written as MP4 holds two pictures a second).
     if (extension == "mp4" && HasTool("ffmpeg"))
-      RunTool("ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=64x48:rate=25:duration=10 "
-              "-pix_fmt yuv420p " + Quoted(made_.Path(name)) + " </dev/null");
+      RunTool(
+          "ffmpeg -loglevel error -y -f lavfi -i testsrc2=size=64x48:rate=25:duration=10 "
+          "-pix_fmt yuv420p " +
+          Quoted(made_.Path(name)) + " </dev/null");
     if (fs::exists(made_.Path(name))) return made_.Path(name);
     BatchRun run = RunBatchProgram(made_, {"-i", "base.gif", "-o", name});
     if (run.exitCode != 0 && extension != "mp4" && HasTool("ffmpeg")) {

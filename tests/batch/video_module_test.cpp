@@ -136,9 +136,8 @@ TEST(ClipFlags, TimesAndRatesAreReadWhole) {
     EXPECT_EQ(ParseClipTime(text, &got) ? got : -1, ms) << text;
   }
   const std::pair<const char*, int64_t> rates[] = {
-      {"10", 10000}, {"12.5", 12500}, {"29.97", 29970}, {"0", -1},
-      {"1001", -1},  {"-5", -1},      {"0.0004", -1},   {"1000", 1000000},
-                                                   {"1000.5", -1}};
+      {"10", 10000}, {"12.5", 12500}, {"29.97", 29970},  {"0", -1},     {"1001", -1},
+      {"-5", -1},    {"0.0004", -1},  {"1000", 1000000}, {"1000.5", -1}};
   for (auto [text, milli] : rates) {
     uint32_t got = 0;
     EXPECT_EQ(ParseFrameRate(text, &got) ? int64_t{got} : -1, milli) << text;

@@ -45,29 +45,31 @@ TEST(NearestColourTest, AgreesWithABruteForceSearchOnRandomPalettes) {
   for (int round = 0; round < 300; ++round) {
     PalettePtr p = RandomPalette(rng, 1 + static_cast<int>(rng() % 256));
     for (int q = 0; q < 20; ++q) {
-      const PaletteEntry& c = q < 3 ? p->entries[rng() % p->Count()]
-                                    : PaletteEntry{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
-                                                   static_cast<uint8_t>(rng()), 0};
+      const PaletteEntry& c =
+          q < 3 ? p->entries[rng() % p->Count()]
+                : PaletteEntry{static_cast<uint8_t>(rng()), static_cast<uint8_t>(rng()),
+                               static_cast<uint8_t>(rng()), 0};
       const int expected = BruteNearest(p->entries, c.red, c.green, c.blue);
       NearestResult got = NearestColour(p->entries.data(), p->Count(), c.red, c.green, c.blue);
       ASSERT_EQ(got.index, expected) << "round " << round;
       ASSERT_EQ(got.exact, SameRgb(p->entries[expected], c)) << "round " << round;
       ASSERT_EQ(p->NearestIndex(c.red, c.green, c.blue), expected) << "round " << round;
     }
-    if (round % 50 == 0 && p->Count() > 1) {  // the inverse map: each 15-bit cell takes the entry nearest its centre
+    if (round % 50 == 0 &&
+        p->Count() > 1) {  // the inverse map: each 15-bit cell takes the entry nearest its centre
       const int excluded = static_cast<int>(rng() % p->Count());
       auto map = BuildInverseColourMap(*p, excluded);
       for (int c = 0; c < 32768; c += 7)
-        ASSERT_EQ(map->cells[c], BruteNearest(p->entries, 8 * (c >> 10) + 4, 8 * (c >> 5 & 31) + 4, 8 * (c & 31) + 4, excluded));
+        ASSERT_EQ(map->cells[c], BruteNearest(p->entries, 8 * (c >> 10) + 4, 8 * (c >> 5 & 31) + 4,
+                                              8 * (c & 31) + 4, excluded));
     }
     // Palette to palette: each used entry to its nearest, entries past the source none.
     PalettePtr to = RandomPalette(rng, 1 + static_cast<int>(rng() % 64));
     PaletteMapping m = MapPaletteToPalette(*p, *to);
     for (int i = 0; i < 256; ++i) {
-      const int expected =
-          i < p->Count() ? BruteNearest(to->entries, p->entries[i].red, p->entries[i].green,
-                                        p->entries[i].blue)
-                         : NoIndex;
+      const int expected = i < p->Count() ? BruteNearest(to->entries, p->entries[i].red,
+                                                         p->entries[i].green, p->entries[i].blue)
+                                          : NoIndex;
       ASSERT_EQ(m[i], expected) << "round " << round << " entry " << i;
     }
   }
@@ -81,9 +83,9 @@ std::vector<std::pair<PaletteEntry, int>> RandomColours(std::mt19937& rng, int d
     uint32_t c = rng() & 0xFFFFFF;
     if (rng() % 4 == 0) c &= 0xF8F8F8 | (rng() & 0x030303);  // neighbours six bits cannot split
     if (!seen.insert(c).second) continue;
-    out.push_back({{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
-                    static_cast<uint8_t>(c), 0},
-                   1 + static_cast<int>(rng() % 9)});
+    out.push_back(
+        {{static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8), static_cast<uint8_t>(c), 0},
+         1 + static_cast<int>(rng() % 9)});
   }
   return out;
 }
@@ -96,8 +98,8 @@ TEST(QuantizerTest, NeverMoreColoursThanAskedAndExactWhenTheyFit) {
     const int distinct = 1 + static_cast<int>(rng() % (round % 3 ? 300 : 20));
     const int n = 2 + static_cast<int>(rng() % 255);
     const bool reserve = rng() % 2, exact = rng() % 2;
-    SCOPED_TRACE(testing::Message() << "round " << round << ": " << distinct << " colours to "
-                                    << n << (reserve ? " with slot" : "") << (exact ? " exact" : ""));
+    SCOPED_TRACE(testing::Message() << "round " << round << ": " << distinct << " colours to " << n
+                                    << (reserve ? " with slot" : "") << (exact ? " exact" : ""));
     auto colours = RandomColours(rng, distinct);
     OctreeQuantizer q(n);
     q.SetExactWhenFits(exact);
@@ -133,7 +135,8 @@ TEST(QuantizerTest, TrueColourImagesKeepTheirColoursWhenTheyFit) {
     const int bits = 3 + static_cast<int>(rng() % 6), n = 1 << bits;
     const int distinct = 1 + static_cast<int>(rng() % (round % 2 ? n - 1 : 3 * n));
     const bool dither = rng() % 2;
-    SCOPED_TRACE(testing::Message() << "round " << round << ": " << distinct << " colours to " << n);
+    SCOPED_TRACE(testing::Message()
+                 << "round " << round << ": " << distinct << " colours to " << n);
     auto colours = RandomColours(rng, distinct);
     const uint32_t w = 8 + rng() % 24, h = 1 + rng() % 16;
     std::vector<uint32_t> rgb(w * h);
@@ -244,7 +247,8 @@ TEST(RemapTest, MappingRewritesPixelsColourTableAndTransparency) {
   RemapFrame(f, fresh.get(), &m);
   EXPECT_EQ(Pixels(*f), (std::vector<uint8_t>{2, 0, 1}));
   EXPECT_EQ(std::make_tuple(f->transparentIndex, f->palette, f->dib[DibHeaderSize + 2]),
-            std::make_tuple(uint8_t{1}, fresh.get(), uint8_t{9})) << "colour table from the new palette";
+            std::make_tuple(uint8_t{1}, fresh.get(), uint8_t{9}))
+      << "colour table from the new palette";
   m[1] = NoIndex;
   RemapFrame(f, fresh.get(), &m);
   EXPECT_FALSE(f->Transparent()) << "a transparent index with no place switches transparency off";

@@ -28,12 +28,14 @@ TEST(PalFileTest, RandomPalettesRoundTripInTheRiffLayout) {
     Palette palette;
     const int n = round == 0 ? 256 : 1 + static_cast<int>(rng() % 256);
     for (int i = 0; i < n; ++i)
-      palette.entries.push_back({uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(rng() % 3)});
+      palette.entries.push_back(
+          {uint8_t(rng()), uint8_t(rng()), uint8_t(rng()), uint8_t(rng() % 3)});
     const std::string path = dir.Path("a.pal");
     ASSERT_TRUE(WritePalFile(path, palette));
     const std::string file = Contents(path);
     ASSERT_EQ(file.size(), 24u + 4 * n);
-    EXPECT_EQ(file.substr(0, 24), Header(n).PatchLe32(4, 16 + 4 * n).PatchLe32(16, 4 + 4 * n).str());
+    EXPECT_EQ(file.substr(0, 24),
+              Header(n).PatchLe32(4, 16 + 4 * n).PatchLe32(16, 4 + 4 * n).str());
     PalettePtr back = ReadPalFile(path);
     ASSERT_NE(back, nullptr);
     EXPECT_EQ(back->entries, palette.entries);
@@ -74,9 +76,8 @@ TEST(PalFileTest, ReadsAtMost256AndRefusesOtherFiles) {
   scope.services.Reset();
   const std::string nowhere = dir.Path("no/such/folder.pal");
   EXPECT_FALSE(WritePalFile(nowhere, *big));
-  EXPECT_EQ(scope.services.Texts(),
-            std::vector<std::string>{"Impossible de sauvegarder '" + nowhere +
-                                     "' (fichier temporaire)."});
+  EXPECT_EQ(scope.services.Texts(), std::vector<std::string>{"Impossible de sauvegarder '" +
+                                                             nowhere + "' (fichier temporaire)."});
 }
 
 }  // namespace

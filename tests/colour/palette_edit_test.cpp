@@ -61,9 +61,11 @@ TEST(TransparencyChoiceTest, AppliesEachCountAsTheDialogMeantIt) {
       SetTransparency(f, true);
     }
     EXPECT_EQ(ApplyTransparencyChoice(f, choice), changed);
-    EXPECT_EQ(std::make_tuple(f->Transparent(), f->transparencyMask.empty()), std::make_tuple(transparent, !transparent));
+    EXPECT_EQ(std::make_tuple(f->Transparent(), f->transparencyMask.empty()),
+              std::make_tuple(transparent, !transparent));
     EXPECT_EQ(f->transparentIndex, transparent ? index : f->transparentIndex);
-    EXPECT_EQ(std::make_tuple(Pixel(f, 1, 0), Pixel(f, 1, 1), f->bits()[3]), std::make_tuple(nine, uint8_t{1}, uint8_t{9}));
+    EXPECT_EQ(std::make_tuple(Pixel(f, 1, 0), Pixel(f, 1, 1), f->bits()[3]),
+              std::make_tuple(nine, uint8_t{1}, uint8_t{9}));
     FreeBlock(f);
   }
 }
@@ -78,7 +80,8 @@ std::vector<uint8_t> ReferenceFill(std::vector<uint8_t> px, uint32_t w, uint32_t
   while (!todo.empty()) {
     auto [cx, cy] = todo.back();
     todo.pop_back();
-    const std::pair<int64_t, int64_t> next[] = {{cx - 1, cy}, {cx + 1, cy}, {cx, cy - 1}, {cx, cy + 1}};
+    const std::pair<int64_t, int64_t> next[] = {
+        {cx - 1, cy}, {cx + 1, cy}, {cx, cy - 1}, {cx, cy + 1}};
     for (auto [nx, ny] : next) {
       if (nx < 0 || ny < 0 || nx >= w || ny >= h || px[ny * w + nx] != from) continue;
       px[ny * w + nx] = index;
@@ -174,7 +177,8 @@ TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
     RgbQuad q;
     GetDibColours(d.At(i)->dib, 5, 1, &q);
     EXPECT_EQ(std::make_tuple(q.red, q.green, q.blue, d.At(i)->palette->entries[5].red),
-              std::make_tuple(200, 10, 20, 200)) << i;
+              std::make_tuple(200, 10, 20, 200))
+        << i;
   }
   EXPECT_FALSE(d.At(1)->localPalette);
   EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return TransparencyOff(*d.doc, 0) != 0; }));

@@ -84,7 +84,9 @@ TEST(FitPalettesTest, EveryMethodShowsTheNearestColourItsPaletteOffers) {
       AnimationPtr t = GreyTarget(8), s = ColourSource(true);
       Frame *f = FirstFrame(*s), *targetFrame = FirstFrame(*t);
       std::vector<PaletteEntry> before = t->globalPalette->entries;
-      ASSERT_EQ(FitPalettes(t.get(), s.get(), c.word | (dither ? merge::Dither : 0), nullptr, nullptr), 1);
+      ASSERT_EQ(
+          FitPalettes(t.get(), s.get(), c.word | (dither ? merge::Dither : 0), nullptr, nullptr),
+          1);
       EXPECT_FALSE(s->globalPalette);
       const Palette* final = f->localPalette ? f->localPalette.get() : t->globalPalette.get();
       EXPECT_EQ(f->palette, final);
@@ -97,7 +99,8 @@ TEST(FitPalettesTest, EveryMethodShowsTheNearestColourItsPaletteOffers) {
         ASSERT_NE(index, f->transparentIndex) << "opaque pixels stay opaque";
         int64_t best = INT64_MAX;
         for (int j = 0; j < final->Count(); ++j)
-          if (j != f->transparentIndex) best = std::min(best, Distance(final->entries[j], colours[i]));
+          if (j != f->transparentIndex)
+            best = std::min(best, Distance(final->entries[j], colours[i]));
         if (!dither || c.exact) {
           EXPECT_EQ(Distance(final->entries[index], colours[i]), c.exact ? 0 : best) << i;
         }
@@ -116,8 +119,10 @@ TEST(MergeIntoPaletteTest, ExactFreeAppendedAndApproximatedPlaces) {
   PaletteMerge m;
   ASSERT_TRUE(MergeIntoPalette(*target, targetUsage, *source, sourceUsage, &m));
   // Exact, the unused entry taken, an unused source colour, appended.
-  EXPECT_EQ(std::make_tuple(m.mapping[0], m.mapping[1], m.mapping[2], m.mapping[3]), std::make_tuple(2, 1, NoIndex, 3));
-  EXPECT_EQ(std::make_tuple(m.entries.size(), m.usage[2], m.exact, m.changed), std::make_tuple(4u, 3u, true, true));
+  EXPECT_EQ(std::make_tuple(m.mapping[0], m.mapping[1], m.mapping[2], m.mapping[3]),
+            std::make_tuple(2, 1, NoIndex, 3));
+  EXPECT_EQ(std::make_tuple(m.entries.size(), m.usage[2], m.exact, m.changed),
+            std::make_tuple(4u, 3u, true, true));
 
   PalettePtr full = GreyPalette(256);
   uint32_t allUsed[256];
@@ -125,7 +130,8 @@ TEST(MergeIntoPaletteTest, ExactFreeAppendedAndApproximatedPlaces) {
   PalettePtr odd = MakePalette({{255, 0, 0, 0}});
   uint32_t one[256] = {1};
   ASSERT_TRUE(MergeIntoPalette(*full, allUsed, *odd, one, &m));
-  EXPECT_EQ(std::make_tuple(m.exact, m.changed, m.mapping[0]), std::make_tuple(false, false, full->NearestIndex(255, 0, 0)));
+  EXPECT_EQ(std::make_tuple(m.exact, m.changed, m.mapping[0]),
+            std::make_tuple(false, false, full->NearestIndex(255, 0, 0)));
 }
 
 TEST(FitPalettesTest, FixedPaletteReplacesEveryPaletteAndTheOptimalOneServesWithoutIt) {
@@ -181,7 +187,8 @@ TEST(RemoveLocalPaletteTest, FrameJoinsTheGlobalPaletteInPlaceOrMakesItsOwnGloba
   Append(*b, g);
   ASSERT_TRUE(RemoveLocalPalette(nullptr, *b, g));
   ASSERT_TRUE(b->globalPalette);
-  EXPECT_EQ(std::make_tuple(g->localPalette.get(), g->palette, g->descriptorFlags & 0x80, b->colourUsage[1]),
+  EXPECT_EQ(std::make_tuple(g->localPalette.get(), g->palette, g->descriptorFlags & 0x80,
+                            b->colourUsage[1]),
             std::make_tuple(nullptr, b->globalPalette.get(), 0, 2u));
 }
 

@@ -50,7 +50,8 @@ TEST(ReduceCounts, InitialCountClampSettingAndTexts) {
   for (auto [m, count] : initial) EXPECT_EQ(InitialReduceCount(m), count) << m;
   const std::pair<int, int> typed[] = {{1, 2}, {-5, 2}, {2, 2}, {100, 100}, {256, 256}, {300, 256}};
   for (auto [count, kept] : typed) EXPECT_EQ(ClampReduceCount(count), kept) << count;
-  EXPECT_EQ(std::make_pair(ReduceSetting(16, true), ReduceSetting(999, false)), std::make_pair(0x10010u, 256u));
+  EXPECT_EQ(std::make_pair(ReduceSetting(16, true), ReduceSetting(999, false)),
+            std::make_pair(0x10010u, 256u));
   AnimationPtr a = Bands();
   EXPECT_EQ(LargestPaletteSize(*a), 64);
   FirstFrame(*a)->localPalette = RampPalette(100);
@@ -63,7 +64,8 @@ TEST(ReduceCounts, InitialCountClampSettingAndTexts) {
       {1000, 1000, "Sauvegardés : Aucun"},  // nothing saved
       {1000, 1200, "Sauvegardés : Aucun"},  // grew
       {-1, 10, ""}};
-  for (auto [before, after, text] : savings) EXPECT_EQ(ReduceSavingText(before, after, ","), text) << after;
+  for (auto [before, after, text] : savings)
+    EXPECT_EQ(ReduceSavingText(before, after, ","), text) << after;
 }
 
 class ReduceTrial : public ::testing::Test {
@@ -82,7 +84,8 @@ TEST_F(ReduceTrial, LockedColoursStayAndKeepingTheCopyIsOneUndoStep) {
   locked[10] = locked[11] = locked[40] = true;
   ASSERT_TRUE(MakeReducedCopy(*doc, 4, true, &locked, nullptr, &copy));
   std::set<uint32_t> used = ColoursUsed(*copy);
-  EXPECT_EQ(copy->globalPalette->Count(), 8 + 1) << "with locked colours at least eight, and the slot";
+  EXPECT_EQ(copy->globalPalette->Count(), 8 + 1)
+      << "with locked colours at least eight, and the slot";
   for (int i : {10, 11, 40}) {
     const PaletteEntry& e = doc->globalPalette->entries[i];
     EXPECT_TRUE(used.count(e.red << 16 | e.green << 8 | e.blue)) << i;

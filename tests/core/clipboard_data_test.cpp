@@ -103,8 +103,8 @@ TEST_F(ClipboardData, PackedDibOfAThreeByTwoFrame) {
   AnimationPtr a = MakeDocument(3, 2);
   const Bytes dib = FrameToPackedDib(*AddFrame(*a, 0, 0, 3, 2, {1, 2, 3, 4, 5, 6}));
   ASSERT_EQ(dib.size(), 40u + 16 * 4 + 4 * 2);
-  EXPECT_EQ((std::vector<uint32_t>{Le32At(dib, 0), Le32At(dib, 4), Le32At(dib, 8),
-                                   Le32At(dib, 12), Le32At(dib, 16), Le32At(dib, 32)}),
+  EXPECT_EQ((std::vector<uint32_t>{Le32At(dib, 0), Le32At(dib, 4), Le32At(dib, 8), Le32At(dib, 12),
+                                   Le32At(dib, 16), Le32At(dib, 32)}),
             (std::vector<uint32_t>{40, 3, 2, 1 | 8 << 16, 0, 16}));
   // Entry 5 of the ramp is (5, 250, 15), stored blue, green, red; rows bottom-up.
   EXPECT_EQ(Bytes(dib.begin() + 40 + 20, dib.begin() + 44 + 20), (Bytes{15, 250, 5, 0}));

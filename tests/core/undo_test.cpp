@@ -113,9 +113,9 @@ TEST_F(UndoHistoryTest, MenuTextsFollowTheCursor) {
   EXPECT_EQ(menu(), (std::vector<std::string>{"Impossible d'annuler\tCtrl-Z",
                                               "Impossible de refaire\tCtrl-Y", "off", "off"}));
   Whole(UndoKind::ReverseAnimation), Whole(UndoKind::PingPong), Undo(*doc_);
-  EXPECT_EQ(menu(), (std::vector<std::string>{"&Annuler Inverser l'animation\tCtrl-Z",
-                                              "&Refaire Animation Ping Pong \tCtrl-Y", "on",
-                                              "on"}));
+  EXPECT_EQ(menu(),
+            (std::vector<std::string>{"&Annuler Inverser l'animation\tCtrl-Z",
+                                      "&Refaire Animation Ping Pong \tCtrl-Y", "on", "on"}));
   EXPECT_EQ(services_.UndoHistoryChanges() - before, 3);
   EXPECT_EQ(UndoKindName(static_cast<UndoKind>(99)), "");
   EXPECT_EQ(RecordUndo(static_cast<UndoKind>(7), *doc_), nullptr) << "kind 7 does not exist";

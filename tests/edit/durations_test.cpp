@@ -52,9 +52,11 @@ TEST(Durations, RandomOperationChainsFollowThePlainArithmetic) {
     WriteDelayTable(*a, table);
     ASSERT_EQ(FrameDelays(*a), written);
   }
-  EXPECT_EQ(std::make_tuple(DelayFromTableValue(-3.f), DelayFromTableValue(65535.4f), DelayFromTableValue(2.5f)),
+  EXPECT_EQ(std::make_tuple(DelayFromTableValue(-3.f), DelayFromTableValue(65535.4f),
+                            DelayFromTableValue(2.5f)),
             std::make_tuple(0u, 65535u, 3u));
-  EXPECT_EQ(std::make_tuple(PreviousFrameNumber(1, 3), PreviousFrameNumber(3, 3), PreviousFrameNumber(1, 1)),
+  EXPECT_EQ(std::make_tuple(PreviousFrameNumber(1, 3), PreviousFrameNumber(3, 3),
+                            PreviousFrameNumber(1, 1)),
             std::make_tuple(3, 2, 1));
 }
 
@@ -62,10 +64,14 @@ TEST(Durations, RandomOperationChainsFollowThePlainArithmetic) {
 // multiplying and dividing.
 TEST(Durations, OperandIsWholeOrDecimalByOperation) {
   const std::tuple<const char*, DurationOperation, bool, double> cases[] = {
-      {" 25 ", DurationOperation::Add, true, 25},       {"-3", DurationOperation::Set, true, -3},
-      {"0,25", DurationOperation::Divide, true, 0.25},  {"1.5", DurationOperation::Multiply, true, 1.5},
-      {"1.5", DurationOperation::Set, false, 0},        {"12a", DurationOperation::Set, false, 0},
-      {"-", DurationOperation::Set, false, 0},          {"", DurationOperation::Set, false, 0},
+      {" 25 ", DurationOperation::Add, true, 25},
+      {"-3", DurationOperation::Set, true, -3},
+      {"0,25", DurationOperation::Divide, true, 0.25},
+      {"1.5", DurationOperation::Multiply, true, 1.5},
+      {"1.5", DurationOperation::Set, false, 0},
+      {"12a", DurationOperation::Set, false, 0},
+      {"-", DurationOperation::Set, false, 0},
+      {"", DurationOperation::Set, false, 0},
       {"1.2.3", DurationOperation::Multiply, false, 0}};
   for (auto [text, op, ok, expected] : cases) {
     double v = 0;

@@ -31,7 +31,8 @@ std::vector<uint32_t> Picture(const Animation& a, int n) {
   PixelView view = ViewerPicture(&viewer);
   std::vector<uint32_t> out;
   for (int y = 0; y < view.height; ++y)
-    out.insert(out.end(), view.pixels + y * view.stride, view.pixels + y * view.stride + view.width);
+    out.insert(out.end(), view.pixels + y * view.stride,
+               view.pixels + y * view.stride + view.width);
   return out;
 }
 
@@ -50,7 +51,9 @@ AnimationPtr Mixed() {
   return a;
 }
 
-AnimationPtr Subject(uint32_t seed) { return seed == 0 ? Mixed() : RandomAnimation(seed, seed % 2); }
+AnimationPtr Subject(uint32_t seed) {
+  return seed == 0 ? Mixed() : RandomAnimation(seed, seed % 2);
+}
 
 class Geometry : public ::testing::Test {
  protected:
@@ -82,7 +85,8 @@ template <typename F>
 }
 
 // Where the pixel (x, y) of a turned picture came from in the w x h original.
-std::pair<uint32_t, uint32_t> Unturned(FrameTurn t, uint32_t x, uint32_t y, uint32_t w, uint32_t h) {
+std::pair<uint32_t, uint32_t> Unturned(FrameTurn t, uint32_t x, uint32_t y, uint32_t w,
+                                       uint32_t h) {
   switch (t) {
     case FrameTurn::Clockwise: return {y, h - 1 - x};
     case FrameTurn::HalfTurn: return {w - 1 - x, h - 1 - y};
@@ -107,7 +111,8 @@ TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
         return TurnAnimation(*a, turn, nullptr);
       }));
       ASSERT_EQ(a->screenWidth, TurnSwapsSides(turn) ? h : w);
-      ASSERT_TRUE(PicturesMoved(*before, *a, [&](uint32_t x, uint32_t y) { return Unturned(turn, x, y, w, h); }));
+      ASSERT_TRUE(PicturesMoved(
+          *before, *a, [&](uint32_t x, uint32_t y) { return Unturned(turn, x, y, w, h); }));
       const int times = TurnSwapsSides(turn) ? 3 : 1;  // back to the start
       for (int i = 0; i < times; ++i) ASSERT_TRUE(TurnAnimation(*a, turn, nullptr));
       EXPECT_TRUE(SameAnimation(*a, *before));
@@ -118,7 +123,8 @@ TEST_F(Geometry, EveryTurnTurnsEveryPictureAndUndoes) {
   AddSolidFrame(*a, 1, 3, 6, 2, 3);
   bool grown = false;
   ASSERT_TRUE(TurnOneFrame(*a, 0, FrameTurn::Clockwise, true, &grown));
-  EXPECT_EQ(std::make_tuple(a->screenWidth, a->screenHeight, grown), std::make_tuple(10u, 9u, true));
+  EXPECT_EQ(std::make_tuple(a->screenWidth, a->screenHeight, grown),
+            std::make_tuple(10u, 9u, true));
 }
 
 // The stretch rule: v becomes (to v + from / 2) / from, towards zero, lengths at least 1.
@@ -134,8 +140,8 @@ TEST_F(Geometry, NearestResizeFollowsTheRuleAndTakesPixelsFromTheirCell) {
     const bool multiple = seed % 3 == 0;
     const uint32_t w1 = multiple ? w0 * (1 + rng() % 3) : 1 + rng() % (2 * w0);
     const uint32_t h1 = multiple ? h0 * (1 + rng() % 3) : 1 + rng() % (2 * h0);
-    SCOPED_TRACE(testing::Message() << "seed " << seed << ": " << w0 << "x" << h0 << " to " << w1
-                                    << "x" << h1);
+    SCOPED_TRACE(testing::Message()
+                 << "seed " << seed << ": " << w0 << "x" << h0 << " to " << w1 << "x" << h1);
     AnimationPtr before = DuplicateAnimation(*a, nullptr);
     ResizeRequest r{a.get(), 0, true, w0, h0, w1, h1, false};
     if (w1 == w0 && h1 == h0) continue;
@@ -152,12 +158,14 @@ TEST_F(Geometry, NearestResizeFollowsTheRuleAndTakesPixelsFromTheirCell) {
       // one pixel.
       for (uint32_t y = 0; y < f->height; ++y) {
         for (uint32_t x = 0; x < f->width; ++x) {
-          const uint64_t x0 = uint64_t{x} * g->width / f->width, y0 = uint64_t{y} * g->height / f->height;
+          const uint64_t x0 = uint64_t{x} * g->width / f->width,
+                         y0 = uint64_t{y} * g->height / f->height;
           const uint64_t x1 = ((uint64_t{x} + 1) * g->width + f->width - 1) / f->width;
           const uint64_t y1 = ((uint64_t{y} + 1) * g->height + f->height - 1) / f->height;
           bool found = false;
           for (uint64_t sy = y0; sy < y1 && !found; ++sy)
-            for (uint64_t sx = x0; sx < x1 && !found; ++sx) found = Pixel(f, x, y) == Pixel(g, sx, sy);
+            for (uint64_t sx = x0; sx < x1 && !found; ++sx)
+              found = Pixel(f, x, y) == Pixel(g, sx, sy);
           ASSERT_TRUE(found) << x << "," << y;
         }
       }
@@ -230,8 +238,10 @@ TEST_F(Geometry, BicubicRampGivesTheCubicsValuesAndFailuresChangeNothing) {
     ClearHistory();
     a = make();
     r.animation = a.get();
-    if (passing < 3) FailNextGeometryAllocations(1, passing);
-    else SetPref(PrefPaletteMerge, 0x00880001 | 0x200), scope_.services.QueuePaletteMergeAnswer(0);
+    if (passing < 3)
+      FailNextGeometryAllocations(1, passing);
+    else
+      SetPref(PrefPaletteMerge, 0x00880001 | 0x200), scope_.services.QueuePaletteMergeAnswer(0);
     EXPECT_EQ(ApplyResize(r, true, nullptr), 0u) << passing;
     EXPECT_TRUE(SameAnimation(*a, *make())) << passing;
     EXPECT_EQ(CanUndoKind(), UndoKind::None);
@@ -261,7 +271,8 @@ TEST_F(Geometry, CropKeepsWhatIsShownInsideTheRectangle) {
       return std::make_pair(x + rect.left, y + rect.top);
     }));
     for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f))
-      EXPECT_TRUE(f->left >= 0 && f->top >= 0 && f->left + f->width <= w && f->top + f->height <= h);
+      EXPECT_TRUE(f->left >= 0 && f->top >= 0 && f->left + f->width <= w &&
+                  f->top + f->height <= h);
   }
 }
 
@@ -277,7 +288,8 @@ TEST_F(Geometry, MoveCropMovesSelectedFramesTogetherAndCutsThem) {
   MoveCropState s{3, 1, 4, 4, 10, 8, 1, 0, 4, 3};
   ASSERT_TRUE(UndoRedoRestores(*a, [&] { return MoveCropFrames(*a, 0, s) != 0; }));
   std::vector<std::tuple<int32_t, int32_t, uint32_t, uint32_t>> rects;
-  for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f)) rects.emplace_back(f->left, f->top, f->width, f->height);
+  for (const Frame* f = FirstFrame(*a); f; f = NextFrame(f))
+    rects.emplace_back(f->left, f->top, f->width, f->height);
   EXPECT_EQ(rects, (decltype(rects){{4, 1, 3, 3}, {5, 5, 4, 3}, {5, 3, 2, 1}}));
   EXPECT_EQ(CanUndoKind(), UndoKind::MoveCropFrames);
 }

@@ -20,8 +20,9 @@ class PropertiesTest : public ::testing::Test {
   // Frames of 4 x 4, frame i at offset (i, 0) with delay 10 * (i + 1), pixels counting up.
   void AddFrames(int n) {
     for (int i = 0; i < n; ++i) {
-      AddDrawnFrame(*doc_, i, 0, 4, 4, [i](uint32_t x, uint32_t y) { return y * 4 + x - i; },
-                    0, -1, 10 * static_cast<uint32_t>(i + 1));
+      AddDrawnFrame(
+          *doc_, i, 0, 4, 4, [i](uint32_t x, uint32_t y) { return y * 4 + x - i; }, 0, -1,
+          10 * static_cast<uint32_t>(i + 1));
     }
   }
   Frame* At(int i) { return FrameAt(*doc_, i); }
@@ -44,15 +45,22 @@ TEST_F(PropertiesTest, FieldChecksFollowTheirOrderAndLimits) {
   AddFrames(3);  // screen 16 x 16, frames reach 6 x 4
   using Answers = std::vector<int>;
   using Titles = std::vector<std::string>;
-  const std::string crops = ResText(str::PropOffsetCropsTitle), sizeCuts = ResText(str::PropSizeCutsTitle);
+  const std::string crops = ResText(str::PropOffsetCropsTitle),
+                    sizeCuts = ResText(str::PropSizeCutsTitle);
   const std::tuple<std::optional<int64_t>, std::optional<int64_t>, int64_t, Answers, PropertyField,
-                   Titles> frameCases[] = {
-      {65535, -65535, 0, {answer::Yes, answer::Yes}, PropertyField::None, {crops, crops}},
-      {65536, 0, 0, {}, PropertyField::Left, {ResText(str::PropOffsetRangeTitle)}},
-      {16, -16, 65535, {}, PropertyField::None, {}},  // the screen's size asks nothing
-      {0, 17, 0, {answer::No}, PropertyField::Top, {crops}},
-      {0, 0, 65536, {}, PropertyField::Delay, {ResText(str::PropDelayRangeTitle)}},
-      {std::nullopt, std::nullopt, -1, {}, PropertyField::Delay, {ResText(str::PropDelayRangeTitle)}}};
+                   Titles>
+      frameCases[] = {
+          {65535, -65535, 0, {answer::Yes, answer::Yes}, PropertyField::None, {crops, crops}},
+          {65536, 0, 0, {}, PropertyField::Left, {ResText(str::PropOffsetRangeTitle)}},
+          {16, -16, 65535, {}, PropertyField::None, {}},  // the screen's size asks nothing
+          {0, 17, 0, {answer::No}, PropertyField::Top, {crops}},
+          {0, 0, 65536, {}, PropertyField::Delay, {ResText(str::PropDelayRangeTitle)}},
+          {std::nullopt,
+           std::nullopt,
+           -1,
+           {},
+           PropertyField::Delay,
+           {ResText(str::PropDelayRangeTitle)}}};
   for (const auto& [left, top, delay, answers, failed, captions] : frameCases) {
     Captions(answers);
     FramePropertiesRequest r;
@@ -66,7 +74,10 @@ TEST_F(PropertiesTest, FieldChecksFollowTheirOrderAndLimits) {
       {{true, 65536, 16, 0, 0}, {}, PropertyField::Width, {ResText(str::PropWidthRangeTitle)}},
       {{true, 6, 4, 0, 0}, {}, PropertyField::None, {}},
       {{true, 6, 3, 0, 0}, {answer::No}, PropertyField::Height, {sizeCuts}},
-      {{true, 5, -1, 0, 0}, {answer::Yes}, PropertyField::Height, {sizeCuts, ResText(str::PropHeightRangeTitle)}}};
+      {{true, 5, -1, 0, 0},
+       {answer::Yes},
+       PropertyField::Height,
+       {sizeCuts, ResText(str::PropHeightRangeTitle)}}};
   for (const auto& [r, answers, failed, captions] : animationCases) {
     Captions(answers);
     EXPECT_EQ(ValidateAnimationFields(nullptr, *doc_, r), failed) << r.width << "x" << r.height;
@@ -74,7 +85,8 @@ TEST_F(PropertiesTest, FieldChecksFollowTheirOrderAndLimits) {
   }
   int64_t w = 0, h = 0;
   AutoScreenSize(*doc_, &w, &h);
-  EXPECT_EQ(std::make_tuple(w, h, ValidateReduceStep(nullptr, *doc_, 4), ValidateReduceStep(nullptr, *doc_, 3)),
+  EXPECT_EQ(std::make_tuple(w, h, ValidateReduceStep(nullptr, *doc_, 4),
+                            ValidateReduceStep(nullptr, *doc_, 3)),
             std::make_tuple(6, 4, false, true));
 }
 
@@ -104,8 +116,10 @@ TEST_F(PropertiesTest, FramePageChangesOneFrameInOneUndoStep) {
 
   AnimationPropertiesRequest a = FillAnimationRequest(*doc_);
   a.loopCount = 3, a.backgroundIndex = 7;
-  EXPECT_TRUE(UndoRedoRestores(*doc_, [&] { return ApplyAnimationProperties(*doc_, a).changes != 0; }));
-  EXPECT_EQ(std::make_tuple(doc_->playCount, doc_->backgroundIndex), std::make_tuple(3u, uint8_t{7}));
+  EXPECT_TRUE(
+      UndoRedoRestores(*doc_, [&] { return ApplyAnimationProperties(*doc_, a).changes != 0; }));
+  EXPECT_EQ(std::make_tuple(doc_->playCount, doc_->backgroundIndex),
+            std::make_tuple(3u, uint8_t{7}));
 }
 
 TEST_F(PropertiesTest, SharedPagesLeaveEmptyFieldsAndIndeterminateBoxesAlone) {
@@ -162,13 +176,13 @@ TEST_F(PropertiesTest, CommentsKeepTheirPlaceAndReducingKeepsTheRunningTime) {
   At(8)->selected = At(9)->selected = 1;  // the ninth goes
   SetSelectedCount(*doc_, 2);
   const uint64_t total = TotalDuration(*doc_);
-  EXPECT_TRUE(UndoRedoRestores(*doc_, [&] {
-    EXPECT_NE(ReduceFrameCount(*doc_, 3) & refresh::FrameCount, 0u);
-  }));
+  EXPECT_TRUE(UndoRedoRestores(
+      *doc_, [&] { EXPECT_NE(ReduceFrameCount(*doc_, 3) & refresh::FrameCount, 0u); }));
   ASSERT_EQ(doc_->frameCount, 7);
   const int kept[] = {0, 1, 3, 4, 6, 7, 9};  // the former third, sixth and ninth are gone
   const uint32_t delays[] = {10, 20 + 30, 40, 50 + 60, 70, 80 + 90, 100};
-  for (int i = 0; i < 7; ++i) EXPECT_EQ(std::tie(At(i)->left, At(i)->delay), std::tie(kept[i], delays[i]));
+  for (int i = 0; i < 7; ++i)
+    EXPECT_EQ(std::tie(At(i)->left, At(i)->delay), std::tie(kept[i], delays[i]));
   EXPECT_EQ(TotalDuration(*doc_), total);
   EXPECT_EQ(doc_->selectedCount, 1u);
 }

@@ -26,8 +26,13 @@ Bytes Dib(int32_t width, int32_t height, int bits, int colours, const std::vecto
 }
 
 std::string File(const Bytes& dib, uint32_t offset = 0) {
-  return Bytes().Text("BM").Le32(static_cast<uint32_t>(dib.size() + 14)).Le32(0).Le32(offset)
-      .Raw(dib).str();
+  return Bytes()
+      .Text("BM")
+      .Le32(static_cast<uint32_t>(dib.size() + 14))
+      .Le32(0)
+      .Le32(offset)
+      .Raw(dib)
+      .str();
 }
 
 class BmpTest : public FlowTest {
@@ -66,8 +71,8 @@ TEST_F(BmpTest, LayoutsImageMagickDoesNotWrite) {
   // RLE4, 5 x 3: a run of alternating nibbles, a copied stretch of three (two bytes, no pad)
   // clipped at the edge, end of line; a stretch of five (three bytes and a pad), end of line;
   // a run of two and the end.
-  const std::vector<uint8_t> rle4 = {3,    0x12, 0, 3, 0x34, 0x50, 0,    0, 0, 5,
-                                     0x65, 0x43, 0x20, 0, 0, 0,    2, 0x77, 0, 1};
+  const std::vector<uint8_t> rle4 = {3,    0x12, 0,    3, 0x34, 0x50, 0, 0,    0, 5,
+                                     0x65, 0x43, 0x20, 0, 0,    0,    2, 0x77, 0, 1};
   // A 12-byte header, pixels at the file header's offset after a gap.
   Bytes core;
   core.Le32(12).Le16(2).Le16(1).Le16(1).Le16(8);
@@ -79,19 +84,23 @@ TEST_F(BmpTest, LayoutsImageMagickDoesNotWrite) {
     std::vector<int> samples;
   } cases[] = {
       {"RLE8", File(Dib(5, 3, 8, 10, rle8, 1)), {0, 0, 4, 4, 4, 0, 0, 0, 0, 0, 7, 7, 1, 2, 3}},
-      {"RLE8 cut short", File(Dib(5, 3, 8, 10, {2, 7, 0, 3, 1}, 1)),
+      {"RLE8 cut short",
+       File(Dib(5, 3, 8, 10, {2, 7, 0, 3, 1}, 1)),
        {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 7, 7, 0, 0, 0}},
       {"RLE4", File(Dib(5, 3, 4, 16, rle4, 2)), {7, 7, 0, 0, 0, 6, 5, 4, 3, 2, 1, 2, 1, 3, 4}},
       {"core header, a gap before the pixels", File(core, 14 + 12 + 768 + 5), {7, 9}},
       {"info header: the pixels follow the table, whatever the offset",
-       File(Dib(1, 1, 8, 256, {42, 0, 0, 0}), 5000), {42}},
+       File(Dib(1, 1, 8, 256, {42, 0, 0, 0}), 5000),
+       {42}},
       {"V4 masks in an order of their own",
        File(Dib(1, 1, 32, 0, {10, 20, 30, 40}, 3, {0xFF, 0xFF000000, 0xFF00, 0xFF0000}, 108)),
        {20, 40, 10, 30}},
       {"52-byte header, 32-bit fields",
-       File(Dib(1, 1, 32, 0, {0, 3, 2, 1}, 3, {0xFF000000, 0xFF0000, 0xFF00}, 52)), {3, 2, 1}},
+       File(Dib(1, 1, 32, 0, {0, 3, 2, 1}, 3, {0xFF000000, 0xFF0000, 0xFF00}, 52)),
+       {3, 2, 1}},
       {"5-6-5 masks before a colour table",
-       File(Dib(1, 1, 16, 2, {0xE0, 0x07, 0, 0}, 3, {0xF800, 0x07E0, 0x001F})), {0, 255, 0}},
+       File(Dib(1, 1, 16, 2, {0xE0, 0x07, 0, 0}, 3, {0xF800, 0x07E0, 0x001F})),
+       {0, 255, 0}},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.name);

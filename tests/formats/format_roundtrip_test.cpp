@@ -117,8 +117,12 @@ TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
       continue;
     }
     EXPECT_EQ(std::tie(r.width, r.height), std::tie(w.width, w.height));
-    if (!losses.placement) { EXPECT_EQ(std::tie(r.left, r.top), std::tie(w.left, w.top)); }
-    if (wholeDocument && !losses.timing) { EXPECT_EQ(r.delay, w.delay); }
+    if (!losses.placement) {
+      EXPECT_EQ(std::tie(r.left, r.top), std::tie(w.left, w.top));
+    }
+    if (wholeDocument && !losses.timing) {
+      EXPECT_EQ(r.delay, w.delay);
+    }
     if (wholeDocument && !losses.placement) {
       auto kind = [&](int d) { return losses.gifKinds && d == DisposalNone ? DisposalLeave : d; };
       EXPECT_EQ(kind(r.Disposal()), kind(w.Disposal()));

@@ -21,7 +21,8 @@ class GifSave : public FlowTest {
   static AnimationPtr TwoFrames() {
     AnimationPtr a = MakeDocument(8, 6, RampPalette(4));
     for (int i = 0; i < 2; ++i) {
-      Frame* f = AddDrawnFrame(*a, 0, 0, 8, 6, [i](uint32_t x, uint32_t y) { return (x + y + i) % 4; });
+      Frame* f =
+          AddDrawnFrame(*a, 0, 0, 8, 6, [i](uint32_t x, uint32_t y) { return (x + y + i) % 4; });
       f->delay = 7;
       SetInterlaced(f, true);
     }
@@ -53,11 +54,11 @@ TEST_F(GifSave, FilesFollowTheDelayUnitAndFailuresAreSaid) {
   EXPECT_FALSE(SaveGifToFile("/nonexistent/x.gif", *a, nullptr));
   EXPECT_FALSE(SaveFrameAsGif("/nonexistent/y.gif", FirstFrame(*a)));
   EXPECT_FALSE(SaveGifToFile("/dev/full", *a, nullptr, "plein.gif"));
-  EXPECT_THAT(ShownTexts(),
-              ::testing::ElementsAre(
-                  "Impossible de sauvegarder '/nonexistent/x.gif' (fichier temporaire).",
-                  "Impossible de sauvegarder '/nonexistent/y.gif' (fichier temporaire).",
-                  ::testing::HasSubstr("plein.gif")));
+  EXPECT_THAT(
+      ShownTexts(),
+      ::testing::ElementsAre("Impossible de sauvegarder '/nonexistent/x.gif' (fichier temporaire).",
+                             "Impossible de sauvegarder '/nonexistent/y.gif' (fichier temporaire).",
+                             ::testing::HasSubstr("plein.gif")));
 }
 
 // Opening a GIF: the interlace preference decides whether frames stay interlaced, and the
@@ -119,7 +120,8 @@ TEST_F(GifSave, OneFrameAsAFileKeepsItsPlaceAndPalette) {
   EXPECT_EQ(a->globalPalette->Count(), 4) << "palettes untouched";
   AnimationPtr b = ReadBack(Path("frame.gif"));
   ASSERT_TRUE(b && b->frameCount == 1);
-  EXPECT_EQ(std::make_tuple(b->globalPalette->Count(), FirstFrame(*b)->left), std::make_tuple(16, 3));
+  EXPECT_EQ(std::make_tuple(b->globalPalette->Count(), FirstFrame(*b)->left),
+            std::make_tuple(16, 3));
   EXPECT_EQ(Pixels(*FirstFrame(*b)), Pixels(*f));
 }
 

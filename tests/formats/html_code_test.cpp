@@ -50,8 +50,9 @@ TEST(HtmlCode, CopyNeedsAFileName) {
   test::ServicesScope scope;
   EXPECT_TRUE(CheckHtmlCodeCopy(HtmlFieldsForDocument("/x/a.gif")));
   EXPECT_FALSE(CheckHtmlCodeCopy(HtmlFieldsForDocument("")));
-  EXPECT_THAT(scope.services.Texts(), ::testing::ElementsAre(
-                                          "Le nom de fichier est nécessaire à la génération du code HTML"));
+  EXPECT_THAT(
+      scope.services.Texts(),
+      ::testing::ElementsAre("Le nom de fichier est nécessaire à la génération du code HTML"));
 }
 
 }  // namespace

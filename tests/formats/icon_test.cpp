@@ -6,10 +6,10 @@
 #include "base/progress.h"
 #include "flow_fixture.h"
 #include "formats/ani/ani_format.h"
-#include "formats/ico/ico_format.h"
 #include "formats/common/icon_image.h"
-#include "formats/open_flow.h"
 #include "formats/common/png_codec.h"
+#include "formats/ico/ico_format.h"
+#include "formats/open_flow.h"
 #include "support/bytes.h"
 
 namespace lw::test {
@@ -30,10 +30,10 @@ void ExpectSamePixels(const Frame& read, const Frame& written) {
 // the writer stores in 1 and 4 bits.
 Frame* IconFrame(Animation& a, uint32_t w, uint32_t h, int colours, bool transparent,
                  bool rgba = false) {
-  std::vector<uint8_t> rgb = {0,   0,   0,   128, 0,   0,   0,   128, 0,   128, 128, 0,
-                              0,   0,   128, 128, 0,   128, 0,   128, 128, 192, 192, 192,
-                              128, 128, 128, 255, 0,   0,   0,   255, 0,   255, 255, 0,
-                              0,   0,   255, 255, 0,   255, 0,   255, 255, 255, 255, 255};
+  std::vector<uint8_t> rgb = {0,   0,   0,   128, 0, 0,   0, 128, 0,   128, 128, 0,
+                              0,   0,   128, 128, 0, 128, 0, 128, 128, 192, 192, 192,
+                              128, 128, 128, 255, 0, 0,   0, 255, 0,   255, 255, 0,
+                              0,   0,   255, 255, 0, 255, 0, 255, 255, 255, 255, 255};
   if (colours == 2) rgb = {0, 0, 0, 255, 255, 255};
   for (int i = 16; i < colours; ++i) rgb.insert(rgb.end(), {uint8_t(i), uint8_t(255 - i), 77});
   Frame* f = AddDrawnFrame(a, 0, 0, w, h, [&](uint32_t x, uint32_t y) {
@@ -150,8 +150,9 @@ TEST_F(IconTest, ImagesTheDirectoryCannotTellApartAreRefused) {
   EXPECT_EQ(Contents(path), "old");
   ASSERT_EQ(Headless().Messages().size(), 1u);
   const ShownMessage m = Headless().Messages()[0];
-  EXPECT_EQ(std::tie(m.caption, m.text), std::tuple("Duplicate Resolutions",
-                                                    "The following resolutions are duplicated\n\t32 x 32 x bitcount 8"));
+  EXPECT_EQ(std::tie(m.caption, m.text),
+            std::tuple("Duplicate Resolutions",
+                       "The following resolutions are duplicated\n\t32 x 32 x bitcount 8"));
   EXPECT_EQ(m.style & mb::IconMask, mb::IconExclamation);
 }
 
@@ -177,7 +178,7 @@ std::vector<uint8_t> AniBytes(const std::vector<std::vector<uint8_t>>& icons, ui
   body.Text("ACONanih").Le32(36);
   for (uint32_t v : {36u, uint32_t(icons.size()), steps, 0u, 0u, 8u, 1u, 6u, flags}) body.Le32(v);
   const std::pair<const char*, const std::vector<uint32_t>*> tables[] = {{"rate", &rates},
-                                                                          {"seq ", &sequence}};
+                                                                         {"seq ", &sequence}};
   for (const auto& [id, values] : tables) {
     if (values->empty()) continue;
     body.Text(id).Le32(4 * values->size());
@@ -185,7 +186,8 @@ std::vector<uint8_t> AniBytes(const std::vector<std::vector<uint8_t>>& icons, ui
   }
   Bytes list;
   list.Text("fram");
-  for (const auto& icon : icons) list.Text("icon").Le32(icon.size()).Raw(icon).Fill(icon.size() & 1);
+  for (const auto& icon : icons)
+    list.Text("icon").Le32(icon.size()).Raw(icon).Fill(icon.size() & 1);
   body.Text("LIST").Le32(list.size()).Raw(list);
   return Bytes().Text("RIFF").Le32(body.size()).Raw(body).data();
 }
@@ -195,8 +197,8 @@ std::vector<uint8_t> AniBytes(const std::vector<std::vector<uint8_t>>& icons, ui
 TEST_F(IconTest, AnimatedCursorStepsAndRates) {
   const std::vector<uint8_t> a = CursorBytes(32, 32, 3, 4), b = CursorBytes(16, 24, 1, 2);
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(PutBytes("steps.ani", AniBytes({a, b}, 3, {6, 12, 6}, {0, 1, 0})),
-                        nullptr, &read, nullptr),
+  ASSERT_EQ(ReadAnyFile(PutBytes("steps.ani", AniBytes({a, b}, 3, {6, 12, 6}, {0, 1, 0})), nullptr,
+                        &read, nullptr),
             ReadComplete);
   EXPECT_THAT(ShownTexts(), IsEmpty());
   std::vector<std::tuple<uint32_t, uint32_t, int32_t>> steps;
@@ -226,8 +228,8 @@ TEST_F(IconTest, AnimatedCursorStepsAndRates) {
 // Esc while an animated cursor is read keeps the steps read so far as a partial read, which the
 // open flow leaves untitled; Esc on the last step changes nothing.
 TEST_F(IconTest, EscWhileReadingAnAnimatedCursorLeavesTheDocumentUntitled) {
-  const std::string path = PutBytes("steps.ani", AniBytes({CursorBytes(32, 32, 3, 4)}, 3,
-                                                          {6, 6, 6}, {0, 0, 0}));
+  const std::string path =
+      PutBytes("steps.ani", AniBytes({CursorBytes(32, 32, 3, 4)}, 3, {6, 6, 6}, {0, 0, 0}));
   for (int escAt : {1, 3}) {  // Esc at the read's report after that step
     SCOPED_TRACE(escAt);
     int reports = 0;
@@ -262,7 +264,9 @@ TEST_F(IconTest, DamagedFilesAreRefusedWithTheirMessage) {
       {"short.ico", {0, 0, 1}, 0, "error reading ICON header"},
       {"type.ico", with(good, 2, {3}), 0, "Res type not an ICON/CURSOR"},
       {"reserved.ico", with(good, 0, {1}), 0, "Res type not an ICON/CURSOR"},
-      {"dir.ico", {0, 0, 1, 0, 2, 0, 8, 8, 0, 0, 1, 0, 8, 0, 9, 9, 9, 9, 9, 9, 9, 9}, 0,
+      {"dir.ico",
+       {0, 0, 1, 0, 2, 0, 8, 8, 0, 0, 1, 0, 8, 0, 9, 9, 9, 9, 9, 9, 9, 9},
+       0,
        "error reading IconRes blocks"},
       {"empty.ico", {0, 0, 1, 0, 0, 0}, 0, kTrouble},
       {"offset.ico", with(good, 18, {0xFF, 0xFF, 0xFF, 0x7F}), 0, kTrouble},

@@ -176,7 +176,9 @@ TEST_F(LiveEditTest, RefusalsLeaveNothingBehind) {
     SetCoEditor(c.editor);
     EXPECT_EQ(StartLiveEdit(state_, c.frame), c.started);
     EXPECT_EQ(LiveEditActive(), c.started);
-    if (c.started) { EXPECT_EQ(LiveEditFrame(), 0); }
+    if (c.started) {
+      EXPECT_EQ(LiveEditFrame(), 0);
+    }
     const std::vector<std::string> shown = ShownTexts();
     EXPECT_EQ(shown.size(), c.shown.empty() ? 0u : 1u);
     EXPECT_TRUE(shown.empty() || shown[0].rfind(c.shown, 0) == 0) << shown[0];
@@ -195,10 +197,14 @@ TEST_F(LiveEditTest, ExchangeFormatFollowsTheEditor) {
     std::string editor;
     int frame, type;
   } cases[] = {
-      {"/usr/bin/gimp-2.10", -1, savetype::Psd}, {"/usr/bin/gimp-2.10", 0, savetype::Png},
-      {"/usr/bin/gimp-2.10", 1, savetype::Psd},  {"/usr/bin/krita", 1, savetype::Psd},
-      {entry, 1, savetype::Psd},                 {"/usr/bin/pinta", 1, savetype::Png},
-      {"C:/Adobe/FIREWORKS.EXE", 1, savetype::Gif}, {"/opt/PHOTOSHP.EXE", 1, savetype::Psd},
+      {"/usr/bin/gimp-2.10", -1, savetype::Psd},
+      {"/usr/bin/gimp-2.10", 0, savetype::Png},
+      {"/usr/bin/gimp-2.10", 1, savetype::Psd},
+      {"/usr/bin/krita", 1, savetype::Psd},
+      {entry, 1, savetype::Psd},
+      {"/usr/bin/pinta", 1, savetype::Png},
+      {"C:/Adobe/FIREWORKS.EXE", 1, savetype::Gif},
+      {"/opt/PHOTOSHP.EXE", 1, savetype::Psd},
   };
   for (const auto& c : cases)
     EXPECT_EQ(LiveEditExchangeType(*doc, c.frame, c.editor), c.type) << c.editor << c.frame;
@@ -220,7 +226,8 @@ TEST_F(LiveEditTest, StaleFoldersOfDeadProcessesGo) {
     Put(Path(name) + "/f.png", "x");
   }
   EXPECT_EQ(RemoveStaleLiveEditFolders(), 1);
-  EXPECT_THAT(FolderNames(), ::testing::ElementsAre(mine, "loopwright-liveedit-x", "other-99999999"));
+  EXPECT_THAT(FolderNames(),
+              ::testing::ElementsAre(mine, "loopwright-liveedit-x", "other-99999999"));
 }
 
 }  // namespace

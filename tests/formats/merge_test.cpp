@@ -86,11 +86,13 @@ TEST_F(FlowTest, MergedFramesShowBOverA) {
     options.offsetX = static_cast<int>(random() % 41) - 20;
     options.offsetY = static_cast<int>(random() % 41) - 20;
     options.loopShorter = seed % 2;
-    SCOPED_TRACE(::testing::Message() << seed << " at " << options.offsetX << "," << options.offsetY);
+    SCOPED_TRACE(::testing::Message()
+                 << seed << " at " << options.offsetX << "," << options.offsetY);
     const auto pa = Pictures(*a), pb = Pictures(*b);
     const int64_t ax = std::max(-options.offsetX, 0), ay = std::max(-options.offsetY, 0);
     const int64_t bx = ax + options.offsetX, by = ay + options.offsetY;
-    const int64_t aw = a->screenWidth, ah = a->screenHeight, bw = b->screenWidth, bh = b->screenHeight;
+    const int64_t aw = a->screenWidth, ah = a->screenHeight, bw = b->screenWidth,
+                  bh = b->screenHeight;
     const int64_t width = std::max(ax + aw, bx + bw), height = std::max(ay + ah, by + bh);
     ASSERT_TRUE(BuildMergedAnimation(*a, *b, options, nullptr));
     ASSERT_EQ(std::tie(a->screenWidth, a->screenHeight), std::tie(width, height));
@@ -167,7 +169,8 @@ TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
     EXPECT_EQ(MergeAnimations(state, c.other), 0);
     EXPECT_TRUE(SameAnimation(*before, *state.document) && !state.modified);
     EXPECT_EQ(CanUndoKind(), UndoKind::None);
-    EXPECT_THAT(ShownTexts(), ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
+    EXPECT_THAT(ShownTexts(),
+                ElementsAre("Mémoire insuffisante pour construire une image de cadre."));
   }
   // Within the budget the same merge is made.
   AnimationPtr a = Timed(16, {40}, 1), b = Timed(8, {1}, 2);

@@ -3,9 +3,9 @@
 #include <gmock/gmock.h>
 
 #include "base/settings.h"
-#include "colour/palette_fit.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "colour/palette_fit.h"
 #include "flow_fixture.h"
 #include "formats/format_registry.h"
 #include "formats/save_flow.h"
@@ -22,9 +22,10 @@ TEST_F(FlowTest, ReadAnyFileReportsEachRefusal) {
   EXPECT_EQ(ReadAnyFile(Path("fake.gif"), nullptr, &out, nullptr), ReadFailed);
   Put(Path("archive.gif.bak"), "x");
   EXPECT_EQ(ReadAnyFile(Path("archive.gif.bak"), nullptr, &out, nullptr), ReadFailed);
-  EXPECT_THAT(ShownTexts(), ElementsAre("Impossible d'ouvrir le fichier '" + Path("missing.gif") + "'.",
-                                        Path("fake.gif") + " n'est pas un fichier GIF valide.",
-                                        "Impossible de lire ce type de fichier."));
+  EXPECT_THAT(ShownTexts(),
+              ElementsAre("Impossible d'ouvrir le fichier '" + Path("missing.gif") + "'.",
+                          Path("fake.gif") + " n'est pas un fichier GIF valide.",
+                          "Impossible de lire ce type de fichier."));
 }
 
 TEST_F(FlowTest, ReadAnyFileNamesFramesAndFinishesTheAnimation) {

@@ -22,15 +22,19 @@ TEST_F(PngTest, DamagedAndOversizedFilesAreRefusedWithTheirMessage) {
   std::string badCrc = good, huge = good;
   badCrc[20] ^= 1;  // inside IHDR
   huge[16] = 0x7F;  // width far beyond any budget, with a checksum that no longer matches
-  const std::string damaged = "Erreur lors de la lecture des données PNG. Le fichier semble corrompu.";
+  const std::string damaged =
+      "Erreur lors de la lecture des données PNG. Le fichier semble corrompu.";
   const struct {
     std::string bytes;
     uint64_t budget;  // 0: the default
     std::string message;
   } cases[] = {
-      {"GIF89a and more bytes", 0, damaged}, {good.substr(0, 8), 0, damaged},
-      {good.substr(0, 20), 0, damaged},      {good.substr(0, good.size() / 2), 0, damaged},
-      {badCrc, 0, damaged},                  {huge, 0, damaged},
+      {"GIF89a and more bytes", 0, damaged},
+      {good.substr(0, 8), 0, damaged},
+      {good.substr(0, 20), 0, damaged},
+      {good.substr(0, good.size() / 2), 0, damaged},
+      {badCrc, 0, damaged},
+      {huge, 0, damaged},
       // Past the budget: said before decoding.
       {good, 4096, "Mémoire insuffisante pour construire une image de cadre."},
   };

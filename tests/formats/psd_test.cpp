@@ -70,7 +70,7 @@ struct HandLayer {
   int compression = 0;
   int opacity = 255;
   std::vector<int> mask = {};  // a user mask's left, top, right, bottom (default colour 0)
-  int claimedRight = 0;   // a right edge the record claims instead of the real one
+  int claimedRight = 0;        // a right edge the record claims instead of the real one
 };
 
 struct HandPsd {
@@ -111,8 +111,8 @@ struct HandPsd {
         const bool isMask = id == -2;
         const int w = isMask ? l.mask[2] - l.mask[0] : l.right - l.left;
         const int h = isMask ? l.mask[3] - l.mask[1] : l.bottom - l.top;
-        const std::string c = ChannelData(Stored(samples), w * sampleBytes, h, l.compression,
-                                          sampleBytes);
+        const std::string c =
+            ChannelData(Stored(samples), w * sampleBytes, h, l.compression, sampleBytes);
         const bool first = data.empty() && firstChannelLength >= 0;
         info.Be16(id).Be32(first ? static_cast<uint32_t>(firstChannelLength) : c.size());
         data += c;
@@ -211,7 +211,8 @@ TEST_F(PsdTest, CompositeImages) {
   // name and odd data; layers of indexed files are not read, whatever they hold.
   HandPsd psd;
   psd.mode = 2;
-  for (int i = 0; i < 3 * 256; ++i) psd.modeData.push_back(static_cast<char>(i % 256 * (i / 256 + 1)));
+  for (int i = 0; i < 3 * 256; ++i)
+    psd.modeData.push_back(static_cast<char>(i % 256 * (i / 256 + 1)));
   psd.resources = Resource(1005, "abc", "xyz") + Resource(1047, "", std::string("\0\x05", 2));
   psd.composite = {Ramp(8, 6, 0)};
   psd.compositeRle = true;
@@ -254,9 +255,14 @@ HandLayer LayerB(bool transparent = true, bool masked = false) {
   return l;
 }
 HandLayer LayerC() {
-  return {-2, 3, 2, 6,
-          {{0, Filled(4, 3, 0)}, {1, Filled(4, 3, 0)}, {2, Filled(4, 3, 250)}, {-1, Filled(4, 3, 255)}},
-          0, 128};
+  return {
+      -2,
+      3,
+      2,
+      6,
+      {{0, Filled(4, 3, 0)}, {1, Filled(4, 3, 0)}, {2, Filled(4, 3, 250)}, {-1, Filled(4, 3, 255)}},
+      0,
+      128};
 }
 
 TEST_F(PsdTest, LayersBecomeFramesAsTheChoiceSays) {
@@ -274,38 +280,75 @@ TEST_F(PsdTest, LayersBecomeFramesAsTheChoiceSays) {
     Rects rects;
     std::vector<Probe> probes;
   } cases[] = {
-      {"separate, transparency kept: each layer where the canvas shows it", {LayerB(), LayerC()},
-       0x2402, false, {{0, 1, 5, 5}, {0, 1, 5, 5}},
-       {{0, 2, 1, red}, {0, 3, 1, 0}, {0, 0, 1, 0}, {1, 0, 3, halfBlue}, {1, 1, 5, halfBlue},
+      {"separate, transparency kept: each layer where the canvas shows it",
+       {LayerB(), LayerC()},
+       0x2402,
+       false,
+       {{0, 1, 5, 5}, {0, 1, 5, 5}},
+       {{0, 2, 1, red},
+        {0, 3, 1, 0},
+        {0, 0, 1, 0},
+        {1, 0, 3, halfBlue},
+        {1, 1, 5, halfBlue},
         {1, 2, 3, 0}}},
-      {"separate without transparency: black around the layer", {LayerB(), LayerC()}, 0x402,
-       false, {{0, 1, 5, 5}, {0, 1, 5, 5}}, {{0, 0, 1, black}, {0, 3, 1, red}, {1, 0, 3, 0xFF0000FA}}},
-      {"onto the background, kept", {Background(), LayerB(), LayerC()}, 4354, false,
+      {"separate without transparency: black around the layer",
+       {LayerB(), LayerC()},
+       0x402,
+       false,
+       {{0, 1, 5, 5}, {0, 1, 5, 5}},
+       {{0, 0, 1, black}, {0, 3, 1, red}, {1, 0, 3, 0xFF0000FA}}},
+      {"onto the background, kept",
+       {Background(), LayerB(), LayerC()},
+       4354,
+       false,
        {{0, 0, 8, 6}, {0, 0, 8, 6}, {0, 0, 8, 6}},
-       {{0, 3, 1, bg}, {1, 2, 1, red}, {1, 3, 1, bg}, {1, 7, 5, bg}, {2, 1, 4, blueOverBg},
+       {{0, 3, 1, bg},
+        {1, 2, 1, red},
+        {1, 3, 1, bg},
+        {1, 7, 5, bg},
+        {2, 1, 4, blueOverBg},
         {2, 2, 1, bg}}},
-      {"onto the background, dropped", {Background(), LayerB(), LayerC()}, 258, false,
-       {{0, 0, 8, 6}, {0, 0, 8, 6}}, {{0, 2, 1, red}, {1, 1, 4, blueOverBg}}},
-      {"onto the composite", {Background(), LayerB(), LayerC()}, 514, false,
-       {{0, 0, 8, 6}, {2, 1, 3, 2}, {0, 3, 2, 3}}, {{1, 2, 1, red}, {1, 3, 1, bg}, {2, 1, 4, blueOverBg}}},
-      {"co-editing: full canvas, transparent around", {LayerB(), LayerC()}, 0, true,
-       {{0, 0, 8, 6}, {0, 0, 8, 6}}, {{0, 2, 1, red}, {0, 7, 5, 0}, {1, 1, 5, halfBlue}, {1, 7, 0, 0}}},
+      {"onto the background, dropped",
+       {Background(), LayerB(), LayerC()},
+       258,
+       false,
+       {{0, 0, 8, 6}, {0, 0, 8, 6}},
+       {{0, 2, 1, red}, {1, 1, 4, blueOverBg}}},
+      {"onto the composite",
+       {Background(), LayerB(), LayerC()},
+       514,
+       false,
+       {{0, 0, 8, 6}, {2, 1, 3, 2}, {0, 3, 2, 3}},
+       {{1, 2, 1, red}, {1, 3, 1, bg}, {2, 1, 4, blueOverBg}}},
+      {"co-editing: full canvas, transparent around",
+       {LayerB(), LayerC()},
+       0,
+       true,
+       {{0, 0, 8, 6}, {0, 0, 8, 6}},
+       {{0, 2, 1, red}, {0, 7, 5, 0}, {1, 1, 5, halfBlue}, {1, 7, 0, 0}}},
       {"co-editing, a layer without transparency: opaque where the layers reach",
-       {LayerB(false), LayerC()}, 0, true, {{0, 0, 8, 6}, {0, 0, 8, 6}},
+       {LayerB(false), LayerC()},
+       0,
+       true,
+       {{0, 0, 8, 6}, {0, 0, 8, 6}},
        {{0, 3, 1, red}, {0, 0, 5, black}, {0, 7, 5, 0}, {0, 0, 0, 0}}},
       {"one layer, alone on the canvas, its user mask taking from its transparency",
-       {LayerB(true, true)}, 0, false, {{0, 0, 8, 6}},
+       {LayerB(true, true)},
+       0,
+       false,
+       {{0, 0, 8, 6}},
        {{0, 2, 1, red}, {0, 3, 2, red}, {0, 2, 2, 0x64C80000}, {0, 4, 1, 0}, {0, 3, 1, 0}}},
   };
   for (int depth : {8, 16})
     for (int compression : {-1, 2, 3})
       for (const auto& c : cases) {
-        SCOPED_TRACE(::testing::Message() << c.name << ", " << depth << " bits, compression "
-                                          << compression);
+        SCOPED_TRACE(::testing::Message()
+                     << c.name << ", " << depth << " bits, compression " << compression);
         HandPsd psd;
         psd.depth = depth;
         psd.layers = c.layers;
-        for (HandLayer& l : psd.layers) l.compression = compression < 0 ? l.compression : compression;
+        for (HandLayer& l : psd.layers)
+          l.compression = compression < 0 ? l.compression : compression;
         psd.negativeCount = c.layers.size() == 2;  // the count's sign does not matter
         AnimationPtr read;
         ASSERT_EQ(Read(psd.Build(), &read, c.options, c.liveEdit), 1);
@@ -344,7 +387,8 @@ TEST_F(PsdTest, PhotoshopLayoutOfOneTransparentLayer) {
     ASSERT_EQ(RectsOf(*read), (Rects{{0, 0, 8, 6}}));
     for (int i = 0; i < 20; ++i)
       ASSERT_EQ(At(*FirstFrame(*read), 1 + i % 5, 1 + i / 5),
-                a[i] ? uint32_t(a[i] << 24 | r[i] << 16 | 77 << 8 | b[i]) : 0u) << i;
+                a[i] ? uint32_t(a[i] << 24 | r[i] << 16 | 77 << 8 | b[i]) : 0u)
+          << i;
   }
 }
 
@@ -364,8 +408,8 @@ TEST_F(PsdTest, DamagedFilesGiveTheirMessageAndNoDocument) {
       {"RGB with colour data", [](HandPsd& p) { p.modeData = "xx"; }, 0, damaged},
       {"indexed without 768 bytes", [](HandPsd& p) { p.mode = 2; }, 0, damaged},
       {"no width", [](HandPsd& p) { p.width = 0; }, 0, damaged},
-      {"negative layer size", [](HandPsd& p) { std::swap(p.layers[0].top, p.layers[0].bottom); },
-       0, damaged},
+      {"negative layer size", [](HandPsd& p) { std::swap(p.layers[0].top, p.layers[0].bottom); }, 0,
+       damaged},
       {"blend signature", [](HandPsd& p) { p.blendSignature = "MIB8"; }, 0, damaged},
       {"channel past the file", [](HandPsd& p) { p.firstChannelLength = 0x7FFFFFF0; }, 0, damaged},
       {"channel shorter than its rows", [](HandPsd& p) { p.firstChannelLength = 4; }, 0, damaged},
@@ -375,7 +419,9 @@ TEST_F(PsdTest, DamagedFilesGiveTheirMessageAndNoDocument) {
       {"PackBits rows claiming more than the file",
        [](HandPsd& p) { p.layers.clear(), p.compositeRle = true; }, size_t(-20), damaged},
       {"huge canvas with little data",
-       [](HandPsd& p) { p.layers.clear(), p.width = p.height = 30000, p.composite.assign(3, Samples(10)); },
+       [](HandPsd& p) {
+         p.layers.clear(), p.width = p.height = 30000, p.composite.assign(3, Samples(10));
+       },
        0, damaged},
       {"huge layer with little data",
        [](HandPsd& p) { p.layers[0].claimedRight = p.layers[0].left + 2000000000; }, 0, damaged},

@@ -66,8 +66,8 @@ void ExpectShows(const SwfBitmap& b, const Frame& f, uint32_t border) {
   ASSERT_EQ(std::tie(b.width, b.height), std::tuple(f.width + 2 * border, f.height + 2 * border));
   for (uint32_t y = 0; y < b.height; ++y)
     for (uint32_t x = 0; x < b.width; ++x) {
-      const bool inside = x >= border && y >= border && x - border < f.width &&
-                          y - border < f.height;
+      const bool inside =
+          x >= border && y >= border && x - border < f.width && y - border < f.height;
       const int64_t c = inside ? ShownColour(f, x - border, y - border) : -1;
       ASSERT_EQ(b.argb[y * b.width + x], c < 0 ? 0u : 0xFF000000u | static_cast<uint32_t>(c))
           << x << "," << y;
@@ -77,10 +77,12 @@ void ExpectShows(const SwfBitmap& b, const Frame& f, uint32_t border) {
 // An opaque frame that stays, a transparent one restoring the background, and a last one.
 TEST_F(SwfTest, FramesAreBitmapsPlacedAndRemovedByTheirDisposal) {
   AnimationPtr a = MakeDocument(60, 50);
-  AddDrawnFrame(*a, 0, 0, 60, 50, [](uint32_t x, uint32_t y) { return (x + 60 * y) % 15; },
-                DisposalLeave, -1, 10);
-  AddDrawnFrame(*a, 5, 5, 50, 40, [](uint32_t x, uint32_t y) { return (x + y) % 7 ? 3 : 14; },
-                DisposalBackground, 14, 20);
+  AddDrawnFrame(
+      *a, 0, 0, 60, 50, [](uint32_t x, uint32_t y) { return (x + 60 * y) % 15; }, DisposalLeave, -1,
+      10);
+  AddDrawnFrame(
+      *a, 5, 5, 50, 40, [](uint32_t x, uint32_t y) { return (x + y) % 7 ? 3 : 14; },
+      DisposalBackground, 14, 20);
   AddFrame(*a, 10, 0, 3, 2, {1, 2, 3, 4, 5, 6}, DisposalPrevious, -1, 10);
 
   const SwfFile file = SaveAndWalk(*a);
@@ -126,8 +128,8 @@ TEST_F(SwfTest, FramesAreBitmapsPlacedAndRemovedByTheirDisposal) {
 TEST_F(SwfTest, TrueColourFramesAreAlphaBitmapsOrJpegData) {
   AnimationPtr a = MakeDocument(3, 2);
   // Blue, green, red with alpha 0, 255 and 128; then the same without alpha.
-  const std::vector<uint8_t> bgr = {10, 20, 30, 40, 50, 60, 200, 100, 50, 0, 0, 0,
-                                    1, 2, 3, 255, 255, 255, 0, 0, 255, 0, 0, 0};
+  const std::vector<uint8_t> bgr = {10, 20, 30, 40,  50,  60,  200, 100, 50,  0, 0, 0,
+                                    1,  2,  3,  255, 255, 255, 0,   0,   255, 0, 0, 0};
   for (bool withAlpha : {true, false}) {
     Frame* f = AddSolidFrame(*a, 0, 0, 3, 2, 0);
     SetRgbPlane(f, bgr);
@@ -184,7 +186,8 @@ TEST_F(SwfTest, FfmpegReadsTheMovie) {
   for (uint8_t i = 1; i <= 3; ++i) AddSolidFrame(*a, 0, 0, 8, 6, i)->delay = 5;
   SaveAndWalk(*a);
   EXPECT_EQ(Output("ffprobe -v error -count_frames -show_entries stream=width,height,"
-                   "nb_read_frames,r_frame_rate -of csv=p=0 " + Quoted(Path("movie.swf"))),
+                   "nb_read_frames,r_frame_rate -of csv=p=0 " +
+                   Quoted(Path("movie.swf"))),
             "8,6,20/1,3\n");
 }
 

@@ -78,9 +78,9 @@ inline std::string WalkSwf(const std::vector<uint8_t>& file, SwfFile* out) {
     if (length == 63) length = head.Le(4);
     pos = head.BytePos();
     if (!head.ok() || length > file.size() - pos) return "tag past the end";
-    out->tags.push_back({static_cast<int>(word >> 6),
-                         {file.begin() + static_cast<long>(pos),
-                          file.begin() + static_cast<long>(pos + length)}});
+    out->tags.push_back(
+        {static_cast<int>(word >> 6),
+         {file.begin() + static_cast<long>(pos), file.begin() + static_cast<long>(pos + length)}});
     pos += length;
     shown += out->tags.back().code == 1;
   }
@@ -115,8 +115,9 @@ inline std::string ReadLossless(const SwfTag& tag, SwfBitmap* out) {
       const uint32_t index = mapped ? raw[colours * entry + stride * y + x] : 0;
       if (mapped && index >= colours) return "index past the colour map";
       const uint8_t* p = mapped ? &raw[index * entry] : &raw[stride * y + 4 * x];
-      out->argb.push_back(!mapped ? uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]
-                                  : (entry == 4 ? p[3] : 255u) << 24 | p[0] << 16 | p[1] << 8 | p[2]);
+      out->argb.push_back(!mapped
+                              ? uint32_t{p[0]} << 24 | p[1] << 16 | p[2] << 8 | p[3]
+                              : (entry == 4 ? p[3] : 255u) << 24 | p[0] << 16 | p[1] << 8 | p[2]);
     }
   return "";
 }

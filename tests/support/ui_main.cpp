@@ -27,7 +27,8 @@ int main(int argc, char** argv) {
   for (auto& [name, make] : lw::test::Registered()) {
     if (only && std::strcmp(only, name) != 0) continue;
     std::unique_ptr<QObject> test(make());
-    failed += only ? QTest::qExec(test.get(), argc - 1, argv + 1) : QTest::qExec(test.get(), 1, argv);
+    failed +=
+        only ? QTest::qExec(test.get(), argc - 1, argv + 1) : QTest::qExec(test.get(), 1, argv);
   }
   return failed == 0 ? 0 : 1;
 }

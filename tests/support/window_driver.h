@@ -37,10 +37,9 @@
 namespace lw::test {
 
 void RegisterUiTest(const char* name, std::function<QObject*()> make);
-#define LW_UI_TEST(Class)                                                    \
-  static const bool lw_ui_test_##Class = (::lw::test::RegisterUiTest(        \
-                                              #Class, []() -> QObject* { return new Class; }), \
-                                          true);
+#define LW_UI_TEST(Class)                \
+  static const bool lw_ui_test_##Class = \
+      (::lw::test::RegisterUiTest(#Class, []() -> QObject* { return new Class; }), true);
 
 // A frame of one colour with a square of another in its middle (none when inner < 0).
 inline Frame* AddSquareFrame(Animation& a, int32_t left, int32_t top, uint32_t w, uint32_t h,
@@ -92,8 +91,8 @@ T* Child(const QObject* parent, const QString& name) {
 }
 
 // The button of that role in the widget's button box; null (with a warning) when there is none.
-inline QAbstractButton* BoxButton(const QObject* parent,
-                                  QDialogButtonBox::ButtonRole role = QDialogButtonBox::AcceptRole) {
+inline QAbstractButton* BoxButton(
+    const QObject* parent, QDialogButtonBox::ButtonRole role = QDialogButtonBox::AcceptRole) {
   auto* box = parent ? parent->findChild<QDialogButtonBox*>() : nullptr;
   for (QAbstractButton* b : box ? box->buttons() : QList<QAbstractButton*>())
     if (box->buttonRole(b) == role) return b;
@@ -118,7 +117,8 @@ bool WithModal(const std::function<void()>& run,
     QPointer<QWidget> alive(dialog);
     act(dialog);
     // Some dialogs close a moment after their button (the file chooser); give them that moment.
-    if (alive && alive->isVisible() && !QTest::qWaitFor([&] { return !alive || !alive->isVisible(); }, 500))
+    if (alive && alive->isVisible() &&
+        !QTest::qWaitFor([&] { return !alive || !alive->isVisible(); }, 500))
       if (auto* d = qobject_cast<QDialog*>(alive.data())) d->reject();
   });
   poll.start();

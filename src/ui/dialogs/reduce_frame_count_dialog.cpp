@@ -15,9 +15,7 @@
 
 namespace lw {
 
-namespace {
-
-}  // namespace
+namespace {}  // namespace
 
 ReduceFrameCountDialog::ReduceFrameCountDialog(QWidget* owner, Animation* animation)
     : QDialog(owner), animation_(animation) {

@@ -20,8 +20,7 @@ struct SavePanelRow {
 const SavePanelRow kPanels[] = {
     {savepanel::Strip, MakeStripPanel},     {savepanel::Individual, MakeIndividualFilesPanel},
     {savepanel::HotSpot, MakeHotSpotPanel}, {savepanel::Avi, MakeAviPanel},
-    {savepanel::AviFix, MakeAviFixPanel},
-    {savepanel::Video, MakeVideoPanel},
+    {savepanel::AviFix, MakeAviFixPanel},   {savepanel::Video, MakeVideoPanel},
     {savepanel::Webp, MakeWebpPanel},
 };
 

@@ -364,8 +364,7 @@ void FrameStrip::PaintFrame(QPainter& p, const Frame* frame, QPoint origin) {
 void FrameStrip::PaintDropMarker(QPainter& p) {
   StripPoint start = layout_.MarkerStart(dropPosition_, Scroll());
   int along = layout_.Along(start), across = layout_.Across(start);
-  int thickness =
-      layout_.CellLength() == 0 ? 0 : layout_.LinePitch() - layout_.EdgeBand() - 4;
+  int thickness = layout_.CellLength() == 0 ? 0 : layout_.LinePitch() - layout_.EdgeBand() - 4;
   QColor marker(0x1e, 0x88, 0xe5);
   p.setRenderHint(QPainter::Antialiasing);
   p.setPen(Qt::NoPen);

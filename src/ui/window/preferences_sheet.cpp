@@ -65,7 +65,6 @@ class NumberSpin : public QSpinBox {
   void stepBy(int steps) override { setValue(std::clamp(value() + steps, 0, 32767)); }
 };
 
-
 }  // namespace
 
 void SetCoEditorChooser(ProgramChooser chooser) { coEditorChooser = chooser; }

@@ -1,9 +1,9 @@
 // The resize and move/crop dialogs opened from the window's commands: fields, drags in their
 // views, OK as one undo step, what they remember, and the status bar's progress meanwhile.
 
+#include "support/window_driver.h"
 #include "ui/dialogs/move_crop_dialog.h"
 #include "ui/dialogs/resize_dialog.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -24,10 +24,11 @@ class GeometryDialogsTest : public UiTest {
   // Runs command; its dialog of type D gets act, then OK (rejected when OK refused).
   template <typename D>
   bool WithDialog(int command, const std::function<void(D*)>& act) {
-    return WithModal<D>([&] { window->Command(command); }, [&](D* d) {
-      act(d);
-      d->accept();
-    });
+    return WithModal<D>([&] { window->Command(command); },
+                        [&](D* d) {
+                          act(d);
+                          d->accept();
+                        });
   }
 
  private slots:
@@ -77,7 +78,8 @@ class GeometryDialogsTest : public UiTest {
     QCOMPARE(dialog.WidthField()->maximum(), 65535);
   }
 
-  // Half size, nearest value: screen, sizes and offsets; the choices are remembered. The status bar shows the work meanwhile and clicks do not reach the window.
+  // Half size, nearest value: screen, sizes and offsets; the choices are remembered. The status bar
+  // shows the work meanwhile and clicks do not reach the window.
   void resizeAnimationOkUndoRedo() {
     QVERIFY(OpenTwoFrames());
     window->SelectFrame(0, 0);
@@ -97,7 +99,8 @@ class GeometryDialogsTest : public UiTest {
     }));
     services.onPump = nullptr;
     QCOMPARE(seen, QStringLiteral("Redimensioner l'animation..."));
-    QVERIFY(text->isHidden() && Child<QProgressBar>(window->statusBar(), "statusProgressBar")->isHidden());
+    QVERIFY(text->isHidden() &&
+            Child<QProgressBar>(window->statusBar(), "statusProgressBar")->isHidden());
     QCOMPARE(window->CurrentFrame(), 0);
     QCOMPARE(QSize(Doc().screenWidth, Doc().screenHeight), QSize(10, 5));
     Frame* f = FirstFrame(Doc());
@@ -175,7 +178,6 @@ class GeometryDialogsTest : public UiTest {
     }));
     QCOMPARE(CanUndoKind(), UndoKind::None);
   }
-
 
   // The animation crop: nothing to drag, the bottom edge dragged in the view; the screen becomes
   // the rectangle. The whole screen changes nothing.

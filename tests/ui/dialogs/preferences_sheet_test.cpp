@@ -1,13 +1,14 @@
 // The preferences sheet and the small questions that store a preference word: what OK writes,
 // what Annuler leaves, and the values refused on the way.
+#include "ui/window/preferences_sheet.h"
+
 #include <array>
 
 #include "platform/desktop_entries.h"
+#include "support/window_driver.h"
 #include "ui/common/colour_button.h"
 #include "ui/dialogs/oversize_insert_dialog.h"
 #include "ui/dialogs/palette_merge_dialog.h"
-#include "ui/window/preferences_sheet.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -173,13 +174,14 @@ class PreferencesSheetTest : public UiTest {
   // The frame-size and palette-merge questions store their word on OK, the ask bit cleared by
   // their box.
   void questionsStoreTheirWord() {
-    QVERIFY(WithModal<OversizeInsertDialog>([] { QCOMPARE(AskOversizeInsertDialog(nullptr, 36), 16u); },
-                                            [](OversizeInsertDialog* d) {
-                                              QCOMPARE(d->Word(), 36u);
-                                              Child<QRadioButton>(d, "c1111")->setChecked(true);
-                                              Child<QCheckBox>(d, "c1083")->setChecked(true);
-                                              d->accept();
-                                            }));
+    QVERIFY(
+        WithModal<OversizeInsertDialog>([] { QCOMPARE(AskOversizeInsertDialog(nullptr, 36), 16u); },
+                                        [](OversizeInsertDialog* d) {
+                                          QCOMPARE(d->Word(), 36u);
+                                          Child<QRadioButton>(d, "c1111")->setChecked(true);
+                                          Child<QCheckBox>(d, "c1083")->setChecked(true);
+                                          d->accept();
+                                        }));
     QCOMPARE(GetPref(PrefOversizeInsert), 16u);
 
     PaletteMergeDialog merge(0x00870302);

@@ -3,8 +3,8 @@
 
 #include "colour/palette_edit.h"
 #include "edit/properties.h"
-#include "ui/dialogs/comment_list_dialog.h"
 #include "support/window_driver.h"
+#include "ui/dialogs/comment_list_dialog.h"
 
 namespace lw::test {
 
@@ -55,7 +55,8 @@ class PropertyDialogsTest : public UiTest {
   bool OpenFrames(int count, int transparent = -1) {
     AnimationPtr a = MakeDocument(40, 30, BrightPalette());
     for (int i = 0; i < count; ++i)
-      AddSquareFrame(*a, 0, 0, 40, 30, uint8_t(1 + i), 3, 1, 10 * (i + 1), i == 0 ? transparent : -1);
+      AddSquareFrame(*a, 0, 0, 40, 30, uint8_t(1 + i), 3, 1, 10 * (i + 1),
+                     i == 0 ? transparent : -1);
     return OpenGif(*a, "cadres.gif");
   }
 
@@ -167,7 +168,6 @@ class PropertyDialogsTest : public UiTest {
     window->Command(cmd::Undo);
     QVERIFY(CommentBlocks(*window->Document()).empty());
   }
-
 };
 
 LW_UI_TEST(PropertyDialogsTest)

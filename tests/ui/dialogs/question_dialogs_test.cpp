@@ -4,11 +4,11 @@
 
 #include "formats/merge.h"
 #include "formats/psd/psd_format.h"
+#include "support/window_driver.h"
 #include "ui/dialogs/html_code_dialog.h"
 #include "ui/dialogs/merge_dialog.h"
 #include "ui/dialogs/psd_layers_dialog.h"
 #include "ui/dialogs/strip_split_dialog.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -114,31 +114,36 @@ class QuestionDialogsTest : public UiTest {
     AddSquareFrame(*a, 0, 0, 120, 60, 2, 3);
     QVERIFY(OpenGif(*a, "clip.gif"));
     auto code = [](QDialog* d) { return Child<QPlainTextEdit>(d, "code")->toPlainText(); };
-    QVERIFY(WithModal<HtmlCodeDialog>([&] { window->Command(cmd::HtmlCode); },
-                                      [&](HtmlCodeDialog* d) {
-                                        QTest::keyClicks(Child<QLineEdit>(d, "link"), "https://example.org/jeux/");
-                                        QTest::keyClicks(Child<QLineEdit>(d, "description"), "Une balle");
-                                        QVERIFY(code(d).startsWith("<a href=\"https://example.org/jeux/\"><img src=\"clip.gif\" width="));
-                                        QVERIFY(code(d).endsWith(" alt=\"Une balle\"></a>"));
-                                        QTest::mouseClick(Child<QPushButton>(d, "copy"), Qt::LeftButton);
-                                        QCOMPARE(QApplication::clipboard()->text(), code(d));
-                                      }));
+    QVERIFY(WithModal<HtmlCodeDialog>(
+        [&] { window->Command(cmd::HtmlCode); },
+        [&](HtmlCodeDialog* d) {
+          QTest::keyClicks(Child<QLineEdit>(d, "link"), "https://example.org/jeux/");
+          QTest::keyClicks(Child<QLineEdit>(d, "description"), "Une balle");
+          QVERIFY(code(d).startsWith(
+              "<a href=\"https://example.org/jeux/\"><img src=\"clip.gif\" width="));
+          QVERIFY(code(d).endsWith(" alt=\"Une balle\"></a>"));
+          QTest::mouseClick(Child<QPushButton>(d, "copy"), Qt::LeftButton);
+          QCOMPARE(QApplication::clipboard()->text(), code(d));
+        }));
     QVERIFY(services.Messages().empty());
 
     window->State().documentPath.clear();
-    QVERIFY(WithModal<HtmlCodeDialog>([&] { window->Command(cmd::HtmlCode); },
-                                      [&](HtmlCodeDialog* d) {
-                                        auto* name = Child<QLineEdit>(d, "fileName");
-                                        QApplication::clipboard()->setText("avant");
-                                        QTest::mouseClick(Child<QPushButton>(d, "copy"), Qt::LeftButton);
-                                        QCOMPARE(services.Texts(), std::vector<std::string>{
-                                            "Le nom de fichier est nécessaire à la génération du code HTML"});
-                                        QTRY_VERIFY(name->hasFocus());
-                                        QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("avant"));
-                                        QTest::keyClicks(name, "ma balle.gif");
-                                        QVERIFY(d->CopyCode());
-                                        QVERIFY(QApplication::clipboard()->text().startsWith("<img src=\"ma%20balle.gif\" width="));
-                                      }));
+    QVERIFY(WithModal<HtmlCodeDialog>(
+        [&] { window->Command(cmd::HtmlCode); },
+        [&](HtmlCodeDialog* d) {
+          auto* name = Child<QLineEdit>(d, "fileName");
+          QApplication::clipboard()->setText("avant");
+          QTest::mouseClick(Child<QPushButton>(d, "copy"), Qt::LeftButton);
+          QCOMPARE(services.Texts(),
+                   std::vector<std::string>{
+                       "Le nom de fichier est nécessaire à la génération du code HTML"});
+          QTRY_VERIFY(name->hasFocus());
+          QCOMPARE(QApplication::clipboard()->text(), QStringLiteral("avant"));
+          QTest::keyClicks(name, "ma balle.gif");
+          QVERIFY(d->CopyCode());
+          QVERIFY(
+              QApplication::clipboard()->text().startsWith("<img src=\"ma%20balle.gif\" width="));
+        }));
   }
 };
 

@@ -6,8 +6,8 @@
 #include "formats/live_edit.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
-#include "ui/services/live_edit_link.h"
 #include "support/window_driver.h"
+#include "ui/services/live_edit_link.h"
 
 namespace lw::test {
 
@@ -15,7 +15,6 @@ class LiveEditWindowTest : public UiTest {
   Q_OBJECT
 
   static QString editor_;
-
 
  private slots:
   void initTestCase() {

@@ -3,9 +3,9 @@
 
 #include "core/frame_player.h"
 #include "core/frame_viewer.h"
+#include "support/window_driver.h"
 #include "ui/common/animation_view.h"
 #include "ui/dialogs/duration_panel.h"
-#include "support/window_driver.h"
 
 namespace lw::test {
 
@@ -155,7 +155,6 @@ class PreviewWindowTest : public UiTest {
     preview.Action(cmd::Duration)->trigger();
     QVERIFY(!durationOn && !panel->isVisible());
   }
-
 };
 
 LW_UI_TEST(PreviewWindowTest)

@@ -3,8 +3,8 @@
 // is held at its first report until the test has seen what it checks, so that a fast machine
 // cannot finish it before the first timer tick.
 
-#include "ui/services/progress_popup.h"
 #include "support/window_driver.h"
+#include "ui/services/progress_popup.h"
 
 namespace lw::test {
 
@@ -68,7 +68,8 @@ class BigOpenTest : public UiTest {
     QVERIFY(StartUi());
     services.onPump = [] { DesktopServices().PumpEvents(); };
     AnimationPtr a = MakeDocument(64, 48, BrightPalette());
-    for (int i = 0; i < kFrames; ++i) AddSquareFrame(*a, 0, 0, 64, 48, 1 + i % 15, (i * 7) % 16, 1, 4);
+    for (int i = 0; i < kFrames; ++i)
+      AddSquareFrame(*a, 0, 0, 64, 48, 1 + i % 15, (i * 7) % 16, 1, 4);
     path_ = WriteGif(*a, "long.gif");
     QVERIFY(!path_.empty());
   }

@@ -2,8 +2,8 @@
 // images put there the way other programs do.
 
 #include "shell/frame_edit.h"
-#include "ui/services/qt_clipboard.h"
 #include "support/window_driver.h"
+#include "ui/services/qt_clipboard.h"
 
 namespace lw::test {
 

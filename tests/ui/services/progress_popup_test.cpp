@@ -4,8 +4,8 @@
 
 #include "base/messages.h"
 #include "base/progress.h"
-#include "ui/window/application.h"
 #include "support/window_driver.h"
+#include "ui/window/application.h"
 
 namespace lw::test {
 
@@ -32,7 +32,8 @@ class ProgressPopupTest : public QObject {
     ProgressPopup* popup = FindPopup();
     QVERIFY(popup && popup->isVisible());
     auto centred = [&] {
-      return (popup->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <= 2;
+      return (popup->frameGeometry().center() - owner.frameGeometry().center()).manhattanLength() <=
+             2;
     };
     QVERIFY(centred());
     // An owner placed after the popup came (by the window manager, at start-up) takes it along.
@@ -55,14 +56,17 @@ class ProgressPopupTest : public QObject {
     ProgressSetRange(meter.get(), 10);
     ProgressPopup* popup = FindPopup();
     QVERIFY(popup);
-    ProgressSetText(meter.get(), ("Lecture de " + std::string(40, 'n') +
-                                  ".gif... (Appuyez sur Esc pour annuler)").c_str());
+    ProgressSetText(
+        meter.get(),
+        ("Lecture de " + std::string(40, 'n') + ".gif... (Appuyez sur Esc pour annuler)").c_str());
     popup->layout()->activate();
     QLabel* label = popup->Text();
     const QRect room = label->contentsRect();
-    QVERIFY(label->wordWrap() ? label->heightForWidth(room.width()) <= room.height()
-                              : label->fontMetrics().horizontalAdvance(label->text()) <= room.width());
-    QVERIFY(std::abs(popup->frameGeometry().center().y() - owner.frameGeometry().center().y()) <= 4);
+    QVERIFY(label->wordWrap()
+                ? label->heightForWidth(room.width()) <= room.height()
+                : label->fontMetrics().horizontalAdvance(label->text()) <= room.width());
+    QVERIFY(std::abs(popup->frameGeometry().center().y() - owner.frameGeometry().center().y()) <=
+            4);
 
     bool shownWithBox = true;
     QTimer::singleShot(0, [&] {

@@ -285,7 +285,6 @@ class MainWindowTest : public UiTest {
     window->State().NotifyDocument(refresh::ForFrame(refresh::OneFrame, 0));
     QCOMPARE(QColor(View()->grab().toImage().pixel(At(0))), QColor(0xC0, 0xC0, 0xC0));
   }
-
 };
 
 LW_UI_TEST(MainWindowTest)
