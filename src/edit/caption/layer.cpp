@@ -96,6 +96,18 @@ using ColourIndexes = std::unordered_map<uint32_t, int>;
 // Gives each colour an index of the frame's palette: its exact entry, else a new entry while the
 // palette has room (the most used colours first), else the nearest entry. A grown palette is
 // installed (the frames that share it follow). extraSlots entries are kept free for the caller.
+
+// Gives the frame a palette grown for new colours: its own, or the global one, whose frames'
+// colour tables follow.
+void InstallPalette(Animation& animation, Frame* f, PalettePtr grown) {
+  if (f->localPalette) {
+    SetLocalPalette(f, std::move(grown));
+    return;
+  }
+  SetGlobalPalette(animation, std::move(grown));
+  for (Frame* other = FirstFrame(animation); other; other = NextFrame(other))
+    if (other->palette == animation.globalPalette.get()) UpdateDibColourTable(other);
+}
 // False when memory is short (the palette is then as it was).
 bool IndexColours(Animation& animation, Frame* f, const ColourCounts& counts, int extraSlots,
                   ColourIndexes* indexOf, LayerReport* report) {
@@ -137,13 +149,7 @@ bool IndexColours(Animation& animation, Frame* f, const ColourCounts& counts, in
     return false;
   }
   if (grown) {
-    if (f->localPalette) {
-      SetLocalPalette(f, std::move(grown));
-    } else {
-      SetGlobalPalette(animation, std::move(grown));
-      for (Frame* other = FirstFrame(animation); other; other = NextFrame(other))
-        if (other->palette == animation.globalPalette.get()) UpdateDibColourTable(other);
-    }
+    InstallPalette(animation, f, std::move(grown));
   }
   return true;
 }
@@ -190,13 +196,7 @@ bool RebuildFrame(Animation& animation, Frame* f, const Screen& picture, LayerRe
       PalettePtr grown = CopyPalette(f->palette);
       if (!grown) return false;
       grown->entries.resize(static_cast<size_t>(clear) + 1);
-      if (f->localPalette) {
-        SetLocalPalette(f, std::move(grown));
-      } else {
-        SetGlobalPalette(animation, std::move(grown));
-        for (Frame* other = FirstFrame(animation); other; other = NextFrame(other))
-          if (other->palette == animation.globalPalette.get()) UpdateDibColourTable(other);
-      }
+      InstallPalette(animation, f, std::move(grown));
     }
   }
   uint8_t* out = dib.data() + DibBitsOffset;
