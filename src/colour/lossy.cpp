@@ -246,7 +246,7 @@ TrialStatus RunOptimizeTrialWithLossy(const Animation& document, const OptimizeO
   if (status != TrialStatus::Done || tolerance == 0) return status;
   *size = -1;
   ProgressSetText(progress, LoadResText(str::OptimizeLossyWorking));
-  if (!LossyCompressAnimation(**copy, tolerance, progress)) return TrialStatus::Stopped;
+  if (!LossyCompressOverScreen(**copy, tolerance, progress)) return TrialStatus::Stopped;
   ProgressSetText(progress, LoadResText(str::OptimizeMeasuring));
   int32_t measured = EstimateEncodedSize(**copy, true, options.signature, progress);
   if (measured < 0 || !ProgressStep(progress)) return TrialStatus::Stopped;
@@ -257,7 +257,7 @@ TrialStatus RunOptimizeTrialWithLossy(const Animation& document, const OptimizeO
 void OptimizeInPlaceWithLossy(Animation& document, const OptimizeOptions& options,
                               ProgressMeter* progress) {
   OptimizeInPlace(document, options, progress);
-  LossyCompressAnimation(document, LossyToleranceOf(options.steps), progress);
+  LossyCompressOverScreen(document, LossyToleranceOf(options.steps), progress);
   document.encodedSizeCache = -1;
 }
 

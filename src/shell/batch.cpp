@@ -138,12 +138,14 @@ void Input(Run& run, char letter, const std::string& input) {
   if (level > 0) batch::AfterQualityLevel(run, level);
 }
 
-// The lossy amount a --quality level chose, once, just before a GIF is written: after the
-// optimizer, whose transparency it keeps, as an explicit --lossy would be.
+// The lossy amount --lossy asked for, else the one a --quality level chose, once, just before
+// a GIF is written: after the optimizer, whose transparency it keeps.
 void LevelLossy(Run& run, int type) {
-  if (type == savetype::Gif) batch::RefineKeptPictures(run);
-  const int tolerance = std::exchange(run.levelLossy, 0);
-  if (tolerance <= 0 || type != savetype::Gif) return;
+  if (type != savetype::Gif) return;
+  batch::RefineKeptPictures(run);
+  const int level = std::exchange(run.levelLossy, 0), asked = std::exchange(run.lossyAsked, -1);
+  const int tolerance = asked >= 0 ? asked : level;
+  if (tolerance <= 0) return;
   batch::DropTrueColour(run);
   if (!PrepareOptimize(run.state)) return;
   if (LossyCompressOverScreen(*run.state.document, tolerance, nullptr)) AfterOptimize(run.state);

@@ -305,16 +305,14 @@ void Optimize(Run& run, Flag flag, Value value) {
   AfterOptimize(run.state);
 }
 
-// The optimize dialog's lossy step alone, at that point of the flags.
+// The lossy step, taken when the next GIF is written: after the optimizer, whose clear pixels
+// it draws through, wherever the flag stands. Taken before -z it would leave the optimizer no
+// unchanged pixel to clear, and the file would grow.
 void Lossy(Run& run, Flag flag, Value value) {
   int64_t tolerance = 0;
   if (!ParseWholeNumber(value, 0, LossyLargestTolerance, &tolerance))
     return BadValue(run, flag, value);
-  run.levelLossy = 0;   // the amount asked for replaces the level's
-  DropTrueColour(run);  // unasked: the window would ask first
-  if (!PrepareOptimize(run.state)) return;
-  if (LossyCompressAnimation(Document(run), static_cast<int>(tolerance), nullptr))
-    AfterOptimize(run.state);
+  run.lossyAsked = static_cast<int>(tolerance);  // replaces the level's amount
 }
 
 void Info(Run& run, Flag, Value) {

@@ -22,6 +22,7 @@ struct Run {
   int quality = 0;          // --quality: the level inputs get their palette at; 0 see ReadLevel
   int level = 0;            // the level the document's palette was last made at; 0 none
   int levelLossy = 0;       // the lossy amount that level gives the next GIF saved, unless --lossy
+  int lossyAsked = -1;      // --lossy: the amount for the next GIF saved; -1 not asked
   TextStyle textStyle;      // --font, --text-colour, --outline, --shadow, --align
   Placement place;          // --place, --margin
   std::string layerFrames;  // --text-frames; empty every frame

@@ -347,6 +347,7 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--dither", "--colors", "3"}, Reduced(3, true)),
       edited({"--quality", "40"}, QualityReduced(40)),
       edited({"--quality", "40", "--lossy", "0"}, QualityReduced(40, false)),
+      edited({"--lossy", "0", "--quality", "40"}, QualityReduced(40, false)),
       edited({"--delay", "25:0,-1"}, Selected({0, 2}, [](ShellState& s) { SetDelayCommand(s, 25); })),
       edited({"--delete", "-2--1"}, Selected({1, 2}, command(DeleteFramesCommand))),
       edited({"--reverse"}, Selected({0, 1, 2}, command(ReverseOrderCommand))),
@@ -355,7 +356,9 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--optimize"}, Optimized(optimize::Defaults)),
       edited({"--optimize=crop,useless,transparency"}, Optimized(optimize::CropFrames | optimize::RemoveUselessFrames | optimize::DuplicatesToTransparency)),
       edited({"--loop", "65536", "--comment", "Bonjour"}, loopAndComment),
-      edited({"--lossy", "40"}, [](ShellState& s) { LossyCompressAnimation(*s.document, 40, nullptr); }),
+      edited({"--lossy", "40"}, [](ShellState& s) { LossyCompressOverScreen(*s.document, 40, nullptr); }),
+      // Taken as the GIF is written, after the optimizer, whatever the order of the flags.
+      edited({"--lossy", "40", "--optimize"}, [](ShellState& s) { Optimized(optimize::Defaults)(s); LossyCompressOverScreen(*s.document, 40, nullptr); }),
       edited({"--rotate", "90", "--crop", "0,0,8,6", "--delete", "0"}, rotateCropDelete),
       edited({"--font", "DejaVu Sans:10", "--text-colour", "rouge", "--outline", "noir:1", "--place", "1,-2", "--text-frames", "1-2", "--fade", "1", "--opacity", "80", "--text", "Hé\\nho"}, captioned),
       // A forced type writes that type whatever the name; the frames side by side in one file.
