@@ -181,7 +181,7 @@ void OptimizeStored(Run& run) {
   run.state.document->encodedSizeCache = -1;
 }
 
-// The Part of the flags that came first: one letter after a single dash, any case, and the
+// The flags that came first: one letter after a single dash, any case, and the
 // argument in the next word whatever it holds (so names with hyphens are fine).
 bool ShortFlag(Run& run, const std::vector<std::string>& args, size_t* i) {
   const std::string& word = args[*i];

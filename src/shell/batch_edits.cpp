@@ -545,7 +545,7 @@ const LongFlag kLongFlags[] = {
     {"--help", "", None, str::BatchHelpHelp, false, Help},
     {"--version", "", None, str::BatchHelpVersion, false, Version},
     {"--webp", "lossless|QUALITE", Required, str::BatchHelpWebp, false, Webp},
-    {"--lossy", "N", Required, str::BatchHelpLossy, true, Lossy},
+    {"--lossy", "N", Required, str::BatchHelpLossy, false, Lossy},
     {"--fps", "N", Required, str::BatchHelpFps, false, Fps},
     {"--start", "T", Required, str::BatchHelpStart, false, Start},
     {"--duration", "T", Required, str::BatchHelpDuration, false, Duration},

@@ -359,6 +359,7 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--lossy", "40"}, [](ShellState& s) { LossyCompressOverScreen(*s.document, 40, nullptr); }),
       // Taken as the GIF is written, after the optimizer, whatever the order of the flags.
       edited({"--lossy", "40", "--optimize"}, [](ShellState& s) { Optimized(optimize::Defaults)(s); LossyCompressOverScreen(*s.document, 40, nullptr); }),
+      Row{{"--lossy", "40", "-i", "in.gif", "-o", "out.gif"}, 0, {}, {{"out.gif", "in.gif", [](ShellState& s) { LossyCompressOverScreen(*s.document, 40, nullptr); }}}},
       edited({"--rotate", "90", "--crop", "0,0,8,6", "--delete", "0"}, rotateCropDelete),
       edited({"--font", "DejaVu Sans:10", "--text-colour", "rouge", "--outline", "noir:1", "--place", "1,-2", "--text-frames", "1-2", "--fade", "1", "--opacity", "80", "--text", "Hé\\nho"}, captioned),
       // A forced type writes that type whatever the name; the frames side by side in one file.
