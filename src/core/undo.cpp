@@ -238,6 +238,10 @@ size_t HeldBytes(const undo::AllFrameAttributes& p) { return AnimationBytes(p.co
 size_t HeldBytes(const undo::AnimationSettings& p) {
   return AnimationBytes(p.header.get()) + TableBytes(p.commentPlaces);
 }
+size_t HeldBytes(const undo::LaidLayer& p) {
+  return ChainBytes(p.frames.get()) + TableBytes(p.indexes) + PaletteBytes(p.globalPalette.get()) +
+         AnimationBytes(p.copy.get());
+}
 
 }  // namespace
 

@@ -1,5 +1,5 @@
-// Undo kinds of one frame's image: pixel edits, transparency, the true-colour plane, moves and
-// crops of selected frames, and the rotations and flips.
+// Undo kinds of frame images: pixel edits, transparency, the true-colour plane, moves and crops
+// of selected frames, the rotations and flips, and texts and pictures laid over frames.
 #include <new>
 #include <optional>
 #include <utility>
@@ -152,6 +152,44 @@ uint32_t ApplyRotateAll(undo::TurnedAnimation& turned, Animation& document, bool
   return kScreenRebuilt;
 }
 
+// The frames drawn on and the global palette; or the whole document, when the frames get rebuilt.
+bool FillLaidLayer(undo::LaidLayer& laid, Animation& document) {
+  if (laid.rebuilt) {
+    if (!laid.copy) laid.copy = CopyDocument(document);
+    return laid.copy != nullptr;
+  }
+  Frame* last = nullptr;
+  for (uint32_t index : laid.indexes) {
+    undo::FrameChain copy = CopyFrame(FrameAt(document, static_cast<int>(index)));
+    if (!copy) return false;
+    AppendToChain(laid.frames, &last, copy.release());
+  }
+  if (document.globalPalette) {
+    laid.globalPalette = CopyPalette(document.globalPalette.get());
+    if (!laid.globalPalette) return false;
+  }
+  laid.screenFlags = document.screenFlags;
+  return true;
+}
+
+uint32_t ApplyLaidLayer(undo::LaidLayer& laid, Animation& document, bool) {
+  if (laid.rebuilt) {
+    return ExchangeDocuments(laid.copy, document).done ? refresh::Document | refresh::Encoding : 0;
+  }
+  Frame* copy = laid.frames.get();
+  for (size_t i = 0; copy && i < laid.indexes.size(); ++i, copy = NextFrame(copy))
+    SwapFrameImages(FrameAt(document, static_cast<int>(laid.indexes[i])), copy);
+  // The palette objects change places: the frames that borrow the global one follow it.
+  const uint8_t flags = document.screenFlags;
+  laid.globalPalette = SetGlobalPalette(document, std::move(laid.globalPalette));
+  document.screenFlags = std::exchange(laid.screenFlags, flags);
+  for (Frame* f = FirstFrame(document); f; f = NextFrame(f))
+    if (!f->localPalette) UpdateDibColourTable(f);
+  CountColourUsage(document, document.colourUsage.data(), true);
+  document.encodedSizeCache = -1;
+  return refresh::Document | refresh::Encoding;
+}
+
 constexpr UndoKindRow kRows[] = {
     KindRow<undo::FrameImage, FillFrameImage, ApplyFrameImage>(UndoKind::EditPixels,
                                                                str::UndoEditPixels),
@@ -169,6 +207,7 @@ constexpr UndoKindRow kRows[] = {
                                                                   str::UndoRotateFrame),
     KindRow<undo::TurnedAnimation, FillNothing<undo::TurnedAnimation>, ApplyRotateAll>(
         UndoKind::RotateAllFrames, str::UndoRotateAllFrames),
+    KindRow<undo::LaidLayer, FillLaidLayer, ApplyLaidLayer>(UndoKind::AddLayer, str::UndoAddLayer),
 };
 
 }  // namespace

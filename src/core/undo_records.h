@@ -53,8 +53,9 @@ enum class UndoKind : uint32_t {
   CoEditAnimation = 36,
   AnimationProperties = 37,  // loop count, screen size, background index
   EditComments = 38,         // the comment blocks
+  AddLayer = 39,             // a text or a picture laid over frames
 };
-constexpr uint32_t kMaxUndoKind = 38;
+constexpr uint32_t kMaxUndoKind = 39;
 
 namespace undo {
 
@@ -186,6 +187,18 @@ struct AnimationSettings {
   std::vector<uint32_t> commentPlaces;  // how many other blocks come before each comment
 };
 
+// Text or a picture laid over frames (AddLayer). Drawing changes the frames drawn on and may grow
+// their palettes, the global one included; when the frames are first rebuilt as whole pictures
+// every frame changes, and the whole document is kept instead.
+struct LaidLayer {
+  bool rebuilt = false;           // handed in: the frames get rebuilt first
+  std::vector<uint32_t> indexes;  // handed in: the frames drawn on, ascending
+  FrameChain frames;              // a whole copy of each, in the same order
+  PalettePtr globalPalette;       // the global palette before (none when there was none)
+  uint8_t screenFlags = 0;        // with its size code
+  AnimationPtr copy;              // when rebuilt: the whole document before
+};
+
 }  // namespace undo
 
 // A record's payload; std::monostate is a record that keeps nothing (ReverseAnimation, Nop), and
@@ -196,7 +209,7 @@ using UndoPayload =
                  undo::TransparencyEdit, undo::SelectedFrames, undo::TurnedFrame,
                  undo::TurnedAnimation, undo::PaletteEntries, undo::LocalPaletteRemoval,
                  undo::Delays, undo::FrameAttributes, undo::AllFrameAttributes,
-                 undo::AnimationSettings>;
+                 undo::AnimationSettings, undo::LaidLayer>;
 
 // The place of a payload type in UndoPayload.
 template <typename T, typename Variant = UndoPayload>

@@ -60,6 +60,12 @@ constexpr int EditPixels = 40343;           // "&Édition des pixels..."
 constexpr int LiveEditFrame = 40337;        // "LiveEdit avec Éditeur d’images..."
 constexpr int LiveEditAnimation = 40336;    // "Démarrer l’animation complète "
 constexpr int EndLiveEdit = 40339;          // added to the menu while a LiveEdit session runs
+// "Ajouter du &texte..." and "Ajouter une &image...": from the Cadre menu the selected frames
+// are chosen first, from the Animation menu (and the toolbar) every frame.
+constexpr int FrameAddText = 40390;
+constexpr int AnimationAddText = 40391;
+constexpr int FrameAddImage = 40392;
+constexpr int AnimationAddImage = 40393;
 
 // Animation
 constexpr int AnimationProperties = 40008;      // "&Propriétés..." (Animation)

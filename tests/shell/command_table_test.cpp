@@ -19,6 +19,7 @@
 #include "core/compose.h"
 #include "core/document_listener.h"
 #include "core/undo.h"
+#include "edit/caption/text_layer.h"
 #include "edit/crop_move.h"
 #include "edit/properties.h"
 #include "edit/resize.h"
@@ -29,6 +30,7 @@
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
 #include "shell/geometry_commands.h"
+#include "shell/layer_commands.h"
 #include "shell/options_from_preferences.h"
 #include "support/consistency.h"
 #include "support/services.h"
@@ -95,6 +97,37 @@ uint32_t ChooseTransparency(ShellState& s) {
   return ApplyTransparencyEdit(Doc(s), s.currentFrame, c);
 }
 
+// A caption in the middle of the screen, with an outline, on every frame or on the selected ones
+// fading in; or the first frame's picture at half strength in the top left corner. Either may
+// make the frames rebuilt whole, or grow the global palette.
+uint32_t LayOver(ShellState& s, bool text, bool selected) {
+  Layer layer;
+  LayerOptions options;
+  if (text) {
+    TextStyle style;
+    style.text = "Été";
+    style.size = 12;
+    style.colour = 0x3366CC;
+    style.outlineWidth = 1;
+    std::string detail;
+    if (RenderText(style, &layer, &detail) != 0) return 0;
+    options.place.anchor = Anchor::Center;
+  } else {
+    if (!LayerFromFrame(*FrameAt(Doc(s), 0), &layer)) return 0;
+    options.place.anchor = Anchor::TopLeft;
+    options.place.margin = 0;
+    options.opacity = 50;
+  }
+  if (selected) {
+    for (const Frame* f = FirstFrame(Doc(s)); f; f = NextFrame(f))
+      options.frames.push_back(f->selected != 0);
+    options.fadeIn = 1;
+  }
+  uint32_t hints = 0;
+  LayOverCommand(Doc(s), layer, options, nullptr, nullptr, &hints);
+  return hints;
+}
+
 using S = ShellState;
 // clang-format off
 const Entry kEntries[] = {
@@ -150,6 +183,10 @@ const Entry kEntries[] = {
     {cmd::DisposalRestoreBackground, Acts, [](S& s) { return SetDisposalCommand(s, 2); }},
     {cmd::DisposalRestorePrevious, Acts, [](S& s) { return SetDisposalCommand(s, 3); }},
     {cmd::Has24BitData, Acts, ToggleTrueColourCommand},
+    {cmd::FrameAddText, Acts, [](S& s) { return LayOver(s, true, true); }},
+    {cmd::AnimationAddText, Acts, [](S& s) { return LayOver(s, true, false); }},
+    {cmd::FrameAddImage, MayNot, [](S& s) { return LayOver(s, false, true); }},
+    {cmd::AnimationAddImage, MayNot, [](S& s) { return LayOver(s, false, false); }},
     // The strip's drag, which is no row of the table.
     {cmd::FrameList, MayNot, [](S& s) {
        return MoveFramesCommand(s, (s.currentFrame + 2) % (Doc(s).frameCount + 1)); },

@@ -10,6 +10,7 @@
 #include <new>
 #include <unordered_map>
 
+#include "base/progress.h"
 #include "base/string_ids.h"
 #include "core/compose.h"
 #include "core/picture_budget.h"
@@ -227,11 +228,14 @@ bool RebuildFrame(Animation& animation, Frame* f, const Screen& picture, LayerRe
 // Every frame becomes the whole screen it shows. The screen is played as a viewer does, and each
 // frame is rebuilt as soon as it has shown: what comes after needs only the screen. With
 // transparency anywhere each frame is cleared after it shows, so that transparent pixels stay so.
-bool Recompose(Animation& animation, const std::vector<Frame*>& frames, LayerReport* report) {
+// Returns 0, str::CaptionNoMemory or LayerStopped.
+int Recompose(Animation& animation, const std::vector<Frame*>& frames, ProgressMeter* progress,
+              LayerReport* report) {
   const uint32_t sw = animation.screenWidth, sh = animation.screenHeight;
-  if (sw == 0 || sh == 0 || !PictureFitsBudget(sw, uint64_t{sh} * 4, 5)) return false;
+  if (sw == 0 || sh == 0 || !PictureFitsBudget(sw, uint64_t{sh} * 4, 5))
+    return str::CaptionNoMemory;
   for (const Frame* f : frames)
-    if (!f->palette) return false;
+    if (!f->palette) return str::CaptionNoMemory;
   const size_t area = size_t{sw} * sh;
   try {
     Screen screen{std::vector<uint32_t>(area), std::vector<uint8_t>(area)}, saved;
@@ -257,7 +261,7 @@ bool Recompose(Animation& animation, const std::vector<Frame*>& frames, LayerRep
           screen.shown[at] = 1;
         }
       }
-      if (!RebuildFrame(animation, f, screen, report)) return false;
+      if (!RebuildFrame(animation, f, screen, report)) return str::CaptionNoMemory;
       if (disposal == DisposalPrevious) {
         screen = saved;
       } else if (disposal == DisposalBackground) {
@@ -266,14 +270,15 @@ bool Recompose(Animation& animation, const std::vector<Frame*>& frames, LayerRep
           for (int64_t x = x0; x < cx1; ++x)
             screen.shown[static_cast<size_t>(y) * sw + static_cast<size_t>(x)] = 0;
       }
+      if (!ProgressStep(progress)) return LayerStopped;
     }
   } catch (const std::bad_alloc&) {
-    return false;
+    return str::CaptionNoMemory;
   }
   bool anyTransparent = false;
   for (const Frame* f : frames) anyTransparent = anyTransparent || f->Transparent();
   for (Frame* f : frames) SetDisposal(f, anyTransparent ? DisposalBackground : DisposalLeave);
-  return true;
+  return 0;
 }
 
 // Blends the spots onto the frame's pixels at strength (0..256) and gives the new colours their
@@ -418,6 +423,53 @@ int FadeStrength(int k, int count, int fadeIn, int fadeOut) {
   return std::max(strength, 1);
 }
 
+namespace {
+
+// The frames in order, and whether each is chosen.
+void ChosenFrames(const Animation& animation, const LayerOptions& options,
+                  std::vector<Frame*>* frames, std::vector<bool>* chosen) {
+  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
+    const size_t i = frames->size();
+    frames->push_back(f);
+    chosen->push_back(options.frames.empty() || (i < options.frames.size() && options.frames[i]));
+  }
+}
+
+// The layer's pixels that fall on the screen and show, with the opacity applied.
+std::vector<Spot> LayerSpots(const Animation& animation, const Layer& layer,
+                             const LayerOptions& options) {
+  const LayerOrigin at =
+      PlaceLayer(layer, options.place, animation.screenWidth, animation.screenHeight);
+  const int opacity = std::clamp(options.opacity, 0, 100);
+  std::vector<Spot> spots;
+  const int64_t x0 = std::max<int64_t>(0, at.x), y0 = std::max<int64_t>(0, at.y);
+  const int64_t x1 = std::min<int64_t>(animation.screenWidth, at.x + layer.width);
+  const int64_t y1 = std::min<int64_t>(animation.screenHeight, at.y + layer.height);
+  for (int64_t y = y0; y < y1; ++y) {
+    for (int64_t x = x0; x < x1; ++x) {
+      LayerPixel p = layer.At(static_cast<uint32_t>(x - at.x), static_cast<uint32_t>(y - at.y));
+      p.alpha = static_cast<uint8_t>((p.alpha * opacity + 50) / 100);
+      if (p.alpha != 0) spots.push_back({static_cast<uint32_t>(x), static_cast<uint32_t>(y), p});
+    }
+  }
+  return spots;
+}
+
+}  // namespace
+
+bool LayerDrawsInPlace(const Animation& animation, const Layer& layer,
+                       const LayerOptions& options) {
+  std::vector<Frame*> frames;
+  std::vector<bool> chosen;
+  try {
+    ChosenFrames(animation, options, &frames, &chosen);
+    const std::vector<Spot> spots = LayerSpots(animation, layer, options);
+    return !spots.empty() && DrawsInPlace(frames, chosen, spots);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+}
+
 int PaintLayer(Animation& animation, const Layer& layer, const LayerOptions& options,
                LayerReport* report) {
   LayerReport local;
@@ -425,36 +477,20 @@ int PaintLayer(Animation& animation, const Layer& layer, const LayerOptions& opt
   *report = LayerReport{};
   std::vector<Frame*> frames;
   std::vector<bool> chosen;
-  for (Frame* f = FirstFrame(animation); f; f = NextFrame(f)) {
-    const size_t i = frames.size();
-    frames.push_back(f);
-    chosen.push_back(options.frames.empty() || (i < options.frames.size() && options.frames[i]));
-  }
-  const int chosenCount = static_cast<int>(std::count(chosen.begin(), chosen.end(), true));
-  if (chosenCount == 0) return str::CaptionNoFrame;
-
-  const LayerOrigin at =
-      PlaceLayer(layer, options.place, animation.screenWidth, animation.screenHeight);
-  const int opacity = std::clamp(options.opacity, 0, 100);
   std::vector<Spot> spots;
   try {
-    const int64_t x0 = std::max<int64_t>(0, at.x), y0 = std::max<int64_t>(0, at.y);
-    const int64_t x1 = std::min<int64_t>(animation.screenWidth, at.x + layer.width);
-    const int64_t y1 = std::min<int64_t>(animation.screenHeight, at.y + layer.height);
-    for (int64_t y = y0; y < y1; ++y) {
-      for (int64_t x = x0; x < x1; ++x) {
-        LayerPixel p = layer.At(static_cast<uint32_t>(x - at.x), static_cast<uint32_t>(y - at.y));
-        p.alpha = static_cast<uint8_t>((p.alpha * opacity + 50) / 100);
-        if (p.alpha != 0) spots.push_back({static_cast<uint32_t>(x), static_cast<uint32_t>(y), p});
-      }
-    }
+    ChosenFrames(animation, options, &frames, &chosen);
+    if (std::count(chosen.begin(), chosen.end(), true) == 0) return str::CaptionNoFrame;
+    spots = LayerSpots(animation, layer, options);
   } catch (const std::bad_alloc&) {
     return str::CaptionNoMemory;
   }
+  const int chosenCount = static_cast<int>(std::count(chosen.begin(), chosen.end(), true));
   if (spots.empty()) return str::CaptionOutside;
 
   if (!DrawsInPlace(frames, chosen, spots)) {
-    if (!Recompose(animation, frames, report)) return str::CaptionNoMemory;
+    const int message = Recompose(animation, frames, options.progress, report);
+    if (message != 0) return message;
     report->recomposed = true;
   }
   int k = 0;
@@ -463,6 +499,7 @@ int PaintLayer(Animation& animation, const Layer& layer, const LayerOptions& opt
     const int strength = FadeStrength(k++, chosenCount, options.fadeIn, options.fadeOut);
     if (!DrawOnFrame(animation, frames[i], spots, strength, report)) return str::CaptionNoMemory;
     ++report->framesDrawn;
+    if (!ProgressStep(options.progress)) return LayerStopped;
   }
   CountColourUsage(animation, animation.colourUsage.data(), true);
   animation.encodedSizeCache = -1;
@@ -470,22 +507,24 @@ int PaintLayer(Animation& animation, const Layer& layer, const LayerOptions& opt
 }
 
 bool LayerFromFrame(const Frame& frame, Layer* layer) {
-  const uint32_t w = frame.DibWidth(), h = frame.DibHeight();
+  // A picture read with its 24-bit data and alpha may have no 8-bit pixels yet: the frame's own
+  // size then gives the planes' size.
   const uint8_t* bits = frame.bits();
-  if (!bits || w == 0 || h == 0 || w > MaxLayerSide || h > MaxLayerSide ||
-      uint64_t{w} * h > MaxLayerPixels)
+  const uint32_t w = bits ? frame.DibWidth() : frame.width;
+  const uint32_t h = bits ? frame.DibHeight() : frame.height;
+  if (w == 0 || h == 0 || w > MaxLayerSide || h > MaxLayerSide || uint64_t{w} * h > MaxLayerPixels)
     return false;
   const uint64_t stride = IndexStride(w), rgbStride = RgbStride(w);
   const bool hasRgb = frame.rgbPlane.size() >= rgbStride * h;
   const bool hasAlpha = hasRgb && frame.alphaPlane.size() >= stride * h;
-  if (frame.dib.size() < DibBitsOffset + stride * h) return false;
+  if (!hasRgb && (!bits || frame.dib.size() < DibBitsOffset + stride * h)) return false;
   try {
     Layer out;
     out.width = w;
     out.height = h;
     out.pixels.resize(size_t{w} * h);
-    RgbQuad table[256];
-    GetDibColours(frame.dib, 0, 256, table);
+    RgbQuad table[256] = {};
+    if (bits) GetDibColours(frame.dib, 0, 256, table);
     for (uint32_t y = 0; y < h; ++y) {
       for (uint32_t x = 0; x < w; ++x) {
         LayerPixel& p = out.pixels[size_t{y} * w + x];

@@ -10,6 +10,8 @@
 
 namespace lw {
 
+struct ProgressMeter;
+
 struct LayerPixel {
   uint8_t red = 0;
   uint8_t green = 0;
@@ -73,6 +75,7 @@ struct LayerOptions {
   int fadeIn = 0;            // the first chosen frames grow to full strength over this many
   int fadeOut = 0;           // and the last ones fade out over this many
   int opacity = 100;         // percent
+  ProgressMeter* progress = nullptr;  // a step per frame rebuilt, then per frame drawn
 };
 
 // What PaintLayer did, for the window to tell.
@@ -86,11 +89,19 @@ struct LayerReport {
 // The strength (0..256) of the layer on the k-th of count chosen frames.
 int FadeStrength(int k, int count, int fadeIn, int fadeOut);
 
+// What PaintLayer returns when the meter was stopped: the frames are then partly drawn, and the
+// caller puts them back.
+constexpr int LayerStopped = -1;
+
+// Whether PaintLayer would draw on the chosen frames as they are; false when it would first
+// rebuild every frame (or when nothing of the layer falls on the screen).
+bool LayerDrawsInPlace(const Animation& animation, const Layer& layer, const LayerOptions& options);
+
 // Blends the layer onto what each chosen frame shows. When a chosen frame does not show the
 // covered pixels by itself (an optimized animation: a smaller frame, transparent pixels, or a
 // picture that the next frame would keep showing), every frame is first rebuilt as the whole
 // picture it shows. Returns 0, or the id of the text that says why nothing changed (nothing of
-// the layer on the screen, no frame chosen, memory short).
+// the layer on the screen, no frame chosen, memory short), or LayerStopped.
 int PaintLayer(Animation& animation, const Layer& layer, const LayerOptions& options,
                LayerReport* report);
 

@@ -295,6 +295,48 @@ std::string FindFontFile(const std::string& family, const std::string& style, in
   return path;
 }
 
+namespace {
+
+// The first value of one property of every scalable font that matches the family (every font
+// for an empty one), sorted, each once.
+std::vector<std::string> ListFonts(const std::string& family, const char* property) {
+  std::vector<std::string> names;
+  if (!FontconfigReady()) return names;
+  FcPattern* pattern = FcPatternCreate();
+  FcObjectSet* properties = FcObjectSetBuild(property, nullptr);
+  FcFontSet* fonts = nullptr;
+  if (pattern && properties) {
+    if (!family.empty())
+      FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family.c_str()));
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    fonts = FcFontList(nullptr, pattern, properties);
+  }
+  try {
+    for (int i = 0; fonts && i < fonts->nfont; ++i) {
+      FcChar8* value = nullptr;
+      if (FcPatternGetString(fonts->fonts[i], property, 0, &value) == FcResultMatch && value)
+        names.emplace_back(reinterpret_cast<const char*>(value));
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+  } catch (const std::bad_alloc&) {
+    names.clear();
+  }
+  if (fonts) FcFontSetDestroy(fonts);
+  if (properties) FcObjectSetDestroy(properties);
+  if (pattern) FcPatternDestroy(pattern);
+  return names;
+}
+
+}  // namespace
+
+std::vector<std::string> FontFamilies() { return ListFonts(std::string(), FC_FAMILY); }
+
+std::vector<std::string> FontStyles(const std::string& family) {
+  if (family.empty()) return {};
+  return ListFonts(family, FC_STYLE);
+}
+
 int RenderText(const TextStyle& style, Layer* layer, std::string* detail, TextBaseline* baseline) {
   if (detail) *detail = style.family;
   if (style.size < 1 || style.size > MaxFontSize || style.outlineWidth < 0 ||

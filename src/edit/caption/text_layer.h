@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "edit/caption/layer.h"
 
@@ -45,6 +46,11 @@ bool ParseColourName(const std::string& text, uint32_t* colour);
 // The font file fontconfig gives for the family and style; empty when the system has no font of
 // that family (a generic family such as sans-serif, serif or monospace always has one).
 std::string FindFontFile(const std::string& family, const std::string& style, int* faceIndex);
+
+// The families of the scalable fonts fontconfig knows, sorted, each once; and the styles of one
+// family ("Book", "Bold", "Oblique", ...), sorted. What the lists name, FindFontFile finds.
+std::vector<std::string> FontFamilies();
+std::vector<std::string> FontStyles(const std::string& family);
 
 // Where the first line's baseline starts in the layer.
 struct TextBaseline {

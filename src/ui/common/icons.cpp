@@ -298,6 +298,17 @@ QPixmap Picture(int command) {
         p.drawLine(QPointF(20.5, 14.5), QPointF(18, 12));
       });
     case cmd::ReduceColours: return Draw([](QPainter& p) { Palette(p, QRectF(2.5, 3.5, 19, 17)); });
+    case cmd::AnimationAddText:
+      return Draw([](QPainter& p) {
+        // A frame with a letter T laid over it.
+        FilmFrame(p, QRectF(2, 4, 20, 16), QColor(0x9d, 0xc3, 0xe6));
+        p.setPen(Pen(kInk, 4.2));
+        p.drawLine(QPointF(7.5, 8.5), QPointF(16.5, 8.5));
+        p.drawLine(QPointF(12, 8.5), QPointF(12, 16.5));
+        p.setPen(Pen(Qt::white, 2.2));
+        p.drawLine(QPointF(7.5, 8.5), QPointF(16.5, 8.5));
+        p.drawLine(QPointF(12, 8.5), QPointF(12, 16.5));
+      });
     case cmd::ZoomIn: return Draw([](QPainter& p) { Magnifier(p, 1); });
     case cmd::ZoomOut: return Draw([](QPainter& p) { Magnifier(p, -1); });
     case cmd::ActualSize:

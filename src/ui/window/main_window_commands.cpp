@@ -4,6 +4,7 @@
 #include <QColorDialog>
 #include <QLineEdit>
 #include <QStatusBar>
+#include <algorithm>
 
 #include "base/messages.h"
 #include "base/preferences.h"
@@ -28,11 +29,13 @@
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
 #include "shell/geometry_commands.h"
+#include "shell/layer_commands.h"
 #include "shell/options_from_preferences.h"
 #include "shell/status_text.h"
 #include "ui/dialogs/about_dialog.h"
 #include "ui/dialogs/comment_list_dialog.h"
 #include "ui/dialogs/html_code_dialog.h"
+#include "ui/dialogs/layer_dialog.h"
 #include "ui/dialogs/move_crop_dialog.h"
 #include "ui/dialogs/optimize_dialog.h"
 #include "ui/dialogs/properties_sheet.h"
@@ -93,6 +96,40 @@ uint32_t PropertyDialog(MainWindow& w, int command) {
   state.NotifyTitle();
   // Loop count, background and comments change the file but no frame.
   if (!(hints & (refresh::Document | refresh::OneFrame))) w.StartSizeEstimate(true);
+  return hints;
+}
+
+// "Ajouter du texte..." and "Ajouter une image...": the picture is chosen and read first; the
+// dialog draws into the frames on OK.
+uint32_t LayerCommand(MainWindow& w, int command) {
+  ShellState& state = w.State();
+  Animation* doc = state.document.get();
+  if (!doc || doc->frameCount <= 0) return 0;
+  const bool picture = command == cmd::FrameAddImage || command == cmd::AnimationAddImage;
+  Layer layer;
+  std::string name;
+  if (picture) {
+    std::vector<std::string> paths;
+    if (!Dialogs().ChooseFiles(&w, str::LayerImageChooserTitle, OpenFilters(), false, &paths) ||
+        paths.empty())
+      return 0;
+    if (!ReadOverlayPicture(paths.front(), &w, &layer)) return 0;
+    name = paths.front().substr(paths.front().rfind('/') + 1);
+  }
+  w.StopBackgroundWork();
+  LayerRequest request;
+  request.animation = doc;
+  request.currentIndex = std::clamp(state.currentFrame, 0, doc->frameCount - 1);
+  request.selectedFirst = command == cmd::FrameAddText || command == cmd::FrameAddImage;
+  request.picture = picture ? &layer : nullptr;
+  request.pictureName = name;
+  uint32_t hints = 0;
+  if (!AskLayer(&w, &request, &hints)) {
+    w.StartSizeEstimate(false);
+    return 0;
+  }
+  w.SetModified(true);
+  state.NotifyTitle();
   return hints;
 }
 
@@ -260,6 +297,8 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
        [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
       {cmd::ReduceFrameCount, cmd::ReduceFrameCount,
        [](W& w, int c) { w.AfterCommand(PropertyDialog(w, c)); }},
+      {cmd::FrameAddText, cmd::AnimationAddImage,
+       [](W& w, int c) { w.AfterCommand(LayerCommand(w, c)); }},
       {cmd::Has24BitData, cmd::Has24BitData,
        [](W& w, int) { w.AfterCommand(ToggleTrueColourCommand(w.state_)); }},
   };
