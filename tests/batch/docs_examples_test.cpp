@@ -143,7 +143,7 @@ void WriteBaseGif(const std::string& path) {
         k % 3 == 0 ? 2 : 1, 0, 50);
   }
   FirstFrame(*a)->delay = 50;
-  ASSERT_TRUE(SaveGifToFile(path, *a, nullptr));
+  ASSERT_TRUE(SaveGifToFile(path, *a, {}, nullptr));
 }
 
 class DocsExamples : public ::testing::Test {

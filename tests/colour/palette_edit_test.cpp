@@ -146,9 +146,9 @@ TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
        [&] { return ApplyPaletteEdit(*d.doc, -1, global); }, 1},
       {UndoKind::EditPalette, 0, [&] { return ApplyPaletteEdit(*d.doc, 0, global); }, 0},
       {UndoKind::RemoveLocalPalette, kAny,
-       [&] { return RemoveLocalPaletteEdit(*d.doc, 1, nullptr); }, 2},
-      {UndoKind::RemoveLocalPalette, 0, [&] { return RemoveLocalPaletteEdit(*d.doc, 0, nullptr); },
-       0},
+       [&] { return RemoveLocalPaletteEdit(*d.doc, 1, {}, nullptr); }, 2},
+      {UndoKind::RemoveLocalPalette, 0,
+       [&] { return RemoveLocalPaletteEdit(*d.doc, 0, {}, nullptr); }, 0},
   };
   for (const auto& [kind, hints, edit, untouched] : edits) {
     ClearHistory();

@@ -24,12 +24,12 @@ class LiveEditWindowTest : public UiTest {
     AddSquareFrame(*a, 0, 0, 120, 90, 1, 2, 1, 20);
     AddSquareFrame(*a, 0, 0, 120, 90, 3, 5, 1, 20);
     gif_ = dir.path() + "/deux.gif";
-    QVERIFY(SaveGifToFile(gif_.toStdString(), *a, nullptr));
+    QVERIFY(SaveGifToFile(gif_.toStdString(), *a, {}, nullptr));
     // The edited frame: yellow (entry 4) with a blue middle.
     AnimationPtr edited = MakeDocument(120, 90, BrightPalette());
     Frame* f = AddSquareFrame(*edited, 0, 0, 120, 90, 4, 3, 1, 20);
     const std::string png = (dir.path() + "/edited.png").toStdString();
-    QVERIFY(WriteSingleImage(png, f, saveopt::Plain, savetype::Png));
+    QVERIFY(WriteSingleImage(png, f, saveopt::Plain, savetype::Png, {}));
     editor_ = dir.path() + "/retouche.sh";
     QFile script(editor_);
     QVERIFY(script.open(QIODevice::WriteOnly));
