@@ -150,7 +150,12 @@ TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
       {UndoKind::RemoveLocalPalette, 0,
        [&] { return RemoveLocalPaletteEdit(*d.doc, 0, {}, nullptr); }, 0},
   };
-  for (const auto& [kind, hints, edit, untouched] : edits) {
+  for (const auto& row : edits) {
+    // Named copies: older compilers refuse a lambda capturing a structured binding.
+    const UndoKind kind = std::get<0>(row);
+    const uint32_t hints = std::get<1>(row);
+    const auto& edit = std::get<2>(row);
+    const int untouched = std::get<3>(row);
     ClearHistory();
     const std::vector<uint8_t> kept = d.At(untouched)->dib;
     if (hints) {

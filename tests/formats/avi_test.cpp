@@ -191,7 +191,7 @@ TEST_F(AviFiles, ReadsEveryPictureTimedByItsSamples) {
                  << (m.palettised ? handler ? " RLE8" : " 8 bits" : " 24 bits"));
     ASSERT_TRUE(WriteMovie(Path("clip.avi"), m, m.palettised ? handler : kHandlerNone));
     AnimationPtr read;
-    ASSERT_EQ(ReadAvi(Path("clip.avi"), {}, nullptr, &read, nullptr), 1);
+    ASSERT_EQ(ReadAvi(Path("clip.avi"), Flows().read.timing, nullptr, &read, nullptr), 1);
     EXPECT_THAT(ShownTexts(), IsEmpty());
     ASSERT_EQ(read->frameCount, 3);
     EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight, read->playCount),

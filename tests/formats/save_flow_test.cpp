@@ -201,7 +201,7 @@ TEST_F(FlowTest, ReplacingIsOneRenameSoTheTargetIsNeverMissing) {
     // The save flow's own temporary file, with the old file's mode.
     SaveTempFile reserved(SaveTempFolder(link), "gif");
     ASSERT_TRUE(reserved.Ok());
-    const std::string temp = reserved.Path();
+    const std::string& temp = reserved.Path();
     EXPECT_EQ(DirectoryPart(temp), Path("real/"));
     Put(temp, "new");
     MatchPermissions(temp, FollowLinks(link));

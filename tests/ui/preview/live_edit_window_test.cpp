@@ -62,6 +62,8 @@ class LiveEditWindowTest : public UiTest {
              QStringLiteral("LiveEdit avec retouche.sh..."));
     QVERIFY(window.Action(cmd::EndLiveEdit)->isVisible() &&
             window.Action(cmd::EndLiveEdit)->isEnabled());
+    // A copy: the session's own name is cleared when it ends.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::string folder = LiveEditFolder();
     QTRY_COMPARE_WITH_TIMEOUT(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4}, 5000);
     QCOMPARE(FrameAt(*window.Document(), 0)->bits()[0], uint8_t{1});  // the first frame stays
@@ -82,6 +84,8 @@ class LiveEditWindowTest : public UiTest {
     QCOMPARE(window.OpenDocument(gif_.toStdString()), 1);
     window.SelectFrame(1, 0);
     window.Command(cmd::LiveEditFrame);
+    // A copy: the session's own name is cleared when it ends.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::string folder = LiveEditFolder();
     QDialog dialog(&window);
     int during = -1;
