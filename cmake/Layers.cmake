@@ -8,9 +8,10 @@ set(LW_LAYERS platform base core colour edit formats shell
               ui/common ui/dialogs ui/save ui/services ui/window)
 set(LW_FIRST_UI_LAYER ui/common)
 # The engine takes its settings as parameters: the layers below shell/ never read a preference,
-# so none of their files may include the headers that do. A layer joins this list once its last
-# read is gone.
-set(LW_PREFERENCE_FREE_LAYERS platform core)
+# so none of their files may include the headers that do (base/preference_layout.h, which only
+# says where a setting sits in its word, they may). A layer joins this list once its last read is
+# gone.
+set(LW_PREFERENCE_FREE_LAYERS platform core colour edit)
 set(LW_PREFERENCE_HEADERS base/preferences.h base/settings.h)
 
 # Rank of a path relative to src/, counting from 0 at the bottom; the main files sit above

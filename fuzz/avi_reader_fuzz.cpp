@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lw::fuzz::SetUpOnce();
   lw::AnimationPtr read;
-  if (lw::ReadAviMemory(data, size, &read) == 0) return 0;
+  if (lw::ReadAviMemory(data, size, {}, &read) == 0) return 0;
   int count = 0;
   for (const lw::Frame* f = lw::FirstFrame(*read); f; f = lw::NextFrame(f), ++count) {
     if (f->width != read->screenWidth || f->height != read->screenHeight) std::abort();

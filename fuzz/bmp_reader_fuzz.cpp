@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lw::fuzz::SetUpOnce();
-  lw::AnimationPtr direct = lw::DibToAnimation(data, size);
+  lw::AnimationPtr direct = lw::DibToAnimation(data, size, {});
   (void)direct;
   return lw::fuzz::RoundTrip(
       data, size, "bmp", lw::ReadBmp,

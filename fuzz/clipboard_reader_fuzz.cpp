@@ -48,7 +48,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (const lw::Frame* f = lw::FirstFrame(*doc); f; f = lw::NextFrame(f)) {
     std::vector<uint8_t> dib = lw::FrameToPackedDib(*f);
     if (dib.empty()) continue;  // no image to give
-    lw::AnimationPtr pasted = lw::DibToAnimation(dib.data(), dib.size());
+    lw::AnimationPtr pasted = lw::DibToAnimation(dib.data(), dib.size(), {});
     const uint32_t width = dib[4] | dib[5] << 8 | dib[6] << 16 | uint32_t{dib[7]} << 24;
     if (!pasted || lw::FirstFrame(*pasted)->width != width) std::abort();
   }

@@ -3,5 +3,7 @@
 #include "still_reader_fuzz.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  return lw::fuzz::RoundTrip(data, size, "jpg", lw::ReadJpeg, lw::WriteJpeg);
+  return lw::fuzz::RoundTrip(
+      data, size, "jpg", lw::ReadJpeg,
+      [](const std::string& path, lw::Frame* frame) { return lw::WriteJpeg(path, frame, 75); });
 }

@@ -57,15 +57,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     services.options = choice;
     for (bool liveEdit : {false, true}) {
       lw::AnimationPtr doc;
-      int status = lw::ReadPsd(in, &owner, &doc, liveEdit, nullptr);
+      int status = lw::ReadPsd(in, {}, &owner, &doc, liveEdit, nullptr);
       if ((status == 0) != (doc == nullptr)) std::abort();
       if (!doc || doc->frameCount < 1) continue;
-      if (!lw::WritePsd(out, *doc)) continue;  // a screen past the budget
+      if (!lw::WritePsd(out, *doc, false)) continue;  // a screen past the budget
       // What was written reads again, unless it is past the memory budget as layers.
       lw::AnimationPtr again;
       services.options = 0x0402;
       services.last.clear();
-      if (lw::ReadPsd(out, &owner, &again, false, nullptr) != 1) {
+      if (lw::ReadPsd(out, {}, &owner, &again, false, nullptr) != 1) {
         if (services.last == lw::TableText(lw::str::PsdNoMemoryForImage)) continue;
         std::abort();
       }

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "core/animation.h"
+#include "core/delay_units.h"
 #include "core/picture_budget.h"
 #include "quiet_services.h"
 
@@ -25,7 +26,7 @@ inline void SetUpOnce() {
   (void)ready;
 }
 
-using StillReader = int (*)(const std::string& path, AnimationPtr* out);
+using StillReader = int (*)(const std::string& path, const Timing& timing, AnimationPtr* out);
 
 // write: writes frame to path, true on success. extension names the temporary files.
 template <typename Write>
@@ -40,13 +41,13 @@ int RoundTrip(const uint8_t* data, size_t size, const char* extension, StillRead
   std::fclose(f);
 
   AnimationPtr doc;
-  int status = read(in, &doc);
+  int status = read(in, Timing{}, &doc);
   if ((status == 0) != (doc == nullptr)) std::abort();
   if (!doc) return 0;
   Frame* frame = FirstFrame(*doc);
   if (!write(out, frame)) std::abort();
   AnimationPtr again;
-  if (read(out, &again) != 1) std::abort();
+  if (read(out, Timing{}, &again) != 1) std::abort();
   Frame* back = FirstFrame(*again);
   if (back->width != frame->width || back->height != frame->height) std::abort();
   return 0;

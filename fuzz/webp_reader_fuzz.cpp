@@ -8,7 +8,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   lw::fuzz::SetUpOnce();
   lw::AnimationPtr read;
-  if (lw::ReadWebpBytes(data, size, &read, nullptr) == 0) {
+  if (lw::ReadWebpBytes(data, size, {}, &read, nullptr) == 0) {
     if (read) std::abort();
     return 0;
   }

@@ -45,6 +45,10 @@ expect(relative TRUE "core/a.cpp=#include \"../shell/batch.h\"")
 expect(unknown_folder TRUE "widgets/a.cpp=// nothing")
 expect(core_reads_preferences TRUE "core/a.cpp=#include \"base/preferences.h\"")
 expect(platform_reads_settings TRUE "platform/a.h=#include <base/settings.h>")
+expect(colour_reads_preferences TRUE "colour/a.cpp=#include \"base/preferences.h\"")
+expect(edit_reads_settings TRUE "edit/a.cpp=#include \"base/settings.h\"")
+expect(engine_lays_out_words OFF "colour/a.h=#include \"base/preference_layout.h\""
+       "edit/b.cpp=#include \"base/preference_layout.h\"")
 expect(shell_reads_preferences OFF "shell/a.cpp=#include \"base/preferences.h\"" "ui/window/w.cpp=#include \"base/settings.h\"")
 expect(core_uses_base OFF "core/a.cpp=#include \"base/strings.h\"\n#include \"base/signature.h\"")
 

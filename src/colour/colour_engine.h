@@ -207,11 +207,11 @@ bool TrueColourSource(const Frame* frame, PixelSource* source);
 
 // Gives a frame's 24-bit data an 8-bit image on palette (dithered or through the inverse map);
 // alpha 0 takes the last entry, which becomes the transparent index. The 24-bit data goes unless
-// KeepTrueColor is set. False when memory is short.
-bool QuantizeTrueColourFrame(Frame* frame, Palette* palette, bool dither);
+// keepTrueColour. False when memory is short.
+bool QuantizeTrueColourFrame(Frame* frame, Palette* palette, bool dither, bool keepTrueColour);
 // The same by look-up in a quantizer whose palette is palette.
-bool QuantizeTrueColourFrameOctree(Frame* frame, Palette* palette,
-                                   const OctreeQuantizer& quantizer);
+bool QuantizeTrueColourFrameOctree(Frame* frame, Palette* palette, const OctreeQuantizer& quantizer,
+                                   bool keepTrueColour);
 
 // The reduce-colours operation: the global palette and every local palette brought to at most n
 // colours (plus a transparent slot). False when nothing could be done for lack of memory. A

@@ -6,7 +6,7 @@
 #include <new>
 #include <vector>
 
-#include "base/preferences.h"
+#include "base/preference_layout.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "colour/palette_fit.h"
 #include "core/animation.h"
 #include "core/gif_writer.h"
 #include "platform/services.h"
@@ -41,6 +42,9 @@ struct OptimizeOptions {
   DelayUnits units;
   // What the trials measure the saved file with.
   SaveSignature signature;
+  // How local palettes fold into one: the stored choice's dithering and colour counts, the
+  // fixed palette, whether 24-bit data stays.
+  PaletteFitOptions paletteFit;
 };
 
 // Runs the optimizer's steps on animation in place. A cancel through progress stops it between

@@ -6,7 +6,6 @@
 #include <map>
 #include <vector>
 
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/optimize.h"
 #include "core/compose.h"
@@ -201,18 +200,19 @@ int OptimizePalettes(Animation& animation, const OptimizeOptions& options,
     } else if (options.steps & optimize::BuildMetaPalette) {
       // The optimal palette over every frame, with the stored dithering and colour counts.
       uint32_t word = merge::Adaptive | merge::TakeLocals |
-                      (GetPref(PrefPaletteMerge) & (merge::Dither | merge::ColourCounts));
-      if (FitPalettes(nullptr, &animation, word, nullptr, progress) != 1) return 0;
+                      (options.paletteFit.storedWord & (merge::Dither | merge::ColourCounts));
+      if (FitPalettes(nullptr, &animation, word, options.paletteFit, nullptr, progress) != 1)
+        return 0;
     } else {
       ProgressSetText(progress, kRemoveLocalStatus);
       ProgressSetRange(progress, static_cast<uint32_t>(std::max<int>(animation.frameCount, 0)));
-      uint32_t word = merge::MergeGlobal | (PrefOn(Pref::PaletteMergeDither) ? merge::Dither : 0);
+      uint32_t word = merge::MergeGlobal | (options.paletteFit.storedWord & merge::Dither);
       for (Frame* f = FirstFrame(animation); f;) {
         Frame* next = NextFrame(f);
         if (f->localPalette) {
           if (!animation.globalPalette || (options.steps & optimize::MapToGlobalPalette) ||
               LocalPaletteFits(animation, f)) {
-            RemoveLocalPalette(nullptr, animation, f, word);
+            RemoveLocalPalette(nullptr, animation, f, options.paletteFit, word);
           }
         }
         if (!ProgressStep(progress)) return 0;

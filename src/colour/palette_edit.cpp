@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <new>
 
-#include "base/settings.h"
 #include "colour/colour_engine.h"
 #include "colour/palette_fit.h"
 #include "core/compose.h"
@@ -263,7 +262,8 @@ uint32_t ApplyPixelEdit(Animation& document, int frameIndex, const std::vector<u
   return FrameHints(frameIndex, refresh::Encoding);
 }
 
-uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex, WindowHandle owner) {
+uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex,
+                                const PaletteFitOptions& options, WindowHandle owner) {
   Frame* frame = FrameAt(document, frameIndex);
   if (!frame || !frame->localPalette) return 0;
   std::vector<PaletteEntry> globalBefore;
@@ -275,34 +275,12 @@ uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex, WindowHandl
   }
   UndoStep step(UndoStep::Discard, PrepareUndo(UndoKind::RemoveLocalPalette, document, frameIndex),
                 document);
-  if (!RemoveLocalPalette(owner, document, frame)) return 0;
+  if (!RemoveLocalPalette(owner, document, frame, options)) return 0;
   CommitPaletteUndo(step.Commit(), document);
   bool globalChanged = !hadGlobal || !document.globalPalette ||
                        !SameEntries(globalBefore, document.globalPalette->entries);
   if (globalChanged) return refresh::Document | refresh::Encoding;
   return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
-}
-
-std::vector<PaletteEntry> LoadFixedPaletteEntries() {
-  FixedPalette stored;
-  std::vector<PaletteEntry> entries;
-  if (!LoadFixedPalette(&stored) || stored.count == 0 || stored.count > 256) return entries;
-  for (int i = 0; i < stored.count; ++i) {
-    const auto& e = stored.entries[i];
-    entries.push_back({e[0], e[1], e[2], e[3]});
-  }
-  return entries;
-}
-
-bool StoreFixedPaletteEntries(const std::vector<PaletteEntry>& entries) {
-  if (entries.empty() || entries.size() > 256) return false;
-  FixedPalette stored;
-  stored.count = static_cast<uint16_t>(entries.size());
-  for (size_t i = 0; i < entries.size(); ++i) {
-    const PaletteEntry& e = entries[i];
-    stored.entries[i] = {e.red, e.green, e.blue, e.flags};
-  }
-  return SaveFixedPalette(stored);
 }
 
 PaletteLoadOutcome TakeLoadedPalette(std::vector<PaletteEntry>& entries,

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "colour/palette_fit.h"
 #include "core/animation.h"
 #include "platform/services.h"
 
@@ -80,11 +81,7 @@ uint32_t TransparencyOff(Animation& document, int frameIndex);
 // The pixel editor's image replaces the frame's pixels (its 24-bit data follows them).
 uint32_t ApplyPixelEdit(Animation& document, int frameIndex, const std::vector<uint8_t>& dib);
 // The frame moves onto the global palette. 0 on failure (the frame is as it was).
-uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex, WindowHandle owner);
-
-// The fixed palette of the preferences: stored entries (none when none is stored) and storing
-// edited ones. False when nothing could be stored.
-std::vector<PaletteEntry> LoadFixedPaletteEntries();
-bool StoreFixedPaletteEntries(const std::vector<PaletteEntry>& entries);
+uint32_t RemoveLocalPaletteEdit(Animation& document, int frameIndex,
+                                const PaletteFitOptions& options, WindowHandle owner);
 
 }  // namespace lw

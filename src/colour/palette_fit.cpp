@@ -6,9 +6,7 @@
 #include <new>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
-#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/colour_internal.h"
@@ -30,6 +28,8 @@ struct Fit {
   std::vector<Animation*> sources;
   uint32_t word = 0;
   bool dither = false;
+  bool keepTrueColour = false;  // frames mapped from their 24-bit data keep it
+  const PaletteFitOptions* options = nullptr;
   WindowHandle owner = nullptr;
   ProgressMeter* progress = nullptr;
 };
@@ -66,9 +66,9 @@ void JoinSources(Fit& fit) {
   if (fit.target) SetGlobalPalette(*fit.first, nullptr);
 }
 
-void QuantizeTrueColourFrames(Animation& a, Palette* palette, bool dither) {
+void QuantizeTrueColourFrames(Animation& a, Palette* palette, bool dither, bool keepTrueColour) {
   for (Frame* f = FirstFrame(a); f; f = NextFrame(f)) {
-    if (IsTrueColourOnly(f)) QuantizeTrueColourFrame(f, palette, dither);
+    if (IsTrueColourOnly(f)) QuantizeTrueColourFrame(f, palette, dither, keepTrueColour);
   }
 }
 
@@ -92,7 +92,7 @@ void DitherGlobalFrame(Frame* f, Palette* palette, uint16_t to, const PaletteMap
 }
 
 // An animation's global frames and 24-bit frames mapped onto palette, which the caller installs.
-void MapAnimationOnto(Animation& a, Palette* palette, bool dither) {
+void MapAnimationOnto(Animation& a, Palette* palette, bool dither, bool keepTrueColour) {
   Palette black;
   black.entries.resize(256);
   const Palette* old = a.globalPalette ? a.globalPalette.get() : &black;
@@ -116,7 +116,7 @@ void MapAnimationOnto(Animation& a, Palette* palette, bool dither) {
   } else {
     a.backgroundIndex = 0;
   }
-  QuantizeTrueColourFrames(a, palette, dither);
+  QuantizeTrueColourFrames(a, palette, dither, keepTrueColour);
 }
 
 // Frames that borrowed `from` borrow `to`.
@@ -181,9 +181,9 @@ void RemapAdaptive(Fit& fit, Animation& a, Palette* palette, const OctreeQuantiz
     bool local = f->localPalette != nullptr;
     if (IsTrueColourOnly(f)) {
       if (fit.dither) {
-        QuantizeTrueColourFrame(f, palette, true);
+        QuantizeTrueColourFrame(f, palette, true, fit.keepTrueColour);
       } else {
-        QuantizeTrueColourFrameOctree(f, palette, q);
+        QuantizeTrueColourFrameOctree(f, palette, q, fit.keepTrueColour);
       }
     } else if (!local || takeLocals) {
       bool dithered =
@@ -235,7 +235,7 @@ int FitMerge(Fit& fit) {
     // 24-bit frames first get a palette of their own, which is then merged like any other.
     uint32_t e2 = (fit.word >> 20) & 0xF;
     uint32_t word = merge::Adaptive | (fit.word & merge::Dither) | (e2 << 16) | (e2 << 20);
-    int result = FitPalettes(nullptr, fit.first, word, fit.owner, fit.progress);
+    int result = FitPalettes(nullptr, fit.first, word, *fit.options, fit.owner, fit.progress);
     if (result != 1) return result;
     fit.sources.assign(1, fit.first);
   }
@@ -294,7 +294,7 @@ int FitMerge(Fit& fit) {
 int FitMap(Fit& fit) {
   ProgressSetText(fit.progress, RemappingColours);
   for (Animation* a : fit.sources)
-    MapAnimationOnto(*a, fit.target->globalPalette.get(), fit.dither);
+    MapAnimationOnto(*a, fit.target->globalPalette.get(), fit.dither, fit.keepTrueColour);
   JoinSources(fit);
   return 1;
 }
@@ -309,19 +309,19 @@ int FitFixed(Fit& fit, PalettePtr fixed) {
   Palette* final;
   if (PalettesEqual(anchor.globalPalette.get(), fixed.get())) {
     final = anchor.globalPalette.get();
-    QuantizeTrueColourFrames(anchor, final, fit.dither);
+    QuantizeTrueColourFrames(anchor, final, fit.dither, fit.keepTrueColour);
   } else {
     final = fixed.get();
-    MapAnimationOnto(anchor, final, fit.dither);
+    MapAnimationOnto(anchor, final, fit.dither, fit.keepTrueColour);
     SetGlobalPalette(anchor, std::move(fixed));
   }
   for (Animation* a : fit.sources) {
     if (a == &anchor) continue;
     if (PalettesEqual(a->globalPalette.get(), final)) {
       Repoint(*a, a->globalPalette.get(), final);
-      QuantizeTrueColourFrames(*a, final, fit.dither);
+      QuantizeTrueColourFrames(*a, final, fit.dither, fit.keepTrueColour);
     } else {
-      MapAnimationOnto(*a, final, fit.dither);
+      MapAnimationOnto(*a, final, fit.dither, fit.keepTrueColour);
     }
   }
   JoinSources(fit);
@@ -355,7 +355,8 @@ bool EffectiveAlpha(const Frame* f, PixelSource* source, std::vector<uint8_t>* m
   return true;
 }
 
-bool LocalPaletteFromTrueColour(Frame* f, PixelSource source, int colours, bool dither) {
+bool LocalPaletteFromTrueColour(Frame* f, PixelSource source, int colours, bool dither,
+                                bool keepTrueColour) {
   std::vector<uint8_t> alpha;
   if (!EffectiveAlpha(f, &source, &alpha)) return false;
   bool reserve = f->Transparent() || source.alphaRows;
@@ -379,7 +380,7 @@ bool LocalPaletteFromTrueColour(Frame* f, PixelSource source, int colours, bool 
     SetTransparentIndex(f, last);
     SetTransparency(f, true);
   }
-  if (!PrefOn(Pref::KeepTrueColor)) FreeRgbPlane(f);
+  if (!keepTrueColour) FreeRgbPlane(f);
   return true;
 }
 
@@ -391,7 +392,7 @@ int FitLocal(Fit& fit) {
     for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
       PixelSource source;
       if (TrueColourSource(f, &source)) {
-        if (!LocalPaletteFromTrueColour(f, source, colours, fit.dither)) {
+        if (!LocalPaletteFromTrueColour(f, source, colours, fit.dither, fit.keepTrueColour)) {
           ShowError("%s", NoMemoryForPalettes);
           return 0;
         }
@@ -437,6 +438,7 @@ int FitHighQuality(Fit& fit) {
   }
   QualitySettings settings = WithDitherAsked(QualityFor(PaletteMergeQuality(fit.word)), fit.dither);
   settings.keepTrueColour = fit.word & merge::KeepTrueColour;
+  settings.keepRgbPlanes = fit.keepTrueColour;
   ProgressSetText(fit.progress, TableText(str::AnalysingColours));
   PalettePtr palette;
   const int status = QuantizeFrames(frames, settings, fit.progress, &palette);
@@ -476,30 +478,16 @@ uint32_t HighQualityMergeWord(int quality) {
 int PaletteMergeColours(uint32_t word) { return ColoursOfExponent((word >> 16) & 0xF); }
 int PaletteMergeTrueColours(uint32_t word) { return ColoursOfExponent((word >> 20) & 0xF); }
 
-PalettePtr StoredFixedPalette() {
-  FixedPalette stored;
-  if (!LoadFixedPalette(&stored) || stored.count == 0 || stored.count > 256) return nullptr;
-  try {
-    auto palette = std::make_unique<Palette>();
-    palette->entries.reserve(stored.count);
-    for (int i = 0; i < stored.count; ++i) {
-      const auto& e = stored.entries[i];
-      palette->entries.push_back({e[0], e[1], e[2], e[3]});
-    }
-    return palette;
-  } catch (const std::bad_alloc&) {
-    return nullptr;
-  }
-}
-
-int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, WindowHandle owner,
-                ProgressMeter* progress) {
+int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord,
+                const PaletteFitOptions& options, WindowHandle owner, ProgressMeter* progress) {
   if (!sources) return 0;
   Fit fit;
   fit.target = target;
   fit.first = sources;
   fit.owner = owner;
   fit.progress = progress;
+  fit.options = &options;
+  fit.keepTrueColour = options.keepTrueColour;
   for (Animation* a = sources; a; a = a->nextInChain.get()) fit.sources.push_back(a);
   bool trueColour = AnyTrueColourOnly(fit.sources);
 
@@ -525,7 +513,7 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
 
   uint32_t word = methodWord;
   if (word == 0) {
-    word = GetPref(PrefPaletteMerge);
+    word = options.storedWord;
     if (word & merge::Ask) {
       word = Dialogs().AskPaletteMerge(owner, word);
       if (word == 0) return 2;
@@ -555,7 +543,9 @@ int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, Wind
     case merge::MapGlobal: return FitMap(fit);
     case merge::Web:
     case merge::Fixed: {
-      PalettePtr palette = method == merge::Web ? WebPalette() : StoredFixedPalette();
+      PalettePtr palette = method == merge::Web   ? WebPalette()
+                           : options.fixedPalette ? options.fixedPalette()
+                                                  : nullptr;
       if (palette && palette->Count() > 0) return FitFixed(fit, std::move(palette));
       if (method == merge::Web) {
         ShowError("%s", NoMemoryForPalettes);
@@ -616,7 +606,7 @@ bool MergeIntoPalette(const Palette& target, const uint32_t* targetUsage, const 
 }
 
 bool RemoveLocalPalette(WindowHandle owner, Animation& animation, Frame* frame,
-                        uint32_t methodWord) {
+                        const PaletteFitOptions& options, uint32_t methodWord) {
   constexpr const char* NoResources = TableText(str::NoResourcesToRemoveLocalPalette);
   if (!frame || !frame->localPalette) return false;
   if (!animation.globalPalette) {
@@ -654,13 +644,13 @@ bool RemoveLocalPalette(WindowHandle owner, Animation& animation, Frame* frame,
 
   uint32_t word = methodWord;
   if (word == 0) {
-    word = GetPref(PrefPaletteMerge);
+    word = options.storedWord;
     if (PaletteMergeMethod(word) == merge::LocalEach)
       word = (word & ~merge::MethodMask) | merge::Adaptive;
     word &= ~merge::Ask;  // asked for one frame's palette, the stored choice serves
     if (word == 0) word = merge::Adaptive;
   }
-  int result = FitPalettes(&animation, holder.get(), word, owner, nullptr);
+  int result = FitPalettes(&animation, holder.get(), word, options, owner, nullptr);
 
   // The frame goes back to its place whatever happened.
   holder->blocks->next = nullptr;

@@ -3,9 +3,10 @@
 
 #include <array>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
-#include "base/preferences.h"
+#include "base/preference_layout.h"
 #include "colour/colour_engine.h"
 #include "platform/services.h"
 
@@ -45,12 +46,24 @@ uint32_t HighQualityMergeWord(int quality);
 int PaletteMergeColours(uint32_t word);
 int PaletteMergeTrueColours(uint32_t word);
 
+// What fitting palettes takes from the user's settings.
+struct PaletteFitOptions {
+  // The stored choice, taken when a call names no method (and asked first when its ask bit is
+  // set).
+  uint32_t storedWord = 0x001;
+  // Frames mapped from their 24-bit data keep that data.
+  bool keepTrueColour = false;
+  // The user's fixed palette (method 0x400), fetched only when that method runs; none (or a
+  // function giving none) falls back to the optimal palette.
+  std::function<PalettePtr()> fixedPalette;
+};
+
 // Brings the frames of sources (a chain on nextInChain) onto a palette shared with target (or
-// with one another without a target). methodWord 0 takes the stored word and asks first when its
-// ask bit is set. Returns 1 done, 2 cancelled by the user, 0 failure (message shown). After 1 the
-// chain has been joined into the first source, whose frames reference the final palette.
-int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord, WindowHandle owner,
-                ProgressMeter* progress);
+// with one another without a target). methodWord 0 takes options.storedWord and asks first when
+// its ask bit is set. Returns 1 done, 2 cancelled by the user, 0 failure (message shown). After 1
+// the chain has been joined into the first source, whose frames reference the final palette.
+int FitPalettes(Animation* target, Animation* sources, uint32_t methodWord,
+                const PaletteFitOptions& options, WindowHandle owner, ProgressMeter* progress);
 
 struct PaletteMerge {
   PaletteMapping mapping{};           // source index -> merged index, NoIndex when unused
@@ -64,13 +77,9 @@ struct PaletteMerge {
 bool MergeIntoPalette(const Palette& target, const uint32_t* targetUsage, const Palette& source,
                       const uint32_t* sourceUsage, PaletteMerge* out);
 
-// Moves one frame onto the animation's global palette. methodWord 0 takes the stored word, with
-// the local-palette method read as the optimal palette. The frame stays in place on failure.
+// Moves one frame onto the animation's global palette. methodWord 0 takes options.storedWord,
+// with the local-palette method read as the optimal palette. The frame stays in place on failure.
 bool RemoveLocalPalette(WindowHandle owner, Animation& animation, Frame* frame,
-                        uint32_t methodWord = 0);
-
-// The fixed palette (method 0x400) as stored in the settings, none when there is none; the fixed
-// method then falls back to the optimal one.
-PalettePtr StoredFixedPalette();
+                        const PaletteFitOptions& options, uint32_t methodWord = 0);
 
 }  // namespace lw

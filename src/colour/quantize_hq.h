@@ -35,9 +35,11 @@ struct QualitySettings {
   // their mean squared error (channels summed) is above refineError; see colour/refine_hq.h.
   int refineTiles = 0;
   double refineError = 16;
-  // The frames keep the 24-bit data their new images were made from, whatever KeepTrueColor
+  // The frames keep the 24-bit data their new images were made from, whatever keepRgbPlanes
   // says: a batch run rebuilds from it when a later level is asked for.
   bool keepTrueColour = false;
+  // The user's choice that frames mapped from 24-bit data keep it.
+  bool keepRgbPlanes = false;
 };
 // Levels outside 1..100 are brought within.
 QualitySettings QualityFor(int quality);
@@ -90,9 +92,9 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
 // one new global palette built by this method at the quality given (dither asks for diffusion,
 // WithDitherAsked), taken from the frames' 24-bit data where they still have it. Local palettes go,
 // the transparent frames share the last entry. False when memory ran short (message shown) or the
-// progress answered cancelled: the animation is then as it was. keepTrueColour as in
-// QualitySettings.
+// progress answered cancelled: the animation is then as it was. keepTrueColour and
+// keepRgbPlanes as in QualitySettings.
 bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMeter* progress,
-                     bool keepTrueColour = false);
+                     bool keepTrueColour, bool keepRgbPlanes);
 
 }  // namespace lw

@@ -8,7 +8,6 @@
 #include <thread>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -120,7 +119,7 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
       SetTransparency(f, true);
     }
     // Data the new image was not made from no longer matches it.
-    if (!fromRgb || !(settings.keepTrueColour || PrefOn(Pref::KeepTrueColor))) FreeRgbPlane(f);
+    if (!fromRgb || !(settings.keepTrueColour || settings.keepRgbPlanes)) FreeRgbPlane(f);
   }
   InstallRefined(used, refined);
   // Frames without an image still need a palette to point at.
@@ -132,7 +131,7 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
 }
 
 bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMeter* progress,
-                     bool keepTrueColour) {
+                     bool keepTrueColour, bool keepRgbPlanes) {
   std::vector<Frame*> frames;
   PaletteEntry background{};
   try {
@@ -147,6 +146,7 @@ bool ReduceColoursHq(Animation& animation, int quality, bool dither, ProgressMet
   PalettePtr palette;
   QualitySettings settings = WithDitherAsked(QualityFor(quality), dither);
   settings.keepTrueColour = keepTrueColour;
+  settings.keepRgbPlanes = keepRgbPlanes;
   int status = QuantizeFrames(frames, settings, progress, &palette);
   if (status != 1) {
     if (status == 0) ShowError("%s", TableText(str::NoMemoryForPalettes));

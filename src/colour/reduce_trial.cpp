@@ -5,7 +5,7 @@
 #include <new>
 
 #include "base/numbers.h"
-#include "base/preferences.h"
+#include "base/preference_layout.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -81,10 +81,11 @@ bool MakeReducedCopy(const Animation& document, int n, bool dither, const Locked
   });
 }
 
-bool MakeReducedCopyHq(const Animation& document, int quality, bool dither, ProgressMeter* progress,
-                       AnimationPtr* copy) {
-  return ReducedCopy(document, progress, copy,
-                     [&](Animation& a) { return ReduceColoursHq(a, quality, dither, progress); });
+bool MakeReducedCopyHq(const Animation& document, int quality, bool dither, bool keepTrueColour,
+                       ProgressMeter* progress, AnimationPtr* copy) {
+  return ReducedCopy(document, progress, copy, [&](Animation& a) {
+    return ReduceColoursHq(a, quality, dither, progress, false, keepTrueColour);
+  });
 }
 
 std::string ReduceVolumeText(int64_t size, const std::string& separator) {

@@ -27,9 +27,10 @@ uint32_t ReduceSetting(int n, bool dither, bool highQuality = false, int quality
 bool MakeReducedCopy(const Animation& document, int n, bool dither, const LockedColours* locked,
                      ProgressMeter* progress, AnimationPtr* copy);
 
-// The same by the high-quality method at quality (one palette for every frame).
-bool MakeReducedCopyHq(const Animation& document, int quality, bool dither, ProgressMeter* progress,
-                       AnimationPtr* copy);
+// The same by the high-quality method at quality (one palette for every frame); keepTrueColour:
+// frames keep the 24-bit data they were mapped from.
+bool MakeReducedCopyHq(const Animation& document, int quality, bool dither, bool keepTrueColour,
+                       ProgressMeter* progress, AnimationPtr* copy);
 
 // "Volume : %s octets" with the size grouped by separator; nothing for an unknown size.
 std::string ReduceVolumeText(int64_t size, const std::string& separator);

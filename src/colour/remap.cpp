@@ -2,7 +2,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "colour/colour_engine.h"
 #include "colour/colour_internal.h"
@@ -172,19 +171,20 @@ bool TrueColourSource(const Frame* frame, PixelSource* source) {
 namespace {
 
 // Installs the new image, with the last entry as transparent index when the frame had alpha.
-void InstallQuantized(Frame* frame, Palette* palette, std::vector<uint8_t> dib, bool hasAlpha) {
+void InstallQuantized(Frame* frame, Palette* palette, std::vector<uint8_t> dib, bool hasAlpha,
+                      bool keepTrueColour) {
   frame->palette = palette;
   SetFrameDib(frame, std::move(dib));
   if (hasAlpha) {
     SetTransparentIndex(frame, static_cast<uint8_t>(palette->Count() - 1));
     SetTransparency(frame, true);
   }
-  if (!PrefOn(Pref::KeepTrueColor)) FreeRgbPlane(frame);
+  if (!keepTrueColour) FreeRgbPlane(frame);
 }
 
 }  // namespace
 
-bool QuantizeTrueColourFrame(Frame* frame, Palette* palette, bool dither) {
+bool QuantizeTrueColourFrame(Frame* frame, Palette* palette, bool dither, bool keepTrueColour) {
   PixelSource source;
   if (!palette || palette->Count() == 0 || !TrueColourSource(frame, &source)) return false;
   std::vector<uint8_t> dib = BuildDib(frame->width, frame->height, palette);
@@ -198,12 +198,12 @@ bool QuantizeTrueColourFrame(Frame* frame, Palette* palette, bool dither) {
   bool ok = dither ? DitherToPalette(source, *palette, last, out, stride, excluded)
                    : MapTrueColour(source, *palette, last, out, stride, excluded);
   if (!ok) return false;
-  InstallQuantized(frame, palette, std::move(dib), hasAlpha);
+  InstallQuantized(frame, palette, std::move(dib), hasAlpha, keepTrueColour);
   return true;
 }
 
-bool QuantizeTrueColourFrameOctree(Frame* frame, Palette* palette,
-                                   const OctreeQuantizer& quantizer) {
+bool QuantizeTrueColourFrameOctree(Frame* frame, Palette* palette, const OctreeQuantizer& quantizer,
+                                   bool keepTrueColour) {
   PixelSource source;
   if (!palette || palette->Count() == 0 || !TrueColourSource(frame, &source)) return false;
   std::vector<uint8_t> dib = BuildDib(frame->width, frame->height, palette);
@@ -211,7 +211,7 @@ bool QuantizeTrueColourFrameOctree(Frame* frame, Palette* palette,
   bool hasAlpha = source.alphaRows != nullptr;
   uint8_t last = static_cast<uint8_t>(palette->Count() - 1);
   quantizer.MapImage(source, last, dib.data() + DibBitsOffset, IndexStride(frame->width));
-  InstallQuantized(frame, palette, std::move(dib), hasAlpha);
+  InstallQuantized(frame, palette, std::move(dib), hasAlpha, keepTrueColour);
   return true;
 }
 

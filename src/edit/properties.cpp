@@ -118,9 +118,10 @@ void SetTransparencyField(Frame* f, const FramePropertiesRequest& r) {
   }
 }
 
-bool RemovePalette(WindowHandle owner, Animation& animation, Frame* f) {
+bool RemovePalette(WindowHandle owner, Animation& animation, Frame* f,
+                   const PaletteFitOptions& options) {
   Services().SetBusyCursor(true);
-  bool ok = RemoveLocalPalette(owner, animation, f);
+  bool ok = RemoveLocalPalette(owner, animation, f, options);
   Services().SetBusyCursor(false);
   return ok;
 }
@@ -140,7 +141,7 @@ PropertiesResult ApplyToCurrentFrame(WindowHandle owner, Animation& animation,
     // Fitting the frame may change the global palette, which a frame's entry cannot restore:
     // then the entry becomes a copy of the whole document as it was.
     AnimationPtr before = step.Record() ? DuplicateAnimation(animation, nullptr) : nullptr;
-    if (!RemovePalette(owner, animation, f)) {
+    if (!RemovePalette(owner, animation, f, r.paletteFit)) {
       result.ok = false;
       return result;
     }
@@ -183,7 +184,7 @@ PropertiesResult ApplyToFrames(WindowHandle owner, Animation& animation,
   for (Frame* f : frames) {
     if (r.removeLocalPalette && f->localPalette) {
       if (!busy) Services().SetBusyCursor(busy = true);
-      if (!RemoveLocalPalette(owner, animation, f)) {
+      if (!RemoveLocalPalette(owner, animation, f, r.paletteFit)) {
         Services().SetBusyCursor(false);
         // The frames changed so far go back with the entry: no change is left unrecorded.
         result.ok = false;

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "colour/palette_fit.h"
 #include "core/animation.h"
 #include "platform/services.h"
 
@@ -44,6 +45,8 @@ struct FramePropertiesRequest {
   // becoming the transparent index and the others merged into it; none = not transparent.
   bool transparencyAccepted = false;
   std::vector<uint8_t> transparentIndexes;
+  // How a removed local palette's frame joins the global one.
+  PaletteFitOptions paletteFit{};
 };
 
 // The frames a page covers, in order.

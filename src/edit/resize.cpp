@@ -6,7 +6,6 @@
 #include <cstring>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -459,10 +458,10 @@ int ResizeBicubic(const ResizeRequest& r, WindowHandle owner, ProgressMeter* pro
     }
   }
 
-  const int fitted = FitPalettes(nullptr, copy.get(), 0, owner, progress);
+  const int fitted = FitPalettes(nullptr, copy.get(), 0, r.paletteFit, owner, progress);
   if (fitted == 2) return 2;
   if (fitted != 1) return BicubicFailure();
-  if (PrefOn(Pref::KeepTrueColor)) {
+  if (r.paletteFit.keepTrueColour) {
     for (int i : builtPlanes) FreeRgbPlane(FrameAt(*copy, i));
   }
   SwapAnimations(animation, *copy);

@@ -6,6 +6,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "colour/palette_fit.h"
 #include "core/animation.h"
 #include "platform/services.h"
 
@@ -22,6 +23,9 @@ struct ResizeRequest {
   uint32_t newWidth = 0;
   uint32_t newHeight = 0;
   bool keepAspect = true;
+  // The palette the bicubic method's frames share: the stored choice, and whether they keep the
+  // 24-bit data they were drawn with.
+  PaletteFitOptions paletteFit{};
 };
 
 // The scaling rule: v becomes (to x v + from / 2) / from, signed integer division. Offsets may be

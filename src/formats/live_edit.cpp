@@ -13,9 +13,7 @@
 #include <thread>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
-#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/palette_fit.h"
@@ -159,6 +157,7 @@ AnimationPtr OneFrameAnimation(const Animation& document, const Frame* frame) {
 bool WriteExchangeFile(ShellState& state, int frameIndex, int type, const std::string& path) {
   Animation& document = *state.document;
   SaveOptions options;
+  options.settings = state.Settings().write;
   if (frameIndex < 0) return WriteAsType(path, document, options, type, state.owner);
   AnimationPtr one = OneFrameAnimation(document, FrameAt(document, frameIndex));
   if (!one) return false;
@@ -166,7 +165,7 @@ bool WriteExchangeFile(ShellState& state, int frameIndex, int type, const std::s
   Frame* frame = FirstFrame(*one);
   frame->left = frame->top = 0;
   uint32_t bits = saveopt::Plain | (frame->rgbPlane.empty() ? 0 : saveopt::FromTrueColour);
-  if (WriteSingleImage(path, frame, bits, type)) return true;
+  if (WriteSingleImage(path, frame, bits, type, options.settings)) return true;
   ShowErrorId(str::CannotWriteFile, path.c_str());
   return false;
 }
@@ -194,10 +193,12 @@ uint32_t ReimportFrame(ShellState& state, Animation& read, int index) {
   if (!old || !edited) return 0;
   // A frame on the global palette stays on it, unchanged, so that its undo record (the frame
   // alone) restores everything; a frame with its own palette gets one from what was read.
-  uint32_t word = GetPref(PrefPaletteMerge) & ~merge::Ask;
+  const PaletteFitOptions fit = state.Settings().paletteFit;
+  uint32_t word = fit.storedWord & ~merge::Ask;
   bool onGlobal = !old->localPalette && document.globalPalette;
   if (onGlobal) word = (word & ~merge::MethodMask) | merge::MapGlobal;
-  if (FitPalettes(onGlobal ? &document : nullptr, &read, word, state.owner, nullptr) != 1) return 0;
+  if (FitPalettes(onGlobal ? &document : nullptr, &read, word, fit, state.owner, nullptr) != 1)
+    return 0;
   edited = FirstFrame(read);
   if (!edited) return 0;
   if (!onGlobal && !edited->localPalette && read.globalPalette) {
@@ -221,8 +222,9 @@ uint32_t ReimportFrame(ShellState& state, Animation& read, int index) {
 
 uint32_t ReimportAnimation(ShellState& state, AnimationPtr read) {
   Animation& document = *state.document;
-  uint32_t word = GetPref(PrefPaletteMerge) & ~merge::Ask;
-  if (FitPalettes(nullptr, read.get(), word, state.owner, nullptr) != 1) return 0;
+  const PaletteFitOptions fit = state.Settings().paletteFit;
+  uint32_t word = fit.storedWord & ~merge::Ask;
+  if (FitPalettes(nullptr, read.get(), word, fit, state.owner, nullptr) != 1) return 0;
   for (Frame *from = FirstFrame(document), *to = FirstFrame(*read); from && to;
        from = NextFrame(from), to = NextFrame(to)) {
     to->delay = from->delay;
@@ -255,8 +257,8 @@ int LiveEditExchangeType(const Animation& document, int frameIndex, const std::s
 
 bool StartLiveEdit(ShellState& state, int frameIndex) {
   EndLiveEdit();
-  std::string editor;
-  if (!state.document || !GetCoEditor(&editor) || editor.empty()) return false;
+  const std::string editor = state.Settings().coEditor;
+  if (!state.document || editor.empty()) return false;
   Animation& document = *state.document;
   if (frameIndex < 0 && document.frameCount == 1) frameIndex = 0;
   if (frameIndex < 0 && !CoEditorTakesLayers(editor)) {
@@ -341,10 +343,11 @@ uint32_t ReimportLiveEdit(ShellState& state) {
   Session& s = TheSession();
   if (!s.active.load() || !state.document) return 0;
   AnimationPtr read;
+  const ReadOptions options = state.Settings().read;
   // An edited PSD comes back with one frame per layer, whatever the stored layer choice.
   int status = SaveTypeFromName(s.file) == savetype::Psd
-                   ? ReadPsd(s.file, state.owner, &read, true, nullptr)
-                   : ReadAnyFile(s.file, state.owner, &read, nullptr);
+                   ? ReadPsd(s.file, options, state.owner, &read, true, nullptr)
+                   : ReadAnyFile(s.file, options, state.owner, &read, nullptr);
   if (status != 1 || !read) return 0;
   // The background counts and the preview read the document: they stop before it changes.
   StopTasks(task::SizeEstimate | task::ColourCount);
@@ -358,11 +361,9 @@ uint32_t ReimportLiveEdit(ShellState& state) {
   return hints;
 }
 
-std::string LiveEditMenuText() {
+std::string LiveEditMenuText(const std::string& editor) {
   // The name comes from the desktop entries; looked up once per editor.
   static std::string editorSeen, text;
-  std::string editor;
-  if (!GetCoEditor(&editor)) editor.clear();
   if (editor.empty()) return ResText(str::LiveEditWithImageEditor);
   if (editor != editorSeen || text.empty()) {
     editorSeen = editor;

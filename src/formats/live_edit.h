@@ -43,8 +43,9 @@ uint32_t TakeLiveEditUpdate(ShellState& state);
 // when nothing changed.
 uint32_t ReimportLiveEdit(ShellState& state);
 
-// The LiveEdit menu entry: "LiveEdit avec <editor>..." or the generic text without an editor.
-std::string LiveEditMenuText();
+// The LiveEdit menu entry: "LiveEdit avec <editor>..." for the chosen editor (a program's path or
+// its desktop entry), or the generic text without one.
+std::string LiveEditMenuText(const std::string& editor);
 
 // At start-up: removes the LiveEdit folders that a process no longer running left behind.
 // Returns how many were removed.

@@ -5,7 +5,6 @@
 #include <new>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -111,7 +110,7 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
     Draw(dib, sideA, layout.ax, layout.ay);
     Draw(dib, sideB, layout.bx, layout.by);
 
-    Frame* frame = NewFrame(width, height, GetPref(PrefDefaultDelay));
+    Frame* frame = NewFrame(width, height, options.frameDelay);
     if (!frame) return BuildFailed;
     InsertBlockAfter(tail, frame);
     tail = frame;
@@ -205,13 +204,6 @@ int BuildCatching(Animation& a, const Animation& b, const MergeOptions& options,
 
 }  // namespace
 
-MergeOptions StoredMergeOptions() {
-  MergeOptions options;
-  options.byDuration = PrefOn(Pref::MergeByDuration);
-  options.loopShorter = PrefOn(Pref::MergeLoopShorter);
-  return options;
-}
-
 MergeLayout ComputeMergeLayout(const Animation& a, const Animation& b, int offsetX, int offsetY) {
   MergeLayout layout;
   const int64_t x = offsetX, y = offsetY;
@@ -236,8 +228,9 @@ int MergeAnimations(ShellState& state, const std::string& path) {
   WindowHandle owner = state.owner;
   state.StopPreview();
   ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
+  const FlowSettings settings = state.Settings();
   AnimationPtr b;
-  if (ReadAnyFile(path, owner, &b, meter.get()) == ReadFailed || !b) return 0;
+  if (ReadAnyFile(path, settings.read, owner, &b, meter.get()) == ReadFailed || !b) return 0;
 
   // The document as it was: the undo entry, and what a cancel puts back (fitting may already
   // have changed its palette).
@@ -250,17 +243,19 @@ int MergeAnimations(ShellState& state, const std::string& path) {
     b.reset();
     SwapAnimations(a, *before);
   };
-  uint32_t word = GetPref(PrefPaletteMerge);
+  uint32_t word = settings.paletteFit.storedWord;
   if (PaletteMergeMethod(word) == merge::LocalEach) {
     word = (word & ~merge::MethodMask) | merge::Adaptive;
   }
   word = (word & ~merge::Ask) | merge::TakeLocals;
-  if (FitPalettes(&a, b.get(), word, owner, meter.get()) != 1) {
+  if (FitPalettes(&a, b.get(), word, settings.paletteFit, owner, meter.get()) != 1) {
     restore();
     return 0;
   }
 
-  MergeOptions options = StoredMergeOptions();
+  MergeOptions options;
+  options.byDuration = settings.mergeByDuration;
+  options.loopShorter = settings.mergeLoopShorter;
   bool accepted = false;
   try {
     accepted = Dialogs().AskMergeOptions(owner, a, *b, &options);
@@ -271,10 +266,10 @@ int MergeAnimations(ShellState& state, const std::string& path) {
     restore();
     return 0;
   }
-  SetPrefOn(Pref::MergeByDuration, options.byDuration);
-  SetPrefOn(Pref::MergeLoopShorter, options.loopShorter);
+  if (state.settings) state.settings->KeepMergeChoice(options.byDuration, options.loopShorter);
   options.offsetX = std::clamp(options.offsetX, -MaxOffset, MaxOffset);
   options.offsetY = std::clamp(options.offsetY, -MaxOffset, MaxOffset);
+  options.frameDelay = settings.read.timing.defaultDelay;
 
   ProgressResetCancel(meter.get());
   int result = BuildCatching(a, *b, options, meter.get());

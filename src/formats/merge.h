@@ -17,10 +17,8 @@ struct MergeOptions {
   int offsetY = 0;
   bool byDuration = false;   // "Synchroniser selon la durée", else "Assembler les cadres un à un"
   bool loopShorter = false;  // "Boucle plus courte avec l'animation"
+  uint32_t frameDelay = 10;  // a merged frame's delay until the timing gives it its own
 };
-
-// The choices preselected from the preferences (offsets 0).
-MergeOptions StoredMergeOptions();
 
 // Where the two screens land on the merged one.
 struct MergeLayout {
@@ -38,9 +36,9 @@ bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& 
                           ProgressMeter* meter);
 
 // The merge command on the open document with the file at path: reads it, fits its palette to
-// the document's, asks the merge options (the services' AskMergeOptions, preset with the stored
-// choices and offsets 0), merges and records the undo entry. Returns 0 when nothing changed, 2 when
-// the document was rebuilt (it is then marked modified).
+// the document's, asks the merge options (the services' AskMergeOptions, preset with the
+// remembered choices and offsets 0), merges and records the undo entry. Returns 0 when nothing
+// changed, 2 when the document was rebuilt (it is then marked modified).
 int MergeAnimations(ShellState& state, const std::string& path);
 
 }  // namespace lw

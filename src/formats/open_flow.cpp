@@ -5,7 +5,7 @@
 #include <new>
 
 #include "base/messages.h"
-#include "base/preferences.h"
+#include "base/preference_layout.h"
 #include "base/progress.h"
 #include "base/settings.h"
 #include "base/string_ids.h"
@@ -53,8 +53,8 @@ void MakeUntitled(ShellState& state) {
 
 }  // namespace
 
-int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter) {
+int ReadAnyFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                AnimationPtr* out, ProgressMeter* meter) {
   out->reset();
   if (!FileReadable(path)) {
     ShowErrorId(str::CannotOpenFile, path.c_str());
@@ -71,12 +71,12 @@ int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
   // A big file takes seconds: the window keeps repainting and the popup keeps answering Esc
   // while the reader works, however long one of its steps takes.
   RunPumping(meter, [&] {
-    status = format->reader(path, owner, &animation, meter);
+    status = format->reader(path, options, owner, &animation, meter);
     // A reader that claims success without an animation has read nothing.
     if (status == ReadFailed || !animation) return;
     NameFramesFromFile(*animation, path);
-    if (PrefOn(Pref::LoadTransparentColour))
-      ApplyAutoTransparency(*animation, GetPref(PrefLoadTransparentColor));
+    if (options.autoTransparentColour)
+      ApplyAutoTransparency(*animation, *options.autoTransparentColour);
     CountColourUsage(*animation, animation->colourUsage.data(), true);
     SingleFrameRestoresBackground(*animation);
   });
@@ -103,8 +103,20 @@ bool NameSurvivesInsert(std::string_view path) {
   return false;
 }
 
-bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chain, int position,
-                      ProgressMeter* meter, uint32_t paletteWord) {
+namespace {
+
+// The oversize question's answer: the stored word, or the user's when it says to ask; 0 cancels.
+uint32_t OversizeChoice(const FlowSettings& settings, WindowHandle owner) {
+  const uint32_t word = settings.oversizeInsert;
+  if (BitIn(word, Pref::OversizeInsertAsk)) return Dialogs().AskOversizeInsert(owner, word);
+  return word;
+}
+
+}  // namespace
+
+bool InsertAnimations(const FlowSettings& settings, WindowHandle owner, Animation& document,
+                      AnimationPtr chain, int position, ProgressMeter* meter,
+                      uint32_t paletteWord) {
   if (!chain || !document.blocks) return false;
   uint32_t widest = 0, tallest = 0;
   int64_t total = 0;
@@ -121,7 +133,7 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
   }
   const uint32_t oldWidth = document.screenWidth, oldHeight = document.screenHeight;
   if (widest > oldWidth || tallest > oldHeight) {
-    uint32_t word = AskPref(PrefOversizeInsert, owner);
+    uint32_t word = OversizeChoice(settings, owner);
     if (word == 0) {
       FreeChain(std::move(chain));
       return false;
@@ -131,7 +143,7 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
       document.screenHeight = std::max(oldHeight, tallest);
     }
   }
-  if (FitPalettes(&document, chain.get(), paletteWord, owner, meter) != 1) {
+  if (FitPalettes(&document, chain.get(), paletteWord, settings.paletteFit, owner, meter) != 1) {
     document.screenWidth = oldWidth;
     document.screenHeight = oldHeight;
     FreeChain(std::move(chain));
@@ -165,7 +177,7 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
   CountColourUsage(document, document.colourUsage.data(), true);
   document.encodedSizeCache = -1;
   if (oldCount == 1 && document.frameCount >= 2) {
-    document.playCount = GetPref(PrefDefaultLoopCount);
+    document.playCount = settings.read.timing.defaultLoopCount;
   }
   return true;
 }
@@ -173,9 +185,10 @@ bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chai
 bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, int filesRead,
                 ProgressMeter* meter, WindowHandle owner, uint32_t paletteWord) {
   if (!chain) return false;
+  const FlowSettings settings = state.Settings();
   if (state.document) {
-    if (!InsertAnimations(owner, *state.document, std::move(chain), state.currentFrame, meter,
-                          paletteWord)) {
+    if (!InsertAnimations(settings, owner, *state.document, std::move(chain), state.currentFrame,
+                          meter, paletteWord)) {
       return false;
     }
     if (state.document->frameCount >= 2 && !NameSurvivesInsert(state.documentPath) &&
@@ -192,7 +205,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
     tallest = std::max(tallest, a->screenHeight);
   }
   if (widest > first.screenWidth || tallest > first.screenHeight) {
-    uint32_t word = AskPref(PrefOversizeInsert, owner);
+    uint32_t word = OversizeChoice(settings, owner);
     if (word == 0) {
       FreeChain(std::move(chain));
       return false;
@@ -211,7 +224,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
     FreeChain(std::move(chain));
     return false;
   }
-  if (FitPalettes(nullptr, chain.get(), paletteWord, owner, meter) != 1) {
+  if (FitPalettes(nullptr, chain.get(), paletteWord, settings.paletteFit, owner, meter) != 1) {
     FreeChain(std::move(chain));
     return false;
   }
@@ -227,7 +240,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
     state.modified = false;
     RecentFileAdd(path);
   } else {
-    state.document->playCount = GetPref(PrefDefaultLoopCount);
+    state.document->playCount = settings.read.timing.defaultLoopCount;
     state.documentPath.clear();
     state.modified = true;
   }
@@ -254,14 +267,15 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
                   int askText, int askTitle) {
   ReadRun run;
   ProgressSetRange(meter, static_cast<uint32_t>(paths.size()));
-  PngReadAhead readAhead(paths);
+  const ReadOptions options = state.Settings().read;
+  PngReadAhead readAhead(paths, options.timing);
   for (size_t i = 0; i < paths.size(); ++i) {
     const std::string& path = paths[i];
     run.lastPath = path;
     std::string text = FormatResText(str::ReadingFile, BaseName(path));
     ProgressSetText(meter, text.c_str());
     AnimationPtr animation;
-    int status = ReadAnyFile(path, Owner(state), &animation, meter);
+    int status = ReadAnyFile(path, options, Owner(state), &animation, meter);
     if (status != ReadFailed && animation) {
       // The reader has said that only part was read; the frames it read are kept, as when
       // one file is opened by name.
@@ -316,7 +330,7 @@ int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFil
 bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled) {
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   AnimationPtr animation;
-  int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+  int status = ReadAnyFile(path, state.Settings().read, Owner(state), &animation, meter.get());
   if (cancelled) *cancelled = status == ReadFailed && ProgressCancelled(meter.get());
   if (status == ReadFailed) return false;
   return FinishLoad(state, std::move(animation), status == ReadComplete ? path : std::string(), 1,
@@ -335,6 +349,7 @@ Opened OpenInPlace(ShellState& state, const std::string& path,
   if (!AskToSaveBeforeClosing(state)) return Opened::Kept;
   ShellState fresh;
   fresh.owner = state.owner;
+  fresh.settings = state.settings;
   int filesRead = 0;
   if (path.empty()) {
     std::vector<std::string> paths;
@@ -372,7 +387,7 @@ Opened OpenInPlace(ShellState& state, const std::string& path,
     state.NotifyTitle();
   }
   state.NotifyDocument(AllRefresh);
-  if (!PrefOn(Pref::NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
+  if (state.Settings().autoPreview && state.document->frameCount >= 2 && state.listener) {
     state.listener->RequestAutoPreview();
   }
   return Opened::Yes;
@@ -497,11 +512,12 @@ bool RevertToSaved(ShellState& state) {
   const std::string path = state.documentPath;
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   AnimationPtr animation;
-  int status = ReadAnyFile(path, Owner(state), &animation, meter.get());
+  int status = ReadAnyFile(path, state.Settings().read, Owner(state), &animation, meter.get());
   // A partial read would swap the edits for part of the file.
   if (status != ReadComplete) return false;
   ShellState reread;
   reread.owner = state.owner;
+  reread.settings = state.settings;
   if (!FinishLoad(reread, std::move(animation), path, 1, meter.get(), Owner(state))) return false;
   meter.reset();
   state.modified = false;
@@ -513,7 +529,7 @@ bool RevertToSaved(ShellState& state) {
   state.NotifyTitle();
   if (state.listener) state.listener->ScrollStripToStart();
   state.NotifyDocument(AllRefresh);
-  if (!PrefOn(Pref::NoAutoPreview) && state.document->frameCount >= 2 && state.listener) {
+  if (state.Settings().autoPreview && state.document->frameCount >= 2 && state.listener) {
     state.listener->RequestAutoPreview();
   }
   return true;

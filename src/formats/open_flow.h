@@ -21,8 +21,8 @@ struct ProgressMeter;
 // finishes it (frame names, automatic transparency, colour usage, the single transparent frame's
 // disposal).
 // Returns the reader's status; on 0 *out is none.
-int ReadAnyFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter);
+int ReadAnyFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                AnimationPtr* out, ProgressMeter* meter);
 
 // Appends an animation at the end of a chain (nextInChain).
 void AppendToChain(AnimationPtr* chain, AnimationPtr animation);
@@ -37,8 +37,9 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
 // Splices the chain into the document before frame position (-1 or past the end: after the last
 // frame), with the screen-size rule and palette fitting. False (the document as it was, the
 // chain freed) when the user cancelled a question or a step failed.
-bool InsertAnimations(WindowHandle owner, Animation& document, AnimationPtr chain, int position,
-                      ProgressMeter* meter, uint32_t paletteWord = 0);
+bool InsertAnimations(const FlowSettings& settings, WindowHandle owner, Animation& document,
+                      AnimationPtr chain, int position, ProgressMeter* meter,
+                      uint32_t paletteWord = 0);
 
 // True when a document with this name keeps it once it holds several frames: names ending in
 // gif, avi, ani, ico or psd (a still image's name is never kept for an animation).

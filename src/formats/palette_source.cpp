@@ -9,10 +9,11 @@
 
 namespace lw {
 
-PalettePtr ReadPaletteSource(const std::string& path, WindowHandle owner) {
+PalettePtr ReadPaletteSource(const std::string& path, const ReadOptions& options,
+                             WindowHandle owner) {
   if (EqualsNoCase(LastChars(path, 4), ".pal")) return ReadPalFile(path);
   AnimationPtr read;
-  if (ReadAnyFile(path, owner, &read, nullptr) == ReadFailed || !read) return nullptr;
+  if (ReadAnyFile(path, options, owner, &read, nullptr) == ReadFailed || !read) return nullptr;
   const Palette* palette = read->globalPalette.get();
   if (!palette) {
     const Frame* first = FirstFrame(*read);

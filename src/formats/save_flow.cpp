@@ -99,15 +99,17 @@ bool WriteStillImage(const std::string& target, const std::string& temp, Animati
   // Individual files never come here: they are written straight to their own names.
   if (options.optionBits & saveopt::Individual) return NoWriter(target);
   if (options.optionBits & saveopt::Strip) {
-    AnimationPtr strip = BuildStrip(document, options.optionBits);
+    AnimationPtr strip =
+        BuildStrip(document, options.optionBits, options.settings.timing.defaultDelay);
     if (!strip) return false;
-    if (!WriteSingleImage(temp, FirstFrame(*strip), options.optionBits, type))
+    if (!WriteSingleImage(temp, FirstFrame(*strip), options.optionBits, type, options.settings))
       return NoWriter(target);
     return true;
   }
   Frame* first = FirstFrame(document);
   if (!first) return NoWriter(target);
-  if (!WriteSingleImage(temp, first, options.optionBits, type)) return NoWriter(target);
+  if (!WriteSingleImage(temp, first, options.optionBits, type, options.settings))
+    return NoWriter(target);
   return true;
 }
 
@@ -145,7 +147,8 @@ std::string ReplaceExtension(std::string_view name, std::string_view extension) 
   return out;
 }
 
-bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type) {
+bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type,
+                      const WriteSettings& settings) {
   if (!frame) return false;
   bool temporaryPlanes = false;
   if ((optionBits & saveopt::FromTrueColour) && frame->rgbPlane.empty()) {
@@ -153,7 +156,7 @@ bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits
     temporaryPlanes = true;
   }
   const FormatSpec* format = FormatForSaveType(type);
-  bool ok = format && format->writeFrame && format->writeFrame(path, frame, optionBits);
+  bool ok = format && format->writeFrame && format->writeFrame(path, frame, optionBits, settings);
   if (temporaryPlanes) FreeRgbPlane(frame);
   return ok;
 }
@@ -293,7 +296,7 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
     std::string base = options.baseName.empty() ? target : options.baseName;
     if (!options.baseName.empty() && base[0] != '/') base = DirectoryPart(target) + base;
     RemoveStaleSaveFiles(DirectoryPart(base));
-    return WriteIndividualFiles(base, document, options.optionBits, type, owner);
+    return WriteIndividualFiles(base, document, options.optionBits, type, options.settings, owner);
   }
   if (RefusedTarget(target)) return false;
   // The temporary file lives beside the file the target names, so that the final rename never
@@ -329,14 +332,14 @@ namespace {
 
 // One frame written beside name, then put in its place; false with the message shown.
 bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, int type,
-                    const std::string& extension) {
+                    const WriteSettings& settings, const std::string& extension) {
   SaveTempFile reserved(SaveTempFolder(name), extension);
   if (!reserved.Ok()) {
     ShowErrorId(str::CannotSaveTemporary, name.c_str());
     return false;
   }
   const std::string& temp = reserved.Path();
-  bool done = WriteSingleImage(temp, frame, optionBits, type);
+  bool done = WriteSingleImage(temp, frame, optionBits, type, settings);
   if (!done) {
     ShowErrorId(str::CannotWriteFile, name.c_str());
   } else {
@@ -349,7 +352,7 @@ bool WriteFrameFile(const std::string& name, Frame* frame, uint32_t optionBits, 
 }  // namespace
 
 bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
-                          int type, WindowHandle owner) {
+                          int type, const WriteSettings& settings, WindowHandle owner) {
   std::vector<std::string> names;
   try {
     names = IndividualFileNames(baseName, document, optionBits, type);
@@ -367,7 +370,7 @@ bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint
   size_t next = 0;
   for (Frame* f = FirstFrame(document); f && next < names.size(); f = NextFrame(f)) {
     if (selectedOnly && !f->selected) continue;
-    if (!WriteFrameFile(names[next++], f, optionBits, type, extension)) return false;
+    if (!WriteFrameFile(names[next++], f, optionBits, type, settings, extension)) return false;
     // Esc stops between two files; those written stay.
     if (!ProgressStep(meter.get())) return false;
   }
@@ -458,6 +461,7 @@ bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& 
     SetPref(PrefSaveOptions,
             WithField(stored, PrefField::SaveOptionBits, choice.options.optionBits));
   }
+  choice.options.settings = state.Settings().write;
   bool written = WriteAsType(choice.path, document, choice.options, choice.type, state.owner);
   if (written && SaveCoversDocument(document, choice.type, choice.options.optionBits)) {
     *chosen = choice.path;
@@ -478,7 +482,7 @@ bool CropBeforeSave(ShellState& state, bool* cropped) {
   Animation& document = *state.document;
   if (!FramesOutsideScreen(document)) return true;
   UndoStep step(UndoStep::Discard, UndoKind::CropAnimation, document);
-  if (!ConfirmCropToScreen(state.owner, document)) return false;
+  if (!ConfirmCropToScreen(state.owner, document, state.Settings().cropSilently)) return false;
   step.Commit();
   *cropped = true;
   state.modified = true;
@@ -531,6 +535,7 @@ bool SaveCommand(ShellState& state) {
   if (!untitled) {
     SaveOptions options;
     options.optionBits = saveopt::Plain;
+    options.settings = state.Settings().write;
     saved = WriteAsType(state.documentPath, document, options, SaveTypeFromName(state.documentPath),
                         state.owner);
   } else {
@@ -570,6 +575,7 @@ bool SaveTypedCommand(ShellState& state, const std::string& path, int type, Save
   if (!state.document) return false;
   CropNotice notice{state};
   if (!CropBeforeSave(state, &notice.cropped)) return false;
+  options.settings = state.Settings().write;
   if (!WriteAsType(path, *state.document, options, type, state.owner)) return false;
   if (SaveCoversDocument(*state.document, type, options.optionBits)) {
     state.modified = false;

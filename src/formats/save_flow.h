@@ -36,10 +36,11 @@ bool WriteAsType(const std::string& target, Animation& document, SaveOptions& op
 // written beside its name and then put in place. Stops at the first failure, its message naming
 // the file; the files written before it stay. True when every file was written.
 bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint32_t optionBits,
-                          int type, WindowHandle owner);
+                          int type, const WriteSettings& settings, WindowHandle owner);
 
 // One frame as GIF, BMP, JPEG or PNG, straight to path.
-bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type);
+bool WriteSingleImage(const std::string& path, Frame* frame, uint32_t optionBits, int type,
+                      const WriteSettings& settings);
 
 // Gives a file written beside target the permissions (and, where allowed, the owner and group)
 // of the file it is to replace, or the usual ones for a new file.

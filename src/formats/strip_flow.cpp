@@ -8,7 +8,6 @@
 
 #include "base/messages.h"
 #include "base/numbers.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -200,7 +199,7 @@ AnimationPtr NoStrip() {
 
 }  // namespace
 
-AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits) {
+AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits, uint32_t frameDelay) {
   const StripSize size = StripSizeFor(document, optionBits);
   if (size.framesPerStrip == 0 || size.width == 0 || size.height == 0) return NoStrip();
   bool trueColour = false;
@@ -232,7 +231,7 @@ AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits) {
         document.backgroundIndex < stripPalette.Count() ? document.backgroundIndex : 0;
     strip->backgroundIndex = background;
 
-    Frame* frame = NewFrame(size.width, size.height, GetPref(PrefDefaultDelay));
+    Frame* frame = NewFrame(size.width, size.height, frameDelay);
     if (!frame) return NoStrip();
     InsertBlockAfter(strip->blocks, frame);
     strip->frameCount = 1;
@@ -302,8 +301,9 @@ struct LooseFrames {
 };
 
 // The cell at (x, y) of the strip frame as a new frame on the strip's palette.
-Frame* CellFrame(const Frame& strip, uint64_t x, uint64_t y, uint32_t width, uint32_t height) {
-  Frame* f = NewFrame(width, height, GetPref(PrefDefaultDelay));
+Frame* CellFrame(const Frame& strip, uint64_t x, uint64_t y, uint32_t width, uint32_t height,
+                 uint32_t delay) {
+  Frame* f = NewFrame(width, height, delay);
   if (!f) return nullptr;
   if (strip.localPalette) {
     PalettePtr own = CopyPalette(strip.localPalette.get());
@@ -353,7 +353,7 @@ Frame* CellFrame(const Frame& strip, uint64_t x, uint64_t y, uint32_t width, uin
 
 }  // namespace
 
-bool CutStrip(Animation& document, const StripSplitChoice& choice) {
+bool CutStrip(Animation& document, const StripSplitChoice& choice, uint32_t frameDelay) {
   Frame* strip = FirstFrame(document);
   if (!strip || NextFrame(strip)) {
     ShowErrorId(str::StripSingleImage);
@@ -378,9 +378,9 @@ bool CutStrip(Animation& document, const StripSplitChoice& choice) {
     for (int k = 0; k < count; ++k) {
       const int column = choice.byColumns ? k / down : k % across;
       const int row = choice.byColumns ? k % down : k / across;
-      Frame* f =
-          CellFrame(*strip, uint64_t{cellWidth} * static_cast<uint64_t>(column),
-                    uint64_t{cellHeight} * static_cast<uint64_t>(row), cellWidth, cellHeight);
+      Frame* f = CellFrame(*strip, uint64_t{cellWidth} * static_cast<uint64_t>(column),
+                           uint64_t{cellHeight} * static_cast<uint64_t>(row), cellWidth, cellHeight,
+                           frameDelay);
       if (!f) {
         ShowErrorId(str::StripNoMemory);
         return false;
@@ -408,7 +408,7 @@ bool CutStrip(Animation& document, const StripSplitChoice& choice) {
   return true;
 }
 
-bool SplitStrip(Animation& document, WindowHandle owner) {
+bool SplitStrip(Animation& document, uint32_t frameDelay, WindowHandle owner) {
   Frame* strip = FirstFrame(document);
   if (document.frameCount != 1 || !strip || NextFrame(strip)) {
     ShowErrorId(str::StripSingleImage);
@@ -421,7 +421,7 @@ bool SplitStrip(Animation& document, WindowHandle owner) {
     if (problem == 0) break;
     ShowErrorId(problem);
   }
-  return CutStrip(document, choice);
+  return CutStrip(document, choice, frameDelay);
 }
 
 // ---- One file per frame ----

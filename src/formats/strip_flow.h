@@ -53,8 +53,8 @@ constexpr int CountShift = 16;
 // A new animation holding one frame: every frame of the document in its cell of the logical
 // screen's size, cell after cell along each strip, on the background index. With some 24-bit
 // frame (and no still-image bit 4 in optionBits) the strip also gets 24-bit and alpha planes.
-// None on failure, 40159 shown (also for a strip too large to make).
-AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits);
+// None on failure, 40159 shown (also for a strip too large to make). The frame takes frameDelay.
+AnimationPtr BuildStrip(const Animation& document, uint32_t optionBits, uint32_t frameDelay);
 
 // The refusal of a cut for a width x height image: 0 when the counts divide it, else the text
 // to show (40164 across, 40165 down; 40159 for more frames than a document holds).
@@ -62,13 +62,13 @@ int StripSplitProblem(uint32_t width, uint32_t height, const StripSplitChoice& c
 
 // Replaces the document's single frame by its cells, in the chosen order; the logical screen
 // becomes the cell size. False (document unchanged, message shown) on a refused choice or
-// when memory is short.
-bool CutStrip(Animation& document, const StripSplitChoice& choice);
+// when memory is short. Each cell's frame takes frameDelay.
+bool CutStrip(Animation& document, const StripSplitChoice& choice, uint32_t frameDelay);
 
 // Asks how to cut the document's single frame (the strip import dialog, again after a refused
 // choice) and cuts it. False when the document does not hold exactly one frame (40166), on
 // cancel or on failure.
-bool SplitStrip(Animation& document, WindowHandle owner);
+bool SplitStrip(Animation& document, uint32_t frameDelay, WindowHandle owner);
 
 // The files an individual-files save writes, in order, each with baseName's folder part. Empty
 // when it writes none (no frame, no file name, a type without a frame writer).

@@ -12,7 +12,8 @@ namespace lw {
 
 bool ImportStripCommand(ShellState& state) {
   if (!OpenCommand(state, std::string(), ImportFilter(ImportStripCommandId))) return false;
-  if (!state.document || !SplitStrip(*state.document, state.owner)) {
+  if (!state.document ||
+      !SplitStrip(*state.document, state.Settings().read.timing.defaultDelay, state.owner)) {
     // Nothing was changed since the open: closing asks no question.
     state.modified = false;
     CloseDocument(state);

@@ -54,9 +54,10 @@ class CountingServices : public PlatformServices {
 
 // Reads path and appends it to the chain; false when the read was not complete. The frames of a
 // damaged file that could be read are kept, as the window keeps them (its message is shown).
-bool ReadInto(const std::string& path, AnimationPtr* chain, int* count) {
+bool ReadInto(const std::string& path, const ReadOptions& options, AnimationPtr* chain,
+              int* count) {
   AnimationPtr animation;
-  const int status = ReadAnyFile(path, nullptr, &animation, nullptr);
+  const int status = ReadAnyFile(path, options, nullptr, &animation, nullptr);
   if (status == 0 || !animation) return false;
   AppendToChain(chain, std::move(animation));
   ++*count;
@@ -78,11 +79,12 @@ int ReadPattern(const std::string& argument, AnimationPtr* chain, std::string* f
   std::vector<std::string> paths;
   for (const FolderEntry& e : entries)
     if (!e.isFolder) paths.push_back(folder + e.name);
-  PngReadAhead readAhead(paths);
+  const ReadOptions options = ReadOptionsFromPreferences();
+  PngReadAhead readAhead(paths, options.timing);
   int count = 0;
   for (const std::string& path : paths) {
     if (count == 0) *first = path;
-    if (!ReadInto(path, chain, &count)) break;
+    if (!ReadInto(path, options, chain, &count)) break;
   }
   return count;
 }
@@ -98,10 +100,11 @@ int ReadList(const std::string& listPath, AnimationPtr* chain, std::string* firs
     ShowErrorId(str::BatchListReadError);
     return 0;
   }
+  const ReadOptions options = ReadOptionsFromPreferences();
   int count = 0;
   for (const std::string& name : SplitFileList(text)) {
     if (count == 0) *first = name;
-    if (!ReadInto(name, chain, &count)) break;
+    if (!ReadInto(name, options, chain, &count)) break;
   }
   return count;
 }
@@ -116,7 +119,8 @@ void Input(Run& run, char letter, const std::string& input) {
     return;
   }
   const bool opening = !run.state.document;
-  TimeStillsAtRate(chain.get(), VideoPartPreset().fpsMilli);  // --fps times image sequences
+  TimeStillsAtRate(chain.get(), VideoPartPreset().fpsMilli,
+                   DelayUnitsFromPreferences());  // --fps times image sequences
   const uint32_t plays = chain->playCount;
   const bool firstAnimated = chain->frameCount >= 2;
   // At a level the palette comes from the pictures as they were read, 24-bit ones included,
@@ -309,6 +313,7 @@ int RunBatch(const std::vector<std::string>& args) {
   bool failed = false;
   {
     Run run;
+    run.state.settings = &PreferenceFlowSettings();
     run.bicubic = PrefOn(Pref::ResizeIsBicubic);
     try {
       RunFlags(run, args);

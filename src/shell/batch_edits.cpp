@@ -83,6 +83,7 @@ void ResizeTo(Run& run, Flag flag, uint32_t width, uint32_t height) {
   request.oldHeight = doc.screenHeight;
   request.newWidth = width;
   request.newHeight = height;
+  request.paletteFit = PaletteFitOptionsFromPreferences();
   // Only resampling scales 24-bit colour, as in the dialog.
   const bool bicubic = run.bicubic || ResizeNeedsBicubic(doc, true, 0);
   // Every frame may grow to the new screen: all of them together must fit the picture budget.
@@ -217,7 +218,7 @@ void Quality(Run& run, Flag flag, Value value) {
   run.quality = static_cast<int>(q);
   if (!run.state.document) return;
   // In place: a script keeps no undo step, and a copy of a clip is much memory.
-  if (!ReduceColoursHq(Document(run), run.quality, false, nullptr, true)) return;
+  if (!ReduceColoursHq(Document(run), run.quality, false, nullptr, true, false)) return;
   AfterOptimize(run.state);
   AfterQualityLevel(run, run.quality);
 }
@@ -499,7 +500,8 @@ void Text(Run& run, Flag flag, Value value) {
 // The first frame of any file the program reads.
 void Overlay(Run& run, Flag flag, Value value) {
   AnimationPtr picture;
-  if (ReadAnyFile(value, nullptr, &picture, nullptr) == 0 || !picture) {
+  if (ReadAnyFile(value, ReadOptionsFromPreferences(), nullptr, &picture, nullptr) == 0 ||
+      !picture) {
     run.stop = true;
     return;
   }

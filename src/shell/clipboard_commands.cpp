@@ -15,6 +15,7 @@
 #include "platform/clipboard.h"
 #include "platform/services.h"
 #include "shell/frame_edit.h"
+#include "shell/options_from_preferences.h"
 
 namespace lw {
 
@@ -44,7 +45,7 @@ AnimationPtr ClipboardAnimation(WindowHandle owner) {
     ShowErrorId(str::NoPastableFormat);
     return nullptr;
   }
-  AnimationPtr image = DibToAnimation(clip.dib.data(), clip.dib.size());
+  AnimationPtr image = DibToAnimation(clip.dib.data(), clip.dib.size(), TimingFromPreferences());
   if (image) SetFrameName(FirstFrame(*image), ResText(str::Untitled));
   return image;
 }

@@ -1,8 +1,11 @@
 #include "shell/options_from_preferences.h"
 
+#include <new>
+
 #include "base/preferences.h"
 #include "base/settings.h"
 #include "core/undo.h"
+#include "formats/psd/psd_format.h"
 
 namespace lw {
 
@@ -33,10 +36,117 @@ void ApplyEnginePreferences() {
 
 SaveSignature SaveSignatureFromPreferences() { return {GetSignature(), GetSignature(true)}; }
 
+std::vector<PaletteEntry> LoadFixedPaletteEntries() {
+  FixedPalette stored;
+  std::vector<PaletteEntry> entries;
+  if (!LoadFixedPalette(&stored) || stored.count == 0 || stored.count > 256) return entries;
+  for (int i = 0; i < stored.count; ++i) {
+    const auto& e = stored.entries[i];
+    entries.push_back({e[0], e[1], e[2], e[3]});
+  }
+  return entries;
+}
+
+PalettePtr FixedPaletteFromPreferences() {
+  try {
+    std::vector<PaletteEntry> entries = LoadFixedPaletteEntries();
+    if (entries.empty()) return nullptr;
+    auto palette = std::make_unique<Palette>();
+    palette->entries = std::move(entries);
+    return palette;
+  } catch (const std::bad_alloc&) {
+    return nullptr;
+  }
+}
+
+bool StoreFixedPaletteEntries(const std::vector<PaletteEntry>& entries) {
+  if (entries.empty() || entries.size() > 256) return false;
+  FixedPalette stored;
+  stored.count = static_cast<uint16_t>(entries.size());
+  for (size_t i = 0; i < entries.size(); ++i) {
+    const PaletteEntry& e = entries[i];
+    stored.entries[i] = {e.red, e.green, e.blue, e.flags};
+  }
+  return SaveFixedPalette(stored);
+}
+
+bool KeepTrueColourFromPreferences() { return PrefOn(Pref::KeepTrueColor); }
+
+PaletteFitOptions PaletteFitOptionsFromPreferences() {
+  PaletteFitOptions options;
+  options.storedWord = GetPref(PrefPaletteMerge);
+  options.keepTrueColour = KeepTrueColourFromPreferences();
+  options.fixedPalette = FixedPaletteFromPreferences;
+  return options;
+}
+
+ReadOptions ReadOptionsFromPreferences() {
+  ReadOptions options;
+  options.timing = TimingFromPreferences();
+  options.keepInterlace = PrefOn(Pref::AllowInterlace);
+  options.keepTrueColour = KeepTrueColourFromPreferences();
+  options.psdLayers = PsdOptionsFromFlags(GetPref(PrefFlags));
+  options.autoTransparentColour = AutoTransparentColourFromPreferences();
+  return options;
+}
+
+WriteSettings WriteSettingsFromPreferences() {
+  WriteSettings settings;
+  settings.timing = TimingFromPreferences();
+  settings.signature = SaveSignatureFromPreferences();
+  settings.jpegQuality = JpegQuality();
+  settings.psdLayerMasks = PrefOn(Pref::ExportLayerMasks);
+  settings.aviFixedRate = PrefOn(Pref::AviFixedRate) ? GetPref(PrefAviFrameRate) : 0;
+  return settings;
+}
+
+void StorePsdLayerChoice(uint32_t options) {
+  SetPref(PrefFlags, PsdFlagsWithOptions(GetPref(PrefFlags), options));
+}
+
+std::string CoEditorFromPreferences() {
+  std::string editor;
+  if (!GetCoEditor(&editor)) editor.clear();
+  return editor;
+}
+
+FlowSettings FlowSettingsFromPreferences() {
+  FlowSettings settings;
+  settings.read = ReadOptionsFromPreferences();
+  settings.paletteFit = PaletteFitOptionsFromPreferences();
+  settings.oversizeInsert = GetPref(PrefOversizeInsert);
+  settings.autoPreview = !PrefOn(Pref::NoAutoPreview);
+  settings.mergeByDuration = PrefOn(Pref::MergeByDuration);
+  settings.mergeLoopShorter = PrefOn(Pref::MergeLoopShorter);
+  settings.coEditor = CoEditorFromPreferences();
+  settings.write = WriteSettingsFromPreferences();
+  settings.cropSilently = PrefOn(Pref::CropSilently);
+  return settings;
+}
+
+namespace {
+
+class StoredFlowSettings final : public FlowSettingsSource {
+ public:
+  FlowSettings Current() const override { return FlowSettingsFromPreferences(); }
+  void KeepMergeChoice(bool byDuration, bool loopShorter) override {
+    SetPrefOn(Pref::MergeByDuration, byDuration);
+    SetPrefOn(Pref::MergeLoopShorter, loopShorter);
+  }
+};
+
+}  // namespace
+
+FlowSettingsSource& PreferenceFlowSettings() {
+  static StoredFlowSettings source;
+  return source;
+}
+
 OptimizeOptions OptimizeOptionsFromPreferences(uint32_t steps) {
   OptimizeOptions options(steps);
   options.units = DelayUnitsFromPreferences();
   options.signature = SaveSignatureFromPreferences();
+  options.paletteFit = PaletteFitOptionsFromPreferences();
   return options;
 }
 

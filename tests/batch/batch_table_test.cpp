@@ -98,7 +98,7 @@ Edit Reduced(int n, bool dither) {
 Edit QualityReduced(int quality, bool levelLossy = true) {
   return [=](ShellState& s) {
     AnimationPtr copy;
-    ASSERT_TRUE(MakeReducedCopyHq(*s.document, quality, false, nullptr, &copy));
+    ASSERT_TRUE(MakeReducedCopyHq(*s.document, quality, false, false, nullptr, &copy));
     KeepReducedCopy(*s.document, std::move(copy));
     AfterOptimize(s);
     if (levelLossy) LossyCompressOverScreen(*s.document, QualityFor(quality).lossy, nullptr);
@@ -181,7 +181,7 @@ class BatchTable : public ::testing::Test {
       int count = 0;
       std::istringstream files(load);
       for (std::string file; files >> file; ++count) {
-        EXPECT_NE(ReadAnyFile(dir_.Path(file), nullptr, &one, nullptr), 0) << file;
+        EXPECT_NE(ReadAnyFile(dir_.Path(file), {}, nullptr, &one, nullptr), 0) << file;
         AppendToChain(&chain, std::move(one));
       }
       EXPECT_TRUE(FinishLoad(state, std::move(chain), "", count, nullptr, nullptr, out.paletteWord))

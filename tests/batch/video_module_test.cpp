@@ -159,7 +159,7 @@ class ClipJobs : public ::testing::Test {
   // The delays of a GIF the job wrote.
   std::vector<uint32_t> Delays(const std::string& name) {
     AnimationPtr read;
-    EXPECT_EQ(ReadAnyFile(dir_.Path(name), nullptr, &read, nullptr), ReadComplete) << name;
+    EXPECT_EQ(ReadAnyFile(dir_.Path(name), {}, nullptr, &read, nullptr), ReadComplete) << name;
     std::vector<uint32_t> delays;
     for (const Frame* f = read ? FirstFrame(*read) : nullptr; f; f = NextFrame(f))
       delays.push_back(f->delay);

@@ -5,7 +5,6 @@
 #include <random>
 #include <set>
 
-#include "base/preferences.h"
 #include "colour/colour_engine.h"
 #include "colour/palette_fit.h"
 #include "colour/reduce_trial.h"
@@ -129,7 +128,6 @@ TEST(QuantizerTest, NeverMoreColoursThanAskedAndExactWhenTheyFit) {
 // An image of 24-bit colours made 8-bit on an optimal palette: at most the colours asked for
 // (the transparent slot apart), and exactly its own colours when they fit and are not dithered.
 TEST(QuantizerTest, TrueColourImagesKeepTheirColoursWhenTheyFit) {
-  SetPrefOn(Pref::KeepTrueColor, false);
   std::mt19937 rng(8);
   for (int round = 0; round < 40; ++round) {
     const int bits = 3 + static_cast<int>(rng() % 6), n = 1 << bits;
@@ -149,7 +147,7 @@ TEST(QuantizerTest, TrueColourImagesKeepTheirColoursWhenTheyFit) {
     Append(*a, f);
     const uint32_t word = merge::Adaptive | (dither ? merge::Dither : 0) |
                           static_cast<uint32_t>(bits) << 16 | static_cast<uint32_t>(bits) << 20;
-    ASSERT_EQ(FitPalettes(nullptr, a.get(), word, nullptr, nullptr), 1);
+    ASSERT_EQ(FitPalettes(nullptr, a.get(), word, {}, nullptr, nullptr), 1);
     std::set<int64_t> shown;
     for (uint32_t y = 0; y < h; ++y)
       for (uint32_t x = 0; x < w; ++x) shown.insert(ShownColour(*f, x, y));

@@ -146,11 +146,16 @@ TEST(PaletteEditTest, EachEditIsOneUndoStepAndARepeatRecordsNothing) {
        [&] { return ApplyPaletteEdit(*d.doc, -1, global); }, 1},
       {UndoKind::EditPalette, 0, [&] { return ApplyPaletteEdit(*d.doc, 0, global); }, 0},
       {UndoKind::RemoveLocalPalette, kAny,
-       [&] { return RemoveLocalPaletteEdit(*d.doc, 1, nullptr); }, 2},
-      {UndoKind::RemoveLocalPalette, 0, [&] { return RemoveLocalPaletteEdit(*d.doc, 0, nullptr); },
-       0},
+       [&] { return RemoveLocalPaletteEdit(*d.doc, 1, {}, nullptr); }, 2},
+      {UndoKind::RemoveLocalPalette, 0,
+       [&] { return RemoveLocalPaletteEdit(*d.doc, 0, {}, nullptr); }, 0},
   };
-  for (const auto& [kind, hints, edit, untouched] : edits) {
+  for (const auto& row : edits) {
+    // Named copies: older compilers refuse a lambda capturing a structured binding.
+    const UndoKind kind = std::get<0>(row);
+    const uint32_t hints = std::get<1>(row);
+    const auto& edit = std::get<2>(row);
+    const int untouched = std::get<3>(row);
     ClearHistory();
     const std::vector<uint8_t> kept = d.At(untouched)->dib;
     if (hints) {

@@ -4,10 +4,7 @@
 
 #include <set>
 
-#include "base/preferences.h"
-#include "base/settings.h"
 #include "colour/palette_edit.h"
-#include "platform/settings_store.h"
 #include "support/document.h"
 #include "support/services.h"
 
@@ -51,7 +48,7 @@ TEST(FitPalettesTest, EqualPalettesOnlyRepointFrames) {
   Append(*second, IndexedFrame(1, 1, second->globalPalette.get(), {2}));
   s->nextInChain = std::move(second);
   PalettePtr before = CopyPalette(t->globalPalette.get());
-  EXPECT_EQ(FitPalettes(t.get(), s.get(), Colours256 | merge::Adaptive, nullptr, nullptr), 1);
+  EXPECT_EQ(FitPalettes(t.get(), s.get(), Colours256 | merge::Adaptive, {}, nullptr, nullptr), 1);
   EXPECT_EQ(t->globalPalette->entries, before->entries);
   EXPECT_EQ(f->palette, t->globalPalette.get());
   EXPECT_EQ(Pixels(*f), (std::vector<uint8_t>{3, 1}));
@@ -84,9 +81,9 @@ TEST(FitPalettesTest, EveryMethodShowsTheNearestColourItsPaletteOffers) {
       AnimationPtr t = GreyTarget(8), s = ColourSource(true);
       Frame *f = FirstFrame(*s), *targetFrame = FirstFrame(*t);
       std::vector<PaletteEntry> before = t->globalPalette->entries;
-      ASSERT_EQ(
-          FitPalettes(t.get(), s.get(), c.word | (dither ? merge::Dither : 0), nullptr, nullptr),
-          1);
+      ASSERT_EQ(FitPalettes(t.get(), s.get(), c.word | (dither ? merge::Dither : 0), {}, nullptr,
+                            nullptr),
+                1);
       EXPECT_FALSE(s->globalPalette);
       const Palette* final = f->localPalette ? f->localPalette.get() : t->globalPalette.get();
       EXPECT_EQ(f->palette, final);
@@ -135,38 +132,35 @@ TEST(MergeIntoPaletteTest, ExactFreeAppendedAndApproximatedPlaces) {
 }
 
 TEST(FitPalettesTest, FixedPaletteReplacesEveryPaletteAndTheOptimalOneServesWithoutIt) {
-  const std::vector<PaletteEntry> stored = {{0, 0, 0, 0}, {255, 0, 0, 0}};
-  ASSERT_TRUE(StoreFixedPaletteEntries(stored));
-  EXPECT_EQ(LoadFixedPaletteEntries(), stored);
-  EXPECT_FALSE(StoreFixedPaletteEntries({}));
+  PaletteFitOptions options;
+  options.fixedPalette = [] { return MakePalette({{0, 0, 0, 0}, {255, 0, 0, 0}}); };
   AnimationPtr t2 = GreyTarget(4);
   AnimationPtr s2 = ColourSource(false);
-  ASSERT_EQ(FitPalettes(t2.get(), s2.get(), merge::Fixed, nullptr, nullptr), 1);
+  ASSERT_EQ(FitPalettes(t2.get(), s2.get(), merge::Fixed, options, nullptr, nullptr), 1);
   EXPECT_EQ(t2->globalPalette->Count(), 2);
   EXPECT_EQ(Pixel(FirstFrame(*s2), 0, 0), 1);
 
-  SettingsKey key;  // none stored: the optimal palette serves
-  ASSERT_EQ(OpenSettingsKey(ProgramKeyPath, &key), SettingsStatus::Ok);
-  DeleteSettingsValue(key, "FixedPal");
+  options.fixedPalette = [] { return PalettePtr(); };  // none stored: the optimal palette serves
   AnimationPtr t3 = GreyTarget(4);
   AnimationPtr s3 = ColourSource(false);
-  ASSERT_EQ(FitPalettes(t3.get(), s3.get(), merge::Fixed | Colours256, nullptr, nullptr), 1);
+  ASSERT_EQ(FitPalettes(t3.get(), s3.get(), merge::Fixed | Colours256, options, nullptr, nullptr),
+            1);
   EXPECT_TRUE(SameRgb(PixelColour(FirstFrame(*s3), 1, 0), {0, 255, 0, 0}));
 }
 
 TEST(FitPalettesTest, StoredWordIsAskedAboutWhenItsAskBitIsSet) {
   ServicesScope scope;
-  SetPref(PrefPaletteMerge, merge::MapGlobal | merge::Ask | Colours256);
+  PaletteFitOptions options;
+  options.storedWord = merge::MapGlobal | merge::Ask | Colours256;
   AnimationPtr t = GreyTarget(4);
   AnimationPtr s = ColourSource(false);
   PalettePtr before = CopyPalette(s->globalPalette.get());
   scope.services.QueuePaletteMergeAnswer(0);
-  EXPECT_EQ(FitPalettes(t.get(), s.get(), 0, nullptr, nullptr), 2);
+  EXPECT_EQ(FitPalettes(t.get(), s.get(), 0, options, nullptr, nullptr), 2);
   EXPECT_EQ(s->globalPalette->entries, before->entries) << "cancel changes nothing";
   scope.services.QueuePaletteMergeAnswer(merge::MergeGlobal | Colours256);
-  EXPECT_EQ(FitPalettes(t.get(), s.get(), 0, nullptr, nullptr), 1);
+  EXPECT_EQ(FitPalettes(t.get(), s.get(), 0, options, nullptr, nullptr), 1);
   EXPECT_EQ(t->globalPalette->Count(), 8) << "the answered method ran";
-  SetPref(PrefPaletteMerge, 0x00880001);
 }
 
 TEST(RemoveLocalPaletteTest, FrameJoinsTheGlobalPaletteInPlaceOrMakesItsOwnGlobal) {
@@ -175,7 +169,7 @@ TEST(RemoveLocalPaletteTest, FrameJoinsTheGlobalPaletteInPlaceOrMakesItsOwnGloba
   SetLocalPalette(f, MakePalette({{255, 0, 0, 0}, {0, 0, 255, 0}}));
   Append(*a, f);
   Append(*a, IndexedFrame(1, 1, a->globalPalette.get(), {2}));
-  ASSERT_TRUE(RemoveLocalPalette(nullptr, *a, f, merge::MergeGlobal | Colours256));
+  ASSERT_TRUE(RemoveLocalPalette(nullptr, *a, f, {}, merge::MergeGlobal | Colours256));
   EXPECT_EQ(FrameAt(*a, 1), f);
   EXPECT_EQ(f->palette, a->globalPalette.get());
   EXPECT_EQ(std::make_tuple(ShownColour(*f, 0, 0), ShownColour(*f, 1, 0)),
@@ -185,7 +179,7 @@ TEST(RemoveLocalPaletteTest, FrameJoinsTheGlobalPaletteInPlaceOrMakesItsOwnGloba
   Frame* g = IndexedFrame(2, 1, nullptr, {1, 1});
   SetLocalPalette(g, GreyPalette(4));
   Append(*b, g);
-  ASSERT_TRUE(RemoveLocalPalette(nullptr, *b, g));
+  ASSERT_TRUE(RemoveLocalPalette(nullptr, *b, g, {}));
   ASSERT_TRUE(b->globalPalette);
   EXPECT_EQ(std::make_tuple(g->localPalette.get(), g->palette, g->descriptorFlags & 0x80,
                             b->colourUsage[1]),
@@ -205,7 +199,7 @@ TEST(FitPalettesTest, PixelsUnderHalfOpacityBecomeTransparent) {
           alphas);
       Append(*a, f);
       uint32_t word = method | Colours256 | 0x00800000 | (dither ? merge::Dither : 0);
-      ASSERT_EQ(FitPalettes(nullptr, a.get(), word, nullptr, nullptr), 1);
+      ASSERT_EQ(FitPalettes(nullptr, a.get(), word, {}, nullptr, nullptr), 1);
       ASSERT_TRUE(f->Transparent());
       for (uint32_t x = 0; x < 8; ++x) {
         EXPECT_EQ(Pixel(f, x, 0) == f->transparentIndex, alphas[x] < 128) << "pixel " << x;

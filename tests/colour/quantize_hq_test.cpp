@@ -267,7 +267,7 @@ TEST(HighQualityColours, FittingGivesOneExactPalette) {
   Frame* local = PaintedFrame(2, 1, nullptr, [](uint32_t x, uint32_t) { return x; });
   SetLocalPalette(local, GreyPalette(4));
   Append(*a, local);
-  ASSERT_EQ(FitPalettes(nullptr, a.get(), HighQualityMergeWord(90), nullptr, nullptr), 1);
+  ASSERT_EQ(FitPalettes(nullptr, a.get(), HighQualityMergeWord(90), {}, nullptr, nullptr), 1);
   EXPECT_EQ(
       std::make_tuple(ShownColour(*rgb, 0, 0), ShownColour(*rgb, 2, 0), ShownColour(*local, 1, 0)),
       std::make_tuple(0x102030, 0x405060, int64_t{GreyPalette(4)->entries[1].red * 0x010101}));

@@ -57,13 +57,13 @@ AnimationPtr Subject(uint32_t seed) {
 
 class Geometry : public ::testing::Test {
  protected:
-  void TearDown() override {
-    FailNextGeometryAllocations(0);
-    SetPrefOn(Pref::KeepTrueColor, false);
-  }
-  static void KeepTrueColour() {
-    SetPrefOn(Pref::KeepTrueColor, true);
-    SetPref(PrefPaletteMerge, 0x00880001);
+  void TearDown() override { FailNextGeometryAllocations(0); }
+  // The stored palette choice, with the 24-bit data kept so that the test can read it.
+  static PaletteFitOptions KeepingTrueColour() {
+    PaletteFitOptions options;
+    options.storedWord = 0x00880001;
+    options.keepTrueColour = true;
+    return options;
   }
   ServicesScope scope_;
   FreshUndoHistory history_{10};
@@ -182,7 +182,6 @@ std::array<int, 3> Bgr(const Frame* f, uint32_t x, uint32_t y = 0) {
 // to one, so every opaque pixel keeps the colour exactly (a black hole bleeding in, or a weight of
 // the wrong sign, changes it); a transparent corner stays transparent.
 TEST_F(Geometry, BicubicKeepsOneColourExactAndHolesNeitherBleedNorFill) {
-  KeepTrueColour();
   std::mt19937 rng(6);
   for (int round = 0; round < 25; ++round) {
     const uint32_t w = 1 + rng() % 12, h = 1 + rng() % 6, h1 = 1 + rng() % 12;
@@ -196,6 +195,7 @@ TEST_F(Geometry, BicubicKeepsOneColourExactAndHolesNeitherBleedNorFill) {
     px[0] = 0;
     AddRgbPlane(AddFrame(*a, 0, 0, w, h, px, DisposalBackground, 0));
     ResizeRequest r{a.get(), 0, true, w, h, w1, h1, false};
+    r.paletteFit = KeepingTrueColour();
     ASSERT_NE(ApplyResize(r, true, nullptr), 0u);
     const Frame* f = FirstFrame(*a);
     ASSERT_EQ(std::make_tuple(f->width, f->height, f->alphaPlane.size()),
@@ -214,7 +214,6 @@ TEST_F(Geometry, BicubicKeepsOneColourExactAndHolesNeitherBleedNorFill) {
 // worked out by hand from its weights for the fifths 0.6, 0.2, 0.8, 0.4, edge taps folded in,
 // the step's overshoot clamped. Every failure leaves the document as it was.
 TEST_F(Geometry, BicubicRampGivesTheCubicsValuesAndFailuresChangeNothing) {
-  KeepTrueColour();
   auto make = [] {
     AnimationPtr a = MakeDocument(8, 2);
     std::vector<uint8_t> plane(RgbStride(8) * 2);
@@ -227,6 +226,7 @@ TEST_F(Geometry, BicubicRampGivesTheCubicsValuesAndFailuresChangeNothing) {
   };
   AnimationPtr a = make();
   ResizeRequest r{a.get(), 0, true, 8, 2, 5, 2, false};
+  r.paletteFit = KeepingTrueColour();
   ASSERT_TRUE(UndoRedoRestores(*a, [&] { return ApplyResize(r, true, nullptr) != 0; }));
   const std::array<int, 3> expected[] = {
       {100, 0, 0}, {100, 0, 47}, {100, 255, 99}, {100, 255, 141}, {100, 255, 196}};
@@ -241,7 +241,7 @@ TEST_F(Geometry, BicubicRampGivesTheCubicsValuesAndFailuresChangeNothing) {
     if (passing < 3)
       FailNextGeometryAllocations(1, passing);
     else
-      SetPref(PrefPaletteMerge, 0x00880001 | 0x200), scope_.services.QueuePaletteMergeAnswer(0);
+      r.paletteFit.storedWord = 0x00880001 | 0x200, scope_.services.QueuePaletteMergeAnswer(0);
     EXPECT_EQ(ApplyResize(r, true, nullptr), 0u) << passing;
     EXPECT_TRUE(SameAnimation(*a, *make())) << passing;
     EXPECT_EQ(CanUndoKind(), UndoKind::None);

@@ -157,7 +157,7 @@ TEST_F(ApngTest, WeOpenWhatPillowAndFfmpegWriteAsTheyPlayIt) {
     AnimationPtr a = RandomAnimation(seed, false);
     const std::string gif = Path("g" + std::to_string(seed) + ".gif");
     const std::string ffmpeg = Path("f" + std::to_string(seed) + ".png");
-    ASSERT_TRUE(SaveGifToFile(gif, *a, nullptr));
+    ASSERT_TRUE(SaveGifToFile(gif, *a, {}, nullptr));
     ASSERT_EQ(RunTool("ffmpeg -v error -i " + Quoted(gif) + " -fps_mode passthrough " +
                       "-time_base 1/100 -plays 0 -f apng " + Quoted(ffmpeg))
                   .exitCode,
@@ -213,7 +213,7 @@ TEST_F(ApngTest, DamagedFilesGiveThePngMessage) {
     cases[i].first(file);
     Put(Path("bad.png"), file);
     AnimationPtr read;
-    EXPECT_EQ(ReadAnyFile(Path("bad.png"), nullptr, &read, nullptr), ReadFailed);
+    EXPECT_EQ(ReadAnyFile(Path("bad.png"), Flows().read, nullptr, &read, nullptr), ReadFailed);
     EXPECT_FALSE(read);
     EXPECT_THAT(ShownTexts(), ::testing::ElementsAre(cases[i].second));
   }
@@ -231,7 +231,7 @@ TEST_F(ApngTest, PngSavesWriteTheAnimationWhenChosenOrAlreadyThere) {
     options.optionBits = bits;
     EXPECT_TRUE(WriteAsType(Path("a.png"), *a, options, savetype::Png, nullptr));
     AnimationPtr read;
-    EXPECT_EQ(ReadAnyFile(Path("a.png"), nullptr, &read, nullptr), ReadComplete);
+    EXPECT_EQ(ReadAnyFile(Path("a.png"), Flows().read, nullptr, &read, nullptr), ReadComplete);
     return read ? read->frameCount : 0;
   };
   EXPECT_EQ(framesAfter(saveopt::Plain), 1);
@@ -406,7 +406,7 @@ TEST_F(ApngTest, PlayCountsReachTheGifLoopBlock) {
     AnimationPtr read = Opened(Path("plays.png"));
     ASSERT_TRUE(read);
     EXPECT_EQ(read->playCount, plays);
-    ASSERT_TRUE(SaveGifToFile(Path("plays.gif"), *read, nullptr));
+    ASSERT_TRUE(SaveGifToFile(Path("plays.gif"), *read, {}, nullptr));
     const std::string info = Output("gifsicle --info " + Quoted(Path("plays.gif")));
     const std::string loop = plays == 0 ? "loop forever"
                              : plays == 1
@@ -420,7 +420,8 @@ TEST_F(ApngTest, PlayCountsReachTheGifLoopBlock) {
     SaveOptions options;
     ASSERT_TRUE(WriteAsType(Path("again.apng"), *read, options, savetype::Apng, nullptr));
     AnimationPtr again;
-    ASSERT_EQ(ReadAnyFile(Path("again.apng"), nullptr, &again, nullptr), ReadComplete);
+    ASSERT_EQ(ReadAnyFile(Path("again.apng"), Flows().read, nullptr, &again, nullptr),
+              ReadComplete);
     EXPECT_EQ(again->playCount, plays);
   }
 }
@@ -444,7 +445,7 @@ TEST_F(ApngTest, FilesBrowsersShowStillAreReadStill) {
     Headless().Reset();
     Put(Path("still.apng"), Build(file));
     AnimationPtr read;
-    ASSERT_EQ(ReadAnyFile(Path("still.apng"), nullptr, &read, nullptr), ReadComplete);
+    ASSERT_EQ(ReadAnyFile(Path("still.apng"), Flows().read, nullptr, &read, nullptr), ReadComplete);
     ASSERT_EQ(read->frameCount, 1);
     const Frame* f = FirstFrame(*read);
     ASSERT_EQ(f->width, 3u);
@@ -464,7 +465,7 @@ TEST_F(ApngTest, FilesBrowsersShowStillAreReadStill) {
   ASSERT_GT(file.find("acTL"), file.find("IDAT"));
   Put(Path("late.apng"), file);
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(Path("late.apng"), nullptr, &read, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(Path("late.apng"), Flows().read, nullptr, &read, nullptr), ReadComplete);
   EXPECT_EQ(read->frameCount, 1);
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
 }
@@ -492,7 +493,7 @@ TEST_F(ApngTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
       Put(Path("huge.apng"), bytes);
       ResetPicturePeakBytes();
       AnimationPtr read;
-      const int status = ReadAnyFile(Path("huge.apng"), nullptr, &read, nullptr);
+      const int status = ReadAnyFile(Path("huge.apng"), Flows().read, nullptr, &read, nullptr);
       EXPECT_LE(PicturePeakBytes(), PictureBudgetBytes());
       if (!spread) {
         ASSERT_EQ(status, ReadComplete) << ::testing::PrintToString(ShownTexts());
@@ -514,13 +515,15 @@ TEST_F(ApngTest, EscStopsTheReadBetweenFrames) {
   for (uint32_t i = 0; i < 10; ++i)
     file.frames.push_back({.x = i, .y = 2 * i, .dispose = 2, .argb = {0xFF000000u | i}});
   Put(Path("esc.apng"), Build(file));
-  for (auto [escAt, frames] : {std::pair{3, 3}, {15, 5}, {25, 5}}) {
+  for (const std::pair<int, int> run : {std::pair{3, 3}, {15, 5}, {25, 5}}) {
+    const int escAt = run.first, frames = run.second;
     SCOPED_TRACE(escAt);
     int reports = 0;
     SetProgressReportHookForTests([&] {
       if (++reports == escAt) ProgressCancel();
     });
     ShellState state;
+    Use(state);
     const bool opened = OpenCommand(state, Path("esc.apng"));
     SetProgressReportHookForTests(nullptr);
     ASSERT_TRUE(opened && state.document);

@@ -191,7 +191,7 @@ TEST_F(AviFiles, ReadsEveryPictureTimedByItsSamples) {
                  << (m.palettised ? handler ? " RLE8" : " 8 bits" : " 24 bits"));
     ASSERT_TRUE(WriteMovie(Path("clip.avi"), m, m.palettised ? handler : kHandlerNone));
     AnimationPtr read;
-    ASSERT_EQ(ReadAvi(Path("clip.avi"), nullptr, &read, nullptr), 1);
+    ASSERT_EQ(ReadAvi(Path("clip.avi"), Flows().read.timing, nullptr, &read, nullptr), 1);
     EXPECT_THAT(ShownTexts(), IsEmpty());
     ASSERT_EQ(read->frameCount, 3);
     EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight, read->playCount),
@@ -215,7 +215,7 @@ TEST_F(AviFiles, ReadsEveryPictureTimedByItsSamples) {
   ProgressMeterPtr meter(CreateProgressMeter(nullptr, 0, 0));
   ProgressCancel();
   AnimationPtr read;
-  EXPECT_EQ(ReadAvi(Path("clip.avi"), nullptr, &read, meter.get()), 2);
+  EXPECT_EQ(ReadAvi(Path("clip.avi"), {}, nullptr, &read, meter.get()), 2);
   ASSERT_TRUE(read);
   EXPECT_EQ(read->frameCount, 1);
 }
@@ -247,7 +247,7 @@ TEST_F(AviFiles, ClipsLastTheirOwnTime) {
     const double seconds = std::stod(
         Output("ffprobe -v error -show_entries format=duration -of csv=p=0 " + Quoted(path)));
     AnimationPtr read;
-    ASSERT_EQ(ReadAvi(path, nullptr, &read, nullptr), 1);
+    ASSERT_EQ(ReadAvi(path, {}, nullptr, &read, nullptr), 1);
     uint32_t total = 0, shortest = UINT32_MAX;
     for (const Frame* f = FirstFrame(*read); f; f = NextFrame(f))
       total += f->delay, shortest = std::min(shortest, f->delay);
@@ -268,7 +268,7 @@ TEST_F(AviFiles, TheImportChoiceIsWhatIsRead) {
                 .exitCode,
             0);
   AnimationPtr whole, part;
-  ASSERT_EQ(ReadAvi(path, nullptr, &whole, nullptr), 1);
+  ASSERT_EQ(ReadAvi(path, {}, nullptr, &whole, nullptr), 1);
   ASSERT_EQ(whole->frameCount, 120);
   VideoPart answer{.startMs = 2000, .lengthMs = 500};
   Headless().videoImport = [&](VideoImportRequest* r) {
@@ -278,11 +278,11 @@ TEST_F(AviFiles, TheImportChoiceIsWhatIsRead) {
     r->part = answer;
     return true;
   };
-  ASSERT_EQ(ReadAvi(path, nullptr, &part, nullptr), 1);
+  ASSERT_EQ(ReadAvi(path, {}, nullptr, &part, nullptr), 1);
   ASSERT_EQ(part->frameCount, 15);
   EXPECT_EQ(FirstFrame(*part)->rgbPlane, FrameAt(*whole, 60)->rgbPlane);
   answer = {.startMs = 1000, .fpsMilli = 10000, .width = 80};
-  ASSERT_EQ(ReadAvi(path, nullptr, &part, nullptr), 1);
+  ASSERT_EQ(ReadAvi(path, {}, nullptr, &part, nullptr), 1);
   EXPECT_EQ(std::tie(part->frameCount, part->screenWidth, part->screenHeight),
             std::tuple(int16_t{30}, 80u, 45u));
   EXPECT_EQ(Headless().videoImports, std::vector<std::string>(3, path));
@@ -295,6 +295,7 @@ TEST_F(AviFiles, TheImportChoiceIsWhatIsRead) {
   };
   Put(Path("second.mp4"), Contents(path));
   ShellState state;
+  Use(state);
   EXPECT_EQ(ReadFiles(state, {path, Path("second.mp4")}, false), 0);
   EXPECT_FALSE(state.document);
   EXPECT_THAT(ShownTexts(), IsEmpty());
@@ -317,7 +318,7 @@ TEST_F(AviFiles, FramesPastThePictureBudgetAreLeftOut) {
     const std::pair<uint64_t, int> limits[] = {{6 * frame, 1}, {3 * frame + frame / 2, 2}};
     for (auto [limit, status] : limits) {
       SetPictureBudgetBytes(limit);
-      EXPECT_EQ(ReadAvi(Path("long.avi"), nullptr, &read, nullptr), status);
+      EXPECT_EQ(ReadAvi(Path("long.avi"), {}, nullptr, &read, nullptr), status);
     }
     SetPictureBudgetBytes(0);
     ASSERT_TRUE(read);
@@ -377,7 +378,7 @@ TEST_F(AviFiles, SavedFilesPlayElsewhereWithTheirFramesRateAndPixels) {
                 std::string(c.codec) + ",8,8,10/1,4\n");
     }
     AnimationPtr read;
-    ASSERT_EQ(ReadAvi(path, nullptr, &read, nullptr), 1);
+    ASSERT_EQ(ReadAvi(path, {}, nullptr, &read, nullptr), 1);
     ASSERT_EQ(read->frameCount, 4);
     const uint32_t delays[] = {10, 20, 20, 10};
     for (int n = 0; n < 4; ++n) {
@@ -415,7 +416,7 @@ TEST_F(AviFiles, AudioIsInterleavedOrTheSaveRefused) {
     Put(Path("with-sound.avi"), "old");
     EXPECT_EQ(WriteAsType(Path("with-sound.avi"), *doc, options, savetype::Avi, nullptr), sound);
     EXPECT_EQ(HasAudioStream(Path("with-sound.avi")), sound);
-    EXPECT_EQ(ReadAvi(Path("with-sound.avi"), nullptr, &read, nullptr), sound ? 1 : 0);
+    EXPECT_EQ(ReadAvi(Path("with-sound.avi"), {}, nullptr, &read, nullptr), sound ? 1 : 0);
     if (!sound) {
       EXPECT_EQ(Contents(Path("with-sound.avi")), "old");
       EXPECT_EQ(ShownTexts().at(0), TableText(str::AviNoAudioWhileInterleaving));
@@ -440,11 +441,12 @@ TEST_F(AviFiles, DamagedFilesGiveAMessageAndNoDocument) {
     Headless().Reset();
     Put(Path("damaged.avi"), data);
     AnimationPtr read, fromMemory;
-    const int status = ReadAvi(Path("damaged.avi"), nullptr, &read, nullptr);
+    const int status = ReadAvi(Path("damaged.avi"), {}, nullptr, &read, nullptr);
     // Nothing and one message, or what the file still holds.
     EXPECT_EQ(ShownTexts().size(), status == 0 ? 1u : 0u);
     EXPECT_TRUE(status == 0 ? !read : read && read->frameCount >= 1 && read->screenWidth == 16);
-    if (ReadAviMemory(reinterpret_cast<const uint8_t*>(data.data()), data.size(), &fromMemory)) {
+    if (ReadAviMemory(reinterpret_cast<const uint8_t*>(data.data()), data.size(), {},
+                      &fromMemory)) {
       EXPECT_GE(fromMemory->frameCount, 1);
     }
   }
@@ -475,7 +477,7 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
     const std::vector<PaletteEntry> palette = doc->globalPalette->entries;
     uint32_t traits = DocumentTraits(*doc);
     ASSERT_FALSE(AviPanelAllowed(traits));
-    EXPECT_EQ(FixForAvi(nullptr, *doc, &traits), c.fixed);
+    EXPECT_EQ(FixForAvi(nullptr, *doc, {}, &traits), c.fixed);
     EXPECT_EQ(AviPanelAllowed(traits), c.fixed);
     EXPECT_EQ(AviPanelAllowed(DocumentTraits(*doc)), c.fixed);
     EXPECT_EQ(History().count > 0, c.fixed);  // a withdrawn fix leaves nothing to undo
@@ -494,6 +496,7 @@ TEST_F(AviFiles, OnlyMoviesThatCanBeSavedNameTheDocument) {
   for (const std::string name : {"clip.avi", "clip.mkv"}) {
     ASSERT_TRUE(WriteMovie(Path(name), {8, 8, false, {0, 1}, 2}));
     ShellState state;
+    Use(state);
     ASSERT_TRUE(OpenCommand(state, Path(name)));
     EXPECT_EQ(state.document->frameCount, 2);
     EXPECT_EQ(state.documentPath, name == "clip.avi" ? Path(name) : "") << name;
@@ -517,6 +520,7 @@ TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
             0);
   const std::string doc = WriteSolidGif("doc.gif", 4, 4, {1, 2});
   ShellState state;
+  Use(state);
   ASSERT_TRUE(OpenCommand(state, doc));
   RecordUndo(UndoKind::ReverseAnimation, *state.document);
   AddSolidFrame(*state.document, 0, 0, 4, 4, 3);
@@ -557,6 +561,7 @@ TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
       return true;
     };
     ShellState empty;
+    Use(empty);
     EXPECT_FALSE(OpenCommand(empty, clip));
     EXPECT_FALSE(empty.document);
     EXPECT_THAT(ShownTexts().back(),
@@ -576,7 +581,8 @@ TEST_F(AviFiles, TransportStreamsAreKnownByTheirContent) {
                 .exitCode,
             0);
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(ts, nullptr, &read, nullptr), ReadComplete) << ShownTexts().size();
+  ASSERT_EQ(ReadAnyFile(ts, Flows().read, nullptr, &read, nullptr), ReadComplete)
+      << ShownTexts().size();
   EXPECT_EQ(read->frameCount, 10);
   EXPECT_EQ(read->screenWidth, 64u);
 
@@ -590,7 +596,7 @@ TEST_F(AviFiles, TransportStreamsAreKnownByTheirContent) {
   one[0] = 0x47;
   Put(Path("one.ts"), one);
   for (const char* name : {"app_fr.ts", "one.ts"}) {
-    EXPECT_EQ(ReadAnyFile(Path(name), nullptr, &read, nullptr), ReadFailed) << name;
+    EXPECT_EQ(ReadAnyFile(Path(name), Flows().read, nullptr, &read, nullptr), ReadFailed) << name;
     EXPECT_FALSE(read);
   }
   EXPECT_THAT(ShownTexts(), ElementsAre("Impossible de lire ce type de fichier.",

@@ -41,7 +41,7 @@ class BmpTest : public FlowTest {
     Headless().Reset();
     Put(Path("in.bmp"), file);
     AnimationPtr a;
-    const int read = ReadBmp(Path("in.bmp"), &a);
+    const int read = ReadBmp(Path("in.bmp"), {}, &a);
     EXPECT_EQ(read == 1, a != nullptr);
     return a;
   }
@@ -147,7 +147,7 @@ TEST_F(BmpTest, RefusedDamagedAndOversizedFilesSayWhy) {
     if (c.message != damaged || c.file.size() <= 14) continue;
     const std::vector<uint8_t> dib(c.file.begin() + 14, c.file.end());
     DibCheck why = DibCheck::Ok;
-    EXPECT_EQ(DibToAnimation(dib.data(), dib.size(), &why), nullptr);
+    EXPECT_EQ(DibToAnimation(dib.data(), dib.size(), {}, &why), nullptr);
     EXPECT_EQ(why, DibCheck::Damaged);
   }
 }

@@ -59,9 +59,9 @@ TEST_F(BrowserPlayback, OurGifWebpAndApngFilesPlayAsThePreviewShowsThem) {
       if ((seed + n) % 11 == 3) f->delay = 65535;
     }
     const std::string stem = Path("a" + std::to_string(seed));
-    ASSERT_TRUE(SaveGifToFile(stem + ".gif", *a, nullptr));
-    ASSERT_TRUE(WriteWebp(stem + ".webp", stem + ".webp", *a, {.filled = true}, nullptr));
-    ASSERT_TRUE(WriteApng(stem + ".png", stem + ".png", *a, nullptr));
+    ASSERT_TRUE(SaveGifToFile(stem + ".gif", *a, {}, nullptr));
+    ASSERT_TRUE(WriteWebp(stem + ".webp", stem + ".webp", *a, {.filled = true}, {}, nullptr));
+    ASSERT_TRUE(WriteApng(stem + ".png", stem + ".png", *a, {}, nullptr));
     paths.insert(paths.end(), {stem + ".gif", stem + ".webp", stem + ".png"});
     animations.push_back(std::move(a));
   }

@@ -1,5 +1,5 @@
 // The flows' fixture: a folder of the test's own, scripted services installed quietly, and a
-// settings baseline every flow test starts from.
+// settings baseline every flow test starts from (the flows' own settings through Flows()).
 #pragma once
 
 #include <gtest/gtest.h>
@@ -17,26 +17,44 @@
 #include "formats/gif/gif_save.h"
 #include "formats/merge.h"
 #include "formats/save_flow.h"
+#include "formats/shell_state.h"
 #include "support/document.h"
 #include "support/services.h"
 #include "support/temp_dir.h"
 
 namespace lw::test {
 
+// Settings a test sets field by field; what a flow remembers lands in them.
+class TestFlowSettings final : public FlowSettingsSource {
+ public:
+  FlowSettings Current() const override { return settings; }
+  void KeepMergeChoice(bool byDuration, bool loopShorter) override {
+    settings.mergeByDuration = byDuration;
+    settings.mergeLoopShorter = loopShorter;
+  }
+  FlowSettings settings;
+};
+
 class FlowTest : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = temp_.Root();
     LoadPreferences();
-    SetPref(PrefDefaultLoopCount, 7);
-    SetPref(PrefOversizeInsert, 32);
     SetPref(PrefFlags, 0x00800000);
-    SetPref(PrefPaletteMerge, 0x00880001);
+    flows_.settings.read.timing.defaultLoopCount = 7;
+    flows_.settings.oversizeInsert = 32;
+    flows_.settings.paletteFit.storedWord = 0x00880001;
     ClearHistory();
   }
   void TearDown() override { ClearHistory(); }
 
   ScriptedServices& Headless() { return scope_.services; }
+  // The settings the flows of a state read: point the state at them with Use.
+  FlowSettings& Flows() { return flows_.settings; }
+  ShellState& Use(ShellState& state) {
+    state.settings = &flows_;
+    return state;
+  }
   std::string Path(const std::string& name) const { return temp_.Path(name); }
   static void Put(const std::string& path, const std::string& data) {
     std::ofstream(path, std::ios::binary) << data;
@@ -50,7 +68,7 @@ class FlowTest : public ::testing::Test {
     AnimationPtr a = MakeDocument(w, h);
     for (uint8_t index : indexes) AddSolidFrame(*a, 0, 0, w, h, index)->delay = delay;
     std::string path = Path(name);
-    EXPECT_TRUE(SaveGifToFile(path, *a, nullptr)) << path;
+    EXPECT_TRUE(SaveGifToFile(path, *a, {}, nullptr)) << path;
     return path;
   }
 
@@ -64,6 +82,7 @@ class FlowTest : public ::testing::Test {
 
   TempDir temp_;
   ServicesScope scope_;
+  TestFlowSettings flows_;
   std::filesystem::path dir_;
 };
 

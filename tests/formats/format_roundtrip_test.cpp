@@ -8,6 +8,7 @@
 #include "flow_fixture.h"
 #include "formats/format_registry.h"
 #include "formats/open_flow.h"
+#include "formats/psd/psd_format.h"
 #include "formats/save_flow.h"
 
 namespace lw::test {
@@ -99,9 +100,9 @@ TEST_P(FormatRoundTrip, WhatIsWrittenReadsBackTheSame) {
   EXPECT_EQ(SaveTypeFromName(path), format.saveType);
 
   const uint32_t layerFlags = LayerReadFlags(format);
-  if (layerFlags) SetPref(PrefFlags, GetPref(PrefFlags) | layerFlags);
+  if (layerFlags) Flows().read.psdLayers = PsdOptionsFromFlags(layerFlags);
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(path, nullptr, &read, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(path, Flows().read, nullptr, &read, nullptr), ReadComplete);
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
   EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight),
             std::tie(written->screenWidth, written->screenHeight));

@@ -16,7 +16,6 @@ class GifSave : public FlowTest {
   void SetUp() override {
     FlowTest::SetUp();
     SetPref(PrefFlags, 0);
-    SetPref(PrefDelayUnits, 100);
   }
   static AnimationPtr TwoFrames() {
     AnimationPtr a = MakeDocument(8, 6, RampPalette(4));
@@ -37,23 +36,24 @@ class GifSave : public FlowTest {
   }
 };
 
-// Delays follow the delay unit of the preferences; a file that cannot be made or written is
-// named in a message.
+// Delays follow the delay unit asked for; a file that cannot be made or written is named in a
+// message.
 TEST_F(GifSave, FilesFollowTheDelayUnitAndFailuresAreSaid) {
   AnimationPtr a = TwoFrames();
   const std::string path = Path("delay.gif");
-  ASSERT_TRUE(SaveGifToFile(path, *a, nullptr));
+  ASSERT_TRUE(SaveGifToFile(path, *a, {}, nullptr));
   EXPECT_EQ(FileDelay(path), 7);
-  SetPref(PrefDelayUnits, 10);
-  ASSERT_TRUE(SaveGifToFile(path, *a, nullptr));
+  GifWriteOptions tenths;
+  tenths.units = DelayUnits::From(10);
+  ASSERT_TRUE(SaveGifToFile(path, *a, tenths, nullptr));
   EXPECT_EQ(FileDelay(path), 70);
-  ASSERT_TRUE(SaveFrameAsGif(path, FirstFrame(*a)));
+  ASSERT_TRUE(SaveFrameAsGif(path, FirstFrame(*a), tenths));
   EXPECT_EQ(FileDelay(path), 70);
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
 
-  EXPECT_FALSE(SaveGifToFile("/nonexistent/x.gif", *a, nullptr));
-  EXPECT_FALSE(SaveFrameAsGif("/nonexistent/y.gif", FirstFrame(*a)));
-  EXPECT_FALSE(SaveGifToFile("/dev/full", *a, nullptr, "plein.gif"));
+  EXPECT_FALSE(SaveGifToFile("/nonexistent/x.gif", *a, {}, nullptr));
+  EXPECT_FALSE(SaveFrameAsGif("/nonexistent/y.gif", FirstFrame(*a), {}));
+  EXPECT_FALSE(SaveGifToFile("/dev/full", *a, {}, nullptr, "plein.gif"));
   EXPECT_THAT(
       ShownTexts(),
       ::testing::ElementsAre("Impossible de sauvegarder '/nonexistent/x.gif' (fichier temporaire).",
@@ -61,24 +61,26 @@ TEST_F(GifSave, FilesFollowTheDelayUnitAndFailuresAreSaid) {
                              ::testing::HasSubstr("plein.gif")));
 }
 
-// Opening a GIF: the interlace preference decides whether frames stay interlaced, and the
+// Opening a GIF: the interlace choice decides whether frames stay interlaced, and the
 // reader's messages are shown in its order.
-TEST_F(GifSave, OpeningFollowsTheInterlacePreferenceAndShowsTheReadersMessages) {
+TEST_F(GifSave, OpeningFollowsTheInterlaceChoiceAndShowsTheReadersMessages) {
   AnimationPtr a = TwoFrames();
   const std::string path = Path("open.gif");
-  ASSERT_TRUE(SaveGifToFile(path, *a, nullptr));
+  ASSERT_TRUE(SaveGifToFile(path, *a, {}, nullptr));
   FormatSpec gif = GifFormat();
   for (bool allowed : {false, true}) {
-    SetPrefOn(Pref::AllowInterlace, allowed);
+    ReadOptions options;
+    options.keepInterlace = allowed;
     AnimationPtr b;
-    ASSERT_EQ(gif.reader(path, nullptr, &b, nullptr), static_cast<int>(GifReadStatus::Done));
+    ASSERT_EQ(gif.reader(path, options, nullptr, &b, nullptr),
+              static_cast<int>(GifReadStatus::Done));
     EXPECT_EQ(FirstFrame(*b)->Interlaced(), allowed);
   }
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
   // The second frame too large for memory: the cause, then that part was kept.
   SetPictureBudgetBytes(8 * 6 + 1);
   AnimationPtr b;
-  EXPECT_EQ(gif.reader(path, nullptr, &b, nullptr), static_cast<int>(GifReadStatus::Partial));
+  EXPECT_EQ(gif.reader(path, {}, nullptr, &b, nullptr), static_cast<int>(GifReadStatus::Partial));
   SetPictureBudgetBytes(0);
   EXPECT_EQ(ShownTexts(), TextsOf({40182, 40184}));
 }
@@ -94,19 +96,18 @@ TEST_F(GifSave, CropQuestion) {
   int owner = 0;
   AnimationPtr a = doc();
   Headless().QueueAnswer(answer::No);
-  EXPECT_FALSE(ConfirmCropToScreen(&owner, *a));
+  EXPECT_FALSE(ConfirmCropToScreen(&owner, *a, false));
   EXPECT_EQ(FirstFrame(*a)->width, 10u);
   EXPECT_EQ(ShownTexts(), TextsOf({40188}));
   Headless().QueueAnswer(answer::Yes);
-  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a) && FirstFrame(*a)->width == 9u);
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a, false) && FirstFrame(*a)->width == 9u);
   Headless().Reset();
   a = doc();
-  EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a) && FirstFrame(*a)->width == 9u) << "no window";
+  EXPECT_TRUE(ConfirmCropToScreen(nullptr, *a, false) && FirstFrame(*a)->width == 9u)
+      << "no window";
   a = doc();
-  SetPrefOn(Pref::CropSilently, true);
-  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a) && FirstFrame(*a)->width == 9u) << "silently";
-  SetPrefOn(Pref::CropSilently, false);
-  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a)) << "inside now: nothing asked";
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a, true) && FirstFrame(*a)->width == 9u) << "silently";
+  EXPECT_TRUE(ConfirmCropToScreen(&owner, *a, false)) << "inside now: nothing asked";
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
 }
 
@@ -115,7 +116,7 @@ TEST_F(GifSave, OneFrameAsAFileKeepsItsPlaceAndPalette) {
   AddSolidFrame(*a, 0, 0, 5, 5, 1);
   Frame* f = AddDrawnFrame(*a, 3, 0, 6, 4, [](uint32_t x, uint32_t y) { return x + y; });
   GiveLocalPalette(f, RampPalette(16));
-  ASSERT_TRUE(SaveFrameAsGif(Path("frame.gif"), f));
+  ASSERT_TRUE(SaveFrameAsGif(Path("frame.gif"), f, {}));
   EXPECT_TRUE(f->prev == FirstFrame(*a) && f->next == nullptr) << "the frame stays in place";
   EXPECT_EQ(a->globalPalette->Count(), 4) << "palettes untouched";
   AnimationPtr b = ReadBack(Path("frame.gif"));

@@ -56,7 +56,8 @@ class IconTest : public FlowTest {
  protected:
   void SetUp() override {
     FlowTest::SetUp();
-    SetPrefOn(Pref::KeepTrueColor, true);
+    Flows().read.keepTrueColour = true;
+    Flows().paletteFit.keepTrueColour = true;
   }
   std::string PutBytes(const std::string& name, const std::vector<uint8_t>& bytes) {
     Put(Path(name), std::string(bytes.begin(), bytes.end()));
@@ -89,7 +90,7 @@ TEST_F(IconTest, DepthsRoundTripAndSizesGoTogether) {
   for (int i = 0; i < 6; ++i) widths.push_back(uint8_t(file[6 + 16 * i]));
   EXPECT_THAT(widths, ElementsAre(16, 16, 32, 48, 20, 255));
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(Path("sizes.ico"), nullptr, &read, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(Path("sizes.ico"), Flows().read, nullptr, &read, nullptr), ReadComplete);
   EXPECT_THAT(ShownTexts(), IsEmpty());
   EXPECT_EQ(std::tie(read->screenWidth, read->screenHeight), std::tuple(300u, 260u));
   ASSERT_EQ(read->frameCount, 6);
@@ -113,7 +114,7 @@ TEST_F(IconTest, FullSixteenColourImageGetsABlackSeventeenthEntryForItsMask) {
   ASSERT_TRUE(WriteIconFile(Path("full16.ico"), *doc, true, nullptr));
   EXPECT_EQ(Contents(Path("full16.ico"))[2 + 6], 16);  // written at 4 bits
   AnimationPtr read;
-  ASSERT_EQ(ReadIconFile(Path("full16.ico"), nullptr, &read, nullptr), 1);
+  ASSERT_EQ(ReadIconFile(Path("full16.ico"), Flows().read, nullptr, &read, nullptr), 1);
   const Frame& r = *FirstFrame(*read);
   ASSERT_EQ(r.localPalette->Count(), 17);
   EXPECT_EQ(r.localPalette->entries[16], (PaletteEntry{0, 0, 0, 0}));
@@ -125,13 +126,14 @@ TEST_F(IconTest, FullSixteenColourImageGetsABlackSeventeenthEntryForItsMask) {
 // the first frame's, within 0 to 999.
 TEST_F(IconTest, CursorHotSpots) {
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(PutBytes("hot.cur", CursorBytes(32, 32, 5, 7)), nullptr, &read, nullptr),
+  ASSERT_EQ(ReadAnyFile(PutBytes("hot.cur", CursorBytes(32, 32, 5, 7)), Flows().read, nullptr,
+                        &read, nullptr),
             ReadComplete);
   EXPECT_EQ(std::tie(FirstFrame(*read)->hotspotX, FirstFrame(*read)->hotspotY), std::tuple(5, 7));
   SaveOptions options;
   options.formatOptions = CursorSaveOptions{9, 30};
   ASSERT_TRUE(WriteAsType(Path("again.cur"), *read, options, savetype::Cur, nullptr));
-  ASSERT_EQ(ReadAnyFile(Path("again.cur"), nullptr, &read, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(Path("again.cur"), Flows().read, nullptr, &read, nullptr), ReadComplete);
   EXPECT_EQ(std::tie(FirstFrame(*read)->hotspotX, FirstFrame(*read)->hotspotY), std::tuple(9, 30));
   Headless().QueueHotSpotAnswer(7, 1200);
   EXPECT_TRUE(DefineCursorHotSpot(nullptr, *read));
@@ -164,7 +166,8 @@ TEST_F(IconTest, PngStoredImageIsReadThroughThePngReader) {
   Bytes ico;
   ico.Le16(0).Le16(1).Le16(1).U8(0).U8(0).U8(0).U8(0).Le16(1).Le16(32).Le32(png.size()).Le32(22);
   AnimationPtr read;
-  ASSERT_EQ(ReadIconFile(PutBytes("vista.ico", ico.Text(png)), nullptr, &read, nullptr), 1);
+  ASSERT_EQ(
+      ReadIconFile(PutBytes("vista.ico", ico.Text(png)), Flows().read, nullptr, &read, nullptr), 1);
   EXPECT_THAT(ShownTexts(), IsEmpty());
   ASSERT_EQ(read->frameCount, 1);
   ExpectSamePixels(*FirstFrame(*read), *f);
@@ -197,8 +200,8 @@ std::vector<uint8_t> AniBytes(const std::vector<std::vector<uint8_t>>& icons, ui
 TEST_F(IconTest, AnimatedCursorStepsAndRates) {
   const std::vector<uint8_t> a = CursorBytes(32, 32, 3, 4), b = CursorBytes(16, 24, 1, 2);
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(PutBytes("steps.ani", AniBytes({a, b}, 3, {6, 12, 6}, {0, 1, 0})), nullptr,
-                        &read, nullptr),
+  ASSERT_EQ(ReadAnyFile(PutBytes("steps.ani", AniBytes({a, b}, 3, {6, 12, 6}, {0, 1, 0})),
+                        Flows().read, nullptr, &read, nullptr),
             ReadComplete);
   EXPECT_THAT(ShownTexts(), IsEmpty());
   std::vector<std::tuple<uint32_t, uint32_t, int32_t>> steps;
@@ -220,7 +223,7 @@ TEST_F(IconTest, AnimatedCursorStepsAndRates) {
   for (size_t at = rate + 4; at < rate + 24; at += 4)
     chunk.push_back(IconLe32(reinterpret_cast<const uint8_t*>(&file[at])));
   EXPECT_THAT(chunk, ElementsAre(16, 9, 0, 60, 6));
-  ASSERT_EQ(ReadAnyFile(Path("out.ani"), nullptr, &read, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(Path("out.ani"), Flows().read, nullptr, &read, nullptr), ReadComplete);
   ASSERT_EQ(read->frameCount, 4);
   for (Frame* f = FirstFrame(*read); f; f = NextFrame(f)) EXPECT_EQ(f->hotspotX, 6);
 }
@@ -237,6 +240,7 @@ TEST_F(IconTest, EscWhileReadingAnAnimatedCursorLeavesTheDocumentUntitled) {
       if (++reports == escAt) ProgressCancel();
     });
     ShellState state;
+    Use(state);
     const bool opened = OpenCommand(state, path);
     SetProgressReportHookForTests(nullptr);
     ASSERT_TRUE(opened && state.document);
@@ -288,7 +292,8 @@ TEST_F(IconTest, DamagedFilesAreRefusedWithTheirMessage) {
     SCOPED_TRACE(c.name);
     Headless().Reset();
     AnimationPtr read;
-    EXPECT_EQ(ReadAnyFile(PutBytes(c.name, c.bytes), nullptr, &read, nullptr), c.status);
+    EXPECT_EQ(ReadAnyFile(PutBytes(c.name, c.bytes), Flows().read, nullptr, &read, nullptr),
+              c.status);
     EXPECT_EQ(read != nullptr, c.status != 0);
     const std::vector<std::string> texts = ShownTexts();
     EXPECT_EQ(texts.empty() ? std::string() : texts[0], c.message ? c.message : "");

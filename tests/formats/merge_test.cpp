@@ -159,6 +159,7 @@ TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
     SCOPED_TRACE(c.byDuration);
     Headless().Reset();
     ShellState state;
+    Use(state);
     ASSERT_TRUE(OpenCommand(state, longOne));
     AnimationPtr before = DuplicateAnimation(*state.document, nullptr);
     Headless().mergeOptions = [&](const Animation&, const Animation&, MergeOptions* options) {
@@ -184,6 +185,7 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
   std::string first = WriteSolidGif("a.gif", 4, 4, {1, 2});
   std::string second = WriteSolidGif("b.gif", 2, 2, {3, 4, 5});
   ShellState state;
+  Use(state);
   ASSERT_TRUE(OpenCommand(state, first));
   AnimationPtr before = DuplicateAnimation(*state.document, nullptr);
 
@@ -202,7 +204,7 @@ TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
   EXPECT_EQ(std::tie(state.document->screenWidth, state.document->frameCount),
             std::make_tuple(5u, 3));
   // The choices are remembered for the next time.
-  EXPECT_TRUE(StoredMergeOptions().byDuration && !StoredMergeOptions().loopShorter);
+  EXPECT_TRUE(Flows().mergeByDuration && !Flows().mergeLoopShorter);
   // One undo step brings the document back.
   Undo(*state.document);
   EXPECT_TRUE(SameAnimation(*before, *state.document));

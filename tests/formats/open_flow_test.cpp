@@ -17,11 +17,11 @@ using ::testing::ElementsAre;
 
 TEST_F(FlowTest, ReadAnyFileReportsEachRefusal) {
   AnimationPtr out;
-  EXPECT_EQ(ReadAnyFile(Path("missing.gif"), nullptr, &out, nullptr), ReadFailed);
+  EXPECT_EQ(ReadAnyFile(Path("missing.gif"), Flows().read, nullptr, &out, nullptr), ReadFailed);
   Put(Path("fake.gif"), "GIF80a not really");
-  EXPECT_EQ(ReadAnyFile(Path("fake.gif"), nullptr, &out, nullptr), ReadFailed);
+  EXPECT_EQ(ReadAnyFile(Path("fake.gif"), Flows().read, nullptr, &out, nullptr), ReadFailed);
   Put(Path("archive.gif.bak"), "x");
-  EXPECT_EQ(ReadAnyFile(Path("archive.gif.bak"), nullptr, &out, nullptr), ReadFailed);
+  EXPECT_EQ(ReadAnyFile(Path("archive.gif.bak"), Flows().read, nullptr, &out, nullptr), ReadFailed);
   EXPECT_THAT(ShownTexts(),
               ElementsAre("Impossible d'ouvrir le fichier '" + Path("missing.gif") + "'.",
                           Path("fake.gif") + " n'est pas un fichier GIF valide.",
@@ -31,7 +31,7 @@ TEST_F(FlowTest, ReadAnyFileReportsEachRefusal) {
 TEST_F(FlowTest, ReadAnyFileNamesFramesAndFinishesTheAnimation) {
   std::string three = WriteSolidGif("three.gif", 4, 4, {1, 2, 3});
   AnimationPtr a;
-  ASSERT_EQ(ReadAnyFile(three, nullptr, &a, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(three, Flows().read, nullptr, &a, nullptr), ReadComplete);
   EXPECT_THAT(FrameNames(*a),
               ElementsAre("three.gif - cadre 1", "three.gif - cadre 2", "three.gif - cadre 3"));
   EXPECT_EQ(a->colourUsage[2], 16u);
@@ -39,8 +39,8 @@ TEST_F(FlowTest, ReadAnyFileNamesFramesAndFinishesTheAnimation) {
   // One transparent frame: named after the file, and it restores the background.
   AnimationPtr one = MakeDocument(4, 4);
   AddSolidFrame(*one, 0, 0, 4, 4, 5, DisposalLeave, 5);
-  ASSERT_TRUE(SaveGifToFile(Path("one.gif"), *one, nullptr));
-  ASSERT_EQ(ReadAnyFile(Path("one.gif"), nullptr, &a, nullptr), ReadComplete);
+  ASSERT_TRUE(SaveGifToFile(Path("one.gif"), *one, {}, nullptr));
+  ASSERT_EQ(ReadAnyFile(Path("one.gif"), Flows().read, nullptr, &a, nullptr), ReadComplete);
   EXPECT_THAT(FrameNames(*a), ElementsAre("one.gif"));
   EXPECT_EQ(FirstFrame(*a)->Disposal(), DisposalBackground);
 }
@@ -50,6 +50,7 @@ TEST_F(FlowTest, SeveralFilesAreReadInNameOrderIntoAnUntitledModifiedDocument) {
   std::string upperA = WriteSolidGif("A.gif", 4, 4, {1});
   std::string b = WriteSolidGif("b.gif", 4, 4, {2});
   ShellState state;
+  Use(state);
   EXPECT_EQ(ReadFiles(state, {c, upperA, b}, false), 3);
   ASSERT_TRUE(state.document);
   EXPECT_THAT(FrameNames(*state.document), ElementsAre("A.gif", "b.gif", "c.gif"));
@@ -69,6 +70,7 @@ TEST_F(FlowTest, AFailedFileAsksWhetherToGoOnExceptAfterTheLast) {
   for (const auto& k : cases) {
     Headless().Reset();
     ShellState state;
+    Use(state);
     if (k.answer >= 0) Headless().QueueAnswer(k.answer);
     EXPECT_EQ(ReadFiles(state, k.files, false), k.read);
     EXPECT_EQ(state.document->frameCount, k.read);
@@ -93,6 +95,7 @@ TEST_F(FlowTest, APartialReadKeepsItsFramesOnEveryRoadIn) {
     SCOPED_TRACE(road.chosen.size());
     Headless().Reset();
     ShellState state;
+    Use(state);
     if (!road.chosen.empty()) Headless().QueueChosenFiles(road.chosen);
     ASSERT_TRUE(OpenCommand(state, road.chosen.empty() ? cut : ""));
     ASSERT_TRUE(state.document);
@@ -109,6 +112,7 @@ TEST_F(FlowTest, APartialReadKeepsItsFramesOnEveryRoadIn) {
 
   // A dropped partial file goes in, and the recent list never takes its name.
   ShellState state;
+  Use(state);
   EXPECT_EQ(DropFiles(state, {cut}, -1), 1);
   EXPECT_EQ(state.document->frameCount, 2);
   EXPECT_TRUE(state.documentPath.empty());
@@ -121,10 +125,10 @@ TEST_F(FlowTest, InsertGoesBeforeTheGivenFrameOrAfterTheLastFrame) {
   AddComment(*doc, "trailing");
   AnimationPtr in = MakeDocument(4, 4);
   AddSolidFrame(*in, 0, 0, 4, 4, 5);
-  ASSERT_TRUE(InsertAnimations(nullptr, *doc, std::move(in), 1, nullptr));
+  ASSERT_TRUE(InsertAnimations(Flows(), nullptr, *doc, std::move(in), 1, nullptr));
   AnimationPtr end = MakeDocument(4, 4);
   AddSolidFrame(*end, 0, 0, 4, 4, 6);
-  ASSERT_TRUE(InsertAnimations(nullptr, *doc, std::move(end), -1, nullptr));
+  ASSERT_TRUE(InsertAnimations(Flows(), nullptr, *doc, std::move(end), -1, nullptr));
   EXPECT_EQ(FrameNumbers(*doc), (std::vector<int>{1, 5, 2, 6}));
   // The comment that closed the document still closes it.
   EXPECT_EQ(LastBlock(*doc)->kind, BlockKind::Comment);
@@ -150,15 +154,16 @@ TEST_F(FlowTest, InsertFollowsTheSizeAndPaletteChoices) {
   for (const auto& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.sizeWord << " " << c.paletteAnswer);
     Headless().Reset();
-    SetPref(PrefOversizeInsert, c.sizeWord);
-    SetPref(PrefPaletteMerge, merge::Ask | merge::MapGlobal);
+    FlowSettings settings = Flows();
+    settings.oversizeInsert = c.sizeWord;
+    settings.paletteFit.storedWord = merge::Ask | merge::MapGlobal;
     if (c.sizeAnswer != None) Headless().QueueOversizeInsertAnswer(c.sizeAnswer);
     if (c.paletteAnswer != None) Headless().QueuePaletteMergeAnswer(c.paletteAnswer);
     AnimationPtr doc = MakeDocument(4, 4);
     AddSolidFrame(*doc, 0, 0, 4, 4, 1);
     AnimationPtr big = MakeDocument(10, 6, BrightPalette());
     AddSolidFrame(*big, 0, 0, 10, 6, 2);
-    EXPECT_EQ(InsertAnimations(nullptr, *doc, std::move(big), -1, nullptr), c.ok);
+    EXPECT_EQ(InsertAnimations(settings, nullptr, *doc, std::move(big), -1, nullptr), c.ok);
     EXPECT_EQ(std::tie(doc->screenWidth, doc->screenHeight), std::tie(c.width, c.height));
     ASSERT_EQ(doc->frameCount, c.ok ? 2 : 1);
     EXPECT_EQ(doc->globalPalette->entries, RampPalette(16)->entries);
@@ -170,6 +175,7 @@ TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
   std::string doc = WriteSolidGif("doc.gif", 4, 4, {1, 2});
   std::string add = WriteSolidGif("add.gif", 4, 4, {7});
   ShellState state;
+  Use(state);
   ASSERT_TRUE(OpenCommand(state, doc));
   state.currentFrame = 1;
   Headless().QueueChosenFiles({add});
@@ -188,6 +194,7 @@ TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
 TEST_F(FlowTest, CloseAsksForAModifiedDocument) {
   std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
   ShellState state;
+  Use(state);
   ASSERT_TRUE(OpenCommand(state, clip));
   state.modified = true;
   Headless().QueueAnswer(answer::Cancel);
@@ -217,6 +224,7 @@ TEST_F(FlowTest, CloseAsksForAModifiedDocument) {
 TEST_F(FlowTest, OpenNamesTheDocumentAndRevertReadsTheFileAgain) {
   std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
   ShellState state;
+  Use(state);
   ASSERT_TRUE(OpenCommand(state, clip));
   EXPECT_EQ(state.documentPath, clip);
   std::string recent;
@@ -239,6 +247,7 @@ TEST_F(FlowTest, RevertKeepsTheEditsWhenTheFileReadsOnlyPartWay) {
   std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2, 3});
   const std::string whole = Contents(clip);
   ShellState state;
+  Use(state);
   ASSERT_TRUE(OpenCommand(state, clip));
   AddSolidFrame(*state.document, 0, 0, 4, 4, 4);
   state.modified = true;

@@ -44,7 +44,7 @@ TEST_F(PngTest, DamagedAndOversizedFilesAreRefusedWithTheirMessage) {
     Put(Path("bad.png"), c.bytes);
     SetPictureBudgetBytes(c.budget);
     AnimationPtr a;
-    EXPECT_EQ(ReadPng(Path("bad.png"), &a), 0);
+    EXPECT_EQ(ReadPng(Path("bad.png"), {}, &a), 0);
     SetPictureBudgetBytes(0);
     EXPECT_EQ(a, nullptr);
     EXPECT_THAT(ShownTexts(), ::testing::ElementsAre(c.message));
@@ -72,13 +72,13 @@ TEST_F(PngTest, ReadingAheadReadsWhatReadingReads) {
   auto read = [&](const std::string& path) {
     Headless().Reset();
     AnimationPtr a;
-    const int status = ReadPng(path, &a);
+    const int status = ReadPng(path, {}, &a);
     return std::make_tuple(status, std::move(a), ShownTexts());
   };
   SetGifEncoderThreads(4);
   for (int order : {0, 1}) {
     SCOPED_TRACE(order);
-    PngReadAhead ahead(paths);
+    PngReadAhead ahead(paths, {});
     for (int i : order ? std::vector<int>{0, 2, 2, 4, 3, 1} : std::vector<int>{0, 1, 2, 3}) {
       const std::string path = Path(std::to_string(i) + ".png");
       auto [status, animation, texts] = read(path);
@@ -107,7 +107,7 @@ TEST_F(PngTest, TransparentFramesOfTrueColourKeepTheirClearPixels) {
   SetTransparency(f, true);
   ASSERT_TRUE(WritePng(Path("clear.png"), f));
   AnimationPtr read;
-  ASSERT_EQ(ReadPng(Path("clear.png"), &read), 1);
+  ASSERT_EQ(ReadPng(Path("clear.png"), {}, &read), 1);
   const Frame* back = FirstFrame(*read);
   ASSERT_EQ(back->alphaPlane.size(), IndexStride(9) * 7);
   for (uint32_t y = 0; y < 7; ++y)

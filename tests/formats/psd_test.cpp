@@ -196,7 +196,7 @@ class PsdTest : public FlowTest {
     Put(Path("hand.psd"), bytes);
     if (options != 0) Headless().QueuePsdLayersAnswer(options);
     int owner = 0;
-    return ReadPsd(Path("hand.psd"), &owner, out, live, nullptr);
+    return ReadPsd(Path("hand.psd"), {}, &owner, out, live, nullptr);
   }
 };
 
@@ -465,12 +465,12 @@ TEST_F(PsdTest, TheWrittenCompositeIsEveryFrameDrawnInOrder) {
   Frame* corner = AddSolidFrame(*doc, 5, 3, 2, 2, 0);
   SetRgbPlane(corner, {10, 20, 30, 40, 50, 60, 0, 0, 70, 80, 90, 100, 110, 120, 0, 0});
   SetAlphaPlane(corner, {255, 0, 0, 0, 0, 255, 0, 0});
-  for (int masks : {0, 1}) {
-    SetPref(PrefFlags2, masks);  // with and without layer masks
-    ASSERT_TRUE(WritePsd(Path("three.psd"), *doc));
-    StorePsdLayerChoice(psdopt::Composite | psdopt::KeepTransparency);
+  for (bool masks : {false, true}) {
+    ASSERT_TRUE(WritePsd(Path("three.psd"), *doc, masks));
+    ReadOptions options;
+    options.psdLayers = psdopt::Composite | psdopt::KeepTransparency;
     AnimationPtr read;
-    ASSERT_EQ(ReadPsd(Path("three.psd"), nullptr, &read, false, nullptr), 1);
+    ASSERT_EQ(ReadPsd(Path("three.psd"), options, nullptr, &read, false, nullptr), 1);
     for (int i = 0; i < 35; ++i) {
       uint32_t want = 0;
       for (int n = 0; n < 3; ++n)

@@ -49,7 +49,7 @@ TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
   AnimationPtr a = NumberedAnimation(1);
   AddComment(*a, DefaultSignature);
   AddComment(*a, "keep me");
-  SetSignature("Mon atelier");
+  SaveSignature mine{"Mon atelier", "Mon atelier"};
   auto comments = [&] {
     std::vector<std::string> out;
     std::string text;
@@ -57,13 +57,12 @@ TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
       out.push_back(CommentText(b, &text) ? text : "frame");
     return out;
   };
-  ASSERT_TRUE(ReplaceSignatureComment(*a));
+  ASSERT_TRUE(ReplaceSignatureComment(*a, mine));
   EXPECT_THAT(comments(), ElementsAre("Mon atelier", "frame", "keep me"));
   // Saving again does not pile signatures up; with none wanted, none is left.
-  SetPrefOn(Pref::NoSignatureComment, true);
-  ASSERT_TRUE(ReplaceSignatureComment(*a));
+  mine.text.clear();
+  ASSERT_TRUE(ReplaceSignatureComment(*a, mine));
   EXPECT_THAT(comments(), ElementsAre("frame", "keep me"));
-  SetSignature(DefaultSignature);
 }
 
 TEST_F(FlowTest, WriteAsTypeReplacesTheTargetAndLeavesNothingBehind) {
@@ -88,6 +87,7 @@ TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
     SCOPED_TRACE(name);
     Headless().Reset();
     ShellState state;
+    Use(state);
     state.document = NumberedAnimation(1);
     state.documentPath = Path(name), state.modified = true;
     const bool movie = std::string(name) == "clip.MKV";
@@ -96,7 +96,9 @@ TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
     EXPECT_EQ(ShownTexts(), movie ? std::vector{FormatResText(str::CannotSaveExtension, "MKV")}
                                   : std::vector<std::string>{});
     AnimationPtr back;
-    EXPECT_EQ(ReadAnyFile(state.documentPath, nullptr, &back, nullptr) == ReadComplete, !movie);
+    EXPECT_EQ(
+        ReadAnyFile(state.documentPath, Flows().read, nullptr, &back, nullptr) == ReadComplete,
+        !movie);
   }
 }
 
@@ -199,7 +201,7 @@ TEST_F(FlowTest, ReplacingIsOneRenameSoTheTargetIsNeverMissing) {
     // The save flow's own temporary file, with the old file's mode.
     SaveTempFile reserved(SaveTempFolder(link), "gif");
     ASSERT_TRUE(reserved.Ok());
-    const std::string temp = reserved.Path();
+    const std::string& temp = reserved.Path();
     EXPECT_EQ(DirectoryPart(temp), Path("real/"));
     Put(temp, "new");
     MatchPermissions(temp, FollowLinks(link));
@@ -321,6 +323,7 @@ TEST_F(FlowTest, SaveCommandFlows) {
     ClearHistory();
     std::filesystem::remove(target);
     ShellState state;
+    Use(state);
     int window = 0;
     if (c.answer >= 0) state.owner = &window, Headless().QueueAnswer(c.answer);
     state.document = MakeDocument(4, 4);
@@ -386,6 +389,7 @@ TEST_F(FlowTest, SaveOverALossyFileAsksFirst) {
       Put(path, "a clip");
     const std::string before = Contents(path);
     ShellState state;
+    Use(state);
     int window = 0;
     if (c.window) state.owner = &window;
     state.document = NumberedAnimation(3, 16, 16);
@@ -414,6 +418,7 @@ TEST_F(FlowTest, SaveOverALossyFileAsksFirst) {
 // Save As with a name that covers the document remembers the choice when asked for -1.
 TEST_F(FlowTest, SaveAsRemembersAChoiceThatCoversTheDocument) {
   ShellState state;
+  Use(state);
   state.document = NumberedAnimation(2);
   state.modified = true;
   Headless().saveAs = [&](const SaveAsRequest&, SaveAsChoice* choice) {

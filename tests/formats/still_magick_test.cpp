@@ -347,7 +347,7 @@ TEST_P(StillMagickReader, ShowsWhatImageMagickDecodes) {
     ASSERT_EQ(Layout(Contents(path), v.format), v.layout) << "convert wrote another layout";
 
     AnimationPtr a;
-    const int read = ReadAnyFile(path, nullptr, &a, nullptr);
+    const int read = ReadAnyFile(path, Flows().read, nullptr, &a, nullptr);
     EXPECT_EQ(ShownTexts(),
               v.refused.empty() ? std::vector<std::string>{} : std::vector{v.refused});
     ASSERT_EQ(read == ReadComplete, v.refused.empty());
@@ -396,7 +396,7 @@ Frame* RandomFrame(Animation& doc, std::mt19937& random, uint32_t w, uint32_t h,
 
 TEST_F(StillMagick, WhatOurWritersWriteImageMagickDecodesAsWritten) {
   LW_NEED_TOOL("convert");
-  SetPrefOn(Pref::KeepTrueColor, true);
+  Flows().read.keepTrueColour = true;
   std::mt19937 random(9);
   for (int round = 0; round < 3; ++round) {
     const uint32_t w = 1 + random() % 19, h = 1 + random() % 9;
@@ -429,8 +429,7 @@ TEST_F(StillMagick, WhatOurWritersWriteImageMagickDecodesAsWritten) {
                          Decoded(type + (":" + path) + "[" + std::to_string(i) + "]", false), {}))
             << type << " image " << i;
     }
-    SetPref(PrefFlags2, round % 2);  // with and without layer masks
-    ASSERT_TRUE(WritePsd(Path("out.psd"), *doc));
+    ASSERT_TRUE(WritePsd(Path("out.psd"), *doc, round % 2 == 1));  // with and without masks
     for (int i = 0; i < 4; ++i)
       EXPECT_TRUE(Same(Shown(*FrameAt(*doc, i)),
                        Decoded(Path("out.psd") + "[" + std::to_string(i + 1) + "]", true), {}))
@@ -467,7 +466,7 @@ TEST_F(StillMagick, PalettedFramesWrittenAsPngShowAsTheProgramDrawsThem) {
     pixels[0] = static_cast<uint8_t>(highest);
     if (transparent >= 0) pixels[pixels.size() / 2] = static_cast<uint8_t>(transparent);
     AddFrame(*doc, 0, 0, w, h, pixels, 0, transparent);
-    ASSERT_TRUE(SaveGifToFile(Path("in.gif"), *doc, nullptr));
+    ASSERT_TRUE(SaveGifToFile(Path("in.gif"), *doc, {}, nullptr));
     AnimationPtr read = ReadBack(Path("in.gif"));
     ASSERT_NE(read, nullptr);
     Frame* f = FirstFrame(*read);

@@ -48,13 +48,13 @@ TEST_F(Strips, CuttingABuiltStripGivesTheFramesBack) {
     doc->backgroundIndex = 15;
     for (int i = 0; i < frames; ++i)
       AddDrawnFrame(*doc, 0, 0, w, h, [&](uint32_t, uint32_t) { return random() % 15; });
-    AnimationPtr strip = BuildStrip(*doc, StripBits(strips, vertical));
+    AnimationPtr strip = BuildStrip(*doc, StripBits(strips, vertical), 10);
     ASSERT_TRUE(strip);
     const int along = std::clamp(strips, 1, frames), across = (frames + along - 1) / along;
     const StripSplitChoice choice{vertical ? along : across, vertical ? across : along, vertical};
     EXPECT_EQ(strip->screenWidth, w * choice.framesPerRow);
     EXPECT_EQ(FirstFrame(*strip)->DibHeight(), h * choice.framesPerColumn);
-    ASSERT_TRUE(CutStrip(*strip, choice));
+    ASSERT_TRUE(CutStrip(*strip, choice, 10));
     ASSERT_EQ(strip->frameCount, along * across);
     EXPECT_EQ(std::tie(strip->screenWidth, strip->screenHeight), std::tie(w, h));
     const PaletteEntry background = doc->globalPalette->entries[15];
@@ -77,7 +77,7 @@ TEST_F(Strips, FramesKeepTheirPlaceAndColoursWithinTheirCells) {
   const PaletteEntry nine = doc->globalPalette->entries[9];
   const uint8_t rgb[] = {nine.red, nine.green, nine.blue};
   SetLocalPalette(own, PaletteFromTriples(1, rgb));
-  AnimationPtr strip = BuildStrip(*doc, StripBits(1, false));
+  AnimationPtr strip = BuildStrip(*doc, StripBits(1, false), 10);
   ASSERT_TRUE(strip);
   EXPECT_EQ(Pixels(*FirstFrame(*strip)), (std::vector<uint8_t>{0, 0, 0, 0, 0, 0, 0, 0,  //
                                                                0, 0, 0, 0, 0, 9, 0, 0,  //
@@ -92,7 +92,7 @@ TEST_F(Strips, TrueColourFramesGiveTheStripPlanes) {
   SetAlphaPlane(FirstFrame(*doc), {7, 0, 0, 0});
   AddFrame(*doc, 0, 0, 1, 1, {3}, 0, 3);  // 8-bit and transparent
   AddSolidFrame(*doc, 0, 0, 1, 1, 4);
-  AnimationPtr strip = BuildStrip(*doc, StripBits(2, false));
+  AnimationPtr strip = BuildStrip(*doc, StripBits(2, false), 10);
   ASSERT_TRUE(strip);
   const Frame* f = FirstFrame(*strip);
   const std::vector<PaletteEntry>& p = doc->globalPalette->entries;
@@ -109,8 +109,8 @@ TEST_F(Strips, TrueColourFramesGiveTheStripPlanes) {
   EXPECT_THAT((std::vector<int>{alpha[0], alpha[1], alpha[4], alpha[5]}),
               ElementsAre(7, 0, 255, 255));
   // GIF (the still-image bit) takes no 24-bit data.
-  EXPECT_TRUE(
-      FirstFrame(*BuildStrip(*doc, StripBits(2, false) | saveopt::StillImage))->rgbPlane.empty());
+  EXPECT_TRUE(FirstFrame(*BuildStrip(*doc, StripBits(2, false) | saveopt::StillImage, 10))
+                  ->rgbPlane.empty());
 }
 
 TEST_F(Strips, TooLargeToMakeIsRefusedBeforeAnyAllocation) {
@@ -130,7 +130,7 @@ TEST_F(Strips, TooLargeToMakeIsRefusedBeforeAnyAllocation) {
     AnimationPtr doc = MakeDocument(c.w, c.h);
     for (int i = 0; i < c.frames; ++i) AddSolidFrame(*doc, 0, 0, 1, 1, 1);
     if (c.trueColour) SetRgbPlane(FirstFrame(*doc), {1, 2, 3, 0});
-    EXPECT_EQ(BuildStrip(*doc, StripBits(1, c.vertical)) != nullptr, c.built) << c.w;
+    EXPECT_EQ(BuildStrip(*doc, StripBits(1, c.vertical), 10) != nullptr, c.built) << c.w;
     EXPECT_EQ(ShownTexts().empty(), c.built) << c.w;
   }
   // Through the save: nothing is left behind.
@@ -171,7 +171,7 @@ TEST_F(Strips, CutsThatDoNotDivideTheImageAreRefused) {
   for (const auto& c : cases) {
     Headless().Reset();
     AnimationPtr doc = StripImage(300, 200, 100, 100);
-    EXPECT_FALSE(CutStrip(*doc, c.choice)) << c.choice.framesPerRow;
+    EXPECT_FALSE(CutStrip(*doc, c.choice, 10)) << c.choice.framesPerRow;
     EXPECT_EQ(doc->frameCount, 1);
     EXPECT_EQ(ShownTexts(), TextsOf({c.refusal}));
   }
@@ -182,7 +182,7 @@ TEST_F(Strips, CutsThatDoNotDivideTheImageAreRefused) {
   SetTransparency(f, true);
   AddRgbPlane(f);
   SetAlphaPlane(f, {1, 2, 3, 4});
-  ASSERT_TRUE(CutStrip(*doc, {2, 1, false}));
+  ASSERT_TRUE(CutStrip(*doc, {2, 1, false}, 10));
   const Frame* second = NextFrame(FirstFrame(*doc));
   const PaletteEntry two = doc->globalPalette->entries[2];
   EXPECT_TRUE(second->Transparent() && second->transparentIndex == 1);
@@ -198,10 +198,10 @@ TEST_F(Strips, AStripWrittenByTheProgramGivesBackItsFrames) {
   options.optionBits = StripBits(2, true);
   ASSERT_TRUE(WriteAsType(Path("columns.png"), *doc, options, savetype::Png, nullptr));
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(Path("columns.png"), nullptr, &read, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(Path("columns.png"), Flows().read, nullptr, &read, nullptr), ReadComplete);
   Headless().QueueStripSplitAnswer({7, 1, false});
   Headless().QueueStripSplitAnswer({2, 3, true});
-  ASSERT_TRUE(SplitStrip(*read, nullptr));
+  ASSERT_TRUE(SplitStrip(*read, 10, nullptr));
   ASSERT_EQ(read->frameCount, 6);
   for (int n = 0; n < 5 * 12; ++n)  // frame n / 12, pixel n % 12 of 4 x 3
     ASSERT_TRUE(SameRgb(PixelColour(FrameAt(*read, n / 12), n % 4, n % 12 / 4),
@@ -209,7 +209,7 @@ TEST_F(Strips, AStripWrittenByTheProgramGivesBackItsFrames) {
         << n;
   // Not a strip: nothing is asked.
   Headless().Reset();
-  EXPECT_FALSE(SplitStrip(*NumberedAnimation(2), nullptr));
+  EXPECT_FALSE(SplitStrip(*NumberedAnimation(2), 10, nullptr));
   EXPECT_EQ(Headless().StripQuestions(), 0);
   EXPECT_EQ(ShownTexts(), TextsOf({str::StripSingleImage}));
 }
@@ -233,6 +233,7 @@ TEST_F(Strips, ImportCommandOpensAndCutsOrCloses) {
   for (const auto& c : cases) {
     Headless().Reset();
     ShellState state;
+    Use(state);
     Headless().QueueChosenFiles({c.path});
     if (c.answered) Headless().QueueStripSplitAnswer({3, 1, false});
     EXPECT_EQ(ImportStripCommand(state), c.opened) << c.path;
@@ -278,7 +279,7 @@ TEST_F(Strips, IndividualFilesFollowTheBaseNameAndSelection) {
     EXPECT_THAT(files, ElementsAreArray(c.files)) << c.base;
   }
   AnimationPtr png;  // the files hold their own frames
-  ASSERT_EQ(ReadAnyFile(Path("c#/a12.png"), nullptr, &png, nullptr), 1);
+  ASSERT_EQ(ReadAnyFile(Path("c#/a12.png"), Flows().read, nullptr, &png, nullptr), 1);
   const Frame* f = FirstFrame(*png);
   EXPECT_EQ(f->palette->entries[Pixel(f, 0, 0)], RampPalette(16)->entries[12]);
 }
@@ -313,8 +314,8 @@ TEST_F(Strips, TheFilesToWriteAreShownAndThoseThereCounted) {
 TEST_F(Strips, AFailureInTheMiddleNamesTheFileAndKeepsTheEarlierOnes) {
   std::filesystem::create_directory(dir_ / "anim2.gif");  // no file can take that name
   AnimationPtr doc = NumberedAnimation(3);
-  EXPECT_FALSE(
-      WriteIndividualFiles(Path("anim.gif"), *doc, saveopt::Individual, savetype::Gif, nullptr));
+  EXPECT_FALSE(WriteIndividualFiles(Path("anim.gif"), *doc, saveopt::Individual, savetype::Gif, {},
+                                    nullptr));
   EXPECT_THAT(ShownTexts(),
               ElementsAre(FormatResText(str::CannotWriteFile, Path("anim2.gif").c_str())));
   EXPECT_THAT(FolderNames(), ElementsAre("anim1.gif", "anim2.gif"));

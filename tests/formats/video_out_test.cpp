@@ -118,7 +118,7 @@ TEST(Clips, AFullDiskGivesTheWriteMessage) {
   AnimationPtr a = NumberedAnimation(3, 16, 16);
   for (ClipCodec codec : {ClipCodec::H264, ClipCodec::Vp9}) {
     scope.services.Reset();
-    EXPECT_FALSE(WriteClip("/dev/full", "plein.clip", *a, codec, 30, nullptr));
+    EXPECT_FALSE(WriteClip("/dev/full", "plein.clip", *a, codec, 30, {}, nullptr));
     EXPECT_EQ(scope.services.Texts(), std::vector<std::string>{"Impossible d'écrire plein.clip."});
   }
 }

@@ -70,6 +70,7 @@ class WebpTest : public FlowTest {
   }
   AnimationPtr Open(const std::string& path) {
     ShellState state;
+    Use(state);
     EXPECT_TRUE(OpenOneFile(state, path)) << ::testing::PrintToString(ShownTexts());
     return std::move(state.document);
   }
@@ -84,7 +85,7 @@ TEST_F(WebpTest, RandomAnimationsAreWrittenAsThePreviewShowsThem) {
     SCOPED_TRACE(seed);
     AnimationPtr a = RandomAnimation(seed, seed % 2);
     a->playCount = seed % 4;
-    ASSERT_TRUE(WriteWebp(path, path, *a, {.filled = true}, nullptr));
+    ASSERT_TRUE(WriteWebp(path, path, *a, {.filled = true}, {}, nullptr));
     const std::vector<Shown> shown = Timeline(*a);
     EXPECT_TRUE(SameTimeline(Decoded(path), shown));
     EXPECT_TRUE(SameTimeline(Timeline(*Open(path)), shown));
@@ -140,7 +141,7 @@ TEST_F(WebpTest, LosslessFilesGiveBackTheCanvasesExactly) {
       SetDisposal(f, static_cast<int>(pick(4)));
       Append(*a, f);
     }
-    ASSERT_TRUE(WriteWebp(path, path, *a, {.filled = true}, nullptr));
+    ASSERT_TRUE(WriteWebp(path, path, *a, {.filled = true}, {}, nullptr));
     Pictures drawn, decoded;
     DocumentPictures pictures(*a);
     ASSERT_TRUE(pictures.Ready());
@@ -164,7 +165,7 @@ TEST_F(WebpTest, FilesOfGif2webpAndImg2webpOpen) {
     AnimationPtr a = RandomAnimation(seed, seed % 2);
     for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) f->delay += 2;  // 0 and 1 play as 10
     a->playCount = seed % 3;
-    ASSERT_TRUE(SaveGifToFile(Path("a.gif"), *a, nullptr));
+    ASSERT_TRUE(SaveGifToFile(Path("a.gif"), *a, {}, nullptr));
     const std::vector<Shown> shown = Timeline(*a);
     for (const char* mode : {"", "-lossy -q 90"}) {
       ASSERT_EQ(RunTool("gif2webp -quiet " + std::string(mode) + " " + Quoted(Path("a.gif")) +
@@ -200,7 +201,7 @@ TEST_F(WebpTest, FilesOfGif2webpAndImg2webpOpen) {
 
 TEST_F(WebpTest, DamagedAndOversizedFilesGiveTheirMessage) {
   AnimationPtr a = RandomAnimation(7, false);
-  ASSERT_TRUE(WriteWebp(Path("good.webp"), "good.webp", *a, {.filled = true}, nullptr));
+  ASSERT_TRUE(WriteWebp(Path("good.webp"), "good.webp", *a, {.filled = true}, {}, nullptr));
   const std::string good = Contents(Path("good.webp"));
   std::string lastFrameBroken = good;  // the last picture's coded pixels, after its header
   const size_t last = good.rfind("VP8L") + 13;
@@ -225,7 +226,7 @@ TEST_F(WebpTest, DamagedAndOversizedFilesGiveTheirMessage) {
     Put(Path("bad.webp"), c.bytes);
     SetPictureBudgetBytes(c.budget);
     AnimationPtr read;
-    EXPECT_EQ(ReadWebp(Path("bad.webp"), &read, nullptr), c.status);
+    EXPECT_EQ(ReadWebp(Path("bad.webp"), {}, &read, nullptr), c.status);
     SetPictureBudgetBytes(0);
     EXPECT_EQ(read == nullptr, c.status == ReadFailed);
     EXPECT_EQ(ShownTexts(), c.messages);
@@ -284,7 +285,7 @@ TEST_F(WebpTest, HugeCanvasesCostOnlyWhatTheFramesCover) {
     Put(Path("huge.webp"), bytes);
     ResetPicturePeakBytes();
     AnimationPtr read;
-    const int status = ReadWebp(Path("huge.webp"), &read, nullptr);
+    const int status = ReadWebp(Path("huge.webp"), {}, &read, nullptr);
     EXPECT_LE(PicturePeakBytes(), PictureBudgetBytes());
     if (spread) {
       EXPECT_EQ(status, ReadFailed);
@@ -325,8 +326,8 @@ TEST_F(WebpTest, PicturesComposedInTheBoxAreLibwebpsOwn) {
       SetDisposal(f, static_cast<int>(pick(3)));
       Append(*a, f);
     }
-    ASSERT_TRUE(
-        WriteWebp(Path("c.webp"), "c.webp", *a, {.filled = true, .lossy = seed % 2 == 0}, nullptr));
+    ASSERT_TRUE(WriteWebp(Path("c.webp"), "c.webp", *a, {.filled = true, .lossy = seed % 2 == 0},
+                          {}, nullptr));
     const std::string bytes = Contents(Path("c.webp"));
     WebPData data{reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()};
     WebPDemuxer* demux = WebPDemux(&data);
@@ -370,7 +371,7 @@ TEST_F(WebpTest, LossyFilesHoldPicturesLongerThanAFrame) {
   for (uint8_t index : {0, 8, 15}) AddSolidFrame(*a, 0, 0, 16, 8, index);
   FrameAt(*a, 1)->delay = 2'000'000;  // 20000 s
   ASSERT_TRUE(
-      WriteWebp(Path("long.webp"), "long.webp", *a, {.filled = true, .lossy = true}, nullptr))
+      WriteWebp(Path("long.webp"), "long.webp", *a, {.filled = true, .lossy = true}, {}, nullptr))
       << ::testing::PrintToString(ShownTexts());
   std::vector<int64_t> durations;  // of each picture, in milliseconds
   std::vector<uint8_t> last;
@@ -392,11 +393,11 @@ TEST_F(WebpTest, GifSavesCutLongDelaysEachOnItsOwnAndSaySo) {
   const uint32_t delays[] = {70'000, 5, 65'535, 1'000'000};
   uint32_t i = 0;
   for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) f->delay = delays[i++];
-  ASSERT_TRUE(WriteWebp(Path("long.webp"), "long.webp", *a, {.filled = true}, nullptr));
+  ASSERT_TRUE(WriteWebp(Path("long.webp"), "long.webp", *a, {.filled = true}, {}, nullptr));
   AnimationPtr read = Open(Path("long.webp"));
   ASSERT_TRUE(read);
   Headless().Reset();
-  ASSERT_TRUE(SaveGifToFile(Path("long.gif"), *read, nullptr));
+  ASSERT_TRUE(SaveGifToFile(Path("long.gif"), *read, {}, nullptr));
   EXPECT_EQ(ShownTexts(), std::vector<std::string>{ResText(str::GifDelaysShortened)});
   AnimationPtr back = ReadBack(Path("long.gif"));
   ASSERT_TRUE(back);
@@ -405,7 +406,7 @@ TEST_F(WebpTest, GifSavesCutLongDelaysEachOnItsOwnAndSaySo) {
   EXPECT_EQ(written, (std::vector<uint32_t>{65'535, 5, 65'535, 65'535}));
   // Nothing to cut, nothing said.
   Headless().Reset();
-  ASSERT_TRUE(SaveGifToFile(Path("again.gif"), *back, nullptr));
+  ASSERT_TRUE(SaveGifToFile(Path("again.gif"), *back, {}, nullptr));
   EXPECT_THAT(ShownTexts(), ::testing::IsEmpty());
 }
 

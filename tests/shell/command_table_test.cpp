@@ -178,7 +178,7 @@ const Entry kEntries[] = {
        return ChooseTransparency(s); }},
     {cmd::ChooseTransparentColour, Acts, ChooseTransparency},
     {cmd::LocalPalettePresent, Acts,
-     [](S& s) { return RemoveLocalPaletteEdit(Doc(s), s.currentFrame, nullptr); }},
+     [](S& s) { return RemoveLocalPaletteEdit(Doc(s), s.currentFrame, {}, nullptr); }},
     {cmd::DisposalLeave, Acts, [](S& s) { return SetDisposalCommand(s, 1); }},
     {cmd::DisposalRestoreBackground, Acts, [](S& s) { return SetDisposalCommand(s, 2); }},
     {cmd::DisposalRestorePrevious, Acts, [](S& s) { return SetDisposalCommand(s, 3); }},

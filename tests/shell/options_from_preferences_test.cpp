@@ -8,7 +8,9 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
+#include "colour/palette_fit.h"
 #include "core/undo.h"
+#include "formats/psd/psd_format.h"
 #include "platform/settings_store.h"
 #include "support/services.h"
 
@@ -66,6 +68,50 @@ TEST_F(OptionsFromPreferences, OpenAndOptimizerSettings) {
   const SaveSignature signature = SaveSignatureFromPreferences();
   EXPECT_EQ(signature.text, "");
   EXPECT_EQ(signature.own, "Fait à Nîmes");
+}
+
+// What the flows and writers read, each from its own bit, and what they remember read back.
+TEST_F(OptionsFromPreferences, FlowSettingsFollowTheirOwnBitsAndWhatIsKeptReadsBack) {
+  const FlowSettings before = FlowSettingsFromPreferences();
+  EXPECT_EQ(std::make_tuple(before.oversizeInsert, before.paletteFit.storedWord,
+                            before.mergeLoopShorter, before.autoPreview, before.write.jpegQuality),
+            std::make_tuple(32u, 0x00880001u, true, true, 75));
+  SetPrefOn(Pref::KeepTrueColor, true);
+  SetPrefOn(Pref::AllowInterlace, true);
+  SetPrefOn(Pref::CropSilently, true);
+  SetPrefOn(Pref::NoAutoPreview, true);
+  SetPrefOn(Pref::ExportLayerMasks, true);
+  SetPref(PrefAviFrameRate, 12);
+  SetPref(PrefPaletteMerge, merge::Web | merge::Dither);
+  SetPrefField(PrefField::JpegStep, 10);
+  const FlowSettings after = FlowSettingsFromPreferences();
+  EXPECT_TRUE(after.read.keepTrueColour && after.paletteFit.keepTrueColour &&
+              after.read.keepInterlace && after.cropSilently && !after.autoPreview &&
+              after.write.psdLayerMasks);
+  EXPECT_EQ(after.paletteFit.storedWord, merge::Web | merge::Dither);
+  EXPECT_EQ(after.write.jpegQuality, 95);
+  EXPECT_EQ(after.write.aviFixedRate, 0u) << "the rate counts only with its bit";
+  SetPrefOn(Pref::AviFixedRate, true);
+  EXPECT_EQ(WriteSettingsFromPreferences().aviFixedRate, 12u);
+
+  PreferenceFlowSettings().KeepMergeChoice(true, false);
+  const FlowSettings kept = PreferenceFlowSettings().Current();
+  EXPECT_TRUE(kept.mergeByDuration && !kept.mergeLoopShorter);
+  StorePsdLayerChoice(psdopt::Layers | psdopt::Separate | psdopt::FullCanvas);
+  EXPECT_EQ(ReadOptionsFromPreferences().psdLayers,
+            psdopt::Layers | psdopt::Separate | psdopt::FullCanvas);
+}
+
+TEST_F(OptionsFromPreferences, FixedPaletteIsStoredAndGivenToTheFit) {
+  EXPECT_EQ(FixedPaletteFromPreferences(), nullptr) << "none stored";
+  EXPECT_EQ(PaletteFitOptionsFromPreferences().fixedPalette(), nullptr);
+  const std::vector<PaletteEntry> stored = {{0, 0, 0, 0}, {255, 0, 0, 0}};
+  ASSERT_TRUE(StoreFixedPaletteEntries(stored));
+  EXPECT_EQ(LoadFixedPaletteEntries(), stored);
+  EXPECT_FALSE(StoreFixedPaletteEntries({}));
+  const PalettePtr palette = PaletteFitOptionsFromPreferences().fixedPalette();
+  ASSERT_TRUE(palette);
+  EXPECT_EQ(palette->entries, stored);
 }
 
 TEST_F(OptionsFromPreferences, SessionSettingsReachTheEngine) {

@@ -183,7 +183,7 @@ class UiTest : public QObject {
   // Writes the document as a GIF named name; returns its path ("" when it could not).
   std::string WriteGif(Animation& a, const QString& name) const {
     std::string path = Path(name);
-    return SaveGifToFile(path, a, nullptr) ? path : std::string();
+    return SaveGifToFile(path, a, {}, nullptr) ? path : std::string();
   }
   // Writes the document and opens it in the window.
   bool OpenGif(Animation& a, const QString& name) {

@@ -7,7 +7,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -46,11 +45,6 @@ bool ForEachChunk(const uint8_t* from, const uint8_t* to, Visit visit) {
   return true;
 }
 
-uint32_t StoredDelayUnits() {
-  uint32_t units = GetPref(PrefDelayUnits);
-  return units ? units : 100;
-}
-
 uint64_t FrameBytes(const Frame& f) {
   return f.dib.size() + f.rgbPlane.size() + f.alphaPlane.size();
 }
@@ -61,7 +55,7 @@ int Damaged() {
 }
 
 // The first image of an icon chunk (a whole ICO or CUR file) as a frame with its hot spot.
-AnimationPtr FrameFromIconChunk(Span icon, WindowHandle owner) {
+AnimationPtr FrameFromIconChunk(Span icon, const ReadOptions& options, WindowHandle owner) {
   if (icon.size < IconHeaderSize + IconEntrySize) return nullptr;
   const int type = IconLe16(icon.data + 2);
   if (IconLe16(icon.data) != 0 || (type != 1 && type != 2) || IconLe16(icon.data + 4) == 0)
@@ -70,7 +64,8 @@ AnimationPtr FrameFromIconChunk(Span icon, WindowHandle owner) {
   const uint64_t length = IconLe32(entry + 8), offset = IconLe32(entry + 12);
   if (offset > icon.size || length > icon.size - offset || length == 0) return nullptr;
   const uint8_t* image = icon.data + offset;
-  AnimationPtr one = FrameFromIconImage(image, length, IconImageHeight(image, length), owner);
+  AnimationPtr one =
+      FrameFromIconImage(image, length, IconImageHeight(image, length), options, owner);
   if (one && type == 2) {
     FirstFrame(*one)->hotspotX = IconLe16(entry + 4);
     FirstFrame(*one)->hotspotY = IconLe16(entry + 6);
@@ -81,15 +76,15 @@ AnimationPtr FrameFromIconChunk(Span icon, WindowHandle owner) {
 bool WriteAniDocument(const std::string& path, const std::string& /*target*/, Animation& document,
                       SaveOptions& options, WindowHandle owner) {
   ApplyHotSpotChoice(document, options);
-  return WriteAniFile(path, document, owner);
+  return WriteAniFile(path, document, options.settings.timing.units, owner);
 }
 
 void PutId(std::vector<uint8_t>* out, const char* id) { out->insert(out->end(), id, id + 4); }
 
 }  // namespace
 
-int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, AnimationPtr* out,
-                 ProgressMeter* meter) {
+int ReadAniBytes(const uint8_t* data, size_t size, const ReadOptions& options, WindowHandle owner,
+                 AnimationPtr* out, ProgressMeter* meter) {
   out->reset();
   if (!data || size < 12 || !Is(data, "RIFF") || !Is(data + 8, "ACON")) return Damaged();
   const uint8_t* end = data + std::min<uint64_t>(size, uint64_t{8} + IconLe32(data + 4));
@@ -144,13 +139,13 @@ int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, Animation
     animation->screenHeight = entry[1] ? entry[1] : 256;
   }
   ProgressSetRange(meter, stepCount);
-  const uint32_t units = StoredDelayUnits();
+  const uint32_t units = options.timing.units.perSecond;
   uint64_t bytesKept = 0;
   bool stopped = false;
   for (uint32_t i = 0; i < stepCount; ++i) {
     if (stepIcon[i] >= icons.size()) return Damaged();
     // A frame shown by several steps is decoded once per step: each step is a frame to edit.
-    AnimationPtr one = FrameFromIconChunk(icons[stepIcon[i]], owner);
+    AnimationPtr one = FrameFromIconChunk(icons[stepIcon[i]], options, owner);
     if (!one) return Damaged();
     Frame* frame = FirstFrame(*one);
     bytesKept += FrameBytes(*frame);
@@ -173,21 +168,21 @@ int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, Animation
   return stopped ? 2 : 1;
 }
 
-int ReadAniFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter) {
+int ReadAniFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                AnimationPtr* out, ProgressMeter* meter) {
   out->reset();
   std::string bytes;
   if (!ReadFileForReader(path, kMaxAniFileSize, &bytes)) return 0;
-  return ReadAniBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), owner, out,
-                      meter);
+  return ReadAniBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), options, owner,
+                      out, meter);
 }
 
-bool WriteAniFile(const std::string& path, const Animation& document, WindowHandle /*owner*/) {
+bool WriteAniFile(const std::string& path, const Animation& document, DelayUnits units,
+                  WindowHandle /*owner*/) {
   std::vector<const Frame*> frames;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) frames.push_back(f);
   if (frames.empty()) return false;
   const uint32_t count = static_cast<uint32_t>(frames.size());
-  const uint32_t units = StoredDelayUnits();
   // Every step shows the first frame's hot spot.
   const uint16_t hotX = static_cast<uint16_t>(std::clamp(frames[0]->hotspotX, 0, 65535));
   const uint16_t hotY = static_cast<uint16_t>(std::clamp(frames[0]->hotspotY, 0, 65535));
@@ -246,7 +241,8 @@ bool WriteAniFile(const std::string& path, const Animation& document, WindowHand
   PutId(&head, "rate");
   PutIconLe32(&head, 4 * count);
   for (const Frame* f : frames)
-    PutIconLe32(&head, static_cast<uint32_t>(uint64_t{f->delay} * kJiffiesPerSecond / units));
+    PutIconLe32(&head,
+                static_cast<uint32_t>(uint64_t{f->delay} * kJiffiesPerSecond / units.perSecond));
   PutId(&head, "LIST");
   PutIconLe32(&head, static_cast<uint32_t>(list.size()));
 

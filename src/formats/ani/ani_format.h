@@ -12,13 +12,15 @@
 namespace lw {
 
 // 1 on success, 0 on failure (message shown, *out none).
-int ReadAniFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter);
+int ReadAniFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                AnimationPtr* out, ProgressMeter* meter);
 // The same from the file's bytes.
-int ReadAniBytes(const uint8_t* data, size_t size, WindowHandle owner, AnimationPtr* out,
-                 ProgressMeter* meter = nullptr);
+int ReadAniBytes(const uint8_t* data, size_t size, const ReadOptions& options, WindowHandle owner,
+                 AnimationPtr* out, ProgressMeter* meter = nullptr);
 
-bool WriteAniFile(const std::string& path, const Animation& document, WindowHandle owner);
+// Each frame's delay, counted in units, becomes jiffies.
+bool WriteAniFile(const std::string& path, const Animation& document, DelayUnits units,
+                  WindowHandle owner);
 
 FormatSpec AniFormat();
 

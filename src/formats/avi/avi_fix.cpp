@@ -1,6 +1,5 @@
 #include "formats/avi/avi_fix.h"
 
-#include "base/preferences.h"
 #include "colour/palette_fit.h"
 #include "colour/unoptimize.h"
 #include "core/undo.h"
@@ -58,12 +57,13 @@ bool TransparentIndexesAgree(const Animation& document) {
   return true;
 }
 
-bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits) {
+bool FixForAvi(WindowHandle owner, Animation& document, const PaletteFitOptions& fit,
+               uint32_t* traits) {
   UndoStep step(UndoStep::Restore, UndoKind::FixForAvi, document);
   bool fixed = true;
   if (*traits & doctrait::LocalPalette) {
-    uint32_t word = GetPref(PrefPaletteMerge) & ~(merge::MethodMask | merge::Ask);
-    fixed = FitPalettes(nullptr, &document, word | merge::Adaptive | merge::TakeLocals, owner,
+    uint32_t word = fit.storedWord & ~(merge::MethodMask | merge::Ask);
+    fixed = FitPalettes(nullptr, &document, word | merge::Adaptive | merge::TakeLocals, fit, owner,
                         nullptr) == 1;
   }
   if (fixed && (*traits & doctrait::Transparency)) fixed = MoveTransparencyToZero(document);

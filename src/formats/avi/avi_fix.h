@@ -4,6 +4,7 @@
 
 #include <cstdint>
 
+#include "colour/palette_fit.h"
 #include "core/animation.h"
 #include "platform/services.h"
 
@@ -13,8 +14,9 @@ namespace lw {
 // off the screen) under one undo entry ("Fix for AVI"): the palettes are fitted to one optimal
 // global palette, the transparent index of every frame becomes 0 (swapped with colour 0) and the
 // frames opaque, and the animation is unoptimized. On success those bits of *traits are cleared;
-// on failure the document is as it was.
-bool FixForAvi(WindowHandle owner, Animation& document, uint32_t* traits);
+// on failure the document is as it was. The palette keeps fit's dithering and colour counts.
+bool FixForAvi(WindowHandle owner, Animation& document, const PaletteFitOptions& fit,
+               uint32_t* traits);
 
 // Whether every transparent frame uses the same transparent index: without that, no one index
 // can take the transparency and the fix cannot be made.

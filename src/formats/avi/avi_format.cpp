@@ -8,7 +8,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -43,7 +42,7 @@ std::string Formatted(const char* format, ...) {
 enum class ReadEnd { Complete, Stopped, ReadError, NoMemory, OverBudget, PastEnd };
 
 // The clock of a stream, for the part asked.
-ClipClock ClockOf(const VideoInfo& info, const VideoPart& part) {
+ClipClock ClockOf(const VideoInfo& info, const VideoPart& part, DelayUnits units) {
   ClipClock clock;
   clock.scale = info.scale;
   clock.rate = info.rate;
@@ -54,7 +53,7 @@ ClipClock ClockOf(const VideoInfo& info, const VideoPart& part) {
   clock.partStartMs = part.startMs;
   clock.partLengthMs = part.lengthMs;
   clock.fpsMilli = part.fpsMilli;
-  clock.units = std::max<uint32_t>(GetPref(PrefDelayUnits), 1);
+  clock.units = units.perSecond;
   return clock;
 }
 
@@ -120,8 +119,8 @@ class FrameSink {
 
 // The frames of the part of the stream the clock covers into a new animation. Messages are left
 // to the caller.
-ReadEnd ReadFrames(VideoFileReader& reader, const ClipClock& clock, ProgressMeter* meter,
-                   AnimationPtr* out) {
+ReadEnd ReadFrames(VideoFileReader& reader, const ClipClock& clock, uint32_t playCount,
+                   ProgressMeter* meter, AnimationPtr* out) {
   const VideoInfo& info = reader.Info();
   AnimationPtr animation = NewAnimation();
   if (!animation) return ReadEnd::NoMemory;
@@ -187,7 +186,7 @@ ReadEnd ReadFrames(VideoFileReader& reader, const ClipClock& clock, ProgressMete
   if (animation->frameCount == 0) return ReadEnd::ReadError;
   animation->screenWidth = info.width;
   animation->screenHeight = info.height;
-  animation->playCount = GetPref(PrefDefaultLoopCount);
+  animation->playCount = playCount;
   *out = std::move(animation);
   return end;
 }
@@ -233,9 +232,9 @@ void ShowStartPastEnd(int64_t startMs, const std::string& path) {
   ShowErrorId(str::ClipStartPastEnd, seconds.c_str(), path.c_str());
 }
 
-int ReadAviFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter) {
-  return ReadAvi(path, owner, out, meter);
+int ReadAviFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                AnimationPtr* out, ProgressMeter* meter) {
+  return ReadAvi(path, options.timing, owner, out, meter);
 }
 
 // ---- Writing ----
@@ -359,12 +358,13 @@ void FlipRows(const uint8_t* from, uint8_t* to, uint64_t stride, uint32_t height
 
 // The uncompressed stream into stage. False on failure (message shown) or Esc.
 bool WriteStage(const std::string& stage, const std::string& target, const Animation& document,
-                const AviSettings& settings, bool composite, ProgressMeter* meter) {
+                const AviSettings& settings, const WriteSettings& write, bool composite,
+                ProgressMeter* meter) {
   std::vector<uint32_t> delays;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) delays.push_back(f->delay);
   if (delays.empty()) return false;
-  const uint32_t fixedRate = PrefOn(Pref::AviFixedRate) ? GetPref(PrefAviFrameRate) : 0;
-  const AviTiming timing = ComputeAviTiming(delays, fixedRate, GetPref(PrefDelayUnits));
+  const AviTiming timing =
+      ComputeAviTiming(delays, write.aviFixedRate, write.timing.units.perSecond);
 
   PictureSource source(document, settings.trueColour, composite);
   AviVideoSpec layout;
@@ -505,12 +505,14 @@ Compressed CompressStage(const std::string& stage, const std::string& path,
 bool WriteAviDocument(const std::string& path, const std::string& target, Animation& document,
                       SaveOptions& options, WindowHandle owner) {
   const AviSettings* chosen = options.FormatOptions<AviSettings>();
-  return WriteAvi(path, target, document, chosen ? *chosen : AviSettings{}, owner);
+  return WriteAvi(path, target, document, chosen ? *chosen : AviSettings{}, options.settings,
+                  owner);
 }
 
 }  // namespace
 
-int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter) {
+int ReadAvi(const std::string& path, const Timing& timing, WindowHandle owner, AnimationPtr* out,
+            ProgressMeter* meter) {
   out->reset();
   VideoOpenError error;
   auto reader = VideoFileReader::OpenFile(path, kMaxDecodedPixels, &error);
@@ -558,12 +560,12 @@ int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, Prog
   }
   if (part.width != 0 && part.width != info.width)
     reader->SetPictureSize(part.width, VideoPartHeight(request, part.width));
-  const ClipClock clock = ClockOf(info, part);
+  const ClipClock clock = ClockOf(info, part, timing.units);
   if (part.startMs > 0) reader->Seek(clock.PartStartSample());
   const uint32_t flags = ProgressFlags(meter);
   ProgressSetFlags(meter, flags & ~progress::NoPump);
   ProgressSetText(meter, TableText(str::ReadingAvi));
-  ReadEnd end = ReadFrames(*reader, clock, meter, out);
+  ReadEnd end = ReadFrames(*reader, clock, timing.defaultLoopCount, meter, out);
   ProgressSetFlags(meter, flags);
   switch (end) {
     case ReadEnd::Complete: return 1;
@@ -580,12 +582,13 @@ int ReadAvi(const std::string& path, WindowHandle owner, AnimationPtr* out, Prog
   return 0;
 }
 
-int ReadAviMemory(const uint8_t* data, size_t size, AnimationPtr* out) {
+int ReadAviMemory(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out) {
   out->reset();
   VideoOpenError error;
   auto reader = VideoFileReader::OpenMemory(data, size, kMaxDecodedPixels, &error);
   if (!reader || !PictureFitsBudget(reader->Info().width, reader->Info().height, 3)) return 0;
-  ReadEnd end = ReadFrames(*reader, ClockOf(reader->Info(), VideoPart()), nullptr, out);
+  ReadEnd end = ReadFrames(*reader, ClockOf(reader->Info(), VideoPart(), timing.units),
+                           timing.defaultLoopCount, nullptr, out);
   if (end == ReadEnd::Complete || end == ReadEnd::Stopped || end == ReadEnd::OverBudget)
     return *out ? 1 : 0;
   out->reset();
@@ -593,7 +596,7 @@ int ReadAviMemory(const uint8_t* data, size_t size, AnimationPtr* out) {
 }
 
 bool WriteAvi(const std::string& path, const std::string& target, const Animation& document,
-              AviSettings settings, WindowHandle owner) {
+              AviSettings settings, const WriteSettings& write, WindowHandle owner) {
   if (!FirstFrame(document)) return false;
   if (!VideoModuleReady()) {
     ShowVideoModuleProblem();
@@ -605,7 +608,7 @@ bool WriteAvi(const std::string& path, const std::string& target, const Animatio
                          (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen);
   ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
   const std::string stage = path + "1.avi";
-  if (!WriteStage(stage, target, document, settings, composite, meter.get())) {
+  if (!WriteStage(stage, target, document, settings, write, composite, meter.get())) {
     DeleteFile(stage);
     return false;
   }

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-#include "base/preferences.h"
 #include "core/animation.h"
 #include "formats/avi/avi_timing.h"
 
@@ -38,9 +37,9 @@ void VideoPartCost(const VideoImportRequest& request, const VideoPart& part, uin
   *bytes = *frames * RgbStride(w) * VideoPartHeight(request, w);
 }
 
-void TimeStillsAtRate(Animation* chain, uint32_t fpsMilli) {
+void TimeStillsAtRate(Animation* chain, uint32_t fpsMilli, DelayUnits delayUnits) {
   if (fpsMilli == 0) return;
-  const uint64_t units = std::max<uint32_t>(GetPref(PrefDelayUnits), 1);
+  const uint64_t units = delayUnits.perSecond;
   const uint64_t rate =
       std::min<uint64_t>(fpsMilli, std::min<uint64_t>(kMaxClipRate, units) * 1000);
   auto startOf = [&](uint64_t i) { return (2 * i * units * 1000 + rate) / (2 * rate); };

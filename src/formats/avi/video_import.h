@@ -8,6 +8,8 @@
 #include <string>
 #include <vector>
 
+#include "core/delay_units.h"
+
 namespace lw {
 
 struct Animation;
@@ -49,7 +51,7 @@ void VideoPartCost(const VideoImportRequest& request, const VideoPart& part, uin
 
 // Times the still images of a chain (its one-frame animations) at fpsMilli frames a second x 1000
 // (at most the fastest a clip is read at), each start rounded on the running total: 20 gives 5
-// hundredths each, 30 gives 3, 3, 4... Nothing changes for 0.
-void TimeStillsAtRate(Animation* chain, uint32_t fpsMilli);
+// hundredths each, 30 gives 3, 3, 4, in units of a hundredth. Nothing changes for 0.
+void TimeStillsAtRate(Animation* chain, uint32_t fpsMilli, DelayUnits units);
 
 }  // namespace lw

@@ -56,20 +56,23 @@ int ChosenCrf(const SaveOptions& options, ClipCodec codec) {
   return chosen && chosen->crf >= 0 ? chosen->crf : StoredClipCrf(codec);
 }
 
-int ReadClip(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter) {
-  return ReadAvi(path, owner, out, meter);
+int ReadClip(const std::string& path, const ReadOptions& options, WindowHandle owner,
+             AnimationPtr* out, ProgressMeter* meter) {
+  return ReadAvi(path, options.timing, owner, out, meter);
 }
 
 bool WriteMp4Document(const std::string& path, const std::string& target, Animation& document,
                       SaveOptions& options, WindowHandle owner) {
   const int crf = ChosenCrf(options, ClipCodec::H264);
-  return WriteClip(path, target, document, ClipCodec::H264, crf, owner);
+  return WriteClip(path, target, document, ClipCodec::H264, crf, options.settings.timing.units,
+                   owner);
 }
 
 bool WriteWebmDocument(const std::string& path, const std::string& target, Animation& document,
                        SaveOptions& options, WindowHandle owner) {
   const int crf = ChosenCrf(options, ClipCodec::Vp9);
-  return WriteClip(path, target, document, ClipCodec::Vp9, crf, owner);
+  return WriteClip(path, target, document, ClipCodec::Vp9, crf, options.settings.timing.units,
+                   owner);
 }
 
 }  // namespace
@@ -88,7 +91,7 @@ void StoreClipCrf(ClipCodec codec, int crf) {
 }
 
 bool WriteClip(const std::string& path, const std::string& target, const Animation& document,
-               ClipCodec codec, int crf, WindowHandle owner) {
+               ClipCodec codec, int crf, DelayUnits delayUnits, WindowHandle owner) {
   if (!FirstFrame(document)) return false;
   if (!VideoModuleReady()) {
     ShowVideoModuleProblem();
@@ -130,8 +133,7 @@ bool WriteClip(const std::string& path, const std::string& target, const Animati
   ProgressSetRange(meter.get(), static_cast<uint32_t>(std::max<int>(document.frameCount, 1)));
   // Times in hundredths of a second from the summed delays, so that rounding never drifts; a
   // picture lasts at least one hundredth.
-  uint64_t units = GetPref(PrefDelayUnits);
-  if (units == 0 || units > 100) units = 100;  // as the preview plays them
+  const uint64_t units = delayUnits.perSecond;
   uint64_t delays = 0;
   int64_t start = 0;
   int n = 0;

@@ -24,10 +24,10 @@ void StoreClipCrf(ClipCodec codec, int crf);
 int MaxClipCrf(ClipCodec codec);
 int DefaultClipCrf(ClipCodec codec);
 
-// Writes the document to path as a clip (messages name target). False on failure or Esc, its
-// message shown.
+// Writes the document to path as a clip (messages name target), its delays counted in units.
+// False on failure or Esc, its message shown.
 bool WriteClip(const std::string& path, const std::string& target, const Animation& document,
-               ClipCodec codec, int crf, WindowHandle owner);
+               ClipCodec codec, int crf, DelayUnits units, WindowHandle owner);
 
 FormatSpec Mp4Format();
 FormatSpec WebmFormat();

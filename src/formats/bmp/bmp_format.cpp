@@ -93,18 +93,19 @@ DibCheck LoadPackedDib(BmpFile& in, std::vector<uint8_t>* dib) {
   return in.Read(kFileHeaderSize, dib->data(), size) ? DibCheck::Ok : DibCheck::Damaged;
 }
 
-int ReadBmpFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
-                ProgressMeter* /*meter*/) {
-  return ReadBmp(path, out);
+int ReadBmpFile(const std::string& path, const ReadOptions& options, WindowHandle /*owner*/,
+                AnimationPtr* out, ProgressMeter* /*meter*/) {
+  return ReadBmp(path, options.timing, out);
 }
 
-bool WriteBmpFrame(const std::string& path, Frame* frame, uint32_t optionBits) {
+bool WriteBmpFrame(const std::string& path, Frame* frame, uint32_t optionBits,
+                   const WriteSettings& /*settings*/) {
   return WriteBmp(path, frame, optionBits);
 }
 
 }  // namespace
 
-int ReadBmp(const std::string& path, AnimationPtr* out) {
+int ReadBmp(const std::string& path, const Timing& timing, AnimationPtr* out) {
   out->reset();
   BmpFile in;
   in.file = std::fopen(path.c_str(), "rb");
@@ -116,7 +117,7 @@ int ReadBmp(const std::string& path, AnimationPtr* out) {
 
   std::vector<uint8_t> dib;
   DibCheck check = in.length < kFileHeaderSize + 4 ? DibCheck::Damaged : LoadPackedDib(in, &dib);
-  if (check == DibCheck::Ok) *out = DibToAnimation(dib.data(), dib.size(), &check);
+  if (check == DibCheck::Ok) *out = DibToAnimation(dib.data(), dib.size(), timing, &check);
   switch (check) {
     case DibCheck::Ok: return 1;
     case DibCheck::Refused: return 0;

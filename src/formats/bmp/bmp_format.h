@@ -10,7 +10,7 @@
 namespace lw {
 
 // 1 on success, 0 on failure (message shown where there is one, *out none).
-int ReadBmp(const std::string& path, AnimationPtr* out);
+int ReadBmp(const std::string& path, const Timing& timing, AnimationPtr* out);
 // 8 bits for a frame without 24-bit data or with saveopt::StillImage in optionBits, else 24 or
 // (with an alpha plane) 32 bits.
 bool WriteBmp(const std::string& path, Frame* frame, uint32_t optionBits);

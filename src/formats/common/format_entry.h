@@ -5,10 +5,13 @@
 
 #include <any>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "core/animation.h"
+#include "core/delay_units.h"
+#include "core/gif_writer.h"
 #include "platform/flow_dialogs.h"
 #include "platform/services.h"
 
@@ -77,6 +80,17 @@ struct SaveTypeInfo {
 // Bits of the document that decide what the Save As dialog offers.
 uint32_t DocumentTraits(const Animation& animation);
 
+// What writing takes from the user's settings.
+struct WriteSettings {
+  // The delay units the writers turn delays into the file's own time with, and the delay of a
+  // frame a save makes (an image strip).
+  Timing timing;
+  SaveSignature signature;     // the comment a GIF save puts first
+  int jpegQuality = 75;        // 50..95
+  bool psdLayerMasks = false;  // PSD layers keep their transparency also as a user mask
+  uint32_t aviFixedRate = 0;   // AVI frames a second; 0: as the delays give them
+};
+
 // What travels from the save dialogs to the writers. A format's own settings travel in
 // formatOptions.
 struct SaveOptions {
@@ -90,6 +104,8 @@ struct SaveOptions {
   // (AviSettings, WebpSettings, CursorSaveOptions, ...); empty: the format's stored choice. The
   // flows carry it without knowing its fields.
   std::any formatOptions;
+  // The user's settings the writers take; the flows fill them in before a save.
+  WriteSettings settings;
 
   // The format's options, or none when no panel set them (or they are another format's).
   template <typename T>
@@ -106,17 +122,31 @@ struct SaveOptions {
 
 struct ProgressMeter;
 
+// What reading a file takes from the user's settings.
+struct ReadOptions {
+  // The delay units, and a new frame's delay and a new document's play count where the file
+  // holds none.
+  Timing timing;
+  bool keepInterlace = false;   // GIF frames keep their interlacing
+  bool keepTrueColour = false;  // frames given a palette from 24-bit data keep that data
+  // The remembered PSD layer choice (psdopt:: bits), taken without a window and offered with one.
+  uint32_t psdLayers = 0x1;
+  // The colour (0x00BBGGRR) every frame takes as transparent once read; none: as the file says.
+  std::optional<uint32_t> autoTransparentColour;
+};
+
 // Reads path into *out: 0 failure (message shown, *out none), 1 complete, anything else partial
 // (*out holds what was read). ReadAnyFile has checked that the file can be opened.
-using FormatReader = int (*)(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                             ProgressMeter* meter);
+using FormatReader = int (*)(const std::string& path, const ReadOptions& options,
+                             WindowHandle owner, AnimationPtr* out, ProgressMeter* meter);
 // Writes the whole document to path (a temporary file beside the target). False on failure or
 // cancel, its message shown.
 // Messages name target, the file the user chose, rather than the temporary path.
 using DocumentWriter = bool (*)(const std::string& path, const std::string& target,
                                 Animation& document, SaveOptions& options, WindowHandle owner);
 // Writes one frame as a still image to path (saveopt bits in optionBits).
-using FrameWriter = bool (*)(const std::string& path, Frame* frame, uint32_t optionBits);
+using FrameWriter = bool (*)(const std::string& path, Frame* frame, uint32_t optionBits,
+                             const WriteSettings& settings);
 
 struct FormatSpec {
   const char* id = "";  // short name, also the folder's: "gif", "bmp", ...

@@ -89,20 +89,24 @@ void ApplyAndMask(Frame* frame, const uint8_t* mask) {
 }
 
 // A true-colour frame gets its own palette and 8-bit image.
-bool FitOwnPalette(AnimationPtr& animation, WindowHandle owner) {
-  if (FitPalettes(nullptr, animation.get(), kOwnPaletteWord, owner, nullptr) != 1) return false;
+bool FitOwnPalette(AnimationPtr& animation, const ReadOptions& options, WindowHandle owner) {
+  PaletteFitOptions fit;
+  fit.keepTrueColour = options.keepTrueColour;
+  if (FitPalettes(nullptr, animation.get(), kOwnPaletteWord, fit, owner, nullptr) != 1)
+    return false;
   Frame* frame = FirstFrame(*animation);
   MakePaletteLocal(*animation, frame);
   SetFrameName(frame, "");
   return frame->bits() != nullptr;
 }
 
-AnimationPtr FromPng(const uint8_t* image, size_t size, WindowHandle owner) {
+AnimationPtr FromPng(const uint8_t* image, size_t size, const ReadOptions& options,
+                     WindowHandle owner) {
   AnimationPtr animation;
-  if (ReadPngBytes(image, size, &animation) != 1 || !animation) return nullptr;
+  if (ReadPngBytes(image, size, options.timing, &animation) != 1 || !animation) return nullptr;
   Frame* frame = FirstFrame(*animation);
   if (!frame->rgbPlane.empty()) {
-    if (!FitOwnPalette(animation, owner)) return nullptr;
+    if (!FitOwnPalette(animation, options, owner)) return nullptr;
   } else {
     MakePaletteLocal(*animation, frame);
   }
@@ -129,10 +133,10 @@ uint32_t IconImageHeight(const uint8_t* image, size_t size) {
 }
 
 AnimationPtr FrameFromIconImage(const uint8_t* image, size_t size, uint32_t height,
-                                WindowHandle owner) {
+                                const ReadOptions& options, WindowHandle owner) {
   if (!image) return nullptr;
   if (size >= 8 && std::memcmp(image, kPngSignature, 8) == 0) {
-    AnimationPtr animation = FromPng(image, size, owner);
+    AnimationPtr animation = FromPng(image, size, options, owner);
     if (animation) SetDisposal(FirstFrame(*animation), DisposalBackground);
     return animation;
   }
@@ -156,7 +160,7 @@ AnimationPtr FrameFromIconImage(const uint8_t* image, size_t size, uint32_t heig
   dib[9] = static_cast<uint8_t>(height >> 8);
   dib[10] = static_cast<uint8_t>(height >> 16);
   dib[11] = static_cast<uint8_t>(height >> 24);
-  AnimationPtr animation = DibToAnimation(dib.data(), dib.size());
+  AnimationPtr animation = DibToAnimation(dib.data(), dib.size(), options.timing);
   if (!animation) return nullptr;
   Frame* frame = FirstFrame(*animation);
 
@@ -192,7 +196,7 @@ AnimationPtr FrameFromIconImage(const uint8_t* image, size_t size, uint32_t heig
           if (MaskBit(mask, MaskStride(w), height, x, y)) alpha[stride * y + x] = 0;
       SetAlphaPlane(frame, std::move(alpha));
     }
-    if (!FitOwnPalette(animation, owner)) return nullptr;
+    if (!FitOwnPalette(animation, options, owner)) return nullptr;
     frame = FirstFrame(*animation);
   }
   SetDisposal(frame, DisposalBackground);

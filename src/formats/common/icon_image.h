@@ -30,7 +30,7 @@ constexpr size_t IconEntrySize = 16;
 // background. height is the image's own height; a DIB header that says twice as much carries
 // the mask. None when the image cannot be read (any message already shown).
 AnimationPtr FrameFromIconImage(const uint8_t* image, size_t size, uint32_t height,
-                                WindowHandle owner);
+                                const ReadOptions& options, WindowHandle owner);
 
 // The header's height halved, as the directory's image heights go; 0 when there is no DIB
 // header (a PNG image knows its own size).

@@ -9,7 +9,6 @@
 #include <cstring>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/picture_budget.h"
@@ -139,7 +138,7 @@ bool EncodeJpeg(FILE* file, const uint8_t* pixels, uint32_t width, uint32_t heig
 
 }  // namespace
 
-int ReadJpeg(const std::string& path, AnimationPtr* out) {
+int ReadJpeg(const std::string& path, const Timing& timing, AnimationPtr* out) {
   out->reset();
   FILE* file = std::fopen(path.c_str(), "rb");
   if (!file) return 0;
@@ -151,10 +150,7 @@ int ReadJpeg(const std::string& path, AnimationPtr* out) {
   Decoded decoded = DecodeJpeg(file, raw);
   std::fclose(file);
   AnimationPtr animation;
-  if (decoded == Decoded::Done)
-    animation = NewBlankAnimation(raw->width, raw->height,
-                                  Timing{DelayUnits::From(GetPref(PrefDelayUnits)),
-                                         GetPref(PrefDefaultDelay), GetPref(PrefDefaultLoopCount)});
+  if (decoded == Decoded::Done) animation = NewBlankAnimation(raw->width, raw->height, timing);
   std::vector<uint8_t> plane;
   if (animation) {
     try {
@@ -180,7 +176,7 @@ int ReadJpeg(const std::string& path, AnimationPtr* out) {
   return 1;
 }
 
-bool WriteJpeg(const std::string& path, Frame* frame) {
+bool WriteJpeg(const std::string& path, Frame* frame, int quality) {
   if (!frame || frame->width == 0 || frame->height == 0 ||
       frame->rgbPlane.size() < RgbStride(frame->width) * frame->height) {
     ShowError("%s", "no 24 bit data here");
@@ -189,7 +185,7 @@ bool WriteJpeg(const std::string& path, Frame* frame) {
   FILE* file = std::fopen(path.c_str(), "wb");
   if (!file) return false;
   bool written = EncodeJpeg(file, frame->rgbPlane.data(), frame->width, frame->height,
-                            RgbStride(frame->width), JpegQuality());
+                            RgbStride(frame->width), quality);
   return std::fclose(file) == 0 && written;
 }
 

@@ -6,7 +6,6 @@
 #include <new>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "core/picture_budget.h"
 
@@ -199,7 +198,7 @@ DibCheck MeasureDib(const uint8_t* dib, size_t size, PackedDibLayout* layout) {
   return DibCheck::Ok;
 }
 
-AnimationPtr DibToAnimation(const uint8_t* dib, size_t size, DibCheck* why) {
+AnimationPtr DibToAnimation(const uint8_t* dib, size_t size, const Timing& timing, DibCheck* why) {
   DibCheck ignored;
   if (!why) why = &ignored;
   PackedDibLayout d;
@@ -214,10 +213,7 @@ AnimationPtr DibToAnimation(const uint8_t* dib, size_t size, DibCheck* why) {
   *why = DibCheck::NoMemory;
   const uint8_t* pixels = dib + d.pixelsAt;
 
-  AnimationPtr animation =
-      NewBlankAnimation(w, h,
-                        Timing{DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
-                               GetPref(PrefDefaultLoopCount)});
+  AnimationPtr animation = NewBlankAnimation(w, h, timing);
   if (!animation) return nullptr;
   Frame* frame = FirstFrame(*animation);
   auto sourceRow = [&](uint32_t y) { return pixels + srcStride * (d.bottomUp ? h - 1 - y : y); };

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "core/animation.h"
+#include "core/delay_units.h"
 
 namespace lw {
 
@@ -40,6 +41,7 @@ DibCheck MeasureDib(const uint8_t* dib, size_t size, PackedDibLayout* layout);
 
 // The animation, or none with the refusal shown (unsupported header, depth or compression, an
 // unknown 16-bit layout); a damaged or oversized DIB gives none silently, *why saying which.
-AnimationPtr DibToAnimation(const uint8_t* dib, size_t size, DibCheck* why = nullptr);
+AnimationPtr DibToAnimation(const uint8_t* dib, size_t size, const Timing& timing,
+                            DibCheck* why = nullptr);
 
 }  // namespace lw

@@ -14,7 +14,6 @@
 #include <thread>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/alpha_rule.h"
@@ -317,7 +316,7 @@ uint8_t* PlaceRgbRows(void* context, uint32_t width, uint32_t height) {
 
 // The picture of a still PNG stream, without a word to the user, so that it may run on any
 // thread. Takes the file and closes it.
-PngOutcome DecodePngStream(FILE* file, AnimationPtr* out) {
+PngOutcome DecodePngStream(FILE* file, const Timing& timing, AnimationPtr* out) {
   if (!file) return PngOutcome::Silent;
   png_byte signature[8];
   if (std::fread(signature, 1, 8, file) != 8 || png_sig_cmp(signature, 0, 8) != 0) {
@@ -339,10 +338,7 @@ PngOutcome DecodePngStream(FILE* file, AnimationPtr* out) {
     std::free(raw);
     return tooLarge ? PngOutcome::NoMemory : PngOutcome::Damaged;
   }
-  AnimationPtr animation =
-      NewBlankAnimation(raw->width, raw->height,
-                        Timing{DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
-                               GetPref(PrefDefaultLoopCount)});
+  AnimationPtr animation = NewBlankAnimation(raw->width, raw->height, timing);
   Frame* frame = animation ? FirstFrame(*animation) : nullptr;
   bool filled = false;
   if (frame) {
@@ -369,9 +365,9 @@ int Reported(PngOutcome outcome) {
   return 0;
 }
 
-PngOutcome DecodePngFile(const std::string& path, AnimationPtr* out) {
+PngOutcome DecodePngFile(const std::string& path, const Timing& timing, AnimationPtr* out) {
   try {
-    return DecodePngStream(std::fopen(path.c_str(), "rb"), out);
+    return DecodePngStream(std::fopen(path.c_str(), "rb"), timing, out);
   } catch (const std::bad_alloc&) {
     out->reset();
     return PngOutcome::NoMemory;
@@ -392,6 +388,7 @@ struct PngReadAhead::State {
     AnimationPtr animation;
   };
   static constexpr size_t Ahead = 4;  // decoded and not yet taken, at most
+  Timing timing;                      // what every picture is read with
   std::mutex mutex;
   std::condition_variable changed;
   std::vector<Item> items;
@@ -406,7 +403,7 @@ struct PngReadAhead::State {
     AnimationPtr animation;
     PngOutcome outcome = PngOutcome::Silent;
     const bool still = !apng::HoldsAnimation(item.path);
-    if (still) outcome = DecodePngFile(item.path, &animation);
+    if (still) outcome = DecodePngFile(item.path, timing, &animation);
     lock.lock();
     item.still = still;
     item.outcome = outcome;
@@ -451,22 +448,29 @@ namespace {
 std::mutex gReadAheadMutex;
 PngReadAhead::State* gReadAhead = nullptr;
 
-bool TakeReadAhead(const std::string& path, AnimationPtr* out, PngOutcome* outcome) {
+bool SameTiming(const Timing& a, const Timing& b) {
+  return a.units == b.units && a.defaultDelay == b.defaultDelay &&
+         a.defaultLoopCount == b.defaultLoopCount;
+}
+
+bool TakeReadAhead(const std::string& path, const Timing& timing, AnimationPtr* out,
+                   PngOutcome* outcome) {
   PngReadAhead::State* state;
   {
     std::lock_guard<std::mutex> lock(gReadAheadMutex);
     state = gReadAhead;
   }
   // The read-ahead outlives every read made while it is there.
-  return state && state->Take(path, out, outcome);
+  return state && SameTiming(state->timing, timing) && state->Take(path, out, outcome);
 }
 }  // namespace
 
-PngReadAhead::PngReadAhead(const std::vector<std::string>& paths) {
+PngReadAhead::PngReadAhead(const std::vector<std::string>& paths, const Timing& timing) {
   const int helpers = std::min(GifEncoderThreads() - 1, 3);
   if (helpers < 1 || paths.size() < 2) return;
   try {
     auto state = std::make_unique<State>();
+    state->timing = timing;
     state->items.resize(paths.size());
     for (size_t i = 0; i < paths.size(); ++i) state->items[i].path = paths[i];
     std::lock_guard<std::mutex> lock(gReadAheadMutex);
@@ -499,18 +503,18 @@ PngReadAhead::~PngReadAhead() {
   delete state_;
 }
 
-int ReadPng(const std::string& path, AnimationPtr* out) {
+int ReadPng(const std::string& path, const Timing& timing, AnimationPtr* out) {
   out->reset();
   PngOutcome outcome;
-  if (!TakeReadAhead(path, out, &outcome)) outcome = DecodePngFile(path, out);
+  if (!TakeReadAhead(path, timing, out, &outcome)) outcome = DecodePngFile(path, timing, out);
   return Reported(outcome);
 }
 
-int ReadPngBytes(const uint8_t* data, size_t size, AnimationPtr* out) {
+int ReadPngBytes(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out) {
   out->reset();
   if (!data || size == 0) return 0;
   // Read-only stream over the caller's bytes: the reader never writes through it.
-  return Reported(DecodePngStream(fmemopen(const_cast<uint8_t*>(data), size, "rb"), out));
+  return Reported(DecodePngStream(fmemopen(const_cast<uint8_t*>(data), size, "rb"), timing, out));
 }
 
 bool WritePng(const std::string& path, Frame* frame) {

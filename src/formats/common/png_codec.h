@@ -10,21 +10,23 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "core/delay_units.h"
 
 namespace lw {
 
-// 1 on success, 0 on failure (message shown, *out none).
-int ReadPng(const std::string& path, AnimationPtr* out);
+// 1 on success, 0 on failure (message shown, *out none). The document is made with timing.
+int ReadPng(const std::string& path, const Timing& timing, AnimationPtr* out);
 // The same from PNG bytes held in memory (an image stored inside another file).
-int ReadPngBytes(const uint8_t* data, size_t size, AnimationPtr* out);
+int ReadPngBytes(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out);
 bool WritePng(const std::string& path, Frame* frame);
 
 // While one lives, the still PNG files named (in the order they are to be read) are decoded
 // ahead on the other cores, a few at a time; ReadPng then takes a file's picture from there and
-// says what it would have said of it. One at a time: a second one made meanwhile does nothing.
+// says what it would have said of it (when it reads with the same timing). One at a time: a
+// second one made meanwhile does nothing.
 class PngReadAhead {
  public:
-  explicit PngReadAhead(const std::vector<std::string>& paths);
+  PngReadAhead(const std::vector<std::string>& paths, const Timing& timing);
   ~PngReadAhead();
   PngReadAhead(const PngReadAhead&) = delete;
   PngReadAhead& operator=(const PngReadAhead&) = delete;

@@ -3,7 +3,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/gif_reader.h"
@@ -16,8 +15,8 @@ namespace {
 
 // The only reader that checks a signature: a GIF is recognised by its first bytes as well as
 // by its name.
-int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
-                ProgressMeter* meter) {
+int ReadGifFile(const std::string& path, const ReadOptions& read, WindowHandle /*owner*/,
+                AnimationPtr* out, ProgressMeter* meter) {
   GifSource source;
   if (!source.Open(path)) {
     ShowErrorId(str::CannotOpenFile, path.c_str());
@@ -28,9 +27,8 @@ int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
     return static_cast<int>(GifReadStatus::Failed);
   }
   GifReadOptions options;
-  options.keepInterlace = PrefOn(Pref::AllowInterlace);
-  options.timing = {DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
-                    GetPref(PrefDefaultLoopCount)};
+  options.keepInterlace = read.keepInterlace;
+  options.timing = read.timing;
   std::vector<int> messages;
   GifReadStatus status = ReadGif(source, meter, out, options, &messages);
   for (int id : messages) ShowErrorId(id);
@@ -39,13 +37,14 @@ int ReadGifFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* o
 
 // The animation, with the program's signature comment put in first (the document keeps it).
 bool WriteGifDocument(const std::string& path, const std::string& target, Animation& document,
-                      SaveOptions& /*options*/, WindowHandle owner) {
-  ReplaceSignatureComment(document);
-  return SaveGifToFile(path, document, owner, target);
+                      SaveOptions& options, WindowHandle owner) {
+  ReplaceSignatureComment(document, options.settings.signature);
+  return SaveGifToFile(path, document, GifWriteOptionsFor(options.settings), owner, target);
 }
 
-bool WriteGifFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
-  return SaveFrameAsGif(path, frame);
+bool WriteGifFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/,
+                   const WriteSettings& settings) {
+  return SaveFrameAsGif(path, frame, GifWriteOptionsFor(settings));
 }
 
 }  // namespace

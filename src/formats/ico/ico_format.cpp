@@ -70,8 +70,8 @@ struct EntryPlan {
 
 }  // namespace
 
-int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, AnimationPtr* out,
-                  ProgressMeter* meter) {
+int ReadIconBytes(const uint8_t* data, size_t size, const ReadOptions& options, WindowHandle owner,
+                  AnimationPtr* out, ProgressMeter* meter) {
   out->reset();
   if (size < IconHeaderSize) {
     ShowError("%s", "error reading ICON header");
@@ -113,7 +113,7 @@ int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, Animatio
     AnimationPtr one;
     if (length > 0 && animation->frameCount < INT16_MAX) {
       const uint8_t* image = data + offset;
-      one = FrameFromIconImage(image, length, IconImageHeight(image, length), owner);
+      one = FrameFromIconImage(image, length, IconImageHeight(image, length), options, owner);
     }
     Frame* frame = one ? FirstFrame(*one) : nullptr;
     if (frame && bytesKept + FrameBytes(*frame) > PictureBudgetBytes()) {
@@ -148,13 +148,13 @@ int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, Animatio
   return dropped ? 2 : 1;
 }
 
-int ReadIconFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                 ProgressMeter* meter) {
+int ReadIconFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                 AnimationPtr* out, ProgressMeter* meter) {
   out->reset();
   std::string bytes;
   if (!ReadFileForReader(path, kMaxIconFileSize, &bytes)) return 0;
-  return ReadIconBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), owner, out,
-                       meter);
+  return ReadIconBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), options, owner,
+                       out, meter);
 }
 
 bool WriteIconFile(const std::string& path, const Animation& document, bool iconMode,

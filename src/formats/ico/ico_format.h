@@ -13,11 +13,11 @@ namespace lw {
 
 // 1 complete, 2 when some images could not be read (the others are kept), 0 failure (message
 // shown, *out none).
-int ReadIconFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                 ProgressMeter* meter);
+int ReadIconFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                 AnimationPtr* out, ProgressMeter* meter);
 // The same from the file's bytes.
-int ReadIconBytes(const uint8_t* data, size_t size, WindowHandle owner, AnimationPtr* out,
-                  ProgressMeter* meter = nullptr);
+int ReadIconBytes(const uint8_t* data, size_t size, const ReadOptions& options, WindowHandle owner,
+                  AnimationPtr* out, ProgressMeter* meter = nullptr);
 
 // iconMode true writes an ICO, false a CUR. Refuses two images of the same size and depth.
 bool WriteIconFile(const std::string& path, const Animation& document, bool iconMode,

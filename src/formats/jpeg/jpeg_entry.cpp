@@ -7,13 +7,14 @@
 namespace lw {
 namespace {
 
-int ReadJpegFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
-                 ProgressMeter* /*meter*/) {
-  return ReadJpeg(path, out);
+int ReadJpegFile(const std::string& path, const ReadOptions& options, WindowHandle /*owner*/,
+                 AnimationPtr* out, ProgressMeter* /*meter*/) {
+  return ReadJpeg(path, options.timing, out);
 }
 
-bool WriteJpegFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
-  return WriteJpeg(path, frame);
+bool WriteJpegFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/,
+                    const WriteSettings& settings) {
+  return WriteJpeg(path, frame, settings.jpegQuality);
 }
 
 // A JPEG picture is compressed with losses each time it is written.

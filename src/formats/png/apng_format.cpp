@@ -6,9 +6,14 @@
 namespace lw {
 namespace {
 
+int ReadApngFile(const std::string& path, const ReadOptions& options, WindowHandle /*owner*/,
+                 AnimationPtr* out, ProgressMeter* meter) {
+  return ReadApng(path, options.timing, out, meter);
+}
+
 bool WriteApngDocument(const std::string& path, const std::string& target, Animation& document,
-                       SaveOptions& /*options*/, WindowHandle owner) {
-  return WriteApng(path, target, document, owner);
+                       SaveOptions& options, WindowHandle owner) {
+  return WriteApng(path, target, document, options.settings.timing.units, owner);
 }
 
 }  // namespace
@@ -16,7 +21,7 @@ bool WriteApngDocument(const std::string& path, const std::string& target, Anima
 FormatSpec ApngFormat() {
   return {.id = "apng",
           .extensions = {"apng"},
-          .reader = ReadApng,
+          .reader = ReadApngFile,
           .openFilter = {TableText(str::FilterApng), "*.apng"},
           .openFilterOrder = 6,
           .saveType = savetype::Apng,

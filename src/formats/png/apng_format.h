@@ -14,13 +14,16 @@ namespace lw {
 
 // Reads an animated PNG (a PNG without animation is read as a still image). The reader
 // contract: 0 failure (message shown, *out none), 1 complete, 2 cut short by Esc.
-int ReadApng(const std::string& path, WindowHandle owner, AnimationPtr* out, ProgressMeter* meter);
-int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressMeter* meter);
+int ReadApng(const std::string& path, const Timing& timing, AnimationPtr* out,
+             ProgressMeter* meter);
+int ReadApngBytes(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out,
+                  ProgressMeter* meter);
 
 // Writes the whole document as an animated PNG to path, showing the animation as the preview
-// does; messages name target. False on failure (message shown) or when cancelled with Esc.
+// does, its delays counted in units; messages name target. False on failure (message shown) or
+// when cancelled with Esc.
 bool WriteApng(const std::string& path, const std::string& target, const Animation& document,
-               WindowHandle owner);
+               DelayUnits units, WindowHandle owner);
 
 // Whether path already holds an animated PNG.
 bool IsAnimatedPng(const std::string& path);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "core/gif_reader.h"
@@ -300,8 +299,8 @@ uint8_t GifDisposal(const FrameControl& f, bool first) {
 // Delays in the program's units, each frame's own however long (a 0 denominator means
 // hundredths); rounded on the running total, so that the whole animation lasts as long as the
 // file says.
-std::vector<uint32_t> Delays(const std::vector<FrameControl>& frames) {
-  const uint32_t units = GetPref(PrefDelayUnits) ? GetPref(PrefDelayUnits) : 100;
+std::vector<uint32_t> Delays(const std::vector<FrameControl>& frames, DelayUnits delayUnits) {
+  const uint32_t units = delayUnits.perSecond;
   std::vector<uint32_t> out;
   double exact = 0;
   int64_t shown = 0;
@@ -349,7 +348,7 @@ uint64_t ComposingBytes(const Box& box, const std::vector<FrameControl>& frames)
 // Builds the document from the decoded frames; false on failure (message shown). Esc sets
 // *status to 2 and keeps the frames made so far.
 bool BuildDocument(Stream& s, std::vector<AnimationPtr>& decoded, PictureReservation& budget,
-                   ProgressMeter* meter, int* status, AnimationPtr* out) {
+                   DelayUnits units, ProgressMeter* meter, int* status, AnimationPtr* out) {
   const Box box = FramesBox(s.frames);
   if (!budget.Take(ComposingBytes(box, s.frames))) return NoMemory();
   // Once Esc is pressed the meter answers cancelled: only the first answer counts.
@@ -379,7 +378,7 @@ bool BuildDocument(Stream& s, std::vector<AnimationPtr>& decoded, PictureReserva
   const size_t n = decoded.size();
   // Otherwise every frame is the picture composed in the box, cleared before the next one.
   if (!kept && !budget.Take(Times(KeptBytes(box.width, box.height), n + 1))) return NoMemory();
-  const std::vector<uint32_t> delays = Delays(s.frames);
+  const std::vector<uint32_t> delays = Delays(s.frames, units);
   AnimationPtr doc = NewAnimation();
   if (!doc) return NoMemory();
   doc->screenWidth = s.width;
@@ -428,12 +427,13 @@ bool BuildDocument(Stream& s, std::vector<AnimationPtr>& decoded, PictureReserva
 
 }  // namespace
 
-int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressMeter* meter) {
+int ReadApngBytes(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out,
+                  ProgressMeter* meter) {
   out->reset();
   Stream s;
   const Parsed parsed = ParseStream(data, size, &s);
   if (parsed == Parsed::Damaged) return Damaged();
-  if (parsed == Parsed::Still) return ReadPngBytes(data, size, out);
+  if (parsed == Parsed::Still) return ReadPngBytes(data, size, timing, out);
   // The frame count of a document is a 16-bit number.
   int status = 1;
   if (s.frames.size() > INT16_MAX) {
@@ -450,7 +450,7 @@ int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressM
       std::vector<uint8_t> stream = FrameStream(s, f);
       AnimationPtr one;
       // The decoder has shown its message.
-      if (ReadPngBytes(stream.data(), stream.size(), &one) != 1) return 0;
+      if (ReadPngBytes(stream.data(), stream.size(), timing, &one) != 1) return 0;
       const Frame* frame = FirstFrame(*one);
       if (!frame || frame->width != f.width || frame->height != f.height) return Damaged();
       decoded.push_back(std::move(one));
@@ -461,7 +461,7 @@ int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressM
         break;
       }
     }
-    if (!BuildDocument(s, decoded, budget, meter, &status, out)) {
+    if (!BuildDocument(s, decoded, budget, timing.units, meter, &status, out)) {
       out->reset();
       return 0;
     }
@@ -472,12 +472,13 @@ int ReadApngBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressM
   return status;
 }
 
-int ReadApng(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
+int ReadApng(const std::string& path, const Timing& timing, AnimationPtr* out,
              ProgressMeter* meter) {
   out->reset();
   std::string bytes;
   if (!ReadFileForReader(path, kMaxFileSize, &bytes)) return 0;
-  return ReadApngBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, meter);
+  return ReadApngBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), timing, out,
+                       meter);
 }
 
 bool IsAnimatedPng(const std::string& path) { return apng::HoldsAnimation(path); }

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -291,8 +290,8 @@ void DelayFraction(uint32_t delay, uint32_t units, uint16_t* num, uint16_t* den)
 }
 
 Pass WriteFrames(Writer& out, const Animation& document, const std::vector<const Frame*>& frames,
-                 const Plan& plan, ProgressMeter* meter) {
-  const uint32_t units = GetPref(PrefDelayUnits) ? GetPref(PrefDelayUnits) : 100;
+                 const Plan& plan, DelayUnits delayUnits, ProgressMeter* meter) {
+  const uint32_t units = delayUnits.perSecond;
   Box box;
   std::vector<uint32_t> pixels;
   std::vector<uint8_t> data, control;
@@ -337,7 +336,7 @@ Pass WriteFrames(Writer& out, const Animation& document, const std::vector<const
 }  // namespace
 
 bool WriteApng(const std::string& path, const std::string& target, const Animation& document,
-               WindowHandle owner) {
+               DelayUnits units, WindowHandle owner) {
   const std::string& shown = target.empty() ? path : target;
   std::vector<const Frame*> frames;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f)) frames.push_back(f);
@@ -386,7 +385,7 @@ bool WriteApng(const std::string& path, const std::string& target, const Animati
         out.Put(Tag("PLTE"), rgb);
         if (!alpha.empty()) out.Put(Tag("tRNS"), alpha);
       }
-      pass = WriteFrames(out, document, frames, plan, meter.get());
+      pass = WriteFrames(out, document, frames, plan, units, meter.get());
       out.Put(Tag("IEND"), {});
       if (pass == Pass::Done && (!out.ok || std::fclose(file.release()) != 0)) pass = Pass::Failed;
     }

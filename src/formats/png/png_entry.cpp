@@ -9,13 +9,14 @@
 namespace lw {
 namespace {
 
-int ReadPngFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter) {
-  if (IsAnimatedPng(path)) return ReadApng(path, owner, out, meter);
-  return ReadPng(path, out);
+int ReadPngFile(const std::string& path, const ReadOptions& options, WindowHandle /*owner*/,
+                AnimationPtr* out, ProgressMeter* meter) {
+  if (IsAnimatedPng(path)) return ReadApng(path, options.timing, out, meter);
+  return ReadPng(path, options.timing, out);
 }
 
-bool WritePngFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/) {
+bool WritePngFrame(const std::string& path, Frame* frame, uint32_t /*optionBits*/,
+                   const WriteSettings& /*settings*/) {
   return WritePng(path, frame);
 }
 
@@ -26,7 +27,8 @@ bool WritePngDocument(const std::string& path, const std::string& target, Animat
                       SaveOptions& options, WindowHandle owner) {
   const bool animation = (options.optionBits & saveopt::AnimationChosen) ||
                          ((options.optionBits & saveopt::Plain) && IsAnimatedPng(target));
-  if (document.frameCount > 1 && animation) return WriteApng(path, target, document, owner);
+  if (document.frameCount > 1 && animation)
+    return WriteApng(path, target, document, options.settings.timing.units, owner);
   Frame* first = FirstFrame(document);
   if (first && WritePng(path, first)) return true;
   ShowErrorId(str::CannotWriteFile, target.c_str());

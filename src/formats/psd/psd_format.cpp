@@ -1,21 +1,21 @@
 #include "formats/psd/psd_format.h"
 
 #include "base/messages.h"
-#include "base/preferences.h"
+#include "base/preference_layout.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 
 namespace lw {
 namespace {
 
-int ReadPsdFile(const std::string& path, WindowHandle owner, AnimationPtr* out,
-                ProgressMeter* meter) {
-  return ReadPsd(path, owner, out, false, meter);
+int ReadPsdFile(const std::string& path, const ReadOptions& options, WindowHandle owner,
+                AnimationPtr* out, ProgressMeter* meter) {
+  return ReadPsd(path, options, owner, out, false, meter);
 }
 
 bool WritePsdDocument(const std::string& path, const std::string& target, Animation& document,
-                      SaveOptions& /*options*/, WindowHandle /*owner*/) {
-  if (WritePsd(path, document)) return true;
+                      SaveOptions& options, WindowHandle /*owner*/) {
+  if (WritePsd(path, document, options.settings.psdLayerMasks)) return true;
   ShowErrorId(str::CannotWriteFile, target.c_str());
   return false;
 }
@@ -49,10 +49,6 @@ uint32_t PsdFlagsWithOptions(uint32_t prefFlags, uint32_t options) {
       WithBit(prefFlags, Pref::PsdKeepBackground, layers && (options & psdopt::KeepBackground));
   prefFlags = WithBit(prefFlags, Pref::PsdFullCanvas, layers && (options & psdopt::FullCanvas));
   return prefFlags;
-}
-
-void StorePsdLayerChoice(uint32_t options) {
-  SetPref(PrefFlags, PsdFlagsWithOptions(GetPref(PrefFlags), options));
 }
 
 FormatSpec PsdFormat() {

@@ -32,17 +32,16 @@ constexpr uint32_t NoLayers = 0x2001;
 uint32_t PsdOptionsFromFlags(uint32_t prefFlags);
 // prefFlags with its layer-choice bits replaced by those of options.
 uint32_t PsdFlagsWithOptions(uint32_t prefFlags, uint32_t options);
-// Remembers the layer dialog's choice in PrefFlags.
-void StorePsdLayerChoice(uint32_t options);
 
 // 1 on success, 0 on failure (message shown, except when the layer question was cancelled; *out
 // none). A file of several layers asks the layer question when there is an owner window, uses
 // the remembered choice without one, and the co-editing choice in liveEditMode.
-int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool liveEditMode,
-            ProgressMeter* meter);
+int ReadPsd(const std::string& path, const ReadOptions& options, WindowHandle owner,
+            AnimationPtr* out, bool liveEditMode, ProgressMeter* meter);
 // The document as one layer per frame over a composite of all frames; false when a write
 // failed (no message).
-bool WritePsd(const std::string& path, const Animation& document);
+// layerMasks: a transparent layer also gets its transparency as a user mask.
+bool WritePsd(const std::string& path, const Animation& document, bool layerMasks);
 
 FormatSpec PsdFormat();
 

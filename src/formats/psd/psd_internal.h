@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "core/animation.h"
+#include "core/delay_units.h"
 #include "core/picture_budget.h"
 
 namespace lw {
@@ -194,6 +195,7 @@ struct LayerRead {
   uint32_t height = 0;
   int mode = 0;
   int sampleBytes = 1;
+  Timing timing;  // the frames' delay and the document's play count
 };
 
 // Reads the layers as frames into a new animation of the canvas's size.

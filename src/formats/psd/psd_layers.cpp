@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -441,13 +440,13 @@ Outcome ReadLayers(PsdFile& in, const LayerRead& read, ProgressMeter* meter, Ani
   if (!animation) return Outcome::NoMemoryForImage;
   animation->screenWidth = read.width;
   animation->screenHeight = read.height;
-  animation->playCount = GetPref(PrefDefaultLoopCount);
+  animation->playCount = read.timing.defaultLoopCount;
   for (Picture& p : pictures) {
     Rect keep = options & psdopt::FullCanvas ? canvas : Intersect(p.rect, canvas);
     if (keep.Empty()) keep = {0, 0, 1, 1};  // off the canvas: one transparent pixel
     if (keep != p.rect && !Place(p, keep, budget)) return Outcome::NoMemoryForImage;
     Frame* frame = NewFrame(static_cast<uint32_t>(keep.Width()),
-                            static_cast<uint32_t>(keep.Height()), GetPref(PrefDefaultDelay));
+                            static_cast<uint32_t>(keep.Height()), read.timing.defaultDelay);
     if (!frame) return Outcome::NoMemoryForImage;
     frame->left = static_cast<int32_t>(keep.left);
     frame->top = static_cast<int32_t>(keep.top);

@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -202,8 +201,8 @@ bool FindSixteenBitLayers(PsdFile& in, uint64_t sectionEnd) {
 
 }  // namespace
 
-int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool liveEditMode,
-            ProgressMeter* meter) {
+int ReadPsd(const std::string& path, const ReadOptions& read, WindowHandle owner, AnimationPtr* out,
+            bool liveEditMode, ProgressMeter* meter) {
   out->reset();
   ProgressSetText(meter, TableText(str::ReadingPsd));
   FILE* file = std::fopen(path.c_str(), "rb");
@@ -233,10 +232,7 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
       h.sampleBytes = h.mode == ModeIndexed ? 1 : psd::SampleBytes(depth);
       uint32_t modeDataLength;
       if (!in.U32(&modeDataLength)) return Outcome::DataError;
-      animation =
-          NewBlankAnimation(h.width, h.height,
-                            Timing{DelayUnits::From(GetPref(PrefDelayUnits)),
-                                   GetPref(PrefDefaultDelay), GetPref(PrefDefaultLoopCount)});
+      animation = NewBlankAnimation(h.width, h.height, read.timing);
       if (!animation) return Outcome::NoMemoryForImage;
       if (h.mode == ModeIndexed) return ReadIndexed(in, h, modeDataLength, animation.get());
 
@@ -261,8 +257,7 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
           if (liveEditMode) {
             options = psdopt::LiveEdit;
           } else {
-            uint32_t stored = PsdOptionsFromFlags(GetPref(PrefFlags));
-            options = owner ? Dialogs().AskPsdLayers(owner, stored) : stored;
+            options = owner ? Dialogs().AskPsdLayers(owner, read.psdLayers) : read.psdLayers;
             if (options == 0) return Outcome::Cancelled;
           }
         } else if (layerCount == 1) {
@@ -270,10 +265,11 @@ int ReadPsd(const std::string& path, WindowHandle owner, AnimationPtr* out, bool
         }
       }
       if (!(options & psdopt::Composite)) {
-        psd::LayerRead read{in.Pos(), layerCount, options, h.width, h.height, h.mode};
-        read.sampleBytes = h.sampleBytes;
+        psd::LayerRead layers{in.Pos(), layerCount, options, h.width, h.height, h.mode};
+        layers.sampleBytes = h.sampleBytes;
+        layers.timing = read.timing;
         animation.reset();
-        return psd::ReadLayers(in, read, meter, &animation);
+        return psd::ReadLayers(in, layers, meter, &animation);
       }
       if (!in.Seek(layerEnd)) return Outcome::DataError;
       return ReadTrueColourComposite(in, h, options, FirstFrame(*animation));

@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "base/preferences.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/picture_budget.h"
@@ -151,8 +150,8 @@ bool BuildComposite(const Animation& document, std::vector<uint8_t>* canvas) {
 
 }  // namespace
 
-bool WritePsd(const std::string& path, const Animation& document) {
-  const bool masks = PrefOn(Pref::ExportLayerMasks);
+bool WritePsd(const std::string& path, const Animation& document, bool layerMasks) {
+  const bool masks = layerMasks;
   std::vector<LayerPlan> layers;
   uint64_t layerInfoLength = 2;
   const char* nameFormat = TableText(str::PsdLayerName);

@@ -7,7 +7,6 @@
 #include <numeric>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -67,12 +66,12 @@ bool TrueColourWithAlpha(const Frame& frame, std::vector<uint8_t>* body) {
 }
 
 // The frame through the JPEG writer: the file's bytes are the tag's data.
-bool TrueColourAsJpeg(const Frame& frame, const std::string& scratchFolder,
+bool TrueColourAsJpeg(const Frame& frame, const std::string& scratchFolder, int jpegQuality,
                       std::vector<uint8_t>* body) {
   std::string scratch = CreateTempFile(scratchFolder, ".swf-jpeg");
   if (scratch.empty()) return false;
   std::string data;
-  bool ok = WriteJpeg(scratch, const_cast<Frame*>(&frame)) &&
+  bool ok = WriteJpeg(scratch, const_cast<Frame*>(&frame), jpegQuality) &&
             ReadWholeFile(scratch, kMaxJpegBytes, &data);
   DeleteFile(scratch);
   if (!ok) return false;
@@ -133,8 +132,8 @@ bool PaletteFrame(const Frame& frame, SwfFrameBitmap* out) {
 uint32_t Gcd(uint32_t a, uint32_t b) { return std::gcd(a, b); }
 
 bool WriteSwfDocument(const std::string& path, const std::string& target, Animation& document,
-                      SaveOptions& /*options*/, WindowHandle owner) {
-  return WriteSwf(path, target, document, owner);
+                      SaveOptions& options, WindowHandle owner) {
+  return WriteSwf(path, target, document, options.settings, owner);
 }
 
 }  // namespace
@@ -162,7 +161,7 @@ uint32_t SwfFrameDuration(uint32_t delay, uint32_t step) {
   return std::max(delay, step) / step;
 }
 
-bool BuildSwfFrameBitmap(const Frame& frame, const std::string& scratchFolder,
+bool BuildSwfFrameBitmap(const Frame& frame, const std::string& scratchFolder, int jpegQuality,
                          SwfFrameBitmap* out) {
   *out = SwfFrameBitmap{};
   if (frame.width == 0 || frame.height == 0 || frame.width > kMaxBitmapSide ||
@@ -179,7 +178,7 @@ bool BuildSwfFrameBitmap(const Frame& frame, const std::string& scratchFolder,
         return TrueColourWithAlpha(frame, &out->bitmap.body);
       }
       out->bitmap.tagCode = swftag::DefineBitsJpeg2;
-      return TrueColourAsJpeg(frame, scratchFolder, &out->bitmap.body);
+      return TrueColourAsJpeg(frame, scratchFolder, jpegQuality, &out->bitmap.body);
     }
     return PaletteFrame(frame, out);
   } catch (const std::bad_alloc&) {
@@ -188,19 +187,19 @@ bool BuildSwfFrameBitmap(const Frame& frame, const std::string& scratchFolder,
 }
 
 bool WriteSwf(const std::string& path, const std::string& target, const Animation& document,
-              WindowHandle owner) {
+              const WriteSettings& settings, WindowHandle owner) {
   const std::string& shown = target.empty() ? path : target;
   ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
   ProgressSetText(meter.get(), LoadResText(str::BuildingFlashFile));
   ProgressSetRange(meter.get(), static_cast<uint32_t>(std::max<int>(document.frameCount, 0)));
-  const SwfTiming timing = SwfTimingFor(document, GetPref(PrefDelayUnits));
+  const SwfTiming timing = SwfTimingFor(document, settings.timing.units.perSecond);
   const std::string scratchFolder = DirectoryPart(path);
 
   SwfMovie movie;
   bool bordered = false;
   for (Frame* frame = FirstFrame(document); frame; frame = NextFrame(frame)) {
     SwfFrameBitmap bitmap;
-    if (!BuildSwfFrameBitmap(*frame, scratchFolder, &bitmap)) {
+    if (!BuildSwfFrameBitmap(*frame, scratchFolder, settings.jpegQuality, &bitmap)) {
       ShowErrorId(str::CannotWriteFile, shown.c_str());
       return false;
     }

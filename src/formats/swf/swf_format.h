@@ -34,11 +34,13 @@ struct SwfFrameBitmap {
 };
 // scratchFolder receives the passing JPEG file of a true-colour frame. False when the frame has
 // no pixels, is too large for the format or memory is short.
-bool BuildSwfFrameBitmap(const Frame& frame, const std::string& scratchFolder, SwfFrameBitmap* out);
+bool BuildSwfFrameBitmap(const Frame& frame, const std::string& scratchFolder, int jpegQuality,
+                         SwfFrameBitmap* out);
 
-// Writes the document to path; messages name target. False on failure (message shown) or cancel.
+// Writes the document to path with the settings' delay units and JPEG quality; messages name
+// target. False on failure (message shown) or cancel.
 bool WriteSwf(const std::string& path, const std::string& target, const Animation& document,
-              WindowHandle owner);
+              const WriteSettings& settings, WindowHandle owner);
 
 FormatSpec SwfFormat();
 

@@ -17,7 +17,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -40,8 +39,6 @@ struct AnimDecoderDeleter {
 struct AnimEncoderDeleter {
   void operator()(WebPAnimEncoder* e) const { WebPAnimEncoderDelete(e); }
 };
-
-uint32_t StoredDelayUnits() { return std::max<uint32_t>(GetPref(PrefDelayUnits), 1); }
 
 // Milliseconds to delay units, rounded at each frame's end so that the total stays right.
 uint64_t UnitsAt(uint64_t milliseconds, uint32_t units) {
@@ -72,7 +69,7 @@ bool FillStill(const std::vector<uint8_t>& bgra, uint32_t width, uint32_t height
   return true;
 }
 
-int ReadStill(const uint8_t* data, size_t size, AnimationPtr* out) {
+int ReadStill(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out) {
   WebPBitstreamFeatures features;
   if (WebPGetFeatures(data, size, &features) != VP8_STATUS_OK || features.width <= 0 ||
       features.height <= 0) {
@@ -96,10 +93,7 @@ int ReadStill(const uint8_t* data, size_t size, AnimationPtr* out) {
     ShowErrorId(str::WebpDamaged);
     return ReadFailed;
   }
-  AnimationPtr animation =
-      NewBlankAnimation(width, height,
-                        Timing{DelayUnits::From(GetPref(PrefDelayUnits)), GetPref(PrefDefaultDelay),
-                               GetPref(PrefDefaultLoopCount)});
+  AnimationPtr animation = NewBlankAnimation(width, height, timing);
   if (!animation || !FillStill(bgra, width, height, FirstFrame(*animation))) {
     ShowErrorId(str::NoFrameMemory);
     return ReadFailed;
@@ -108,8 +102,8 @@ int ReadStill(const uint8_t* data, size_t size, AnimationPtr* out) {
   return ReadComplete;
 }
 
-int ReadAnimated(const WebPDemuxer* demux, uint32_t width, uint32_t height, ProgressMeter* meter,
-                 AnimationPtr* out) {
+int ReadAnimated(const WebPDemuxer* demux, uint32_t width, uint32_t height, DelayUnits delayUnits,
+                 ProgressMeter* meter, AnimationPtr* out) {
   WebpComposer composer(demux);
   if (composer.FrameCount() == 0) {
     ShowErrorId(str::WebpDamaged);
@@ -138,7 +132,7 @@ int ReadAnimated(const WebPDemuxer* demux, uint32_t width, uint32_t height, Prog
                       composer.Top());
   ProgressSetRange(meter, composer.FrameCount());
 
-  const uint32_t units = StoredDelayUnits();
+  const uint32_t units = delayUnits.perSecond;
   uint64_t shownUntil = 0;  // in delay units
   uint64_t counted = 0;     // bytes of the frames made that the budget holds
   uint32_t count = 0;
@@ -185,9 +179,9 @@ int ReadAnimated(const WebPDemuxer* demux, uint32_t width, uint32_t height, Prog
   return status;
 }
 
-int ReadWebpFile(const std::string& path, WindowHandle /*owner*/, AnimationPtr* out,
-                 ProgressMeter* meter) {
-  return ReadWebp(path, out, meter);
+int ReadWebpFile(const std::string& path, const ReadOptions& options, WindowHandle /*owner*/,
+                 AnimationPtr* out, ProgressMeter* meter) {
+  return ReadWebp(path, options.timing, out, meter);
 }
 
 // ---- Writing ----
@@ -224,9 +218,9 @@ Encoded EncodeStill(const std::vector<uint8_t>& canvas, uint32_t width, uint32_t
 // Gives every picture the preview shows, whole, with the millisecond it starts at, to add(canvas,
 // at), then the end of the last one to finish(end).
 template <typename Add, typename Finish>
-Encoded EncodeFrames(const Animation& document, DocumentPictures& pictures, ProgressMeter* meter,
-                     Add add, Finish finish) {
-  const uint32_t units = StoredDelayUnits();
+Encoded EncodeFrames(const Animation& document, DocumentPictures& pictures, DelayUnits delayUnits,
+                     ProgressMeter* meter, Add add, Finish finish) {
+  const uint32_t units = delayUnits.perSecond;
   constexpr auto kLast = static_cast<uint64_t>(std::numeric_limits<int>::max());
   uint64_t elapsed = 0;  // in delay units
   uint32_t done = 0;
@@ -251,10 +245,11 @@ int LoopCount(const Animation& document) {
 
 // Lossless frames are placed by us (see LosslessFrames).
 Encoded EncodeLossless(const Animation& document, DocumentPictures& pictures,
-                       const WebPConfig& config, ProgressMeter* meter, std::string* bytes) {
+                       const WebPConfig& config, DelayUnits units, ProgressMeter* meter,
+                       std::string* bytes) {
   LosslessFrames frames(document.screenWidth, document.screenHeight, config);
   return EncodeFrames(
-      document, pictures, meter,
+      document, pictures, units, meter,
       [&](const std::vector<uint8_t>& canvas, int at) { return frames.Add(canvas, at); },
       [&](int end) { return frames.Finish(end, LoopCount(document), bytes); });
 }
@@ -262,7 +257,7 @@ Encoded EncodeLossless(const Animation& document, DocumentPictures& pictures,
 // Lossy pictures go to libwebp's animation encoder, which finds the boxes that change (within
 // the loss allowed) and how to dispose of them itself.
 Encoded EncodeLossy(const Animation& document, DocumentPictures& pictures, const WebPConfig& config,
-                    ProgressMeter* meter, std::string* bytes) {
+                    DelayUnits units, ProgressMeter* meter, std::string* bytes) {
   const uint32_t width = document.screenWidth, height = document.screenHeight;
   WebPAnimEncoderOptions options;
   if (!WebPAnimEncoderOptionsInit(&options)) return Encoded::Failed;
@@ -288,7 +283,7 @@ Encoded EncodeLossy(const Animation& document, DocumentPictures& pictures, const
     return picture.error_code == VP8_ENC_ERROR_OUT_OF_MEMORY ? Encoded::NoMemory : Encoded::Failed;
   };
   Encoded result = EncodeFrames(
-      document, pictures, meter,
+      document, pictures, units, meter,
       [&](const std::vector<uint8_t>& canvas, int at) {
         if (!reach(at)) return failure();
         if (!WebPPictureImportBGRA(&picture, canvas.data(), static_cast<int>(4 * width)))
@@ -359,12 +354,14 @@ bool WebpFileIsLossy(const std::string& path) {
 bool WriteWebpDocument(const std::string& path, const std::string& target, Animation& document,
                        SaveOptions& options, WindowHandle owner) {
   const WebpSettings* chosen = options.FormatOptions<WebpSettings>();
-  return WriteWebp(path, target, document, chosen ? *chosen : WebpSettings{}, owner);
+  return WriteWebp(path, target, document, chosen ? *chosen : WebpSettings{},
+                   options.settings.timing.units, owner);
 }
 
 }  // namespace
 
-int ReadWebp(const std::string& path, AnimationPtr* out, ProgressMeter* meter) {
+int ReadWebp(const std::string& path, const Timing& timing, AnimationPtr* out,
+             ProgressMeter* meter) {
   out->reset();
   // The file is read whole: no picture the budget admits comes from a larger one.
   std::string bytes;
@@ -377,10 +374,12 @@ int ReadWebp(const std::string& path, AnimationPtr* out, ProgressMeter* meter) {
     ShowErrorId(str::WebpDamaged);
     return ReadFailed;
   }
-  return ReadWebpBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), out, meter);
+  return ReadWebpBytes(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), timing, out,
+                       meter);
 }
 
-int ReadWebpBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressMeter* meter) {
+int ReadWebpBytes(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out,
+                  ProgressMeter* meter) {
   out->reset();
   WebPData webp{data, size};
   std::unique_ptr<WebPDemuxer, DemuxDeleter> demux(data && size ? WebPDemux(&webp) : nullptr);
@@ -397,12 +396,12 @@ int ReadWebpBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressM
   }
   // Before anything is decoded (ReadStill checks its picture, the animation its frames' box): a
   // small file may announce a canvas of gigabytes.
-  if (!(flags & ANIMATION_FLAG)) return ReadStill(data, size, out);
-  return ReadAnimated(demux.get(), width, height, meter, out);
+  if (!(flags & ANIMATION_FLAG)) return ReadStill(data, size, timing, out);
+  return ReadAnimated(demux.get(), width, height, timing.units, meter, out);
 }
 
 bool WriteWebp(const std::string& path, const std::string& target, const Animation& document,
-               WebpSettings settings, WindowHandle owner) {
+               WebpSettings settings, DelayUnits units, WindowHandle owner) {
   const Frame* first = FirstFrame(document);
   if (!first) return false;
   if (!settings.filled) settings = LoadWebpSettings();
@@ -432,7 +431,7 @@ bool WriteWebp(const std::string& path, const std::string& target, const Animati
     if (!NextFrame(first))
       result = EncodeStill(pictures.Draw(*first), width, height, config, &bytes);
     else
-      result = (config.lossless ? EncodeLossless : EncodeLossy)(document, pictures, config,
+      result = (config.lossless ? EncodeLossless : EncodeLossy)(document, pictures, config, units,
                                                                 meter.get(), &bytes);
   });
   ProgressClose(meter.get());

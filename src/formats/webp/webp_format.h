@@ -17,15 +17,17 @@ struct ProgressMeter;
 
 // 0 failure (message shown, *out none), 1 complete, 2 partial (stopped by Esc, the picture
 // budget or a damaged frame; the frames read so far kept).
-int ReadWebp(const std::string& path, AnimationPtr* out, ProgressMeter* meter);
+int ReadWebp(const std::string& path, const Timing& timing, AnimationPtr* out,
+             ProgressMeter* meter);
 // The same from bytes in memory.
-int ReadWebpBytes(const uint8_t* data, size_t size, AnimationPtr* out, ProgressMeter* meter);
+int ReadWebpBytes(const uint8_t* data, size_t size, const Timing& timing, AnimationPtr* out,
+                  ProgressMeter* meter);
 
 // Writes the document to path (messages name target): one frame as a still picture, several as
-// an animation. Settings not filled by the Save As panel are the stored choice. False on failure
-// (message shown) or Esc.
+// an animation, its delays counted in units. Settings not filled by the Save As panel are the
+// stored choice. False on failure (message shown) or Esc.
 bool WriteWebp(const std::string& path, const std::string& target, const Animation& document,
-               WebpSettings settings, WindowHandle owner);
+               WebpSettings settings, DelayUnits units, WindowHandle owner);
 
 FormatSpec WebpFormat();
 

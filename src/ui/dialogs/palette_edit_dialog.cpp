@@ -17,6 +17,7 @@
 #include "base/string_ids.h"
 #include "colour/pal_file.h"
 #include "formats/palette_source.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/dialog_buttons.h"
 #include "ui/common/image_view.h"
@@ -201,7 +202,7 @@ void PaletteEditDialog::LoadPalette() {
   if (ok_) ok_->setFocus(Qt::OtherFocusReason);
   if (path.isEmpty()) return;
   // A file that cannot be read has shown its message and changes nothing.
-  PalettePtr loaded = ReadPaletteSource(path.toStdString(), this);
+  PalettePtr loaded = ReadPaletteSource(path.toStdString(), ReadOptionsFromPreferences(), this);
   if (!loaded || loaded->entries.empty()) return;
   const PaletteLoadOutcome outcome = TakeLoadedPalette(working_, loaded->entries);
   changed_ = changed_ || outcome.changed > 0;

@@ -20,6 +20,7 @@
 #include "core/document_listener.h"
 #include "edit/properties.h"
 #include "platform/flow_dialogs.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {
@@ -236,6 +237,7 @@ class FramePropertiesPage : public QWidget {
     if (r.delay == initial_.delay) r.delay.reset();
     if (r.disposal == initial_.disposal) r.disposal = -1;
     if (!r.transparencyAccepted && r.transparent == initial_.transparent) r.transparent.reset();
+    r.paletteFit = PaletteFitOptionsFromPreferences();
     return ApplyFrameProperties(window(), animation_, r);
   }
 

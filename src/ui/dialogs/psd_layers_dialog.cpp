@@ -8,6 +8,7 @@
 
 #include "base/string_ids.h"
 #include "formats/psd/psd_format.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/dialog_buttons.h"
 
 namespace lw {

@@ -314,12 +314,13 @@ bool ReduceColoursDialog::Reduce(const Request& request) {
   const Animation& document = *document_;
   AnimationPtr copy;
   bool made = false;
+  const bool keepTrueColour = KeepTrueColourFromPreferences();
   reducing_ = true;
   RunPumping(meter.get(), [&] {
-    made = request.highQuality
-               ? MakeReducedCopyHq(document, request.quality, request.dither, meter.get(), &copy)
-               : MakeReducedCopy(document, request.count, request.dither,
-                                 locked ? &*locked : nullptr, meter.get(), &copy);
+    made = request.highQuality ? MakeReducedCopyHq(document, request.quality, request.dither,
+                                                   keepTrueColour, meter.get(), &copy)
+                               : MakeReducedCopy(document, request.count, request.dither,
+                                                 locked ? &*locked : nullptr, meter.get(), &copy);
   });
   reducing_ = false;
   ProgressClose(meter.get());

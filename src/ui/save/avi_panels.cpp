@@ -18,6 +18,7 @@
 #include "base/string_ids.h"
 #include "formats/avi/avi_fix.h"
 #include "platform/video_files.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/dialog_buttons.h"
 #include "ui/dialogs/avi_compressor_dialog.h"
 
@@ -163,7 +164,8 @@ class AviFixPanel : public SavePanel {
       // The document being saved is the one open in the window: the fix changes it, with its
       // undo entry.
       uint32_t traits = traits_;
-      if (!FixForAvi(window(), *const_cast<Animation*>(document_), &traits)) {
+      if (!FixForAvi(window(), *const_cast<Animation*>(document_),
+                     PaletteFitOptionsFromPreferences(), &traits)) {
         OfferComposited(str::AviFixFailed);
         return;
       }

@@ -6,6 +6,7 @@
 #include "colour/palette_edit.h"
 #include "core/document_listener.h"
 #include "shell/command_ids.h"
+#include "shell/options_from_preferences.h"
 #include "ui/dialogs/index_choice_dialog.h"
 #include "ui/dialogs/palette_edit_dialog.h"
 #include "ui/dialogs/pixel_edit_dialog.h"
@@ -46,7 +47,7 @@ uint32_t RunColourCommand(QWidget* owner, ShellState& state, int command) {
     case cmd::ChooseTransparentColour: hints = ChooseFrameTransparency(owner, doc, index); break;
     case cmd::LocalPalettePresent:
       QApplication::setOverrideCursor(Qt::WaitCursor);
-      hints = RemoveLocalPaletteEdit(doc, index, owner);
+      hints = RemoveLocalPaletteEdit(doc, index, PaletteFitOptionsFromPreferences(), owner);
       QApplication::restoreOverrideCursor();
       break;
     case cmd::EditLocalPalette: hints = EditLocalPalette(owner, doc, index); break;

@@ -110,6 +110,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent) {
   ClearHistory();
   state_.owner = static_cast<QWidget*>(this);
   state_.listener = this;
+  state_.settings = &PreferenceFlowSettings();
   // The desktop's opener answers only whether it started; xdg-open's own answer comes later.
   openPage_ = [](const std::string& path) {
     return OpenPageInBrowser(path, [path] { ShowErrorId(str::NoBrowser, path.c_str()); });

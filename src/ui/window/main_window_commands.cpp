@@ -328,6 +328,7 @@ void MainWindow::RunGeometryCommand(int command) {
     request.animation = state_.document.get();
     request.currentIndex = state_.currentFrame;
     request.wholeAnimation = whole;
+    request.paletteFit = PaletteFitOptionsFromPreferences();
     AskResize(this, &request, &hints);
   } else if (command == cmd::MoveCrop || command == cmd::CropAnimation) {
     MoveCropRequest request;

@@ -256,7 +256,7 @@ void MainWindow::UpdateCommandStates() {
     menu->menuAction()->setEnabled(CommandEnabled(rule, facts));
   // The session's end is in the menus only while a session runs.
   Action(cmd::EndLiveEdit)->setVisible(facts.liveEditSession);
-  Action(cmd::LiveEditFrame)->setText(Q(LiveEditMenuText()));
+  Action(cmd::LiveEditFrame)->setText(Q(LiveEditMenuText(CoEditorFromPreferences())));
   Action(cmd::Undo)->setText(Q(undo.undoText));
   Action(cmd::Redo)->setText(Q(undo.redoText));
   setWindowModified(state_.modified);

@@ -4,6 +4,7 @@
 
 #include "colour/pal_file.h"
 #include "core/compose.h"
+#include "shell/options_from_preferences.h"
 #include "support/window_driver.h"
 #include "ui/common/colour_button.h"
 #include "ui/common/image_view.h"

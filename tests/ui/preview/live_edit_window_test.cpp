@@ -24,12 +24,12 @@ class LiveEditWindowTest : public UiTest {
     AddSquareFrame(*a, 0, 0, 120, 90, 1, 2, 1, 20);
     AddSquareFrame(*a, 0, 0, 120, 90, 3, 5, 1, 20);
     gif_ = dir.path() + "/deux.gif";
-    QVERIFY(SaveGifToFile(gif_.toStdString(), *a, nullptr));
+    QVERIFY(SaveGifToFile(gif_.toStdString(), *a, {}, nullptr));
     // The edited frame: yellow (entry 4) with a blue middle.
     AnimationPtr edited = MakeDocument(120, 90, BrightPalette());
     Frame* f = AddSquareFrame(*edited, 0, 0, 120, 90, 4, 3, 1, 20);
     const std::string png = (dir.path() + "/edited.png").toStdString();
-    QVERIFY(WriteSingleImage(png, f, saveopt::Plain, savetype::Png));
+    QVERIFY(WriteSingleImage(png, f, saveopt::Plain, savetype::Png, {}));
     editor_ = dir.path() + "/retouche.sh";
     QFile script(editor_);
     QVERIFY(script.open(QIODevice::WriteOnly));
@@ -62,6 +62,8 @@ class LiveEditWindowTest : public UiTest {
              QStringLiteral("LiveEdit avec retouche.sh..."));
     QVERIFY(window.Action(cmd::EndLiveEdit)->isVisible() &&
             window.Action(cmd::EndLiveEdit)->isEnabled());
+    // A copy: the session's own name is cleared when it ends.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::string folder = LiveEditFolder();
     QTRY_COMPARE_WITH_TIMEOUT(FrameAt(*window.Document(), 1)->bits()[0], uint8_t{4}, 5000);
     QCOMPARE(FrameAt(*window.Document(), 0)->bits()[0], uint8_t{1});  // the first frame stays
@@ -82,6 +84,8 @@ class LiveEditWindowTest : public UiTest {
     QCOMPARE(window.OpenDocument(gif_.toStdString()), 1);
     window.SelectFrame(1, 0);
     window.Command(cmd::LiveEditFrame);
+    // A copy: the session's own name is cleared when it ends.
+    // NOLINTNEXTLINE(performance-unnecessary-copy-initialization)
     const std::string folder = LiveEditFolder();
     QDialog dialog(&window);
     int during = -1;
