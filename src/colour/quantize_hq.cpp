@@ -106,7 +106,9 @@ class ExactColours {
   // more: up to this many, the palette is cut from the colours themselves, not from cells.
   static constexpr int ExactPoints = 4096;
   explicit ExactColours(int limit) : limit_(limit), slots_(SlotCount, Empty), counts_(SlotCount) {}
-  bool Overflow() const { return count_ > limit_; }
+  // More colours than limit: counted here, or too many to count here or in a table merged in
+  // (a thread's table that met more than ExactPoints of them stops counting).
+  bool Overflow() const { return tooMany_ || count_ > limit_; }
   bool TooMany() const { return tooMany_; }
   void Add(uint32_t colour, uint64_t weight) {
     if (tooMany_) return;

@@ -6,6 +6,7 @@
 
 #include "colour/optimize.h"
 #include "core/frame_viewer.h"
+#include "core/gif_writer.h"
 #include "support/document.h"
 
 namespace lw {
@@ -122,6 +123,19 @@ TEST(RefineStill, RefiningWhenTheGifIsMadeGivesWhatRefiningAtOnceGives) {
   FreeRgbPlane(FirstFrame(*later));
   EXPECT_TRUE(SameAnimation(*later, *now));
   EXPECT_FALSE(RefineFromTrueColour(*later, settings, nullptr));  // once only
+}
+
+// The palette is the one a single thread makes, however the pictures were shared out between
+// the threads counting their colours: a thread that met few colours, merged with one that met
+// too many to count, once took its few for all there were (a two-colour palette, now and then).
+TEST(RefineStill, ThePaletteDoesNotDependOnTheThreadsThatCountColours) {
+  SetGifEncoderThreads(1);
+  const std::vector<PaletteEntry> one = Reduced(0)->globalPalette->entries;
+  for (int threads : {2, 8, 8, 8}) {
+    SetGifEncoderThreads(threads);
+    EXPECT_EQ(Reduced(0)->globalPalette->entries, one) << threads << " threads";
+  }
+  SetGifEncoderThreads(0);
 }
 
 }  // namespace
