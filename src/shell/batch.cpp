@@ -115,8 +115,14 @@ void Input(Run& run, char letter, const std::string& input) {
     run.stop = true;
     return;
   }
-  const bool opening = !run.state.document;
   TimeStillsAtRate(chain.get(), VideoPartPreset().fpsMilli);  // --fps times image sequences
+  batch::TakeInput(run, std::move(chain), count, first);
+}
+
+}  // namespace
+
+void batch::TakeInput(Run& run, AnimationPtr chain, int count, const std::string& first) {
+  const bool opening = !run.state.document;
   const uint32_t plays = chain->playCount;
   const bool firstAnimated = chain->frameCount >= 2;
   // At a level the palette comes from the pictures as they were read, 24-bit ones included,
@@ -137,6 +143,8 @@ void Input(Run& run, char letter, const std::string& input) {
   }
   if (level > 0) batch::AfterQualityLevel(run, level);
 }
+
+namespace {
 
 // The lossy amount a --quality level chose, once, just before a GIF is written: after the
 // optimizer, whose transparency it keeps, as an explicit --lossy would be.
@@ -237,7 +245,8 @@ bool LongFlagWord(Run& run, const std::vector<std::string>& args, size_t* i) {
 
 void RunFlags(Run& run, const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size() && !run.stop; ++i) {
-    if (ShortFlag(run, args, &i) || LongFlagWord(run, args, &i)) continue;
+    if (batch::RecordFlag(run, args, &i) || ShortFlag(run, args, &i) || LongFlagWord(run, args, &i))
+      continue;
     const std::string& word = args[i];
     ShowErrorId(str::BatchUnknownFlag, word.c_str());
     return;
@@ -287,6 +296,7 @@ std::vector<BatchHelpEntry> BatchHelpEntries() {
     std::string argument = f.argument == batch::Argument::None ? "" : f.syntax;
     entries.push_back({f.name, argument, optional, f.helpId});
   }
+  entries.push_back({"--record", "screen|X,Y,L,H", false, str::BatchHelpRecord});
   return entries;
 }
 
