@@ -182,7 +182,7 @@ class DocsExamples : public ::testing::Test {
   // wildcard, each one frame of the base animation in turn), each -l list three files it names.
   void MakeInputs(const TempDir& dir, const std::vector<std::string>& args) {
     for (size_t i = 0; i + 1 < args.size(); ++i) {
-      const std::string flag = args[i];
+      const std::string& flag = args[i];
       const std::string& value = args[i + 1];
       if (flag.size() != 2 || flag[0] != '-') continue;
       const char letter = static_cast<char>(std::tolower(flag[1]));

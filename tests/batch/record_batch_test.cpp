@@ -3,9 +3,9 @@
 
 #include "base/string_ids.h"
 #include "base/strings.h"
+#include "batch/batch_runner.h"
 #include "formats/open_flow.h"
 #include "platform/files.h"
-#include "support/batch_runner.h"
 #include "support/services.h"
 #include "support/x_server.h"
 
