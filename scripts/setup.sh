@@ -13,6 +13,7 @@ packages=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
   xvfb xauth
+  libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
   icoutils time
   librsvg2-bin desktop-file-utils man-db shared-mime-info
   xdotool openbox python3-pil

@@ -118,9 +118,15 @@ void Input(Run& run, char letter, const std::string& input) {
     run.stop = true;
     return;
   }
-  const bool opening = !run.state.document;
   TimeStillsAtRate(chain.get(), VideoPartPreset().fpsMilli,
                    DelayUnitsFromPreferences());  // --fps times image sequences
+  batch::TakeInput(run, std::move(chain), count, first);
+}
+
+}  // namespace
+
+void batch::TakeInput(Run& run, AnimationPtr chain, int count, const std::string& first) {
+  const bool opening = !run.state.document;
   const uint32_t plays = chain->playCount;
   const bool firstAnimated = chain->frameCount >= 2;
   // At a level the palette comes from the pictures as they were read, 24-bit ones included,
@@ -141,6 +147,8 @@ void Input(Run& run, char letter, const std::string& input) {
   }
   if (level > 0) batch::AfterQualityLevel(run, level);
 }
+
+namespace {
 
 // The lossy amount --lossy asked for, else the one a --quality level chose, once, just before
 // a GIF is written: after the optimizer, whose transparency it keeps.
@@ -243,7 +251,8 @@ bool LongFlagWord(Run& run, const std::vector<std::string>& args, size_t* i) {
 
 void RunFlags(Run& run, const std::vector<std::string>& args) {
   for (size_t i = 0; i < args.size() && !run.stop; ++i) {
-    if (ShortFlag(run, args, &i) || LongFlagWord(run, args, &i)) continue;
+    if (batch::RecordFlag(run, args, &i) || ShortFlag(run, args, &i) || LongFlagWord(run, args, &i))
+      continue;
     const std::string& word = args[i];
     ShowErrorId(str::BatchUnknownFlag, word.c_str());
     return;
@@ -293,6 +302,7 @@ std::vector<BatchHelpEntry> BatchHelpEntries() {
     std::string argument = f.argument == batch::Argument::None ? "" : f.syntax;
     entries.push_back({f.name, argument, optional, f.helpId});
   }
+  entries.push_back({"--record", "screen|X,Y,L,H", false, str::BatchHelpRecord});
   return entries;
 }
 

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "edit/caption/text_layer.h"
 #include "formats/shell_state.h"
@@ -72,6 +73,15 @@ void RefineKeptPictures(Run& run);
 // the window's confirmation drops it before an optimization: the optimizer follows the screen index
 // by index.
 void DropTrueColour(Run& run);
+
+// Hands what an input read to the document: it becomes the document, or goes in after it, with
+// its palette made at the level of ReadLevel. first: the input's name, for --info.
+void TakeInput(Run& run, AnimationPtr chain, int count, const std::string& first);
+
+// --record AREA, with the --duration, --fps and --pointer that follow it: records the screen and
+// takes the recording as an input. False when args[*i] is not --record; *i moves past what it
+// took.
+bool RecordFlag(Run& run, const std::vector<std::string>& args, size_t* i);
 
 // The long flags, in the order of the help.
 const LongFlag* LongFlags(size_t* count);

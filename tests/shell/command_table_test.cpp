@@ -210,6 +210,7 @@ const std::pair<const char*, std::vector<int>> kSkipped[] = {
     {"the view, the settings or help",
      {cmd::Preferences, cmd::StopPreview, cmd::PreviewSelected, cmd::ZoomIn, cmd::ZoomOut,
       cmd::ActualSize, cmd::HelpContents, cmd::Tutorial, cmd::About}},
+    {"records the screen: the recorder's tests on a private X server", {cmd::RecordScreen}},
 };
 // clang-format on
 

@@ -225,6 +225,17 @@ QPixmap Picture(int command) {
         p.drawLine(QPointF(17, 14), QPointF(17, 22));
         p.drawLine(QPointF(13, 18), QPointF(21, 18));
       });
+    case cmd::RecordScreen:
+      return Draw([](QPainter& p) {
+        p.setPen(Pen(kInk, 1.3));
+        p.setBrush(QColor(0xd8, 0xe2, 0xee));
+        p.drawRoundedRect(QRectF(2.5, 4, 19, 13), 1.5, 1.5);
+        p.drawLine(QPointF(8, 21), QPointF(16, 21));
+        p.drawLine(QPointF(12, 17), QPointF(12, 21));
+        p.setPen(Qt::NoPen);
+        p.setBrush(kRed);
+        p.drawEllipse(QPointF(12, 10.5), 3.8, 3.8);
+      });
     case cmd::Cut:
       return Draw([](QPainter& p) {
         p.setPen(Pen(kInk, 1.8));

@@ -49,6 +49,7 @@
 #include "ui/window/preferences_sheet.h"
 #include "ui/window/preview_window.h"
 #include "ui/window/properties_bar.h"
+#include "ui/window/record_session.h"
 
 namespace lw {
 
@@ -173,6 +174,11 @@ const MainWindow::Handler* MainWindow::FindHandler(int command) {
       {cmd::InsertFrames, cmd::InsertFrames,
        [](W& w, int) { InsertCommand(w.state_, !w.state_.document); }},
       {cmd::MergeWith, cmd::MergeWith, [](W& w, int) { w.MergeWith(); }},
+      {cmd::RecordScreen, cmd::RecordScreen,
+       [](W& w, int) {
+         RecordScreenCommand(&w, w.state_);
+         w.UpdateCommandStates();
+       }},
       {cmd::NewAnimation, cmd::NewAnimation, [](W& w, int) { w.CloseDocument(); }},
       {cmd::HtmlCode, cmd::HtmlCode,
        [](W& w, int) {

@@ -1,0 +1,88 @@
+// "Enregistrer l’écran": what to record (the whole screen, one window clicked, or a region drawn
+// over a frozen picture of the screen), at how many pictures a second, with the pointer or not,
+// after a countdown or at once, and where the recording goes.
+#pragma once
+
+#include <QDialog>
+#include <QPixmap>
+#include <QWidget>
+#include <vector>
+
+#include "platform/screen_capture.h"
+
+class QButtonGroup;
+class QCheckBox;
+class QLabel;
+class QRadioButton;
+class QSpinBox;
+
+namespace lw {
+
+struct RecordChoice {
+  enum Source { WholeScreen, OneWindow, Region };
+  Source source = WholeScreen;
+  CaptureArea area;  // of a window or region; the whole screen is filled in when recording starts
+  uint32_t fps = 15;
+  bool pointer = false;
+  bool countdown = true;
+  bool insert = false;  // after the current frame, else as a new animation
+};
+
+// Fills *choice on OK; it comes in with the last choice made (its region offered again).
+// canInsert: a document is open.
+bool AskRecord(QWidget* owner, RecordChoice* choice, bool canInsert);
+
+// The screen frozen as it was when it opened, over which a region is drawn (its size shown as it
+// grows) or a window clicked. Esc cancels.
+class AreaChooser : public QWidget {
+  Q_OBJECT
+
+ public:
+  AreaChooser(const QPixmap& screen, bool window);
+  // Runs until a choice or Esc; false on Esc.
+  bool Choose(CaptureArea* area);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseMoveEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+
+ private:
+  QRect Dragged() const;
+  // The topmost window under the point, the whole screen's root aside; none when there is none.
+  const CaptureArea* WindowAt(const QPoint& p) const;
+
+  QPixmap screen_;
+  std::vector<CaptureArea> windows_;
+  bool window_;
+  bool dragging_ = false;
+  QPoint from_, to_;
+  int result_ = -1;  // -1 running, 0 cancelled, 1 chosen
+  CaptureArea area_;
+};
+
+class RecordDialog : public QDialog {
+  Q_OBJECT
+
+ public:
+  RecordDialog(QWidget* owner, const RecordChoice& choice, bool canInsert);
+  RecordChoice Choice() const;
+  void accept() override;
+
+ private:
+  void ChooseArea();
+  void ShowArea();
+
+  RecordChoice choice_;
+  QButtonGroup* sources_;
+  QLabel* areaText_;
+  QSpinBox* fps_;
+  QCheckBox* pointer_;
+  QCheckBox* countdown_;
+  QRadioButton* openNew_;
+  QRadioButton* insert_;
+};
+
+}  // namespace lw

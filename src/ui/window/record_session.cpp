@@ -1,0 +1,205 @@
+#include "ui/window/record_session.h"
+
+#include <QApplication>
+#include <QEventLoop>
+#include <QGuiApplication>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+#include <QVBoxLayout>
+#include <algorithm>
+#include <cstdlib>
+
+#include "base/messages.h"
+#include "base/progress.h"
+#include "base/string_ids.h"
+#include "platform/files.h"
+#include "shell/options_from_preferences.h"
+#include "shell/record_commands.h"
+#include "ui/common/ui_text.h"
+#include "ui/dialogs/record_dialog.h"
+
+namespace lw {
+namespace {
+
+constexpr int kCountdownSeconds = 3;
+constexpr int kTickMs = 200;
+
+QString Elapsed(int64_t us) {
+  const int64_t seconds = us / 1000000;
+  return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
+}
+
+// The choice made last in this session: its window or region is offered again.
+RecordChoice& LastChoice() {
+  static RecordChoice choice;
+  return choice;
+}
+
+}  // namespace
+
+RecordControl::RecordControl(std::unique_ptr<ScreenCapture> capture, const RecordOptions& options,
+                             bool countdown)
+    : QWidget(nullptr, Qt::Tool | Qt::WindowStaysOnTopHint | Qt::FramelessWindowHint),
+      capture_(std::move(capture)),
+      options_(options),
+      countdown_(countdown ? kCountdownSeconds : 0) {
+  setObjectName(QStringLiteral("recordControl"));
+  setWindowTitle(UiText(str::RecordDialogTitle));
+  auto* layout = new QHBoxLayout(this);
+  layout->setContentsMargins(8, 6, 8, 6);
+  auto* texts = new QVBoxLayout;
+  elapsed_ = new QLabel(this);
+  elapsed_->setObjectName(QStringLiteral("elapsed"));
+  QFont big = elapsed_->font();
+  big.setPointSizeF(big.pointSizeF() * 1.4);
+  big.setBold(true);
+  elapsed_->setFont(big);
+  frames_ = new QLabel(this);
+  frames_->setObjectName(QStringLiteral("frames"));
+  texts->addWidget(elapsed_);
+  texts->addWidget(frames_);
+  layout->addLayout(texts);
+  pause_ = new QPushButton(UiText(str::RecordPause), this);
+  pause_->setObjectName(QStringLiteral("pause"));
+  stop_ = new QPushButton(UiText(str::RecordStop), this);
+  stop_->setObjectName(QStringLiteral("stop"));
+  stop_->setToolTip(UiText(str::RecordStopKeyHint));
+  layout->addWidget(pause_);
+  layout->addWidget(stop_);
+  connect(pause_, &QPushButton::clicked, this, [this] {
+    if (!recorder_) return;
+    const bool paused = !recorder_->Status().paused;
+    recorder_->SetPaused(paused);
+    pause_->setText(UiText(paused ? str::RecordResume : str::RecordPause));
+  });
+  connect(stop_, &QPushButton::clicked, this, &RecordControl::StopNow);
+  timer_ = new QTimer(this);
+  connect(timer_, &QTimer::timeout, this, &RecordControl::Tick);
+  const char* display = std::getenv("DISPLAY");
+  if (display && *display) stopKey_ = GrabCtrlAltKey(display, 's');
+}
+
+RecordControl::~RecordControl() = default;
+
+QPoint RecordControl::PlaceOutside(const QRect& area, const QSize& control, const QRect& screen) {
+  const int gap = 8;
+  const QPoint candidates[] = {
+      {area.left(), area.bottom() + 1 + gap},              // below
+      {area.left(), area.top() - gap - control.height()},  // above
+      {area.right() + 1 + gap, area.top()},                // right
+      {area.left() - gap - control.width(), area.top()},   // left
+  };
+  for (QPoint p : candidates) {
+    // Slid along the side into the screen, then kept when it is wholly on the screen and clear.
+    p.setX(std::clamp(p.x(), screen.left(),
+                      std::max(screen.left(), screen.right() + 1 - control.width())));
+    p.setY(std::clamp(p.y(), screen.top(),
+                      std::max(screen.top(), screen.bottom() + 1 - control.height())));
+    const QRect r(p, control);
+    if (screen.contains(r) && !r.intersects(area)) return p;
+  }
+  // The area fills the screen: the bottom right corner, where it hides the least.
+  return {screen.right() + 1 - control.width(), screen.bottom() + 1 - control.height()};
+}
+
+std::unique_ptr<Recorder> RecordControl::Run(CaptureError* error) {
+  adjustSize();
+  const QRect area(options_.area.x, options_.area.y, static_cast<int>(options_.area.width),
+                   static_cast<int>(options_.area.height));
+  QScreen* screen = QGuiApplication::primaryScreen();
+  move(PlaceOutside(area, sizeHint().expandedTo(size()), screen->geometry()));
+  pause_->setEnabled(false);
+  Tick();
+  show();
+  raise();
+  sinceShown_.start();
+  timer_->start(kTickMs);
+  while (!done_) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  timer_->stop();
+  hide();
+  *error = error_;
+  return std::move(recorder_);
+}
+
+void RecordControl::Tick() {
+  if (stopKey_ && stopKey_->Pressed()) return StopNow();
+  if (!recorder_) {
+    const int64_t left = countdown_ * 1000 - (sinceShown_.isValid() ? sinceShown_.elapsed() : 0);
+    if (left > 0) {
+      elapsed_->setText(UiText(str::RecordStartsIn).arg((left + 999) / 1000));
+      frames_->setText(UiText(str::RecordStopKeyHint));
+      return;
+    }
+    recorder_ = Recorder::Start(std::move(capture_), options_, &error_);
+    if (!recorder_) {
+      startFailed_ = true;
+      done_ = true;
+      return;
+    }
+    pause_->setEnabled(true);
+  }
+  const Recorder::Progress p = recorder_->Status();
+  elapsed_->setText(Elapsed(p.elapsedUs));
+  frames_->setText(UiText(str::RecordFrameCount).arg(p.frames));
+  if (p.end != RecordEnd::Running) done_ = true;
+}
+
+void RecordControl::StopNow() {
+  if (recorder_) recorder_->Stop();
+  done_ = true;
+}
+
+bool RecordScreenCommand(QWidget* owner, ShellState& state) {
+  RecordChoice& choice = LastChoice();
+  if (!AskRecord(owner, &choice, state.document != nullptr)) return false;
+  CaptureError error = CaptureError::None;
+  std::unique_ptr<ScreenCapture> capture = OpenScreenCapture(&error);
+  if (!capture) {
+    ShowCaptureError(error);
+    return false;
+  }
+  RecordOptions options;
+  options.area = choice.source == RecordChoice::WholeScreen
+                     ? CaptureArea{0, 0, capture->ScreenWidth(), capture->ScreenHeight()}
+                     : choice.area;
+  options.fps = choice.fps;
+  options.pointer = choice.pointer;
+  options.timing = TimingFromPreferences();
+  const uint32_t screenWidth = capture->ScreenWidth(), screenHeight = capture->ScreenHeight();
+
+  // The window steps aside while it would be in the picture.
+  QWidget* window = owner ? owner->window() : nullptr;
+  const QRect area(options.area.x, options.area.y, static_cast<int>(options.area.width),
+                   static_cast<int>(options.area.height));
+  const bool minimized = window && window->frameGeometry().intersects(area);
+  if (minimized) window->showMinimized();
+
+  RecordControl control(std::move(capture), options, choice.countdown);
+  std::unique_ptr<Recorder> recorder = control.Run(&error);
+  if (minimized) {
+    window->showNormal();
+    window->raise();
+    window->activateWindow();
+  }
+  if (!recorder) {
+    if (error != CaptureError::None)
+      ShowCaptureError(error, options.area, screenWidth, screenHeight);
+    else if (control.StartFailed())
+      ShowErrorId(str::RecordNoTempFile, SystemTempFolder().c_str());
+    return false;  // else stopped during the countdown
+  }
+  ProgressMeterPtr meter(CreateProgressMeter(owner, progress::OwnPopup, 0));
+  AnimationPtr recording;
+  const int status = recorder->Collect(&recording, meter.get());
+  ProgressClose(meter.get());
+  recorder.reset();
+  if (status == 0 || !recording) return false;
+  return TakeRecording(
+      state, std::move(recording),
+      choice.insert ? RecordingPlace::AfterCurrentFrame : RecordingPlace::NewDocument);
+}
+
+}  // namespace lw
