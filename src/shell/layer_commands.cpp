@@ -9,6 +9,7 @@
 #include "base/strings.h"
 #include "core/undo.h"
 #include "formats/open_flow.h"
+#include "shell/options_from_preferences.h"
 #include "shell/status_text.h"
 
 namespace lw {
@@ -60,7 +61,8 @@ int LayOverCommand(Animation& document, const Layer& layer, LayerOptions options
 
 bool ReadOverlayPicture(const std::string& path, WindowHandle owner, Layer* layer) {
   AnimationPtr picture;
-  if (ReadAnyFile(path, owner, &picture, nullptr) == 0 || !picture) return false;
+  if (ReadAnyFile(path, ReadOptionsFromPreferences(), owner, &picture, nullptr) == 0 || !picture)
+    return false;
   const Frame* first = FirstFrame(*picture);
   if (!first || !LayerFromFrame(*first, layer)) {
     ShowErrorId(str::OverlayNoImage, path.c_str());

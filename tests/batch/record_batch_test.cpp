@@ -68,7 +68,8 @@ TEST(BatchRecord, RecordsARectangleAsAnInput) {
   ASSERT_EQ(run.exitCode, 0) << run.errors;
   ServicesScope scope;
   AnimationPtr read;
-  ASSERT_EQ(ReadAnyFile(dir.Path("still.gif"), nullptr, &read, nullptr), ReadComplete);
+  ASSERT_EQ(ReadAnyFile(dir.Path("still.gif"), ReadOptions{}, nullptr, &read, nullptr),
+            ReadComplete);
   EXPECT_EQ(read->screenWidth, 50u);
   EXPECT_EQ(read->screenHeight, 40u);
   ASSERT_EQ(read->frameCount, 1);

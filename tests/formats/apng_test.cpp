@@ -515,7 +515,7 @@ TEST_F(ApngTest, EscStopsTheReadBetweenFrames) {
   for (uint32_t i = 0; i < 10; ++i)
     file.frames.push_back({.x = i, .y = 2 * i, .dispose = 2, .argb = {0xFF000000u | i}});
   Put(Path("esc.apng"), Build(file));
-  for (const std::pair<int, int> run : {std::pair{3, 3}, {15, 5}, {25, 5}}) {
+  for (const std::pair<int, int>& run : {std::pair{3, 3}, {15, 5}, {25, 5}}) {
     const int escAt = run.first, frames = run.second;
     SCOPED_TRACE(escAt);
     int reports = 0;

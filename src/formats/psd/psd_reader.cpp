@@ -265,9 +265,8 @@ int ReadPsd(const std::string& path, const ReadOptions& read, WindowHandle owner
         }
       }
       if (!(options & psdopt::Composite)) {
-        psd::LayerRead layers{in.Pos(), layerCount, options, h.width, h.height, h.mode};
-        layers.sampleBytes = h.sampleBytes;
-        layers.timing = read.timing;
+        const psd::LayerRead layers{in.Pos(), layerCount, options,       h.width,
+                                    h.height, h.mode,     h.sampleBytes, read.timing};
         animation.reset();
         return psd::ReadLayers(in, layers, meter, &animation);
       }

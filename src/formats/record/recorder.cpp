@@ -150,8 +150,14 @@ void Recorder::Run() {
       endUs = durationUs;
       break;
     }
+    const uint64_t pausesBefore = pauses_;
     lock.unlock();
     const CaptureError grabbed = capture_->Grab(options_.area, options_.pointer, &picture);
+    // A pause asked while the picture was being taken may already show in it: the step is
+    // taken again when the recording goes on.
+    lock.lock();
+    if (pauses_ != pausesBefore && grabbed == CaptureError::None) continue;
+    lock.unlock();
     RecordEnd failed = RecordEnd::Running;
     if (grabbed != CaptureError::None) {
       failed = RecordEnd::CaptureFailed;
@@ -191,6 +197,7 @@ void Recorder::SetPaused(bool paused) {
   if (paused == paused_ || finished_) return;
   if (paused) {
     pauseStartedUs_ = NowUs();
+    ++pauses_;
   } else {
     pausedUs_ += NowUs() - pauseStartedUs_;
   }

@@ -107,6 +107,7 @@ class Recorder {
   bool finished_ = false;
   int64_t pausedUs_ = 0;        // time spent paused, before the current pause
   int64_t pauseStartedUs_ = 0;  // when the current pause started
+  uint64_t pauses_ = 0;         // pauses asked so far
   int64_t endUs_ = 0;           // recording time at the end
   std::atomic<int64_t> elapsedUs_{0};
   std::atomic<uint32_t> pictures_{0};
