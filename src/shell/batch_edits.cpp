@@ -28,6 +28,7 @@
 #include "shell/document_commands.h"
 #include "shell/frame_edit.h"
 #include "shell/geometry_commands.h"
+#include "shell/layer_commands.h"
 #include "shell/options_from_preferences.h"
 
 namespace lw::batch {
@@ -499,16 +500,8 @@ void Text(Run& run, Flag flag, Value value) {
 
 // The first frame of any file the program reads.
 void Overlay(Run& run, Flag flag, Value value) {
-  AnimationPtr picture;
-  if (ReadAnyFile(value, ReadOptionsFromPreferences(), nullptr, &picture, nullptr) == 0 ||
-      !picture) {
-    run.stop = true;
-    return;
-  }
   Layer layer;
-  const Frame* first = FirstFrame(*picture);
-  if (!first || !LayerFromFrame(*first, &layer)) {
-    ShowErrorId(str::OverlayNoImage, value.c_str());
+  if (!ReadOverlayPicture(value, nullptr, &layer)) {
     run.stop = true;
     return;
   }

@@ -17,7 +17,8 @@ namespace lw {
 int LayOverCommand(Animation& document, const Layer& layer, LayerOptions options,
                    WindowHandle owner, LayerReport* report, uint32_t* hints);
 
-// The picture of the first frame of any file the program reads, for "Ajouter une image...".
+// The picture of the first frame of any file the program reads, for "Ajouter une image..."
+// and --overlay.
 // False when there is none (the reader's message, or one of its own, was shown).
 bool ReadOverlayPicture(const std::string& path, WindowHandle owner, Layer* layer);
 
