@@ -1,6 +1,7 @@
 #include "colour/palette_edit.h"
 
 #include <algorithm>
+#include <array>
 #include <new>
 
 #include "colour/colour_engine.h"
@@ -50,6 +51,76 @@ void FollowInTrueColour(Frame* frame, const std::vector<uint8_t>& oldDib) {
       if (alpha) frame->alphaPlane[at] = clear ? 0 : 255;
     }
   }
+}
+
+// Which indexes an edit of a palette's entries from before to after shows in another colour
+// (an index beyond the palette shows black).
+std::array<bool, 256> RecolouredIndexes(const std::vector<PaletteEntry>& before,
+                                        const std::vector<PaletteEntry>& after) {
+  std::array<bool, 256> changed{};
+  for (size_t i = 0; i < changed.size(); ++i) {
+    const bool was = i < before.size(), is = i < after.size();
+    changed[i] = was != is || (was && !(before[i] == after[i]));
+  }
+  return changed;
+}
+
+// Calls visit(x, y) for each pixel of the frame's 24-bit data whose index the edit recolours,
+// clear pixels left out, until visit returns false. False when the frame has no 24-bit data.
+template <typename Visit>
+bool ForRecolouredPixels(const Frame& frame, const std::array<bool, 256>& changed, Visit visit) {
+  DibGeometry g;
+  if (frame.rgbPlane.empty() || !GetDibGeometry(frame.dib, &g) ||
+      RgbStride(g.width) * g.height > frame.rgbPlane.size())
+    return false;
+  const uint8_t* bits = frame.bits();
+  for (uint64_t y = 0; y < g.height; ++y) {
+    for (uint64_t x = 0; x < g.width; ++x) {
+      const uint8_t index = bits[y * g.stride + x];
+      if (!changed[index] || (frame.Transparent() && index == frame.transparentIndex)) continue;
+      if (!visit(x, y)) return true;
+    }
+  }
+  return true;
+}
+
+// The frames that show palette and whose 24-bit pixels the edit recolours, each with its
+// colours as they are; false when memory is short.
+bool KeepRecolouredFrames(Animation& document, const Palette* palette,
+                          const std::array<bool, 256>& changed,
+                          std::vector<undo::KeptColours>* kept) {
+  try {
+    uint32_t index = 0;
+    for (Frame* f = FirstFrame(document); f; f = NextFrame(f), ++index) {
+      if (f->palette != palette) continue;
+      bool any = false;
+      ForRecolouredPixels(*f, changed, [&](uint64_t, uint64_t) { return !(any = true); });
+      if (any) kept->push_back({index, f->rgbPlane});
+    }
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+// A palette edit is seen in the 24-bit data too, so that a 24-bit save and the colours chosen
+// for a GIF show it: each recoloured pixel takes its index's new colour and keeps its alpha.
+void RecolourTrueColour(Frame* frame, const std::array<bool, 256>& changed) {
+  const int count = frame->palette ? frame->palette->Count() : 0;
+  DibGeometry g;
+  if (!GetDibGeometry(frame->dib, &g)) return;
+  const uint64_t rgbStride = RgbStride(g.width);
+  ForRecolouredPixels(*frame, changed, [&](uint64_t x, uint64_t y) {
+    const uint8_t index = frame->bits()[y * g.stride + x];
+    uint8_t* rgb = frame->rgbPlane.data() + y * rgbStride + 3 * x;
+    if (index < count) {
+      const PaletteEntry& e = frame->palette->entries[index];
+      rgb[0] = e.blue, rgb[1] = e.green, rgb[2] = e.red;
+    } else {
+      rgb[0] = rgb[1] = rgb[2] = 0;
+    }
+    return true;
+  });
 }
 
 // After a new transparent index, the alpha plane of 24-bit data says what the image now shows:
@@ -192,14 +263,24 @@ uint32_t ApplyPaletteEdit(Animation& document, int frameIndex,
                                      : document.globalPalette.get();
   if (!palette || entries.empty() || entries.size() > 256) return 0;
   if (SameEntries(palette->entries, entries)) return 0;
-  UndoStep step(UndoStep::Discard, UndoKind::EditPalette, document,
-                undo::PaletteEntries(frameIndex >= 0 ? frameIndex : -1));
+  const std::array<bool, 256> changed = RecolouredIndexes(palette->entries, entries);
+  undo::PaletteEntries before(frameIndex >= 0 ? frameIndex : -1);
+  if (!KeepRecolouredFrames(document, palette, changed, &before.colours)) return 0;
+  std::vector<uint32_t> recoloured;
+  try {
+    for (const undo::KeptColours& kept : before.colours) recoloured.push_back(kept.frame);
+  } catch (const std::bad_alloc&) {
+    return 0;
+  }
+  UndoStep step(UndoStep::Discard, UndoKind::EditPalette, document, std::move(before));
   try {
     palette->entries = entries;
   } catch (const std::bad_alloc&) {
     return 0;
   }
   step.Commit();
+  for (uint32_t index : recoloured)
+    RecolourTrueColour(FrameAt(document, static_cast<int>(index)), changed);
   if (frame) {
     frame->descriptorFlags = static_cast<uint8_t>((frame->descriptorFlags & ~7) |
                                                   (BitsForColours(palette->Count()) - 1));
@@ -231,10 +312,20 @@ uint32_t ApplyTransparencyEdit(Animation& document, int frameIndex,
 uint32_t TransparencyOff(Animation& document, int frameIndex) {
   Frame* frame = FrameAt(document, frameIndex);
   if (!frame || !frame->Transparent()) return 0;
-  // Undoing switches it on again.
-  RecordUndo(UndoKind::EditTransparency, document,
-             undo::TransparencyEdit(frameIndex, undo::TransparencyEdit::SwitchOn));
+  if (frame->alphaPlane.empty()) {
+    // Undoing switches it on again.
+    RecordUndo(UndoKind::EditTransparency, document,
+               undo::TransparencyEdit(frameIndex, undo::TransparencyEdit::SwitchOn));
+    SetTransparency(frame, false);
+    return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
+  }
+  // The clear pixels of the 24-bit data become opaque as the image shows them; undoing brings
+  // the planes back with the flag.
+  UndoStep step(UndoStep::Discard, UndoKind::EditTransparency, document,
+                undo::TransparencyEdit(frameIndex, undo::TransparencyEdit::NewColour));
   SetTransparency(frame, false);
+  FollowTransparencyInAlpha(frame);
+  step.Commit();
   return FrameHints(frameIndex, refresh::PropertiesFrame | refresh::Encoding);
 }
 

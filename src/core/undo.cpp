@@ -228,7 +228,11 @@ size_t HeldBytes(const undo::SelectedFrames& p) {
 }
 size_t HeldBytes(const undo::TurnedFrame&) { return 0; }
 size_t HeldBytes(const undo::TurnedAnimation&) { return 0; }
-size_t HeldBytes(const undo::PaletteEntries& p) { return TableBytes(p.entries); }
+size_t HeldBytes(const undo::PaletteEntries& p) {
+  size_t bytes = TableBytes(p.entries) + TableBytes(p.colours);
+  for (const undo::KeptColours& kept : p.colours) bytes += TableBytes(kept.rgb);
+  return bytes;
+}
 size_t HeldBytes(const undo::LocalPaletteRemoval& p) {
   return AnimationBytes(p.copy.get()) + ChainBytes(p.frame.get());
 }

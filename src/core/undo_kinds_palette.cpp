@@ -39,6 +39,10 @@ uint32_t ApplyPalette(undo::PaletteEntries& edited, Animation& document, bool) {
   if (!palette || edited.entries.empty()) return 0;
   if (edited.entries.size() > 256) edited.entries.resize(256);
   palette->entries.swap(edited.entries);
+  for (undo::KeptColours& kept : edited.colours) {
+    Frame* frame = FrameAt(document, static_cast<int>(kept.frame));
+    if (frame && frame->rgbPlane.size() == kept.rgb.size()) frame->rgbPlane.swap(kept.rgb);
+  }
   uint8_t sizeCode = static_cast<uint8_t>(BitsForColours(palette->Count()) - 1);
   if (palette == document.globalPalette.get()) {
     if (document.screenFlags & 0x80) {

@@ -144,12 +144,20 @@ struct TurnedAnimation {
   int command = 0;  // the rotation command
 };
 
-// A palette's entries before an edit (EditPalette).
+// A frame's 24-bit colours before a palette edit made them follow it.
+struct KeptColours {
+  uint32_t frame = 0;
+  std::vector<uint8_t> rgb;  // the frame's whole rgbPlane
+};
+
+// A palette's entries before an edit (EditPalette), with the 24-bit colours of the frames whose
+// true-colour pixels followed the edit (handed in by the command).
 struct PaletteEntries {
   PaletteEntries() = default;
   explicit PaletteEntries(int frameIndex) : frame(frameIndex) {}
   int frame = -1;  // the frame whose local palette was edited; -1 for the global palette
   std::vector<PaletteEntry> entries;
+  std::vector<KeptColours> colours;
 };
 
 // A local palette removed (RemoveLocalPalette), prepared with a whole copy and shrunk when

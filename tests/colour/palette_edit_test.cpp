@@ -230,5 +230,58 @@ TEST(PaletteEditTest, ANewTransparentIndexIsFollowedByTheAlphaPlane) {
   }
 }
 
+// Frames of 24-bit data, frame 1 on its local palette: an edit of the global palette recolours
+// the true-colour pixels of the frames that show it where their index got a new colour (clear
+// pixels and other indexes keep theirs), and leaves the local-palette frame alone; undo and redo
+// bring back each state. Turning a 24-bit frame's transparency off makes its clear pixels opaque
+// in the colour they show, and undo brings the planes back too.
+TEST(PaletteEditTest, TrueColourFollowsPaletteEditsAndTransparencyOff) {
+  Document d;
+  std::vector<uint8_t> rgb(RgbStride(4) * 4);
+  for (size_t i = 0; i < rgb.size(); ++i) rgb[i] = static_cast<uint8_t>(i * 37 + 11);
+  for (int i = 0; i < 3; ++i) SetRgbPlane(d.At(i), rgb);
+  SetTransparentIndex(d.At(2), 5);
+  SetTransparency(d.At(2), true);
+  ClearHistory();
+  std::vector<PaletteEntry> entries = d.doc->globalPalette->entries;
+  entries[9] = {200, 10, 20, 0};
+  entries[5] = {1, 2, 3, 0};
+  std::vector<std::vector<uint8_t>> planes;
+  for (int i = 0; i < 3; ++i) planes.push_back(d.At(i)->rgbPlane);
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return ApplyPaletteEdit(*d.doc, -1, entries); }));
+  const std::vector<uint8_t> indexes = {5, 9, 9, 5, 9, 1, 1, 9, 5, 9, 2, 2, 3, 3, 3, 3};
+  for (int frame = 0; frame < 3; ++frame) {
+    for (int i = 0; i < 16; ++i) {
+      SCOPED_TRACE(testing::Message() << "frame " << frame << " pixel " << i);
+      const size_t at = (i / 4) * RgbStride(4) + 3 * (i % 4);
+      const uint8_t* c = &d.At(frame)->rgbPlane[at];
+      const uint8_t* was = &planes[frame][at];
+      const bool clear = frame == 2 && indexes[i] == 5;
+      if (frame != 1 && !clear && (indexes[i] == 9 || indexes[i] == 5)) {
+        const PaletteEntry& e = entries[indexes[i]];
+        EXPECT_EQ(std::make_tuple(c[2], c[1], c[0]), std::make_tuple(e.red, e.green, e.blue));
+      } else {
+        EXPECT_EQ(std::make_tuple(c[2], c[1], c[0]), std::make_tuple(was[2], was[1], was[0]));
+      }
+    }
+  }
+
+  std::vector<uint8_t> alpha(IndexStride(4) * 4, 255);
+  for (int i = 0; i < 16; ++i)
+    if (indexes[i] == 5) alpha[(i / 4) * IndexStride(4) + i % 4] = 0;
+  SetAlphaPlane(d.At(2), alpha);
+  ClearHistory();
+  EXPECT_TRUE(UndoRedoRestores(*d.doc, [&] { return TransparencyOff(*d.doc, 2) != 0; }));
+  const Frame* f = d.At(2);
+  const PaletteEntry& five = f->palette->entries[5];
+  for (int i = 0; i < 16; ++i) {
+    if (indexes[i] != 5) continue;
+    SCOPED_TRACE(i);
+    const uint8_t* c = &f->rgbPlane[(i / 4) * RgbStride(4) + 3 * (i % 4)];
+    EXPECT_EQ(f->alphaPlane[(i / 4) * IndexStride(4) + i % 4], 255);
+    EXPECT_EQ(std::make_tuple(c[2], c[1], c[0]), std::make_tuple(five.red, five.green, five.blue));
+  }
+}
+
 }  // namespace
 }  // namespace lw
