@@ -65,6 +65,10 @@ TEST(Clips, FramesTimesAndSizesAsFfprobeReadsThem) {
       for (size_t i = 0; i < times.size(); ++i)
         EXPECT_NEAR(times[i] - times[0], starts[i], 0.0015) << "picture " << i;
       EXPECT_NEAR(Numbers(Probe("format=duration", path)).at(0), end, 0.0015);
+      // Saved again, the same bytes.
+      const std::string again = dir.Path(std::string("again-") + name);
+      ASSERT_TRUE(Save(again, *a));
+      EXPECT_TRUE(Contents(path) == Contents(again));
     }
   }
 }

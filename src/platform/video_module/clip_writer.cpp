@@ -76,6 +76,9 @@ ClipError ClipWriter::Open(const std::string& path, const ClipShape& shape) {
   const std::string url = "file:" + path;
   if (avformat_alloc_output_context2(&out_, nullptr, container, url.c_str()) < 0 || !out_)
     return ClipError::Failed;
+  // The same animation gives the same file: WebM would otherwise draw its segment and track
+  // identifiers at random on each save.
+  if (shape.codec == ClipCodec::Vp9) out_->flags |= AVFMT_FLAG_BITEXACT;
   encoder_ = avcodec_alloc_context3(codec);
   frame_ = av_frame_alloc();
   packet_ = av_packet_alloc();
