@@ -88,17 +88,18 @@ struct Cell {
 };
 
 // The distinct colours seen and how often, counted while there are at most ExactPoints of
-// them; Overflow tells when there are more than limit (the palette's room).
+// them.
 class ExactColours {
  public:
   // Screen pictures hold a few hundred colours (the text's smoothed edges), photographs far
   // more: up to this many, the palette is cut from the colours themselves, not from cells.
   static constexpr int ExactPoints = 4096;
-  explicit ExactColours(int limit) : limit_(limit), slots_(SlotCount, Empty), counts_(SlotCount) {}
-  // More colours than limit: counted here, or too many to count here or in a table merged in
-  // (a thread's table that met more than ExactPoints of them stops counting).
-  bool Overflow() const { return tooMany_ || count_ > limit_; }
+  ExactColours() : slots_(SlotCount, Empty), counts_(SlotCount) {}
+  // Too many to count, here or in a table merged in (a thread's table that met more than
+  // ExactPoints of them stops counting).
   bool TooMany() const { return tooMany_; }
+  // How many were counted (meaningful while not TooMany).
+  int Count() const { return count_; }
   void Add(uint32_t colour, uint64_t weight) {
     if (tooMany_) return;
     colour &= 0xFFFFFF;
@@ -140,7 +141,6 @@ class ExactColours {
   static constexpr int SlotBits = 13;
   static constexpr uint32_t SlotCount = 1u << SlotBits;  // twice ExactPoints
   static constexpr uint32_t Empty = 0xFFFFFFFFu;
-  int limit_;
   int count_ = 0;
   bool tooMany_ = false;
   std::vector<uint32_t> slots_;
@@ -151,8 +151,7 @@ struct Histogram {
   std::vector<Cell> cells;
   ExactColours exact;
   std::vector<uint32_t> row;
-  explicit Histogram(int limit, uint32_t widest)
-      : cells(CellCount, Cell{0, 0, 0, 0}), exact(limit), row(widest) {}
+  explicit Histogram(uint32_t widest) : cells(CellCount, Cell{0, 0, 0, 0}), row(widest) {}
 
   void AddColour(uint32_t packed, uint64_t weight) {
     Cell& c = cells[CellOf(packed)];
@@ -401,9 +400,10 @@ void Refine(const std::vector<Point>& points, std::vector<ColourPoint>* centres,
 }
 
 // The palette's colours: exactly the colours seen when they fit, else cut and refined.
-std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) {
+std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int screenN, int passes) {
   std::vector<PaletteEntry> entries;
-  if (!h.exact.Overflow()) {
+  if (!h.exact.TooMany()) n = std::max(n, screenN);
+  if (!h.exact.TooMany() && h.exact.Count() <= n) {
     for (uint32_t c : h.exact.Colours()) {
       entries.push_back({static_cast<uint8_t>(c >> 16), static_cast<uint8_t>(c >> 8),
                          static_cast<uint8_t>(c), 0});
@@ -440,10 +440,10 @@ std::vector<PaletteEntry> PaletteColours(const Histogram& h, int n, int passes) 
   return entries;
 }
 
-bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t widest, int threads,
+bool BuildHistogram(const std::vector<HqPicture>& pictures, uint32_t widest, int threads,
                     ProgressMeter* progress, std::unique_ptr<Histogram>* out) {
   std::vector<std::unique_ptr<Histogram>> parts;
-  for (int i = 0; i < threads; ++i) parts.push_back(std::make_unique<Histogram>(limit, widest));
+  for (int i = 0; i < threads; ++i) parts.push_back(std::make_unique<Histogram>(widest));
   std::atomic<size_t> next{0}, done{0};
   std::atomic<bool> stop{false};
   RunThreads(threads, [&](int i) {
@@ -461,11 +461,12 @@ bool BuildHistogram(const std::vector<HqPicture>& pictures, int limit, uint32_t 
 
 }  // namespace
 
-bool PaletteFor(const std::vector<HqPicture>& pictures, int colours, uint32_t widest, int threads,
-                int refinePasses, ProgressMeter* progress, std::vector<PaletteEntry>* out) {
+bool PaletteFor(const std::vector<HqPicture>& pictures, int colours, int screenColours,
+                uint32_t widest, int threads, int refinePasses, ProgressMeter* progress,
+                std::vector<PaletteEntry>* out) {
   std::unique_ptr<Histogram> histogram;
-  if (!BuildHistogram(pictures, colours, widest, threads, progress, &histogram)) return false;
-  *out = PaletteColours(*histogram, colours, refinePasses);
+  if (!BuildHistogram(pictures, widest, threads, progress, &histogram)) return false;
+  *out = PaletteColours(*histogram, colours, screenColours, refinePasses);
   return true;
 }
 

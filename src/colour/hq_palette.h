@@ -46,11 +46,13 @@ void RunThreads(int threads, F&& work) {
   for (std::thread& t : helpers) t.join();
 }
 
-// The palette's colours (at most colours of them) for the pictures, counted on threads threads
+// The palette's colours for the pictures (at most colours of them, or screenColours when the
+// pictures hold few enough distinct colours to be counted one by one), counted on threads threads
 // (widest: the widest picture), refined in refinePasses passes; one progress step a picture.
 // False when stopped. Throws std::bad_alloc when memory is short.
-bool PaletteFor(const std::vector<HqPicture>& pictures, int colours, uint32_t widest, int threads,
-                int refinePasses, ProgressMeter* progress, std::vector<PaletteEntry>* out);
+bool PaletteFor(const std::vector<HqPicture>& pictures, int colours, int screenColours,
+                uint32_t widest, int threads, int refinePasses, ProgressMeter* progress,
+                std::vector<PaletteEntry>* out);
 
 }  // namespace hq
 }  // namespace lw

@@ -40,6 +40,10 @@ struct QualitySettings {
   bool keepTrueColour = false;
   // The user's choice that frames mapped from 24-bit data keep it.
   bool keepRgbPlanes = false;
+  // The entries when the pictures hold at most a few thousand distinct colours (a screen, a
+  // drawing): there each colour left out shows on whole flat areas, and more entries cost the
+  // flat areas almost nothing. Never fewer than colours.
+  int screenColours = 0;
 };
 // Levels outside 1..100 are brought within.
 QualitySettings QualityFor(int quality);

@@ -62,6 +62,8 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
       reserve = true;
       const auto colours = static_cast<unsigned>(std::clamp(settings.colours, 2, 256));
       levelSettings.colours = static_cast<int>(std::min(colours + 1, std::bit_ceil(colours)));
+      const auto screen = static_cast<unsigned>(std::clamp(settings.screenColours, 2, 256));
+      levelSettings.screenColours = static_cast<int>(std::min(screen + 1, std::bit_ceil(screen)));
     }
     if (!QuantizePictures(pictures, levelSettings, reserve, progress, &result))
       return ProgressCancelled(progress) ? 2 : 0;

@@ -104,9 +104,10 @@ TEST(HighQualityColours, SizeExactnessAndErrorOverRandomPictures) {
 
 // A screen: a page and a gutter of one colour each, text in a few colours whose edges are
 // smoothed into the page (some hundreds of colours in all, each edge shade close to the next).
-// The palette of the top level must do at least as well as the plain popularity palette (the
-// 256 most common colours, each pixel on its nearest): cut from six-bit cells, it gave the page
-// and the shades near it one mean that none of them has, and every pixel of the page showed it.
+// The palette of the top level, and of the default one, must do at least as well as the plain
+// popularity palette (the 256 most common colours, each pixel on its nearest): cut from six-bit
+// cells, it gave the page and the shades near it one mean that none of them has, and every pixel
+// of the page showed it; cut to the default level's 181 colours, every shade left out showed.
 TEST(HighQualityColours, ScreenColoursKeepThePopularOnesExactly) {
   std::mt19937 random(11);
   const uint32_t inks[] = {0xcfd3dc, 0x6b7080, 0xf0c040, 0x8fbcbb, 0xd08770};
@@ -140,13 +141,16 @@ TEST(HighQualityColours, ScreenColoursKeepThePopularOnesExactly) {
                                       PointOf(p >> 16, p >> 8 & 255, p & 255)));
     reference += best * static_cast<double>(n);
   }
-  HqResult r;
-  ASSERT_TRUE(QuantizePictures({screen.Picture()}, QualityFor(MaxQuality), false, nullptr, &r));
-  EXPECT_LE(Error(r, screen), reference);
-  for (uint32_t y = 0; y < screen.h; ++y) {
-    for (uint32_t x = 0; x < screen.w; ++x) {
-      if (screen.At(x, y) == page || screen.At(x, y) == gutter) {
-        ASSERT_EQ(Shown(r, screen, 0, x, y), screen.At(x, y));
+  for (int level : {MaxQuality, DefaultQuality}) {
+    SCOPED_TRACE(level);
+    HqResult r;
+    ASSERT_TRUE(QuantizePictures({screen.Picture()}, QualityFor(level), false, nullptr, &r));
+    EXPECT_LE(Error(r, screen), reference);
+    for (uint32_t y = 0; y < screen.h; ++y) {
+      for (uint32_t x = 0; x < screen.w; ++x) {
+        if (screen.At(x, y) == page || screen.At(x, y) == gutter) {
+          ASSERT_EQ(Shown(r, screen, 0, x, y), screen.At(x, y));
+        }
       }
     }
   }
