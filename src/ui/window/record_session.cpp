@@ -143,7 +143,8 @@ void RecordControl::Tick() {
   }
   const Recorder::Progress p = recorder_->Status();
   elapsed_->setText(Elapsed(p.elapsedUs));
-  frames_->setText(UiText(str::RecordFrameCount).arg(p.frames));
+  frames_->setText(
+      UiText(p.frames < 2 ? str::RecordOneFrame : str::RecordFrameCount).arg(p.frames));
   if (p.end != RecordEnd::Running) done_ = true;
 }
 
