@@ -39,8 +39,7 @@ struct PipeWireCapture::Stream {
   }
 };
 
-PipeWireCapture::PipeWireCapture(const PipeWireSource& source, std::function<void()> onClose)
-    : source_(source), onClose_(std::move(onClose)) {
+PipeWireCapture::PipeWireCapture(const PipeWireSource& source) : source_(source) {
   source_.fd = source.fd >= 0 ? fcntl(source.fd, F_DUPFD_CLOEXEC, 3) : -1;
 }
 
@@ -117,6 +116,11 @@ FirstPicture PipeWireCapture::WaitFirstPicture(int waitMs) {
   width_ = static_cast<uint32_t>(GST_VIDEO_INFO_WIDTH(&info));
   height_ = static_cast<uint32_t>(GST_VIDEO_INFO_HEIGHT(&info));
   return FirstPicture::Came;
+}
+
+void PipeWireCapture::End() {
+  std::lock_guard<std::mutex> lock(mutex_);
+  if (stream_) stream_->failed = true;
 }
 
 uint32_t PipeWireCapture::ScreenWidth() const { return width_; }

@@ -9,6 +9,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <utility>
 
 #include "platform/screen_capture.h"
 
@@ -25,15 +26,21 @@ struct PipeWireSource {
 
 class PipeWireCapture : public ScreenCapture {
  public:
-  // onClose runs once the stream is stopped, when the capture goes.
-  PipeWireCapture(const PipeWireSource& source, std::function<void()> onClose);
+  explicit PipeWireCapture(const PipeWireSource& source);
   ~PipeWireCapture() override;
+
+  // What runs once the stream is stopped, when the capture goes (and then goes with it).
+  void SetOnClose(std::function<void()> onClose) { onClose_ = std::move(onClose); }
 
   // Starts the stream. NoElement when GStreamer or its PipeWire element is missing.
   PipeWireFailure Start();
   // Waits up to waitMs for the first picture, whose size is the screen's from then on. Failed
   // once the stream failed or ended.
   FirstPicture WaitFirstPicture(int waitMs);
+
+  // Ends the stream: Grab fails from then on. For the sharing ended elsewhere (pipewiresrc
+  // itself says nothing when the stream's source goes away).
+  void End();
 
   uint32_t ScreenWidth() const override;
   uint32_t ScreenHeight() const override;

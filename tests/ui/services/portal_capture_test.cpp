@@ -427,8 +427,8 @@ class PortalCaptureTest : public QObject {
   }
 
   // Where a PipeWire daemon of the test's own runs, the pictures of videotestsrc's stream come
-  // through, cropped to each area, the same as the picture gst-launch writes to a file; ending
-  // the capture closes the portal's session.
+  // through, cropped to each area, the same as the picture gst-launch writes to a file; they end
+  // when the portal closes the session, and ending the capture closes it.
   void picturesComeFromPipeWire() {
     for (const char* tool : {"pipewire", "pw-link", "pw-dump", "gst-launch-1.0"}) {
       if (!QStandardPaths::findExecutable(QString::fromLatin1(tool)).isEmpty()) continue;
@@ -529,9 +529,17 @@ class PortalCaptureTest : public QObject {
             }
           }
       }
+      // The user stops sharing from the desktop's indicator: the pictures end there.
+      const QString session = portal->calls[1].options.value("session").toString();
+      QDBusMessage closed = QDBusMessage::createSignal(
+          session, QStringLiteral("org.freedesktop.portal.Session"), QStringLiteral("Closed"));
+      closed << QVariantMap();
+      PortalBus().send(closed);
+      std::vector<uint8_t> bgr;
+      QTRY_COMPARE(capture->Grab({0, 0, 8, 8}, false, &bgr), CaptureError::GrabFailed);
       capture.reset();
       QTRY_COMPARE(Methods(*portal).back(), QString("Close"));
-      QCOMPARE(portal->calls.back().path, portal->calls[1].options.value("session").toString());
+      QCOMPARE(portal->calls.back().path, session);
     }
     close(remote);
   }
