@@ -12,6 +12,7 @@ packages=(
   libgif-dev imagemagick gifsicle ffmpeg
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev
   gstreamer1.0-tools gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-libav
+  libgstreamer1.0-dev libgstreamer-plugins-base1.0-dev gstreamer1.0-pipewire pipewire-bin dbus-daemon
   xvfb xauth
   libxcb1-dev libxcb-shm0-dev libxcb-xfixes0-dev
   icoutils time

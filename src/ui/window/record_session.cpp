@@ -20,6 +20,7 @@
 #include "shell/record_commands.h"
 #include "ui/common/ui_text.h"
 #include "ui/dialogs/record_dialog.h"
+#include "ui/services/portal_capture.h"
 
 namespace lw {
 namespace {
@@ -143,7 +144,8 @@ void RecordControl::Tick() {
   }
   const Recorder::Progress p = recorder_->Status();
   elapsed_->setText(Elapsed(p.elapsedUs));
-  frames_->setText(UiText(str::RecordFrameCount).arg(p.frames));
+  frames_->setText(
+      UiText(p.frames < 2 ? str::RecordOneFrame : str::RecordFrameCount).arg(p.frames));
   if (p.end != RecordEnd::Running) done_ = true;
 }
 
@@ -157,12 +159,22 @@ bool RecordScreenCommand(QWidget* owner, ShellState& state) {
   if (!AskRecord(owner, &choice, state.document != nullptr)) return false;
   CaptureError error = CaptureError::None;
   std::unique_ptr<ScreenCapture> capture = OpenScreenCapture(&error);
+  // Under Wayland the desktop's portal shares a monitor or a window, which the user picks there.
+  const bool portal = !capture && error == CaptureError::WaylandOnly;
+  if (portal) {
+    PortalCaptureOptions shared;
+    shared.request.window = choice.source == RecordChoice::OneWindow;
+    shared.request.pointer = choice.pointer;
+    capture = OpenPortalCapture(QDBusConnection::sessionBus(), shared);
+    if (!capture) return false;
+  }
   if (!capture) {
     ShowCaptureError(error);
     return false;
   }
   RecordOptions options;
-  options.area = choice.source == RecordChoice::WholeScreen
+  options.area = choice.source == RecordChoice::WholeScreen ||
+                         (portal && choice.source == RecordChoice::OneWindow)
                      ? CaptureArea{0, 0, capture->ScreenWidth(), capture->ScreenHeight()}
                      : choice.area;
   options.fps = choice.fps;
