@@ -47,8 +47,13 @@ expect(core_reads_preferences TRUE "core/a.cpp=#include \"base/preferences.h\"")
 expect(platform_reads_settings TRUE "platform/a.h=#include <base/settings.h>")
 expect(colour_reads_preferences TRUE "colour/a.cpp=#include \"base/preferences.h\"")
 expect(edit_reads_settings TRUE "edit/a.cpp=#include \"base/settings.h\"")
+expect(flow_reads_settings TRUE "formats/open_flow.cpp=#include \"base/settings.h\"")
+expect(format_reads_preferences TRUE "formats/webp/webp.cpp=#include \"base/preferences.h\"")
+expect(format_reads_the_store TRUE "formats/avi/avi.cpp=#include \"platform/settings_store.h\"")
+expect(store_includes_its_header OFF "platform/settings_store.cpp=#include \"platform/settings_store.h\"")
 expect(engine_lays_out_words OFF "colour/a.h=#include \"base/preference_layout.h\""
-       "edit/b.cpp=#include \"base/preference_layout.h\"")
+       "edit/b.cpp=#include \"base/preference_layout.h\""
+       "formats/psd/psd.cpp=#include \"base/preference_layout.h\"")
 expect(shell_reads_preferences OFF "shell/a.cpp=#include \"base/preferences.h\"" "ui/window/w.cpp=#include \"base/settings.h\"")
 expect(core_uses_base OFF "core/a.cpp=#include \"base/strings.h\"\n#include \"base/signature.h\"")
 

@@ -154,7 +154,7 @@ AnimationPtr OneFrameAnimation(const Animation& document, const Frame* frame) {
   return one;
 }
 
-bool WriteExchangeFile(ShellState& state, int frameIndex, int type, const std::string& path) {
+bool WriteExchangeFile(DocumentSession& state, int frameIndex, int type, const std::string& path) {
   Animation& document = *state.document;
   SaveOptions options;
   options.settings = state.Settings().write;
@@ -186,7 +186,7 @@ void ForgetSession(Session& s) {
   s.taken = s.saved.load();
 }
 
-uint32_t ReimportFrame(ShellState& state, Animation& read, int index) {
+uint32_t ReimportFrame(DocumentSession& state, Animation& read, int index) {
   Animation& document = *state.document;
   Frame* old = FrameAt(document, index);
   Frame* edited = FirstFrame(read);
@@ -220,7 +220,7 @@ uint32_t ReimportFrame(ShellState& state, Animation& read, int index) {
   return refresh::ForFrame(hints, static_cast<uint32_t>(index));
 }
 
-uint32_t ReimportAnimation(ShellState& state, AnimationPtr read) {
+uint32_t ReimportAnimation(DocumentSession& state, AnimationPtr read) {
   Animation& document = *state.document;
   const PaletteFitOptions fit = state.Settings().paletteFit;
   uint32_t word = fit.storedWord & ~merge::Ask;
@@ -255,7 +255,7 @@ int LiveEditExchangeType(const Animation& document, int frameIndex, const std::s
   return savetype::Png;
 }
 
-bool StartLiveEdit(ShellState& state, int frameIndex) {
+bool StartLiveEdit(DocumentSession& state, int frameIndex) {
   EndLiveEdit();
   const std::string editor = state.Settings().coEditor;
   if (!state.document || editor.empty()) return false;
@@ -324,7 +324,7 @@ int LiveEditWakeFd() {
   return wakePipe[0];
 }
 
-uint32_t TakeLiveEditUpdate(ShellState& state) {
+uint32_t TakeLiveEditUpdate(DocumentSession& state) {
   DrainWake();
   Session& s = TheSession();
   if (int failure = s.failure.exchange(0)) {
@@ -339,7 +339,7 @@ uint32_t TakeLiveEditUpdate(ShellState& state) {
   return ReimportLiveEdit(state);
 }
 
-uint32_t ReimportLiveEdit(ShellState& state) {
+uint32_t ReimportLiveEdit(DocumentSession& state) {
   Session& s = TheSession();
   if (!s.active.load() || !state.document) return 0;
   AnimationPtr read;

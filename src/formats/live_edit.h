@@ -10,7 +10,7 @@
 #include <cstdint>
 #include <string>
 
-#include "formats/shell_state.h"
+#include "formats/document_session.h"
 
 namespace lw {
 
@@ -30,7 +30,7 @@ int LiveEditExchangeType(const Animation& document, int frameIndex, const std::s
 
 // Starts a session on the frame (-1: the whole animation) with the stored co-editor, which the
 // caller has made sure exists. False when no session started (its message shown).
-bool StartLiveEdit(ShellState& state, int frameIndex);
+bool StartLiveEdit(DocumentSession& state, int frameIndex);
 // Ends the session, if any, and removes its folder.
 void EndLiveEdit();
 
@@ -38,10 +38,10 @@ void EndLiveEdit();
 int LiveEditWakeFd();
 // On the interface thread, when LiveEditWakeFd is readable: re-imports a saved file, or ends the
 // session with the watcher's failure message. Returns the refresh hints of the change (0: none).
-uint32_t TakeLiveEditUpdate(ShellState& state);
+uint32_t TakeLiveEditUpdate(DocumentSession& state);
 // Reads the exchange file back into the document under one undo record; the refresh hints, 0
 // when nothing changed.
-uint32_t ReimportLiveEdit(ShellState& state);
+uint32_t ReimportLiveEdit(DocumentSession& state);
 
 // The LiveEdit menu entry: "LiveEdit avec <editor>..." for the chosen editor (a program's path or
 // its desktop entry), or the generic text without one.

@@ -222,7 +222,7 @@ bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& 
   return BuildCatching(a, b, options, meter) == BuildDone;
 }
 
-int MergeAnimations(ShellState& state, const std::string& path) {
+int MergeAnimations(DocumentSession& state, const std::string& path) {
   if (!state.document || path.empty()) return 0;
   Animation& a = *state.document;
   WindowHandle owner = state.owner;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "core/animation.h"
-#include "formats/shell_state.h"
+#include "formats/document_session.h"
 
 namespace lw {
 
@@ -39,6 +39,6 @@ bool BuildMergedAnimation(Animation& a, const Animation& b, const MergeOptions& 
 // the document's, asks the merge options (the services' AskMergeOptions, preset with the
 // remembered choices and offsets 0), merges and records the undo entry. Returns 0 when nothing
 // changed, 2 when the document was rebuilt (it is then marked modified).
-int MergeAnimations(ShellState& state, const std::string& path);
+int MergeAnimations(DocumentSession& state, const std::string& path);
 
 }  // namespace lw

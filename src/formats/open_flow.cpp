@@ -7,7 +7,6 @@
 #include "base/messages.h"
 #include "base/preference_layout.h"
 #include "base/progress.h"
-#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "colour/palette_fit.h"
@@ -17,7 +16,6 @@
 #include "formats/common/flow_text.h"
 #include "formats/common/png_codec.h"
 #include "formats/format_registry.h"
-#include "formats/live_edit.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "platform/flow_dialogs.h"
@@ -34,7 +32,7 @@ void FreeChain(AnimationPtr chain) {
   while (chain) chain = std::move(chain->nextInChain);
 }
 
-WindowHandle Owner(const ShellState& state) { return state.owner; }
+WindowHandle Owner(const DocumentSession& state) { return state.owner; }
 
 ProgressMeterPtr ForegroundMeter(WindowHandle owner) {
   return ProgressMeterPtr(CreateProgressMeter(owner, progress::OwnPopup, 0));
@@ -46,7 +44,7 @@ Frame* LastFrame(const Animation& animation) {
   return last;
 }
 
-void MakeUntitled(ShellState& state) {
+void MakeUntitled(DocumentSession& state) {
   state.documentPath.clear();
   state.NotifyTitle();
 }
@@ -182,7 +180,7 @@ bool InsertAnimations(const FlowSettings& settings, WindowHandle owner, Animatio
   return true;
 }
 
-bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, int filesRead,
+bool FinishLoad(DocumentSession& state, AnimationPtr chain, const std::string& path, int filesRead,
                 ProgressMeter* meter, WindowHandle owner, uint32_t paletteWord) {
   if (!chain) return false;
   const FlowSettings settings = state.Settings();
@@ -238,7 +236,7 @@ bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, 
   if (filesRead == 1 && !path.empty() && (!format || format->saveType != 0)) {
     state.documentPath = path;
     state.modified = false;
-    RecentFileAdd(path);
+    if (state.settings) state.settings->KeepRecentFile(path);
   } else {
     state.document->playCount = settings.read.timing.defaultLoopCount;
     state.documentPath.clear();
@@ -263,8 +261,8 @@ struct ReadRun {
 
 // Reads the paths in order, keeping complete and partial reads; after a file that fails, and
 // before the last one, asks (askText, askTitle) whether to go on with the others.
-ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, ProgressMeter* meter,
-                  int askText, int askTitle) {
+ReadRun ReadChain(DocumentSession& state, const std::vector<std::string>& paths,
+                  ProgressMeter* meter, int askText, int askTitle) {
   ReadRun run;
   ProgressSetRange(meter, static_cast<uint32_t>(paths.size()));
   const ReadOptions options = state.Settings().read;
@@ -296,7 +294,8 @@ ReadRun ReadChain(ShellState& state, const std::vector<std::string>& paths, Prog
 
 }  // namespace
 
-int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert, bool* cancelled) {
+int ReadFiles(DocumentSession& state, std::vector<std::string> paths, bool forInsert,
+              bool* cancelled) {
   if (cancelled) *cancelled = false;
   if (paths.empty()) return 0;
   std::stable_sort(paths.begin(), paths.end(), [](const std::string& a, const std::string& b) {
@@ -313,7 +312,7 @@ int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert,
   return run.count;
 }
 
-int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
+int ChooseAndReadFiles(DocumentSession& state, int titleId, const std::vector<FileFilter>& filter,
                        bool forInsert) {
   std::vector<std::string> paths;
   try {
@@ -327,7 +326,7 @@ int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFil
   return ReadFiles(state, std::move(paths), forInsert);
 }
 
-bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled) {
+bool OpenOneFile(DocumentSession& state, const std::string& path, bool* cancelled) {
   ProgressMeterPtr meter = ForegroundMeter(Owner(state));
   AnimationPtr animation;
   int status = ReadAnyFile(path, state.Settings().read, Owner(state), &animation, meter.get());
@@ -343,11 +342,11 @@ enum class Opened { Yes, Kept, NotRead };
 
 // The Open command. The save question comes first, as always, but the document goes only once
 // the files are read: a read the user cancels (a clip's import dialog) leaves it as it was.
-Opened OpenInPlace(ShellState& state, const std::string& path,
+Opened OpenInPlace(DocumentSession& state, const std::string& path,
                    const std::vector<FileFilter>& filter, bool* cancelled) {
   *cancelled = false;
   if (!AskToSaveBeforeClosing(state)) return Opened::Kept;
-  ShellState fresh;
+  DocumentSession fresh;
   fresh.owner = state.owner;
   fresh.settings = state.settings;
   int filesRead = 0;
@@ -395,21 +394,22 @@ Opened OpenInPlace(ShellState& state, const std::string& path,
 
 }  // namespace
 
-bool OpenCommand(ShellState& state, const std::string& path,
+bool OpenCommand(DocumentSession& state, const std::string& path,
                  const std::vector<FileFilter>& filter) {
   bool cancelled = false;
   return OpenInPlace(state, path, filter, &cancelled) == Opened::Yes;
 }
 
-bool OpenRecentFile(ShellState& state, const std::string& path) {
+bool OpenRecentFile(DocumentSession& state, const std::string& path) {
   bool cancelled = false;
   const Opened opened = OpenInPlace(state, path, {}, &cancelled);
   // Only a failed read takes the name off the list, not the user cancelling a question.
-  if (opened == Opened::NotRead && !cancelled) RecentFileRemove(path);
+  if (opened == Opened::NotRead && !cancelled && state.settings)
+    state.settings->DropRecentFile(path);
   return opened == Opened::Yes;
 }
 
-int InsertCommand(ShellState& state, bool alternateTitle) {
+int InsertCommand(DocumentSession& state, bool alternateTitle) {
   int position = -1;
   if (state.document) {
     position = state.currentFrame >= 0 ? state.currentFrame : state.document->frameCount;
@@ -439,7 +439,7 @@ int InsertCommand(ShellState& state, bool alternateTitle) {
   return count;
 }
 
-int DropFiles(ShellState& state, const std::vector<std::string>& paths, int frameUnderDrop) {
+int DropFiles(DocumentSession& state, const std::vector<std::string>& paths, int frameUnderDrop) {
   if (paths.empty()) return 0;
   state.currentFrame = frameUnderDrop;
   bool hadDocument = state.document != nullptr;
@@ -473,7 +473,7 @@ int DropFiles(ShellState& state, const std::vector<std::string>& paths, int fram
   return count;
 }
 
-bool AskToSaveBeforeClosing(ShellState& state) {
+bool AskToSaveBeforeClosing(DocumentSession& state) {
   if (!state.document || !state.modified) return true;
   std::string text = state.documentPath.empty()
                          ? ResText(str::SaveUntitledQuestion)
@@ -484,12 +484,12 @@ bool AskToSaveBeforeClosing(ShellState& state) {
   return answer != answer::Cancel && answer != 0;
 }
 
-int CloseDocument(ShellState& state) {
+int CloseDocument(DocumentSession& state) {
   if (!AskToSaveBeforeClosing(state)) return 0;
   StopTasks(task::SizeEstimate | task::ColourCount);
   state.StopPreview();
+  // The window ends a LiveEdit session on the document as it hears of the closing.
   if (state.document && state.listener) state.listener->DocumentClosing();
-  EndLiveEdit();
   state.document.reset();
   state.currentFrame = -1;
   ClearHistory();
@@ -501,7 +501,7 @@ int CloseDocument(ShellState& state) {
   return 1;
 }
 
-bool RevertToSaved(ShellState& state) {
+bool RevertToSaved(DocumentSession& state) {
   if (!state.document || !state.modified || state.documentPath.empty()) return false;
   if (AskUser(state.owner, str::RevertQuestion, str::RevertTitle,
               mb::OkCancel | mb::IconExclamation) != answer::Ok) {
@@ -515,7 +515,7 @@ bool RevertToSaved(ShellState& state) {
   int status = ReadAnyFile(path, state.Settings().read, Owner(state), &animation, meter.get());
   // A partial read would swap the edits for part of the file.
   if (status != ReadComplete) return false;
-  ShellState reread;
+  DocumentSession reread;
   reread.owner = state.owner;
   reread.settings = state.settings;
   if (!FinishLoad(reread, std::move(animation), path, 1, meter.get(), Owner(state))) return false;
@@ -536,12 +536,5 @@ bool RevertToSaved(ShellState& state) {
 }
 
 std::vector<FileFilter> AllFormatsFilter() { return OpenFilters(); }
-
-std::string InitialOpenFolder() {
-  std::string dir;
-  if (GetInitDir(&dir) && !dir.empty()) return dir;
-  std::string samples = ShareFile("exemples");
-  return IsFolder(samples) ? WithTrailingSlash(samples) : std::string();
-}
 
 }  // namespace lw

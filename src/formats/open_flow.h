@@ -10,7 +10,7 @@
 
 #include "core/animation.h"
 #include "formats/common/format_entry.h"
-#include "formats/shell_state.h"
+#include "formats/document_session.h"
 #include "platform/flow_dialogs.h"
 
 namespace lw {
@@ -31,7 +31,7 @@ void AppendToChain(AnimationPtr* chain, AnimationPtr animation);
 // becomes the document (named after path only when exactly one file was read and a path is
 // given). False when it could not: the chain is freed and the document is as it was.
 // paletteWord: how the palettes are fitted (0: the stored choice, see FitPalettes).
-bool FinishLoad(ShellState& state, AnimationPtr chain, const std::string& path, int filesRead,
+bool FinishLoad(DocumentSession& state, AnimationPtr chain, const std::string& path, int filesRead,
                 ProgressMeter* meter, WindowHandle owner, uint32_t paletteWord = 0);
 
 // Splices the chain into the document before frame position (-1 or past the end: after the last
@@ -51,53 +51,51 @@ bool NameSurvivesInsert(std::string_view path);
 // the document. Returns the number of files handed on (0 when nothing was).
 // *cancelled (when given) tells whether nothing was read because the user cancelled a reader's
 // own dialog or pressed Esc.
-int ReadFiles(ShellState& state, std::vector<std::string> paths, bool forInsert,
+int ReadFiles(DocumentSession& state, std::vector<std::string> paths, bool forInsert,
               bool* cancelled = nullptr);
 
 // The multiple-selection open dialog (the services' ChooseFiles) and ReadFiles.
-int ChooseAndReadFiles(ShellState& state, int titleId, const std::vector<FileFilter>& filter,
+int ChooseAndReadFiles(DocumentSession& state, int titleId, const std::vector<FileFilter>& filter,
                        bool forInsert);
 
 // Reads one named file and hands it on; a partial read leaves the document untitled. *cancelled
 // (when given) tells whether a failure was the user cancelling the reader's own dialog.
-bool OpenOneFile(ShellState& state, const std::string& path, bool* cancelled = nullptr);
+bool OpenOneFile(DocumentSession& state, const std::string& path, bool* cancelled = nullptr);
 
 // The Open command and the import commands: asks to save a modified document (false when the
 // user cancelled), then opens path, or the files chosen in the open dialog when path is empty.
 // The document is replaced once the files are read; when the user cancels the read itself (a
 // clip's import dialog) it stays as it was, otherwise a read that gives nothing closes it.
 // True when a document was opened.
-bool OpenCommand(ShellState& state, const std::string& path,
+bool OpenCommand(DocumentSession& state, const std::string& path,
                  const std::vector<FileFilter>& filter = {});
 
-// A recent-file entry: the Open command on path; a name that fails is taken off the list.
-bool OpenRecentFile(ShellState& state, const std::string& path);
+// A recent-file entry: the Open command on path; a name that fails is taken off the list (through
+// the state's settings source).
+bool OpenRecentFile(DocumentSession& state, const std::string& path);
 
 // The insert command: the chosen files go in before the current frame (at the end when none),
 // with one undo record. alternateTitle: the title "Insérer le(s) cadre(s) ou ouvrir
 // l'animation". Returns the number of files inserted.
-int InsertCommand(ShellState& state, bool alternateTitle);
+int InsertCommand(DocumentSession& state, bool alternateTitle);
 
 // Files dropped on the frame strip over frame frameUnderDrop (-1: none). One file dropped with no
 // document open counts as an open. Returns the number of files handed on.
-int DropFiles(ShellState& state, const std::vector<std::string>& paths, int frameUnderDrop);
+int DropFiles(DocumentSession& state, const std::vector<std::string>& paths, int frameUnderDrop);
 
 // Asks to save a modified document (Yes runs SaveCommand; its failure counts as Cancel), then
 // frees it. 0 when the user cancelled, 1 when no document is open any more.
-int CloseDocument(ShellState& state);
+int CloseDocument(DocumentSession& state);
 // The question alone: false when the user cancelled it (or the save it asked for failed).
-bool AskToSaveBeforeClosing(ShellState& state);
+bool AskToSaveBeforeClosing(DocumentSession& state);
 
 // When the document is modified and named: asks, then reads its file again; the read document
 // replaces it only when the whole file was read (otherwise the reader's message is shown and the
 // document stays as it is). True when it was reopened.
-bool RevertToSaved(ShellState& state);
+bool RevertToSaved(DocumentSession& state);
 
 // The open dialogs' filter list of every format (the import commands' lists: ImportFilter of
 // formats/format_registry.h).
 std::vector<FileFilter> AllFormatsFilter();
-// The folder an open dialog starts in: the remembered one, else the samples folder when it
-// exists, else empty.
-std::string InitialOpenFolder();
 
 }  // namespace lw

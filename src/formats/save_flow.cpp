@@ -10,9 +10,7 @@
 #include <new>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
-#include "base/settings.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "core/compose.h"
@@ -379,16 +377,17 @@ bool WriteIndividualFiles(const std::string& baseName, Animation& document, uint
 
 // ---- The Save As dialog ----
 
-SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentName,
-                                 const Animation& document, int type) {
+SaveAsRequest BuildSaveAsRequest(const FlowSettings& settings, WindowHandle owner,
+                                 const std::string& currentName, const Animation& document,
+                                 int type) {
   SaveAsRequest request;
   request.owner = owner;
   request.document = &document;
-  request.previousBits = PrefFieldValue(PrefField::SaveOptionBits);
+  request.previousBits = settings.saveAsBits;
   request.documentTraits = DocumentTraits(document);
   bool lastUsed = type < 1 || type > SaveTypeCount();
   if (lastUsed) {
-    type = static_cast<int>(PrefFieldValue(PrefField::SaveType));
+    type = settings.saveAsType;
     if (type < 1 || type > SaveTypeCount()) type = savetype::Gif;
   }
   request.type = type;
@@ -400,8 +399,7 @@ SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentN
     if (SaveTypeOfExtension(name) != type) name = ReplaceExtension(name, extension);
     request.proposedName = name;
   } else {
-    std::string dir;
-    if (GetInitDir(&dir)) request.folder = dir;
+    request.folder = settings.fileFolder;
     request.proposedName = FormatResText(str::UntitledWithExtension, extension);
   }
   return request;
@@ -440,12 +438,13 @@ bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits
   return !(traits & savetrait::Individual);
 }
 
-bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document, int type,
-                  std::string* chosen) {
+bool SaveAsDialog(DocumentSession& state, const std::string& currentName, Animation& document,
+                  int type, std::string* chosen) {
   chosen->clear();
   SaveAsChoice choice;
   try {
-    SaveAsRequest request = BuildSaveAsRequest(state.owner, currentName, document, type);
+    SaveAsRequest request =
+        BuildSaveAsRequest(state.Settings(), state.owner, currentName, document, type);
     choice.type = request.type;
     choice.options.previousBits = request.previousBits;
     choice.options.document = &document;
@@ -454,19 +453,14 @@ bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& 
     return false;
   }
   if (choice.path.empty() || choice.type < 1 || choice.type > SaveTypeCount()) return false;
-  if (type < 1 || type > SaveTypeCount()) {
-    // The JPEG step stays.
-    uint32_t stored = WithField(GetPref(PrefSaveOptions), PrefField::SaveType,
-                                static_cast<uint32_t>(choice.type));
-    SetPref(PrefSaveOptions,
-            WithField(stored, PrefField::SaveOptionBits, choice.options.optionBits));
-  }
+  if ((type < 1 || type > SaveTypeCount()) && state.settings)
+    state.settings->KeepSaveAsChoice(choice.type, choice.options.optionBits);
   choice.options.settings = state.Settings().write;
   bool written = WriteAsType(choice.path, document, choice.options, choice.type, state.owner);
   if (written && SaveCoversDocument(document, choice.type, choice.options.optionBits)) {
     *chosen = choice.path;
   }
-  SetInitDirFromFile(choice.path);
+  if (state.settings) state.settings->KeepFolderOf(choice.path);
   return written;
 }
 
@@ -477,7 +471,7 @@ namespace {
 // Frames past the screen are cropped before a save as an edit of its own, with its undo entry:
 // a save that then fails or is cancelled leaves a document whose history still matches it.
 // The window hears of the change once the save is over (see CropNotice).
-bool CropBeforeSave(ShellState& state, bool* cropped) {
+bool CropBeforeSave(DocumentSession& state, bool* cropped) {
   *cropped = false;
   Animation& document = *state.document;
   if (!FramesOutsideScreen(document)) return true;
@@ -492,7 +486,7 @@ bool CropBeforeSave(ShellState& state, bool* cropped) {
 // Tells the window about a crop when the save command ends, whatever its result: during the
 // save, a refresh would start background work on the document being written.
 struct CropNotice {
-  ShellState& state;
+  DocumentSession& state;
   bool cropped = false;
   ~CropNotice() {
     if (!cropped) return;
@@ -504,7 +498,7 @@ struct CropNotice {
 // Save over a file compressed with losses (a clip, a JPEG picture, a lossy WebP) compresses its
 // pictures once more and loses more of them: with a window the user is asked first. Yes: save
 // over it; No: Save As; Cancel. A name no writer takes goes straight to Save As.
-int AskBeforeResave(const ShellState& state) {
+int AskBeforeResave(const DocumentSession& state) {
   if (!state.owner) return answer::Yes;
   const std::string file = FollowLinks(state.documentPath);
   const int type = SaveTypeFromName(state.documentPath);
@@ -519,7 +513,7 @@ int AskBeforeResave(const ShellState& state) {
 
 }  // namespace
 
-bool SaveCommand(ShellState& state) {
+bool SaveCommand(DocumentSession& state) {
   if (!state.document) return true;
   if (!state.documentPath.empty()) {
     const int answer = AskBeforeResave(state);
@@ -548,14 +542,14 @@ bool SaveCommand(ShellState& state) {
   state.modified = false;
   if (untitled) {
     state.documentPath = chosen;
-    RecentFileAdd(chosen);
+    if (state.settings) state.settings->KeepRecentFile(chosen);
   }
   ClearHistory();
   state.NotifyTitle();
   return true;
 }
 
-bool SaveAsCommand(ShellState& state, int type) {
+bool SaveAsCommand(DocumentSession& state, int type) {
   if (!state.document) return false;
   Animation& document = *state.document;
   CropNotice notice{state};
@@ -565,13 +559,14 @@ bool SaveAsCommand(ShellState& state, int type) {
   if (chosen.empty()) return true;
   state.modified = false;
   state.documentPath = chosen;
-  RecentFileAdd(chosen);
+  if (state.settings) state.settings->KeepRecentFile(chosen);
   ClearHistory();
   state.NotifyTitle();
   return true;
 }
 
-bool SaveTypedCommand(ShellState& state, const std::string& path, int type, SaveOptions options) {
+bool SaveTypedCommand(DocumentSession& state, const std::string& path, int type,
+                      SaveOptions options) {
   if (!state.document) return false;
   CropNotice notice{state};
   if (!CropBeforeSave(state, &notice.cropped)) return false;

@@ -9,8 +9,8 @@
 
 #include "core/animation.h"
 #include "formats/common/format_entry.h"
+#include "formats/document_session.h"
 #include "formats/format_registry.h"
-#include "formats/shell_state.h"
 
 namespace lw {
 
@@ -103,9 +103,11 @@ struct SaveAsChoice {
   SaveOptions options;
 };
 
-// The request for a current name (empty: untitled) and a type (-1: the last one used).
-SaveAsRequest BuildSaveAsRequest(WindowHandle owner, const std::string& currentName,
-                                 const Animation& document, int type);
+// The request for a current name (empty: untitled) and a type (-1: the last one used), with
+// the folder and the last choice the settings remember.
+SaveAsRequest BuildSaveAsRequest(const FlowSettings& settings, WindowHandle owner,
+                                 const std::string& currentName, const Animation& document,
+                                 int type);
 
 // An entry of the choice box: its string id and the option bit choosing it sets.
 struct SaveChoiceEntry {
@@ -121,19 +123,20 @@ bool SaveCoversDocument(const Animation& document, int type, uint32_t optionBits
 
 // The Save As dialog (the services' AskSaveAs) and the write. True when a file was written; *chosen
 // gets its path, or empty when the save wrote only part of the document.
-bool SaveAsDialog(ShellState& state, const std::string& currentName, Animation& document, int type,
-                  std::string* chosen);
+bool SaveAsDialog(DocumentSession& state, const std::string& currentName, Animation& document,
+                  int type, std::string* chosen);
 
 // ---- Commands ----
 
 // Saves under the document's name, or through Save As (GIF) when untitled. On success the
 // modified flag is cleared and the undo history emptied. No document: success.
-bool SaveCommand(ShellState& state);
+bool SaveCommand(DocumentSession& state);
 // " Sauvegarder &sous..." (-1: the last type used) and " Sauvegarder l’animation &GIF sous..." (1).
-bool SaveAsCommand(ShellState& state, int type);
+bool SaveAsCommand(DocumentSession& state, int type);
 // Saves under path as type with the given choices, without a dialog (the batch mode's forced
 // type and frames choice): frames beyond the screen are cropped first, as for Save. An
 // individual-files save without a base name numbers path itself.
-bool SaveTypedCommand(ShellState& state, const std::string& path, int type, SaveOptions options);
+bool SaveTypedCommand(DocumentSession& state, const std::string& path, int type,
+                      SaveOptions options);
 
 }  // namespace lw

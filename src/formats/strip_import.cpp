@@ -10,7 +10,7 @@
 
 namespace lw {
 
-bool ImportStripCommand(ShellState& state) {
+bool ImportStripCommand(DocumentSession& state) {
   if (!OpenCommand(state, std::string(), ImportFilter(ImportStripCommandId))) return false;
   if (!state.document ||
       !SplitStrip(*state.document, state.Settings().read.timing.defaultDelay, state.owner)) {

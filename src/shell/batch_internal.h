@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "edit/caption/text_layer.h"
-#include "formats/shell_state.h"
 #include "formats/webp/webp_settings.h"
+#include "shell/shell_state.h"
 
 namespace lw::batch {
 

@@ -6,7 +6,7 @@
 
 #include <cstdint>
 
-#include "formats/shell_state.h"
+#include "shell/shell_state.h"
 
 namespace lw {
 

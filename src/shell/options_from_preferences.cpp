@@ -6,6 +6,8 @@
 #include "base/settings.h"
 #include "core/undo.h"
 #include "formats/psd/psd_format.h"
+#include "platform/files.h"
+#include "shell/save_choices.h"
 
 namespace lw {
 
@@ -97,6 +99,7 @@ WriteSettings WriteSettingsFromPreferences() {
   settings.jpegQuality = JpegQuality();
   settings.psdLayerMasks = PrefOn(Pref::ExportLayerMasks);
   settings.aviFixedRate = PrefOn(Pref::AviFixedRate) ? GetPref(PrefAviFrameRate) : 0;
+  settings.storedChoices = StoredSaveChoices();
   return settings;
 }
 
@@ -121,6 +124,9 @@ FlowSettings FlowSettingsFromPreferences() {
   settings.coEditor = CoEditorFromPreferences();
   settings.write = WriteSettingsFromPreferences();
   settings.cropSilently = PrefOn(Pref::CropSilently);
+  settings.saveAsType = static_cast<int>(PrefFieldValue(PrefField::SaveType));
+  settings.saveAsBits = PrefFieldValue(PrefField::SaveOptionBits);
+  if (!GetInitDir(&settings.fileFolder)) settings.fileFolder.clear();
   return settings;
 }
 
@@ -133,6 +139,15 @@ class StoredFlowSettings final : public FlowSettingsSource {
     SetPrefOn(Pref::MergeByDuration, byDuration);
     SetPrefOn(Pref::MergeLoopShorter, loopShorter);
   }
+  void KeepSaveAsChoice(int type, uint32_t optionBits) override {
+    // One write, and the JPEG step that shares the word stays.
+    const uint32_t word =
+        WithField(GetPref(PrefSaveOptions), PrefField::SaveType, static_cast<uint32_t>(type));
+    SetPref(PrefSaveOptions, WithField(word, PrefField::SaveOptionBits, optionBits));
+  }
+  void KeepFolderOf(const std::string& file) override { SetInitDirFromFile(file); }
+  void KeepRecentFile(const std::string& path) override { RecentFileAdd(path); }
+  void DropRecentFile(const std::string& path) override { RecentFileRemove(path); }
 };
 
 }  // namespace
@@ -140,6 +155,13 @@ class StoredFlowSettings final : public FlowSettingsSource {
 FlowSettingsSource& PreferenceFlowSettings() {
   static StoredFlowSettings source;
   return source;
+}
+
+std::string InitialOpenFolder() {
+  std::string dir;
+  if (GetInitDir(&dir) && !dir.empty()) return dir;
+  std::string samples = ShareFile("exemples");
+  return IsFolder(samples) ? WithTrailingSlash(samples) : std::string();
 }
 
 OptimizeOptions OptimizeOptionsFromPreferences(uint32_t steps) {

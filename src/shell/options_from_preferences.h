@@ -12,7 +12,7 @@
 #include "core/animation.h"
 #include "core/delay_units.h"
 #include "formats/common/format_entry.h"
-#include "formats/shell_state.h"
+#include "formats/flow_settings.h"
 
 namespace lw {
 
@@ -46,7 +46,7 @@ PaletteFitOptions PaletteFitOptionsFromPreferences();
 // choice, the colour taken as transparent.
 ReadOptions ReadOptionsFromPreferences();
 // What the writers take: the timing, the signature, the JPEG quality, the PSD masks choice, the
-// fixed AVI rate.
+// fixed AVI rate, and the Save As panels' remembered choices (shell/save_choices.h).
 WriteSettings WriteSettingsFromPreferences();
 // Remembers the PSD layer dialog's choice for the next file.
 void StorePsdLayerChoice(uint32_t options);
@@ -57,6 +57,9 @@ FlowSettings FlowSettingsFromPreferences();
 // The flows' settings source over the stored preferences: what a ShellState of the window or
 // the batch mode points at.
 FlowSettingsSource& PreferenceFlowSettings();
+// The folder an open dialog starts in: the remembered one, else the samples folder when it
+// exists, else empty.
+std::string InitialOpenFolder();
 
 // The optimizer's steps (the optimize:: bits of a dialog, the batch or the stored word) with the
 // settings they run with.

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "core/animation.h"
-#include "formats/shell_state.h"
+#include "shell/shell_state.h"
 
 namespace lw {
 

@@ -4,6 +4,7 @@
 // format writes is its own tests' business.
 #include <gmock/gmock.h>
 
+#include <any>
 #include <filesystem>
 #include <functional>
 #include <sstream>
@@ -51,7 +52,8 @@ struct Output {
   Edit edit = nullptr;
   int type = 0;
   uint32_t bits = saveopt::Plain;
-  uint32_t paletteWord = 0;  // how the inputs get their palette; 0 the stored way
+  uint32_t paletteWord = 0;     // how the inputs get their palette; 0 the stored way
+  std::any formatOptions = {};  // the Save As panel's choice for the output's format
 };
 
 struct Row {
@@ -165,10 +167,12 @@ class BatchTable : public ::testing::Test {
     ASSERT_TRUE(Save("twins.gif", *twins));
   }
 
-  bool Save(const std::string& name, Animation& doc, int type = 0, uint32_t bits = saveopt::Plain) {
+  bool Save(const std::string& name, Animation& doc, int type = 0, uint32_t bits = saveopt::Plain,
+            std::any formatOptions = {}) {
     std::filesystem::create_directories(std::filesystem::path(dir_.Path(name)).parent_path());
     SaveOptions options;
     options.optionBits = bits;
+    options.formatOptions = std::move(formatOptions);
     return WriteAsType(dir_.Path(name), doc, options, type ? type : SaveTypeFromName(name),
                        nullptr);
   }
@@ -191,7 +195,9 @@ class BatchTable : public ::testing::Test {
     if (out.edit) out.edit(state);
     ClearHistory();
     const std::string name = "expected/" + out.name;
-    return Save(name, *state.document, out.type, out.bits) ? Contents(dir_.Path(name)) : "none";
+    return Save(name, *state.document, out.type, out.bits, out.formatOptions)
+               ? Contents(dir_.Path(name))
+               : "none";
   }
 
   void Check(const std::vector<Row>& rows) {
@@ -366,7 +372,7 @@ TEST_F(BatchTable, EditFlags) {
       edited({"--type", "png"}, nullptr, SaveTypeFromName("x.png")),
       edited({"--type", "bmp", "--frames", "strip"}, nullptr, SaveTypeFromName("x.bmp"), strip),
       // A lossy WebP: the same file as the Save As panel's choice gives.
-      Row{{"-i", "in.gif", "--webp", "60", "-o", "out.webp"}, 0, {}, {{"out.webp", "in.gif", [](ShellState&) { StoreWebpSettings({.filled = true, .lossy = true, .quality = 60}); }}}},
+      Row{{"-i", "in.gif", "--webp", "60", "-o", "out.webp"}, 0, {}, {{"out.webp", "in.gif", nullptr, 0, saveopt::Plain, 0, WebpSettings{.filled = true, .lossy = true, .quality = 60}}}},
   });
   // clang-format on
 }

@@ -83,7 +83,7 @@ bool ClearedOver(const std::string& path) {
 
 // Opened as the window opens it, true-colour frames fitted to palettes.
 AnimationPtr Opened(const std::string& path) {
-  ShellState state;
+  DocumentSession state;
   if (!OpenOneFile(state, path)) return nullptr;
   return std::move(state.document);
 }
@@ -522,7 +522,7 @@ TEST_F(ApngTest, EscStopsTheReadBetweenFrames) {
     SetProgressReportHookForTests([&] {
       if (++reports == escAt) ProgressCancel();
     });
-    ShellState state;
+    DocumentSession state;
     Use(state);
     const bool opened = OpenCommand(state, Path("esc.apng"));
     SetProgressReportHookForTests(nullptr);

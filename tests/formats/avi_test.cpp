@@ -294,7 +294,7 @@ TEST_F(AviFiles, TheImportChoiceIsWhatIsRead) {
     return false;
   };
   Put(Path("second.mp4"), Contents(path));
-  ShellState state;
+  DocumentSession state;
   Use(state);
   EXPECT_EQ(ReadFiles(state, {path, Path("second.mp4")}, false), 0);
   EXPECT_FALSE(state.document);
@@ -495,7 +495,7 @@ TEST_F(AviFiles, FixLeavesADocumentAnAviStreamCanHold) {
 TEST_F(AviFiles, OnlyMoviesThatCanBeSavedNameTheDocument) {
   for (const std::string name : {"clip.avi", "clip.mkv"}) {
     ASSERT_TRUE(WriteMovie(Path(name), {8, 8, false, {0, 1}, 2}));
-    ShellState state;
+    DocumentSession state;
     Use(state);
     ASSERT_TRUE(OpenCommand(state, Path(name)));
     EXPECT_EQ(state.document->frameCount, 2);
@@ -519,7 +519,7 @@ TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
                 .exitCode,
             0);
   const std::string doc = WriteSolidGif("doc.gif", 4, 4, {1, 2});
-  ShellState state;
+  DocumentSession state;
   Use(state);
   ASSERT_TRUE(OpenCommand(state, doc));
   RecordUndo(UndoKind::ReverseAnimation, *state.document);
@@ -540,12 +540,11 @@ TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
     EXPECT_FALSE(OpenCommand(state, chosen ? "" : clip));
     unchanged();
   }
-  ASSERT_TRUE(RecentFileAdd(clip));
+  state.settings->KeepRecentFile(clip);
   Headless().QueueAnswer(answer::No);
   EXPECT_FALSE(OpenRecentFile(state, clip));
   unchanged();
-  std::string recent;
-  EXPECT_TRUE(RecentFileGet(1, &recent) && recent == clip);
+  EXPECT_THAT(RecentFiles(), ElementsAre(clip, doc));  // a read cancelled keeps its entry
   EXPECT_THAT(ShownTexts(),
               ElementsAre(::testing::HasSubstr("Sauvegarder"), ::testing::HasSubstr("Sauvegarder"),
                           ::testing::HasSubstr("Sauvegarder")));
@@ -560,7 +559,7 @@ TEST_F(AviFiles, OpeningAClipKeepsTheDocumentUntilTheClipIsRead) {
       if (!told) r->lengthMs = 0;  // as a stream that does not say
       return true;
     };
-    ShellState empty;
+    DocumentSession empty;
     Use(empty);
     EXPECT_FALSE(OpenCommand(empty, clip));
     EXPECT_FALSE(empty.document);

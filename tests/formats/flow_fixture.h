@@ -14,10 +14,10 @@
 #include "core/gif_source.h"
 #include "core/gif_writer.h"
 #include "core/undo.h"
+#include "formats/document_session.h"
 #include "formats/gif/gif_save.h"
 #include "formats/merge.h"
 #include "formats/save_flow.h"
-#include "formats/shell_state.h"
 #include "support/document.h"
 #include "support/services.h"
 #include "support/temp_dir.h"
@@ -32,7 +32,20 @@ class TestFlowSettings final : public FlowSettingsSource {
     settings.mergeByDuration = byDuration;
     settings.mergeLoopShorter = loopShorter;
   }
+  void KeepSaveAsChoice(int type, uint32_t optionBits) override {
+    settings.saveAsType = type;
+    settings.saveAsBits = optionBits;
+  }
+  void KeepFolderOf(const std::string& file) override {
+    settings.fileFolder = file.substr(0, file.rfind('/') + 1);
+  }
+  void KeepRecentFile(const std::string& path) override {
+    DropRecentFile(path);
+    recent.insert(recent.begin(), path);
+  }
+  void DropRecentFile(const std::string& path) override { std::erase(recent, path); }
   FlowSettings settings;
+  std::vector<std::string> recent;  // most recent first
 };
 
 class FlowTest : public ::testing::Test {
@@ -51,7 +64,9 @@ class FlowTest : public ::testing::Test {
   ScriptedServices& Headless() { return scope_.services; }
   // The settings the flows of a state read: point the state at them with Use.
   FlowSettings& Flows() { return flows_.settings; }
-  ShellState& Use(ShellState& state) {
+  // The recent files the flows kept, most recent first.
+  const std::vector<std::string>& RecentFiles() const { return flows_.recent; }
+  DocumentSession& Use(DocumentSession& state) {
     state.settings = &flows_;
     return state;
   }

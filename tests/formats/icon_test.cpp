@@ -239,7 +239,7 @@ TEST_F(IconTest, EscWhileReadingAnAnimatedCursorLeavesTheDocumentUntitled) {
     SetProgressReportHookForTests([&] {
       if (++reports == escAt) ProgressCancel();
     });
-    ShellState state;
+    DocumentSession state;
     Use(state);
     const bool opened = OpenCommand(state, path);
     SetProgressReportHookForTests(nullptr);

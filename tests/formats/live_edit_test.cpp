@@ -73,7 +73,7 @@ class LiveEditTest : public FlowTest {
     return f->palette->entries[f->bits()[0]].red;
   }
 
-  ShellState state_;
+  DocumentSession state_;
   std::string oldTmp_;
 };
 

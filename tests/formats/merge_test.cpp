@@ -158,7 +158,7 @@ TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
   for (const auto& c : cases) {
     SCOPED_TRACE(c.byDuration);
     Headless().Reset();
-    ShellState state;
+    DocumentSession state;
     Use(state);
     ASSERT_TRUE(OpenCommand(state, longOne));
     AnimationPtr before = DuplicateAnimation(*state.document, nullptr);
@@ -184,7 +184,7 @@ TEST_F(FlowTest, MergePastThePictureBudgetLeavesTheDocumentAlone) {
 TEST_F(FlowTest, MergeCommandRebuildsTheDocumentAndCancelLeavesItAlone) {
   std::string first = WriteSolidGif("a.gif", 4, 4, {1, 2});
   std::string second = WriteSolidGif("b.gif", 2, 2, {3, 4, 5});
-  ShellState state;
+  DocumentSession state;
   Use(state);
   ASSERT_TRUE(OpenCommand(state, first));
   AnimationPtr before = DuplicateAnimation(*state.document, nullptr);

@@ -49,7 +49,7 @@ TEST_F(FlowTest, SeveralFilesAreReadInNameOrderIntoAnUntitledModifiedDocument) {
   std::string c = WriteSolidGif("c.gif", 4, 4, {3});
   std::string upperA = WriteSolidGif("A.gif", 4, 4, {1});
   std::string b = WriteSolidGif("b.gif", 4, 4, {2});
-  ShellState state;
+  DocumentSession state;
   Use(state);
   EXPECT_EQ(ReadFiles(state, {c, upperA, b}, false), 3);
   ASSERT_TRUE(state.document);
@@ -69,7 +69,7 @@ TEST_F(FlowTest, AFailedFileAsksWhetherToGoOnExceptAfterTheLast) {
   } cases[] = {{{a, b, c}, answer::No, 1}, {{a, b, c}, answer::Yes, 2}, {{a, b}, -1, 1}};
   for (const auto& k : cases) {
     Headless().Reset();
-    ShellState state;
+    DocumentSession state;
     Use(state);
     if (k.answer >= 0) Headless().QueueAnswer(k.answer);
     EXPECT_EQ(ReadFiles(state, k.files, false), k.read);
@@ -94,7 +94,7 @@ TEST_F(FlowTest, APartialReadKeepsItsFramesOnEveryRoadIn) {
   for (const auto& road : roads) {
     SCOPED_TRACE(road.chosen.size());
     Headless().Reset();
-    ShellState state;
+    DocumentSession state;
     Use(state);
     if (!road.chosen.empty()) Headless().QueueChosenFiles(road.chosen);
     ASSERT_TRUE(OpenCommand(state, road.chosen.empty() ? cut : ""));
@@ -111,13 +111,12 @@ TEST_F(FlowTest, APartialReadKeepsItsFramesOnEveryRoadIn) {
   }
 
   // A dropped partial file goes in, and the recent list never takes its name.
-  ShellState state;
+  DocumentSession state;
   Use(state);
   EXPECT_EQ(DropFiles(state, {cut}, -1), 1);
   EXPECT_EQ(state.document->frameCount, 2);
   EXPECT_TRUE(state.documentPath.empty());
-  std::string recent;
-  EXPECT_FALSE(RecentFileGet(1, &recent) && recent == cut);
+  EXPECT_THAT(RecentFiles(), ::testing::IsEmpty());
 }
 
 TEST_F(FlowTest, InsertGoesBeforeTheGivenFrameOrAfterTheLastFrame) {
@@ -174,7 +173,7 @@ TEST_F(FlowTest, InsertFollowsTheSizeAndPaletteChoices) {
 TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
   std::string doc = WriteSolidGif("doc.gif", 4, 4, {1, 2});
   std::string add = WriteSolidGif("add.gif", 4, 4, {7});
-  ShellState state;
+  DocumentSession state;
   Use(state);
   ASSERT_TRUE(OpenCommand(state, doc));
   state.currentFrame = 1;
@@ -193,7 +192,7 @@ TEST_F(FlowTest, InsertCommandAndDropAreUndoable) {
 
 TEST_F(FlowTest, CloseAsksForAModifiedDocument) {
   std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
-  ShellState state;
+  DocumentSession state;
   Use(state);
   ASSERT_TRUE(OpenCommand(state, clip));
   state.modified = true;
@@ -223,12 +222,11 @@ TEST_F(FlowTest, CloseAsksForAModifiedDocument) {
 // Opening one file names the document after it; revert reads that file again.
 TEST_F(FlowTest, OpenNamesTheDocumentAndRevertReadsTheFileAgain) {
   std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2});
-  ShellState state;
+  DocumentSession state;
   Use(state);
   ASSERT_TRUE(OpenCommand(state, clip));
   EXPECT_EQ(state.documentPath, clip);
-  std::string recent;
-  EXPECT_TRUE(RecentFileGet(1, &recent) && recent == clip);
+  EXPECT_THAT(RecentFiles(), ElementsAre(clip));
   EXPECT_FALSE(RevertToSaved(state));  // not modified: nothing to do
   AddSolidFrame(*state.document, 0, 0, 4, 4, 3);
   state.modified = true;
@@ -246,7 +244,7 @@ TEST_F(FlowTest, OpenNamesTheDocumentAndRevertReadsTheFileAgain) {
 TEST_F(FlowTest, RevertKeepsTheEditsWhenTheFileReadsOnlyPartWay) {
   std::string clip = WriteSolidGif("clip.gif", 4, 4, {1, 2, 3});
   const std::string whole = Contents(clip);
-  ShellState state;
+  DocumentSession state;
   Use(state);
   ASSERT_TRUE(OpenCommand(state, clip));
   AddSolidFrame(*state.document, 0, 0, 4, 4, 4);

@@ -31,18 +31,20 @@ using ::testing::HasSubstr;
 
 TEST_F(FlowTest, SaveAsProposesANameForTheType) {
   AnimationPtr a = MakeDocument(4, 4);
-  SetInitDir(dir_.string());
-  SaveAsRequest r = BuildSaveAsRequest(nullptr, "", *a, savetype::Gif);
+  Flows().fileFolder = dir_.string() + "/";
+  SaveAsRequest r = BuildSaveAsRequest(Flows(), nullptr, "", *a, savetype::Gif);
   EXPECT_EQ(r.folder + r.proposedName, dir_.string() + "/Sans titre.gif");
-  SetPref(PrefSaveOptions, (32u << 16) | 0x0500 | savetype::Bmp);
-  r = BuildSaveAsRequest(nullptr, "", *a, -1);
+  Flows().saveAsType = savetype::Bmp;
+  Flows().saveAsBits = 32;
+  r = BuildSaveAsRequest(Flows(), nullptr, "", *a, -1);
   EXPECT_EQ(r.proposedName, "Sans titre.bmp");
-  r = BuildSaveAsRequest(nullptr, "/f/clip.gif", *a, -1);
+  EXPECT_EQ(r.previousBits, 32u);
+  r = BuildSaveAsRequest(Flows(), nullptr, "/f/clip.gif", *a, -1);
   EXPECT_EQ(r.folder + "|" + r.proposedName, "/f/|clip.bmp");
-  r = BuildSaveAsRequest(nullptr, "/f/clip.GIF", *a, savetype::Gif);
+  r = BuildSaveAsRequest(Flows(), nullptr, "/f/clip.GIF", *a, savetype::Gif);
   EXPECT_EQ(r.proposedName, "clip.GIF");
-  SetPref(PrefSaveOptions, 0x0F);
-  EXPECT_EQ(BuildSaveAsRequest(nullptr, "", *a, -1).type, savetype::Gif);
+  Flows().saveAsType = 0x0F;  // no format's
+  EXPECT_EQ(BuildSaveAsRequest(Flows(), nullptr, "", *a, -1).type, savetype::Gif);
 }
 
 TEST_F(FlowTest, SignatureCommentIsReplacedAtTheFront) {
@@ -86,7 +88,7 @@ TEST_F(FlowTest, SaveWritesTheTypeItsNameSays) {
   for (const char* name : {"photo.jpeg", "image.DIB", "clip.MKV"}) {
     SCOPED_TRACE(name);
     Headless().Reset();
-    ShellState state;
+    DocumentSession state;
     Use(state);
     state.document = NumberedAnimation(1);
     state.documentPath = Path(name), state.modified = true;
@@ -322,7 +324,7 @@ TEST_F(FlowTest, SaveCommandFlows) {
     Headless().Reset();
     ClearHistory();
     std::filesystem::remove(target);
-    ShellState state;
+    DocumentSession state;
     Use(state);
     int window = 0;
     if (c.answer >= 0) state.owner = &window, Headless().QueueAnswer(c.answer);
@@ -388,7 +390,7 @@ TEST_F(FlowTest, SaveOverALossyFileAsksFirst) {
     else
       Put(path, "a clip");
     const std::string before = Contents(path);
-    ShellState state;
+    DocumentSession state;
     Use(state);
     int window = 0;
     if (c.window) state.owner = &window;
@@ -417,7 +419,7 @@ TEST_F(FlowTest, SaveOverALossyFileAsksFirst) {
 
 // Save As with a name that covers the document remembers the choice when asked for -1.
 TEST_F(FlowTest, SaveAsRemembersAChoiceThatCoversTheDocument) {
-  ShellState state;
+  DocumentSession state;
   Use(state);
   state.document = NumberedAnimation(2);
   state.modified = true;
@@ -429,10 +431,10 @@ TEST_F(FlowTest, SaveAsRemembersAChoiceThatCoversTheDocument) {
   EXPECT_TRUE(SaveAsCommand(state, -1));
   EXPECT_EQ(state.documentPath, Path("first.gif"));
   EXPECT_FALSE(state.modified);
-  EXPECT_EQ(PrefFieldValue(PrefField::SaveOptionBits), saveopt::AnimationChosen);
-  EXPECT_EQ(static_cast<int>(PrefFieldValue(PrefField::SaveType)), savetype::Gif);
-  std::string dir;
-  EXPECT_TRUE(GetInitDir(&dir) && dir == dir_.string() + "/");
+  EXPECT_EQ(Flows().saveAsBits, saveopt::AnimationChosen);
+  EXPECT_EQ(Flows().saveAsType, savetype::Gif);
+  EXPECT_EQ(Flows().fileFolder, dir_.string() + "/");
+  EXPECT_THAT(RecentFiles(), ElementsAre(Path("first.gif")));
 }
 
 }  // namespace

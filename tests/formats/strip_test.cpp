@@ -232,7 +232,7 @@ TEST_F(Strips, ImportCommandOpensAndCutsOrCloses) {
   };
   for (const auto& c : cases) {
     Headless().Reset();
-    ShellState state;
+    DocumentSession state;
     Use(state);
     Headless().QueueChosenFiles({c.path});
     if (c.answered) Headless().QueueStripSplitAnswer({3, 1, false});

@@ -69,7 +69,7 @@ class WebpTest : public FlowTest {
     return out;
   }
   AnimationPtr Open(const std::string& path) {
-    ShellState state;
+    DocumentSession state;
     Use(state);
     EXPECT_TRUE(OpenOneFile(state, path)) << ::testing::PrintToString(ShownTexts());
     return std::move(state.document);

@@ -602,7 +602,8 @@ bool WriteAvi(const std::string& path, const std::string& target, const Animatio
     ShowVideoModuleProblem();
     return false;
   }
-  if (!settings.filled) LoadAviSettingsForSave(document, &settings);
+  if (!settings.filled)
+    AviSettingsForSave(document, write.StoredChoice<AviSettings>(savetype::Avi), &settings);
   // Frames an AVI stream cannot show as they are go as the pictures a viewer sees.
   const bool composite = DocumentTraits(document) &
                          (doctrait::LocalPalette | doctrait::Transparency | doctrait::OffScreen);

@@ -1,11 +1,6 @@
 #include "formats/avi/avi_settings.h"
 
-#include <new>
-#include <vector>
-
-#include "base/preferences.h"
 #include "core/animation.h"
-#include "platform/settings_store.h"
 #include "platform/video_files.h"
 
 namespace lw {
@@ -51,41 +46,20 @@ bool UnpackCompressOptions(const uint8_t* bytes, size_t size, AviCompressOptions
   return true;
 }
 
-AviCompressOptions LoadAviCompressOptions() {
-  try {
-    SettingsKey key;
-    std::vector<uint8_t> data;
-    AviCompressOptions options;
-    if (OpenSettingsKey(ProgramKeyPath, &key) == SettingsStatus::Ok &&
-        QuerySettingsValue(key, "AVICompress", nullptr, &data) == SettingsStatus::Ok &&
-        UnpackCompressOptions(data.data(), data.size(), &options))
-      return options;
-  } catch (const std::bad_alloc&) {
-  }
-  return Rle8Options();
-}
-
-bool StoreAviCompressOptions(const AviCompressOptions& options) {
-  SettingsKey key;
-  if (CreateSettingsKey(ProgramKeyPath, &key) != SettingsStatus::Ok) return false;
-  auto bytes = PackCompressOptions(options);
-  return SetSettingsValue(key, "AVICompress", RegBinary, bytes.data(), bytes.size()) ==
-         SettingsStatus::Ok;
-}
-
-void LoadAviSettingsForSave(const Animation& document, AviSettings* settings) {
+void AviSettingsForSave(const Animation& document, const AviSettings* remembered,
+                        AviSettings* settings) {
   settings->filled = true;
   settings->withAudio = false;
   settings->audioPath.clear();
   settings->trueColour = false;
   for (const Frame* f = FirstFrame(document); f; f = NextFrame(f))
     if (!f->rgbPlane.empty()) settings->trueColour = true;
-  if (PrefOn(Pref::NoAviCompression)) {
+  if (remembered && !remembered->compress) {
     settings->compress = false;
     return;
   }
   settings->compress = true;
-  settings->compressOptions = LoadAviCompressOptions();
+  settings->compressOptions = remembered ? remembered->compressOptions : Rle8Options();
   if (settings->trueColour && settings->compressOptions == Rle8Options())
     settings->compressOptions = Video1Options();
 }

@@ -1,5 +1,5 @@
-// The choices an AVI save carries: compression, audio track and colour depth, and the stored
-// compression options ("AVICompress").
+// The choices an AVI save carries: compression, audio track and colour depth, and the layout of
+// the stored compression options ("AVICompress").
 #pragma once
 
 #include <array>
@@ -33,12 +33,8 @@ AviCompressOptions Video1Options();
 std::array<uint8_t, AviCompressOptionsBytes> PackCompressOptions(const AviCompressOptions& options);
 // False when size is not 44.
 bool UnpackCompressOptions(const uint8_t* bytes, size_t size, AviCompressOptions* options);
-// The stored options; the RLE8 set when none (or a damaged value) is stored.
-AviCompressOptions LoadAviCompressOptions();
-bool StoreAviCompressOptions(const AviCompressOptions& options);
-
 struct AviSettings {
-  // Set by the Save As panel; a save without it takes the stored choice (LoadAviSettingsForSave).
+  // Set by the Save As panel; a save without it takes the remembered choice (AviSettingsForSave).
   bool filled = false;
   uint32_t traits = 0;  // the document's doctrait bits when the panel opened
   std::string audioPath;
@@ -48,8 +44,10 @@ struct AviSettings {
   bool trueColour = false;
 };
 
-// The stored choice, for a plain save: no audio, 24 bits when some frame has 24-bit data, and
-// Video 1 in place of RLE8 for such a document (RLE8 codes only 8-bit pictures).
-void LoadAviSettingsForSave(const Animation& document, AviSettings* settings);
+// The choice of a plain save: the remembered compression (its compress and compressOptions;
+// none remembered: RLE8), no audio, 24 bits when some frame has 24-bit data, and Video 1 in
+// place of RLE8 for such a document (RLE8 codes only 8-bit pictures).
+void AviSettingsForSave(const Animation& document, const AviSettings* remembered,
+                        AviSettings* settings);
 
 }  // namespace lw

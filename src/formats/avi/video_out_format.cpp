@@ -6,7 +6,6 @@
 #include <vector>
 
 #include "base/messages.h"
-#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "base/strings.h"
@@ -19,10 +18,6 @@
 
 namespace lw {
 namespace {
-
-PrefField CrfField(ClipCodec codec) {
-  return codec == ClipCodec::Vp9 ? PrefField::WebmCrf : PrefField::Mp4Crf;
-}
 
 // The background colour (0x00BBGGRR) transparent pixels and disposals show.
 uint32_t BackgroundColour(const Animation& document) {
@@ -50,10 +45,13 @@ void ShowClipError(int status, const std::string& target) {
 // A clip's pictures are compressed with losses each time it is written.
 bool AlwaysLoses(const std::string& /*file*/) { return true; }
 
-// The CRF the Save As panel chose, else the stored one.
-int ChosenCrf(const SaveOptions& options, ClipCodec codec) {
+// The CRF the Save As panel chose, else the remembered one, else the encoder's default.
+int ChosenCrf(const SaveOptions& options, int saveType, ClipCodec codec) {
   const ClipSaveOptions* chosen = options.FormatOptions<ClipSaveOptions>();
-  return chosen && chosen->crf >= 0 ? chosen->crf : StoredClipCrf(codec);
+  if (chosen && chosen->crf >= 0) return chosen->crf;
+  const ClipSaveOptions* stored = options.settings.StoredChoice<ClipSaveOptions>(saveType);
+  if (stored && stored->crf >= 0 && stored->crf <= MaxClipCrf(codec)) return stored->crf;
+  return DefaultClipCrf(codec);
 }
 
 int ReadClip(const std::string& path, const ReadOptions& options, WindowHandle owner,
@@ -63,14 +61,14 @@ int ReadClip(const std::string& path, const ReadOptions& options, WindowHandle o
 
 bool WriteMp4Document(const std::string& path, const std::string& target, Animation& document,
                       SaveOptions& options, WindowHandle owner) {
-  const int crf = ChosenCrf(options, ClipCodec::H264);
+  const int crf = ChosenCrf(options, savetype::Mp4, ClipCodec::H264);
   return WriteClip(path, target, document, ClipCodec::H264, crf, options.settings.timing.units,
                    owner);
 }
 
 bool WriteWebmDocument(const std::string& path, const std::string& target, Animation& document,
                        SaveOptions& options, WindowHandle owner) {
-  const int crf = ChosenCrf(options, ClipCodec::Vp9);
+  const int crf = ChosenCrf(options, savetype::Webm, ClipCodec::Vp9);
   return WriteClip(path, target, document, ClipCodec::Vp9, crf, options.settings.timing.units,
                    owner);
 }
@@ -79,16 +77,6 @@ bool WriteWebmDocument(const std::string& path, const std::string& target, Anima
 
 int MaxClipCrf(ClipCodec codec) { return codec == ClipCodec::Vp9 ? 63 : 51; }
 int DefaultClipCrf(ClipCodec codec) { return codec == ClipCodec::Vp9 ? 31 : 23; }
-
-int StoredClipCrf(ClipCodec codec) {
-  const uint32_t stored = PrefFieldValue(CrfField(codec));
-  if (stored == 0 || static_cast<int>(stored) - 1 > MaxClipCrf(codec)) return DefaultClipCrf(codec);
-  return static_cast<int>(stored) - 1;
-}
-
-void StoreClipCrf(ClipCodec codec, int crf) {
-  SetPrefField(CrfField(codec), static_cast<uint32_t>(std::clamp(crf, 0, MaxClipCrf(codec)) + 1));
-}
 
 bool WriteClip(const std::string& path, const std::string& target, const Animation& document,
                ClipCodec codec, int crf, DelayUnits delayUnits, WindowHandle owner) {

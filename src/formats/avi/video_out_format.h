@@ -11,15 +11,12 @@
 
 namespace lw {
 
-// The options of a clip save: the CRF chosen in the Save As panel (-1: the stored one).
+// The options of a clip save: the CRF chosen in the Save As panel, or remembered from the last
+// one (-1: none, the encoder's usual default).
 struct ClipSaveOptions {
   int crf = -1;
 };
 
-// The CRF a clip is written with when no panel chose one: the stored choice, else the encoder's
-// usual default.
-int StoredClipCrf(ClipCodec codec);
-void StoreClipCrf(ClipCodec codec, int crf);
 // The range an encoder takes (0 is its best quality) and its usual default.
 int MaxClipCrf(ClipCodec codec);
 int DefaultClipCrf(ClipCodec codec);

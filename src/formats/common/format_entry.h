@@ -5,6 +5,7 @@
 
 #include <any>
 #include <cstdint>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -89,6 +90,17 @@ struct WriteSettings {
   int jpegQuality = 75;        // 50..95
   bool psdLayerMasks = false;  // PSD layers keep their transparency also as a user mask
   uint32_t aviFixedRate = 0;   // AVI frames a second; 0: as the delays give them
+  // The remembered choice of each save type that keeps one, as that format's own options type
+  // (WebpSettings, ClipSaveOptions, AviSettings), filed under the save type: what its writer
+  // takes when no panel or flag chose. None for a type: the format's defaults.
+  std::map<int, std::any> storedChoices;
+
+  // The stored choice of a save type, or none (none kept, or of another type than T).
+  template <typename T>
+  const T* StoredChoice(int saveType) const {
+    const auto found = storedChoices.find(saveType);
+    return found == storedChoices.end() ? nullptr : std::any_cast<T>(&found->second);
+  }
 };
 
 // What travels from the save dialogs to the writers. A format's own settings travel in

@@ -354,8 +354,11 @@ bool WebpFileIsLossy(const std::string& path) {
 bool WriteWebpDocument(const std::string& path, const std::string& target, Animation& document,
                        SaveOptions& options, WindowHandle owner) {
   const WebpSettings* chosen = options.FormatOptions<WebpSettings>();
-  return WriteWebp(path, target, document, chosen ? *chosen : WebpSettings{},
-                   options.settings.timing.units, owner);
+  const WebpSettings* stored = options.settings.StoredChoice<WebpSettings>(savetype::Webp);
+  const WebpSettings settings = chosen && chosen->filled ? *chosen
+                                : stored                 ? *stored
+                                                         : WebpSettings{};
+  return WriteWebp(path, target, document, settings, options.settings.timing.units, owner);
 }
 
 }  // namespace
@@ -401,10 +404,9 @@ int ReadWebpBytes(const uint8_t* data, size_t size, const Timing& timing, Animat
 }
 
 bool WriteWebp(const std::string& path, const std::string& target, const Animation& document,
-               WebpSettings settings, DelayUnits units, WindowHandle owner) {
+               const WebpSettings& settings, DelayUnits units, WindowHandle owner) {
   const Frame* first = FirstFrame(document);
   if (!first) return false;
-  if (!settings.filled) settings = LoadWebpSettings();
   const uint32_t width = document.screenWidth, height = document.screenHeight;
   if (width > WEBP_MAX_DIMENSION || height > WEBP_MAX_DIMENSION) {
     ShowErrorId(str::WebpScreenTooLarge);

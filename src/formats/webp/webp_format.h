@@ -24,10 +24,10 @@ int ReadWebpBytes(const uint8_t* data, size_t size, const Timing& timing, Animat
                   ProgressMeter* meter);
 
 // Writes the document to path (messages name target): one frame as a still picture, several as
-// an animation, its delays counted in units. Settings not filled by the Save As panel are the
-// stored choice. False on failure (message shown) or Esc.
+// an animation, its delays counted in units, with the settings given (filled or not). False on
+// failure (message shown) or Esc.
 bool WriteWebp(const std::string& path, const std::string& target, const Animation& document,
-               WebpSettings settings, DelayUnits units, WindowHandle owner);
+               const WebpSettings& settings, DelayUnits units, WindowHandle owner);
 
 FormatSpec WebpFormat();
 

@@ -4,14 +4,11 @@
 namespace lw {
 
 struct WebpSettings {
-  // Set by the Save As panel; a save without it takes the stored choice (LoadWebpSettings).
+  // Set by the Save As panel or the batch mode's flag; a save without it takes the remembered
+  // choice (WriteSettings::StoredChoice), lossless without one.
   bool filled = false;
   bool lossy = false;
   int quality = 75;  // 0..100, for lossy pictures
 };
-
-// The stored choice (lossless at first).
-WebpSettings LoadWebpSettings();
-void StoreWebpSettings(const WebpSettings& settings);
 
 }  // namespace lw

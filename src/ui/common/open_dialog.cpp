@@ -14,7 +14,7 @@
 #include "base/settings.h"
 #include "base/string_ids.h"
 #include "formats/common/flow_text.h"
-#include "formats/open_flow.h"
+#include "shell/options_from_preferences.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {

@@ -19,6 +19,7 @@
 #include "formats/avi/avi_fix.h"
 #include "platform/video_files.h"
 #include "shell/options_from_preferences.h"
+#include "shell/save_choices.h"
 #include "ui/common/dialog_buttons.h"
 #include "ui/dialogs/avi_compressor_dialog.h"
 

@@ -7,6 +7,7 @@
 
 #include "base/string_ids.h"
 #include "formats/avi/video_out_format.h"
+#include "shell/save_choices.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {

@@ -9,7 +9,7 @@
 #include <QVBoxLayout>
 
 #include "base/string_ids.h"
-#include "formats/webp/webp_settings.h"
+#include "shell/save_choices.h"
 #include "ui/common/ui_text.h"
 
 namespace lw {

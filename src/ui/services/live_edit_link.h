@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <functional>
 
-#include "formats/shell_state.h"
+#include "shell/shell_state.h"
 
 class QWidget;
 

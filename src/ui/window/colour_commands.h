@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "formats/shell_state.h"
+#include "shell/shell_state.h"
 
 class QWidget;
 

@@ -14,8 +14,8 @@
 #include "core/animation.h"
 #include "core/undo.h"
 #include "formats/merge.h"
-#include "formats/shell_state.h"
 #include "shell/command_table.h"
+#include "shell/shell_state.h"
 #include "ui/window/preview_window.h"
 
 class QAction;

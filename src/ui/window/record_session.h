@@ -9,7 +9,7 @@
 #include <memory>
 
 #include "formats/record/recorder.h"
-#include "formats/shell_state.h"
+#include "shell/shell_state.h"
 
 class QLabel;
 class QPushButton;

@@ -8,6 +8,7 @@
 #include "formats/avi/avi_format.h"
 #include "formats/avi/avi_settings.h"
 #include "formats/save_flow.h"
+#include "shell/save_choices.h"
 #include "support/window_driver.h"
 #include "ui/save/save_as_dialog.h"
 
@@ -78,7 +79,7 @@ class AviPanelsTest : public UiTest {
     AnimationPtr doc = MakeDocument(8, 8, BrightPalette());
     AddSquareFrame(*doc, 0, 0, 8, 8, 1, 2, 1, 10, 2);
     AddSquareFrame(*doc, 2, 2, 4, 4, 3, -1, 1, 10, 4);
-    SaveAsWindow dialog(nullptr, BuildSaveAsRequest(nullptr, "", *doc, savetype::Avi));
+    SaveAsWindow dialog(nullptr, BuildSaveAsRequest({}, nullptr, "", *doc, savetype::Avi));
     dialog.show();
     auto* panel = dialog.findChild<SavePanel*>(QStringLiteral("AviFixPanel"));
     QVERIFY(panel);

@@ -3,6 +3,7 @@
 #include "ui/save/save_as_dialog.h"
 
 #include "formats/common/flow_text.h"
+#include "shell/options_from_preferences.h"
 #include "support/window_driver.h"
 #include "ui/save/individual_files_panel.h"
 #include "ui/save/strip_panel.h"
@@ -217,6 +218,7 @@ class SaveAsDialogTest : public UiTest {
     QTemporaryDir folder;
     SetInitDir(folder.path().toStdString() + "/");
     ShellState state;
+    state.settings = &PreferenceFlowSettings();  // as the window's
     state.document = Document(3);
     std::string chosen;
     QVERIFY(!SaveThrough(state, &chosen, [](SaveAsWindow* d) {
@@ -233,6 +235,7 @@ class SaveAsDialogTest : public UiTest {
     SetPrefField(PrefField::SaveOptionBits, 0);
     SetPrefField(PrefField::SaveType, savetype::Png);
     ShellState state;
+    state.settings = &PreferenceFlowSettings();  // as the window's
     state.document = Document(3);
     std::string chosen;
     QVERIFY(SaveThrough(state, &chosen, [](SaveAsWindow* d) {
@@ -262,6 +265,7 @@ class SaveAsDialogTest : public UiTest {
     QTemporaryDir folder;
     SetInitDir(folder.path().toStdString() + "/");
     ShellState state;
+    state.settings = &PreferenceFlowSettings();  // as the window's
     state.document = Document(3);
     std::string chosen;
     QVERIFY(SaveThrough(state, &chosen, [](SaveAsWindow* d) {

@@ -5,6 +5,7 @@
 #include <QSpinBox>
 
 #include "formats/avi/video_out_format.h"
+#include "shell/save_choices.h"
 #include "support/window_driver.h"
 
 namespace lw::test {

@@ -1,19 +1,13 @@
-// The one open document and what the flows read and set around it: the current frame, the
-// modified flag, the document's file name, and the window's hooks. The window keeps one
-// ShellState; the batch mode and the tests keep their own without a window. The undo history
-// is the program-wide one of core/undo.h; questions asked along the way go through the
-// platform services; the user's settings come from the state's settings source.
+// What the open, insert, merge, save and co-editing flows take from the user's settings, and
+// where they find them and remember the user's choices: a source the shell gives over the stored
+// preferences, or a test its own.
 #pragma once
 
 #include <cstdint>
 #include <string>
-#include <vector>
 
 #include "colour/palette_fit.h"
-#include "core/animation.h"
-#include "core/document_listener.h"
 #include "formats/common/format_entry.h"
-#include "platform/services.h"
 
 namespace lw {
 
@@ -32,6 +26,11 @@ struct FlowSettings {
   std::string coEditor;
   WriteSettings write;        // what the writers take
   bool cropSilently = false;  // frames past the screen are cut before a save without a question
+  // The Save As dialog's type and option bits of the last time (a type no format has: GIF).
+  int saveAsType = savetype::Gif;
+  uint32_t saveAsBits = 0;
+  // The folder the file dialogs start in, with its trailing '/'; empty: none remembered.
+  std::string fileFolder;
 };
 
 // Where the flows find the user's settings. The shell gives one over the stored preferences;
@@ -42,30 +41,14 @@ class FlowSettingsSource {
   virtual FlowSettings Current() const = 0;
   // Remembers the merge dialog's choices for the next merge.
   virtual void KeepMergeChoice(bool byDuration, bool loopShorter) = 0;
-};
-
-struct ShellState {
-  AnimationPtr document;  // none when no document is open
-  int currentFrame = -1;  // the insertion point; -1 = none
-  bool modified = false;
-  std::string documentPath;  // empty when untitled
-  WindowHandle owner = nullptr;
-  ShellListener* listener = nullptr;       // not owned
-  FlowSettingsSource* settings = nullptr;  // not owned
-
-  bool HasDocument() const { return document != nullptr; }
-  FlowSettings Settings() const { return settings ? settings->Current() : FlowSettings{}; }
-
-  // Listener calls that tolerate no listener.
-  void NotifyTitle() {
-    if (listener) listener->TitleChanged();
-  }
-  void NotifyDocument(uint32_t hints) {
-    if (listener) listener->DocumentChanged(hints);
-  }
-  void StopPreview() {
-    if (listener) listener->StopPreview();
-  }
+  // Remembers the Save As dialog's type and option bits, offered again by the next one.
+  virtual void KeepSaveAsChoice(int type, uint32_t optionBits) = 0;
+  // Remembers the folder of a file saved through a dialog, where the next file dialog starts.
+  virtual void KeepFolderOf(const std::string& file) = 0;
+  // A file the document was read from or saved to goes first in the recent files; one that could
+  // not be read any more leaves them.
+  virtual void KeepRecentFile(const std::string& path) = 0;
+  virtual void DropRecentFile(const std::string& path) = 0;
 };
 
 }  // namespace lw
