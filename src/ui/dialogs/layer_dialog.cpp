@@ -18,6 +18,7 @@
 #include <QVBoxLayout>
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 
 #include "base/messages.h"
 #include "base/string_ids.h"
@@ -54,8 +55,9 @@ QString WithNumber(int textId, int number) {
   return UiText(textId).replace(QStringLiteral("%d"), QString::number(number));
 }
 
-// The layer's straight RGBA pixels as an image, the opacity applied.
-QImage LayerImage(const Layer& layer, int opacity) {
+// The layer's straight RGBA pixels as an image, the opacity applied, at strength (0..256) as the
+// fades leave it on one frame: the alpha rounded as the frames get it.
+QImage LayerImage(const Layer& layer, int opacity, int strength) {
   QImage image(static_cast<int>(layer.width), static_cast<int>(layer.height),
                QImage::Format_ARGB32);
   if (image.isNull()) return image;
@@ -63,7 +65,8 @@ QImage LayerImage(const Layer& layer, int opacity) {
     auto* row = reinterpret_cast<QRgb*>(image.scanLine(static_cast<int>(y)));
     for (uint32_t x = 0; x < layer.width; ++x) {
       const LayerPixel& p = layer.At(x, y);
-      row[x] = qRgba(p.red, p.green, p.blue, (p.alpha * opacity + 50) / 100);
+      const int alpha = (p.alpha * opacity + 50) / 100;
+      row[x] = qRgba(p.red, p.green, p.blue, (alpha * strength + 128) >> 8);
     }
   }
   return image;
@@ -131,6 +134,23 @@ QPointF LayerPreview::ScreenToView(double x, double y) const {
 
 void LayerPreview::resizeEvent(QResizeEvent*) { Fit(); }
 
+// The screen's picture and the layer over it, in screen pixels.
+void LayerPreview::Draw(QPainter& p) const {
+  const QRect screen(0, 0, picture_.width(), picture_.height());
+  p.drawImage(screen.topLeft(), picture_);
+  // Only what falls on the screen is drawn into the frames.
+  p.setClipRect(screen);
+  if (!layer_.isNull()) p.drawImage(QPointF(layerX_, layerY_), layer_);
+}
+
+QImage LayerPreview::Shown() const {
+  QImage shown(picture_.size(), QImage::Format_RGB32);
+  if (shown.isNull()) return shown;
+  QPainter p(&shown);
+  Draw(p);
+  return shown;
+}
+
 void LayerPreview::paintEvent(QPaintEvent*) {
   QPainter p(this);
   p.fillRect(rect(), palette().window());
@@ -138,11 +158,7 @@ void LayerPreview::paintEvent(QPaintEvent*) {
   p.translate(origin_);
   p.scale(scale_, scale_);
   p.setRenderHint(QPainter::SmoothPixmapTransform, scale_ < 1);
-  const QRect screen(0, 0, picture_.width(), picture_.height());
-  p.drawImage(screen.topLeft(), picture_);
-  // Only what falls on the screen is drawn into the frames.
-  p.setClipRect(screen);
-  if (!layer_.isNull()) p.drawImage(QPointF(layerX_, layerY_), layer_);
+  Draw(p);
   if (hasFocus()) {
     p.setClipping(false);
     p.setPen(QPen(palette().highlight().color(), 0, Qt::DashLine));
@@ -231,19 +247,31 @@ LayerDialog::LayerDialog(LayerRequest* request, QWidget* parent)
     colour_->setObjectName(QStringLiteral("colour"));
     colour_->SetColour(0xFFFFFF);
     form->addRow(label(str::LayerColour, colour_), colour_);
-    auto* outlineRow = new QHBoxLayout;
     outlineColour_ = new ColourButton(this);
     outlineColour_->setObjectName(QStringLiteral("outlineColour"));
     outlineColour_->SetColour(0);
+    form->addRow(label(str::LayerOutline, outlineColour_), outlineColour_);
     outlineWidth_ = Spin(this, "outlineWidth", 0, MaxOutlineWidth, 2);
     outlineWidth_->setSuffix(UiText(str::LayerPixelsSuffix));
     outlineWidth_->setSpecialValueText(UiText(str::LayerNone));
-    outlineRow->addWidget(outlineColour_);
-    outlineRow->addWidget(outlineWidth_, 1);
-    form->addRow(label(str::LayerOutline, outlineWidth_), outlineRow);
+    form->addRow(label(str::LayerOutlineWidth, outlineWidth_), outlineWidth_);
     shadow_ = new QCheckBox(UiText(str::LayerShadow), this);
     shadow_->setObjectName(QStringLiteral("shadow"));
     form->addRow(QString(), shadow_);
+    const TextStyle plain;
+    shadowColour_ = new ColourButton(this);
+    shadowColour_->setObjectName(QStringLiteral("shadowColour"));
+    shadowColour_->SetColour(plain.shadowColour);
+    form->addRow(label(str::LayerShadowColour, shadowColour_), shadowColour_);
+    shadowX_ = Spin(this, "shadowX", -MaxOutlineWidth, MaxOutlineWidth, plain.shadowX);
+    shadowY_ = Spin(this, "shadowY", -MaxOutlineWidth, MaxOutlineWidth, plain.shadowY);
+    for (QSpinBox* offset : {shadowX_, shadowY_}) {
+      offset->setSuffix(UiText(str::LayerPixelsSuffix));
+      offset->setEnabled(false);
+    }
+    shadowColour_->setEnabled(false);
+    form->addRow(label(str::LayerShadowX, shadowX_), shadowX_);
+    form->addRow(label(str::LayerShadowY, shadowY_), shadowY_);
     align_ = new QComboBox(this);
     align_->setObjectName(QStringLiteral("align"));
     for (int id : {str::LayerAlignLeft, str::LayerAlignCenter, str::LayerAlignRight})
@@ -286,26 +314,36 @@ LayerDialog::LayerDialog(LayerRequest* request, QWidget* parent)
   grid->addWidget(selectedFrames_, 1, 0, 1, 4);
   grid->addWidget(range_, 2, 0);
   grid->addWidget(rangeFrom_, 2, 1);
-  grid->addWidget(new QLabel(UiText(str::LayerRangeTo), framesBox), 2, 2);
+  grid->addWidget(label(str::LayerRangeTo, rangeTo_), 2, 2);
   grid->addWidget(rangeTo_, 2, 3);
   fadeIn_ = Spin(framesBox, "fadeIn", 0, 32767, 0);
   fadeOut_ = Spin(framesBox, "fadeOut", 0, 32767, 0);
   for (QSpinBox* fade : {fadeIn_, fadeOut_}) fade->setSuffix(UiText(str::LayerFramesSuffix));
-  grid->addWidget(new QLabel(UiText(str::LayerFadeIn), framesBox), 3, 0, 1, 2);
+  grid->addWidget(label(str::LayerFadeIn, fadeIn_), 3, 0, 1, 2);
   grid->addWidget(fadeIn_, 3, 2, 1, 2);
-  grid->addWidget(new QLabel(UiText(str::LayerFadeOut), framesBox), 4, 0, 1, 2);
+  grid->addWidget(label(str::LayerFadeOut, fadeOut_), 4, 0, 1, 2);
   grid->addWidget(fadeOut_, 4, 2, 1, 2);
   left->addWidget(framesBox);
   left->addStretch(1);
   selectedFrames_->setEnabled(a.selectedCount > 0);
   (request->selectedFirst && a.selectedCount > 0 ? selectedFrames_ : allFrames_)->setChecked(true);
 
-  auto* previewTitle = new QLabel(WithNumber(str::LayerPreview, request->currentIndex + 1), this);
-  previewTitle->setWordWrap(true);
-  right->addWidget(previewTitle);
+  // The frame the preview shows: the fades make the layer fainter on some.
+  auto* previewRow = new QHBoxLayout;
+  previewFrame_ = Spin(this, "previewFrame", 1, count, request->currentIndex + 1);
+  previewRow->addWidget(label(str::LayerPreview, previewFrame_));
+  previewRow->addWidget(previewFrame_);
+  previewRow->addStretch(1);
+  right->addLayout(previewRow);
   preview_ = new LayerPreview(this);
-  previewTitle->setBuddy(preview_);
+  auto* previewHint = label(str::LayerPreviewHint, preview_);
+  previewHint->setWordWrap(true);
+  right->addWidget(previewHint);
   right->addWidget(preview_, 1);
+  frameNote_ = new QLabel(this);
+  frameNote_->setObjectName(QStringLiteral("frameNote"));
+  frameNote_->setWordWrap(true);
+  right->addWidget(frameNote_);
   note_ = new QLabel(this);
   note_->setObjectName(QStringLiteral("note"));
   note_->setWordWrap(true);
@@ -313,6 +351,7 @@ LayerDialog::LayerDialog(LayerRequest* request, QWidget* parent)
   right->addWidget(OkCancelButtons(this));
 
   preview_->SetPicture(FramePicture(a, request->currentIndex, PreviewBackgroundColour(this)));
+  setTabOrder(previewFrame_, preview_);
 
   if (text) {
     connect(text_, &QPlainTextEdit::textChanged, this, &LayerDialog::Refresh);
@@ -325,7 +364,14 @@ LayerDialog::LayerDialog(LayerRequest* request, QWidget* parent)
     connect(colour_, &ColourButton::colourChosen, this, &LayerDialog::Refresh);
     connect(outlineColour_, &ColourButton::colourChosen, this, &LayerDialog::Refresh);
     connect(outlineWidth_, &QSpinBox::valueChanged, this, &LayerDialog::Refresh);
-    connect(shadow_, &QCheckBox::toggled, this, &LayerDialog::Refresh);
+    connect(shadow_, &QCheckBox::toggled, this, [this](bool on) {
+      for (QWidget* field : std::initializer_list<QWidget*>{shadowColour_, shadowX_, shadowY_})
+        field->setEnabled(on);
+      Refresh();
+    });
+    connect(shadowColour_, &ColourButton::colourChosen, this, &LayerDialog::Refresh);
+    connect(shadowX_, &QSpinBox::valueChanged, this, &LayerDialog::Refresh);
+    connect(shadowY_, &QSpinBox::valueChanged, this, &LayerDialog::Refresh);
     connect(align_, &QComboBox::currentIndexChanged, this, &LayerDialog::Refresh);
   }
   connect(place_, &QComboBox::currentIndexChanged, this, &LayerDialog::Placed);
@@ -338,9 +384,17 @@ LayerDialog::LayerDialog(LayerRequest* request, QWidget* parent)
     StartDrag();
     MoveBy(dx, dy, true);
   });
+  // Its option's letter takes the range to its first frame, ready to be typed.
+  connect(range_, &QRadioButton::clicked, this, [this] { rangeFrom_->setFocus(); });
   auto rangeEdited = [this] { range_->setChecked(true); };
   connect(rangeFrom_, &QSpinBox::valueChanged, this, rangeEdited);
   connect(rangeTo_, &QSpinBox::valueChanged, this, rangeEdited);
+  // Which frames get the layer, and the fades, change how strong it shows on the previewed one.
+  for (QRadioButton* choice : {allFrames_, selectedFrames_, range_})
+    connect(choice, &QRadioButton::toggled, this, &LayerDialog::Placed);
+  for (QSpinBox* field : {rangeFrom_, rangeTo_, fadeIn_, fadeOut_})
+    connect(field, &QSpinBox::valueChanged, this, &LayerDialog::Placed);
+  connect(previewFrame_, &QSpinBox::valueChanged, this, &LayerDialog::ShowFrame);
 
   if (text) {
     Refresh();
@@ -375,6 +429,9 @@ TextStyle LayerDialog::Style() const {
   style.outlineColour = outlineColour_->Colour();
   style.outlineWidth = outlineWidth_->value();
   style.shadow = shadow_->isChecked();
+  style.shadowColour = shadowColour_->Colour();
+  style.shadowX = shadowX_->value();
+  style.shadowY = shadowY_->value();
   style.align = static_cast<TextAlign>(align_->currentIndex());
   return style;
 }
@@ -416,8 +473,42 @@ void LayerDialog::Placed() {
   placement_.anchor = choice > 0 ? static_cast<Anchor>(choice - 1) : Anchor::At;
   margin_->setEnabled(choice > 0);
   placement_.margin = margin_->value();
-  preview_->SetLayer(layerMade_ ? LayerImage(layer_, opacity_->value()) : QImage(), Origin().x,
-                     Origin().y);
+
+  // How strong the layer is on the previewed frame: none when the frame is left out, else as the
+  // fades make it on the k-th of the chosen frames.
+  const LayerOptions options = Options();
+  const int shown = previewFrame_->value() - 1;
+  int k = 0, count = 0;
+  bool chosen = options.frames.empty();
+  for (size_t i = 0; i < options.frames.size(); ++i) {
+    if (!options.frames[i]) continue;
+    if (static_cast<int>(i) < shown) ++k;
+    if (static_cast<int>(i) == shown) chosen = true;
+    ++count;
+  }
+  if (options.frames.empty()) {
+    k = shown;
+    count = std::max<int>(request_->animation->frameCount, 1);
+  }
+  const int strength = chosen ? FadeStrength(k, count, options.fadeIn, options.fadeOut) : 0;
+  QString frameNote;
+  if (!chosen) {
+    frameNote = UiText(str::LayerFrameLeftOut);
+  } else if (strength < 256) {
+    frameNote = WithNumber(str::LayerFrameStrength, (strength * 100 + 128) / 256)
+                    .replace(QStringLiteral("%%"), QStringLiteral("%"));
+  }
+  frameNote_->setText(frameNote);
+  preview_->SetLayer(
+      layerMade_ && strength > 0 ? LayerImage(layer_, opacity_->value(), strength) : QImage(),
+      Origin().x, Origin().y);
+}
+
+// Another frame chosen for the preview: its picture, and the layer as strong as it lands there.
+void LayerDialog::ShowFrame() {
+  preview_->SetPicture(FramePicture(*request_->animation, previewFrame_->value() - 1,
+                                    PreviewBackgroundColour(this)));
+  Placed();
 }
 
 // Dragging starts from wherever the layer stands: an anchored layer becomes free there.

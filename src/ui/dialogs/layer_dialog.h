@@ -2,7 +2,8 @@
 // fonts the engine finds, with its colour, outline, shadow and alignment, or a picture read from a
 // file), where (dragged in the preview or at one of nine places with a margin), how strongly, and
 // on which frames, with fades at both ends. The preview shows the current frame with the engine's
-// own drawing of the text on it; OK draws into the frames as one undo step.
+// own drawing of the text on it, on whichever frame is chosen for it, as strong as the fades make
+// it there; OK draws into the frames as one undo step.
 #pragma once
 
 #include <QDialog>
@@ -17,6 +18,7 @@
 #include "edit/caption/text_layer.h"
 
 class QCheckBox;
+class QPainter;
 class QComboBox;
 class QLabel;
 class QPlainTextEdit;
@@ -36,6 +38,8 @@ class LayerPreview : public QWidget {
 
   void SetPicture(QImage picture);                    // the screen, as the frame shows it
   void SetLayer(QImage layer, int64_t x, int64_t y);  // the layer and its pixel (0, 0) on screen
+  // The screen with the layer on it, pixel for pixel, as the view draws it scaled.
+  QImage Shown() const;
   // Where a screen pixel lands in the view, and the view's pixels per screen pixel.
   QPointF ScreenToView(double x, double y) const;
   double Scale() const { return scale_; }
@@ -59,6 +63,7 @@ class LayerPreview : public QWidget {
 
  private:
   void Fit();
+  void Draw(QPainter& p) const;
 
   QImage picture_;
   QImage layer_;
@@ -92,6 +97,9 @@ class LayerDialog : public QDialog {
   ColourButton* OutlineColourField() const { return outlineColour_; }
   QSpinBox* OutlineWidthField() const { return outlineWidth_; }
   QCheckBox* ShadowBox() const { return shadow_; }
+  ColourButton* ShadowColourField() const { return shadowColour_; }
+  QSpinBox* ShadowXField() const { return shadowX_; }
+  QSpinBox* ShadowYField() const { return shadowY_; }
   QComboBox* AlignField() const { return align_; }
   QComboBox* PlaceField() const { return place_; }
   QSpinBox* MarginField() const { return margin_; }
@@ -103,6 +111,7 @@ class LayerDialog : public QDialog {
   QSpinBox* RangeToField() const { return rangeTo_; }
   QSpinBox* FadeInField() const { return fadeIn_; }
   QSpinBox* FadeOutField() const { return fadeOut_; }
+  QSpinBox* PreviewFrameField() const { return previewFrame_; }
   LayerPreview* Preview() const { return preview_; }
   QLabel* NoteLabel() const { return note_; }
 
@@ -119,6 +128,7 @@ class LayerDialog : public QDialog {
  private:
   void Refresh();
   void Placed();
+  void ShowFrame();
   void StartDrag();
   void MoveBy(int64_t dx, int64_t dy, bool fromStart);
   void FillStyles();
@@ -140,6 +150,9 @@ class LayerDialog : public QDialog {
   ColourButton* outlineColour_ = nullptr;
   QSpinBox* outlineWidth_ = nullptr;
   QCheckBox* shadow_ = nullptr;
+  ColourButton* shadowColour_ = nullptr;
+  QSpinBox* shadowX_ = nullptr;
+  QSpinBox* shadowY_ = nullptr;
   QComboBox* align_ = nullptr;
   QComboBox* place_ = nullptr;
   QSpinBox* margin_ = nullptr;
@@ -151,7 +164,9 @@ class LayerDialog : public QDialog {
   QSpinBox* rangeTo_ = nullptr;
   QSpinBox* fadeIn_ = nullptr;
   QSpinBox* fadeOut_ = nullptr;
+  QSpinBox* previewFrame_ = nullptr;
   LayerPreview* preview_ = nullptr;
+  QLabel* frameNote_ = nullptr;
   QLabel* note_ = nullptr;
 };
 

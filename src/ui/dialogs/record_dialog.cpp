@@ -179,6 +179,10 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
   areaText_ = new QLabel(what);
   areaText_->setObjectName(QStringLiteral("areaText"));
   whatLayout->addWidget(areaText_, 3, 0, 1, 2);
+  hiddenNote_ = new QLabel(UiText(str::RecordHiddenControl), what);
+  hiddenNote_->setObjectName(QStringLiteral("hiddenNote"));
+  hiddenNote_->setWordWrap(true);
+  whatLayout->addWidget(hiddenNote_, 4, 0, 1, 2);
   layout->addWidget(what);
   connect(chooseWindow, &QPushButton::clicked, this, [this] {
     sources_->button(RecordChoice::OneWindow)->setChecked(true);
@@ -232,6 +236,7 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
 
 void RecordDialog::ShowArea() {
   const int source = sources_->checkedId();
+  hiddenNote_->setVisible(source == RecordChoice::WholeScreen);
   if (source == RecordChoice::WholeScreen || choice_.area.width == 0) {
     const QSize size = QGuiApplication::primaryScreen()->size();
     areaText_->setText(source == RecordChoice::WholeScreen
@@ -245,8 +250,9 @@ void RecordDialog::ShowArea() {
 
 void RecordDialog::ChooseArea() {
   const bool window = sources_->checkedId() == RecordChoice::OneWindow;
-  // The dialog steps aside while the screen is frozen, so that it is not part of the picture.
-  hide();
+  // The dialog steps aside while the screen is frozen, so that it is not part of the picture. It
+  // hides as a widget: a dialog's own hide would end its exec(), closing it as though cancelled.
+  QWidget::setVisible(false);
   QApplication::processEvents();
   QScreen* screen = QGuiApplication::primaryScreen();
   AreaChooser chooser(screen->grabWindow(0), window);

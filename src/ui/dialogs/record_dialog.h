@@ -28,7 +28,8 @@ struct RecordChoice {
   bool insert = false;  // after the current frame, else as a new animation
 };
 
-// Fills *choice on OK; it comes in with the last choice made (its region offered again).
+// Fills *choice on OK; it comes in with the last choice made (its region offered again). In a
+// recording of the whole screen the control hides, and Ctrl+Alt+S stops: the dialog says so.
 // canInsert: a document is open.
 bool AskRecord(QWidget* owner, RecordChoice* choice, bool canInsert);
 
@@ -78,6 +79,7 @@ class RecordDialog : public QDialog {
   RecordChoice choice_;
   QButtonGroup* sources_;
   QLabel* areaText_;
+  QLabel* hiddenNote_;
   QSpinBox* fps_;
   QCheckBox* pointer_;
   QCheckBox* countdown_;

@@ -13,6 +13,7 @@
 #include <cstdlib>
 
 #include "base/messages.h"
+#include "base/preferences.h"
 #include "base/progress.h"
 #include "base/string_ids.h"
 #include "platform/files.h"
@@ -33,9 +34,44 @@ QString Elapsed(int64_t us) {
   return QStringLiteral("%1:%2").arg(seconds / 60).arg(seconds % 60, 2, 10, QLatin1Char('0'));
 }
 
-// The choice made last in this session: its window or region is offered again.
+// The last region drawn, kept in the preferences so that a later run offers it again; false when
+// none was kept or it no longer fits on the screen.
+bool StoredRegion(CaptureArea* area) {
+  const CaptureArea a{static_cast<int32_t>(PrefFieldValue(PrefField::RecordRegionLeft)),
+                      static_cast<int32_t>(PrefFieldValue(PrefField::RecordRegionTop)),
+                      PrefFieldValue(PrefField::RecordRegionWidth),
+                      PrefFieldValue(PrefField::RecordRegionHeight)};
+  const QScreen* screen = QGuiApplication::primaryScreen();
+  if (a.width == 0 || a.height == 0 || !screen ||
+      !screen->geometry().contains(
+          QRect(a.x, a.y, static_cast<int>(a.width), static_cast<int>(a.height))))
+    return false;
+  *area = a;
+  return true;
+}
+
+void StoreRegion(const CaptureArea& a) {
+  const auto fits = [](int64_t v) { return v >= 0 && v <= 0xFFFF; };
+  if (!fits(a.x) || !fits(a.y) || !fits(a.width) || !fits(a.height)) return;
+  SetPrefField(PrefField::RecordRegionLeft, static_cast<uint32_t>(a.x));
+  SetPrefField(PrefField::RecordRegionTop, static_cast<uint32_t>(a.y));
+  SetPrefField(PrefField::RecordRegionWidth, a.width);
+  SetPrefField(PrefField::RecordRegionHeight, a.height);
+}
+
+// The choice made last in this session. A region is the one last drawn, in this run or an
+// earlier one; the first dialog of a run offers it when there is one.
 RecordChoice& LastChoice() {
-  static RecordChoice choice;
+  static RecordChoice choice = [] {
+    RecordChoice first;
+    CaptureArea stored;
+    if (StoredRegion(&stored)) first.source = RecordChoice::Region;
+    return first;
+  }();
+  if (choice.source != RecordChoice::OneWindow) {
+    choice.area = CaptureArea{};
+    StoredRegion(&choice.area);
+  }
   return choice;
 }
 
@@ -111,11 +147,18 @@ std::unique_ptr<Recorder> RecordControl::Run(CaptureError* error) {
   const QRect area(options_.area.x, options_.area.y, static_cast<int>(options_.area.width),
                    static_cast<int>(options_.area.height));
   QScreen* screen = QGuiApplication::primaryScreen();
-  move(PlaceOutside(area, sizeHint().expandedTo(size()), screen->geometry()));
+  const QSize size = sizeHint().expandedTo(this->size());
+  const QPoint at = PlaceOutside(area, size, screen->geometry());
+  move(at);
+  // No place on the screen keeps the control out of the pictures (the whole screen is recorded):
+  // it hides while recording, when Ctrl+Alt+S is there to stop.
+  hideWhileRecording_ = stopKey_ && QRect(at, size).intersects(area);
   pause_->setEnabled(false);
   Tick();
-  show();
-  raise();
+  if (!hideWhileRecording_ || !recorder_) {
+    show();
+    raise();
+  }
   sinceShown_.start();
   timer_->start(kTickMs);
   while (!done_) QApplication::processEvents(QEventLoop::WaitForMoreEvents);
@@ -132,6 +175,10 @@ void RecordControl::Tick() {
     if (left > 0) {
       elapsed_->setText(UiText(str::RecordStartsIn).arg((left + 999) / 1000));
       frames_->setText(UiText(str::RecordStopKeyHint));
+      return;
+    }
+    if (hideWhileRecording_ && isVisible()) {
+      hide();  // a tick for the windows under it to show again before the first picture
       return;
     }
     recorder_ = Recorder::Start(std::move(capture_), options_, &error_);
@@ -157,6 +204,7 @@ void RecordControl::StopNow() {
 bool RecordScreenCommand(QWidget* owner, ShellState& state) {
   RecordChoice& choice = LastChoice();
   if (!AskRecord(owner, &choice, state.document != nullptr)) return false;
+  if (choice.source == RecordChoice::Region) StoreRegion(choice.area);
   CaptureError error = CaptureError::None;
   std::unique_ptr<ScreenCapture> capture = OpenScreenCapture(&error);
   // Under Wayland the desktop's portal shares a monitor or a window, which the user picks there.

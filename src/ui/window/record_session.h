@@ -22,7 +22,8 @@ bool RecordScreenCommand(QWidget* owner, ShellState& state);
 
 // The control shown while recording. It counts down first when asked, then starts the recorder
 // and follows it; Finished() tells when the recording ended (Arrêter, the key, or the recorder
-// itself: its duration, a full disk).
+// itself: its duration, a full disk). When no place on the screen keeps it out of the recorded
+// area, it hides once the countdown is over, as long as Ctrl+Alt+S can stop the recording.
 class RecordControl : public QWidget {
   Q_OBJECT
 
@@ -50,6 +51,7 @@ class RecordControl : public QWidget {
   CaptureError error_ = CaptureError::None;
   bool done_ = false;
   bool startFailed_ = false;
+  bool hideWhileRecording_ = false;
   QElapsedTimer sinceShown_;
   QLabel* elapsed_;
   QLabel* frames_;

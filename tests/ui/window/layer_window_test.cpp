@@ -2,6 +2,7 @@
 // its command, the text typed and dragged in the preview or the picture placed with the keys, the
 // frames chosen, OK; the document then holds exactly what the engine draws with the dialog's
 // settings, and one undo gives back the bytes the file had.
+#include "core/frame_viewer.h"
 #include "edit/caption/layer.h"
 #include "edit/caption/text_layer.h"
 #include "support/window_driver.h"
@@ -43,6 +44,36 @@ class LayerWindowTest : public UiTest {
       return nullptr;
     }
     return expected;
+  }
+
+  // What frame `index` of the document shows, composed as the preview window composes it.
+  static QImage Shows(const Animation& a, int index) {
+    FrameViewer viewer;
+    if (!PrepareViewer(&viewer, &a, a.screenWidth, a.screenHeight)) return {};
+    ShowPictureUpTo(&viewer, index + 1, true);
+    const PixelView view = ViewerPicture(&viewer);
+    return QImage(reinterpret_cast<const uchar*>(view.pixels), view.width, view.height,
+                  view.stride * 4, QImage::Format_RGB32)
+        .copy();
+  }
+
+  // The largest difference of one colour channel between two pictures of one size.
+  static int Farthest(const QImage& a, const QImage& b) {
+    if (a.size() != b.size() || a.isNull()) return 256;
+    int most = 0;
+    for (int y = 0; y < a.height(); ++y)
+      for (int x = 0; x < a.width(); ++x) {
+        const QRgb p = a.pixel(x, y), q = b.pixel(x, y);
+        most = std::max({most, std::abs(qRed(p) - qRed(q)), std::abs(qGreen(p) - qGreen(q)),
+                         std::abs(qBlue(p) - qBlue(q))});
+      }
+    return most;
+  }
+
+  // The letter after the & of a text; none when it has none.
+  static QChar Mnemonic(const QString& text) {
+    const qsizetype at = text.indexOf(QLatin1Char('&'));
+    return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
   }
 
  private slots:
@@ -94,6 +125,168 @@ class LayerWindowTest : public UiTest {
              QString::fromUtf8("&Annuler Ajout de texte ou d’image\tCtrl-Z"));
     window->Command(cmd::Undo);
     QCOMPARE(Bytes("apres.gif"), original);
+  }
+
+  // With the keyboard alone: Tab from the text reaches every field that can be changed, each has
+  // a letter of its own (Alt+letter goes to it), and Enter in a one-line field is OK.
+  void everyFieldIsReachedWithTheKeys() {
+    AnimationPtr a = Squares(BrightPalette(), 3);
+    QVERIFY(OpenGif(*a, "clavier.gif"));
+    const bool shown = WithModal<LayerDialog>(
+        [&] { window->Command(cmd::AnimationAddText); },
+        [&](LayerDialog* d) {
+          QTest::keyClicks(d->TextField(), "Clavier");
+          d->ShadowBox()->setChecked(true);  // its fields are greyed without it
+          QList<QWidget*> fields;
+          for (QWidget* w : d->findChildren<QWidget*>()) {
+            const bool field = qobject_cast<QAbstractSpinBox*>(w) || qobject_cast<QComboBox*>(w) ||
+                               qobject_cast<QPlainTextEdit*>(w) || qobject_cast<QCheckBox*>(w) ||
+                               qobject_cast<ColourButton*>(w) || qobject_cast<LayerPreview*>(w);
+            if (field && w->isEnabled() && w->isVisibleTo(d)) fields << w;
+          }
+          QVERIFY(fields.size() >= 20);
+          // Tab goes round once; a group of options is one stop, on its chosen one.
+          QSet<QWidget*> reached;
+          QTRY_COMPARE(QApplication::focusWidget(), d->TextField());
+          for (int i = 0; i < 60 && !reached.contains(QApplication::focusWidget()); ++i) {
+            reached << QApplication::focusWidget();
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+          }
+          for (QWidget* w : fields)
+            QVERIFY2(reached.contains(w), qPrintable(w->objectName() + " is out of the Tab chain"));
+          QVERIFY(reached.contains(d->AllFramesChoice()));
+          // Each field's letter: its own text's, else its label's; the first frame of the range
+          // has the letter of its option.
+          QHash<QChar, QString> letters;
+          QList<QWidget*> labelled = fields;
+          labelled << d->AllFramesChoice() << d->SelectedFramesChoice();
+          static int chosen = 0;
+          ColourButton::SetChooser([](QWidget*, uint32_t*) { return ++chosen, false; });
+          for (QWidget* w : labelled) {
+            QChar letter;
+            if (auto* button = qobject_cast<QAbstractButton*>(w)) letter = Mnemonic(button->text());
+            if (w == d->RangeFromField()) letter = Mnemonic(d->RangeChoice()->text());
+            for (QLabel* l : d->findChildren<QLabel*>())
+              if (letter.isNull() && l->buddy() == w) letter = Mnemonic(l->text());
+            QVERIFY2(!letter.isNull(), qPrintable(w->objectName() + " has no letter"));
+            QVERIFY2(!letters.contains(letter),
+                     qPrintable(w->objectName() + " shares its letter with " + letters[letter]));
+            letters.insert(letter, w->objectName());
+            if (qobject_cast<QAbstractButton*>(w) && !qobject_cast<ColourButton*>(w)) continue;
+            d->TextField()->setFocus();
+            const int chosenBefore = chosen;
+            QTest::keyClick(d, Qt::Key(letter.toUpper().unicode()), Qt::AltModifier);
+            // A colour's letter opens its chooser.
+            if (qobject_cast<ColourButton*>(w)) {
+              QTRY_COMPARE(chosen, chosenBefore + 1);
+              continue;
+            }
+            QTRY_VERIFY2(QApplication::focusWidget() == w,
+                         qPrintable(QString("Alt+") + letter + " misses " + w->objectName()));
+          }
+          // Enter in the size field: the size typed is taken, and the dialog says OK.
+          d->SizeField()->setFocus();
+          d->SizeField()->selectAll();
+          QTest::keyClicks(d->SizeField(), "31");
+          QTest::keyClick(d->SizeField(), Qt::Key_Return);
+          QCOMPARE(d->Style().size, 31);
+          ColourButton::SetChooser(nullptr);
+        });
+    QVERIFY(shown);
+    QCOMPARE(CanUndoKind(), UndoKind::AddLayer);
+  }
+
+  // The shadow's colour and offsets typed in the dialog are the engine's: its layer is the one
+  // the engine draws from those settings, and so is the document after OK.
+  void theShadowFieldsDrawTheShadowAsked() {
+    AnimationPtr a = Squares(BrightPalette(), 2);
+    QVERIFY(OpenGif(*a, "ombre.gif"));
+    const AnimationPtr before = DuplicateAnimation(*window->Document(), nullptr);
+    ColourButton::SetChooser([](QWidget*, uint32_t* colour) {
+      *colour = 0x0000FF;  // red
+      return true;
+    });
+    Layer asked;
+    LayerOptions options;
+    const bool shown =
+        WithModal<LayerDialog>([&] { window->Command(cmd::AnimationAddText); },
+                               [&](LayerDialog* d) {
+                                 QTest::keyClicks(d->TextField(), "Ombre");
+                                 d->SizeField()->setValue(16);
+                                 d->OutlineWidthField()->setValue(0);
+                                 d->ShadowBox()->click();
+                                 QVERIFY(d->ShadowXField()->isEnabled());
+                                 d->ShadowColourField()->click();
+                                 QTRY_COMPARE(d->ShadowColourField()->Colour(), 0x0000FFu);
+                                 d->ShadowXField()->setFocus();
+                                 d->ShadowXField()->selectAll();
+                                 QTest::keyClicks(d->ShadowXField(), "-3");
+                                 d->ShadowYField()->setFocus();
+                                 d->ShadowYField()->selectAll();
+                                 QTest::keyClicks(d->ShadowYField(), "5");
+                                 TextStyle style;
+                                 style.text = "Ombre";
+                                 style.family = d->Style().family;
+                                 style.style = d->Style().style;
+                                 style.size = 16;
+                                 style.shadow = true;
+                                 style.shadowColour = 0x0000FF;
+                                 style.shadowX = -3;
+                                 style.shadowY = 5;
+                                 style.align = TextAlign::Center;
+                                 std::string detail;
+                                 QCOMPARE(RenderText(style, &asked, &detail), 0);
+                                 QCOMPARE(d->CurrentLayer().width, asked.width);
+                                 QCOMPARE(d->CurrentLayer().height, asked.height);
+                                 QVERIFY(d->CurrentLayer().pixels == asked.pixels);
+                                 options = d->Options();
+                                 QTest::keyClick(d->ShadowYField(), Qt::Key_Enter);
+                               });
+    ColourButton::SetChooser(nullptr);
+    QVERIFY(shown);
+    QVERIFY(!asked.pixels.empty());
+    AnimationPtr expected = DuplicateAnimation(*before, nullptr);
+    QCOMPARE(PaintLayer(*expected, asked, options, nullptr), 0);
+    QVERIFY(SameAnimation(*window->Document(), *expected));
+  }
+
+  // With a fade in over two frames on frames 2 to 4, the preview shows each frame as OK will
+  // leave it: frame 1 untouched, frame 2 at a third of the strength, frame 3 at two thirds,
+  // frame 4 whole.
+  void thePreviewShowsTheFadeOfTheFrameItStandsOn() {
+    AnimationPtr a = Squares(BrightPalette(), 4);
+    QVERIFY(OpenGif(*a, "fondu.gif"));
+    const AnimationPtr before = DuplicateAnimation(*window->Document(), nullptr);
+    AnimationPtr expected;
+    QList<QImage> previews;
+    const bool shown = WithModal<LayerDialog>(
+        [&] { window->Command(cmd::AnimationAddText); },
+        [&](LayerDialog* d) {
+          QTest::keyClicks(d->TextField(), "Fondu");
+          d->SizeField()->setValue(20);
+          d->OutlineWidthField()->setValue(0);
+          d->PlaceField()->setCurrentIndex(1 + static_cast<int>(Anchor::Center));
+          d->RangeFromField()->setValue(2);
+          d->RangeToField()->setValue(4);
+          d->FadeInField()->setValue(2);
+          for (int frame = 1; frame <= 4; ++frame) {
+            d->PreviewFrameField()->setValue(frame);
+            previews << d->Preview()->Shown();
+          }
+          QCOMPARE(d->findChild<QLabel*>("frameNote")->text(), QString());
+          expected = Expected(*before, *d);
+          BoxButton(d, QDialogButtonBox::RejectRole)->click();
+        });
+    QVERIFY(shown);
+    QVERIFY(expected);
+    for (int frame = 0; frame < 4; ++frame) {
+      const QImage drawn = Shows(*expected, frame);
+      QVERIFY2(
+          Farthest(previews[frame], drawn) <= 4,
+          qPrintable(QString("frame %1: %2").arg(frame + 1).arg(Farthest(previews[frame], drawn))));
+    }
+    QVERIFY(Farthest(previews[0], Shows(*before, 0)) == 0);
+    QVERIFY(Farthest(previews[1], Shows(*before, 1)) > 40);
   }
 
   // Esc and "Annuler" leave the document and the history as they were.
