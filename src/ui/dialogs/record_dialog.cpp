@@ -42,6 +42,14 @@ std::vector<CaptureArea> ShownWindows() {
   return display && *display ? X11WindowAreas(display) : std::vector<CaptureArea>{};
 }
 
+// A Wayland session without an X server, where the desktop's portal records: it asks the user
+// which window to share itself, and no picture of the screen can be frozen to draw a region on.
+bool PortalSession() {
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return !(display && *display) && wayland && *wayland;
+}
+
 }  // namespace
 
 // ---- AreaChooser ----
@@ -230,7 +238,13 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
 
-  sources_->button(choice.source)->setChecked(true);
+  if (PortalSession()) {
+    chooseWindow->setEnabled(false);
+    chooseRegion->setEnabled(false);
+    sources_->button(RecordChoice::Region)->setEnabled(false);
+    if (choice_.source == RecordChoice::Region) choice_.source = RecordChoice::WholeScreen;
+  }
+  sources_->button(choice_.source)->setChecked(true);
   ShowArea();
 }
 
@@ -273,7 +287,8 @@ RecordChoice RecordDialog::Choice() const {
 }
 
 void RecordDialog::accept() {
-  if (sources_->checkedId() != RecordChoice::WholeScreen && choice_.area.width == 0) {
+  if (sources_->checkedId() != RecordChoice::WholeScreen && choice_.area.width == 0 &&
+      !PortalSession()) {
     ChooseArea();
     if (choice_.area.width == 0) return;
   }
