@@ -29,6 +29,11 @@ inline constexpr Accelerator kAccelerators[] = {
     {"G", keymod::Ctrl, cmd::GlobalFrameProperties},
     {"G", keymod::Ctrl | keymod::Shift, cmd::GlobalFrameProperties},
     {"I", keymod::Ctrl, cmd::InsertFrames},
+    // Ctrl+L lays a legend (text), Ctrl+M a picture (image) over the selected frames.
+    {"L", keymod::Ctrl, cmd::FrameAddText},
+    {"L", keymod::Ctrl | keymod::Shift, cmd::FrameAddText},
+    {"M", keymod::Ctrl, cmd::FrameAddImage},
+    {"M", keymod::Ctrl | keymod::Shift, cmd::FrameAddImage},
     {"I", keymod::Ctrl | keymod::Shift, cmd::InsertFrames},
     {"N", keymod::Ctrl, cmd::NewAnimation},
     {"N", keymod::Ctrl | keymod::Shift, cmd::NewAnimation},

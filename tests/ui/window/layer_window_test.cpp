@@ -295,22 +295,29 @@ class LayerWindowTest : public UiTest {
     QVERIFY(OpenGif(*a, "deux.gif"));
     const QByteArray original = Bytes("deux-avant.gif");
     for (bool escape : {true, false}) {
-      QVERIFY(WithModal<LayerDialog>([&] { window->Command(cmd::FrameAddText); },
-                                     [&](LayerDialog* d) {
-                                       QTest::keyClicks(d->TextField(), "Non");
-                                       if (escape) {
-                                         QTest::keyClick(d, Qt::Key_Escape);
-                                       } else {
-                                         BoxButton(d, QDialogButtonBox::RejectRole)->click();
-                                       }
-                                     }));
+      // Opened by its key, Ctrl+L, from the window.
+      window->activateWindow();
+      QVERIFY(QTest::qWaitForWindowActive(window.get()));
+      window->Strip()->setFocus();
+      QTest::mouseClick(window->Strip()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                        window->Strip()->FrameImageRect(0).center());
+      QVERIFY(WithModal<LayerDialog>(
+          [&] { QTest::keyClick(window->Strip(), Qt::Key_L, Qt::ControlModifier); },
+          [&](LayerDialog* d) {
+            QTest::keyClicks(d->TextField(), "Non");
+            if (escape) {
+              QTest::keyClick(d, Qt::Key_Escape);
+            } else {
+              BoxButton(d, QDialogButtonBox::RejectRole)->click();
+            }
+          }));
       QCOMPARE(CanUndoKind(), UndoKind::None);
       QVERIFY(!window->Modified());
       QCOMPARE(Bytes("deux-apres.gif"), original);
     }
   }
 
-  // A PNG with alpha over an animation whose palette is full, chosen from the Cadre menu, placed
+  // A PNG with alpha over an animation whose palette is full, opened with Ctrl+M, placed
   // with the keys only (the place list, then the arrows in the preview, then Enter): it lands on
   // the selected frame where the engine draws it, and the dialog says the nearest colours served.
   void aPictureOverAFullPaletteWithTheKeyboard() {
@@ -331,20 +338,20 @@ class LayerWindowTest : public UiTest {
     const AnimationPtr before = DuplicateAnimation(*window->Document(), nullptr);
     AnimationPtr expected;
     LayerOrigin placed;
-    const bool shown =
-        WithModal<LayerDialog>([&] { window->Command(cmd::FrameAddImage); },
-                               [&](LayerDialog* d) {
-                                 QVERIFY(d->SelectedFramesChoice()->isChecked());
-                                 d->PlaceField()->setFocus();
-                                 // The first entry, the top left corner, then down once.
-                                 QTest::keyClick(d->PlaceField(), Qt::Key_Home);
-                                 QTest::keyClick(d->PlaceField(), Qt::Key_Down);
-                                 QTest::keyClick(d->Preview(), Qt::Key_Right);
-                                 QTest::keyClick(d->Preview(), Qt::Key_Down, Qt::ShiftModifier);
-                                 placed = d->Origin();
-                                 expected = Expected(*before, *d);
-                                 QTest::keyClick(d, Qt::Key_Return);
-                               });
+    const bool shown = WithModal<LayerDialog>(
+        [&] { QTest::keyClick(window->Strip(), Qt::Key_M, Qt::ControlModifier); },
+        [&](LayerDialog* d) {
+          QVERIFY(d->SelectedFramesChoice()->isChecked());
+          d->PlaceField()->setFocus();
+          // The first entry, the top left corner, then down once.
+          QTest::keyClick(d->PlaceField(), Qt::Key_Home);
+          QTest::keyClick(d->PlaceField(), Qt::Key_Down);
+          QTest::keyClick(d->Preview(), Qt::Key_Right);
+          QTest::keyClick(d->Preview(), Qt::Key_Down, Qt::ShiftModifier);
+          placed = d->Origin();
+          expected = Expected(*before, *d);
+          QTest::keyClick(d, Qt::Key_Return);
+        });
     QVERIFY2(shown, services.Texts().empty() ? "" : services.Texts().back().c_str());
     QCOMPARE(placed.x, 8 + 1);
     QCOMPARE(placed.y, 8 + 10);
