@@ -22,6 +22,16 @@ bool SameEntries(const std::vector<PaletteEntry>& a, const std::vector<PaletteEn
   return a == b;
 }
 
+// Writes the colour the index shows in the palette (black beyond it) as blue, green, red.
+void PaintEntry(const Palette* palette, uint8_t index, uint8_t* bgr) {
+  if (palette && index < palette->Count()) {
+    const PaletteEntry& e = palette->entries[index];
+    bgr[0] = e.blue, bgr[1] = e.green, bgr[2] = e.red;
+  } else {
+    bgr[0] = bgr[1] = bgr[2] = 0;
+  }
+}
+
 // Pixels the pixel editor changed keep their 24-bit data in step: the palette colour, opaque
 // unless the pixel took the transparent index.
 void FollowInTrueColour(Frame* frame, const std::vector<uint8_t>& oldDib) {
@@ -32,8 +42,6 @@ void FollowInTrueColour(Frame* frame, const std::vector<uint8_t>& oldDib) {
   uint64_t rgbStride = RgbStride(g.width);
   if (rgbStride * g.height > frame->rgbPlane.size()) return;
   bool alpha = frame->alphaPlane.size() >= g.stride * g.height;
-  const Palette* palette = frame->palette;
-  int count = palette ? palette->Count() : 0;
   const uint8_t* now = frame->bits();
   const uint8_t* before = oldDib.data() + DibBitsOffset;
   for (uint64_t y = 0; y < g.height; ++y) {
@@ -42,12 +50,7 @@ void FollowInTrueColour(Frame* frame, const std::vector<uint8_t>& oldDib) {
       if (now[at] == before[at]) continue;
       uint8_t* rgb = frame->rgbPlane.data() + y * rgbStride + 3 * x;
       bool clear = frame->Transparent() && now[at] == frame->transparentIndex;
-      if (now[at] < count && !clear) {
-        const PaletteEntry& e = palette->entries[now[at]];
-        rgb[0] = e.blue, rgb[1] = e.green, rgb[2] = e.red;
-      } else {
-        rgb[0] = rgb[1] = rgb[2] = 0;
-      }
+      PaintEntry(clear ? nullptr : frame->palette, now[at], rgb);
       if (alpha) frame->alphaPlane[at] = clear ? 0 : 255;
     }
   }
@@ -65,23 +68,22 @@ std::array<bool, 256> RecolouredIndexes(const std::vector<PaletteEntry>& before,
   return changed;
 }
 
-// Calls visit(x, y) for each pixel of the frame's 24-bit data whose index the edit recolours,
-// clear pixels left out, until visit returns false. False when the frame has no 24-bit data.
+// Calls visit(index, bgr) for each pixel of the frame's 24-bit data whose index the edit
+// recolours, clear pixels left out, until visit returns false.
 template <typename Visit>
-bool ForRecolouredPixels(const Frame& frame, const std::array<bool, 256>& changed, Visit visit) {
+void ForRecolouredPixels(Frame& frame, const std::array<bool, 256>& changed, Visit visit) {
   DibGeometry g;
-  if (frame.rgbPlane.empty() || !GetDibGeometry(frame.dib, &g) ||
-      RgbStride(g.width) * g.height > frame.rgbPlane.size())
-    return false;
+  if (frame.rgbPlane.empty() || !GetDibGeometry(frame.dib, &g)) return;
+  const uint64_t rgbStride = RgbStride(g.width);
+  if (rgbStride * g.height > frame.rgbPlane.size()) return;
   const uint8_t* bits = frame.bits();
   for (uint64_t y = 0; y < g.height; ++y) {
     for (uint64_t x = 0; x < g.width; ++x) {
       const uint8_t index = bits[y * g.stride + x];
       if (!changed[index] || (frame.Transparent() && index == frame.transparentIndex)) continue;
-      if (!visit(x, y)) return true;
+      if (!visit(index, frame.rgbPlane.data() + y * rgbStride + 3 * x)) return;
     }
   }
-  return true;
 }
 
 // The frames that show palette and whose 24-bit pixels the edit recolours, each with its
@@ -94,7 +96,7 @@ bool KeepRecolouredFrames(Animation& document, const Palette* palette,
     for (Frame* f = FirstFrame(document); f; f = NextFrame(f), ++index) {
       if (f->palette != palette) continue;
       bool any = false;
-      ForRecolouredPixels(*f, changed, [&](uint64_t, uint64_t) { return !(any = true); });
+      ForRecolouredPixels(*f, changed, [&](uint8_t, uint8_t*) { return !(any = true); });
       if (any) kept->push_back({index, f->rgbPlane});
     }
   } catch (const std::bad_alloc&) {
@@ -106,19 +108,8 @@ bool KeepRecolouredFrames(Animation& document, const Palette* palette,
 // A palette edit is seen in the 24-bit data too, so that a 24-bit save and the colours chosen
 // for a GIF show it: each recoloured pixel takes its index's new colour and keeps its alpha.
 void RecolourTrueColour(Frame* frame, const std::array<bool, 256>& changed) {
-  const int count = frame->palette ? frame->palette->Count() : 0;
-  DibGeometry g;
-  if (!GetDibGeometry(frame->dib, &g)) return;
-  const uint64_t rgbStride = RgbStride(g.width);
-  ForRecolouredPixels(*frame, changed, [&](uint64_t x, uint64_t y) {
-    const uint8_t index = frame->bits()[y * g.stride + x];
-    uint8_t* rgb = frame->rgbPlane.data() + y * rgbStride + 3 * x;
-    if (index < count) {
-      const PaletteEntry& e = frame->palette->entries[index];
-      rgb[0] = e.blue, rgb[1] = e.green, rgb[2] = e.red;
-    } else {
-      rgb[0] = rgb[1] = rgb[2] = 0;
-    }
+  ForRecolouredPixels(*frame, changed, [frame](uint8_t index, uint8_t* bgr) {
+    PaintEntry(frame->palette, index, bgr);
     return true;
   });
 }
@@ -133,8 +124,6 @@ void FollowTransparencyInAlpha(Frame* frame) {
   if (rgbStride * g.height > frame->rgbPlane.size() ||
       g.stride * g.height > frame->alphaPlane.size())
     return;
-  const Palette* palette = frame->palette;
-  const int count = palette ? palette->Count() : 0;
   const uint8_t* bits = frame->bits();
   for (uint64_t y = 0; y < g.height; ++y) {
     for (uint64_t x = 0; x < g.width; ++x) {
@@ -144,13 +133,7 @@ void FollowTransparencyInAlpha(Frame* frame) {
         alpha = 0;
       } else if (alpha == 0) {
         alpha = 255;
-        uint8_t* rgb = frame->rgbPlane.data() + y * rgbStride + 3 * x;
-        if (bits[at] < count) {
-          const PaletteEntry& e = palette->entries[bits[at]];
-          rgb[0] = e.blue, rgb[1] = e.green, rgb[2] = e.red;
-        } else {
-          rgb[0] = rgb[1] = rgb[2] = 0;
-        }
+        PaintEntry(frame->palette, bits[at], frame->rgbPlane.data() + y * rgbStride + 3 * x);
       }
     }
   }
@@ -266,12 +249,6 @@ uint32_t ApplyPaletteEdit(Animation& document, int frameIndex,
   const std::array<bool, 256> changed = RecolouredIndexes(palette->entries, entries);
   undo::PaletteEntries before(frameIndex >= 0 ? frameIndex : -1);
   if (!KeepRecolouredFrames(document, palette, changed, &before.colours)) return 0;
-  std::vector<uint32_t> recoloured;
-  try {
-    for (const undo::KeptColours& kept : before.colours) recoloured.push_back(kept.frame);
-  } catch (const std::bad_alloc&) {
-    return 0;
-  }
   UndoStep step(UndoStep::Discard, UndoKind::EditPalette, document, std::move(before));
   try {
     palette->entries = entries;
@@ -279,8 +256,8 @@ uint32_t ApplyPaletteEdit(Animation& document, int frameIndex,
     return 0;
   }
   step.Commit();
-  for (uint32_t index : recoloured)
-    RecolourTrueColour(FrameAt(document, static_cast<int>(index)), changed);
+  for (Frame* f = FirstFrame(document); f; f = NextFrame(f))
+    if (f->palette == palette) RecolourTrueColour(f, changed);
   if (frame) {
     frame->descriptorFlags = static_cast<uint8_t>((frame->descriptorFlags & ~7) |
                                                   (BitsForColours(palette->Count()) - 1));
