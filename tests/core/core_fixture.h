@@ -13,6 +13,7 @@
 #include "core/gif_reader.h"
 #include "platform/settings_store.h"
 #include "support/document.h"
+#include "support/fresh_preferences.h"
 #include "support/services.h"
 
 namespace lw::test {
@@ -22,12 +23,6 @@ class CoreTest : public ::testing::Test {
  protected:
   void SetUp() override { FreshPreferences(); }
   void TearDown() override { FreshPreferences(); }
-  static void FreshPreferences() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"))
-      std::filesystem::remove_all(std::filesystem::path(config) / "loopwright");
-    ResetSettingsStore();
-    LoadPreferences();
-  }
   std::vector<std::string> Texts() const { return scope_.services.Texts(); }
   ServicesScope scope_;
   ScriptedServices& services_ = scope_.services;

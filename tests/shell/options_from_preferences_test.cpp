@@ -12,6 +12,7 @@
 #include "core/undo.h"
 #include "formats/psd/psd_format.h"
 #include "platform/settings_store.h"
+#include "support/fresh_preferences.h"
 #include "support/services.h"
 
 namespace lw {
@@ -19,16 +20,10 @@ namespace {
 
 class OptionsFromPreferences : public ::testing::Test {
  protected:
-  void SetUp() override { Fresh(); }
+  void SetUp() override { test::FreshPreferences(); }
   void TearDown() override {
-    Fresh();
+    test::FreshPreferences();
     ApplyEnginePreferences();
-  }
-  static void Fresh() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"))
-      std::filesystem::remove_all(std::filesystem::path(config) / "loopwright");
-    ResetSettingsStore();
-    LoadPreferences();
   }
   test::ServicesScope services_;
 };

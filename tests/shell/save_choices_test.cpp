@@ -5,10 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 
 #include "base/preferences.h"
 #include "base/settings.h"
@@ -18,27 +15,17 @@
 #include "shell/options_from_preferences.h"
 #include "shell/shell_state.h"
 #include "support/document.h"
+#include "support/fresh_preferences.h"
 #include "support/services.h"
 #include "support/temp_dir.h"
 
 namespace lw {
 namespace {
 
-std::string Contents(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
-
 class SaveChoices : public ::testing::Test {
  protected:
-  void SetUp() override { Fresh(); }
-  void TearDown() override { Fresh(); }
-  static void Fresh() {
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"))
-      std::filesystem::remove_all(std::filesystem::path(config) / "loopwright");
-    ResetSettingsStore();
-    LoadPreferences();
-  }
+  void SetUp() override { test::FreshPreferences(); }
+  void TearDown() override { test::FreshPreferences(); }
   test::ServicesScope scope_;
   test::TempDir dir_;
 };
@@ -60,7 +47,7 @@ TEST_F(SaveChoices, TheWindowsSaveAsChoicesComeBackOnTheNextSave) {
     return true;
   };
   ASSERT_TRUE(SaveAsCommand(state, -1));
-  const std::string chosen = Contents(saved);
+  const std::string chosen = test::Contents(saved);
 
   // The next dialog offers the same type and choice, in the same folder; the file heads the
   // recent files.
@@ -76,10 +63,10 @@ TEST_F(SaveChoices, TheWindowsSaveAsChoicesComeBackOnTheNextSave) {
   std::filesystem::remove(saved);
   state.modified = true;
   ASSERT_TRUE(SaveCommand(state));
-  EXPECT_EQ(Contents(saved), chosen);
+  EXPECT_EQ(test::Contents(saved), chosen);
   const std::string lossless = dir_.Path("lossless.webp");
   ASSERT_TRUE(WriteWebp(lossless, lossless, *state.document, {.filled = true}, {}, nullptr));
-  EXPECT_NE(Contents(lossless), chosen);
+  EXPECT_NE(test::Contents(lossless), chosen);
 }
 
 // Each panel's choice is filed under its own save type, and a CRF out of the encoder's range
