@@ -51,8 +51,12 @@ std::unique_ptr<ScreenCapture> OpenX11Capture(const std::string& display, Captur
                                               bool sharedMemory = true);
 
 // The capture this session offers: the X server of $DISPLAY, else the reason there is none
-// ($WAYLAND_DISPLAY without $DISPLAY: WaylandOnly).
+// (a WaylandOnlySession: WaylandOnly).
 std::unique_ptr<ScreenCapture> OpenScreenCapture(CaptureError* error);
+
+// A Wayland session without an X server this program may use: $WAYLAND_DISPLAY without
+// $DISPLAY. The screen is then shared through the desktop, not taken here.
+bool WaylandOnlySession();
 
 // The areas of the top-level windows shown on the X server's screen (their frames when a window
 // manager framed them), topmost first, each clipped to the screen; empty when the server cannot

@@ -312,11 +312,16 @@ std::unique_ptr<ScreenCapture> OpenX11Capture(const std::string& display, Captur
   return OpenX11(display, error, sharedMemory);
 }
 
+bool WaylandOnlySession() {
+  const char* display = std::getenv("DISPLAY");
+  const char* wayland = std::getenv("WAYLAND_DISPLAY");
+  return !(display && *display) && wayland && *wayland;
+}
+
 std::unique_ptr<ScreenCapture> OpenScreenCapture(CaptureError* error) {
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) {
-    const char* wayland = std::getenv("WAYLAND_DISPLAY");
-    *error = wayland && *wayland ? CaptureError::WaylandOnly : CaptureError::NoDisplay;
+    *error = WaylandOnlySession() ? CaptureError::WaylandOnly : CaptureError::NoDisplay;
     return nullptr;
   }
   return OpenX11Capture(display, error);

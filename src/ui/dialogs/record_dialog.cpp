@@ -42,14 +42,6 @@ std::vector<CaptureArea> ShownWindows() {
   return display && *display ? X11WindowAreas(display) : std::vector<CaptureArea>{};
 }
 
-// A Wayland session without an X server, where the desktop's portal records: it asks the user
-// which window to share itself, and no picture of the screen can be frozen to draw a region on.
-bool PortalSession() {
-  const char* display = std::getenv("DISPLAY");
-  const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return !(display && *display) && wayland && *wayland;
-}
-
 }  // namespace
 
 // ---- AreaChooser ----
@@ -238,7 +230,9 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
 
-  if (PortalSession()) {
+  // Under Wayland the desktop's portal asks which window to share, and no picture of the screen
+  // can be frozen here to draw a region on.
+  if (WaylandOnlySession()) {
     chooseWindow->setEnabled(false);
     chooseRegion->setEnabled(false);
     sources_->button(RecordChoice::Region)->setEnabled(false);
@@ -288,7 +282,7 @@ RecordChoice RecordDialog::Choice() const {
 
 void RecordDialog::accept() {
   if (sources_->checkedId() != RecordChoice::WholeScreen && choice_.area.width == 0 &&
-      !PortalSession()) {
+      !WaylandOnlySession()) {
     ChooseArea();
     if (choice_.area.width == 0) return;
   }
