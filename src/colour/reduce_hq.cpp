@@ -60,10 +60,12 @@ int QuantizeFrames(const std::vector<Frame*>& frames, const QualitySettings& set
     QualitySettings levelSettings = settings;
     if (!reserve && used.size() > 1) {
       reserve = true;
-      const auto colours = static_cast<unsigned>(std::clamp(settings.colours, 2, 256));
-      levelSettings.colours = static_cast<int>(std::min(colours + 1, std::bit_ceil(colours)));
-      const auto screen = static_cast<unsigned>(std::clamp(settings.screenColours, 2, 256));
-      levelSettings.screenColours = static_cast<int>(std::min(screen + 1, std::bit_ceil(screen)));
+      const auto withSlot = [](int entries) {
+        const auto n = static_cast<unsigned>(std::clamp(entries, 2, 256));
+        return static_cast<int>(std::min(n + 1, std::bit_ceil(n)));
+      };
+      levelSettings.colours = withSlot(settings.colours);
+      levelSettings.screenColours = withSlot(settings.screenColours);
     }
     if (!QuantizePictures(pictures, levelSettings, reserve, progress, &result))
       return ProgressCancelled(progress) ? 2 : 0;
