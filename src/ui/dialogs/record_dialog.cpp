@@ -32,10 +32,6 @@ QString AreaText(const CaptureArea& a) {
   return UiText(str::RecordAreaSize).arg(a.width).arg(a.height).arg(a.x).arg(a.y);
 }
 
-QRect AsRect(const CaptureArea& a) {
-  return QRect(a.x, a.y, static_cast<int>(a.width), static_cast<int>(a.height));
-}
-
 // The windows of the screen, topmost first, asked before the frozen picture covers them.
 std::vector<CaptureArea> ShownWindows() {
   const char* display = std::getenv("DISPLAY");
@@ -43,6 +39,10 @@ std::vector<CaptureArea> ShownWindows() {
 }
 
 }  // namespace
+
+QRect AsRect(const CaptureArea& a) {
+  return QRect(a.x, a.y, static_cast<int>(a.width), static_cast<int>(a.height));
+}
 
 // ---- AreaChooser ----
 

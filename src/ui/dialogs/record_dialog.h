@@ -33,6 +33,9 @@ struct RecordChoice {
 // canInsert: a document is open.
 bool AskRecord(QWidget* owner, RecordChoice* choice, bool canInsert);
 
+// The area as the window's toolkit measures rectangles.
+QRect AsRect(const CaptureArea& a);
+
 // The screen frozen as it was when it opened, over which a region is drawn (its size shown as it
 // grows) or a window clicked. Esc cancels.
 class AreaChooser : public QWidget {

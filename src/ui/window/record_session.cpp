@@ -42,9 +42,7 @@ bool StoredRegion(CaptureArea* area) {
                       PrefFieldValue(PrefField::RecordRegionWidth),
                       PrefFieldValue(PrefField::RecordRegionHeight)};
   const QScreen* screen = QGuiApplication::primaryScreen();
-  if (a.width == 0 || a.height == 0 || !screen ||
-      !screen->geometry().contains(
-          QRect(a.x, a.y, static_cast<int>(a.width), static_cast<int>(a.height))))
+  if (a.width == 0 || a.height == 0 || !screen || !screen->geometry().contains(AsRect(a)))
     return false;
   *area = a;
   return true;
@@ -144,8 +142,7 @@ QPoint RecordControl::PlaceOutside(const QRect& area, const QSize& control, cons
 
 std::unique_ptr<Recorder> RecordControl::Run(CaptureError* error) {
   adjustSize();
-  const QRect area(options_.area.x, options_.area.y, static_cast<int>(options_.area.width),
-                   static_cast<int>(options_.area.height));
+  const QRect area = AsRect(options_.area);
   QScreen* screen = QGuiApplication::primaryScreen();
   const QSize size = sizeHint().expandedTo(this->size());
   const QPoint at = PlaceOutside(area, size, screen->geometry());
@@ -232,8 +229,7 @@ bool RecordScreenCommand(QWidget* owner, ShellState& state) {
 
   // The window steps aside while it would be in the picture.
   QWidget* window = owner ? owner->window() : nullptr;
-  const QRect area(options.area.x, options.area.y, static_cast<int>(options.area.width),
-                   static_cast<int>(options.area.height));
+  const QRect area = AsRect(options.area);
   const bool minimized = window && window->frameGeometry().intersects(area);
   if (minimized) window->showMinimized();
 
