@@ -8,6 +8,7 @@
 
 #include "colour/palette_fit.h"
 #include "formats/common/format_entry.h"
+#include "formats/gif/gif_format.h"
 
 namespace lw {
 

@@ -3,8 +3,8 @@
 // flows only ever ask the registry.
 //
 // A new format: a folder formats/<id>/ whose <id>_format.h declares `FormatSpec <Id>Format()`
-// (reader, writers, and the texts and places of its Pending row), and one line in Formats()
-// replacing that row. The round trip of tests/formats picks it up; its own edge cases go in
+// (reader, writers, texts and places) and its number in `namespace savetype`, and one line in
+// Formats(). The round trip of tests/formats picks it up; its own edge cases go in
 // tests/formats/<id>_test.cpp and its reader's fuzz target in fuzz/<id>_reader_fuzz.cpp.
 #pragma once
 

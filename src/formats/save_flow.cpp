@@ -19,6 +19,7 @@
 #include "core/undo.h"
 #include "formats/common/flow_text.h"
 #include "formats/format_registry.h"
+#include "formats/gif/gif_format.h"
 #include "formats/gif/gif_save.h"
 #include "formats/strip_flow.h"
 #include "platform/files.h"

@@ -10,7 +10,7 @@
 #include "core/animation.h"
 #include "formats/common/format_entry.h"
 #include "formats/document_session.h"
-#include "formats/format_registry.h"
+#include "formats/gif/gif_format.h"
 
 namespace lw {
 

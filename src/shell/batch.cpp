@@ -17,6 +17,7 @@
 #include "edit/resize.h"
 #include "formats/avi/video_import.h"
 #include "formats/common/png_codec.h"
+#include "formats/gif/gif_format.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"

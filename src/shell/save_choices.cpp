@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "base/preferences.h"
+#include "formats/avi/avi_format.h"
+#include "formats/avi/video_out_format.h"
 #include "formats/common/format_entry.h"
+#include "formats/webp/webp_format.h"
 #include "platform/settings_store.h"
 
 namespace lw {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "batch/batch_runner.h"
+#include "formats/gif/gif_format.h"
 #include "formats/save_flow.h"
 #include "support/document.h"
 

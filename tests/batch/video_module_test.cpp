@@ -9,6 +9,7 @@
 #include "base/string_ids.h"
 #include "base/strings.h"
 #include "batch/batch_runner.h"
+#include "formats/gif/gif_format.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "shell/batch.h"

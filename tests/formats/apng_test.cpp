@@ -18,6 +18,8 @@
 #include "formats/common/apng_chunks.h"
 #include "formats/common/png_codec.h"
 #include "formats/open_flow.h"
+#include "formats/png/apng_format.h"
+#include "formats/png/png_entry.h"
 #include "support/timeline.h"
 #include "support/tools.h"
 

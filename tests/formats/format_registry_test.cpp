@@ -7,8 +7,11 @@
 #include <cctype>
 #include <fstream>
 
+#include "formats/gif/gif_format.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
+#include "formats/swf/swf_format.h"
+#include "formats/webp/webp_format.h"
 #include "platform/files.h"
 #include "support/tools.h"
 
@@ -46,11 +49,12 @@ TEST(FormatRegistry, EveryRegisteredExtensionNamesItsFormat) {
   EXPECT_EQ(ReplaceExtension("/a.b/clip", "png"), "/a.b/clip.png");
 }
 
-// Save-type numbers are stored in the settings: each keeps its number and extension, and one
-// format answers for it.
+// Save-type numbers are stored in the settings and given by each format in its own header: each
+// keeps its number and extension, and one format answers for it.
 TEST(FormatRegistry, SaveTypesKeepTheirNumbers) {
-  const char* extensions[] = {"gif", "avi", "swf", "bmp", "jpg", "psd", "png", "cur", "ico", "ani"};
-  for (int type = 1; type <= 10; ++type) {
+  const char* extensions[] = {"gif", "avi", "swf", "bmp",  "jpg", "psd",  "png",
+                              "cur", "ico", "ani", "apng", "mp4", "webm", "webp"};
+  for (int type = 1; type <= 14; ++type) {
     ASSERT_NE(FormatForSaveType(type), nullptr) << type;
     EXPECT_EQ(FormatForSaveType(type)->saveType, type);
     EXPECT_EQ(SaveTypeFromName(std::string("/x/a.") + extensions[type - 1]), type);

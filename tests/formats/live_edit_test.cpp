@@ -12,7 +12,10 @@
 
 #include "base/settings.h"
 #include "formats/flow_fixture.h"
+#include "formats/gif/gif_format.h"
 #include "formats/open_flow.h"
+#include "formats/png/png_entry.h"
+#include "formats/psd/psd_format.h"
 #include "platform/desktop_entries.h"
 #include "platform/files.h"
 #include "platform/process.h"

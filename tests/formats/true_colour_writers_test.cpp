@@ -5,6 +5,9 @@
 
 #include <cmath>
 
+#include "formats/avi/video_out_format.h"
+#include "formats/bmp/bmp_format.h"
+#include "formats/jpeg/jpeg_entry.h"
 #include "formats/save_flow.h"
 #include "support/document.h"
 #include "support/services.h"

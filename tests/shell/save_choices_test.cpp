@@ -9,6 +9,8 @@
 
 #include "base/preferences.h"
 #include "base/settings.h"
+#include "formats/avi/avi_format.h"
+#include "formats/avi/video_out_format.h"
 #include "formats/save_flow.h"
 #include "formats/webp/webp_format.h"
 #include "platform/settings_store.h"

@@ -22,6 +22,11 @@ int ReadAniBytes(const uint8_t* data, size_t size, const ReadOptions& options, W
 bool WriteAniFile(const std::string& path, const Animation& document, DelayUnits units,
                   WindowHandle owner);
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Ani = 10;
+}  // namespace savetype
+
 FormatSpec AniFormat();
 
 }  // namespace lw

@@ -29,6 +29,11 @@ int ReadAviMemory(const uint8_t* data, size_t size, const Timing& timing, Animat
 bool WriteAvi(const std::string& path, const std::string& target, const Animation& document,
               AviSettings settings, const WriteSettings& write, WindowHandle owner);
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Avi = 2;
+}  // namespace savetype
+
 FormatSpec AviFormat();
 // The movies of today through the same reader; listed with every format.
 FormatSpec VideoFormat();

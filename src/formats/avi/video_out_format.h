@@ -26,6 +26,12 @@ int DefaultClipCrf(ClipCodec codec);
 bool WriteClip(const std::string& path, const std::string& target, const Animation& document,
                ClipCodec codec, int crf, DelayUnits units, WindowHandle owner);
 
+// The save type numbers, kept by stored choices and -T.
+namespace savetype {
+constexpr int Mp4 = 12;
+constexpr int Webm = 13;
+}  // namespace savetype
+
 FormatSpec Mp4Format();
 FormatSpec WebmFormat();
 

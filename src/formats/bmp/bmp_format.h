@@ -15,6 +15,11 @@ int ReadBmp(const std::string& path, const Timing& timing, AnimationPtr* out);
 // (with an alpha plane) 32 bits.
 bool WriteBmp(const std::string& path, Frame* frame, uint32_t optionBits);
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Bmp = 4;
+}  // namespace savetype
+
 FormatSpec BmpFormat();
 
 }  // namespace lw

@@ -1,6 +1,6 @@
 // What the registry, the flows and every format share: the entry a format gives the registry
-// (its reader, writers, save type and texts), the save-type numbers and option bits, and the
-// options a save carries.
+// (its reader, writers, save type and texts), the save dialog's option bits, and the options a
+// save carries.
 #pragma once
 
 #include <any>
@@ -23,24 +23,10 @@ constexpr int ReadFailed = 0;
 constexpr int ReadComplete = 1;
 constexpr int ReadPartial = 2;
 
-// The save types' numbers, as the stored Save As choice and the batch mode's -T keep them; 0 is
-// never offered. A new format takes the next free number in its own entry.
-namespace savetype {
-constexpr int Gif = 1;
-constexpr int Avi = 2;
-constexpr int Swf = 3;
-constexpr int Bmp = 4;
-constexpr int Jpeg = 5;
-constexpr int Psd = 6;
-constexpr int Png = 7;
-constexpr int Cur = 8;
-constexpr int Ico = 9;
-constexpr int Ani = 10;
-constexpr int Apng = 11;
-constexpr int Mp4 = 12;
-constexpr int Webm = 13;
-constexpr int Webp = 14;
-}  // namespace savetype
+// A save type is a number (1, 2, ...) that the stored Save As choice and the batch mode's -T keep,
+// so it never changes once given. Each format declares its own in `lw::savetype`, in its folder's
+// header, beside the function that makes its entry; 0 is never offered. A new format takes the
+// next free number; the registry's tests refuse two formats with one number or a gap.
 
 // Which choices the Save As dialog offers for a type.
 namespace savetrait {

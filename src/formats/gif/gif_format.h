@@ -6,6 +6,11 @@
 
 namespace lw {
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Gif = 1;
+}  // namespace savetype
+
 FormatSpec GifFormat();
 
 }  // namespace lw

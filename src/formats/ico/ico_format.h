@@ -30,6 +30,12 @@ constexpr int MaxHotSpot = 999;
 // False when cancelled or there is no frame.
 bool DefineCursorHotSpot(WindowHandle owner, Animation& document);
 
+// The save type numbers, kept by stored choices and -T.
+namespace savetype {
+constexpr int Cur = 8;
+constexpr int Ico = 9;
+}  // namespace savetype
+
 FormatSpec IcoFormat();
 FormatSpec CurFormat();
 

@@ -5,6 +5,11 @@
 
 namespace lw {
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Jpeg = 5;
+}  // namespace savetype
+
 FormatSpec JpegFormat();
 
 }  // namespace lw

@@ -28,6 +28,11 @@ bool WriteApng(const std::string& path, const std::string& target, const Animati
 // Whether path already holds an animated PNG.
 bool IsAnimatedPng(const std::string& path);
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Apng = 11;
+}  // namespace savetype
+
 FormatSpec ApngFormat();
 
 }  // namespace lw

@@ -6,6 +6,11 @@
 
 namespace lw {
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Png = 7;
+}  // namespace savetype
+
 FormatSpec PngFormat();
 
 }  // namespace lw

@@ -43,6 +43,11 @@ int ReadPsd(const std::string& path, const ReadOptions& options, WindowHandle ow
 // layerMasks: a transparent layer also gets its transparency as a user mask.
 bool WritePsd(const std::string& path, const Animation& document, bool layerMasks);
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Psd = 6;
+}  // namespace savetype
+
 FormatSpec PsdFormat();
 
 }  // namespace lw

@@ -42,6 +42,11 @@ bool BuildSwfFrameBitmap(const Frame& frame, const std::string& scratchFolder, i
 bool WriteSwf(const std::string& path, const std::string& target, const Animation& document,
               const WriteSettings& settings, WindowHandle owner);
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Swf = 3;
+}  // namespace savetype
+
 FormatSpec SwfFormat();
 
 }  // namespace lw

@@ -29,6 +29,11 @@ int ReadWebpBytes(const uint8_t* data, size_t size, const Timing& timing, Animat
 bool WriteWebp(const std::string& path, const std::string& target, const Animation& document,
                const WebpSettings& settings, DelayUnits units, WindowHandle owner);
 
+// The save type number, kept by stored choices and -T.
+namespace savetype {
+constexpr int Webp = 14;
+}  // namespace savetype
+
 FormatSpec WebpFormat();
 
 }  // namespace lw

@@ -9,6 +9,7 @@
 #include <QVBoxLayout>
 
 #include "base/string_ids.h"
+#include "formats/format_registry.h"
 #include "formats/strip_flow.h"
 #include "platform/files.h"
 #include "ui/common/ui_text.h"

@@ -60,10 +60,6 @@ int SavePanelFor(int type, uint32_t choiceBit, uint32_t documentTraits) {
   if (!(SaveTypeTraits(type) & savetrait::ExtraPanel)) return 0;
   const FormatSpec* format = FormatForSaveType(type);
   int id = format ? format->optionsPanel : 0;
-  if (id == 0) {
-    if (type == savetype::Avi) id = savepanel::Avi;
-    if (type == savetype::Cur || type == savetype::Ani) id = savepanel::HotSpot;
-  }
   // Frames the AVI writer cannot take as they are: the fix comes first.
   if (id == savepanel::Avi && !AviPanelAllowed(documentTraits)) id = savepanel::AviFix;
   return id;

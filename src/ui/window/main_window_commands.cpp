@@ -17,6 +17,7 @@
 #include "core/undo.h"
 #include "edit/properties.h"
 #include "formats/format_registry.h"
+#include "formats/gif/gif_format.h"
 #include "formats/open_flow.h"
 #include "formats/save_flow.h"
 #include "formats/strip_flow.h"

@@ -4,6 +4,7 @@
 
 #include "core/gif_writer.h"
 #include "formats/live_edit.h"
+#include "formats/png/png_entry.h"
 #include "formats/save_flow.h"
 #include "platform/files.h"
 #include "support/window_driver.h"

@@ -2,7 +2,12 @@
 // the document, OK builds the options, the overwrite question, cancel, and the keyboard.
 #include "ui/save/save_as_dialog.h"
 
+#include "formats/avi/avi_format.h"
+#include "formats/bmp/bmp_format.h"
 #include "formats/common/flow_text.h"
+#include "formats/gif/gif_format.h"
+#include "formats/jpeg/jpeg_entry.h"
+#include "formats/png/png_entry.h"
 #include "shell/options_from_preferences.h"
 #include "support/window_driver.h"
 #include "ui/save/individual_files_panel.h"

@@ -3,6 +3,7 @@
 
 #include "core/gif_reader.h"
 #include "core/gif_source.h"
+#include "formats/gif/gif_format.h"
 #include "formats/save_flow.h"
 #include "support/window_driver.h"
 
