@@ -41,7 +41,7 @@ def our_settings():
     if has("--quality"):
         # A setting for the inputs that follow: the palette is built from the true colours.
         settings += ["--quality=%s %s" % (n, PLAIN)
-                     for n in env.get("LW_CLIP_QUALITY", "10 20 30 40 50 70 80 90 100").split()]
+                     for n in env.get("LW_CLIP_QUALITY", "10 16 20 30 40 50 70 80 90 100").split()]
     if has("--lossy"):
         # An edit where it stands, after the optimizer as the dialog applies it.
         settings += ["-i IN --delay %d -z --lossy=%s -o OUT" % (DELAY, n)

@@ -29,7 +29,7 @@
 #   LW_CLIP_ONLY     the clips to run, e.g. "photo-pan" (default: photo-pan print-zoom
 #                    screen-text; screen-recording needs a build with the window)
 #   LW_CLIP_PEERS    the peers to run among "ffmpeg gifski magick gifsicle" (default: all)
-#   LW_CLIP_QUALITY  the --quality values (default "10 20 30 40 50 70 80 90 100")
+#   LW_CLIP_QUALITY  the --quality values (default "10 16 20 30 40 50 70 80 90 100")
 #   LW_CLIP_LOSSY    the --lossy values (default "40 100")
 #   LW_CLIP_OURS     our settings in place of all the above: ';'-separated argument lists in
 #                    which IN and OUT stand for the frames and the output, e.g.
