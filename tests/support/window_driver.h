@@ -100,6 +100,30 @@ inline QAbstractButton* BoxButton(
   return nullptr;
 }
 
+// The letter after the & of a text, in lower case; none when it has none.
+inline QChar Mnemonic(const QString& text) {
+  const qsizetype at = text.indexOf(QLatin1Char('&'));
+  return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
+}
+
+// The letters that more than one shown button or label of the widget takes, each with the texts
+// that take it; empty when each letter leads to one place.
+inline QStringList SharedLetters(const QWidget* parent) {
+  QMultiHash<QChar, QString> taken;
+  for (QWidget* w : parent->findChildren<QWidget*>()) {
+    if (!w->isVisibleTo(parent)) continue;
+    QString text;
+    if (auto* button = qobject_cast<QAbstractButton*>(w)) text = button->text();
+    if (auto* label = qobject_cast<QLabel*>(w)) text = label->text();
+    if (!Mnemonic(text).isNull()) taken.insert(Mnemonic(text), text);
+  }
+  QStringList shared;
+  for (QChar letter : taken.uniqueKeys())
+    if (taken.count(letter) > 1)
+      shared << letter + QStringLiteral(": ") + taken.values(letter).join(", ");
+  return shared;
+}
+
 // Runs `run`, which opens a modal dialog and waits in its loop; once a dialog of type D is the
 // active modal widget, `act` gets it. A dialog that act leaves open is rejected so that run
 // returns (after half a second). Returns whether the dialog showed.

@@ -172,7 +172,7 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
   }
   auto* chooseWindow = new QPushButton(UiText(str::RecordChoose), what);
   chooseWindow->setObjectName(QStringLiteral("chooseWindow"));
-  auto* chooseRegion = new QPushButton(UiText(str::RecordChoose), what);
+  auto* chooseRegion = new QPushButton(UiText(str::RecordDrawRegion), what);
   chooseRegion->setObjectName(QStringLiteral("chooseRegion"));
   whatLayout->addWidget(chooseWindow, 1, 1);
   whatLayout->addWidget(chooseRegion, 2, 1);

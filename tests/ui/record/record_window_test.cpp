@@ -104,6 +104,7 @@ class RecordWindowTest : public UiTest {
   // recorded without a countdown while the window shows 1, 2, 3; paused while it shows 50;
   // resumed on 4; stopped. The document holds 1, 2, 3, 4 in that order and never 50; the control
   // stood outside the region; the next dialog, in this run and in a later one, offers the region.
+  // Each of the dialog's letters leads to one place.
   void aRegionIsRecordedPausedAndStoppedFromTheWindow() {
     ColourWindow colours(server->Display(), 100, 80, 200, 150);
     QVERIFY(colours.Ready());
@@ -112,6 +113,7 @@ class RecordWindowTest : public UiTest {
     QRect controlAt;
     QString areaShown;
     QElapsedTimer paused;
+    QStringList sharedLetters;
     uint32_t shown = 1;
     auto showNext = [&](uint32_t value) {
       colours.Show(value);
@@ -122,6 +124,7 @@ class RecordWindowTest : public UiTest {
         [&] {
           RecordDialog* d = Dialog();
           if (!d) return false;
+          sharedLetters = SharedLetters(d);
           d->findChild<QCheckBox*>("countdown")->setChecked(false);
           return Press(d, "chooseRegion");
         },
@@ -156,6 +159,7 @@ class RecordWindowTest : public UiTest {
     });
     window->Command(cmd::RecordScreen);
     QVERIFY2(script.Done(), qPrintable(QString("stuck at step %1").arg(script.next + 1)));
+    QVERIFY2(sharedLetters.isEmpty(), qPrintable(sharedLetters.join("; ")));
     QCOMPARE(areaShown, QString::fromUtf8("200 x 150 pixels à 100,80"));
     QVERIFY(!controlAt.isEmpty());
     QVERIFY(!controlAt.intersects(region));

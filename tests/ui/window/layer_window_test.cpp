@@ -70,12 +70,6 @@ class LayerWindowTest : public UiTest {
     return most;
   }
 
-  // The letter after the & of a text; none when it has none.
-  static QChar Mnemonic(const QString& text) {
-    const qsizetype at = text.indexOf(QLatin1Char('&'));
-    return at >= 0 && at + 1 < text.size() ? text.at(at + 1).toLower() : QChar();
-  }
-
  private slots:
   void initTestCase() { QVERIFY(StartUi()); }
   void cleanupTestCase() { EndUi(); }
