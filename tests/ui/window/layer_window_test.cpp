@@ -122,7 +122,8 @@ class LayerWindowTest : public UiTest {
   }
 
   // With the keyboard alone: Tab from the text reaches every field that can be changed, each has
-  // a letter of its own (Alt+letter goes to it), and Enter in a one-line field is OK.
+  // a letter of its own (Alt+letter goes to it, and ticks a box), and Enter in a one-line field is
+  // OK.
   void everyFieldIsReachedWithTheKeys() {
     AnimationPtr a = Squares(BrightPalette(), 3);
     QVERIFY(OpenGif(*a, "clavier.gif"));
@@ -166,6 +167,17 @@ class LayerWindowTest : public UiTest {
             QVERIFY2(!letters.contains(letter),
                      qPrintable(w->objectName() + " shares its letter with " + letters[letter]));
             letters.insert(letter, w->objectName());
+            // A box's letter ticks it, and a second time clears it.
+            if (auto* box = qobject_cast<QCheckBox*>(w)) {
+              const bool before = box->isChecked();
+              for (const bool expected : {!before, before}) {
+                d->TextField()->setFocus();
+                QTest::keyClick(d, Qt::Key(letter.toUpper().unicode()), Qt::AltModifier);
+                QTRY_VERIFY2(box->isChecked() == expected,
+                             qPrintable(QString("Alt+") + letter + " misses " + w->objectName()));
+              }
+              continue;
+            }
             if (qobject_cast<QAbstractButton*>(w) && !qobject_cast<ColourButton*>(w)) continue;
             d->TextField()->setFocus();
             const int chosenBefore = chosen;
