@@ -13,8 +13,9 @@ struct ModemSpeed {
   uint32_t bitsPerSecond;
   const char* label;
 };
+// The labels' tenths are written with a comma, as the times beside them are.
 constexpr ModemSpeed kModemSpeeds[ModemSpeedCount] = {
-    {14400, "14.4K"}, {28800, "28.8K"}, {33600, "33.6K"},
+    {14400, "14,4K"}, {28800, "28,8K"}, {33600, "33,6K"},
     {56000, "56K"},   {64000, "64K"},   {128000, "128K"},
 };
 

@@ -22,7 +22,7 @@ std::string FormatThousands(int64_t number, std::string_view separator = GroupSe
 constexpr int ModemSpeedCount = 6;
 // Bits per second of a modem speed index (PrefModemSpeed), 0 for an index without speed.
 uint32_t ModemBitsPerSecond(int index);
-// "14.4K" .. "128K", nullptr for an index without speed.
+// "14,4K" .. "128K", nullptr for an index without speed.
 const char* ModemLabel(int index);
 
 // Seconds to download size bytes at the speed: (size x 8, in single precision) / bits per second.

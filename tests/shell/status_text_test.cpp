@@ -34,10 +34,10 @@ TEST(StatusTextTest, SpeedTableEndsAfterSixEntries) {
 }
 
 TEST(StatusTextTest, FileSizeAndMenuTexts) {
-  EXPECT_EQ(StatusFileSizeText(1000, 1), "Fichier de : 1\u00A0000 octets  (0,3secs à 28.8K)");
+  EXPECT_EQ(StatusFileSizeText(1000, 1), "Fichier de : 1\u00A0000 octets  (0,3secs à 28,8K)");
   // No speed: no division by zero, the size alone.
   EXPECT_EQ(StatusFileSizeText(1000, 9), "Fichier de : 1\u00A0000 octets");
-  EXPECT_EQ(DownloadMenuText(1, 1000), "28.8K :\t 0,3secs");
+  EXPECT_EQ(DownloadMenuText(1, 1000), "28,8K :\t 0,3secs");
   EXPECT_EQ(DownloadMenuText(3, -1), "56K");
 }
 

@@ -58,7 +58,7 @@ class FrenchWindowTest : public UiTest {
     const int64_t size =
         EstimateEncodedSize(*doc, true, SaveSignature{GetSignature(), GetSignature(true)}, nullptr);
     QVERIFY(OpenGif(*doc, "bruit.gif"));
-    // "Fichier de : 12 345 octets  (3,4secs à 28.8K)".
+    // "Fichier de : 12 345 octets  (3,4secs à 28,8K)".
     static const QRegularExpression status(
         QStringLiteral("^Fichier de : ([\\d\u00A0]+) octets  \\((\\d+,\\dsecs|< 0,1sec) à "));
     QTRY_VERIFY(status.match(window->StatusPart(3)).hasMatch());
