@@ -8,6 +8,7 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
+#include <QImage>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMessageBox>
@@ -18,6 +19,7 @@
 #include <QScreen>
 #include <QSpinBox>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstdlib>
 #include <vector>
 
@@ -58,13 +60,21 @@ AreaChooser::AreaChooser(const QPixmap& screen, bool window)
   setGeometry(QRect(QPoint(0, 0), screen.deviceIndependentSize().toSize()));
 }
 
-QRect AreaChooser::Dragged() const { return QRect(from_, to_).normalized(); }
+QRect AreaChooser::Dragged() const {
+  return QRect(QPoint(std::min(from_.x(), to_.x()), std::min(from_.y(), to_.y())),
+               QSize(std::abs(to_.x() - from_.x()), std::abs(to_.y() - from_.y())));
+}
+
+bool AreaChooser::ChooseFullScreen(CaptureArea* area) {
+  showFullScreen();
+  return Choose(area);
+}
 
 bool AreaChooser::Choose(CaptureArea* area) {
   std::vector<CaptureArea> windows;
   if (window_) windows = ShownWindows();
   windows_ = std::move(windows);
-  show();
+  if (!isVisible()) show();
   raise();
   activateWindow();
   grabKeyboard();
@@ -94,7 +104,8 @@ void AreaChooser::paintEvent(QPaintEvent*) {
   }
   QString hint = UiText(window_ ? str::RecordClickWindowHint : str::RecordDrawRegionHint);
   if (!chosen.isEmpty()) {
-    p.drawPixmap(chosen, screen_, chosen);
+    const qreal ratio = screen_.devicePixelRatio();
+    p.drawPixmap(chosen, screen_, QRectF(chosen.topLeft() * ratio, QSizeF(chosen.size()) * ratio));
     p.setPen(QPen(QColor(0xe7, 0x4c, 0x3c), 2));
     p.setBrush(Qt::NoBrush);
     p.drawRect(chosen.adjusted(-1, -1, 0, 0));
@@ -143,12 +154,36 @@ void AreaChooser::mouseReleaseEvent(QMouseEvent* event) {
     update();
     return;
   }
-  area_ = {r.x(), r.y(), static_cast<uint32_t>(r.width()), static_cast<uint32_t>(r.height())};
+  // In the picture's pixels, within it.
+  const qreal ratio = screen_.devicePixelRatio();
+  const QRect picture = QRect(QPoint(qRound(r.x() * ratio), qRound(r.y() * ratio)),
+                              QSize(qRound(r.width() * ratio), qRound(r.height() * ratio)))
+                            .intersected(screen_.rect());
+  area_ = {picture.x(), picture.y(), static_cast<uint32_t>(picture.width()),
+           static_cast<uint32_t>(picture.height())};
   result_ = 1;
 }
 
 void AreaChooser::keyPressEvent(QKeyEvent* event) {
   if (event->key() == Qt::Key_Escape) result_ = 0;
+}
+
+bool DrawRegionOnCapture(ScreenCapture& capture, CaptureArea* area, CaptureError* error) {
+  const uint32_t width = capture.ScreenWidth(), height = capture.ScreenHeight();
+  std::vector<uint8_t> bgr;
+  *error = width == 0 || height == 0 ? CaptureError::OutsideScreen
+                                     : capture.Grab({0, 0, width, height}, false, &bgr);
+  if (*error != CaptureError::None) return false;
+  const qsizetype stride = (3 * static_cast<qsizetype>(width) + 3) & ~qsizetype{3};
+  QImage picture(bgr.data(), static_cast<int>(width), static_cast<int>(height), stride,
+                 QImage::Format_BGR888);
+  QPixmap shown = QPixmap::fromImage(picture);  // a copy: bgr goes away
+  // The whole picture within the screen the chooser fills, never enlarged.
+  const QSize screen = QGuiApplication::primaryScreen()->size();
+  shown.setDevicePixelRatio(std::max({1.0, static_cast<double>(width) / screen.width(),
+                                      static_cast<double>(height) / screen.height()}));
+  AreaChooser chooser(shown, false);
+  return chooser.ChooseFullScreen(area);
 }
 
 // ---- RecordDialog ----
@@ -230,13 +265,12 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
   connect(buttons, &QDialogButtonBox::rejected, this, &QDialog::reject);
   layout->addWidget(buttons);
 
-  // Under Wayland the desktop's portal asks which window to share, and no picture of the screen
-  // can be frozen here to draw a region on.
+  // Under Wayland the desktop's portal asks which window or screen to share; a region is drawn
+  // once the screen is shared, over its first picture.
   if (WaylandOnlySession()) {
     chooseWindow->setEnabled(false);
     chooseRegion->setEnabled(false);
-    sources_->button(RecordChoice::Region)->setEnabled(false);
-    if (choice_.source == RecordChoice::Region) choice_.source = RecordChoice::WholeScreen;
+    choice_.area = {};
   }
   sources_->button(choice_.source)->setChecked(true);
   ShowArea();

@@ -37,7 +37,8 @@ bool AskRecord(QWidget* owner, RecordChoice* choice, bool canInsert);
 QRect AsRect(const CaptureArea& a);
 
 // The screen frozen as it was when it opened, over which a region is drawn (its size shown as it
-// grows) or a window clicked. Esc cancels.
+// grows) or a window clicked. Esc cancels. The picture may have more pixels than the chooser
+// (its device pixel ratio says how many a point): the region comes back in the picture's pixels.
 class AreaChooser : public QWidget {
   Q_OBJECT
 
@@ -45,6 +46,8 @@ class AreaChooser : public QWidget {
   AreaChooser(const QPixmap& screen, bool window);
   // Runs until a choice or Esc; false on Esc.
   bool Choose(CaptureArea* area);
+  // The same, with the chooser filling the screen it is on.
+  bool ChooseFullScreen(CaptureArea* area);
 
  protected:
   void paintEvent(QPaintEvent* event) override;
@@ -54,6 +57,7 @@ class AreaChooser : public QWidget {
   void keyPressEvent(QKeyEvent* event) override;
 
  private:
+  // From the point pressed to the point released (the pixel under the latter left out).
   QRect Dragged() const;
   // The topmost window under the point, the whole screen's root aside; none when there is none.
   const CaptureArea* WindowAt(const QPoint& p) const;
@@ -66,6 +70,11 @@ class AreaChooser : public QWidget {
   int result_ = -1;  // -1 running, 0 cancelled, 1 chosen
   CaptureArea area_;
 };
+
+// Under Wayland, the region to record drawn over the first picture of the screen the desktop
+// shares, in the capture's pixels. False when the user cancels, or when that picture cannot be
+// taken (the reason in *error, else None).
+bool DrawRegionOnCapture(ScreenCapture& capture, CaptureArea* area, CaptureError* error);
 
 class RecordDialog : public QDialog {
   Q_OBJECT

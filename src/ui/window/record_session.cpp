@@ -201,7 +201,7 @@ void RecordControl::StopNow() {
 bool RecordScreenCommand(QWidget* owner, ShellState& state) {
   RecordChoice& choice = LastChoice();
   if (!AskRecord(owner, &choice, state.document != nullptr)) return false;
-  if (choice.source == RecordChoice::Region) StoreRegion(choice.area);
+  if (choice.source == RecordChoice::Region && choice.area.width != 0) StoreRegion(choice.area);
   CaptureError error = CaptureError::None;
   std::unique_ptr<ScreenCapture> capture = OpenScreenCapture(&error);
   // Under Wayland the desktop's portal shares a monitor or a window, which the user picks there.
@@ -212,6 +212,11 @@ bool RecordScreenCommand(QWidget* owner, ShellState& state) {
     shared.request.pointer = choice.pointer;
     capture = OpenPortalCapture(QDBusConnection::sessionBus(), shared);
     if (!capture) return false;
+    if (choice.source == RecordChoice::Region &&
+        !DrawRegionOnCapture(*capture, &choice.area, &error)) {
+      if (error != CaptureError::None) ShowCaptureError(error);
+      return false;
+    }
   }
   if (!capture) {
     ShowCaptureError(error);

@@ -131,7 +131,8 @@ class RecordWindowTest : public UiTest {
         [&] {
           QWidget* chooser = TopLevel("areaChooser");
           if (!chooser) return false;
-          Drag(chooser, region.topLeft(), region.bottomRight(), 4);
+          // Released on the first pixel past the region, which is left out.
+          Drag(chooser, region.topLeft(), region.topLeft() + QPoint(200, 150), 4);
           return true;
         },
         [&] {
@@ -233,32 +234,93 @@ class RecordWindowTest : public UiTest {
   }
 
   // A Wayland session without an X server, where the desktop's portal asks which window to share:
-  // "Une fenêtre" starts without the chooser (it needs a frozen picture of the screen, which such
-  // a session does not give), and a region, which could not be drawn, is not offered.
+  // "Une fenêtre" and "Une région" start without the chooser, which needs a frozen picture of the
+  // screen that such a session does not give: the portal asks for the window, and the region is
+  // drawn on the shared screen. A region kept from an X11 session is not offered.
   void underWaylandTheWindowIsChosenInThePortal() {
     const std::string display = server->Display();
     unsetenv("DISPLAY");
     setenv("WAYLAND_DISPLAY", "wayland-test", 1);
     RecordChoice last;
     last.source = RecordChoice::Region;
-    RecordDialog dialog(nullptr, last, false);
-    auto* region = dialog.findChild<QRadioButton*>("region");
-    const bool regionOffered = region && region->isEnabled();
-    const RecordChoice::Source offered = dialog.Choice().source;
-    if (auto* window = dialog.findChild<QRadioButton*>("window")) window->click();
-    // Were the chooser opened, it would wait for a drag: Esc leaves it, and the dialog stays open.
-    QTimer::singleShot(2000, [] {
-      for (QWidget* w : QApplication::topLevelWidgets())
-        if (qobject_cast<AreaChooser*>(w) && w->isVisible()) QTest::keyClick(w, Qt::Key_Escape);
-    });
-    dialog.accept();
-    const int result = dialog.result();
+    last.area = {10, 10, 50, 50};
+    int results[2] = {};
+    RecordChoice chosen[2];
+    for (int k = 0; k < 2; ++k) {
+      RecordDialog dialog(nullptr, last, false);
+      if (k == 1)
+        if (auto* window = dialog.findChild<QRadioButton*>("window")) window->click();
+      // Were the chooser opened, it would wait for a drag: Esc leaves it, and the dialog stays.
+      QTimer::singleShot(2000, [] {
+        for (QWidget* w : QApplication::topLevelWidgets())
+          if (qobject_cast<AreaChooser*>(w) && w->isVisible()) QTest::keyClick(w, Qt::Key_Escape);
+      });
+      dialog.accept();
+      results[k] = dialog.result();
+      chosen[k] = dialog.Choice();
+    }
     unsetenv("WAYLAND_DISPLAY");
     setenv("DISPLAY", display.c_str(), 1);
-    QVERIFY(!regionOffered);
-    QCOMPARE(offered, RecordChoice::WholeScreen);
-    QCOMPARE(result, static_cast<int>(QDialog::Accepted));
-    QCOMPARE(dialog.Choice().source, RecordChoice::OneWindow);
+    for (int k = 0; k < 2; ++k) QCOMPARE(results[k], static_cast<int>(QDialog::Accepted));
+    QCOMPARE(chosen[0].source, RecordChoice::Region);
+    QCOMPARE(chosen[0].area, CaptureArea{});
+    QCOMPARE(chosen[1].source, RecordChoice::OneWindow);
+  }
+
+  // Under Wayland a region is drawn on the first picture of the shared screen, here one with
+  // twice the screen's pixels each way, shown whole: the chooser shows that picture, its colours
+  // right and each point where its pixels fall, and the region comes back in its pixels. Catches
+  // the picture's channels swapped, the highlighted part taken from the wrong place of a picture
+  // larger than the screen, and the region given in the chooser's points.
+  void underWaylandARegionIsDrawnOnTheSharedPicture() {
+    // A gradient: red follows x, green follows y, blue is constant.
+    class Gradient : public ScreenCapture {
+     public:
+      Gradient(uint32_t w, uint32_t h) : w_(w), h_(h) {}
+      uint32_t ScreenWidth() const override { return w_; }
+      uint32_t ScreenHeight() const override { return h_; }
+      CaptureError Grab(const CaptureArea& a, bool, std::vector<uint8_t>* bgr) override {
+        const size_t stride = (3 * a.width + 3) & ~3u;
+        bgr->assign(stride * a.height, 0);
+        for (uint32_t y = 0; y < a.height; ++y)
+          for (uint32_t x = 0; x < a.width; ++x) {
+            uint8_t* p = bgr->data() + y * stride + 3 * x;
+            const QRgb c = At(a.x + static_cast<int>(x), a.y + static_cast<int>(y));
+            p[0] = static_cast<uint8_t>(qBlue(c));
+            p[1] = static_cast<uint8_t>(qGreen(c));
+            p[2] = static_cast<uint8_t>(qRed(c));
+          }
+        return CaptureError::None;
+      }
+      static QRgb At(int x, int y) { return qRgb(x / 4 % 256, y / 4 % 256, 0x40); }
+
+     private:
+      uint32_t w_, h_;
+    };
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    Gradient capture(2 * screen.width(), 2 * screen.height());
+    const QPoint from(100, 60), to(300, 210), inside(250, 180);
+    QImage shown;
+    QTimer::singleShot(300, [&] {
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (!qobject_cast<AreaChooser*>(w) || !w->isVisible()) continue;
+        Mouse(w, QEvent::MouseButtonPress, from);
+        Mouse(w, QEvent::MouseMove, to);
+        shown = w->grab().toImage();
+        Mouse(w, QEvent::MouseButtonRelease, to);
+      }
+    });
+    CaptureArea area;
+    CaptureError error = CaptureError::GrabFailed;
+    QVERIFY(DrawRegionOnCapture(capture, &area, &error));
+    QCOMPARE(error, CaptureError::None);
+    QCOMPARE(area, (CaptureArea{200, 120, 400, 300}));
+    QVERIFY(!shown.isNull());
+    const QRgb expected = Gradient::At(2 * inside.x(), 2 * inside.y()), got = shown.pixel(inside);
+    QVERIFY2(std::abs(qRed(got) - qRed(expected)) <= 1 &&
+                 std::abs(qGreen(got) - qGreen(expected)) <= 1 && qBlue(got) == qBlue(expected),
+             qPrintable(QString::number(got, 16) + " shown, " + QString::number(expected, 16) +
+                        " in the picture"));
   }
 };
 
