@@ -87,8 +87,11 @@ bool AreaChooser::Choose(CaptureArea* area) {
 }
 
 const CaptureArea* AreaChooser::WindowAt(const QPoint& p) const {
+  // The windows are measured in the screen's pixels, as the picture is.
+  const QPoint at = (QPointF(p) * screen_.devicePixelRatio()).toPoint();
   for (const CaptureArea& a : windows_)
-    if (AsRect(a).contains(p) && !(a.x == 0 && a.y == 0 && AsRect(a).size() == size())) return &a;
+    if (AsRect(a).contains(at) && !(a.x == 0 && a.y == 0 && AsRect(a).size() == screen_.size()))
+      return &a;
   return nullptr;
 }
 
@@ -98,7 +101,10 @@ void AreaChooser::paintEvent(QPaintEvent*) {
   p.fillRect(rect(), QColor(0, 0, 0, 90));
   QRect chosen;
   if (window_) {
-    if (const CaptureArea* a = WindowAt(mapFromGlobal(QCursor::pos()))) chosen = AsRect(*a);
+    if (const CaptureArea* a = WindowAt(mapFromGlobal(QCursor::pos()))) {
+      const qreal ratio = screen_.devicePixelRatio();
+      chosen = QRectF(QPointF(a->x, a->y) / ratio, QSizeF(a->width, a->height) / ratio).toRect();
+    }
   } else if (dragging_) {
     chosen = Dragged();
   }

@@ -59,7 +59,8 @@ class AreaChooser : public QWidget {
  private:
   // From the point pressed to the point released (the pixel under the latter left out).
   QRect Dragged() const;
-  // The topmost window under the point, the whole screen's root aside; none when there is none.
+  // The topmost window under the point of the chooser, the whole screen's root aside; none when
+  // there is none.
   const CaptureArea* WindowAt(const QPoint& p) const;
 
   QPixmap screen_;

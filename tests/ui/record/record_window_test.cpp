@@ -234,6 +234,33 @@ class RecordWindowTest : public UiTest {
   }
 
   // A Wayland session without an X server, where the desktop's portal asks which window to share:
+  // "Une fenêtre": the window clicked on the frozen screen is the one the X server shows there,
+  // its area in the screen's pixels, also when the picture has two of them a point. Catches the
+  // click compared with the windows in points, and the root window taken for one.
+  void aWindowIsChosenWithAClick() {
+    ColourWindow colours(server->Display(), 100, 80, 200, 150);
+    QVERIFY(colours.Ready());
+    colours.Show(1);
+    const QSize screen = QGuiApplication::primaryScreen()->size();
+    for (const qreal ratio : {1.0, 2.0}) {
+      QPixmap picture(screen);
+      picture.fill(Qt::gray);
+      picture.setDevicePixelRatio(ratio);
+      AreaChooser chooser(picture, true);
+      const QPointF inside = QPointF(150, 120) / ratio, outside = QPointF(20, 20) / ratio;
+      QTimer::singleShot(300, &chooser, [&] {
+        Click(&chooser, outside);  // the root window: nothing
+        Click(&chooser, inside);
+      });
+      // A click that picks nothing would leave the chooser waiting: Esc ends it, and the test
+      // fails.
+      QTimer::singleShot(3000, &chooser, [&] { QTest::keyClick(&chooser, Qt::Key_Escape); });
+      CaptureArea area;
+      QVERIFY(chooser.Choose(&area));
+      QCOMPARE(area, (CaptureArea{100, 80, 200, 150}));
+    }
+  }
+
   // "Une fenêtre" and "Une région" start without the chooser, which needs a frozen picture of the
   // screen that such a session does not give: the portal asks for the window, and the region is
   // drawn on the shared screen. A region kept from an X11 session is not offered.
