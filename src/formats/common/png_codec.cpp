@@ -376,8 +376,8 @@ PngOutcome DecodePngFile(const std::string& path, const Timing& timing, Animatio
 
 }  // namespace
 
-// The files of a read-ahead in reading order, each waiting, being decoded (by a helper or by
-// the reader that could not wait for one), decoded, or taken.
+// The files of a read-ahead in reading order, each waiting, being decoded (by a helper, or by
+// the reader while it waits for one), decoded, or taken.
 struct PngReadAhead::State {
   enum Phase { Waiting, Decoding, Decoded, Taken };
   struct Item {
@@ -433,7 +433,16 @@ struct PngReadAhead::State {
     if (i == items.size()) return false;
     Item& item = items[i];
     if (item.phase == Waiting) Decode(item, lock);
-    changed.wait(lock, [&] { return item.phase == Decoded; });
+    // While a helper decodes it, the reader decodes one of the next files rather than wait: with
+    // one helper, as on two cores, it would otherwise sit idle for the whole reading.
+    while (item.phase != Decoded) {
+      size_t j = i + 1;
+      while (j < items.size() && j < taken + Ahead && items[j].phase != Waiting) ++j;
+      if (j < items.size() && j < taken + Ahead)
+        Decode(items[j], lock);
+      else
+        changed.wait(lock);
+    }
     item.phase = Taken;
     taken = std::max(taken, i + 1);
     changed.notify_all();
