@@ -12,6 +12,34 @@ namespace {
 void FreePictures(FramePlayer* player) {
   player->canvas.reset();
   player->saved.reset();
+  player->clear = {};
+  player->savedClear = {};
+}
+
+// Sets the clear marks of the screen rectangle (clipped to the screen) to value.
+void MarkRect(FramePlayer* player, int64_t x, int64_t y, int64_t w, int64_t h, uint8_t value) {
+  const int64_t width = player->canvas->width, height = player->canvas->height;
+  const int64_t left = std::max<int64_t>(x, 0), right = std::min(x + w, width);
+  for (int64_t r = std::max<int64_t>(y, 0); r < std::min(y + h, height); ++r)
+    if (right > left) std::fill_n(player->clear.data() + r * width + left, right - left, value);
+}
+
+// The pixels the frame draws (all but its transparent ones) are no longer clear.
+void MarkDrawn(FramePlayer* player, const Frame* frame) {
+  DibGeometry g;
+  if (!GetDibGeometry(frame->dib, &g)) return;
+  const int64_t width = player->canvas->width, height = player->canvas->height;
+  const uint8_t* bits = frame->dib.data() + DibBitsOffset;
+  for (int64_t r = 0; r < static_cast<int64_t>(g.height); ++r) {
+    const int64_t y = frame->top + r;
+    if (y < 0 || y >= height) continue;
+    for (int64_t c = 0; c < static_cast<int64_t>(g.width); ++c) {
+      const int64_t x = frame->left + c;
+      if (x < 0 || x >= width) continue;
+      if (!frame->Transparent() || bits[r * g.stride + c] != frame->transparentIndex)
+        player->clear[static_cast<size_t>(y * width + x)] = 0;
+    }
+  }
 }
 
 Frame* Fail(FramePlayer* player) {
@@ -26,9 +54,15 @@ bool Compose(FramePlayer* player, const Frame* frame, int index) {
   if (frame->Disposal() == DisposalPrevious) {
     player->saved.reset(static_cast<Frame*>(DuplicateBlock(canvas, canvas->palette)));
     if (!player->saved) return false;
+    try {
+      player->savedClear = player->clear;
+    } catch (const std::bad_alloc&) {
+      return false;
+    }
   }
   BlitIndexed(canvas->dib, frame->left, frame->top, frame->width, frame->height, frame->dib, 0, 0,
               frame->transparentIndex, frame->Transparent());
+  MarkDrawn(player, frame);
   canvas->palette = frame->palette;
   canvas->transparentIndex = frame->transparentIndex;
   canvas->controlFlags =
@@ -78,6 +112,12 @@ Frame* FirstPicture(FramePlayer* player) {
   if (player->canvas->dib.empty()) return Fail(player);
   FillDibPixels(player->canvas->dib,
                 first->Transparent() ? first->transparentIndex : animation.backgroundIndex);
+  try {
+    player->clear.assign(size_t{animation.screenWidth} * animation.screenHeight,
+                         first->Transparent() ? 1 : 0);
+  } catch (const std::bad_alloc&) {
+    return Fail(player);
+  }
   if (!Compose(player, first, 0)) return Fail(player);
   return player->canvas.get();
 }
@@ -97,12 +137,15 @@ Frame* NextPicture(FramePlayer* player) {
           static_cast<Frame*>(DuplicateBlock(player->saved.get(), player->saved->palette)));
       if (!restored) return Fail(player);
       player->canvas = std::move(restored);
+      std::copy(player->savedClear.begin(), player->savedClear.end(), player->clear.begin());
       break;
     }
     case DisposalBackground:
       FillIndexRect(
           player->canvas->dib, current->left, current->top, current->width, current->height,
           next->Transparent() ? next->transparentIndex : player->animation->backgroundIndex);
+      MarkRect(player, current->left, current->top, current->width, current->height,
+               next->Transparent() ? 1 : 0);
       break;
     default: break;
   }

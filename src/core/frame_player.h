@@ -2,7 +2,9 @@
 // applied (used when animations are merged).
 #pragma once
 
+#include <cstdint>
 #include <memory>
+#include <vector>
 
 #include "core/animation.h"
 
@@ -12,9 +14,13 @@ struct FramePlayer {
   const Animation* animation = nullptr;  // not owned; must outlive the pictures
   std::unique_ptr<Frame> canvas;         // the composed picture, logical screen size
   std::unique_ptr<Frame> saved;          // the picture to restore for disposal 3
-  const Frame* current = nullptr;        // the source frame last composed
-  int index = -1;                        // its 0-based index, -1 before the first
-  bool failed = false;                   // memory ran short: the pictures stopped early
+  // Which pixels of the canvas no frame shows (1), row by row over the screen: the canvas's own
+  // transparent index cannot tell, as an earlier frame may have drawn that index as a colour.
+  std::vector<uint8_t> clear;
+  std::vector<uint8_t> savedClear;  // with saved
+  const Frame* current = nullptr;   // the source frame last composed
+  int index = -1;                   // its 0-based index, -1 before the first
+  bool failed = false;              // memory ran short: the pictures stopped early
 };
 
 using FramePlayerPtr = std::unique_ptr<FramePlayer>;

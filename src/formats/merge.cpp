@@ -45,11 +45,56 @@ struct Side {
   const Frame* Source() const { return picture ? player->current : nullptr; }
 };
 
-void Draw(std::vector<uint8_t>& dib, const Side& side, int64_t x, int64_t y) {
+// Draws what the side shows at (x, y) of the merged picture (width pixels a row), and marks
+// those pixels drawn in clear.
+void Draw(std::vector<uint8_t>& dib, std::vector<uint8_t>& clear, uint32_t width, const Side& side,
+          int64_t x, int64_t y) {
   const Frame* picture = side.picture;
   if (!picture) return;
-  BlitIndexed(dib, x, y, picture->width, picture->height, picture->dib, 0, 0,
-              picture->transparentIndex, picture->Transparent());
+  DibGeometry to, from;
+  if (!GetDibGeometry(dib, &to) || !GetDibGeometry(picture->dib, &from)) return;
+  const std::vector<uint8_t>& shown = side.player->clear;
+  for (int64_t r = 0; r < static_cast<int64_t>(from.height); ++r) {
+    const int64_t ty = y + r;
+    if (ty < 0 || ty >= static_cast<int64_t>(to.height)) continue;
+    const uint8_t* in = picture->dib.data() + DibBitsOffset + r * from.stride;
+    uint8_t* out = dib.data() + DibBitsOffset + ty * to.stride;
+    for (int64_t c = 0; c < static_cast<int64_t>(from.width); ++c) {
+      const int64_t tx = x + c;
+      if (tx < 0 || tx >= static_cast<int64_t>(to.width)) continue;
+      if (shown[static_cast<size_t>(r * from.width + c)]) continue;
+      out[tx] = in[c];
+      clear[static_cast<size_t>(ty * width + tx)] = 0;
+    }
+  }
+}
+
+// A merged picture's clear pixels take its transparent index, which no drawn pixel may hold: an
+// index a side drew as a colour is swapped for one no drawn pixel uses, or, with none left, the
+// clear pixels take the background and the frame is opaque.
+void KeepClearPixelsApart(Frame* frame, const std::vector<uint8_t>& clear, uint8_t background) {
+  if (!frame->Transparent()) return;
+  DibGeometry g;
+  if (!GetDibGeometry(frame->dib, &g)) return;
+  uint8_t* bits = frame->dib.data() + DibBitsOffset;
+  bool drawn[256] = {};
+  for (uint32_t y = 0; y < g.height; ++y)
+    for (uint32_t x = 0; x < g.width; ++x)
+      if (!clear[size_t{y} * g.width + x]) drawn[bits[y * g.stride + x]] = true;
+  if (!drawn[frame->transparentIndex]) return;
+  const int entries = frame->palette ? std::min(frame->palette->Count(), 256) : 256;
+  int spare = -1;
+  for (int i = entries - 1; i >= 0 && spare < 0; --i)
+    if (!drawn[i]) spare = i;
+  const uint8_t fill = spare >= 0 ? static_cast<uint8_t>(spare) : background;
+  for (uint32_t y = 0; y < g.height; ++y)
+    for (uint32_t x = 0; x < g.width; ++x)
+      if (clear[size_t{y} * g.width + x]) bits[y * g.stride + x] = fill;
+  if (spare >= 0) {
+    SetTransparentIndex(frame, fill);
+  } else {
+    SetTransparency(frame, false);
+  }
 }
 
 int Build(Animation& a, const Animation& b, const MergeOptions& options, ProgressMeter* meter) {
@@ -107,8 +152,9 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
     std::vector<uint8_t> dib = BuildDib(width, height, palette);
     if (dib.empty()) return BuildFailed;
     FillDibPixels(dib, fill);
-    Draw(dib, sideA, layout.ax, layout.ay);
-    Draw(dib, sideB, layout.bx, layout.by);
+    std::vector<uint8_t> clear(size_t{width} * height, pictureA && pictureA->Transparent() ? 1 : 0);
+    Draw(dib, clear, width, sideA, layout.ax, layout.ay);
+    Draw(dib, clear, width, sideB, layout.bx, layout.by);
 
     Frame* frame = NewFrame(width, height, options.frameDelay);
     if (!frame) return BuildFailed;
@@ -123,6 +169,7 @@ int Build(Animation& a, const Animation& b, const MergeOptions& options, Progres
       SetDisposal(frame, look->Disposal());
       SetTransparentIndex(frame, look->transparentIndex);
       SetTransparency(frame, look->Transparent());
+      KeepClearPixelsApart(frame, clear, a.backgroundIndex);
     }
     SetFrameName(frame, FormatResNumber(str::MergedFrameName, count));
 

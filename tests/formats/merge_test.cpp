@@ -64,14 +64,23 @@ std::vector<std::vector<uint32_t>> Pictures(const Animation& a) {
   return out;
 }
 
-// A random animation of opaque frames left in place: what merge composes is then exactly what
-// the animation shows.
-AnimationPtr Animated(uint32_t seed) {
+// A random animation of frames left in place, where what merge composes is exactly what the
+// animation shows: opaque frames; or, with transparent, frames over a first one that covers the
+// screen, some put back after they showed, keeping their transparent pixels under indexes each
+// picks for itself, which earlier frames may have drawn as colours (as gifsicle's frames do).
+AnimationPtr Animated(uint32_t seed, bool transparent = false) {
   AnimationPtr a = RandomAnimation(seed, false);
   for (Frame* f = FirstFrame(*a); f; f = NextFrame(f)) {
-    SetTransparency(f, false);
-    SetDisposal(f, DisposalLeave);
+    if (!transparent) SetTransparency(f, false);
+    SetDisposal(
+        f, transparent && seed % 3 == 0 && f->Transparent() ? DisposalPrevious : DisposalLeave);
     RebuildTransparencyMask(f);
+  }
+  if (transparent) {
+    Frame* first = FirstFrame(*a);
+    Frame* cover = AddSolidFrame(*a, 0, 0, a->screenWidth, a->screenHeight, 1, DisposalLeave);
+    cover->prev->next = nullptr;
+    InsertBlockAfter(first->prev, cover);
   }
   return a;
 }
@@ -80,8 +89,9 @@ AnimationPtr Animated(uint32_t seed) {
 // on a screen that holds both; the shorter side loops when asked, else it is gone past its end.
 TEST_F(FlowTest, MergedFramesShowBOverA) {
   std::mt19937 random(11);
-  for (uint32_t seed = 0; seed < 24; ++seed) {
-    AnimationPtr a = Animated(seed), b = Animated(seed + 500);
+  for (uint32_t seed = 0; seed < 48; ++seed) {
+    const bool transparent = seed >= 24;
+    AnimationPtr a = Animated(seed, transparent), b = Animated(seed + 500, transparent);
     MergeOptions options;
     options.offsetX = static_cast<int>(random() % 41) - 20;
     options.offsetY = static_cast<int>(random() % 41) - 20;
