@@ -1,7 +1,8 @@
 // Pictures of the screen, for recording it: a rectangle of the whole screen taken at a time, with
 // or without the pointer drawn in. On X11 the pictures come from the X server itself (shared
-// memory when the server offers it, else plain image requests); a desktop with Wayland only has
-// no X server to ask, and says so.
+// memory when the server offers it, else plain image requests). A Wayland desktop is not asked
+// here, even when it runs an X server for older programs: that server's screen shows only those
+// programs, the others being black there.
 #pragma once
 
 #include <cstdint>
@@ -22,7 +23,7 @@ struct CaptureArea {
 enum class CaptureError {
   None,
   NoDisplay,       // neither X11 nor Wayland is named in the environment
-  WaylandOnly,     // a Wayland session without an X server this program may use
+  Wayland,         // a Wayland session: only the desktop's portal shares its screen
   NotConnected,    // the X server named could not be reached
   UnusableScreen,  // a screen whose pixels are not true colour of 15 to 32 bits
   OutsideScreen,   // the area is empty or not wholly on the screen
@@ -51,12 +52,13 @@ std::unique_ptr<ScreenCapture> OpenX11Capture(const std::string& display, Captur
                                               bool sharedMemory = true);
 
 // The capture this session offers: the X server of $DISPLAY, else the reason there is none
-// (a WaylandOnlySession: WaylandOnly).
+// (a WaylandSession: Wayland).
 std::unique_ptr<ScreenCapture> OpenScreenCapture(CaptureError* error);
 
-// A Wayland session without an X server this program may use: $WAYLAND_DISPLAY without
-// $DISPLAY. The screen is then shared through the desktop, not taken here.
-bool WaylandOnlySession();
+// A Wayland session: $WAYLAND_DISPLAY names its display, whatever $DISPLAY says (the X server a
+// Wayland desktop runs shows only the programs that use X11). The screen is then shared through
+// the desktop, not taken here.
+bool WaylandSession();
 
 // The areas of the top-level windows shown on the X server's screen (their frames when a window
 // manager framed them), topmost first, each clipped to the screen; empty when the server cannot

@@ -312,16 +312,19 @@ std::unique_ptr<ScreenCapture> OpenX11Capture(const std::string& display, Captur
   return OpenX11(display, error, sharedMemory);
 }
 
-bool WaylandOnlySession() {
-  const char* display = std::getenv("DISPLAY");
+bool WaylandSession() {
   const char* wayland = std::getenv("WAYLAND_DISPLAY");
-  return !(display && *display) && wayland && *wayland;
+  return wayland && *wayland;
 }
 
 std::unique_ptr<ScreenCapture> OpenScreenCapture(CaptureError* error) {
+  if (WaylandSession()) {
+    *error = CaptureError::Wayland;
+    return nullptr;
+  }
   const char* display = std::getenv("DISPLAY");
   if (!display || !*display) {
-    *error = WaylandOnlySession() ? CaptureError::WaylandOnly : CaptureError::NoDisplay;
+    *error = CaptureError::NoDisplay;
     return nullptr;
   }
   return OpenX11Capture(display, error);

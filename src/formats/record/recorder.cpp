@@ -53,7 +53,7 @@ void ShowCaptureError(CaptureError error, const CaptureArea& area, uint32_t scre
   switch (error) {
     case CaptureError::None: break;
     case CaptureError::NoDisplay: ShowErrorId(str::RecordNoDisplay); break;
-    case CaptureError::WaylandOnly: ShowErrorId(str::RecordWaylandOnly); break;
+    case CaptureError::Wayland: ShowErrorId(str::RecordWayland); break;
     case CaptureError::NotConnected: {
       const char* display = std::getenv("DISPLAY");
       ShowErrorId(str::RecordNotConnected, display ? display : "");

@@ -273,7 +273,7 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
 
   // Under Wayland the desktop's portal asks which window or screen to share; a region is drawn
   // once the screen is shared, over its first picture.
-  if (WaylandOnlySession()) {
+  if (WaylandSession()) {
     chooseWindow->setEnabled(false);
     chooseRegion->setEnabled(false);
     choice_.area = {};
@@ -284,7 +284,8 @@ RecordDialog::RecordDialog(QWidget* owner, const RecordChoice& choice, bool canI
 
 void RecordDialog::ShowArea() {
   const int source = sources_->checkedId();
-  hiddenNote_->setVisible(source == RecordChoice::WholeScreen);
+  // Under Wayland no key stops the recording, so the control stays.
+  hiddenNote_->setVisible(source == RecordChoice::WholeScreen && !WaylandSession());
   if (source == RecordChoice::WholeScreen || choice_.area.width == 0) {
     const QSize size = QGuiApplication::primaryScreen()->size();
     areaText_->setText(source == RecordChoice::WholeScreen
@@ -322,7 +323,7 @@ RecordChoice RecordDialog::Choice() const {
 
 void RecordDialog::accept() {
   if (sources_->checkedId() != RecordChoice::WholeScreen && choice_.area.width == 0 &&
-      !WaylandOnlySession()) {
+      !WaylandSession()) {
     ChooseArea();
     if (choice_.area.width == 0) return;
   }

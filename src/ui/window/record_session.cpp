@@ -113,8 +113,9 @@ RecordControl::RecordControl(std::unique_ptr<ScreenCapture> capture, const Recor
   connect(stop_, &QPushButton::clicked, this, &RecordControl::StopNow);
   timer_ = new QTimer(this);
   connect(timer_, &QTimer::timeout, this, &RecordControl::Tick);
+  // Under Wayland an X server's keys reach it only while one of its own programs has the focus.
   const char* display = std::getenv("DISPLAY");
-  if (display && *display) stopKey_ = GrabCtrlAltKey(display, 's');
+  if (display && *display && !WaylandSession()) stopKey_ = GrabCtrlAltKey(display, 's');
 }
 
 RecordControl::~RecordControl() = default;
@@ -205,7 +206,7 @@ bool RecordScreenCommand(QWidget* owner, ShellState& state) {
   CaptureError error = CaptureError::None;
   std::unique_ptr<ScreenCapture> capture = OpenScreenCapture(&error);
   // Under Wayland the desktop's portal shares a monitor or a window, which the user picks there.
-  const bool portal = !capture && error == CaptureError::WaylandOnly;
+  const bool portal = !capture && error == CaptureError::Wayland;
   if (portal) {
     PortalCaptureOptions shared;
     shared.request.window = choice.source == RecordChoice::OneWindow;

@@ -91,6 +91,7 @@ class RecordWindowTest : public UiTest {
         QString("%1x%2x24").arg(size.width()).arg(size.height()).toStdString());
     if (server->Display().empty()) QSKIP("Xvfb did not start");
     setenv("DISPLAY", server->Display().c_str(), 1);
+    unsetenv("WAYLAND_DISPLAY");  // run from a Wayland desktop, the tests still record this server
     QVERIFY(StartUi());
   }
   void cleanupTestCase() {
@@ -261,12 +262,12 @@ class RecordWindowTest : public UiTest {
     }
   }
 
-  // "Une fenêtre" and "Une région" start without the chooser, which needs a frozen picture of the
-  // screen that such a session does not give: the portal asks for the window, and the region is
-  // drawn on the shared screen. A region kept from an X11 session is not offered.
+  // Under Wayland, also with the X server the desktop runs for older programs ($DISPLAY set, as
+  // here), "Une fenêtre" and "Une région" start without the chooser, which needs a frozen picture
+  // of the screen that such a session does not give: the portal asks for the window, and the
+  // region is drawn on the shared screen. A region kept from an X11 session is not offered, and
+  // the whole screen does not promise a hidden control stopped by a key no one listens to.
   void underWaylandTheWindowIsChosenInThePortal() {
-    const std::string display = server->Display();
-    unsetenv("DISPLAY");
     setenv("WAYLAND_DISPLAY", "wayland-test", 1);
     RecordChoice last;
     last.source = RecordChoice::Region;
@@ -286,8 +287,11 @@ class RecordWindowTest : public UiTest {
       results[k] = dialog.result();
       chosen[k] = dialog.Choice();
     }
+    RecordDialog whole(nullptr, RecordChoice{}, false);
+    auto* note = whole.findChild<QLabel*>("hiddenNote");
+    const bool hiddenControlPromised = note && note->isVisibleTo(&whole);
     unsetenv("WAYLAND_DISPLAY");
-    setenv("DISPLAY", display.c_str(), 1);
+    QVERIFY(!hiddenControlPromised);
     for (int k = 0; k < 2; ++k) QCOMPARE(results[k], static_cast<int>(QDialog::Accepted));
     QCOMPARE(chosen[0].source, RecordChoice::Region);
     QCOMPARE(chosen[0].area, CaptureArea{});
