@@ -24,6 +24,7 @@
 #include <vector>
 
 #include "base/string_ids.h"
+#include "core/animation.h"
 #include "formats/record/recorder.h"
 #include "ui/common/ui_text.h"
 
@@ -180,7 +181,7 @@ bool DrawRegionOnCapture(ScreenCapture& capture, CaptureArea* area, CaptureError
   *error = width == 0 || height == 0 ? CaptureError::OutsideScreen
                                      : capture.Grab({0, 0, width, height}, false, &bgr);
   if (*error != CaptureError::None) return false;
-  const qsizetype stride = (3 * static_cast<qsizetype>(width) + 3) & ~qsizetype{3};
+  const auto stride = static_cast<qsizetype>(RgbStride(width));
   QImage picture(bgr.data(), static_cast<int>(width), static_cast<int>(height), stride,
                  QImage::Format_BGR888);
   QPixmap shown = QPixmap::fromImage(picture);  // a copy: bgr goes away

@@ -10,6 +10,8 @@
 #include <cstring>
 #include <string>
 
+#include "core/animation.h"
+
 namespace lw {
 namespace {
 
@@ -143,9 +145,15 @@ CaptureError PipeWireCapture::Grab(const CaptureArea& area, bool /*pointer*/,
   const int64_t frameWidth = GST_VIDEO_FRAME_WIDTH(&frame);
   const int64_t frameHeight = GST_VIDEO_FRAME_HEIGHT(&frame);
 
-  const size_t row = (size_t{area.width} * 3 + 3) & ~size_t{3};
-  bgr->assign(row * area.height, 0);
-  // The columns of the area the picture has (a window shrunk since leaves black beside it).
+  const size_t row = RgbStride(area.width);
+  // Black where the area goes past the picture (a window shrunk since); otherwise every byte the
+  // rows show is written below, so the buffer is only sized.
+  const bool inside = area.x >= 0 && area.y >= 0 && area.x + int64_t{area.width} <= frameWidth &&
+                      area.y + int64_t{area.height} <= frameHeight;
+  if (inside)
+    bgr->resize(row * area.height);
+  else
+    bgr->assign(row * area.height, 0);
   const int64_t left = std::max<int64_t>(area.x, 0);
   const int64_t right = std::min<int64_t>(int64_t{area.x} + area.width, frameWidth);
   for (uint32_t y = 0; y < area.height && left < right; ++y) {

@@ -5,6 +5,7 @@
 // run too. A recording of the whole screen hides the control and stops on Ctrl+Alt+S.
 #include <QProcess>
 
+#include "core/animation.h"
 #include "core/frame_viewer.h"
 #include "support/window_driver.h"
 #include "support/x_server.h"
@@ -311,7 +312,7 @@ class RecordWindowTest : public UiTest {
       uint32_t ScreenWidth() const override { return w_; }
       uint32_t ScreenHeight() const override { return h_; }
       CaptureError Grab(const CaptureArea& a, bool, std::vector<uint8_t>* bgr) override {
-        const size_t stride = (3 * a.width + 3) & ~3u;
+        const size_t stride = RgbStride(a.width);
         bgr->assign(stride * a.height, 0);
         for (uint32_t y = 0; y < a.height; ++y)
           for (uint32_t x = 0; x < a.width; ++x) {

@@ -30,6 +30,7 @@
 
 #include "base/messages.h"
 #include "base/string_ids.h"
+#include "core/animation.h"
 #include "support/services.h"
 #include "support/window_driver.h"
 
@@ -511,7 +512,7 @@ class PortalCaptureTest : public QObject {
                                       CaptureArea{290, 200, 45, 50}}) {
         std::vector<uint8_t> bgr;
         QCOMPARE(capture->Grab(area, false, &bgr), CaptureError::None);
-        const size_t row = (area.width * 3 + 3) & ~3u;
+        const size_t row = RgbStride(area.width);
         QCOMPARE(bgr.size(), row * area.height);
         for (uint32_t y = 0; y < area.height; ++y)
           for (uint32_t x = 0; x < area.width; ++x) {
