@@ -74,8 +74,6 @@ bool Compose(FramePlayer* player, const Frame* frame, int index) {
   } else {
     SetDibColourTable(canvas->dib, &DefaultPalette());
   }
-  RebuildTransparencyMask(canvas);
-  if (canvas->Transparent() && canvas->transparencyMask.empty()) return false;
   player->current = frame;
   player->index = index;
   return true;

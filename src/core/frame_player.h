@@ -12,8 +12,10 @@ namespace lw {
 
 struct FramePlayer {
   const Animation* animation = nullptr;  // not owned; must outlive the pictures
-  std::unique_ptr<Frame> canvas;         // the composed picture, logical screen size
-  std::unique_ptr<Frame> saved;          // the picture to restore for disposal 3
+  // The composed picture, logical screen size, with the last frame's palette, timing and
+  // transparent index; it has no transparency mask, the index being no guide (see clear).
+  std::unique_ptr<Frame> canvas;
+  std::unique_ptr<Frame> saved;  // the picture to restore for disposal 3
   // Which pixels of the canvas no frame shows (1), row by row over the screen: the canvas's own
   // transparent index cannot tell, as an earlier frame may have drawn that index as a colour.
   std::vector<uint8_t> clear;
